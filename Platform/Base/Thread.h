@@ -1,0 +1,38 @@
+#pragma once
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace base {
+
+// A thread of its own that runs posted tasks in order (the network thread, the thumbnail
+// thread). Stopping drops tasks not yet started and joins.
+class WorkerThread {
+public:
+    explicit WorkerThread(std::string name);
+    ~WorkerThread();
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
+
+    void post(std::function<void()> task);
+    bool isCurrent() const { return std::this_thread::get_id() == m_thread.get_id(); }
+    void stop();
+    const std::string& name() const { return m_name; }
+
+private:
+    void loop();
+    std::string m_name;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_tasks;
+    bool m_stopping = false;
+    std::thread m_thread;
+};
+
+// Runs `task` on a shared background queue (several threads, no order between tasks).
+void dispatchBackground(std::function<void()> task);
+
+} // namespace base

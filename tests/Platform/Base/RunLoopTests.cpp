@@ -1,0 +1,181 @@
+#include "Platform/Base/Date.h"
+#include "Platform/Base/OperationQueue.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/Base/Thread.h"
+#include "Platform/Base/Timer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace base;
+
+namespace {
+
+class ManualClock : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RunLoop::main().setManualClock(true);
+        RunLoop::main().runPending();
+    }
+    void TearDown() override
+    {
+        RunLoop::main().runPending();
+        RunLoop::main().setManualClock(false);
+        Date::setFixedNow(std::nullopt);
+    }
+};
+
+TEST_F(ManualClock, TimersFireInTimeOrderThenSchedulingOrder)
+{
+    std::vector<std::string> fired;
+    auto late = Timer::scheduled(2.0, false, [&](Timer&) { fired.push_back("late"); });
+    auto early = Timer::scheduled(0.5, false, [&](Timer&) { fired.push_back("early"); });
+    auto tieA = Timer::scheduled(1.0, false, [&](Timer&) { fired.push_back("tieA"); });
+    auto tieB = Timer::scheduled(1.0, false, [&](Timer&) { fired.push_back("tieB"); });
+
+    RunLoop::main().advance(0.99);
+    EXPECT_EQ(fired, (std::vector<std::string>{"early"}));
+    RunLoop::main().advance(0.01);
+    EXPECT_EQ(fired, (std::vector<std::string>{"early", "tieA", "tieB"}));
+    EXPECT_TRUE(late->isValid());
+    RunLoop::main().advance(5);
+    EXPECT_EQ(fired.back(), "late");
+    EXPECT_FALSE(late->isValid());
+    EXPECT_EQ(fired.size(), 4u);
+}
+
+TEST_F(ManualClock, RepeatingTimerFiresEachIntervalUntilInvalidated)
+{
+    int count = 0;
+    auto timer = Timer::scheduled(0.25, true, [&](Timer& t) {
+        if (++count == 3)
+            t.invalidate();
+    });
+    RunLoop::main().advance(0.6);
+    EXPECT_EQ(count, 2);
+    RunLoop::main().advance(10);
+    EXPECT_EQ(count, 3);
+    EXPECT_FALSE(timer->isValid());
+}
+
+TEST_F(ManualClock, InvalidatedTimerNeverFiresAndTimerCanReleaseItself)
+{
+    bool fired = false;
+    auto timer = Timer::scheduled(1, false, [&](Timer&) { fired = true; });
+    timer->invalidate();
+    RunLoop::main().advance(2);
+    EXPECT_FALSE(fired);
+
+    std::shared_ptr<Timer> self;
+    int ticks = 0;
+    self = Timer::scheduled(0.1, true, [&](Timer& t) {
+        ++ticks;
+        t.invalidate();
+        self.reset(); // the owner drops it from inside its own callback
+    });
+    RunLoop::main().advance(1);
+    EXPECT_EQ(ticks, 1);
+}
+
+TEST_F(ManualClock, FixedWallClockMovesWithTheLoopClock)
+{
+    Date::setFixedNow(Date(1000));
+    RunLoop::main().advance(2.5);
+    EXPECT_DOUBLE_EQ(Date::now().timeIntervalSince1970(), 1002.5);
+}
+
+TEST_F(ManualClock, RunUntilJumpsToTimersAndStopsAtTheDeadline)
+{
+    bool fired = false;
+    auto timer = Timer::scheduled(30, false, [&](Timer&) { fired = true; });
+    double start = RunLoop::main().now();
+    EXPECT_TRUE(RunLoop::main().runUntil([&] { return fired; }, 60));
+    EXPECT_DOUBLE_EQ(RunLoop::main().now() - start, 30);
+
+    bool never = false;
+    auto far = Timer::scheduled(100, false, [&](Timer&) { never = true; });
+    EXPECT_FALSE(RunLoop::main().runUntil([&] { return never; }, 10));
+    EXPECT_FALSE(never);
+    far->invalidate();
+}
+
+TEST(RunLoop, TasksPostedFromAnotherThreadRunOnTheMainLoopInOrder)
+{
+    std::vector<int> seen;
+    std::atomic<bool> wrongThread{false};
+    std::thread producer([&] {
+        for (int i = 0; i < 200; ++i)
+            RunLoop::main().post([&, i] {
+                if (!RunLoop::isMainThread())
+                    wrongThread = true;
+                seen.push_back(i);
+            });
+    });
+    producer.join();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return seen.size() == 200; }, 5));
+    EXPECT_FALSE(wrongThread);
+    for (int i = 0; i < 200; ++i)
+        ASSERT_EQ(seen[static_cast<size_t>(i)], i);
+}
+
+TEST(RunLoop, PerformOnMainRunsInlineOnMainAndWaitsFromWorkers)
+{
+    bool inlineRan = false;
+    performOnMain([&] { inlineRan = true; });
+    EXPECT_TRUE(inlineRan);
+
+    std::atomic<bool> workerDone{false};
+    int value = 0;
+    std::thread worker([&] {
+        performOnMain([&] { value = 42; }, true);
+        // The wait returned, so the main loop has run the task already.
+        workerDone = value == 42;
+    });
+    RunLoop::main().runUntil([&] { return workerDone.load(); }, 5);
+    worker.join();
+    EXPECT_TRUE(workerDone);
+}
+
+TEST(RunLoop, TaskRepostingItselfDoesNotStarveTimers)
+{
+    bool timerFired = false;
+    auto timer = Timer::scheduled(0, false, [&](Timer&) { timerFired = true; });
+    std::function<void()> spin;
+    int spins = 0;
+    spin = [&] {
+        if (++spins < 1000 && !timerFired)
+            RunLoop::main().post(spin);
+    };
+    RunLoop::main().post(spin);
+    EXPECT_TRUE(RunLoop::main().runUntil([&] { return timerFired; }, 5));
+    RunLoop::main().runUntil([&] { return spins >= 1000 || timerFired; }, 1);
+    RunLoop::main().runPending();
+}
+
+TEST(WorkerThread, RunsTasksInOrderOffTheMainThread)
+{
+    WorkerThread worker("test");
+    std::vector<int> seen;
+    std::atomic<int> done{0};
+    std::atomic<bool> onMain{false};
+    for (int i = 0; i < 50; ++i)
+        worker.post([&, i] {
+            if (RunLoop::isMainThread())
+                onMain = true;
+            seen.push_back(i);
+            ++done;
+        });
+    RunLoop::main().runUntil([&] { return done == 50; }, 5);
+    worker.stop();
+    ASSERT_EQ(seen.size(), 50u);
+    EXPECT_FALSE(onMain);
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(seen[static_cast<size_t>(i)], i);
+}
+
+} // namespace

@@ -1,0 +1,470 @@
+#include "Network/BRJsonParser.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Bytes that end a plain run inside a string: the quote, the backslash and control bytes.
+constexpr std::array<bool, 256> makeStopSet()
+{
+    std::array<bool, 256> set{};
+    for (int b = 0; b < 32; ++b)
+        set[static_cast<size_t>(b)] = true;
+    set['"'] = true;
+    set['\\'] = true;
+    return set;
+}
+constexpr std::array<bool, 256> kStopSet = makeStopSet();
+
+bool isWhitespace(unsigned char b)
+{
+    return b == ' ' || (b >= '\t' && b <= '\r');
+}
+
+bool isDigit(unsigned char b)
+{
+    return b >= '0' && b <= '9';
+}
+
+std::string hexByteText(const char* format, unsigned value)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, format, value);
+    return buf;
+}
+
+// Length of the well-formed UTF-8 sequence at p (lead byte >= 0x80), or 0 when it is not one:
+// no overlong forms, no surrogates, nothing above U+10FFFF.
+size_t utf8SequenceLength(const unsigned char* p, const unsigned char* end)
+{
+    unsigned char b = p[0];
+    size_t avail = static_cast<size_t>(end - p);
+    auto cont = [&](size_t i) { return i < avail && (p[i] & 0xC0) == 0x80; };
+    if (b >= 0xC2 && b <= 0xDF)
+        return cont(1) ? 2 : 0;
+    if (b >= 0xE0 && b <= 0xEF) {
+        if (avail < 2)
+            return 0;
+        unsigned char lo = b == 0xE0 ? 0xA0 : 0x80;
+        unsigned char hi = b == 0xED ? 0x9F : 0xBF;
+        return p[1] >= lo && p[1] <= hi && cont(2) ? 3 : 0;
+    }
+    if (b >= 0xF0 && b <= 0xF4) {
+        if (avail < 2)
+            return 0;
+        unsigned char lo = b == 0xF0 ? 0x90 : 0x80;
+        unsigned char hi = b == 0xF4 ? 0x8F : 0xBF;
+        return p[1] >= lo && p[1] <= hi && cont(2) && cont(3) ? 4 : 0;
+    }
+    return 0;
+}
+
+void appendUtf8(std::string& out, uint32_t cp)
+{
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+} // namespace
+
+// An open container; the stack of them replaces recursion so that depth never threatens the
+// machine stack.
+struct BRJsonParser::Frame {
+    bool isObject = false;
+    base::Array array;
+    base::Dictionary dictionary;
+    std::string key; // of the member whose value is being scanned
+};
+
+std::optional<base::Value> BRJsonParser::objectWithString(std::optional<std::string_view> text)
+{
+    auto value = fragmentWithString(text);
+    if (value && !value->isArray() && !value->isDictionary()) {
+        addErrorWithCodeDescription(4, "Valid fragment, but not JSON");
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<base::Value> BRJsonParser::fragmentWithString(std::optional<std::string_view> text)
+{
+    clearErrorTrace();
+    if (!text) {
+        addErrorWithCodeDescription(12, "Input was 'nil'");
+        return std::nullopt;
+    }
+    m_depth = 0;
+    m_c = reinterpret_cast<const unsigned char*>(text->data());
+    m_end = m_c + text->size();
+    auto value = scanValue();
+    if (value) {
+        skipWhitespace();
+        if (m_c != m_end) {
+            addErrorWithCodeDescription(10, "Garbage after JSON");
+            value.reset();
+        }
+    }
+    m_c = m_end = nullptr;
+    return value;
+}
+
+std::optional<base::Value> BRJsonParser::scanValue()
+{
+    std::vector<Frame> stack;
+    base::Value value;
+    bool haveValue = false;
+
+    // Each open container adds its context to the trace, innermost first. The top one is
+    // skipped when the failure is its own rather than one of a member value.
+    auto fail = [&](bool ownFailure) -> std::optional<base::Value> {
+        size_t n = stack.size() - (ownFailure ? 1 : 0);
+        while (n-- > 0) {
+            const Frame& frame = stack[n];
+            if (frame.isObject)
+                addErrorWithCodeDescription(3, "Object value expected for key: " + frame.key);
+            else
+                addErrorWithCodeDescription(3, "Expected value while parsing array");
+        }
+        return std::nullopt;
+    };
+    auto endOfInput = [&]() -> std::optional<base::Value> {
+        addErrorWithCodeDescription(11, stack.back().isObject ? "End of input while parsing object"
+                                                                : "End of input while parsing array");
+        return fail(true);
+    };
+
+    for (;;) {
+        if (!haveValue) {
+            skipWhitespace();
+            if (m_c == m_end) {
+                addErrorWithCodeDescription(11, "Unexpected end of string");
+                return fail(false);
+            }
+            switch (*m_c) {
+            case '[':
+            case '{': {
+                bool isObject = *m_c++ == '{';
+                if (!enterNesting())
+                    return fail(false);
+                stack.emplace_back().isObject = isObject;
+                if (!isObject)
+                    stack.back().array.reserve(8);
+                skipWhitespace();
+                if (m_c == m_end)
+                    return endOfInput();
+                if (*m_c == (isObject ? '}' : ']')) {
+                    ++m_c;
+                    break; // closed at once, below
+                }
+                if (isObject && !scanMemberKey(stack.back()))
+                    return fail(true);
+                continue;
+            }
+            case '"': {
+                ++m_c;
+                std::string s;
+                if (!scanString(s))
+                    return fail(false);
+                value = base::Value(std::move(s));
+                haveValue = true;
+                continue;
+            }
+            case 't':
+                if (!scanLiteral("true", "Expected 'true'"))
+                    return fail(false);
+                value = base::Value(true);
+                haveValue = true;
+                continue;
+            case 'f':
+                if (!scanLiteral("false", "Expected 'false'"))
+                    return fail(false);
+                value = base::Value(false);
+                haveValue = true;
+                continue;
+            case 'n':
+                if (!scanLiteral("null", "Expected 'null'"))
+                    return fail(false);
+                value = base::Value();
+                haveValue = true;
+                continue;
+            case '+':
+                addErrorWithCodeDescription(2, "Leading + disallowed in number");
+                return fail(false);
+            default:
+                if (*m_c == '-' || isDigit(*m_c)) {
+                    if (!scanNumber(value))
+                        return fail(false);
+                    haveValue = true;
+                    continue;
+                }
+                addErrorWithCodeDescription(3, "Unrecognised leading character");
+                return fail(false);
+            }
+            // An empty container was just closed.
+            Frame& frame = stack.back();
+            value = frame.isObject ? base::Value(std::move(frame.dictionary)) : base::Value(std::move(frame.array));
+            stack.pop_back();
+            leaveNesting();
+            haveValue = true;
+            continue;
+        }
+
+        // A value is complete: it is the result or a member of the innermost open container.
+        if (stack.empty())
+            return value;
+        Frame& frame = stack.back();
+        if (frame.isObject)
+            frame.dictionary.set(std::move(frame.key), std::move(value));
+        else
+            frame.array.push_back(std::move(value));
+        haveValue = false;
+
+        skipWhitespace();
+        if (m_c == m_end)
+            return endOfInput();
+        const char close = frame.isObject ? '}' : ']';
+        if (*m_c == ',') {
+            ++m_c;
+            skipWhitespace();
+            if (m_c == m_end)
+                return endOfInput();
+            if (*m_c == close) {
+                addErrorWithCodeDescription(9, frame.isObject ? "Trailing comma disallowed in object"
+                                                              : "Trailing comma disallowed in array");
+                return fail(true);
+            }
+            if (frame.isObject && !scanMemberKey(frame))
+                return fail(true);
+        } else if (*m_c == close) {
+            ++m_c;
+            value = frame.isObject ? base::Value(std::move(frame.dictionary)) : base::Value(std::move(frame.array));
+            stack.pop_back();
+            leaveNesting();
+            haveValue = true;
+        } else {
+            addErrorWithCodeDescription(3, frame.isObject ? "Expected ',' or '}' after object member"
+                                                          : "Expected ',' or ']' after array element");
+            return fail(true);
+        }
+    }
+}
+
+// At the key of an object member; leaves the position after the ':'.
+bool BRJsonParser::scanMemberKey(Frame& frame)
+{
+    if (*m_c != '"') {
+        addErrorWithCodeDescription(3, "Object key string expected");
+        return false;
+    }
+    ++m_c;
+    if (!scanString(frame.key)) {
+        addErrorWithCodeDescription(3, "Object key string expected");
+        return false;
+    }
+    skipWhitespace();
+    if (m_c == m_end || *m_c != ':') {
+        addErrorWithCodeDescription(3, "Expected ':' separating key and value");
+        return false;
+    }
+    ++m_c;
+    return true;
+}
+
+// After the opening quote; leaves the position after the closing one.
+bool BRJsonParser::scanString(std::string& out)
+{
+    out.clear();
+    for (;;) {
+        const unsigned char* run = m_c;
+        while (m_c != m_end) {
+            unsigned char b = *m_c;
+            if (b < 0x80) {
+                if (kStopSet[b])
+                    break;
+                ++m_c;
+                continue;
+            }
+            size_t n = utf8SequenceLength(m_c, m_end);
+            if (n == 0) {
+                addErrorWithCodeDescription(3, "Invalid UTF-8 in string");
+                return false;
+            }
+            m_c += n;
+        }
+        out.append(reinterpret_cast<const char*>(run), static_cast<size_t>(m_c - run));
+
+        // The end of the text counts as a zero byte, as in a terminated buffer.
+        unsigned char b = m_c == m_end ? 0 : *m_c;
+        if (b == '"') {
+            ++m_c;
+            return true;
+        }
+        if (b != '\\') {
+            addErrorWithCodeDescription(5, hexByteText("Unescaped control character '0x%x'", b));
+            return false;
+        }
+        ++m_c;
+        unsigned char e = 0;
+        if (m_c != m_end)
+            e = *m_c++;
+        switch (e) {
+        case '"':
+        case '\\':
+        case '/': out.push_back(static_cast<char>(e)); break;
+        case 'b': out.push_back('\b'); break;
+        case 'f': out.push_back('\f'); break;
+        case 'n': out.push_back('\n'); break;
+        case 'r': out.push_back('\r'); break;
+        case 't': out.push_back('\t'); break;
+        case 'u':
+            if (!scanUnicodeEscape(out)) {
+                addErrorWithCodeDescription(6, "Broken unicode character");
+                return false;
+            }
+            break;
+        default:
+            addErrorWithCodeDescription(8, hexByteText("Illegal escape sequence '0x%x'", e));
+            return false;
+        }
+        if (m_c == m_end) {
+            addErrorWithCodeDescription(11, "Unexpected EOF while parsing string");
+            return false;
+        }
+    }
+}
+
+// After "\u": one character, or a surrogate pair as one 4-byte character.
+bool BRJsonParser::scanUnicodeEscape(std::string& out)
+{
+    uint32_t high = 0;
+    if (!scanHexQuad(high)) {
+        addErrorWithCodeDescription(6, "Missing hex quad");
+        return false;
+    }
+    if (high >= 0xDC00 && high <= 0xDFFF) {
+        addErrorWithCodeDescription(6, "Invalid high character in surrogate pair");
+        return false;
+    }
+    if (high < 0xD800 || high > 0xDBFF) {
+        appendUtf8(out, high);
+        return true;
+    }
+    uint32_t low = 0;
+    if (m_end - m_c < 2 || m_c[0] != '\\' || m_c[1] != 'u' || (m_c += 2, !scanHexQuad(low))) {
+        addErrorWithCodeDescription(6, "Missing low character in surrogate pair");
+        return false;
+    }
+    if (low < 0xDC00 || low > 0xDFFF) {
+        addErrorWithCodeDescription(6, "Invalid low surrogate char");
+        return false;
+    }
+    appendUtf8(out, 0x10000 + (high - 0xD800) * 0x400 + (low - 0xDC00));
+    return true;
+}
+
+bool BRJsonParser::scanHexQuad(uint32_t& unit)
+{
+    unit = 0;
+    for (int i = 0; i < 4; ++i) {
+        unsigned char b = m_c == m_end ? 0 : *m_c;
+        uint32_t digit;
+        if (isDigit(b))
+            digit = b - '0';
+        else if (b >= 'a' && b <= 'f')
+            digit = b - 'a' + 10;
+        else if (b >= 'A' && b <= 'F')
+            digit = b - 'A' + 10;
+        else {
+            addErrorWithCodeDescription(6, "Missing hex digit in quad");
+            return false;
+        }
+        unit = unit * 16 + digit;
+        ++m_c;
+    }
+    return true;
+}
+
+// Validates the number's bytes before converting them, so the decimal type only ever sees
+// well-formed JSON numbers.
+bool BRJsonParser::scanNumber(base::Value& out)
+{
+    const unsigned char* start = m_c;
+    auto at = [&](auto pred) { return m_c != m_end && pred(*m_c); };
+    if (*m_c == '-')
+        ++m_c;
+    if (at([](unsigned char b) { return b == '0'; })) {
+        ++m_c;
+        if (at(isDigit)) {
+            addErrorWithCodeDescription(2, "Leading 0 disallowed in number");
+            return false;
+        }
+    } else {
+        if (!at(isDigit)) {
+            addErrorWithCodeDescription(2, "No digits after initial minus");
+            return false;
+        }
+        while (at(isDigit))
+            ++m_c;
+    }
+    if (at([](unsigned char b) { return b == '.'; })) {
+        ++m_c;
+        if (!at(isDigit)) {
+            addErrorWithCodeDescription(2, "No digits after decimal point");
+            return false;
+        }
+        while (at(isDigit))
+            ++m_c;
+    }
+    if (at([](unsigned char b) { return b == 'e' || b == 'E'; })) {
+        ++m_c;
+        if (at([](unsigned char b) { return b == '+' || b == '-'; }))
+            ++m_c;
+        if (!at(isDigit)) {
+            addErrorWithCodeDescription(2, "No digits after exponent");
+            return false;
+        }
+        while (at(isDigit))
+            ++m_c;
+    }
+    auto decimal = base::Decimal::fromText(
+        std::string_view(reinterpret_cast<const char*>(start), static_cast<size_t>(m_c - start)));
+    if (!decimal) {
+        addErrorWithCodeDescription(2, "Failed creating decimal instance");
+        return false;
+    }
+    out = base::Value(std::move(*decimal));
+    return true;
+}
+
+// At the literal's first letter; nothing is required after its last one.
+bool BRJsonParser::scanLiteral(std::string_view literal, const char* error)
+{
+    if (static_cast<size_t>(m_end - m_c) < literal.size() || std::memcmp(m_c, literal.data(), literal.size()) != 0) {
+        addErrorWithCodeDescription(3, error);
+        return false;
+    }
+    m_c += literal.size();
+    return true;
+}
+
+void BRJsonParser::skipWhitespace()
+{
+    while (m_c != m_end && isWhitespace(*m_c))
+        ++m_c;
+}

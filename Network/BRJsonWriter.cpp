@@ -1,0 +1,193 @@
+#include "Network/BRJsonWriter.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// Bytes that a string cannot hold unescaped.
+constexpr std::array<bool, 256> makeEscapeSet()
+{
+    std::array<bool, 256> set{};
+    for (int b = 0; b < 32; ++b)
+        set[static_cast<size_t>(b)] = true;
+    set['"'] = true;
+    set['\\'] = true;
+    return set;
+}
+constexpr std::array<bool, 256> kEscapeSet = makeEscapeSet();
+
+void appendString(const std::string& s, std::string& out)
+{
+    out.push_back('"');
+    size_t i = 0, n = s.size(), run = 0;
+    for (; i < n; ++i) {
+        unsigned char b = static_cast<unsigned char>(s[i]);
+        if (!kEscapeSet[b])
+            continue;
+        out.append(s, run, i - run);
+        run = i + 1;
+        switch (b) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        default: {
+            static const char hex[] = "0123456789abcdef";
+            char esc[] = {'\\', 'u', '0', '0', hex[b >> 4], hex[b & 15]};
+            out.append(esc, sizeof esc);
+        }
+        }
+    }
+    out.append(s, run, n - run);
+    out.push_back('"');
+}
+
+template<typename T>
+void appendNumber(T number, std::string& out)
+{
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, number);
+    out.append(buf, res.ptr);
+}
+
+} // namespace
+
+// An open container being written; the stack of them replaces recursion.
+struct BRJsonWriter::Frame {
+    const base::Value* container;
+    std::vector<const base::Dictionary::Entry*> sorted; // when sortKeys is set
+    size_t next = 0;
+};
+
+std::optional<std::string> BRJsonWriter::stringWithObject(const base::Value& value)
+{
+    if (!value.isDictionary() && !value.isArray()) {
+        clearErrorTrace();
+        addErrorWithCodeDescription(4, "Not valid type for JSON");
+        return std::nullopt;
+    }
+    return stringWithFragment(value);
+}
+
+std::optional<std::string> BRJsonWriter::stringWithFragment(const base::Value& value)
+{
+    clearErrorTrace();
+    m_depth = 0;
+    std::string out;
+    out.reserve(128);
+    if (!appendValue(value, out))
+        return std::nullopt;
+    return out;
+}
+
+bool BRJsonWriter::appendValue(const base::Value& root, std::string& out)
+{
+    std::vector<Frame> stack;
+    const base::Value* value = &root;
+
+    for (;;) {
+        if (value) {
+            bool isObject = value->isDictionary();
+            if (isObject || value->isArray()) {
+                if (!enterNesting())
+                    break;
+                bool empty = isObject ? value->asDictionary().empty() : value->asArray().empty();
+                if (empty) {
+                    out += isObject ? "{}" : "[]";
+                    leaveNesting();
+                } else {
+                    out.push_back(isObject ? '{' : '[');
+                    Frame& frame = stack.emplace_back(Frame{value, {}, 0});
+                    if (isObject && m_sortKeys) {
+                        for (auto& entry : value->asDictionary())
+                            frame.sorted.push_back(&entry);
+                        std::sort(frame.sorted.begin(), frame.sorted.end(),
+                                  [](auto* a, auto* b) { return a->first < b->first; });
+                    }
+                }
+            } else if (!appendScalar(*value, out)) {
+                break;
+            }
+            value = nullptr;
+        }
+
+        if (stack.empty())
+            return true;
+        Frame& frame = stack.back();
+        const bool isObject = frame.container->isDictionary();
+        const size_t size = isObject ? frame.container->asDictionary().size() : frame.container->asArray().size();
+        if (frame.next == size) {
+            leaveNesting();
+            appendIndent(out);
+            out.push_back(isObject ? '}' : ']');
+            stack.pop_back();
+            continue;
+        }
+        if (frame.next > 0)
+            out.push_back(',');
+        appendIndent(out);
+        if (isObject) {
+            const base::Dictionary::Entry& entry =
+                m_sortKeys ? *frame.sorted[frame.next] : frame.container->asDictionary().entries()[frame.next];
+            appendString(entry.first, out);
+            out += m_humanReadable ? " : " : ":";
+            value = &entry.second;
+        } else {
+            value = &frame.container->asArray()[frame.next];
+        }
+        ++frame.next;
+    }
+
+    // The value failed: every enclosing object names the member that held it.
+    for (size_t n = stack.size(); n-- > 0;) {
+        const Frame& frame = stack[n];
+        if (!frame.container->isDictionary())
+            continue;
+        const auto& entry =
+            m_sortKeys ? *frame.sorted[frame.next - 1] : frame.container->asDictionary().entries()[frame.next - 1];
+        addErrorWithCodeDescription(1, "Unsupported value for key " + entry.first + " in object");
+    }
+    return false;
+}
+
+bool BRJsonWriter::appendScalar(const base::Value& value, std::string& out)
+{
+    using Type = base::Value::Type;
+    switch (value.type()) {
+    case Type::String: appendString(value.asString(), out); return true;
+    case Type::Integer: appendNumber(value.asInteger(), out); return true;
+    case Type::Decimal: out += value.asDecimal().toString(); return true;
+    case Type::Double: {
+        double d = value.asDouble();
+        if (!std::isfinite(d)) {
+            // NaN and infinities have no JSON form; writing them would break the document.
+            addErrorWithCodeDescription(1, std::string("JSON serialisation not supported for ") +
+                                               (std::isnan(d) ? "nan" : d < 0 ? "-inf" : "inf"));
+            return false;
+        }
+        appendNumber(d, out);
+        return true;
+    }
+    case Type::Bool: out += value.asBool() ? "true" : "false"; return true;
+    case Type::Null: out += "null"; return true;
+    default:
+        addErrorWithCodeDescription(1, std::string("JSON serialisation not supported for ") +
+                                           base::Value::typeName(value.type()));
+        return false;
+    }
+}
+
+void BRJsonWriter::appendIndent(std::string& out) const
+{
+    if (!m_humanReadable)
+        return;
+    out.push_back('\n');
+    out.append(2 * static_cast<size_t>(m_depth), ' ');
+}

@@ -1,0 +1,53 @@
+#include "Platform/Base/Bundle.h"
+
+#include "Platform/Base/FileManager.h"
+#include "Platform/Base/PropertyList.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace base {
+
+namespace fs = std::filesystem;
+
+std::string Bundle::resourcePath()
+{
+    if (const char* overridden = std::getenv("BRIVANTA_BUNDLE"); overridden && *overridden)
+        return overridden;
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return "Resources";
+    return (exe.parent_path() / "Resources").string();
+}
+
+std::string Bundle::pathForResource(const std::string& name, const std::string& type,
+                                    const std::string& subdirectory)
+{
+    if (name.empty())
+        return {};
+    fs::path path = resourcePath();
+    if (!subdirectory.empty())
+        path /= subdirectory;
+    path /= type.empty() ? name : name + "." + type;
+    return FileManager::exists(path) ? path.string() : std::string();
+}
+
+Value Bundle::infoValue(const std::string& key)
+{
+    std::string path = pathForResource("Info", "plist");
+    if (path.empty())
+        return {};
+    auto info = PropertyList::readFile(path);
+    if (!info)
+        return {};
+    return (*info)[key];
+}
+
+std::string Bundle::shortVersion()
+{
+    Value version = infoValue("ShortVersion");
+    return version.isString() ? version.asString() : std::string();
+}
+
+} // namespace base

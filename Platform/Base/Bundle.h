@@ -1,0 +1,22 @@
+#pragma once
+#include "Platform/Base/Value.h"
+
+#include <string>
+
+namespace base {
+
+// The application's resources: the "Resources" folder next to the executable, or
+// $BRIVANTA_BUNDLE when set (read on every call).
+class Bundle {
+public:
+    static std::string resourcePath();
+    // The path of "name.type" (or "name" when type is empty), optionally in a subfolder of the
+    // resources; empty when there is no such file.
+    static std::string pathForResource(const std::string& name, const std::string& type,
+                                       const std::string& subdirectory = {});
+    // A value of the resources' Info.plist; null when absent.
+    static Value infoValue(const std::string& key);
+    static std::string shortVersion();
+};
+
+} // namespace base

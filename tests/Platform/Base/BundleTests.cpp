@@ -1,0 +1,54 @@
+#include "Platform/Base/Bundle.h"
+
+#include "Platform/Base/FileManager.h"
+#include "Platform/Base/PropertyList.h"
+#include "FileTestSupport.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <regex>
+#include <sstream>
+
+using base::Bundle;
+using base::FileManager;
+using base::Value;
+using basetest::ScopedEnv;
+
+TEST(Bundle, FindsResourcesAndInfoValuesInTheOverriddenFolder)
+{
+    basetest::TempDir dir;
+    ScopedEnv bundle("BRIVANTA_BUNDLE", dir.path().string());
+    EXPECT_EQ(Bundle::resourcePath(), dir.path().string());
+    EXPECT_EQ(Bundle::shortVersion(), ""); // no Info.plist yet
+    EXPECT_TRUE(Bundle::infoValue("Name").isNull());
+
+    ASSERT_TRUE(FileManager::createDirectories(dir / "skins"));
+    ASSERT_TRUE(FileManager::writeAtomically(dir / "logo.png", std::string_view("png")));
+    ASSERT_TRUE(FileManager::writeAtomically(dir / "skins/blue.plist", std::string_view("x")));
+    ASSERT_TRUE(FileManager::writeAtomically(dir / "README", std::string_view("x")));
+    ASSERT_TRUE(base::PropertyList::writeFile(
+        dir / "Info.plist", base::Dictionary{{"ShortVersion", Value("2.3.4")}, {"Build", Value(77)}}));
+
+    EXPECT_EQ(Bundle::pathForResource("logo", "png"), (dir / "logo.png").string());
+    EXPECT_EQ(Bundle::pathForResource("README", ""), (dir / "README").string());
+    EXPECT_EQ(Bundle::pathForResource("blue", "plist", "skins"), (dir / "skins/blue.plist").string());
+    EXPECT_EQ(Bundle::pathForResource("blue", "plist"), "");
+    EXPECT_EQ(Bundle::pathForResource("logo", "jpg"), "");
+    EXPECT_EQ(Bundle::shortVersion(), "2.3.4");
+    EXPECT_EQ(Bundle::infoValue("Build"), Value(77));
+    EXPECT_TRUE(Bundle::infoValue("Missing").isNull());
+}
+
+TEST(Bundle, TheBuiltInfoPlistSitsNextToTheExecutable)
+{
+    ScopedEnv bundle("BRIVANTA_BUNDLE", std::nullopt);
+    std::ifstream cmake(BRIVANTA_SOURCE_DIR "/CMakeLists.txt");
+    std::stringstream text;
+    text << cmake.rdbuf();
+    std::smatch match;
+    std::string source = text.str();
+    ASSERT_TRUE(std::regex_search(source, match, std::regex(R"(project\(brivanta VERSION ([0-9.]+))")));
+
+    EXPECT_EQ(Bundle::shortVersion(), match[1].str());
+    EXPECT_EQ(Bundle::infoValue("Name"), Value("Brivanta"));
+}

@@ -1,5 +1,6 @@
 #include "Platform/Base/DateFormatter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <ctime>

@@ -1,0 +1,572 @@
+#include "Platform/Graphics/Context.h"
+
+#include "Platform/Graphics/TextLayout.h"
+
+#include <cairo-pdf.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace gfx {
+
+namespace {
+
+// Letter, until the first page sets its own size.
+constexpr double kDefaultPageWidth = 612;
+constexpr double kDefaultPageHeight = 792;
+
+cairo_status_t appendToBytes(void* closure, const unsigned char* data, unsigned int length)
+{
+    auto* out = static_cast<base::Bytes*>(closure);
+    out->insert(out->end(), data, data + length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+base::ErrorPtr cairoError(cairo_status_t status, const std::string& what)
+{
+    if (status == CAIRO_STATUS_SUCCESS)
+        return nullptr;
+    return base::Error::make("gfx.Context", static_cast<int>(status),
+                             what + ": " + cairo_status_to_string(status));
+}
+
+void roundedRectPath(cairo_t* cr, const Rect& rect, double radius)
+{
+    Rect r = rect.standardized();
+    double rad = std::clamp(radius, 0.0, std::min(r.width(), r.height()) / 2);
+    if (rad <= 0) {
+        cairo_rectangle(cr, r.x(), r.y(), r.width(), r.height());
+        return;
+    }
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, r.maxX() - rad, r.minY() + rad, rad, -M_PI / 2, 0);
+    cairo_arc(cr, r.maxX() - rad, r.maxY() - rad, rad, 0, M_PI / 2);
+    cairo_arc(cr, r.minX() + rad, r.maxY() - rad, rad, M_PI / 2, M_PI);
+    cairo_arc(cr, r.minX() + rad, r.minY() + rad, rad, M_PI, 3 * M_PI / 2);
+    cairo_close_path(cr);
+}
+
+void ellipsePath(cairo_t* cr, const Rect& rect)
+{
+    Rect r = rect.standardized();
+    // A flat ellipse would make the scale singular and put the context in error.
+    if (r.width() <= 0 || r.height() <= 0)
+        return;
+    cairo_matrix_t saved;
+    cairo_get_matrix(cr, &saved);
+    cairo_translate(cr, r.midX(), r.midY());
+    cairo_scale(cr, r.width() / 2, r.height() / 2);
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+    cairo_close_path(cr);
+    cairo_set_matrix(cr, &saved);
+}
+
+} // namespace
+
+std::unique_ptr<Context> Context::createBitmap(Size size, double scale)
+{
+    if (!(scale > 0) || size.width < 0 || size.height < 0)
+        return nullptr;
+    int width = static_cast<int>(std::ceil(size.width * scale - 1e-9));
+    int height = static_cast<int>(std::ceil(size.height * scale - 1e-9));
+    std::unique_ptr<Context> context(new Context(size, scale, false));
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_surface_set_device_scale(surface, scale, scale);
+    context->attach(surface);
+    if (context->error())
+        return nullptr;
+    return context;
+}
+
+std::unique_ptr<Context> Context::createPdf(const std::string& path)
+{
+    std::unique_ptr<Context> context(new Context({kDefaultPageWidth, kDefaultPageHeight}, 1, true));
+    context->attach(cairo_pdf_surface_create(path.c_str(), kDefaultPageWidth, kDefaultPageHeight));
+    if (context->error())
+        return nullptr;
+    return context;
+}
+
+std::unique_ptr<Context> Context::createPdfInMemory()
+{
+    std::unique_ptr<Context> context(new Context({kDefaultPageWidth, kDefaultPageHeight}, 1, true));
+    // The stream writes into the context's own buffer, which is why contexts never move.
+    context->attach(cairo_pdf_surface_create_for_stream(appendToBytes, &context->m_pdfData,
+                                                        kDefaultPageWidth, kDefaultPageHeight));
+    if (context->error())
+        return nullptr;
+    return context;
+}
+
+void Context::attach(cairo_surface_t* surface)
+{
+    m_surface = SurfaceRef(surface);
+    m_cr = CairoContextRef(cairo_create(surface));
+}
+
+Context::~Context()
+{
+    if (m_pdf && !m_closed)
+        close();
+}
+
+base::ErrorPtr Context::error() const
+{
+    if (auto e = cairoError(cairo_surface_status(m_surface.get()), "surface"))
+        return e;
+    return cairoError(cairo_status(m_cr.get()), "drawing");
+}
+
+Image Context::makeImage() const
+{
+    if (m_pdf)
+        return {};
+    return Image::fromSurface(m_surface.get(), m_scale);
+}
+
+base::ErrorPtr Context::savePng(const std::string& path) const
+{
+    if (m_pdf)
+        return base::Error::make("gfx.Context", 1, "a PDF context has no pixels to save");
+    cairo_surface_flush(m_surface.get());
+    return cairoError(cairo_surface_write_to_png(m_surface.get(), path.c_str()), "cannot write " + path);
+}
+
+void Context::beginPage(Size size)
+{
+    if (!m_pdf || m_closed)
+        return;
+    if (m_inPage)
+        endPage();
+    cairo_pdf_surface_set_size(m_surface.get(), size.width, size.height);
+    m_size = size;
+    // Each page starts from a fresh state, whatever the previous page left.
+    cairo_save(m_cr.get());
+    m_states.push_back(State{});
+    m_baseDepth = m_states.size();
+    m_inPage = true;
+}
+
+void Context::endPage()
+{
+    if (!m_inPage)
+        return;
+    while (m_states.size() > m_baseDepth)
+        restore();
+    m_states.pop_back();
+    m_baseDepth = m_states.size();
+    cairo_restore(m_cr.get());
+    cairo_show_page(m_cr.get());
+    m_inPage = false;
+}
+
+base::ErrorPtr Context::close()
+{
+    if (!m_pdf)
+        return nullptr;
+    if (m_closed)
+        return error();
+    endPage();
+    auto status = cairo_status(m_cr.get());
+    cairo_surface_finish(m_surface.get());
+    m_closed = true;
+    if (status != CAIRO_STATUS_SUCCESS)
+        return cairoError(status, "drawing");
+    return cairoError(cairo_surface_status(m_surface.get()), "writing the PDF");
+}
+
+void Context::save()
+{
+    cairo_save(m_cr.get());
+    m_states.push_back(m_states.back());
+}
+
+void Context::restore()
+{
+    // Cairo puts the context in a permanent error on an unmatched restore.
+    if (m_states.size() <= m_baseDepth)
+        return;
+    cairo_restore(m_cr.get());
+    m_states.pop_back();
+}
+
+void Context::translate(double tx, double ty)
+{
+    cairo_translate(m_cr.get(), tx, ty);
+}
+
+void Context::scaleBy(double sx, double sy)
+{
+    if (sx == 0 || sy == 0)
+        return;
+    cairo_scale(m_cr.get(), sx, sy);
+}
+
+void Context::rotate(double angle)
+{
+    cairo_rotate(m_cr.get(), angle);
+}
+
+void Context::concat(const AffineTransform& t)
+{
+    if (!t.inverted())
+        return;
+    cairo_matrix_t m;
+    cairo_matrix_init(&m, t.a, t.b, t.c, t.d, t.tx, t.ty);
+    cairo_transform(m_cr.get(), &m);
+}
+
+AffineTransform Context::currentTransform() const
+{
+    cairo_matrix_t m;
+    cairo_get_matrix(m_cr.get(), &m);
+    return {m.xx, m.yx, m.xy, m.yy, m.x0, m.y0};
+}
+
+void Context::clipToRect(const Rect& rect)
+{
+    cairo_t* cr = m_cr.get();
+    cairo_new_path(cr);
+    if (rect.isNull()) {
+        cairo_rectangle(cr, 0, 0, 0, 0);
+    } else {
+        Rect r = rect.standardized();
+        cairo_rectangle(cr, r.x(), r.y(), r.width(), r.height());
+    }
+    cairo_clip(cr);
+}
+
+void Context::clipToRoundedRect(const Rect& rect, double radius)
+{
+    cairo_t* cr = m_cr.get();
+    cairo_new_path(cr);
+    roundedRectPath(cr, rect, radius);
+    cairo_clip(cr);
+}
+
+void Context::setFillColor(const Color& color)
+{
+    m_states.back().fill = color;
+}
+
+void Context::setStrokeColor(const Color& color)
+{
+    m_states.back().stroke = color;
+}
+
+void Context::setLineWidth(double width)
+{
+    cairo_set_line_width(m_cr.get(), std::max(0.0, width));
+}
+
+void Context::setLineDash(const std::vector<double>& lengths, double phase)
+{
+    // Cairo rejects negative lengths and all-zero patterns; both mean a solid line here.
+    bool usable = std::all_of(lengths.begin(), lengths.end(), [](double l) { return l >= 0; })
+        && std::any_of(lengths.begin(), lengths.end(), [](double l) { return l > 0; });
+    if (!usable) {
+        cairo_set_dash(m_cr.get(), nullptr, 0, 0);
+        return;
+    }
+    cairo_set_dash(m_cr.get(), lengths.data(), static_cast<int>(lengths.size()), phase);
+}
+
+void Context::setAlpha(double alpha)
+{
+    m_states.back().alpha = std::clamp(alpha, 0.0, 1.0);
+}
+
+void Context::setShadow(Size offset, double /*blur*/, const Color& color)
+{
+    State& s = m_states.back();
+    s.hasShadow = !color.isClear();
+    s.shadowOffset = offset;
+    s.shadowColor = color;
+}
+
+void Context::clearShadow()
+{
+    m_states.back().hasShadow = false;
+}
+
+void Context::setSource(const Color& c)
+{
+    cairo_set_source_rgba(m_cr.get(), c.r, c.g, c.b, c.a);
+}
+
+template <typename Draw>
+void Context::composite(Draw draw)
+{
+    const State& s = m_states.back();
+    if (!s.hasShadow && s.alpha >= 1) {
+        draw();
+        return;
+    }
+    if (s.alpha <= 0) {
+        cairo_new_path(m_cr.get());
+        return;
+    }
+    cairo_t* cr = m_cr.get();
+    cairo_push_group(cr);
+    draw();
+    PatternRef group(cairo_pop_group(cr));
+    if (s.hasShadow) {
+        // The shadow takes the drawing's coverage, moved by the offset in user space.
+        cairo_save(cr);
+        cairo_set_source_rgba(cr, s.shadowColor.r, s.shadowColor.g, s.shadowColor.b,
+                              s.shadowColor.a * s.alpha);
+        cairo_translate(cr, s.shadowOffset.width, s.shadowOffset.height);
+        cairo_mask(cr, group.get());
+        cairo_restore(cr);
+    }
+    cairo_set_source(cr, group.get());
+    cairo_paint_with_alpha(cr, s.alpha);
+}
+
+void Context::fillRect(const Rect& rect)
+{
+    beginPath();
+    addRect(rect);
+    fillPath();
+}
+
+void Context::strokeRect(const Rect& rect)
+{
+    beginPath();
+    addRect(rect);
+    strokePath();
+}
+
+void Context::fillRoundedRect(const Rect& rect, double radius)
+{
+    beginPath();
+    addRoundedRect(rect, radius);
+    fillPath();
+}
+
+void Context::strokeRoundedRect(const Rect& rect, double radius)
+{
+    beginPath();
+    addRoundedRect(rect, radius);
+    strokePath();
+}
+
+void Context::fillEllipse(const Rect& rect)
+{
+    beginPath();
+    addEllipse(rect);
+    fillPath();
+}
+
+void Context::strokeEllipse(const Rect& rect)
+{
+    beginPath();
+    addEllipse(rect);
+    strokePath();
+}
+
+void Context::strokeLine(Point from, Point to)
+{
+    beginPath();
+    moveTo(from);
+    lineTo(to);
+    strokePath();
+}
+
+void Context::beginPath()
+{
+    cairo_new_path(m_cr.get());
+}
+
+void Context::moveTo(Point p)
+{
+    cairo_move_to(m_cr.get(), p.x, p.y);
+}
+
+void Context::lineTo(Point p)
+{
+    cairo_line_to(m_cr.get(), p.x, p.y);
+}
+
+void Context::curveTo(Point c1, Point c2, Point end)
+{
+    cairo_curve_to(m_cr.get(), c1.x, c1.y, c2.x, c2.y, end.x, end.y);
+}
+
+void Context::addRect(const Rect& rect)
+{
+    if (rect.isNull())
+        return;
+    cairo_rectangle(m_cr.get(), rect.x(), rect.y(), rect.width(), rect.height());
+}
+
+void Context::addRoundedRect(const Rect& rect, double radius)
+{
+    if (!rect.isNull())
+        roundedRectPath(m_cr.get(), rect, radius);
+}
+
+void Context::addEllipse(const Rect& rect)
+{
+    if (!rect.isNull())
+        ellipsePath(m_cr.get(), rect);
+}
+
+void Context::closePath()
+{
+    cairo_close_path(m_cr.get());
+}
+
+void Context::fillPath(bool evenOdd)
+{
+    composite([&] {
+        cairo_t* cr = m_cr.get();
+        setSource(m_states.back().fill);
+        cairo_set_fill_rule(cr, evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+        cairo_fill(cr);
+    });
+}
+
+void Context::strokePath()
+{
+    composite([&] {
+        setSource(m_states.back().stroke);
+        cairo_stroke(m_cr.get());
+    });
+}
+
+void Context::fillLinearGradient(const Rect& rect, Point start, Point end, const std::vector<GradientStop>& stops)
+{
+    if (rect.isEmpty() || stops.empty())
+        return;
+    PatternRef gradient(cairo_pattern_create_linear(start.x, start.y, end.x, end.y));
+    for (const GradientStop& stop : stops)
+        cairo_pattern_add_color_stop_rgba(gradient.get(), std::clamp(stop.location, 0.0, 1.0), stop.color.r,
+                                          stop.color.g, stop.color.b, stop.color.a);
+    cairo_pattern_set_extend(gradient.get(), CAIRO_EXTEND_PAD);
+    composite([&] {
+        cairo_t* cr = m_cr.get();
+        cairo_set_source(cr, gradient.get());
+        cairo_new_path(cr);
+        cairo_rectangle(cr, rect.x(), rect.y(), rect.width(), rect.height());
+        cairo_fill(cr);
+    });
+}
+
+void Context::drawImageSlice(const Image& image, const Rect& source, const Rect& rect)
+{
+    if (source.isEmpty() || rect.isEmpty())
+        return;
+    cairo_t* cr = m_cr.get();
+    double scale = image.scale();
+    // A sub-surface pads with its own edge pixels, so a stretched slice never samples its
+    // neighbours.
+    SurfaceRef slice(cairo_surface_create_for_rectangle(image.cairoSurface(), source.x() * scale,
+                                                        source.y() * scale, source.width() * scale,
+                                                        source.height() * scale));
+    PatternRef pattern(cairo_pattern_create_for_surface(slice.get()));
+    cairo_pattern_set_extend(pattern.get(), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(pattern.get(), CAIRO_FILTER_GOOD);
+    cairo_matrix_t m;
+    cairo_matrix_init_scale(&m, source.width() * scale / rect.width(), source.height() * scale / rect.height());
+    cairo_matrix_translate(&m, -rect.x(), -rect.y());
+    cairo_pattern_set_matrix(pattern.get(), &m);
+    cairo_set_source(cr, pattern.get());
+    cairo_new_path(cr);
+    cairo_rectangle(cr, rect.x(), rect.y(), rect.width(), rect.height());
+    cairo_fill(cr);
+}
+
+void Context::drawImage(const Image& image, const Rect& rect, double alpha)
+{
+    if (image.isNull() || rect.isEmpty())
+        return;
+    Size size = image.size();
+    if (!image.isStretchable()) {
+        drawImage(image, Rect({0, 0}, size), rect, alpha);
+        return;
+    }
+    Rect dst = rect.standardized();
+    EdgeInsets caps = image.capInsets();
+    // Caps wider than the target shrink together; the middle then has no room.
+    double fx = caps.left + caps.right > dst.width() ? dst.width() / (caps.left + caps.right) : 1;
+    double fy = caps.top + caps.bottom > dst.height() ? dst.height() / (caps.top + caps.bottom) : 1;
+    double srcX[4] = {0, caps.left, size.width - caps.right, size.width};
+    double srcY[4] = {0, caps.top, size.height - caps.bottom, size.height};
+    double dstX[4] = {dst.minX(), dst.minX() + caps.left * fx, dst.maxX() - caps.right * fx, dst.maxX()};
+    double dstY[4] = {dst.minY(), dst.minY() + caps.top * fy, dst.maxY() - caps.bottom * fy, dst.maxY()};
+
+    State& state = m_states.back();
+    double savedAlpha = state.alpha;
+    state.alpha *= std::clamp(alpha, 0.0, 1.0);
+    composite([&] {
+        for (int row = 0; row < 3; ++row) {
+            for (int col = 0; col < 3; ++col) {
+                Rect source(srcX[col], srcY[row], srcX[col + 1] - srcX[col], srcY[row + 1] - srcY[row]);
+                Rect target(dstX[col], dstY[row], dstX[col + 1] - dstX[col], dstY[row + 1] - dstY[row]);
+                if (source.width() > 0 && source.height() > 0 && target.width() > 0 && target.height() > 0)
+                    drawImageSlice(image, source, target);
+            }
+        }
+    });
+    m_states.back().alpha = savedAlpha;
+}
+
+void Context::drawImage(const Image& image, const Rect& source, const Rect& rect, double alpha)
+{
+    if (image.isNull() || rect.isEmpty() || source.isEmpty())
+        return;
+    Rect src = source.standardized();
+    Rect visible = src.intersection(Rect({0, 0}, image.size()));
+    if (visible.isNull())
+        return;
+    // Only the part of the source inside the image draws, where it would have landed.
+    Rect dst = rect.standardized();
+    double sx = dst.width() / src.width();
+    double sy = dst.height() / src.height();
+    Rect target(dst.x() + (visible.x() - src.x()) * sx, dst.y() + (visible.y() - src.y()) * sy,
+                visible.width() * sx, visible.height() * sy);
+    State& state = m_states.back();
+    double savedAlpha = state.alpha;
+    state.alpha *= std::clamp(alpha, 0.0, 1.0);
+    composite([&] { drawImageSlice(image, visible, target); });
+    m_states.back().alpha = savedAlpha;
+}
+
+Size Context::drawText(std::string_view text, const Rect& rect, const Font& font, const Color& color,
+                       TextAlignment alignment, LineBreakMode mode, int numberOfLines)
+{
+    if (text.empty())
+        return {};
+    TextLayout::Options options;
+    options.width = rect.width();
+    options.mode = mode;
+    options.maxLines = numberOfLines;
+    options.maxHeight = rect.height();
+    options.alignment = alignment;
+    Size used;
+    composite([&] {
+        TextLayout layout(m_cr.get(), text, font, options);
+        setSource(color);
+        layout.draw(m_cr.get(), rect.origin);
+        used = layout.roundedSize();
+    });
+    return used;
+}
+
+Size Context::drawText(std::string_view text, Point point, const Font& font, const Color& color)
+{
+    if (text.empty())
+        return {};
+    Size used;
+    composite([&] {
+        TextLayout layout(m_cr.get(), text, font, TextLayout::Options{});
+        setSource(color);
+        layout.draw(m_cr.get(), point);
+        used = layout.roundedSize();
+    });
+    return used;
+}
+
+} // namespace gfx

@@ -1,0 +1,68 @@
+#pragma once
+#include "Platform/Base/Error.h"
+#include "Platform/Base/Value.h"
+#include "Platform/Graphics/CairoRef.h"
+#include "Platform/Graphics/Color.h"
+#include "Platform/Graphics/Geometry.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace gfx {
+
+// An immutable bitmap: premultiplied ARGB32 pixels, a scale (pixels per point) and optional
+// stretchable caps. Copies share the pixels. A default-constructed image is null.
+class Image {
+public:
+    Image() = default;
+
+    // PNG or JPEG. A name ending in "@2x" (before the extension) gives scale 2.
+    static Image fromFile(const std::string& path);
+    static Image fromBytes(std::span<const uint8_t> bytes, double scale = 1);
+    // Takes a snapshot of an ARGB32 surface; later drawing into it does not change the image.
+    static Image fromSurface(cairo_surface_t* surface, double scale);
+
+    // Size in points read from the file header only; nothing when the header is unreadable.
+    static std::optional<Size> sizeOfFile(const std::string& path);
+    static std::optional<Size> sizeOfBytes(std::span<const uint8_t> bytes, double scale = 1);
+    static double scaleForPath(const std::string& path);
+
+    bool isNull() const { return !m_surface; }
+    explicit operator bool() const { return !isNull(); }
+
+    Size size() const; // points
+    double scale() const { return m_scale; }
+    int pixelWidth() const;
+    int pixelHeight() const;
+
+    // Caps in points stay unscaled when the image is drawn into a larger rect.
+    Image stretchable(EdgeInsets caps) const;
+    // Left/top caps with a one-pixel stretchable middle; a zero cap stretches the whole axis.
+    Image stretchable(int leftCapWidth, int topCapHeight) const;
+    const EdgeInsets& capInsets() const { return m_caps; }
+    bool isStretchable() const { return !m_caps.isZero(); }
+
+    // A resampled copy of the given point size at the same scale, without caps.
+    Image scaledTo(Size size) const;
+
+    uint32_t pixelAt(int x, int y) const; // premultiplied 0xAARRGGBB; 0 outside
+    Color colorAt(int x, int y) const;
+
+    base::Bytes pngData() const;
+    // Quality 0..1, as the application passes compression quality.
+    base::Bytes jpegData(double quality) const;
+    base::ErrorPtr writePng(const std::string& path) const;
+
+    cairo_surface_t* cairoSurface() const { return m_surface.get(); }
+
+private:
+    Image(SurfaceRef surface, double scale) : m_surface(std::move(surface)), m_scale(scale) {}
+
+    SurfaceRef m_surface;
+    double m_scale = 1;
+    EdgeInsets m_caps;
+};
+
+} // namespace gfx

@@ -1,0 +1,199 @@
+#include "Platform/Graphics/TextLayout.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <memory>
+
+namespace gfx {
+
+namespace {
+
+PangoFontMap* fontMap()
+{
+    // Our own map, not the process default, so the resolution we set cannot disturb others.
+    static thread_local GObjectRef<PangoFontMap> map = [] {
+        PangoFontMap* m = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
+        pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(m), 72);
+        return GObjectRef<PangoFontMap>(m);
+    }();
+    return map.get();
+}
+
+GObjectRef<PangoContext> makeContext(cairo_t* cr)
+{
+    GObjectRef<PangoContext> context(pango_font_map_create_context(fontMap()));
+    if (cr)
+        pango_cairo_update_context(cr, context.get());
+    std::unique_ptr<cairo_font_options_t, decltype(&cairo_font_options_destroy)> options(
+        cairo_font_options_create(), cairo_font_options_destroy);
+    cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_GRAY);
+    cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_OFF);
+    pango_cairo_context_set_font_options(context.get(), options.get());
+    pango_context_set_round_glyph_positions(context.get(), FALSE);
+    pango_context_set_language(context.get(), pango_language_from_string("en"));
+    return context;
+}
+
+PangoContext* measuringContext()
+{
+    static thread_local GObjectRef<PangoContext> context = makeContext(nullptr);
+    return context.get();
+}
+
+using FontDescription = std::unique_ptr<PangoFontDescription, decltype(&pango_font_description_free)>;
+
+FontDescription describe(const Font& font)
+{
+    FontDescription d(pango_font_description_new(), pango_font_description_free);
+    pango_font_description_set_family(d.get(), font.families().c_str());
+    pango_font_description_set_weight(d.get(), font.isBold() ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_style(d.get(), font.isItalic() ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+    pango_font_description_set_absolute_size(d.get(), font.pointSize() * PANGO_SCALE);
+    return d;
+}
+
+double points(int pangoUnits)
+{
+    return static_cast<double>(pangoUnits) / PANGO_SCALE;
+}
+
+bool truncates(LineBreakMode mode)
+{
+    return mode == LineBreakMode::TruncateHead || mode == LineBreakMode::TruncateTail
+        || mode == LineBreakMode::TruncateMiddle;
+}
+
+PangoEllipsizeMode ellipsizeMode(LineBreakMode mode, int lines)
+{
+    // Pango ellipsizes the start or middle of a single line only; several lines end in "…".
+    if (lines > 1)
+        return PANGO_ELLIPSIZE_END;
+    switch (mode) {
+    case LineBreakMode::TruncateHead:
+        return PANGO_ELLIPSIZE_START;
+    case LineBreakMode::TruncateMiddle:
+        return PANGO_ELLIPSIZE_MIDDLE;
+    default:
+        return PANGO_ELLIPSIZE_END;
+    }
+}
+
+PangoAlignment pangoAlignment(TextAlignment alignment)
+{
+    switch (alignment) {
+    case TextAlignment::Center:
+        return PANGO_ALIGN_CENTER;
+    case TextAlignment::Right:
+        return PANGO_ALIGN_RIGHT;
+    default:
+        return PANGO_ALIGN_LEFT;
+    }
+}
+
+} // namespace
+
+TextLayout::TextLayout(cairo_t* cr, std::string_view text, const Font& font, const Options& options)
+    : m_options(options)
+{
+    m_context = cr ? makeContext(cr) : GObjectRef<PangoContext>(PANGO_CONTEXT(g_object_ref(measuringContext())));
+    m_layout = GObjectRef<PangoLayout>(pango_layout_new(m_context.get()));
+    PangoLayout* layout = m_layout.get();
+    FontDescription description = describe(font);
+    pango_layout_set_font_description(layout, description.get());
+    pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+
+    // One clipped line is cut at the edge rather than wrapped.
+    m_unwrapped = options.width < 0 || (options.mode == LineBreakMode::Clip && options.maxLines == 1);
+    if (!m_unwrapped) {
+        pango_layout_set_width(layout, static_cast<int>(options.width * PANGO_SCALE));
+        pango_layout_set_wrap(layout, options.mode == LineBreakMode::CharWrap ? PANGO_WRAP_CHAR
+                                                                                : PANGO_WRAP_WORD_CHAR);
+        pango_layout_set_alignment(layout, pangoAlignment(options.alignment));
+    }
+    limitLines();
+}
+
+void TextLayout::limitLines()
+{
+    PangoLayout* layout = m_layout.get();
+    auto keptLines = [&] {
+        int limit = m_options.maxLines > 0 ? m_options.maxLines : INT_MAX;
+        int count = 0;
+        std::unique_ptr<PangoLayoutIter, decltype(&pango_layout_iter_free)> iter(
+            pango_layout_get_iter(layout), pango_layout_iter_free);
+        do {
+            PangoRectangle logical;
+            pango_layout_iter_get_line_extents(iter.get(), nullptr, &logical);
+            bool fits = m_options.maxHeight < 0 || points(logical.y + logical.height) <= m_options.maxHeight + 0.001;
+            // The first line always shows, even in a rect too short for it.
+            if (count > 0 && (!fits || count >= limit))
+                break;
+            ++count;
+        } while (pango_layout_iter_next_line(iter.get()));
+        return count;
+    };
+
+    m_keptLines = keptLines();
+    if (!m_unwrapped && truncates(m_options.mode)
+        && (m_keptLines < pango_layout_get_line_count(layout) || m_options.maxLines == 1)) {
+        pango_layout_set_ellipsize(layout, ellipsizeMode(m_options.mode, m_keptLines));
+        pango_layout_set_height(layout, -m_keptLines);
+        m_keptLines = keptLines();
+    }
+
+    m_width = 0;
+    m_height = 0;
+    std::unique_ptr<PangoLayoutIter, decltype(&pango_layout_iter_free)> iter(pango_layout_get_iter(layout),
+                                                                             pango_layout_iter_free);
+    int line = 0;
+    do {
+        PangoRectangle logical;
+        pango_layout_iter_get_line_extents(iter.get(), nullptr, &logical);
+        m_width = std::max(m_width, points(logical.width));
+        m_height = points(logical.y + logical.height);
+    } while (++line < m_keptLines && pango_layout_iter_next_line(iter.get()));
+    if (m_unwrapped && m_options.width >= 0)
+        m_width = std::min(m_width, m_options.width);
+}
+
+void TextLayout::draw(cairo_t* cr, Point origin) const
+{
+    double x = origin.x;
+    if (m_unwrapped && m_options.width >= 0) {
+        PangoRectangle logical;
+        pango_layout_get_extents(m_layout.get(), nullptr, &logical);
+        double slack = std::max(0.0, m_options.width - points(logical.width));
+        if (m_options.alignment == TextAlignment::Center)
+            x += slack / 2;
+        else if (m_options.alignment == TextAlignment::Right)
+            x += slack;
+    }
+    cairo_save(cr);
+    bool clipsWidth = m_unwrapped && m_options.width >= 0;
+    bool clipsHeight = m_keptLines < pango_layout_get_line_count(m_layout.get());
+    if (clipsWidth || clipsHeight) {
+        double left = clipsWidth ? origin.x : origin.x - 1e6;
+        double width = clipsWidth ? m_options.width : 2e6;
+        cairo_rectangle(cr, left, origin.y, width, clipsHeight ? m_height : 1e6);
+        cairo_clip(cr);
+    }
+    cairo_move_to(cr, x, origin.y);
+    pango_cairo_show_layout(cr, m_layout.get());
+    cairo_restore(cr);
+}
+
+Size TextLayout::roundedSize() const
+{
+    // The epsilon keeps exact whole sizes from rounding up through float noise.
+    return {std::ceil(m_width - 1e-6), std::ceil(m_height - 1e-6)};
+}
+
+double TextLayout::lineHeight(const Font& font)
+{
+    TextLayout layout(nullptr, "", font, Options{});
+    return layout.m_height;
+}
+
+} // namespace gfx

@@ -1,0 +1,341 @@
+#include "Platform/Graphics/Context.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+namespace gfx {
+
+namespace {
+
+constexpr uint32_t kWhite = 0xffffffff;
+constexpr uint32_t kRed = 0xffff0000;
+constexpr uint32_t kGreen = 0xff00ff00;
+constexpr uint32_t kBlue = 0xff0000ff;
+
+std::unique_ptr<Context> whiteBitmap(Size size, double scale = 1)
+{
+    auto context = Context::createBitmap(size, scale);
+    context->save();
+    context->setFillColor(Color::white());
+    context->fillRect({{0, 0}, size});
+    context->restore();
+    return context;
+}
+
+int channel(uint32_t pixel, int shift)
+{
+    return static_cast<int>((pixel >> shift) & 0xff);
+}
+
+// A 30x30 image whose 10x10 corners hold a pattern that any scaling would smear.
+Image cornerPatterns()
+{
+    auto context = Context::createBitmap({30, 30});
+    context->setFillColor(Color::gray());
+    context->fillRect({0, 0, 30, 30});
+    const Color colours[4] = {Color::red(), Color::green(), Color::blue(), Color::yellow()};
+    const Point corners[4] = {{0, 0}, {20, 0}, {0, 20}, {20, 20}};
+    for (int i = 0; i < 4; ++i) {
+        for (int y = 0; y < 10; ++y) {
+            for (int x = 0; x < 10; ++x) {
+                context->setFillColor((x + y) % 3 ? colours[i] : Color::black());
+                context->fillRect({corners[i].x + x, corners[i].y + y, 1, 1});
+            }
+        }
+    }
+    return context->makeImage();
+}
+
+} // namespace
+
+TEST(Context, BitmapHasPixelsForItsScale)
+{
+    auto context = Context::createBitmap({10, 5}, 2);
+    ASSERT_TRUE(context);
+    context->setFillColor(Color::red());
+    context->fillRect({0, 0, 5, 5});
+    Image image = context->makeImage();
+    EXPECT_EQ(image.pixelWidth(), 20);
+    EXPECT_EQ(image.pixelHeight(), 10);
+    EXPECT_EQ(image.scale(), 2);
+    EXPECT_EQ(image.size(), (Size{10, 5}));
+    EXPECT_EQ(image.pixelAt(9, 9), kRed);
+    EXPECT_EQ(image.pixelAt(10, 0), 0u);
+}
+
+TEST(Context, ImageIsASnapshot)
+{
+    auto context = Context::createBitmap({4, 4});
+    Image before = context->makeImage();
+    context->setFillColor(Color::blue());
+    context->fillRect({0, 0, 4, 4});
+    EXPECT_EQ(before.pixelAt(1, 1), 0u);
+    EXPECT_EQ(context->makeImage().pixelAt(1, 1), kBlue);
+}
+
+TEST(Context, TransformsAndClipsLandWhereExpected)
+{
+    auto context = whiteBitmap({100, 100});
+
+    context->save();
+    context->translate(10, 20);
+    context->scaleBy(2, 2);
+    context->setFillColor(Color::red());
+    context->fillRect({0, 0, 10, 10}); // covers 10..30 x 20..40
+    context->restore();
+
+    context->save();
+    context->translate(50, 50);
+    context->rotate(M_PI / 2);
+    context->setFillColor(Color::green());
+    context->fillRect({0, 0, 20, 5}); // rotated onto x 45..50, y 50..70
+    context->restore();
+
+    context->save();
+    context->clipToRect({60, 60, 20, 20});
+    context->setFillColor(Color::blue());
+    context->fillEllipse({40, 40, 60, 60});
+    context->restore();
+
+    // The state is back: identity transform, no clip, black fill.
+    EXPECT_TRUE(context->currentTransform().isIdentity());
+    context->fillRect({0, 95, 5, 5});
+
+    Image image = context->makeImage();
+    EXPECT_EQ(image.pixelAt(11, 21), kRed);
+    EXPECT_EQ(image.pixelAt(29, 39), kRed);
+    EXPECT_EQ(image.pixelAt(31, 30), kWhite);
+    EXPECT_EQ(image.pixelAt(9, 30), kWhite);
+    EXPECT_EQ(image.pixelAt(47, 60), kGreen);
+    EXPECT_EQ(image.pixelAt(52, 60), kWhite);
+    EXPECT_EQ(image.pixelAt(60, 47), kWhite);
+    EXPECT_EQ(image.pixelAt(70, 70), kBlue);
+    EXPECT_EQ(image.pixelAt(79, 61), kBlue);
+    EXPECT_EQ(image.pixelAt(85, 70), kWhite); // inside the ellipse, outside the clip
+    EXPECT_EQ(image.pixelAt(58, 70), kWhite);
+    EXPECT_EQ(image.pixelAt(2, 97), 0xff000000u);
+}
+
+TEST(Context, ConcatAndRoundedClip)
+{
+    auto context = whiteBitmap({40, 40});
+    context->concat(AffineTransform::translation(20, 0).scaled(1, 2));
+    EXPECT_EQ(context->currentTransform().apply(Point{1, 1}), (Point{21, 2}));
+    context->clipToRoundedRect({0, 0, 20, 20}, 10); // a circle stretched to 20x40
+    context->setFillColor(Color::red());
+    context->fillRect({0, 0, 20, 20});
+    Image image = context->makeImage();
+    EXPECT_EQ(image.pixelAt(30, 20), kRed);
+    EXPECT_EQ(image.pixelAt(21, 1), kWhite); // the rounded corner
+    EXPECT_EQ(image.pixelAt(15, 20), kWhite);
+}
+
+TEST(Context, StrokesAndDashes)
+{
+    auto context = whiteBitmap({40, 20});
+    context->setStrokeColor(Color::blue());
+    context->setLineWidth(2);
+    context->setLineDash({4, 4});
+    context->strokeLine({0, 5}, {40, 5});
+    context->setLineDash({});
+    context->strokeRect({10, 10, 20, 8});
+    Image image = context->makeImage();
+    EXPECT_EQ(image.pixelAt(2, 5), kBlue);
+    EXPECT_EQ(image.pixelAt(6, 5), kWhite);
+    EXPECT_EQ(image.pixelAt(10, 5), kBlue);
+    EXPECT_EQ(image.pixelAt(20, 10), kBlue);
+    EXPECT_EQ(image.pixelAt(20, 14), kWhite);
+    EXPECT_EQ(image.pixelAt(10, 14), kBlue);
+}
+
+TEST(Context, PathsFillWithTheirRule)
+{
+    auto context = whiteBitmap({40, 40});
+    context->setFillColor(Color::red());
+    context->beginPath();
+    context->addRect({0, 0, 40, 40});
+    context->addRect({10, 10, 20, 20});
+    context->fillPath(true);
+    context->setFillColor(Color::blue());
+    context->beginPath();
+    context->moveTo({10, 10});
+    context->lineTo({30, 10});
+    context->curveTo({30, 20}, {20, 30}, {10, 30});
+    context->closePath();
+    context->fillPath();
+    Image image = context->makeImage();
+    EXPECT_EQ(image.pixelAt(5, 5), kRed);
+    EXPECT_EQ(image.pixelAt(12, 12), kBlue);
+    EXPECT_EQ(image.pixelAt(28, 28), kWhite); // the hole, outside the curve
+}
+
+TEST(Context, GradientAlphaAndShadow)
+{
+    auto context = whiteBitmap({100, 60});
+    context->fillLinearGradient({0, 0, 100, 10}, {0, 0}, {100, 0},
+                                {{0, Color::red()}, {1, Color::blue()}});
+    context->save();
+    context->setAlpha(0.5);
+    context->setFillColor(Color::black());
+    context->fillRect({0, 20, 10, 10});
+    context->restore();
+    context->setShadow({5, 5}, 3, Color::black());
+    context->setFillColor(Color::red());
+    context->fillRect({40, 20, 20, 20});
+    context->clearShadow();
+    context->fillRect({70, 20, 10, 10});
+
+    Image image = context->makeImage();
+    uint32_t left = image.pixelAt(1, 5), middle = image.pixelAt(50, 5), right = image.pixelAt(98, 5);
+    EXPECT_GT(channel(left, 16), 240);
+    EXPECT_LT(channel(left, 0), 15);
+    EXPECT_NEAR(channel(middle, 16), 128, 4);
+    EXPECT_NEAR(channel(middle, 0), 128, 4);
+    EXPECT_GT(channel(right, 0), 240);
+    EXPECT_NEAR(channel(image.pixelAt(5, 25), 8), 128, 2);
+    EXPECT_EQ(image.pixelAt(45, 25), kRed);
+    EXPECT_EQ(image.pixelAt(62, 42), 0xff000000u); // shadow below right
+    EXPECT_EQ(image.pixelAt(38, 25), kWhite);
+    EXPECT_EQ(image.pixelAt(82, 32), kWhite); // shadow cleared
+}
+
+TEST(Context, NineSliceKeepsCornersUnscaled)
+{
+    Image source = cornerPatterns().stretchable(EdgeInsets{10, 10, 10, 10});
+    auto context = Context::createBitmap({100, 70});
+    context->drawImage(source, {5, 5, 90, 60});
+    Image drawn = context->makeImage();
+
+    const Point sourceCorners[4] = {{0, 0}, {20, 0}, {0, 20}, {20, 20}};
+    const Point drawnCorners[4] = {{5, 5}, {85, 5}, {5, 55}, {85, 55}};
+    int differing = 0;
+    for (int i = 0; i < 4; ++i)
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 10; ++x)
+                differing += drawn.pixelAt(static_cast<int>(drawnCorners[i].x) + x, static_cast<int>(drawnCorners[i].y) + y)
+                    != source.pixelAt(static_cast<int>(sourceCorners[i].x) + x, static_cast<int>(sourceCorners[i].y) + y);
+    EXPECT_EQ(differing, 0);
+    // Edges and middle stretch the grey without bleeding corner colours into it.
+    EXPECT_EQ(drawn.pixelAt(50, 35), source.pixelAt(15, 15));
+    EXPECT_EQ(drawn.pixelAt(50, 6), source.pixelAt(15, 1));
+    EXPECT_EQ(drawn.pixelAt(16, 35), source.pixelAt(15, 15));
+    EXPECT_EQ(drawn.pixelAt(15, 6), source.pixelAt(15, 1));
+    EXPECT_EQ(drawn.pixelAt(84, 64), source.pixelAt(15, 29));
+    EXPECT_EQ(drawn.pixelAt(6, 15), source.pixelAt(1, 15));
+    EXPECT_EQ(drawn.pixelAt(4, 4), 0u);
+
+    // Without caps the same draw scales the corners.
+    auto plain = Context::createBitmap({100, 70});
+    plain->drawImage(cornerPatterns(), {5, 5, 90, 60});
+    Image scaled = plain->makeImage();
+    int scaledDiffering = 0;
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x)
+            scaledDiffering += scaled.pixelAt(5 + x, 5 + y) != source.pixelAt(x, y);
+    EXPECT_GT(scaledDiffering, 10);
+}
+
+TEST(Context, NineSliceAtDoubleScaleKeepsCornersInPoints)
+{
+    Image pixels = cornerPatterns(); // 30x30 pixels: 15x15 points at scale 2
+    Image retina = Image::fromBytes(pixels.pngData(), 2).stretchable(EdgeInsets{5, 5, 5, 5});
+    auto context = Context::createBitmap({50, 40}, 2);
+    context->drawImage(retina, {0, 0, 50, 40});
+    Image drawn = context->makeImage();
+    int differing = 0;
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x)
+            differing += drawn.pixelAt(90 + x, 70 + y) != pixels.pixelAt(20 + x, 20 + y);
+    EXPECT_EQ(differing, 0);
+
+    // A target smaller than the caps shrinks them rather than overlapping.
+    auto small = Context::createBitmap({6, 6}, 2);
+    small->drawImage(retina, {0, 0, 6, 6});
+    EXPECT_FALSE(small->error());
+    EXPECT_EQ(small->makeImage().pixelAt(11, 11) >> 24, 0xffu);
+}
+
+TEST(Context, DrawsPartsOfImagesWithAlpha)
+{
+    auto quarters = Context::createBitmap({20, 20});
+    quarters->setFillColor(Color::red());
+    quarters->fillRect({0, 0, 10, 10});
+    quarters->setFillColor(Color::green());
+    quarters->fillRect({10, 0, 10, 10});
+    Image image = quarters->makeImage();
+
+    auto context = whiteBitmap({60, 30});
+    context->drawImage(image, {10, 0, 10, 10}, {0, 0, 30, 30});
+    context->drawImage(image, {0, 0, 20, 20}, {30, 0, 30, 30}, 0.5);
+    Image drawn = context->makeImage();
+    EXPECT_EQ(drawn.pixelAt(1, 1), kGreen);
+    EXPECT_EQ(drawn.pixelAt(28, 28), kGreen);
+    uint32_t faded = drawn.pixelAt(35, 5);
+    EXPECT_EQ(channel(faded, 16), 255);
+    EXPECT_NEAR(channel(faded, 8), 128, 2);
+    EXPECT_EQ(drawn.pixelAt(45, 25), kWhite); // the transparent half at half alpha
+}
+
+TEST(Context, PdfInMemoryHasPagesOfTheirSizes)
+{
+    auto pdf = Context::createPdfInMemory();
+    ASSERT_TRUE(pdf);
+    EXPECT_TRUE(pdf->isPdf());
+    pdf->beginPage({300, 200});
+    pdf->setFillColor(Color::blue());
+    pdf->fillRect({10, 10, 100, 50});
+    pdf->endPage();
+    pdf->beginPage({200, 400});
+    pdf->save(); // left open on purpose: ending the page restores it
+    pdf->fillEllipse({0, 0, 50, 50});
+    pdf->endPage();
+    EXPECT_FALSE(pdf->close());
+
+    const base::Bytes& data = pdf->pdfData();
+    ASSERT_GT(data.size(), 100u);
+    EXPECT_EQ(std::string(data.begin(), data.begin() + 5), "%PDF-");
+
+    test::TempDir dir;
+    std::string path = dir.file("memory.pdf");
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
+                                                 static_cast<std::streamsize>(data.size()));
+    std::string info;
+    for (char c : test::commandOutput("pdfinfo -l 2 '" + path + "' 2>&1"))
+        if (c != ' ' || info.empty() || info.back() != ' ')
+            info += c; // columns are padded with runs of spaces
+
+    EXPECT_NE(info.find("Pages: 2"), std::string::npos) << info;
+    EXPECT_NE(info.find("Page 1 size: 300 x 200 pts"), std::string::npos) << info;
+    EXPECT_NE(info.find("Page 2 size: 200 x 400 pts"), std::string::npos) << info;
+}
+
+TEST(Context, PdfFileAndFailures)
+{
+    test::TempDir dir;
+    {
+        auto pdf = Context::createPdf(dir.file("out.pdf"));
+        ASSERT_TRUE(pdf);
+        pdf->beginPage({100, 100});
+        pdf->strokeRect({10, 10, 80, 80});
+        // Closed by the destructor.
+    }
+    std::ifstream in(dir.file("out.pdf"), std::ios::binary);
+    std::string head(5, '\0');
+    in.read(head.data(), 5);
+    EXPECT_EQ(head, "%PDF-");
+
+    auto bitmap = Context::createBitmap({4, 4});
+    EXPECT_TRUE(bitmap->savePng("/nonexistent/dir/x.png"));
+    EXPECT_FALSE(bitmap->savePng(dir.file("x.png")));
+    EXPECT_EQ(Image::sizeOfFile(dir.file("x.png")), (Size{4, 4}));
+    // An unmatched restore is ignored instead of breaking the context.
+    bitmap->restore();
+    bitmap->fillRect({0, 0, 1, 1});
+    EXPECT_FALSE(bitmap->error());
+}
+
+} // namespace gfx

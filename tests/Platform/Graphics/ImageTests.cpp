@@ -1,0 +1,195 @@
+#include "Platform/Graphics/Context.h"
+#include "Platform/Graphics/Image.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace gfx {
+
+namespace {
+
+// Four coloured quadrants, one of them translucent, on a canvas of the given size.
+Image quadrants(int width, int height, double scale = 1)
+{
+    auto context = Context::createBitmap({width / scale, height / scale}, scale);
+    double w = width / scale / 2;
+    double h = height / scale / 2;
+    context->setFillColor(Color::red());
+    context->fillRect({0, 0, w, h});
+    context->setFillColor(Color::green());
+    context->fillRect({w, 0, w, h});
+    context->setFillColor(Color::blue().withAlpha(0.4));
+    context->fillRect({0, h, w, h});
+    context->setFillColor(Color::fromRgb(200, 150, 50));
+    context->fillRect({w, h, w, h});
+    return context->makeImage();
+}
+
+// Every premultiplied value a 0..255 channel and alpha can take, row by row.
+Image allAlphas()
+{
+    auto context = Context::createBitmap({256, 16});
+    cairo_surface_t* surface = cairo_get_target(context->cairo());
+    cairo_surface_flush(surface);
+    uint8_t* data = cairo_image_surface_get_data(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < 16; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(data + y * stride);
+        for (uint32_t x = 0; x < 256; ++x) {
+            uint32_t a = (x * 7 + y * 16) & 0xff;
+            uint32_t c = a == 0 ? 0 : (x * 13 + y) % (a + 1);
+            row[x] = a << 24 | c << 16 | (a - c) << 8 | (c / 2);
+        }
+    }
+    cairo_surface_mark_dirty(surface);
+    return context->makeImage();
+}
+
+void writeBytes(const std::string& path, const base::Bytes& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool near(uint32_t a, uint32_t b, int tolerance)
+{
+    for (int shift = 0; shift < 32; shift += 8) {
+        int d = static_cast<int>((a >> shift) & 0xff) - static_cast<int>((b >> shift) & 0xff);
+        if (std::abs(d) > tolerance)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(Image, PngRoundTripKeepsEveryPixel)
+{
+    Image original = allAlphas();
+    base::Bytes png = original.pngData();
+    ASSERT_GT(png.size(), 8u);
+    EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
+
+    Image decoded = Image::fromBytes(png);
+    ASSERT_FALSE(decoded.isNull());
+    ASSERT_EQ(decoded.pixelWidth(), original.pixelWidth());
+    ASSERT_EQ(decoded.pixelHeight(), original.pixelHeight());
+    int differing = 0;
+    for (int y = 0; y < original.pixelHeight(); ++y)
+        for (int x = 0; x < original.pixelWidth(); ++x)
+            differing += original.pixelAt(x, y) != decoded.pixelAt(x, y);
+    EXPECT_EQ(differing, 0);
+}
+
+TEST(Image, JpegSizeComesFromTheHeaderAlone)
+{
+    base::Bytes jpeg = quadrants(64, 40).jpegData(0.9);
+    ASSERT_GT(jpeg.size(), 4u);
+    EXPECT_EQ(jpeg[0], 0xff);
+    EXPECT_EQ(jpeg[1], 0xd8);
+
+    auto size = Image::sizeOfBytes(jpeg);
+    ASSERT_TRUE(size);
+    EXPECT_EQ(*size, (Size{64, 40}));
+
+    // Cut the file where the compressed scan starts: no pixels remain, the size still reads.
+    base::Bytes header;
+    for (size_t i = 2; i + 1 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xff && jpeg[i + 1] == 0xda) {
+            header.assign(jpeg.begin(), jpeg.begin() + static_cast<long>(i));
+            break;
+        }
+    }
+    ASSERT_FALSE(header.empty());
+    EXPECT_TRUE(Image::fromBytes(header).isNull());
+    auto headerSize = Image::sizeOfBytes(header);
+    ASSERT_TRUE(headerSize);
+    EXPECT_EQ(*headerSize, (Size{64, 40}));
+
+    test::TempDir dir;
+    writeBytes(dir.file("cut.jpg"), header);
+    EXPECT_EQ(Image::sizeOfFile(dir.file("cut.jpg")), (Size{64, 40}));
+    EXPECT_TRUE(Image::fromFile(dir.file("cut.jpg")).isNull());
+}
+
+TEST(Image, JpegDecodesCloseToTheOriginalAndQualityMatters)
+{
+    Image original = quadrants(64, 64);
+    Image decoded = Image::fromBytes(original.jpegData(0.95));
+    ASSERT_FALSE(decoded.isNull());
+    EXPECT_TRUE(near(decoded.pixelAt(8, 8), 0xffff0000, 12));
+    EXPECT_TRUE(near(decoded.pixelAt(56, 8), 0xff00ff00, 12));
+    EXPECT_TRUE(near(decoded.pixelAt(56, 56), Color::fromRgb(200, 150, 50).toPremultipliedArgb(), 12));
+    // JPEG has no alpha: the translucent blue lies on white.
+    EXPECT_TRUE(near(decoded.pixelAt(8, 56), Color::fromRgb(153, 153, 255).toPremultipliedArgb(), 12));
+
+    Image busy = allAlphas();
+    EXPECT_LT(busy.jpegData(0.1).size(), busy.jpegData(1.0).size());
+}
+
+TEST(Image, ScaleFollowsTheFileName)
+{
+    test::TempDir dir;
+    base::Bytes png = quadrants(40, 20).pngData();
+    for (const char* name : {"plain.png", "icon@2x.png", "button@2x~ipad.png", "x@2xy.png"})
+        writeBytes(dir.file(name), png);
+
+    Image plain = Image::fromFile(dir.file("plain.png"));
+    EXPECT_EQ(plain.scale(), 1);
+    EXPECT_EQ(plain.size(), (Size{40, 20}));
+
+    Image retina = Image::fromFile(dir.file("icon@2x.png"));
+    EXPECT_EQ(retina.scale(), 2);
+    EXPECT_EQ(retina.size(), (Size{20, 10}));
+    EXPECT_EQ(retina.pixelWidth(), 40);
+    EXPECT_EQ(Image::sizeOfFile(dir.file("icon@2x.png")), (Size{20, 10}));
+
+    EXPECT_EQ(Image::fromFile(dir.file("button@2x~ipad.png")).scale(), 2);
+    EXPECT_EQ(Image::fromFile(dir.file("x@2xy.png")).scale(), 1);
+}
+
+TEST(Image, UnreadableInputIsNull)
+{
+    base::Bytes garbage = {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'};
+    EXPECT_TRUE(Image::fromBytes(garbage).isNull());
+    EXPECT_FALSE(Image::sizeOfBytes(garbage));
+    EXPECT_TRUE(Image::fromBytes({}).isNull());
+    EXPECT_TRUE(Image::fromFile("/nonexistent/file.png").isNull());
+    EXPECT_FALSE(Image::sizeOfFile("/nonexistent/file.png"));
+
+    Image null;
+    EXPECT_TRUE(null.pngData().empty());
+    EXPECT_EQ(null.pixelAt(0, 0), 0u);
+    EXPECT_TRUE(null.writePng("/tmp/never-written.png") != nullptr);
+}
+
+TEST(Image, ScaledCopyResamplesAtTheSameScale)
+{
+    Image source = quadrants(4, 4, 2); // 2x2 points
+    Image big = source.scaledTo({20, 10});
+    EXPECT_EQ(big.scale(), 2);
+    EXPECT_EQ(big.size(), (Size{20, 10}));
+    EXPECT_EQ(big.pixelWidth(), 40);
+    EXPECT_EQ(big.pixelAt(2, 2), 0xffff0000u);
+    EXPECT_EQ(big.pixelAt(37, 2), 0xff00ff00u);
+    EXPECT_EQ(big.pixelAt(37, 17), Color::fromRgb(200, 150, 50).toPremultipliedArgb());
+    // The edges are the image's own colour, not faded into transparency.
+    EXPECT_EQ(big.pixelAt(0, 0) >> 24, 0xffu);
+}
+
+TEST(Image, StretchableCapsFromLeftAndTopLeaveOnePixelToStretch)
+{
+    Image image = quadrants(21, 11);
+    Image caps = image.stretchable(10, 5);
+    EXPECT_EQ(caps.capInsets(), (EdgeInsets{5, 10, 5, 10}));
+    EXPECT_TRUE(caps.isStretchable());
+    EXPECT_FALSE(image.isStretchable());
+    EXPECT_EQ(caps.pixelAt(3, 3), image.pixelAt(3, 3));
+
+    EXPECT_EQ(image.stretchable(10, 0).capInsets(), (EdgeInsets{0, 10, 0, 10}));
+}
+
+} // namespace gfx

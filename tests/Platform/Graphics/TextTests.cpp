@@ -1,0 +1,204 @@
+#include "Platform/Graphics/Context.h"
+#include "Platform/Graphics/Font.h"
+#include "Platform/Graphics/Text.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace gfx {
+
+namespace {
+
+const std::string kChinese = "订单总额"; // four ideographs, each one em wide
+const std::string kLong = "The quick brown fox jumps over the lazy dog again and again";
+
+} // namespace
+
+TEST(Font, PlatformNamesMapToInstalledFamilies)
+{
+    struct Case {
+        const char* name;
+        bool bold;
+        bool italic;
+    };
+    for (Case c : {Case{"Helvetica", false, false}, Case{"Helvetica-Bold", true, false},
+                   Case{"Helvetica-Oblique", false, true}, Case{"Helvetica-BoldOblique", true, true},
+                   Case{"ArialMT", false, false}, Case{"Arial-BoldMT", true, false},
+                   Case{"Arial-BoldItalicMT", true, true}, Case{"HelveticaNeue", false, false},
+                   Case{"HelveticaNeue-Bold", true, false}, Case{"HelveticaNeue-Italic", false, true}}) {
+        Font font(c.name, 14);
+        EXPECT_EQ(font.families(), "Liberation Sans,WenQuanYi Micro Hei") << c.name;
+        EXPECT_EQ(font.isBold(), c.bold) << c.name;
+        EXPECT_EQ(font.isItalic(), c.italic) << c.name;
+        EXPECT_EQ(font.name(), c.name);
+        EXPECT_EQ(font.pointSize(), 14);
+    }
+    EXPECT_TRUE(Font::boldSystemFont(12).isBold());
+    EXPECT_TRUE(Font::italicSystemFont(12).isItalic());
+    EXPECT_EQ(Font::systemFont(12).families(), "Liberation Sans,WenQuanYi Micro Hei");
+    EXPECT_EQ(Font("Courier-Bold", 10).families(), "Courier,WenQuanYi Micro Hei");
+    EXPECT_TRUE(Font("Courier-Bold", 10).isBold());
+    EXPECT_EQ(Font::systemFont(12).withSize(20).pointSize(), 20);
+}
+
+TEST(Text, MeasuresInPointsIndependentOfStyleAndScale)
+{
+    Font font = Font::systemFont(12);
+    double line = font.lineHeight();
+    // Liberation Sans' ascent and descent add to about 1.15 em at 72 dpi.
+    EXPECT_GT(line, 12);
+    EXPECT_LT(line, 15);
+    EXPECT_NEAR(font.withSize(24).lineHeight(), 2 * line, 0.01);
+
+    Size regular = sizeOfText("Order total", font);
+    Size doubled = sizeOfText("Order total", font.withSize(24));
+    EXPECT_EQ(regular.height, std::ceil(line - 1e-6));
+    EXPECT_NEAR(doubled.width, 2 * regular.width, 1.0);
+    EXPECT_GT(sizeOfText("Order total", Font::boldSystemFont(12)).width, regular.width);
+    EXPECT_EQ(sizeOfText("", font), (Size{0, 0}));
+
+    // Drawing reports what measuring said, whatever the bitmap's scale.
+    for (double scale : {1.0, 2.0}) {
+        auto context = Context::createBitmap({200, 40}, scale);
+        EXPECT_EQ(context->drawText("Order total", Point{0, 0}, font, Color::black()), regular);
+    }
+}
+
+TEST(Text, ChineseFallsBackToTheChineseFamily)
+{
+    Font font = Font::systemFont(20);
+    Size size = sizeOfText(kChinese, font);
+    // Ideographs in the fallback family are one em each; missing-glyph boxes are not.
+    EXPECT_GT(size.width, 76);
+    EXPECT_LE(size.width, 81);
+    EXPECT_GT(size.height, 20);
+    Size mixed = sizeOfText("合计 Total 123", font);
+    EXPECT_GT(mixed.width, sizeOfText("Total 123", font).width + 40);
+}
+
+TEST(Text, WrapsToTheWidthAndKeepsTheLinesThatFit)
+{
+    Font font = Font::systemFont(14);
+    double line = font.lineHeight();
+    Size single = sizeOfText(kLong, font);
+    ASSERT_GT(single.width, 300);
+
+    Size wrapped = sizeOfText(kLong, font, {120, 1000}, LineBreakMode::WordWrap);
+    EXPECT_LE(wrapped.width, 120);
+    int lines = static_cast<int>(std::lround(wrapped.height / line));
+    EXPECT_GE(lines, 3);
+
+    EXPECT_NEAR(sizeOfText(kLong, font, {120, 1000}, LineBreakMode::WordWrap, 2).height, 2 * line, 1);
+    EXPECT_NEAR(sizeOfText(kLong, font, {120, line * 2.5}, LineBreakMode::WordWrap).height, 2 * line, 1);
+    // A rect shorter than a line still shows one.
+    EXPECT_NEAR(sizeOfText(kLong, font, {120, 3}, LineBreakMode::WordWrap).height, line, 1);
+
+    // Words that do not fit are broken inside only by character wrapping.
+    std::string words = "aaaa bbbbbbbbbbbbbbbbbbbbbbbbbbbbbb";
+    double wordFirst = sizeOfText(words, font, {150, 1000}, LineBreakMode::WordWrap, 1).width;
+    double charFirst = sizeOfText(words, font, {150, 1000}, LineBreakMode::CharWrap, 1).width;
+    EXPECT_LT(wordFirst, 60);
+    EXPECT_GT(charFirst, 130);
+
+    // Chinese wraps between ideographs.
+    Size chinese = sizeOfText(kChinese + kChinese, Font::systemFont(20), {90, 1000}, LineBreakMode::WordWrap);
+    EXPECT_LE(chinese.width, 90);
+    EXPECT_GE(chinese.height, 2 * 20);
+}
+
+TEST(Text, SingleLinesTruncateOrClipToTheWidth)
+{
+    Font font = Font::systemFont(14);
+    double line = font.lineHeight();
+    double full = sizeOfText(kLong, font).width;
+    for (LineBreakMode mode : {LineBreakMode::TruncateTail, LineBreakMode::TruncateHead,
+                               LineBreakMode::TruncateMiddle, LineBreakMode::Clip}) {
+        Size one = sizeOfText(kLong, font, {100, 1000}, mode, 1);
+        EXPECT_LE(one.width, 100) << static_cast<int>(mode);
+        EXPECT_GT(one.width, 60) << static_cast<int>(mode);
+        EXPECT_NEAR(one.height, line, 1) << static_cast<int>(mode);
+    }
+    // Text that fits is left alone.
+    EXPECT_EQ(sizeOfText("Hi", font, {100, 1000}, LineBreakMode::TruncateTail, 1), sizeOfText("Hi", font));
+    // Truncating several lines wraps first and cuts the last one short.
+    Size two = sizeOfText(kLong, font, {100, 1000}, LineBreakMode::TruncateTail, 2);
+    EXPECT_NEAR(two.height, 2 * line, 1);
+    EXPECT_LT(two.width, full);
+}
+
+TEST(Text, DrawingHonoursAlignmentAndStaysInItsRect)
+{
+    Font font = Font::boldSystemFont(16);
+    auto ink = [&](TextAlignment alignment) {
+        auto context = Context::createBitmap({200, 30});
+        context->drawText("Total", Rect(0, 0, 200, 30), font, Color::black(), alignment);
+        return test::inkBounds(context->makeImage());
+    };
+    Rect left = ink(TextAlignment::Left);
+    Rect centre = ink(TextAlignment::Center);
+    Rect right = ink(TextAlignment::Right);
+    ASSERT_FALSE(left.isNull());
+    EXPECT_LT(left.minX(), 4);
+    EXPECT_NEAR(centre.midX(), 100, 3);
+    EXPECT_GT(right.maxX(), 195);
+    EXPECT_NEAR(left.width(), right.width(), 1);
+
+    for (LineBreakMode mode : {LineBreakMode::Clip, LineBreakMode::TruncateTail, LineBreakMode::WordWrap}) {
+        auto context = Context::createBitmap({300, 100});
+        Rect box(10, 10, 120, 20);
+        Size used = context->drawText(kLong, box, font, Color::black(), TextAlignment::Left, mode);
+        Rect drawn = test::inkBounds(context->makeImage());
+        ASSERT_FALSE(drawn.isNull());
+        EXPECT_GE(drawn.minX(), 10);
+        EXPECT_LE(drawn.maxX(), 131) << static_cast<int>(mode);
+        EXPECT_LE(drawn.maxY(), 10 + used.height + 1) << static_cast<int>(mode);
+        EXPECT_NEAR(used.height, font.lineHeight(), 1);
+    }
+}
+
+TEST(Text, ChineseRendersToPngAndPdf)
+{
+    test::TempDir dir;
+    Font font = Font::systemFont(24);
+    std::string text = "订单总额 Total ¥1,280.00";
+
+    auto bitmap = Context::createBitmap({400, 60}, 2);
+    bitmap->setFillColor(Color::white());
+    bitmap->fillRect({0, 0, 400, 60});
+    Size used = bitmap->drawText(text, Rect(10, 10, 380, 40), font, Color::fromRgb(20, 40, 120));
+    EXPECT_EQ(used, sizeOfText(text, font, {380, 40}, LineBreakMode::WordWrap));
+    ASSERT_FALSE(bitmap->savePng(dir.file("chinese.png")));
+    Image image = Image::fromFile(dir.file("chinese.png"));
+    ASSERT_EQ(image.pixelWidth(), 800);
+    // Ink where the ideographs are, nothing on the white beyond the text.
+    int dark = 0, strayDark = 0;
+    for (int y = 0; y < image.pixelHeight(); ++y) {
+        for (int x = 0; x < image.pixelWidth(); ++x) {
+            bool isDark = ((image.pixelAt(x, y) >> 16) & 0xff) < 128;
+            bool inText = x >= 20 && x < 20 + used.width * 2 && y >= 20 && y < 20 + used.height * 2;
+            (inText ? dark : strayDark) += isDark;
+        }
+    }
+    int ideographDark = 0;
+    for (int y = 20; y < 20 + 48; ++y)
+        for (int x = 20; x < 20 + 4 * 48; ++x)
+            ideographDark += ((image.pixelAt(x, y) >> 16) & 0xff) < 128;
+    EXPECT_GT(ideographDark, 1500);
+    EXPECT_GT(dark, ideographDark);
+    EXPECT_EQ(strayDark, 0);
+
+    auto pdf = Context::createPdf(dir.file("chinese.pdf"));
+    pdf->beginPage({400, 200});
+    pdf->drawText(text, Rect(20, 20, 360, 40), font, Color::black());
+    pdf->drawText("第二行 second line", Point{20, 100}, Font::boldSystemFont(14), Color::black());
+    ASSERT_FALSE(pdf->close());
+    std::string extracted = test::commandOutput("pdftotext -enc UTF-8 '" + dir.file("chinese.pdf") + "' - 2>&1");
+    EXPECT_NE(extracted.find("订单总额"), std::string::npos) << extracted;
+    EXPECT_NE(extracted.find("Total"), std::string::npos) << extracted;
+    EXPECT_NE(extracted.find("第二行 second line"), std::string::npos) << extracted;
+}
+
+} // namespace gfx

@@ -1,0 +1,127 @@
+#include "Platform/UI/Application.h"
+
+#include "Platform/Base/Log.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/UI/Backend.h"
+#include "Platform/UI/Window.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace ui {
+
+bool Application::parseArguments(int argc, char** argv, Options& options, std::string& message)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) {
+                message = std::string(name) + " needs a value";
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        if (arg == "--headless") {
+            options.headless = true;
+        } else if (arg == "--script") {
+            const char* v = value("--script");
+            if (!v)
+                return false;
+            options.script = v;
+        } else if (arg == "--screenshot") {
+            const char* v = value("--screenshot");
+            if (!v)
+                return false;
+            options.screenshot = v;
+        } else if (arg == "--scale") {
+            const char* v = value("--scale");
+            if (!v)
+                return false;
+            double s = std::atof(v);
+            if (s != 1 && s != 2) {
+                message = "--scale must be 1 or 2";
+                return false;
+            }
+            options.scale = s;
+        } else if (arg == "--help" || arg == "-h") {
+            message = "usage: brivanta [--headless] [--script FILE] [--screenshot FILE] [--scale 1|2]";
+            return false;
+        } else {
+            options.arguments.push_back(arg);
+        }
+    }
+    return true;
+}
+
+Application& Application::shared()
+{
+    static Application* app = new Application();
+    return *app;
+}
+
+Window* Application::keyWindow() const
+{
+    return Window::keyWindow();
+}
+
+bool Application::launch(std::shared_ptr<ApplicationDelegate> delegate)
+{
+    m_delegate = std::move(delegate);
+    m_state = State::Inactive;
+    bool ok = m_delegate ? m_delegate->didFinishLaunching(*this) : true;
+    m_state = State::Active;
+    if (m_delegate)
+        m_delegate->didBecomeActive(*this);
+    return ok;
+}
+
+int Application::run(const Options& options, std::shared_ptr<ApplicationDelegate> delegate)
+{
+    std::unique_ptr<Backend> backend = options.headless ? Backend::makeHeadless() : Backend::makeWindowed();
+    if (!backend) {
+        base::log("Cannot open a window here; use --headless.");
+        return 2;
+    }
+    return backend->run(*this, options, std::move(delegate));
+}
+
+void Application::enterBackground()
+{
+    if (m_state != State::Active)
+        return;
+    m_state = State::Inactive;
+    if (m_delegate)
+        m_delegate->willResignActive(*this);
+    m_state = State::Background;
+    if (m_delegate)
+        m_delegate->didEnterBackground(*this);
+}
+
+void Application::enterForeground()
+{
+    if (m_state != State::Background)
+        return;
+    m_state = State::Inactive;
+    if (m_delegate)
+        m_delegate->willEnterForeground(*this);
+    m_state = State::Active;
+    if (m_delegate)
+        m_delegate->didBecomeActive(*this);
+}
+
+void Application::terminate()
+{
+    if (m_state == State::NotRunning)
+        return;
+    if (m_delegate)
+        m_delegate->willTerminate(*this);
+    m_state = State::NotRunning;
+}
+
+void Application::resetForTesting()
+{
+    m_delegate.reset();
+    m_state = State::NotRunning;
+}
+
+} // namespace ui

@@ -1,0 +1,64 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+class Application;
+class Window;
+
+// The application's answers to launch and state changes.
+class ApplicationDelegate {
+public:
+    virtual ~ApplicationDelegate() = default;
+    virtual bool didFinishLaunching(Application&) { return true; }
+    virtual void willResignActive(Application&) {}
+    virtual void didBecomeActive(Application&) {}
+    virtual void didEnterBackground(Application&) {}
+    virtual void willEnterForeground(Application&) {}
+    virtual void willTerminate(Application&) {}
+};
+
+// The process-wide application: starts a back end (a real window, or headless for tests and
+// scripted runs), launches the delegate and forwards state changes to it.
+class Application {
+public:
+    enum class State { NotRunning, Active, Inactive, Background };
+
+    struct Options {
+        bool headless = false;
+        std::string script;     // commands to run, one a line
+        std::string screenshot; // headless: a PNG of the window after launch
+        double scale = 1;
+        std::vector<std::string> arguments;
+    };
+    // Reads --headless, --script FILE, --screenshot FILE and --scale N; nothing when malformed
+    // (the message says why).
+    static bool parseArguments(int argc, char** argv, Options& options, std::string& message);
+
+    static Application& shared();
+
+    // Runs until the script ends or the user closes the window; the process exit code.
+    int run(const Options& options, std::shared_ptr<ApplicationDelegate> delegate);
+    // Launches without a back end's loop (tests drive the window themselves).
+    bool launch(std::shared_ptr<ApplicationDelegate> delegate);
+
+    State state() const { return m_state; }
+    std::shared_ptr<ApplicationDelegate> delegate() const { return m_delegate; }
+    Window* keyWindow() const;
+
+    void enterBackground();
+    void enterForeground();
+    void terminate();
+
+    // Tests start again from a clean state.
+    void resetForTesting();
+
+private:
+    std::shared_ptr<ApplicationDelegate> m_delegate;
+    State m_state = State::NotRunning;
+};
+
+} // namespace ui

@@ -1,0 +1,379 @@
+#include "Platform/UI/Driver.h"
+
+#include "Platform/Base/Log.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/UI/Application.h"
+#include "Platform/UI/View.h"
+#include "Platform/UI/Window.h"
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+namespace ui {
+
+namespace {
+constexpr int kFinger = 1;
+constexpr int kSecondFinger = 2;
+constexpr double kTapHold = 0.05;
+constexpr double kAfterTap = 0.5; // longer than the double-tap interval
+}
+
+Driver::Driver(Window& window) : m_window(window) {}
+
+void Driver::wait(double seconds)
+{
+    if (m_waitHandler) {
+        m_waitHandler(seconds);
+        return;
+    }
+    auto& loop = base::RunLoop::main();
+    if (loop.isManualClock())
+        loop.advance(seconds);
+    else
+        loop.runFor(seconds);
+}
+
+bool Driver::isOnScreen(const View* view) const
+{
+    if (!view || view->window() != &m_window)
+        return false;
+    for (const View* v = view; v; v = v->superview())
+        if (v->isHidden() || v->alpha() < 0.01)
+            return false;
+    gfx::Rect r = view->convertRectToView(view->bounds(), nullptr);
+    return r.intersects(m_window.bounds());
+}
+
+gfx::Point Driver::centerOf(const View* view) const
+{
+    gfx::Rect b = view->bounds();
+    return view->convertPointToView({b.midX(), b.midY()}, nullptr);
+}
+
+void Driver::collect(View* view, std::vector<View*>& out) const
+{
+    if (view->isHidden() || view->alpha() < 0.01)
+        return;
+    out.push_back(view);
+    for (auto& sub : view->subviews())
+        collect(sub.get(), out);
+}
+
+std::vector<View*> Driver::visibleViews() const
+{
+    std::vector<View*> all;
+    const_cast<Window&>(m_window).layoutIfNeeded();
+    collect(&m_window, all);
+    std::vector<View*> out;
+    for (View* v : all)
+        if (isOnScreen(v))
+            out.push_back(v);
+    return out;
+}
+
+View* Driver::findByTag(int tag) const
+{
+    // Front-most first: later in drawing order wins.
+    auto views = visibleViews();
+    for (auto it = views.rbegin(); it != views.rend(); ++it)
+        if ((*it)->tag() == tag)
+            return *it;
+    return nullptr;
+}
+
+std::vector<View*> Driver::findAllByClass(const std::string& className) const
+{
+    std::vector<View*> out;
+    for (View* v : visibleViews())
+        if (className == v->className())
+            out.push_back(v);
+    return out;
+}
+
+View* Driver::findByClass(const std::string& className) const
+{
+    auto all = findAllByClass(className);
+    return all.empty() ? nullptr : all.back();
+}
+
+View* Driver::findByText(const std::string& text) const
+{
+    auto views = visibleViews();
+    for (auto it = views.rbegin(); it != views.rend(); ++it)
+        if ((*it)->accessibilityText() == text)
+            return *it;
+    for (auto it = views.rbegin(); it != views.rend(); ++it)
+        if (!text.empty() && (*it)->accessibilityText().find(text) != std::string::npos)
+            return *it;
+    return nullptr;
+}
+
+bool Driver::tap(const View* view)
+{
+    if (!isOnScreen(view))
+        return false;
+    tap(centerOf(view));
+    return true;
+}
+
+void Driver::tap(gfx::Point point)
+{
+    m_window.touchDown(kFinger, point);
+    wait(kTapHold);
+    m_window.touchUp(kFinger, point);
+    wait(kAfterTap);
+}
+
+void Driver::doubleTap(gfx::Point point)
+{
+    m_window.touchDown(kFinger, point);
+    wait(kTapHold);
+    m_window.touchUp(kFinger, point);
+    wait(0.1);
+    m_window.touchDown(kFinger, point);
+    wait(kTapHold);
+    m_window.touchUp(kFinger, point);
+    wait(kAfterTap);
+}
+
+void Driver::longPress(gfx::Point point, double seconds)
+{
+    m_window.touchDown(kFinger, point);
+    wait(seconds);
+    m_window.touchUp(kFinger, point);
+    wait(kAfterTap);
+}
+
+void Driver::drag(gfx::Point from, gfx::Point to, double seconds, int steps)
+{
+    steps = std::max(1, steps);
+    m_window.touchDown(kFinger, from);
+    for (int i = 1; i <= steps; ++i) {
+        wait(seconds / steps);
+        double t = static_cast<double>(i) / steps;
+        m_window.touchMoved(kFinger, {from.x + (to.x - from.x) * t, from.y + (to.y - from.y) * t});
+    }
+    m_window.touchUp(kFinger, to);
+    wait(kAfterTap);
+}
+
+void Driver::swipe(gfx::Point from, gfx::Point to)
+{
+    drag(from, to, 0.1, 5);
+}
+
+void Driver::pinch(gfx::Point center, double fromDistance, double toDistance, int steps)
+{
+    auto at = [&](double d, int finger) {
+        double half = d / 2;
+        return finger == kFinger ? gfx::Point{center.x - half, center.y} : gfx::Point{center.x + half, center.y};
+    };
+    m_window.touchDown(kFinger, at(fromDistance, kFinger));
+    m_window.touchDown(kSecondFinger, at(fromDistance, kSecondFinger));
+    for (int i = 1; i <= steps; ++i) {
+        wait(0.02);
+        double d = fromDistance + (toDistance - fromDistance) * i / steps;
+        m_window.touchMoved(kFinger, at(d, kFinger));
+        m_window.touchMoved(kSecondFinger, at(d, kSecondFinger));
+    }
+    m_window.touchUp(kFinger, at(toDistance, kFinger));
+    m_window.touchUp(kSecondFinger, at(toDistance, kSecondFinger));
+    wait(kAfterTap);
+}
+
+void Driver::type(const std::string& text)
+{
+    m_window.typeText(text);
+    wait(0.05);
+}
+
+void Driver::pressKey(const std::string& key)
+{
+    m_window.pressKey(key);
+    wait(0.05);
+}
+
+bool Driver::screenshot(const std::string& path)
+{
+    return m_window.savePng(path);
+}
+
+namespace {
+
+// Splits a script line into words; double-quoted words may hold spaces and \" escapes.
+bool splitWords(const std::string& line, std::vector<std::string>& words, std::vector<bool>& quoted)
+{
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
+            ++i;
+        if (i >= line.size())
+            break;
+        if (line[i] == '"') {
+            std::string word;
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                char c = line[i++];
+                if (c == '\\' && i < line.size()) {
+                    char n = line[i++];
+                    word.push_back(n == 'n' ? '\n' : n == 't' ? '\t' : n);
+                } else if (c == '"') {
+                    closed = true;
+                    break;
+                } else {
+                    word.push_back(c);
+                }
+            }
+            if (!closed)
+                return false;
+            words.push_back(word);
+            quoted.push_back(true);
+        } else {
+            size_t start = i;
+            while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])))
+                ++i;
+            words.push_back(line.substr(start, i - start));
+            quoted.push_back(false);
+        }
+    }
+    return true;
+}
+
+bool toNumber(const std::string& s, double& out)
+{
+    char* end = nullptr;
+    out = std::strtod(s.c_str(), &end);
+    return !s.empty() && end && *end == '\0' && std::isfinite(out);
+}
+
+} // namespace
+
+bool ScriptRunner::runFile(const std::string& path)
+{
+    std::ifstream in(path);
+    if (!in) {
+        m_error = "cannot read script " + path;
+        return false;
+    }
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    return runText(buffer.str());
+}
+
+bool ScriptRunner::runText(const std::string& text)
+{
+    std::istringstream lines(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(lines, line)) {
+        ++number;
+        if (!runLine(line)) {
+            m_error = "line " + std::to_string(number) + ": " + m_error;
+            return false;
+        }
+        if (m_quit)
+            return true;
+    }
+    return true;
+}
+
+bool ScriptRunner::runLine(const std::string& line)
+{
+    std::vector<std::string> w;
+    std::vector<bool> quoted;
+    if (!splitWords(line, w, quoted)) {
+        m_error = "unclosed quote";
+        return false;
+    }
+    if (w.empty() || (!quoted[0] && w[0][0] == '#'))
+        return true;
+    const std::string& cmd = w[0];
+    std::vector<double> n;
+    for (size_t i = 1; i < w.size(); ++i) {
+        double d;
+        if (!quoted[i] && toNumber(w[i], d))
+            n.push_back(d);
+    }
+    auto fail = [&](const std::string& why) {
+        m_error = why;
+        return false;
+    };
+    if (cmd == "tap") {
+        if (w.size() == 3 && n.size() == 2) {
+            m_driver.tap(gfx::Point{n[0], n[1]});
+            return true;
+        }
+        if (w.size() == 2 && !quoted[1] && w[1][0] == '#') {
+            double tag;
+            if (!toNumber(w[1].substr(1), tag))
+                return fail("bad tag " + w[1]);
+            View* v = m_driver.findByTag(static_cast<int>(tag));
+            if (!v)
+                return fail("no view on screen with tag " + w[1].substr(1));
+            m_driver.tap(v);
+            return true;
+        }
+        if (w.size() == 2) {
+            View* v = m_driver.findByText(w[1]);
+            if (!v)
+                return fail("no view on screen shows \"" + w[1] + "\"");
+            m_driver.tap(v);
+            return true;
+        }
+        return fail("usage: tap \"TEXT\" | tap X Y | tap #TAG");
+    }
+    if (cmd == "longpress" && (n.size() == 2 || n.size() == 3)) {
+        m_driver.longPress({n[0], n[1]}, n.size() == 3 ? n[2] : 1.0);
+        return true;
+    }
+    if ((cmd == "drag" || cmd == "swipe") && (n.size() == 4 || n.size() == 5)) {
+        if (cmd == "swipe")
+            m_driver.swipe({n[0], n[1]}, {n[2], n[3]});
+        else
+            m_driver.drag({n[0], n[1]}, {n[2], n[3]}, n.size() == 5 ? n[4] : 0.3);
+        return true;
+    }
+    if (cmd == "type" && w.size() == 2) {
+        m_driver.type(w[1]);
+        return true;
+    }
+    if (cmd == "key" && w.size() == 2) {
+        std::string key = w[1] == "return" ? "\n" : w[1] == "backspace" ? "\b" : w[1] == "tab" ? "\t" : w[1];
+        m_driver.pressKey(key);
+        return true;
+    }
+    if (cmd == "wait" && n.size() == 1 && n[0] >= 0) {
+        m_driver.wait(n[0]);
+        return true;
+    }
+    if (cmd == "screenshot" && w.size() == 2) {
+        if (!m_driver.screenshot(w[1]))
+            return fail("cannot write " + w[1]);
+        base::log("screenshot written to " + w[1]);
+        return true;
+    }
+    if (cmd == "expect" && w.size() == 2) {
+        if (!m_driver.findByText(w[1]))
+            return fail("expected to see \"" + w[1] + "\"");
+        return true;
+    }
+    if (cmd == "background" && w.size() == 1) {
+        Application::shared().enterBackground();
+        m_driver.wait(0.05);
+        return true;
+    }
+    if (cmd == "foreground" && w.size() == 1) {
+        Application::shared().enterForeground();
+        m_driver.wait(0.05);
+        return true;
+    }
+    if (cmd == "quit" && w.size() == 1) {
+        m_quit = true;
+        return true;
+    }
+    return fail("unknown command: " + line);
+}
+
+} // namespace ui

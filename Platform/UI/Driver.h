@@ -1,0 +1,77 @@
+#pragma once
+#include "Platform/Graphics/Geometry.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+class View;
+class Window;
+
+// Drives a window the way a user would, through real hit testing: for tests and for scripted
+// runs of the application. Time moves on the main loop's clock (manual in tests).
+class Driver {
+public:
+    explicit Driver(Window& window);
+
+    Window& window() const { return m_window; }
+
+    // Lookups among views on screen (not hidden, not transparent, inside the window).
+    View* findByTag(int tag) const;
+    std::vector<View*> findAllByClass(const std::string& className) const;
+    View* findByClass(const std::string& className) const;
+    // Exact text first, then the first view whose text contains it; front-most wins.
+    View* findByText(const std::string& text) const;
+    bool isOnScreen(const View* view) const;
+    gfx::Point centerOf(const View* view) const;
+
+    // Gestures. Each lets time pass so that the next one is not taken as a second tap.
+    bool tap(const View* view);
+    void tap(gfx::Point point);
+    void doubleTap(gfx::Point point);
+    void longPress(gfx::Point point, double seconds = 1.0);
+    void drag(gfx::Point from, gfx::Point to, double seconds = 0.3, int steps = 12);
+    void swipe(gfx::Point from, gfx::Point to);
+    void pinch(gfx::Point center, double fromDistance, double toDistance, int steps = 10);
+    void type(const std::string& text);
+    void pressKey(const std::string& key);
+
+    // Lets time pass: the manual clock advances; the real one runs the loop.
+    void wait(double seconds);
+    bool screenshot(const std::string& path);
+
+    // How a pause between steps is taken: tests advance the manual clock; a windowed run
+    // also keeps its window drawn and answering.
+    void setWaitHandler(std::function<void(double)> handler) { m_waitHandler = std::move(handler); }
+
+private:
+    void collect(View* view, std::vector<View*>& out) const;
+    std::vector<View*> visibleViews() const;
+
+    Window& m_window;
+    std::function<void(double)> m_waitHandler;
+};
+
+// Runs a script of driver commands, one a line:
+//   tap "TEXT" | tap X Y | tap #TAG | longpress X Y [SECONDS] | drag X1 Y1 X2 Y2 [SECONDS]
+//   swipe X1 Y1 X2 Y2 | type "TEXT" | key NAME | wait SECONDS | screenshot FILE
+//   expect "TEXT" | background | foreground | quit
+// Blank lines and lines starting with '#' are skipped. Stops at the first failing line.
+class ScriptRunner {
+public:
+    explicit ScriptRunner(Driver& driver) : m_driver(driver) {}
+    bool runFile(const std::string& path);
+    bool runText(const std::string& text);
+    bool quitRequested() const { return m_quit; }
+    const std::string& error() const { return m_error; }
+
+private:
+    bool runLine(const std::string& line);
+    Driver& m_driver;
+    std::string m_error;
+    bool m_quit = false;
+};
+
+} // namespace ui

@@ -1,0 +1,56 @@
+#include "Platform/Base/Log.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/UI/Backend.h"
+#include "Platform/UI/Driver.h"
+#include "Platform/UI/Window.h"
+
+namespace ui {
+
+namespace {
+
+// No screen: time runs on the manual clock, so a script's waits cost nothing and every run
+// of the same script gives the same pictures.
+class HeadlessBackend : public Backend {
+public:
+    int run(Application& app, const Application::Options& options, std::shared_ptr<ApplicationDelegate> delegate) override
+    {
+        auto& loop = base::RunLoop::main();
+        loop.setManualClock(true);
+        if (!app.launch(std::move(delegate)))
+            return 1;
+        loop.advance(0.5); // let the launch's animations and posted work finish
+        Window* window = Window::keyWindow();
+        int status = 0;
+        if (!options.script.empty()) {
+            if (!window) {
+                base::log("The application shows no window.");
+                status = 1;
+            } else {
+                Driver driver(*window);
+                ScriptRunner runner(driver);
+                if (!runner.runFile(options.script)) {
+                    base::log("script failed: " + runner.error());
+                    status = 1;
+                }
+            }
+        }
+        if (status == 0 && !options.screenshot.empty()) {
+            if (!window || !window->savePng(options.screenshot)) {
+                base::log("cannot write " + options.screenshot);
+                status = 1;
+            }
+        }
+        app.terminate();
+        loop.runPending();
+        return status;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Backend> Backend::makeHeadless()
+{
+    return std::make_unique<HeadlessBackend>();
+}
+
+} // namespace ui

@@ -1,0 +1,41 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+class Touch;
+class Event;
+
+// Receives touches and key input; unhandled events go to the next responder.
+class Responder : public std::enable_shared_from_this<Responder> {
+public:
+    virtual ~Responder();
+
+    virtual Responder* nextResponder() const { return nullptr; }
+
+    virtual void touchesBegan(const std::vector<Touch*>& touches, Event& event);
+    virtual void touchesMoved(const std::vector<Touch*>& touches, Event& event);
+    virtual void touchesEnded(const std::vector<Touch*>& touches, Event& event);
+    virtual void touchesCancelled(const std::vector<Touch*>& touches, Event& event);
+
+    // Keyboard focus. Views that take text answer canBecomeFirstResponder.
+    virtual bool canBecomeFirstResponder() const { return false; }
+    virtual bool becomeFirstResponder();
+    virtual bool resignFirstResponder();
+    bool isFirstResponder() const;
+    // Text typed while this responder has focus; keys are "\n", "\b", "\t" or "escape".
+    virtual void insertText(const std::string& text) {}
+    virtual void deleteBackward() {}
+    virtual void keyPressed(const std::string& key) {}
+
+    static Responder* currentFirstResponder();
+
+protected:
+    // Called after focus changed, so subclasses can start or stop editing.
+    virtual void didBecomeFirstResponder() {}
+    virtual void didResignFirstResponder() {}
+};
+
+} // namespace ui

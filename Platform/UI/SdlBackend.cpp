@@ -1,0 +1,236 @@
+#include "Platform/Base/Log.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/Graphics/Context.h"
+#include "Platform/UI/Backend.h"
+#include "Platform/UI/Driver.h"
+#include "Platform/UI/Window.h"
+
+#include <SDL2/SDL.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace ui {
+
+namespace {
+
+constexpr int kMouseFinger = 1;
+constexpr int kMirrorFinger = 2;
+constexpr double kFrameSeconds = 1.0 / 60;
+
+// A real window. The mouse is one finger; with Ctrl held a second finger mirrors it around the
+// window's centre, so pinches can be made with a mouse. The 1024x768 points are scaled to fit
+// whatever size the window is given.
+class SdlBackend : public Backend {
+public:
+    ~SdlBackend() override
+    {
+        if (m_texture)
+            SDL_DestroyTexture(m_texture);
+        if (m_renderer)
+            SDL_DestroyRenderer(m_renderer);
+        if (m_sdlWindow)
+            SDL_DestroyWindow(m_sdlWindow);
+        if (m_initialised)
+            SDL_Quit();
+    }
+
+    bool open()
+    {
+        if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+            base::log(std::string("SDL: ") + SDL_GetError());
+            return false;
+        }
+        m_initialised = true;
+        m_sdlWindow = SDL_CreateWindow("Brivanta", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                       static_cast<int>(Window::kScreenSize.width),
+                                       static_cast<int>(Window::kScreenSize.height),
+                                       SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+        if (!m_sdlWindow) {
+            base::log(std::string("SDL: ") + SDL_GetError());
+            return false;
+        }
+        m_renderer = SDL_CreateRenderer(m_sdlWindow, -1, 0);
+        if (!m_renderer) {
+            base::log(std::string("SDL: ") + SDL_GetError());
+            return false;
+        }
+        SDL_StartTextInput();
+        return true;
+    }
+
+    int run(Application& app, const Application::Options& options, std::shared_ptr<ApplicationDelegate> delegate) override
+    {
+        if (!app.launch(std::move(delegate)))
+            return 1;
+        int status = 0;
+        if (!options.script.empty()) {
+            Window* window = Window::keyWindow();
+            if (!window)
+                return 1;
+            Driver driver(*window);
+            driver.setWaitHandler([this](double seconds) { pump(seconds); });
+            ScriptRunner runner(driver);
+            if (!runner.runFile(options.script)) {
+                base::log("script failed: " + runner.error());
+                status = 1;
+            }
+            if (!options.screenshot.empty() && !window->savePng(options.screenshot))
+                status = 1;
+            app.terminate();
+            return status;
+        }
+        while (!m_quit)
+            pump(kFrameSeconds);
+        app.terminate();
+        return status;
+    }
+
+private:
+    // Handles input and draws for `seconds` of real time.
+    void pump(double seconds)
+    {
+        auto& loop = base::RunLoop::main();
+        double end = loop.now() + seconds;
+        do {
+            SDL_Event event;
+            while (SDL_PollEvent(&event))
+                handle(event);
+            loop.runPending();
+            draw();
+            double left = end - loop.now();
+            if (left > 0)
+                SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min(left, kFrameSeconds) * 1000));
+        } while (loop.now() < end && !m_quit);
+    }
+
+    // Window pixels to points, undoing the letterbox.
+    gfx::Point toPoints(int x, int y) const
+    {
+        int w = 0, h = 0;
+        SDL_GetWindowSize(m_sdlWindow, &w, &h);
+        double s = std::min(w / Window::kScreenSize.width, h / Window::kScreenSize.height);
+        double ox = (w - Window::kScreenSize.width * s) / 2, oy = (h - Window::kScreenSize.height * s) / 2;
+        return {(x - ox) / s, (y - oy) / s};
+    }
+
+    gfx::Point mirror(gfx::Point p) const
+    {
+        return {Window::kScreenSize.width - p.x, Window::kScreenSize.height - p.y};
+    }
+
+    void handle(const SDL_Event& event)
+    {
+        Window* window = Window::keyWindow();
+        switch (event.type) {
+        case SDL_QUIT:
+            m_quit = true;
+            break;
+        case SDL_WINDOWEVENT:
+            if (event.window.event == SDL_WINDOWEVENT_MINIMIZED)
+                Application::shared().enterBackground();
+            else if (event.window.event == SDL_WINDOWEVENT_RESTORED)
+                Application::shared().enterForeground();
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+            if (window && event.button.button == SDL_BUTTON_LEFT) {
+                gfx::Point p = toPoints(event.button.x, event.button.y);
+                window->touchDown(kMouseFinger, p);
+                m_mirrored = (SDL_GetModState() & KMOD_CTRL) != 0;
+                if (m_mirrored)
+                    window->touchDown(kMirrorFinger, mirror(p));
+            }
+            break;
+        case SDL_MOUSEMOTION:
+            if (window && (event.motion.state & SDL_BUTTON_LMASK)) {
+                gfx::Point p = toPoints(event.motion.x, event.motion.y);
+                window->touchMoved(kMouseFinger, p);
+                if (m_mirrored)
+                    window->touchMoved(kMirrorFinger, mirror(p));
+            }
+            break;
+        case SDL_MOUSEBUTTONUP:
+            if (window && event.button.button == SDL_BUTTON_LEFT) {
+                gfx::Point p = toPoints(event.button.x, event.button.y);
+                window->touchUp(kMouseFinger, p);
+                if (m_mirrored)
+                    window->touchUp(kMirrorFinger, mirror(p));
+                m_mirrored = false;
+            }
+            break;
+        case SDL_TEXTINPUT:
+            if (window)
+                window->typeText(event.text.text);
+            break;
+        case SDL_KEYDOWN:
+            if (!window)
+                break;
+            switch (event.key.keysym.sym) {
+            case SDLK_RETURN:
+            case SDLK_KP_ENTER: window->pressKey("\n"); break;
+            case SDLK_BACKSPACE: window->pressKey("\b"); break;
+            case SDLK_TAB: window->pressKey("\t"); break;
+            case SDLK_ESCAPE: window->pressKey("escape"); break;
+            default: break;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+
+    void draw()
+    {
+        Window* window = Window::keyWindow();
+        if (!window)
+            return;
+        int pw = 0, ph = 0;
+        SDL_GetRendererOutputSize(m_renderer, &pw, &ph);
+        double s = std::min(pw / Window::kScreenSize.width, ph / Window::kScreenSize.height);
+        if (s <= 0)
+            return;
+        int tw = static_cast<int>(std::lround(Window::kScreenSize.width * s));
+        int th = static_cast<int>(std::lround(Window::kScreenSize.height * s));
+        if (!m_texture || tw != m_textureWidth || th != m_textureHeight) {
+            if (m_texture)
+                SDL_DestroyTexture(m_texture);
+            m_texture = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, tw, th);
+            m_textureWidth = tw;
+            m_textureHeight = th;
+        }
+        if (!m_texture)
+            return;
+        auto context = gfx::Context::createBitmap(Window::kScreenSize, s);
+        window->render(*context);
+        cairo_surface_t* surface = cairo_get_target(context->cairo());
+        cairo_surface_flush(surface);
+        SDL_UpdateTexture(m_texture, nullptr, cairo_image_surface_get_data(surface), cairo_image_surface_get_stride(surface));
+        SDL_SetRenderDrawColor(m_renderer, 0, 0, 0, 255);
+        SDL_RenderClear(m_renderer);
+        SDL_Rect dst{(pw - tw) / 2, (ph - th) / 2, tw, th};
+        SDL_RenderCopy(m_renderer, m_texture, nullptr, &dst);
+        SDL_RenderPresent(m_renderer);
+    }
+
+    bool m_initialised = false;
+    bool m_quit = false;
+    bool m_mirrored = false;
+    SDL_Window* m_sdlWindow = nullptr;
+    SDL_Renderer* m_renderer = nullptr;
+    SDL_Texture* m_texture = nullptr;
+    int m_textureWidth = 0;
+    int m_textureHeight = 0;
+};
+
+} // namespace
+
+std::unique_ptr<Backend> Backend::makeWindowed()
+{
+    auto backend = std::make_unique<SdlBackend>();
+    if (!backend->open())
+        return nullptr;
+    return backend;
+}
+
+} // namespace ui

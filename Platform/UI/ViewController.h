@@ -1,0 +1,95 @@
+#pragma once
+#include "Platform/Graphics/Geometry.h"
+#include "Platform/UI/Responder.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+class View;
+class Window;
+class NavigationController;
+class TabBarController;
+
+enum class ModalPresentationStyle { FullScreen, PageSheet, FormSheet };
+
+// Owns a screen's view, loaded on first use, and hears when it comes and goes.
+class ViewController : public Responder {
+public:
+    ViewController();
+    ~ViewController() override;
+    virtual const char* className() const { return "ViewController"; }
+
+    std::shared_ptr<ViewController> sharedController()
+    {
+        return std::static_pointer_cast<ViewController>(shared_from_this());
+    }
+
+    // The view, made by loadView and viewDidLoad on first use.
+    std::shared_ptr<View> view();
+    bool isViewLoaded() const { return m_view != nullptr; }
+    void setView(std::shared_ptr<View> view);
+
+    virtual void loadView();
+    virtual void viewDidLoad() {}
+    virtual void viewWillAppear(bool animated) {}
+    virtual void viewDidAppear(bool animated) {}
+    virtual void viewWillDisappear(bool animated) {}
+    virtual void viewDidDisappear(bool animated) {}
+    virtual void didReceiveMemoryWarning() {}
+
+    // Sends viewWill…/viewDid… once per transition, and only when the state changes.
+    void beginAppearanceTransition(bool appearing, bool animated = false);
+    void endAppearanceTransition();
+    bool isVisible() const { return m_appearance == Appearance::Appeared; }
+
+    const std::string& title() const { return m_title; }
+    virtual void setTitle(const std::string& title) { m_title = title; }
+
+    // Containment.
+    ViewController* parentViewController() const { return m_parent; }
+    const std::vector<std::shared_ptr<ViewController>>& childViewControllers() const { return m_children; }
+    void addChildViewController(const std::shared_ptr<ViewController>& child);
+    void removeFromParentViewController();
+    NavigationController* navigationController() const;
+    TabBarController* tabBarController() const;
+
+    // Modal presentation over the window.
+    ModalPresentationStyle modalPresentationStyle() const { return m_modalStyle; }
+    void setModalPresentationStyle(ModalPresentationStyle style) { m_modalStyle = style; }
+    void presentViewController(const std::shared_ptr<ViewController>& controller, bool animated,
+                               std::function<void()> completion = {});
+    // Dismisses what this controller presented, or, when it presents nothing, itself.
+    void dismissViewController(bool animated, std::function<void()> completion = {});
+    std::shared_ptr<ViewController> presentedViewController() const { return m_presented; }
+    ViewController* presentingViewController() const { return m_presenting; }
+
+    // Size a popover gives this controller's view.
+    gfx::Size contentSizeForViewInPopover() const { return m_popoverSize; }
+    void setContentSizeForViewInPopover(gfx::Size size) { m_popoverSize = size; }
+
+    Responder* nextResponder() const override;
+
+    static constexpr gfx::Size kFormSheetSize{540, 620};
+
+private:
+    enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
+    Window* hostWindow();
+
+    std::shared_ptr<View> m_view;
+    Appearance m_appearance = Appearance::Disappeared;
+    bool m_transitionAnimated = false;
+    std::string m_title;
+    ViewController* m_parent = nullptr;
+    std::vector<std::shared_ptr<ViewController>> m_children;
+    ModalPresentationStyle m_modalStyle = ModalPresentationStyle::FullScreen;
+    std::shared_ptr<ViewController> m_presented;
+    ViewController* m_presenting = nullptr;
+    std::shared_ptr<View> m_dimmingView; // behind a form sheet
+    gfx::Size m_popoverSize{320, 480};
+};
+
+} // namespace ui

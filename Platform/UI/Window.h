@@ -1,0 +1,70 @@
+#pragma once
+#include "Platform/Graphics/Image.h"
+#include "Platform/UI/Touch.h"
+#include "Platform/UI/View.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+namespace ui {
+
+class ViewController;
+
+// The screen: 1024 by 768 points, landscape. Touches and keys arrive here from a back end
+// (the SDL window or the headless driver) and are dispatched through hit testing.
+class Window : public View {
+public:
+    static constexpr gfx::Size kScreenSize{1024, 768};
+
+    Window();
+    ~Window() override;
+    const char* className() const override { return "Window"; }
+
+    void setRootViewController(const std::shared_ptr<ViewController>& controller);
+    std::shared_ptr<ViewController> rootViewController() const { return m_rootViewController; }
+    void makeKeyAndVisible();
+    static Window* keyWindow();
+
+    double scale() const { return m_scale; }
+    void setScale(double scale) { m_scale = scale; }
+
+    // Input from a back end, in window points. Time comes from the main run loop's clock.
+    void touchDown(int id, gfx::Point point);
+    void touchMoved(int id, gfx::Point point);
+    void touchUp(int id, gfx::Point point);
+    void touchCancelled(int id);
+    bool hasActiveTouches() const { return !m_touches.empty(); }
+    // Text goes to the first responder; "\n", "\b", "\t" and "escape" are keys.
+    void typeText(const std::string& text);
+    void pressKey(const std::string& key);
+
+    // Lays out and draws the whole tree into a context of the window's size.
+    void render(gfx::Context& context);
+    gfx::Image snapshot();
+    bool savePng(const std::string& path);
+
+    // Views leaving the screen lose their touches and focus.
+    void viewDidHide(View* view);
+    void viewWillLeaveWindow(View* view);
+
+private:
+    void dispatch(Touch& touch, TouchPhase phase);
+    void deliverToRecognizers(Touch& touch, TouchPhase phase, Event& event);
+    void cancelViewTouches(Touch& touch, Event& event);
+    void finishRecognizers(Touch& touch);
+    Event makeEvent() const;
+
+    std::shared_ptr<ViewController> m_rootViewController;
+    double m_scale = 1;
+    std::map<int, std::unique_ptr<Touch>> m_touches;
+    // For tap counting.
+    gfx::Point m_lastTapPoint;
+    double m_lastTapTime = -1;
+    int m_lastTapCount = 0;
+};
+
+// Draws a view and its subviews with their on-screen (animated) values.
+void renderView(View& view, gfx::Context& context);
+
+} // namespace ui

@@ -10,7 +10,7 @@ packages=(
   libcairo2-dev libpango1.0-dev libpoppler-glib-dev libsdl2-dev libstb-dev
   libplist-dev libhttp-parser-dev
   fonts-liberation2 fonts-wqy-microhei
-  xvfb xauth nginx-light locales
+  xvfb xauth nginx-light locales iproute2
   poppler-utils qpdf zip unzip pigz gzip python3
   rapidjson-dev nlohmann-json3-dev libsimdjson-dev
 )

@@ -31,8 +31,9 @@ int channel(uint32_t pixel, int shift)
     return static_cast<int>((pixel >> shift) & 0xff);
 }
 
-// A 30x30 image whose 10x10 corners hold a pattern that any scaling would smear.
-Image cornerPatterns()
+// A 30x30 grey image whose 10x10 corners hold a pattern that any scaling would smear, or
+// plain colours.
+Image cornerPatterns(bool striped = true)
 {
     auto context = Context::createBitmap({30, 30});
     context->setFillColor(Color::gray());
@@ -42,7 +43,7 @@ Image cornerPatterns()
     for (int i = 0; i < 4; ++i) {
         for (int y = 0; y < 10; ++y) {
             for (int x = 0; x < 10; ++x) {
-                context->setFillColor((x + y) % 3 ? colours[i] : Color::black());
+                context->setFillColor((x + y) % 3 || !striped ? colours[i] : Color::black());
                 context->fillRect({corners[i].x + x, corners[i].y + y, 1, 1});
             }
         }
@@ -311,6 +312,34 @@ TEST(Context, PdfInMemoryHasPagesOfTheirSizes)
     EXPECT_NE(info.find("Pages: 2"), std::string::npos) << info;
     EXPECT_NE(info.find("Page 1 size: 300 x 200 pts"), std::string::npos) << info;
     EXPECT_NE(info.find("Page 2 size: 200 x 400 pts"), std::string::npos) << info;
+}
+
+TEST(Context, PdfPagesCarryImagesAndTheirSlices)
+{
+    test::TempDir dir;
+    auto pdf = Context::createPdf(dir.file("images.pdf"));
+    pdf->beginPage({200, 100});
+    Image corners = cornerPatterns(false);
+    pdf->drawImage(corners, {0, 0, 60, 60});
+    pdf->drawImage(corners.stretchable(EdgeInsets{10, 10, 10, 10}), {100, 0, 90, 60});
+    ASSERT_FALSE(pdf->close());
+    // 72 dpi: one pixel of the rendering per point of the page.
+    test::commandOutput("pdftoppm -r 72 -png -singlefile '" + dir.file("images.pdf") + "' '" + dir.file("page") + "'");
+    Image page = Image::fromFile(dir.file("page.png"));
+    ASSERT_EQ(page.size(), (Size{200, 100}));
+    auto nearly = [](uint32_t pixel, uint32_t expected) {
+        for (int shift : {0, 8, 16})
+            if (std::abs(channel(pixel, shift) - channel(expected, shift)) > 40)
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(nearly(page.pixelAt(10, 10), kRed));
+    EXPECT_TRUE(nearly(page.pixelAt(30, 30), 0xff808080));
+    EXPECT_TRUE(nearly(page.pixelAt(185, 5), kGreen));
+    EXPECT_TRUE(nearly(page.pixelAt(105, 55), kBlue));
+    EXPECT_TRUE(nearly(page.pixelAt(176, 5), 0xff808080)); // the caps stay 10 points wide
+    EXPECT_TRUE(nearly(page.pixelAt(145, 30), 0xff808080));
+    EXPECT_TRUE(nearly(page.pixelAt(195, 80), kWhite));
 }
 
 TEST(Context, PdfFileAndFailures)

@@ -87,10 +87,20 @@ void appendUtf8(std::string& out, uint32_t cp)
 // machine stack.
 struct BRJsonParser::Frame {
     bool isObject = false;
-    base::Array array;
+    size_t firstElement = 0; // of an array, in the shared element stack
     base::Dictionary dictionary;
     std::string key; // of the member whose value is being scanned
 };
+
+base::Value BRJsonParser::closeContainer(Frame& frame, std::vector<base::Value>& elements)
+{
+    if (frame.isObject)
+        return base::Value(std::move(frame.dictionary));
+    auto first = elements.begin() + static_cast<std::ptrdiff_t>(frame.firstElement);
+    base::Array array(std::make_move_iterator(first), std::make_move_iterator(elements.end()));
+    elements.erase(first, elements.end());
+    return base::Value(std::move(array));
+}
 
 std::optional<base::Value> BRJsonParser::objectWithString(std::optional<std::string_view> text)
 {
@@ -127,6 +137,8 @@ std::optional<base::Value> BRJsonParser::fragmentWithString(std::optional<std::s
 std::optional<base::Value> BRJsonParser::scanValue()
 {
     std::vector<Frame> stack;
+    // Elements of all open arrays, so that each array is made once at its exact size.
+    std::vector<base::Value> elements;
     base::Value value;
     bool haveValue = false;
 
@@ -162,9 +174,7 @@ std::optional<base::Value> BRJsonParser::scanValue()
                 bool isObject = *m_c++ == '{';
                 if (!enterNesting())
                     return fail(false);
-                stack.emplace_back().isObject = isObject;
-                if (!isObject)
-                    stack.back().array.reserve(8);
+                stack.push_back(Frame{isObject, elements.size(), {}, {}});
                 skipWhitespace();
                 if (m_c == m_end)
                     return endOfInput();
@@ -217,8 +227,7 @@ std::optional<base::Value> BRJsonParser::scanValue()
                 return fail(false);
             }
             // An empty container was just closed.
-            Frame& frame = stack.back();
-            value = frame.isObject ? base::Value(std::move(frame.dictionary)) : base::Value(std::move(frame.array));
+            value = closeContainer(stack.back(), elements);
             stack.pop_back();
             leaveNesting();
             haveValue = true;
@@ -232,7 +241,7 @@ std::optional<base::Value> BRJsonParser::scanValue()
         if (frame.isObject)
             frame.dictionary.set(std::move(frame.key), std::move(value));
         else
-            frame.array.push_back(std::move(value));
+            elements.push_back(std::move(value));
         haveValue = false;
 
         skipWhitespace();
@@ -253,7 +262,7 @@ std::optional<base::Value> BRJsonParser::scanValue()
                 return fail(true);
         } else if (*m_c == close) {
             ++m_c;
-            value = frame.isObject ? base::Value(std::move(frame.dictionary)) : base::Value(std::move(frame.array));
+            value = closeContainer(frame, elements);
             stack.pop_back();
             leaveNesting();
             haveValue = true;

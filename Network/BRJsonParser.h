@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Strict JSON parser over the UTF-8 bytes of a text of known length. Numbers become exact
 // decimals, objects keep their document order. One instance serves one thread at a time.
@@ -19,6 +20,7 @@ private:
     struct Frame;
 
     std::optional<base::Value> scanValue();
+    static base::Value closeContainer(Frame& frame, std::vector<base::Value>& elements);
     bool scanMemberKey(Frame& frame);
     bool scanString(std::string& out);
     bool scanUnicodeEscape(std::string& out);

@@ -21,7 +21,12 @@ constexpr double kManualIdleWait = 1.0;
 constexpr double kPollInterval = 0.005;
 }
 
-RunLoop::RunLoop() : m_thread(std::this_thread::get_id()) {}
+
+// Static initialisation runs on the process's main thread, whichever thread first asks for
+// the loop later.
+const std::thread::id g_processMainThread = std::this_thread::get_id();
+
+RunLoop::RunLoop() : m_thread(g_processMainThread) {}
 
 RunLoop& RunLoop::main()
 {

@@ -9,6 +9,19 @@ namespace base {
 
 namespace {
 constexpr size_t kIndexThreshold = 16;
+
+// The leading number of a text, whatever the process locale ("12.5" is never 12 under de_DE).
+bool parseLeadingDouble(const std::string& s, double& out)
+{
+    size_t i = s.find_first_not_of(" \t\n\r");
+    if (i == std::string::npos)
+        return false;
+    const char* first = s.data() + i;
+    if (*first == '+')
+        ++first;
+    auto result = std::from_chars(first, s.data() + s.size(), out);
+    return result.ec == std::errc();
+}
 }
 
 Dictionary::Dictionary(std::initializer_list<Entry> entries)
@@ -140,13 +153,8 @@ int64_t Value::toInt(int64_t fallback) const
     }
     case Type::String: {
         // Leading integer part of a numeric text, the way servers send ids as strings.
-        const std::string& s = asString();
-        size_t i = s.find_first_not_of(" \t\n\r");
-        if (i == std::string::npos)
-            return fallback;
-        char* end = nullptr;
-        double d = std::strtod(s.c_str() + i, &end);
-        if (end == s.c_str() + i)
+        double d;
+        if (!parseLeadingDouble(asString(), d))
             return fallback;
         return Value(d).toInt(fallback);
     }
@@ -162,10 +170,8 @@ double Value::toDouble(double fallback) const
     case Type::Decimal: return asDecimal().toDouble();
     case Type::Double: return asDouble();
     case Type::String: {
-        const std::string& s = asString();
-        char* end = nullptr;
-        double d = std::strtod(s.c_str(), &end);
-        return end == s.c_str() ? fallback : d;
+        double d;
+        return parseLeadingDouble(asString(), d) ? d : fallback;
     }
     default: return fallback;
     }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <limits>
 #include <string>
 
@@ -89,6 +90,21 @@ TEST(Value, LenientConversionsReadServerValues)
     EXPECT_EQ(Value(19.99).toString(), "19.99");
     EXPECT_EQ(Value(Dictionary{{"a", 1}})["a"].toInt(), 1);
     EXPECT_TRUE(Value(1)["a"].isNull());
+}
+
+} // namespace
+
+namespace {
+
+TEST(Value, NumericTextsIgnoreTheProcessLocale)
+{
+    const char* old = setlocale(LC_NUMERIC, nullptr);
+    std::string saved = old ? old : "C";
+    if (!setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+        GTEST_SKIP() << "de_DE.UTF-8 locale not installed";
+    EXPECT_DOUBLE_EQ(Value("12.5").toDouble(), 12.5);
+    EXPECT_EQ(Value("+7.9").toInt(), 7);
+    setlocale(LC_NUMERIC, saved.c_str());
 }
 
 } // namespace

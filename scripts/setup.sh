@@ -11,7 +11,7 @@ packages=(
   libplist-dev libhttp-parser-dev
   fonts-liberation2 fonts-wqy-microhei
   xvfb xauth nginx-light locales iproute2
-  poppler-utils qpdf zip unzip pigz gzip python3
+  poppler-utils qpdf zip unzip pigz gzip python3 python3-pil imagemagick
   rapidjson-dev nlohmann-json3-dev libsimdjson-dev
 )
 

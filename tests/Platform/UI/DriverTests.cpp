@@ -1,0 +1,87 @@
+#include "UITestSupport.h"
+
+#include "Platform/Graphics/Context.h"
+#include "Platform/UI/Driver.h"
+
+#include <cstdio>
+#include <filesystem>
+
+using namespace ui;
+using uitest::RecordingView;
+using uitest::WindowTest;
+
+namespace {
+
+class TextBox : public RecordingView {
+public:
+    TextBox(const gfx::Rect& frame, std::string text) : RecordingView(frame), m_text(std::move(text)) {}
+    std::string accessibilityText() const override { return m_text; }
+
+private:
+    std::string m_text;
+};
+
+using DriverTest = WindowTest;
+
+TEST_F(DriverTest, FindsWhatIsOnScreenAndTapsThroughHitTesting)
+{
+    auto ok = std::make_shared<TextBox>(gfx::Rect(10, 10, 100, 40), "OK");
+    auto okay = std::make_shared<TextBox>(gfx::Rect(10, 60, 100, 40), "Okay then");
+    auto hidden = std::make_shared<TextBox>(gfx::Rect(10, 110, 100, 40), "Hidden");
+    hidden->setHidden(true);
+    auto offscreen = std::make_shared<TextBox>(gfx::Rect(2000, 10, 100, 40), "Far");
+    okay->setTag(7);
+    for (auto& v : {ok, okay, hidden, offscreen})
+        window->addSubview(v);
+    Driver driver(*window);
+    EXPECT_EQ(driver.findByText("OK"), ok.get());
+    EXPECT_EQ(driver.findByText("then"), okay.get());
+    EXPECT_EQ(driver.findByText("Hidden"), nullptr);
+    EXPECT_EQ(driver.findByText("Far"), nullptr);
+    EXPECT_EQ(driver.findByTag(7), okay.get());
+
+    // A cover over the button takes the tap: the driver goes through hit testing.
+    auto cover = std::make_shared<RecordingView>(gfx::Rect(0, 0, 80, 60));
+    window->addSubview(cover);
+    EXPECT_TRUE(driver.tap(ok.get()));
+    EXPECT_TRUE(ok->log.empty());
+    EXPECT_EQ(cover->log, (std::vector<std::string>{"began", "ended"}));
+    EXPECT_FALSE(driver.tap(hidden.get()));
+}
+
+TEST_F(DriverTest, ScriptsDriveTheWindowAndStopAtTheFirstBadLine)
+{
+    auto button = std::make_shared<TextBox>(gfx::Rect(100, 100, 200, 50), "Start");
+    button->setBackgroundColor(gfx::Color::blue());
+    window->addSubview(button);
+    Driver driver(*window);
+    ScriptRunner runner(driver);
+    auto png = std::filesystem::temp_directory_path() / "brivanta-driver-test.png";
+    std::filesystem::remove(png);
+    double before = base::RunLoop::main().now();
+    std::string script = "# a comment\n"
+                         "tap \"Start\"\n"
+                         "wait 2.5\n"
+                         "drag 150 125 400 400\n"
+                         "expect \"Start\"\n"
+                         "screenshot " + png.string() + "\n";
+    ASSERT_TRUE(runner.runText(script)) << runner.error();
+    EXPECT_GE(base::RunLoop::main().now() - before, 2.5);
+    EXPECT_EQ(button->log, (std::vector<std::string>{"began", "ended", "began", "moved", "moved", "moved", "moved", "moved",
+                                                     "moved", "moved", "moved", "moved", "moved", "moved", "moved",
+                                                     "ended"}));
+    ASSERT_TRUE(std::filesystem::exists(png));
+    gfx::Image shot = gfx::Image::fromFile(png.string());
+    EXPECT_EQ(shot.size(), (gfx::Size{1024, 768}));
+    EXPECT_NEAR(shot.colorAt(200, 125).b, 1, 0.01);
+    std::filesystem::remove(png);
+
+    ScriptRunner failing(driver);
+    EXPECT_FALSE(failing.runText("tap 1 1\nexpect \"Nothing\"\ntap 2 2\n"));
+    EXPECT_EQ(failing.error(), "line 2: expected to see \"Nothing\"");
+    EXPECT_FALSE(failing.runText("frobnicate\n"));
+    EXPECT_EQ(failing.error(), "line 1: unknown command: frobnicate");
+    EXPECT_FALSE(failing.runText("tap \"open quote\n"));
+}
+
+} // namespace

@@ -1,28 +1,22 @@
+#include "JsonTestSupport.h"
 #include "Network/BRJSON.h"
-#include "Network/BRJsonParser.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 
 using namespace std::string_literals;
+using Lines = std::vector<std::string>;
 
 namespace {
 
-// The trace as "code text" lines, innermost first.
-std::vector<std::string> traceLines(const BRJsonBase& json)
+// Each text must fail with the given innermost error.
+void expectFailures(BRJsonParser& parser, std::initializer_list<std::pair<std::string, std::string>> cases)
 {
-    std::vector<std::string> lines;
-    if (auto trace = json.errorTrace())
-        for (auto& e : *trace)
-            lines.push_back(std::to_string(e->code) + " " + e->description);
-    return lines;
-}
-
-std::string innermost(const BRJsonBase& json)
-{
-    auto lines = traceLines(json);
-    return lines.empty() ? "" : lines.front();
+    for (auto& [text, error] : cases) {
+        EXPECT_FALSE(parser.fragmentWithString(text)) << text;
+        EXPECT_EQ(innermost(parser), error) << text;
+    }
 }
 
 TEST(JsonParser, FailureLeavesAChainOfWrappedErrors)
@@ -30,13 +24,9 @@ TEST(JsonParser, FailureLeavesAChainOfWrappedErrors)
     BRJsonParser parser;
     EXPECT_FALSE(parser.objectWithString(R"({"a":tru})"));
     auto trace = parser.errorTrace();
-    ASSERT_TRUE(trace);
-    ASSERT_EQ(trace->size(), 2u);
-    EXPECT_EQ((*trace)[0]->code, 3);
-    EXPECT_EQ((*trace)[0]->description, "Expected 'true'");
+    ASSERT_TRUE(trace && trace->size() == 2);
+    EXPECT_EQ(traceLines(parser), (Lines{"3 Expected 'true'", "3 Object value expected for key: a"}));
     EXPECT_EQ((*trace)[0]->underlying, nullptr);
-    EXPECT_EQ((*trace)[1]->code, 3);
-    EXPECT_EQ((*trace)[1]->description, "Object value expected for key: a");
     EXPECT_EQ((*trace)[1]->underlying, (*trace)[0]);
     EXPECT_EQ((*trace)[1]->domain, BRJsonErrorDomain);
 
@@ -44,17 +34,14 @@ TEST(JsonParser, FailureLeavesAChainOfWrappedErrors)
     EXPECT_FALSE(parser.errorTrace());
 
     EXPECT_FALSE(parser.fragmentWithString(std::nullopt));
-    EXPECT_EQ(traceLines(parser), std::vector<std::string>{"12 Input was 'nil'"});
+    EXPECT_EQ(traceLines(parser), Lines{"12 Input was 'nil'"});
 
-    // Each open container adds its context, the innermost first.
+    // Each open container adds its context; a container's own failure is not wrapped by itself.
     EXPECT_FALSE(parser.objectWithString(R"([{"k":[1,nul]}])"));
-    EXPECT_EQ(traceLines(parser), (std::vector<std::string>{"3 Expected 'null'", "3 Expected value while parsing array",
-                                                            "3 Object value expected for key: k",
-                                                            "3 Expected value while parsing array"}));
-    // A container's own failure is not wrapped by itself.
+    EXPECT_EQ(traceLines(parser), (Lines{"3 Expected 'null'", "3 Expected value while parsing array",
+                                         "3 Object value expected for key: k", "3 Expected value while parsing array"}));
     EXPECT_FALSE(parser.objectWithString(R"({"k":{"x" 1}})"));
-    EXPECT_EQ(traceLines(parser), (std::vector<std::string>{"3 Expected ':' separating key and value",
-                                                            "3 Object value expected for key: k"}));
+    EXPECT_EQ(traceLines(parser), (Lines{"3 Expected ':' separating key and value", "3 Object value expected for key: k"}));
 }
 
 TEST(JsonParser, NumbersAreValidatedExactDecimals)
@@ -65,39 +52,28 @@ TEST(JsonParser, NumbersAreValidatedExactDecimals)
     const base::Value& n = v->asArray()[0];
     ASSERT_TRUE(n.isDecimal());
     EXPECT_EQ(n.asDecimal().sourceText(), "1.50");
-    EXPECT_EQ(n.asDecimal(), *base::Decimal::fromText("1.5"));
     EXPECT_EQ(n.toDouble(), 1.5);
     EXPECT_EQ(*BRJsonWriter().stringWithObject(*v), "[1.5]");
-
-    for (const char* ok : {"-0", "0.5", "1E+9", "1e-9", "-12.5E3", "0"})
+    for (const char* ok : {"-0", "0.5", "1E+9", "-12.5e-3"})
         EXPECT_TRUE(parser.fragmentWithString(ok)) << ok << ": " << innermost(parser);
-    EXPECT_EQ(parser.fragmentWithString("1E+9")->toInt(), 1000000000);
 
-    const std::pair<const char*, const char*> bad[] = {
-        {"-", "2 No digits after initial minus"},   {"01", "2 Leading 0 disallowed in number"},
-        {"1.", "2 No digits after decimal point"},  {"1e", "2 No digits after exponent"},
-        {"+1", "2 Leading + disallowed in number"}, {"-a", "2 No digits after initial minus"},
-        {"1.e5", "2 No digits after decimal point"}, {"1e+", "2 No digits after exponent"},
-        {"-01", "2 Leading 0 disallowed in number"}, {"1e128", "2 Failed creating decimal instance"},
-        {"1e-200", "2 Failed creating decimal instance"},
-        {"1e99999999999999999999999999", "2 Failed creating decimal instance"},
-    };
-    for (auto& [text, error] : bad) {
-        EXPECT_FALSE(parser.fragmentWithString(text)) << text;
-        EXPECT_EQ(innermost(parser), error) << text;
-    }
+    expectFailures(parser, {{"-", "2 No digits after initial minus"},
+                            {"01", "2 Leading 0 disallowed in number"},
+                            {"1.", "2 No digits after decimal point"},
+                            {"1e", "2 No digits after exponent"},
+                            {"+1", "2 Leading + disallowed in number"},
+                            {"-01", "2 Leading 0 disallowed in number"},
+                            {"1e+", "2 No digits after exponent"},
+                            {"1e128", "2 Failed creating decimal instance"},
+                            {"1e-200", "2 Failed creating decimal instance"},
+                            {"1e99999999999999999999999999", "2 Failed creating decimal instance"}});
 
-    // Ids read as integers, prices as doubles.
-    auto big = parser.fragmentWithString("123456789012345678901234567890");
-    ASSERT_TRUE(big);
-    EXPECT_EQ(big->toInt(), INT64_MAX);
+    // Ids are read as integers (truncated, saturated), prices as correctly rounded doubles.
+    EXPECT_EQ(parser.fragmentWithString("123456789012345678901234567890")->toInt(), INT64_MAX);
     EXPECT_EQ(parser.fragmentWithString("-99999999999999999999")->toInt(), INT64_MIN);
     EXPECT_EQ(parser.fragmentWithString("42.99")->toInt(), 42);
     EXPECT_EQ(parser.fragmentWithString("19.99")->toDouble(), 19.99);
-    EXPECT_EQ(parser.fragmentWithString("0.1")->toDouble(), 0.1);
-    // Beyond 38 significant digits the value is rounded, not refused.
     auto longNumber = parser.fragmentWithString("1.23456789012345678901234567890123456789");
-    ASSERT_TRUE(longNumber);
     EXPECT_EQ(longNumber->asDecimal().digits().size(), 38u);
 }
 
@@ -107,10 +83,8 @@ TEST(JsonParser, NestingIsBoundedWithoutExhaustingTheStack)
     auto nested = [](size_t n) { return std::string(n, '[') + std::string(n, ']'); };
     EXPECT_TRUE(parser.objectWithString(nested(512)));
     EXPECT_FALSE(parser.objectWithString(nested(513)));
-    auto lines = traceLines(parser);
-    ASSERT_EQ(lines.size(), 513u);
-    EXPECT_EQ(lines[0], "7 Nested too deep");
-    EXPECT_EQ(lines[1], "3 Expected value while parsing array");
+    EXPECT_EQ(innermost(parser), "7 Nested too deep");
+    EXPECT_EQ(traceLines(parser).size(), 513u);
 
     const std::string flood(100000, '[');
     EXPECT_FALSE(parser.objectWithString(flood));
@@ -126,8 +100,8 @@ TEST(JsonParser, NestingIsBoundedWithoutExhaustingTheStack)
     parser.setMaxDepth(2);
     EXPECT_TRUE(parser.objectWithString(R"({"a":[1]})"));
     EXPECT_FALSE(parser.objectWithString(R"({"a":[{}]})"));
-    EXPECT_EQ(traceLines(parser), (std::vector<std::string>{"7 Nested too deep", "3 Expected value while parsing array",
-                                                            "3 Object value expected for key: a"}));
+    EXPECT_EQ(traceLines(parser), (Lines{"7 Nested too deep", "3 Expected value while parsing array",
+                                         "3 Object value expected for key: a"}));
 }
 
 TEST(JsonParser, StringsDecodeEscapesAndRefuseBrokenText)
@@ -139,33 +113,22 @@ TEST(JsonParser, StringsDecodeEscapesAndRefuseBrokenText)
     EXPECT_EQ(parser.fragmentWithString(R"("\u0000x")")->asString(), "\0x"s);
     EXPECT_EQ(parser.fragmentWithString("\"\xE6\x97\xA5\xF0\x9F\x98\x80\"")->asString(), "\xE6\x97\xA5\xF0\x9F\x98\x80");
 
-    const std::pair<std::string, std::string> bad[] = {
-        {R"("\uDC00")", "6 Invalid high character in surrogate pair"},
-        {R"("\uD834x")", "6 Missing low character in surrogate pair"},
-        {R"("\uD834\n")", "6 Missing low character in surrogate pair"},
-        {R"("\uD834\u0041")", "6 Invalid low surrogate char"},
-        {R"("\u12G4")", "6 Missing hex digit in quad"},
-        {R"("\x")", "8 Illegal escape sequence '0x78'"},
-        {"\"abc\\", "8 Illegal escape sequence '0x0'"},
-        {"\"abc\\n", "11 Unexpected EOF while parsing string"},
-        {"\"abc", "5 Unescaped control character '0x0'"},
-        {"\"a\tb\"", "5 Unescaped control character '0x9'"},
-        {"\"a\x1f\"", "5 Unescaped control character '0x1f'"},
-        {"\"a\0b\""s, "5 Unescaped control character '0x0'"},
-        {"\"\xC3\"", "3 Invalid UTF-8 in string"},         // truncated sequence
-        {"\"\xC0\xAF\"", "3 Invalid UTF-8 in string"},     // overlong
-        {"\"\xED\xA0\x80\"", "3 Invalid UTF-8 in string"}, // encoded surrogate
-        {"\"\xF4\x90\x80\x80\"", "3 Invalid UTF-8 in string"}, // above U+10FFFF
-        {"\"\x80\"", "3 Invalid UTF-8 in string"},
-    };
-    for (auto& [text, error] : bad) {
-        EXPECT_FALSE(parser.fragmentWithString(text)) << text;
-        EXPECT_EQ(innermost(parser), error) << text;
-    }
-    // The escape's own failure is wrapped by the escape reader's.
+    expectFailures(parser, {{R"("\uDC00")", "6 Invalid high character in surrogate pair"},
+                            {R"("\uD834x")", "6 Missing low character in surrogate pair"},
+                            {R"("\uD834\u0041")", "6 Invalid low surrogate char"},
+                            {R"("\x")", "8 Illegal escape sequence '0x78'"},
+                            {"\"abc\\", "8 Illegal escape sequence '0x0'"},
+                            {"\"abc\\n", "11 Unexpected EOF while parsing string"},
+                            {"\"abc", "5 Unescaped control character '0x0'"},
+                            {"\"a\x1f\"", "5 Unescaped control character '0x1f'"},
+                            {"\"a\0b\""s, "5 Unescaped control character '0x0'"},
+                            {"\"\xC3\"", "3 Invalid UTF-8 in string"},             // truncated
+                            {"\"\xC0\xAF\"", "3 Invalid UTF-8 in string"},         // overlong
+                            {"\"\xED\xA0\x80\"", "3 Invalid UTF-8 in string"},     // encoded surrogate
+                            {"\"\xF4\x90\x80\x80\"", "3 Invalid UTF-8 in string"}, // above U+10FFFF
+                            {"\"\x80\"", "3 Invalid UTF-8 in string"}});
     EXPECT_FALSE(parser.fragmentWithString(R"("\u12")"));
-    EXPECT_EQ(traceLines(parser), (std::vector<std::string>{"6 Missing hex digit in quad", "6 Missing hex quad",
-                                                            "6 Broken unicode character"}));
+    EXPECT_EQ(traceLines(parser), (Lines{"6 Missing hex digit in quad", "6 Missing hex quad", "6 Broken unicode character"}));
     EXPECT_FALSE(parser.objectWithString(R"({"\uDC00":1})"));
     EXPECT_EQ(traceLines(parser).back(), "3 Object key string expected");
 }
@@ -173,11 +136,8 @@ TEST(JsonParser, StringsDecodeEscapesAndRefuseBrokenText)
 TEST(JsonParser, StructureAndWhitespace)
 {
     BRJsonParser parser;
-    auto empty = parser.objectWithString(" \t\n\r\f\v[ ]\f\v ");
-    ASSERT_TRUE(empty);
-    EXPECT_TRUE(empty->asArray().empty());
+    EXPECT_TRUE(parser.objectWithString(" \t\n\r\f\v[ ]\f\v ")->asArray().empty());
     EXPECT_TRUE(parser.objectWithString("{}")->asDictionary().empty());
-
     for (const char* scalar : {"\"s\"", "1", "true", "false", "null"}) {
         EXPECT_FALSE(parser.objectWithString(scalar)) << scalar;
         EXPECT_EQ(innermost(parser), "4 Valid fragment, but not JSON");
@@ -185,46 +145,25 @@ TEST(JsonParser, StructureAndWhitespace)
     }
     EXPECT_TRUE(parser.fragmentWithString("true")->asBool());
     EXPECT_TRUE(parser.fragmentWithString("null")->isNull());
-    EXPECT_TRUE(parser.fragmentWithString("false")->isBool());
 
-    const std::pair<std::string, std::string> bad[] = {
-        {"[1]x", "10 Garbage after JSON"},
-        {"123\0garbage"s, "10 Garbage after JSON"},
-        {"[\0]"s, "3 Unrecognised leading character"},
-        {"[1\0]"s, "3 Expected ',' or ']' after array element"},
-        {"[1 2]", "3 Expected ',' or ']' after array element"},
-        {R"({"a":1 "b":2})", "3 Expected ',' or '}' after object member"},
-        {"[1,]", "9 Trailing comma disallowed in array"},
-        {R"({"a":1,})", "9 Trailing comma disallowed in object"},
-        {"[", "11 End of input while parsing array"},
-        {"{", "11 End of input while parsing object"},
-        {"[1,", "11 End of input while parsing array"},
-        {R"({"a":1)", "11 End of input while parsing object"},
-        {"", "11 Unexpected end of string"},
-        {"  ", "11 Unexpected end of string"},
-        {"{1:2}", "3 Object key string expected"},
-        {R"({"a" 1})", "3 Expected ':' separating key and value"},
-        {"[tru]", "3 Expected 'true'"},
-        {"[fals]", "3 Expected 'false'"},
-        {"[nul]", "3 Expected 'null'"},
-        {"[x]", "3 Unrecognised leading character"},
-        {"\xEF\xBB\xBF{}", "3 Unrecognised leading character"},
-    };
-    for (auto& [text, error] : bad) {
-        EXPECT_FALSE(parser.fragmentWithString(text)) << text;
-        EXPECT_EQ(innermost(parser), error) << text;
-    }
-}
+    expectFailures(parser, {{"[1]x", "10 Garbage after JSON"},
+                            {"123\0garbage"s, "10 Garbage after JSON"},
+                            {"[\0]"s, "3 Unrecognised leading character"},
+                            {"[1 2]", "3 Expected ',' or ']' after array element"},
+                            {R"({"a":1 "b":2})", "3 Expected ',' or '}' after object member"},
+                            {"[1,]", "9 Trailing comma disallowed in array"},
+                            {R"({"a":1,})", "9 Trailing comma disallowed in object"},
+                            {"[", "11 End of input while parsing array"},
+                            {"{", "11 End of input while parsing object"},
+                            {R"({"a":1)", "11 End of input while parsing object"},
+                            {"  ", "11 Unexpected end of string"},
+                            {"{1:2}", "3 Object key string expected"},
+                            {"[fals]", "3 Expected 'false'"},
+                            {"\xEF\xBB\xBF{}", "3 Unrecognised leading character"}});
 
-TEST(JsonParser, ObjectsKeepDocumentOrderAndLaterDuplicatesReplaceInPlace)
-{
-    BRJsonParser parser;
+    // Document order is kept; a later duplicate replaces the value where the key first stood.
     auto v = parser.objectWithString(R"({"z":1,"a":2,"m":3,"a":4})");
     ASSERT_TRUE(v);
-    std::vector<std::string> keys;
-    for (auto& [key, value] : v->asDictionary())
-        keys.push_back(key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"z", "a", "m"}));
     EXPECT_EQ((*v)["a"].toInt(), 4);
     EXPECT_EQ(*BRJsonWriter().stringWithObject(*v), R"({"z":1,"a":4,"m":3})");
 }
@@ -238,17 +177,13 @@ TEST(JsonFacade, ForwardsAndKeepsACopyOfTheFailingTrace)
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code, 9);
     EXPECT_EQ(innermost(json), "9 Trailing comma disallowed in array");
-
     EXPECT_FALSE(json.objectWithStringError("7", &error));
     EXPECT_EQ(error->description, "Valid fragment, but not JSON");
     EXPECT_EQ(json.fragmentWithStringError("7", &error)->toInt(), 7);
-    EXPECT_FALSE(json.objectWithString("{\"a\":}"));
-    EXPECT_EQ(traceLines(json).back(), "3 Object value expected for key: a");
 
     EXPECT_FALSE(json.stringWithObjectError(base::Value(1), &error));
     EXPECT_EQ(error->description, "Not valid type for JSON");
     EXPECT_EQ(*json.stringWithFragmentError(base::Value(1), &error), "1");
-    EXPECT_EQ(*json.stringWithObjectAllowScalarError(base::Value("x"), true, nullptr), "\"x\"");
 
     json.setMaxDepth(1);
     EXPECT_FALSE(json.objectWithString("[[]]"));
@@ -260,7 +195,7 @@ TEST(JsonFacade, ForwardsAndKeepsACopyOfTheFailingTrace)
     EXPECT_EQ(*json.stringWithObject(base::Dictionary{{"b", 1}, {"a", 2}}), "{\n  \"a\" : 2,\n  \"b\" : 1\n}");
 }
 
-TEST(JsonConveniences, ObjectsAndFragments)
+TEST(JsonFacade, ConveniencesTakeObjectsOrFragments)
 {
     EXPECT_EQ((*JSONValue(R"({"results":[1]})"))["results"].asArray().size(), 1u);
     EXPECT_FALSE(JSONValue("\"text\""));

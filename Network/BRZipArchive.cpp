@@ -504,12 +504,14 @@ bool BRZipArchive::UnzipOpenFilePassword(const std::string& path, const std::str
 bool BRZipArchive::UnzipFileToOverWrite(const std::string& folder, bool overwrite)
 {
     std::vector<char> buffer(kCopyBufferSize, 0);
-    if (::unzGoToFirstFile(m_unzFile) != UNZ_OK)
+    FileDescriptor folderFd;
+    if (::unzGoToFirstFile(m_unzFile) != UNZ_OK) {
         OutputErrorMessage("Failed");
-
-    std::error_code ignored;
-    std::filesystem::create_directories(folder, ignored);
-    FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    } else {
+        std::error_code ignored;
+        std::filesystem::create_directories(folder, ignored);
+        folderFd = FileDescriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
 
     bool result = true;
     for (;;) {

@@ -1,0 +1,128 @@
+#pragma once
+#include "Platform/Graphics/Font.h"
+#include "Platform/Graphics/Text.h"
+#include "Platform/UI/Control.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace ui {
+
+class TextField;
+
+// Answers and notices about a field's editing; the defaults allow everything.
+// Ranges are UTF-8 byte offsets into the field's text.
+class TextFieldDelegate {
+public:
+    virtual ~TextFieldDelegate() = default;
+    virtual bool textFieldShouldBeginEditing(TextField&) { return true; }
+    virtual void textFieldDidBeginEditing(TextField&) {}
+    virtual bool textFieldShouldEndEditing(TextField&) { return true; }
+    virtual void textFieldDidEndEditing(TextField&) {}
+    virtual bool textFieldShouldChangeCharactersInRange(TextField&, size_t location, size_t length,
+                                                        const std::string& replacement)
+    {
+        return true;
+    }
+    virtual bool textFieldShouldClear(TextField&) { return true; }
+    virtual bool textFieldShouldReturn(TextField&) { return true; }
+};
+
+enum class TextBorderStyle { None, Line, Bezel, RoundedRect };
+enum class TextFieldViewMode { Never, WhileEditing, UnlessEditing, Always };
+enum class KeyboardType { Default, ASCIICapable, NumbersAndPunctuation, URL, NumberPad, PhonePad, EmailAddress, DecimalPad };
+enum class ReturnKeyType { Default, Go, Next, Search, Send, Done };
+
+// One line of editable text. Tapping it takes keyboard focus; typed text goes in at the end.
+class TextField : public Control {
+public:
+    TextField();
+    explicit TextField(const gfx::Rect& frame);
+    ~TextField() override;
+    const char* className() const override { return "TextField"; }
+
+    const std::string& text() const { return m_text; }
+    // Sets the text without asking the delegate or sending events.
+    void setText(const std::string& text);
+    const std::string& placeholder() const { return m_placeholder; }
+    void setPlaceholder(const std::string& placeholder) { m_placeholder = placeholder; }
+    const gfx::Font& font() const { return m_font; }
+    void setFont(const gfx::Font& font) { m_font = font; }
+    gfx::Color textColor() const { return m_textColor; }
+    void setTextColor(gfx::Color color) { m_textColor = color; }
+    gfx::TextAlignment textAlignment() const { return m_alignment; }
+    void setTextAlignment(gfx::TextAlignment alignment) { m_alignment = alignment; }
+    TextBorderStyle borderStyle() const { return m_borderStyle; }
+    void setBorderStyle(TextBorderStyle style);
+    TextFieldViewMode clearButtonMode() const { return m_clearButtonMode; }
+    void setClearButtonMode(TextFieldViewMode mode);
+    bool isSecureTextEntry() const { return m_secure; }
+    void setSecureTextEntry(bool secure) { m_secure = secure; }
+    KeyboardType keyboardType() const { return m_keyboardType; }
+    void setKeyboardType(KeyboardType type) { m_keyboardType = type; }
+    ReturnKeyType returnKeyType() const { return m_returnKeyType; }
+    void setReturnKeyType(ReturnKeyType type) { m_returnKeyType = type; }
+
+    std::shared_ptr<View> leftView() const { return m_leftView; }
+    void setLeftView(std::shared_ptr<View> view);
+    TextFieldViewMode leftViewMode() const { return m_leftViewMode; }
+    void setLeftViewMode(TextFieldViewMode mode);
+    std::shared_ptr<View> rightView() const { return m_rightView; }
+    void setRightView(std::shared_ptr<View> view);
+    TextFieldViewMode rightViewMode() const { return m_rightViewMode; }
+    void setRightViewMode(TextFieldViewMode mode);
+
+    TextFieldDelegate* delegate() const { return m_delegate; }
+    void setDelegate(TextFieldDelegate* delegate) { m_delegate = delegate; }
+
+    bool isEditing() const { return m_editing; }
+    // Where the text and the clear button go, in bounds coordinates.
+    gfx::Rect textRect() const;
+    gfx::Rect clearButtonRect() const;
+    bool isClearButtonVisible() const;
+
+    void setEnabled(bool enabled) override;
+    bool canBecomeFirstResponder() const override { return isEnabled(); }
+    bool becomeFirstResponder() override;
+    bool resignFirstResponder() override;
+    void insertText(const std::string& text) override;
+    void deleteBackward() override;
+    void keyPressed(const std::string& key) override;
+
+    void layoutSubviews() override;
+    void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
+    std::string accessibilityText() const override;
+
+protected:
+    void endTracking(gfx::Point point, bool inside) override;
+    void didBecomeFirstResponder() override;
+    void didResignFirstResponder() override;
+
+private:
+    bool shows(TextFieldViewMode mode) const;
+    // Replaces a byte range when the delegate agrees; sends EditingChanged.
+    void replace(size_t location, size_t length, const std::string& replacement);
+    void clear();
+    std::string displayText() const;
+    void setSideView(std::shared_ptr<View>& slot, std::shared_ptr<View> view);
+
+    std::string m_text;
+    std::string m_placeholder;
+    gfx::Font m_font = gfx::Font::systemFont(17);
+    gfx::Color m_textColor = gfx::Color::black();
+    gfx::TextAlignment m_alignment = gfx::TextAlignment::Left;
+    TextBorderStyle m_borderStyle = TextBorderStyle::None;
+    TextFieldViewMode m_clearButtonMode = TextFieldViewMode::Never;
+    bool m_secure = false;
+    KeyboardType m_keyboardType = KeyboardType::Default;
+    ReturnKeyType m_returnKeyType = ReturnKeyType::Default;
+    std::shared_ptr<View> m_leftView;
+    std::shared_ptr<View> m_rightView;
+    TextFieldViewMode m_leftViewMode = TextFieldViewMode::Never;
+    TextFieldViewMode m_rightViewMode = TextFieldViewMode::Never;
+    TextFieldDelegate* m_delegate = nullptr;
+    bool m_editing = false;
+};
+
+} // namespace ui

@@ -1,0 +1,221 @@
+#include "ControlTestSupport.h"
+
+#include "Platform/UI/TextField.h"
+
+#include <string>
+#include <vector>
+
+using namespace ui;
+using ui::test::ControlsTest;
+using ui::test::inkIn;
+
+namespace {
+
+struct Change {
+    size_t location;
+    size_t length;
+    std::string replacement;
+    bool operator==(const Change&) const = default;
+};
+
+class RecordingDelegate : public TextFieldDelegate {
+public:
+    bool textFieldShouldBeginEditing(TextField&) override { return allowBegin; }
+    void textFieldDidBeginEditing(TextField&) override { log.push_back("begin"); }
+    bool textFieldShouldEndEditing(TextField&) override { return allowEnd; }
+    void textFieldDidEndEditing(TextField&) override { log.push_back("end"); }
+    bool textFieldShouldChangeCharactersInRange(TextField&, size_t location, size_t length, const std::string& text) override
+    {
+        changes.push_back({location, length, text});
+        return text.find_first_of("0123456789") == std::string::npos;
+    }
+    bool textFieldShouldClear(TextField&) override { return allowClear; }
+    bool textFieldShouldReturn(TextField&) override
+    {
+        log.push_back("return");
+        return allowReturn;
+    }
+
+    bool allowBegin = true, allowEnd = true, allowClear = true, allowReturn = true;
+    std::vector<std::string> log;
+    std::vector<Change> changes;
+};
+
+class TextFieldTest : public ControlsTest {
+protected:
+    void SetUp() override
+    {
+        ControlsTest::SetUp();
+        field = View::make<TextField>(gfx::Rect(100, 100, 300, 31));
+        field->setBorderStyle(TextBorderStyle::RoundedRect);
+        window->addSubview(field);
+        for (unsigned e : {ControlEventEditingDidBegin, ControlEventEditingChanged, ControlEventEditingDidEnd})
+            field->addTarget([this, e](Control&) { events.push_back(e); }, e);
+    }
+    void TearDown() override
+    {
+        field->setDelegate(nullptr);
+        ControlsTest::TearDown();
+    }
+    int count(unsigned e) const { return int(std::count(events.begin(), events.end(), e)); }
+
+    std::shared_ptr<TextField> field;
+    std::vector<unsigned> events;
+};
+
+} // namespace
+
+TEST_F(TextFieldTest, TapFocusesAndTypingEditsByWholeCharacters)
+{
+    window->typeText("ignored");
+    EXPECT_EQ(field->text(), "") << "no focus, no typing";
+
+    tap({200, 115});
+    EXPECT_TRUE(field->isEditing());
+    EXPECT_TRUE(field->isFirstResponder());
+    EXPECT_EQ(count(ControlEventEditingDidBegin), 1);
+
+    window->typeText("Café");
+    EXPECT_EQ(field->text(), "Café");
+    EXPECT_EQ(count(ControlEventEditingChanged), 1);
+    window->pressKey("\b");
+    EXPECT_EQ(field->text(), "Caf") << "the two bytes of é go together";
+    window->typeText("e\b\b");
+    EXPECT_EQ(field->text(), "Ca");
+
+    field->resignFirstResponder();
+    EXPECT_FALSE(field->isEditing());
+    EXPECT_EQ(count(ControlEventEditingDidEnd), 1);
+    window->typeText("x");
+    EXPECT_EQ(field->text(), "Ca");
+}
+
+TEST_F(TextFieldTest, DelegateSeesByteRangesAndCanVetoChanges)
+{
+    RecordingDelegate delegate;
+    field->setDelegate(&delegate);
+    field->setText("né");
+    tap({200, 115});
+    window->typeText("a1");
+    EXPECT_EQ(field->text(), "né") << "digits are refused";
+    window->typeText("b");
+    window->pressKey("\b");
+    window->pressKey("\b");
+    EXPECT_EQ(field->text(), "n");
+    EXPECT_EQ(delegate.changes, (std::vector<Change>{{3, 0, "a1"}, {3, 0, "b"}, {3, 1, ""}, {1, 2, ""}}));
+    EXPECT_EQ(count(ControlEventEditingChanged), 3) << "no event for the refused change";
+}
+
+TEST_F(TextFieldTest, DelegateDecidesWhenEditingBeginsAndEnds)
+{
+    RecordingDelegate delegate;
+    field->setDelegate(&delegate);
+    delegate.allowBegin = false;
+    tap({200, 115});
+    EXPECT_FALSE(field->isEditing());
+    EXPECT_TRUE(delegate.log.empty());
+
+    delegate.allowBegin = true;
+    tap({200, 115});
+    auto other = View::make<TextField>(gfx::Rect(100, 200, 300, 31));
+    window->addSubview(other);
+    delegate.allowEnd = false;
+    tap({200, 215});
+    EXPECT_TRUE(field->isFirstResponder()) << "the field keeps focus when it may not end";
+    EXPECT_FALSE(other->isEditing());
+
+    delegate.allowEnd = true;
+    tap({200, 215});
+    EXPECT_TRUE(other->isEditing());
+    EXPECT_FALSE(field->isEditing());
+    EXPECT_EQ(delegate.log, (std::vector<std::string>{"begin", "end"}));
+    EXPECT_EQ(events, (std::vector<unsigned>{ControlEventEditingDidBegin, ControlEventEditingDidEnd}));
+}
+
+TEST_F(TextFieldTest, ReturnAsksTheDelegateAndEndsEditingForListeners)
+{
+    RecordingDelegate delegate;
+    field->setDelegate(&delegate);
+    int exits = 0;
+    tap({200, 115});
+    window->typeText("\n");
+    EXPECT_TRUE(field->isEditing()) << "nobody listens for the return key";
+
+    int id = field->addTarget([&](Control&) { ++exits; }, ControlEventEditingDidEndOnExit);
+    delegate.allowReturn = false;
+    window->typeText("\n");
+    EXPECT_EQ(exits, 0);
+    EXPECT_TRUE(field->isEditing());
+
+    delegate.allowReturn = true;
+    window->pressKey("\n");
+    EXPECT_EQ(exits, 1);
+    EXPECT_FALSE(field->isEditing());
+    EXPECT_EQ(delegate.log, (std::vector<std::string>{"begin", "return", "return", "return", "end"}));
+    field->removeTarget(id);
+}
+
+TEST_F(TextFieldTest, ClearButtonEmptiesTheFieldUnlessVetoed)
+{
+    RecordingDelegate delegate;
+    field->setDelegate(&delegate);
+    field->setClearButtonMode(TextFieldViewMode::WhileEditing);
+    field->setText("Acme");
+    EXPECT_FALSE(field->isClearButtonVisible()) << "only while editing";
+    tap({150, 115});
+    ASSERT_TRUE(field->isClearButtonVisible());
+    gfx::Point clear = field->convertPointToView(field->clearButtonRect().center(), nullptr);
+    EXPECT_GT(clear.x, 350);
+
+    delegate.allowClear = false;
+    tap(clear);
+    EXPECT_EQ(field->text(), "Acme");
+    delegate.allowClear = true;
+    tap(clear);
+    EXPECT_EQ(field->text(), "");
+    EXPECT_EQ(count(ControlEventEditingChanged), 1);
+    EXPECT_TRUE(field->isEditing());
+    EXPECT_FALSE(field->isClearButtonVisible());
+}
+
+TEST_F(TextFieldTest, DisabledFieldLosesAndRefusesFocus)
+{
+    field->setEnabled(false);
+    tap({200, 115});
+    EXPECT_FALSE(field->isEditing());
+    field->setEnabled(true);
+    tap({200, 115});
+    EXPECT_TRUE(field->isEditing());
+    field->setEnabled(false);
+    EXPECT_FALSE(field->isEditing());
+    EXPECT_EQ(count(ControlEventEditingDidEnd), 1);
+}
+
+TEST_F(TextFieldTest, DrawsPlaceholderSecureBulletsAndCaret)
+{
+    field->setPlaceholder("Password");
+    gfx::Rect box = field->frame();
+    gfx::Image empty = window->snapshot();
+    gfx::Rect placeholderInk = inkIn(empty, box.insetBy(3, 3), gfx::Color::white());
+    ASSERT_FALSE(placeholderInk.isNull());
+    gfx::Color grey = gfx::Color::white();
+    for (int x = int(placeholderInk.x()); x < int(placeholderInk.maxX()); ++x)
+        for (int y = int(placeholderInk.y()); y < int(placeholderInk.maxY()); ++y)
+            if (empty.colorAt(x, y).r < grey.r)
+                grey = empty.colorAt(x, y);
+    EXPECT_GT(grey.r, 0.5) << "placeholder text is grey, not black";
+
+    field->setSecureTextEntry(true);
+    field->setText("sécret");
+    EXPECT_EQ(field->accessibilityText(), "\u2022\u2022\u2022\u2022\u2022\u2022");
+    gfx::Image secure = window->snapshot();
+    gfx::Rect bullets = inkIn(secure, box.insetBy(3, 3), gfx::Color::white());
+    EXPECT_LT(bullets.height(), 12) << "bullets are short glyphs sitting mid-line";
+
+    tap({300, 115});
+    gfx::Image editing = window->snapshot();
+    int caret = 0;
+    for (int x = int(bullets.maxX()); x < int(bullets.maxX()) + 6; ++x)
+        caret += ui::test::isBluish(editing.colorAt(x, int(box.midY())));
+    EXPECT_GT(caret, 0) << "caret after the text";
+}

@@ -3,6 +3,7 @@
 #include "Network/BRZipCipher.h"
 #include "Platform/Base/Log.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <iconv.h>
+#include <optional>
 #include <random>
 #include <minizip/unzip.h>
 #include <minizip/zip.h>

@@ -2,8 +2,15 @@
 
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
+#include "Platform/Base/NotificationCenter.h"
 #include "Platform/Base/Paths.h"
 #include "Platform/Base/PropertyList.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <string_view>
+#include <sys/stat.h>
 
 namespace base {
 
@@ -30,7 +37,57 @@ bool isStorable(const Value& value)
     }
 }
 
+// "zh_TW.UTF-8" -> "zh-Hant", "de_AT@euro" -> "de"; "" for C, POSIX and anything unnamed.
+std::string languageTag(std::string_view locale)
+{
+    locale = locale.substr(0, locale.find_first_of(".@"));
+    size_t split = locale.find_first_of("_-");
+    std::string language(locale.substr(0, split));
+    std::string region(split == std::string_view::npos ? std::string_view() : locale.substr(split + 1));
+    if (language.size() < 2 || language.size() > 3)
+        return {};
+    for (char& c : language) {
+        if (!std::isalpha(static_cast<unsigned char>(c)))
+            return {};
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    for (char& c : region)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (language == "zh") {
+        if (region == "CN" || region == "SG")
+            return "zh-Hans";
+        if (region == "TW" || region == "HK" || region == "MO")
+            return "zh-Hant";
+    }
+    return language;
+}
+
 } // namespace
+
+std::vector<std::string> UserDefaults::preferredLanguagesFromEnvironment()
+{
+    std::vector<std::string> tags;
+    auto add = [&](std::string_view locale) {
+        std::string tag = languageTag(locale);
+        if (!tag.empty() && std::find(tags.begin(), tags.end(), tag) == tags.end())
+            tags.push_back(std::move(tag));
+    };
+    if (const char* list = std::getenv("LANGUAGE")) {
+        std::string_view rest(list);
+        while (!rest.empty()) {
+            size_t colon = rest.find(':');
+            add(rest.substr(0, colon));
+            rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+        }
+    }
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        if (const char* locale = std::getenv(name))
+            add(locale);
+    }
+    if (tags.empty())
+        tags.push_back("en");
+    return tags;
+}
 
 std::shared_ptr<UserDefaults> UserDefaults::standard()
 {
@@ -49,7 +106,24 @@ void UserDefaults::resetStandard()
 
 UserDefaults::UserDefaults(std::filesystem::path file) : m_file(std::move(file))
 {
-    if (!FileManager::exists(m_file))
+    loadLocked();
+}
+
+std::optional<UserDefaults::FileStamp> UserDefaults::stampOf(const std::filesystem::path& file)
+{
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                     static_cast<int64_t>(st.st_size),
+                     static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+void UserDefaults::loadLocked()
+{
+    m_values.clear();
+    m_stamp = stampOf(m_file);
+    if (!m_stamp)
         return;
     auto loaded = PropertyList::readFile(m_file);
     if (loaded && loaded->isDictionary())
@@ -58,11 +132,26 @@ UserDefaults::UserDefaults(std::filesystem::path file) : m_file(std::move(file))
         logf("UserDefaults: %s is unreadable or corrupt; starting empty", m_file.c_str());
 }
 
+void UserDefaults::postChange()
+{
+    // Observers of a store that no shared_ptr owns still see which store it was.
+    std::shared_ptr<void> self = weak_from_this().lock();
+    if (!self)
+        self = std::shared_ptr<void>(std::shared_ptr<void>(), this);
+    NotificationCenter::defaultCenter().post(kDidChangeNotification, std::move(self));
+}
+
 std::optional<Value> UserDefaults::objectForKey(const std::string& key) const
 {
     std::lock_guard lock(m_mutex);
     if (const Value* v = m_values.find(key))
         return *v;
+    if (key == kPreferredLanguagesKey) {
+        Array tags;
+        for (auto& tag : preferredLanguagesFromEnvironment())
+            tags.emplace_back(tag);
+        return Value(std::move(tags));
+    }
     return std::nullopt;
 }
 
@@ -124,9 +213,14 @@ bool UserDefaults::setObject(const Value& value, const std::string& key)
         logf("UserDefaults: refusing to store a null inside the value for %s", key.c_str());
         return false;
     }
-    std::lock_guard lock(m_mutex);
-    m_values.set(key, value);
-    return writeLocked();
+    bool written;
+    {
+        std::lock_guard lock(m_mutex);
+        m_values.set(key, value);
+        written = writeLocked();
+    }
+    postChange();
+    return written;
 }
 
 bool UserDefaults::setBool(bool value, const std::string& key)
@@ -151,22 +245,38 @@ bool UserDefaults::setString(const std::string& value, const std::string& key)
 
 bool UserDefaults::removeObjectForKey(const std::string& key)
 {
-    std::lock_guard lock(m_mutex);
-    m_values.remove(key);
-    return writeLocked();
+    bool written;
+    {
+        std::lock_guard lock(m_mutex);
+        m_values.remove(key);
+        written = writeLocked();
+    }
+    postChange();
+    return written;
 }
 
 bool UserDefaults::removeAll()
 {
-    std::lock_guard lock(m_mutex);
-    m_values.clear();
-    return writeLocked();
+    bool written;
+    {
+        std::lock_guard lock(m_mutex);
+        m_values.clear();
+        written = writeLocked();
+    }
+    postChange();
+    return written;
 }
 
 bool UserDefaults::synchronize()
 {
-    std::lock_guard lock(m_mutex);
-    return writeLocked();
+    {
+        std::lock_guard lock(m_mutex);
+        if (stampOf(m_file) == m_stamp)
+            return writeLocked();
+        loadLocked();
+    }
+    postChange();
+    return true;
 }
 
 bool UserDefaults::writeLocked()
@@ -179,6 +289,7 @@ bool UserDefaults::writeLocked()
         logf("UserDefaults: cannot save %s", m_file.c_str());
         return false;
     }
+    m_stamp = stampOf(m_file);
     return true;
 }
 

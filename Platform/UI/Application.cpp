@@ -6,6 +6,10 @@
 #include "Platform/UI/Window.h"
 
 #include <cstdlib>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <cstring>
 
 namespace ui {
@@ -83,6 +87,29 @@ int Application::run(const Options& options, std::shared_ptr<ApplicationDelegate
         return 2;
     }
     return backend->run(*this, options, std::move(delegate));
+}
+
+bool Application::openURL(const std::string& url)
+{
+    if (url.empty() || url[0] == '-' || url.find('\0') != std::string::npos)
+        return false;
+    if (m_urlRecorder) {
+        m_urlRecorder(url);
+        return true;
+    }
+    pid_t pid = 0;
+    const char* argv[] = {"xdg-open", url.c_str(), nullptr};
+    int rc = posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ);
+    if (rc != 0) {
+        base::logf("cannot open %s: %s", url.c_str(), std::strerror(rc));
+        return false;
+    }
+    // The opener returns at once; reap it without blocking the loop for long.
+    std::thread([pid] {
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }).detach();
+    return true;
 }
 
 void Application::enterBackground()

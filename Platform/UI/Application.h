@@ -49,6 +49,12 @@ public:
     std::shared_ptr<ApplicationDelegate> delegate() const { return m_delegate; }
     Window* keyWindow() const;
 
+    // Hands the address to the desktop's opener (xdg-open) as one argument, with no shell.
+    // Refuses an empty text and one starting with "-", which the opener would take as an option.
+    bool openURL(const std::string& url);
+    // Tests record what would be opened instead of starting a program.
+    void setURLRecorder(std::function<void(const std::string&)> recorder) { m_urlRecorder = std::move(recorder); }
+
     void enterBackground();
     void enterForeground();
     void terminate();
@@ -59,6 +65,7 @@ public:
 private:
     std::shared_ptr<ApplicationDelegate> m_delegate;
     State m_state = State::NotRunning;
+    std::function<void(const std::string&)> m_urlRecorder;
 };
 
 } // namespace ui

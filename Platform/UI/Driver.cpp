@@ -194,6 +194,18 @@ void Driver::pressKey(const std::string& key)
     wait(0.05);
 }
 
+void Driver::enterBackground()
+{
+    Application::shared().enterBackground();
+    wait(0.05);
+}
+
+void Driver::enterForeground()
+{
+    Application::shared().enterForeground();
+    wait(0.05);
+}
+
 bool Driver::screenshot(const std::string& path)
 {
     return m_window.savePng(path);
@@ -360,13 +372,11 @@ bool ScriptRunner::runLine(const std::string& line)
         return true;
     }
     if (cmd == "background" && w.size() == 1) {
-        Application::shared().enterBackground();
-        m_driver.wait(0.05);
+        m_driver.enterBackground();
         return true;
     }
     if (cmd == "foreground" && w.size() == 1) {
-        Application::shared().enterForeground();
-        m_driver.wait(0.05);
+        m_driver.enterForeground();
         return true;
     }
     if (cmd == "quit" && w.size() == 1) {

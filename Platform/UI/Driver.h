@@ -38,6 +38,10 @@ public:
     void type(const std::string& text);
     void pressKey(const std::string& key);
 
+    // Application state changes, as when the user leaves and comes back.
+    void enterBackground();
+    void enterForeground();
+
     // Lets time pass: the manual clock advances; the real one runs the loop.
     void wait(double seconds);
     bool screenshot(const std::string& path);

@@ -88,9 +88,14 @@ void appendDecimal(const base::Decimal& d, std::string& out)
 
 // An open container being written; the stack of them replaces recursion.
 struct BRJsonWriter::Frame {
-    const base::Value* container;
-    std::vector<const base::Dictionary::Entry*> sorted; // when sortKeys is set
+    const base::Value* elements = nullptr;                // of an array
+    const base::Dictionary::Entry* entries = nullptr;     // of an object, in its own order
+    std::vector<const base::Dictionary::Entry*> sorted;   // of an object, when sortKeys is set
+    size_t size = 0;
     size_t next = 0;
+
+    bool isObject() const { return elements == nullptr; }
+    const base::Dictionary::Entry& entry(size_t i) const { return sorted.empty() ? entries[i] : *sorted[i]; }
 };
 
 std::optional<std::string> BRJsonWriter::stringWithObject(const base::Value& value)
@@ -125,19 +130,27 @@ bool BRJsonWriter::appendValue(const base::Value& root, std::string& out)
             if (isObject || value->isArray()) {
                 if (!enterNesting())
                     break;
-                bool empty = isObject ? value->asDictionary().empty() : value->asArray().empty();
-                if (empty) {
+                Frame frame;
+                if (isObject) {
+                    const auto& entries = value->asDictionary().entries();
+                    frame.entries = entries.data();
+                    frame.size = entries.size();
+                } else {
+                    frame.elements = value->asArray().data();
+                    frame.size = value->asArray().size();
+                }
+                if (frame.size == 0) {
                     out += isObject ? "{}" : "[]";
                     leaveNesting();
                 } else {
                     out.push_back(isObject ? '{' : '[');
-                    Frame& frame = stack.emplace_back(Frame{value, {}, 0});
                     if (isObject && m_sortKeys) {
-                        for (auto& entry : value->asDictionary())
-                            frame.sorted.push_back(&entry);
+                        for (size_t i = 0; i < frame.size; ++i)
+                            frame.sorted.push_back(&frame.entries[i]);
                         std::sort(frame.sorted.begin(), frame.sorted.end(),
                                   [](auto* a, auto* b) { return a->first < b->first; });
                     }
+                    stack.push_back(std::move(frame));
                 }
             } else if (!appendScalar(*value, out)) {
                 break;
@@ -148,38 +161,32 @@ bool BRJsonWriter::appendValue(const base::Value& root, std::string& out)
         if (stack.empty())
             return true;
         Frame& frame = stack.back();
-        const bool isObject = frame.container->isDictionary();
-        const size_t size = isObject ? frame.container->asDictionary().size() : frame.container->asArray().size();
-        if (frame.next == size) {
+        if (frame.next == frame.size) {
             leaveNesting();
             appendIndent(out);
-            out.push_back(isObject ? '}' : ']');
+            out.push_back(frame.isObject() ? '}' : ']');
             stack.pop_back();
             continue;
         }
         if (frame.next > 0)
             out.push_back(',');
         appendIndent(out);
-        if (isObject) {
-            const base::Dictionary::Entry& entry =
-                m_sortKeys ? *frame.sorted[frame.next] : frame.container->asDictionary().entries()[frame.next];
+        if (frame.isObject()) {
+            const base::Dictionary::Entry& entry = frame.entry(frame.next);
             appendString(entry.first, out);
             out += m_humanReadable ? " : " : ":";
             value = &entry.second;
         } else {
-            value = &frame.container->asArray()[frame.next];
+            value = &frame.elements[frame.next];
         }
         ++frame.next;
     }
 
     // The value failed: every enclosing object names the member that held it.
     for (size_t n = stack.size(); n-- > 0;) {
-        const Frame& frame = stack[n];
-        if (!frame.container->isDictionary())
-            continue;
-        const auto& entry =
-            m_sortKeys ? *frame.sorted[frame.next - 1] : frame.container->asDictionary().entries()[frame.next - 1];
-        addErrorWithCodeDescription(1, "Unsupported value for key " + entry.first + " in object");
+        if (stack[n].isObject())
+            addErrorWithCodeDescription(1, "Unsupported value for key " + stack[n].entry(stack[n].next - 1).first +
+                                               " in object");
     }
     return false;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace gfx { class Image; }
+
 // App-wide class-level operations, grouped as the screens and models use them.
 class PublicFunction {
 public:
@@ -59,4 +61,45 @@ public:
     // --- Look and view utilities ---------------------------------------------------------
     // The first of the user's preferred languages ("zh-Hans", "en", ...); "" when none.
     static std::string getPreferredLanguage();
+
+    // --- File types, local paths and download addresses ----------------------------------
+    // 5 "PDF", 6 "VEDIO", 7 "EXCEL", 8 "WORD", 9 anything else, nothing included.
+    static int getFileType(const std::optional<std::string>& word);
+    // Whether a name can be one folder entry: not empty, "." or "..", and no "/", "\\" or NUL.
+    static bool isSafePathComponent(std::string_view name);
+    // Documents/<client id in lower case>; nothing when that is not one safe component.
+    // Every path of a client's files goes through it.
+    static std::optional<std::string> clientFolderPath(const std::string& clientID);
+    // The logged-in client's file of that type; nothing for an unsafe name or client id.
+    static std::optional<std::string> filePathWithNameFiletype(const std::optional<std::string>& name,
+                                                               int type);
+    // The download address on the image server; client id and name escaped as path segments.
+    static std::optional<std::string> fileURLWithNameFiletype(const std::optional<std::string>& name,
+                                                              int type);
+    // The file's picture (documents show their cover), else the type's default picture.
+    static gfx::Image getLocalImageFiletype(const std::optional<std::string>& name, int type);
+    // Makes Documents/<relativePath> with its parents when nothing is there.
+    static void createDirectoryifNeed(const std::string& relativePath);
+    // Whether a document may be opened: it exists and is not empty nor too big.
+    static bool safeSizeOfPath(const std::string& path);
+    static uint64_t getMaxSizeForDevice();
+    static bool addSkipBackupAttributeToItemAtURL(const std::string& path);
+    // Launch-time moves of the client folders.
+    static void changeAllClientFolderToLower();
+    static void moveAllClientFolderToDocuments();
+    static void removeAllSkinImageFolders();
+    // A product image's thumbnail of at most 160 by 110; safe off the main thread.
+    static bool createImgThumbWithImgNameThumbNameFiletype(const std::optional<std::string>& imageName,
+                                                           const std::optional<std::string>& thumbName,
+                                                           int type);
+
+    // --- Device identifiers and digests --------------------------------------------------
+    // The MD5 of the UTF-8 bytes as 32 upper-case hex digits.
+    static std::string encryptMD5(std::string_view text);
+    // The device id the login sends: SharedUDID::value.
+    static std::string getOpenUDID();
+    // The system version's leading number ("5.1.1" gives 5.1).
+    static double getDeviceVersion();
+    // A digest of the machine's hardware address; nothing when it has none.
+    static std::optional<std::string> getMacAddress();
 };

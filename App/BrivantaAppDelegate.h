@@ -1,0 +1,69 @@
+#pragma once
+#include "Platform/Base/NotificationCenter.h"
+#include "Platform/UI/Application.h"
+
+#include <memory>
+#include <string>
+
+namespace ui {
+class View;
+class Window;
+}
+class Reachability;
+class UITabBarControllerExt;
+
+// The application delegate and the holder of the application-wide state.
+class BrivantaAppDelegate : public ui::ApplicationDelegate, public std::enable_shared_from_this<BrivantaAppDelegate> {
+public:
+    // The host the reachability monitor watches, and where error reports go.
+    static constexpr const char* kWatchedHostName = "www.example.com";
+    static constexpr const char* kSupportAddress = "support@brivanta.app";
+
+    BrivantaAppDelegate();
+    ~BrivantaAppDelegate() override;
+
+    // The running application's delegate; null before launch.
+    static std::shared_ptr<BrivantaAppDelegate> sharedAppDelegate();
+
+    bool didFinishLaunching(ui::Application& application) override;
+    void didEnterBackground(ui::Application& application) override;
+    void willEnterForeground(ui::Application& application) override;
+
+    void reachabilityChanged(const base::Notification& notification);
+    // Adds the view on top of the main tab bar's view, when there is one.
+    void showViewOnRoot(const std::shared_ptr<ui::View>& view);
+
+    // The report an uncaught exception produces: the log line and the mail address opened.
+    static std::string exceptionLogLine(const std::string& name, const std::string& reason, const std::string& stack);
+    static std::string exceptionMailURL(const std::string& name, const std::string& reason, const std::string& stack);
+
+    std::shared_ptr<ui::Window> window() const { return m_window; }
+    void setWindow(std::shared_ptr<ui::Window> window) { m_window = std::move(window); }
+    std::shared_ptr<UITabBarControllerExt> tabBarController() const { return m_tabBarController; }
+    void setTabBarController(std::shared_ptr<UITabBarControllerExt> controller) { m_tabBarController = std::move(controller); }
+    const std::string& currentVersion() const { return m_currentVersion; }
+    void setCurrentVersion(const std::string& version) { m_currentVersion = version; }
+    const std::string& deviceStatus() const { return m_deviceStatus; }
+    void setDeviceStatus(const std::string& status) { m_deviceStatus = status; }
+    const std::string& appUrl() const { return m_appUrl; }
+    void setAppUrl(const std::string& url) { m_appUrl = url; }
+    bool isDisplayFiveColum() const { return m_isDisplayFiveColum; }
+    void setIsDisplayFiveColum(bool on) { m_isDisplayFiveColum = on; }
+    bool isFileDisPlayTwoColumn() const { return m_isFileDisPlayTwoColumn; }
+    void setIsFileDisPlayTwoColumn(bool on) { m_isFileDisPlayTwoColumn = on; }
+    bool EditStatus() const { return m_editStatus; }
+    void setEditStatus(bool on) { m_editStatus = on; }
+    std::shared_ptr<Reachability> hostReach() const { return m_hostReach; }
+
+private:
+    bool m_isDisplayFiveColum = false;
+    bool m_isFileDisPlayTwoColumn = false;
+    bool m_editStatus = false;
+    std::shared_ptr<Reachability> m_hostReach;
+    std::string m_currentVersion;
+    std::string m_deviceStatus;
+    std::string m_appUrl;
+    std::shared_ptr<UITabBarControllerExt> m_tabBarController;
+    std::shared_ptr<ui::Window> m_window;
+    base::ObserverToken m_reachabilityObserver;
+};

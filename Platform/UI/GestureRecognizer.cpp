@@ -2,6 +2,7 @@
 
 #include "Platform/UI/Touch.h"
 #include "Platform/UI/View.h"
+#include "Platform/UI/Window.h"
 
 #include <algorithm>
 
@@ -85,6 +86,8 @@ void GestureRecognizer::setState(State state)
     m_state = state;
     if (state == State::Failed || state == State::Possible)
         return;
+    if (starting && m_view && m_view->window())
+        m_view->window()->gestureRecognizerDidBegin(*this);
     auto keep = shared_from_this();
     auto actions = m_actions; // an action may add targets
     for (auto& action : actions)

@@ -105,7 +105,15 @@ void Window::touchDown(int id, gfx::Point point)
     // Recognizers of the hit view and its ancestors, nearest first.
     for (View* v = hit; v; v = v->superview()) {
         for (auto& recognizer : v->gestureRecognizers()) {
-            if (!recognizer->isEnabled() || recognizer->state() == GestureRecognizer::State::Failed)
+            if (!recognizer->isEnabled())
+                continue;
+            auto state = recognizer->state();
+            bool finished = state == GestureRecognizer::State::Failed || state == GestureRecognizer::State::Ended ||
+                            state == GestureRecognizer::State::Cancelled;
+            // One that finished with no finger left on it (a tap timed out) starts afresh.
+            if (finished && !isEngaged(*recognizer))
+                recognizer->reset();
+            else if (state == GestureRecognizer::State::Failed)
                 continue;
             if (recognizer->yieldsToControls() && insideControl(hit, v))
                 continue;
@@ -192,20 +200,44 @@ void Window::deliverToRecognizers(Touch& touch, TouchPhase phase, Event& event)
         }
         bool recognized = r->state() == GestureRecognizer::State::Began || r->state() == GestureRecognizer::State::Ended ||
                           r->state() == GestureRecognizer::State::Changed;
-        if (!recognized)
-            continue;
-        // The winner makes the others of this touch fail, unless they may run together.
-        for (auto& other : touch.gestureRecognizers()) {
-            if (other == r || other->state() != GestureRecognizer::State::Possible)
-                continue;
-            bool together = (r->delegate() && r->delegate()->gestureRecognizerShouldRecognizeSimultaneously(*r, *other)) ||
-                            (other->delegate() && other->delegate()->gestureRecognizerShouldRecognizeSimultaneously(*other, *r));
-            if (!together)
-                other->forceFail();
-        }
-        if (r->cancelsTouchesInView() && touch.deliveredToView())
-            cancelViewTouches(touch, event);
+        if (recognized)
+            recognizerWon(touch, *r, event);
     }
+}
+
+void Window::recognizerWon(Touch& touch, GestureRecognizer& r, Event& event)
+{
+    // The winner makes the others of this touch fail, unless they may run together.
+    for (auto& other : touch.gestureRecognizers()) {
+        if (other.get() == &r || other->state() != GestureRecognizer::State::Possible)
+            continue;
+        bool together = (r.delegate() && r.delegate()->gestureRecognizerShouldRecognizeSimultaneously(r, *other)) ||
+                        (other->delegate() && other->delegate()->gestureRecognizerShouldRecognizeSimultaneously(*other, r));
+        if (!together)
+            other->forceFail();
+    }
+    if (r.cancelsTouchesInView() && touch.deliveredToView())
+        cancelViewTouches(touch, event);
+}
+
+void Window::gestureRecognizerDidBegin(GestureRecognizer& recognizer)
+{
+    Event event = makeEvent();
+    for (auto& [id, touch] : m_touches) {
+        auto& list = touch->gestureRecognizers();
+        bool mine = std::any_of(list.begin(), list.end(), [&](auto& r) { return r.get() == &recognizer; });
+        if (mine)
+            recognizerWon(*touch, recognizer, event);
+    }
+}
+
+bool Window::isEngaged(const GestureRecognizer& recognizer) const
+{
+    for (auto& [id, touch] : m_touches)
+        for (auto& r : touch->gestureRecognizers())
+            if (r.get() == &recognizer)
+                return true;
+    return false;
 }
 
 void Window::cancelViewTouches(Touch& touch, Event& event)

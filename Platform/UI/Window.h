@@ -35,6 +35,9 @@ public:
     void touchUp(int id, gfx::Point point);
     void touchCancelled(int id);
     bool hasActiveTouches() const { return !m_touches.empty(); }
+    // A recognizer began between touch events (a long press timer): its rivals fail and the
+    // view's touches are cancelled now, not at the next touch event.
+    void gestureRecognizerDidBegin(GestureRecognizer& recognizer);
     // Text goes to the first responder; "\n", "\b", "\t" and "escape" are keys.
     void typeText(const std::string& text);
     void pressKey(const std::string& key);
@@ -52,6 +55,8 @@ private:
     void dispatch(Touch& touch, TouchPhase phase);
     void deliverToRecognizers(Touch& touch, TouchPhase phase, Event& event);
     void cancelViewTouches(Touch& touch, Event& event);
+    void recognizerWon(Touch& touch, GestureRecognizer& recognizer, Event& event);
+    bool isEngaged(const GestureRecognizer& recognizer) const;
     void finishRecognizers(Touch& touch);
     Event makeEvent() const;
 

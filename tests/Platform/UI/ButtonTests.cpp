@@ -130,15 +130,3 @@ TEST_F(ButtonTest, StretchableBackgroundKeepsCapsAndDarkensWhilePressed)
     EXPECT_EQ(pixel(window->snapshot(), 200, 320), normal);
     window->touchUp(1, {200, 320});
 }
-
-TEST_F(ButtonTest, SizeThatFitsCoversImageTitleAndInsets)
-{
-    auto custom = View::make<Button>();
-    custom->setImage(solidImage({16, 24}, gfx::Color::red()));
-    custom->setTitle("Title");
-    custom->setContentEdgeInsets({2, 4, 2, 4});
-    gfx::Size text = gfx::sizeOfText("Title", custom->titleLabel().font());
-    gfx::Size fit = custom->sizeThatFits({});
-    EXPECT_DOUBLE_EQ(fit.width, 16 + text.width + 8);
-    EXPECT_DOUBLE_EQ(fit.height, std::max(24.0, text.height) + 4);
-}

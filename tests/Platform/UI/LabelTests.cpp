@@ -23,16 +23,6 @@ protected:
 
 } // namespace
 
-TEST_F(LabelTest, DefaultsSuitStaticText)
-{
-    Label label;
-    EXPECT_FALSE(label.isUserInteractionEnabled());
-    EXPECT_FALSE(label.backgroundColor().has_value());
-    EXPECT_EQ(label.numberOfLines(), 1);
-    label.setText("Customer");
-    EXPECT_EQ(label.accessibilityText(), "Customer");
-}
-
 TEST_F(LabelTest, ShrinksToFitWidthButNotBelowTheMinimum)
 {
     const std::string text = "Quarterly order summary";

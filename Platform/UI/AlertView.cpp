@@ -130,30 +130,23 @@ void AlertView::build()
         v->removeFromSuperview();
     double inner = kWidth - 2 * kPadding;
     double y = kPadding;
-    if (!m_title.empty()) {
+    // Wrapped, centred text; answers its height.
+    auto addText = [&](const std::string& text, const gfx::Font& font) {
         auto label = std::make_shared<Label>();
-        label->setText(m_title);
-        label->setFont(titleFont());
+        label->setText(text);
+        label->setFont(font);
         label->setTextAlignment(gfx::TextAlignment::Center);
         label->setNumberOfLines(0);
         label->setLineBreakMode(gfx::LineBreakMode::WordWrap);
         double h = label->sizeThatFits({inner, 1000}).height;
         label->setFrame({kPadding, y, inner, h});
         addSubview(label);
-        y += h + 6;
-    }
-    if (!m_message.empty()) {
-        auto label = std::make_shared<Label>();
-        label->setText(m_message);
-        label->setFont(messageFont());
-        label->setTextAlignment(gfx::TextAlignment::Center);
-        label->setNumberOfLines(0);
-        label->setLineBreakMode(gfx::LineBreakMode::WordWrap);
-        double h = label->sizeThatFits({inner, 1000}).height;
-        label->setFrame({kPadding, y, inner, h});
-        addSubview(label);
-        y += h;
-    }
+        return h;
+    };
+    if (!m_title.empty())
+        y += addText(m_title, titleFont()) + 6;
+    if (!m_message.empty())
+        y += addText(m_message, messageFont());
     y += kPadding;
     // Two buttons sit side by side, cancel on the left; more stack with cancel last.
     std::vector<int> order;

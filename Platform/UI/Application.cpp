@@ -5,6 +5,7 @@
 #include "Platform/UI/Backend.h"
 #include "Platform/UI/Window.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -55,6 +56,17 @@ bool Application::parseArguments(int argc, char** argv, Options& options, std::s
         }
     }
     return true;
+}
+
+int Application::main(int argc, char** argv, std::shared_ptr<ApplicationDelegate> delegate)
+{
+    Options options;
+    std::string message;
+    if (!parseArguments(argc, argv, options, message)) {
+        std::fprintf(stderr, "%s\n", message.c_str());
+        return 2;
+    }
+    return shared().run(options, std::move(delegate));
 }
 
 Application& Application::shared()

@@ -39,6 +39,8 @@ public:
     static bool parseArguments(int argc, char** argv, Options& options, std::string& message);
 
     static Application& shared();
+    // The body of a program's main: reads the arguments, then runs; the exit status.
+    static int main(int argc, char** argv, std::shared_ptr<ApplicationDelegate> delegate);
 
     // Runs until the script ends or the user closes the window; the process exit code.
     int run(const Options& options, std::shared_ptr<ApplicationDelegate> delegate);

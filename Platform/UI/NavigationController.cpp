@@ -146,28 +146,4 @@ void NavigationController::popToRootViewController(bool animated)
     showTop(topViewController(), outgoing, animated, false);
 }
 
-void NavigationController::viewWillAppear(bool animated)
-{
-    if (auto top = topViewController())
-        top->beginAppearanceTransition(true, animated);
-}
-
-void NavigationController::viewDidAppear(bool)
-{
-    if (auto top = topViewController())
-        top->endAppearanceTransition();
-}
-
-void NavigationController::viewWillDisappear(bool animated)
-{
-    if (auto top = topViewController())
-        top->beginAppearanceTransition(false, animated);
-}
-
-void NavigationController::viewDidDisappear(bool)
-{
-    if (auto top = topViewController())
-        top->endAppearanceTransition();
-}
-
 } // namespace ui

@@ -19,10 +19,7 @@ public:
     void setNavigationBarHidden(bool hidden, bool animated = false);
 
     void loadView() override;
-    void viewWillAppear(bool animated) override;
-    void viewDidAppear(bool animated) override;
-    void viewWillDisappear(bool animated) override;
-    void viewDidDisappear(bool animated) override;
+    std::shared_ptr<ViewController> childForAppearance() const override { return topViewController(); }
 
     static constexpr double kBarHeight = 44;
 

@@ -125,28 +125,4 @@ void TabBarController::layoutContent()
     }
 }
 
-void TabBarController::viewWillAppear(bool animated)
-{
-    if (auto sel = selectedViewController())
-        sel->beginAppearanceTransition(true, animated);
-}
-
-void TabBarController::viewDidAppear(bool)
-{
-    if (auto sel = selectedViewController())
-        sel->endAppearanceTransition();
-}
-
-void TabBarController::viewWillDisappear(bool animated)
-{
-    if (auto sel = selectedViewController())
-        sel->beginAppearanceTransition(false, animated);
-}
-
-void TabBarController::viewDidDisappear(bool)
-{
-    if (auto sel = selectedViewController())
-        sel->endAppearanceTransition();
-}
-
 } // namespace ui

@@ -20,10 +20,7 @@ public:
     std::function<void(size_t)> onSelect;
 
     void loadView() override;
-    void viewWillAppear(bool animated) override;
-    void viewDidAppear(bool animated) override;
-    void viewWillDisappear(bool animated) override;
-    void viewDidDisappear(bool animated) override;
+    std::shared_ptr<ViewController> childForAppearance() const override { return selectedViewController(); }
 
     static constexpr double kBarHeight = 49;
 

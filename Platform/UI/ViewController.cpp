@@ -62,7 +62,11 @@ void ViewController::beginAppearanceTransition(bool appearing, bool animated)
     } else if (!appearing && (m_appearance == Appearance::Appeared || m_appearance == Appearance::Appearing)) {
         m_appearance = Appearance::Disappearing;
         viewWillDisappear(animated);
+    } else {
+        return;
     }
+    if (auto child = childForAppearance())
+        child->beginAppearanceTransition(appearing, animated);
 }
 
 void ViewController::endAppearanceTransition()
@@ -73,7 +77,11 @@ void ViewController::endAppearanceTransition()
     } else if (m_appearance == Appearance::Disappearing) {
         m_appearance = Appearance::Disappeared;
         viewDidDisappear(m_transitionAnimated);
+    } else {
+        return;
     }
+    if (auto child = childForAppearance())
+        child->endAppearanceTransition();
 }
 
 void ViewController::addChildViewController(const std::shared_ptr<ViewController>& child)

@@ -45,6 +45,8 @@ public:
     void beginAppearanceTransition(bool appearing, bool animated = false);
     void endAppearanceTransition();
     bool isVisible() const { return m_appearance == Appearance::Appeared; }
+    // The child that comes and goes with this controller (containers answer their shown child).
+    virtual std::shared_ptr<ViewController> childForAppearance() const { return nullptr; }
 
     const std::string& title() const { return m_title; }
     virtual void setTitle(const std::string& title) { m_title = title; }

@@ -14,10 +14,3 @@ void RecordingView::record(const char* what, const std::vector<ui::Touch*>& t)
 }
 
 } // namespace uitest
-
-// Under the sanitizers: fontconfig leaks a few bytes of its own configuration on Pango's
-// thread; full unwinding lets the shared suppression name it.
-extern "C" const char* __lsan_default_options()
-{
-    return "suppressions=" BRIVANTA_SOURCE_DIR "/tests/lsan.supp:fast_unwind_on_malloc=0";
-}

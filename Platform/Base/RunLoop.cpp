@@ -3,10 +3,17 @@
 #include "Platform/Base/Date.h"
 #include "Platform/Base/Timer.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <ctime>
 #include <future>
-#include <vector>
+#include <limits>
+#include <stdexcept>
 
 namespace base {
 
@@ -19,33 +26,115 @@ double steadySeconds()
 constexpr double kManualIdleWait = 1.0;
 // Predicates may watch state that other threads change without posting; look again this often.
 constexpr double kPollInterval = 0.005;
+constexpr double kForever = std::numeric_limits<double>::infinity();
+
+thread_local std::shared_ptr<RunLoop> t_threadLoop;
 }
 
+const RunLoop::Mode RunLoop::kDefaultMode = "default";
+const RunLoop::Mode RunLoop::kCommonModes = "common";
 
 // Static initialisation runs on the process's main thread, whichever thread first asks for
 // the loop later.
 const std::thread::id g_processMainThread = std::this_thread::get_id();
 
-RunLoop::RunLoop() : m_thread(g_processMainThread) {}
+struct RunLoop::ModeScope {
+    RunLoop& loop;
+    ModeScope(RunLoop& l, const Mode& mode) : loop(l) { loop.m_modes.push_back(mode); }
+    ~ModeScope() { loop.m_modes.pop_back(); }
+};
+
+RunLoop::RunLoop(std::thread::id thread) : m_thread(thread)
+{
+    m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_wakeFd < 0)
+        throw std::runtime_error("run loop: eventfd failed");
+}
+
+RunLoop::~RunLoop()
+{
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
+}
 
 RunLoop& RunLoop::main()
 {
-    static RunLoop* loop = new RunLoop(); // lives for the whole process; threads may post late
-    return *loop;
+    // Lives for the whole process; threads may post late.
+    static auto* loop = new std::shared_ptr<RunLoop>(new RunLoop(g_processMainThread));
+    return **loop;
+}
+
+RunLoop& RunLoop::current()
+{
+    if (std::this_thread::get_id() == g_processMainThread)
+        return main();
+    if (!t_threadLoop)
+        t_threadLoop = std::shared_ptr<RunLoop>(new RunLoop(std::this_thread::get_id()));
+    return *t_threadLoop;
 }
 
 bool RunLoop::isMainThread()
 {
-    return std::this_thread::get_id() == main().m_thread;
+    return std::this_thread::get_id() == g_processMainThread;
+}
+
+bool RunLoop::inMode(const Mode& entry, const Mode& running)
+{
+    return entry == kCommonModes || entry == running;
+}
+
+RunLoop::Mode RunLoop::currentMode() const
+{
+    return m_modes.empty() ? kDefaultMode : m_modes.back();
+}
+
+void RunLoop::wakeLocked()
+{
+    // Only a loop blocked in poll() needs the nudge; one that is awake looks at the queue
+    // before it blocks again.
+    if (!m_polling)
+        return;
+    uint64_t one = 1;
+    ssize_t n = ::write(m_wakeFd, &one, sizeof one);
+    (void)n; // EAGAIN means the counter is already non-zero: the loop wakes anyway
 }
 
 void RunLoop::post(Task task)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_tasks.push_back(std::move(task));
-    }
-    m_wake.notify_all();
+    post(std::move(task), kDefaultMode);
+}
+
+void RunLoop::post(Task task, const Mode& mode)
+{
+    std::lock_guard lock(m_mutex);
+    m_tasks.push_back({std::move(task), mode});
+    wakeLocked();
+}
+
+RunLoop::WatchId RunLoop::addWatch(int fd, unsigned events, WatchCallback callback, const Mode& mode)
+{
+    std::lock_guard lock(m_mutex);
+    WatchId id = m_nextWatch++;
+    m_watches.emplace(id, Watch{fd, events, mode, std::make_shared<WatchCallback>(std::move(callback))});
+    wakeLocked();
+    return id;
+}
+
+void RunLoop::updateWatch(WatchId id, unsigned events)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_watches.find(id);
+    if (it == m_watches.end())
+        return;
+    it->second.events = events;
+    wakeLocked();
+}
+
+void RunLoop::removeWatch(WatchId id)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_watches.erase(id))
+        wakeLocked();
 }
 
 double RunLoop::now() const
@@ -72,6 +161,7 @@ void RunLoop::setManualClock(bool manual)
         }
         m_timers.swap(moved);
     }
+    wakeLocked();
 }
 
 bool RunLoop::isManualClock() const
@@ -90,24 +180,26 @@ void RunLoop::setNow(double t)
         delta = t - m_manualNow;
         m_manualNow = t;
     }
-    Date::advanceFixedNow(delta);
+    if (this == &main())
+        Date::advanceFixedNow(delta);
 }
 
 void RunLoop::advance(double seconds)
 {
+    ModeScope scope(*this, kDefaultMode);
     double target = now() + seconds;
-    runReadyTasks();
+    runReadyTasks(kDefaultMode);
     for (;;) {
-        auto next = nextTimerTime();
+        auto next = nextTimerTime(kDefaultMode);
         if (!next || *next > target)
             break;
         setNow(*next);
-        fireDueTimers();
-        runReadyTasks();
+        fireDueTimers(kDefaultMode);
+        runReadyTasks(kDefaultMode);
     }
     setNow(target);
-    fireDueTimers();
-    runReadyTasks();
+    fireDueTimers(kDefaultMode);
+    runReadyTasks(kDefaultMode);
 }
 
 void RunLoop::schedule(const std::shared_ptr<Timer>& timer)
@@ -115,6 +207,7 @@ void RunLoop::schedule(const std::shared_ptr<Timer>& timer)
     std::lock_guard lock(m_mutex);
     timer->m_sequence = ++m_timerSequence;
     m_timers.emplace(std::make_pair(timer->m_fireTime, timer->m_sequence), timer);
+    wakeLocked();
 }
 
 void RunLoop::unschedule(const Timer* timer)
@@ -125,37 +218,70 @@ void RunLoop::unschedule(const Timer* timer)
         m_timers.erase(it);
 }
 
-std::optional<double> RunLoop::nextTimerTime() const
+std::optional<double> RunLoop::nextTimerTimeLocked(const Mode& mode) const
+{
+    for (auto& [key, timer] : m_timers)
+        if (inMode(timer->m_mode, mode))
+            return key.first;
+    return std::nullopt;
+}
+
+std::optional<double> RunLoop::nextTimerTime(const Mode& mode) const
 {
     std::lock_guard lock(m_mutex);
-    if (m_timers.empty())
-        return std::nullopt;
-    return m_timers.begin()->first.first;
+    return nextTimerTimeLocked(mode);
 }
 
-bool RunLoop::runReadyTasks()
+bool RunLoop::hasReadyTaskLocked(const Mode& mode) const
 {
-    // Only what is queued now: tasks posted while running wait for the next round, so a task
-    // that reposts itself cannot starve timers.
-    std::deque<Task> batch;
+    for (auto& queued : m_tasks)
+        if (inMode(queued.mode, mode))
+            return true;
+    return false;
+}
+
+bool RunLoop::runReadyTasks(const Mode& mode)
+{
+    // Only as many as are queued now: tasks posted while running wait for the next round, so
+    // a task that reposts itself cannot starve timers. Tasks are taken one at a time so that a
+    // nested run inside one of them keeps the queue's order.
+    size_t budget;
     {
         std::lock_guard lock(m_mutex);
-        batch.swap(m_tasks);
+        budget = m_tasks.size();
     }
-    for (auto& task : batch)
+    bool ran = false;
+    while (budget-- > 0) {
+        Task task;
+        {
+            std::lock_guard lock(m_mutex);
+            auto it = m_tasks.begin();
+            while (it != m_tasks.end() && !inMode(it->mode, mode))
+                ++it;
+            if (it == m_tasks.end())
+                break;
+            task = std::move(it->task);
+            m_tasks.erase(it);
+        }
         task();
-    return !batch.empty();
+        ran = true;
+    }
+    return ran;
 }
 
-bool RunLoop::fireDueTimers()
+bool RunLoop::fireDueTimers(const Mode& mode)
 {
     double current = now();
     std::vector<std::shared_ptr<Timer>> due;
     {
         std::lock_guard lock(m_mutex);
-        while (!m_timers.empty() && m_timers.begin()->first.first <= current) {
-            due.push_back(m_timers.begin()->second);
-            m_timers.erase(m_timers.begin());
+        for (auto it = m_timers.begin(); it != m_timers.end() && it->first.first <= current;) {
+            if (inMode(it->second->m_mode, mode)) {
+                due.push_back(it->second);
+                it = m_timers.erase(it);
+            } else {
+                ++it;
+            }
         }
     }
     for (auto& timer : due) {
@@ -166,7 +292,10 @@ bool RunLoop::fireDueTimers()
             double next = timer->m_fireTime + timer->m_interval;
             if (timer->m_interval > 0 && next <= current)
                 next += timer->m_interval * std::floor((current - next) / timer->m_interval + 1);
-            timer->m_fireTime = next > current ? next : current + timer->m_interval;
+            {
+                std::lock_guard lock(m_mutex);
+                timer->m_fireTime = next > current ? next : current + timer->m_interval;
+            }
             schedule(timer);
         } else {
             timer->m_valid = false;
@@ -179,38 +308,122 @@ bool RunLoop::fireDueTimers()
     return !due.empty();
 }
 
-bool RunLoop::runPending()
+bool RunLoop::pollSources(double waitSeconds, const Mode& mode)
 {
-    bool ran = runReadyTasks();
-    ran = fireDueTimers() || ran;
+    std::vector<pollfd> fds;
+    std::vector<WatchId> ids;
+    {
+        std::lock_guard lock(m_mutex);
+        if (waitSeconds > 0 && (hasReadyTaskLocked(mode) || m_quit))
+            waitSeconds = 0;
+        fds.push_back({m_wakeFd, POLLIN, 0});
+        ids.push_back(0);
+        for (auto& [id, watch] : m_watches) {
+            if (!inMode(watch.mode, mode))
+                continue;
+            short wanted = 0;
+            if (watch.events & Readable)
+                wanted |= POLLIN;
+            if (watch.events & Writable)
+                wanted |= POLLOUT;
+            fds.push_back({watch.fd, wanted, 0});
+            ids.push_back(id);
+        }
+        if (fds.size() == 1 && waitSeconds <= 0)
+            return false;
+        m_polling = waitSeconds > 0;
+    }
+    timespec timeout{};
+    timespec* timeoutPtr = nullptr;
+    if (waitSeconds < kForever) {
+        double w = std::max(0.0, waitSeconds);
+        timeout.tv_sec = static_cast<time_t>(w);
+        timeout.tv_nsec = static_cast<long>((w - static_cast<double>(timeout.tv_sec)) * 1e9);
+        timeoutPtr = &timeout;
+    }
+    int n = ::ppoll(fds.data(), fds.size(), timeoutPtr, nullptr);
+    {
+        std::lock_guard lock(m_mutex);
+        m_polling = false;
+    }
+    if (n <= 0)
+        return false;
+    if (fds[0].revents & POLLIN) {
+        uint64_t count;
+        while (::read(m_wakeFd, &count, sizeof count) > 0) {
+        }
+    }
+    bool ran = false;
+    for (size_t i = 1; i < fds.size(); ++i) {
+        short revents = fds[i].revents;
+        if (!revents)
+            continue;
+        unsigned events = 0;
+        if (revents & POLLIN)
+            events |= Readable;
+        if (revents & POLLOUT)
+            events |= Writable;
+        if (revents & POLLHUP)
+            events |= Hangup;
+        if (revents & (POLLERR | POLLNVAL))
+            events |= Error;
+        std::shared_ptr<WatchCallback> callback;
+        int fd;
+        {
+            // An earlier callback may have removed or changed this watch.
+            std::lock_guard lock(m_mutex);
+            auto it = m_watches.find(ids[i]);
+            if (it == m_watches.end() || it->second.fd != fds[i].fd || !inMode(it->second.mode, mode))
+                continue;
+            events &= it->second.events | Hangup | Error;
+            if (!events)
+                continue;
+            callback = it->second.callback;
+            fd = it->second.fd;
+            // A closed fd would report itself forever.
+            if (revents & POLLNVAL)
+                m_watches.erase(it);
+        }
+        (*callback)(fd, events);
+        ran = true;
+    }
     return ran;
 }
 
-void RunLoop::waitForWork(double untilLoopTime)
+bool RunLoop::waitForWork(double untilLoopTime, double maxWait, const Mode& mode)
 {
-    std::unique_lock lock(m_mutex);
-    if (!m_tasks.empty() || m_quit)
-        return;
-    double wait;
-    if (m_manual) {
-        wait = kPollInterval;
-    } else {
-        wait = std::min(kPollInterval, untilLoopTime - steadySeconds());
-        if (!m_timers.empty())
-            wait = std::min(wait, m_timers.begin()->first.first - steadySeconds());
+    double wait = maxWait;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_manual) {
+            double nowSeconds = steadySeconds();
+            wait = std::min(wait, untilLoopTime - nowSeconds);
+            if (auto next = nextTimerTimeLocked(mode))
+                wait = std::min(wait, *next - nowSeconds);
+        }
     }
-    if (wait <= 0)
-        return;
-    m_wake.wait_for(lock, std::chrono::duration<double>(wait),
-                    [this] { return !m_tasks.empty() || m_quit; });
+    return pollSources(std::max(wait, 0.0), mode);
 }
 
-bool RunLoop::runUntil(const std::function<bool()>& predicate, double timeout)
+bool RunLoop::runPending(const Mode& mode)
 {
+    ModeScope scope(*this, mode);
+    bool ran = runReadyTasks(mode);
+    ran = fireDueTimers(mode) || ran;
+    ran = pollSources(0, mode) || ran;
+    return ran;
+}
+
+bool RunLoop::runUntil(const std::function<bool()>& predicate, double timeout, const Mode& mode)
+{
+    ModeScope scope(*this, mode);
     double deadline = now() + timeout;
     double idleSince = -1;
     for (;;) {
-        if (runPending())
+        bool ran = runReadyTasks(mode);
+        ran = fireDueTimers(mode) || ran;
+        ran = pollSources(0, mode) || ran;
+        if (ran)
             idleSince = -1;
         if (predicate())
             return true;
@@ -218,11 +431,11 @@ bool RunLoop::runUntil(const std::function<bool()>& predicate, double timeout)
             return false;
         {
             std::lock_guard lock(m_mutex);
-            if (!m_tasks.empty())
+            if (hasReadyTaskLocked(mode))
                 continue;
         }
         if (isManualClock()) {
-            auto next = nextTimerTime();
+            auto next = nextTimerTime(mode);
             if (next && *next <= deadline) {
                 setNow(*next);
                 continue;
@@ -231,15 +444,16 @@ bool RunLoop::runUntil(const std::function<bool()>& predicate, double timeout)
             if (idleSince < 0)
                 idleSince = steadySeconds();
             if (steadySeconds() - idleSince < kManualIdleWait) {
-                waitForWork(deadline);
+                if (waitForWork(deadline, kPollInterval, mode))
+                    idleSince = -1;
                 continue;
             }
             setNow(deadline);
-            runPending();
+            runReadyTasks(mode);
+            fireDueTimers(mode);
             return predicate();
-        } else {
-            waitForWork(deadline);
         }
+        waitForWork(deadline, kPollInterval, mode);
     }
 }
 
@@ -248,46 +462,39 @@ void RunLoop::runFor(double seconds)
     runUntil([] { return false; }, seconds);
 }
 
+bool RunLoop::takeQuit()
+{
+    std::lock_guard lock(m_mutex);
+    bool quit = m_quit;
+    m_quit = false;
+    return quit;
+}
+
 void RunLoop::run()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_quit = false;
-    }
+    ModeScope scope(*this, kDefaultMode);
     for (;;) {
-        runPending();
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_quit)
-                return;
-        }
+        runReadyTasks(kDefaultMode);
+        fireDueTimers(kDefaultMode);
+        if (takeQuit())
+            return;
         if (isManualClock()) {
-            auto next = nextTimerTime();
-            if (next) {
+            if (auto next = nextTimerTime(kDefaultMode)) {
                 setNow(*next);
                 continue;
             }
         }
-        std::unique_lock lock(m_mutex);
-        if (!m_tasks.empty() || m_quit)
-            continue;
-        if (m_manual)
-            m_wake.wait(lock, [this] { return !m_tasks.empty() || m_quit; });
-        else if (m_timers.empty())
-            m_wake.wait(lock, [this] { return !m_tasks.empty() || m_quit; });
-        else
-            m_wake.wait_for(lock, std::chrono::duration<double>(std::max(0.0, m_timers.begin()->first.first - steadySeconds())),
-                            [this] { return !m_tasks.empty() || m_quit; });
+        waitForWork(kForever, kForever, kDefaultMode);
+        if (takeQuit())
+            return;
     }
 }
 
 void RunLoop::quit()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_quit = true;
-    }
-    m_wake.notify_all();
+    std::lock_guard lock(m_mutex);
+    m_quit = true;
+    wakeLocked();
 }
 
 void performOnMain(std::function<void()> task, bool wait)

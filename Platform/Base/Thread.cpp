@@ -1,6 +1,11 @@
 #include "Platform/Base/Thread.h"
 
 #include "Platform/Base/OperationQueue.h"
+#include "Platform/Base/RunLoop.h"
+
+#include <pthread.h>
+
+#include <future>
 
 namespace base {
 
@@ -53,6 +58,47 @@ void WorkerThread::loop()
         }
         task();
     }
+}
+
+RunLoopThread::RunLoopThread(std::string name) : m_name(std::move(name))
+{
+    std::promise<std::shared_ptr<RunLoop>> ready;
+    auto loopFuture = ready.get_future();
+    m_thread = std::thread([this, &ready] {
+        // The kernel keeps at most 15 characters of a thread name.
+        pthread_setname_np(pthread_self(), m_name.substr(0, 15).c_str());
+        auto& loop = RunLoop::current();
+        ready.set_value(loop.shared());
+        while (!m_stopping)
+            loop.run();
+    });
+    m_loop = loopFuture.get();
+}
+
+RunLoopThread::~RunLoopThread()
+{
+    stop();
+}
+
+RunLoopThread& RunLoopThread::network()
+{
+    static RunLoopThread* thread = new RunLoopThread("network"); // never stopped
+    return *thread;
+}
+
+void RunLoopThread::post(std::function<void()> task)
+{
+    m_loop->post(std::move(task));
+}
+
+void RunLoopThread::stop()
+{
+    m_stopping = true;
+    m_loop->quit();
+    if (m_thread.joinable() && !isCurrent())
+        m_thread.join();
+    else if (m_thread.joinable())
+        m_thread.detach();
 }
 
 void dispatchBackground(std::function<void()> task)

@@ -1,7 +1,9 @@
 #pragma once
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -29,6 +31,34 @@ private:
     std::condition_variable m_wake;
     std::deque<std::function<void()>> m_tasks;
     bool m_stopping = false;
+    std::thread m_thread;
+};
+
+class RunLoop;
+
+// A thread of its own that runs a RunLoop: posted tasks, timers and fd sources on that thread.
+// Stopping quits the loop (tasks not yet run are dropped) and joins.
+class RunLoopThread {
+public:
+    explicit RunLoopThread(std::string name);
+    ~RunLoopThread();
+    RunLoopThread(const RunLoopThread&) = delete;
+    RunLoopThread& operator=(const RunLoopThread&) = delete;
+
+    // The thread that serves every network stream: made on first use, runs for the life of
+    // the process.
+    static RunLoopThread& network();
+
+    RunLoop& loop() const { return *m_loop; }
+    void post(std::function<void()> task);
+    bool isCurrent() const { return std::this_thread::get_id() == m_thread.get_id(); }
+    void stop();
+    const std::string& name() const { return m_name; }
+
+private:
+    std::string m_name;
+    std::shared_ptr<RunLoop> m_loop;
+    std::atomic<bool> m_stopping{false};
     std::thread m_thread;
 };
 

@@ -1,7 +1,5 @@
 #include "Platform/Base/Timer.h"
 
-#include "Platform/Base/RunLoop.h"
-
 namespace base {
 
 Timer::Timer(double interval, bool repeats, Callback callback)
@@ -13,21 +11,29 @@ Timer::~Timer() = default;
 
 std::shared_ptr<Timer> Timer::scheduled(double interval, bool repeats, Callback callback)
 {
+    return scheduledOn(RunLoop::main(), interval, repeats, std::move(callback));
+}
+
+std::shared_ptr<Timer> Timer::scheduledOn(RunLoop& loop, double interval, bool repeats, Callback callback,
+                                          const RunLoop::Mode& mode)
+{
     auto timer = std::shared_ptr<Timer>(new Timer(interval, repeats, std::move(callback)));
     // A repeating timer of zero interval would spin the loop; give it a floor.
     if (repeats && timer->m_interval < 0.0001)
         timer->m_interval = 0.0001;
-    timer->m_fireTime = RunLoop::main().now() + timer->m_interval;
-    RunLoop::main().schedule(timer);
+    timer->m_loop = loop.shared();
+    timer->m_mode = mode;
+    timer->m_fireTime = loop.now() + timer->m_interval;
+    loop.schedule(timer);
     return timer;
 }
 
 void Timer::invalidate()
 {
-    if (!m_valid)
+    if (!m_valid.exchange(false))
         return;
-    m_valid = false;
-    RunLoop::main().unschedule(this);
+    if (auto loop = m_loop.lock())
+        loop->unschedule(this);
 }
 
 void Timer::fire()

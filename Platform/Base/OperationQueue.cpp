@@ -13,15 +13,38 @@ void Operation::start()
         main();
         m_executing = false;
     }
+    markFinished();
+}
+
+void Operation::run(std::function<void()> onFinished)
+{
+    {
+        std::lock_guard lock(m_doneMutex);
+        m_onFinished = std::move(onFinished);
+    }
+    if (isConcurrent())
+        m_executing = true;
+    start();
+}
+
+void Operation::markFinished()
+{
+    if (m_finishing.exchange(true))
+        return;
+    m_executing = false;
     if (m_completion) {
         auto completion = std::move(m_completion);
         completion();
     }
+    std::function<void()> onFinished;
     {
         std::lock_guard lock(m_doneMutex);
         m_finished = true;
+        onFinished = std::move(m_onFinished);
     }
     m_done.notify_all();
+    if (onFinished)
+        onFinished();
 }
 
 void Operation::waitUntilFinished()
@@ -44,10 +67,12 @@ OperationQueue::~OperationQueue()
     {
         std::unique_lock lock(m_mutex);
         m_shuttingDown = true;
+        // Pending operations still start, cancelled, so that each one reaches its end.
+        m_suspended = false;
         for (auto& op : m_pending)
             op->cancel();
-        m_pending.clear();
-        m_changed.wait(lock, [this] { return m_running.empty(); });
+        startReady(lock);
+        m_changed.wait(lock, [this] { return m_running.empty() && m_pending.empty(); });
         threads.swap(m_threads);
     }
     for (auto& t : threads)
@@ -107,15 +132,15 @@ void OperationQueue::startReady(std::unique_lock<std::mutex>& lock)
         auto op = m_pending.front();
         m_pending.pop_front();
         m_running.push_back(op);
+        auto onFinished = [this, op] { finished(op); };
         if (m_isMain) {
-            RunLoop::main().post([this, op] {
-                op->start();
-                finished(op);
-            });
+            RunLoop::main().post([op, onFinished] { op->run(onFinished); });
         } else {
-            m_threads.emplace_back([this, op] {
-                op->start();
-                finished(op);
+            // A concurrent operation's thread ends when start() returns; its slot stays taken
+            // until it reports itself finished.
+            m_threads.emplace_back([this, op, onFinished] {
+                op->run(onFinished);
+                threadDone();
             });
         }
     }
@@ -125,11 +150,14 @@ void OperationQueue::finished(const std::shared_ptr<Operation>& op)
 {
     std::unique_lock lock(m_mutex);
     m_running.erase(std::remove(m_running.begin(), m_running.end(), op), m_running.end());
-    if (!m_isMain)
-        m_finishedThreads.push_back(std::this_thread::get_id());
-    if (!m_shuttingDown)
-        startReady(lock);
+    startReady(lock);
     m_changed.notify_all();
+}
+
+void OperationQueue::threadDone()
+{
+    std::lock_guard lock(m_mutex);
+    m_finishedThreads.push_back(std::this_thread::get_id());
 }
 
 std::vector<std::shared_ptr<Operation>> OperationQueue::operations() const

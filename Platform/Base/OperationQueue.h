@@ -14,12 +14,17 @@ class OperationQueue;
 
 // A unit of work for an OperationQueue. Subclasses override main(); a cancelled operation
 // that has not started finishes without running it.
+//
+// A concurrent operation (isConcurrent() answers true) overrides start() instead: it begins
+// its work and returns at once, and holds its queue slot until it calls markFinished(), from
+// any thread. A queue starts it even when it was cancelled while pending, so it can finish.
 class Operation : public std::enable_shared_from_this<Operation> {
 public:
     virtual ~Operation() = default;
 
-    void cancel() { m_cancelled = true; }
+    virtual void cancel() { m_cancelled = true; }
     bool isCancelled() const { return m_cancelled; }
+    virtual bool isConcurrent() const { return false; }
     bool isExecuting() const { return m_executing; }
     bool isFinished() const { return m_finished; }
     void setCompletion(std::function<void()> completion) { m_completion = std::move(completion); }
@@ -27,15 +32,23 @@ public:
     void waitUntilFinished();
 
 protected:
-    virtual void main() = 0;
+    virtual void main() {}
+    // Plain operations: runs main() unless cancelled, then finishes.
+    virtual void start();
+    // Ends the operation once (later calls do nothing): runs the completion, wakes waiters and
+    // frees the queue slot.
+    void markFinished();
+    void setExecuting(bool executing) { m_executing = executing; }
 
 private:
     friend class OperationQueue;
-    void start();
+    void run(std::function<void()> onFinished);
     std::atomic<bool> m_cancelled{false};
     std::atomic<bool> m_executing{false};
     std::atomic<bool> m_finished{false};
+    std::atomic<bool> m_finishing{false};
     std::function<void()> m_completion;
+    std::function<void()> m_onFinished;
     std::mutex m_doneMutex;
     std::condition_variable m_done;
 };
@@ -61,7 +74,7 @@ private:
 
 // Runs operations in the order added, at most maxConcurrent at a time, on threads of its own;
 // the main queue runs them one by one on the main run loop. Destroying a queue cancels what
-// has not started and waits for what runs.
+// has not started, lets every operation finish (cancelled ones skip their work) and waits.
 class OperationQueue {
 public:
     static constexpr int kDefaultMaxConcurrent = -1; // as many as the machine has cores
@@ -91,6 +104,7 @@ private:
     int effectiveMax() const;
     void startReady(std::unique_lock<std::mutex>& lock);
     void finished(const std::shared_ptr<Operation>& op);
+    void threadDone();
 
     const bool m_isMain;
     mutable std::mutex m_mutex;

@@ -130,4 +130,93 @@ TEST(OperationQueue, MainQueueRunsOnTheMainLoop)
     EXPECT_TRUE(onMain);
 }
 
+// Begins in start() and ends only when the test (another thread) finishes it.
+class ConcurrentOp : public Operation {
+public:
+    bool isConcurrent() const override { return true; }
+    std::atomic<bool> started{false};
+    std::atomic<bool> startedCancelled{false};
+    void finishNow() { markFinished(); }
+
+protected:
+    void start() override
+    {
+        startedCancelled = isCancelled();
+        started = true;
+    }
+};
+
+TEST(OperationQueue, ConcurrentOperationHoldsItsSlotUntilItReportsFinished)
+{
+    OperationQueue queue;
+    queue.setMaxConcurrentOperationCount(1);
+    auto first = std::make_shared<ConcurrentOp>();
+    auto second = std::make_shared<ConcurrentOp>();
+    std::atomic<int> completions{0};
+    first->setCompletion([&] { ++completions; });
+    queue.addOperation(first);
+    queue.addOperation(second);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return first->started.load(); }, 5));
+    // start() has returned, yet the operation still runs and the slot is taken.
+    EXPECT_TRUE(first->isExecuting());
+    EXPECT_FALSE(first->isFinished());
+    EXPECT_FALSE(second->started);
+    EXPECT_EQ(queue.operationCount(), 2u);
+
+    second->cancel(); // cancelled while pending: still started, so it can finish
+    std::thread finisher([&] {
+        first->finishNow();
+        first->finishNow(); // a second report changes nothing
+    });
+    finisher.join();
+    EXPECT_TRUE(first->isFinished());
+    EXPECT_FALSE(first->isExecuting());
+    EXPECT_EQ(completions, 1);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return second->started.load(); }, 5));
+    EXPECT_TRUE(second->startedCancelled);
+    EXPECT_FALSE(second->isFinished());
+    second->finishNow();
+    queue.waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(queue.operationCount(), 0u);
+}
+
+TEST(OperationQueue, DestroyingAQueueLetsPendingOperationsFinish)
+{
+    auto concurrent = std::make_shared<ConcurrentOp>();
+    auto plain = BlockOperation::create([] {});
+    Gate gate;
+    std::thread finisher;
+    {
+        OperationQueue queue;
+        queue.setMaxConcurrentOperationCount(1);
+        queue.setSuspended(true);
+        queue.addOperation(plain);
+        queue.addOperation(concurrent);
+        // The queue waits for the concurrent one, which finishes once it has started.
+        finisher = std::thread([&] {
+            while (!concurrent->started)
+                std::this_thread::yield();
+            concurrent->finishNow();
+        });
+    }
+    finisher.join();
+    EXPECT_TRUE(plain->isFinished());
+    EXPECT_TRUE(concurrent->isFinished());
+    EXPECT_TRUE(concurrent->startedCancelled);
+    plain->waitUntilFinished(); // returns: a dropped operation no longer leaves waiters hanging
+}
+
+TEST(OperationQueue, MainQueueStartsConcurrentOperationsOnTheMainLoop)
+{
+    auto op = std::make_shared<ConcurrentOp>();
+    OperationQueue::mainQueue().addOperation(op);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return op->started.load(); }, 5));
+    bool next = false;
+    OperationQueue::mainQueue().addOperation([&] { next = true; });
+    RunLoop::main().runPending();
+    EXPECT_FALSE(next);
+    op->finishNow();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return next; }, 5));
+}
+
 } // namespace

@@ -278,6 +278,54 @@ bool FileManager::writeAtomically(const Path& path, const Bytes& bytes, mode_t m
     return true;
 }
 
+bool FileManager::copyFileAtomically(const Path& from, const Path& to, mode_t mode)
+{
+    fs::path target = normalised(to);
+    if (target.empty() || !isRemovableName(target.filename()))
+        return false;
+    UniqueFd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st;
+    if (!source.valid() || fstat(source.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        logf("FileManager: cannot read %s", from.c_str());
+        return false;
+    }
+    fs::path folder = target.parent_path();
+    std::string temp = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
+    UniqueFd fd(mkostemp(temp.data(), O_CLOEXEC));
+    if (!fd.valid()) {
+        logf("FileManager: cannot create a temporary file for %s: %s", target.c_str(),
+             std::strerror(errno));
+        return false;
+    }
+    bool ok = fchmod(fd.get(), mode) == 0;
+    uint8_t buffer[65536];
+    while (ok) {
+        ssize_t n = ::read(source.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = writeAll(fd.get(), buffer, static_cast<size_t>(n));
+    }
+    ok = ok && fsync(fd.get()) == 0;
+    ok = fd.close() && ok;
+    if (ok)
+        ok = ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        int saved = errno;
+        ::unlink(temp.c_str());
+        logf("FileManager: cannot copy %s to %s: %s", from.c_str(), target.c_str(),
+             std::strerror(saved));
+        return false;
+    }
+    UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFd.valid())
+        fsync(folderFd.get());
+    return true;
+}
+
 bool FileManager::moveItem(const Path& from, const Path& to)
 {
     if (!lexists(from))

@@ -31,6 +31,10 @@ public:
     static bool writeAtomically(const Path& path, const Bytes& bytes, mode_t mode = 0644);
     static bool writeAtomically(const Path& path, std::string_view text, mode_t mode = 0644);
 
+    // Copies a regular file to a sibling temporary name, syncs it and renames it over the
+    // target, so the target is never seen half-written; on failure nothing is left behind.
+    static bool copyFileAtomically(const Path& from, const Path& to, mode_t mode = 0644);
+
     // Both fail when the destination exists. Folders are copied whole; symlinks stay links.
     static bool moveItem(const Path& from, const Path& to);
     static bool copyItem(const Path& from, const Path& to);

@@ -1,0 +1,85 @@
+#pragma once
+#include "Platform/UI/View.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace ui {
+
+class Label;
+class ImageView;
+class Button;
+
+enum class TableViewCellStyle { Default, Subtitle };
+enum class TableViewCellAccessoryType { None, DisclosureIndicator, DetailDisclosureButton, Checkmark };
+enum class TableViewCellSelectionStyle { None, Blue, Gray };
+enum class TableViewCellEditingStyle { None, Delete, Insert };
+
+// One row of a table: an image and one or two lines of text in a content view, an accessory
+// at the right, and the editing control and delete button while editing.
+class TableViewCell : public View {
+public:
+    static constexpr double kEditingControlWidth = 38;
+
+    TableViewCell(TableViewCellStyle style, std::string reuseIdentifier);
+    ~TableViewCell() override;
+    const char* className() const override { return "TableViewCell"; }
+
+    TableViewCellStyle style() const { return m_style; }
+    const std::string& reuseIdentifier() const { return m_reuseIdentifier; }
+    // Custom content goes in the content view; it moves aside for editing and accessories.
+    View& contentView() const { return *m_contentView; }
+    Label& textLabel() const { return *m_textLabel; }
+    // Shown in the subtitle style only.
+    Label& detailTextLabel() const { return *m_detailTextLabel; }
+    ImageView& imageView() const { return *m_imageView; }
+
+    TableViewCellAccessoryType accessoryType() const { return m_accessory; }
+    void setAccessoryType(TableViewCellAccessoryType type);
+    TableViewCellSelectionStyle selectionStyle() const { return m_selectionStyle; }
+    void setSelectionStyle(TableViewCellSelectionStyle style) { m_selectionStyle = style; }
+
+    bool isSelected() const { return m_selected; }
+    void setSelected(bool selected, bool animated = false);
+    bool isHighlighted() const { return m_highlighted; }
+    void setHighlighted(bool highlighted, bool animated = false);
+    bool isEditing() const { return m_editing; }
+    void setEditing(bool editing, bool animated = false);
+    TableViewCellEditingStyle editingStyle() const { return m_editingStyle; }
+    bool showsDeleteConfirmation() const { return m_deleteButton != nullptr; }
+    Button* deleteConfirmationButton() const { return m_deleteButton.get(); }
+
+    // Called before a table hands the cell out again.
+    virtual void prepareForReuse();
+
+    void layoutSubviews() override;
+    void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
+
+private:
+    friend class TableView;
+    void setEditingStyle(TableViewCellEditingStyle style) { m_editingStyle = style; }
+    void showDeleteConfirmation(const std::string& title, std::function<void()> onDelete);
+    void hideDeleteConfirmation();
+    void updateLabelHighlight();
+    void drawAccessory(gfx::Context& context, const gfx::Rect& area, bool inverted) const;
+
+    TableViewCellStyle m_style;
+    std::string m_reuseIdentifier;
+    std::shared_ptr<View> m_contentView;
+    std::shared_ptr<Label> m_textLabel;
+    std::shared_ptr<Label> m_detailTextLabel;
+    std::shared_ptr<ImageView> m_imageView;
+    std::shared_ptr<Button> m_deleteButton;
+    TableViewCellAccessoryType m_accessory = TableViewCellAccessoryType::None;
+    TableViewCellSelectionStyle m_selectionStyle = TableViewCellSelectionStyle::Blue;
+    TableViewCellEditingStyle m_editingStyle = TableViewCellEditingStyle::None;
+    bool m_selected = false;
+    bool m_highlighted = false;
+    bool m_editing = false;
+    // Set by the table: grouped rows are inset panels with their own separators.
+    bool m_grouped = false;
+    std::optional<gfx::Color> m_separatorColor = gfx::Color::fromWhite(0.88);
+};
+
+} // namespace ui

@@ -201,6 +201,17 @@ TEST_F(TableViewTest, SectionsHeadersAndRowHeightsShapeTheContent)
                 ++titled;
     EXPECT_EQ(titled, 2);
 
+    // A table header pushes the rows down; the footer follows the last section.
+    auto header = ui::View::make(gfx::Rect(0, 0, 10, 50));
+    auto footer = ui::View::make(gfx::Rect(0, 0, 10, 30));
+    table->setTableHeaderView(header);
+    table->setTableFooterView(footer);
+    table->layoutIfNeeded();
+    EXPECT_EQ(table->rectForRowAtIndexPath({0, 0}).y(), 72);
+    EXPECT_EQ(header->frame(), (gfx::Rect{0, 0, 600, 50}));
+    EXPECT_EQ(footer->frame(), (gfx::Rect{0, 370, 600, 30}));
+    EXPECT_EQ(table->contentSize().height, 400);
+
     // Grouped tables inset their rows.
     auto grouped = ui::View::make<ui::TableView>(gfx::Rect(0, 0, 300, 400), ui::TableViewStyle::Grouped);
     grouped->setDataSource(&rows);

@@ -1,0 +1,460 @@
+#include "Platform/Net/CookieStorage.h"
+
+#include "Platform/Base/FileManager.h"
+#include "Platform/Base/Log.h"
+#include "Platform/Base/Paths.h"
+#include "Platform/Base/PropertyList.h"
+#include "Platform/Base/Value.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+
+namespace net {
+
+namespace {
+
+std::string lower(std::string_view s)
+{
+    std::string out(s);
+    for (auto& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string_view trim(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+bool isIpAddress(const std::string& host)
+{
+    in6_addr v6;
+    in_addr v4;
+    return inet_pton(AF_INET, host.c_str(), &v4) == 1 || inet_pton(AF_INET6, host.c_str(), &v6) == 1;
+}
+
+bool domainMatches(const std::string& host, const std::string& domain)
+{
+    if (host == domain)
+        return true;
+    return !isIpAddress(host) && host.size() > domain.size() && host.ends_with(domain)
+           && host[host.size() - domain.size() - 1] == '.';
+}
+
+bool pathMatches(const std::string& requestPath, const std::string& cookiePath)
+{
+    if (requestPath == cookiePath)
+        return true;
+    if (!requestPath.starts_with(cookiePath))
+        return false;
+    return cookiePath.ends_with('/') || requestPath[cookiePath.size()] == '/';
+}
+
+std::string defaultPath(const URL& url)
+{
+    const std::string& path = url.path();
+    if (path.empty() || path[0] != '/')
+        return "/";
+    size_t slash = path.rfind('/');
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool isCookieDateDelimiter(char c)
+{
+    auto u = static_cast<unsigned char>(c);
+    return u == 0x09 || (u >= 0x20 && u <= 0x2F) || (u >= 0x3B && u <= 0x40) || (u >= 0x5B && u <= 0x60)
+           || (u >= 0x7B && u <= 0x7E);
+}
+
+// 1 to maxDigits digits, then nothing or a non-digit; answers the value and the digit count.
+std::optional<std::pair<int, size_t>> leadingNumber(std::string_view s, size_t minDigits, size_t maxDigits)
+{
+    size_t n = 0;
+    int value = 0;
+    while (n < s.size() && std::isdigit(static_cast<unsigned char>(s[n]))) {
+        if (n == maxDigits)
+            return std::nullopt;
+        value = value * 10 + (s[n] - '0');
+        ++n;
+    }
+    if (n < minDigits)
+        return std::nullopt;
+    return std::make_pair(value, n);
+}
+
+bool isSplitPoint(std::string_view rest)
+{
+    // A folded header continues with "name=" right after the comma; an Expires date does not.
+    rest = trim(rest);
+    size_t eq = rest.find('=');
+    if (eq == std::string_view::npos || eq == 0)
+        return false;
+    for (char c : rest.substr(0, eq))
+        if (c == ' ' || c == '\t' || c == ';' || c == ',')
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::optional<base::Date> parseCookieDate(std::string_view text)
+{
+    std::optional<int> hour, minute, second, day, month, year;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && isCookieDateDelimiter(text[i]))
+            ++i;
+        size_t start = i;
+        while (i < text.size() && !isCookieDateDelimiter(text[i]))
+            ++i;
+        std::string_view token = text.substr(start, i - start);
+        if (token.empty())
+            continue;
+        if (!hour) {
+            auto h = leadingNumber(token, 1, 2);
+            if (h && h->second < token.size() && token[h->second] == ':') {
+                auto rest = token.substr(h->second + 1);
+                auto m = leadingNumber(rest, 1, 2);
+                if (m && m->second < rest.size() && rest[m->second] == ':') {
+                    auto s = leadingNumber(rest.substr(m->second + 1), 1, 2);
+                    if (s) {
+                        hour = h->first;
+                        minute = m->first;
+                        second = s->first;
+                        continue;
+                    }
+                }
+            }
+        }
+        if (!day) {
+            if (auto d = leadingNumber(token, 1, 2)) {
+                day = d->first;
+                continue;
+            }
+        }
+        if (!month && token.size() >= 3) {
+            static constexpr std::string_view names[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                                         "jul", "aug", "sep", "oct", "nov", "dec"};
+            std::string prefix = lower(token.substr(0, 3));
+            auto found = std::find(std::begin(names), std::end(names), prefix);
+            if (found != std::end(names)) {
+                month = static_cast<int>(found - std::begin(names)) + 1;
+                continue;
+            }
+        }
+        if (!year) {
+            if (auto y = leadingNumber(token, 2, 4)) {
+                year = y->first;
+                continue;
+            }
+        }
+    }
+    if (!hour || !day || !month || !year)
+        return std::nullopt;
+    int y = *year;
+    if (y >= 70 && y <= 99)
+        y += 1900;
+    else if (y >= 0 && y <= 69)
+        y += 2000;
+    if (*day < 1 || *day > 31 || y < 1601 || *hour > 23 || *minute > 59 || *second > 59)
+        return std::nullopt;
+    std::tm tm {};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = *month - 1;
+    tm.tm_mday = *day;
+    tm.tm_hour = *hour;
+    tm.tm_min = *minute;
+    tm.tm_sec = *second;
+    time_t t = timegm(&tm);
+    if (tm.tm_mday != *day) // 31 April and the like roll over; they are not dates
+        return std::nullopt;
+    return base::Date(static_cast<double>(t));
+}
+
+bool Cookie::matches(const URL& url) const
+{
+    if (secure && url.scheme() != "https")
+        return false;
+    const std::string& host = url.host();
+    if (hostOnly ? host != domain : !domainMatches(host, domain))
+        return false;
+    return pathMatches(url.path().empty() ? "/" : url.path(), path);
+}
+
+std::optional<Cookie> Cookie::fromSetCookie(std::string_view header, const URL& url, base::Date now)
+{
+    size_t semicolon = header.find(';');
+    std::string_view pair = header.substr(0, semicolon);
+    size_t eq = pair.find('=');
+    if (eq == std::string_view::npos)
+        return std::nullopt;
+    Cookie cookie;
+    cookie.name = std::string(trim(pair.substr(0, eq)));
+    cookie.value = std::string(trim(pair.substr(eq + 1)));
+    if (cookie.name.empty())
+        return std::nullopt;
+    // Controls would split the request header they are sent back in.
+    for (char c : cookie.name + cookie.value)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return std::nullopt;
+    cookie.created = now;
+
+    std::optional<std::string> domainAttribute;
+    std::optional<std::string> pathAttribute;
+    std::optional<base::Date> expiresAttribute;
+    std::optional<base::Date> maxAgeExpiry;
+    std::string_view rest = semicolon == std::string_view::npos ? std::string_view() : header.substr(semicolon + 1);
+    while (!rest.empty()) {
+        size_t end = rest.find(';');
+        std::string_view attribute = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        size_t aeq = attribute.find('=');
+        std::string_view key = trim(attribute.substr(0, aeq));
+        std::string_view value = aeq == std::string_view::npos ? std::string_view() : trim(attribute.substr(aeq + 1));
+        if (equalsIgnoringCase(key, "expires")) {
+            if (auto date = parseCookieDate(value))
+                expiresAttribute = date;
+        } else if (equalsIgnoringCase(key, "max-age")) {
+            if (value.empty() || !(std::isdigit(static_cast<unsigned char>(value[0])) || value[0] == '-'))
+                continue;
+            bool digits = std::all_of(value.begin() + 1, value.end(),
+                                      [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+            if (!digits || value == "-")
+                continue;
+            // Huge values saturate instead of overflowing.
+            double seconds = std::strtod(std::string(value).c_str(), nullptr);
+            maxAgeExpiry = seconds <= 0 ? base::Date(0) : now.addingTimeInterval(std::min(seconds, 1e11));
+        } else if (equalsIgnoringCase(key, "domain")) {
+            if (value.empty())
+                continue;
+            if (value.front() == '.')
+                value.remove_prefix(1);
+            domainAttribute = lower(value);
+        } else if (equalsIgnoringCase(key, "path")) {
+            pathAttribute = (value.empty() || value.front() != '/') ? defaultPath(url) : std::string(value);
+        } else if (equalsIgnoringCase(key, "secure")) {
+            cookie.secure = true;
+        } else if (equalsIgnoringCase(key, "httponly")) {
+            cookie.httpOnly = true;
+        }
+    }
+    cookie.expires = maxAgeExpiry ? maxAgeExpiry : expiresAttribute;
+
+    const std::string& host = url.host();
+    if (domainAttribute && !domainAttribute->empty()) {
+        if (!domainMatches(host, *domainAttribute))
+            return std::nullopt;
+        // Without a public-suffix list, at least refuse a bare top-level name such as "com".
+        if (domainAttribute->find('.') == std::string::npos && *domainAttribute != host)
+            return std::nullopt;
+        cookie.domain = *domainAttribute;
+        cookie.hostOnly = false;
+    } else {
+        cookie.domain = host;
+        cookie.hostOnly = true;
+    }
+    if (cookie.domain.empty())
+        return std::nullopt;
+    cookie.path = pathAttribute ? *pathAttribute : defaultPath(url);
+    return cookie;
+}
+
+std::vector<Cookie> Cookie::fromResponseHeaders(const std::vector<std::pair<std::string, std::string>>& headers,
+                                                const URL& url, base::Date now)
+{
+    std::vector<Cookie> cookies;
+    for (auto& [name, value] : headers) {
+        if (!equalsIgnoringCase(name, "set-cookie"))
+            continue;
+        std::string_view rest = value;
+        size_t from = 0;
+        for (size_t i = 0; i <= rest.size(); ++i) {
+            if (i == rest.size() || (rest[i] == ',' && isSplitPoint(rest.substr(i + 1)))) {
+                if (auto cookie = fromSetCookie(rest.substr(from, i - from), url, now))
+                    cookies.push_back(std::move(*cookie));
+                from = i + 1;
+            }
+        }
+    }
+    return cookies;
+}
+
+std::string Cookie::requestHeaderValue(const std::vector<Cookie>& cookies)
+{
+    std::string out;
+    for (auto& cookie : cookies) {
+        if (!out.empty())
+            out += "; ";
+        out += cookie.name + "=" + cookie.value;
+    }
+    return out;
+}
+
+CookieStorage::CookieStorage(std::filesystem::path file) : m_file(std::move(file))
+{
+    reload();
+}
+
+CookieStorage& CookieStorage::shared()
+{
+    static auto* storage = new CookieStorage(std::filesystem::path(base::Paths::library()) / "Cookies.plist");
+    return *storage;
+}
+
+void CookieStorage::purgeExpiredLocked(base::Date now) const
+{
+    std::erase_if(m_cookies, [now](const Cookie& c) { return c.isExpired(now); });
+}
+
+void CookieStorage::saveLocked() const
+{
+    if (!m_file)
+        return;
+    base::Array list;
+    for (auto& c : m_cookies) {
+        if (c.isSession())
+            continue;
+        // Expiry as plain seconds: property-list dates cannot hold far-future years.
+        list.push_back(base::Dictionary{{"Name", c.name},
+                                        {"Value", c.value},
+                                        {"Domain", c.domain},
+                                        {"HostOnly", c.hostOnly},
+                                        {"Path", c.path},
+                                        {"Expires", c.expires->timeIntervalSince1970()},
+                                        {"Secure", c.secure},
+                                        {"HttpOnly", c.httpOnly},
+                                        {"Created", c.created.timeIntervalSince1970()}});
+    }
+    base::FileManager::createDirectories(m_file->parent_path(), 0700);
+    if (!base::PropertyList::writeFile(*m_file, base::Value(std::move(list)), 0600))
+        base::log("CookieStorage: cannot save " + m_file->string());
+}
+
+bool CookieStorage::reload()
+{
+    std::lock_guard lock(m_mutex);
+    m_cookies.clear();
+    if (!m_file || !base::FileManager::exists(*m_file))
+        return true;
+    auto list = base::PropertyList::readFile(*m_file);
+    if (!list || !list->isArray())
+        return false;
+    for (auto& item : list->asArray()) {
+        if (!item.isDictionary())
+            continue;
+        const auto& d = item.asDictionary();
+        auto text = [&](const char* key) {
+            auto* v = d.find(key);
+            return v && v->isString() ? v->asString() : std::string();
+        };
+        auto flag = [&](const char* key) {
+            auto* v = d.find(key);
+            return v && v->isBool() && v->asBool();
+        };
+        auto* expires = d.find("Expires");
+        Cookie c;
+        c.name = text("Name");
+        c.value = text("Value");
+        c.domain = text("Domain");
+        c.path = text("Path");
+        if (c.name.empty() || c.domain.empty() || c.path.empty() || !expires || !expires->isNumber())
+            continue;
+        c.hostOnly = flag("HostOnly");
+        c.secure = flag("Secure");
+        c.httpOnly = flag("HttpOnly");
+        c.expires = base::Date(expires->toDouble());
+        c.created = base::Date(item["Created"].toDouble());
+        m_cookies.push_back(std::move(c));
+    }
+    purgeExpiredLocked(base::Date::now());
+    return true;
+}
+
+void CookieStorage::setCookie(const Cookie& cookie)
+{
+    std::lock_guard lock(m_mutex);
+    bool persistentChange = !cookie.isSession();
+    auto it = std::find_if(m_cookies.begin(), m_cookies.end(), [&](const Cookie& c) { return c.sameIdentity(cookie); });
+    base::Date created = cookie.created;
+    if (it != m_cookies.end()) {
+        persistentChange = persistentChange || !it->isSession();
+        created = it->created;
+        m_cookies.erase(it);
+    }
+    if (!cookie.isExpired(base::Date::now())) {
+        Cookie stored = cookie;
+        stored.created = created;
+        m_cookies.push_back(std::move(stored));
+    }
+    if (persistentChange)
+        saveLocked();
+}
+
+void CookieStorage::deleteCookie(const Cookie& cookie)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = std::find_if(m_cookies.begin(), m_cookies.end(), [&](const Cookie& c) { return c.sameIdentity(cookie); });
+    if (it == m_cookies.end())
+        return;
+    bool persistent = !it->isSession();
+    m_cookies.erase(it);
+    if (persistent)
+        saveLocked();
+}
+
+void CookieStorage::removeAll()
+{
+    std::lock_guard lock(m_mutex);
+    m_cookies.clear();
+    saveLocked();
+}
+
+std::vector<Cookie> CookieStorage::cookies() const
+{
+    std::lock_guard lock(m_mutex);
+    purgeExpiredLocked(base::Date::now());
+    return m_cookies;
+}
+
+std::vector<Cookie> CookieStorage::cookiesForURL(const URL& url) const
+{
+    std::vector<Cookie> found;
+    {
+        std::lock_guard lock(m_mutex);
+        purgeExpiredLocked(base::Date::now());
+        for (auto& c : m_cookies)
+            if (c.matches(url))
+                found.push_back(c);
+    }
+    std::stable_sort(found.begin(), found.end(), [](const Cookie& a, const Cookie& b) {
+        if (a.path.size() != b.path.size())
+            return a.path.size() > b.path.size();
+        return a.created < b.created;
+    });
+    return found;
+}
+
+std::vector<Cookie> CookieStorage::setCookiesFromResponseHeaders(
+    const std::vector<std::pair<std::string, std::string>>& headers, const URL& url)
+{
+    auto cookies = Cookie::fromResponseHeaders(headers, url, base::Date::now());
+    for (auto& cookie : cookies)
+        setCookie(cookie);
+    return cookies;
+}
+
+} // namespace net

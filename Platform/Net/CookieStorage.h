@@ -1,0 +1,89 @@
+#pragma once
+#include "Platform/Base/Date.h"
+#include "Platform/Net/URL.h"
+
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace net {
+
+// One HTTP cookie as a server set it.
+struct Cookie {
+    std::string name;
+    std::string value;
+    // Lower-case, without a leading dot.
+    std::string domain;
+    // Sent only to exactly `domain`, not to its subdomains (no Domain attribute was given).
+    bool hostOnly = true;
+    std::string path = "/";
+    // Nothing for a session cookie, which is never written to disk.
+    std::optional<base::Date> expires;
+    bool secure = false;
+    bool httpOnly = false;
+    base::Date created;
+
+    bool isSession() const { return !expires; }
+    bool isExpired(base::Date now) const { return expires && *expires <= now; }
+    // Domain, path and scheme rules for sending it to `url` (expiry aside).
+    bool matches(const URL& url) const;
+    bool sameIdentity(const Cookie& other) const
+    {
+        return name == other.name && domain == other.domain && path == other.path;
+    }
+
+    // One "Set-Cookie" value received from `url`; nothing when it is malformed or names a
+    // domain the URL's host does not belong to.
+    static std::optional<Cookie> fromSetCookie(std::string_view header, const URL& url, base::Date now);
+    // Every cookie of a response's header fields ("Set-Cookie" in any case, several fields or
+    // one field folded with commas).
+    static std::vector<Cookie> fromResponseHeaders(const std::vector<std::pair<std::string, std::string>>& headers,
+                                                   const URL& url, base::Date now);
+    // The value of a "Cookie" request header: "a=1; b=2".
+    static std::string requestHeaderValue(const std::vector<Cookie>& cookies);
+};
+
+// A date in any form a cookie's Expires attribute uses; nothing when it is not one.
+std::optional<base::Date> parseCookieDate(std::string_view text);
+
+// The cookie jar shared by every request. Thread-safe. Persistent cookies of a store with a
+// file are written to it (atomically, private to the user) on every change.
+class CookieStorage {
+public:
+    // In memory only.
+    CookieStorage() = default;
+    explicit CookieStorage(std::filesystem::path file);
+    CookieStorage(const CookieStorage&) = delete;
+    CookieStorage& operator=(const CookieStorage&) = delete;
+
+    // Persistent cookies in Library/Cookies.plist under the home folder when first used.
+    static CookieStorage& shared();
+
+    // Replaces the cookie of the same name, domain and path (keeping its creation time); an
+    // expired cookie only deletes that one.
+    void setCookie(const Cookie& cookie);
+    void deleteCookie(const Cookie& cookie);
+    void removeAll();
+    std::vector<Cookie> cookies() const;
+    // What to send to `url`: longest path first, then oldest first.
+    std::vector<Cookie> cookiesForURL(const URL& url) const;
+    // Stores every cookie of a response and answers them.
+    std::vector<Cookie> setCookiesFromResponseHeaders(const std::vector<std::pair<std::string, std::string>>& headers,
+                                                      const URL& url);
+    // Reads the file again, dropping what is in memory (session cookies included).
+    bool reload();
+
+private:
+    void purgeExpiredLocked(base::Date now) const;
+    void saveLocked() const;
+
+    std::optional<std::filesystem::path> m_file;
+    mutable std::mutex m_mutex;
+    mutable std::vector<Cookie> m_cookies;
+};
+
+} // namespace net

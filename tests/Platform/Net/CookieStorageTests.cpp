@@ -1,0 +1,191 @@
+#include "Platform/Net/CookieStorage.h"
+
+#include "tests/Platform/Base/FileTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using base::Date;
+using net::Cookie;
+using net::CookieStorage;
+using net::URL;
+
+namespace {
+
+URL url(const char* text)
+{
+    auto parsed = URL::parse(text);
+    EXPECT_TRUE(parsed) << text;
+    return *parsed;
+}
+
+const Date kNow(1'700'000'000);
+
+class CookieStore : public ::testing::Test {
+protected:
+    void SetUp() override { Date::setFixedNow(kNow); }
+    void TearDown() override { Date::setFixedNow(std::nullopt); }
+};
+
+TEST(CookieDate, ReadsTheThreeHttpFormsAndRefusesNonDates)
+{
+    const double expected = 784111777; // 1994-11-06 08:49:37 UTC
+    for (const char* text : {"Sun, 06 Nov 1994 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT",
+                             "Sun Nov  6 08:49:37 1994"}) {
+        auto date = net::parseCookieDate(text);
+        ASSERT_TRUE(date) << text;
+        EXPECT_EQ(date->timeIntervalSince1970(), expected) << text;
+    }
+    EXPECT_EQ(net::parseCookieDate("Wed, 09 Jun 2021 10:18:14 GMT")->timeIntervalSince1970(), 1623233894);
+    for (const char* bad : {"", "tomorrow", "Sun, 31 Apr 2021 10:00:00 GMT", "Sun, 06 Nov 1994 24:00:00 GMT",
+                            "Sun, 06 Nov 1500 08:49:37 GMT", "06 Nov 1994"})
+        EXPECT_FALSE(net::parseCookieDate(bad)) << bad;
+}
+
+TEST(Cookie, ParsesAttributesWithTheirDefaults)
+{
+    auto c = Cookie::fromSetCookie(" sid = a b ; Path=/x; Secure; HttpOnly; Expires=Wed, 09 Jun 2100 10:18:14 GMT",
+                                   url("https://Shop.Example.com/a/b"), kNow);
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->name, "sid");
+    EXPECT_EQ(c->value, "a b");
+    EXPECT_EQ(c->domain, "shop.example.com");
+    EXPECT_TRUE(c->hostOnly);
+    EXPECT_EQ(c->path, "/x");
+    EXPECT_TRUE(c->secure);
+    EXPECT_TRUE(c->httpOnly);
+    ASSERT_TRUE(c->expires);
+    EXPECT_FALSE(c->isSession());
+
+    // Default path: the request's folder; a path not starting with "/" counts as absent.
+    EXPECT_EQ(Cookie::fromSetCookie("a=1", url("http://h/docs/page.html"), kNow)->path, "/docs");
+    EXPECT_EQ(Cookie::fromSetCookie("a=1; Path=rel", url("http://h/docs/page"), kNow)->path, "/docs");
+    EXPECT_EQ(Cookie::fromSetCookie("a=1", url("http://h/page"), kNow)->path, "/");
+    EXPECT_TRUE(Cookie::fromSetCookie("a=1", url("http://h/"), kNow)->isSession());
+
+    // Max-Age wins over Expires, in either order; zero or less means already expired.
+    auto maxAge = Cookie::fromSetCookie("a=1; Max-Age=60; Expires=Wed, 09 Jun 2100 10:18:14 GMT", url("http://h/"), kNow);
+    EXPECT_EQ(*maxAge->expires, kNow.addingTimeInterval(60));
+    EXPECT_TRUE(Cookie::fromSetCookie("a=1; max-age=0", url("http://h/"), kNow)->isExpired(kNow));
+    EXPECT_TRUE(Cookie::fromSetCookie("a=1; Max-Age=-5", url("http://h/"), kNow)->isExpired(kNow));
+    EXPECT_TRUE(Cookie::fromSetCookie("a=1; Max-Age=soon", url("http://h/"), kNow)->isSession());
+
+    // A Domain attribute the host belongs to opens the cookie to subdomains.
+    auto shared = Cookie::fromSetCookie("a=1; Domain=.Example.com", url("http://shop.example.com/"), kNow);
+    ASSERT_TRUE(shared);
+    EXPECT_EQ(shared->domain, "example.com");
+    EXPECT_FALSE(shared->hostOnly);
+}
+
+TEST(Cookie, RefusesMalformedOrForeignCookies)
+{
+    const URL from = url("http://shop.example.com/");
+    for (const char* bad : {"novalue", "=1", "a=1; Domain=other.com", "a=1; Domain=com",
+                            "a=1; Domain=hop.example.com", "a=b\x01"})
+        EXPECT_FALSE(Cookie::fromSetCookie(bad, from, kNow)) << bad;
+    // An IP address only ever matches itself.
+    EXPECT_FALSE(Cookie::fromSetCookie("a=1; Domain=0.0.1", url("http://127.0.0.1/"), kNow));
+    EXPECT_TRUE(Cookie::fromSetCookie("a=1; Domain=127.0.0.1", url("http://127.0.0.1/"), kNow));
+}
+
+TEST(Cookie, ReadsEveryCookieOfAResponseIncludingFoldedFields)
+{
+    std::vector<std::pair<std::string, std::string>> headers = {
+        {"Content-Type", "text/plain"},
+        {"Set-Cookie", "a=1; Path=/"},
+        {"set-cookie", "b=2; Expires=Wed, 09 Jun 2100 10:18:14 GMT, c=3; Path=/, bad"},
+    };
+    auto cookies = Cookie::fromResponseHeaders(headers, url("http://h/x"), kNow);
+    ASSERT_EQ(cookies.size(), 3u);
+    EXPECT_EQ(cookies[0].name, "a");
+    EXPECT_EQ(cookies[1].name, "b");
+    ASSERT_TRUE(cookies[1].expires);
+    EXPECT_EQ(cookies[1].expires->timeIntervalSince1970(), 4116219494);
+    EXPECT_EQ(cookies[2].name, "c");
+    EXPECT_EQ(Cookie::requestHeaderValue(cookies), "a=1; b=2; c=3");
+}
+
+TEST_F(CookieStore, StoreSendsCookiesOnlyWhereTheyBelong)
+{
+    CookieStorage store;
+    store.setCookiesFromResponseHeaders({{"Set-Cookie", "s=1; Path=/"}}, url("http://127.0.0.1:8080/login"));
+    EXPECT_EQ(Cookie::requestHeaderValue(store.cookiesForURL(url("http://127.0.0.1:8080/next"))), "s=1");
+    EXPECT_TRUE(store.cookiesForURL(url("http://127.0.0.2:8080/next")).empty());
+
+    store.setCookiesFromResponseHeaders({{"Set-Cookie", "host=1"},
+                                         {"Set-Cookie", "dom=1; Domain=example.com; Path=/docs"},
+                                         {"Set-Cookie", "sec=1; Secure; Path=/"}},
+                                        url("https://example.com/docs/a"));
+    auto names = [&](const char* u) {
+        std::string out;
+        for (auto& c : store.cookiesForURL(url(u)))
+            out += c.name + " ";
+        return out;
+    };
+    EXPECT_EQ(names("https://example.com/docs/x"), "host dom sec ");
+    EXPECT_EQ(names("https://www.example.com/docs"), "dom "); // host-only ones stay at home
+    EXPECT_EQ(names("http://example.com/docs/x"), "host dom ");   // no Secure over http
+    EXPECT_EQ(names("https://example.com/docsx"), "sec ");        // "/docs" is not a prefix of "/docsx"
+    EXPECT_EQ(names("https://badexample.com/docs"), "");
+}
+
+TEST_F(CookieStore, SameNameDomainAndPathReplacesAndExpiryDeletes)
+{
+    CookieStorage store;
+    const URL site = url("http://h/");
+    store.setCookie(*Cookie::fromSetCookie("a=1; Path=/", site, kNow));
+    Date::setFixedNow(kNow.addingTimeInterval(10));
+    store.setCookie(*Cookie::fromSetCookie("a=2; Path=/", site, Date::now()));
+    store.setCookie(*Cookie::fromSetCookie("a=3; Path=/sub", site, Date::now()));
+    auto all = store.cookies();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].value + all[1].value, "23");
+    EXPECT_EQ(all[0].created, kNow); // the replaced cookie keeps its place in the order
+
+    // Longest path first.
+    EXPECT_EQ(Cookie::requestHeaderValue(store.cookiesForURL(url("http://h/sub/x"))), "a=3; a=2");
+
+    store.setCookie(*Cookie::fromSetCookie("a=gone; Path=/; Max-Age=0", site, Date::now()));
+    EXPECT_EQ(store.cookies().size(), 1u);
+
+    store.setCookie(*Cookie::fromSetCookie("t=1; Max-Age=5", site, Date::now()));
+    EXPECT_EQ(store.cookiesForURL(site).size(), 1u);
+    Date::setFixedNow(Date::now().addingTimeInterval(5));
+    EXPECT_TRUE(store.cookiesForURL(site).empty());
+}
+
+TEST_F(CookieStore, PersistentCookiesSurviveReloadingInAPrivateFile)
+{
+    basetest::TempDir dir;
+    auto file = dir / "Library/Cookies.plist";
+    const URL site = url("https://h/");
+    {
+        CookieStorage store(file);
+        store.setCookiesFromResponseHeaders({{"Set-Cookie", "keep=1; Max-Age=3600; Secure; HttpOnly; Domain=h"},
+                                             {"Set-Cookie", "far=1; Expires=Fri, 01 Jan 2100 00:00:00 GMT"},
+                                             {"Set-Cookie", "session=1"}},
+                                            site);
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    CookieStorage reloaded(file);
+    auto all = reloaded.cookies();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].name, "keep");
+    EXPECT_TRUE(all[0].secure && all[0].httpOnly && !all[0].hostOnly);
+    EXPECT_EQ(*all[0].expires, kNow.addingTimeInterval(3600));
+    EXPECT_EQ(all[1].name, "far");
+
+    reloaded.deleteCookie(all[0]);
+    CookieStorage again(file);
+    EXPECT_EQ(again.cookies().size(), 1u);
+    // Expired while stored: not loaded.
+    Date::setFixedNow(Date(4102444800 + 1));
+    EXPECT_TRUE(again.reload());
+    EXPECT_TRUE(again.cookies().empty());
+}
+
+} // namespace

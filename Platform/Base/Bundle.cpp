@@ -44,10 +44,33 @@ Value Bundle::infoValue(const std::string& key)
     return (*info)[key];
 }
 
+namespace {
+std::string infoText(const std::string& key)
+{
+    Value value = Bundle::infoValue(key);
+    return value.isString() ? value.asString() : std::string();
+}
+}
+
 std::string Bundle::shortVersion()
 {
-    Value version = infoValue("ShortVersion");
-    return version.isString() ? version.asString() : std::string();
+    return infoText("ShortVersion");
+}
+
+std::string Bundle::buildVersion()
+{
+    return infoText("BuildVersion");
+}
+
+std::string Bundle::displayName()
+{
+    std::string name = infoText("DisplayName");
+    return name.empty() ? infoText("Name") : name;
+}
+
+std::string Bundle::identifier()
+{
+    return infoText("Identifier");
 }
 
 } // namespace base

@@ -17,6 +17,10 @@ public:
     // A value of the resources' Info.plist; null when absent.
     static Value infoValue(const std::string& key);
     static std::string shortVersion();
+    static std::string buildVersion();
+    // The display name, else the name.
+    static std::string displayName();
+    static std::string identifier();
 };
 
 } // namespace base

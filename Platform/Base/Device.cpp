@@ -1,5 +1,6 @@
 #include "Platform/Base/Device.h"
 
+#include <cstdlib>
 #include <mutex>
 #include <sys/utsname.h>
 
@@ -26,9 +27,29 @@ Device Device::current()
     Device device;
     device.systemVersion = kSystemVersion;
     utsname name {};
-    if (uname(&name) == 0)
+    if (uname(&name) == 0) {
         device.machineName = name.machine;
+        device.osName = name.sysname;
+        device.osVersion = name.release;
+    }
     return device;
+}
+
+std::string Device::localeIdentifier()
+{
+    std::string value;
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* v = std::getenv(name);
+        if (v && *v) {
+            value = v;
+            break;
+        }
+    }
+    // "de_DE.UTF-8@euro" -> "de_DE"
+    value = value.substr(0, value.find_first_of(".@"));
+    if (value.empty() || value == "C" || value == "POSIX")
+        return "en_US";
+    return value;
 }
 
 void Device::setCurrent(std::optional<Device> device)

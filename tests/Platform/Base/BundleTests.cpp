@@ -37,6 +37,18 @@ TEST(Bundle, FindsResourcesAndInfoValuesInTheOverriddenFolder)
     EXPECT_EQ(Bundle::shortVersion(), "2.3.4");
     EXPECT_EQ(Bundle::infoValue("Build"), Value(77));
     EXPECT_TRUE(Bundle::infoValue("Missing").isNull());
+    EXPECT_EQ(Bundle::buildVersion(), "");
+    EXPECT_EQ(Bundle::displayName(), "");
+
+    // The display name falls back to the name.
+    ASSERT_TRUE(base::PropertyList::writeFile(dir / "Info.plist", base::Dictionary{{"Name", Value("Plain")}}));
+    EXPECT_EQ(Bundle::displayName(), "Plain");
+    ASSERT_TRUE(base::PropertyList::writeFile(
+        dir / "Info.plist", base::Dictionary{{"Name", Value("Plain")}, {"DisplayName", Value("Shown")},
+                                             {"BuildVersion", Value("45")}, {"Identifier", Value("x.y")}}));
+    EXPECT_EQ(Bundle::displayName(), "Shown");
+    EXPECT_EQ(Bundle::buildVersion(), "45");
+    EXPECT_EQ(Bundle::identifier(), "x.y");
 }
 
 TEST(Bundle, TheBuiltInfoPlistSitsNextToTheExecutable)
@@ -50,5 +62,8 @@ TEST(Bundle, TheBuiltInfoPlistSitsNextToTheExecutable)
     ASSERT_TRUE(std::regex_search(source, match, std::regex(R"(project\(brivanta VERSION ([0-9.]+))")));
 
     EXPECT_EQ(Bundle::shortVersion(), match[1].str());
+    EXPECT_EQ(Bundle::buildVersion(), match[1].str());
     EXPECT_EQ(Bundle::infoValue("Name"), Value("Brivanta"));
+    EXPECT_EQ(Bundle::displayName(), "Brivanta");
+    EXPECT_FALSE(Bundle::identifier().empty());
 }

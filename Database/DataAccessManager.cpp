@@ -1,0 +1,150 @@
+#include "Database/DataAccessManager.h"
+
+#include "Common/PublicFunction.h"
+#include "Database/ConfigMode.h"
+#include "Database/SQLite/BRDatabase.h"
+#include "Platform/Base/Bundle.h"
+#include "Platform/Base/FileManager.h"
+#include "Platform/Base/Log.h"
+#include "Platform/Base/RunLoop.h"
+#include "Protocol/LoginMode.h"
+
+#include <cassert>
+
+namespace {
+
+constexpr const char* kDatabaseFileName = "brivanta_lite.sqlite";
+
+std::shared_ptr<DataAccessManager>& sharedSlot()
+{
+    static std::shared_ptr<DataAccessManager> slot;
+    return slot;
+}
+
+std::optional<std::string> clientFolder()
+{
+    return PublicFunction::clientFolderPath(LoginMode::sharedInstance()->clientID());
+}
+
+} // namespace
+
+std::shared_ptr<DataAccessManager> DataAccessManager::sharedDataModel()
+{
+    assert(base::RunLoop::isMainThread());
+    auto& slot = sharedSlot();
+    if (!slot || !slot->hasModels())
+        slot = std::make_shared<DataAccessManager>();
+    return slot;
+}
+
+void DataAccessManager::releaseDataModel()
+{
+    assert(base::RunLoop::isMainThread());
+    sharedSlot().reset();
+    BRDatabase::releaseDataBase();
+}
+
+void DataAccessManager::destoryDataModel()
+{
+    assert(base::RunLoop::isMainThread());
+    sharedSlot().reset();
+}
+
+std::optional<std::string> DataAccessManager::dataFilePath()
+{
+    auto folder = clientFolder();
+    if (!folder)
+        return std::nullopt;
+    return *folder + "/" + kDatabaseFileName;
+}
+
+DataAccessManager::DataAccessManager()
+{
+    assert(base::RunLoop::isMainThread());
+    if (createEditableDatabaseOfDataCacheStoreIfNeeded() && openDatabase()) {
+        BRDatabase::sharedDataBase()->setShouldCacheStatements(true);
+        createModels();
+    } else {
+        base::log("Open database error!");
+    }
+}
+
+DataAccessManager::~DataAccessManager() = default;
+
+bool DataAccessManager::createEditableDatabaseOfDataCacheStoreIfNeeded()
+{
+    auto folder = clientFolder();
+    if (!folder) {
+        base::logf("DataAccessManager: refusing client id \"%s\" as a folder name",
+                   LoginMode::sharedInstance()->clientID().c_str());
+        return false;
+    }
+    if (!base::FileManager::isDirectory(*folder) && !base::FileManager::createDirectories(*folder, 0700)) {
+        base::logf("DataAccessManager: cannot create %s", folder->c_str());
+        return false;
+    }
+    std::string file = *folder + "/" + kDatabaseFileName;
+    if (base::FileManager::exists(file))
+        return true;
+    std::string templatePath = base::Bundle::pathForResource("brivanta_lite", "sqlite");
+    if (templatePath.empty()) {
+        base::log("DataAccessManager: the template database is missing from the bundle");
+        return false;
+    }
+    // A temporary name and a rename: a failed copy never leaves a file that stops the next.
+    return base::FileManager::copyFileAtomically(templatePath, file, 0600);
+}
+
+bool DataAccessManager::openDatabase()
+{
+    auto path = dataFilePath();
+    if (!path)
+        return false;
+    // The shared connection keeps its first path: another client's must go first.
+    if (auto current = BRDatabase::sharedDataBase(); current && current->databasePath() != *path)
+        BRDatabase::releaseDataBase();
+    auto db = BRDatabase::databaseWithPath(*path);
+    // Never creates the file: a missing one means the template copy did not happen.
+    return db->openWithFlags(SQLITE_OPEN_READWRITE);
+}
+
+template <typename Model>
+std::shared_ptr<Model> DataAccessManager::adopt(std::shared_ptr<Model> model)
+{
+    m_dataModelList.push_back(model);
+    return model;
+}
+
+void DataAccessManager::createModels()
+{
+    // Creation order, which is also the upgrade order: ProductModel, ImageModel,
+    // CategoryModel, productAndcategoryXrefModel, IconModel, FavoriteModel, CompareModel,
+    // PriceModel, ProductRelatedModel, ProductMaterialModel, LibraryCategoryModel,
+    // LibraryFilesModel, CustomerModel, ConfigMode, QuoteOrderModel, LoginUserModel,
+    // LibraryFavoriteModel. Each model takes its place here as it is built.
+    m_configMode = adopt(std::make_shared<ConfigMode>());
+}
+
+void DataAccessManager::updateVersion()
+{
+    for (const auto& model : m_dataModelList)
+        model->updateVersion();
+}
+
+bool DataAccessManager::syncConfigData(const std::optional<std::vector<ConfigEntity>>& configs)
+{
+    return m_configMode ? m_configMode->syncConfigData(configs) : false;
+}
+
+std::optional<ConfigEntity> DataAccessManager::queryConfig(const std::optional<std::string>& type)
+{
+    if (!type)
+        return std::nullopt;
+    return m_configMode ? m_configMode->queryConfig(type) : ConfigEntity{};
+}
+
+void DataAccessManager::deleteConfig()
+{
+    if (m_configMode)
+        m_configMode->deleteConfig();
+}

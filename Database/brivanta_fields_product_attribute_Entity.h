@@ -1,0 +1,13 @@
+#pragma once
+#include <optional>
+#include <string>
+
+// One row of brivanta_fields_product_attribute: the definition of a product attribute field.
+struct brivanta_fields_product_attribute_Entity {
+    int field_id = 0;
+    std::optional<std::string> field_name;
+    std::optional<std::string> description;
+    std::optional<std::string> selection_list; // the choices
+    int display = 0;
+    int published = 0;
+};

@@ -157,10 +157,49 @@ void Application::terminate()
     m_state = State::NotRunning;
 }
 
+Application::BackgroundTaskId Application::beginBackgroundTask(std::function<void()> expirationHandler)
+{
+    std::lock_guard lock(m_tasksMutex);
+    if (++m_lastTask == kInvalidBackgroundTask) // wrapped: never hand out the invalid id
+        ++m_lastTask;
+    m_backgroundTasks[m_lastTask] = std::move(expirationHandler);
+    return m_lastTask;
+}
+
+void Application::endBackgroundTask(BackgroundTaskId task)
+{
+    std::lock_guard lock(m_tasksMutex);
+    m_backgroundTasks.erase(task);
+}
+
+size_t Application::backgroundTaskCount() const
+{
+    std::lock_guard lock(m_tasksMutex);
+    return m_backgroundTasks.size();
+}
+
+void Application::expireBackgroundTasksForTesting()
+{
+    std::map<BackgroundTaskId, std::function<void()>> expiring;
+    {
+        std::lock_guard lock(m_tasksMutex);
+        expiring.swap(m_backgroundTasks);
+    }
+    // Handlers run unlocked: they usually end their own task.
+    base::performOnMain([expiring = std::move(expiring)] {
+        for (auto& [id, handler] : expiring)
+            if (handler)
+                handler();
+    }, true);
+}
+
 void Application::resetForTesting()
 {
     m_delegate.reset();
     m_state = State::NotRunning;
+    m_networkActivity = false;
+    std::lock_guard lock(m_tasksMutex);
+    m_backgroundTasks.clear();
 }
 
 } // namespace ui

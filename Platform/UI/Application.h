@@ -1,6 +1,10 @@
 #pragma once
+#include <atomic>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -61,6 +65,22 @@ public:
     void enterForeground();
     void terminate();
 
+    // The network activity indicator: a flag only, a desktop has no status bar. Any thread.
+    void setNetworkActivityIndicatorVisible(bool visible) { m_networkActivity = visible; }
+    bool isNetworkActivityIndicatorVisible() const { return m_networkActivity; }
+    // Work may go on in the background.
+    bool isMultitaskingSupported() const { return true; }
+
+    // Background tasks (any thread). A desktop never stops a program in the background, so a
+    // task only ends when ended; expireBackgroundTasksForTesting() makes them expire.
+    using BackgroundTaskId = uint32_t;
+    static constexpr BackgroundTaskId kInvalidBackgroundTask = 0;
+    BackgroundTaskId beginBackgroundTask(std::function<void()> expirationHandler);
+    void endBackgroundTask(BackgroundTaskId task);
+    size_t backgroundTaskCount() const;
+    // Ends every running task after running its expiration handler on the main thread.
+    void expireBackgroundTasksForTesting();
+
     // Tests start again from a clean state.
     void resetForTesting();
 
@@ -68,6 +88,10 @@ private:
     std::shared_ptr<ApplicationDelegate> m_delegate;
     State m_state = State::NotRunning;
     std::function<void(const std::string&)> m_urlRecorder;
+    std::atomic<bool> m_networkActivity{false};
+    mutable std::mutex m_tasksMutex;
+    std::map<BackgroundTaskId, std::function<void()>> m_backgroundTasks;
+    BackgroundTaskId m_lastTask = kInvalidBackgroundTask;
 };
 
 } // namespace ui

@@ -61,6 +61,43 @@ TEST_F(ApplicationTest, OpenURLRefusesWhatTheOpenerWouldMisreadAndRecordsTheRest
     EXPECT_EQ(opened, (std::vector<std::string>{"mailto://support@example.com?subject=a%20b"}));
 }
 
+TEST_F(ApplicationTest, BackgroundTasksLastUntilEndedOrMadeToExpire)
+{
+    auto& app = Application::shared();
+    EXPECT_TRUE(app.isMultitaskingSupported());
+    app.setNetworkActivityIndicatorVisible(true);
+    EXPECT_TRUE(app.isNetworkActivityIndicatorVisible());
+    app.setNetworkActivityIndicatorVisible(false);
+    EXPECT_FALSE(app.isNetworkActivityIndicatorVisible());
+
+    std::vector<std::string> expired;
+    auto ended = app.beginBackgroundTask([&] { expired.push_back("ended"); });
+    Application::BackgroundTaskId fromWorker = Application::kInvalidBackgroundTask;
+    std::thread([&] {
+        fromWorker = app.beginBackgroundTask([&] {
+            EXPECT_TRUE(base::RunLoop::isMainThread());
+            expired.push_back("worker");
+            app.endBackgroundTask(fromWorker); // the usual answer: end it from the handler
+        });
+    }).join();
+    EXPECT_NE(ended, Application::kInvalidBackgroundTask);
+    EXPECT_NE(fromWorker, Application::kInvalidBackgroundTask);
+    EXPECT_NE(ended, fromWorker);
+    EXPECT_EQ(app.backgroundTaskCount(), 2u);
+
+    app.enterBackground(); // nothing expires on its own
+    base::RunLoop::main().advance(3600);
+    EXPECT_TRUE(expired.empty());
+    app.endBackgroundTask(ended);
+    app.endBackgroundTask(ended); // twice is harmless
+
+    app.expireBackgroundTasksForTesting();
+    EXPECT_EQ(expired, (std::vector<std::string>{"worker"}));
+    EXPECT_EQ(app.backgroundTaskCount(), 0u);
+    app.expireBackgroundTasksForTesting();
+    EXPECT_EQ(expired.size(), 1u); // a handler runs at most once
+}
+
 TEST(ApplicationArguments, HeadlessScriptAndErrors)
 {
     Application::Options options;

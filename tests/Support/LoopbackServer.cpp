@@ -386,6 +386,15 @@ int LoopbackServer::closedByClient() const
     return m_closedByClient;
 }
 
+void LoopbackServer::closeIdleConnections()
+{
+    std::lock_guard lock(m_mutex);
+    for (int fd : m_idle) {
+        m_closingIdle.insert(fd);
+        ::shutdown(fd, SHUT_RDWR);
+    }
+}
+
 int LoopbackServer::failedHandshakes() const
 {
     std::lock_guard lock(m_mutex);
@@ -460,12 +469,23 @@ void LoopbackServer::serve(int fd, int connection)
     while (!m_stop) {
         Request req;
         req.connection = connection;
-        if (!readRequest(io, buffer, req)) {
+        if (buffer.empty()) {
             std::lock_guard lock(m_mutex);
-            if (!m_stop)
-                ++m_closedByClient;
-            break;
+            m_idle.insert(fd);
         }
+        bool got = readRequest(io, buffer, req);
+        {
+            std::lock_guard lock(m_mutex);
+            m_idle.erase(fd);
+            if (!got) {
+                if (!m_stop && !m_closingIdle.count(fd))
+                    ++m_closedByClient;
+                m_closingIdle.erase(fd);
+                m_cv.notify_all();
+            }
+        }
+        if (!got)
+            break;
         Reply reply = m_handler(req);
         {
             std::lock_guard lock(m_mutex);

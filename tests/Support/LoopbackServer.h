@@ -94,6 +94,13 @@ struct ServerOptions {
     std::string keyFile;
     // Ask for a client certificate and refuse the handshake without one this CA signed.
     std::string clientCAFile;
+
+    static ServerOptions on(std::string address)
+    {
+        ServerOptions o;
+        o.address = std::move(address);
+        return o;
+    }
 };
 
 class LoopbackServer {
@@ -118,6 +125,8 @@ public:
     bool waitForClosedByClient(int count, double timeoutSeconds) const;
     // TLS handshakes that failed on the server's side.
     int failedHandshakes() const;
+    // Closes every connection that waits for its next request (not counted as the client's).
+    void closeIdleConnections();
 
     // Wire helpers, also used by the proxy.
     static std::string gzip(const std::string& data);
@@ -138,6 +147,8 @@ private:
     mutable std::condition_variable m_cv;
     std::vector<std::thread> m_threads;
     std::set<int> m_open;
+    std::set<int> m_idle;
+    std::set<int> m_closingIdle;
     std::vector<Request> m_requests;
     int m_accepts = 0;
     int m_closedByClient = 0;

@@ -109,8 +109,15 @@ TEST(OperationQueue, DestroyingAQueueCancelsPendingAndWaitsForRunning)
             gate.wait();
             firstFinished = true;
         });
-        queue.addOperation([&] { secondRan = true; });
-        opener = std::thread([&] { gate.open(); });
+        auto second = BlockOperation::create([&] { secondRan = true; });
+        queue.addOperation(second);
+        // Only once the destructor has cancelled what is pending: opening earlier would let
+        // the second start before anything was cancelled.
+        opener = std::thread([&gate, second] {
+            while (!second->isCancelled())
+                std::this_thread::yield();
+            gate.open();
+        });
     }
     opener.join();
     EXPECT_TRUE(firstFinished);

@@ -230,7 +230,6 @@ std::shared_ptr<BRStatement> BRDatabase::statementFor(std::string_view sql, cons
         // A statement an open result set is stepping stays with it.
         if (cached && cached->statement() && !cached->inUse()) {
             sqlite3_reset(cached->statement());
-            sqlite3_clear_bindings(cached->statement());
             fromCache = true;
             return cached;
         }
@@ -260,6 +259,8 @@ std::shared_ptr<BRStatement> BRDatabase::statementFor(std::string_view sql, cons
 void BRDatabase::bindObject(const base::Value& value, int column, sqlite3_stmt* statement)
 {
     using Type = base::Value::Type;
+    if (m_traceExecution)
+        base::logf("obj: %s", describe(value).c_str());
     switch (value.type()) {
     case Type::Null:
         sqlite3_bind_null(statement, column);
@@ -309,31 +310,35 @@ void BRDatabase::bindObject(const base::Value& value, int column, sqlite3_stmt* 
     }
 }
 
-bool BRDatabase::bindArguments(sqlite3_stmt* statement, std::span<const base::Value> array,
-                               const base::Dictionary* dictionary)
+bool BRDatabase::bindDictionary(BRDatabase& db, sqlite3_stmt* statement, const void* data)
 {
+    const auto* dictionary = static_cast<const base::Dictionary*>(data);
     int count = sqlite3_bind_parameter_count(statement);
-    if (dictionary) {
+    {
+        // Placeholders without a key stay NULL, also on a statement from the cache.
+        sqlite3_clear_bindings(statement);
         for (const auto& [key, value] : *dictionary) {
             std::string name = ":" + key;
             int index = sqlite3_bind_parameter_index(statement, name.c_str());
             if (index > 0) {
-                if (m_traceExecution)
-                    base::logf("%s = %s", key.c_str(), describe(value).c_str());
-                bindObject(value, index, statement);
+                db.bindObject(value, index, statement);
             } else {
                 base::logf("Could not find index for %s", key.c_str());
             }
         }
         return static_cast<int>(dictionary->size()) == count;
     }
+}
+
+bool BRDatabase::bindArray(BRDatabase& db, sqlite3_stmt* statement, const void* data)
+{
+    const auto& array = *static_cast<const std::span<const base::Value>*>(data);
+    int count = sqlite3_bind_parameter_count(statement);
     static const base::Value null;
     for (int i = 0; i < count; ++i) {
         // Missing arguments bind NULL rather than reading past the caller's values.
         const base::Value& value = static_cast<size_t>(i) < array.size() ? array[i] : null;
-        if (m_traceExecution)
-            base::logf("obj: %s", describe(value).c_str());
-        bindObject(value, i + 1, statement);
+        db.bindObject(value, i + 1, statement);
     }
     return true;
 }
@@ -341,30 +346,28 @@ bool BRDatabase::bindArguments(sqlite3_stmt* statement, std::span<const base::Va
 std::shared_ptr<BRResultSet> BRDatabase::executeQueryWithArgumentsInArray(
     std::string_view sql, std::span<const base::Value> args)
 {
-    return runQuery(sql, args, nullptr);
+    return runQuery(sql, Binding{&bindArray, &args});
 }
 
 std::shared_ptr<BRResultSet> BRDatabase::executeQueryWithParameterDictionary(
     std::string_view sql, const base::Dictionary& args)
 {
-    return runQuery(sql, {}, &args);
+    return runQuery(sql, Binding{&bindDictionary, &args});
 }
 
 bool BRDatabase::executeUpdateWithArgumentsInArray(std::string_view sql,
                                                    std::span<const base::Value> args)
 {
-    return runUpdate(sql, nullptr, args, nullptr);
+    return runUpdate(sql, nullptr, Binding{&bindArray, &args});
 }
 
 bool BRDatabase::executeUpdateWithParameterDictionary(std::string_view sql,
                                                       const base::Dictionary& args)
 {
-    return runUpdate(sql, nullptr, {}, &args);
+    return runUpdate(sql, nullptr, Binding{&bindDictionary, &args});
 }
 
-std::shared_ptr<BRResultSet> BRDatabase::runQuery(std::string_view sql,
-                                                  std::span<const base::Value> array,
-                                                  const base::Dictionary* dictionary)
+std::shared_ptr<BRResultSet> BRDatabase::runQuery(std::string_view sql, const Binding& binding)
 {
     if (!databaseExists())
         return nullptr;
@@ -388,7 +391,7 @@ std::shared_ptr<BRResultSet> BRDatabase::runQuery(std::string_view sql,
         }
         return nullptr;
     }
-    if (!bindArguments(statement->statement(), array, dictionary)) {
+    if (!binding.bind(*this, statement->statement(), binding.data)) {
         base::log("Error: the bind count is not correct for the # of variables (executeQuery)");
         if (fromCache) {
             sqlite3_reset(statement->statement());
@@ -406,8 +409,7 @@ std::shared_ptr<BRResultSet> BRDatabase::runQuery(std::string_view sql,
     return rs;
 }
 
-bool BRDatabase::runUpdate(std::string_view sql, base::ErrorPtr* error,
-                           std::span<const base::Value> array, const base::Dictionary* dictionary)
+bool BRDatabase::runUpdate(std::string_view sql, base::ErrorPtr* error, const Binding& binding)
 {
     if (!databaseExists())
         return false;
@@ -434,7 +436,7 @@ bool BRDatabase::runUpdate(std::string_view sql, base::ErrorPtr* error,
         return false;
     }
     sqlite3_stmt* handle = statement->statement();
-    if (!bindArguments(handle, array, dictionary)) {
+    if (!binding.bind(*this, handle, binding.data)) {
         base::logf("Error: the bind count is not correct for the # of variables (%.*s) "
                    "(executeUpdate)",
                    static_cast<int>(sql.size()), sql.data());

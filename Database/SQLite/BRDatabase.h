@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 #include <list>
+#include <tuple>
 #include <memory>
 #include <optional>
 #include <span>
@@ -91,8 +92,8 @@ public:
     template <typename... Args>
     std::shared_ptr<BRResultSet> executeQuery(std::string_view sql, const Args&... args)
     {
-        std::array<base::Value, sizeof...(Args)> values{BRBindValue(args)...};
-        return executeQueryWithArgumentsInArray(sql, values);
+        auto refs = std::forward_as_tuple(args...);
+        return runQuery(sql, Binding{&bindTuple<decltype(refs)>, &refs});
     }
     std::shared_ptr<BRResultSet> executeQueryWithArgumentsInArray(std::string_view sql,
                                                                   std::span<const base::Value> args);
@@ -110,8 +111,8 @@ public:
     template <typename... Args>
     bool executeUpdate(std::string_view sql, const Args&... args)
     {
-        std::array<base::Value, sizeof...(Args)> values{BRBindValue(args)...};
-        return executeUpdateWithArgumentsInArray(sql, values);
+        auto refs = std::forward_as_tuple(args...);
+        return runUpdate(sql, nullptr, Binding{&bindTuple<decltype(refs)>, &refs});
     }
     bool executeUpdateWithArgumentsInArray(std::string_view sql, std::span<const base::Value> args);
     bool executeUpdateWithParameterDictionary(std::string_view sql, const base::Dictionary& args);
@@ -126,8 +127,8 @@ public:
     template <typename... Args>
     bool updateWithErrorAndBindings(std::string_view sql, base::ErrorPtr* error, const Args&... args)
     {
-        std::array<base::Value, sizeof...(Args)> values{BRBindValue(args)...};
-        return runUpdate(sql, error, values, nullptr);
+        auto refs = std::forward_as_tuple(args...);
+        return runUpdate(sql, error, Binding{&bindTuple<decltype(refs)>, &refs});
     }
 
     // The format's SQL with "?" for each argument-taking specifier, and the values they bind.
@@ -199,15 +200,24 @@ private:
     };
     using CacheOrder = std::list<std::shared_ptr<BRStatement>>;
 
-    std::shared_ptr<BRResultSet> runQuery(std::string_view sql, std::span<const base::Value> array,
-                                          const base::Dictionary* dictionary);
-    bool runUpdate(std::string_view sql, base::ErrorPtr* error, std::span<const base::Value> array,
-                   const base::Dictionary* dictionary);
+    // How a statement gets its values: from an array, a dictionary, or the arguments of a
+    // variadic call bound in place (no copies into values first). False: wrong count.
+    struct Binding {
+        bool (*bind)(BRDatabase& db, sqlite3_stmt* statement, const void* data);
+        const void* data;
+    };
+    template <typename Tuple>
+    static bool bindTuple(BRDatabase& db, sqlite3_stmt* statement, const void* data);
+    template <typename T>
+    void bindArgument(const T& value, int column, sqlite3_stmt* statement);
+    static bool bindArray(BRDatabase& db, sqlite3_stmt* statement, const void* data);
+    static bool bindDictionary(BRDatabase& db, sqlite3_stmt* statement, const void* data);
+
+    std::shared_ptr<BRResultSet> runQuery(std::string_view sql, const Binding& binding);
+    bool runUpdate(std::string_view sql, base::ErrorPtr* error, const Binding& binding);
     // A statement for the SQL: a free cached one, else a fresh compile. Nothing on failure.
     std::shared_ptr<BRStatement> statementFor(std::string_view sql, const char* operation,
                                               bool& fromCache, int& compileResult, bool& busy);
-    bool bindArguments(sqlite3_stmt* statement, std::span<const base::Value> array,
-                       const base::Dictionary* dictionary);
     void bindObject(const base::Value& value, int column, sqlite3_stmt* statement);
     void warnInUse() const;
     void logBusy(const char* operation, int line) const;
@@ -235,6 +245,49 @@ private:
 };
 
 #include "Database/SQLite/BRResultSet.h"
+
+template <typename T>
+void BRDatabase::bindArgument(const T& value, int column, sqlite3_stmt* statement)
+{
+    if (m_traceExecution)
+        bindObject(BRBindValue(value), column, statement); // logs the value on the way
+    else if constexpr (std::is_same_v<T, std::nullptr_t> || std::is_same_v<T, std::nullopt_t>)
+        sqlite3_bind_null(statement, column);
+    else if constexpr (std::is_convertible_v<const T&, std::string_view>) {
+        std::string_view text = value;
+        sqlite3_bind_text(statement, column, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+    } else if constexpr (std::is_same_v<T, bool>)
+        sqlite3_bind_int(statement, column, value ? 1 : 0);
+    else if constexpr (std::is_integral_v<T>)
+        sqlite3_bind_int64(statement, column, static_cast<sqlite3_int64>(value));
+    else if constexpr (std::is_floating_point_v<T>)
+        sqlite3_bind_double(statement, column, static_cast<double>(value));
+    else if constexpr (std::is_same_v<T, base::Date>)
+        sqlite3_bind_double(statement, column, value.timeIntervalSince1970());
+    else if constexpr (requires { value.has_value(); *value; }) {
+        if (value)
+            bindArgument(*value, column, statement);
+        else
+            sqlite3_bind_null(statement, column);
+    } else
+        bindObject(BRBindValue(value), column, statement);
+}
+
+template <typename Tuple>
+bool BRDatabase::bindTuple(BRDatabase& db, sqlite3_stmt* statement, const void* data)
+{
+    const Tuple& args = *static_cast<const Tuple*>(data);
+    const int count = sqlite3_bind_parameter_count(statement);
+    int column = 0;
+    std::apply([&](const auto&... arg) {
+        ((++column <= count ? db.bindArgument(arg, column, statement) : void()), ...);
+    }, args);
+    // Placeholders beyond the arguments bind NULL rather than keep an earlier value.
+    for (int i = column + 1; i <= count; ++i)
+        sqlite3_bind_null(statement, i);
+    return true;
+}
 
 template <typename Read>
 auto BRDatabase::firstValue(std::shared_ptr<BRResultSet> rs, Read read) -> decltype(read(*rs))

@@ -98,8 +98,10 @@ bool BRResultSet::next()
             return false;
         }
     }
-    if (rc == SQLITE_ROW)
+    if (rc == SQLITE_ROW) {
+        m_lookupPosition = 0;
         return true;
+    }
     if (rc != SQLITE_DONE) {
         const char* message = sqlite3_errmsg(sqlite3_db_handle(handle));
         if (rc == SQLITE_ERROR || rc == SQLITE_MISUSE)
@@ -141,6 +143,20 @@ const BRResultSet::ColumnMap& BRResultSet::columnNameToIndexMap()
 }
 
 int BRResultSet::columnIndexForName(std::string_view name)
+{
+    size_t position = m_lookupPosition++;
+    if (position < m_lookupOrder.size()) {
+        const RememberedName& remembered = m_lookupOrder[position];
+        if (remembered.index >= 0 && remembered.name == name)
+            return remembered.index;
+    }
+    int index = lookUpColumn(name);
+    if (position == m_lookupOrder.size() && position < kMaxRememberedNames)
+        m_lookupOrder.push_back({std::string(name), index});
+    return index;
+}
+
+int BRResultSet::lookUpColumn(std::string_view name)
 {
     if (!m_columnNamesSetup)
         setupColumnNames();

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 class BRDatabase;
 class BRStatement;
@@ -118,7 +119,18 @@ public:
 
 private:
     void setupColumnNames();
+    int lookUpColumn(std::string_view name);
     bool readable(int index) const;
+
+    // Rows are read with the same names in the same order: the names of the first row are
+    // remembered by position, so later rows find them with one comparison.
+    struct RememberedName {
+        std::string name;
+        int index;
+    };
+    static constexpr size_t kMaxRememberedNames = 64;
+    std::vector<RememberedName> m_lookupOrder;
+    size_t m_lookupPosition = 0;
 
     BRDatabase* m_parentDB;
     std::shared_ptr<BRStatement> m_statement;

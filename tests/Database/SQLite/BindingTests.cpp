@@ -82,6 +82,20 @@ TEST_F(BindingTest, JoinsReadTheLaterColumnAndMissingNamesAnswerZero)
     ASSERT_TRUE(row);
     EXPECT_EQ((*row->find("Product_ID")), base::Value(2));
     rs->close();
+
+    // Names asked in a different order, or a different case, on later rows still match.
+    ASSERT_TRUE(db->executeUpdate("insert into a values (3, 'third')"));
+    auto rows = db->executeQuery("select product_id, label from a order by product_id");
+    ASSERT_TRUE(rows && rows->next());
+    EXPECT_EQ(rows->intForColumn("product_id"), 1);
+    EXPECT_EQ(rows->stringForColumn("label"), "first");
+    ASSERT_TRUE(rows->next());
+    EXPECT_EQ(rows->stringForColumn("LABEL"), "third");
+    EXPECT_EQ(rows->intForColumn("label"), 0);
+    EXPECT_EQ(rows->intForColumn("Product_Id"), 3);
+    EXPECT_EQ(rows->intForColumn("x"), 0);
+    EXPECT_EQ(countLines("could not find the column named 'x'"), 4u);
+    EXPECT_FALSE(rows->next());
 }
 
 TEST_F(BindingTest, DictionariesAndFormatsBindEveryValue)

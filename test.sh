@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite: a normal build, then the same tests under
-# AddressSanitizer and UBSan.
+# AddressSanitizer and UBSan, and the thread tests under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/setup.sh
@@ -20,5 +20,12 @@ if [ "${BRIVANTA_SKIP_SANITIZE:-0}" != 1 ]; then
   cmake --build build-asan -j "$jobs"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs" ${BRIVANTA_CTEST_ARGS:-}
+
+  # The thread tests of the database pool and queue and of the serial queue, under ThreadSanitizer.
+  cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRIVANTA_TSAN=ON \
+    -DBRIVANTA_BENCH=OFF -DBRIVANTA_WERROR="$werror" >/dev/null
+  cmake --build build-tsan -j "$jobs" --target test_Database_SQLite test_Platform_Base
+  TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
+    -R '^(BRDatabaseQueueTest|BRDatabasePoolTest|BRDatabaseSideBySideTest|SerialQueue)\.'
 fi
 echo "All tests passed."

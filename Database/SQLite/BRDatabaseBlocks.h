@@ -1,0 +1,54 @@
+#pragma once
+// The blocks the pool and the queue run on a connection, and the transaction and savepoint
+// steps around them that both share.
+#include "Database/SQLite/BRDatabase.h"
+
+#include <functional>
+#include <string>
+
+using BRDatabaseBlock = std::function<void(BRDatabase& db)>;
+// Setting the flag asks for a rollback.
+using BRDatabaseRollbackBlock = std::function<void(BRDatabase& db, bool& rollback)>;
+
+namespace brdb {
+
+inline void runTransaction(BRDatabase& db, bool deferred, const BRDatabaseRollbackBlock& block)
+{
+    if (deferred)
+        db.beginDeferredTransaction();
+    else
+        db.beginTransaction();
+    bool rollback = false;
+    block(db, rollback);
+    if (rollback)
+        db.rollback();
+    else
+        db.commit();
+}
+
+inline base::ErrorPtr runSavePoint(BRDatabase& db, const std::string& name,
+                                   const BRDatabaseRollbackBlock& block)
+{
+    base::ErrorPtr error;
+    if (!db.startSavePointWithNameError(name, &error))
+        return error;
+    bool rollback = false;
+    block(db, rollback);
+    if (rollback) {
+        db.rollbackToSavePointWithNameError(name, &error);
+        // A rolled-back savepoint stays open, and outside a transaction it would leave one
+        // open on the connection: release it too.
+        db.releaseSavePointWithNameError(name, error ? nullptr : &error);
+    } else {
+        db.releaseSavePointWithNameError(name, &error);
+    }
+    return error;
+}
+
+// The answer of a savepoint call that had no connection to run on.
+inline base::ErrorPtr noConnectionError()
+{
+    return base::Error::make("BRDatabase", SQLITE_CANTOPEN, "No database connection to run the block on");
+}
+
+} // namespace brdb

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite: a normal build, then the same tests under
-# AddressSanitizer and UBSan. BRIVANTA_TSAN_CHECK=1 also runs the thread tests under
-# ThreadSanitizer (by hand: CI keeps to two builds).
+# AddressSanitizer and UBSan, and the thread tests under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/setup.sh
@@ -22,8 +21,6 @@ if [ "${BRIVANTA_SKIP_SANITIZE:-0}" != 1 ]; then
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs" ${BRIVANTA_CTEST_ARGS:-}
 
-fi
-if [ "${BRIVANTA_TSAN_CHECK:-0}" = 1 ]; then
   # The thread tests of the database pool and queue and of the serial queue, under ThreadSanitizer.
   cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRIVANTA_TSAN=ON \
     -DBRIVANTA_BENCH=OFF -DBRIVANTA_WERROR="$werror" >/dev/null

@@ -7,6 +7,7 @@
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Base/Text.h"
 
+#include <atomic>
 #include <cassert>
 #include <cstdio>
 
@@ -621,7 +622,7 @@ bool BRDatabase::rollbackToSavePointWithNameError(const std::string& name, base:
 
 base::ErrorPtr BRDatabase::inSavePoint(const std::function<void(bool& rollback)>& block)
 {
-    static long savePointIndex = 0;
+    static std::atomic<long> savePointIndex{0}; // connections may live on other threads
     std::string name = "dbSavePoint" + std::to_string(savePointIndex++);
     base::ErrorPtr error;
     if (!startSavePointWithNameError(name, &error))

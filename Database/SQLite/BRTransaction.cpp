@@ -2,6 +2,8 @@
 
 #include "Platform/Base/Log.h"
 
+#include <atomic>
+
 BRTransaction::BRTransaction(BRDatabase* database) : m_database(database)
 {
     if (!m_database || !m_database->sqliteHandle())
@@ -9,7 +11,7 @@ BRTransaction::BRTransaction(BRDatabase* database) : m_database(database)
     if (sqlite3_get_autocommit(m_database->sqliteHandle())) {
         m_begun = m_database->beginTransaction();
     } else {
-        static long counter = 0;
+        static std::atomic<long> counter{0};
         m_savePoint = "brtx" + std::to_string(++counter);
         m_begun = m_database->startSavePointWithNameError(m_savePoint);
     }

@@ -1,0 +1,573 @@
+#pragma once
+#include "Network/BRCacheDelegate.h"
+#include "Network/BRHTTPRequestDelegate.h"
+#include "Platform/Base/Date.h"
+#include "Platform/Base/Error.h"
+#include "Platform/Base/OperationQueue.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/Base/Timer.h"
+#include "Platform/Base/Value.h"
+#include "Platform/Net/CookieStorage.h"
+#include "Platform/Net/CredentialStorage.h"
+#include "Platform/Net/HttpReadStream.h"
+#include "Platform/Net/StringEncoding.h"
+#include "Platform/Net/Tls.h"
+#include "Platform/Net/URL.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+class BRDataDecompressor;
+class BRInputStream;
+
+inline constexpr char BRHTTPRequestErrorDomain[] = "BRHTTPRequestErrorDomain";
+inline constexpr char BRHTTPRequestRunLoopMode[] = "BRHTTPRequestRunLoopMode";
+
+enum BRNetworkErrorType : int {
+    BRConnectionFailureErrorType = 1,
+    BRRequestTimedOutErrorType = 2,
+    BRAuthenticationErrorType = 3,
+    BRRequestCancelledErrorType = 4,
+    BRUnableToCreateRequestErrorType = 5,
+    BRInternalErrorWhileBuildingRequestType = 6,
+    BRInternalErrorWhileApplyingCredentialsType = 7,
+    BRFileManagementError = 8,
+    BRTooMuchRedirectionErrorType = 9,
+    BRUnhandledExceptionError = 10,
+    BRCompressionError = 11,
+};
+
+// Header fields of a request as the owner set them: insertion order, one value per name
+// (names compared without regard to case). Values are checked only when the message is made.
+using BRHeaderList = std::vector<std::pair<std::string, std::string>>;
+
+// Credentials as applied to a request; records of the session stores refer to them by identity.
+struct BRCredentials {
+    std::string username;
+    std::string password;
+    std::string domain;
+};
+using BRCredentialsPtr = std::shared_ptr<const BRCredentials>;
+
+// A record of the session credential stores.
+struct BRCredentialRecord {
+    BRCredentialsPtr credentials;
+    std::optional<net::URL> url;
+    std::optional<std::string> authenticationRealm;
+    std::optional<std::string> authenticationScheme;
+    // Proxy records.
+    std::string host;
+    int port = 0;
+};
+
+// One HTTP request: built and sent on the network thread, answered on the main thread, into
+// memory or into a file. Keeps itself alive while it runs. Callbacks reach the delegate, the
+// blocks and the queue on the main thread, in the order they happened.
+class BRHTTPRequest : public base::Operation {
+public:
+    using Ptr = std::shared_ptr<BRHTTPRequest>;
+    using RequestSelector = std::function<void(BRHTTPRequestDelegate&, BRHTTPRequest&)>;
+    using HeadersSelector = std::function<void(BRHTTPRequestDelegate&, BRHTTPRequest&, const net::HttpHeaders&)>;
+    using RedirectSelector = std::function<void(BRHTTPRequestDelegate&, BRHTTPRequest&, const net::URL&)>;
+    using DataSelector = std::function<void(BRHTTPRequestDelegate&, BRHTTPRequest&, const BRData&)>;
+    using BasicBlock = std::function<void()>;
+    using HeadersBlock = std::function<void(const net::HttpHeaders&)>;
+    using DataBlock = std::function<void(const BRData&)>;
+    using ProgressBlock = std::function<void(uint64_t amount, uint64_t total)>;
+    using SizeBlock = std::function<void(int64_t)>;
+    using BackgroundTaskId = uint32_t;
+
+    static Ptr requestWithURL(std::optional<net::URL> url);
+    static Ptr requestWithURLUsingCache(std::optional<net::URL> url, std::shared_ptr<BRCacheDelegate> cache);
+    static Ptr requestWithURLUsingCacheAndCachePolicy(std::optional<net::URL> url,
+                                                      std::shared_ptr<BRCacheDelegate> cache, int policy);
+    ~BRHTTPRequest() override;
+
+    // A new request of the same kind for the same URL with the owner's settings (not the
+    // queue, the blocks, three of the selectors or the cache settings).
+    Ptr copy() const;
+
+    // ---- Starting and ending
+    void startAsynchronous();
+    void startSynchronous();
+    bool isConcurrent() const override { return true; }
+    bool isExecuting() const { return m_inProgress; }
+    void cancel() override;
+    void clearDelegatesAndCancel();
+    // Continues a redirect the owner was asked to confirm.
+    void redirectToURL(const net::URL& url);
+
+    // ---- Settings (before start)
+    std::optional<net::URL> url() const;
+    void setURL(std::optional<net::URL> url);
+    const std::optional<net::URL>& originalURL() const { return m_originalURL; }
+    std::string requestMethod() const;
+    void setRequestMethod(const std::string& method);
+    std::shared_ptr<BRHTTPRequestDelegate> delegate() const;
+    void setDelegate(std::weak_ptr<BRHTTPRequestDelegate> delegate);
+    std::shared_ptr<BRHTTPRequestDelegate> queue() const;
+    void setQueue(std::shared_ptr<BRHTTPRequestDelegate> queue);
+    std::shared_ptr<BRProgressDelegate> uploadProgressDelegate() const;
+    void setUploadProgressDelegate(std::weak_ptr<BRProgressDelegate> receiver);
+    std::shared_ptr<BRProgressDelegate> downloadProgressDelegate() const;
+    void setDownloadProgressDelegate(std::weak_ptr<BRProgressDelegate> receiver);
+
+    void addRequestHeader(const std::string& name, const std::string& value);
+    const BRHeaderList& requestHeaders() const { return m_requestHeaders; }
+    void setRequestHeaders(BRHeaderList headers) { m_requestHeaders = std::move(headers); }
+    std::optional<std::string> requestHeader(const std::string& name) const;
+
+    const base::Bytes& postBody() const { return m_postBody; }
+    void setPostBody(base::Bytes body);
+    void appendPostData(const base::Bytes& data);
+    void appendPostDataFromFile(const std::string& path);
+    bool shouldStreamPostDataFromDisk() const { return m_shouldStreamPostDataFromDisk; }
+    void setShouldStreamPostDataFromDisk(bool v) { m_shouldStreamPostDataFromDisk = v; }
+    const std::string& postBodyFilePath() const { return m_postBodyFilePath; }
+    void setPostBodyFilePath(std::string path) { m_postBodyFilePath = std::move(path); }
+    bool shouldCompressRequestBody() const { return m_shouldCompressRequestBody; }
+    void setShouldCompressRequestBody(bool v) { m_shouldCompressRequestBody = v; }
+    uint64_t postLength() const { return m_postLength; }
+    void buildPostBody();
+
+    std::vector<net::Cookie>& requestCookies() { return m_requestCookies; }
+    void setRequestCookies(std::vector<net::Cookie> cookies) { m_requestCookies = std::move(cookies); }
+    const std::vector<net::Cookie>& responseCookies() const { return m_responseCookies; }
+    bool useCookiePersistence() const { return m_useCookiePersistence; }
+    void setUseCookiePersistence(bool v) { m_useCookiePersistence = v; }
+    bool useKeychainPersistence() const { return m_useKeychainPersistence; }
+    void setUseKeychainPersistence(bool v) { m_useKeychainPersistence = v; }
+    bool useSessionPersistence() const { return m_useSessionPersistence; }
+    void setUseSessionPersistence(bool v) { m_useSessionPersistence = v; }
+
+    bool allowCompressedResponse() const { return m_allowCompressedResponse; }
+    void setAllowCompressedResponse(bool v) { m_allowCompressedResponse = v; }
+    bool shouldWaitToInflateCompressedResponses() const { return m_shouldWaitToInflateCompressedResponses; }
+    void setShouldWaitToInflateCompressedResponses(bool v) { m_shouldWaitToInflateCompressedResponses = v; }
+
+    const std::string& downloadDestinationPath() const { return m_downloadDestinationPath; }
+    void setDownloadDestinationPath(std::string path) { m_downloadDestinationPath = std::move(path); }
+    const std::string& temporaryFileDownloadPath() const { return m_temporaryFileDownloadPath; }
+    void setTemporaryFileDownloadPath(std::string path) { m_temporaryFileDownloadPath = std::move(path); }
+    const std::string& temporaryUncompressedDataDownloadPath() const { return m_temporaryUncompressedDataDownloadPath; }
+    bool allowResumeForFileDownloads() const { return m_allowResumeForFileDownloads; }
+    void setAllowResumeForFileDownloads(bool v) { m_allowResumeForFileDownloads = v; }
+
+    double timeOutSeconds() const { return m_timeOutSeconds; }
+    void setTimeOutSeconds(double s) { m_timeOutSeconds = s; }
+    int numberOfTimesToRetryOnTimeout() const { return m_numberOfTimesToRetryOnTimeout; }
+    void setNumberOfTimesToRetryOnTimeout(int n) { m_numberOfTimesToRetryOnTimeout = n; }
+    bool showAccurateProgress() const { return m_showAccurateProgress; }
+    void setShowAccurateProgress(bool v) { m_showAccurateProgress = v; }
+    bool shouldResetUploadProgress() const { return m_shouldResetUploadProgress; }
+    void setShouldResetUploadProgress(bool v) { m_shouldResetUploadProgress = v; }
+    bool shouldResetDownloadProgress() const { return m_shouldResetDownloadProgress; }
+    void setShouldResetDownloadProgress(bool v) { m_shouldResetDownloadProgress = v; }
+
+    bool shouldRedirect() const { return m_shouldRedirect; }
+    void setShouldRedirect(bool v) { m_shouldRedirect = v; }
+    bool shouldUseRFC2616RedirectBehaviour() const { return m_shouldUseRFC2616RedirectBehaviour; }
+    void setShouldUseRFC2616RedirectBehaviour(bool v) { m_shouldUseRFC2616RedirectBehaviour = v; }
+    int redirectCount() const { return m_redirectCount; }
+    bool useHTTPVersionOne() const { return m_useHTTPVersionOne; }
+    void setUseHTTPVersionOne(bool v) { m_useHTTPVersionOne = v; }
+
+    bool validatesSecureCertificate() const { return m_validatesSecureCertificate; }
+    void setValidatesSecureCertificate(bool v) { m_validatesSecureCertificate = v; }
+    std::shared_ptr<const net::TlsIdentity> clientCertificateIdentity() const { return m_clientCertificateIdentity; }
+    void setClientCertificateIdentity(std::shared_ptr<const net::TlsIdentity> identity)
+    {
+        m_clientCertificateIdentity = std::move(identity);
+    }
+
+    const std::string& proxyHost() const { return m_proxyHost; }
+    void setProxyHost(std::string host) { m_proxyHost = std::move(host); }
+    int proxyPort() const { return m_proxyPort; }
+    void setProxyPort(int port) { m_proxyPort = port; }
+    // "HTTP", "HTTPS" or "SOCKS".
+    const std::string& proxyType() const { return m_proxyType; }
+    void setProxyType(std::string type) { m_proxyType = std::move(type); }
+    const std::optional<net::URL>& PACurl() const { return m_PACurl; }
+    void setPACurl(std::optional<net::URL> url) { m_PACurl = std::move(url); }
+
+    bool shouldAttemptPersistentConnection() const { return m_shouldAttemptPersistentConnection; }
+    void setShouldAttemptPersistentConnection(bool v) { m_shouldAttemptPersistentConnection = v; }
+    double persistentConnectionTimeoutSeconds() const { return m_persistentConnectionTimeoutSeconds; }
+    void setPersistentConnectionTimeoutSeconds(double s) { m_persistentConnectionTimeoutSeconds = s; }
+    bool connectionCanBeReused() const { return m_connectionCanBeReused; }
+    // The pooled connection's serial, 0 when none.
+    uint64_t connectionID() const;
+    uint64_t requestID() const { return m_requestID; }
+
+    const std::string& username() const { return m_username; }
+    void setUsername(std::string v) { m_username = std::move(v); }
+    const std::string& password() const { return m_password; }
+    void setPassword(std::string v) { m_password = std::move(v); }
+    const std::string& domain() const { return m_domain; }
+    void setDomain(std::string v) { m_domain = std::move(v); }
+    const std::string& proxyUsername() const { return m_proxyUsername; }
+    void setProxyUsername(std::string v) { m_proxyUsername = std::move(v); }
+    const std::string& proxyPassword() const { return m_proxyPassword; }
+    void setProxyPassword(std::string v) { m_proxyPassword = std::move(v); }
+    const std::string& proxyDomain() const { return m_proxyDomain; }
+    void setProxyDomain(std::string v) { m_proxyDomain = std::move(v); }
+    const std::string& authenticationScheme() const { return m_authenticationScheme; }
+    void setAuthenticationScheme(std::string v) { m_authenticationScheme = std::move(v); }
+    const std::optional<std::string>& authenticationRealm() const { return m_authenticationRealm; }
+    bool shouldPresentCredentialsBeforeChallenge() const { return m_shouldPresentCredentialsBeforeChallenge; }
+    void setShouldPresentCredentialsBeforeChallenge(bool v) { m_shouldPresentCredentialsBeforeChallenge = v; }
+    bool shouldPresentAuthenticationDialog() const { return m_shouldPresentAuthenticationDialog; }
+    void setShouldPresentAuthenticationDialog(bool v) { m_shouldPresentAuthenticationDialog = v; }
+    bool shouldPresentProxyAuthenticationDialog() const { return m_shouldPresentProxyAuthenticationDialog; }
+    void setShouldPresentProxyAuthenticationDialog(bool v) { m_shouldPresentProxyAuthenticationDialog = v; }
+    int authenticationNeeded() const { return m_authenticationNeeded; }
+    // "Authorization: Basic ..." from the user and the password.
+    void addBasicAuthenticationHeaderWithUsernameAndPassword(const std::string& username, const std::string& password);
+    std::optional<BRCredentialRecord> findSessionAuthenticationCredentials() const;
+    std::optional<BRCredentialRecord> findSessionProxyAuthenticationCredentials() const;
+
+    std::shared_ptr<BRCacheDelegate> downloadCache() const { return m_downloadCache; }
+    void setDownloadCache(std::shared_ptr<BRCacheDelegate> cache) { m_downloadCache = std::move(cache); }
+    int cachePolicy() const { return m_cachePolicy; }
+    void setCachePolicy(int p) { m_cachePolicy = p; }
+    int cacheStoragePolicy() const { return m_cacheStoragePolicy; }
+    void setCacheStoragePolicy(int p) { m_cacheStoragePolicy = p; }
+    double secondsToCache() const { return m_secondsToCache; }
+    void setSecondsToCache(double s) { m_secondsToCache = s; }
+    bool didUseCachedResponse() const { return m_didUseCachedResponse; }
+
+    bool shouldContinueWhenAppEntersBackground() const { return m_shouldContinueWhenAppEntersBackground; }
+    void setShouldContinueWhenAppEntersBackground(bool v) { m_shouldContinueWhenAppEntersBackground = v; }
+
+    const std::optional<std::string>& userAgentString() const { return m_userAgentString; }
+    void setUserAgentString(std::optional<std::string> ua) { m_userAgentString = std::move(ua); }
+    net::StringEncoding defaultResponseEncoding() const { return m_defaultResponseEncoding; }
+    void setDefaultResponseEncoding(net::StringEncoding e) { m_defaultResponseEncoding = e; }
+    const base::Value& userInfo() const { return m_userInfo; }
+    void setUserInfo(base::Value info) { m_userInfo = std::move(info); }
+    int tag() const { return m_tag; }
+    void setTag(int tag) { m_tag = tag; }
+
+    void setDidStartSelector(RequestSelector s) { m_didStartSelector = std::move(s); }
+    void setDidReceiveResponseHeadersSelector(HeadersSelector s) { m_didReceiveResponseHeadersSelector = std::move(s); }
+    // A set selector counts as answered; none restores the delegate's own operation.
+    void setWillRedirectSelector(RedirectSelector s) { m_willRedirectSelector = std::move(s); }
+    void setDidFinishSelector(RequestSelector s) { m_didFinishSelector = std::move(s); }
+    void setDidFailSelector(RequestSelector s) { m_didFailSelector = std::move(s); }
+    void setDidReceiveDataSelector(DataSelector s) { m_didReceiveDataSelector = std::move(s); }
+
+    void setStartedBlock(BasicBlock b) { m_startedBlock = std::move(b); }
+    void setHeadersReceivedBlock(HeadersBlock b) { m_headersReceivedBlock = std::move(b); }
+    void setCompletionBlock(BasicBlock b) { m_completionBlock = std::move(b); }
+    void setFailedBlock(BasicBlock b) { m_failureBlock = std::move(b); }
+    void setBytesReceivedBlock(ProgressBlock b) { m_bytesReceivedBlock = std::move(b); }
+    void setBytesSentBlock(ProgressBlock b) { m_bytesSentBlock = std::move(b); }
+    void setDownloadSizeIncrementedBlock(SizeBlock b) { m_downloadSizeIncrementedBlock = std::move(b); }
+    void setUploadSizeIncrementedBlock(SizeBlock b) { m_uploadSizeIncrementedBlock = std::move(b); }
+    void setDataReceivedBlock(DataBlock b) { m_dataReceivedBlock = std::move(b); }
+    void setAuthenticationNeededBlock(BasicBlock b) { m_authenticationNeededBlock = std::move(b); }
+    void setProxyAuthenticationNeededBlock(BasicBlock b) { m_proxyAuthenticationNeededBlock = std::move(b); }
+    void setRequestRedirectedBlock(BasicBlock b) { m_requestRedirectedBlock = std::move(b); }
+
+    // ---- The answer (read on the main thread once told)
+    int responseStatusCode() const { return m_responseStatusCode; }
+    const std::string& responseStatusMessage() const { return m_responseStatusMessage; }
+    const std::optional<net::HttpHeaders>& responseHeaders() const { return m_responseHeaders; }
+    net::StringEncoding responseEncoding() const { return m_responseEncoding; }
+    uint64_t contentLength() const { return m_contentLength; }
+    uint64_t partialDownloadSize() const { return m_partialDownloadSize; }
+    uint64_t totalBytesRead() const { return m_totalBytesRead; }
+    uint64_t totalBytesSent() const { return m_totalBytesSent; }
+    // The body as held in memory; inflated when it came gzipped and inflation waited (nothing
+    // when that fails).
+    std::optional<base::Bytes> responseData() const;
+    const base::Bytes& rawResponseData() const { return m_rawResponseData; }
+    std::optional<std::string> responseString() const;
+    bool isResponseCompressed() const;
+    base::ErrorPtr error() const;
+    bool complete() const { return m_complete; }
+    bool isSynchronous() const { return m_isSynchronous; }
+    BackgroundTaskId backgroundTask() const { return m_backgroundTask; }
+
+    static bool removeFileAtPathError(const std::string& path, base::ErrorPtr* error);
+
+    // ---- Class-level settings and shared state
+    static double defaultTimeOutSeconds();
+    static void setDefaultTimeOutSeconds(double seconds);
+    static std::optional<std::string> defaultUserAgentString();
+    static void setDefaultUserAgentString(std::optional<std::string> ua);
+    // The layout the server logs: name, version, device, system, system version, locale.
+    static std::optional<std::string> buildUserAgentString(const std::string& name, const std::string& shortVersion,
+                                                           const std::string& buildVersion, const std::string& model,
+                                                           const std::string& osName, const std::string& osVersion,
+                                                           const std::string& locale);
+    static std::optional<std::string> mimeTypeForFileAtPath(const std::string& path);
+    static void parseMimeTypeAndResponseEncodingFromContentType(std::string* mimeType, net::StringEncoding* encoding,
+                                                                const std::optional<std::string>& contentType);
+
+    static std::vector<net::Cookie> sessionCookies();
+    static void setSessionCookies(std::vector<net::Cookie> cookies);
+    static void addSessionCookie(const net::Cookie& cookie);
+
+    static std::vector<BRCredentialRecord> sessionCredentialsStore();
+    static std::vector<BRCredentialRecord> sessionProxyCredentialsStore();
+    static void storeAuthenticationCredentialsInSessionStore(BRCredentialRecord record);
+    static void storeProxyAuthenticationCredentialsInSessionStore(BRCredentialRecord record);
+    static void removeAuthenticationCredentialsFromSessionStore(const BRCredentialsPtr& credentials);
+    static void removeProxyAuthenticationCredentialsFromSessionStore(const BRCredentialsPtr& credentials);
+    static void saveCredentialsForHostPortProtocolRealm(const net::Credential& credential, const std::string& host,
+                                                        int port, const std::string& protocol, const std::string& realm);
+    static void saveCredentialsForProxyPortRealm(const net::Credential& credential, const std::string& host, int port,
+                                                 const std::string& realm);
+    static std::optional<net::Credential> savedCredentialsForHostPortProtocolRealm(const std::string& host, int port,
+                                                                                 const std::string& protocol,
+                                                                                 const std::string& realm);
+    static std::optional<net::Credential> savedCredentialsForProxyPortProtocolRealm(const std::string& host, int port,
+                                                                                  const std::string& protocol,
+                                                                                  const std::string& realm);
+    static void removeCredentialsForHostPortProtocolRealm(const std::string& host, int port,
+                                                          const std::string& protocol, const std::string& realm);
+    static void removeCredentialsForProxyPortRealm(const std::string& host, int port, const std::string& realm);
+    static void clearSession();
+
+    static bool isBandwidthThrottled();
+    static uint32_t maxBandwidthPerSecond();
+    static void setMaxBandwidthPerSecond(uint32_t bytes);
+    static void incrementBandwidthUsedInLastSecond(uint64_t bytes);
+    static uint32_t averageBandwidthUsedPerSecond();
+    static void measureBandwidthUsage();
+    static uint32_t maxUploadReadLength();
+    static void setShouldThrottleBandwidthForWWAN(bool throttle);
+    static void throttleBandwidthForWWANUsingLimit(uint32_t limit);
+    static bool isNetworkReachableViaWWAN();
+    // When the throttled request may read again; nothing when it need not wait.
+    static std::optional<base::Date> throttleWakeUpTime();
+    void performThrottling();
+
+    static bool isNetworkInUse();
+    static void setShouldUpdateNetworkActivityIndicator(bool update);
+    static void showNetworkActivityIndicator();
+    static void hideNetworkActivityIndicator();
+    static void hideNetworkActivityIndicatorAfterDelay();
+    static void hideNetworkActivityIndicatorIfNeeeded();
+
+    static base::RunLoop& threadForRequest(const BRHTTPRequest* request);
+    static bool isMultitaskingSupported();
+    static std::string base64forData(const base::Bytes& data);
+    static std::optional<base::Date> expiryDateForRequestMaxAge(const BRHTTPRequest& request, double maxAge);
+    // HTTP dates in the three standard forms.
+    static std::optional<base::Date> dateFromRFC1123String(const std::string& text);
+    static std::shared_ptr<BRCacheDelegate> defaultCache();
+    static void setDefaultCache(std::shared_ptr<BRCacheDelegate> cache);
+    static base::OperationQueue& sharedQueue();
+
+    static void expirePersistentConnections();
+    // Pool records (tests).
+    static size_t connectionPoolSize();
+
+protected:
+    explicit BRHTTPRequest(std::optional<net::URL> url);
+    // Makes a request of the same kind (copies run it).
+    virtual Ptr makeEmptyCopy() const;
+    void start() override;
+    void main() override;
+
+public:
+    // Engine internals, for its own source files.
+    struct ConnectionRecord;
+    class Shared;
+    class OutputFile;
+
+private:
+
+    Ptr self() { return std::static_pointer_cast<BRHTTPRequest>(shared_from_this()); }
+
+    // Life cycle (network thread unless said).
+    void failWithError(base::ErrorPtr error);
+    void requestFinished();
+    void markAsFinished();
+    void cancelOnRequestThread();
+    void cancelLoad();
+    void beginBackgroundTaskIfNeeded();
+
+    // Building and sending.
+    void setupPostBody();
+    void buildRequestHeaders();
+    void applyCookieHeader();
+    void applyAuthorizationHeader();
+    bool updatePartialDownloadSize();
+    bool configureProxies();
+    void startRequest();
+    void scheduleReadStream();
+    void unscheduleReadStream();
+    void destroyReadStream();
+    void setStatusTimer(std::shared_ptr<base::Timer> timer);
+    void updateStatus();
+    base::RunLoop& streamLoop() const;
+
+    // Receiving.
+    void handleNetworkEvent(net::StreamEvent event);
+    void readResponseHeaders();
+    bool readContentLength();
+    void parseStringEncodingFromHeaders();
+    bool willRedirect();
+    bool willAskDelegateToConfirmRedirect();
+    void performRedirect();
+    void handleBytesAvailable();
+    void handleStreamComplete();
+    void handleStreamError();
+    bool writeChunkToFile(const BRData& raw, const BRData& inflated);
+    base::ErrorPtr finishFileDownload();
+    bool removeTemporaryDownloadFile();
+    bool removeTemporaryUncompressedDownloadFile();
+    bool removeTemporaryUploadFile();
+    bool removeTemporaryCompressedUploadFile();
+    void useDataFromCache();
+    void attemptToApplyCredentialsAndResume();
+    void resumeReadingIfDrained();
+
+    // Delivery on the main thread.
+    void onMain(std::function<void(BRHTTPRequest&)> work);
+    void requestStarted();
+    void requestReceivedResponseHeaders(net::HttpHeaders headers);
+    void requestWillRedirectToURL(net::URL url);
+    void requestRedirected();
+    void reportFailure();
+    void passOnReceivedData(BRData data);
+    void releaseBlocks();
+
+    // Owner's settings.
+    std::optional<net::URL> m_url;
+    std::optional<net::URL> m_originalURL;
+    std::optional<net::URL> m_redirectURL;
+    std::weak_ptr<BRHTTPRequestDelegate> m_delegate;
+    std::shared_ptr<BRHTTPRequestDelegate> m_queue;
+    std::weak_ptr<BRProgressDelegate> m_uploadProgressDelegate;
+    std::weak_ptr<BRProgressDelegate> m_downloadProgressDelegate;
+    std::string m_requestMethod = "GET";
+    base::Bytes m_postBody;
+    bool m_hasPostBody = false;
+    std::optional<base::Bytes> m_compressedPostBody;
+    bool m_shouldStreamPostDataFromDisk = false;
+    std::string m_postBodyFilePath;
+    std::string m_compressedPostBodyFilePath;
+    bool m_didCreateTemporaryPostDataFile = false;
+    int m_postBodyWriteFd = -1;
+    BRHeaderList m_requestHeaders;
+    bool m_haveBuiltRequestHeaders = false;
+    bool m_haveBuiltPostBody = false;
+    std::vector<net::Cookie> m_requestCookies;
+    std::vector<net::Cookie> m_responseCookies;
+    bool m_useCookiePersistence = true;
+    bool m_useKeychainPersistence = false;
+    bool m_useSessionPersistence = true;
+    bool m_allowCompressedResponse = true;
+    bool m_shouldWaitToInflateCompressedResponses = true;
+    bool m_shouldCompressRequestBody = false;
+    std::string m_downloadDestinationPath;
+    std::string m_temporaryFileDownloadPath;
+    std::string m_temporaryUncompressedDataDownloadPath;
+    bool m_allowResumeForFileDownloads = false;
+    double m_timeOutSeconds;
+    int m_numberOfTimesToRetryOnTimeout = 0;
+    int m_retryCount = 0;
+    bool m_showAccurateProgress = true;
+    bool m_shouldResetUploadProgress = true;
+    bool m_shouldResetDownloadProgress = true;
+    bool m_shouldRedirect = true;
+    bool m_needsRedirect = false;
+    int m_redirectCount = 0;
+    bool m_shouldUseRFC2616RedirectBehaviour = false;
+    bool m_useHTTPVersionOne = false;
+    bool m_validatesSecureCertificate = true;
+    std::shared_ptr<const net::TlsIdentity> m_clientCertificateIdentity;
+    std::string m_proxyHost;
+    int m_proxyPort = 0;
+    std::string m_proxyType;
+    std::optional<net::URL> m_PACurl;
+    bool m_shouldAttemptPersistentConnection = true;
+    double m_persistentConnectionTimeoutSeconds = 60.0;
+    std::string m_username, m_password, m_domain;
+    std::string m_proxyUsername, m_proxyPassword, m_proxyDomain;
+    std::string m_authenticationScheme;
+    std::optional<std::string> m_authenticationRealm;
+    bool m_shouldPresentCredentialsBeforeChallenge = true;
+    bool m_shouldPresentAuthenticationDialog = false;
+    bool m_shouldPresentProxyAuthenticationDialog = true;
+    std::shared_ptr<BRCacheDelegate> m_downloadCache;
+    int m_cachePolicy = 0;
+    int m_cacheStoragePolicy = 0;
+    double m_secondsToCache = 0;
+    bool m_didUseCachedResponse = false;
+    bool m_shouldContinueWhenAppEntersBackground = false;
+    std::atomic<BackgroundTaskId> m_backgroundTask{0};
+    std::optional<std::string> m_userAgentString;
+    net::StringEncoding m_defaultResponseEncoding = net::encoding::ISOLatin1;
+    base::Value m_userInfo;
+    int m_tag = 0;
+
+    RequestSelector m_didStartSelector, m_didFinishSelector, m_didFailSelector;
+    HeadersSelector m_didReceiveResponseHeadersSelector;
+    RedirectSelector m_willRedirectSelector;
+    DataSelector m_didReceiveDataSelector;
+    BasicBlock m_startedBlock, m_completionBlock, m_failureBlock, m_authenticationNeededBlock,
+        m_proxyAuthenticationNeededBlock, m_requestRedirectedBlock;
+    HeadersBlock m_headersReceivedBlock;
+    DataBlock m_dataReceivedBlock;
+    ProgressBlock m_bytesReceivedBlock, m_bytesSentBlock;
+    SizeBlock m_downloadSizeIncrementedBlock, m_uploadSizeIncrementedBlock;
+
+    // Transfer state.
+    mutable std::recursive_mutex m_cancelledLock;
+    std::optional<net::HttpRequestHead> m_request;
+    std::shared_ptr<net::HttpReadStream> m_readStream;
+    std::shared_ptr<BRInputStream> m_postBodyReadStream;
+    bool m_readStreamIsScheduled = false;
+    bool m_readPaused = false;
+    std::shared_ptr<base::RunLoop> m_streamLoop;
+    std::string m_runLoopMode = base::RunLoop::kDefaultMode;
+    std::shared_ptr<base::Timer> m_statusTimer;
+    std::shared_ptr<ConnectionRecord> m_connectionInfo;
+    uint64_t m_requestID = 0;
+    bool m_connectionCanBeReused = false;
+    std::optional<net::HttpHeaders> m_responseHeaders;
+    int m_responseStatusCode = 0;
+    std::string m_responseStatusMessage;
+    net::StringEncoding m_responseEncoding = net::encoding::ISOLatin1;
+    uint64_t m_contentLength = 0;
+    bool m_hasContentLength = false;
+    uint64_t m_partialDownloadSize = 0;
+    uint64_t m_postLength = 0;
+    uint64_t m_totalBytesRead = 0;
+    uint64_t m_totalBytesSent = 0;
+    uint64_t m_lastBytesRead = 0;
+    uint64_t m_lastBytesSent = 0;
+    base::Bytes m_rawResponseData;
+    bool m_hasRawResponseData = false;
+    std::unique_ptr<OutputFile> m_fileDownloadOutputStream;
+    std::unique_ptr<OutputFile> m_inflatedFileDownloadOutputStream;
+    std::unique_ptr<BRDataDecompressor> m_dataDecompressor;
+    // A file download's answer that must not reach the destination (its status).
+    std::optional<int> m_rejectedDownloadStatus;
+    bool m_appendToDownloadFile = false;
+    base::Date m_lastActivityTime;
+    int m_authenticationNeeded = 0;
+    base::ErrorPtr m_error;
+    std::atomic<bool> m_complete{false};
+    std::atomic<bool> m_downloadComplete{false};
+    std::atomic<bool> m_inProgress{false};
+    std::atomic<bool> m_cancelled{false};
+    std::atomic<bool> m_finishedOnce{false};
+    bool m_isSynchronous = false;
+    // Held while the request runs, so nobody else has to keep it.
+    Ptr m_keepAlive;
+    // Data chunks posted to the main thread and not yet delivered.
+    std::atomic<uint64_t> m_bytesAwaitingDelivery{0};
+};

@@ -1,0 +1,733 @@
+#include "Network/BRDataDecompressor.h"
+#include "Network/BRHTTPRequest.h"
+#include "Network/BRHTTPRequestShared.h"
+#include "Network/BRInputStream.h"
+#include "Platform/Base/FileManager.h"
+#include "Platform/Base/TemporaryFiles.h"
+
+#include <cerrno>
+#include <cinttypes>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <unistd.h>
+
+namespace {
+constexpr uint64_t kPauseReadingAbove = 4u << 20;
+
+base::ErrorPtr posixError(int err) { return base::Error::make("posix", err, std::strerror(err)); }
+
+base::ErrorPtr connectionFailure(base::ErrorPtr cause, bool tls = false)
+{
+    std::string text = "A connection failure occurred";
+    if (tls)
+        text += ": SSL problem (Possible causes may include a bad/expired/self-signed certificate, clock set to wrong date)";
+    return brRequestError(BRConnectionFailureErrorType, text, std::move(cause));
+}
+
+std::optional<uint64_t> parseDecimal(std::string_view text)
+{
+    if (text.empty() || text.size() > 19)
+        return std::nullopt;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + uint64_t(c - '0');
+    }
+    if (value > uint64_t(INT64_MAX))
+        return std::nullopt;
+    return value;
+}
+
+// "bytes S-E/T"
+bool contentRangeMatches(const std::string& value, uint64_t start)
+{
+    uint64_t s = 0, e = 0, t = 0;
+    int used = 0;
+    if (std::sscanf(value.c_str(), "bytes %" SCNu64 "-%" SCNu64 "/%" SCNu64 "%n", &s, &e, &t, &used) != 3 ||
+        used != int(value.size()))
+        return false;
+    return s == start && t > 0 && e == t - 1 && s <= e;
+}
+
+// A sibling of `destination`, so a rename puts it into place at once.
+std::optional<std::string> siblingTemporary(const std::string& destination)
+{
+    std::string pattern = destination + ".partXXXXXX";
+    int fd = ::mkstemp(pattern.data());
+    if (fd < 0)
+        return std::nullopt;
+    ::close(fd);
+    return pattern;
+}
+
+// Replaces `to` with `from` in one step; across file systems through a synced sibling copy.
+bool moveIntoPlace(const std::string& from, const std::string& to, int& err)
+{
+    if (::rename(from.c_str(), to.c_str()) == 0)
+        return true;
+    err = errno;
+    if (err != EXDEV)
+        return false;
+    if (!base::FileManager::copyFileAtomically(from, to, 0644))
+        return false;
+    ::unlink(from.c_str());
+    return true;
+}
+} // namespace
+
+// ---- Output files
+
+std::unique_ptr<BRHTTPRequest::OutputFile> BRHTTPRequest::OutputFile::open(const std::string& path, bool append)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0644);
+    if (fd < 0)
+        return nullptr;
+    return std::unique_ptr<OutputFile>(new OutputFile(fd));
+}
+
+BRHTTPRequest::OutputFile::~OutputFile() { close(); }
+
+bool BRHTTPRequest::OutputFile::write(const uint8_t* bytes, size_t length)
+{
+    while (length > 0) {
+        ssize_t n = ::write(m_fd, bytes, length);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes += n;
+        length -= size_t(n);
+    }
+    return true;
+}
+
+bool BRHTTPRequest::OutputFile::close()
+{
+    if (m_fd < 0)
+        return true;
+    int rc = ::close(m_fd);
+    m_fd = -1;
+    return rc == 0;
+}
+
+// ---- Answer access
+
+bool BRHTTPRequest::isResponseCompressed() const
+{
+    if (!m_responseHeaders)
+        return false;
+    auto encoding = m_responseHeaders->combined("Content-Encoding");
+    return encoding && encoding->find("gzip") != std::string::npos;
+}
+
+std::optional<base::Bytes> BRHTTPRequest::responseData() const
+{
+    if (isResponseCompressed() && m_shouldWaitToInflateCompressedResponses) {
+        base::ErrorPtr error;
+        return BRDataDecompressor::uncompressDataError(m_rawResponseData, &error);
+    }
+    return m_rawResponseData;
+}
+
+std::optional<std::string> BRHTTPRequest::responseString() const
+{
+    auto data = responseData();
+    if (!data)
+        return std::nullopt;
+    return net::decodeToUTF8(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()),
+                             m_responseEncoding);
+}
+
+// ---- Events
+
+void BRHTTPRequest::handleNetworkEvent(net::StreamEvent event)
+{
+    auto me = self();
+    {
+        std::lock_guard lock(m_cancelledLock);
+        if (m_complete || m_cancelled)
+            return;
+        switch (event) {
+        case net::StreamEvent::BytesAvailable: handleBytesAvailable(); break;
+        case net::StreamEvent::ErrorOccurred: handleStreamError(); break;
+        case net::StreamEvent::EndEncountered: handleStreamComplete(); break;
+        }
+        performThrottling();
+    }
+    if (m_downloadComplete && m_needsRedirect) {
+        if (!willAskDelegateToConfirmRedirect())
+            performRedirect();
+    } else if (m_downloadComplete && m_authenticationNeeded) {
+        attemptToApplyCredentialsAndResume();
+    }
+}
+
+void BRHTTPRequest::attemptToApplyCredentialsAndResume()
+{
+    // Nobody offers credentials yet: a challenge ends the request.
+    std::lock_guard lock(m_cancelledLock);
+    if (m_error || m_cancelled)
+        return;
+    cancelLoad();
+    failWithError(Shared::get().authenticationError);
+}
+
+void BRHTTPRequest::handleStreamError()
+{
+    if (!m_readStream)
+        return;
+    net::StreamError streamError = m_readStream->error();
+    if (!m_error) {
+        // The retry on a fresh connection comes with the time-out work.
+        cancelLoad();
+        failWithError(connectionFailure(streamError.toError(), streamError.kind == net::ErrorKind::Tls));
+    } else {
+        cancelLoad();
+    }
+}
+
+// ---- Headers
+
+bool BRHTTPRequest::readContentLength()
+{
+    auto values = m_responseHeaders->all("Content-Length");
+    if (values.empty())
+        return true;
+    std::optional<uint64_t> length;
+    for (const auto& value : values) {
+        // One field may carry a list of equal values.
+        size_t start = 0;
+        while (start <= value.size()) {
+            size_t comma = value.find(',', start);
+            std::string part(value.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+            part.erase(0, part.find_first_not_of(" \t"));
+            part.erase(part.find_last_not_of(" \t") + 1);
+            auto parsed = parseDecimal(part);
+            if (!parsed || (length && *length != *parsed))
+                return false;
+            length = parsed;
+            if (comma == std::string::npos)
+                break;
+            start = comma + 1;
+        }
+    }
+    if (*length > uint64_t(INT64_MAX) - m_partialDownloadSize)
+        return false;
+    m_contentLength = *length;
+    m_hasContentLength = true;
+    return true;
+}
+
+void BRHTTPRequest::parseStringEncodingFromHeaders()
+{
+    net::StringEncoding parsed = 0;
+    parseMimeTypeAndResponseEncodingFromContentType(nullptr, &parsed, m_responseHeaders->first("Content-Type"));
+    m_responseEncoding = parsed != 0 ? parsed : m_defaultResponseEncoding;
+}
+
+void BRHTTPRequest::readResponseHeaders()
+{
+    m_authenticationNeeded = 0;
+    auto head = m_readStream ? m_readStream->responseHead() : nullptr;
+    if (!head)
+        return;
+    m_responseHeaders = head->headers;
+    m_responseStatusCode = head->status;
+    m_responseStatusMessage = head->statusLine();
+
+    if (m_downloadCache && m_downloadCache->canUseCachedDataForRequest(*this)) {
+        m_downloadCache->updateExpiryForRequest(*this, m_secondsToCache);
+        useDataFromCache();
+        return;
+    }
+    if (m_responseStatusCode == 401)
+        m_authenticationNeeded = 1;
+    else if (m_responseStatusCode == 407)
+        m_authenticationNeeded = 2;
+
+    if (!m_authenticationNeeded && m_authenticationScheme == "Basic" && !m_username.empty() && !m_password.empty() &&
+        m_useSessionPersistence) {
+        BRCredentialRecord record;
+        record.credentials = std::make_shared<const BRCredentials>(BRCredentials{m_username, m_password, {}});
+        record.url = m_url;
+        record.authenticationScheme = m_authenticationScheme;
+        storeAuthenticationCredentialsInSessionStore(std::move(record));
+    }
+
+    parseStringEncodingFromHeaders();
+
+    const auto& fields = m_responseHeaders->fields();
+    if (m_useCookiePersistence) {
+        m_responseCookies = net::CookieStorage::shared().setCookiesFromResponseHeaders(fields, *m_url);
+        for (const auto& cookie : m_responseCookies)
+            addSessionCookie(cookie);
+    } else {
+        m_responseCookies = net::Cookie::fromResponseHeaders(fields, *m_url, base::Date::now());
+    }
+
+    if (!willRedirect()) {
+        if (!readContentLength()) {
+            cancelLoad();
+            failWithError(connectionFailure(
+                base::Error::make(net::kStreamErrorDomain, int(net::ErrorKind::Protocol), "bad Content-Length")));
+            return;
+        }
+        // A file gets only a whole answer or the continuation of the one it holds.
+        if (!m_downloadDestinationPath.empty() && !m_authenticationNeeded) {
+            int status = m_responseStatusCode;
+            if (status == 200) {
+                m_appendToDownloadFile = false;
+                m_partialDownloadSize = 0;
+            } else if (status == 206 && m_responseHeaders->first("Content-Range") &&
+                       contentRangeMatches(*m_responseHeaders->first("Content-Range"), m_partialDownloadSize)) {
+                m_appendToDownloadFile = m_partialDownloadSize > 0;
+            } else {
+                m_rejectedDownloadStatus = status;
+            }
+        }
+    }
+
+    if (m_shouldAttemptPersistentConnection) {
+        std::string connection;
+        if (auto value = m_responseHeaders->first("Connection")) {
+            connection = *value;
+            for (auto& c : connection)
+                c = char(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if ((!head->isHttp10() || connection == "keep-alive") && connection != "close") {
+            if (auto keepAlive = m_responseHeaders->first("Keep-Alive")) {
+                int timeout = 0, max = 0;
+                std::string lower = *keepAlive;
+                for (auto& c : lower)
+                    c = char(std::tolower(static_cast<unsigned char>(c)));
+                if (size_t at = lower.find("timeout="); at != std::string::npos)
+                    timeout = std::atoi(lower.c_str() + at + 8);
+                if (size_t at = lower.find("max="); at != std::string::npos)
+                    max = std::atoi(lower.c_str() + at + 4);
+                if (max > 5) {
+                    m_connectionCanBeReused = true;
+                    m_persistentConnectionTimeoutSeconds = timeout;
+                }
+            } else {
+                m_connectionCanBeReused = true;
+            }
+        }
+    }
+
+    requestReceivedResponseHeaders(*m_responseHeaders);
+}
+
+// ---- Redirects
+
+bool BRHTTPRequest::willRedirect()
+{
+    int status = m_responseStatusCode;
+    auto location = m_responseHeaders->first("Location");
+    if (!m_shouldRedirect || !location || (status != 301 && status != 302 && status != 303 && status != 307))
+        return false;
+    auto target = m_url->resolve(*location);
+    if (!target)
+        return false;
+
+    requestRedirected();
+
+    if (status == 307) {
+        applyCookieHeader();
+    } else if (status == 303 || !m_shouldUseRFC2616RedirectBehaviour) {
+        m_requestMethod = "GET";
+        m_postBody.clear();
+        m_hasPostBody = false;
+        m_compressedPostBody.reset();
+        m_postLength = 0;
+        BRHeaderList kept;
+        for (const auto& field : m_requestHeaders)
+            if (net::HttpHeaders::equalsIgnoringCase(field.first, "User-Agent") ||
+                net::HttpHeaders::equalsIgnoringCase(field.first, "Accept"))
+                kept.push_back(field);
+        m_requestHeaders = std::move(kept);
+        m_haveBuiltRequestHeaders = false;
+    } else {
+        applyCookieHeader();
+    }
+
+    // Credentials stay with the origin they were given for.
+    if (target->scheme() != m_url->scheme() || target->host() != m_url->host() ||
+        target->effectivePort() != m_url->effectivePort()) {
+        std::erase_if(m_requestHeaders, [](const auto& field) {
+            return net::HttpHeaders::equalsIgnoringCase(field.first, "Authorization");
+        });
+        *target = target->withoutUserInfo();
+    }
+    m_redirectURL = target->withoutFragment();
+    m_needsRedirect = true;
+    m_requestCookies.clear();
+    return true;
+}
+
+bool BRHTTPRequest::willAskDelegateToConfirmRedirect()
+{
+    std::optional<net::URL> url;
+    {
+        std::lock_guard lock(m_cancelledLock);
+        auto d = m_delegate.lock();
+        bool answers = (d && (m_willRedirectSelector || d->answersWillRedirect())) ||
+                       (m_queue && m_queue->answersWillRedirect());
+        if (!answers || !m_redirectURL)
+            return false;
+        url = std::move(m_redirectURL);
+        m_redirectURL.reset();
+    }
+    requestWillRedirectToURL(*url);
+    return true;
+}
+
+void BRHTTPRequest::redirectToURL(const net::URL& url)
+{
+    {
+        std::lock_guard lock(m_cancelledLock);
+        m_redirectURL = url;
+    }
+    auto me = self();
+    threadForRequest(this).post([me] { me->performRedirect(); });
+}
+
+void BRHTTPRequest::performRedirect()
+{
+    auto me = self();
+    std::lock_guard lock(m_cancelledLock);
+    if (!m_redirectURL || m_error || m_cancelled)
+        return;
+    net::URL target = *m_redirectURL;
+    setURL(target);
+    m_complete = true;
+    m_needsRedirect = false;
+    ++m_redirectCount;
+    if (target.scheme() != "http" && target.scheme() != "https") {
+        failWithError(Shared::get().unableToCreateRequestError);
+        return;
+    }
+    if (m_redirectCount < 6) {
+        main();
+    } else {
+        failWithError(Shared::get().tooMuchRedirectionError);
+        m_complete = true;
+    }
+}
+
+// ---- Body
+
+void BRHTTPRequest::handleBytesAvailable()
+{
+    if (!m_responseHeaders)
+        readResponseHeaders();
+    if (m_complete || !m_readStream || !m_readStream->hasBytesAvailable())
+        return;
+
+    size_t size = m_contentLength > 262144 ? 262144 : m_contentLength > 65536 ? 65536 : 16384;
+    if (isBandwidthThrottled()) {
+        auto& shared = Shared::get();
+        std::lock_guard lock(shared.bandwidthLock);
+        if (shared.maxBandwidthPerSecond > 0) {
+            int64_t room = int64_t(shared.maxBandwidthPerSecond) - int64_t(shared.bandwidthUsedInLastSecond);
+            if (room < 0)
+                size = 1;
+            else if (room / 4 < int64_t(size))
+                size = size_t(room / 4);
+        }
+        if (size < 1)
+            size = 1;
+    }
+
+    auto buffer = std::make_shared<base::Bytes>(size);
+    ssize_t n = m_readStream->read(buffer->data(), size);
+    if (n < 0) {
+        handleStreamError();
+        return;
+    }
+    if (n == 0)
+        return;
+    buffer->resize(size_t(n));
+    BRData raw = std::move(buffer);
+
+    BRData inflated;
+    bool inflating = isResponseCompressed() && !m_shouldWaitToInflateCompressedResponses;
+    if (inflating) {
+        if (!m_dataDecompressor)
+            m_dataDecompressor = BRDataDecompressor::decompressor();
+        base::ErrorPtr error;
+        auto out = m_dataDecompressor->uncompressBytesLengthError(raw->data(), raw->size(), &error);
+        if (error) {
+            cancelLoad();
+            failWithError(error);
+            return;
+        }
+        inflated = std::make_shared<const base::Bytes>(out ? std::move(*out) : base::Bytes{});
+    }
+
+    m_totalBytesRead += uint64_t(n);
+    m_lastActivityTime = base::Date::now();
+    incrementBandwidthUsedInLastSecond(uint64_t(n));
+
+    // The body of an answer that is followed elsewhere is nobody's.
+    if (m_needsRedirect)
+        return;
+
+    const BRData& chunk = inflating ? inflated : raw;
+    auto d = m_delegate.lock();
+    if (m_dataReceivedBlock || (d && (m_didReceiveDataSelector || d->answersDidReceiveData()))) {
+        if (!chunk->empty())
+            passOnReceivedData(chunk);
+        // Reading waits while the main thread has much to take in; every chunk still comes.
+        if (m_bytesAwaitingDelivery > kPauseReadingAbove && !m_readPaused) {
+            m_readPaused = true;
+            m_readStream->unschedule();
+        }
+    }
+
+    if (!m_downloadDestinationPath.empty()) {
+        if (m_rejectedDownloadStatus || m_authenticationNeeded)
+            return;
+        if (!writeChunkToFile(raw, inflated)) {
+            int err = errno;
+            cancelLoad();
+            failWithError(brRequestError(BRFileManagementError,
+                                         "Failed to write to file at path '" + m_temporaryFileDownloadPath + "'",
+                                         posixError(err)));
+        }
+        return;
+    }
+    m_rawResponseData.insert(m_rawResponseData.end(), chunk->begin(), chunk->end());
+}
+
+bool BRHTTPRequest::writeChunkToFile(const BRData& raw, const BRData& inflated)
+{
+    if (!m_fileDownloadOutputStream) {
+        if (m_temporaryFileDownloadPath.empty()) {
+            auto path = base::createTemporaryFile("download-");
+            if (!path)
+                return false;
+            m_temporaryFileDownloadPath = *path;
+        }
+        m_fileDownloadOutputStream = OutputFile::open(m_temporaryFileDownloadPath, m_appendToDownloadFile);
+        if (!m_fileDownloadOutputStream)
+            return false;
+    }
+    if (raw && !m_fileDownloadOutputStream->write(raw->data(), raw->size()))
+        return false;
+    if (inflated) {
+        if (!m_inflatedFileDownloadOutputStream) {
+            if (m_temporaryUncompressedDataDownloadPath.empty()) {
+                auto path = base::createTemporaryFile("inflated-");
+                if (!path)
+                    return false;
+                m_temporaryUncompressedDataDownloadPath = *path;
+            }
+            m_inflatedFileDownloadOutputStream =
+                OutputFile::open(m_temporaryUncompressedDataDownloadPath, m_appendToDownloadFile);
+            if (!m_inflatedFileDownloadOutputStream)
+                return false;
+        }
+        if (!m_inflatedFileDownloadOutputStream->write(inflated->data(), inflated->size()))
+            return false;
+    }
+    return true;
+}
+
+// ---- The end
+
+base::ErrorPtr BRHTTPRequest::finishFileDownload()
+{
+    bool closed = true;
+    if (m_fileDownloadOutputStream)
+        closed = m_fileDownloadOutputStream->close();
+    if (m_inflatedFileDownloadOutputStream)
+        closed = m_inflatedFileDownloadOutputStream->close() && closed;
+    m_fileDownloadOutputStream.reset();
+    m_inflatedFileDownloadOutputStream.reset();
+
+    if (m_rejectedDownloadStatus) {
+        int status = *m_rejectedDownloadStatus;
+        // What such an answer brought is not a part of the document; a resumable part stays.
+        if (status == 404 || status == 410 || status == 416 || status == 206)
+            removeTemporaryDownloadFile();
+        removeTemporaryUncompressedDownloadFile();
+        char text[96];
+        std::snprintf(text, sizeof text, "Unexpected HTTP status %d for file download", status);
+        return brRequestError(BRFileManagementError, text);
+    }
+    if (!closed)
+        return brRequestError(BRFileManagementError,
+                              "Failed to write to file at path '" + m_temporaryFileDownloadPath + "'", posixError(EIO));
+    // An empty answer still makes a file.
+    if (!m_temporaryFileDownloadPath.empty() && !base::FileManager::exists(m_temporaryFileDownloadPath)) {
+        if (!OutputFile::open(m_temporaryFileDownloadPath, false))
+            return brRequestError(BRFileManagementError,
+                                  "Failed to create file at path '" + m_temporaryFileDownloadPath + "'",
+                                  posixError(errno));
+    }
+
+    base::ErrorPtr fileError;
+    const std::string& destination = m_downloadDestinationPath;
+    if (isResponseCompressed() && m_shouldWaitToInflateCompressedResponses) {
+        // Inflated beside the destination, which is replaced only by a whole document.
+        auto sibling = siblingTemporary(destination);
+        if (!sibling) {
+            fileError = brRequestError(BRFileManagementError, "Failed to create file at path '" + destination + "'",
+                                       posixError(errno));
+        } else if (!BRDataDecompressor::uncompressDataFromFileToFileError(m_temporaryFileDownloadPath, *sibling,
+                                                                          &fileError)) {
+            ::unlink(sibling->c_str());
+        } else {
+            int err = 0;
+            if (!moveIntoPlace(*sibling, destination, err)) {
+                fileError = brRequestError(BRFileManagementError,
+                                           "Failed to move file from '" + *sibling + "' to '" + destination + "'",
+                                           posixError(err));
+                ::unlink(sibling->c_str());
+            }
+        }
+        removeTemporaryDownloadFile();
+    } else if (isResponseCompressed()) {
+        if (m_temporaryUncompressedDataDownloadPath.empty()) {
+            auto path = base::createTemporaryFile("inflated-");
+            if (path)
+                m_temporaryUncompressedDataDownloadPath = *path;
+        }
+        int err = 0;
+        if (!moveIntoPlace(m_temporaryUncompressedDataDownloadPath, destination, err))
+            fileError = brRequestError(BRFileManagementError,
+                                       "Failed to move file from '" + m_temporaryUncompressedDataDownloadPath +
+                                           "' to '" + destination + "'",
+                                       posixError(err));
+        m_temporaryUncompressedDataDownloadPath.clear();
+        removeTemporaryDownloadFile();
+    } else {
+        int err = 0;
+        if (!moveIntoPlace(m_temporaryFileDownloadPath, destination, err))
+            fileError = brRequestError(BRFileManagementError,
+                                       "Failed to move file from '" + m_temporaryFileDownloadPath + "' to '" +
+                                           destination + "'",
+                                       posixError(err));
+        else
+            m_temporaryFileDownloadPath.clear();
+    }
+    return fileError;
+}
+
+void BRHTTPRequest::handleStreamComplete()
+{
+    setStatusTimer(nullptr);
+    m_downloadComplete = true;
+    if (!m_responseHeaders)
+        readResponseHeaders();
+    if (m_error || m_didUseCachedResponse)
+        return;
+
+    auto& shared = Shared::get();
+    base::ErrorPtr failure;
+    {
+        std::lock_guard progress(shared.progressLock);
+        m_lastBytesSent = m_totalBytesSent;
+        if (m_readStream)
+            m_totalBytesSent = m_readStream->bodyBytesWritten();
+        m_complete = true;
+
+        int status = m_responseStatusCode;
+        bool bodyless = m_requestMethod == "HEAD" || status == 204 || status == 304 || (status >= 100 && status < 200);
+        if (!m_responseHeaders)
+            failure = connectionFailure(base::Error::make(net::kStreamErrorDomain, int(net::ErrorKind::Protocol),
+                                                          "the answer ended before its head"));
+        else if (m_hasContentLength && !bodyless && m_totalBytesRead != m_contentLength)
+            failure = connectionFailure(base::Error::make(net::kStreamErrorDomain, int(net::ErrorKind::Truncated),
+                                                          "the answer ended before its length"));
+        else if (m_dataDecompressor && !m_dataDecompressor->streamEnded())
+            failure = brRequestError(BRCompressionError, "Decompression of the answer failed: the data ended early");
+        if (!m_hasContentLength || m_contentLength == 0)
+            m_contentLength = m_totalBytesRead;
+
+        if (m_postBodyReadStream) {
+            m_postBodyReadStream->close();
+            m_postBodyReadStream.reset();
+        }
+        m_dataDecompressor.reset();
+        if (m_didCreateTemporaryPostDataFile && !m_authenticationNeeded) {
+            removeTemporaryUploadFile();
+            removeTemporaryCompressedUploadFile();
+        }
+    }
+    if (failure) {
+        m_complete = false;
+        cancelLoad();
+        failWithError(failure);
+        return;
+    }
+
+    // Outside the progress lock: a failed delete reports through the connections lock.
+    base::ErrorPtr fileError;
+    if (!m_downloadDestinationPath.empty() && !m_needsRedirect && !m_authenticationNeeded)
+        fileError = finishFileDownload();
+    if (m_downloadCache && !m_didUseCachedResponse && !fileError && !m_error)
+        m_downloadCache->storeResponseForRequest(*this, m_secondsToCache);
+
+    {
+        std::lock_guard pool(shared.connectionsLock);
+        if (m_connectionInfo) {
+            m_connectionInfo->request.reset();
+            m_connectionInfo->expires = base::Date::now().addingTimeInterval(m_persistentConnectionTimeoutSeconds);
+        }
+    }
+    if (!m_connectionCanBeReused)
+        unscheduleReadStream();
+    if (!m_authenticationNeeded)
+        destroyReadStream();
+
+    if (!m_needsRedirect && !m_authenticationNeeded && !m_didUseCachedResponse) {
+        if (fileError)
+            failWithError(fileError);
+        else if (!m_error)
+            requestFinished();
+        markAsFinished();
+    }
+}
+
+// ---- Cached answers
+
+void BRHTTPRequest::useDataFromCache()
+{
+    if (!m_downloadCache || !m_url)
+        return;
+    auto headers = m_downloadCache->cachedResponseHeadersForURL(*m_url);
+    auto dataPath = m_downloadCache->pathToCachedResponseDataForURL(*m_url);
+    if (headers && dataPath) {
+        if (auto status = headers->first("X-BRHTTPRequest-Response-Status-Code"))
+            m_responseStatusCode = std::atoi(status->c_str());
+        m_didUseCachedResponse = true;
+        m_responseHeaders = *headers;
+        if (m_downloadDestinationPath.empty()) {
+            auto data = m_downloadCache->cachedResponseDataForURL(*m_url);
+            m_rawResponseData = data ? std::move(*data) : base::Bytes{};
+        } else {
+            m_downloadDestinationPath = *dataPath;
+        }
+        if (auto length = headers->first("Content-Length"); length && parseDecimal(*length))
+            m_contentLength = *parseDecimal(*length);
+        m_totalBytesRead = m_contentLength;
+        parseStringEncodingFromHeaders();
+        m_responseCookies = net::Cookie::fromResponseHeaders(headers->fields(), *m_url, base::Date::now());
+        if (willRedirect()) {
+            if (!willAskDelegateToConfirmRedirect())
+                performRedirect();
+            return;
+        }
+    }
+    m_didUseCachedResponse = true;
+    m_complete = true;
+    m_downloadComplete = true;
+    if (!m_originalURL)
+        m_originalURL = m_url;
+    requestFinished();
+    markAsFinished();
+}

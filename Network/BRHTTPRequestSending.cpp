@@ -1,0 +1,525 @@
+#include "Network/BRDataCompressor.h"
+#include "Network/BRHTTPRequest.h"
+#include "Network/BRHTTPRequestShared.h"
+#include "Network/BRInputStream.h"
+#include "Platform/Base/FileManager.h"
+#include "Platform/Base/TemporaryFiles.h"
+#include "Platform/Net/Proxy.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+base::ErrorPtr posixError(int err) { return base::Error::make("posix", err, std::strerror(err)); }
+
+bool writeAll(int fd, const uint8_t* bytes, size_t length)
+{
+    while (length > 0) {
+        ssize_t n = ::write(fd, bytes, length);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes += n;
+        length -= size_t(n);
+    }
+    return true;
+}
+} // namespace
+
+// ---- Headers
+
+void BRHTTPRequest::addRequestHeader(const std::string& name, const std::string& value)
+{
+    for (auto& field : m_requestHeaders) {
+        if (net::HttpHeaders::equalsIgnoringCase(field.first, name)) {
+            field.second = value;
+            return;
+        }
+    }
+    m_requestHeaders.emplace_back(name, value);
+}
+
+std::optional<std::string> BRHTTPRequest::requestHeader(const std::string& name) const
+{
+    for (const auto& field : m_requestHeaders)
+        if (net::HttpHeaders::equalsIgnoringCase(field.first, name))
+            return field.second;
+    return std::nullopt;
+}
+
+void BRHTTPRequest::buildRequestHeaders()
+{
+    if (m_haveBuiltRequestHeaders)
+        return;
+    m_haveBuiltRequestHeaders = true;
+    applyCookieHeader();
+    if (!requestHeader("User-Agent")) {
+        auto ua = m_userAgentString ? m_userAgentString : defaultUserAgentString();
+        if (ua)
+            addRequestHeader("User-Agent", *ua);
+    }
+    if (m_allowCompressedResponse)
+        addRequestHeader("Accept-Encoding", "gzip");
+    if (m_shouldCompressRequestBody)
+        addRequestHeader("Content-Encoding", "gzip");
+    if (!updatePartialDownloadSize())
+        return;
+    if (m_partialDownloadSize > 0)
+        addRequestHeader("Range", "bytes=" + std::to_string(m_partialDownloadSize) + "-");
+}
+
+void BRHTTPRequest::applyCookieHeader()
+{
+    if (!m_url)
+        return;
+    if (m_useCookiePersistence) {
+        for (auto& cookie : net::CookieStorage::shared().cookiesForURL(*m_url)) {
+            auto same = std::find_if(m_requestCookies.begin(), m_requestCookies.end(),
+                                     [&](const net::Cookie& c) { return c.sameIdentity(cookie); });
+            if (same == m_requestCookies.end())
+                m_requestCookies.push_back(std::move(cookie));
+        }
+    }
+    if (!m_requestCookies.empty())
+        addRequestHeader("Cookie", net::Cookie::requestHeaderValue(m_requestCookies));
+}
+
+void BRHTTPRequest::addBasicAuthenticationHeaderWithUsernameAndPassword(const std::string& username,
+                                                                        const std::string& password)
+{
+    std::string pair = username + ":" + password;
+    addRequestHeader("Authorization", "Basic " + base64forData(base::Bytes(pair.begin(), pair.end())));
+    m_authenticationScheme = "Basic";
+}
+
+void BRHTTPRequest::applyAuthorizationHeader()
+{
+    if (!m_shouldPresentCredentialsBeforeChallenge)
+        return;
+    if (!requestHeader("Authorization")) {
+        if (!m_username.empty() && !m_password.empty() && m_authenticationScheme == "Basic") {
+            addBasicAuthenticationHeaderWithUsernameAndPassword(m_username, m_password);
+        } else if (m_useSessionPersistence) {
+            // Records carry no challenge object yet: each one gives a Basic header.
+            if (auto record = findSessionAuthenticationCredentials(); record && record->credentials) {
+                addBasicAuthenticationHeaderWithUsernameAndPassword(record->credentials->username,
+                                                                    record->credentials->password);
+                if (record->authenticationScheme)
+                    m_authenticationScheme = *record->authenticationScheme;
+            }
+        }
+    }
+    if (m_useSessionPersistence && !requestHeader("Proxy-Authorization")) {
+        if (auto record = findSessionProxyAuthenticationCredentials(); record && record->credentials) {
+            std::string pair = record->credentials->username + ":" + record->credentials->password;
+            addRequestHeader("Proxy-Authorization", "Basic " + base64forData(base::Bytes(pair.begin(), pair.end())));
+        }
+    }
+}
+
+bool BRHTTPRequest::updatePartialDownloadSize()
+{
+    if (!m_allowResumeForFileDownloads || m_downloadDestinationPath.empty() || m_temporaryFileDownloadPath.empty())
+        return true;
+    struct stat st;
+    if (::stat(m_temporaryFileDownloadPath.c_str(), &st) != 0) {
+        if (errno == ENOENT)
+            return true;
+        failWithError(brRequestError(BRFileManagementError,
+                                     "Failed to get attributes for file at path '" + m_temporaryFileDownloadPath + "'",
+                                     posixError(errno)));
+        return false;
+    }
+    m_partialDownloadSize = uint64_t(st.st_size);
+    return true;
+}
+
+// ---- Body
+
+void BRHTTPRequest::setPostBody(base::Bytes body)
+{
+    m_postBody = std::move(body);
+    m_hasPostBody = true;
+}
+
+void BRHTTPRequest::setupPostBody()
+{
+    if (m_shouldStreamPostDataFromDisk) {
+        if (m_postBodyFilePath.empty()) {
+            if (auto path = base::createTemporaryFile("body-")) {
+                m_postBodyFilePath = *path;
+                m_didCreateTemporaryPostDataFile = true;
+            }
+        }
+        if (m_postBodyWriteFd < 0 && !m_postBodyFilePath.empty())
+            m_postBodyWriteFd = ::open(m_postBodyFilePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    } else {
+        m_hasPostBody = true;
+    }
+}
+
+void BRHTTPRequest::appendPostData(const base::Bytes& data)
+{
+    setupPostBody();
+    if (data.empty())
+        return;
+    if (m_shouldStreamPostDataFromDisk)
+        writeAll(m_postBodyWriteFd, data.data(), data.size());
+    else
+        m_postBody.insert(m_postBody.end(), data.begin(), data.end());
+}
+
+void BRHTTPRequest::appendPostDataFromFile(const std::string& path)
+{
+    setupPostBody();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    std::vector<uint8_t> chunk(262144);
+    for (;;) {
+        ssize_t n = ::read(fd, chunk.data(), chunk.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        if (m_shouldStreamPostDataFromDisk)
+            writeAll(m_postBodyWriteFd, chunk.data(), size_t(n));
+        else
+            m_postBody.insert(m_postBody.end(), chunk.data(), chunk.data() + n);
+    }
+    ::close(fd);
+}
+
+void BRHTTPRequest::buildPostBody()
+{
+    if (m_haveBuiltPostBody)
+        return;
+    if (!m_postBodyFilePath.empty()) {
+        if (m_postBodyWriteFd >= 0) {
+            ::close(m_postBodyWriteFd);
+            m_postBodyWriteFd = -1;
+        }
+        if (m_shouldCompressRequestBody && m_compressedPostBodyFilePath.empty()) {
+            auto path = base::createTemporaryFile("body-", ".gz");
+            if (!path) {
+                failWithError(brRequestError(BRFileManagementError, "Failed to create a temporary file"));
+                return;
+            }
+            m_compressedPostBodyFilePath = *path;
+            base::ErrorPtr error;
+            if (!BRDataCompressor::compressDataFromFileToFileError(m_postBodyFilePath, m_compressedPostBodyFilePath,
+                                                                   &error)) {
+                failWithError(error);
+                return;
+            }
+        }
+        const std::string& sent = m_shouldCompressRequestBody ? m_compressedPostBodyFilePath : m_postBodyFilePath;
+        struct stat st;
+        if (::stat(sent.c_str(), &st) != 0) {
+            failWithError(brRequestError(BRFileManagementError,
+                                         "Failed to get attributes for file at path '" + sent + "'", posixError(errno)));
+            return;
+        }
+        m_postLength = uint64_t(st.st_size);
+    } else {
+        if (m_shouldCompressRequestBody && !m_postBody.empty()) {
+            base::ErrorPtr error;
+            m_compressedPostBody = BRDataCompressor::compressDataError(m_postBody, &error);
+            if (!m_compressedPostBody) {
+                failWithError(error);
+                return;
+            }
+        }
+        m_postLength = m_shouldCompressRequestBody && m_compressedPostBody ? m_compressedPostBody->size()
+                                                                            : m_postBody.size();
+    }
+    if (m_postLength > 0) {
+        if (m_requestMethod == "GET" || m_requestMethod == "DELETE" || m_requestMethod == "HEAD")
+            setRequestMethod("POST");
+        addRequestHeader("Content-Length", std::to_string(m_postLength));
+    }
+    m_haveBuiltPostBody = true;
+}
+
+// ---- Proxies
+
+bool BRHTTPRequest::configureProxies()
+{
+    if (!m_proxyHost.empty() || m_proxyPort != 0)
+        return true;
+    if (!m_PACurl) {
+        net::Proxy proxy = net::SystemProxySettings::fromEnvironment().proxyFor(*m_url);
+        if (proxy.type == net::Proxy::Type::Direct)
+            return true;
+        m_proxyHost = proxy.host;
+        m_proxyPort = proxy.port;
+        m_proxyType = proxy.type == net::Proxy::Type::Socks5 ? "SOCKS" : "HTTP";
+        return true;
+    }
+    // Proxy auto-configuration scripts are not run by this platform layer yet.
+    destroyReadStream();
+    failWithError(brRequestError(BRInternalErrorWhileBuildingRequestType,
+                                 "Unable to obtain information on proxy servers needed for request"));
+    return false;
+}
+
+// ---- The connection pool
+
+void BRHTTPRequest::expirePersistentConnections()
+{
+    auto& shared = Shared::get();
+    std::lock_guard lock(shared.connectionsLock);
+    base::Date now = base::Date::now();
+    std::erase_if(shared.connectionPool, [&](const std::shared_ptr<ConnectionRecord>& record) {
+        if (record->request || record->expires > now)
+            return false;
+        if (record->stream)
+            record->stream->close();
+        return true;
+    });
+}
+
+// ---- Sending
+
+base::RunLoop& BRHTTPRequest::streamLoop() const { return m_streamLoop ? *m_streamLoop : base::RunLoop::current(); }
+
+void BRHTTPRequest::startRequest()
+{
+    auto me = self();
+    std::lock_guard lock(m_cancelledLock);
+    if (m_cancelled)
+        return;
+    auto& shared = Shared::get();
+
+    requestStarted();
+    m_downloadComplete = false;
+    m_complete = false;
+    m_totalBytesRead = 0;
+    m_lastBytesRead = 0;
+    if (m_redirectCount == 0)
+        m_originalURL = m_url;
+    m_lastBytesSent = 0;
+    m_contentLength = 0;
+    m_hasContentLength = false;
+    m_responseHeaders.reset();
+    m_authenticationNeeded = 0;
+    m_needsRedirect = false;
+    m_rejectedDownloadStatus.reset();
+    m_appendToDownloadFile = false;
+    m_connectionCanBeReused = false;
+    if (m_downloadDestinationPath.empty())
+        m_rawResponseData.clear();
+    m_readStreamIsScheduled = false;
+    m_readPaused = false;
+    m_streamLoop = base::RunLoop::current().shared();
+
+    std::weak_ptr<BRHTTPRequest> weak = me;
+    if (m_shouldStreamPostDataFromDisk && !m_postBodyFilePath.empty() && base::FileManager::exists(m_postBodyFilePath)) {
+        bool compressed = !m_compressedPostBodyFilePath.empty() && base::FileManager::exists(m_compressedPostBodyFilePath);
+        m_postBodyReadStream = BRInputStream::inputStreamWithFileAtPathRequest(
+            compressed ? m_compressedPostBodyFilePath : m_postBodyFilePath, weak);
+    } else if (!m_postBody.empty()) {
+        const base::Bytes& body = m_shouldCompressRequestBody && m_compressedPostBody ? *m_compressedPostBody : m_postBody;
+        m_postBodyReadStream = BRInputStream::inputStreamWithDataRequest(
+            std::make_shared<const std::string>(body.begin(), body.end()), weak);
+    } else {
+        m_postBodyReadStream.reset();
+    }
+    m_readStream = net::HttpReadStream::create(*m_request, m_postBodyReadStream);
+
+    if (m_url->scheme() == "https") {
+        net::TlsOptions tls;
+        tls.validatesCertificate = m_validatesSecureCertificate;
+        tls.identity = m_clientCertificateIdentity;
+        m_readStream->setTlsOptions(tls);
+    }
+
+    if (!m_proxyHost.empty() && m_proxyPort != 0) {
+        if (m_proxyType.empty())
+            m_proxyType = "HTTP";
+        net::Proxy proxy;
+        proxy.type = m_proxyType == "SOCKS" ? net::Proxy::Type::Socks5 : net::Proxy::Type::Http;
+        proxy.host = m_proxyHost;
+        proxy.port = m_proxyPort;
+        m_readStream->setProxy(proxy);
+    }
+
+    expirePersistentConnections();
+    std::shared_ptr<net::HttpReadStream> oldStream;
+    {
+        std::lock_guard pool(shared.connectionsLock);
+        const net::URL& url = *m_url;
+        int port = url.port().value_or(0);
+        if (url.host().empty() || url.scheme().empty()) {
+            m_connectionInfo.reset();
+            m_shouldAttemptPersistentConnection = false;
+        }
+        if (m_shouldAttemptPersistentConnection) {
+            if (m_connectionInfo) {
+                auto& record = *m_connectionInfo;
+                if (record.host != url.host() || record.scheme != url.scheme() || record.port != port) {
+                    m_connectionInfo.reset();
+                } else if (!record.request && record.expires <= base::Date::now()) {
+                    std::erase(shared.connectionPool, m_connectionInfo);
+                    m_connectionInfo.reset();
+                } else if (record.request && *record.request != m_requestID) {
+                    m_connectionInfo.reset();
+                }
+            }
+            if (!m_connectionInfo) {
+                for (auto& record : shared.connectionPool)
+                    if (!record->request && record->host == url.host() && record->scheme == url.scheme() &&
+                        record->port == port)
+                        m_connectionInfo = record;
+            }
+            if (m_connectionInfo) {
+                oldStream = m_connectionInfo->stream;
+            } else {
+                m_connectionInfo = std::make_shared<ConnectionRecord>();
+                m_connectionInfo->id = ++shared.nextConnectionNumberToCreate;
+                m_connectionInfo->host = url.host();
+                m_connectionInfo->port = port;
+                m_connectionInfo->scheme = url.scheme();
+                shared.connectionPool.push_back(m_connectionInfo);
+            }
+            if (m_requestID == 0)
+                m_requestID = ++shared.nextRequestID;
+            m_connectionInfo->request = m_requestID;
+            m_connectionInfo->stream = m_readStream;
+            m_readStream->setPersistent(true);
+            m_readStream->setStreamID(std::to_string(m_connectionInfo->id));
+        }
+    }
+
+    bool holdForThrottle = false;
+    if (isBandwidthThrottled())
+        if (auto wake = throttleWakeUpTime(); wake && *wake > base::Date::now())
+            holdForThrottle = true;
+    if (!m_readStreamIsScheduled && !holdForThrottle)
+        scheduleReadStream();
+
+    m_readStream->setClient([weak](net::StreamEvent event) {
+        if (auto request = weak.lock())
+            request->handleNetworkEvent(event);
+    });
+    bool opened = m_readStream->open();
+    // The connection it stood for has been taken over, or is closed now.
+    if (oldStream && oldStream != m_readStream)
+        oldStream->close();
+    if (!opened) {
+        m_connectionCanBeReused = false;
+        destroyReadStream();
+        failWithError(brRequestError(BRInternalErrorWhileBuildingRequestType, "Unable to start HTTP connection"));
+        return;
+    }
+
+    m_lastActivityTime = base::Date::now();
+    setStatusTimer(base::Timer::scheduledOn(
+        streamLoop(), 0.25, true,
+        [weak](base::Timer&) {
+            if (auto request = weak.lock())
+                request->updateStatus();
+        },
+        m_runLoopMode));
+}
+
+void BRHTTPRequest::scheduleReadStream()
+{
+    if (!m_readStream || m_readStreamIsScheduled)
+        return;
+    bool show = false;
+    {
+        auto& shared = Shared::get();
+        std::lock_guard pool(shared.connectionsLock);
+        ++shared.runningRequestCount;
+        show = shared.shouldUpdateNetworkActivityIndicator;
+    }
+    if (show)
+        showNetworkActivityIndicator();
+    m_lastActivityTime = base::Date::now();
+    m_readStream->schedule(streamLoop(), m_runLoopMode);
+    m_readStreamIsScheduled = true;
+}
+
+void BRHTTPRequest::unscheduleReadStream()
+{
+    if (!m_readStreamIsScheduled)
+        return;
+    bool hide = false;
+    {
+        auto& shared = Shared::get();
+        std::lock_guard pool(shared.connectionsLock);
+        hide = --shared.runningRequestCount == 0 && shared.shouldUpdateNetworkActivityIndicator;
+    }
+    if (hide)
+        hideNetworkActivityIndicatorAfterDelay();
+    if (m_readStream)
+        m_readStream->unschedule();
+    m_readStreamIsScheduled = false;
+}
+
+void BRHTTPRequest::destroyReadStream()
+{
+    if (!m_readStream)
+        return;
+    unscheduleReadStream();
+    m_readStream->setClient(nullptr);
+    m_readStream->unschedule();
+    // A reusable stream stays open: its pool record refers to it.
+    if (!m_connectionCanBeReused)
+        m_readStream->close();
+    m_readStream.reset();
+}
+
+void BRHTTPRequest::resumeReadingIfDrained()
+{
+    std::lock_guard lock(m_cancelledLock);
+    if (!m_readPaused)
+        return;
+    m_readPaused = false;
+    if (m_readStream && m_readStreamIsScheduled)
+        m_readStream->schedule(streamLoop(), m_runLoopMode);
+}
+
+void BRHTTPRequest::performThrottling()
+{
+    if (!m_readStream)
+        return;
+    measureBandwidthUsage();
+    if (isBandwidthThrottled()) {
+        auto wake = throttleWakeUpTime();
+        if (!wake)
+            return;
+        bool future = *wake > base::Date::now();
+        if (future && m_readStreamIsScheduled)
+            unscheduleReadStream();
+        else if (!future && !m_readStreamIsScheduled)
+            scheduleReadStream();
+    } else if (!m_readStreamIsScheduled) {
+        scheduleReadStream();
+    }
+}
+
+// ---- The status timer (its time-out checks come with the retries)
+
+void BRHTTPRequest::setStatusTimer(std::shared_ptr<base::Timer> timer)
+{
+    if (m_statusTimer && m_statusTimer != timer)
+        m_statusTimer->invalidate();
+    m_statusTimer = std::move(timer);
+}
+
+void BRHTTPRequest::updateStatus()
+{
+    auto me = self();
+    std::lock_guard lock(m_cancelledLock);
+    if (!m_cancelled && !m_complete)
+        performThrottling();
+    if (!m_inProgress)
+        setStatusTimer(nullptr);
+}

@@ -1,0 +1,90 @@
+#pragma once
+// The engine's class-level state, shared by the request's source files.
+#include "Network/BRHTTPRequest.h"
+#include "Network/Reachability.h"
+#include "Platform/Base/NotificationCenter.h"
+
+#include <deque>
+
+struct BRHTTPRequest::ConnectionRecord {
+    uint64_t id = 0;
+    std::string host;
+    int port = 0;
+    std::string scheme;
+    // The request using the connection now.
+    std::optional<uint64_t> request;
+    // The stream last opened on it.
+    std::shared_ptr<net::HttpReadStream> stream;
+    base::Date expires;
+};
+
+class BRHTTPRequest::Shared {
+public:
+    static Shared& get();
+
+    // Made in this order; never two held at once, and each request's own lock comes first.
+    std::recursive_mutex connectionsLock;
+    std::recursive_mutex progressLock;
+    std::mutex bandwidthLock;
+    std::recursive_mutex sessionCookiesLock;
+    std::recursive_mutex sessionCredentialsLock;
+    std::recursive_mutex delegateAuthenticationLock;
+    std::mutex classMonitor;
+
+    // Guarded by connectionsLock.
+    std::vector<std::shared_ptr<ConnectionRecord>> connectionPool;
+    uint64_t nextConnectionNumberToCreate = 0;
+    uint64_t nextRequestID = 0;
+    int runningRequestCount = 0;
+    bool shouldUpdateNetworkActivityIndicator = true;
+
+    // Guarded by the session locks.
+    std::vector<net::Cookie> sessionCookies;
+    std::vector<BRCredentialRecord> sessionCredentials;
+    std::vector<BRCredentialRecord> sessionProxyCredentials;
+
+    // Guarded by bandwidthLock.
+    uint32_t maxBandwidthPerSecond = 0;
+    uint64_t bandwidthUsedInLastSecond = 0;
+    std::optional<base::Date> bandwidthMeasurementDate;
+    std::deque<uint64_t> bandwidthUsageTracker;
+    uint32_t averageBandwidthUsedPerSecond = 0;
+    std::optional<base::Date> throttleWakeUpTime;
+    bool isBandwidthThrottled = false;
+    bool shouldThrottleBandwidthForWWANOnly = false;
+    std::shared_ptr<Reachability> reachability;
+    base::ObserverToken reachabilityObserver;
+
+    // Guarded by classMonitor.
+    std::optional<std::string> defaultUserAgent;
+    std::shared_ptr<BRCacheDelegate> defaultCache;
+
+    std::atomic<double> defaultTimeOutSeconds{10.0};
+
+    // Shared errors.
+    base::ErrorPtr requestTimedOutError, authenticationError, requestCancelledError, unableToCreateRequestError,
+        tooMuchRedirectionError;
+
+    // Called with bandwidthLock held.
+    void recordBandwidthUsageLocked();
+    void measureBandwidthUsageLocked();
+    bool isBandwidthThrottledLocked() const;
+
+private:
+    Shared();
+};
+
+base::ErrorPtr brRequestError(int code, std::string description, base::ErrorPtr underlying = nullptr);
+
+// A file the answer is written to, opened for appending or from the start.
+class BRHTTPRequest::OutputFile {
+public:
+    static std::unique_ptr<OutputFile> open(const std::string& path, bool append);
+    ~OutputFile();
+    bool write(const uint8_t* bytes, size_t length);
+    bool close();
+
+private:
+    explicit OutputFile(int fd) : m_fd(fd) {}
+    int m_fd = -1;
+};

@@ -1,0 +1,285 @@
+#include "HTTPRequestTestSupport.h"
+
+#include "Platform/Base/Paths.h"
+
+using namespace enginetest;
+
+namespace {
+
+class HTTPRequestDownload : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testHome();
+        dir = testsupport::makeTemporaryFolder("downloads");
+        destination = dir + "/doc.bin";
+        temporary = base::Paths::tmp() + "/doc.bin." + std::to_string(::getpid());
+        ::unlink(temporary.c_str());
+    }
+    Exchange download(const std::string& url)
+    {
+        Exchange run(url);
+        configureAsDownload(*run.request, destination, temporary);
+        run.recorder->wantsData = true;
+        return run;
+    }
+    std::string dir, destination, temporary;
+};
+
+TEST_F(HTTPRequestDownload, FileFromNginxReachesReceiverAndDestination)
+{
+    SKIP_WITHOUT_NGINX();
+    std::string root = testsupport::makeTemporaryFolder("www");
+    std::string source = pattern(1 << 20);
+    writeFile(root + "/file.bin", source);
+    Nginx nginx(root);
+    ASSERT_TRUE(nginx.ok());
+
+    Exchange run = download(nginx.url("/file.bin"));
+    ASSERT_TRUE(run.runAsync());
+    EXPECT_TRUE(run.recorder->wellOrdered());
+    EXPECT_EQ(run.recorder->finished, 1);
+    EXPECT_EQ(sha256(readFile(destination)), sha256(source));
+    EXPECT_EQ(run.recorder->data.size(), source.size());
+    EXPECT_FALSE(fileExists(temporary));
+
+    // Two GETs share one connection: nginx numbers its connections.
+    std::vector<std::string> seen;
+    for (int i = 0; i < 2; ++i) {
+        Exchange get(nginx.url("/conn"));
+        ASSERT_TRUE(get.runAsync());
+        auto data = get.request->responseData();
+        seen.emplace_back(data->begin(), data->end());
+    }
+    EXPECT_EQ(seen[0], seen[1]);
+
+    // Error pages leave the destination as it was, and a missing one missing.
+    writeFile(root + "/big404.html", std::string(2048, 'n'));
+    writeFile(root + "/big500.html", std::string(10240, 'f'));
+    Nginx pages(root, "  location = /missing2k { error_page 404 /big404.html; return 404; }\n"
+                      "  location = /broken { error_page 500 /big500.html; return 500; }\n");
+    ASSERT_TRUE(pages.ok());
+    for (bool existing : {true, false}) {
+        for (const char* path : {"/nothing-here", "/missing2k", "/broken"}) {
+            SCOPED_TRACE(std::string(path) + (existing ? " over an existing file" : ""));
+            if (existing)
+                writeFile(destination, "old document");
+            else
+                ::unlink(destination.c_str());
+            Exchange bad = download(pages.url(path));
+            bad.request->setAllowCompressedResponse(false);
+            ASSERT_TRUE(bad.runAsync());
+            EXPECT_TRUE(bad.recorder->wellOrdered());
+            EXPECT_EQ(bad.errorCode(), BRFileManagementError);
+            int status = bad.request->responseStatusCode();
+            EXPECT_TRUE(status == 404 || status == 500) << status;
+            EXPECT_FALSE(bad.recorder->data.empty());
+            if (existing)
+                EXPECT_EQ(readFile(destination), "old document");
+            else
+                EXPECT_FALSE(fileExists(destination));
+        }
+    }
+}
+
+TEST_F(HTTPRequestDownload, ResumesOnlyAMatchingRange)
+{
+    const size_t total = 1048576;
+    std::string source = pattern(total);
+    enum class Mode { DropAt300k, Honour, Ignore, WrongStart, Unsatisfiable } mode = Mode::DropAt300k;
+    LoopbackServer server([&](const Request& rq) {
+        Reply r;
+        r.body = source;
+        switch (mode) {
+        case Mode::DropAt300k: r.stopAfterBody = 300000; break;
+        case Mode::Honour: r.honourRange = true; break;
+        case Mode::Ignore: break;
+        case Mode::WrongStart:
+            r.status = 206;
+            r.reason = "Partial Content";
+            r.body = source.substr(1000);
+            r.headers = {{"Content-Range", "bytes 1000-1048575/1048576"}};
+            break;
+        case Mode::Unsatisfiable:
+            r = Reply::text(416, "no");
+            break;
+        }
+        return r;
+    });
+
+    Exchange dropped = download(server.url("/file"));
+    ASSERT_TRUE(dropped.runAsync());
+    EXPECT_TRUE(dropped.recorder->wellOrdered());
+    EXPECT_EQ(dropped.errorCode(), BRConnectionFailureErrorType);
+    EXPECT_EQ(readFile(temporary).size(), 300000u);
+    EXPECT_FALSE(fileExists(destination));
+
+    mode = Mode::Honour;
+    Exchange resumed = download(server.url("/file"));
+    ASSERT_TRUE(resumed.runAsync());
+    EXPECT_TRUE(resumed.recorder->wellOrdered());
+    EXPECT_EQ(server.requests().back().header("Range").value_or(""), "bytes=300000-");
+    EXPECT_EQ(resumed.request->responseStatusCode(), 206);
+    EXPECT_EQ(resumed.request->partialDownloadSize(), 300000u);
+    EXPECT_EQ(sha256(readFile(destination)), sha256(source));
+
+    // A server that ignores the range sends everything: the file is written afresh.
+    writeFile(temporary, source.substr(0, 300000));
+    ::unlink(destination.c_str());
+    mode = Mode::Ignore;
+    Exchange whole = download(server.url("/file"));
+    ASSERT_TRUE(whole.runAsync());
+    EXPECT_EQ(whole.request->responseStatusCode(), 200);
+    EXPECT_EQ(sha256(readFile(destination)), sha256(source));
+
+    // A continuation from the wrong place, or none at all, throws the part away.
+    for (Mode bad : {Mode::WrongStart, Mode::Unsatisfiable}) {
+        writeFile(temporary, source.substr(0, 300000));
+        writeFile(destination, "old document");
+        mode = bad;
+        Exchange rejected = download(server.url("/file"));
+        ASSERT_TRUE(rejected.runAsync());
+        EXPECT_TRUE(rejected.recorder->wellOrdered());
+        EXPECT_EQ(rejected.errorCode(), BRFileManagementError);
+        EXPECT_FALSE(fileExists(temporary));
+        EXPECT_EQ(readFile(destination), "old document");
+        mode = Mode::Honour;
+        Exchange again = download(server.url("/file"));
+        ASSERT_TRUE(again.runAsync());
+        EXPECT_FALSE(server.requests().back().header("Range"));
+        EXPECT_EQ(sha256(readFile(destination)), sha256(source));
+    }
+}
+
+TEST_F(HTTPRequestDownload, GzipAnswersInflatedOnTheFlyOrAfterwards)
+{
+    std::string source = pattern(5 << 20);
+    bool cut = false;
+    LoopbackServer server([&](const Request&) {
+        Reply r;
+        if (cut) {
+            // Correct framing around a gzip stream that stops half way.
+            std::string gz = LoopbackServer::gzip(source);
+            r.body = gz.substr(0, gz.size() / 2);
+            r.headers = {{"Content-Encoding", "gzip"}};
+        } else {
+            r.body = source;
+            r.gzip = true;
+        }
+        return r;
+    });
+    for (bool wait : {true, false}) {
+        SCOPED_TRACE(wait ? "inflated afterwards" : "inflated on the fly");
+        cut = false;
+        ::unlink(destination.c_str());
+        Exchange run = download(server.url("/gz"));
+        run.request->setShouldWaitToInflateCompressedResponses(wait);
+        run.request->setAllowResumeForFileDownloads(false);
+        ASSERT_TRUE(run.runAsync());
+        EXPECT_TRUE(run.recorder->wellOrdered());
+        EXPECT_EQ(run.recorder->finished, 1);
+        EXPECT_EQ(sha256(readFile(destination)), sha256(source));
+
+        cut = true;
+        writeFile(destination, "old document");
+        Exchange truncated = download(server.url("/gz"));
+        truncated.request->setShouldWaitToInflateCompressedResponses(wait);
+        truncated.request->setAllowResumeForFileDownloads(false);
+        ASSERT_TRUE(truncated.runAsync());
+        EXPECT_TRUE(truncated.recorder->wellOrdered());
+        EXPECT_EQ(truncated.errorCode(), BRCompressionError);
+        EXPECT_EQ(readFile(destination), "old document");
+    }
+    // In memory with waiting inflation there is simply no data.
+    Exchange memory(server.url("/gz"));
+    ASSERT_TRUE(memory.runAsync());
+    EXPECT_EQ(memory.recorder->finished, 1);
+    EXPECT_FALSE(memory.request->responseData());
+}
+
+TEST_F(HTTPRequestDownload, TlsValidationNamesAndClientCertificates)
+{
+    std::string certs = testsupport::makeTemporaryFolder("certs");
+    auto ca = testsupport::makeCertificate(certs, "ca", {"Test CA"}, nullptr, true);
+    auto self = testsupport::makeCertificate(certs, "self", {"127.0.0.1"});
+    auto wrongName = testsupport::makeCertificate(certs, "other", {"other.test"}, &ca);
+    auto client = testsupport::makeCertificate(certs, "client", {"client"}, &ca);
+    // The test's CA joins the trusted roots before any validating connection is made.
+    setenv("SSL_CERT_FILE", ca.certificate.c_str(), 1);
+
+    auto serve = [](const Request&) { return Reply::text(200, "secret"); };
+    testsupport::ServerOptions selfSigned;
+    selfSigned.certificateFile = self.certificate;
+    selfSigned.keyFile = self.key;
+    LoopbackServer selfServer(serve, selfSigned);
+    for (bool validate : {true, false}) {
+        Exchange run(selfServer.url("/"));
+        run.request->setValidatesSecureCertificate(validate);
+        ASSERT_TRUE(run.runAsync());
+        EXPECT_TRUE(run.recorder->wellOrdered());
+        if (validate) {
+            EXPECT_EQ(run.errorCode(), BRConnectionFailureErrorType);
+            EXPECT_NE(run.request->error()->description.find("SSL problem"), std::string::npos);
+        } else {
+            EXPECT_EQ(run.recorder->finished, 1);
+        }
+    }
+
+    testsupport::ServerOptions named;
+    named.certificateFile = wrongName.certificate;
+    named.keyFile = wrongName.key;
+    LoopbackServer namedServer(serve, named);
+    Exchange misnamed(namedServer.url("/"));
+    ASSERT_TRUE(misnamed.runAsync());
+    EXPECT_EQ(misnamed.errorCode(), BRConnectionFailureErrorType);
+
+    testsupport::ServerOptions mutual = named;
+    mutual.clientCAFile = ca.certificate;
+    LoopbackServer mutualServer(serve, mutual);
+    for (bool present : {false, true}) {
+        Exchange run(mutualServer.url("/"));
+        run.request->setValidatesSecureCertificate(false);
+        if (present)
+            run.request->setClientCertificateIdentity(net::TlsIdentity::fromPemFiles(client.certificate, client.key));
+        ASSERT_TRUE(run.runAsync());
+        EXPECT_EQ(run.recorder->finished, present ? 1 : 0);
+    }
+    unsetenv("SSL_CERT_FILE");
+}
+
+TEST_F(HTTPRequestDownload, ProxiesFromSettingsAndEnvironment)
+{
+    LoopbackServer server([](const Request& rq) { return Reply::text(200, "via " + rq.target); });
+    testsupport::LoopbackProxy proxy;
+    Exchange http(server.url("/through"));
+    http.request->setProxyHost("127.0.0.1");
+    http.request->setProxyPort(proxy.port());
+    ASSERT_TRUE(http.runAsync());
+    EXPECT_EQ(http.recorder->finished, 1);
+    ASSERT_FALSE(proxy.requestLines().empty());
+    EXPECT_EQ(proxy.requestLines().back(), "GET " + server.url("/through") + " HTTP/1.1");
+
+    Exchange socks(server.url("/socks"));
+    socks.request->setProxyHost("127.0.0.1");
+    socks.request->setProxyPort(proxy.port());
+    socks.request->setProxyType("SOCKS");
+    ASSERT_TRUE(socks.runAsync());
+    EXPECT_EQ(socks.recorder->finished, 1);
+    EXPECT_EQ(proxy.requestLines().back().rfind("SOCKS5 ", 0), 0u);
+
+    std::string proxyURL = "http://127.0.0.1:" + std::to_string(proxy.port());
+    setenv("http_proxy", proxyURL.c_str(), 1);
+    size_t before = proxy.requestLines().size();
+    Exchange env(server.url("/env"));
+    ASSERT_TRUE(env.runAsync());
+    EXPECT_EQ(proxy.requestLines().size(), before + 1);
+    setenv("no_proxy", "127.0.0.1", 1);
+    Exchange bypass(server.url("/bypass"));
+    ASSERT_TRUE(bypass.runAsync());
+    EXPECT_EQ(bypass.recorder->finished, 1);
+    EXPECT_EQ(proxy.requestLines().size(), before + 1);
+    unsetenv("http_proxy");
+    unsetenv("no_proxy");
+}
+
+} // namespace

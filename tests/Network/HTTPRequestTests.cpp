@@ -1,0 +1,473 @@
+#include "HTTPRequestTestSupport.h"
+
+#include "Network/BRJSON.h"
+#include "Platform/Base/Date.h"
+#include "Platform/Net/CookieStorage.h"
+#include "Platform/UI/Application.h"
+
+#include <chrono>
+#include <thread>
+
+using namespace enginetest;
+
+namespace {
+
+const std::string kCommand = R"({"root":{"parameters":{"methodName":"login"}}})";
+
+class HTTPRequest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testHome();
+        net::CookieStorage::shared().removeAll();
+        BRHTTPRequest::setSessionCookies({});
+    }
+};
+
+TEST_F(HTTPRequest, ServerCommandAsynchronousAndSynchronous)
+{
+    // The answer echoes the command, chunked and gzipped in pieces of 1, 7 and 70 KiB.
+    std::string answer = kCommand + std::string(200000, ' ');
+    LoopbackServer server([&](const Request& rq) {
+        Reply r;
+        r.body = answer;
+        r.gzip = true;
+        r.framing = Reply::Framing::Chunked;
+        r.chunkSizes = {1, 7, 70 * 1024};
+        return r;
+    });
+    for (bool synchronous : {false, true}) {
+        SCOPED_TRACE(synchronous ? "synchronous" : "asynchronous");
+        Exchange run(server.url("/Vendor?"));
+        configureAsCommand(*run.request, kCommand);
+        if (synchronous) {
+            run.request->startSynchronous();
+            EXPECT_TRUE(run.request->complete());
+            ASSERT_TRUE(run.wait());
+        } else {
+            ASSERT_TRUE(run.runAsync());
+        }
+        EXPECT_TRUE(run.recorder->wellOrdered());
+        EXPECT_EQ(run.recorder->joined(), "started headers finished ");
+        EXPECT_EQ(*run.markedFinished, 1);
+        EXPECT_EQ(run.request->responseStatusCode(), 200);
+        auto data = run.request->responseData();
+        ASSERT_TRUE(data);
+        EXPECT_EQ(std::string(data->begin(), data->end()), answer);
+        EXPECT_TRUE(JSONValue(std::string(data->begin(), data->end())));
+    }
+    auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    for (const auto& rq : requests) {
+        EXPECT_EQ(rq.method, "POST");
+        EXPECT_TRUE(rq.header("Host"));
+        EXPECT_EQ(rq.header("Content-Type").value_or(""), "applicatioin/bin;charset=UTF-8");
+        EXPECT_EQ(rq.header("Accept-Encoding").value_or(""), "gzip");
+        EXPECT_EQ(rq.header("Content-Length").value_or(""), std::to_string(kCommand.size()));
+        EXPECT_EQ(rq.body, kCommand);
+        EXPECT_FALSE(rq.header("Range"));
+        EXPECT_FALSE(rq.header("Cookie"));
+        // "%@ %@ (%@; %@ %@; %@)"
+        std::string ua = rq.header("User-Agent").value_or("");
+        EXPECT_NE(ua.find(" ("), std::string::npos) << ua;
+        EXPECT_EQ(std::count(ua.begin(), ua.end(), ';'), 2) << ua;
+        EXPECT_EQ(ua.back(), ')') << ua;
+    }
+}
+
+TEST_F(HTTPRequest, FramingSuccessesAndEarlyEnds)
+{
+    std::string body = pattern(3000);
+    struct Case {
+        const char* name;
+        Reply reply;
+        bool succeeds;
+    };
+    std::vector<Case> cases;
+    {
+        Reply r;
+        r.body = body;
+        cases.push_back({"content-length", r, true});
+    }
+    {
+        Reply r;
+        r.body = body;
+        r.version = "HTTP/1.0";
+        r.framing = Reply::Framing::Close;
+        cases.push_back({"close-delimited 1.0", r, true});
+    }
+    {
+        Reply r;
+        r.body = body;
+        r.framing = Reply::Framing::Chunked;
+        r.chunkSizes = {100, 1000};
+        r.trailers = "X-Checksum: 1\r\n";
+        cases.push_back({"chunked with trailers", r, true});
+    }
+    {
+        Reply r;
+        r.body = body;
+        r.interim = {"HTTP/1.1 100 Continue\r\n\r\n"};
+        cases.push_back({"100 then 200", r, true});
+    }
+    {
+        Reply r;
+        r.body = body;
+        r.stopAfterBody = 1000;
+        cases.push_back({"short content-length", r, false});
+    }
+    {
+        Reply r;
+        r.body = body;
+        r.framing = Reply::Framing::Chunked;
+        r.chunkSizes = {500};
+        r.stopAfterBody = 2000;
+        cases.push_back({"chunked cut before last chunk", r, false});
+    }
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackServer server([&](const Request&) { return c.reply; });
+        Exchange run(server.url("/frame"));
+        ASSERT_TRUE(run.runAsync());
+        EXPECT_TRUE(run.recorder->wellOrdered());
+        if (c.succeeds) {
+            EXPECT_EQ(run.recorder->finished, 1);
+            auto data = run.request->responseData();
+            EXPECT_EQ(std::string(data->begin(), data->end()), body);
+        } else {
+            EXPECT_EQ(run.errorCode(), BRConnectionFailureErrorType);
+            EXPECT_EQ(run.request->error()->description, "A connection failure occurred");
+            EXPECT_TRUE(run.request->rawResponseData().empty());
+        }
+    }
+}
+
+TEST_F(HTTPRequest, ContentLengthIsDecimalAndAgrees)
+{
+    std::string reply;
+    LoopbackServer server([&](const Request&) {
+        Reply r;
+        r.raw = reply;
+        return r;
+    });
+    // "010" is ten bytes, not eight.
+    reply = "HTTP/1.1 200 OK\r\nContent-Length: 010\r\nConnection: close\r\n\r\n0123456789";
+    Exchange ten(server.url("/"));
+    ASSERT_TRUE(ten.runAsync());
+    EXPECT_EQ(ten.recorder->finished, 1);
+    EXPECT_EQ(ten.request->contentLength(), 10u);
+
+    for (const char* bad : {"-1", "0x10", "18446744073709551617"}) {
+        SCOPED_TRACE(bad);
+        reply = std::string("HTTP/1.1 200 OK\r\nContent-Length: ") + bad + "\r\nConnection: close\r\n\r\n0123456789";
+        Exchange run(server.url("/"));
+        ASSERT_TRUE(run.runAsync());
+        EXPECT_TRUE(run.recorder->wellOrdered());
+        EXPECT_EQ(run.errorCode(), BRConnectionFailureErrorType);
+    }
+}
+
+TEST_F(HTTPRequest, Redirects)
+{
+    LoopbackServer other([](const Request& rq) { return Reply::text(200, "other:" + rq.method); },
+                         testsupport::ServerOptions::on("127.0.0.2"));
+    LoopbackServer server([&](const Request& rq) {
+        Reply r = Reply::text(200, rq.method + ":" + rq.body);
+        auto hop = [&](int status, std::string to) {
+            r = Reply::text(status, "moved");
+            r.headers.push_back({"Location", to});
+        };
+        if (rq.target.rfind("/loop/", 0) == 0) {
+            int n = std::stoi(rq.target.substr(6));
+            hop(302, "/loop/" + std::to_string(n + 1));
+        } else if (rq.target == "/see-other") {
+            hop(303, "/done");
+        } else if (rq.target == "/temporary") {
+            hop(307, "/done");
+        } else if (rq.target == "/elsewhere") {
+            hop(307, other.url("/x"));
+        } else if (rq.target == "/file") {
+            hop(302, "file:///etc/passwd");
+        }
+        return r;
+    });
+
+    // Five are followed; the sixth fails.
+    Exchange loop(server.url("/loop/0"));
+    ASSERT_TRUE(loop.runAsync());
+    EXPECT_TRUE(loop.recorder->wellOrdered());
+    EXPECT_EQ(loop.errorCode(), BRTooMuchRedirectionErrorType);
+    EXPECT_EQ(server.requests().size(), 6u);
+
+    Exchange seeOther(server.url("/see-other"));
+    configureAsCommand(*seeOther.request, kCommand);
+    ASSERT_TRUE(seeOther.runAsync());
+    EXPECT_TRUE(seeOther.recorder->wellOrdered());
+    auto last = server.requests().back();
+    EXPECT_EQ(last.method, "GET");
+    EXPECT_TRUE(last.body.empty());
+    EXPECT_FALSE(last.header("Content-Type"));
+
+    Exchange temporary(server.url("/temporary"));
+    configureAsCommand(*temporary.request, kCommand);
+    ASSERT_TRUE(temporary.runAsync());
+    last = server.requests().back();
+    EXPECT_EQ(last.method, "POST");
+    EXPECT_EQ(last.body, kCommand);
+    auto data = temporary.request->responseData();
+    EXPECT_EQ(std::string(data->begin(), data->end()), "POST:" + kCommand);
+
+    // Credentials stay with the host they were meant for.
+    Exchange elsewhere(server.url("/elsewhere"));
+    configureAsCommand(*elsewhere.request, kCommand);
+    elsewhere.request->addRequestHeader("Authorization", "Basic dTpw");
+    ASSERT_TRUE(elsewhere.runAsync());
+    EXPECT_EQ(elsewhere.recorder->finished, 1);
+    ASSERT_EQ(other.requests().size(), 1u);
+    EXPECT_FALSE(other.requests()[0].header("Authorization"));
+    EXPECT_EQ(other.requests()[0].method, "POST");
+    EXPECT_EQ(server.requests().back().header("Authorization").value_or(""), "Basic dTpw");
+
+    Exchange file(server.url("/file"));
+    ASSERT_TRUE(file.runAsync());
+    EXPECT_TRUE(file.recorder->wellOrdered());
+    EXPECT_EQ(file.errorCode(), BRUnableToCreateRequestErrorType);
+}
+
+TEST_F(HTTPRequest, Cookies)
+{
+    LoopbackServer other([](const Request&) { return Reply::text(200, "ok"); }, testsupport::ServerOptions::on("127.0.0.2"));
+    LoopbackServer server([](const Request& rq) {
+        Reply r = Reply::text(200, "ok");
+        if (rq.target == "/set")
+            r.headers = {{"Set-Cookie", "s=1; Path=/"}, {"Set-Cookie", "sec=2; Path=/; Secure"}};
+        else if (rq.target == "/replace")
+            r.headers = {{"Set-Cookie", "s=3; Path=/"},
+                         {"Set-Cookie", "keep=4; Path=/; Expires=Wed, 09 Jun 2100 10:18:14 GMT"}};
+        return r;
+    });
+    for (const char* path : {"/set", "/next", "/replace", "/after"}) {
+        Exchange run(server.url(path));
+        ASSERT_TRUE(run.runAsync());
+        EXPECT_TRUE(run.recorder->wellOrdered());
+    }
+    auto requests = server.requests();
+    EXPECT_FALSE(requests[0].header("Cookie"));
+    // A Secure cookie is not sent over http.
+    EXPECT_EQ(requests[1].header("Cookie").value_or(""), "s=1");
+    EXPECT_EQ(requests[3].header("Cookie").value_or(""), "s=3; keep=4");
+    // Same domain, path and name: the session list holds the newest only.
+    int s = 0;
+    for (const auto& c : BRHTTPRequest::sessionCookies())
+        if (c.name == "s") {
+            ++s;
+            EXPECT_EQ(c.value, "3");
+        }
+    EXPECT_EQ(s, 1);
+
+    Exchange elsewhere(other.url("/"));
+    ASSERT_TRUE(elsewhere.runAsync());
+    EXPECT_FALSE(other.requests()[0].header("Cookie"));
+
+    // The persistent cookie survives reading the store again; the session one does not.
+    ASSERT_TRUE(net::CookieStorage::shared().reload());
+    auto kept = net::CookieStorage::shared().cookies();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].name, "keep");
+}
+
+TEST_F(HTTPRequest, ConnectionReuse)
+{
+    std::string keepAlive;
+    std::string version = "HTTP/1.1";
+    LoopbackServer server([&](const Request&) {
+        Reply r = Reply::text(200, "ok");
+        r.version = version;
+        if (!keepAlive.empty())
+            r.headers.push_back({"Keep-Alive", keepAlive});
+        if (version == "HTTP/1.0")
+            r.framing = Reply::Framing::Length;
+        return r;
+    });
+    // Connections the second of two requests opened: 0 when it took over the first's.
+    auto secondOpened = [&](std::function<void(BRHTTPRequest&)> configure = {}) {
+        int afterFirst = 0;
+        for (int i = 0; i < 2; ++i) {
+            Exchange run(server.url("/r"));
+            if (configure)
+                configure(*run.request);
+            EXPECT_TRUE(run.runAsync());
+            EXPECT_TRUE(run.recorder->wellOrdered());
+            if (i == 0)
+                afterFirst = server.acceptCount();
+        }
+        return server.acceptCount() - afterFirst;
+    };
+    EXPECT_EQ(secondOpened(), 0);
+    EXPECT_EQ(server.acceptCount(), 1);
+    keepAlive = "timeout=1, max=5";
+    EXPECT_EQ(secondOpened(), 1);
+    keepAlive = "timeout=30, max=6";
+    EXPECT_EQ(secondOpened(), 0);
+    keepAlive.clear();
+    version = "HTTP/1.0";
+    EXPECT_EQ(secondOpened(), 1);
+    version = "HTTP/1.1";
+    EXPECT_EQ(secondOpened([](BRHTTPRequest& r) { configureAsCommand(r, kCommand); }), 1);
+
+    // An idle connection past its time is closed when the next request starts.
+    keepAlive = "timeout=1, max=10";
+    base::Date::setFixedNow(base::Date::now());
+    Exchange first(server.url("/r"));
+    ASSERT_TRUE(first.runAsync());
+    int closedBefore = server.closedByClient();
+    base::Date::advanceFixedNow(2);
+    LoopbackServer fresh([](const Request&) { return Reply::text(200, "ok"); });
+    Exchange second(fresh.url("/"));
+    ASSERT_TRUE(second.runAsync());
+    EXPECT_TRUE(server.waitForClosedByClient(closedBefore + 1, 10));
+    base::Date::setFixedNow(std::nullopt);
+}
+
+TEST_F(HTTPRequest, CancellingAndEndingWithoutCallbacks)
+{
+    auto gate = std::make_shared<Gate>();
+    LoopbackServer server([&](const Request& rq) {
+        Reply r;
+        r.body = std::string(100 << 20, 'x');
+        r.pauses = {{64 * 1024, gate}};
+        return r;
+    });
+    Exchange big(server.url("/big"));
+    big.recorder->wantsData = true;
+    big.request->startAsynchronous();
+    ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return !big.recorder->data.empty(); }, 30));
+    big.request->cancel();
+    ASSERT_TRUE(big.wait());
+    big.request->cancel();
+    gate->open();
+    base::RunLoop::main().runFor(0.2);
+    EXPECT_TRUE(big.recorder->wellOrdered());
+    EXPECT_EQ(big.recorder->failed, 1);
+    EXPECT_EQ(big.errorCode(), BRRequestCancelledErrorType);
+    EXPECT_TRUE(big.request->isCancelled());
+
+    auto gate2 = std::make_shared<Gate>();
+    LoopbackServer held([&](const Request&) {
+        Reply r = Reply::text(200, "late");
+        r.pauses = {{0, gate2}};
+        return r;
+    });
+    Exchange quiet(held.url("/"));
+    quiet.request->startAsynchronous();
+    ASSERT_TRUE(gate2->waitReached(10));
+    quiet.request->clearDelegatesAndCancel();
+    ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return *quiet.markedFinished > 0; }, 10));
+    gate2->open();
+    base::RunLoop::main().runFor(0.2);
+    EXPECT_TRUE(quiet.recorder->events.size() <= 1) << quiet.recorder->joined();
+    EXPECT_EQ(quiet.recorder->finished + quiet.recorder->failed, 0);
+
+    Exchange noURL(std::nullopt);
+    ASSERT_TRUE(noURL.runAsync());
+    EXPECT_TRUE(noURL.recorder->wellOrdered());
+    EXPECT_EQ(noURL.errorCode(), BRUnableToCreateRequestErrorType);
+
+    // A header that would split the request is never sent.
+    Exchange injected(server.url("/"));
+    injected.request->addRequestHeader("X-Evil", "a\r\nX-Injected: 1");
+    ASSERT_TRUE(injected.runAsync());
+    EXPECT_EQ(injected.errorCode(), BRUnableToCreateRequestErrorType);
+}
+
+TEST_F(HTTPRequest, BackgroundTaskExpiryCancels)
+{
+    auto gate = std::make_shared<Gate>();
+    LoopbackServer server([&](const Request&) {
+        Reply r = Reply::text(200, "late");
+        r.pauses = {{0, gate}};
+        return r;
+    });
+    ui::Application::shared().resetForTesting();
+    Exchange run(server.url("/"));
+    run.request->setShouldContinueWhenAppEntersBackground(true);
+    run.request->startAsynchronous();
+    ASSERT_TRUE(gate->waitReached(10));
+    EXPECT_EQ(ui::Application::shared().backgroundTaskCount(), 1u);
+    ui::Application::shared().expireBackgroundTasksForTesting();
+    ASSERT_TRUE(run.wait());
+    gate->open();
+    EXPECT_TRUE(run.recorder->wellOrdered());
+    EXPECT_EQ(run.errorCode(), BRRequestCancelledErrorType);
+    ASSERT_TRUE(base::RunLoop::main().runUntil([] { return ui::Application::shared().backgroundTaskCount() == 0; }, 5));
+}
+
+TEST_F(HTTPRequest, CopyKeepsTheOwnersSettingsOnly)
+{
+    auto original = BRHTTPRequest::requestWithURL(net::URL::parse("http://127.0.0.1/x"));
+    auto delegate = std::make_shared<Recorder>();
+    auto queue = std::make_shared<Recorder>();
+    original->setDelegate(delegate);
+    original->setQueue(queue);
+    configureAsDownload(*original, "/tmp/dest", "/tmp/tmp");
+    original->setTag(42);
+    original->setUseHTTPVersionOne(true);
+    original->setCompletionBlock([] {});
+    original->setDownloadCache(nullptr);
+    original->setCachePolicy(BRDontLoadCachePolicy);
+    auto copy = original->copy();
+    EXPECT_EQ(copy->delegate(), delegate);
+    EXPECT_EQ(copy->queue(), nullptr);
+    EXPECT_EQ(copy->requestMethod(), "POST");
+    EXPECT_EQ(copy->timeOutSeconds(), 20);
+    EXPECT_TRUE(copy->allowResumeForFileDownloads());
+    EXPECT_FALSE(copy->shouldResetDownloadProgress());
+    EXPECT_EQ(copy->downloadDestinationPath(), "/tmp/dest");
+    EXPECT_EQ(copy->temporaryFileDownloadPath(), "/tmp/tmp");
+    EXPECT_EQ(copy->tag(), 42);
+    EXPECT_TRUE(copy->useHTTPVersionOne());
+    EXPECT_EQ(copy->cachePolicy(), 0);
+    // Not copied: the background switch.
+    EXPECT_FALSE(copy->shouldContinueWhenAppEntersBackground());
+}
+
+TEST_F(HTTPRequest, ActivityIndicatorBridgesShortGaps)
+{
+    auto gate = std::make_shared<Gate>();
+    LoopbackServer server([&](const Request& rq) {
+        Reply r = Reply::text(200, "ok");
+        if (rq.target == "/second")
+            r.pauses = {{0, gate}};
+        return r;
+    });
+    auto& app = ui::Application::shared();
+    auto& loop = base::RunLoop::main();
+    // Waiting idle on the manual clock would jump to the hiding timer, so the main loop only
+    // runs what is already posted once the request has ended on its own thread.
+    auto finishWithoutIdling = [&](Exchange& run) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (*run.markedFinished == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        loop.runPending();
+        return run.recorder->done();
+    };
+    loop.setManualClock(true);
+    Exchange first(server.url("/first"));
+    first.request->startAsynchronous();
+    ASSERT_TRUE(finishWithoutIdling(first));
+    EXPECT_TRUE(app.isNetworkActivityIndicatorVisible());
+    // The next request starts within the half second: the indicator stays on past it.
+    Exchange second(server.url("/second"));
+    second.request->startAsynchronous();
+    ASSERT_TRUE(gate->waitReached(10));
+    loop.advance(0.6);
+    EXPECT_TRUE(app.isNetworkActivityIndicatorVisible());
+    gate->open();
+    ASSERT_TRUE(finishWithoutIdling(second));
+    EXPECT_TRUE(app.isNetworkActivityIndicatorVisible());
+    loop.advance(0.6);
+    EXPECT_FALSE(app.isNetworkActivityIndicatorVisible());
+    loop.setManualClock(false);
+}
+
+} // namespace

@@ -11,6 +11,7 @@ packages=(
   libplist-dev libhttp-parser-dev libglib2.0-dev media-types
   fonts-liberation2 fonts-wqy-microhei
   xvfb xauth nginx-light locales iproute2
+  openssl duktape-dev tinyproxy microsocks curl
   poppler-utils qpdf zip unzip pigz gzip python3 python3-pil imagemagick
   rapidjson-dev nlohmann-json3-dev libsimdjson-dev
 )

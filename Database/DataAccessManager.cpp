@@ -1,8 +1,17 @@
 #include "Database/DataAccessManager.h"
 
 #include "Common/PublicFunction.h"
+#include "Database/CategoryModel.h"
+#include "Database/CompareModel.h"
 #include "Database/ConfigMode.h"
+#include "Database/FavoriteModel.h"
+#include "Database/IconModel.h"
+#include "Database/ImageModel.h"
+#include "Database/PriceModel.h"
+#include "Database/ProductModel.h"
+#include "Database/ProductRelatedModel.h"
 #include "Database/SQLite/BRDatabase.h"
+#include "Database/productAndcategoryXrefModel.h"
 #include "Platform/Base/Bundle.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
@@ -122,6 +131,15 @@ void DataAccessManager::createModels()
     // PriceModel, ProductRelatedModel, ProductMaterialModel, LibraryCategoryModel,
     // LibraryFilesModel, CustomerModel, ConfigMode, QuoteOrderModel, LoginUserModel,
     // LibraryFavoriteModel. Each model takes its place here as it is built.
+    m_productmodel = adopt(std::make_shared<ProductModel>());
+    m_imagemodel = adopt(std::make_shared<ImageModel>());
+    m_categorymodel = adopt(std::make_shared<CategoryModel>());
+    m_pacmodel = adopt(std::make_shared<productAndcategoryXrefModel>());
+    m_iconmodel = adopt(std::make_shared<IconModel>());
+    m_favoritemodel = adopt(std::make_shared<FavoriteModel>());
+    m_comparemodel = adopt(std::make_shared<CompareModel>());
+    m_pricemodel = adopt(std::make_shared<PriceModel>());
+    m_productrelatedmodel = adopt(std::make_shared<ProductRelatedModel>());
     m_configMode = adopt(std::make_shared<ConfigMode>());
 }
 

@@ -7,7 +7,16 @@
 #include <vector>
 
 class BaseDataModel;
+class CategoryModel;
+class CompareModel;
 class ConfigMode;
+class FavoriteModel;
+class IconModel;
+class ImageModel;
+class PriceModel;
+class ProductModel;
+class ProductRelatedModel;
+class productAndcategoryXrefModel;
 
 // The single door to the logged-in client's database: makes the client's file from the
 // template, opens the shared connection on it and owns one model per group of tables.
@@ -36,6 +45,15 @@ public:
     void updateVersion();
     bool hasModels() const { return !m_dataModelList.empty(); }
 
+    const std::shared_ptr<ProductModel>& productmodel() const { return m_productmodel; }
+    const std::shared_ptr<ImageModel>& imagemodel() const { return m_imagemodel; }
+    const std::shared_ptr<CategoryModel>& categorymodel() const { return m_categorymodel; }
+    const std::shared_ptr<productAndcategoryXrefModel>& pacmodel() const { return m_pacmodel; }
+    const std::shared_ptr<IconModel>& iconmodel() const { return m_iconmodel; }
+    const std::shared_ptr<FavoriteModel>& favoritemodel() const { return m_favoritemodel; }
+    const std::shared_ptr<CompareModel>& comparemodel() const { return m_comparemodel; }
+    const std::shared_ptr<PriceModel>& pricemodel() const { return m_pricemodel; }
+    const std::shared_ptr<ProductRelatedModel>& productrelatedmodel() const { return m_productrelatedmodel; }
     const std::shared_ptr<ConfigMode>& configMode() const { return m_configMode; }
 
     // The configuration operations; without models they answer NO and the empty record.
@@ -49,6 +67,15 @@ private:
     template <typename Model>
     std::shared_ptr<Model> adopt(std::shared_ptr<Model> model);
 
+    std::shared_ptr<ProductModel> m_productmodel;
+    std::shared_ptr<ImageModel> m_imagemodel;
+    std::shared_ptr<CategoryModel> m_categorymodel;
+    std::shared_ptr<productAndcategoryXrefModel> m_pacmodel;
+    std::shared_ptr<IconModel> m_iconmodel;
+    std::shared_ptr<FavoriteModel> m_favoritemodel;
+    std::shared_ptr<CompareModel> m_comparemodel;
+    std::shared_ptr<PriceModel> m_pricemodel;
+    std::shared_ptr<ProductRelatedModel> m_productrelatedmodel;
     std::shared_ptr<ConfigMode> m_configMode;
     std::vector<std::shared_ptr<BaseDataModel>> m_dataModelList; // in creation order
 };

@@ -1,0 +1,128 @@
+#include "Database/ImageModel.h"
+
+#include "Database/BulkSave.h"
+#include "Database/SQLite/BRDatabase.h"
+
+namespace {
+
+brivanta_image_Entity imageFromRow(BRResultSet& rs)
+{
+    brivanta_image_Entity image;
+    image.image_id = rs.intForColumn("image_id");
+    image.key_id = rs.intForColumn("key_id");
+    image.key_type = rs.stringForColumn("key_type");
+    image.image_thumb_address = rs.stringForColumn("image_thumb_address");
+    image.image_full_address = rs.stringForColumn("image_full_address");
+    image.image_isdault = rs.intForColumn("image_isdault");
+    image.image_s_desc = rs.stringForColumn("image_s_desc");
+    image.image_l_desc = rs.stringForColumn("image_l_desc");
+    image.image_publis = rs.intForColumn("image_publis");
+    image.image_ordering = rs.intForColumn("image_ordering");
+    return image;
+}
+
+// An empty name names no file: downloading it would fetch the folder itself.
+std::optional<std::string> fileName(std::optional<std::string> name)
+{
+    return name && !name->empty() ? std::move(name) : std::nullopt;
+}
+
+std::vector<std::string> addresses(const char* column)
+{
+    std::vector<std::string> list;
+    auto db = BRDatabase::sharedDataBase();
+    if (!db)
+        return list;
+    auto rs = db->executeQuery("select * from brivanta_image");
+    while (rs && rs->next()) {
+        if (auto name = fileName(rs->stringForColumn(column)))
+            list.push_back(std::move(*name));
+    }
+    return list;
+}
+
+} // namespace
+
+std::vector<brivanta_image_Entity> ImageModel::getManyImageByKeyId(int productId)
+{
+    std::vector<brivanta_image_Entity> list;
+    auto db = BRDatabase::sharedDataBase();
+    if (!db)
+        return list;
+    auto rs = db->executeQuery("select * from brivanta_image where key_id= ? and image_publis =1 order by "
+                               "image_isdault desc",
+                               productId);
+    while (rs && rs->next())
+        list.push_back(imageFromRow(*rs));
+    return list;
+}
+
+std::optional<brivanta_image_Entity> ImageModel::getImageByKeyId(int productId)
+{
+    auto db = BRDatabase::sharedDataBase();
+    if (!db)
+        return std::nullopt;
+    auto rs = db->executeQuery("select * from brivanta_image where image_isdault =1 and image_publis =1 and "
+                               "key_id= ? limit 0,1",
+                               productId);
+    if (!rs || !rs->next())
+        return std::nullopt;
+    auto image = imageFromRow(*rs);
+    rs->close();
+    return image;
+}
+
+std::vector<PublishImage> ImageModel::getPublishImages(bool published)
+{
+    std::vector<PublishImage> list;
+    auto db = BRDatabase::sharedDataBase();
+    if (!db)
+        return list;
+    auto rs = db->executeQuery("select * from brivanta_image where image_publis = ?", published ? 1 : 0);
+    while (rs && rs->next()) {
+        list.push_back({fileName(rs->stringForColumn("image_full_address")),
+                        fileName(rs->stringForColumn("image_thumb_address"))});
+    }
+    return list;
+}
+
+std::vector<std::string> ImageModel::getThumbImages()
+{
+    return addresses("image_thumb_address");
+}
+
+std::vector<std::string> ImageModel::getFullImages()
+{
+    return addresses("image_full_address");
+}
+
+std::optional<std::string> ImageModel::getFullImagePathByName(const std::optional<std::string>& title)
+{
+    auto db = BRDatabase::sharedDataBase();
+    if (!db || !title || title->empty())
+        return std::nullopt;
+    std::optional<std::string> name;
+    bool found = false;
+    auto rs = db->executeQuery("select * from brivanta_icon where publish = 1 and title = ?", *title);
+    while (rs && rs->next()) {
+        name = rs->stringForColumn("name");
+        found = true;
+    }
+    return found ? name : std::nullopt;
+}
+
+bool ImageModel::saveToDatabaseImage(const std::optional<std::vector<brivanta_image_Entity>>& images)
+{
+    if (!images)
+        return false;
+    BulkSave save("saveToDatabaseImage");
+    for (const auto& i : *images) {
+        if (!save.run("INSERT or REPLACE INTO brivanta_image(image_id,key_id,key_type,image_thumb_address,"
+                      "image_full_address,image_isdault,image_s_desc,image_l_desc,image_publis,"
+                      "image_ordering) VALUES(?,?,?,?,?,?,?,?,?,?);",
+                      i.image_id, i.key_id, i.key_type, i.image_thumb_address, i.image_full_address,
+                      i.image_isdault, i.image_s_desc, i.image_l_desc, i.image_publis, i.image_ordering))
+            break;
+    }
+    return save.commit();
+}

@@ -43,13 +43,35 @@ AlertView::AlertView(std::string title, std::string message, AlertViewDelegate* 
     setBackgroundColor(gfx::Color::fromRgb(245, 245, 248));
     setCornerRadius(10);
     setClipsToBounds(true);
+    auto makeText = [this](const gfx::Font& font) {
+        auto label = std::make_shared<Label>();
+        label->setFont(font);
+        label->setTextAlignment(gfx::TextAlignment::Center);
+        label->setNumberOfLines(0);
+        label->setLineBreakMode(gfx::LineBreakMode::WordWrap);
+        addSubview(label);
+        return label;
+    };
+    m_titleLabel = makeText(titleFont());
+    m_messageLabel = makeText(messageFont());
+    m_titleLabel->setText(m_title);
+    m_messageLabel->setText(m_message);
 }
 
 AlertView::~AlertView() = default;
 
+void AlertView::setTitle(const std::string& title)
+{
+    m_title = title;
+    m_titleLabel->setText(title);
+    if (m_visible)
+        build();
+}
+
 void AlertView::setMessage(const std::string& message)
 {
     m_message = message;
+    m_messageLabel->setText(message);
     if (m_visible)
         build();
 }
@@ -117,37 +139,40 @@ void AlertView::present()
     m_overlay = std::make_shared<OverlayView>(window->bounds());
     m_overlay->setBackgroundColor(gfx::Color::black().withAlpha(0.4));
     build();
+    if (m_delegate)
+        m_delegate->willPresentAlertView(*this);
     m_overlay->addSubview(self);
     window->addSubview(m_overlay);
     m_overlay->setAlpha(0);
-    View::animate(0.2, [&] { m_overlay->setAlpha(1); });
+    View::animate(0.2, [&] { m_overlay->setAlpha(1); }, [self](bool) {
+        if (self->m_visible && self->m_delegate)
+            self->m_delegate->didPresentAlertView(*self);
+    });
 }
 
 void AlertView::build()
 {
-    auto old = subviews();
-    for (auto& v : old)
-        v->removeFromSuperview();
+    for (auto& button : m_buttons)
+        button->removeFromSuperview();
+    m_buttons.clear();
     double inner = kWidth - 2 * kPadding;
     double y = kPadding;
-    // Wrapped, centred text; answers its height.
-    auto addText = [&](const std::string& text, const gfx::Font& font) {
-        auto label = std::make_shared<Label>();
-        label->setText(text);
-        label->setFont(font);
-        label->setTextAlignment(gfx::TextAlignment::Center);
-        label->setNumberOfLines(0);
-        label->setLineBreakMode(gfx::LineBreakMode::WordWrap);
-        double h = label->sizeThatFits({inner, 1000}).height;
-        label->setFrame({kPadding, y, inner, h});
-        addSubview(label);
-        return h;
+    // Wrapped, centred text; an empty one takes no room.
+    auto place = [&](Label& label, double gap) {
+        double h = label.text().empty() ? 0 : label.sizeThatFits({inner, 1000}).height;
+        label.setFrame({kPadding, y, inner, h});
+        if (h > 0)
+            y += h + gap;
     };
-    if (!m_title.empty())
-        y += addText(m_title, titleFont()) + 6;
-    if (!m_message.empty())
-        y += addText(m_message, messageFont());
+    place(*m_titleLabel, 6);
+    place(*m_messageLabel, 0);
     y += kPadding;
+    // The owner's own subviews keep their frames; the buttons go below them.
+    for (auto& sub : subviews()) {
+        if (sub == m_titleLabel || sub == m_messageLabel)
+            continue;
+        y = std::max(y, sub->frame().maxY() + kPadding);
+    }
     // Two buttons sit side by side, cancel on the left; more stack with cancel last.
     std::vector<int> order;
     for (int i = 0; i < numberOfButtons(); ++i)
@@ -176,7 +201,9 @@ void AlertView::build()
             if (auto self = weak.lock())
                 static_cast<AlertView*>(self.get())->buttonTapped(index);
         }, ControlEventTouchUpInside);
-        addSubview(button);
+        // After the two texts, under the owner's subviews.
+        insertSubviewAtIndex(button, 2 + k);
+        m_buttons.push_back(button);
     }
     double height = buttonsTop + (order.empty() ? 0 : (sideBySide ? kButtonHeight : kButtonHeight * static_cast<double>(order.size())));
     gfx::Rect screen = m_overlay ? m_overlay->bounds() : gfx::Rect({0, 0}, Window::kScreenSize);
@@ -219,25 +246,52 @@ void AlertView::dismissWithClickedButtonIndex(int index, bool animated)
     if (m_delegate)
         m_delegate->alertViewWillDismissWithButtonIndex(*this, index);
     m_visible = false;
-    auto overlay = m_overlay;
-    m_overlay.reset();
+    auto overlay = std::move(m_overlay);
     auto finish = [self, overlay, index](bool) {
-        self->removeFromSuperview();
-        overlay->removeFromSuperview();
-        if (queue().visible == self)
-            queue().visible.reset();
+        self->removeFromScreen(overlay);
         if (self->m_delegate)
             self->m_delegate->alertViewDidDismissWithButtonIndex(*self, index);
-        if (!queue().visible && !queue().waiting.empty()) {
-            auto next = queue().waiting.front();
-            queue().waiting.pop_front();
-            next->present();
-        }
+        presentNext();
     };
     if (animated)
         View::animate(0.2, [&] { overlay->setAlpha(0); }, finish);
     else
         finish(true);
+}
+
+void AlertView::cancel()
+{
+    auto self = std::static_pointer_cast<AlertView>(sharedView());
+    if (!m_visible && !m_queued)
+        return;
+    if (m_delegate)
+        m_delegate->alertViewCancel(*this);
+    if (!m_visible) {
+        dismissWithClickedButtonIndex(-1, false); // leaves the queue without a word
+        return;
+    }
+    m_visible = false;
+    removeFromScreen(std::move(m_overlay));
+    presentNext();
+}
+
+void AlertView::removeFromScreen(const std::shared_ptr<OverlayView>& overlay)
+{
+    auto self = std::static_pointer_cast<AlertView>(sharedView());
+    removeFromSuperview();
+    if (overlay)
+        overlay->removeFromSuperview();
+    if (queue().visible == self)
+        queue().visible.reset();
+}
+
+void AlertView::presentNext()
+{
+    if (!queue().visible && !queue().waiting.empty()) {
+        auto next = queue().waiting.front();
+        queue().waiting.pop_front();
+        next->present();
+    }
 }
 
 } // namespace ui

@@ -10,17 +10,26 @@ namespace ui {
 class AlertView;
 class OverlayView;
 
+class Label;
+
 class AlertViewDelegate {
 public:
     virtual ~AlertViewDelegate() = default;
     virtual void alertViewClickedButtonAtIndex(AlertView& alert, int index) {}
+    // The alert went away without an answer (see AlertView::cancel).
+    virtual void alertViewCancel(AlertView& alert) {}
+    virtual void willPresentAlertView(AlertView& alert) {}
+    virtual void didPresentAlertView(AlertView& alert) {}
     virtual void alertViewWillDismissWithButtonIndex(AlertView& alert, int index) {}
     virtual void alertViewDidDismissWithButtonIndex(AlertView& alert, int index) {}
-    virtual void alertViewCancel(AlertView& alert) {}
 };
 
 // A modal box with a title, a message and buttons. Only one is on screen; alerts shown while
-// another is up wait their turn. The cancel button, when there is one, has index 0.
+// another is up wait their turn. The cancel button, when there is one, has index 0; an alert
+// may have no button at all and be dismissed by its owner.
+//
+// The title and message are the first two subviews, labels in that order (empty ones take no
+// room). Subviews the owner adds keep their frames, and the box grows to hold them.
 class AlertView : public View {
 public:
     AlertView(std::string title, std::string message, AlertViewDelegate* delegate, std::string cancelButtonTitle,
@@ -29,7 +38,7 @@ public:
     const char* className() const override { return "AlertView"; }
 
     const std::string& title() const { return m_title; }
-    void setTitle(const std::string& title) { m_title = title; }
+    void setTitle(const std::string& title);
     const std::string& message() const { return m_message; }
     void setMessage(const std::string& message);
     void setDelegate(AlertViewDelegate* delegate) { m_delegate = delegate; }
@@ -41,8 +50,14 @@ public:
     int firstOtherButtonIndex() const;
 
     void show();
+    // Tells the delegate will- and did-dismiss with the index, but not that it was clicked.
     void dismissWithClickedButtonIndex(int index, bool animated);
+    // Takes the alert away unanswered, as when the application leaves: the delegate hears
+    // alertViewCancel only.
+    void cancel();
     bool isVisible() const { return m_visible; }
+    Label& titleLabel() const { return *m_titleLabel; }
+    Label& messageLabel() const { return *m_messageLabel; }
 
     // What is up now, and what waits.
     static std::shared_ptr<AlertView> visibleAlert();
@@ -58,11 +73,16 @@ private:
     void present();
     void build();
     void buttonTapped(int index);
+    void removeFromScreen(const std::shared_ptr<OverlayView>& overlay);
+    static void presentNext();
 
     std::string m_title;
     std::string m_message;
     AlertViewDelegate* m_delegate;
     std::vector<std::string> m_buttonTitles;
+    std::shared_ptr<Label> m_titleLabel;
+    std::shared_ptr<Label> m_messageLabel;
+    std::vector<std::shared_ptr<View>> m_buttons;
     int m_cancelIndex = -1;
     bool m_visible = false;
     bool m_queued = false;

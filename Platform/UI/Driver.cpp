@@ -1,9 +1,11 @@
 #include "Platform/UI/Driver.h"
 
 #include "Platform/Base/Log.h"
+#include "Platform/Base/Memory.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/UI/Application.h"
 #include "Platform/UI/View.h"
+#include "Platform/UI/ViewController.h"
 #include "Platform/UI/Window.h"
 
 #include <cmath>
@@ -20,6 +22,12 @@ constexpr double kAfterTap = 0.5; // longer than the double-tap interval
 }
 
 Driver::Driver(Window& window) : m_window(window) {}
+
+void Driver::simulateMemoryWarning(int pressureLevel)
+{
+    base::Memory::setPressureLevel(pressureLevel);
+    ViewController::sendMemoryWarningToAll();
+}
 
 void Driver::wait(double seconds)
 {

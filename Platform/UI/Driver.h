@@ -41,6 +41,8 @@ public:
     // Application state changes, as when the user leaves and comes back.
     void enterBackground();
     void enterForeground();
+    // A memory warning at the given pressure level, to every live view controller.
+    void simulateMemoryWarning(int pressureLevel = 0);
 
     // Lets time pass: the manual clock advances; the real one runs the loop.
     void wait(double seconds);

@@ -1,11 +1,13 @@
 #include "Platform/UI/View.h"
 
+#include "Platform/Base/RunLoop.h"
 #include "Platform/UI/Animation.h"
 #include "Platform/UI/GestureRecognizer.h"
 #include "Platform/UI/ViewController.h"
 #include "Platform/UI/Window.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 
 namespace ui {
@@ -45,10 +47,22 @@ gfx::Rect rectForContentMode(ContentMode mode, gfx::Size content, const gfx::Rec
     return {x, y, cw, ch};
 }
 
-View::View() = default;
+namespace {
+// The view tree belongs to the main thread; a worker touching it is a race, caught in debug builds.
+void assertMainThread()
+{
+    assert(base::RunLoop::isMainThread() && "views are made and changed on the main thread only");
+}
+}
+
+View::View()
+{
+    assertMainThread();
+}
 
 View::View(const gfx::Rect& frame)
 {
+    assertMainThread();
     setFrame(frame);
 }
 
@@ -179,6 +193,7 @@ void View::setWindowRecursive(Window* window)
 
 void View::detachSubview(View* view)
 {
+    assertMainThread();
     auto it = std::find_if(m_subviews.begin(), m_subviews.end(), [view](auto& v) { return v.get() == view; });
     if (it == m_subviews.end())
         return;
@@ -194,6 +209,7 @@ void View::detachSubview(View* view)
 
 void View::attachSubview(const std::shared_ptr<View>& view, size_t index)
 {
+    assertMainThread();
     if (!view || view.get() == this)
         return;
     auto keep = view;

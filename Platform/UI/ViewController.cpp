@@ -11,12 +11,39 @@ namespace ui {
 
 namespace {
 constexpr double kPresentDuration = 0.3;
+
+// Every controller alive, for memory warnings; main thread only.
+std::vector<ViewController*>& liveControllers()
+{
+    static auto* list = new std::vector<ViewController*>();
+    return *list;
+}
 }
 
-ViewController::ViewController() = default;
+unsigned maskForOrientation(InterfaceOrientation orientation)
+{
+    switch (orientation) {
+    case InterfaceOrientation::Portrait:
+        return InterfaceOrientationMaskPortrait;
+    case InterfaceOrientation::PortraitUpsideDown:
+        return InterfaceOrientationMaskPortraitUpsideDown;
+    case InterfaceOrientation::LandscapeLeft:
+        return InterfaceOrientationMaskLandscapeLeft;
+    case InterfaceOrientation::LandscapeRight:
+        return InterfaceOrientationMaskLandscapeRight;
+    }
+    return 0;
+}
+
+ViewController::ViewController()
+{
+    liveControllers().push_back(this);
+}
 
 ViewController::~ViewController()
 {
+    auto& live = liveControllers();
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
     if (m_view && m_view->viewController() == this)
         m_view->setViewController(nullptr);
     for (auto& child : m_children)
@@ -43,6 +70,28 @@ void ViewController::setView(std::shared_ptr<View> view)
     m_view = std::move(view);
     if (m_view)
         m_view->setViewController(this);
+}
+
+void ViewController::unloadViewForTesting()
+{
+    if (!m_view)
+        return;
+    auto view = std::move(m_view);
+    view->removeFromSuperview();
+    if (view->viewController() == this)
+        view->setViewController(nullptr);
+    viewDidUnload();
+}
+
+void ViewController::sendMemoryWarningToAll()
+{
+    // Weakly, in a copy: a warning may free other controllers.
+    std::vector<std::weak_ptr<Responder>> targets;
+    for (ViewController* c : liveControllers())
+        targets.push_back(c->weak_from_this());
+    for (auto& weak : targets)
+        if (auto target = weak.lock())
+            static_cast<ViewController*>(target.get())->didReceiveMemoryWarning();
 }
 
 void ViewController::loadView()

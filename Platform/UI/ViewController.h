@@ -16,6 +16,17 @@ class TabBarController;
 
 enum class ModalPresentationStyle { FullScreen, PageSheet, FormSheet };
 
+enum class InterfaceOrientation { Portrait, PortraitUpsideDown, LandscapeLeft, LandscapeRight };
+enum InterfaceOrientationMask : unsigned {
+    InterfaceOrientationMaskPortrait = 1 << 0,
+    InterfaceOrientationMaskPortraitUpsideDown = 1 << 1,
+    InterfaceOrientationMaskLandscapeLeft = 1 << 2,
+    InterfaceOrientationMaskLandscapeRight = 1 << 3,
+    InterfaceOrientationMaskLandscape = InterfaceOrientationMaskLandscapeLeft | InterfaceOrientationMaskLandscapeRight,
+    InterfaceOrientationMaskAll = 0xf,
+};
+unsigned maskForOrientation(InterfaceOrientation orientation);
+
 // Owns a screen's view, loaded on first use, and hears when it comes and goes.
 class ViewController : public Responder {
 public:
@@ -40,6 +51,23 @@ public:
     virtual void viewWillDisappear(bool animated) {}
     virtual void viewDidDisappear(bool animated) {}
     virtual void didReceiveMemoryWarning() {}
+    // After the view was let go (unloadViewForTesting); view() loads it again when asked.
+    virtual void viewDidUnload() {}
+
+    // Drops the view, as a system short of memory does with screens off the window.
+    void unloadViewForTesting();
+    // Every live controller hears didReceiveMemoryWarning. This platform has no source of
+    // memory warnings; the test driver sends them.
+    static void sendMemoryWarningToAll();
+
+    // Rotation queries. The window is landscape and never turns, so the answers change
+    // nothing; containers pass them on.
+    virtual bool shouldAutorotate() const { return true; }
+    virtual unsigned supportedInterfaceOrientations() const { return InterfaceOrientationMaskAll; }
+    virtual bool shouldAutorotateToInterfaceOrientation(InterfaceOrientation orientation) const
+    {
+        return (supportedInterfaceOrientations() & maskForOrientation(orientation)) != 0;
+    }
 
     // Sends viewWill…/viewDid… once per transition, and only when the state changes.
     void beginAppearanceTransition(bool appearing, bool animated = false);

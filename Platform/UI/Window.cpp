@@ -41,6 +41,9 @@ Window::~Window()
 {
     if (g_keyWindow == this)
         g_keyWindow = nullptr;
+    // Views kept alive elsewhere (by a running animation, say) must not point at a dead window.
+    for (auto& sub : subviews())
+        sub->setWindowRecursive(nullptr);
     m_window = nullptr;
 }
 
@@ -359,7 +362,8 @@ void renderView(View& view, gfx::Context& ctx)
     double radius = view.cornerRadius();
 
     const auto& shadow = view.shadow();
-    if (shadow.opacity > 0 && p.backgroundColor && !p.backgroundColor->isClear()) {
+    // A view that clips to its bounds clips its own shadow away too.
+    if (shadow.opacity > 0 && !view.clipsToBounds() && p.backgroundColor && !p.backgroundColor->isClear()) {
         ctx.setFillColor(shadow.color.withAlpha(shadow.color.a * shadow.opacity * p.alpha));
         ctx.fillRoundedRect(box.offsetBy(shadow.offset.width, shadow.offset.height), radius);
     }

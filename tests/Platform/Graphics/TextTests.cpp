@@ -26,7 +26,7 @@ TEST(Font, PlatformNamesMapToInstalledFamilies)
     };
     for (Case c : {Case{"Helvetica", false, false}, Case{"Helvetica-Bold", true, false},
                    Case{"Helvetica-Oblique", false, true}, Case{"Helvetica-BoldOblique", true, true},
-                   Case{"ArialMT", false, false}, Case{"Arial-BoldMT", true, false},
+                   Case{"Arial", false, false}, Case{"ArialMT", false, false}, Case{"Arial-BoldMT", true, false},
                    Case{"Arial-BoldItalicMT", true, true}, Case{"HelveticaNeue", false, false},
                    Case{"HelveticaNeue-Bold", true, false}, Case{"HelveticaNeue-Italic", false, true}}) {
         Font font(c.name, 14);

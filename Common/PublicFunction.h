@@ -1,4 +1,8 @@
 #pragma once
+#include "Platform/Graphics/Color.h"
+#include "Platform/Graphics/Geometry.h"
+#include "Platform/Graphics/Text.h"
+#include "Platform/UI/View.h"
 #include "Protocol/ServerInfo.h"
 
 #include <cstdint>
@@ -8,6 +12,13 @@
 #include <string_view>
 
 namespace gfx { class Image; }
+namespace ui {
+class ActivityIndicator;
+class AlertView;
+class Button;
+class ImageView;
+class Label;
+}
 
 // App-wide class-level operations, grouped as the screens and models use them.
 class PublicFunction {
@@ -62,6 +73,48 @@ public:
     // The first of the user's preferred languages ("zh-Hans", "en", ...); "" when none.
     static std::string getPreferredLanguage();
 
+    // Skinned buttons: white bold 15-point centred title on a clear background over the
+    // skin's stretchable picture of that height (back and forward keep their titles clear of
+    // the arrow). A null button is left alone.
+    static void initializeToButtonHeight30(ui::Button* button);
+    static void initializeToButtonHeight34(ui::Button* button);
+    static void initializeToBackButtonHeight34(ui::Button* button);
+    static void initializeToForwardButtonHeight34(ui::Button* button);
+    // Cap insets from system version 5 on; before it, whole left and top cap sizes only.
+    static gfx::Image resizeImageWithCapInsets(const gfx::Image& image, gfx::EdgeInsets insets);
+    // The skin's top bar averaged into one premultiplied pixel; dark grey without it.
+    static gfx::Color colorOfMainTheme();
+    // The strike line across an old price, and its removal (with every other subview).
+    static void addDeletionLineToLabel(ui::Label* label);
+    static void removeDeletionLineFromLabel(ui::Label* label);
+    // The "wiggle" of items that can be edited.
+    static void setViewShakingShaking(ui::View* view, bool shaking);
+    // A busy indicator over a view that takes no touches meanwhile.
+    static void showDialIndicatorView(ui::View* view, const std::shared_ptr<ui::ActivityIndicator>& indicator);
+    static void hideDialIndicatorView(ui::View* view, const std::shared_ptr<ui::ActivityIndicator>& indicator);
+    // The index-th direct subview (from 0) that is a T or derives from it; null past the last.
+    template <typename T>
+    static std::shared_ptr<T> findSubViewInOfClassIndex(const ui::View* view, int index);
+    // Aligns the message, the alert's second label.
+    static void setTextAlignmentForAlertView(gfx::TextAlignment alignment, ui::AlertView* alert);
+    static bool isRetinaDisplay();
+    // Shrunk to fit the size (twice the size on a double-resolution screen), keeping its
+    // proportions; a picture that fits comes back as it is.
+    static gfx::Image scaleImageToFitSize(const gfx::Image& image, gfx::Size size);
+    // Every picture is scaled.
+    static bool imageIsNeedToScaleToFitSize(const gfx::Image& image, gfx::Size size);
+    // Shows the picture centred when it is smaller than the view, else fitted.
+    static void ImageViewFitImgImg(ui::ImageView* imageView, const gfx::Image& image);
+    // Replaces the view's subviews with one image view of the picture, shrunk to fit and centred.
+    static void ImageViewSetImgImg(ui::View* view, const gfx::Image& image);
+
+    // Diagnostics, called from nowhere in the application.
+    static bool isContainChinese(const std::optional<std::string>& text);
+    static void showCurrentMemory();
+    // Appends an entry to Documents/<time of the first call>.txt, flushed at once.
+    static void LOGFunctionLineNumberFormat(const char* file, const char* function, int line,
+                                            const char* format, ...) __attribute__((format(printf, 4, 5)));
+
     // --- File types, local paths and download addresses ----------------------------------
     // 5 "PDF", 6 "VEDIO", 7 "EXCEL", 8 "WORD", 9 anything else, nothing included.
     static int getFileType(const std::optional<std::string>& word);
@@ -103,3 +156,17 @@ public:
     // A digest of the machine's hardware address; nothing when it has none.
     static std::optional<std::string> getMacAddress();
 };
+
+template <typename T>
+std::shared_ptr<T> PublicFunction::findSubViewInOfClassIndex(const ui::View* view, int index)
+{
+    if (!view || index < 0)
+        return nullptr;
+    for (auto& sub : view->subviews()) {
+        if (auto match = std::dynamic_pointer_cast<T>(sub)) {
+            if (index-- == 0)
+                return match;
+        }
+    }
+    return nullptr;
+}

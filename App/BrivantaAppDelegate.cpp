@@ -1,8 +1,10 @@
 #include "App/BrivantaAppDelegate.h"
 
+#include "Classes/Order/QuoteOrderStore.h"
 #include "Common/LanguageManager.h"
 #include "Common/PublicFunction.h"
 #include "Common/SkinManager.h"
+#include "Database/QuoteOrderModel.h"
 #include "Network/Reachability.h"
 #include "Platform/Base/Bundle.h"
 #include "Platform/Base/Log.h"
@@ -105,6 +107,7 @@ bool BrivantaAppDelegate::didFinishLaunching(ui::Application&)
         m_hostReach->startNotifier();
 
     ui::setUncaughtExceptionHandler(reportUncaughtException);
+    QuoteOrderModel::setCustomerOnShowHook([] { return QuoteOrderStore::sharedQuoteOrderStore()->isCustomerOnShow(); });
 
     m_window->setRootViewController(std::make_shared<WeclomeViewController>());
     m_window->makeKeyAndVisible();

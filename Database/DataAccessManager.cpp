@@ -10,6 +10,7 @@
 #include "Database/PriceModel.h"
 #include "Database/ProductModel.h"
 #include "Database/ProductRelatedModel.h"
+#include "Database/QuoteOrderModel.h"
 #include "Database/SQLite/BRDatabase.h"
 #include "Database/productAndcategoryXrefModel.h"
 #include "Platform/Base/Bundle.h"
@@ -141,6 +142,7 @@ void DataAccessManager::createModels()
     m_pricemodel = adopt(std::make_shared<PriceModel>());
     m_productrelatedmodel = adopt(std::make_shared<ProductRelatedModel>());
     m_configMode = adopt(std::make_shared<ConfigMode>());
+    m_quoteOrderModel = adopt(std::make_shared<QuoteOrderModel>());
 }
 
 void DataAccessManager::updateVersion()

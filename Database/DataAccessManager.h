@@ -16,6 +16,7 @@ class ImageModel;
 class PriceModel;
 class ProductModel;
 class ProductRelatedModel;
+class QuoteOrderModel;
 class productAndcategoryXrefModel;
 
 // The single door to the logged-in client's database: makes the client's file from the
@@ -55,6 +56,7 @@ public:
     const std::shared_ptr<PriceModel>& pricemodel() const { return m_pricemodel; }
     const std::shared_ptr<ProductRelatedModel>& productrelatedmodel() const { return m_productrelatedmodel; }
     const std::shared_ptr<ConfigMode>& configMode() const { return m_configMode; }
+    const std::shared_ptr<QuoteOrderModel>& quoteOrderModel() const { return m_quoteOrderModel; }
 
     // The configuration operations; without models they answer NO and the empty record.
     bool syncConfigData(const std::optional<std::vector<ConfigEntity>>& configs);
@@ -77,5 +79,6 @@ private:
     std::shared_ptr<PriceModel> m_pricemodel;
     std::shared_ptr<ProductRelatedModel> m_productrelatedmodel;
     std::shared_ptr<ConfigMode> m_configMode;
+    std::shared_ptr<QuoteOrderModel> m_quoteOrderModel;
     std::vector<std::shared_ptr<BaseDataModel>> m_dataModelList; // in creation order
 };

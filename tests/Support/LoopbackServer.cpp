@@ -388,7 +388,9 @@ int LoopbackServer::closedByClient() const
 
 void LoopbackServer::closeIdleConnections()
 {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    // A connection that has just answered becomes idle a moment later, on its own thread.
+    m_cv.wait_for(lock, std::chrono::seconds(5), [this] { return m_answering == 0; });
     for (int fd : m_idle) {
         m_closingIdle.insert(fd);
         ::shutdown(fd, SHUT_RDWR);
@@ -466,12 +468,32 @@ void LoopbackServer::serve(int fd, int connection)
         }
     }
     std::string buffer;
+    bool answering = false;
+    // However the connection ends, it no longer counts as answering.
+    struct AnsweringGuard {
+        LoopbackServer& server;
+        bool& answering;
+        ~AnsweringGuard()
+        {
+            if (!answering)
+                return;
+            std::lock_guard lock(server.m_mutex);
+            --server.m_answering;
+            server.m_cv.notify_all();
+        }
+    } guard{*this, answering};
     while (!m_stop) {
         Request req;
         req.connection = connection;
-        if (buffer.empty()) {
+        {
             std::lock_guard lock(m_mutex);
-            m_idle.insert(fd);
+            if (buffer.empty())
+                m_idle.insert(fd);
+            if (answering) {
+                answering = false;
+                --m_answering;
+                m_cv.notify_all();
+            }
         }
         bool got = readRequest(io, buffer, req);
         {
@@ -486,6 +508,11 @@ void LoopbackServer::serve(int fd, int connection)
         }
         if (!got)
             break;
+        {
+            std::lock_guard lock(m_mutex);
+            answering = true;
+            ++m_answering;
+        }
         Reply reply = m_handler(req);
         {
             std::lock_guard lock(m_mutex);

@@ -148,6 +148,7 @@ private:
     std::vector<std::thread> m_threads;
     std::set<int> m_open;
     std::set<int> m_idle;
+    int m_answering = 0; // connections between reading a request and waiting for the next
     std::set<int> m_closingIdle;
     std::vector<Request> m_requests;
     int m_accepts = 0;

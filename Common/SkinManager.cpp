@@ -5,11 +5,16 @@
 #include "Platform/Base/Log.h"
 #include "Platform/Base/Text.h"
 #include "Protocol/LoginMode.h"
+#include "Platform/UI/NamedImage.h"
 #include "Platform/UI/Window.h"
+#include "Common/MBBase64.h"
+#include "Network/BRZipArchive.h"
+#include "Platform/Base/Paths.h"
 
 #include <atomic>
 #include <filesystem>
 #include <mutex>
+#include <stdlib.h>
 
 namespace {
 
@@ -23,19 +28,9 @@ bool isFile(const std::string& path)
 
 } // namespace
 
-// Its double-resolution variant first on such a screen.
 gfx::Image SkinManager::bundledImageNamed(const std::string& name)
 {
-    std::filesystem::path file(name);
-    std::string stem = file.stem().string();
-    std::string type = file.has_extension() ? file.extension().string().substr(1) : "png";
-    if (SkinManager::getUIScreenScaleFactor() == 2.0f) {
-        std::string path = base::Bundle::pathForResource(stem + "@2x", type);
-        if (!path.empty())
-            return gfx::Image::fromFile(path);
-    }
-    std::string path = base::Bundle::pathForResource(stem, type);
-    return path.empty() ? gfx::Image() : gfx::Image::fromFile(path);
+    return ui::imageNamed(name);
 }
 
 std::shared_ptr<SkinManager> SkinManager::sharedInstance()
@@ -55,18 +50,166 @@ gfx::Image SkinManager::skinFromImageName(const std::optional<std::string>& name
     // A name that is not one folder entry could reach outside the skin folder.
     if (!PublicFunction::isSafePathComponent(*name))
         return {};
-    if (auto client = PublicFunction::clientFolderPath(LoginMode::sharedInstance()->clientID())) {
-        std::string path = *client + "/SkinImages/" + *name;
-        if (getUIScreenScaleFactor() == 2.0f && path.size() >= 4) {
-            // The last four characters are taken as the extension, whatever its length.
-            std::string retina = path.substr(0, path.size() - 4) + "@2x.png";
-            if (isFile(retina))
-                return gfx::Image::fromFile(retina);
-        }
+    if (auto client = PublicFunction::clientFolderPath(LoginMode::sharedInstance()->clientID()))
+        for (const auto& path : skinCandidates(*client, *name))
+            if (isFile(path))
+                return gfx::Image::fromFile(path); // uncached: skins change between logins
+    return bundledImageNamed(*name);
+}
+
+std::vector<std::string> SkinManager::skinCandidates(const std::string& clientFolder, const std::string& name)
+{
+    std::vector<std::string> out;
+    std::string path = clientFolder + "/SkinImages/" + name;
+    // The last four characters are taken as the extension, whatever its length.
+    if (getUIScreenScaleFactor() == 2.0f && path.size() >= 4)
+        out.push_back(path.substr(0, path.size() - 4) + "@2x.png");
+    out.push_back(path);
+    return out;
+}
+
+bool SkinManager::hasCustomerImage(const std::optional<std::string>& name)
+{
+    if (!name || base::trimmingWhitespaceAndNewlines(*name).empty() || !PublicFunction::isSafePathComponent(*name))
+        return false;
+    auto client = PublicFunction::clientFolderPath(LoginMode::sharedInstance()->clientID());
+    if (!client)
+        return false;
+    for (const auto& path : skinCandidates(*client, *name))
+        if (isFile(path))
+            return true;
+    return false;
+}
+
+gfx::Image SkinManager::getLogoWithClientId(const std::optional<std::string>& clientId)
+{
+    if (!clientId || base::trimmingWhitespaceAndNewlines(*clientId).empty())
+        return {};
+    auto client = PublicFunction::clientFolderPath(*clientId);
+    if (!client)
+        return {};
+    for (const auto& path : skinCandidates(*client, "homelogo.png"))
         if (isFile(path))
             return gfx::Image::fromFile(path);
+    return {};
+}
+
+std::optional<std::string> SkinManager::image2String(const gfx::Image& image)
+{
+    if (!image)
+        return std::nullopt;
+    base::Bytes jpeg = image.jpegData(0.5);
+    if (jpeg.empty())
+        return std::nullopt;
+    return MBBase64::base64Encoding(jpeg);
+}
+
+gfx::Image SkinManager::string2Image(const std::optional<std::string>& text)
+{
+    if (!text)
+        return {};
+    auto bytes = MBBase64::dataWithBase64EncodedString(*text);
+    if (!bytes || bytes->empty())
+        return {};
+    return gfx::Image::fromBytes(*bytes);
+}
+
+bool SkinManager::needInitializeDemo() const
+{
+    std::error_code ec;
+    std::filesystem::path documents = base::Paths::documents();
+    for (const char* tenant : kDemoTenants)
+        if (!std::filesystem::is_directory(documents / tenant, ec))
+            return true;
+    return m_needUpdateDemo;
+}
+
+namespace {
+
+// A fresh folder next to where the unpacked files will go, so the final moves are renames on
+// one file system.
+std::optional<std::filesystem::path> makeStaging(const std::filesystem::path& parent, const std::string& prefix)
+{
+    std::string pattern = (parent / (prefix + "XXXXXX")).string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!mkdtemp(buffer.data()))
+        return std::nullopt;
+    return std::filesystem::path(buffer.data());
+}
+
+bool unzipInto(const std::string& archive, const std::filesystem::path& folder)
+{
+    BRZipArchive zip;
+    if (!zip.UnzipOpenFile(archive))
+        return false;
+    bool ok = zip.UnzipFileToOverWrite(folder.string(), true);
+    zip.UnzipCloseFile();
+    return ok;
+}
+
+} // namespace
+
+bool SkinManager::initializeDemoZip()
+{
+    namespace fs = std::filesystem;
+    fs::path documents = base::Paths::documents();
+    std::error_code ec;
+    fs::create_directories(documents, ec);
+    auto staging = makeStaging(documents, ".demo-");
+    bool ok = false;
+    if (staging) {
+        std::string archive = base::Bundle::pathForResource("DEMO", "zip");
+        ok = !archive.empty() && unzipInto(archive, *staging);
+        for (const char* tenant : kDemoTenants)
+            ok = ok && fs::is_directory(*staging / tenant, ec);
+        // Swap each tenant in; the old folder steps aside first and goes only at the end.
+        for (const char* tenant : kDemoTenants) {
+            if (!ok)
+                break;
+            fs::path target = documents / tenant, old = *staging / (std::string("old-") + tenant);
+            if (fs::exists(target, ec))
+                fs::rename(target, old, ec);
+            if (!ec)
+                fs::rename(*staging / tenant, target, ec);
+            if (ec)
+                ok = false;
+            else
+                PublicFunction::addSkipBackupAttributeToItemAtURL(target.string());
+        }
+        fs::remove_all(*staging, ec);
     }
-    return bundledImageNamed(*name);
+    if (!ok) {
+        base::log("The demo data could not be unpacked; it will be tried again.");
+        m_needUpdateDemo = true;
+    }
+    return ok;
+}
+
+bool SkinManager::initializeSkinImage()
+{
+    namespace fs = std::filesystem;
+    auto client = PublicFunction::clientFolderPath(LoginMode::sharedInstance()->clientID());
+    if (!client)
+        return false;
+    std::error_code ec;
+    fs::path skin = fs::path(*client) / "SkinImages";
+    if (fs::is_directory(skin, ec))
+        return true;
+    fs::path archive = fs::path(*client) / "SkinImages.zip";
+    if (!fs::is_regular_file(archive, ec))
+        return false;
+    // Unpacked aside: only the archive's SkinImages folder ever reaches the client folder.
+    auto staging = makeStaging(*client, ".skin-");
+    if (!staging)
+        return false;
+    bool ok = unzipInto(archive.string(), *staging) && fs::is_directory(*staging / "SkinImages", ec);
+    if (ok) {
+        fs::rename(*staging / "SkinImages", skin, ec);
+        ok = !ec;
+    }
+    fs::remove_all(*staging, ec);
+    return ok;
 }
 
 float SkinManager::getUIScreenScaleFactor()

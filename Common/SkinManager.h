@@ -1,7 +1,9 @@
 #pragma once
 #include "Platform/Graphics/Image.h"
 
+#include <atomic>
 #include <memory>
+#include <vector>
 #include <optional>
 #include <string>
 
@@ -15,6 +17,16 @@ public:
     bool needUpdateDemo() const { return m_needUpdateDemo; }
     void setNeedUpdateDemo(bool needUpdate) { m_needUpdateDemo = needUpdate; }
 
+    // The demo tenants' folders are missing, or a new version asks for them again.
+    bool needInitializeDemo() const;
+    // Unpacks the bundled demo archive into Documents. Runs on a background queue, so it
+    // touches files only. The earlier demo folders stay until the new ones are complete.
+    bool initializeDemoZip();
+    // Unpacks the logged-in client's "SkinImages.zip" once; YES at once when its folder exists.
+    bool initializeSkinImage();
+
+    static constexpr const char* kDemoTenants[2] = {"tolbernix_", "wendloft_"};
+
     // The logged-in client's picture of that file name from its skin folder (the "@2x.png"
     // variant first on a double-resolution screen), else the application's own picture;
     // null for a missing or blank name, or when neither exists.
@@ -23,8 +35,19 @@ public:
     static gfx::Image bundledImageNamed(const std::string& name);
     // 1 or 2, worked out once from the screen; 0 while no screen is there to ask.
     static float getUIScreenScaleFactor();
+
+    // The client has its own picture of that name (either of the lookup's two files).
+    static bool hasCustomerImage(const std::optional<std::string>& name);
+    // A client's "homelogo.png" from its skin folder; null for a blank id or no file.
+    static gfx::Image getLogoWithClientId(const std::optional<std::string>& clientId);
+    // A picture as Base64 text of a JPEG at quality 0.5, and back (signatures are kept so).
+    static std::optional<std::string> image2String(const gfx::Image& image);
+    static gfx::Image string2Image(const std::optional<std::string>& text);
     static void resetScaleFactorForTesting();
 
 private:
-    bool m_needUpdateDemo = false;
+    // The lookup's candidate files in a client's skin folder, double-resolution first.
+    static std::vector<std::string> skinCandidates(const std::string& clientFolder, const std::string& name);
+
+    std::atomic<bool> m_needUpdateDemo{false};
 };

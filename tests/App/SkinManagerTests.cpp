@@ -1,0 +1,94 @@
+#include "SkinTestSupport.h"
+
+namespace fs = std::filesystem;
+using skintest::SkinTest;
+using skintest::makeZip;
+using skintest::writePng;
+
+namespace {
+
+TEST_F(SkinTest, LookupPrefersTheClientsDoubleThenPlainPictureThenTheBundle)
+{
+    writePng(client / "SkinImages" / "homelogo.png", 10, gfx::Color::red());
+    writePng(client / "SkinImages" / "homelogo@2x.png", 20, gfx::Color::blue());
+    writePng(client / "SkinImages" / "x.@2x.png", 30, gfx::Color::green());
+
+    atScale(1);
+    EXPECT_EQ(SkinManager::skinFromImageName("homelogo.png").size(), (gfx::Size{10, 10}));
+    atScale(2);
+    EXPECT_EQ(SkinManager::skinFromImageName("homelogo.png").pixelWidth(), 20);
+    // A four-letter extension loses only its last four characters.
+    EXPECT_EQ(SkinManager::skinFromImageName("x.jpeg").pixelWidth(), 30);
+    EXPECT_FALSE(SkinManager::skinFromImageName("x.jpeg.missing"));
+    EXPECT_TRUE(SkinManager::hasCustomerImage("homelogo.png"));
+    EXPECT_FALSE(SkinManager::hasCustomerImage("topbar-bg.png"));
+    EXPECT_FALSE(SkinManager::hasCustomerImage("  "));
+    // Not the client's: the application's own.
+    gfx::Image bundled = SkinManager::skinFromImageName("topbar-bg.png");
+    ASSERT_TRUE(bundled);
+    EXPECT_EQ(bundled.pixelWidth(), ui::imageNamed("topbar-bg").pixelWidth());
+    EXPECT_FALSE(SkinManager::skinFromImageName(" "));
+    EXPECT_FALSE(SkinManager::skinFromImageName(std::nullopt));
+
+    EXPECT_EQ(SkinManager::getLogoWithClientId("AbC").pixelWidth(), 20); // the folder is lower case
+    EXPECT_FALSE(SkinManager::getLogoWithClientId(""));
+    EXPECT_FALSE(SkinManager::getLogoWithClientId("other"));
+}
+
+TEST_F(SkinTest, SkinArchiveUnpacksOnceAndOnlyItsSkinFolder)
+{
+    fs::path work = m_home.path() / "work";
+    writePng(work / "homelogo.png", 8, gfx::Color::red());
+    writePng(work / "topbar-bg.png", 8, gfx::Color::blue());
+    std::ofstream(work / "evil.sqlite") << "not a database";
+    fs::create_directories(client);
+    std::ofstream(client / "brivanta_lite.sqlite") << "the client's database";
+    makeZip(client / "SkinImages.zip", {{"SkinImages/homelogo.png", work / "homelogo.png"},
+                                        {"SkinImages/topbar-bg.png", work / "topbar-bg.png"},
+                                        {"brivanta_lite.sqlite", work / "evil.sqlite"},
+                                        {"../x", work / "evil.sqlite"}});
+    auto skins = SkinManager::sharedInstance();
+    skins->initializeSkinImage();
+    std::ifstream db(client / "brivanta_lite.sqlite");
+    std::string content((std::istreambuf_iterator<char>(db)), {});
+    EXPECT_EQ(content, "the client's database");
+    EXPECT_FALSE(fs::exists(client.parent_path() / "x"));
+    EXPECT_FALSE(fs::exists(client / "x"));
+
+    // A clean archive installs, and the folder then stays without the archive.
+    fs::remove_all(client / "SkinImages");
+    makeZip(client / "SkinImages.zip", {{"SkinImages/homelogo.png", work / "homelogo.png"},
+                                        {"SkinImages/topbar-bg.png", work / "topbar-bg.png"}});
+    EXPECT_TRUE(skins->initializeSkinImage());
+    EXPECT_TRUE(gfx::Image::fromFile((client / "SkinImages" / "topbar-bg.png").string()));
+    fs::remove(client / "SkinImages.zip");
+    EXPECT_TRUE(skins->initializeSkinImage());
+    for (auto& entry : fs::directory_iterator(client))
+        EXPECT_NE(entry.path().filename().string().rfind(".skin-", 0), 0u) << "staging left behind";
+
+    // A truncated archive leaves no skin folder, so the next login tries again.
+    fs::remove_all(client / "SkinImages");
+    makeZip(client / "SkinImages.zip", {{"SkinImages/homelogo.png", work / "homelogo.png"}});
+    fs::resize_file(client / "SkinImages.zip", fs::file_size(client / "SkinImages.zip") / 2);
+    EXPECT_FALSE(skins->initializeSkinImage());
+    EXPECT_FALSE(fs::exists(client / "SkinImages"));
+}
+
+TEST_F(SkinTest, SignaturePicturesGoToTextAndBack)
+{
+    auto ctx = gfx::Context::createBitmap({300, 150}, 1);
+    ctx->setFillColor(gfx::Color::white());
+    ctx->fillRect({0, 0, 300, 150});
+    ctx->setStrokeColor(gfx::Color::black());
+    ctx->setLineWidth(3);
+    ctx->strokeLine({20, 100}, {280, 40});
+    auto text = SkinManager::image2String(ctx->makeImage());
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->rfind("/9j/", 0), 0u);
+    EXPECT_EQ(SkinManager::string2Image(text).size(), (gfx::Size{300, 150}));
+    EXPECT_FALSE(SkinManager::image2String(gfx::Image()));
+    EXPECT_FALSE(SkinManager::string2Image(std::nullopt));
+    EXPECT_FALSE(SkinManager::string2Image("not base64 at all!"));
+}
+
+} // namespace

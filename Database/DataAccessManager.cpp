@@ -4,10 +4,16 @@
 #include "Database/CategoryModel.h"
 #include "Database/CompareModel.h"
 #include "Database/ConfigMode.h"
+#include "Database/CustomerModel.h"
 #include "Database/FavoriteModel.h"
 #include "Database/IconModel.h"
 #include "Database/ImageModel.h"
+#include "Database/LibraryCategoryModel.h"
+#include "Database/LibraryFavoriteModel.h"
+#include "Database/LibraryFilesModel.h"
+#include "Database/LoginUserModel.h"
 #include "Database/PriceModel.h"
+#include "Database/ProductMaterialModel.h"
 #include "Database/ProductModel.h"
 #include "Database/ProductRelatedModel.h"
 #include "Database/QuoteOrderModel.h"
@@ -141,7 +147,13 @@ void DataAccessManager::createModels()
     m_comparemodel = adopt(std::make_shared<CompareModel>());
     m_pricemodel = adopt(std::make_shared<PriceModel>());
     m_productrelatedmodel = adopt(std::make_shared<ProductRelatedModel>());
+    m_productMaterialModel = adopt(std::make_shared<ProductMaterialModel>());
+    m_libraryCategoryModel = adopt(std::make_shared<LibraryCategoryModel>());
+    m_libraryFilesModel = adopt(std::make_shared<LibraryFilesModel>());
+    m_customerModel = adopt(std::make_shared<CustomerModel>());
     m_configMode = adopt(std::make_shared<ConfigMode>());
+    m_loginUserModel = adopt(std::make_shared<LoginUserModel>());
+    m_libraryFavoriteModel = adopt(std::make_shared<LibraryFavoriteModel>());
     m_quoteOrderModel = adopt(std::make_shared<QuoteOrderModel>());
 }
 

@@ -18,6 +18,12 @@ class ProductModel;
 class ProductRelatedModel;
 class QuoteOrderModel;
 class productAndcategoryXrefModel;
+class CustomerModel;
+class LibraryCategoryModel;
+class LibraryFavoriteModel;
+class LibraryFilesModel;
+class LoginUserModel;
+class ProductMaterialModel;
 
 // The single door to the logged-in client's database: makes the client's file from the
 // template, opens the shared connection on it and owns one model per group of tables.
@@ -55,7 +61,13 @@ public:
     const std::shared_ptr<CompareModel>& comparemodel() const { return m_comparemodel; }
     const std::shared_ptr<PriceModel>& pricemodel() const { return m_pricemodel; }
     const std::shared_ptr<ProductRelatedModel>& productrelatedmodel() const { return m_productrelatedmodel; }
+    const std::shared_ptr<ProductMaterialModel>& productMaterialModel() const { return m_productMaterialModel; }
+    const std::shared_ptr<LibraryCategoryModel>& libraryCategoryModel() const { return m_libraryCategoryModel; }
+    const std::shared_ptr<LibraryFilesModel>& libraryFilesModel() const { return m_libraryFilesModel; }
+    const std::shared_ptr<CustomerModel>& customerModel() const { return m_customerModel; }
     const std::shared_ptr<ConfigMode>& configMode() const { return m_configMode; }
+    const std::shared_ptr<LoginUserModel>& loginUserModel() const { return m_loginUserModel; }
+    const std::shared_ptr<LibraryFavoriteModel>& libraryFavoriteModel() const { return m_libraryFavoriteModel; }
     const std::shared_ptr<QuoteOrderModel>& quoteOrderModel() const { return m_quoteOrderModel; }
 
     // The configuration operations; without models they answer NO and the empty record.
@@ -78,7 +90,13 @@ private:
     std::shared_ptr<CompareModel> m_comparemodel;
     std::shared_ptr<PriceModel> m_pricemodel;
     std::shared_ptr<ProductRelatedModel> m_productrelatedmodel;
+    std::shared_ptr<ProductMaterialModel> m_productMaterialModel;
+    std::shared_ptr<LibraryCategoryModel> m_libraryCategoryModel;
+    std::shared_ptr<LibraryFilesModel> m_libraryFilesModel;
+    std::shared_ptr<CustomerModel> m_customerModel;
     std::shared_ptr<ConfigMode> m_configMode;
+    std::shared_ptr<LoginUserModel> m_loginUserModel;
+    std::shared_ptr<LibraryFavoriteModel> m_libraryFavoriteModel;
     std::shared_ptr<QuoteOrderModel> m_quoteOrderModel;
     std::vector<std::shared_ptr<BaseDataModel>> m_dataModelList; // in creation order
 };

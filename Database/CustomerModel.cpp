@@ -1,0 +1,527 @@
+#include "Database/CustomerModel.h"
+
+#include "Database/BulkSave.h"
+#include "Database/SQLite/BRDatabase.h"
+
+#include <algorithm>
+
+namespace {
+
+std::shared_ptr<BRDatabase> database()
+{
+    return BRDatabase::sharedDataBase();
+}
+
+bool goodConnection()
+{
+    auto db = database();
+    return db && db->goodConnection();
+}
+
+brivanta_customer_Entity readCustomer(BRResultSet& rs)
+{
+    brivanta_customer_Entity customer;
+    customer.customer_id = rs.intForColumn("customer_id");
+    customer.customer_info_id = rs.stringForColumn("customer_info_id");
+    customer.customer_name = rs.stringForColumn("customer_name");
+    customer.customer_publish = rs.intForColumn("customer_publish");
+    customer.customer_ordering = rs.intForColumn("customer_ordering");
+    customer.discount = rs.doubleForColumn("discount");
+    customer.hidden = rs.intForColumn("hidden");
+    return customer;
+}
+
+brivanta_customer_attribute_Entity readAttribute(BRResultSet& rs)
+{
+    brivanta_customer_attribute_Entity attribute;
+    attribute.attribute_id = rs.intForColumn("attribute_id");
+    attribute.customer_id = rs.intForColumn("customer_id");
+    attribute.attribute_fields_id = rs.intForColumn("attribute_fields_id");
+    attribute.attribute_value = rs.stringForColumn("attribute_value");
+    return attribute;
+}
+
+brivanta_customer_address_Entity readAddress(BRResultSet& rs)
+{
+    brivanta_customer_address_Entity address;
+    address.indexId = rs.intForColumn("id");
+    address.customerId = rs.intForColumn("customer_id");
+    address.customerAddress = rs.stringForColumn("address");
+    address.customerCity = rs.stringForColumn("city");
+    address.customerState = rs.stringForColumn("state");
+    address.customerZipCode = rs.stringForColumn("zip_code");
+    address.isDefault = rs.boolForColumn("isDefault");
+    return address;
+}
+
+brivanta_customer_contact_entity readContact(BRResultSet& rs)
+{
+    brivanta_customer_contact_entity contact;
+    contact.contactID = rs.intForColumn("contact_id");
+    contact.customerID = rs.intForColumn("customer_id");
+    contact.first_name = rs.stringForColumn("first_name");
+    contact.last_name = rs.stringForColumn("last_name");
+    contact.job_title = rs.stringForColumn("job_title");
+    contact.work_phone = rs.stringForColumn("work_phone");
+    contact.mobile_phone = rs.stringForColumn("mobile_phone");
+    contact.email = rs.stringForColumn("email");
+    contact.im = rs.stringForColumn("im");
+    contact.note = rs.stringForColumn("note");
+    contact.isDeful = rs.boolForColumn("isDefault");
+    return contact;
+}
+
+template <typename Read, typename... Args>
+auto readRows(Read read, std::string_view sql, const Args&... args)
+{
+    std::vector<decltype(read(std::declval<BRResultSet&>()))> rows;
+    auto db = database();
+    if (!db)
+        return rows;
+    auto rs = db->executeQuery(sql, args...);
+    if (!rs)
+        return rows;
+    while (rs->next())
+        rows.push_back(read(*rs));
+    rs->close();
+    return rows;
+}
+
+int minimum(std::string_view sql)
+{
+    auto db = database();
+    return db ? db->intForQuery(sql) : 0;
+}
+
+// Steps that add a column only when it is missing, so a second run changes nothing.
+bool addColumnIfMissing(std::string_view table, std::string_view column, std::string_view sql)
+{
+    auto db = database();
+    if (db->columnExistsColumnName(table, column))
+        return true;
+    return db->executeUpdate(sql);
+}
+
+} // namespace
+
+CustomerInfoDictionary CustomerModel::getAllCustomers(bool showHidden)
+{
+    CustomerInfoDictionary customers;
+    auto db = database();
+    if (!db)
+        return customers;
+    std::string sql =
+        "select  t1.customer_id,t1.customer_info_id,t1.customer_name,t1.customer_publish,"
+        "t1.customer_ordering ,t1.discount ,t1.hidden,t5.attribute_value,t5.field_name from "
+        "brivanta_customer t1 left join (select  t2.customer_id ,t2.attribute_value,t3.field_id,"
+        "t3.field_name from brivanta_customer_attribute t2, brivanta_fields_customer_attribute t3,"
+        "brivanta_customer t4 where t2.attribute_fields_id = t3.field_id and t3.published = 1 and "
+        "t3.display = 1 and t2.customer_id = t4.customer_id and t4.customer_publish = 1) t5 on "
+        "t1.customer_id = t5.customer_id where t1.customer_publish=1 ";
+    if (!showHidden)
+        sql += "and t1.hidden != 1 ";
+    sql += "order by t1.customer_ordering,t1.customer_id,t5.field_id ;";
+    auto rs = db->executeQuery(sql);
+    if (!rs)
+        return customers;
+    CustomerInfoEntry* current = nullptr;
+    int currentId = 0;
+    while (rs->next()) {
+        int customerId = rs->intForColumn("customer_id");
+        if (!current || customerId != currentId) {
+            currentId = customerId;
+            current = &customers[customerId];
+            *current = CustomerInfoEntry{};
+            current->customer_info_id = rs->stringForColumn("customer_info_id");
+            current->customer_name = rs->stringForColumn("customer_name").value_or("");
+            current->customer_publish = rs->intForColumn("customer_publish");
+            current->customer_ordering = rs->intForColumn("customer_ordering");
+            current->discount = rs->doubleForColumn("discount");
+            current->hidden = rs->boolForColumn("hidden");
+        }
+        customer_attribute_cell_Entity cell;
+        cell.fieldName = rs->stringForColumn("field_name").value_or("");
+        cell.attributeValue = rs->stringForColumn("attribute_value").value_or("");
+        current->attribute.push_back(std::move(cell));
+    }
+    rs->close();
+    // Two reads of the whole child tables instead of two queries per customer; the same
+    // order as getCustomerAddress / getCustomerContact: a local customer's newest first.
+    auto addresses = readRows(readAddress,
+                              "select id, customer_id , address,city, state , zip_code ,isDefault "
+                              "from brivanta_customer_address order by customer_id, id");
+    auto contacts = readRows(readContact,
+                             "select * from brivanta_customer_contact order by customer_id, contact_id");
+    for (auto& address : addresses) {
+        if (auto it = customers.find(address.customerId); it != customers.end())
+            it->second.address.push_back(std::move(address));
+    }
+    for (auto& contact : contacts) {
+        if (auto it = customers.find(contact.customerID); it != customers.end())
+            it->second.contact.push_back(std::move(contact));
+    }
+    for (auto& [customerId, entry] : customers) {
+        if (customerId < 0) {
+            std::reverse(entry.address.begin(), entry.address.end());
+            std::reverse(entry.contact.begin(), entry.contact.end());
+        }
+    }
+    return customers;
+}
+
+std::vector<customer_attribute_cell_Entity> CustomerModel::getAllAttributes()
+{
+    return readRows(
+        [](BRResultSet& rs) {
+            customer_attribute_cell_Entity cell;
+            cell.fieldName = rs.stringForColumn("field_name").value_or("");
+            cell.field_id = rs.intForColumn("field_id");
+            return cell;
+        },
+        "select * from brivanta_fields_customer_attribute where published=1 ");
+}
+
+std::optional<brivanta_customer_Entity> CustomerModel::getCustomerByCustomerName(
+    const std::optional<std::string>& name)
+{
+    if (!name)
+        return std::nullopt;
+    auto rows = readRows(readCustomer,
+                         "select * from brivanta_customer where customer_publish = 1 and "
+                         "customer_name = ?",
+                         *name);
+    if (rows.empty())
+        return std::nullopt;
+    return rows.back();
+}
+
+brivanta_customer_Entity CustomerModel::getCustomerByCustomerId(int customerId)
+{
+    auto rows = readRows(readCustomer, "select * from brivanta_customer where  customer_id = ?",
+                         customerId);
+    return rows.empty() ? brivanta_customer_Entity{} : rows.front();
+}
+
+std::vector<brivanta_customer_attribute_Entity> CustomerModel::getCustomerAttributes(int customerId)
+{
+    return readRows(readAttribute, "select * from brivanta_customer_attribute where  customer_id = ?",
+                    customerId);
+}
+
+std::vector<brivanta_customer_address_Entity> CustomerModel::getCustomerAddress(int customerId)
+{
+    // Local ids count down, so descending is the order they were made in.
+    if (customerId < 0) {
+        return readRows(readAddress,
+                        "select id, customer_id , address,city, state , zip_code ,isDefault from "
+                        "brivanta_customer_address where  customer_id = ? order by id DESC",
+                        customerId);
+    }
+    return readRows(readAddress,
+                    "select id, customer_id , address,city, state , zip_code ,isDefault from "
+                    "brivanta_customer_address where  customer_id = ? order by id",
+                    customerId);
+}
+
+std::vector<brivanta_customer_contact_entity> CustomerModel::getCustomerContact(int customerId)
+{
+    if (customerId < 0) {
+        return readRows(readContact,
+                        "select * from brivanta_customer_contact where  customer_id = ? order by "
+                        "contact_id DESC",
+                        customerId);
+    }
+    return readRows(readContact,
+                    "select * from brivanta_customer_contact where  customer_id = ? order by "
+                    "contact_id ",
+                    customerId);
+}
+
+bool CustomerModel::isInUnsubmitOrder(int customerId)
+{
+    auto db = database();
+    if (!db)
+        return false;
+    return db->intForQuery("select count(*) as count from brivanta_quote_order WHERE customer_id = ? ",
+                           customerId) > 0;
+}
+
+int CustomerModel::getLastLocalCustomerId()
+{
+    // Unpublished local customers count too: their ids must not be handed out again.
+    return minimum("select min(customer_id) as customer_id from brivanta_customer where customer_id < 0");
+}
+
+int CustomerModel::getLastLocalCustomerAttributesId()
+{
+    return minimum("select min(attribute_id) as attribute_id from brivanta_customer_attribute where "
+                   "attribute_id < 0");
+}
+
+int CustomerModel::getLastLocalCustomerAddressId()
+{
+    return minimum("select min([id]) as id from brivanta_customer_address where id < 0 ");
+}
+
+int CustomerModel::getLastLocalCustomerContactsId()
+{
+    return minimum("select min(contact_id) as contact_id from brivanta_customer_contact where "
+                   "contact_id < 0");
+}
+
+bool CustomerModel::deleteCustomerTableWithID(int customerId)
+{
+    BulkSave save("deleteCustomerTableWithID");
+    save.run("DELETE FROM brivanta_customer WHERE customer_id = ?", customerId);
+    save.run("DELETE FROM brivanta_customer_address WHERE customer_id = ?", customerId);
+    save.run("DELETE FROM brivanta_customer_attribute WHERE customer_id = ?", customerId);
+    save.run("DELETE FROM brivanta_customer_contact WHERE customer_id = ?", customerId);
+    return save.commit();
+}
+
+bool CustomerModel::updateCustomerTableHiddenWithCustomerIdWithHidden(int customerId, bool hidden)
+{
+    auto db = database();
+    return db && db->executeUpdate("UPDATE brivanta_customer SET hidden = ? WHERE customer_id = ?",
+                                   hidden ? 1 : 0, customerId);
+}
+
+bool CustomerModel::updateAddressToDefaultIndexId(int customerId, int addressId)
+{
+    auto db = database();
+    if (!db)
+        return false;
+    bool result = db->executeUpdate(
+        "update brivanta_customer_address set isDefault = 0 where  customer_id = ?", customerId);
+    if (addressId != 0) {
+        result = db->executeUpdate("update brivanta_customer_address set isDefault = 1 where  "
+                                   "customer_id = ? and id = ?",
+                                   customerId, addressId)
+            && result;
+    }
+    return result;
+}
+
+bool CustomerModel::updateContactToDefaultContact(int customerId, int contactId)
+{
+    auto db = database();
+    if (!db)
+        return false;
+    bool result = db->executeUpdate(
+        "update brivanta_customer_contact set isDefault = 0 where  customer_id = ?", customerId);
+    if (contactId != 0) {
+        result = db->executeUpdate("update brivanta_customer_contact set isDefault = 1 where  "
+                                   "customer_id = ? and contact_id = ?",
+                                   customerId, contactId)
+            && result;
+    }
+    return result;
+}
+
+bool CustomerModel::updateCustomerTable(const std::optional<std::vector<brivanta_customer_Entity>>& customers)
+{
+    if (!customers)
+        return false;
+    BulkSave save("updateCustomerTable");
+    for (const auto& customer : *customers) {
+        // The child rows the server's answer does not list must not keep the local id.
+        if (!save.run("UPDATE brivanta_customer SET customer_id = ? WHERE customer_id = ?",
+                      customer.customer_id, customer.pid)
+            || !save.run("UPDATE brivanta_customer_address SET customer_id = ? WHERE customer_id = ?",
+                         customer.customer_id, customer.pid)
+            || !save.run("UPDATE brivanta_customer_attribute SET customer_id = ? WHERE customer_id = ?",
+                         customer.customer_id, customer.pid)
+            || !save.run("UPDATE brivanta_customer_contact SET customer_id = ? WHERE customer_id = ?",
+                         customer.customer_id, customer.pid))
+            break;
+    }
+    return save.commit();
+}
+
+bool CustomerModel::updateCustomerAddressTable(
+    const std::optional<std::vector<brivanta_customer_address_Entity>>& addresses)
+{
+    if (!addresses)
+        return false;
+    BulkSave save("updateCustomerAddressTable");
+    for (const auto& address : *addresses) {
+        if (!save.run("UPDATE brivanta_customer_address SET id = ? ,customer_id = ? WHERE id = ?",
+                      address.indexId, address.customerId, address.pID))
+            break;
+    }
+    return save.commit();
+}
+
+bool CustomerModel::updateCustomerAttributeTable(
+    const std::optional<std::vector<brivanta_customer_attribute_Entity>>& attributes)
+{
+    if (!attributes)
+        return false;
+    BulkSave save("updateCustomerAttributeTable");
+    for (const auto& attribute : *attributes) {
+        if (!save.run("UPDATE brivanta_customer_attribute SET attribute_id = ? ,customer_id = ? "
+                      "WHERE attribute_id = ?",
+                      attribute.attribute_id, attribute.customer_id, attribute.pID))
+            break;
+    }
+    return save.commit();
+}
+
+bool CustomerModel::updateContactIdAfterUpload(
+    const std::optional<std::vector<brivanta_customer_contact_entity>>& contacts)
+{
+    if (!contacts)
+        return false;
+    BulkSave save("updateContactIdAfterUpload");
+    for (const auto& contact : *contacts) {
+        if (!save.run("UPDATE brivanta_customer_contact SET contact_id = ? ,customer_id = ? WHERE "
+                      "contact_id = ?",
+                      contact.contactID, contact.customerID, contact.pID))
+            break;
+    }
+    return save.commit();
+}
+
+bool CustomerModel::saveToDatabaseCustomer(const std::optional<std::vector<brivanta_customer_Entity>>& customers)
+{
+    if (!customers)
+        return false;
+    BulkSave save("saveToDatabaseCustomer");
+    for (const auto& customer : *customers) {
+        // An upsert, not a replace: the hidden flag is the device's own and survives sync.
+        if (!save.run("INSERT INTO brivanta_customer(customer_id,customer_info_id,customer_name,"
+                      "customer_publish,customer_ordering,discount) VALUES(?,?,?,?,?,?) "
+                      "ON CONFLICT(customer_id) DO UPDATE SET "
+                      "customer_info_id=excluded.customer_info_id,"
+                      "customer_name=excluded.customer_name,"
+                      "customer_publish=excluded.customer_publish,"
+                      "customer_ordering=excluded.customer_ordering,discount=excluded.discount;",
+                      customer.customer_id, customer.customer_info_id, customer.customer_name,
+                      customer.customer_publish, customer.customer_ordering, customer.discount)
+            || !save.run("DELETE FROM brivanta_customer_attribute WHERE customer_id = ?;",
+                         customer.customer_id)
+            || !save.run("DELETE FROM brivanta_customer_address WHERE customer_id = ?;",
+                         customer.customer_id)
+            || !save.run("DELETE FROM brivanta_customer_contact WHERE customer_id = ?;",
+                         customer.customer_id))
+            break;
+    }
+    return save.commit();
+}
+
+bool CustomerModel::saveToDatabaseCustomerAttribute(
+    const std::optional<std::vector<brivanta_customer_attribute_Entity>>& attributes)
+{
+    if (!attributes)
+        return false;
+    BulkSave save("saveToDatabaseCustomerAttribute");
+    for (const auto& attribute : *attributes) {
+        if (!save.run("INSERT or REPLACE INTO brivanta_customer_attribute(attribute_id,customer_id,"
+                      "attribute_fields_id,attribute_value) VALUES(?,?,?,?);",
+                      attribute.attribute_id, attribute.customer_id, attribute.attribute_fields_id,
+                      attribute.attribute_value))
+            break;
+    }
+    return save.commit();
+}
+
+bool CustomerModel::saveToDatabaseCustomerContact(
+    const std::optional<std::vector<brivanta_customer_contact_entity>>& contacts)
+{
+    if (!contacts)
+        return false;
+    BulkSave save("saveToDatabaseCustomerContact");
+    for (const auto& contact : *contacts) {
+        if (!save.run("INSERT or REPLACE INTO brivanta_customer_contact(contact_id,customer_id,"
+                      "first_name,last_name,job_title,work_phone,mobile_phone,email,im,note,"
+                      "isDefault) VALUES(?,?,?,?,?,?,?,?,?,?,?);",
+                      contact.contactID, contact.customerID, contact.first_name, contact.last_name,
+                      contact.job_title, contact.work_phone, contact.mobile_phone, contact.email,
+                      contact.im, contact.note, contact.isDeful))
+            break;
+    }
+    return save.commit();
+}
+
+bool CustomerModel::saveToDatabaseCustomerAddress(
+    const std::optional<std::vector<brivanta_customer_address_Entity>>& addresses)
+{
+    if (!addresses || addresses->empty())
+        return false;
+    BulkSave save("saveToDatabaseCustomerAddress");
+    for (const auto& address : *addresses) {
+        if (!save.run("INSERT or REPLACE INTO brivanta_customer_address(id,customer_id,address,city,"
+                      "state,zip_code,isDefault) VALUES(?,?,?,?,?,?,?);",
+                      address.indexId, address.customerId, address.customerAddress,
+                      address.customerCity, address.customerState, address.customerZipCode,
+                      address.isDefault))
+            break;
+    }
+    return save.commit();
+}
+
+bool CustomerModel::saveToDatabaseFieldsCustomerAttribute(
+    const std::optional<std::vector<brivanta_fields_customer_attribute_Entity>>& fields)
+{
+    if (!fields || fields->empty())
+        return false;
+    BulkSave save("saveToDatabaseFieldsCustomerAttribute");
+    // Inside the transaction, so a failed save keeps the stored definitions.
+    save.run("DELETE FROM brivanta_fields_customer_attribute;");
+    for (const auto& field : *fields) {
+        if (!save.run("INSERT or REPLACE INTO brivanta_fields_customer_attribute(field_id,field_name,"
+                      "description,data_type,selection_list,display,published) "
+                      "VALUES(?,?,?,?,?,?,?);",
+                      field.field_id, field.field_name, field.description, field.data_type,
+                      field.selection_list, field.display, field.published))
+            break;
+    }
+    return save.commit();
+}
+
+bool CustomerModel::updateVersion()
+{
+    BaseDataModel::updateVersion();
+    bool addresses = createCustomerAddressTable();
+    bool hidden = alterCustomerTable();
+    bool contacts = createCustomerConatctTable();
+    return addresses && hidden && contacts;
+}
+
+bool CustomerModel::createCustomerAddressTable()
+{
+    if (!goodConnection())
+        return false;
+    auto db = database();
+    return db->executeUpdate(
+               "create table if not exists brivanta_customer_address(id INTEGER PRIMARY KEY "
+               "AUTOINCREMENT NOT NULL,customer_id INTEGER NOT NULL,address VARCHAR(64),city "
+               "VARCHAR(64),state VARCHAR(64),zip_code VARCHAR(64),isDefault INTEGER NOT NULL  "
+               "DEFAULT 0)")
+        // The customer save deletes by customer id, once per customer.
+        && db->executeUpdate("CREATE INDEX IF NOT EXISTS idx_caddr_customer ON "
+                             "brivanta_customer_address(customer_id)");
+}
+
+bool CustomerModel::alterCustomerTable()
+{
+    if (!goodConnection())
+        return false;
+    return addColumnIfMissing("brivanta_customer", "hidden",
+                              "ALTER TABLE brivanta_customer ADD hidden INTEGER  DEFAULT 0");
+}
+
+bool CustomerModel::createCustomerConatctTable()
+{
+    if (!goodConnection())
+        return false;
+    auto db = database();
+    return db->executeUpdate(
+               "create table if not exists brivanta_customer_contact(contact_id INTEGER PRIMARY "
+               "KEY AUTOINCREMENT NOT NULL,customer_id INTEGER NOT NULL,first_name VARCHAR(64),"
+               "last_name VARCHAR(64),job_title VARCHAR(64),work_phone VARCHAR(64),mobile_phone "
+               "VARCHAR(64),email VARCHAR(64),im VARCHAR(64),note VARCHAR(64),isDefault INTEGER "
+               "NOT NULL  DEFAULT 0)")
+        && db->executeUpdate("CREATE INDEX IF NOT EXISTS idx_ccontact_customer ON "
+                             "brivanta_customer_contact(customer_id)");
+}

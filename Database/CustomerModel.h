@@ -1,0 +1,88 @@
+#pragma once
+#include "Database/BaseDataModel.h"
+#include "Database/brivanta_customer_Entity.h"
+#include "Database/brivanta_customer_address_Entity.h"
+#include "Database/brivanta_customer_attribute_Entity.h"
+#include "Database/brivanta_customer_contact_entity.h"
+#include "Database/brivanta_fields_customer_attribute_Entity.h"
+#include "Database/customer_attribute_cell_Entity.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// One customer as the customer list reads it; the members carry the names the customer
+// screens look up.
+struct CustomerInfoEntry {
+    std::optional<std::string> customer_info_id;
+    std::string customer_name; // "" for NULL
+    int customer_publish = 0;
+    int customer_ordering = 0;
+    bool hidden = false;
+    double discount = 0;
+    // The displayed attribute values by field id; one empty cell when there is none.
+    std::vector<customer_attribute_cell_Entity> attribute;
+    std::vector<brivanta_customer_address_Entity> address;
+    std::vector<brivanta_customer_contact_entity> contact;
+};
+
+using CustomerInfoDictionary = std::map<int, CustomerInfoEntry>;
+
+// The customers with their attribute values, addresses and contacts, and the customer
+// attribute field definitions. Local rows carry negative ids until an upload rewrites them.
+// Bulk saves and id rewrites are all-or-nothing.
+class CustomerModel : public BaseDataModel {
+public:
+    // Published customers by id; hidden ones only when asked for.
+    CustomerInfoDictionary getAllCustomers(bool showHidden);
+    // The published attribute fields (fieldName, field_id), in storage order.
+    std::vector<customer_attribute_cell_Entity> getAllAttributes();
+    // The last published customer of exactly that name.
+    std::optional<brivanta_customer_Entity> getCustomerByCustomerName(const std::optional<std::string>& name);
+    // An empty record when there is no such customer.
+    brivanta_customer_Entity getCustomerByCustomerId(int customerId);
+    std::vector<brivanta_customer_attribute_Entity> getCustomerAttributes(int customerId);
+    // A local customer's newest first; a server customer's by ascending id.
+    std::vector<brivanta_customer_address_Entity> getCustomerAddress(int customerId);
+    std::vector<brivanta_customer_contact_entity> getCustomerContact(int customerId);
+    // Whether any order row names the customer, submitted or not.
+    bool isInUnsubmitOrder(int customerId);
+
+    // The smallest negative id of each table, 0 when there is none.
+    int getLastLocalCustomerId();
+    int getLastLocalCustomerAttributesId();
+    int getLastLocalCustomerAddressId();
+    int getLastLocalCustomerContactsId();
+
+    // The customer and its addresses, attributes and contacts, all or none.
+    bool deleteCustomerTableWithID(int customerId);
+    bool updateCustomerTableHiddenWithCustomerIdWithHidden(int customerId, bool hidden);
+    // Clears the customer's defaults, then marks that address (none for 0).
+    bool updateAddressToDefaultIndexId(int customerId, int addressId);
+    bool updateContactToDefaultContact(int customerId, int contactId);
+
+    // Id rewrites after an upload: pid / pID is the row's id now, the record's ids the new ones.
+    // A customer's child rows follow it to its new id.
+    bool updateCustomerTable(const std::optional<std::vector<brivanta_customer_Entity>>& customers);
+    bool updateCustomerAddressTable(const std::optional<std::vector<brivanta_customer_address_Entity>>& addresses);
+    bool updateCustomerAttributeTable(const std::optional<std::vector<brivanta_customer_attribute_Entity>>& attributes);
+    bool updateContactIdAfterUpload(const std::optional<std::vector<brivanta_customer_contact_entity>>& contacts);
+
+    // Bulk saves. A customer save keeps the hidden flag and deletes the customer's child rows,
+    // so customers go first.
+    bool saveToDatabaseCustomer(const std::optional<std::vector<brivanta_customer_Entity>>& customers);
+    bool saveToDatabaseCustomerAttribute(const std::optional<std::vector<brivanta_customer_attribute_Entity>>& attributes);
+    bool saveToDatabaseCustomerContact(const std::optional<std::vector<brivanta_customer_contact_entity>>& contacts);
+    // An empty list answers NO.
+    bool saveToDatabaseCustomerAddress(const std::optional<std::vector<brivanta_customer_address_Entity>>& addresses);
+    // Replaces every definition; an empty list answers NO and keeps them.
+    bool saveToDatabaseFieldsCustomerAttribute(
+        const std::optional<std::vector<brivanta_fields_customer_attribute_Entity>>& fields);
+
+    // The address and contact tables, and the hidden column.
+    bool updateVersion() override;
+    bool createCustomerAddressTable();
+    bool alterCustomerTable();
+    bool createCustomerConatctTable();
+};

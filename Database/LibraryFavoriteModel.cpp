@@ -1,0 +1,46 @@
+#include "Database/LibraryFavoriteModel.h"
+
+#include "Database/SQLite/BRDatabase.h"
+
+namespace {
+
+constexpr const char* kFavoriteTable = "brivanta_library_favorite";
+
+} // namespace
+
+std::optional<brivanta_library_favorite_Entity> LibraryFavoriteModel::getFavoriteByFavoriteId(int fileId)
+{
+    auto db = BRDatabase::sharedDataBase();
+    // Before the first favourite there is no table: that is no favourite, not an error.
+    if (!db || !db->tableExists(kFavoriteTable))
+        return std::nullopt;
+    auto rs = db->executeQuery("select * from brivanta_library_favorite where  id = ?", fileId);
+    if (!rs)
+        return std::nullopt;
+    std::optional<brivanta_library_favorite_Entity> favorite;
+    if (rs->next()) {
+        favorite.emplace();
+        favorite->file_id = rs->intForColumn("id");
+        favorite->file_name = rs->stringForColumn("file_name");
+    }
+    rs->close();
+    return favorite;
+}
+
+bool LibraryFavoriteModel::saveToDatabaseFavoriteName(int fileId, const std::optional<std::string>& fileName)
+{
+    auto db = BRDatabase::sharedDataBase();
+    if (!db)
+        return false;
+    db->executeUpdate("create table if not exists brivanta_library_favorite(id INTEGER PRIMARY KEY "
+                      "NOT NULL,file_name VARCHAR(64))");
+    return db->executeUpdate("INSERT OR REPLACE INTO brivanta_library_favorite(id,file_name) VALUES(?,?);",
+                             fileId, fileName);
+}
+
+void LibraryFavoriteModel::deleteSingleFavoriteByFavoriteId(int fileId)
+{
+    auto db = BRDatabase::sharedDataBase();
+    if (db && db->tableExists(kFavoriteTable))
+        db->executeUpdate("delete from brivanta_library_favorite where id = ?", fileId);
+}

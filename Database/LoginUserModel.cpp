@@ -1,0 +1,171 @@
+#include "Database/LoginUserModel.h"
+
+#include "Common/PublicFunction.h"
+#include "Database/SQLite/BRDatabase.h"
+#include "Platform/Base/Text.h"
+
+namespace {
+
+std::shared_ptr<BRDatabase> database()
+{
+    return BRDatabase::sharedDataBase();
+}
+
+bool isBlank(const std::optional<std::string>& text)
+{
+    return !text || base::trimmingWhitespace(*text).empty();
+}
+
+// SQLite's lower() folds ASCII letters only; the typed id is folded the same way so that
+// both sides of the comparison agree.
+std::string asciiLowercased(std::string_view text)
+{
+    std::string lowered(text);
+    for (char& c : lowered) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lowered;
+}
+
+template <typename... Args>
+bool hasRow(std::string_view sql, const Args&... args)
+{
+    auto db = database();
+    if (!db || !db->goodConnection())
+        return false;
+    auto rs = db->executeQuery(sql, args...);
+    if (!rs)
+        return false;
+    bool found = rs->next();
+    rs->close();
+    return found;
+}
+
+bool addColumnIfMissing(std::string_view column, std::string_view sql)
+{
+    auto db = database();
+    if (db->columnExistsColumnName("brivanta_login_user", column))
+        return true;
+    return db->executeUpdate(sql);
+}
+
+} // namespace
+
+bool LoginUserModel::saveUserInfo(const std::optional<LoginInfo>& info)
+{
+    auto db = database();
+    if (!info || !db)
+        return false;
+    return db->executeUpdate("INSERT OR REPLACE INTO brivanta_login_user(useName,password,clientId,"
+                             "deviceId,email,companyName,companyLink,lastLoginTime) "
+                             "VALUES(?,?,?,?,?,?,?,?);",
+                             info->accountId, info->passWord, info->clientId, info->deviceId,
+                             info->email, info->companyName, info->companyLink,
+                             PublicFunction::currentTime());
+}
+
+std::optional<LoginInfo> LoginUserModel::getUserInfo(const std::optional<std::string>& accountId)
+{
+    auto db = database();
+    if (isBlank(accountId) || !db || !db->goodConnection())
+        return std::nullopt;
+    auto rs = db->executeQuery("select * from brivanta_login_user \nwhere useName = ? limit 0,1;",
+                               *accountId);
+    if (!rs)
+        return std::nullopt;
+    std::optional<LoginInfo> info;
+    if (rs->next()) {
+        info.emplace();
+        info->accountId = rs->stringForColumn("useName");
+        info->passWord = rs->stringForColumn("password");
+        info->clientId = rs->stringForColumn("clientId");
+        info->deviceId = rs->stringForColumn("deviceId");
+        info->email = rs->stringForColumn("email");
+        info->companyName = rs->stringForColumn("companyName");
+        info->companyLink = rs->stringForColumn("companyLink");
+    }
+    rs->close();
+    return info;
+}
+
+std::string LoginUserModel::checkLocalUserInfo(const std::optional<LoginInfo>& info)
+{
+    if (!info || !checkClientId(*info))
+        return "210";
+    if (!checkDeviceId(*info))
+        return "201";
+    if (!checkUserName(*info))
+        return "202";
+    if (!checkPassword(*info))
+        return "206";
+    return "200";
+}
+
+// Each check also needs every earlier field in the same row; the values go in untrimmed.
+bool LoginUserModel::checkClientId(const LoginInfo& info)
+{
+    if (isBlank(info.clientId))
+        return false;
+    return hasRow("select * from brivanta_login_user \nwhere  lower(clientId) = ? ",
+                  asciiLowercased(*info.clientId));
+}
+
+bool LoginUserModel::checkDeviceId(const LoginInfo& info)
+{
+    if (isBlank(info.clientId) || isBlank(info.deviceId))
+        return false;
+    return hasRow("select * from brivanta_login_user \nwhere lower(clientId) = ? and deviceId = ? ",
+                  asciiLowercased(*info.clientId), *info.deviceId);
+}
+
+bool LoginUserModel::checkUserName(const LoginInfo& info)
+{
+    if (isBlank(info.clientId) || isBlank(info.deviceId) || isBlank(info.accountId))
+        return false;
+    return hasRow("select * from brivanta_login_user \nwhere lower(clientId) = ? and deviceId = ? "
+                  "and useName = ? ",
+                  asciiLowercased(*info.clientId), *info.deviceId, *info.accountId);
+}
+
+bool LoginUserModel::checkPassword(const LoginInfo& info)
+{
+    if (isBlank(info.clientId) || isBlank(info.deviceId) || isBlank(info.accountId)
+        || isBlank(info.passWord))
+        return false;
+    return hasRow("select * from brivanta_login_user \nwhere lower(clientId) = ? and deviceId = ? "
+                  "and useName = ?  and password = ?",
+                  asciiLowercased(*info.clientId), *info.deviceId, *info.accountId, *info.passWord);
+}
+
+bool LoginUserModel::updateVersion()
+{
+    BaseDataModel::updateVersion();
+    createLoginUserTable();
+    alterLoginUserTable();
+    return true;
+}
+
+bool LoginUserModel::createLoginUserTable()
+{
+    auto db = database();
+    if (!db || !db->goodConnection())
+        return false;
+    return db->executeUpdate("create table if not exists brivanta_login_user(indexId INTEGER "
+                             "PRIMARY KEY AUTOINCREMENT NOT NULL,useName VARCHAR(20) NOT NULL "
+                             "UNIQUE,password VARCHAR(64) NOT NULL,clientId VARCHAR(20) NOT NULL,"
+                             "deviceId VARCHAR(20) NOT NULL,lastLoginTime VARCHAR(15))");
+}
+
+bool LoginUserModel::alterLoginUserTable()
+{
+    auto db = database();
+    if (!db || !db->goodConnection())
+        return false;
+    bool email = addColumnIfMissing("email", "ALTER TABLE brivanta_login_user ADD email VARCHAR(20);");
+    bool company = addColumnIfMissing("companyName",
+                                      "ALTER TABLE brivanta_login_user ADD companyName VARCHAR(20);");
+    bool link = addColumnIfMissing("companyLink",
+                                   "ALTER TABLE brivanta_login_user ADD companyLink VARCHAR(50)");
+    return email && company && link;
+}

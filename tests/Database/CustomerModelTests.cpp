@@ -1,0 +1,325 @@
+#include "DatabaseTestSupport.h"
+
+#include "Database/CustomerModel.h"
+#include "Platform/Base/Date.h"
+
+namespace {
+
+class CustomerModelTest : public dbtest::DatabaseTest {
+protected:
+    void SetUp() override
+    {
+        DatabaseTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        logIn("AcMe");
+        base::Date::setFixedNow(base::Date(1367937000));
+        m_manager = DataAccessManager::sharedDataModel();
+        ASSERT_TRUE(m_manager->hasModels());
+        model = m_manager->customerModel();
+        ASSERT_TRUE(model);
+        db = BRDatabase::sharedDataBase();
+    }
+    void TearDown() override
+    {
+        model.reset();
+        db.reset();
+        m_manager.reset();
+        base::Date::setFixedNow(std::nullopt);
+        DatabaseTest::TearDown();
+    }
+
+    static brivanta_customer_Entity customer(int id, std::optional<std::string> name, int publish = 1)
+    {
+        brivanta_customer_Entity c;
+        c.customer_id = id;
+        c.customer_name = std::move(name);
+        c.customer_publish = publish;
+        return c;
+    }
+    static brivanta_customer_address_Entity address(int id, int customerId)
+    {
+        brivanta_customer_address_Entity a;
+        a.indexId = id;
+        a.customerId = customerId;
+        a.customerAddress = "Street " + std::to_string(id);
+        return a;
+    }
+    static brivanta_customer_contact_entity contact(int id, int customerId)
+    {
+        brivanta_customer_contact_entity c;
+        c.contactID = id;
+        c.customerID = customerId;
+        c.first_name = "First " + std::to_string(id);
+        return c;
+    }
+    static brivanta_customer_attribute_Entity attribute(int id, int customerId, int field,
+                                                        std::optional<std::string> value)
+    {
+        brivanta_customer_attribute_Entity a;
+        a.attribute_id = id;
+        a.customer_id = customerId;
+        a.attribute_fields_id = field;
+        a.attribute_value = std::move(value);
+        return a;
+    }
+    static brivanta_fields_customer_attribute_Entity field(int id, std::string name, int display = 1)
+    {
+        brivanta_fields_customer_attribute_Entity f;
+        f.field_id = id;
+        f.field_name = std::move(name);
+        f.display = display;
+        f.published = 1;
+        return f;
+    }
+    int count(const std::string& sql) { return db->intForQuery(sql); }
+    // Every row of the four customer tables, for "nothing changed" checks.
+    std::string snapshot()
+    {
+        std::string text;
+        for (const char* table : {"brivanta_customer", "brivanta_customer_address",
+                                  "brivanta_customer_attribute", "brivanta_customer_contact",
+                                  "brivanta_fields_customer_attribute"}) {
+            auto rs = db->executeQuery(std::string("select * from ") + table + " order by 1");
+            while (rs && rs->next()) {
+                for (int i = 0; i < rs->columnCount(); ++i)
+                    text += rs->stringForColumnIndex(i).value_or("NULL") + "|";
+                text += "\n";
+            }
+        }
+        return text;
+    }
+
+    std::shared_ptr<CustomerModel> model;
+    std::shared_ptr<BRDatabase> db;
+
+private:
+    std::shared_ptr<DataAccessManager> m_manager;
+};
+
+TEST_F(CustomerModelTest, HiddenCustomersStayHiddenAcrossASync)
+{
+    ASSERT_TRUE(model->saveToDatabaseCustomer(std::vector{customer(1, "Alpha"), customer(2, "Beta")}));
+    ASSERT_TRUE(model->updateCustomerTableHiddenWithCustomerIdWithHidden(2, true));
+    ASSERT_TRUE(model->saveToDatabaseCustomerAttribute(std::vector{attribute(7, 2, 1, "x")}));
+
+    EXPECT_EQ(model->getAllCustomers(false).count(2), 0u);
+    auto all = model->getAllCustomers(true);
+    ASSERT_EQ(all.count(2), 1u);
+    EXPECT_TRUE(all[2].hidden);
+    EXPECT_FALSE(all[1].hidden);
+
+    // Sync sends the customer again: the row is updated, the flag stays, the children go.
+    ASSERT_TRUE(model->saveToDatabaseCustomer(std::vector{customer(2, "Beta Ltd")}));
+    EXPECT_EQ(model->getAllCustomers(false).count(2), 0u);
+    all = model->getAllCustomers(true);
+    EXPECT_TRUE(all[2].hidden);
+    EXPECT_EQ(all[2].customer_name, "Beta Ltd");
+    EXPECT_TRUE(model->getCustomerAttributes(2).empty());
+
+    ASSERT_TRUE(model->updateCustomerTableHiddenWithCustomerIdWithHidden(2, false));
+    EXPECT_EQ(model->getAllCustomers(false).count(2), 1u);
+}
+
+TEST_F(CustomerModelTest, CustomerEntriesCarryDisplayedAttributesAndExactDiscounts)
+{
+    ASSERT_TRUE(model->saveToDatabaseFieldsCustomerAttribute(
+        std::vector{field(2, "Phone"), field(1, "City"), field(3, "Internal", 0)}));
+    auto withDiscount = customer(1, std::nullopt);
+    withDiscount.discount = 0.1;
+    withDiscount.customer_info_id = "C-1";
+    ASSERT_TRUE(model->saveToDatabaseCustomer(
+        std::vector{withDiscount, customer(2, "Plain"), customer(3, "Withdrawn", 0)}));
+    ASSERT_TRUE(model->saveToDatabaseCustomerAttribute(std::vector{
+        attribute(10, 1, 2, "555"), attribute(11, 1, 1, std::nullopt), attribute(12, 1, 3, "no")}));
+
+    auto all = model->getAllCustomers(true);
+    ASSERT_EQ(all.size(), 2u) << "unpublished customers are left out";
+    const auto& first = all[1];
+    EXPECT_EQ(first.discount, 0.1);
+    EXPECT_EQ(first.customer_name, "");
+    EXPECT_EQ(first.customer_info_id, "C-1");
+    ASSERT_EQ(first.attribute.size(), 2u) << "only displayed fields, by field id";
+    EXPECT_EQ(first.attribute[0].fieldName, "City");
+    EXPECT_EQ(first.attribute[0].attributeValue, "");
+    EXPECT_EQ(first.attribute[1].fieldName, "Phone");
+    EXPECT_EQ(first.attribute[1].attributeValue, "555");
+
+    const auto& plain = all[2];
+    EXPECT_FALSE(plain.customer_info_id);
+    ASSERT_EQ(plain.attribute.size(), 1u);
+    EXPECT_EQ(plain.attribute[0].fieldName, "");
+    EXPECT_EQ(plain.attribute[0].attributeValue, "");
+
+    EXPECT_EQ(model->getCustomerByCustomerId(1).discount, 0.1);
+    auto fields = model->getAllAttributes();
+    ASSERT_EQ(fields.size(), 3u);
+    EXPECT_EQ(fields[0].field_id, 1);
+}
+
+TEST_F(CustomerModelTest, AddressesAndContactsAreOrderedByTheSignOfTheCustomer)
+{
+    ASSERT_TRUE(model->saveToDatabaseCustomer(std::vector{customer(-1, "Local"), customer(5, "Server")}));
+    ASSERT_TRUE(model->saveToDatabaseCustomerAddress(
+        std::vector{address(-2, -1), address(-1, -1), address(-3, -1), address(30, 5), address(10, 5),
+                    address(20, 5)}));
+    ASSERT_TRUE(model->saveToDatabaseCustomerContact(
+        std::vector{contact(-3, -1), contact(-1, -1), contact(-2, -1), contact(8, 5), contact(4, 5)}));
+
+    auto ids = [](const auto& rows, auto member) {
+        std::vector<int> out;
+        for (const auto& row : rows)
+            out.push_back(row.*member);
+        return out;
+    };
+    auto all = model->getAllCustomers(false);
+    EXPECT_EQ(ids(all[-1].address, &brivanta_customer_address_Entity::indexId), (std::vector{-1, -2, -3}));
+    EXPECT_EQ(ids(all[5].address, &brivanta_customer_address_Entity::indexId), (std::vector{10, 20, 30}));
+    EXPECT_EQ(ids(all[-1].contact, &brivanta_customer_contact_entity::contactID), (std::vector{-1, -2, -3}));
+    EXPECT_EQ(ids(all[5].contact, &brivanta_customer_contact_entity::contactID), (std::vector{4, 8}));
+    EXPECT_EQ(all[5].address[0].customerAddress, "Street 10");
+
+    EXPECT_FALSE(model->saveToDatabaseCustomerAddress(std::vector<brivanta_customer_address_Entity>{}));
+
+    ASSERT_TRUE(model->updateAddressToDefaultIndexId(5, 20));
+    ASSERT_TRUE(model->updateContactToDefaultContact(5, 8));
+    EXPECT_EQ(count("select count(*) from brivanta_customer_address where isDefault = 1"), 1);
+    EXPECT_TRUE(model->getCustomerAddress(5)[1].isDefault);
+    EXPECT_TRUE(model->getCustomerContact(5)[1].isDeful);
+    ASSERT_TRUE(model->updateAddressToDefaultIndexId(5, 0));
+    EXPECT_EQ(count("select count(*) from brivanta_customer_address where isDefault = 1"), 0);
+}
+
+TEST_F(CustomerModelTest, NamesAreMatchedLiterally)
+{
+    ASSERT_TRUE(model->saveToDatabaseCustomer(std::vector{
+        customer(1, "Smith \"Jr\" & Co"), customer(2, "O'Neil"), customer(3, "Hidden Name", 0)}));
+    EXPECT_FALSE(model->getCustomerByCustomerName("customer_name"));
+    auto quoted = model->getCustomerByCustomerName("Smith \"Jr\" & Co");
+    ASSERT_TRUE(quoted);
+    EXPECT_EQ(quoted->customer_id, 1);
+    ASSERT_TRUE(model->getCustomerByCustomerName("O'Neil"));
+    EXPECT_FALSE(model->getCustomerByCustomerName("Hidden Name")) << "unpublished";
+    EXPECT_EQ(model->getCustomerByCustomerId(99).customer_id, 0);
+    EXPECT_FALSE(model->getCustomerByCustomerId(99).customer_name);
+}
+
+TEST_F(CustomerModelTest, LocalIdMinimaCountEveryLocalRow)
+{
+    EXPECT_EQ(model->getLastLocalCustomerId(), 0);
+    EXPECT_EQ(model->getLastLocalCustomerAddressId(), 0);
+    ASSERT_TRUE(model->saveToDatabaseCustomer(std::vector{customer(-1, "A"), customer(-4, "Gone", 0), customer(9, "S")}));
+    EXPECT_EQ(model->getLastLocalCustomerId(), -4) << "an unpublished local id is still taken";
+    ASSERT_TRUE(model->saveToDatabaseCustomerAttribute(std::vector{attribute(-6, -1, 1, "v"), attribute(3, 9, 1, "w")}));
+    ASSERT_TRUE(model->saveToDatabaseCustomerAddress(std::vector{address(-2, -1)}));
+    ASSERT_TRUE(model->saveToDatabaseCustomerContact(std::vector{contact(-5, -1), contact(2, 9)}));
+    EXPECT_EQ(model->getLastLocalCustomerAttributesId(), -6);
+    EXPECT_EQ(model->getLastLocalCustomerAddressId(), -2);
+    EXPECT_EQ(model->getLastLocalCustomerContactsId(), -5);
+}
+
+TEST_F(CustomerModelTest, AnyOrderRowCountsAsUnsubmitted)
+{
+    ASSERT_TRUE(db->executeUpdate("insert into brivanta_quote_order(order_id,customer_id,uploaded) values(-1,7,1)"));
+    EXPECT_TRUE(model->isInUnsubmitOrder(7));
+    EXPECT_FALSE(model->isInUnsubmitOrder(8));
+}
+
+class CustomerIdRewriteTest : public CustomerModelTest {
+protected:
+    void SetUp() override
+    {
+        CustomerModelTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(model->saveToDatabaseCustomer(std::vector{customer(-1, "Local")}));
+        ASSERT_TRUE(model->saveToDatabaseCustomerAddress(std::vector{address(-1, -1)}));
+        ASSERT_TRUE(model->saveToDatabaseCustomerContact(std::vector{contact(-1, -1)}));
+        ASSERT_TRUE(model->saveToDatabaseCustomerAttribute(std::vector{attribute(-1, -1, 1, "v")}));
+    }
+};
+
+TEST_F(CustomerIdRewriteTest, ChildRowsFollowTheirCustomer)
+{
+    auto uploaded = customer(42, "Local");
+    uploaded.pid = -1;
+    ASSERT_TRUE(model->updateCustomerTable(std::vector{uploaded}));
+    EXPECT_EQ(model->getCustomerByCustomerId(42).customer_name, "Local");
+    EXPECT_EQ(count("select count(*) from brivanta_customer where customer_id = -1"), 0);
+    EXPECT_EQ(model->getCustomerAddress(42).size(), 1u);
+    EXPECT_EQ(model->getCustomerContact(42).size(), 1u);
+    EXPECT_EQ(model->getCustomerAttributes(42).size(), 1u);
+
+    auto movedAddress = address(100, 42);
+    movedAddress.pID = -1;
+    brivanta_customer_attribute_Entity movedAttribute = attribute(200, 42, 1, std::nullopt);
+    movedAttribute.pID = -1;
+    auto movedContact = contact(300, 42);
+    movedContact.pID = -1;
+    ASSERT_TRUE(model->updateCustomerAddressTable(std::vector{movedAddress}));
+    ASSERT_TRUE(model->updateCustomerAttributeTable(std::vector{movedAttribute}));
+    ASSERT_TRUE(model->updateContactIdAfterUpload(std::vector{movedContact}));
+    EXPECT_EQ(model->getCustomerAddress(42).at(0).indexId, 100);
+    EXPECT_EQ(model->getCustomerAttributes(42).at(0).attribute_id, 200);
+    EXPECT_EQ(model->getCustomerAttributes(42).at(0).attribute_value, "v");
+    EXPECT_EQ(model->getCustomerContact(42).at(0).contactID, 300);
+    EXPECT_FALSE(model->updateContactIdAfterUpload(std::nullopt));
+}
+
+TEST_F(CustomerIdRewriteTest, ARewriteOntoATakenIdChangesNothing)
+{
+    ASSERT_TRUE(model->saveToDatabaseCustomer(std::vector{customer(42, "Server")}));
+    auto before = snapshot();
+    auto clash = customer(42, "Local");
+    clash.pid = -1;
+    EXPECT_FALSE(model->updateCustomerTable(std::vector{clash}));
+    EXPECT_EQ(snapshot(), before);
+
+    // The same holds for a child row whose new id is taken, later in the list.
+    ASSERT_TRUE(model->saveToDatabaseCustomerAddress(std::vector{address(5, 42)}));
+    before = snapshot();
+    auto fine = address(6, 42);
+    fine.pID = -1;
+    auto taken = address(6, 42);
+    taken.pID = 5;
+    EXPECT_FALSE(model->updateCustomerAddressTable(std::vector{fine, taken}));
+    EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(CustomerIdRewriteTest, DeletingACustomerIsAllOrNothing)
+{
+    ASSERT_TRUE(db->executeUpdate("create trigger refuse_contact_delete before delete on "
+                                  "brivanta_customer_contact begin select raise(abort, 'refused'); end"));
+    auto before = snapshot();
+    EXPECT_FALSE(model->deleteCustomerTableWithID(-1));
+    EXPECT_EQ(snapshot(), before);
+
+    ASSERT_TRUE(db->executeUpdate("drop trigger refuse_contact_delete"));
+    EXPECT_TRUE(model->deleteCustomerTableWithID(-1));
+    EXPECT_EQ(count("select (select count(*) from brivanta_customer) + (select count(*) from "
+                    "brivanta_customer_address) + (select count(*) from brivanta_customer_attribute) "
+                    "+ (select count(*) from brivanta_customer_contact)"),
+              0);
+}
+
+TEST_F(CustomerIdRewriteTest, RefusedSavesKeepWhatWasStored)
+{
+    ASSERT_TRUE(model->saveToDatabaseFieldsCustomerAttribute(std::vector{field(1, "Phone"), field(2, "City")}));
+    ASSERT_TRUE(db->executeUpdate("create trigger refuse_marker before insert on "
+                                  "brivanta_fields_customer_attribute when new.field_name = 'refuse' "
+                                  "begin select raise(abort, 'refused'); end"));
+    ASSERT_TRUE(db->executeUpdate("create trigger refuse_contact before insert on "
+                                  "brivanta_customer_contact when new.first_name = 'refuse' "
+                                  "begin select raise(abort, 'refused'); end"));
+    auto before = snapshot();
+    EXPECT_FALSE(model->saveToDatabaseFieldsCustomerAttribute(std::vector<brivanta_fields_customer_attribute_Entity>{}));
+    EXPECT_FALSE(model->saveToDatabaseFieldsCustomerAttribute(std::vector{field(3, "Zip"), field(4, "refuse")}));
+    EXPECT_FALSE(model->saveToDatabaseFieldsCustomerAttribute(std::nullopt));
+    auto refused = contact(9, -1);
+    refused.first_name = "refuse";
+    EXPECT_FALSE(model->saveToDatabaseCustomerContact(std::vector{contact(8, -1), refused}));
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_TRUE(m_log.contains("saveToDatabaseCustomerContact")) << "the refused row is logged";
+}
+
+} // namespace

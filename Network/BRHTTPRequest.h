@@ -404,6 +404,9 @@ private:
     void applyAuthorizationHeader();
     bool updatePartialDownloadSize();
     bool configureProxies();
+    void fetchPACFile();
+    void finishedDownloadingPACFile(std::optional<std::string> script);
+    void runPACScript(const std::string& script);
     void startRequest();
     void scheduleReadStream();
     void unscheduleReadStream();
@@ -492,6 +495,8 @@ private:
     int m_proxyPort = 0;
     std::string m_proxyType;
     std::optional<net::URL> m_PACurl;
+    // Fetches a proxy auto-configuration script: never configured by a script itself.
+    bool m_isPACFileRequest = false;
     bool m_shouldAttemptPersistentConnection = true;
     double m_persistentConnectionTimeoutSeconds = 60.0;
     std::string m_username, m_password, m_domain;

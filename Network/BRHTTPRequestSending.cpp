@@ -4,6 +4,7 @@
 #include "Network/BRInputStream.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/TemporaryFiles.h"
+#include "Platform/Net/PacScript.h"
 #include "Platform/Net/Proxy.h"
 
 #include <algorithm>
@@ -248,9 +249,35 @@ void BRHTTPRequest::buildPostBody()
 
 // ---- Proxies
 
+namespace {
+// A script on disk, read at once: opened non-blocking, so a FIFO cannot stall the thread.
+std::optional<std::string> readPACFile(const net::URL& url)
+{
+    constexpr size_t kLargestScript = 4 << 20;
+    auto path = net::percentDecode(url.path());
+    if (!path)
+        return std::nullopt;
+    int fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return std::nullopt;
+    std::string data;
+    char buffer[16384];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0 || data.size() + size_t(n) > kLargestScript) {
+            ::close(fd);
+            return n == 0 ? std::optional(data) : std::nullopt;
+        }
+        data.append(buffer, size_t(n));
+    }
+}
+} // namespace
+
 bool BRHTTPRequest::configureProxies()
 {
-    if (!m_proxyHost.empty() || m_proxyPort != 0)
+    if (m_isPACFileRequest || !m_proxyHost.empty() || m_proxyPort != 0)
         return true;
     if (!m_PACurl) {
         net::Proxy proxy = net::SystemProxySettings::fromEnvironment().proxyFor(*m_url);
@@ -261,11 +288,77 @@ bool BRHTTPRequest::configureProxies()
         m_proxyType = proxy.type == net::Proxy::Type::Socks5 ? "SOCKS" : "HTTP";
         return true;
     }
-    // Proxy auto-configuration scripts are not run by this platform layer yet.
-    destroyReadStream();
-    failWithError(brRequestError(BRInternalErrorWhileBuildingRequestType,
-                                 "Unable to obtain information on proxy servers needed for request"));
+    fetchPACFile();
     return false;
+}
+
+void BRHTTPRequest::fetchPACFile()
+{
+    const std::string& scheme = m_PACurl->scheme();
+    if (scheme == "file") {
+        if (auto bytes = readPACFile(*m_PACurl))
+            runPACScript(net::PacScript::decode(*bytes));
+        startRequest();
+        return;
+    }
+    if (scheme != "http" && scheme != "https") {
+        startRequest();
+        return;
+    }
+    auto fetch = requestWithURL(m_PACurl);
+    fetch->m_isPACFileRequest = true;
+    fetch->setTimeOutSeconds(m_timeOutSeconds);
+    auto scriptOf = [](BRHTTPRequest& done) -> std::optional<std::string> {
+        if (done.error())
+            return std::nullopt;
+        return done.responseString();
+    };
+    if (m_isSynchronous) {
+        fetch->startSynchronous();
+        finishedDownloadingPACFile(scriptOf(*fetch));
+        return;
+    }
+    {
+        // A slot of its own, so requests waiting for scripts cannot starve their fetches.
+        std::lock_guard pool(Shared::get().connectionsLock);
+        sharedQueue().setMaxConcurrentOperationCount(sharedQueue().maxConcurrentOperationCount() + 1);
+    }
+    auto me = self();
+    std::weak_ptr<BRHTTPRequest> weakFetch = fetch;
+    // Runs on the network thread once the fetch has ended either way.
+    fetch->setCompletion([me, weakFetch, scriptOf] {
+        std::optional<std::string> script;
+        if (auto done = weakFetch.lock())
+            script = scriptOf(*done);
+        threadForRequest(me.get()).post([me, script = std::move(script)] { me->finishedDownloadingPACFile(script); });
+    });
+    fetch->startAsynchronous();
+}
+
+void BRHTTPRequest::finishedDownloadingPACFile(std::optional<std::string> script)
+{
+    auto me = self();
+    std::lock_guard lock(m_cancelledLock);
+    if (!m_isSynchronous) {
+        std::lock_guard pool(Shared::get().connectionsLock);
+        sharedQueue().setMaxConcurrentOperationCount(sharedQueue().maxConcurrentOperationCount() - 1);
+    }
+    if (m_cancelled || m_error)
+        return;
+    if (script)
+        runPACScript(*script);
+    startRequest();
+}
+
+void BRHTTPRequest::runPACScript(const std::string& script)
+{
+    auto proxies = net::PacScript(script).proxiesFor(*m_url);
+    if (!proxies || proxies->empty() || proxies->front().type == net::Proxy::Type::Direct)
+        return;
+    const net::Proxy& first = proxies->front();
+    m_proxyHost = first.host;
+    m_proxyPort = first.port;
+    m_proxyType = first.type == net::Proxy::Type::Socks5 ? "SOCKS" : "HTTP";
 }
 
 // ---- The connection pool

@@ -105,33 +105,70 @@ BRHTTPRequest::Ptr BRHTTPRequest::copy() const
     c->m_downloadProgressDelegate = m_downloadProgressDelegate;
     c->m_shouldPresentAuthenticationDialog = m_shouldPresentAuthenticationDialog;
     c->m_shouldPresentProxyAuthenticationDialog = m_shouldPresentProxyAuthenticationDialog;
-    c->m_postLength = m_postLength;
+    c->m_postLength = m_postLength.load();
     c->m_haveBuiltPostBody = m_haveBuiltPostBody;
     c->m_didStartSelector = m_didStartSelector;
     c->m_didFinishSelector = m_didFinishSelector;
     c->m_didFailSelector = m_didFailSelector;
-    c->m_timeOutSeconds = m_timeOutSeconds;
-    c->m_shouldResetUploadProgress = m_shouldResetUploadProgress;
-    c->m_shouldResetDownloadProgress = m_shouldResetDownloadProgress;
-    c->m_showAccurateProgress = m_showAccurateProgress;
+    c->m_timeOutSeconds = m_timeOutSeconds.load();
+    c->m_shouldResetUploadProgress = m_shouldResetUploadProgress.load();
+    c->m_shouldResetDownloadProgress = m_shouldResetDownloadProgress.load();
+    c->m_showAccurateProgress = m_showAccurateProgress.load();
     c->m_defaultResponseEncoding = m_defaultResponseEncoding;
     c->m_allowResumeForFileDownloads = m_allowResumeForFileDownloads;
     c->m_userInfo = m_userInfo;
-    c->m_tag = m_tag;
+    c->m_tag = m_tag.load();
     c->m_useHTTPVersionOne = m_useHTTPVersionOne;
     c->m_shouldRedirect = m_shouldRedirect;
     c->m_validatesSecureCertificate = m_validatesSecureCertificate;
     c->m_clientCertificateIdentity = m_clientCertificateIdentity;
     c->m_PACurl = m_PACurl;
     c->m_shouldPresentCredentialsBeforeChallenge = m_shouldPresentCredentialsBeforeChallenge;
-    c->m_numberOfTimesToRetryOnTimeout = m_numberOfTimesToRetryOnTimeout;
+    c->m_numberOfTimesToRetryOnTimeout = m_numberOfTimesToRetryOnTimeout.load();
     c->m_shouldUseRFC2616RedirectBehaviour = m_shouldUseRFC2616RedirectBehaviour;
     c->m_shouldAttemptPersistentConnection = m_shouldAttemptPersistentConnection;
-    c->m_persistentConnectionTimeoutSeconds = m_persistentConnectionTimeoutSeconds;
+    c->m_persistentConnectionTimeoutSeconds = m_persistentConnectionTimeoutSeconds.load();
     c->m_authenticationScheme = m_authenticationScheme;
     // The cache settings are the new request's own.
     c->m_downloadCache = defaultCache();
+    copyExtraFieldsTo(*c);
     return c;
+}
+
+BRHTTPRequest::Ptr BRHTTPRequest::HEADRequest()
+{
+    std::lock_guard lock(m_cancelledLock);
+    Ptr head = makeEmptyCopy();
+    head->m_requestHeaders = m_requestHeaders;
+    head->m_requestCookies = m_requestCookies;
+    head->m_useCookiePersistence = m_useCookiePersistence;
+    head->m_useKeychainPersistence = m_useKeychainPersistence;
+    head->m_useSessionPersistence = m_useSessionPersistence;
+    head->m_allowCompressedResponse = m_allowCompressedResponse;
+    head->m_username = m_username;
+    head->m_password = m_password;
+    head->m_domain = m_domain;
+    head->m_proxyUsername = m_proxyUsername;
+    head->m_proxyPassword = m_proxyPassword;
+    head->m_proxyDomain = m_proxyDomain;
+    head->m_proxyHost = m_proxyHost;
+    head->m_proxyPort = m_proxyPort;
+    head->m_proxyType = m_proxyType;
+    head->m_shouldPresentAuthenticationDialog = m_shouldPresentAuthenticationDialog;
+    head->m_shouldPresentProxyAuthenticationDialog = m_shouldPresentProxyAuthenticationDialog;
+    head->m_timeOutSeconds = m_timeOutSeconds.load();
+    head->m_useHTTPVersionOne = m_useHTTPVersionOne;
+    head->m_validatesSecureCertificate = m_validatesSecureCertificate;
+    head->m_clientCertificateIdentity = m_clientCertificateIdentity;
+    head->m_PACurl = m_PACurl;
+    head->m_shouldPresentCredentialsBeforeChallenge = m_shouldPresentCredentialsBeforeChallenge;
+    head->m_numberOfTimesToRetryOnTimeout = m_numberOfTimesToRetryOnTimeout.load();
+    head->m_shouldUseRFC2616RedirectBehaviour = m_shouldUseRFC2616RedirectBehaviour;
+    head->m_shouldAttemptPersistentConnection = m_shouldAttemptPersistentConnection;
+    head->m_persistentConnectionTimeoutSeconds = m_persistentConnectionTimeoutSeconds.load();
+    head->m_mainRequest = self();
+    head->m_requestMethod = "HEAD";
+    return head;
 }
 
 // ---- Locked accessors
@@ -222,6 +259,31 @@ base::ErrorPtr BRHTTPRequest::error() const
     return m_error;
 }
 
+std::optional<net::HttpHeaders> BRHTTPRequest::responseHeaders() const
+{
+    std::lock_guard lock(m_propertyLock);
+    return m_responseHeaders;
+}
+
+std::string BRHTTPRequest::responseStatusMessage() const
+{
+    std::lock_guard lock(m_propertyLock);
+    return m_responseStatusMessage;
+}
+
+std::vector<net::Cookie> BRHTTPRequest::responseCookies() const
+{
+    std::lock_guard lock(m_propertyLock);
+    return m_responseCookies;
+}
+
+void BRHTTPRequest::setResponseHead(std::optional<net::HttpHeaders> headers, std::string statusMessage)
+{
+    std::lock_guard lock(m_propertyLock);
+    m_responseHeaders = std::move(headers);
+    m_responseStatusMessage = std::move(statusMessage);
+}
+
 uint64_t BRHTTPRequest::connectionID() const
 {
     std::lock_guard lock(Shared::get().connectionsLock);
@@ -235,6 +297,7 @@ void BRHTTPRequest::startAsynchronous() { sharedQueue().addOperation(self()); }
 void BRHTTPRequest::start()
 {
     m_keepAlive = self();
+    m_started = true;
     m_inProgress = true;
     setExecuting(true);
     auto me = self();
@@ -244,6 +307,7 @@ void BRHTTPRequest::start()
 void BRHTTPRequest::startSynchronous()
 {
     m_keepAlive = self();
+    m_started = true;
     m_isSynchronous = true;
     m_runLoopMode = BRHTTPRequestRunLoopMode;
     m_inProgress = true;
@@ -280,6 +344,9 @@ void BRHTTPRequest::main()
     beginBackgroundTaskIfNeeded();
     if (m_error) {
         m_complete = true;
+        // An error recorded before the start (a missing file part) is told once, now.
+        if (!m_failureReported)
+            reportFailure();
         markAsFinished();
         return;
     }
@@ -290,30 +357,37 @@ void BRHTTPRequest::main()
         failWithError(shared.unableToCreateRequestError);
         return;
     }
-    buildPostBody();
-    if (m_error)
-        return;
+    auto mainRequest = m_mainRequest.lock();
+    if (!mainRequest) {
+        buildPostBody();
+        if (m_error)
+            return;
+    }
     if (m_requestMethod != "GET")
-        m_downloadCache = nullptr;
+        m_downloadCache.reset();
 
     m_request = net::HttpRequestHead::make(m_requestMethod, *m_url, m_useHTTPVersionOne);
     if (!m_request) {
         failWithError(shared.unableToCreateRequestError);
         return;
     }
+    if (mainRequest) {
+        std::lock_guard mainLock(mainRequest->m_cancelledLock);
+        mainRequest->buildRequestHeaders();
+    }
     buildRequestHeaders();
     if (m_error)
         return;
 
-    if (m_downloadCache) {
+    if (auto cache = m_downloadCache.lock()) {
         if (m_cachePolicy == BRUseDefaultCachePolicy)
-            m_cachePolicy = m_downloadCache->defaultCachePolicy();
-        if (m_downloadCache->canUseCachedDataForRequest(*this)) {
+            m_cachePolicy = cache->defaultCachePolicy();
+        if (cache->canUseCachedDataForRequest(*this)) {
             useDataFromCache();
             return;
         }
         if (m_cachePolicy & (BRAskServerIfModifiedCachePolicy | BRAskServerIfModifiedWhenStaleCachePolicy)) {
-            if (auto cached = m_downloadCache->cachedResponseHeadersForURL(*m_url)) {
+            if (auto cached = cache->cachedResponseHeadersForURL(*m_url)) {
                 if (auto etag = cached->first("Etag"))
                     addRequestHeader("If-None-Match", *etag);
                 if (auto modified = cached->first("Last-Modified"))
@@ -341,7 +415,7 @@ void BRHTTPRequest::main()
 
 void BRHTTPRequest::requestFinished()
 {
-    if (m_error)
+    if (m_error || hasMainRequest())
         return;
     onMain([](BRHTTPRequest& r) {
         if (auto d = r.delegate()) {
@@ -359,6 +433,7 @@ void BRHTTPRequest::requestFinished()
 
 void BRHTTPRequest::reportFailure()
 {
+    m_failureReported = true;
     onMain([](BRHTTPRequest& r) {
         if (auto d = r.delegate()) {
             if (r.m_didFailSelector)
@@ -398,16 +473,28 @@ void BRHTTPRequest::failWithError(base::ErrorPtr error)
     }
     if (m_cancelled || m_error)
         return;
-    if (m_downloadCache && (m_cachePolicy & BRFallbackToCacheIfLoadFailsCachePolicy) &&
-        m_downloadCache->canUseCachedDataForRequest(*this)) {
+    auto cache = m_downloadCache.lock();
+    if (cache && (m_cachePolicy & BRFallbackToCacheIfLoadFailsCachePolicy) && cache->canUseCachedDataForRequest(*this)) {
         useDataFromCache();
         return;
     }
     m_error = error;
-    reportFailure();
+    // Before the start nobody is told yet: the start reports it (to the queue as well).
+    if (!m_started && (!error || error->code != BRRequestCancelledErrorType))
+        return;
+    if (auto mainRequest = m_mainRequest.lock()) {
+        std::lock_guard mainLock(mainRequest->m_cancelledLock);
+        if (!mainRequest->m_error) {
+            mainRequest->m_error = error;
+            mainRequest->reportFailure();
+        }
+    } else {
+        reportFailure();
+    }
     if (m_inProgress)
         markAsFinished();
 }
+
 
 void BRHTTPRequest::markAsFinished()
 {
@@ -500,7 +587,7 @@ void BRHTTPRequest::cancelLoad()
         }
     }
     m_dataDecompressor.reset();
-    if (!m_authenticationNeeded && m_didCreateTemporaryPostDataFile) {
+    if (!m_authenticationNeeded && !m_willRetryRequest && m_didCreateTemporaryPostDataFile) {
         removeTemporaryUploadFile();
         removeTemporaryCompressedUploadFile();
         m_didCreateTemporaryPostDataFile = false;
@@ -522,7 +609,7 @@ void BRHTTPRequest::onMain(std::function<void(BRHTTPRequest&)> work)
 
 void BRHTTPRequest::requestStarted()
 {
-    if (m_error)
+    if (m_error || hasMainRequest())
         return;
     onMain([](BRHTTPRequest& r) {
         if (auto d = r.delegate()) {
@@ -540,7 +627,7 @@ void BRHTTPRequest::requestStarted()
 
 void BRHTTPRequest::requestReceivedResponseHeaders(net::HttpHeaders headers)
 {
-    if (m_error)
+    if (m_error || hasMainRequest())
         return;
     onMain([headers = std::move(headers)](BRHTTPRequest& r) {
         if (auto d = r.delegate()) {
@@ -558,7 +645,7 @@ void BRHTTPRequest::requestReceivedResponseHeaders(net::HttpHeaders headers)
 
 void BRHTTPRequest::requestWillRedirectToURL(net::URL url)
 {
-    if (m_error)
+    if (m_error || hasMainRequest())
         return;
     onMain([url = std::move(url)](BRHTTPRequest& r) {
         if (auto d = r.delegate()) {
@@ -574,7 +661,7 @@ void BRHTTPRequest::requestWillRedirectToURL(net::URL url)
 
 void BRHTTPRequest::requestRedirected()
 {
-    if (m_error)
+    if (m_error || hasMainRequest())
         return;
     onMain([](BRHTTPRequest& r) {
         if (auto d = r.delegate())

@@ -80,7 +80,8 @@ public:
     using BasicBlock = std::function<void()>;
     using HeadersBlock = std::function<void(const net::HttpHeaders&)>;
     using DataBlock = std::function<void(const BRData&)>;
-    using ProgressBlock = std::function<void(uint64_t amount, uint64_t total)>;
+    // The amount is negative when progress is taken back (a retried upload).
+    using ProgressBlock = std::function<void(int64_t amount, uint64_t total)>;
     using SizeBlock = std::function<void(int64_t)>;
     using BackgroundTaskId = uint32_t;
 
@@ -93,6 +94,13 @@ public:
     // A new request of the same kind for the same URL with the owner's settings (not the
     // queue, the blocks, three of the selectors or the cache settings).
     Ptr copy() const;
+    // A HEAD request for the same URL with this one's connection settings; it reports nothing
+    // of its own and passes its content length and failure on to this request.
+    Ptr HEADRequest();
+    Ptr mainRequest() const { return m_mainRequest.lock(); }
+    // Set on a HEAD request made for another one, even once that one is gone.
+    bool hasMainRequest() const;
+    void setMainRequest(const Ptr& request) { m_mainRequest = request; }
 
     // ---- Starting and ending
     void startAsynchronous();
@@ -135,11 +143,12 @@ public:
     bool shouldCompressRequestBody() const { return m_shouldCompressRequestBody; }
     void setShouldCompressRequestBody(bool v) { m_shouldCompressRequestBody = v; }
     uint64_t postLength() const { return m_postLength; }
-    void buildPostBody();
+    virtual void buildPostBody();
+    bool haveBuiltPostBody() const { return m_haveBuiltPostBody; }
 
     std::vector<net::Cookie>& requestCookies() { return m_requestCookies; }
     void setRequestCookies(std::vector<net::Cookie> cookies) { m_requestCookies = std::move(cookies); }
-    const std::vector<net::Cookie>& responseCookies() const { return m_responseCookies; }
+    std::vector<net::Cookie> responseCookies() const;
     bool useCookiePersistence() const { return m_useCookiePersistence; }
     void setUseCookiePersistence(bool v) { m_useCookiePersistence = v; }
     bool useKeychainPersistence() const { return m_useKeychainPersistence; }
@@ -164,6 +173,8 @@ public:
     void setTimeOutSeconds(double s) { m_timeOutSeconds = s; }
     int numberOfTimesToRetryOnTimeout() const { return m_numberOfTimesToRetryOnTimeout; }
     void setNumberOfTimesToRetryOnTimeout(int n) { m_numberOfTimesToRetryOnTimeout = n; }
+    // Time-out retries and the fresh-connection retry made so far.
+    int retryCount() const { return m_retryCount; }
     bool showAccurateProgress() const { return m_showAccurateProgress; }
     void setShowAccurateProgress(bool v) { m_showAccurateProgress = v; }
     bool shouldResetUploadProgress() const { return m_shouldResetUploadProgress; }
@@ -233,8 +244,9 @@ public:
     std::optional<BRCredentialRecord> findSessionAuthenticationCredentials() const;
     std::optional<BRCredentialRecord> findSessionProxyAuthenticationCredentials() const;
 
-    std::shared_ptr<BRCacheDelegate> downloadCache() const { return m_downloadCache; }
-    void setDownloadCache(std::shared_ptr<BRCacheDelegate> cache) { m_downloadCache = std::move(cache); }
+    // Not kept alive by the request.
+    std::shared_ptr<BRCacheDelegate> downloadCache() const { return m_downloadCache.lock(); }
+    void setDownloadCache(const std::shared_ptr<BRCacheDelegate>& cache) { m_downloadCache = cache; }
     int cachePolicy() const { return m_cachePolicy; }
     void setCachePolicy(int p) { m_cachePolicy = p; }
     int cacheStoragePolicy() const { return m_cacheStoragePolicy; }
@@ -278,8 +290,8 @@ public:
 
     // ---- The answer (read on the main thread once told)
     int responseStatusCode() const { return m_responseStatusCode; }
-    const std::string& responseStatusMessage() const { return m_responseStatusMessage; }
-    const std::optional<net::HttpHeaders>& responseHeaders() const { return m_responseHeaders; }
+    std::string responseStatusMessage() const;
+    std::optional<net::HttpHeaders> responseHeaders() const;
     net::StringEncoding responseEncoding() const { return m_responseEncoding; }
     uint64_t contentLength() const { return m_contentLength; }
     uint64_t partialDownloadSize() const { return m_partialDownloadSize; }
@@ -297,6 +309,18 @@ public:
     BackgroundTaskId backgroundTask() const { return m_backgroundTask; }
 
     static bool removeFileAtPathError(const std::string& path, base::ErrorPtr* error);
+
+    // ---- Progress delivery (main thread)
+    using ReceiverGetter = std::function<std::shared_ptr<BRProgressDelegate>()>;
+    // Calls `selector` on the main thread (at once when already there) with the receiver
+    // `target` answers then; none, no call. `caller` stays alive until then.
+    static void performSelectorOnTargetWithObjectAmountCallerToRetain(ReceiverGetter target,
+                                                                     std::function<void(BRProgressDelegate&)> selector,
+                                                                     std::shared_ptr<const void> caller);
+    // `setProgress` with progress / total, 0 for a total of 0, kept within 0..1.
+    static void updateProgressIndicatorWithProgressOfTotal(ReceiverGetter receiver, uint64_t progress, uint64_t total,
+                                                           std::shared_ptr<const void> caller);
+    static float progressFraction(uint64_t progress, uint64_t total);
 
     // ---- Class-level settings and shared state
     static double defaultTimeOutSeconds();
@@ -376,6 +400,11 @@ protected:
     explicit BRHTTPRequest(std::optional<net::URL> url);
     // Makes a request of the same kind (copies run it).
     virtual Ptr makeEmptyCopy() const;
+    // A kind's own fields, taken over by copy() after the engine's.
+    virtual void copyExtraFieldsTo(BRHTTPRequest&) const {}
+    // Ends the attempt with `error`, reported once; before the start it is only recorded, and
+    // the start reports it.
+    void failWithError(base::ErrorPtr error);
     void start() override;
     void main() override;
 
@@ -390,7 +419,6 @@ private:
     Ptr self() { return std::static_pointer_cast<BRHTTPRequest>(shared_from_this()); }
 
     // Life cycle (network thread unless said).
-    void failWithError(base::ErrorPtr error);
     void requestFinished();
     void markAsFinished();
     void cancelOnRequestThread();
@@ -414,6 +442,23 @@ private:
     void setStatusTimer(std::shared_ptr<base::Timer> timer);
     void updateStatus();
     base::RunLoop& streamLoop() const;
+    void touchActivity();
+
+    // Time-outs, retries and progress.
+    void checkRequestStatus();
+    bool shouldTimeOut();
+    bool retryUsingNewConnection();
+    void dropConnectionRecord();
+    void updateProgressIndicators();
+    void updateUploadProgress();
+    void updateDownloadProgress();
+    void incrementUploadSizeBy(int64_t amount);
+    void incrementDownloadSizeBy(int64_t amount);
+    void removeUploadProgressSoFar();
+    void performBlockOnMainThread(std::function<void(BRHTTPRequest&)> block);
+    void sendToQueueAndReceiver(bool upload, std::function<void(BRProgressDelegate&)> call);
+    void setResponseHead(std::optional<net::HttpHeaders> headers, std::string statusMessage);
+    void announceDownloadSize();
 
     // Receiving.
     void handleNetworkEvent(net::StreamEvent event);
@@ -454,6 +499,7 @@ private:
     std::shared_ptr<BRHTTPRequestDelegate> m_queue;
     std::weak_ptr<BRProgressDelegate> m_uploadProgressDelegate;
     std::weak_ptr<BRProgressDelegate> m_downloadProgressDelegate;
+    std::weak_ptr<BRHTTPRequest> m_mainRequest;
     std::string m_requestMethod = "GET";
     base::Bytes m_postBody;
     bool m_hasPostBody = false;
@@ -478,12 +524,19 @@ private:
     std::string m_temporaryFileDownloadPath;
     std::string m_temporaryUncompressedDataDownloadPath;
     bool m_allowResumeForFileDownloads = false;
-    double m_timeOutSeconds;
-    int m_numberOfTimesToRetryOnTimeout = 0;
-    int m_retryCount = 0;
-    bool m_showAccurateProgress = true;
-    bool m_shouldResetUploadProgress = true;
-    bool m_shouldResetDownloadProgress = true;
+    std::atomic<double> m_timeOutSeconds;
+    std::atomic<int> m_numberOfTimesToRetryOnTimeout{0};
+    std::atomic<int> m_retryCount{0};
+    std::atomic<bool> m_willRetryRequest{false};
+    // The retry after a dropped connection takes no pooled one.
+    bool m_avoidPooledConnection = false;
+    std::atomic<bool> m_showAccurateProgress{true};
+    std::atomic<bool> m_shouldResetUploadProgress{true};
+    std::atomic<bool> m_shouldResetDownloadProgress{true};
+    bool m_updatedProgress = false;
+    uint64_t m_uploadBufferSize = 0;
+    // Upload bytes reported to the receivers in this attempt.
+    int64_t m_uploadProgressReported = 0;
     bool m_shouldRedirect = true;
     bool m_needsRedirect = false;
     int m_redirectCount = 0;
@@ -498,7 +551,7 @@ private:
     // Fetches a proxy auto-configuration script: never configured by a script itself.
     bool m_isPACFileRequest = false;
     bool m_shouldAttemptPersistentConnection = true;
-    double m_persistentConnectionTimeoutSeconds = 60.0;
+    std::atomic<double> m_persistentConnectionTimeoutSeconds{60.0};
     std::string m_username, m_password, m_domain;
     std::string m_proxyUsername, m_proxyPassword, m_proxyDomain;
     std::string m_authenticationScheme;
@@ -506,17 +559,17 @@ private:
     bool m_shouldPresentCredentialsBeforeChallenge = true;
     bool m_shouldPresentAuthenticationDialog = false;
     bool m_shouldPresentProxyAuthenticationDialog = true;
-    std::shared_ptr<BRCacheDelegate> m_downloadCache;
+    std::weak_ptr<BRCacheDelegate> m_downloadCache;
     int m_cachePolicy = 0;
     int m_cacheStoragePolicy = 0;
-    double m_secondsToCache = 0;
-    bool m_didUseCachedResponse = false;
+    std::atomic<double> m_secondsToCache{0};
+    std::atomic<bool> m_didUseCachedResponse{false};
     bool m_shouldContinueWhenAppEntersBackground = false;
     std::atomic<BackgroundTaskId> m_backgroundTask{0};
     std::optional<std::string> m_userAgentString;
     net::StringEncoding m_defaultResponseEncoding = net::encoding::ISOLatin1;
     base::Value m_userInfo;
-    int m_tag = 0;
+    std::atomic<int> m_tag{0};
 
     RequestSelector m_didStartSelector, m_didFinishSelector, m_didFailSelector;
     HeadersSelector m_didReceiveResponseHeadersSelector;
@@ -541,17 +594,19 @@ private:
     std::shared_ptr<base::Timer> m_statusTimer;
     std::shared_ptr<ConnectionRecord> m_connectionInfo;
     uint64_t m_requestID = 0;
-    bool m_connectionCanBeReused = false;
+    std::atomic<bool> m_connectionCanBeReused{false};
+    // The answer's head: written on the network thread, read anywhere under m_propertyLock.
+    mutable std::mutex m_propertyLock;
     std::optional<net::HttpHeaders> m_responseHeaders;
-    int m_responseStatusCode = 0;
+    std::atomic<int> m_responseStatusCode{0};
     std::string m_responseStatusMessage;
     net::StringEncoding m_responseEncoding = net::encoding::ISOLatin1;
-    uint64_t m_contentLength = 0;
+    std::atomic<uint64_t> m_contentLength{0};
     bool m_hasContentLength = false;
-    uint64_t m_partialDownloadSize = 0;
-    uint64_t m_postLength = 0;
-    uint64_t m_totalBytesRead = 0;
-    uint64_t m_totalBytesSent = 0;
+    std::atomic<uint64_t> m_partialDownloadSize{0};
+    std::atomic<uint64_t> m_postLength{0};
+    std::atomic<uint64_t> m_totalBytesRead{0};
+    std::atomic<uint64_t> m_totalBytesSent{0};
     uint64_t m_lastBytesRead = 0;
     uint64_t m_lastBytesSent = 0;
     base::Bytes m_rawResponseData;
@@ -562,9 +617,13 @@ private:
     // A file download's answer that must not reach the destination (its status).
     std::optional<int> m_rejectedDownloadStatus;
     bool m_appendToDownloadFile = false;
-    base::Date m_lastActivityTime;
-    int m_authenticationNeeded = 0;
+    // On the stream loop's monotonic clock; 0 when unset.
+    double m_lastActivityTime = 0;
+    std::atomic<int> m_authenticationNeeded{0};
     base::ErrorPtr m_error;
+    // The failure was handed to the receivers (an error found before the start is not).
+    std::atomic<bool> m_failureReported{false};
+    std::atomic<bool> m_started{false};
     std::atomic<bool> m_complete{false};
     std::atomic<bool> m_downloadComplete{false};
     std::atomic<bool> m_inProgress{false};

@@ -181,7 +181,13 @@ void BRHTTPRequest::handleStreamError()
         return;
     net::StreamError streamError = m_readStream->error();
     if (!m_error) {
-        // The retry on a fresh connection comes with the time-out work.
+        // Only a kept-alive connection that died before any byte of the answer is retried:
+        // the server cannot have acted on the request then, so nothing is sent twice.
+        bool dropped = streamError.kind == net::ErrorKind::ConnectionLost ||
+                       streamError.kind == net::ErrorKind::BrokenPipe;
+        if (dropped && m_readStream->reusedConnection() && !m_responseHeaders && m_totalBytesRead == 0 &&
+            retryUsingNewConnection())
+            return;
         cancelLoad();
         failWithError(connectionFailure(streamError.toError(), streamError.kind == net::ErrorKind::Tls));
     } else {
@@ -234,12 +240,11 @@ void BRHTTPRequest::readResponseHeaders()
     auto head = m_readStream ? m_readStream->responseHead() : nullptr;
     if (!head)
         return;
-    m_responseHeaders = head->headers;
+    setResponseHead(head->headers, head->statusLine());
     m_responseStatusCode = head->status;
-    m_responseStatusMessage = head->statusLine();
 
-    if (m_downloadCache && m_downloadCache->canUseCachedDataForRequest(*this)) {
-        m_downloadCache->updateExpiryForRequest(*this, m_secondsToCache);
+    if (auto cache = m_downloadCache.lock(); cache && cache->canUseCachedDataForRequest(*this)) {
+        cache->updateExpiryForRequest(*this, m_secondsToCache);
         useDataFromCache();
         return;
     }
@@ -260,12 +265,17 @@ void BRHTTPRequest::readResponseHeaders()
     parseStringEncodingFromHeaders();
 
     const auto& fields = m_responseHeaders->fields();
+    std::vector<net::Cookie> cookies;
     if (m_useCookiePersistence) {
-        m_responseCookies = net::CookieStorage::shared().setCookiesFromResponseHeaders(fields, *m_url);
-        for (const auto& cookie : m_responseCookies)
+        cookies = net::CookieStorage::shared().setCookiesFromResponseHeaders(fields, *m_url);
+        for (const auto& cookie : cookies)
             addSessionCookie(cookie);
     } else {
-        m_responseCookies = net::Cookie::fromResponseHeaders(fields, *m_url, base::Date::now());
+        cookies = net::Cookie::fromResponseHeaders(fields, *m_url, base::Date::now());
+    }
+    {
+        std::lock_guard lock(m_propertyLock);
+        m_responseCookies = std::move(cookies);
     }
 
     if (!willRedirect()) {
@@ -288,6 +298,7 @@ void BRHTTPRequest::readResponseHeaders()
                 m_rejectedDownloadStatus = status;
             }
         }
+        announceDownloadSize();
     }
 
     if (m_shouldAttemptPersistentConnection) {
@@ -468,7 +479,7 @@ void BRHTTPRequest::handleBytesAvailable()
     }
 
     m_totalBytesRead += uint64_t(n);
-    m_lastActivityTime = base::Date::now();
+    touchActivity();
     incrementBandwidthUsedInLastSecond(uint64_t(n));
 
     // The body of an answer that is followed elsewhere is nobody's.
@@ -646,7 +657,9 @@ void BRHTTPRequest::handleStreamComplete()
         else if (m_dataDecompressor && !m_dataDecompressor->streamEnded())
             failure = brRequestError(BRCompressionError, "Decompression of the answer failed: the data ended early");
         if (!m_hasContentLength || m_contentLength == 0)
-            m_contentLength = m_totalBytesRead;
+            m_contentLength = m_totalBytesRead.load();
+        if (!failure)
+            updateProgressIndicators();
 
         if (m_postBodyReadStream) {
             m_postBodyReadStream->close();
@@ -669,8 +682,8 @@ void BRHTTPRequest::handleStreamComplete()
     base::ErrorPtr fileError;
     if (!m_downloadDestinationPath.empty() && !m_needsRedirect && !m_authenticationNeeded)
         fileError = finishFileDownload();
-    if (m_downloadCache && !m_didUseCachedResponse && !fileError && !m_error)
-        m_downloadCache->storeResponseForRequest(*this, m_secondsToCache);
+    if (auto cache = m_downloadCache.lock(); cache && !m_didUseCachedResponse && !fileError && !m_error)
+        cache->storeResponseForRequest(*this, m_secondsToCache);
 
     {
         std::lock_guard pool(shared.connectionsLock);
@@ -697,26 +710,31 @@ void BRHTTPRequest::handleStreamComplete()
 
 void BRHTTPRequest::useDataFromCache()
 {
-    if (!m_downloadCache || !m_url)
+    auto cache = m_downloadCache.lock();
+    if (!cache || !m_url)
         return;
-    auto headers = m_downloadCache->cachedResponseHeadersForURL(*m_url);
-    auto dataPath = m_downloadCache->pathToCachedResponseDataForURL(*m_url);
+    auto headers = cache->cachedResponseHeadersForURL(*m_url);
+    auto dataPath = cache->pathToCachedResponseDataForURL(*m_url);
     if (headers && dataPath) {
         if (auto status = headers->first("X-BRHTTPRequest-Response-Status-Code"))
             m_responseStatusCode = std::atoi(status->c_str());
         m_didUseCachedResponse = true;
-        m_responseHeaders = *headers;
+        setResponseHead(*headers, m_responseStatusMessage);
         if (m_downloadDestinationPath.empty()) {
-            auto data = m_downloadCache->cachedResponseDataForURL(*m_url);
+            auto data = cache->cachedResponseDataForURL(*m_url);
             m_rawResponseData = data ? std::move(*data) : base::Bytes{};
         } else {
             m_downloadDestinationPath = *dataPath;
         }
         if (auto length = headers->first("Content-Length"); length && parseDecimal(*length))
             m_contentLength = *parseDecimal(*length);
-        m_totalBytesRead = m_contentLength;
+        m_totalBytesRead = m_contentLength.load();
         parseStringEncodingFromHeaders();
-        m_responseCookies = net::Cookie::fromResponseHeaders(headers->fields(), *m_url, base::Date::now());
+        auto cookies = net::Cookie::fromResponseHeaders(headers->fields(), *m_url, base::Date::now());
+        {
+            std::lock_guard lock(m_propertyLock);
+            m_responseCookies = std::move(cookies);
+        }
         if (willRedirect()) {
             if (!willAskDelegateToConfirmRedirect())
                 performRedirect();
@@ -728,6 +746,7 @@ void BRHTTPRequest::useDataFromCache()
     m_downloadComplete = true;
     if (!m_originalURL)
         m_originalURL = m_url;
+    updateProgressIndicators();
     requestFinished();
     markAsFinished();
 }

@@ -58,6 +58,11 @@ void BRHTTPRequest::buildRequestHeaders()
     if (m_haveBuiltRequestHeaders)
         return;
     m_haveBuiltRequestHeaders = true;
+    if (auto mainRequest = m_mainRequest.lock()) {
+        for (const auto& [name, value] : mainRequest->requestHeaders())
+            addRequestHeader(name, value);
+        return;
+    }
     applyCookieHeader();
     if (!requestHeader("User-Agent")) {
         auto ua = m_userAgentString ? m_userAgentString : defaultUserAgentString();
@@ -396,10 +401,15 @@ void BRHTTPRequest::startRequest()
     m_lastBytesRead = 0;
     if (m_redirectCount == 0)
         m_originalURL = m_url;
+    if (m_lastBytesSent > 0)
+        removeUploadProgressSoFar();
     m_lastBytesSent = 0;
+    m_totalBytesSent = 0;
+    m_uploadBufferSize = 0;
+    m_uploadProgressReported = 0;
     m_contentLength = 0;
     m_hasContentLength = false;
-    m_responseHeaders.reset();
+    setResponseHead(std::nullopt, {});
     m_authenticationNeeded = 0;
     m_needsRedirect = false;
     m_rejectedDownloadStatus.reset();
@@ -464,7 +474,7 @@ void BRHTTPRequest::startRequest()
                     m_connectionInfo.reset();
                 }
             }
-            if (!m_connectionInfo) {
+            if (!m_connectionInfo && !m_avoidPooledConnection) {
                 for (auto& record : shared.connectionPool)
                     if (!record->request && record->host == url.host() && record->scheme == url.scheme() &&
                         record->port == port)
@@ -511,7 +521,16 @@ void BRHTTPRequest::startRequest()
         return;
     }
 
-    m_lastActivityTime = base::Date::now();
+    if (!hasMainRequest()) {
+        if (m_shouldResetUploadProgress) {
+            incrementUploadSizeBy(m_showAccurateProgress ? int64_t(m_postLength) : 1);
+            updateProgressIndicatorWithProgressOfTotal([me] { return me->uploadProgressDelegate(); }, 0, 1, me);
+        }
+        if (m_shouldResetDownloadProgress && m_partialDownloadSize == 0)
+            updateProgressIndicatorWithProgressOfTotal([me] { return me->downloadProgressDelegate(); }, 0, 1, me);
+    }
+
+    touchActivity();
     setStatusTimer(base::Timer::scheduledOn(
         streamLoop(), 0.25, true,
         [weak](base::Timer&) {
@@ -534,7 +553,7 @@ void BRHTTPRequest::scheduleReadStream()
     }
     if (show)
         showNetworkActivityIndicator();
-    m_lastActivityTime = base::Date::now();
+    touchActivity();
     m_readStream->schedule(streamLoop(), m_runLoopMode);
     m_readStreamIsScheduled = true;
 }
@@ -598,21 +617,11 @@ void BRHTTPRequest::performThrottling()
     }
 }
 
-// ---- The status timer (its time-out checks come with the retries)
+// ---- The status timer (its checks: BRHTTPRequestProgress.cpp)
 
 void BRHTTPRequest::setStatusTimer(std::shared_ptr<base::Timer> timer)
 {
     if (m_statusTimer && m_statusTimer != timer)
         m_statusTimer->invalidate();
     m_statusTimer = std::move(timer);
-}
-
-void BRHTTPRequest::updateStatus()
-{
-    auto me = self();
-    std::lock_guard lock(m_cancelledLock);
-    if (!m_cancelled && !m_complete)
-        performThrottling();
-    if (!m_inProgress)
-        setStatusTimer(nullptr);
 }

@@ -94,12 +94,10 @@ std::optional<std::string> charsetForEncoding(StringEncoding encoding)
     return std::string(known->iana);
 }
 
-std::optional<std::string> decodeToUTF8(std::string_view bytes, StringEncoding encoding)
+namespace {
+std::optional<std::string> convert(std::string_view bytes, const char* to, const char* from)
 {
-    const Known* known = byNumber(encoding);
-    if (!known)
-        return std::nullopt;
-    iconv_t cd = iconv_open("UTF-8", known->iconvName);
+    iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
         return std::nullopt;
     std::string out;
@@ -129,6 +127,23 @@ std::optional<std::string> decodeToUTF8(std::string_view bytes, StringEncoding e
     if (!ok)
         return std::nullopt;
     return out;
+}
+} // namespace
+
+std::optional<std::string> decodeToUTF8(std::string_view bytes, StringEncoding encoding)
+{
+    const Known* known = byNumber(encoding);
+    if (!known)
+        return std::nullopt;
+    return convert(bytes, "UTF-8", known->iconvName);
+}
+
+std::optional<std::string> encodeFromUTF8(std::string_view text, StringEncoding encoding)
+{
+    const Known* known = byNumber(encoding);
+    if (!known)
+        return std::nullopt;
+    return convert(text, known->iconvName, "UTF-8");
 }
 
 } // namespace net

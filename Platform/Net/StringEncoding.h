@@ -37,5 +37,8 @@ std::optional<std::string> charsetForEncoding(StringEncoding encoding);
 // `bytes` in `encoding`, as UTF-8; nothing when the bytes are not valid in it or the encoding
 // is unknown.
 std::optional<std::string> decodeToUTF8(std::string_view bytes, StringEncoding encoding);
+// UTF-8 `text` in `encoding`; nothing when it has a character the encoding lacks (or the
+// text is not valid UTF-8, or the encoding is unknown).
+std::optional<std::string> encodeFromUTF8(std::string_view text, StringEncoding encoding);
 
 } // namespace net

@@ -53,6 +53,9 @@ TEST(StringEncoding, DecodesToUTF8AndRefusesInvalidBytes)
     EXPECT_EQ(net::decodeToUTF8("caf\xe9", net::encoding::ISOLatin1), "caf\xc3\xa9");
     EXPECT_EQ(net::decodeToUTF8("\x80", net::encoding::WindowsCP1252), "\xe2\x82\xac");
     EXPECT_EQ(net::decodeToUTF8("\xd6\xd0\xce\xc4", *net::encodingForCharset("gb2312")), "\xe4\xb8\xad\xe6\x96\x87");
+    EXPECT_EQ(net::encodeFromUTF8("caf\xc3\xa9", net::encoding::ISOLatin1), "caf\xe9");
+    EXPECT_EQ(net::encodeFromUTF8("\xe4\xb8\xad", net::encoding::ISOLatin1), std::nullopt);
+    EXPECT_EQ(net::encodeFromUTF8("a b", net::encoding::UTF8), "a b");
     EXPECT_EQ(net::decodeToUTF8(std::string_view("\xff\xfe" "A\0", 4), net::encoding::UTF16), "A");
     EXPECT_EQ(net::decodeToUTF8("", net::encoding::UTF8), "");
     std::string big(100000, 'x');

@@ -1,6 +1,7 @@
 #include "tests/Support/LoopbackServer.h"
 
 #include <arpa/inet.h>
+#include <csignal>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -332,6 +333,8 @@ LoopbackServer::LoopbackServer(Handler handler, ServerOptions options)
     : m_handler(std::move(handler))
     , m_options(std::move(options))
 {
+    // TLS writes to a client that has gone away would raise SIGPIPE and end the test process.
+    ::signal(SIGPIPE, SIG_IGN);
     if (!m_options.certificateFile.empty()) {
         m_ctx = SSL_CTX_new(TLS_server_method());
         if (SSL_CTX_use_certificate_chain_file(m_ctx, m_options.certificateFile.c_str()) != 1 ||

@@ -152,9 +152,9 @@ void DataAccessManager::createModels()
     m_libraryFilesModel = adopt(std::make_shared<LibraryFilesModel>());
     m_customerModel = adopt(std::make_shared<CustomerModel>());
     m_configMode = adopt(std::make_shared<ConfigMode>());
+    m_quoteOrderModel = adopt(std::make_shared<QuoteOrderModel>());
     m_loginUserModel = adopt(std::make_shared<LoginUserModel>());
     m_libraryFavoriteModel = adopt(std::make_shared<LibraryFavoriteModel>());
-    m_quoteOrderModel = adopt(std::make_shared<QuoteOrderModel>());
 }
 
 void DataAccessManager::updateVersion()
@@ -163,20 +163,21 @@ void DataAccessManager::updateVersion()
         model->updateVersion();
 }
 
-bool DataAccessManager::syncConfigData(const std::optional<std::vector<ConfigEntity>>& configs)
-{
-    return m_configMode ? m_configMode->syncConfigData(configs) : false;
-}
+#define BRIVANTA_DEFINE_OPERATION(getter, Result, name, target, params, args) \
+    Result DataAccessManager::name params \
+    { \
+        if (const auto& model = m_##getter) \
+            return model->target args; \
+        return Result(); \
+    }
+BRIVANTA_DATA_ACCESS_OPERATIONS(BRIVANTA_DEFINE_OPERATION)
+#undef BRIVANTA_DEFINE_OPERATION
 
-std::optional<ConfigEntity> DataAccessManager::queryConfig(const std::optional<std::string>& type)
+bool DataAccessManager::updateOrderIDWithOrderNumberNewOrderID(const std::optional<std::string>& number,
+                                                                int newOrderID)
 {
-    if (!type)
-        return std::nullopt;
-    return m_configMode ? m_configMode->queryConfig(type) : ConfigEntity{};
-}
-
-void DataAccessManager::deleteConfig()
-{
-    if (m_configMode)
-        m_configMode->deleteConfig();
+    int localId = getLocalOrderIdWithOrderNumber(number);
+    if (localId == 0)
+        return false;
+    return updateOrderIDWithCmsOrderID(localId, newOrderID);
 }

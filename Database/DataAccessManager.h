@@ -1,5 +1,6 @@
 #pragma once
 #include "Database/ConfigEntity.h"
+#include "Database/DataAccessOperations.h"
 
 #include <memory>
 #include <optional>
@@ -16,7 +17,6 @@ class ImageModel;
 class PriceModel;
 class ProductModel;
 class ProductRelatedModel;
-class QuoteOrderModel;
 class productAndcategoryXrefModel;
 class CustomerModel;
 class LibraryCategoryModel;
@@ -24,6 +24,7 @@ class LibraryFavoriteModel;
 class LibraryFilesModel;
 class LoginUserModel;
 class ProductMaterialModel;
+class QuoteOrderModel;
 
 // The single door to the logged-in client's database: makes the client's file from the
 // template, opens the shared connection on it and owns one model per group of tables.
@@ -51,6 +52,8 @@ public:
     // Runs every model's upgrade hook in creation order.
     void updateVersion();
     bool hasModels() const { return !m_dataModelList.empty(); }
+    // The models in creation order, which is also the upgrade order.
+    const std::vector<std::shared_ptr<BaseDataModel>>& dataModelList() const { return m_dataModelList; }
 
     const std::shared_ptr<ProductModel>& productmodel() const { return m_productmodel; }
     const std::shared_ptr<ImageModel>& imagemodel() const { return m_imagemodel; }
@@ -66,14 +69,17 @@ public:
     const std::shared_ptr<LibraryFilesModel>& libraryFilesModel() const { return m_libraryFilesModel; }
     const std::shared_ptr<CustomerModel>& customerModel() const { return m_customerModel; }
     const std::shared_ptr<ConfigMode>& configMode() const { return m_configMode; }
+    const std::shared_ptr<QuoteOrderModel>& quoteOrderModel() const { return m_quoteOrderModel; }
     const std::shared_ptr<LoginUserModel>& loginUserModel() const { return m_loginUserModel; }
     const std::shared_ptr<LibraryFavoriteModel>& libraryFavoriteModel() const { return m_libraryFavoriteModel; }
-    const std::shared_ptr<QuoteOrderModel>& quoteOrderModel() const { return m_quoteOrderModel; }
 
-    // The configuration operations; without models they answer NO and the empty record.
-    bool syncConfigData(const std::optional<std::vector<ConfigEntity>>& configs);
-    std::optional<ConfigEntity> queryConfig(const std::optional<std::string>& type);
-    void deleteConfig();
+    // The data operations, each forwarded to its model; without models each answers the zero
+    // of its result type.
+#define BRIVANTA_DECLARE_OPERATION(getter, Result, name, target, params, args) Result name params;
+    BRIVANTA_DATA_ACCESS_OPERATIONS(BRIVANTA_DECLARE_OPERATION)
+#undef BRIVANTA_DECLARE_OPERATION
+    // The order of that number moves to the server's id; NO when no order has the number.
+    bool updateOrderIDWithOrderNumberNewOrderID(const std::optional<std::string>& number, int newOrderID);
 
 private:
     bool openDatabase();
@@ -95,8 +101,8 @@ private:
     std::shared_ptr<LibraryFilesModel> m_libraryFilesModel;
     std::shared_ptr<CustomerModel> m_customerModel;
     std::shared_ptr<ConfigMode> m_configMode;
+    std::shared_ptr<QuoteOrderModel> m_quoteOrderModel;
     std::shared_ptr<LoginUserModel> m_loginUserModel;
     std::shared_ptr<LibraryFavoriteModel> m_libraryFavoriteModel;
-    std::shared_ptr<QuoteOrderModel> m_quoteOrderModel;
     std::vector<std::shared_ptr<BaseDataModel>> m_dataModelList; // in creation order
 };

@@ -85,7 +85,7 @@ TEST_F(DataAccessManagerTest, UnsafeIdsAndAMissingTemplateCreateNothing)
         EXPECT_FALSE(manager->hasModels()) << id;
         EXPECT_FALSE(manager->configMode()) << id;
         EXPECT_FALSE(DataAccessManager::dataFilePath()) << id;
-        EXPECT_FALSE(manager->queryConfig("date_format")->desc);
+        EXPECT_FALSE(manager->queryConfig("date_format"));
         EXPECT_FALSE(manager->syncConfigData(std::vector{config("date_format", "x")}));
     }
     EXPECT_TRUE(m_log.contains("Open database error!"));

@@ -54,7 +54,7 @@ Sizes sizes()
 {
     if (std::getenv("BRIVANTA_BENCH_FULL"))
         return {2000, 5, 500, 20 * 1024, 1000, 5000, 200};
-    return {200, 5, 50, 20 * 1024, 40, 200, 50};
+    return {200, 5, 50, 20 * 1024, 10, 50, 50}; // the import commits per call: keep it short
 }
 
 // A home of its own with the built template, and one client per data set.

@@ -73,4 +73,18 @@ std::string Bundle::identifier()
     return infoText("Identifier");
 }
 
+std::string Bundle::localizedString(const std::string& key, const std::string& value, const std::string& table)
+{
+    std::string path = pathForResource(table.empty() ? "Localizable" : table, "strings");
+    if (!path.empty()) {
+        auto strings = PropertyList::readFile(path);
+        if (strings && strings->isDictionary()) {
+            Value text = (*strings)[key];
+            if (text.isString())
+                return text.asString();
+        }
+    }
+    return value.empty() ? key : value;
+}
+
 } // namespace base

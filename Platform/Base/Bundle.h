@@ -21,6 +21,10 @@ public:
     // The display name, else the name.
     static std::string displayName();
     static std::string identifier();
+    // The text of `key` in the strings table `table` ("Localizable" when empty), a property
+    // list "<table>.strings" among the resources. On a miss: `value` when not empty, else the key.
+    static std::string localizedString(const std::string& key, const std::string& value = {},
+                                       const std::string& table = {});
 };
 
 } // namespace base

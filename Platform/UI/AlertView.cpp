@@ -60,6 +60,30 @@ AlertView::AlertView(std::string title, std::string message, AlertViewDelegate* 
 
 AlertView::~AlertView() = default;
 
+void AlertView::setDelegate(AlertViewDelegate* delegate)
+{
+    m_delegate = delegate;
+    m_weakDelegate.reset();
+}
+
+void AlertView::setDelegate(std::weak_ptr<AlertViewDelegate> delegate)
+{
+    m_delegate = nullptr;
+    m_weakDelegate = std::move(delegate);
+}
+
+AlertViewDelegate* AlertView::delegate() const
+{
+    return m_delegate ? m_delegate : m_weakDelegate.lock().get();
+}
+
+std::shared_ptr<AlertViewDelegate> AlertView::liveDelegate() const
+{
+    if (m_delegate)
+        return std::shared_ptr<AlertViewDelegate>(std::shared_ptr<AlertViewDelegate>(), m_delegate);
+    return m_weakDelegate.lock();
+}
+
 void AlertView::setTitle(const std::string& title)
 {
     m_title = title;
@@ -109,7 +133,7 @@ void AlertView::dismissAllForTesting()
 {
     queue().waiting.clear();
     if (auto v = queue().visible) {
-        v->m_delegate = nullptr;
+        v->setDelegate(nullptr);
         v->dismissWithClickedButtonIndex(-1, false);
     }
 }
@@ -139,14 +163,15 @@ void AlertView::present()
     m_overlay = std::make_shared<OverlayView>(window->bounds());
     m_overlay->setBackgroundColor(gfx::Color::black().withAlpha(0.4));
     build();
-    if (m_delegate)
-        m_delegate->willPresentAlertView(*this);
+    if (auto delegate = liveDelegate())
+        delegate->willPresentAlertView(*this);
     m_overlay->addSubview(self);
     window->addSubview(m_overlay);
     m_overlay->setAlpha(0);
     View::animate(0.2, [&] { m_overlay->setAlpha(1); }, [self](bool) {
-        if (self->m_visible && self->m_delegate)
-            self->m_delegate->didPresentAlertView(*self);
+        auto delegate = self->liveDelegate();
+        if (self->m_visible && delegate)
+            delegate->didPresentAlertView(*self);
     });
 }
 
@@ -227,8 +252,8 @@ void AlertView::drawRect(gfx::Context& ctx, const gfx::Rect&)
 void AlertView::buttonTapped(int index)
 {
     auto keep = sharedView();
-    if (m_delegate)
-        m_delegate->alertViewClickedButtonAtIndex(*this, index);
+    if (auto delegate = liveDelegate())
+        delegate->alertViewClickedButtonAtIndex(*this, index);
     dismissWithClickedButtonIndex(index, true);
 }
 
@@ -243,14 +268,14 @@ void AlertView::dismissWithClickedButtonIndex(int index, bool animated)
         return;
     }
     auto self = std::static_pointer_cast<AlertView>(sharedView());
-    if (m_delegate)
-        m_delegate->alertViewWillDismissWithButtonIndex(*this, index);
+    if (auto delegate = liveDelegate())
+        delegate->alertViewWillDismissWithButtonIndex(*this, index);
     m_visible = false;
     auto overlay = std::move(m_overlay);
     auto finish = [self, overlay, index](bool) {
         self->removeFromScreen(overlay);
-        if (self->m_delegate)
-            self->m_delegate->alertViewDidDismissWithButtonIndex(*self, index);
+        if (auto delegate = self->liveDelegate())
+            delegate->alertViewDidDismissWithButtonIndex(*self, index);
         presentNext();
     };
     if (animated)
@@ -264,8 +289,8 @@ void AlertView::cancel()
     auto self = std::static_pointer_cast<AlertView>(sharedView());
     if (!m_visible && !m_queued)
         return;
-    if (m_delegate)
-        m_delegate->alertViewCancel(*this);
+    if (auto delegate = liveDelegate())
+        delegate->alertViewCancel(*this);
     if (!m_visible) {
         dismissWithClickedButtonIndex(-1, false); // leaves the queue without a word
         return;

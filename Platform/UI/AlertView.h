@@ -41,15 +41,17 @@ public:
     void setTitle(const std::string& title);
     const std::string& message() const { return m_message; }
     void setMessage(const std::string& message);
-    void setDelegate(AlertViewDelegate* delegate) { m_delegate = delegate; }
-    AlertViewDelegate* delegate() const { return m_delegate; }
+    void setDelegate(AlertViewDelegate* delegate);
+    // A delegate that may go first: the alert tells it only while it lives.
+    void setDelegate(std::weak_ptr<AlertViewDelegate> delegate);
+    AlertViewDelegate* delegate() const;
     int addButtonWithTitle(const std::string& title);
     int numberOfButtons() const { return static_cast<int>(m_buttonTitles.size()); }
     std::string buttonTitleAtIndex(int index) const;
     int cancelButtonIndex() const { return m_cancelIndex; }
     int firstOtherButtonIndex() const;
 
-    void show();
+    virtual void show();
     // Tells the delegate will- and did-dismiss with the index, but not that it was clicked.
     void dismissWithClickedButtonIndex(int index, bool animated);
     // Takes the alert away unanswered, as when the application leaves: the delegate hears
@@ -75,10 +77,13 @@ private:
     void buttonTapped(int index);
     void removeFromScreen(const std::shared_ptr<OverlayView>& overlay);
     static void presentNext();
+    // The delegate to tell now, kept alive for the call; null when there is none.
+    std::shared_ptr<AlertViewDelegate> liveDelegate() const;
 
     std::string m_title;
     std::string m_message;
     AlertViewDelegate* m_delegate;
+    std::weak_ptr<AlertViewDelegate> m_weakDelegate;
     std::vector<std::string> m_buttonTitles;
     std::shared_ptr<Label> m_titleLabel;
     std::shared_ptr<Label> m_messageLabel;

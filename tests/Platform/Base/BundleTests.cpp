@@ -67,3 +67,21 @@ TEST(Bundle, TheBuiltInfoPlistSitsNextToTheExecutable)
     EXPECT_EQ(Bundle::displayName(), "Brivanta");
     EXPECT_FALSE(Bundle::identifier().empty());
 }
+
+TEST(Bundle, LocalizedStringsComeFromTheTableOrFallBackToTheDefaultThenTheKey)
+{
+    basetest::TempDir dir;
+    ScopedEnv bundle("BRIVANTA_BUNDLE", dir.path().string());
+    // No table yet: the default, else the key.
+    EXPECT_EQ(Bundle::localizedString("OK", "Fine"), "Fine");
+    EXPECT_EQ(Bundle::localizedString("OK"), "OK");
+
+    ASSERT_TRUE(base::PropertyList::writeFile(dir / "Localizable.strings",
+                                              base::Dictionary{{"OK", Value("Okay")}, {"Count", Value(3)}}));
+    ASSERT_TRUE(base::PropertyList::writeFile(dir / "Other.strings", base::Dictionary{{"OK", Value("Sure")}}));
+    EXPECT_EQ(Bundle::localizedString("OK", "Fine"), "Okay");
+    EXPECT_EQ(Bundle::localizedString("OK", "", "Other"), "Sure");
+    EXPECT_EQ(Bundle::localizedString("Missing", "Fine"), "Fine");
+    EXPECT_EQ(Bundle::localizedString("Missing"), "Missing");
+    EXPECT_EQ(Bundle::localizedString("Count"), "Count"); // only texts count
+}

@@ -219,3 +219,29 @@ TEST_F(TextFieldTest, DrawsPlaceholderSecureBulletsAndCaret)
         caret += ui::test::isBluish(editing.colorAt(x, int(box.midY())));
     EXPECT_GT(caret, 0) << "caret after the text";
 }
+
+namespace {
+// Marks its right end after the field has drawn itself.
+class MarkedField : public TextField {
+public:
+    using TextField::TextField;
+    void drawRect(gfx::Context& context, const gfx::Rect& rect) override
+    {
+        TextField::drawRect(context, rect);
+        context.setFillColor(gfx::Color::red());
+        context.fillRect({bounds().width() - 20, 5, 10, 10});
+    }
+};
+}
+
+TEST_F(ControlsTest, ASubclassDrawsOverTheFieldsOwnDrawing)
+{
+    auto field = View::make<MarkedField>(gfx::Rect(100, 100, 300, 31));
+    field->setBorderStyle(TextBorderStyle::RoundedRect);
+    window->addSubview(field);
+    auto shot = window->snapshot();
+    gfx::Color mark = pixel(shot, 385, 110);
+    EXPECT_NEAR(mark.r, 1, 0.05);
+    EXPECT_NEAR(mark.g, 0, 0.05);
+    EXPECT_NEAR(pixel(shot, 370, 110).g, 1, 0.05); // the field's white body around it
+}

@@ -221,3 +221,25 @@ TEST_F(WindowTest, FirstResponderGetsTypedTextAndLosesItWhenRemoved)
 }
 
 } // namespace
+
+namespace {
+// Answers only for its left half.
+class HalfView : public View {
+public:
+    using View::View;
+    bool pointInside(gfx::Point point) const override { return point.x < bounds().width() / 2; }
+};
+}
+
+TEST(ViewHierarchy, HitTestingSkipsNearlyInvisibleViewsAndAsksPointInside)
+{
+    auto root = std::make_shared<View>(gfx::Rect(0, 0, 300, 300));
+    auto cover = std::make_shared<HalfView>(gfx::Rect(0, 0, 200, 200));
+    root->addSubview(cover);
+    EXPECT_EQ(root->hitTest({50, 50}), cover.get());
+    EXPECT_EQ(root->hitTest({150, 50}), root.get()); // the override says no
+    cover->setAlpha(0.01);
+    EXPECT_EQ(root->hitTest({50, 50}), cover.get()); // still takes touches, though unseen
+    cover->setAlpha(0.0099);
+    EXPECT_EQ(root->hitTest({50, 50}), root.get());
+}

@@ -265,6 +265,12 @@ std::optional<net::HttpHeaders> BRHTTPRequest::responseHeaders() const
     return m_responseHeaders;
 }
 
+std::optional<net::URL> BRHTTPRequest::originalURL() const
+{
+    std::lock_guard lock(m_propertyLock);
+    return m_originalURL;
+}
+
 std::string BRHTTPRequest::responseStatusMessage() const
 {
     std::lock_guard lock(m_propertyLock);

@@ -115,7 +115,7 @@ public:
     // ---- Settings (before start)
     std::optional<net::URL> url() const;
     void setURL(std::optional<net::URL> url);
-    const std::optional<net::URL>& originalURL() const { return m_originalURL; }
+    std::optional<net::URL> originalURL() const;
     std::string requestMethod() const;
     void setRequestMethod(const std::string& method);
     std::shared_ptr<BRHTTPRequestDelegate> delegate() const;
@@ -560,7 +560,7 @@ private:
     bool m_shouldPresentAuthenticationDialog = false;
     bool m_shouldPresentProxyAuthenticationDialog = true;
     std::weak_ptr<BRCacheDelegate> m_downloadCache;
-    int m_cachePolicy = 0;
+    std::atomic<int> m_cachePolicy{0};
     int m_cacheStoragePolicy = 0;
     std::atomic<double> m_secondsToCache{0};
     std::atomic<bool> m_didUseCachedResponse{false};

@@ -744,7 +744,7 @@ void BRHTTPRequest::useDataFromCache()
     m_didUseCachedResponse = true;
     m_complete = true;
     m_downloadComplete = true;
-    if (!m_originalURL)
+    if (std::lock_guard lock(m_propertyLock); !m_originalURL)
         m_originalURL = m_url;
     updateProgressIndicators();
     requestFinished();

@@ -399,8 +399,10 @@ void BRHTTPRequest::startRequest()
     m_complete = false;
     m_totalBytesRead = 0;
     m_lastBytesRead = 0;
-    if (m_redirectCount == 0)
+    if (m_redirectCount == 0) {
+        std::lock_guard lock(m_propertyLock);
         m_originalURL = m_url;
+    }
     if (m_lastBytesSent > 0)
         removeUploadProgressSoFar();
     m_lastBytesSent = 0;

@@ -260,4 +260,82 @@ TEST_F(HTTPTimeoutProgress, ProgressFromAResumeOneUnitAndReceiversGoneBeforeDeli
     EXPECT_TRUE(base::RunLoop::main().runUntil([&] { return request.expired(); }, 5));
 }
 
+// A cache that never has anything.
+class EmptyCache : public BRCacheDelegate {
+public:
+    int defaultCachePolicy() override { return BRUseDefaultCachePolicy; }
+    bool canUseCachedDataForRequest(BRHTTPRequest&) override { return false; }
+    void storeResponseForRequest(BRHTTPRequest&, double) override {}
+    void updateExpiryForRequest(BRHTTPRequest&, double) override {}
+    std::optional<net::HttpHeaders> cachedResponseHeadersForURL(const net::URL&) override { return std::nullopt; }
+    std::optional<base::Bytes> cachedResponseDataForURL(const net::URL&) override { return std::nullopt; }
+    std::optional<std::string> pathToCachedResponseDataForURL(const net::URL&) override { return std::nullopt; }
+    void removeCachedDataForRequest(BRHTTPRequest&) override {}
+    void clearCachedResponsesForStoragePolicy(int) override {}
+};
+
+TEST_F(HTTPTimeoutProgress, AccessorsFromAnotherThreadAndWhatARequestDoesNotKeep)
+{
+    auto gate = std::make_shared<Gate>();
+    LoopbackServer server([&](const Request&) {
+        Reply r;
+        r.body = pattern(1 << 20);
+        r.pauses = {{65536, gate}};
+        return r;
+    });
+    Exchange run(server.url("/x"));
+    configureAsCommand(*run.request, kCommand);
+    std::atomic<bool> stop{false};
+    std::atomic<int> mixed{0};
+    uint64_t sum = 0;
+    // Another thread sets the limit and reads the counters while the request runs.
+    std::thread other([&, request = run.request] {
+        for (int i = 0; !stop; ++i) {
+            request->setTimeOutSeconds(i % 2 ? 20.0 : 40.0);
+            double limit = request->timeOutSeconds();
+            mixed += limit != 20.0 && limit != 40.0;
+            sum += request->contentLength() + request->totalBytesRead() + request->totalBytesSent() +
+                   request->postLength() + request->partialDownloadSize() + uint64_t(request->responseStatusCode());
+            if (auto headers = request->responseHeaders())
+                sum += headers->fields().size();
+        }
+    });
+    run.request->startAsynchronous();
+    ASSERT_TRUE(gate->waitReached(10));
+    gate->open();
+    ASSERT_TRUE(run.wait());
+    stop = true;
+    other.join();
+    EXPECT_TRUE(run.recorder->wellOrdered());
+    EXPECT_EQ(run.recorder->finished, 1);
+    EXPECT_EQ(mixed, 0);
+    EXPECT_GT(sum, 0u);
+
+    // A block set to none is gone.
+    int failures = 0;
+    Exchange refused("http://127.0.0.1:1/");
+    refused.request->setFailedBlock([&] { ++failures; });
+    refused.request->setFailedBlock(nullptr);
+    ASSERT_TRUE(refused.runAsync());
+    EXPECT_EQ(refused.recorder->failed, 1);
+    EXPECT_EQ(failures, 0);
+
+    // Neither the cache nor the main request of a HEAD request is kept alive by it.
+    auto cache = std::make_shared<EmptyCache>();
+    auto main = BRHTTPRequest::requestWithURL(net::URL::parse(server.url("/x")));
+    main->setDownloadCache(cache);
+    EXPECT_EQ(main->downloadCache(), cache);
+    cache.reset();
+    EXPECT_EQ(main->downloadCache(), nullptr);
+    main->setTimeOutSeconds(7);
+    auto head = main->HEADRequest();
+    EXPECT_EQ(head->requestMethod(), "HEAD");
+    EXPECT_EQ(head->timeOutSeconds(), 7);
+    EXPECT_EQ(head->mainRequest(), main);
+    std::weak_ptr<BRHTTPRequest> weakMain = main;
+    main.reset();
+    EXPECT_TRUE(weakMain.expired());
+    EXPECT_EQ(head->mainRequest(), nullptr);
+}
+
 } // namespace

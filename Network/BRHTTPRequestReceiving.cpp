@@ -715,7 +715,14 @@ void BRHTTPRequest::useDataFromCache()
         return;
     auto headers = cache->cachedResponseHeadersForURL(*m_url);
     auto dataPath = cache->pathToCachedResponseDataForURL(*m_url);
-    if (headers && dataPath) {
+    if (!headers || !dataPath) {
+        // A policy that forbids the network chose an empty cache: a failure, not an empty
+        // success. Without the cache the failure cannot fall back on it again.
+        m_downloadCache.reset();
+        failWithError(brRequestError(BRConnectionFailureErrorType, "No cached response available"));
+        return;
+    }
+    {
         if (auto status = headers->first("X-BRHTTPRequest-Response-Status-Code"))
             m_responseStatusCode = std::atoi(status->c_str());
         m_didUseCachedResponse = true;

@@ -12,6 +12,9 @@ namespace {
 constexpr const char* kSansFamily = "Liberation Sans";
 // Chinese text has no glyphs in the Latin families; fontconfig falls back along the list.
 constexpr const char* kChineseFamily = "WenQuanYi Micro Hei";
+// The wide humanist sans of the platform has its metric kin in DejaVu Sans (whose slanted
+// face is its Oblique).
+constexpr const char* kWideSansFamily = "DejaVu Sans";
 
 std::string lower(std::string_view s)
 {
@@ -40,7 +43,7 @@ Font::Font(const std::string& name, double pointSize) : m_name(name), m_pointSiz
         style = key;
     } else {
         size_t dash = name.find('-');
-        family = name.substr(0, dash);
+        family = key.starts_with("verdana") ? std::string(kWideSansFamily) : name.substr(0, dash);
         style = dash == std::string::npos ? std::string() : key.substr(dash + 1);
     }
     m_bold = style.find("bold") != std::string::npos || style.find("heavy") != std::string::npos

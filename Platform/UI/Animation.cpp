@@ -222,6 +222,32 @@ double LayerAnimation::totalDuration() const
     return once * std::max(1.0, repeatCount);
 }
 
+double LayerAnimation::layerTime()
+{
+    return now();
+}
+
+double LayerAnimation::valueAtProgress(double t) const
+{
+    if (values.empty())
+        return 0.0;
+    if (values.size() == 1)
+        return values[0];
+    if (keyTimes.size() == values.size()) {
+        if (t <= keyTimes.front())
+            return values.front();
+        for (size_t i = 0; i + 1 < keyTimes.size(); ++i) {
+            double a = keyTimes[i], b = keyTimes[i + 1];
+            if (t <= b)
+                return b > a ? lerp(values[i], values[i + 1], (t - a) / (b - a)) : values[i + 1];
+        }
+        return values.back();
+    }
+    double pos = t * static_cast<double>(values.size() - 1);
+    size_t i = std::min(static_cast<size_t>(pos), values.size() - 2);
+    return lerp(values[i], values[i + 1], pos - static_cast<double>(i));
+}
+
 std::optional<double> LayerAnimation::progressAt(double time) const
 {
     double local = time - m_startTime;
@@ -244,8 +270,8 @@ void LayerAnimation::attach(const std::shared_ptr<LayerAnimation>& animation, Vi
 {
     animation->m_view = view;
     animation->m_key = key;
-    animation->m_startTime = now() + animation->beginOffset;
-    double total = animation->totalDuration() + animation->beginOffset;
+    animation->m_startTime = animation->beginTime ? *animation->beginTime : now() + animation->beginOffset;
+    double total = animation->totalDuration() + std::max(0.0, animation->m_startTime - now());
     if (std::isinf(total))
         return;
     std::weak_ptr<LayerAnimation> weak = animation;
@@ -286,15 +312,7 @@ void LayerAnimation::apply(View::Presentation& p) const
     if (!progress)
         return;
     double t = *progress;
-    auto valueAt = [&](const std::vector<double>& v) {
-        if (v.empty())
-            return 0.0;
-        if (v.size() == 1)
-            return v[0];
-        double pos = t * static_cast<double>(v.size() - 1);
-        size_t i = std::min(static_cast<size_t>(pos), v.size() - 2);
-        return lerp(v[i], v[i + 1], pos - static_cast<double>(i));
-    };
+    auto valueAt = [&](const std::vector<double>&) { return valueAtProgress(t); };
     if (keyPath == "opacity") {
         p.alpha = valueAt(values);
     } else if (keyPath == "position" && !points.empty()) {
@@ -306,6 +324,10 @@ void LayerAnimation::apply(View::Presentation& p) const
             double f = pos - static_cast<double>(i);
             p.center = {lerp(points[i].x, points[i + 1].x, f), lerp(points[i].y, points[i + 1].y, f)};
         }
+    } else if (keyPath == "position.x") {
+        p.center.x = valueAt(values);
+    } else if (keyPath == "position.y") {
+        p.center.y = valueAt(values);
     } else if (keyPath == "transform.rotation" || keyPath == "transform.rotation.z") {
         p.transform = gfx::AffineTransform::rotation(valueAt(values)).concatenated(p.transform);
     } else if (keyPath == "transform.scale") {

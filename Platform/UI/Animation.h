@@ -34,18 +34,24 @@ public:
 double applyCurve(View::AnimationOptions::Curve curve, double t);
 
 // A keyed animation of a view's layer: changes only what is shown, never the model.
-// Key paths: "opacity", "position", "transform.rotation" (or ".rotation.z"), "transform.scale",
-// "transform.translation.x", "transform.translation.y".
+// Key paths: "opacity", "position", "position.x", "position.y", "transform.rotation" (or
+// ".rotation.z"), "transform.scale", "transform.translation.x", "transform.translation.y".
 class LayerAnimation : public std::enable_shared_from_this<LayerAnimation> {
 public:
     static std::shared_ptr<LayerAnimation> make(std::string keyPath);
 
     std::string keyPath;
-    // Two values for from/to, more for keyframes at even times; positions use `points`.
+    // Two values for from/to, more for keyframes; positions use `points`.
     std::vector<double> values;
     std::vector<gfx::Point> points;
+    // The keyframes' times as fractions 0..1 of the duration, one per value; empty spaces
+    // them evenly.
+    std::vector<double> keyTimes;
     double duration = 0.25;
     double beginOffset = 0; // seconds after being added
+    // When set, the start on the layer clock (layerTime), in place of the moment of adding
+    // plus beginOffset.
+    std::optional<double> beginTime;
     bool autoreverses = false;
     double repeatCount = 0; // 0 plays once; INFINITY repeats for ever
     View::AnimationOptions::Curve curve = View::AnimationOptions::Curve::Linear;
@@ -54,6 +60,10 @@ public:
 
     // Progress 0..1 at a loop time, after repeats and reversal; nothing before it starts.
     std::optional<double> progressAt(double time) const;
+    // The interpolated value of `values` at a progress 0..1, honouring keyTimes.
+    double valueAtProgress(double t) const;
+    // The clock layer animations run on.
+    static double layerTime();
     double totalDuration() const;
     bool isAttached() const { return m_view != nullptr; }
 

@@ -1,14 +1,74 @@
 #include "Platform/UI/BarViews.h"
 
 #include "Platform/Graphics/Context.h"
+#include "Platform/Graphics/Text.h"
+#include "Platform/UI/BarButtonItem.h"
+#include "Platform/UI/Button.h"
+#include "Platform/UI/Label.h"
 #include "Platform/UI/Touch.h"
 
+#include <algorithm>
+
 namespace ui {
+
+namespace {
+constexpr double kItemHeight = 30;
+constexpr double kItemMargin = 7;
+}
 
 NavigationBarView::NavigationBarView(const gfx::Rect& frame) : View(frame)
 {
     setBackgroundColor(gfx::Color::fromRgb(247, 247, 247));
     setAutoresizingMask(AutoresizingFlexibleWidth | AutoresizingFlexibleBottomMargin);
+}
+
+NavigationBarView::~NavigationBarView()
+{
+    if (m_rightItem)
+        m_rightItem->onChange = nullptr;
+}
+
+void NavigationBarView::setRightItem(std::shared_ptr<BarButtonItem> item)
+{
+    if (item == m_rightItem)
+        return;
+    if (m_rightItem)
+        m_rightItem->onChange = nullptr;
+    m_rightItem = std::move(item);
+    if (m_rightItem)
+        m_rightItem->onChange = [this] { updateRightButton(); };
+    updateRightButton();
+}
+
+void NavigationBarView::updateRightButton()
+{
+    if (!m_rightItem) {
+        if (m_rightButton)
+            m_rightButton->removeFromSuperview();
+        m_rightButton.reset();
+        return;
+    }
+    if (!m_rightButton) {
+        m_rightButton = View::make<Button>(ButtonType::Custom);
+        m_rightButton->setAutoresizingMask(AutoresizingFlexibleLeftMargin);
+        m_rightButton->setCornerRadius(5);
+        // The item is looked up at tap time: the bar may show another one by then.
+        m_rightButton->addTarget([this](Control&) {
+            if (auto item = m_rightItem)
+                item->trigger();
+        }, ControlEventTouchUpInside);
+        addSubview(m_rightButton);
+    }
+    bool done = m_rightItem->style() == BarButtonItem::Style::Done;
+    gfx::Font font = done ? gfx::Font::boldSystemFont(15) : gfx::Font::systemFont(15);
+    m_rightButton->setTitle(m_rightItem->title());
+    m_rightButton->titleLabel().setFont(font);
+    m_rightButton->setTitleColor(done ? gfx::Color::white() : gfx::Color::fromRgb(0, 122, 255));
+    m_rightButton->setTitleColor(gfx::Color::fromWhite(0.6), ControlStateDisabled);
+    m_rightButton->setBackgroundColor(done ? std::optional(gfx::Color::fromRgb(0, 108, 230)) : std::nullopt);
+    m_rightButton->setEnabled(m_rightItem->isEnabled());
+    double width = std::max(56.0, gfx::sizeOfText(m_rightItem->title(), font).width + 20);
+    m_rightButton->setFrame({bounds().width() - kItemMargin - width, (bounds().height() - kItemHeight) / 2, width, kItemHeight});
 }
 
 gfx::Rect NavigationBarView::backRect() const

@@ -2,17 +2,26 @@
 #include "Platform/UI/View.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace ui {
 
-// The navigation bar: a title and, below the root, a back item.
+class BarButtonItem;
+class Button;
+
+// The navigation bar: a title, below the root a back item, and the top screen's right item
+// as a button.
 class NavigationBarView : public View {
 public:
     explicit NavigationBarView(const gfx::Rect& frame);
+    ~NavigationBarView() override;
     const char* className() const override { return "NavigationBar"; }
+    const std::string& title() const { return m_title; }
     void setTitle(const std::string& title) { m_title = title; }
     void setBackTitle(const std::string& title) { m_backTitle = title; }
+    void setRightItem(std::shared_ptr<BarButtonItem> item);
+    Button* rightButton() const { return m_rightButton.get(); }
     std::function<void()> onBack;
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
     void touchesEnded(const std::vector<Touch*>& touches, Event& event) override;
@@ -20,8 +29,12 @@ public:
     gfx::Rect backRect() const;
 
 private:
+    void updateRightButton();
+
     std::string m_title;
     std::string m_backTitle;
+    std::shared_ptr<BarButtonItem> m_rightItem;
+    std::shared_ptr<Button> m_rightButton;
 };
 
 // One item of a tab bar: a title that can be tapped.

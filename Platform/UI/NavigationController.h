@@ -18,6 +18,9 @@ public:
     bool isNavigationBarHidden() const { return m_barHidden; }
     void setNavigationBarHidden(bool hidden, bool animated = false);
 
+    // A screen on the stack changed its title or bar items.
+    void navigationItemDidChange() { updateBar(); }
+
     void loadView() override;
     std::shared_ptr<ViewController> childForAppearance() const override { return topViewController(); }
 

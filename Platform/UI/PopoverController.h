@@ -38,6 +38,9 @@ public:
     void setPopoverContentSize(gfx::Size size) { m_size = size; }
     void setDelegate(PopoverControllerDelegate* delegate) { m_delegate = delegate; }
     void setPassthroughViews(const std::vector<std::shared_ptr<View>>& views);
+    // Callers may ask for a background style by number; the box always draws the same.
+    int popoverBackgroundStyle() const { return m_backgroundStyle; }
+    void setPopoverBackgroundStyle(int style) { m_backgroundStyle = style; }
 
     // rect is in view's coordinates.
     void presentPopoverFromRect(const gfx::Rect& rect, View* view, unsigned arrowDirections, bool animated);
@@ -58,6 +61,7 @@ private:
     std::shared_ptr<View> m_box;
     PopoverArrowDirection m_arrow = PopoverArrowDirectionUp;
     bool m_visible = false;
+    int m_backgroundStyle = 0;
 };
 
 } // namespace ui

@@ -19,10 +19,38 @@ constexpr double kDeleteButtonHeight = 32;
 const gfx::Color kAccessoryBlue = gfx::Color::fromRgb(50, 85, 145);
 const gfx::Color kDeleteRed = gfx::Color::fromRgb(214, 46, 40);
 
+constexpr double kDeselectFade = 0.3;
+
 gfx::Font deleteFont()
 {
     return gfx::Font::boldSystemFont(15);
 }
+
+std::vector<gfx::GradientStop> highlightStops(TableViewCellSelectionStyle style)
+{
+    if (style == TableViewCellSelectionStyle::Blue)
+        return {{0, gfx::Color::fromRgb(5, 140, 245)}, {1, gfx::Color::fromRgb(1, 93, 230)}};
+    return {{0, gfx::Color::fromWhite(0.74)}, {1, gfx::Color::fromWhite(0.6)}};
+}
+
+// The highlight of a row just deselected, fading away under the content.
+class SelectionFadeView : public View {
+public:
+    SelectionFadeView(const gfx::Rect& frame, TableViewCellSelectionStyle style) : View(frame), m_style(style)
+    {
+        setUserInteractionEnabled(false);
+        setAutoresizingMask(AutoresizingFlexibleWidth | AutoresizingFlexibleHeight);
+    }
+    const char* className() const override { return "SelectionFade"; }
+    void drawRect(gfx::Context& ctx, const gfx::Rect&) override
+    {
+        gfx::Rect b = bounds();
+        ctx.fillLinearGradient(b, {b.x(), b.y()}, {b.x(), b.maxY()}, highlightStops(m_style));
+    }
+
+private:
+    TableViewCellSelectionStyle m_style;
+};
 }
 
 TableViewCell::TableViewCell(TableViewCellStyle style, std::string reuseIdentifier)
@@ -39,7 +67,13 @@ TableViewCell::TableViewCell(TableViewCellStyle style, std::string reuseIdentifi
     m_detailTextLabel->setFont(gfx::Font::systemFont(14));
     m_detailTextLabel->setTextColor(gfx::Color::fromWhite(0.5));
     m_detailTextLabel->setHighlightedTextColor(gfx::Color::white());
-    m_detailTextLabel->setHidden(style != TableViewCellStyle::Subtitle);
+    if (style == TableViewCellStyle::Value1) {
+        m_textLabel->setFont(gfx::Font::boldSystemFont(17));
+        m_detailTextLabel->setFont(gfx::Font::systemFont(17));
+        m_detailTextLabel->setTextColor(gfx::Color::fromRgb(56, 84, 135));
+        m_detailTextLabel->setTextAlignment(gfx::TextAlignment::Right);
+    }
+    m_detailTextLabel->setHidden(style == TableViewCellStyle::Default);
     m_contentView->addSubview(m_imageView);
     m_contentView->addSubview(m_textLabel);
     m_contentView->addSubview(m_detailTextLabel);
@@ -53,12 +87,37 @@ void TableViewCell::setAccessoryType(TableViewCellAccessoryType type)
     setNeedsLayout();
 }
 
+void TableViewCell::setAccessoryView(std::shared_ptr<View> view)
+{
+    if (m_accessoryView)
+        m_accessoryView->removeFromSuperview();
+    m_accessoryView = std::move(view);
+    if (m_accessoryView)
+        addSubview(m_accessoryView);
+    setNeedsLayout();
+}
+
+bool TableViewCell::isLit() const
+{
+    return (m_highlighted || m_selected) && m_selectionStyle != TableViewCellSelectionStyle::None;
+}
+
 void TableViewCell::setSelected(bool selected, bool animated)
 {
     if (selected == m_selected)
         return;
+    bool wasLit = isLit();
     m_selected = selected;
     updateLabelHighlight();
+    if (animated && wasLit && !isLit())
+        fadeOutHighlight();
+}
+
+void TableViewCell::fadeOutHighlight()
+{
+    auto fade = View::make<SelectionFadeView>(bounds(), m_selectionStyle);
+    insertSubviewAtIndex(fade, 0);
+    View::animate(kDeselectFade, [&fade] { fade->setAlpha(0); }, [fade](bool) { fade->removeFromSuperview(); });
 }
 
 void TableViewCell::setHighlighted(bool highlighted, bool animated)
@@ -136,9 +195,15 @@ void TableViewCell::layoutSubviews()
         double bw = std::max(64.0, gfx::sizeOfText(m_deleteButton->currentTitle(), deleteFont()).width + 24);
         m_deleteButton->setFrame({w - kMargin - bw, (h - kDeleteButtonHeight) / 2, bw, kDeleteButtonHeight});
         right = bw + 2 * kMargin;
+    } else if (!m_editing && m_accessoryView) {
+        gfx::Size size = m_accessoryView->bounds().size;
+        right = size.width + 2 * kMargin;
+        m_accessoryView->setFrame({w - kMargin - size.width, (h - size.height) / 2, size.width, size.height});
     } else if (!m_editing && m_accessory != TableViewCellAccessoryType::None) {
         right = m_accessory == TableViewCellAccessoryType::DetailDisclosureButton ? kDetailButtonWidth : kAccessoryWidth;
     }
+    if (m_accessoryView)
+        m_accessoryView->setHidden(m_editing || m_deleteButton);
     m_contentView->setFrame({indent, 0, std::max(0.0, w - indent - right), h});
 
     double cw = m_contentView->bounds().width();
@@ -157,6 +222,12 @@ void TableViewCell::layoutSubviews()
     if (m_style == TableViewCellStyle::Subtitle) {
         m_textLabel->setFrame({x, h / 2 - 22, tw, 22});
         m_detailTextLabel->setFrame({x, h / 2 + 1, tw, 18});
+    } else if (m_style == TableViewCellStyle::Value1) {
+        // The title keeps its natural width; the detail takes what is left, at the right.
+        double title = std::min(tw, gfx::sizeOfText(m_textLabel->text(), m_textLabel->font()).width);
+        double detailX = x + title + kMargin;
+        m_textLabel->setFrame({x, 0, title, h});
+        m_detailTextLabel->setFrame({detailX, 0, std::max(0.0, cw - kMargin - detailX), h});
     } else {
         m_textLabel->setFrame({x, 0, tw, h});
     }
@@ -166,15 +237,9 @@ void TableViewCell::drawRect(gfx::Context& ctx, const gfx::Rect&)
 {
     gfx::Rect box = bounds();
     double w = box.width(), h = box.height();
-    bool lit = (m_highlighted || m_selected) && m_selectionStyle != TableViewCellSelectionStyle::None;
-    if (lit) {
-        std::vector<gfx::GradientStop> stops;
-        if (m_selectionStyle == TableViewCellSelectionStyle::Blue)
-            stops = {{0, gfx::Color::fromRgb(5, 140, 245)}, {1, gfx::Color::fromRgb(1, 93, 230)}};
-        else
-            stops = {{0, gfx::Color::fromWhite(0.74)}, {1, gfx::Color::fromWhite(0.6)}};
-        ctx.fillLinearGradient(box, {box.x(), box.y()}, {box.x(), box.maxY()}, stops);
-    }
+    bool lit = isLit();
+    if (lit)
+        ctx.fillLinearGradient(box, {box.x(), box.y()}, {box.x(), box.maxY()}, highlightStops(m_selectionStyle));
     if (m_separatorColor && !m_grouped) {
         ctx.setFillColor(*m_separatorColor);
         ctx.fillRect({box.x(), box.maxY() - 1, w, 1});
@@ -195,7 +260,7 @@ void TableViewCell::drawRect(gfx::Context& ctx, const gfx::Rect&)
         if (insert)
             ctx.fillRect({c.x - 2, c.y - 7, 4, 14});
     }
-    if (!m_editing && !m_deleteButton && m_accessory != TableViewCellAccessoryType::None) {
+    if (!m_editing && !m_deleteButton && !m_accessoryView && m_accessory != TableViewCellAccessoryType::None) {
         double aw = m_accessory == TableViewCellAccessoryType::DetailDisclosureButton ? kDetailButtonWidth : kAccessoryWidth;
         drawAccessory(ctx, {box.maxX() - aw, box.y(), aw, h}, lit);
     }

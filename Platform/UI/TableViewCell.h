@@ -11,7 +11,8 @@ class Label;
 class ImageView;
 class Button;
 
-enum class TableViewCellStyle { Default, Subtitle };
+// Value1: the title at the left and the detail, right-aligned, at the right of one line.
+enum class TableViewCellStyle { Default, Value1, Subtitle };
 enum class TableViewCellAccessoryType { None, DisclosureIndicator, DetailDisclosureButton, Checkmark };
 enum class TableViewCellSelectionStyle { None, Blue, Gray };
 enum class TableViewCellEditingStyle { None, Delete, Insert };
@@ -31,16 +32,20 @@ public:
     // Custom content goes in the content view; it moves aside for editing and accessories.
     View& contentView() const { return *m_contentView; }
     Label& textLabel() const { return *m_textLabel; }
-    // Shown in the subtitle style only.
+    // Shown in the subtitle and value-1 styles only.
     Label& detailTextLabel() const { return *m_detailTextLabel; }
     ImageView& imageView() const { return *m_imageView; }
 
     TableViewCellAccessoryType accessoryType() const { return m_accessory; }
     void setAccessoryType(TableViewCellAccessoryType type);
+    // A view of the owner's in place of the accessory type, at the right, centred vertically.
+    const std::shared_ptr<View>& accessoryView() const { return m_accessoryView; }
+    void setAccessoryView(std::shared_ptr<View> view);
     TableViewCellSelectionStyle selectionStyle() const { return m_selectionStyle; }
     void setSelectionStyle(TableViewCellSelectionStyle style) { m_selectionStyle = style; }
 
     bool isSelected() const { return m_selected; }
+    // Deselecting animated lets the highlight fade out.
     void setSelected(bool selected, bool animated = false);
     bool isHighlighted() const { return m_highlighted; }
     void setHighlighted(bool highlighted, bool animated = false);
@@ -63,6 +68,8 @@ private:
     void hideDeleteConfirmation();
     void updateLabelHighlight();
     void drawAccessory(gfx::Context& context, const gfx::Rect& area, bool inverted) const;
+    bool isLit() const;
+    void fadeOutHighlight();
 
     TableViewCellStyle m_style;
     std::string m_reuseIdentifier;
@@ -71,6 +78,7 @@ private:
     std::shared_ptr<Label> m_detailTextLabel;
     std::shared_ptr<ImageView> m_imageView;
     std::shared_ptr<Button> m_deleteButton;
+    std::shared_ptr<View> m_accessoryView;
     TableViewCellAccessoryType m_accessory = TableViewCellAccessoryType::None;
     TableViewCellSelectionStyle m_selectionStyle = TableViewCellSelectionStyle::Blue;
     TableViewCellEditingStyle m_editingStyle = TableViewCellEditingStyle::None;

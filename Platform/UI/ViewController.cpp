@@ -155,6 +155,20 @@ void ViewController::removeFromParentViewController()
     list.erase(std::remove_if(list.begin(), list.end(), [this](auto& c) { return c.get() == this; }), list.end());
 }
 
+void ViewController::setTitle(const std::string& title)
+{
+    m_title = title;
+    if (auto* nav = navigationController())
+        nav->navigationItemDidChange();
+}
+
+void ViewController::setRightBarButtonItem(std::shared_ptr<BarButtonItem> item)
+{
+    m_rightBarButtonItem = std::move(item);
+    if (auto* nav = navigationController())
+        nav->navigationItemDidChange();
+}
+
 NavigationController* ViewController::navigationController() const
 {
     for (ViewController* p = m_parent; p; p = p->m_parent)

@@ -13,6 +13,7 @@ class View;
 class Window;
 class NavigationController;
 class TabBarController;
+class BarButtonItem;
 
 enum class ModalPresentationStyle { FullScreen, PageSheet, FormSheet };
 
@@ -76,8 +77,11 @@ public:
     // The child that comes and goes with this controller (containers answer their shown child).
     virtual std::shared_ptr<ViewController> childForAppearance() const { return nullptr; }
 
+    // A navigation controller's bar shows the top screen's title and right item.
     const std::string& title() const { return m_title; }
-    virtual void setTitle(const std::string& title) { m_title = title; }
+    virtual void setTitle(const std::string& title);
+    std::shared_ptr<BarButtonItem> rightBarButtonItem() const { return m_rightBarButtonItem; }
+    void setRightBarButtonItem(std::shared_ptr<BarButtonItem> item);
 
     // Containment.
     ViewController* parentViewController() const { return m_parent; }
@@ -113,6 +117,7 @@ private:
     Appearance m_appearance = Appearance::Disappeared;
     bool m_transitionAnimated = false;
     std::string m_title;
+    std::shared_ptr<BarButtonItem> m_rightBarButtonItem;
     ViewController* m_parent = nullptr;
     std::vector<std::shared_ptr<ViewController>> m_children;
     ModalPresentationStyle m_modalStyle = ModalPresentationStyle::FullScreen;

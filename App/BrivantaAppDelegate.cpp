@@ -1,17 +1,33 @@
 #include "App/BrivantaAppDelegate.h"
 
+#include "App/UITabBarControllerExt.h"
+#include "Classes/Customer/CustomerDataModel.h"
+#include "Classes/Library/SaleslibraryModel.h"
 #include "Classes/Order/QuoteOrderStore.h"
+#include "Common/BrivantaNavigationController.h"
+#include "Common/ConfigManager.h"
+#include "Common/Language.h"
 #include "Common/LanguageManager.h"
+#include "Common/MessageBox.h"
 #include "Common/PublicFunction.h"
 #include "Common/SkinManager.h"
+#include "Database/DataAccessManager.h"
 #include "Database/QuoteOrderModel.h"
 #include "Network/Reachability.h"
 #include "Platform/Base/Bundle.h"
+#include "Platform/Base/Date.h"
+#include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
+#include "Platform/Base/Paths.h"
+#include "Platform/Base/Text.h"
+#include "Platform/Base/Timer.h"
 #include "Platform/Base/UserDefaults.h"
 #include "Platform/UI/TerminateHook.h"
 #include "Platform/UI/Window.h"
+#include "Protocol/CheckAppVersionRst.h"
 #include "Protocol/LoginMode.h"
+#include "Protocol/NetworkModel.h"
+#include "Protocol/SyncModel.h"
 #include "Protocol/WeclomeViewController.h"
 
 #include <algorithm>
@@ -61,6 +77,9 @@ BrivantaAppDelegate::~BrivantaAppDelegate()
 {
     if (m_hostReach)
         m_hostReach->stopNotifier();
+    for (auto& weak : m_alerts)
+        if (auto alert = weak.lock())
+            alert->setDelegate(nullptr);
 }
 
 std::shared_ptr<BrivantaAppDelegate> BrivantaAppDelegate::sharedAppDelegate()
@@ -150,8 +169,176 @@ void BrivantaAppDelegate::willEnterForeground(ui::Application&)
 
 void BrivantaAppDelegate::showViewOnRoot(const std::shared_ptr<ui::View>& view)
 {
-    // The main tab bar arrives with the navigation between login and main screen.
-    (void)view;
+    if (m_tabBarController && view)
+        m_tabBarController->view()->addSubview(view);
+}
+
+void BrivantaAppDelegate::showMainController()
+{
+    // The main screen is the tab bar inside the root navigation controller.
+    auto root = m_window->rootViewController();
+    auto nav = std::dynamic_pointer_cast<ui::NavigationController>(root);
+    if (std::dynamic_pointer_cast<UITabBarControllerExt>(root)
+        || (nav && std::dynamic_pointer_cast<UITabBarControllerExt>(nav->topViewController())))
+        return;
+    auto tabs = UITabBarControllerExt::create();
+    auto mainRoot = std::make_shared<BrivantaNavigationController>(tabs);
+    mainRoot->setNavigationBarHidden(true);
+    setTabBarController(tabs);
+    m_window->setRootViewController(mainRoot);
+}
+
+void BrivantaAppDelegate::showSyncController()
+{
+    if (m_tabBarController)
+        m_tabBarController->selectTab(6);
+    // Later, so that the sync screen is on screen when it is asked to start.
+    std::weak_ptr<BrivantaAppDelegate> weak = weak_from_this();
+    base::Timer::scheduled(0.1, false, [weak](base::Timer&) {
+        if (auto self = weak.lock())
+            self->startSync();
+    });
+}
+
+void BrivantaAppDelegate::startSync()
+{
+    SyncModel::sharedInstance()->startSyncData();
+}
+
+void BrivantaAppDelegate::showLoginPage()
+{
+    static const std::pair<const char*, void (*)()> kReleaseSteps[] = {
+        {"LoginMode", [] { LoginMode::freeInstance(); }},
+        {"SaleslibraryModel", [] { SaleslibraryModel::freeInstance(); }},
+        {"NetworkModel", [] { NetworkModel::sharedInstance()->cancelAllRequests(); }},
+        {"SyncModel", [] { SyncModel::freeInstance(); }},
+        {"DataAccessManager", [] { DataAccessManager::releaseDataModel(); }},
+        {"ConfigManager", [] { ConfigManager::freeInstance(); }},
+        {"QuoteOrderStore", [] { QuoteOrderStore::freeInstance(); }},
+        {"CustomerDataModel", [] { CustomerDataModel::freeInstance(); }},
+        {"LanguageManager", [] { LanguageManager::sharedInstance()->removeAllLanugageNotification(); }},
+    };
+    auto keep = shared_from_this();
+    for (auto& [name, release] : kReleaseSteps) {
+        release();
+        if (m_logoutStepObserver)
+            m_logoutStepObserver(name);
+    }
+    m_window->setRootViewController(std::make_shared<WeclomeViewController>());
+}
+
+void BrivantaAppDelegate::showAlert(int tag, const std::string& title, const std::string& message, const std::string& cancel,
+                                    const std::vector<std::string>& others, bool withDelegate)
+{
+    auto alert = std::make_shared<ui::AlertView>(title, message, withDelegate ? this : nullptr, cancel, others);
+    alert->setTag(tag);
+    if (withDelegate) {
+        std::erase_if(m_alerts, [](auto& weak) { return weak.expired(); });
+        m_alerts.push_back(alert);
+    }
+    if (tag >= OptionalUpdateAlert)
+        PublicFunction::setTextAlignmentForAlertView(gfx::TextAlignment::Left, alert.get());
+    alert->show();
+}
+
+void BrivantaAppDelegate::logoutWithLockedUserMessage(const std::string& status, const std::optional<std::string>& message)
+{
+    m_deviceStatus = status;
+    if (message && (status == "11411" || status == "207"))
+        showAlert(LockedAlert, Language::stringWithName("NOTIFICATION"), *message, Language::stringWithName("OK"), {}, true);
+}
+
+void BrivantaAppDelegate::CheckAppVersionReturn(const CheckAppVersionRst& result)
+{
+    auto login = LoginMode::sharedInstance();
+    bool automatic = login->checkLocalVersion();
+    // A failed check is no news of a version: the user who asked hears why, an automatic
+    // check stays silent.
+    if (result.status != "200") {
+        if (!automatic)
+            showAlert(0, Language::stringWithName("NOTIFICATION"), result.message, Language::stringWithName("OK"), {}, false);
+        return;
+    }
+    if (!login->isNeedCheckVersionAlert(result.updateType))
+        return;
+    std::string title = Language::stringWithName("NEWVERSIONFOUND") + " " + result.appVersion;
+    m_appUrl = result.appUrl;
+    switch (result.updateType) {
+    case 3:
+        showAlert(MandatoryUpdateAlert, title, result.updateMessage, Language::stringWithName("UPDATENOW"), {}, true);
+        break;
+    case 2:
+    case 1:
+        showAlert(result.updateType == 1 ? OptionalUpdateAlert : SuggestedUpdateAlert, title, result.updateMessage,
+                  Language::stringWithName("LATER"), {Language::stringWithName("UPDATENOW")}, true);
+        break;
+    default:
+        if (!automatic)
+            showAlert(0, Language::stringWithName("NOTIFICATION"), Language::stringWithName("LATESTVERSIONMSG"),
+                      Language::stringWithName("OK"), {}, false);
+        break;
+    }
+}
+
+void BrivantaAppDelegate::openUpdateLink()
+{
+    if (!trimmed(m_appUrl).empty())
+        ui::Application::shared().openURL(m_appUrl);
+}
+
+void BrivantaAppDelegate::wipeLockedDevice()
+{
+    auto defaults = base::UserDefaults::standard();
+    if (auto saved = defaults->arrayForKey("Login_Info_Array")) {
+        for (auto& login : *saved) {
+            std::string client = login["Input_ClientID"].toString();
+            // Only through the client-folder rule: a blank or path-like id must not reach
+            // Documents itself or beyond it.
+            auto folder = PublicFunction::clientFolderPath(client);
+            if (!folder) {
+                base::logf("not a client folder, nothing removed: %s", client.c_str());
+                continue;
+            }
+            if (base::FileManager::exists(*folder))
+                base::FileManager::removeRecursively(*folder, base::Paths::documents());
+        }
+    }
+    PublicFunction::clearUserDefault();
+}
+
+void BrivantaAppDelegate::alertViewClickedButtonAtIndex(ui::AlertView& alert, int index)
+{
+    auto keep = shared_from_this();
+    switch (alert.tag()) {
+    case OptionalUpdateAlert:
+    case SuggestedUpdateAlert:
+        if (index == 1) {
+            openUpdateLink();
+        } else if (index == 0) {
+            auto defaults = base::UserDefaults::standard();
+            defaults->setObject(base::Value(base::Date::now()),
+                                alert.tag() == OptionalUpdateAlert ? "UpdateVersionSign" : "UpdateVersionSuggest");
+            defaults->synchronize();
+            showAlert(0, Language::stringWithName("NOTIFICATION"), Language::stringWithName("CANCELUPDATEMSG"),
+                      Language::stringWithName("OK"), {}, false);
+        }
+        break;
+    case MandatoryUpdateAlert:
+        openUpdateLink();
+        break;
+    case LockedAlert:
+        if (m_deviceStatus == "114")
+            wipeLockedDevice();
+        else if (m_deviceStatus == "11411")
+            LoginMode::sharedInstance()->removeBlockAccount();
+        if (!std::dynamic_pointer_cast<WeclomeViewController>(m_window->rootViewController()))
+            showLoginPage();
+        else
+            MessageBox::sharedInstance()->EndBlockWait();
+        break;
+    default:
+        break;
+    }
 }
 
 std::string BrivantaAppDelegate::exceptionLogLine(const std::string& name, const std::string& reason, const std::string& stack)

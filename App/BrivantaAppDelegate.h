@@ -1,9 +1,14 @@
 #pragma once
 #include "Platform/Base/NotificationCenter.h"
+#include "Platform/UI/AlertView.h"
 #include "Platform/UI/Application.h"
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace ui {
 class View;
@@ -11,13 +16,20 @@ class Window;
 }
 class Reachability;
 class UITabBarControllerExt;
+struct CheckAppVersionRst;
 
 // The application delegate and the holder of the application-wide state.
-class BrivantaAppDelegate : public ui::ApplicationDelegate, public std::enable_shared_from_this<BrivantaAppDelegate> {
+class BrivantaAppDelegate : public ui::ApplicationDelegate,
+                            public ui::AlertViewDelegate,
+                            public std::enable_shared_from_this<BrivantaAppDelegate> {
 public:
     // The host the reachability monitor watches, and where error reports go.
     static constexpr const char* kWatchedHostName = "www.example.com";
     static constexpr const char* kSupportAddress = "support@brivanta.app";
+    // Where a demo user signs up for an account of their own.
+    static constexpr const char* kRegistrationPageAddress = "https://www.brivanta.app/signup";
+
+    enum AlertTag { LockedAlert = 8000, OptionalUpdateAlert = 8001, SuggestedUpdateAlert = 8002, MandatoryUpdateAlert = 8003 };
 
     BrivantaAppDelegate();
     ~BrivantaAppDelegate() override;
@@ -32,6 +44,21 @@ public:
     void reachabilityChanged(const base::Notification& notification);
     // Adds the view on top of the main tab bar's view, when there is one.
     void showViewOnRoot(const std::shared_ptr<ui::View>& view);
+
+    // The main tab bar becomes the root, unless it already is.
+    void showMainController();
+    // The sync tab, then startSync a moment later, once its screen is up.
+    void showSyncController();
+    void startSync();
+    // Logout: every per-login service is released and a new welcome screen is the root.
+    void showLoginPage();
+    // Told after each release step of the logout, by name (tests follow the order).
+    void setLogoutStepObserver(std::function<void(std::string_view)> observer) { m_logoutStepObserver = std::move(observer); }
+    // Records the status; "11411" and "207" with a message are shown, and answering them
+    // leads back to the login screen.
+    void logoutWithLockedUserMessage(const std::string& status, const std::optional<std::string>& message);
+    void CheckAppVersionReturn(const CheckAppVersionRst& result);
+    void alertViewClickedButtonAtIndex(ui::AlertView& alert, int index) override;
 
     // The report an uncaught exception produces: the log line and the mail address opened.
     static std::string exceptionLogLine(const std::string& name, const std::string& reason, const std::string& stack);
@@ -56,6 +83,11 @@ public:
     std::shared_ptr<Reachability> hostReach() const { return m_hostReach; }
 
 private:
+    void showAlert(int tag, const std::string& title, const std::string& message, const std::string& cancel,
+                   const std::vector<std::string>& others, bool withDelegate);
+    void openUpdateLink();
+    void wipeLockedDevice();
+
     bool m_isDisplayFiveColum = false;
     bool m_isFileDisPlayTwoColumn = false;
     bool m_editStatus = false;
@@ -66,4 +98,6 @@ private:
     std::shared_ptr<UITabBarControllerExt> m_tabBarController;
     std::shared_ptr<ui::Window> m_window;
     base::ObserverToken m_reachabilityObserver;
+    std::function<void(std::string_view)> m_logoutStepObserver;
+    std::vector<std::weak_ptr<ui::AlertView>> m_alerts;
 };

@@ -65,6 +65,17 @@ public:
     int checkDeviceStatusCalls() const { return m_checkDeviceStatusCalls; }
     int deviceStatusRequests() const { return m_deviceStatusRequests; }
 
+    // Asks the server for a newer version; `automatic` is NO when the user asked.
+    void checkAppVersion(bool automatic);
+    int versionCheckRequests() const { return m_versionCheckRequests; }
+    // Whether the answer of that update type may be shown now. A user-asked check always may;
+    // an optional update the user put off (types 1 and 2) waits seven days.
+    bool isNeedCheckVersionAlert(int updateType);
+
+    // A blocked account's local data: the client's folder, its saved login and sync flags.
+    void removeBlockAccount();
+    void removeAllSyncFlag();
+
 private:
     void sendCheckDeviceStatus();
 
@@ -89,4 +100,5 @@ private:
 
     int m_checkDeviceStatusCalls = 0;
     int m_deviceStatusRequests = 0;
+    int m_versionCheckRequests = 0;
 };

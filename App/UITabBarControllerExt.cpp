@@ -1,0 +1,376 @@
+#include "App/UITabBarControllerExt.h"
+
+#include "App/BrivantaAppDelegate.h"
+#include "App/HomeViewController.h"
+#include "App/SettingsViewController.h"
+#include "App/TabBarItemButton.h"
+#include "Classes/Catalog/CatalogViewController.h"
+#include "Classes/Catalog/InventoryViewController.h"
+#include "Classes/Customer/CustomerViewController.h"
+#include "Classes/Library/SaleslibraryController.h"
+#include "Classes/Order/QuoteOrderHistoryController.h"
+#include "Common/ConfigManager.h"
+#include "Common/Language.h"
+#include "Common/PublicFunction.h"
+#include "Common/SkinManager.h"
+#include "Database/DataAccessManager.h"
+#include "Platform/Base/FileManager.h"
+#include "Platform/UI/Button.h"
+#include "Platform/UI/ImageView.h"
+#include "Platform/UI/LongPressGestureRecognizer.h"
+#include "Platform/UI/NavigationController.h"
+#include "Platform/UI/Window.h"
+#include "Protocol/SyncViewController.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+struct TabInfo {
+    const char* captionKey;
+    const char* icon;
+    const char* selectedIcon;
+};
+
+// By tag; 7 is the settings button, which has no screen.
+constexpr TabInfo kTabs[] = {
+    {"HOME", "btn-home.png", "btn-home-on.png"},
+    {"CATALOG", "btn-catalog.png", "btn-catalog-on.png"},
+    {"CUSTOMER", "btn-customer.png", "btn-customer-on.png"},
+    {"INVENTORY", "btn-inventory.png", "btn-inventory-on.png"},
+    {"SALESLIBRARY", "btn-sales.png", "btn-sales-on.png"},
+    {"ORDER", "btn-quote.png", "btn-quote-on.png"},
+    {"SYNC", "btn-sync.png", "btn-sync-on.png"},
+    {"SETTINGS", "Icon_Settings_40x40.png", "Icon_Settings_On_40x40.png"},
+};
+
+constexpr double kButtonTop = 8;
+constexpr double kButtonHeight = 50;
+constexpr double kFirstButtonX = 320;
+constexpr double kScreenWidth = 1024;
+constexpr int kOrdersTag = 5;
+constexpr int kSyncTag = 6;
+
+std::shared_ptr<ui::NavigationController> wrapped(const std::shared_ptr<ui::ViewController>& screen, bool barHidden)
+{
+    auto nav = std::make_shared<ui::NavigationController>(screen);
+    nav->setNavigationBarHidden(barHidden);
+    return nav;
+}
+
+// Text read as an integer the lenient way: leading digits count, anything else is 0.
+long long integerValue(const std::string& text)
+{
+    return std::strtoll(text.c_str(), nullptr, 10);
+}
+
+} // namespace
+
+std::shared_ptr<UITabBarControllerExt> UITabBarControllerExt::create()
+{
+    auto controller = std::make_shared<UITabBarControllerExt>();
+    controller->addViewControllers();
+    controller->hideTabBar();
+    return controller;
+}
+
+UITabBarControllerExt::~UITabBarControllerExt()
+{
+    LanguageManager::sharedInstance()->unRegisterLanugageNotification(this);
+    if (m_logoutPopController)
+        m_logoutPopController->setDelegate(nullptr);
+}
+
+void UITabBarControllerExt::addViewControllers()
+{
+    std::vector<std::shared_ptr<ui::ViewController>> screens;
+    screens.push_back(std::make_shared<HomeViewController>());
+    screens.push_back(wrapped(std::make_shared<CatalogViewController>(), true));
+    screens.push_back(wrapped(std::make_shared<CustomerViewController>(), false));
+    screens.push_back(wrapped(std::make_shared<InventoryViewController>(), false));
+    screens.push_back(wrapped(std::make_shared<SaleslibraryController>(), false));
+    screens.push_back(wrapped(std::make_shared<QuoteOrderHistoryController>(), false));
+    screens.push_back(wrapped(std::make_shared<SyncViewController>(), true));
+    setViewControllers(screens);
+}
+
+void UITabBarControllerExt::hideTabBar()
+{
+    setTabBarHidden(true);
+    view()->setBackgroundColor(gfx::Color::white());
+    for (auto& screen : viewControllers())
+        screen->view()->setFrame({{0, 0}, ui::Window::kScreenSize});
+}
+
+void UITabBarControllerExt::viewDidLoad()
+{
+    ui::TabBarController::viewDidLoad();
+    if (m_bViewHasLoad)
+        return;
+    LanguageManager::sharedInstance()->registerLanugageNotification(
+        std::dynamic_pointer_cast<LanguageManagerDelegate>(sharedController()));
+    m_itmeButtonArray.clear();
+    addCustomElements();
+    loadByConfig();
+    selectTab(0);
+    m_bViewHasLoad = true;
+}
+
+void UITabBarControllerExt::viewDidAppear(bool animated)
+{
+    ui::TabBarController::viewDidAppear(animated);
+    for (auto& screen : viewControllers()) {
+        auto shown = screen;
+        if (auto nav = std::dynamic_pointer_cast<ui::NavigationController>(screen))
+            shown = nav->viewControllers().empty() ? nullptr : nav->viewControllers().front();
+        if (auto* config = dynamic_cast<ConfigDelegate*>(shown.get()))
+            config->loadByConfig();
+    }
+}
+
+gfx::Image UITabBarControllerExt::barImage() const
+{
+    // The client may name its own bar picture among its configuration images.
+    if (auto name = DataAccessManager::sharedDataModel()->getFullImagePathByTitle(std::string("top bar"))) {
+        if (auto path = PublicFunction::filePathWithNameFiletype(name, 3); path && base::FileManager::exists(*path)) {
+            gfx::Image image = gfx::Image::fromFile(*path);
+            if (!image.isNull())
+                return image;
+        }
+    }
+    return SkinManager::skinFromImageName(std::string("btmbar-bg.png"));
+}
+
+void UITabBarControllerExt::addCustomElements()
+{
+    m_backgroundImage = ui::View::make<ui::ImageView>(gfx::Rect(0, kBarTop, kScreenWidth, kBarHeight));
+    m_backgroundImage->setUserInteractionEnabled(true);
+    m_backgroundImage->setImage(barImage());
+    view()->addSubview(m_backgroundImage);
+
+    m_btnLogo = ui::View::make<ui::Button>(ui::ButtonType::Custom, gfx::Rect(15, 709, 222, 51));
+    m_btnLogo->setBackgroundColor(std::nullopt);
+    m_btnLogo->setBackgroundImage(SkinManager::skinFromImageName(std::string("homelogo.png")));
+    m_btnLogo->setBackgroundImage(SkinManager::skinFromImageName(std::string("homelogo_highlight.png")),
+                                  ui::ControlStateHighlighted);
+    auto longPress = std::make_shared<ui::LongPressGestureRecognizer>();
+    std::weak_ptr<ui::Responder> weak = weak_from_this();
+    longPress->addTarget([weak](ui::GestureRecognizer& gesture) {
+        if (auto self = std::static_pointer_cast<UITabBarControllerExt>(weak.lock()))
+            self->logoOnLongClickListener(gesture);
+    });
+    m_btnLogo->addGestureRecognizer(longPress);
+    view()->addSubview(m_btnLogo);
+
+    std::shared_ptr<TabBarItemButton>* fields[] = {&m_homeBtn, &m_catalogBtn, &m_customerBtn, &m_inventoryBtn,
+                                                   &m_salesLibraryBtn, &m_quoteOrderBtn, &m_syncBtn, &m_settingsBtn};
+    for (int tag = 0; tag <= kSettingsTag; ++tag) {
+        auto button = std::make_shared<TabBarItemButton>();
+        button->setTitle(Language::stringWithName(kTabs[tag].captionKey));
+        button->setTag(tag);
+        button->addTargetActionForControlEvents([weak, tag](ui::Control&) {
+            auto self = std::static_pointer_cast<UITabBarControllerExt>(weak.lock());
+            if (!self)
+                return;
+            if (tag == kSettingsTag)
+                self->settingsBtnClicked();
+            else
+                self->buttonClicked(tag);
+        }, ui::ControlEventTouchUpInside);
+        m_backgroundImage->addSubview(button);
+        m_itmeButtonArray.push_back(button);
+        *fields[tag] = button;
+    }
+}
+
+void UITabBarControllerExt::layoutVisibleButtons(double left, double step, double width)
+{
+    int shown = 0;
+    for (auto& button : m_itmeButtonArray)
+        shown += button->isHidden() ? 0 : 1;
+    // The settings button is the last one: it, and the language and logout behind it, must
+    // stay on screen.
+    if (shown > 1 && left + step * (shown - 1) + width > kScreenWidth)
+        step = std::floor((kScreenWidth - width - left) / (shown - 1));
+    int k = 0;
+    for (auto& button : m_itmeButtonArray) {
+        if (button->isHidden())
+            continue;
+        button->setFrame({left + step * k, kButtonTop, width, kButtonHeight});
+        ++k;
+    }
+}
+
+void UITabBarControllerExt::loadByConfig()
+{
+    auto config = ConfigManager::sharedInstance();
+    for (auto& button : m_itmeButtonArray)
+        button->setHidden(!config->isOnShow(button->tag()));
+    layoutVisibleButtons(kFirstButtonX, 90, TabBarItemButton::kSize.width);
+    setBackgroundView();
+}
+
+void UITabBarControllerExt::setBackgroundView()
+{
+    if (m_backgroundImage)
+        m_backgroundImage->setImage(barImage());
+    for (auto& button : m_itmeButtonArray) {
+        const TabInfo& info = kTabs[button->tag()];
+        setButtonImagNormalImgSelectImg(*button, info.icon, info.selectedIcon);
+    }
+}
+
+void UITabBarControllerExt::setButtonImagNormalImgSelectImg(TabBarItemButton& button, const std::string& normal,
+                                                            const std::string& selected)
+{
+    if (button.isHidden())
+        return;
+    button.setImgNormal(SkinManager::skinFromImageName(normal));
+    button.setImgFocus(SkinManager::skinFromImageName(selected));
+}
+
+void UITabBarControllerExt::buttonClicked(int tag)
+{
+    selectTab(tag);
+}
+
+void UITabBarControllerExt::selectTab(int index)
+{
+    if (index < 0)
+        return;
+    setSelectedIndex(static_cast<size_t>(index));
+    auto catalog = catalogDelegate();
+    auto library = libraryDelegate();
+    if (index == 1) {
+        if (library)
+            library->removeLibraryView();
+        if (catalog)
+            catalog->addCatologView();
+    } else if (index == 4) {
+        if (catalog)
+            catalog->removeCalogView();
+        if (library)
+            library->addLibraryView();
+    } else {
+        if (catalog)
+            catalog->removeCalogView();
+        if (library)
+            library->removeLibraryView();
+        itemsMove(true);
+    }
+    m_iPerSelectTab = m_iCurSelectTab;
+    m_iCurSelectTab = index;
+    for (size_t i = 0; i < m_itmeButtonArray.size(); ++i)
+        m_itmeButtonArray[i]->setSelected(static_cast<int>(i) == index);
+}
+
+void UITabBarControllerExt::returnPerselectTab()
+{
+    if (m_iPerSelectTab >= 0 && static_cast<size_t>(m_iPerSelectTab) < m_itmeButtonArray.size())
+        buttonClicked(m_itmeButtonArray[static_cast<size_t>(m_iPerSelectTab)]->tag());
+}
+
+void UITabBarControllerExt::itemsMove(bool panelHidden)
+{
+    if (panelHidden) {
+        layoutVisibleButtons(kFirstButtonX, 100, 64);
+        if (m_btnLogo)
+            m_btnLogo->setFrame({15, 705, 225, 51});
+    } else {
+        layoutVisibleButtons(490, 78, 68);
+        if (m_btnLogo)
+            m_btnLogo->setFrame({265, 705, 225, 51});
+    }
+}
+
+std::shared_ptr<TabBarItemButton> UITabBarControllerExt::buttonWithTag(int tag) const
+{
+    for (auto& button : m_itmeButtonArray)
+        if (button->tag() == tag)
+            return button;
+    return nullptr;
+}
+
+void UITabBarControllerExt::setBadgeValueTabBarItemTagAnimated(const std::optional<std::string>& value, int tag,
+                                                               bool animated)
+{
+    auto button = buttonWithTag(tag);
+    if (!button)
+        return;
+    std::optional<std::string> shown = value;
+    if (tag == kOrdersTag && value) {
+        long long count = integerValue(*value);
+        if (count == 0)
+            shown.reset();
+        else if (count >= 1000)
+            shown = "999+";
+    }
+    button->setBadgeValueAnimated(shown, animated);
+}
+
+void UITabBarControllerExt::startSyncIconAnimation()
+{
+    if (m_syncBtn) {
+        m_syncBtn->stopBlinkIcon();
+        m_syncBtn->startBlinkIcon();
+    }
+}
+
+void UITabBarControllerExt::stopSyncIconAnimation()
+{
+    if (m_syncBtn)
+        m_syncBtn->stopBlinkIcon();
+}
+
+void UITabBarControllerExt::settingsBtnClicked()
+{
+    auto settings = SettingsViewController::create();
+    settings->setDelegate(std::dynamic_pointer_cast<SettingsViewControllerDelegate>(sharedController()));
+    auto sheet = std::make_shared<ui::NavigationController>(settings);
+    sheet->setModalPresentationStyle(ui::ModalPresentationStyle::FormSheet);
+    presentViewController(sheet, true, {});
+    if (m_settingsBtn)
+        m_settingsBtn->setSelected(true);
+}
+
+void UITabBarControllerExt::deselectButton()
+{
+    if (m_settingsBtn)
+        m_settingsBtn->setSelected(false);
+}
+
+void UITabBarControllerExt::logoOnLongClickListener(ui::GestureRecognizer& gesture)
+{
+    if (gesture.state() != ui::GestureRecognizer::State::Began || !m_btnLogo)
+        return;
+    auto content = std::make_shared<LoginPopController>();
+    content->view()->setBackgroundColor(std::nullopt);
+    content->setDelegate(std::dynamic_pointer_cast<LoginPopControllerDelegate>(sharedController()));
+    if (m_logoutPopController) {
+        m_logoutPopController->setDelegate(nullptr);
+        m_logoutPopController->dismissPopoverAnimated(false);
+    }
+    m_logoutPopController = std::make_shared<ui::PopoverController>(content);
+    m_logoutPopController->setDelegate(this);
+    m_logoutPopController->setPopoverBackgroundStyle(2);
+    m_logoutPopController->setPopoverContentSize(LoginPopController::kContentSize);
+    gfx::Rect logo = m_btnLogo->frame();
+    m_logoutPopController->presentPopoverFromRect({logo.x() - 10, 705, 225, 51}, view().get(),
+                                                  ui::PopoverArrowDirectionAny, true);
+}
+
+void UITabBarControllerExt::goBackLoginView()
+{
+    if (m_logoutPopController)
+        m_logoutPopController->dismissPopoverAnimated(false);
+    if (auto app = BrivantaAppDelegate::sharedAppDelegate())
+        app->showLoginPage();
+}
+
+void UITabBarControllerExt::notifiChangelanguage()
+{
+    for (auto& button : m_itmeButtonArray)
+        button->setTitle(Language::stringWithName(kTabs[button->tag()].captionKey));
+}

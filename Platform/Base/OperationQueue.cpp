@@ -53,6 +53,28 @@ void Operation::waitUntilFinished()
     m_done.wait(lock, [this] { return m_finished.load(); });
 }
 
+void Operation::addDependency(std::shared_ptr<Operation> operation)
+{
+    if (!operation || operation.get() == this)
+        return;
+    std::lock_guard lock(m_doneMutex);
+    m_dependencies.push_back(std::move(operation));
+}
+
+std::vector<std::shared_ptr<Operation>> Operation::dependencies() const
+{
+    std::lock_guard lock(m_doneMutex);
+    return m_dependencies;
+}
+
+bool Operation::isReady() const
+{
+    for (const auto& dependency : dependencies())
+        if (!dependency->isFinished())
+            return false;
+    return true;
+}
+
 OperationQueue::OperationQueue() : OperationQueue(false) {}
 
 OperationQueue::OperationQueue(bool main) : m_isMain(main)
@@ -75,9 +97,13 @@ OperationQueue::~OperationQueue()
         m_changed.wait(lock, [this] { return m_running.empty() && m_pending.empty(); });
         threads.swap(m_threads);
     }
-    for (auto& t : threads)
-        if (t.joinable())
+    for (auto& t : threads) {
+        // The last owner may let go of the queue on one of its own threads, as that ends.
+        if (t.get_id() == std::this_thread::get_id())
+            t.detach();
+        else if (t.joinable())
             t.join();
+    }
 }
 
 OperationQueue& OperationQueue::mainQueue()
@@ -128,9 +154,15 @@ void OperationQueue::startReady(std::unique_lock<std::mutex>& lock)
                                                }),
                                 m_finishedThreads.end());
     }
-    while (!m_suspended && !m_pending.empty() && static_cast<int>(m_running.size()) < effectiveMax()) {
-        auto op = m_pending.front();
-        m_pending.pop_front();
+    while (!m_suspended && static_cast<int>(m_running.size()) < effectiveMax()) {
+        auto next = m_pending.end();
+        for (auto it = m_pending.begin(); it != m_pending.end(); ++it)
+            if ((next == m_pending.end() || (*it)->queuePriority() > (*next)->queuePriority()) && (*it)->isReady())
+                next = it;
+        if (next == m_pending.end())
+            break;
+        auto op = *next;
+        m_pending.erase(next);
         m_running.push_back(op);
         auto onFinished = [this, op] { finished(op); };
         if (m_isMain) {
@@ -148,10 +180,13 @@ void OperationQueue::startReady(std::unique_lock<std::mutex>& lock)
 
 void OperationQueue::finished(const std::shared_ptr<Operation>& op)
 {
-    std::unique_lock lock(m_mutex);
-    m_running.erase(std::remove(m_running.begin(), m_running.end(), op), m_running.end());
-    startReady(lock);
-    m_changed.notify_all();
+    {
+        std::unique_lock lock(m_mutex);
+        m_running.erase(std::remove(m_running.begin(), m_running.end(), op), m_running.end());
+        startReady(lock);
+        m_changed.notify_all();
+    }
+    operationDidLeave(op);
 }
 
 void OperationQueue::threadDone()

@@ -31,6 +31,14 @@ public:
     // Blocks until the operation has finished (not from the thread it runs on).
     void waitUntilFinished();
 
+    // Not started before every dependency has finished (dependencies in the same queue).
+    void addDependency(std::shared_ptr<Operation> operation);
+    std::vector<std::shared_ptr<Operation>> dependencies() const;
+    bool isReady() const;
+    // Among ready operations a queue starts the higher priority first, else the earlier added.
+    int queuePriority() const { return m_queuePriority; }
+    void setQueuePriority(int priority) { m_queuePriority = priority; }
+
 protected:
     virtual void main() {}
     // Plain operations: runs main() unless cancelled, then finishes.
@@ -47,9 +55,11 @@ private:
     std::atomic<bool> m_executing{false};
     std::atomic<bool> m_finished{false};
     std::atomic<bool> m_finishing{false};
+    std::atomic<int> m_queuePriority{0};
+    std::vector<std::shared_ptr<Operation>> m_dependencies; // guarded by m_doneMutex
     std::function<void()> m_completion;
     std::function<void()> m_onFinished;
-    std::mutex m_doneMutex;
+    mutable std::mutex m_doneMutex;
     std::condition_variable m_done;
 };
 
@@ -80,7 +90,7 @@ public:
     static constexpr int kDefaultMaxConcurrent = -1; // as many as the machine has cores
 
     OperationQueue();
-    ~OperationQueue();
+    virtual ~OperationQueue();
     OperationQueue(const OperationQueue&) = delete;
     OperationQueue& operator=(const OperationQueue&) = delete;
 
@@ -98,6 +108,10 @@ public:
     bool isSuspended() const;
     void cancelAllOperations();
     void waitUntilAllOperationsAreFinished();
+
+protected:
+    // Called once an operation has left the queue, on the thread that finished it.
+    virtual void operationDidLeave(const std::shared_ptr<Operation>&) {}
 
 private:
     explicit OperationQueue(bool main);

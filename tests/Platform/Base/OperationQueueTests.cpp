@@ -6,6 +6,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <set>
+#include <string>
 
 using namespace base;
 
@@ -227,3 +229,51 @@ TEST(OperationQueue, MainQueueStartsConcurrentOperationsOnTheMainLoop)
 }
 
 } // namespace
+
+namespace {
+
+// Records the order operations left in, from the queue's own hook.
+class RecordingQueue : public OperationQueue {
+public:
+    std::mutex mutex;
+    std::vector<Operation*> left;
+
+protected:
+    void operationDidLeave(const std::shared_ptr<Operation>& op) override
+    {
+        std::lock_guard lock(mutex);
+        left.push_back(op.get());
+    }
+};
+
+} // namespace
+
+TEST(OperationQueue, PriorityFirstAndDependenciesBeforeTheirDependents)
+{
+    RecordingQueue queue;
+    queue.setMaxConcurrentOperationCount(1);
+    queue.setSuspended(true);
+    std::mutex mutex;
+    std::vector<std::string> order;
+    auto op = [&](std::string name) {
+        return BlockOperation::create([&, name] {
+            std::lock_guard lock(mutex);
+            order.push_back(name);
+        });
+    };
+    auto plain = op("plain"), dependent = op("dependent"), urgent = op("urgent"), head = op("head");
+    urgent->setQueuePriority(10);
+    // The dependent is added before what it waits for, and waits all the same.
+    dependent->addDependency(head);
+    EXPECT_FALSE(dependent->isReady());
+    for (auto& o : {dependent, plain, urgent, head})
+        queue.addOperation(o);
+    queue.setSuspended(false);
+    queue.waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(order, (std::vector<std::string>{"urgent", "plain", "head", "dependent"}));
+    EXPECT_TRUE(dependent->isReady());
+    std::lock_guard lock(queue.mutex);
+    std::set<Operation*> left(queue.left.begin(), queue.left.end());
+    EXPECT_EQ(queue.left.size(), 4u);
+    EXPECT_EQ(left, (std::set<Operation*>{urgent.get(), plain.get(), head.get(), dependent.get()}));
+}

@@ -1,0 +1,247 @@
+// Request queues and form uploads against curl, both talking to nginx on loopback: many small
+// GETs through one queue of three against curl's parallel transfers with the same limit, and a
+// multipart upload of a file (to a location that reads the whole body and drops it) against
+// curl -F. Default sizes keep a run to seconds; BRIVANTA_BENCH_FULL=1 uses 1,000 GETs and
+// 100 MiB.
+#include "Network/BRFormDataRequest.h"
+#include "Network/BRNetworkQueue.h"
+#include "Platform/Base/RunLoop.h"
+
+#include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const bool kFull = std::getenv("BRIVANTA_BENCH_FULL") != nullptr;
+const int kGets = kFull ? 1000 : 60;
+const uint64_t kUploadSize = kFull ? uint64_t(100) << 20 : uint64_t(4) << 20;
+
+int freePort()
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+bool runProgram(std::vector<std::string> argv)
+{
+    std::vector<char*> args;
+    for (auto& a : argv)
+        args.push_back(a.data());
+    args.push_back(nullptr);
+    pid_t child = ::fork();
+    if (child == 0) {
+        int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// nginx with small documents, a location that takes a whole body and drops it, and a home
+// for the engine's temporary files.
+struct Site {
+    fs::path folder;
+    int port = 0;
+    bool ok = false;
+
+    Site()
+    {
+        std::string pattern = (fs::temp_directory_path() / "brqueue-bench-XXXXXX").string();
+        folder = ::mkdtemp(pattern.data());
+        fs::create_directories(folder / "www");
+        fs::create_directories(folder / "home");
+        ::setenv("BRIVANTA_HOME", (folder / "home").c_str(), 1);
+        for (int i = 0; i < 10; ++i)
+            std::ofstream(folder / "www" / ("s" + std::to_string(i))) << std::string(512 + i, 'x');
+        {
+            std::ofstream big(folder / "upload.bin", std::ios::binary);
+            std::string chunk(1 << 20, 'u');
+            for (uint64_t n = 0; n < kUploadSize; n += chunk.size())
+                big << chunk;
+        }
+        port = freePort();
+        int inner = freePort();
+        const passwd* user = ::getpwuid(::getuid());
+        std::string dir = folder.string();
+        // Proxying makes nginx read the whole body first; the inner location answers.
+        std::ofstream(folder / "nginx.conf")
+            << "user " << (user ? user->pw_name : "nobody") << ";\npid " << dir << "/nginx.pid;\n"
+            << "error_log " << dir << "/error.log;\nworker_processes 1;\nevents { worker_connections 256; }\n"
+            << "http {\n access_log off;\n client_body_temp_path " << dir << "/body;\n"
+            << " proxy_temp_path " << dir << "/proxy;\n fastcgi_temp_path " << dir << "/fcgi;\n"
+            << " uwsgi_temp_path " << dir << "/uwsgi;\n scgi_temp_path " << dir << "/scgi;\n"
+            << " default_type application/octet-stream;\n"
+            << " server {\n  listen 127.0.0.1:" << port << ";\n  root " << dir << "/www;\n"
+            << "  client_max_body_size 0;\n"
+            << "  location = /discard { proxy_pass http://127.0.0.1:" << inner << "/ok;"
+            << " proxy_pass_request_body off; proxy_set_header Content-Length \"\"; }\n }\n"
+            << " server {\n  listen 127.0.0.1:" << inner << ";\n  location = /ok { return 200 \"ok\"; }\n }\n}\n";
+        ok = runProgram({"/usr/sbin/nginx", "-p", dir, "-c", dir + "/nginx.conf"});
+    }
+    ~Site()
+    {
+        std::ifstream pidFile(folder / "nginx.pid");
+        pid_t pid = 0;
+        if (pidFile >> pid && pid > 0) {
+            int exited = int(::syscall(SYS_pidfd_open, pid, 0));
+            ::kill(pid, SIGTERM);
+            if (exited >= 0) {
+                pollfd done{exited, POLLIN, 0};
+                ::poll(&done, 1, 5000);
+                ::close(exited);
+            }
+        }
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port) + path; }
+};
+
+Site& site()
+{
+    static Site s;
+    return s;
+}
+
+bool needTools(benchmark::State& state, bool curl)
+{
+    if (curl && ::access("/usr/bin/curl", X_OK) != 0) {
+        state.SkipWithError("curl is not installed (scripts/setup.sh installs it)");
+        return false;
+    }
+    if (::access("/usr/sbin/nginx", X_OK) != 0 || !site().ok) {
+        state.SkipWithError("nginx could not be started (scripts/setup.sh installs nginx-light)");
+        return false;
+    }
+    return true;
+}
+
+// Counts the ends the queue reports.
+class Owner : public BRHTTPRequestDelegate {
+public:
+    int finished = 0, failed = 0;
+    void done(BRHTTPRequest&) { ++finished; }
+    void fail(BRHTTPRequest&) { ++failed; }
+};
+
+// Runs the requests on one queue of three, as the server layer does; false when any failed.
+bool runQueue(const std::vector<BRHTTPRequest::Ptr>& requests)
+{
+    auto owner = std::make_shared<Owner>();
+    auto queue = BRNetworkQueue::queue();
+    queue->reset();
+    queue->setDelegate(owner);
+    queue->setRequestDidFinishSelector(BRNetworkQueue::selector(&Owner::done));
+    queue->setRequestDidFailSelector(BRNetworkQueue::selector(&Owner::fail));
+    queue->setMaxConcurrentOperationCount(3);
+    for (const auto& r : requests) {
+        queue->addOperation(r);
+        queue->go();
+    }
+    base::RunLoop::main().runUntil([&] { return queue->requestsCount() == 0; }, 3600);
+    return owner->finished == int(requests.size());
+}
+
+void BM_SmallGets_Queue(benchmark::State& state)
+{
+    if (!needTools(state, false))
+        return;
+    for (auto _ : state) {
+        std::vector<BRHTTPRequest::Ptr> requests;
+        for (int i = 0; i < kGets; ++i)
+            requests.push_back(BRHTTPRequest::requestWithURL(net::URL::parse(site().url("/s" + std::to_string(i % 10)))));
+        if (!runQueue(requests)) {
+            state.SkipWithError("a request failed");
+            return;
+        }
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kGets);
+}
+
+void BM_SmallGets_CurlParallel(benchmark::State& state)
+{
+    if (!needTools(state, true))
+        return;
+    std::string config = (site().folder / "gets.curl").string();
+    {
+        std::ofstream out(config);
+        for (int i = 0; i < kGets; ++i)
+            out << "url = \"" << site().url("/s" + std::to_string(i % 10)) << "\"\noutput = \"/dev/null\"\n";
+    }
+    for (auto _ : state) {
+        if (!runProgram({"curl", "-sf", "--parallel", "--parallel-max", "3", "--config", config})) {
+            state.SkipWithError("curl failed");
+            return;
+        }
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kGets);
+}
+
+void BM_MultipartUpload_Engine(benchmark::State& state)
+{
+    if (!needTools(state, false))
+        return;
+    for (auto _ : state) {
+        auto upload = BRFormDataRequest::requestWithURL(net::URL::parse(site().url("/discard")));
+        upload->addPostValueForKey("bench", "name");
+        upload->addFileForKey((site().folder / "upload.bin").string(), "file");
+        if (!runQueue({upload})) {
+            state.SkipWithError("the upload failed");
+            return;
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations() * kUploadSize));
+}
+
+void BM_MultipartUpload_CurlF(benchmark::State& state)
+{
+    if (!needTools(state, true))
+        return;
+    std::string file = "file=@" + (site().folder / "upload.bin").string();
+    for (auto _ : state) {
+        if (!runProgram({"curl", "-sf", "-o", "/dev/null", "-F", "name=bench", "-F", file, site().url("/discard")})) {
+            state.SkipWithError("curl failed");
+            return;
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations() * kUploadSize));
+}
+
+const int kIterations = kFull ? 5 : 1;
+
+} // namespace
+
+BENCHMARK(BM_SmallGets_Queue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations);
+BENCHMARK(BM_SmallGets_CurlParallel)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations);
+BENCHMARK(BM_MultipartUpload_Engine)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations);
+BENCHMARK(BM_MultipartUpload_CurlF)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations);
+
+BENCHMARK_MAIN();

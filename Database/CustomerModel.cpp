@@ -1,6 +1,7 @@
 #include "Database/CustomerModel.h"
 
 #include "Database/BulkSave.h"
+#include "Database/ModelRows.h"
 #include "Database/SQLite/BRDatabase.h"
 
 #include <algorithm>
@@ -69,22 +70,6 @@ brivanta_customer_contact_entity readContact(BRResultSet& rs)
     contact.note = rs.stringForColumn("note");
     contact.isDeful = rs.boolForColumn("isDefault");
     return contact;
-}
-
-template <typename Read, typename... Args>
-auto readRows(Read read, std::string_view sql, const Args&... args)
-{
-    std::vector<decltype(read(std::declval<BRResultSet&>()))> rows;
-    auto db = database();
-    if (!db)
-        return rows;
-    auto rs = db->executeQuery(sql, args...);
-    if (!rs)
-        return rows;
-    while (rs->next())
-        rows.push_back(read(*rs));
-    rs->close();
-    return rows;
 }
 
 int minimum(std::string_view sql)

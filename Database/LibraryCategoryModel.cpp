@@ -1,6 +1,7 @@
 #include "Database/LibraryCategoryModel.h"
 
 #include "Database/BulkSave.h"
+#include "Database/ModelRows.h"
 #include "Database/LibraryFilesModel.h"
 #include "Database/SQLite/BRDatabase.h"
 
@@ -9,22 +10,6 @@ namespace {
 std::shared_ptr<BRDatabase> database()
 {
     return BRDatabase::sharedDataBase();
-}
-
-template <typename Read, typename... Args>
-auto readRows(Read read, std::string_view sql, const Args&... args)
-{
-    std::vector<decltype(read(std::declval<BRResultSet&>()))> rows;
-    auto db = database();
-    if (!db)
-        return rows;
-    auto rs = db->executeQuery(sql, args...);
-    if (!rs)
-        return rows;
-    while (rs->next())
-        rows.push_back(read(*rs));
-    rs->close();
-    return rows;
 }
 
 brivanta_library_category_Entity readCategory(BRResultSet& rs)

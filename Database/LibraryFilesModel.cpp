@@ -1,6 +1,7 @@
 #include "Database/LibraryFilesModel.h"
 
 #include "Database/BulkSave.h"
+#include "Database/ModelRows.h"
 #include "Database/SQLite/BRDatabase.h"
 
 namespace {
@@ -8,22 +9,6 @@ namespace {
 std::shared_ptr<BRDatabase> database()
 {
     return BRDatabase::sharedDataBase();
-}
-
-template <typename Read, typename... Args>
-auto readRows(Read read, std::string_view sql, const Args&... args)
-{
-    std::vector<decltype(read(std::declval<BRResultSet&>()))> rows;
-    auto db = database();
-    if (!db)
-        return rows;
-    auto rs = db->executeQuery(sql, args...);
-    if (!rs)
-        return rows;
-    while (rs->next())
-        rows.push_back(read(*rs));
-    rs->close();
-    return rows;
 }
 
 std::vector<brivanta_library_files_Entity> readFiles(std::string_view sql)

@@ -55,6 +55,30 @@ private:
     double m_inset;
 };
 
+// The note under a group: small grey text, centred, at the top of the footer.
+class SectionFooterView : public View {
+public:
+    SectionFooterView(const std::string& title, double inset) : m_inset(inset)
+    {
+        setUserInteractionEnabled(false);
+        m_label = View::make<Label>();
+        m_label->setText(title);
+        m_label->setFont(gfx::Font::systemFont(15));
+        m_label->setTextColor(gfx::Color::fromRgb(76, 86, 108));
+        m_label->setTextAlignment(gfx::TextAlignment::Center);
+        addSubview(m_label);
+    }
+    void layoutSubviews() override
+    {
+        double x = m_inset + 10;
+        m_label->setFrame({x, 0, std::max(0.0, bounds().width() - 2 * x), bounds().height()});
+    }
+
+private:
+    std::shared_ptr<Label> m_label;
+    double m_inset;
+};
+
 std::map<int, std::vector<int>> rowsBySection(const std::vector<IndexPath>& indexPaths)
 {
     std::map<int, std::vector<int>> out;
@@ -113,6 +137,17 @@ void TableView::setRowHeight(double height)
     m_rowHeight = height;
     m_geometryValid = false;
     setNeedsLayout();
+}
+
+double TableViewDelegate::heightForFooterInSection(TableView& tableView, int section)
+{
+    return tableView.defaultHeightForFooterInSection(section);
+}
+
+double TableView::defaultHeightForFooterInSection(int section)
+{
+    bool titled = m_dataSource && !m_dataSource->titleForFooterInSection(*this, section).empty();
+    return titled ? kPlainHeaderHeight + 8 : 0;
 }
 
 double TableView::defaultHeightForHeaderInSection(int section)
@@ -178,6 +213,10 @@ void TableView::rebuildGeometry()
             y += std::max(0.0, m_tableDelegate ? m_tableDelegate->heightForRowAtIndexPath(*this, ip) : m_rowHeight);
         }
         section.rowY.push_back(y);
+        section.footerY = y;
+        section.footerHeight = std::max(0.0, m_tableDelegate ? m_tableDelegate->heightForFooterInSection(*this, s)
+                                                              : defaultHeightForFooterInSection(s));
+        y += section.footerHeight;
         if (m_style == TableViewStyle::Grouped)
             y += kGroupedSpacing;
         m_sections.push_back(std::move(section));
@@ -235,6 +274,15 @@ gfx::Rect TableView::rectForHeaderInSection(int section)
         return {};
     auto& s = m_sections[static_cast<size_t>(section)];
     return {0, s.headerY, bounds().width(), s.headerHeight};
+}
+
+gfx::Rect TableView::rectForFooterInSection(int section)
+{
+    ensureGeometry();
+    if (section < 0 || section >= static_cast<int>(m_sections.size()))
+        return {};
+    auto& s = m_sections[static_cast<size_t>(section)];
+    return {0, s.footerY, bounds().width(), s.footerHeight};
 }
 
 std::optional<IndexPath> TableView::indexPathForRowAtPoint(gfx::Point point)
@@ -319,6 +367,46 @@ void TableView::configureCell(TableViewCell& cell, const IndexPath& ip)
     cell.setEditing(m_editing, false);
 }
 
+void TableView::tileSectionViews(std::map<int, std::shared_ptr<View>>& views, bool footers, const gfx::Rect& visible)
+{
+    std::set<int> shown;
+    for (size_t s = 0; s < m_sections.size(); ++s) {
+        auto& sec = m_sections[s];
+        double top = footers ? sec.footerY : sec.headerY;
+        double height = footers ? sec.footerHeight : sec.headerHeight;
+        if (height > 0 && top < visible.maxY() && top + height > visible.minY())
+            shown.insert(static_cast<int>(s));
+    }
+    for (auto it = views.begin(); it != views.end();) {
+        if (shown.count(it->first)) {
+            ++it;
+            continue;
+        }
+        it->second->removeFromSuperview();
+        it = views.erase(it);
+    }
+    for (int s : shown) {
+        auto it = views.find(s);
+        if (it == views.end()) {
+            auto view = footers ? makeFooterView(s) : makeHeaderView(s);
+            if (!view)
+                continue;
+            addSubview(view);
+            it = views.emplace(s, view).first;
+        }
+        it->second->setFrame(footers ? rectForFooterInSection(s) : rectForHeaderInSection(s));
+        bringSubviewToFront(it->second.get());
+    }
+}
+
+std::shared_ptr<View> TableView::makeFooterView(int section)
+{
+    std::string title = m_dataSource ? m_dataSource->titleForFooterInSection(*this, section) : std::string();
+    if (title.empty())
+        return nullptr;
+    return View::make<SectionFooterView>(title, rowInset());
+}
+
 std::shared_ptr<View> TableView::makeHeaderView(int section)
 {
     if (m_tableDelegate)
@@ -389,33 +477,8 @@ void TableView::tile()
             m_tableDelegate->willDisplayCell(*this, *cell, ip);
     }
 
-    // Section headers.
-    std::set<int> headers;
-    for (size_t s = 0; s < m_sections.size(); ++s) {
-        auto& sec = m_sections[s];
-        if (sec.headerHeight > 0 && sec.headerY < visible.maxY() && sec.headerY + sec.headerHeight > visible.minY())
-            headers.insert(static_cast<int>(s));
-    }
-    for (auto it = m_headers.begin(); it != m_headers.end();) {
-        if (headers.count(it->first)) {
-            ++it;
-            continue;
-        }
-        it->second->removeFromSuperview();
-        it = m_headers.erase(it);
-    }
-    for (int s : headers) {
-        auto it = m_headers.find(s);
-        if (it == m_headers.end()) {
-            auto view = makeHeaderView(s);
-            if (!view)
-                continue;
-            addSubview(view);
-            it = m_headers.emplace(s, view).first;
-        }
-        it->second->setFrame(rectForHeaderInSection(s));
-        bringSubviewToFront(it->second.get());
-    }
+    tileSectionViews(m_headers, false, visible);
+    tileSectionViews(m_footers, true, visible);
     double width = bounds().width();
     if (m_tableHeaderView)
         m_tableHeaderView->setFrame({0, 0, width, m_tableHeaderView->bounds().height()});
@@ -456,9 +519,11 @@ void TableView::reloadData()
     for (auto& [ip, cell] : m_visible)
         recycle(cell);
     m_visible.clear();
-    for (auto& [s, view] : m_headers)
-        view->removeFromSuperview();
-    m_headers.clear();
+    for (auto* views : {&m_headers, &m_footers}) {
+        for (auto& [s, view] : *views)
+            view->removeFromSuperview();
+        views->clear();
+    }
     m_selected.reset();
     m_touchRow.reset();
     m_geometryValid = false;
@@ -588,6 +653,8 @@ void TableView::animateMovedCells(TableViewRowAnimation animation)
             cell->setFrame(rectForRowAtIndexPath(ip));
         for (auto& [s, header] : m_headers)
             header->setFrame(rectForHeaderInSection(s));
+        for (auto& [s, footer] : m_footers)
+            footer->setFrame(rectForFooterInSection(s));
     };
     if (animation != TableViewRowAnimation::None)
         View::animate(kRowAnimationDuration, place);

@@ -36,6 +36,8 @@ public:
     virtual std::shared_ptr<TableViewCell> cellForRowAtIndexPath(TableView&, const IndexPath&) = 0;
     // Empty: the section has no title.
     virtual std::string titleForHeaderInSection(TableView&, int section) { return {}; }
+    // Empty: nothing under the section.
+    virtual std::string titleForFooterInSection(TableView&, int section) { return {}; }
     virtual bool canEditRowAtIndexPath(TableView&, const IndexPath&) { return false; }
     // The data source changes its rows, then tells the table (deleteRowsAtIndexPaths).
     virtual void commitEditingStyle(TableView&, TableViewCellEditingStyle, const IndexPath&) {}
@@ -46,6 +48,7 @@ class TableViewDelegate : public ScrollViewDelegate {
 public:
     virtual double heightForRowAtIndexPath(TableView&, const IndexPath&);
     virtual double heightForHeaderInSection(TableView&, int section);
+    virtual double heightForFooterInSection(TableView&, int section);
     // Nothing: the section's title, if any, is shown.
     virtual std::shared_ptr<View> viewForHeaderInSection(TableView&, int section) { return nullptr; }
     // Another row to select instead, or nothing to select none.
@@ -78,6 +81,8 @@ public:
     void setRowHeight(double height);
     // A header's height when the delegate does not give one: from its title and the style.
     double defaultHeightForHeaderInSection(int section);
+    // From the footer's title: none, no height.
+    double defaultHeightForFooterInSection(int section);
     std::shared_ptr<View> tableHeaderView() const { return m_tableHeaderView; }
     void setTableHeaderView(std::shared_ptr<View> view);
     std::shared_ptr<View> tableFooterView() const { return m_tableFooterView; }
@@ -98,6 +103,7 @@ public:
     int numberOfRowsInSection(int section);
     gfx::Rect rectForRowAtIndexPath(const IndexPath& indexPath);
     gfx::Rect rectForHeaderInSection(int section);
+    gfx::Rect rectForFooterInSection(int section);
     // The row under a point in the table's (content) coordinates.
     std::optional<IndexPath> indexPathForRowAtPoint(gfx::Point point);
     std::optional<IndexPath> indexPathForCell(const TableViewCell* cell) const;
@@ -129,6 +135,8 @@ private:
         double headerY = 0;
         double headerHeight = 0;
         std::vector<double> rowY; // row tops, then the bottom of the last row
+        double footerY = 0;
+        double footerHeight = 0;
     };
 
     void ensureGeometry();
@@ -138,6 +146,9 @@ private:
     void configureCell(TableViewCell& cell, const IndexPath& indexPath);
     void recycle(const std::shared_ptr<TableViewCell>& cell);
     std::shared_ptr<View> makeHeaderView(int section);
+    std::shared_ptr<View> makeFooterView(int section);
+    // Shows the visible headers or footers, made on demand, and drops the others.
+    void tileSectionViews(std::map<int, std::shared_ptr<View>>& views, bool footers, const gfx::Rect& visible);
     std::vector<int> rowCounts() const;
     bool rowsMatch(const std::vector<int>& oldCounts, const std::map<int, int>& delta);
     void animateMovedCells(TableViewRowAnimation animation);
@@ -163,6 +174,7 @@ private:
 
     std::map<IndexPath, std::shared_ptr<TableViewCell>> m_visible;
     std::map<int, std::shared_ptr<View>> m_headers;
+    std::map<int, std::shared_ptr<View>> m_footers;
     std::map<std::string, std::vector<std::shared_ptr<TableViewCell>>> m_pool;
     std::vector<IndexPath> m_fadingIn; // inserted rows whose cells appear gradually
 

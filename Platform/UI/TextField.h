@@ -33,6 +33,8 @@ enum class TextBorderStyle { None, Line, Bezel, RoundedRect };
 enum class TextFieldViewMode { Never, WhileEditing, UnlessEditing, Always };
 enum class KeyboardType { Default, ASCIICapable, NumbersAndPunctuation, URL, NumberPad, PhonePad, EmailAddress, DecimalPad };
 enum class ReturnKeyType { Default, Go, Next, Search, Send, Done };
+enum class TextAutocapitalizationType { None, Words, Sentences, AllCharacters };
+enum class TextAutocorrectionType { Default, No, Yes };
 
 // One line of editable text. Tapping it takes keyboard focus; typed text goes in at the end.
 class TextField : public Control {
@@ -63,6 +65,11 @@ public:
     void setKeyboardType(KeyboardType type) { m_keyboardType = type; }
     ReturnKeyType returnKeyType() const { return m_returnKeyType; }
     void setReturnKeyType(ReturnKeyType type) { m_returnKeyType = type; }
+    // Traits of an on-screen keyboard; keys typed on this platform's keyboard go in as they are.
+    TextAutocapitalizationType autocapitalizationType() const { return m_autocapitalization; }
+    void setAutocapitalizationType(TextAutocapitalizationType type) { m_autocapitalization = type; }
+    TextAutocorrectionType autocorrectionType() const { return m_autocorrection; }
+    void setAutocorrectionType(TextAutocorrectionType type) { m_autocorrection = type; }
 
     std::shared_ptr<View> leftView() const { return m_leftView; }
     void setLeftView(std::shared_ptr<View> view);
@@ -117,6 +124,8 @@ private:
     bool m_secure = false;
     KeyboardType m_keyboardType = KeyboardType::Default;
     ReturnKeyType m_returnKeyType = ReturnKeyType::Default;
+    TextAutocapitalizationType m_autocapitalization = TextAutocapitalizationType::Sentences;
+    TextAutocorrectionType m_autocorrection = TextAutocorrectionType::Default;
     std::shared_ptr<View> m_leftView;
     std::shared_ptr<View> m_rightView;
     TextFieldViewMode m_leftViewMode = TextFieldViewMode::Never;

@@ -9,6 +9,7 @@
 #include "Platform/Base/Value.h"
 #include "Platform/Net/CookieStorage.h"
 #include "Platform/Net/CredentialStorage.h"
+#include "Platform/Net/HttpAuthentication.h"
 #include "Platform/Net/HttpReadStream.h"
 #include "Platform/Net/StringEncoding.h"
 #include "Platform/Net/Tls.h"
@@ -239,6 +240,13 @@ public:
     bool shouldPresentProxyAuthenticationDialog() const { return m_shouldPresentProxyAuthenticationDialog; }
     void setShouldPresentProxyAuthenticationDialog(bool v) { m_shouldPresentProxyAuthenticationDialog = v; }
     int authenticationNeeded() const { return m_authenticationNeeded; }
+    const std::string& proxyAuthenticationScheme() const { return m_proxyAuthenticationScheme; }
+    const std::optional<std::string>& proxyAuthenticationRealm() const { return m_proxyAuthenticationRealm; }
+    int authenticationRetryCount() const { return m_authenticationRetryCount; }
+    int proxyAuthenticationRetryCount() const { return m_proxyAuthenticationRetryCount; }
+    // The answers to a credential question, from any thread; they continue on the network thread.
+    void retryUsingSuppliedCredentials();
+    void cancelAuthentication();
     // "Authorization: Basic ..." from the user and the password.
     void addBasicAuthenticationHeaderWithUsernameAndPassword(const std::string& username, const std::string& password);
     std::optional<BRCredentialRecord> findSessionAuthenticationCredentials() const;
@@ -479,6 +487,20 @@ private:
     bool removeTemporaryCompressedUploadFile();
     void useDataFromCache();
     void attemptToApplyCredentialsAndResume();
+    void attemptToApplyProxyCredentialsAndResume();
+    // Both directions of the challenge handling, told apart by `proxy`.
+    void handleChallenge(bool proxy);
+    bool applyCredentials(const BRCredentialsPtr& credentials);
+    bool applyProxyCredentials(const BRCredentialsPtr& credentials);
+    BRCredentialsPtr findCredentials();
+    BRCredentialsPtr findProxyCredentials();
+    void saveCredentialsToKeychain(const BRCredentials& credentials);
+    void saveProxyCredentialsToKeychain(const BRCredentials& credentials);
+    bool willAskDelegateForCredentials();
+    bool willAskDelegateForProxyCredentials();
+    bool showAuthenticationDialog();
+    bool showProxyAuthenticationDialog();
+    void failAuthentication();
     void resumeReadingIfDrained();
 
     // Delivery on the main thread.
@@ -556,6 +578,14 @@ private:
     std::string m_proxyUsername, m_proxyPassword, m_proxyDomain;
     std::string m_authenticationScheme;
     std::optional<std::string> m_authenticationRealm;
+    std::string m_proxyAuthenticationScheme;
+    std::optional<std::string> m_proxyAuthenticationRealm;
+    std::shared_ptr<net::HttpAuthentication> m_requestAuthentication, m_proxyAuthentication;
+    BRCredentialsPtr m_requestCredentials, m_proxyCredentials;
+    int m_authenticationRetryCount = 0;
+    int m_proxyAuthenticationRetryCount = 0;
+    // The owner answered a credential question: its user and password count even when empty.
+    bool m_credentialsSupplied = false;
     bool m_shouldPresentCredentialsBeforeChallenge = true;
     bool m_shouldPresentAuthenticationDialog = false;
     bool m_shouldPresentProxyAuthenticationDialog = true;

@@ -165,16 +165,6 @@ void BRHTTPRequest::handleNetworkEvent(net::StreamEvent event)
     }
 }
 
-void BRHTTPRequest::attemptToApplyCredentialsAndResume()
-{
-    // Nobody offers credentials yet: a challenge ends the request.
-    std::lock_guard lock(m_cancelledLock);
-    if (m_error || m_cancelled)
-        return;
-    cancelLoad();
-    failWithError(Shared::get().authenticationError);
-}
-
 void BRHTTPRequest::handleStreamError()
 {
     if (!m_readStream)

@@ -154,28 +154,55 @@ void OperationQueue::startReady(std::unique_lock<std::mutex>& lock)
                                                }),
                                 m_finishedThreads.end());
     }
+    if (m_isMain) {
+        // What is queued before the loop gets here competes on priority with what came first.
+        if (!m_suspended && !m_mainTurnPosted && m_running.empty() && nextReady() != m_pending.end()) {
+            m_mainTurnPosted = true;
+            RunLoop::main().post([this] { runMainTurn(); });
+        }
+        return;
+    }
     while (!m_suspended && static_cast<int>(m_running.size()) < effectiveMax()) {
-        auto next = m_pending.end();
-        for (auto it = m_pending.begin(); it != m_pending.end(); ++it)
-            if ((next == m_pending.end() || (*it)->queuePriority() > (*next)->queuePriority()) && (*it)->isReady())
-                next = it;
+        auto next = nextReady();
         if (next == m_pending.end())
             break;
         auto op = *next;
         m_pending.erase(next);
         m_running.push_back(op);
-        auto onFinished = [this, op] { finished(op); };
-        if (m_isMain) {
-            RunLoop::main().post([op, onFinished] { op->run(onFinished); });
-        } else {
-            // A concurrent operation's thread ends when start() returns; its slot stays taken
-            // until it reports itself finished.
-            m_threads.emplace_back([this, op, onFinished] {
-                op->run(onFinished);
-                threadDone();
-            });
-        }
+        // A concurrent operation's thread ends when start() returns; its slot stays taken
+        // until it reports itself finished.
+        m_threads.emplace_back([this, op] {
+            op->run([this, op] { finished(op); });
+            threadDone();
+        });
     }
+}
+
+std::deque<std::shared_ptr<Operation>>::iterator OperationQueue::nextReady()
+{
+    auto next = m_pending.end();
+    for (auto it = m_pending.begin(); it != m_pending.end(); ++it)
+        if ((next == m_pending.end() || (*it)->queuePriority() > (*next)->queuePriority()) && (*it)->isReady())
+            next = it;
+    return next;
+}
+
+void OperationQueue::runMainTurn()
+{
+    std::shared_ptr<Operation> op;
+    {
+        std::unique_lock lock(m_mutex);
+        m_mainTurnPosted = false;
+        if (m_suspended || !m_running.empty())
+            return;
+        auto next = nextReady();
+        if (next == m_pending.end())
+            return;
+        op = *next;
+        m_pending.erase(next);
+        m_running.push_back(op);
+    }
+    op->run([this, op] { finished(op); });
 }
 
 void OperationQueue::finished(const std::shared_ptr<Operation>& op)

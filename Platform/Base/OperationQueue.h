@@ -36,6 +36,13 @@ public:
     std::vector<std::shared_ptr<Operation>> dependencies() const;
     bool isReady() const;
     // Among ready operations a queue starts the higher priority first, else the earlier added.
+    enum QueuePriority : int {
+        QueuePriorityVeryLow = -8,
+        QueuePriorityLow = -4,
+        QueuePriorityNormal = 0,
+        QueuePriorityHigh = 4,
+        QueuePriorityVeryHigh = 8,
+    };
     int queuePriority() const { return m_queuePriority; }
     void setQueuePriority(int priority) { m_queuePriority = priority; }
 
@@ -83,8 +90,9 @@ private:
 };
 
 // Runs operations in the order added, at most maxConcurrent at a time, on threads of its own;
-// the main queue runs them one by one on the main run loop. Destroying a queue cancels what
-// has not started, lets every operation finish (cancelled ones skip their work) and waits.
+// the main queue runs them one by one on the main run loop, each as a task of its own, chosen
+// only when the loop gets to it. Destroying a queue cancels what has not started, lets every
+// operation finish (cancelled ones skip their work) and waits.
 class OperationQueue {
 public:
     static constexpr int kDefaultMaxConcurrent = -1; // as many as the machine has cores
@@ -119,6 +127,9 @@ private:
     void startReady(std::unique_lock<std::mutex>& lock);
     void finished(const std::shared_ptr<Operation>& op);
     void threadDone();
+    // The main queue's next operation, started from a task on the main loop.
+    void runMainTurn();
+    std::deque<std::shared_ptr<Operation>>::iterator nextReady();
 
     const bool m_isMain;
     mutable std::mutex m_mutex;
@@ -130,6 +141,7 @@ private:
     int m_max = kDefaultMaxConcurrent;
     bool m_suspended = false;
     bool m_shuttingDown = false;
+    bool m_mainTurnPosted = false;
 };
 
 } // namespace base

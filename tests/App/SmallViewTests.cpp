@@ -1,7 +1,12 @@
 #include "AppWindowTestSupport.h"
 
+#include "Common/BadgeButton.h"
 #include "Common/FreeDismissAlertView.h"
 #include "Common/UIHelpers.h"
+#include "Platform/Graphics/Text.h"
+#include "Platform/UI/Animation.h"
+#include "Platform/UI/ImageView.h"
+#include "Platform/UI/Label.h"
 
 namespace {
 
@@ -113,6 +118,62 @@ TEST_F(SmallViewTest, HelperAlertsHaveOneButtonAndNoDelegate)
         driver->wait(0.3);
     }
     EXPECT_EQ(ui::AlertView::visibleAlert(), nullptr);
+}
+
+TEST_F(SmallViewTest, TheBadgeSitsOnTheRightEdgeWidensForLongTextsAndBouncesTwice)
+{
+    auto button = ui::View::make<BadgeButton>(gfx::Rect(200, 200, 100, 40));
+    button->setBackgroundColor(gfx::Color::fromWhite(0.85));
+    button->setTitle("Add to order");
+    button->setTitleColor(gfx::Color::black());
+    window->addSubview(button);
+    auto& badge = *button->badgeView();
+    EXPECT_TRUE(badge.isHidden());
+    EXPECT_FALSE(badge.image().isNull());
+
+    button->setBadgeValueAnimated(std::string("7"), false);
+    EXPECT_FALSE(badge.isHidden());
+    EXPECT_EQ(badge.frame(), gfx::Rect(87, -13, 26, 26));
+    EXPECT_EQ(button->badgeLabel()->text(), "7");
+    EXPECT_TRUE(badge.animationKeys().empty());
+    button->setBadgeValueAnimated(std::string(""), false);
+    EXPECT_TRUE(badge.isHidden());
+    button->setBadgeValueAnimated(std::nullopt, true);
+    EXPECT_TRUE(badge.isHidden());
+    EXPECT_TRUE(badge.animationKeys().empty());
+
+    button->setBadgeValueAnimated(std::string("12345"), false);
+    double w = gfx::sizeOfText("12345", gfx::Font("Helvetica-Bold", 12)).width;
+    ASSERT_GT(w, 10);
+    EXPECT_EQ(badge.frame(), gfx::Rect(100 - (w + 14) / 2, -13, w + 14, 26));
+    if (const char* review = std::getenv("BRIVANTA_REVIEW_DIR")) {
+        EXPECT_TRUE(driver->screenshot(std::string(review) + "/badge_button.png"));
+    }
+
+    double y = badge.presentation().center.y;
+    double start = ui::LayerAnimation::layerTime();
+    button->setBadgeValueAnimated(std::string("8"), true);
+    auto bounce = badge.animationForKey("bounce");
+    auto bounce2 = badge.animationForKey("bounce2");
+    ASSERT_NE(bounce, nullptr);
+    ASSERT_NE(bounce2, nullptr);
+    EXPECT_EQ(bounce->values, (std::vector<double>{y, y - 44, y - 40}));
+    EXPECT_EQ(bounce2->values, (std::vector<double>{y, y - 22, y - 20}));
+    for (auto* a : {bounce.get(), bounce2.get()}) {
+        EXPECT_EQ(a->keyPath, "position.y");
+        EXPECT_EQ(a->keyTimes, (std::vector<double>{0, 0.7, 1.0}));
+        EXPECT_TRUE(a->autoreverses);
+    }
+    EXPECT_EQ(bounce->duration, 0.15);
+    EXPECT_EQ(bounce2->duration, 0.1);
+    EXPECT_NEAR(bounce->beginTime.value_or(-1), start, 1e-9);
+    EXPECT_NEAR(bounce2->beginTime.value_or(-1), start + 0.3, 1e-9);
+    // Shown, not kept: the badge rises at 0.7 of the first bounce and ends where it was.
+    driver->wait(0.105);
+    EXPECT_NEAR(badge.presentation().center.y, y - 44, 1);
+    EXPECT_EQ(badge.center().y, y);
+    driver->wait(1);
+    EXPECT_EQ(badge.presentation().center.y, y);
 }
 
 } // namespace

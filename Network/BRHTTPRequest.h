@@ -493,6 +493,8 @@ private:
     bool applyCredentials(const BRCredentialsPtr& credentials);
     bool applyProxyCredentials(const BRCredentialsPtr& credentials);
     BRCredentialsPtr findCredentials();
+    // NTLM authenticates the connection: its legs share one, even for a POST.
+    bool inConnectionHandshake() const;
     BRCredentialsPtr findProxyCredentials();
     void saveCredentialsToKeychain(const BRCredentials& credentials);
     void saveProxyCredentialsToKeychain(const BRCredentials& credentials);

@@ -207,6 +207,12 @@ bool BRHTTPRequest::applyProxyCredentials(const BRCredentialsPtr& credentials)
     return true;
 }
 
+bool BRHTTPRequest::inConnectionHandshake() const
+{
+    return (m_requestAuthentication && m_requestAuthentication->method() == "NTLM") ||
+           (m_proxyAuthentication && m_proxyAuthentication->method() == "NTLM");
+}
+
 BRCredentialsPtr BRHTTPRequest::findCredentials()
 {
     std::optional<std::string> user, password;

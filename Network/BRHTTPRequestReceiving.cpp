@@ -291,7 +291,7 @@ void BRHTTPRequest::readResponseHeaders()
         announceDownloadSize();
     }
 
-    if (m_shouldAttemptPersistentConnection) {
+    if (m_shouldAttemptPersistentConnection || inConnectionHandshake()) {
         std::string connection;
         if (auto value = m_responseHeaders->first("Connection")) {
             connection = *value;

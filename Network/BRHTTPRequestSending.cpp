@@ -464,7 +464,7 @@ void BRHTTPRequest::startRequest()
             m_connectionInfo.reset();
             m_shouldAttemptPersistentConnection = false;
         }
-        if (m_shouldAttemptPersistentConnection) {
+        if (m_shouldAttemptPersistentConnection || (inConnectionHandshake() && !url.host().empty())) {
             if (m_connectionInfo) {
                 auto& record = *m_connectionInfo;
                 if (record.host != url.host() || record.scheme != url.scheme() || record.port != port) {

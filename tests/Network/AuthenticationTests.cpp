@@ -3,6 +3,7 @@
 #include "HTTPRequestTestSupport.h"
 
 #include "Network/BRAuthenticationDialog.h"
+#include "Platform/Net/NtlmMessages.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/Driver.h"
 #include "Platform/UI/NavigationBar.h"
@@ -14,7 +15,9 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
+#include <mutex>
 
 using namespace enginetest;
 namespace fs = std::filesystem;
@@ -49,6 +52,144 @@ public:
         request.retryUsingSuppliedCredentials();
     }
 };
+
+std::string md5Hex(const std::string& text)
+{
+    unsigned char out[EVP_MAX_MD_SIZE];
+    unsigned length = 0;
+    EVP_Digest(text.data(), text.size(), out, &length, EVP_md5(), nullptr);
+    static const char* hex = "0123456789abcdef";
+    std::string s;
+    for (unsigned i = 0; i < length; ++i)
+        s += {hex[out[i] >> 4], hex[out[i] & 15]};
+    return s;
+}
+
+std::string headerParam(const std::string& header, const std::string& name)
+{
+    size_t at = header.find(" " + name + "=");
+    if (at == std::string::npos)
+        return {};
+    at += name.size() + 2;
+    if (header[at] == '"')
+        return header.substr(at + 1, header.find('"', at + 1) - at - 1);
+    return header.substr(at, header.find(',', at) - at);
+}
+
+std::string base64Of(const net::ntlm::Bytes& bytes)
+{
+    std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+    out.resize(size_t(EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), bytes.data(), int(bytes.size()))));
+    return out;
+}
+
+net::ntlm::Bytes unbase64(const std::string& text)
+{
+    net::ntlm::Bytes out(text.size());
+    int n = EVP_DecodeBlock(out.data(), reinterpret_cast<const unsigned char*>(text.data()), int(text.size()));
+    out.resize(n < 0 ? 0 : size_t(n) - (text.ends_with("==") ? 2 : text.ends_with("=") ? 1 : 0));
+    return out;
+}
+
+net::ntlm::Bytes securityBuffer(const net::ntlm::Bytes& m, size_t at)
+{
+    size_t length = m[at] | m[at + 1] << 8, offset = m[at + 4] | m[at + 5] << 8;
+    if (offset + length > m.size())
+        return {};
+    return net::ntlm::Bytes(m.begin() + long(offset), m.begin() + long(offset + length));
+}
+
+// A loopback server (or, with `proxy`, a proxy) that demands Digest on "/digest" and NTLM
+// elsewhere, and checks each answer against its one password itself.
+struct Challenger {
+    bool proxy = false;
+    std::string password = "pw";
+    std::mutex mutex;
+    int negotiatedOn = 0;
+    std::string user, domain;
+    std::vector<std::string> answers; // every credentials header received
+
+    Reply challenge(const std::string& value)
+    {
+        Reply r = Reply::text(proxy ? 407 : 401, "no");
+        r.headers.push_back({proxy ? "Proxy-Authenticate" : "WWW-Authenticate", value});
+        return r;
+    }
+
+    Reply operator()(const Request& request)
+    {
+        std::lock_guard lock(mutex);
+        auto sent = request.header(proxy ? "Proxy-Authorization" : "Authorization");
+        if (sent)
+            answers.push_back(*sent);
+        if (request.target.ends_with("/digest"))
+            return digest(request, sent);
+        return ntlm(request, sent);
+    }
+
+    Reply digest(const Request& request, const std::optional<std::string>& sent)
+    {
+        const std::string realm = "Digest zone", nonce = "bm9uY2U";
+        std::string offer = "Digest realm=\"" + realm + "\", qop=\"auth\", nonce=\"" + nonce + "\", opaque=\"op\"";
+        if (!sent || !sent->starts_with("Digest ") || headerParam(*sent, "opaque") != "op" ||
+            headerParam(*sent, "uri") != request.target)
+            return challenge(offer);
+        std::string ha1 = md5Hex(headerParam(*sent, "username") + ":" + realm + ":" + password);
+        std::string ha2 = md5Hex(request.method + ":" + request.target);
+        std::string expected = md5Hex(ha1 + ":" + nonce + ":" + headerParam(*sent, "nc") + ":" +
+                                      headerParam(*sent, "cnonce") + ":auth:" + ha2);
+        if (headerParam(*sent, "response") != expected)
+            return challenge(offer);
+        return Reply::text(200, "digest ok");
+    }
+
+    Reply ntlm(const Request& request, const std::optional<std::string>& sent)
+    {
+        if (!sent || !sent->starts_with("NTLM "))
+            return challenge("NTLM");
+        auto message = unbase64(sent->substr(5));
+        if (message.size() >= 32 && message[8] == 1) {
+            negotiatedOn = request.connection;
+            net::ntlm::Bytes type2(48, 0);
+            std::copy_n("NTLMSSP", 8, type2.begin());
+            type2[8] = 2;
+            type2[20] = 0x05; // Unicode, target requested
+            type2[22] = 0x88;
+            std::copy(server.begin(), server.end(), type2.begin() + 24);
+            return challenge("NTLM " + base64Of(type2));
+        }
+        if (message.size() < 64 || message[8] != 3 || request.connection != negotiatedOn)
+            return challenge("NTLM");
+        auto ascii = [](const net::ntlm::Bytes& utf16) {
+            std::string s;
+            for (size_t i = 0; i < utf16.size(); i += 2)
+                s += char(utf16[i]);
+            return s;
+        };
+        user = ascii(securityBuffer(message, 36));
+        domain = ascii(securityBuffer(message, 28));
+        auto nt = securityBuffer(message, 20);
+        auto key = net::ntlm::ntowfV2(password, user, domain);
+        if (nt.size() < 16 + 28 || !key)
+            return challenge("NTLM");
+        net::ntlm::Bytes data(server.begin(), server.end());
+        data.insert(data.end(), nt.begin() + 16, nt.end());
+        unsigned char proof[16];
+        size_t length = 0;
+        EVP_Q_mac(nullptr, "HMAC", nullptr, "MD5", nullptr, key->data(), key->size(), data.data(), data.size(), proof,
+                  sizeof proof, &length);
+        if (!std::equal(proof, proof + 16, nt.begin()))
+            return challenge("NTLM");
+        return Reply::text(200, "ntlm ok");
+    }
+
+    std::array<uint8_t, 8> server{1, 2, 3, 4, 5, 6, 7, 8};
+};
+
+std::unique_ptr<LoopbackServer> challengeServer(const std::shared_ptr<Challenger>& challenger)
+{
+    return std::make_unique<LoopbackServer>([challenger](const Request& r) { return (*challenger)(r); });
+}
 
 class Authentication : public ::testing::Test {
 protected:
@@ -226,6 +367,55 @@ TEST_F(Authentication, OwnersAnswerOnTheMainThread)
     });
     ASSERT_TRUE(viaBlock.runAsync());
     EXPECT_EQ(viaBlock.recorder->finished, 1);
+}
+
+TEST_F(Authentication, DigestLoginAgainstAServerThatDemandsIt)
+{
+    auto challenger = std::make_shared<Challenger>();
+    auto server = challengeServer(challenger);
+    std::string address = server->url("/digest");
+    Exchange login("http://user:pw@" + address.substr(7));
+    ASSERT_TRUE(login.runAsync());
+    EXPECT_EQ(login.recorder->finished, 1);
+    EXPECT_EQ(login.request->responseString(), "digest ok");
+    EXPECT_EQ(server->requests().size(), 2u);
+    EXPECT_EQ(login.request->authenticationScheme(), "Digest");
+
+    BRHTTPRequest::clearSession();
+    size_t before = server->requests().size();
+    Exchange wrong("http://user:nope@" + address.substr(7));
+    ASSERT_TRUE(wrong.runAsync());
+    EXPECT_EQ(wrong.errorCode(), 3);
+    EXPECT_EQ(server->requests().size() - before, 2u);
+    EXPECT_TRUE(BRHTTPRequest::sessionCredentialsStore().empty());
+}
+
+TEST_F(Authentication, NtlmKeepsItsConnectionAndGivesUpAfterTwoAttempts)
+{
+    auto challenger = std::make_shared<Challenger>();
+    auto server = challengeServer(challenger);
+    // A POST, whose connection is otherwise not kept; the account domain comes from the name.
+    Exchange post(server->url("/ntlm"));
+    post.request->setRequestMethod("POST");
+    post.request->setPostBody(base::Bytes{'x'});
+    post.request->setUsername("DOMAIN\\user");
+    post.request->setPassword("pw");
+    ASSERT_TRUE(post.runAsync());
+    EXPECT_EQ(post.recorder->finished, 1);
+    EXPECT_EQ(post.request->responseString(), "ntlm ok");
+    EXPECT_EQ(challenger->user, "user");
+    EXPECT_EQ(challenger->domain, "DOMAIN");
+
+    BRHTTPRequest::clearSession();
+    challenger->answers.clear();
+    Exchange wrong(server->url("/ntlm"));
+    wrong.request->setUsername("user");
+    wrong.request->setPassword("nope");
+    wrong.request->setDomain("D");
+    ASSERT_TRUE(wrong.runAsync());
+    EXPECT_EQ(wrong.errorCode(), 3);
+    EXPECT_EQ(challenger->answers.size(), 2u);
+    EXPECT_EQ(wrong.request->authenticationRetryCount(), 2);
 }
 
 class AuthenticationDialog : public Authentication {

@@ -3,6 +3,8 @@
 #include "HTTPRequestTestSupport.h"
 
 #include "Network/BRAuthenticationDialog.h"
+#include "Network/BRNetworkQueue.h"
+#include "Platform/Net/CredentialStorage.h"
 #include "Platform/Net/NtlmMessages.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/Driver.h"
@@ -311,6 +313,25 @@ TEST_F(Authentication, BasicFromTheURLThenFromTheSession)
     EXPECT_EQ(none.request->error()->description, "Authentication needed");
 }
 
+TEST_F(Authentication, SavedCredentialsOutliveTheSession)
+{
+    REQUIRE_NGINX();
+    Exchange saving(url("/private/a.txt", "user:pw"));
+    saving.request->setUseKeychainPersistence(true);
+    ASSERT_TRUE(saving.runAsync());
+    EXPECT_EQ(saving.recorder->finished, 1);
+
+    BRHTTPRequest::clearSession();
+    Exchange later(url("/private/a.txt"));
+    later.request->setUseKeychainPersistence(true);
+    ASSERT_TRUE(later.runAsync());
+    EXPECT_EQ(later.recorder->finished, 1);
+    EXPECT_EQ(later.request->responseString(), "secret");
+    net::CredentialStorage::shared().removeCredential(
+        {"user", "pw", net::Credential::Persistence::Permanent},
+        net::ProtectionSpace::server("127.0.0.1", port, "http", "Staff"));
+}
+
 TEST_F(Authentication, RefusedCredentialsLeaveTheSession)
 {
     REQUIRE_NGINX();
@@ -356,6 +377,20 @@ TEST_F(Authentication, OwnersAnswerOnTheMainThread)
     ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return refuser->done(); }, 30));
     EXPECT_EQ(refuser->failed, 1);
     EXPECT_EQ(cancelled->error()->code, 3);
+
+    BRHTTPRequest::clearSession();
+    auto owner = std::make_shared<Answerer>();
+    owner->user = "user";
+    owner->password = "pw";
+    auto queue = BRNetworkQueue::queue();
+    queue->setDelegate(owner);
+    auto queued = BRHTTPRequest::requestWithURL(net::URL::parse(url("/private/a.txt")));
+    queue->addOperation(queued);
+    queue->go();
+    ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return queued->isFinished(); }, 30));
+    EXPECT_EQ(owner->asked, 1);
+    EXPECT_FALSE(queued->error());
+    EXPECT_EQ(queued->responseString(), "secret");
 
     BRHTTPRequest::clearSession();
     Exchange viaBlock(url("/private/a.txt"));
@@ -503,23 +538,27 @@ TEST_F(AuthenticationDialog, ProxyCredentialsFromTheSheet)
     if (proxy <= 0)
         GTEST_SKIP() << "tinyproxy is not installed";
     ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return !readFile(folder + "/tinyproxy.log").empty(); }, 10));
-    auto viaProxy = [&](Exchange& run) {
-        run.request->setProxyHost("127.0.0.1");
-        run.request->setProxyPort(proxyPort);
-        run.request->setProxyType("HTTP");
-    };
+    // The proxy comes from the environment, as the device's settings give it.
+    struct ProxyEnvironment {
+        explicit ProxyEnvironment(int port)
+        {
+            ::setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(port)).c_str(), 1);
+            ::unsetenv("no_proxy");
+            ::unsetenv("NO_PROXY");
+        }
+        ~ProxyEnvironment() { ::unsetenv("http_proxy"); }
+    } environment(proxyPort);
     // Synchronous, before any proxy credentials are known.
     Exchange sync(url("/private/a.txt", "user:pw"));
-    viaProxy(sync);
     sync.request->startSynchronous();
     EXPECT_EQ(sync.errorCode(), 3);
 
     Exchange run(url("/private/a.txt", "user:pw"));
-    viaProxy(run);
     run.request->startAsynchronous();
     ASSERT_TRUE(waitForDialog(run.request));
     auto dialog = BRAuthenticationDialog::presentedDialog();
     EXPECT_EQ(dialog->type(), 1);
+    EXPECT_EQ(run.request->proxyPort(), proxyPort);
     EXPECT_EQ(dialog->navigationBar()->topItem()->title(), "127.0.0.1");
     typeAndLogin("proxyuser", "proxypw");
     ASSERT_TRUE(run.wait());
@@ -528,10 +567,68 @@ TEST_F(AuthenticationDialog, ProxyCredentialsFromTheSheet)
 
     // The proxy's session record answers the next one at once.
     Exchange next(url("/private/a.txt", "user:pw"));
-    viaProxy(next);
     ASSERT_TRUE(next.runAsync());
     EXPECT_EQ(next.recorder->finished, 1);
     EXPECT_FALSE(BRAuthenticationDialog::presentedDialog());
+}
+
+TEST_F(AuthenticationDialog, NtlmProxySheetAsksForTheDomain)
+{
+    auto challenger = std::make_shared<Challenger>();
+    challenger->proxy = true;
+    auto proxyServer = challengeServer(challenger);
+    Exchange run("http://127.0.0.1:9/ntlm");
+    run.request->setProxyHost("127.0.0.1");
+    run.request->setProxyPort(proxyServer->port());
+    run.request->startAsynchronous();
+    ASSERT_TRUE(waitForDialog(run.request));
+    auto dialog = BRAuthenticationDialog::presentedDialog();
+    EXPECT_EQ(dialog->type(), 1);
+    ASSERT_EQ(dialog->tableView()->numberOfSections(), 2);
+    ASSERT_TRUE(dialog->domainField());
+    EXPECT_EQ(dialog->domainField()->placeholder(), "Domain");
+    EXPECT_EQ(dialog->titleForFooterInSection(*dialog->tableView(), 0), "");
+    EXPECT_EQ(dialog->titleForFooterInSection(*dialog->tableView(), 1), "Password will be sent securely.");
+    ASSERT_TRUE(driver->tap(dialog->domainField()));
+    driver->type("DOMAIN");
+    typeAndLogin("user", "pw");
+    ASSERT_TRUE(run.wait());
+    EXPECT_EQ(run.recorder->finished, 1);
+    EXPECT_EQ(run.request->proxyDomain(), "DOMAIN");
+    EXPECT_EQ(challenger->domain, "DOMAIN");
+    EXPECT_EQ(challenger->user, "user");
+}
+
+TEST_F(AuthenticationDialog, EmptyFieldsAndTheSecureFooter)
+{
+    // Anything at all is let in once it is sent.
+    LoopbackServer basic([](const Request& r) {
+        if (r.header("Authorization"))
+            return Reply::text(200, "in");
+        Reply challenge = Reply::text(401, "no");
+        challenge.headers.push_back({"WWW-Authenticate", "Basic realm=\"Open\""});
+        return challenge;
+    });
+    Exchange empty(basic.url("/x"));
+    empty.request->setShouldPresentAuthenticationDialog(true);
+    empty.request->startAsynchronous();
+    ASSERT_TRUE(waitForDialog(empty.request));
+    ASSERT_TRUE(driver->tap(BRAuthenticationDialog::presentedDialog()->navigationBar()->rightButton()));
+    ASSERT_TRUE(empty.wait());
+    EXPECT_EQ(empty.recorder->finished, 1);
+    ASSERT_EQ(basic.requests().size(), 2u);
+    EXPECT_EQ(basic.requests()[1].header("Authorization"), "Basic Og==");
+
+    auto server = challengeServer(std::make_shared<Challenger>());
+    Exchange digest(server->url("/digest"));
+    digest.request->setShouldPresentAuthenticationDialog(true);
+    digest.request->startAsynchronous();
+    ASSERT_TRUE(waitForDialog(digest.request));
+    auto dialog = BRAuthenticationDialog::presentedDialog();
+    EXPECT_EQ(dialog->titleForFooterInSection(*dialog->tableView(), 0), "Password will be sent securely.");
+    ASSERT_TRUE(driver->tap(dialog->navigationBar()->leftButton()));
+    ASSERT_TRUE(digest.wait());
+    EXPECT_EQ(digest.errorCode(), 3);
 }
 
 } // namespace

@@ -60,6 +60,8 @@ using BRCredentialsPtr = std::shared_ptr<const BRCredentials>;
 // A record of the session credential stores.
 struct BRCredentialRecord {
     BRCredentialsPtr credentials;
+    // The challenge object they were applied with; none after a pre-emptive Basic success.
+    std::shared_ptr<net::HttpAuthentication> authentication;
     std::optional<net::URL> url;
     std::optional<std::string> authenticationRealm;
     std::optional<std::string> authenticationScheme;

@@ -174,6 +174,7 @@ bool BRHTTPRequest::applyCredentials(const BRCredentialsPtr& credentials)
     if (m_useSessionPersistence) {
         BRCredentialRecord record;
         record.credentials = credentials;
+        record.authentication = m_requestAuthentication;
         record.url = m_url;
         record.authenticationScheme = m_authenticationScheme;
         record.authenticationRealm = m_authenticationRealm;
@@ -198,6 +199,7 @@ bool BRHTTPRequest::applyProxyCredentials(const BRCredentialsPtr& credentials)
     if (m_useSessionPersistence) {
         BRCredentialRecord record;
         record.credentials = credentials;
+        record.authentication = m_proxyAuthentication;
         record.host = m_proxyHost;
         record.port = m_proxyPort;
         record.authenticationScheme = m_proxyAuthenticationScheme;
@@ -209,8 +211,16 @@ bool BRHTTPRequest::applyProxyCredentials(const BRCredentialsPtr& credentials)
 
 bool BRHTTPRequest::inConnectionHandshake() const
 {
-    return (m_requestAuthentication && m_requestAuthentication->method() == "NTLM") ||
-           (m_proxyAuthentication && m_proxyAuthentication->method() == "NTLM");
+    if ((m_requestAuthentication && m_requestAuthentication->method() == "NTLM") ||
+        (m_proxyAuthentication && m_proxyAuthentication->method() == "NTLM"))
+        return true;
+    // An exchange opened ahead of any challenge, from a session record.
+    if (!m_request)
+        return false;
+    for (const char* name : {"Authorization", "Proxy-Authorization"})
+        if (auto value = m_request->headers().first(name); value && value->starts_with("NTLM "))
+            return true;
+    return false;
 }
 
 BRCredentialsPtr BRHTTPRequest::findCredentials()

@@ -107,24 +107,35 @@ void BRHTTPRequest::applyAuthorizationHeader()
 {
     if (!m_shouldPresentCredentialsBeforeChallenge)
         return;
+    auto basic = [](const BRCredentials& c) {
+        std::string pair = c.username + ":" + c.password;
+        return "Basic " + base64forData(base::Bytes(pair.begin(), pair.end()));
+    };
+    // A record's own challenge object answers for it; a record without one gives Basic.
+    auto applyRecord = [&](const BRCredentialRecord& record, const char* header) {
+        if (!record.authentication)
+            return m_request->setHeader(header, basic(*record.credentials));
+        const auto& c = *record.credentials;
+        return record.authentication->applyCredentials({c.username, c.password, c.domain}, *m_request);
+    };
     if (!requestHeader("Authorization")) {
         if (!m_username.empty() && !m_password.empty() && m_authenticationScheme == "Basic") {
             addBasicAuthenticationHeaderWithUsernameAndPassword(m_username, m_password);
-        } else if (m_useSessionPersistence) {
-            // Records carry no challenge object yet: each one gives a Basic header.
+        } else if (m_useSessionPersistence && m_request) {
             if (auto record = findSessionAuthenticationCredentials(); record && record->credentials) {
-                addBasicAuthenticationHeaderWithUsernameAndPassword(record->credentials->username,
-                                                                    record->credentials->password);
-                if (record->authenticationScheme)
-                    m_authenticationScheme = *record->authenticationScheme;
+                if (applyRecord(*record, "Authorization")) {
+                    if (record->authenticationScheme)
+                        m_authenticationScheme = *record->authenticationScheme;
+                } else {
+                    removeAuthenticationCredentialsFromSessionStore(record->credentials);
+                }
             }
         }
     }
-    if (m_useSessionPersistence && !requestHeader("Proxy-Authorization")) {
-        if (auto record = findSessionProxyAuthenticationCredentials(); record && record->credentials) {
-            std::string pair = record->credentials->username + ":" + record->credentials->password;
-            addRequestHeader("Proxy-Authorization", "Basic " + base64forData(base::Bytes(pair.begin(), pair.end())));
-        }
+    if (m_useSessionPersistence && m_request && !requestHeader("Proxy-Authorization")) {
+        if (auto record = findSessionProxyAuthenticationCredentials(); record && record->credentials)
+            if (!applyRecord(*record, "Proxy-Authorization"))
+                removeProxyAuthenticationCredentialsFromSessionStore(record->credentials);
     }
 }
 

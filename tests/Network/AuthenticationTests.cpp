@@ -558,11 +558,20 @@ TEST_F(AuthenticationDialog, ProxyCredentialsFromTheSheet)
     struct ProxyEnvironment {
         explicit ProxyEnvironment(int port)
         {
+            for (const char* name : {"http_proxy", "no_proxy", "NO_PROXY"})
+                if (const char* value = std::getenv(name))
+                    saved.emplace_back(name, value);
             ::setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(port)).c_str(), 1);
             ::unsetenv("no_proxy");
             ::unsetenv("NO_PROXY");
         }
-        ~ProxyEnvironment() { ::unsetenv("http_proxy"); }
+        ~ProxyEnvironment()
+        {
+            ::unsetenv("http_proxy");
+            for (const auto& [name, value] : saved)
+                ::setenv(name.c_str(), value.c_str(), 1);
+        }
+        std::vector<std::pair<std::string, std::string>> saved;
     } environment(proxyPort);
     // Synchronous, before any proxy credentials are known.
     Exchange sync(url("/private/a.txt", "user:pw"));

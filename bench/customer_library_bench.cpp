@@ -12,6 +12,8 @@
 #include "Database/SQLite/BRDatabase.h"
 #include "Protocol/LoginMode.h"
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -414,36 +416,6 @@ void printPlans()
     }
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            m_times[run.report_label] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        for (const auto& table : tables()) {
-            for (const char* kind : {" first load", " re-save"}) {
-                std::string base = std::string(table.name) + kind;
-                auto model = m_times.find(base + " model"), peer = m_times.find(base + " raw");
-                if (model == m_times.end() || peer == m_times.end() || peer->second.first <= 0
-                    || peer->second.second <= 0)
-                    continue;
-                // The processor time leaves out waits for the disk, which a loaded machine
-                // stretches unevenly.
-                std::printf("%s, %zu rows: model / raw = %.2fx real time, %.2fx processor time\n",
-                            base.c_str(), table.rows, model->second.first / peer->second.first,
-                            model->second.second / peer->second.second);
-            }
-        }
-    }
-
-private:
-    std::map<std::string, std::pair<double, double>> m_times;
-};
 
 } // namespace
 
@@ -464,7 +436,7 @@ int main(int argc, char** argv)
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     printPlans();
-    RatioReporter reporter;
+    benchsupport::TableRatioReporter reporter([] { return tables(); });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     DataAccessManager::releaseDataModel();

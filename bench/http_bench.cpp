@@ -5,6 +5,8 @@
 #include "Network/BRHTTPRequest.h"
 #include "Platform/Base/RunLoop.h"
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
@@ -31,6 +33,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using benchsupport::freePort;
+using benchsupport::runProgram;
 
 const bool kFull = std::getenv("BRIVANTA_BENCH_FULL") != nullptr;
 const uint64_t kFileSize = kFull ? uint64_t(1) << 30 : uint64_t(16) << 20;
@@ -39,40 +43,6 @@ const uint64_t kGzipSize = kFull ? uint64_t(5) << 20 : uint64_t(1) << 20;
 const int kPosts = kFull ? 1000 : 20;
 const std::string kCommand = R"({"root":{"parameters":{"methodName":"login"}}})";
 
-int freePort()
-{
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
-
-// Runs a program to its end; its peak resident size in KiB, or -1 when it failed.
-long runProgram(std::vector<std::string> argv)
-{
-    std::vector<char*> args;
-    for (auto& a : argv)
-        args.push_back(a.data());
-    args.push_back(nullptr);
-    pid_t child = ::fork();
-    if (child == 0) {
-        int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return -1;
-    return usage.ru_maxrss;
-}
 
 long statusField(const char* name)
 {

@@ -7,6 +7,8 @@
 #include "Network/BRNetworkQueue.h"
 #include "Platform/Base/RunLoop.h"
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
@@ -29,41 +31,12 @@
 namespace {
 
 namespace fs = std::filesystem;
+using benchsupport::freePort;
 
 const bool kFull = std::getenv("BRIVANTA_BENCH_FULL") != nullptr;
 const int kGets = kFull ? 1000 : 60;
 const uint64_t kUploadSize = kFull ? uint64_t(100) << 20 : uint64_t(4) << 20;
 
-int freePort()
-{
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
-
-bool runProgram(std::vector<std::string> argv)
-{
-    std::vector<char*> args;
-    for (auto& a : argv)
-        args.push_back(a.data());
-    args.push_back(nullptr);
-    pid_t child = ::fork();
-    if (child == 0) {
-        int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 // nginx with small documents, a location that takes a whole body and drops it, and a home
 // for the engine's temporary files.
@@ -104,7 +77,7 @@ struct Site {
             << "  location = /discard { proxy_pass http://127.0.0.1:" << inner << "/ok;"
             << " proxy_pass_request_body off; proxy_set_header Content-Length \"\"; }\n }\n"
             << " server {\n  listen 127.0.0.1:" << inner << ";\n  location = /ok { return 200 \"ok\"; }\n }\n}\n";
-        ok = runProgram({"/usr/sbin/nginx", "-p", dir, "-c", dir + "/nginx.conf"});
+        ok = benchsupport::runProgram({"/usr/sbin/nginx", "-p", dir, "-c", dir + "/nginx.conf"}) >= 0;
     }
     ~Site()
     {
@@ -197,7 +170,7 @@ void BM_SmallGets_CurlParallel(benchmark::State& state)
             out << "url = \"" << site().url("/s" + std::to_string(i % 10)) << "\"\noutput = \"/dev/null\"\n";
     }
     for (auto _ : state) {
-        if (!runProgram({"curl", "-sf", "--parallel", "--parallel-max", "3", "--config", config})) {
+        if (benchsupport::runProgram({"curl", "-sf", "--parallel", "--parallel-max", "3", "--config", config}) < 0) {
             state.SkipWithError("curl failed");
             return;
         }
@@ -227,7 +200,7 @@ void BM_MultipartUpload_CurlF(benchmark::State& state)
         return;
     std::string file = "file=@" + (site().folder / "upload.bin").string();
     for (auto _ : state) {
-        if (!runProgram({"curl", "-sf", "-o", "/dev/null", "-F", "name=bench", "-F", file, site().url("/discard")})) {
+        if (benchsupport::runProgram({"curl", "-sf", "-o", "/dev/null", "-F", "name=bench", "-F", file, site().url("/discard")}) < 0) {
             state.SkipWithError("curl failed");
             return;
         }

@@ -1,0 +1,92 @@
+#pragma once
+// Helpers the benchmark programs share: a free loopback port, running a peer program, and a
+// reporter that prints model/raw ratios for table saves.
+#include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <cstdio>
+#include <fcntl.h>
+#include <map>
+#include <netinet/in.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace benchsupport {
+
+inline int freePort()
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+// Runs a program to its end, its output dropped; its peak resident size in KiB, or -1 when it
+// failed.
+inline long runProgram(std::vector<std::string> argv)
+{
+    std::vector<char*> args;
+    for (auto& a : argv)
+        args.push_back(a.data());
+    args.push_back(nullptr);
+    pid_t child = ::fork();
+    if (child == 0) {
+        int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return usage.ru_maxrss;
+}
+
+// For benchmarks labelled "<table> first load|re-save model|raw": prints model / raw per table.
+// `Tables` yields records with `name` and `rows`.
+template <typename Tables>
+class TableRatioReporter : public benchmark::ConsoleReporter {
+public:
+    explicit TableRatioReporter(Tables tables) : m_tables(std::move(tables)) {}
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs)
+            m_times[run.report_label] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        for (const auto& table : m_tables()) {
+            for (const char* kind : {" first load", " re-save"}) {
+                std::string base = std::string(table.name) + kind;
+                auto model = m_times.find(base + " model"), peer = m_times.find(base + " raw");
+                if (model == m_times.end() || peer == m_times.end() || peer->second.first <= 0
+                    || peer->second.second <= 0)
+                    continue;
+                // The processor time leaves out the waits for the disk, which vary run to run.
+                std::printf("%s, %zu rows: model / raw = %.2fx real time, %.2fx processor time\n",
+                            base.c_str(), static_cast<size_t>(table.rows), model->second.first / peer->second.first,
+                            model->second.second / peer->second.second);
+            }
+        }
+    }
+
+private:
+    Tables m_tables;
+    std::map<std::string, std::pair<double, double>> m_times;
+};
+
+} // namespace benchsupport

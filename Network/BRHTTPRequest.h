@@ -502,6 +502,7 @@ private:
     void saveProxyCredentialsToKeychain(const BRCredentials& credentials);
     bool willAskDelegateForCredentials();
     bool willAskDelegateForProxyCredentials();
+    bool askPartyForCredentials(bool proxy);
     bool showAuthenticationDialog();
     bool showProxyAuthenticationDialog();
     void failAuthentication();

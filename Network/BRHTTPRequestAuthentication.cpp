@@ -299,46 +299,43 @@ void BRHTTPRequest::saveProxyCredentialsToKeychain(const BRCredentials& credenti
 
 bool BRHTTPRequest::willAskDelegateForCredentials()
 {
-    if (m_isSynchronous)
-        return false;
-    auto asked = delegate();
-    if (!asked)
-        asked = queue();
-    bool answers = asked && asked->answersAuthenticationNeeded();
-    if (!answers && !m_authenticationNeededBlock)
-        return false;
-    base::RunLoop::main().post([me = self()] {
-        BRHTTPRequest& r = *me;
-        auto party = r.delegate();
-        if (!party)
-            party = r.queue();
-        if (party && party->answersAuthenticationNeeded())
-            party->authenticationNeededForRequest(r);
-        else if (r.m_authenticationNeededBlock)
-            r.m_authenticationNeededBlock();
-    });
-    return true;
+    return askPartyForCredentials(false);
 }
 
 bool BRHTTPRequest::willAskDelegateForProxyCredentials()
 {
+    return askPartyForCredentials(true);
+}
+
+// The delegate, else the queue, else the block is asked on the main thread; the server and the
+// proxy questions differ only in which operation and block they use.
+bool BRHTTPRequest::askPartyForCredentials(bool proxy)
+{
     if (m_isSynchronous)
         return false;
+    auto answers = [proxy](BRHTTPRequestDelegate& party) {
+        return proxy ? party.answersProxyAuthenticationNeeded() : party.answersAuthenticationNeeded();
+    };
     auto asked = delegate();
     if (!asked)
         asked = queue();
-    bool answers = asked && asked->answersProxyAuthenticationNeeded();
-    if (!answers && !m_proxyAuthenticationNeededBlock)
+    const auto& block = proxy ? m_proxyAuthenticationNeededBlock : m_authenticationNeededBlock;
+    if (!(asked && answers(*asked)) && !block)
         return false;
-    base::RunLoop::main().post([me = self()] {
+    base::RunLoop::main().post([me = self(), proxy, answers] {
         BRHTTPRequest& r = *me;
         auto party = r.delegate();
         if (!party)
             party = r.queue();
-        if (party && party->answersProxyAuthenticationNeeded())
-            party->proxyAuthenticationNeededForRequest(r);
-        else if (r.m_proxyAuthenticationNeededBlock)
-            r.m_proxyAuthenticationNeededBlock();
+        const auto& callback = proxy ? r.m_proxyAuthenticationNeededBlock : r.m_authenticationNeededBlock;
+        if (party && answers(*party)) {
+            if (proxy)
+                party->proxyAuthenticationNeededForRequest(r);
+            else
+                party->authenticationNeededForRequest(r);
+        } else if (callback) {
+            callback();
+        }
     });
     return true;
 }

@@ -207,13 +207,13 @@ void OperationQueue::runMainTurn()
 
 void OperationQueue::finished(const std::shared_ptr<Operation>& op)
 {
-    {
-        std::unique_lock lock(m_mutex);
-        m_running.erase(std::remove(m_running.begin(), m_running.end(), op), m_running.end());
-        startReady(lock);
-        m_changed.notify_all();
-    }
+    // Told while the operation still holds its slot: a queue being destroyed waits for its
+    // running operations, so it is still alive for the hook.
     operationDidLeave(op);
+    std::unique_lock lock(m_mutex);
+    m_running.erase(std::remove(m_running.begin(), m_running.end(), op), m_running.end());
+    startReady(lock);
+    m_changed.notify_all();
 }
 
 void OperationQueue::threadDone()

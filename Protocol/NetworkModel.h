@@ -1,19 +1,31 @@
 #pragma once
+#include "Protocol/HTTP_REC_RESPOND.h"
+
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 class RequestInterfaceBase;
 
-// The front end of the server commands: the commands waiting for their answers, by request
-// code. Never destroyed.
-class NetworkModel {
+// The one door for server commands: encodes a command, hands it to the transport, keeps it by
+// request code until its answer comes back, decodes the answer with the command's own decoder
+// and gives the result to the requester. Never destroyed; main thread.
+class NetworkModel : public HTTP_REC_RESPOND, public std::enable_shared_from_this<NetworkModel> {
 public:
     static std::shared_ptr<NetworkModel> sharedInstance();
 
-    // Drops every pending command (logout, a broken-off sync); late answers find nothing.
+    // The request code of a command; a download's download id; -1 for any other kind.
+    int sendRequest(const std::shared_ptr<RequestInterfaceBase>& command);
+    int ReciveHttpRespond(const std::shared_ptr<RequestInfoBase>& info) override;
+    // Stops the download of that file; its requester hears nothing more of it.
+    void cancelDownloadReuest(const std::string& name);
+    // Drops every pending command (logout, a broken-off sync); late answers find nobody.
     void cancelAllRequests();
     size_t pendingRequestCount() const;
+
+    // The body as logged: the "password" value hidden.
+    static std::string maskedBody(const std::string& body);
 
 private:
     mutable std::mutex lock_;

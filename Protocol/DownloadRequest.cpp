@@ -1,0 +1,61 @@
+#include "Protocol/DownloadRequest.h"
+
+#include "Common/PublicFunction.h"
+#include "Protocol/DownLoadRequestInfo.h"
+#include "Protocol/LoginMode.h"
+#include "Protocol/ServerCommands.h"
+
+DownloadRequest::DownloadRequest(std::optional<net::URL> url) : MsgRequest(std::move(url))
+{
+    setTimeOutSeconds(kTimeOutSeconds);
+    setShouldResetDownloadProgress(false);
+    setAllowResumeForFileDownloads(true);
+    setShouldContinueWhenAppEntersBackground(true);
+}
+
+DownloadRequest::Ptr DownloadRequest::requestWithURL(std::optional<net::URL> url)
+{
+    return Ptr(new DownloadRequest(std::move(url)));
+}
+
+void DownloadRequest::setReqInfo(RequestInfoBase& info)
+{
+    MsgRequest::setReqInfo(info);
+    auto& file = static_cast<DownLoadRequestInfo&>(info);
+    m_downloadId = file.downloadId();
+    m_progressType = file.progressType();
+    m_fileName = file.fileName();
+    m_imgType = file.imgType();
+    if (m_progressType == kProgressTypeSingle) {
+        m_percentReceiver = file.downloadProgressReceiver();
+        setDownloadProgressDelegate(file.downloadProgressReceiver());
+    }
+}
+
+void DownloadRequest::setPaths(std::string destination, std::string temporary)
+{
+    setDownloadDestinationPath(std::move(destination));
+    setTemporaryFileDownloadPath(std::move(temporary));
+}
+
+void DownloadRequest::setInfoWithRequest(const DownloadRequest& earlier)
+{
+    MsgRequest::setInfoWithRequest(earlier);
+    m_downloadId = earlier.m_downloadId;
+    m_progressType = earlier.m_progressType;
+    m_fileName = earlier.m_fileName;
+    m_imgType = earlier.m_imgType;
+    m_percentReceiver = earlier.m_percentReceiver;
+    setDownloadProgressDelegate(earlier.downloadProgressDelegate());
+    setDownloadDestinationPath(earlier.downloadDestinationPath());
+    setTemporaryFileDownloadPath(earlier.temporaryFileDownloadPath());
+}
+
+std::optional<std::string> DownloadRequest::temporaryPathFor(const std::string& name, int type)
+{
+    auto destination = PublicFunction::filePathWithNameFiletype(name, type);
+    auto client = PublicFunction::clientFolderPath(LoginMode::sharedInstance()->clientID());
+    if (!destination || !client || destination->compare(0, client->size() + 1, *client + "/") != 0)
+        return std::nullopt;
+    return *client + "/tempDownload/" + destination->substr(client->size() + 1);
+}

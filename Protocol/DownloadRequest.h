@@ -1,0 +1,52 @@
+#pragma once
+#include "Protocol/DownloadProgressDelegate.h"
+#include "Protocol/MsgRequest.h"
+
+#include <optional>
+#include <string>
+
+class DownLoadRequestInfo;
+
+// The HTTP request of one file: a body-less, resumable POST written to the file's local path
+// through a temporary file of the client's own.
+class DownloadRequest : public MsgRequest {
+public:
+    using Ptr = std::shared_ptr<DownloadRequest>;
+    static constexpr double kTimeOutSeconds = 20.0;
+
+    static Ptr requestWithURL(std::optional<net::URL> url);
+
+    int downloadId() const { return m_downloadId; }
+    const std::string& fileName() const { return m_fileName; }
+    int progressType() const { return m_progressType; }
+    int imgType() const { return m_imgType; }
+    // Bytes this attempt received.
+    uint64_t receiveLength() const { return m_receiveLength; }
+    void addReceiveLength(uint64_t n) { m_receiveLength += n; }
+    std::shared_ptr<DownloadProgressDelegate> percentReceiver() const { return m_percentReceiver.lock(); }
+
+    // Thinning of the per-file reports: the loop time of the last one, and whether 1.0 went.
+    std::optional<double> lastReportTime;
+    bool reportedComplete = false;
+
+    // Settings from the file's record. Needs the record's destination and temporary paths:
+    // the transport checks them before it makes the request.
+    void setReqInfo(RequestInfoBase& info) override;
+    void setPaths(std::string destination, std::string temporary);
+    void setInfoWithRequest(const DownloadRequest& earlier);
+
+    // Documents/<client>/tempDownload/<type folder>/<name> for a destination of
+    // Documents/<client>/<type folder>/<name>: no other client, type or row shares it.
+    static std::optional<std::string> temporaryPathFor(const std::string& name, int type);
+
+protected:
+    explicit DownloadRequest(std::optional<net::URL> url);
+
+private:
+    int m_downloadId = 0;
+    std::string m_fileName;
+    int m_progressType = -1;
+    int m_imgType = -1;
+    uint64_t m_receiveLength = 0;
+    std::weak_ptr<DownloadProgressDelegate> m_percentReceiver;
+};

@@ -1,0 +1,46 @@
+#include "Protocol/MsgRequest.h"
+
+#include "Protocol/RequestInfoBase.h"
+
+MsgRequest::MsgRequest(std::optional<net::URL> url) : BRFormDataRequest(std::move(url))
+{
+    setRequestMethod("POST");
+    setTimeOutSeconds(kTimeOutSeconds);
+    setRequestHeaders({{"Content-Type", kContentType}});
+}
+
+MsgRequest::Ptr MsgRequest::requestWithURL(std::optional<net::URL> url)
+{
+    return Ptr(new MsgRequest(std::move(url)));
+}
+
+void MsgRequest::setrequestCode(int code)
+{
+    m_requestCode = code;
+    setTag(code);
+}
+
+void MsgRequest::setReqInfo(RequestInfoBase& info)
+{
+    m_requestType = info.requestType();
+    m_cmdCode = info.cmdCode();
+    m_modelDelegage = info.delegate();
+    const std::string& text = info.requestUrlBody() ? *info.requestUrlBody() : std::string();
+    base::Bytes bytes(text.begin(), text.end());
+    info.setPostData(bytes);
+    if (!bytes.empty())
+        setPostBody(std::move(bytes));
+}
+
+void MsgRequest::setInfoWithRequest(const MsgRequest& earlier)
+{
+    setTag(earlier.tag());
+    m_requestCode = earlier.m_requestCode;
+    setDelegate(earlier.delegate());
+    m_requestType = earlier.m_requestType;
+    m_cmdCode = earlier.m_cmdCode;
+    m_modelDelegage = earlier.m_modelDelegage;
+    if (!earlier.postBody().empty())
+        setPostBody(earlier.postBody());
+    setShouldAttemptPersistentConnection(earlier.shouldAttemptPersistentConnection());
+}

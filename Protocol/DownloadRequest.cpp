@@ -46,6 +46,8 @@ void DownloadRequest::setInfoWithRequest(const DownloadRequest& earlier)
     m_fileName = earlier.m_fileName;
     m_imgType = earlier.m_imgType;
     m_percentReceiver = earlier.m_percentReceiver;
+    // Thinned per file, across attempts.
+    lastReportTime = earlier.lastReportTime;
     setDownloadProgressDelegate(earlier.downloadProgressDelegate());
     setDownloadDestinationPath(earlier.downloadDestinationPath());
     setTemporaryFileDownloadPath(earlier.temporaryFileDownloadPath());

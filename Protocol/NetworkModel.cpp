@@ -101,7 +101,7 @@ int NetworkModel::ReciveHttpRespond(const std::shared_ptr<RequestInfoBase>& info
     const base::Bytes& bytes = info->recData();
     const char* data = reinterpret_cast<const char*>(bytes.data());
     std::string text(data, strnlen(data, bytes.size()));
-    base::logf("\n id = %d\nReciveHttpMsg = \n%s,", info->cmdCode(), text.c_str());
+    base::logf("\n id = %d\nReciveHttpMsg = \n%s,", info->cmdCode(), maskedBody(text).c_str());
     std::optional<base::Value> answer = JSONValue(text);
 
     std::shared_ptr<RequestInterfaceBase> command;

@@ -24,7 +24,7 @@ public:
     void cancelAllRequests();
     size_t pendingRequestCount() const;
 
-    // The body as logged: the "password" value hidden.
+    // A body or an answer as logged: every "password" value hidden.
     static std::string maskedBody(const std::string& body);
 
 private:

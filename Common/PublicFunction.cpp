@@ -76,10 +76,12 @@ std::shared_ptr<ServerInfo> PublicFunction::GetServer()
 {
     static const auto record = std::make_shared<ServerInfo>();
     auto defaults = base::UserDefaults::standard();
+    bool filled = false;
     auto text = [&](const char* key, const char* fallback) {
         if (auto stored = defaults->stringForKey(key))
             return *stored;
         defaults->setString(fallback, key);
+        filled = true;
         return std::string(fallback);
     };
     // A port of 0 counts as missing.
@@ -87,6 +89,7 @@ std::shared_ptr<ServerInfo> PublicFunction::GetServer()
         if (int stored = static_cast<int>(defaults->integerForKey(key)))
             return stored;
         defaults->setInteger(fallback, key);
+        filled = true;
         return fallback;
     };
     record->setStrIP(text("IP", kDefaultServerHost));
@@ -95,7 +98,9 @@ std::shared_ptr<ServerInfo> PublicFunction::GetServer()
     record->setImageIP(text("ImageIP", kDefaultServerHost));
     record->setImageHttpPort(port("ImagePort", kDefaultImageHttpPort));
     record->setImageWebsiteServer(text("ImagePath", kDefaultImageWebsiteServer));
-    defaults->synchronize();
+    // Every command and file asks: the store is written only when a default was filled in.
+    if (filled)
+        defaults->synchronize();
     return record;
 }
 

@@ -3,6 +3,8 @@
 #include "Platform/Base/PropertyList.h"
 #include "Protocol/LoginMode.h"
 
+#include <sys/stat.h>
+
 using base::Value;
 
 namespace {
@@ -79,6 +81,26 @@ TEST_F(ServerSettingsTest, EveryCallReloadsAndFillsOnlyWhatIsMissing)
     EXPECT_EQ(again, server);
     EXPECT_EQ(again->httpPort(), 9000);
     EXPECT_EQ(again->imageIP(), "files.example.net");
+}
+
+// Every command and every file download asks: with nothing missing the store is not rewritten.
+TEST_F(ServerSettingsTest, AskingAgainWritesNothingUnlessADefaultIsFilledIn)
+{
+    auto inode = [this] {
+        struct stat info {};
+        return ::stat(defaultsFile().c_str(), &info) == 0 ? info.st_ino : ino_t(0);
+    };
+    PublicFunction::GetServer();
+    ino_t written = inode();
+    ASSERT_NE(written, ino_t(0));
+    for (int i = 0; i < 3; ++i)
+        PublicFunction::GetServer();
+    EXPECT_EQ(inode(), written);
+
+    defaults()->removeObjectForKey("ImageIP");
+    EXPECT_EQ(PublicFunction::GetServer()->imageIP(), "localhost");
+    EXPECT_NE(inode(), written);
+    EXPECT_EQ(storedOnDisk()["ImageIP"], Value("localhost"));
 }
 
 TEST_F(ServerSettingsTest, ResetOverwritesOnlyCustomValues)

@@ -27,6 +27,13 @@ protected:
     }
 
     static std::shared_ptr<base::UserDefaults> defaults() { return base::UserDefaults::standard(); }
+    // Where a test keeps a picture: $BRIVANTA_REVIEW_DIR when set (to look at it), else the
+    // test's own home, so that runs side by side never share a file.
+    std::string reviewPath(const std::string& name) const
+    {
+        const char* review = std::getenv("BRIVANTA_REVIEW_DIR");
+        return (((review && *review) ? std::filesystem::path(review) : m_home.path()) / name).string();
+    }
     std::filesystem::path defaultsFile() const
     {
         return m_home.path() / "Library/Preferences/brivanta.plist";

@@ -57,7 +57,7 @@ TEST_F(SettingsAboutTest, TheSheetOpensClosesAndSwitchesTheLanguage)
     EXPECT_EQ(logoutCell->reuseIdentifier(), "LogoutCell");
     EXPECT_EQ(logoutCell->backgroundColor(), gfx::Color::fromRgb(57, 120, 235));
     EXPECT_EQ(logoutCell->textLabel().textAlignment(), gfx::TextAlignment::Center);
-    EXPECT_TRUE(driver->screenshot("/tmp/brivanta_settings.png"));
+    EXPECT_TRUE(driver->screenshot(reviewPath("settings.png")));
 
     tabs->setBadgeValueTabBarItemTagAnimated(text("NEWUPDATE"), 6, false);
     SyncModel::sharedInstance()->setShowUpdate(true);
@@ -196,7 +196,7 @@ TEST_F(SettingsAboutTest, VersionAboutAndLogoutRows)
     EXPECT_EQ(about->lblAppVersion()->frame(), gfx::Rect(275, 280, 50, 30));
     EXPECT_EQ(about->lblRights()->frame(), gfx::Rect(130, 460, 280, 30));
     EXPECT_EQ(about->lblComapny()->text(), text("COMPANYNAMEINFO"));
-    EXPECT_TRUE(driver->screenshot("/tmp/brivanta_about.png"));
+    EXPECT_TRUE(driver->screenshot(reviewPath("about.png")));
     sheet()->popViewController(false);
     settle();
 

@@ -2,6 +2,7 @@
 
 #include "Platform/Graphics/Context.h"
 #include "Platform/UI/Driver.h"
+#include "tests/Platform/Base/FileTestSupport.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -56,8 +57,8 @@ TEST_F(DriverTest, ScriptsDriveTheWindowAndStopAtTheFirstBadLine)
     window->addSubview(button);
     Driver driver(*window);
     ScriptRunner runner(driver);
-    auto png = std::filesystem::temp_directory_path() / "brivanta-driver-test.png";
-    std::filesystem::remove(png);
+    basetest::TempDir folder; // its own: runs side by side never share a file
+    auto png = folder / "driver-test.png";
     double before = base::RunLoop::main().now();
     std::string script = "# a comment\n"
                          "tap \"Start\"\n"
@@ -74,7 +75,6 @@ TEST_F(DriverTest, ScriptsDriveTheWindowAndStopAtTheFirstBadLine)
     gfx::Image shot = gfx::Image::fromFile(png.string());
     EXPECT_EQ(shot.size(), (gfx::Size{1024, 768}));
     EXPECT_NEAR(shot.colorAt(200, 125).b, 1, 0.01);
-    std::filesystem::remove(png);
 
     ScriptRunner failing(driver);
     EXPECT_FALSE(failing.runText("tap 1 1\nexpect \"Nothing\"\ntap 2 2\n"));

@@ -74,6 +74,22 @@ gfx::Color TabBarItemButton::captionColor(bool selected)
     return selected ? gfx::Color::fromRgb(49, 122, 181) : gfx::Color::fromRgb(70, 70, 70);
 }
 
+bool TabBarItemButton::pointInside(gfx::Point point) const
+{
+    // The caption hangs below the item's frame.
+    return ui::View::pointInside(point) || m_lableTitle->frame().contains(point);
+}
+
+ui::View* TabBarItemButton::hitTest(gfx::Point point)
+{
+    ui::View* hit = ui::View::hitTest(point);
+    if (!hit || !pointInside(point))
+        return hit;
+    if (m_btn->isHidden() || !m_btn->isUserInteractionEnabled())
+        return hit;
+    return m_btn.get();
+}
+
 void TabBarItemButton::setTitle(const std::string& title)
 {
     m_title = title;

@@ -58,6 +58,11 @@ public:
 
     static gfx::Color captionColor(bool selected);
 
+    // The whole item, icon and caption, answers as the icon does: the inner button takes
+    // every touch that lands on it.
+    bool pointInside(gfx::Point point) const override;
+    ui::View* hitTest(gfx::Point point) override;
+
 private:
     void build();
 

@@ -17,6 +17,7 @@
 #include "Protocol/SyncViewController.h"
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -80,7 +81,7 @@ TEST_F(TabBarTest, TheSwitchesChooseTheButtonsAndTheMainScreenLooksRight)
     EXPECT_EQ(tabs->buttonWithTag(0)->lableTitle()->text(), text("HOME"));
     EXPECT_EQ(tabs->buttonWithTag(0)->lableTitle()->textColor(), TabBarItemButton::captionColor(true));
     EXPECT_FALSE(tabs->buttonWithTag(0)->imgNormal().isNull());
-    EXPECT_TRUE(driver->screenshot("/tmp/brivanta_main_screen.png"));
+    EXPECT_TRUE(driver->screenshot(reviewPath("main_screen.png")));
 
     // The sheet offers no show-all switch without the customer module.
     ASSERT_TRUE(driver->tap(tabs->buttonWithTag(7)->btn().get()));
@@ -263,6 +264,58 @@ TEST_F(TabBarTest, BadgesCountOrdersAndBounce)
     settle(1);
     EXPECT_NEAR(sync->btn()->transform().a, 1, 1e-9);
     EXPECT_NEAR(sync->btn()->transform().d, 1, 1e-9);
+}
+
+TEST_F(TabBarTest, ACaptionSelectsItsTabInEveryLayoutAndLanguage)
+{
+    loginAsDemo(); // all eight buttons: the squeezed layout is the tightest
+    auto tabs = showMain();
+    const std::pair<const char*, std::function<void()>> layouts[] = {
+        {"by the switches", [&] { tabs->loadByConfig(); }},
+        {"panel hidden", [&] { tabs->itemsMove(true); }},
+        {"panel shown", [&] { tabs->itemsMove(false); }},
+    };
+    auto inWindow = [&](const TabBarItemButton& item, gfx::Point point) { return item.convertPointToView(point, nullptr); };
+    for (int language : {1, 2}) {
+        LanguageManager::sharedInstance()->setCurrentLanguage(language);
+        for (const auto& [name, layout] : layouts) {
+            for (int tag = 0; tag <= 6; ++tag) {
+                tabs->selectTab(tag == 0 ? 6 : 0);
+                layout();
+                auto item = tabs->buttonWithTag(tag);
+                gfx::Rect caption = item->lableTitle()->frame();
+                // The caption's centre, then its lower edge, which hangs below the item's frame.
+                for (double y : {caption.midY(), caption.maxY() - 2}) {
+                    tabs->selectTab(tag == 0 ? 6 : 0);
+                    layout();
+                    driver->tap(inWindow(*item, {caption.midX(), y}));
+                    settle();
+                    EXPECT_EQ(tabs->selectedIndex(), static_cast<size_t>(tag))
+                        << name << ", language " << language << ", tag " << tag << ", y " << y;
+                }
+            }
+        }
+        // Between two captions lies no item.
+        tabs->selectTab(0);
+        tabs->loadByConfig();
+        auto home = tabs->buttonWithTag(0);
+        driver->tap(inWindow(*home, {home->lableTitle()->frame().maxX() + 9, home->lableTitle()->frame().midY()}));
+        settle();
+        EXPECT_EQ(tabs->selectedIndex(), 0u) << language;
+    }
+
+    // A script taps a caption by its text, and the settings caption opens the sheet.
+    tabs->selectTab(0);
+    tabs->itemsMove(false);
+    ui::ScriptRunner runner(*driver);
+    ASSERT_TRUE(runner.runText("tap \"" + text("CATALOG") + "\"\n")) << runner.error();
+    settle();
+    EXPECT_EQ(tabs->selectedIndex(), 1u);
+    ASSERT_TRUE(runner.runText("tap \"" + text("SETTINGS") + "\"\n")) << runner.error();
+    settle();
+    EXPECT_TRUE(tabs->buttonWithTag(7)->isSelected());
+    EXPECT_NE(driver->findByText(text("FULLSYNC")), nullptr);
+    LanguageManager::sharedInstance()->setCurrentLanguage(1);
 }
 
 TEST_F(TabBarTest, LanguageChangesReTextTheCaptions)

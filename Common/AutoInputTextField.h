@@ -4,7 +4,8 @@
 #include <optional>
 #include <string>
 
-// A field that shows a grey completion after what was typed (the login form's user name).
+// A field that shows a grey completion after what was typed (the login form's user name), on
+// the typed text's baseline.
 class AutoInputTextField : public ui::TextField {
 public:
     using ui::TextField::TextField;

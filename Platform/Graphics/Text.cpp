@@ -11,6 +11,11 @@ Size sizeOfText(std::string_view text, const Font& font)
     return TextLayout(nullptr, text, font, TextLayout::Options{}).roundedSize();
 }
 
+double baselineOfText(std::string_view text, const Font& font)
+{
+    return TextLayout(nullptr, text, font, TextLayout::Options{}).baseline();
+}
+
 Size sizeOfText(std::string_view text, const Font& font, Size constraint, LineBreakMode mode,
                 int numberOfLines)
 {

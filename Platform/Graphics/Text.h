@@ -14,6 +14,10 @@ enum class TextAlignment { Left, Center, Right };
 // The size of the text on one line, unwrapped. Sizes are rounded up to whole points.
 Size sizeOfText(std::string_view text, const Font& font);
 
+// From the top of the text's first line, as drawText places it, to the line's baseline. Text
+// that falls back to another family (Chinese, say) may sit lower under the same font.
+double baselineOfText(std::string_view text, const Font& font);
+
 // The size of the text wrapped to constraint.width, keeping at most the lines that fit
 // constraint.height and numberOfLines (0: no limit); at least one line is kept.
 Size sizeOfText(std::string_view text, const Font& font, Size constraint, LineBreakMode mode,

@@ -184,6 +184,11 @@ void TextLayout::draw(cairo_t* cr, Point origin) const
     cairo_restore(cr);
 }
 
+double TextLayout::baseline() const
+{
+    return points(pango_layout_get_baseline(m_layout.get()));
+}
+
 Size TextLayout::roundedSize() const
 {
     // The epsilon keeps exact whole sizes from rounding up through float noise.

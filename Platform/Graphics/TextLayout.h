@@ -32,6 +32,8 @@ public:
     // What measuring reports: rounded up to whole points.
     Size roundedSize() const;
     int lineCount() const { return m_keptLines; }
+    // From the top of the first line to its baseline, in points.
+    double baseline() const;
 
     // Draws the kept lines with the current source of cr, their box's top-left at origin.
     void draw(cairo_t* cr, Point origin) const;

@@ -131,6 +131,11 @@ gfx::Rect TextField::textRect() const
     return {left, b.y(), std::max(0.0, right - left), b.height()};
 }
 
+double TextField::textTop() const
+{
+    return textRect().midY() - m_font.lineHeight() / 2;
+}
+
 void TextField::layoutSubviews()
 {
     gfx::Rect b = bounds();
@@ -301,7 +306,7 @@ void TextField::drawRect(gfx::Context& ctx, const gfx::Rect&)
 
     gfx::Rect area = textRect();
     double lineHeight = m_font.lineHeight();
-    double y = area.midY() - lineHeight / 2;
+    double y = textTop();
     std::string shown = displayText();
     double width = shown.empty() ? 0 : gfx::sizeOfText(shown, m_font).width;
     double x = area.x();

@@ -86,6 +86,8 @@ public:
     bool isEditing() const { return m_editing; }
     // Where the text and the clear button go, in bounds coordinates.
     gfx::Rect textRect() const;
+    // The top of the line of text as drawn, in bounds coordinates.
+    double textTop() const;
     gfx::Rect clearButtonRect() const;
     bool isClearButtonVisible() const;
 

@@ -139,7 +139,7 @@ TEST_F(InputFieldTest, TheSuggestionIsDrawnGreyAfterTheTypedTextUntilCleared)
     EXPECT_EQ(field->autoTextStr(), std::string("c"));
 
     gfx::Size size = gfx::sizeOfText("c", field->font());
-    gfx::Rect box(100 + 20, 100 + 9, std::ceil(size.width), std::ceil(size.height));
+    gfx::Rect box(100 + 20, 100 + field->textTop(), std::ceil(size.width), std::ceil(size.height));
     // Mid-grey pixels of the suggestion, and nothing darker: it is not the typed black.
     auto count = [&](const gfx::Image& shot, double& darkest) {
         int grey = 0;
@@ -164,6 +164,54 @@ TEST_F(InputFieldTest, TheSuggestionIsDrawnGreyAfterTheTypedTextUntilCleared)
     EXPECT_EQ(count(window->snapshot(), darkest), 0);
     EXPECT_GT(darkest, 0.95);
     EXPECT_EQ(field->text(), "ab");
+}
+
+// The lowest edge of ink over the columns [x0, x1) points, in points from the top: the row
+// where the text's colour covers at least half of each device pixel.
+double inkBottom(const gfx::Image& shot, double scale, double x0, double x1, double ink)
+{
+    int last = -1;
+    for (int y = 0; y < shot.pixelHeight(); ++y)
+        for (int x = static_cast<int>(x0 * scale); x < static_cast<int>(x1 * scale); ++x) {
+            double coverage = (1 - shot.colorAt(x, y).r) / (1 - ink);
+            if (coverage >= 0.5)
+                last = y;
+        }
+    return (last + 1) / scale;
+}
+
+TEST_F(InputFieldTest, TheSuggestionSitsOnTheTypedTextsBaselineForAnyHeightAndSize)
+{
+    constexpr double kZoom = 4;
+    struct Case {
+        const char* typed;
+        const char* typedGlyph; // flat-bottomed, at the end of the typed text
+        const char* suggestion; // starts with a flat-bottomed glyph
+    };
+    // Then families mixed: a line holding Chinese has its baseline lower than one of Latin
+    // letters only, so the two texts cannot simply share a top.
+    const Case cases[] = {{"EH", "H", "EL"}, {"EH", "H", "E\xE5\xBC\xA0"}, {"\xE6\x9D\x8EH", "H", "EL"}};
+    for (const Case& c : cases)
+        for (double size : {14.0, 18.0, 24.0})
+            for (double height : {31.0, 44.0, 60.0}) {
+                auto field = ui::View::make<AutoInputTextField>(gfx::Rect(0, 0, 300, height));
+                field->setBackgroundColor(gfx::Color::white());
+                field->setFont(gfx::Font::systemFont(size));
+                field->setText(c.typed);
+                double typedEnd = field->textRect().x() + gfx::sizeOfText(c.typed, field->font()).width;
+                double glyphWidth = gfx::sizeOfText(c.typedGlyph, field->font()).width;
+                double x = typedEnd + 12;
+                field->showAutoTextWithPointX(std::string(c.suggestion), x);
+                auto context = gfx::Context::createBitmap(field->bounds().size, kZoom);
+                ui::renderView(*field, *context);
+                gfx::Image shot = context->makeImage();
+                double typed = inkBottom(shot, kZoom, typedEnd - glyphWidth + 2, typedEnd - 2, 0);
+                double suggested = inkBottom(shot, kZoom, x + 1, x + gfx::sizeOfText("E", field->font()).width - 2, 0.5);
+                EXPECT_GT(typed, field->textTop()) << c.typed << " " << size << " " << height;
+                EXPECT_NEAR(suggested, typed, 0.5) << c.typed << " " << size << " " << height;
+                if (const char* review = std::getenv("BRIVANTA_REVIEW_DIR"); review && size == 24 && height == 60)
+                    shot.writePng(std::string(review) + "/auto_input_baseline_" + std::to_string(&c - cases) + ".png");
+            }
 }
 
 } // namespace

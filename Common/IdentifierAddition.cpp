@@ -1,11 +1,25 @@
 #include "Common/IdentifierAddition.h"
 
 #include "Common/MD5Addition.h"
+#include "Common/SharedUDID.h"
 #include "Platform/Base/Bundle.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/NetworkInterfaces.h"
 
 #include <cstdio>
+
+namespace {
+
+// What the identifiers are made from: the hardware address, else the device's shared id,
+// which stays the same across starts and re-installs.
+std::string deviceSource()
+{
+    if (auto address = IdentifierAddition::macaddress())
+        return *address;
+    return SharedUDID::value();
+}
+
+} // namespace
 
 std::optional<std::string> IdentifierAddition::macaddress()
 {
@@ -21,18 +35,12 @@ std::optional<std::string> IdentifierAddition::macaddress()
     return std::string(text);
 }
 
-std::optional<std::string> IdentifierAddition::uniqueDeviceIdentifier()
+std::string IdentifierAddition::uniqueDeviceIdentifier()
 {
-    auto address = macaddress();
-    if (!address)
-        return std::nullopt;
-    return MD5Addition::stringFromMD5(*address + base::Bundle::infoValue("Identifier").toString());
+    return MD5Addition::stringFromMD5(deviceSource() + base::Bundle::infoValue("Identifier").toString()).value_or("");
 }
 
-std::optional<std::string> IdentifierAddition::uniqueGlobalDeviceIdentifier()
+std::string IdentifierAddition::uniqueGlobalDeviceIdentifier()
 {
-    auto address = macaddress();
-    if (!address)
-        return std::nullopt;
-    return MD5Addition::stringFromMD5(*address);
+    return MD5Addition::stringFromMD5(deviceSource()).value_or("");
 }

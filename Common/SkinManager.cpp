@@ -61,9 +61,16 @@ std::vector<std::string> SkinManager::skinCandidates(const std::string& clientFo
 {
     std::vector<std::string> out;
     std::string path = clientFolder + "/SkinImages/" + name;
-    // The last four characters are taken as the extension, whatever its length.
-    if (getUIScreenScaleFactor() == 2.0f && path.size() >= 4)
-        out.push_back(path.substr(0, path.size() - 4) + "@2x.png");
+    if (getUIScreenScaleFactor() == 2.0f) {
+        // The long-standing rule takes the last four characters as the extension, whatever
+        // its length ("x.jpeg" gives "x.@2x.png"); the name's own extension is tried next.
+        if (name.size() >= 4)
+            out.push_back(path.substr(0, path.size() - 4) + "@2x.png");
+        std::filesystem::path own(name);
+        std::string second = clientFolder + "/SkinImages/" + own.stem().string() + "@2x" + own.extension().string();
+        if (out.empty() || out.front() != second)
+            out.push_back(second);
+    }
     out.push_back(path);
     return out;
 }

@@ -27,9 +27,10 @@ public:
 
     static constexpr const char* kDemoTenants[2] = {"tolbernix_", "wendloft_"};
 
-    // The logged-in client's picture of that file name from its skin folder (the "@2x.png"
-    // variant first on a double-resolution screen), else the application's own picture;
-    // null for a missing or blank name, or when neither exists.
+    // The logged-in client's picture of that file name from its skin folder, else the
+    // application's own picture; null for a missing or blank name, or when neither exists.
+    // On a double-resolution screen "x.jpeg" is looked for as "x.@2x.png", then "x@2x.jpeg",
+    // then "x.jpeg".
     static gfx::Image skinFromImageName(const std::optional<std::string>& name);
     // The application's own picture of that name, as the fall-back above finds it.
     static gfx::Image bundledImageNamed(const std::string& name);

@@ -2,6 +2,9 @@
 #include "Common/MD5Addition.h"
 #include "Common/PublicFunction.h"
 #include "Common/SharedUDID.h"
+#include "Database/QuoteOrderEntity.h"
+#include "Platform/Base/Bundle.h"
+#include "Platform/Base/Digest.h"
 #include "Platform/Base/Device.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/NetworkInterfaces.h"
@@ -69,11 +72,18 @@ TEST(HardwareIdentifiers, AreDigestsOfTheInjectedAddress)
         EXPECT_EQ(PublicFunction::getMacAddress(), "558B9ABD58A9220747FA0086E00252A3");
     }
     {
+        // Interfaces sorted by name: the first that is not loopback and has an address wins.
+        InjectedInterfaces injected({{"wlan0", false, base::HardwareAddress {0x02, 0, 0, 0, 0, 0x03}},
+                                     {"lo", true, base::HardwareAddress {1, 2, 3, 4, 5, 6}},
+                                     {"eth0", false, std::nullopt},
+                                     {"enp3s0", false, base::HardwareAddress {0x52, 0x54, 0, 0x12, 0x34, 0x56}},
+                                     {"dummy0", false, base::HardwareAddress {0, 0, 0, 0, 0, 0}}});
+        EXPECT_EQ(IdentifierAddition::macaddress(), "52:54:00:12:34:56");
+    }
+    {
         InjectedInterfaces injected({});
         base::ScopedLogCapture log;
         EXPECT_FALSE(IdentifierAddition::macaddress());
-        EXPECT_FALSE(IdentifierAddition::uniqueGlobalDeviceIdentifier());
-        EXPECT_FALSE(IdentifierAddition::uniqueDeviceIdentifier());
         EXPECT_FALSE(PublicFunction::getMacAddress());
         EXPECT_TRUE(log.contains("Error: if_nametoindex error"));
     }
@@ -217,6 +227,30 @@ TEST_F(SharedUDIDTest, ASlotHoldingNoDictionaryReadsEmpty)
     // It counts as free, so this application takes it over.
     std::string value = SharedUDID::value();
     EXPECT_EQ(slotValue(board), value);
+}
+
+TEST_F(SharedUDIDTest, WithoutAHardwareAddressTheDeviceIdentifiersStandOnTheSharedValue)
+{
+    // As in a container: loopback, an interface without an address, one of zeros.
+    InjectedInterfaces injected({{"lo", true, base::HardwareAddress {1, 2, 3, 4, 5, 6}},
+                                 {"eth0", false, std::nullopt},
+                                 {"tun0", false, base::HardwareAddress {0, 0, 0, 0, 0, 0}}});
+    std::string shared = SharedUDID::value();
+    std::string id = IdentifierAddition::uniqueGlobalDeviceIdentifier();
+    EXPECT_TRUE(std::regex_match(id, std::regex("[0-9a-f]{32}"))) << id;
+    EXPECT_EQ(id, base::Digest::md5Hex(shared));
+    EXPECT_EQ(IdentifierAddition::uniqueDeviceIdentifier(),
+              base::Digest::md5Hex(shared + base::Bundle::infoValue("Identifier").toString()));
+    EXPECT_NE(IdentifierAddition::uniqueDeviceIdentifier(), id);
+    EXPECT_EQ(QuoteOrderEntity().ipAddress(), id); // what a new order carries
+
+    // The same after a new start, and after the store is cleared (the shared copies keep it).
+    newProcess();
+    EXPECT_EQ(IdentifierAddition::uniqueGlobalDeviceIdentifier(), id);
+    PublicFunction::clearUserDefault();
+    EXPECT_EQ(IdentifierAddition::uniqueGlobalDeviceIdentifier(), id);
+    newProcess();
+    EXPECT_EQ(QuoteOrderEntity().ipAddress(), id);
 }
 
 } // namespace

@@ -20,6 +20,21 @@ TEST_F(SkinTest, LookupPrefersTheClientsDoubleThenPlainPictureThenTheBundle)
     // A four-letter extension loses only its last four characters.
     EXPECT_EQ(SkinManager::skinFromImageName("x.jpeg").pixelWidth(), 30);
     EXPECT_FALSE(SkinManager::skinFromImageName("x.jpeg.missing"));
+    // Then the double picture under the name's own extension, then the plain one.
+    writePng(client / "SkinImages" / "x@2x.jpeg", 40, gfx::Color::red());
+    writePng(client / "SkinImages" / "x.jpeg", 50, gfx::Color::red());
+    EXPECT_EQ(SkinManager::skinFromImageName("x.jpeg").pixelWidth(), 30);
+    fs::remove(client / "SkinImages" / "x.@2x.png");
+    EXPECT_EQ(SkinManager::skinFromImageName("x.jpeg").pixelWidth(), 40);
+    fs::remove(client / "SkinImages" / "x@2x.jpeg");
+    EXPECT_EQ(SkinManager::skinFromImageName("x.jpeg").pixelWidth(), 50);
+    atScale(1);
+    writePng(client / "SkinImages" / "x@2x.jpeg", 40, gfx::Color::red());
+    EXPECT_EQ(SkinManager::skinFromImageName("x.jpeg").pixelWidth(), 50);
+    atScale(2);
+    // A name shorter than the cut never reaches beside the skin folder.
+    writePng(client / "SkinImage@2x.png", 60, gfx::Color::red());
+    EXPECT_FALSE(SkinManager::skinFromImageName("ab"));
     EXPECT_TRUE(SkinManager::hasCustomerImage("homelogo.png"));
     EXPECT_FALSE(SkinManager::hasCustomerImage("topbar-bg.png"));
     EXPECT_FALSE(SkinManager::hasCustomerImage("  "));

@@ -126,11 +126,19 @@ bool BrivantaAppDelegate::didFinishLaunching(ui::Application&)
         m_hostReach->startNotifier();
 
     ui::setUncaughtExceptionHandler(reportUncaughtException);
+    ui::Application::shared().setOpenURLFailureHandler(reportUnopenedURL);
     QuoteOrderModel::setCustomerOnShowHook([] { return QuoteOrderStore::sharedQuoteOrderStore()->isCustomerOnShow(); });
 
     m_window->setRootViewController(std::make_shared<WeclomeViewController>());
     m_window->makeKeyAndVisible();
     return true;
+}
+
+void BrivantaAppDelegate::reportUnopenedURL(const std::string& url)
+{
+    MessageBox::sharedInstance()->showMessageBoxWithTitleMessageDelegateCancelButtonTitleMsgBoxType(
+        Language::stringWithName("NOTIFICATION"), Language::stringWithName("CANNOTOPENURL") + "\n" + url, nullptr,
+        Language::stringWithName("OK"), MessageBox::Alert);
 }
 
 void BrivantaAppDelegate::reachabilityChanged(const base::Notification& notification)

@@ -60,6 +60,10 @@ public:
     void CheckAppVersionReturn(const CheckAppVersionRst& result);
     void alertViewClickedButtonAtIndex(ui::AlertView& alert, int index) override;
 
+    // Tells the user that no program could open the address, and shows it so that it can be
+    // typed into a browser by hand.
+    static void reportUnopenedURL(const std::string& url);
+
     // The report an uncaught exception produces: the log line and the mail address opened.
     static std::string exceptionLogLine(const std::string& name, const std::string& reason, const std::string& stack);
     static std::string exceptionMailURL(const std::string& name, const std::string& reason, const std::string& stack);

@@ -21,6 +21,29 @@ namespace {
 constexpr const char* kHasShownHelpLogout = "HasShownHelpLogout";
 constexpr int kSyncTag = 6;
 
+// Escapes what may not stand in an address (spaces, controls, non-ASCII bytes, a stray "%"),
+// keeping its delimiters and the escapes it already has, so an opener gets one valid address.
+std::string escapedAddress(const std::string& text)
+{
+    static constexpr std::string_view kDelimiters = ":/?#[]@!$&'()*+,;=-._~";
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    auto isHex = [&](size_t i) { return i < text.size() && std::isxdigit(static_cast<unsigned char>(text[i])); };
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        bool keep = c == '%' ? isHex(i + 1) && isHex(i + 2)
+                             : (c < 0x80 && std::isalnum(c)) || kDelimiters.find(static_cast<char>(c)) != std::string_view::npos;
+        if (keep) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
 bool startsWithNoCase(const std::string& text, std::string_view prefix)
 {
     return text.size() >= prefix.size()
@@ -40,7 +63,14 @@ HomeViewController::~HomeViewController()
 void HomeViewController::viewDidLoad()
 {
     BaseViewController::viewDidLoad();
-    m_homeBg = ui::View::make<ui::ImageView>(gfx::Rect(0, 0, 1024, 682));
+    // The picture fills what the bar leaves of the view, and follows the view when it resizes.
+    gfx::Rect area = view()->bounds();
+    area.size.height = std::max(0.0, area.height() - UITabBarControllerExt::kBarHeight);
+    m_homeBg = ui::View::make<ui::ImageView>(area);
+    m_homeBg->setAutoresizingMask(ui::AutoresizingFlexibleWidth | ui::AutoresizingFlexibleHeight);
+    // A client's picture made for another height is cropped at the sides, never squashed.
+    m_homeBg->setContentMode(ui::ContentMode::ScaleAspectFill);
+    m_homeBg->setClipsToBounds(true);
     m_homeBg->setImage(SkinManager::skinFromImageName(std::string("bg-home.png")));
     view()->addSubview(m_homeBg);
 
@@ -188,10 +218,11 @@ void HomeViewController::markAppHasShownHelpLogout()
 
 void HomeViewController::linkLabelToucheTouchesWtihTag(LinkLabel& label, int)
 {
-    const std::string& text = label.text();
+    // Blanks around the link are from its entry, not part of the address.
+    std::string text(base::trimmingWhitespaceAndNewlines(label.text()));
     // A scheme of either kind is kept as typed; anything else is a bare host.
     bool hasScheme = startsWithNoCase(text, "http://") || startsWithNoCase(text, "https://");
-    ui::Application::shared().openURL(hasScheme ? text : "http://" + text);
+    ui::Application::shared().openURL(escapedAddress(hasScheme ? text : "http://" + text));
 }
 
 void HomeViewController::userEditBtnClick()

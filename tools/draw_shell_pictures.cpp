@@ -292,25 +292,29 @@ void badge(Context& c)
     c.restore();
 }
 
+// The home picture fills the screen above the bar. It carries no words: a picture stays the
+// same in every language, while texts belong in the language tables.
+constexpr Size kHomeSize{1024, 702};
+
 void homePicture(Context& c)
 {
-    Rect all{0, 0, 1024, 682};
-    c.fillLinearGradient(all, {0, 0}, {0, 682},
-                         {{0, Color::fromRgb(226, 236, 248)}, {0.55, Color::fromRgb(244, 248, 252)}, {1, Color::white()}});
-    // Soft rolling bands across the lower half.
+    const double w = kHomeSize.width, h = kHomeSize.height;
+    c.fillLinearGradient({0, 0, w, h}, {0, 0}, {0, h},
+                         {{0, Color::fromRgb(226, 236, 248)}, {0.55, Color::fromRgb(244, 248, 252)}, {1, Color::fromRgb(236, 242, 249)}});
+    // Soft rolling bands across the lower half, down to the bar.
     auto band = [&](double y, double amplitude, Color color) {
         c.setFillColor(color);
         c.beginPath();
         c.moveTo({0, y});
-        c.curveTo({300, y - amplitude}, {620, y + amplitude}, {1024, y - amplitude * 0.4});
-        c.lineTo({1024, 682});
-        c.lineTo({0, 682});
+        c.curveTo({300, y - amplitude}, {620, y + amplitude}, {w, y - amplitude * 0.4});
+        c.lineTo({w, h});
+        c.lineTo({0, h});
         c.closePath();
         c.fillPath();
     };
-    band(430, 60, Color::fromRgb(53, 107, 168, 0.10));
-    band(500, 50, Color::fromRgb(53, 107, 168, 0.12));
-    band(570, 40, Color::fromRgb(24, 50, 92, 0.10));
+    band(440, 60, Color::fromRgb(53, 107, 168, 0.10));
+    band(515, 50, Color::fromRgb(53, 107, 168, 0.12));
+    band(590, 40, Color::fromRgb(24, 50, 92, 0.10));
     // A quiet chart motif at the right.
     c.setStrokeColor(Color::fromRgb(53, 107, 168, 0.25));
     c.setLineWidth(3);
@@ -327,10 +331,10 @@ void homePicture(Context& c)
         c.setFillColor(Color::fromRgb(53, 107, 168, 0.45));
         c.fillEllipse({p.x - 4.5, p.y - 4.5, 9, 9});
     }
-    mark(c, {80, 150, 96, 96}, kNavy, Color::white());
-    c.drawText("Brivanta", Point{196, 150}, gfx::Font("Helvetica-Bold", 64), kNavy);
-    c.drawText("Your catalogue, customers and orders, wherever you meet them.", Point{200, 232},
-               gfx::Font("Helvetica", 20), Color::fromRgb(80, 92, 110));
+    // The mark on a soft halo at the left.
+    c.setFillColor(Color::white().withAlpha(0.55));
+    c.fillEllipse({62, 120, 200, 200});
+    mark(c, {102, 160, 120, 120}, kNavy, Color::white());
 }
 
 void editButton(Context& c)
@@ -389,7 +393,7 @@ int main(int argc, char** argv)
     save("homelogo.png", {222, 51}, [](Context& c) { logo(c, false); });
     save("homelogo_highlight.png", {222, 51}, [](Context& c) { logo(c, true); });
     save("bg_badge.png", {26, 26}, badge);
-    save("bg-home.png", {1024, 682}, homePicture);
+    save("bg-home.png", kHomeSize, homePicture);
     save("btn-edit.png", {34, 34}, editButton);
     save("icon_dev.png", {72, 72}, [](Context& c) {
         c.clipToRoundedRect({0, 0, 72, 72}, 16);

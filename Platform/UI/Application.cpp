@@ -109,17 +109,31 @@ bool Application::openURL(const std::string& url)
         m_urlRecorder(url);
         return true;
     }
+    if (m_recordsOpenedURLs) {
+        base::log("opened (recorded) " + url);
+        m_recordedURLs.push_back(url);
+        return true;
+    }
     pid_t pid = 0;
     const char* argv[] = {"xdg-open", url.c_str(), nullptr};
     int rc = posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ);
     if (rc != 0) {
         base::logf("cannot open %s: %s", url.c_str(), std::strerror(rc));
+        if (m_openFailureHandler)
+            m_openFailureHandler(url);
         return false;
     }
-    // The opener returns at once; reap it without blocking the loop for long.
-    std::thread([pid] {
+    // The opener returns at once; reap it without blocking the loop for long. The application
+    // is never destroyed, so the report may reach it late.
+    std::thread([pid, url] {
         int status = 0;
-        waitpid(pid, &status, 0);
+        if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            base::logf("the opener could not open %s", url.c_str());
+            base::performOnMain([url] {
+                if (auto handler = shared().m_openFailureHandler)
+                    handler(url);
+            });
+        }
     }).detach();
     return true;
 }
@@ -198,6 +212,9 @@ void Application::resetForTesting()
     m_delegate.reset();
     m_state = State::NotRunning;
     m_networkActivity = false;
+    m_openFailureHandler = {};
+    m_recordsOpenedURLs = false;
+    m_recordedURLs.clear();
     std::lock_guard lock(m_tasksMutex);
     m_backgroundTasks.clear();
 }

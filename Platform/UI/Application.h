@@ -57,9 +57,18 @@ public:
 
     // Hands the address to the desktop's opener (xdg-open) as one argument, with no shell.
     // Refuses an empty text and one starting with "-", which the opener would take as an option.
+    // When no opener can be started, or it ends in failure, the failure handler is told on the
+    // main thread (at once when the opener is missing).
     bool openURL(const std::string& url);
+    void setOpenURLFailureHandler(std::function<void(const std::string& url)> handler)
+    {
+        m_openFailureHandler = std::move(handler);
+    }
     // Tests record what would be opened instead of starting a program.
     void setURLRecorder(std::function<void(const std::string&)> recorder) { m_urlRecorder = std::move(recorder); }
+    // Headless runs keep the addresses, oldest first, instead of starting an opener.
+    void setRecordsOpenedURLs(bool records) { m_recordsOpenedURLs = records; }
+    const std::vector<std::string>& recordedURLs() const { return m_recordedURLs; }
 
     void enterBackground();
     void enterForeground();
@@ -88,6 +97,9 @@ private:
     std::shared_ptr<ApplicationDelegate> m_delegate;
     State m_state = State::NotRunning;
     std::function<void(const std::string&)> m_urlRecorder;
+    std::function<void(const std::string&)> m_openFailureHandler;
+    bool m_recordsOpenedURLs = false;
+    std::vector<std::string> m_recordedURLs;
     std::atomic<bool> m_networkActivity{false};
     mutable std::mutex m_tasksMutex;
     std::map<BackgroundTaskId, std::function<void()>> m_backgroundTasks;

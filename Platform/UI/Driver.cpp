@@ -8,6 +8,7 @@
 #include "Platform/UI/ViewController.h"
 #include "Platform/UI/Window.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -219,6 +220,11 @@ bool Driver::screenshot(const std::string& path)
     return m_window.savePng(path);
 }
 
+const std::vector<std::string>& Driver::openedURLs() const
+{
+    return Application::shared().recordedURLs();
+}
+
 namespace {
 
 // Splits a script line into words; double-quoted words may hold spaces and \" escapes.
@@ -377,6 +383,19 @@ bool ScriptRunner::runLine(const std::string& line)
     if (cmd == "expect" && w.size() == 2) {
         if (!m_driver.findByText(w[1]))
             return fail("expected to see \"" + w[1] + "\"");
+        return true;
+    }
+    if (cmd == "expect-opened" && w.size() == 2) {
+        const auto& opened = m_driver.openedURLs();
+        auto from = opened.begin() + static_cast<std::ptrdiff_t>(std::min(m_openedSeen, opened.size()));
+        auto found = std::find(from, opened.end(), w[1]);
+        if (found == opened.end()) {
+            std::string seen;
+            for (auto it = from; it != opened.end(); ++it)
+                seen += (seen.empty() ? "" : ", ") + *it;
+            return fail("expected \"" + w[1] + "\" to be opened; opened: " + (seen.empty() ? "nothing" : seen));
+        }
+        m_openedSeen = static_cast<size_t>(found - opened.begin()) + 1;
         return true;
     }
     if (cmd == "background" && w.size() == 1) {

@@ -47,6 +47,8 @@ public:
     // Lets time pass: the manual clock advances; the real one runs the loop.
     void wait(double seconds);
     bool screenshot(const std::string& path);
+    // The addresses a headless run recorded instead of opening them, oldest first.
+    const std::vector<std::string>& openedURLs() const;
 
     // How a pause between steps is taken: tests advance the manual clock; a windowed run
     // also keeps its window drawn and answering.
@@ -63,7 +65,8 @@ private:
 // Runs a script of driver commands, one a line:
 //   tap "TEXT" | tap X Y | tap #TAG | longpress X Y [SECONDS] | drag X1 Y1 X2 Y2 [SECONDS]
 //   swipe X1 Y1 X2 Y2 | type "TEXT" | key NAME | wait SECONDS | screenshot FILE
-//   expect "TEXT" | background | foreground | quit
+//   expect "TEXT" | expect-opened "URL" | background | foreground | quit
+// expect-opened looks among the addresses opened since the last one it found.
 // Blank lines and lines starting with '#' are skipped. Stops at the first failing line.
 class ScriptRunner {
 public:
@@ -78,6 +81,7 @@ private:
     Driver& m_driver;
     std::string m_error;
     bool m_quit = false;
+    size_t m_openedSeen = 0;
 };
 
 } // namespace ui

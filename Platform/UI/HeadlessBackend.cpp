@@ -16,10 +16,14 @@ public:
     {
         auto& loop = base::RunLoop::main();
         loop.setManualClock(true);
+        // No desktop to open addresses on: a script checks them with expect-opened instead.
+        app.setRecordsOpenedURLs(true);
         if (!app.launch(std::move(delegate)))
             return 1;
         loop.advance(0.5); // let the launch's animations and posted work finish
         Window* window = Window::keyWindow();
+        if (window)
+            window->setScale(options.scale); // the pictures' resolution: --scale 2 doubles it
         int status = 0;
         if (!options.script.empty()) {
             if (!window) {

@@ -3,6 +3,11 @@
 #include "Platform/UI/Application.h"
 #include "Platform/UI/Driver.h"
 #include "Platform/UI/TerminateHook.h"
+#include "Platform/UI/Window.h"
+#include "tests/Platform/Base/FileTestSupport.h"
+
+#include <filesystem>
+#include <fstream>
 
 #include <cstdio>
 #include <stdexcept>
@@ -59,6 +64,78 @@ TEST_F(ApplicationTest, OpenURLRefusesWhatTheOpenerWouldMisreadAndRecordsTheRest
     EXPECT_FALSE(Application::shared().openURL("--help"));
     EXPECT_TRUE(Application::shared().openURL("mailto://support@example.com?subject=a%20b"));
     EXPECT_EQ(opened, (std::vector<std::string>{"mailto://support@example.com?subject=a%20b"}));
+}
+
+TEST_F(ApplicationTest, AnOpenerMissingOrFailingIsReportedOnTheMainThread)
+{
+    auto& app = Application::shared();
+    std::vector<std::string> failed;
+    app.setOpenURLFailureHandler([&](const std::string& url) {
+        EXPECT_TRUE(base::RunLoop::isMainThread());
+        failed.push_back(url);
+    });
+    basetest::TempDir bin;
+    basetest::ScopedEnv path("PATH", bin.path().string());
+    // None installed: told at once.
+    EXPECT_FALSE(app.openURL("https://example.com/none"));
+    EXPECT_EQ(failed, (std::vector<std::string>{"https://example.com/none"}));
+
+    // An opener that writes what it was given, and fails for one address.
+    std::string calls = (bin / "calls").string();
+    std::ofstream(bin / "xdg-open") << "#!/bin/sh\nprintf '%s|%s\\n' \"$#\" \"$1\" >> '" << calls
+                                     << "'\ncase \"$1\" in *fail*) exit 4;; esac\n";
+    std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+    auto lines = [&] {
+        std::ifstream in(calls);
+        std::vector<std::string> out;
+        for (std::string line; std::getline(in, line);)
+            out.push_back(line);
+        return out;
+    };
+    EXPECT_TRUE(app.openURL("https://example.com/ok?a=1&b=2 c;d"));
+    ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return lines().size() == 1; }, 30));
+    EXPECT_TRUE(app.openURL("https://example.com/fail"));
+    ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return failed.size() == 2; }, 30));
+    EXPECT_EQ(failed.back(), "https://example.com/fail");
+    // Each address reached the opener as one argument, untouched by any shell.
+    EXPECT_EQ(lines(), (std::vector<std::string>{"1|https://example.com/ok?a=1&b=2 c;d", "1|https://example.com/fail"}));
+}
+
+TEST_F(ApplicationTest, HeadlessRunsRecordAddressesForTheScriptInsteadOfOpeningThem)
+{
+    struct Opener : ApplicationDelegate {
+        std::shared_ptr<Window> window;
+        bool didFinishLaunching(Application& app) override
+        {
+            window = std::make_shared<Window>();
+            window->setBackgroundColor(gfx::Color::blue());
+            window->makeKeyAndVisible();
+            app.openURL("https://example.com/first");
+            app.openURL("https://example.com/second");
+            return true;
+        }
+    };
+    basetest::TempDir dir;
+    basetest::ScopedEnv path("PATH", dir.path().string()); // an opener started by mistake would fail
+    auto run = [&](const std::string& script, double scale) {
+        std::ofstream(dir / "script.txt") << script;
+        Application::shared().resetForTesting();
+        Application::Options options;
+        options.headless = true;
+        options.script = (dir / "script.txt").string();
+        options.screenshot = (dir / "shot.png").string();
+        options.scale = scale;
+        return Application::shared().run(options, std::make_shared<Opener>());
+    };
+    EXPECT_EQ(run("expect-opened \"https://example.com/first\"\nexpect-opened \"https://example.com/second\"\n", 2), 0);
+    EXPECT_EQ(Application::shared().recordedURLs(),
+              (std::vector<std::string>{"https://example.com/first", "https://example.com/second"}));
+    // --scale sets the pictures' resolution.
+    EXPECT_EQ(gfx::Image::fromFile((dir / "shot.png").string()).pixelWidth(), 2048);
+    // A check finds only what was opened after the last address it found.
+    EXPECT_NE(run("expect-opened \"https://example.com/second\"\nexpect-opened \"https://example.com/first\"\n", 1), 0);
+    EXPECT_NE(run("expect-opened \"https://example.com/third\"\n", 1), 0);
+    base::RunLoop::main().setManualClock(true);
 }
 
 TEST_F(ApplicationTest, BackgroundTasksLastUntilEndedOrMadeToExpire)

@@ -205,6 +205,8 @@ TEST_F(HomeScreenTest, WhenNoOpenerCanOpenTheLinkTheUserIsShownTheAddress)
     ASSERT_TRUE(driver->tap(home()->linklblWebsite().get()));
     ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return alert() != nullptr; }, 30));
     EXPECT_EQ(alert()->message(), text("CANNOTOPENURL") + "\nhttp://www.example.com/a%20b");
+    settle();
+    EXPECT_TRUE(driver->screenshot(reviewPath("cannot_open_cn.png")));
     EXPECT_NE(text("CANNOTOPENURL"), expected.substr(0, expected.find('\n')));
     LanguageManager::sharedInstance()->setCurrentLanguage(1);
 }

@@ -74,7 +74,8 @@ bool makeParentFolder(const std::string& path)
 
 std::shared_ptr<HttpNetworkCtrl> HttpNetworkCtrl::sharedInstance()
 {
-    static const std::shared_ptr<HttpNetworkCtrl> instance = [] {
+    // Never destroyed: requests may still be running on the network thread at exit.
+    static const std::shared_ptr<HttpNetworkCtrl>* instance = new std::shared_ptr<HttpNetworkCtrl>([] {
         auto ctrl = std::make_shared<HttpNetworkCtrl>();
         ctrl->workQueueMsg_ = ctrl->makeQueue();
         ctrl->workQueueUpload_ = ctrl->makeQueue();
@@ -87,8 +88,8 @@ std::shared_ptr<HttpNetworkCtrl> HttpNetworkCtrl::sharedInstance()
                     self->netUnconnect();
             });
         return ctrl;
-    }();
-    return instance;
+    }());
+    return *instance;
 }
 
 HttpNetworkCtrl::HttpNetworkCtrl() = default;

@@ -1,6 +1,8 @@
 // The request envelope, the answer reader and the command table.
 #include "Network/BRJSON.h"
 #include "Protocol/DownloadRst.h"
+#include "Protocol/HttpNetworkCtrl.h"
+#include "Protocol/NetworkModel.h"
 #include "Protocol/RequestBody.h"
 #include "Protocol/RequestDownload.h"
 #include "Protocol/RequestInterfaceBase.h"
@@ -124,6 +126,42 @@ TEST_F(RequestFrameworkTest, CommandTableAndDownloadCommand)
         EXPECT_EQ(result->message, c.message);
         EXPECT_FALSE(result->message.empty());
     }
+}
+
+TEST_F(RequestFrameworkTest, AddressesDeviceAnswersAndLoggedBodies)
+{
+    auto defaults = base::UserDefaults::standard();
+    defaults->setString("127.0.0.1", "IP");
+    defaults->setInteger(80, "Port");
+    defaults->setString("Sales \xC3\x9C%", "Path");
+    auto transport = HttpNetworkCtrl::sharedInstance();
+    // The port is always written; what may not stand in an address is escaped, ";" and "?" stay.
+    EXPECT_EQ(transport->GetMsgURLWithHeader("SyncServer;"), "http://127.0.0.1:80/Sales%20%C3%9C%25/SyncServer;");
+    EXPECT_EQ(transport->GetMsgURLWithHeader("Vendor?"), "http://127.0.0.1:80/Sales%20%C3%9C%25/Vendor?");
+
+    struct Case {
+        const char* text;
+        const char* status;
+    } answers[] = {{HttpNetworkCtrl::kFailureText, "999"},
+                   {HttpNetworkCtrl::kMissingFileText, "404"},
+                   {HttpNetworkCtrl::kDownloadDoneText, "200"}};
+    for (const auto& c : answers) {
+        NetBaseRst result;
+        RequestInterfaceBase::DecodeResults(result, JSONValue(std::string(c.text)));
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(std::string(c.text).find('\\'), std::string::npos);
+    }
+    EXPECT_EQ(std::string(HttpNetworkCtrl::kDownloadDoneText).size(), 90u);
+
+    const int kinds[][2] = {{1, 6}, {2, 2}, {3, 3}, {4, 1}, {5, 4}, {6, -1}, {8, -1}, {0, -1}};
+    for (const auto& kind : kinds)
+        EXPECT_EQ(HttpNetworkCtrl::httpRspForError(kind[0]), kind[1]) << kind[0];
+
+    // Logged bodies hide every password value, escaped quotes included, and nothing else.
+    EXPECT_EQ(NetworkModel::maskedBody(R"({"root":{"parameters":{"password":"a\"b","accountId":"password"}}})"),
+              R"({"root":{"parameters":{"password":"******","accountId":"password"}}})");
+    EXPECT_EQ(NetworkModel::maskedBody(R"({"vendor":{"password" : "x"},"syncData":"{\"password\":\"y\"}"})"),
+              R"({"vendor":{"password" : "******"},"syncData":"{\"password\":\"y\"}"})");
 }
 
 } // namespace

@@ -1,0 +1,214 @@
+#!/usr/bin/env bash
+# Checks the loopback back end from the outside, with curl and python3 only: the commands'
+# answers, the files with ranges, the uploads' de-duplication, every fault mode, bad input and
+# the generator's determinism.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+PY=${BACKEND_PYTHON:-/usr/bin/python3}
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+expect() { # description, actual, wanted
+  if [ "$2" != "$3" ]; then fail "$1: got [$2], wanted [$3]"; else echo "ok: $1"; fi
+}
+# Prints a Python expression over the JSON document read from stdin (bound to d).
+j() { "$PY" -c "import json,sys
+d=json.load(sys.stdin)
+print(($1))"; }
+
+# Starts a back end; sets CP and FP (its ports).
+start() {
+  local out=$work/out.$RANDOM
+  "$PY" "$here/server.py" "$@" > "$out" 2>"$out.err" &
+  pids+=($!)
+  for _ in $(seq 100); do
+    [ -s "$out" ] && break
+    sleep 0.05
+  done
+  read -r _ _ _ _ _ CP _ FP _ < "$out" || { cat "$out.err" >&2; exit 1; }
+}
+post() { curl -sS -X POST --data-binary "$2" "http://127.0.0.1:$CP/BrivantaSaas/$1"; }
+control() { curl -sS -X POST --data-binary "$1" "http://127.0.0.1:$CP/__control" >/dev/null; }
+params() { # methodName, then key=value pairs: the request envelope
+  "$PY" -c "import json,sys
+p={'methodName':sys.argv[1]}
+p.update(a.split('=',1) for a in sys.argv[2:])
+print(json.dumps({'root':{'parameters':p}}))" "$@"
+}
+files="http://127.0.0.1:\$FP/brivanta_saas/images"
+file_url() { echo "http://127.0.0.1:$FP/brivanta_saas/images/$1"; }
+last_log() { # the last log record of a command
+  curl -sS "http://127.0.0.1:$CP/__log" | "$PY" -c "import json,sys
+rows=[json.loads(l) for l in sys.stdin if l.strip()]
+print(json.dumps([r for r in rows if r['command']==sys.argv[1]][-1]))" "$1"
+}
+
+start
+ALICE=(accountId=alice deviceId=dev-1 clientId=AcmeCo)
+DIGEST=ca6c5d8960b5f761e1676d26b282889c
+
+# --- Login and account -------------------------------------------------------------------------
+login() { post 'Vendor?' "$(params login version=1.0 accountId="$1" deviceId=dev-1 password="$2" clientId="$3" firstLogin=YES)"; }
+expect "258 alice" "$(login alice $DIGEST AcmeCo | j 'd["results"][0]["status"], d["content"]["vendor"]["clientId"], d["content"]["vendor"]["vendor_id"]')" "('200', 'AcmeCo', '17')"
+expect "258 client id in another case" "$(login alice $DIGEST acmeco | j 'd["results"][0]["status"], d["content"]["vendor"]["clientId"]')" "('200', 'AcmeCo')"
+expect "258 wrong digest" "$(login alice 0123456789abcdef0123456789abcdef AcmeCo | j 'd["results"][0]["status"]')" "206"
+expect "258 unknown user" "$(login bob $DIGEST AcmeCo | j 'd["results"][0]["status"]')" "202"
+expect "258 unknown client" "$(login alice $DIGEST Initech | j 'd["results"][0]["status"]')" "210"
+expect "log shows the parsed parameters" "$(last_log 258 | j 'd["parameters"]["accountId"], d["parameters"]["clientId"], d["answer"]["status"]')" "('alice', 'Initech', '210')"
+expect "260 configuration" "$(post 'Component?' "$(params loadConfigurationData clientId=AcmeCo)" | j 'd["content"]["configuration"]["order"], d["content"]["appConfiguration"]["dateformat"], d["content"]["settings"]["order_method"]')" "('1', 'MM/dd/yy', '2')"
+control '{"perRun": {"deviceStatus": "11411"}}'
+expect "262 per-run device status" "$(post 'Vendor?' "$(params checkDeviceStatus "${ALICE[@]}")" | j 'd["results"][0]["status"]')" "11411"
+
+# --- Sync tables and change sets ----------------------------------------------------------------
+sync() { post 'SyncServer;' "$(params syncData "${ALICE[@]}" syncType="$1" isFull="$2")"; }
+expect "513 full: products, categories, fields, related files, tags, product tags" \
+  "$(sync product true | j '[len(x) for x in d["content"]]')" "[3, 3, 1, 1, 1, 1]"
+control '{"changeSet": "S2"}'
+expect "513 after S2: changed products and complete tag lists" \
+  "$(sync product false | j '[p["productID"] for p in d["content"][0]], len(d["content"][1]), len(d["content"][4]), len(d["content"][5])')" "([102, 104], 0, 1, 1)"
+expect "513 after S2: new price and image" \
+  "$(sync product false | j 'd["content"][0][0]["price"], d["content"][0][0]["images"][0]["fullAddress"]')" "(280.0, 'tb1_v2.jpg')"
+expect "515 after S2: replaced file ids" "$(sync file false | j 'd["content"][2]["keyIDS"], [f["fileName"] for f in d["content"][0]]')" "('501', ['brochure_v2.pdf'])"
+expect "515 unknown syncType" "$(sync nothing true | j 'd["results"][0]["status"]')" "115"
+expect "S2 files are served" "$(curl -s -o /dev/null -w '%{http_code}' -X POST "$(file_url AcmeCo/product/p104.jpg)")" "200"
+
+# --- Files ---------------------------------------------------------------------------------------
+curl -sS -X POST -o "$work/ch1.jpg" "$(file_url AcmeCo/product/ch1.jpg)"
+expect "ch1.jpg opens" "$("$PY" -c 'import sys; from PIL import Image; i=Image.open(sys.argv[1]); i.load(); print(i.format)' "$work/ch1.jpg")" "JPEG"
+size=$(stat -c %s "$work/ch1.jpg")
+headers=$(curl -sS -X POST -D - -o "$work/tail" -H "Range: bytes=100-" "$(file_url AcmeCo/product/ch1.jpg)" | tr -d '\r')
+expect "range answer" "$(echo "$headers" | head -1 | cut -d' ' -f2)" "206"
+expect "Content-Range" "$(echo "$headers" | grep -i '^Content-Range:' | cut -d' ' -f2-)" "bytes 100-$((size - 1))/$size"
+tail -c +101 "$work/ch1.jpg" | cmp -s - "$work/tail" && echo "ok: range bytes" || fail "range bytes differ from tail -c +101"
+expect "video served" "$(curl -s -o /dev/null -w '%{http_code}' -X POST "$(file_url AcmeCo/library/vedio/demo.mp4)")" "200"
+curl -sS -X POST -o "$work/skin.zip" "$(file_url AcmeCo/SkinImages.zip)"
+expect "skin archive" "$("$PY" -c 'import sys,zipfile; print(zipfile.ZipFile(sys.argv[1]).namelist())' "$work/skin.zip")" "['SkinImages/homelogo.png']"
+expect "client id in the wrong case" "$(curl -s -o /dev/null -w '%{http_code}' -X POST "$(file_url acmeco/product/ch1.jpg)")" "404"
+expect "missing name" "$(curl -s -o /dev/null -w '%{http_code}' -X POST "$(file_url AcmeCo/product/nothing.jpg)")" "404"
+expect "PDF is a PDF" "$(curl -s -X POST "$(file_url AcmeCo/library/pdf/brochure.pdf)" | head -c 5)" "%PDF-"
+
+# --- Uploads and history ------------------------------------------------------------------------
+control '{"reset": true}'
+now=$(date -u +'%m/%d/%Y %H:%M:%S')
+order_doc=$("$PY" -c "import json,sys
+line={'order_item_id':-1,'order_id':-5,'customer_info_id':'','vendor_id':0,'product_id':101,'order_item_sku':'CH-1',
+ 'order_item_name':'Chair One','product_quantity':2,'product_item_price':120.5,'product_final_price':120.5,
+ 'order_item_currency':'\$','order_item_subtotal':241.0,'order_status':1,'cdate':sys.argv[1],'mdate':sys.argv[1],
+ 'product_attribute':'Colour:Red','discount_rat':100.0}
+order={'order_id':-5,'customer_id':9001,'customer_name':'Globex','customer_info_id':'C-9001','vendor_id':17,
+ 'order_number':'DEV-0001','order_total':241.0,'order_subtotal':241.0,'cdate':sys.argv[1],'mdate':sys.argv[1],
+ 'uploaded':False,'discount_rats':100.0,'signature':'','order_item':{'order_items':[line]}}
+print(json.dumps({'order':[order]}))" "$now")
+upload() { post 'SyncClient;' "$(params syncData accountId=alice clientId=AcmeCo syncData="$1")"; }
+first=$(upload "$order_doc" | j 'd["results"][0]["status"], d["content"]["orders"]')
+second=$(upload "$order_doc" | j 'd["results"][0]["status"], d["content"]["orders"]')
+expect "518 answers a server id" "$first" "('200', [{'id': 'DEV-0001', 'generateId': 5013}])"
+expect "518 repeat answers the same id" "$second" "$first"
+expect "state: one order received twice" "$(curl -sS "http://127.0.0.1:$CP/__state" | j '[(o["order_number"], o["received"]) for o in d["orders"] if o["source"] == "upload"]')" "[('DEV-0001', 2)]"
+expect "log notes the duplicate" "$(last_log 518 | j 'any("duplicate" in n for n in d["notes"])')" "True"
+customer_doc='{"brivanta_customer":[{"customer_id":-3,"customer_info_id":"","customer_name":"Initech","customer_publish":1,"customer_ordering":0,"discount":0}],"brivanta_customer_address":[{"id":-7,"customer_id":-3,"address":"2 Side St","city":"Austin","state":"TX","zip_code":"73301"}],"brivanta_customer_attribute":[{"attribute_id":-9,"customer_id":-3,"attribute_fields_id":5,"attribute_value":1}],"brivanta_customer_contact":[{"customer_id":-3,"contact_id":-2,"first_name":"Bill","last_name":"Lumbergh","job_title":"VP","work_phone":"","mobile_phone":"","email":"","im":"","note":""}]}'
+ids='[(r["preId"], r.get("customerId"), r.get("id", r.get("attributeId", r.get("contactId")))) for t in ("brivanta_customer","brivanta_customer_address","brivanta_customer_attribute","brivanta_customer_contact") for r in d["content"][t]]'
+first=$(upload "$customer_doc" | j "$ids")
+expect "520 maps the four local ids" "$first" "[(-3, 9002, None), (-7, 9002, 2), (-9, 9002, 3), (-2, 9002, 2)]"
+expect "520 repeat answers the same ids" "$(upload "$customer_doc" | j "$ids")" "$first"
+expect "uploaded customer in the next 516 change set" "$(sync customer false | j '[c["customerName"] for c in d["content"][0]], len(d["content"][2]), len(d["content"][3])')" "(['Initech'], 1, 1)"
+collided=${customer_doc/Initech/Initrode}
+expect "same local id, other content: stored anew" "$(upload "$collided" | j 'd["content"]["brivanta_customer"][0]["customerId"]')" "9003"
+expect "collision logged" "$(last_log 520 | j 'any("collision" in n for n in d["notes"])')" "True"
+history() { post 'SyncServer;' "$(params getorderhistory accountId=alice clientId=AcmeCo baseTime="$1" numberOfOrder=10)"; }
+expect "history from the newest starts with the upload" "$(history '' | j 'd["content"]["orders"][0]["order_number"], d["content"]["orders"][0]["order_id"], d["content"]["items"][0]["discountRate"]')" "('DEV-0001', 5013, 100.0)"
+expect "history older than everything" "$(history '2001-01-01 00:00:00' | j 'd["content"]["orders"]')" "[]"
+control '{"reset": true}'
+page1=$(history '')
+oldest=$(echo "$page1" | j '__import__("datetime").datetime.strptime(d["content"]["orders"][-1]["cdate"], "%m/%d/%Y %H:%M:%S").strftime("%Y-%m-%d %H:%M:%S")')
+page2=$(history "$oldest")
+oldest2=$(echo "$page2" | j '__import__("datetime").datetime.strptime(d["content"]["orders"][-1]["cdate"], "%m/%d/%Y %H:%M:%S").strftime("%Y-%m-%d %H:%M:%S")')
+expect "twelve orders page as 10, 2, 0" "$(echo "$page1" | j 'len(d["content"]["orders"])') $(echo "$page2" | j 'len(d["content"]["orders"])') $(history "$oldest2" | j 'len(d["content"]["orders"])')" "10 2 0"
+
+# --- Fault modes ---------------------------------------------------------------------------------
+config=$(params loadConfigurationData clientId=AcmeCo)
+control '{"faults": [{"target": "260", "kind": "drop", "times": 1}]}'
+post 'Component?' "$config" >/dev/null 2>&1; expect "drop gives an empty reply" "$?" "52"
+control '{"faults": [{"target": "260", "kind": "drop", "after": "head", "times": 1}]}'
+curl -s -X POST --data-binary "$config" "http://127.0.0.1:$CP/BrivantaSaas/Component?" >/dev/null 2>&1; code=$?
+[ "$code" = 52 ] || [ "$code" = 55 ] || [ "$code" = 56 ] && echo "ok: drop after the head" || fail "drop after the head: curl $code"
+control '{"faults": [{"target": "ch1.jpg", "kind": "truncate", "fraction": 0.5, "times": 1}]}'
+headers=$(curl -s -X POST -D - -o "$work/cut" "$(file_url AcmeCo/product/ch1.jpg)" | tr -d '\r'); code=$?
+length=$(echo "$headers" | grep -i '^Content-Length:' | cut -d' ' -f2)
+expect "truncation: curl sees a partial file" "$code" "18"
+[ "$(stat -c %s "$work/cut")" -lt "$length" ] && echo "ok: truncated body shorter than its Content-Length" || fail "truncated body not shorter"
+control '{"faults": [{"target": "260", "kind": "truncate", "bytes": 10, "times": 1}]}'
+expect "truncated command after N bytes" "$(post 'Component?' "$config" 2>/dev/null | wc -c)" "10"
+plain=$(post 'Component?' "$config")
+control '{"faults": [{"target": "260", "kind": "gzip", "times": 1}]}'
+curl -sS -X POST -D "$work/gz.h" -o "$work/gz" --data-binary "$config" "http://127.0.0.1:$CP/BrivantaSaas/Component?"
+expect "gzip answer inflates to the same JSON" "$("$PY" -c 'import gzip,sys; print(gzip.decompress(open(sys.argv[1],"rb").read()).decode())' "$work/gz")" "$plain"
+grep -qi '^Content-Encoding: gzip' "$work/gz.h" && echo "ok: gzip header" || fail "no Content-Encoding: gzip"
+control '{"faults": [{"target": "513", "kind": "chunked", "times": 1}]}'
+curl -sS -X POST -D "$work/ch.h" -o "$work/ch" --data-binary "$(params syncData "${ALICE[@]}" syncType=product isFull=true)" "http://127.0.0.1:$CP/BrivantaSaas/SyncServer;"
+expect "chunked answer parses" "$(j 'len(d["content"][0])' < "$work/ch")" "3"
+grep -qi '^Transfer-Encoding: chunked' "$work/ch.h" && echo "ok: chunked header" || fail "not chunked"
+control '{"faults": [{"target": "ch1.jpg", "kind": "ignoreRange", "times": 1}]}'
+expect "Range ignored" "$(curl -s -o /dev/null -w '%{http_code} %{size_download}' -H 'Range: bytes=100-' "$(file_url AcmeCo/product/ch1.jpg)")" "200 $size"
+control '{"faults": [{"target": "ch1.jpg", "kind": "wrongOffset", "offset": 0, "times": 1}]}'
+expect "206 at a wrong offset" "$(curl -s -D - -o /dev/null -H 'Range: bytes=100-' "$(file_url AcmeCo/product/ch1.jpg)" | tr -d '\r' | grep -i '^Content-Range' | cut -d' ' -f2-)" "bytes 0-$((size - 1))/$size"
+control '{"faults": [{"target": "ch1.jpg", "kind": "notFound", "size": "2k", "times": 1}, {"target": "ch1.jpg", "kind": "error500", "times": 1}]}'
+expect "404 with 2 KiB" "$(curl -s -o /dev/null -w '%{http_code} %{size_download}' "$(file_url AcmeCo/product/ch1.jpg)")" "404 2048"
+expect "500 with HTML" "$(curl -s -w ' %{http_code}' "$(file_url AcmeCo/product/ch1.jpg)" | grep -o '<html>.* 500$' | tail -c 4)" "500"
+control '{"faults": [{"target": "260", "kind": "raw", "preset": "twoResults", "times": 1}]}'
+expect "raw: two results" "$(post 'Component?' "$config" | j '[r["status"] for r in d["results"]]')" "['200', '101']"
+control '{"faults": [{"target": "ch1.jpg", "kind": "slow", "bytesPerSecond": 20000, "times": 1}]}'
+expect "slow body arrives whole" "$(curl -s -o /dev/null -w '%{http_code} %{size_download}' "$(file_url AcmeCo/product/ch1.jpg)")" "200 $size"
+control '{"faults": [{"target": "260", "kind": "delay", "seconds": 0.3, "times": 1}]}'
+expect "delay" "$(curl -s -o /dev/null -w '%{time_total}' -X POST --data-binary "$config" "http://127.0.0.1:$CP/BrivantaSaas/Component?" | "$PY" -c 'import sys; print(float(sys.stdin.read()) >= 0.3)')" "True"
+control '{"refuse": {"port": "files", "seconds": 0.5}}'
+curl -s -o /dev/null "$(file_url AcmeCo/product/ch1.jpg)"; expect "refusal window refuses" "$?" "7"
+for _ in $(seq 40); do
+  [ "$(curl -s -o /dev/null -w '%{http_code}' "$(file_url AcmeCo/product/ch1.jpg)")" = 200 ] && break
+  sleep 0.05
+done
+expect "then accepts on the same port" "$(curl -s -o /dev/null -w '%{http_code}' "$(file_url AcmeCo/product/ch1.jpg)")" "200"
+control '{"faults": [{"target": "515", "kind": "status", "status": "101", "times": 2}]}'
+statuses="$(sync product true | j 'd["results"][0]["status"]') $(sync file true | j 'd["results"][0]["status"]') $(sync file true | j 'd["results"][0]["status"]') $(sync file true | j 'd["results"][0]["status"]')"
+expect "515 override twice, 513 untouched" "$statuses" "200 101 101 200"
+
+# --- Bad input -----------------------------------------------------------------------------------
+control '{"reset": true}'
+orders_before=$(curl -sS "http://127.0.0.1:$CP/__state" | j 'len(d["orders"]), len(d["customers"])')
+expect "body not JSON" "$(post 'SyncClient;' 'not json' | j 'd["results"][0]["status"]')" "115"
+expect "unknown method" "$(post 'Vendor?' "$(params dance accountId=alice clientId=AcmeCo)" | j 'd["results"][0]["status"]')" "115"
+expect "unknown head" "$(post 'Vendor' "$(params login)" | j 'd["results"][0]["status"]')" "115"
+expect "syncData of the wrong shape" "$(upload '{"order": {"order_number": "X"}}' | j 'd["results"][0]["status"]')" "115"
+expect "syncData with an order without lines" "$(upload '{"order": [{"order_number": "X", "cdate": "01/01/2025 00:00:00"}]}' | j 'd["results"][0]["status"]')" "115"
+expect "customer child naming an unknown customer" "$(upload '{"brivanta_customer":[],"brivanta_customer_address":[{"id":-1,"customer_id":-99}],"brivanta_customer_attribute":[],"brivanta_customer_contact":[]}' | j 'd["results"][0]["status"]')" "115"
+expect "path with .." "$(curl -s --path-as-is -o /dev/null -w '%{http_code}' "$(file_url AcmeCo/product/../../AcmeCo/product/ch1.jpg)")" "404"
+expect "encoded .." "$(curl -s -o /dev/null -w '%{http_code}' "$(file_url AcmeCo/product/%2e%2e%2fch1.jpg)")" "404"
+expect "nothing stored" "$(curl -sS "http://127.0.0.1:$CP/__state" | j 'len(d["orders"]), len(d["customers"])')" "$orders_before"
+expect "bad input is logged" "$(curl -sS "http://127.0.0.1:$CP/__log" | "$PY" -c 'import json,sys; print(sum(1 for l in sys.stdin if json.loads(l).get("answer",{}).get("status") == "115") >= 6)')" "True"
+
+# --- Many connections at once ---------------------------------------------------------------------
+seq 12 | xargs -P 12 -I{} curl -s -o /dev/null -w '%{http_code}\n' "$(file_url AcmeCo/product/ch1.jpg)" > "$work/many"
+expect "twelve parallel fetches" "$(sort -u "$work/many")" "200"
+
+# --- The generator is deterministic ---------------------------------------------------------------
+m513=$(params syncData "${ALICE[@]}" syncType=product isFull=true)
+control '{"reset": "M"}'
+one=$(post 'SyncServer;' "$m513" | tee "$work/m1" | sha256sum)
+start --fixture M
+two=$(post 'SyncServer;' "$m513" | sha256sum)
+expect "fixture M 513 is the same on two runs" "$two" "$one"
+"$PY" -c 'import os,sys; n=os.path.getsize(sys.argv[1]); print(n); sys.exit(0 if 8e6 <= n <= 12e6 else 1)' "$work/m1" >/dev/null \
+  && echo "ok: fixture M 513 size" || fail "fixture M 513 is $(stat -c %s "$work/m1") bytes"
+expect "a generated picture is served" "$(curl -s -o /dev/null -w '%{http_code}' "$(file_url AcmeCo/product/g01000_0_t.jpg)")" "200"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed" >&2
+  exit 1
+fi
+echo "all checks passed"

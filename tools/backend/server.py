@@ -1,0 +1,982 @@
+#!/usr/bin/python3
+"""A loopback back end that speaks the application's server protocol from fixture data.
+
+Commands on one port, files on another, a request log, and fault modes set through
+POST /__control. See README.md beside this file for what it answers and why."""
+
+import argparse
+import copy
+import datetime
+import gzip
+import hashlib
+import http.server
+import json
+import os
+import secrets
+import socket
+import sys
+import threading
+import time
+import urllib.parse
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import fixtures  # noqa: E402
+
+HEADS = ("Vendor?", "Component?", "SyncServer?", "SyncServer;", "SyncClient;")
+FILE_FOLDERS = ("product", "CatalogImages", "icon", "library/cover_image", "library/pdf", "library/vedio",
+                "library/excel", "library/word", "library/keynote")
+CUSTOMER_TABLES = ("brivanta_customer", "brivanta_customer_address", "brivanta_customer_attribute",
+                   "brivanta_customer_contact")
+# (head, methodName) -> command; syncData commands are told apart further by their parameters.
+METHODS = {
+    ("Vendor?", "login"): "258",
+    ("Component?", "loadConfigurationData"): "260",
+    ("Component?", "getRunTimeConfig"): "261",
+    ("Vendor?", "checkDeviceStatus"): "262",
+    ("SyncServer?", "checkAppVersion"): "263",
+    ("Vendor?", "getuserinfo"): "265",
+    ("SyncServer;", "getorderhistory"): "265-history",
+    ("SyncServer;", "syncData"): "sync",
+    ("SyncServer;", "syncDataFinished"): "517",
+    ("SyncServer;", "syncFileFinished"): "519",
+    ("SyncClient;", "syncData"): "upload",
+}
+COMMAND_HEADS = {"258": "Vendor?", "260": "Component?", "261": "Component?", "262": "Vendor?", "263": "SyncServer?",
+                 "265": "Vendor?", "265-history": "SyncServer;", "513": "SyncServer;", "515": "SyncServer;",
+                 "516": "SyncServer;", "517": "SyncServer;", "518": "SyncClient;", "519": "SyncServer;",
+                 "520": "SyncClient;"}
+REQUIRED = {
+    "258": ("version", "accountId", "deviceId", "password", "clientId", "firstLogin"),
+    "260": ("clientId",), "261": ("clientId",),
+    "262": ("accountId", "deviceId", "clientId"),
+    "263": ("version",),
+    "265": ("accountId", "clientId"),
+    "265-history": ("accountId", "clientId", "baseTime", "numberOfOrder"),
+    "sync": ("accountId", "clientId", "deviceId", "syncType", "isFull"),
+    "517": ("accountId", "clientId", "tableType"),
+    "519": ("accountId", "clientId", "fileIds"),
+    "upload": ("accountId", "clientId", "syncData"),
+}
+SYNC_TYPES = {"product": "513", "file": "515", "customer": "516"}
+RAW_PRESETS = {
+    "twoResults": '{"content":{},"results":[{"status":"200","detail":"","message":""},'
+                  '{"status":"101","detail":"","message":""}]}',
+    "noStatus": '{"content":{},"results":[{"detail":"no status here","message":""}]}',
+    "numberStatus": '{"content":{},"results":[{"status":200,"detail":"","message":""}]}',
+    "html": "<html><head><title>Gateway</title></head><body><h1>Service unavailable</h1></body></html>",
+}
+FAULT_KINDS = ("status", "raw", "drop", "delay", "slow", "truncate", "notFound", "error500", "ignoreRange",
+               "wrongOffset", "gzip", "chunked")
+
+
+class BadRequest(Exception):
+    """Input the server cannot read: answered "115" (commands) or 404 (files)."""
+
+
+def canonical(value):
+    return json.dumps(value, sort_keys=True, ensure_ascii=False, separators=(",", ":"))
+
+
+def dump(value):
+    return json.dumps(value, ensure_ascii=False, separators=(",", ":")).encode("utf-8")
+
+
+def is_int(value):
+    return isinstance(value, int) and not isinstance(value, bool)
+
+
+class State:
+    """Everything a run of the server holds; one lock guards it all."""
+
+    def __init__(self, fixture_name):
+        self.lock = threading.RLock()
+        self.files = fixtures.FileStore()
+        self.log = []
+        self.start_fixture = fixture_name
+        self.reset(fixture_name)
+
+    def reset(self, name):
+        data = fixtures.load(name)
+        self.fixture = name
+        self.data = data
+        self.per_run = copy.deepcopy(data.get("perRun", {}))
+        self.faults = []
+        self.applied_change_sets = []
+        self.pending = {"product": {"products": set(), "categories": set(), "productFields": set()},
+                        "file": {"libraryFiles": set(), "libraryCategories": set()},
+                        "customer": {"customers": set()}}
+        self.replaced_files = []
+        self.orders = []
+        for entry in data.get("history", {}).get("orders", []):
+            self.orders.append({"account": entry["account"], "order": entry["order"], "items": entry["items"],
+                                "received": 0, "source": "fixture"})
+        self.next_order_id = max([o["order"]["order_id"] for o in self.orders] + [5000]) + 1
+        self.next_line_id = max([i["order_item_id"] for o in self.orders for i in o["items"]] + [50000]) + 1
+        self.customer_uploads = {}
+        self.next_ids = {
+            "brivanta_customer": max([c["customerId"] for c in data.get("customers", [])] + [9000]) + 1,
+            "brivanta_customer_address": max([a["id"] for a in data.get("addresses", [])] + [0]) + 1,
+            "brivanta_customer_attribute": max([a["attributeId"] for c in data.get("customers", [])
+                                                for a in c.get("attributes", [])] + [0]) + 1,
+            "brivanta_customer_contact": max([c["contactId"] for c in data.get("contacts", [])] + [0]) + 1,
+        }
+        self.confirmations = {"517": [], "519": []}
+
+    # --- accounts -------------------------------------------------------------------------
+
+    def client_matches(self, client_id):
+        return client_id.lower() == self.data["client"]["clientId"].lower()
+
+    def account(self, account_id):
+        return next((a for a in self.data["accounts"] if a["accountId"] == account_id), None)
+
+    def refusal(self, which):
+        return self.data.get("refusals", {}).get(which, "115")
+
+    def check_account(self, params, need_account=True):
+        """None when the client (and the account) are known, else the refusal status."""
+        if not self.client_matches(params["clientId"]):
+            return self.refusal("unknownClient")
+        if need_account and self.account(params["accountId"]) is None:
+            return self.refusal("unknownUser")
+        return None
+
+    # --- change sets ----------------------------------------------------------------------
+
+    def apply_change_set(self, name):
+        change = self.data.get("changeSets", {}).get(name)
+        if change is None:
+            raise BadRequest("no change set named %r" % name)
+        groups = {"products": "product", "categories": "product", "productFields": "product",
+                  "libraryFiles": "file", "libraryCategories": "file", "customers": "customer"}
+        for table, rows in change.get("upsert", {}).items():
+            touched = fixtures.upsert_rows(self.data, table, rows)
+            if table in groups:
+                self.pending[groups[table]][table].update(touched)
+            elif table in ("addresses", "contacts"):
+                key = "customer_id" if table == "addresses" else "customerId"
+                self.pending["customer"]["customers"].update(r[key] for r in rows)
+        for file_id in change.get("replacedLibraryFiles", []):
+            if file_id not in self.replaced_files:
+                self.replaced_files.append(file_id)
+        self.data.setdefault("files", {}).update(change.get("files", {}))
+        self.data.pop("_imageNames", None)
+        self.applied_change_sets.append(name)
+
+    # --- faults ---------------------------------------------------------------------------
+
+    def add_fault(self, spec):
+        if not isinstance(spec, dict) or spec.get("kind") not in FAULT_KINDS or not isinstance(
+                spec.get("target"), str):
+            raise BadRequest("a fault needs a target text and a kind among %s" % ", ".join(FAULT_KINDS))
+        times = spec.get("times")
+        if times is not None and (not is_int(times) or times < 1):
+            raise BadRequest("times must be a whole number of at least 1, or absent for always")
+        if spec["kind"] == "raw" and not isinstance(spec.get("body"), str) and spec.get("preset") not in RAW_PRESETS:
+            raise BadRequest("a raw fault needs a body text or a preset among %s" % ", ".join(RAW_PRESETS))
+        fault = dict(spec)
+        fault["remaining"] = times
+        fault["used"] = 0
+        self.faults.append(fault)
+
+    def take_fault(self, target, is_file, kinds=None, head=None, stage="body"):
+        """The first fault for this command or file that still has uses, counted as used."""
+        for fault in self.faults:
+            if kinds is not None and fault["kind"] not in kinds:
+                continue
+            if fault["kind"] == "drop" and fault.get("after", "body") != stage:
+                continue
+            if fault["remaining"] == 0:
+                continue
+            wanted = fault["target"]
+            hit = wanted == target or wanted == ("files" if is_file else "commands")
+            if not hit and head is not None and not is_file:
+                hit = COMMAND_HEADS.get(wanted) == head
+            if hit:
+                fault["used"] += 1
+                if fault["remaining"] is not None:
+                    fault["remaining"] -= 1
+                return fault
+        return None
+
+    def snapshot(self):
+        return {
+            "fixture": self.fixture,
+            "changeSets": self.applied_change_sets,
+            "orders": [{"order_number": o["order"].get("order_number"), "generateId": o["order"]["order_id"],
+                        "account": o["account"], "received": o["received"], "lines": len(o["items"]),
+                        "source": o["source"]} for o in self.orders],
+            "customers": [dict(entry, table=key[1], account=key[0], localId=key[2])
+                          for key, entries in self.customer_uploads.items() for entry in entries],
+            "confirmations": self.confirmations,
+            "pending": {group: {t: sorted(ids) for t, ids in tables.items()} for group, tables in self.pending.items()},
+            "replacedLibraryFiles": self.replaced_files,
+            "faults": [{k: v for k, v in f.items()} for f in self.faults],
+            "perRun": self.per_run,
+        }
+
+
+def envelope(status, content="", detail=""):
+    return {"content": content, "results": [{"status": status, "detail": detail,
+                                             "message": "OK" if status == "200" else "Refused"}]}
+
+
+# --- Commands ---------------------------------------------------------------------------------
+
+def read_parameters(body):
+    try:
+        document = json.loads(body.decode("utf-8"))
+    except (UnicodeDecodeError, ValueError):
+        raise BadRequest("the body is not JSON")
+    root = document.get("root") if isinstance(document, dict) else None
+    params = root.get("parameters") if isinstance(root, dict) else None
+    if not isinstance(params, dict):
+        raise BadRequest('the body has no {"root":{"parameters":{...}}}')
+    return params
+
+
+def recognise(head, params):
+    """The command code (the fault and log key) for a head and its parameters."""
+    method = params.get("methodName")
+    if not isinstance(method, str):
+        raise BadRequest("no methodName text")
+    command = METHODS.get((head, method))
+    if command is None:
+        raise BadRequest("unknown method %r after head %r" % (method, head))
+    for key in REQUIRED[command]:
+        if not isinstance(params.get(key), str):
+            raise BadRequest("parameter %r is missing or not a text" % key)
+    if command == "sync":
+        command = SYNC_TYPES.get(params["syncType"])
+        if command is None:
+            raise BadRequest("unknown syncType %r" % params["syncType"])
+        if params["isFull"] not in ("true", "false"):
+            raise BadRequest('isFull must be "true" or "false"')
+    elif command == "upload":
+        try:
+            document = json.loads(params["syncData"])
+        except ValueError:
+            raise BadRequest("syncData is not JSON")
+        if isinstance(document, dict) and set(document) == {"order"}:
+            command = "518"
+        elif isinstance(document, dict) and set(document) == set(CUSTOMER_TABLES):
+            command = "520"
+        else:
+            raise BadRequest('syncData holds neither {"order":[...]} nor the four customer tables')
+    return command
+
+
+def run_command(state, command, params, notes):
+    """The answer envelope of one recognised command; stores what uploads bring."""
+    if command == "263":
+        return envelope("200", copy.deepcopy(state.per_run.get("version", {})))
+    refusal = state.check_account(params, need_account=command not in ("260", "261"))
+    if refusal is not None and command != "258":
+        return envelope(refusal)
+    data = state.data
+    if command == "258":
+        return login(state, params, notes)
+    if command == "260":
+        return envelope("200", {"configuration": data["configuration"], "appConfiguration": data["appConfiguration"],
+                                "settings": data["settings"]})
+    if command == "261":
+        return envelope("200", {"appConfiguration": data["appConfiguration"]})
+    if command == "262":
+        return envelope(str(state.per_run.get("deviceStatus", "200")))
+    if command == "265":
+        return envelope("200", user_info(state, state.account(params["accountId"])))
+    if command == "265-history":
+        return history(state, params)
+    if command in ("513", "515", "516"):
+        return envelope("200", sync_tables(state, command, params["isFull"] == "true"))
+    if command == "517":
+        if params["tableType"] not in ("product", "file", "customer", "skin"):
+            raise BadRequest("unknown tableType %r" % params["tableType"])
+        state.confirmations["517"].append(params["tableType"])
+        for ids in state.pending.get(params["tableType"], {}).values():
+            ids.clear()
+        if params["tableType"] == "file":
+            state.replaced_files = []
+        return envelope("200")
+    if command == "519":
+        pieces = params["fileIds"].split(",")
+        if not all(p.strip().lstrip("-").isdigit() for p in pieces):
+            raise BadRequest("fileIds must be whole numbers joined by ','")
+        state.confirmations["519"].extend(p.strip() for p in pieces)
+        return envelope("200")
+    if command == "518":
+        return upload_orders(state, params, json.loads(params["syncData"]), notes)
+    if command == "520":
+        return upload_customers(state, params, json.loads(params["syncData"]), notes)
+    raise BadRequest("unhandled command %s" % command)
+
+
+def user_info(state, account):
+    client = state.data["client"]
+    return {"email": account.get("email", client.get("email", "")), "company_name": client.get("company_name", ""),
+            "link": client.get("link", ""), "user_access": account.get("user_access", 0)}
+
+
+def login(state, params, notes):
+    client = state.data["client"]
+    if not state.client_matches(params["clientId"]):
+        return envelope(state.refusal("unknownClient"))
+    account = state.account(params["accountId"])
+    if account is None:
+        return envelope(state.refusal("unknownUser"))
+    digest = hashlib.md5(account["password"].encode("utf-8")).hexdigest()
+    if params["password"] != digest:
+        if params["password"].lower() == digest:
+            notes.append("password digest in upper case")
+        return envelope(state.refusal("wrongPassword"))
+    if account.get("devices") and params["deviceId"] not in account["devices"]:
+        return envelope(state.refusal("deviceNotAllowed"))
+    notes.append("firstLogin %s" % params["firstLogin"])
+    content = {"sessionId": secrets.token_hex(16),
+               "dataUpdated": state.per_run.get("dataUpdated", 0),
+               "skinUpdated": state.per_run.get("skinUpdated", 0),
+               "syncAll": state.per_run.get("syncAll", 0)}
+    content.update(user_info(state, account))
+    content["vendor"] = {"account": account["accountId"], "clientId": client["clientId"],
+                         "device_id": params["deviceId"], "device_token": "", "discount": account.get("discount", "0"),
+                         "is_locked": "0", "password": digest, "phone": account.get("phone", ""),
+                         "username": account["accountId"], "vendor_group_id": client.get("vendor_group_id", "0"),
+                         "vendor_id": str(account.get("vendor_id", "0")),
+                         "vendor_state_id": client.get("vendor_state_id", "0")}
+    return envelope("200", content)
+
+
+def sync_tables(state, command, full):
+    data = state.data
+    if command == "513":
+        changed = state.pending["product"]
+        pick = lambda table, key: [r for r in data.get(table, []) if full or r[key] in changed[table]]
+        return [pick("products", "productID"), pick("categories", "categoryID"),
+                pick("productFields", "attributeFieldsId"), data.get("relatedFiles", []), data.get("tags", []),
+                data.get("productTags", [])]
+    if command == "515":
+        changed = state.pending["file"]
+        return [[r for r in data.get("libraryFiles", []) if full or r["id"] in changed["libraryFiles"]],
+                [r for r in data.get("libraryCategories", []) if full or r["cateID"] in changed["libraryCategories"]],
+                {"keyIDS": ",".join(str(i) for i in state.replaced_files)}]
+    changed = state.pending["customer"]["customers"]
+    customers = [c for c in data.get("customers", []) if full or c["customerId"] in changed]
+    ids = {c["customerId"] for c in customers}
+    return [customers, data.get("customerFields", []),
+            [a for a in data.get("addresses", []) if a["customer_id"] in ids],
+            [c for c in data.get("contacts", []) if c["customerId"] in ids]]
+
+
+def parse_order_time(text):
+    try:
+        return datetime.datetime.strptime(text, fixtures.ORDER_TIME_FORMAT)
+    except (TypeError, ValueError):
+        return None
+
+
+def history(state, params):
+    base_text = params["baseTime"]
+    base = None
+    if base_text != "":
+        try:
+            base = datetime.datetime.strptime(base_text, "%Y-%m-%d %H:%M:%S")
+        except ValueError:
+            raise BadRequest('baseTime must be "yyyy-MM-dd HH:mm:ss" or empty')
+    try:
+        count = int(params["numberOfOrder"])
+    except ValueError:
+        raise BadRequest("numberOfOrder is not a whole number")
+    if count < 0:
+        raise BadRequest("numberOfOrder is negative")
+    mine = []
+    for entry in state.orders:
+        when = parse_order_time(entry["order"].get("cdate"))
+        if entry["account"] == params["accountId"] and when is not None and (base is None or when < base):
+            mine.append((when, entry["order"]["order_id"], entry))
+    mine.sort(key=lambda t: (t[0], t[1]), reverse=True)
+    chosen = [entry for _, _, entry in mine[:count]]
+    return envelope("200", {"orders": [e["order"] for e in chosen],
+                            "items": [line for e in chosen for line in e["items"]]})
+
+
+def upload_orders(state, params, document, notes):
+    orders = document["order"]
+    if not isinstance(orders, list):
+        raise BadRequest('"order" is not an array')
+    for order in orders:
+        if not isinstance(order, dict) or not isinstance(order.get("order_number"), str) or not order["order_number"]:
+            raise BadRequest("an order without an order_number text")
+        items = order.get("order_item", {}).get("order_items") if isinstance(order.get("order_item"), dict) else None
+        if not isinstance(items, list) or not all(isinstance(i, dict) for i in items):
+            raise BadRequest('an order without {"order_items":[...]} under "order_item"')
+        if parse_order_time(order.get("cdate")) is None:
+            raise BadRequest('order %s: cdate is not "MM/dd/yyyy HH:mm:ss"' % order["order_number"])
+    answer = []
+    for order in orders:
+        number = order["order_number"]
+        stored = next((o for o in state.orders if o["order"].get("order_number") == number), None)
+        if stored is not None:
+            stored["received"] += 1
+            notes.append("duplicate order_number %s: answered its first id %d" % (number, stored["order"]["order_id"]))
+            answer.append({"id": number, "generateId": stored["order"]["order_id"]})
+            continue
+        order_id = state.next_order_id
+        state.next_order_id += 1
+        row = {column: order.get(column, "") for column in fixtures.ORDER_COLUMNS}
+        row.update({"order_id": order_id, "uploaded": 1, "discountRate": order.get("discount_rats", 0)})
+        lines = []
+        for item in order["order_item"]["order_items"]:
+            line = {column: item.get(column, "") for column in fixtures.LINE_COLUMNS}
+            line.update({"order_item_id": state.next_line_id, "order_id": order_id,
+                         "discountRate": item.get("discount_rat", 0)})
+            state.next_line_id += 1
+            lines.append(line)
+        state.orders.append({"account": params["accountId"], "order": row, "items": lines, "received": 1,
+                             "source": "upload"})
+        answer.append({"id": number, "generateId": order_id})
+    return envelope("200", {"orders": answer})
+
+
+CUSTOMER_ROW_IDS = {
+    "brivanta_customer": ("customer_id", ("customer_id",)),
+    "brivanta_customer_address": ("id", ("id", "customer_id")),
+    "brivanta_customer_attribute": ("attribute_id", ("attribute_id", "customer_id", "attribute_fields_id")),
+    "brivanta_customer_contact": ("contact_id", ("contact_id", "customer_id")),
+}
+
+
+def upload_customers(state, params, document, notes):
+    account = params["accountId"]
+    for table in CUSTOMER_TABLES:
+        rows = document[table]
+        if not isinstance(rows, list):
+            raise BadRequest("%s is not an array" % table)
+        for row in rows:
+            if not isinstance(row, dict) or not all(is_int(row.get(k)) for k in CUSTOMER_ROW_IDS[table][1]):
+                raise BadRequest("a %s row without whole-number %s" % (table, ", ".join(CUSTOMER_ROW_IDS[table][1])))
+    known = {c["customerId"] for c in state.data.get("customers", [])}
+
+    def earlier_customer(local_id):
+        entries = state.customer_uploads.get((account, "brivanta_customer", local_id))
+        return entries[-1]["serverId"] if entries else None
+
+    # Children must name a customer this upload brings, one uploaded before, or a server one.
+    batch_customers = {row["customer_id"] for row in document["brivanta_customer"]}
+    for table in CUSTOMER_TABLES[1:]:
+        for row in document[table]:
+            local = row["customer_id"]
+            if local not in batch_customers and earlier_customer(local) is None and local not in known:
+                raise BadRequest("%s row names customer %d, which is neither uploaded nor on the server" % (table, local))
+    if any(not isinstance(r.get("customer_name"), str) for r in document["brivanta_customer"]):
+        raise BadRequest("a customer row without a customer_name text")
+
+    def record(table, row, make):
+        local = row[CUSTOMER_ROW_IDS[table][0]]
+        key = (account, table, local)
+        content = canonical(row)
+        entries = state.customer_uploads.setdefault(key, [])
+        for entry in entries:
+            if entry["content"] == content:
+                entry["received"] += 1
+                notes.append("repeat of %s %d: answered its first ids" % (table, local))
+                return entry, False
+        if entries:
+            notes.append("collision: %s %d uploaded again with other content, stored anew" % (table, local))
+        server_id = state.next_ids[table]
+        state.next_ids[table] += 1
+        entry = {"content": content, "serverId": server_id, "received": 1, "collision": bool(entries)}
+        entries.append(entry)
+        make(server_id)
+        return entry, True
+
+    customer_ids = {}
+    out = {table: [] for table in CUSTOMER_TABLES}
+    for row in document["brivanta_customer"]:
+        def make(server_id, row=row):
+            state.data.setdefault("customers", []).append({
+                "customerId": server_id, "customerInfoId": str(row.get("customer_info_id", "")),
+                "customerName": row["customer_name"], "customerPublish": row.get("customer_publish", 1),
+                "customerOrdering": row.get("customer_ordering", 0), "customerDiscount": row.get("discount", 0),
+                "attributes": []})
+            state.pending["customer"]["customers"].add(server_id)
+        entry, _ = record("brivanta_customer", row, make)
+        customer_ids[row["customer_id"]] = entry["serverId"]
+        out["brivanta_customer"].append({"preId": row["customer_id"], "customerId": entry["serverId"]})
+
+    def owner(local):
+        if local in customer_ids:
+            return customer_ids[local]
+        earlier = earlier_customer(local)
+        return earlier if earlier is not None else local
+
+    def customer_row(server_customer):
+        return next((c for c in state.data.get("customers", []) if c["customerId"] == server_customer), None)
+
+    for row in document["brivanta_customer_address"]:
+        cid = owner(row["customer_id"])
+        text = {k: str(row.get(k, "")) for k in ("address", "city", "state", "zip_code")}
+
+        def make(server_id, cid=cid, text=text):
+            state.data.setdefault("addresses", []).append(dict({"id": server_id, "customer_id": cid}, **text))
+            state.pending["customer"]["customers"].add(cid)
+        entry, _ = record("brivanta_customer_address", row, make)
+        out["brivanta_customer_address"].append(dict({"preId": row["id"], "customerId": cid, "id": entry["serverId"]},
+                                                     **text))
+    for row in document["brivanta_customer_attribute"]:
+        cid = owner(row["customer_id"])
+        value = row.get("attribute_value", "")
+        value = value if isinstance(value, str) else json.dumps(value)
+
+        def make(server_id, cid=cid, row=row, value=value):
+            customer = customer_row(cid)
+            if customer is not None:
+                customer.setdefault("attributes", []).append(
+                    {"attributeId": server_id, "attributeFieldsId": row["attribute_fields_id"],
+                     "attributeValue": value})
+            state.pending["customer"]["customers"].add(cid)
+        entry, _ = record("brivanta_customer_attribute", row, make)
+        out["brivanta_customer_attribute"].append({"preId": row["attribute_id"], "attributeId": entry["serverId"],
+                                                   "customerId": cid,
+                                                   "attributeFieldsId": row["attribute_fields_id"],
+                                                   "attributeValue": value})
+    for row in document["brivanta_customer_contact"]:
+        cid = owner(row["customer_id"])
+        names = {"firstName": "first_name", "lastName": "last_name", "jobTitle": "job_title",
+                 "workPhone": "work_phone", "mobilePhone": "mobile_phone", "email": "email", "im": "im", "note": "note"}
+        text = {server: str(row.get(local, "")) for server, local in names.items()}
+
+        def make(server_id, cid=cid, text=text):
+            state.data.setdefault("contacts", []).append(dict({"customerId": cid, "contactId": server_id}, **text))
+            state.pending["customer"]["customers"].add(cid)
+        entry, _ = record("brivanta_customer_contact", row, make)
+        out["brivanta_customer_contact"].append(dict({"preId": row["contact_id"], "customerId": cid,
+                                                      "contactId": entry["serverId"]}, **text))
+    return envelope("200", out)
+
+
+# --- HTTP -------------------------------------------------------------------------------------
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "BrivantaTestBackend/1"
+    sys_version = ""
+
+    def log_message(self, *args):
+        pass
+
+    def setup(self):
+        super().setup()
+        # Headers and body go out in separate writes; without this each answer waits for an ACK.
+        self.request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        with self.server.counter_lock:
+            self.server.connections += 1
+            self.connection_id = self.server.connections
+
+    def do_GET(self):
+        self.dispatch()
+
+    def do_POST(self):
+        self.dispatch()
+
+    def do_HEAD(self):
+        self.dispatch()
+
+    # --- reading ---
+
+    def read_body(self):
+        if "chunked" in self.headers.get("Transfer-Encoding", "").lower():
+            body = bytearray()
+            while True:
+                size_line = self.rfile.readline(1024)
+                size = int(size_line.split(b";")[0].strip() or b"0", 16)
+                if size == 0:
+                    while self.rfile.readline(1024) not in (b"\r\n", b"\n", b""):
+                        pass
+                    return bytes(body)
+                body += self.rfile.read(size)
+                self.rfile.readline(16)
+        length = int(self.headers.get("Content-Length") or 0)
+        return self.rfile.read(length) if length > 0 else b""
+
+    # --- the request's road ---
+
+    def dispatch(self):
+        state = self.server.state
+        self.record = {"time": datetime.datetime.now(datetime.timezone.utc).isoformat(timespec="milliseconds"),
+                       "port": self.server.server_address[1], "role": self.server.role,
+                       "connection": self.connection_id, "request": self.requestline,
+                       "headers": dict(self.headers.items()), "parameters": None, "syncData": None,
+                       "bodySha256": None, "bodyLength": 0, "command": None, "answer": None, "notes": []}
+        try:
+            if self.server.role == "files":
+                self.serve_file(state)
+            else:
+                self.serve_command(state)
+        except (BrokenPipeError, ConnectionResetError):
+            self.record["answer"] = self.record["answer"] or {"http": None, "closed": "by the peer"}
+            self.close_connection = True
+        except Exception as error:  # a fault of the back end itself: said so, never hidden
+            self.record["notes"].append("back end error: %r" % error)
+            self.close_connection = True
+            try:
+                self.send(500, ("back end error: %r\n" % error).encode("utf-8"), "text/plain")
+            except OSError:
+                pass
+        finally:
+            with state.lock:
+                state.log.append(json.dumps(self.record, ensure_ascii=False, default=str))
+
+    def drop_fault(self, state, target, is_file, head=None, stage="body"):
+        """Closes the connection when a drop fault of this stage applies; True when it did."""
+        with state.lock:
+            fault = state.take_fault(target, is_file, kinds=("drop",), head=head, stage=stage)
+        if fault is None:
+            return False
+        self.record["answer"] = {"http": None, "fault": "drop", "closed": stage}
+        self.close_connection = True
+        return True
+
+    def note_body(self, body):
+        self.record["bodySha256"] = hashlib.sha256(body).hexdigest()
+        self.record["bodyLength"] = len(body)
+
+    def serve_command(self, state):
+        raw_path = self.path
+        if raw_path.startswith("/__"):
+            body = self.read_body()
+            self.note_body(body)
+            return self.serve_control(state, raw_path, body)
+        prefix = "/" + self.server.path_segment + "/"
+        head = raw_path[len(prefix):] if raw_path.startswith(prefix) else None
+        # A drop "after the head" closes before the body is read; only the head is known then.
+        if head in HEADS and self.drop_fault(state, None, False, head=head, stage="head"):
+            self.record["command"] = "head " + head
+            return
+        body = self.read_body()
+        self.note_body(body)
+        if self.command != "POST" or head is None:
+            self.record["command"] = None
+            return self.send(404, b"Not found\n", "text/plain")
+        try:
+            if head not in HEADS:
+                raise BadRequest("unknown head %r" % head)
+            params = read_parameters(body)
+            self.record["parameters"] = params
+            command = recognise(head, params)
+            self.record["command"] = command
+            if command in ("518", "520"):
+                self.record["syncData"] = json.loads(params["syncData"])
+        except BadRequest as error:
+            self.record["notes"].append(str(error))
+            return self.answer_envelope(envelope("115", "", str(error)), None)
+        if self.drop_fault(state, command, False):
+            return
+        with state.lock:
+            fault = state.take_fault(command, False, kinds=("status", "raw", "delay", "slow", "truncate", "gzip",
+                                                            "chunked", "error500", "notFound"))
+        if fault is not None and fault["kind"] == "delay":
+            time.sleep(float(fault.get("seconds", 1)))
+        if fault is not None and fault["kind"] in ("raw", "error500", "notFound"):
+            return self.answer_fault_body(fault)
+        if fault is not None and fault["kind"] == "status" and not fault.get("keepContent"):
+            return self.answer_envelope(envelope(str(fault["status"])), fault)
+        with state.lock:
+            try:
+                answer = run_command(state, command, params, self.record["notes"])
+            except BadRequest as error:
+                self.record["notes"].append(str(error))
+                answer = envelope("115", "", str(error))
+        if fault is not None and fault["kind"] == "status":
+            answer["results"][0]["status"] = str(fault["status"])
+        self.answer_envelope(answer, fault)
+
+    def answer_envelope(self, answer, fault):
+        self.record["answer"] = {"status": answer["results"][0]["status"] if answer.get("results") else None}
+        self.send(200, dump(answer), "application/json;charset=UTF-8", fault)
+
+    def answer_fault_body(self, fault):
+        kind = fault["kind"]
+        if kind == "raw":
+            body = fault["body"] if isinstance(fault.get("body"), str) else RAW_PRESETS[fault["preset"]]
+            self.record["answer"] = {"raw": fault.get("preset", "body")}
+            return self.send(200, body.encode("utf-8"), "text/html" if body.startswith("<") else "application/json",
+                             fault)
+        if kind == "error500":
+            self.record["answer"] = {}
+            return self.send(500, b"<html><body><h1>500 Internal Server Error</h1></body></html>", "text/html", fault)
+        long_body = fault.get("size") == "2k"
+        body = (b"<html><body>" + b"missing " * 254 + b"</body></html>\n")[:2048] if long_body else b"Not found\n"
+        self.record["answer"] = {}
+        return self.send(404, body, "text/html" if long_body else "text/plain", fault)
+
+    # --- files ---
+
+    def serve_file(self, state):
+        self.record["command"] = "file"
+        name, data = self.find_file(state)
+        if name is not None and self.drop_fault(state, name, True, stage="head"):
+            return
+        body = self.read_body() if self.command == "POST" else b""
+        self.note_body(body)
+        if name is not None and self.drop_fault(state, name, True):
+            return
+        if data is None:
+            self.record["answer"] = {}
+            return self.send(404, b"Not found\n", "text/plain")
+        with state.lock:
+            fault = state.take_fault(name, True, kinds=("slow", "truncate", "notFound", "error500", "ignoreRange",
+                                                        "wrongOffset", "gzip", "chunked", "delay", "raw"))
+        if fault is not None and fault["kind"] == "delay":
+            time.sleep(float(fault.get("seconds", 1)))
+        if fault is not None and fault["kind"] in ("notFound", "error500", "raw"):
+            return self.answer_fault_body(fault)
+        total = len(data)
+        wanted = self.headers.get("Range")
+        if wanted and not (fault is not None and fault["kind"] == "ignoreRange"):
+            start = self.range_start(wanted, total)
+            if start is None:
+                self.record["answer"] = {"range": wanted}
+                return self.send(416, b"", "text/plain", extra={"Content-Range": "bytes */%d" % total})
+            if fault is not None and fault["kind"] == "wrongOffset":
+                start = int(fault.get("offset", 0))
+            self.record["answer"] = {"range": wanted, "from": start}
+            return self.send(206, data[start:], self.content_type(name), fault,
+                             extra={"Content-Range": "bytes %d-%d/%d" % (start, total - 1, total)})
+        self.record["answer"] = {}
+        self.send(200, data, self.content_type(name), fault)
+
+    @staticmethod
+    def range_start(header, total):
+        """The first byte of "bytes=N-" (or "bytes=N-M", served to the end), or None when unsatisfiable."""
+        unit, _, spec = header.partition("=")
+        first, _, _ = spec.partition("-")
+        if unit.strip() != "bytes" or not first.strip().isdigit():
+            return None
+        start = int(first)
+        return start if start < total else None
+
+    @staticmethod
+    def content_type(name):
+        ext = os.path.splitext(name)[1].lower()
+        return {".jpg": "image/jpeg", ".png": "image/png", ".pdf": "application/pdf", ".mp4": "video/mp4",
+                ".zip": "application/zip"}.get(ext, "application/octet-stream")
+
+    def find_file(self, state):
+        """(file name, bytes) for /<ImagePath>/images/<client>/<folder>/<name>; bytes None when missing."""
+        raw = self.path.split("?", 1)[0]
+        segments = raw.split("/")[1:]
+        if len(segments) < 4 or segments[0] != self.server.path_segment or segments[1] != "images":
+            return None, None
+        decoded = [urllib.parse.unquote(s) for s in segments[2:]]
+        if any(s in ("", ".", "..") or "/" in s or "\\" in s or "\0" in s for s in decoded):
+            self.record["notes"].append("unsafe path")
+            return None, None
+        client, rest = decoded[0], decoded[1:]
+        name = rest[-1]
+        folder = "/".join(rest[:-1])
+        with state.lock:
+            if client != state.data["client"]["clientId"]:
+                self.record["notes"].append("client id %r does not match in its case" % client)
+                return name, None
+            if not ((folder in FILE_FOLDERS) or (folder == "" and name == "SkinImages.zip")):
+                return name, None
+            data, skin = state.data, state.per_run.get("skinVersion", 1)
+        return name, state.files.lookup(data, skin, (folder + "/" if folder else "") + name)
+
+    # --- control ---
+
+    def serve_control(self, state, raw_path, body):
+        path, _, query = raw_path.partition("?")
+        self.record["command"] = path[1:]
+        if path == "/__log" and self.command == "GET":
+            since = int(urllib.parse.parse_qs(query).get("from", ["0"])[0])
+            with state.lock:
+                lines = state.log[since:]
+            self.record["answer"] = {"lines": len(lines)}
+            return self.send(200, "".join(line + "\n" for line in lines).encode("utf-8"), "application/x-ndjson")
+        if path == "/__state" and self.command == "GET":
+            with state.lock:
+                snapshot = state.snapshot()
+            self.record["answer"] = {}
+            return self.send(200, dump(snapshot), "application/json")
+        if path == "/__control" and self.command == "POST":
+            try:
+                request = json.loads(body.decode("utf-8") or "{}")
+                if not isinstance(request, dict):
+                    raise BadRequest("the control body is not a JSON object")
+                self.record["parameters"] = request
+                refuse = self.control(state, request)
+            except (BadRequest, fixtures.FixtureError, ValueError, TypeError) as error:
+                self.record["answer"] = {"error": str(error)}
+                return self.send(400, dump({"error": str(error)}), "application/json")
+            self.record["answer"] = {"ok": True}
+            if refuse is not None:
+                # Closed before the answer goes out, so the caller's next connect is refused.
+                self.server.owner.listeners[refuse[0]].refuse(refuse[1])
+            return self.send(200, dump({"ok": True, "fixture": state.fixture}), "application/json")
+        self.record["answer"] = {}
+        self.send(404, b"Not found\n", "text/plain")
+
+    def control(self, state, request):
+        with state.lock:
+            if "reset" in request:
+                state.reset(state.start_fixture if request["reset"] is True else str(request["reset"]))
+            if request.get("clearFaults"):
+                state.faults = []
+            for fault in request.get("faults", []):
+                state.add_fault(fault)
+            per_run = request.get("perRun", {})
+            if not isinstance(per_run, dict):
+                raise BadRequest("perRun is not an object")
+            state.per_run.update(per_run)
+            for account_id, password in request.get("passwords", {}).items():
+                account = state.account(account_id)
+                if account is None or not isinstance(password, str):
+                    raise BadRequest("no account %r to give a password" % account_id)
+                account["password"] = password
+            if "changeSet" in request:
+                state.apply_change_set(request["changeSet"])
+        refuse = request.get("refuse")
+        if refuse is None:
+            return None
+        if not isinstance(refuse, dict) or refuse.get("port") not in ("commands", "files"):
+            raise BadRequest('refuse needs {"port": "commands"|"files", "seconds": n}')
+        return refuse["port"], float(refuse.get("seconds", 1))
+
+    # --- writing, with the answer-shaping faults ---
+
+    def send(self, code, body, content_type, fault=None, extra=None):
+        kind = fault["kind"] if fault else None
+        headers = {"Content-Type": content_type}
+        headers.update(extra or {})
+        if kind == "gzip":
+            body = gzip.compress(body, mtime=0)
+            headers["Content-Encoding"] = "gzip"
+        chunked = kind == "chunked"
+        if chunked:
+            headers["Transfer-Encoding"] = "chunked"
+        else:
+            headers["Content-Length"] = str(len(body))
+        self.send_response(code)
+        for key, value in headers.items():
+            self.send_header(key, value)
+        self.end_headers()
+        if self.record.get("answer") is None:
+            self.record["answer"] = {}
+        self.record["answer"].update({"http": code, "bytes": len(body)})
+        if kind:
+            self.record["answer"]["fault"] = kind
+        if self.command == "HEAD":
+            return
+        if kind == "truncate":
+            keep = int(fault["bytes"]) if "bytes" in fault else int(len(body) * float(fault.get("fraction", 0.5)))
+            self.wfile.write(body[:max(0, min(keep, len(body) - 1))])
+            self.wfile.flush()
+            self.close_connection = True
+            self.record["answer"]["sent"] = max(0, min(keep, len(body) - 1))
+            return
+        if chunked:
+            for i in range(0, len(body), 1000):
+                piece = body[i:i + 1000]
+                self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
+            self.wfile.write(b"0\r\n\r\n")
+            return
+        if kind == "slow":
+            rate = max(1, int(fault.get("bytesPerSecond", 1024)))
+            step = max(1, rate // 10)
+            for i in range(0, len(body), step):
+                self.wfile.write(body[i:i + step])
+                self.wfile.flush()
+                time.sleep(step / rate)
+            return
+        self.wfile.write(body)
+
+
+class Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+    request_queue_size = 64
+
+
+class Listener:
+    """One port; it can stop listening for a while and listen again on the same port."""
+
+    def __init__(self, owner, role, host, port, path_segment):
+        self.owner, self.role, self.host, self.path_segment = owner, role, host, path_segment
+        self.lock = threading.Lock()
+        self.server = self.make(port)
+        self.port = self.server.server_address[1]
+
+    def make(self, port):
+        server = Server((self.host, port), Handler)
+        server.state, server.role, server.path_segment, server.owner = (self.owner.state, self.role,
+                                                                        self.path_segment, self.owner)
+        server.connections = getattr(self, "server", None).connections if getattr(self, "server", None) else 0
+        server.counter_lock = threading.Lock()
+        return server
+
+    def start(self):
+        threading.Thread(target=self.server.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True).start()
+
+    def refuse(self, seconds):
+        with self.lock:
+            self.server.shutdown()
+            self.server.server_close()
+
+        def listen_again():
+            time.sleep(seconds)
+            with self.lock:
+                for _ in range(50):
+                    try:
+                        self.server = self.make(self.port)
+                        break
+                    except OSError:
+                        time.sleep(0.05)
+                self.start()
+        threading.Thread(target=listen_again, daemon=True).start()
+
+
+class Backend:
+    def __init__(self, fixture, host, port, file_port, path, image_path):
+        self.state = State(fixture)
+        self.listeners = {"commands": Listener(self, "commands", host, port, path),
+                          "files": Listener(self, "files", host, file_port, image_path)}
+
+    def start(self):
+        for listener in self.listeners.values():
+            listener.start()
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--port", type=int, default=0, help="command port (0: a free one)")
+    parser.add_argument("--file-port", type=int, default=0, help="file port (0: a free one)")
+    parser.add_argument("--path", default="BrivantaSaas", help='the command server\'s path ("Path")')
+    parser.add_argument("--image-path", default="brivanta_saas", help='the file server\'s path ("ImagePath")')
+    parser.add_argument("--fixture", default="S", help="one of: " + ", ".join(fixtures.fixture_names()))
+    parser.add_argument("--log-file", help="also append every log line to this file")
+    args = parser.parse_args(argv)
+    if not args.host.startswith("127.") and args.host not in ("::1", "localhost"):
+        parser.error("the back end listens on loopback only")
+    backend = Backend(args.fixture, args.host, args.port, args.file_port, args.path, args.image_path)
+    backend.start()
+    print("backend listening on %s commands %d files %d path %s image-path %s fixture %s" % (
+        args.host, backend.listeners["commands"].port, backend.listeners["files"].port, args.path, args.image_path,
+        args.fixture), flush=True)
+    written = 0
+    try:
+        while True:
+            time.sleep(0.2)
+            if args.log_file:
+                with backend.state.lock:
+                    lines = backend.state.log[written:]
+                written += len(lines)
+                if lines:
+                    with open(args.log_file, "a", encoding="utf-8") as f:
+                        f.writelines(line + "\n" for line in lines)
+    except KeyboardInterrupt:
+        pass
+
+
+if __name__ == "__main__":
+    main()

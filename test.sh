@@ -13,6 +13,7 @@ ctest --test-dir build --output-on-failure -j "$jobs" ${BRIVANTA_CTEST_ARGS:-}
 for b in build/bench/*; do
   [ -x "$b" ] && "$b" --benchmark_min_time=0.01 --benchmark_filter="${BRIVANTA_BENCH_FILTER:-.}" >/dev/null
 done
+BACKEND_BENCH_FILES=100 bench/backend_files.sh >/dev/null
 
 if [ "${BRIVANTA_SKIP_SANITIZE:-0}" != 1 ]; then
   cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRIVANTA_SANITIZE=ON \

@@ -956,7 +956,7 @@ def main(argv=None):
     parser.add_argument("--fixture", default="S", help="one of: " + ", ".join(fixtures.fixture_names()))
     parser.add_argument("--log-file", help="also append every log line to this file")
     args = parser.parse_args(argv)
-    if not args.host.startswith("127.") and args.host not in ("::1", "localhost"):
+    if not args.host.startswith("127.") and args.host != "localhost":
         parser.error("the back end listens on loopback only")
     backend = Backend(args.fixture, args.host, args.port, args.file_port, args.path, args.image_path)
     backend.start()

@@ -75,35 +75,151 @@ bool Operation::isReady() const
     return true;
 }
 
+namespace {
+
+// The operation a worker thread is running, and whether it has finished: the thread that
+// freed a slot is about to be free itself and takes the next plain operation.
+thread_local const Operation* t_workerOp = nullptr;
+thread_local bool t_workerWindingDown = false;
+
+// Concurrent starts waiting on this thread, per queue: an operation that finishes inside its
+// own start() queues the next one here instead of starting it one frame deeper.
+struct StartFrame {
+    const void* queue;
+    std::deque<std::shared_ptr<Operation>> ops;
+    StartFrame* outer;
+};
+thread_local StartFrame* t_startFrames = nullptr;
+
+} // namespace
+
+// Worker threads for plain operations. Shared with the threads, so a queue destroyed on one of
+// them leaves the pool alive until that thread has left it.
+struct OperationQueue::Workers : std::enable_shared_from_this<Workers> {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<std::function<void()>> jobs;
+    std::vector<std::thread> threads;
+    int idle = 0;
+    bool stopping = false;
+
+    // A thread is made only when every thread is busy: the pool never holds more threads than
+    // the jobs that ran at once. The thread that freed the slot takes the job when it is free.
+    void post(std::function<void()> job, bool callerServesNext)
+    {
+        std::lock_guard lock(mutex);
+        jobs.push_back(std::move(job));
+        if (callerServesNext)
+            return;
+        if (idle >= static_cast<int>(jobs.size()))
+            wake.notify_one();
+        else
+            spawn();
+    }
+
+    void spawn()
+    {
+        auto self = shared_from_this();
+        threads.emplace_back([self] { self->serve(); });
+    }
+
+    void serve()
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            if (!jobs.empty()) {
+                auto job = std::move(jobs.front());
+                jobs.pop_front();
+                lock.unlock();
+                job();
+                // Letting go of the operation may destroy the queue, on this thread.
+                job = nullptr;
+                lock.lock();
+                continue;
+            }
+            if (stopping)
+                return;
+            ++idle;
+            wake.wait(lock, [this] { return stopping || !jobs.empty(); });
+            --idle;
+        }
+    }
+
+    // The current thread, one of ours, is tied up destroying the queue: others take what waits.
+    void coverForCurrentThread()
+    {
+        std::lock_guard lock(mutex);
+        for (int missing = static_cast<int>(jobs.size()) - idle; missing > 0; --missing)
+            spawn();
+    }
+
+    void stop()
+    {
+        std::vector<std::thread> all;
+        {
+            std::lock_guard lock(mutex);
+            stopping = true;
+            all.swap(threads);
+        }
+        wake.notify_all();
+        for (auto& t : all) {
+            if (t.get_id() == std::this_thread::get_id())
+                t.detach();
+            else
+                t.join();
+        }
+    }
+
+    bool isCurrentThreadOurs()
+    {
+        std::lock_guard lock(mutex);
+        auto me = std::this_thread::get_id();
+        return std::any_of(threads.begin(), threads.end(), [me](auto& t) { return t.get_id() == me; });
+    }
+};
+
 OperationQueue::OperationQueue() : OperationQueue(false) {}
 
 OperationQueue::OperationQueue(bool main) : m_isMain(main)
 {
     if (main)
         m_max = 1;
+    else
+        m_workers = std::make_shared<Workers>();
 }
 
 OperationQueue::~OperationQueue()
 {
-    std::vector<std::thread> threads;
+    Ops starting;
     {
-        std::unique_lock lock(m_mutex);
+        std::lock_guard lock(m_mutex);
         m_shuttingDown = true;
         // Pending operations still start, cancelled, so that each one reaches its end.
         m_suspended = false;
         for (auto& op : m_pending)
             op->cancel();
-        startReady(lock);
+        starting = takeReady();
+    }
+    launch(std::move(starting));
+    // Starts this thread was about to make for this queue are made here, as nobody else will.
+    for (auto* frame = t_startFrames; frame; frame = frame->outer) {
+        if (frame->queue != this)
+            continue;
+        while (!frame->ops.empty()) {
+            auto op = std::move(frame->ops.front());
+            frame->ops.pop_front();
+            op->run([this, op] { finished(op); });
+        }
+        frame->queue = nullptr;
+    }
+    if (m_workers && m_workers->isCurrentThreadOurs())
+        m_workers->coverForCurrentThread();
+    {
+        std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return m_running.empty() && m_pending.empty(); });
-        threads.swap(m_threads);
     }
-    for (auto& t : threads) {
-        // The last owner may let go of the queue on one of its own threads, as that ends.
-        if (t.get_id() == std::this_thread::get_id())
-            t.detach();
-        else if (t.joinable())
-            t.join();
-    }
+    if (m_workers)
+        m_workers->stop();
 }
 
 OperationQueue& OperationQueue::mainQueue()
@@ -124,11 +240,15 @@ void OperationQueue::addOperation(std::shared_ptr<Operation> operation)
 {
     if (!operation)
         return;
-    std::unique_lock lock(m_mutex);
-    if (m_shuttingDown)
-        return;
-    m_pending.push_back(std::move(operation));
-    startReady(lock);
+    Ops starting;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_shuttingDown)
+            return;
+        m_pending.push_back(std::move(operation));
+        starting = takeReady();
+    }
+    launch(std::move(starting));
 }
 
 void OperationQueue::addOperation(std::function<void()> block)
@@ -136,31 +256,16 @@ void OperationQueue::addOperation(std::function<void()> block)
     addOperation(BlockOperation::create(std::move(block)));
 }
 
-void OperationQueue::startReady(std::unique_lock<std::mutex>& lock)
+OperationQueue::Ops OperationQueue::takeReady()
 {
-    // Threads of finished operations are joined here, off their own stack.
-    if (!m_finishedThreads.empty()) {
-        for (auto id : m_finishedThreads) {
-            auto it = std::find_if(m_threads.begin(), m_threads.end(), [id](auto& t) { return t.get_id() == id; });
-            if (it != m_threads.end() && std::this_thread::get_id() != id) {
-                it->join();
-                m_threads.erase(it);
-            }
-        }
-        m_finishedThreads.erase(std::remove_if(m_finishedThreads.begin(), m_finishedThreads.end(),
-                                               [this](auto id) {
-                                                   return std::none_of(m_threads.begin(), m_threads.end(),
-                                                                       [id](auto& t) { return t.get_id() == id; });
-                                               }),
-                                m_finishedThreads.end());
-    }
+    Ops ready;
     if (m_isMain) {
         // What is queued before the loop gets here competes on priority with what came first.
         if (!m_suspended && !m_mainTurnPosted && m_running.empty() && nextReady() != m_pending.end()) {
             m_mainTurnPosted = true;
             RunLoop::main().post([this] { runMainTurn(); });
         }
-        return;
+        return ready;
     }
     while (!m_suspended && static_cast<int>(m_running.size()) < effectiveMax()) {
         auto next = nextReady();
@@ -169,12 +274,60 @@ void OperationQueue::startReady(std::unique_lock<std::mutex>& lock)
         auto op = *next;
         m_pending.erase(next);
         m_running.push_back(op);
-        // A concurrent operation's thread ends when start() returns; its slot stays taken
-        // until it reports itself finished.
-        m_threads.emplace_back([this, op] {
+        ready.push_back(std::move(op));
+    }
+    return ready;
+}
+
+void OperationQueue::launch(Ops ops)
+{
+    // Every operation given here holds a slot, so the queue outlives this call; nothing of it
+    // is touched once the last one is launched.
+    if (ops.empty())
+        return;
+    Ops concurrent;
+    for (auto& op : ops) {
+        if (op->isConcurrent()) {
+            concurrent.push_back(std::move(op));
+            continue;
+        }
+        // Once per job run: the worker takes one job when it gets back to its pool.
+        bool callerServesNext = t_workerWindingDown && m_workers->isCurrentThreadOurs();
+        if (callerServesNext)
+            t_workerWindingDown = false;
+        m_workers->post([this, op] {
+            t_workerOp = op.get();
+            t_workerWindingDown = false;
             op->run([this, op] { finished(op); });
-            threadDone();
-        });
+            t_workerOp = nullptr;
+            t_workerWindingDown = false;
+        }, callerServesNext);
+    }
+    if (!concurrent.empty())
+        startConcurrent(std::move(concurrent));
+}
+
+void OperationQueue::startConcurrent(Ops ops)
+{
+    for (auto* frame = t_startFrames; frame; frame = frame->outer) {
+        if (frame->queue == this) {
+            frame->ops.insert(frame->ops.end(), ops.begin(), ops.end());
+            return;
+        }
+    }
+    StartFrame frame{this, {ops.begin(), ops.end()}, t_startFrames};
+    t_startFrames = &frame;
+    struct Restore {
+        StartFrame* outer;
+        ~Restore() { t_startFrames = outer; }
+    } restore{frame.outer};
+    // A concurrent operation's start() only begins its work; its slot stays taken until it
+    // reports itself finished. Letting go of one may destroy the queue, which then empties
+    // this frame itself.
+    while (!frame.ops.empty()) {
+        auto op = std::move(frame.ops.front());
+        frame.ops.pop_front();
+        op->run([this, op] { finished(op); });
     }
 }
 
@@ -210,16 +363,16 @@ void OperationQueue::finished(const std::shared_ptr<Operation>& op)
     // Told while the operation still holds its slot: a queue being destroyed waits for its
     // running operations, so it is still alive for the hook.
     operationDidLeave(op);
-    std::unique_lock lock(m_mutex);
-    m_running.erase(std::remove(m_running.begin(), m_running.end(), op), m_running.end());
-    startReady(lock);
-    m_changed.notify_all();
-}
-
-void OperationQueue::threadDone()
-{
-    std::lock_guard lock(m_mutex);
-    m_finishedThreads.push_back(std::this_thread::get_id());
+    if (t_workerOp == op.get())
+        t_workerWindingDown = true;
+    Ops starting;
+    {
+        std::lock_guard lock(m_mutex);
+        m_running.erase(std::remove(m_running.begin(), m_running.end(), op), m_running.end());
+        starting = takeReady();
+        m_changed.notify_all();
+    }
+    launch(std::move(starting));
 }
 
 std::vector<std::shared_ptr<Operation>> OperationQueue::operations() const
@@ -238,11 +391,15 @@ size_t OperationQueue::operationCount() const
 
 void OperationQueue::setMaxConcurrentOperationCount(int count)
 {
-    std::unique_lock lock(m_mutex);
-    if (m_isMain)
-        return;
-    m_max = count;
-    startReady(lock);
+    Ops starting;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_isMain)
+            return;
+        m_max = count;
+        starting = takeReady();
+    }
+    launch(std::move(starting));
 }
 
 int OperationQueue::maxConcurrentOperationCount() const
@@ -253,10 +410,14 @@ int OperationQueue::maxConcurrentOperationCount() const
 
 void OperationQueue::setSuspended(bool suspended)
 {
-    std::unique_lock lock(m_mutex);
-    m_suspended = suspended;
-    if (!suspended)
-        startReady(lock);
+    Ops starting;
+    {
+        std::lock_guard lock(m_mutex);
+        m_suspended = suspended;
+        if (!suspended)
+            starting = takeReady();
+    }
+    launch(std::move(starting));
 }
 
 bool OperationQueue::isSuspended() const

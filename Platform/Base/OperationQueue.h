@@ -89,10 +89,13 @@ private:
     std::function<void()> m_block;
 };
 
-// Runs operations in the order added, at most maxConcurrent at a time, on threads of its own;
-// the main queue runs them one by one on the main run loop, each as a task of its own, chosen
-// only when the loop gets to it. Destroying a queue cancels what has not started, lets every
-// operation finish (cancelled ones skip their work) and waits.
+// Runs operations in the order added, at most maxConcurrent at a time. A concurrent operation's
+// start() runs on the thread that adds it or frees its slot, outside the queue's lock; plain
+// operations run on a few worker threads of the queue's own, made as needed and kept (never
+// more than the operations that ran at once). The main queue runs them one by one on the main
+// run loop, each as a task of its own, chosen only when the loop gets to it. Destroying a queue
+// cancels what has not started, lets every operation finish (cancelled ones skip their work)
+// and waits.
 class OperationQueue {
 public:
     static constexpr int kDefaultMaxConcurrent = -1; // as many as the machine has cores
@@ -122,11 +125,17 @@ protected:
     virtual void operationDidLeave(const std::shared_ptr<Operation>&) {}
 
 private:
+    struct Workers;
+    using Ops = std::vector<std::shared_ptr<Operation>>;
+
     explicit OperationQueue(bool main);
     int effectiveMax() const;
-    void startReady(std::unique_lock<std::mutex>& lock);
+    // Takes the operations that may start now into the running list (under the lock); the
+    // caller launches them once it has let go of the lock.
+    Ops takeReady();
+    void launch(Ops ops);
+    void startConcurrent(Ops ops);
     void finished(const std::shared_ptr<Operation>& op);
-    void threadDone();
     // The main queue's next operation, started from a task on the main loop.
     void runMainTurn();
     std::deque<std::shared_ptr<Operation>>::iterator nextReady();
@@ -136,8 +145,7 @@ private:
     std::condition_variable m_changed;
     std::deque<std::shared_ptr<Operation>> m_pending;
     std::vector<std::shared_ptr<Operation>> m_running;
-    std::vector<std::thread> m_threads;
-    std::vector<std::thread::id> m_finishedThreads;
+    std::shared_ptr<Workers> m_workers;
     int m_max = kDefaultMaxConcurrent;
     bool m_suspended = false;
     bool m_shuttingDown = false;

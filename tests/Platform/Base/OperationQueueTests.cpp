@@ -5,9 +5,12 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <fstream>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
+#include <unistd.h>
 
 using namespace base;
 
@@ -276,4 +279,123 @@ TEST(OperationQueue, PriorityFirstAndDependenciesBeforeTheirDependents)
     std::set<Operation*> left(queue.left.begin(), queue.left.end());
     EXPECT_EQ(queue.left.size(), 4u);
     EXPECT_EQ(left, (std::set<Operation*>{urgent.get(), plain.get(), head.get(), dependent.get()}));
+}
+
+namespace {
+
+int processThreadCount()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Threads:", 0) == 0)
+            return std::stoi(line.substr(8));
+    return -1;
+}
+
+// Ends inside its own start(), noting the order it was started in.
+class SelfFinishingOp : public Operation {
+public:
+    SelfFinishingOp(int index, std::vector<int>& started) : index(index), m_started(started) {}
+    bool isConcurrent() const override { return true; }
+    const int index;
+
+protected:
+    void start() override
+    {
+        m_started.push_back(index);
+        markFinished();
+    }
+
+private:
+    std::vector<int>& m_started;
+};
+
+constexpr int kMany = 1000;
+bool isUrgent(int i) { return i % 100 == 50; }
+// Op i waits for op i + 1, which is added after it.
+bool waitsForNext(int i) { return i % 7 == 3 && !isUrgent(i) && !isUrgent(i + 1) && i + 1 < kMany; }
+
+} // namespace
+
+TEST(OperationQueue, AThousandPlainOperationsShareAFewThreadsAndKeepTheirDependencies)
+{
+    int before = processThreadCount();
+    ASSERT_GT(before, 0);
+    std::mutex mutex;
+    std::set<pid_t> threads;
+    int peakThreads = 0;
+    std::atomic<int> ran{0}, dependencyMissed{0};
+    {
+        OperationQueue queue;
+        queue.setMaxConcurrentOperationCount(3);
+        queue.setSuspended(true);
+        std::vector<std::shared_ptr<BlockOperation>> ops(kMany);
+        for (int i = kMany - 1; i >= 0; --i) {
+            auto next = i + 1 < kMany ? ops[i + 1] : nullptr;
+            ops[i] = BlockOperation::create([&, i, next] {
+                if (waitsForNext(i) && !next->isFinished())
+                    ++dependencyMissed;
+                std::lock_guard lock(mutex);
+                threads.insert(gettid());
+                if (i % 10 == 0)
+                    peakThreads = std::max(peakThreads, processThreadCount());
+                ++ran;
+            });
+            if (waitsForNext(i))
+                ops[i]->addDependency(next);
+        }
+        for (auto& op : ops)
+            queue.addOperation(op);
+        queue.setSuspended(false);
+        queue.waitUntilAllOperationsAreFinished();
+    }
+    EXPECT_EQ(ran, kMany);
+    EXPECT_EQ(dependencyMissed, 0);
+    EXPECT_LE(threads.size(), 3u);
+    EXPECT_LE(peakThreads, before + 3);
+    EXPECT_LE(processThreadCount(), before); // the queue's threads are gone with it
+}
+
+TEST(OperationQueue, AThousandConcurrentOperationsStartInPriorityAndDependencyOrderOnTheAddingThread)
+{
+    int before = processThreadCount();
+    std::vector<int> started; // only the adding thread starts them
+    OperationQueue queue;
+    queue.setMaxConcurrentOperationCount(3);
+    queue.setSuspended(true);
+    std::vector<std::shared_ptr<SelfFinishingOp>> ops(kMany);
+    for (int i = kMany - 1; i >= 0; --i) {
+        ops[i] = std::make_shared<SelfFinishingOp>(i, started);
+        if (isUrgent(i))
+            ops[i]->setQueuePriority(Operation::QueuePriorityHigh);
+        if (waitsForNext(i))
+            ops[i]->addDependency(ops[i + 1]);
+    }
+    for (auto& op : ops)
+        queue.addOperation(op);
+    queue.setSuspended(false);
+    EXPECT_EQ(queue.operationCount(), 0u);
+    EXPECT_EQ(processThreadCount(), before);
+    ASSERT_EQ(started.size(), size_t(kMany));
+
+    std::vector<int> position(kMany);
+    for (int at = 0; at < kMany; ++at)
+        position[started[at]] = at;
+    for (int i = 0; i < kMany; ++i) {
+        if (isUrgent(i)) {
+            EXPECT_LT(position[i], 10) << i; // the ten urgent ones come first
+        }
+        if (waitsForNext(i)) {
+            EXPECT_GT(position[i], position[i + 1]) << i;
+        }
+    }
+    // Among the rest, those free to start go in the order added.
+    int last = -1;
+    for (int i : started) {
+        if (isUrgent(i) || waitsForNext(i))
+            continue;
+        EXPECT_GT(i, last);
+        last = i;
+    }
 }

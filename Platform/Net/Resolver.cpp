@@ -109,6 +109,25 @@ void Resolver::Lookup::cancel()
 
 std::vector<SocketAddress> Resolver::numeric(const std::string& host, int port)
 {
+    // Plain addresses need neither the resolver nor its dump of the interfaces' addresses.
+    SocketAddress address;
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&address.storage);
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&address.storage);
+    if (::inet_pton(AF_INET, host.c_str(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(static_cast<uint16_t>(port));
+        address.length = sizeof(sockaddr_in);
+        return {address};
+    }
+    if (::inet_pton(AF_INET6, host.c_str(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(static_cast<uint16_t>(port));
+        address.length = sizeof(sockaddr_in6);
+        return {address};
+    }
+    if (host.find('%') == std::string::npos)
+        return {};
+    // A scoped IPv6 address ("fe80::1%eth0") needs the interface's index.
     int rc = 0;
     return lookup(host, port, AI_NUMERICHOST, rc);
 }

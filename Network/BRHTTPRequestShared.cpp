@@ -62,7 +62,9 @@ std::optional<std::string> BRHTTPRequest::defaultUserAgentString()
 {
     auto& shared = Shared::get();
     std::lock_guard lock(shared.classMonitor);
-    if (!shared.defaultUserAgent) {
+    // Built once: a bundle without a name gives none, and is not read again for every request.
+    if (!shared.defaultUserAgent && !shared.defaultUserAgentTried) {
+        shared.defaultUserAgentTried = true;
         base::Device device = base::Device::current();
         // The name's UTF-8 bytes go on the wire as they are.
         shared.defaultUserAgent =

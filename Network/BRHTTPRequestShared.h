@@ -57,6 +57,7 @@ public:
 
     // Guarded by classMonitor.
     std::optional<std::string> defaultUserAgent;
+    bool defaultUserAgentTried = false;
     std::shared_ptr<BRCacheDelegate> defaultCache;
 
     std::atomic<double> defaultTimeOutSeconds{10.0};

@@ -89,4 +89,60 @@ private:
     std::map<std::string, std::pair<double, double>> m_times;
 };
 
+// For benchmarks that run the same work through the engine and through a peer program: prints
+// engine / peer as a rate (peer time over engine time), from the medians when the run repeats.
+class PairRatioReporter : public benchmark::ConsoleReporter {
+public:
+    struct Pair {
+        std::string label, engine, peer;
+    };
+    explicit PairRatioReporter(std::vector<Pair> pairs) : m_pairs(std::move(pairs)) {}
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs) {
+            std::string name = run.run_name.function_name;
+            if (run.error_occurred)
+                continue;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                m_medians[name] = run.GetAdjustedRealTime();
+            else if (run.run_type == Run::RT_Iteration)
+                m_single[name] = run.GetAdjustedRealTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        for (const auto& pair : m_pairs) {
+            double engine = time(pair.engine), peer = time(pair.peer);
+            if (engine <= 0 || peer <= 0)
+                continue;
+            std::printf("%s: engine / curl = %.2f\n", pair.label.c_str(), peer / engine);
+        }
+    }
+
+private:
+    double time(const std::string& name) const
+    {
+        if (auto it = m_medians.find(name); it != m_medians.end())
+            return it->second;
+        auto it = m_single.find(name);
+        return it == m_single.end() ? 0 : it->second;
+    }
+    std::vector<Pair> m_pairs;
+    std::map<std::string, double> m_medians, m_single;
+};
+
+// Runs the registered benchmarks with a PairRatioReporter.
+inline int runWithPairRatios(int argc, char** argv, std::vector<PairRatioReporter::Pair> pairs)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    PairRatioReporter reporter(std::move(pairs));
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
+
 } // namespace benchsupport

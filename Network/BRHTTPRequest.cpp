@@ -475,7 +475,7 @@ void BRHTTPRequest::failWithError(base::ErrorPtr error)
     }
     if (m_connectionCanBeReused && m_connectionInfo) {
         std::lock_guard pool(shared.connectionsLock);
-        m_connectionInfo->expires = base::Date::now().addingTimeInterval(m_persistentConnectionTimeoutSeconds);
+        m_connectionInfo->expires = ConnectionRecord::monotonicNow() + m_persistentConnectionTimeoutSeconds;
     }
     if (m_cancelled || m_error)
         return;

@@ -679,7 +679,7 @@ void BRHTTPRequest::handleStreamComplete()
         std::lock_guard pool(shared.connectionsLock);
         if (m_connectionInfo) {
             m_connectionInfo->request.reset();
-            m_connectionInfo->expires = base::Date::now().addingTimeInterval(m_persistentConnectionTimeoutSeconds);
+            m_connectionInfo->expires = ConnectionRecord::monotonicNow() + m_persistentConnectionTimeoutSeconds;
         }
     }
     if (!m_connectionCanBeReused)

@@ -383,7 +383,7 @@ void BRHTTPRequest::expirePersistentConnections()
 {
     auto& shared = Shared::get();
     std::lock_guard lock(shared.connectionsLock);
-    base::Date now = base::Date::now();
+    double now = ConnectionRecord::monotonicNow();
     std::erase_if(shared.connectionPool, [&](const std::shared_ptr<ConnectionRecord>& record) {
         if (record->request || record->expires > now)
             return false;
@@ -480,7 +480,7 @@ void BRHTTPRequest::startRequest()
                 auto& record = *m_connectionInfo;
                 if (record.host != url.host() || record.scheme != url.scheme() || record.port != port) {
                     m_connectionInfo.reset();
-                } else if (!record.request && record.expires <= base::Date::now()) {
+                } else if (!record.request && record.expires <= ConnectionRecord::monotonicNow()) {
                     std::erase(shared.connectionPool, m_connectionInfo);
                     m_connectionInfo.reset();
                 } else if (record.request && *record.request != m_requestID) {

@@ -10,6 +10,7 @@
 #include "Platform/UI/Application.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cstring>
 #include <ctime>
@@ -532,6 +533,11 @@ void BRHTTPRequest::hideNetworkActivityIndicatorIfNeeeded()
 }
 
 // ---- Threads, encodings, dates, cache and queue
+
+double BRHTTPRequest::ConnectionRecord::monotonicNow()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 base::RunLoop& BRHTTPRequest::threadForRequest(const BRHTTPRequest*) { return base::RunLoopThread::network().loop(); }
 

@@ -15,7 +15,11 @@ struct BRHTTPRequest::ConnectionRecord {
     std::optional<uint64_t> request;
     // The stream last opened on it.
     std::shared_ptr<net::HttpReadStream> stream;
-    base::Date expires;
+    // When an idle connection may no longer be reused, on the monotonic clock: a step of the
+    // wall clock neither keeps a dead socket nor drops a live one.
+    double expires = 0;
+
+    static double monotonicNow();
 };
 
 class BRHTTPRequest::Shared {

@@ -95,7 +95,7 @@ expect "PDF is a PDF" "$(curl -s -X POST "$(file_url AcmeCo/library/pdf/brochure
 
 # --- Uploads and history ------------------------------------------------------------------------
 control '{"reset": true}'
-now=$(date -u +'%m/%d/%Y %H:%M:%S')
+now=$(date +'%m/%d/%Y %H:%M:%S')
 order_doc=$("$PY" -c "import json,sys
 line={'order_item_id':-1,'order_id':-5,'customer_info_id':'','vendor_id':0,'product_id':101,'order_item_sku':'CH-1',
  'order_item_name':'Chair One','product_quantity':2,'product_item_price':120.5,'product_final_price':120.5,
@@ -124,6 +124,11 @@ expect "collision logged" "$(last_log 520 | j 'any("collision" in n for n in d["
 history() { post 'SyncServer;' "$(params getorderhistory accountId=alice clientId=AcmeCo baseTime="$1" numberOfOrder=10)"; }
 expect "history from the newest starts with the upload" "$(history '' | j 'd["content"]["orders"][0]["order_number"], d["content"]["orders"][0]["order_id"], d["content"]["items"][0]["discountRate"]')" "('DEV-0001', 5013, 100.0)"
 expect "history older than everything" "$(history '2001-01-01 00:00:00' | j 'd["content"]["orders"]')" "[]"
+odd=${order_doc//DEV-0001/DEV-0002}
+odd=${odd//$now/2026-07-01 10:00}
+expect "an order with another cdate layout is stored" "$(upload "$odd" | j 'd["results"][0]["status"], d["content"]["orders"][0]["generateId"]')" "('200', 5014)"
+expect "and noted in the log" "$(last_log 518 | j 'any("cdate" in n for n in d["notes"])')" "True"
+expect "history places it by its arrival" "$(history '' | j 'sorted(o["order_number"] for o in d["content"]["orders"][:2])')" "['DEV-0001', 'DEV-0002']"
 control '{"reset": true}'
 page1=$(history '')
 oldest=$(echo "$page1" | j '__import__("datetime").datetime.strptime(d["content"]["orders"][-1]["cdate"], "%m/%d/%Y %H:%M:%S").strftime("%Y-%m-%d %H:%M:%S")')

@@ -19,6 +19,8 @@ import threading
 import time
 import urllib.parse
 
+# The source tree stays as checked out: no byte-code cache beside the fixtures module.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import fixtures  # noqa: E402
 

@@ -65,6 +65,17 @@ expect "260 configuration" "$(post 'Component?' "$(params loadConfigurationData 
 control '{"perRun": {"deviceStatus": "11411"}}'
 expect "262 per-run device status" "$(post 'Vendor?' "$(params checkDeviceStatus "${ALICE[@]}")" | j 'd["results"][0]["status"]')" "11411"
 
+control '{"perRun": {"syncAll": 1, "dataUpdated": 1, "skinVersion": 2}, "passwords": {"alice": "n3w"}}'
+expect "per-run login flags" "$(login alice "$(printf n3w | md5sum | cut -d' ' -f1)" AcmeCo | j 'd["content"]["syncAll"], d["content"]["dataUpdated"], d["content"]["skinUpdated"]')" "(1, 1, 0)"
+expect "the old password is refused" "$(login alice $DIGEST AcmeCo | j 'd["results"][0]["status"]')" "206"
+curl -sS -X POST -o "$work/skin2.zip" "$(file_url AcmeCo/SkinImages.zip)"
+expect "skin archive version 2" "$("$PY" -c 'import sys,zipfile; print(sorted(zipfile.ZipFile(sys.argv[1]).namelist()))' "$work/skin2.zip")" "['SkinImages/extra.png', 'SkinImages/homelogo.png']"
+control '{"reset": "S-evil"}'
+expect "S-evil: an image row climbing out" "$(post 'SyncServer;' "$(params syncData "${ALICE[@]}" syncType=product isFull=true)" | j '[i["fullAddress"] for p in d["content"][0] for i in p["images"] if ".." in i["fullAddress"]]')" "['../../evil.jpg']"
+curl -sS -X POST -o "$work/evil.zip" "$(file_url AcmeCo/SkinImages.zip)"
+expect "S-evil: a skin entry climbing out" "$("$PY" -c 'import sys,zipfile; print([n for n in zipfile.ZipFile(sys.argv[1]).namelist() if ".." in n])' "$work/evil.zip")" "['../evil.png']"
+control '{"reset": "S"}'
+
 # --- Sync tables and change sets ----------------------------------------------------------------
 sync() { post 'SyncServer;' "$(params syncData "${ALICE[@]}" syncType="$1" isFull="$2")"; }
 expect "513 full: products, categories, fields, related files, tags, product tags" \

@@ -185,7 +185,7 @@ control '{"faults": [{"target": "260", "kind": "delay", "seconds": 0.3, "times":
 expect "delay" "$(curl -s -o /dev/null -w '%{time_total}' -X POST --data-binary "$config" "http://127.0.0.1:$CP/BrivantaSaas/Component?" | "$PY" -c 'import sys; print(float(sys.stdin.read()) >= 0.3)')" "True"
 control '{"refuse": {"port": "files", "seconds": 0.5}}'
 curl -s -o /dev/null "$(file_url AcmeCo/product/ch1.jpg)"; expect "refusal window refuses" "$?" "7"
-for _ in $(seq 40); do
+for _ in $(seq 100); do
   [ "$(curl -s -o /dev/null -w '%{http_code}' "$(file_url AcmeCo/product/ch1.jpg)")" = 200 ] && break
   sleep 0.05
 done

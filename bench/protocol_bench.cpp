@@ -1,0 +1,205 @@
+// The protocol layer's own cost, against the loopback back end: sequential runtime-configuration
+// commands through the dispatcher against the same POSTs through the bare engine, and small
+// files through the batch download queue against xargs -P3 curl on the same list. Default sizes
+// keep a run to seconds; BRIVANTA_BENCH_FULL=1 uses 1,000 commands' worth of timing and 2,000
+// files.
+#include "Network/BRHTTPRequest.h"
+#include "Platform/Base/FileManager.h"
+#include "Platform/Base/Log.h"
+#include "Platform/Base/Paths.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/Base/UserDefaults.h"
+#include "Protocol/LoginMode.h"
+#include "Protocol/MsgRequest.h"
+#include "Protocol/NetworkModel.h"
+#include "Protocol/RequestBody.h"
+#include "Protocol/DownloadProgressDelegate.h"
+#include "Protocol/RequestDownload.h"
+#include "tests/Support/TestBackend.h"
+
+#include "BenchSupport.h"
+
+#include <benchmark/benchmark.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const bool kFull = std::getenv("BRIVANTA_BENCH_FULL") != nullptr;
+const int kFiles = kFull ? 2000 : 100;
+
+testsupport::TestBackend* backend = nullptr;
+std::string home;
+
+class RuntimeConfig : public RequestInterfaceBase {
+public:
+    RuntimeConfig() { setCommand(*findServerCommand("RequestRuntimeConfig")); }
+    std::optional<std::string> RequestEncode() override
+    {
+        RequestBody body(requestHead());
+        body.addElemValueForKey(methodName(), std::string("methodName"));
+        body.addElemValueForKey(std::string("AcmeCo"), std::string("clientId"));
+        return body.requestStr();
+    }
+};
+
+class Counter : public NetworkRecDelegate, public DownloadProgressDelegate {
+public:
+    int answers = 0;
+    int failures = 0;
+    int ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& result) override
+    {
+        ++answers;
+        if (result->status != "200")
+            ++failures;
+        return 0;
+    }
+};
+
+// The product thumbnails of the generated fixture, one name per file.
+std::vector<std::string> thumbnailNames(int count)
+{
+    std::vector<std::string> names;
+    for (int pid = 1000; int(names.size()) < count; ++pid)
+        for (int view = 0; view < 2 && int(names.size()) < count; ++view) {
+            char name[32];
+            std::snprintf(name, sizeof name, "g%05d_%d_t.jpg", pid, view);
+            names.push_back(name);
+        }
+    return names;
+}
+
+std::string fileURL(const std::string& name)
+{
+    return "http://127.0.0.1:" + std::to_string(backend->filePort()) + "/" + testsupport::TestBackend::kImagePath +
+        "/images/AcmeCo/product/" + name;
+}
+
+void BM_CommandThroughDispatcher(benchmark::State& state)
+{
+    auto counter = std::make_shared<Counter>();
+    auto model = NetworkModel::sharedInstance();
+    for (auto _ : state) {
+        auto command = std::make_shared<RuntimeConfig>();
+        command->setReceiveDelegete(counter);
+        int before = counter->answers;
+        model->sendRequest(command);
+        base::RunLoop::main().runUntil([&] { return counter->answers > before; }, 30);
+    }
+    if (counter->failures)
+        state.SkipWithError("a command failed");
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_CommandThroughBareEngine(benchmark::State& state)
+{
+    std::string body = *RuntimeConfig().RequestEncode();
+    auto url = net::URL::parse("http://127.0.0.1:" + std::to_string(backend->commandPort()) + "/" +
+                               testsupport::TestBackend::kPath + "/Component?");
+    int failures = 0;
+    for (auto _ : state) {
+        auto request = BRHTTPRequest::requestWithURL(url);
+        request->setRequestMethod("POST");
+        request->setTimeOutSeconds(MsgRequest::kTimeOutSeconds);
+        request->setRequestHeaders({{"Content-Type", MsgRequest::kContentType}});
+        request->setPostBody(base::Bytes(body.begin(), body.end()));
+        bool done = false;
+        request->setCompletionBlock([&] { done = true; });
+        request->setFailedBlock([&] {
+            done = true;
+            ++failures;
+        });
+        request->startAsynchronous();
+        base::RunLoop::main().runUntil([&] { return done; }, 30);
+        benchmark::DoNotOptimize(request->responseData());
+    }
+    if (failures)
+        state.SkipWithError("a request failed");
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_FilesThroughBatchQueue(benchmark::State& state)
+{
+    auto names = thumbnailNames(kFiles);
+    auto counter = std::make_shared<Counter>();
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove_all(base::Paths::documents() + "/acmeco/ProductImages");
+        counter->answers = counter->failures = 0;
+        state.ResumeTiming();
+        auto command = std::make_shared<RequestDownload>();
+        command->setFileNameList(names);
+        command->setImgType(1);
+        command->setProgressType(kProgressTypeBatch);
+        command->setReceiveDelegete(counter);
+        NetworkModel::sharedInstance()->sendRequest(command);
+        base::RunLoop::main().runUntil([&] { return counter->answers == int(names.size()); }, 600);
+    }
+    if (counter->failures || counter->answers != int(names.size()))
+        state.SkipWithError("a file failed");
+    state.SetItemsProcessed(state.iterations() * int64_t(names.size()));
+}
+
+void BM_FilesThroughCurl(benchmark::State& state)
+{
+    std::string list = home + "/urls.txt";
+    {
+        std::ofstream out(list);
+        for (const auto& name : thumbnailNames(kFiles))
+            out << fileURL(name) << "\n";
+    }
+    for (auto _ : state) {
+        long rss = benchsupport::runProgram(
+            {"sh", "-c", "xargs -P3 -n1 curl -sf -X POST -o /dev/null < '" + list + "'"});
+        if (rss < 0)
+            state.SkipWithError("curl failed");
+    }
+    state.SetItemsProcessed(state.iterations() * kFiles);
+}
+
+BENCHMARK(BM_CommandThroughDispatcher)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_CommandThroughBareEngine)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_FilesThroughBatchQueue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kFull ? 3 : 1);
+BENCHMARK(BM_FilesThroughCurl)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kFull ? 3 : 1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    std::string pattern = (fs::temp_directory_path() / "brprotocol-bench-XXXXXX").string();
+    home = ::mkdtemp(pattern.data());
+    ::setenv("BRIVANTA_HOME", home.c_str(), 1);
+    // The console log of every command would measure the terminal.
+    base::setLogCapture([](const std::string&) {});
+    std::string error;
+    auto started = testsupport::TestBackend::start("M", &error);
+    if (!started) {
+        std::fprintf(stderr, "protocol_bench: no back end: %s\n", error.c_str());
+        return 1;
+    }
+    backend = started.get();
+    backend->writeServerSettings();
+    LoginMode::sharedInstance()->setClientID("AcmeCo");
+    // The back end makes each picture on its first request: made before anything is timed.
+    for (const auto& name : thumbnailNames(kFiles))
+        testsupport::httpExchange(backend->filePort(), "GET",
+                                  fileURL(name).substr(fileURL(name).find('/', 7)));
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    NetworkModel::sharedInstance()->cancelAllRequests();
+    backend->stop();
+    started.reset();
+    fs::remove_all(home);
+    return 0;
+}

@@ -1,0 +1,245 @@
+// File downloads through the dispatcher and the transport from the loopback file server.
+#include "ProtocolTestSupport.h"
+
+#include "Platform/Base/FileManager.h"
+#include "Platform/Base/NotificationCenter.h"
+#include "Platform/Base/Paths.h"
+
+#include <filesystem>
+#include <set>
+
+namespace protocoltest {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DownloadTest : public ProtocolTest {
+protected:
+    static std::string client() { return base::Paths::documents() + "/acmeco"; }
+    static std::string productImage(const std::string& name) { return client() + "/ProductImages/" + name; }
+    static std::string temporary(const std::string& name) { return client() + "/tempDownload/ProductImages/" + name; }
+    static std::optional<std::string> contents(const std::string& path)
+    {
+        auto bytes = base::FileManager::readFile(path);
+        return bytes ? std::optional<std::string>(std::string(bytes->begin(), bytes->end())) : std::nullopt;
+    }
+    // The file as the server holds it.
+    static std::string served(const std::string& folder, const std::string& name)
+    {
+        auto answer = testsupport::httpExchange(backend().filePort(), "GET",
+                                                std::string("/") + testsupport::TestBackend::kImagePath +
+                                                    "/images/AcmeCo/" + folder + "/" + name);
+        EXPECT_TRUE(answer && answer->status == 200) << name;
+        return answer ? answer->body : std::string();
+    }
+    std::vector<base::Value> fileRequests(const std::string& name) const
+    {
+        std::vector<base::Value> out;
+        for (auto& record : logged("file"))
+            if (record["request"].toString().rfind("POST ", 0) == 0 &&
+                record["request"].toString().find("/" + name + " ") != std::string::npos)
+                out.push_back(record);
+        return out;
+    }
+    std::shared_ptr<Requester> fetch(std::vector<std::string> names, int type = 1, int progressType = 1)
+    {
+        auto requester = std::make_shared<Requester>();
+        size_t count = names.size();
+        NetworkModel::sharedInstance()->sendRequest(download(requester, std::move(names), type, progressType));
+        EXPECT_TRUE(runUntil([&] { return requester->results.size() >= count; }));
+        return requester;
+    }
+};
+
+TEST_F(DownloadTest, FilesLandWholeAndResumeAfterACut)
+{
+    const std::string whole = served("product", "ch1.jpg");
+    ASSERT_GT(whole.size(), 1000u);
+    auto requester = fetch({"ch1.jpg"});
+    ASSERT_EQ(requester->results.size(), 1u);
+    EXPECT_EQ(requester->results[0]->status, "200");
+    EXPECT_EQ(requester->results[0]->httpRsp, 0);
+    EXPECT_EQ(contents(productImage("ch1.jpg")), whole);
+    EXPECT_FALSE(fs::exists(temporary("ch1.jpg")));
+    auto first = fileRequests("ch1.jpg");
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0]["request"].toString(),
+              "POST /brivanta_saas/images/AcmeCo/product/ch1.jpg HTTP/1.1");
+    EXPECT_EQ(first[0]["headers"]["Content-Length"].toString(), "0");
+
+    // Cut halfway once: the next attempt asks for the rest and the file comes out right.
+    fs::remove(productImage("ch1.jpg"));
+    m_logStart = backend().logLines().size();
+    ASSERT_TRUE(backend().setFault("ch1.jpg", "truncate", 1, R"("fraction": 0.5)"));
+    requester = fetch({"ch1.jpg"});
+    EXPECT_EQ(requester->results.at(0)->status, "200");
+    auto attempts = fileRequests("ch1.jpg");
+    ASSERT_EQ(attempts.size(), 2u);
+    std::string range = attempts[1]["headers"]["Range"].toString();
+    ASSERT_EQ(range.rfind("bytes=", 0), 0u) << range;
+    long from = std::stol(range.substr(6));
+    EXPECT_GT(from, 0);
+    EXPECT_LT(size_t(from), whole.size());
+    EXPECT_EQ(attempts[1]["answer"]["from"].toInt(), from);
+    EXPECT_EQ(contents(productImage("ch1.jpg")), whole);
+}
+
+TEST_F(DownloadTest, FailuresAreRetriedOnlyForSingleDownloads)
+{
+    ASSERT_TRUE(backend().setFault("tb1.jpg", "drop", 0));
+    auto single = fetch({"tb1.jpg"});
+    base::RunLoop::main().runUntil([] { return false; }, 0.3);
+    ASSERT_EQ(single->results.size(), 1u);
+    EXPECT_EQ(single->results[0]->status, "999");
+    EXPECT_EQ(single->results[0]->httpRsp, 6);
+    EXPECT_EQ(single->results[0]->message, Language::stringWithName("DOWNLOADERROR"));
+    EXPECT_EQ(fileRequests("tb1.jpg").size(), 4u);
+
+    m_logStart = backend().logLines().size();
+    auto batch = fetch({"tb1.jpg"}, 1, kProgressTypeBatch);
+    base::RunLoop::main().runUntil([] { return false; }, 0.3);
+    ASSERT_EQ(batch->results.size(), 1u);
+    EXPECT_EQ(batch->results[0]->status, "999");
+    EXPECT_EQ(fileRequests("tb1.jpg").size(), 1u);
+    // A batch left empty tells its receiver it is done, failure or not.
+    ASSERT_FALSE(batch->batchProgress.empty());
+    EXPECT_EQ(batch->batchProgress.back(), 1.0f);
+    EXPECT_FALSE(fs::exists(productImage("tb1.jpg")));
+}
+
+TEST_F(DownloadTest, MissingFilesAndErrorPagesLeaveNoFile)
+{
+    const std::string whole = served("product", "ch1.jpg");
+    fetch({"ch1.jpg"});
+    ASSERT_EQ(contents(productImage("ch1.jpg")), whole);
+
+    // A 404 answers "404" and leaves the complete earlier copy alone.
+    ASSERT_TRUE(backend().setFault("ch1.jpg", "notFound", 0, R"("size": "2k")"));
+    auto missing = fetch({"ch1.jpg"});
+    ASSERT_EQ(missing->results.size(), 1u);
+    EXPECT_EQ(missing->results[0]->status, "404");
+    EXPECT_EQ(missing->results[0]->message, Language::stringWithName("404"));
+    EXPECT_EQ(contents(productImage("ch1.jpg")), whole);
+    EXPECT_FALSE(fs::exists(temporary("ch1.jpg")));
+
+    // A 500 with a page is no file: "999", nothing at the destination or in the temporary folder.
+    ASSERT_TRUE(backend().setFault("tb1.jpg", "error500", 0));
+    auto broken = fetch({"tb1.jpg"});
+    ASSERT_EQ(broken->results.size(), 1u);
+    EXPECT_EQ(broken->results[0]->status, "999");
+    EXPECT_EQ(broken->results[0]->httpRsp, -1);
+    EXPECT_FALSE(fs::exists(productImage("tb1.jpg")));
+    EXPECT_FALSE(fs::exists(temporary("tb1.jpg")));
+}
+
+TEST_F(DownloadTest, OneDestinationIsFetchedOnceAndTypesKeepApart)
+{
+    const std::string whole = served("product", "ch1.jpg");
+    ASSERT_TRUE(backend().setFault("ch1.jpg", "delay", 1, R"("seconds": 0.3)"));
+    auto first = std::make_shared<Requester>(), second = std::make_shared<Requester>();
+    auto model = NetworkModel::sharedInstance();
+    auto a = download(first, {"ch1.jpg"}, 1, 1);
+    auto b = download(second, {"ch1.jpg"}, 1, kProgressTypeBatch);
+    model->sendRequest(a);
+    model->sendRequest(b);
+    ASSERT_TRUE(runUntil([&] { return first->results.size() + second->results.size() == 2; }));
+    ASSERT_EQ(first->results.size(), 1u);
+    ASSERT_EQ(second->results.size(), 1u);
+    EXPECT_EQ(first->download(0)->downloadId, a->downloadId());
+    EXPECT_EQ(second->download(0)->downloadId, b->downloadId());
+    EXPECT_EQ(second->results[0]->status, "200");
+    EXPECT_EQ(fileRequests("ch1.jpg").size(), 1u);
+    EXPECT_EQ(contents(productImage("ch1.jpg")), whole);
+
+    // The same name as a library cover is another file with its own temporary path.
+    auto cover = fetch({"ch1.jpg"}, 4);
+    EXPECT_EQ(cover->results.at(0)->status, "404");
+    EXPECT_FALSE(fs::exists(client() + "/LibraryImages/ch1.jpg"));
+    EXPECT_EQ(contents(productImage("ch1.jpg")), whole);
+    auto brochure = fetch({"brochure_c.jpg"}, 4);
+    EXPECT_EQ(brochure->results.at(0)->status, "200");
+    EXPECT_EQ(contents(client() + "/LibraryImages/brochure_c.jpg"), served("library/cover_image", "brochure_c.jpg"));
+}
+
+TEST_F(DownloadTest, CancellingByNameAndLosingTheNetwork)
+{
+    auto model = NetworkModel::sharedInstance();
+    auto transport = HttpNetworkCtrl::sharedInstance();
+    ASSERT_TRUE(backend().setFault("ch1.jpg", "slow", 1, R"("bytesPerSecond": 2000)"));
+    auto requester = std::make_shared<Requester>();
+    model->sendRequest(download(requester, {"ch1.jpg"}, 1, 1));
+    // Running: its first bytes have come.
+    ASSERT_TRUE(runUntil([&] { return !requester->percents.empty(); }, 5));
+    EXPECT_EQ(transport->CancelDownLoadWithName("nothing.jpg"), 0);
+    EXPECT_EQ(model->pendingRequestCount(), 1u);
+    int code = transport->CancelDownLoadWithName("ch1.jpg");
+    EXPECT_EQ(code >> 16, kCmdDownload);
+    EXPECT_FALSE(transport->isCodeInUse(code));
+    model->cancelDownloadReuest("ch1.jpg");
+    base::RunLoop::main().runUntil([] { return false; }, 1.0);
+    EXPECT_TRUE(requester->results.empty());
+    EXPECT_FALSE(fs::exists(productImage("ch1.jpg")));
+
+    // Losing the network stops the batch; a single download and a command finish.
+    ASSERT_TRUE(backend().setFault("tb1.jpg", "slow", 1, R"("bytesPerSecond": 2000)"));
+    ASSERT_TRUE(backend().setFault("ch1_t.jpg", "delay", 1, R"("seconds": 0.3)"));
+    ASSERT_TRUE(backend().setFault("261", "delay", 1, R"("seconds": 0.3)"));
+    auto batch = std::make_shared<Requester>(), single = std::make_shared<Requester>(), command = std::make_shared<Requester>();
+    model->sendRequest(download(batch, {"tb1.jpg"}, 1, kProgressTypeBatch));
+    model->sendRequest(download(single, {"ch1_t.jpg"}, 1, 1));
+    model->sendRequest(runtimeConfig(command));
+    base::RunLoop::main().runUntil([] { return false; }, 0.1);
+    base::NotificationCenter::defaultCenter().post("netUnconnect");
+    ASSERT_TRUE(runUntil([&] { return batch->results.size() + single->results.size() + command->results.size() == 3; }));
+    EXPECT_EQ(batch->results[0]->status, "999");
+    EXPECT_EQ(batch->results[0]->httpRsp, 1);
+    EXPECT_EQ(single->results[0]->status, "200");
+    EXPECT_EQ(command->results[0]->status, "200");
+}
+
+TEST_F(DownloadTest, ProgressIsThinnedRisesAndCountsResumedBytes)
+{
+    const size_t size = served("product", "ch1.jpg").size();
+    // About 1.5 s for the file, on the real clock.
+    std::string rate = "\"bytesPerSecond\": " + std::to_string(size * 2 / 3);
+    ASSERT_TRUE(backend().setFault("ch1.jpg", "slow", 1, rate));
+    auto requester = fetch({"ch1.jpg"});
+    auto& percents = requester->percents;
+    ASSERT_GE(percents.size(), 3u);
+    EXPECT_EQ(percents.back().fraction, 1.0f);
+    for (size_t i = 1; i < percents.size(); ++i) {
+        EXPECT_GE(percents[i].fraction, percents[i - 1].fraction);
+        if (i + 1 < percents.size()) {
+            EXPECT_GE(percents[i].at - percents[i - 1].at, HttpNetworkCtrl::kProgressInterval - 1e-9);
+        }
+        EXPECT_EQ(percents[i].fileName, "ch1.jpg");
+    }
+
+    // Cut halfway, then resumed slowly: the fractions go on from the bytes already there.
+    std::filesystem::remove(productImage("ch1.jpg"));
+    ASSERT_TRUE(backend().setFault("ch1.jpg", "truncate", 1, R"("fraction": 0.5)"));
+    ASSERT_TRUE(backend().setFault("ch1.jpg", "slow", 1, rate));
+    requester = fetch({"ch1.jpg"});
+    EXPECT_EQ(requester->results.at(0)->status, "200");
+    ASSERT_GE(requester->percents.size(), 2u);
+    for (size_t i = 1; i < requester->percents.size(); ++i)
+        EXPECT_GE(requester->percents[i].fraction, requester->percents[i - 1].fraction);
+    EXPECT_EQ(requester->percents.back().fraction, 1.0f);
+}
+
+TEST_F(DownloadTest, UnsafeNamesAreRefusedWithoutARequest)
+{
+    for (std::string name : {"../x", "a/b", "..", ""}) {
+        auto requester = fetch({name});
+        ASSERT_EQ(requester->results.size(), 1u) << name;
+        EXPECT_EQ(requester->results[0]->status, "999") << name;
+        EXPECT_EQ(requester->results[0]->httpRsp, 4) << name;
+        EXPECT_EQ(requester->download(0)->fileName, name);
+    }
+    EXPECT_TRUE(logged("file").empty());
+    EXPECT_FALSE(fs::exists(client() + "/x"));
+    EXPECT_FALSE(fs::exists(client() + "/ProductImages/a"));
+}
+
+} // namespace
+} // namespace protocoltest

@@ -21,22 +21,9 @@ brivanta_category_Entity categoryFromRow(BRResultSet& rs)
 template <typename... Args>
 std::vector<brivanta_category_Entity> categories(std::string_view sql, const Args&... args)
 {
-    std::vector<brivanta_category_Entity> list;
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return list;
-    auto rs = db->executeQuery(sql, args...);
-    while (rs && rs->next())
-        list.push_back(categoryFromRow(*rs));
-    return list;
+    return BaseDataModel::readRows(categoryFromRow, sql, args...);
 }
 
-template <typename... Args>
-int count(std::string_view sql, const Args&... args)
-{
-    auto db = BRDatabase::sharedDataBase();
-    return db ? db->intForQuery(sql, args...) : 0;
-}
 
 } // namespace
 
@@ -62,19 +49,19 @@ brivanta_category_Entity CategoryModel::getCategoryWithCategoryid(int categoryId
 
 int CategoryModel::getParentCategoryId(int categoryId)
 {
-    return count("select category_parent_id from brivanta_category where category_id = ?", categoryId);
+    return intForQuery("select category_parent_id from brivanta_category where category_id = ?", categoryId);
 }
 
 int CategoryModel::getCategoryCountUnderCategoryid(int categoryId)
 {
-    return count("select count(*) from brivanta_category where category_publish = 1  and "
+    return intForQuery("select count(*) from brivanta_category where category_publish = 1  and "
                  "category_parent_id = ?",
                  categoryId);
 }
 
 int CategoryModel::getProductCountUnderCategoryid(int categoryId)
 {
-    return count("select count(*) from brivanta_category c,brivanta_product_category_xref  x where "
+    return intForQuery("select count(*) from brivanta_category c,brivanta_product_category_xref  x where "
                  "c.category_publish = 1 and  x.category_id = c.category_id and "
                  "c.category_parent_id = ?",
                  categoryId);

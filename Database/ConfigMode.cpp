@@ -1,13 +1,12 @@
 #include "Database/ConfigMode.h"
 
-#include "Database/SQLite/BRDatabase.h"
 #include "Database/SQLite/BRTransaction.h"
 
 bool ConfigMode::syncConfigData(const std::optional<std::vector<ConfigEntity>>& configs)
 {
     if (!configs)
         return false;
-    auto db = BRDatabase::sharedDataBase();
+    auto db = database();
     if (!db)
         return false;
     BRTransaction transaction(db.get());
@@ -25,26 +24,23 @@ std::optional<ConfigEntity> ConfigMode::queryConfig(const std::optional<std::str
 {
     if (!type)
         return std::nullopt;
-    ConfigEntity config;
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return config;
-    auto rs = db->executeQuery("SELECT * FROM Brivanta_component_config where cfg_type = ? limit 0,1;",
-                               *type);
-    if (rs && rs->next()) {
-        config._id = rs->stringForColumn("id");
-        config.clientid = rs->stringForColumn("client_id");
-        config.configType = rs->stringForColumn("cfg_type");
-        config.desc = rs->stringForColumn("desc");
-        config.update_date = rs->stringForColumn("update_date");
-    }
-    if (rs)
-        rs->close();
-    return config;
+    // No row, or no connection, is an empty setting rather than none.
+    auto config = readFirstRow(
+        [](BRResultSet& rs) {
+            ConfigEntity row;
+            row._id = rs.stringForColumn("id");
+            row.clientid = rs.stringForColumn("client_id");
+            row.configType = rs.stringForColumn("cfg_type");
+            row.desc = rs.stringForColumn("desc");
+            row.update_date = rs.stringForColumn("update_date");
+            return row;
+        },
+        "SELECT * FROM Brivanta_component_config where cfg_type = ? limit 0,1;", *type);
+    return config.value_or(ConfigEntity{});
 }
 
 void ConfigMode::deleteConfig()
 {
-    if (auto db = BRDatabase::sharedDataBase())
+    if (auto db = database())
         db->executeUpdate("DELETE FROM Brivanta_component_config;");
 }

@@ -1,23 +1,10 @@
 #include "Database/CustomerModel.h"
 
 #include "Database/BulkSave.h"
-#include "Database/ModelRows.h"
-#include "Database/SQLite/BRDatabase.h"
 
 #include <algorithm>
 
 namespace {
-
-std::shared_ptr<BRDatabase> database()
-{
-    return BRDatabase::sharedDataBase();
-}
-
-bool goodConnection()
-{
-    auto db = database();
-    return db && db->goodConnection();
-}
 
 brivanta_customer_Entity readCustomer(BRResultSet& rs)
 {
@@ -72,19 +59,26 @@ brivanta_customer_contact_entity readContact(BRResultSet& rs)
     return contact;
 }
 
-int minimum(std::string_view sql)
-{
-    auto db = database();
-    return db ? db->intForQuery(sql) : 0;
-}
+// One row of the customer list's join: the customer and one displayed attribute value.
+struct CustomerListRow {
+    int customerId;
+    CustomerInfoEntry customer;
+    customer_attribute_cell_Entity cell;
+};
 
-// Steps that add a column only when it is missing, so a second run changes nothing.
-bool addColumnIfMissing(std::string_view table, std::string_view column, std::string_view sql)
+CustomerListRow readCustomerListRow(BRResultSet& rs)
 {
-    auto db = database();
-    if (db->columnExistsColumnName(table, column))
-        return true;
-    return db->executeUpdate(sql);
+    CustomerListRow row;
+    row.customerId = rs.intForColumn("customer_id");
+    row.customer.customer_info_id = rs.stringForColumn("customer_info_id");
+    row.customer.customer_name = rs.stringForColumn("customer_name").value_or("");
+    row.customer.customer_publish = rs.intForColumn("customer_publish");
+    row.customer.customer_ordering = rs.intForColumn("customer_ordering");
+    row.customer.discount = rs.doubleForColumn("discount");
+    row.customer.hidden = rs.boolForColumn("hidden");
+    row.cell.fieldName = rs.stringForColumn("field_name").value_or("");
+    row.cell.attributeValue = rs.stringForColumn("attribute_value").value_or("");
+    return row;
 }
 
 } // namespace
@@ -92,9 +86,6 @@ bool addColumnIfMissing(std::string_view table, std::string_view column, std::st
 CustomerInfoDictionary CustomerModel::getAllCustomers(bool showHidden)
 {
     CustomerInfoDictionary customers;
-    auto db = database();
-    if (!db)
-        return customers;
     std::string sql =
         "select  t1.customer_id,t1.customer_info_id,t1.customer_name,t1.customer_publish,"
         "t1.customer_ordering ,t1.discount ,t1.hidden,t5.attribute_value,t5.field_name from "
@@ -106,30 +97,20 @@ CustomerInfoDictionary CustomerModel::getAllCustomers(bool showHidden)
     if (!showHidden)
         sql += "and t1.hidden != 1 ";
     sql += "order by t1.customer_ordering,t1.customer_id,t5.field_id ;";
-    auto rs = db->executeQuery(sql);
-    if (!rs)
+    auto rows = readRows(readCustomerListRow, sql);
+    if (rows.empty())
         return customers;
+    // A row of another customer than the one before starts that customer's entry.
     CustomerInfoEntry* current = nullptr;
     int currentId = 0;
-    while (rs->next()) {
-        int customerId = rs->intForColumn("customer_id");
-        if (!current || customerId != currentId) {
-            currentId = customerId;
-            current = &customers[customerId];
-            *current = CustomerInfoEntry{};
-            current->customer_info_id = rs->stringForColumn("customer_info_id");
-            current->customer_name = rs->stringForColumn("customer_name").value_or("");
-            current->customer_publish = rs->intForColumn("customer_publish");
-            current->customer_ordering = rs->intForColumn("customer_ordering");
-            current->discount = rs->doubleForColumn("discount");
-            current->hidden = rs->boolForColumn("hidden");
+    for (auto& row : rows) {
+        if (!current || row.customerId != currentId) {
+            currentId = row.customerId;
+            current = &customers[currentId];
+            *current = std::move(row.customer);
         }
-        customer_attribute_cell_Entity cell;
-        cell.fieldName = rs->stringForColumn("field_name").value_or("");
-        cell.attributeValue = rs->stringForColumn("attribute_value").value_or("");
-        current->attribute.push_back(std::move(cell));
+        current->attribute.push_back(std::move(row.cell));
     }
-    rs->close();
     // Two reads of the whole child tables instead of two queries per customer; the same
     // order as getCustomerAddress / getCustomerContact: a local customer's newest first.
     auto addresses = readRows(readAddress,
@@ -224,33 +205,30 @@ std::vector<brivanta_customer_contact_entity> CustomerModel::getCustomerContact(
 
 bool CustomerModel::isInUnsubmitOrder(int customerId)
 {
-    auto db = database();
-    if (!db)
-        return false;
-    return db->intForQuery("select count(*) as count from brivanta_quote_order WHERE customer_id = ? ",
-                           customerId) > 0;
+    return intForQuery("select count(*) as count from brivanta_quote_order WHERE customer_id = ? ",
+                       customerId) > 0;
 }
 
 int CustomerModel::getLastLocalCustomerId()
 {
     // Unpublished local customers count too: their ids must not be handed out again.
-    return minimum("select min(customer_id) as customer_id from brivanta_customer where customer_id < 0");
+    return intForQuery("select min(customer_id) as customer_id from brivanta_customer where customer_id < 0");
 }
 
 int CustomerModel::getLastLocalCustomerAttributesId()
 {
-    return minimum("select min(attribute_id) as attribute_id from brivanta_customer_attribute where "
+    return intForQuery("select min(attribute_id) as attribute_id from brivanta_customer_attribute where "
                    "attribute_id < 0");
 }
 
 int CustomerModel::getLastLocalCustomerAddressId()
 {
-    return minimum("select min([id]) as id from brivanta_customer_address where id < 0 ");
+    return intForQuery("select min([id]) as id from brivanta_customer_address where id < 0 ");
 }
 
 int CustomerModel::getLastLocalCustomerContactsId()
 {
-    return minimum("select min(contact_id) as contact_id from brivanta_customer_contact where "
+    return intForQuery("select min(contact_id) as contact_id from brivanta_customer_contact where "
                    "contact_id < 0");
 }
 
@@ -383,11 +361,14 @@ bool CustomerModel::saveToDatabaseCustomer(const std::optional<std::vector<briva
                       "customer_ordering=excluded.customer_ordering,discount=excluded.discount;",
                       customer.customer_id, customer.customer_info_id, customer.customer_name,
                       customer.customer_publish, customer.customer_ordering, customer.discount)
-            || !save.run("DELETE FROM brivanta_customer_attribute WHERE customer_id = ?;",
+            // The synced child rows go, to come again from the server; rows added on the
+            // device (negative ids) have not been uploaded yet and stay until their upload
+            // gives them server ids.
+            || !save.run("DELETE FROM brivanta_customer_attribute WHERE customer_id = ? AND attribute_id > 0;",
                          customer.customer_id)
-            || !save.run("DELETE FROM brivanta_customer_address WHERE customer_id = ?;",
+            || !save.run("DELETE FROM brivanta_customer_address WHERE customer_id = ? AND id > 0;",
                          customer.customer_id)
-            || !save.run("DELETE FROM brivanta_customer_contact WHERE customer_id = ?;",
+            || !save.run("DELETE FROM brivanta_customer_contact WHERE customer_id = ? AND contact_id > 0;",
                          customer.customer_id))
             break;
     }
@@ -475,9 +456,9 @@ bool CustomerModel::updateVersion()
 
 bool CustomerModel::createCustomerAddressTable()
 {
-    if (!goodConnection())
+    auto db = goodDatabase();
+    if (!db)
         return false;
-    auto db = database();
     return db->executeUpdate(
                "create table if not exists brivanta_customer_address(id INTEGER PRIMARY KEY "
                "AUTOINCREMENT NOT NULL,customer_id INTEGER NOT NULL,address VARCHAR(64),city "
@@ -490,17 +471,15 @@ bool CustomerModel::createCustomerAddressTable()
 
 bool CustomerModel::alterCustomerTable()
 {
-    if (!goodConnection())
-        return false;
     return addColumnIfMissing("brivanta_customer", "hidden",
                               "ALTER TABLE brivanta_customer ADD hidden INTEGER  DEFAULT 0");
 }
 
 bool CustomerModel::createCustomerConatctTable()
 {
-    if (!goodConnection())
+    auto db = goodDatabase();
+    if (!db)
         return false;
-    auto db = database();
     return db->executeUpdate(
                "create table if not exists brivanta_customer_contact(contact_id INTEGER PRIMARY "
                "KEY AUTOINCREMENT NOT NULL,customer_id INTEGER NOT NULL,first_name VARCHAR(64),"

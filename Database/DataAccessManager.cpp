@@ -152,7 +152,7 @@ void DataAccessManager::createModels()
     m_libraryFilesModel = adopt(std::make_shared<LibraryFilesModel>());
     m_customerModel = adopt(std::make_shared<CustomerModel>());
     m_configMode = adopt(std::make_shared<ConfigMode>());
-    m_quoteOrderModel = adopt(std::make_shared<QuoteOrderModel>());
+    m_quoteOrderModel = adopt(std::make_shared<QuoteOrderModel>(m_productmodel));
     m_loginUserModel = adopt(std::make_shared<LoginUserModel>());
     m_libraryFavoriteModel = adopt(std::make_shared<LibraryFavoriteModel>());
 }
@@ -180,4 +180,31 @@ bool DataAccessManager::updateOrderIDWithOrderNumberNewOrderID(const std::option
     if (localId == 0)
         return false;
     return updateOrderIDWithCmsOrderID(localId, newOrderID);
+}
+
+base::Value DataAccessManager::fetchUnsubmittedQuoteOrdersDic(int orderId)
+{
+    return m_quoteOrderModel ? m_quoteOrderModel->fetchUnsubmittedQuoteOrdersDic(orderId) : base::Value();
+}
+
+std::optional<std::string> DataAccessManager::fetchQuoteOrdersDicString(int orderId)
+{
+    if (!m_quoteOrderModel)
+        return std::nullopt;
+    auto upload = m_quoteOrderModel->buildUploadText(orderId);
+    if (orderId == 0)
+        m_lastSentOrders = std::move(upload.sent);
+    return upload.text;
+}
+
+void DataAccessManager::setQuoteOrdersToUploaded(int orderId)
+{
+    if (!m_quoteOrderModel)
+        return;
+    if (orderId != 0) {
+        m_quoteOrderModel->setQuoteOrdersToUploaded(orderId);
+        return;
+    }
+    m_quoteOrderModel->setQuoteOrdersToUploaded(m_lastSentOrders);
+    m_lastSentOrders.clear();
 }

@@ -24,7 +24,6 @@ class LibraryFavoriteModel;
 class LibraryFilesModel;
 class LoginUserModel;
 class ProductMaterialModel;
-class QuoteOrderModel;
 
 // The single door to the logged-in client's database: makes the client's file from the
 // template, opens the shared connection on it and owns one model per group of tables.
@@ -80,6 +79,13 @@ public:
 #undef BRIVANTA_DECLARE_OPERATION
     // The order of that number moves to the server's id; NO when no order has the number.
     bool updateOrderIDWithOrderNumberNewOrderID(const std::optional<std::string>& number, int newOrderID);
+    // The upload document and its marking. The text for 0 is what the order store uploads:
+    // the manager keeps the orders it carried, and marking 0 marks those of them that have
+    // not been saved again since (an order edited while its upload was under way waits for
+    // the next one). The dictionary is only a read and changes nothing of that.
+    base::Value fetchUnsubmittedQuoteOrdersDic(int orderId);
+    std::optional<std::string> fetchQuoteOrdersDicString(int orderId);
+    void setQuoteOrdersToUploaded(int orderId);
 
 private:
     bool openDatabase();
@@ -105,4 +111,6 @@ private:
     std::shared_ptr<LoginUserModel> m_loginUserModel;
     std::shared_ptr<LibraryFavoriteModel> m_libraryFavoriteModel;
     std::vector<std::shared_ptr<BaseDataModel>> m_dataModelList; // in creation order
+    // The orders the last upload document for 0 carried, as they were sent.
+    QuoteOrderModel::SentOrders m_lastSentOrders;
 };

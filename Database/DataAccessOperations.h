@@ -138,7 +138,6 @@ using List = std::optional<std::vector<T>>;
     X(customerModel, bool, saveToDatabaseFieldsCustomerAttribute, saveToDatabaseFieldsCustomerAttribute, (const dataaccess::List<brivanta_fields_customer_attribute_Entity>& fields), (fields)) \
     X(customerModel, bool, saveToDatabaseCustomerAddress, saveToDatabaseCustomerAddress, (const dataaccess::List<brivanta_customer_address_Entity>& addresses), (addresses)) \
     X(quoteOrderModel, std::vector<QuoteOrderModel::Order>, fetchQuoteOrdersCondition, fetchQuoteOrdersCondition, (int kind, const dataaccess::Text& search), (kind, search)) \
-    X(quoteOrderModel, base::Value, fetchUnsubmittedQuoteOrdersDic, fetchUnsubmittedQuoteOrdersDic, (int orderId), (orderId)) \
     X(quoteOrderModel, std::vector<QuoteOrderModel::Line>, fetchQuoteOrderItemsWithQuoteOrder, fetchQuoteOrderItemsWithQuoteOrder, (int orderId), (orderId)) \
     X(quoteOrderModel, base::Value, fetchQuoteOrderItemsDicWithQuoteOrder, fetchQuoteOrderItemsDicWithQuoteOrder, (int orderId), (orderId)) \
     X(quoteOrderModel, int, saveQuoteOrder, saveQuoteOrder, (const QuoteOrderModel::Order& order), (order)) \
@@ -147,8 +146,6 @@ using List = std::optional<std::vector<T>>;
     X(quoteOrderModel, bool, removeQuoteOrderItem, removeQuoteOrderItem, (const QuoteOrderModel::Line& line), (line)) \
     X(quoteOrderModel, bool, removeQuoteOrderItemsByQuoteOrderID, removeQuoteOrderItemsByQuoteOrderID, (int orderId), (orderId)) \
     X(quoteOrderModel, bool, updateOrderSignatureWithOrderId, updateOrderSignatureWithOrderId, (const dataaccess::Text& signature, int orderId), (signature, orderId)) \
-    X(quoteOrderModel, dataaccess::Text, fetchQuoteOrdersDicString, fetchQuoteOrdersDicString, (int orderId), (orderId)) \
-    X(quoteOrderModel, void, setQuoteOrdersToUploaded, setQuoteOrdersToUploaded, (int orderId), (orderId)) \
     X(quoteOrderModel, void, setQuoteOrdersUploadedWithOrderNumber, setQuoteOrdersUploadedWithOrderNumber, (const dataaccess::Text& number), (number)) \
     X(quoteOrderModel, int, retriveMaxOrderID, retriveMaxOrderID, (), ()) \
     X(quoteOrderModel, int, retriveMaxOrderItemID, retriveMaxOrderItemID, (), ()) \

@@ -1,38 +1,33 @@
 #include "Database/IconModel.h"
 
 #include "Database/BulkSave.h"
-#include "Database/SQLite/BRDatabase.h"
 
 brivanta_icon_Entity IconModel::getIconByIconId(int iconId)
 {
-    brivanta_icon_Entity icon;
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return icon;
-    auto rs = db->executeQuery("select * from brivanta_icon where id = ?", iconId);
-    while (rs && rs->next()) {
-        icon._id = rs->intForColumn("id");
-        icon.title = rs->stringForColumn("title");
-        icon.name = rs->stringForColumn("name");
-        icon.width = rs->intForColumn("width");
-        icon.height = rs->intForColumn("height");
-        icon.description = rs->stringForColumn("description");
-        icon.category = rs->stringForColumn("category");
-        icon.publish = rs->intForColumn("publish");
-    }
-    return icon;
+    auto rows = readRows(
+        [](BRResultSet& rs) {
+            brivanta_icon_Entity icon;
+            icon._id = rs.intForColumn("id");
+            icon.title = rs.stringForColumn("title");
+            icon.name = rs.stringForColumn("name");
+            icon.width = rs.intForColumn("width");
+            icon.height = rs.intForColumn("height");
+            icon.description = rs.stringForColumn("description");
+            icon.category = rs.stringForColumn("category");
+            icon.publish = rs.intForColumn("publish");
+            return icon;
+        },
+        "select * from brivanta_icon where id = ?", iconId);
+    return rows.empty() ? brivanta_icon_Entity{} : rows.back();
 }
 
 std::vector<std::string> IconModel::getAllIconAddress()
 {
     std::vector<std::string> list;
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return list;
-    auto rs = db->executeQuery("select * from brivanta_icon");
-    while (rs && rs->next()) {
-        // An empty name names no file: the sync would download the folder itself.
-        if (auto name = rs->stringForColumn("name"); name && !name->empty())
+    // An empty name names no file: the sync would download the folder itself.
+    for (auto& name : readRows([](BRResultSet& rs) { return rs.stringForColumn("name"); },
+                               "select * from brivanta_icon")) {
+        if (name && !name->empty())
             list.push_back(std::move(*name));
     }
     return list;

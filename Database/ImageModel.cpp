@@ -1,7 +1,6 @@
 #include "Database/ImageModel.h"
 
 #include "Database/BulkSave.h"
-#include "Database/SQLite/BRDatabase.h"
 
 namespace {
 
@@ -27,63 +26,48 @@ std::optional<std::string> fileName(std::optional<std::string> name)
     return name && !name->empty() ? std::move(name) : std::nullopt;
 }
 
-std::vector<std::string> addresses(const char* column)
+std::vector<std::string> fileNames(std::vector<std::optional<std::string>> names)
 {
     std::vector<std::string> list;
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return list;
-    auto rs = db->executeQuery("select * from brivanta_image");
-    while (rs && rs->next()) {
-        if (auto name = fileName(rs->stringForColumn(column)))
-            list.push_back(std::move(*name));
+    for (auto& name : names) {
+        if (auto file = fileName(std::move(name)))
+            list.push_back(std::move(*file));
     }
     return list;
+}
+
+std::vector<std::string> addresses(const char* column)
+{
+    return fileNames(BaseDataModel::readRows([column](BRResultSet& rs) { return rs.stringForColumn(column); },
+                                             "select * from brivanta_image"));
 }
 
 } // namespace
 
 std::vector<brivanta_image_Entity> ImageModel::getManyImageByKeyId(int productId)
 {
-    std::vector<brivanta_image_Entity> list;
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return list;
-    auto rs = db->executeQuery("select * from brivanta_image where key_id= ? and image_publis =1 order by "
-                               "image_isdault desc",
-                               productId);
-    while (rs && rs->next())
-        list.push_back(imageFromRow(*rs));
-    return list;
+    return readRows(imageFromRow,
+                    "select * from brivanta_image where key_id= ? and image_publis =1 order by "
+                    "image_isdault desc",
+                    productId);
 }
 
 std::optional<brivanta_image_Entity> ImageModel::getImageByKeyId(int productId)
 {
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return std::nullopt;
-    auto rs = db->executeQuery("select * from brivanta_image where image_isdault =1 and image_publis =1 and "
-                               "key_id= ? limit 0,1",
-                               productId);
-    if (!rs || !rs->next())
-        return std::nullopt;
-    auto image = imageFromRow(*rs);
-    rs->close();
-    return image;
+    return readFirstRow(imageFromRow,
+                        "select * from brivanta_image where image_isdault =1 and image_publis =1 and "
+                        "key_id= ? limit 0,1",
+                        productId);
 }
 
 std::vector<PublishImage> ImageModel::getPublishImages(bool published)
 {
-    std::vector<PublishImage> list;
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return list;
-    auto rs = db->executeQuery("select * from brivanta_image where image_publis = ?", published ? 1 : 0);
-    while (rs && rs->next()) {
-        list.push_back({fileName(rs->stringForColumn("image_full_address")),
-                        fileName(rs->stringForColumn("image_thumb_address"))});
-    }
-    return list;
+    return readRows(
+        [](BRResultSet& rs) {
+            return PublishImage{fileName(rs.stringForColumn("image_full_address")),
+                                fileName(rs.stringForColumn("image_thumb_address"))};
+        },
+        "select * from brivanta_image where image_publis = ?", published ? 1 : 0);
 }
 
 std::vector<std::string> ImageModel::getThumbImages()
@@ -98,17 +82,12 @@ std::vector<std::string> ImageModel::getFullImages()
 
 std::optional<std::string> ImageModel::getFullImagePathByName(const std::optional<std::string>& title)
 {
-    auto db = BRDatabase::sharedDataBase();
-    if (!db || !title || title->empty())
+    if (!title || title->empty())
         return std::nullopt;
-    std::optional<std::string> name;
-    bool found = false;
-    auto rs = db->executeQuery("select * from brivanta_icon where publish = 1 and title = ?", *title);
-    while (rs && rs->next()) {
-        name = rs->stringForColumn("name");
-        found = true;
-    }
-    return found ? name : std::nullopt;
+    // The last published icon of that title.
+    auto names = readRows([](BRResultSet& rs) { return rs.stringForColumn("name"); },
+                          "select * from brivanta_icon where publish = 1 and title = ?", *title);
+    return names.empty() ? std::nullopt : names.back();
 }
 
 bool ImageModel::saveToDatabaseImage(const std::optional<std::vector<brivanta_image_Entity>>& images)

@@ -1,16 +1,9 @@
 #include "Database/LibraryCategoryModel.h"
 
 #include "Database/BulkSave.h"
-#include "Database/ModelRows.h"
 #include "Database/LibraryFilesModel.h"
-#include "Database/SQLite/BRDatabase.h"
 
 namespace {
-
-std::shared_ptr<BRDatabase> database()
-{
-    return BRDatabase::sharedDataBase();
-}
 
 brivanta_library_category_Entity readCategory(BRResultSet& rs)
 {
@@ -30,14 +23,6 @@ brivanta_library_files_update_Entity readUpdate(BRResultSet& rs)
     update.oldFileName = rs.stringForColumn("old_file_name");
     update.oldFileType = rs.stringForColumn("old_file_type");
     return update;
-}
-
-bool addColumnIfMissing(std::string_view table, std::string_view column, std::string_view sql)
-{
-    auto db = database();
-    if (db->columnExistsColumnName(table, column))
-        return true;
-    return db->executeUpdate(sql);
 }
 
 } // namespace
@@ -68,10 +53,7 @@ brivanta_library_category_Entity LibraryCategoryModel::getLibraryCategoryByCateg
 
 int LibraryCategoryModel::getLibParentCategoryIDByCategoryID(int categoryId)
 {
-    auto db = database();
-    return db ? db->intForQuery("select parent_id from brivanta_library_category where id = ?",
-                                categoryId)
-              : 0;
+    return intForQuery("select parent_id from brivanta_library_category where id = ?", categoryId);
 }
 
 std::vector<brivanta_library_files_Entity> LibraryCategoryModel::getLibraryFilesByCategory_id(int categoryId)
@@ -166,8 +148,7 @@ bool LibraryCategoryModel::updateVersion()
 
 bool LibraryCategoryModel::alterLibFileUpdateTable()
 {
-    auto db = database();
-    if (!db || !db->goodConnection())
+    if (!goodDatabase())
         return false;
     bool name = addColumnIfMissing("brivanta_update", "old_file_name",
                                    "ALTER TABLE brivanta_update ADD old_file_name VARCHAR DEFAULT NULL;");
@@ -178,9 +159,6 @@ bool LibraryCategoryModel::alterLibFileUpdateTable()
 
 bool LibraryCategoryModel::alterLibraryCategoryTable()
 {
-    auto db = database();
-    if (!db || !db->goodConnection())
-        return false;
     return addColumnIfMissing("brivanta_library_category", "parent_id",
                               "ALTER TABLE brivanta_library_category ADD parent_id integer DEFAULT 0;");
 }

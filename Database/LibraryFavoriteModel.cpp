@@ -1,6 +1,5 @@
 #include "Database/LibraryFavoriteModel.h"
 
-#include "Database/SQLite/BRDatabase.h"
 
 namespace {
 
@@ -10,26 +9,23 @@ constexpr const char* kFavoriteTable = "brivanta_library_favorite";
 
 std::optional<brivanta_library_favorite_Entity> LibraryFavoriteModel::getFavoriteByFavoriteId(int fileId)
 {
-    auto db = BRDatabase::sharedDataBase();
+    auto db = database();
     // Before the first favourite there is no table: that is no favourite, not an error.
     if (!db || !db->tableExists(kFavoriteTable))
         return std::nullopt;
-    auto rs = db->executeQuery("select * from brivanta_library_favorite where  id = ?", fileId);
-    if (!rs)
-        return std::nullopt;
-    std::optional<brivanta_library_favorite_Entity> favorite;
-    if (rs->next()) {
-        favorite.emplace();
-        favorite->file_id = rs->intForColumn("id");
-        favorite->file_name = rs->stringForColumn("file_name");
-    }
-    rs->close();
-    return favorite;
+    return readFirstRow(
+        [](BRResultSet& rs) {
+            brivanta_library_favorite_Entity favorite;
+            favorite.file_id = rs.intForColumn("id");
+            favorite.file_name = rs.stringForColumn("file_name");
+            return favorite;
+        },
+        "select * from brivanta_library_favorite where  id = ?", fileId);
 }
 
 bool LibraryFavoriteModel::saveToDatabaseFavoriteName(int fileId, const std::optional<std::string>& fileName)
 {
-    auto db = BRDatabase::sharedDataBase();
+    auto db = database();
     if (!db)
         return false;
     db->executeUpdate("create table if not exists brivanta_library_favorite(id INTEGER PRIMARY KEY "
@@ -40,7 +36,7 @@ bool LibraryFavoriteModel::saveToDatabaseFavoriteName(int fileId, const std::opt
 
 void LibraryFavoriteModel::deleteSingleFavoriteByFavoriteId(int fileId)
 {
-    auto db = BRDatabase::sharedDataBase();
+    auto db = database();
     if (db && db->tableExists(kFavoriteTable))
         db->executeUpdate("delete from brivanta_library_favorite where id = ?", fileId);
 }

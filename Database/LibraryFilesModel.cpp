@@ -1,32 +1,12 @@
 #include "Database/LibraryFilesModel.h"
 
 #include "Database/BulkSave.h"
-#include "Database/ModelRows.h"
-#include "Database/SQLite/BRDatabase.h"
 
 namespace {
 
-std::shared_ptr<BRDatabase> database()
-{
-    return BRDatabase::sharedDataBase();
-}
-
 std::vector<brivanta_library_files_Entity> readFiles(std::string_view sql)
 {
-    return readRows([](BRResultSet& rs) { return LibraryFilesModel::fileFromRow(rs); }, sql);
-}
-
-// "\", "%" and "_" taken literally by LIKE ... ESCAPE '\'.
-std::string likeEscaped(std::string_view text)
-{
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (char c : text) {
-        if (c == '\\' || c == '%' || c == '_')
-            escaped += '\\';
-        escaped += c;
-    }
-    return escaped;
+    return BaseDataModel::readRows([](BRResultSet& rs) { return LibraryFilesModel::fileFromRow(rs); }, sql);
 }
 
 // The first published row of that file name, read by column.
@@ -35,7 +15,7 @@ std::optional<std::string> textByFileName(const std::optional<std::string>& file
 {
     if (!fileName)
         return std::nullopt;
-    auto rows = readRows([column](BRResultSet& rs) { return rs.stringForColumn(column); },
+    auto rows = BaseDataModel::readRows([column](BRResultSet& rs) { return rs.stringForColumn(column); },
                          "select * from brivanta_library_files where file_name = ? and "
                          "published = 1 limit 0,1",
                          *fileName);
@@ -100,7 +80,7 @@ std::vector<brivanta_library_files_Entity> LibraryFilesModel::getLibFilesBysearc
     std::string sql = "select * from brivanta_library_files where published = 1 and (title like '%' "
                       "|| ? || '%' ESCAPE '\\') order by ";
     sql += order;
-    return readRows([](BRResultSet& rs) { return fileFromRow(rs); }, sql, likeEscaped(*text));
+    return readRows([](BRResultSet& rs) { return fileFromRow(rs); }, sql, likeLiteral(*text));
 }
 
 std::optional<brivanta_library_files_Entity> LibraryFilesModel::getFilesByFileId(int fileId)
@@ -146,40 +126,32 @@ std::optional<std::string> LibraryFilesModel::getTitleByFileName(const std::opti
 
 int LibraryFilesModel::getFileIDbyFileName(const std::optional<std::string>& fileName)
 {
-    auto db = database();
-    if (!fileName || !db)
+    if (!fileName)
         return 0;
-    return db->intForQuery("select id from brivanta_library_files where file_name = ? and "
+    return intForQuery("select id from brivanta_library_files where file_name = ? and "
                            "published = 1 limit 0,1",
                            *fileName);
 }
 
 std::optional<std::string> LibraryFilesModel::getFileNameByTitle(const std::optional<std::string>& title)
 {
-    auto db = database();
-    if (!title || !db)
+    if (!title)
         return std::nullopt;
-    return db->stringForQuery("select file_name from brivanta_library_files where title = ? and "
+    return stringForQuery("select file_name from brivanta_library_files where title = ? and "
                               "published = 1 limit 0,1",
                               *title);
 }
 
 std::optional<std::string> LibraryFilesModel::getFileNameById(int fileId)
 {
-    auto db = database();
-    if (!db)
-        return std::nullopt;
-    return db->stringForQuery("select file_name from brivanta_library_files where id = ? and "
+    return stringForQuery("select file_name from brivanta_library_files where id = ? and "
                               "published = 1 limit 0,1",
                               fileId);
 }
 
 std::optional<std::string> LibraryFilesModel::getFileInfoByFileId(int fileId)
 {
-    auto db = database();
-    if (!db)
-        return std::nullopt;
-    return db->stringForQuery("select info from brivanta_library_files where id = ? and published "
+    return stringForQuery("select info from brivanta_library_files where id = ? and published "
                               "= 1 limit 0,1",
                               fileId);
 }

@@ -1,15 +1,9 @@
 #include "Database/LoginUserModel.h"
 
 #include "Common/PublicFunction.h"
-#include "Database/SQLite/BRDatabase.h"
 #include "Platform/Base/Text.h"
 
 namespace {
-
-std::shared_ptr<BRDatabase> database()
-{
-    return BRDatabase::sharedDataBase();
-}
 
 bool isBlank(const std::optional<std::string>& text)
 {
@@ -31,23 +25,9 @@ std::string asciiLowercased(std::string_view text)
 template <typename... Args>
 bool hasRow(std::string_view sql, const Args&... args)
 {
-    auto db = database();
-    if (!db || !db->goodConnection())
+    if (!BaseDataModel::goodDatabase())
         return false;
-    auto rs = db->executeQuery(sql, args...);
-    if (!rs)
-        return false;
-    bool found = rs->next();
-    rs->close();
-    return found;
-}
-
-bool addColumnIfMissing(std::string_view column, std::string_view sql)
-{
-    auto db = database();
-    if (db->columnExistsColumnName("brivanta_login_user", column))
-        return true;
-    return db->executeUpdate(sql);
+    return BaseDataModel::readFirstRow([](BRResultSet&) { return true; }, sql, args...).has_value();
 }
 
 } // namespace
@@ -67,26 +47,21 @@ bool LoginUserModel::saveUserInfo(const std::optional<LoginInfo>& info)
 
 std::optional<LoginInfo> LoginUserModel::getUserInfo(const std::optional<std::string>& accountId)
 {
-    auto db = database();
-    if (isBlank(accountId) || !db || !db->goodConnection())
+    if (isBlank(accountId) || !goodDatabase())
         return std::nullopt;
-    auto rs = db->executeQuery("select * from brivanta_login_user \nwhere useName = ? limit 0,1;",
-                               *accountId);
-    if (!rs)
-        return std::nullopt;
-    std::optional<LoginInfo> info;
-    if (rs->next()) {
-        info.emplace();
-        info->accountId = rs->stringForColumn("useName");
-        info->passWord = rs->stringForColumn("password");
-        info->clientId = rs->stringForColumn("clientId");
-        info->deviceId = rs->stringForColumn("deviceId");
-        info->email = rs->stringForColumn("email");
-        info->companyName = rs->stringForColumn("companyName");
-        info->companyLink = rs->stringForColumn("companyLink");
-    }
-    rs->close();
-    return info;
+    return readFirstRow(
+        [](BRResultSet& rs) {
+            LoginInfo info;
+            info.accountId = rs.stringForColumn("useName");
+            info.passWord = rs.stringForColumn("password");
+            info.clientId = rs.stringForColumn("clientId");
+            info.deviceId = rs.stringForColumn("deviceId");
+            info.email = rs.stringForColumn("email");
+            info.companyName = rs.stringForColumn("companyName");
+            info.companyLink = rs.stringForColumn("companyLink");
+            return info;
+        },
+        "select * from brivanta_login_user \nwhere useName = ? limit 0,1;", *accountId);
 }
 
 std::string LoginUserModel::checkLocalUserInfo(const std::optional<LoginInfo>& info)
@@ -148,8 +123,8 @@ bool LoginUserModel::updateVersion()
 
 bool LoginUserModel::createLoginUserTable()
 {
-    auto db = database();
-    if (!db || !db->goodConnection())
+    auto db = goodDatabase();
+    if (!db)
         return false;
     return db->executeUpdate("create table if not exists brivanta_login_user(indexId INTEGER "
                              "PRIMARY KEY AUTOINCREMENT NOT NULL,useName VARCHAR(20) NOT NULL "
@@ -159,13 +134,12 @@ bool LoginUserModel::createLoginUserTable()
 
 bool LoginUserModel::alterLoginUserTable()
 {
-    auto db = database();
-    if (!db || !db->goodConnection())
+    if (!goodDatabase())
         return false;
-    bool email = addColumnIfMissing("email", "ALTER TABLE brivanta_login_user ADD email VARCHAR(20);");
-    bool company = addColumnIfMissing("companyName",
+    bool email = addColumnIfMissing("brivanta_login_user", "email", "ALTER TABLE brivanta_login_user ADD email VARCHAR(20);");
+    bool company = addColumnIfMissing("brivanta_login_user", "companyName",
                                       "ALTER TABLE brivanta_login_user ADD companyName VARCHAR(20);");
-    bool link = addColumnIfMissing("companyLink",
+    bool link = addColumnIfMissing("brivanta_login_user", "companyLink",
                                    "ALTER TABLE brivanta_login_user ADD companyLink VARCHAR(50)");
     return email && company && link;
 }

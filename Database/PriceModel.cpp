@@ -2,7 +2,6 @@
 
 #include "Common/PublicFunction.h"
 #include "Database/BulkSave.h"
-#include "Database/SQLite/BRDatabase.h"
 
 namespace {
 
@@ -21,78 +20,62 @@ constexpr const char* kPriceColumns =
     "discount_publish,tier_start_date,tier_end_date,tier_quantity_price,tier_publish";
 
 // Whether price_id alone is the table's primary key.
-bool priceIdIsKey(BRDatabase& db)
+bool priceIdIsKey()
 {
-    auto rs = db.getTableSchema("brivanta_product_price");
-    bool key = false;
-    int keyColumns = 0;
-    while (rs && rs->next()) {
-        if (rs->intForColumn("pk") == 0)
-            continue;
-        ++keyColumns;
-        key = rs->stringForColumn("name") == "price_id";
-    }
-    return key && keyColumns == 1;
+    auto keys = BaseDataModel::readRows([](BRResultSet& rs) { return rs.stringForColumn("name"); },
+                                        "select name from pragma_table_info('brivanta_product_price') "
+                                        "where pk > 0");
+    return keys.size() == 1 && keys.front() == "price_id";
+}
+
+brivanta_product_price_Entity priceFromRow(BRResultSet& rs, double now)
+{
+    brivanta_product_price_Entity price;
+    price.price_id = rs.intForColumn("price_id");
+    price.product_id = rs.intForColumn("product_id");
+    price.vendor_group_id_list = rs.stringForColumn("vendor_group_id_list");
+    price.vendor_state_id_list = rs.stringForColumn("vendor_state_id_list");
+    price.currency = rs.stringForColumn("currency");
+    price.discount_identifier = rs.stringForColumn("discount_identifier");
+    price.tier_quantity_price = rs.stringForColumn("tier_quantity_price");
+    price.price = rs.doubleForColumn("price");
+    price.discount_price = rs.doubleForColumn("discount_price");
+    price.tier_publish = rs.intForColumn("tier_publish");
+    // A missing date reads as 1970, so a window without an end is closed.
+    double start = rs.doubleForColumn("discount_start_date");
+    double end = rs.doubleForColumn("discount_end_date");
+    price.discount_start_date = base::Date(start);
+    price.discount_end_date = base::Date(end);
+    price.tier_start_date = base::Date(rs.doubleForColumn("tier_start_date"));
+    price.tier_end_date = base::Date(rs.doubleForColumn("tier_end_date"));
+    price.discontRat = PublicFunction::shownDiscountRatFromAbsolute(rs.doubleForColumn("discount_rat"));
+    price.discount_flag = start <= now && now <= end && price.price >= 0;
+    return price;
 }
 
 } // namespace
 
 brivanta_product_price_Entity PriceModel::getPriceEntityByProductId(int productId)
 {
-    brivanta_product_price_Entity price;
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return price;
-    auto rs = db->executeQuery("select * from brivanta_product_price where product_id = ?", productId);
     double now = PublicFunction::currentTimeInterval();
     // Several rows for one product: the last one's values remain.
-    while (rs && rs->next()) {
-        price = brivanta_product_price_Entity{};
-        price.price_id = rs->intForColumn("price_id");
-        price.product_id = rs->intForColumn("product_id");
-        price.vendor_group_id_list = rs->stringForColumn("vendor_group_id_list");
-        price.vendor_state_id_list = rs->stringForColumn("vendor_state_id_list");
-        price.currency = rs->stringForColumn("currency");
-        price.discount_identifier = rs->stringForColumn("discount_identifier");
-        price.tier_quantity_price = rs->stringForColumn("tier_quantity_price");
-        price.price = rs->doubleForColumn("price");
-        price.discount_price = rs->doubleForColumn("discount_price");
-        price.tier_publish = rs->intForColumn("tier_publish");
-        // A missing date reads as 1970, so a window without an end is closed.
-        double start = rs->doubleForColumn("discount_start_date");
-        double end = rs->doubleForColumn("discount_end_date");
-        price.discount_start_date = base::Date(start);
-        price.discount_end_date = base::Date(end);
-        price.tier_start_date = base::Date(rs->doubleForColumn("tier_start_date"));
-        price.tier_end_date = base::Date(rs->doubleForColumn("tier_end_date"));
-        price.discontRat = PublicFunction::shownDiscountRatFromAbsolute(rs->doubleForColumn("discount_rat"));
-        price.discount_flag = start <= now && now <= end && price.price >= 0;
-    }
-    return price;
+    auto rows = readRows([now](BRResultSet& rs) { return priceFromRow(rs, now); },
+                         "select * from brivanta_product_price where product_id = ?", productId);
+    return rows.empty() ? brivanta_product_price_Entity{} : rows.back();
 }
 
 double PriceModel::getPriceByProductId(int productId)
 {
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return 0;
-    double value = 0;
-    auto rs = db->executeQuery("select price from brivanta_product_price where product_id = ?", productId);
-    while (rs && rs->next())
-        value = rs->doubleForColumnIndex(0);
-    return value;
+    auto prices = readRows([](BRResultSet& rs) { return rs.doubleForColumnIndex(0); },
+                           "select price from brivanta_product_price where product_id = ?", productId);
+    return prices.empty() ? 0 : prices.back();
 }
 
 std::string PriceModel::getpriceCurrencyByProductId(int productId)
 {
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return {};
-    std::string currency;
-    auto rs = db->executeQuery("select currency from brivanta_product_price where product_id = ?", productId);
-    while (rs && rs->next())
-        currency = rs->stringForColumnIndex(0).value_or("");
-    return currency;
+    auto currencies = readRows([](BRResultSet& rs) { return rs.stringForColumnIndex(0).value_or(""); },
+                               "select currency from brivanta_product_price where product_id = ?", productId);
+    return currencies.empty() ? std::string() : currencies.back();
 }
 
 bool PriceModel::saveToDatabasePrice(const std::optional<std::vector<brivanta_product_price_Entity>>& prices)
@@ -129,12 +112,12 @@ bool PriceModel::updateVersion()
 
 bool PriceModel::alterProductPriceTable()
 {
-    auto db = BRDatabase::sharedDataBase();
-    if (!db || !db->goodConnection())
+    auto db = goodDatabase();
+    if (!db)
         return false;
     if (!db->tableExists("brivanta_product_price"))
         return db->executeUpdate(kCreatePriceTable) && db->executeUpdate(kCreatePriceIndex);
-    if (priceIdIsKey(*db))
+    if (priceIdIsKey())
         return true;
 
     bool withRate = db->columnExistsColumnName("brivanta_product_price", "discount_rat");
@@ -156,10 +139,9 @@ bool PriceModel::alterProductPriceTable()
 
 bool PriceModel::alterProductPriceTableAddDiscountRat()
 {
-    auto db = BRDatabase::sharedDataBase();
-    if (!db || !db->goodConnection() || !db->tableExists("brivanta_product_price"))
+    auto db = goodDatabase();
+    if (!db || !db->tableExists("brivanta_product_price"))
         return false;
-    if (db->columnExistsColumnName("brivanta_product_price", "discount_rat"))
-        return true;
-    return db->executeUpdate("ALTER TABLE brivanta_product_price ADD discount_rat double ");
+    return addColumnIfMissing("brivanta_product_price", "discount_rat",
+                              "ALTER TABLE brivanta_product_price ADD discount_rat double ");
 }

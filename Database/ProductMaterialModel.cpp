@@ -2,25 +2,15 @@
 
 #include "Database/BulkSave.h"
 #include "Database/LibraryFilesModel.h"
-#include "Database/SQLite/BRDatabase.h"
 
 std::vector<brivanta_library_files_Entity> ProductMaterialModel::getProductRelatedFilesByProductId(int productId)
 {
-    std::vector<brivanta_library_files_Entity> files;
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return files;
     // Linked through the product's SKU as it is now, not the stored product id.
-    auto rs = db->executeQuery("select t1.* from brivanta_library_files t1, brivanta_product_related_file "
-                               "t2,brivanta_product t3 where t1.id = t2.file_id and t2.product_sku = "
-                               "t3.product_sku and t1.published = 1 and t3.product_id = ? order by title",
-                               productId);
-    if (!rs)
-        return files;
-    while (rs->next())
-        files.push_back(LibraryFilesModel::fileFromRow(*rs));
-    rs->close();
-    return files;
+    return readRows([](BRResultSet& rs) { return LibraryFilesModel::fileFromRow(rs); },
+                    "select t1.* from brivanta_library_files t1, brivanta_product_related_file "
+                    "t2,brivanta_product t3 where t1.id = t2.file_id and t2.product_sku = "
+                    "t3.product_sku and t1.published = 1 and t3.product_id = ? order by title",
+                    productId);
 }
 
 bool ProductMaterialModel::saveToDatabaseProductRelatedFile(
@@ -49,8 +39,8 @@ bool ProductMaterialModel::updateVersion()
 
 bool ProductMaterialModel::createProductRelatedFileTable()
 {
-    auto db = BRDatabase::sharedDataBase();
-    if (!db || !db->goodConnection())
+    auto db = goodDatabase();
+    if (!db)
         return false;
     return db->executeUpdate("create table if not exists brivanta_product_related_file(id INTEGER "
                              "PRIMARY KEY AUTOINCREMENT NOT NULL,file_id INTEGER NOT NULL,"
@@ -59,10 +49,6 @@ bool ProductMaterialModel::createProductRelatedFileTable()
 
 bool ProductMaterialModel::alterProductRelatedFileTable()
 {
-    auto db = BRDatabase::sharedDataBase();
-    if (!db || !db->goodConnection())
-        return false;
-    if (db->columnExistsColumnName("brivanta_product_related_file", "product_id"))
-        return true;
-    return db->executeUpdate("ALTER TABLE brivanta_product_related_file ADD product_id integer ");
+    return addColumnIfMissing("brivanta_product_related_file", "product_id",
+                              "ALTER TABLE brivanta_product_related_file ADD product_id integer ");
 }

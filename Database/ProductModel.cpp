@@ -1,7 +1,6 @@
 #include "Database/ProductModel.h"
 
 #include "Database/BulkSave.h"
-#include "Database/SQLite/BRDatabase.h"
 #include "Platform/Base/Text.h"
 #include "Protocol/LoginMode.h"
 
@@ -14,50 +13,53 @@ namespace {
 template <typename... Args>
 std::vector<brivanta_product_Entity> products(std::string_view sql, const Args&... args)
 {
-    std::vector<brivanta_product_Entity> list;
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return list;
     ProductModel::SkuRule rule;
-    auto rs = db->executeQuery(sql, args...);
-    while (rs && rs->next())
-        list.push_back(ProductModel::productFromRow(*rs, &rule));
-    return list;
+    return BaseDataModel::readRows([&rule](BRResultSet& rs) { return ProductModel::productFromRow(rs, &rule); },
+                                   sql, args...);
 }
 
 template <typename... Args>
 std::optional<brivanta_product_Entity> firstProduct(bool applySkuRule, std::string_view sql,
                                                     const Args&... args)
 {
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return std::nullopt;
     ProductModel::SkuRule rule;
-    auto rs = db->executeQuery(sql, args...);
-    if (!rs || !rs->next())
-        return std::nullopt;
-    auto product = ProductModel::productFromRow(*rs, applySkuRule ? &rule : nullptr);
-    rs->close();
-    return product;
+    return BaseDataModel::readFirstRow(
+        [&](BRResultSet& rs) { return ProductModel::productFromRow(rs, applySkuRule ? &rule : nullptr); }, sql,
+        args...);
 }
 
-// Groups the joined tag rows (ordered by tag id) into one record per tag; the filter decides
-// which rows' product ids the tag keeps.
+struct TagRow {
+    int tagId;
+    std::string tagName;
+    int productId;
+};
+
+// The joined tag rows (ordered by tag id); a tag without links comes as one row with a NULL
+// product, read as 0.
+template <typename... Args>
+std::vector<TagRow> tagRows(std::string_view sql, const Args&... args)
+{
+    return BaseDataModel::readRows(
+        [](BRResultSet& rs) {
+            return TagRow{rs.intForColumnIndex(0), rs.stringForColumnIndex(1).value_or(""), rs.intForColumnIndex(2)};
+        },
+        sql, args...);
+}
+
+// One record per tag; the filter decides which rows' product ids the tag keeps.
 template <typename Keep>
-std::vector<brivanta_tag_entity> groupTags(BRResultSet* rs, Keep keep)
+std::vector<brivanta_tag_entity> groupTags(std::vector<TagRow> rows, Keep keep)
 {
     std::vector<brivanta_tag_entity> tags;
-    while (rs && rs->next()) {
-        int tagId = rs->intForColumnIndex(0);
-        if (tags.empty() || tags.back().tag_id != tagId) {
+    for (auto& row : rows) {
+        if (tags.empty() || tags.back().tag_id != row.tagId) {
             brivanta_tag_entity tag;
-            tag.tag_id = tagId;
-            tag.tag_name = rs->stringForColumnIndex(1).value_or("");
+            tag.tag_id = row.tagId;
+            tag.tag_name = std::move(row.tagName);
             tags.push_back(std::move(tag));
         }
-        int productId = rs->intForColumnIndex(2);
-        if (keep(productId))
-            tags.back().products.push_back(productId);
+        if (keep(row.productId))
+            tags.back().products.push_back(row.productId);
     }
     return tags;
 }
@@ -118,18 +120,6 @@ brivanta_product_Entity ProductModel::productFromRow(BRResultSet& rs, const SkuR
     return product;
 }
 
-std::string ProductModel::escapedForLike(std::string_view text)
-{
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (char c : text) {
-        if (c == '\\' || c == '%' || c == '_')
-            escaped += '\\';
-        escaped += c;
-    }
-    return escaped;
-}
-
 // --- Reads -------------------------------------------------------------------------------
 
 std::vector<brivanta_product_Entity> ProductModel::getAllProducts()
@@ -170,7 +160,7 @@ std::optional<brivanta_product_Entity> ProductModel::getProductByProductSKU(cons
 
 std::vector<brivanta_product_Entity> ProductModel::getProductsBySearchString(const std::string& text)
 {
-    std::string pattern = escapedForLike(text);
+    std::string pattern = likeLiteral(text);
     return products("select t1.* from brivanta_product t1 where ("
                     "t1.product_sku like '%' || ? || '%' ESCAPE '\\' or "
                     "t1.product_name like '%' || ? || '%' ESCAPE '\\' or "
@@ -181,64 +171,50 @@ std::vector<brivanta_product_Entity> ProductModel::getProductsBySearchString(con
 
 std::vector<product_attribute_cell_Entity> ProductModel::getProductAttributeByProductId(int productId)
 {
-    std::vector<product_attribute_cell_Entity> cells;
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return cells;
-    auto rs = db->executeQuery(
+    return readRows(
+        [](BRResultSet& rs) {
+            product_attribute_cell_Entity cell;
+            cell.fieldName = rs.stringForColumn("field_name");
+            cell.attributeList = rs.stringForColumn("selection_list");
+            return cell;
+        },
         "select  t1.product_id,t2.field_name,t1.selection_list from brivanta_product_attribute t1, "
         "brivanta_fields_product_attribute t2 where t1.attribute_fields_id = t2.field_id and "
         "t2.published = 1  and t2.display = 1 and t1.product_id = ?",
         productId);
-    while (rs && rs->next()) {
-        product_attribute_cell_Entity cell;
-        cell.fieldName = rs->stringForColumn("field_name");
-        cell.attributeList = rs->stringForColumn("selection_list");
-        cells.push_back(std::move(cell));
-    }
-    return cells;
 }
 
 std::vector<brivanta_tag_entity> ProductModel::getAllProductTags()
 {
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return {};
-    std::unordered_set<int> published;
-    auto ids = db->executeQuery("select product_id from brivanta_product where product_publish = 1");
-    while (ids && ids->next())
-        published.insert(ids->intForColumnIndex(0));
-    auto rs = db->executeQuery("select t1.tag_id,t1.tag_name,t2.product_id from brivanta_product_tag t1 "
-                               "left join brivanta_product_related_tag t2 on t1.tag_id = t2.tag_id "
-                               "order by t1.tag_id,t2.product_id");
-    // A tag without links comes as one row with a NULL product, read as 0.
-    return groupTags(rs.get(), [&](int productId) { return productId != 0 && published.contains(productId); });
+    auto ids = readRows([](BRResultSet& rs) { return rs.intForColumnIndex(0); },
+                        "select product_id from brivanta_product where product_publish = 1");
+    std::unordered_set<int> published(ids.begin(), ids.end());
+    auto rows = tagRows("select t1.tag_id,t1.tag_name,t2.product_id from brivanta_product_tag t1 "
+                        "left join brivanta_product_related_tag t2 on t1.tag_id = t2.tag_id "
+                        "order by t1.tag_id,t2.product_id");
+    return groupTags(std::move(rows),
+                     [&](int productId) { return productId != 0 && published.contains(productId); });
 }
 
 std::vector<brivanta_tag_entity> ProductModel::getTagsByProductID(int productId)
 {
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return {};
-    auto rs = db->executeQuery("select t1.tag_id,t1.tag_name,t2.product_id from brivanta_product_tag t1 "
-                               "left join brivanta_product_related_tag t2 on t1.tag_id = t2.tag_id "
-                               "where t2.product_id = ? order by t1.tag_id,t2.product_id",
-                               productId);
-    return groupTags(rs.get(), [](int) { return true; });
+    auto rows = tagRows("select t1.tag_id,t1.tag_name,t2.product_id from brivanta_product_tag t1 "
+                        "left join brivanta_product_related_tag t2 on t1.tag_id = t2.tag_id "
+                        "where t2.product_id = ? order by t1.tag_id,t2.product_id",
+                        productId);
+    return groupTags(std::move(rows), [](int) { return true; });
 }
 
 std::vector<std::string> ProductModel::getAllTagsByProduct_id(int productId)
 {
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
+    if (!database())
         return {};
     // Callers rely on one empty text for a product that is not there.
-    std::optional<std::string> text = std::string();
-    auto rs = db->executeQuery("select product_tags from brivanta_product where product_id = ? and "
-                               "product_publish = 1",
-                               productId);
-    while (rs && rs->next())
-        text = rs->stringForColumnIndex(0);
+    auto texts = readRows([](BRResultSet& rs) { return rs.stringForColumnIndex(0); },
+                          "select product_tags from brivanta_product where product_id = ? and "
+                          "product_publish = 1",
+                          productId);
+    std::optional<std::string> text = texts.empty() ? std::string() : texts.back();
     std::vector<std::string> tags;
     if (!text)
         return tags;
@@ -345,20 +321,17 @@ bool ProductModel::updateVersion()
 
 bool ProductModel::alterProductAttributeTable()
 {
-    auto db = BRDatabase::sharedDataBase();
-    if (!db || !db->goodConnection())
+    auto db = goodDatabase();
+    if (!db || !db->tableExists("brivanta_product_attribute"))
         return false;
-    if (!db->tableExists("brivanta_product_attribute"))
-        return false;
-    if (db->columnExistsColumnName("brivanta_product_attribute", "selection_list"))
-        return true;
-    return db->executeUpdate("ALTER TABLE brivanta_product_attribute ADD selection_list TEXT");
+    return addColumnIfMissing("brivanta_product_attribute", "selection_list",
+                              "ALTER TABLE brivanta_product_attribute ADD selection_list TEXT");
 }
 
 bool ProductModel::createProductTagTable()
 {
-    auto db = BRDatabase::sharedDataBase();
-    if (!db || !db->goodConnection())
+    auto db = goodDatabase();
+    if (!db)
         return false;
     return db->executeUpdate("create table if not exists brivanta_product_tag(tag_id INTEGER PRIMARY KEY "
                              "AUTOINCREMENT,tag_name VARCHAR(64) NOT NULL UNIQUE)");
@@ -366,8 +339,8 @@ bool ProductModel::createProductTagTable()
 
 bool ProductModel::createProductRelatedTagTable()
 {
-    auto db = BRDatabase::sharedDataBase();
-    if (!db || !db->goodConnection())
+    auto db = goodDatabase();
+    if (!db)
         return false;
     // The index serves the tag list's join.
     return db->executeUpdate("create table if not exists brivanta_product_related_tag(id INTEGER PRIMARY "
@@ -378,7 +351,7 @@ bool ProductModel::createProductRelatedTagTable()
 
 bool ProductModel::moveDataForUpdate()
 {
-    auto db = BRDatabase::sharedDataBase();
+    auto db = database();
     if (!db || !db->tableExists("brivanta_product_tag") || !db->tableExists("brivanta_product_related_tag"))
         return false;
     // Tags come from the server once it syncs them; deriving is for databases from before.

@@ -30,8 +30,6 @@ public:
     };
     // A product row (of brivanta_product, in any select that has its columns) as a record.
     static brivanta_product_Entity productFromRow(BRResultSet& rs, const SkuRule* rule);
-    // The text with "\", "%" and "_" escaped for LIKE ... ESCAPE '\'.
-    static std::string escapedForLike(std::string_view text);
 
     std::vector<brivanta_product_Entity> getAllProducts();
     // -1 lists category 0's products, 0 lists nothing; one entry per link row.

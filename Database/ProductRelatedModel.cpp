@@ -2,11 +2,10 @@
 
 #include "Database/BulkSave.h"
 #include "Database/ProductModel.h"
-#include "Database/SQLite/BRDatabase.h"
 
 std::optional<std::vector<brivanta_product_Entity>> ProductRelatedModel::getrelatedProductIDsByProductid(int productId)
 {
-    auto db = BRDatabase::sharedDataBase();
+    auto db = database();
     if (!db)
         return std::nullopt;
     auto list = db->stringForQuery("select related_product_sku from brivanta_product_related where "
@@ -25,20 +24,15 @@ std::optional<std::vector<brivanta_product_Entity>> ProductRelatedModel::getrela
 
 std::vector<brivanta_product_Entity> ProductRelatedModel::getProductByProductSKU(const std::vector<std::string>& skus)
 {
-    std::vector<brivanta_product_Entity> list;
-    auto db = BRDatabase::sharedDataBase();
-    if (!db || skus.empty())
-        return list;
+    if (skus.empty())
+        return {};
     std::string sql = "select * from brivanta_product where product_publish = 1 and product_sku in (?";
     for (size_t i = 1; i < skus.size(); ++i)
         sql += ",?";
     sql += ") order by product_name";
-    std::vector<base::Value> values(skus.begin(), skus.end());
     ProductModel::SkuRule rule;
-    auto rs = db->executeQueryWithArgumentsInArray(sql, values);
-    while (rs && rs->next())
-        list.push_back(ProductModel::productFromRow(*rs, &rule));
-    return list;
+    return readRows([&rule](BRResultSet& rs) { return ProductModel::productFromRow(rs, &rule); }, sql,
+                    std::vector<base::Value>(skus.begin(), skus.end()));
 }
 
 bool ProductRelatedModel::saveToDatabaseProductrelated(

@@ -1,6 +1,7 @@
 #pragma once
 #include "Database/BaseDataModel.h"
 #include "Database/QuoteOrderEntity.h"
+#include "Database/ProductModel.h"
 #include "Database/brivanta_customer_Entity.h"
 #include "Platform/Base/Value.h"
 
@@ -20,6 +21,25 @@ public:
     using Order = std::shared_ptr<QuoteOrderEntity>;
     using Line = std::shared_ptr<QuoteOrderItemEntity>;
     using Text = std::optional<std::string>;
+
+    // One order an upload document carried, as it was sent (its dictionary with its lines).
+    struct SentOrder {
+        int orderId = 0;
+        base::Value sent;
+    };
+    using SentOrders = std::vector<SentOrder>;
+    // A document and the orders it carries, for marking them once the server has them.
+    struct UploadDocument {
+        base::Value document;
+        SentOrders sent;
+    };
+    struct UploadText {
+        Text text;
+        SentOrders sent;
+    };
+
+    // The lines' products are read through the product model, when there is one.
+    explicit QuoteOrderModel(std::shared_ptr<ProductModel> products = nullptr);
 
     // Whether the customer module is shown, as the order store holds it. Data code cannot
     // reach the store, so the application installs this reader at launch; with none
@@ -57,9 +77,13 @@ public:
     bool updateOrderTable(const std::optional<std::vector<brivanta_customer_Entity>>& customers);
 
     // --- Upload and server ids ----------------------------------------------------------
-    // A non-zero id marks that order; 0 marks exactly the orders of the last document
-    // built for 0.
+    // Marks that order uploaded. 0 marks nothing here: the data manager keeps what the last
+    // document for 0 carried and marks that.
     void setQuoteOrdersToUploaded(int orderId);
+    // Marks the sent orders whose stored order and lines are still exactly what was sent,
+    // in one transaction; an order saved again since then stays waiting for the next
+    // upload. The number marked.
+    int setQuoteOrdersToUploaded(const SentOrders& sent);
     // Nothing for a missing or empty number.
     void setQuoteOrdersUploadedWithOrderNumber(const Text& number);
     // Moves the order and its lines to the server's id in one transaction; NO for local id
@@ -77,11 +101,13 @@ public:
 
     // --- Upload document and history ----------------------------------------------------
     // {"order": [...]}: the unsent order of that id, or for 0 every unsent one (only named
-    // customers' while the customer module is shown).
+    // customers' while the customer module is shown), with the orders it carries.
+    UploadDocument buildUploadDocument(int orderId);
     base::Value fetchUnsubmittedQuoteOrdersDic(int orderId);
     // {"order_items": [...]}; null for id 0.
     base::Value fetchQuoteOrderItemsDicWithQuoteOrder(int orderId);
     // The document as JSON text, also written to the log.
+    UploadText buildUploadText(int orderId);
     Text fetchQuoteOrdersDicString(int orderId);
     // A server order replaces the local one with its number, stored as uploaded.
     bool updateLocalHistoryOrderFromServer(const base::Value& order);
@@ -93,10 +119,10 @@ private:
     // Products by id, read once per fetch: many lines share a product.
     using ProductCache = std::map<int, std::optional<brivanta_product_Entity>>;
     std::vector<Line> linesOfOrder(int orderId, ProductCache& products);
+    // The unsent orders the query selects, each as its document dictionary with its lines.
+    std::vector<SentOrder> unsentOrders(const std::string& sql, const std::vector<base::Value>& args);
     bool rebuildLineTableIfNeeded();
-    void addColumnIfMissing(const char* table, const char* column, const char* type);
     bool convertOrderToLocal();
 
-    // The orders the last document for 0 held: what the "200" marking marks.
-    std::vector<int> m_lastSentOrderIds;
+    std::shared_ptr<ProductModel> m_products;
 };

@@ -1,21 +1,13 @@
 #include "Database/productAndcategoryXrefModel.h"
 
 #include "Database/BulkSave.h"
-#include "Database/SQLite/BRDatabase.h"
 
 #include <unordered_set>
 
 std::vector<std::string> productAndcategoryXrefModel::getCategoryIDsByProductid(int productId)
 {
-    std::vector<std::string> ids;
-    auto db = BRDatabase::sharedDataBase();
-    if (!db)
-        return ids;
-    auto rs = db->executeQuery("select * from brivanta_product_category_xref where product_id = ?",
-                               productId);
-    while (rs && rs->next())
-        ids.push_back(std::to_string(rs->intForColumn("category_id")));
-    return ids;
+    return readRows([](BRResultSet& rs) { return std::to_string(rs.intForColumn("category_id")); },
+                    "select * from brivanta_product_category_xref where product_id = ?", productId);
 }
 
 bool productAndcategoryXrefModel::saveToDatabasePxrefC(

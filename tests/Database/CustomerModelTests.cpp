@@ -121,6 +121,38 @@ TEST_F(CustomerModelTest, HiddenCustomersStayHiddenAcrossASync)
     EXPECT_EQ(model->getAllCustomers(false).count(2), 1u);
 }
 
+// Rows added on the device wait for their upload with negative ids; a sync of their
+// customer replaces only what the server gave.
+TEST_F(CustomerModelTest, ASyncKeepsTheChildRowsNotYetUploaded)
+{
+    ASSERT_TRUE(model->saveToDatabaseCustomer(std::vector{customer(9001, "Northwind"), customer(9002, "Other")}));
+    ASSERT_TRUE(model->saveToDatabaseCustomerAddress(std::vector{address(5, 9001), address(-7, 9001), address(6, 9002)}));
+    ASSERT_TRUE(model->saveToDatabaseCustomerContact(std::vector{contact(3, 9001), contact(-2, 9001)}));
+    ASSERT_TRUE(model->saveToDatabaseCustomerAttribute(
+        std::vector{attribute(11, 9001, 1, "server"), attribute(-4, 9001, 1, "device")}));
+
+    ASSERT_TRUE(model->saveToDatabaseCustomer(std::vector{customer(9001, "Northwind Ltd")}));
+    ASSERT_TRUE(model->saveToDatabaseCustomerAddress(std::vector{address(8, 9001)}));
+    ASSERT_TRUE(model->saveToDatabaseCustomerContact(std::vector{contact(4, 9001)}));
+    ASSERT_TRUE(model->saveToDatabaseCustomerAttribute(std::vector{attribute(12, 9001, 1, "again")}));
+
+    auto ids = [&](const char* sql) {
+        std::string text;
+        auto rs = db->executeQuery(sql);
+        while (rs && rs->next())
+            text += std::to_string(rs->intForColumnIndex(0)) + " ";
+        return text;
+    };
+    EXPECT_EQ(ids("select id from brivanta_customer_address where customer_id = 9001 order by id"), "-7 8 ");
+    EXPECT_EQ(ids("select contact_id from brivanta_customer_contact where customer_id = 9001 order by 1"), "-2 4 ");
+    EXPECT_EQ(ids("select attribute_id from brivanta_customer_attribute where customer_id = 9001 order by 1"),
+              "-4 12 ");
+    // Another customer's rows are not touched by this one's sync.
+    EXPECT_EQ(ids("select id from brivanta_customer_address where customer_id = 9002"), "6 ");
+    EXPECT_EQ(model->getCustomerAddress(9001).size(), 2u);
+    EXPECT_EQ(model->getCustomerContact(9001).front().first_name, "First -2");
+}
+
 TEST_F(CustomerModelTest, CustomerEntriesCarryDisplayedAttributesAndExactDiscounts)
 {
     ASSERT_TRUE(model->saveToDatabaseFieldsCustomerAttribute(

@@ -138,8 +138,12 @@ std::vector<Call> everyOperation()
     calls.push_back(makeCall(#name, &DataAccessManager::name));
     BRIVANTA_DATA_ACCESS_OPERATIONS(BRIVANTA_CALL)
 #undef BRIVANTA_CALL
+    // The operations with work of their own.
     calls.push_back(makeCall("updateOrderIDWithOrderNumberNewOrderID",
                              &DataAccessManager::updateOrderIDWithOrderNumberNewOrderID));
+    calls.push_back(makeCall("fetchUnsubmittedQuoteOrdersDic", &DataAccessManager::fetchUnsubmittedQuoteOrdersDic));
+    calls.push_back(makeCall("fetchQuoteOrdersDicString", &DataAccessManager::fetchQuoteOrdersDicString));
+    calls.push_back(makeCall("setQuoteOrdersToUploaded", &DataAccessManager::setQuoteOrdersToUploaded));
     return calls;
 }
 
@@ -180,18 +184,37 @@ TEST_F(DataAccessManagerOperationsTest, EveryOperationRunsItsSQLCleanly)
     }
 }
 
-TEST_F(DataAccessManagerOperationsTest, WithoutModelsEveryOperationAnswersZero)
+// A client whose database cannot open gets a manager without models: nothing it is asked
+// answers as if it had worked, nothing is written anywhere, and the next request for the
+// manager once the client is usable opens the database.
+TEST_F(DataAccessManagerOperationsTest, AManagerThatCouldNotOpenFakesNothingAndIsMadeAgain)
 {
+    ASSERT_EQ(m_manager->saveQuoteOrder(order("Acme", 1)), -1);
+    ASSERT_TRUE(m_manager->fetchQuoteOrdersDicString(0));
     m_db.reset();
     m_model.reset();
     m_manager.reset();
     DataAccessManager::releaseDataModel();
     logIn("../elsewhere");
-    auto manager = DataAccessManager::sharedDataModel();
-    ASSERT_FALSE(manager->hasModels());
-    for (const auto& call : everyOperation())
-        EXPECT_TRUE(call.run(*manager)) << call.name;
+    auto broken = DataAccessManager::sharedDataModel();
+    ASSERT_FALSE(broken->hasModels());
     EXPECT_TRUE(m_log.contains("Open database error!"));
+    EXPECT_FALSE(BRDatabase::sharedDataBase());
+    EXPECT_EQ(broken->saveQuoteOrder(order("Lost", 1)), 0);
+    EXPECT_FALSE(broken->saveToDatabaseCustomer(std::vector<brivanta_customer_Entity>(1)));
+    EXPECT_FALSE(broken->fetchQuoteOrdersDicString(0)) << "no document, not an empty one";
+    EXPECT_TRUE(broken->fetchUnsubmittedQuoteOrdersDic(0).isNull());
+    broken->setQuoteOrdersToUploaded(0);
+    EXPECT_FALSE(broken->updateOrderIDWithOrderNumberNewOrderID("bob_130507143000", 1001));
+    EXPECT_FALSE(std::filesystem::exists(m_home.path() / "elsewhere"));
+
+    logIn("acme");
+    auto again = DataAccessManager::sharedDataModel();
+    EXPECT_NE(again, broken);
+    ASSERT_TRUE(again->hasModels());
+    auto stored = again->fetchQuoteOrdersCondition(0, std::nullopt);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_FALSE(stored.front()->isUploaded()) << "the failed manager marked nothing";
 }
 
 TEST_F(DataAccessManagerOperationsTest, NamedOtherwiseReachTheirOwnModel)

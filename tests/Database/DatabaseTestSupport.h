@@ -1,6 +1,7 @@
 #pragma once
 // A fresh home, a bundle folder of the test's own holding the built template, a logged-in
-// client, and the log captured: any "DB Error" line the test did not ask for fails it.
+// client, and the log captured: any "DB Error" line the test did not ask for fails it, and
+// so does a read of a column its row does not have (a mapper naming a wrong column).
 #include "Database/DataAccessManager.h"
 #include "Database/SQLite/BRDatabase.h"
 #include "Platform/Base/FileManager.h"
@@ -36,11 +37,14 @@ protected:
     {
         DataAccessManager::releaseDataModel();
         LoginMode::freeInstance();
-        if (!m_expectDBError) {
-            for (const auto& line : m_log.lines())
+        for (const auto& line : m_log.lines()) {
+            if (!m_expectDBError) {
                 EXPECT_EQ(line.find("DB Error"), std::string::npos) << "unexpected: " << line;
+            }
+            EXPECT_EQ(line.find(kMissingColumn), std::string::npos) << "a read names a wrong column: " << line;
         }
     }
+    static constexpr const char* kMissingColumn = "could not find the column named";
 
     static void logIn(const std::string& clientID)
     {

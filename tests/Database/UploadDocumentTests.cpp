@@ -85,35 +85,79 @@ TEST_F(UploadDocumentTest, TheDocumentCarriesTheServersKeysAndTypes)
     EXPECT_TRUE(sent(-7).empty());
 }
 
+// The order store builds the text for 0, uploads it and, on "200", marks 0 through the
+// manager: what is marked is what the server received.
 TEST_F(UploadDocumentTest, OnlyWhatWasSentIsMarkedSent)
 {
-    ASSERT_EQ(m_model->saveQuoteOrder(order("Acme", 1)), -1);
-    ASSERT_EQ(m_model->saveQuoteOrder(order("Beta", 2)), -2);
-    auto blank = order("  ", 1);
-    ASSERT_EQ(m_model->saveQuoteOrder(blank), -3);
+    ASSERT_EQ(m_manager->saveQuoteOrder(order("Acme", 1)), -1);
+    auto edited = order("Beta", 2);
+    ASSERT_EQ(m_manager->saveQuoteOrder(edited), -2);
+    auto lineEdited = order("Gamma", 1);
+    ASSERT_EQ(m_manager->saveQuoteOrder(lineEdited), -3);
+    ASSERT_EQ(m_manager->saveQuoteOrder(order("  ", 1)), -4);
 
-    auto orders = sent(0);
-    EXPECT_EQ(orders.size(), 2u); // the blank customer waits while customers are shown
-    // An order saved while the upload is under way was not in it.
-    ASSERT_EQ(m_model->saveQuoteOrder(order("Late", 1)), -4);
-    m_model->setQuoteOrdersToUploaded(0);
+    auto document = parsed(m_manager->fetchQuoteOrdersDicString(0));
+    EXPECT_EQ(document["order"].asArray().size(), 3u); // the blank customer waits while customers are shown
+
+    // While the upload is under way: a new order, the same second's edit of an order, an
+    // edit of a line alone, and other readers of the document.
+    ASSERT_EQ(m_manager->saveQuoteOrder(order("Late", 1)), -5);
+    edited->setCustomerNote("ring first");
+    ASSERT_EQ(m_manager->saveQuoteOrder(edited), -2);
+    lineEdited->items().front()->setQuantity(40);
+    ASSERT_EQ(m_manager->saveQuoteOrder(lineEdited), -3);
+    EXPECT_EQ(m_manager->fetchUnsubmittedQuoteOrdersDic(0)["order"].asArray().size(), 4u);
+    EXPECT_EQ(m_model->fetchUnsubmittedQuoteOrdersDic(0)["order"].asArray().size(), 4u);
+
+    m_manager->setQuoteOrdersToUploaded(0);
     EXPECT_EQ(uploaded(-1), 1);
-    EXPECT_EQ(uploaded(-2), 1);
-    EXPECT_EQ(uploaded(-3), 0);
+    EXPECT_EQ(uploaded(-2), 0) << "its note never reached the server";
+    EXPECT_EQ(uploaded(-3), 0) << "its line never reached the server";
     EXPECT_EQ(uploaded(-4), 0);
+    EXPECT_EQ(uploaded(-5), 0);
 
-    m_model->setQuoteOrdersUploadedWithOrderNumber("");
-    m_model->setQuoteOrdersUploadedWithOrderNumber(std::nullopt);
-    EXPECT_EQ(count("select count(*) from brivanta_quote_order where uploaded = 1"), 2);
+    // The next upload carries the edits and marks them; marking again marks nothing more.
+    auto next = sent(0);
+    ASSERT_EQ(next.size(), 3u);
+    EXPECT_EQ(next[-2]["customer_note"], base::Value("ring first"));
+    ASSERT_TRUE(m_manager->fetchQuoteOrdersDicString(0));
+    m_manager->setQuoteOrdersToUploaded(0);
+    EXPECT_EQ(count("select count(*) from brivanta_quote_order where uploaded = 1"), 4);
+    ASSERT_EQ(m_manager->saveQuoteOrder(order("After", 1)), -6);
+    m_manager->setQuoteOrdersToUploaded(0);
+    EXPECT_EQ(uploaded(-6), 0);
+
+    m_manager->setQuoteOrdersUploadedWithOrderNumber("");
+    m_manager->setQuoteOrdersUploadedWithOrderNumber(std::nullopt);
+    EXPECT_EQ(count("select count(*) from brivanta_quote_order where uploaded = 1"), 4);
 
     // With the switch off the blank customer's order goes too; a single order marks itself.
     m_customerOnShow = false;
-    orders = sent(-3);
+    auto orders = sent(-4);
     ASSERT_EQ(orders.size(), 1u);
     EXPECT_EQ(orders.begin()->second["customer_name"], base::Value("  "));
-    m_model->setQuoteOrdersToUploaded(-3);
-    EXPECT_EQ(uploaded(-3), 1);
-    EXPECT_EQ(uploaded(-4), 0);
+    m_manager->setQuoteOrdersToUploaded(-4);
+    EXPECT_EQ(uploaded(-4), 1);
+    EXPECT_EQ(uploaded(-6), 0);
+}
+
+// The sent set is the caller's: another document built in between changes nothing of it.
+TEST_F(UploadDocumentTest, TheModelMarksTheSetItIsHanded)
+{
+    ASSERT_EQ(m_model->saveQuoteOrder(order("Acme", 1)), -1);
+    auto first = m_model->buildUploadText(0);
+    ASSERT_EQ(first.sent.size(), 1u);
+    ASSERT_EQ(m_model->saveQuoteOrder(order("Beta", 1)), -2);
+    auto second = m_model->buildUploadDocument(0);
+    EXPECT_EQ(second.sent.size(), 2u);
+    m_model->setQuoteOrdersToUploaded(0);
+    EXPECT_EQ(count("select count(*) from brivanta_quote_order where uploaded = 1"), 0);
+    EXPECT_EQ(m_model->setQuoteOrdersToUploaded(first.sent), 1);
+    EXPECT_EQ(uploaded(-1), 1);
+    EXPECT_EQ(uploaded(-2), 0);
+    // An order already marked is not marked twice.
+    EXPECT_EQ(m_model->setQuoteOrdersToUploaded(second.sent), 1);
+    EXPECT_EQ(uploaded(-2), 1);
 }
 
 TEST_F(UploadDocumentTest, HistoryReplacesLocalCopiesAndTakesFreshLineIds)

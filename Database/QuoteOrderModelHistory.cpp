@@ -1,0 +1,80 @@
+#include "Database/QuoteOrderModel.h"
+
+#include "Database/QuoteOrderModelRows.h"
+#include "Database/SQLite/BRTransaction.h"
+
+using namespace quoteorder;
+
+namespace {
+
+// A server dictionary without the members that are not columns, and with its
+// "discountRate" as discount_rat (0 when missing or not numeric).
+base::Dictionary historyRow(const base::Dictionary& source)
+{
+    base::Dictionary row = source;
+    row.remove("orderItemList");
+    row.remove("clientId");
+    const base::Value* rate = source.find("discountRate");
+    row.set("discount_rat", rate ? rate->toDouble(0) : 0.0);
+    return row;
+}
+
+template <size_t N>
+std::vector<base::Value> rowValues(const base::Dictionary& row, const std::array<const char*, N>& columns)
+{
+    std::vector<base::Value> values;
+    values.reserve(N);
+    for (const char* column : columns) {
+        const base::Value* value = row.find(column);
+        values.push_back(value ? *value : base::Value(""));
+    }
+    return values;
+}
+
+} // namespace
+
+// --- History ----------------------------------------------------------------------------
+
+bool QuoteOrderModel::updateLocalHistoryOrderFromServer(const base::Value& order)
+{
+    auto db = database();
+    if (!order.isDictionary() || !db)
+        return false;
+    const base::Value& number = order["order_number"];
+    // The local copy goes only if the server's copy is stored in its place.
+    BRTransaction transaction(db.get());
+    if (!number.isNull()) {
+        int localId = getOrderIDWithOrderNumber(number.toString());
+        if (localId != 0 && !removeQuoteOrder(localId))
+            transaction.markFailed();
+    }
+    if (transaction.ok() && !saveQuoteOrderWithDic(order))
+        transaction.markFailed();
+    return transaction.commit();
+}
+
+bool QuoteOrderModel::updateLocalHistoryOrderItemFromServer(const base::Value& line)
+{
+    return saveQuoteOrderItemWithDic(line);
+}
+
+bool QuoteOrderModel::saveQuoteOrderWithDic(const base::Value& order)
+{
+    auto db = database();
+    if (!order.isDictionary() || !db)
+        return false;
+    base::Dictionary row = historyRow(order.asDictionary());
+    row.set("uploaded", 1);
+    return db->executeUpdateWithArgumentsInArray(insertOrderSQL(), rowValues(row, kOrderColumns));
+}
+
+bool QuoteOrderModel::saveQuoteOrderItemWithDic(const base::Value& line)
+{
+    auto db = database();
+    if (!line.isDictionary() || !db)
+        return false;
+    base::Dictionary row = historyRow(line.asDictionary());
+    // A server line id could be any other line's: every history line gets a fresh one.
+    row.set("order_item_id", ~retriveMaxOrderItemID());
+    return db->executeUpdateWithArgumentsInArray(insertLineSQL(), rowValues(row, kLineColumns));
+}

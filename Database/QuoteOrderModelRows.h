@@ -1,0 +1,49 @@
+#pragma once
+// What the files of QuoteOrderModel share: the column lists of the two order tables, their
+// save statements, and the rules for reading and writing text columns.
+#include "Database/SQLite/BRResultSet.h"
+#include "Platform/Base/Value.h"
+
+#include <array>
+#include <optional>
+#include <string>
+
+namespace quoteorder {
+
+constexpr const char* kOrderDateFormat = "MM/dd/yyyy HH:mm:ss";
+
+// Columns in the order the save statements list them.
+constexpr std::array<const char*, 31> kOrderColumns = {
+    "order_id", "customer_id", "customer_info_id", "customer_name", "vendor_id", "order_number",
+    "order_total", "order_subtotal", "order_tax", "order_tax_details", "order_shipping",
+    "order_shipping_tax", "coupon_discount", "coupon_code", "order_discount", "order_currency",
+    "order_status", "cdate", "mdate", "ship_method", "customer_note", "ip_address", "uploaded",
+    "discount_rat", "signature", "address", "city", "state", "zip_code", "phone", "bankAccount"};
+constexpr std::array<const char*, 17> kLineColumns = {
+    "order_item_id", "order_id", "customer_info_id", "vendor_id", "product_id", "order_item_sku",
+    "order_item_name", "product_quantity", "product_item_price", "product_final_price",
+    "order_item_currency", "order_item_subtotal", "order_status", "cdate", "mdate",
+    "product_attribute", "discount_rat"};
+
+// INSERT OR REPLACE of every column, in the order of the lists above.
+const std::string& insertOrderSQL();
+const std::string& insertLineSQL();
+
+// A missing text is stored as "".
+inline base::Value text(const std::optional<std::string>& value)
+{
+    return base::Value(value.value_or(""));
+}
+
+// A NULL text column reads as "".
+inline std::string columnText(BRResultSet& rs, const char* column)
+{
+    return rs.stringForColumn(column).value_or("");
+}
+
+} // namespace quoteorder
+
+// "MM/dd/yyyy HH:mm:ss" rearranged so that text order is time order.
+#define BR_ORDER_DATE_KEY "(substr(cdate,7,4)||substr(cdate,1,2)||substr(cdate,4,2)||substr(cdate,12))"
+// The logged-in account's orders: the number starts with the account id and "_", exactly.
+#define BR_ACCOUNT_ORDERS "uploaded = 1 AND substr(order_number,1,length(?1)+1) = ?1 || '_'"

@@ -3,6 +3,7 @@
 // reporter that prints model/raw ratios for table saves.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cstdio>
 #include <fcntl.h>
@@ -54,16 +55,22 @@ inline long runProgram(std::vector<std::string> argv)
     return usage.ru_maxrss;
 }
 
-// For benchmarks labelled "<table> first load|re-save model|raw": prints model / raw per table.
-// `Tables` yields records with `name` and `rows`.
+// For benchmarks labelled "<table> first load|re-save model|raw": prints model / raw per table,
+// from the median of each label's runs (with --benchmark_repetitions, the repetitions; the
+// aggregate lines are not runs). `Tables` yields records with `name` and `rows`.
 template <typename Tables>
 class TableRatioReporter : public benchmark::ConsoleReporter {
 public:
     explicit TableRatioReporter(Tables tables) : m_tables(std::move(tables)) {}
     void ReportRuns(const std::vector<Run>& runs) override
     {
-        for (const Run& run : runs)
-            m_times[run.report_label] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.error_occurred)
+                continue;
+            auto& times = m_times[run.report_label];
+            times.real.push_back(run.GetAdjustedRealTime());
+            times.cpu.push_back(run.GetAdjustedCPUTime());
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     void Finalize() override
@@ -73,20 +80,36 @@ public:
             for (const char* kind : {" first load", " re-save"}) {
                 std::string base = std::string(table.name) + kind;
                 auto model = m_times.find(base + " model"), peer = m_times.find(base + " raw");
-                if (model == m_times.end() || peer == m_times.end() || peer->second.first <= 0
-                    || peer->second.second <= 0)
+                if (model == m_times.end() || peer == m_times.end())
+                    continue;
+                double peerReal = median(peer->second.real), peerCpu = median(peer->second.cpu);
+                if (peerReal <= 0 || peerCpu <= 0)
                     continue;
                 // The processor time leaves out the waits for the disk, which vary run to run.
-                std::printf("%s, %zu rows: model / raw = %.2fx real time, %.2fx processor time\n",
-                            base.c_str(), static_cast<size_t>(table.rows), model->second.first / peer->second.first,
-                            model->second.second / peer->second.second);
+                std::printf("%s, %zu rows: model / raw = %.2fx real time, %.2fx processor time (medians of %zu "
+                            "and %zu runs)\n",
+                            base.c_str(), static_cast<size_t>(table.rows), median(model->second.real) / peerReal,
+                            median(model->second.cpu) / peerCpu, model->second.real.size(),
+                            peer->second.real.size());
             }
         }
     }
 
+    static double median(std::vector<double> values)
+    {
+        if (values.empty())
+            return 0;
+        std::sort(values.begin(), values.end());
+        size_t middle = values.size() / 2;
+        return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    }
+
 private:
+    struct Times {
+        std::vector<double> real, cpu;
+    };
     Tables m_tables;
-    std::map<std::string, std::pair<double, double>> m_times;
+    std::map<std::string, Times> m_times;
 };
 
 // For benchmarks that run the same work through the engine and through a peer program: prints

@@ -188,30 +188,24 @@ void clear(const char* table)
     sqlite3_exec(raw(), sql.c_str(), nullptr, nullptr, nullptr);
 }
 
-class RawInsert {
+// One prepared statement of the peer, bound and stepped row by row.
+class RawStatement {
 public:
-    explicit RawInsert(const char* sql)
-    {
-        sqlite3_exec(raw(), "begin exclusive transaction", nullptr, nullptr, nullptr);
-        sqlite3_prepare_v2(raw(), sql, -1, &m_statement, nullptr);
-    }
-    ~RawInsert()
-    {
-        sqlite3_finalize(m_statement);
-        if (sqlite3_exec(raw(), "commit transaction", nullptr, nullptr, nullptr) != SQLITE_OK)
-            std::abort();
-    }
-    RawInsert& integer(long long v)
+    explicit RawStatement(const char* sql) { sqlite3_prepare_v2(raw(), sql, -1, &m_statement, nullptr); }
+    ~RawStatement() { sqlite3_finalize(m_statement); }
+    RawStatement(const RawStatement&) = delete;
+    RawStatement& operator=(const RawStatement&) = delete;
+    RawStatement& integer(long long v)
     {
         sqlite3_bind_int64(m_statement, ++m_column, v);
         return *this;
     }
-    RawInsert& real(double v)
+    RawStatement& real(double v)
     {
         sqlite3_bind_double(m_statement, ++m_column, v);
         return *this;
     }
-    RawInsert& text(const std::optional<std::string>& s)
+    RawStatement& text(const std::optional<std::string>& s)
     {
         if (s)
             sqlite3_bind_text(m_statement, ++m_column, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
@@ -232,13 +226,38 @@ private:
     int m_column = 0;
 };
 
+// The peer's transaction around its first statement; committed when it goes.
+class RawInsert : public RawStatement {
+public:
+    explicit RawInsert(const char* sql) : RawStatement(sql)
+    {
+        sqlite3_exec(raw(), "begin exclusive transaction", nullptr, nullptr, nullptr);
+    }
+    ~RawInsert()
+    {
+        if (sqlite3_exec(raw(), "commit transaction", nullptr, nullptr, nullptr) != SQLITE_OK)
+            std::abort();
+    }
+};
+
+// The model's statements: the upsert that keeps the hidden flag, and the deletes of the
+// customer's synced child rows (the device's own, with negative ids, stay).
 void rawCustomers()
 {
-    RawInsert insert("INSERT or REPLACE INTO brivanta_customer(customer_id,customer_info_id,customer_name,"
-                     "customer_publish,customer_ordering,discount) VALUES(?,?,?,?,?,?)");
+    RawInsert insert("INSERT INTO brivanta_customer(customer_id,customer_info_id,customer_name,"
+                     "customer_publish,customer_ordering,discount) VALUES(?,?,?,?,?,?) "
+                     "ON CONFLICT(customer_id) DO UPDATE SET customer_info_id=excluded.customer_info_id,"
+                     "customer_name=excluded.customer_name,customer_publish=excluded.customer_publish,"
+                     "customer_ordering=excluded.customer_ordering,discount=excluded.discount;");
+    RawStatement attributes("DELETE FROM brivanta_customer_attribute WHERE customer_id = ? AND attribute_id > 0;");
+    RawStatement addresses("DELETE FROM brivanta_customer_address WHERE customer_id = ? AND id > 0;");
+    RawStatement contacts("DELETE FROM brivanta_customer_contact WHERE customer_id = ? AND contact_id > 0;");
     for (const auto& c : data().customers) {
         insert.integer(c.customer_id).text(c.customer_info_id).text(c.customer_name)
             .integer(c.customer_publish).integer(c.customer_ordering).real(c.discount).step();
+        attributes.integer(c.customer_id).step();
+        addresses.integer(c.customer_id).step();
+        contacts.integer(c.customer_id).step();
     }
 }
 
@@ -407,9 +426,12 @@ void BM_LibrarySearch(benchmark::State& state)
 void printPlans()
 {
     manager();
-    for (const char* table : {"brivanta_customer_attribute", "brivanta_customer_address",
-                              "brivanta_customer_contact"}) {
-        std::string sql = std::string("EXPLAIN QUERY PLAN DELETE FROM ") + table + " WHERE customer_id = ?";
+    const std::pair<const char*, const char*> children[] = {{"brivanta_customer_attribute", "attribute_id"},
+                                                            {"brivanta_customer_address", "id"},
+                                                            {"brivanta_customer_contact", "contact_id"}};
+    for (const auto& [table, key] : children) {
+        std::string sql = std::string("EXPLAIN QUERY PLAN DELETE FROM ") + table + " WHERE customer_id = ? AND " + key
+                          + " > 0";
         auto rs = BRDatabase::sharedDataBase()->executeQuery(sql, 1);
         while (rs && rs->next())
             std::printf("%s: %s\n", sql.c_str() + 19, rs->stringForColumn("detail").value_or("").c_str());

@@ -242,6 +242,35 @@ TEST_F(OrderModelTest, UpgradeKeepsSnapshotsAndRatesAndTurnsServerIdsLocal)
     EXPECT_EQ(count("select count(*) from sqlite_master where name = 'idx_item_order'"), 1);
 }
 
+// The conversion of server ids to local ones is one piece: a failure in its middle (here the
+// line table refusing its order ids) leaves every order and line as it was.
+TEST_F(OrderModelTest, ARefusedIdConversionLeavesOrdersAndLinesAsTheyWere)
+{
+    ASSERT_TRUE(m_db->executeUpdate(
+        "insert into brivanta_quote_order (order_id, customer_id, customer_name, order_number, uploaded) "
+        "values (1001, 0, 'Acme', 'bob_1', 1), (1002, 0, 'Beta', 'bob_2', 1), (-3, 0, 'Local', 'bob_3', 0)"));
+    ASSERT_TRUE(m_db->executeUpdate("insert into brivanta_quote_order_item (order_item_id, order_id, discount_rat) "
+                                    "values (501, 1001, 70), (502, 1002, 60), (-7, -3, 50)"));
+    auto everything = [&] {
+        return orderRow(1001) + orderRow(1002) + orderRow(-3) + linesText(1001) + linesText(1002) + linesText(-3);
+    };
+    std::string before = everything();
+    ASSERT_TRUE(m_db->executeUpdate("CREATE TRIGGER refuse BEFORE UPDATE OF order_id ON brivanta_quote_order_item "
+                                    "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    m_expectDBError = true;
+    m_model->updateVersion();
+    EXPECT_TRUE(m_log.contains("refused"));
+    EXPECT_EQ(everything(), before);
+    EXPECT_EQ(count("select count(*) from brivanta_quote_order where order_id > 0"), 2);
+
+    // Once the refusal goes, the next upgrade converts all of it.
+    ASSERT_TRUE(m_db->executeUpdate("DROP TRIGGER refuse"));
+    m_model->updateVersion();
+    EXPECT_EQ(lineIds(-1001), (std::vector<int>{-501}));
+    EXPECT_EQ(lineIds(-1002), (std::vector<int>{-502}));
+    EXPECT_EQ(count("select count(*) from brivanta_quote_order where order_id > 0"), 0);
+}
+
 // A line table of an older shape is rebuilt; the rates come along, and a copy that fails
 // leaves the old table as it was.
 TEST_F(OrderModelTest, LineTableRebuildCarriesRatesAndRollsBackOnFailure)

@@ -2,6 +2,9 @@
 
 #include "Database/SQLite/BRStatement.h"
 
+#include <chrono>
+#include <thread>
+
 namespace {
 
 using sqltest::SQLiteTest;
@@ -116,13 +119,63 @@ TEST_F(StatementTest, BusyGivesUpAtTheBoundAndSucceedsOnceFree)
     auto lines = m_log.lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Database busy"), lines.end());
     auto rs = db->executeQuery("select * from t");
-    if (rs) {
-        EXPECT_FALSE(rs->next());
-    }
+    EXPECT_FALSE(rs && rs->next());
+    EXPECT_EQ(countLines("Database busy ("), 2u) << "the read gives up at the bound too";
 
     ASSERT_TRUE(other->executeUpdate("commit"));
     EXPECT_TRUE(db->executeUpdate("insert into t values (1)"));
     EXPECT_EQ(db->intForQuery("select count(*) from t"), 1);
+}
+
+// The bound the application runs with: no retry limit, busy answers retried for 2 s. While
+// another connection holds an exclusive lock, an update and a read each give up after about
+// that long with their logged lines, and both succeed once the lock is gone. They wait side
+// by side, on connections of their own, so the suite waits the bound once.
+TEST_F(StatementTest, TheTwoSecondBoundGivesUpOnUpdatesAndReadsAndTheySucceedOnceFree)
+{
+    auto writer = filledDatabase(1);
+    auto reader = openDatabase();
+    ASSERT_EQ(writer->busyRetryTimeout(), 0);
+    ASSERT_EQ(reader->busyRetryTimeout(), 0);
+    ASSERT_EQ(reader->intForQuery("select count(*) from t"), 1);
+    auto other = openDatabase();
+    ASSERT_TRUE(other->executeUpdate("begin exclusive"));
+
+    using Clock = std::chrono::steady_clock;
+    auto seconds = [](Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); };
+    bool updated = true, read = true;
+    double updateSeconds = 0, readSeconds = 0;
+    std::thread update([&] {
+        auto start = Clock::now();
+        updated = writer->executeUpdate("insert into t values (2, 'late')");
+        updateSeconds = seconds(start);
+    });
+    std::thread query([&] {
+        auto start = Clock::now();
+        auto rs = reader->executeQuery("select * from t");
+        read = rs && rs->next();
+        readSeconds = seconds(start);
+    });
+    update.join();
+    query.join();
+    EXPECT_FALSE(updated);
+    EXPECT_FALSE(read);
+    for (double waited : {updateSeconds, readSeconds}) {
+        EXPECT_GE(waited, 1.9);
+        EXPECT_LT(waited, 4.0);
+    }
+    EXPECT_EQ(countLines("executeUpdate:"), 1u);
+    EXPECT_EQ(countLines("next:"), 1u);
+    EXPECT_EQ(countLines("Database busy (" + path("test.sqlite") + ")"), 2u);
+    auto lines = m_log.lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Database busy"), 2);
+
+    ASSERT_TRUE(other->executeUpdate("commit"));
+    EXPECT_TRUE(writer->executeUpdate("insert into t values (2, 'late')"));
+    auto rs = reader->executeQuery("select count(*) from t");
+    ASSERT_TRUE(rs && rs->next());
+    EXPECT_EQ(rs->intForColumnIndex(0), 2);
+    rs->close();
 }
 
 TEST_F(StatementTest, CloseFinalisesLeaksAndDetachesResultSets)

@@ -225,6 +225,15 @@ TEST_F(DownloadTest, ProgressIsThinnedRisesAndCountsResumedBytes)
     for (size_t i = 1; i < requester->percents.size(); ++i)
         EXPECT_GE(requester->percents[i].fraction, requester->percents[i - 1].fraction);
     EXPECT_EQ(requester->percents.back().fraction, 1.0f);
+
+    // Without a length there is no fraction to tell until the end.
+    std::filesystem::remove(productImage("ch1.jpg"));
+    ASSERT_TRUE(backend().setFault("ch1.jpg", "chunked", 1));
+    requester = fetch({"ch1.jpg"});
+    EXPECT_EQ(requester->results.at(0)->status, "200");
+    ASSERT_EQ(requester->percents.size(), 1u);
+    EXPECT_EQ(requester->percents[0].fraction, 1.0f);
+    EXPECT_EQ(contents(productImage("ch1.jpg")), served("product", "ch1.jpg"));
 }
 
 TEST_F(DownloadTest, UnsafeNamesAreRefusedWithoutARequest)

@@ -273,11 +273,11 @@ void BrivantaAppDelegate::CheckAppVersionReturn(const CheckAppVersionRst& result
     m_appUrl = result.appUrl;
     switch (result.updateType) {
     case 3:
-        showAlert(MandatoryUpdateAlert, title, result.updateMessage, Language::stringWithName("UPDATENOW"), {}, true);
+        showAlert(MandatoryUpdateAlert, title, result.updateMessage(), Language::stringWithName("UPDATENOW"), {}, true);
         break;
     case 2:
     case 1:
-        showAlert(result.updateType == 1 ? OptionalUpdateAlert : SuggestedUpdateAlert, title, result.updateMessage,
+        showAlert(result.updateType == 1 ? OptionalUpdateAlert : SuggestedUpdateAlert, title, result.updateMessage(),
                   Language::stringWithName("LATER"), {Language::stringWithName("UPDATENOW")}, true);
         break;
     default:

@@ -16,7 +16,7 @@ class Window;
 }
 class Reachability;
 class UITabBarControllerExt;
-struct CheckAppVersionRst;
+class CheckAppVersionRst;
 
 // The application delegate and the holder of the application-wide state.
 class BrivantaAppDelegate : public ui::ApplicationDelegate,

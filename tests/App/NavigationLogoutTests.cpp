@@ -21,6 +21,20 @@ namespace {
 
 using apptest::MainScreenTest;
 
+// A version-check answer as the decoder makes it; the tests run in English.
+CheckAppVersionRst versionAnswer(const std::string& status, const std::string& message, int type,
+                                 const std::string& version, const std::string& url, const std::string& text)
+{
+    CheckAppVersionRst result;
+    result.status = status;
+    result.message = message;
+    result.updateType = type;
+    result.appVersion = version;
+    result.appUrl = url;
+    result.msgEnglish = text;
+    return result;
+}
+
 // Database files this process holds open.
 int openDatabaseFiles()
 {
@@ -137,7 +151,7 @@ TEST_F(NavigationLogoutTest, OptionalUpdatesCanBePutOffForSevenDays)
     base::Date::setFixedNow(base::Date(1'700'000'000));
     auto login = LoginMode::sharedInstance();
     login->checkAppVersion(true);
-    CheckAppVersionRst result{"200", "", 1, "2.0", "https://example.com/app", "Faster sync."};
+    CheckAppVersionRst result = versionAnswer("200", "", 1, "2.0", "https://example.com/app", "Faster sync.");
     app->CheckAppVersionReturn(result);
     ASSERT_NE(alert(), nullptr);
     EXPECT_EQ(alert()->tag(), BrivantaAppDelegate::OptionalUpdateAlert);
@@ -184,7 +198,7 @@ TEST_F(NavigationLogoutTest, MandatoryUpdatesFailuresAndUserAskedChecks)
 {
     auto login = LoginMode::sharedInstance();
     login->checkAppVersion(true);
-    CheckAppVersionRst mandatory{"200", "", 3, "3.0", "https://example.com/app", "Required."};
+    CheckAppVersionRst mandatory = versionAnswer("200", "", 3, "3.0", "https://example.com/app", "Required.");
     app->CheckAppVersionReturn(mandatory);
     ASSERT_NE(alert(), nullptr);
     EXPECT_EQ(alert()->numberOfButtons(), 1);
@@ -197,22 +211,22 @@ TEST_F(NavigationLogoutTest, MandatoryUpdatesFailuresAndUserAskedChecks)
 
     // Automatic checks stay silent on failure and when nothing is new.
     for (const char* status : {"999", "115"}) {
-        app->CheckAppVersionReturn({status, Language::stringWithName(status), 0, "", "", ""});
+        app->CheckAppVersionReturn(versionAnswer(status, Language::stringWithName(status), 0, "", "", ""));
         EXPECT_EQ(alert(), nullptr) << status;
     }
-    app->CheckAppVersionReturn({"200", "", 0, "1.0", "", ""});
+    app->CheckAppVersionReturn(versionAnswer("200", "", 0, "1.0", "", ""));
     EXPECT_EQ(alert(), nullptr);
 
     // The user who asked hears why a check failed, and that nothing is new.
     login->checkAppVersion(false);
     for (const char* status : {"999", "115"}) {
-        app->CheckAppVersionReturn({status, Language::stringWithName(status), 0, "", "", ""});
+        app->CheckAppVersionReturn(versionAnswer(status, Language::stringWithName(status), 0, "", "", ""));
         ASSERT_NE(alert(), nullptr) << status;
         EXPECT_EQ(alert()->message(), Language::stringWithName(status));
         EXPECT_NE(alert()->message(), text("LATESTVERSIONMSG"));
         answer(text("OK"));
     }
-    app->CheckAppVersionReturn({"200", "", 0, "1.0", "", ""});
+    app->CheckAppVersionReturn(versionAnswer("200", "", 0, "1.0", "", ""));
     ASSERT_NE(alert(), nullptr);
     EXPECT_EQ(alert()->message(), text("LATESTVERSIONMSG"));
 }

@@ -13,7 +13,8 @@ RequestSyncCustomerTable::RequestSyncCustomerTable()
 std::optional<std::string> RequestSyncCustomerTable::RequestEncode()
 {
     RequestBody body(requestHead());
-    commandparameters::addSyncTableParameters(body, LoginMode::sharedInstance()->sessionId(), methodName(), m_syncType, m_isFull);
+    const std::string& sessionId = LoginMode::sharedInstance()->sessionId();
+    commandparameters::addSyncTableParameters(body, sessionId, methodName(), m_syncType, m_isFull);
     return body.requestStr();
 }
 

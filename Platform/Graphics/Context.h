@@ -76,6 +76,9 @@ public:
     void strokeRect(const Rect& rect);
     void fillRoundedRect(const Rect& rect, double radius);
     void strokeRoundedRect(const Rect& rect, double radius);
+    // A soft shadow: the rounded rectangle in the colour, spread by a Gaussian blur whose
+    // deviation is half of `blur` points; under the current transform, clip and alpha.
+    void fillBlurredRoundedRect(const Rect& rect, double radius, double blur, const Color& color);
     void fillEllipse(const Rect& rect);
     void strokeEllipse(const Rect& rect);
     void strokeLine(Point from, Point to);

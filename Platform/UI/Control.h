@@ -37,21 +37,22 @@ enum class ContentHorizontalAlignment { Center, Left, Right, Fill };
 enum class ContentVerticalAlignment { Center, Top, Bottom, Fill };
 
 // A view that tracks its own touch and reports what happened as control events.
-class Control : public View {
+class Control : public View, public Highlightable {
 public:
     using Action = std::function<void(Control&)>;
 
     Control() = default;
     explicit Control(const gfx::Rect& frame) : View(frame) {}
     const char* className() const override { return "Control"; }
+    Highlightable* highlightable() override { return this; }
     bool isControl() const override { return true; }
 
     bool isEnabled() const { return m_enabled; }
     virtual void setEnabled(bool enabled);
     bool isSelected() const { return m_selected; }
     virtual void setSelected(bool selected);
-    bool isHighlighted() const { return m_highlighted; }
-    virtual void setHighlighted(bool highlighted);
+    bool isHighlighted() const override { return m_highlighted; }
+    void setHighlighted(bool highlighted) override;
     unsigned state() const;
 
     ContentHorizontalAlignment contentHorizontalAlignment() const { return m_horizontal; }

@@ -134,6 +134,48 @@ void Driver::tap(gfx::Point point)
     wait(kAfterTap);
 }
 
+void Driver::tap(gfx::Point point, int fingers)
+{
+    fingers = std::max(1, fingers);
+    auto at = [&](int i) { return gfx::Point{point.x + (i - (fingers - 1) / 2.0) * 12, point.y}; };
+    for (int i = 0; i < fingers; ++i)
+        m_window.touchDown(kFinger + i, at(i));
+    wait(kTapHold);
+    for (int i = 0; i < fingers; ++i)
+        m_window.touchUp(kFinger + i, at(i));
+    wait(kAfterTap);
+}
+
+void Driver::press(gfx::Point point)
+{
+    if (m_pressed)
+        release();
+    m_pressed = true;
+    m_pressPoint = point;
+    m_window.touchDown(kFinger, point);
+}
+
+void Driver::moveTo(gfx::Point point)
+{
+    if (!m_pressed)
+        return;
+    m_pressPoint = point;
+    m_window.touchMoved(kFinger, point);
+}
+
+void Driver::release()
+{
+    if (!m_pressed)
+        return;
+    m_pressed = false;
+    m_window.touchUp(kFinger, m_pressPoint);
+}
+
+bool Driver::scrollWheel(gfx::Point point, double dx, double dy)
+{
+    return m_window.scrollWheel(point, dx, dy);
+}
+
 void Driver::doubleTap(gfx::Point point)
 {
     m_window.touchDown(kFinger, point);
@@ -331,6 +373,10 @@ bool ScriptRunner::runLine(const std::string& line)
             m_driver.tap(gfx::Point{n[0], n[1]});
             return true;
         }
+        if (w.size() == 4 && n.size() == 3 && n[2] >= 1 && n[2] <= 10) {
+            m_driver.tap(gfx::Point{n[0], n[1]}, static_cast<int>(n[2]));
+            return true;
+        }
         if (w.size() == 2 && !quoted[1] && w[1][0] == '#') {
             double tag;
             if (!toNumber(w[1].substr(1), tag))
@@ -348,7 +394,28 @@ bool ScriptRunner::runLine(const std::string& line)
             m_driver.tap(v);
             return true;
         }
-        return fail("usage: tap \"TEXT\" | tap X Y | tap #TAG");
+        return fail("usage: tap \"TEXT\" | tap X Y [FINGERS] | tap #TAG");
+    }
+    if (cmd == "press" && w.size() == 3 && n.size() == 2) {
+        m_driver.press({n[0], n[1]});
+        return true;
+    }
+    if (cmd == "move" && w.size() == 3 && n.size() == 2) {
+        if (!m_driver.isPressed())
+            return fail("move without press");
+        m_driver.moveTo({n[0], n[1]});
+        return true;
+    }
+    if (cmd == "release" && w.size() == 1) {
+        if (!m_driver.isPressed())
+            return fail("release without press");
+        m_driver.release();
+        return true;
+    }
+    if (cmd == "wheel" && w.size() == 5 && n.size() == 4) {
+        if (!m_driver.scrollWheel({n[0], n[1]}, n[2], n[3]))
+            return fail("nothing under the pointer scrolls that way");
+        return true;
     }
     if (cmd == "longpress" && (n.size() == 2 || n.size() == 3)) {
         m_driver.longPress({n[0], n[1]}, n.size() == 3 ? n[2] : 1.0);

@@ -30,10 +30,20 @@ public:
     // Gestures. Each lets time pass so that the next one is not taken as a second tap.
     bool tap(const View* view);
     void tap(gfx::Point point);
+    // Several fingers side by side, 12 points apart, centred on the point, down and up together.
+    void tap(gfx::Point point, int fingers);
     void doubleTap(gfx::Point point);
     void longPress(gfx::Point point, double seconds = 1.0);
     void drag(gfx::Point from, gfx::Point to, double seconds = 0.3, int steps = 12);
     void swipe(gfx::Point from, gfx::Point to);
+    // A finger held down and moved step by step; no time passes between the steps unless
+    // the caller waits.
+    void press(gfx::Point point);
+    void moveTo(gfx::Point point);
+    void release();
+    bool isPressed() const { return m_pressed; }
+    // The mouse wheel or touchpad over a point, by (dx, dy) points of content offset.
+    bool scrollWheel(gfx::Point point, double dx, double dy);
     void pinch(gfx::Point center, double fromDistance, double toDistance, int steps = 10);
     void type(const std::string& text);
     void pressKey(const std::string& key);
@@ -60,11 +70,14 @@ private:
 
     Window& m_window;
     std::function<void(double)> m_waitHandler;
+    bool m_pressed = false;
+    gfx::Point m_pressPoint;
 };
 
 // Runs a script of driver commands, one a line:
-//   tap "TEXT" | tap X Y | tap #TAG | longpress X Y [SECONDS] | drag X1 Y1 X2 Y2 [SECONDS]
-//   swipe X1 Y1 X2 Y2 | type "TEXT" | key NAME | wait SECONDS | screenshot FILE
+//   tap "TEXT" | tap X Y [FINGERS] | tap #TAG | longpress X Y [SECONDS] | drag X1 Y1 X2 Y2 [SECONDS]
+//   press X Y | move X Y | release | wheel X Y DX DY | swipe X1 Y1 X2 Y2
+//   type "TEXT" | key NAME | wait SECONDS | screenshot FILE
 //   expect "TEXT" | expect-opened "URL" | background | foreground | quit
 // expect-opened looks among the addresses opened since the last one it found.
 // Blank lines and lines starting with '#' are skipped. Stops at the first failing line.

@@ -12,7 +12,7 @@ class Timer;
 namespace ui {
 
 // Shows an image placed by the content mode, or cycles through animation images.
-class ImageView : public View {
+class ImageView : public View, public Highlightable {
 public:
     ImageView();
     explicit ImageView(const gfx::Rect& frame);
@@ -20,13 +20,14 @@ public:
     explicit ImageView(const gfx::Image& image);
     ~ImageView() override;
     const char* className() const override { return "ImageView"; }
+    Highlightable* highlightable() override { return this; }
 
     const gfx::Image& image() const { return m_image; }
     void setImage(const gfx::Image& image) { m_image = image; }
     const gfx::Image& highlightedImage() const { return m_highlightedImage; }
     void setHighlightedImage(const gfx::Image& image) { m_highlightedImage = image; }
-    bool isHighlighted() const { return m_highlighted; }
-    void setHighlighted(bool highlighted) { m_highlighted = highlighted; }
+    bool isHighlighted() const override { return m_highlighted; }
+    void setHighlighted(bool highlighted) override { m_highlighted = highlighted; }
 
     const std::vector<gfx::Image>& animationImages() const { return m_animationImages; }
     void setAnimationImages(std::vector<gfx::Image> images);

@@ -9,11 +9,12 @@
 namespace ui {
 
 // Static text, vertically centred in its bounds. The background is clear unless set.
-class Label : public View {
+class Label : public View, public Highlightable {
 public:
     Label();
     explicit Label(const gfx::Rect& frame);
     const char* className() const override { return "Label"; }
+    Highlightable* highlightable() override { return this; }
 
     const std::string& text() const { return m_text; }
     void setText(const std::string& text);
@@ -23,8 +24,8 @@ public:
     void setTextColor(gfx::Color color) { m_textColor = color; }
     std::optional<gfx::Color> highlightedTextColor() const { return m_highlightedTextColor; }
     void setHighlightedTextColor(std::optional<gfx::Color> color) { m_highlightedTextColor = color; }
-    bool isHighlighted() const { return m_highlighted; }
-    void setHighlighted(bool highlighted) { m_highlighted = highlighted; }
+    bool isHighlighted() const override { return m_highlighted; }
+    void setHighlighted(bool highlighted) override { m_highlighted = highlighted; }
     gfx::TextAlignment textAlignment() const { return m_alignment; }
     void setTextAlignment(gfx::TextAlignment alignment) { m_alignment = alignment; }
     // 0 allows any number of lines.

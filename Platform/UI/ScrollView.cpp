@@ -218,6 +218,22 @@ void ScrollView::setContentOffset(gfx::Point offset, bool animated)
     startOffsetAnimation(offset);
 }
 
+bool ScrollView::scrollByWheel(gfx::Point delta)
+{
+    gfx::Point offset = contentOffset();
+    gfx::Point target = offset;
+    if (canScrollHorizontally())
+        target.x += delta.x;
+    if (canScrollVertically())
+        target.y += delta.y;
+    target = clampedOffset(target);
+    if (target == offset)
+        return false;
+    stopScrolling();
+    applyOffset(target);
+    return true;
+}
+
 void ScrollView::scrollRectToVisible(const gfx::Rect& rect, bool animated)
 {
     gfx::Point offset = contentOffset();

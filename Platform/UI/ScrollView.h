@@ -48,6 +48,10 @@ public:
     // The range the offset rests in, from the content size and insets.
     gfx::Point minimumContentOffset() const;
     gfx::Point maximumContentOffset() const;
+    // A mouse wheel or touchpad moves the offset by `delta` along the axes that scroll, kept
+    // within range; the delegate and the layout hear of it as of a drag. False when it cannot
+    // move that way.
+    bool scrollByWheel(gfx::Point delta);
     // Makes the rectangle (content coordinates) visible, scrolling as little as needed.
     void scrollRectToVisible(const gfx::Rect& rect, bool animated);
 

@@ -18,6 +18,8 @@ namespace {
 constexpr int kMouseFinger = 1;
 constexpr int kMirrorFinger = 2;
 constexpr double kFrameSeconds = 1.0 / 60;
+// Points of content one wheel notch scrolls.
+constexpr double kWheelStep = 40;
 
 // A real window. The mouse is one finger; with Ctrl held a second finger mirrors it around the
 // window's centre, so pinches can be made with a mouse. The 1024x768 points are scaled to fit
@@ -157,6 +159,16 @@ private:
                 if (m_mirrored)
                     window->touchUp(kMirrorFinger, mirror(p));
                 m_mirrored = false;
+            }
+            break;
+        case SDL_MOUSEWHEEL:
+            if (window) {
+                int x = 0, y = 0;
+                SDL_GetMouseState(&x, &y);
+                double flip = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
+                // Wheel up shows what lies above; touchpads report fractions of a notch.
+                window->scrollWheel(toPoints(x, y), event.wheel.preciseX * flip * kWheelStep,
+                                    -event.wheel.preciseY * flip * kWheelStep);
             }
             break;
         case SDL_TEXTINPUT:

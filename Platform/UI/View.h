@@ -48,6 +48,16 @@ enum class ContentMode {
     BottomRight,
 };
 
+// The highlighted look of labels, image views and controls, reachable without knowing the type.
+class Highlightable {
+public:
+    virtual bool isHighlighted() const = 0;
+    virtual void setHighlighted(bool highlighted) = 0;
+
+protected:
+    ~Highlightable() = default;
+};
+
 // Where `content` of a given size goes inside `bounds` for a content mode.
 gfx::Rect rectForContentMode(ContentMode mode, gfx::Size content, const gfx::Rect& bounds);
 
@@ -70,6 +80,8 @@ public:
     virtual const char* className() const { return "View"; }
     // Controls track their own touches; tap recognizers of their ancestors leave them alone.
     virtual bool isControl() const { return false; }
+    // Views with a highlighted look answer themselves; the others have none.
+    virtual Highlightable* highlightable() { return nullptr; }
 
     // Geometry.
     gfx::Rect frame() const;

@@ -364,8 +364,8 @@ void renderView(View& view, gfx::Context& ctx)
     const auto& shadow = view.shadow();
     // A view that clips to its bounds clips its own shadow away too.
     if (shadow.opacity > 0 && !view.clipsToBounds() && p.backgroundColor && !p.backgroundColor->isClear()) {
-        ctx.setFillColor(shadow.color.withAlpha(shadow.color.a * shadow.opacity * p.alpha));
-        ctx.fillRoundedRect(box.offsetBy(shadow.offset.width, shadow.offset.height), radius);
+        ctx.fillBlurredRoundedRect(box.offsetBy(shadow.offset.width, shadow.offset.height), radius, shadow.radius,
+                                   shadow.color.withAlpha(shadow.color.a * shadow.opacity * p.alpha));
     }
     bool group = p.alpha < 0.999;
     if (group)

@@ -34,6 +34,9 @@ public:
     void touchMoved(int id, gfx::Point point);
     void touchUp(int id, gfx::Point point);
     void touchCancelled(int id);
+    // A mouse wheel or touchpad at a point: the innermost scroll view under it that can move
+    // by (dx, dy) points of offset takes it. False when none could.
+    bool scrollWheel(gfx::Point point, double dx, double dy);
     bool hasActiveTouches() const { return !m_touches.empty(); }
     // A recognizer began between touch events (a long press timer): its rivals fail and the
     // view's touches are cancelled now, not at the next touch event.

@@ -1,0 +1,123 @@
+#include "Platform/Graphics/Context.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace gfx {
+
+namespace {
+
+// One box-blur pass of the given half width along rows (stride 1) or columns.
+void boxPass(std::vector<float>& data, int width, int height, int half, bool rows)
+{
+    if (half <= 0)
+        return;
+    int lines = rows ? height : width;
+    int length = rows ? width : height;
+    std::vector<float> line(static_cast<size_t>(length));
+    double window = 2.0 * half + 1;
+    for (int l = 0; l < lines; ++l) {
+        auto at = [&](int i) -> float& {
+            return rows ? data[static_cast<size_t>(l) * width + i] : data[static_cast<size_t>(i) * width + l];
+        };
+        for (int i = 0; i < length; ++i)
+            line[static_cast<size_t>(i)] = at(i);
+        // Running sum over [i - half, i + half], zero outside.
+        double sum = 0;
+        for (int i = 0; i <= std::min(half, length - 1); ++i)
+            sum += line[static_cast<size_t>(i)];
+        for (int i = 0; i < length; ++i) {
+            at(i) = static_cast<float>(sum / window);
+            int add = i + half + 1, drop = i - half;
+            if (add < length)
+                sum += line[static_cast<size_t>(add)];
+            if (drop >= 0)
+                sum -= line[static_cast<size_t>(drop)];
+        }
+    }
+}
+
+} // namespace
+
+void Context::fillBlurredRoundedRect(const Rect& rect, double radius, double blur, const Color& color)
+{
+    if (blur <= 0.01) {
+        setFillColor(color);
+        fillRoundedRect(rect, radius);
+        return;
+    }
+    cairo_t* cr = m_cr.get();
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    // Device pixels per point along the current transform.
+    double unit = std::sqrt(std::fabs(m.xx * m.yy - m.xy * m.yx));
+    double sigma = blur / 2 * unit;
+    // Three box passes come close to a Gaussian of this deviation.
+    int half = std::max(1, static_cast<int>(std::lround((std::sqrt(4 * sigma * sigma + 1) - 1) / 2)));
+    int pad = 3 * half + 2;
+
+    double x1 = rect.minX(), y1 = rect.minY(), x2 = rect.maxX(), y2 = rect.maxY();
+    double cx[4] = {x1, x2, x1, x2}, cy[4] = {y1, y1, y2, y2};
+    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+    for (int i = 0; i < 4; ++i) {
+        double dx = cx[i], dy = cy[i];
+        cairo_user_to_device(cr, &dx, &dy);
+        minX = std::min(minX, dx), maxX = std::max(maxX, dx);
+        minY = std::min(minY, dy), maxY = std::max(maxY, dy);
+    }
+    int left = static_cast<int>(std::floor(minX)) - pad, top = static_cast<int>(std::floor(minY)) - pad;
+    int width = static_cast<int>(std::ceil(maxX)) + pad - left, height = static_cast<int>(std::ceil(maxY)) + pad - top;
+    if (width <= 0 || height <= 0 || width > 16384 || height > 16384)
+        return;
+
+    // The shape's coverage, drawn in device pixels.
+    cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
+    cairo_t* mc = cairo_create(mask);
+    cairo_translate(mc, -left, -top);
+    cairo_transform(mc, &m);
+    {
+        double r = std::clamp(radius, 0.0, std::min(rect.width(), rect.height()) / 2);
+        if (r <= 0) {
+            cairo_rectangle(mc, x1, y1, rect.width(), rect.height());
+        } else {
+            cairo_new_sub_path(mc);
+            cairo_arc(mc, x2 - r, y1 + r, r, -M_PI / 2, 0);
+            cairo_arc(mc, x2 - r, y2 - r, r, 0, M_PI / 2);
+            cairo_arc(mc, x1 + r, y2 - r, r, M_PI / 2, M_PI);
+            cairo_arc(mc, x1 + r, y1 + r, r, M_PI, 3 * M_PI / 2);
+            cairo_close_path(mc);
+        }
+    }
+    cairo_set_source_rgba(mc, 0, 0, 0, 1);
+    cairo_fill(mc);
+    cairo_destroy(mc);
+    cairo_surface_flush(mask);
+
+    unsigned char* bytes = cairo_image_surface_get_data(mask);
+    int stride = cairo_image_surface_get_stride(mask);
+    std::vector<float> data(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            data[static_cast<size_t>(y) * width + x] = bytes[y * stride + x] / 255.0f;
+    for (int pass = 0; pass < 3; ++pass) {
+        boxPass(data, width, height, half, true);
+        boxPass(data, width, height, half, false);
+    }
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            bytes[y * stride + x] = static_cast<unsigned char>(
+                std::lround(std::clamp(data[static_cast<size_t>(y) * width + x], 0.0f, 1.0f) * 255));
+    cairo_surface_mark_dirty(mask);
+
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_set_source_rgba(cr, color.r, color.g, color.b, color.a * m_states.back().alpha);
+    cairo_mask_surface(cr, mask, left, top);
+    cairo_restore(cr);
+    cairo_surface_destroy(mask);
+}
+
+} // namespace gfx

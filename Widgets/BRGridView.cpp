@@ -68,6 +68,7 @@ void BRGridView::reloadData()
     setContentSize(m_gridData.sizeForEntireGrid());
     m_visibleLocation = std::min(m_visibleLocation, count - m_visibleLength);
     m_visibleLength = 0;
+    m_visibleIndices.clear();
     auto cells = std::move(m_visibleCells);
     m_visibleCells.clear();
     for (auto& cell : cells)
@@ -109,6 +110,8 @@ void BRGridView::setLayoutDirection(int direction)
 {
     m_gridData.setLayoutDirection(direction);
     m_numColumns = m_gridData.numberOfItemsPerRow();
+    // Pages are whole screens across; a vertical grid scrolls freely.
+    setPagingEnabled(m_usesPagedHorizontalScrolling && direction == BRGridViewData::Horizontal);
     setNeedsLayout();
 }
 
@@ -245,9 +248,11 @@ size_t BRGridView::reusableCellCount(const std::string& identifier) const
 
 std::shared_ptr<BRGridViewCell> BRGridView::cellForItemAtIndex(uint32_t index) const
 {
-    // Unsigned: an index before the visible range wraps past the end of the list.
-    uint32_t position = visibleCellListIndexForItemIndex(index);
-    return position < m_visibleCells.size() ? m_visibleCells[position] : nullptr;
+    // By the cells' own indices: the visible items need not be one run.
+    for (auto& cell : m_visibleCells)
+        if (cell->displayIndex() == index)
+            return cell;
+    return nullptr;
 }
 
 std::shared_ptr<BRGridViewCell> BRGridView::cellForItemAtPoint(gfx::Point point) const
@@ -257,9 +262,9 @@ std::shared_ptr<BRGridViewCell> BRGridView::cellForItemAtPoint(gfx::Point point)
 
 uint32_t BRGridView::indexForCell(const BRGridViewCell* cell) const
 {
-    for (size_t i = 0; i < m_visibleCells.size(); ++i)
-        if (m_visibleCells[i].get() == cell)
-            return static_cast<uint32_t>(i) + m_visibleLocation;
+    for (auto& visible : m_visibleCells)
+        if (visible.get() == cell)
+            return visible->displayIndex();
     return NSNotFound;
 }
 
@@ -397,7 +402,7 @@ void BRGridView::updateVisibleGridCellsNow()
     AnimationsOff off;
 
     BRIndexSet fresh = m_gridData.indicesOfCellsInRect(gridViewVisibleBounds());
-    BRIndexSet current = indexSetWithRange(m_visibleLocation, m_visibleLength);
+    const BRIndexSet& current = m_visibleIndices;
     if (m_visibleCells.size() == fresh.size() &&
         std::includes(fresh.begin(), fresh.end(), current.begin(), current.end()))
         return;
@@ -405,17 +410,15 @@ void BRGridView::updateVisibleGridCellsNow()
     BRIndexSet toRemove = indexesOutsideIndexSet(current, fresh);
     BRIndexSet toAdd = indexesOutsideIndexSet(fresh, current);
 
-    // Removal, by list position, from the back so the positions stay valid.
-    std::vector<uint32_t> positions;
-    for (uint32_t index : toRemove) {
-        uint32_t position = index - m_visibleLocation;
-        if (position < m_visibleCells.size())
-            positions.push_back(position);
-    }
+    // Removal of the cells whose items left.
     std::vector<std::shared_ptr<BRGridViewCell>> recycled;
-    for (auto it = positions.rbegin(); it != positions.rend(); ++it) {
-        auto cell = m_visibleCells[*it];
-        m_visibleCells.erase(m_visibleCells.begin() + *it);
+    for (auto it = m_visibleCells.begin(); it != m_visibleCells.end();) {
+        auto cell = *it;
+        if (!toRemove.count(cell->displayIndex())) {
+            ++it;
+            continue;
+        }
+        it = m_visibleCells.erase(it);
         if (!isAnimatingView(cell.get())) {
             cell->removeFromSuperview();
             recycled.push_back(cell);
@@ -480,6 +483,7 @@ void BRGridView::updateVisibleGridCellsNow()
 
     m_visibleLocation = fresh.empty() ? NSNotFound : *fresh.begin();
     m_visibleLength = static_cast<uint32_t>(fresh.size());
+    m_visibleIndices = std::move(fresh);
     layoutAllCells();
 }
 

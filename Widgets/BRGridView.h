@@ -140,7 +140,7 @@ public:
     uint32_t indexForCell(const BRGridViewCell* cell) const;
     gfx::Rect rectForItemAtIndex(uint32_t index) const;
     std::vector<std::shared_ptr<BRGridViewCell>> visibleCells() const { return m_visibleCells; }
-    BRIndexSet visibleCellIndices() const { return indexSetWithRange(m_visibleLocation, m_visibleLength); }
+    const BRIndexSet& visibleCellIndices() const { return m_visibleIndices; }
     void scrollToItemAtIndexAtScrollPositionAnimated(uint32_t index, int position, bool animated);
     bool isRectVisible(const gfx::Rect& rect) const { return rect.intersects(bounds()); }
     gfx::Rect gridViewVisibleBounds() const { return {contentOffset(), bounds().size}; }
@@ -221,8 +221,11 @@ private:
     std::vector<BRGridViewAnimatorItem> m_animatingCells;
     BRIndexSet m_animatingIndices;
 
+    // The first visible item and the count; the items themselves are kept as a set, as a
+    // sideways grid shows a block of each row rather than one run of items.
     uint32_t m_visibleLocation = 0;
     uint32_t m_visibleLength = 0;
+    BRIndexSet m_visibleIndices;
     std::vector<std::shared_ptr<BRGridViewCell>> m_visibleCells;
     std::map<std::string, std::vector<std::shared_ptr<BRGridViewCell>>> m_reusableGridCells;
     BRIndexSet m_highlightedIndices;

@@ -302,3 +302,90 @@ TEST_F(GridLayoutTest, NumberedGridsAtBothWidthsLookRight)
 }
 
 } // namespace
+
+namespace {
+
+// Answers nothing the first time it is asked for one item, as a faulty source might.
+class ForgetfulSource : public NumberedSource {
+public:
+    uint32_t forget = 3;
+    bool forgotten = false;
+    std::shared_ptr<BRGridViewCell> gridViewCellForItemAtIndex(BRGridView& grid, uint32_t index) override
+    {
+        if (index == forget && !forgotten) {
+            forgotten = true;
+            return nullptr;
+        }
+        return NumberedSource::gridViewCellForItemAtIndex(grid, index);
+    }
+};
+
+class SlotFiller : public RecordingDelegate {
+public:
+    gfx::Rect gridViewAdjustCellFrameWithinGridCellFrame(BRGridView&, const gfx::Rect&, const gfx::Rect& slot) override
+    {
+        return slot.insetBy(10, 10);
+    }
+};
+
+TEST_F(GridLayoutTest, AMissingCellIsAskedForAgainAndTheListRepaired)
+{
+    ForgetfulSource forgetful;
+    forgetful.count = 20;
+    forgetful.desiredSize = gfx::Size{200, 212};
+    grid = ui::View::make<BRGridView>(gfx::Rect(0, 0, 1024, 704));
+    grid->setDataSource(&forgetful);
+    window->addSubview(grid);
+    base::ScopedLogCapture log;
+    grid->reloadData();
+    window->layoutIfNeeded();
+    EXPECT_TRUE(log.contains("Data source gave no cell for index 3"));
+    EXPECT_TRUE(log.contains("Visible cell list is missing some items!"));
+    EXPECT_TRUE(log.contains("Got 1 missing indices"));
+    ASSERT_EQ(grid->visibleCells().size(), 20u);
+    for (uint32_t i = 0; i < 20; ++i)
+        EXPECT_EQ(static_cast<NumberCell&>(*grid->cellForItemAtIndex(i)).label->text(), std::to_string(i));
+}
+
+TEST_F(GridLayoutTest, SidewaysGridsWholeSlotsAndTheDelegatesFrames)
+{
+    makeGrid({0, 0, 1024, 704}, 100);
+    EXPECT_EQ(grid->numberOfRows(), 20u);
+    EXPECT_EQ(grid->visibleCellIndices(), indexSetWithRange(0, 20));
+    EXPECT_EQ(grid->gridViewVisibleBounds(), gfx::Rect(0, 0, 1024, 704));
+    EXPECT_TRUE(grid->isRectVisible({1000, 700, 50, 50}));
+    EXPECT_FALSE(grid->isRectVisible({0, 704, 50, 50}));
+
+    // Cells may take their whole slot, or what the delegate makes of it.
+    grid->setResizesCellWidthToFit(true);
+    window->layoutIfNeeded();
+    EXPECT_EQ(grid->cellForItemAtIndex(6)->frame(), gfx::Rect(204, 212, 204, 212));
+    SlotFiller filler;
+    grid->setDelegate(&filler);
+    grid->reloadData();
+    window->layoutIfNeeded();
+    EXPECT_EQ(grid->cellForItemAtIndex(6)->frame(), gfx::Rect(214, 222, 184, 192));
+    grid->setDelegate(&delegate);
+    grid->setResizesCellWidthToFit(false);
+
+    // Sideways: as many rows as the height holds, filled left to right, scrolled sideways.
+    grid->setUsesPagedHorizontalScrolling(true);
+    EXPECT_FALSE(grid->isPagingEnabled()) << "only sideways";
+    grid->setClipsContentWidthToBounds(false);
+    EXPECT_TRUE(grid->isPagingEnabled());
+    grid->reloadData();
+    window->layoutIfNeeded();
+    EXPECT_EQ(grid->layoutDirection(), BRGridViewData::Horizontal);
+    EXPECT_EQ(grid->gridCellSize(), (gfx::Size{200, 212}));
+    EXPECT_EQ(grid->numberOfColumns(), 34u); // 100 items over 3 rows
+    EXPECT_EQ(grid->contentSize(), (gfx::Size{6800, 704}));
+    EXPECT_NE(grid->cellForItemAtIndex(34), nullptr);
+    EXPECT_EQ(grid->cellForItemAtIndex(6), nullptr) << "off to the right";
+    EXPECT_TRUE(driver->scrollWheel({500, 300}, 1024, 0));
+    EXPECT_EQ(grid->contentOffset(), (gfx::Point{1024, 0}));
+    EXPECT_EQ(grid->cellForItemAtIndex(0), nullptr);
+    EXPECT_NE(grid->cellForItemAtIndex(6), nullptr);
+    expectCellsShowTheirItems();
+}
+
+} // namespace

@@ -227,7 +227,11 @@ void BRGridViewCell::setHighlighted(bool highlighted, bool animated)
             glow.color = m_selectionGlowColor.value_or(gfx::Color::darkGray());
             glow.radius = m_selectionGlowShadowRadius;
             glow.opacity = highlighted ? 1.0 : 0.0;
-            layer->setShadow(glow);
+            // Every layout pass re-applies the selected state; an unchanged glow is left alone.
+            const ui::View::Shadow& now = layer->shadow();
+            if (now.opacity != glow.opacity || now.radius != glow.radius || now.color != glow.color ||
+                now.offset != glow.offset)
+                layer->setShadow(glow);
         } else {
             beginBackgroundHighlight(highlighted, animated);
         }

@@ -1,6 +1,7 @@
 // Reading the product tables' answer (513) into records: parse plus decode, in MB/s, with the
-// process's peak resident size, beside Python's json.load of the same bytes. The answer is
-// fixture M's, fetched from the local back end; BRIVANTA_SYNC_ANSWER names a saved one instead.
+// process's peak resident size, beside Python's json.load of the same bytes. The answer comes
+// from the local back end: fixture M's (about 9 MB) with BRIVANTA_BENCH_FULL=1, else the small
+// fixture S's; BRIVANTA_SYNC_ANSWER names a saved answer instead.
 #include "Network/BRJSON.h"
 #include "Protocol/LoginMode.h"
 #include "Protocol/RequestSyncAllTable.h"
@@ -40,13 +41,13 @@ std::string output(const std::string& command)
     return text;
 }
 
-// Starts the back end on free ports with fixture M, asks it for the full product tables and
+// Starts the back end on free ports with the fixture, asks it for the full product tables and
 // stops it again.
-std::string fetchAnswer(const std::string& path)
+std::string fetchAnswer(const std::string& path, const std::string& fixture)
 {
     const std::string backend = std::string(BRIVANTA_SOURCE_DIR) + "/tools/backend/server.py";
     const std::string log = path + ".log";
-    std::string start = "/usr/bin/python3 " + backend + " --port 0 --file-port 0 --fixture M > " + log +
+    std::string start = "/usr/bin/python3 " + backend + " --port 0 --file-port 0 --fixture " + fixture + " > " + log +
                         " 2>&1 & echo $!";
     std::string pid = output(start);
     std::string port;
@@ -81,7 +82,8 @@ const std::string& answerText()
         if (const char* saved = std::getenv("BRIVANTA_SYNC_ANSWER"))
             return readFile(saved);
         std::string path = "/tmp/brivanta_bench_513_" + std::to_string(::getpid()) + ".json";
-        std::string fetched = fetchAnswer(path);
+        const char* full = std::getenv("BRIVANTA_BENCH_FULL");
+        std::string fetched = fetchAnswer(path, full && std::string(full) == "1" ? "M" : "S");
         std::remove(path.c_str());
         return fetched;
     }();

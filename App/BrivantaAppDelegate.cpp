@@ -356,8 +356,14 @@ std::string BrivantaAppDelegate::exceptionLogLine(const std::string& name, const
 
 std::string BrivantaAppDelegate::exceptionMailURL(const std::string& name, const std::string& reason, const std::string& stack)
 {
-    std::string text = std::string("mailto://") + kSupportAddress +
-                       "?subject=bug report&body=Thanks to your help!<br><br><br>error detail:<br>" + name +
-                       "<br>--------------------------<br>" + reason + "<br>---------------------<br>" + stack;
+    // Appended piece by piece: a chain of + on literals trips a false array-bounds warning in gcc 12.
+    std::string text = "mailto://";
+    text += kSupportAddress;
+    text += "?subject=bug report&body=Thanks to your help!<br><br><br>error detail:<br>";
+    text += name;
+    text += "<br>--------------------------<br>";
+    text += reason;
+    text += "<br>---------------------<br>";
+    text += stack;
     return escapeForURL(text);
 }

@@ -80,7 +80,7 @@ std::optional<std::string> parameter(const std::string& params, const std::strin
     return std::nullopt;
 }
 
-std::string quoted(const std::string& text)
+std::string quotedText(const std::string& text)
 {
     std::string out = "\"";
     for (char c : text) {
@@ -276,13 +276,13 @@ std::optional<std::string> HttpAuthentication::digestHeader(const Authentication
                                    uri, m_nonce, nc, cnonce, qop);
     if (!response)
         return std::nullopt;
-    std::string value = "Digest username=" + quoted(credentials.username) + ", realm=" + quoted(realm) +
-                        ", uri=" + quoted(uri) + ", algorithm=" + m_algorithm + ", nonce=" + quoted(m_nonce);
+    std::string value = "Digest username=" + quotedText(credentials.username) + ", realm=" + quotedText(realm) +
+                        ", uri=" + quotedText(uri) + ", algorithm=" + m_algorithm + ", nonce=" + quotedText(m_nonce);
     if (m_qopAuth)
-        value += ", nc=" + std::string(nc) + ", cnonce=" + quoted(cnonce) + ", qop=auth";
-    value += ", response=" + quoted(*response);
+        value += ", nc=" + std::string(nc) + ", cnonce=" + quotedText(cnonce) + ", qop=auth";
+    value += ", response=" + quotedText(*response);
     if (m_hasOpaque)
-        value += ", opaque=" + quoted(m_opaque);
+        value += ", opaque=" + quotedText(m_opaque);
     return value;
 }
 

@@ -3,13 +3,16 @@
 #include "Network/BRDataFileCoding.h"
 
 #include <algorithm>
+#include <vector>
 #include <zlib.h>
 
 namespace {
 // 32 KB window; zlib or gzip header recognised automatically.
 constexpr int kWindowBits = 47;
-// Keeps tiny pieces from inflating a few bytes per call.
-constexpr size_t kMinimumGrowth = 1024;
+// What one inflate step writes at most; a piece that inflates a thousandfold is handed on in
+// buffers of this size, never held whole.
+constexpr size_t kOutputPiece = 262144;
+using Writer = std::function<bool(const uint8_t*, size_t)>;
 }
 
 struct BRDataDecompressor::Stream {
@@ -20,20 +23,28 @@ struct BRDataDecompressor::Stream {
     size_t lookaheadCount = 0;
     bool sawInput = false;
 
-    // Inflates the input into out, growing it; stops at a stream end or when the input is used
-    // up and zlib has nothing pending. Returns a zlib failure code, or Z_OK.
-    int inflateInto(const uint8_t*& input, size_t& remaining, base::Bytes& out, size_t& written, size_t growth)
+    std::vector<uint8_t> buffer;
+
+    // Inflates the input a buffer at a time into `write`; stops at a stream end, when the input
+    // is used up and zlib has nothing pending, or when `write` refuses (then `stopped`).
+    // Returns a zlib failure code, or Z_OK.
+    int inflateInto(const uint8_t*& input, size_t& remaining, const Writer& write, bool& stopped)
     {
+        if (buffer.empty())
+            buffer.resize(kOutputPiece);
         z.next_in = const_cast<Bytef*>(input);
         z.avail_in = static_cast<uInt>(remaining);
         int result = Z_OK;
         for (;;) {
-            if (written == out.size())
-                out.resize(out.size() + growth);
-            z.next_out = out.data() + written;
-            z.avail_out = static_cast<uInt>(out.size() - written);
+            z.next_out = buffer.data();
+            z.avail_out = static_cast<uInt>(buffer.size());
             result = ::inflate(&z, Z_NO_FLUSH);
-            written = out.size() - z.avail_out;
+            size_t produced = buffer.size() - z.avail_out;
+            if (produced > 0 && !write(buffer.data(), produced)) {
+                stopped = true;
+                result = Z_OK;
+                break;
+            }
             if (result == Z_STREAM_END) {
                 phase = Phase::Ended;
                 lookaheadCount = 0;
@@ -105,28 +116,44 @@ std::optional<base::Bytes> BRDataDecompressor::uncompressBytesLengthError(const 
 {
     if (length == 0)
         return std::nullopt;
-    auto fail = [&](int code) -> std::optional<base::Bytes> {
+    base::Bytes out;
+    out.reserve(length + length / 2);
+    Writer append = [&](const uint8_t* piece, size_t size) {
+        out.insert(out.end(), piece, piece + size);
+        return true;
+    };
+    if (!uncompressBytesLengthIntoError(bytes, length, append, error))
+        return std::nullopt;
+    return out;
+}
+
+bool BRDataDecompressor::uncompressBytesLengthIntoError(const uint8_t* bytes, size_t length, const Writer& write,
+                                                        base::ErrorPtr* error)
+{
+    if (length == 0)
+        return true;
+    auto fail = [&](int code) {
         if (error)
             *error = inflateErrorWithCode(code);
-        return std::nullopt;
+        return false;
     };
     if (!m_streamReady)
         return fail(Z_STREAM_ERROR);
 
     Stream& s = *m_stream;
     s.sawInput = true;
-    const size_t growth = std::max(length / 2, kMinimumGrowth);
-    base::Bytes out(std::max(length + length / 2, kMinimumGrowth));
-    size_t written = 0;
     const uint8_t* input = bytes;
     size_t remaining = length;
+    bool stopped = false;
 
     for (;;) {
         if (s.phase == Stream::Phase::Inflating) {
             if (remaining == 0)
                 break;
-            if (int result = s.inflateInto(input, remaining, out, written, growth); result != Z_OK)
+            if (int result = s.inflateInto(input, remaining, write, stopped); result != Z_OK)
                 return fail(result);
+            if (stopped)
+                return false;
             if (s.phase == Stream::Phase::Inflating)
                 break;
         } else if (s.phase == Stream::Phase::Ended) {
@@ -145,37 +172,61 @@ std::optional<base::Bytes> BRDataDecompressor::uncompressBytesLengthError(const 
             s.phase = Stream::Phase::Inflating;
             const uint8_t* magic = s.lookahead;
             size_t magicLength = 2;
-            if (int result = s.inflateInto(magic, magicLength, out, written, growth); result != Z_OK)
+            if (int result = s.inflateInto(magic, magicLength, write, stopped); result != Z_OK)
                 return fail(result);
+            if (stopped)
+                return false;
         } else {
             break;
         }
     }
-    out.resize(written);
-    return out;
+    return true;
 }
 
 std::optional<base::Bytes> BRDataDecompressor::uncompressDataError(const base::Bytes& data, base::ErrorPtr* error)
 {
+    return uncompressDataLimitError(data, UINT64_MAX, nullptr, error);
+}
+
+std::optional<base::Bytes> BRDataDecompressor::uncompressDataLimitError(const base::Bytes& data, uint64_t limit,
+                                                                        bool* tooLarge, base::ErrorPtr* error)
+{
+    if (tooLarge)
+        *tooLarge = false;
     BRDataDecompressor decompressor;
     if (auto setupError = decompressor.setupStream()) {
         if (error)
             *error = setupError;
         return std::nullopt;
     }
+    // Empty data holds no stream: nothing, as from a piece-by-piece decompressor.
+    if (data.empty())
+        return std::nullopt;
+    base::Bytes out;
+    out.reserve(size_t(std::min<uint64_t>(limit, uint64_t(data.size()) * 3)));
+    bool over = false;
+    Writer append = [&](const uint8_t* piece, size_t size) {
+        if (out.size() + size > limit) {
+            over = true;
+            return false;
+        }
+        out.insert(out.end(), piece, piece + size);
+        return true;
+    };
     base::ErrorPtr inflateError;
-    auto result = decompressor.uncompressBytesLengthError(data.data(), data.size(), &inflateError);
-    if (inflateError) {
-        if (error)
+    if (!decompressor.uncompressBytesLengthIntoError(data.data(), data.size(), append, &inflateError)) {
+        if (over && tooLarge)
+            *tooLarge = true;
+        if (inflateError && error)
             *error = inflateError;
         return std::nullopt;
     }
-    if (result && !decompressor.streamEnded()) {
+    if (!decompressor.streamEnded()) {
         if (error)
             *error = inflateErrorWithCode(Z_BUF_ERROR);
         return std::nullopt;
     }
-    return result;
+    return out;
 }
 
 bool BRDataDecompressor::uncompressDataFromFileToFileError(const std::string& sourcePath,
@@ -183,8 +234,9 @@ bool BRDataDecompressor::uncompressDataFromFileToFileError(const std::string& so
 {
     auto decompressor = BRDataDecompressor::decompressor();
     BRDataFileCoding::Coder coder;
-    coder.piece = [&](const uint8_t* bytes, size_t length, bool, base::ErrorPtr* pieceError) {
-        return decompressor->uncompressBytesLengthError(bytes, length, pieceError);
+    coder.pieceInto = [&](const uint8_t* bytes, size_t length, bool, const BRDataFileCoding::Writer& write,
+                          base::ErrorPtr* pieceError) {
+        return decompressor->uncompressBytesLengthIntoError(bytes, length, write, pieceError);
     };
     coder.finish = [&](base::ErrorPtr* finishError) -> std::optional<base::Bytes> {
         if (!decompressor->streamReady()) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,8 +33,17 @@ public:
     std::optional<base::Bytes> uncompressBytesLengthError(const uint8_t* bytes, size_t length,
                                                           base::ErrorPtr* error);
 
+    // Inflates this piece into `write` a bounded buffer at a time, however much it inflates to.
+    // False when inflation failed (*error set) or `write` answered false (*error left alone).
+    bool uncompressBytesLengthIntoError(const uint8_t* bytes, size_t length,
+                                        const std::function<bool(const uint8_t*, size_t)>& write,
+                                        base::ErrorPtr* error);
+
     // The whole body; a body that ends before its stream does is an error.
     static std::optional<base::Bytes> uncompressDataError(const base::Bytes& data, base::ErrorPtr* error);
+    // The same, refusing to inflate past `limit` bytes: then nullopt, *tooLarge set, no error.
+    static std::optional<base::Bytes> uncompressDataLimitError(const base::Bytes& data, uint64_t limit,
+                                                               bool* tooLarge, base::ErrorPtr* error);
     static bool uncompressDataFromFileToFileError(const std::string& sourcePath,
                                                   const std::string& destinationPath,
                                                   base::ErrorPtr* error);

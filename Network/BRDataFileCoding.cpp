@@ -124,6 +124,17 @@ bool codeFileToFile(const char* operation, const std::string& sourcePath, const 
         if (count == 0)
             break;
         base::ErrorPtr codeError;
+        if (coder.pieceInto) {
+            int writeErrorNumber = 0;
+            Writer write = [&](const uint8_t* bytes, size_t size) {
+                writeErrorNumber = writeFully(out.get(), bytes, size);
+                return writeErrorNumber == 0;
+            };
+            if (!coder.pieceInto(buffer.data(), static_cast<size_t>(count), static_cast<size_t>(count) < kPieceSize,
+                                 write, &codeError))
+                return fail(writeErrorNumber ? writeError(writeErrorNumber) : codeError);
+            continue;
+        }
         auto coded = coder.piece(buffer.data(), static_cast<size_t>(count), static_cast<size_t>(count) < kPieceSize,
                                  &codeError);
         if (!coded)

@@ -415,6 +415,10 @@ bool BRDownloadCache::canUseCachedDataForRequest(BRHTTPRequest& request)
         return false;
     if (policy & BRDontLoadCachePolicy)
         return true;
+    // Once an answer has arrived, only "not modified" sends the request to the stored copy: any
+    // other answer is the document as it is now, and replaces what was stored.
+    if (request.responseHeaders() && !request.complete() && request.responseStatusCode() != 304)
+        return false;
     auto url = request.url();
     if (!url || !readHeadersFileLocked(*url) || !pathToCachedResponseDataForURL(*url))
         return false;

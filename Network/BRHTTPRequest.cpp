@@ -128,6 +128,7 @@ BRHTTPRequest::Ptr BRHTTPRequest::copy() const
     c->m_shouldUseRFC2616RedirectBehaviour = m_shouldUseRFC2616RedirectBehaviour;
     c->m_shouldAttemptPersistentConnection = m_shouldAttemptPersistentConnection;
     c->m_persistentConnectionTimeoutSeconds = m_persistentConnectionTimeoutSeconds.load();
+    c->m_maximumInMemoryResponseSize = m_maximumInMemoryResponseSize.load();
     c->m_authenticationScheme = m_authenticationScheme;
     // The cache settings are the new request's own.
     c->m_downloadCache = defaultCache();
@@ -581,8 +582,10 @@ void BRHTTPRequest::cancelLoad()
         m_postBodyReadStream.reset();
     }
     if (m_downloadDestinationPath.empty()) {
-        if (!m_complete)
-            m_rawResponseData.clear();
+        if (!m_complete) {
+            base::Bytes().swap(m_rawResponseData);
+            m_inflatedResponseData.reset();
+        }
     } else if (!m_temporaryFileDownloadPath.empty()) {
         m_fileDownloadOutputStream.reset();
         m_inflatedFileDownloadOutputStream.reset();

@@ -163,6 +163,11 @@ public:
     void setAllowCompressedResponse(bool v) { m_allowCompressedResponse = v; }
     bool shouldWaitToInflateCompressedResponses() const { return m_shouldWaitToInflateCompressedResponses; }
     void setShouldWaitToInflateCompressedResponses(bool v) { m_shouldWaitToInflateCompressedResponses = v; }
+    // An answer held in memory (no destination file) that is larger than this once inflated
+    // fails (code 1) and keeps nothing; far above what the application's commands receive.
+    static constexpr uint64_t kDefaultMaximumInMemoryResponseSize = uint64_t(64) << 20;
+    uint64_t maximumInMemoryResponseSize() const { return m_maximumInMemoryResponseSize; }
+    void setMaximumInMemoryResponseSize(uint64_t bytes) { m_maximumInMemoryResponseSize = bytes; }
 
     const std::string& downloadDestinationPath() const { return m_downloadDestinationPath; }
     void setDownloadDestinationPath(std::string path) { m_downloadDestinationPath = std::move(path); }
@@ -481,7 +486,13 @@ private:
     void handleBytesAvailable();
     void handleStreamComplete();
     void handleStreamError();
-    bool writeChunkToFile(const BRData& raw, const BRData& inflated);
+    bool writeRawChunkToFile(const BRData& raw);
+    bool writeInflatedToFile(const uint8_t* bytes, size_t length);
+    // Appends to the answer held in memory, or fails the request when it would pass the limit.
+    bool appendToResponseData(const uint8_t* bytes, size_t length);
+    base::ErrorPtr answerTooLargeError() const;
+    // A waiting gzip answer held in memory, inflated as it ends: what makes it fail, if anything.
+    base::ErrorPtr inflateResponseData();
     base::ErrorPtr finishFileDownload();
     bool removeTemporaryDownloadFile();
     bool removeTemporaryUncompressedDownloadFile();
@@ -645,6 +656,9 @@ private:
     uint64_t m_lastBytesRead = 0;
     uint64_t m_lastBytesSent = 0;
     base::Bytes m_rawResponseData;
+    std::atomic<uint64_t> m_maximumInMemoryResponseSize{kDefaultMaximumInMemoryResponseSize};
+    // A waiting gzip answer held in memory, inflated once when it ended.
+    std::optional<base::Bytes> m_inflatedResponseData;
     bool m_hasRawResponseData = false;
     std::unique_ptr<OutputFile> m_fileDownloadOutputStream;
     std::unique_ptr<OutputFile> m_inflatedFileDownloadOutputStream;

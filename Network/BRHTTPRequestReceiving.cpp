@@ -126,8 +126,12 @@ bool BRHTTPRequest::isResponseCompressed() const
 std::optional<base::Bytes> BRHTTPRequest::responseData() const
 {
     if (isResponseCompressed() && m_shouldWaitToInflateCompressedResponses) {
+        if (m_inflatedResponseData)
+            return m_inflatedResponseData;
         base::ErrorPtr error;
-        return BRDataDecompressor::uncompressDataError(m_rawResponseData, &error);
+        bool tooLarge = false;
+        return BRDataDecompressor::uncompressDataLimitError(m_rawResponseData, m_maximumInMemoryResponseSize, &tooLarge,
+                                                            &error);
     }
     return m_rawResponseData;
 }
@@ -453,20 +457,9 @@ void BRHTTPRequest::handleBytesAvailable()
     buffer->resize(size_t(n));
     BRData raw = std::move(buffer);
 
-    BRData inflated;
     bool inflating = isResponseCompressed() && !m_shouldWaitToInflateCompressedResponses;
-    if (inflating) {
-        if (!m_dataDecompressor)
-            m_dataDecompressor = BRDataDecompressor::decompressor();
-        base::ErrorPtr error;
-        auto out = m_dataDecompressor->uncompressBytesLengthError(raw->data(), raw->size(), &error);
-        if (error) {
-            cancelLoad();
-            failWithError(error);
-            return;
-        }
-        inflated = std::make_shared<const base::Bytes>(out ? std::move(*out) : base::Bytes{});
-    }
+    if (inflating && !m_dataDecompressor)
+        m_dataDecompressor = BRDataDecompressor::decompressor();
 
     m_totalBytesRead += uint64_t(n);
     touchActivity();
@@ -476,34 +469,120 @@ void BRHTTPRequest::handleBytesAvailable()
     if (m_needsRedirect)
         return;
 
-    const BRData& chunk = inflating ? inflated : raw;
     auto d = m_delegate.lock();
-    if (m_dataReceivedBlock || (d && (m_didReceiveDataSelector || d->answersDidReceiveData()))) {
-        if (!chunk->empty())
-            passOnReceivedData(chunk);
-        // Reading waits while the main thread has much to take in; every chunk still comes.
-        if (m_bytesAwaitingDelivery > kPauseReadingAbove && !m_readPaused) {
-            m_readPaused = true;
-            m_readStream->unschedule();
-        }
-    }
-
-    if (!m_downloadDestinationPath.empty()) {
-        if (m_rejectedDownloadStatus || m_authenticationNeeded)
-            return;
-        if (!writeChunkToFile(raw, inflated)) {
-            int err = errno;
-            cancelLoad();
-            failWithError(brRequestError(BRFileManagementError,
-                                         "Failed to write to file at path '" + m_temporaryFileDownloadPath + "'",
-                                         posixError(err)));
-        }
+    bool receivers = m_dataReceivedBlock || (d && (m_didReceiveDataSelector || d->answersDidReceiveData()));
+    bool toFile = !m_downloadDestinationPath.empty();
+    bool writeFile = toFile && !m_rejectedDownloadStatus && !m_authenticationNeeded;
+    auto fileFailure = [&] {
+        int err = errno;
+        cancelLoad();
+        failWithError(brRequestError(BRFileManagementError,
+                                     "Failed to write to file at path '" + m_temporaryFileDownloadPath + "'",
+                                     posixError(err)));
+    };
+    if (writeFile && !writeRawChunkToFile(raw)) {
+        fileFailure();
         return;
     }
-    m_rawResponseData.insert(m_rawResponseData.end(), chunk->begin(), chunk->end());
+
+    if (!inflating) {
+        if (receivers)
+            passOnReceivedData(raw);
+        if (!toFile && !appendToResponseData(raw->data(), raw->size()))
+            return;
+    } else {
+        // Inflated a buffer at a time: a small piece of a hostile body may inflate a
+        // thousandfold, and none of it is held whole.
+        bool fileFailed = false, tooLarge = false;
+        auto take = [&](const uint8_t* bytes, size_t length) {
+            if (receivers)
+                passOnReceivedData(std::make_shared<const base::Bytes>(bytes, bytes + length));
+            if (writeFile && !writeInflatedToFile(bytes, length)) {
+                fileFailed = true;
+                return false;
+            }
+            if (!toFile && !appendToResponseData(bytes, length)) {
+                tooLarge = true;
+                return false;
+            }
+            return true;
+        };
+        base::ErrorPtr error;
+        if (!m_dataDecompressor->uncompressBytesLengthIntoError(raw->data(), raw->size(), take, &error)) {
+            if (fileFailed) {
+                fileFailure();
+            } else if (!tooLarge) {
+                cancelLoad();
+                failWithError(error);
+            }
+            return;
+        }
+    }
+
+    // Reading waits while the main thread has much to take in; every chunk still comes.
+    if (receivers && m_bytesAwaitingDelivery > kPauseReadingAbove && !m_readPaused) {
+        m_readPaused = true;
+        m_readStream->unschedule();
+    }
 }
 
-bool BRHTTPRequest::writeChunkToFile(const BRData& raw, const BRData& inflated)
+base::ErrorPtr BRHTTPRequest::answerTooLargeError() const
+{
+    return brRequestError(BRConnectionFailureErrorType, "The request failed: answer larger than " +
+                                                            std::to_string(m_maximumInMemoryResponseSize.load()) +
+                                                            " bytes");
+}
+
+bool BRHTTPRequest::appendToResponseData(const uint8_t* bytes, size_t length)
+{
+    uint64_t limit = m_maximumInMemoryResponseSize;
+    if (uint64_t(m_rawResponseData.size()) + length > limit) {
+        // Nothing of an answer too large to hold is kept.
+        cancelLoad();
+        failWithError(answerTooLargeError());
+        return false;
+    }
+    // An announced length within the limit is taken at once, not by doubling.
+    if (m_rawResponseData.empty() && m_hasContentLength && m_contentLength <= limit &&
+        !(isResponseCompressed() && !m_shouldWaitToInflateCompressedResponses))
+        m_rawResponseData.reserve(size_t(m_contentLength));
+    m_rawResponseData.insert(m_rawResponseData.end(), bytes, bytes + length);
+    return true;
+}
+
+base::ErrorPtr BRHTTPRequest::inflateResponseData()
+{
+    if (m_rawResponseData.empty()) {
+        m_inflatedResponseData = base::Bytes{};
+        return nullptr;
+    }
+    BRDataDecompressor decompressor;
+    if (auto error = decompressor.setupStream())
+        return error;
+    uint64_t limit = m_maximumInMemoryResponseSize;
+    base::Bytes out;
+    out.reserve(size_t(std::min<uint64_t>(limit, uint64_t(m_rawResponseData.size()) * 4)));
+    bool tooLarge = false;
+    auto take = [&](const uint8_t* bytes, size_t length) {
+        if (uint64_t(out.size()) + length > limit) {
+            tooLarge = true;
+            return false;
+        }
+        out.insert(out.end(), bytes, bytes + length);
+        return true;
+    };
+    base::ErrorPtr error;
+    if (!decompressor.uncompressBytesLengthIntoError(m_rawResponseData.data(), m_rawResponseData.size(), take, &error))
+        return tooLarge ? answerTooLargeError() : error;
+    // Held in memory, a cut answer would pass for a whole (empty) one: it fails as it does
+    // when inflated on the fly or into a file.
+    if (!decompressor.streamEnded())
+        return brRequestError(BRCompressionError, "Decompression of the answer failed: the data ended early");
+    m_inflatedResponseData = std::move(out);
+    return nullptr;
+}
+
+bool BRHTTPRequest::writeRawChunkToFile(const BRData& raw)
 {
     if (!m_fileDownloadOutputStream) {
         if (m_temporaryFileDownloadPath.empty()) {
@@ -516,25 +595,24 @@ bool BRHTTPRequest::writeChunkToFile(const BRData& raw, const BRData& inflated)
         if (!m_fileDownloadOutputStream)
             return false;
     }
-    if (raw && !m_fileDownloadOutputStream->write(raw->data(), raw->size()))
-        return false;
-    if (inflated) {
-        if (!m_inflatedFileDownloadOutputStream) {
-            if (m_temporaryUncompressedDataDownloadPath.empty()) {
-                auto path = base::createTemporaryFile("inflated-");
-                if (!path)
-                    return false;
-                m_temporaryUncompressedDataDownloadPath = *path;
-            }
-            m_inflatedFileDownloadOutputStream =
-                OutputFile::open(m_temporaryUncompressedDataDownloadPath, m_appendToDownloadFile);
-            if (!m_inflatedFileDownloadOutputStream)
+    return m_fileDownloadOutputStream->write(raw->data(), raw->size());
+}
+
+bool BRHTTPRequest::writeInflatedToFile(const uint8_t* bytes, size_t length)
+{
+    if (!m_inflatedFileDownloadOutputStream) {
+        if (m_temporaryUncompressedDataDownloadPath.empty()) {
+            auto path = base::createTemporaryFile("inflated-");
+            if (!path)
                 return false;
+            m_temporaryUncompressedDataDownloadPath = *path;
         }
-        if (!m_inflatedFileDownloadOutputStream->write(inflated->data(), inflated->size()))
+        m_inflatedFileDownloadOutputStream =
+            OutputFile::open(m_temporaryUncompressedDataDownloadPath, m_appendToDownloadFile);
+        if (!m_inflatedFileDownloadOutputStream)
             return false;
     }
-    return true;
+    return m_inflatedFileDownloadOutputStream->write(bytes, length);
 }
 
 // ---- The end
@@ -646,6 +724,9 @@ void BRHTTPRequest::handleStreamComplete()
                                                           "the answer ended before its length"));
         else if (m_dataDecompressor && !m_dataDecompressor->streamEnded())
             failure = brRequestError(BRCompressionError, "Decompression of the answer failed: the data ended early");
+        else if (m_downloadDestinationPath.empty() && !bodyless && !m_needsRedirect && !m_authenticationNeeded &&
+                 isResponseCompressed() && m_shouldWaitToInflateCompressedResponses)
+            failure = inflateResponseData();
         if (!m_hasContentLength || m_contentLength == 0)
             m_contentLength = m_totalBytesRead.load();
         if (!failure)

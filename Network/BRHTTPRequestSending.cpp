@@ -430,6 +430,7 @@ void BRHTTPRequest::startRequest()
     m_connectionCanBeReused = false;
     if (m_downloadDestinationPath.empty())
         m_rawResponseData.clear();
+    m_inflatedResponseData.reset();
     m_readStreamIsScheduled = false;
     m_readPaused = false;
     m_streamLoop = base::RunLoop::current().shared();

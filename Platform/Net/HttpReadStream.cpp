@@ -743,14 +743,15 @@ bool HttpReadStream::driveExchangeLocked()
         bool hadHead = m_parser->headComplete();
         size_t before = m_decoded.size();
         size_t used = m_parser->feed(m_readBuffer.data(), size_t(n), m_decoded);
-        if (m_parser->failed()) {
-            failLocked(m_parser->error());
-            return true;
-        }
+        // What arrived ahead of a fault (a whole head, body bytes) is announced before it.
         if (m_decoded.size() > before || (!hadHead && m_parser->headComplete())) {
             m_headSignal = m_headSignal || !hadHead;
             m_bytesArmed = true;
             requestDeliveryLocked();
+        }
+        if (m_parser->failed()) {
+            failLocked(m_parser->error());
+            return true;
         }
         if (m_parser->complete()) {
             // Bytes after the answer: the connection carries nothing more that is ours.
@@ -927,7 +928,7 @@ void HttpReadStream::deliver()
     bool hasBytes = hasBytesLocked();
     bool failed = m_phase == Phase::Failed;
     StreamEvent event;
-    if (m_bytesArmed && (hasBytes || (m_headSignal && !m_atEnd && !failed))) {
+    if (m_bytesArmed && (hasBytes || (m_headSignal && !m_atEnd))) {
         event = StreamEvent::BytesAvailable;
         m_bytesArmed = false;
         m_headSignal = false;

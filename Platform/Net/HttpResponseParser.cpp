@@ -70,6 +70,12 @@ struct HttpResponseParser::Callbacks {
             return 1;
         if (s.m_method == "CONNECT" && p->status_code / 100 == 2)
             return 1;
+        if (p->flags & F_CHUNKED) {
+            // The library's chunk reader is lenient; ours takes over after the head.
+            s.m_chunked = true;
+            s.m_keepAlive = http_should_keep_alive(p) != 0;
+            return 1;
+        }
         return 0;
     }
 
@@ -84,6 +90,10 @@ struct HttpResponseParser::Callbacks {
         auto& s = self(p);
         if (!s.m_headDone)
             return 0; // an interim answer: the final one follows
+        if (s.m_chunked) {
+            http_parser_pause(p, 1);
+            return 0;
+        }
         s.commitField();
         s.m_complete = true;
         s.m_keepAlive = http_should_keep_alive(p) != 0;
@@ -145,6 +155,8 @@ size_t HttpResponseParser::feed(const char* data, size_t len, std::string& body)
     if (m_complete || m_error || len == 0)
         return 0;
     m_sawByte = true;
+    if (m_chunked)
+        return feedChunks(data, len, body);
     static const http_parser_settings cb = [] {
         http_parser_settings v{};
         http_parser_settings_init(&v);
@@ -161,6 +173,8 @@ size_t HttpResponseParser::feed(const char* data, size_t len, std::string& body)
     size_t used = http_parser_execute(m_parser.get(), &cb, data, len);
     m_body = nullptr;
     auto err = HTTP_PARSER_ERRNO(m_parser.get());
+    if (m_chunked && !m_error)
+        return used + feedChunks(data + used, len - used, body);
     if (m_complete) {
         // The pause that ends the answer is no failure.
         if (err == HPE_PAUSED)
@@ -172,6 +186,136 @@ size_t HttpResponseParser::feed(const char* data, size_t len, std::string& body)
     else if (m_parser->upgrade)
         fail(ErrorKind::Protocol, "unrequested protocol switch");
     return used;
+}
+
+size_t HttpResponseParser::feedChunks(const char* data, size_t len, std::string& body)
+{
+    size_t i = 0;
+    auto bad = [&](const char* message) {
+        fail(ErrorKind::Protocol, message);
+        return i;
+    };
+    while (i < len && !m_complete) {
+        char c = data[i];
+        switch (m_chunk) {
+        case Chunk::Size: {
+            int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+            if (digit >= 0) {
+                // Sixteen digits hold any size; more only say the sender is lying.
+                if (++m_chunkDigits > 16 || m_chunkLeft > (uint64_t(std::numeric_limits<int64_t>::max()) >> 4))
+                    return bad("malformed answer: chunk size too large");
+                m_chunkLeft = m_chunkLeft * 16 + uint64_t(digit);
+                ++i;
+                break;
+            }
+            if (m_chunkDigits == 0)
+                return bad("malformed answer: invalid character in chunk size");
+            if (c == ';' || c == ' ' || c == '\t') {
+                m_chunk = Chunk::Extension;
+                m_line.assign(1, c);
+            } else if (c == '\r') {
+                m_chunk = Chunk::SizeLF;
+            } else {
+                return bad("malformed answer: invalid character in chunk size");
+            }
+            ++i;
+            break;
+        }
+        case Chunk::Extension:
+            // Extensions are skipped, within a line's length; white space may only lead to one.
+            if (c == '\r') {
+                m_chunk = Chunk::SizeLF;
+            } else if (c == '\n' || (m_line.find(';') == std::string::npos && c != ';' && c != ' ' && c != '\t')) {
+                return bad("malformed answer: invalid chunk extension");
+            } else {
+                m_line += c;
+                if (m_line.size() > m_limits.maxLine)
+                    return bad("malformed answer: chunk extension too long");
+            }
+            ++i;
+            break;
+        case Chunk::SizeLF:
+            if (c != '\n')
+                return bad("malformed answer: chunk size line not ended by CRLF");
+            ++i;
+            m_chunkDigits = 0;
+            m_line.clear();
+            m_chunk = m_chunkLeft == 0 ? Chunk::Trailer : Chunk::Data;
+            m_blockBytes = 0;
+            break;
+        case Chunk::Data: {
+            size_t n = size_t(std::min<uint64_t>(m_chunkLeft, len - i));
+            body.append(data + i, n);
+            i += n;
+            m_chunkLeft -= n;
+            if (m_chunkLeft == 0)
+                m_chunk = Chunk::DataCR;
+            break;
+        }
+        case Chunk::DataCR:
+            if (c != '\r')
+                return bad("malformed answer: chunk data not followed by CRLF");
+            m_chunk = Chunk::DataLF;
+            ++i;
+            break;
+        case Chunk::DataLF:
+            if (c != '\n')
+                return bad("malformed answer: chunk data not followed by CRLF");
+            m_chunk = Chunk::Size;
+            ++i;
+            break;
+        case Chunk::Trailer:
+            if (c == '\r') {
+                m_chunk = Chunk::TrailerLF;
+            } else if (c == '\n') {
+                return bad("malformed answer: trailer line not ended by CRLF");
+            } else {
+                m_line += c;
+                if (m_line.size() > m_limits.maxLine)
+                    return bad("malformed answer: trailer line too long");
+                if (++m_blockBytes > m_limits.maxBlock)
+                    return bad("malformed answer: trailers too long");
+            }
+            ++i;
+            break;
+        case Chunk::TrailerLF:
+            if (c != '\n')
+                return bad("malformed answer: trailer line not ended by CRLF");
+            ++i;
+            if (m_line.empty()) {
+                m_chunk = Chunk::Done;
+                m_complete = true;
+                break;
+            }
+            if (!endTrailerLine())
+                return i;
+            m_chunk = Chunk::Trailer;
+            break;
+        case Chunk::Done:
+            return i;
+        }
+    }
+    return i;
+}
+
+bool HttpResponseParser::endTrailerLine()
+{
+    size_t colon = m_line.find(':');
+    if (colon == 0 || colon == std::string::npos || m_line[0] == ' ' || m_line[0] == '\t') {
+        fail(ErrorKind::Protocol, "malformed answer: invalid trailer line");
+        return false;
+    }
+    std::string name = m_line.substr(0, colon);
+    if (name.find_first_of(" \t") != std::string::npos) {
+        fail(ErrorKind::Protocol, "malformed answer: invalid trailer line");
+        return false;
+    }
+    size_t start = m_line.find_first_not_of(" \t", colon + 1);
+    size_t end = m_line.find_last_not_of(" \t");
+    std::string value = start == std::string::npos ? std::string() : m_line.substr(start, end - start + 1);
+    m_trailers.add(name, value);
+    m_line.clear();
+    return true;
 }
 
 void HttpResponseParser::finish()

@@ -18,7 +18,9 @@ struct HttpLimits {
 };
 
 // Reads one HTTP/1.x answer from the bytes of a connection: its head (1xx answers skipped),
-// then its body by Content-Length, chunks (trailers read and kept) or the close.
+// then its body by Content-Length, chunks (trailers read and kept) or the close. Chunks are
+// framed by our own strict reader: a size line of at most 16 hex digits, the data, then CRLF
+// and nothing else; anything else fails the answer.
 class HttpResponseParser {
 public:
     using Limits = HttpLimits;
@@ -51,6 +53,9 @@ public:
 
 private:
     struct Callbacks;
+    enum class Chunk { Size, Extension, SizeLF, Data, DataCR, DataLF, Trailer, TrailerLF, Done };
+    size_t feedChunks(const char* data, size_t len, std::string& body);
+    bool endTrailerLine();
     void fail(ErrorKind kind, const std::string& message);
     bool addHeaderBytes(bool isField, const char* at, size_t len);
     void commitField();
@@ -69,6 +74,12 @@ private:
     bool m_sawByte = false;
     bool m_keepAlive = false;
     std::string* m_body = nullptr;
+    // Chunked bodies, read by feedChunks once the head is complete.
+    bool m_chunked = false;
+    Chunk m_chunk = Chunk::Size;
+    uint64_t m_chunkLeft = 0;
+    int m_chunkDigits = 0;
+    std::string m_line;
     StreamError m_error;
 };
 

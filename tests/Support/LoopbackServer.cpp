@@ -260,6 +260,46 @@ std::string LoopbackServer::gzip(const std::string& data)
     return out;
 }
 
+std::string LoopbackServer::gzipOfZeros(uint64_t size)
+{
+    const size_t piece = size_t(1) << 20;
+    if (size == 0 || size % piece != 0)
+        throw std::runtime_error("gzipOfZeros: a whole number of MiB");
+    std::string zeros(piece, '\0');
+    // A fully flushed raw deflate block owes nothing to what came before, so copies of it
+    // follow one another as they are.
+    z_stream zs{};
+    if (deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw std::runtime_error("deflateInit2");
+    std::string block(deflateBound(&zs, uLong(piece)) + 64, '\0');
+    zs.next_in = reinterpret_cast<Bytef*>(zeros.data());
+    zs.avail_in = uInt(piece);
+    zs.next_out = reinterpret_cast<Bytef*>(block.data());
+    zs.avail_out = uInt(block.size());
+    int rc = deflate(&zs, Z_FULL_FLUSH);
+    block.resize(zs.total_out);
+    deflateEnd(&zs);
+    if (rc != Z_OK || zs.avail_in != 0)
+        throw std::runtime_error("deflate");
+    uLong pieceCrc = crc32(0, reinterpret_cast<const Bytef*>(zeros.data()), uInt(piece));
+    uLong crc = pieceCrc;
+    uint64_t pieces = size / piece;
+    for (uint64_t i = 1; i < pieces; ++i)
+        crc = crc32_combine(crc, pieceCrc, z_off_t(piece));
+    std::string out("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10);
+    out.reserve(out.size() + block.size() * pieces + 10);
+    for (uint64_t i = 0; i < pieces; ++i)
+        out += block;
+    out += std::string("\x03\x00", 2); // the final, empty block
+    auto little = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            out += char((v >> (8 * i)) & 0xff);
+    };
+    little(uint32_t(crc));
+    little(uint32_t(size & 0xffffffffu));
+    return out;
+}
+
 std::string LoopbackServer::buildWire(const Request& request, Reply& reply, std::optional<size_t>* stopAt)
 {
     if (reply.raw) {
@@ -549,6 +589,14 @@ void LoopbackServer::serve(int fd, int connection)
             gate->pass(m_stop);
         }
         ok = ok && io.writeAll(wire.data() + pos, end - pos);
+        if (ok && reply.fillerBytes > 0 && !stopAt) {
+            std::string filler(std::min<uint64_t>(reply.fillerBytes, 1 << 16), reply.fillerByte);
+            for (uint64_t left = reply.fillerBytes; ok && left > 0 && !m_stop;) {
+                size_t n = size_t(std::min<uint64_t>(left, filler.size()));
+                ok = io.writeAll(filler.data(), n);
+                left -= n;
+            }
+        }
         if (stopAt) {
             finish(reply.reset);
             return;

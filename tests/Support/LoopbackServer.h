@@ -83,6 +83,10 @@ struct Reply {
     bool neverAnswer = false;
     // Close the connection after this answer.
     bool close = false;
+    // After everything above, this many more body bytes of `fillerByte`, made as they are sent
+    // (an answer far larger than the test would hold); sending stops when the client leaves.
+    uint64_t fillerBytes = 0;
+    char fillerByte = 'z';
 
     static Reply text(int status, std::string body);
 };
@@ -130,6 +134,9 @@ public:
 
     // Wire helpers, also used by the proxy.
     static std::string gzip(const std::string& data);
+    // A gzip member of `size` zero bytes (a whole number of MiB) about a thousand times smaller,
+    // made from one compressed MiB repeated, with the true CRC and length.
+    static std::string gzipOfZeros(uint64_t size);
     static std::string buildWire(const Request& request, Reply& reply, std::optional<size_t>* stopAt);
 
 private:

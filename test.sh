@@ -22,11 +22,15 @@ if [ "${BRIVANTA_SKIP_SANITIZE:-0}" != 1 ]; then
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs" ${BRIVANTA_CTEST_ARGS:-}
 
-  # The thread tests of the database pool and queue and of the serial queue, under ThreadSanitizer.
+  # The thread tests of the database pool and queue and of the serial queue, and the HTTP
+  # engine's suites (streams, requests, queues), under ThreadSanitizer.
   cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRIVANTA_TSAN=ON \
     -DBRIVANTA_BENCH=OFF -DBRIVANTA_WERROR="$werror" >/dev/null
-  cmake --build build-tsan -j "$jobs" --target test_Database_SQLite test_Platform_Base
+  cmake --build build-tsan -j "$jobs" --target test_Database_SQLite test_Platform_Base test_Platform_Net test_Network
   TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
-    -R '^(BRDatabaseQueueTest|BRDatabasePoolTest|BRDatabaseSideBySideTest|SerialQueue)\.'
+    -R '^(BRDatabaseQueueTest|BRDatabasePoolTest|BRDatabaseSideBySideTest|SerialQueue|OperationQueue)\.'
+  for suite in test_Platform_Net test_Network; do
+    TSAN_OPTIONS=halt_on_error=1 "build-tsan/bin/$suite" --gtest_brief=1
+  done
 fi
 echo "All tests passed."

@@ -208,6 +208,8 @@ void BM_AnswerInMemory_Engine(benchmark::State& state)
         return;
     for (auto _ : state) {
         auto request = BRHTTPRequest::requestWithURL(net::URL::parse(site().url("/memory.bin")));
+        // 100 MiB passes the default limit for answers held in memory.
+        request->setMaximumInMemoryResponseSize(kMemorySize);
         if (!runEngine(request) || request->rawResponseData().size() != kMemorySize) {
             state.SkipWithError("the request failed");
             return;

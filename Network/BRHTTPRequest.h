@@ -488,8 +488,9 @@ private:
     void handleStreamError();
     bool writeRawChunkToFile(const BRData& raw);
     bool writeInflatedToFile(const uint8_t* bytes, size_t length);
-    // Appends to the answer held in memory, or fails the request when it would pass the limit.
+    // Appends to the answer held in memory; false when that would pass the limit.
     bool appendToResponseData(const uint8_t* bytes, size_t length);
+    void failAnswerTooLarge();
     base::ErrorPtr answerTooLargeError() const;
     // A waiting gzip answer held in memory, inflated as it ends: what makes it fail, if anything.
     base::ErrorPtr inflateResponseData();

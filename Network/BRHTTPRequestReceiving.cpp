@@ -488,17 +488,21 @@ void BRHTTPRequest::handleBytesAvailable()
     if (!inflating) {
         if (receivers)
             passOnReceivedData(raw);
-        if (!toFile && !appendToResponseData(raw->data(), raw->size()))
+        if (!toFile && !appendToResponseData(raw->data(), raw->size())) {
+            failAnswerTooLarge();
             return;
+        }
     } else {
         // Inflated a buffer at a time: a small piece of a hostile body may inflate a
         // thousandfold, and none of it is held whole.
         bool fileFailed = false, tooLarge = false;
+        int fileErrno = 0;
         auto take = [&](const uint8_t* bytes, size_t length) {
             if (receivers)
                 passOnReceivedData(std::make_shared<const base::Bytes>(bytes, bytes + length));
             if (writeFile && !writeInflatedToFile(bytes, length)) {
                 fileFailed = true;
+                fileErrno = errno;
                 return false;
             }
             if (!toFile && !appendToResponseData(bytes, length)) {
@@ -509,9 +513,13 @@ void BRHTTPRequest::handleBytesAvailable()
         };
         base::ErrorPtr error;
         if (!m_dataDecompressor->uncompressBytesLengthIntoError(raw->data(), raw->size(), take, &error)) {
+            // Failed only now: failing drops the decompressor, which must not go mid-call.
             if (fileFailed) {
+                errno = fileErrno;
                 fileFailure();
-            } else if (!tooLarge) {
+            } else if (tooLarge) {
+                failAnswerTooLarge();
+            } else {
                 cancelLoad();
                 failWithError(error);
             }
@@ -533,15 +541,18 @@ base::ErrorPtr BRHTTPRequest::answerTooLargeError() const
                                                             " bytes");
 }
 
+void BRHTTPRequest::failAnswerTooLarge()
+{
+    // Nothing of an answer too large to hold is kept.
+    cancelLoad();
+    failWithError(answerTooLargeError());
+}
+
 bool BRHTTPRequest::appendToResponseData(const uint8_t* bytes, size_t length)
 {
     uint64_t limit = m_maximumInMemoryResponseSize;
-    if (uint64_t(m_rawResponseData.size()) + length > limit) {
-        // Nothing of an answer too large to hold is kept.
-        cancelLoad();
-        failWithError(answerTooLargeError());
+    if (uint64_t(m_rawResponseData.size()) + length > limit)
         return false;
-    }
     // An announced length within the limit is taken at once, not by doubling.
     if (m_rawResponseData.empty() && m_hasContentLength && m_contentLength <= limit &&
         !(isResponseCompressed() && !m_shouldWaitToInflateCompressedResponses))

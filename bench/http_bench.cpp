@@ -126,14 +126,16 @@ Site& site()
     return s;
 }
 
-// Runs one engine request to its end on the main loop; false when it failed.
+// Runs one engine request to its end on the main loop, told as the server layer is told (on
+// the main thread); false when it failed.
 bool runEngine(const BRHTTPRequest::Ptr& request)
 {
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    request->setCompletion([done] { *done = true; });
+    auto done = std::make_shared<bool>(false);
+    request->setCompletionBlock([done] { *done = true; });
+    request->setFailedBlock([done] { *done = true; });
     request->startAsynchronous();
-    base::RunLoop::main().runUntil([&] { return done->load(); }, 3600);
-    return done->load() && !request->error();
+    base::RunLoop::main().runUntil([&] { return *done; }, 3600);
+    return *done && !request->error();
 }
 
 BRHTTPRequest::Ptr download(const std::string& path, const std::string& destination)

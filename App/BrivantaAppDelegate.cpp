@@ -22,6 +22,7 @@
 #include "Platform/Base/Text.h"
 #include "Platform/Base/Timer.h"
 #include "Platform/Base/UserDefaults.h"
+#include "Platform/Net/URL.h"
 #include "Platform/UI/TerminateHook.h"
 #include "Platform/UI/Window.h"
 #include "Protocol/CheckAppVersionRst.h"
@@ -45,19 +46,7 @@ std::string trimmed(const std::string& text)
 // Escapes what may not stand in an address, keeping its delimiters (UTF-8, upper-case hex).
 std::string escapeForURL(const std::string& text)
 {
-    static const std::string keep = "-._~:/?&=@!$'()*+,;";
-    std::string out;
-    for (unsigned char c : text) {
-        if (std::isalnum(c) || keep.find(static_cast<char>(c)) != std::string::npos) {
-            out.push_back(static_cast<char>(c));
-        } else {
-            static const char* hex = "0123456789ABCDEF";
-            out.push_back('%');
-            out.push_back(hex[c >> 4]);
-            out.push_back(hex[c & 15]);
-        }
-    }
-    return out;
+    return net::percentEncode(text, ":/?&=@!$'()*+,;");
 }
 
 void reportUncaughtException(const ui::UncaughtException& exception)

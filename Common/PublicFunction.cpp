@@ -5,6 +5,7 @@
 #include "Platform/Base/DateFormatter.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/UserDefaults.h"
+#include "Platform/Net/URL.h"
 #include "Protocol/LoginMode.h"
 
 #include <cmath>
@@ -53,19 +54,7 @@ std::string convertDate(std::string_view text, const char* from, const std::stri
 // query parameter early or change its meaning.
 std::string escapeQueryValue(const std::string& value)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : value) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'
-            || c == '.' || c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
-    return out;
+    return net::percentEncode(value);
 }
 
 } // namespace

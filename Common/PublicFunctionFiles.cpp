@@ -8,6 +8,7 @@
 #include "Platform/Base/Paths.h"
 #include "Platform/Graphics/Image.h"
 #include "Platform/Graphics/ImageRedraw.h"
+#include "Platform/Net/URL.h"
 #include "Protocol/LoginMode.h"
 
 #include <algorithm>
@@ -60,50 +61,17 @@ std::string asciiLower(std::string text)
     return text;
 }
 
-bool isAsciiAlnum(unsigned char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-}
-
-bool isUnreserved(unsigned char c)
-{
-    return isAsciiAlnum(c) || c == '-' || c == '.' || c == '_' || c == '~';
-}
-
 // Percent-escapes everything but the unreserved characters, so the text stays one segment.
 std::string escapeSegment(std::string_view text)
 {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (isUnreserved(c)) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
+    return net::percentEncode(text);
 }
 
 // The server part comes from the settings as a whole address: only characters that may not
 // appear in an address at all are escaped.
 std::string escapeAddress(std::string_view text)
 {
-    static const std::string_view kept = "-._~:/?#[]@!$&'()*+,;=";
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (isAsciiAlnum(c) || kept.find(static_cast<char>(c)) != std::string_view::npos) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
+    return net::percentEncode(text, ":/?#[]@!$&'()*+,;=");
 }
 
 gfx::Image defaultPicture(const std::string& resourceName)

@@ -5,6 +5,7 @@
 #include "Platform/Base/Log.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Net/NetError.h"
+#include "Platform/Net/URL.h"
 #include "Protocol/DownLoadRequestInfo.h"
 #include "Protocol/DownloadRequest.h"
 #include "Protocol/MsgRequest.h"
@@ -23,28 +24,10 @@ const char* const HttpNetworkCtrl::kDownloadDoneText =
 
 namespace {
 
-bool isUnreserved(unsigned char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-        c == '_' || c == '~';
-}
-
 // Escapes what may not stand in an address at all; its delimiters (";" and "?" among them) stay.
 std::string escapeAddress(const std::string& text)
 {
-    static const std::string_view kept = ":/?#[]@!$&'()*+,;=";
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (isUnreserved(c) || kept.find(char(c)) != std::string_view::npos) {
-            out += char(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
+    return net::percentEncode(text, ":/?#[]@!$&'()*+,;=");
 }
 
 // The connection was refused or the host not found: the server never saw the request.

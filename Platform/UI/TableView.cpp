@@ -342,8 +342,15 @@ std::shared_ptr<TableViewCell> TableView::dequeueReusableCellWithIdentifier(cons
     return cell;
 }
 
+void TableView::placeCell(TableViewCell& cell, const gfx::Rect& rect)
+{
+    cell.setFrame(rect);
+    m_placedRows[&cell] = rect;
+}
+
 void TableView::recycle(const std::shared_ptr<TableViewCell>& cell)
 {
+    m_placedRows.erase(cell.get());
     cell->removeFromSuperview();
     cell->setHighlighted(false);
     if (!cell->reuseIdentifier().empty())
@@ -456,7 +463,11 @@ void TableView::tile()
     for (auto& ip : needed) {
         auto it = m_visible.find(ip);
         if (it != m_visible.end()) {
-            it->second->setFrame(rectForRowAtIndexPath(ip));
+            // Only a changed row moves its cell, so a caller's animation of it survives the pass.
+            gfx::Rect rect = rectForRowAtIndexPath(ip);
+            auto placed = m_placedRows.find(it->second.get());
+            if (placed == m_placedRows.end() || placed->second != rect)
+                placeCell(*it->second, rect);
             continue;
         }
         if (!m_dataSource)
@@ -465,7 +476,7 @@ void TableView::tile()
         if (!cell)
             continue;
         configureCell(*cell, ip);
-        cell->setFrame(rectForRowAtIndexPath(ip));
+        placeCell(*cell, rectForRowAtIndexPath(ip));
         insertSubviewAtIndex(cell, 0); // under headers and indicators
         cell->layoutIfNeeded();
         m_visible[ip] = cell;
@@ -650,7 +661,7 @@ void TableView::animateMovedCells(TableViewRowAnimation animation)
 {
     auto place = [this] {
         for (auto& [ip, cell] : m_visible)
-            cell->setFrame(rectForRowAtIndexPath(ip));
+            placeCell(*cell, rectForRowAtIndexPath(ip));
         for (auto& [s, header] : m_headers)
             header->setFrame(rectForHeaderInSection(s));
         for (auto& [s, footer] : m_footers)

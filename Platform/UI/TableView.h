@@ -145,6 +145,7 @@ private:
     void tile();
     void configureCell(TableViewCell& cell, const IndexPath& indexPath);
     void recycle(const std::shared_ptr<TableViewCell>& cell);
+    void placeCell(TableViewCell& cell, const gfx::Rect& rect);
     std::shared_ptr<View> makeHeaderView(int section);
     std::shared_ptr<View> makeFooterView(int section);
     // Shows the visible headers or footers, made on demand, and drops the others.
@@ -173,6 +174,8 @@ private:
     double m_footerY = 0;
 
     std::map<IndexPath, std::shared_ptr<TableViewCell>> m_visible;
+    // The row rectangle each visible cell was last put at by the table.
+    std::map<const TableViewCell*, gfx::Rect> m_placedRows;
     std::map<int, std::shared_ptr<View>> m_headers;
     std::map<int, std::shared_ptr<View>> m_footers;
     std::map<std::string, std::vector<std::shared_ptr<TableViewCell>>> m_pool;

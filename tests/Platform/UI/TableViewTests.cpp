@@ -441,3 +441,34 @@ TEST_F(TableViewTest, RowsAreDrawnWithSelectionAccessoriesAndTheDeleteButton)
 }
 
 } // namespace
+
+TEST_F(TableViewTest, LayoutPassesLeaveACallersFrameAnimationOfAnUnmovedRow)
+{
+    make(Rows::numbered(40));
+    ui::TableViewCell* cell = table->cellForRowAtIndexPath({0, 2});
+    ASSERT_TRUE(cell);
+    gfx::Rect row = table->rectForRowAtIndexPath({0, 2});
+    ui::View::animate(0.2, [&] { cell->setFrame({-243, row.y(), row.width(), row.height()}); });
+    advance(0.1);
+    // Passes that scrolling and reloading another row cause keep the cell where it is going.
+    table->setContentOffset({0, 20});
+    table->layoutIfNeeded();
+    table->reloadRowsAtIndexPaths({{0, 6}}, ui::TableViewRowAnimation::None);
+    table->layoutIfNeeded();
+    EXPECT_EQ(table->cellForRowAtIndexPath({0, 2}), cell);
+    EXPECT_EQ(cell->frame().x(), -243);
+    double x = cell->presentation().center.x - row.width() / 2;
+    EXPECT_LT(x, 0);
+    EXPECT_GT(x, -243);
+    advance(0.2);
+    EXPECT_EQ(cell->frame().x(), -243);
+
+    // A row that itself moves is put at its new place.
+    rows.sections[0].insert(rows.sections[0].begin(), "New");
+    table->insertRowsAtIndexPaths({{0, 0}}, ui::TableViewRowAnimation::None);
+    EXPECT_EQ(table->cellForRowAtIndexPath({0, 3})->frame(), table->rectForRowAtIndexPath({0, 3}));
+    table->reloadData();
+    table->layoutIfNeeded();
+    for (auto& ip : table->indexPathsForVisibleRows())
+        EXPECT_EQ(table->cellForRowAtIndexPath(ip)->frame(), table->rectForRowAtIndexPath(ip));
+}

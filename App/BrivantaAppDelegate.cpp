@@ -1,6 +1,7 @@
 #include "App/BrivantaAppDelegate.h"
 
 #include "App/UITabBarControllerExt.h"
+#include "Classes/Catalog/MasterViewController.h"
 #include "Classes/Customer/CustomerDataModel.h"
 #include "Classes/Library/SaleslibraryModel.h"
 #include "Classes/Order/QuoteOrderStore.h"
@@ -211,6 +212,7 @@ void BrivantaAppDelegate::showLoginPage()
         {"SyncModel", [] { SyncModel::freeInstance(); }},
         {"DataAccessManager", [] { DataAccessManager::releaseDataModel(); }},
         {"ConfigManager", [] { ConfigManager::freeInstance(); }},
+        {"MasterViewController", [] { MasterViewController::resetCurrentState(); }},
         {"QuoteOrderStore", [] { QuoteOrderStore::freeInstance(); }},
         {"CustomerDataModel", [] { CustomerDataModel::freeInstance(); }},
         {"LanguageManager", [] { LanguageManager::sharedInstance()->removeAllLanugageNotification(); }},

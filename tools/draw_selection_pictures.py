@@ -4,7 +4,7 @@ catalogue's side panel, which a client's skin may replace.
 
 Writes catalogswitch_left.png, catalogswitch_right.png and their "_on" forms; cb_box_, cb_dark_,
 cb_glossy_, cb_green_ and cb_mono_ followed by "on" and "off" (.png); left-nav.png,
-topnavbar.png and shadow_navbar.png, into the folder given, by default Resources/.
+topnavbar.png, shadow_navbar.png, icon-arrowrgt.png and line-h.png, into the folder given, by default Resources/.
 Only the standard library is used.
 """
 import os
@@ -86,7 +86,8 @@ def check_box(style, on):
 
 def left_nav():
     width, height = 8, 8
-    return width, height, [[(226, 230, 236, 255)] * width for _ in range(height)]
+    # Dark slate, so the rows' white text reads on it.
+    return width, height, [[(46, 54, 68, 255)] * width for _ in range(height)]
 
 
 def top_nav_bar():
@@ -108,6 +109,29 @@ def shadow():
     return width, height, [list(row) for _ in range(height)]
 
 
+def arrow_right():
+    """A small white chevron pointing right: the row has sub-categories."""
+    size = 15
+
+    def inside(x, y):
+        def near(ax, ay, bx, by, half):
+            dx, dy = bx - ax, by - ay
+            t = max(0.0, min(1.0, ((x - ax) * dx + (y - ay) * dy) / (dx * dx + dy * dy)))
+            px, py = ax + t * dx, ay + t * dy
+            return (x - px) ** 2 + (y - py) ** 2 <= half * half
+        return near(5.0, 3.0, 10.0, 7.5, 1.2) or near(10.0, 7.5, 5.0, 12.0, 1.2)
+    pixels = []
+    for y in range(size):
+        pixels.append([(255, 255, 255, int(round(255 * coverage(inside, x, y)))) for x in range(size)])
+    return size, size, pixels
+
+
+def line_h():
+    # A dark groove over a light edge between two rows.
+    width = 8
+    return width, 2, [[(24, 28, 36, 255)] * width, [(86, 96, 112, 255)] * width]
+
+
 def main():
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "Resources")
     pictures = [
@@ -118,6 +142,8 @@ def main():
         ("left-nav.png", left_nav),
         ("topnavbar.png", top_nav_bar),
         ("shadow_navbar.png", shadow),
+        ("icon-arrowrgt.png", arrow_right),
+        ("line-h.png", line_h),
     ]
     for style in BOX_STYLES:
         for state in ("on", "off"):

@@ -119,7 +119,7 @@ TEST_F(NavigationLogoutTest, TheLogoPopoverLogsOutReleasingEverySharedModelInOrd
     settle();
 
     EXPECT_EQ(steps, (std::vector<std::string>{"LoginMode", "SaleslibraryModel", "NetworkModel", "SyncModel",
-                                               "DataAccessManager", "ConfigManager", "QuoteOrderStore",
+                                               "DataAccessManager", "ConfigManager", "MasterViewController", "QuoteOrderStore",
                                                "CustomerDataModel", "LanguageManager"}));
     EXPECT_NE(std::dynamic_pointer_cast<WeclomeViewController>(app->window()->rootViewController()), nullptr);
     EXPECT_FALSE(tabs->logoutPopController()->isPopoverVisible());

@@ -56,6 +56,9 @@ MasterViewController::~MasterViewController()
         m_tagsLeftView->setDelegate(nullptr);
     if (m_btnCatalogSwitch)
         m_btnCatalogSwitch->setDelegate(nullptr);
+    // The view may stay on screen a moment longer than the panel; its button must not call back.
+    if (m_btnback)
+        m_btnback->removeTargets(ui::ControlEventAll);
     if (m_myTable) {
         m_myTable->setDataSource(nullptr);
         m_myTable->setDelegate(nullptr);
@@ -72,7 +75,9 @@ void MasterViewController::loadView()
     m_imgBackground->setImage(SkinManager::skinFromImageName("left-nav.png"));
     view->addSubview(m_imgBackground);
 
-    m_myTable = std::make_shared<ui::TableView>(gfx::Rect(0, 44, kWidth, 705 - 44));
+    // The two lists keep their rows and selection across an unloaded view; the rest is rebuilt.
+    if (!m_myTable)
+        m_myTable = std::make_shared<ui::TableView>(gfx::Rect(0, 44, kWidth, 705 - 44));
     m_myTable->setBackgroundColor(gfx::Color::clear());
     m_myTable->setSeparatorColor(std::nullopt);
     m_myTable->setRowHeight(kRowHeight);
@@ -97,11 +102,12 @@ void MasterViewController::loadView()
 
     m_btnback = std::make_shared<ui::Button>(ui::ButtonType::Custom, gfx::Rect(8, 5, 60, 34));
     PublicFunction::initializeToBackButtonHeight34(m_btnback.get());
-    m_btnback->setHidden(m_cid == 0);
+    m_btnback->setHidden(m_cid == 0 || m_currentStte == 1);
     m_btnback->addTarget([this](ui::Control&) { btnbackClicked(); }, ui::ControlEventTouchUpInside);
     m_titlebg->addSubview(m_btnback);
 
-    m_tagsLeftView = std::make_shared<TagsLeftView>(gfx::Rect(0, 44, kWidth, 645));
+    if (!m_tagsLeftView)
+        m_tagsLeftView = std::make_shared<TagsLeftView>(gfx::Rect(0, 44, kWidth, 645));
     m_tagsLeftView->setDelegate(this);
     view->addSubview(m_tagsLeftView);
 
@@ -133,6 +139,11 @@ void MasterViewController::viewDidLoad()
     calculateProductNumber();
     m_myTable->reloadData();
     selectTopCell(*m_myTable);
+    if (m_currentStte == 1) {
+        // The hidden category table's choice does not speak for the tag list on screen.
+        setHeader(Language::stringWithName("TAG"));
+        m_btnback->setHidden(true);
+    }
 }
 
 void MasterViewController::viewAfterFirstDidLoad()

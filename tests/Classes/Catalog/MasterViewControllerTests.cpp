@@ -111,6 +111,17 @@ TEST_F(MasterViewControllerTest, TagModeListsDistinctNamesAndSwitchingBackReanno
     EXPECT_EQ(recorder.take(), Log{"refushRightData empty:"});
     EXPECT_EQ(panel->btnCatalogSwitch()->currentIndex(), 1);
 
+    // An unloaded view comes back in tag mode with the list and its selection.
+    panel->view()->removeFromSuperview();
+    panel->unloadViewForTesting();
+    window->addSubview(panel->view());
+    recorder.take();
+    EXPECT_EQ(panel->btnCatalogSwitch()->currentIndex(), 1);
+    EXPECT_EQ(panel->lbcategory()->text(), "Tag");
+    EXPECT_TRUE(panel->btnback()->isHidden());
+    EXPECT_EQ(rows(panel->tagsLeftView()->tableView()), (Log{"Zebra (2)", "apple (2)", "empty (0)"}));
+    EXPECT_EQ(panel->tagsLeftView()->selectRow(), 2);
+
     // A panel going away leaves category mode behind.
     panel->view()->removeFromSuperview();
     panel.reset();

@@ -40,21 +40,25 @@ void LinkLabel::drawRect(gfx::Context& context, const gfx::Rect& rect)
 
 void LinkLabel::touchesBegan(const std::vector<ui::Touch*>&, ui::Event&)
 {
+    setNeedsDisplay();
     setHighlighted(true);
 }
 
 void LinkLabel::touchesEnded(const std::vector<ui::Touch*>&, ui::Event&)
 {
+    setNeedsDisplay();
     touchFinished();
 }
 
 void LinkLabel::touchesCancelled(const std::vector<ui::Touch*>&, ui::Event&)
 {
+    setNeedsDisplay();
     touchFinished();
 }
 
 void LinkLabel::touchFinished()
 {
+    setNeedsDisplay();
     setHighlighted(false);
     if (auto delegate = m_delegate.lock())
         delegate->linkLabelToucheTouchesWtihTag(*this, tag());

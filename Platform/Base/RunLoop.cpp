@@ -88,8 +88,27 @@ RunLoop::Mode RunLoop::currentMode() const
     return m_modes.empty() ? kDefaultMode : m_modes.back();
 }
 
+std::optional<double> RunLoop::secondsUntilWork() const
+{
+    std::lock_guard lock(m_mutex);
+    if (hasReadyTaskLocked(kDefaultMode))
+        return 0.0;
+    auto next = nextTimerTimeLocked(kDefaultMode);
+    if (!next)
+        return std::nullopt;
+    return std::max(0.0, *next - (m_manual ? m_manualNow : steadySeconds()));
+}
+
+void RunLoop::setWakeHandler(std::function<void()> handler)
+{
+    std::lock_guard lock(m_mutex);
+    m_wakeHandler = std::move(handler);
+}
+
 void RunLoop::wakeLocked()
 {
+    if (m_wakeHandler && !isCurrent())
+        m_wakeHandler();
     // Only a loop blocked in poll() needs the nudge; one that is awake looks at the queue
     // before it blocks again.
     if (!m_polling)

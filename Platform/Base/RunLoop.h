@@ -81,6 +81,13 @@ public:
     // The mode of the innermost run in progress (the default mode when none).
     Mode currentMode() const;
 
+    // For a loop that sleeps in another system's wait (a window's event queue): seconds until
+    // the default mode has work, 0 with a task queued, nothing with no timer either.
+    std::optional<double> secondsUntilWork() const;
+    // Runs on the posting thread whenever another thread posts a task or schedules a timer,
+    // so that such a wait can be cut short. Empty to remove.
+    void setWakeHandler(std::function<void()> handler);
+
 private:
     friend class Timer;
     explicit RunLoop(std::thread::id thread);
@@ -126,6 +133,7 @@ private:
     bool m_manual = false;
     double m_manualNow = 0;
     bool m_quit = false;
+    std::function<void()> m_wakeHandler;
     std::vector<Mode> m_modes; // loop thread only
 };
 

@@ -530,8 +530,63 @@ void Context::drawImage(const Image& image, const Rect& source, const Rect& rect
     State& state = m_states.back();
     double savedAlpha = state.alpha;
     state.alpha *= std::clamp(alpha, 0.0, 1.0);
-    composite([&] { drawImageSlice(image, visible, target); });
+    bool whole = visible == Rect({0, 0}, image.size());
+    Rect placed = target;
+    SurfaceRef copy = whole ? resampledFor(image, placed) : SurfaceRef();
+    if (copy)
+        composite([&] { drawSurface(copy.get(), placed); });
+    else
+        composite([&] { drawImageSlice(image, visible, target); });
     m_states.back().alpha = savedAlpha;
+}
+
+SurfaceRef Context::resampledFor(const Image& image, Rect& rect) const
+{
+    cairo_t* cr = m_cr.get();
+    cairo_surface_t* surface = cairo_get_target(cr);
+    // Vector output keeps the original picture; rotated or skewed drawing samples it directly.
+    if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE)
+        return {};
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (m.xy != 0 || m.yx != 0 || m.xx <= 0 || m.yy <= 0)
+        return {};
+    double x0 = rect.minX(), y0 = rect.minY(), x1 = rect.maxX(), y1 = rect.maxY();
+    cairo_user_to_device(cr, &x0, &y0);
+    cairo_user_to_device(cr, &x1, &y1);
+    // The device scale lies below the transformation.
+    double dsx = 1, dsy = 1;
+    cairo_surface_get_device_scale(surface, &dsx, &dsy);
+    x0 *= dsx, x1 *= dsx, y0 *= dsy, y1 *= dsy;
+    double width = x1 - x0, height = y1 - y0;
+    int pixelWidth = static_cast<int>(std::lround(width)), pixelHeight = static_cast<int>(std::lround(height));
+    // Drawn at its own size: nothing to resample.
+    if (pixelWidth == image.pixelWidth() && pixelHeight == image.pixelHeight())
+        return {};
+    SurfaceRef copy = image.resampled(pixelWidth, pixelHeight, Image::Filter::Good);
+    if (!copy)
+        return {};
+    // The copy lands on whole pixels (moved by under half a pixel), so it is copied as it is.
+    double sx = width / rect.width(), sy = height / rect.height();
+    rect = {rect.x() + (std::round(x0) - x0) / sx, rect.y() + (std::round(y0) - y0) / sy, pixelWidth / sx, pixelHeight / sy};
+    return copy;
+}
+
+void Context::drawSurface(cairo_surface_t* pixels, const Rect& rect)
+{
+    cairo_t* cr = m_cr.get();
+    PatternRef pattern(cairo_pattern_create_for_surface(pixels));
+    cairo_pattern_set_extend(pattern.get(), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(pattern.get(), CAIRO_FILTER_GOOD);
+    cairo_matrix_t m;
+    cairo_matrix_init_scale(&m, cairo_image_surface_get_width(pixels) / rect.width(),
+                            cairo_image_surface_get_height(pixels) / rect.height());
+    cairo_matrix_translate(&m, -rect.x(), -rect.y());
+    cairo_pattern_set_matrix(pattern.get(), &m);
+    cairo_set_source(cr, pattern.get());
+    cairo_new_path(cr);
+    cairo_rectangle(cr, rect.x(), rect.y(), rect.width(), rect.height());
+    cairo_fill(cr);
 }
 
 Size Context::drawText(std::string_view text, const Rect& rect, const Font& font, const Color& color,
@@ -553,6 +608,14 @@ Size Context::drawText(std::string_view text, const Rect& rect, const Font& font
         used = layout.roundedSize();
     });
     return used;
+}
+
+void Context::drawText(const TextLayout& layout, Point origin, const Color& color)
+{
+    composite([&] {
+        setSource(color);
+        layout.draw(m_cr.get(), origin);
+    });
 }
 
 Size Context::drawText(std::string_view text, Point point, const Font& font, const Color& color)

@@ -15,6 +15,8 @@
 
 namespace gfx {
 
+class TextLayout;
+
 struct GradientStop {
     double location = 0; // 0..1 along the gradient
     Color color;
@@ -110,6 +112,8 @@ public:
                   LineBreakMode mode = LineBreakMode::WordWrap, int numberOfLines = 0);
     // One unwrapped line with its top-left at point.
     Size drawText(std::string_view text, Point point, const Font& font, const Color& color);
+    // A layout made beforehand (and prepared for this context), its box's top-left at origin.
+    void drawText(const TextLayout& layout, Point origin, const Color& color);
 
     cairo_t* cairo() const { return m_cr.get(); }
 
@@ -130,6 +134,11 @@ private:
     void composite(Draw draw);
     void setSource(const Color& color);
     void drawImageSlice(const Image& image, const Rect& source, const Rect& rect);
+    // The picture resampled to the pixels rect covers here, when drawing it scaled to a bitmap;
+    // rect becomes the whole pixels the copy goes to.
+    SurfaceRef resampledFor(const Image& image, Rect& rect) const;
+    // Pixels already at their drawn size, placed over rect.
+    void drawSurface(cairo_surface_t* pixels, const Rect& rect);
 
     SurfaceRef m_surface;
     CairoContextRef m_cr;

@@ -47,6 +47,21 @@ public:
     // A resampled copy of the given point size at the same scale, without caps.
     Image scaledTo(Size size) const;
 
+    enum class Filter { Fast, Good, Best };
+    // The pixels resampled to width x height with the filter. Copies are kept per picture in a
+    // cache shared by all pictures, so a picture drawn again at the same size is only copied;
+    // they go when the picture goes, when the cache is cleared, or least recently used first
+    // when it outgrows its limit. Null for a null picture or a size below one pixel.
+    SurfaceRef resampled(int pixelWidth, int pixelHeight, Filter filter) const;
+    static constexpr size_t kDefaultResampleCacheLimit = 64u << 20;
+    static void setResampleCacheLimit(size_t bytes);
+    static size_t resampleCacheLimit();
+    static size_t resampleCacheBytes();
+    // Drops every kept copy (on memory pressure).
+    static void clearResampleCache();
+    // How many resamples have been made since the process started.
+    static uint64_t resampleCount();
+
     uint32_t pixelAt(int x, int y) const; // premultiplied 0xAARRGGBB; 0 outside
     Color colorAt(int x, int y) const;
 

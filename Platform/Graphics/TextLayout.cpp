@@ -1,7 +1,11 @@
 #include "Platform/Graphics/TextLayout.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <map>
+#include <string>
+#include <tuple>
 #include <cmath>
 #include <memory>
 
@@ -23,8 +27,6 @@ PangoFontMap* fontMap()
 GObjectRef<PangoContext> makeContext(cairo_t* cr)
 {
     GObjectRef<PangoContext> context(pango_font_map_create_context(fontMap()));
-    if (cr)
-        pango_cairo_update_context(cr, context.get());
     std::unique_ptr<cairo_font_options_t, decltype(&cairo_font_options_destroy)> options(
         cairo_font_options_create(), cairo_font_options_destroy);
     cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_GRAY);
@@ -33,8 +35,13 @@ GObjectRef<PangoContext> makeContext(cairo_t* cr)
     pango_cairo_context_set_font_options(context.get(), options.get());
     pango_context_set_round_glyph_positions(context.get(), FALSE);
     pango_context_set_language(context.get(), pango_language_from_string("en"));
+    // Last, so that a kept layout updated for the same target later sees nothing new.
+    if (cr)
+        pango_cairo_update_context(cr, context.get());
     return context;
 }
+
+std::atomic<uint64_t> g_builds{0};
 
 PangoContext* measuringContext()
 {
@@ -97,6 +104,10 @@ PangoAlignment pangoAlignment(TextAlignment alignment)
 TextLayout::TextLayout(cairo_t* cr, std::string_view text, const Font& font, const Options& options)
     : m_options(options)
 {
+    g_builds.fetch_add(1, std::memory_order_relaxed);
+    m_measuringOnly = !cr;
+    if (cr)
+        m_target = targetOf(cr);
     m_context = cr ? makeContext(cr) : GObjectRef<PangoContext>(PANGO_CONTEXT(g_object_ref(measuringContext())));
     m_layout = GObjectRef<PangoLayout>(pango_layout_new(m_context.get()));
     PangoLayout* layout = m_layout.get();
@@ -113,6 +124,62 @@ TextLayout::TextLayout(cairo_t* cr, std::string_view text, const Font& font, con
         pango_layout_set_alignment(layout, pangoAlignment(options.alignment));
     }
     limitLines();
+}
+
+void TextLayout::prepareFor(cairo_t* cr)
+{
+    if (m_measuringOnly || !cr)
+        return;
+    // Updating the context always makes Pango lay out again, so it is updated only when what
+    // it takes from cr has changed.
+    Target target = targetOf(cr);
+    if (target == m_target)
+        return;
+    m_target = target;
+    pango_cairo_update_context(cr, m_context.get());
+    g_builds.fetch_add(1, std::memory_order_relaxed);
+    PangoLayout* layout = m_layout.get();
+    pango_layout_context_changed(layout);
+    // Back to the untruncated text before the lines are counted again.
+    pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_NONE);
+    pango_layout_set_height(layout, -1);
+    limitLines();
+}
+
+TextLayout::Target TextLayout::targetOf(cairo_t* cr)
+{
+    Target t;
+    cairo_surface_t* surface = cairo_get_target(cr);
+    t.surfaceType = cairo_surface_get_type(surface);
+    cairo_surface_get_device_scale(surface, &t.deviceScaleX, &t.deviceScaleY);
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    t.xx = m.xx;
+    t.yx = m.yx;
+    t.xy = m.xy;
+    t.yy = m.yy;
+    return t;
+}
+
+uint64_t TextLayout::buildCount()
+{
+    return g_builds.load(std::memory_order_relaxed);
+}
+
+TextLayout& CachedTextLayout::get(cairo_t* cr, std::string_view text, const Font& font, const TextLayout::Options& options)
+{
+    bool same = m_layout && m_text == text && m_font == font && m_options == options;
+    // A layout made only for measuring shares one context; drawing needs one of its own.
+    if (!same || (cr && m_layout->isMeasuringOnly())) {
+        m_layout = std::make_unique<TextLayout>(cr, text, font, options);
+        m_text.assign(text);
+        m_font = font;
+        m_options = options;
+        return *m_layout;
+    }
+    if (cr)
+        m_layout->prepareFor(cr);
+    return *m_layout;
 }
 
 void TextLayout::limitLines()
@@ -197,7 +264,16 @@ Size TextLayout::roundedSize() const
 
 double TextLayout::lineHeight(const Font& font)
 {
+    // Asked on every draw of a field; fonts in use are few.
+    using Key = std::tuple<std::string, double, bool, bool>;
+    static thread_local std::map<Key, double> heights;
+    Key key{font.families(), font.pointSize(), font.isBold(), font.isItalic()};
+    if (auto it = heights.find(key); it != heights.end())
+        return it->second;
+    if (heights.size() >= 256)
+        heights.clear();
     TextLayout layout(nullptr, "", font, Options{});
+    heights.emplace(std::move(key), layout.m_height);
     return layout.m_height;
 }
 

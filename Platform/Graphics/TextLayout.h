@@ -6,6 +6,10 @@
 
 #include <pango/pangocairo.h>
 
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace gfx {
@@ -21,6 +25,7 @@ public:
         int maxLines = 0; // 0: no limit
         double maxHeight = -1; // below zero: no limit
         TextAlignment alignment = TextAlignment::Left;
+        bool operator==(const Options&) const = default;
     };
 
     // cr is where the text will be drawn (its matrix picks the glyph resolution), or nullptr to
@@ -38,11 +43,30 @@ public:
     // Draws the kept lines with the current source of cr, their box's top-left at origin.
     void draw(cairo_t* cr, Point origin) const;
 
+    // Fits a kept layout to drawing with cr (its scale, its surface's font options); lays it
+    // out again only when they change what Pango produces. Not for measuring-only layouts.
+    void prepareFor(cairo_t* cr);
+    bool isMeasuringOnly() const { return m_measuringOnly; }
+
     static double lineHeight(const Font& font);
 
+    // Layouts built or laid out again since the process started.
+    static uint64_t buildCount();
+
 private:
+    // What a drawing context gives the layout: the surface's kind and scale, the linear part
+    // of the transformation (translation does not matter).
+    struct Target {
+        int surfaceType = -1;
+        double deviceScaleX = 1, deviceScaleY = 1;
+        double xx = 1, yx = 0, xy = 0, yy = 1;
+        bool operator==(const Target&) const = default;
+    };
+    static Target targetOf(cairo_t* cr);
     void limitLines();
 
+    bool m_measuringOnly = false;
+    Target m_target;
     GObjectRef<PangoContext> m_context;
     GObjectRef<PangoLayout> m_layout;
     Options m_options;
@@ -50,6 +74,21 @@ private:
     int m_keptLines = 0;
     double m_width = 0;
     double m_height = 0;
+};
+
+// A layout kept between draws (by a label, a button title, a field): built again only when its
+// text, font or options change, and shared by the measuring and the drawing of a view.
+class CachedTextLayout {
+public:
+    // The layout for these inputs; with cr, ready to draw there (nullptr: for measuring).
+    TextLayout& get(cairo_t* cr, std::string_view text, const Font& font, const TextLayout::Options& options);
+    void reset() { m_layout.reset(); }
+
+private:
+    std::unique_ptr<TextLayout> m_layout;
+    std::string m_text;
+    std::optional<Font> m_font;
+    TextLayout::Options m_options;
 };
 
 } // namespace gfx

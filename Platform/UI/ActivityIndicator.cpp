@@ -29,6 +29,7 @@ ActivityIndicator::~ActivityIndicator()
 
 void ActivityIndicator::setStyle(ActivityIndicatorStyle style)
 {
+    setNeedsDisplay();
     m_style = style;
     gfx::Point c = center();
     gfx::Size s = sizeThatFits({});
@@ -46,7 +47,10 @@ void ActivityIndicator::startAnimating()
     if (m_timer)
         return;
     // Invalidated in stopAnimating and the destructor, so `this` outlives every firing.
-    m_timer = base::Timer::scheduled(kStepInterval, true, [this](base::Timer&) { m_step = (m_step + 1) % kSpokes; });
+    m_timer = base::Timer::scheduled(kStepInterval, true, [this](base::Timer&) {
+        m_step = (m_step + 1) % kSpokes;
+        setNeedsDisplay();
+    });
     if (m_hidesWhenStopped)
         setHidden(false);
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 
 namespace ui {
 
@@ -37,6 +38,12 @@ State& state()
 {
     static State* s = new State();
     return *s;
+}
+
+std::set<View*>& layerAnimatedViews()
+{
+    static auto* views = new std::set<View*>();
+    return *views;
 }
 
 double now()
@@ -205,6 +212,41 @@ void PropertyAnimator::setEnabled(bool enabled)
 bool PropertyAnimator::isEnabled()
 {
     return state().enabled;
+}
+
+std::vector<View*> viewsInMotion()
+{
+    std::vector<View*> out;
+    for (auto& [view, tracks] : state().tracks)
+        if (!tracks.empty())
+            out.push_back(const_cast<View*>(view));
+    double t = now();
+    for (View* view : layerAnimatedViews()) {
+        if (state().tracks.count(view))
+            continue;
+        for (auto& key : view->animationKeys()) {
+            auto animation = view->animationForKey(key);
+            if (animation && animation->isMovingAt(t)) {
+                out.push_back(view);
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+void LayerAnimation::noteAnimatedView(View* view, bool hasAnimations)
+{
+    if (hasAnimations)
+        layerAnimatedViews().insert(view);
+    else
+        layerAnimatedViews().erase(view);
+}
+
+bool LayerAnimation::isMovingAt(double time) const
+{
+    // One frame past the end still counts, so the final state gets drawn.
+    return time <= m_startTime + totalDuration();
 }
 
 std::shared_ptr<LayerAnimation> LayerAnimation::make(std::string keyPath)

@@ -33,6 +33,10 @@ public:
 
 double applyCurve(View::AnimationOptions::Curve curve, double t);
 
+// Views whose shown values may change from one frame to the next: property animations not yet
+// complete, layer animations not yet over (or not yet begun).
+std::vector<View*> viewsInMotion();
+
 // A keyed animation of a view's layer: changes only what is shown, never the model.
 // Key paths: "opacity", "position", "position.x", "position.y", "transform.rotation" (or
 // ".rotation.z"), "transform.scale", "transform.translation.x", "transform.translation.y".
@@ -66,10 +70,14 @@ public:
     static double layerTime();
     double totalDuration() const;
     bool isAttached() const { return m_view != nullptr; }
+    // Still changing what is shown at `time` (or waiting to begin).
+    bool isMovingAt(double time) const;
 
 private:
     friend class View;
     static void attach(const std::shared_ptr<LayerAnimation>& animation, View* view, const std::string& key);
+    // The views that hold layer animations, kept by View as animations come and go.
+    static void noteAnimatedView(View* view, bool hasAnimations);
     void detach(bool finished);
     void apply(View::Presentation& presentation) const;
 

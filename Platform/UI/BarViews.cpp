@@ -30,6 +30,7 @@ NavigationBarView::~NavigationBarView()
 
 void NavigationBarView::setRightItem(std::shared_ptr<BarButtonItem> item)
 {
+    setNeedsDisplay();
     if (item == m_rightItem)
         return;
     if (m_rightItem)
@@ -42,6 +43,7 @@ void NavigationBarView::setRightItem(std::shared_ptr<BarButtonItem> item)
 
 void NavigationBarView::updateRightButton()
 {
+    setNeedsDisplay();
     if (!m_rightItem) {
         if (m_rightButton)
             m_rightButton->removeFromSuperview();

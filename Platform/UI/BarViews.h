@@ -18,8 +18,8 @@ public:
     ~NavigationBarView() override;
     const char* className() const override { return "NavigationBar"; }
     const std::string& title() const { return m_title; }
-    void setTitle(const std::string& title) { m_title = title; }
-    void setBackTitle(const std::string& title) { m_backTitle = title; }
+    void setTitle(const std::string& title) { m_title = title; setNeedsDisplay(); }
+    void setBackTitle(const std::string& title) { m_backTitle = title; setNeedsDisplay(); }
     void setRightItem(std::shared_ptr<BarButtonItem> item);
     Button* rightButton() const { return m_rightButton.get(); }
     std::function<void()> onBack;
@@ -43,7 +43,7 @@ public:
     TabBarItemView(const std::string& title, std::function<void()> onTap);
     const char* className() const override { return "TabBarItem"; }
     bool isControl() const override { return true; }
-    void setSelected(bool selected) { m_selected = selected; }
+    void setSelected(bool selected) { m_selected = selected; setNeedsDisplay(); }
     bool isSelected() const { return m_selected; }
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
     void touchesEnded(const std::vector<Touch*>& touches, Event& event) override;

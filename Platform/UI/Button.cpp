@@ -181,6 +181,7 @@ bool Button::darkensNow(const std::map<unsigned, gfx::Image>& images) const
 
 void Button::updateContent()
 {
+    setNeedsDisplay();
     std::string title = currentTitle();
     m_titleLabel->setText(title);
     m_titleLabel->setHidden(title.empty());
@@ -202,7 +203,7 @@ void Button::layoutSubviews()
     std::string title = currentTitle();
 
     gfx::Size imageSlot = image ? grow(image.size(), m_imageInsets) : gfx::Size{};
-    gfx::Size titleSlot = title.empty() ? gfx::Size{} : grow(gfx::sizeOfText(title, m_titleLabel->font()), m_titleInsets);
+    gfx::Size titleSlot = title.empty() ? gfx::Size{} : grow(m_titleLabel->singleLineSize(), m_titleInsets);
     // The title gives way to the image when both do not fit.
     titleSlot.width = std::min(titleSlot.width, std::max(0.0, content.width() - imageSlot.width));
     if (contentHorizontalAlignment() == ContentHorizontalAlignment::Fill && !title.empty())
@@ -237,7 +238,7 @@ gfx::Size Button::sizeThatFits(gfx::Size) const
     gfx::Image image = currentImage();
     std::string title = currentTitle();
     gfx::Size imageSlot = image ? grow(image.size(), m_imageInsets) : gfx::Size{};
-    gfx::Size titleSlot = title.empty() ? gfx::Size{} : grow(gfx::sizeOfText(title, m_titleLabel->font()), m_titleInsets);
+    gfx::Size titleSlot = title.empty() ? gfx::Size{} : grow(m_titleLabel->singleLineSize(), m_titleInsets);
     gfx::Size size = grow({imageSlot.width + titleSlot.width, std::max(imageSlot.height, titleSlot.height)}, m_contentInsets);
     if (gfx::Image background = currentBackgroundImage()) {
         size.width = std::max(size.width, background.size().width);

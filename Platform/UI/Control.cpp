@@ -8,6 +8,7 @@ namespace ui {
 
 void Control::setEnabled(bool enabled)
 {
+    setNeedsDisplay();
     if (enabled == m_enabled)
         return;
     m_enabled = enabled;
@@ -21,6 +22,7 @@ void Control::setEnabled(bool enabled)
 
 void Control::setSelected(bool selected)
 {
+    setNeedsDisplay();
     if (selected == m_selected)
         return;
     m_selected = selected;
@@ -29,6 +31,7 @@ void Control::setSelected(bool selected)
 
 void Control::setHighlighted(bool highlighted)
 {
+    setNeedsDisplay();
     if (highlighted == m_highlighted)
         return;
     m_highlighted = highlighted;
@@ -49,12 +52,14 @@ unsigned Control::state() const
 
 void Control::setContentHorizontalAlignment(ContentHorizontalAlignment a)
 {
+    setNeedsDisplay();
     m_horizontal = a;
     setNeedsLayout();
 }
 
 void Control::setContentVerticalAlignment(ContentVerticalAlignment a)
 {
+    setNeedsDisplay();
     m_vertical = a;
     setNeedsLayout();
 }

@@ -27,6 +27,7 @@ ImageView::~ImageView()
 
 void ImageView::setAnimationImages(std::vector<gfx::Image> images)
 {
+    setNeedsDisplay();
     m_animationImages = std::move(images);
     if (m_animationImages.empty())
         stopAnimating();
@@ -36,6 +37,7 @@ void ImageView::setAnimationImages(std::vector<gfx::Image> images)
 
 void ImageView::startAnimating()
 {
+    setNeedsDisplay();
     if (m_animationImages.empty() || m_timer)
         return;
     double count = double(m_animationImages.size());
@@ -45,11 +47,13 @@ void ImageView::startAnimating()
     m_timer = base::Timer::scheduled(interval, true, [this](base::Timer&) {
         if (!m_animationImages.empty())
             m_frame = (m_frame + 1) % m_animationImages.size();
+        setNeedsDisplay();
     });
 }
 
 void ImageView::stopAnimating()
 {
+    setNeedsDisplay();
     if (!m_timer)
         return;
     m_timer->invalidate();

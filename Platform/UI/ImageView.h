@@ -23,11 +23,11 @@ public:
     Highlightable* highlightable() override { return this; }
 
     const gfx::Image& image() const { return m_image; }
-    void setImage(const gfx::Image& image) { m_image = image; }
+    void setImage(const gfx::Image& image) { m_image = image; setNeedsDisplay(); }
     const gfx::Image& highlightedImage() const { return m_highlightedImage; }
-    void setHighlightedImage(const gfx::Image& image) { m_highlightedImage = image; }
+    void setHighlightedImage(const gfx::Image& image) { m_highlightedImage = image; setNeedsDisplay(); }
     bool isHighlighted() const override { return m_highlighted; }
-    void setHighlighted(bool highlighted) override { m_highlighted = highlighted; }
+    void setHighlighted(bool highlighted) override { m_highlighted = highlighted; setNeedsDisplay(); }
 
     const std::vector<gfx::Image>& animationImages() const { return m_animationImages; }
     void setAnimationImages(std::vector<gfx::Image> images);

@@ -27,6 +27,7 @@ Label::Label(const gfx::Rect& frame) : View(frame)
 
 void Label::setText(const std::string& text)
 {
+    setNeedsDisplay();
     m_text = text;
     // A container that sizes itself around the label (a button) lays out again.
     if (superview())
@@ -35,6 +36,7 @@ void Label::setText(const std::string& text)
 
 void Label::setFont(const gfx::Font& font)
 {
+    setNeedsDisplay();
     m_font = font;
     if (superview())
         superview()->setNeedsLayout();
@@ -45,6 +47,9 @@ gfx::Font Label::fontForDrawing() const
     if (!m_adjustsFontSize || m_numberOfLines != 1 || m_text.empty())
         return m_font;
     double width = bounds().width();
+    FittedFont& f = m_fitted;
+    if (f.result && f.text == m_text && f.font == m_font && f.width == width && f.minimum == m_minimumFontSize)
+        return *f.result;
     double floor = std::max(m_minimumFontSize, kSmallestFontSize);
     double size = m_font.pointSize();
     gfx::Font font = m_font;
@@ -52,7 +57,15 @@ gfx::Font Label::fontForDrawing() const
         size = std::max(floor, size - kShrinkStep);
         font = m_font.withSize(size);
     }
+    f = {m_text, m_font, width, m_minimumFontSize, font};
     return font;
+}
+
+gfx::Size Label::singleLineSize() const
+{
+    if (m_text.empty())
+        return {0, 0};
+    return m_lineLayout.get(nullptr, m_text, m_font, gfx::TextLayout::Options{}).roundedSize();
 }
 
 gfx::Size Label::sizeThatFits(gfx::Size size) const
@@ -60,9 +73,13 @@ gfx::Size Label::sizeThatFits(gfx::Size size) const
     if (m_text.empty())
         return {0, 0};
     if (m_numberOfLines == 1)
-        return gfx::sizeOfText(m_text, m_font);
-    double width = size.width > 0 ? size.width : kUnlimited;
-    return gfx::sizeOfText(m_text, m_font, {width, kUnlimited}, m_lineBreakMode, m_numberOfLines);
+        return singleLineSize();
+    gfx::TextLayout::Options options;
+    options.width = size.width > 0 ? size.width : kUnlimited;
+    options.maxHeight = kUnlimited;
+    options.mode = m_lineBreakMode;
+    options.maxLines = m_numberOfLines;
+    return m_fitLayout.get(nullptr, m_text, m_font, options).roundedSize();
 }
 
 void Label::drawRect(gfx::Context& ctx, const gfx::Rect&)
@@ -70,14 +87,20 @@ void Label::drawRect(gfx::Context& ctx, const gfx::Rect&)
     if (m_text.empty())
         return;
     gfx::Rect b = bounds();
-    gfx::Font font = fontForDrawing();
-    gfx::Size used = gfx::sizeOfText(m_text, font, b.size, m_lineBreakMode, m_numberOfLines);
-    gfx::Rect box(b.x(), b.y() + (b.height() - used.height) / 2, b.width(), used.height);
+    gfx::TextLayout::Options options;
+    options.width = b.width();
+    options.mode = m_lineBreakMode;
+    options.maxLines = m_numberOfLines;
+    options.maxHeight = b.height();
+    options.alignment = m_alignment;
+    // One layout measures the text for centring and draws it (and its shadow).
+    const gfx::TextLayout& layout = m_drawLayout.get(ctx.cairo(), m_text, fontForDrawing(), options);
+    gfx::Size used = layout.roundedSize();
+    gfx::Point origin{b.x(), b.y() + (b.height() - used.height) / 2};
     gfx::Color color = m_highlighted && m_highlightedTextColor ? *m_highlightedTextColor : m_textColor;
     if (m_shadowColor && !m_shadowColor->isClear())
-        ctx.drawText(m_text, box.offsetBy(m_shadowOffset.width, m_shadowOffset.height), font, *m_shadowColor,
-                     m_alignment, m_lineBreakMode, m_numberOfLines);
-    ctx.drawText(m_text, box, font, color, m_alignment, m_lineBreakMode, m_numberOfLines);
+        ctx.drawText(layout, {origin.x + m_shadowOffset.width, origin.y + m_shadowOffset.height}, *m_shadowColor);
+    ctx.drawText(layout, origin, color);
 }
 
 } // namespace ui

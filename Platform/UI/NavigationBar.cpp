@@ -69,6 +69,7 @@ void NavigationBar::sizeToFit()
 
 void NavigationBar::layoutSubviews()
 {
+    setNeedsDisplay();
     double y = barTop() + (kHeight - kItemHeight) / 2;
     if (m_leftButton)
         m_leftButton->setFrame({kItemMargin, y, m_leftButton->frame().width(), kItemHeight});

@@ -22,6 +22,7 @@ ProgressView::ProgressView(ProgressViewStyle style, const gfx::Rect& frame) : Vi
 
 void ProgressView::setProgress(double progress)
 {
+    setNeedsDisplay();
     m_progress = std::clamp(progress, 0.0, 1.0);
 }
 

@@ -13,7 +13,7 @@ public:
     const char* className() const override { return "ProgressView"; }
 
     ProgressViewStyle style() const { return m_style; }
-    void setStyle(ProgressViewStyle style) { m_style = style; }
+    void setStyle(ProgressViewStyle style) { m_style = style; setNeedsDisplay(); }
     double progress() const { return m_progress; }
     // Clamped to 0..1.
     void setProgress(double progress);

@@ -20,6 +20,8 @@ constexpr int kMirrorFinger = 2;
 constexpr double kFrameSeconds = 1.0 / 60;
 // Points of content one wheel notch scrolls.
 constexpr double kWheelStep = 40;
+// How long the main loop sleeps at most when nothing at all is due.
+constexpr double kIdleSlice = 5;
 
 // A real window. The mouse is one finger; with Ctrl held a second finger mirrors it around the
 // window's centre, so pinches can be made with a mouse. The 1024x768 points are scaled to fit
@@ -28,6 +30,7 @@ class SdlBackend : public Backend {
 public:
     ~SdlBackend() override
     {
+        base::RunLoop::main().setWakeHandler({});
         if (m_texture)
             SDL_DestroyTexture(m_texture);
         if (m_renderer)
@@ -59,6 +62,14 @@ public:
             return false;
         }
         SDL_StartTextInput();
+        m_wakeEvent = SDL_RegisterEvents(1);
+        // Work posted from other threads cuts the window's wait short.
+        if (m_wakeEvent != static_cast<Uint32>(-1))
+            base::RunLoop::main().setWakeHandler([type = m_wakeEvent] {
+                SDL_Event wake{};
+                wake.type = type;
+                SDL_PushEvent(&wake);
+            });
         return true;
     }
 
@@ -84,27 +95,63 @@ public:
             return status;
         }
         while (!m_quit)
-            pump(kFrameSeconds);
+            pump(kIdleSlice);
         app.terminate();
         return status;
     }
 
 private:
-    // Handles input and draws for `seconds` of real time.
+    // Handles input, runs the loop and draws what changed for `seconds` of real time. Between
+    // frames it sleeps until an event, the next timer or the next frame of something moving.
     void pump(double seconds)
     {
         auto& loop = base::RunLoop::main();
         double end = loop.now() + seconds;
-        do {
+        while (!m_quit) {
             SDL_Event event;
             while (SDL_PollEvent(&event))
                 handle(event);
+            double now = loop.now();
+            if (m_motionPending && now >= m_nextMotion) {
+                flushMotion();
+                m_nextMotion = now + kFrameSeconds;
+            }
             loop.runPending();
-            draw();
-            double left = end - loop.now();
-            if (left > 0)
-                SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min(left, kFrameSeconds) * 1000));
-        } while (loop.now() < end && !m_quit);
+            now = loop.now();
+            Window* window = Window::keyWindow();
+            bool wantsFrame = m_needsPresent || (window && (window->prepareFrame() || window != m_shownWindow));
+            if (wantsFrame && now >= m_nextFrame) {
+                draw();
+                m_nextFrame = now + kFrameSeconds;
+                wantsFrame = false;
+            }
+            if (now >= end)
+                break;
+            double wait = end - now;
+            if (auto work = loop.secondsUntilWork())
+                wait = std::min(wait, *work);
+            if (wantsFrame || (window && window->hasRunningAnimations()))
+                wait = std::min(wait, std::max(0.0, m_nextFrame - now));
+            if (m_motionPending)
+                wait = std::min(wait, std::max(0.0, m_nextMotion - now));
+            int ms = static_cast<int>(std::ceil(wait * 1000));
+            if (ms > 0)
+                SDL_WaitEventTimeout(nullptr, ms);
+        }
+    }
+
+    // Moves of the mouse finger are held and delivered once a frame, as a tablet reports them.
+    void flushMotion()
+    {
+        if (!m_motionPending)
+            return;
+        m_motionPending = false;
+        Window* window = Window::keyWindow();
+        if (!window)
+            return;
+        window->touchMoved(kMouseFinger, m_pendingMotion);
+        if (m_mirrored)
+            window->touchMoved(kMirrorFinger, mirror(m_pendingMotion));
     }
 
     // Window pixels to points, undoing the letterbox.
@@ -125,6 +172,9 @@ private:
     void handle(const SDL_Event& event)
     {
         Window* window = Window::keyWindow();
+        // Whatever comes after a move sees the finger where it was moved to.
+        if (event.type != SDL_MOUSEMOTION && event.type != m_wakeEvent)
+            flushMotion();
         switch (event.type) {
         case SDL_QUIT:
             m_quit = true;
@@ -134,6 +184,8 @@ private:
                 Application::shared().enterBackground();
             else if (event.window.event == SDL_WINDOWEVENT_RESTORED)
                 Application::shared().enterForeground();
+            // The screen lost what was shown: show the kept frame again.
+            m_needsPresent = true;
             break;
         case SDL_MOUSEBUTTONDOWN:
             if (window && event.button.button == SDL_BUTTON_LEFT) {
@@ -146,10 +198,8 @@ private:
             break;
         case SDL_MOUSEMOTION:
             if (window && (event.motion.state & SDL_BUTTON_LMASK)) {
-                gfx::Point p = toPoints(event.motion.x, event.motion.y);
-                window->touchMoved(kMouseFinger, p);
-                if (m_mirrored)
-                    window->touchMoved(kMirrorFinger, mirror(p));
+                m_pendingMotion = toPoints(event.motion.x, event.motion.y);
+                m_motionPending = true;
             }
             break;
         case SDL_MOUSEBUTTONUP:
@@ -192,6 +242,8 @@ private:
         }
     }
 
+    // Draws the window's dirty region into its kept frame and copies only those pixels into
+    // the texture; the texture is shown again only when something in it changed.
     void draw()
     {
         Window* window = Window::keyWindow();
@@ -202,22 +254,36 @@ private:
         double s = std::min(pw / Window::kScreenSize.width, ph / Window::kScreenSize.height);
         if (s <= 0)
             return;
-        int tw = static_cast<int>(std::lround(Window::kScreenSize.width * s));
-        int th = static_cast<int>(std::lround(Window::kScreenSize.height * s));
+        const gfx::Context& frame = window->drawFrame(s);
+        auto damage = window->takeFrameDamage();
+        cairo_surface_t* surface = cairo_get_target(frame.cairo());
+        int tw = cairo_image_surface_get_width(surface), th = cairo_image_surface_get_height(surface);
+        bool whole = window != m_shownWindow;
         if (!m_texture || tw != m_textureWidth || th != m_textureHeight) {
             if (m_texture)
                 SDL_DestroyTexture(m_texture);
             m_texture = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, tw, th);
             m_textureWidth = tw;
             m_textureHeight = th;
+            whole = true;
         }
         if (!m_texture)
             return;
-        auto context = gfx::Context::createBitmap(Window::kScreenSize, s);
-        window->render(*context);
-        cairo_surface_t* surface = cairo_get_target(context->cairo());
-        cairo_surface_flush(surface);
-        SDL_UpdateTexture(m_texture, nullptr, cairo_image_surface_get_data(surface), cairo_image_surface_get_stride(surface));
+        m_shownWindow = window;
+        const uint8_t* pixels = cairo_image_surface_get_data(surface);
+        int stride = cairo_image_surface_get_stride(surface);
+        if (whole) {
+            SDL_UpdateTexture(m_texture, nullptr, pixels, stride);
+        } else {
+            for (const auto& r : damage) {
+                SDL_Rect part{r.x, r.y, r.width, r.height};
+                SDL_UpdateTexture(m_texture, &part, pixels + static_cast<size_t>(r.y) * stride + static_cast<size_t>(r.x) * 4,
+                                  stride);
+            }
+        }
+        if (!whole && damage.empty() && !m_needsPresent)
+            return;
+        m_needsPresent = false;
         SDL_SetRenderDrawColor(m_renderer, 0, 0, 0, 255);
         SDL_RenderClear(m_renderer);
         SDL_Rect dst{(pw - tw) / 2, (ph - th) / 2, tw, th};
@@ -228,6 +294,13 @@ private:
     bool m_initialised = false;
     bool m_quit = false;
     bool m_mirrored = false;
+    bool m_needsPresent = true;
+    Uint32 m_wakeEvent = static_cast<Uint32>(-1);
+    bool m_motionPending = false;
+    gfx::Point m_pendingMotion;
+    double m_nextMotion = 0;
+    double m_nextFrame = 0;
+    const Window* m_shownWindow = nullptr;
     SDL_Window* m_sdlWindow = nullptr;
     SDL_Renderer* m_renderer = nullptr;
     SDL_Texture* m_texture = nullptr;

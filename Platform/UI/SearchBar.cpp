@@ -66,6 +66,7 @@ const std::string& SearchBar::text() const
 
 void SearchBar::setText(const std::string& text)
 {
+    setNeedsDisplay();
     m_field->setText(text);
 }
 
@@ -76,11 +77,13 @@ const std::string& SearchBar::placeholder() const
 
 void SearchBar::setPlaceholder(const std::string& placeholder)
 {
+    setNeedsDisplay();
     m_field->setPlaceholder(placeholder);
 }
 
 void SearchBar::setShowsCancelButton(bool shows)
 {
+    setNeedsDisplay();
     m_showsCancel = shows;
     m_cancel->setHidden(!shows);
     setNeedsLayout();
@@ -98,12 +101,14 @@ bool SearchBar::resignFirstResponder()
 
 void SearchBar::textFieldDidBeginEditing(TextField&)
 {
+    setNeedsDisplay();
     if (m_delegate)
         m_delegate->searchBarTextDidBeginEditing(*this);
 }
 
 void SearchBar::textFieldDidEndEditing(TextField&)
 {
+    setNeedsDisplay();
     if (m_delegate)
         m_delegate->searchBarTextDidEndEditing(*this);
 }
@@ -117,6 +122,7 @@ bool SearchBar::textFieldShouldReturn(TextField&)
 
 void SearchBar::layoutSubviews()
 {
+    setNeedsDisplay();
     gfx::Rect b = bounds();
     double right = b.maxX() - kMargin;
     if (m_showsCancel) {

@@ -23,6 +23,7 @@ SegmentedControl::SegmentedControl(std::vector<std::string> items, const gfx::Re
 
 void SegmentedControl::insertSegmentWithTitle(const std::string& title, size_t index)
 {
+    setNeedsDisplay();
     index = std::min(index, m_items.size());
     m_items.insert(m_items.begin() + long(index), title);
     if (m_selected >= int(index))
@@ -31,6 +32,7 @@ void SegmentedControl::insertSegmentWithTitle(const std::string& title, size_t i
 
 void SegmentedControl::removeSegmentAtIndex(size_t index)
 {
+    setNeedsDisplay();
     if (index >= m_items.size())
         return;
     m_items.erase(m_items.begin() + long(index));
@@ -42,12 +44,14 @@ void SegmentedControl::removeSegmentAtIndex(size_t index)
 
 void SegmentedControl::removeAllSegments()
 {
+    setNeedsDisplay();
     m_items.clear();
     m_selected = kNoSegment;
 }
 
 void SegmentedControl::setTitleForSegmentAtIndex(const std::string& title, size_t index)
 {
+    setNeedsDisplay();
     if (index < m_items.size())
         m_items[index] = title;
 }
@@ -59,6 +63,7 @@ std::string SegmentedControl::titleForSegmentAtIndex(size_t index) const
 
 void SegmentedControl::setSelectedSegmentIndex(int index)
 {
+    setNeedsDisplay();
     m_selected = index >= 0 && index < int(m_items.size()) ? index : kNoSegment;
 }
 
@@ -87,17 +92,20 @@ int SegmentedControl::segmentAtPoint(gfx::Point point) const
 
 bool SegmentedControl::beginTracking(gfx::Point point, const Touch&)
 {
+    setNeedsDisplay();
     m_pressed = segmentAtPoint(point);
     return m_pressed != kNoSegment;
 }
 
 void SegmentedControl::continueTracking(gfx::Point point, const Touch&)
 {
+    setNeedsDisplay();
     m_pressed = segmentAtPoint(point);
 }
 
 void SegmentedControl::endTracking(gfx::Point point, bool inside)
 {
+    setNeedsDisplay();
     int segment = segmentAtPoint(point);
     m_pressed = kNoSegment;
     if (segment == kNoSegment || (segment == m_selected && !m_momentary))

@@ -30,7 +30,7 @@ public:
     bool isMomentary() const { return m_momentary; }
     void setMomentary(bool momentary) { m_momentary = momentary; }
     std::optional<gfx::Color> tintColor() const { return m_tint; }
-    void setTintColor(std::optional<gfx::Color> color) { m_tint = color; }
+    void setTintColor(std::optional<gfx::Color> color) { m_tint = color; setNeedsDisplay(); }
 
     gfx::Rect segmentRect(size_t index) const;
     // The segment under a point of the bounds, or kNoSegment.
@@ -43,7 +43,11 @@ protected:
     bool beginTracking(gfx::Point point, const Touch& touch) override;
     void continueTracking(gfx::Point point, const Touch& touch) override;
     void endTracking(gfx::Point point, bool inside) override;
-    void cancelTracking() override { m_pressed = kNoSegment; }
+    void cancelTracking() override
+    {
+        m_pressed = kNoSegment;
+        setNeedsDisplay();
+    }
 
 private:
     gfx::Color tint() const;

@@ -20,11 +20,13 @@ Slider::Slider(const gfx::Rect& frame) : Control(frame)
 
 void Slider::setValue(double value, bool)
 {
+    setNeedsDisplay();
     m_value = std::clamp(value, m_minimum, std::max(m_minimum, m_maximum));
 }
 
 void Slider::setMinimumValue(double value)
 {
+    setNeedsDisplay();
     m_minimum = value;
     if (m_maximum < m_minimum)
         m_maximum = m_minimum;
@@ -33,6 +35,7 @@ void Slider::setMinimumValue(double value)
 
 void Slider::setMaximumValue(double value)
 {
+    setNeedsDisplay();
     m_maximum = value;
     if (m_minimum > m_maximum)
         m_minimum = m_maximum;
@@ -63,6 +66,7 @@ double Slider::valueForThumbCenter(double x) const
 
 bool Slider::beginTracking(gfx::Point point, const Touch&)
 {
+    setNeedsDisplay();
     gfx::Rect thumb = thumbRect();
     if (!thumb.insetBy(-kThumbSlop, -kThumbSlop).contains(point))
         return false;
@@ -73,6 +77,7 @@ bool Slider::beginTracking(gfx::Point point, const Touch&)
 
 void Slider::continueTracking(gfx::Point point, const Touch&)
 {
+    setNeedsDisplay();
     double old = m_value;
     setValue(valueForThumbCenter(point.x - m_grabOffset));
     if (m_continuous && m_value != old)
@@ -81,6 +86,7 @@ void Slider::continueTracking(gfx::Point point, const Touch&)
 
 void Slider::endTracking(gfx::Point point, bool)
 {
+    setNeedsDisplay();
     double old = m_value;
     setValue(valueForThumbCenter(point.x - m_grabOffset));
     bool changed = m_continuous ? m_value != old : m_value != m_valueAtStart;

@@ -29,6 +29,8 @@ public:
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
 
 protected:
+    // The knob's shadow hangs below a slider as tall as the knob.
+    double drawingOutset() const override { return 2; }
     bool beginTracking(gfx::Point point, const Touch& touch) override;
     void continueTracking(gfx::Point point, const Touch& touch) override;
     void endTracking(gfx::Point point, bool inside) override;

@@ -56,12 +56,14 @@ void Switch::boundsDidChange(const gfx::Rect&)
 
 void Switch::setOn(bool on, bool animated)
 {
+    setNeedsDisplay();
     m_on = on;
     placeKnob(animated);
 }
 
 void Switch::changeByUser(bool on)
 {
+    setNeedsDisplay();
     bool changed = on != m_on;
     setOn(on, true);
     if (changed)
@@ -70,6 +72,7 @@ void Switch::changeByUser(bool on)
 
 bool Switch::beginTracking(gfx::Point point, const Touch&)
 {
+    setNeedsDisplay();
     m_trackStart = point;
     m_knobStartX = m_knob->frame().x();
     m_dragged = false;
@@ -78,6 +81,7 @@ bool Switch::beginTracking(gfx::Point point, const Touch&)
 
 void Switch::continueTracking(gfx::Point point, const Touch&)
 {
+    setNeedsDisplay();
     double dx = point.x - m_trackStart.x;
     if (!m_dragged && std::fabs(dx) < kDragSlop)
         return;
@@ -90,6 +94,7 @@ void Switch::continueTracking(gfx::Point point, const Touch&)
 
 void Switch::endTracking(gfx::Point, bool inside)
 {
+    setNeedsDisplay();
     if (m_dragged)
         changeByUser(m_knob->frame().midX() > bounds().midX());
     else if (inside)
@@ -100,6 +105,7 @@ void Switch::endTracking(gfx::Point, bool inside)
 
 void Switch::cancelTracking()
 {
+    setNeedsDisplay();
     placeKnob(true);
 }
 

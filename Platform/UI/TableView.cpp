@@ -526,6 +526,7 @@ void TableView::drawRect(gfx::Context& ctx, const gfx::Rect& rect)
 
 void TableView::reloadData()
 {
+    setNeedsDisplay();
     hideDeleteConfirmation();
     for (auto& [ip, cell] : m_visible)
         recycle(cell);

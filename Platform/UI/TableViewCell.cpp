@@ -83,12 +83,14 @@ TableViewCell::~TableViewCell() = default;
 
 void TableViewCell::setAccessoryType(TableViewCellAccessoryType type)
 {
+    setNeedsDisplay();
     m_accessory = type;
     setNeedsLayout();
 }
 
 void TableViewCell::setAccessoryView(std::shared_ptr<View> view)
 {
+    setNeedsDisplay();
     if (m_accessoryView)
         m_accessoryView->removeFromSuperview();
     m_accessoryView = std::move(view);
@@ -104,6 +106,7 @@ bool TableViewCell::isLit() const
 
 void TableViewCell::setSelected(bool selected, bool animated)
 {
+    setNeedsDisplay();
     if (selected == m_selected)
         return;
     bool wasLit = isLit();
@@ -115,6 +118,7 @@ void TableViewCell::setSelected(bool selected, bool animated)
 
 void TableViewCell::fadeOutHighlight()
 {
+    setNeedsDisplay();
     auto fade = View::make<SelectionFadeView>(bounds(), m_selectionStyle);
     insertSubviewAtIndex(fade, 0);
     View::animate(kDeselectFade, [&fade] { fade->setAlpha(0); }, [fade](bool) { fade->removeFromSuperview(); });
@@ -122,6 +126,7 @@ void TableViewCell::fadeOutHighlight()
 
 void TableViewCell::setHighlighted(bool highlighted, bool animated)
 {
+    setNeedsDisplay();
     if (highlighted == m_highlighted)
         return;
     m_highlighted = highlighted;
@@ -130,6 +135,7 @@ void TableViewCell::setHighlighted(bool highlighted, bool animated)
 
 void TableViewCell::updateLabelHighlight()
 {
+    setNeedsDisplay();
     bool on = (m_highlighted || m_selected) && m_selectionStyle != TableViewCellSelectionStyle::None;
     m_textLabel->setHighlighted(on);
     m_detailTextLabel->setHighlighted(on);
@@ -138,6 +144,7 @@ void TableViewCell::updateLabelHighlight()
 
 void TableViewCell::setEditing(bool editing, bool animated)
 {
+    setNeedsDisplay();
     if (editing == m_editing)
         return;
     m_editing = editing;
@@ -151,6 +158,7 @@ void TableViewCell::setEditing(bool editing, bool animated)
 
 void TableViewCell::prepareForReuse()
 {
+    setNeedsDisplay();
     m_selected = false;
     m_highlighted = false;
     m_editing = false;
@@ -162,6 +170,7 @@ void TableViewCell::prepareForReuse()
 
 void TableViewCell::showDeleteConfirmation(const std::string& title, std::function<void()> onDelete)
 {
+    setNeedsDisplay();
     hideDeleteConfirmation();
     m_deleteButton = View::make<Button>(ButtonType::Custom);
     m_deleteButton->setTitle(title);
@@ -178,6 +187,7 @@ void TableViewCell::showDeleteConfirmation(const std::string& title, std::functi
 
 void TableViewCell::hideDeleteConfirmation()
 {
+    setNeedsDisplay();
     if (!m_deleteButton)
         return;
     m_deleteButton->removeFromSuperview();
@@ -187,6 +197,7 @@ void TableViewCell::hideDeleteConfirmation()
 
 void TableViewCell::layoutSubviews()
 {
+    setNeedsDisplay();
     double w = bounds().width(), h = bounds().height();
     bool editingControl = m_editing && m_editingStyle != TableViewCellEditingStyle::None;
     double indent = editingControl ? kEditingControlWidth : 0;

@@ -44,18 +44,21 @@ TextField::~TextField() = default;
 
 void TextField::setText(const std::string& text)
 {
+    setNeedsDisplay();
     m_text = text;
     setNeedsLayout();
 }
 
 void TextField::setBorderStyle(TextBorderStyle style)
 {
+    setNeedsDisplay();
     m_borderStyle = style;
     setNeedsLayout();
 }
 
 void TextField::setClearButtonMode(TextFieldViewMode mode)
 {
+    setNeedsDisplay();
     m_clearButtonMode = mode;
     setNeedsLayout();
 }
@@ -82,12 +85,14 @@ void TextField::setRightView(std::shared_ptr<View> view)
 
 void TextField::setLeftViewMode(TextFieldViewMode mode)
 {
+    setNeedsDisplay();
     m_leftViewMode = mode;
     setNeedsLayout();
 }
 
 void TextField::setRightViewMode(TextFieldViewMode mode)
 {
+    setNeedsDisplay();
     m_rightViewMode = mode;
     setNeedsLayout();
 }
@@ -138,6 +143,7 @@ double TextField::textTop() const
 
 void TextField::layoutSubviews()
 {
+    setNeedsDisplay();
     gfx::Rect b = bounds();
     if (m_leftView) {
         gfx::Size s = m_leftView->frame().size;
@@ -180,6 +186,7 @@ bool TextField::resignFirstResponder()
 
 void TextField::didBecomeFirstResponder()
 {
+    setNeedsDisplay();
     m_editing = true;
     setNeedsLayout();
     if (m_delegate)
@@ -189,6 +196,7 @@ void TextField::didBecomeFirstResponder()
 
 void TextField::didResignFirstResponder()
 {
+    setNeedsDisplay();
     m_editing = false;
     setNeedsLayout();
     if (m_delegate)
@@ -209,6 +217,7 @@ void TextField::endTracking(gfx::Point point, bool inside)
 
 void TextField::clear()
 {
+    setNeedsDisplay();
     if (m_delegate && !m_delegate->textFieldShouldClear(*this))
         return;
     m_text.clear();
@@ -218,6 +227,7 @@ void TextField::clear()
 
 void TextField::replace(size_t location, size_t length, const std::string& replacement)
 {
+    setNeedsDisplay();
     if (m_delegate && !m_delegate->textFieldShouldChangeCharactersInRange(*this, location, length, replacement))
         return;
     m_text.replace(location, length, replacement);
@@ -308,7 +318,16 @@ void TextField::drawRect(gfx::Context& ctx, const gfx::Rect&)
     double lineHeight = m_font.lineHeight();
     double y = textTop();
     std::string shown = displayText();
-    double width = shown.empty() ? 0 : gfx::sizeOfText(shown, m_font).width;
+    cairo_t* cr = ctx.cairo();
+    // The line as typed: measured for the caret and drawn while editing.
+    const gfx::TextLayout& line = m_lineLayout.get(cr, shown, m_font, gfx::TextLayout::Options{});
+    double width = shown.empty() ? 0 : line.roundedSize().width;
+    gfx::TextLayout::Options boxed;
+    boxed.width = area.width();
+    boxed.maxHeight = lineHeight;
+    boxed.mode = gfx::LineBreakMode::TruncateTail;
+    boxed.maxLines = 1;
+    boxed.alignment = m_alignment;
     double x = area.x();
     if (m_alignment == gfx::TextAlignment::Center)
         x = area.midX() - width / 2;
@@ -319,16 +338,14 @@ void TextField::drawRect(gfx::Context& ctx, const gfx::Rect&)
 
     if (shown.empty()) {
         if (!m_placeholder.empty())
-            ctx.drawText(m_placeholder, {area.x(), y, area.width(), lineHeight}, m_font, kPlaceholderColor, m_alignment,
-                         gfx::LineBreakMode::TruncateTail, 1);
+            ctx.drawText(m_boxLayout.get(cr, m_placeholder, m_font, boxed), {area.x(), y}, kPlaceholderColor);
     } else if (m_editing) {
         ctx.save();
         ctx.clipToRect(area);
-        ctx.drawText(shown, {x, y}, m_font, m_textColor);
+        ctx.drawText(line, {x, y}, m_textColor);
         ctx.restore();
     } else {
-        ctx.drawText(shown, {area.x(), y, area.width(), lineHeight}, m_font, m_textColor, m_alignment,
-                     gfx::LineBreakMode::TruncateTail, 1);
+        ctx.drawText(m_boxLayout.get(cr, shown, m_font, boxed), {area.x(), y}, m_textColor);
     }
 
     if (m_editing) {

@@ -1,6 +1,7 @@
 #pragma once
 #include "Platform/Graphics/Font.h"
 #include "Platform/Graphics/Text.h"
+#include "Platform/Graphics/TextLayout.h"
 #include "Platform/UI/Control.h"
 
 #include <cstddef>
@@ -48,19 +49,19 @@ public:
     // Sets the text without asking the delegate or sending events.
     void setText(const std::string& text);
     const std::string& placeholder() const { return m_placeholder; }
-    void setPlaceholder(const std::string& placeholder) { m_placeholder = placeholder; }
+    void setPlaceholder(const std::string& placeholder) { m_placeholder = placeholder; setNeedsDisplay(); }
     const gfx::Font& font() const { return m_font; }
-    void setFont(const gfx::Font& font) { m_font = font; }
+    void setFont(const gfx::Font& font) { m_font = font; setNeedsDisplay(); }
     gfx::Color textColor() const { return m_textColor; }
-    void setTextColor(gfx::Color color) { m_textColor = color; }
+    void setTextColor(gfx::Color color) { m_textColor = color; setNeedsDisplay(); }
     gfx::TextAlignment textAlignment() const { return m_alignment; }
-    void setTextAlignment(gfx::TextAlignment alignment) { m_alignment = alignment; }
+    void setTextAlignment(gfx::TextAlignment alignment) { m_alignment = alignment; setNeedsDisplay(); }
     TextBorderStyle borderStyle() const { return m_borderStyle; }
     void setBorderStyle(TextBorderStyle style);
     TextFieldViewMode clearButtonMode() const { return m_clearButtonMode; }
     void setClearButtonMode(TextFieldViewMode mode);
     bool isSecureTextEntry() const { return m_secure; }
-    void setSecureTextEntry(bool secure) { m_secure = secure; }
+    void setSecureTextEntry(bool secure) { m_secure = secure; setNeedsDisplay(); }
     KeyboardType keyboardType() const { return m_keyboardType; }
     void setKeyboardType(KeyboardType type) { m_keyboardType = type; }
     ReturnKeyType returnKeyType() const { return m_returnKeyType; }
@@ -134,6 +135,9 @@ private:
     TextFieldViewMode m_rightViewMode = TextFieldViewMode::Never;
     TextFieldDelegate* m_delegate = nullptr;
     bool m_editing = false;
+    // Kept between draws, made again only when the text, font or room change.
+    gfx::CachedTextLayout m_lineLayout;
+    gfx::CachedTextLayout m_boxLayout;
 };
 
 } // namespace ui

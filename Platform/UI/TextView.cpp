@@ -28,18 +28,21 @@ TextView::TextView(const gfx::Rect& frame) : View(frame)
 
 void TextView::setText(const std::string& text)
 {
+    setNeedsDisplay();
     m_text = text;
     setContentOffset(contentOffset());
 }
 
 void TextView::setFont(const gfx::Font& font)
 {
+    setNeedsDisplay();
     m_font = font;
     setContentOffset(contentOffset());
 }
 
 void TextView::setEditable(bool editable)
 {
+    setNeedsDisplay();
     m_editable = editable;
     if (!editable && isFirstResponder())
         resignFirstResponder();
@@ -60,6 +63,7 @@ double TextView::maximumOffset() const
 
 void TextView::setContentOffset(gfx::Point offset)
 {
+    setNeedsDisplay();
     gfx::Rect b = bounds();
     b.origin = {0, std::clamp(offset.y, 0.0, maximumOffset())};
     setBounds(b);
@@ -67,6 +71,7 @@ void TextView::setContentOffset(gfx::Point offset)
 
 void TextView::boundsDidChange(const gfx::Rect& oldBounds)
 {
+    setNeedsDisplay();
     // A narrower view wraps into more lines; keep the offset inside the new range.
     if (oldBounds.size != bounds().size && bounds().y() > maximumOffset())
         setContentOffset(contentOffset());
@@ -74,6 +79,7 @@ void TextView::boundsDidChange(const gfx::Rect& oldBounds)
 
 void TextView::textDidChange()
 {
+    setNeedsDisplay();
     // Typing happens at the end, so keep the end in view.
     setContentOffset({0, maximumOffset()});
 }

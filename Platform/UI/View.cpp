@@ -6,6 +6,8 @@
 #include "Platform/UI/ViewController.h"
 #include "Platform/UI/Window.h"
 
+#include "Platform/Graphics/Region.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cmath>
@@ -69,6 +71,8 @@ View::View(const gfx::Rect& frame)
 View::~View()
 {
     PropertyAnimator::forget(this);
+    if (!m_layerAnimations.empty())
+        LayerAnimation::noteAnimatedView(this, false);
     for (auto& sub : m_subviews)
         sub->m_superview = nullptr;
 }
@@ -101,8 +105,10 @@ void View::setBounds(const gfx::Rect& bounds)
     if (bounds == m_bounds)
         return;
     gfx::Rect old = m_bounds;
-    PropertyAnimator::willChange(this, AnimatedProperty::Bounds);
-    m_bounds = bounds;
+    changeDrawnArea([&] {
+        PropertyAnimator::willChange(this, AnimatedProperty::Bounds);
+        m_bounds = bounds;
+    });
     if (old.size != bounds.size) {
         if (m_autoresizesSubviews)
             resizeSubviews(old.size);
@@ -118,8 +124,10 @@ void View::setCenter(gfx::Point center)
 {
     if (center == m_center)
         return;
-    PropertyAnimator::willChange(this, AnimatedProperty::Center);
-    m_center = center;
+    changeDrawnArea([&] {
+        PropertyAnimator::willChange(this, AnimatedProperty::Center);
+        m_center = center;
+    });
     if (m_superview)
         m_superview->setNeedsLayout();
 }
@@ -128,8 +136,10 @@ void View::setTransform(const gfx::AffineTransform& transform)
 {
     if (transform == m_transform)
         return;
-    PropertyAnimator::willChange(this, AnimatedProperty::Transform);
-    m_transform = transform;
+    changeDrawnArea([&] {
+        PropertyAnimator::willChange(this, AnimatedProperty::Transform);
+        m_transform = transform;
+    });
 }
 
 void View::setAlpha(double alpha)
@@ -137,15 +147,17 @@ void View::setAlpha(double alpha)
     alpha = std::clamp(alpha, 0.0, 1.0);
     if (alpha == m_alpha)
         return;
-    PropertyAnimator::willChange(this, AnimatedProperty::Alpha);
-    m_alpha = alpha;
+    changeDrawnArea([&] {
+        PropertyAnimator::willChange(this, AnimatedProperty::Alpha);
+        m_alpha = alpha;
+    });
 }
 
 void View::setHidden(bool hidden)
 {
     if (hidden == m_hidden)
         return;
-    m_hidden = hidden;
+    changeDrawnArea([&] { m_hidden = hidden; });
     if (hidden && m_window)
         m_window->viewDidHide(this);
 }
@@ -154,13 +166,167 @@ void View::setBackgroundColor(std::optional<gfx::Color> color)
 {
     if (color == m_backgroundColor)
         return;
-    PropertyAnimator::willChange(this, AnimatedProperty::BackgroundColor);
-    m_backgroundColor = color;
+    changeDrawnArea([&] {
+        PropertyAnimator::willChange(this, AnimatedProperty::BackgroundColor);
+        m_backgroundColor = color;
+    });
+}
+
+void View::setClipsToBounds(bool clips)
+{
+    if (clips != m_clipsToBounds)
+        changeDrawnArea([&] { m_clipsToBounds = clips; });
+}
+
+void View::setCornerRadius(double radius)
+{
+    if (radius != m_cornerRadius)
+        changeDrawnArea([&] { m_cornerRadius = radius; });
+}
+
+void View::setBorderWidth(double width)
+{
+    if (width != m_borderWidth)
+        changeDrawnArea([&] { m_borderWidth = width; });
+}
+
+void View::setBorderColor(gfx::Color color)
+{
+    if (color == m_borderColor)
+        return;
+    m_borderColor = color;
+    if (m_borderWidth > 0)
+        setNeedsDisplay();
+}
+
+void View::setShadow(const Shadow& shadow)
+{
+    changeDrawnArea([&] { m_shadow = shadow; });
 }
 
 void View::setContentMode(ContentMode mode)
 {
+    if (mode == m_contentMode)
+        return;
     m_contentMode = mode;
+    setNeedsDisplay();
+}
+
+gfx::Rect View::Presentation::rectToSuperview(const gfx::Rect& rect) const
+{
+    if (transform.isIdentity())
+        return rect.offsetBy(center.x - bounds.width() / 2 - bounds.x(), center.y - bounds.height() / 2 - bounds.y());
+    return toSuperview().apply(rect);
+}
+
+gfx::AffineTransform View::Presentation::toSuperview() const
+{
+    auto t = gfx::AffineTransform::translation(-bounds.x() - bounds.width() / 2, -bounds.y() - bounds.height() / 2);
+    if (!transform.isIdentity())
+        t = t.concatenated(transform);
+    return t.concatenated(gfx::AffineTransform::translation(center.x, center.y));
+}
+
+namespace {
+constexpr double kInvisibleAlpha = 0.001;
+}
+
+gfx::Rect View::drawnExtent()
+{
+    if (m_extentValid)
+        return m_extent;
+    Presentation p = presentation();
+    gfx::Rect box = p.bounds;
+    double outset = drawingOutset();
+    gfx::Rect extent = outset > 0 ? box.insetBy(-outset, -outset) : box;
+    if (m_clipsToBounds) {
+        m_extent = box;
+        m_extentValid = true;
+        return extent;
+    }
+    if (m_shadow.opacity > 0 && p.backgroundColor && !p.backgroundColor->isClear()) {
+        // A blurred shadow spreads about one and a half times its radius (with a few pixels'
+        // padding) past its rectangle.
+        double spread = m_shadow.radius > 0.01 ? 2 * m_shadow.radius + 8 : 0;
+        extent = extent.united(box.offsetBy(m_shadow.offset.width, m_shadow.offset.height).insetBy(-spread, -spread));
+    }
+    for (auto& sub : m_subviews) {
+        if (sub->m_hidden)
+            continue;
+        gfx::Rect inner = sub->drawnExtent();
+        Presentation sp = sub->presentation();
+        if (sp.alpha <= kInvisibleAlpha)
+            continue;
+        extent = extent.united(sp.rectToSuperview(inner));
+    }
+    m_extent = extent;
+    m_extentValid = true;
+    return extent;
+}
+
+void View::invalidateExtent()
+{
+    m_extentValid = false;
+    // A clipping ancestor covers its bounds whatever its subviews do.
+    for (View* v = m_superview; v && !v->m_clipsToBounds; v = v->m_superview)
+        v->m_extentValid = false;
+}
+
+gfx::Rect View::rectInWindow(const gfx::Rect& local) const
+{
+    if (!m_window || local.isEmpty())
+        return gfx::Rect::null();
+    gfx::Rect r = local;
+    for (const View* v = this; v; v = v->m_superview) {
+        if (v->m_hidden)
+            return gfx::Rect::null();
+        Presentation p = v->presentation();
+        if (p.alpha <= kInvisibleAlpha)
+            return gfx::Rect::null();
+        if (v != this && v->m_clipsToBounds) {
+            r = r.intersection(p.bounds);
+            if (r.isEmpty())
+                return gfx::Rect::null();
+        }
+        r = p.rectToSuperview(r);
+    }
+    return r;
+}
+
+gfx::Rect View::extentInWindow()
+{
+    if (!m_window)
+        return gfx::Rect::null();
+    return rectInWindow(drawnExtent());
+}
+
+void View::markDrawnArea()
+{
+    if (m_window)
+        m_window->setNeedsDisplayInWindowRect(extentInWindow());
+}
+
+template <typename Change>
+void View::changeDrawnArea(Change change)
+{
+    markDrawnArea();
+    change();
+    invalidateExtent();
+    markDrawnArea();
+}
+
+void View::setNeedsDisplay()
+{
+    if (!m_window)
+        return;
+    double outset = drawingOutset();
+    m_window->setNeedsDisplayInWindowRect(rectInWindow(outset > 0 ? m_bounds.insetBy(-outset, -outset) : m_bounds));
+}
+
+void View::setNeedsDisplayInRect(const gfx::Rect& rect)
+{
+    if (m_window)
+        m_window->setNeedsDisplayInWindowRect(rectInWindow(rect.intersection(m_bounds)));
 }
 
 View* View::viewWithTag(int tag)
@@ -200,8 +366,10 @@ void View::detachSubview(View* view)
     auto keep = *it; // alive through the hooks
     willRemoveSubview(view);
     view->willMoveToSuperview(nullptr);
-    m_subviews.erase(it);
+    view->markDrawnArea();
+    m_subviews.erase(std::find(m_subviews.begin(), m_subviews.end(), keep));
     view->m_superview = nullptr;
+    invalidateExtent();
     view->setWindowRecursive(nullptr);
     view->didMoveToSuperview();
     setNeedsLayout();
@@ -221,6 +389,7 @@ void View::attachSubview(const std::shared_ptr<View>& view, size_t index)
         if (index > from)
             --index;
         m_subviews.insert(m_subviews.begin() + static_cast<long>(std::min(index, m_subviews.size())), view);
+        view->markDrawnArea();
         return;
     }
     if (view->m_superview)
@@ -228,7 +397,13 @@ void View::attachSubview(const std::shared_ptr<View>& view, size_t index)
     view->willMoveToSuperview(this);
     m_subviews.insert(m_subviews.begin() + static_cast<long>(std::min(index, m_subviews.size())), view);
     view->m_superview = this;
+    if (view->m_needsLayout || view->m_descendantNeedsLayout) {
+        m_descendantNeedsLayout = true;
+        noteDescendantNeedsLayout();
+    }
     view->setWindowRecursive(m_window);
+    view->invalidateExtent();
+    view->markDrawnArea();
     view->didMoveToSuperview();
     didAddSubview(view.get());
     setNeedsLayout();
@@ -264,6 +439,7 @@ void View::bringSubviewToFront(const View* view)
     auto keep = *it;
     m_subviews.erase(it);
     m_subviews.push_back(keep);
+    keep->markDrawnArea();
 }
 
 void View::sendSubviewToBack(const View* view)
@@ -274,12 +450,16 @@ void View::sendSubviewToBack(const View* view)
     auto keep = *it;
     m_subviews.erase(it);
     m_subviews.insert(m_subviews.begin(), keep);
+    keep->markDrawnArea();
 }
 
 void View::exchangeSubviewsAtIndices(size_t a, size_t b)
 {
-    if (a < m_subviews.size() && b < m_subviews.size())
+    if (a < m_subviews.size() && b < m_subviews.size() && a != b) {
         std::swap(m_subviews[a], m_subviews[b]);
+        m_subviews[a]->markDrawnArea();
+        m_subviews[b]->markDrawnArea();
+    }
 }
 
 void View::removeFromSuperview()
@@ -337,6 +517,13 @@ void View::resizeSubviews(gfx::Size oldSize)
 void View::setNeedsLayout()
 {
     m_needsLayout = true;
+    noteDescendantNeedsLayout();
+}
+
+void View::noteDescendantNeedsLayout()
+{
+    for (View* v = m_superview; v && !v->m_descendantNeedsLayout; v = v->m_superview)
+        v->m_descendantNeedsLayout = true;
 }
 
 void View::layoutIfNeeded()
@@ -345,10 +532,14 @@ void View::layoutIfNeeded()
         m_needsLayout = false;
         layoutSubviews();
     }
+    // Subtrees with nothing to lay out are not walked: a frame stays cheap with many views.
+    if (!m_descendantNeedsLayout)
+        return;
+    m_descendantNeedsLayout = false;
     // Copy: layout may add or remove subviews.
     auto subs = m_subviews;
     for (auto& sub : subs)
-        if (sub->m_superview == this)
+        if (sub->m_superview == this && (sub->m_needsLayout || sub->m_descendantNeedsLayout))
             sub->layoutIfNeeded();
 }
 
@@ -495,9 +686,14 @@ void View::addAnimation(const std::shared_ptr<LayerAnimation>& animation, const 
     if (!animation)
         return;
     removeAnimationForKey(key);
+    // It may change what shows at once (an opacity from 0): the old picture must go.
+    markDrawnArea();
     m_layerAnimations[key] = animation;
     m_layerAnimationOrder.push_back(key);
+    LayerAnimation::noteAnimatedView(this, true);
     LayerAnimation::attach(animation, this, key);
+    invalidateExtent();
+    markDrawnArea();
 }
 
 void View::removeAnimationForKey(const std::string& key)
@@ -506,10 +702,16 @@ void View::removeAnimationForKey(const std::string& key)
     if (it == m_layerAnimations.end())
         return;
     auto animation = it->second;
+    // What the animation showed goes away now, not at the next frame's animation pass.
+    markDrawnArea();
     m_layerAnimations.erase(it);
     m_layerAnimationOrder.erase(std::remove(m_layerAnimationOrder.begin(), m_layerAnimationOrder.end(), key),
                                 m_layerAnimationOrder.end());
+    if (m_layerAnimations.empty())
+        LayerAnimation::noteAnimatedView(this, false);
+    invalidateExtent();
     animation->detach(false);
+    markDrawnArea();
 }
 
 void View::removeAllAnimations()

@@ -103,13 +103,13 @@ public:
     std::optional<gfx::Color> backgroundColor() const { return m_backgroundColor; }
     void setBackgroundColor(std::optional<gfx::Color> color);
     bool clipsToBounds() const { return m_clipsToBounds; }
-    void setClipsToBounds(bool clips) { m_clipsToBounds = clips; }
+    void setClipsToBounds(bool clips);
     double cornerRadius() const { return m_cornerRadius; }
-    void setCornerRadius(double radius) { m_cornerRadius = radius; }
+    void setCornerRadius(double radius);
     double borderWidth() const { return m_borderWidth; }
-    void setBorderWidth(double width) { m_borderWidth = width; }
+    void setBorderWidth(double width);
     gfx::Color borderColor() const { return m_borderColor; }
-    void setBorderColor(gfx::Color color) { m_borderColor = color; }
+    void setBorderColor(gfx::Color color);
     struct Shadow {
         gfx::Color color = gfx::Color::black();
         gfx::Size offset{0, -3};
@@ -117,7 +117,7 @@ public:
         double opacity = 0;
     };
     const Shadow& shadow() const { return m_shadow; }
-    void setShadow(const Shadow& shadow) { m_shadow = shadow; }
+    void setShadow(const Shadow& shadow);
     ContentMode contentMode() const { return m_contentMode; }
     void setContentMode(ContentMode mode);
 
@@ -168,7 +168,10 @@ public:
 
     // Drawing: rectangle in bounds coordinates; the context is already set up for this view.
     virtual void drawRect(gfx::Context& context, const gfx::Rect& rect) {}
-    void setNeedsDisplay() {}
+    // What drawRect shows has changed: the window draws the view again in its next frame.
+    void setNeedsDisplay();
+    // Only part of it changed (bounds coordinates).
+    void setNeedsDisplayInRect(const gfx::Rect& rect);
 
     // Coordinates. A null view means the window.
     gfx::Point convertPointToView(gfx::Point point, const View* view) const;
@@ -224,8 +227,15 @@ public:
         gfx::AffineTransform transform;
         double alpha = 1;
         std::optional<gfx::Color> backgroundColor;
+        // Maps the shown bounds to the superview's coordinates.
+        gfx::AffineTransform toSuperview() const;
+        gfx::Rect rectToSuperview(const gfx::Rect& rect) const;
     };
     Presentation presentation() const;
+
+    // What the view and its unclipped subviews cover when drawn, in bounds coordinates, with
+    // the on-screen (animated) values; kept until something inside it changes.
+    gfx::Rect drawnExtent();
 
     // Visible text (labels, button titles, fields) for the driver's lookups.
     virtual std::string accessibilityText() const { return {}; }
@@ -233,11 +243,24 @@ public:
 protected:
     // Subclasses whose content depends on their size re-lay out on bounds changes.
     virtual void boundsDidChange(const gfx::Rect& oldBounds) {}
+    // How far drawRect may paint outside the bounds (a knob's shadow), so redraws cover it.
+    virtual double drawingOutset() const { return 0; }
 
 private:
     friend class Window;
     friend class PropertyAnimator;
     void resizeSubviews(gfx::Size oldSize);
+    void noteDescendantNeedsLayout();
+    void invalidateExtent();
+    // The drawn extent on the window, cut by clipping ancestors; null when nothing shows.
+    gfx::Rect extentInWindow();
+    // A rectangle of this view's bounds on the window, cut by clipping ancestors.
+    gfx::Rect rectInWindow(const gfx::Rect& local) const;
+    // Adds what the view shows now to its window's dirty region.
+    void markDrawnArea();
+    // Marks what the view shows before and after a change that moves or reshapes it.
+    template <typename Change>
+    void changeDrawnArea(Change change);
     void setWindowRecursive(Window* window);
     void detachSubview(View* view);
     void attachSubview(const std::shared_ptr<View>& view, size_t index);
@@ -261,6 +284,9 @@ private:
     unsigned m_autoresizingMask = AutoresizingNone;
     bool m_autoresizesSubviews = true;
     bool m_needsLayout = true;
+    bool m_descendantNeedsLayout = false;
+    bool m_extentValid = false;
+    gfx::Rect m_extent;
 
     View* m_superview = nullptr;
     Window* m_window = nullptr;

@@ -1,5 +1,6 @@
 #include "Platform/UI/ViewController.h"
 
+#include "Platform/Graphics/Image.h"
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/TabBarController.h"
 #include "Platform/UI/View.h"
@@ -85,6 +86,8 @@ void ViewController::unloadViewForTesting()
 
 void ViewController::sendMemoryWarningToAll()
 {
+    // Resampled pictures are the cheapest memory to give back: they are made again on use.
+    gfx::Image::clearResampleCache();
     // Weakly, in a copy: a warning may free other controllers.
     std::vector<std::weak_ptr<Responder>> targets;
     for (ViewController* c : liveControllers())

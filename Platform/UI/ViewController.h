@@ -57,8 +57,8 @@ public:
 
     // Drops the view, as a system short of memory does with screens off the window.
     void unloadViewForTesting();
-    // Every live controller hears didReceiveMemoryWarning. This platform has no source of
-    // memory warnings; the test driver sends them.
+    // Every live controller hears didReceiveMemoryWarning, after the resampled pictures are
+    // let go. This platform has no source of memory warnings; the test driver sends them.
     static void sendMemoryWarningToAll();
 
     // Rotation queries. The window is landscape and never turns, so the answers change

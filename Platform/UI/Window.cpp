@@ -2,12 +2,14 @@
 
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/Context.h"
+#include "Platform/UI/Animation.h"
 #include "Platform/UI/GestureRecognizer.h"
 #include "Platform/UI/ViewController.h"
 
 #include <algorithm>
 #include <cairo.h>
 #include <cmath>
+#include <cstring>
 
 namespace ui {
 
@@ -320,11 +322,190 @@ void Window::render(gfx::Context& context)
     renderView(*this, context);
 }
 
+namespace {
+
+// Pixels around a redrawn area that are drawn but then put back.
+constexpr int kRedrawMargin = 4;
+
+gfx::PixelRect grown(const gfx::PixelRect& r, int by, int width, int height)
+{
+    int x0 = std::max(0, r.x - by), y0 = std::max(0, r.y - by);
+    int x1 = std::min(width, r.x + r.width + by), y1 = std::min(height, r.y + r.height + by);
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+bool touches(const gfx::PixelRect& a, const gfx::PixelRect& b)
+{
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+gfx::PixelRect bounding(const gfx::PixelRect& a, const gfx::PixelRect& b)
+{
+    int x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
+    int x1 = std::max(a.x + a.width, b.x + b.width), y1 = std::max(a.y + a.height, b.y + b.height);
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+} // namespace
+
+// Areas to redraw with their margins: areas whose margins would meet are joined, so no margin
+// lies over another area.
+std::vector<std::pair<gfx::PixelRect, gfx::PixelRect>> Window::redrawAreas(std::vector<gfx::PixelRect> rects, int width,
+                                                                          int height)
+{
+    bool joined = true;
+    while (joined) {
+        joined = false;
+        for (size_t i = 0; i < rects.size() && !joined; ++i) {
+            for (size_t j = i + 1; j < rects.size(); ++j) {
+                if (touches(grown(rects[i], 2 * kRedrawMargin, width, height), rects[j])) {
+                    rects[i] = bounding(rects[i], rects[j]);
+                    rects.erase(rects.begin() + static_cast<long>(j));
+                    joined = true;
+                    break;
+                }
+            }
+        }
+    }
+    std::vector<std::pair<gfx::PixelRect, gfx::PixelRect>> out;
+    for (const auto& r : rects)
+        out.emplace_back(r, grown(r, kRedrawMargin, width, height));
+    return out;
+}
+
+void Window::setScale(double scale)
+{
+    if (scale == m_scale)
+        return;
+    m_scale = scale;
+    m_frame.reset();
+}
+
+void Window::setNeedsDisplayInWindowRect(const gfx::Rect& rect)
+{
+    if (rect.isEmpty())
+        return;
+    m_dirty.add(rect.intersection(bounds()));
+}
+
+void Window::updateAnimatedViews()
+{
+    ++m_frameNumber;
+    for (View* view : viewsInMotion()) {
+        if (view->window() != this)
+            continue;
+        view->invalidateExtent();
+        gfx::Rect shown = view->extentInWindow();
+        auto [it, added] = m_animated.try_emplace(view);
+        AnimatedView& entry = it->second;
+        if (!added)
+            setNeedsDisplayInWindowRect(entry.shown);
+        setNeedsDisplayInWindowRect(shown);
+        entry.view = std::static_pointer_cast<View>(view->weak_from_this().lock());
+        entry.shown = shown;
+        entry.seen = m_frameNumber;
+    }
+    // Views that came to rest: their last animated picture goes, their model one shows.
+    for (auto it = m_animated.begin(); it != m_animated.end();) {
+        if (it->second.seen == m_frameNumber) {
+            ++it;
+            continue;
+        }
+        setNeedsDisplayInWindowRect(it->second.shown);
+        if (auto view = it->second.view.lock(); view && view->window() == this) {
+            view->invalidateExtent();
+            setNeedsDisplayInWindowRect(view->extentInWindow());
+        }
+        it = m_animated.erase(it);
+    }
+}
+
+bool Window::prepareFrame()
+{
+    layoutIfNeeded();
+    updateAnimatedViews();
+    // Layout run by the animation pass's callers may have moved more.
+    layoutIfNeeded();
+    return !m_dirty.isEmpty() || !m_frame;
+}
+
+const gfx::Context& Window::drawFrame(double scale)
+{
+    prepareFrame();
+    if (!m_frame || m_frame->scale() != scale) {
+        m_frame = gfx::Context::createBitmap(bounds().size, scale);
+        m_damage.clear();
+        m_dirty.clear();
+        m_dirty.add(bounds());
+    }
+    if (m_dirty.isEmpty())
+        return *m_frame;
+    cairo_t* cr = m_frame->cairo();
+    cairo_surface_t* surface = cairo_get_target(cr);
+    int width = cairo_image_surface_get_width(surface), height = cairo_image_surface_get_height(surface);
+    // Changes made while drawing belong to the next frame.
+    gfx::Region region = std::move(m_dirty);
+    m_dirty.clear();
+    auto areas = redrawAreas(region.pixelRects(scale, width, height), width, height);
+    if (areas.empty())
+        return *m_frame;
+    // Cairo cuts slanted edges where they cross a clip, which can move their coverage by a
+    // step in the pixels along it. Drawing reaches a margin further, and the margin's
+    // unchanged pixels are put back, so every redrawn pixel equals a full redraw's.
+    cairo_surface_flush(surface);
+    uint8_t* data = cairo_image_surface_get_data(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    std::vector<std::pair<gfx::PixelRect, std::vector<uint32_t>>> margins;
+    auto keep = [&](const gfx::PixelRect& r) {
+        if (r.width <= 0 || r.height <= 0)
+            return;
+        std::vector<uint32_t> pixels(static_cast<size_t>(r.width) * r.height);
+        for (int y = 0; y < r.height; ++y)
+            std::memcpy(&pixels[static_cast<size_t>(y) * r.width], data + static_cast<size_t>(r.y + y) * stride + r.x * 4,
+                        static_cast<size_t>(r.width) * 4);
+        margins.emplace_back(r, std::move(pixels));
+    };
+    m_frame->save();
+    cairo_new_path(cr);
+    for (const auto& [inner, outer] : areas) {
+        keep({outer.x, outer.y, outer.width, inner.y - outer.y});
+        keep({outer.x, inner.y + inner.height, outer.width, outer.y + outer.height - inner.y - inner.height});
+        keep({outer.x, inner.y, inner.x - outer.x, inner.height});
+        keep({inner.x + inner.width, inner.y, outer.x + outer.width - inner.x - inner.width, inner.height});
+        cairo_rectangle(cr, outer.x / scale, outer.y / scale, outer.width / scale, outer.height / scale);
+    }
+    // Whole pixels, so the clip itself covers no pixel partly.
+    cairo_clip(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+    cairo_paint(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    renderView(*this, *m_frame);
+    m_frame->restore();
+    cairo_surface_flush(surface);
+    for (const auto& [r, pixels] : margins)
+        for (int y = 0; y < r.height; ++y)
+            std::memcpy(data + static_cast<size_t>(r.y + y) * stride + r.x * 4, &pixels[static_cast<size_t>(y) * r.width],
+                        static_cast<size_t>(r.width) * 4);
+    cairo_surface_mark_dirty(surface);
+    for (const auto& area : areas)
+        m_damage.push_back(area.first);
+    return *m_frame;
+}
+
+std::vector<gfx::PixelRect> Window::takeFrameDamage()
+{
+    return std::exchange(m_damage, {});
+}
+
 gfx::Image Window::snapshot()
 {
-    auto context = gfx::Context::createBitmap(bounds().size, m_scale);
-    render(*context);
-    return context->makeImage();
+    // A back end keeping the frame at another scale: draw a picture of our own.
+    if (m_frame && m_frame->scale() != m_scale) {
+        auto context = gfx::Context::createBitmap(bounds().size, m_scale);
+        render(*context);
+        return context->makeImage();
+    }
+    return drawFrame(m_scale).makeImage();
 }
 
 bool Window::savePng(const std::string& path)
@@ -344,6 +525,35 @@ void Window::viewWillLeaveWindow(View* view)
             responder->resignFirstResponder();
 }
 
+namespace {
+
+void renderPresented(View& view, const View::Presentation& p, gfx::Context& ctx);
+
+// Subviews whose drawn extent misses the clip are skipped, subtree and all.
+void renderSubviews(View& view, gfx::Context& ctx)
+{
+    if (view.subviews().empty())
+        return;
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    cairo_clip_extents(ctx.cairo(), &x1, &y1, &x2, &y2);
+    gfx::Rect clip(x1, y1, x2 - x1, y2 - y1);
+    // By index: drawing may change the list, and most subviews are only looked at.
+    for (size_t i = 0; i < view.subviews().size(); ++i) {
+        View* sub = view.subviews()[i].get();
+        if (sub->isHidden())
+            continue;
+        View::Presentation p = sub->presentation();
+        if (p.alpha <= 0.001)
+            continue;
+        if (!gfx::overlaps(p.rectToSuperview(sub->drawnExtent()), clip))
+            continue;
+        auto keep = view.subviews()[i];
+        renderPresented(*keep, p, ctx);
+    }
+}
+
+} // namespace
+
 void renderView(View& view, gfx::Context& ctx)
 {
     if (view.isHidden())
@@ -351,6 +561,13 @@ void renderView(View& view, gfx::Context& ctx)
     View::Presentation p = view.presentation();
     if (p.alpha <= 0.001)
         return;
+    renderPresented(view, p, ctx);
+}
+
+namespace {
+
+void renderPresented(View& view, const View::Presentation& p, gfx::Context& ctx)
+{
     cairo_t* cr = ctx.cairo();
     ctx.save();
     ctx.translate(p.center.x, p.center.y);
@@ -389,9 +606,7 @@ void renderView(View& view, gfx::Context& ctx)
     ctx.save();
     view.drawRect(ctx, visible);
     ctx.restore();
-    auto subviews = view.subviews();
-    for (auto& sub : subviews)
-        renderView(*sub, ctx);
+    renderSubviews(view, ctx);
     ctx.restore();
     if (view.borderWidth() > 0) {
         ctx.setStrokeColor(view.borderColor());
@@ -408,5 +623,7 @@ void renderView(View& view, gfx::Context& ctx)
     }
     ctx.restore();
 }
+
+} // namespace
 
 } // namespace ui

@@ -1,11 +1,13 @@
 #pragma once
 #include "Platform/Graphics/Image.h"
+#include "Platform/Graphics/Region.h"
 #include "Platform/UI/Touch.h"
 #include "Platform/UI/View.h"
 
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ui {
 
@@ -27,7 +29,7 @@ public:
     static Window* keyWindow();
 
     double scale() const { return m_scale; }
-    void setScale(double scale) { m_scale = scale; }
+    void setScale(double scale);
 
     // Input from a back end, in window points. Time comes from the main run loop's clock.
     void touchDown(int id, gfx::Point point);
@@ -47,8 +49,24 @@ public:
 
     // Lays out and draws the whole tree into a context of the window's size.
     void render(gfx::Context& context);
+    // The kept frame at its scale, brought up to date: only the dirty region is drawn again.
+    // At the window's own scale this is also what snapshot() copies.
     gfx::Image snapshot();
     bool savePng(const std::string& path);
+
+    // Drawing on demand. Views add what they change; a frame draws the region and empties it.
+    void setNeedsDisplayInWindowRect(const gfx::Rect& rect);
+    const gfx::Region& dirtyRegion() const { return m_dirty; }
+    // Lays out and lets running animations mark where they move; answers whether a frame
+    // has anything to draw.
+    bool prepareFrame();
+    // Animations that move something in this window, as of the last prepareFrame.
+    bool hasRunningAnimations() const { return !m_animated.empty(); }
+    // Draws what is dirty into the kept frame of `scale` pixels per point, made anew (and
+    // drawn whole) when the scale changes.
+    const gfx::Context& drawFrame(double scale);
+    // The frame's pixels drawn since the last call, for a back end that copies them out.
+    std::vector<gfx::PixelRect> takeFrameDamage();
 
     // Views leaving the screen lose their touches and focus.
     void viewDidHide(View* view);
@@ -63,8 +81,23 @@ private:
     void finishRecognizers(Touch& touch);
     Event makeEvent() const;
 
+    void updateAnimatedViews();
+    static std::vector<std::pair<gfx::PixelRect, gfx::PixelRect>> redrawAreas(std::vector<gfx::PixelRect> rects, int width,
+                                                                              int height);
+
     std::shared_ptr<ViewController> m_rootViewController;
     double m_scale = 1;
+    gfx::Region m_dirty;
+    std::unique_ptr<gfx::Context> m_frame;
+    std::vector<gfx::PixelRect> m_damage;
+    // Views whose animations move them, with where they were shown in the last frame.
+    struct AnimatedView {
+        std::weak_ptr<View> view;
+        gfx::Rect shown;
+        uint64_t seen = 0;
+    };
+    std::map<View*, AnimatedView> m_animated;
+    uint64_t m_frameNumber = 0;
     std::map<int, std::unique_ptr<Touch>> m_touches;
     // For tap counting.
     gfx::Point m_lastTapPoint;

@@ -121,6 +121,7 @@ void BRPageControl::setImageForPage(const gfx::Image& image, int page)
 {
     if (page < 0 || page >= m_numberOfPages)
         return;
+    setNeedsDisplay();
     if (image)
         m_pageImages[page] = image;
     else
@@ -131,6 +132,7 @@ void BRPageControl::setCurrentImageForPage(const gfx::Image& image, int page)
 {
     if (page < 0 || page >= m_numberOfPages)
         return;
+    setNeedsDisplay();
     if (image)
         m_currentPageImages[page] = image;
     else

@@ -42,11 +42,11 @@ public:
     double indicatorDiameter() const { return m_indicatorDiameter; }
     void setIndicatorDiameter(double diameter);
     unsigned alignment() const { return m_alignment; }
-    void setAlignment(unsigned alignment) { m_alignment = alignment; }
+    void setAlignment(unsigned alignment) { m_alignment = alignment; setNeedsDisplay(); }
     unsigned verticalAlignment() const { return m_verticalAlignment; }
-    void setVerticalAlignment(unsigned alignment) { m_verticalAlignment = alignment; }
+    void setVerticalAlignment(unsigned alignment) { m_verticalAlignment = alignment; setNeedsDisplay(); }
     bool hidesForSinglePage() const { return m_hidesForSinglePage; }
-    void setHidesForSinglePage(bool hides) { m_hidesForSinglePage = hides; }
+    void setHidesForSinglePage(bool hides) { m_hidesForSinglePage = hides; setNeedsDisplay(); }
     bool defersCurrentPageDisplay() const { return m_defersCurrentPageDisplay; }
     void setDefersCurrentPageDisplay(bool defers) { m_defersCurrentPageDisplay = defers; }
 
@@ -56,9 +56,9 @@ public:
     void setCurrentPageIndicatorImage(const gfx::Image& image);
     // Without a tint the current dot is white and the others white at alpha 0.3.
     std::optional<gfx::Color> pageIndicatorTintColor() const { return m_pageIndicatorTintColor; }
-    void setPageIndicatorTintColor(std::optional<gfx::Color> color) { m_pageIndicatorTintColor = color; }
+    void setPageIndicatorTintColor(std::optional<gfx::Color> color) { m_pageIndicatorTintColor = color; setNeedsDisplay(); }
     std::optional<gfx::Color> currentPageIndicatorTintColor() const { return m_currentPageIndicatorTintColor; }
-    void setCurrentPageIndicatorTintColor(std::optional<gfx::Color> color) { m_currentPageIndicatorTintColor = color; }
+    void setCurrentPageIndicatorTintColor(std::optional<gfx::Color> color) { m_currentPageIndicatorTintColor = color; setNeedsDisplay(); }
 
     // Per-page pictures for a page in range; a null picture removes the page's entry.
     void setImageForPage(const gfx::Image& image, int page);

@@ -3,10 +3,40 @@
 #include "Common/PublicFunction.h"
 #include "Database/QuoteOrderModelRows.h"
 #include "Database/SQLite/BRTransaction.h"
+#include "Platform/Base/DateFormatter.h"
 
 #include <set>
 
 using namespace quoteorder;
+
+namespace {
+
+// Orders made within one second share "account_yyMMddHHmmss"; the upload's id remap and the
+// history import go by number, so a new order takes the next free second.
+std::optional<std::string> freeOrderNumber(BRDatabase& db, const std::optional<std::string>& number)
+{
+    auto taken = [&db](const std::string& text) {
+        return db.intForQuery("SELECT count(*) FROM brivanta_quote_order WHERE order_number = ?", text) > 0;
+    };
+    if (!number || !taken(*number))
+        return number;
+    size_t cut = number->rfind('_');
+    if (cut == std::string::npos)
+        return number;
+    std::string prefix = number->substr(0, cut + 1);
+    base::DateFormatter stamp("yyMMddHHmmss");
+    auto time = stamp.dateFromString(number->substr(cut + 1));
+    if (!time)
+        return number;
+    std::string candidate = *number;
+    while (taken(candidate)) {
+        *time = time->addingTimeInterval(1);
+        candidate = prefix + stamp.stringFromDate(*time);
+    }
+    return candidate;
+}
+
+} // namespace
 
 // --- Writing ----------------------------------------------------------------------------
 
@@ -21,11 +51,13 @@ int QuoteOrderModel::saveQuoteOrder(const Order& order)
         int serial, orderID;
     };
     int oldSerial = order->serial();
+    auto oldNumber = order->number();
     std::vector<Ids> oldLineIds;
     for (const auto& line : order->items())
         oldLineIds.push_back({line ? line->serial() : 0, line ? line->orderID() : 0});
     auto restore = [&] {
         order->setSerial(oldSerial);
+        order->setNumber(oldNumber);
         for (size_t i = 0; i < oldLineIds.size(); ++i) {
             if (const auto& line = order->items()[i]) {
                 line->setSerial(oldLineIds[i].serial);
@@ -35,8 +67,10 @@ int QuoteOrderModel::saveQuoteOrder(const Order& order)
     };
 
     BRTransaction transaction(db.get());
-    if (order->serial() == 0)
+    if (order->serial() == 0) {
         order->setSerial(~retriveMaxOrderID());
+        order->setNumber(freeOrderNumber(*db, order->number()));
+    }
     int orderId = order->serial();
 
     // The stored lines go first, so lines removed in the editor disappear with this save.

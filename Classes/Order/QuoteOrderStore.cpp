@@ -60,24 +60,18 @@ bool isBlank(const std::optional<std::string>& text)
     return true;
 }
 
-// An integer, or a text that is one whole decimal integer within 32 bits.
+// A whole number within 32 bits, given as a number or as its decimal text.
 std::optional<int> integerOf(const base::Value& value)
 {
-    if (value.isInteger()) {
-        int64_t v = value.asInteger();
-        if (v < INT_MIN || v > INT_MAX)
-            return std::nullopt;
-        return static_cast<int>(v);
-    }
-    if (value.isString()) {
-        const std::string& text = value.asString();
-        int v = 0;
-        auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
-        if (error != std::errc() || end != text.data() + text.size() || text.empty())
-            return std::nullopt;
-        return v;
-    }
-    return std::nullopt;
+    if (!value.isNumber() && !value.isString())
+        return std::nullopt;
+    // The reader keeps JSON numbers exactly (decimal); their text is the test of wholeness.
+    std::string text = value.isString() ? value.asString() : value.toString();
+    int v = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return v;
 }
 
 std::shared_ptr<DataAccessManager> data()

@@ -255,7 +255,8 @@ def generate_history(data, spec):
     line_id = spec["firstOrderId"] * 10
     for i in range(spec["orders"]):
         order_id = spec["firstOrderId"] + i
-        when = (newest - datetime.timedelta(hours=i * 7 + 1)).strftime(ORDER_TIME_FORMAT)
+        made = newest - datetime.timedelta(hours=i * 7 + 1)
+        when = made.strftime(ORDER_TIME_FORMAT)
         lines = []
         subtotal = 0.0
         for _ in range(rng.randint(1, 3)):
@@ -275,7 +276,8 @@ def generate_history(data, spec):
         order = {"order_id": order_id, "customer_id": customer.get("customerId", 0),
                  "customer_info_id": customer.get("customerInfoId", ""),
                  "customer_name": customer.get("customerName", ""), "vendor_id": int(vendor),
-                 "order_number": "H%s%04d" % (data["client"]["clientId"][:3].upper(), i + 1),
+                 # Numbered as the device numbers its orders: the account and the time made.
+                 "order_number": "%s_%s" % (account, made.strftime("%y%m%d%H%M%S")),
                  "order_total": round(subtotal, 2), "order_subtotal": round(subtotal, 2), "order_tax": 0.0,
                  "order_tax_details": "", "order_shipping": 0.0, "order_shipping_tax": 0.0, "coupon_discount": 0.0,
                  "coupon_code": "", "order_discount": 0.0, "order_currency": "$", "order_status": 1, "cdate": when,

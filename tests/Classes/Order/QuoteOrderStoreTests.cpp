@@ -1,0 +1,567 @@
+// The order store against the loopback back end: the client database from the template,
+// account "alice" of fixture S, the clock fixed, replies through the real dispatcher and
+// transport on the manual run-loop clock.
+#include "App/BrivantaAppDelegate.h"
+#include "Classes/Order/QuoteOrderStore.h"
+#include "Common/Language.h"
+#include "Database/DataAccessManager.h"
+#include "Database/QuoteOrderModel.h"
+#include "Database/SQLite/BRDatabase.h"
+#include "Database/SQLite/BRResultSet.h"
+#include "Platform/Base/DateFormatter.h"
+#include "Platform/UI/Application.h"
+#include "Protocol/RequestLogin.h"
+#include "tests/Protocol/ProtocolTestSupport.h"
+
+#include <set>
+
+namespace {
+
+using protocoltest::ProtocolTest;
+using Text = std::optional<std::string>;
+
+base::Date localTime(const std::string& text)
+{
+    return *base::DateFormatter("MM/dd/yyyy HH:mm:ss").dateFromString(text);
+}
+
+class Listener : public QuoteOrderStoreDelegate {
+public:
+    struct Heard {
+        std::string kind;
+        Text status;
+        Text message;
+    };
+    std::vector<Heard> heard;
+    std::vector<std::pair<int, int>> customerMoves;
+    int pops = 0;
+
+    void finishedUploadQuoteOrdersMessage(const Text& status, const Text& message) override
+    {
+        heard.push_back({"upload", status, message});
+    }
+    void finishedSyncHistoryQuoteOrdersMessage(const Text& status, const Text& message) override
+    {
+        heard.push_back({"history", status, message});
+    }
+    void popSelfView() override { ++pops; }
+    void updateCustomerIdNewId(int oldId, int newId) override { customerMoves.emplace_back(oldId, newId); }
+};
+
+class QuoteOrderStoreTest : public ProtocolTest {
+protected:
+    void SetUp() override
+    {
+        ProtocolTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        base::RunLoop::main().setManualClock(true);
+        base::Date::setFixedNow(localTime("01/15/2026 10:20:08"));
+        auto login = LoginMode::sharedInstance();
+        login->setLoginType(1);
+        login->setPassword(RequestLogin::passwordDigest("s3cret!"));
+        login->setDeviceID("dev-1");
+        DataAccessManager::releaseDataModel();
+        m_manager = DataAccessManager::sharedDataModel();
+        ASSERT_TRUE(m_manager->hasModels());
+        m_db = BRDatabase::sharedDataBase();
+        brivanta_product_price_Entity usd;
+        usd.price_id = 1;
+        usd.product_id = 101;
+        usd.price = 12.5;
+        usd.currency = "USD";
+        brivanta_product_price_Entity eur;
+        eur.price_id = 2;
+        eur.product_id = 102;
+        eur.price = 30;
+        eur.currency = "EUR";
+        ASSERT_TRUE(m_manager->saveToDatabasePrice(std::vector{usd, eur}));
+        QuoteOrderStore::freeInstance();
+        m_store = QuoteOrderStore::sharedQuoteOrderStore();
+        m_store->setDelegate(m_listener);
+    }
+    void TearDown() override
+    {
+        m_store.reset();
+        QuoteOrderStore::freeInstance();
+        QuoteOrderStore::setPreUploadHook({});
+        m_db.reset();
+        m_manager.reset();
+        ProtocolTest::TearDown();
+        DataAccessManager::releaseDataModel();
+        base::Date::setFixedNow(std::nullopt);
+    }
+
+    static brivanta_product_Entity product(int id, int count, Text attributes = {})
+    {
+        brivanta_product_Entity p;
+        p.product_id = id;
+        p.product_sku = "SKU-" + std::to_string(id);
+        p.product_name = "Product " + std::to_string(id);
+        p.count = count;
+        p.attributes = std::move(attributes);
+        return p;
+    }
+    // A stored unsent order with that many lines of product 101.
+    QuoteOrderStore::Order storedOrder(int lines, int customerId = 3)
+    {
+        auto order = std::make_shared<QuoteOrderEntity>();
+        order->setCustomerName("Acme Buyer");
+        order->setCustomerId(customerId);
+        order->setCurrency("USD");
+        for (int i = 0; i < lines; ++i) {
+            auto line = std::make_shared<QuoteOrderItemEntity>();
+            line->setProduct(product(101, 1));
+            line->setQuantity(i + 1);
+            line->setCurrency("USD");
+            order->items().push_back(line);
+        }
+        EXPECT_NE(m_manager->saveQuoteOrder(order), 0);
+        // The next order is made one second later: numbers stay apart without the save's help.
+        base::Date::setFixedNow(base::Date::now().addingTimeInterval(1));
+        return order;
+    }
+    int count(const std::string& sql) { return m_db->intForQuery(sql); }
+    std::vector<int> lineIds(int orderId)
+    {
+        std::vector<int> ids;
+        auto rs = m_db->executeQuery(
+            "select order_item_id from brivanta_quote_order_item where order_id = ? order by order_item_id desc",
+            orderId);
+        while (rs && rs->next())
+            ids.push_back(rs->intForColumnIndex(0));
+        return ids;
+    }
+    std::string rowsText(const std::string& sql)
+    {
+        std::string text;
+        auto rs = m_db->executeQuery(sql);
+        while (rs && rs->next())
+            for (int i = 0; i < rs->columnCount(); ++i)
+                text += rs->stringForColumnIndex(i).value_or("NULL") + "|";
+        return text;
+    }
+    bool uploaded(int orderId)
+    {
+        return m_db->intForQuery("select uploaded from brivanta_quote_order where order_id = ?", orderId) == 1;
+    }
+    bool heardSomething(size_t n = 1) { return runUntil([&] { return m_listener->heard.size() >= n; }); }
+
+    std::shared_ptr<DataAccessManager> m_manager;
+    std::shared_ptr<BRDatabase> m_db;
+    std::shared_ptr<QuoteOrderStore> m_store;
+    std::shared_ptr<Listener> m_listener = std::make_shared<Listener>();
+};
+
+TEST_F(QuoteOrderStoreTest, AddingMergesByProductAndAttributesAndResetsTheDiscount)
+{
+    struct Case {
+        brivanta_product_Entity product;
+        bool accepted;
+        std::vector<int> quantities;
+    } cases[] = {
+        {product(101, 2, "Colour:Red"), true, {2}},
+        {product(101, 3, "Colour:Red"), true, {5}},
+        {product(101, 1, " Colour:Red"), true, {5, 1}},   // no trimming on comparison
+        {product(102, 4, {}), true, {5, 1, 4}},
+        {product(102, 1, "Size:L"), true, {5, 1, 5}},     // a blank line takes any choice
+        {product(101, 0, "Colour:Red"), false, {5, 1, 5}}, // below 1
+        {product(101, INT_MAX - 4, "Colour:Red"), false, {5, 1, 5}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(m_store->addToOrder(c.product), c.accepted);
+        std::vector<int> quantities;
+        for (const auto& line : m_store->curQuoteOrder()->items())
+            quantities.push_back(line->quantity());
+        EXPECT_EQ(quantities, c.quantities);
+    }
+    auto order = m_store->curQuoteOrder();
+    EXPECT_EQ(order, m_store->addQuoteOrder());
+    EXPECT_EQ(m_listener->pops, 1); // only when no order was current
+    EXPECT_EQ(order->storedDiscount(), -1.0);
+    EXPECT_EQ(order->currency(), Text("EUR"));
+    EXPECT_EQ(order->items()[0]->finalPrice(), 12.5);
+    EXPECT_EQ(order->items()[0]->serial(), 0);
+    EXPECT_EQ(m_store->getCurrentQuoteOrderItemsCount(), 3u);
+
+    auto asked = product(101, 1);
+    m_store->getItemNumberInOrder(asked);
+    EXPECT_EQ(asked.itemNumberInOrder, 6);
+    EXPECT_TRUE(m_store->diffItemCYExist(product(101, 1)));
+    order->items().erase(order->items().begin() + 2);
+    order->items().back()->setCurrency("USD");
+    EXPECT_FALSE(m_store->diffItemCYExist(product(101, 1)));
+    EXPECT_TRUE(m_store->diffItemCYExist(product(999, 1))); // no price record: no currency
+}
+
+TEST_F(QuoteOrderStoreTest, SavingKeepsTheEditorsLinesAndAFailedSaveLosesNothing)
+{
+    auto other = storedOrder(2);
+    ASSERT_TRUE(m_store->addToOrder(product(101, 1, "Colour:Red")));
+    ASSERT_TRUE(m_store->addToOrder(product(102, 2)));
+    auto held = m_store->curQuoteOrder(); // as an open editor holds it
+    EXPECT_TRUE(m_store->saveCurrentQuoteOrder());
+    EXPECT_EQ(m_store->curQuoteOrder(), nullptr);
+    EXPECT_EQ(m_store->addQuoteOrder(), nullptr);
+    ASSERT_EQ(held->items().size(), 2u);
+    EXPECT_EQ(held->serial(), -2);
+    EXPECT_EQ(lineIds(held->serial()), (std::vector<int>{-3, -4}));
+    std::string otherLines = rowsText("select * from brivanta_quote_order_item where order_id = " +
+                                      std::to_string(other->serial()));
+
+    // Reopened, a line added with the order's own next index, saved: ids stay unique.
+    m_store->setCurQuoteOrder(held);
+    ASSERT_TRUE(m_store->addToOrder(product(101, 1, "Colour:Blue")));
+    EXPECT_EQ(held->items().back()->serial(), 1);
+    EXPECT_EQ(held->items().back()->orderID(), -2);
+    EXPECT_TRUE(m_store->saveCurrentQuoteOrder());
+    EXPECT_EQ(m_listener->pops, 2); // once on the first add, once here: no new order was open
+    EXPECT_EQ(lineIds(held->serial()).size(), 3u);
+    EXPECT_EQ(count("select count(distinct order_item_id) from brivanta_quote_order_item"),
+              count("select count(*) from brivanta_quote_order_item"));
+    EXPECT_EQ(otherLines, rowsText("select * from brivanta_quote_order_item where order_id = " +
+                                   std::to_string(other->serial())));
+
+    // A refused save: the stored rows as they were, the record with its lines.
+    std::string before = rowsText("select * from brivanta_quote_order_item order by order_item_id") +
+                         rowsText("select * from brivanta_quote_order order by order_id");
+    ASSERT_TRUE(m_db->executeUpdate("create trigger refuse before insert on brivanta_quote_order_item "
+                                    "begin select raise(abort, 'refused'); end"));
+    m_store->setCurQuoteOrder(held);
+    held->items().front()->setQuantity(9);
+    EXPECT_FALSE(m_store->saveCurrentQuoteOrder());
+    EXPECT_EQ(held->items().size(), 3u);
+    EXPECT_EQ(held->serial(), -2);
+    EXPECT_EQ(before, rowsText("select * from brivanta_quote_order_item order by order_item_id") +
+                          rowsText("select * from brivanta_quote_order order by order_id"));
+}
+
+TEST_F(QuoteOrderStoreTest, CopiesMadeInOneSecondGetNumbersOfTheirOwn)
+{
+    auto order = std::make_shared<QuoteOrderEntity>();
+    order->setCustomerName("Acme Buyer");
+    ASSERT_NE(m_manager->saveQuoteOrder(order), 0);
+    EXPECT_EQ(order->number(), Text("alice_260115102008"));
+    EXPECT_TRUE(m_store->copyQuoteOrderEntity(order));
+    EXPECT_TRUE(m_store->copyQuoteOrderEntity(order));
+    auto rs = m_db->executeQuery("select order_number from brivanta_quote_order order by order_id desc");
+    std::vector<std::string> numbers;
+    while (rs && rs->next())
+        numbers.push_back(rs->stringForColumnIndex(0).value_or(""));
+    EXPECT_EQ(numbers, (std::vector<std::string>{"alice_260115102008", "alice_260115102009", "alice_260115102010"}));
+    EXPECT_FALSE(m_store->copyQuoteOrderEntity(nullptr));
+}
+
+TEST_F(QuoteOrderStoreTest, SubmitOnlineAppliesTheIdsOfWellShapedEntriesOnly)
+{
+    auto first = storedOrder(2);
+    auto second = storedOrder(1);
+    std::string body = R"({"content":{"orders":[{"id":")" + *first->number() +
+                       R"(","generateId":7001}, 5, {"id":3,"generateId":1}, {"id":")" + *second->number() +
+                       R"("}]},"results":[{"status":"200","detail":"","message":""}]})";
+    auto escaped = JSONFragment(base::Value(body));
+    ASSERT_TRUE(escaped);
+    ASSERT_TRUE(backend().setFault("518", "raw", 1, R"("body": )" + *escaped));
+
+    EXPECT_TRUE(m_store->startUploadQuoteOrder(0));
+    EXPECT_TRUE(m_store->submitting());
+    // A second submit while the first is under way sends nothing.
+    EXPECT_FALSE(m_store->startUploadQuoteOrder(0));
+    ASSERT_TRUE(heardSomething());
+    EXPECT_FALSE(m_store->submitting());
+    EXPECT_EQ(m_store->currentQuoteOrderId(), -1);
+    ASSERT_EQ(m_listener->heard.size(), 1u);
+    EXPECT_EQ(m_listener->heard[0].kind, "upload");
+    EXPECT_EQ(m_listener->heard[0].status, Text("200"));
+
+    auto sent = logged("518");
+    ASSERT_EQ(sent.size(), 1u);
+    std::string document = JSONFragment(sent[0]["syncData"]).value_or("");
+    EXPECT_NE(document.find(*first->number()), std::string::npos) << document;
+    EXPECT_NE(document.find(*second->number()), std::string::npos) << document;
+
+    EXPECT_TRUE(uploaded(7001));
+    EXPECT_EQ(lineIds(7001).size(), 2u);
+    EXPECT_EQ(count("select count(*) from brivanta_quote_order where order_id = 1"), 0);
+    EXPECT_TRUE(uploaded(second->serial()));
+}
+
+TEST_F(QuoteOrderStoreTest, UploadRepliesOfOtherShapes)
+{
+    struct Case {
+        const char* name;
+        const char* fault;
+        const char* extra;
+        bool saveMeanwhile;
+        const char* status;
+        bool marked;
+    } cases[] = {
+        {"failure status", "status", R"("status": "500")", false, "500", false},
+        {"no orders array", "raw",
+         R"("body": "{\"content\":{},\"results\":[{\"status\":\"200\",\"detail\":\"\",\"message\":\"\"}]}")", false,
+         "200", true},
+        {"saved while held back", "delay", R"("seconds": 0.2)", true, "200", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(backend().setFault("518", c.fault, 1, c.extra));
+        auto order = storedOrder(1);
+        m_listener->heard.clear();
+        ASSERT_TRUE(m_store->startUploadQuoteOrder(0));
+        if (c.saveMeanwhile) {
+            order->items().front()->setQuantity(40);
+            ASSERT_NE(m_manager->saveQuoteOrder(order), 0);
+        }
+        ASSERT_TRUE(heardSomething());
+        EXPECT_EQ(m_listener->heard[0].status, Text(c.status));
+        int stored = m_manager->getLocalOrderIdWithOrderNumber(order->number());
+        EXPECT_EQ(uploaded(stored), c.marked);
+        EXPECT_EQ(lineIds(stored).size(), 1u);
+        // The next case starts clean.
+        ASSERT_TRUE(m_store->removeQuoteOrder(stored));
+        ASSERT_TRUE(backend().reset());
+    }
+}
+
+TEST_F(QuoteOrderStoreTest, SubmitOfflineLogsInFirstAndSendsOnlyThatOrder)
+{
+    storedOrder(1);
+    auto wanted = storedOrder(2);
+    ASSERT_EQ(wanted->serial(), -2);
+    auto login = LoginMode::sharedInstance();
+    login->setLoginType(2);
+    ASSERT_TRUE(m_store->startUploadQuoteOrder(-2));
+    EXPECT_EQ(m_store->needWork(), 2);
+    ASSERT_TRUE(heardSomething());
+    EXPECT_EQ(m_listener->heard[0].status, Text("200"));
+    auto requests = logged();
+    std::vector<std::string> commands;
+    for (const auto& r : requests)
+        if (r["command"].toString() != "__control" && r["command"].toString() != "__log")
+            commands.push_back(r["command"].toString());
+    EXPECT_EQ(commands, (std::vector<std::string>{"258", "518"}));
+    auto sent = logged("518");
+    ASSERT_EQ(sent.size(), 1u);
+    std::string document = JSONFragment(sent[0]["syncData"]).value_or("");
+    EXPECT_NE(document.find(*wanted->number()), std::string::npos);
+    EXPECT_EQ(document.find("\"order_number\"", document.find("\"order_number\"") + 1), std::string::npos)
+        << "one order only: " << document;
+    EXPECT_EQ(login->loginType(), 1);
+    EXPECT_EQ(login->clientID(), "AcmeCo");
+    EXPECT_TRUE(uploaded(m_manager->getLocalOrderIdWithOrderNumber(wanted->number())));
+
+    // The server unreachable: still offline, the screen hears why.
+    m_listener->heard.clear();
+    login->setLoginType(2);
+    defaults()->setInteger(1, "Port");
+    defaults()->synchronize();
+    ASSERT_TRUE(m_store->startUploadQuoteOrder(0));
+    ASSERT_TRUE(heardSomething());
+    EXPECT_EQ(m_listener->heard[0].kind, "upload");
+    EXPECT_EQ(m_listener->heard[0].status, Text("999"));
+    EXPECT_EQ(login->loginType(), 2);
+    EXPECT_FALSE(m_store->submitting());
+}
+
+TEST_F(QuoteOrderStoreTest, LoginTypesWithoutAServerAnswerAtOnce)
+{
+    storedOrder(1);
+    for (int type : {3, -1}) {
+        SCOPED_TRACE(type);
+        LoginMode::sharedInstance()->setLoginType(type);
+        m_listener->heard.clear();
+        EXPECT_FALSE(m_store->startUploadQuoteOrder(0));
+        m_store->getLastTenOrderHistory();
+        ASSERT_EQ(m_listener->heard.size(), 2u);
+        EXPECT_EQ(m_listener->heard[0].kind, "upload");
+        EXPECT_EQ(m_listener->heard[1].kind, "history");
+        for (const auto& h : m_listener->heard) {
+            EXPECT_EQ(h.status, Text("999"));
+            EXPECT_EQ(h.message, Text(Language::stringWithName("999")));
+        }
+        EXPECT_FALSE(m_store->submitting());
+        EXPECT_FALSE(m_store->syncing());
+    }
+    runUntil([] { return false; }, 0.1);
+    EXPECT_TRUE(logged("518").empty());
+    EXPECT_TRUE(logged("265-history").empty());
+}
+
+TEST_F(QuoteOrderStoreTest, HistoryStopRuleCountsOrdersAndTheirSpan)
+{
+    struct Case {
+        const char* name;
+        int orders;
+        const char* earliest;
+        double span;
+        bool sent;
+    } cases[] = {
+        {"59 over 200 days", 59, "12/20/2025 09:00:00", 200 * 86400.0, true},
+        {"60 over 200 days", 60, "12/20/2025 09:00:00", 200 * 86400.0, false},
+        {"60 over exactly 180 days", 60, "12/20/2025 09:00:00", 15552000, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(m_db->executeUpdate("delete from brivanta_quote_order"));
+        auto earliest = localTime(c.earliest);
+        // The latest first, so that stored order does not follow the dates.
+        for (int i = c.orders - 1; i >= 0; --i) {
+            auto order = std::make_shared<QuoteOrderEntity>();
+            order->setNumber("alice_" + std::to_string(100 + i));
+            order->setUploaded(true);
+            double at = i == c.orders - 1 ? c.span : c.span * i / c.orders;
+            order->setCdate(base::DateFormatter("MM/dd/yyyy HH:mm:ss").stringFromDate(earliest.addingTimeInterval(at)));
+            ASSERT_NE(m_manager->saveQuoteOrder(order), 0);
+        }
+        m_listener->heard.clear();
+        size_t before = logged("265-history").size();
+        m_store->getLastTenOrderHistory();
+        if (!c.sent) {
+            ASSERT_EQ(m_listener->heard.size(), 1u);
+            EXPECT_EQ(m_listener->heard[0].status, std::nullopt);
+            EXPECT_EQ(m_listener->heard[0].message, std::nullopt);
+            EXPECT_FALSE(m_store->syncing());
+            continue;
+        }
+        EXPECT_TRUE(m_store->syncing());
+        ASSERT_TRUE(heardSomething());
+        auto sent = logged("265-history");
+        ASSERT_EQ(sent.size(), before + 1);
+        const auto& parameters = sent.back()["parameters"];
+        EXPECT_EQ(parameters["numberOfOrder"].toString(), "10");
+        EXPECT_EQ(parameters["baseTime"].toString(), "2025-12-20 09:00:00");
+    }
+}
+
+TEST_F(QuoteOrderStoreTest, HistoryPagesUntilTheEndAndStoresOrdersAsUploaded)
+{
+    std::vector<size_t> pages;
+    for (int i = 0; i < 4; ++i) {
+        size_t before = static_cast<size_t>(count("select count(*) from brivanta_quote_order"));
+        m_listener->heard.clear();
+        m_store->getLastTenOrderHistory();
+        ASSERT_TRUE(heardSomething());
+        ASSERT_EQ(m_listener->heard[0].status, Text("200"));
+        if (m_listener->heard[0].message == Text("reachEnd"))
+            break;
+        pages.push_back(static_cast<size_t>(count("select count(*) from brivanta_quote_order")) - before);
+    }
+    EXPECT_EQ(pages, (std::vector<size_t>{10, 2}));
+    EXPECT_EQ(logged("265-history").size(), 3u);
+    EXPECT_EQ(count("select count(*) from brivanta_quote_order where uploaded <> 1"), 0);
+    EXPECT_GT(count("select count(*) from brivanta_quote_order_item"), 0);
+    EXPECT_EQ(count("select count(*) from brivanta_quote_order_item where order_item_id >= 0"), 0);
+
+    // Offline: the login goes first, then the page.
+    ASSERT_TRUE(m_db->executeUpdate("delete from brivanta_quote_order"));
+    size_t start = logged().size();
+    LoginMode::sharedInstance()->setLoginType(2);
+    m_listener->heard.clear();
+    m_store->getLastTenOrderHistory();
+    EXPECT_EQ(m_store->needWork(), 1);
+    ASSERT_TRUE(heardSomething());
+    std::vector<std::string> commands;
+    auto all = logged();
+    for (size_t i = start; i < all.size(); ++i)
+        if (all[i]["command"].toString() != "__control" && all[i]["command"].toString() != "__log")
+            commands.push_back(all[i]["command"].toString());
+    EXPECT_EQ(commands, (std::vector<std::string>{"258", "265-history"}));
+    EXPECT_EQ(count("select count(*) from brivanta_quote_order"), 10);
+}
+
+TEST_F(QuoteOrderStoreTest, HistoryEntriesThatAreNotOrdersStoreNothing)
+{
+    std::string body = R"({"content":{"orders":[5, "x", [1]],"items":[7]},"results":[{"status":"200","detail":"","message":""}]})";
+    auto escaped = JSONFragment(base::Value(body));
+    ASSERT_TRUE(escaped);
+    ASSERT_TRUE(backend().setFault("265-history", "raw", 1, R"("body": )" + *escaped));
+    m_store->getLastTenOrderHistory();
+    ASSERT_TRUE(heardSomething());
+    EXPECT_EQ(count("select count(*) from brivanta_quote_order"), 0);
+    EXPECT_EQ(count("select count(*) from brivanta_quote_order_item"), 0);
+}
+
+TEST_F(QuoteOrderStoreTest, LockedStatusGoesToTheApplicationAlone)
+{
+    ui::Application::shared().resetForTesting();
+    auto app = std::make_shared<BrivantaAppDelegate>();
+    ASSERT_TRUE(ui::Application::shared().launch(app));
+    // The launch resets the server settings of a new version.
+    backend().writeServerSettings();
+    m_store = QuoteOrderStore::sharedQuoteOrderStore();
+    m_store->setDelegate(m_listener);
+    auto order = storedOrder(1);
+    ASSERT_TRUE(backend().setFault("518", "status", 1, R"("status": "207")"));
+    ASSERT_TRUE(m_store->startUploadQuoteOrder(0));
+    ASSERT_TRUE(runUntil([&] { return app->deviceStatus() == "207"; }));
+    runUntil([] { return false; }, 0.1);
+    EXPECT_TRUE(m_listener->heard.empty());
+    EXPECT_FALSE(uploaded(order->serial()));
+    ui::Application::shared().resetForTesting();
+}
+
+TEST_F(QuoteOrderStoreTest, LateRepliesFindNobodyOnceTheListenerOrTheStoreIsGone)
+{
+    storedOrder(1);
+    for (bool dropStore : {false, true}) {
+        SCOPED_TRACE(dropStore);
+        ASSERT_TRUE(backend().setFault("518", "delay", 1, R"("seconds": 0.1)"));
+        auto listener = std::make_shared<Listener>();
+        m_store->setDelegate(listener);
+        ASSERT_TRUE(m_store->startUploadQuoteOrder(0));
+        std::weak_ptr<QuoteOrderStore> weakStore = m_store;
+        if (dropStore) {
+            m_store.reset();
+            QuoteOrderStore::freeInstance();
+            EXPECT_TRUE(weakStore.expired());
+        }
+        std::weak_ptr<Listener> weakListener = listener;
+        listener.reset();
+        ASSERT_TRUE(runUntil([&] { return NetworkModel::sharedInstance()->pendingRequestCount() == 0; }));
+        EXPECT_TRUE(weakListener.expired());
+        if (!dropStore) {
+            EXPECT_FALSE(m_store->submitting());
+        }
+    }
+    m_store = QuoteOrderStore::sharedQuoteOrderStore();
+}
+
+TEST_F(QuoteOrderStoreTest, CustomerIdsMoveInStoredAndOpenOrders)
+{
+    auto stored = storedOrder(1, -1);
+    auto kept = storedOrder(1, 4);
+    m_store->createNewQuoteOrder()->setCustomerId(-1);
+    auto open = std::make_shared<QuoteOrderEntity>();
+    open->setCustomerId(-1);
+    m_store->setCurQuoteOrder(open);
+    brivanta_customer_Entity customer;
+    customer.pid = -1;
+    customer.customer_id = 5001;
+    m_store->updateOrderTable({customer});
+    EXPECT_EQ(m_store->addQuoteOrder()->customerId(), 5001);
+    EXPECT_EQ(m_store->curQuoteOrder()->customerId(), 5001);
+    EXPECT_EQ(count("select customer_id from brivanta_quote_order where order_id = " + std::to_string(stored->serial())),
+              5001);
+    EXPECT_EQ(count("select customer_id from brivanta_quote_order where order_id = " + std::to_string(kept->serial())),
+              4);
+    EXPECT_EQ(m_listener->customerMoves, (std::vector<std::pair<int, int>>{{-1, 5001}}));
+}
+
+TEST_F(QuoteOrderStoreTest, PreUploadHookRunsFirstAndCanStopTheUpload)
+{
+    storedOrder(1);
+    std::vector<int> asked;
+    QuoteOrderStore::setPreUploadHook([&](int orderId, std::function<void(QuoteOrderStore::PreUploadOutcome)> resume) {
+        asked.push_back(orderId);
+        resume({false, "101", "refused"});
+    });
+    ASSERT_TRUE(m_store->startUploadQuoteOrder(0));
+    EXPECT_EQ(asked, (std::vector<int>{0}));
+    ASSERT_EQ(m_listener->heard.size(), 1u);
+    EXPECT_EQ(m_listener->heard[0].status, Text("101"));
+    EXPECT_FALSE(m_store->submitting());
+    runUntil([] { return false; }, 0.1);
+    EXPECT_TRUE(logged("518").empty());
+}
+
+} // namespace

@@ -87,6 +87,8 @@ protected:
         QuoteOrderStore::setPreUploadHook({});
         m_db.reset();
         m_manager.reset();
+        // The base's last turns run on the real clock: a manual one would idle for a second.
+        base::RunLoop::main().setManualClock(false);
         ProtocolTest::TearDown();
         DataAccessManager::releaseDataModel();
         base::Date::setFixedNow(std::nullopt);
@@ -144,6 +146,14 @@ protected:
     bool uploaded(int orderId)
     {
         return m_db->intForQuery("select uploaded from brivanta_quote_order where order_id = ?", orderId) == 1;
+    }
+    // Lets anything already sent reach the back end and any answer come back.
+    static void settle()
+    {
+        auto& loop = base::RunLoop::main();
+        loop.setManualClock(false);
+        loop.runUntil([] { return false; }, 0.1);
+        loop.setManualClock(true);
     }
     bool heardSomething(size_t n = 1) { return runUntil([&] { return m_listener->heard.size() >= n; }); }
 
@@ -382,7 +392,7 @@ TEST_F(QuoteOrderStoreTest, LoginTypesWithoutAServerAnswerAtOnce)
         EXPECT_FALSE(m_store->submitting());
         EXPECT_FALSE(m_store->syncing());
     }
-    runUntil([] { return false; }, 0.1);
+    settle();
     EXPECT_TRUE(logged("518").empty());
     EXPECT_TRUE(logged("265-history").empty());
 }
@@ -404,15 +414,16 @@ TEST_F(QuoteOrderStoreTest, HistoryStopRuleCountsOrdersAndTheirSpan)
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(m_db->executeUpdate("delete from brivanta_quote_order"));
         auto earliest = localTime(c.earliest);
-        // The latest first, so that stored order does not follow the dates.
+        // The latest first, so that stored order does not follow the dates; one transaction.
+        ASSERT_TRUE(m_db->executeUpdate("BEGIN"));
         for (int i = c.orders - 1; i >= 0; --i) {
-            auto order = std::make_shared<QuoteOrderEntity>();
-            order->setNumber("alice_" + std::to_string(100 + i));
-            order->setUploaded(true);
             double at = i == c.orders - 1 ? c.span : c.span * i / c.orders;
-            order->setCdate(base::DateFormatter("MM/dd/yyyy HH:mm:ss").stringFromDate(earliest.addingTimeInterval(at)));
-            ASSERT_NE(m_manager->saveQuoteOrder(order), 0);
+            std::string cdate = base::DateFormatter("MM/dd/yyyy HH:mm:ss").stringFromDate(earliest.addingTimeInterval(at));
+            ASSERT_TRUE(m_db->executeUpdate(
+                "insert into brivanta_quote_order (order_id, order_number, uploaded, cdate) values (?, ?, 1, ?)",
+                -1 - i, "alice_" + std::to_string(100 + i), cdate));
         }
+        ASSERT_TRUE(m_db->executeUpdate("COMMIT"));
         m_listener->heard.clear();
         size_t before = logged("265-history").size();
         m_store->getLastTenOrderHistory();
@@ -494,7 +505,7 @@ TEST_F(QuoteOrderStoreTest, LockedStatusGoesToTheApplicationAlone)
     ASSERT_TRUE(backend().setFault("518", "status", 1, R"("status": "207")"));
     ASSERT_TRUE(m_store->startUploadQuoteOrder(0));
     ASSERT_TRUE(runUntil([&] { return app->deviceStatus() == "207"; }));
-    runUntil([] { return false; }, 0.1);
+    settle();
     EXPECT_TRUE(m_listener->heard.empty());
     EXPECT_FALSE(uploaded(order->serial()));
     ui::Application::shared().resetForTesting();
@@ -560,7 +571,7 @@ TEST_F(QuoteOrderStoreTest, PreUploadHookRunsFirstAndCanStopTheUpload)
     ASSERT_EQ(m_listener->heard.size(), 1u);
     EXPECT_EQ(m_listener->heard[0].status, Text("101"));
     EXPECT_FALSE(m_store->submitting());
-    runUntil([] { return false; }, 0.1);
+    settle();
     EXPECT_TRUE(logged("518").empty());
 }
 

@@ -101,6 +101,37 @@ TEST_F(OrderModelTest, LinesAddedToSavedOrdersNeverOverwriteAnotherOrdersLine)
     EXPECT_EQ(borrowed->orderID(), -3);
 }
 
+TEST_F(OrderModelTest, NewOrdersMadeInOneSecondTakeTheNextFreeSecond)
+{
+    struct Case {
+        std::optional<std::string> number;
+        std::optional<std::string> stored;
+    } cases[] = {
+        {"bob_130507143000", "bob_130507143000"},
+        {"bob_130507143000", "bob_130507143001"},
+        {"bob_130507143001", "bob_130507143002"},
+        {"bob_130507143059", "bob_130507143059"},
+        {"bob_130507143059", "bob_130507143100"}, // across the minute
+        {"H-7", "H-7"},
+        {"H-7", "H-7"}, // not a number of the device's own shape: left as it is
+        {std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        auto o = order("Acme", 1);
+        o->setNumber(c.number);
+        ASSERT_NE(m_model->saveQuoteOrder(o), 0);
+        EXPECT_EQ(o->number(), c.stored);
+        EXPECT_EQ(m_db->stringForQuery("select order_number from brivanta_quote_order where order_id = ?", o->serial()),
+                  c.stored.value_or("")); // nil goes in as ""
+    }
+    // Saving a stored order again keeps its number.
+    auto again = m_model->fetchQuoteOrdersCondition(0, std::nullopt);
+    auto first = std::find_if(again.begin(), again.end(), [](const auto& o) { return o->serial() == -1; });
+    ASSERT_NE(first, again.end());
+    ASSERT_NE(m_model->saveQuoteOrder(*first), 0);
+    EXPECT_EQ((*first)->number(), std::optional<std::string>("bob_130507143000"));
+}
+
 TEST_F(OrderModelTest, FailedSavesAndDeletesChangeNothing)
 {
     auto stored = order("Acme", 2);
@@ -118,11 +149,14 @@ TEST_F(OrderModelTest, FailedSavesAndDeletesChangeNothing)
     EXPECT_EQ(linesText(-1), linesBefore);
     EXPECT_EQ(stored->items()[2]->serial(), 0); // the id it was offered is given back
 
-    // A brand-new order that fails leaves no row and keeps serial 0.
+    // A brand-new order that fails leaves no row and keeps serial 0 and its number (made in
+    // the stored order's second, the save had moved it on).
     auto fresh = order("Beta", 1);
+    auto freshNumber = fresh->number();
     fresh->items()[0]->setSku("REFUSED");
     EXPECT_EQ(m_model->saveQuoteOrder(fresh), 0);
     EXPECT_EQ(fresh->serial(), 0);
+    EXPECT_EQ(fresh->number(), freshNumber);
     EXPECT_EQ(count("select count(*) from brivanta_quote_order"), 1);
 
     ASSERT_TRUE(m_db->executeUpdate("CREATE TRIGGER refuse_delete BEFORE DELETE ON brivanta_quote_order_item "

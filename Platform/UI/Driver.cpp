@@ -1,5 +1,8 @@
 #include "Platform/UI/Driver.h"
 
+#include <chrono>
+#include <thread>
+
 #include "Platform/Base/Log.h"
 #include "Platform/Base/Memory.h"
 #include "Platform/Base/RunLoop.h"
@@ -318,6 +321,33 @@ bool toNumber(const std::string& s, double& out)
 
 } // namespace
 
+bool Driver::waitFor(const std::string& text, double seconds)
+{
+    using Clock = std::chrono::steady_clock;
+    constexpr double kStep = 0.01;
+    auto& loop = base::RunLoop::main();
+    const auto start = Clock::now();
+    auto last = start;
+    for (;;) {
+        if (findByText(text))
+            return true;
+        auto now = Clock::now();
+        if (std::chrono::duration<double>(now - start).count() >= seconds)
+            return false;
+        if (m_waitHandler) {
+            m_waitHandler(kStep);
+        } else if (loop.isManualClock()) {
+            loop.runPending();
+            std::this_thread::sleep_for(std::chrono::duration<double>(kStep));
+            now = Clock::now();
+            loop.advance(std::chrono::duration<double>(now - last).count());
+            last = now;
+        } else {
+            loop.runFor(kStep);
+        }
+    }
+}
+
 bool ScriptRunner::runFile(const std::string& path)
 {
     std::ifstream in(path);
@@ -439,6 +469,11 @@ bool ScriptRunner::runLine(const std::string& line)
     }
     if (cmd == "wait" && n.size() == 1 && n[0] >= 0) {
         m_driver.wait(n[0]);
+        return true;
+    }
+    if (cmd == "waitfor" && w.size() == 3 && quoted[1] && n.size() == 1 && n[0] >= 0) {
+        if (!m_driver.waitFor(w[1], n[0]))
+            return fail("\"" + w[1] + "\" did not show within " + w[2] + " s");
         return true;
     }
     if (cmd == "screenshot" && w.size() == 2) {

@@ -1,5 +1,8 @@
 #include "Platform/UI/TextField.h"
 
+#include "Platform/Base/NotificationCenter.h"
+#include "Platform/Base/RunLoop.h"
+
 #include "Platform/Graphics/Context.h"
 
 #include <algorithm>
@@ -184,9 +187,18 @@ bool TextField::resignFirstResponder()
     return Control::resignFirstResponder();
 }
 
+namespace {
+// A field lost focus this turn; another taking it before the turn ends keeps the keyboard.
+bool g_hidePending = false;
+}
+
 void TextField::didBecomeFirstResponder()
 {
     setNeedsDisplay();
+    if (g_hidePending)
+        g_hidePending = false;
+    else
+        base::NotificationCenter::defaultCenter().post(kKeyboardWillShowNotification);
     m_editing = true;
     setNeedsLayout();
     if (m_delegate)
@@ -197,6 +209,14 @@ void TextField::didBecomeFirstResponder()
 void TextField::didResignFirstResponder()
 {
     setNeedsDisplay();
+    // Focus moving from one field to the next keeps the keyboard up, so the hide waits a turn.
+    g_hidePending = true;
+    base::RunLoop::main().post([] {
+        if (g_hidePending) {
+            g_hidePending = false;
+            base::NotificationCenter::defaultCenter().post(kKeyboardWillHideNotification);
+        }
+    });
     m_editing = false;
     setNeedsLayout();
     if (m_delegate)

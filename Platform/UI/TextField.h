@@ -12,6 +12,11 @@ namespace ui {
 
 class TextField;
 
+// Posted when the on-screen keyboard is about to come up or go away: when a field takes
+// focus with none before it, and when focus leaves the fields altogether.
+inline constexpr char kKeyboardWillShowNotification[] = "ui.KeyboardWillShow";
+inline constexpr char kKeyboardWillHideNotification[] = "ui.KeyboardWillHide";
+
 // Answers and notices about a field's editing; the defaults allow everything.
 // Ranges are UTF-8 byte offsets into the field's text.
 class TextFieldDelegate {

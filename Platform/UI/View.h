@@ -115,6 +115,9 @@ public:
         gfx::Size offset{0, -3};
         double radius = 3;
         double opacity = 0;
+        // When set, the shadow is cast by this rectangle (in the view's bounds), whatever
+        // the view draws; a clear view can glow this way.
+        std::optional<gfx::Rect> path = std::nullopt;
     };
     const Shadow& shadow() const { return m_shadow; }
     void setShadow(const Shadow& shadow);

@@ -1,0 +1,112 @@
+#include "UITestSupport.h"
+
+#include "Platform/Base/NotificationCenter.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/UI/Driver.h"
+#include "Platform/UI/Label.h"
+#include "Platform/UI/TextField.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+
+using namespace ui;
+
+namespace {
+
+using KeyboardTest = uitest::WindowTest;
+
+TEST_F(KeyboardTest, FocusAndBlurPostTheKeyboardNoticesOnceAcrossFieldChanges)
+{
+    std::vector<std::string> heard;
+    auto& center = base::NotificationCenter::defaultCenter();
+    auto show = center.addObserver(kKeyboardWillShowNotification, nullptr, [&](const base::Notification&) { heard.push_back("show"); });
+    auto hide = center.addObserver(kKeyboardWillHideNotification, nullptr, [&](const base::Notification&) { heard.push_back("hide"); });
+    auto first = std::make_shared<TextField>(gfx::Rect(10, 10, 200, 30));
+    auto second = std::make_shared<TextField>(gfx::Rect(10, 60, 200, 30));
+    auto plain = std::make_shared<View>(gfx::Rect(10, 200, 200, 200));
+    for (auto& v : std::vector<std::shared_ptr<View>>{first, second, plain})
+        window->addSubview(v);
+    Driver driver(*window);
+
+    const struct {
+        View* tapped;
+        std::vector<std::string> expected;
+    } steps[] = {
+        {first.get(), {"show"}},
+        {second.get(), {"show"}},        // moving between fields keeps the keyboard up
+        {first.get(), {"show"}},
+        {plain.get(), {"show"}},         // a tap elsewhere does not take focus
+    };
+    for (const auto& step : steps) {
+        driver.tap(step.tapped);
+        EXPECT_EQ(heard, step.expected);
+    }
+    first->resignFirstResponder();
+    driver.wait(0.1);
+    EXPECT_EQ(heard, (std::vector<std::string>{"show", "hide"}));
+    driver.tap(second.get());
+    second->resignFirstResponder();
+    driver.wait(0.1);
+    EXPECT_EQ(heard, (std::vector<std::string>{"show", "hide", "show", "hide"}));
+}
+
+using ShadowPathTest = uitest::WindowTest;
+
+TEST_F(ShadowPathTest, AClearViewCastsTheShadowOfItsPathWhereThePathLies)
+{
+    window->setBackgroundColor(gfx::Color::white());
+    auto glow = std::make_shared<View>(gfx::Rect(100, 100, 200, 40));
+    View::Shadow shadow{gfx::Color::fromRgb(48, 121, 185), {0, 2}, 3, 0.8};
+    glow->setShadow(shadow);
+    window->addSubview(glow);
+    EXPECT_EQ(window->snapshot().colorAt(200, 120), gfx::Color::white()) << "no path, clear view: nothing";
+
+    shadow.path = gfx::Rect(-2, -4, 204, 44);
+    glow->setShadow(shadow);
+    gfx::Image shot = window->snapshot();
+    gfx::Color inside = shot.colorAt(200, 120);
+    EXPECT_LT(inside.r, 0.5) << "blue inside the path";
+    EXPECT_GT(inside.b, inside.r);
+    EXPECT_LT(shot.colorAt(99, 98).r, 0.8) << "the path reaches past the view's own frame";
+    EXPECT_EQ(shot.colorAt(200, 170), gfx::Color::white()) << "nothing past the blur";
+    EXPECT_EQ(shot.colorAt(330, 120), gfx::Color::white());
+}
+
+using WaitForTest = uitest::WindowTest;
+
+TEST_F(WaitForTest, WaitsInRealTimeForTextFromAnAnswerAndFailsAtItsTimeOut)
+{
+    auto label = std::make_shared<Label>(gfx::Rect(10, 10, 300, 30));
+    label->setText("waiting");
+    window->addSubview(label);
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    auto& loop = base::RunLoop::main();
+    auto watch = loop.addWatch(fds[0], base::RunLoop::Readable, [&](int fd, unsigned) {
+        char buf[64];
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n > 0)
+            label->setText(std::string(buf, static_cast<size_t>(n)));
+    });
+    std::thread peer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(80));
+        (void)!write(fds[1], "answered", 8);
+    });
+    Driver driver(*window);
+    ScriptRunner runner(driver);
+    const double before = loop.now();
+    EXPECT_TRUE(runner.runText("waitfor \"answered\" 5\n")) << runner.error();
+    peer.join();
+    EXPECT_GT(loop.now() - before, 0.05) << "the manual clock moved along";
+
+    EXPECT_FALSE(runner.runText("waitfor \"never\" 0.2\n"));
+    EXPECT_NE(runner.error().find("never"), std::string::npos);
+    EXPECT_FALSE(runner.runText("waitfor never\n"));
+    loop.removeWatch(watch);
+    close(fds[0]);
+    close(fds[1]);
+}
+
+} // namespace

@@ -244,7 +244,10 @@ gfx::Rect View::drawnExtent()
         m_extentValid = true;
         return extent;
     }
-    if (m_shadow.opacity > 0 && p.backgroundColor && !p.backgroundColor->isClear()) {
+    if (m_shadow.opacity > 0 && m_shadow.path) {
+        double spread = m_shadow.radius > 0.01 ? 2 * m_shadow.radius + 8 : 0;
+        extent = extent.united(m_shadow.path->offsetBy(m_shadow.offset.width, m_shadow.offset.height).insetBy(-spread, -spread));
+    } else if (m_shadow.opacity > 0 && p.backgroundColor && !p.backgroundColor->isClear()) {
         // A blurred shadow spreads about one and a half times its radius (with a few pixels'
         // padding) past its rectangle.
         double spread = m_shadow.radius > 0.01 ? 2 * m_shadow.radius + 8 : 0;

@@ -580,7 +580,7 @@ void renderPresented(View& view, const View::Presentation& p, gfx::Context& ctx)
 
     const auto& shadow = view.shadow();
     // A view that clips to its bounds clips its own shadow away too.
-    if (shadow.opacity > 0 && shadow.path) {
+    if (shadow.opacity > 0 && shadow.path && !view.clipsToBounds()) {
         ctx.fillBlurredRoundedRect(shadow.path->offsetBy(shadow.offset.width, shadow.offset.height), 0, shadow.radius,
                                    shadow.color.withAlpha(shadow.color.a * shadow.opacity * p.alpha));
     } else if (shadow.opacity > 0 && !view.clipsToBounds() && p.backgroundColor && !p.backgroundColor->isClear()) {

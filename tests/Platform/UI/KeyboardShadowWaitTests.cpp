@@ -110,3 +110,23 @@ TEST_F(WaitForTest, WaitsInRealTimeForTextFromAnAnswerAndFailsAtItsTimeOut)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ShadowPathTest, ThePathShadowIsRedrawnWhenItFadesOutsideTheView)
+{
+    window->setBackgroundColor(gfx::Color::white());
+    auto glow = std::make_shared<View>(gfx::Rect(100, 100, 200, 40));
+    View::Shadow shadow{gfx::Color::black(), {0, 0}, 2, 1};
+    shadow.path = gfx::Rect(-20, -20, 240, 80);
+    glow->setShadow(shadow);
+    window->addSubview(glow);
+    Driver driver(*window);
+    driver.wait(0.1);
+    EXPECT_LT(window->snapshot().colorAt(90, 90).r, 0.2) << "outside the frame, inside the path";
+    glow->setAlpha(0);
+    driver.wait(0.1);
+    EXPECT_EQ(window->snapshot().colorAt(90, 90), gfx::Color::white()) << "the fade cleared it";
+}
+
+} // namespace

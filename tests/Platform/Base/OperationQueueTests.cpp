@@ -293,6 +293,10 @@ int processThreadCount()
     return -1;
 }
 
+// Threads the runtime may start on its own meanwhile (a sanitizer's background thread); a
+// thread per operation would still be hundreds over.
+constexpr int kRuntimeThreads = 2;
+
 // Ends inside its own start(), noting the order it was started in.
 class SelfFinishingOp : public Operation {
 public:
@@ -353,8 +357,8 @@ TEST(OperationQueue, AThousandPlainOperationsShareAFewThreadsAndKeepTheirDepende
     EXPECT_EQ(ran, kMany);
     EXPECT_EQ(dependencyMissed, 0);
     EXPECT_LE(threads.size(), 3u);
-    EXPECT_LE(peakThreads, before + 3);
-    EXPECT_LE(processThreadCount(), before); // the queue's threads are gone with it
+    EXPECT_LE(peakThreads, before + 3 + kRuntimeThreads);
+    EXPECT_LE(processThreadCount(), before + kRuntimeThreads); // the queue's threads are gone with it
 }
 
 TEST(OperationQueue, AThousandConcurrentOperationsStartInPriorityAndDependencyOrderOnTheAddingThread)
@@ -376,7 +380,7 @@ TEST(OperationQueue, AThousandConcurrentOperationsStartInPriorityAndDependencyOr
         queue.addOperation(op);
     queue.setSuspended(false);
     EXPECT_EQ(queue.operationCount(), 0u);
-    EXPECT_EQ(processThreadCount(), before);
+    EXPECT_LE(processThreadCount(), before + kRuntimeThreads);
     ASSERT_EQ(started.size(), size_t(kMany));
 
     std::vector<int> position(kMany);

@@ -340,7 +340,10 @@ TEST_F(QuoteOrderStoreTest, SubmitOfflineLogsInFirstAndSendsOnlyThatOrder)
     ASSERT_EQ(wanted->serial(), -2);
     auto login = LoginMode::sharedInstance();
     login->setLoginType(2);
+    // The server finds the client ignoring case and names it in its own.
+    login->setClientID("acmeco");
     ASSERT_TRUE(m_store->startUploadQuoteOrder(-2));
+    EXPECT_FALSE(m_store->startUploadQuoteOrder(-1)); // its login is on the way
     EXPECT_EQ(m_store->needWork(), 2);
     ASSERT_TRUE(heardSomething());
     EXPECT_EQ(m_listener->heard[0].status, Text("200"));
@@ -487,7 +490,11 @@ TEST_F(QuoteOrderStoreTest, HistoryEntriesThatAreNotOrdersStoreNothing)
     ASSERT_TRUE(escaped);
     ASSERT_TRUE(backend().setFault("265-history", "raw", 1, R"("body": )" + *escaped));
     m_store->getLastTenOrderHistory();
+    m_store->getLastTenOrderHistory(); // one page at a time
     ASSERT_TRUE(heardSomething());
+    settle();
+    EXPECT_EQ(m_listener->heard.size(), 1u);
+    EXPECT_EQ(logged("265-history").size(), 1u);
     EXPECT_EQ(count("select count(*) from brivanta_quote_order"), 0);
     EXPECT_EQ(count("select count(*) from brivanta_quote_order_item"), 0);
 }

@@ -469,6 +469,45 @@ int HttpNetworkCtrl::CancelDownLoadWithName(const std::string& name)
     return 0;
 }
 
+void HttpNetworkCtrl::CancelRequestWithCode(int code)
+{
+    if (auto it = m_resends.find(code); it != m_resends.end()) {
+        it->second->invalidate();
+        m_resends.erase(it);
+    }
+    dicRequestCount_.erase(code);
+    dicDownloadCount_.erase(code);
+    for (auto& [primary, joiners] : m_joiners)
+        std::erase_if(joiners, [code](const Joiner& joiner) { return joiner.code == code; });
+    for (const auto& queue : {workQueueMsg_, workQueueUpload_, workQueueDownload_, workQueueDownloadCur_}) {
+        std::vector<std::shared_ptr<MsgRequest>> matches;
+        {
+            std::lock_guard guard(lock_);
+            queue->setShouldCancelAllRequestsOnFailure(false);
+            for (const auto& operation : queue->operations()) {
+                auto request = std::dynamic_pointer_cast<MsgRequest>(operation);
+                if (request && request->tag() == code && !request->isCancelled())
+                    matches.push_back(request);
+            }
+        }
+        for (const auto& request : matches) {
+            if (auto* download = dynamic_cast<DownloadRequest*>(request.get())) {
+                if (auto it = m_destinations.find(download->downloadDestinationPath());
+                    it != m_destinations.end() && it->second == code)
+                    m_destinations.erase(it);
+                // Later requesters of the same file still hear of it.
+                if (auto it = m_joiners.find(code); it != m_joiners.end()) {
+                    for (const auto& joiner : it->second)
+                        forgetCode(joiner.code);
+                    m_joiners.erase(it);
+                }
+            }
+            request->clearDelegatesAndCancel();
+        }
+    }
+    forgetCode(code);
+}
+
 void HttpNetworkCtrl::CancelAllRequests()
 {
     workQueueDownload_->setDownloadProgressDelegate({});

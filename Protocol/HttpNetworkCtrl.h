@@ -51,6 +51,9 @@ public:
 
     // The code of the download of that name now cancelled without a word, else 0.
     int CancelDownLoadWithName(const std::string& name);
+    // That exchange stops without a word, wherever it is: queued, running or waiting for its
+    // re-send. Other requesters' exchanges run on.
+    void CancelRequestWithCode(int code);
     // Everything stops: no answer is re-sent or retried afterwards.
     void CancelAllRequests();
     // The network went away: batch downloads stop, the rest runs on.

@@ -159,6 +159,25 @@ void NetworkModel::cancelDownloadReuest(const std::string& name)
     }
 }
 
+void NetworkModel::cancelRequest(const std::shared_ptr<RequestInterfaceBase>& command)
+{
+    std::vector<int> codes;
+    {
+        std::lock_guard guard(lock_);
+        for (auto it = dicRequestList_.begin(); it != dicRequestList_.end();) {
+            if (it->second == command) {
+                codes.push_back(it->first);
+                it = dicRequestList_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    auto transport = HttpNetworkCtrl::sharedInstance();
+    for (int code : codes)
+        transport->CancelRequestWithCode(code);
+}
+
 void NetworkModel::cancelAllRequests()
 {
     HttpNetworkCtrl::sharedInstance()->CancelAllRequests();

@@ -20,6 +20,9 @@ public:
     int ReciveHttpRespond(const std::shared_ptr<RequestInfoBase>& info) override;
     // Stops the download of that file; its requester hears nothing more of it.
     void cancelDownloadReuest(const std::string& name);
+    // Drops that command's pending exchanges (every file of a download); its requester hears
+    // nothing more. Other requesters' commands run on.
+    void cancelRequest(const std::shared_ptr<RequestInterfaceBase>& command);
     // Drops every pending command (logout, a broken-off sync); late answers find nobody.
     void cancelAllRequests();
     size_t pendingRequestCount() const;

@@ -1,11 +1,112 @@
 #include "Protocol/SyncModel.h"
 
+#include "App/BrivantaAppDelegate.h"
+#include "Classes/Customer/CustomerDataModel.h"
+#include "Common/ConfigManager.h"
+#include "Common/Language.h"
+#include "Common/PublicFunction.h"
+#include "Database/DataAccessManager.h"
+#include "Database/SQLite/BRDatabase.h"
+#include "Database/SQLite/BRTransaction.h"
+#include "Platform/Base/DateFormatter.h"
+#include "Platform/Base/Log.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/Base/Timer.h"
+#include "Platform/Base/UserDefaults.h"
+#include "Protocol/DownloadRst.h"
+#include "Protocol/LoginMode.h"
+#include "Protocol/LoginRst.h"
+#include "Protocol/NetworkModel.h"
+#include "Protocol/RequestDownload.h"
+#include "Protocol/RequestLogin.h"
+#include "Protocol/RequestSyncAllTable.h"
+#include "Protocol/RequestSyncCustomerTable.h"
+#include "Protocol/RequestSyncDataFinish.h"
+#include "Protocol/RequestSyncFileTable.h"
+#include "Protocol/ServerCommands.h"
+#include "Protocol/SyncAllTableRst.h"
+#include "Protocol/SyncCustomerTableRst.h"
+#include "Protocol/SyncDataFinishRst.h"
+#include "Protocol/SyncFileTableRst.h"
+
+#include <algorithm>
+#include <cmath>
+#include <climits>
+#include <filesystem>
 #include <mutex>
+#include <thread>
 
 namespace {
+
 std::mutex g_lock;
 std::shared_ptr<SyncModel> g_instance;
+
+constexpr const char* kLockedStatus = "207";
+constexpr int kProductImages = 1;
+constexpr int kIcons = 3;
+constexpr int kCovers = 4;
+
+bool fileExists(const std::optional<std::string>& path)
+{
+    std::error_code error;
+    return path && std::filesystem::exists(*path, error);
 }
+
+std::string trimmed(const std::optional<std::string>& text)
+{
+    if (!text)
+        return {};
+    const char* blank = " \t\r\n";
+    auto first = text->find_first_not_of(blank);
+    if (first == std::string::npos)
+        return {};
+    return text->substr(first, text->find_last_not_of(blank) - first + 1);
+}
+
+void removeFile(const std::string& name, int type)
+{
+    auto path = PublicFunction::filePathWithNameFiletype(name, type);
+    if (!path) {
+        base::logf("not a file of ours, nothing deleted: %s", name.c_str());
+        return;
+    }
+    std::error_code error;
+    std::filesystem::remove(*path, error);
+}
+
+// A list saved as one step of a table answer; an empty list is nothing to save.
+template <typename Rows, typename Save>
+bool saveRows(const Rows& rows, Save save, const char* failure)
+{
+    if (rows.empty())
+        return true;
+    if (save(rows))
+        return true;
+    base::log(failure);
+    return false;
+}
+
+} // namespace
+
+// Carries one request's answer back to the engine with the sync it belongs to.
+class SyncModel::Listener : public NetworkRecDelegate {
+public:
+    Listener(std::weak_ptr<SyncModel> model, int generation, int imageType)
+        : m_model(std::move(model)), m_generation(generation), m_imageType(imageType)
+    {
+    }
+    int ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& result) override
+    {
+        if (auto model = m_model.lock())
+            model->receive(result, m_generation, m_imageType);
+        return 0;
+    }
+
+private:
+    std::weak_ptr<SyncModel> m_model;
+    int m_generation;
+    int m_imageType;
+};
 
 std::shared_ptr<SyncModel> SyncModel::sharedInstance()
 {
@@ -22,8 +123,617 @@ void SyncModel::freeInstance()
     dropped = std::move(g_instance);
 }
 
+SyncModel::SyncModel()
+{
+    createAllDirectorys();
+    m_netUnconnectObserver = base::NotificationCenter::defaultCenter().addObserver(
+        "netUnconnect", nullptr, [this](const base::Notification&) { netUnconnect(); });
+}
+
+SyncModel::~SyncModel()
+{
+    for (const auto& timer : m_timers)
+        timer->invalidate();
+    for (auto& run : m_thumbRuns)
+        run.join();
+}
+
+void SyncModel::createAllDirectorys()
+{
+    static constexpr const char* kFolders[] = {"ProductImages", "CatalogImages", "ConfigImages", "LibraryImages", "Pdf",
+                                               "Video",         "Excel",         "Word",         "Keynote", "tempDownload"};
+    auto client = LoginMode::sharedInstance()->clientID();
+    // The rule's answer is only a check: the folder name itself is the lower-cased id.
+    if (!PublicFunction::clientFolderPath(client)) {
+        base::logf("not a client folder, no folders made: %s", client.c_str());
+        return;
+    }
+    std::string folder = client;
+    for (char& c : folder)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    for (const char* name : kFolders)
+        PublicFunction::createDirectoryifNeed(folder + "/" + name);
+}
+
 void SyncModel::startSyncData()
 {
     if (auto screen = delegate())
         screen->startSyncData();
+}
+
+// --- Requests and answers -----------------------------------------------------------------
+
+void SyncModel::send(const std::shared_ptr<RequestInterfaceBase>& command, int imageType)
+{
+    auto listener = std::make_shared<Listener>(weak_from_this(), m_generation, imageType);
+    command->setReceiveDelegete(listener);
+    std::erase_if(m_sent, [](const auto& sent) { return sent.first.expired(); });
+    m_sent.emplace_back(command, listener);
+    NetworkModel::sharedInstance()->sendRequest(command);
+}
+
+int SyncModel::ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& result)
+{
+    receive(result, m_generation, m_imageType);
+    return 0;
+}
+
+void SyncModel::receive(const std::shared_ptr<NetBaseRst>& result, int generation, int imageType)
+{
+    if (!result || generation != m_generation)
+        return;
+    if (result->status == kLockedStatus) {
+        if (auto app = BrivantaAppDelegate::sharedAppDelegate())
+            app->logoutWithLockedUserMessage(result->status, result->message);
+        return;
+    }
+    switch (result->cmdCode) {
+    case kCmdLogin:
+        loginRespond(result);
+        break;
+    case 513:
+        getAllSyncTablesRespond(result);
+        break;
+    case 515:
+        getFilesSyncTablesRespond(result);
+        break;
+    case 516:
+        getCustomerSyncRespond(result);
+        break;
+    case 517:
+        syncFinishedProductRespond(result);
+        break;
+    case 769:
+        downloadAnswered(result, imageType);
+        break;
+    default:
+        break;
+    }
+}
+
+void SyncModel::later(double seconds, void (SyncModel::*step)(int), int argument)
+{
+    std::weak_ptr<SyncModel> weak = weak_from_this();
+    int generation = m_generation;
+    m_timers.push_back(base::Timer::scheduled(seconds, false, [weak, generation, step, argument](base::Timer&) {
+        auto self = weak.lock();
+        if (self && self->m_generation == generation)
+            (self.get()->*step)(argument);
+    }));
+}
+
+// --- Defaults and flags -------------------------------------------------------------------
+
+std::string SyncModel::flagKey(const char* name) const
+{
+    return LoginMode::sharedInstance()->clientID() + "-" + name;
+}
+
+void SyncModel::storeFlag(const char* name, const std::string& value)
+{
+    base::UserDefaults::standard()->setString(value, flagKey(name));
+}
+
+void SyncModel::setReloadFlag(const char* name)
+{
+    ConfigManager::sharedInstance()->flagDic()[name] = "YES";
+}
+
+std::string SyncModel::needSyncAll(const char* flagName) const
+{
+    if (m_isSyncAllData || !base::UserDefaults::standard()->stringForKey(flagKey(flagName)))
+        return "true";
+    return "false";
+}
+
+// --- Steps ------------------------------------------------------------------------------
+
+void SyncModel::startSync()
+{
+    ++m_generation;
+    for (const auto& timer : m_timers)
+        timer->invalidate();
+    m_timers.clear();
+    m_missingFileCount = 0;
+    m_failedFiles.clear();
+    if (LoginMode::sharedInstance()->loginType() != 1) {
+        m_needWork = 1;
+        m_isDownloading = true;
+        requestLogin();
+        return;
+    }
+    requestSync();
+}
+
+void SyncModel::requestLogin()
+{
+    send(std::make_shared<RequestLogin>());
+}
+
+void SyncModel::loginRespond(const std::shared_ptr<NetBaseRst>& result)
+{
+    auto login = LoginMode::sharedInstance();
+    if (result->status == kStatusSuccess) {
+        auto answer = std::dynamic_pointer_cast<LoginRst>(result);
+        std::string client = answer && answer->clientId ? *answer->clientId : std::string();
+        // A client id that cannot be a folder of ours would send the sync's files elsewhere.
+        if (!PublicFunction::clientFolderPath(client)) {
+            base::logf("refused client id from the server: %s", client.c_str());
+            login->setLoginType(-1);
+            if (m_needWork == 1)
+                breakSync(Language::stringWithName("999"));
+            return;
+        }
+        login->setLoginType(1);
+        login->setClientID(client);
+        if (answer->sessionId)
+            login->setSessionId(*answer->sessionId);
+        if (m_needWork == 1)
+            requestSync();
+        return;
+    }
+    login->setLoginType(result->status == kStatusNetworkError ? 2 : -1);
+    if (m_needWork == 1)
+        breakSync(result->message);
+}
+
+void SyncModel::requestSync()
+{
+    m_retryImageArry.clear();
+    auto config = ConfigManager::sharedInstance();
+    m_isCatalogOnshow = config->isOnShow(1);
+    m_isCustomerOnShow = config->isOnShow(2);
+    m_isSalesLibraryOnShow = config->isOnShow(4);
+    m_isDownloading = true;
+    m_existFilesRat = 0;
+    if (m_isCatalogOnshow) {
+        auto command = std::make_shared<RequestSyncAllTable>();
+        command->setIsFull(needSyncAll("ProductSynced"));
+        send(command);
+    } else if (m_isSalesLibraryOnShow) {
+        requestFileTables();
+    } else if (m_isCustomerOnShow) {
+        getCustomerSync();
+    } else {
+        // Nothing to fetch: the sync ends at once rather than holding the screen busy.
+        m_isDownloading = false;
+        if (auto screen = delegate())
+            screen->breakSync(Language::stringWithName("NOTHINGTOSYNC"));
+    }
+}
+
+void SyncModel::getAllSyncTablesRespond(const std::shared_ptr<NetBaseRst>& result)
+{
+    auto tables = std::dynamic_pointer_cast<SyncAllTableRst>(result);
+    if (result->status != kStatusSuccess || !tables) {
+        breakSync(result->message);
+        return;
+    }
+    auto data = DataAccessManager::sharedDataModel();
+    bool saved = false;
+    {
+        // One answer is stored whole or not at all: products without prices never stay.
+        BRTransaction transaction(BRDatabase::sharedDataBase().get());
+        bool ok = transaction.ok() && data;
+        using namespace std::placeholders;
+        ok = ok && saveRows(tables->productTable, [&](const auto& rows) { return data->saveToDatabaseProduct(rows); }, "Error on product sync!");
+        ok = ok && saveRows(tables->productAttributeTable, [&](const auto& rows) { return data->saveToDatabaseProductAttribute(rows); }, "Error on ProductAttribute sync!");
+        ok = ok && saveRows(tables->fieldsAttributeTable, [&](const auto& rows) { return data->saveToDatabaseFieldsProductAttribute(rows); }, "Error on fieldsProductAttribute sync!");
+        ok = ok && saveRows(tables->productCategoryXrefTable, [&](const auto& rows) { return data->saveToDatabasePxrefC(rows); }, "Error on productAndcategoryTable sync!");
+        ok = ok && saveRows(tables->productPriceTable, [&](const auto& rows) { return data->saveToDatabasePrice(rows); }, "Error on Price sync!");
+        ok = ok && saveRows(tables->productRelatedTable, [&](const auto& rows) { return data->saveToDatabaseProductrelated(rows); }, "Error on productrelated sync!");
+        ok = ok && saveRows(tables->imagesTable, [&](const auto& rows) { return data->saveToDatabaseImage(rows); }, "Error on imageTable sync!");
+        ok = ok && saveRows(tables->categoryTable, [&](const auto& rows) { return data->saveToDatabaseCategory(rows); }, "Error on category sync!");
+        ok = ok && saveRows(tables->productRelatedFilesTable, [&](const auto& rows) { return data->saveToDatabaseProductRelatedFile(rows); }, "Error on productRelatedFilesTable sync!");
+        ok = ok && saveRows(tables->productTagTable, [&](const auto& rows) { return data->saveToDatabaseProductTag(rows); }, "Error on productTagTable sync!");
+        ok = ok && saveRows(tables->productRelateTagTable, [&](const auto& rows) { return data->saveToDatabaseProductRelatedTag(rows); }, "Error on productRelateTagTable sync!");
+        if (!ok)
+            transaction.markFailed();
+        saved = transaction.commit() && ok;
+    }
+    if (!saved) {
+        breakSync(Language::stringWithName("SYNCDBERROR"));
+        return;
+    }
+    for (const auto& image : tables->imagesTable) {
+        if (auto name = trimmed(image.image_thumb_address); !name.empty())
+            removeFile(name, kProductImages);
+        if (auto name = trimmed(image.image_full_address); !name.empty())
+            removeFile(name, kProductImages);
+    }
+    storeFlag("ProductSynced", "synced");
+    setReloadFlag("Needreloadcatelog");
+    base::UserDefaults::standard()->synchronize();
+    requestFileTables();
+}
+
+void SyncModel::requestFileTables()
+{
+    auto command = std::make_shared<RequestSyncFileTable>();
+    command->setIsFull(needSyncAll("FileSynced"));
+    send(command);
+}
+
+void SyncModel::getFilesSyncTablesRespond(const std::shared_ptr<NetBaseRst>& result)
+{
+    auto tables = std::dynamic_pointer_cast<SyncFileTableRst>(result);
+    if (result->status != kStatusSuccess || !tables) {
+        breakSync(result->message);
+        return;
+    }
+    auto data = DataAccessManager::sharedDataModel();
+    std::map<int, brivanta_library_files_Entity> kept;
+    if (data) {
+        for (auto& file : data->getAllLibFiles()) {
+            int type = PublicFunction::getFileType(file.type);
+            if (fileExists(PublicFunction::filePathWithNameFiletype(file.file_name, type)))
+                kept.emplace(file.file_id, file);
+        }
+    }
+    bool saved = false;
+    {
+        BRTransaction transaction(BRDatabase::sharedDataBase().get());
+        bool ok = transaction.ok() && data;
+        ok = ok && saveRows(tables->libFileTable, [&](const auto& rows) { return data->saveToDatabaseLibraryFiles(rows); }, "Error on Files sync!");
+        ok = ok && saveRows(tables->libCategoryTable, [&](const auto& rows) { return data->saveToDatabaseLibraryCategory(rows); }, "Error on libraryCategory sync!");
+        if (ok && !tables->libFileUpdateTable.empty() && needSyncAll("FileSynced") == "false") {
+            for (const std::string& entry : tables->libFileUpdateTable) {
+                int id = std::atoi(entry.c_str());
+                auto old = kept.find(id);
+                if (old == kept.end())
+                    continue;
+                auto now = data->getFilesByFileId(id);
+                if (now && now->file_name == old->second.file_name)
+                    continue;
+                brivanta_library_files_update_Entity update;
+                update.fileID = id;
+                update.oldFileName = old->second.file_name;
+                update.oldFileType = old->second.type;
+                if (!data->saveToDatabaseLibraryUpdate(update)) {
+                    base::log("Failed to save to brivanta_update!");
+                    ok = false;
+                    break;
+                }
+            }
+        }
+        if (!ok)
+            transaction.markFailed();
+        saved = transaction.commit() && ok;
+    }
+    if (!saved) {
+        breakSync(Language::stringWithName("SYNCDBERROR"));
+        return;
+    }
+    for (const auto& file : tables->libFileTable) {
+        if (auto name = trimmed(file.cover_image); !name.empty())
+            removeFile(name, kCovers);
+    }
+    setReloadFlag("Needreloadlibrary");
+    addAllImageLists();
+    startDownloadProductImage(kProductImages);
+}
+
+// --- Image phases ---------------------------------------------------------------------
+
+void SyncModel::addAllImageLists()
+{
+    auto data = DataAccessManager::sharedDataModel();
+    m_downloadRemotingPImgList.clear();
+    m_downloadRemotingPImgListIcon.clear();
+    m_downloadRemotingPImgListLibimg.clear();
+    m_thumbSource.clear();
+    if (!data)
+        return;
+    // Each phase counts its own distinct names; a name listed twice is fetched once.
+    auto add = [](std::vector<std::string>& list, std::set<std::string>& seen, const std::optional<std::string>& name,
+                  int type) {
+        if (!name || name->empty() || !seen.insert(*name).second)
+            return;
+        auto path = PublicFunction::filePathWithNameFiletype(*name, type);
+        if (!path) {
+            base::logf("unsafe file name skipped: %s", name->c_str());
+            return;
+        }
+        if (!fileExists(path))
+            list.push_back(*name);
+    };
+    std::set<std::string> seen;
+    for (const auto& image : data->getPublishImages(true)) {
+        add(m_downloadRemotingPImgList, seen, image.imageFull, kProductImages);
+        add(m_downloadRemotingPImgList, seen, image.imageThumb, kProductImages);
+        if (image.imageFull && image.imageThumb)
+            m_thumbSource[*image.imageThumb] = *image.imageFull;
+    }
+    m_productImgCount = int(seen.size());
+    seen.clear();
+    for (const auto& name : data->getAllIconAddress())
+        add(m_downloadRemotingPImgListIcon, seen, name, kIcons);
+    m_iconImgCount = int(seen.size());
+    seen.clear();
+    for (const auto& name : data->getAllFilesImg())
+        add(m_downloadRemotingPImgListLibimg, seen, name, kCovers);
+    m_libImgCount = int(seen.size());
+}
+
+std::vector<std::string>& SyncModel::listOf(int type)
+{
+    if (type == kIcons)
+        return m_downloadRemotingPImgListIcon;
+    if (type == kCovers)
+        return m_downloadRemotingPImgListLibimg;
+    return m_downloadRemotingPImgList;
+}
+
+float& SyncModel::progressOf(int type)
+{
+    if (type == kIcons)
+        return m_iconProgress;
+    if (type == kCovers)
+        return m_libProgress;
+    return m_productProgress;
+}
+
+void SyncModel::startDownloadProductImage(int type)
+{
+    m_imageType = type;
+    const auto& list = listOf(type);
+    int setSize = type == kIcons ? m_iconImgCount : type == kCovers ? m_libImgCount : m_productImgCount;
+    if (!list.empty() && setSize >= 1)
+        m_existFilesRat = 1.0f - float(list.size()) / float(setSize);
+    m_phaseNames = std::set<std::string>(list.begin(), list.end());
+    m_phaseAnswered.clear();
+    if (!list.empty()) {
+        auto command = std::make_shared<RequestDownload>();
+        command->setImgType(type);
+        command->setProgressType(kProgressTypeBatch);
+        command->setFileNameList(list);
+        send(command, type);
+        return;
+    }
+    if (auto screen = delegate())
+        screen->downloadimageFinished(type);
+    if (type == kProductImages)
+        startDownloadProductImage(kIcons);
+    else if (type == kIcons)
+        startDownloadProductImage(kCovers);
+    else
+        afterImagePhases();
+}
+
+void SyncModel::afterImagePhases()
+{
+    if (m_isCustomerOnShow)
+        getCustomerSync();
+    else
+        syncFinishedtype("product");
+}
+
+void SyncModel::downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int imageType)
+{
+    auto file = std::dynamic_pointer_cast<DownloadRst>(result);
+    if (!file || imageType != m_imageType || !m_phaseNames.count(file->fileName))
+        return;
+    const std::string& name = file->fileName;
+    if (result->status != kStatusSuccess) {
+        if (!m_retryImageArry.count(name)) {
+            m_retryImageArry.insert(name);
+            base::logf("the the file %s can't be down!", name.c_str());
+            // The re-send keeps its own phase: its answer still belongs to this one.
+            auto command = std::make_shared<RequestDownload>();
+            command->setImgType(imageType);
+            command->setProgressType(kProgressTypeBatch);
+            command->setFileNameList(std::vector<std::string>{name});
+            send(command, imageType);
+            return;
+        }
+        m_failedFiles.emplace_back(imageType, name);
+    }
+    if (!m_phaseAnswered.insert(name).second)
+        return;
+    setProgress(float(m_phaseAnswered.size()) / float(m_phaseNames.size()));
+}
+
+void SyncModel::setProgress(float progress)
+{
+    if (progress == 0)
+        return;
+    progress = std::min(progress, 1.0f);
+    double elapsed = 0;
+    base::Date now = base::Date::now();
+    if (!m_lastTime)
+        m_lastTime = now;
+    else
+        elapsed = now.timeIntervalSince(*m_lastTime);
+    float& stored = progressOf(m_imageType);
+    if (progress == stored)
+        return;
+    stored = progress;
+    int phase = m_imageType;
+    if (progress == 1.0f) {
+        if (phase == kProductImages) {
+            m_downloadRemotingPImgList.clear();
+            auto data = DataAccessManager::sharedDataModel();
+            auto images = data ? data->getPublishImages(true) : std::vector<PublishImage>{};
+            // Only files: the run needs nothing of the engine and is not awaited.
+            m_thumbRuns.emplace_back([images = std::move(images)] {
+                for (const auto& image : images) {
+                    if (image.imageFull && image.imageThumb)
+                        PublicFunction::createImgThumbWithImgNameThumbNameFiletype(image.imageFull, image.imageThumb,
+                                                                                   kProductImages);
+                }
+            });
+            later(0.1, &SyncModel::startDownloadProductImage, kIcons);
+        } else if (phase == kIcons) {
+            m_downloadRemotingPImgListIcon.clear();
+            later(0.1, &SyncModel::startDownloadProductImage, kCovers);
+        } else {
+            m_downloadRemotingPImgListLibimg.clear();
+            afterImagePhases();
+        }
+    }
+    int listed = int(m_downloadRemotingPImgList.size() + m_downloadRemotingPImgListIcon.size() +
+                     m_downloadRemotingPImgListLibimg.size());
+    float weighted = float(m_downloadRemotingPImgList.size()) * m_productProgress +
+                     float(m_downloadRemotingPImgListIcon.size()) * m_iconProgress +
+                     float(m_downloadRemotingPImgListLibimg.size()) * m_libProgress;
+    int remain = remainingSeconds(elapsed, listed, int(weighted));
+    if (auto screen = delegate())
+        screen->setProgressImageTypeRemainTime(m_existFilesRat + (1 - m_existFilesRat) * progress, phase, remain);
+}
+
+int SyncModel::remainingSeconds(double elapsed, int listed, int weighted)
+{
+    if (weighted == 0)
+        return listed == 0 || elapsed == 0 ? 0 : INT_MAX;
+    double remain = elapsed * listed / weighted - elapsed;
+    if (!(remain > double(INT_MIN) && remain < double(INT_MAX)))
+        return remain > 0 ? INT_MAX : INT_MIN;
+    return int(std::trunc(remain));
+}
+
+// --- Customers, notices, finish ----------------------------------------------------------
+
+void SyncModel::getCustomerSync()
+{
+    auto command = std::make_shared<RequestSyncCustomerTable>();
+    command->setIsFull(needSyncAll("CustomerSynced"));
+    send(command);
+}
+
+void SyncModel::getCustomerSyncRespond(const std::shared_ptr<NetBaseRst>& result)
+{
+    auto tables = std::dynamic_pointer_cast<SyncCustomerTableRst>(result);
+    if (result->status != kStatusSuccess || !tables) {
+        breakSync(result->message);
+        return;
+    }
+    auto data = DataAccessManager::sharedDataModel();
+    bool saved = false;
+    {
+        BRTransaction transaction(BRDatabase::sharedDataBase().get());
+        bool ok = transaction.ok() && data;
+        ok = ok && saveRows(tables->customerTable, [&](const auto& rows) { return data->saveToDatabaseCustomer(rows); }, "Error on Customer sync!");
+        ok = ok && saveRows(tables->customerAttributeTable, [&](const auto& rows) { return data->saveToDatabaseCustomerAttribute(rows); }, "Error on CustomerAttribute sync!");
+        ok = ok && saveRows(tables->fieldsAttributeTable, [&](const auto& rows) { return data->saveToDatabaseFieldsCustomerAttribute(rows); }, "Error on fieldsCustomerAttribute sync!");
+        ok = ok && saveRows(tables->customerAddressTable, [&](const auto& rows) { return data->saveToDatabaseCustomerAddress(rows); }, "Error on customerAddressTable sync!");
+        ok = ok && saveRows(tables->customerContactTable, [&](const auto& rows) { return data->saveToDatabaseCustomerContact(rows); }, "Error on saveToDatabaseCustomerContact sync!");
+        if (!ok)
+            transaction.markFailed();
+        saved = transaction.commit() && ok;
+    }
+    if (!saved) {
+        breakSync(Language::stringWithName("SYNCDBERROR"));
+        return;
+    }
+    if (tables->resultCount() != 0) {
+        setReloadFlag("Needreloadcustomer");
+        CustomerDataModel::sharedInstance()->reloadCustomerData();
+    }
+    if (auto screen = delegate())
+        screen->getCustomerFinished();
+    syncFinishedtype("product");
+}
+
+void SyncModel::syncFinishedtype(const std::string& tableType)
+{
+    auto command = std::make_shared<RequestSyncDataFinish>();
+    command->setTableType(tableType);
+    send(command);
+}
+
+void SyncModel::syncFinishedProductRespond(const std::shared_ptr<NetBaseRst>& result)
+{
+    auto notice = std::dynamic_pointer_cast<SyncDataFinishRst>(result);
+    std::string type = notice && notice->tableType ? *notice->tableType : std::string();
+    if (type == "product") {
+        setReloadFlag("Needreloadcatelog");
+        syncFinishedtype("file");
+    } else if (type == "file") {
+        storeFlag("FileSynced", "synced");
+        setReloadFlag("Needreloadlibrary");
+        base::UserDefaults::standard()->synchronize();
+        if (m_isCustomerOnShow)
+            syncFinishedtype("customer");
+        else
+            finishedSync();
+    } else if (type == "customer") {
+        storeFlag("CustomerSynced", "synced");
+        finishedSync();
+    }
+}
+
+void SyncModel::finishedSync()
+{
+    m_missingFileCount = 0;
+    for (const auto& [type, name] : m_failedFiles) {
+        if (fileExists(PublicFunction::filePathWithNameFiletype(name, type)))
+            continue;
+        // The thumbnail run makes it from its full image.
+        if (auto source = m_thumbSource.find(name); type == kProductImages && source != m_thumbSource.end() &&
+                                                    fileExists(PublicFunction::filePathWithNameFiletype(source->second, type)))
+            continue;
+        ++m_missingFileCount;
+    }
+    storeFlag("lastsync", base::DateFormatter("HH:mm MM/dd/yy").stringFromDate(base::Date::now()));
+    base::UserDefaults::standard()->synchronize();
+    if (auto screen = delegate())
+        screen->finishedSync();
+}
+
+// --- Ends ------------------------------------------------------------------------------
+
+void SyncModel::resetDownloadProgress()
+{
+    m_productProgress = 0;
+    m_iconProgress = 0;
+    m_libProgress = 0;
+    m_lastTime.reset();
+    m_isDownloading = false;
+    m_downloadRemotingPImgList.clear();
+    m_downloadRemotingPImgListIcon.clear();
+    m_downloadRemotingPImgListLibimg.clear();
+}
+
+void SyncModel::breakSync(const std::string& message)
+{
+    // Later answers of this sync find nobody.
+    ++m_generation;
+    for (const auto& timer : m_timers)
+        timer->invalidate();
+    m_timers.clear();
+    if (auto screen = delegate())
+        screen->breakSync(message);
+    auto network = NetworkModel::sharedInstance();
+    for (const auto& sent : m_sent) {
+        if (auto command = sent.first.lock())
+            network->cancelRequest(command);
+    }
+    m_sent.clear();
+}
+
+void SyncModel::netUnconnect()
+{
+    if (m_isDownloading)
+        breakSync(Language::stringWithName("NETWORKPOOR"));
 }

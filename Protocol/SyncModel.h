@@ -1,19 +1,46 @@
 #pragma once
-#include <memory>
+#include "Platform/Base/Date.h"
+#include "Platform/Base/NotificationCenter.h"
+#include "Protocol/DownloadProgressDelegate.h"
+#include "Protocol/NetworkRecDelegate.h"
 
-// The sync screen, told when a pending sync should start.
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+class NetBaseRst;
+class RequestInterfaceBase;
+namespace base {
+class Timer;
+}
+
+// The sync screen: told when a pending sync should start, of the progress, the end and any
+// break of a sync. Every operation is optional.
 class SyncModelDelegate {
 public:
     virtual ~SyncModelDelegate() = default;
     virtual void startSyncData() {}
+    virtual void breakSync(const std::string& message) {}
+    virtual void downloadimageFinished(int imageType) {}
+    virtual void finishedSync() {}
+    virtual void setProgressImageTypeRemainTime(float progress, int imageType, int remainTime) {}
+    virtual void getCustomerFinished() {}
 };
 
-// The sync engine's shared state: the requests the home and settings screens leave for the
-// sync screen, and the flag of a running sync. One instance per login.
-class SyncModel {
+// The sync engine: fills the client's database from the server and fetches the files its rows
+// name, one step per answer on the main run loop. Every request of a sync carries the sync's
+// generation; answers of an earlier one are dropped. One instance per login.
+class SyncModel : public DownloadProgressDelegate, public std::enable_shared_from_this<SyncModel> {
 public:
     static std::shared_ptr<SyncModel> sharedInstance();
     static void freeInstance();
+
+    SyncModel();
+    ~SyncModel() override;
 
     std::shared_ptr<SyncModelDelegate> delegate() const { return m_delegate.lock(); }
     void setDelegate(const std::shared_ptr<SyncModelDelegate>& delegate) { m_delegate = delegate; }
@@ -29,14 +56,105 @@ public:
     void setIsSyncAllData(bool v) { m_isSyncAllData = v; }
     bool isDownloading() const { return m_isDownloading; }
     void setIsDownloading(bool v) { m_isDownloading = v; }
+    int imageType() const { return m_imageType; }
+    const std::optional<base::Date>& lastTime() const { return m_lastTime; }
+    float existFilesRat() const { return m_existFilesRat; }
+    // Files that failed twice in the last sync and are still not on disk.
+    int missingFileCount() const { return m_missingFileCount; }
+    int generation() const { return m_generation; }
+
+    const std::vector<std::string>& downloadRemotingPImgList() const { return m_downloadRemotingPImgList; }
+    const std::vector<std::string>& downloadRemotingPImgListIcon() const { return m_downloadRemotingPImgListIcon; }
+    const std::vector<std::string>& downloadRemotingPImgListLibimg() const { return m_downloadRemotingPImgListLibimg; }
 
     // Asks the sync screen to start, which it does when a sync is pending.
     void startSyncData();
+    void startSync();
+    void resetDownloadProgress();
+    // Tells the screen, then stops the sync's own requests.
+    void breakSync(const std::string& message);
+    // An answer of the running sync.
+    int ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& result);
+    // The running phase's share of its files answered.
+    void setProgress(float progress) override;
+    void netUnconnect();
+
+    // Remaining seconds from the elapsed time, the files still listed (N) and their weighted
+    // progress (D, already truncated).
+    static int remainingSeconds(double elapsed, int listed, int weighted);
+
+    // The logged-in client's download folders (file types 1 to 9 and "tempDownload"), each
+    // made when missing; nothing for a client id that is not one safe folder name.
+    void createAllDirectorys();
 
 private:
+    class Listener;
+    friend class Listener;
+
+    void receive(const std::shared_ptr<NetBaseRst>& result, int generation, int imageType);
+    void send(const std::shared_ptr<RequestInterfaceBase>& command, int imageType = 0);
+    void requestLogin();
+    void loginRespond(const std::shared_ptr<NetBaseRst>& result);
+    void requestSync();
+    void getAllSyncTablesRespond(const std::shared_ptr<NetBaseRst>& result);
+    void requestFileTables();
+    void getFilesSyncTablesRespond(const std::shared_ptr<NetBaseRst>& result);
+    void getCustomerSync();
+    void getCustomerSyncRespond(const std::shared_ptr<NetBaseRst>& result);
+    void syncFinishedtype(const std::string& tableType);
+    void syncFinishedProductRespond(const std::shared_ptr<NetBaseRst>& result);
+    void finishedSync();
+    void addAllImageLists();
+    void startDownloadProductImage(int type);
+    void afterImagePhases();
+    void downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int imageType);
+    void later(double seconds, void (SyncModel::*step)(int), int argument);
+    std::string needSyncAll(const char* flagName) const;
+    std::string flagKey(const char* name) const;
+    void storeFlag(const char* name, const std::string& value);
+    void setReloadFlag(const char* name);
+    std::vector<std::string>& listOf(int type);
+    float& progressOf(int type);
+
     std::weak_ptr<SyncModelDelegate> m_delegate;
     bool m_needUpdate = false;
     bool m_showUpdate = false;
     bool m_isSyncAllData = false;
     bool m_isDownloading = false;
+    bool m_isCatalogOnshow = false;
+    bool m_isCustomerOnShow = false;
+    bool m_isSalesLibraryOnShow = false;
+    int m_needWork = 0;
+    int m_generation = 0;
+    int m_imageType = 0;
+
+    std::vector<std::string> m_downloadRemotingPImgList;
+    std::vector<std::string> m_downloadRemotingPImgListIcon;
+    std::vector<std::string> m_downloadRemotingPImgListLibimg;
+    std::set<std::string> m_retryImageArry;
+    int m_productImgCount = 0;
+    int m_iconImgCount = 0;
+    int m_libImgCount = 0;
+    float m_productProgress = 0;
+    float m_iconProgress = 0;
+    float m_libProgress = 0;
+    float m_existFilesRat = 0;
+    std::optional<base::Date> m_lastTime;
+
+    // The running phase: its distinct names and those with a final answer.
+    std::set<std::string> m_phaseNames;
+    std::set<std::string> m_phaseAnswered;
+    // Names that failed after their re-send, by file type.
+    std::vector<std::pair<int, std::string>> m_failedFiles;
+    // Product thumbnails and the full image each is made from.
+    std::map<std::string, std::string> m_thumbSource;
+    int m_missingFileCount = 0;
+
+    // The sync's own commands in flight, cancelled on a break, with the listeners that carry
+    // their answers back (a command holds its requester weakly).
+    std::vector<std::pair<std::weak_ptr<RequestInterfaceBase>, std::shared_ptr<Listener>>> m_sent;
+    std::vector<std::shared_ptr<base::Timer>> m_timers;
+    // Thumbnail runs, joined when the engine goes (logout) so none outlives the client's folder.
+    std::vector<std::thread> m_thumbRuns;
+    base::ObserverToken m_netUnconnectObserver;
 };

@@ -1,0 +1,409 @@
+// The sync engine against the loopback back end: the whole road from the re-login to the last
+// notice, read back from the database, the files, the defaults and the back end's log.
+#include "Common/ConfigManager.h"
+#include "Common/Language.h"
+#include "Common/PublicFunction.h"
+#include "Database/DataAccessManager.h"
+#include "Database/SQLite/BRDatabase.h"
+#include "Platform/Base/Date.h"
+#include "Platform/Graphics/Image.h"
+#include "Protocol/RequestLogin.h"
+#include "Protocol/SyncModel.h"
+#include "tests/Protocol/ProtocolTestSupport.h"
+
+#include <sqlite3.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The sync screen as far as the engine sees it: records each call and ends the sync as the
+// screen does.
+class Recorder : public SyncModelDelegate {
+public:
+    struct Report {
+        float progress;
+        int type;
+        int remain;
+    };
+    std::vector<std::string> calls;
+    std::vector<Report> reports;
+    bool ended = false;
+
+    void breakSync(const std::string& message) override
+    {
+        calls.push_back("break " + message);
+        ended = true;
+        SyncModel::sharedInstance()->resetDownloadProgress();
+    }
+    void downloadimageFinished(int type) override { calls.push_back("nothing to fetch " + std::to_string(type)); }
+    void finishedSync() override
+    {
+        calls.push_back("finished");
+        ended = true;
+        SyncModel::sharedInstance()->resetDownloadProgress();
+    }
+    void setProgressImageTypeRemainTime(float progress, int type, int remain) override
+    {
+        reports.push_back({progress, type, remain});
+    }
+    void getCustomerFinished() override { calls.push_back("customers"); }
+};
+
+class SyncEngineTest : public protocoltest::ProtocolTest {
+protected:
+    void SetUp() override
+    {
+        protocoltest::ProtocolTest::SetUp();
+        auto login = LoginMode::sharedInstance();
+        login->setDeviceID("dev-1");
+        login->setPassword(RequestLogin::passwordDigest("s3cret!"));
+        // Not online yet: the engine logs in first.
+        login->setLoginType(-1);
+        setSwitches(true, true, true);
+        SyncModel::freeInstance();
+        ASSERT_TRUE(DataAccessManager::sharedDataModel());
+        m_recorder = std::make_shared<Recorder>();
+        SyncModel::sharedInstance()->setDelegate(m_recorder);
+    }
+    void TearDown() override
+    {
+        SyncModel::freeInstance();
+        DataAccessManager::releaseDataModel();
+        ConfigManager::freeInstance();
+        protocoltest::ProtocolTest::TearDown();
+    }
+
+    static void setSwitches(bool catalogue, bool customers, bool library)
+    {
+        auto text = [](bool on) { return std::string(on ? "1" : "0"); };
+        ConfigManager::sharedInstance()->setModelDescArray(
+            std::vector<std::string>{"1", text(catalogue), text(customers), "1", text(library), "1", "1", "1"});
+    }
+
+    // Runs one sync to its end; the recorder's calls of that sync.
+    std::vector<std::string> sync()
+    {
+        m_recorder->calls.clear();
+        m_recorder->reports.clear();
+        m_recorder->ended = false;
+        m_from = backend().logLines().size();
+        SyncModel::sharedInstance()->startSync();
+        EXPECT_TRUE(runUntil([&] { return m_recorder->ended; }));
+        return m_recorder->calls;
+    }
+
+    // The commands and file names the back end saw during the last sync, in order; the files
+    // of one phase run side by side, so each phase's run of files is sorted.
+    std::vector<std::string> traffic() const
+    {
+        std::vector<std::string> out;
+        std::vector<std::string> folders;
+        for (const auto& line : backend().logLines(m_from)) {
+            auto record = JSONValue(line);
+            if (!record)
+                continue;
+            std::string command = (*record)["command"].toString();
+            if (command == "__control" || command == "__log" || command == "265" || command == "261")
+                continue;
+            if ((*record)["role"].toString() == "files") {
+                std::string request = (*record)["request"].toString();
+                auto end = request.find(' ', request.find(' ') + 1);
+                auto path = request.substr(0, end);
+                auto slash = path.rfind('/');
+                out.push_back("file " + path.substr(slash + 1));
+                folders.push_back(path.substr(0, slash));
+                continue;
+            } else if (command == "513" || command == "515" || command == "516") {
+                out.push_back(command + " " + (*record)["parameters"]["isFull"].toString());
+            } else if (command == "517") {
+                out.push_back(command + " " + (*record)["parameters"]["tableType"].toString());
+            } else {
+                out.push_back(command);
+            }
+            folders.emplace_back();
+        }
+        for (size_t start = 0; start < out.size();) {
+            size_t end = start + 1;
+            while (!folders[start].empty() && end < out.size() && folders[end] == folders[start])
+                ++end;
+            std::sort(out.begin() + long(start), out.begin() + long(end));
+            start = end;
+        }
+        return out;
+    }
+
+    fs::path clientFolder() const { return m_home.path() / "Documents" / "acmeco"; }
+
+    long long scalar(const std::string& sql) const
+    {
+        sqlite3* db = nullptr;
+        long long value = -1;
+        if (sqlite3_open_v2((clientFolder() / "brivanta_lite.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+            SQLITE_OK) {
+            sqlite3_stmt* statement = nullptr;
+            if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+                sqlite3_step(statement) == SQLITE_ROW)
+                value = sqlite3_column_int64(statement, 0);
+            sqlite3_finalize(statement);
+        }
+        sqlite3_close(db);
+        return value;
+    }
+    long long count(const std::string& table) const { return scalar("SELECT count(*) FROM " + table); }
+
+    std::optional<std::string> flag(const std::string& name) const
+    {
+        return base::UserDefaults::standard()->stringForKey("AcmeCo-" + name);
+    }
+
+    std::string serverFile(const std::string& folder, const std::string& name) const
+    {
+        auto answer = testsupport::httpExchange(backend().filePort(), "GET",
+                                                std::string("/") + testsupport::TestBackend::kImagePath +
+                                                    "/images/AcmeCo/" + folder + "/" + name);
+        return answer && answer->status == 200 ? answer->body : std::string("(missing)");
+    }
+    static std::string localFile(const fs::path& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return in ? std::string(std::istreambuf_iterator<char>(in), {}) : std::string("(missing)");
+    }
+
+    std::shared_ptr<Recorder> m_recorder;
+    size_t m_from = 0;
+};
+
+const std::vector<std::string> kFullRoad = {
+    "258",          "513 true",        "515 true",         "file ch1.jpg", "file ch1_t.jpg",
+    "file tb1.jpg", "file tb1_t.jpg",  "file brochure_c.jpg", "file demo_c.jpg", "516 true",
+    "517 product",  "517 file",        "517 customer",
+};
+
+TEST_F(SyncEngineTest, FullSyncFillsTablesFilesAndFlags)
+{
+    auto calls = sync();
+    EXPECT_EQ(traffic(), kFullRoad);
+    EXPECT_EQ(calls, (std::vector<std::string>{"nothing to fetch 3", "customers", "finished"}));
+    EXPECT_EQ(LoginMode::sharedInstance()->loginType(), 1);
+
+    const std::vector<std::pair<std::string, long long>> rows = {
+        {"brivanta_product", 3},          {"brivanta_product_price", 3}, {"brivanta_product_category_xref", 4},
+        {"brivanta_image", 2},            {"brivanta_category", 3},      {"brivanta_library_files", 2},
+        {"brivanta_customer", 1},         {"brivanta_customer_address", 1}, {"brivanta_customer_contact", 1},
+    };
+    for (const auto& [table, expected] : rows)
+        EXPECT_EQ(count(table), expected) << table;
+
+    for (const char* name : {"ch1.jpg", "ch1_t.jpg", "tb1.jpg", "tb1_t.jpg"})
+        EXPECT_TRUE(localFile(clientFolder() / "ProductImages" / name) == serverFile("product", name)) << name;
+    for (const char* name : {"brochure_c.jpg", "demo_c.jpg"})
+        EXPECT_TRUE(localFile(clientFolder() / "LibraryImages" / name) == serverFile("library/cover_image", name))
+            << name;
+    EXPECT_TRUE(fs::is_empty(clientFolder() / "tempDownload") || [&] {
+        for (const auto& entry : fs::recursive_directory_iterator(clientFolder() / "tempDownload"))
+            if (entry.is_regular_file())
+                return false;
+        return true;
+    }());
+
+    for (const char* name : {"ProductSynced", "FileSynced", "CustomerSynced"})
+        EXPECT_EQ(flag(name), "synced") << name;
+    EXPECT_TRUE(std::regex_match(flag("lastsync").value_or(""), std::regex(R"(\d\d:\d\d \d\d/\d\d/\d\d)")));
+    auto& reload = ConfigManager::sharedInstance()->flagDic();
+    for (const char* name : {"Needreloadcatelog", "Needreloadlibrary", "Needreloadcustomer"})
+        EXPECT_EQ(reload[name], "YES") << name;
+
+    ASSERT_FALSE(m_recorder->reports.empty());
+    EXPECT_EQ(m_recorder->reports.front().remain, 0);
+    EXPECT_EQ(m_recorder->reports.back().progress, 1.0f);
+    EXPECT_EQ(SyncModel::sharedInstance()->missingFileCount(), 0);
+    EXPECT_FALSE(SyncModel::sharedInstance()->isDownloading());
+}
+
+TEST_F(SyncEngineTest, ChangesSyncFetchesOnlyWhatChanged)
+{
+    sync();
+    // The library document is on the device, so its replacement is recorded.
+    auto pdf = clientFolder() / "Pdf" / "brochure.pdf";
+    std::ofstream(pdf) << "%PDF-1.4 old";
+    ASSERT_TRUE(backend().applyChangeSet("S2"));
+
+    sync();
+    auto road = traffic();
+    EXPECT_EQ(std::count_if(road.begin(), road.end(), [](const auto& s) { return s.ends_with(" false"); }), 3);
+    std::vector<std::string> files;
+    for (const auto& step : road)
+        if (step.starts_with("file "))
+            files.push_back(step.substr(5));
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"brochure_c.jpg", "p104.jpg", "p104_t.jpg", "tb1_t.jpg", "tb1_v2.jpg"}));
+    EXPECT_EQ(scalar("SELECT price FROM brivanta_product_price WHERE product_id = 102"), 280);
+    EXPECT_EQ(count("brivanta_product"), 4);
+    EXPECT_EQ(scalar("SELECT count(*) FROM brivanta_update WHERE fileId = 501 AND old_file_name = 'brochure.pdf' "
+                     "AND old_file_type = 'PDF'"),
+              1);
+
+    // A full sync asks for everything and records no replacement.
+    SyncModel::sharedInstance()->setIsSyncAllData(true);
+    sync();
+    road = traffic();
+    EXPECT_EQ(std::count_if(road.begin(), road.end(), [](const auto& s) { return s.ends_with(" true"); }), 3);
+    EXPECT_EQ(count("brivanta_update"), 1);
+}
+
+TEST_F(SyncEngineTest, ModuleSwitchesChooseTheTables)
+{
+    setSwitches(false, false, true);
+    sync();
+    auto road = traffic();
+    ASSERT_GE(road.size(), 2u);
+    EXPECT_EQ(road[1], "515 true");
+    EXPECT_FALSE(flag("ProductSynced"));
+    EXPECT_EQ(road.back(), "517 file");
+    EXPECT_NE(std::find(road.begin(), road.end(), "517 product"), road.end());
+    EXPECT_EQ(std::count_if(road.begin(), road.end(), [](const auto& s) { return s.starts_with("513"); }), 0);
+
+    setSwitches(false, false, false);
+    base::UserDefaults::standard()->removeObjectForKey("AcmeCo-lastsync");
+    auto calls = sync();
+    EXPECT_EQ(calls, std::vector<std::string>{"break " + Language::stringWithName("NOTHINGTOSYNC")});
+    road = traffic();
+    EXPECT_EQ(std::count_if(road.begin(), road.end(), [](const auto& s) { return s.starts_with("51"); }), 0);
+    EXPECT_FALSE(flag("CustomerSynced"));
+    EXPECT_FALSE(flag("lastsync"));
+    EXPECT_FALSE(SyncModel::sharedInstance()->isDownloading());
+}
+
+TEST_F(SyncEngineTest, FailedSaveRollsBackTheWholeAnswer)
+{
+    sync();
+    long long products = count("brivanta_product");
+    base::UserDefaults::standard()->removeObjectForKey("AcmeCo-ProductSynced");
+    auto picture = clientFolder() / "ProductImages" / "ch1.jpg";
+    ASSERT_TRUE(fs::exists(picture));
+    ASSERT_TRUE(BRDatabase::sharedDataBase()->executeUpdate(
+        "CREATE TRIGGER refuse BEFORE INSERT ON brivanta_image BEGIN SELECT RAISE(ABORT, 'refused'); END;"));
+    ASSERT_TRUE(BRDatabase::sharedDataBase()->executeUpdate("DELETE FROM brivanta_product WHERE product_id = 101"));
+
+    auto calls = sync();
+    EXPECT_EQ(calls, std::vector<std::string>{"break " + Language::stringWithName("SYNCDBERROR")});
+    EXPECT_EQ(count("brivanta_product"), products - 1);
+    EXPECT_FALSE(flag("ProductSynced"));
+    EXPECT_TRUE(fs::exists(picture));
+    auto road = traffic();
+    EXPECT_EQ(road.back(), "513 true");
+}
+
+TEST_F(SyncEngineTest, DownloadFaultsAreResentOnceAndCounted)
+{
+    ASSERT_TRUE(backend().setFault("tb1_t.jpg", "notFound", 0));
+    ASSERT_TRUE(backend().setFault("demo_c.jpg", "error500", 0));
+    sync();
+    auto road = traffic();
+    EXPECT_EQ(std::count(road.begin(), road.end(), "file tb1_t.jpg"), 2);
+    EXPECT_EQ(std::count(road.begin(), road.end(), "file demo_c.jpg"), 2);
+    EXPECT_EQ(road.back(), "517 customer");
+    EXPECT_FALSE(fs::exists(clientFolder() / "LibraryImages" / "demo_c.jpg"));
+    // The thumbnail is made from its full image, so only the cover is missing.
+    EXPECT_EQ(SyncModel::sharedInstance()->missingFileCount(), 1);
+    auto thumb = clientFolder() / "ProductImages" / "tb1_t.jpg";
+    EXPECT_TRUE(runUntil([&] { return fs::exists(thumb) && fs::file_size(thumb) > 0; }, 5));
+    auto picture = gfx::Image::fromFile(thumb.string());
+    ASSERT_TRUE(picture);
+    EXPECT_LE(picture.size().width, 160);
+    EXPECT_LE(picture.size().height, 110);
+
+    ASSERT_TRUE(backend().control(R"({"clearFaults": true})"));
+    sync();
+    road = traffic();
+    EXPECT_NE(std::find(road.begin(), road.end(), "file demo_c.jpg"), road.end());
+    EXPECT_EQ(std::count_if(road.begin(), road.end(), [](const auto& s) { return s.starts_with("file "); }), 1);
+}
+
+TEST_F(SyncEngineTest, BreaksEndTheSyncAndLeaveNoTrace)
+{
+    struct Case {
+        const char* name;
+        const char* target;
+        const char* kind;
+        const char* extra;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"dropped every time", "513", "drop", "", Language::stringWithName("999")},
+        {"locked", "513", "status", R"("status": "114")", Language::stringWithName("114")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(backend().reset());
+        ASSERT_TRUE(backend().setFault(c.target, c.kind, 0, c.extra));
+        auto calls = sync();
+        EXPECT_EQ(calls, std::vector<std::string>{"break " + c.message});
+        EXPECT_FALSE(flag("ProductSynced"));
+        EXPECT_EQ(count("brivanta_product"), 0);
+        EXPECT_FALSE(SyncModel::sharedInstance()->isDownloading());
+    }
+    ASSERT_TRUE(backend().control(R"({"clearFaults": true})"));
+    LoginMode::sharedInstance()->setLoginType(-1);
+    sync();
+    EXPECT_EQ(traffic(), kFullRoad);
+}
+
+TEST_F(SyncEngineTest, LateAnswerOfABrokenSyncChangesNothing)
+{
+    ASSERT_TRUE(backend().setFault("513", "delay", 1, R"("seconds": 1)"));
+    auto model = SyncModel::sharedInstance();
+    model->startSync();
+    ASSERT_TRUE(runUntil([&] { return LoginMode::sharedInstance()->loginType() == 1; }));
+    model->breakSync("stopped");
+    model->resetDownloadProgress();
+    // A new sync whose first table answer is held longer than the broken one's.
+    ASSERT_TRUE(backend().setFault("513", "delay", 1, R"("seconds": 2)"));
+    sync();
+    EXPECT_EQ(m_recorder->calls.back(), "finished");
+    EXPECT_EQ(count("brivanta_product"), 3);
+}
+
+TEST_F(SyncEngineTest, RemainingTime)
+{
+    struct Case {
+        double elapsed;
+        int listed;
+        int weighted;
+        int expected;
+    };
+    const std::vector<Case> cases = {
+        {0, 4, 0, 0},           // the first report
+        {3, 0, 0, 0},           // nothing listed
+        {3, 4, 0, INT_MAX},     // nothing done yet
+        {3, 4, 2, 3},           // half done: as long again
+        {2.5, 3, 1, 5},         // 7.5 - 2.5
+        {1.9, 4, 3, 0},         // 2.533... - 1.9 truncated
+        {1e9, 10, 1, INT_MAX},  // beyond 32 bits
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SyncModel::remainingSeconds(c.elapsed, c.listed, c.weighted), c.expected)
+            << c.elapsed << " " << c.listed << " " << c.weighted;
+
+    // Through the reports: the first carries 0, a repeated value none, 1.0 one.
+    auto model = SyncModel::sharedInstance();
+    base::Date::setFixedNow(base::Date(1000));
+    model->setProgress(0);
+    EXPECT_TRUE(m_recorder->reports.empty());
+    model->setProgress(0.5f);
+    model->setProgress(0.5f);
+    base::Date::setFixedNow(base::Date(1004));
+    model->setProgress(1.5f);
+    base::Date::setFixedNow(std::nullopt);
+    ASSERT_EQ(m_recorder->reports.size(), 2u);
+    EXPECT_EQ(m_recorder->reports[0].remain, 0);
+    EXPECT_EQ(m_recorder->reports[1].progress, 1.0f);
+}
+
+} // namespace

@@ -406,4 +406,64 @@ TEST_F(SyncEngineTest, RemainingTime)
     EXPECT_EQ(m_recorder->reports[1].progress, 1.0f);
 }
 
+TEST_F(SyncEngineTest, NetworkLossBreaksAndTheNextSyncResumes)
+{
+    // Phase 1 trickles, so the loss comes while its files are on their way.
+    for (const char* name : {"ch1.jpg", "ch1_t.jpg", "tb1.jpg", "tb1_t.jpg"})
+        ASSERT_TRUE(backend().setFault(name, "slow", 1, R"("bytesPerSecond": 2000)"));
+    m_recorder->calls.clear();
+    m_from = backend().logLines().size();
+    auto model = SyncModel::sharedInstance();
+    model->startSync();
+    ASSERT_TRUE(runUntil([&] { return model->imageType() == 1 && model->isDownloading(); }));
+    base::NotificationCenter::defaultCenter().post("netUnconnect");
+    ASSERT_TRUE(runUntil([&] { return m_recorder->ended; }, 5));
+    EXPECT_EQ(m_recorder->calls, std::vector<std::string>{"break " + Language::stringWithName("NETWORKPOOR")});
+    size_t seen = traffic().size();
+    runUntil([] { return false; }, 0.3);
+    auto road = traffic();
+    EXPECT_EQ(road.size(), seen);
+    EXPECT_EQ(std::count_if(road.begin(), road.end(), [](const auto& s) { return s.starts_with("517"); }), 0);
+    EXPECT_EQ(flag("ProductSynced"), "synced");
+    EXPECT_FALSE(flag("FileSynced"));
+
+    ASSERT_TRUE(backend().control(R"({"clearFaults": true})"));
+    auto calls = sync();
+    EXPECT_EQ(calls.back(), "finished");
+    road = traffic();
+    ASSERT_GE(road.size(), 2u);
+    EXPECT_EQ(road[0], "513 false");
+    EXPECT_EQ(road[1], "515 true");
+}
+
+TEST_F(SyncEngineTest, UnsafeFileNamesAreNeverFetched)
+{
+    ASSERT_TRUE(backend().control(R"({"reset": "S-evil"})"));
+    auto outside = m_home.path() / "evil.jpg";
+    auto calls = sync();
+    EXPECT_EQ(calls.back(), "finished");
+    for (const auto& step : traffic())
+        EXPECT_EQ(step.find("evil"), std::string::npos) << step;
+    EXPECT_FALSE(fs::exists(outside));
+    EXPECT_FALSE(fs::exists(m_home.path() / "Documents" / "evil.jpg"));
+    EXPECT_EQ(count("brivanta_image"), 3);
+}
+
+TEST_F(SyncEngineTest, CutFileResumesInItsResend)
+{
+    ASSERT_TRUE(backend().setFault("ch1.jpg", "truncate", 1, R"("fraction": 0.5)"));
+    auto calls = sync();
+    EXPECT_EQ(calls.back(), "finished");
+    std::vector<std::string> ranges;
+    for (const auto& record : logged()) {
+        if (record["request"].toString().find("/product/ch1.jpg") != std::string::npos)
+            ranges.push_back(record["headers"]["Range"].toString());
+    }
+    ASSERT_EQ(ranges.size(), 2u);
+    EXPECT_EQ(ranges[0], "");
+    EXPECT_TRUE(ranges[1].starts_with("bytes=")) << ranges[1];
+    EXPECT_NE(ranges[1], "bytes=0-");
+    EXPECT_TRUE(localFile(clientFolder() / "ProductImages" / "ch1.jpg") == serverFile("product", "ch1.jpg"));
+}
+
 } // namespace

@@ -1,0 +1,147 @@
+// One whole sync against the loopback back end, as the sync screen runs it: the table saves'
+// rows per second (timed by the longest turn of the main loop, which is the 513 answer's save),
+// the image phases' files per second, and the longest main-loop stall seen by a 5 ms timer.
+// Fixture S by default; BRIVANTA_BENCH_FULL=1 (or bench/sync_m.sh) uses fixture M.
+#include "Common/ConfigManager.h"
+#include "Database/DataAccessManager.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/Base/Timer.h"
+#include "Platform/Base/UserDefaults.h"
+#include "Protocol/LoginMode.h"
+#include "Protocol/NetworkModel.h"
+#include "Protocol/RequestLogin.h"
+#include "Protocol/SyncModel.h"
+#include "tests/Support/TestBackend.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <sqlite3.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const bool kFull = std::getenv("BRIVANTA_BENCH_FULL") != nullptr;
+
+double wallNow()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+class Screen : public SyncModelDelegate {
+public:
+    bool ended = false;
+    std::string broke;
+    double firstReport = 0;
+    double lastReport = 0;
+    void breakSync(const std::string& message) override
+    {
+        broke = message;
+        ended = true;
+        SyncModel::sharedInstance()->resetDownloadProgress();
+    }
+    void finishedSync() override
+    {
+        ended = true;
+        SyncModel::sharedInstance()->resetDownloadProgress();
+    }
+    void setProgressImageTypeRemainTime(float, int, int) override
+    {
+        double now = wallNow();
+        if (firstReport == 0)
+            firstReport = now;
+        lastReport = now;
+    }
+};
+
+long long rows(const fs::path& database)
+{
+    sqlite3* db = nullptr;
+    long long total = 0;
+    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        for (const char* table : {"brivanta_product", "brivanta_product_price", "brivanta_image",
+                                  "brivanta_product_category_xref", "brivanta_product_attribute", "brivanta_category"}) {
+            sqlite3_stmt* statement = nullptr;
+            std::string sql = std::string("SELECT count(*) FROM ") + table;
+            if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+                sqlite3_step(statement) == SQLITE_ROW)
+                total += sqlite3_column_int64(statement, 0);
+            sqlite3_finalize(statement);
+        }
+    }
+    sqlite3_close(db);
+    return total;
+}
+
+void BM_FullSync(benchmark::State& state)
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    std::string error;
+    auto backend = testsupport::TestBackend::start(kFull ? "M" : "S", &error);
+    if (!backend) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    for (auto _ : state) {
+        char pattern[] = "/tmp/brivanta-sync-bench-XXXXXX";
+        fs::path home = ::mkdtemp(pattern);
+        ::setenv("BRIVANTA_HOME", home.c_str(), 1);
+        base::UserDefaults::resetStandard();
+        backend->writeServerSettings();
+        LoginMode::freeInstance();
+        auto login = LoginMode::sharedInstance();
+        login->setClientID("AcmeCo");
+        login->setAcountID("alice");
+        login->setDeviceID("bench");
+        login->setPassword(RequestLogin::passwordDigest("s3cret!"));
+        ConfigManager::sharedInstance()->setModelDescArray(std::vector<std::string>{"1", "1", "1", "1", "1", "1", "1", "1"});
+        SyncModel::freeInstance();
+        DataAccessManager::sharedDataModel();
+        auto screen = std::make_shared<Screen>();
+        SyncModel::sharedInstance()->setDelegate(screen);
+
+        double lastTick = wallNow();
+        double stall = 0;
+        auto ticker = base::Timer::scheduled(0.005, true, [&](base::Timer&) {
+            double now = wallNow();
+            stall = std::max(stall, now - lastTick);
+            lastTick = now;
+        });
+        double start = wallNow();
+        SyncModel::sharedInstance()->startSync();
+        base::RunLoop::main().runUntil([&] { return screen->ended; }, 600);
+        double total = wallNow() - start;
+        ticker->invalidate();
+        if (!screen->broke.empty())
+            state.SkipWithError(screen->broke.c_str());
+
+        long long saved = rows(home / "Documents" / "acmeco" / "brivanta_lite.sqlite");
+        long long files = 0;
+        for (const char* folder : {"ProductImages", "LibraryImages", "ConfigImages"})
+            for (const auto& entry : fs::directory_iterator(home / "Documents" / "acmeco" / folder))
+                files += entry.is_regular_file();
+        state.counters["sync_s"] = total;
+        state.counters["stall_ms"] = stall * 1000;
+        state.counters["product_rows"] = double(saved);
+        state.counters["rows_per_s_by_stall"] = stall > 0 ? double(saved) / stall : 0;
+        double phases = screen->lastReport - screen->firstReport;
+        state.counters["files"] = double(files);
+        state.counters["files_per_s"] = phases > 0 ? double(files) / phases : 0;
+
+        SyncModel::freeInstance();
+        DataAccessManager::releaseDataModel();
+        ConfigManager::freeInstance();
+        NetworkModel::sharedInstance()->cancelAllRequests();
+        std::error_code ignored;
+        fs::remove_all(home, ignored);
+    }
+}
+BENCHMARK(BM_FullSync)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+BENCHMARK_MAIN();

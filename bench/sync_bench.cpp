@@ -80,6 +80,7 @@ long long rows(const fs::path& database)
 void BM_FullSync(benchmark::State& state)
 {
     std::signal(SIGPIPE, SIG_IGN);
+    setenv("BRIVANTA_BUNDLE", BRIVANTA_BUNDLE_DIR, 0);
     std::string error;
     auto backend = testsupport::TestBackend::start(kFull ? "M" : "S", &error);
     if (!backend) {
@@ -116,7 +117,9 @@ void BM_FullSync(benchmark::State& state)
         base::RunLoop::main().runUntil([&] { return screen->ended; }, 600);
         double total = wallNow() - start;
         ticker->invalidate();
-        if (!screen->broke.empty())
+        if (!screen->ended)
+            state.SkipWithError("the sync did not end");
+        else if (!screen->broke.empty())
             state.SkipWithError(screen->broke.c_str());
 
         long long saved = rows(home / "Documents" / "acmeco" / "brivanta_lite.sqlite");

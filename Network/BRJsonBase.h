@@ -14,8 +14,7 @@ extern const char* const BRJsonErrorDomain;
 class BRJsonBase {
 public:
     static constexpr uint32_t kDefaultMaxDepth = 512;
-    // Deeper documents fail even when maxDepth is 0 ("no limit"): nothing that deep is real data,
-    // and the trees built from them are destroyed recursively.
+    // Deeper documents fail even when maxDepth is 0 ("no limit"): nothing that deep is real data.
     static constexpr uint32_t kDepthCeiling = 10000;
 
     BRJsonBase() = default;

@@ -87,18 +87,27 @@ void appendUtf8(std::string& out, uint32_t cp)
 // machine stack.
 struct BRJsonParser::Frame {
     bool isObject = false;
-    size_t firstElement = 0; // of an array, in the shared element stack
-    base::Dictionary dictionary;
-    std::string key; // of the member whose value is being scanned
+    size_t first = 0; // of its elements or members, in the shared stacks
 };
 
-base::Value BRJsonParser::closeContainer(Frame& frame, std::vector<base::Value>& elements)
+// Elements and members of all open containers, so that each container is made once, at its
+// exact size, when its end is seen.
+struct BRJsonParser::Pending {
+    std::vector<base::Value> elements;
+    std::vector<base::Dictionary::Entry> members;
+};
+
+base::Value BRJsonParser::closeContainer(const Frame& frame, Pending& pending)
 {
-    if (frame.isObject)
-        return base::Value(std::move(frame.dictionary));
-    auto first = elements.begin() + static_cast<std::ptrdiff_t>(frame.firstElement);
-    base::Array array(std::make_move_iterator(first), std::make_move_iterator(elements.end()));
-    elements.erase(first, elements.end());
+    if (frame.isObject) {
+        auto first = pending.members.begin() + static_cast<std::ptrdiff_t>(frame.first);
+        auto dictionary = base::Dictionary::fromEntries(&*first, pending.members.data() + pending.members.size());
+        pending.members.erase(first, pending.members.end());
+        return base::Value(std::move(dictionary));
+    }
+    auto first = pending.elements.begin() + static_cast<std::ptrdiff_t>(frame.first);
+    base::Array array(std::make_move_iterator(first), std::make_move_iterator(pending.elements.end()));
+    pending.elements.erase(first, pending.elements.end());
     return base::Value(std::move(array));
 }
 
@@ -137,20 +146,26 @@ std::optional<base::Value> BRJsonParser::fragmentWithString(std::optional<std::s
 std::optional<base::Value> BRJsonParser::scanValue()
 {
     std::vector<Frame> stack;
-    // Elements of all open arrays, so that each array is made once at its exact size.
-    std::vector<base::Value> elements;
+    Pending pending;
     base::Value value;
     bool haveValue = false;
 
     // Each open container adds its context to the trace, innermost first. The top one is
     // skipped when the failure is its own rather than one of a member value.
     auto fail = [&](bool ownFailure) -> std::optional<base::Value> {
-        size_t n = stack.size() - (ownFailure ? 1 : 0);
+        size_t n = stack.size();
+        size_t members = pending.members.size(); // the open member of each object is the last below this
+        if (ownFailure && n > 0) {
+            --n;
+            if (stack[n].isObject)
+                members = stack[n].first;
+        }
         while (n-- > 0) {
             const Frame& frame = stack[n];
-            if (frame.isObject)
-                addErrorWithCodeDescription(3, "Object value expected for key: " + frame.key);
-            else
+            if (frame.isObject) {
+                addErrorWithCodeDescription(3, "Object value expected for key: " + pending.members[members - 1].first);
+                members = frame.first;
+            } else
                 addErrorWithCodeDescription(3, "Expected value while parsing array");
         }
         return std::nullopt;
@@ -174,7 +189,7 @@ std::optional<base::Value> BRJsonParser::scanValue()
                 bool isObject = *m_c++ == '{';
                 if (!enterNesting())
                     return fail(false);
-                stack.push_back(Frame{isObject, elements.size(), {}, {}});
+                stack.push_back(Frame{isObject, isObject ? pending.members.size() : pending.elements.size()});
                 skipWhitespace();
                 if (m_c == m_end)
                     return endOfInput();
@@ -182,13 +197,13 @@ std::optional<base::Value> BRJsonParser::scanValue()
                     ++m_c;
                     break; // closed at once, below
                 }
-                if (isObject && !scanMemberKey(stack.back()))
+                if (isObject && !scanMemberKey(pending))
                     return fail(true);
                 continue;
             }
             case '"': {
                 ++m_c;
-                std::string s;
+                base::String s;
                 if (!scanString(s))
                     return fail(false);
                 value = base::Value(std::move(s));
@@ -227,7 +242,7 @@ std::optional<base::Value> BRJsonParser::scanValue()
                 return fail(false);
             }
             // An empty container was just closed.
-            value = closeContainer(stack.back(), elements);
+            value = closeContainer(stack.back(), pending);
             stack.pop_back();
             leaveNesting();
             haveValue = true;
@@ -239,9 +254,9 @@ std::optional<base::Value> BRJsonParser::scanValue()
             return value;
         Frame& frame = stack.back();
         if (frame.isObject)
-            frame.dictionary.set(std::move(frame.key), std::move(value));
+            pending.members.back().second = std::move(value);
         else
-            elements.push_back(std::move(value));
+            pending.elements.push_back(std::move(value));
         haveValue = false;
 
         skipWhitespace();
@@ -258,11 +273,11 @@ std::optional<base::Value> BRJsonParser::scanValue()
                                                               : "Trailing comma disallowed in array");
                 return fail(true);
             }
-            if (frame.isObject && !scanMemberKey(frame))
+            if (frame.isObject && !scanMemberKey(pending))
                 return fail(true);
         } else if (*m_c == close) {
             ++m_c;
-            value = closeContainer(frame, elements);
+            value = closeContainer(frame, pending);
             stack.pop_back();
             leaveNesting();
             haveValue = true;
@@ -274,15 +289,17 @@ std::optional<base::Value> BRJsonParser::scanValue()
     }
 }
 
-// At the key of an object member; leaves the position after the ':'.
-bool BRJsonParser::scanMemberKey(Frame& frame)
+// At the key of an object member; leaves the position after the ':', with the member pending
+// (its value still null).
+bool BRJsonParser::scanMemberKey(Pending& pending)
 {
     if (*m_c != '"') {
         addErrorWithCodeDescription(3, "Object key string expected");
         return false;
     }
     ++m_c;
-    if (!scanString(frame.key)) {
+    base::String key;
+    if (!scanString(key)) {
         addErrorWithCodeDescription(3, "Object key string expected");
         return false;
     }
@@ -292,13 +309,17 @@ bool BRJsonParser::scanMemberKey(Frame& frame)
         return false;
     }
     ++m_c;
+    pending.members.emplace_back(std::move(key), base::Value());
     return true;
 }
 
-// After the opening quote; leaves the position after the closing one.
-bool BRJsonParser::scanString(std::string& out)
+// After the opening quote; leaves the position after the closing one. A string without
+// escapes is taken from the text in one piece; others are assembled in a reused buffer.
+bool BRJsonParser::scanString(base::String& result)
 {
+    std::string& out = m_scratch;
     out.clear();
+    bool first = true;
     for (;;) {
         const unsigned char* run = m_c;
         while (m_c != m_end) {
@@ -316,11 +337,17 @@ bool BRJsonParser::scanString(std::string& out)
             }
             m_c += n;
         }
-        out.append(reinterpret_cast<const char*>(run), static_cast<size_t>(m_c - run));
-
         // The end of the text counts as a zero byte, as in a terminated buffer.
         unsigned char b = m_c == m_end ? 0 : *m_c;
+        if (b == '"' && first) {
+            result = base::String(std::string_view(reinterpret_cast<const char*>(run), static_cast<size_t>(m_c - run)));
+            ++m_c;
+            return true;
+        }
+        first = false;
+        out.append(reinterpret_cast<const char*>(run), static_cast<size_t>(m_c - run));
         if (b == '"') {
+            result = base::String(std::string_view(out));
             ++m_c;
             return true;
         }

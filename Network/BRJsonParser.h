@@ -18,11 +18,12 @@ public:
 
 private:
     struct Frame;
+    struct Pending;
 
     std::optional<base::Value> scanValue();
-    static base::Value closeContainer(Frame& frame, std::vector<base::Value>& elements);
-    bool scanMemberKey(Frame& frame);
-    bool scanString(std::string& out);
+    static base::Value closeContainer(const Frame& frame, Pending& pending);
+    bool scanMemberKey(Pending& pending);
+    bool scanString(base::String& result);
     bool scanUnicodeEscape(std::string& out);
     bool scanHexQuad(uint32_t& unit);
     bool scanNumber(base::Value& out);
@@ -32,4 +33,6 @@ private:
     // Read position and end of the text; valid during one parse only.
     const unsigned char* m_c = nullptr;
     const unsigned char* m_end = nullptr;
+    // Strings with escapes are assembled here.
+    std::string m_scratch;
 };

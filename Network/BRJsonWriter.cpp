@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -20,16 +21,77 @@ constexpr std::array<bool, 256> makeEscapeSet()
 }
 constexpr std::array<bool, 256> kEscapeSet = makeEscapeSet();
 
-void appendString(const std::string& s, std::string& out)
+// Length of the well-formed UTF-8 sequence at p (lead byte >= 0x80), or 0 when it is not one:
+// the parser refuses the same sequences, so the writer never emits one.
+size_t utf8SequenceLength(const unsigned char* p, const unsigned char* end)
 {
+    unsigned char b = p[0];
+    size_t avail = static_cast<size_t>(end - p);
+    auto cont = [&](size_t i) { return i < avail && (p[i] & 0xC0) == 0x80; };
+    if (b >= 0xC2 && b <= 0xDF)
+        return cont(1) ? 2 : 0;
+    if (b >= 0xE0 && b <= 0xEF) {
+        if (avail < 2)
+            return 0;
+        unsigned char lo = b == 0xE0 ? 0xA0 : 0x80;
+        unsigned char hi = b == 0xED ? 0x9F : 0xBF;
+        return p[1] >= lo && p[1] <= hi && cont(2) ? 3 : 0;
+    }
+    if (b >= 0xF0 && b <= 0xF4) {
+        if (avail < 2)
+            return 0;
+        unsigned char lo = b == 0xF0 ? 0x90 : 0x80;
+        unsigned char hi = b == 0xF4 ? 0x8F : 0xBF;
+        return p[1] >= lo && p[1] <= hi && cont(2) && cont(3) ? 4 : 0;
+    }
+    return 0;
+}
+
+// Whether any of eight bytes is below 0x20, a quote, a backslash or 0x80 and above.
+inline bool wordNeedsLook(uint64_t w)
+{
+    constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    uint64_t control = (w - ones * 0x20) & ~w;
+    uint64_t quote = w ^ (ones * '"');
+    uint64_t backslash = w ^ (ones * '\\');
+    uint64_t isQuote = (quote - ones) & ~quote;
+    uint64_t isBackslash = (backslash - ones) & ~backslash;
+    return ((control | isQuote | isBackslash) & highs) != 0 || (w & highs) != 0;
+}
+
+// False, writing nothing, when the text is not well-formed UTF-8.
+bool appendString(std::string_view s, std::string& out)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const auto* end = p + s.size();
+    const size_t start = out.size();
     out.push_back('"');
-    size_t i = 0, n = s.size(), run = 0;
-    for (; i < n; ++i) {
-        unsigned char b = static_cast<unsigned char>(s[i]);
-        if (!kEscapeSet[b])
+    const unsigned char* run = p;
+    while (p != end) {
+        if (end - p >= 8) {
+            uint64_t w;
+            std::memcpy(&w, p, sizeof w);
+            if (!wordNeedsLook(w)) {
+                p += 8;
+                continue;
+            }
+        }
+        unsigned char b = *p;
+        if (b >= 0x80) {
+            size_t n = utf8SequenceLength(p, end);
+            if (n == 0) {
+                out.resize(start);
+                return false;
+            }
+            p += n;
             continue;
-        out.append(s, run, i - run);
-        run = i + 1;
+        }
+        if (!kEscapeSet[b]) {
+            ++p;
+            continue;
+        }
+        out.append(reinterpret_cast<const char*>(run), static_cast<size_t>(p - run));
+        run = ++p;
         switch (b) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
@@ -45,8 +107,9 @@ void appendString(const std::string& s, std::string& out)
         }
         }
     }
-    out.append(s, run, n - run);
+    out.append(reinterpret_cast<const char*>(run), static_cast<size_t>(p - run));
     out.push_back('"');
+    return true;
 }
 
 template<typename T>
@@ -55,33 +118,6 @@ void appendNumber(T number, std::string& out)
     char buf[64];
     auto res = std::to_chars(buf, buf + sizeof buf, number);
     out.append(buf, res.ptr);
-}
-
-// The normalised plain text of a decimal, written in place: numbers dominate answers and
-// uploads, and this avoids the temporaries of building it separately.
-void appendDecimal(const base::Decimal& d, std::string& out)
-{
-    const std::string& digits = d.digits();
-    if (digits.empty()) {
-        out.push_back('0');
-        return;
-    }
-    if (d.isNegative())
-        out.push_back('-');
-    const long len = static_cast<long>(digits.size());
-    const long point = len + d.exponent(); // digits before the decimal point
-    if (d.exponent() >= 0) {
-        out += digits;
-        out.append(static_cast<size_t>(d.exponent()), '0');
-    } else if (point > 0) {
-        out.append(digits, 0, static_cast<size_t>(point));
-        out.push_back('.');
-        out.append(digits, static_cast<size_t>(point));
-    } else {
-        out += "0.";
-        out.append(static_cast<size_t>(-point), '0');
-        out += digits;
-    }
 }
 
 } // namespace
@@ -173,7 +209,11 @@ bool BRJsonWriter::appendValue(const base::Value& root, std::string& out)
         appendIndent(out);
         if (frame.isObject()) {
             const base::Dictionary::Entry& entry = frame.entry(frame.next);
-            appendString(entry.first, out);
+            if (!appendString(entry.first.view(), out)) {
+                addErrorWithCodeDescription(1, "JSON object key must be valid UTF-8");
+                stack.pop_back(); // the object itself failed, not one of its values
+                break;
+            }
             out += m_humanReadable ? " : " : ":";
             value = &entry.second;
         } else {
@@ -195,9 +235,15 @@ bool BRJsonWriter::appendScalar(const base::Value& value, std::string& out)
 {
     using Type = base::Value::Type;
     switch (value.type()) {
-    case Type::String: appendString(value.asString(), out); return true;
+    case Type::String:
+        if (!appendString(value.asString().view(), out)) {
+            // The parser refuses such text, so writing it would break the document.
+            addErrorWithCodeDescription(1, "JSON serialisation not supported for string with invalid UTF-8");
+            return false;
+        }
+        return true;
     case Type::Integer: appendNumber(value.asInteger(), out); return true;
-    case Type::Decimal: appendDecimal(value.asDecimal(), out); return true;
+    case Type::Decimal: value.asDecimal().appendTo(out); return true;
     case Type::Double: {
         double d = value.asDouble();
         if (!std::isfinite(d)) {
@@ -206,7 +252,15 @@ bool BRJsonWriter::appendScalar(const base::Value& value, std::string& out)
                                                (std::isnan(d) ? "nan" : d < 0 ? "-inf" : "inf"));
             return false;
         }
-        appendNumber(d, out);
+        char buf[64];
+        auto res = std::to_chars(buf, buf + sizeof buf, d);
+        std::string_view text(buf, static_cast<size_t>(res.ptr - buf));
+        // Only what the decimal reader takes back: 1e+200 and 5e-324 are out of its range.
+        if (!base::Decimal::fromText(text)) {
+            addErrorWithCodeDescription(1, "JSON serialisation not supported for " + std::string(text));
+            return false;
+        }
+        out.append(text);
         return true;
     }
     case Type::Bool: out += value.asBool() ? "true" : "false"; return true;

@@ -1,39 +1,126 @@
 #include "Platform/Base/Decimal.h"
 
-#include <cctype>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <limits>
 
 namespace base {
 
+namespace {
+
+__extension__ typedef unsigned __int128 Mantissa;
+
+Mantissa join(uint64_t low, uint64_t high)
+{
+    return (static_cast<Mantissa>(high) << 64) | low;
+}
+
+// Decimal digits of the mantissa, most significant first.
+size_t mantissaDigits(Mantissa m, char* out)
+{
+    char buf[48];
+    size_t n = 0;
+    while (m > std::numeric_limits<uint64_t>::max()) {
+        uint64_t part = static_cast<uint64_t>(m % 10000000000000000000ull);
+        m /= 10000000000000000000ull;
+        for (int k = 0; k < 19; ++k) {
+            buf[n++] = static_cast<char>('0' + part % 10);
+            part /= 10;
+        }
+    }
+    uint64_t rest = static_cast<uint64_t>(m);
+    do {
+        buf[n++] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest);
+    for (size_t k = 0; k < n; ++k)
+        out[k] = buf[n - 1 - k];
+    return n;
+}
+
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+} // namespace
+
 Decimal Decimal::fromInt(int64_t v)
 {
-    auto d = fromText(std::to_string(v));
-    return *d;
+    Decimal d;
+    d.m_negative = v < 0;
+    uint64_t mag = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+    int exponent = 0;
+    while (mag != 0 && mag % 10 == 0) {
+        mag /= 10;
+        ++exponent;
+    }
+    d.m_low = mag;
+    d.m_exponent = static_cast<int16_t>(exponent);
+    if (mag == 0)
+        d.m_negative = false;
+    return d;
+}
+
+Decimal Decimal::fromParts(uint64_t low, uint64_t high, int exponent, bool negative, unsigned sourceZeros)
+{
+    Decimal d;
+    d.m_low = low;
+    d.m_high = high;
+    d.m_exponent = static_cast<int16_t>(exponent);
+    d.m_negative = negative;
+    d.m_sourceZeros = static_cast<uint8_t>(sourceZeros);
+    return d;
 }
 
 std::optional<Decimal> Decimal::fromText(std::string_view text)
 {
-    size_t i = 0, n = text.size();
-    Decimal d;
-    d.m_source = std::string(text);
-    if (i < n && (text[i] == '-' || text[i] == '+')) {
-        d.m_negative = text[i] == '-';
+    const char* p = text.data();
+    const size_t n = text.size();
+    size_t i = 0;
+    bool negative = false;
+    if (i < n && (p[i] == '-' || p[i] == '+')) {
+        negative = p[i] == '-';
         ++i;
     }
-    std::string digits;
+
+    // The first kMaxDigits significant digits form the mantissa; of the rest only what
+    // rounding needs is kept: the first dropped digit and whether any later one is non-zero.
+    uint64_t small = 0;
+    Mantissa mantissa = 0;
+    int kept = 0;
+    long long dropped = 0;
+    int firstDropped = 0;
+    bool sticky = false;
     long long scale = 0; // digits after the point
     bool anyDigit = false;
-    while (i < n && std::isdigit(static_cast<unsigned char>(text[i]))) {
-        digits.push_back(text[i++]);
+    auto take = [&](int digit) {
+        if (kept == 0 && digit == 0)
+            return; // a leading zero
+        if (kept < 19) {
+            small = small * 10 + static_cast<unsigned>(digit);
+            if (++kept == 19)
+                mantissa = small;
+        } else if (kept < kMaxDigits) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(digit);
+            ++kept;
+        } else {
+            if (dropped == 0)
+                firstDropped = digit;
+            else if (digit)
+                sticky = true;
+            ++dropped;
+        }
+    };
+    auto isDigit = [&](size_t k) { return k < n && p[k] >= '0' && p[k] <= '9'; };
+    while (isDigit(i)) {
+        take(p[i++] - '0');
         anyDigit = true;
     }
-    if (i < n && text[i] == '.') {
+    if (i < n && p[i] == '.') {
         ++i;
         bool frac = false;
-        while (i < n && std::isdigit(static_cast<unsigned char>(text[i]))) {
-            digits.push_back(text[i++]);
+        while (isDigit(i)) {
+            take(p[i++] - '0');
             ++scale;
             frac = true;
         }
@@ -44,17 +131,19 @@ std::optional<Decimal> Decimal::fromText(std::string_view text)
     if (!anyDigit)
         return std::nullopt;
     long long exp = 0;
-    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    bool hasExponent = false;
+    if (i < n && (p[i] == 'e' || p[i] == 'E')) {
+        hasExponent = true;
         ++i;
         bool negExp = false;
-        if (i < n && (text[i] == '-' || text[i] == '+'))
-            negExp = text[i++] == '-';
-        if (i >= n || !std::isdigit(static_cast<unsigned char>(text[i])))
+        if (i < n && (p[i] == '-' || p[i] == '+'))
+            negExp = p[i++] == '-';
+        if (!isDigit(i))
             return std::nullopt;
-        while (i < n && std::isdigit(static_cast<unsigned char>(text[i]))) {
+        while (isDigit(i)) {
             // Saturate instead of overflowing; anything this large is out of range anyway.
             if (exp < 1000000000LL)
-                exp = exp * 10 + (text[i] - '0');
+                exp = exp * 10 + (p[i] - '0');
             ++i;
         }
         if (negExp)
@@ -62,84 +151,118 @@ std::optional<Decimal> Decimal::fromText(std::string_view text)
     }
     if (i != n)
         return std::nullopt;
+    if (kept < 19)
+        mantissa = small;
 
-    // Normalise: strip leading zeros, then trailing zeros into the exponent.
-    size_t lead = digits.find_first_not_of('0');
-    if (lead == std::string::npos) {
-        d.m_digits.clear();
-        d.m_exponent = 0;
-        d.m_negative = false;
+    Decimal d;
+    if (mantissa == 0) {
+        if (!hasExponent)
+            d.m_sourceZeros = static_cast<uint8_t>(scale > 255 ? 255 : scale);
         return d;
     }
-    digits.erase(0, lead);
-    exp -= scale;
-    size_t trail = digits.find_last_not_of('0');
-    exp += static_cast<long long>(digits.size() - trail - 1);
-    digits.erase(trail + 1);
-
-    if (static_cast<int>(digits.size()) > kMaxDigits) {
-        // Round half-even to kMaxDigits significant digits.
-        size_t drop = digits.size() - kMaxDigits;
-        char first = digits[kMaxDigits];
-        bool restNonZero = digits.find_first_not_of('0', kMaxDigits + 1) != std::string::npos;
-        digits.erase(kMaxDigits);
-        exp += static_cast<long long>(drop);
-        bool up = first > '5' || (first == '5' && (restNonZero || ((digits.back() - '0') & 1)));
-        if (up) {
-            int k = static_cast<int>(digits.size()) - 1;
-            while (k >= 0 && digits[k] == '9')
-                digits[k--] = '0';
-            if (k < 0)
-                digits.insert(digits.begin(), '1');
-            else
-                ++digits[k];
+    if (dropped > 0 && (firstDropped > 5 || (firstDropped == 5 && (sticky || (mantissa & 1)))))
+        ++mantissa; // at most 10^38, which still fits
+    long long stripped = 0;
+    if (mantissa <= std::numeric_limits<uint64_t>::max()) {
+        uint64_t m = static_cast<uint64_t>(mantissa);
+        while (m % 10 == 0) {
+            m /= 10;
+            ++stripped;
         }
-        size_t t = digits.find_last_not_of('0');
-        exp += static_cast<long long>(digits.size() - t - 1);
-        digits.erase(t + 1);
+        mantissa = m;
+    } else {
+        while (mantissa % 10 == 0) {
+            mantissa /= 10;
+            ++stripped;
+        }
     }
+    exp += dropped - scale + stripped;
     if (exp < kMinExponent || exp > kMaxExponent)
         return std::nullopt;
-    d.m_digits = std::move(digits);
-    d.m_exponent = static_cast<int>(exp);
+    d.m_low = static_cast<uint64_t>(mantissa);
+    d.m_high = static_cast<uint64_t>(mantissa >> 64);
+    d.m_exponent = static_cast<int16_t>(exp);
+    d.m_negative = negative;
+    if (!hasExponent && dropped == 0) {
+        long long zeros = stripped < scale ? stripped : scale;
+        d.m_sourceZeros = static_cast<uint8_t>(zeros > 255 ? 255 : zeros);
+    }
     return d;
+}
+
+std::string Decimal::digits() const
+{
+    if (isZero())
+        return {};
+    char buf[48];
+    size_t n = mantissaDigits(join(m_low, m_high), buf);
+    return std::string(buf, n);
+}
+
+void Decimal::appendTo(std::string& out) const
+{
+    if (isZero()) {
+        out.push_back('0');
+        return;
+    }
+    char digits[48];
+    const long len = static_cast<long>(mantissaDigits(join(m_low, m_high), digits));
+    if (m_negative)
+        out.push_back('-');
+    const long point = len + m_exponent; // digits before the decimal point
+    if (m_exponent >= 0) {
+        out.append(digits, static_cast<size_t>(len));
+        out.append(static_cast<size_t>(m_exponent), '0');
+    } else if (point > 0) {
+        out.append(digits, static_cast<size_t>(point));
+        out.push_back('.');
+        out.append(digits + point, static_cast<size_t>(len - point));
+    } else {
+        out += "0.";
+        out.append(static_cast<size_t>(-point), '0');
+        out.append(digits, static_cast<size_t>(len));
+    }
 }
 
 std::string Decimal::toString() const
 {
-    if (m_digits.empty())
-        return "0";
-    std::string out = m_negative ? "-" : "";
-    int len = static_cast<int>(m_digits.size());
-    if (m_exponent >= 0) {
-        out += m_digits;
-        out.append(static_cast<size_t>(m_exponent), '0');
-    } else if (-m_exponent < len) {
-        out += m_digits.substr(0, static_cast<size_t>(len + m_exponent));
-        out += '.';
-        out += m_digits.substr(static_cast<size_t>(len + m_exponent));
-    } else {
-        out += "0.";
-        out.append(static_cast<size_t>(-m_exponent - len), '0');
-        out += m_digits;
+    std::string out;
+    appendTo(out);
+    return out;
+}
+
+std::string Decimal::sourceText() const
+{
+    std::string out = toString();
+    if (m_sourceZeros) {
+        if (out.find('.') == std::string::npos)
+            out.push_back('.');
+        out.append(m_sourceZeros, '0');
     }
     return out;
 }
 
 double Decimal::toDouble() const
 {
-    if (m_digits.empty())
+    if (isZero())
         return 0.0;
+    // Exact operands give a correctly rounded result directly.
+    if (m_high == 0 && m_low <= (1ull << 53) && m_exponent >= -22 && m_exponent <= 22) {
+        double m = static_cast<double>(m_low);
+        double v = m_exponent >= 0 ? m * kPowersOfTen[m_exponent] : m / kPowersOfTen[-m_exponent];
+        return m_negative ? -v : v;
+    }
     // strtod rounds correctly; scientific form keeps the text short.
-    std::string s = (m_negative ? "-" : "") + m_digits + "e" + std::to_string(m_exponent);
+    std::string s = (m_negative ? "-" : "") + digits() + "e" + std::to_string(m_exponent);
     return std::strtod(s.c_str(), nullptr);
 }
 
 int64_t Decimal::toInt64() const
 {
-    if (m_digits.empty())
+    if (isZero())
         return 0;
-    int len = static_cast<int>(m_digits.size());
+    const std::string ds = digits();
+    int len = static_cast<int>(ds.size());
     int intLen = len + m_exponent; // digits before the point
     if (intLen <= 0)
         return 0;
@@ -147,7 +270,7 @@ int64_t Decimal::toInt64() const
         return m_negative ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
     unsigned long long mag = 0;
     for (int k = 0; k < intLen; ++k) {
-        int digit = k < len ? m_digits[static_cast<size_t>(k)] - '0' : 0;
+        int digit = k < len ? ds[static_cast<size_t>(k)] - '0' : 0;
         if (mag > (ULLONG_MAX - static_cast<unsigned>(digit)) / 10) {
             mag = ULLONG_MAX;
             break;
@@ -162,11 +285,6 @@ int64_t Decimal::toInt64() const
     if (mag > static_cast<unsigned long long>(std::numeric_limits<int64_t>::max()))
         return std::numeric_limits<int64_t>::max();
     return static_cast<int64_t>(mag);
-}
-
-bool Decimal::operator==(const Decimal& other) const
-{
-    return m_negative == other.m_negative && m_digits == other.m_digits && m_exponent == other.m_exponent;
 }
 
 } // namespace base

@@ -6,9 +6,9 @@
 
 namespace base {
 
-// An exact decimal number: sign * digits * 10^exponent, with up to kMaxDigits significant
-// digits (rounded half-even beyond). Keeps the text it was read from, so "1.50" stays "1.50"
-// where that text is wanted, while comparisons and conversions use the normalised value.
+// An exact decimal number: sign * mantissa * 10^exponent, with up to kMaxDigits significant
+// digits (rounded half-even beyond) held in a fixed 128-bit mantissa. Comparisons and
+// conversions use the normalised value (no trailing zeros in the mantissa).
 class Decimal {
 public:
     static constexpr int kMaxDigits = 38;
@@ -20,29 +20,43 @@ public:
     // Accepts [+-]digits[.digits][(e|E)[+-]digits] or [+-].digits; nullopt when malformed or
     // when the normalised exponent leaves kMinExponent..kMaxExponent.
     static std::optional<Decimal> fromText(std::string_view text);
+    // From the parts of a normalised value (as kept by a compact holder).
+    static Decimal fromParts(uint64_t low, uint64_t high, int exponent, bool negative, unsigned sourceZeros);
 
     bool isNegative() const { return m_negative; }
-    bool isZero() const { return m_digits.empty(); }
-    const std::string& digits() const { return m_digits; } // no leading/trailing zeros
+    bool isZero() const { return m_low == 0 && m_high == 0; }
+    std::string digits() const; // no leading/trailing zeros; empty for zero
     int exponent() const { return m_exponent; }
-    const std::string& sourceText() const { return m_source; }
+    uint64_t mantissaLow() const { return m_low; }
+    uint64_t mantissaHigh() const { return m_high; }
+    unsigned sourceZeros() const { return m_sourceZeros; }
+    // The plain text with the fraction digits the source text had: "1.50" stays "1.50".
+    std::string sourceText() const;
 
     // Plain decimal text of the normalised value ("1.5", "-0.001", "1000000000").
     std::string toString() const;
+    // The same, appended.
+    void appendTo(std::string& out) const;
     // Correctly rounded.
     double toDouble() const;
     // Truncates toward zero and saturates at the int64 limits.
     int64_t toInt64() const;
-    bool isIntegral() const { return m_exponent >= 0 || m_digits.empty(); }
+    bool isIntegral() const { return m_exponent >= 0 || isZero(); }
 
-    bool operator==(const Decimal& other) const;
+    bool operator==(const Decimal& other) const
+    {
+        return m_low == other.m_low && m_high == other.m_high && m_exponent == other.m_exponent &&
+               m_negative == other.m_negative;
+    }
     bool operator!=(const Decimal& other) const { return !(*this == other); }
 
 private:
+    uint64_t m_low = 0;
+    uint64_t m_high = 0;
+    int16_t m_exponent = 0;
     bool m_negative = false;
-    std::string m_digits;
-    int m_exponent = 0;
-    std::string m_source;
+    // Trailing fraction zeros of the source text, dropped by normalising.
+    uint8_t m_sourceZeros = 0;
 };
 
 } // namespace base

@@ -10,7 +10,18 @@ struct Error {
     std::string domain;
     int code = 0;
     std::string description;
-    std::shared_ptr<const Error> underlying;
+    // Mutable only so that a dying chain can be unlinked one error at a time.
+    mutable std::shared_ptr<const Error> underlying;
+
+    // Iterative: a chain of thousands of wrapped errors must not cost a stack frame each.
+    ~Error()
+    {
+        std::shared_ptr<const Error> next = std::move(underlying);
+        while (next && next.use_count() == 1) {
+            std::shared_ptr<const Error> after = std::move(next->underlying);
+            next = std::move(after);
+        }
+    }
 
     static std::shared_ptr<const Error> make(std::string domain, int code, std::string description,
                                              std::shared_ptr<const Error> underlying = nullptr)

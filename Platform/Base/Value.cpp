@@ -4,14 +4,17 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <new>
+#include <stdexcept>
+#include <unordered_map>
 
 namespace base {
 
 namespace {
-constexpr size_t kIndexThreshold = 16;
+constexpr size_t kIndexThreshold = 32;
 
 // The leading number of a text, whatever the process locale ("12.5" is never 12 under de_DE).
-bool parseLeadingDouble(const std::string& s, double& out)
+bool parseLeadingDouble(std::string_view s, double& out)
 {
     size_t i = s.find_first_not_of(" \t\n\r");
     if (i == std::string::npos)
@@ -22,51 +25,269 @@ bool parseLeadingDouble(const std::string& s, double& out)
     auto result = std::from_chars(first, s.data() + s.size(), out);
     return result.ec == std::errc();
 }
+
+void* allocateBlock(size_t header, size_t count, size_t item)
+{
+    if (count > std::numeric_limits<uint32_t>::max())
+        throw std::length_error("too many elements for a value");
+    return ::operator new(header + count * item);
 }
+
+// Grows by half, as the parser sizes exactly and other callers append a few at a time.
+size_t grownCapacity(size_t current, size_t minimum)
+{
+    size_t grown = current + current / 2 + 2;
+    return grown < minimum ? minimum : grown;
+}
+} // namespace
+
+// ---------------------------------------------------------------------------------------- Array
+
+Array::Array(const Array& other)
+{
+    reserve(other.size());
+    for (const Value& v : other)
+        emplace_back(v);
+}
+
+Array& Array::operator=(const Array& other)
+{
+    if (this != &other) {
+        Array copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+Array& Array::operator=(Array&& other) noexcept
+{
+    if (this != &other) {
+        Array old(std::move(*this));
+        m_block = std::exchange(other.m_block, nullptr);
+    }
+    return *this;
+}
+
+Array::~Array()
+{
+    clear();
+    ::operator delete(m_block);
+}
+
+const Value& Array::at(size_t i) const
+{
+    if (i >= size())
+        throw std::out_of_range("array index out of range");
+    return data()[i];
+}
+
+void Array::grow(size_t minimum)
+{
+    size_t capacity = grownCapacity(this->capacity(), minimum);
+    auto* block = static_cast<Block*>(allocateBlock(sizeof(Block), capacity, sizeof(Value)));
+    block->size = 0;
+    block->capacity = static_cast<uint32_t>(capacity);
+    if (m_block) {
+        Value* from = items(m_block);
+        Value* to = items(block);
+        for (uint32_t i = 0; i < m_block->size; ++i) {
+            new (to + i) Value(std::move(from[i]));
+            from[i].~Value();
+        }
+        block->size = m_block->size;
+        ::operator delete(m_block);
+    }
+    m_block = block;
+}
+
+void Array::reserve(size_t n)
+{
+    if (n > capacity()) {
+        // Exactly n: grow() would add its margin.
+        auto* block = static_cast<Block*>(allocateBlock(sizeof(Block), n, sizeof(Value)));
+        block->size = 0;
+        block->capacity = static_cast<uint32_t>(n);
+        if (m_block) {
+            Value* from = items(m_block);
+            for (uint32_t i = 0; i < m_block->size; ++i) {
+                new (items(block) + i) Value(std::move(from[i]));
+                from[i].~Value();
+            }
+            block->size = m_block->size;
+            ::operator delete(m_block);
+        }
+        m_block = block;
+    }
+}
+
+void Array::pop_back()
+{
+    items(m_block)[--m_block->size].~Value();
+}
+
+void Array::clear() noexcept
+{
+    if (!m_block)
+        return;
+    Value* v = items(m_block);
+    for (uint32_t i = m_block->size; i-- > 0;)
+        v[i].~Value();
+    m_block->size = 0;
+}
+
+Value* Array::insert(const Value* position, Value value)
+{
+    size_t at = static_cast<size_t>(position - data());
+    push_back(std::move(value));
+    Value* v = data();
+    for (size_t i = size() - 1; i > at; --i)
+        std::swap(v[i], v[i - 1]);
+    return v + at;
+}
+
+Value* Array::erase(const Value* position)
+{
+    return erase(position, position + 1);
+}
+
+Value* Array::erase(const Value* first, const Value* last)
+{
+    Value* v = data();
+    size_t from = static_cast<size_t>(first - v), to = static_cast<size_t>(last - v), n = size();
+    if (from == to)
+        return v + from;
+    for (size_t i = to; i < n; ++i)
+        v[from + (i - to)] = std::move(v[i]);
+    for (size_t i = n - (to - from); i < n; ++i)
+        v[i].~Value();
+    m_block->size = static_cast<uint32_t>(n - (to - from));
+    return v + from;
+}
+
+bool Array::operator==(const Array& other) const
+{
+    if (size() != other.size())
+        return false;
+    for (size_t i = 0; i < size(); ++i)
+        if (!((*this)[i] == other[i]))
+            return false;
+    return true;
+}
+
+// ----------------------------------------------------------------------------------- Dictionary
+
+struct Dictionary::Index {
+    std::unordered_map<std::string_view, uint32_t> positions;
+};
 
 Dictionary::Dictionary(std::initializer_list<Entry> entries)
 {
+    reserve(entries.size());
     for (auto& e : entries)
-        set(e.first, e.second);
+        set(e.first.view(), e.second);
 }
 
-Dictionary::Dictionary(const Dictionary& other) : m_entries(other.m_entries)
+Dictionary::Dictionary(const Dictionary& other)
 {
+    reserve(other.size());
+    for (const Entry& e : other)
+        append(String(e.first), Value(e.second));
     rebuildIndex();
 }
 
 Dictionary& Dictionary::operator=(const Dictionary& other)
 {
     if (this != &other) {
-        m_entries = other.m_entries;
-        rebuildIndex();
+        Dictionary copy(other);
+        *this = std::move(copy);
     }
     return *this;
 }
 
-Dictionary::~Dictionary() = default;
+Dictionary& Dictionary::operator=(Dictionary&& other) noexcept
+{
+    if (this != &other) {
+        Dictionary old(std::move(*this));
+        m_block = std::exchange(other.m_block, nullptr);
+    }
+    return *this;
+}
+
+Dictionary::~Dictionary()
+{
+    clear();
+    ::operator delete(m_block);
+}
+
+Dictionary Dictionary::fromEntries(Entry* first, Entry* last)
+{
+    Dictionary d;
+    d.reserve(static_cast<size_t>(last - first));
+    for (; first != last; ++first)
+        d.set(std::move(first->first), std::move(first->second));
+    return d;
+}
+
+void Dictionary::reserve(size_t n)
+{
+    if (n <= (m_block ? m_block->capacity : 0))
+        return;
+    auto* block = static_cast<Block*>(allocateBlock(sizeof(Block), n, sizeof(Entry)));
+    block->size = 0;
+    block->capacity = static_cast<uint32_t>(n);
+    block->index = nullptr;
+    if (m_block) {
+        Entry* from = entriesOf(m_block);
+        for (uint32_t i = 0; i < m_block->size; ++i) {
+            new (entriesOf(block) + i) Entry(std::move(from[i]));
+            from[i].~Entry();
+        }
+        block->size = m_block->size;
+        block->index = m_block->index;
+        ::operator delete(m_block);
+    }
+    m_block = block;
+    // Short keys live in the entries, so the index is remade after they move.
+    if (m_block->index)
+        rebuildIndex();
+}
+
+void Dictionary::grow(size_t minimum)
+{
+    reserve(grownCapacity(m_block ? m_block->capacity : 0, minimum));
+}
 
 void Dictionary::rebuildIndex()
 {
-    if (m_entries.size() < kIndexThreshold) {
-        m_index.reset();
+    if (!m_block)
+        return;
+    if (m_block->size < kIndexThreshold) {
+        delete m_block->index;
+        m_block->index = nullptr;
         return;
     }
-    m_index = std::make_unique<std::unordered_map<std::string, size_t>>();
-    m_index->reserve(m_entries.size() * 2);
-    for (size_t i = 0; i < m_entries.size(); ++i)
-        m_index->emplace(m_entries[i].first, i);
+    if (!m_block->index)
+        m_block->index = new Index;
+    auto& positions = m_block->index->positions;
+    positions.clear();
+    positions.reserve(m_block->size);
+    Entry* e = entriesOf(m_block);
+    for (uint32_t i = 0; i < m_block->size; ++i)
+        positions.emplace(e[i].first.view(), i);
 }
 
 const Value* Dictionary::find(std::string_view key) const
 {
-    if (m_index) {
-        auto it = m_index->find(std::string(key));
-        return it == m_index->end() ? nullptr : &m_entries[it->second].second;
+    if (!m_block)
+        return nullptr;
+    const Entry* e = entriesOf(m_block);
+    if (m_block->index) {
+        auto it = m_block->index->positions.find(key);
+        return it == m_block->index->positions.end() ? nullptr : &e[it->second].second;
     }
-    for (auto& e : m_entries)
-        if (e.first == key)
-            return &e.second;
+    for (uint32_t i = 0; i < m_block->size; ++i)
+        if (e[i].first.size() == key.size() && e[i].first.view() == key)
+            return &e[i].second;
     return nullptr;
 }
 
@@ -75,24 +296,51 @@ Value* Dictionary::find(std::string_view key)
     return const_cast<Value*>(static_cast<const Dictionary*>(this)->find(key));
 }
 
-void Dictionary::set(std::string key, Value value)
+void Dictionary::append(String&& key, Value&& value)
+{
+    if (size() == (m_block ? m_block->capacity : 0))
+        grow(size() + 1);
+    Entry* slot = new (entriesOf(m_block) + m_block->size) Entry(std::move(key), std::move(value));
+    uint32_t position = m_block->size++;
+    if (m_block->index)
+        m_block->index->positions.emplace(slot->first.view(), position);
+    else if (m_block->size >= kIndexThreshold)
+        rebuildIndex();
+}
+
+void Dictionary::set(std::string_view key, Value value)
 {
     if (Value* existing = find(key)) {
         *existing = std::move(value);
         return;
     }
-    m_entries.emplace_back(std::move(key), std::move(value));
-    if (m_index)
-        m_index->emplace(m_entries.back().first, m_entries.size() - 1);
-    else if (m_entries.size() >= kIndexThreshold)
-        rebuildIndex();
+    append(String(key), std::move(value));
+}
+
+void Dictionary::set(const char* key, Value value)
+{
+    set(std::string_view(key), std::move(value));
+}
+
+void Dictionary::set(String&& key, Value value)
+{
+    if (Value* existing = find(key.view())) {
+        *existing = std::move(value);
+        return;
+    }
+    append(std::move(key), std::move(value));
 }
 
 bool Dictionary::remove(std::string_view key)
 {
-    for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
-        if (it->first == key) {
-            m_entries.erase(it);
+    if (!m_block)
+        return false;
+    Entry* e = entriesOf(m_block);
+    for (uint32_t i = 0; i < m_block->size; ++i) {
+        if (e[i].first.view() == key) {
+            for (uint32_t k = i + 1; k < m_block->size; ++k)
+                e[k - 1] = std::move(e[k]);
+            e[--m_block->size].~Entry();
             rebuildIndex();
             return true;
         }
@@ -100,22 +348,181 @@ bool Dictionary::remove(std::string_view key)
     return false;
 }
 
-void Dictionary::clear()
+void Dictionary::clear() noexcept
 {
-    m_entries.clear();
-    m_index.reset();
+    if (!m_block)
+        return;
+    Entry* e = entriesOf(m_block);
+    for (uint32_t i = m_block->size; i-- > 0;)
+        e[i].~Entry();
+    m_block->size = 0;
+    delete m_block->index;
+    m_block->index = nullptr;
 }
 
 bool Dictionary::operator==(const Dictionary& other) const
 {
     if (size() != other.size())
         return false;
-    for (auto& e : m_entries) {
-        const Value* v = other.find(e.first);
+    for (const Entry& e : *this) {
+        const Value* v = other.find(e.first.view());
         if (!v || !(*v == e.second))
             return false;
     }
     return true;
+}
+
+// ---------------------------------------------------------------------------------------- Value
+
+Value::Value(const base::Decimal& d) noexcept : m_type(Type::Decimal)
+{
+    m_mantissa[0] = d.mantissaLow();
+    m_mantissa[1] = d.mantissaHigh();
+    m_decimalExponent = static_cast<int8_t>(d.exponent());
+    m_decimalNegative = d.isNegative();
+    m_decimalSourceZeros = static_cast<uint8_t>(d.sourceZeros());
+}
+
+Value::Value(base::Bytes b) : m_bytes(new base::Bytes(std::move(b))), m_type(Type::Bytes) {}
+
+Value::Value(const Value& other) : m_int(0)
+{
+    copyFrom(other);
+}
+
+Value::Value(Value&& other) noexcept : m_int(0)
+{
+    takeFrom(other);
+}
+
+Value& Value::operator=(const Value& other)
+{
+    if (this != &other) {
+        Value copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+Value& Value::operator=(Value&& other) noexcept
+{
+    if (this != &other) {
+        // The old content may hold `other` (a member assigned over its container).
+        Value old;
+        old.takeFrom(*this);
+        takeFrom(other);
+    }
+    return *this;
+}
+
+void Value::takeFrom(Value& other) noexcept
+{
+    m_type = other.m_type;
+    m_decimalExponent = other.m_decimalExponent;
+    m_decimalNegative = other.m_decimalNegative;
+    m_decimalSourceZeros = other.m_decimalSourceZeros;
+    switch (m_type) {
+    case Type::String: new (&m_string) String(std::move(other.m_string)); other.m_string.~String(); break;
+    case Type::Array: new (&m_array) Array(std::move(other.m_array)); other.m_array.~Array(); break;
+    case Type::Dictionary:
+        new (&m_dictionary) Dictionary(std::move(other.m_dictionary));
+        other.m_dictionary.~Dictionary();
+        break;
+    default: m_mantissa[0] = other.m_mantissa[0]; m_mantissa[1] = other.m_mantissa[1]; break;
+    }
+    other.m_type = Type::Null;
+    other.m_int = 0;
+}
+
+void Value::copyFrom(const Value& other)
+{
+    switch (other.m_type) {
+    case Type::String: new (&m_string) String(other.m_string); break;
+    case Type::Array: new (&m_array) Array(other.m_array); break;
+    case Type::Dictionary: new (&m_dictionary) Dictionary(other.m_dictionary); break;
+    case Type::Bytes: m_bytes = new base::Bytes(*other.m_bytes); break;
+    default: m_mantissa[0] = other.m_mantissa[0]; m_mantissa[1] = other.m_mantissa[1]; break;
+    }
+    m_type = other.m_type;
+    m_decimalExponent = other.m_decimalExponent;
+    m_decimalNegative = other.m_decimalNegative;
+    m_decimalSourceZeros = other.m_decimalSourceZeros;
+}
+
+bool Value::hasNestedContainers() const noexcept
+{
+    if (m_type == Type::Array) {
+        for (const Value& v : m_array)
+            if ((v.m_type == Type::Array && !v.m_array.empty()) ||
+                (v.m_type == Type::Dictionary && !v.m_dictionary.empty()))
+                return true;
+    } else if (m_type == Type::Dictionary) {
+        for (const auto& e : m_dictionary)
+            if ((e.second.m_type == Type::Array && !e.second.m_array.empty()) ||
+                (e.second.m_type == Type::Dictionary && !e.second.m_dictionary.empty()))
+                return true;
+    }
+    return false;
+}
+
+void Value::destroy() noexcept
+{
+    switch (m_type) {
+    case Type::String: m_string.~String(); break;
+    case Type::Bytes: delete m_bytes; break;
+    case Type::Array:
+    case Type::Dictionary:
+        if (hasNestedContainers())
+            destroyDeep();
+        if (m_type == Type::Array)
+            m_array.~Array();
+        else
+            m_dictionary.~Dictionary();
+        break;
+    default: break;
+    }
+    m_type = Type::Null;
+}
+
+// Nested containers are taken out onto a list and emptied one level at a time, so that a
+// deep tree never costs one machine stack frame per level.
+void Value::destroyDeep() noexcept
+{
+    std::vector<Value> pending;
+    auto takeChildren = [&pending](Value& holder) {
+        auto take = [&pending](Value& child) {
+            if ((child.m_type == Type::Array && !child.m_array.empty()) ||
+                (child.m_type == Type::Dictionary && !child.m_dictionary.empty())) {
+                pending.emplace_back();
+                pending.back().takeFrom(child);
+            }
+        };
+        if (holder.m_type == Type::Array) {
+            for (Value& v : holder.m_array)
+                take(v);
+        } else {
+            for (auto& e : holder.m_dictionary)
+                take(const_cast<Value&>(e.second));
+        }
+    };
+    try {
+        takeChildren(*this);
+        while (!pending.empty()) {
+            Value next;
+            next.takeFrom(pending.back());
+            pending.pop_back();
+            takeChildren(next);
+        }
+    } catch (...) {
+        // Out of memory for the list: what is left is destroyed the plain way.
+    }
+}
+
+base::Decimal Value::asDecimal() const
+{
+    expect(Type::Decimal);
+    return base::Decimal::fromParts(m_mantissa[0], m_mantissa[1], m_decimalExponent, m_decimalNegative,
+                                    m_decimalSourceZeros);
 }
 
 const char* Value::typeName(Type t)
@@ -154,7 +561,7 @@ int64_t Value::toInt(int64_t fallback) const
     case Type::String: {
         // Leading integer part of a numeric text, the way servers send ids as strings.
         double d;
-        if (!parseLeadingDouble(asString(), d))
+        if (!parseLeadingDouble(asString().view(), d))
             return fallback;
         return Value(d).toInt(fallback);
     }
@@ -171,7 +578,7 @@ double Value::toDouble(double fallback) const
     case Type::Double: return asDouble();
     case Type::String: {
         double d;
-        return parseLeadingDouble(asString(), d) ? d : fallback;
+        return parseLeadingDouble(asString().view(), d) ? d : fallback;
     }
     default: return fallback;
     }
@@ -185,7 +592,7 @@ bool Value::toBool(bool fallback) const
     case Type::Decimal: return !asDecimal().isZero();
     case Type::Double: return asDouble() != 0.0;
     case Type::String: {
-        const std::string& s = asString();
+        std::string_view s = asString().view();
         if (s == "YES" || s == "yes" || s == "true" || s == "TRUE" || s == "Y" || s == "y")
             return true;
         return toInt(0) != 0;
@@ -197,7 +604,7 @@ bool Value::toBool(bool fallback) const
 std::string Value::toString(const std::string& fallback) const
 {
     switch (type()) {
-    case Type::String: return asString();
+    case Type::String: return asString().str();
     case Type::Bool: return asBool() ? "1" : "0";
     case Type::Integer: return std::to_string(asInteger());
     case Type::Decimal: return asDecimal().toString();
@@ -224,7 +631,23 @@ const Value& Value::operator[](std::string_view key) const
 
 bool Value::operator==(const Value& other) const
 {
-    return m_data == other.m_data;
+    if (m_type != other.m_type)
+        return false;
+    switch (m_type) {
+    case Type::Null: return true;
+    case Type::Bool: return m_bool == other.m_bool;
+    case Type::Integer: return m_int == other.m_int;
+    case Type::Decimal:
+        return m_mantissa[0] == other.m_mantissa[0] && m_mantissa[1] == other.m_mantissa[1] &&
+               m_decimalExponent == other.m_decimalExponent && m_decimalNegative == other.m_decimalNegative;
+    case Type::Double:
+    case Type::Date: return m_double == other.m_double;
+    case Type::String: return m_string == other.m_string;
+    case Type::Bytes: return *m_bytes == *other.m_bytes;
+    case Type::Array: return m_array == other.m_array;
+    case Type::Dictionary: return m_dictionary == other.m_dictionary;
+    }
+    return false;
 }
 
 } // namespace base

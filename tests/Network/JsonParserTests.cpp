@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <pthread.h>
 
 using namespace std::string_literals;
 using Lines = std::vector<std::string>;
@@ -102,6 +103,41 @@ TEST(JsonParser, NestingIsBoundedWithoutExhaustingTheStack)
     EXPECT_FALSE(parser.objectWithString(R"({"a":[{}]})"));
     EXPECT_EQ(traceLines(parser), (Lines{"7 Nested too deep", "3 Expected value while parsing array",
                                          "3 Object value expected for key: a"}));
+}
+
+// Runs the work on a thread with a small machine stack, as a worker thread may have.
+template<typename Work>
+void onSmallStack(Work work)
+{
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 128 * 1024);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(
+                  &thread, &attr, [](void* w) -> void* { (*static_cast<Work*>(w))(); return nullptr; }, &work),
+              0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}
+
+TEST(JsonParser, DeepTreesAndLongErrorChainsDieOnASmallStack)
+{
+    const size_t depth = BRJsonBase::kDepthCeiling;
+    size_t parsed = 0, errors = 0;
+    onSmallStack([&] {
+        BRJsonParser parser;
+        parser.setMaxDepth(0);
+        {
+            auto object = std::string(depth - 2, '[') + "{\"k\":[\"x\"]}" + std::string(depth - 2, ']');
+            auto tree = parser.objectWithString(object);
+            for (const base::Value* v = tree ? &*tree : nullptr; v && v->isArray(); v = &v->asArray()[0])
+                ++parsed;
+        }
+        EXPECT_FALSE(parser.objectWithString(std::string(100000, '[')));
+        errors = parser.errorTrace() ? parser.errorTrace()->size() : 0;
+    });
+    EXPECT_EQ(parsed, depth - 2);
+    EXPECT_EQ(errors, depth + 1);
 }
 
 TEST(JsonParser, StringsDecodeEscapesAndRefuseBrokenText)

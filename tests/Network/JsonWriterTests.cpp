@@ -1,4 +1,5 @@
 #include "JsonTestSupport.h"
+#include "Network/BRJsonParser.h"
 #include "Network/BRJsonWriter.h"
 
 #include <gtest/gtest.h>
@@ -72,7 +73,7 @@ TEST(JsonWriter, NumbersInTheirShortestExactForm)
     EXPECT_EQ(write(19.99), "19.99");
     EXPECT_EQ(write(0.1 + 0.2), "0.30000000000000004");
     EXPECT_EQ(write(3.0), "3");
-    EXPECT_EQ(write(1e300), "1e+300");
+    EXPECT_EQ(write(1e100), "1e+100");
     EXPECT_EQ(write(-42), "-42");
     EXPECT_EQ(write(static_cast<long long>(INT64_MIN)), "-9223372036854775808");
     EXPECT_EQ(write(*base::Decimal::fromText("1.50")), "1.5");
@@ -106,6 +107,51 @@ TEST(JsonWriter, RefusesWhatJsonCannotHold)
 
     EXPECT_TRUE(writer.stringWithObject(base::Array{}));
     EXPECT_FALSE(writer.errorTrace());
+}
+
+TEST(JsonWriter, WritesOnlyWhatTheParserReads)
+{
+    struct Case {
+        base::Value value;
+        std::vector<std::string> trace; // empty: written, and read back equal
+        const char* text = nullptr;
+    };
+    const Case cases[] = {
+        {base::Array{1e200}, {"1 JSON serialisation not supported for 1e+200"}},
+        {base::Array{5e-324}, {"1 JSON serialisation not supported for 5e-324"}},
+        {base::Array{-1e-130}, {"1 JSON serialisation not supported for -1e-130"}},
+        {base::Array{"ok\xFF"}, {"1 JSON serialisation not supported for string with invalid UTF-8"}},
+        {base::Dictionary{{"k", "\xC0\xAF"}},
+         {"1 JSON serialisation not supported for string with invalid UTF-8", "1 Unsupported value for key k in object"}},
+        {base::Array{"\xED\xA0\x80"}, {"1 JSON serialisation not supported for string with invalid UTF-8"}},
+        {base::Dictionary{{"a", base::Dictionary{{"b\xFF", 1}}}},
+         {"1 JSON object key must be valid UTF-8", "1 Unsupported value for key a in object"}},
+        {base::Array{1e127, 1e-128, -0.0, "\xF0\x9D\x84\x9E \xE7\xBA\xA2"}, {}, "[1e+127,1e-128,-0,\"\xF0\x9D\x84\x9E \xE7\xBA\xA2\"]"},
+        {base::Array{"a long text of forty bytes, with \"quotes\"\t"}, {}, "[\"a long text of forty bytes, with \\\"quotes\\\"\\t\"]"},
+    };
+    BRJsonWriter writer;
+    BRJsonParser parser;
+    for (const Case& c : cases) {
+        auto text = writer.stringWithObject(c.value);
+        if (!c.trace.empty()) {
+            EXPECT_FALSE(text);
+            EXPECT_EQ(traceLines(writer), c.trace);
+            continue;
+        }
+        ASSERT_TRUE(text);
+        EXPECT_EQ(*text, c.text);
+        // Numbers come back as exact decimals of the same value.
+        auto back = parser.objectWithString(*text);
+        ASSERT_TRUE(back) << *text;
+        ASSERT_EQ(back->asArray().size(), c.value.asArray().size());
+        for (size_t i = 0; i < back->asArray().size(); ++i) {
+            const base::Value& was = c.value.asArray()[i];
+            if (was.isNumber())
+                EXPECT_EQ(back->asArray()[i].toDouble(), was.toDouble());
+            else
+                EXPECT_EQ(back->asArray()[i], was);
+        }
+    }
 }
 
 TEST(JsonWriter, ReadableAndSortedOutput)

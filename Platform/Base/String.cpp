@@ -1,0 +1,34 @@
+#include "Platform/Base/String.h"
+
+#include <limits>
+#include <new>
+#include <ostream>
+#include <stdexcept>
+
+namespace base {
+
+void String::assign(const char* text, size_t n)
+{
+    if (n <= kInlineCapacity) {
+        if (n)
+            std::memcpy(m_bytes, text, n);
+        setInlineSize(n);
+        return;
+    }
+    if (n > std::numeric_limits<uint32_t>::max())
+        throw std::length_error("text too long for a value");
+    char* block = static_cast<char*>(::operator new(n + 1));
+    std::memcpy(block, text, n);
+    block[n] = 0;
+    uint32_t size = static_cast<uint32_t>(n);
+    std::memcpy(m_bytes, &block, sizeof block);
+    std::memcpy(m_bytes + sizeof block, &size, sizeof size);
+    m_bytes[kInlineCapacity] = kHeap;
+}
+
+std::ostream& operator<<(std::ostream& out, const String& s)
+{
+    return out << s.view();
+}
+
+} // namespace base

@@ -240,10 +240,11 @@ std::optional<std::vector<char>> readWholeFile(const std::string& path)
 }
 
 // Reads the data of the entry that is open; the entry is closed once, by finish() or on
-// destruction. finish() says whether the data was whole and its CRC matched.
+// destruction. finish() says whether the data was whole: every byte is counted and its CRC
+// computed here, since the zip library skips its own check when the data ends early.
 class EntryReader {
 public:
-    explicit EntryReader(unzFile file) : m_file(file) {}
+    EntryReader(unzFile file, const unz_file_info64& info) : m_file(file), m_info(info) {}
     virtual ~EntryReader()
     {
         if (!m_closed)
@@ -252,26 +253,69 @@ public:
     EntryReader(const EntryReader&) = delete;
     EntryReader& operator=(const EntryReader&) = delete;
     // Bytes read into buffer, 0 at the end, negative on failure.
-    virtual int read(char* buffer, unsigned size) { return ::unzReadCurrentFile(m_file, buffer, size); }
-    virtual bool finish() { return close(); }
+    int read(char* buffer, unsigned size)
+    {
+        int count = readData(buffer, size);
+        if (count > 0) {
+            m_crc = ::crc32(m_crc, reinterpret_cast<const Bytef*>(buffer), static_cast<uInt>(count));
+            m_size += static_cast<uint64_t>(count);
+        }
+        return count;
+    }
+    // Nothing when the entry was whole, else what was wrong with it.
+    virtual const char* finish()
+    {
+        bool closed = close();
+        if (m_size != m_info.uncompressed_size)
+            return "has the wrong size";
+        if (m_crc != m_info.crc)
+            return "has a bad CRC";
+        return closed ? nullptr : "could not be read";
+    }
 
 protected:
+    virtual int readData(char* buffer, unsigned size) { return ::unzReadCurrentFile(m_file, buffer, size); }
     bool close()
     {
         m_closed = true;
         return ::unzCloseCurrentFile(m_file) == UNZ_OK;
     }
     unzFile m_file;
+    unz_file_info64 m_info;
 
 private:
     bool m_closed = false;
+    uLong m_crc = ::crc32(0L, nullptr, 0);
+    uint64_t m_size = 0;
 };
+
+// Whether two entries' data share bytes of the archive: entries laid over one another turn a
+// small archive into an enormous extraction, and no writer of archives makes them.
+bool entriesOverlap(unzFile file)
+{
+    std::vector<std::pair<ZPOS64_T, ZPOS64_T>> spans; // start and end of each entry's data
+    for (int at = ::unzGoToFirstFile(file); at == UNZ_OK; at = ::unzGoToNextFile(file)) {
+        unz_file_info64 info;
+        int method = 0, level = 0;
+        if (::unzGetCurrentFileInfo64(file, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK
+            || ::unzOpenCurrentFile2(file, &method, &level, 1) != UNZ_OK)
+            continue; // extraction reports it
+        ZPOS64_T start = ::unzGetCurrentFileZStreamPos64(file);
+        ::unzCloseCurrentFile(file);
+        spans.emplace_back(start, start + info.compressed_size);
+    }
+    std::sort(spans.begin(), spans.end());
+    for (size_t i = 1; i < spans.size(); ++i)
+        if (spans[i].first < spans[i - 1].second || spans[i].first == spans[i - 1].first)
+            return true;
+    return false;
+}
 
 // An encrypted entry opened raw: deciphered and inflated here, its CRC checked here.
 class EncryptedEntryReader : public EntryReader {
 public:
     EncryptedEntryReader(unzFile file, const std::string& password, const unz_file_info64& info, int method)
-        : EntryReader(file), m_cipher(password), m_hasPassword(!password.empty()), m_info(info), m_method(method)
+        : EntryReader(file, info), m_cipher(password), m_hasPassword(!password.empty()), m_method(method)
     {
         m_inflating = m_method == Z_DEFLATED && ::inflateInit2(&m_z, -MAX_WBITS) == Z_OK;
     }
@@ -281,23 +325,19 @@ public:
             ::inflateEnd(&m_z);
     }
 
-    int read(char* buffer, unsigned size) override
+    const char* finish() override
+    {
+        bool complete = m_started && (m_method != Z_DEFLATED || m_ended);
+        const char* problem = EntryReader::finish();
+        return problem ? problem : complete ? nullptr : "could not be read";
+    }
+
+protected:
+    int readData(char* buffer, unsigned size) override
     {
         if (!m_started && !start())
             return -1;
-        int count = m_method == Z_DEFLATED ? inflateInto(buffer, size) : readStored(buffer, size);
-        if (count > 0) {
-            m_crc = ::crc32(m_crc, reinterpret_cast<const Bytef*>(buffer), static_cast<uInt>(count));
-            m_size += static_cast<uint64_t>(count);
-        }
-        return count;
-    }
-
-    bool finish() override
-    {
-        bool closed = close();
-        bool complete = m_started && (m_method != Z_DEFLATED || m_ended);
-        return closed && complete && m_crc == m_info.crc && m_size == m_info.uncompressed_size;
+        return m_method == Z_DEFLATED ? inflateInto(buffer, size) : readStored(buffer, size);
     }
 
 private:
@@ -311,7 +351,7 @@ private:
         uint8_t header[BRZipCipher::kHeaderSize];
         size_t got = 0;
         while (got < sizeof header) {
-            int n = EntryReader::read(reinterpret_cast<char*>(header) + got, static_cast<unsigned>(sizeof header - got));
+            int n = EntryReader::readData(reinterpret_cast<char*>(header) + got, static_cast<unsigned>(sizeof header - got));
             if (n <= 0)
                 return false;
             got += static_cast<size_t>(n);
@@ -323,7 +363,7 @@ private:
 
     int readStored(char* buffer, unsigned size)
     {
-        int n = EntryReader::read(buffer, size);
+        int n = EntryReader::readData(buffer, size);
         if (n > 0)
             m_cipher.decrypt(reinterpret_cast<uint8_t*>(buffer), static_cast<size_t>(n));
         return n;
@@ -335,7 +375,7 @@ private:
         m_z.avail_out = size;
         while (m_z.avail_out > 0 && !m_ended) {
             if (m_z.avail_in == 0 && !m_rawEnded) {
-                int n = EntryReader::read(reinterpret_cast<char*>(m_raw), sizeof m_raw);
+                int n = EntryReader::readData(reinterpret_cast<char*>(m_raw), sizeof m_raw);
                 if (n < 0)
                     return -1;
                 if (n == 0) {
@@ -360,15 +400,12 @@ private:
 
     BRZipCipher m_cipher;
     bool m_hasPassword;
-    unz_file_info64 m_info;
     int m_method;
     z_stream m_z {};
     bool m_inflating = false;
     bool m_started = false;
     bool m_rawEnded = false;
     bool m_ended = false;
-    uLong m_crc = ::crc32(0L, nullptr, 0);
-    uint64_t m_size = 0;
     uint8_t m_raw[kCopyBufferSize];
 };
 
@@ -451,7 +488,7 @@ EntryResult extractEntry(BRZipArchive& archive, unzFile file, EntryReader& reade
         if (!writeFully(out.get(), buffer, static_cast<size_t>(count)))
             return discard("Failed to write the file " + fullPath);
     }
-    if (!reader.finish())
+    if (reader.finish())
         return discard("Failed to reading zip file");
 
     const tm_unz& d = info.tmu_date;
@@ -509,6 +546,11 @@ bool BRZipArchive::UnzipFileToOverWrite(const std::string& folder, bool overwrit
     FileDescriptor folderFd;
     if (::unzGoToFirstFile(m_unzFile) != UNZ_OK) {
         OutputErrorMessage("Failed");
+    } else if (entriesOverlap(m_unzFile)) {
+        OutputErrorMessage("The archive is damaged: its entries overlap");
+        return false;
+    } else if (::unzGoToFirstFile(m_unzFile) != UNZ_OK) {
+        OutputErrorMessage("Failed");
     } else {
         std::error_code ignored;
         std::filesystem::create_directories(folder, ignored);
@@ -529,7 +571,7 @@ bool BRZipArchive::UnzipFileToOverWrite(const std::string& folder, bool overwrit
         }
         std::unique_ptr<EntryReader> reader = encrypted
             ? std::make_unique<EncryptedEntryReader>(m_unzFile, m_password, probe, method)
-            : std::make_unique<EntryReader>(m_unzFile);
+            : std::make_unique<EntryReader>(m_unzFile, probe);
         EntryResult entry = extractEntry(*this, m_unzFile, *reader, folderFd.get(), folder, overwrite, buffer.data(), buffer.size());
         reader.reset();
         if (entry == EntryResult::Stop)

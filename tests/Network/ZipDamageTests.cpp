@@ -177,3 +177,83 @@ TEST(ZipNames, DecodesCodePage437KeepsUtf8AndSkipsEmptyNames)
     EXPECT_EQ(listTree(target).size(), 4u);
     EXPECT_EQ(delegate->messages, std::vector<std::string> { "Skipped an entry without a name" });
 }
+
+namespace {
+
+// Archives made byte by byte: a good one, one whose entry claims more bytes (and another CRC)
+// than its data holds, and one whose directory lays many entries over one local header.
+const char* const kCrafter = R"(
+import struct, sys, zlib
+kind, path = sys.argv[1], sys.argv[2]
+def local(name, data, crc, size, method=8):
+    body = zlib.compress(data)[2:-4] if method == 8 else data
+    head = struct.pack('<IHHHHHIIIHH', 0x04034b50, 20, 0, method, 0, 0x21, crc, len(body), size, len(name), 0)
+    return head + name + body, len(body)
+def central(name, crc, csize, size, offset, method=8):
+    return struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, 20, 20, 0, method, 0, 0x21, crc, csize, size,
+                       len(name), 0, 0, 0, 0, 0, offset) + name
+def finish(out, records, count):
+    directory = b''.join(records)
+    return out + directory + struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, count, count, len(directory), len(out), 0)
+data = (b'brivanta ' * 700)
+if kind == 'good':
+    out, records = b'', []
+    for name, payload in ((b'one.txt', data), (b'sub/two.bin', bytes(range(256)) * 9)):
+        offset = len(out)
+        entry, csize = local(name, payload, zlib.crc32(payload), len(payload))
+        out += entry
+        records.append(central(name, zlib.crc32(payload), csize, len(payload), offset))
+    archive = finish(out, records, 2)
+elif kind == 'short':
+    crc, size = zlib.crc32(data) ^ 1, len(data) + 1000
+    entry, csize = local(b'short.txt', data, crc, size)
+    archive = finish(entry, [central(b'short.txt', crc, csize, size, 0)], 1)
+elif kind == 'short-stored':
+    crc, size = zlib.crc32(data) ^ 1, len(data)
+    entry, csize = local(b'short.txt', data, crc, size + 1000, 0)
+    archive = finish(entry, [central(b'short.txt', crc, csize, size + 1000, 0, 0)], 1)
+else:
+    entry, csize = local(b'f0000.txt', data, zlib.crc32(data), len(data))
+    records = [central(b'f%04d.txt' % i, zlib.crc32(data), csize, len(data), 0) for i in range(1000)]
+    archive = finish(entry, records, 1000)
+open(path, 'wb').write(archive)
+)";
+
+TEST(ZipSafety, EveryEntryIsCheckedToTheByteAndOverlapsAreRefused)
+{
+    struct Case {
+        const char* kind;
+        bool extracts;
+        std::vector<std::string> messages;
+        std::vector<std::string> tree;
+    };
+    const Case cases[] = {
+        {"good", true, {}, {"one.txt", "sub/", "sub/two.bin"}},
+        {"short", false, {"Failed to reading zip file"}, {}},
+        {"short-stored", false, {"Failed to reading zip file"}, {}},
+        {"overlap", false, {"The archive is damaged: its entries overlap"}, {}},
+    };
+    TempDir dir;
+    writeText(dir / "craft.py", kCrafter);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        const std::string archive = dir / (std::string(c.kind) + ".zip");
+        ASSERT_EQ(run("python3 " + quote(dir / "craft.py") + " " + c.kind + " " + quote(archive)), 0);
+        // The system's unzip agrees on which archives are whole.
+        EXPECT_EQ(run("unzip -tqq " + quote(archive) + " >/dev/null 2>&1") == 0, c.extracts);
+
+        const std::string target = dir / (std::string("out-") + c.kind);
+        auto delegate = std::make_shared<RecordingDelegate>();
+        EXPECT_EQ(extract(archive, target, true, delegate), c.extracts);
+        EXPECT_EQ(delegate->messages, c.messages);
+        EXPECT_EQ(listTree(target), c.tree);
+        EXPECT_FALSE(hasTemporaryFiles(target));
+        if (c.extracts) {
+            const std::string unzipped = dir / (std::string("unzip-") + c.kind);
+            ASSERT_EQ(run("unzip -qq " + quote(archive) + " -d " + quote(unzipped)), 0);
+            EXPECT_EQ(run("diff -r " + quote(unzipped) + " " + quote(target)), 0);
+        }
+    }
+}
+
+} // namespace

@@ -24,6 +24,19 @@ bool isWhitespace(unsigned char b)
     return b == ' ' || (b >= '\t' && b <= '\r');
 }
 
+// Whether any of eight bytes is below 0x20, a quote, a backslash or 0x80 and above: plain
+// runs are skipped a word at a time.
+inline bool wordNeedsLook(uint64_t w)
+{
+    constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    uint64_t control = (w - ones * 0x20) & ~w;
+    uint64_t quote = w ^ (ones * '"');
+    uint64_t backslash = w ^ (ones * '\\');
+    uint64_t isQuote = (quote - ones) & ~quote;
+    uint64_t isBackslash = (backslash - ones) & ~backslash;
+    return ((control | isQuote | isBackslash | w) & highs) != 0;
+}
+
 bool isDigit(unsigned char b)
 {
     return b >= '0' && b <= '9';
@@ -100,14 +113,14 @@ struct BRJsonParser::Pending {
 base::Value BRJsonParser::closeContainer(const Frame& frame, Pending& pending)
 {
     if (frame.isObject) {
-        auto first = pending.members.begin() + static_cast<std::ptrdiff_t>(frame.first);
-        auto dictionary = base::Dictionary::fromEntries(&*first, pending.members.data() + pending.members.size());
-        pending.members.erase(first, pending.members.end());
+        auto* first = pending.members.data() + frame.first;
+        auto dictionary = base::Dictionary::fromEntries(first, pending.members.data() + pending.members.size());
+        pending.members.resize(frame.first);
         return base::Value(std::move(dictionary));
     }
     auto first = pending.elements.begin() + static_cast<std::ptrdiff_t>(frame.first);
     base::Array array(std::make_move_iterator(first), std::make_move_iterator(pending.elements.end()));
-    pending.elements.erase(first, pending.elements.end());
+    pending.elements.resize(frame.first);
     return base::Value(std::move(array));
 }
 
@@ -323,6 +336,14 @@ bool BRJsonParser::scanString(base::String& result)
     for (;;) {
         const unsigned char* run = m_c;
         while (m_c != m_end) {
+            if (m_end - m_c >= 8) {
+                uint64_t w;
+                std::memcpy(&w, m_c, sizeof w);
+                if (!wordNeedsLook(w)) {
+                    m_c += 8;
+                    continue;
+                }
+            }
             unsigned char b = *m_c;
             if (b < 0x80) {
                 if (kStopSet[b])

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -390,11 +391,6 @@ Value::Value(const Value& other) : m_int(0)
     copyFrom(other);
 }
 
-Value::Value(Value&& other) noexcept : m_int(0)
-{
-    takeFrom(other);
-}
-
 Value& Value::operator=(const Value& other)
 {
     if (this != &other) {
@@ -402,36 +398,6 @@ Value& Value::operator=(const Value& other)
         *this = std::move(copy);
     }
     return *this;
-}
-
-Value& Value::operator=(Value&& other) noexcept
-{
-    if (this != &other) {
-        // The old content may hold `other` (a member assigned over its container).
-        Value old;
-        old.takeFrom(*this);
-        takeFrom(other);
-    }
-    return *this;
-}
-
-void Value::takeFrom(Value& other) noexcept
-{
-    m_type = other.m_type;
-    m_decimalExponent = other.m_decimalExponent;
-    m_decimalNegative = other.m_decimalNegative;
-    m_decimalSourceZeros = other.m_decimalSourceZeros;
-    switch (m_type) {
-    case Type::String: new (&m_string) String(std::move(other.m_string)); other.m_string.~String(); break;
-    case Type::Array: new (&m_array) Array(std::move(other.m_array)); other.m_array.~Array(); break;
-    case Type::Dictionary:
-        new (&m_dictionary) Dictionary(std::move(other.m_dictionary));
-        other.m_dictionary.~Dictionary();
-        break;
-    default: m_mantissa[0] = other.m_mantissa[0]; m_mantissa[1] = other.m_mantissa[1]; break;
-    }
-    other.m_type = Type::Null;
-    other.m_int = 0;
 }
 
 void Value::copyFrom(const Value& other)
@@ -449,21 +415,20 @@ void Value::copyFrom(const Value& other)
     m_decimalSourceZeros = other.m_decimalSourceZeros;
 }
 
-bool Value::hasNestedContainers() const noexcept
-{
-    if (m_type == Type::Array) {
-        for (const Value& v : m_array)
-            if ((v.m_type == Type::Array && !v.m_array.empty()) ||
-                (v.m_type == Type::Dictionary && !v.m_dictionary.empty()))
-                return true;
-    } else if (m_type == Type::Dictionary) {
-        for (const auto& e : m_dictionary)
-            if ((e.second.m_type == Type::Array && !e.second.m_array.empty()) ||
-                (e.second.m_type == Type::Dictionary && !e.second.m_dictionary.empty()))
-                return true;
-    }
-    return false;
-}
+namespace {
+// Containers below this many levels of one destruction are set aside and destroyed once the
+// outermost one is done, so a deep tree never costs one machine stack frame per level.
+constexpr int kDestroyRecursion = 48;
+
+struct Destruction {
+    int depth = 0;
+    bool draining = false;
+    bool alive = true;
+    std::vector<Value> deferred;
+    ~Destruction() { alive = false; }
+};
+thread_local Destruction t_destruction;
+} // namespace
 
 void Value::destroy() noexcept
 {
@@ -471,51 +436,36 @@ void Value::destroy() noexcept
     case Type::String: m_string.~String(); break;
     case Type::Bytes: delete m_bytes; break;
     case Type::Array:
-    case Type::Dictionary:
-        if (hasNestedContainers())
-            destroyDeep();
+    case Type::Dictionary: {
+        Destruction& d = t_destruction;
+        if (d.alive && d.depth >= kDestroyRecursion && !(m_type == Type::Array ? m_array.empty() : m_dictionary.empty())) {
+            try {
+                d.deferred.emplace_back();
+                d.deferred.back().takeFrom(*this);
+                return;
+            } catch (...) {
+                // No room to set it aside: destroyed the plain way.
+            }
+        }
+        ++d.depth;
         if (m_type == Type::Array)
             m_array.~Array();
         else
             m_dictionary.~Dictionary();
+        if (--d.depth == 0 && d.alive && !d.draining && !d.deferred.empty()) {
+            d.draining = true;
+            while (!d.deferred.empty()) {
+                Value next;
+                next.takeFrom(d.deferred.back());
+                d.deferred.pop_back();
+            }
+            d.draining = false;
+        }
         break;
+    }
     default: break;
     }
     m_type = Type::Null;
-}
-
-// Nested containers are taken out onto a list and emptied one level at a time, so that a
-// deep tree never costs one machine stack frame per level.
-void Value::destroyDeep() noexcept
-{
-    std::vector<Value> pending;
-    auto takeChildren = [&pending](Value& holder) {
-        auto take = [&pending](Value& child) {
-            if ((child.m_type == Type::Array && !child.m_array.empty()) ||
-                (child.m_type == Type::Dictionary && !child.m_dictionary.empty())) {
-                pending.emplace_back();
-                pending.back().takeFrom(child);
-            }
-        };
-        if (holder.m_type == Type::Array) {
-            for (Value& v : holder.m_array)
-                take(v);
-        } else {
-            for (auto& e : holder.m_dictionary)
-                take(const_cast<Value&>(e.second));
-        }
-    };
-    try {
-        takeChildren(*this);
-        while (!pending.empty()) {
-            Value next;
-            next.takeFrom(pending.back());
-            pending.pop_back();
-            takeChildren(next);
-        }
-    } catch (...) {
-        // Out of memory for the list: what is left is destroyed the plain way.
-    }
 }
 
 base::Decimal Value::asDecimal() const

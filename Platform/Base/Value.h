@@ -4,6 +4,7 @@
 #include "Platform/Base/String.h"
 
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <iterator>
 #include <span>
@@ -167,10 +168,23 @@ public:
     Value(base::Dictionary d) noexcept : m_dictionary(std::move(d)), m_type(Type::Dictionary) {}
 
     Value(const Value& other);
-    Value(Value&& other) noexcept;
+    Value(Value&& other) noexcept : m_int(0) { takeFrom(other); }
     Value& operator=(const Value& other);
-    Value& operator=(Value&& other) noexcept;
-    ~Value() { destroy(); }
+    Value& operator=(Value&& other) noexcept
+    {
+        if (this != &other) {
+            // The old content may hold `other` (a member assigned over its container).
+            Value old;
+            old.takeFrom(*this);
+            takeFrom(other);
+        }
+        return *this;
+    }
+    ~Value()
+    {
+        if (m_type >= Type::String && m_type != Type::Date)
+            destroy();
+    }
 
     Type type() const noexcept { return m_type; }
     static const char* typeName(Type t);
@@ -220,12 +234,15 @@ private:
             throw std::bad_variant_access();
     }
     void destroy() noexcept;
-    // Moves the bits of another value in and leaves it null; this one holds nothing.
-    void takeFrom(Value& other) noexcept;
+    // Moves the bits of another value in and leaves it null; this one holds nothing. Every
+    // kind of content may move by its bits: texts hold no pointer into themselves, and
+    // arrays, dictionaries and bytes are one pointer each.
+    void takeFrom(Value& other) noexcept
+    {
+        std::memcpy(static_cast<void*>(this), static_cast<const void*>(&other), sizeof(Value));
+        other.m_type = Type::Null;
+    }
     void copyFrom(const Value& other);
-    // Whether any element or member is itself a non-empty array or dictionary.
-    bool hasNestedContainers() const noexcept;
-    void destroyDeep() noexcept;
 
     union {
         bool m_bool;

@@ -48,6 +48,11 @@ struct HttpResponseParser::Callbacks {
     {
         auto& s = self(p);
         s.commitField();
+        // A status is three digits from 100 on; "020" would pass for a final answer.
+        if (p->status_code < 100) {
+            s.fail(ErrorKind::Protocol, "malformed status code");
+            return -1;
+        }
         if (p->status_code == 101 || p->upgrade) {
             s.fail(ErrorKind::Protocol, "unrequested protocol switch");
             return -1;

@@ -178,6 +178,12 @@ TEST(HttpResponseParser, RefusesMalformedLengthsAndOversizedHeads)
         EXPECT_TRUE(p.failed()) << bad;
         EXPECT_EQ(p.error().kind, ErrorKind::Protocol) << bad;
     }
+    for (const char* status : {"HTTP/1.0 020 OK\r\n", "HTTP/1.1 000 Nothing\r\n", "HTTP/1.1 099 Low\r\n"}) {
+        HttpResponseParser p;
+        feed(p, std::string(status) + "Content-Length: 1\r\n\r\nx", 4);
+        EXPECT_FALSE(p.complete()) << status;
+        EXPECT_EQ(p.error().kind, ErrorKind::Protocol) << status;
+    }
     {
         HttpResponseParser p;
         feed(p, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nFFFFFFFFFFFFFFFFFF\r\n", 7);

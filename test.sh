@@ -34,5 +34,24 @@ if [ "${BRIVANTA_SKIP_SANITIZE:-0}" != 1 ]; then
     TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" "build-tsan/bin/$suite" --gtest_brief=1 \
       --gtest_filter=-JsonParser.NestingIsBoundedWithoutExhaustingTheStack
   done
+
+  # A few seconds of libFuzzer on each fuzz target where clang is installed, in a small build
+  # of its own; new inputs go to a scratch folder, the saved seeds stay as they are (fuzz/README).
+  if command -v clang++ >/dev/null && command -v clang >/dev/null; then
+    CC=clang CXX=clang++ cmake -S fuzz -B build-fuzz -G Ninja >/dev/null
+    cmake --build build-fuzz -j "$jobs"
+    for target in json gzip zip http; do
+      rm -rf "build-fuzz/work/$target" && mkdir -p "build-fuzz/work/$target"
+      log="build-fuzz/work/$target.log"
+      if ! ASAN_OPTIONS=detect_leaks=1 "build-fuzz/fuzz_$target" -max_total_time="${BRIVANTA_FUZZ_SECONDS:-4}" \
+        -max_len=4096 -rss_limit_mb=2048 -timeout=20 -artifact_prefix="build-fuzz/work/" \
+        "build-fuzz/work/$target" "fuzz/corpus/$target" >"$log" 2>&1; then
+        tail -n 30 "$log"
+        echo "fuzz target $target found a failure (its input is in build-fuzz/work/)"
+        exit 1
+      fi
+      echo "fuzz_$target: $(grep -E '^Done' "$log")"
+    done
+  fi
 fi
 echo "All tests passed."

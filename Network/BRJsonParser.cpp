@@ -118,8 +118,8 @@ base::Value BRJsonParser::closeContainer(const Frame& frame, Pending& pending)
         pending.members.resize(frame.first);
         return base::Value(std::move(dictionary));
     }
-    auto first = pending.elements.begin() + static_cast<std::ptrdiff_t>(frame.first);
-    base::Array array(std::make_move_iterator(first), std::make_move_iterator(pending.elements.end()));
+    auto array = base::Array::fromValues(pending.elements.data() + frame.first,
+                                         pending.elements.data() + pending.elements.size());
     pending.elements.resize(frame.first);
     return base::Value(std::move(array));
 }
@@ -462,11 +462,25 @@ bool BRJsonParser::scanHexQuad(uint32_t& unit)
 bool BRJsonParser::scanNumber(base::Value& out)
 {
     const unsigned char* start = m_c;
+    // Plain numbers of up to 19 digits (nearly all of them) are converted while they are
+    // read; the rest go through the decimal type's own reader.
+    uint64_t mantissa = 0;
+    int digits = 0;
+    int scale = 0;
     auto at = [&](auto pred) { return m_c != m_end && pred(*m_c); };
-    if (*m_c == '-')
+    auto takeDigits = [&](bool fraction) {
+        while (at(isDigit)) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(*m_c++ - '0');
+            ++digits;
+            scale += fraction;
+        }
+    };
+    const bool negative = *m_c == '-';
+    if (negative)
         ++m_c;
     if (at([](unsigned char b) { return b == '0'; })) {
         ++m_c;
+        ++digits;
         if (at(isDigit)) {
             addErrorWithCodeDescription(2, "Leading 0 disallowed in number");
             return false;
@@ -476,8 +490,7 @@ bool BRJsonParser::scanNumber(base::Value& out)
             addErrorWithCodeDescription(2, "No digits after initial minus");
             return false;
         }
-        while (at(isDigit))
-            ++m_c;
+        takeDigits(false);
     }
     if (at([](unsigned char b) { return b == '.'; })) {
         ++m_c;
@@ -485,10 +498,11 @@ bool BRJsonParser::scanNumber(base::Value& out)
             addErrorWithCodeDescription(2, "No digits after decimal point");
             return false;
         }
-        while (at(isDigit))
-            ++m_c;
+        takeDigits(true);
     }
+    bool exponent = false;
     if (at([](unsigned char b) { return b == 'e' || b == 'E'; })) {
+        exponent = true;
         ++m_c;
         if (at([](unsigned char b) { return b == '+' || b == '-'; }))
             ++m_c;
@@ -498,6 +512,20 @@ bool BRJsonParser::scanNumber(base::Value& out)
         }
         while (at(isDigit))
             ++m_c;
+    }
+    if (!exponent && digits <= 19) {
+        if (mantissa == 0) {
+            out = base::Value(base::Decimal::fromParts(0, 0, 0, false, static_cast<unsigned>(scale)));
+            return true;
+        }
+        int stripped = 0;
+        while (mantissa % 10 == 0) {
+            mantissa /= 10;
+            ++stripped;
+        }
+        out = base::Value(base::Decimal::fromParts(mantissa, 0, stripped - scale, negative,
+                                                   static_cast<unsigned>(stripped < scale ? stripped : scale)));
+        return true;
     }
     auto decimal = base::Decimal::fromText(
         std::string_view(reinterpret_cast<const char*>(start), static_cast<size_t>(m_c - start)));

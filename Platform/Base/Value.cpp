@@ -75,6 +75,20 @@ Array::~Array()
     ::operator delete(m_block);
 }
 
+Array Array::fromValues(Value* first, Value* last)
+{
+    Array a;
+    size_t n = static_cast<size_t>(last - first);
+    if (n == 0)
+        return a;
+    a.reserve(n);
+    Value* to = items(a.m_block);
+    for (size_t i = 0; i < n; ++i)
+        new (to + i) Value(std::move(first[i]));
+    a.m_block->size = static_cast<uint32_t>(n);
+    return a;
+}
+
 const Value& Array::at(size_t i) const
 {
     if (i >= size())

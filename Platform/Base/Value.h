@@ -42,6 +42,9 @@ public:
     Array& operator=(Array&& other) noexcept;
     ~Array();
 
+    // Moves the values in, sized exactly for them.
+    static Array fromValues(Value* first, Value* last);
+
     size_t size() const noexcept { return m_block ? m_block->size : 0; }
     bool empty() const noexcept { return size() == 0; }
     size_t capacity() const noexcept { return m_block ? m_block->capacity : 0; }

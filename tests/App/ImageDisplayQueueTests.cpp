@@ -58,9 +58,9 @@ TEST_F(ImageDisplayQueueTest, ViewsOnScreenGetTheirPicturesFittedAndShownDetache
     EXPECT_TRUE(detached->image().isNull());
     EXPECT_EQ(detached->alpha(), 0);
 
-    EXPECT_EQ(small->image().size(), gfx::Size(40, 30));
+    EXPECT_EQ(small->image().size(), (gfx::Size{40, 30}));
     EXPECT_EQ(small->contentMode(), ui::ContentMode::Center);
-    EXPECT_EQ(large->image().size(), gfx::Size(300, 100));
+    EXPECT_EQ(large->image().size(), (gfx::Size{300, 100}));
     EXPECT_EQ(large->contentMode(), ui::ContentMode::ScaleAspectFit);
     // Without the fade the view shows at once; with it, the model is there at once and the
     // screen follows over 0.2 s.

@@ -466,4 +466,58 @@ TEST_F(SyncEngineTest, CutFileResumesInItsResend)
     EXPECT_TRUE(localFile(clientFolder() / "ProductImages" / "ch1.jpg") == serverFile("product", "ch1.jpg"));
 }
 
+TEST_F(SyncEngineTest, SlowResendHoldsBackTheNextPhase)
+{
+    ASSERT_TRUE(backend().setFault("tb1_t.jpg", "notFound", 1));
+    ASSERT_TRUE(backend().setFault("tb1_t.jpg", "delay", 1, R"("seconds": 1)"));
+    auto calls = sync();
+    EXPECT_EQ(calls.back(), "finished");
+    // Log times are when each request arrived: the covers come after the re-send's answer.
+    std::vector<double> resend, covers;
+    // "yyyy-mm-ddTHH:MM:SS.mmm+00:00": seconds of the day.
+    auto at = [](const base::Value& record) {
+        std::string time = record["time"].toString();
+        auto t = time.find('T');
+        if (t == std::string::npos)
+            return -1.0;
+        return std::stod(time.substr(t + 1, 2)) * 3600 + std::stod(time.substr(t + 4, 2)) * 60 +
+               std::stod(time.substr(t + 7, 6));
+    };
+    for (const auto& record : logged()) {
+        std::string request = record["request"].toString();
+        double when = at(record);
+        ASSERT_GE(when, 0) << record["time"].toString();
+        if (request.find("/product/tb1_t.jpg") != std::string::npos)
+            resend.push_back(when);
+        if (request.find("/library/cover_image/") != std::string::npos)
+            covers.push_back(when);
+    }
+    ASSERT_EQ(resend.size(), 2u);
+    ASSERT_FALSE(covers.empty());
+    for (const auto& cover : covers)
+        EXPECT_GE(cover - resend[1], 1.0);
+    EXPECT_TRUE(localFile(clientFolder() / "ProductImages" / "tb1_t.jpg") == serverFile("product", "tb1_t.jpg"));
+    EXPECT_EQ(SyncModel::sharedInstance()->missingFileCount(), 0);
+}
+
+TEST_F(SyncEngineTest, BreakCancelsOnlyTheSyncsOwnRequests)
+{
+    ASSERT_TRUE(backend().setFault("513", "delay", 1, R"("seconds": 1)"));
+    ASSERT_TRUE(backend().setFault("261", "delay", 1, R"("seconds": 1)"));
+    auto model = SyncModel::sharedInstance();
+    model->startSync();
+    ASSERT_TRUE(runUntil([&] { return LoginMode::sharedInstance()->loginType() == 1; }));
+    // Another screen's command, under way while the sync breaks.
+    auto other = std::make_shared<protocoltest::Requester>();
+    NetworkModel::sharedInstance()->sendRequest(runtimeConfig(other));
+    runUntil([] { return false; }, 0.1);
+    model->breakSync("stopped");
+    EXPECT_TRUE(runUntil([&] { return !other->results.empty(); }, 5));
+    ASSERT_EQ(other->results.size(), 1u);
+    EXPECT_EQ(other->results[0]->status, "200");
+    runUntil([] { return false; }, 1.2);
+    EXPECT_EQ(count("brivanta_product"), 0);
+    EXPECT_FALSE(flag("ProductSynced"));
+}
+
 } // namespace

@@ -134,6 +134,7 @@ SyncModel::~SyncModel()
 {
     for (const auto& timer : m_timers)
         timer->invalidate();
+    m_thumbStop->store(true);
     for (auto& run : m_thumbRuns)
         run.join();
 }
@@ -576,8 +577,10 @@ void SyncModel::setProgress(float progress)
             auto data = DataAccessManager::sharedDataModel();
             auto images = data ? data->getPublishImages(true) : std::vector<PublishImage>{};
             // Only files: the run needs nothing of the engine and is not awaited.
-            m_thumbRuns.emplace_back([images = std::move(images)] {
+            m_thumbRuns.emplace_back([images = std::move(images), stop = m_thumbStop] {
                 for (const auto& image : images) {
+                    if (stop->load())
+                        return;
                     if (image.imageFull && image.imageThumb)
                         PublicFunction::createImgThumbWithImgNameThumbNameFiletype(image.imageFull, image.imageThumb,
                                                                                    kProductImages);

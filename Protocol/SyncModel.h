@@ -4,6 +4,7 @@
 #include "Protocol/DownloadProgressDelegate.h"
 #include "Protocol/NetworkRecDelegate.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <optional>
@@ -154,7 +155,9 @@ private:
     // their answers back (a command holds its requester weakly).
     std::vector<std::pair<std::weak_ptr<RequestInterfaceBase>, std::shared_ptr<Listener>>> m_sent;
     std::vector<std::shared_ptr<base::Timer>> m_timers;
-    // Thumbnail runs, joined when the engine goes (logout) so none outlives the client's folder.
+    // Thumbnail runs, stopped after their current picture and joined when the engine goes
+    // (logout), so that none outlives the client's folder.
     std::vector<std::thread> m_thumbRuns;
+    std::shared_ptr<std::atomic<bool>> m_thumbStop = std::make_shared<std::atomic<bool>>(false);
     base::ObserverToken m_netUnconnectObserver;
 };

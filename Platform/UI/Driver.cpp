@@ -321,7 +321,7 @@ bool toNumber(const std::string& s, double& out)
 
 } // namespace
 
-bool Driver::waitFor(const std::string& text, double seconds)
+bool Driver::waitFor(const std::string& text, double seconds, bool gone)
 {
     using Clock = std::chrono::steady_clock;
     constexpr double kStep = 0.01;
@@ -329,7 +329,7 @@ bool Driver::waitFor(const std::string& text, double seconds)
     const auto start = Clock::now();
     auto last = start;
     for (;;) {
-        if (findByText(text))
+        if ((findByText(text) != nullptr) != gone)
             return true;
         auto now = Clock::now();
         if (std::chrono::duration<double>(now - start).count() >= seconds)
@@ -471,9 +471,10 @@ bool ScriptRunner::runLine(const std::string& line)
         m_driver.wait(n[0]);
         return true;
     }
-    if (cmd == "waitfor" && w.size() == 3 && quoted[1] && n.size() == 1 && n[0] >= 0) {
-        if (!m_driver.waitFor(w[1], n[0]))
-            return fail("\"" + w[1] + "\" did not show within " + w[2] + " s");
+    if ((cmd == "waitfor" || cmd == "waitgone") && w.size() == 3 && quoted[1] && n.size() == 1 && n[0] >= 0) {
+        bool gone = cmd == "waitgone";
+        if (!m_driver.waitFor(w[1], n[0], gone))
+            return fail("\"" + w[1] + (gone ? "\" still showed after " : "\" did not show within ") + w[2] + " s");
         return true;
     }
     if (cmd == "screenshot" && w.size() == 2) {

@@ -58,7 +58,8 @@ public:
     void wait(double seconds);
     // Runs the loop in real time (a manual clock moving along) until a view on screen shows
     // the text, for at most `seconds` of real time: network answers come in real time.
-    bool waitFor(const std::string& text, double seconds);
+    // With `gone`, until no view on screen shows it.
+    bool waitFor(const std::string& text, double seconds, bool gone = false);
     bool screenshot(const std::string& path);
     // The addresses a headless run recorded instead of opening them, oldest first.
     const std::vector<std::string>& openedURLs() const;
@@ -80,7 +81,8 @@ private:
 // Runs a script of driver commands, one a line:
 //   tap "TEXT" | tap X Y [FINGERS] | tap #TAG | longpress X Y [SECONDS] | drag X1 Y1 X2 Y2 [SECONDS]
 //   press X Y | move X Y | release | wheel X Y DX DY | swipe X1 Y1 X2 Y2
-//   type "TEXT" | key NAME | wait SECONDS | waitfor "TEXT" SECONDS | screenshot FILE
+//   type "TEXT" | key NAME | wait SECONDS | waitfor "TEXT" SECONDS | waitgone "TEXT" SECONDS
+//   screenshot FILE
 //   expect "TEXT" | expect-opened "URL" | background | foreground | quit
 // expect-opened looks among the addresses opened since the last one it found.
 // Blank lines and lines starting with '#' are skipped. Stops at the first failing line.

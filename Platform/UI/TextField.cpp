@@ -1,7 +1,6 @@
 #include "Platform/UI/TextField.h"
 
 #include "Platform/Base/NotificationCenter.h"
-#include "Platform/Base/RunLoop.h"
 
 #include "Platform/Graphics/Context.h"
 
@@ -167,6 +166,11 @@ void TextField::setEnabled(bool enabled)
         resignFirstResponder();
 }
 
+namespace {
+// Focus going from one field straight to another keeps the keyboard up.
+bool g_focusMovingBetweenFields = false;
+}
+
 bool TextField::becomeFirstResponder()
 {
     if (isFirstResponder())
@@ -175,7 +179,15 @@ bool TextField::becomeFirstResponder()
         return false;
     if (m_delegate && !m_delegate->textFieldShouldBeginEditing(*this))
         return false;
-    return Control::becomeFirstResponder();
+    const bool fromField = dynamic_cast<TextField*>(Responder::currentFirstResponder()) != nullptr;
+    g_focusMovingBetweenFields = fromField;
+    const bool took = Control::becomeFirstResponder();
+    g_focusMovingBetweenFields = false;
+    if (took && !fromField)
+        base::NotificationCenter::defaultCenter().post(kKeyboardWillShowNotification);
+    else if (!took && fromField && !dynamic_cast<TextField*>(Responder::currentFirstResponder()))
+        base::NotificationCenter::defaultCenter().post(kKeyboardWillHideNotification);
+    return took;
 }
 
 bool TextField::resignFirstResponder()
@@ -187,18 +199,9 @@ bool TextField::resignFirstResponder()
     return Control::resignFirstResponder();
 }
 
-namespace {
-// A field lost focus this turn; another taking it before the turn ends keeps the keyboard.
-bool g_hidePending = false;
-}
-
 void TextField::didBecomeFirstResponder()
 {
     setNeedsDisplay();
-    if (g_hidePending)
-        g_hidePending = false;
-    else
-        base::NotificationCenter::defaultCenter().post(kKeyboardWillShowNotification);
     m_editing = true;
     setNeedsLayout();
     if (m_delegate)
@@ -209,14 +212,8 @@ void TextField::didBecomeFirstResponder()
 void TextField::didResignFirstResponder()
 {
     setNeedsDisplay();
-    // Focus moving from one field to the next keeps the keyboard up, so the hide waits a turn.
-    g_hidePending = true;
-    base::RunLoop::main().post([] {
-        if (g_hidePending) {
-            g_hidePending = false;
-            base::NotificationCenter::defaultCenter().post(kKeyboardWillHideNotification);
-        }
-    });
+    if (!g_focusMovingBetweenFields)
+        base::NotificationCenter::defaultCenter().post(kKeyboardWillHideNotification);
     m_editing = false;
     setNeedsLayout();
     if (m_delegate)

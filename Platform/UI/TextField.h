@@ -13,7 +13,7 @@ namespace ui {
 class TextField;
 
 // Posted when the on-screen keyboard is about to come up or go away: when a field takes
-// focus with none before it, and when focus leaves the fields altogether.
+// focus from no field, and when focus leaves the fields altogether.
 inline constexpr char kKeyboardWillShowNotification[] = "ui.KeyboardWillShow";
 inline constexpr char kKeyboardWillHideNotification[] = "ui.KeyboardWillHide";
 

@@ -104,6 +104,9 @@ TEST_F(WaitForTest, WaitsInRealTimeForTextFromAnAnswerAndFailsAtItsTimeOut)
     EXPECT_FALSE(runner.runText("waitfor \"never\" 0.2\n"));
     EXPECT_NE(runner.error().find("never"), std::string::npos);
     EXPECT_FALSE(runner.runText("waitfor never\n"));
+    EXPECT_TRUE(runner.runText("waitgone \"waiting\" 1\n")) << runner.error();
+    EXPECT_FALSE(runner.runText("waitgone \"answered\" 0.1\n"));
+    EXPECT_NE(runner.error().find("still showed"), std::string::npos);
     loop.removeWatch(watch);
     close(fds[0]);
     close(fds[1]);

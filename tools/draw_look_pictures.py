@@ -2,7 +2,7 @@
 """Draws the application's own pictures for buttons and bars, which a client's skin may replace.
 
 Writes Button-default_H30.png, Button-default_H34.png, Button-backward_H34.png,
-Button-forward_H34.png, topbar-bg.png and rightline.png into the folder given, by default
+Button-forward_H34.png, topbar-bg.png, titlebar.png and rightline.png into the folder given, by default
 Resources/. Shapes are sampled 4 by 4 per pixel for smooth edges. Only the standard library is
 used, so the pictures can be redrawn anywhere.
 
@@ -142,6 +142,19 @@ def top_bar():
     return width, height, pixels
 
 
+def title_bar():
+    # A light panel heading, so a black title reads on it.
+    width, height = 16, 55
+    pixels = []
+    for y in range(height):
+        if y == height - 1:
+            colour = (168, 178, 192)
+        else:
+            colour = mix((246, 248, 251), (214, 221, 231), y / (height - 2))
+        pixels.append([tuple(int(round(c)) for c in colour) + (255,)] * width)
+    return width, height, pixels
+
+
 def strike_line():
     width, height = 8, 2
     return width, height, [[(196, 32, 32, 255)] * width for _ in range(height)]
@@ -155,6 +168,7 @@ def main():
         ("Button-backward_H34.png", lambda: arrow_button(True)),
         ("Button-forward_H34.png", lambda: arrow_button(False)),
         ("topbar-bg.png", top_bar),
+        ("titlebar.png", title_bar),
         ("rightline.png", strike_line),
     )
     for name, draw in pictures:

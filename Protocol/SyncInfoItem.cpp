@@ -24,7 +24,7 @@ SyncInfoItem::SyncInfoItem(const gfx::Rect& frame) : ui::View(frame)
     addSubview(m_lbDateTag);
     m_lbDatevalue = rowLabel(gfx::Rect(890, 0, 100, 20), 12);
     addSubview(m_lbDatevalue);
-    m_progress = ui::View::make<ui::ProgressView>(gfx::Rect(0, 30, 800, 30));
+    m_progress = ui::View::make<ui::ProgressView>(ui::ProgressViewStyle::Default, gfx::Rect(0, 30, 800, 30));
     addSubview(m_progress);
     m_lbprogressTxt = rowLabel(gfx::Rect(820, 23, 180, 20), 14);
     m_lbprogressTxt->setTextColor(gfx::Color::fromRgb(36, 115, 211));

@@ -100,6 +100,7 @@ void SyncViewController::updateLanguage(ui::Responder*)
 
 void SyncViewController::loadByConfig()
 {
+    ++m_loadByConfigCount;
     auto config = ConfigManager::sharedInstance();
     m_resourceUpdateView->setIsCatalogOnshow(config->isOnShow(1));
     m_resourceUpdateView->setIsCustomerOnShow(config->isOnShow(2));
@@ -160,6 +161,7 @@ void SyncViewController::syncData()
 
 void SyncViewController::startSyncData()
 {
+    ++m_startSyncDataCalls;
     syncData();
 }
 

@@ -34,11 +34,13 @@ public:
     void viewWillAppear(bool animated) override;
     void updateLanguage(ui::Responder* sender) override;
     void loadByConfig() override;
+    int loadByConfigCount() const { return m_loadByConfigCount; }
     void getsyncdate();
 
     void btnSyncClick(ui::Button* sender) override;
     void syncData();
     void startSyncData() override;
+    int startSyncDataCalls() const { return m_startSyncDataCalls; }
     void breakSync(const std::string& message) override;
     void downloadimageFinished(int imageType) override;
     void finishedSync() override;
@@ -66,4 +68,6 @@ private:
     std::shared_ptr<ui::ActivityIndicator> m_indicatorView;
     std::vector<std::weak_ptr<ui::AlertView>> m_alerts;
     std::mutex m_lock;
+    int m_loadByConfigCount = 0;
+    int m_startSyncDataCalls = 0;
 };

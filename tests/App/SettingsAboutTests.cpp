@@ -129,8 +129,11 @@ TEST_F(SettingsAboutTest, FullSyncIsRefusedInTheDemoAndAskedTwiceOnTheCarrierNet
     answer(text("OK"));
     EXPECT_EQ(tabs->selectedIndex(), 6u);
     EXPECT_TRUE(SyncModel::sharedInstance()->isSyncAllData());
-    EXPECT_TRUE(SyncModel::sharedInstance()->needUpdate());
     EXPECT_EQ(sync->startSyncDataCalls(), 1); // a tenth of a second after the tab showed
+    // The sync screen took the request and started, without asking about the network again.
+    EXPECT_FALSE(SyncModel::sharedInstance()->needUpdate());
+    EXPECT_TRUE(SyncModel::sharedInstance()->isDownloading());
+    EXPECT_EQ(alert(), nullptr);
     EXPECT_EQ(sheet(), nullptr);
     EXPECT_FALSE(tabs->buttonWithTag(7)->isSelected());
 }

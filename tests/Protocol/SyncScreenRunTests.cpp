@@ -108,3 +108,25 @@ TEST_F(SyncScreenRunTest, EveryModuleOffEndsWithNothingToSyncAndAnEnabledButton)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SyncScreenRunTest, AFileStillMissingIsToldAfterTheRowsComplete)
+{
+    show("111");
+    ASSERT_TRUE(backend().setFault("demo_c.jpg", "error500", 0));
+    ASSERT_TRUE(driver->tap(driver->findByText(Language::stringWithName("GETUPDATES"))));
+    ASSERT_TRUE(runUntil([&] { return panel->btnsync()->isEnabled(); }));
+    for (auto* row : rows())
+        EXPECT_EQ(row->lbprogressTxt(), Language::stringWithName("COMPLETED"));
+    auto notice = ui::AlertView::visibleAlert();
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(notice->title(), Language::stringWithName("NOTIFICATION"));
+    std::string format = Language::stringWithName("SYNCFILESMISSING");
+    EXPECT_EQ(notice->message(), format.replace(format.find("%d"), 2, "1"));
+    // Its answer keeps the completed rows.
+    ASSERT_TRUE(driver->tap(driver->findByText(Language::stringWithName("OK"))));
+    EXPECT_EQ(panel->syncInfoIcon()->lbprogressTxt(), Language::stringWithName("COMPLETED"));
+}
+
+} // namespace

@@ -1,6 +1,8 @@
 #include "Database/LoginUserModel.h"
 
 #include "Common/PublicFunction.h"
+#include "Platform/Base/Digest.h"
+#include "Platform/Base/Log.h"
 #include "Platform/Base/Text.h"
 
 namespace {
@@ -37,10 +39,14 @@ bool LoginUserModel::saveUserInfo(const std::optional<LoginInfo>& info)
     auto db = database();
     if (!info || !db)
         return false;
+    // Only a salted hash of the credential is kept, so a copied database gives no login.
+    std::optional<std::string> stored;
+    if (info->passWord)
+        stored = base::Digest::passwordHash(*info->passWord);
     return db->executeUpdate("INSERT OR REPLACE INTO brivanta_login_user(useName,password,clientId,"
                              "deviceId,email,companyName,companyLink,lastLoginTime) "
                              "VALUES(?,?,?,?,?,?,?,?);",
-                             info->accountId, info->passWord, info->clientId, info->deviceId,
+                             info->accountId, stored, info->clientId, info->deviceId,
                              info->email, info->companyName, info->companyLink,
                              PublicFunction::currentTime());
 }
@@ -106,11 +112,20 @@ bool LoginUserModel::checkUserName(const LoginInfo& info)
 bool LoginUserModel::checkPassword(const LoginInfo& info)
 {
     if (isBlank(info.clientId) || isBlank(info.deviceId) || isBlank(info.accountId)
-        || isBlank(info.passWord))
+        || isBlank(info.passWord) || !goodDatabase())
         return false;
-    return hasRow("select * from brivanta_login_user \nwhere lower(clientId) = ? and deviceId = ? "
-                  "and useName = ?  and password = ?",
-                  asciiLowercased(*info.clientId), *info.deviceId, *info.accountId, *info.passWord);
+    // useName is unique: at most one row. A row not holding a hash (plain text from an
+    // older store) never passes; the next online login replaces it.
+    auto stored = readFirstRow([](BRResultSet& rs) { return rs.stringForColumn("password"); },
+                               "select password from brivanta_login_user \nwhere lower(clientId) = ? "
+                               "and deviceId = ? and useName = ? ",
+                               asciiLowercased(*info.clientId), *info.deviceId, *info.accountId);
+    if (!stored || !*stored)
+        return false;
+    bool passed = base::Digest::verifyPasswordHash(*info.passWord, **stored);
+    if (!passed && (*stored)->rfind("pbkdf2-sha256$", 0) != 0)
+        base::log("offline check: the saved credential is not a hash, it cannot be checked");
+    return passed;
 }
 
 bool LoginUserModel::updateVersion()

@@ -7,6 +7,7 @@
 #include "Platform/Base/Paths.h"
 #include "Platform/Base/Text.h"
 #include "Platform/Base/UserDefaults.h"
+#include "Protocol/SavedLogins.h"
 
 #include <mutex>
 
@@ -101,20 +102,8 @@ void LoginMode::removeBlockAccount()
         base::logf("not a client folder, nothing removed: %s", m_clientID.c_str());
     }
 
-    auto defaults = base::UserDefaults::standard();
-    if (auto saved = defaults->arrayForKey("Login_Info_Array")) {
-        base::Array logins = *saved;
-        for (auto it = logins.begin(); it != logins.end(); ++it) {
-            std::string user = (*it)["Input_UserID"].toString();
-            if (!base::trimmingWhitespace(user).empty() && user == m_acountID
-                && (*it)["Input_ClientID"].toString() == m_clientID) {
-                logins.erase(it);
-                break;
-            }
-        }
-        defaults->setObject(base::Value(std::move(logins)), "Login_Info_Array");
-        defaults->synchronize();
-    }
+    if (base::UserDefaults::standard()->arrayForKey(SavedLogins::kKey))
+        SavedLogins::store(SavedLogins::afterRemoval(SavedLogins::stored(), m_acountID, m_clientID));
     removeAllSyncFlag();
 }
 

@@ -3,6 +3,7 @@
 #include "Common/PublicFunction.h"
 #include "Database/LoginUserModel.h"
 #include "Platform/Base/Date.h"
+#include "Platform/Base/Digest.h"
 
 namespace {
 
@@ -66,6 +67,15 @@ TEST_F(LoginUserModelTest, OfflineCheckNamesTheFirstFieldThatFails)
     EXPECT_EQ(model->checkLocalUserInfo(login("acme", "dev1' or '1'='1", "bob", "pw")), "201");
     // Trimming only decides blankness: the stored values are compared as typed.
     EXPECT_EQ(model->checkLocalUserInfo(login("acme", "dev1 ", "bob", "pw")), "201");
+    EXPECT_EQ(model->checkLocalUserInfo(login("acme", "dev1", "bob", "pw ")), "206");
+
+    // A row whose credential is not a hash (plain text) never passes, not even its own text,
+    // and neither does the stored hash handed back as the credential.
+    auto db = BRDatabase::sharedDataBase();
+    std::string hash = db->stringForQuery("select password from brivanta_login_user where useName = 'bob'").value_or("");
+    EXPECT_EQ(model->checkLocalUserInfo(login("acme", "dev1", "bob", hash)), "206");
+    ASSERT_TRUE(db->executeUpdate("update brivanta_login_user set password = 'pw' where useName = 'bob'"));
+    EXPECT_EQ(model->checkLocalUserInfo(login("acme", "dev1", "bob", "pw")), "206");
 }
 
 TEST_F(LoginUserModelTest, ClientIdsFoldOnlyAsciiLetters)
@@ -82,7 +92,10 @@ TEST_F(LoginUserModelTest, SavedUsersReadBackByExactName)
     ASSERT_TRUE(info);
     EXPECT_EQ(info->clientId, "ACME");
     EXPECT_EQ(info->deviceId, "dev1");
-    EXPECT_EQ(info->passWord, "pw");
+    // The credential is only kept as a salted hash that verifies it.
+    ASSERT_TRUE(info->passWord);
+    EXPECT_EQ(info->passWord->rfind("pbkdf2-sha256$", 0), 0u) << *info->passWord;
+    EXPECT_TRUE(base::Digest::verifyPasswordHash("pw", *info->passWord));
     EXPECT_EQ(info->email, "bob@example.com");
     EXPECT_EQ(info->companyName, "Acme");
     EXPECT_EQ(info->companyLink, "http://acme.example");

@@ -1,0 +1,132 @@
+// Carrying unsent orders and local customers from an old database into a fresh one.
+#include "DatabaseTestSupport.h"
+
+#include "Database/UnsentWork.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <fstream>
+
+namespace {
+
+// Every row of a query as "a|b|c" lines, from a file opened on its own.
+std::string dump(const std::filesystem::path& file, const std::string& sql)
+{
+    sqlite3* handle = nullptr;
+    if (sqlite3_open_v2(file.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(handle);
+        return "<cannot open>";
+    }
+    std::string out;
+    auto row = [](void* text, int count, char** values, char**) {
+        auto& s = *static_cast<std::string*>(text);
+        for (int i = 0; i < count; ++i)
+            s += (i ? "|" : "") + std::string(values[i] ? values[i] : "NULL");
+        s += "\n";
+        return 0;
+    };
+    char* error = nullptr;
+    if (sqlite3_exec(handle, sql.c_str(), row, &out, &error) != SQLITE_OK) {
+        out = std::string("<error ") + (error ? error : "") + ">";
+        sqlite3_free(error);
+    }
+    sqlite3_close(handle);
+    return out;
+}
+
+bool exec(const std::filesystem::path& file, const std::string& sql)
+{
+    sqlite3* handle = nullptr;
+    bool ok = sqlite3_open(file.c_str(), &handle) == SQLITE_OK
+        && sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(handle);
+    return ok;
+}
+
+class UnsentWorkTest : public dbtest::DatabaseTest {
+protected:
+    void SetUp() override
+    {
+        DatabaseTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        oldFile = m_home.path() / "old.sqlite";
+        ASSERT_TRUE(base::FileManager::copyItem(templatePath(), oldFile));
+        ASSERT_TRUE(exec(oldFile, R"(
+            insert into brivanta_quote_order(order_id, customer_id, order_number, uploaded, customer_note)
+                values (-1, -1, 'alice-1', 0, 'keep me'), (-2, -1, 'alice-2', 1, ''),
+                       (5, 9001, 'alice-5', 0, 'server id, not sent'), (6, 9001, 'alice-6', 1, '');
+            insert into brivanta_quote_order_item(order_item_id, order_id, order_item_sku, product_quantity, product_final_price)
+                values (-10, -1, 'CH-1', 2, 99.5), (-11, -1, 'TB-1', 1, 280), (-12, -2, 'CH-1', 1, 1), (13, 5, 'TB-1', 3, 2), (14, 6, 'x', 1, 1);
+            insert into brivanta_customer(customer_id, customer_name) values (-1, 'Local Ltd'), (9001, 'Globex');
+            insert into brivanta_customer_address(id, customer_id, address, city) values (-3, -1, '1 Road', 'Town'), (7, 9001, 'Main', 'City'), (-4, 9001, 'New', 'City');
+            insert into brivanta_customer_attribute(attribute_id, customer_id, attribute_fields_id, attribute_value) values (11, -1, 1, 'Gold'), (12, 9001, 1, 'Silver');
+            insert into brivanta_customer_contact(contact_id, customer_id, first_name) values (-5, 9001, 'Ann'), (6, 9001, 'Bob');
+            insert into brivanta_product(product_id, product_sku) values (101, 'CH-1');
+        )"));
+        logIn("AcmeCo");
+        ASSERT_TRUE(DataAccessManager::sharedDataModel()->hasModels());
+        newFile = documents() / "acmeco/brivanta_lite.sqlite";
+    }
+
+    std::filesystem::path oldFile, newFile;
+};
+
+TEST_F(UnsentWorkTest, CarriesOnlyWorkNotOnTheServerRowsUnchanged)
+{
+    ASSERT_TRUE(UnsentWork::copyFromDatabase(oldFile.string()));
+    struct Case {
+        const char* table;
+        const char* key;
+        const char* keys;
+    } cases[] = {
+        {"brivanta_quote_order", "order_id", "-1\n5\n"},
+        {"brivanta_quote_order_item", "order_item_id", "-11\n-10\n13\n"},
+        {"brivanta_customer", "customer_id", "-1\n"},
+        {"brivanta_customer_address", "id", "-4\n-3\n"},
+        {"brivanta_customer_attribute", "attribute_id", "11\n"},
+        {"brivanta_customer_contact", "contact_id", "-5\n"},
+        {"brivanta_product", "product_id", ""},
+    };
+    for (const auto& c : cases) {
+        std::string keys = std::string("select ") + c.key + " from " + c.table + " order by 1";
+        EXPECT_EQ(dump(newFile, keys), c.keys) << c.table;
+        // Whole rows, every column, as they were.
+        std::string list = c.keys;
+        std::replace(list.begin(), list.end(), '\n', ',');
+        list += "0";
+        std::string rows = std::string("select * from ") + c.table + " where " + c.key + " in (" + list + ") order by 1";
+        EXPECT_EQ(dump(newFile, rows), dump(oldFile, rows)) << c.table;
+    }
+    // Nothing stays attached to the shared connection.
+    EXPECT_EQ(dump(newFile, "pragma database_list").find("carried"), std::string::npos);
+    EXPECT_TRUE(BRDatabase::sharedDataBase()->executeUpdate("ATTACH DATABASE ? AS carried", oldFile.string()));
+    EXPECT_TRUE(BRDatabase::sharedDataBase()->executeUpdate("DETACH DATABASE carried"));
+}
+
+TEST_F(UnsentWorkTest, AnUnreadableOldFileCopiesNothing)
+{
+    m_expectDBError = true;
+    {
+        std::ofstream junk(oldFile, std::ios::trunc);
+        junk << std::string(8192, 'x');
+    }
+    EXPECT_FALSE(UnsentWork::copyFromDatabase(oldFile.string()));
+    EXPECT_EQ(dump(newFile, "select count(*) from brivanta_quote_order"), "0\n");
+    EXPECT_FALSE(UnsentWork::copyFromDatabase((m_home.path() / "missing/none.sqlite").string()));
+
+    // One table failing mid-way (a line that breaks a rule of the new table) rolls back the rest.
+    ASSERT_TRUE(base::FileManager::removeItem(oldFile));
+    ASSERT_TRUE(base::FileManager::copyItem(templatePath(), oldFile));
+    ASSERT_TRUE(exec(oldFile, "insert into brivanta_quote_order(order_id, uploaded) values (-1, 0);"
+                              "insert into brivanta_customer(customer_id) values (-1);"
+                              "drop table brivanta_customer_address;"
+                              "create table brivanta_customer_address(id integer, customer_id integer);"
+                              "insert into brivanta_customer_address values (-3, NULL);"));
+    EXPECT_FALSE(UnsentWork::copyFromDatabase(oldFile.string()));
+    EXPECT_EQ(dump(newFile, "select count(*) from brivanta_quote_order"), "0\n");
+    EXPECT_EQ(dump(newFile, "select count(*) from brivanta_customer"), "0\n");
+}
+
+} // namespace

@@ -1,6 +1,16 @@
 #pragma once
+#include "Platform/Base/NotificationCenter.h"
+#include "Platform/UI/AlertView.h"
+#include "Protocol/DownloadProgressDelegate.h"
+#include "Protocol/LoginInfo.h"
+#include "Protocol/NetworkRecDelegate.h"
+
 #include <memory>
+#include <optional>
 #include <string>
+
+class LoginRst;
+class NetBaseRst;
 
 // The screen that started a login; every operation is optional.
 class LoginModelDelegate {
@@ -11,17 +21,26 @@ public:
     virtual void changeLoginButState() {}
 };
 
-// The login state: who is logged in, to which client, and how. One shared instance, dropped
-// at logout so that the next use starts clean.
-class LoginMode {
+// The login state: who is logged in, to which client, and how; and the login roads (online,
+// offline, demo), the configuration and skin that follow an online login, the device and
+// version checks and the quiet re-login when the network returns. One shared instance,
+// dropped at logout so that the next use starts clean. Main thread.
+class LoginMode : public NetworkRecDelegate,
+                  public DownloadProgressDelegate,
+                  public ui::AlertViewDelegate,
+                  public std::enable_shared_from_this<LoginMode> {
 public:
+    static constexpr int kStayOfflineAlertTag = 256;
+
     static std::shared_ptr<LoginMode> sharedInstance();
     static void freeInstance();
+    ~LoginMode() override;
 
     std::weak_ptr<LoginModelDelegate> delegate() const { return m_delegate; }
     void setDelegate(std::weak_ptr<LoginModelDelegate> delegate) { m_delegate = std::move(delegate); }
 
-    // Texts are empty until a login sets them.
+    // Texts are empty until a login sets them. The password is the digest the login command
+    // sends (lower-case MD5 text), never the typed text.
     const std::string& acountID() const { return m_acountID; }
     void setAcountID(std::string v) { m_acountID = std::move(v); }
     const std::string& password() const { return m_password; }
@@ -51,33 +70,87 @@ public:
     void setIsNotWifi(bool v) { m_isNotWifi = v; }
     bool fromInput() const { return m_fromInput; }
     void setFromInput(bool v) { m_fromInput = v; }
+    bool autoLogin() const { return m_autoLogin; }
     bool needUpdate() const { return m_needUpdate; }
     void setNeedUpdate(bool v) { m_needUpdate = v; }
     bool needUpdateSkin() const { return m_needUpdateSkin; }
     void setNeedUpdateSkin(bool v) { m_needUpdateSkin = v; }
     int userAccess() const { return m_userAccess; }
     void setUserAccess(int v) { m_userAccess = v; }
+    // A new record of the current account on every read.
+    LoginInfo loginInfo() const;
+    // A login is on its way (from login: to its last step); a second one is ignored meanwhile.
+    bool isLoginPending() const { return m_loginPending; }
+
+    // Online login with the form's (or a tile's) credentials; the caller has opened the wait
+    // box. Ignored while another login is pending.
+    void login(const LoginInfo& info, bool fromInput, bool autoLogin);
+    // The demo tenant's data, without a server.
+    void loginWithDemo(const std::string& tenant);
 
     // Asks the server whether this device or user was locked; only after an online login.
     void checkDeviceStatus();
-    // Every call, and the calls that went on to ask the server (the launch and its tests
-    // watch these until the device-status command is built).
-    int checkDeviceStatusCalls() const { return m_checkDeviceStatusCalls; }
-    int deviceStatusRequests() const { return m_deviceStatusRequests; }
-
     // Asks the server for a newer version; `automatic` is NO when the user asked.
     void checkAppVersion(bool automatic);
-    int versionCheckRequests() const { return m_versionCheckRequests; }
     // Whether the answer of that update type may be shown now. A user-asked check always may;
     // an optional update the user put off (types 1 and 2) waits seven days.
     bool isNeedCheckVersionAlert(int updateType);
+    // Online only: the user info (265) and the runtime configuration (261).
+    void getUserinfo();
+    void getRuntimeConfig();
+    // Confirms a part of the sync (517), whatever the login type.
+    void syncFinishedtype(const std::string& tableType);
 
     // A blocked account's local data: the client's folder, its saved login and sync flags.
     void removeBlockAccount();
     void removeAllSyncFlag();
+    // Brings the saved-login list up to this login.
+    void refreshLastLogininfo();
+    // The per-client version stamp: a new version deletes the skin, upgrades the tables and
+    // makes the download folders.
+    void versionCompare();
+    // The server's form of the client id, when it is one safe folder name; else the typed one
+    // stays. Every sender of its own login command uses it.
+    void takeServerClientID(const LoginRst& answer);
+
+    // Wait box "SYNUSERCONFIG", then the configuration request 1.5 s later.
+    void showRequestConfigTittle();
+    void requestConfig();
+
+    int ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& result) override;
+    void ReciveDownloadPercent(const DownLoadRequestInfo& info) override;
+    void alertViewClickedButtonAtIndex(ui::AlertView& alert, int index) override;
+
+    // "netconnect": a quiet re-login; "netUnconnect": offline unless in the demo.
+    void netConnected();
+    void netUnconnect();
 
 private:
-    void sendCheckDeviceStatus();
+    LoginMode() = default;
+    void observeNetwork();
+    std::shared_ptr<LoginModelDelegate> liveDelegate() const { return m_delegate.lock(); }
+    void sendLogin();
+    void refreshSavedLogins(bool renewCredential);
+    void loginAnswer(const LoginRst& answer);
+    void quietLoginAnswer(const LoginRst& answer);
+    void onlineLoginSucceeded(const LoginRst& answer);
+    void offlineRefusal(const LoginRst& answer);
+    void offlineCompletion(const std::string& notice);
+    void configAnswer(const NetBaseRst& result);
+    void skinAnswer(const NetBaseRst& result);
+    void userInfoAnswer(const NetBaseRst& result);
+    void runtimeConfigAnswer(const NetBaseRst& result);
+    // Sets the module list from the configuration row; NO when it is missing or blank.
+    bool takeModuleList();
+    // Ends a login that goes no further with that message.
+    void failLogin(const std::string& message);
+    void finishLogin() { m_loginPending = false; }
+    std::optional<std::string> clientFolder() const;
+    // A full resync keeps the work not yet sent: the old folder waits aside until it is copied.
+    bool moveClientFolderAside();
+    bool carryUnsentWork();
+    void restoreClientFolder();
+    void dropAsideFolder();
 
     std::weak_ptr<LoginModelDelegate> m_delegate;
     std::string m_acountID;
@@ -98,7 +171,13 @@ private:
     bool m_needUpdateSkin = false;
     int m_userAccess = 0;
 
-    int m_checkDeviceStatusCalls = 0;
-    int m_deviceStatusRequests = 0;
-    int m_versionCheckRequests = 0;
+    bool m_loginPending = false;
+    // The pending login is the quiet one of a returning network: it touches nothing open.
+    bool m_quietLogin = false;
+    bool m_quietConfig = false;
+    std::optional<std::string> m_asideFolder;
+    base::Value m_savedBeforeResync;
+    base::ObserverToken m_netConnectObserver;
+    base::ObserverToken m_netUnconnectObserver;
+    std::weak_ptr<ui::AlertView> m_stayOfflineAlert;
 };

@@ -12,6 +12,7 @@
 #include "Platform/UI/Driver.h"
 #include "Platform/UI/Window.h"
 #include "Protocol/LoginMode.h"
+#include "Protocol/NetworkModel.h"
 #include "Protocol/WeclomeViewController.h"
 #include "tests/Platform/Base/FileTestSupport.h"
 
@@ -190,11 +191,15 @@ TEST_F(LaunchTest, BackgroundAndForegroundPostInOrderAfterTheDeviceCheck)
     auto& center = base::NotificationCenter::defaultCenter();
     auto bg = center.addObserver("AppWillEnterBackgound", nullptr, [&](const base::Notification&) { seen.push_back("background"); });
     auto fg = center.addObserver("AppWillEnterForegroud", nullptr, [&](const base::Notification&) {
-        seen.push_back("foreground after " + std::to_string(LoginMode::sharedInstance()->checkDeviceStatusCalls()) + " check");
+        seen.push_back("foreground after " + std::to_string(NetworkModel::sharedInstance()->pendingRequestCount())
+                       + " requests");
     });
+    // Online: the device check and the version check go out before the notice.
+    LoginMode::sharedInstance()->setLoginType(1);
     driver.enterBackground();
     driver.enterForeground();
-    EXPECT_EQ(seen, (std::vector<std::string>{"background", "foreground after 1 check"}));
+    NetworkModel::sharedInstance()->cancelAllRequests();
+    EXPECT_EQ(seen, (std::vector<std::string>{"background", "foreground after 2 requests"}));
 }
 
 TEST_F(LaunchTest, UncaughtExceptionReportIsLoggedAndMailed)

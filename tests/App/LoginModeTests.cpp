@@ -1,4 +1,6 @@
+#include "AppTestSupport.h"
 #include "Protocol/LoginMode.h"
+#include "Protocol/NetworkModel.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +9,7 @@
 
 namespace {
 
-class LoginModeTest : public ::testing::Test {
+class LoginModeTest : public apptest::AppServiceTest {
 protected:
     LoginModeTest() { LoginMode::freeInstance(); }
     ~LoginModeTest() override { LoginMode::freeInstance(); }
@@ -50,15 +52,18 @@ TEST_F(LoginModeTest, LoginStateStartsLoggedOutAndIsMadeAgainAfterFree)
 
 TEST_F(LoginModeTest, DeviceStatusIsAskedOnlyAfterAnOnlineLogin)
 {
+    auto network = NetworkModel::sharedInstance();
+    network->cancelAllRequests();
     auto login = LoginMode::sharedInstance();
     for (int type : {-1, 2, 3}) {
         login->setLoginType(type);
         login->checkDeviceStatus();
     }
-    EXPECT_EQ(login->checkDeviceStatusCalls(), 3);
-    EXPECT_EQ(login->deviceStatusRequests(), 0);
+    EXPECT_EQ(network->pendingRequestCount(), 0u);
+    // The device check, then the version check at once.
     login->setLoginType(1);
     login->checkDeviceStatus();
-    EXPECT_EQ(login->checkDeviceStatusCalls(), 4);
-    EXPECT_EQ(login->deviceStatusRequests(), 1);
+    EXPECT_EQ(network->pendingRequestCount(), 2u);
+    EXPECT_TRUE(login->checkLocalVersion());
+    network->cancelAllRequests();
 }

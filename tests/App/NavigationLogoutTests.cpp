@@ -9,6 +9,7 @@
 #include "Platform/UI/PopoverController.h"
 #include "Protocol/CheckAppVersionRst.h"
 #include "Protocol/LoginPopController.h"
+#include "Protocol/NetworkModel.h"
 #include "Protocol/SyncViewController.h"
 #include "Protocol/WeclomeViewController.h"
 
@@ -151,6 +152,8 @@ TEST_F(NavigationLogoutTest, OptionalUpdatesCanBePutOffForSevenDays)
     base::Date::setFixedNow(base::Date(1'700'000'000));
     auto login = LoginMode::sharedInstance();
     login->checkAppVersion(true);
+    // The answer is fed by hand: the real request must not answer too.
+    NetworkModel::sharedInstance()->cancelAllRequests();
     CheckAppVersionRst result = versionAnswer("200", "", 1, "2.0", "https://example.com/app", "Faster sync.");
     app->CheckAppVersionReturn(result);
     ASSERT_NE(alert(), nullptr);
@@ -198,6 +201,8 @@ TEST_F(NavigationLogoutTest, MandatoryUpdatesFailuresAndUserAskedChecks)
 {
     auto login = LoginMode::sharedInstance();
     login->checkAppVersion(true);
+    // The answer is fed by hand: the real request must not answer too.
+    NetworkModel::sharedInstance()->cancelAllRequests();
     CheckAppVersionRst mandatory = versionAnswer("200", "", 3, "3.0", "https://example.com/app", "Required.");
     app->CheckAppVersionReturn(mandatory);
     ASSERT_NE(alert(), nullptr);
@@ -219,6 +224,8 @@ TEST_F(NavigationLogoutTest, MandatoryUpdatesFailuresAndUserAskedChecks)
 
     // The user who asked hears why a check failed, and that nothing is new.
     login->checkAppVersion(false);
+    // The answer is fed by hand: the real request must not answer too.
+    NetworkModel::sharedInstance()->cancelAllRequests();
     for (const char* status : {"999", "115"}) {
         app->CheckAppVersionReturn(versionAnswer(status, Language::stringWithName(status), 0, "", "", ""));
         ASSERT_NE(alert(), nullptr) << status;

@@ -8,6 +8,7 @@
 #include "Platform/UI/Label.h"
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/Switch.h"
+#include "Protocol/NetworkModel.h"
 #include "Protocol/SyncViewController.h"
 
 namespace {
@@ -182,10 +183,11 @@ TEST_F(SettingsAboutTest, VersionAboutAndLogoutRows)
     openSheet();
     auto login = LoginMode::sharedInstance();
     login->setCheckLocalVersion(true);
-    int before = login->versionCheckRequests();
+    size_t before = NetworkModel::sharedInstance()->pendingRequestCount();
     tapText(text("CHECKVERSION"));
     EXPECT_FALSE(login->checkLocalVersion());
-    EXPECT_EQ(login->versionCheckRequests(), before + 1);
+    EXPECT_EQ(NetworkModel::sharedInstance()->pendingRequestCount(), before + 1);
+    NetworkModel::sharedInstance()->cancelAllRequests();
     EXPECT_NE(driver->findByText("2.4.1"), nullptr);
 
     tapText(text("ABOUT"));

@@ -71,11 +71,6 @@ std::vector<std::string> splitModules(const std::string& desc)
     }
 }
 
-std::string text(const char* key)
-{
-    return Language::stringWithName(key);
-}
-
 void send(const std::shared_ptr<RequestInterfaceBase>& command, const std::shared_ptr<LoginMode>& receiver)
 {
     command->setReceiveDelegete(std::static_pointer_cast<NetworkRecDelegate>(receiver));
@@ -247,7 +242,7 @@ void LoginMode::onlineLoginSucceeded(const LoginRst& answer)
     ConfigManager::sharedInstance()->resetUserData();
     if (answer.needSyncAll) {
         if (!moveClientFolderAside()) {
-            failLogin(text("SYNCDBERROR"));
+            failLogin(Language::stringWithName("SYNCDBERROR"));
             return;
         }
         removeBlockAccount();
@@ -260,7 +255,7 @@ void LoginMode::onlineLoginSucceeded(const LoginRst& answer)
     if (answer.needSyncAll) {
         if (!carryUnsentWork()) {
             restoreClientFolder();
-            failLogin(text("SYNCDBERROR"));
+            failLogin(Language::stringWithName("SYNCDBERROR"));
             return;
         }
         dropAsideFolder();
@@ -270,9 +265,9 @@ void LoginMode::onlineLoginSucceeded(const LoginRst& answer)
         // The form's wait box is still up: a second one would stay behind it until its time-out.
         auto box = MessageBox::sharedInstance();
         if (box->waitMsgBoxtag() != 0)
-            box->ChangeWaitMessage(text("LOGINSUCCESSANDBOUND"));
+            box->ChangeWaitMessage(Language::stringWithName("LOGINSUCCESSANDBOUND"));
         else
-            box->BeginBlockWaitTimeout(text("LOGINSUCCESSANDBOUND"), kWaitTimeout);
+            box->BeginBlockWaitTimeout(Language::stringWithName("LOGINSUCCESSANDBOUND"), kWaitTimeout);
         afterDelay(shared_from_this(), kConfigDelay, &LoginMode::showRequestConfigTittle);
     } else {
         showRequestConfigTittle();
@@ -292,7 +287,7 @@ void LoginMode::offlineRefusal(const LoginRst& answer)
         if (!hasFolder) {
             finishLogin();
             if (delegate)
-                delegate->loginErroWithMessage(text("FIRSTLOGINNETWORKERRO"));
+                delegate->loginErroWithMessage(Language::stringWithName("FIRSTLOGINNETWORKERRO"));
             return;
         }
         std::string code = DataAccessManager::sharedDataModel()->checkLocalUserInfo(loginInfo());
@@ -302,7 +297,7 @@ void LoginMode::offlineRefusal(const LoginRst& answer)
                 delegate->loginErroWithMessage(Language::stringWithName(code));
             return;
         }
-        offlineCompletion(text("USINGOFFLINE"));
+        offlineCompletion(Language::stringWithName("USINGOFFLINE"));
         return;
     }
     if (hasFolder && DataAccessManager::sharedDataModel()->checkLocalUserInfo(loginInfo()) == "200") {
@@ -327,7 +322,7 @@ void LoginMode::offlineCompletion(const std::string& notice)
     // Without a usable module list there is no main screen to show: say so instead of stopping
     // without a word.
     if (!takeModuleList()) {
-        failLogin(text("CONFIGRATIONINFOERROR"));
+        failLogin(Language::stringWithName("CONFIGRATIONINFOERROR"));
         return;
     }
     finishLogin();
@@ -361,9 +356,9 @@ void LoginMode::showRequestConfigTittle()
 {
     auto box = MessageBox::sharedInstance();
     if (box->waitMsgBoxtag() != 0)
-        box->ChangeWaitMessage(text("SYNUSERCONFIG"));
+        box->ChangeWaitMessage(Language::stringWithName("SYNUSERCONFIG"));
     else
-        box->BeginBlockWaitTimeout(text("SYNUSERCONFIG"), kWaitTimeout);
+        box->BeginBlockWaitTimeout(Language::stringWithName("SYNUSERCONFIG"), kWaitTimeout);
     afterDelay(shared_from_this(), kConfigDelay, &LoginMode::requestConfig);
 }
 
@@ -396,7 +391,7 @@ void LoginMode::configAnswer(const NetBaseRst& result)
     auto folder = clientFolder();
     if (folder && base::FileManager::isDirectory(*folder + "/SkinImages") && !m_needUpdateSkin) {
         if (!takeModuleList()) {
-            failLogin(text("CONFIGRATIONINFOERROR"));
+            failLogin(Language::stringWithName("CONFIGRATIONINFOERROR"));
             return;
         }
         finishLogin();
@@ -429,7 +424,7 @@ void LoginMode::skinAnswer(const NetBaseRst& result)
         MessageBox::sharedInstance()->EndBlockWait();
     SkinManager::sharedInstance()->initializeSkinImage();
     if (!takeModuleList()) {
-        failLogin(text("CONFIGRATIONINFOERROR"));
+        failLogin(Language::stringWithName("CONFIGRATIONINFOERROR"));
         return;
     }
     finishLogin();
@@ -553,8 +548,8 @@ void LoginMode::quietLoginAnswer(const LoginRst& answer)
         m_loginType = 2;
         return;
     }
-    auto alert = std::make_shared<ui::AlertView>(text("NOTIFICATION"), answer.message + text("STAYOFFLINEORLOGIN"),
-                                                 nullptr, text("CANCEL"), std::vector<std::string>{text("OK")});
+    auto alert = std::make_shared<ui::AlertView>(Language::stringWithName("NOTIFICATION"), answer.message + Language::stringWithName("STAYOFFLINEORLOGIN"),
+                                                 nullptr, Language::stringWithName("CANCEL"), std::vector<std::string>{Language::stringWithName("OK")});
     alert->setTag(kStayOfflineAlertTag);
     alert->setDelegate(std::weak_ptr<ui::AlertViewDelegate>(std::static_pointer_cast<ui::AlertViewDelegate>(shared_from_this())));
     m_stayOfflineAlert = alert;

@@ -242,6 +242,7 @@ void LoginMode::onlineLoginSucceeded(const LoginRst& answer)
     ConfigManager::sharedInstance()->resetUserData();
     if (answer.needSyncAll) {
         if (!moveClientFolderAside()) {
+            restoreClientFolder();
             failLogin(Language::stringWithName("SYNCDBERROR"));
             return;
         }
@@ -548,10 +549,13 @@ void LoginMode::quietLoginAnswer(const LoginRst& answer)
         m_loginType = 2;
         return;
     }
-    auto alert = std::make_shared<ui::AlertView>(Language::stringWithName("NOTIFICATION"), answer.message + Language::stringWithName("STAYOFFLINEORLOGIN"),
-                                                 nullptr, Language::stringWithName("CANCEL"), std::vector<std::string>{Language::stringWithName("OK")});
+    std::string message = answer.message + Language::stringWithName("STAYOFFLINEORLOGIN");
+    auto alert = std::make_shared<ui::AlertView>(Language::stringWithName("NOTIFICATION"), message, nullptr,
+                                                 Language::stringWithName("CANCEL"),
+                                                 std::vector<std::string>{Language::stringWithName("OK")});
     alert->setTag(kStayOfflineAlertTag);
-    alert->setDelegate(std::weak_ptr<ui::AlertViewDelegate>(std::static_pointer_cast<ui::AlertViewDelegate>(shared_from_this())));
+    std::shared_ptr<ui::AlertViewDelegate> self = shared_from_this();
+    alert->setDelegate(std::weak_ptr<ui::AlertViewDelegate>(self));
     m_stayOfflineAlert = alert;
     alert->show();
 }

@@ -173,9 +173,11 @@ void NetworkModel::cancelRequest(const std::shared_ptr<RequestInterfaceBase>& co
             }
         }
     }
+    // Newest first: a running exchange cancelled first would free its slot for a waiting one of
+    // the same command, which would then reach the server before its own cancel.
     auto transport = HttpNetworkCtrl::sharedInstance();
-    for (int code : codes)
-        transport->CancelRequestWithCode(code);
+    for (auto it = codes.rbegin(); it != codes.rend(); ++it)
+        transport->CancelRequestWithCode(*it);
 }
 
 void NetworkModel::cancelAllRequests()

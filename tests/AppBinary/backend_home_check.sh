@@ -9,7 +9,7 @@ export BRIVANTA_HOME=$(mktemp -d)
 out=$(mktemp)
 script=$(mktemp)
 backend=""
-trap '[ -n "$backend" ] && kill "$backend" 2>/dev/null; rm -rf "$BRIVANTA_HOME" "$out" "$script"' EXIT
+trap '{ [ -n "$backend" ] && kill "$backend" 2>/dev/null; } || true; rm -rf "$BRIVANTA_HOME" "$out" "$script"' EXIT
 
 "$src/tools/backend/run" > "$out" 2>&1 &
 backend=$!

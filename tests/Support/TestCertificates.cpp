@@ -1,5 +1,9 @@
 #include "tests/Support/TestCertificates.h"
 
+#include <filesystem>
+#include <mutex>
+#include <unistd.h>
+
 #include <arpa/inet.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -57,11 +61,40 @@ void addExtension(X509* cert, X509* issuer, int nid, const std::string& value)
 
 } // namespace
 
+namespace {
+
+// Folders made by this process, removed when it exits so runs leave nothing behind in /tmp.
+struct MadeFolders {
+    std::mutex mutex;
+    std::vector<std::string> paths;
+    pid_t owner = ::getpid();
+    ~MadeFolders()
+    {
+        if (::getpid() != owner) // a forked child exiting must not take its parent's folders
+            return;
+        for (const auto& path : paths) {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    }
+};
+
+MadeFolders& madeFolders()
+{
+    static MadeFolders folders;
+    return folders;
+}
+
+} // namespace
+
 std::string makeTemporaryFolder(const std::string& prefix)
 {
     std::string pattern = "/tmp/" + prefix + "XXXXXX";
     if (!::mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp");
+    auto& folders = madeFolders();
+    std::lock_guard lock(folders.mutex);
+    folders.paths.push_back(pattern);
     return pattern;
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts the application binary as a user would, headless and in a real SDL window on a virtual
-# display, with a script that checks the welcome screen and takes a screenshot.
+# display, with scripts that check the welcome screen, take screenshots and log in to a demo
+# tenant through its tile.
 set -euo pipefail
 app=$1
 outdir=$2
@@ -8,13 +9,25 @@ mkdir -p "$outdir"
 export BRIVANTA_HOME=$(mktemp -d)
 script=$(mktemp)
 trap 'rm -rf "$BRIVANTA_HOME" "$script"' EXIT
-printf 'expect "Brivanta"\nbackground\nforeground\nscreenshot %s\n' "$outdir/welcome-headless.png" > "$script"
-rm -f "$outdir"/welcome-*.png
+cat > "$script" <<EOF
+waitfor "Preparing the demo data" 10
+waitgone "Preparing the demo data" 60
+expect "Log in"
+expect "Create shortcut"
+background
+foreground
+screenshot $outdir/welcome-headless.png
+tap 340 666
+waitfor "Home" 30
+screenshot $outdir/demo-home-headless.png
+EOF
+rm -f "$outdir"/welcome-*.png "$outdir"/demo-home-*.png
 "$app" --headless --script "$script"
 test -s "$outdir/welcome-headless.png"
+test -s "$outdir/demo-home-headless.png"
 # The launch wrote its settings.
 grep -q "<key>App_version</key>" "$BRIVANTA_HOME/Library/Preferences/brivanta.plist"
 
-printf 'expect "Brivanta"\nscreenshot %s\n' "$outdir/welcome-window.png" > "$script"
+printf 'waitfor "Log in" 10\nwaitgone "Preparing the demo data" 60\nscreenshot %s\n' "$outdir/welcome-window.png" > "$script"
 SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24" "$app" --script "$script"
 test -s "$outdir/welcome-window.png"

@@ -91,7 +91,7 @@ TEST_F(HomeScreenTest, OfflineAndDemoLoginsNeverOfferTheUpdate)
         EXPECT_FALSE(SyncModel::sharedInstance()->showUpdate());
         ui::AlertView::dismissAllForTesting();
         app->window()->setRootViewController(main); // the next round builds a new main screen
-        settle();
+        waitForTheWelcomeScreen();                 // back on screen, it unpacks the demo again
     }
 }
 

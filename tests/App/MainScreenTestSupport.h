@@ -24,7 +24,10 @@
 #include "Platform/UI/Window.h"
 #include "Protocol/LoginMode.h"
 #include "Protocol/SyncModel.h"
+#include "Protocol/WeclomeViewController.h"
+#include "Protocol/NetworkModel.h"
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -42,9 +45,17 @@ protected:
         ui::View::setAnimationsEnabled(true);
         freeSharedModels();
         ui::Application::shared().resetForTesting();
+        // The welcome screen unpacks the demo behind a wait box and checks the version as it
+        // loads; these tests start once both are over, with the demo data left as it was.
+        s_unpacked = false;
+        WeclomeViewController::setDemoUnpack([] {
+            s_unpacked = true;
+            return true;
+        });
         app = std::make_shared<BrivantaAppDelegate>();
         EXPECT_TRUE(ui::Application::shared().launch(app));
         ui::Application::shared().setURLRecorder([this](const std::string& url) { openedURLs.push_back(url); });
+        waitForTheWelcomeScreen();
         driver = std::make_unique<ui::Driver>(*app->window());
         // The demo's one-time help would cover the bar; its own test clears this.
         base::UserDefaults::standard()->setBool(true, "HasShownHelpLogout");
@@ -57,11 +68,24 @@ protected:
         ui::AlertView::dismissAllForTesting();
         driver.reset();
         app.reset();
+        WeclomeViewController::setDemoUnpack({});
         ui::Application::shared().resetForTesting();
         ui::Application::shared().setURLRecorder({});
         freeSharedModels();
         base::Date::setFixedNow(std::nullopt);
         base::RunLoop::main().setManualClock(false);
+    }
+
+    // Until the welcome screen's demo unpacking is over and its box gone; its version check is dropped.
+    void waitForTheWelcomeScreen()
+    {
+        EXPECT_TRUE(base::RunLoop::main().runUntil(
+            [] { return s_unpacked.load() && MessageBox::sharedInstance()->waitMsgBoxtag() == 0; }, 10));
+        s_unpacked = false;
+        NetworkModel::sharedInstance()->cancelAllRequests();
+        settle(); // the box fades out
+        if (auto left = ui::AlertView::visibleAlert())
+            ADD_FAILURE() << "left on screen: " << left->title() << " / " << left->message();
     }
 
     static void freeSharedModels()
@@ -122,6 +146,7 @@ protected:
 
     static std::string text(const char* key) { return Language::stringWithName(key); }
 
+    static inline std::atomic<bool> s_unpacked{false};
     basetest::ScopedEnv m_network{"BRIVANTA_NETWORK", "wifi"};
     std::shared_ptr<BrivantaAppDelegate> app;
     std::unique_ptr<ui::Driver> driver;

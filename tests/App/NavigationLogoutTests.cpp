@@ -284,6 +284,7 @@ TEST_F(NavigationLogoutTest, LockedDevicesAndTheWaitBoxDuringLogin)
     lockAlertAnsweredOK();
     EXPECT_TRUE(fs::exists(documents() / kDemoClient));
     EXPECT_NE(std::dynamic_pointer_cast<WeclomeViewController>(app->window()->rootViewController()), nullptr);
+    waitForTheWelcomeScreen(); // its own demo unpacking box is not the login's
 
     // Locked during login: the welcome screen stays, only its wait box closes.
     auto welcome = app->window()->rootViewController();

@@ -22,7 +22,7 @@ else
 fi
 
 "$src/tools/backend/configure_home.py" "$BRIVANTA_HOME" --bundle-info "$(dirname "$app")/Resources/Info.plist"
-printf 'expect "Brivanta"\n' > "$script"
+printf 'waitgone "Preparing the demo data" 60\nexpect "Log in"\n' > "$script"
 "$app" --headless --script "$script"
 
 plist=$BRIVANTA_HOME/Library/Preferences/brivanta.plist

@@ -184,6 +184,8 @@ protected:
     {
         app->showLoginPage();
         settle();
+        // The welcome screen checks the version as it loads: that check ends before the next step.
+        EXPECT_TRUE(waitFor([] { return NetworkModel::sharedInstance()->pendingRequestCount() == 0; }, 8));
         recorder = std::make_shared<Recorder>();
         attach();
     }

@@ -577,7 +577,7 @@ TEST_F(LoginFlowTest, VersionStampAndUpdateSnooze)
     base::RunLoop::main().advance(604800);
     login()->checkAppVersion(true);
     ASSERT_TRUE(waitStill([] { return NetworkModel::sharedInstance()->pendingRequestCount() == 0; }));
-    EXPECT_EQ(alert(), nullptr);
+    EXPECT_EQ(alert(), nullptr) << (alert() ? alert()->title() + " / " + alert()->message() : "");
     EXPECT_TRUE(defaults()->objectForKey("UpdateVersionSign"));
     base::RunLoop::main().advance(1);
     login()->checkAppVersion(true);

@@ -135,11 +135,11 @@ def _text(rng, sentences, words):
     return ". ".join(" ".join(picked[i:i + words]).capitalize() for i in range(0, len(picked), words))
 
 
-def generate_tables(data, spec):
-    """Replaces the catalogue, library and customer tables with seeded rows. The same spec
+def generate_tables(data, plan):
+    """Replaces the catalogue, library and customer tables with seeded rows. The same plan
     gives the same rows, byte for byte once written."""
-    rng = random.Random(spec["seed"])
-    n_categories = spec.get("categories", 20)
+    rng = random.Random(plan["seed"])
+    n_categories = plan.get("categories", 20)
     categories = []
     for i in range(1, n_categories + 1):
         parent = 0 if i <= max(1, n_categories // 4) else rng.randint(1, max(1, n_categories // 4))
@@ -150,13 +150,13 @@ def generate_tables(data, spec):
                "attributeValue": "Red,Blue,Green,Black", "display": 1, "published": 1},
               {"attributeFieldsId": 2, "attributeName": "Size", "description": "Size",
                "attributeValue": "S,M,L", "display": 1, "published": 1}]
-    n_tags = spec.get("tags", 10)
+    n_tags = plan.get("tags", 10)
     tags = [{"id": i, "tagName": "tag-%s-%d" % (rng.choice(_WORDS), i)} for i in range(1, n_tags + 1)]
-    n_library = spec.get("libraryFiles", 20)
+    n_library = plan.get("libraryFiles", 20)
     products, product_tags, related = [], [], []
-    images_per = spec.get("imagesPerProduct", 2)
+    images_per = plan.get("imagesPerProduct", 2)
     image_id = 1
-    n_products = spec["products"]
+    n_products = plan["products"]
     for i in range(n_products):
         pid = 1000 + i
         sku = "SKU-%05d" % pid
@@ -212,7 +212,7 @@ def generate_tables(data, spec):
                         "ordering": i, "publish": 1, "coverImage": "doc%04d_c.jpg" % i, "info": ""})
     customers, addresses, contacts = [], [], []
     attribute_id = 1
-    for i in range(spec.get("customers", 0)):
+    for i in range(plan.get("customers", 0)):
         cid = 20000 + i
         name = "%s %s" % (_phrase(rng, 1).title(), rng.choice(("Ltd", "Inc", "GmbH", "Co", "Group")))
         customers.append({"customerId": cid, "customerInfoId": "C-%d" % cid, "customerName": name,
@@ -233,9 +233,9 @@ def generate_tables(data, spec):
         "tags": tags, "productTags": product_tags, "libraryFiles": library, "libraryCategories": library_categories,
         "customers": customers, "addresses": addresses, "contacts": contacts,
     })
-    if "history" in spec:
-        data["history"] = {"generate": {"seed": spec["seed"] + 1, "account": data["accounts"][0]["accountId"],
-                                        "orders": spec["history"], "firstOrderId": 5001,
+    if "history" in plan:
+        data["history"] = {"generate": {"seed": plan["seed"] + 1, "account": data["accounts"][0]["accountId"],
+                                        "orders": plan["history"], "firstOrderId": 5001,
                                         "newest": "2025-06-30 17:00:00",
                                         "products": [p["productID"] for p in products[:20]]}}
     # Generated names are served as seeded pictures, made from the name when asked.
@@ -243,24 +243,24 @@ def generate_tables(data, spec):
     data["files"] = {k: v for k, v in data.get("files", {}).items() if k == "SkinImages.zip"}
 
 
-def generate_history(data, spec):
+def generate_history(data, plan):
     """Submitted orders with their lines, one hour apart going back from "newest"."""
-    rng = random.Random(spec["seed"])
+    rng = random.Random(plan["seed"])
     by_id = {p["productID"]: p for p in data.get("products", [])}
-    newest = datetime.datetime.strptime(spec["newest"], "%Y-%m-%d %H:%M:%S")
-    account = spec["account"]
+    newest = datetime.datetime.strptime(plan["newest"], "%Y-%m-%d %H:%M:%S")
+    account = plan["account"]
     vendor = next((a.get("vendor_id", "0") for a in data["accounts"] if a["accountId"] == account), "0")
     customer = (data.get("customers") or [{}])[0]
     orders = []
-    line_id = spec["firstOrderId"] * 10
-    for i in range(spec["orders"]):
-        order_id = spec["firstOrderId"] + i
+    line_id = plan["firstOrderId"] * 10
+    for i in range(plan["orders"]):
+        order_id = plan["firstOrderId"] + i
         made = newest - datetime.timedelta(hours=i * 7 + 1)
         when = made.strftime(ORDER_TIME_FORMAT)
         lines = []
         subtotal = 0.0
         for _ in range(rng.randint(1, 3)):
-            product = by_id.get(rng.choice(spec["products"]), {})
+            product = by_id.get(rng.choice(plan["products"]), {})
             qty = rng.randint(1, 5)
             price = float(product.get("price", 10.0))
             subtotal += price * qty
@@ -400,26 +400,26 @@ class FileStore:
 
     def lookup(self, data, skin_version, path):
         """Bytes for a client-relative path such as "product/ch1.jpg", or None."""
-        spec = data.get("files", {}).get(path)
-        if spec is None and data.get("generatedFiles"):
-            spec = self._generated_spec(data, path)
-        if spec is None:
+        plan = data.get("files", {}).get(path)
+        if plan is None and data.get("generatedFiles"):
+            plan = self._generated_plan(data, path)
+        if plan is None:
             return None
-        if spec["kind"] == "skin":
+        if plan["kind"] == "skin":
             versions = data.get("skin", {})
             entries = versions.get(str(skin_version)) or versions.get("1", {})
             key = ("skin", json.dumps(entries, sort_keys=True))
             maker = lambda: make_skin(entries)
-        elif spec["kind"] == "video":
+        elif plan["kind"] == "video":
             return make_video()
         else:
-            key = (path, json.dumps(spec, sort_keys=True))
-            if spec["kind"] == "jpeg":
-                maker = lambda: make_jpeg(os.path.basename(path), spec["width"], spec["height"])
-            elif spec["kind"] == "pdf":
-                maker = lambda: make_pdf(spec.get("text", os.path.basename(path)))
-            elif spec["kind"] == "bytes":
-                maker = lambda: spec["text"].encode("utf-8")
+            key = (path, json.dumps(plan, sort_keys=True))
+            if plan["kind"] == "jpeg":
+                maker = lambda: make_jpeg(os.path.basename(path), plan["width"], plan["height"])
+            elif plan["kind"] == "pdf":
+                maker = lambda: make_pdf(plan.get("text", os.path.basename(path)))
+            elif plan["kind"] == "bytes":
+                maker = lambda: plan["text"].encode("utf-8")
             else:
                 return None
         with self._lock:
@@ -431,7 +431,7 @@ class FileStore:
         return made
 
     @staticmethod
-    def _generated_spec(data, path):
+    def _generated_plan(data, path):
         folder, _, name = path.rpartition("/")
         if folder == "product":
             index = data.setdefault("_imageNames", None)

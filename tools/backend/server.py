@@ -167,16 +167,16 @@ class State:
 
     # --- faults ---------------------------------------------------------------------------
 
-    def add_fault(self, spec):
-        if not isinstance(spec, dict) or spec.get("kind") not in FAULT_KINDS or not isinstance(
-                spec.get("target"), str):
+    def add_fault(self, plan):
+        if not isinstance(plan, dict) or plan.get("kind") not in FAULT_KINDS or not isinstance(
+                plan.get("target"), str):
             raise BadRequest("a fault needs a target text and a kind among %s" % ", ".join(FAULT_KINDS))
-        times = spec.get("times")
+        times = plan.get("times")
         if times is not None and (not is_int(times) or times < 1):
             raise BadRequest("times must be a whole number of at least 1, or absent for always")
-        if spec["kind"] == "raw" and not isinstance(spec.get("body"), str) and spec.get("preset") not in RAW_PRESETS:
+        if plan["kind"] == "raw" and not isinstance(plan.get("body"), str) and plan.get("preset") not in RAW_PRESETS:
             raise BadRequest("a raw fault needs a body text or a preset among %s" % ", ".join(RAW_PRESETS))
-        fault = dict(spec)
+        fault = dict(plan)
         fault["remaining"] = times
         fault["used"] = 0
         self.faults.append(fault)
@@ -751,8 +751,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
     @staticmethod
     def range_start(header, total):
         """The first byte of "bytes=N-" (or "bytes=N-M", served to the end), or None when unsatisfiable."""
-        unit, _, spec = header.partition("=")
-        first, _, _ = spec.partition("-")
+        unit, _, plan = header.partition("=")
+        first, _, _ = plan.partition("-")
         if unit.strip() != "bytes" or not first.strip().isdigit():
             return None
         start = int(first)

@@ -324,13 +324,22 @@ void SyncModel::requestSync()
     }
 }
 
-void SyncModel::getAllSyncTablesRespond(const std::shared_ptr<NetBaseRst>& result)
+template <class Tables>
+std::shared_ptr<Tables> SyncModel::tablesOrBreak(const std::shared_ptr<NetBaseRst>& result)
 {
-    auto tables = std::dynamic_pointer_cast<SyncAllTableRst>(result);
+    auto tables = std::dynamic_pointer_cast<Tables>(result);
     if (result->status != kStatusSuccess || !tables) {
         breakSync(result->message);
-        return;
+        return nullptr;
     }
+    return tables;
+}
+
+void SyncModel::getAllSyncTablesRespond(const std::shared_ptr<NetBaseRst>& result)
+{
+    auto tables = tablesOrBreak<SyncAllTableRst>(result);
+    if (!tables)
+        return;
     auto data = DataAccessManager::sharedDataModel();
     bool saved = false;
     {
@@ -378,11 +387,9 @@ void SyncModel::requestFileTables()
 
 void SyncModel::getFilesSyncTablesRespond(const std::shared_ptr<NetBaseRst>& result)
 {
-    auto tables = std::dynamic_pointer_cast<SyncFileTableRst>(result);
-    if (result->status != kStatusSuccess || !tables) {
-        breakSync(result->message);
+    auto tables = tablesOrBreak<SyncFileTableRst>(result);
+    if (!tables)
         return;
-    }
     auto data = DataAccessManager::sharedDataModel();
     std::map<int, brivanta_library_files_Entity> kept;
     if (data) {
@@ -626,11 +633,9 @@ void SyncModel::getCustomerSync()
 
 void SyncModel::getCustomerSyncRespond(const std::shared_ptr<NetBaseRst>& result)
 {
-    auto tables = std::dynamic_pointer_cast<SyncCustomerTableRst>(result);
-    if (result->status != kStatusSuccess || !tables) {
-        breakSync(result->message);
+    auto tables = tablesOrBreak<SyncCustomerTableRst>(result);
+    if (!tables)
         return;
-    }
     auto data = DataAccessManager::sharedDataModel();
     bool saved = false;
     {

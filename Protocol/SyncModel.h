@@ -96,6 +96,9 @@ private:
     void send(const std::shared_ptr<RequestInterfaceBase>& command, int imageType = 0);
     void requestLogin();
     void loginRespond(const std::shared_ptr<NetBaseRst>& result);
+    // The tables of a successful answer, or nothing once the sync is broken with its message.
+    template <class Tables>
+    std::shared_ptr<Tables> tablesOrBreak(const std::shared_ptr<NetBaseRst>& result);
     void requestSync();
     void getAllSyncTablesRespond(const std::shared_ptr<NetBaseRst>& result);
     void requestFileTables();

@@ -153,4 +153,24 @@ protected:
     static inline testsupport::TestBackend* s_backend = nullptr;
 };
 
+// The same answer with every number sent as its decimal text, as some servers write them.
+inline base::Value numbersAsTexts(const base::Value& value)
+{
+    if (value.isNumber())
+        return base::Value(value.toString());
+    if (value.isArray()) {
+        base::Array out;
+        for (const base::Value& element : value.asArray())
+            out.push_back(numbersAsTexts(element));
+        return base::Value(std::move(out));
+    }
+    if (value.isDictionary()) {
+        base::Dictionary out;
+        for (const auto& [key, element] : value.asDictionary())
+            out.set(key, numbersAsTexts(element));
+        return base::Value(std::move(out));
+    }
+    return value;
+}
+
 } // namespace protocoltest

@@ -95,24 +95,7 @@ protected:
     std::shared_ptr<Requester> m_requester;
 };
 
-base::Value numbersAsTexts(const base::Value& value)
-{
-    if (value.isNumber())
-        return base::Value(value.toString());
-    if (value.isArray()) {
-        base::Array out;
-        for (const base::Value& element : value.asArray())
-            out.push_back(numbersAsTexts(element));
-        return base::Value(std::move(out));
-    }
-    if (value.isDictionary()) {
-        base::Dictionary out;
-        for (const auto& [key, element] : value.asDictionary())
-            out.set(key, numbersAsTexts(element));
-        return base::Value(std::move(out));
-    }
-    return value;
-}
+using protocoltest::numbersAsTexts;
 
 using Rows = std::vector<std::pair<std::string, std::string>>;
 

@@ -1,6 +1,7 @@
 // How the commands read the server's answers into their results: the envelope first, then
 // "content" only as each command allows, with the conversions of the field tables.
 #include "Network/BRJSON.h"
+#include "tests/Protocol/ProtocolTestSupport.h"
 #include "Common/PublicFunction.h"
 #include "Protocol/CheckAppVersionRst.h"
 #include "Protocol/ConfigRst.h"
@@ -63,24 +64,7 @@ protected:
 };
 
 // Every number in the value as its decimal text, the way some servers send them.
-base::Value numbersAsTexts(const base::Value& value)
-{
-    if (value.isNumber())
-        return base::Value(value.toString());
-    if (value.isArray()) {
-        base::Array out;
-        for (const base::Value& element : value.asArray())
-            out.push_back(numbersAsTexts(element));
-        return base::Value(std::move(out));
-    }
-    if (value.isDictionary()) {
-        base::Dictionary out;
-        for (const auto& [key, element] : value.asDictionary())
-            out.set(key, numbersAsTexts(element));
-        return base::Value(std::move(out));
-    }
-    return value;
-}
+using protocoltest::numbersAsTexts;
 
 TEST_F(ServerResultDecodingTest, ConfigurationRowsFollowWhatTheServerSent)
 {

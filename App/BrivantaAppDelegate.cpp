@@ -118,6 +118,7 @@ bool BrivantaAppDelegate::didFinishLaunching(ui::Application&)
     ui::setUncaughtExceptionHandler(reportUncaughtException);
     ui::Application::shared().setOpenURLFailureHandler(reportUnopenedURL);
     QuoteOrderModel::setCustomerOnShowHook([] { return QuoteOrderStore::sharedQuoteOrderStore()->isCustomerOnShow(); });
+    CustomerDataModel::installOrderUploadHook();
 
     m_window->setRootViewController(std::make_shared<WeclomeViewController>());
     m_window->makeKeyAndVisible();

@@ -1,5 +1,7 @@
 #include "Database/DataAccessManager.h"
 
+#include "Database/SQLite/BRTransaction.h"
+
 #include "Common/PublicFunction.h"
 #include "Database/CategoryModel.h"
 #include "Database/CompareModel.h"
@@ -180,6 +182,19 @@ bool DataAccessManager::updateOrderIDWithOrderNumberNewOrderID(const std::option
     if (localId == 0)
         return false;
     return updateOrderIDWithCmsOrderID(localId, newOrderID);
+}
+
+bool DataAccessManager::runInTransaction(const std::function<bool()>& block)
+{
+    auto db = BRDatabase::sharedDataBase();
+    if (!db || !hasModels())
+        return false;
+    BRTransaction transaction(db.get());
+    if (!transaction.ok())
+        return false;
+    if (!block())
+        transaction.markFailed();
+    return transaction.commit();
 }
 
 base::Value DataAccessManager::fetchUnsubmittedQuoteOrdersDic(int orderId)

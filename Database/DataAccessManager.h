@@ -2,6 +2,7 @@
 #include "Database/ConfigEntity.h"
 #include "Database/DataAccessOperations.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -84,6 +85,10 @@ public:
     // not been saved again since (an order edited while its upload was under way waits for
     // the next one). The dictionary is only a read and changes nothing of that.
     base::Value fetchUnsubmittedQuoteOrdersDic(int orderId);
+    // Runs the block in one transaction on the shared connection; the models' saves inside
+    // nest as savepoints. The block answering NO, or the commit failing, rolls everything
+    // back and answers NO.
+    bool runInTransaction(const std::function<bool()>& block);
     std::optional<std::string> fetchQuoteOrdersDicString(int orderId);
     void setQuoteOrdersToUploaded(int orderId);
 

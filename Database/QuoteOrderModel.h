@@ -104,6 +104,8 @@ public:
     // customers' while the customer module is shown), with the orders it carries.
     UploadDocument buildUploadDocument(int orderId);
     base::Value fetchUnsubmittedQuoteOrdersDic(int orderId);
+    // The distinct local (negative) customer ids of the orders that document would carry.
+    std::vector<int> localCustomerIdsOfUnsentOrders(int orderId);
     // {"order_items": [...]}; null for id 0.
     base::Value fetchQuoteOrderItemsDicWithQuoteOrder(int orderId);
     // The document as JSON text, also written to the log.

@@ -93,16 +93,36 @@ std::vector<QuoteOrderModel::SentOrder> QuoteOrderModel::unsentOrders(const std:
     return orders;
 }
 
-QuoteOrderModel::UploadDocument QuoteOrderModel::buildUploadDocument(int orderId)
+namespace {
+
+// The orders an upload document for that id carries: one selection for the document and
+// for the customers that must go first.
+std::string unsentSelection(int orderId, bool customerOnShow, std::vector<base::Value>& args)
 {
-    std::string sql = "SELECT * FROM brivanta_quote_order WHERE uploaded = 0 ";
-    std::vector<base::Value> args;
+    std::string where = " WHERE uploaded = 0 ";
     if (orderId != 0) {
-        sql += "and order_id = ?";
+        where += "and order_id = ?";
         args.emplace_back(orderId);
     }
-    if (isCustomerOnShow())
-        sql += " and length(trim(customer_name)) > 0";
+    if (customerOnShow)
+        where += " and length(trim(customer_name)) > 0";
+    return where;
+}
+
+} // namespace
+
+std::vector<int> QuoteOrderModel::localCustomerIdsOfUnsentOrders(int orderId)
+{
+    std::vector<base::Value> args;
+    std::string sql = "SELECT DISTINCT customer_id FROM brivanta_quote_order"
+        + unsentSelection(orderId, isCustomerOnShow(), args) + " and customer_id < 0 ORDER BY customer_id DESC";
+    return readRows([](BRResultSet& rs) { return rs.intForColumnIndex(0); }, sql, args);
+}
+
+QuoteOrderModel::UploadDocument QuoteOrderModel::buildUploadDocument(int orderId)
+{
+    std::vector<base::Value> args;
+    std::string sql = "SELECT * FROM brivanta_quote_order" + unsentSelection(orderId, isCustomerOnShow(), args);
     UploadDocument upload;
     upload.sent = unsentOrders(sql, args);
     base::Array orders;

@@ -1,21 +1,106 @@
 #include "Classes/Customer/CustomerDataModel.h"
 
+#include "App/BrivantaAppDelegate.h"
 #include "Common/ConfigManager.h"
+#include "Common/Language.h"
+#include "Common/MessageBox.h"
 #include "Database/DataAccessManager.h"
+#include "Network/BRJsonWriter.h"
+#include "Platform/Base/Log.h"
+#include "Platform/Base/NotificationCenter.h"
+#include "Platform/Base/Text.h"
+#include "Platform/Base/UserDefaults.h"
+#include "Protocol/LoginMode.h"
+#include "Protocol/NetworkModel.h"
+#include "Protocol/RequestUploadCustomer.h"
+#include "Protocol/SubmitCustomerRst.h"
 
+#include <algorithm>
 #include <mutex>
+#include <set>
 
 namespace {
+
+constexpr int kCommandUploadCustomer = 520;
+constexpr const char* kStatusOK = "200";
+constexpr const char* kStatusUserLocked = "207";
+constexpr const char* kStatusLoginBroken = "101";
+constexpr const char* kStatusFailed = "FAILED";
+
 std::mutex g_lock;
 std::shared_ptr<CustomerDataModel> g_instance;
+
+bool isBlank(const std::optional<std::string>& text)
+{
+    return !text || base::trimmingWhitespace(*text).empty();
 }
+
+// The key, lowered once by the caller, in the text (any case); nothing in a missing or empty text.
+bool holds(const std::optional<std::string>& text, const std::string& loweredKey)
+{
+    if (!text || text->empty())
+        return false;
+    return base::lowercased(*text).find(loweredKey) != std::string::npos;
+}
+
+bool holds(const std::string& text, const std::string& loweredKey)
+{
+    return !text.empty() && base::lowercased(text).find(loweredKey) != std::string::npos;
+}
+
+bool contactHolds(const brivanta_customer_contact_entity& c, const std::string& key)
+{
+    return holds(c.first_name, key) || holds(c.last_name, key) || holds(c.job_title, key)
+        || holds(c.work_phone, key) || holds(c.mobile_phone, key) || holds(c.email, key) || holds(c.im, key)
+        || holds(c.note, key);
+}
+
+bool attributesHold(const PersonInfo& person, const std::string& key)
+{
+    return std::any_of(person.attribute.begin(), person.attribute.end(),
+                       [&](const auto& cell) { return holds(cell.attributeValue, key); });
+}
+
+bool addressesHold(const PersonInfo& person, const std::string& key)
+{
+    return std::any_of(person.address.begin(), person.address.end(), [&](const auto& a) {
+        return holds(a.customerAddress, key) || holds(a.customerCity, key) || holds(a.customerState, key)
+            || holds(a.customerZipCode, key);
+    });
+}
+
+std::string markKey()
+{
+    return LoginMode::sharedInstance()->clientID() + "-LocalCustomerIdMark";
+}
+
+int fieldIdNamed(const std::vector<customer_attribute_cell_Entity>& fields, const std::string& name)
+{
+    for (const auto& field : fields) {
+        if (field.fieldName == name)
+            return field.field_id;
+    }
+    return 0;
+}
+
+std::string text(const std::optional<std::string>& value)
+{
+    return value.value_or(std::string());
+}
+
+} // namespace
 
 std::shared_ptr<CustomerDataModel> CustomerDataModel::sharedInstance()
 {
-    std::lock_guard guard(g_lock);
-    if (!g_instance)
-        g_instance = std::make_shared<CustomerDataModel>();
-    return g_instance;
+    std::shared_ptr<CustomerDataModel> made;
+    {
+        std::lock_guard guard(g_lock);
+        if (g_instance)
+            return g_instance;
+        made = g_instance = std::make_shared<CustomerDataModel>();
+    }
+    made->reloadCustomerData();
+    return made;
 }
 
 void CustomerDataModel::freeInstance()
@@ -28,9 +113,419 @@ void CustomerDataModel::freeInstance()
 void CustomerDataModel::reloadCustomerData()
 {
     auto data = DataAccessManager::sharedDataModel();
-    if (!data)
+    if (!data || !data->hasModels()) {
+        setCustomerInfoDic({});
+        m_allAttributes.clear();
         return;
-    m_customers = data->getAllCustomers(ConfigManager::sharedInstance()->isShowAllCustomer());
-    m_attributeFields = data->customerModel() ? data->customerModel()->getAllAttributes()
-                                              : std::vector<customer_attribute_cell_Entity>{};
+    }
+    setCustomerInfoDic(data->getAllCustomers(ConfigManager::sharedInstance()->isShowAllCustomer()));
+    m_allAttributes = data->getAllAttributes();
+}
+
+PersonInfo CustomerDataModel::personInfoFromEntry(int customerId, const CustomerInfoEntry& entry)
+{
+    PersonInfo person;
+    person.pid = customerId;
+    person.name = entry.customer_name;
+    person.customer_info_id = text(entry.customer_info_id);
+    person.attribute = entry.attribute;
+    person.address = entry.address;
+    person.contact = entry.contact;
+    person.discount = entry.discount;
+    person.hidden = entry.hidden;
+    return person;
+}
+
+void CustomerDataModel::setCustomerInfoDic(CustomerInfoDictionary customers)
+{
+    m_customerInfoDic = std::move(customers);
+    m_allSearchPersonList.clear();
+    m_allSearchPersonList.reserve(m_customerInfoDic.size());
+    for (const auto& [customerId, entry] : m_customerInfoDic)
+        m_allSearchPersonList.push_back(personInfoFromEntry(customerId, entry));
+}
+
+std::vector<PersonInfo> CustomerDataModel::customerSearch(const std::optional<std::string>& key) const
+{
+    std::vector<PersonInfo> found;
+    if (isBlank(key))
+        return found;
+    const std::string lowered = base::lowercased(*key);
+    for (const auto& person : m_allSearchPersonList) {
+        bool hit = holds(person.name, lowered) || attributesHold(person, lowered) || addressesHold(person, lowered)
+            || std::any_of(person.contact.begin(), person.contact.end(),
+                           [&](const auto& c) { return contactHolds(c, lowered); });
+        if (hit)
+            found.push_back(person);
+    }
+    return found;
+}
+
+std::vector<ContactMode> CustomerDataModel::customerSearchByContact(const std::optional<std::string>& key) const
+{
+    std::vector<ContactMode> found;
+    if (isBlank(key))
+        return found;
+    const std::string lowered = base::lowercased(*key);
+    std::string compact = lowered;
+    std::erase(compact, ' ');
+    for (const auto& person : m_allSearchPersonList) {
+        if (person.contact.empty())
+            continue;
+        // The customer-wide tests are the same for each of its contacts.
+        const bool nameHit = holds(person.name, lowered);
+        std::optional<bool> othersHit;
+        for (const auto& contact : person.contact) {
+            bool hit = nameHit || contactHolds(contact, lowered);
+            if (!hit && !compact.empty() && !isBlank(contact.first_name) && !isBlank(contact.last_name)) {
+                hit = holds(*contact.first_name + *contact.last_name, compact)
+                    || holds(*contact.last_name + *contact.first_name, compact);
+            }
+            if (!hit) {
+                if (!othersHit)
+                    othersHit = attributesHold(person, lowered) || addressesHold(person, lowered);
+                hit = *othersHit;
+            }
+            if (hit)
+                found.push_back({text(contact.first_name), text(contact.last_name), person});
+        }
+    }
+    return found;
+}
+
+std::map<std::string, std::string> CustomerDataModel::getDefaultAddressByCustomer(int customerId) const
+{
+    std::map<std::string, std::string> address;
+    auto person = std::find_if(m_allSearchPersonList.begin(), m_allSearchPersonList.end(),
+                               [&](const PersonInfo& p) { return p.pid == customerId; });
+    if (person == m_allSearchPersonList.end())
+        return address;
+    bool foundDefault = false;
+    for (const auto& stored : person->address) {
+        if (!stored.isDefault)
+            continue;
+        address["Address"] = text(stored.customerAddress);
+        address["City"] = text(stored.customerCity);
+        address["State/Province/Region"] = text(stored.customerState);
+        address["Zip Code"] = text(stored.customerZipCode);
+        foundDefault = true;
+        break;
+    }
+    static const std::set<std::string> always = {"Phone", "Bank Account", "Active"};
+    static const std::set<std::string> addressParts = {"Address", "City", "State/Province/Region", "Zip Code"};
+    for (const auto& cell : person->attribute) {
+        if (!cell.fieldName)
+            continue;
+        if (always.count(*cell.fieldName) || (!foundDefault && addressParts.count(*cell.fieldName)))
+            address[*cell.fieldName] = text(cell.attributeValue);
+    }
+    return address;
+}
+
+int CustomerDataModel::nextLocalCustomerId()
+{
+    auto data = DataAccessManager::sharedDataModel();
+    auto defaults = base::UserDefaults::standard();
+    int mark = static_cast<int>(std::min<int64_t>(defaults->integerForKey(markKey()), 0));
+    int lowest = data ? std::min(data->getLastLocalCustomerId(), mark) : mark;
+    int next = lowest - 1;
+    defaults->setInteger(next, markKey());
+    return next;
+}
+
+int CustomerDataModel::saveCustomerWithNameStreetCityStateZipCode(const std::string& name,
+                                                                  const std::optional<std::string>& street,
+                                                                  const std::optional<std::string>& city,
+                                                                  const std::optional<std::string>& state,
+                                                                  const std::optional<std::string>& zip)
+{
+    auto data = DataAccessManager::sharedDataModel();
+    if (!data || !data->hasModels())
+        return 0;
+    const int customerId = nextLocalCustomerId();
+    bool saved = data->runInTransaction([&] {
+        brivanta_customer_Entity customer;
+        customer.customer_id = customerId;
+        customer.customer_info_id = "";
+        customer.customer_name = name;
+        customer.customer_publish = 1;
+        if (!data->saveToDatabaseCustomer(std::vector{customer}))
+            return false;
+        const int a = data->getLastLocalCustomerAttributesId();
+        const std::pair<const char*, std::optional<std::string>> rows[] = {
+            {"Phone", ""},
+            {"Bank Account", ""},
+            {"Active", "YES"},
+            {"Address", street.value_or("")},
+            {"City", city.value_or("")},
+            {"State/Province/Region", state.value_or("")},
+            {"Zip Code", zip.value_or("")},
+        };
+        std::vector<brivanta_customer_attribute_Entity> attributes;
+        int step = 0;
+        for (const auto& [field, value] : rows) {
+            brivanta_customer_attribute_Entity attribute;
+            attribute.attribute_id = a - ++step;
+            attribute.customer_id = customerId;
+            attribute.attribute_fields_id = fieldIdNamed(m_allAttributes, field);
+            attribute.attribute_value = value;
+            attributes.push_back(std::move(attribute));
+        }
+        return data->saveToDatabaseCustomerAttribute(attributes);
+    });
+    if (!saved)
+        return 0;
+    reloadCustomerData();
+    return customerId;
+}
+
+void CustomerDataModel::updateCustomerInfoDicWithHidden(int customerId, bool hidden)
+{
+    if (auto it = m_customerInfoDic.find(customerId); it != m_customerInfoDic.end())
+        it->second.hidden = hidden;
+}
+
+CustomerInfoDictionary CustomerDataModel::getNoHiddenCustomerData(bool reload)
+{
+    m_noHiddenCustomers.clear();
+    if (reload)
+        reloadCustomerData();
+    for (const auto& [customerId, entry] : m_customerInfoDic) {
+        if (!entry.hidden)
+            m_noHiddenCustomers.emplace(customerId, entry);
+    }
+    return m_noHiddenCustomers;
+}
+
+// --- Upload ---------------------------------------------------------------------------------
+
+std::optional<std::string> CustomerDataModel::getCustomerInfoById(const std::vector<int>& customerIds)
+{
+    auto data = DataAccessManager::sharedDataModel();
+    if (data && !data->hasModels())
+        data.reset();
+    base::Array customers, addresses, attributes, contacts;
+    const int activeField = fieldIdNamed(m_allAttributes, "Active");
+    for (int customerId : customerIds) {
+        PersonInfo person;
+        if (auto it = m_customerInfoDic.find(customerId); it != m_customerInfoDic.end()) {
+            person = personInfoFromEntry(customerId, it->second);
+        } else {
+            // Hidden while the list leaves hidden customers out: still stored, still sent.
+            if (!data || customerId == 0)
+                continue;
+            auto stored = data->customerModel()->getCustomerByCustomerId(customerId);
+            if (stored.customer_id != customerId)
+                continue;
+            person.pid = customerId;
+            person.name = text(stored.customer_name);
+            person.address = data->getCustomerAddress(customerId);
+            person.contact = data->customerModel()->getCustomerContact(customerId);
+        }
+        customers.push_back(base::Dictionary{{"customer_id", person.pid},
+                                             {"customer_info_id", ""},
+                                             {"customer_name", person.name},
+                                             {"customer_publish", 1},
+                                             {"customer_ordering", 0},
+                                             {"discount", 0}});
+        for (const auto& a : person.address) {
+            addresses.push_back(base::Dictionary{{"id", a.indexId},
+                                                 {"customer_id", a.customerId},
+                                                 {"address", text(a.customerAddress)},
+                                                 {"city", text(a.customerCity)},
+                                                 {"state", text(a.customerState)},
+                                                 {"zip_code", text(a.customerZipCode)}});
+        }
+        for (const auto& a : data ? data->getCustomerAttributes(customerId)
+                                  : std::vector<brivanta_customer_attribute_Entity>{}) {
+            base::Value value = text(a.attribute_value);
+            if (activeField != 0 && a.attribute_fields_id == activeField)
+                value = a.attribute_value == std::optional<std::string>("NO") ? 0 : 1;
+            attributes.push_back(base::Dictionary{{"attribute_id", a.attribute_id},
+                                                  {"customer_id", a.customer_id},
+                                                  {"attribute_fields_id", a.attribute_fields_id},
+                                                  {"attribute_value", std::move(value)}});
+        }
+        for (const auto& c : person.contact) {
+            contacts.push_back(base::Dictionary{{"customer_id", c.customerID},
+                                                {"contact_id", c.contactID},
+                                                {"first_name", text(c.first_name)},
+                                                {"last_name", text(c.last_name)},
+                                                {"job_title", text(c.job_title)},
+                                                {"work_phone", text(c.work_phone)},
+                                                {"mobile_phone", text(c.mobile_phone)},
+                                                {"email", text(c.email)},
+                                                {"im", text(c.im)},
+                                                {"note", text(c.note)}});
+        }
+    }
+    if (customers.empty())
+        return std::nullopt;
+    base::Dictionary document{{"brivanta_customer", std::move(customers)},
+                              {"brivanta_customer_address", std::move(addresses)},
+                              {"brivanta_customer_attribute", std::move(attributes)},
+                              {"brivanta_customer_contact", std::move(contacts)}};
+    return BRJsonWriter().stringWithObject(base::Value(std::move(document)));
+}
+
+void CustomerDataModel::submitCustomer(int customerId)
+{
+    auto document = getCustomerInfoById({customerId});
+    if (!document) {
+        // Nothing to send: the screen waiting for the answer hears at once.
+        MessageBox::sharedInstance()->EndBlockWait();
+        postUploadResult(false);
+        showFailure(kStatusFailed, Language::stringWithName(kStatusFailed));
+        return;
+    }
+    submitCustomerInfo(*document);
+}
+
+void CustomerDataModel::submitCustomerInfo(const std::string& document)
+{
+    sendDocument(document, nullptr);
+}
+
+void CustomerDataModel::sendDocument(const std::string& document, OrderResume resume)
+{
+    auto request = std::make_shared<RequestUploadCustomer>();
+    request->setSyncData(document);
+    request->setReceiveDelegete(weak_from_this());
+    int code = NetworkModel::sharedInstance()->sendRequest(request);
+    base::logf("submit customer rst is %d", code);
+    if (resume)
+        m_orderResumes[code] = std::move(resume);
+}
+
+int CustomerDataModel::ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& result)
+{
+    if (!result)
+        return 0;
+    // The listeners may let go of the model while they hear; keep it to the end.
+    auto self = shared_from_this();
+    OrderResume resume;
+    if (auto it = m_orderResumes.find(result->requestCode); it != m_orderResumes.end()) {
+        resume = std::move(it->second);
+        m_orderResumes.erase(it);
+    }
+    if (!resume)
+        MessageBox::sharedInstance()->EndBlockWait();
+    if (result->status == kStatusUserLocked) {
+        if (auto app = BrivantaAppDelegate::sharedAppDelegate())
+            app->logoutWithLockedUserMessage(result->status, result->message);
+        return 0;
+    }
+    if (result->cmdCode != kCommandUploadCustomer)
+        return 0;
+    std::string status = result->status;
+    std::string message = result->message;
+    bool accepted = false;
+    if (status == kStatusOK) {
+        auto answer = std::dynamic_pointer_cast<SubmitCustomerRst>(result);
+        accepted = answer && applyServerIds(*answer);
+        if (!accepted) {
+            status = kStatusFailed;
+            message = Language::stringWithName(kStatusFailed);
+        }
+    }
+    postUploadResult(accepted);
+    if (resume) {
+        // The order screen reports; the order upload goes on only after the remap.
+        resume(accepted ? QuoteOrderStore::PreUploadOutcome{} : QuoteOrderStore::PreUploadOutcome{false, status, message});
+        return 0;
+    }
+    if (!accepted)
+        showFailure(status, message);
+    return 0;
+}
+
+bool CustomerDataModel::applyServerIds(const SubmitCustomerRst& answer)
+{
+    auto data = DataAccessManager::sharedDataModel();
+    if (!data || !data->hasModels())
+        return false;
+    bool stored = data->runInTransaction([&] {
+        std::vector<brivanta_customer_Entity> moved;
+        for (const auto& customer : answer.customerArry) {
+            // A server id already stored is a synced customer: it wins over the local copy.
+            bool taken = customer.customer_id != customer.pid
+                && data->customerModel()->getCustomerByCustomerId(customer.customer_id).customer_id == customer.customer_id
+                && customer.customer_id != 0;
+            if (taken) {
+                if (!data->deleteCustomerTableWithID(customer.pid))
+                    return false;
+            } else {
+                moved.push_back(customer);
+            }
+        }
+        return data->updateCustomerTable(moved) && data->updateCustomerAddressTable(answer.customerAddress)
+            && data->updateCustomerAttributeTable(answer.customerAttributes)
+            && data->updateContactIdAfterUpload(answer.customerContacts)
+            && data->updateOrderTable(answer.customerArry);
+    });
+    if (!stored)
+        return false;
+    reloadCustomerData();
+    // The stored orders moved with the tables; this moves the open ones and tells the editor.
+    QuoteOrderStore::sharedQuoteOrderStore()->updateOrderTable(answer.customerArry);
+    return true;
+}
+
+void CustomerDataModel::postUploadResult(bool accepted)
+{
+    base::NotificationCenter::defaultCenter().post(kUploadNotification, shared_from_this(), base::Value(accepted));
+}
+
+void CustomerDataModel::showFailure(const std::string& status, const std::string& message)
+{
+    std::shared_ptr<ui::AlertView> alert;
+    const auto title = Language::stringWithName("NOTIFICATION");
+    if (status == kStatusLoginBroken || message == Language::stringWithName(kStatusLoginBroken)) {
+        alert = std::make_shared<ui::AlertView>(title, message, nullptr, Language::stringWithName("CANCEL"),
+                                                std::vector{Language::stringWithName("LOGOUTSETTINGS")});
+        alert->setDelegate(std::weak_ptr<ui::AlertViewDelegate>(weak_from_this()));
+        alert->setTag(kLoginBrokenAlertTag);
+    } else {
+        alert = std::make_shared<ui::AlertView>(title, message, nullptr, Language::stringWithName("OK"));
+    }
+    alert->show();
+}
+
+void CustomerDataModel::alertViewClickedButtonAtIndex(ui::AlertView& alert, int index)
+{
+    if (alert.tag() != kLoginBrokenAlertTag || index != alert.firstOtherButtonIndex())
+        return;
+    if (auto app = BrivantaAppDelegate::sharedAppDelegate())
+        app->showLoginPage();
+}
+
+// --- Orders after their customers -------------------------------------------------------------
+
+void CustomerDataModel::installOrderUploadHook()
+{
+    QuoteOrderStore::setPreUploadHook([](int orderId, OrderResume resume) {
+        sharedInstance()->uploadBeforeOrders(orderId, std::move(resume));
+    });
+}
+
+void CustomerDataModel::uploadBeforeOrders(int orderId, OrderResume resume)
+{
+    auto data = DataAccessManager::sharedDataModel();
+    if (data && !data->hasModels())
+        data.reset();
+    std::vector<int> ids;
+    if (data && data->quoteOrderModel())
+        ids = data->quoteOrderModel()->localCustomerIdsOfUnsentOrders(orderId);
+    // A local customer deleted since: its orders go with customer 0, as before.
+    std::erase_if(ids, [&](int id) { return !data || data->customerModel()->getCustomerByCustomerId(id).customer_id != id; });
+    if (ids.empty()) {
+        resume({});
+        return;
+    }
+    auto document = getCustomerInfoById(ids);
+    if (!document) {
+        resume({});
+        return;
+    }
+    sendDocument(*document, std::move(resume));
 }

@@ -1,23 +1,106 @@
 #pragma once
+#include "Classes/Order/QuoteOrderStore.h"
 #include "Database/CustomerModel.h"
+#include "Platform/UI/AlertView.h"
+#include "Protocol/NetworkRecDelegate.h"
 
+#include <functional>
+#include <map>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
+class SubmitCustomerRst;
+
+// One customer as the lists, the searches and the order editor hold it. A value: the lists
+// are copies of the dictionary's, and nothing writes through them.
+struct PersonInfo {
+    int pid = 0;
+    std::string name;
+    std::string customer_info_id;
+    std::vector<customer_attribute_cell_Entity> attribute;
+    std::vector<brivanta_customer_address_Entity> address;
+    std::vector<brivanta_customer_contact_entity> contact;
+    double discount = 0;
+    bool hidden = false;
+};
+
+// One hit of a contact search.
+struct ContactMode {
+    std::string fristName;
+    std::string lastName;
+    PersonInfo personInfo;
+};
+
 // The customers of the logged-in client, shared by the screens that list, pick and upload
-// them. One instance per login.
-class CustomerDataModel {
+// them, and the upload of customers made on the device (520). One instance per login; main
+// thread only.
+class CustomerDataModel : public NetworkRecDelegate,
+                          public ui::AlertViewDelegate,
+                          public std::enable_shared_from_this<CustomerDataModel> {
 public:
+    static constexpr const char* kUploadNotification = "UPLOADCUSTOMERRESPOND";
+    static constexpr int kLoginBrokenAlertTag = 1000;
+
+    // Made and loaded on first use; freeInstance forgets it (logout).
     static std::shared_ptr<CustomerDataModel> sharedInstance();
     static void freeInstance();
+    // Lets the order store send the customers its orders name before the orders (launch).
+    static void installOrderUploadHook();
 
     // Re-reads the customers (hidden ones too when all customers are shown) and the published
     // customer fields from the database.
     void reloadCustomerData();
-    const CustomerInfoDictionary& customers() const { return m_customers; }
-    const std::vector<customer_attribute_cell_Entity>& attributeFields() const { return m_attributeFields; }
+    void setCustomerInfoDic(CustomerInfoDictionary customers);
+    const CustomerInfoDictionary& customerInfoDic() const { return m_customerInfoDic; }
+    const std::vector<PersonInfo>& allSearchPersonList() const { return m_allSearchPersonList; }
+    const std::vector<customer_attribute_cell_Entity>& allAttributes() const { return m_allAttributes; }
+    static PersonInfo personInfoFromEntry(int customerId, const CustomerInfoEntry& entry);
+
+    // Customers with the key (as given, any case) in any of their texts, each once.
+    std::vector<PersonInfo> customerSearch(const std::optional<std::string>& key) const;
+    // One hit per contact whose texts, joined names or customer hold the key.
+    std::vector<ContactMode> customerSearchByContact(const std::optional<std::string>& key) const;
+    // "Address", "City", "State/Province/Region", "Zip Code", "Phone", "Bank Account", "Active".
+    std::map<std::string, std::string> getDefaultAddressByCustomer(int customerId) const;
+
+    // A local customer with the seven standard attributes, all or nothing; its id, 0 on failure.
+    int saveCustomerWithNameStreetCityStateZipCode(const std::string& name,
+                                                   const std::optional<std::string>& street = {},
+                                                   const std::optional<std::string>& city = {},
+                                                   const std::optional<std::string>& state = {},
+                                                   const std::optional<std::string>& zip = {});
+    // Below every local customer id that was ever handed out on this client, uploaded or
+    // deleted ones included, so orders naming an old id never meet a new customer.
+    int nextLocalCustomerId();
+
+    void updateCustomerInfoDicWithHidden(int customerId, bool hidden);
+    CustomerInfoDictionary getNoHiddenCustomerData(bool reload);
+
+    // --- Upload (520) ------------------------------------------------------------------------
+    void submitCustomer(int customerId);
+    // The upload document; nothing when no id names a stored customer.
+    std::optional<std::string> getCustomerInfoById(const std::vector<int>& customerIds);
+    void submitCustomerInfo(const std::string& document);
+    int ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& result) override;
+    void alertViewClickedButtonAtIndex(ui::AlertView& alert, int index) override;
 
 private:
-    CustomerInfoDictionary m_customers;
-    std::vector<customer_attribute_cell_Entity> m_attributeFields;
+    using OrderResume = std::function<void(QuoteOrderStore::PreUploadOutcome)>;
+    // Sends the document; an order upload waiting on it hears through `resume`.
+    void sendDocument(const std::string& document, OrderResume resume);
+    // The server's ids in place of the local ones, tables and stored orders in one
+    // transaction; NO leaves everything as it was.
+    bool applyServerIds(const SubmitCustomerRst& answer);
+    void postUploadResult(bool accepted);
+    void showFailure(const std::string& status, const std::string& message);
+    void uploadBeforeOrders(int orderId, OrderResume resume);
+
+    CustomerInfoDictionary m_customerInfoDic;
+    std::vector<PersonInfo> m_allSearchPersonList;
+    std::vector<customer_attribute_cell_Entity> m_allAttributes;
+    CustomerInfoDictionary m_noHiddenCustomers;
+    // Order uploads waiting on a customer upload, by its request code.
+    std::map<int, OrderResume> m_orderResumes;
 };

@@ -165,6 +165,37 @@ TEST_F(DataAccessManagerTest, AFailedRowLeavesTheStoredConfigurationAsItWas)
     EXPECT_TRUE(sqlite3_get_autocommit(db->sqliteHandle()));
 }
 
+TEST_F(DataAccessManagerTest, ATransactionKeepsAllItsSavesOrNone)
+{
+    logIn("acme");
+    auto manager = DataAccessManager::sharedDataModel();
+    auto db = BRDatabase::sharedDataBase();
+    ASSERT_TRUE(db->executeUpdate("create temp trigger refuse before insert on Brivanta_component_config "
+                                  "when new.cfg_type = 'bad' begin select raise(abort, 'refused'); end"));
+    m_expectDBError = true;
+    struct Case {
+        const char* name;
+        std::vector<ConfigEntity> second;
+        bool blockSays;
+        bool stored;
+    } cases[] = {
+        {"both saves and the block agree", {config("b", "2")}, true, true},
+        {"the block says no", {config("b", "2")}, false, false},
+        {"a nested save fails", {config("bad", "x")}, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        manager->deleteConfig();
+        bool answered = manager->runInTransaction([&] {
+            bool first = manager->syncConfigData(std::vector{config("a", "1")});
+            return manager->syncConfigData(c.second) && first && c.blockSays;
+        });
+        EXPECT_EQ(answered, c.stored);
+        EXPECT_EQ(manager->queryConfig("a")->desc == std::optional<std::string>("1"), c.stored);
+        EXPECT_TRUE(sqlite3_get_autocommit(db->sqliteHandle()));
+    }
+}
+
 TEST_F(DataAccessManagerTest, TheTemplateHasTheUpgradedShapeAndTheFixtureTheLegacyOne)
 {
     BRDatabase current(templatePath().string());

@@ -12,7 +12,7 @@ packages=(
   fonts-liberation2 fonts-wqy-microhei fonts-dejavu-core
   xvfb xauth nginx-light locales iproute2 xdg-utils
   openssl duktape-dev tinyproxy microsocks curl
-  poppler-utils qpdf zip unzip pigz gzip python3 python3-pil imagemagick
+  poppler-utils qpdf zip unzip pigz gzip python3 python3-pil imagemagick unicode-data
   rapidjson-dev nlohmann-json3-dev libsimdjson-dev
 )
 

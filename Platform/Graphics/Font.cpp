@@ -15,6 +15,8 @@ constexpr const char* kChineseFamily = "WenQuanYi Micro Hei";
 // The wide humanist sans of the platform has its metric kin in DejaVu Sans (whose slanted
 // face is its Oblique).
 constexpr const char* kWideSansFamily = "DejaVu Sans";
+// The engraved capitals face has no installed kin; a wide serif keeps its badge look.
+constexpr const char* kEngravedFamily = "Liberation Serif";
 
 std::string lower(std::string_view s)
 {
@@ -43,7 +45,12 @@ Font::Font(const std::string& name, double pointSize) : m_name(name), m_pointSiz
         style = key;
     } else {
         size_t dash = name.find('-');
-        family = key.starts_with("verdana") ? std::string(kWideSansFamily) : name.substr(0, dash);
+        if (key.starts_with("verdana"))
+            family = kWideSansFamily;
+        else if (key.starts_with("copperplate"))
+            family = kEngravedFamily;
+        else
+            family = name.substr(0, dash);
         style = dash == std::string::npos ? std::string() : key.substr(dash + 1);
     }
     m_bold = style.find("bold") != std::string::npos || style.find("heavy") != std::string::npos

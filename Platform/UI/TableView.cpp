@@ -773,6 +773,8 @@ void TableView::showDeleteConfirmation(const IndexPath& ip)
         return;
     std::string title = m_tableDelegate ? m_tableDelegate->titleForDeleteConfirmationButtonForRowAtIndexPath(*this, ip) : "Delete";
     m_confirming = ip;
+    if (m_tableDelegate)
+        m_tableDelegate->willBeginEditingRowAtIndexPath(*this, ip);
     std::weak_ptr<Responder> weak = weak_from_this();
     cell->showDeleteConfirmation(title, [weak] {
         auto self = std::static_pointer_cast<TableView>(weak.lock());
@@ -787,7 +789,10 @@ void TableView::hideDeleteConfirmation()
         return;
     if (auto* cell = cellForRowAtIndexPath(*m_confirming))
         cell->hideDeleteConfirmation();
+    IndexPath ended = *m_confirming;
     m_confirming.reset();
+    if (m_tableDelegate)
+        m_tableDelegate->didEndEditingRowAtIndexPath(*this, ended);
 }
 
 void TableView::commitDelete(const IndexPath& ip)

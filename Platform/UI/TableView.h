@@ -61,6 +61,9 @@ public:
     }
     virtual std::string titleForDeleteConfirmationButtonForRowAtIndexPath(TableView&, const IndexPath&) { return "Delete"; }
     virtual void willDisplayCell(TableView&, TableViewCell&, const IndexPath&) {}
+    // A swipe offers the row's delete button, and the button went away (deleted or not).
+    virtual void willBeginEditingRowAtIndexPath(TableView&, const IndexPath&) {}
+    virtual void didEndEditingRowAtIndexPath(TableView&, const IndexPath&) {}
 };
 
 // Rows in sections, of which only the visible ones have cells: cells leaving the screen wait

@@ -45,10 +45,11 @@ public:
     void setSelectionStyle(TableViewCellSelectionStyle style) { m_selectionStyle = style; }
 
     bool isSelected() const { return m_selected; }
-    // Deselecting animated lets the highlight fade out.
-    void setSelected(bool selected, bool animated = false);
+    // Deselecting animated lets the highlight fade out. Cells that recolour their own
+    // content override these and call them.
+    virtual void setSelected(bool selected, bool animated = false);
     bool isHighlighted() const { return m_highlighted; }
-    void setHighlighted(bool highlighted, bool animated = false);
+    virtual void setHighlighted(bool highlighted, bool animated = false);
     bool isEditing() const { return m_editing; }
     void setEditing(bool editing, bool animated = false);
     TableViewCellEditingStyle editingStyle() const { return m_editingStyle; }

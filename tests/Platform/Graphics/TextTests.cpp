@@ -41,6 +41,8 @@ TEST(Font, PlatformNamesMapToInstalledFamilies)
     EXPECT_EQ(Font::systemFont(12).families(), "Liberation Sans,WenQuanYi Micro Hei");
     EXPECT_EQ(Font("Courier-Bold", 10).families(), "Courier,WenQuanYi Micro Hei");
     EXPECT_TRUE(Font("Courier-Bold", 10).isBold());
+    EXPECT_EQ(Font("Copperplate", 15).families(), "Liberation Serif,WenQuanYi Micro Hei");
+    EXPECT_TRUE(Font("Copperplate-Bold", 15).isBold());
     EXPECT_EQ(Font::systemFont(12).withSize(20).pointSize(), 20);
 }
 

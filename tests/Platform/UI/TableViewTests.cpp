@@ -67,6 +67,15 @@ public:
     }
     void didSelectRowAtIndexPath(ui::TableView&, const ui::IndexPath& ip) override { log.push_back("select " + text(ip)); }
     void didDeselectRowAtIndexPath(ui::TableView&, const ui::IndexPath& ip) override { log.push_back("deselect " + text(ip)); }
+    void willBeginEditingRowAtIndexPath(ui::TableView&, const ui::IndexPath& ip) override
+    {
+        editing.push_back("begin " + std::to_string(ip.row));
+    }
+    void didEndEditingRowAtIndexPath(ui::TableView&, const ui::IndexPath& ip) override
+    {
+        editing.push_back("end " + std::to_string(ip.row));
+    }
+    std::vector<std::string> editing;
 
     std::string text(const ui::IndexPath& ip) const
     {
@@ -356,6 +365,8 @@ TEST_F(TableViewTest, SwipeLeftOffersDeleteAndTheButtonCommits)
     rows.editable = false;
     drag({500, y}, {380, y}, 4, 0.02);
     EXPECT_FALSE(table->indexPathForDeleteConfirmation());
+    // The delegate saw each offer begin and end, the committed one included.
+    EXPECT_EQ(rows.editing, (Log{"begin 3", "end 3", "begin 3", "end 3"}));
 }
 
 TEST_F(TableViewTest, EditingModeDeletesThroughTheRoundControl)

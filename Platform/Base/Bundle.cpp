@@ -2,9 +2,12 @@
 
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/PropertyList.h"
+#include "Platform/Base/UserDefaults.h"
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <vector>
 
 namespace base {
 
@@ -73,17 +76,55 @@ std::string Bundle::identifier()
     return infoText("Identifier");
 }
 
+namespace {
+// The text of `key` in a strings file, if the file holds one.
+std::optional<std::string> lookUp(const std::string& path, const std::string& key)
+{
+    if (path.empty())
+        return std::nullopt;
+    auto strings = PropertyList::readFile(path);
+    if (!strings || !strings->isDictionary())
+        return std::nullopt;
+    Value text = (*strings)[key];
+    if (!text.isString())
+        return std::nullopt;
+    return text.asString();
+}
+
+// "zh-Hans-CN" gives "zh-Hans-CN", "zh-Hans", "zh": the most specific folder first.
+std::vector<std::string> languageFolders(const std::string& tag)
+{
+    std::vector<std::string> folders;
+    std::string rest = tag;
+    while (!rest.empty()) {
+        folders.push_back(rest);
+        size_t dash = rest.rfind('-');
+        if (dash == std::string::npos)
+            break;
+        rest.resize(dash);
+    }
+    return folders;
+}
+}
+
 std::string Bundle::localizedString(const std::string& key, const std::string& value, const std::string& table)
 {
-    std::string path = pathForResource(table.empty() ? "Localizable" : table, "strings");
-    if (!path.empty()) {
-        auto strings = PropertyList::readFile(path);
-        if (strings && strings->isDictionary()) {
-            Value text = (*strings)[key];
-            if (text.isString())
-                return text.asString();
+    std::string file = table.empty() ? "Localizable" : table;
+    std::vector<std::string> tags;
+    if (auto preferred = UserDefaults::standard()->arrayForKey(UserDefaults::kPreferredLanguagesKey)) {
+        for (const Value& tag : *preferred) {
+            if (tag.isString())
+                tags.push_back(tag.asString());
         }
     }
+    for (const std::string& tag : tags) {
+        for (const std::string& folder : languageFolders(tag)) {
+            if (auto text = lookUp(pathForResource(file, "strings", folder + ".lproj"), key))
+                return *text;
+        }
+    }
+    if (auto text = lookUp(pathForResource(file, "strings"), key))
+        return *text;
     return value.empty() ? key : value;
 }
 

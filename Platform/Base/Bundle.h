@@ -22,7 +22,9 @@ public:
     static std::string displayName();
     static std::string identifier();
     // The text of `key` in the strings table `table` ("Localizable" when empty), a property
-    // list "<table>.strings" among the resources. On a miss: `value` when not empty, else the key.
+    // list "<table>.strings": first in "<language>.lproj/" for each of the user's preferred
+    // languages (a tag, then its shorter forms), then among the resources themselves. On a
+    // miss: `value` when not empty, else the key.
     static std::string localizedString(const std::string& key, const std::string& value = {},
                                        const std::string& table = {});
 };

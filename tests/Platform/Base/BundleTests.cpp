@@ -2,6 +2,7 @@
 
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/PropertyList.h"
+#include "Platform/Base/UserDefaults.h"
 #include "FileTestSupport.h"
 
 #include <fstream>
@@ -72,6 +73,9 @@ TEST(Bundle, LocalizedStringsComeFromTheTableOrFallBackToTheDefaultThenTheKey)
 {
     basetest::TempDir dir;
     ScopedEnv bundle("BRIVANTA_BUNDLE", dir.path().string());
+    ScopedEnv home("BRIVANTA_HOME", (dir / "home").string());
+    ScopedEnv language("LANGUAGE", "en");
+    base::UserDefaults::resetStandard();
     // No table yet: the default, else the key.
     EXPECT_EQ(Bundle::localizedString("OK", "Fine"), "Fine");
     EXPECT_EQ(Bundle::localizedString("OK"), "OK");
@@ -84,4 +88,46 @@ TEST(Bundle, LocalizedStringsComeFromTheTableOrFallBackToTheDefaultThenTheKey)
     EXPECT_EQ(Bundle::localizedString("Missing", "Fine"), "Fine");
     EXPECT_EQ(Bundle::localizedString("Missing"), "Missing");
     EXPECT_EQ(Bundle::localizedString("Count"), "Count"); // only texts count
+}
+
+TEST(Bundle, LocalizedStringsPreferTheTablesOfTheUsersLanguagesInOrder)
+{
+    basetest::TempDir dir;
+    ScopedEnv bundle("BRIVANTA_BUNDLE", dir.path().string());
+    ScopedEnv home("BRIVANTA_HOME", (dir / "home").string());
+    base::UserDefaults::resetStandard();
+    auto defaults = base::UserDefaults::standard();
+    ASSERT_TRUE(FileManager::createDirectories(dir / "zh-Hans.lproj"));
+    ASSERT_TRUE(FileManager::createDirectories(dir / "en.lproj"));
+    ASSERT_TRUE(FileManager::createDirectories(dir / "fr.lproj"));
+    ASSERT_TRUE(base::PropertyList::writeFile(dir / "Pull.strings",
+                                              base::Dictionary{{"Loading...", Value("Base loading")}, {"Only", Value("base")}}));
+    ASSERT_TRUE(base::PropertyList::writeFile(dir / "zh-Hans.lproj/Pull.strings",
+                                              base::Dictionary{{"Loading...", Value("加载中...")}}));
+    ASSERT_TRUE(base::PropertyList::writeFile(dir / "en.lproj/Pull.strings",
+                                              base::Dictionary{{"Loading...", Value("Loading...")}, {"Pull", Value("Pull")}}));
+    ASSERT_TRUE(FileManager::writeAtomically(dir / "fr.lproj/Pull.strings", std::string_view("not a list")));
+
+    struct Case {
+        std::vector<std::string> languages;
+        std::string key;
+        std::string expected;
+    } cases[] = {
+        {{"zh-Hans"}, "Loading...", "加载中..."},
+        {{"zh-Hans-CN"}, "Loading...", "加载中..."},   // a longer tag finds the shorter folder
+        {{"en", "zh-Hans"}, "Loading...", "Loading..."}, // the order of preference holds
+        {{"zh-Hans", "en"}, "Pull", "Pull"},             // a miss goes on to the next language
+        {{"fr", "zh-Hans"}, "Loading...", "加载中..."},  // an unreadable table is passed over
+        {{"de"}, "Loading...", "Base loading"},          // no folder: the base table
+        {{"zh-Hans"}, "Only", "base"},
+        {{"zh-Hans"}, "Absent", "Absent"},
+    };
+    for (const auto& c : cases) {
+        base::Array tags;
+        for (const auto& tag : c.languages)
+            tags.emplace_back(tag);
+        ASSERT_TRUE(defaults->setObject(Value(std::move(tags)), base::UserDefaults::kPreferredLanguagesKey));
+        EXPECT_EQ(Bundle::localizedString(c.key, "", "Pull"), c.expected) << c.languages.front() << " " << c.key;
+    }
+    base::UserDefaults::resetStandard();
 }

@@ -148,8 +148,27 @@ void ScrollView::setContentSize(gfx::Size size)
 
 void ScrollView::setContentInset(const gfx::EdgeInsets& insets)
 {
+    if (insets == m_contentInset)
+        return;
     m_contentInset = insets;
     setNeedsLayout();
+    if (m_dragging || m_animatingScroll)
+        return;
+    if (m_decelerating) {
+        // The motion heads for a rest that the new range may have moved: a bounce back goes
+        // to the new edge, a fling stays inside the new range.
+        gfx::Point offset = contentOffset();
+        m_motionTo = m_springingBack ? clampedOffset(offset) : clampedOffset(m_motionTo);
+        m_motionFrom = offset;
+        m_motionStart = now();
+        return;
+    }
+    // At rest outside the new range: move to its edge (over the animation when in a block).
+    gfx::Point offset = contentOffset();
+    if (clampedOffset(offset) != offset) {
+        applyOffset(clampedOffset(offset));
+        updateIndicators();
+    }
 }
 
 gfx::Point ScrollView::minimumContentOffset() const
@@ -375,8 +394,14 @@ void ScrollView::endDragging()
         target = clampedOffset(target);
     }
     bool willDecelerate = length(target - offset) >= 0.5;
+    gfx::EdgeInsets insetsBefore = m_contentInset;
     if (m_delegate)
         m_delegate->scrollViewDidEndDragging(*this, willDecelerate);
+    // The delegate may open or close a band at an edge as the finger leaves.
+    if (m_contentInset != insetsBefore && !m_paging) {
+        target = outside ? clampedOffset(offset) : clampedOffset(target);
+        willDecelerate = length(target - offset) >= 0.5;
+    }
     if (!willDecelerate) {
         applyOffset(target);
         updateIndicators();
@@ -385,6 +410,7 @@ void ScrollView::endDragging()
     double distance = length(target - offset);
     double rate = std::clamp(length(velocity) / distance, (m_paging || outside) ? kSettleRate : kDecelerationRate, kMaxRate);
     m_decelerating = true;
+    m_springingBack = outside;
     if (m_delegate)
         m_delegate->scrollViewWillBeginDecelerating(*this);
     if (m_decelerating) // the delegate may have stopped it

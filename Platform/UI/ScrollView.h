@@ -44,6 +44,8 @@ public:
     gfx::Point contentOffset() const { return bounds().origin; }
     void setContentOffset(gfx::Point offset, bool animated = false);
     gfx::EdgeInsets contentInset() const { return m_contentInset; }
+    // While decelerating the rest moves into the new range; at rest outside it the offset
+    // moves to its edge (animated inside an animation block).
     void setContentInset(const gfx::EdgeInsets& insets);
     // The range the offset rests in, from the content size and insets.
     gfx::Point minimumContentOffset() const;
@@ -127,6 +129,7 @@ private:
     bool m_showsIndicators = true;
     bool m_dragging = false;
     bool m_decelerating = false;
+    bool m_springingBack = false; // decelerating back inside from past an edge
     bool m_animatingScroll = false;
     bool m_zooming = false;
     bool m_animatingZoom = false;

@@ -78,7 +78,8 @@ public:
     TableViewDataSource* dataSource() const { return m_dataSource; }
     void setDataSource(TableViewDataSource* dataSource);
     TableViewDelegate* delegate() const { return m_tableDelegate; }
-    void setDelegate(TableViewDelegate* delegate);
+    // Virtual: a table may stand between itself and the delegate its owner gives.
+    virtual void setDelegate(TableViewDelegate* delegate);
 
     double rowHeight() const { return m_rowHeight; }
     void setRowHeight(double height);

@@ -281,3 +281,66 @@ TEST_F(ScrollViewTest, ZoomClampsAndScalesTheZoomingView)
 }
 
 } // namespace
+
+namespace {
+
+// A band opened or closed at the top edge, as a pull-to-refresh list does: the rest the motion
+// heads for follows the new range, and a change at rest inside an animation moves over it.
+TEST_F(ScrollViewTest, AnInsetChangeRetargetsTheRestWhileBouncingAndAnimatesAtRest)
+{
+    struct Opener : RecordingDelegate {
+        std::function<void(ui::ScrollView&)> onEnd;
+        void scrollViewDidEndDragging(ui::ScrollView& s, bool decelerate) override
+        {
+            RecordingDelegate::scrollViewDidEndDragging(s, decelerate);
+            if (onEnd)
+                onEnd(s);
+        }
+    } opener;
+    scroll->setDelegate(&opener);
+    auto openAtTop = [](ui::ScrollView& s) { s.setContentInset({60, 0, 0, 0}); };
+
+    struct Case {
+        const char* name;
+        bool inDelegate;   // opened as the finger lifts, else half way through the bounce
+    } cases[] = {{"opened on release", true}, {"opened while bouncing", false}};
+    for (const auto& c : cases) {
+        scroll->setContentInset({});
+        scroll->setContentOffset({0, 0});
+        opener.onEnd = c.inDelegate ? std::function<void(ui::ScrollView&)>(openAtTop) : nullptr;
+        window->touchDown(1, {300, 150});
+        window->touchMoved(1, {300, 170});
+        window->touchMoved(1, {300, 180});
+        scroll->setContentOffset({0, -130});
+        advance(0.1);
+        window->touchUp(1, {300, 180});
+        if (!c.inDelegate) {
+            advance(0.05);
+            ASSERT_TRUE(scroll->isDecelerating()) << c.name;
+            ASSERT_LT(scroll->contentOffset().y, -60) << c.name;
+            openAtTop(*scroll);
+        }
+        advance(3);
+        EXPECT_EQ(scroll->contentOffset().y, -60) << c.name;
+        EXPECT_FALSE(scroll->isDecelerating()) << c.name;
+    }
+
+    // At rest on the band, closing it inside a 0.3 s animation moves the offset over it.
+    double start = base::RunLoop::main().now();
+    ui::View::animate(0.3, [&] { scroll->setContentInset({}); });
+    EXPECT_EQ(scroll->contentOffset().y, 0);
+    advance(start + 0.15 - base::RunLoop::main().now());
+    double shown = scroll->presentation().bounds.y();
+    EXPECT_GT(shown, -60);
+    EXPECT_LT(shown, 0);
+    advance(1);
+    EXPECT_EQ(scroll->presentation().bounds.y(), 0);
+
+    // Inside the range nothing moves.
+    scroll->setContentOffset({0, 300});
+    scroll->setContentInset({60, 0, 0, 0});
+    EXPECT_EQ(scroll->contentOffset().y, 300);
+    scroll->setDelegate(&delegate);
+}
+
+} // namespace

@@ -6,9 +6,11 @@
 #include "Platform/UI/GestureRecognizer.h"
 #include "Platform/UI/Touch.h"
 #include "Widgets/BRGridViewCell.h"
+#include "Widgets/BRGridViewUpdateInfo.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -55,7 +57,8 @@ BRGridViewDelegate* BRGridView::delegate() const
 
 void BRGridView::reloadData()
 {
-    if (m_reloadingSuspendedCount > 0)
+    // Dropped while a batch is open or its animation runs: the batch installs its own layout.
+    if (m_reloadingSuspendedCount > 0 || m_animationCount > 0)
         return;
     if (m_dataSource) {
         if (auto size = m_dataSource->portraitGridCellSizeForGridView(*this)) {
@@ -515,6 +518,206 @@ void BRGridView::layoutSubviews()
         m_footerView->setFrame({0, contentSize().height - height, bounds().width(), height});
         bringSubviewToFront(m_footerView.get());
     }
+}
+
+// MARK: Batch updates
+
+void BRGridView::beginUpdates()
+{
+    if (++m_updateCount == 1)
+        setupUpdateAnimations();
+}
+
+bool BRGridView::endUpdates()
+{
+    if (m_updateCount <= 0)
+        return true;
+    if (--m_updateCount > 0)
+        return true;
+    return endUpdateAnimations();
+}
+
+bool BRGridView::insertItemsAtIndicesWithAnimation(const BRIndexSet& indices, int animation)
+{
+    return updateItemsAtIndicesUpdateActionWithAnimation(indices, BRGridViewUpdateItem::ActionInsert, animation);
+}
+
+bool BRGridView::deleteItemsAtIndicesWithAnimation(const BRIndexSet& indices, int animation)
+{
+    return updateItemsAtIndicesUpdateActionWithAnimation(indices, BRGridViewUpdateItem::ActionDelete, animation);
+}
+
+bool BRGridView::reloadItemsAtIndicesWithAnimation(const BRIndexSet& indices, int animation)
+{
+    return updateItemsAtIndicesUpdateActionWithAnimation(indices, BRGridViewUpdateItem::ActionReload, animation);
+}
+
+bool BRGridView::moveItemAtIndexToIndexWithAnimation(uint32_t index, uint32_t newIndex, int animation)
+{
+    return recordChange([&](BRGridViewUpdateInfo& batch) { batch.moveItemAtIndexToIndexWithAnimation(index, newIndex, animation); });
+}
+
+bool BRGridView::updateItemsAtIndicesUpdateActionWithAnimation(const BRIndexSet& indices, int action, int animation)
+{
+    return recordChange(
+        [&](BRGridViewUpdateInfo& batch) { batch.updateItemsAtIndicesUpdateActionWithAnimation(indices, action, animation); });
+}
+
+bool BRGridView::recordChange(const std::function<void(BRGridViewUpdateInfo&)>& record)
+{
+    // No batch open (every batch on the stack is one whose animation runs): this change is one.
+    bool own = m_updateInfoStack.size() <= static_cast<size_t>(m_animationCount);
+    if (own)
+        setupUpdateAnimations();
+    record(*m_updateInfoStack.back());
+    return own ? endUpdateAnimations() : true;
+}
+
+void BRGridView::setupUpdateAnimations()
+{
+    ++m_reloadingSuspendedCount;
+    m_updateInfoStack.push_back(std::make_shared<BRGridViewUpdateInfo>(*this, m_gridData));
+}
+
+void BRGridView::setAnimatingCells(std::vector<BRGridViewAnimatorItem> cells)
+{
+    m_animatingCells = std::move(cells);
+    m_animatingIndices.clear();
+    for (auto& item : m_animatingCells)
+        if (item.index != NSNotFound)
+            m_animatingIndices.insert(item.index);
+}
+
+bool BRGridView::endUpdateAnimations()
+{
+    auto batch = m_updateInfoStack.back();
+    auto drop = [&] {
+        m_updateInfoStack.pop_back();
+        if (m_reloadingSuspendedCount > 0)
+            --m_reloadingSuspendedCount;
+    };
+    if (batch->numberOfUpdates() == 0) {
+        drop();
+        return true;
+    }
+    uint32_t started = m_gridData.numberOfItems();
+    uint32_t expected = batch->numberOfItemsAfterUpdates();
+    uint32_t actual = m_dataSource ? m_dataSource->numberOfItemsInGridView(*this) : 0;
+    uint32_t added = static_cast<uint32_t>(batch->sortedInsertItems().size());
+    uint32_t deleted = static_cast<uint32_t>(batch->sortedDeleteItems().size());
+    char reason[256];
+    reason[0] = 0;
+    if (expected != actual) {
+        std::snprintf(reason, sizeof reason,
+                      "Invalid number of items in BRGridView: Started with %u, added %u, deleted %u. Expected %u items after changes, but got %u",
+                      started, added, deleted, expected, actual);
+    } else {
+        // Indices outside the lists they name would be read out of range below.
+        auto outside = [](const BRGridViewUpdateInfo::Items& items, uint32_t limit, bool target) {
+            return std::any_of(items.begin(), items.end(), [&](const BRGridViewUpdateItem& item) {
+                return (target ? item.newIndex() : item.originalIndex()) >= limit;
+            });
+        };
+        if (outside(batch->sortedDeleteItems(), started, false) || outside(batch->sortedReloadItems(), started, false) ||
+            outside(batch->sortedMoveItems(), started, false) || outside(batch->sortedInsertItems(), expected, false) ||
+            outside(batch->sortedMoveItems(), expected, true))
+            std::snprintf(reason, sizeof reason, "Invalid index in BRGridView batch: %u items before and %u after the changes",
+                          started, expected);
+    }
+    if (reason[0]) {
+        drop();
+        m_lastUpdateFailure = reason;
+        base::logf("NSInternalInconsistencyException: %s", reason);
+        return false;
+    }
+    m_lastUpdateFailure.clear();
+
+    batch->cleanupUpdateItems();
+    ++m_animationCount;
+    std::weak_ptr<ui::Responder> weakSelf = weak_from_this();
+    ui::View::animate(
+        0.3,
+        [&] {
+            setAnimatingCells(batch->animateCellUpdatesUsingVisibleContentRect(gridViewVisibleBounds()));
+            m_gridData = batch->newGridViewData();
+            m_numColumns = m_gridData.numberOfItemsPerRow();
+            if (m_selectedIndex != NSNotFound)
+                m_selectedIndex = batch->newIndexForOldIndex(m_selectedIndex);
+            if (m_reloadingSuspendedCount > 0)
+                --m_reloadingSuspendedCount;
+        },
+        [weakSelf, batch](bool) {
+            auto self = std::static_pointer_cast<BRGridView>(weakSelf.lock());
+            if (!self)
+                return;
+            self->fixCellsFromAnimation();
+            auto& stack = self->m_updateInfoStack;
+            stack.erase(std::remove(stack.begin(), stack.end(), batch), stack.end());
+            --self->m_animationCount;
+            if (BRGridViewDelegate* d = self->delegate())
+                d->gridViewDidEndUpdateAnimation(*self);
+        });
+    return true;
+}
+
+void BRGridView::fixCellsFromAnimation()
+{
+    for (auto& cell : m_visibleCells) {
+        if (cell->hiddenForAnimation()) {
+            cell->setHiddenForAnimation(false);
+            cell->setHidden(false);
+            delegateWillDisplayCellAtIndex(*cell, cell->displayIndex());
+        }
+    }
+    gfx::Rect b = bounds();
+    BRIndexSet visible = m_gridData.indicesOfCellsInRect(b);
+    std::vector<std::shared_ptr<BRGridViewCell>> recycled;
+    auto takeOff = [&](const std::shared_ptr<ui::View>& view) {
+        view->removeFromSuperview();
+        if (auto cell = std::dynamic_pointer_cast<BRGridViewCell>(view))
+            recycled.push_back(cell);
+    };
+    std::vector<std::shared_ptr<BRGridViewCell>> list;
+    if (!visible.empty()) {
+        for (auto& item : m_animatingCells) {
+            auto cell = std::dynamic_pointer_cast<BRGridViewCell>(item.animatingView);
+            if (cell && m_gridData.cellRectForPoint(cell->center()).intersects(b)) {
+                if (std::find(list.begin(), list.end(), cell) == list.end())
+                    list.push_back(cell);
+            } else {
+                takeOff(item.animatingView);
+            }
+        }
+        std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& c) { return a->compareOriginAgainstCell(*c) < 0; });
+    } else {
+        for (auto& item : m_animatingCells)
+            takeOff(item.animatingView);
+    }
+    for (auto& cell : m_visibleCells)
+        if (std::find(list.begin(), list.end(), cell) == list.end() && cell->superview() == this)
+            takeOff(cell);
+    m_visibleCells = list;
+    m_animatingCells.clear();
+    m_animatingIndices.clear();
+    auto subviews = this->subviews();
+    for (auto& view : subviews) {
+        auto cell = std::dynamic_pointer_cast<BRGridViewCell>(view);
+        if (cell && std::find(list.begin(), list.end(), cell) == list.end())
+            takeOff(cell);
+    }
+    // A cell may be taken off twice above; it goes into the pool once.
+    std::sort(recycled.begin(), recycled.end());
+    recycled.erase(std::unique(recycled.begin(), recycled.end()), recycled.end());
+    enqueueReusableCells(recycled);
+    m_visibleIndices.clear();
+    for (auto& cell : m_visibleCells)
+        m_visibleIndices.insert(cell->displayIndex());
+    m_visibleLocation = m_visibleIndices.empty() ? 0 : *m_visibleIndices.begin();
+    m_visibleLength = static_cast<uint32_t>(m_visibleIndices.size());
+    updateContentRectWithOldMaxLocationGridSize({b.maxX(), b.maxY()}, m_gridData.sizeForEntireGrid());
+    // Items that came into view while the cells moved get theirs now.
+    updateVisibleGridCellsNow();
+    layoutAllCells();
 }
 
 // MARK: Size, bounds and scrolling

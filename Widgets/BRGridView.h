@@ -4,6 +4,7 @@
 #include "Widgets/BRIndexSet.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -57,10 +58,19 @@ public:
     virtual void gridViewCommitEditingStyleForRowAtIndex(BRGridView&, int editingStyle, uint32_t index) {}
 };
 
-// A view moving in an update animation and the item it will show.
+// A view moving in an update animation and the item it will show. Equal by index, so that a
+// set of them holds one view per item.
 struct BRGridViewAnimatorItem {
     std::shared_ptr<ui::View> animatingView;
     uint32_t index = NSNotFound;
+
+    static BRGridViewAnimatorItem itemWithViewIndex(std::shared_ptr<ui::View> view, uint32_t index)
+    {
+        return {std::move(view), index};
+    }
+    bool operator==(const BRGridViewAnimatorItem& other) const { return index == other.index; }
+    // Orders by index.
+    int compare(const BRGridViewAnimatorItem& other) const { return index < other.index ? -1 : index > other.index ? 1 : 0; }
 };
 
 // A scrolling grid of equally sized cells, filled row by row. Only items on screen have cells;
@@ -156,6 +166,22 @@ public:
     void unhighlightItemAtIndexAnimated(uint32_t index, bool animated);
     const BRIndexSet& highlightedIndices() const { return m_highlightedIndices; }
 
+    // Batch updates. The caller changes its data first, then tells the grid what changed;
+    // changes between beginUpdates and the matching endUpdates form one animated batch, and a
+    // change outside them is a batch of its own. A count from the data source that does not
+    // match the changes is a programming error: logged, and the batch dropped, with false.
+    void beginUpdates();
+    bool endUpdates();
+    bool insertItemsAtIndicesWithAnimation(const BRIndexSet& indices, int animation);
+    bool deleteItemsAtIndicesWithAnimation(const BRIndexSet& indices, int animation);
+    bool reloadItemsAtIndicesWithAnimation(const BRIndexSet& indices, int animation);
+    bool moveItemAtIndexToIndexWithAnimation(uint32_t index, uint32_t newIndex, int animation);
+    bool isAnimatingUpdates() const { return m_animationCount > 0; }
+    const std::vector<BRGridViewAnimatorItem>& animatingCells() const { return m_animatingCells; }
+    void setAnimatingCells(std::vector<BRGridViewAnimatorItem> cells);
+    // Why the last batch was refused; empty when it was not.
+    const std::string& lastUpdateFailure() const { return m_lastUpdateFailure; }
+
     // The content height is kept at least the bounds height (and the footer's minimum).
     void setContentSize(gfx::Size size);
     void setContentOffset(gfx::Point offset, bool animated = false);
@@ -176,6 +202,7 @@ protected:
     void boundsDidChange(const gfx::Rect& oldBounds) override;
 
 private:
+    friend class BRGridViewUpdateInfo;
     struct UserSelectItemIndexParams {
         uint32_t indexNum = NSNotFound;
         uint32_t numFingers = 1;
@@ -195,6 +222,13 @@ private:
     void insertVisibleCellAtIndex(const std::shared_ptr<BRGridViewCell>& cell, uint32_t position);
     void deleteVisibleCellAtIndexAppendingNewCell(uint32_t position, const std::shared_ptr<BRGridViewCell>& cell);
     void ensureCellInVisibleList(const std::shared_ptr<BRGridViewCell>& cell);
+
+    // Batches.
+    void setupUpdateAnimations();
+    bool endUpdateAnimations();
+    bool updateItemsAtIndicesUpdateActionWithAnimation(const BRIndexSet& indices, int action, int animation);
+    bool recordChange(const std::function<void(BRGridViewUpdateInfo&)>& record);
+    void fixCellsFromAnimation();
 
     // Size and bounds.
     void handleGridViewBoundsChanged(const gfx::Rect& oldBounds, const gfx::Rect& newBounds);
@@ -220,6 +254,7 @@ private:
     int32_t m_updateCount = 0;
     std::vector<BRGridViewAnimatorItem> m_animatingCells;
     BRIndexSet m_animatingIndices;
+    std::string m_lastUpdateFailure;
 
     // The first visible item and the count; the items themselves are kept as a set, as a
     // sideways grid shows a block of each row rather than one run of items.

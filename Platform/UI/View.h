@@ -1,4 +1,5 @@
 #pragma once
+#include "Platform/Graphics/Image.h"
 #include "Platform/Graphics/AffineTransform.h"
 #include "Platform/Graphics/Color.h"
 #include "Platform/Graphics/Geometry.h"
@@ -239,6 +240,10 @@ public:
     // What the view and its unclipped subviews cover when drawn, in bounds coordinates, with
     // the on-screen (animated) values; kept until something inside it changes.
     gfx::Rect drawnExtent();
+
+    // The view and its subviews as they show now (animations applied), drawn at `scale`
+    // pixels per point into a picture of the bounds' size; null for an empty view.
+    gfx::Image snapshotImage(double scale);
 
     // Visible text (labels, button titles, fields) for the driver's lookups.
     virtual std::string accessibilityText() const { return {}; }

@@ -554,6 +554,20 @@ void renderSubviews(View& view, gfx::Context& ctx)
 
 } // namespace
 
+gfx::Image View::snapshotImage(double scale)
+{
+    gfx::Size size = bounds().size;
+    if (size.width <= 0 || size.height <= 0 || scale <= 0)
+        return {};
+    auto context = gfx::Context::createBitmap(size, scale);
+    // renderView places the view by its centre in its superview: move that centre to the
+    // middle of the picture.
+    Presentation p = presentation();
+    context->translate(size.width / 2 - p.center.x, size.height / 2 - p.center.y);
+    renderView(*this, *context);
+    return context->makeImage();
+}
+
 void renderView(View& view, gfx::Context& ctx)
 {
     if (view.isHidden())

@@ -67,7 +67,18 @@ protected:
         window->setRootViewController(screen);
         screen->view()->setBackgroundColor(gfx::Color::white());
     }
-    ~PullTableTest() override { base::Date::setFixedNow(std::nullopt); }
+    ~PullTableTest() override
+    {
+        // The window outlives this fixture's owner: no table may call it afterwards.
+        for (auto& view : screen->view()->subviews()) {
+            if (auto* pull = dynamic_cast<BRPullTableView*>(view.get())) {
+                pull->setDelegate(nullptr);
+                pull->setPullDelegate(nullptr);
+                pull->setDataSource(nullptr);
+            }
+        }
+        base::Date::setFixedNow(std::nullopt);
+    }
 
     void build(int rows, bool refresh = true, bool loadMore = true)
     {

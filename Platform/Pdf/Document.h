@@ -1,0 +1,103 @@
+#pragma once
+#include "Platform/Graphics/AffineTransform.h"
+#include "Platform/Graphics/Geometry.h"
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace gfx {
+class Context;
+}
+
+namespace pdf {
+
+// Where a link leads: a web address, a page (from 1), or nowhere we follow.
+struct LinkTarget {
+    enum class Kind { None, Url, Page };
+    Kind kind = Kind::None;
+    std::string url;
+    int page = 0;
+
+    bool operator==(const LinkTarget&) const = default;
+    static LinkTarget none() { return {}; }
+    static LinkTarget toUrl(std::string url) { return {Kind::Url, std::move(url), 0}; }
+    static LinkTarget toPage(int page) { return {Kind::Page, {}, page}; }
+};
+
+struct Link {
+    gfx::Rect area; // in the coordinates the page was fitted into
+    LinkTarget target;
+};
+
+class Document;
+struct DocumentState;
+
+// One page of an open document. Every call takes the document's lock, so pages of one
+// document may be used from several threads, one call at a time.
+class Page {
+public:
+    int number() const { return m_number; }
+    // The crop box within the media box, in PDF units (y up, unrotated).
+    gfx::Rect box() const { return m_box; }
+    // The page's /Rotate, one of 0, 90, 180, 270.
+    int rotation() const { return m_rotation; }
+    // The box with the rotation applied (width and height exchanged at 90 and 270).
+    gfx::Size size() const { return m_size; }
+
+    // The transform from the upright page (points, y down, origin at its top left) into
+    // `into`: scaled to fit with the aspect ratio kept and centred.
+    gfx::AffineTransform fitTransform(const gfx::Rect& into) const;
+    // Draws the upright page fitted into `into`.
+    void draw(gfx::Context& context, const gfx::Rect& into) const;
+    // Draws the upright page under the given page-to-context transform (tiles).
+    void draw(gfx::Context& context, const gfx::AffineTransform& pageToContext) const;
+    // Link annotations in document order, their areas under the page-to-view transform of
+    // draw(context, into).
+    std::vector<Link> links(const gfx::Rect& into) const;
+    std::vector<Link> links(const gfx::AffineTransform& pageToView) const;
+
+private:
+    friend class Document;
+    Page(std::shared_ptr<DocumentState> state, void* page, int number);
+
+    std::shared_ptr<DocumentState> m_state;
+    void* m_page = nullptr; // the poppler page, owned by m_state's list
+    int m_number = 0;
+    gfx::Rect m_box;
+    int m_rotation = 0;
+    gfx::Size m_size;
+};
+
+// An open PDF document over poppler.
+class Document {
+public:
+    enum class Status { Opened, NotPdf, Locked };
+    struct OpenResult {
+        Status status = Status::NotPdf;
+        std::shared_ptr<Document> document;
+    };
+
+    // Opens without a password first, then with the given one when the document is locked.
+    // The path is made absolute before it becomes a file URI.
+    static OpenResult open(const std::string& path, const std::optional<std::string>& password = {});
+
+    int pageCount() const { return m_pageCount; }
+    // 1-based; nothing outside 1..pageCount.
+    std::shared_ptr<Page> page(int number) const;
+    // Held by every call that reaches poppler for this document.
+    std::mutex& mutex() const;
+
+private:
+    explicit Document(std::shared_ptr<DocumentState> state);
+    std::shared_ptr<DocumentState> m_state;
+    int m_pageCount = 0;
+};
+
+// Poppler sets up process-wide state lazily on the first render; doing one render on the main
+// thread before any worker renders keeps that set-up from racing.
+void warmUp();
+
+} // namespace pdf

@@ -1,0 +1,257 @@
+#include "Platform/Graphics/Context.h"
+#include "Platform/Pdf/Document.h"
+#include "tests/Platform/Base/FileTestSupport.h"
+#include "tests/Support/PdfFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <thread>
+
+namespace pdf {
+void PrintTo(const LinkTarget& t, std::ostream* os)
+{
+    *os << int(t.kind) << " '" << t.url << "' " << t.page;
+}
+} // namespace pdf
+
+namespace {
+
+using pdf::Document;
+using pdf::LinkTarget;
+
+class PdfLayerTest : public ::testing::Test {
+protected:
+    std::string write(const std::string& name, const std::string& bytes)
+    {
+        auto path = m_dir / name;
+        pdffix::writeFile(path, bytes);
+        return path.string();
+    }
+    std::shared_ptr<Document> open(const std::string& path, std::optional<std::string> password = {})
+    {
+        auto result = Document::open(path, password);
+        EXPECT_EQ(result.status, Document::Status::Opened) << path;
+        return result.document;
+    }
+    basetest::TempDir m_dir;
+};
+
+TEST_F(PdfLayerTest, PageCountsSizesBoxesAndRotations)
+{
+    std::string plain = write("plain.pdf", pdffix::textPdf(12));
+    pdffix::DocumentSpec overhang;
+    pdffix::PageSpec page;
+    page.media = {0, 0, 600, 800};
+    page.crop = pdffix::Box{-50, 100, 700, 700};
+    overhang.pages = {page};
+    std::string cropped = write("cropped.pdf", pdffix::build(overhang));
+    for (int degrees : {90, 180, 270})
+        ASSERT_TRUE(pdffix::rotatedCopy(plain, m_dir / ("r" + std::to_string(degrees) + ".pdf"), degrees));
+
+    struct Case {
+        std::string file;
+        int pages;
+        gfx::Rect box;
+        int rotation;
+        gfx::Size size;
+    } cases[] = {
+        {plain, 12, {0, 0, 612, 792}, 0, {612, 792}},
+        {(m_dir / "r90.pdf").string(), 12, {0, 0, 612, 792}, 90, {792, 612}},
+        {(m_dir / "r180.pdf").string(), 12, {0, 0, 612, 792}, 180, {612, 792}},
+        {(m_dir / "r270.pdf").string(), 12, {0, 0, 612, 792}, 270, {792, 612}},
+        {cropped, 1, {0, 100, 600, 600}, 0, {600, 600}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        auto document = open(c.file);
+        ASSERT_TRUE(document);
+        EXPECT_EQ(document->pageCount(), c.pages);
+        EXPECT_FALSE(document->page(0));
+        EXPECT_FALSE(document->page(c.pages + 1));
+        auto last = document->page(c.pages);
+        ASSERT_TRUE(last);
+        EXPECT_EQ(last->number(), c.pages);
+        EXPECT_EQ(last->box(), c.box);
+        EXPECT_EQ(last->rotation(), c.rotation);
+        EXPECT_EQ(last->size(), c.size);
+    }
+}
+
+// The drawn colour of each link's fill must lie under the area the layer reports, on every
+// rotation; targets and document order stay the same.
+TEST_F(PdfLayerTest, LinkAreasFollowTheDrawingAndTargetsResolve)
+{
+    std::string upright = write("links.pdf", pdffix::linkPdf());
+    std::vector<LinkTarget> expected = {
+        // Poppler completes a "www." address as the reader would.
+        LinkTarget::toUrl("http://www.example.org/x"), LinkTarget::toPage(3), LinkTarget::toPage(5), LinkTarget::none(),
+        LinkTarget::toUrl("http://under.example.org/"), LinkTarget::toUrl("http://over.example.org/"),
+        LinkTarget::toPage(2),
+    };
+    // The fill colours in the same order (red, green, blue bytes).
+    std::vector<uint32_t> colours = {0xFF0000, 0x009900, 0x0000FF, 0x808000, 0xFF8000, 0x800080, 0x008080};
+    for (int degrees : {0, 90, 180, 270}) {
+        SCOPED_TRACE(degrees);
+        std::string path = upright;
+        if (degrees) {
+            path = (m_dir / ("links" + std::to_string(degrees) + ".pdf")).string();
+            ASSERT_TRUE(pdffix::rotatedCopy(upright, path, degrees));
+        }
+        auto document = open(path);
+        ASSERT_TRUE(document);
+        auto page = document->page(1);
+        ASSERT_TRUE(page);
+        // Half size, offset: the areas must follow the same transform as the drawing.
+        gfx::Rect into(10, 20, page->size().width / 2, page->size().height / 2);
+        auto bitmap = gfx::Context::createBitmap(gfx::Size{into.maxX() + 10, into.maxY() + 10});
+        bitmap->setFillColor(gfx::Color::white());
+        bitmap->fillRect(gfx::Rect(gfx::Point{}, bitmap->size()));
+        page->draw(*bitmap, into);
+        auto image = bitmap->makeImage();
+
+        auto links = page->links(into);
+        ASSERT_EQ(links.size(), expected.size());
+        for (size_t i = 0; i < links.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(links[i].target, expected[i]);
+            // The overlapped link shows its own colour only in its corner farthest from the later one.
+            gfx::Point probe = links[i].area.center();
+            if (i == 4) {
+                const gfx::Rect& a = links[i].area;
+                gfx::Point over = links[5].area.center();
+                double best = -1;
+                for (gfx::Point corner : {gfx::Point{a.minX() + 3, a.minY() + 3}, gfx::Point{a.maxX() - 3, a.minY() + 3},
+                                          gfx::Point{a.minX() + 3, a.maxY() - 3}, gfx::Point{a.maxX() - 3, a.maxY() - 3}}) {
+                    double d = std::hypot(corner.x - over.x, corner.y - over.y);
+                    if (d > best) {
+                        best = d;
+                        probe = corner;
+                    }
+                }
+            }
+            uint32_t pixel = image.pixelAt(int(probe.x), int(probe.y)) & 0xFFFFFF;
+            auto near = [](uint32_t a, uint32_t b) {
+                for (int shift : {0, 8, 16})
+                    if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 3)
+                        return false;
+                return true;
+            };
+            EXPECT_TRUE(near(pixel, colours[i])) << std::hex << pixel << " at " << probe.x << "," << probe.y;
+        }
+        // Sizes turn with the page: the first link is 200 x 50 upright, at half scale.
+        bool turned = degrees == 90 || degrees == 270;
+        EXPECT_NEAR(links[0].area.width(), turned ? 25 : 100, 0.01);
+        EXPECT_NEAR(links[0].area.height(), turned ? 100 : 25, 0.01);
+    }
+}
+
+TEST_F(PdfLayerTest, DamagedAndForeignFilesAreNotPdf)
+{
+    std::string good = pdffix::textPdf(3);
+    std::mt19937 random(7);
+    std::string noise(4096, '\0');
+    for (auto& c : noise)
+        c = char(random());
+    struct Case {
+        std::string name;
+        std::string bytes;
+    } cases[] = {
+        {"random.pdf", noise},
+        {"empty.pdf", ""},
+        {"header-only.pdf", good.substr(0, 20)},
+        {"torn.pdf", good.substr(0, 200)},
+        {"text.pdf", "%PDF-1.4\nthis is not a document at all\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto result = Document::open(write(c.name, c.bytes));
+        EXPECT_EQ(result.status, Document::Status::NotPdf);
+        EXPECT_FALSE(result.document);
+    }
+    EXPECT_EQ(Document::open((m_dir / "missing.pdf").string()).status, Document::Status::NotPdf);
+    EXPECT_EQ(Document::open("").status, Document::Status::NotPdf);
+}
+
+TEST_F(PdfLayerTest, PasswordsUnlockOnlyWhatTheyShould)
+{
+    std::string plain = write("plain.pdf", pdffix::textPdf(2));
+    auto user = m_dir / "user.pdf";
+    auto owner = m_dir / "owner.pdf";
+    ASSERT_TRUE(pdffix::encryptedCopy(plain, user, "secret", "boss"));
+    ASSERT_TRUE(pdffix::encryptedCopy(plain, owner, "", "boss"));
+    struct Case {
+        std::string path;
+        std::optional<std::string> password;
+        Document::Status status;
+    } cases[] = {
+        {user.string(), std::nullopt, Document::Status::Locked},
+        {user.string(), "wrong", Document::Status::Locked},
+        {user.string(), "secret", Document::Status::Opened},
+        {user.string(), "boss", Document::Status::Opened},
+        {owner.string(), std::nullopt, Document::Status::Opened},
+        {plain, "anything", Document::Status::Opened},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path + " " + c.password.value_or("(none)"));
+        auto result = Document::open(c.path, c.password);
+        EXPECT_EQ(result.status, c.status);
+        if (c.status == Document::Status::Opened) {
+            ASSERT_TRUE(result.document);
+            EXPECT_EQ(result.document->pageCount(), 2);
+            EXPECT_TRUE(result.document->page(1));
+        }
+    }
+}
+
+TEST_F(PdfLayerTest, RelativePathsOpen)
+{
+    write("rel.pdf", pdffix::textPdf(1));
+    auto here = std::filesystem::current_path();
+    std::filesystem::current_path(m_dir.path());
+    auto result = Document::open("rel.pdf");
+    std::filesystem::current_path(here);
+    EXPECT_EQ(result.status, Document::Status::Opened);
+}
+
+// Eight threads each render every page of their own copy; the sanitizer runs watch for races
+// in poppler's shared state.
+TEST_F(PdfLayerTest, ThreadsRenderTheirOwnCopies)
+{
+    pdf::warmUp();
+    std::string bytes = pdffix::linkPdf();
+    std::vector<std::string> paths;
+    for (int i = 0; i < 8; ++i)
+        paths.push_back(write("copy" + std::to_string(i) + ".pdf", bytes));
+    std::vector<int> inked(paths.size(), 0);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        threads.emplace_back([&, i] {
+            auto result = Document::open(paths[i]);
+            if (!result.document)
+                return;
+            for (int n = 1; n <= result.document->pageCount(); ++n) {
+                auto page = result.document->page(n);
+                auto bitmap = gfx::Context::createBitmap(gfx::Size{153, 198});
+                page->draw(*bitmap, gfx::Rect(0, 0, 153, 198));
+                (void)page->links(gfx::Rect(0, 0, 153, 198));
+                auto image = bitmap->makeImage();
+                // The title's ink at the top left.
+                for (int y = 0; y < 40; ++y)
+                    for (int x = 0; x < 100; ++x)
+                        if ((image.pixelAt(x, y) >> 24) > 0x80) {
+                            ++inked[i];
+                            x = 100;
+                            y = 40;
+                        }
+            }
+        });
+    }
+    for (auto& t : threads)
+        t.join();
+    for (int count : inked)
+        EXPECT_EQ(count, 6);
+}
+
+} // namespace

@@ -70,6 +70,11 @@ std::string Paths::libraryCaches()
     return ensured(homeFolder() + "/Library/Caches");
 }
 
+std::string Paths::applicationSupport()
+{
+    return ensured(homeFolder() + "/Library/Application Support");
+}
+
 std::string Paths::tmp()
 {
     return ensured(homeFolder() + "/tmp");

@@ -12,6 +12,7 @@ public:
     static std::string documents();     // home/Documents
     static std::string library();       // home/Library
     static std::string libraryCaches(); // home/Library/Caches
+    static std::string applicationSupport(); // home/Library/Application Support
     static std::string tmp();           // home/tmp
 };
 

@@ -34,8 +34,9 @@ TEST(Paths, FoldersLiveUnderHomeAndAreCreatedPrivately)
     EXPECT_EQ(Paths::documents(), (h / "Documents").string());
     EXPECT_EQ(Paths::library(), (h / "Library").string());
     EXPECT_EQ(Paths::libraryCaches(), (h / "Library/Caches").string());
+    EXPECT_EQ(Paths::applicationSupport(), (h / "Library/Application Support").string());
     EXPECT_EQ(Paths::tmp(), (h / "tmp").string());
-    for (const char* sub : {"Documents", "Library/Caches", "tmp"}) {
+    for (const char* sub : {"Documents", "Library/Caches", "Library/Application Support", "tmp"}) {
         struct stat st;
         ASSERT_EQ(stat((h / sub).c_str(), &st), 0) << sub;
         EXPECT_TRUE(S_ISDIR(st.st_mode));

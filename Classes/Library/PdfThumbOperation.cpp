@@ -1,0 +1,180 @@
+#include "Classes/Library/PdfThumbOperation.h"
+
+#include "Classes/Library/PdfDocument.h"
+#include "Classes/Library/PdfThumbCache.h"
+#include "Classes/Library/PdfThumbQueue.h"
+#include "Classes/Library/PdfThumbRequest.h"
+#include "Classes/Library/PdfThumbView.h"
+#include "Platform/Base/FileManager.h"
+#include "Platform/Base/Log.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/Graphics/Context.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+std::atomic<int> PdfThumbFetch::loadCount{0};
+std::atomic<int> PdfThumbRender::renderCount{0};
+
+namespace {
+
+std::string thumbFilePath(const PdfThumbRequest& request)
+{
+    return PdfThumbCache::thumbCachePathForGUID(request.guid()) + "/" + request.thumbName() + ".png";
+}
+
+void clearViewOperation(const PdfThumbRequest& request)
+{
+    if (auto view = request.thumbView())
+        view->setOperation(nullptr);
+}
+
+void cancelRequest(const std::shared_ptr<PdfThumbRequest>& request)
+{
+    clearViewOperation(*request);
+    request->setThumbView(nullptr);
+    PdfThumbCache::sharedInstance().removeNullForKey(request->cacheKey());
+}
+
+} // namespace
+
+void PdfThumbShowOnMain(const std::shared_ptr<PdfThumbRequest>& request, const gfx::Image& image)
+{
+    std::weak_ptr<PdfThumbView> weak = request->thumbView();
+    std::string key = request->cacheKey();
+    base::RunLoop::main().post([weak, key, image] {
+        // The full key, not a hash of it: a reused view must not take another page's picture.
+        if (auto view = weak.lock(); view && view->targetKey() == key)
+            view->showImage(image);
+    });
+}
+
+PdfThumbFetch::PdfThumbFetch(std::shared_ptr<PdfThumbRequest> request)
+    : PdfThumbOperation(request->guid())
+    , m_request(std::move(request))
+{
+}
+
+std::string PdfThumbFetch::thumbFileURL() const
+{
+    return thumbFilePath(*m_request);
+}
+
+void PdfThumbFetch::cancel()
+{
+    PdfThumbOperation::cancel();
+    cancelRequest(m_request);
+}
+
+void PdfThumbFetch::main()
+{
+    std::string path = thumbFileURL();
+    gfx::Image drawn;
+    if (base::FileManager::exists(path)) {
+        auto bytes = base::FileManager::readFile(path);
+        gfx::Image image = bytes ? gfx::Image::fromBytes(*bytes, m_request->scale()) : gfx::Image();
+        if (image) {
+            ++loadCount;
+            // Drawn once here into an opaque picture, so the main thread only shows it.
+            auto context = gfx::Context::createBitmap(image.size(), m_request->scale());
+            context->setFillColor(gfx::Color::white());
+            context->fillRect(gfx::Rect(gfx::Point{}, image.size()));
+            context->drawImage(image, gfx::Rect(gfx::Point{}, image.size()));
+            drawn = gfx::Image::fromSurface(cairo_get_target(context->cairo()), m_request->scale());
+        } else {
+            // A torn or damaged file: drop it and draw the page again.
+            base::logf("PdfThumbFetch: damaged thumbnail %s, drawn again", path.c_str());
+            base::FileManager::removeItem(path);
+        }
+    }
+    if (drawn) {
+        PdfThumbCache::sharedInstance().setObjectForKey(drawn, m_request->cacheKey());
+        if (!isCancelled())
+            PdfThumbShowOnMain(m_request, drawn);
+        clearViewOperation(*m_request);
+        return;
+    }
+    auto render = std::make_shared<PdfThumbRender>(m_request);
+    render->setQueuePriority(queuePriority());
+    if (isCancelled()) {
+        clearViewOperation(*m_request);
+        return;
+    }
+    if (auto view = m_request->thumbView())
+        view->setOperation(render);
+    PdfThumbQueue::sharedInstance().addWorkOperation(render);
+}
+
+PdfThumbRender::PdfThumbRender(std::shared_ptr<PdfThumbRequest> request)
+    : PdfThumbOperation(request->guid())
+    , m_request(std::move(request))
+{
+}
+
+std::string PdfThumbRender::thumbFileURL() const
+{
+    return thumbFilePath(*m_request);
+}
+
+void PdfThumbRender::cancel()
+{
+    PdfThumbOperation::cancel();
+    cancelRequest(m_request);
+}
+
+void PdfThumbRender::main()
+{
+    const PdfThumbRequest& request = *m_request;
+    gfx::Image image;
+    if (auto document = PdfDocumentOpen(request.fileURL(), request.password())) {
+        if (auto page = document->page(request.thumbPage())) {
+            gfx::Size box = page->size();
+            gfx::Size target = request.thumbSize();
+            if (box.width > 0 && box.height > 0 && target.width > 0 && target.height > 0) {
+                // Fitted into the box whatever its shape: a very tall page stays small.
+                double s = std::min(target.width / box.width, target.height / box.height);
+                int tw = int(box.width * s) & ~1;
+                int th = int(box.height * s) & ~1;
+                tw = int(tw * request.scale());
+                th = int(th * request.scale());
+                if (tw > 0 && th > 0) {
+                    ++renderCount;
+                    auto context = gfx::Context::createBitmap(gfx::Size{double(tw), double(th)}, 1);
+                    context->setFillColor(gfx::Color::white());
+                    context->fillRect(gfx::Rect(0, 0, tw, th));
+                    page->draw(*context, gfx::Rect(0, 0, tw, th));
+                    if (!context->error())
+                        image = gfx::Image::fromSurface(cairo_get_target(context->cairo()), request.scale());
+                }
+            }
+        }
+    }
+    if (image) {
+        PdfThumbCache::sharedInstance().setObjectForKey(image, request.cacheKey());
+        if (!isCancelled())
+            PdfThumbShowOnMain(m_request, image);
+        // Kept even when cancelled: the next opening needs it all the same. Written aside and
+        // renamed, so a cut-short write never leaves a torn picture under the real name.
+        std::string folder = PdfThumbCache::thumbCachePathForGUID(request.guid());
+        base::FileManager::createDirectories(folder);
+        std::string path = thumbFileURL();
+        auto png = image.pngData();
+        std::string temp = path + ".tmp";
+        bool written = false;
+        if (!png.empty()) {
+            if (std::FILE* file = std::fopen(temp.c_str(), "wb")) {
+                written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
+                written = std::fclose(file) == 0 && written;
+            }
+            written = written && std::rename(temp.c_str(), path.c_str()) == 0;
+        }
+        if (!written) {
+            std::remove(temp.c_str());
+            base::logf("PdfThumbRender: cannot write %s", path.c_str());
+        }
+    } else {
+        PdfThumbCache::sharedInstance().removeNullForKey(request.cacheKey());
+    }
+    clearViewOperation(request);
+}

@@ -43,3 +43,40 @@ protected:
 };
 
 } // namespace readertest
+
+#include "Platform/UI/Driver.h"
+#include "Platform/UI/View.h"
+#include "Platform/UI/Window.h"
+
+namespace readertest {
+
+// A headless window on the manual clock, driven through hit testing.
+class ReaderWindowTest : public ReaderTest {
+protected:
+    void SetUp() override
+    {
+        base::RunLoop::main().setManualClock(true);
+        ui::View::setAnimationsEnabled(true);
+        window = std::make_shared<ui::Window>();
+        window->makeKeyAndVisible();
+        driver = std::make_unique<ui::Driver>(*window);
+    }
+    void TearDown() override
+    {
+        driver.reset();
+        window.reset();
+        base::RunLoop::main().advance(10);
+        base::RunLoop::main().setManualClock(false);
+    }
+    // Where a test keeps a picture: $BRIVANTA_REVIEW_DIR when set (to look at it), else the home.
+    std::string reviewPath(const std::string& name) const
+    {
+        const char* review = std::getenv("BRIVANTA_REVIEW_DIR");
+        return (((review && *review) ? std::filesystem::path(review) : home()) / name).string();
+    }
+
+    std::shared_ptr<ui::Window> window;
+    std::unique_ptr<ui::Driver> driver;
+};
+
+} // namespace readertest

@@ -1,0 +1,94 @@
+#include "Classes/Library/PdfContentPage.h"
+
+#include "Classes/Library/PdfDocument.h"
+#include "Platform/Graphics/Context.h"
+#include "Platform/UI/GestureRecognizer.h"
+#include "Platform/UI/Window.h"
+
+#include <algorithm>
+
+std::shared_ptr<PdfContentPage> PdfContentPage::initWithURLPagePassword(const std::string& fileURL, int page,
+                                                                        const std::optional<std::string>& password)
+{
+    auto document = PdfDocumentOpen(fileURL, password);
+    if (!document || document->pageCount() < 1)
+        return nullptr;
+    auto pdfPage = document->page(std::clamp(page, 1, document->pageCount()));
+    if (!pdfPage)
+        return nullptr;
+    // Even whole points, so the page centres on whole points.
+    gfx::Size size = pdfPage->size();
+    double w = double(int(size.width) & ~1), h = double(int(size.height) & ~1);
+    if (w <= 0 || h <= 0)
+        return nullptr;
+    return std::make_shared<PdfContentPage>(std::move(document), std::move(pdfPage), gfx::Size{w, h});
+}
+
+PdfContentPage::PdfContentPage(std::shared_ptr<pdf::Document> document, std::shared_ptr<pdf::Page> page, gfx::Size size)
+    : ui::TiledView(gfx::Rect(0, 0, size.width, size.height))
+    , m_document(std::move(document))
+    , m_page(std::move(page))
+{
+    setUserInteractionEnabled(false);
+    setAutoresizesSubviews(false);
+    setContentMode(ui::ContentMode::Redraw);
+    setBackgroundColor(std::nullopt);
+    applyTileSettings(*this);
+    // Workers read only the page and the fixed bounds.
+    std::shared_ptr<pdf::Page> drawn = m_page;
+    gfx::Rect box = bounds();
+    setDrawCallback([drawn, box](gfx::Context& context, const gfx::Rect& rect) {
+        context.setFillColor(gfx::Color::white());
+        context.fillRect(rect);
+        drawn->draw(context, box);
+    });
+    buildAnnotationLinksList();
+}
+
+PdfContentPage::~PdfContentPage()
+{
+    // The page goes before the document it came from.
+    detach();
+    setDrawCallback({});
+    m_page.reset();
+    m_document.reset();
+}
+
+void PdfContentPage::applyTileSettings(ui::TiledView& view)
+{
+    ui::Window* window = view.window() ? view.window() : ui::Window::keyWindow();
+    double scale = window ? window->scale() : 1;
+    gfx::Size size = window ? window->bounds().size : gfx::Size{1024, 768};
+    view.setLevelsOfDetail(4);
+    view.setLevelsOfDetailBias(ui::TiledView::biasForScale(scale));
+    view.setTileSize(ui::TiledView::tileSizeForWindow(scale, size));
+}
+
+void PdfContentPage::buildAnnotationLinksList()
+{
+    m_links.clear();
+    // Areas come under the same transform as the drawing, whatever the page's rotation.
+    for (auto& link : m_page->links(bounds()))
+        m_links.insert(m_links.begin(), PdfDocumentLink{link.area, link.target});
+}
+
+pdf::LinkTarget PdfContentPage::linkTargetAt(gfx::Point point) const
+{
+    for (const auto& link : m_links)
+        if (link.rect.standardized().contains(point))
+            return link.target;
+    return {};
+}
+
+pdf::LinkTarget PdfContentPage::processSingleTap(const ui::GestureRecognizer& recognizer) const
+{
+    if (recognizer.state() != ui::GestureRecognizer::State::Ended || m_links.empty())
+        return {};
+    return linkTargetAt(recognizer.locationInView(this));
+}
+
+void PdfContentPage::willMoveToSuperview(ui::View* newSuperview)
+{
+    if (!newSuperview)
+        detach();
+}

@@ -1,0 +1,52 @@
+#pragma once
+#include "Platform/Pdf/Document.h"
+#include "Platform/UI/TiledView.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ui {
+class GestureRecognizer;
+}
+
+// A link of a page, its area in the page view's coordinates and its resolved target.
+struct PdfDocumentLink {
+    gfx::Rect rect;
+    pdf::LinkTarget target;
+};
+
+// One page of a PDF drawn in tiles (the tiled settings of the reader: 4 levels, the bias and
+// tile size of the window), with the page's links for taps. Opens its own copy of the document.
+class PdfContentPage : public ui::TiledView {
+public:
+    // Nothing when the document or the page cannot be had. The page is clamped to 1..count.
+    static std::shared_ptr<PdfContentPage> initWithURLPagePassword(const std::string& fileURL, int page,
+                                                                   const std::optional<std::string>& password);
+    PdfContentPage(std::shared_ptr<pdf::Document> document, std::shared_ptr<pdf::Page> page, gfx::Size size);
+    ~PdfContentPage() override;
+    const char* className() const override { return "PdfContentPage"; }
+
+    int pageNumber() const { return m_page->number(); }
+    int pageAngle() const { return m_page->rotation(); }
+    // Last annotation first, as a tap looks them up.
+    const std::vector<PdfDocumentLink>& links() const { return m_links; }
+    // The target of the first link under the tap; none unless the gesture ended.
+    pdf::LinkTarget processSingleTap(const ui::GestureRecognizer& recognizer) const;
+    pdf::LinkTarget linkTargetAt(gfx::Point point) const;
+
+    // The reader's tile settings on a tiled view, for the current window.
+    static void applyTileSettings(ui::TiledView& view);
+
+protected:
+    // Tiles stop before the view leaves.
+    void willMoveToSuperview(ui::View* newSuperview) override;
+
+private:
+    void buildAnnotationLinksList();
+
+    std::shared_ptr<pdf::Document> m_document;
+    std::shared_ptr<pdf::Page> m_page;
+    std::vector<PdfDocumentLink> m_links;
+};

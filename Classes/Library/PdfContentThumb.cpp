@@ -1,0 +1,8 @@
+#include "Classes/Library/PdfContentThumb.h"
+
+PdfContentThumb::PdfContentThumb(const gfx::Rect& frame)
+    : PdfThumbView(frame)
+{
+    imageView()->setContentMode(ui::ContentMode::ScaleAspectFill);
+    imageView()->setClipsToBounds(true);
+}

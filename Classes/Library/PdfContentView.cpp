@@ -1,0 +1,165 @@
+#include "Classes/Library/PdfContentView.h"
+
+#include "Classes/Library/PdfContentPage.h"
+#include "Classes/Library/PdfContentThumb.h"
+#include "Classes/Library/PdfThumbCache.h"
+#include "Classes/Library/PdfThumbRequest.h"
+
+#include <algorithm>
+
+namespace {
+constexpr double kContentInset = 4;
+}
+
+PdfContentView::PdfContentView(const gfx::Rect& frame, const std::string& fileURL, int page,
+                               const std::optional<std::string>& password)
+    : ui::ScrollView(frame)
+{
+    setShowsScrollIndicators(false);
+    setContentMode(ui::ContentMode::Redraw);
+    setAutoresizingMask(ui::AutoresizingFlexibleWidth | ui::AutoresizingFlexibleHeight);
+    setBackgroundColor(std::nullopt);
+    setAutoresizesSubviews(false);
+    setDelegate(this);
+    setTag(page);
+
+    m_page = PdfContentPage::initWithURLPagePassword(fileURL, page, password);
+    if (!m_page)
+        return;
+    gfx::Rect pageBounds = m_page->bounds();
+    m_container = ui::View::make<ui::View>(pageBounds);
+    m_container->setAutoresizesSubviews(false);
+    m_container->setUserInteractionEnabled(false);
+    m_container->setContentMode(ui::ContentMode::Redraw);
+    m_container->setAutoresizingMask(ui::AutoresizingNone);
+    m_container->setBackgroundColor(gfx::Color::white());
+    ui::View::Shadow shadow;
+    shadow.offset = {0, 0};
+    shadow.radius = 4;
+    shadow.opacity = 1;
+    shadow.path = pageBounds;
+    m_container->setShadow(shadow);
+
+    setContentSize(pageBounds.size);
+    setContentInset(gfx::EdgeInsets{kContentInset, kContentInset, kContentInset, kContentInset});
+    setContentOffset({-kContentInset, -kContentInset});
+
+    m_thumb = ui::View::make<PdfContentThumb>(pageBounds);
+    m_container->addSubview(m_thumb);
+    m_container->addSubview(m_page);
+    addSubview(m_container);
+
+    updateMinimumMaximumZoom();
+    setZoomScale(minimumZoomScale());
+    centreContainer();
+}
+
+PdfContentView::~PdfContentView()
+{
+    setDelegate(nullptr);
+}
+
+void PdfContentView::showPageThumbPagePasswordGuid(const std::string& fileURL, int page,
+                                                   const std::optional<std::string>& password,
+                                                   const std::string& guid)
+{
+    if (!m_thumb)
+        return;
+    // Linux takes the tablet's size.
+    auto request = PdfThumbRequest::newForView(m_thumb, fileURL, password, guid, page, gfx::Size{240, 240});
+    gfx::Image image = PdfThumbCache::sharedInstance().thumbRequestPriority(request, true);
+    if (image)
+        m_thumb->showImage(image);
+}
+
+void PdfContentView::updateMinimumMaximumZoom()
+{
+    if (!m_page)
+        return;
+    gfx::Rect target = bounds().insetBy(kContentInset, kContentInset);
+    gfx::Size page = m_page->bounds().size;
+    double minimum = std::min(target.width() / page.width, target.height() / page.height);
+    if (!(minimum > 0))
+        minimum = 0.01;
+    setMinimumZoomScale(minimum);
+    setMaximumZoomScale(minimum * 3);
+    m_zoomAmount = (maximumZoomScale() - minimumZoomScale()) / 3;
+}
+
+void PdfContentView::boundsDidChange(const gfx::Rect& oldBounds)
+{
+    ui::ScrollView::boundsDidChange(oldBounds);
+    if (!m_page || oldBounds.size == bounds().size)
+        return;
+    double oldMinimum = minimumZoomScale();
+    double zoom = zoomScale();
+    updateMinimumMaximumZoom();
+    if (zoom <= oldMinimum || zoom < minimumZoomScale())
+        setZoomScale(minimumZoomScale());
+    else if (zoom > maximumZoomScale())
+        setZoomScale(maximumZoomScale());
+    setNeedsLayout();
+}
+
+void PdfContentView::willMoveToSuperview(ui::View* newSuperview)
+{
+    ui::ScrollView::willMoveToSuperview(newSuperview);
+    if (!newSuperview && m_page)
+        m_page->detach();
+}
+
+void PdfContentView::zoomIncrement()
+{
+    if (zoomScale() < maximumZoomScale())
+        setZoomScale(std::min(zoomScale() + m_zoomAmount, maximumZoomScale()), true);
+}
+
+void PdfContentView::zoomDecrement()
+{
+    if (zoomScale() > minimumZoomScale())
+        setZoomScale(std::max(zoomScale() - m_zoomAmount, minimumZoomScale()), true);
+}
+
+void PdfContentView::loopZoom()
+{
+    if (zoomScale() + 0.000001 < maximumZoomScale())
+        zoomIncrement();
+    else
+        setZoomScale(minimumZoomScale(), true);
+}
+
+void PdfContentView::zoomReset()
+{
+    if (zoomScale() > minimumZoomScale())
+        setZoomScale(minimumZoomScale(), false);
+}
+
+pdf::LinkTarget PdfContentView::processSingleTap(const ui::GestureRecognizer& recognizer) const
+{
+    return m_page ? m_page->processSingleTap(recognizer) : pdf::LinkTarget{};
+}
+
+void PdfContentView::layoutSubviews()
+{
+    ui::ScrollView::layoutSubviews();
+    centreContainer();
+}
+
+void PdfContentView::centreContainer()
+{
+    if (!m_container)
+        return;
+    gfx::Rect frame = m_container->frame();
+    gfx::Size view = bounds().size;
+    gfx::Point offset = contentOffset();
+    double x = frame.width() < view.width ? (view.width - frame.width()) / 2 + offset.x : 0;
+    double y = frame.height() < view.height ? (view.height - frame.height()) / 2 + offset.y : 0;
+    m_container->setCenter({x + frame.width() / 2, y + frame.height() / 2});
+}
+
+void PdfContentView::touchesBegan(const std::vector<ui::Touch*>& touches, ui::Event& event)
+{
+    ui::ScrollView::touchesBegan(touches, event);
+    if (m_message)
+        m_message->contentViewTouchesBegan(*this, touches);
+}

@@ -1,0 +1,69 @@
+#pragma once
+#include "Platform/Pdf/Document.h"
+#include "Platform/UI/ScrollView.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+class PdfContentPage;
+class PdfContentThumb;
+class PdfContentView;
+
+// Hears touches beginning on a page view (the reader hides its bars then).
+class PdfContentViewDelegate {
+public:
+    virtual ~PdfContentViewDelegate() = default;
+    virtual void contentViewTouchesBegan(PdfContentView& view, const std::vector<ui::Touch*>& touches) {}
+};
+
+// One zoomable page: a white container with a shadow holding the page's picture under the
+// tiled page itself, centred while smaller than the view. Its tag is its page number.
+class PdfContentView : public ui::ScrollView, public ui::ScrollViewDelegate {
+public:
+    PdfContentView(const gfx::Rect& frame, const std::string& fileURL, int page,
+                   const std::optional<std::string>& password);
+    ~PdfContentView() override;
+    const char* className() const override { return "PdfContentView"; }
+
+    // Asks the thumbnail cache for the page's picture (240 x 240, first in line) under the page.
+    void showPageThumbPagePasswordGuid(const std::string& fileURL, int page,
+                                       const std::optional<std::string>& password, const std::string& guid);
+    void zoomIncrement();
+    void zoomDecrement();
+    // One step up, or back to the minimum from the top.
+    void loopZoom();
+    void zoomReset();
+    pdf::LinkTarget processSingleTap(const ui::GestureRecognizer& recognizer) const;
+
+    // Not retained; the owner clears it.
+    void setMessage(PdfContentViewDelegate* message) { m_message = message; }
+    PdfContentViewDelegate* message() const { return m_message; }
+
+    // Nothing when the page could not be had.
+    const std::shared_ptr<PdfContentPage>& contentPage() const { return m_page; }
+    const std::shared_ptr<PdfContentThumb>& thumbView() const { return m_thumb; }
+    const std::shared_ptr<ui::View>& containerView() const { return m_container; }
+    double zoomAmount() const { return m_zoomAmount; }
+
+    void layoutSubviews() override;
+    void touchesBegan(const std::vector<ui::Touch*>& touches, ui::Event& event) override;
+
+    ui::View* viewForZoomingInScrollView(ui::ScrollView&) override { return m_container.get(); }
+    void scrollViewDidZoom(ui::ScrollView&) override { centreContainer(); }
+
+protected:
+    // A page view leaving the reader draws no further tiles.
+    void willMoveToSuperview(ui::View* newSuperview) override;
+    void boundsDidChange(const gfx::Rect& oldBounds) override;
+
+private:
+    void updateMinimumMaximumZoom();
+    void centreContainer();
+
+    std::shared_ptr<PdfContentPage> m_page;
+    std::shared_ptr<PdfContentThumb> m_thumb;
+    std::shared_ptr<ui::View> m_container;
+    double m_zoomAmount = 0;
+    PdfContentViewDelegate* m_message = nullptr;
+};

@@ -1,0 +1,416 @@
+#include "Platform/UI/TiledView.h"
+
+#include "Platform/Base/OperationQueue.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/Graphics/Context.h"
+#include "Platform/Graphics/Region.h"
+#include "Platform/UI/Window.h"
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <set>
+
+namespace ui {
+
+// What the worker threads share with the view: the callback, the tiles asked for, and
+// whether the view still takes results.
+struct TileSource {
+    std::mutex mutex;
+    TiledView::DrawCallback callback;
+    bool detached = false;
+    bool scheduled = false;
+    int level = 0;
+    std::vector<TiledView::TileKey> pending; // of `level`
+    std::set<TiledView::TileKey> inFlight;
+    gfx::Rect bounds;
+    int tileSize = 1024;
+    std::weak_ptr<View> owner;
+};
+
+namespace {
+
+base::OperationQueue& tileQueue()
+{
+    static base::OperationQueue queue;
+    static std::once_flag once;
+    std::call_once(once, [] { queue.setMaxConcurrentOperationCount(2); });
+    return queue;
+}
+
+using Rendered = std::vector<std::pair<TiledView::TileKey, gfx::SurfaceRef>>;
+
+double levelScale(int level)
+{
+    return std::ldexp(1.0, level);
+}
+
+gfx::Rect tileRect(const TiledView::TileKey& key, int tileSize)
+{
+    double side = tileSize / levelScale(key.level);
+    return gfx::Rect(key.column * side, key.row * side, side, side);
+}
+
+// Draws the tiles of one level in passes over their union (a page holding one large picture
+// costs its whole decoding per pass, not per tile), then cuts the passes into tiles.
+Rendered renderTiles(const TiledView::DrawCallback& callback, const std::vector<TiledView::TileKey>& keys,
+                     int tileSize, const gfx::Rect& bounds, const std::function<bool()>& stillWanted)
+{
+    Rendered out;
+    if (keys.empty() || !callback)
+        return out;
+    // Rows of tiles, as many per pass as keep a pass within 64 million pixels.
+    std::map<int, std::vector<TiledView::TileKey>> rows;
+    for (const auto& key : keys)
+        rows[key.row].push_back(key);
+    const double maxPixels = 64.0 * 1024 * 1024;
+    auto it = rows.begin();
+    while (it != rows.end()) {
+        std::vector<TiledView::TileKey> pass;
+        int minCol = INT32_MAX, maxCol = INT32_MIN, firstRow = it->first, lastRow = it->first;
+        while (it != rows.end()) {
+            int lo = minCol, hi = maxCol;
+            for (const auto& key : it->second) {
+                lo = std::min(lo, key.column);
+                hi = std::max(hi, key.column);
+            }
+            double pixels = double(hi - lo + 1) * (it->first - firstRow + 1) * tileSize * double(tileSize);
+            if (!pass.empty() && pixels > maxPixels)
+                break;
+            minCol = lo;
+            maxCol = hi;
+            lastRow = it->first;
+            pass.insert(pass.end(), it->second.begin(), it->second.end());
+            ++it;
+        }
+        if (!stillWanted())
+            return {};
+        int level = pass.front().level;
+        double scale = levelScale(level);
+        gfx::Rect area = tileRect({level, minCol, firstRow}, tileSize).united(tileRect({level, maxCol, lastRow}, tileSize));
+        gfx::Rect drawn = area.intersection(bounds);
+        if (drawn.isNull() || drawn.isEmpty())
+            continue;
+        int width = (maxCol - minCol + 1) * tileSize, height = (lastRow - firstRow + 1) * tileSize;
+        auto context = gfx::Context::createBitmap(gfx::Size{width / scale, height / scale}, scale);
+        if (!context)
+            continue;
+        context->translate(-area.x(), -area.y());
+        context->clipToRect(drawn);
+        callback(*context, drawn);
+        cairo_surface_t* whole = cairo_get_target(context->cairo());
+        cairo_surface_flush(whole);
+        for (const auto& key : pass) {
+            gfx::SurfaceRef tile(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, tileSize, tileSize));
+            cairo_t* cr = cairo_create(tile.get());
+            cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+            // The pass surface carries its device scale; offsets here are in its points.
+            cairo_scale(cr, scale, scale);
+            gfx::Rect r = tileRect(key, tileSize);
+            cairo_set_source_surface(cr, whole, area.x() - r.x(), area.y() - r.y());
+            cairo_paint(cr);
+            cairo_destroy(cr);
+            out.emplace_back(key, std::move(tile));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+TiledView::TiledView(const gfx::Rect& frame)
+    : View(frame)
+    , m_source(std::make_shared<TileSource>())
+{
+}
+
+TiledView::~TiledView()
+{
+    std::lock_guard lock(m_source->mutex);
+    m_source->detached = true;
+    m_source->pending.clear();
+}
+
+void TiledView::setDrawCallback(DrawCallback callback)
+{
+    std::lock_guard lock(m_source->mutex);
+    m_source->callback = std::move(callback);
+}
+
+int TiledView::tileSizeForWindow(double scale, gfx::Size size)
+{
+    return std::max(size.width, size.height) * scale < 512 ? 512 : 1024;
+}
+
+int TiledView::biasForScale(double scale)
+{
+    return scale > 1.0 ? 1 : 3;
+}
+
+void TiledView::detach()
+{
+    std::lock_guard lock(m_source->mutex);
+    m_source->detached = true;
+    m_source->pending.clear();
+}
+
+bool TiledView::isDetached() const
+{
+    std::lock_guard lock(m_source->mutex);
+    return m_source->detached;
+}
+
+void TiledView::willMoveToWindow(Window* newWindow)
+{
+    if (!newWindow) {
+        // Off screen nothing is due; what is already drawn may be shown again.
+        std::lock_guard lock(m_source->mutex);
+        m_source->pending.clear();
+    }
+}
+
+int TiledView::levelFor(double pixelScale) const
+{
+    int lowest = m_bias - m_levels + 1;
+    for (int level = lowest; level <= m_bias; ++level)
+        if (levelScale(level) + 1e-9 >= pixelScale)
+            return level;
+    return m_bias;
+}
+
+gfx::Rect TiledView::rectOfTile(const TileKey& key) const
+{
+    return tileRect(key, m_tileSize);
+}
+
+std::vector<TiledView::TileKey> TiledView::tilesCovering(const gfx::Rect& visible, int level) const
+{
+    std::vector<TileKey> keys;
+    gfx::Rect area = visible.intersection(bounds());
+    if (area.isNull() || area.isEmpty())
+        return keys;
+    double side = m_tileSize / levelScale(level);
+    int c0 = int(std::floor(area.minX() / side)), c1 = int(std::ceil(area.maxX() / side)) - 1;
+    int r0 = int(std::floor(area.minY() / side)), r1 = int(std::ceil(area.maxY() / side)) - 1;
+    for (int r = r0; r <= r1; ++r)
+        for (int c = c0; c <= c1; ++c)
+            keys.push_back({level, c, r});
+    return keys;
+}
+
+bool TiledView::visibleRectAndScale(gfx::Rect& visible, double& pixelScale) const
+{
+    Window* w = window();
+    if (!w)
+        return false;
+    visible = bounds();
+    // Cut by every clipping ancestor and by the window itself.
+    for (const View* v = this; v; v = v->superview()) {
+        if (v != this && v->clipsToBounds())
+            visible = visible.intersection(convertRectFromView(v->bounds(), v));
+        if (!v->superview())
+            visible = visible.intersection(convertRectFromView(v->bounds(), v));
+        if (visible.isNull() || visible.isEmpty())
+            return false;
+    }
+    gfx::Rect unit = convertRectToView(gfx::Rect(0, 0, 100, 0), nullptr);
+    pixelScale = w->scale() * unit.width() / 100.0;
+    return pixelScale > 0;
+}
+
+void TiledView::drawRect(gfx::Context& context, const gfx::Rect&)
+{
+    double x1, y1, x2, y2;
+    cairo_clip_extents(context.cairo(), &x1, &y1, &x2, &y2);
+    gfx::Rect clip(x1, y1, x2 - x1, y2 - y1);
+    gfx::AffineTransform ctm = context.currentTransform();
+    double pixelScale = context.scale() * std::hypot(ctm.a, ctm.b);
+    gfx::Rect visible = clip.intersection(bounds());
+    if (visible.isNull() || visible.isEmpty() || !(pixelScale > 0))
+        return;
+    int level = levelFor(pixelScale);
+    cairo_t* cr = context.cairo();
+    auto paint = [&](const TileKey& key, Tile& tile) {
+        gfx::Rect r = rectOfTile(key);
+        double s = levelScale(key.level);
+        tile.lastUsed = ++m_useClock;
+        cairo_save(cr);
+        gfx::Rect shown = r.intersection(bounds());
+        cairo_rectangle(cr, shown.x(), shown.y(), shown.width(), shown.height());
+        cairo_clip(cr);
+        cairo_translate(cr, r.x(), r.y());
+        cairo_scale(cr, 1 / s, 1 / s);
+        cairo_set_source_surface(cr, tile.surface.get(), 0, 0);
+        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+        // Edges repeat their own pixels rather than fading into the next tile's seam.
+        cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+        cairo_paint(cr);
+        cairo_restore(cr);
+    };
+    // Coarser tiles of other levels stand in until the due ones arrive.
+    for (auto& [key, tile] : m_tiles)
+        if (key.level < level && gfx::overlaps(rectOfTile(key), visible))
+            paint(key, tile);
+    std::vector<TileKey> due;
+    for (const auto& key : tilesCovering(visible, level)) {
+        auto found = m_tiles.find(key);
+        if (found != m_tiles.end())
+            paint(key, found->second);
+        else
+            due.push_back(key);
+    }
+    if (!due.empty())
+        request(due, level);
+    gfx::Rect onScreen;
+    double unused = 0;
+    if (visibleRectAndScale(onScreen, unused))
+        trim(onScreen, level);
+}
+
+void TiledView::request(const std::vector<TileKey>& due, int level)
+{
+    std::shared_ptr<TileSource> source = m_source;
+    std::lock_guard lock(source->mutex);
+    if (source->detached || !source->callback)
+        return;
+    if (source->level != level)
+        source->pending.clear();
+    source->level = level;
+    source->bounds = bounds();
+    source->tileSize = m_tileSize;
+    source->owner = std::static_pointer_cast<View>(const_cast<TiledView*>(this)->shared_from_this());
+    for (const auto& key : due)
+        if (!source->inFlight.count(key) && std::find(source->pending.begin(), source->pending.end(), key) == source->pending.end())
+            source->pending.push_back(key);
+    if (source->scheduled || source->pending.empty())
+        return;
+    source->scheduled = true;
+    // One job at a time per view: it takes whatever is pending when it starts.
+    struct Runner {
+        static void run(std::shared_ptr<TileSource> source)
+        {
+            std::vector<TileKey> keys;
+            DrawCallback callback;
+            int tileSize;
+            gfx::Rect bounds;
+            {
+                std::lock_guard lock(source->mutex);
+                if (source->detached) {
+                    source->scheduled = false;
+                    return;
+                }
+                keys.swap(source->pending);
+                for (const auto& key : keys)
+                    source->inFlight.insert(key);
+                callback = source->callback;
+                tileSize = source->tileSize;
+                bounds = source->bounds;
+            }
+            Rendered tiles = renderTiles(callback, keys, tileSize, bounds, [&] {
+                std::lock_guard lock(source->mutex);
+                return !source->detached;
+            });
+            std::weak_ptr<View> owner;
+            bool again = false;
+            {
+                std::lock_guard lock(source->mutex);
+                owner = source->owner;
+                again = !source->detached && !source->pending.empty();
+                source->scheduled = again;
+            }
+            auto shared = std::make_shared<Rendered>(std::move(tiles));
+            base::RunLoop::main().post([owner, source, shared, keys] {
+                {
+                    std::lock_guard lock(source->mutex);
+                    for (const auto& key : keys)
+                        source->inFlight.erase(key);
+                    if (source->detached)
+                        return;
+                }
+                if (auto view = std::static_pointer_cast<TiledView>(owner.lock()))
+                    view->accept(*shared);
+            });
+            if (again)
+                tileQueue().addOperation([source] { run(source); });
+        }
+    };
+    tileQueue().addOperation([source] { Runner::run(source); });
+}
+
+void TiledView::accept(const std::vector<std::pair<TileKey, gfx::SurfaceRef>>& tiles)
+{
+    for (const auto& [key, surface] : tiles) {
+        m_tiles[key] = Tile{surface, ++m_useClock};
+        ++m_drawnByLevel[key.level];
+        setNeedsDisplayInRect(rectOfTile(key).intersection(bounds()));
+    }
+    gfx::Rect onScreen;
+    double scale = 0;
+    if (visibleRectAndScale(onScreen, scale))
+        trim(onScreen, levelFor(scale));
+}
+
+void TiledView::drawVisibleTilesNow()
+{
+    gfx::Rect visible;
+    double scale = 0;
+    DrawCallback callback;
+    {
+        std::lock_guard lock(m_source->mutex);
+        if (m_source->detached)
+            return;
+        callback = m_source->callback;
+    }
+    if (!callback || !visibleRectAndScale(visible, scale))
+        return;
+    int level = levelFor(scale);
+    std::vector<TileKey> due;
+    for (const auto& key : tilesCovering(visible, level))
+        if (!m_tiles.count(key))
+            due.push_back(key);
+    accept(renderTiles(callback, due, m_tileSize, bounds(), [] { return true; }));
+}
+
+int TiledView::tilesDrawnAtScale(double scale) const
+{
+    int level = int(std::lround(std::log2(scale)));
+    auto it = m_drawnByLevel.find(level);
+    return it == m_drawnByLevel.end() ? 0 : it->second;
+}
+
+int TiledView::tilesDrawn() const
+{
+    int total = 0;
+    for (const auto& [level, count] : m_drawnByLevel)
+        total += count;
+    return total;
+}
+
+size_t TiledView::keptTileBytes() const
+{
+    return m_tiles.size() * size_t(m_tileSize) * size_t(m_tileSize) * 4;
+}
+
+void TiledView::trim(const gfx::Rect& visible, int level)
+{
+    while (keptTileBytes() > kTileBudgetBytes) {
+        // Other levels first, then tiles off screen; the oldest of them goes.
+        auto victim = m_tiles.end();
+        int victimRank = -1;
+        for (auto it = m_tiles.begin(); it != m_tiles.end(); ++it) {
+            bool shown = gfx::overlaps(rectOfTile(it->first), visible);
+            int rank = it->first.level != level ? 2 : !shown ? 1 : 0;
+            if (rank == 0)
+                continue;
+            if (rank > victimRank || (rank == victimRank && it->second.lastUsed < victim->second.lastUsed)) {
+                victim = it;
+                victimRank = rank;
+            }
+        }
+        if (victim == m_tiles.end())
+            return;
+        m_tiles.erase(victim);
+    }
+}
+
+} // namespace ui

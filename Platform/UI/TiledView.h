@@ -1,0 +1,91 @@
+#pragma once
+#include "Platform/Graphics/CairoRef.h"
+#include "Platform/UI/View.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace ui {
+
+struct TileSource;
+
+// A view whose content is drawn in tiles on worker threads, at the level of detail the
+// current zoom needs: only tiles over the visible part are drawn, finished tiles show at once,
+// and tiles of other levels or off screen are dropped beyond a fixed memory budget.
+class TiledView : public View {
+public:
+    // Draws the content of `rect` (view coordinates) into a context already transformed and
+    // clipped to it. Runs on worker threads; it must read only what is fixed after set-up.
+    using DrawCallback = std::function<void(gfx::Context& context, const gfx::Rect& rect)>;
+
+    explicit TiledView(const gfx::Rect& frame);
+    ~TiledView() override;
+    const char* className() const override { return "TiledView"; }
+
+    void setDrawCallback(DrawCallback callback);
+    // Settings fixed before the first drawing.
+    void setLevelsOfDetail(int levels) { m_levels = levels; }
+    void setLevelsOfDetailBias(int bias) { m_bias = bias; }
+    void setTileSize(int pixels) { m_tileSize = pixels; }
+    int levelsOfDetail() const { return m_levels; }
+    int levelsOfDetailBias() const { return m_bias; }
+    int tileSize() const { return m_tileSize; }
+    // The settings the page views use for a window of this scale and size.
+    static int tileSizeForWindow(double scale, gfx::Size size);
+    static int biasForScale(double scale);
+
+    // No callback runs afterwards; late tiles are dropped. Removal from the window detaches.
+    void detach();
+    bool isDetached() const;
+
+    // Draws every tile due for the visible part now, on this thread (tests, snapshots).
+    void drawVisibleTilesNow();
+    // Tiles drawn so far at a level's scale (2 to the power of the level index below the bias).
+    int tilesDrawnAtScale(double levelScale) const;
+    int tilesDrawn() const;
+    // Tiles kept and their bytes.
+    size_t keptTileCount() const { return m_tiles.size(); }
+    size_t keptTileBytes() const;
+    static constexpr size_t kTileBudgetBytes = 48u << 20;
+
+    void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
+
+protected:
+    void willMoveToWindow(Window* newWindow) override;
+
+private:
+public:
+    struct TileKey {
+        int level; // the scale's exponent of 2
+        int column, row;
+        auto operator<=>(const TileKey&) const = default;
+    };
+private:
+    struct Tile {
+        gfx::SurfaceRef surface;
+        uint64_t lastUsed = 0;
+    };
+    friend struct TileSource;
+
+    // The level exponent the given pixel scale needs.
+    int levelFor(double pixelScale) const;
+    double scaleOfLevel(int level) const { return level >= 0 ? double(1 << level) : 1.0 / double(1 << -level); }
+    gfx::Rect rectOfTile(const TileKey& key) const;
+    std::vector<TileKey> tilesCovering(const gfx::Rect& visible, int level) const;
+    // What part of the view shows in its window, and at how many pixels a point.
+    bool visibleRectAndScale(gfx::Rect& visible, double& pixelScale) const;
+    void request(const std::vector<TileKey>& due, int level);
+    void accept(const std::vector<std::pair<TileKey, gfx::SurfaceRef>>& tiles);
+    void trim(const gfx::Rect& visible, int level);
+
+    std::shared_ptr<TileSource> m_source;
+    std::map<TileKey, Tile> m_tiles;
+    uint64_t m_useClock = 0;
+    int m_levels = 4;
+    int m_bias = 3;
+    int m_tileSize = 1024;
+    std::map<int, int> m_drawnByLevel;
+};
+
+} // namespace ui

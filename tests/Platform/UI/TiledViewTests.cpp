@@ -1,0 +1,156 @@
+#include "Platform/Graphics/Context.h"
+#include "Platform/UI/TiledView.h"
+#include "tests/Platform/UI/UITestSupport.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using uitest::WindowTest;
+
+// Paints each point with a colour from its position, so any tile can be checked.
+class TiledViewTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        holder = ui::View::make<ui::View>(gfx::Rect(0, 0, 1024, 768));
+        window->addSubview(holder);
+        tiled = ui::View::make<ui::TiledView>(gfx::Rect(0, 0, 3000, 3000));
+        tiled->setLevelsOfDetail(4);
+        tiled->setLevelsOfDetailBias(ui::TiledView::biasForScale(window->scale()));
+        tiled->setTileSize(ui::TiledView::tileSizeForWindow(window->scale(), window->bounds().size));
+        tiled->setDrawCallback([this](gfx::Context& context, const gfx::Rect& rect) {
+            ++calls;
+            if (std::this_thread::get_id() != mainThread)
+                ++offMain;
+            if (gate) {
+                std::unique_lock lock(gateMutex);
+                gateOpen.wait(lock, [&] { return !gate; });
+            }
+            context.setFillColor(gfx::Color(0, 0.5, 1, 1));
+            context.fillRect(rect);
+        });
+        holder->addSubview(tiled);
+    }
+    // Waits in real time for work the tile threads post back.
+    bool pollUntil(const std::function<bool()>& done, int turns = 4000)
+    {
+        for (int i = 0; i < turns && !done(); ++i) {
+            base::RunLoop::main().runPending();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return done();
+    }
+    void zoom(double scale, gfx::Point shift = {})
+    {
+        holder->setTransform(gfx::AffineTransform::scaling(scale, scale));
+        holder->setCenter({512 * scale + shift.x, 384 * scale + shift.y});
+    }
+
+    std::shared_ptr<ui::View> holder;
+    std::shared_ptr<ui::TiledView> tiled;
+    std::atomic<int> calls{0};
+    std::atomic<int> offMain{0};
+    std::thread::id mainThread = std::this_thread::get_id();
+    std::mutex gateMutex;
+    std::condition_variable gateOpen;
+    bool gate = false;
+};
+
+TEST_F(TiledViewTest, SettingsFollowTheWindow)
+{
+    struct Case {
+        double scale;
+        gfx::Size size;
+        int tile, bias;
+    } cases[] = {{1, {1024, 768}, 1024, 3}, {2, {1024, 768}, 1024, 1}, {1, {400, 300}, 512, 3}, {1.5, {300, 200}, 512, 1}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(ui::TiledView::tileSizeForWindow(c.scale, c.size), c.tile);
+        EXPECT_EQ(ui::TiledView::biasForScale(c.scale), c.bias);
+    }
+}
+
+// Each step zooms or scrolls and draws what is due; the counters say which tiles were drawn.
+TEST_F(TiledViewTest, OnlyVisibleTilesOfTheNeededLevelAreDrawn)
+{
+    struct Step {
+        double zoom;
+        gfx::Point shift;
+        double levelScale;
+        int drawnAtLevel; // cumulative at that level
+    } steps[] = {
+        {1, {}, 1, 1},            // 1024 points a tile: the window sees one
+        {3, {}, 4, 2},            // 256 points a tile at 4 pixels a point: 341 x 256 visible
+        {3, {-768, 0}, 4, 3},     // scrolled right by 256 points: one new column
+        {3, {-768, 0}, 4, 3},     // nothing new
+        {0.9, {}, 1, 2},          // back down: the first tile is still kept, its neighbour shows
+        {8, {}, 8, 1},            // beyond the top level: the top level, 128-point tiles
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.zoom);
+        zoom(s.zoom, s.shift);
+        tiled->drawVisibleTilesNow();
+        EXPECT_EQ(tiled->tilesDrawnAtScale(s.levelScale), s.drawnAtLevel);
+    }
+    EXPECT_EQ(tiled->tilesDrawn(), 2 + 3 + 1);
+    // Shown without further drawing.
+    zoom(1);
+    gfx::Image shot = window->snapshot();
+    EXPECT_NEAR(shot.colorAt(500, 400).g, 0.5, 0.01);
+    EXPECT_NEAR(shot.colorAt(500, 400).b, 1.0, 0.01);
+}
+
+TEST_F(TiledViewTest, WorkersDrawAndTheWindowShowsTheirTiles)
+{
+    zoom(3);
+    window->snapshot(); // draws, and so asks for the due tiles
+    ASSERT_TRUE(pollUntil([&] { return tiled->tilesDrawnAtScale(4) == 2; }));
+    EXPECT_EQ(offMain, calls);
+    // One pass drew the two tiles of the level together.
+    EXPECT_EQ(calls, 1);
+    gfx::Image shot = window->snapshot();
+    for (gfx::Point p : {gfx::Point{5, 5}, gfx::Point{1000, 700}, gfx::Point{600, 100}})
+        EXPECT_NEAR(shot.colorAt(int(p.x), int(p.y)).b, 1.0, 0.01) << p.x << "," << p.y;
+}
+
+TEST_F(TiledViewTest, DetachedViewsTakeNoLateTilesAndRunNoCallbacks)
+{
+    gate = true;
+    window->snapshot();
+    ASSERT_TRUE(pollUntil([&] { return calls == 1; }));
+    tiled->removeFromSuperview();
+    tiled->detach();
+    {
+        std::lock_guard lock(gateMutex);
+        gate = false;
+    }
+    gateOpen.notify_all();
+    // The pass in flight ends; its tiles are dropped.
+    pollUntil([] { return false; }, 50);
+    EXPECT_EQ(tiled->keptTileCount(), 0u);
+    EXPECT_EQ(tiled->tilesDrawn(), 0);
+    holder->addSubview(tiled);
+    window->snapshot();
+    tiled->drawVisibleTilesNow();
+    EXPECT_EQ(calls, 1);
+}
+
+TEST_F(TiledViewTest, KeptTilesStayWithinTheBudget)
+{
+    tiled->setFrame(gfx::Rect(0, 0, 40000, 3000));
+    size_t most = 0;
+    for (int step = 0; step < 40; ++step) {
+        zoom(step % 2 ? 3 : 1.5, {-900.0 * step, 0});
+        tiled->drawVisibleTilesNow();
+        most = std::max(most, tiled->keptTileBytes());
+    }
+    EXPECT_GT(tiled->tilesDrawn(), 40);
+    EXPECT_LE(most, ui::TiledView::kTileBudgetBytes);
+}
+
+} // namespace

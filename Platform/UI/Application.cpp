@@ -1,6 +1,7 @@
 #include "Platform/UI/Application.h"
 
 #include "Platform/Base/Log.h"
+#include "Platform/Base/NotificationCenter.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/UI/Backend.h"
 #include "Platform/UI/Window.h"
@@ -145,6 +146,7 @@ void Application::enterBackground()
     m_state = State::Inactive;
     if (m_delegate)
         m_delegate->willResignActive(*this);
+    base::NotificationCenter::defaultCenter().post(kWillResignActiveNotification);
     m_state = State::Background;
     if (m_delegate)
         m_delegate->didEnterBackground(*this);
@@ -168,6 +170,7 @@ void Application::terminate()
         return;
     if (m_delegate)
         m_delegate->willTerminate(*this);
+    base::NotificationCenter::defaultCenter().post(kWillTerminateNotification);
     m_state = State::NotRunning;
 }
 

@@ -30,6 +30,9 @@ public:
 class Application {
 public:
     enum class State { NotRunning, Active, Inactive, Background };
+    // Posted through the default notification centre after the delegate hears of it.
+    static constexpr const char* kWillResignActiveNotification = "UIApplicationWillResignActiveNotification";
+    static constexpr const char* kWillTerminateNotification = "UIApplicationWillTerminateNotification";
 
     struct Options {
         bool headless = false;

@@ -32,9 +32,15 @@ public:
     {
         return "<< " + entries + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
     }
-    std::string finish(int root) const
+    // `padding` bytes of comment after the header make a file of a chosen size.
+    std::string finish(int root, size_t padding = 0) const
     {
         std::string out = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
+        if (padding) {
+            out += "%";
+            out.append(padding > 2 ? padding - 2 : 0, ' ');
+            out += "\n";
+        }
         std::vector<size_t> offsets;
         for (size_t i = 0; i < m_objects.size(); ++i) {
             offsets.push_back(out.size());
@@ -131,7 +137,7 @@ struct DocumentSpec {
     int jpegWidth = 0, jpegHeight = 0;
 };
 
-inline std::string build(const DocumentSpec& spec)
+inline std::string build(const DocumentSpec& spec, size_t padding = 0)
 {
     Writer w;
     int catalog = w.reserve();
@@ -211,7 +217,23 @@ inline std::string build(const DocumentSpec& spec)
     }
     w.set(pagesId, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(spec.pages.size()) + " >>");
     w.set(catalog, resolve("<< /Type /Catalog /Pages " + std::to_string(pagesId) + " 0 R " + spec.catalogExtra + " >>"));
-    return w.finish(catalog);
+    return w.finish(catalog, padding);
+}
+
+// A one-page PDF of exactly `size` bytes (at least a few hundred), its xref intact.
+inline std::string pdfOfSize(size_t size)
+{
+    DocumentSpec spec;
+    PageSpec p;
+    p.label = "Sized";
+    spec.pages = {p};
+    size_t padding = 0;
+    std::string bytes = build(spec);
+    for (int round = 0; round < 4 && bytes.size() != size; ++round) {
+        padding += size - bytes.size();
+        bytes = build(spec, padding);
+    }
+    return bytes;
 }
 
 // Plain text pages "Page N" on letter paper.

@@ -2,6 +2,7 @@
 // A home of the test's own with PDFs placed under Documents, for the reader's suites.
 #include "Classes/Library/PdfThumbCache.h"
 #include "Classes/Library/PdfThumbQueue.h"
+#include "Platform/Base/Date.h"
 #include "Platform/Base/RunLoop.h"
 #include "tests/Platform/Base/FileTestSupport.h"
 #include "tests/Support/PdfFixtures.h"
@@ -56,6 +57,8 @@ protected:
     void SetUp() override
     {
         base::RunLoop::main().setManualClock(true);
+        // The wall clock moves with the manual one.
+        base::Date::setFixedNow(base::Date(1.8e9));
         ui::View::setAnimationsEnabled(true);
         window = std::make_shared<ui::Window>();
         window->makeKeyAndVisible();
@@ -67,6 +70,7 @@ protected:
         window.reset();
         base::RunLoop::main().advance(10);
         base::RunLoop::main().setManualClock(false);
+        base::Date::setFixedNow(std::nullopt);
     }
     // Where a test keeps a picture: $BRIVANTA_REVIEW_DIR when set (to look at it), else the home.
     std::string reviewPath(const std::string& name) const

@@ -1,0 +1,52 @@
+#pragma once
+#include "Platform/Base/Value.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace share {
+
+struct Attachment {
+    base::Bytes data;
+    std::string mimeType;
+    std::string fileName;
+};
+
+// What the desktop can tell of a message: written for the mail program, or not. Sent and
+// cancelled are never known here.
+enum class MailResult { Sent, Saved, Cancelled, Failed };
+
+// Composes a message with one attachment. The shared composer writes a standard MIME message
+// (.eml) into <home>/Outbox/, the attachment saved beside it, and hands both to xdg-email when
+// it is on the PATH. Tests install a recording composer in its place.
+class MailComposer {
+public:
+    virtual ~MailComposer() = default;
+    static MailComposer& shared();
+    // Null restores the Outbox composer.
+    static void setShared(std::shared_ptr<MailComposer> composer);
+
+    virtual bool canSendMail() = 0;
+    virtual MailResult compose(const std::string& subject, const std::vector<std::string>& recipients,
+                               const Attachment& attachment) = 0;
+};
+
+class OutboxMailComposer : public MailComposer {
+public:
+    static std::string outboxPath();
+    bool canSendMail() override;
+    MailResult compose(const std::string& subject, const std::vector<std::string>& recipients,
+                       const Attachment& attachment) override;
+    // The message's path after the last successful composition.
+    const std::string& lastMessagePath() const { return m_lastMessage; }
+
+    // The message text itself (headers, a short body, the base64 attachment).
+    static std::string messageText(const std::string& subject, const std::vector<std::string>& recipients,
+                                   const Attachment& attachment, const std::string& boundary);
+
+private:
+    std::string m_lastMessage;
+};
+
+} // namespace share

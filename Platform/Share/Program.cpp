@@ -1,0 +1,110 @@
+#include "Platform/Share/Program.h"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace share {
+
+std::optional<std::string> findProgram(const std::string& name)
+{
+    if (name.empty())
+        return std::nullopt;
+    if (name.find('/') != std::string::npos)
+        return access(name.c_str(), X_OK) == 0 ? std::optional<std::string>(name) : std::nullopt;
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos)
+            end = dirs.size();
+        std::string dir = dirs.substr(start, end - start);
+        if (!dir.empty()) {
+            std::string candidate = dir + "/" + name;
+            struct stat st{};
+            if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
+                return candidate;
+        }
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+pid_t spawn(const std::vector<std::string>& argv, int stdoutFd)
+{
+    auto program = findProgram(argv.empty() ? std::string() : argv.front());
+    if (!program)
+        return -1;
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (stdoutFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    int rc = posix_spawn(&pid, program->c_str(), &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
+} // namespace
+
+ProgramResult runProgram(const std::vector<std::string>& argv, bool captureOutput)
+{
+    ProgramResult result;
+    int fds[2] = {-1, -1};
+    if (captureOutput && pipe2(fds, O_CLOEXEC) != 0)
+        return result;
+    pid_t pid = spawn(argv, captureOutput ? fds[1] : -1);
+    if (captureOutput)
+        close(fds[1]);
+    if (pid < 0) {
+        if (captureOutput)
+            close(fds[0]);
+        return result;
+    }
+    result.started = true;
+    if (captureOutput) {
+        char buffer[4096];
+        ssize_t got;
+        while ((got = read(fds[0], buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR))
+            if (got > 0)
+                result.output.append(buffer, size_t(got));
+        close(fds[0]);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+bool startProgram(const std::vector<std::string>& argv)
+{
+    pid_t pid = spawn(argv, -1);
+    if (pid < 0)
+        return false;
+    // Reaped when it ends, so no zombie is left behind.
+    std::thread([pid] {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return true;
+}
+
+} // namespace share

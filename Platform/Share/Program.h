@@ -1,0 +1,22 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace share {
+
+// The full path of a program found on $PATH; nothing when absent.
+std::optional<std::string> findProgram(const std::string& name);
+
+struct ProgramResult {
+    bool started = false;
+    int exitCode = -1;
+    std::string output; // standard output, when asked for
+};
+
+// Runs a program with an argument list (never through a shell) and waits for it.
+ProgramResult runProgram(const std::vector<std::string>& argv, bool captureOutput = false);
+// Starts a program and leaves it running (a desktop helper); false when it could not start.
+bool startProgram(const std::vector<std::string>& argv);
+
+} // namespace share

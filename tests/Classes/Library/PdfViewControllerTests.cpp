@@ -1,0 +1,358 @@
+#include "Classes/Library/PdfContentPage.h"
+#include "Classes/Library/PdfDocument.h"
+#include "Classes/Library/PdfThumbCache.h"
+#include "Classes/Library/PdfViewController.h"
+#include "Common/Language.h"
+#include "Platform/Base/FileManager.h"
+#include "Platform/Base/PropertyList.h"
+#include "Platform/Share/MailComposer.h"
+#include "Platform/UI/AlertView.h"
+#include "Platform/UI/Application.h"
+#include "Platform/UI/Button.h"
+#include "Platform/UI/NamedImage.h"
+#include "tests/Classes/Library/ReaderTestSupport.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using readertest::ReaderWindowTest;
+
+class Leaving : public PdfViewControllerDelegate {
+public:
+    int calls = 0;
+    void dismissReaderViewController(PdfViewController&) override { ++calls; }
+};
+
+class PdfViewControllerTest : public ReaderWindowTest {
+protected:
+    void SetUp() override
+    {
+        ReaderWindowTest::SetUp();
+        ui::Application::shared().setURLRecorder([this](const std::string& url) { opened.push_back(url); });
+    }
+    void TearDown() override
+    {
+        ui::AlertView::dismissAllForTesting();
+        ui::Application::shared().setURLRecorder({});
+        share::MailComposer::setShared(nullptr);
+        reader.reset();
+        ReaderWindowTest::TearDown();
+    }
+    // The reader over a fresh record of the file, shown as the window's screen.
+    void open(const std::string& path, int startPage = 0)
+    {
+        record = PdfDocument::withDocumentFilePathPassword(path, std::nullopt);
+        ASSERT_TRUE(record);
+        if (startPage)
+            record->setPageNumber(startPage);
+        reader = PdfViewController::initWithReaderDocumentDocumentName(record, "Catalogue");
+        reader->setDelegate(&leaving);
+        window->setRootViewController(reader);
+        base::RunLoop::main().advance(0.1);
+        window->layoutIfNeeded();
+    }
+    std::vector<int> pages() const
+    {
+        std::vector<int> out;
+        for (const auto& [page, view] : reader->contentViews())
+            out.push_back(page);
+        return out;
+    }
+    double offsetInWidths() const { return reader->scrollView()->contentOffset().x / 1024; }
+    void tapAndSettle(gfx::Point point)
+    {
+        driver->tap(point);
+        base::RunLoop::main().advance(1); // the single tap's wait and any page turn
+    }
+
+    std::shared_ptr<PdfDocument> record;
+    std::shared_ptr<PdfViewController> reader;
+    Leaving leaving;
+    std::vector<std::string> opened;
+};
+
+TEST_F(PdfViewControllerTest, PagingKeepsAWindowOfThreeViews)
+{
+    open(place("Documents/acme/Pdf/ten.pdf", pdffix::textPdf(10)));
+    struct Step {
+        int page;
+        std::vector<int> views;
+        double offset;
+    } steps[] = {{1, {1, 2, 3}, 0}, {10, {8, 9, 10}, 2}, {5, {4, 5, 6}, 1}, {6, {5, 6, 7}, 1}, {99, {5, 6, 7}, 1}};
+    std::shared_ptr<PdfContentView> five, six;
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.page);
+        if (s.page == 6) {
+            five = reader->contentViews().at(5);
+            six = reader->contentViews().at(6);
+        }
+        reader->showDocumentPage(s.page);
+        EXPECT_EQ(pages(), s.views);
+        EXPECT_DOUBLE_EQ(offsetInWidths(), s.offset);
+    }
+    // 5 and 6 were moved, not made again; 4 left the strip.
+    EXPECT_EQ(reader->contentViews().at(5), five);
+    EXPECT_EQ(reader->contentViews().at(6), six);
+    EXPECT_EQ(record->pageNumber(), 6);
+    EXPECT_EQ(reader->scrollView()->contentSize().width, 3 * 1024);
+    window->savePng(reviewPath("reader-screen-page6.png"));
+
+    // Right strip on the last page: nothing.
+    reader->showDocumentPage(10);
+    tapAndSettle({1010, 384});
+    EXPECT_EQ(reader->currentPage(), 10);
+    // Left strip turns back; a second strip tap during the turn is ignored.
+    driver->tap(gfx::Point{14, 384});
+    EXPECT_EQ(reader->scrollView()->tag(), 9);
+    for (int i = 0; i < 2; ++i) {
+        window->touchDown(1, {14, 384});
+        window->touchUp(1, {14, 384});
+    }
+    EXPECT_EQ(reader->scrollView()->tag(), 0);
+    EXPECT_DOUBLE_EQ(offsetInWidths(), 1);
+    base::RunLoop::main().advance(1);
+    EXPECT_EQ(reader->currentPage(), 9);
+}
+
+TEST_F(PdfViewControllerTest, ShortDocuments)
+{
+    open(place("Documents/acme/Pdf/two.pdf", pdffix::textPdf(2)), 2);
+    EXPECT_EQ(pages(), (std::vector<int>{1, 2}));
+    EXPECT_DOUBLE_EQ(offsetInWidths(), 1);
+    EXPECT_EQ(reader->scrollView()->contentSize().width, 2 * 1024);
+
+    reader.reset();
+    open(place("Documents/acme/Pdf/one.pdf", pdffix::textPdf(1)));
+    EXPECT_EQ(reader->scrollView()->contentSize().width, 1024);
+    tapAndSettle({1010, 384});
+    tapAndSettle({14, 384});
+    EXPECT_EQ(reader->currentPage(), 1);
+    EXPECT_EQ(pages(), (std::vector<int>{1}));
+}
+
+TEST_F(PdfViewControllerTest, BarsHideOnTouchAndComeBackOnALaterTap)
+{
+    open(place("Documents/acme/Pdf/ten.pdf", pdffix::textPdf(10)));
+    auto toolbar = reader->mainToolbar();
+    auto pagebar = reader->mainPagebar();
+    // A touch on the page hides both bars.
+    tapAndSettle({512, 384});
+    EXPECT_TRUE(toolbar->isHidden());
+    EXPECT_TRUE(pagebar->isHidden());
+    // The tap came 0.35 s after they hid: they stay hidden. A second tap a second later shows them.
+    tapAndSettle({512, 384});
+    EXPECT_FALSE(toolbar->isHidden());
+    EXPECT_FALSE(pagebar->isHidden());
+    // A tap on the toolbar is no page tap.
+    driver->tap(toolbar->thumbsButton().get());
+    base::RunLoop::main().advance(1);
+    EXPECT_FALSE(toolbar->isHidden());
+    // A double tap in the centre zooms the page one step.
+    auto page = reader->contentViews().at(1);
+    double before = page->zoomScale();
+    driver->doubleTap({512, 384});
+    base::RunLoop::main().advance(1);
+    EXPECT_NEAR(page->zoomScale(), before + page->zoomAmount(), 1e-6);
+    // A double tap in the right strip turns the page.
+    driver->doubleTap({1010, 384});
+    base::RunLoop::main().advance(1);
+    EXPECT_EQ(reader->currentPage(), 2);
+}
+
+TEST_F(PdfViewControllerTest, LinksTurnPagesAndOpenOnlyWebAndMailAddresses)
+{
+    pdffix::DocumentSpec spec = {};
+    pdffix::PageSpec first;
+    first.bodyText = false;
+    first.label = "Links";
+    first.links = {
+        {pdffix::kUriBox, "/A << /S /URI /URI (www.example.org/x) >>"},
+        {pdffix::kNamedBox, "/A << /S /GoTo /D (chapter3) >>"},
+        {pdffix::kIntBox, "/Dest [4 /XYZ null null null]"},
+        {pdffix::kLaunchBox, "/A << /S /URI /URI (file:///etc/passwd) >>"},
+        {pdffix::kUnderBox, "/A << /S /URI /URI (brivanta-evil:run) >>"},
+        {pdffix::kNamedDestsBox, "/A << /S /URI /URI (mailto:a@example.org) >>"},
+    };
+    spec.pages.push_back(first);
+    for (int i = 2; i <= 6; ++i) {
+        pdffix::PageSpec p;
+        p.label = "Page " + std::to_string(i);
+        spec.pages.push_back(p);
+    }
+    spec.extraObjects = {"<< /Names [(chapter3) [@3 /Fit]] >>"};
+    spec.catalogExtra = "/Names << /Dests #1 >>";
+    open(place("Documents/acme/Pdf/links.pdf", pdffix::build(spec)));
+    auto page = reader->contentViews().at(1)->contentPage();
+    auto tapLink = [&](const pdffix::Box& box) {
+        // The link whose area holds the box's centre in page points.
+        gfx::Point centre{(box.x1 + box.x2) / 2 * page->bounds().width() / 612,
+                          (792 - (box.y1 + box.y2) / 2) * page->bounds().height() / 792};
+        tapAndSettle(page->convertPointToView(centre, nullptr));
+    };
+    for (const auto& box : {pdffix::kLaunchBox, pdffix::kUnderBox, pdffix::kUriBox, pdffix::kNamedDestsBox})
+        tapLink(box);
+    EXPECT_EQ(opened, (std::vector<std::string>{"http://www.example.org/x", "mailto:a@example.org"}));
+    tapLink(pdffix::kNamedBox);
+    EXPECT_EQ(reader->currentPage(), 3);
+    reader->showDocumentPage(1);
+    page = reader->contentViews().at(1)->contentPage();
+    tapLink(pdffix::kIntBox);
+    EXPECT_EQ(reader->currentPage(), 5);
+}
+
+TEST_F(PdfViewControllerTest, BookmarksAndThePageLastShownSurvive)
+{
+    std::string path = place("Documents/acme/Pdf/twelve.pdf", pdffix::textPdf(12));
+    open(path);
+    auto mark = reader->mainToolbar()->markButton();
+    EXPECT_TRUE(mark->isEnabled());
+    for (int page : {3, 7}) {
+        reader->showDocumentPage(page);
+        driver->tap(mark.get());
+        EXPECT_EQ(mark->tag(), 1);
+    }
+    EXPECT_EQ(record->bookmarks(), (std::set<int>{3, 7}));
+    // Read from disk after the application resigns: the page it was on.
+    base::NotificationCenter::defaultCenter().post(ui::Application::kWillResignActiveNotification);
+    auto saved = PdfDocument::unarchiveFromFileNamePassword(path, std::nullopt);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->pageNumber(), 7);
+    EXPECT_EQ(saved->bookmarks(), (std::set<int>{3, 7}));
+    // Unmarking page 7 and leaving.
+    driver->tap(mark.get());
+    EXPECT_EQ(mark->tag(), 0);
+    driver->tap(reader->mainToolbar()->doneButton().get());
+    EXPECT_EQ(leaving.calls, 1);
+    saved = PdfDocument::unarchiveFromFileNamePassword(path, std::nullopt);
+    EXPECT_EQ(saved->bookmarks(), (std::set<int>{3}));
+    EXPECT_FALSE(PdfThumbCache::sharedInstance().containsKey("0000007-0240x0240+" + record->guid()));
+
+    // Opened again: the saved page, and its mark.
+    reader.reset();
+    open(path);
+    EXPECT_EQ(reader->currentPage(), 7);
+    reader->showDocumentPage(3);
+    EXPECT_EQ(reader->mainToolbar()->markButton()->tag(), 1);
+}
+
+// Writes an executable script that records its arguments, one a line, into `log`.
+std::string stubProgram(const std::filesystem::path& dir, const std::string& name, const std::string& body)
+{
+    std::filesystem::create_directories(dir);
+    auto path = dir / name;
+    pdffix::writeFile(path, "#!/bin/sh\n" + body + "\n");
+    chmod(path.c_str(), 0755);
+    return path.string();
+}
+
+TEST_F(PdfViewControllerTest, SharingByMailPrintAndOpenIn)
+{
+    std::string path = place("Documents/acme/Pdf/share.pdf", pdffix::textPdf(2));
+    auto bin = home() / "bin";
+    auto log = home() / "stub.log";
+    stubProgram(bin, "lp", "for a in \"$@\"; do echo \"$a\" >> '" + log.string() + "'; done");
+    stubProgram(bin, "xdg-mime", "exit 0");
+    stubProgram(bin, "sh", "exec /bin/sh \"$@\"");
+    basetest::ScopedEnv pathEnv("PATH", bin.string());
+    open(path);
+
+    // The sheet, once, from the share button; tapping it again leaves it as it is.
+    driver->tap(reader->mainToolbar()->shareButton().get());
+    auto sheet = reader->shareSheet();
+    ASSERT_TRUE(sheet && sheet->isVisible());
+    EXPECT_EQ(sheet->buttonTitleAtIndex(0), Language::stringWithName("EMAIL"));
+    reader->tappedInToolbarShareButton(*reader->mainToolbar(), *reader->mainToolbar()->shareButton());
+    EXPECT_EQ(reader->shareSheet(), sheet);
+    EXPECT_TRUE(sheet->isVisible());
+    sheet->dismissWithClickedButtonIndex(-1, false);
+
+    // E-mail: a message in the Outbox with the file attached as it is.
+    reader->emailAction();
+    auto outbox = home() / "Outbox";
+    std::string eml;
+    for (const auto& entry : std::filesystem::directory_iterator(outbox))
+        if (entry.path().extension() == ".eml")
+            eml = entry.path().string();
+    ASSERT_FALSE(eml.empty());
+    std::string check = "import email,sys\nm=email.message_from_binary_file(open(sys.argv[1],'rb'))\n"
+                        "p=[x for x in m.walk() if x.get_filename()][0]\n"
+                        "assert m['Subject']=='share.pdf', m['Subject']\n"
+                        "assert p.get_content_type()=='application/pdf'\n"
+                        "assert p.get_payload(decode=True)==open(sys.argv[2],'rb').read()\n";
+    pdffix::writeFile(home() / "check.py", check);
+    EXPECT_TRUE(pdffix::run({"/usr/bin/python3", (home() / "check.py").string(), eml, path}));
+
+    // Print through the stub lp: the file, the job name and duplex on the long edge.
+    reader->printAction();
+    auto printed = base::FileManager::readTextFile(log);
+    ASSERT_TRUE(printed);
+    EXPECT_NE(printed->find("sides=two-sided-long-edge"), std::string::npos);
+    EXPECT_NE(printed->find("-t\nshare.pdf\n"), std::string::npos);
+    EXPECT_NE(printed->find(path), std::string::npos);
+
+    // No handler for PDFs: the reader asks for one.
+    reader->openInAction();
+    auto alert = ui::AlertView::visibleAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->message(), Language::stringWithName("PLEASEDOWNLOADREADER"));
+    ui::AlertView::dismissAllForTesting();
+
+    // Without lp the PDF is kept in the Outbox and its path shown.
+    std::filesystem::remove(bin / "lp");
+    reader->printAction();
+    alert = ui::AlertView::visibleAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->message(), (outbox / "share.pdf").string());
+    EXPECT_TRUE(std::filesystem::exists(outbox / "share.pdf"));
+}
+
+class CountingComposer : public share::MailComposer {
+public:
+    bool canSend = true;
+    std::vector<share::Attachment> sent;
+    bool canSendMail() override { return canSend; }
+    share::MailResult compose(const std::string&, const std::vector<std::string>&, const share::Attachment& a) override
+    {
+        sent.push_back(a);
+        return share::MailResult::Saved;
+    }
+};
+
+TEST_F(PdfViewControllerTest, MailStopsAtFiftyMebibytesAndWithoutAnOutbox)
+{
+    // Files either side of the limit.
+    struct Case {
+        off_t size;
+        size_t composed;
+    } cases[] = {{52428799, 1}, {52428800, 0}};
+    auto composer = std::make_shared<CountingComposer>();
+    share::MailComposer::setShared(composer);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        std::string path = place("Documents/acme/Pdf/big" + std::to_string(c.size) + ".pdf",
+                                 pdffix::pdfOfSize(size_t(c.size)));
+        ASSERT_EQ(std::filesystem::file_size(path), uintmax_t(c.size));
+        open(path);
+        composer->sent.clear();
+        reader->emailAction();
+        EXPECT_EQ(composer->sent.size(), c.composed);
+        if (c.composed) {
+            EXPECT_EQ(composer->sent.front().data.size(), size_t(c.size));
+        }
+        reader.reset();
+    }
+    composer->canSend = false;
+    open(place("Documents/acme/Pdf/small.pdf", pdffix::textPdf(1)));
+    reader->emailAction();
+    auto alert = ui::AlertView::visibleAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->message(), Language::stringWithName("NOEMAILCONFIG"));
+    // The Outbox composer cannot send when its folder cannot be made.
+    share::MailComposer::setShared(nullptr);
+    pdffix::writeFile(home() / "Outbox", "a file in the way");
+    EXPECT_FALSE(share::MailComposer::shared().canSendMail());
+}
+
+} // namespace

@@ -1,0 +1,106 @@
+#include "Classes/Library/LibraryFileOpener.h"
+
+#include "Classes/Library/PdfDocument.h"
+#include "Common/Language.h"
+#include "Common/PublicFunction.h"
+#include "Platform/Base/Log.h"
+#include "Platform/Share/DocumentOpener.h"
+#include "Platform/UI/AlertView.h"
+#include "Platform/UI/NavigationController.h"
+#include "Platform/UI/Window.h"
+
+#include <algorithm>
+
+namespace {
+constexpr int kTypePdf = 5;
+
+} // namespace
+
+void LibraryFileOpener::selectDownloadedFileType(const std::optional<std::string>& name, int type,
+                                                 const std::string& title)
+{
+    auto path = PublicFunction::filePathWithNameFiletype(name, type);
+    if (!path) {
+        showAlert("THEFILEISCORRUPTED");
+        return;
+    }
+    openPath(*path, type, title);
+}
+
+void LibraryFileOpener::openPath(const std::string& path, int type, const std::string& title)
+{
+    if (type == kTypePdf) {
+        openPdf(path, title);
+        return;
+    }
+    // Videos and office files go to the desktop's own applications here, like any other file.
+    if (PublicFunction::safeSizeOfPath(path)) {
+        if (!preview(path))
+            showAlert("PLEASEDOWNLOADKEYNOTE");
+        return;
+    }
+    if (!preview(path))
+        showAlert("FILETOOLARGEALERT");
+}
+
+void LibraryFileOpener::openPdf(const std::string& path, const std::string& title)
+{
+    auto record = PdfDocument::withDocumentFilePathPassword(path, std::nullopt);
+    if (record)
+        record->updateProperties();
+    // A record without pages (locked, or damaged past reading) would show an empty reader.
+    if (!record || record->pageCount().value_or(0) < 1) {
+        showAlert("THEFILEISCORRUPTED");
+        return;
+    }
+    auto reader = PdfViewController::initWithReaderDocumentDocumentName(record, title);
+    auto* nav = navigation();
+    if (!reader || !nav) {
+        base::logf("LibraryFileOpener: no navigation to show %s", path.c_str());
+        return;
+    }
+    if (m_reader)
+        m_reader->setDelegate(nullptr);
+    m_reader = reader;
+    reader->setDelegate(this);
+    nav->pushViewController(reader, true);
+}
+
+void LibraryFileOpener::dismissReaderViewController(PdfViewController& reader)
+{
+    if (auto* nav = navigation(); nav && nav->topViewController().get() == &reader)
+        nav->popViewController(true);
+    if (m_reader.get() == &reader) {
+        m_reader->setDelegate(nullptr);
+        m_reader.reset();
+    }
+}
+
+bool LibraryFileOpener::preview(const std::string& path)
+{
+    return share::DocumentOpener::shared().open(path);
+}
+
+void LibraryFileOpener::showAlert(const std::string& messageKey)
+{
+    std::string title = Language::stringWithName("NOTIFICATION");
+    std::string message = Language::stringWithName(messageKey);
+    if (m_alert) {
+        m_alert(title, message, kAlertTag);
+        return;
+    }
+    auto alert = std::make_shared<ui::AlertView>(title, message, nullptr, Language::stringWithName("OK"),
+                                                 std::vector<std::string>{});
+    alert->setTag(kAlertTag);
+    alert->show();
+}
+
+ui::NavigationController* LibraryFileOpener::navigation() const
+{
+    if (m_navigation)
+        return m_navigation();
+    ui::Window* window = ui::Window::keyWindow();
+    if (!window)
+        return nullptr;
+    return dynamic_cast<ui::NavigationController*>(window->rootViewController().get());
+}

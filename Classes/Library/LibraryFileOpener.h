@@ -1,0 +1,52 @@
+#pragma once
+#include "Classes/Library/PdfViewController.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace ui {
+class NavigationController;
+class View;
+}
+
+// Opens a library document that is on the device with the viewer for its type: the PDF
+// reader for "PDF", the desktop's own application for videos, office files and the rest
+// (previewed through the opener; a message when nothing takes the file). The library screens
+// own one and keep it while a viewer is open.
+class LibraryFileOpener : public PdfViewControllerDelegate,
+                          public std::enable_shared_from_this<LibraryFileOpener> {
+public:
+    static constexpr int kAlertTag = 1001;
+
+    // The file of the logged-in client by name and library type number
+    // (PublicFunction::getFileType), titled `title` in its viewer.
+    void selectDownloadedFileType(const std::optional<std::string>& name, int type, const std::string& title);
+    // The same for a path already worked out.
+    void openPath(const std::string& path, int type, const std::string& title);
+
+    // Pops the reader from the window's root navigation controller.
+    void dismissReaderViewController(PdfViewController& reader) override;
+
+    // Where alerts go (title, message, tag); by default an alert with "OK".
+    void setAlertHandler(std::function<void(const std::string&, const std::string&, int)> handler)
+    {
+        m_alert = std::move(handler);
+    }
+    // The navigation controller viewers are pushed on; by default the window's root one.
+    void setNavigationController(std::function<ui::NavigationController*()> finder) { m_navigation = std::move(finder); }
+
+    const std::shared_ptr<PdfViewController>& reader() const { return m_reader; }
+
+private:
+    void openPdf(const std::string& path, const std::string& title);
+    // The platform preview with its "open in" hand-off; false when nothing takes the file.
+    bool preview(const std::string& path);
+    void showAlert(const std::string& messageKey);
+    ui::NavigationController* navigation() const;
+
+    std::shared_ptr<PdfViewController> m_reader;
+    std::function<void(const std::string&, const std::string&, int)> m_alert;
+    std::function<ui::NavigationController*()> m_navigation;
+};

@@ -276,20 +276,12 @@ void SyncModel::loginRespond(const std::shared_ptr<NetBaseRst>& result)
 {
     auto login = LoginMode::sharedInstance();
     if (result->status == kStatusSuccess) {
-        auto answer = std::dynamic_pointer_cast<LoginRst>(result);
-        std::string client = answer && answer->clientId ? *answer->clientId : std::string();
-        // A client id that cannot be a folder of ours would send the sync's files elsewhere.
-        if (!PublicFunction::clientFolderPath(client)) {
-            base::logf("refused client id from the server: %s", client.c_str());
-            login->setLoginType(-1);
-            if (m_needWork == 1)
-                breakSync(Language::stringWithName("999"));
-            return;
-        }
         login->setLoginType(1);
-        login->setClientID(client);
-        if (answer->sessionId)
-            login->setSessionId(*answer->sessionId);
+        if (auto answer = std::dynamic_pointer_cast<LoginRst>(result)) {
+            login->takeServerClientID(*answer);
+            if (answer->sessionId)
+                login->setSessionId(*answer->sessionId);
+        }
         if (m_needWork == 1)
             requestSync();
         return;
@@ -302,6 +294,10 @@ void SyncModel::loginRespond(const std::shared_ptr<NetBaseRst>& result)
 void SyncModel::requestSync()
 {
     m_retryImageArry.clear();
+    // Account and runtime settings refresh beside the sync; their answers are not waited for.
+    auto login = LoginMode::sharedInstance();
+    login->getUserinfo();
+    login->getRuntimeConfig();
     auto config = ConfigManager::sharedInstance();
     m_isCatalogOnshow = config->isOnShow(1);
     m_isCustomerOnShow = config->isOnShow(2);

@@ -448,6 +448,23 @@ TEST_F(LoginFlowTest, LocksFromTheDeviceCheckAndFromTheLogin)
     EXPECT_EQ(login()->loginType(), -1);
 }
 
+// "207" to a table request of the sync: the lock alert, and the sync asks for nothing more.
+TEST_F(LoginFlowTest, ALockedAnswerToTheSyncShowsTheLockAlertAndStopsIt)
+{
+    ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "AcmeCo")));
+    showMain();
+    size_t from = mark();
+    ASSERT_TRUE(backend->setFault("515", "status", 1, R"("status": "207")"));
+    SyncModel::sharedInstance()->startSync();
+    ASSERT_TRUE(waitFor([&] { return alert() != nullptr; }, 20)) << ::testing::PrintToString(commands(from));
+    EXPECT_EQ(alert()->tag(), BrivantaAppDelegate::LockedAlert);
+    waitFor([] { return NetworkModel::sharedInstance()->pendingRequestCount() == 0; }, 5);
+    auto seen = commands(from);
+    EXPECT_EQ(count(seen, "515"), 1) << ::testing::PrintToString(seen);
+    EXPECT_EQ(count(seen, "516"), 0);
+    EXPECT_EQ(count(seen, "517"), 0);
+}
+
 TEST_F(LoginFlowTest, FullResyncKeepsUnsentOrdersAndLocalCustomers)
 {
     ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "AcmeCo")));

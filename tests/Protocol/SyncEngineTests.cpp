@@ -138,6 +138,15 @@ protected:
         return out;
     }
 
+    size_t commandCount(const std::string& wanted) const
+    {
+        size_t n = 0;
+        for (const auto& line : backend().logLines(m_from))
+            if (auto record = JSONValue(line); record && (*record)["command"].toString() == wanted)
+                ++n;
+        return n;
+    }
+
     fs::path clientFolder() const { return m_home.path() / "Documents" / "acmeco"; }
 
     long long scalar(const std::string& sql) const
@@ -189,6 +198,9 @@ TEST_F(SyncEngineTest, FullSyncFillsTablesFilesAndFlags)
 {
     auto calls = sync();
     EXPECT_EQ(traffic(), kFullRoad);
+    // The account and runtime settings are asked for once, beside the table requests.
+    EXPECT_EQ(commandCount("265"), 1u);
+    EXPECT_EQ(commandCount("261"), 1u);
     EXPECT_EQ(calls, (std::vector<std::string>{"nothing to fetch 3", "customers", "finished"}));
     EXPECT_EQ(LoginMode::sharedInstance()->loginType(), 1);
 
@@ -370,6 +382,30 @@ TEST_F(SyncEngineTest, LateAnswerOfABrokenSyncChangesNothing)
     EXPECT_EQ(count("brivanta_product"), 3);
 }
 
+// A break cancels the sync's own requests only: an order upload sent beside it is answered.
+TEST_F(SyncEngineTest, ABreakLeavesOtherRequestersAnswered)
+{
+    ASSERT_TRUE(backend().setFault("513", "delay", 1, R"("seconds": 1)"));
+    ASSERT_TRUE(backend().setFault("518", "delay", 1, R"("seconds": 1)"));
+    auto model = SyncModel::sharedInstance();
+    model->startSync();
+    ASSERT_TRUE(runUntil([&] { return LoginMode::sharedInstance()->loginType() == 1; }));
+    auto orders = std::make_shared<protocoltest::Requester>();
+    auto upload = std::make_shared<protocoltest::TableCommand>(
+        "RequestUploadQuoteOrder", std::vector<std::pair<std::string, std::string>>{
+                                       {"accountId", "alice"}, {"clientId", "AcmeCo"}, {"syncData", R"({"order":[]})"}});
+    upload->setReceiveDelegete(orders);
+    NetworkModel::sharedInstance()->sendRequest(upload);
+    model->breakSync("stopped");
+    model->resetDownloadProgress();
+    ASSERT_TRUE(runUntil([&] { return !orders->results.empty(); }, 10));
+    EXPECT_EQ(orders->results.front()->cmdCode, 518);
+    // The cancelled table answer never lands.
+    runUntil([] { return NetworkModel::sharedInstance()->pendingRequestCount() == 0; }, 5);
+    EXPECT_EQ(count("brivanta_product"), 0);
+    EXPECT_FALSE(flag("ProductSynced"));
+}
+
 TEST_F(SyncEngineTest, RemainingTime)
 {
     struct Case {
@@ -426,6 +462,7 @@ TEST_F(SyncEngineTest, NetworkLossBreaksAndTheNextSyncResumes)
     EXPECT_EQ(std::count_if(road.begin(), road.end(), [](const auto& s) { return s.starts_with("517"); }), 0);
     EXPECT_EQ(flag("ProductSynced"), "synced");
     EXPECT_FALSE(flag("FileSynced"));
+    EXPECT_EQ(LoginMode::sharedInstance()->loginType(), 2);
 
     ASSERT_TRUE(backend().control(R"({"clearFaults": true})"));
     auto calls = sync();

@@ -8,6 +8,7 @@
 #include "Platform/Net/URL.h"
 #include "Protocol/DownLoadRequestInfo.h"
 #include "Protocol/DownloadRequest.h"
+#include "Protocol/NetworkModel.h"
 #include "Protocol/MsgRequest.h"
 #include "Protocol/ServerCommands.h"
 #include "Protocol/ServerInfo.h"
@@ -530,6 +531,8 @@ void HttpNetworkCtrl::CancelAllRequests()
 void HttpNetworkCtrl::netUnconnect()
 {
     base::log("______________netUnconnect cancel all download operation_________________");
+    // Files of a long list not yet handed over join the queue first, so each is answered as cancelled.
+    NetworkModel::sharedInstance()->sendPendingSlices();
     workQueueDownload_->cancelAllOperations();
 }
 

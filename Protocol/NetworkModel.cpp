@@ -4,12 +4,14 @@
 #include "Common/Language.h"
 #include "Network/BRJSON.h"
 #include "Platform/Base/Log.h"
+#include "Platform/Base/RunLoop.h"
 #include "Protocol/DownLoadRequestInfo.h"
 #include "Protocol/DownloadRst.h"
 #include "Protocol/HttpNetworkCtrl.h"
 #include "Protocol/RequestDownload.h"
 #include "Protocol/RequestInfoBase.h"
 
+#include <algorithm>
 #include <cstring>
 
 std::shared_ptr<NetworkModel> NetworkModel::sharedInstance()
@@ -72,26 +74,93 @@ int NetworkModel::sendRequest(const std::shared_ptr<RequestInterfaceBase>& comma
             return -1;
         if (!download->fileNameList())
             return download->downloadId();
-        auto requester = std::dynamic_pointer_cast<DownloadProgressDelegate>(command->receiveDelegete());
-        for (const std::string& name : *download->fileNameList()) {
-            auto info = std::make_shared<DownLoadRequestInfo>();
-            info->setRequestType(download->requestType());
-            info->setCmdCode(download->cmdCode());
-            info->setFileId(download->fileId());
-            info->setImgType(download->imgType());
-            info->setProgressType(download->progressType());
-            info->setDownloadId(download->downloadId());
-            info->setFileName(name);
-            info->setDelegate(weak_from_this());
-            info->setDownloadProgressDelegate(requester);
-            int code = transport->SendHttpRequest(info);
-            info->setRequestCode(code);
-            std::lock_guard guard(lock_);
-            dicRequestList_[code] = command;
+        // A long list goes out a slice per run-loop turn, so that tens of thousands of files
+        // never hold the screen; the transport's queue runs them in the same order.
+        PendingBatch batch{download, *download->fileNameList(), 0};
+        sendSlice(batch);
+        if (batch.next < batch.names.size()) {
+            {
+                std::lock_guard guard(lock_);
+                pendingBatches_.push_back(std::move(batch));
+            }
+            scheduleBatches();
         }
         return download->downloadId();
     }
     return -1;
+}
+
+void NetworkModel::sendSlice(PendingBatch& batch)
+{
+    auto transport = HttpNetworkCtrl::sharedInstance();
+    const auto& download = batch.command;
+    auto requester = std::dynamic_pointer_cast<DownloadProgressDelegate>(download->receiveDelegete());
+    size_t end = std::min(batch.names.size(), batch.next + kBatchSlice);
+    for (; batch.next < end; ++batch.next) {
+        auto info = std::make_shared<DownLoadRequestInfo>();
+        info->setRequestType(download->requestType());
+        info->setCmdCode(download->cmdCode());
+        info->setFileId(download->fileId());
+        info->setImgType(download->imgType());
+        info->setProgressType(download->progressType());
+        info->setDownloadId(download->downloadId());
+        info->setFileName(batch.names[batch.next]);
+        info->setDelegate(weak_from_this());
+        info->setDownloadProgressDelegate(requester);
+        int code = transport->SendHttpRequest(info);
+        info->setRequestCode(code);
+        std::lock_guard guard(lock_);
+        dicRequestList_[code] = download;
+    }
+}
+
+void NetworkModel::sendPendingSlices()
+{
+    for (;;) {
+        std::optional<PendingBatch> batch;
+        {
+            std::lock_guard guard(lock_);
+            if (pendingBatches_.empty())
+                return;
+            batch = std::move(pendingBatches_.front());
+            pendingBatches_.pop_front();
+        }
+        while (batch->next < batch->names.size())
+            sendSlice(*batch);
+    }
+}
+
+void NetworkModel::scheduleBatches()
+{
+    if (batchTurnPosted_)
+        return;
+    batchTurnPosted_ = true;
+    std::weak_ptr<NetworkModel> weak = weak_from_this();
+    base::RunLoop::main().post([weak] {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        self->batchTurnPosted_ = false;
+        std::optional<PendingBatch> batch;
+        {
+            std::lock_guard guard(self->lock_);
+            if (self->pendingBatches_.empty())
+                return;
+            batch = std::move(self->pendingBatches_.front());
+            self->pendingBatches_.pop_front();
+        }
+        self->sendSlice(*batch);
+        bool more = batch->next < batch->names.size();
+        {
+            std::lock_guard guard(self->lock_);
+            // Still unfinished: back at the end, so two long lists share the turns.
+            if (more)
+                self->pendingBatches_.push_back(std::move(*batch));
+            more = !self->pendingBatches_.empty();
+        }
+        if (more)
+            self->scheduleBatches();
+    });
 }
 
 int NetworkModel::ReciveHttpRespond(const std::shared_ptr<RequestInfoBase>& info)
@@ -101,7 +170,13 @@ int NetworkModel::ReciveHttpRespond(const std::shared_ptr<RequestInfoBase>& info
     const base::Bytes& bytes = info->recData();
     const char* data = reinterpret_cast<const char*>(bytes.data());
     std::string text(data, strnlen(data, bytes.size()));
-    base::logf("\n id = %d\nReciveHttpMsg = \n%s,", info->cmdCode(), maskedBody(text).c_str());
+    // A sync answer runs to megabytes: the log keeps its head, which says what came back.
+    constexpr size_t kLoggedBytes = 16 * 1024;
+    if (text.size() > kLoggedBytes)
+        base::logf("\n id = %d\nReciveHttpMsg = \n%s... (%zu bytes),", info->cmdCode(),
+                   maskedBody(text.substr(0, kLoggedBytes)).c_str(), text.size());
+    else
+        base::logf("\n id = %d\nReciveHttpMsg = \n%s,", info->cmdCode(), maskedBody(text).c_str());
     std::optional<base::Value> answer = JSONValue(text);
 
     std::shared_ptr<RequestInterfaceBase> command;
@@ -148,6 +223,13 @@ int NetworkModel::ReciveHttpRespond(const std::shared_ptr<RequestInfoBase>& info
 
 void NetworkModel::cancelDownloadReuest(const std::string& name)
 {
+    {
+        std::lock_guard guard(lock_);
+        for (auto& batch : pendingBatches_) {
+            auto from = batch.names.begin() + long(batch.next);
+            batch.names.erase(std::remove(from, batch.names.end(), name), batch.names.end());
+        }
+    }
     int code = HttpNetworkCtrl::sharedInstance()->CancelDownLoadWithName(name);
     if (code == 0)
         return;
@@ -162,8 +244,17 @@ void NetworkModel::cancelDownloadReuest(const std::string& name)
 void NetworkModel::cancelRequest(const std::shared_ptr<RequestInterfaceBase>& command)
 {
     std::vector<int> codes;
+    std::deque<PendingBatch> unsent;
     {
         std::lock_guard guard(lock_);
+        for (auto it = pendingBatches_.begin(); it != pendingBatches_.end();) {
+            if (it->command == command) {
+                unsent.push_back(std::move(*it));
+                it = pendingBatches_.erase(it);
+            } else {
+                ++it;
+            }
+        }
         for (auto it = dicRequestList_.begin(); it != dicRequestList_.end();) {
             if (it->second == command) {
                 codes.push_back(it->first);
@@ -184,9 +275,11 @@ void NetworkModel::cancelAllRequests()
 {
     HttpNetworkCtrl::sharedInstance()->CancelAllRequests();
     std::map<int, std::shared_ptr<RequestInterfaceBase>> dropped;
+    std::deque<PendingBatch> unsent;
     {
         std::lock_guard guard(lock_);
         dropped.swap(dicRequestList_);
+        unsent.swap(pendingBatches_);
     }
     // Released outside the lock: a command's destructor may call back in.
 }
@@ -194,5 +287,8 @@ void NetworkModel::cancelAllRequests()
 size_t NetworkModel::pendingRequestCount() const
 {
     std::lock_guard guard(lock_);
-    return dicRequestList_.size();
+    size_t count = dicRequestList_.size();
+    for (const auto& batch : pendingBatches_)
+        count += batch.names.size() - batch.next;
+    return count;
 }

@@ -1,11 +1,14 @@
 #pragma once
 #include "Protocol/HTTP_REC_RESPOND.h"
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
+class RequestDownload;
 class RequestInterfaceBase;
 
 // The one door for server commands: encodes a command, hands it to the transport, keeps it by
@@ -30,7 +33,24 @@ public:
     // A body or an answer as logged: every "password" value hidden.
     static std::string maskedBody(const std::string& body);
 
+    // Hands the transport every file still waiting for its turn (before the network loss
+    // cancels the queue).
+    void sendPendingSlices();
+    // Files of one download sent per run-loop turn.
+    static constexpr size_t kBatchSlice = 200;
+
 private:
+    struct PendingBatch {
+        std::shared_ptr<RequestDownload> command;
+        std::vector<std::string> names;
+        size_t next = 0;
+    };
+    void sendSlice(PendingBatch& batch);
+    void scheduleBatches();
+
     mutable std::mutex lock_;
     std::map<int, std::shared_ptr<RequestInterfaceBase>> dicRequestList_;
+    // Downloads whose later files are still to go out.
+    std::deque<PendingBatch> pendingBatches_;
+    bool batchTurnPosted_ = false;
 };

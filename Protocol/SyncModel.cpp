@@ -563,6 +563,10 @@ void SyncModel::setProgress(float progress)
     if (progress == 0)
         return;
     progress = std::min(progress, 1.0f);
+    // The transport's queue can run empty while a phase still waits for a re-send or for files
+    // not yet handed to it: the phase ends when every listed name has its answer.
+    if (progress == 1.0f && m_phaseAnswered.size() < m_phaseNames.size())
+        return;
     double elapsed = 0;
     base::Date now = base::Date::now();
     if (!m_lastTime)

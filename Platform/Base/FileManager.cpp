@@ -186,6 +186,9 @@ bool FileManager::createDirectories(const Path& path, mode_t mode)
     fs::path target = normalised(path);
     if (target.empty())
         return false;
+    // Most calls find the folder there already: one stat instead of a mkdir per component.
+    if (isDirectory(target))
+        return true;
     fs::path current;
     for (auto& part : target) {
         current /= part;

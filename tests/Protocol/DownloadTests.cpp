@@ -197,6 +197,43 @@ TEST_F(DownloadTest, CancellingByNameAndLosingTheNetwork)
     EXPECT_EQ(command->results[0]->status, "200");
 }
 
+// A list longer than one slice goes out over several turns: each file is answered once, the
+// unsent ones count as pending, a cancel drops them, and a network loss answers them all.
+TEST_F(DownloadTest, ALongListGoesOutInSlices)
+{
+    auto model = NetworkModel::sharedInstance();
+    std::vector<std::string> names;
+    for (size_t i = 0; i < NetworkModel::kBatchSlice + 30; ++i)
+        names.push_back("absent" + std::to_string(i) + ".jpg");
+    auto answeredOnce = [&](const Requester& requester) {
+        std::set<std::string> seen;
+        for (size_t i = 0; i < requester.results.size(); ++i)
+            seen.insert(requester.download(i)->fileName);
+        return seen.size() == names.size() && requester.results.size() == names.size();
+    };
+
+    auto whole = std::make_shared<Requester>();
+    model->sendRequest(download(whole, names, 1, kProgressTypeBatch));
+    EXPECT_EQ(model->pendingRequestCount(), names.size());
+    ASSERT_TRUE(runUntil([&] { return whole->results.size() >= names.size(); }));
+    EXPECT_TRUE(answeredOnce(*whole));
+
+    auto cancelled = std::make_shared<Requester>();
+    auto command = download(cancelled, names, 1, kProgressTypeBatch);
+    model->sendRequest(command);
+    model->cancelRequest(command);
+    EXPECT_EQ(model->pendingRequestCount(), 0u);
+    base::RunLoop::main().runUntil([] { return false; }, 0.3);
+    EXPECT_TRUE(cancelled->results.empty());
+
+    auto lost = std::make_shared<Requester>();
+    model->sendRequest(download(lost, names, 1, kProgressTypeBatch));
+    base::NotificationCenter::defaultCenter().post("netUnconnect");
+    ASSERT_TRUE(runUntil([&] { return lost->results.size() >= names.size(); }));
+    EXPECT_TRUE(answeredOnce(*lost));
+    EXPECT_EQ(model->pendingRequestCount(), 0u);
+}
+
 TEST_F(DownloadTest, ProgressIsThinnedRisesAndCountsResumedBytes)
 {
     const size_t size = served("product", "ch1.jpg").size();

@@ -105,11 +105,20 @@ void PropertyAnimator::run(const View::AnimationOptions& options, const std::fun
     // The timer keeps the group alive until it fires; the group drops the timer then.
     group->timer = base::Timer::scheduled(options.delay + options.duration, false, [group](base::Timer&) {
         auto g = group;
-        // Drop the group's finished tracks.
+        // Drop the group's finished tracks. Their views come to rest: what they cover was
+        // measured mid-way (or at the start, when no frame was drawn meanwhile).
+        std::vector<View*> rested;
         for (auto it = state().tracks.begin(); it != state().tracks.end();) {
             auto& list = it->second;
+            size_t before = list.size();
             list.erase(std::remove_if(list.begin(), list.end(), [&](PropertyTrack& t) { return t.group == g; }), list.end());
+            if (list.size() != before)
+                rested.push_back(const_cast<View*>(it->first));
             it = list.empty() ? state().tracks.erase(it) : std::next(it);
+        }
+        for (View* view : rested) {
+            view->invalidateExtent();
+            view->markDrawnArea();
         }
         auto completion = std::move(g->completion);
         g->timer.reset();

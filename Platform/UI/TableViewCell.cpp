@@ -133,10 +133,24 @@ void TableViewCell::setHighlighted(bool highlighted, bool animated)
     updateLabelHighlight();
 }
 
+void TableViewCell::setSelectedBackgroundView(std::shared_ptr<View> view)
+{
+    if (m_selectedBackgroundView)
+        m_selectedBackgroundView->removeFromSuperview();
+    m_selectedBackgroundView = std::move(view);
+    if (m_selectedBackgroundView) {
+        insertSubviewAtIndex(m_selectedBackgroundView, 0);
+        m_selectedBackgroundView->setHidden(!isLit());
+    }
+    setNeedsDisplay();
+}
+
 void TableViewCell::updateLabelHighlight()
 {
     setNeedsDisplay();
     bool on = (m_highlighted || m_selected) && m_selectionStyle != TableViewCellSelectionStyle::None;
+    if (m_selectedBackgroundView)
+        m_selectedBackgroundView->setHidden(!on);
     m_textLabel->setHighlighted(on);
     m_detailTextLabel->setHighlighted(on);
     m_imageView->setHighlighted(on);
@@ -249,7 +263,7 @@ void TableViewCell::drawRect(gfx::Context& ctx, const gfx::Rect&)
     gfx::Rect box = bounds();
     double w = box.width(), h = box.height();
     bool lit = isLit();
-    if (lit)
+    if (lit && !m_selectedBackgroundView)
         ctx.fillLinearGradient(box, {box.x(), box.y()}, {box.x(), box.maxY()}, highlightStops(m_selectionStyle));
     if (m_separatorColor && !m_grouped) {
         ctx.setFillColor(*m_separatorColor);

@@ -41,6 +41,10 @@ public:
     // A view of the owner's in place of the accessory type, at the right, centred vertically.
     const std::shared_ptr<View>& accessoryView() const { return m_accessoryView; }
     void setAccessoryView(std::shared_ptr<View> view);
+    // Shown behind the content while the cell is selected or highlighted, in place of the
+    // selection style's own fill.
+    const std::shared_ptr<View>& selectedBackgroundView() const { return m_selectedBackgroundView; }
+    void setSelectedBackgroundView(std::shared_ptr<View> view);
     TableViewCellSelectionStyle selectionStyle() const { return m_selectionStyle; }
     void setSelectionStyle(TableViewCellSelectionStyle style) { m_selectionStyle = style; }
 
@@ -79,6 +83,7 @@ private:
     std::shared_ptr<Label> m_detailTextLabel;
     std::shared_ptr<ImageView> m_imageView;
     std::shared_ptr<Button> m_deleteButton;
+    std::shared_ptr<View> m_selectedBackgroundView;
     std::shared_ptr<View> m_accessoryView;
     TableViewCellAccessoryType m_accessory = TableViewCellAccessoryType::None;
     TableViewCellSelectionStyle m_selectionStyle = TableViewCellSelectionStyle::Blue;

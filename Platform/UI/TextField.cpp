@@ -306,8 +306,11 @@ std::string TextField::accessibilityText() const
 void TextField::drawRect(gfx::Context& ctx, const gfx::Rect&)
 {
     gfx::Rect b = bounds();
-    switch (m_borderStyle) {
-    case TextBorderStyle::None: break;
+    switch (m_background.isNull() ? m_borderStyle : TextBorderStyle::None) {
+    case TextBorderStyle::None:
+        if (!m_background.isNull())
+            ctx.drawImage(m_background, b);
+        break;
     case TextBorderStyle::Line:
         ctx.setStrokeColor(gfx::Color::fromWhite(0.2));
         ctx.setLineWidth(1);

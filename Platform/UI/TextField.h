@@ -1,4 +1,5 @@
 #pragma once
+#include "Platform/Graphics/Image.h"
 #include "Platform/Graphics/Font.h"
 #include "Platform/Graphics/Text.h"
 #include "Platform/Graphics/TextLayout.h"
@@ -63,6 +64,9 @@ public:
     void setTextAlignment(gfx::TextAlignment alignment) { m_alignment = alignment; setNeedsDisplay(); }
     TextBorderStyle borderStyle() const { return m_borderStyle; }
     void setBorderStyle(TextBorderStyle style);
+    // Drawn stretched over the bounds under the text; when set it takes the border style's place.
+    const gfx::Image& background() const { return m_background; }
+    void setBackground(const gfx::Image& image) { m_background = image; setNeedsDisplay(); }
     TextFieldViewMode clearButtonMode() const { return m_clearButtonMode; }
     void setClearButtonMode(TextFieldViewMode mode);
     bool isSecureTextEntry() const { return m_secure; }
@@ -128,6 +132,7 @@ private:
     gfx::Color m_textColor = gfx::Color::black();
     gfx::TextAlignment m_alignment = gfx::TextAlignment::Left;
     TextBorderStyle m_borderStyle = TextBorderStyle::None;
+    gfx::Image m_background;
     TextFieldViewMode m_clearButtonMode = TextFieldViewMode::Never;
     bool m_secure = false;
     KeyboardType m_keyboardType = KeyboardType::Default;

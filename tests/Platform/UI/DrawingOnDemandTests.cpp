@@ -318,3 +318,22 @@ TEST_F(WindowTest, UnchangedTextBuildsNoNewLayout)
     }
     EXPECT_EQ(differingPixels(*window), 0);
 }
+
+TEST_F(WindowTest, AViewThatGrewInAnAnimationWithNoFrameDrawnMeanwhileShowsItsFinalSize)
+{
+    // A clipping view inside a plain one, grown from nothing while no frame is drawn (a list
+    // opening under a button); both cached what they covered at the start.
+    auto holder = std::make_shared<View>(gfx::Rect(0, 0, 400, 400));
+    auto list = std::make_shared<View>(gfx::Rect(50, 60, 120, 0));
+    list->setClipsToBounds(true);
+    list->setBackgroundColor(gfx::Color::fromRgb(200, 30, 30));
+    holder->addSubview(list);
+    window->addSubview(holder);
+    window->snapshot();
+    View::animate(0.2, [&] { list->setFrame({50, 60, 120, 100}); });
+    base::RunLoop::main().advance(0.5);
+    gfx::Color c = window->snapshot().colorAt(100, 140);
+    EXPECT_NEAR(c.r, 200 / 255.0, 0.02);
+    EXPECT_NEAR(c.g, 30 / 255.0, 0.02);
+    EXPECT_EQ(differingPixels(*window), 0);
+}

@@ -483,3 +483,28 @@ TEST_F(TableViewTest, LayoutPassesLeaveACallersFrameAnimationOfAnUnmovedRow)
     for (auto& ip : table->indexPathsForVisibleRows())
         EXPECT_EQ(table->cellForRowAtIndexPath(ip)->frame(), table->rectForRowAtIndexPath(ip));
 }
+
+TEST_F(TableViewTest, ASelectedBackgroundViewShowsOnlyWhileTheCellIsLit)
+{
+    auto cell = std::make_shared<ui::TableViewCell>(ui::TableViewCellStyle::Default, "c");
+    cell->setFrame({0, 0, 240, 58});
+    cell->setSelectionStyle(ui::TableViewCellSelectionStyle::Gray);
+    auto selected = std::make_shared<ui::View>(gfx::Rect(0, 0, 240, 58));
+    selected->setBackgroundColor(gfx::Color::fromRgb(20, 90, 200));
+    cell->setSelectedBackgroundView(selected);
+    window->addSubview(cell);
+    EXPECT_TRUE(selected->isHidden());
+    EXPECT_EQ(cell->subviews().front(), selected) << "behind the content";
+    cell->setSelected(true);
+    EXPECT_FALSE(selected->isHidden());
+    gfx::Color c = window->snapshot().colorAt(5, 5);
+    EXPECT_NEAR(c.b, 200 / 255.0, 0.02) << "no gradient drawn over it";
+    cell->setSelected(false);
+    cell->setHighlighted(true);
+    EXPECT_FALSE(selected->isHidden());
+    cell->setHighlighted(false);
+    EXPECT_TRUE(selected->isHidden());
+    cell->setSelectionStyle(ui::TableViewCellSelectionStyle::None);
+    cell->setSelected(true);
+    EXPECT_TRUE(selected->isHidden());
+}

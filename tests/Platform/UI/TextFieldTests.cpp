@@ -245,3 +245,29 @@ TEST_F(ControlsTest, ASubclassDrawsOverTheFieldsOwnDrawing)
     EXPECT_NEAR(mark.g, 0, 0.05);
     EXPECT_NEAR(pixel(shot, 370, 110).g, 1, 0.05); // the field's white body around it
 }
+
+TEST_F(TextFieldTest, BackgroundPictureIsStretchedUnderTheTextInPlaceOfTheBorder)
+{
+    auto ctx = gfx::Context::createBitmap({20, 10}, 1);
+    ctx->setFillColor(gfx::Color::fromRgb(30, 160, 90));
+    ctx->fillRect({0, 0, 20, 10});
+    field->setBackground(ctx->makeImage());
+    field->setText("12");
+    field->setTextAlignment(gfx::TextAlignment::Center);
+    gfx::Image shot = window->snapshot();
+    gfx::Rect box = field->frame();
+    // The whole box, corners included (the rounded border would leave them white).
+    for (gfx::Point p : {gfx::Point(box.x() + 1, box.y() + 1), gfx::Point(box.maxX() - 2, box.maxY() - 2),
+                         gfx::Point(box.x() + 20, box.midY())}) {
+        gfx::Color c = pixel(shot, p.x, p.y);
+        EXPECT_NEAR(c.g, 160 / 255.0, 0.02) << p.x << "," << p.y;
+        EXPECT_NEAR(c.r, 30 / 255.0, 0.02);
+    }
+    gfx::Rect ink = inkIn(shot, box.insetBy(3, 3), gfx::Color::fromRgb(30, 160, 90));
+    ASSERT_FALSE(ink.isNull()) << "the text is drawn over the picture";
+    EXPECT_NEAR(ink.midX(), box.midX(), 4);
+
+    field->setBackground({});
+    shot = window->snapshot();
+    EXPECT_EQ(pixel(shot, box.x() + 20, box.midY()), gfx::Color::white()) << "the border style is back";
+}

@@ -1,6 +1,7 @@
 #include "Database/QuoteOrderItemEntity.h"
 
 #include "Common/PublicFunction.h"
+#include "Database/OrderLineAttributeText.h"
 #include "Platform/Base/Text.h"
 
 namespace {
@@ -63,19 +64,7 @@ std::string QuoteOrderItemEntity::attributesShow() const
 
 std::vector<product_attribute_cell_Entity> QuoteOrderItemEntity::attributesArray() const
 {
-    std::vector<product_attribute_cell_Entity> cells;
-    if (isBlank(m_attributes))
-        return cells;
-    for (auto piece : pieces(*m_attributes, ',')) {
-        auto pair = pieces(piece, ':');
-        if (pair.size() != 2)
-            continue;
-        product_attribute_cell_Entity cell;
-        cell.fieldName = std::string(pair[0]);
-        cell.attributeValue = std::string(pair[1]);
-        cells.push_back(std::move(cell));
-    }
-    return cells;
+    return OrderLineAttributeText::read(m_attributes);
 }
 
 std::string QuoteOrderItemEntity::strPrice() const

@@ -232,6 +232,9 @@ bool QuoteOrderStore::saveCurrentQuoteOrder()
     // saveQuoteOrder replaces the stored lines inside its own savepoint: a failed save keeps
     // them. The record keeps its lines: an editor may hold it.
     int orderId = m_curQuoteOrder ? data()->saveQuoteOrder(m_curQuoteOrder) : 0;
+    // A refused save keeps the open order as it was: it may never have been stored.
+    if (orderId == 0)
+        return false;
     m_curQuoteOrder.reset();
     if (!m_addQuoteOrder) {
         if (auto listener = delegate())
@@ -239,7 +242,7 @@ bool QuoteOrderStore::saveCurrentQuoteOrder()
     } else {
         m_addQuoteOrder.reset();
     }
-    return orderId != 0;
+    return true;
 }
 
 void QuoteOrderStore::removeCurrentQuoteOrder()

@@ -83,7 +83,7 @@ public:
     double retriveProductPriceWithProductIDProductCount(int productId, int count);
     unsigned getCurrentQuoteOrderItemsCount() const;
     // Stores the current order and closes it; the record itself keeps its lines, so an
-    // editor holding it shows them still.
+    // editor holding it shows them still. A refused save answers NO and closes nothing.
     bool saveCurrentQuoteOrder();
     void removeCurrentQuoteOrder();
     bool copyQuoteOrderEntity(const Order& order);

@@ -15,6 +15,8 @@ void ImageLoadOperation::main()
     auto view = m_targetImageView;
     if (!view || !view->superview())
         return;
+    if (m_stillWanted && !m_stillWanted())
+        return;
     PublicFunction::ImageViewFitImgImg(view.get(), m_image);
     // The grid's cells hide the view before the read; this is what shows it.
     if (m_loadWithAnimation)

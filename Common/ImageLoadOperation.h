@@ -2,6 +2,7 @@
 #include "Platform/Base/OperationQueue.h"
 #include "Platform/Graphics/Image.h"
 
+#include <functional>
 #include <memory>
 
 namespace ui {
@@ -20,6 +21,9 @@ public:
     void setImage(gfx::Image image) { m_image = std::move(image); }
     bool loadWithAnimation() const { return m_loadWithAnimation; }
     void setLoadWithAnimation(bool animation) { m_loadWithAnimation = animation; }
+    // Asked on the main thread just before the picture goes in: a reused view may want
+    // another picture by then. None set: always wanted.
+    void setStillWanted(std::function<bool()> check) { m_stillWanted = std::move(check); }
 
 protected:
     void main() override;
@@ -28,4 +32,5 @@ private:
     std::shared_ptr<ui::ImageView> m_targetImageView;
     gfx::Image m_image;
     bool m_loadWithAnimation;
+    std::function<bool()> m_stillWanted;
 };

@@ -25,6 +25,9 @@ ProductBigCatalog::ProductBigCatalog(const std::string& reuseIdentifier)
     m_imgicon->setHidden(true);
     m_imgline = std::make_shared<ui::ImageView>(gfx::Rect(1, 60, 242, 2));
     m_imgline->setImage(SkinManager::skinFromImageName("line-h.png"));
+    auto selected = std::make_shared<ui::ImageView>(gfx::Rect(0, 0, 240, 58));
+    selected->setImage(SkinManager::skinFromImageName("navon-bg.png"));
+    setSelectedBackgroundView(selected);
     for (auto view : {std::static_pointer_cast<ui::View>(m_lbTitle), std::static_pointer_cast<ui::View>(m_lbcount),
                       std::static_pointer_cast<ui::View>(m_imgicon), std::static_pointer_cast<ui::View>(m_imgline)})
         contentView().addSubview(view);

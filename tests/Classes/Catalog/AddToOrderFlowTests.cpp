@@ -227,7 +227,7 @@ TEST_F(AddToOrderFlowTest, TheGridAddsDirectlyOrThroughTheSheetAndKeepsTheBadges
     store->curQuoteOrder()->items().front()->setQuantity(INT_MAX);
     ASSERT_TRUE(driver->tap(&first));
     EXPECT_EQ(badgeOf(first), "2");
-    EXPECT_EQ(toasts(), std::vector<std::string>{"Failed"});
+    EXPECT_EQ(toasts(), std::vector<std::string>{Language::stringWithName("FAILED")});
 }
 
 TEST_F(AddToOrderFlowTest, AnotherCurrencyAsksToSaveOrDropTheOpenOrder)

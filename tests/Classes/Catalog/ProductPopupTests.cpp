@@ -270,10 +270,18 @@ TEST_F(ProductPopupTest, FavouritesTilesTapsAndEditMode)
 
 TEST_F(ProductPopupTest, FavouritesOpenTheirOwnProductsAndAddWithTheTotalReadAgain)
 {
+    // Opened from another tab: the catalogue tab is chosen before the page is asked for.
+    withMainBar();
+    auto tabs = app->tabBarController();
+    tabs->selectTab(0);
+    int tabWhenPosted = -1;
+    auto watch = base::NotificationCenter::defaultCenter().addObserver(
+        CatalogLayOut::kNotification, nullptr, [&](const base::Notification&) { tabWhenPosted = tabs->iCurSelectTab(); });
     auto popup = showFavorites({1, 2, 3, 4, 5, 6, 7});
     ASSERT_TRUE(driver->tap(&popup->tiles()[6]->bgImageView()));
     EXPECT_FALSE(isShown(*popup));
     EXPECT_EQ(opened, std::vector<std::string>{"6: 1 2 3 4 5 6 7"});
+    EXPECT_EQ(tabWhenPosted, 1);
     opened.clear();
 
     // A withdrawn favourite builds no tile; another still opens its own product.

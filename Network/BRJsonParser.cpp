@@ -96,31 +96,16 @@ void appendUtf8(std::string& out, uint32_t cp)
 
 } // namespace
 
-// An open container; the stack of them replaces recursion so that depth never threatens the
-// machine stack.
-struct BRJsonParser::Frame {
-    bool isObject = false;
-    size_t first = 0; // of its elements or members, in the shared stacks
-};
-
-// Elements and members of all open containers, so that each container is made once, at its
-// exact size, when its end is seen.
-struct BRJsonParser::Pending {
-    std::vector<base::Value> elements;
-    std::vector<base::Dictionary::Entry> members;
-};
-
-base::Value BRJsonParser::closeContainer(const Frame& frame, Pending& pending)
+base::Value BRJsonParser::closeContainer(const Frame& frame)
 {
     if (frame.isObject) {
-        auto* first = pending.members.data() + frame.first;
-        auto dictionary = base::Dictionary::fromEntries(first, pending.members.data() + pending.members.size());
-        pending.members.resize(frame.first);
+        auto* first = m_members.data() + frame.first;
+        auto dictionary = base::Dictionary::fromEntries(first, m_members.data() + m_members.size());
+        m_members.resize(frame.first);
         return base::Value(std::move(dictionary));
     }
-    auto array = base::Array::fromValues(pending.elements.data() + frame.first,
-                                         pending.elements.data() + pending.elements.size());
-    pending.elements.resize(frame.first);
+    auto array = base::Array::fromValues(m_elements.data() + frame.first, m_elements.data() + m_elements.size());
+    m_elements.resize(frame.first);
     return base::Value(std::move(array));
 }
 
@@ -144,7 +129,15 @@ std::optional<base::Value> BRJsonParser::fragmentWithString(std::optional<std::s
     m_depth = 0;
     m_c = reinterpret_cast<const unsigned char*>(text->data());
     m_end = m_c + text->size();
-    auto value = scanValue();
+    std::optional<base::Value> value;
+    {
+        base::BlockPool::Use use(m_pool);
+        value = scanValue();
+        // A failed parse leaves values pending.
+        m_stack.clear();
+        m_elements.clear();
+        m_members.clear();
+    }
     if (value) {
         skipWhitespace();
         if (m_c != m_end) {
@@ -158,8 +151,7 @@ std::optional<base::Value> BRJsonParser::fragmentWithString(std::optional<std::s
 
 std::optional<base::Value> BRJsonParser::scanValue()
 {
-    std::vector<Frame> stack;
-    Pending pending;
+    auto& stack = m_stack;
     base::Value value;
     bool haveValue = false;
 
@@ -167,7 +159,7 @@ std::optional<base::Value> BRJsonParser::scanValue()
     // skipped when the failure is its own rather than one of a member value.
     auto fail = [&](bool ownFailure) -> std::optional<base::Value> {
         size_t n = stack.size();
-        size_t members = pending.members.size(); // the open member of each object is the last below this
+        size_t members = m_members.size(); // the open member of each object is the last below this
         if (ownFailure && n > 0) {
             --n;
             if (stack[n].isObject)
@@ -176,7 +168,7 @@ std::optional<base::Value> BRJsonParser::scanValue()
         while (n-- > 0) {
             const Frame& frame = stack[n];
             if (frame.isObject) {
-                addErrorWithCodeDescription(3, "Object value expected for key: " + pending.members[members - 1].first);
+                addErrorWithCodeDescription(3, "Object value expected for key: " + m_members[members - 1].first);
                 members = frame.first;
             } else
                 addErrorWithCodeDescription(3, "Expected value while parsing array");
@@ -202,7 +194,7 @@ std::optional<base::Value> BRJsonParser::scanValue()
                 bool isObject = *m_c++ == '{';
                 if (!enterNesting())
                     return fail(false);
-                stack.push_back(Frame{isObject, isObject ? pending.members.size() : pending.elements.size()});
+                stack.push_back(Frame{isObject, isObject ? m_members.size() : m_elements.size()});
                 skipWhitespace();
                 if (m_c == m_end)
                     return endOfInput();
@@ -210,7 +202,7 @@ std::optional<base::Value> BRJsonParser::scanValue()
                     ++m_c;
                     break; // closed at once, below
                 }
-                if (isObject && !scanMemberKey(pending))
+                if (isObject && !scanMemberKey())
                     return fail(true);
                 continue;
             }
@@ -255,7 +247,7 @@ std::optional<base::Value> BRJsonParser::scanValue()
                 return fail(false);
             }
             // An empty container was just closed.
-            value = closeContainer(stack.back(), pending);
+            value = closeContainer(stack.back());
             stack.pop_back();
             leaveNesting();
             haveValue = true;
@@ -267,9 +259,9 @@ std::optional<base::Value> BRJsonParser::scanValue()
             return value;
         Frame& frame = stack.back();
         if (frame.isObject)
-            pending.members.back().second = std::move(value);
+            m_members.back().second = std::move(value);
         else
-            pending.elements.push_back(std::move(value));
+            m_elements.push_back(std::move(value));
         haveValue = false;
 
         skipWhitespace();
@@ -286,11 +278,11 @@ std::optional<base::Value> BRJsonParser::scanValue()
                                                               : "Trailing comma disallowed in array");
                 return fail(true);
             }
-            if (frame.isObject && !scanMemberKey(pending))
+            if (frame.isObject && !scanMemberKey())
                 return fail(true);
         } else if (*m_c == close) {
             ++m_c;
-            value = closeContainer(frame, pending);
+            value = closeContainer(frame);
             stack.pop_back();
             leaveNesting();
             haveValue = true;
@@ -304,7 +296,7 @@ std::optional<base::Value> BRJsonParser::scanValue()
 
 // At the key of an object member; leaves the position after the ':', with the member pending
 // (its value still null).
-bool BRJsonParser::scanMemberKey(Pending& pending)
+bool BRJsonParser::scanMemberKey()
 {
     if (*m_c != '"') {
         addErrorWithCodeDescription(3, "Object key string expected");
@@ -322,7 +314,7 @@ bool BRJsonParser::scanMemberKey(Pending& pending)
         return false;
     }
     ++m_c;
-    pending.members.emplace_back(std::move(key), base::Value());
+    m_members.emplace_back(std::move(key), base::Value());
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "Network/BRJsonBase.h"
+#include "Platform/Base/BlockPool.h"
 #include "Platform/Base/Value.h"
 
 #include <optional>
@@ -17,12 +18,16 @@ public:
     std::optional<base::Value> fragmentWithString(std::optional<std::string_view> text);
 
 private:
-    struct Frame;
-    struct Pending;
+    // An open container; the stack of them replaces recursion so that depth never threatens
+    // the machine stack.
+    struct Frame {
+        bool isObject = false;
+        size_t first = 0; // of its elements or members, in the pending stacks
+    };
 
     std::optional<base::Value> scanValue();
-    static base::Value closeContainer(const Frame& frame, Pending& pending);
-    bool scanMemberKey(Pending& pending);
+    base::Value closeContainer(const Frame& frame);
+    bool scanMemberKey();
     bool scanString(base::String& result);
     bool scanUnicodeEscape(std::string& out);
     bool scanHexQuad(uint32_t& unit);
@@ -35,4 +40,11 @@ private:
     const unsigned char* m_end = nullptr;
     // Strings with escapes are assembled here.
     std::string m_scratch;
+    // Elements and members of all open containers, so that each container is made once, at
+    // its exact size, when its end is seen; kept from one parse to the next.
+    std::vector<Frame> m_stack;
+    std::vector<base::Value> m_elements;
+    std::vector<base::Dictionary::Entry> m_members;
+    // The trees' blocks are carved from here.
+    base::BlockPool m_pool;
 };

@@ -114,10 +114,12 @@ public:
 
 private:
     // Inline: the text, then a zero, and in the last byte 15 minus the size (so a text of 15
-    // bytes is ended by that byte). Heap: the pointer, the 32-bit size, and kHeap last.
+    // bytes is ended by that byte). Heap: the pointer, the 32-bit size, and kHeap last, or
+    // kPooledHeap when the block was carved from a BlockPool.
     static constexpr unsigned char kHeap = 0xFF;
+    static constexpr unsigned char kPooledHeap = 0xFE;
 
-    bool isHeap() const noexcept { return m_bytes[kInlineCapacity] == kHeap; }
+    bool isHeap() const noexcept { return m_bytes[kInlineCapacity] >= kPooledHeap; }
     void setInlineSize(size_t n) noexcept
     {
         m_bytes[n] = 0;
@@ -127,8 +129,9 @@ private:
     void release() noexcept
     {
         if (isHeap())
-            ::operator delete(const_cast<char*>(data()));
+            releaseHeap();
     }
+    void releaseHeap() noexcept;
 
     alignas(8) unsigned char m_bytes[16];
 };

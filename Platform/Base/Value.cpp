@@ -1,5 +1,7 @@
 #include "Platform/Base/Value.h"
 
+#include "Platform/Base/BlockPool.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -27,11 +29,24 @@ bool parseLeadingDouble(std::string_view s, double& out)
     return result.ec == std::errc();
 }
 
-void* allocateBlock(size_t header, size_t count, size_t item)
+template<typename Block>
+Block* allocateBlock(size_t count, size_t item)
 {
-    if (count > std::numeric_limits<uint32_t>::max())
+    if (count > std::numeric_limits<int32_t>::max())
         throw std::length_error("too many elements for a value");
-    return ::operator new(header + count * item);
+    bool pooled = false;
+    auto* block = static_cast<Block*>(BlockPool::allocate(sizeof(Block) + count * item, pooled));
+    block->size = 0;
+    block->capacity = static_cast<uint32_t>(count) & 0x7FFFFFFFu;
+    block->pooled = pooled;
+    return block;
+}
+
+template<typename Block>
+void freeBlock(Block* block) noexcept
+{
+    if (block)
+        BlockPool::free(block, block->pooled);
 }
 
 // Grows by half, as the parser sizes exactly and other callers append a few at a time.
@@ -72,7 +87,7 @@ Array& Array::operator=(Array&& other) noexcept
 Array::~Array()
 {
     clear();
-    ::operator delete(m_block);
+    freeBlock(m_block);
 }
 
 Array Array::fromValues(Value* first, Value* last)
@@ -99,9 +114,7 @@ const Value& Array::at(size_t i) const
 void Array::grow(size_t minimum)
 {
     size_t capacity = grownCapacity(this->capacity(), minimum);
-    auto* block = static_cast<Block*>(allocateBlock(sizeof(Block), capacity, sizeof(Value)));
-    block->size = 0;
-    block->capacity = static_cast<uint32_t>(capacity);
+    auto* block = allocateBlock<Block>(capacity, sizeof(Value));
     if (m_block) {
         Value* from = items(m_block);
         Value* to = items(block);
@@ -110,7 +123,7 @@ void Array::grow(size_t minimum)
             from[i].~Value();
         }
         block->size = m_block->size;
-        ::operator delete(m_block);
+        freeBlock(m_block);
     }
     m_block = block;
 }
@@ -119,9 +132,7 @@ void Array::reserve(size_t n)
 {
     if (n > capacity()) {
         // Exactly n: grow() would add its margin.
-        auto* block = static_cast<Block*>(allocateBlock(sizeof(Block), n, sizeof(Value)));
-        block->size = 0;
-        block->capacity = static_cast<uint32_t>(n);
+        auto* block = allocateBlock<Block>(n, sizeof(Value));
         if (m_block) {
             Value* from = items(m_block);
             for (uint32_t i = 0; i < m_block->size; ++i) {
@@ -129,7 +140,7 @@ void Array::reserve(size_t n)
                 from[i].~Value();
             }
             block->size = m_block->size;
-            ::operator delete(m_block);
+            freeBlock(m_block);
         }
         m_block = block;
     }
@@ -184,7 +195,7 @@ bool Array::operator==(const Array& other) const
     if (size() != other.size())
         return false;
     for (size_t i = 0; i < size(); ++i)
-        if (!((*this)[i] == other[i]))
+        if (!((*this)[i] == other[i])) // each compares its whole subtree without recursion
             return false;
     return true;
 }
@@ -231,7 +242,7 @@ Dictionary& Dictionary::operator=(Dictionary&& other) noexcept
 Dictionary::~Dictionary()
 {
     clear();
-    ::operator delete(m_block);
+    freeBlock(m_block);
 }
 
 Dictionary Dictionary::fromEntries(Entry* first, Entry* last)
@@ -247,9 +258,7 @@ void Dictionary::reserve(size_t n)
 {
     if (n <= (m_block ? m_block->capacity : 0))
         return;
-    auto* block = static_cast<Block*>(allocateBlock(sizeof(Block), n, sizeof(Entry)));
-    block->size = 0;
-    block->capacity = static_cast<uint32_t>(n);
+    auto* block = allocateBlock<Block>(n, sizeof(Entry));
     block->index = nullptr;
     if (m_block) {
         Entry* from = entriesOf(m_block);
@@ -259,7 +268,7 @@ void Dictionary::reserve(size_t n)
         }
         block->size = m_block->size;
         block->index = m_block->index;
-        ::operator delete(m_block);
+        freeBlock(m_block);
     }
     m_block = block;
     // Short keys live in the entries, so the index is remade after they move.
@@ -416,10 +425,38 @@ Value& Value::operator=(const Value& other)
 
 void Value::copyFrom(const Value& other)
 {
+    Pairs pending;
+    try {
+        copyLevel(other, pending);
+        while (!pending.empty()) {
+            auto [to, from] = pending.back();
+            pending.pop_back();
+            to->copyChildren(*from, pending);
+        }
+    } catch (...) {
+        // The part copied so far is whole; it goes with the exception.
+        if (m_type >= Type::String && m_type != Type::Date)
+            destroy();
+        throw;
+    }
+}
+
+// This value holds nothing yet. Texts, numbers and bytes are copied whole; a container is made
+// empty with room for all its members, which are copied later (copyChildren).
+void Value::copyLevel(const Value& other, Pairs& pending)
+{
     switch (other.m_type) {
     case Type::String: new (&m_string) String(other.m_string); break;
-    case Type::Array: new (&m_array) Array(other.m_array); break;
-    case Type::Dictionary: new (&m_dictionary) Dictionary(other.m_dictionary); break;
+    case Type::Array:
+        new (&m_array) Array();
+        m_type = Type::Array;
+        m_array.reserve(other.m_array.size());
+        break;
+    case Type::Dictionary:
+        new (&m_dictionary) Dictionary();
+        m_type = Type::Dictionary;
+        m_dictionary.reserve(other.m_dictionary.size());
+        break;
     case Type::Bytes: m_bytes = new base::Bytes(*other.m_bytes); break;
     default: m_mantissa[0] = other.m_mantissa[0]; m_mantissa[1] = other.m_mantissa[1]; break;
     }
@@ -427,6 +464,31 @@ void Value::copyFrom(const Value& other)
     m_decimalExponent = other.m_decimalExponent;
     m_decimalNegative = other.m_decimalNegative;
     m_decimalSourceZeros = other.m_decimalSourceZeros;
+    if ((m_type == Type::Array && !other.m_array.empty()) || (m_type == Type::Dictionary && !other.m_dictionary.empty()))
+        pending.emplace_back(this, &other);
+}
+
+// Fills a container made by copyLevel. Its block was sized for every member, so members never
+// move and the pending pairs may point at them; a copy cut short by an exception leaves a
+// smaller container that destroys cleanly.
+void Value::copyChildren(const Value& other, Pairs& pending)
+{
+    if (m_type == Type::Array) {
+        Array::Block* block = m_array.m_block;
+        for (const Value& v : other.m_array) {
+            Value* slot = new (Array::items(block) + block->size) Value();
+            ++block->size;
+            slot->copyLevel(v, pending);
+        }
+        return;
+    }
+    Dictionary::Block* block = m_dictionary.m_block;
+    for (const Dictionary::Entry& e : other.m_dictionary) {
+        auto* slot = new (Dictionary::entriesOf(block) + block->size) Dictionary::Entry(e.first, Value());
+        ++block->size;
+        slot->second.copyLevel(e.second, pending);
+    }
+    m_dictionary.rebuildIndex();
 }
 
 namespace {
@@ -595,23 +657,57 @@ const Value& Value::operator[](std::string_view key) const
 
 bool Value::operator==(const Value& other) const
 {
-    if (m_type != other.m_type)
+    std::vector<std::pair<const Value*, const Value*>> pending;
+    if (!sameLevel(*this, other, pending))
         return false;
-    switch (m_type) {
-    case Type::Null: return true;
-    case Type::Bool: return m_bool == other.m_bool;
-    case Type::Integer: return m_int == other.m_int;
-    case Type::Decimal:
-        return m_mantissa[0] == other.m_mantissa[0] && m_mantissa[1] == other.m_mantissa[1] &&
-               m_decimalExponent == other.m_decimalExponent && m_decimalNegative == other.m_decimalNegative;
-    case Type::Double:
-    case Type::Date: return m_double == other.m_double;
-    case Type::String: return m_string == other.m_string;
-    case Type::Bytes: return *m_bytes == *other.m_bytes;
-    case Type::Array: return m_array == other.m_array;
-    case Type::Dictionary: return m_dictionary == other.m_dictionary;
+    while (!pending.empty()) {
+        auto [a, b] = pending.back();
+        pending.pop_back();
+        if (a->m_type == Type::Array) {
+            const Value* theirs = b->m_array.data();
+            for (const Value& v : a->m_array)
+                if (!sameLevel(v, *theirs++, pending))
+                    return false;
+        } else {
+            // Members in any order.
+            for (const Dictionary::Entry& e : a->m_dictionary) {
+                const Value* theirs = b->m_dictionary.find(e.first.view());
+                if (!theirs || !sameLevel(e.second, *theirs, pending))
+                    return false;
+            }
+        }
     }
-    return false;
+    return true;
+}
+
+// Compares all but the members of containers, whose pairs are set aside.
+bool Value::sameLevel(const Value& a, const Value& b, std::vector<std::pair<const Value*, const Value*>>& pending)
+{
+    if (a.m_type != b.m_type)
+        return false;
+    switch (a.m_type) {
+    case Type::Null: return true;
+    case Type::Bool: return a.m_bool == b.m_bool;
+    case Type::Integer: return a.m_int == b.m_int;
+    case Type::Decimal:
+        return a.m_mantissa[0] == b.m_mantissa[0] && a.m_mantissa[1] == b.m_mantissa[1] &&
+               a.m_decimalExponent == b.m_decimalExponent && a.m_decimalNegative == b.m_decimalNegative;
+    case Type::Double:
+    case Type::Date: return a.m_double == b.m_double;
+    case Type::String: return a.m_string == b.m_string;
+    case Type::Bytes: return *a.m_bytes == *b.m_bytes;
+    case Type::Array:
+        if (a.m_array.size() != b.m_array.size())
+            return false;
+        break;
+    case Type::Dictionary:
+        if (a.m_dictionary.size() != b.m_dictionary.size())
+            return false;
+        break;
+    }
+    if (&a != &b && ((a.m_type == Type::Array && !a.m_array.empty()) || (a.m_type == Type::Dictionary && !a.m_dictionary.empty())))
+        pending.emplace_back(&a, &b);
+    return true;
 }
 
 } // namespace base

@@ -79,7 +79,8 @@ private:
     friend class Value;
     struct Block {
         uint32_t size;
-        uint32_t capacity;
+        uint32_t capacity : 31;
+        uint32_t pooled : 1; // carved from a BlockPool
     };
     static Value* items(Block* b) noexcept;
     static const Value* items(const Block* b) noexcept;
@@ -131,8 +132,9 @@ private:
     struct Index;
     struct Block {
         uint32_t size;
-        uint32_t capacity;
-        Index* index; // built only for larger dictionaries so small ones stay cheap
+        uint32_t capacity : 31;
+        uint32_t pooled : 1; // carved from a BlockPool
+        Index* index;        // built only for larger dictionaries so small ones stay cheap
     };
     static Entry* entriesOf(Block* b) noexcept;
     static const Entry* entriesOf(const Block* b) noexcept;
@@ -245,7 +247,13 @@ private:
         std::memcpy(static_cast<void*>(this), static_cast<const void*>(&other), sizeof(Value));
         other.m_type = Type::Null;
     }
+    // Copies and comparisons walk a tree with a list of pending pairs rather than the machine
+    // stack, so that no depth of nesting can exhaust it.
+    using Pairs = std::vector<std::pair<Value*, const Value*>>;
     void copyFrom(const Value& other);
+    void copyLevel(const Value& other, Pairs& pending);
+    void copyChildren(const Value& other, Pairs& pending);
+    static bool sameLevel(const Value& a, const Value& b, std::vector<std::pair<const Value*, const Value*>>& pending);
 
     union {
         bool m_bool;

@@ -1,9 +1,14 @@
 #include "Network/BRJsonParser.h"
 
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -24,18 +29,43 @@ bool isWhitespace(unsigned char b)
     return b == ' ' || (b >= '\t' && b <= '\r');
 }
 
-// Whether any of eight bytes is below 0x20, a quote, a backslash or 0x80 and above: plain
-// runs are skipped a word at a time.
-inline bool wordNeedsLook(uint64_t w)
+// Offset of the first byte below 0x20, quote, backslash or 0x80 and above among the next
+// bytes (16 with SSE2, else 8), or that count when there is none: plain runs are skipped a
+// block at a time. The caller leaves room for a whole block.
+#if defined(__SSE2__)
+constexpr ptrdiff_t kScanBlock = 16;
+inline unsigned firstSpecial(const unsigned char* p)
 {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    // A signed compare with 0x20 takes in both the control bytes and those from 0x80 on.
+    __m128i special = _mm_or_si128(_mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)),
+                                   _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('"')),
+                                                _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\'))));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+    return mask ? static_cast<unsigned>(__builtin_ctz(mask)) : 16u;
+}
+#else
+constexpr ptrdiff_t kScanBlock = 8;
+inline unsigned firstSpecial(const unsigned char* p)
+{
+    uint64_t w;
+    std::memcpy(&w, p, sizeof w);
     constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
     uint64_t control = (w - ones * 0x20) & ~w;
     uint64_t quote = w ^ (ones * '"');
     uint64_t backslash = w ^ (ones * '\\');
     uint64_t isQuote = (quote - ones) & ~quote;
     uint64_t isBackslash = (backslash - ones) & ~backslash;
-    return ((control | isQuote | isBackslash | w) & highs) != 0;
+    // Exact for the lowest flagged byte, which is all that is asked (little endian).
+    uint64_t mask = (control | isQuote | isBackslash | w) & highs;
+    if (!mask)
+        return 8u;
+    if constexpr (std::endian::native == std::endian::little)
+        return static_cast<unsigned>(__builtin_ctzll(mask)) / 8;
+    else
+        return static_cast<unsigned>(__builtin_clzll(mask)) / 8;
 }
+#endif
 
 bool isDigit(unsigned char b)
 {
@@ -152,8 +182,7 @@ std::optional<base::Value> BRJsonParser::fragmentWithString(std::optional<std::s
 std::optional<base::Value> BRJsonParser::scanValue()
 {
     auto& stack = m_stack;
-    base::Value value;
-    bool haveValue = false;
+    base::Value root;
 
     // Each open container adds its context to the trace, innermost first. The top one is
     // skipped when the failure is its own rather than one of a member value.
@@ -180,95 +209,111 @@ std::optional<base::Value> BRJsonParser::scanValue()
                                                                 : "End of input while parsing array");
         return fail(true);
     };
+    // A value is made where it belongs (the result, the open member's value or a new element
+    // of the innermost container), not made and then moved there.
+    auto place = [&](auto&&... args) {
+        if (stack.empty()) {
+            root = base::Value(std::forward<decltype(args)>(args)...);
+        } else if (stack.back().isObject) {
+            base::Value& slot = m_members.back().second; // null until now, so nothing to destroy
+            new (&slot) base::Value(std::forward<decltype(args)>(args)...);
+        } else {
+            m_elements.emplace_back(std::forward<decltype(args)>(args)...);
+        }
+    };
 
     for (;;) {
-        if (!haveValue) {
+        // A value is expected.
+        skipWhitespace();
+        if (m_c == m_end) {
+            addErrorWithCodeDescription(11, "Unexpected end of string");
+            return fail(false);
+        }
+        bool closed = false; // an empty container was opened and closed at once
+        switch (*m_c) {
+        case '[':
+        case '{': {
+            bool isObject = *m_c++ == '{';
+            if (!enterNesting())
+                return fail(false);
+            stack.push_back(Frame{isObject, isObject ? m_members.size() : m_elements.size()});
             skipWhitespace();
-            if (m_c == m_end) {
-                addErrorWithCodeDescription(11, "Unexpected end of string");
-                return fail(false);
-            }
-            switch (*m_c) {
-            case '[':
-            case '{': {
-                bool isObject = *m_c++ == '{';
-                if (!enterNesting())
-                    return fail(false);
-                stack.push_back(Frame{isObject, isObject ? m_members.size() : m_elements.size()});
-                skipWhitespace();
-                if (m_c == m_end)
-                    return endOfInput();
-                if (*m_c == (isObject ? '}' : ']')) {
-                    ++m_c;
-                    break; // closed at once, below
-                }
-                if (isObject && !scanMemberKey())
-                    return fail(true);
-                continue;
-            }
-            case '"': {
+            if (m_c == m_end)
+                return endOfInput();
+            if (*m_c == (isObject ? '}' : ']')) {
                 ++m_c;
-                base::String s;
-                if (!scanString(s))
-                    return fail(false);
-                value = base::Value(std::move(s));
-                haveValue = true;
-                continue;
+                closed = true;
+                break;
             }
-            case 't':
-                if (!scanLiteral("true", "Expected 'true'"))
-                    return fail(false);
-                value = base::Value(true);
-                haveValue = true;
-                continue;
-            case 'f':
-                if (!scanLiteral("false", "Expected 'false'"))
-                    return fail(false);
-                value = base::Value(false);
-                haveValue = true;
-                continue;
-            case 'n':
-                if (!scanLiteral("null", "Expected 'null'"))
-                    return fail(false);
-                value = base::Value();
-                haveValue = true;
-                continue;
-            case '+':
-                addErrorWithCodeDescription(2, "Leading + disallowed in number");
+            if (isObject && !scanMemberKey())
+                return fail(true);
+            continue;
+        }
+        case '"': {
+            ++m_c;
+            std::string_view text;
+            if (!scanString(text))
                 return fail(false);
-            default:
-                if (*m_c == '-' || isDigit(*m_c)) {
-                    if (!scanNumber(value))
-                        return fail(false);
-                    haveValue = true;
-                    continue;
-                }
+            place(text);
+            break;
+        }
+        case 't':
+            if (!scanLiteral("true", "Expected 'true'"))
+                return fail(false);
+            place(true);
+            break;
+        case 'f':
+            if (!scanLiteral("false", "Expected 'false'"))
+                return fail(false);
+            place(false);
+            break;
+        case 'n':
+            if (!scanLiteral("null", "Expected 'null'"))
+                return fail(false);
+            place(nullptr);
+            break;
+        case '+':
+            addErrorWithCodeDescription(2, "Leading + disallowed in number");
+            return fail(false);
+        default: {
+            if (*m_c != '-' && !isDigit(*m_c)) {
                 addErrorWithCodeDescription(3, "Unrecognised leading character");
                 return fail(false);
             }
-            // An empty container was just closed.
-            value = closeContainer(stack.back());
-            stack.pop_back();
-            leaveNesting();
-            haveValue = true;
-            continue;
+            base::Decimal number;
+            if (!scanNumber(number))
+                return fail(false);
+            place(number);
+            break;
+        }
         }
 
-        // A value is complete: it is the result or a member of the innermost open container.
-        if (stack.empty())
-            return value;
-        Frame& frame = stack.back();
-        if (frame.isObject)
-            m_members.back().second = std::move(value);
-        else
-            m_elements.push_back(std::move(value));
-        haveValue = false;
-
-        skipWhitespace();
-        if (m_c == m_end)
-            return endOfInput();
-        const char close = frame.isObject ? '}' : ']';
-        if (*m_c == ',') {
+        // A value is complete and in its place; close what ends after it.
+        for (;;) {
+            if (closed) {
+                base::Value container = closeContainer(stack.back());
+                stack.pop_back();
+                leaveNesting();
+                place(std::move(container));
+                closed = false;
+            }
+            if (stack.empty())
+                return root;
+            const Frame& frame = stack.back();
+            skipWhitespace();
+            if (m_c == m_end)
+                return endOfInput();
+            const char close = frame.isObject ? '}' : ']';
+            if (*m_c == close) {
+                ++m_c;
+                closed = true;
+                continue;
+            }
+            if (*m_c != ',') {
+                addErrorWithCodeDescription(3, frame.isObject ? "Expected ',' or '}' after object member"
+                                                              : "Expected ',' or ']' after array element");
+                return fail(true);
+            }
             ++m_c;
             skipWhitespace();
             if (m_c == m_end)
@@ -280,16 +325,7 @@ std::optional<base::Value> BRJsonParser::scanValue()
             }
             if (frame.isObject && !scanMemberKey())
                 return fail(true);
-        } else if (*m_c == close) {
-            ++m_c;
-            value = closeContainer(frame);
-            stack.pop_back();
-            leaveNesting();
-            haveValue = true;
-        } else {
-            addErrorWithCodeDescription(3, frame.isObject ? "Expected ',' or '}' after object member"
-                                                          : "Expected ',' or ']' after array element");
-            return fail(true);
+            break;
         }
     }
 }
@@ -303,7 +339,7 @@ bool BRJsonParser::scanMemberKey()
         return false;
     }
     ++m_c;
-    base::String key;
+    std::string_view key;
     if (!scanString(key)) {
         addErrorWithCodeDescription(3, "Object key string expected");
         return false;
@@ -314,13 +350,13 @@ bool BRJsonParser::scanMemberKey()
         return false;
     }
     ++m_c;
-    m_members.emplace_back(std::move(key), base::Value());
+    m_members.emplace_back(std::piecewise_construct, std::forward_as_tuple(key), std::forward_as_tuple());
     return true;
 }
 
 // After the opening quote; leaves the position after the closing one. A string without
 // escapes is taken from the text in one piece; others are assembled in a reused buffer.
-bool BRJsonParser::scanString(base::String& result)
+bool BRJsonParser::scanString(std::string_view& result)
 {
     std::string& out = m_scratch;
     out.clear();
@@ -328,13 +364,11 @@ bool BRJsonParser::scanString(base::String& result)
     for (;;) {
         const unsigned char* run = m_c;
         while (m_c != m_end) {
-            if (m_end - m_c >= 8) {
-                uint64_t w;
-                std::memcpy(&w, m_c, sizeof w);
-                if (!wordNeedsLook(w)) {
-                    m_c += 8;
+            if (m_end - m_c >= kScanBlock) {
+                unsigned plain = firstSpecial(m_c);
+                m_c += plain;
+                if (plain == kScanBlock)
                     continue;
-                }
             }
             unsigned char b = *m_c;
             if (b < 0x80) {
@@ -353,14 +387,14 @@ bool BRJsonParser::scanString(base::String& result)
         // The end of the text counts as a zero byte, as in a terminated buffer.
         unsigned char b = m_c == m_end ? 0 : *m_c;
         if (b == '"' && first) {
-            result = base::String(std::string_view(reinterpret_cast<const char*>(run), static_cast<size_t>(m_c - run)));
+            result = std::string_view(reinterpret_cast<const char*>(run), static_cast<size_t>(m_c - run));
             ++m_c;
             return true;
         }
         first = false;
         out.append(reinterpret_cast<const char*>(run), static_cast<size_t>(m_c - run));
         if (b == '"') {
-            result = base::String(std::string_view(out));
+            result = out;
             ++m_c;
             return true;
         }
@@ -451,7 +485,7 @@ bool BRJsonParser::scanHexQuad(uint32_t& unit)
 
 // Validates the number's bytes before converting them, so the decimal type only ever sees
 // well-formed JSON numbers.
-bool BRJsonParser::scanNumber(base::Value& out)
+bool BRJsonParser::scanNumber(base::Decimal& out)
 {
     const unsigned char* start = m_c;
     // Plain numbers of up to 19 digits (nearly all of them) are converted while they are
@@ -507,7 +541,7 @@ bool BRJsonParser::scanNumber(base::Value& out)
     }
     if (!exponent && digits <= 19) {
         if (mantissa == 0) {
-            out = base::Value(base::Decimal::fromParts(0, 0, 0, false, static_cast<unsigned>(scale)));
+            out = base::Decimal::fromParts(0, 0, 0, false, static_cast<unsigned>(scale));
             return true;
         }
         int stripped = 0;
@@ -515,8 +549,8 @@ bool BRJsonParser::scanNumber(base::Value& out)
             mantissa /= 10;
             ++stripped;
         }
-        out = base::Value(base::Decimal::fromParts(mantissa, 0, stripped - scale, negative,
-                                                   static_cast<unsigned>(stripped < scale ? stripped : scale)));
+        out = base::Decimal::fromParts(mantissa, 0, stripped - scale, negative,
+                                       static_cast<unsigned>(stripped < scale ? stripped : scale));
         return true;
     }
     auto decimal = base::Decimal::fromText(
@@ -525,7 +559,7 @@ bool BRJsonParser::scanNumber(base::Value& out)
         addErrorWithCodeDescription(2, "Failed creating decimal instance");
         return false;
     }
-    out = base::Value(std::move(*decimal));
+    out = *decimal;
     return true;
 }
 

@@ -28,10 +28,11 @@ private:
     std::optional<base::Value> scanValue();
     base::Value closeContainer(const Frame& frame);
     bool scanMemberKey();
-    bool scanString(base::String& result);
+    // The text read, in the document or in m_scratch; valid until the next string is read.
+    bool scanString(std::string_view& result);
     bool scanUnicodeEscape(std::string& out);
     bool scanHexQuad(uint32_t& unit);
-    bool scanNumber(base::Value& out);
+    bool scanNumber(base::Decimal& out);
     bool scanLiteral(std::string_view literal, const char* error);
     void skipWhitespace();
 

@@ -12,9 +12,10 @@ namespace base {
 void String::assign(const char* text, size_t n)
 {
     if (n <= kInlineCapacity) {
+        std::memset(m_bytes, 0, sizeof m_bytes);
         if (n)
             std::memcpy(m_bytes, text, n);
-        setInlineSize(n);
+        m_bytes[kInlineCapacity] = static_cast<unsigned char>(kInlineCapacity - n);
         return;
     }
     if (n > std::numeric_limits<uint32_t>::max())

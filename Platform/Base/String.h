@@ -17,7 +17,7 @@ class String {
 public:
     static constexpr size_t kInlineCapacity = 15;
 
-    String() noexcept { setInlineSize(0); }
+    String() noexcept { setEmpty(); }
     String(const char* text) : String(std::string_view(text)) {}
     explicit String(std::string_view text) { assign(text.data(), text.size()); }
     explicit String(const std::string& text) : String(std::string_view(text)) {}
@@ -25,7 +25,7 @@ public:
     String(String&& other) noexcept
     {
         std::memcpy(m_bytes, other.m_bytes, sizeof m_bytes);
-        other.setInlineSize(0);
+        other.setEmpty();
     }
     String& operator=(const String& other)
     {
@@ -40,7 +40,7 @@ public:
         if (this != &other) {
             release();
             std::memcpy(m_bytes, other.m_bytes, sizeof m_bytes);
-            other.setInlineSize(0);
+            other.setEmpty();
         }
         return *this;
     }
@@ -96,6 +96,15 @@ public:
 
     friend bool operator==(const String& a, const String& b) noexcept
     {
+        // Inline texts are kept zero-padded, and only texts longer than the inline room go to
+        // the heap: equal bytes mean equal texts, and an inline text equals no other form.
+        uint64_t x[2], y[2];
+        std::memcpy(x, a.m_bytes, sizeof x);
+        std::memcpy(y, b.m_bytes, sizeof y);
+        if (x[0] == y[0] && x[1] == y[1])
+            return true;
+        if (!a.isHeap() || !b.isHeap())
+            return false;
         size_t n = a.size();
         return n == b.size() && std::memcmp(a.data(), b.data(), n) == 0;
     }
@@ -120,10 +129,10 @@ private:
     static constexpr unsigned char kPooledHeap = 0xFE;
 
     bool isHeap() const noexcept { return m_bytes[kInlineCapacity] >= kPooledHeap; }
-    void setInlineSize(size_t n) noexcept
+    void setEmpty() noexcept
     {
-        m_bytes[n] = 0;
-        m_bytes[kInlineCapacity] = static_cast<unsigned char>(kInlineCapacity - n);
+        std::memset(m_bytes, 0, sizeof m_bytes);
+        m_bytes[kInlineCapacity] = kInlineCapacity;
     }
     void assign(const char* text, size_t n);
     void release() noexcept

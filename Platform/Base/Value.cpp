@@ -248,9 +248,28 @@ Dictionary::~Dictionary()
 Dictionary Dictionary::fromEntries(Entry* first, Entry* last)
 {
     Dictionary d;
-    d.reserve(static_cast<size_t>(last - first));
-    for (; first != last; ++first)
-        d.set(std::move(first->first), std::move(first->second));
+    size_t n = static_cast<size_t>(last - first);
+    if (n == 0)
+        return d;
+    d.reserve(n);
+    if (n >= kIndexThreshold) {
+        for (; first != last; ++first)
+            d.set(std::move(first->first), std::move(first->second));
+        return d;
+    }
+    // Small objects, nearly all of them: a repeated key is looked for among the few before it.
+    Entry* to = entriesOf(d.m_block);
+    uint32_t& size = d.m_block->size;
+    for (; first != last; ++first) {
+        Entry* same = nullptr;
+        for (uint32_t i = 0; i < size && !same; ++i)
+            if (to[i].first == first->first)
+                same = to + i;
+        if (same)
+            same->second = std::move(first->second);
+        else
+            new (to + size++) Entry(std::move(first->first), std::move(first->second));
+    }
     return d;
 }
 

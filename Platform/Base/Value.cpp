@@ -15,6 +15,20 @@ namespace base {
 
 namespace {
 constexpr size_t kIndexThreshold = 32;
+// One of 64 bits for a key, from its length and its first and last eight bytes (an inline
+// key's room is 16 zero-padded bytes, a heap key is longer than that).
+uint64_t keyFilterBit(const String& key)
+{
+    uint64_t head, tail;
+    size_t n = key.size();
+    std::memcpy(&head, key.data(), sizeof head);
+    std::memcpy(&tail, key.data() + (n > 8 ? n - 8 : 0), sizeof tail);
+    uint64_t h = (head ^ (tail << 1) ^ n) * 0x9E3779B97F4A7C15ull;
+    return uint64_t(1) << (h >> 58);
+}
+
+// How many members ahead a destruction asks for the blocks it will free.
+constexpr uint32_t kPrefetchAhead = 4;
 
 // The leading number of a text, whatever the process locale ("12.5" is never 12 under de_DE).
 bool parseLeadingDouble(std::string_view s, double& out)
@@ -156,8 +170,11 @@ void Array::clear() noexcept
     if (!m_block)
         return;
     Value* v = items(m_block);
-    for (uint32_t i = m_block->size; i-- > 0;)
+    for (uint32_t i = m_block->size; i-- > 0;) {
+        if (i >= kPrefetchAhead)
+            v[i - kPrefetchAhead].prefetchBlock();
         v[i].~Value();
+    }
     m_block->size = 0;
 }
 
@@ -257,14 +274,20 @@ Dictionary Dictionary::fromEntries(Entry* first, Entry* last)
             d.set(std::move(first->first), std::move(first->second));
         return d;
     }
-    // Small objects, nearly all of them: a repeated key is looked for among the few before it.
+    // Small objects, nearly all of them: a repeated key is looked for among the few before it,
+    // and only when a one-word filter of the keys seen says it may be there.
     Entry* to = entriesOf(d.m_block);
     uint32_t& size = d.m_block->size;
+    uint64_t seen = 0;
     for (; first != last; ++first) {
+        uint64_t bit = keyFilterBit(first->first);
         Entry* same = nullptr;
-        for (uint32_t i = 0; i < size && !same; ++i)
-            if (to[i].first == first->first)
-                same = to + i;
+        if (seen & bit) {
+            for (uint32_t i = 0; i < size && !same; ++i)
+                if (to[i].first == first->first)
+                    same = to + i;
+        }
+        seen |= bit;
         if (same)
             same->second = std::move(first->second);
         else
@@ -396,8 +419,11 @@ void Dictionary::clear() noexcept
     if (!m_block)
         return;
     Entry* e = entriesOf(m_block);
-    for (uint32_t i = m_block->size; i-- > 0;)
+    for (uint32_t i = m_block->size; i-- > 0;) {
+        if (i >= kPrefetchAhead)
+            e[i - kPrefetchAhead].second.prefetchBlock();
         e[i].~Entry();
+    }
     m_block->size = 0;
     delete m_block->index;
     m_block->index = nullptr;

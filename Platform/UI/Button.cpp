@@ -203,6 +203,9 @@ void Button::layoutSubviews()
     std::string title = currentTitle();
 
     gfx::Size imageSlot = image ? grow(image.size(), m_imageInsets) : gfx::Size{};
+    // A picture larger than the button stays inside it; the image view's mode scales it.
+    imageSlot.width = std::min(imageSlot.width, std::max(0.0, content.width()));
+    imageSlot.height = std::min(imageSlot.height, std::max(0.0, content.height()));
     gfx::Size titleSlot = title.empty() ? gfx::Size{} : grow(m_titleLabel->singleLineSize(), m_titleInsets);
     // The title gives way to the image when both do not fit.
     titleSlot.width = std::min(titleSlot.width, std::max(0.0, content.width() - imageSlot.width));

@@ -3,7 +3,9 @@
 #include "Platform/Base/PropertyList.h"
 #include "Protocol/LoginMode.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using base::Value;
 
@@ -86,23 +88,40 @@ TEST_F(ServerSettingsTest, EveryCallReloadsAndFillsOnlyWhatIsMissing)
 // Every command and every file download asks: with nothing missing the store is not rewritten.
 TEST_F(ServerSettingsTest, AskingAgainWritesNothingUnlessADefaultIsFilledIn)
 {
-    auto inode = [this] {
+    // The store is replaced whole on every write. The file seen is held open, so its inode
+    // number cannot come back for a later file: a different number means a rewrite.
+    struct Held {
+        int fd = -1;
+        ino_t inode = 0;
+        explicit Held(const std::string& path) : fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
+        {
+            struct stat info {};
+            if (fd >= 0 && ::fstat(fd, &info) == 0)
+                inode = info.st_ino;
+        }
+        ~Held()
+        {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    };
+    auto current = [this] {
         struct stat info {};
         return ::stat(defaultsFile().c_str(), &info) == 0 ? info.st_ino : ino_t(0);
     };
     PublicFunction::GetServer();
-    ino_t written = inode();
-    ASSERT_NE(written, ino_t(0));
-    for (int i = 0; i < 3; ++i)
-        PublicFunction::GetServer();
-    EXPECT_EQ(inode(), written);
+    {
+        Held written(defaultsFile().string());
+        ASSERT_NE(written.inode, ino_t(0));
+        for (int i = 0; i < 3; ++i)
+            PublicFunction::GetServer();
+        EXPECT_EQ(current(), written.inode);
+    }
 
-    // The removal is itself a write; compare against the file it left, since a freed
-    // inode number can come back for a later file.
     defaults()->removeObjectForKey("ImageIP");
-    ino_t removed = inode();
+    Held removed(defaultsFile().string());
     EXPECT_EQ(PublicFunction::GetServer()->imageIP(), "localhost");
-    EXPECT_NE(inode(), removed);
+    EXPECT_NE(current(), removed.inode);
     EXPECT_EQ(storedOnDisk()["ImageIP"], Value("localhost"));
 }
 

@@ -310,6 +310,27 @@ def make_jpeg(name, width, height):
     return out.getvalue()
 
 
+def make_logo(name, width, height, client):
+    """A company logo: the client's name in bold on white beside a coloured mark."""
+    from PIL import Image, ImageDraw, ImageFont
+    image = Image.new("RGBA", (width, height), (255, 255, 255, 0))
+    draw = ImageDraw.Draw(image)
+    mark = (28, 84, 150, 255)
+    side = height * 3 // 4
+    top = (height - side) // 2
+    draw.rounded_rectangle((4, top, 4 + side, top + side), radius=side // 5, fill=mark)
+    draw.polygon([(4 + side // 4, top + side * 3 // 4), (4 + side // 2, top + side // 4),
+                  (4 + side * 3 // 4, top + side * 3 // 4)], fill=(255, 255, 255, 255))
+    try:
+        font = ImageFont.truetype("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", height // 3)
+    except OSError:
+        font = ImageFont.load_default()
+    draw.text((12 + side, height // 2), client, fill=mark, font=font, anchor="lm")
+    out = io.BytesIO()
+    image.save(out, "PNG")
+    return out.getvalue()
+
+
 def make_png(name, width, height):
     from PIL import Image, ImageDraw
     rng = random.Random(_seed_of(name))
@@ -345,13 +366,17 @@ def make_pdf(text):
     return bytes(out)
 
 
-def make_skin(entries):
+def make_skin(entries, client=""):
     out = io.BytesIO()
     with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as archive:
         for entry, size in sorted(entries.items()):
             info = zipfile.ZipInfo(entry, date_time=(2025, 1, 1, 0, 0, 0))
             info.compress_type = zipfile.ZIP_DEFLATED
-            archive.writestr(info, make_png(entry, size["width"], size["height"]))
+            if client and os.path.basename(entry).startswith("homelogo"):
+                picture = make_logo(entry, size["width"], size["height"], client)
+            else:
+                picture = make_png(entry, size["width"], size["height"])
+            archive.writestr(info, picture)
     return out.getvalue()
 
 
@@ -409,7 +434,9 @@ class FileStore:
             versions = data.get("skin", {})
             entries = versions.get(str(skin_version)) or versions.get("1", {})
             key = ("skin", json.dumps(entries, sort_keys=True))
-            maker = lambda: make_skin(entries)
+            company = data.get("client", {}).get("company_name") or data.get("client", {}).get("clientId", "")
+            key = key + (company,)
+            maker = lambda: make_skin(entries, company)
         elif plan["kind"] == "video":
             return make_video()
         else:

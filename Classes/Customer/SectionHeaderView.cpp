@@ -61,6 +61,8 @@ void SectionHeaderView::touchesEnded(const std::vector<ui::Touch*>& touches, ui:
     if (touches.empty())
         return;
     gfx::Point at = touches.front()->locationInView(this);
+    // The table may let go of its headers while the delegate hears.
+    auto keep = sharedView();
     if (bounds().contains(at))
         toggleAction();
 }

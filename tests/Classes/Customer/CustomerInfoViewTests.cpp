@@ -1,0 +1,277 @@
+// The customer detail pane in a headless window over a real client database, with a recording
+// delegate in place of the screen: groups and sections, editing, primary choices, the checks
+// before DONE, the keyboard and the language.
+#include "Classes/Customer/CustomerInfoView.h"
+#include "Common/Language.h"
+#include "Platform/UI/Button.h"
+#include "Platform/UI/Label.h"
+#include "Platform/UI/Switch.h"
+#include "tests/Classes/Customer/CustomerTestSupport.h"
+
+namespace {
+
+class Recorder : public CustomerInfoViewDelegate {
+public:
+    std::vector<std::string> heard;
+    std::optional<CustomerInfoGroupData> done;
+    void customerInfoViewCancel() override { heard.push_back("cancel"); }
+    void customerInfoViewDoneWithData(const CustomerInfoGroupData& data) override
+    {
+        heard.push_back("done");
+        done = data;
+    }
+    void customerInfoViewHiddenChange(bool hidden) override { heard.push_back(hidden ? "hidden" : "shown"); }
+    void submitCustomer(const PersonInfo& person) override { heard.push_back("submit " + std::to_string(person.pid)); }
+    void customerInfoViewChangePrimary() override { heard.push_back("primary"); }
+};
+
+class CustomerInfoViewTest : public customertest::CustomerWindowTest {
+protected:
+    CustomerInfoViewTest()
+    {
+        ui::View::setAnimationsEnabled(false);
+        pane = ui::View::make<CustomerInfoView>(gfx::Rect{361, 0, 663, 682});
+        pane->setDelegate(&recorder);
+        pane->startObserving();
+        window->addSubview(pane);
+    }
+    ~CustomerInfoViewTest() override
+    {
+        if (auto* responder = ui::Responder::currentFirstResponder())
+            responder->resignFirstResponder();
+        pane->removeFromSuperview();
+        ui::View::setAnimationsEnabled(true);
+    }
+    // A local customer: the name field 18 "Client name", two addresses (the second default)
+    // and two contacts.
+    PersonInfo local()
+    {
+        storeCustomer(-1, "ACME Ltd", {{11, "555"}, {13, "NO"}, {14, "Main"}, {kNameField, "Client name"}},
+                      {address("North", false), address("South", true)},
+                      {contact("John", "Smith"), contact("Ann", "Lee")});
+        return person(-1);
+    }
+    std::vector<std::string> labels(const brivanta_customer_group_Entity& group)
+    {
+        std::vector<std::string> out;
+        for (const auto& row : group.customerAttributes)
+            out.push_back(row.label + "=" + row.value.value_or("?"));
+        return out;
+    }
+    CustomerAttributeCell* cellAt(int section, int row)
+    {
+        pane->tableCustomerInfo()->scrollToRowAtIndexPath({section, row}, ui::TableViewScrollPosition::Middle, false);
+        base::RunLoop::main().advance(0.01);
+        return dynamic_cast<CustomerAttributeCell*>(pane->tableCustomerInfo()->cellForRowAtIndexPath({section, row}));
+    }
+    void typeInto(int section, int row, const std::string& text)
+    {
+        auto* cell = cellAt(section, row);
+        ASSERT_TRUE(cell);
+        ASSERT_TRUE(driver->tap(&cell->txtAttributeValue()));
+        driver->type(text);
+    }
+
+    Recorder recorder;
+    std::shared_ptr<CustomerInfoView> pane;
+};
+
+TEST_F(CustomerInfoViewTest, GroupsAndSectionsFollowTheCustomer)
+{
+    // A new customer: every published field, empty; ACTIVE switched on; the primary address default.
+    PersonInfo fresh;
+    for (auto cell : CustomerDataModel::sharedInstance()->allAttributes()) {
+        cell.attributeValue = "";
+        fresh.attribute.push_back(cell);
+    }
+    pane->setNewPersonInfo(fresh);
+    auto& company = pane->customerInfoGroupData().customerCompanyData();
+    ASSERT_EQ(company.size(), 2u);
+    EXPECT_EQ(labels(company[0]), (std::vector<std::string>{"Name=", "Phone=", "Bank Account=", "Active=YES", "Name="}));
+    EXPECT_EQ(labels(company[1]), (std::vector<std::string>{"Street Address=", "City=", "State/Province=", "Zip Code="}));
+    EXPECT_TRUE(company[1].isDefault);
+    EXPECT_TRUE(pane->editButton().isHidden());
+
+    // Stored: N = 4 (base, primary, two addresses), M = 2.
+    pane->setPersonInfo(local());
+    EXPECT_FALSE(company[1].isDefault);
+    EXPECT_TRUE(company[3].isDefault);
+    EXPECT_EQ(pane->customerInfoGroupData().customerContactData()[0].groupName, Language::stringWithName("PRIMARYCONTACT"));
+    EXPECT_EQ(pane->tableCustomerInfo()->numberOfSections(), 7);
+    EXPECT_FALSE(pane->editButton().isHidden());
+    auto* submit = driver->findByText(Language::stringWithName("SUBMIT"));
+    ASSERT_TRUE(submit);
+    EXPECT_TRUE(driver->isOnScreen(submit));
+    pane->customerInfoViewEdit();
+    EXPECT_EQ(pane->tableCustomerInfo()->numberOfSections(), 9);
+    EXPECT_EQ(pane->tableCustomerInfo()->rectForRowAtIndexPath({1, 1}).height(), 37);
+
+    // A server customer: neither EDIT nor SUBMIT; a five-line value makes its row taller.
+    storeCustomer(7, "Server", {{kNameField, "one two three four five six seven eight nine ten eleven twelve "
+                                             "thirteen fourteen fifteen sixteen seventeen eighteen nineteen twenty "
+                                             "twenty-one twenty-two twenty-three twenty-four twenty-five"}});
+    pane->setPersonInfo(person(7));
+    EXPECT_TRUE(pane->editButton().isHidden());
+    EXPECT_FALSE(driver->isOnScreen(driver->findByText(Language::stringWithName("SUBMIT"))));
+    EXPECT_GT(pane->tableCustomerInfo()->rectForRowAtIndexPath({1, 1}).height(), 60);
+    EXPECT_LT(pane->tableCustomerInfo()->rectForRowAtIndexPath({1, 0}).height(), 50);
+}
+
+TEST_F(CustomerInfoViewTest, EditingGroupsKeepsIdsApartAndTheDefaultsSound)
+{
+    pane->setPersonInfo(local());
+    pane->customerInfoViewEdit();
+    auto& company = pane->customerInfoGroupData().customerCompanyData();
+    auto& contacts = pane->customerInfoGroupData().customerContactData();
+    auto ids = [&] {
+        std::vector<int> out;
+        for (const auto& g : company)
+            out.push_back(g.indexId);
+        return out;
+    };
+    pane->addAddress();
+    int added = company.back().indexId;
+    pane->deleteSectionWithType(added, CustomerInfoGroupView::Address);
+    pane->addAddress();
+    auto all = ids();
+    EXPECT_EQ(std::set<int>(all.begin() + 1, all.end()).size(), all.size() - 1) << "only the base group is 0";
+    EXPECT_NE(company.back().indexId, added);
+
+    // The default alternate address deleted: the primary address is the default again.
+    pane->deleteSectionWithType(company[3].indexId, CustomerInfoGroupView::Address);
+    EXPECT_TRUE(company[1].isDefault);
+    // The first contact deleted: the next is renamed and becomes the default.
+    pane->deleteSectionWithType(contacts[0].indexId, CustomerInfoGroupView::Contact);
+    ASSERT_EQ(contacts.size(), 1u);
+    EXPECT_EQ(contacts[0].groupName, Language::stringWithName("PRIMARYCONTACT"));
+    EXPECT_TRUE(contacts[0].isDefault);
+}
+
+TEST_F(CustomerInfoViewTest, TypingReachesItsOwnRowAndReturnWalksTheFields)
+{
+    pane->setPersonInfo(local());
+    pane->customerInfoViewEdit();
+    // Row 3 of the base group is the client field labelled "Name"; row 0 the customer's name.
+    typeInto(1, 3, " changed");
+    pane->tableCustomerInfo()->reloadData();
+    const auto& base = pane->customerInfoGroupData().customerCompanyData()[0];
+    EXPECT_EQ(base.customerAttributes[3].value, std::optional<std::string>("Client name changed"));
+    EXPECT_EQ(base.customerAttributes[0].value, std::optional<std::string>("ACME Ltd"));
+
+    // RETURN on PHONE skips ACTIVE (a switch while editing) to the client field; from the last
+    // address it crosses the add-address header to the first contact.
+    typeInto(1, 1, "7");
+    driver->pressKey("\n");
+    base::RunLoop::main().advance(0.5);
+    auto* focused = dynamic_cast<ui::TextField*>(ui::Responder::currentFirstResponder());
+    ASSERT_TRUE(focused);
+    EXPECT_EQ(focused->text(), "Client name changed");
+    typeInto(4, 3, "");
+    driver->pressKey("\n");
+    base::RunLoop::main().advance(0.5);
+    focused = dynamic_cast<ui::TextField*>(ui::Responder::currentFirstResponder());
+    ASSERT_TRUE(focused);
+    EXPECT_EQ(focused->text(), "John");
+
+    pane->customerInfoViewDone();
+    ASSERT_TRUE(recorder.done);
+    const auto& handed = recorder.done->customerCompanyData()[0];
+    EXPECT_EQ(handed.customerAttributes[0].field, "");
+    EXPECT_EQ(handed.customerAttributes[3].field, "Name");
+    EXPECT_EQ(handed.customerAttributes[1].value, std::optional<std::string>("5557"));
+}
+
+TEST_F(CustomerInfoViewTest, PrimaryIsWrittenOnlyWhileViewing)
+{
+    pane->setPersonInfo(local());
+    auto defaultAddress = [&] { return rows("select address from brivanta_customer_address where isDefault = 1"); };
+    ASSERT_EQ(defaultAddress(), "South|\n");
+    auto& company = pane->customerInfoGroupData().customerCompanyData();
+    int north = company[2].indexId;
+
+    pane->customerInfoViewEdit();
+    pane->groupViewClickWithType(north, CustomerInfoGroupView::Address);
+    EXPECT_TRUE(company[2].isDefault);
+    pane->customerInfoViewCancel();
+    EXPECT_EQ(defaultAddress(), "South|\n");
+    EXPECT_EQ(recorder.heard, std::vector<std::string>{"cancel"});
+
+    // Viewing: a tap on the box writes at once and tells the screen.
+    auto made = pane->tableCustomerInfo()->delegate()->viewForHeaderInSection(*pane->tableCustomerInfo(), 3);
+    auto* header = dynamic_cast<CustomerInfoGroupView*>(made.get());
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->indexId, north);
+    header->btnSelect().sendActionsForControlEvents(ui::ControlEventTouchUpInside);
+    EXPECT_EQ(defaultAddress(), "North|\n");
+    EXPECT_EQ(recorder.heard.back(), "primary");
+}
+
+TEST_F(CustomerInfoViewTest, DoneChecksTheNamesFirst)
+{
+    pane->setPersonInfo(local());
+    pane->customerInfoViewEdit();
+    std::string before = customerRows(-1);
+    auto& base = pane->customerInfoGroupData().customerCompanyData()[0];
+    auto& contacts = pane->customerInfoGroupData().customerContactData();
+    struct Case {
+        const char* name;
+        std::string customer;
+        std::string lastName;
+        const char* toast;
+    } cases[] = {
+        {"blank name, blank contact", "  ", "", "NEEDINPUTNAME"},
+        {"blank contact last name", "ACME Ltd", "  ", "NEEDINPUTCONTACTNAME"},
+    };
+    // A toast stays up only while its animation runs.
+    ui::View::setAnimationsEnabled(true);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        base.customerAttributes[0].value = c.customer;
+        contacts[0].customerAttributes[1].value = c.lastName;
+        pane->customerInfoViewDone();
+        base::RunLoop::main().advance(0.1);
+        ASSERT_FALSE(toasts().empty());
+        EXPECT_EQ(toasts().back(), Language::stringWithName(c.toast));
+        EXPECT_FALSE(recorder.done);
+        EXPECT_EQ(pane->customerType(), 1);
+        EXPECT_EQ(customerRows(-1), before);
+        base::RunLoop::main().advance(10);
+    }
+}
+
+TEST_F(CustomerInfoViewTest, KeyboardAndLanguage)
+{
+    pane->setPersonInfo(local());
+    pane->customerInfoViewEdit();
+    typeInto(1, 1, "9");
+    EXPECT_EQ(pane->tableCustomerInfo()->frame(), (gfx::Rect{0, 44, 663, 370}));
+    ui::Responder::currentFirstResponder()->resignFirstResponder();
+    EXPECT_EQ(pane->tableCustomerInfo()->frame(), (gfx::Rect{0, 44, 663, 638}));
+
+    LanguageManager::sharedInstance()->setCurrentLanguage(2);
+    Language::resetLanguageCache();
+    LanguageManager::sharedInstance()->setCurrentLanguage(1);
+    Language::resetLanguageCache();
+    EXPECT_EQ(pane->customerInfoGroupData().customerCompanyData()[0].customerAttributes[1].value,
+              std::optional<std::string>("555"));
+}
+
+TEST_F(CustomerInfoViewTest, RendersViewingAndEditing)
+{
+    auto shown = local();
+    for (int language : {1, 2}) {
+        LanguageManager::sharedInstance()->setCurrentLanguage(language);
+        Language::resetLanguageCache();
+        pane->setPersonInfo(shown);
+        base::RunLoop::main().advance(0.5);
+        const std::string suffix = language == 1 ? "en" : "cn";
+        EXPECT_TRUE(driver->screenshot(reviewPath("customer-detail-view-" + suffix + ".png")));
+        pane->customerInfoViewEdit();
+        pane->addNewCustomer();
+        base::RunLoop::main().advance(0.5);
+        EXPECT_TRUE(driver->screenshot(reviewPath("customer-detail-edit-" + suffix + ".png")));
+        pane->customerInfoViewCancel();
+    }
+}
+
+} // namespace

@@ -49,6 +49,8 @@ std::shared_ptr<ui::Button> barButton(const gfx::Rect& frame)
 
 CustomerInfoView::CustomerInfoView(const gfx::Rect& frame) : ui::View(frame)
 {
+    // What shows under the table while the keyboard has shortened it.
+    setBackgroundColor(gfx::Color::fromRgb(225, 228, 233));
     m_titleBar = make<ui::ImageView>(gfx::Rect{0, 0, 663, 44});
     m_titleBar->setImage(SkinManager::skinFromImageName("topbar-right-bg.png"));
     addSubview(m_titleBar);
@@ -145,6 +147,8 @@ void CustomerInfoView::setPersonInfo(const std::optional<PersonInfo>& person)
     m_editButton->setHidden(!person || person->pid >= 0);
     m_groups.updateCustomerInfoData(person);
     reload();
+    // Another customer starts at its top, the hide bar in sight.
+    m_table->setContentOffset({0, 0});
 }
 
 void CustomerInfoView::setNewPersonInfo(const PersonInfo& person)
@@ -154,6 +158,7 @@ void CustomerInfoView::setNewPersonInfo(const PersonInfo& person)
     m_editButton->setHidden(true);
     m_groups.updateCustomerInfoData(person);
     reload();
+    m_table->setContentOffset({0, 0});
 }
 
 void CustomerInfoView::setPersonInfoFromByContactFirstNameLastName(const PersonInfo& person, const std::string& first,
@@ -547,7 +552,8 @@ std::shared_ptr<ui::View> CustomerInfoView::viewForHeaderInSection(ui::TableView
     const double width = table.bounds().width();
     if (section == 0) {
         auto holder = make<ui::View>(gfx::Rect{0, 0, width, 70});
-        auto bar = make<CustomerInfoViewHiddenCell>(gfx::Rect{45, 15, 570, 70});
+        // Wide enough to hold SUBMIT, and within the 70-point header.
+        auto bar = make<CustomerInfoViewHiddenCell>(gfx::Rect{45, 15, 618, 55});
         bar->delegate = this;
         bar->switchView().setOn(m_personInfo && m_personInfo->hidden);
         bar->submitButton().setHidden(!m_personInfo || m_personInfo->pid >= 0);

@@ -28,7 +28,8 @@ CustomerInfoViewHiddenCell::CustomerInfoViewHiddenCell(const gfx::Rect& frame) :
         ui::ControlEventValueChanged);
     addSubview(m_switch);
 
-    m_submit = make<ui::Button>(ui::ButtonType::Custom, gfx::Rect{543, 50, 70, 30});
+    // On the switch's row and inside the bar: a button outside its bar's bounds takes no taps.
+    m_submit = make<ui::Button>(ui::ButtonType::Custom, gfx::Rect{543, 17, 70, 30});
     m_submit->setTitle(Language::stringWithName("SUBMIT"));
     PublicFunction::initializeToButtonHeight30(m_submit.get());
     m_submit->setHidden(true);

@@ -348,6 +348,13 @@ void CustomerTable::desSelected()
     m_selectedRow.reset();
 }
 
+void CustomerTable::forgetSelection()
+{
+    desSelected();
+    m_selectedPID = 0;
+    m_selectedContactRow.reset();
+}
+
 void CustomerTable::focuseCustomerName(int customerId)
 {
     for (size_t s = 0; s < m_customerlist.size(); ++s) {

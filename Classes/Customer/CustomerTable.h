@@ -61,6 +61,8 @@ public:
     void selectedCustomerByConatct(const ContactMode& hit);
     void updateCustomerInfoDicWithHidden(int customerId, bool hidden);
     void desSelected();
+    // No customer selected any more, so regrouping selects none.
+    void forgetSelection();
 
     int currentSoryByType() const { return m_currentSoryByType; }
     int selectedPID() const { return m_selectedPID; }

@@ -291,9 +291,21 @@ void ScrollView::layoutSubviews()
     bringSubviewToFront(m_verticalIndicator.get());
 }
 
+void ScrollView::flashScrollIndicators()
+{
+    constexpr double kFlashSeconds = 0.75;
+    m_flashUntil = base::RunLoop::main().now() + kFlashSeconds;
+    updateIndicators();
+    std::weak_ptr<Responder> weak = weak_from_this();
+    base::Timer::scheduled(kFlashSeconds, false, [weak](base::Timer&) {
+        if (auto self = std::static_pointer_cast<ScrollView>(weak.lock()))
+            self->updateIndicators();
+    });
+}
+
 void ScrollView::updateIndicators()
 {
-    bool moving = m_dragging || m_decelerating || m_animatingScroll;
+    bool moving = m_dragging || m_decelerating || m_animatingScroll || base::RunLoop::main().now() < m_flashUntil;
     gfx::Rect b = bounds();
     gfx::Point min = minimumContentOffset(), max = maximumContentOffset();
 

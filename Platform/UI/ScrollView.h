@@ -74,6 +74,8 @@ public:
     bool isDecelerating() const { return m_decelerating; }
     bool isZooming() const { return m_zooming; }
     bool isScrollIndicatorVisible() const;
+    // Shows the indicators for a moment, to tell that there is more to scroll to.
+    void flashScrollIndicators();
 
     double minimumZoomScale() const { return m_minimumZoom; }
     void setMinimumZoomScale(double scale) { m_minimumZoom = scale; }
@@ -159,6 +161,7 @@ private:
 
     std::shared_ptr<View> m_verticalIndicator;
     std::shared_ptr<View> m_horizontalIndicator;
+    double m_flashUntil = -1; // run-loop time until which the indicators show
 };
 
 } // namespace ui

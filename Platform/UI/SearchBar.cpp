@@ -52,6 +52,8 @@ SearchBar::SearchBar(const gfx::Rect& frame)
             m_delegate->searchBarCancelButtonClicked(*this);
     }, ControlEventTouchUpInside);
     addSubview(m_cancel);
+    // The field takes taps before any layout pass has reached the bar.
+    layoutSubviews();
 }
 
 SearchBar::~SearchBar()
@@ -132,9 +134,19 @@ void SearchBar::layoutSubviews()
     m_field->setFrame({b.x() + kMargin, b.midY() - kFieldHeight / 2, std::max(0.0, right - b.x() - kMargin), kFieldHeight});
 }
 
+void SearchBar::setBackgroundImage(const gfx::Image& image)
+{
+    m_backgroundImage = image;
+    setNeedsDisplay();
+}
+
 void SearchBar::drawRect(gfx::Context& ctx, const gfx::Rect&)
 {
     gfx::Rect b = bounds();
+    if (m_backgroundImage) {
+        ctx.drawImage(m_backgroundImage, b);
+        return;
+    }
     ctx.fillLinearGradient(b, {b.x(), b.y()}, {b.x(), b.maxY()},
                            {{0, gfx::Color::fromRgb(214, 220, 227)}, {1, gfx::Color::fromRgb(180, 189, 200)}});
     ctx.setFillColor(gfx::Color::fromWhite(0.55));

@@ -1,4 +1,5 @@
 #pragma once
+#include "Platform/Graphics/Image.h"
 #include "Platform/UI/TextField.h"
 #include "Platform/UI/View.h"
 
@@ -45,6 +46,9 @@ public:
     void setDelegate(SearchBarDelegate* delegate) { m_delegate = delegate; }
 
     TextField& textField() const { return *m_field; }
+    // Drawn over the whole bar in place of the standard gradient; none brings that back.
+    const gfx::Image& backgroundImage() const { return m_backgroundImage; }
+    void setBackgroundImage(const gfx::Image& image);
     Button& cancelButton() const { return *m_cancel; }
 
     // Focus belongs to the field inside.
@@ -62,6 +66,7 @@ private:
     std::shared_ptr<TextField> m_field;
     std::shared_ptr<Button> m_cancel;
     bool m_showsCancel = false;
+    gfx::Image m_backgroundImage;
     SearchBarDelegate* m_delegate = nullptr;
 };
 

@@ -131,6 +131,18 @@ TEST_F(ScrollViewTest, FlickDeceleratesToTheReportedTarget)
     EXPECT_FALSE(scroll->isScrollIndicatorVisible());
 }
 
+TEST_F(ScrollViewTest, FlashingShowsTheIndicatorsForAMoment)
+{
+    scroll->addSubview(ui::View::make<uitest::RecordingView>(gfx::Rect(0, 0, 400, 1200)));
+    scroll->layoutIfNeeded();
+    scroll->flashScrollIndicators();
+    EXPECT_TRUE(scroll->isScrollIndicatorVisible());
+    advance(0.5);
+    EXPECT_TRUE(scroll->isScrollIndicatorVisible());
+    advance(0.5);
+    EXPECT_FALSE(scroll->isScrollIndicatorVisible());
+}
+
 TEST_F(ScrollViewTest, DelegateMayMoveTheTarget)
 {
     delegate.overrideTarget = gfx::Point{0, 300};

@@ -85,3 +85,26 @@ TEST_F(SearchBarTest, FocusIsTheFieldsAndTheClearButtonReportsAChange)
     EXPECT_EQ(bar->text(), "");
     EXPECT_EQ(delegate.log, (std::vector<std::string>{"begin", "change:"}));
 }
+
+TEST_F(SearchBarTest, BackgroundImageReplacesTheGradient)
+{
+    auto context = gfx::Context::createBitmap({8, 8}, 1);
+    context->setFillColor(gfx::Color::fromRgb(200, 30, 30));
+    context->fillRect({0, 0, 8, 8});
+    gfx::Image red = context->makeImage();
+    gfx::Color plain = pixel(window->snapshot(), 200, 2);
+    bar->setBackgroundImage(red);
+    gfx::Color drawn = pixel(window->snapshot(), 200, 2);
+    EXPECT_NEAR(drawn.r, 200 / 255.0, 0.02);
+    EXPECT_NEAR(drawn.g, 30 / 255.0, 0.02);
+    bar->setBackgroundImage({});
+    EXPECT_EQ(pixel(window->snapshot(), 200, 2), plain);
+}
+
+TEST_F(SearchBarTest, AFreshBarTakesTapsBeforeAnyLayout)
+{
+    auto fresh = View::make<SearchBar>(gfx::Rect(0, 100, 270, 34));
+    window->addSubview(fresh);
+    tap({100, 117});
+    EXPECT_TRUE(fresh->textField().isFirstResponder());
+}

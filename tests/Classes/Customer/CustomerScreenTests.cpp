@@ -1,0 +1,391 @@
+// The customers tab in a headless window over a client database from the template, the real
+// models and the loopback back end (account "alice" of fixture S): searching, entering,
+// editing, deleting, submitting, and the flags other screens set.
+#include "App/BrivantaAppDelegate.h"
+#include "Classes/Customer/CustomerViewController.h"
+#include "Common/MessageBox.h"
+#include "Database/DataAccessManager.h"
+#include "Database/SQLite/BRDatabase.h"
+#include "Platform/UI/Driver.h"
+#include "Common/ConfigManager.h"
+#include "Common/Language.h"
+#include "Common/UIToast.h"
+#include "Platform/UI/Application.h"
+#include "Platform/UI/Button.h"
+#include "Platform/UI/Label.h"
+#include "Platform/UI/TextView.h"
+#include "Platform/UI/Window.h"
+#include "Protocol/RequestLogin.h"
+#include "tests/Protocol/ProtocolTestSupport.h"
+
+namespace {
+
+using protocoltest::ProtocolTest;
+
+class CustomerScreenTest : public ProtocolTest {
+protected:
+    void SetUp() override
+    {
+        ProtocolTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        base::RunLoop::main().setManualClock(true);
+        ui::View::setAnimationsEnabled(false);
+        auto login = LoginMode::sharedInstance();
+        login->setLoginType(1);
+        login->setPassword(RequestLogin::passwordDigest("s3cret!"));
+        DataAccessManager::releaseDataModel();
+        data = DataAccessManager::sharedDataModel();
+        ASSERT_TRUE(data->hasModels());
+        db = BRDatabase::sharedDataBase();
+        std::vector<brivanta_fields_customer_attribute_Entity> fields;
+        int id = 10;
+        for (const char* name : {"Phone", "Bank Account", "Active", "Address", "City", "State/Province/Region", "Zip Code"}) {
+            brivanta_fields_customer_attribute_Entity field;
+            field.field_id = ++id;
+            field.field_name = name;
+            field.display = 1;
+            field.published = 1;
+            fields.push_back(field);
+        }
+        ASSERT_TRUE(data->saveToDatabaseFieldsCustomerAttribute(fields));
+        storeCustomer(9001, "ACME Ltd", "Hank", "Scorpio");
+        storeCustomer(9100, "Globex", "John", "Smith");
+        CustomerDataModel::freeInstance();
+        QuoteOrderStore::freeInstance();
+        ui::Application::shared().setURLRecorder([this](const std::string& url) { opened.push_back(url); });
+        window = std::make_shared<ui::Window>();
+        window->makeKeyAndVisible();
+        driver = std::make_unique<ui::Driver>(*window);
+        screen = std::make_shared<CustomerViewController>();
+        window->setRootViewController(screen);
+        base::RunLoop::main().advance(0.1);
+    }
+    void TearDown() override
+    {
+        if (auto* responder = ui::Responder::currentFirstResponder())
+            responder->resignFirstResponder();
+        MessageBox::sharedInstance()->dismissAllMsgBox();
+        ui::AlertView::dismissAllForTesting();
+        base::RunLoop::main().advance(10);
+        driver.reset();
+        screen.reset();
+        window.reset();
+        ui::Application::shared().setURLRecorder({});
+        ui::View::setAnimationsEnabled(true);
+        QuoteOrderStore::freeInstance();
+        CustomerDataModel::freeInstance();
+        db.reset();
+        data.reset();
+        ProtocolTest::TearDown();
+        DataAccessManager::releaseDataModel();
+    }
+
+    void storeCustomer(int id, const std::string& name, const std::string& first, const std::string& last)
+    {
+        brivanta_customer_Entity customer;
+        customer.customer_id = id;
+        customer.customer_info_id = "";
+        customer.customer_name = name;
+        customer.customer_publish = 1;
+        ASSERT_TRUE(data->saveToDatabaseCustomer(std::vector{customer}));
+        brivanta_customer_contact_entity contact;
+        contact.customerID = id;
+        contact.contactID = id;
+        contact.first_name = first;
+        contact.last_name = last;
+        ASSERT_TRUE(data->saveToDatabaseCustomerContact(std::vector{contact}));
+    }
+    int storedOrder(int customerId, const std::string& name)
+    {
+        auto order = std::make_shared<QuoteOrderEntity>();
+        order->setCustomerName(name);
+        order->setCustomerId(customerId);
+        order->setCurrency("USD");
+        return data->saveQuoteOrder(order);
+    }
+    std::string rows(const std::string& sql)
+    {
+        std::string text;
+        auto rs = db->executeQuery(sql);
+        while (rs && rs->next()) {
+            for (int i = 0; i < rs->columnCount(); ++i)
+                text += rs->stringForColumnIndex(i).value_or("NULL") + "|";
+            text += "\n";
+        }
+        return text;
+    }
+    std::string customerRows(int id)
+    {
+        std::string key = std::to_string(id);
+        return rows("select * from brivanta_customer where customer_id = " + key)
+            + rows("select * from brivanta_customer_address where customer_id = " + key)
+            + rows("select * from brivanta_customer_attribute where customer_id = " + key + " order by attribute_id")
+            + rows("select * from brivanta_customer_contact where customer_id = " + key);
+    }
+    std::string lastToast()
+    {
+        std::string text;
+        for (const auto& view : window->subviews()) {
+            if (std::string(view->className()) != "UIToast")
+                continue;
+            for (const auto& sub : view->subviews())
+                if (auto* box = dynamic_cast<ui::TextView*>(sub.get()))
+                    text = box->text();
+        }
+        return text;
+    }
+    void typeSearch(const std::string& text)
+    {
+        auto& bar = screen->customerList()->searchBar();
+        bar.setText(text);
+        bar.delegate()->searchBarTextDidChange(bar, text);
+        base::RunLoop::main().advance(0.5);
+    }
+    CustomerInfoView& pane() { return *screen->customerInfo(); }
+    // The button of that title inside the view.
+    static ui::Button* buttonIn(ui::View& view, const std::string& title)
+    {
+        for (const auto& sub : view.subviews()) {
+            if (auto* button = dynamic_cast<ui::Button*>(sub.get()); button && button->currentTitle() == title)
+                return button;
+            if (auto* found = buttonIn(*sub, title))
+                return found;
+        }
+        return nullptr;
+    }
+    CustomerInfoGroupData& groups() { return pane().customerInfoGroupData(); }
+    void set(brivanta_customer_group_Entity& group, const std::string& field, const std::string& value)
+    {
+        for (auto& row : group.customerAttributes) {
+            if (row.field == field)
+                row.value = value;
+        }
+    }
+    // NEW, the name typed, a street, an added empty address, a contact.
+    void enterNewCustomer(const std::string& name)
+    {
+        ASSERT_TRUE(driver->tap(&screen->customerList()->addNewCustomerButton()));
+        ASSERT_EQ(pane().customerType(), 1);
+        groups().customerCompanyData()[0].customerAttributes[0].value = name;
+        set(groups().customerCompanyData()[1], "Address", "1 Main Street");
+        pane().addAddress();
+        pane().addConctact();
+        set(groups().customerContactData()[0], "first_name", "John");
+        set(groups().customerContactData()[0], "last_name", "Smith");
+    }
+
+    std::shared_ptr<DataAccessManager> data;
+    std::shared_ptr<BRDatabase> db;
+    std::shared_ptr<ui::Window> window;
+    std::unique_ptr<ui::Driver> driver;
+    std::shared_ptr<CustomerViewController> screen;
+    std::vector<std::string> opened;
+};
+
+TEST_F(CustomerScreenTest, SearchOpensThePopoverAndTheSearchButtonTakesASingleHit)
+{
+    struct Case {
+        const char* text;
+        bool byContact;
+        size_t hits;
+        bool open;
+    } cases[] = {
+        {"acme", false, 1, true}, {"   ", false, 1, false}, {"o", false, 2, true}, {"John Smith", true, 1, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        screen->customerList()->Selectbutton(c.byContact ? 1 : 0);
+        typeSearch(c.text);
+        EXPECT_EQ(screen->popResult()->isPopoverVisible(), c.open);
+        if (c.open) {
+            EXPECT_EQ(screen->resultCount(), c.hits);
+        }
+    }
+    // One hit by contact: the search button shows that contact's customer.
+    screen->dismissPopoverController();
+    EXPECT_FALSE(screen->popResult()->isPopoverVisible());
+    ASSERT_TRUE(screen->curPersonInfo());
+    EXPECT_EQ(screen->curPersonInfo()->name, "Globex");
+
+    // Two hits: the button only closes.
+    screen->customerList()->Selectbutton(0);
+    typeSearch("o");
+    screen->dismissPopoverController();
+    EXPECT_FALSE(screen->popResult()->isPopoverVisible());
+    EXPECT_EQ(screen->curPersonInfo()->name, "Globex");
+    typeSearch("acme");
+    screen->dismissPopoverController();
+    EXPECT_EQ(screen->curPersonInfo()->name, "ACME Ltd");
+    EXPECT_EQ(pane().personInfo()->pid, 9001);
+    // Cleared: all groups again, the selection kept.
+    typeSearch("");
+    EXPECT_EQ(screen->customerList()->tableCustomer()->selectedPID(), 9001);
+    // Typed through the window as a user would.
+    auto& field = screen->customerList()->searchBar().textField();
+    ASSERT_TRUE(driver->tap(&field));
+    EXPECT_TRUE(field.isFirstResponder());
+    driver->type("glob");
+    EXPECT_TRUE(screen->popResult()->isPopoverVisible());
+    EXPECT_EQ(screen->resultCount(), 1u);
+    driver->pressKey("\n");
+    EXPECT_EQ(screen->curPersonInfo()->name, "Globex");
+    EXPECT_FALSE(screen->popResult()->isPopoverVisible());
+}
+
+TEST_F(CustomerScreenTest, NewCustomersAreStoredAndEditsKeepTheirId)
+{
+    // No customer fields synced yet: NEW only explains.
+    ui::View::setAnimationsEnabled(true);
+    ASSERT_TRUE(db->executeUpdate("DELETE FROM brivanta_fields_customer_attribute"));
+    CustomerDataModel::sharedInstance()->reloadCustomerData();
+    ASSERT_TRUE(driver->tap(&screen->customerList()->addNewCustomerButton()));
+    base::RunLoop::main().advance(0.1);
+    EXPECT_EQ(lastToast(), Language::stringWithName("NOTEUPDATECUSTOMER"));
+    EXPECT_EQ(pane().customerType(), 0);
+    base::RunLoop::main().advance(10);
+    ui::View::setAnimationsEnabled(false);
+    ASSERT_TRUE(db->executeUpdate("DELETE FROM brivanta_customer_attribute"));
+    CustomerDataModel::freeInstance();
+    data->customerModel()->saveToDatabaseFieldsCustomerAttribute([] {
+        std::vector<brivanta_fields_customer_attribute_Entity> fields;
+        int id = 10;
+        for (const char* name : {"Phone", "Bank Account", "Active", "Address", "City", "State/Province/Region", "Zip Code"}) {
+            brivanta_fields_customer_attribute_Entity field;
+            field.field_id = ++id;
+            field.field_name = name;
+            field.display = 1;
+            field.published = 1;
+            fields.push_back(field);
+        }
+        return fields;
+    }());
+    CustomerDataModel::sharedInstance();
+
+    enterNewCustomer("New Buyer");
+    EXPECT_TRUE(screen->customerList()->isEditType());
+    EXPECT_EQ(screen->customerList()->tableCustomer()->tableView()->frame().y(), 193);
+    ASSERT_TRUE(driver->tap(&pane().doneButton()));
+    EXPECT_EQ(rows("select customer_id, customer_name from brivanta_customer where customer_id < 0"), "-1|New Buyer|\n");
+    EXPECT_EQ(rows("select attribute_value from brivanta_customer_attribute where customer_id = -1 and "
+                   "attribute_fields_id = 14"),
+              "1 Main Street|\n");
+    EXPECT_EQ(rows("select count(*) from brivanta_customer_attribute where customer_id = -1"), "7|\n");
+    EXPECT_EQ(rows("select count(*) from brivanta_customer_address where customer_id = -1"), "0|\n");
+    EXPECT_EQ(rows("select contact_id, first_name, last_name from brivanta_customer_contact where customer_id = -1"),
+              "-1|John|Smith|\n");
+    EXPECT_EQ(pane().personInfo()->pid, -1);
+    EXPECT_EQ(pane().customerType(), 0);
+    EXPECT_FALSE(screen->customerList()->isEditType());
+    EXPECT_EQ(screen->customerList()->tableCustomer()->tableView()->frame().y(), 133);
+    EXPECT_EQ(screen->customerList()->tableCustomer()->selectedPID(), -1);
+
+    // EDIT keeps the id, and the order naming it stays on it; a primary chosen while editing
+    // is stored at DONE.
+    int order = storedOrder(-1, "New Buyer");
+    ASSERT_TRUE(driver->tap(&pane().editButton()));
+    set(groups().customerCompanyData()[0], "Phone", "555-0199");
+    pane().addAddress();
+    set(groups().customerCompanyData().back(), "address", "2 Side Street");
+    pane().groupViewClickWithType(groups().customerCompanyData().back().indexId, CustomerInfoGroupView::Address);
+    ASSERT_TRUE(driver->tap(&pane().doneButton()));
+    EXPECT_EQ(rows("select customer_id from brivanta_customer where customer_id < 0"), "-1|\n");
+    EXPECT_EQ(rows("select attribute_value from brivanta_customer_attribute where customer_id = -1 and "
+                   "attribute_fields_id = 11"),
+              "555-0199|\n");
+    EXPECT_EQ(rows("select address, isDefault from brivanta_customer_address where customer_id = -1"),
+              "2 Side Street|1|\n");
+    EXPECT_EQ(rows("select customer_id from brivanta_quote_order where order_id = " + std::to_string(order)), "-1|\n");
+
+    // A refused contact write: FAILED, the stored customer exactly as before, still editing.
+    std::string before = customerRows(-1);
+    ASSERT_TRUE(db->executeUpdate("CREATE TRIGGER refuse BEFORE INSERT ON brivanta_customer_contact "
+                                  "BEGIN SELECT RAISE(ABORT, 'no'); END"));
+    ui::View::setAnimationsEnabled(true);
+    ASSERT_TRUE(driver->tap(&pane().editButton()));
+    set(groups().customerCompanyData()[0], "Phone", "000");
+    ASSERT_TRUE(driver->tap(&pane().doneButton()));
+    base::RunLoop::main().advance(0.1);
+    EXPECT_EQ(lastToast(), Language::stringWithName("FAILED"));
+    EXPECT_EQ(customerRows(-1), before);
+    EXPECT_EQ(pane().customerType(), 1);
+    base::RunLoop::main().advance(10);
+}
+
+TEST_F(CustomerScreenTest, DeletingALocalCustomerFreesItsOrdersAndItsIdStaysUsed)
+{
+    int a = CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode("First");
+    int b = CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode("Second");
+    ASSERT_EQ(b, -2);
+    int order = storedOrder(b, "Second");
+    screen->settingsSwitchChanged();
+    screen->deleteLocalCustomer(b);
+    EXPECT_EQ(customerRows(b), "");
+    EXPECT_EQ(rows("select customer_id, customer_name from brivanta_quote_order where order_id = " + std::to_string(order)),
+              "0|Second|\n");
+    EXPECT_EQ(CustomerDataModel::sharedInstance()->customerInfoDic().count(b), 0u);
+    EXPECT_EQ(CustomerDataModel::sharedInstance()->customerInfoDic().count(a), 1u);
+    EXPECT_EQ(CustomerDataModel::sharedInstance()->nextLocalCustomerId(), -3);
+}
+
+TEST_F(CustomerScreenTest, SubmitAsksFirstAndRefusesTheDemo)
+{
+    int id = CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode("Local Buyer");
+    screen->settingsSwitchChanged();
+    screen->customerList()->selectedCustomer(id);
+    ASSERT_EQ(pane().personInfo()->pid, id);
+
+    LoginMode::sharedInstance()->setLoginType(3);
+    pane().submitAction();
+    auto alert = ui::AlertView::visibleAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->tag(), CustomerViewController::kDemoAlertTag);
+    ASSERT_TRUE(driver->tap(buttonIn(*alert, Language::stringWithName("SIGNUPNOW"))));
+    EXPECT_EQ(opened, std::vector<std::string>{BrivantaAppDelegate::kRegistrationPageAddress});
+    EXPECT_TRUE(logged("520").empty());
+
+    LoginMode::sharedInstance()->setLoginType(1);
+    pane().submitAction();
+    alert = ui::AlertView::visibleAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->tag(), CustomerViewController::kSubmitAlertTag);
+    EXPECT_EQ(alert->message(), Language::stringWithName("CUSTOMERSUBMIT"));
+    ASSERT_TRUE(screen->submitPerson());
+    ASSERT_TRUE(driver->tap(buttonIn(*alert, Language::stringWithName("SUBMIT"))));
+    EXPECT_FALSE(screen->submitPerson());
+    ASSERT_TRUE(runUntil([&] { return CustomerDataModel::sharedInstance()->customerInfoDic().count(id) == 0; }));
+    EXPECT_EQ(logged("520").size(), 1u);
+    // The list shows the customer under its server id, without the LOCAL tag.
+    bool found = false;
+    for (const auto& group : screen->customerList()->tableCustomer()->customerlist()) {
+        for (const auto& row : group.arrayPersons) {
+            if (row.personInfo.name == "Local Buyer") {
+                found = true;
+                EXPECT_GT(row.personInfo.pid, 0);
+            }
+        }
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST_F(CustomerScreenTest, FlagsFromOtherScreens)
+{
+    screen->customerList()->selectedCustomer(9001);
+    ASSERT_TRUE(pane().personInfo());
+    // The order editor made a customer and asked for a reload.
+    CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode("From an order");
+    ConfigManager::sharedInstance()->flagDic()["Needreloadcustomer"] = "YES";
+    screen->viewWillAppear(false);
+    EXPECT_FALSE(pane().personInfo());
+    EXPECT_EQ(ConfigManager::sharedInstance()->flagDic()["Needreloadcustomer"], "NO");
+    EXPECT_EQ(screen->customerList()->allCustomerdic().count(-1), 1u);
+
+    // Show-all off: a hidden customer leaves the list.
+    ASSERT_TRUE(data->updateCustomerTableHiddenWithCustomerIdWithHidden(9100, true));
+    ConfigManager::sharedInstance()->setIsShowAllCustomer(false);
+    base::NotificationCenter::defaultCenter().post("SETTINGS_SWITCH_CHANGE_NOTIFATION");
+    EXPECT_EQ(screen->customerList()->allCustomerdic().count(9100), 0u);
+    EXPECT_EQ(screen->customerList()->allCustomerdic().count(9001), 1u);
+}
+
+} // namespace

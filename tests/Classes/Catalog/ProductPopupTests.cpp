@@ -205,7 +205,14 @@ TEST_F(ProductPopupTest, CompareColumnsEditModeRemovalsAndPages)
 
 TEST_F(ProductPopupTest, CompareRemoveAllAndLanguage)
 {
-    auto popup = showCompare({fx::kTwoValues, fx::kSingleValue});
+    auto popup = showCompare({fx::kNoAttributes, fx::kSingleValue});
+    // A column's add button: the total is read again first (3 added since the columns were built).
+    ASSERT_TRUE(store->addToOrder(product(fx::kNoAttributes, 3)));
+    ASSERT_TRUE(driver->tap(&popup->columnWithTag(4000)->addOrderBtn()));
+    EXPECT_EQ(popup->columnWithTag(4000)->addOrderBtn().badgeLabel()->text(), "4");
+    ASSERT_TRUE(driver->tap(&popup->columnWithTag(4001)->addOrderBtn()));
+    EXPECT_EQ(popup->columnWithTag(4001)->addOrderBtn().badgeLabel()->text(), "1");
+    EXPECT_EQ(store->curQuoteOrder()->items().back()->attributes(), std::optional<std::string>("Colour:Red"));
     ASSERT_TRUE(driver->tap(popup->btnEdit().get()));
     EXPECT_TRUE(popup->inEdit());
     LanguageManager::sharedInstance()->setCurrentLanguage(2);

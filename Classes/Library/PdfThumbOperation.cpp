@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <mutex>
 
 std::atomic<int> PdfThumbFetch::loadCount{0};
 std::atomic<int> PdfThumbRender::renderCount{0};
@@ -35,6 +36,27 @@ void cancelRequest(const std::shared_ptr<PdfThumbRequest>& request)
     clearViewOperation(*request);
     request->setThumbView(nullptr);
     PdfThumbCache::sharedInstance().removeNullForKey(request->cacheKey());
+}
+
+// The work queue draws page after page of one document: the last one opened stays open for
+// the next render, as long as the file is the same (path, password, size and date).
+std::shared_ptr<pdf::Document> openForRender(const PdfThumbRequest& request)
+{
+    static std::mutex mutex;
+    static std::string lastKey;
+    static std::shared_ptr<pdf::Document> last;
+    auto size = base::FileManager::fileSize(request.fileURL());
+    auto date = base::FileManager::modificationDate(request.fileURL());
+    if (!size || !date)
+        return nullptr;
+    std::string key = request.fileURL() + '\0' + request.password().value_or("") + '\0' + std::to_string(*size) +
+                      '\0' + std::to_string(date->timeIntervalSince1970());
+    std::lock_guard lock(mutex);
+    if (key != lastKey || !last) {
+        last = PdfDocumentOpen(request.fileURL(), request.password());
+        lastKey = last ? key : std::string();
+    }
+    return last;
 }
 
 } // namespace
@@ -127,7 +149,7 @@ void PdfThumbRender::main()
 {
     const PdfThumbRequest& request = *m_request;
     gfx::Image image;
-    if (auto document = PdfDocumentOpen(request.fileURL(), request.password())) {
+    if (auto document = openForRender(request)) {
         if (auto page = document->page(request.thumbPage())) {
             gfx::Size box = page->size();
             gfx::Size target = request.thumbSize();

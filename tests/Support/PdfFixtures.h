@@ -135,6 +135,8 @@ struct DocumentSpec {
     // A JPEG drawn on every page that asks for it (imageRef 1).
     std::string jpeg;
     int jpegWidth = 0, jpegHeight = 0;
+    // Every page holds its own copy of the picture (as scanned catalogues do).
+    bool jpegPerPage = false;
 };
 
 inline std::string build(const DocumentSpec& spec, size_t padding = 0)
@@ -144,11 +146,14 @@ inline std::string build(const DocumentSpec& spec, size_t padding = 0)
     int pagesId = w.reserve();
     int font = w.add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
     int image = 0;
-    if (!spec.jpeg.empty())
-        image = w.add(Writer::stream("/Type /XObject /Subtype /Image /Width " + std::to_string(spec.jpegWidth) +
+    auto addImage = [&] {
+        return w.add(Writer::stream("/Type /XObject /Subtype /Image /Width " + std::to_string(spec.jpegWidth) +
                                          " /Height " + std::to_string(spec.jpegHeight) +
                                          " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode",
                                      spec.jpeg));
+    };
+    if (!spec.jpeg.empty() && !spec.jpegPerPage)
+        image = addImage();
     std::vector<int> pageIds;
     for (size_t i = 0; i < spec.pages.size(); ++i)
         pageIds.push_back(w.reserve());
@@ -174,6 +179,8 @@ inline std::string build(const DocumentSpec& spec, size_t padding = 0)
     std::string kids;
     for (size_t i = 0; i < spec.pages.size(); ++i) {
         const PageSpec& p = spec.pages[i];
+        if (!spec.jpeg.empty() && spec.jpegPerPage)
+            image = addImage();
         std::string content;
         if (p.imageRef && image) {
             content += "q " + num(p.media.x2 - p.media.x1) + " 0 0 " + num(p.media.y2 - p.media.y1) + " " +

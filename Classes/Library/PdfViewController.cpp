@@ -508,8 +508,25 @@ void PdfViewController::tappedInToolbarMarkButton(PdfMainToolbar&, ui::Button&)
 void PdfViewController::tappedInToolbarThumbsButton(PdfMainToolbar&, ui::Button&)
 {
     dismissPopControllers();
-    // The thumbnail grid is not in this build; the page bar serves for jumping.
-    base::logf("PdfViewController: thumbnail grid not available");
+    auto grid = PdfThumbsViewController::initWithReaderDocumentDocumentName(m_document, m_docName);
+    if (!grid)
+        return;
+    grid->setDelegate(this);
+    grid->setTitle(title());
+    grid->setModalPresentationStyle(ui::ModalPresentationStyle::FullScreen);
+    presentViewController(grid, false);
+}
+
+void PdfViewController::thumbsViewControllerGotoPage(PdfThumbsViewController&, int page)
+{
+    showDocumentPage(page);
+}
+
+void PdfViewController::dismissThumbsViewController(PdfThumbsViewController& grid)
+{
+    updateBookmarkState();
+    grid.setDelegate(nullptr);
+    dismissViewController(false);
 }
 
 void PdfViewController::pagebarGotoPage(PdfMainPagebar&, int page)

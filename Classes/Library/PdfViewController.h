@@ -2,6 +2,7 @@
 #include "Classes/Library/PdfContentView.h"
 #include "Classes/Library/PdfMainPagebar.h"
 #include "Classes/Library/PdfMainToolbar.h"
+#include "Classes/Library/PdfThumbsViewController.h"
 #include "Platform/Base/Date.h"
 #include "Platform/Base/NotificationCenter.h"
 #include "Platform/UI/ActionSheet.h"
@@ -36,6 +37,7 @@ class PdfViewController : public ui::ViewController,
                           public PdfMainToolbarDelegate,
                           public PdfMainPagebarDelegate,
                           public PdfContentViewDelegate,
+                          public PdfThumbsViewControllerDelegate,
                           public ui::ScrollViewDelegate,
                           public ui::GestureRecognizerDelegate,
                           public ui::ActionSheetDelegate {
@@ -53,7 +55,10 @@ public:
 
     void showDocumentPage(int page);
     // The same as the toolbar's back button.
-    void dismissReaderViewController();
+    void dismissReaderViewController() override;
+    // The thumbnail grid.
+    void thumbsViewControllerGotoPage(PdfThumbsViewController&, int page) override;
+    void dismissThumbsViewController(PdfThumbsViewController& grid) override;
 
     const std::shared_ptr<PdfDocument>& document() const { return m_document; }
     int currentPage() const { return m_currentPage; }

@@ -26,6 +26,8 @@ void SegmentedControl::insertSegmentWithTitle(const std::string& title, size_t i
     setNeedsDisplay();
     index = std::min(index, m_items.size());
     m_items.insert(m_items.begin() + long(index), title);
+    if (m_images.size() >= index)
+        m_images.insert(m_images.begin() + long(index), gfx::Image());
     if (m_selected >= int(index))
         ++m_selected;
 }
@@ -36,6 +38,8 @@ void SegmentedControl::removeSegmentAtIndex(size_t index)
     if (index >= m_items.size())
         return;
     m_items.erase(m_items.begin() + long(index));
+    if (index < m_images.size())
+        m_images.erase(m_images.begin() + long(index));
     if (m_selected == int(index))
         m_selected = kNoSegment;
     else if (m_selected > int(index))
@@ -46,6 +50,7 @@ void SegmentedControl::removeAllSegments()
 {
     setNeedsDisplay();
     m_items.clear();
+    m_images.clear();
     m_selected = kNoSegment;
 }
 
@@ -54,6 +59,27 @@ void SegmentedControl::setTitleForSegmentAtIndex(const std::string& title, size_
     setNeedsDisplay();
     if (index < m_items.size())
         m_items[index] = title;
+}
+
+void SegmentedControl::setImageForSegmentAtIndex(const gfx::Image& image, size_t index)
+{
+    if (index >= m_items.size())
+        return;
+    if (m_images.size() < m_items.size())
+        m_images.resize(m_items.size());
+    m_images[index] = image;
+    setNeedsDisplay();
+}
+
+gfx::Image SegmentedControl::imageForSegmentAtIndex(size_t index) const
+{
+    return index < m_images.size() ? m_images[index] : gfx::Image();
+}
+
+void SegmentedControl::setBackgroundImage(const gfx::Image& image)
+{
+    m_background = image;
+    setNeedsDisplay();
 }
 
 std::string SegmentedControl::titleForSegmentAtIndex(size_t index) const
@@ -135,8 +161,11 @@ void SegmentedControl::drawRect(gfx::Context& ctx, const gfx::Rect&)
     gfx::Font font = gfx::Font::boldSystemFont(13);
     ctx.save();
     ctx.clipToRoundedRect(outline, kRadius);
-    ctx.fillLinearGradient(b, {b.x(), b.y()}, {b.x(), b.maxY()},
-                           {{0, gfx::Color::white()}, {1, gfx::Color::fromWhite(0.9)}});
+    if (m_background)
+        ctx.drawImage(m_background, b);
+    else
+        ctx.fillLinearGradient(b, {b.x(), b.y()}, {b.x(), b.maxY()},
+                               {{0, gfx::Color::white()}, {1, gfx::Color::fromWhite(0.9)}});
     for (size_t i = 0; i < m_items.size(); ++i) {
         gfx::Rect r = segmentRect(i);
         bool selected = int(i) == m_selected;
@@ -149,9 +178,15 @@ void SegmentedControl::drawRect(gfx::Context& ctx, const gfx::Rect&)
             ctx.fillRect(r);
         }
         gfx::Color textColor = selected || (pressed && m_momentary) ? gfx::Color::white() : gfx::Color::fromWhite(0.3);
-        double lh = font.lineHeight();
-        ctx.drawText(m_items[i], {r.x() + 4, r.midY() - lh / 2, r.width() - 8, lh}, font, textColor,
-                     gfx::TextAlignment::Center, gfx::LineBreakMode::TruncateTail, 1);
+        if (gfx::Image image = imageForSegmentAtIndex(i)) {
+            gfx::Size size = image.size();
+            ctx.drawImage(image, {std::round(r.midX() - size.width / 2), std::round(r.midY() - size.height / 2),
+                                  size.width, size.height});
+        } else {
+            double lh = font.lineHeight();
+            ctx.drawText(m_items[i], {r.x() + 4, r.midY() - lh / 2, r.width() - 8, lh}, font, textColor,
+                         gfx::TextAlignment::Center, gfx::LineBreakMode::TruncateTail, 1);
+        }
         if (i > 0) {
             ctx.setStrokeColor(color);
             ctx.setLineWidth(1);

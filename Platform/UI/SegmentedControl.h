@@ -1,4 +1,5 @@
 #pragma once
+#include "Platform/Graphics/Image.h"
 #include "Platform/UI/Control.h"
 
 #include <optional>
@@ -23,6 +24,12 @@ public:
     void removeAllSegments();
     void setTitleForSegmentAtIndex(const std::string& title, size_t index);
     std::string titleForSegmentAtIndex(size_t index) const;
+    // A picture shown in place of the segment's title.
+    void setImageForSegmentAtIndex(const gfx::Image& image, size_t index);
+    gfx::Image imageForSegmentAtIndex(size_t index) const;
+    // Drawn over the whole control for the normal state, in place of the plain gradient.
+    void setBackgroundImage(const gfx::Image& image);
+    const gfx::Image& backgroundImage() const { return m_background; }
 
     int selectedSegmentIndex() const { return m_selected; }
     // No events: only the user's choice sends ValueChanged.
@@ -53,6 +60,8 @@ private:
     gfx::Color tint() const;
 
     std::vector<std::string> m_items;
+    std::vector<gfx::Image> m_images;
+    gfx::Image m_background;
     int m_selected = kNoSegment;
     int m_pressed = kNoSegment;
     bool m_momentary = false;

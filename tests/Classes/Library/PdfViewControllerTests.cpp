@@ -146,7 +146,7 @@ TEST_F(PdfViewControllerTest, BarsHideOnTouchAndComeBackOnALaterTap)
     EXPECT_FALSE(toolbar->isHidden());
     EXPECT_FALSE(pagebar->isHidden());
     // A tap on the toolbar is no page tap.
-    driver->tap(toolbar->thumbsButton().get());
+    driver->tap(gfx::Point{512, 22});
     base::RunLoop::main().advance(1);
     EXPECT_FALSE(toolbar->isHidden());
     // A double tap in the centre zooms the page one step.

@@ -6,6 +6,9 @@
 #include "tests/App/AppWindowTestSupport.h"
 
 #include "App/BrivantaAppDelegate.h"
+#include "Common/Language.h"
+#include "Common/LanguageManager.h"
+#include "Common/MessageBox.h"
 #include "Common/PublicFunction.h"
 #include "Platform/Graphics/Text.h"
 #include "Platform/UI/Application.h"
@@ -282,6 +285,11 @@ TEST_F(WelcomeTest, FocusLiftsTheWelcomePictureAndBlurBringsItBack)
     driver->wait(0.3);
     EXPECT_DOUBLE_EQ(screen->homeBg()->frame().y(), -120);
     EXPECT_DOUBLE_EQ(screen->homeBg()->frame().height(), 748);
+    // Below the lifted picture the window keeps the picture's own colour.
+    EXPECT_TRUE(driver->screenshot(reviewPath("welcome_keyboard_lifted.png")));
+    auto lifted = gfx::Image::fromFile(reviewPath("welcome_keyboard_lifted.png"));
+    ASSERT_FALSE(lifted.isNull());
+    EXPECT_EQ(lifted.colorAt(512, 760), gfx::Color::fromRgb(25, 45, 77));
     screen->loginCheckBox()->resignTextFirstResponder();
     driver->wait(0.15);
     double midway = screen->homeBg()->presentation().center.y - 374;
@@ -289,6 +297,20 @@ TEST_F(WelcomeTest, FocusLiftsTheWelcomePictureAndBlurBringsItBack)
     EXPECT_GT(midway, -110) << "moving back over 0.3 s";
     driver->wait(0.25);
     EXPECT_DOUBLE_EQ(screen->homeBg()->frame().y(), 0);
+}
+
+TEST_F(WelcomeTest, TheWholeScreenSpeaksChinese)
+{
+    WeclomeViewController::setDemoUnpack([] { return true; });
+    LanguageManager::sharedInstance()->setCurrentLanguage(2);
+    Language::resetLanguageCache();
+    show();
+    ASSERT_TRUE(base::RunLoop::main().runUntil([] { return MessageBox::sharedInstance()->waitMsgBoxtag() == 0; }, 10));
+    driver->wait(0.5);
+    std::string login = Language::stringWithName("LOGIN");
+    EXPECT_NE(login, "Log in");
+    EXPECT_TRUE(driver->isOnScreen(driver->findByText(login)));
+    EXPECT_TRUE(driver->screenshot(reviewPath("welcome_cn.png")));
 }
 
 TEST_F(WelcomeTest, ASlowDemoUnpackHoldsTheTilesAndTheBoxUntilItEnds)

@@ -1,0 +1,135 @@
+#pragma once
+// The library against the loopback back end of fixture LIB: client "AcmeCo" logged in online,
+// its database from the template plus the rows a test writes, files served by the back end.
+#include "Classes/Library/SaleslibraryModel.h"
+#include "Database/DataAccessManager.h"
+#include "Database/SQLite/BRDatabase.h"
+#include "Platform/Base/FileManager.h"
+#include "Platform/Base/Paths.h"
+#include "Protocol/RequestLogin.h"
+#include "tests/Protocol/ProtocolTestSupport.h"
+
+#include <filesystem>
+
+namespace librarytest {
+
+using Text = std::optional<std::string>;
+
+inline brivanta_library_files_Entity libraryFile(int id, std::string title, std::string name, std::string type = "PDF",
+                                                 int category = 0, std::string info = "PDF/0.3 M",
+                                                 std::string date = "2025-09-01 09:30:00")
+{
+    brivanta_library_files_Entity file;
+    file.file_id = id;
+    file.title = std::move(title);
+    file.file_name = std::move(name);
+    file.type = std::move(type);
+    file.category = category;
+    file.info = std::move(info);
+    file.date = std::move(date);
+    file.published = 1;
+    file.ordering = id;
+    return file;
+}
+
+class LibraryTest : public protocoltest::ProtocolTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        std::signal(SIGPIPE, SIG_IGN);
+        std::string error;
+        s_backend = testsupport::TestBackend::start("LIB", &error).release();
+        ASSERT_NE(s_backend, nullptr) << error;
+    }
+
+    void SetUp() override
+    {
+        ProtocolTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        auto login = LoginMode::sharedInstance();
+        login->setLoginType(1);
+        login->setPassword(RequestLogin::passwordDigest("s3cret!"));
+        login->setDeviceID("dev-1");
+        DataAccessManager::releaseDataModel();
+        m_manager = DataAccessManager::sharedDataModel();
+        ASSERT_TRUE(m_manager->hasModels());
+        SaleslibraryModel::freeInstance();
+    }
+    void TearDown() override
+    {
+        SaleslibraryModel::freeInstance();
+        m_manager.reset();
+        ProtocolTest::TearDown();
+        DataAccessManager::releaseDataModel();
+    }
+
+    static std::string client() { return base::Paths::documents() + "/acmeco"; }
+    static std::string pdfPath(const std::string& name) { return client() + "/Pdf/" + name; }
+    static std::optional<std::string> contents(const std::string& path)
+    {
+        auto bytes = base::FileManager::readFile(path);
+        return bytes ? std::optional<std::string>(std::string(bytes->begin(), bytes->end())) : std::nullopt;
+    }
+    static void writeFile(const std::string& path, const std::string& text)
+    {
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        ASSERT_TRUE(base::FileManager::writeAtomically(path, text));
+    }
+    // The file as the server holds it.
+    static std::string served(const std::string& folder, const std::string& name)
+    {
+        auto answer = testsupport::httpExchange(backend().filePort(), "GET",
+                                                std::string("/") + testsupport::TestBackend::kImagePath +
+                                                    "/images/AcmeCo/" + folder + "/" + name);
+        EXPECT_TRUE(answer && answer->status == 200) << name;
+        return answer ? answer->body : std::string();
+    }
+    std::vector<base::Value> fileRequests(const std::string& name) const
+    {
+        std::vector<base::Value> out;
+        for (auto& record : logged("file"))
+            if (record["request"].toString().rfind("POST ", 0) == 0 &&
+                record["request"].toString().find("/" + name + " ") != std::string::npos)
+                out.push_back(record);
+        return out;
+    }
+    // The file ids of the 519 notices the back end received.
+    std::vector<std::string> finishNotices() const
+    {
+        std::vector<std::string> out;
+        for (auto& record : logged("519"))
+            out.push_back(record["parameters"]["fileIds"].toString());
+        return out;
+    }
+    void saveFiles(const std::vector<brivanta_library_files_Entity>& files)
+    {
+        ASSERT_TRUE(m_manager->saveToDatabaseLibraryFiles(files));
+    }
+    void saveUpdate(int fileId, std::string oldName, std::string oldType)
+    {
+        brivanta_library_files_update_Entity update;
+        update.fileID = fileId;
+        update.oldFileName = std::move(oldName);
+        update.oldFileType = std::move(oldType);
+        ASSERT_TRUE(m_manager->saveToDatabaseLibraryUpdate(update));
+    }
+    static std::shared_ptr<RequestDownload> downloadOf(int fileId, const std::string& name, int type = 5)
+    {
+        auto request = std::make_shared<RequestDownload>();
+        request->setFileId(fileId);
+        request->setImgType(type);
+        request->setProgressType(1);
+        request->setFileNameList(std::vector<std::string>{name});
+        return request;
+    }
+    // Lets anything already sent reach the back end and any answer come back.
+    static void settle(double seconds = 0.3)
+    {
+        base::RunLoop::main().runUntil([] { return false; }, seconds);
+    }
+
+    std::shared_ptr<DataAccessManager> m_manager;
+};
+
+} // namespace librarytest

@@ -48,12 +48,19 @@ void TextView::setEditable(bool editable)
         resignFirstResponder();
 }
 
+void TextView::setContentInset(gfx::EdgeInsets inset)
+{
+    m_contentInset = inset;
+    setNeedsDisplay();
+    setContentOffset(contentOffset());
+}
+
 gfx::Size TextView::contentSize() const
 {
     double width = bounds().width();
-    double textWidth = std::max(1.0, width - 2 * kInset);
+    double textWidth = std::max(1.0, width - m_contentInset.left - m_contentInset.right);
     double height = m_text.empty() ? 0 : gfx::sizeOfText(m_text, m_font, {textWidth, kUnlimited}, gfx::LineBreakMode::WordWrap, 0).height;
-    return {width, height + 2 * kInset};
+    return {width, height + m_contentInset.top + m_contentInset.bottom};
 }
 
 double TextView::maximumOffset() const
@@ -155,8 +162,9 @@ void TextView::drawRect(gfx::Context& ctx, const gfx::Rect&)
 {
     if (m_text.empty())
         return;
-    double width = std::max(1.0, bounds().width() - 2 * kInset);
-    ctx.drawText(m_text, {kInset, kInset, width, kUnlimited}, m_font, m_textColor, m_alignment, gfx::LineBreakMode::WordWrap, 0);
+    double width = std::max(1.0, bounds().width() - m_contentInset.left - m_contentInset.right);
+    ctx.drawText(m_text, {m_contentInset.left, m_contentInset.top, width, kUnlimited}, m_font, m_textColor, m_alignment,
+                 gfx::LineBreakMode::WordWrap, 0);
 }
 
 } // namespace ui

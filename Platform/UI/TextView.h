@@ -28,6 +28,9 @@ public:
     bool isEditable() const { return m_editable; }
     void setEditable(bool editable);
     bool isEditing() const { return isFirstResponder(); }
+    // Margins between the view's edges and its text; kInset on every side by default.
+    gfx::EdgeInsets contentInset() const { return m_contentInset; }
+    void setContentInset(gfx::EdgeInsets inset);
 
     // The wrapped text with its margins; the offset is the bounds origin.
     gfx::Size contentSize() const;
@@ -60,6 +63,7 @@ private:
     gfx::Color m_textColor = gfx::Color::black();
     gfx::TextAlignment m_alignment = gfx::TextAlignment::Left;
     bool m_editable = true;
+    gfx::EdgeInsets m_contentInset{kInset, kInset, kInset, kInset};
     int m_touch = -1;
     gfx::Point m_touchStart;
     double m_offsetAtStart = 0;

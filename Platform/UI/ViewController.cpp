@@ -221,6 +221,8 @@ void ViewController::presentViewController(const std::shared_ptr<ViewController>
                              ? kFormSheetSize
                              : gfx::Size{768, screen.height() - 40};
         target = {(screen.width() - size.width) / 2, (screen.height() - size.height) / 2, size.width, size.height};
+        if (controller->m_modalStyle == ModalPresentationStyle::FormSheet && controller->m_formSheetFrame)
+            target = *controller->m_formSheetFrame;
         view->setAutoresizingMask(AutoresizingFlexibleLeftMargin | AutoresizingFlexibleRightMargin |
                                   AutoresizingFlexibleTopMargin | AutoresizingFlexibleBottomMargin);
     } else {
@@ -239,7 +241,12 @@ void ViewController::presentViewController(const std::shared_ptr<ViewController>
         if (completion)
             completion();
     };
-    if (animated) {
+    bool dissolve = controller->m_transitionStyle == ModalTransitionStyle::CrossDissolve;
+    if (animated && dissolve) {
+        double alpha = view->alpha();
+        view->setAlpha(0);
+        View::animate(kPresentDuration, [&] { view->setAlpha(alpha); }, finish);
+    } else if (animated) {
         view->setCenter({target.midX(), screen.maxY() + target.height() / 2});
         View::animate(kPresentDuration, [&] { view->setCenter({target.midX(), target.midY()}); }, finish);
     } else {
@@ -264,8 +271,12 @@ void ViewController::dismissViewController(bool animated, std::function<void()> 
     if (!sheet)
         beginAppearanceTransition(true, animated);
     auto self = sharedController();
-    auto finish = [self, controller, view, sheet, completion = std::move(completion)](bool) {
+    bool dissolve = controller->m_transitionStyle == ModalTransitionStyle::CrossDissolve;
+    double alpha = view->alpha();
+    auto finish = [self, controller, view, sheet, dissolve, alpha, completion = std::move(completion)](bool) {
         view->removeFromSuperview();
+        if (dissolve)
+            view->setAlpha(alpha);
         if (controller->m_dimmingView) {
             controller->m_dimmingView->removeFromSuperview();
             controller->m_dimmingView.reset();
@@ -280,7 +291,9 @@ void ViewController::dismissViewController(bool animated, std::function<void()> 
         if (completion)
             completion();
     };
-    if (animated && view->window()) {
+    if (animated && view->window() && dissolve) {
+        View::animate(kPresentDuration, [&] { view->setAlpha(0); }, finish);
+    } else if (animated && view->window()) {
         gfx::Rect screen = view->window()->bounds();
         View::animate(kPresentDuration, [&] { view->setCenter({view->center().x, screen.maxY() + view->bounds().height() / 2}); },
                       finish);

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ class TabBarController;
 class BarButtonItem;
 
 enum class ModalPresentationStyle { FullScreen, PageSheet, FormSheet };
+enum class ModalTransitionStyle { CoverVertical, CrossDissolve };
 
 enum class InterfaceOrientation { Portrait, PortraitUpsideDown, LandscapeLeft, LandscapeRight };
 enum InterfaceOrientationMask : unsigned {
@@ -94,6 +96,11 @@ public:
     // Modal presentation over the window.
     ModalPresentationStyle modalPresentationStyle() const { return m_modalStyle; }
     void setModalPresentationStyle(ModalPresentationStyle style) { m_modalStyle = style; }
+    ModalTransitionStyle modalTransitionStyle() const { return m_transitionStyle; }
+    void setModalTransitionStyle(ModalTransitionStyle style) { m_transitionStyle = style; }
+    // Where a form sheet's container sits in the window; none centres kFormSheetSize.
+    std::optional<gfx::Rect> formSheetFrame() const { return m_formSheetFrame; }
+    void setFormSheetFrame(std::optional<gfx::Rect> frame) { m_formSheetFrame = frame; }
     void presentViewController(const std::shared_ptr<ViewController>& controller, bool animated,
                                std::function<void()> completion = {});
     // Dismisses what this controller presented, or, when it presents nothing, itself.
@@ -121,6 +128,8 @@ private:
     ViewController* m_parent = nullptr;
     std::vector<std::shared_ptr<ViewController>> m_children;
     ModalPresentationStyle m_modalStyle = ModalPresentationStyle::FullScreen;
+    ModalTransitionStyle m_transitionStyle = ModalTransitionStyle::CoverVertical;
+    std::optional<gfx::Rect> m_formSheetFrame;
     std::shared_ptr<ViewController> m_presented;
     ViewController* m_presenting = nullptr;
     std::shared_ptr<View> m_dimmingView; // behind a form sheet

@@ -120,3 +120,29 @@ TEST_F(ControllerTest, TabsSwitchTheVisibleController)
 }
 
 } // namespace
+
+TEST_F(ControllerTest, FormSheetAtAGivenFrameFadesInAndOut)
+{
+    std::vector<std::string> log;
+    auto root = std::make_shared<Recorder>("root", &log);
+    window->setRootViewController(root);
+    auto sheet = std::make_shared<Recorder>("sheet", &log);
+    sheet->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
+    sheet->setModalTransitionStyle(ModalTransitionStyle::CrossDissolve);
+    sheet->setFormSheetFrame(gfx::Rect(220, 150, 619, 450));
+    bool presented = false;
+    root->presentViewController(sheet, true, [&] { presented = true; });
+    EXPECT_EQ(sheet->view()->frame(), gfx::Rect(220, 150, 619, 450)) << "a dissolve does not slide";
+    EXPECT_FALSE(presented);
+    base::RunLoop::main().advance(1);
+    EXPECT_TRUE(presented);
+    EXPECT_DOUBLE_EQ(sheet->view()->alpha(), 1);
+    EXPECT_EQ(sheet->view()->frame(), gfx::Rect(220, 150, 619, 450));
+
+    sheet->dismissViewController(true);
+    EXPECT_NE(sheet->view()->window(), nullptr) << "still fading";
+    base::RunLoop::main().advance(1);
+    EXPECT_EQ(sheet->view()->window(), nullptr);
+    EXPECT_DOUBLE_EQ(sheet->view()->alpha(), 1) << "ready to be shown again";
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+}

@@ -81,3 +81,19 @@ TEST_F(TextViewTest, EditableTextTakesFocusOnTapAndAppendsTyping)
     window->typeText("x");
     EXPECT_EQ(textView->text(), "Note ");
 }
+
+TEST_F(TextViewTest, ContentInsetsPlaceTheTextAndSizeTheContent)
+{
+    textView->setEditable(false);
+    textView->setText("Wide margins");
+    double plain = textView->contentSize().height;
+    textView->setContentInset({3, 10, 3, 10});
+    EXPECT_DOUBLE_EQ(textView->contentSize().height, plain - 2 * TextView::kInset + 6);
+    gfx::Image image = window->snapshot();
+    EXPECT_TRUE(inkIn(image, {100, 100, 10, 200}, gfx::Color::white()).isNull()) << "left margin stays clear";
+    EXPECT_FALSE(inkIn(image, {110, 103, 60, 20}, gfx::Color::white()).isNull()) << "text starts at the inset";
+    textView->setContentInset({40, 60, 0, 0});
+    image = window->snapshot();
+    EXPECT_TRUE(inkIn(image, {100, 100, 300, 40}, gfx::Color::white()).isNull());
+    EXPECT_FALSE(inkIn(image, {160, 140, 100, 25}, gfx::Color::white()).isNull());
+}

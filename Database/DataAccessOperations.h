@@ -22,6 +22,7 @@
 #include "Database/QuoteOrderModel.h"
 #include "Database/productAndcategoryXrefModel.h"
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +31,7 @@ namespace dataaccess {
 using Text = std::optional<std::string>;
 template <typename T>
 using List = std::optional<std::vector<T>>;
+using IdMap = std::map<int, int>;
 } // namespace dataaccess
 
 // clang-format off
@@ -87,6 +89,7 @@ using List = std::optional<std::vector<T>>;
     X(libraryCategoryModel, std::vector<brivanta_library_files_Entity>, getLibraryFilesByCategory_id, getLibraryFilesByCategory_id, (int categoryId), (categoryId)) \
     X(libraryCategoryModel, std::vector<brivanta_library_category_Entity>, getLibraryCategorys, getLibraryCategorys, (), ()) \
     X(libraryCategoryModel, int, getLibParentCategoryIDByCategoryID, getLibParentCategoryIDByCategoryID, (int categoryId), (categoryId)) \
+    X(libraryCategoryModel, dataaccess::IdMap, getLibCategoryParentMap, getLibCategoryParentMap, (), ()) \
     X(libraryCategoryModel, std::vector<brivanta_library_category_Entity>, getLibSubCategoriesByParentCategoryID, getLibSubCategoriesByParentCategoryID, (int parentId), (parentId)) \
     X(libraryCategoryModel, brivanta_library_category_Entity, getLibraryCategoryByCategoryid, getLibraryCategoryByCategoryid, (int categoryId), (categoryId)) \
     X(libraryCategoryModel, bool, saveToDatabaseLibraryCategory, saveToDatabaseLibraryCategory, (const dataaccess::List<brivanta_library_category_Entity>& categories), (categories)) \

@@ -56,6 +56,16 @@ int LibraryCategoryModel::getLibParentCategoryIDByCategoryID(int categoryId)
     return intForQuery("select parent_id from brivanta_library_category where id = ?", categoryId);
 }
 
+std::map<int, int> LibraryCategoryModel::getLibCategoryParentMap()
+{
+    std::map<int, int> parents;
+    for (const auto& [id, parent] : readRows(
+             [](BRResultSet& rs) { return std::pair(rs.intForColumn("id"), rs.intForColumn("parent_id")); },
+             "select id, parent_id from brivanta_library_category"))
+        parents[id] = parent;
+    return parents;
+}
+
 std::vector<brivanta_library_files_Entity> LibraryCategoryModel::getLibraryFilesByCategory_id(int categoryId)
 {
     auto read = [](BRResultSet& rs) { return LibraryFilesModel::fileFromRow(rs, false); };

@@ -4,6 +4,7 @@
 #include "Database/brivanta_library_files_Entity.h"
 #include "Database/brivanta_library_files_update_Entity.h"
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,8 @@ public:
     brivanta_library_category_Entity getLibraryCategoryByCategoryid(int categoryId);
     // Published or not; 0 for an unknown id.
     int getLibParentCategoryIDByCategoryID(int categoryId);
+    // Every category's parent, published or not, read in one statement.
+    std::map<int, int> getLibCategoryParentMap();
     // The category's published files by title, without cover_image and info; 0 gives the
     // uncategorised files.
     std::vector<brivanta_library_files_Entity> getLibraryFilesByCategory_id(int categoryId);

@@ -115,6 +115,10 @@ TEST_F(LibraryModelTest, CategoryTreeAndItsFiles)
     ASSERT_TRUE(categories->saveToDatabaseLibraryCategory(std::vector{category(7, "Old", 0, 3)}));
     EXPECT_EQ(categories->getLibParentCategoryIDByCategoryID(7), 3) << "unpublished still answers";
     EXPECT_EQ(categories->getLibParentCategoryIDByCategoryID(99), 0);
+    auto parents = categories->getLibCategoryParentMap();
+    EXPECT_EQ(parents.at(5), 3);
+    EXPECT_EQ(parents.at(7), 3) << "unpublished rows are in the map";
+    EXPECT_EQ(parents.count(99), 0u);
 
     EXPECT_EQ(categories->getLibraryFilesNameByCategoryName("Brochures"),
               (std::vector<std::string>{"file10.pdf", "file11.pdf"}));

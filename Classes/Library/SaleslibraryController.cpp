@@ -1,6 +1,7 @@
 #include "Classes/Library/SaleslibraryController.h"
 
 #include "App/UITabBarControllerExt.h"
+#include "Classes/Library/LibraryDetailController.h"
 #include "Common/Language.h"
 #include "Common/TitleBarView.h"
 
@@ -16,9 +17,21 @@ void SaleslibraryController::viewDidLoad()
     m_detailView->setBackgroundColor(gfx::Color::white());
     view()->addSubview(m_detailView);
     view()->addSubview(m_masterView);
+    m_libraryGrid = std::make_shared<LibraryDetailController>();
+    m_libraryGrid->setLibraryTab(0);
+    m_libraryGrid->setMasterHide(false);
+    addChildViewController(m_libraryGrid);
+    m_libraryGrid->view()->setFrame(m_detailView->bounds());
+    m_detailView->addSubview(m_libraryGrid->view());
     updateLanguage(nullptr);
     if (auto* tabs = dynamic_cast<UITabBarControllerExt*>(tabBarController()))
         tabs->setLibraryDelegate(std::dynamic_pointer_cast<LibraryViewDelegate>(sharedController()));
+}
+
+void SaleslibraryController::viewWillAppear(bool animated)
+{
+    if (m_libraryGrid)
+        m_libraryGrid->viewWillAppear(animated);
 }
 
 void SaleslibraryController::updateLanguage(ui::Responder*)

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class LibraryDetailController;
 class TitleBarView;
 
 // The sales-library tab. Its category tree and file area are handed to the main tab bar's view
@@ -32,11 +33,14 @@ public:
     void setMasterHidden(bool hidden) { m_masterHidden = hidden; }
     const std::shared_ptr<ui::View>& masterView() const { return m_masterView; }
     const std::shared_ptr<ui::View>& detailView() const { return m_detailView; }
+    const std::shared_ptr<LibraryDetailController>& libraryGrid() const { return m_libraryGrid; }
+    void viewWillAppear(bool animated) override;
 
 private:
     std::shared_ptr<TitleBarView> m_titleBar;
     std::shared_ptr<ui::View> m_masterView;
     std::shared_ptr<ui::View> m_detailView;
+    std::shared_ptr<LibraryDetailController> m_libraryGrid;
     bool m_masterHidden = false;
     int m_loadByConfigCount = 0;
 };

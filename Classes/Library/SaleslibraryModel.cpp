@@ -48,6 +48,12 @@ std::shared_ptr<SaleslibraryModel> SaleslibraryModel::sharedInstance()
     return g_instance;
 }
 
+std::shared_ptr<SaleslibraryModel> SaleslibraryModel::existingInstance()
+{
+    std::lock_guard guard(g_lock);
+    return g_instance;
+}
+
 void SaleslibraryModel::freeInstance()
 {
     std::shared_ptr<SaleslibraryModel> dropped;

@@ -32,6 +32,8 @@ public:
     SaleslibraryModel& operator=(const SaleslibraryModel&) = delete;
 
     static std::shared_ptr<SaleslibraryModel> sharedInstance();
+    // The manager when one exists, without making (and scanning for) a new one.
+    static std::shared_ptr<SaleslibraryModel> existingInstance();
     // Cancels the running downloads, then forgets the manager; the next one scans again.
     static void freeInstance();
 

@@ -133,3 +133,95 @@ protected:
 };
 
 } // namespace librarytest
+
+#include "Classes/Library/LibraryDetailController.h"
+#include "Common/MessageBox.h"
+#include "Platform/UI/Driver.h"
+#include "Platform/UI/Window.h"
+
+namespace librarytest {
+
+inline brivanta_library_category_Entity libraryCategory(int id, std::string name, int parent, int published = 1)
+{
+    brivanta_library_category_Entity category;
+    category.categoryID = id;
+    category.name = std::move(name);
+    category.parent_id = parent;
+    category.published = published;
+    category.ordering = id;
+    return category;
+}
+
+// The library screens in a headless key window on the manual clock.
+class LibraryScreenTest : public LibraryTest {
+protected:
+    void SetUp() override
+    {
+        LibraryTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        base::RunLoop::main().setManualClock(true);
+        ui::View::setAnimationsEnabled(true);
+        window = std::make_shared<ui::Window>();
+        window->makeKeyAndVisible();
+        driver = std::make_unique<ui::Driver>(*window);
+    }
+    void TearDown() override
+    {
+        ui::AlertView::dismissAllForTesting();
+        base::RunLoop::main().advance(5);
+        m_grid.reset();
+        driver.reset();
+        window.reset();
+        base::RunLoop::main().setManualClock(false);
+        LibraryTest::TearDown();
+    }
+    // A grid pane of that tab as the window's screen.
+    std::shared_ptr<LibraryDetailController> showGrid(int tab = 0, bool masterHide = true)
+    {
+        m_grid = std::make_shared<LibraryDetailController>();
+        m_grid->setLibraryTab(tab);
+        m_grid->setMasterHide(masterHide);
+        window->setRootViewController(m_grid);
+        base::RunLoop::main().advance(0.5);
+        return m_grid;
+    }
+    static std::vector<std::string> titles(const LibraryDetailController::Files& files)
+    {
+        std::vector<std::string> out;
+        for (const auto& file : files)
+            out.push_back(file.title.value_or(""));
+        return out;
+    }
+    // Lets the network thread's reports reach the main loop on the real clock.
+    static void settleReal(double seconds = 0.3)
+    {
+        auto& loop = base::RunLoop::main();
+        loop.setManualClock(false);
+        loop.runUntil([] { return false; }, seconds);
+        loop.setManualClock(true);
+    }
+    static bool runUntilReal(const std::function<bool()>& predicate, double timeout = 20)
+    {
+        auto& loop = base::RunLoop::main();
+        loop.setManualClock(false);
+        bool ok = loop.runUntil(predicate, timeout);
+        loop.setManualClock(true);
+        return ok;
+    }
+    LibraryDetailCell* tileOf(const std::string& title) const
+    {
+        for (auto* view : driver->findAllByClass("LibraryDetailCell")) {
+            auto* cell = static_cast<LibraryDetailCell*>(view);
+            if (cell->file().title == title)
+                return cell;
+        }
+        return nullptr;
+    }
+
+    std::shared_ptr<ui::Window> window;
+    std::unique_ptr<ui::Driver> driver;
+    std::shared_ptr<LibraryDetailController> m_grid;
+};
+
+} // namespace librarytest

@@ -1,0 +1,310 @@
+// The grid's download side against the loopback back end: one download from the card with
+// pause and resume, the account refusals, download-all and update-all, the update question,
+// delete; driven through the window and answered through the alerts on screen.
+#include "LibraryTestSupport.h"
+
+#include "App/BrivantaAppDelegate.h"
+#include "Common/Language.h"
+
+#include "Classes/Library/LibraryTexts.h"
+#include "Platform/Base/Log.h"
+#include "Platform/UI/Application.h"
+#include "Platform/UI/Button.h"
+#include "Platform/UI/ImageView.h"
+#include "Platform/UI/Label.h"
+#include "Platform/UI/NamedImage.h"
+#include "Protocol/DownloadRequest.h"
+
+namespace librarytest {
+namespace {
+
+namespace fs = std::filesystem;
+
+class LibraryDownloadTest : public LibraryScreenTest {
+protected:
+    void SetUp() override
+    {
+        LibraryScreenTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        ui::Application::shared().setURLRecorder([this](const std::string& url) { opened.push_back(url); });
+    }
+    void TearDown() override
+    {
+        ui::Application::shared().setURLRecorder({});
+        LibraryScreenTest::TearDown();
+    }
+    std::shared_ptr<ui::AlertView> alert() const { return ui::AlertView::visibleAlert(); }
+    // Answers the alert on screen by a button's text.
+    void answer(const std::string& text)
+    {
+        auto shown = alert();
+        ASSERT_NE(shown, nullptr) << "no alert to answer " << text;
+        ASSERT_TRUE(driver->tap(driver->findByText(text))) << text << " on " << shown->title();
+        base::RunLoop::main().advance(0.5);
+    }
+    void tapTile(const std::string& title)
+    {
+        auto* tile = tileOf(title);
+        ASSERT_NE(tile, nullptr) << title;
+        driver->tap(driver->centerOf(&tile->fileImageView()));
+        base::RunLoop::main().advance(1);
+    }
+    std::vector<std::string> opened;
+};
+
+TEST_F(LibraryDownloadTest, OneDownloadFromTheCardPausesResumesAndLands)
+{
+    saveFiles({libraryFile(42, "Autumn catalogue", "cat.pdf")});
+    const std::string whole = served("library/pdf", "cat.pdf");
+    ASSERT_TRUE(backend().setFault("cat.pdf", "slow", 1, R"("bytesPerSecond": 150000)"));
+    auto grid = showGrid(0);
+    tapTile("Autumn catalogue");
+    ASSERT_NE(grid->presentedCard(), nullptr) << "a document not on the device opens its card";
+    ASSERT_TRUE(driver->tap(driver->findByText("Download")));
+    base::RunLoop::main().advance(1);
+    EXPECT_EQ(tileOf("Autumn catalogue")->downloadingLabel().text(), "Downloading");
+    EXPECT_FALSE(tileOf("Autumn catalogue")->pauseView().isHidden());
+    auto model = SaleslibraryModel::sharedInstance();
+    ASSERT_TRUE(runUntilReal([&] { return model->getDownloadPercentage("cat.pdf") > 0.05f; }));
+
+    tapTile("Autumn catalogue");
+    EXPECT_TRUE(model->isInPauseList("cat.pdf"));
+    EXPECT_EQ(tileOf("Autumn catalogue")->downloadingLabel().text(), "Paused");
+    tapTile("Autumn catalogue");
+    EXPECT_TRUE(model->isInDownloadList("cat.pdf"));
+    ASSERT_TRUE(runUntilReal([&] { return model->isExists(42); }));
+    settleReal();
+    base::RunLoop::main().advance(1);
+    auto* tile = tileOf("Autumn catalogue");
+    ASSERT_NE(tile, nullptr);
+    EXPECT_TRUE(tile->pauseView().isHidden());
+    EXPECT_FALSE(tile->infoButton().isHidden()) << "book_i with its info button";
+    EXPECT_EQ(contents(pdfPath("cat.pdf")), whole);
+    EXPECT_EQ(finishNotices(), std::vector<std::string>{"42"});
+
+    // On the device, a tap opens it.
+    base::ScopedLogCapture log;
+    tapTile("Autumn catalogue");
+    EXPECT_TRUE(log.contains("Pdf/cat.pdf")) << "handed to the viewers";
+}
+
+TEST_F(LibraryDownloadTest, DemoOfflineAndMobileLoginsAreRefusedOrAsked)
+{
+    saveFiles({libraryFile(42, "Autumn catalogue", "cat.pdf"), libraryFile(44, "Meeting notes", "notes.docx", "WORD"),
+               libraryFile(7, "Sales deck", "deck_v2.pdf")});
+    auto grid = showGrid(0);
+    auto file = [&](int id) {
+        for (const auto& f : grid->libfilesArray())
+            if (f.file_id == id)
+                return f;
+        return brivanta_library_files_Entity{};
+    };
+
+    LoginMode::sharedInstance()->setLoginType(3);
+    grid->selectedFileToDownload(file(42));
+    ASSERT_NE(alert(), nullptr);
+    EXPECT_EQ(alert()->tag(), LibraryDetailController::kAlertDemo);
+    answer(Language::stringWithName("SIGNUPNOW"));
+    EXPECT_EQ(opened, std::vector<std::string>{BrivantaAppDelegate::kRegistrationPageAddress});
+
+    LoginMode::sharedInstance()->setLoginType(2);
+    writeFile(pdfPath("deck_v2.pdf"), "on the device");
+    SaleslibraryModel::freeInstance();
+    grid->reloadDataWithPostNotiChangeTab(false, false);
+    grid->selectedFileToDownload(file(42));
+    ASSERT_NE(alert(), nullptr);
+    EXPECT_EQ(alert()->tag(), LibraryDetailController::kAlertFailed);
+    EXPECT_EQ(alert()->message(), Language::stringWithName("999"));
+    answer("OK");
+    grid->didSelectedDeleteButton(file(7));
+    EXPECT_FALSE(fs::exists(pdfPath("deck_v2.pdf"))) << "delete still works offline";
+    settleReal();
+    EXPECT_TRUE(logged("file").empty()) << "nothing reached the network";
+
+    LoginMode::sharedInstance()->setLoginType(1);
+    LoginMode::sharedInstance()->setIsNotWifi(true);
+    grid->selectedFileToDownload(file(42));
+    grid->selectedFileToDownload(file(44));
+    ASSERT_NE(alert(), nullptr);
+    EXPECT_EQ(alert()->message(), Language::stringWithName("WIFIALERT"));
+    answer("Cancel");
+    ASSERT_NE(alert(), nullptr) << "one question per file";
+    answer("OK");
+    ASSERT_TRUE(runUntilReal([] { return SaleslibraryModel::sharedInstance()->isExists(44); }));
+    settleReal();
+    EXPECT_TRUE(fileRequests("cat.pdf").empty());
+    EXPECT_EQ(fileRequests("notes.docx").size(), 1u);
+    LoginMode::sharedInstance()->setIsNotWifi(false);
+}
+
+TEST_F(LibraryDownloadTest, DownloadAllAsksWithTheSizeAndCancelAllLeavesOthersRunning)
+{
+    struct Case {
+        std::vector<std::string> infos;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"PDF/0.4 M"}, "1 document, 1.0 MB in all."},
+        {{"PDF/2.5 M", "PDF/3 M", "VIDEO/0.2 M"}, "3 documents, 5.7 MB in all."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        ASSERT_TRUE(BRDatabase::sharedDataBase()->executeUpdate("delete from brivanta_library_files"));
+        std::vector<brivanta_library_files_Entity> files;
+        for (size_t i = 0; i < c.infos.size(); ++i)
+            files.push_back(libraryFile(100 + static_cast<int>(i), "Doc " + std::to_string(i), "doc" + std::to_string(i) + ".pdf",
+                                        "PDF", 0, c.infos[i]));
+        saveFiles(files);
+        auto grid = showGrid(0);
+        EXPECT_TRUE(grid->allFilesButton()->isEnabled());
+        driver->tap(grid->allFilesButton());
+        ASSERT_NE(alert(), nullptr);
+        EXPECT_EQ(alert()->tag(), LibraryDetailController::kAlertDownloadAll);
+        EXPECT_EQ(alert()->message(), c.message);
+        answer("Cancel");
+    }
+
+    // Every listed document at once; cancel-all spares a document that is not listed.
+    ASSERT_TRUE(BRDatabase::sharedDataBase()->executeUpdate("delete from brivanta_library_files"));
+    ASSERT_TRUE(m_manager->saveToDatabaseLibraryCategory(std::vector{libraryCategory(20, "Catalogues", 0)}));
+    saveFiles({libraryFile(42, "Autumn catalogue", "cat.pdf", "PDF", 20), libraryFile(43, "Full price book", "big.pdf")});
+    ASSERT_TRUE(backend().setFault("cat.pdf", "slow", 1, R"("bytesPerSecond": 60000)"));
+    ASSERT_TRUE(backend().setFault("big.pdf", "slow", 1, R"("bytesPerSecond": 60000)"));
+    auto grid = showGrid(0);
+    driver->tap(grid->allFilesButton());
+    answer("Download");
+    EXPECT_TRUE(grid->isBtnCancel());
+    auto model = SaleslibraryModel::sharedInstance();
+    EXPECT_EQ(model->downloadFileNameArray(), (std::vector<std::string>{"cat.pdf", "big.pdf"}));
+    base::Dictionary choice;
+    choice.set("tabIndex", base::Value(0));
+    choice.set("m_selectRow", base::Value(1));
+    choice.set("clickIndex", base::Value(20));
+    base::NotificationCenter::defaultCenter().post("display_catalog", nullptr, base::Value(choice));
+    EXPECT_TRUE(grid->allFilesButton()->isHidden()) << "hidden with a category chosen";
+    grid->downloadAll();
+    answer("Yes");
+    EXPECT_FALSE(grid->isBtnCancel());
+    EXPECT_FALSE(model->isInDownloadList("cat.pdf"));
+    EXPECT_TRUE(model->isInDownloadList("big.pdf")) << "not listed, still running";
+    model->cancelDownloadFile("big.pdf");
+}
+
+TEST_F(LibraryDownloadTest, AnUpdateKeepsTheOldVersionUntilTheNewOneArrives)
+{
+    saveFiles({libraryFile(7, "Sales deck", "deck_v2.pdf")});
+    saveUpdate(7, "deck_v1.pdf", "PDF");
+    writeFile(pdfPath("deck_v1.pdf"), served("library/pdf", "deck_v1.pdf"));
+    auto grid = showGrid(0);
+    auto* tile = tileOf("Sales deck");
+    ASSERT_NE(tile, nullptr);
+    EXPECT_FALSE(tile->ribbonView().image().isNull());
+
+    {
+        base::ScopedLogCapture log;
+        tapTile("Sales deck");
+        ASSERT_NE(alert(), nullptr);
+        EXPECT_EQ(alert()->message(), Language::stringWithName("HASUPDATE"));
+        answer("Cancel");
+        EXPECT_TRUE(log.contains("Pdf/deck_v1.pdf")) << "the old version opens";
+    }
+
+    // A failed update leaves row, ribbon and the old version.
+    ASSERT_TRUE(backend().setFault("deck_v2.pdf", "notFound", 0));
+    tapTile("Sales deck");
+    grid->reloadDataWithPostNotiChangeTab(false, false); // a reload while the question is open
+    answer("Update");
+    ASSERT_TRUE(runUntilReal([] { return !SaleslibraryModel::sharedInstance()->isInDownloadList("deck_v2.pdf"); }));
+    base::RunLoop::main().advance(1);
+    ASSERT_NE(alert(), nullptr) << "the failure is told";
+    answer("OK");
+    EXPECT_TRUE(m_manager->getLibFileUpdateByFileID(7));
+    EXPECT_FALSE(tileOf("Sales deck")->ribbonView().image().isNull());
+    EXPECT_TRUE(fs::exists(pdfPath("deck_v1.pdf")));
+
+    ASSERT_TRUE(backend().control(R"({"clearFaults": true})"));
+    tapTile("Sales deck");
+    answer("Update");
+    ASSERT_TRUE(runUntilReal([] { return !SaleslibraryModel::sharedInstance()->isInDownloadList("deck_v2.pdf"); }));
+    settleReal();
+    base::RunLoop::main().advance(1);
+    EXPECT_FALSE(m_manager->getLibFileUpdateByFileID(7));
+    EXPECT_TRUE(tileOf("Sales deck")->ribbonView().image().isNull());
+    EXPECT_EQ(contents(pdfPath("deck_v2.pdf")), served("library/pdf", "deck_v2.pdf"));
+}
+
+TEST_F(LibraryDownloadTest, DeleteRemovesEveryCopyAndStopsATransfer)
+{
+    saveFiles({libraryFile(7, "Sales deck", "deck_v2.pdf"), libraryFile(42, "Autumn catalogue", "cat.pdf"),
+               libraryFile(44, "Meeting notes", "notes.docx", "WORD")});
+    saveUpdate(7, "deck_v1.pdf", "PDF");
+    writeFile(pdfPath("deck_v1.pdf"), "old version");
+    writeFile(client() + "/Word/notes.docx", "notes");
+    ASSERT_TRUE(m_manager->saveToDatabaseLibraryFavoriteName(44, "notes.docx"));
+    ASSERT_TRUE(backend().setFault("cat.pdf", "slow", 1, R"("bytesPerSecond": 30000)"));
+    auto model = SaleslibraryModel::sharedInstance();
+    model->sendRequest(downloadOf(42, "cat.pdf"));
+    ASSERT_TRUE(runUntilReal([&] { return model->getDownloadPercentage("cat.pdf") > 0.02f; }));
+
+    auto grid = showGrid(1);
+    ASSERT_EQ(grid->libfilesArray().size(), 3u);
+    driver->longPress(driver->centerOf(tileOf("Meeting notes")), 1.0);
+    ASSERT_TRUE(grid->isEditing());
+    ASSERT_TRUE(driver->tap(&tileOf("Meeting notes")->deleteButton()));
+    EXPECT_FALSE(fs::exists(client() + "/Word/notes.docx"));
+    EXPECT_FALSE(m_manager->getLibraryFavoriteByFavoriteId(44));
+    EXPECT_EQ(tileOf("Meeting notes"), nullptr) << "gone from the collection";
+
+    // From the card, half a second later.
+    for (const auto& file : grid->libfilesArray())
+        if (file.file_id == 7)
+            grid->selectShowInfo(file);
+    base::RunLoop::main().advance(1);
+    ASSERT_NE(grid->presentedCard(), nullptr);
+    // Pressed and let go at once: the driver's own tap waits past the delay.
+    driver->press(driver->centerOf(&grid->presentedCard()->delButton()));
+    driver->release();
+    base::RunLoop::main().advance(0.4);
+    EXPECT_TRUE(fs::exists(pdfPath("deck_v1.pdf")));
+    base::RunLoop::main().advance(0.5);
+    EXPECT_FALSE(fs::exists(pdfPath("deck_v1.pdf"))) << "the old version is the document's copy";
+    EXPECT_FALSE(m_manager->getLibFileUpdateByFileID(7));
+
+    ASSERT_TRUE(driver->tap(&tileOf("Autumn catalogue")->deleteButton()));
+    settleReal();
+    EXPECT_FALSE(model->isInDownloadList("cat.pdf"));
+    EXPECT_FALSE(fs::exists(*DownloadRequest::temporaryPathFor("cat.pdf", 5))) << "no partial file left";
+    EXPECT_FALSE(fs::exists(pdfPath("cat.pdf")));
+
+    SaleslibraryModel::freeInstance();
+    EXPECT_FALSE(SaleslibraryModel::sharedInstance()->isExists(7)) << "not back after the next login";
+}
+
+TEST(LibraryTexts, CountAndSizeTakeOnlyTheExpectedSpecifiers)
+{
+    struct Case {
+        const char* format;
+        std::optional<int> count;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"%d documents, %.1f MB", 3, "3 documents, 5.7 MB"},
+        {"共%d个文档，%.1f MB。", 3, "共3个文档，5.7 MB。"},
+        {"%d files (%lf MB) 100%%", 3, "3 files (5.700000 MB) 100%"},
+        {"%s documents, %.1f MB", 3, "3 files, 5.7 MB"},
+        {"%d documents", 3, "3 files, 5.7 MB"},
+        {"%.1f MB, %d documents", 3, "3 files, 5.7 MB"},
+        {"%d %d %f", 3, "3 files, 5.7 MB"},
+        {"%n%d%f", 3, "3 files, 5.7 MB"},
+        {"%ld documents, %.1f MB", 3, "3 files, 5.7 MB"},
+        {"%.1f MB", std::nullopt, "5.7 MB"},
+        {"%d file, %.1f MB", std::nullopt, "1 file, 5.7 MB"},
+        {"%@ MB", std::nullopt, "1 file, 5.7 MB"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LibraryTexts::countAndSize(c.format, c.count, 5.7), c.shown) << c.format;
+}
+
+} // namespace
+} // namespace librarytest

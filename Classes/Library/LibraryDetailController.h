@@ -25,6 +25,7 @@ class PanGestureRecognizer;
 class TapGestureRecognizer;
 }
 class BRCheckBoxView;
+class LibraryFileOpener;
 
 // The right-hand pane of the library tab: a grid of document tiles under a header with the
 // search field, the sort button, the hide-local-files box and the all-files button. Tab 0
@@ -195,6 +196,8 @@ private:
     std::weak_ptr<ui::View> m_tapWindow;
     std::shared_ptr<FileDescriptionViewController> m_card;
     std::shared_ptr<base::Timer> m_deleteTimer;
+    // Kept while a viewer it opened is up.
+    std::shared_ptr<LibraryFileOpener> m_opener;
     std::vector<base::ObserverToken> m_observers;
     bool m_registered = false;
     bool m_isBtnCancel = false;

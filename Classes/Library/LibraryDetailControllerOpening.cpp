@@ -1,19 +1,16 @@
-// Opening a document that is on the device. The viewers (reader, player, office viewer) take
-// the documents from here; until they are in, a usable file is only reported in the log.
+// Opening a document that is on the device: the library's file opener picks the viewer.
 #include "Classes/Library/LibraryDetailController.h"
 
-#include "Common/Language.h"
-#include "Common/PublicFunction.h"
-#include "Platform/Base/Log.h"
+#include "Classes/Library/LibraryFileOpener.h"
+#include "Database/DataAccessManager.h"
 
 void LibraryDetailController::selectDownloadedFileType(const std::optional<std::string>& name, int type)
 {
-    auto path = PublicFunction::filePathWithNameFiletype(name, type);
-    if (!path || !PublicFunction::safeSizeOfPath(*path)) {
-        showAlert("NOTIFICATION", Language::stringWithName("THEFILEISCORRUPTED"), "OK", {}, kAlertFailed);
-        return;
-    }
-    base::logf("no viewer for %s yet", path->c_str());
+    if (!m_opener)
+        m_opener = std::make_shared<LibraryFileOpener>();
+    auto manager = DataAccessManager::sharedDataModel();
+    auto title = manager ? manager->getTitleByFileName(name) : std::nullopt;
+    m_opener->selectDownloadedFileType(name, type, title.value_or(name.value_or("")));
 }
 
 void LibraryDetailController::stopViewVideo(const base::Notification&)

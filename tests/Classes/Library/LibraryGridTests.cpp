@@ -340,6 +340,7 @@ TEST_F(LibraryGridTest, AReleasedGridIgnoresLateRepliesAndItsDelayedDelete)
                                                    [](const auto& f) { return f.title == "Gamma"; }));
         window->setRootViewController(nullptr);
         m_grid.reset();
+        m_navigation.reset();
     }
     EXPECT_TRUE(weak.expired());
     base::RunLoop::main().advance(1);

@@ -137,6 +137,7 @@ protected:
 #include "Classes/Library/LibraryDetailController.h"
 #include "Common/MessageBox.h"
 #include "Platform/UI/Driver.h"
+#include "Platform/UI/NavigationController.h"
 #include "Platform/UI/Window.h"
 
 namespace librarytest {
@@ -171,6 +172,7 @@ protected:
         ui::AlertView::dismissAllForTesting();
         base::RunLoop::main().advance(5);
         m_grid.reset();
+        m_navigation.reset();
         driver.reset();
         window.reset();
         base::RunLoop::main().setManualClock(false);
@@ -182,7 +184,10 @@ protected:
         m_grid = std::make_shared<LibraryDetailController>();
         m_grid->setLibraryTab(tab);
         m_grid->setMasterHide(masterHide);
-        window->setRootViewController(m_grid);
+        // As in the application, viewers are pushed on the window's navigation controller.
+        m_navigation = std::make_shared<ui::NavigationController>(m_grid);
+        m_navigation->setNavigationBarHidden(true);
+        window->setRootViewController(m_navigation);
         base::RunLoop::main().advance(0.5);
         return m_grid;
     }
@@ -221,7 +226,15 @@ protected:
 
     std::shared_ptr<ui::Window> window;
     std::unique_ptr<ui::Driver> driver;
+    // The name of the screen on top: the grid, or a viewer it opened.
+    std::string topScreen() const
+    {
+        auto top = m_navigation ? m_navigation->topViewController() : nullptr;
+        return top ? top->className() : "";
+    }
+
     std::shared_ptr<LibraryDetailController> m_grid;
+    std::shared_ptr<ui::NavigationController> m_navigation;
 };
 
 } // namespace librarytest

@@ -25,6 +25,7 @@ void String::assign(const char* text, size_t n)
     std::memcpy(block, text, n);
     block[n] = 0;
     uint32_t size = static_cast<uint32_t>(n);
+    std::memset(m_bytes, 0, sizeof m_bytes); // every byte defined, for the whole-word comparison
     std::memcpy(m_bytes, &block, sizeof block);
     std::memcpy(m_bytes + sizeof block, &size, sizeof size);
     m_bytes[kInlineCapacity] = pooled ? kPooledHeap : kHeap;

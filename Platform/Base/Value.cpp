@@ -76,8 +76,15 @@ size_t grownCapacity(size_t current, size_t minimum)
 Array::Array(const Array& other)
 {
     reserve(other.size());
-    for (const Value& v : other)
-        emplace_back(v);
+    try {
+        Value::Pairs pending;
+        Value::copyMembers(*this, other, pending);
+        Value::copyPending(pending);
+    } catch (...) {
+        clear();
+        freeBlock(std::exchange(m_block, nullptr));
+        throw;
+    }
 }
 
 Array& Array::operator=(const Array& other)
@@ -233,9 +240,15 @@ Dictionary::Dictionary(std::initializer_list<Entry> entries)
 Dictionary::Dictionary(const Dictionary& other)
 {
     reserve(other.size());
-    for (const Entry& e : other)
-        append(String(e.first), Value(e.second));
-    rebuildIndex();
+    try {
+        Value::Pairs pending;
+        Value::copyMembers(*this, other, pending);
+        Value::copyPending(pending);
+    } catch (...) {
+        clear();
+        freeBlock(std::exchange(m_block, nullptr));
+        throw;
+    }
 }
 
 Dictionary& Dictionary::operator=(const Dictionary& other)
@@ -473,11 +486,7 @@ void Value::copyFrom(const Value& other)
     Pairs pending;
     try {
         copyLevel(other, pending);
-        while (!pending.empty()) {
-            auto [to, from] = pending.back();
-            pending.pop_back();
-            to->copyChildren(*from, pending);
-        }
+        copyPending(pending);
     } catch (...) {
         // The part copied so far is whole; it goes with the exception.
         if (m_type >= Type::String && m_type != Type::Date)
@@ -487,7 +496,7 @@ void Value::copyFrom(const Value& other)
 }
 
 // This value holds nothing yet. Texts, numbers and bytes are copied whole; a container is made
-// empty with room for all its members, which are copied later (copyChildren).
+// empty with room for all its members, which are copied later (copyMembers).
 void Value::copyLevel(const Value& other, Pairs& pending)
 {
     switch (other.m_type) {
@@ -513,27 +522,40 @@ void Value::copyLevel(const Value& other, Pairs& pending)
         pending.emplace_back(this, &other);
 }
 
-// Fills a container made by copyLevel. Its block was sized for every member, so members never
-// move and the pending pairs may point at them; a copy cut short by an exception leaves a
-// smaller container that destroys cleanly.
-void Value::copyChildren(const Value& other, Pairs& pending)
+void Value::copyPending(Pairs& pending)
 {
-    if (m_type == Type::Array) {
-        Array::Block* block = m_array.m_block;
-        for (const Value& v : other.m_array) {
-            Value* slot = new (Array::items(block) + block->size) Value();
-            ++block->size;
-            slot->copyLevel(v, pending);
-        }
-        return;
+    while (!pending.empty()) {
+        auto [to, from] = pending.back();
+        pending.pop_back();
+        if (to->m_type == Type::Array)
+            copyMembers(to->m_array, from->m_array, pending);
+        else
+            copyMembers(to->m_dictionary, from->m_dictionary, pending);
     }
-    Dictionary::Block* block = m_dictionary.m_block;
-    for (const Dictionary::Entry& e : other.m_dictionary) {
+}
+
+// Fills an empty container with room for every member, so members never move and the pending
+// pairs may point at them; a copy cut short by an exception leaves a smaller container that
+// destroys cleanly.
+void Value::copyMembers(Array& to, const Array& from, Pairs& pending)
+{
+    Array::Block* block = to.m_block;
+    for (const Value& v : from) {
+        Value* slot = new (Array::items(block) + block->size) Value();
+        ++block->size;
+        slot->copyLevel(v, pending);
+    }
+}
+
+void Value::copyMembers(Dictionary& to, const Dictionary& from, Pairs& pending)
+{
+    Dictionary::Block* block = to.m_block;
+    for (const Dictionary::Entry& e : from) {
         auto* slot = new (Dictionary::entriesOf(block) + block->size) Dictionary::Entry(e.first, Value());
         ++block->size;
         slot->second.copyLevel(e.second, pending);
     }
-    m_dictionary.rebuildIndex();
+    to.rebuildIndex();
 }
 
 namespace {

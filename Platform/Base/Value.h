@@ -262,7 +262,9 @@ private:
     using Pairs = std::vector<std::pair<Value*, const Value*>>;
     void copyFrom(const Value& other);
     void copyLevel(const Value& other, Pairs& pending);
-    void copyChildren(const Value& other, Pairs& pending);
+    static void copyMembers(Array& to, const Array& from, Pairs& pending);
+    static void copyMembers(Dictionary& to, const Dictionary& from, Pairs& pending);
+    static void copyPending(Pairs& pending);
     static bool sameLevel(const Value& a, const Value& b, std::vector<std::pair<const Value*, const Value*>>& pending);
 
     union {

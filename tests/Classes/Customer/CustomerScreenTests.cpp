@@ -368,6 +368,26 @@ TEST_F(CustomerScreenTest, SubmitAsksFirstAndRefusesTheDemo)
     EXPECT_TRUE(found);
 }
 
+TEST_F(CustomerScreenTest, HidingFollowsTheShowAllSwitch)
+{
+    // Shown: the customer stays, marked hidden in the list's own copy and in the database.
+    screen->customerList()->selectedCustomer(9001);
+    pane().switchViewAction(true);
+    EXPECT_TRUE(screen->customerList()->allCustomerdic().at(9001).hidden);
+    EXPECT_EQ(rows("select hidden from brivanta_customer where customer_id = 9001"), "1|\n");
+    ASSERT_TRUE(pane().personInfo());
+    EXPECT_TRUE(pane().personInfo()->hidden);
+
+    // Not shown: hiding takes the customer off the list and empties the pane.
+    ConfigManager::sharedInstance()->setIsShowAllCustomer(false);
+    screen->settingsSwitchChanged();
+    screen->customerList()->selectedCustomer(9100);
+    ASSERT_EQ(pane().personInfo()->pid, 9100);
+    pane().switchViewAction(true);
+    EXPECT_EQ(screen->customerList()->allCustomerdic().count(9100), 0u);
+    EXPECT_FALSE(pane().personInfo());
+}
+
 TEST_F(CustomerScreenTest, FlagsFromOtherScreens)
 {
     screen->customerList()->selectedCustomer(9001);

@@ -430,6 +430,20 @@ TEST_F(CustomerDataModelTest, MergeIntoSyncedCustomerKeepsTheSyncedRow)
     EXPECT_EQ(count("select customer_id from brivanta_quote_order where order_id = " + std::to_string(orderId)), 9001);
 }
 
+TEST_F(CustomerDataModelTest, AHiddenLocalCustomerIsSentFromTheDatabase)
+{
+    ASSERT_EQ(m_model->saveCustomerWithNameStreetCityStateZipCode("Quiet Buyer"), -1);
+    ASSERT_TRUE(m_data->updateCustomerTableHiddenWithCustomerIdWithHidden(-1, true));
+    ConfigManager::sharedInstance()->setIsShowAllCustomer(false);
+    m_model->reloadCustomerData();
+    ASSERT_EQ(m_model->customerInfoDic().count(-1), 0u);
+    auto document = JSONValue(m_model->getCustomerInfoById({-1}).value_or(""));
+    ASSERT_TRUE(document);
+    EXPECT_EQ((*document)["brivanta_customer"].asArray().at(0)["customer_name"].toString(), "Quiet Buyer");
+    EXPECT_EQ((*document)["brivanta_customer_attribute"].asArray().size(), 7u);
+    EXPECT_FALSE(m_model->getCustomerInfoById({-5}));
+}
+
 TEST_F(CustomerDataModelTest, RefusalsPostNoAndExplain)
 {
     ASSERT_EQ(m_model->saveCustomerWithNameStreetCityStateZipCode("Local"), -1);

@@ -9,7 +9,7 @@ packages=(
   libsqlite3-dev sqlite3 zlib1g-dev libminizip-dev libssl-dev
   libcairo2-dev libpango1.0-dev libpoppler-glib-dev libpoppler-cpp-dev libsdl2-dev libstb-dev
   libplist-dev libhttp-parser-dev libglib2.0-dev media-types
-  fonts-liberation2 fonts-wqy-microhei fonts-dejavu-core
+  fonts-liberation2 fonts-wqy-microhei fonts-dejavu-core fonts-dancingscript
   xvfb xauth nginx-light locales iproute2 xdg-utils cups-client
   openssl duktape-dev tinyproxy microsocks curl
   poppler-utils qpdf zip unzip pigz gzip python3 python3-pil imagemagick unicode-data

@@ -1,5 +1,7 @@
 #include "Platform/Graphics/Context.h"
 
+#include "Platform/Graphics/AttributedString.h"
+
 #include "Platform/Graphics/TextLayout.h"
 
 #include <cairo-pdf.h>
@@ -616,6 +618,20 @@ void Context::drawText(const TextLayout& layout, Point origin, const Color& colo
         setSource(color);
         layout.draw(m_cr.get(), origin);
     });
+}
+
+Size Context::drawAttributedText(const AttributedString& text, const Rect& rect)
+{
+    if (text.empty())
+        return {};
+    TextLayout::Options options;
+    options.width = rect.width();
+    TextLayout layout(m_cr.get(), text, options);
+    composite([&] {
+        setSource(Color::black());
+        layout.draw(m_cr.get(), rect.origin);
+    });
+    return layout.roundedSize();
 }
 
 Size Context::drawText(std::string_view text, Point point, const Font& font, const Color& color)

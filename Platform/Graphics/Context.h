@@ -16,6 +16,7 @@
 namespace gfx {
 
 class TextLayout;
+class AttributedString;
 
 struct GradientStop {
     double location = 0; // 0..1 along the gradient
@@ -114,6 +115,9 @@ public:
     Size drawText(std::string_view text, Point point, const Font& font, const Color& color);
     // A layout made beforehand (and prepared for this context), its box's top-left at origin.
     void drawText(const TextLayout& layout, Point origin, const Color& color);
+    // Wrapped to rect's width from its top, all of it (drawn beyond rect's height when taller);
+    // returns the size suggestedSizeOfAttributedText gives for that width.
+    Size drawAttributedText(const AttributedString& text, const Rect& rect);
 
     cairo_t* cairo() const { return m_cr.get(); }
 

@@ -17,6 +17,8 @@ constexpr const char* kChineseFamily = "WenQuanYi Micro Hei";
 constexpr const char* kWideSansFamily = "DejaVu Sans";
 // The engraved capitals face has no installed kin; a wide serif keeps its badge look.
 constexpr const char* kEngravedFamily = "Liberation Serif";
+// The platform's calligraphic face; an installed script face stands in, the sans when absent.
+constexpr const char* kScriptFamily = "Dancing Script";
 
 std::string lower(std::string_view s)
 {
@@ -43,6 +45,8 @@ Font::Font(const std::string& name, double pointSize) : m_name(name), m_pointSiz
     if (isPlatformSans(key)) {
         family = kSansFamily;
         style = key;
+    } else if (key.starts_with("zapfino")) {
+        family = std::string(kScriptFamily) + "," + kSansFamily;
     } else {
         size_t dash = name.find('-');
         if (key.starts_with("verdana"))

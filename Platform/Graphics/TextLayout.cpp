@@ -104,6 +104,31 @@ PangoAlignment pangoAlignment(TextAlignment alignment)
 TextLayout::TextLayout(cairo_t* cr, std::string_view text, const Font& font, const Options& options)
     : m_options(options)
 {
+    setUp(cr, text, font, nullptr);
+}
+
+TextLayout::TextLayout(cairo_t* cr, const AttributedString& text, const Options& options) : m_options(options)
+{
+    std::unique_ptr<PangoAttrList, decltype(&pango_attr_list_unref)> list(pango_attr_list_new(), pango_attr_list_unref);
+    auto channel = [](double v) { return static_cast<guint16>(std::clamp(v, 0.0, 1.0) * 65535.0 + 0.5); };
+    for (const auto& run : text.runs()) {
+        auto place = [&](PangoAttribute* attribute) {
+            attribute->start_index = static_cast<guint>(run.start);
+            attribute->end_index = static_cast<guint>(run.start + run.length);
+            pango_attr_list_insert(list.get(), attribute);
+        };
+        FontDescription description = describe(run.font);
+        place(pango_attr_font_desc_new(description.get()));
+        place(pango_attr_foreground_new(channel(run.color.r), channel(run.color.g), channel(run.color.b)));
+        place(pango_attr_foreground_alpha_new(channel(run.color.a)));
+    }
+    Font base = text.runs().empty() ? Font::systemFont(14) : text.runs().front().font;
+    setUp(cr, text.string(), base, list.get());
+}
+
+void TextLayout::setUp(cairo_t* cr, std::string_view text, const Font& font, PangoAttrList* attributes)
+{
+    const Options& options = m_options;
     g_builds.fetch_add(1, std::memory_order_relaxed);
     m_measuringOnly = !cr;
     if (cr)
@@ -114,6 +139,8 @@ TextLayout::TextLayout(cairo_t* cr, std::string_view text, const Font& font, con
     FontDescription description = describe(font);
     pango_layout_set_font_description(layout, description.get());
     pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+    if (attributes)
+        pango_layout_set_attributes(layout, attributes);
 
     // One clipped line is cut at the edge rather than wrapped.
     m_unwrapped = options.width < 0 || (options.mode == LineBreakMode::Clip && options.maxLines == 1);

@@ -1,4 +1,5 @@
 #pragma once
+#include "Platform/Graphics/AttributedString.h"
 #include "Platform/Graphics/CairoRef.h"
 #include "Platform/Graphics/Font.h"
 #include "Platform/Graphics/Geometry.h"
@@ -31,6 +32,8 @@ public:
     // cr is where the text will be drawn (its matrix picks the glyph resolution), or nullptr to
     // measure only.
     TextLayout(cairo_t* cr, std::string_view text, const Font& font, const Options& options);
+    // Runs of font and colour; the colours of the runs win over the colour drawn with.
+    TextLayout(cairo_t* cr, const AttributedString& text, const Options& options);
 
     // Exact extent of the kept lines, in points.
     Size size() const { return {m_width, m_height}; }
@@ -63,6 +66,7 @@ private:
         bool operator==(const Target&) const = default;
     };
     static Target targetOf(cairo_t* cr);
+    void setUp(cairo_t* cr, std::string_view text, const Font& font, PangoAttrList* attributes);
     void limitLines();
 
     bool m_measuringOnly = false;

@@ -457,6 +457,7 @@ void ScrollView::startZoomAnimation(double scale)
 {
     m_zoomFrom = m_zoomScale;
     m_zoomTo = scale;
+    m_zoomMovesOffset = false;
     m_motionStart = now();
     m_motionDuration = kScrollAnimationDuration;
     m_animatingZoom = true;
@@ -472,12 +473,18 @@ void ScrollView::tick()
         if (p >= 1) {
             m_animatingZoom = false;
             applyZoom(m_zoomTo);
-            applyOffset(clampedOffset(contentOffset()));
+            applyOffset(clampedOffset(m_zoomMovesOffset ? m_zoomOffsetTo : contentOffset()));
+            m_zoomMovesOffset = false;
             if (m_delegate)
                 m_delegate->scrollViewDidEndZooming(*this, m_delegate->viewForZoomingInScrollView(*this), m_zoomScale);
         } else {
-            applyZoom(m_zoomFrom + (m_zoomTo - m_zoomFrom) * easeOut(p));
-            applyOffset(clampedOffset(contentOffset()));
+            double e = easeOut(p);
+            applyZoom(m_zoomFrom + (m_zoomTo - m_zoomFrom) * e);
+            if (m_zoomMovesOffset)
+                applyOffset(clampedOffset({m_zoomOffsetFrom.x + (m_zoomOffsetTo.x - m_zoomOffsetFrom.x) * e,
+                                           m_zoomOffsetFrom.y + (m_zoomOffsetTo.y - m_zoomOffsetFrom.y) * e}));
+            else
+                applyOffset(clampedOffset(contentOffset()));
         }
     }
     if (m_animatingScroll) {
@@ -553,6 +560,28 @@ void ScrollView::setZoomScale(double scale, bool animated)
     }
     applyZoom(scale);
     applyOffset(clampedOffset(contentOffset()));
+}
+
+void ScrollView::zoomToRect(const gfx::Rect& rect, bool animated)
+{
+    if (rect.width() <= 0 || rect.height() <= 0)
+        return;
+    double scale = std::min(bounds().width() / rect.width(), bounds().height() / rect.height());
+    scale = std::clamp(scale, m_minimumZoom, std::max(m_minimumZoom, m_maximumZoom));
+    gfx::Point target{rect.x() * scale, rect.y() * scale};
+    stopScrolling();
+    if (animated) {
+        startZoomAnimation(scale);
+        m_zoomMovesOffset = true;
+        m_zoomOffsetFrom = contentOffset();
+        m_zoomOffsetTo = target;
+        return;
+    }
+    m_animatingZoom = false;
+    applyZoom(scale);
+    applyOffset(clampedOffset(target));
+    if (m_delegate)
+        m_delegate->scrollViewDidEndZooming(*this, m_delegate->viewForZoomingInScrollView(*this), m_zoomScale);
 }
 
 void ScrollView::handlePinch()

@@ -84,6 +84,10 @@ public:
     double zoomScale() const { return m_zoomScale; }
     // Clamped to the minimum and maximum; scales the delegate's zooming view.
     void setZoomScale(double scale, bool animated = false);
+    // Zooms so that the rectangle (in the zooming view's unzoomed coordinates) fills the
+    // bounds as far as the zoom limits allow, its origin at the top-left where the content
+    // reaches; the delegate hears scrollViewDidZoom on the way and scrollViewDidEndZooming.
+    void zoomToRect(const gfx::Rect& rect, bool animated);
 
     ScrollViewDelegate* delegate() const { return m_delegate; }
     void setDelegate(ScrollViewDelegate* delegate) { m_delegate = delegate; }
@@ -154,6 +158,10 @@ private:
     gfx::Point m_motionTo;
     double m_zoomFrom = 1;
     double m_zoomTo = 1;
+    // A zoom to a rectangle moves the offset along with the scale.
+    bool m_zoomMovesOffset = false;
+    gfx::Point m_zoomOffsetFrom;
+    gfx::Point m_zoomOffsetTo;
 
     // Pinch anchor: the content point under the fingers, in unzoomed units.
     gfx::Point m_zoomAnchor;

@@ -72,6 +72,39 @@ TEST_F(ControllerTest, FormSheetIsCentredOverADimmedScreenAndGoesAway)
     EXPECT_EQ(log.back(), "sheet.didDisappear");
 }
 
+TEST_F(ControllerTest, CrossDissolveFadesInPlaceBothWays)
+{
+    std::vector<std::string> log;
+    auto root = std::make_shared<Recorder>("root", &log);
+    window->setRootViewController(root);
+    auto shown = std::make_shared<Recorder>("shown", &log);
+    shown->setModalTransitionStyle(ModalTransitionStyle::CrossDissolve);
+    root->presentViewController(shown, true);
+    base::RunLoop::main().advance(0.15);
+    // It does not slide: in place from the start, partly faded in.
+    EXPECT_EQ(shown->view()->presentation().center, window->bounds().center());
+    double alpha = shown->view()->presentation().alpha;
+    EXPECT_GT(alpha, 0.05);
+    EXPECT_LT(alpha, 0.95);
+    base::RunLoop::main().advance(1);
+    EXPECT_EQ(shown->view()->presentation().alpha, 1);
+    EXPECT_EQ(log.back(), "shown.didAppear");
+
+    bool dismissed = false;
+    shown->dismissViewController(true, [&] { dismissed = true; });
+    base::RunLoop::main().advance(0.15);
+    alpha = shown->view()->presentation().alpha;
+    EXPECT_GT(alpha, 0.05);
+    EXPECT_LT(alpha, 0.95);
+    EXPECT_FALSE(dismissed);
+    base::RunLoop::main().advance(1);
+    EXPECT_TRUE(dismissed);
+    EXPECT_EQ(shown->view()->superview(), nullptr);
+    // Presented again, it shows at full strength.
+    root->presentViewController(shown, false);
+    EXPECT_EQ(shown->view()->alpha(), 1);
+}
+
 TEST_F(ControllerTest, NavigationPushesPopsAndKeepsItsRoot)
 {
     std::vector<std::string> log;

@@ -239,6 +239,40 @@ TEST_F(ScrollViewTest, AnimatedOffsetRunsOnTheClock)
     EXPECT_EQ(scroll->contentOffset(), (gfx::Point{0, 650}));
 }
 
+TEST_F(ScrollViewTest, ZoomToRectFitsTheRectangleWithinTheLimits)
+{
+    auto content = ui::View::make(gfx::Rect(0, 0, 400, 300));
+    scroll->addSubview(content);
+    scroll->setContentSize({400, 300});
+    delegate.zoomView = content.get();
+    scroll->setMaximumZoomScale(2);
+    struct Case {
+        gfx::Rect rect;
+        bool animated;
+        double scale;
+        gfx::Point offset;
+    };
+    for (Case c : {Case{{100, 75, 200, 150}, true, 2, {200, 150}},
+                   // Wider than tall: the width decides; the limit holds a smaller rectangle.
+                   Case{{0, 0, 300, 100}, false, 4.0 / 3, {0, 0}}, Case{{300, 200, 50, 50}, true, 2, {400, 300}},
+                   // The bounds again: back to 1, wherever the offset was.
+                   Case{{0, 0, 400, 300}, true, 1, {0, 0}}}) {
+        delegate.log.clear();
+        scroll->zoomToRect(c.rect, c.animated);
+        if (c.animated) {
+            advance(0.1);
+            double mid = scroll->zoomScale();
+            EXPECT_TRUE(delegate.log.empty());
+            EXPECT_GT(std::abs(mid - c.scale), 1e-6) << c.rect.x();
+        }
+        advance(0.5);
+        EXPECT_NEAR(scroll->zoomScale(), c.scale, 1e-9) << c.rect.x();
+        EXPECT_NEAR(scroll->contentOffset().x, c.offset.x, 1e-6) << c.rect.x();
+        EXPECT_NEAR(scroll->contentOffset().y, c.offset.y, 1e-6) << c.rect.x();
+        EXPECT_EQ(delegate.log, (std::vector<std::string>{"didEndZooming"})) << c.rect.x();
+    }
+}
+
 TEST_F(ScrollViewTest, ZoomClampsAndScalesTheZoomingView)
 {
     auto content = ui::View::make(gfx::Rect(0, 0, 400, 300));

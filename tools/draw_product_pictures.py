@@ -5,9 +5,8 @@ client's skin may replace.
 Writes into the folder given (by default Resources/): the information panel and its divider,
 the information button (off and on), the viewer's arrows (plain and highlighted), the slide
 show icon, the tag button (plain and selected, stretchable), the related products and
-materials buttons, the compare and favourite buttons (plain and added), the quantity minus and
-plus icons and the quantity field. Shapes are sampled 4 by 4 per pixel for smooth edges; only
-the standard library is used.
+materials buttons, the compare and favourite buttons (plain and added) and the quantity field.
+Shapes are sampled 4 by 4 per pixel for smooth edges; only the standard library is used.
 """
 import math
 import os
@@ -186,14 +185,6 @@ def pictures():
     out["btn-compareAdded.png"] = round_button(scale, bg=THEME)
     out["btn-addfav.png"] = round_button([(heart(22, 23, 10), rgba(WHITE))])
     out["btn-favAdded.png"] = round_button([(heart(22, 23, 10), rgba(WHITE)), (star(22, 22, 5, 2.2), rgba(THEME))], bg=THEME)
-    out["icon-add.png"] = (34, 34, [
-        (circle(17, 17, 16), rgba(THEME)),
-        (box(9, 15.5, 25, 18.5), rgba(WHITE)), (box(15.5, 9, 18.5, 25), rgba(WHITE)),
-    ])
-    out["icon-remove.png"] = (34, 34, [
-        (circle(17, 17, 16), rgba(GREY)),
-        (box(9, 15.5, 25, 18.5), rgba(WHITE)),
-    ])
     out["input.png"] = (20, 34, [
         (rounded(0, 0, 20, 34, 5), rgba((160, 160, 165))),
         (rounded(1, 1, 19, 33, 4), rgba(WHITE)),

@@ -1,8 +1,10 @@
 #pragma once
+#include "Platform/Graphics/Image.h"
 #include "Platform/UI/View.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,11 @@ std::vector<View*> viewsInMotion();
 class LayerAnimation : public std::enable_shared_from_this<LayerAnimation> {
 public:
     static std::shared_ptr<LayerAnimation> make(std::string keyPath);
+
+    // A transition (key path "transition", made by View::addTransition) with the picture of
+    // the view taken when it was added; it changes no presented value.
+    std::optional<View::TransitionOptions> transition;
+    gfx::Image transitionSnapshot;
 
     std::string keyPath;
     // Two values for from/to, more for keyframes; positions use `points`.

@@ -78,12 +78,25 @@ gfx::Rect NavigationBarView::backRect() const
     return {0, 0, m_backTitle.empty() ? 0.0 : 120.0, bounds().height()};
 }
 
+void NavigationBarView::setTitleView(std::shared_ptr<View> view)
+{
+    if (view == m_titleView)
+        return;
+    if (m_titleView && m_titleView->superview() == this)
+        m_titleView->removeFromSuperview();
+    m_titleView = std::move(view);
+    if (m_titleView)
+        addSubview(m_titleView);
+    setNeedsDisplay();
+}
+
 void NavigationBarView::drawRect(gfx::Context& ctx, const gfx::Rect&)
 {
     gfx::Rect b = bounds();
     gfx::Font titleFont = gfx::Font::boldSystemFont(17);
     double lh = titleFont.lineHeight();
-    ctx.drawText(m_title, {b.x() + 130, b.y() + (b.height() - lh) / 2, b.width() - 260, lh}, titleFont,
+    if (!m_titleView)
+        ctx.drawText(m_title, {b.x() + 130, b.y() + (b.height() - lh) / 2, b.width() - 260, lh}, titleFont,
                  gfx::Color::black(), gfx::TextAlignment::Center, gfx::LineBreakMode::TruncateTail, 1);
     if (!m_backTitle.empty()) {
         gfx::Font font = gfx::Font::systemFont(16);

@@ -20,6 +20,9 @@ public:
     const std::string& title() const { return m_title; }
     void setTitle(const std::string& title) { m_title = title; setNeedsDisplay(); }
     void setBackTitle(const std::string& title) { m_backTitle = title; setNeedsDisplay(); }
+    // Shown at its own frame in place of the title text; null shows the text again.
+    void setTitleView(std::shared_ptr<View> view);
+    const std::shared_ptr<View>& titleView() const { return m_titleView; }
     void setRightItem(std::shared_ptr<BarButtonItem> item);
     Button* rightButton() const { return m_rightButton.get(); }
     std::function<void()> onBack;
@@ -33,6 +36,7 @@ private:
 
     std::string m_title;
     std::string m_backTitle;
+    std::shared_ptr<View> m_titleView;
     std::shared_ptr<BarButtonItem> m_rightItem;
     std::shared_ptr<Button> m_rightButton;
 };

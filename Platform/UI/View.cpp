@@ -6,6 +6,7 @@
 #include "Platform/UI/ViewController.h"
 #include "Platform/UI/Window.h"
 
+#include "Platform/Graphics/Context.h"
 #include "Platform/Graphics/Region.h"
 
 #include <algorithm>
@@ -697,6 +698,38 @@ void View::addAnimation(const std::shared_ptr<LayerAnimation>& animation, const 
     LayerAnimation::attach(animation, this, key);
     invalidateExtent();
     markDrawnArea();
+}
+
+bool View::endEditing()
+{
+    auto* editing = dynamic_cast<View*>(Responder::currentFirstResponder());
+    if (!editing || !editing->isDescendantOfView(this))
+        return true;
+    return editing->resignFirstResponder();
+}
+
+void View::addTransition(const TransitionOptions& options, const std::string& key)
+{
+    auto animation = LayerAnimation::make("transition");
+    animation->transition = options;
+    animation->transitionSnapshot = snapshotImage(m_window ? m_window->scale() : 1);
+    animation->duration = options.duration;
+    animation->curve = options.curve;
+    addAnimation(animation, key);
+}
+
+gfx::Image View::snapshotImage(double scale)
+{
+    layoutIfNeeded();
+    gfx::Size size = m_bounds.size;
+    if (size.width <= 0 || size.height <= 0)
+        return {};
+    auto context = gfx::Context::createBitmap(size, scale);
+    Presentation p = presentation();
+    // The view's own top-left at the bitmap's origin.
+    context->translate(size.width / 2 - p.center.x, size.height / 2 - p.center.y);
+    renderView(*this, *context);
+    return context->makeImage();
 }
 
 void View::removeAnimationForKey(const std::string& key)

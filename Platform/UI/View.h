@@ -3,6 +3,7 @@
 #include "Platform/Graphics/AffineTransform.h"
 #include "Platform/Graphics/Color.h"
 #include "Platform/Graphics/Geometry.h"
+#include "Platform/Graphics/Image.h"
 #include "Platform/UI/Responder.h"
 
 #include <functional>
@@ -147,6 +148,9 @@ public:
     void exchangeSubviewsAtIndices(size_t a, size_t b);
     void removeFromSuperview();
     bool isDescendantOfView(const View* view) const;
+    // The first responder in this subtree (a field being edited) resigns; false when it
+    // refuses. True when none is in the subtree.
+    bool endEditing();
     Window* window() const;
 
     // Hooks around hierarchy changes.
@@ -223,6 +227,19 @@ public:
     std::shared_ptr<LayerAnimation> animationForKey(const std::string& key) const;
     std::vector<std::string> animationKeys() const;
     bool hasRunningAnimations() const;
+    // Takes a picture of the view now and, for `duration`, shows it leaving over (reveal) or
+    // covered by (move-in) the content the view shows meanwhile, sliding in the direction the
+    // subtype names; filed under `key` like a layer animation.
+    struct TransitionOptions {
+        enum class Type { Reveal, MoveIn } type = Type::MoveIn;
+        enum class Subtype { FromLeft, FromRight } subtype = Subtype::FromRight;
+        double duration = 0.25;
+        AnimationOptions::Curve curve = AnimationOptions::Curve::EaseInOut;
+    };
+    void addTransition(const TransitionOptions& options, const std::string& key);
+    // The view and its subviews drawn into a bitmap of its bounds' size at `scale` pixels a
+    // point, as the window draws them.
+    gfx::Image snapshotImage(double scale);
 
     // What is on screen now, animations applied.
     struct Presentation {

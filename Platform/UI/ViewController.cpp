@@ -165,6 +165,13 @@ void ViewController::setTitle(const std::string& title)
         nav->navigationItemDidChange();
 }
 
+void ViewController::setTitleView(std::shared_ptr<View> view)
+{
+    m_titleView = std::move(view);
+    if (auto* nav = navigationController())
+        nav->navigationItemDidChange();
+}
+
 void ViewController::setRightBarButtonItem(std::shared_ptr<BarButtonItem> item)
 {
     m_rightBarButtonItem = std::move(item);

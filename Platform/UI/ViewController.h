@@ -82,6 +82,9 @@ public:
     // A navigation controller's bar shows the top screen's title and right item.
     const std::string& title() const { return m_title; }
     virtual void setTitle(const std::string& title);
+    // A view the bar shows at its own frame in place of the title text.
+    const std::shared_ptr<View>& titleView() const { return m_titleView; }
+    void setTitleView(std::shared_ptr<View> view);
     std::shared_ptr<BarButtonItem> rightBarButtonItem() const { return m_rightBarButtonItem; }
     void setRightBarButtonItem(std::shared_ptr<BarButtonItem> item);
 
@@ -124,6 +127,7 @@ private:
     Appearance m_appearance = Appearance::Disappeared;
     bool m_transitionAnimated = false;
     std::string m_title;
+    std::shared_ptr<View> m_titleView;
     std::shared_ptr<BarButtonItem> m_rightBarButtonItem;
     ViewController* m_parent = nullptr;
     std::vector<std::shared_ptr<ViewController>> m_children;

@@ -580,6 +580,19 @@ void renderView(View& view, gfx::Context& ctx)
 
 namespace {
 
+// The newest transition of the view still running, if any.
+const LayerAnimation* runningTransition(const View& view)
+{
+    double now = base::RunLoop::main().now();
+    auto keys = view.animationKeys();
+    for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+        auto animation = view.animationForKey(*it);
+        if (animation && animation->transition && animation->progressAt(now) && animation->isMovingAt(now))
+            return animation.get();
+    }
+    return nullptr;
+}
+
 void renderPresented(View& view, const View::Presentation& p, gfx::Context& ctx)
 {
     cairo_t* cr = ctx.cairo();
@@ -604,6 +617,19 @@ void renderPresented(View& view, const View::Presentation& p, gfx::Context& ctx)
     bool group = p.alpha < 0.999;
     if (group)
         cairo_push_group(cr);
+    // A running transition: the old picture and the live content slide within the bounds.
+    const LayerAnimation* transition = runningTransition(view);
+    double progress = transition ? transition->progressAt(base::RunLoop::main().now()).value_or(1) : 1;
+    bool moveIn = transition && transition->transition->type == View::TransitionOptions::Type::MoveIn;
+    double direction = transition && transition->transition->subtype == View::TransitionOptions::Subtype::FromLeft ? 1 : -1;
+    if (transition) {
+        ctx.save();
+        ctx.clipToRect(box);
+        if (moveIn) {
+            ctx.drawImage(transition->transitionSnapshot, box);
+            ctx.translate(-direction * w * (1 - progress), 0);
+        }
+    }
     if (p.backgroundColor && !p.backgroundColor->isClear()) {
         ctx.setFillColor(*p.backgroundColor);
         if (radius > 0)
@@ -633,6 +659,11 @@ void renderPresented(View& view, const View::Presentation& p, gfx::Context& ctx)
             ctx.strokeRoundedRect(inset, std::max(0.0, radius - view.borderWidth() / 2));
         else
             ctx.strokeRect(inset);
+    }
+    if (transition) {
+        if (!moveIn)
+            ctx.drawImage(transition->transitionSnapshot, box.offsetBy(direction * w * progress, 0));
+        ctx.restore();
     }
     if (group) {
         cairo_pop_group_to_source(cr);

@@ -5,7 +5,7 @@ client's skin may replace.
 Writes into the folder given (by default Resources/): the information panel and its divider,
 the information button (off and on), the viewer's arrows (plain and highlighted), the slide
 show icon, the tag button (plain and selected, stretchable), the related products and
-materials buttons, the compare and favourite buttons (plain and added) and the quantity field.
+materials buttons, and the compare and favourite buttons (plain and added).
 Shapes are sampled 4 by 4 per pixel for smooth edges; only the standard library is used.
 """
 import math
@@ -185,11 +185,6 @@ def pictures():
     out["btn-compareAdded.png"] = round_button(scale, bg=THEME)
     out["btn-addfav.png"] = round_button([(heart(22, 23, 10), rgba(WHITE))])
     out["btn-favAdded.png"] = round_button([(heart(22, 23, 10), rgba(WHITE)), (star(22, 22, 5, 2.2), rgba(THEME))], bg=THEME)
-    out["input.png"] = (20, 34, [
-        (rounded(0, 0, 20, 34, 5), rgba((160, 160, 165))),
-        (rounded(1, 1, 19, 33, 4), rgba(WHITE)),
-        (box(2, 1, 18, 3), rgba((225, 225, 228))),
-    ])
     return out
 
 

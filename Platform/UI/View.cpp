@@ -6,7 +6,6 @@
 #include "Platform/UI/ViewController.h"
 #include "Platform/UI/Window.h"
 
-#include "Platform/Graphics/Context.h"
 #include "Platform/Graphics/Region.h"
 
 #include <algorithm>
@@ -712,24 +711,11 @@ void View::addTransition(const TransitionOptions& options, const std::string& ke
 {
     auto animation = LayerAnimation::make("transition");
     animation->transition = options;
+    layoutIfNeeded();
     animation->transitionSnapshot = snapshotImage(m_window ? m_window->scale() : 1);
     animation->duration = options.duration;
     animation->curve = options.curve;
     addAnimation(animation, key);
-}
-
-gfx::Image View::snapshotImage(double scale)
-{
-    layoutIfNeeded();
-    gfx::Size size = m_bounds.size;
-    if (size.width <= 0 || size.height <= 0)
-        return {};
-    auto context = gfx::Context::createBitmap(size, scale);
-    Presentation p = presentation();
-    // The view's own top-left at the bitmap's origin.
-    context->translate(size.width / 2 - p.center.x, size.height / 2 - p.center.y);
-    renderView(*this, *context);
-    return context->makeImage();
 }
 
 void View::removeAnimationForKey(const std::string& key)

@@ -237,9 +237,6 @@ public:
         AnimationOptions::Curve curve = AnimationOptions::Curve::EaseInOut;
     };
     void addTransition(const TransitionOptions& options, const std::string& key);
-    // The view and its subviews drawn into a bitmap of its bounds' size at `scale` pixels a
-    // point, as the window draws them.
-    gfx::Image snapshotImage(double scale);
 
     // What is on screen now, animations applied.
     struct Presentation {

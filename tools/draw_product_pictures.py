@@ -5,10 +5,10 @@ client's skin may replace.
 Writes into the folder given (by default Resources/): the information panel and its divider,
 the information button (off and on), the viewer's arrows (plain and highlighted), the slide
 show icon, the tag button (plain and selected, stretchable), the related products and
-materials buttons, and the compare and favourite buttons (plain and added).
+materials buttons and the compare buttons (plain and added); the favourite buttons are the
+library's.
 Shapes are sampled 4 by 4 per pixel for smooth edges; only the standard library is used.
 """
-import math
 import os
 import struct
 import sys
@@ -77,23 +77,6 @@ def stroke(points, w):
                 return True
         return False
     return inside
-
-
-def heart(cx, cy, s):
-    def inside(x, y):
-        u = (x - cx) / s
-        v = -(y - cy) / s + 0.25
-        return (u * u + v * v - 1) ** 3 - u * u * v ** 3 <= 0
-    return inside
-
-
-def star(cx, cy, r_out, r_in):
-    pts = []
-    for i in range(10):
-        r = r_out if i % 2 == 0 else r_in
-        a = -math.pi / 2 + i * math.pi / 5
-        pts.append((cx + r * math.cos(a), cy + r * math.sin(a)))
-    return polygon(pts)
 
 
 def draw(width, height, layers):
@@ -183,8 +166,6 @@ def pictures():
              (stroke([(15, 34), (29, 34)], 3), rgba(WHITE))]
     out["btn-addcompare.png"] = round_button(scale)
     out["btn-compareAdded.png"] = round_button(scale, bg=THEME)
-    out["btn-addfav.png"] = round_button([(heart(22, 23, 10), rgba(WHITE))])
-    out["btn-favAdded.png"] = round_button([(heart(22, 23, 10), rgba(WHITE)), (star(22, 22, 5, 2.2), rgba(THEME))], bg=THEME)
     return out
 
 

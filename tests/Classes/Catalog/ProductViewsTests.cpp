@@ -59,7 +59,7 @@ TEST_F(ProductViewsTest, DescriptionShowsItsPartsUnderHeadingsAndScrollsOnlyWhen
             auto* none = dynamic_cast<NODescriptionView*>(view->contentView().get());
             ASSERT_TRUE(none);
             EXPECT_EQ(none->frame(), gfx::Rect(2, 2, 348, 133));
-            EXPECT_EQ(none->noDescriptionLabel()->text(), "No description");
+            EXPECT_EQ(none->noDescriptionLabel()->text(), "No description available.");
             EXPECT_EQ(none->noDescriptionLabel()->font().families().substr(0, 14), "Dancing Script");
             review("product-desc-empty.png");
         } else {
@@ -106,7 +106,7 @@ TEST_F(ProductViewsTest, DescriptionKeepsOneContentViewAndFollowsTheLanguage)
     LanguageManager::sharedInstance()->setCurrentLanguage(1);
     Language::resetLanguageCache();
     empty->notifiChangelanguage();
-    EXPECT_EQ(empty->noDescriptionLabel()->text(), "No description");
+    EXPECT_EQ(empty->noDescriptionLabel()->text(), "No description available.");
     EXPECT_EQ(empty->noDescriptionLabel()->font().pointSize(), 25);
 }
 
@@ -126,7 +126,7 @@ TEST_F(ProductViewsTest, InformationPanelPlacesPricesAndClosesOnItsTap)
     product.product_sku = "SC-100";
     product.product_s_desc = " \t ";
     panel->setProductEntity(product);
-    EXPECT_EQ(panel->descriptionView()->text(), "No description");
+    EXPECT_EQ(panel->descriptionView()->text(), "No description available.");
     product.product_s_desc = "Soft and warm.";
     panel->setProductEntity(product);
     EXPECT_EQ(panel->descriptionView()->text(), "Soft and warm.");

@@ -262,7 +262,7 @@ TEST_F(LibraryGridTest, TheCardOffersTheRightActionAndKeepsFavourites)
         EXPECT_EQ(grid->presentedViewController(), nullptr);
         EXPECT_FALSE(shown->hasOutsideTapRecognizer());
     }
-    EXPECT_EQ(card("Gamma")->descTextView()->text(), "No description for this document.");
+    EXPECT_EQ(card("Gamma")->descTextView()->text(), "No description available.");
     EXPECT_TRUE(grid->presentedCard()->descTextView()->font().isItalic());
     driver->tap(gfx::Point{60, 60});
     base::RunLoop::main().advance(1);

@@ -1,5 +1,7 @@
 #include "Network/BRJsonWriter.h"
 
+#include "Network/BRJsonText.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -21,44 +23,6 @@ constexpr std::array<bool, 256> makeEscapeSet()
 }
 constexpr std::array<bool, 256> kEscapeSet = makeEscapeSet();
 
-// Length of the well-formed UTF-8 sequence at p (lead byte >= 0x80), or 0 when it is not one:
-// the parser refuses the same sequences, so the writer never emits one.
-size_t utf8SequenceLength(const unsigned char* p, const unsigned char* end)
-{
-    unsigned char b = p[0];
-    size_t avail = static_cast<size_t>(end - p);
-    auto cont = [&](size_t i) { return i < avail && (p[i] & 0xC0) == 0x80; };
-    if (b >= 0xC2 && b <= 0xDF)
-        return cont(1) ? 2 : 0;
-    if (b >= 0xE0 && b <= 0xEF) {
-        if (avail < 2)
-            return 0;
-        unsigned char lo = b == 0xE0 ? 0xA0 : 0x80;
-        unsigned char hi = b == 0xED ? 0x9F : 0xBF;
-        return p[1] >= lo && p[1] <= hi && cont(2) ? 3 : 0;
-    }
-    if (b >= 0xF0 && b <= 0xF4) {
-        if (avail < 2)
-            return 0;
-        unsigned char lo = b == 0xF0 ? 0x90 : 0x80;
-        unsigned char hi = b == 0xF4 ? 0x8F : 0xBF;
-        return p[1] >= lo && p[1] <= hi && cont(2) && cont(3) ? 4 : 0;
-    }
-    return 0;
-}
-
-// Whether any of eight bytes is below 0x20, a quote, a backslash or 0x80 and above.
-inline bool wordNeedsLook(uint64_t w)
-{
-    constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
-    uint64_t control = (w - ones * 0x20) & ~w;
-    uint64_t quote = w ^ (ones * '"');
-    uint64_t backslash = w ^ (ones * '\\');
-    uint64_t isQuote = (quote - ones) & ~quote;
-    uint64_t isBackslash = (backslash - ones) & ~backslash;
-    return ((control | isQuote | isBackslash) & highs) != 0 || (w & highs) != 0;
-}
-
 // False, writing nothing, when the text is not well-formed UTF-8.
 bool appendString(std::string_view s, std::string& out)
 {
@@ -68,17 +32,15 @@ bool appendString(std::string_view s, std::string& out)
     out.push_back('"');
     const unsigned char* run = p;
     while (p != end) {
-        if (end - p >= 8) {
-            uint64_t w;
-            std::memcpy(&w, p, sizeof w);
-            if (!wordNeedsLook(w)) {
-                p += 8;
+        if (end - p >= brjson::kScanBlock) {
+            unsigned plain = brjson::firstSpecial(p);
+            p += plain;
+            if (plain == brjson::kScanBlock)
                 continue;
-            }
         }
         unsigned char b = *p;
         if (b >= 0x80) {
-            size_t n = utf8SequenceLength(p, end);
+            size_t n = brjson::utf8SequenceLength(p, end);
             if (n == 0) {
                 out.resize(start);
                 return false;

@@ -114,6 +114,7 @@ using IdMap = std::map<int, int>;
     X(libraryFilesModel, int, getFileIDbyFileName, getFileIDbyFileName, (const dataaccess::Text& fileName), (fileName)) \
     X(libraryFilesModel, dataaccess::Text, getFileInfoByFileId, getFileInfoByFileId, (int fileId), (fileId)) \
     X(libraryFavoriteModel, std::optional<brivanta_library_favorite_Entity>, getLibraryFavoriteByFavoriteId, getFavoriteByFavoriteId, (int fileId), (fileId)) \
+    X(libraryFavoriteModel, std::vector<int>, getAllLibraryFavoriteIds, getAllFavoriteIds, (), ()) \
     X(libraryFavoriteModel, void, deleteLibraryFavoriteByFavoriteId, deleteSingleFavoriteByFavoriteId, (int fileId), (fileId)) \
     X(libraryFavoriteModel, bool, saveToDatabaseLibraryFavoriteName, saveToDatabaseFavoriteName, (int fileId, const dataaccess::Text& fileName), (fileId, fileName)) \
     X(productMaterialModel, std::vector<brivanta_library_files_Entity>, getProductRelatedFilesByProductId, getProductRelatedFilesByProductId, (int productId), (productId)) \

@@ -23,6 +23,14 @@ std::optional<brivanta_library_favorite_Entity> LibraryFavoriteModel::getFavorit
         "select * from brivanta_library_favorite where  id = ?", fileId);
 }
 
+std::vector<int> LibraryFavoriteModel::getAllFavoriteIds()
+{
+    auto db = database();
+    if (!db || !db->tableExists(kFavoriteTable))
+        return {};
+    return readRows([](BRResultSet& rs) { return rs.intForColumn("id"); }, "select id from brivanta_library_favorite");
+}
+
 bool LibraryFavoriteModel::saveToDatabaseFavoriteName(int fileId, const std::optional<std::string>& fileName)
 {
     auto db = database();

@@ -229,11 +229,9 @@ void LibraryDetailController::filterAndSortArray()
         else
             m_searchResultArray = manager->getAllLibFiles();
     }
-    m_favoriteIds.clear();
-    for (const auto& file : m_searchResultArray) {
-        if (manager->getLibraryFavoriteByFavoriteId(file.file_id))
-            m_favoriteIds.insert(file.file_id);
-    }
+    // Favourites and pending updates are read once per reload, not once per document.
+    auto favourites = manager->getAllLibraryFavoriteIds();
+    m_favoriteIds = std::set<int>(favourites.begin(), favourites.end());
     Files base = m_searchResultArray;
     if (m_sortType == 0) {
         Files favourites, updates, rest;

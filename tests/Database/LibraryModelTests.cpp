@@ -6,6 +6,8 @@
 #include "Database/ProductMaterialModel.h"
 #include "Platform/Base/Date.h"
 
+#include <set>
+
 namespace {
 
 class LibraryModelTest : public dbtest::DatabaseTest {
@@ -214,6 +216,7 @@ TEST_F(LibraryModelTest, ReplacedFilesAreRememberedUntilDeleted)
 TEST_F(LibraryModelTest, FavouritesStartWithoutATable)
 {
     EXPECT_FALSE(favorites->getFavoriteByFavoriteId(3));
+    EXPECT_TRUE(favorites->getAllFavoriteIds().empty());
     favorites->deleteSingleFavoriteByFavoriteId(3);
     EXPECT_FALSE(db->tableExists("brivanta_library_favorite"));
 
@@ -224,6 +227,10 @@ TEST_F(LibraryModelTest, FavouritesStartWithoutATable)
     EXPECT_EQ(favorite->file_id, 3);
     EXPECT_EQ(favorite->file_name, "b.pdf");
     EXPECT_EQ(db->intForQuery("select count(*) from brivanta_library_favorite"), 1);
+    ASSERT_TRUE(favorites->saveToDatabaseFavoriteName(9, "c.pdf"));
+    auto ids = favorites->getAllFavoriteIds();
+    EXPECT_EQ(std::set<int>(ids.begin(), ids.end()), (std::set<int>{3, 9}));
+    favorites->deleteSingleFavoriteByFavoriteId(9);
     favorites->deleteSingleFavoriteByFavoriteId(3);
     EXPECT_FALSE(favorites->getFavoriteByFavoriteId(3));
     EXPECT_TRUE(m_log.lines().empty()) << m_log.lines().front();

@@ -12,6 +12,8 @@ packages=(
   fonts-liberation2 fonts-wqy-microhei fonts-dejavu-core fonts-dancingscript
   xvfb xauth nginx-light locales iproute2 xdg-utils cups-client
   openssl duktape-dev tinyproxy microsocks curl
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  gstreamer1.0-libav gstreamer1.0-tools
   poppler-utils qpdf zip unzip pigz gzip python3 python3-pil imagemagick unicode-data
   rapidjson-dev nlohmann-json3-dev libsimdjson-dev
 )

@@ -4,6 +4,7 @@
 #include "Common/Language.h"
 #include "Common/PublicFunction.h"
 #include "Platform/Base/Log.h"
+#include "Platform/Base/RunLoop.h"
 #include "Platform/Share/DocumentOpener.h"
 #include "Platform/UI/AlertView.h"
 #include "Platform/UI/NavigationController.h"
@@ -13,6 +14,7 @@
 
 namespace {
 constexpr int kTypePdf = 5;
+constexpr int kTypeVideo = 6;
 
 } // namespace
 
@@ -31,6 +33,10 @@ void LibraryFileOpener::openPath(const std::string& path, int type, const std::s
 {
     if (type == kTypePdf) {
         openPdf(path, title);
+        return;
+    }
+    if (type == kTypeVideo) {
+        openVideo(path, title);
         return;
     }
     // Videos and office files go to the desktop's own applications here, like any other file.
@@ -64,6 +70,37 @@ void LibraryFileOpener::openPdf(const std::string& path, const std::string& titl
     m_reader = reader;
     reader->setDelegate(this);
     nav->pushViewController(reader, true);
+}
+
+void LibraryFileOpener::openVideo(const std::string& path, const std::string& title)
+{
+    ui::Window* window = ui::Window::keyWindow();
+    auto root = window ? window->rootViewController() : nullptr;
+    if (!root)
+        return;
+    // One player at a time: a new opening replaces the one held.
+    if (m_video)
+        stopViewVideo();
+    m_video = std::make_shared<VideoViewController>();
+    m_video->createWithFilenameAndFilePath(title, path);
+    std::weak_ptr<LibraryFileOpener> weak = weak_from_this();
+    m_videoObserver = base::NotificationCenter::defaultCenter().addObserver(
+        VideoViewController::kStopNotification, nullptr, [weak](const base::Notification&) {
+            if (auto self = weak.lock())
+                self->stopViewVideo();
+        });
+    root->view()->addSubview(m_video->view());
+}
+
+void LibraryFileOpener::stopViewVideo()
+{
+    m_videoObserver.reset();
+    if (!m_video)
+        return;
+    auto video = std::move(m_video);
+    video->view()->removeFromSuperview();
+    // The player's own back button is still on the stack: let it go once that has returned.
+    base::RunLoop::main().post([video] {});
 }
 
 void LibraryFileOpener::dismissReaderViewController(PdfViewController& reader)

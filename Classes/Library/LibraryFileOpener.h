@@ -1,5 +1,7 @@
 #pragma once
 #include "Classes/Library/PdfViewController.h"
+#include "Classes/Library/VideoViewController.h"
+#include "Platform/Base/NotificationCenter.h"
 
 #include <functional>
 #include <memory>
@@ -12,8 +14,9 @@ class View;
 }
 
 // Opens a library document that is on the device with the viewer for its type: the PDF
-// reader for "PDF", the desktop's own application for videos, office files and the rest
-// (previewed through the opener; a message when nothing takes the file). The library screens
+// reader for "PDF", the video player for "VEDIO" (over the root screen until it posts
+// "stopViewVideo"), the desktop's own application for office files and the rest (a message
+// when nothing takes the file). The library screens
 // own one and keep it while a viewer is open.
 class LibraryFileOpener : public PdfViewControllerDelegate,
                           public std::enable_shared_from_this<LibraryFileOpener> {
@@ -38,15 +41,21 @@ public:
     void setNavigationController(std::function<ui::NavigationController*()> finder) { m_navigation = std::move(finder); }
 
     const std::shared_ptr<PdfViewController>& reader() const { return m_reader; }
+    const std::shared_ptr<VideoViewController>& video() const { return m_video; }
+    // The player left: its view goes and the player is dropped.
+    void stopViewVideo();
 
 private:
     void openPdf(const std::string& path, const std::string& title);
+    void openVideo(const std::string& path, const std::string& title);
     // The platform preview with its "open in" hand-off; false when nothing takes the file.
     bool preview(const std::string& path);
     void showAlert(const std::string& messageKey);
     ui::NavigationController* navigation() const;
 
     std::shared_ptr<PdfViewController> m_reader;
+    std::shared_ptr<VideoViewController> m_video;
+    base::ObserverToken m_videoObserver;
     std::function<void(const std::string&, const std::string&, int)> m_alert;
     std::function<ui::NavigationController*()> m_navigation;
 };

@@ -1,5 +1,8 @@
 #pragma once
+#include "Platform/Graphics/Geometry.h"
+
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,10 +28,16 @@ public:
     virtual bool becomeFirstResponder();
     virtual bool resignFirstResponder();
     bool isFirstResponder() const;
-    // Text typed while this responder has focus; keys are "\n", "\b", "\t" or "escape".
+    // Text typed while this responder has focus; keys are "\n", "\b", "\t", "escape", the
+    // editing keys "left", "right", "home", "end", "delete" (each also with "shift+"), and
+    // "ctrl+a", "ctrl+c", "ctrl+x", "ctrl+v".
     virtual void insertText(const std::string& text) {}
     virtual void deleteBackward() {}
     virtual void keyPressed(const std::string& key) {}
+    // An input method's text not yet committed, shown at the caret; empty ends it.
+    virtual void setMarkedText(const std::string& text) {}
+    // Where the caret is, in window coordinates, for an input method's candidate list.
+    virtual std::optional<gfx::Rect> caretRectInWindow() const { return std::nullopt; }
 
     static Responder* currentFirstResponder();
 

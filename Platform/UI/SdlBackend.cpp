@@ -3,6 +3,7 @@
 #include "Platform/Graphics/Context.h"
 #include "Platform/UI/Backend.h"
 #include "Platform/UI/Driver.h"
+#include "Platform/UI/Responder.h"
 #include "Platform/UI/Window.h"
 
 #include <SDL2/SDL.h>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace ui {
 
@@ -225,21 +227,56 @@ private:
             if (window)
                 window->typeText(event.text.text);
             break;
+        case SDL_TEXTEDITING:
+            if (window)
+                window->setMarkedText(event.edit.text);
+            break;
         case SDL_KEYDOWN:
             if (!window)
                 break;
-            switch (event.key.keysym.sym) {
-            case SDLK_RETURN:
-            case SDLK_KP_ENTER: window->pressKey("\n"); break;
-            case SDLK_BACKSPACE: window->pressKey("\b"); break;
-            case SDLK_TAB: window->pressKey("\t"); break;
-            case SDLK_ESCAPE: window->pressKey("escape"); break;
-            default: break;
-            }
+            if (std::string key = keyName(event.key.keysym); !key.empty())
+                window->pressKey(key);
             break;
         default:
             break;
         }
+    }
+
+    // The window's name for a key with its modifiers; empty for keys that arrive as text.
+    static std::string keyName(const SDL_Keysym& key)
+    {
+        bool shift = (key.mod & KMOD_SHIFT) != 0;
+        bool ctrl = (key.mod & KMOD_CTRL) != 0;
+        switch (key.sym) {
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER: return "\n";
+        case SDLK_BACKSPACE: return "\b";
+        case SDLK_TAB: return "\t";
+        case SDLK_ESCAPE: return "escape";
+        case SDLK_LEFT: return shift ? "shift+left" : "left";
+        case SDLK_RIGHT: return shift ? "shift+right" : "right";
+        case SDLK_HOME: return shift ? "shift+home" : "home";
+        case SDLK_END: return shift ? "shift+end" : "end";
+        case SDLK_DELETE: return "delete";
+        case SDLK_a: return ctrl ? "ctrl+a" : "";
+        case SDLK_c: return ctrl ? "ctrl+c" : "";
+        case SDLK_x: return ctrl ? "ctrl+x" : "";
+        case SDLK_v: return ctrl ? "ctrl+v" : "";
+        default: return "";
+        }
+    }
+
+    // Keeps an input method's candidate list by the focused field's caret.
+    void placeTextInput()
+    {
+        Responder* responder = Responder::currentFirstResponder();
+        auto caret = responder ? responder->caretRectInWindow() : std::nullopt;
+        if (!caret || *caret == m_textInputRect)
+            return;
+        m_textInputRect = *caret;
+        SDL_Rect rect{static_cast<int>(caret->x()), static_cast<int>(caret->y()), std::max(1, static_cast<int>(caret->width())),
+                      static_cast<int>(caret->height())};
+        SDL_SetTextInputRect(&rect);
     }
 
     // Draws the window's dirty region into its kept frame and copies only those pixels into
@@ -249,6 +286,7 @@ private:
         Window* window = Window::keyWindow();
         if (!window)
             return;
+        placeTextInput();
         int pw = 0, ph = 0;
         SDL_GetRendererOutputSize(m_renderer, &pw, &ph);
         double s = std::min(pw / Window::kScreenSize.width, ph / Window::kScreenSize.height);
@@ -295,6 +333,7 @@ private:
     bool m_quit = false;
     bool m_mirrored = false;
     bool m_needsPresent = true;
+    gfx::Rect m_textInputRect;
     Uint32 m_wakeEvent = static_cast<Uint32>(-1);
     bool m_motionPending = false;
     gfx::Point m_pendingMotion;

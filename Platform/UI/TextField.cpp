@@ -1,10 +1,15 @@
 #include "Platform/UI/TextField.h"
 
 #include "Platform/Base/NotificationCenter.h"
+#include "Platform/Base/Pasteboard.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/Base/Timer.h"
 
 #include "Platform/Graphics/Context.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 
 namespace ui {
 
@@ -12,6 +17,11 @@ namespace {
 constexpr double kClearButtonSize = 19;
 constexpr double kSideMargin = 4;
 constexpr double kCaretWidth = 2;
+constexpr double kBlinkInterval = 0.5;
+constexpr double kDoubleTapInterval = 0.35;
+constexpr double kDoubleTapDistance = 10;
+constexpr const char* kTextType = "public.utf8-plain-text";
+const gfx::Color kSelectionColor = gfx::Color::fromRgb(180, 206, 250);
 const gfx::Color kPlaceholderColor = gfx::Color::fromWhite(0.7);
 const gfx::Color kCaretColor = gfx::Color::fromRgb(66, 107, 242);
 
@@ -30,6 +40,16 @@ bool isContinuationByte(char c)
 {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
+
+// The bytes the bullets of a hidden text take for this part of it.
+size_t displayTextLength(const std::string& text)
+{
+    size_t bullets = 0;
+    for (char c : text)
+        if (!isContinuationByte(c))
+            ++bullets;
+    return bullets * std::string("\u2022").size();
+}
 }
 
 TextField::TextField()
@@ -42,13 +62,180 @@ TextField::TextField(const gfx::Rect& frame) : Control(frame)
     setOpaque(false);
 }
 
-TextField::~TextField() = default;
+TextField::~TextField()
+{
+    stopBlink();
+}
 
 void TextField::setText(const std::string& text)
 {
     setNeedsDisplay();
     m_text = text;
+    m_caret = m_anchor = m_text.size();
     setNeedsLayout();
+}
+
+// MARK: Caret and selection
+
+size_t TextField::previousBoundary(size_t position) const
+{
+    if (position == 0)
+        return 0;
+    size_t p = std::min(position, m_text.size()) - 1;
+    while (p > 0 && isContinuationByte(m_text[p]))
+        --p;
+    return p;
+}
+
+size_t TextField::nextBoundary(size_t position) const
+{
+    if (position >= m_text.size())
+        return m_text.size();
+    size_t p = position + 1;
+    while (p < m_text.size() && isContinuationByte(m_text[p]))
+        ++p;
+    return p;
+}
+
+void TextField::setSelectedRange(size_t location, size_t length)
+{
+    auto boundary = [this](size_t p) {
+        p = std::min(p, m_text.size());
+        while (p > 0 && p < m_text.size() && isContinuationByte(m_text[p]))
+            --p;
+        return p;
+    };
+    m_anchor = boundary(location);
+    m_caret = boundary(location + std::min(length, m_text.size()));
+    restartBlink();
+    setNeedsDisplay();
+}
+
+void TextField::moveCaret(size_t position, bool extend)
+{
+    m_caret = position;
+    if (!extend)
+        m_anchor = position;
+    restartBlink();
+    setNeedsDisplay();
+}
+
+void TextField::selectWordAt(size_t position)
+{
+    auto isWord = [](unsigned char c) { return c >= 0x80 || std::isalnum(c) || c == '_'; };
+    size_t start = std::min(position, m_text.size());
+    size_t end = start;
+    while (start > 0 && isWord(static_cast<unsigned char>(m_text[start - 1])))
+        --start;
+    while (end < m_text.size() && isWord(static_cast<unsigned char>(m_text[end])))
+        ++end;
+    setSelectedRange(start, end - start);
+}
+
+void TextField::setMarkedText(const std::string& text)
+{
+    if (!m_editing)
+        return;
+    m_markedText = text;
+    restartBlink();
+    setNeedsDisplay();
+}
+
+double TextField::widthUpTo(size_t index) const
+{
+    std::string shown = m_text.substr(0, std::min(index, m_text.size()));
+    if (m_secure) {
+        std::string bullets;
+        for (char c : shown)
+            if (!isContinuationByte(c))
+                bullets += "\u2022";
+        shown = bullets;
+    }
+    return shown.empty() ? 0 : gfx::sizeOfText(shown, m_font).width;
+}
+
+double TextField::lineOriginX() const
+{
+    gfx::Rect area = textRect();
+    double width = widthUpTo(m_text.size()) + (m_editing ? gfx::sizeOfText(m_markedText, m_font).width : 0);
+    if (m_editing && width + kCaretWidth > area.width())
+        return area.x() - m_scrollX;
+    if (m_alignment == gfx::TextAlignment::Center)
+        return area.midX() - width / 2;
+    if (m_alignment == gfx::TextAlignment::Right)
+        return area.maxX() - width;
+    return area.x();
+}
+
+double TextField::xForCharacterIndex(size_t index) const
+{
+    return lineOriginX() + widthUpTo(index);
+}
+
+size_t TextField::characterIndexForX(double x) const
+{
+    double origin = lineOriginX();
+    size_t best = 0;
+    double bestDistance = std::abs(x - origin);
+    for (size_t p = nextBoundary(0); p <= m_text.size(); p = nextBoundary(p)) {
+        double distance = std::abs(x - (origin + widthUpTo(p)));
+        if (distance < bestDistance) {
+            best = p;
+            bestDistance = distance;
+        }
+        if (p == m_text.size())
+            break;
+    }
+    return best;
+}
+
+void TextField::keepCaretInView()
+{
+    gfx::Rect area = textRect();
+    double caret = widthUpTo(m_caret) + gfx::sizeOfText(m_markedText, m_font).width;
+    double total = widthUpTo(m_text.size()) + gfx::sizeOfText(m_markedText, m_font).width;
+    double room = std::max(0.0, area.width() - kCaretWidth);
+    if (total <= room) {
+        m_scrollX = 0;
+        return;
+    }
+    if (caret - m_scrollX > room)
+        m_scrollX = caret - room;
+    if (caret < m_scrollX)
+        m_scrollX = caret;
+    m_scrollX = std::clamp(m_scrollX, 0.0, total - room);
+}
+
+std::optional<gfx::Rect> TextField::caretRectInWindow() const
+{
+    if (!m_editing)
+        return std::nullopt;
+    double x = xForCharacterIndex(m_caret) + gfx::sizeOfText(m_markedText, m_font).width;
+    return convertRectToView({x, textTop(), kCaretWidth, m_font.lineHeight()}, nullptr);
+}
+
+void TextField::restartBlink()
+{
+    m_caretShown = true;
+    if (!m_editing) {
+        stopBlink();
+        return;
+    }
+    stopBlink();
+    std::weak_ptr<Responder> weak = weak_from_this();
+    m_blink = base::Timer::scheduled(kBlinkInterval, true, [weak](base::Timer&) {
+        if (auto self = std::static_pointer_cast<TextField>(weak.lock())) {
+            self->m_caretShown = !self->m_caretShown;
+            self->setNeedsDisplay();
+        }
+    });
+}
+
+void TextField::stopBlink()
+{
+    if (m_blink)
+        m_blink->invalidate();
+    m_blink.reset();
 }
 
 void TextField::setBorderStyle(TextBorderStyle style)
@@ -203,6 +390,7 @@ void TextField::didBecomeFirstResponder()
 {
     setNeedsDisplay();
     m_editing = true;
+    restartBlink();
     setNeedsLayout();
     if (m_delegate)
         m_delegate->textFieldDidBeginEditing(*this);
@@ -215,6 +403,9 @@ void TextField::didResignFirstResponder()
     if (!g_focusMovingBetweenFields)
         base::NotificationCenter::defaultCenter().post(kKeyboardWillHideNotification);
     m_editing = false;
+    m_markedText.clear();
+    m_scrollX = 0;
+    stopBlink();
     setNeedsLayout();
     if (m_delegate)
         m_delegate->textFieldDidEndEditing(*this);
@@ -229,7 +420,22 @@ void TextField::endTracking(gfx::Point point, bool inside)
         clear();
         return;
     }
-    becomeFirstResponder();
+    bool wasEditing = m_editing;
+    if (!becomeFirstResponder())
+        return;
+    double now = base::RunLoop::main().now();
+    bool second = wasEditing && m_lastTapTime >= 0 && now - m_lastTapTime <= kDoubleTapInterval &&
+                  std::abs(point.x - m_lastTapPoint.x) <= kDoubleTapDistance &&
+                  std::abs(point.y - m_lastTapPoint.y) <= kDoubleTapDistance;
+    m_lastTapTime = second ? -1 : now;
+    m_lastTapPoint = point;
+    if (!wasEditing)
+        return; // the first tap only takes focus, the caret staying where it was
+    size_t index = characterIndexForX(point.x);
+    if (second)
+        selectWordAt(index);
+    else
+        moveCaret(index, false);
 }
 
 void TextField::clear()
@@ -238,6 +444,7 @@ void TextField::clear()
     if (m_delegate && !m_delegate->textFieldShouldClear(*this))
         return;
     m_text.clear();
+    m_caret = m_anchor = 0;
     setNeedsLayout();
     sendActionsForControlEvents(ControlEventEditingChanged);
 }
@@ -248,34 +455,93 @@ void TextField::replace(size_t location, size_t length, const std::string& repla
     if (m_delegate && !m_delegate->textFieldShouldChangeCharactersInRange(*this, location, length, replacement))
         return;
     m_text.replace(location, length, replacement);
+    m_caret = m_anchor = location + replacement.size();
+    restartBlink();
     setNeedsLayout();
     sendActionsForControlEvents(ControlEventEditingChanged);
+}
+
+bool TextField::replaceSelection(const std::string& text)
+{
+    size_t before = m_text.size();
+    std::string old = m_text;
+    replace(selectionStart(), selectionLength(), text);
+    return m_text != old || m_text.size() != before;
 }
 
 void TextField::insertText(const std::string& text)
 {
     if (!m_editing)
         return;
+    m_markedText.clear();
     // One line only: line breaks that arrive inside text are dropped.
     std::string line;
     std::copy_if(text.begin(), text.end(), std::back_inserter(line), [](char c) { return c != '\n' && c != '\r'; });
     if (!line.empty())
-        replace(m_text.size(), 0, line);
+        replaceSelection(line);
 }
 
 void TextField::deleteBackward()
 {
-    if (!m_editing || m_text.empty())
+    if (!m_editing)
         return;
-    size_t start = m_text.size() - 1;
-    while (start > 0 && isContinuationByte(m_text[start]))
-        --start;
-    replace(start, m_text.size() - start, {});
+    if (selectionLength() > 0) {
+        replaceSelection({});
+        return;
+    }
+    if (m_caret == 0)
+        return;
+    size_t start = previousBoundary(m_caret);
+    replace(start, m_caret - start, {});
 }
 
 void TextField::keyPressed(const std::string& key)
 {
-    if (!m_editing || key != "\n")
+    if (!m_editing)
+        return;
+    bool extend = key.rfind("shift+", 0) == 0;
+    std::string name = extend ? key.substr(6) : key;
+    if (name == "left") {
+        moveCaret(!extend && selectionLength() > 0 ? selectionStart() : previousBoundary(m_caret), extend);
+        return;
+    }
+    if (name == "right") {
+        moveCaret(!extend && selectionLength() > 0 ? selectionStart() + selectionLength() : nextBoundary(m_caret), extend);
+        return;
+    }
+    if (name == "home" || name == "end") {
+        moveCaret(name == "home" ? 0 : m_text.size(), extend);
+        return;
+    }
+    if (name == "delete") {
+        if (selectionLength() > 0)
+            replaceSelection({});
+        else if (m_caret < m_text.size())
+            replace(m_caret, nextBoundary(m_caret) - m_caret, {});
+        return;
+    }
+    if (key == "ctrl+a") {
+        setSelectedRange(0, m_text.size());
+        return;
+    }
+    if (key == "ctrl+c" || key == "ctrl+x") {
+        // A hidden text never leaves the field.
+        if (selectionLength() == 0 || m_secure)
+            return;
+        if (auto board = base::Pasteboard::withName("general", true))
+            board->setValueForType(base::Value(selectedText()), kTextType);
+        if (key == "ctrl+x")
+            replaceSelection({});
+        return;
+    }
+    if (key == "ctrl+v") {
+        auto board = base::Pasteboard::withName("general", true);
+        auto value = board ? board->valueForType(kTextType) : std::nullopt;
+        if (value && value->isString())
+            insertText(value->asString());
+        return;
+    }
+    if (key != "\n")
         return;
     if (m_delegate && !m_delegate->textFieldShouldReturn(*this))
         return;
@@ -339,41 +605,51 @@ void TextField::drawRect(gfx::Context& ctx, const gfx::Rect&)
     double y = textTop();
     std::string shown = displayText();
     cairo_t* cr = ctx.cairo();
-    // The line as typed: measured for the caret and drawn while editing.
-    const gfx::TextLayout& line = m_lineLayout.get(cr, shown, m_font, gfx::TextLayout::Options{});
-    double width = shown.empty() ? 0 : line.roundedSize().width;
     gfx::TextLayout::Options boxed;
     boxed.width = area.width();
     boxed.maxHeight = lineHeight;
     boxed.mode = gfx::LineBreakMode::TruncateTail;
     boxed.maxLines = 1;
     boxed.alignment = m_alignment;
-    double x = area.x();
-    if (m_alignment == gfx::TextAlignment::Center)
-        x = area.midX() - width / 2;
-    else if (m_alignment == gfx::TextAlignment::Right)
-        x = area.maxX() - width;
-    if (m_editing && width > area.width())
-        x = area.maxX() - width; // keep the end, where typing happens, in view
 
-    if (shown.empty()) {
-        if (!m_placeholder.empty())
+    if (!m_editing) {
+        if (!shown.empty())
+            ctx.drawText(m_boxLayout.get(cr, shown, m_font, boxed), {area.x(), y}, m_textColor);
+        else if (!m_placeholder.empty())
             ctx.drawText(m_boxLayout.get(cr, m_placeholder, m_font, boxed), {area.x(), y}, kPlaceholderColor);
-    } else if (m_editing) {
+    } else {
+        keepCaretInView();
+        double x = lineOriginX();
+        double selectionFrom = widthUpTo(selectionStart());
+        double selectionTo = widthUpTo(selectionStart() + selectionLength());
+        double caretAt = widthUpTo(m_caret);
+        // The composition sits at the caret, before the rest of the line.
+        size_t split = m_secure ? displayTextLength(m_text.substr(0, m_caret)) : m_caret;
+        std::string line = shown.substr(0, split) + m_markedText + shown.substr(split);
+        double markedWidth = m_markedText.empty() ? 0 : gfx::sizeOfText(m_markedText, m_font).width;
         ctx.save();
         ctx.clipToRect(area);
-        ctx.drawText(line, {x, y}, m_textColor);
+        if (selectionTo > selectionFrom) {
+            ctx.setFillColor(kSelectionColor);
+            ctx.fillRect({x + selectionFrom, y, selectionTo - selectionFrom, lineHeight});
+        }
+        if (line.empty() && !m_placeholder.empty())
+            ctx.drawText(m_boxLayout.get(cr, m_placeholder, m_font, boxed), {area.x(), y}, kPlaceholderColor);
+        else if (!line.empty())
+            ctx.drawText(m_lineLayout.get(cr, line, m_font, gfx::TextLayout::Options{}), {x, y}, m_textColor);
+        if (markedWidth > 0) {
+            ctx.setStrokeColor(m_textColor);
+            ctx.setLineWidth(1);
+            ctx.strokeLine({x + caretAt, y + lineHeight - 0.5}, {x + caretAt + markedWidth, y + lineHeight - 0.5});
+        }
         ctx.restore();
-    } else {
-        ctx.drawText(m_boxLayout.get(cr, shown, m_font, boxed), {area.x(), y}, m_textColor);
-    }
-
-    if (m_editing) {
-        double caretX = std::min(x + width, area.maxX() - kCaretWidth);
-        if (shown.empty() && m_alignment == gfx::TextAlignment::Center)
-            caretX = area.midX();
-        ctx.setFillColor(kCaretColor);
-        ctx.fillRect({caretX, y, kCaretWidth, lineHeight});
+        if (m_caretShown && selectionLength() == 0) {
+            double caretX = std::min(x + caretAt + markedWidth, area.maxX() - kCaretWidth);
+            if (line.empty() && m_alignment == gfx::TextAlignment::Center)
+                caretX = area.midX();
+            ctx.setFillColor(kCaretColor);
+            ctx.fillRect({caretX, y, kCaretWidth, lineHeight});
+        }
     }
 
     if (isClearButtonVisible()) {

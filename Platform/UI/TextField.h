@@ -5,9 +5,15 @@
 #include "Platform/Graphics/TextLayout.h"
 #include "Platform/UI/Control.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
+
+namespace base {
+class Timer;
+}
 
 namespace ui {
 
@@ -43,7 +49,8 @@ enum class ReturnKeyType { Default, Go, Next, Search, Send, Done };
 enum class TextAutocapitalizationType { None, Words, Sentences, AllCharacters };
 enum class TextAutocorrectionType { Default, No, Yes };
 
-// One line of editable text. Tapping it takes keyboard focus; typed text goes in at the end.
+// One line of editable text. Tapping it takes keyboard focus and puts the caret at the nearest
+// character; typing and pasting replace the selection; the line scrolls to keep the caret in view.
 class TextField : public Control {
 public:
     TextField();
@@ -94,6 +101,25 @@ public:
     void setDelegate(TextFieldDelegate* delegate) { m_delegate = delegate; }
 
     bool isEditing() const { return m_editing; }
+    // The caret and the selection, in UTF-8 byte offsets at character boundaries; the caret is
+    // the selection's moving end.
+    size_t caretPosition() const { return m_caret; }
+    size_t selectionStart() const { return std::min(m_caret, m_anchor); }
+    size_t selectionLength() const { return std::max(m_caret, m_anchor) - selectionStart(); }
+    std::string selectedText() const { return m_text.substr(selectionStart(), selectionLength()); }
+    // Out-of-range ends are clamped; ends inside a character move to its start.
+    void setSelectedRange(size_t location, size_t length);
+    const std::string& markedText() const { return m_markedText; }
+    void setMarkedText(const std::string& text) override;
+    std::optional<gfx::Rect> caretRectInWindow() const override;
+    // Blinks every half second on the loop's clock while editing; shown again on every change.
+    bool isCaretShown() const { return m_caretShown; }
+    // How far the line is scrolled sideways while editing.
+    double horizontalScroll() const { return m_scrollX; }
+    // The character boundary nearest to x (bounds coordinates) on the line as laid out.
+    size_t characterIndexForX(double x) const;
+    // Where the boundary at a byte offset is drawn, in bounds coordinates.
+    double xForCharacterIndex(size_t index) const;
     // Where the text and the clear button go, in bounds coordinates.
     gfx::Rect textRect() const;
     // The top of the line of text as drawn, in bounds coordinates.
@@ -124,6 +150,18 @@ private:
     void replace(size_t location, size_t length, const std::string& replacement);
     void clear();
     std::string displayText() const;
+    // Replaces the selection with text the delegate agrees to; the caret goes after it.
+    bool replaceSelection(const std::string& text);
+    void moveCaret(size_t position, bool extend);
+    size_t previousBoundary(size_t position) const;
+    size_t nextBoundary(size_t position) const;
+    void selectWordAt(size_t position);
+    // The shown line's width up to a byte offset of the text (bullets when secure).
+    double widthUpTo(size_t index) const;
+    double lineOriginX() const;
+    void keepCaretInView();
+    void restartBlink();
+    void stopBlink();
     void setSideView(std::shared_ptr<View>& slot, std::shared_ptr<View> view);
 
     std::string m_text;
@@ -145,6 +183,14 @@ private:
     TextFieldViewMode m_rightViewMode = TextFieldViewMode::Never;
     TextFieldDelegate* m_delegate = nullptr;
     bool m_editing = false;
+    size_t m_caret = 0;
+    size_t m_anchor = 0;
+    std::string m_markedText;
+    double m_scrollX = 0;
+    bool m_caretShown = true;
+    std::shared_ptr<base::Timer> m_blink;
+    double m_lastTapTime = -1;
+    gfx::Point m_lastTapPoint;
     // Kept between draws, made again only when the text, font or room change.
     gfx::CachedTextLayout m_lineLayout;
     gfx::CachedTextLayout m_boxLayout;

@@ -316,6 +316,12 @@ void Window::pressKey(const std::string& key)
         responder->keyPressed(key);
 }
 
+void Window::setMarkedText(const std::string& text)
+{
+    if (Responder* responder = Responder::currentFirstResponder())
+        responder->setMarkedText(text);
+}
+
 void Window::render(gfx::Context& context)
 {
     layoutIfNeeded();

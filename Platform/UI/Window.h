@@ -46,6 +46,8 @@ public:
     // Text goes to the first responder; "\n", "\b", "\t" and "escape" are keys.
     void typeText(const std::string& text);
     void pressKey(const std::string& key);
+    // An input method's composition, shown by the focused field until committed by typeText.
+    void setMarkedText(const std::string& text);
 
     // Lays out and draws the whole tree into a context of the window's size.
     void render(gfx::Context& context);

@@ -271,3 +271,117 @@ TEST_F(TextFieldTest, BackgroundPictureIsStretchedUnderTheTextInPlaceOfTheBorder
     shot = window->snapshot();
     EXPECT_EQ(pixel(shot, box.x() + 20, box.midY()), gfx::Color::white()) << "the border style is back";
 }
+
+namespace {
+
+// Steps: "type:TEXT", "key:NAME", "mark:TEXT".
+struct EditCase {
+    const char* name;
+    const char* start;
+    std::vector<std::string> steps;
+    const char* text;
+    size_t selectionStart;
+    size_t selectionLength;
+};
+
+} // namespace
+
+TEST_F(TextFieldTest, EditingKeysSelectionAndClipboardWorkAtTheCaret)
+{
+    const EditCase cases[] = {
+        {"left then backspace", "chx", {"key:left", "key:\b"}, "cx", 1, 0},
+        {"typing in the middle", "ac", {"key:left", "type:b"}, "abc", 2, 0},
+        {"home and delete", "abc", {"key:home", "key:delete"}, "bc", 0, 0},
+        {"left over a two-byte character", "né", {"key:left", "type:x"}, "nxé", 2, 0},
+        {"right at the end stays", "ab", {"key:right", "type:c"}, "abc", 3, 0},
+        {"select all then type replaces", "old text", {"key:ctrl+a", "type:lamp"}, "lamp", 4, 0},
+        {"shift+left selects, backspace removes it", "abcd", {"key:shift+left", "key:shift+left", "key:\b"}, "ab", 2, 0},
+        {"shift+home selects to the start", "abcd", {"key:left", "key:shift+home"}, "abcd", 0, 3},
+        {"left collapses a selection at its start", "abcd", {"key:shift+left", "key:shift+left", "key:left", "type:X"}, "abXcd", 3, 0},
+        {"delete removes the selection", "abcd", {"key:home", "key:shift+right", "key:delete"}, "bcd", 0, 0},
+        {"cut and paste move text", "hello world", {"key:shift+home", "key:ctrl+x", "type:>", "key:ctrl+v"}, ">hello world", 12, 0},
+        {"copy keeps the text", "ab", {"key:ctrl+a", "key:ctrl+c", "key:end", "key:ctrl+v"}, "abab", 4, 0},
+        {"composition is not text until committed", "a", {"mark:zhong", "type:中"}, "a中", 4, 0},
+        {"composition ended empty leaves the text", "a", {"mark:ni", "mark:"}, "a", 1, 0},
+    };
+    for (const auto& c : cases) {
+        field->resignFirstResponder();
+        field->setText(c.start);
+        tap({200, 115});
+        ASSERT_TRUE(field->isEditing()) << c.name;
+        for (const auto& step : c.steps) {
+            std::string arg = step.substr(step.find(':') + 1);
+            if (step.rfind("type:", 0) == 0)
+                window->typeText(arg);
+            else if (step.rfind("key:", 0) == 0)
+                window->pressKey(arg);
+            else {
+                window->setMarkedText(arg);
+                EXPECT_EQ(field->markedText(), arg) << c.name;
+            }
+        }
+        EXPECT_EQ(field->text(), c.text) << c.name;
+        EXPECT_EQ(field->selectionStart(), c.selectionStart) << c.name;
+        EXPECT_EQ(field->selectionLength(), c.selectionLength) << c.name;
+        EXPECT_EQ(field->markedText(), "") << c.name;
+    }
+}
+
+TEST_F(TextFieldTest, TapsPlaceTheCaretADoubleTapSelectsAWordAndTheDelegateSeesTheRange)
+{
+    RecordingDelegate delegate;
+    field->setDelegate(&delegate);
+    field->setText("alpha beta gamma");
+    tap({200, 115}); // focus only
+    EXPECT_EQ(field->caretPosition(), 16u);
+    // A tap between two characters puts the caret at the nearer boundary.
+    double between = field->convertPointToView({field->xForCharacterIndex(6) + 1, 0}, nullptr).x;
+    tap({between, 115});
+    EXPECT_EQ(field->caretPosition(), 6u);
+    window->typeText("x");
+    EXPECT_EQ(delegate.changes.back(), (Change{6, 0, "x"}));
+    EXPECT_EQ(field->text(), "alpha xbeta gamma");
+
+    double inGamma = field->convertPointToView({field->xForCharacterIndex(14), 0}, nullptr).x;
+    window->touchDown(1, {inGamma, 115});
+    window->touchUp(1, {inGamma, 115});
+    base::RunLoop::main().advance(0.1);
+    window->touchDown(1, {inGamma, 115});
+    window->touchUp(1, {inGamma, 115});
+    EXPECT_EQ(field->selectedText(), "gamma");
+    window->typeText("d");
+    EXPECT_EQ(delegate.changes.back(), (Change{12, 5, "d"}));
+    EXPECT_EQ(field->text(), "alpha xbeta d");
+    field->setDelegate(nullptr);
+}
+
+TEST_F(TextFieldTest, TheCaretBlinksOnTheClockAndALongLineScrollsToKeepItInView)
+{
+    tap({200, 115});
+    EXPECT_TRUE(field->isCaretShown());
+    base::RunLoop::main().advance(0.51);
+    EXPECT_FALSE(field->isCaretShown());
+    base::RunLoop::main().advance(0.5);
+    EXPECT_TRUE(field->isCaretShown());
+    base::RunLoop::main().advance(0.5);
+    window->typeText("a");
+    EXPECT_TRUE(field->isCaretShown()) << "typing shows the caret again";
+
+    window->typeText(std::string(80, 'w'));
+    window->snapshot();
+    double room = field->textRect().width();
+    EXPECT_GT(field->horizontalScroll(), 0);
+    double caret = field->xForCharacterIndex(field->caretPosition());
+    EXPECT_LE(caret, field->textRect().maxX());
+    window->pressKey("home");
+    window->snapshot();
+    EXPECT_EQ(field->horizontalScroll(), 0);
+    EXPECT_GE(field->xForCharacterIndex(0), field->textRect().x());
+    EXPECT_GT(room, 0);
+
+    auto rect = field->caretRectInWindow();
+    ASSERT_TRUE(rect);
+    EXPECT_NEAR(rect->x(), 100 + field->textRect().x(), 1);
+    field->resignFirstResponder();
+    EXPECT_FALSE(field->caretRectInWindow());
+}

@@ -1,7 +1,10 @@
 #include "ControlTestSupport.h"
 
 #include "Platform/UI/Button.h"
+#include "Platform/UI/PopoverController.h"
 #include "Platform/UI/SearchBar.h"
+#include "Platform/UI/ViewController.h"
+#include "Platform/Graphics/Context.h"
 
 #include <string>
 #include <vector>
@@ -107,4 +110,21 @@ TEST_F(SearchBarTest, AFreshBarTakesTapsBeforeAnyLayout)
     window->addSubview(fresh);
     tap({100, 117});
     EXPECT_TRUE(fresh->textField().isFirstResponder());
+}
+
+TEST_F(SearchBarTest, APopoverShownAndDismissedOverTheBarLeavesTheKeyboardWithTheField)
+{
+    tap({200, 22});
+    ASSERT_TRUE(bar->textField().isFirstResponder());
+    window->typeText("c");
+    auto content = std::make_shared<ViewController>();
+    auto popover = std::make_shared<PopoverController>(content);
+    popover->setPopoverContentSize({320, 480});
+    popover->presentPopoverFromRect({200, 30, 10, 10}, bar.get(), PopoverArrowDirectionAny, true);
+    base::RunLoop::main().advance(0.5);
+    window->typeText("h");
+    popover->dismissPopoverAnimated(false);
+    window->typeText("x");
+    EXPECT_TRUE(bar->textField().isFirstResponder());
+    EXPECT_EQ(bar->text(), "chx");
 }

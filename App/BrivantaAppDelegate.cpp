@@ -1,6 +1,7 @@
 #include "App/BrivantaAppDelegate.h"
 
 #include "App/UITabBarControllerExt.h"
+#include "Classes/Catalog/DetailViewController.h"
 #include "Classes/Catalog/MasterViewController.h"
 #include "Classes/Customer/CustomerDataModel.h"
 #include "Classes/Library/SaleslibraryModel.h"
@@ -213,7 +214,7 @@ void BrivantaAppDelegate::showLoginPage()
         {"SyncModel", [] { SyncModel::freeInstance(); }},
         {"DataAccessManager", [] { DataAccessManager::releaseDataModel(); }},
         {"ConfigManager", [] { ConfigManager::freeInstance(); }},
-        {"MasterViewController", [] { MasterViewController::resetCurrentState(); }},
+        {"MasterViewController", [] { MasterViewController::resetCurrentState(); DetailViewController::resetSharedState(); }},
         {"QuoteOrderStore", [] { QuoteOrderStore::freeInstance(); }},
         {"CustomerDataModel", [] { CustomerDataModel::freeInstance(); }},
         {"LanguageManager", [] { LanguageManager::sharedInstance()->removeAllLanugageNotification(); }},

@@ -1,0 +1,429 @@
+#include "Classes/Catalog/DetailViewController.h"
+
+#include "Classes/Catalog/CategoryWalk.h"
+#include "Classes/Catalog/MasterViewController.h"
+#include "Classes/Catalog/ProductPageRoad.h"
+#include "Classes/Order/QuoteOrderStore.h"
+#include "Common/ConfigManager.h"
+#include "Common/Language.h"
+#include "Common/PublicFunction.h"
+#include "Database/DataAccessManager.h"
+#include "Platform/Base/Value.h"
+#include "Platform/UI/ImageView.h"
+#include "Platform/UI/Label.h"
+#include "Platform/UI/NavigationController.h"
+#include "Platform/UI/PanGestureRecognizer.h"
+#include "Platform/UI/TapGestureRecognizer.h"
+#include "Widgets/BRGridViewCell.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <unordered_set>
+
+namespace {
+
+// Process-wide, as the panel and the logout reach them without a grid at hand.
+std::string g_currentTitle;
+gfx::Point g_panStartPoint;
+
+constexpr double kPanThreshold = 100;
+
+bool panelIsNormal()
+{
+    auto type = ConfigManager::sharedInstance()->leftPanelType();
+    return type && *type == "normal";
+}
+
+// The tile the grid shows until the catalogue's own product tile is wired in: the picture,
+// name, SKU and price, and a tap on the picture opening the page.
+class ProductTileStandIn : public BRGridViewCell {
+public:
+    ProductTileStandIn(const gfx::Rect& frame, const std::string& identifier) : BRGridViewCell(frame, identifier)
+    {
+        setSelectionStyle(SelectionStyleNone);
+        contentView()->setBackgroundColor(gfx::Color::white());
+        image = ui::View::make<ui::ImageView>(gfx::Rect(10, 8, 180, 130));
+        image->setContentMode(ui::ContentMode::ScaleAspectFit);
+        image->setUserInteractionEnabled(true);
+        contentView()->addSubview(image);
+        name = label({10, 142, 180, 20}, gfx::Font::boldSystemFont(13), gfx::Color::black());
+        sku = label({10, 162, 180, 18}, gfx::Font::systemFont(12), gfx::Color::darkGray());
+        price = label({10, 182, 180, 20}, gfx::Font::boldSystemFont(14), gfx::Color::fromRgb(178, 34, 34));
+        auto tap = std::make_shared<ui::TapGestureRecognizer>();
+        tap->addTarget([this](ui::GestureRecognizer&) {
+            if (onImageTap)
+                onImageTap(displayIndex());
+        });
+        image->addGestureRecognizer(tap);
+    }
+    std::shared_ptr<ui::Label> label(const gfx::Rect& frame, const gfx::Font& font, gfx::Color color)
+    {
+        auto l = ui::View::make<ui::Label>(frame);
+        l->setFont(font);
+        l->setTextColor(color);
+        l->setBackgroundColor(gfx::Color::clear());
+        contentView()->addSubview(l);
+        return l;
+    }
+
+    std::shared_ptr<ui::ImageView> image;
+    std::shared_ptr<ui::Label> name;
+    std::shared_ptr<ui::Label> sku;
+    std::shared_ptr<ui::Label> price;
+    std::function<void(uint32_t)> onImageTap;
+};
+
+// The price a product sorts by: the discount price while its window is open, else the list
+// price; no price row counts 0. A negative (hidden) price sorts as it is, first.
+double effectivePrice(DataAccessManager& data, int productId)
+{
+    auto record = data.getPriceEntityByProductId(productId);
+    if (record.product_id != productId)
+        return 0;
+    return record.discount_flag ? record.discount_price : record.price;
+}
+
+} // namespace
+
+const std::string& DetailViewController::getCurrentTitle()
+{
+    return g_currentTitle;
+}
+
+void DetailViewController::setCurrentTitle(const std::string& title)
+{
+    g_currentTitle = title;
+}
+
+gfx::Point DetailViewController::panStartPoint()
+{
+    return g_panStartPoint;
+}
+
+void DetailViewController::resetSharedState()
+{
+    g_currentTitle.clear();
+    g_panStartPoint = {};
+}
+
+DetailViewController::~DetailViewController()
+{
+    if (m_productShowView) {
+        m_productShowView->setDataSource(nullptr);
+        m_productShowView->setDelegate(nullptr);
+    }
+    if (m_pan)
+        m_pan->setDelegate(nullptr);
+}
+
+unsigned DetailViewController::supportedInterfaceOrientations() const
+{
+    return ui::InterfaceOrientationMaskLandscapeLeft | ui::InterfaceOrientationMaskLandscapeRight;
+}
+
+void DetailViewController::viewDidLoad()
+{
+    BaseViewController::viewDidLoad();
+    gfx::Rect frame = panelIsNormal() ? gfx::Rect(250, 0, 774, 638) : gfx::Rect(0, 0, 1024, 638);
+    m_productShowView = ui::View::make<BRGridView>(frame);
+    m_productShowView->setAlwaysBounceVertical(true);
+    m_productShowView->setDataSource(this);
+    m_productShowView->setDelegate(this);
+    view()->addSubview(m_productShowView);
+    if (!bViewHasLoad())
+        viewAfterFirstDidLoad();
+}
+
+void DetailViewController::viewAfterFirstDidLoad()
+{
+    BaseViewController::viewAfterFirstDidLoad();
+    g_currentTitle = Language::stringWithName("TAG");
+    m_productArray.clear();
+    m_sortType = 0;
+    auto& center = base::NotificationCenter::defaultCenter();
+    m_observers.push_back(center.addObserver("displayFourColumn", nullptr, [this](const base::Notification& n) {
+        auto id = std::static_pointer_cast<base::Value>(n.object);
+        getImgShowData(id ? static_cast<int>(id->asInteger()) : 0);
+    }));
+    m_observers.push_back(center.addObserver("refushRightData", nullptr, [this](const base::Notification& n) {
+        refushRightData(std::static_pointer_cast<const MasterViewController::TagProducts>(n.object));
+    }));
+    m_observers.push_back(center.addObserver("SORT_PRODUCT", nullptr, [this](const base::Notification& n) {
+        auto value = std::static_pointer_cast<base::Value>(n.object);
+        sortproduct(value ? static_cast<int>(value->asInteger()) : 0);
+    }));
+    m_observers.push_back(center.addObserver("switchProductStyle", nullptr, [this](const base::Notification&) { switchProductStyle(); }));
+    m_observers.push_back(center.addObserver("changeTitleToTags", nullptr, [this](const base::Notification&) { changeTitleToTags(); }));
+    m_observers.push_back(center.addObserver("changeisAllState", nullptr, [this](const base::Notification&) { changeisAllState(); }));
+    m_pan = std::make_shared<ui::PanGestureRecognizer>();
+    m_pan->setMaximumNumberOfTouches(1);
+    m_pan->setDelegate(this);
+    m_pan->setCancelsTouchesInView(false);
+    m_pan->addTarget([this](ui::GestureRecognizer& g) { panMove(static_cast<ui::PanGestureRecognizer&>(g)); });
+    view()->addGestureRecognizer(m_pan);
+    m_panDistance = 0;
+    base::NotificationCenter::defaultCenter().post("displayFourColumn", std::make_shared<base::Value>(0));
+}
+
+void DetailViewController::viewWillAppear(bool animated)
+{
+    BaseViewController::viewWillAppear(animated);
+    refreshItemNumberBadges();
+    if (m_productShowView)
+        m_productShowView->reloadData();
+}
+
+void DetailViewController::updateLanguage(ui::Responder*)
+{
+    g_currentTitle = Language::stringWithName("TAG");
+    m_tagTitle = titleText();
+}
+
+void DetailViewController::viewDidUnload()
+{
+    BaseViewController::viewDidUnload();
+    if (m_productShowView) {
+        m_productShowView->setDataSource(nullptr);
+        m_productShowView->setDelegate(nullptr);
+    }
+    m_productShowView.reset();
+}
+
+void DetailViewController::setTitle(const std::string& text)
+{
+    if (m_lblTitle)
+        m_lblTitle->setText(text);
+}
+
+std::string DetailViewController::titleText() const
+{
+    return m_lblTitle ? m_lblTitle->text() : std::string();
+}
+
+// MARK: Lists
+
+void DetailViewController::showAllImageCell()
+{
+    if (auto* nav = navigationController())
+        nav->popToRootViewController(true);
+    refreshItemNumberBadges();
+    if (!m_productShowView)
+        return;
+    m_productShowView->reloadData();
+    m_productShowView->layoutIfNeeded();
+    if (!m_productArray.empty())
+        m_productShowView->scrollToItemAtIndexAtScrollPositionAnimated(0, BRGridView::ScrollPositionTop, false);
+}
+
+void DetailViewController::refreshItemNumberBadges()
+{
+    auto store = QuoteOrderStore::sharedQuoteOrderStore();
+    for (auto& product : m_productArray)
+        store->getItemNumberInOrder(product);
+}
+
+void DetailViewController::getAllproductsEntity(int categoryId)
+{
+    auto data = DataAccessManager::sharedDataModel();
+    if (!data)
+        return;
+    if (categoryId == 0) {
+        m_productArray = data->getAllProducts();
+        return;
+    }
+    std::unordered_set<int> present;
+    for (auto& product : m_productArray)
+        present.insert(product.product_id);
+    for (auto& product : CategoryWalk::productsUnderCategory(categoryId))
+        if (present.insert(product.product_id).second)
+            m_productArray.push_back(std::move(product));
+}
+
+void DetailViewController::getImgShowData(int categoryId)
+{
+    if (auto* nav = navigationController())
+        nav->popToRootViewController(true);
+    bool tagMode = MasterViewController::getCurrentState() != 0;
+    if (!tagMode || m_isTagsALL) {
+        m_productArray.clear();
+        getAllproductsEntity(categoryId);
+        m_isTagsALL = false;
+    }
+    sorteProductArryBy(m_sortType);
+    auto data = DataAccessManager::sharedDataModel();
+    brivanta_category_Entity category = data ? data->getCategoryWithCategoryid(categoryId) : brivanta_category_Entity{};
+    std::string name = category.category_name.value_or("");
+    if (name.empty() && categoryId == 0)
+        name = Language::stringWithName("CATALOG_");
+    setTitle(tagMode ? m_tagTitle : name);
+    m_tagTitle = titleText();
+    showAllImageCell();
+}
+
+void DetailViewController::refushRightData(
+    const std::shared_ptr<const std::map<std::string, std::vector<brivanta_product_Entity>>>& tags)
+{
+    if (auto* nav = navigationController())
+        nav->popToRootViewController(true);
+    m_productArray.clear();
+    std::string title = Language::stringWithName("TAG");
+    if (tags) {
+        for (const auto& [name, products] : *tags) {
+            g_currentTitle = name;
+            title = name;
+            m_productArray.insert(m_productArray.end(), products.begin(), products.end());
+        }
+    }
+    sorteProductArryBy(m_sortType);
+    m_tagTitle = title;
+    setTitle(title);
+    showAllImageCell();
+}
+
+void DetailViewController::sortproduct(int sortType)
+{
+    sorteProductArryBy(sortType);
+    m_sortType = sortType;
+    showAllImageCell();
+}
+
+void DetailViewController::sorteProductArryBy(int sortType)
+{
+    auto text = [](const std::optional<std::string>& s) -> const std::string& {
+        static const std::string empty;
+        return s ? *s : empty;
+    };
+    switch (sortType) {
+    case 0:
+        std::stable_sort(m_productArray.begin(), m_productArray.end(),
+                         [&](const auto& a, const auto& b) { return text(a.product_name) < text(b.product_name); });
+        break;
+    case 1:
+        std::stable_sort(m_productArray.begin(), m_productArray.end(),
+                         [&](const auto& a, const auto& b) { return text(a.product_sku) < text(b.product_sku); });
+        break;
+    case 2: {
+        // Each key read once, at one instant: a comparison never changes within the sort.
+        auto data = DataAccessManager::sharedDataModel();
+        if (!data)
+            break;
+        std::vector<std::pair<double, size_t>> keys;
+        keys.reserve(m_productArray.size());
+        for (size_t i = 0; i < m_productArray.size(); ++i)
+            keys.emplace_back(effectivePrice(*data, m_productArray[i].product_id), i);
+        std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<brivanta_product_Entity> sorted;
+        sorted.reserve(keys.size());
+        for (auto& [price, i] : keys)
+            sorted.push_back(std::move(m_productArray[i]));
+        m_productArray = std::move(sorted);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void DetailViewController::switchProductStyle()
+{
+    setTitle(m_tagTitle);
+    if (!panelIsNormal())
+        showAllImageCell();
+}
+
+void DetailViewController::changeTitleToTags()
+{
+    m_tagTitle = Language::stringWithName("TAG");
+}
+
+void DetailViewController::changeisAllState()
+{
+    m_isTagsALL = true;
+}
+
+// MARK: Tiles
+
+uint32_t DetailViewController::numberOfItemsInGridView(BRGridView&)
+{
+    return static_cast<uint32_t>(m_productArray.size());
+}
+
+std::shared_ptr<BRGridViewCell> DetailViewController::gridViewCellForItemAtIndex(BRGridView& grid, uint32_t index)
+{
+    auto cell = std::dynamic_pointer_cast<ProductTileStandIn>(grid.dequeueReusableCellWithIdentifier(kCellIdentifier));
+    if (!cell)
+        cell = ui::View::make<ProductTileStandIn>(gfx::Rect(0, 0, 200, 212), kCellIdentifier);
+    cell->setTag(kTileTagBase + static_cast<int>(index));
+    if (index >= m_productArray.size())
+        return cell;
+    const auto& product = m_productArray[index];
+    auto data = DataAccessManager::sharedDataModel();
+    std::optional<std::string> thumb;
+    if (data)
+        if (auto image = data->getImageByKeyId(product.product_id))
+            thumb = image->image_thumb_address;
+    cell->image->setImage(PublicFunction::getLocalImageFiletype(thumb, 1));
+    cell->name->setText(product.product_name.value_or(""));
+    cell->sku->setText(product.product_sku.value_or(""));
+    std::string price;
+    if (data) {
+        auto record = data->getPriceEntityByProductId(product.product_id);
+        if (record.product_id == product.product_id)
+            price = record.discount_flag ? record.strDiscountPrice() : record.strPrice();
+    }
+    cell->price->setText(price);
+    std::weak_ptr<ui::Responder> weak = weak_from_this();
+    cell->onImageTap = [weak](uint32_t i) {
+        if (auto self = std::static_pointer_cast<DetailViewController>(weak.lock()))
+            self->didSelectedImage(i);
+    };
+    return cell;
+}
+
+void DetailViewController::didSelectedImage(uint32_t index)
+{
+    if (index >= m_productArray.size())
+        return;
+    const auto& product = m_productArray[index];
+    char title[512];
+    std::snprintf(title, sizeof title, "%s  ( %d / %d )", product.product_name.value_or("").c_str(),
+                  static_cast<int>(index) + 1, static_cast<int>(m_productArray.size()));
+    ProductPageRequest request;
+    request.product = product;
+    request.products = m_productArray;
+    request.index = static_cast<int>(index);
+    request.count = static_cast<int>(m_productArray.size());
+    request.lblTitle = m_lblTitle;
+    if (MasterViewController::getCurrentState() == 1)
+        request.currentTag = m_tagTitle;
+    // The tab lays itself out for a page only when there is one to show.
+    auto page = ProductPageRoad::makePage(request);
+    if (!page || !navigationController())
+        return;
+    if (m_detailViewDelegate)
+        m_detailViewDelegate->productCellClicked();
+    setTitle(title);
+    navigationController()->pushViewController(page, true);
+}
+
+// MARK: Pan
+
+void DetailViewController::panMove(ui::PanGestureRecognizer& pan)
+{
+    using State = ui::GestureRecognizer::State;
+    if (pan.state() == State::Began && m_productShowView)
+        g_panStartPoint = pan.locationInView(m_productShowView.get());
+    bool moving = pan.state() == State::Began || pan.state() == State::Changed;
+    if (moving && m_panDistance > -kPanThreshold && m_panDistance < kPanThreshold) {
+        // The total since the gesture began, added at every callback, as the tablet did.
+        m_panDistance += pan.translationInView(view().get()).x;
+        return;
+    }
+    if (m_detailViewDelegate) {
+        if (m_panDistance > kPanThreshold)
+            m_detailViewDelegate->setMasterViewHiddedBeginPoint(false, g_panStartPoint);
+        else if (m_panDistance < -kPanThreshold)
+            m_detailViewDelegate->setMasterViewHiddedBeginPoint(true, g_panStartPoint);
+    }
+    m_panDistance = 0;
+}

@@ -178,6 +178,13 @@ base::ErrorPtr Context::close()
     return cairoError(cairo_surface_status(m_surface.get()), "writing the PDF");
 }
 
+void Context::omitPdfCreationDate()
+{
+    // Cairo stamps the time unless told a date; one it cannot read means none.
+    if (m_pdf && m_surface)
+        cairo_pdf_surface_set_metadata(m_surface.get(), CAIRO_PDF_METADATA_CREATE_DATE, "");
+}
+
 void Context::save()
 {
     cairo_save(m_cr.get());
@@ -260,6 +267,21 @@ void Context::setStrokeColor(const Color& color)
 void Context::setLineWidth(double width)
 {
     cairo_set_line_width(m_cr.get(), std::max(0.0, width));
+}
+
+void Context::setLineCap(LineCap cap)
+{
+    cairo_line_cap_t value = CAIRO_LINE_CAP_BUTT;
+    if (cap == LineCap::Round)
+        value = CAIRO_LINE_CAP_ROUND;
+    else if (cap == LineCap::Square)
+        value = CAIRO_LINE_CAP_SQUARE;
+    cairo_set_line_cap(m_cr.get(), value);
+}
+
+void Context::setImageSmoothing(bool smooth)
+{
+    m_states.back().smoothImages = smooth;
 }
 
 void Context::setLineDash(const std::vector<double>& lengths, double phase)
@@ -469,7 +491,7 @@ void Context::drawImageSlice(const Image& image, const Rect& source, const Rect&
                                                         source.height() * scale));
     PatternRef pattern(cairo_pattern_create_for_surface(slice.get()));
     cairo_pattern_set_extend(pattern.get(), CAIRO_EXTEND_PAD);
-    cairo_pattern_set_filter(pattern.get(), CAIRO_FILTER_GOOD);
+    cairo_pattern_set_filter(pattern.get(), m_states.back().smoothImages ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
     cairo_matrix_t m;
     cairo_matrix_init_scale(&m, source.width() * scale / rect.width(), source.height() * scale / rect.height());
     cairo_matrix_translate(&m, -rect.x(), -rect.y());
@@ -546,8 +568,9 @@ SurfaceRef Context::resampledFor(const Image& image, Rect& rect) const
 {
     cairo_t* cr = m_cr.get();
     cairo_surface_t* surface = cairo_get_target(cr);
-    // Vector output keeps the original picture; rotated or skewed drawing samples it directly.
-    if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE)
+    // Vector output keeps the original picture; rotated or skewed drawing samples it directly;
+    // so does unsmoothed drawing, which must not be filtered in advance.
+    if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE || !m_states.back().smoothImages)
         return {};
     cairo_matrix_t m;
     cairo_get_matrix(cr, &m);

@@ -18,6 +18,8 @@ namespace gfx {
 class TextLayout;
 class AttributedString;
 
+enum class LineCap { Butt, Round, Square };
+
 struct GradientStop {
     double location = 0; // 0..1 along the gradient
     Color color;
@@ -48,6 +50,9 @@ public:
     base::ErrorPtr savePng(const std::string& path) const;
 
     // PDF contexts: draw between beginPage and endPage; close ends an open page.
+    // Leaves the creation date out of the document information, so that the same drawing
+    // gives the same bytes.
+    void omitPdfCreationDate();
     void beginPage(Size size);
     void endPage();
     base::ErrorPtr close();
@@ -68,6 +73,11 @@ public:
     void setFillColor(const Color& color);
     void setStrokeColor(const Color& color);
     void setLineWidth(double width);
+    void setLineCap(LineCap cap);
+    // Off: pictures are drawn with nearest-neighbour sampling, so a stretched one-pixel rule
+    // keeps hard edges. Saved and restored with the state.
+    void setImageSmoothing(bool smooth);
+    bool imageSmoothing() const { return m_states.back().smoothImages; }
     // Alternating on/off lengths; empty for solid lines.
     void setLineDash(const std::vector<double>& lengths, double phase = 0);
     void setAlpha(double alpha);
@@ -127,6 +137,7 @@ private:
         Color stroke = Color::black();
         double alpha = 1;
         bool hasShadow = false;
+        bool smoothImages = true;
         Size shadowOffset;
         Color shadowColor;
     };

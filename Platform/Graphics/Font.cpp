@@ -19,6 +19,8 @@ constexpr const char* kWideSansFamily = "DejaVu Sans";
 constexpr const char* kEngravedFamily = "Liberation Serif";
 // The platform's calligraphic face; an installed script face stands in, the sans when absent.
 constexpr const char* kScriptFamily = "Dancing Script";
+// The platform's display serifs ("Didot-Italic", "Times-Roman") have their metric kin here.
+constexpr const char* kSerifFamily = "Liberation Serif";
 
 std::string lower(std::string_view s)
 {
@@ -53,6 +55,8 @@ Font::Font(const std::string& name, double pointSize) : m_name(name), m_pointSiz
             family = kWideSansFamily;
         else if (key.starts_with("copperplate"))
             family = kEngravedFamily;
+        else if (key.starts_with("didot") || key.starts_with("times"))
+            family = kSerifFamily;
         else
             family = name.substr(0, dash);
         style = dash == std::string::npos ? std::string() : key.substr(dash + 1);

@@ -4,8 +4,8 @@
 namespace gfx {
 
 // A font by the platform's names ("Helvetica-Bold", "ArialMT", the system font), resolved to
-// the families installed here: Liberation Sans (DejaVu Sans for Verdana), with WenQuanYi Micro
-// Hei for Chinese.
+// the families installed here: Liberation Sans (DejaVu Sans for Verdana, Liberation Serif for
+// Didot and Times), with WenQuanYi Micro Hei for Chinese.
 class Font {
 public:
     Font(const std::string& name, double pointSize);

@@ -181,6 +181,29 @@ Image Image::stretchable(int leftCapWidth, int topCapHeight) const
     return stretchable(caps);
 }
 
+Image Image::cropped(const Rect& pixelRect) const
+{
+    if (isNull())
+        return {};
+    Rect wanted = pixelRect.standardized();
+    int x0 = std::max(0, static_cast<int>(std::lround(wanted.minX())));
+    int y0 = std::max(0, static_cast<int>(std::lround(wanted.minY())));
+    int x1 = std::min(pixelWidth(), static_cast<int>(std::lround(wanted.maxX())));
+    int y1 = std::min(pixelHeight(), static_cast<int>(std::lround(wanted.maxY())));
+    if (x1 <= x0 || y1 <= y0)
+        return {};
+    SurfaceRef part(cairo_surface_create_for_rectangle(m_surface.get(), x0, y0, x1 - x0, y1 - y0));
+    SurfaceRef copy(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, x1 - x0, y1 - y0));
+    CairoContextRef cr(cairo_create(copy.get()));
+    cairo_set_source_surface(cr.get(), part.get(), 0, 0);
+    cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr.get());
+    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
+        return {};
+    cairo_surface_flush(copy.get());
+    return Image(std::move(copy), m_scale);
+}
+
 Image Image::scaledTo(Size target) const
 {
     if (isNull())

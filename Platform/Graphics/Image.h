@@ -44,6 +44,9 @@ public:
     const EdgeInsets& capInsets() const { return m_caps; }
     bool isStretchable() const { return !m_caps.isZero(); }
 
+    // The pixels inside the pixel rectangle (clipped to the image) as a new image of the same
+    // scale, without caps; null when nothing of the image lies inside.
+    Image cropped(const Rect& pixelRect) const;
     // A resampled copy of the given point size at the same scale, without caps.
     Image scaledTo(Size size) const;
 

@@ -153,6 +153,63 @@ TEST(Context, StrokesAndDashes)
     EXPECT_EQ(image.pixelAt(10, 14), kBlue);
 }
 
+TEST(Context, LineCapsDecideWhatAZeroLengthStrokeLeaves)
+{
+    struct Case {
+        LineCap cap;
+        bool dot; // a point stroked with the cap shows (a square has no direction there)
+        bool past; // the cap reaches beyond the segment's ends
+    };
+    for (Case c : {Case{LineCap::Butt, false, false}, Case{LineCap::Round, true, true}, Case{LineCap::Square, false, true}}) {
+        auto context = whiteBitmap({60, 20});
+        context->setStrokeColor(Color::blue());
+        context->setLineWidth(10);
+        context->setLineCap(c.cap);
+        context->beginPath();
+        context->moveTo({10, 10});
+        context->lineTo({10, 10});
+        context->strokePath();
+        context->strokeLine({30, 10}, {45, 10});
+        Image image = context->makeImage();
+        EXPECT_EQ(image.pixelAt(10, 10) == kBlue, c.dot) << static_cast<int>(c.cap);
+        EXPECT_EQ(image.pixelAt(48, 10) == kBlue, c.past) << static_cast<int>(c.cap);
+        EXPECT_EQ(image.pixelAt(40, 10), kBlue);
+        // A round cap leaves the corners of a square one empty.
+        if (c.cap == LineCap::Round) {
+            EXPECT_EQ(image.pixelAt(49, 14), kWhite);
+        }
+    }
+}
+
+TEST(Context, UnsmoothedImagesKeepHardEdgesWhenStretched)
+{
+    // Two pixels, blue then white, stretched forty times across.
+    auto source = Context::createBitmap({2, 1});
+    source->setFillColor(Color::blue());
+    source->fillRect({0, 0, 1, 1});
+    source->setFillColor(Color::white());
+    source->fillRect({1, 0, 1, 1});
+    Image picture = source->makeImage();
+    for (bool smooth : {true, false}) {
+        auto context = whiteBitmap({80, 4});
+        context->save();
+        context->setImageSmoothing(smooth);
+        context->drawImage(picture, {0, 0, 80, 4});
+        context->restore();
+        EXPECT_TRUE(context->imageSmoothing());
+        Image image = context->makeImage();
+        int mixed = 0;
+        for (int x = 0; x < 80; ++x)
+            if (image.pixelAt(x, 2) != kBlue && image.pixelAt(x, 2) != kWhite)
+                ++mixed;
+        EXPECT_EQ(mixed == 0, !smooth) << mixed;
+        if (!smooth) {
+            EXPECT_EQ(image.pixelAt(39, 2), kBlue);
+            EXPECT_EQ(image.pixelAt(40, 2), kWhite);
+        }
+    }
+}
+
 TEST(Context, PathsFillWithTheirRule)
 {
     auto context = whiteBitmap({40, 40});
@@ -312,6 +369,24 @@ TEST(Context, PdfInMemoryHasPagesOfTheirSizes)
     EXPECT_NE(info.find("Pages: 2"), std::string::npos) << info;
     EXPECT_NE(info.find("Page 1 size: 300 x 200 pts"), std::string::npos) << info;
     EXPECT_NE(info.find("Page 2 size: 200 x 400 pts"), std::string::npos) << info;
+}
+
+TEST(Context, PdfWithoutACreationDateIsTheSameEveryTime)
+{
+    auto draw = [](bool undated) {
+        auto pdf = Context::createPdfInMemory();
+        if (undated)
+            pdf->omitPdfCreationDate();
+        pdf->beginPage({100, 100});
+        pdf->fillRect({10, 10, 20, 20});
+        pdf->endPage();
+        EXPECT_FALSE(pdf->close());
+        return std::string(pdf->pdfData().begin(), pdf->pdfData().end());
+    };
+    EXPECT_NE(draw(false).find("/CreationDate"), std::string::npos);
+    std::string undated = draw(true);
+    EXPECT_EQ(undated.find("/CreationDate"), std::string::npos);
+    EXPECT_EQ(draw(true), undated);
 }
 
 TEST(Context, PdfPagesCarryImagesAndTheirSlices)

@@ -192,4 +192,39 @@ TEST(Image, StretchableCapsFromLeftAndTopLeaveOnePixelToStretch)
     EXPECT_EQ(image.stretchable(10, 0).capInsets(), (EdgeInsets{0, 10, 0, 10}));
 }
 
+TEST(Image, CroppedCopiesThePixelRectangleClippedToTheImage)
+{
+    auto context = Context::createBitmap({20, 10}, 2);
+    context->setFillColor(Color::white());
+    context->fillRect({0, 0, 20, 10});
+    context->setFillColor(Color::black());
+    context->fillRect({5, 2, 1, 1}); // pixels (10..11, 4..5)
+    Image image = context->makeImage();
+    struct Case {
+        Rect rect;
+        int width, height;
+        int blackX, blackY; // -1: no black pixel expected at all
+    };
+    for (Case c : {Case{{10, 4, 2, 2}, 2, 2, 0, 0}, Case{{8, 2, 10, 10}, 10, 10, 2, 2},
+                   Case{{30, 10, 50, 50}, 10, 10, -1, -1}, Case{{-5, -5, 7, 7}, 2, 2, -1, -1}}) {
+        Image part = image.cropped(c.rect);
+        ASSERT_FALSE(part.isNull()) << c.rect.x();
+        EXPECT_EQ(part.pixelWidth(), c.width);
+        EXPECT_EQ(part.pixelHeight(), c.height);
+        EXPECT_EQ(part.scale(), 2);
+        int blacks = 0;
+        for (int y = 0; y < part.pixelHeight(); ++y)
+            for (int x = 0; x < part.pixelWidth(); ++x)
+                if (part.pixelAt(x, y) == 0xFF000000u) {
+                    ++blacks;
+                    EXPECT_EQ(x - c.blackX >= 0 && x - c.blackX < 2, true);
+                    EXPECT_EQ(y - c.blackY >= 0 && y - c.blackY < 2, true);
+                }
+        EXPECT_EQ(blacks, c.blackX < 0 ? 0 : 4);
+    }
+    EXPECT_TRUE(image.cropped({40, 0, 5, 5}).isNull());
+    EXPECT_TRUE(image.cropped({0, 0, 0, 5}).isNull());
+    EXPECT_TRUE(Image().cropped({0, 0, 5, 5}).isNull());
+}
+
 } // namespace gfx

@@ -44,6 +44,10 @@ TEST(Font, PlatformNamesMapToInstalledFamilies)
     EXPECT_EQ(Font("Copperplate", 15).families(), "Liberation Serif,WenQuanYi Micro Hei");
     EXPECT_TRUE(Font("Copperplate-Bold", 15).isBold());
     EXPECT_EQ(Font::systemFont(12).withSize(20).pointSize(), 20);
+    Font didot("Didot-Italic", 15);
+    EXPECT_EQ(didot.families(), "Liberation Serif,WenQuanYi Micro Hei");
+    EXPECT_TRUE(didot.isItalic());
+    EXPECT_FALSE(didot.isBold());
 }
 
 TEST(Text, MeasuresInPointsIndependentOfStyleAndScale)

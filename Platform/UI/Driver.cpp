@@ -7,6 +7,7 @@
 #include "Platform/Base/Memory.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/UI/Application.h"
+#include "Platform/UI/Keyboard.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/ViewController.h"
 #include "Platform/UI/Window.h"
@@ -234,6 +235,11 @@ void Driver::pinch(gfx::Point center, double fromDistance, double toDistance, in
     m_window.touchUp(kFinger, at(toDistance, kFinger));
     m_window.touchUp(kSecondFinger, at(toDistance, kSecondFinger));
     wait(kAfterTap);
+}
+
+void Driver::setInputLanguage(const std::string& language)
+{
+    Keyboard::setCurrentInputModePrimaryLanguage(language);
 }
 
 void Driver::type(const std::string& text)

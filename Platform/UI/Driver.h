@@ -46,6 +46,8 @@ public:
     bool scrollWheel(gfx::Point point, double dx, double dy);
     void pinch(gfx::Point center, double fromDistance, double toDistance, int steps = 10);
     void type(const std::string& text);
+    // The keyboard's input language ("zh-Hans" for Chinese), as the user switches it.
+    void setInputLanguage(const std::string& language);
     void pressKey(const std::string& key);
 
     // Application state changes, as when the user leaves and comes back.

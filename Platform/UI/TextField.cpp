@@ -6,6 +6,8 @@
 #include "Platform/Base/Timer.h"
 
 #include "Platform/Graphics/Context.h"
+#include "Platform/Graphics/Text.h"
+#include "Platform/UI/Keyboard.h"
 
 #include <algorithm>
 #include <cctype>
@@ -371,9 +373,9 @@ bool TextField::becomeFirstResponder()
     const bool took = Control::becomeFirstResponder();
     g_focusMovingBetweenFields = false;
     if (took && !fromField)
-        base::NotificationCenter::defaultCenter().post(kKeyboardWillShowNotification);
+        Keyboard::show();
     else if (!took && fromField && !dynamic_cast<TextField*>(Responder::currentFirstResponder()))
-        base::NotificationCenter::defaultCenter().post(kKeyboardWillHideNotification);
+        Keyboard::hide();
     return took;
 }
 
@@ -401,7 +403,7 @@ void TextField::didResignFirstResponder()
 {
     setNeedsDisplay();
     if (!g_focusMovingBetweenFields)
-        base::NotificationCenter::defaultCenter().post(kKeyboardWillHideNotification);
+        Keyboard::hide();
     m_editing = false;
     m_markedText.clear();
     m_scrollX = 0;
@@ -569,6 +571,20 @@ std::string TextField::accessibilityText() const
     return m_text.empty() ? m_placeholder : displayText();
 }
 
+gfx::Font TextField::drawnFont() const
+{
+    std::string shown = displayText();
+    if (!m_adjustsFontSize || shown.empty() || m_editing)
+        return m_font;
+    double width = textRect().width();
+    gfx::Font font = m_font;
+    double floor = std::max(1.0, m_minimumFontSize);
+    // Whole points down, then the floor itself: few layouts, and the largest size that fits.
+    while (font.pointSize() > floor && gfx::sizeOfText(shown, font).width > width)
+        font = font.withSize(std::max(floor, std::ceil(font.pointSize()) - 1));
+    return font;
+}
+
 void TextField::drawRect(gfx::Context& ctx, const gfx::Rect&)
 {
     gfx::Rect b = bounds();
@@ -614,7 +630,8 @@ void TextField::drawRect(gfx::Context& ctx, const gfx::Rect&)
 
     if (!m_editing) {
         if (!shown.empty())
-            ctx.drawText(m_boxLayout.get(cr, shown, m_font, boxed), {area.x(), y}, m_textColor);
+            ctx.drawText(m_boxLayout.get(cr, shown, drawnFont(), boxed), {area.x(), area.midY() - drawnFont().lineHeight() / 2},
+                         m_textColor);
         else if (!m_placeholder.empty())
             ctx.drawText(m_boxLayout.get(cr, m_placeholder, m_font, boxed), {area.x(), y}, kPlaceholderColor);
     } else {

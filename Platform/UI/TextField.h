@@ -65,6 +65,13 @@ public:
     void setPlaceholder(const std::string& placeholder) { m_placeholder = placeholder; setNeedsDisplay(); }
     const gfx::Font& font() const { return m_font; }
     void setFont(const gfx::Font& font) { m_font = font; setNeedsDisplay(); }
+    // A text wider than the field is drawn in a smaller size, down to the minimum.
+    bool adjustsFontSizeToFitWidth() const { return m_adjustsFontSize; }
+    void setAdjustsFontSizeToFitWidth(bool adjusts) { m_adjustsFontSize = adjusts; setNeedsDisplay(); }
+    double minimumFontSize() const { return m_minimumFontSize; }
+    void setMinimumFontSize(double size) { m_minimumFontSize = size; setNeedsDisplay(); }
+    // The font the text is drawn in now.
+    gfx::Font drawnFont() const;
     gfx::Color textColor() const { return m_textColor; }
     void setTextColor(gfx::Color color) { m_textColor = color; setNeedsDisplay(); }
     gfx::TextAlignment textAlignment() const { return m_alignment; }
@@ -182,6 +189,8 @@ private:
     TextFieldViewMode m_leftViewMode = TextFieldViewMode::Never;
     TextFieldViewMode m_rightViewMode = TextFieldViewMode::Never;
     TextFieldDelegate* m_delegate = nullptr;
+    bool m_adjustsFontSize = false;
+    double m_minimumFontSize = 0;
     bool m_editing = false;
     size_t m_caret = 0;
     size_t m_anchor = 0;

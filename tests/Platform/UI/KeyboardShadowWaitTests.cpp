@@ -133,3 +133,75 @@ TEST_F(ShadowPathTest, ThePathShadowIsRedrawnWhenItFadesOutsideTheView)
 }
 
 } // namespace
+
+#include "Platform/UI/Keyboard.h"
+
+namespace {
+
+using KeyboardServiceTest = uitest::WindowTest;
+
+TEST_F(KeyboardServiceTest, NoticesCarryTheFrameAndFollowTheInputLanguage)
+{
+    Keyboard::resetForTesting();
+    Keyboard::setCurrentInputModePrimaryLanguage(std::string("en-US"));
+    std::vector<std::pair<std::string, gfx::Rect>> heard;
+    auto& center = base::NotificationCenter::defaultCenter();
+    std::vector<base::ObserverToken> tokens;
+    for (const char* name : {kKeyboardWillShowNotification, kKeyboardDidShowNotification, kKeyboardWillHideNotification,
+                             kKeyboardDidHideNotification, kKeyboardWillChangeFrameNotification})
+        tokens.push_back(center.addObserver(name, nullptr, [&heard, name](const base::Notification& n) {
+            heard.emplace_back(name, Keyboard::frameFromUserInfo(n.userInfo));
+        }));
+    auto field = std::make_shared<TextField>(gfx::Rect(10, 10, 200, 30));
+    window->addSubview(field);
+    Driver driver(*window);
+    const gfx::Rect english{0, 416, 1024, 352}, chinese{0, 362, 1024, 406};
+
+    struct Step {
+        std::function<void()> act;
+        std::vector<std::pair<std::string, gfx::Rect>> expected;
+    };
+    for (const Step& step : std::vector<Step>{
+             {[&] { driver.tap(field.get()); },
+              {{kKeyboardWillShowNotification, english}, {kKeyboardDidShowNotification, english}}},
+             {[&] { driver.setInputLanguage("zh-Hans"); }, {{kKeyboardWillChangeFrameNotification, chinese}}},
+             {[&] { driver.setInputLanguage("zh-Hans"); }, {}}, // no change, no notice
+             {[&] { field->resignFirstResponder(); },
+              {{kKeyboardWillHideNotification, chinese}, {kKeyboardDidHideNotification, chinese}}},
+             {[&] { driver.setInputLanguage("en-US"); }, {}}, // hidden: nothing to move
+         }) {
+        heard.clear();
+        step.act();
+        EXPECT_EQ(heard, step.expected);
+    }
+    EXPECT_FALSE(Keyboard::isVisible());
+    Keyboard::resetForTesting();
+}
+
+TEST_F(KeyboardServiceTest, AFieldShrinksItsFontToFitDownToTheMinimum)
+{
+    auto field = std::make_shared<TextField>(gfx::Rect(0, 0, 80, 30));
+    field->setFont(gfx::Font::systemFont(17));
+    struct Case {
+        const char* text;
+        bool adjusts;
+        double minimum;
+        double expected; // drawn point size; 0: smaller than 17, above the minimum
+    };
+    for (const Case& c : {Case{"12", true, 10, 17}, Case{"1,234,567.00", true, 10, 0}, Case{"1,234,567,890,123.00", true, 10, 10},
+                          Case{"1,234,567.00", false, 10, 17}, Case{"", true, 10, 17}}) {
+        field->setText(c.text);
+        field->setAdjustsFontSizeToFitWidth(c.adjusts);
+        field->setMinimumFontSize(c.minimum);
+        double size = field->drawnFont().pointSize();
+        if (c.expected > 0) {
+            EXPECT_EQ(size, c.expected) << c.text;
+        } else {
+            EXPECT_LT(size, 17) << c.text;
+            EXPECT_GT(size, 10) << c.text;
+            EXPECT_LE(gfx::sizeOfText(c.text, field->drawnFont()).width, 80) << c.text;
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,291 @@
+// The order editor on a navigation stack in the headless window, over a real client database
+// and the real order store: states, totals and the order discount, lines, save and leave.
+#include "Classes/Order/QuoteOrderItemsTableViewCell.h"
+#include "Classes/Order/QuoteOrderStore.h"
+#include "Classes/Order/QuoteOrderViewController.h"
+#include "Common/ConfigManager.h"
+#include "Common/PublicFunction.h"
+#include "Common/QVTextField.h"
+#include "Database/DataAccessManager.h"
+#include "Platform/UI/Button.h"
+#include "Platform/UI/ImageView.h"
+#include "Platform/UI/Label.h"
+#include "Platform/UI/Keyboard.h"
+#include "Platform/UI/NavigationController.h"
+#include "Platform/UI/PopoverController.h"
+#include "Protocol/LoginMode.h"
+#include "tests/App/AppWindowTestSupport.h"
+
+namespace {
+
+std::shared_ptr<QuoteOrderItemEntity> line(int productId, const std::string& name, double price, int quantity)
+{
+    auto item = std::make_shared<QuoteOrderItemEntity>();
+    brivanta_product_Entity product;
+    product.product_id = productId;
+    product.product_name = name;
+    product.product_sku = "SKU-" + std::to_string(productId);
+    item->setProduct(product);
+    item->setSku(product.product_sku);
+    item->setCurrency("USD");
+    item->setPrice(price);
+    item->setFinalPrice(price);
+    item->setQuantity(quantity);
+    return item;
+}
+
+class EditorTest : public apptest::AppWindowTest {
+protected:
+    EditorTest()
+    {
+        ui::View::setAnimationsEnabled(false);
+        DataAccessManager::releaseDataModel();
+        LoginMode::freeInstance();
+        QuoteOrderStore::freeInstance();
+        ConfigManager::freeInstance();
+        ui::Keyboard::resetForTesting();
+        LoginMode::sharedInstance()->setClientID("AcMe");
+        data = DataAccessManager::sharedDataModel();
+        ConfigEntity modify;
+        modify.configType = "modify_price";
+        modify.desc = "1";
+        ConfigManager::sharedInstance()->syncConfigData(std::vector{modify});
+        ConfigManager::sharedInstance()->setModelDescArray(std::vector<std::string>(7, "1"));
+        root = std::make_shared<ui::ViewController>();
+        nav = std::make_shared<ui::NavigationController>(root);
+        window->setRootViewController(nav);
+    }
+    ~EditorTest() override
+    {
+        ui::AlertView::dismissAllForTesting();
+        editor.reset();
+        nav.reset();
+        root.reset();
+        data.reset();
+        QuoteOrderStore::freeInstance();
+        ConfigManager::freeInstance();
+        DataAccessManager::releaseDataModel();
+        LoginMode::freeInstance();
+        ui::Keyboard::resetForTesting();
+    }
+    // The new order of the store with the lines, opened as the order list opens it.
+    void open(int state, std::vector<std::shared_ptr<QuoteOrderItemEntity>> lines, bool inEdit = true)
+    {
+        auto store = QuoteOrderStore::sharedQuoteOrderStore();
+        order = store->createNewQuoteOrder();
+        store->setAddQuoteOrder(nullptr);
+        order->setItems(std::move(lines));
+        if (order->hasItems())
+            order->setCurrency("USD");
+        order->setIsInEdit(inEdit);
+        editor = std::make_shared<QuoteOrderViewController>();
+        editor->setState(state);
+        editor->setQuoteOrder(order);
+        nav->pushViewController(editor, false);
+        driver->wait(1);
+        window->layoutIfNeeded();
+    }
+    void typeInto(ui::TextField& field, const std::string& text)
+    {
+        driver->tap(&field);
+        for (size_t i = field.text().size(); i > 0; --i)
+            driver->pressKey("\b");
+        driver->type(text);
+        driver->pressKey("\n");
+    }
+    QuoteOrderItemsTableViewCell* cellAt(int row)
+    {
+        return dynamic_cast<QuoteOrderItemsTableViewCell*>(editor->tableView().cellForRowAtIndexPath({0, row}));
+    }
+    void answer(int tag, int index)
+    {
+        auto alert = ui::AlertView::visibleAlert();
+        ASSERT_NE(alert, nullptr);
+        ASSERT_EQ(alert->tag(), tag);
+        ASSERT_NE(alert->delegate(), nullptr);
+        alert->delegate()->alertViewClickedButtonAtIndex(*alert, index);
+        ui::AlertView::dismissAllForTesting();
+    }
+    void review(const std::string& name)
+    {
+        if (const char* folder = std::getenv("BRIVANTA_REVIEW_DIR"))
+            driver->screenshot(std::string(folder) + "/" + name);
+    }
+
+    std::shared_ptr<DataAccessManager> data;
+    std::shared_ptr<ui::ViewController> root;
+    std::shared_ptr<ui::NavigationController> nav;
+    std::shared_ptr<QuoteOrderViewController> editor;
+    std::shared_ptr<QuoteOrderEntity> order;
+};
+
+TEST_F(EditorTest, ControlsFollowTheStateTheLinesAndTheCustomer)
+{
+    open(0, {});
+    EXPECT_FALSE(editor->pdfButton().isEnabled());
+    EXPECT_FALSE(editor->submitButton().isEnabled());
+    EXPECT_TRUE(editor->discountButton().isHidden());
+    EXPECT_EQ(editor->totalLabel().text(), "");
+    EXPECT_EQ(editor->discountField().text(), "");
+    nav->popViewController(false);
+
+    open(0, {line(7, "Widget", 60, 2)});
+    EXPECT_TRUE(editor->pdfButton().isEnabled());
+    EXPECT_FALSE(editor->submitButton().isEnabled()) << "customers shown and none named";
+    EXPECT_FALSE(editor->discountButton().isHidden());
+    EXPECT_EQ(editor->totalLabel().text(), "$120.00");
+    typeInto(editor->customerField(), "ACME Ltd");
+    EXPECT_TRUE(editor->submitButton().isEnabled());
+    EXPECT_EQ(order->customerName(), "ACME Ltd");
+    EXPECT_TRUE(editor->isOrderChanged());
+    review("order_editor_state0.png");
+    nav->popViewController(false);
+
+    // A saved order not in edit: read-only lines, EDIT while unsigned, no EDIT once signed.
+    for (bool signedOrder : {false, true}) {
+        open(2, {line(7, "Widget", 60, 2)}, false);
+        if (signedOrder) {
+            order->setSignature("c2lnbmVk");
+            editor->viewWillAppear(false);
+        }
+        EXPECT_EQ(editor->saveButton().tag(), QuoteOrderViewController::kTagEditButton);
+        EXPECT_EQ(editor->saveButton().isEnabled(), !signedOrder);
+        EXPECT_EQ(editor->signedStamp().isHidden(), !signedOrder);
+        ASSERT_NE(cellAt(0), nullptr);
+        EXPECT_FALSE(cellAt(0)->quantityTextField().isEnabled());
+        EXPECT_EQ(editor->canEditRowAtIndexPath(editor->tableView(), {0, 0}), !signedOrder);
+        if (signedOrder)
+            review("order_editor_state2_signed.png");
+        nav->popViewController(false);
+    }
+
+    open(1, {line(7, "Widget", 60, 2)}, false);
+    EXPECT_TRUE(editor->saveButton().isHidden());
+    EXPECT_TRUE(editor->submitButton().isHidden());
+    EXPECT_TRUE(editor->discountButton().isHidden());
+    EXPECT_FALSE(editor->canEditRowAtIndexPath(editor->tableView(), {0, 0}));
+    review("order_editor_state1.png");
+}
+
+TEST_F(EditorTest, TheDiscountedTotalAndTheRateStayTogether)
+{
+    open(0, {line(7, "Widget", 60, 2)});
+    struct Case {
+        const char* typed;
+        const char* shown;
+        double rate;
+        bool alert;
+    };
+    for (const Case& c : {Case{"90.00", "90.00", 25, false}, Case{"150.00", "120.00", 0, false},
+                          Case{"12.5", "12.5", 0, true}}) {
+        typeInto(editor->discountField(), c.typed);
+        EXPECT_EQ(editor->discountField().text(), c.shown) << c.typed;
+        EXPECT_DOUBLE_EQ(order->discountRat(), c.rate) << c.typed;
+        EXPECT_EQ(ui::AlertView::visibleAlert() != nullptr, c.alert) << c.typed;
+        ui::AlertView::dismissAllForTesting();
+        // The footer is back in its place after the lift.
+        EXPECT_EQ(editor->footerBar().frame(), QuoteOrderViewController::footerFrame());
+        EXPECT_EQ(editor->tableView().frame(), QuoteOrderViewController::tableFrame());
+    }
+    EXPECT_DOUBLE_EQ(order->discount(), 120);
+
+    // The popup: 150 is taken as 100, the discounted total 0; a later quantity change resets it.
+    driver->tap(&editor->discountButton());
+    ASSERT_TRUE(editor->discountPopover()->isPopoverVisible());
+    QVTextField& rate = *editor->discountPopup()->txtDiscountRat();
+    EXPECT_EQ(rate.text(), "0.00");
+    typeInto(rate, "150");
+    EXPECT_FALSE(editor->discountPopover()->isPopoverVisible());
+    EXPECT_EQ(editor->discountField().text(), "0.00");
+    EXPECT_DOUBLE_EQ(order->discountRat(), 100);
+    ASSERT_NE(cellAt(0), nullptr);
+    typeInto(cellAt(0)->quantityTextField(), "3");
+    EXPECT_EQ(order->items()[0]->quantity(), 3);
+    EXPECT_EQ(editor->totalLabel().text(), "$180.00");
+    // A rate of 100 works out to 0, which resets the rate itself: the discounted total is the total.
+    EXPECT_EQ(editor->discountField().text(), "180.00");
+    EXPECT_DOUBLE_EQ(order->discountRat(), 0);
+    typeInto(cellAt(0)->quantityTextField(), "4");
+    EXPECT_EQ(editor->discountField().text(), "240.00");
+}
+
+TEST_F(EditorTest, AZeroQuantityAsksAndTheAnswerKeepsOrRemovesTheLine)
+{
+    open(0, {line(7, "Widget", 60, 2), line(8, "Gadget", 10, 1)});
+    ASSERT_NE(cellAt(0), nullptr);
+    typeInto(cellAt(0)->quantityTextField(), "0");
+    answer(QuoteOrderViewController::kLineTagBase, 0);
+    EXPECT_EQ(cellAt(0)->quantityTextField().text(), "2");
+    EXPECT_EQ(order->items().size(), 2u);
+    EXPECT_EQ(order->items()[0]->quantity(), 2);
+
+    typeInto(cellAt(1)->quantityTextField(), "0");
+    answer(QuoteOrderViewController::kLineTagBase + 1, 1);
+    ASSERT_EQ(order->items().size(), 1u);
+    EXPECT_EQ(order->items()[0]->product()->product_name, "Widget");
+    EXPECT_EQ(editor->totalLabel().text(), "$120.00");
+
+    // The last line gone: empty totals, no currency.
+    typeInto(cellAt(0)->quantityTextField(), "0");
+    answer(QuoteOrderViewController::kLineTagBase, 1);
+    EXPECT_TRUE(order->items().empty());
+    EXPECT_EQ(editor->totalLabel().text(), "");
+    EXPECT_EQ(order->currency(), std::nullopt);
+    EXPECT_FALSE(editor->pdfButton().isEnabled());
+}
+
+TEST_F(EditorTest, SavingTurnsTheScreenToASavedOrderAndLeavingAsksFirst)
+{
+    open(0, {line(7, "Widget", 60, 2)});
+    typeInto(editor->noteField(), "Deliver before noon");
+    driver->tap(&editor->saveButton());
+    EXPECT_EQ(editor->state(), 2);
+    EXPECT_EQ(editor->saveButton().tag(), QuoteOrderViewController::kTagEditButton);
+    EXPECT_FALSE(editor->isOrderChanged());
+    EXPECT_FALSE(cellAt(0)->quantityTextField().isEnabled());
+    auto stored = data->fetchQuoteOrdersCondition(0, std::nullopt);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0]->customerNote(), "Deliver before noon");
+    EXPECT_EQ(data->fetchQuoteOrderItemsWithQuoteOrder(stored[0]->serial()).size(), 1u);
+
+    // EDIT reopens; a change then asks before leaving, and NOTSAVE leaves without writing.
+    driver->tap(&editor->saveButton());
+    EXPECT_EQ(editor->saveButton().tag(), QuoteOrderViewController::kTagSaveButton);
+    EXPECT_TRUE(cellAt(0)->quantityTextField().isEnabled());
+    typeInto(cellAt(0)->quantityTextField(), "5");
+    driver->tap(driver->findByText(Language::stringWithName("ORDERLIST")));
+    answer(QuoteOrderViewController::kAskSaveChanges, 0);
+    driver->wait(1);
+    EXPECT_EQ(nav->topViewController(), root);
+    EXPECT_EQ(data->fetchQuoteOrderItemsWithQuoteOrder(stored[0]->serial())[0]->quantity(), 2);
+}
+
+TEST_F(EditorTest, TheFooterRisesAboveTheKeyboardOfTheInputLanguage)
+{
+    open(0, {line(7, "Widget", 60, 2)});
+    driver->setInputLanguage("zh-Hans");
+    driver->tap(&editor->discountField());
+    driver->wait(1);
+    EXPECT_EQ(editor->footerBar().frame(), gfx::Rect(0, 292, 1024, 50));
+    EXPECT_EQ(editor->tableView().frame().height(), 145);
+    driver->setInputLanguage("en-US");
+    EXPECT_EQ(editor->footerBar().frame(), gfx::Rect(0, 346, 1024, 50));
+    EXPECT_EQ(editor->tableView().frame().height(), 199);
+    driver->pressKey("\n");
+    EXPECT_EQ(editor->footerBar().frame(), QuoteOrderViewController::footerFrame());
+    EXPECT_EQ(editor->tableView().frame(), QuoteOrderViewController::tableFrame());
+}
+
+TEST_F(EditorTest, ChineseTexts)
+{
+    LanguageManager::sharedInstance()->setCurrentLanguage(2);
+    Language::resetLanguageCache();
+    open(0, {line(7, "中国茶具", 60, 2), line(8, "Gadget", -1, 1)});
+    order->setSignature("c2lnbmVk");
+    editor->viewWillAppear(false);
+    editor->updateLanguage(nullptr);
+    EXPECT_NE(driver->findByText(Language::stringWithName("VIEWINPDF")), nullptr);
+    review("order_editor_chinese.png");
+}
+
+} // namespace

@@ -1,5 +1,7 @@
 #include "Classes/Order/QuoteOrderViewController.h"
 
+#include "Classes/Order/QuoteOrderPDFViewController.h"
+
 #include "App/BrivantaAppDelegate.h"
 #include "App/UITabBarControllerExt.h"
 #include "Common/ConfigManager.h"
@@ -29,12 +31,6 @@
 #include <cstdlib>
 
 namespace {
-
-QuoteOrderViewController::PdfScreenMaker& pdfScreenMaker()
-{
-    static QuoteOrderViewController::PdfScreenMaker maker;
-    return maker;
-}
 
 std::string text(const char* key)
 {
@@ -93,11 +89,6 @@ std::string composedAddress(const QuoteOrderEntity& order)
 }
 
 } // namespace
-
-void QuoteOrderViewController::setPdfScreenMaker(PdfScreenMaker maker)
-{
-    pdfScreenMaker() = std::move(maker);
-}
 
 std::shared_ptr<QuoteOrderViewController> QuoteOrderViewController::self()
 {
@@ -911,14 +902,17 @@ void QuoteOrderViewController::updateCustomerIdNewId(int oldId, int newId)
 
 void QuoteOrderViewController::btnViewAsPDFClick()
 {
-    if (!m_quoteOrder || !pdfScreenMaker())
+    if (!m_quoteOrder || !m_quoteOrder->hasItems())
         return;
     std::weak_ptr<QuoteOrderViewController> weak = self();
-    auto screen = pdfScreenMaker()(m_quoteOrder, [weak] {
+    auto screen = std::make_shared<QuoteOrderPDFViewController>();
+    screen->setOrder(m_quoteOrder);
+    // Saving the signature saves the whole order, as the editor holds it.
+    screen->setSaveOrder([weak] {
         auto editor = weak.lock();
         return editor && editor->saveCurrentOrder() != 0;
     });
-    if (auto* nav = navigationController(); nav && screen)
+    if (auto* nav = navigationController())
         nav->pushViewController(screen, true);
 }
 

@@ -54,10 +54,6 @@ public:
     void setQuoteOrder(Order order) { m_quoteOrder = std::move(order); }
     bool isOrderChanged() const { return m_isOrderChanged; }
     void setIsOrderChanged(bool changed) { m_isOrderChanged = changed; }
-    // What VIEWINPDF opens, handed the order and the editor's own save; installed by the
-    // order PDF screen.
-    using PdfScreenMaker = std::function<std::shared_ptr<ui::ViewController>(Order, std::function<bool()> save)>;
-    static void setPdfScreenMaker(PdfScreenMaker maker);
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;

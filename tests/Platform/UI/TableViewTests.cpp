@@ -19,15 +19,6 @@ public:
     std::optional<ui::IndexPath> refuse; // willSelect answers nothing for this row
     int created = 0;
     bool editable = true;
-    std::vector<std::string> editing; // delete buttons coming and going
-    void willBeginEditingRowAtIndexPath(ui::TableView&, const ui::IndexPath& ip) override
-    {
-        editing.push_back("begin " + std::to_string(ip.row));
-    }
-    void didEndEditingRowAtIndexPath(ui::TableView&, const ui::IndexPath& ip) override
-    {
-        editing.push_back("end " + std::to_string(ip.row));
-    }
 
     static Rows numbered(int count)
     {
@@ -355,12 +346,10 @@ TEST_F(TableViewTest, SwipeLeftOffersDeleteAndTheButtonCommits)
     EXPECT_EQ(button->currentTitle(), "Delete");
     EXPECT_EQ(table->contentOffset().y, 0) << "a sideways swipe does not scroll";
 
-    EXPECT_EQ(rows.editing, Log{"begin 3"});
     // Tapping another row only takes the button away.
     tapAt({300, 22});
     EXPECT_FALSE(table->indexPathForDeleteConfirmation());
     EXPECT_TRUE(rows.log.empty());
-    EXPECT_EQ(rows.editing, (Log{"begin 3", "end 3"}));
 
     drag({500, y}, {380, y}, 4, 0.02);
     button = table->cellForRowAtIndexPath({0, 3})->deleteConfirmationButton();
@@ -368,7 +357,6 @@ TEST_F(TableViewTest, SwipeLeftOffersDeleteAndTheButtonCommits)
     gfx::Rect r = button->convertRectToView(button->bounds(), nullptr);
     tapAt(r.center());
     EXPECT_EQ(rows.log, Log{"commit Row 3"});
-    EXPECT_EQ(rows.editing, (Log{"begin 3", "end 3", "begin 3", "end 3"}));
     EXPECT_EQ(textAt(3), "Row 4");
     EXPECT_EQ(table->numberOfRowsInSection(0), 19);
     EXPECT_FALSE(table->indexPathForDeleteConfirmation());

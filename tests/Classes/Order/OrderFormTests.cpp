@@ -1,0 +1,390 @@
+// The order form and its screen: the PDF read back with the poppler tools, the signature taken
+// on the pad through the window, saving or dropping it on leaving, mail and print.
+#include "Classes/Order/OrderPDFCreater.h"
+#include "Classes/Order/PainterViewController.h"
+#include "Classes/Order/QuoteOrderPDFViewController.h"
+#include "Common/SkinManager.h"
+#include "Database/DataAccessManager.h"
+#include "Database/QuoteOrderEntity.h"
+#include "Platform/Base/Paths.h"
+#include "Platform/Share/MailComposer.h"
+#include "Platform/UI/Button.h"
+#include "Platform/UI/ImageView.h"
+#include "Platform/UI/NavigationBar.h"
+#include "Platform/UI/NavigationController.h"
+#include "Platform/UI/ScrollView.h"
+#include "Protocol/LoginMode.h"
+#include "tests/App/AppWindowTestSupport.h"
+#include "tests/Platform/Graphics/TestSupport.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using gfx::test::commandOutput;
+
+// Hears what the screen hands the mail composer, and answers as told.
+class RecordingComposer : public share::MailComposer {
+public:
+    bool canSendMail() override { return true; }
+    share::MailResult compose(const std::string& subject, const std::vector<std::string>& recipients,
+                              const share::Attachment& attachment) override
+    {
+        sent.push_back({subject, recipients, attachment});
+        return share::MailResult::Failed;
+    }
+    struct Message {
+        std::string subject;
+        std::vector<std::string> recipients;
+        share::Attachment attachment;
+    };
+    std::vector<Message> sent;
+};
+
+std::shared_ptr<QuoteOrderItemEntity> line(const std::string& name, double price, int quantity, double rate = 0)
+{
+    auto item = std::make_shared<QuoteOrderItemEntity>();
+    brivanta_product_Entity product;
+    product.product_id = 7;
+    product.product_name = name;
+    item->setProduct(product);
+    item->setName(name);
+    item->setSku("SKU-" + name);
+    item->setCurrency("USD");
+    item->setPrice(price);
+    item->setFinalPrice(price < 0 ? price : price * (100 - rate) / 100);
+    item->setDiscontRat(rate);
+    item->setQuantity(quantity);
+    item->setAttributes("Colour:Blue");
+    return item;
+}
+
+std::shared_ptr<QuoteOrderEntity> order(int lines = 0)
+{
+    auto o = std::make_shared<QuoteOrderEntity>();
+    o->setNumber("alice_260612140509");
+    o->setCustomerName("ACME Ltd");
+    o->setCustomerAddress("5 Elm Road");
+    o->setCity("Springfield");
+    o->setState("Ohio");
+    o->setZip_code("45501");
+    o->setMdate("06/12/2026 14:05:09");
+    o->setCurrency("USD");
+    o->items().push_back(line("Widget", 100, 2, 10));
+    o->items().push_back(line("Gadget", -1, 1));
+    for (int i = 0; i < lines; ++i)
+        o->items().push_back(line("Part" + std::to_string(i), 5, 1));
+    o->setDiscountRat(10);
+    return o;
+}
+
+class PdfText {
+public:
+    explicit PdfText(const base::Bytes& data)
+    {
+        std::ofstream(m_path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    }
+    std::string run(const std::string& tool) const { return commandOutput(tool + " '" + m_path + "' 2>&1"); }
+    std::string text() const { return commandOutput("pdftotext -layout '" + m_path + "' - 2>&1"); }
+    int pages() const
+    {
+        std::string info = run("pdfinfo");
+        auto at = info.find("Pages:");
+        return at == std::string::npos ? 0 : std::atoi(info.c_str() + at + 6);
+    }
+    int images() const
+    {
+        // Pictures, not the soft masks of those with transparency.
+        std::istringstream list(run("pdfimages -list"));
+        std::string row;
+        int count = 0, page = 0, number = 0;
+        char type[16] = {};
+        while (std::getline(list, row))
+            count += std::sscanf(row.c_str(), " %d %d %15s", &page, &number, type) == 3 && std::string(type) == "image";
+        return count;
+    }
+
+private:
+    gfx::test::TempDir m_dir;
+    std::string m_path = m_dir.file("form.pdf");
+};
+
+class OrderFormTest : public apptest::AppWindowTest {
+protected:
+    OrderFormTest()
+    {
+        ui::View::setAnimationsEnabled(false);
+        DataAccessManager::releaseDataModel();
+        LoginMode::freeInstance();
+        LoginMode::sharedInstance()->setClientID("AcMe");
+        root = std::make_shared<ui::ViewController>();
+        nav = std::make_shared<ui::NavigationController>(root);
+        window->setRootViewController(nav);
+    }
+    ~OrderFormTest() override
+    {
+        share::MailComposer::setShared(nullptr);
+        ui::AlertView::dismissAllForTesting();
+        screen.reset();
+        nav.reset();
+        DataAccessManager::releaseDataModel();
+        LoginMode::freeInstance();
+    }
+    void show(std::shared_ptr<QuoteOrderEntity> shown)
+    {
+        screen = std::make_shared<QuoteOrderPDFViewController>();
+        screen->setOrder(std::move(shown));
+        screen->setSaveOrder([this] {
+            ++saves;
+            return saveAnswer;
+        });
+        nav->pushViewController(screen, false);
+        driver->wait(1);
+        window->layoutIfNeeded();
+    }
+    // A stroke on the pad the signature field opened, then DONE.
+    void sign()
+    {
+        auto* field = screen->pdfCreater()->signatureValue().get();
+        screen->containerView()->scrollRectToVisible(field->frame(), false);
+        window->layoutIfNeeded();
+        ASSERT_TRUE(driver->tap(field));
+        driver->wait(1);
+        auto pad = std::dynamic_pointer_cast<PainterViewController>(screen->presentedViewController());
+        ASSERT_NE(pad, nullptr);
+        window->layoutIfNeeded();
+        driver->drag({200, 300}, {700, 500});
+        driver->tap(pad->naviBar()->rightButton());
+        driver->wait(1);
+    }
+
+    std::shared_ptr<ui::ViewController> root;
+    std::shared_ptr<ui::NavigationController> nav;
+    std::shared_ptr<QuoteOrderPDFViewController> screen;
+    int saves = 0;
+    bool saveAnswer = true;
+};
+
+TEST_F(OrderFormTest, TheFormCarriesTheOrderOnNumberedPages)
+{
+    struct Case {
+        const char* name;
+        std::shared_ptr<QuoteOrderEntity> order;
+        int pages; // at least
+        std::vector<std::string> texts;
+    };
+    auto negative = order();
+    negative->setDiscountRat(-5);
+    auto empty = order();
+    empty->items().clear();
+    auto longAddress = order();
+    longAddress->setCustomerAddress("Unit 4, Block B, The Old Mill Industrial Estate, 1200 Riverside Drive North, behind the "
+                                    "grain silos and past the railway crossing, Springfield County, Ohio, United States");
+    for (const Case& c : std::vector<Case>{
+             {"two lines", order(), 1, {"Customer Information", "Order Form", "ACME Ltd", "Order Number: alice_260612140509",
+                                        "Widget", "10.00% off", "- Page 1 -", "$180.00"}},
+             {"negative rate", negative, 1, {"-5.00%"}},
+             {"no lines", empty, 1, {"No.", "Itemized Total", "Original Total", "Discounted Total"}},
+             {"thirty lines", order(30), 2, {"- Page 1 -", "- Page 2 -", "Part29"}},
+             {"long address", longAddress, 1, {"Riverside"}},
+         }) {
+        OrderPDFCreater form(c.order, {1024, 1448}, nullptr);
+        auto scroll = ui::View::make<ui::ScrollView>(gfx::Rect(0, 0, 1024, 724));
+        form.generatePdfInScrollView(scroll.get());
+        PdfText pdf(form.generatePDFToData());
+        EXPECT_GE(pdf.pages(), c.pages) << c.name;
+        EXPECT_EQ(scroll->contentSize().height, 1448.0 * form.currentPage()) << c.name;
+        std::string text = pdf.text();
+        for (const auto& expected : c.texts)
+            EXPECT_NE(text.find(expected), std::string::npos) << c.name << ": " << expected;
+        EXPECT_NE(pdf.run("qpdf --check").find("No syntax or stream encoding errors"), std::string::npos) << c.name;
+        if (c.order->items().size() > 20) {
+            // Each page automatic paging closed ends with the 1-point rule under its last row.
+            const auto& pages = *form.cellsPageArray();
+            ASSERT_GE(pages.size(), 2u);
+            const auto& closing = pages[0].back();
+            EXPECT_EQ(closing->frameInContainer().height(), 1);
+            EXPECT_EQ(closing->frameInContainer().width(), 904);
+        }
+        if (std::string(c.name) == "long address") {
+            // Row 2 grows with the wrapped street.
+            bool tall = false;
+            for (const auto& cell : (*form.cellsPageArray())[0])
+                if (auto* s = dynamic_cast<BRPDFCreaterStringCell*>(cell.get()); s && s->text() && s->text()->find("Riverside") != std::string::npos)
+                    tall = cell->frameInLine().height() > 40;
+            EXPECT_TRUE(tall);
+        }
+        if (std::string(c.name) == "two lines") {
+            // The hidden price's discount column reads "-".
+            bool dash = false;
+            for (const auto& cell : (*form.cellsPageArray())[0])
+                if (auto* s = dynamic_cast<BRPDFCreaterStringCell*>(cell.get()); s && s->text() == "-   ")
+                    dash = true;
+            EXPECT_TRUE(dash);
+        }
+    }
+}
+
+TEST_F(OrderFormTest, ASignatureDrawnOnThePadGoesIntoTheNextPdfAndIsSavedOrDropped)
+{
+    auto unnamed = order();
+    unnamed->setCustomerName("   ");
+    show(unnamed);
+    screen->pdfCreater()->signatureTapped();
+    auto alert = ui::AlertView::visibleAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->message(), Language::stringWithName("SELECTCUSTOMERALERT"));
+    ui::AlertView::dismissAllForTesting();
+    EXPECT_EQ(screen->presentedViewController(), nullptr);
+    nav->popViewController(false);
+
+    auto shown = order();
+    show(shown);
+    PdfText before(screen->createPDFData());
+    sign();
+    ASSERT_FALSE(screen->pdfCreater()->signatureValue()->image().isNull());
+    EXPECT_TRUE(screen->pdfCreater()->hasEditsignature());
+    ASSERT_TRUE(shown->signature());
+    // The stored text is a JPEG: white where nothing was drawn, dark on the stroke.
+    gfx::Image decoded = SkinManager::string2Image(shown->signature());
+    ASSERT_FALSE(decoded.isNull());
+    EXPECT_GT(decoded.colorAt(1, 1).r, 0.9);
+    PdfText after(screen->createPDFData());
+    EXPECT_EQ(after.images(), before.images() + 1);
+    if (const char* review = std::getenv("BRIVANTA_REVIEW_DIR")) {
+        screen->containerView()->setContentOffset({0, 600});
+        driver->screenshot(std::string(review) + "/order_pdf_screen_signed.png");
+    }
+
+    // BACK asks; a tap outside keeps everything; DONTSAVE drops the signature and leaves.
+    driver->tap(screen->backButton());
+    alert = ui::AlertView::visibleAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->tag(), QuoteOrderPDFViewController::kAskSaveSignature);
+    driver->tap(gfx::Point{10, 700});
+    EXPECT_EQ(ui::AlertView::visibleAlert(), nullptr);
+    EXPECT_EQ(nav->topViewController(), screen);
+    EXPECT_TRUE(shown->signature());
+
+    // SAVE goes through the editor's save; a refused save keeps the screen.
+    saveAnswer = false;
+    screen->alertViewClickedButtonAtIndex(*alert, 1);
+    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(nav->topViewController(), screen);
+    saveAnswer = true;
+    screen->alertViewClickedButtonAtIndex(*alert, 1);
+    EXPECT_EQ(saves, 2);
+    driver->wait(1);
+    EXPECT_EQ(nav->topViewController(), root);
+    EXPECT_TRUE(shown->signature());
+
+    auto dropped = order();
+    show(dropped);
+    sign();
+    driver->tap(screen->backButton());
+    alert = ui::AlertView::visibleAlert();
+    ASSERT_NE(alert, nullptr);
+    screen->alertViewClickedButtonAtIndex(*alert, 0);
+    EXPECT_EQ(dropped->signature(), std::nullopt);
+    EXPECT_EQ(saves, 2);
+}
+
+TEST_F(OrderFormTest, MailAndPrintHandTheFormOver)
+{
+    auto recorder = std::make_shared<RecordingComposer>();
+    share::MailComposer::setShared(recorder);
+    auto& sent = recorder->sent;
+    auto spaces = order();
+    spaces->setCustomerName("  ");
+    for (auto& shown : {order(), spaces}) {
+        show(shown);
+        driver->tap(screen->emailButton());
+        auto alert = ui::AlertView::visibleAlert();
+        ASSERT_NE(alert, nullptr);
+        EXPECT_EQ(alert->title(), Language::stringWithName("MAILFAILED"));
+        ui::AlertView::dismissAllForTesting();
+        nav->popViewController(false);
+    }
+    ASSERT_EQ(sent.size(), 2u);
+    std::string word = Language::stringWithName("ORDER");
+    EXPECT_EQ(sent[0].subject, "[" + word + "-ACME Ltd]");
+    EXPECT_EQ(sent[1].subject, "[" + word + "]");
+    EXPECT_TRUE(sent[0].recipients.empty());
+    EXPECT_EQ(sent[0].attachment.fileName, "Order.pdf");
+    EXPECT_EQ(sent[0].attachment.mimeType, "application/pdf");
+    EXPECT_EQ(PdfText(sent[0].attachment.data).pages(), 1);
+
+    // The real Outbox: a message Python's mail parser reads; an Outbox that cannot be made
+    // means no mail.
+    share::MailComposer::setShared(nullptr);
+    show(order());
+    gfx::test::TempDir noPrograms;
+    {
+        // No desktop mail client is started from a test.
+        basetest::ScopedEnv bare("PATH", noPrograms.file(""));
+        driver->tap(screen->emailButton());
+    }
+    EXPECT_EQ(ui::AlertView::visibleAlert(), nullptr);
+    auto outbox = std::filesystem::path(base::Paths::home()) / "Outbox";
+    std::string eml;
+    for (const auto& entry : std::filesystem::directory_iterator(outbox))
+        if (entry.path().extension() == ".eml")
+            eml = entry.path().string();
+    ASSERT_FALSE(eml.empty());
+    std::string parsed = commandOutput("/usr/bin/python3 -c \"import email,sys; m=email.message_from_binary_file(open(sys.argv[1],'rb')); "
+                                       "p=[x for x in m.walk() if x.get_filename()][0]; print(p.get_filename(), p.get_content_type(), "
+                                       "p.get_payload(decode=True)[:5])\" '" + eml + "'");
+    EXPECT_EQ(parsed, "Order.pdf application/pdf b'%PDF-'\n");
+
+    // Printing: a stand-in lp on the PATH receives the file; without lp the PDF is kept.
+    gfx::test::TempDir bin;
+    std::string received = bin.file("received.pdf");
+    std::ofstream(bin.file("lp")) << "#!/bin/sh\nfor last; do :; done\ncp \"$last\" '" << received << "'\n";
+    std::filesystem::permissions(bin.file("lp"), std::filesystem::perms::owner_all);
+    {
+        std::string path = std::string(std::getenv("PATH") ? std::getenv("PATH") : "");
+        basetest::ScopedEnv withLp("PATH", bin.file("") + ":" + path);
+        driver->tap(screen->printButton());
+        EXPECT_TRUE(std::filesystem::exists(received));
+        EXPECT_EQ(ui::AlertView::visibleAlert(), nullptr);
+    }
+    {
+        basetest::ScopedEnv noLp("PATH", bin.file("none"));
+        driver->tap(screen->printButton());
+        auto alert = ui::AlertView::visibleAlert();
+        ASSERT_NE(alert, nullptr);
+        EXPECT_TRUE(std::filesystem::exists(alert->message())) << alert->message();
+        ui::AlertView::dismissAllForTesting();
+    }
+    nav->popViewController(false);
+    std::filesystem::remove_all(outbox);
+    std::ofstream(outbox.string()) << "not a folder";
+    show(order());
+    driver->tap(screen->emailButton());
+    auto alert = ui::AlertView::visibleAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->message(), Language::stringWithName("NOEMAILCONFIG"));
+}
+
+TEST_F(OrderFormTest, ChineseForm)
+{
+    LanguageManager::sharedInstance()->setCurrentLanguage(2);
+    Language::resetLanguageCache();
+    auto chinese = order();
+    chinese->setCustomerName("张三");
+    chinese->setCurrency("CNY");
+    chinese->items().push_back(line("中国", 88, 1));
+    chinese->items().back()->setCurrency("CNY");
+    show(chinese);
+    PdfText pdf(screen->createPDFData());
+    std::string text = pdf.text();
+    EXPECT_NE(text.find("张三"), std::string::npos);
+    EXPECT_NE(text.find("中国"), std::string::npos);
+    EXPECT_NE(text.find("¥88.00"), std::string::npos);
+    EXPECT_EQ(pdf.run("pdffonts").find(" no  "), std::string::npos);
+    if (const char* review = std::getenv("BRIVANTA_REVIEW_DIR"))
+        driver->screenshot(std::string(review) + "/order_pdf_screen_chinese.png");
+}
+
+} // namespace

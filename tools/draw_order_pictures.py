@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Draws the order screens' own pictures, which a client's skin may replace.
 
-Writes quote-topbar.png, quote-btmbar.png, icon-add.png, Icon_Discount_30x30.png,
+Writes quote-topbar.png, quote-btmbar.png, Icon_Discount_30x30.png,
 icon_signed_en.png, icon_signed_cn.png and Line_Pixel_1x1.png into the folder given, by default
 Resources/. Uses Pillow (python3-pil) and the Liberation and WenQuanYi fonts that
 scripts/setup.sh installs.
@@ -32,13 +32,6 @@ def smooth(size, paint):
     return big.resize(size, Image.LANCZOS)
 
 
-def add_icon(draw, s):
-    # A green disc with a white plus.
-    draw.ellipse([1 * s, 1 * s, 29 * s, 29 * s], fill=(58, 150, 72, 255), outline=(36, 110, 50, 255), width=s)
-    draw.rectangle([13 * s, 7 * s, 17 * s, 23 * s], fill=(255, 255, 255, 255))
-    draw.rectangle([7 * s, 13 * s, 23 * s, 17 * s], fill=(255, 255, 255, 255))
-
-
 def discount_icon(draw, s):
     # A price tag with a percent sign.
     draw.polygon([(4 * s, 10 * s), (12 * s, 2 * s), (28 * s, 2 * s), (28 * s, 18 * s), (20 * s, 26 * s), (4 * s, 26 * s)],
@@ -62,7 +55,6 @@ def main():
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "Resources")
     band(1024, 100, (236, 241, 248), (208, 219, 234), (170, 184, 204)).save(os.path.join(folder, "quote-topbar.png"))
     band(1024, 50, (92, 104, 122), (52, 60, 74), (30, 36, 46)).save(os.path.join(folder, "quote-btmbar.png"))
-    smooth((30, 30), add_icon).save(os.path.join(folder, "icon-add.png"))
     smooth((30, 30), discount_icon).save(os.path.join(folder, "Icon_Discount_30x30.png"))
     stamp("SIGNED", BOLD, 34).save(os.path.join(folder, "icon_signed_en.png"))
     stamp("已签名", CHINESE, 38).save(os.path.join(folder, "icon_signed_cn.png"))

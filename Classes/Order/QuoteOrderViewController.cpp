@@ -70,24 +70,6 @@ std::shared_ptr<ui::ImageView> skinImage(const gfx::Rect& frame, const char* nam
     return view;
 }
 
-// The address line of the order's street, city, state and zip, in the language's order.
-std::string composedAddress(const QuoteOrderEntity& order)
-{
-    struct Part {
-        const std::optional<std::string>& value;
-        const char* separator;
-    };
-    bool chinese = LanguageManager::sharedInstance()->currentLanguage() == 2;
-    std::vector<Part> parts = chinese
-        ? std::vector<Part>{{order.state(), " "}, {order.city(), " "}, {order.customerAddress(), " "}, {order.zip_code(), ""}}
-        : std::vector<Part>{{order.customerAddress(), ", "}, {order.city(), ", "}, {order.state(), " "}, {order.zip_code(), ""}};
-    std::string line;
-    for (const Part& part : parts)
-        if (!blank(part.value))
-            line += *part.value + part.separator;
-    return line;
-}
-
 } // namespace
 
 std::shared_ptr<QuoteOrderViewController> QuoteOrderViewController::self()
@@ -161,6 +143,11 @@ void QuoteOrderViewController::buildViews()
     m_txtNote->setClearButtonMode(ui::TextFieldViewMode::WhileEditing);
     m_txtCustomer = field({110, 99, 220, 30}, kTagCustomerField);
     m_txtAddress = field({455, 99, 550, 30}, kTagAddressField);
+    m_txtCustomer->setClearButtonMode(ui::TextFieldViewMode::WhileEditing);
+    m_txtCustomer->addTarget([weak](ui::Control&) {
+        if (auto screen = weak.lock())
+            screen->customerTextChanged();
+    }, ui::ControlEventEditingChanged);
     for (const auto& v : std::vector<std::shared_ptr<ui::View>>{m_lblOrderTime, m_lblOrderTimeValue, m_lblNote, m_txtNote,
                                                                 m_lblCustomer, m_txtCustomer, m_lblAddress, m_txtAddress})
         root->addSubview(v);
@@ -231,6 +218,12 @@ void QuoteOrderViewController::buildViews()
         m_footerBar->addSubview(v);
     root->addSubview(m_footerBar);
 
+    m_searchResult = std::make_shared<SearchResultTableView>();
+    m_searchResult->setDelegate(this);
+    m_searchPopover = std::make_shared<ui::PopoverController>(m_searchResult);
+    m_searchPopover->setPopoverContentSize({263, 200});
+    m_searchPopover->setDelegate(this);
+
     m_discountPopup = std::make_shared<DiscountPopController>();
     m_discountPopup->setDelegate(this);
     m_discountPopover = std::make_shared<ui::PopoverController>(m_discountPopup);
@@ -260,7 +253,7 @@ void QuoteOrderViewController::fillFromOrder()
     m_txtNote->setText(order.customerNote());
     m_lblOrderTimeValue->setText(order.mdateShow());
     m_lblCurrency->setText(PublicFunction::flagWithCurrency(order.currency().value_or("")));
-    m_txtAddress->setText(m_isCustomerOnShow ? composedAddress(order) : order.customerAddress().value_or(""));
+    m_txtAddress->setText(m_isCustomerOnShow ? getNewAddressValues() : order.customerAddress().value_or(""));
     m_signedStamp->setHidden(!isSigned());
 }
 
@@ -271,8 +264,11 @@ void QuoteOrderViewController::viewWillAppear(bool animated)
     QuoteOrderStore::sharedQuoteOrderStore()->setDelegate(std::static_pointer_cast<QuoteOrderStoreDelegate>(self()));
     if (auto* nav = navigationController())
         nav->setNavigationBarHidden(true);
-    if (m_quoteOrder)
+    if (m_quoteOrder) {
+        if (m_state == 0)
+            copyDefaultAddress(false);
         fillFromOrder();
+    }
     std::string sign = m_quoteOrder ? PublicFunction::flagWithCurrency(m_quoteOrder->currency().value_or("")) : "";
     if (m_state == 2) {
         m_lblCurrency->setText(sign);
@@ -344,7 +340,7 @@ void QuoteOrderViewController::updateLanguage(ui::Responder*)
     bool chinese = LanguageManager::sharedInstance()->currentLanguage() == 2;
     m_signedStamp->setImage(SkinManager::skinFromImageName(std::string(chinese ? "icon_signed_cn.png" : "icon_signed_en.png")));
     if (m_quoteOrder && m_isCustomerOnShow && !blank(m_txtAddress->text()))
-        m_txtAddress->setText(composedAddress(*m_quoteOrder));
+        m_txtAddress->setText(getNewAddressValues());
     m_lblTotal->setText(colon("ORIGINALTOTAL"));
     m_lblDiscountedTotal->setText(colon("DISCOUNTEDTOTAL"));
     m_btnSave->setTitle(text(m_btnSave->tag() == kTagEditButton ? "EDIT" : "SAVE"));
@@ -503,14 +499,187 @@ void QuoteOrderViewController::keyboardWillHidden()
 
 bool QuoteOrderViewController::textFieldShouldBeginEditing(ui::TextField& field)
 {
-    // The address is composed from its parts, never typed in place.
-    return &field != m_txtAddress.get();
+    // The address is composed from its parts, never typed in place; a customer typed in by
+    // name gets the four-row popup.
+    if (&field != m_txtAddress.get())
+        return true;
+    std::string name = m_txtCustomer->text();
+    if (m_isCustomerOnShow && !blank(name) && !isStoredCustomerName(name))
+        openAddressPopup();
+    return false;
+}
+
+bool QuoteOrderViewController::textFieldShouldClear(ui::TextField& field)
+{
+    if (&field == m_txtCustomer.get() && m_isCustomerOnShow) {
+        popAllCustomerAsSearchResults();
+        m_txtAddress->setText("");
+    }
+    return true;
+}
+
+// --- Customer and address --------------------------------------------------------------
+
+bool QuoteOrderViewController::isStoredCustomerName(const std::string& name) const
+{
+    auto data = DataAccessManager::sharedDataModel();
+    return data && data->customerModel() && data->customerModel()->getCustomerByCustomerName(name);
+}
+
+void QuoteOrderViewController::popAllCustomerAsSearchResults()
+{
+    const auto& everyone = CustomerDataModel::sharedInstance()->allSearchPersonList();
+    if (everyone.empty())
+        return;
+    m_searchResult->setByContact(false);
+    m_searchResult->setArrResult(everyone);
+    if (!m_searchPopover->isPopoverVisible())
+        m_searchPopover->presentPopoverFromRect(m_txtCustomer->frame(), view().get(), ui::PopoverArrowDirectionAny, true);
+}
+
+void QuoteOrderViewController::customerTextChanged()
+{
+    if (!m_isCustomerOnShow)
+        return;
+    std::string typed = m_txtCustomer->text();
+    if (!blank(typed)) {
+        auto found = CustomerDataModel::sharedInstance()->customerSearch(typed);
+        m_searchResult->setByContact(false);
+        m_searchResult->setArrResult(found);
+        if (found.empty()) {
+            if (m_searchPopover->isPopoverVisible())
+                m_searchPopover->dismissPopoverAnimated(true);
+        } else if (!m_searchPopover->isPopoverVisible()) {
+            m_searchPopover->presentPopoverFromRect(m_txtCustomer->frame(), view().get(), ui::PopoverArrowDirectionAny, true);
+        }
+    } else {
+        popAllCustomerAsSearchResults();
+    }
+    // The address belonged to the customer the field named before.
+    m_txtAddress->setText("");
+}
+
+void QuoteOrderViewController::didSelectCell(const PersonInfo& person)
+{
+    m_isOrderChanged = true;
+    m_searchPopover->dismissPopoverAnimated(false);
+    m_txtCustomer->setText(person.name);
+    if (!m_quoteOrder)
+        return;
+    m_quoteOrder->setCustomerId(person.pid);
+    m_quoteOrder->setCustomerName(person.name);
+    updateCustomer();
+}
+
+void QuoteOrderViewController::copyDefaultAddress(bool refreshField)
+{
+    if (!m_quoteOrder || m_quoteOrder->customerId() == 0)
+        return;
+    auto address = CustomerDataModel::sharedInstance()->getDefaultAddressByCustomer(m_quoteOrder->customerId());
+    if (refreshField && address.empty()) {
+        m_txtAddress->setText(getNewAddressValues());
+        return;
+    }
+    auto take = [&address](const char* key, void (QuoteOrderEntity::*set)(std::optional<std::string>), QuoteOrderEntity& order) {
+        if (auto it = address.find(key); it != address.end())
+            (order.*set)(it->second);
+    };
+    QuoteOrderEntity& order = *m_quoteOrder;
+    take("Address", &QuoteOrderEntity::setCustomerAddress, order);
+    take("City", &QuoteOrderEntity::setCity, order);
+    take("State/Province/Region", &QuoteOrderEntity::setState, order);
+    take("Zip Code", &QuoteOrderEntity::setZip_code, order);
+    take("Phone", &QuoteOrderEntity::setPhoneNumber, order);
+    take("Bank Account", &QuoteOrderEntity::setBankAccount, order);
+    if (refreshField)
+        m_txtAddress->setText(getNewAddressValues());
+}
+
+void QuoteOrderViewController::updateCustomer()
+{
+    if (!m_quoteOrder)
+        return;
+    if (m_quoteOrder->customerId() != 0) {
+        copyDefaultAddress(true);
+    } else {
+        for (auto set : {&QuoteOrderEntity::setCustomerAddress, &QuoteOrderEntity::setCity, &QuoteOrderEntity::setState,
+                         &QuoteOrderEntity::setZip_code, &QuoteOrderEntity::setPhoneNumber, &QuoteOrderEntity::setBankAccount})
+            ((*m_quoteOrder).*set)(std::string());
+    }
+    m_btnSubmit->setEnabled(!blank(m_quoteOrder->customerName()) && m_quoteOrder->hasItems());
+}
+
+std::string QuoteOrderViewController::getNewAddressValues() const
+{
+    if (!m_quoteOrder)
+        return {};
+    const QuoteOrderEntity& order = *m_quoteOrder;
+    struct Part {
+        const std::optional<std::string>& value;
+        const char* separator;
+    };
+    bool chinese = LanguageManager::sharedInstance()->currentLanguage() == 2;
+    std::vector<Part> parts = chinese
+        ? std::vector<Part>{{order.state(), " "}, {order.city(), " "}, {order.customerAddress(), " "}, {order.zip_code(), ""}}
+        : std::vector<Part>{{order.customerAddress(), ", "}, {order.city(), ", "}, {order.state(), " "}, {order.zip_code(), ""}};
+    std::string line;
+    for (const Part& part : parts)
+        if (!blank(part.value))
+            line += *part.value + part.separator;
+    return line;
+}
+
+void QuoteOrderViewController::openAddressPopup()
+{
+    if (!m_quoteOrder)
+        return;
+    const QuoteOrderEntity& order = *m_quoteOrder;
+    m_addressPopup = blank(m_txtAddress->text())
+        ? std::make_shared<AddressTableViewController>()
+        : std::make_shared<AddressTableViewController>(order.customerAddress().value_or(""), order.city().value_or(""),
+                                                       order.state().value_or(""), order.zip_code().value_or(""));
+    m_addressPopover = std::make_shared<ui::PopoverController>(m_addressPopup);
+    m_addressPopover->setPopoverContentSize({550, AddressTableViewController::kRowHeight * 4});
+    m_addressPopover->setDelegate(this);
+    m_addressPopover->presentPopoverFromRect(m_txtAddress->frame(), view().get(), ui::PopoverArrowDirectionUp, true);
+}
+
+void QuoteOrderViewController::popoverControllerDidDismissPopover(ui::PopoverController& popover)
+{
+    if (&popover != m_addressPopover.get() || !m_addressPopup || !m_quoteOrder)
+        return;
+    m_isOrderChanged = true;
+    m_quoteOrder->setCustomerAddress(m_addressPopup->getStreetAddress());
+    m_quoteOrder->setCity(m_addressPopup->getCity());
+    m_quoteOrder->setState(m_addressPopup->getState());
+    m_quoteOrder->setZip_code(m_addressPopup->getZipCode());
+    m_txtAddress->setText(getNewAddressValues());
+    // The popover is still inside its own dismissal: it goes on the next turn.
+    auto keep = m_addressPopover;
+    base::RunLoop::main().post([keep] {});
+    m_addressPopover.reset();
+    m_addressPopup.reset();
+}
+
+void QuoteOrderViewController::saveNewCustomer()
+{
+    if (!m_quoteOrder)
+        return;
+    const QuoteOrderEntity& order = *m_quoteOrder;
+    int id = CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode(
+        order.customerName().value_or(m_txtCustomer->text()), order.customerAddress(), order.city(), order.state(),
+        order.zip_code());
+    m_quoteOrder->setCustomerId(id);
+    if (id != 0)
+        ConfigManager::sharedInstance()->flagDic()["Needreloadcustomer"] = "YES";
 }
 
 void QuoteOrderViewController::textFieldDidBeginEditing(ui::TextField& field)
 {
     m_isOrderChanged = true;
     m_currentEditingField = &field;
+    if (&field == m_txtCustomer.get() && m_isCustomerOnShow && blank(field.text()))
+        popAllCustomerAsSearchResults();
     if (&field == m_txtDiscount.get()) {
         field.setText(withoutCommas(field.text()));
         // The keyboard's frame is known at once here; the lift waits for this turn to end.
@@ -531,11 +700,13 @@ void QuoteOrderViewController::textFieldDidEndEditing(ui::TextField& field)
         m_quoteOrder->setCustomerNote(field.text());
     } else if (&field == m_txtCustomer.get()) {
         m_quoteOrder->setCustomerName(field.text());
+        if (!m_isCustomerOnShow)
+            return;
         std::optional<brivanta_customer_Entity> found;
         if (auto data = DataAccessManager::sharedDataModel(); data && data->customerModel())
-            found = data->customerModel()->getCustomerByCustomerName(field.text());
+            found = data->customerModel()->getCustomerByCustomerName(std::string(field.text()));
         m_quoteOrder->setCustomerId(found ? found->customer_id : 0);
-        m_btnSubmit->setEnabled(m_quoteOrder->hasItems() && (!m_isCustomerOnShow || !blank(field.text())));
+        updateCustomer();
     } else if (&field == m_txtDiscount.get()) {
         m_txtDiscount->setTraget(std::static_pointer_cast<ui::AlertViewDelegate>(self()));
         if (m_txtDiscount->validate()) {
@@ -752,7 +923,9 @@ void QuoteOrderViewController::alertViewClickedButtonAtIndex(ui::AlertView& aler
     case kAskNewCustomerSave:
     case kAskNewCustomerSubmit:
     case kAskNewCustomerLeave:
-        // The customer itself is added from the customer screen; either answer goes on.
+        // Either answer goes on; ADD first stores the customer the order names.
+        if (index == 1)
+            saveNewCustomer();
         continueAfterCustomerQuestion(tag);
         break;
     default:
@@ -779,11 +952,7 @@ bool QuoteOrderViewController::currentOrderCheck()
 void QuoteOrderViewController::checkCustomerAndSaveOrder(int question)
 {
     std::string name = m_txtCustomer->text();
-    bool unknown = false;
-    if (m_isCustomerOnShow && !blank(name)) {
-        auto data = DataAccessManager::sharedDataModel();
-        unknown = !(data && data->customerModel() && data->customerModel()->getCustomerByCustomerName(name));
-    }
+    bool unknown = m_isCustomerOnShow && !blank(name) && !isStoredCustomerName(name);
     if (unknown) {
         ask(question, text("NEWCUSTOMER"),
             text(question == kAskNewCustomerSubmit ? "SAVENEWCUSTOMERWHENSUBMIT" : "SAVENEWCUSTOMER"),
@@ -896,8 +1065,10 @@ void QuoteOrderViewController::finishedUploadQuoteOrdersMessage(const Text& stat
 
 void QuoteOrderViewController::updateCustomerIdNewId(int oldId, int newId)
 {
-    if (m_quoteOrder && m_quoteOrder->customerId() == oldId)
+    if (m_quoteOrder && m_quoteOrder->customerId() == oldId) {
         m_quoteOrder->setCustomerId(newId);
+        updateCustomer();
+    }
 }
 
 void QuoteOrderViewController::btnViewAsPDFClick()

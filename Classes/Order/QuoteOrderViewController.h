@@ -1,4 +1,6 @@
 #pragma once
+#include "Classes/Customer/SearchResultTableView.h"
+#include "Classes/Order/AddressTableViewController.h"
 #include "Classes/Order/DiscountPopController.h"
 #include "Classes/Order/QuoteOrderItemsTableViewCell.h"
 #include "Classes/Order/QuoteOrderStore.h"
@@ -33,7 +35,9 @@ class QuoteOrderViewController : public BaseViewController,
                                  public DiscountPopControllerDelegate,
                                  public QuoteOrderStoreDelegate,
                                  public ui::TextFieldDelegate,
-                                 public ui::AlertViewDelegate {
+                                 public ui::AlertViewDelegate,
+                                 public SearchResultTableDelegate,
+                                 public ui::PopoverControllerDelegate {
 public:
     using Order = std::shared_ptr<QuoteOrderEntity>;
     // Question tags; a line's delete question is kLineTagBase + row.
@@ -122,8 +126,21 @@ public:
     void textFieldDidBeginEditing(ui::TextField& field) override;
     void textFieldDidEndEditing(ui::TextField& field) override;
     bool textFieldShouldReturn(ui::TextField& field) override;
+    bool textFieldShouldClear(ui::TextField& field) override;
     // Questions.
     void alertViewClickedButtonAtIndex(ui::AlertView& alert, int index) override;
+    // Customer and address.
+    void popAllCustomerAsSearchResults();
+    void didSelectCell(const PersonInfo& person) override;
+    void updateCustomer();
+    // Street, city, state and zip of the order as one line, in the language's order.
+    std::string getNewAddressValues() const;
+    void saveNewCustomer();
+    void popoverControllerDidDismissPopover(ui::PopoverController& popover) override;
+    const std::shared_ptr<ui::PopoverController>& searchPopover() const { return m_searchPopover; }
+    const std::shared_ptr<SearchResultTableView>& searchResults() const { return m_searchResult; }
+    const std::shared_ptr<ui::PopoverController>& addressPopover() const { return m_addressPopover; }
+    const std::shared_ptr<AddressTableViewController>& addressPopup() const { return m_addressPopup; }
 
 private:
     void buildViews();
@@ -143,6 +160,10 @@ private:
     void continueAfterCustomerQuestion(int question);
     void deleteLine(int row, const std::shared_ptr<QuoteOrderItemEntity>& line);
     void setFieldLook(ui::TextField& field, bool enabled);
+    void customerTextChanged();
+    void copyDefaultAddress(bool refreshField);
+    void openAddressPopup();
+    bool isStoredCustomerName(const std::string& name) const;
     std::shared_ptr<QuoteOrderViewController> self();
 
     int m_state = 0;
@@ -168,4 +189,8 @@ private:
     std::shared_ptr<DiscountPopController> m_discountPopup;
     std::shared_ptr<ui::PopoverController> m_discountPopover;
     base::ObserverToken m_keyboardFrameToken, m_keyboardHideToken;
+    std::shared_ptr<SearchResultTableView> m_searchResult;
+    std::shared_ptr<ui::PopoverController> m_searchPopover;
+    std::shared_ptr<AddressTableViewController> m_addressPopup;
+    std::shared_ptr<ui::PopoverController> m_addressPopover;
 };

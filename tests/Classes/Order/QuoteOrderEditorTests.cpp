@@ -289,3 +289,109 @@ TEST_F(EditorTest, ChineseTexts)
 }
 
 } // namespace
+
+#include "Classes/Customer/CustomerDataModel.h"
+
+namespace {
+
+class EditorCustomerTest : public EditorTest {
+protected:
+    EditorCustomerTest()
+    {
+        // The standard customer fields, as a sync brings them.
+        std::vector<brivanta_fields_customer_attribute_Entity> fields;
+        int id = 10;
+        for (const char* name : {"Phone", "Bank Account", "Active", "Address", "City", "State/Province/Region", "Zip Code"}) {
+            brivanta_fields_customer_attribute_Entity field;
+            field.field_id = ++id;
+            field.field_name = name;
+            field.display = 1;
+            field.published = 1;
+            fields.push_back(field);
+        }
+        EXPECT_TRUE(data->saveToDatabaseFieldsCustomerAttribute(fields));
+        CustomerDataModel::freeInstance();
+        acme = CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode(
+            "ACME Ltd", std::string("5 Elm Road"), std::string("Springfield"), std::string("Ohio"), std::string("45501"));
+        CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode("Beta Foods");
+        CustomerDataModel::sharedInstance()->reloadCustomerData();
+    }
+    ~EditorCustomerTest() override { CustomerDataModel::freeInstance(); }
+    // The row of the search list that shows the name.
+    void chooseFromList(const std::string& name)
+    {
+        window->layoutIfNeeded();
+        auto* row = driver->findByText(name);
+        ASSERT_NE(row, nullptr) << name;
+        driver->tap(row);
+    }
+    int acme = 0;
+};
+
+TEST_F(EditorCustomerTest, ChoosingACustomerFillsTheAddressInTheLanguagesOrder)
+{
+    ASSERT_LT(acme, 0);
+    for (int language : {1, 2}) {
+        LanguageManager::sharedInstance()->setCurrentLanguage(language);
+        Language::resetLanguageCache();
+        open(0, {line(7, "Widget", 60, 2)});
+        driver->tap(&editor->customerField());
+        EXPECT_TRUE(editor->searchPopover()->isPopoverVisible()) << "a blank field shows every customer";
+        EXPECT_EQ(editor->searchResults()->people().size(), 2u);
+        editor->addressField().setText("old");
+        driver->type("ac");
+        EXPECT_EQ(editor->addressField().text(), "") << "each keystroke empties the address";
+        ASSERT_EQ(editor->searchResults()->people().size(), 1u);
+        chooseFromList("ACME Ltd");
+        EXPECT_FALSE(editor->searchPopover()->isPopoverVisible());
+        EXPECT_EQ(editor->customerField().text(), "ACME Ltd");
+        EXPECT_EQ(order->customerId(), acme);
+        EXPECT_EQ(editor->addressField().text(), language == 2 ? "Ohio Springfield 5 Elm Road 45501" : "5 Elm Road, Springfield, Ohio 45501");
+        EXPECT_TRUE(editor->submitButton().isEnabled());
+        if (language == 2)
+            review("order_editor_customer_chinese.png");
+        // A stored customer's address is not typed in place.
+        driver->pressKey("\n");
+        driver->tap(&editor->addressField());
+        EXPECT_EQ(editor->addressPopover(), nullptr);
+        nav->popViewController(false);
+        QuoteOrderStore::sharedQuoteOrderStore()->setCurQuoteOrder(nullptr);
+    }
+}
+
+TEST_F(EditorCustomerTest, ANewCustomerGetsTheAddressPopupAndIsAddedOnSave)
+{
+    open(0, {line(7, "Widget", 60, 2)});
+    driver->tap(&editor->customerField());
+    driver->type("Zed Co");
+    EXPECT_FALSE(editor->searchPopover()->isPopoverVisible()) << "nobody matches";
+    driver->pressKey("\n");
+    EXPECT_EQ(order->customerId(), 0);
+    EXPECT_EQ(order->customerName(), "Zed Co");
+    driver->tap(&editor->addressField());
+    ASSERT_NE(editor->addressPopover(), nullptr);
+    ASSERT_TRUE(editor->addressPopover()->isPopoverVisible());
+    window->layoutIfNeeded();
+    review("order_editor_address_popup.png");
+    driver->type("9 Oak St");
+    driver->tap(gfx::Point{900, 500}); // outside the popup
+    EXPECT_EQ(order->customerAddress(), "9 Oak St");
+    EXPECT_EQ(editor->addressField().text(), "9 Oak St, ");
+    EXPECT_EQ(editor->addressPopover(), nullptr);
+
+    // SAVE asks whether to add the customer; ADD stores it and the order names it.
+    driver->tap(&editor->saveButton());
+    answer(QuoteOrderViewController::kAskNewCustomerSave, 1);
+    EXPECT_LT(order->customerId(), 0);
+    EXPECT_NE(order->customerId(), acme);
+    EXPECT_EQ(ConfigManager::sharedInstance()->flagDic()["Needreloadcustomer"], "YES");
+    EXPECT_EQ(editor->state(), 2);
+    auto stored = data->fetchQuoteOrdersCondition(0, std::nullopt);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0]->customerId(), order->customerId());
+    auto zed = data->customerModel()->getCustomerByCustomerName(std::string("Zed Co"));
+    ASSERT_TRUE(zed);
+    EXPECT_EQ(zed->customer_id, order->customerId());
+}
+
+} // namespace

@@ -806,6 +806,32 @@ void QuoteOrderViewController::tapImage(int tag)
     tapSKU(tag);
 }
 
+void QuoteOrderViewController::saveOrderItemIndex(const brivanta_product_Entity& product, int index)
+{
+    if (!m_quoteOrder || index < 0 || index >= static_cast<int>(m_quoteOrder->items().size()))
+        return;
+    m_isOrderChanged = true;
+    auto& items = m_quoteOrder->items();
+    auto edited = items[static_cast<size_t>(index)];
+    for (size_t j = 0; j < items.size(); ++j) {
+        auto& other = items[j];
+        if (static_cast<int>(j) == index || !other || other->attributes() != product.attributes || other->sku() != product.product_sku)
+            continue;
+        other->setQuantity(other->quantity() + product.count);
+        if (other->product())
+            other->product()->count = other->quantity();
+        items.erase(items.begin() + index);
+        resetDiscount();
+        return;
+    }
+    edited->setAttributes(product.attributes);
+    if (edited->product())
+        edited->product()->count = product.count;
+    edited->setQuantity(product.count);
+    // A fixed discounted total must not outlive the quantities it was worked out for.
+    resetDiscount();
+}
+
 void QuoteOrderViewController::QuoteOrderItemCellBeginEdit(QuoteOrderItemsTableViewCell& cell)
 {
     if (cell.tag() < kLineTagBase)

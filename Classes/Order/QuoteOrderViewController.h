@@ -114,6 +114,9 @@ public:
     void tapImage(int tag) override;
     void QuoteOrderItemCellBeginEdit(QuoteOrderItemsTableViewCell& cell) override;
     void QuoteOrderItemCellChanged(QuoteOrderItemsTableViewCell& cell) override;
+    // The product page's line edit: line I takes the page's attributes and count, or merges
+    // into an equal line; the order discount starts over either way.
+    void saveOrderItemIndex(const brivanta_product_Entity& product, int index);
     // Order discount popup.
     void discountRatChanged(double rate) override;
     void discountWillEndInput() override;

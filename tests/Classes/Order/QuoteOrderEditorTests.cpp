@@ -234,6 +234,36 @@ TEST_F(EditorTest, AZeroQuantityAsksAndTheAnswerKeepsOrRemovesTheLine)
     EXPECT_FALSE(editor->pdfButton().isEnabled());
 }
 
+TEST_F(EditorTest, TheProductPagesLineEditChangesOrMergesTheLine)
+{
+    auto first = line(7, "Widget", 60, 2), second = line(7, "Widget", 60, 1);
+    first->setAttributes("Colour:Red");
+    second->setAttributes("Colour:Blue");
+    open(0, {first, second});
+    typeInto(editor->discountField(), "100.00");
+    brivanta_product_Entity page;
+    page.product_sku = "SKU-7";
+    page.attributes = "Colour:Blue";
+    page.count = 3;
+    // Line 1 edited to three: the discounted total is worked out again from the rate the
+    // typed total gave (100 of 180: 44.44 % off), not kept at 100.
+    editor->saveOrderItemIndex(page, 1);
+    ASSERT_EQ(order->items().size(), 2u);
+    EXPECT_EQ(order->items()[1]->quantity(), 3);
+    EXPECT_EQ(editor->discountField().text(), "166.67");
+    // Line 1 given line 0's attributes: the two merge into line 0.
+    page.attributes = "Colour:Red";
+    page.count = 4;
+    editor->saveOrderItemIndex(page, 1);
+    ASSERT_EQ(order->items().size(), 1u);
+    EXPECT_EQ(order->items()[0]->quantity(), 6);
+    EXPECT_EQ(order->items()[0]->product()->count, 6);
+    EXPECT_EQ(editor->totalLabel().text(), "$360.00");
+    EXPECT_EQ(editor->discountField().text(), "200.00");
+    editor->saveOrderItemIndex(page, 5); // no such line
+    EXPECT_EQ(order->items().size(), 1u);
+}
+
 TEST_F(EditorTest, SavingTurnsTheScreenToASavedOrderAndLeavingAsksFirst)
 {
     open(0, {line(7, "Widget", 60, 2)});

@@ -1,6 +1,7 @@
 #include "Classes/Catalog/CatalogViewController.h"
 
 #include "App/UITabBarControllerExt.h"
+#include "Classes/Catalog/CatalogLayOut.h"
 #include "Classes/Catalog/MasterViewController.h"
 #include "Classes/Catalog/ProductPageRoad.h"
 #include "Common/ConfigManager.h"
@@ -21,9 +22,6 @@
 #include <algorithm>
 
 namespace {
-
-CatalogViewController::CompareScreenMaker g_compareMaker;
-CatalogViewController::FavoriteScreenMaker g_favoriteMaker;
 
 const gfx::Rect kStackFrame{0, 64, 1024, 638};
 const gfx::Rect kGridBesidePanel{250, 0, 774, 638};
@@ -55,16 +53,6 @@ std::string trimmed(const std::string& text)
 }
 
 } // namespace
-
-void CatalogViewController::setCompareScreenMaker(CompareScreenMaker maker)
-{
-    g_compareMaker = std::move(maker);
-}
-
-void CatalogViewController::setFavoriteScreenMaker(FavoriteScreenMaker maker)
-{
-    g_favoriteMaker = std::move(maker);
-}
 
 CatalogViewController::~CatalogViewController()
 {
@@ -194,11 +182,11 @@ void CatalogViewController::viewAfterFirstDidLoad()
     std::weak_ptr<ui::Responder> weak = weak_from_this();
     auto self = [weak] { return std::static_pointer_cast<CatalogViewController>(weak.lock()); };
     auto& center = base::NotificationCenter::defaultCenter();
-    m_observers.push_back(center.addObserver("setCatalogLayOut", nullptr, [self](const base::Notification& n) {
+    m_observers.push_back(center.addObserver(CatalogLayOut::kNotification, nullptr, [self](const base::Notification& n) {
         auto s = self();
-        auto payload = std::static_pointer_cast<std::pair<int, std::vector<brivanta_product_Entity>>>(n.object);
+        auto payload = std::static_pointer_cast<CatalogLayOut>(n.object);
         if (s && payload)
-            s->setCatalogLayOut(payload->first, payload->second);
+            s->setCatalogLayOut(static_cast<int>(payload->index), payload->products);
     }));
     m_observers.push_back(center.addObserver("AppearOrHiddenMasterView", nullptr, [self](const base::Notification&) {
         if (auto s = self())
@@ -614,11 +602,9 @@ void CatalogViewController::btnCompareClicked()
         std::make_shared<UIToast>()->show(Language::stringWithName("HAVENOTCREATECOMPARISONS"));
         return;
     }
-    auto screen = g_compareMaker ? g_compareMaker(compares) : nullptr;
-    if (!screen) {
-        base::log("No compare screen to open");
-        return;
-    }
+    auto screen = std::make_shared<ProductCompareController>();
+    screen->setCompareProductsArray(std::move(compares));
+    screen->setCompareDelegate(std::dynamic_pointer_cast<ProductCompareDelegate>(sharedController()));
     presentViewController(screen, true);
 }
 
@@ -630,11 +616,9 @@ void CatalogViewController::btnFavoritesClicked()
         std::make_shared<UIToast>()->show(Language::stringWithName("HAVENOTCREATEFAVORITES"));
         return;
     }
-    auto screen = g_favoriteMaker ? g_favoriteMaker(favorites) : nullptr;
-    if (!screen) {
-        base::log("No favourites screen to open");
-        return;
-    }
+    auto screen = std::make_shared<ProductFavoriteController>();
+    screen->setFavArray(std::move(favorites));
+    screen->setFavDelegate(std::dynamic_pointer_cast<ProductFavoriteDelegate>(sharedController()));
     presentViewController(screen, true);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 #include "Classes/Catalog/CatalogViewDelegate.h"
 #include "Classes/Catalog/DetailViewController.h"
+#include "Classes/Catalog/ProductCompareController.h"
+#include "Classes/Catalog/ProductFavoriteController.h"
 #include "Classes/Catalog/ProductPageRoad.h"
 #include "Classes/Catalog/UISearchController.h"
 #include "Common/BaseViewController.h"
@@ -34,16 +36,12 @@ class CatalogViewController : public BaseViewController,
                               public UISearchControllerDelegate,
                               public ui::SearchBarDelegate,
                               public ui::PopoverControllerDelegate,
-                              public OrderingControllerDelegate {
+                              public OrderingControllerDelegate,
+                              public ProductCompareDelegate,
+                              public ProductFavoriteDelegate {
 public:
     static constexpr int kMasterViewTag = 6001;
     static constexpr int kDetailViewTag = 6002;
-
-    // The compare and favourites screens are built by their own popups, installed here.
-    using CompareScreenMaker = std::function<std::shared_ptr<ui::ViewController>(const std::vector<brivanta_compare_Entity>&)>;
-    using FavoriteScreenMaker = std::function<std::shared_ptr<ui::ViewController>(const std::vector<brivanta_favorite_Entity>&)>;
-    static void setCompareScreenMaker(CompareScreenMaker maker);
-    static void setFavoriteScreenMaker(FavoriteScreenMaker maker);
 
     CatalogViewController() = default;
     ~CatalogViewController() override;
@@ -78,8 +76,8 @@ public:
     void dismissPopController();
     void comparePoverDismiss();
     void dismissProductComparePopver(bool animated);
-    void changeAddCompareButtonState();
-    void changeAddFavoriteButtonState();
+    void changeAddCompareButtonState() override;
+    void changeAddFavoriteButtonState() override;
     // [index, products] from a popup: opens that product's page.
     void setCatalogLayOut(int index, const std::vector<brivanta_product_Entity>& products);
     void detailOnClickTagListener(const std::string& tagName);

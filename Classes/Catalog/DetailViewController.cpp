@@ -13,7 +13,6 @@
 #include "Platform/UI/Label.h"
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/PanGestureRecognizer.h"
-#include "Platform/UI/TapGestureRecognizer.h"
 #include "Widgets/BRGridViewCell.h"
 
 #include <algorithm>
@@ -33,45 +32,6 @@ bool panelIsNormal()
     auto type = ConfigManager::sharedInstance()->leftPanelType();
     return type && *type == "normal";
 }
-
-// The tile the grid shows until the catalogue's own product tile is wired in: the picture,
-// name, SKU and price, and a tap on the picture opening the page.
-class ProductTileStandIn : public BRGridViewCell {
-public:
-    ProductTileStandIn(const gfx::Rect& frame, const std::string& identifier) : BRGridViewCell(frame, identifier)
-    {
-        setSelectionStyle(SelectionStyleNone);
-        contentView()->setBackgroundColor(gfx::Color::white());
-        image = ui::View::make<ui::ImageView>(gfx::Rect(10, 8, 180, 130));
-        image->setContentMode(ui::ContentMode::ScaleAspectFit);
-        image->setUserInteractionEnabled(true);
-        contentView()->addSubview(image);
-        name = label({10, 142, 180, 20}, gfx::Font::boldSystemFont(13), gfx::Color::black());
-        sku = label({10, 162, 180, 18}, gfx::Font::systemFont(12), gfx::Color::darkGray());
-        price = label({10, 182, 180, 20}, gfx::Font::boldSystemFont(14), gfx::Color::fromRgb(178, 34, 34));
-        auto tap = std::make_shared<ui::TapGestureRecognizer>();
-        tap->addTarget([this](ui::GestureRecognizer&) {
-            if (onImageTap)
-                onImageTap(displayIndex());
-        });
-        image->addGestureRecognizer(tap);
-    }
-    std::shared_ptr<ui::Label> label(const gfx::Rect& frame, const gfx::Font& font, gfx::Color color)
-    {
-        auto l = ui::View::make<ui::Label>(frame);
-        l->setFont(font);
-        l->setTextColor(color);
-        l->setBackgroundColor(gfx::Color::clear());
-        contentView()->addSubview(l);
-        return l;
-    }
-
-    std::shared_ptr<ui::ImageView> image;
-    std::shared_ptr<ui::Label> name;
-    std::shared_ptr<ui::Label> sku;
-    std::shared_ptr<ui::Label> price;
-    std::function<void(uint32_t)> onImageTap;
-};
 
 // The price a product sorts by: the discount price while its window is open, else the list
 // price; no price row counts 0. A negative (hidden) price sorts as it is, first.
@@ -168,6 +128,10 @@ void DetailViewController::viewAfterFirstDidLoad()
 void DetailViewController::viewWillAppear(bool animated)
 {
     BaseViewController::viewWillAppear(animated);
+    if (m_productShowView)
+        for (auto& cell : m_productShowView->visibleCells())
+            if (auto* tile = dynamic_cast<DetailCell*>(cell.get()))
+                tile->reloadCellProdectPrice();
     refreshItemNumberBadges();
     if (m_productShowView)
         m_productShowView->reloadData();
@@ -350,9 +314,11 @@ uint32_t DetailViewController::numberOfItemsInGridView(BRGridView&)
 
 std::shared_ptr<BRGridViewCell> DetailViewController::gridViewCellForItemAtIndex(BRGridView& grid, uint32_t index)
 {
-    auto cell = std::dynamic_pointer_cast<ProductTileStandIn>(grid.dequeueReusableCellWithIdentifier(kCellIdentifier));
-    if (!cell)
-        cell = ui::View::make<ProductTileStandIn>(gfx::Rect(0, 0, 200, 212), kCellIdentifier);
+    auto cell = std::dynamic_pointer_cast<DetailCell>(grid.dequeueReusableCellWithIdentifier(kCellIdentifier));
+    if (!cell) {
+        cell = ui::View::make<DetailCell>(gfx::Rect(0, 0, 200, 212), kCellIdentifier);
+        cell->setSelectionStyle(BRGridViewCell::SelectionStyleNone);
+    }
     cell->setTag(kTileTagBase + static_cast<int>(index));
     if (index >= m_productArray.size())
         return cell;
@@ -362,22 +328,53 @@ std::shared_ptr<BRGridViewCell> DetailViewController::gridViewCellForItemAtIndex
     if (data)
         if (auto image = data->getImageByKeyId(product.product_id))
             thumb = image->image_thumb_address;
-    cell->image->setImage(PublicFunction::getLocalImageFiletype(thumb, 1));
-    cell->name->setText(product.product_name.value_or(""));
-    cell->sku->setText(product.product_sku.value_or(""));
-    std::string price;
-    if (data) {
-        auto record = data->getPriceEntityByProductId(product.product_id);
-        if (record.product_id == product.product_id)
-            price = record.discount_flag ? record.strDiscountPrice() : record.strPrice();
-    }
-    cell->price->setText(price);
-    std::weak_ptr<ui::Responder> weak = weak_from_this();
-    cell->onImageTap = [weak](uint32_t i) {
-        if (auto self = std::static_pointer_cast<DetailViewController>(weak.lock()))
-            self->didSelectedImage(i);
-    };
+    cell->setImagename(thumb);
+    cell->productImageView().setAlpha(1);
+    cell->productImageView().setBackgroundColor(gfx::Color::clear());
+    cell->loadImageAsyncWihtAnimation(PublicFunction::getDeviceVersion() >= 5.0);
+    cell->catalogNameLabel().setText(product.product_name.value_or(""));
+    cell->setProductId(product.product_id);
+    cell->skuContentLabel().setText(product.product_sku.value_or(""));
+    cell->setBadgeValueAnimated(product.itemNumberInOrder != 0 ? std::optional<std::string>(std::to_string(product.itemNumberInOrder))
+                                                              : std::nullopt,
+                                false);
+    cell->setDetailDelegate(std::dynamic_pointer_cast<DetailCellDelegate>(sharedController()));
     return cell;
+}
+
+void DetailViewController::didSelectedImage(DetailCell& tile)
+{
+    didSelectedImage(static_cast<uint32_t>(tile.tag() - kTileTagBase));
+}
+
+void DetailViewController::addToOrder(DetailCell& tile)
+{
+    if (!m_flow)
+        m_flow = std::make_shared<AddToOrderFlow>(*this, AddToOrderFlow::gridOptions());
+    m_flow->addToOrder(tile.tag());
+}
+
+brivanta_product_Entity* DetailViewController::addFlowProductAtIndex(uint32_t index)
+{
+    return index < m_productArray.size() ? &m_productArray[index] : nullptr;
+}
+
+BadgeButton* DetailViewController::addFlowBadgeAtIndex(uint32_t index)
+{
+    DetailCell* tile = m_productShowView ? AddToOrderFlow::gridTileAtIndex(*m_productShowView, index) : nullptr;
+    return tile ? &tile->addOrderBtn() : nullptr;
+}
+
+gfx::Rect DetailViewController::addFlowAnchorAtIndex(uint32_t index)
+{
+    return m_productShowView ? AddToOrderFlow::gridAnchorAtIndex(*m_productShowView, index, view().get()) : gfx::Rect();
+}
+
+void DetailViewController::addFlowRefresh()
+{
+    refreshItemNumberBadges();
+    if (m_productShowView)
+        m_productShowView->reloadData();
 }
 
 void DetailViewController::didSelectedImage(uint32_t index)

@@ -1,4 +1,6 @@
 #pragma once
+#include "Classes/Catalog/AddToOrderFlow.h"
+#include "Classes/Catalog/DetailCell.h"
 #include "Common/BaseViewController.h"
 #include "Database/brivanta_product_Entity.h"
 #include "Platform/Base/NotificationCenter.h"
@@ -31,6 +33,8 @@ public:
 class DetailViewController : public BaseViewController,
                              public BRGridViewDataSource,
                              public BRGridViewDelegate,
+                             public DetailCellDelegate,
+                             public AddToOrderFlowHost,
                              public ui::GestureRecognizerDelegate {
 public:
     static constexpr int kTileTagBase = 2000;
@@ -84,6 +88,15 @@ public:
     void sorteProductArryBy(int sortType);
     // The tile of item i was tapped on its picture: open its page.
     void didSelectedImage(uint32_t index);
+    void didSelectedImage(DetailCell& tile) override;
+    void addToOrder(DetailCell& tile) override;
+    AddToOrderFlow* addToOrderFlow() const { return m_flow.get(); }
+
+    brivanta_product_Entity* addFlowProductAtIndex(uint32_t index) override;
+    BadgeButton* addFlowBadgeAtIndex(uint32_t index) override;
+    gfx::Rect addFlowAnchorAtIndex(uint32_t index) override;
+    ui::View* addFlowView() override { return view().get(); }
+    void addFlowRefresh() override;
     void panMove(ui::PanGestureRecognizer& pan);
 
     uint32_t numberOfItemsInGridView(BRGridView&) override;
@@ -107,5 +120,6 @@ private:
     int m_sortType = 0;
     double m_panDistance = 0;
     std::shared_ptr<ui::PanGestureRecognizer> m_pan;
+    std::shared_ptr<AddToOrderFlow> m_flow;
     std::vector<base::ObserverToken> m_observers;
 };

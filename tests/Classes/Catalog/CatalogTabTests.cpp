@@ -4,6 +4,7 @@
 // roads to a product page and back, and the tab's texts in both languages.
 #include "tests/App/MainScreenTestSupport.h"
 
+#include "Classes/Catalog/CatalogLayOut.h"
 #include "Classes/Catalog/CatalogViewController.h"
 #include "Classes/Catalog/DetailViewController.h"
 #include "Classes/Catalog/MasterViewController.h"
@@ -337,8 +338,9 @@ TEST_F(CatalogTabTest, TheRoadsToAPageAndBack)
     size_t opened = pages.size();
     base::NotificationCenter::defaultCenter().post("setCatalogLayOut");
     EXPECT_EQ(pages.size(), opened);
-    auto payload = std::make_shared<std::pair<int, std::vector<brivanta_product_Entity>>>(
-        1, std::vector{product(5, "Item 05", "SKU-95"), product(6, "Item 06", "SKU-94")});
+    auto payload = std::make_shared<CatalogLayOut>();
+    payload->index = 1;
+    payload->products = {product(5, "Item 05", "SKU-95"), product(6, "Item 06", "SKU-94")};
     base::NotificationCenter::defaultCenter().post("setCatalogLayOut", payload);
     ASSERT_EQ(pages.size(), opened + 1);
     EXPECT_EQ(pages.back()->request.product.product_id, 6);

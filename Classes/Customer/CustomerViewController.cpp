@@ -132,13 +132,15 @@ void CustomerViewController::viewDidLoad()
     view()->setBackgroundColor(gfx::Color::black());
 
     auto model = CustomerDataModel::sharedInstance();
-    m_customerList = ui::View::make<CustomerListView>(gfx::Rect{0, 0, 360, 682});
+    // The panes run down to the tab bar: the window has no status bar above them.
+    const double paneHeight = std::max(682.0, view()->bounds().height());
+    m_customerList = ui::View::make<CustomerListView>(gfx::Rect{0, 0, 360, paneHeight});
     m_customerList->setDelegate(this);
     m_customerList->startObserving();
     m_customerList->setAllCustomerdic(model->customerInfoDic());
     view()->addSubview(m_customerList);
 
-    m_customerInfo = ui::View::make<CustomerInfoView>(gfx::Rect{361, 0, 663, 682});
+    m_customerInfo = ui::View::make<CustomerInfoView>(gfx::Rect{361, 0, 663, paneHeight});
     m_customerInfo->setDelegate(this);
     m_customerInfo->startObserving();
     view()->addSubview(m_customerInfo);

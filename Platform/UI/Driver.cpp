@@ -8,6 +8,7 @@
 #include "Platform/Base/RunLoop.h"
 #include "Platform/UI/Application.h"
 #include "Platform/UI/Keyboard.h"
+#include "Platform/UI/TiledView.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/ViewController.h"
 #include "Platform/UI/Window.h"
@@ -266,8 +267,24 @@ void Driver::enterForeground()
     wait(0.05);
 }
 
+namespace {
+// Tiles come from worker threads in real time, which a scripted run's simulated waits do not
+// give them: a screenshot draws every visible tile that is still due first.
+void drawDueTiles(View& view)
+{
+    if (view.isHidden())
+        return;
+    if (auto* tiled = dynamic_cast<TiledView*>(&view))
+        tiled->drawVisibleTilesNow();
+    for (size_t i = 0; i < view.subviews().size(); ++i)
+        drawDueTiles(*view.subviews()[i]);
+}
+} // namespace
+
 bool Driver::screenshot(const std::string& path)
 {
+    m_window.layoutIfNeeded();
+    drawDueTiles(m_window);
     return m_window.savePng(path);
 }
 

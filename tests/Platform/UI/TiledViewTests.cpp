@@ -1,5 +1,7 @@
 #include "Platform/Graphics/Context.h"
 #include "Platform/UI/TiledView.h"
+#include "Platform/UI/Driver.h"
+#include "tests/Platform/Base/FileTestSupport.h"
 #include "tests/Platform/UI/UITestSupport.h"
 
 #include <atomic>
@@ -116,6 +118,16 @@ TEST_F(TiledViewTest, WorkersDrawAndTheWindowShowsTheirTiles)
     gfx::Image shot = window->snapshot();
     for (gfx::Point p : {gfx::Point{5, 5}, gfx::Point{1000, 700}, gfx::Point{600, 100}})
         EXPECT_NEAR(shot.colorAt(int(p.x), int(p.y)).b, 1.0, 0.01) << p.x << "," << p.y;
+}
+
+TEST_F(TiledViewTest, ScriptedScreenshotsWaitForNoWorker)
+{
+    ui::Driver driver(*window);
+    basetest::TempDir dir;
+    ASSERT_TRUE(driver.screenshot((dir / "shot.png").string()));
+    EXPECT_EQ(tiled->tilesDrawnAtScale(1), 1);
+    gfx::Image shot = gfx::Image::fromFile((dir / "shot.png").string());
+    EXPECT_NEAR(shot.colorAt(500, 400).b, 1.0, 0.01);
 }
 
 TEST_F(TiledViewTest, DetachedViewsTakeNoLateTilesAndRunNoCallbacks)

@@ -486,6 +486,15 @@ TEST_F(OrderHistoryScreenTest, RowsAndNewOrderOpenTheEditor)
     EXPECT_EQ(editor->state(), 0);
     EXPECT_TRUE(editor->isOrderChanged());
     EXPECT_FALSE(store->addQuoteOrder());
+
+    // Out of sight, a memory warning lets the list go; back on top it is built again.
+    driver->simulateMemoryWarning();
+    EXPECT_EQ(screen->historyOrderTable(), nullptr);
+    nav->popViewController(false);
+    base::RunLoop::main().advance(1);
+    ASSERT_NE(screen->historyOrderTable(), nullptr);
+    EXPECT_EQ(table().numberOfRowsInSection(0), 2);
+    EXPECT_NE(row(0)->lblOrderNum().text(), "");
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts the application binary as a user would, headless and in a real SDL window on a virtual
 # display, with scripts that check the welcome screen, take screenshots and log in to a demo
-# tenant through its tile.
+# tenant through its tile, then open the catalogue, choose a category and search it.
 set -euo pipefail
 app=$1
 outdir=$2
@@ -20,11 +20,21 @@ screenshot $outdir/welcome-headless.png
 tap 340 666
 waitfor "Home" 30
 screenshot $outdir/demo-home-headless.png
+tap 600 300
+tap 442 735
+waitfor "Lighting" 10
+tap "Lighting"
+expect "Arc Desk Lamp"
+tap 410 20
+type "lamp"
+expect "Beacon Floor Lamp"
+screenshot $outdir/demo-catalog-search-headless.png
 EOF
-rm -f "$outdir"/welcome-*.png "$outdir"/demo-home-*.png
+rm -f "$outdir"/welcome-*.png "$outdir"/demo-home-*.png "$outdir"/demo-catalog-*.png
 "$app" --headless --script "$script"
 test -s "$outdir/welcome-headless.png"
 test -s "$outdir/demo-home-headless.png"
+test -s "$outdir/demo-catalog-search-headless.png"
 # The launch wrote its settings.
 grep -q "<key>App_version</key>" "$BRIVANTA_HOME/Library/Preferences/brivanta.plist"
 

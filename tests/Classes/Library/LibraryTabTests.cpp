@@ -294,8 +294,8 @@ TEST_F(LibraryTabTest, TheSearchListShowsDatesAndDurationsOrOneEmptyRow)
     list->setSearchFilestArray({});
     settle();
     ASSERT_EQ(table->numberOfRowsInSection(0), 1);
-    ASSERT_NE(driver->findByText("No documents found"), nullptr);
-    driver->tap(driver->findByText("No documents found"));
+    ASSERT_NE(driver->findByText("No results found"), nullptr);
+    driver->tap(driver->findByText("No results found"));
     EXPECT_EQ(recorder.chosen, 0);
     list->view()->removeFromSuperview();
 }

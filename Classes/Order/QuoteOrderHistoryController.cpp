@@ -1,5 +1,7 @@
 #include "Classes/Order/QuoteOrderHistoryController.h"
 
+#include "Platform/Base/RunLoop.h"
+
 #include "App/BrivantaAppDelegate.h"
 #include "Classes/Order/QuoteOrderHistoryTableView.h"
 #include "Classes/Order/QuoteOrderHistoryTableViewCell.h"
@@ -162,9 +164,15 @@ void QuoteOrderHistoryController::viewWillAppear(bool animated)
     auto store = QuoteOrderStore::sharedQuoteOrderStore();
     store->setDelegate(std::static_pointer_cast<QuoteOrderHistoryController>(shared_from_this()));
     refreshData();
-    // The catalogue left a new order: open it, marked changed.
-    if (store->addQuoteOrder())
-        openNewOrder(true);
+    // The catalogue left a new order: open it, marked changed, once this screen has appeared
+    // (an editor pushed mid-appearance would never hear that it appeared).
+    if (store->addQuoteOrder()) {
+        std::weak_ptr<ui::Responder> weak = shared_from_this();
+        base::RunLoop::main().post([this, weak] {
+            if (weak.lock() && QuoteOrderStore::sharedQuoteOrderStore()->addQuoteOrder())
+                openNewOrder(true);
+        });
+    }
 }
 
 void QuoteOrderHistoryController::updateLanguage(ui::Responder*)

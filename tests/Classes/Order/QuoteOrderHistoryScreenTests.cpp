@@ -481,6 +481,8 @@ TEST_F(OrderHistoryScreenTest, RowsAndNewOrderOpenTheEditor)
     auto store = QuoteOrderStore::sharedQuoteOrderStore();
     store->setAddQuoteOrder(store->createNewQuoteOrder());
     screen->viewWillAppear(false);
+    // It opens on the next turn, once the list has appeared.
+    base::RunLoop::main().runPending();
     auto editor = std::dynamic_pointer_cast<QuoteOrderViewController>(nav->topViewController());
     ASSERT_TRUE(editor);
     EXPECT_EQ(editor->state(), 0);

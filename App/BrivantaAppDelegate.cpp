@@ -2,6 +2,7 @@
 
 #include "App/UITabBarControllerExt.h"
 #include "Classes/Catalog/DetailViewController.h"
+#include "Classes/Catalog/ProductDetailController.h"
 #include "Classes/Catalog/MasterViewController.h"
 #include "Classes/Customer/CustomerDataModel.h"
 #include "Classes/Library/SaleslibraryModel.h"
@@ -80,6 +81,8 @@ std::shared_ptr<BrivantaAppDelegate> BrivantaAppDelegate::sharedAppDelegate()
 
 bool BrivantaAppDelegate::didFinishLaunching(ui::Application&)
 {
+    // The catalogue's grid, search and popups open product pages through this.
+    ProductDetailController::installPageMaker();
     auto defaults = base::UserDefaults::standard();
     LanguageManager::sharedInstance()->setCurrentLanguage(static_cast<int>(defaults->integerForKey("language")));
 

@@ -17,7 +17,6 @@
 #include "Database/DataAccessManager.h"
 #include "Platform/Base/DeferredCall.h"
 #include "Platform/Base/NotificationCenter.h"
-#include "Platform/Base/Value.h"
 #include "Platform/Graphics/Text.h"
 #include "Platform/UI/Animation.h"
 #include "Platform/UI/Button.h"
@@ -101,6 +100,40 @@ std::shared_ptr<ui::NavigationController> rootNavigationController()
 } // namespace
 
 ProductDetailController::ProductDetailController() = default;
+
+std::shared_ptr<ProductDetailController> ProductDetailController::pageForRequest(const ProductPageRequest& request)
+{
+    auto page = std::make_shared<ProductDetailController>();
+    page->setProductEntity(request.product);
+    page->setProductID(request.product.product_id);
+    page->setProductArray(request.products);
+    page->setProductCount(request.count);
+    page->setTag(request.index);
+    page->setLblTitle(request.lblTitle);
+    page->set_currentTag(request.currentTag);
+    if (!request.tags.empty())
+        page->set_dataArray(request.tags);
+    return page;
+}
+
+void ProductDetailController::installPageMaker()
+{
+    ProductPageRoad::setMaker([](const ProductPageRequest& request) -> std::shared_ptr<ui::ViewController> {
+        return pageForRequest(request);
+    });
+}
+
+void ProductDetailController::deselectCompareButton()
+{
+    if (m_compareBtn)
+        m_compareBtn->setSelected(false);
+}
+
+void ProductDetailController::deselectFavoriteButton()
+{
+    if (m_favBtn)
+        m_favBtn->setSelected(false);
+}
 
 ProductDetailController::~ProductDetailController()
 {
@@ -491,7 +524,7 @@ void ProductDetailController::clickOtherTags(ui::Button& button)
     auto& center = base::NotificationCenter::defaultCenter();
     if (MasterViewController::getCurrentState() == 0)
         center.post("changeMasterViewState");
-    center.post("detailOnClickTagListener", std::make_shared<base::Value>(name));
+    center.post("detailOnClickTagListener", std::make_shared<std::string>(name));
 }
 
 void ProductDetailController::selectCatalogueTab() const

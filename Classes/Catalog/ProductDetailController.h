@@ -1,6 +1,7 @@
 #pragma once
 #include "Classes/Catalog/ProductDetailImageController.h"
 #include "Classes/Catalog/ProductDetailManyImageCell.h"
+#include "Classes/Catalog/ProductPageRoad.h"
 #include "Common/BaseViewController.h"
 #include "Common/PopBaseController.h"
 #include "Database/brivanta_image_Entity.h"
@@ -44,7 +45,8 @@ class ProductDetailController : public BaseViewController,
                                 public ui::TextFieldDelegate,
                                 public DetailImageDelegate,
                                 public PopControllerDelegate,
-                                public ui::AlertViewDelegate {
+                                public ui::AlertViewDelegate,
+                                public CatalogProductPage {
 public:
     static constexpr int kCurrencyAlertTag = 8801;
     static constexpr int kMaximumQuantity = 1000000;
@@ -55,6 +57,10 @@ public:
 
     ProductDetailController();
     ~ProductDetailController() override;
+    // The page as the catalogue asks for it, filled from the request.
+    static std::shared_ptr<ProductDetailController> pageForRequest(const ProductPageRequest& request);
+    // Lets the catalogue open product pages (ProductPageRoad).
+    static void installPageMaker();
     const char* className() const override { return "ProductDetailController"; }
 
     // Set by the opener before the page is shown.
@@ -154,6 +160,8 @@ public:
     void textFieldDidBeginEditing(ui::TextField& field) override;
     void textFieldDidEndEditing(ui::TextField& field) override;
     void alertViewClickedButtonAtIndex(ui::AlertView& alert, int index) override;
+    void deselectCompareButton() override;
+    void deselectFavoriteButton() override;
 
     // The quantity a text asks for: its leading integer, locale-independent, saturating at
     // the 32-bit limits; 0 when it does not start with one.

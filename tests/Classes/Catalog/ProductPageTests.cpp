@@ -48,8 +48,8 @@ protected:
         for (const char* name : {"detailOnClickTagListener", "changeMasterViewState"})
             tokens.push_back(base::NotificationCenter::defaultCenter().addObserver(
                 name, nullptr, [this, name](const base::Notification& n) {
-                    auto tag = std::static_pointer_cast<base::Value>(n.object);
-                    posted.push_back(std::string(name) + (tag ? " " + tag->asString() : "") + " tab "
+                    auto tag = std::static_pointer_cast<std::string>(n.object);
+                    posted.push_back(std::string(name) + (tag ? " " + *tag : "") + " tab "
                                      + std::to_string(tabs->iCurSelectTab()));
                 }));
     }
@@ -568,6 +568,41 @@ TEST_F(ProductPageTest, RelatedPopupLaysOutTilesAddsAndOpensPages)
     EXPECT_EQ(opened, std::vector<std::string>{"1: 1 2 3 4 5 7"});
     EXPECT_EQ(tabWhenPosted, 1);
     EXPECT_EQ(rootNav->topViewController(), tabs);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ProductPageTest, CatalogueRoadBuildsThePageFromItsRequest)
+{
+    ProductDetailController::installPageMaker();
+    auto list = listOf40();
+    ProductPageRequest request;
+    request.product = list[2];
+    request.products = list;
+    request.index = 2;
+    request.count = 40;
+    request.lblTitle = std::make_shared<ui::Label>();
+    request.currentTag = std::string("TAG");
+    request.tags = {"apple", "Zebra"};
+    auto page = std::dynamic_pointer_cast<ProductDetailController>(ProductPageRoad::makePage(request));
+    ProductPageRoad::setMaker({});
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->productID(), list[2].product_id);
+    EXPECT_EQ(page->tag(), 2);
+    EXPECT_EQ(page->productArray().size(), 40u);
+    EXPECT_EQ(page->productCount(), 40);
+    EXPECT_EQ(page->lblTitle(), request.lblTitle);
+    EXPECT_EQ(page->_currentTag(), std::optional<std::string>("TAG"));
+    EXPECT_EQ(page->_dataArray(), (std::optional<std::vector<std::string>>{{"apple", "Zebra"}}));
+
+    // The catalogue's popups clear the page's toggles through the page's own interface.
+    auto opened = open(list, 2);
+    opened->productCompare();
+    ASSERT_TRUE(opened->compareBtn()->isSelected());
+    dynamic_cast<CatalogProductPage&>(*opened).deselectCompareButton();
+    EXPECT_FALSE(opened->compareBtn()->isSelected());
 }
 
 } // namespace

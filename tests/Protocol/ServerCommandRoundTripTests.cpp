@@ -220,7 +220,7 @@ TEST_F(ServerCommandRoundTripTest, SyncTablesOfFixtureS)
     const auto& price = products->productPriceTable[0];
     EXPECT_EQ(price.price_id, 1001);
     EXPECT_DOUBLE_EQ(price.price, 120.5);
-    EXPECT_EQ(price.currency, "$");
+    EXPECT_EQ(price.currency, "USD");
     EXPECT_DOUBLE_EQ(price.discount_price, 99.0);
     EXPECT_EQ(price.discount_start_date, base::Date(86400));
     std::vector<std::pair<int, int>> links;

@@ -191,7 +191,7 @@ def generate_tables(data, plan):
             "productTag": tags[tag - 1]["tagName"] if tag else "",
             "productParentList": sorted(rng.sample(range(1, n_categories + 1), rng.randint(1, 2))),
             "attributes": attributes, "priceID": 100000 + pid, "vendor_group_id_list": "", "vendor_state_id_list": "",
-            "vendor_id_list": "", "customer_id_list": "", "price": price, "currency": "$",
+            "vendor_id_list": "", "customer_id_list": "", "price": price, "currency": "USD",
             "discountPrice": round(price * 0.8, 2) if discounted else 0.0,
             "discountIdentifier": "promo" if discounted else "", "discountStartDate": 86400 if discounted else 0,
             "discountEndDate": 4102444800 if discounted else 0, "discountPublish": 1 if discounted else 0,
@@ -270,7 +270,7 @@ def generate_history(data, plan):
                           "product_id": product.get("productID", 0), "order_item_sku": product.get("productSKU", ""),
                           "order_item_name": product.get("productName", ""), "product_quantity": qty,
                           "product_item_price": price, "product_final_price": price,
-                          "order_item_currency": product.get("currency", "$"),
+                          "order_item_currency": product.get("currency", "USD"),
                           "order_item_subtotal": round(price * qty, 2), "order_status": "1", "cdate": when,
                           "mdate": when, "product_attribute": "", "discountRate": 100.0})
         order = {"order_id": order_id, "customer_id": customer.get("customerId", 0),
@@ -280,7 +280,7 @@ def generate_history(data, plan):
                  "order_number": "%s_%s" % (account, made.strftime("%y%m%d%H%M%S")),
                  "order_total": round(subtotal, 2), "order_subtotal": round(subtotal, 2), "order_tax": 0.0,
                  "order_tax_details": "", "order_shipping": 0.0, "order_shipping_tax": 0.0, "coupon_discount": 0.0,
-                 "coupon_code": "", "order_discount": 0.0, "order_currency": "$", "order_status": 1, "cdate": when,
+                 "coupon_code": "", "order_discount": round(subtotal, 2), "order_currency": "USD", "order_status": 1, "cdate": when,
                  "mdate": when, "ship_method": "", "customer_note": "", "ip_address": "", "uploaded": 1,
                  "signature": "", "address": "", "city": "", "state": "", "zip_code": "", "phone": "",
                  "bankAccount": "", "discountRate": 100.0}

@@ -6,35 +6,12 @@
 set -euo pipefail
 app=$1
 outdir=$2
-src=$(cd "$(dirname "$0")/../.." && pwd)
 mkdir -p "$outdir"
-work=$(mktemp -d)
-backend=""
-trap '{ [ -n "$backend" ] && kill "$backend" 2>/dev/null; } || true; rm -rf "$work"' EXIT
-
-/usr/bin/python3 "$src/tools/backend/server.py" --port 0 --file-port 0 --fixture LIB --log-file "$work/backend.log" \
-  > "$work/backend.out" 2>&1 &
-backend=$!
-for _ in $(seq 200); do [ -s "$work/backend.out" ] && break; sleep 0.05; done
-read -r _ _ _ _ _ cport _ fport _ < "$work/backend.out"
-
-run() {
-  export BRIVANTA_HOME=$1
-  mkdir -p "$BRIVANTA_HOME"
-  "$src/tools/backend/configure_home.py" --port "$cport" --file-port "$fport" \
-    --bundle-info "$(dirname "$app")/Resources/Info.plist" "$BRIVANTA_HOME" > /dev/null
-  "$app" --headless --script "$2" > "$work/app.log" 2>&1 || { tail -n 20 "$work/app.log"; return 1; }
-}
+source "$(dirname "$0")/backend_support.sh"
+start_backend --fixture LIB
 
 # The first tap on the tab bar may only close the one-time hint above the logo.
-cat > "$work/online.txt" <<SCRIPT
-waitgone "Preparing the demo data" 60
-tap 508 289
-type alice
-tap 508 221
-type "s3cret!"
-tap 508 273
-type AcmeCo
+{ login_lines; cat <<SCRIPT; } > "$work/online.txt"
 tap "Log in"
 waitfor "Home" 30
 tap "Sync"
@@ -67,7 +44,7 @@ tap "Delete"
 wait 1
 screenshot $outdir/library-deleted.png
 SCRIPT
-run "$work/home" "$work/online.txt"
+run_app "$work/home" "$work/online.txt"
 if [ -e "$work/home/Documents/acmeco/Pdf/cat.pdf" ]; then
   echo "the deleted document is still on disk"; exit 1
 fi
@@ -84,7 +61,7 @@ tap "Seating Guide"
 waitfor "1 of" 10
 screenshot $outdir/library-demo-reader.png
 SCRIPT
-BRIVANTA_NETWORK=none run "$work/demo-home" "$work/demo.txt"
+BRIVANTA_NETWORK=none run_app "$work/demo-home" "$work/demo.txt"
 
 /usr/bin/python3 - "$work/backend.log" <<'PY'
 import json, sys

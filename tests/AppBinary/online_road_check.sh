@@ -5,34 +5,11 @@
 set -euo pipefail
 app=$1
 outdir=$2
-src=$(cd "$(dirname "$0")/../.." && pwd)
 mkdir -p "$outdir"
-work=$(mktemp -d)
-backend=""
-trap '{ [ -n "$backend" ] && kill "$backend" 2>/dev/null; } || true; rm -rf "$work"' EXIT
+source "$(dirname "$0")/backend_support.sh"
+start_backend
 
-/usr/bin/python3 "$src/tools/backend/server.py" --port 0 --file-port 0 --log-file "$work/backend.log" \
-  > "$work/backend.out" 2>&1 &
-backend=$!
-for _ in $(seq 200); do [ -s "$work/backend.out" ] && break; sleep 0.05; done
-read -r _ _ _ _ _ cport _ fport _ < "$work/backend.out"
-
-run() {
-  export BRIVANTA_HOME=$1
-  mkdir -p "$BRIVANTA_HOME"
-  "$src/tools/backend/configure_home.py" --port "$cport" --file-port "$fport" \
-    --bundle-info "$(dirname "$app")/Resources/Info.plist" "$BRIVANTA_HOME" > /dev/null
-  "$app" --headless --script "$2" > "$work/app.log" 2>&1 || { tail -n 20 "$work/app.log"; return 1; }
-}
-
-cat > "$work/online.txt" <<SCRIPT
-waitgone "Preparing the demo data" 60
-tap 508 289
-type alice
-tap 508 221
-type "s3cret!"
-tap 508 273
-type AcmeCo
+{ login_lines; cat <<SCRIPT; } > "$work/online.txt"
 tap "Create shortcut"
 tap "Log in"
 waitfor "Home" 30
@@ -48,7 +25,7 @@ screenshot $outdir/road-welcome-with-tile.png
 tap 798 666
 waitfor "Home" 30
 SCRIPT
-run "$work/home" "$work/online.txt"
+run_app "$work/home" "$work/online.txt"
 
 cat > "$work/demo.txt" <<SCRIPT
 waitgone "Preparing the demo data" 60
@@ -56,7 +33,7 @@ tap 340 666
 waitfor "Home" 30
 SCRIPT
 demo_from=$(wc -l < "$work/backend.log")
-run "$work/demo-home" "$work/demo.txt"
+run_app "$work/demo-home" "$work/demo.txt"
 
 /usr/bin/python3 - "$work/backend.log" "$demo_from" <<'PY'
 import json, sys

@@ -5,34 +5,14 @@
 set -euo pipefail
 app=$1
 outdir=$2
-src=$(cd "$(dirname "$0")/../.." && pwd)
 mkdir -p "$outdir"
-work=$(mktemp -d)
-backend=""
-trap '{ [ -n "$backend" ] && kill "$backend" 2>/dev/null; } || true; rm -rf "$work"' EXIT
-
-/usr/bin/python3 "$src/tools/backend/server.py" --port 0 --file-port 0 --log-file "$work/backend.log" \
-  > "$work/backend.out" 2>&1 &
-backend=$!
-for _ in $(seq 200); do [ -s "$work/backend.out" ] && break; sleep 0.05; done
-read -r _ _ _ _ _ cport _ fport _ < "$work/backend.out"
-
-export BRIVANTA_HOME=$work/home
-mkdir -p "$BRIVANTA_HOME"
-"$src/tools/backend/configure_home.py" --port "$cport" --file-port "$fport" \
-  --bundle-info "$(dirname "$app")/Resources/Info.plist" "$BRIVANTA_HOME" > /dev/null
+source "$(dirname "$0")/backend_support.sh"
+start_backend
 
 # Positions: Chair One's cart button, its colour list and first colour, the sheet's add
 # button, the customer field, the signature line once the PDF is scrolled to its end, and
 # the save button of the question on leaving the PDF.
-cat > "$work/road.txt" <<SCRIPT
-waitgone "Preparing the demo data" 60
-tap 508 289
-type alice
-tap 508 221
-type "s3cret!"
-tap 508 273
-type AcmeCo
+{ login_lines; cat <<SCRIPT; } > "$work/road.txt"
 tap "Log in"
 waitfor "Home" 30
 tap "Sync"
@@ -84,7 +64,7 @@ tap "Submit"
 waitfor "The order was submitted." 30
 screenshot $outdir/order-road-submitted.png
 SCRIPT
-"$app" --headless --script "$work/road.txt" > "$work/app.log" 2>&1 || { tail -n 20 "$work/app.log"; exit 1; }
+run_app "$work/home" "$work/road.txt"
 
 /usr/bin/python3 - "$work/backend.log" <<'PY'
 import base64, json, sys

@@ -5,33 +5,13 @@
 set -euo pipefail
 app=$1
 outdir=$2
-src=$(cd "$(dirname "$0")/../.." && pwd)
 mkdir -p "$outdir"
-work=$(mktemp -d)
-backend=""
-trap '{ [ -n "$backend" ] && kill "$backend" 2>/dev/null; } || true; [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
-
-/usr/bin/python3 "$src/tools/backend/server.py" --port 0 --file-port 0 --log-file "$work/backend.log" \
-  > "$work/backend.out" 2>&1 &
-backend=$!
-for _ in $(seq 200); do [ -s "$work/backend.out" ] && break; sleep 0.05; done
-read -r _ _ _ _ _ cport _ fport _ < "$work/backend.out"
-
-export BRIVANTA_HOME=$work/home
-mkdir -p "$BRIVANTA_HOME"
-"$src/tools/backend/configure_home.py" --port "$cport" --file-port "$fport" \
-  --bundle-info "$(dirname "$app")/Resources/Info.plist" "$BRIVANTA_HOME" > /dev/null
+source "$(dirname "$0")/backend_support.sh"
+start_backend
 
 # The first tap on the tab bar may only close the one-time hint above the logo. A pull-up is
 # a finger held while it climbs, so the drag is slow.
-cat > "$work/orders.txt" <<SCRIPT
-waitgone "Preparing the demo data" 60
-tap 508 289
-type alice
-tap 508 221
-type "s3cret!"
-tap 508 273
-type AcmeCo
+{ login_lines; cat <<SCRIPT; } > "$work/orders.txt"
 tap "Log in"
 waitfor "Home" 30
 tap "Orders"
@@ -63,7 +43,7 @@ tap 300 177
 wait 1
 screenshot $outdir/orders-editor.png
 SCRIPT
-"$app" --headless --script "$work/orders.txt" > "$work/app.log" 2>&1 || { tail -n 20 "$work/app.log"; exit 1; }
+run_app "$work/home" "$work/orders.txt"
 
 /usr/bin/python3 - "$work/backend.log" <<'PY'
 import json, sys

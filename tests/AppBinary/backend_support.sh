@@ -1,0 +1,42 @@
+# Sourced by the binary checks that run against the local back end; needs $app. Sets $src and
+# $work (removed at exit, KEEP_WORK=1 keeps it), and after start_backend $cport and $fport.
+src=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+work=$(mktemp -d)
+backend=""
+trap '{ [ -n "$backend" ] && kill "$backend" 2>/dev/null; } || true; [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
+
+# start_backend [server options]: the back end on free ports, its log in $work/backend.log.
+start_backend() {
+  /usr/bin/python3 "$src/tools/backend/server.py" --port 0 --file-port 0 --log-file "$work/backend.log" "$@" \
+    > "$work/backend.out" 2>&1 &
+  backend=$!
+  for _ in $(seq 200); do [ -s "$work/backend.out" ] && break; sleep 0.05; done
+  read -r _ _ _ _ _ cport _ fport _ < "$work/backend.out"
+}
+
+# prepare_home HOME: a fresh home (exported as BRIVANTA_HOME) pointed at the back end.
+prepare_home() {
+  export BRIVANTA_HOME=$1
+  mkdir -p "$BRIVANTA_HOME"
+  "$src/tools/backend/configure_home.py" --port "$cport" --file-port "$fport" \
+    --bundle-info "$(dirname "$app")/Resources/Info.plist" "$BRIVANTA_HOME" > /dev/null
+}
+
+# run_app HOME SCRIPT: the script run headless in a fresh home; its output shown on failure.
+run_app() {
+  prepare_home "$1"
+  "$app" --headless --script "$2" > "$work/app.log" 2>&1 || { tail -n 20 "$work/app.log"; return 1; }
+}
+
+# The script lines of the online login every road begins with.
+login_lines() {
+  cat <<'LINES'
+waitgone "Preparing the demo data" 60
+tap 508 289
+type alice
+tap 508 221
+type "s3cret!"
+tap 508 273
+type AcmeCo
+LINES
+}

@@ -2,6 +2,9 @@
 
 #include "Classes/Order/QuoteOrderPDFViewController.h"
 
+#include "Classes/Catalog/IconButton.h"
+#include "Classes/Catalog/ProductAttributeView.h"
+
 #include "App/BrivantaAppDelegate.h"
 #include "App/UITabBarControllerExt.h"
 #include "Common/ConfigManager.h"
@@ -795,15 +798,64 @@ void QuoteOrderViewController::didEndEditingRowAtIndexPath(ui::TableView& table,
 
 void QuoteOrderViewController::tapSKU(int tag)
 {
-    // The product page is the catalogue's; until it can be opened from here a SKU tap only
-    // checks its row.
-    if (!m_quoteOrder || tag < kLineTagBase || tag - kLineTagBase >= static_cast<int>(m_quoteOrder->items().size()))
-        return;
+    openProductPage(tag, false);
 }
 
 void QuoteOrderViewController::tapImage(int tag)
 {
-    tapSKU(tag);
+    openProductPage(tag, true);
+}
+
+void QuoteOrderViewController::openProductPage(int tag, bool forTheLine)
+{
+    if (!m_quoteOrder || tag < kLineTagBase || tag - kLineTagBase >= static_cast<int>(m_quoteOrder->items().size()))
+        return;
+    size_t row = static_cast<size_t>(tag - kLineTagBase);
+    const auto& line = m_quoteOrder->items()[row];
+    auto* nav = navigationController();
+    if (!line || !line->product() || !nav)
+        return;
+    auto page = std::make_shared<ProductDetailController>();
+    page->setProductEntity(*line->product());
+    page->setProductID(line->product()->product_id);
+    if (forTheLine)
+        page->setDelegate(std::static_pointer_cast<ProductDetailDelegate>(self()));
+    nav->setNavigationBarHidden(false);
+    nav->pushViewController(page, true);
+    // One product only: no stepping to its neighbours.
+    if (page->_tapToLeftProduct())
+        page->_tapToLeftProduct()->setHidden(true);
+    if (page->_tapToRightProduct())
+        page->_tapToRightProduct()->setHidden(true);
+    page->removeSwipeGestureRecognizers();
+    // Its title is drawn for the catalogue's dark bar; this bar is the plain light one.
+    if (page->titleLabel())
+        page->titleLabel()->setTextColor(gfx::Color::fromRgb(40, 40, 40));
+    if (!forTheLine)
+        return;
+    if (page->attributeView())
+        page->attributeView()->setAttributeValues(line->attributesArray());
+    if (page->countTextField())
+        page->countTextField()->setText(std::to_string(line->quantity()));
+    if (m_quoteOrder->isInEdit()) {
+        page->setIsInEdit(true);
+        page->setItemIndex(static_cast<int>(row));
+        return;
+    }
+    // A saved order's line is only shown.
+    for (const auto& control : std::vector<std::shared_ptr<ui::View>>{page->countTextField(), page->deleteBtn(), page->addBtn()})
+        if (control)
+            control->setHidden(true);
+    if (page->addToOrderBtn())
+        page->addToOrderBtn()->setHidden(true);
+    if (page->attributeView())
+        page->attributeView()->setReadOnly(true);
+}
+
+void QuoteOrderViewController::back()
+{
+    if (auto* nav = navigationController(); nav && nav->topViewController().get() != this)
+        nav->popViewController(true);
 }
 
 void QuoteOrderViewController::saveOrderItemIndex(const brivanta_product_Entity& product, int index)

@@ -1,4 +1,5 @@
 #pragma once
+#include "Classes/Catalog/ProductDetailController.h"
 #include "Classes/Customer/SearchResultTableView.h"
 #include "Classes/Order/AddressTableViewController.h"
 #include "Classes/Order/DiscountPopController.h"
@@ -37,7 +38,8 @@ class QuoteOrderViewController : public BaseViewController,
                                  public ui::TextFieldDelegate,
                                  public ui::AlertViewDelegate,
                                  public SearchResultTableDelegate,
-                                 public ui::PopoverControllerDelegate {
+                                 public ui::PopoverControllerDelegate,
+                                 public ProductDetailDelegate {
 public:
     using Order = std::shared_ptr<QuoteOrderEntity>;
     // Question tags; a line's delete question is kLineTagBase + row.
@@ -116,7 +118,10 @@ public:
     void QuoteOrderItemCellChanged(QuoteOrderItemsTableViewCell& cell) override;
     // The product page's line edit: line I takes the page's attributes and count, or merges
     // into an equal line; the order discount starts over either way.
-    void saveOrderItemIndex(const brivanta_product_Entity& product, int index);
+    void saveOrderItemIndex(const brivanta_product_Entity& product, int index) override;
+    // The product page of a line hands back: the editor comes to the top again.
+    void back() override;
+    void openProductPage(int tag, bool forTheLine);
     // Order discount popup.
     void discountRatChanged(double rate) override;
     void discountWillEndInput() override;

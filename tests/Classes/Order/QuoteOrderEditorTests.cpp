@@ -2,6 +2,8 @@
 // and the real order store: states, totals and the order discount, lines, save and leave.
 #include "Classes/Order/QuoteOrderItemsTableViewCell.h"
 #include "Classes/Order/QuoteOrderStore.h"
+#include "Classes/Catalog/IconButton.h"
+#include "Classes/Catalog/ProductDetailController.h"
 #include "Classes/Order/QuoteOrderViewController.h"
 #include "Common/ConfigManager.h"
 #include "Common/PublicFunction.h"
@@ -262,6 +264,48 @@ TEST_F(EditorTest, TheProductPagesLineEditChangesOrMergesTheLine)
     EXPECT_EQ(editor->discountField().text(), "200.00");
     editor->saveOrderItemIndex(page, 5); // no such line
     EXPECT_EQ(order->items().size(), 1u);
+}
+
+// A line's picture opens its product page in line-edit mode with the line's count; saving
+// there changes the line and brings the editor back. A SKU opens a plain page, a saved
+// order's line a page that only shows.
+TEST_F(EditorTest, ALinesPictureOrSkuOpensItsProductPage)
+{
+    open(0, {line(7, "Widget", 60, 2)});
+    auto pageOnTop = [&] { return std::dynamic_pointer_cast<ProductDetailController>(nav->topViewController()); };
+    editor->tapImage(QuoteOrderViewController::kLineTagBase + 5); // no such line
+    EXPECT_EQ(nav->topViewController(), editor);
+
+    editor->tapImage(QuoteOrderViewController::kLineTagBase);
+    driver->wait(1);
+    auto page = pageOnTop();
+    ASSERT_TRUE(page);
+    EXPECT_TRUE(page->isInEdit());
+    EXPECT_EQ(page->itemIndex(), 0);
+    EXPECT_EQ(page->countTextField()->text(), "2");
+    EXPECT_TRUE(page->_tapToLeftProduct()->isHidden());
+    page->countTextField()->setText("5");
+    ASSERT_TRUE(driver->tap(page->addToOrderBtn().get()));
+    driver->wait(1);
+    EXPECT_EQ(nav->topViewController(), editor);
+    EXPECT_EQ(order->items()[0]->quantity(), 5);
+
+    editor->tapSKU(QuoteOrderViewController::kLineTagBase);
+    driver->wait(1);
+    page = pageOnTop();
+    ASSERT_TRUE(page);
+    EXPECT_FALSE(page->isInEdit());
+    EXPECT_EQ(page->delegate(), nullptr);
+    nav->popViewController(false);
+    driver->wait(1);
+
+    order->setIsInEdit(false);
+    editor->tapImage(QuoteOrderViewController::kLineTagBase);
+    driver->wait(1);
+    page = pageOnTop();
+    ASSERT_TRUE(page);
+    EXPECT_FALSE(page->isInEdit());
+    EXPECT_TRUE(page->countTextField()->isHidden());
 }
 
 TEST_F(EditorTest, SavingTurnsTheScreenToASavedOrderAndLeavingAsksFirst)

@@ -92,19 +92,19 @@ struct Files {
         imagePages = full ? 64 : 2;
         text = (home / "Documents/acme/Pdf/text.pdf").string();
         pdffix::writeFile(text, pdffix::textPdf(textPages));
-        pdffix::DocumentSpec spec;
-        spec.jpeg = full ? photoJpeg(4000, 3000) : photoJpeg(800, 600);
-        spec.jpegWidth = full ? 4000 : 800;
-        spec.jpegHeight = full ? 3000 : 600;
-        spec.jpegPerPage = true;
+        pdffix::DocumentPlan plan;
+        plan.jpeg = full ? photoJpeg(4000, 3000) : photoJpeg(800, 600);
+        plan.jpegWidth = full ? 4000 : 800;
+        plan.jpegHeight = full ? 3000 : 600;
+        plan.jpegPerPage = true;
         for (int i = 0; i < imagePages; ++i) {
-            pdffix::PageSpec p;
+            pdffix::PagePlan p;
             p.media = {0, 0, 800, 600};
             p.imageRef = 1;
-            spec.pages.push_back(p);
+            plan.pages.push_back(p);
         }
         images = (home / "Documents/acme/Pdf/images.pdf").string();
-        pdffix::writeFile(images, pdffix::build(spec));
+        pdffix::writeFile(images, pdffix::build(plan));
         pdf::warmUp();
     }
     ~Files() { fs::remove_all(home); }

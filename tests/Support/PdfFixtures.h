@@ -103,7 +103,7 @@ struct LinkSpec {
     double r = 0, g = 0, b = 0;
 };
 
-struct PageSpec {
+struct PagePlan {
     Box media{0, 0, 612, 792};
     std::optional<Box> crop;
     int rotate = 0;
@@ -127,8 +127,8 @@ inline std::string boxText(const Box& b)
 
 // Pages whose destinations may name other pages as "@N" (page N's object) inside action or
 // Dest texts; extra catalogue entries (a /Names tree) may do the same through `catalogExtra`.
-struct DocumentSpec {
-    std::vector<PageSpec> pages;
+struct DocumentPlan {
+    std::vector<PagePlan> pages;
     std::string catalogExtra;
     // Objects of their own (name-tree nodes) that may name pages as "@N"; referred to as "#K".
     std::vector<std::string> extraObjects;
@@ -139,7 +139,7 @@ struct DocumentSpec {
     bool jpegPerPage = false;
 };
 
-inline std::string build(const DocumentSpec& spec, size_t padding = 0)
+inline std::string build(const DocumentPlan& plan, size_t padding = 0)
 {
     Writer w;
     int catalog = w.reserve();
@@ -147,39 +147,39 @@ inline std::string build(const DocumentSpec& spec, size_t padding = 0)
     int font = w.add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
     int image = 0;
     auto addImage = [&] {
-        return w.add(Writer::stream("/Type /XObject /Subtype /Image /Width " + std::to_string(spec.jpegWidth) +
-                                         " /Height " + std::to_string(spec.jpegHeight) +
+        return w.add(Writer::stream("/Type /XObject /Subtype /Image /Width " + std::to_string(plan.jpegWidth) +
+                                         " /Height " + std::to_string(plan.jpegHeight) +
                                          " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode",
-                                     spec.jpeg));
+                                     plan.jpeg));
     };
-    if (!spec.jpeg.empty() && !spec.jpegPerPage)
+    if (!plan.jpeg.empty() && !plan.jpegPerPage)
         image = addImage();
     std::vector<int> pageIds;
-    for (size_t i = 0; i < spec.pages.size(); ++i)
+    for (size_t i = 0; i < plan.pages.size(); ++i)
         pageIds.push_back(w.reserve());
     std::vector<int> extraIds;
-    for (size_t i = 0; i < spec.extraObjects.size(); ++i)
+    for (size_t i = 0; i < plan.extraObjects.size(); ++i)
         extraIds.push_back(w.reserve());
     auto resolve = [&](std::string text) {
-        for (size_t n = spec.pages.size(); n >= 1; --n) {
+        for (size_t n = plan.pages.size(); n >= 1; --n) {
             std::string key = "@" + std::to_string(n);
             for (size_t at; (at = text.find(key)) != std::string::npos;)
                 text.replace(at, key.size(), std::to_string(pageIds[n - 1]) + " 0 R");
         }
-        for (size_t k = spec.extraObjects.size(); k >= 1; --k) {
+        for (size_t k = plan.extraObjects.size(); k >= 1; --k) {
             std::string key = "#" + std::to_string(k);
             for (size_t at; (at = text.find(key)) != std::string::npos;)
                 text.replace(at, key.size(), std::to_string(extraIds[k - 1]) + " 0 R");
         }
         return text;
     };
-    for (size_t i = 0; i < spec.extraObjects.size(); ++i)
-        w.set(extraIds[i], resolve(spec.extraObjects[i]));
+    for (size_t i = 0; i < plan.extraObjects.size(); ++i)
+        w.set(extraIds[i], resolve(plan.extraObjects[i]));
 
     std::string kids;
-    for (size_t i = 0; i < spec.pages.size(); ++i) {
-        const PageSpec& p = spec.pages[i];
-        if (!spec.jpeg.empty() && spec.jpegPerPage)
+    for (size_t i = 0; i < plan.pages.size(); ++i) {
+        const PagePlan& p = plan.pages[i];
+        if (!plan.jpeg.empty() && plan.jpegPerPage)
             image = addImage();
         std::string content;
         if (p.imageRef && image) {
@@ -222,23 +222,23 @@ inline std::string build(const DocumentSpec& spec, size_t padding = 0)
         w.set(pageIds[i], page);
         kids += std::to_string(pageIds[i]) + " 0 R ";
     }
-    w.set(pagesId, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(spec.pages.size()) + " >>");
-    w.set(catalog, resolve("<< /Type /Catalog /Pages " + std::to_string(pagesId) + " 0 R " + spec.catalogExtra + " >>"));
+    w.set(pagesId, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(plan.pages.size()) + " >>");
+    w.set(catalog, resolve("<< /Type /Catalog /Pages " + std::to_string(pagesId) + " 0 R " + plan.catalogExtra + " >>"));
     return w.finish(catalog, padding);
 }
 
 // A one-page PDF of exactly `size` bytes (at least a few hundred), its xref intact.
 inline std::string pdfOfSize(size_t size)
 {
-    DocumentSpec spec;
-    PageSpec p;
+    DocumentPlan plan;
+    PagePlan p;
     p.label = "Sized";
-    spec.pages = {p};
+    plan.pages = {p};
     size_t padding = 0;
-    std::string bytes = build(spec);
+    std::string bytes = build(plan);
     for (int round = 0; round < 4 && bytes.size() != size; ++round) {
         padding += size - bytes.size();
-        bytes = build(spec, padding);
+        bytes = build(plan, padding);
     }
     return bytes;
 }
@@ -246,14 +246,14 @@ inline std::string pdfOfSize(size_t size)
 // Plain text pages "Page N" on letter paper.
 inline std::string textPdf(int pages, Box media = {0, 0, 612, 792})
 {
-    DocumentSpec spec;
+    DocumentPlan plan;
     for (int i = 1; i <= pages; ++i) {
-        PageSpec p;
+        PagePlan p;
         p.media = media;
         p.label = "Page " + std::to_string(i);
-        spec.pages.push_back(p);
+        plan.pages.push_back(p);
     }
-    return build(spec);
+    return build(plan);
 }
 
 // Areas and targets of the link fixture's first page (letter, upright).
@@ -269,8 +269,8 @@ inline const Box kNamedDestsBox{350, 100, 550, 200}; // an old-style /Dests name
 // Limits must be honoured to reach "chapter3".
 inline std::string linkPdf()
 {
-    DocumentSpec spec;
-    PageSpec first;
+    DocumentPlan plan;
+    PagePlan first;
     first.label = "Links";
     first.bodyText = false;
     first.links = {
@@ -282,20 +282,20 @@ inline std::string linkPdf()
         {kOverBox, "/A << /S /URI /URI (http://over.example.org/) >>", 0.5, 0, 0.5},
         {kNamedDestsBox, "/Dest /olddest", 0, 0.5, 0.5},
     };
-    spec.pages.push_back(first);
+    plan.pages.push_back(first);
     for (int i = 2; i <= 6; ++i) {
-        PageSpec p;
+        PagePlan p;
         p.label = "Page " + std::to_string(i);
-        spec.pages.push_back(p);
+        plan.pages.push_back(p);
     }
     // #1 root, #2 and #3 kids: "chapter3" sits in the second kid, beyond the first's limits.
-    spec.extraObjects = {
+    plan.extraObjects = {
         "<< /Kids [#2 #3] >>",
         "<< /Limits [(alpha) (beta)] /Names [(alpha) [@2 /Fit] (beta) [@4 /Fit]] >>",
         "<< /Limits [(chapter1) (chapter9)] /Names [(chapter1) [@1 /Fit] (chapter3) << /D [@3 /Fit] >>] >>",
     };
-    spec.catalogExtra = "/Names << /Dests #1 >> /Dests << /olddest [@2 /Fit] >>";
-    return build(spec);
+    plan.catalogExtra = "/Names << /Dests #1 >> /Dests << /olddest [@2 /Fit] >>";
+    return build(plan);
 }
 
 // A copy of `in` with every page turned by `degrees` (qpdf); false when qpdf failed.

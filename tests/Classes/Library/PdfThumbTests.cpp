@@ -15,15 +15,15 @@ protected:
     void SetUp() override
     {
         // Letter pages, with page 2 turned on its side so pictures of pages tell apart.
-        pdffix::DocumentSpec spec;
+        pdffix::DocumentPlan plan;
         for (int i = 1; i <= 12; ++i) {
-            pdffix::PageSpec p;
+            pdffix::PagePlan p;
             p.label = "Page " + std::to_string(i);
             if (i == 2)
                 p.media = {0, 0, 792, 612};
-            spec.pages.push_back(p);
+            plan.pages.push_back(p);
         }
-        m_path = place("Documents/acme/Pdf/catalog.pdf", pdffix::build(spec));
+        m_path = place("Documents/acme/Pdf/catalog.pdf", pdffix::build(plan));
         m_record = PdfDocument::withDocumentFilePathPassword(m_path, std::nullopt);
         ASSERT_TRUE(m_record);
     }
@@ -146,11 +146,11 @@ TEST_F(PdfThumbTest, FailuresLeaveNoEntryAndDamagedFilesAreDrawnAgain)
 
 TEST_F(PdfThumbTest, TallPagesStayWithinTheBox)
 {
-    pdffix::DocumentSpec spec;
-    pdffix::PageSpec tall;
+    pdffix::DocumentPlan plan;
+    pdffix::PagePlan tall;
     tall.media = {0, 0, 200, 2000};
-    spec.pages = {tall};
-    std::string path = place("Documents/acme/Pdf/tall.pdf", pdffix::build(spec));
+    plan.pages = {tall};
+    std::string path = place("Documents/acme/Pdf/tall.pdf", pdffix::build(plan));
     auto record = PdfDocument::withDocumentFilePathPassword(path, std::nullopt);
     ASSERT_TRUE(record);
     auto v = view();

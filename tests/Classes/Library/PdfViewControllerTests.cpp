@@ -163,8 +163,8 @@ TEST_F(PdfViewControllerTest, BarsHideOnTouchAndComeBackOnALaterTap)
 
 TEST_F(PdfViewControllerTest, LinksTurnPagesAndOpenOnlyWebAndMailAddresses)
 {
-    pdffix::DocumentSpec spec = {};
-    pdffix::PageSpec first;
+    pdffix::DocumentPlan plan = {};
+    pdffix::PagePlan first;
     first.bodyText = false;
     first.label = "Links";
     first.links = {
@@ -175,15 +175,15 @@ TEST_F(PdfViewControllerTest, LinksTurnPagesAndOpenOnlyWebAndMailAddresses)
         {pdffix::kUnderBox, "/A << /S /URI /URI (brivanta-evil:run) >>"},
         {pdffix::kNamedDestsBox, "/A << /S /URI /URI (mailto:a@example.org) >>"},
     };
-    spec.pages.push_back(first);
+    plan.pages.push_back(first);
     for (int i = 2; i <= 6; ++i) {
-        pdffix::PageSpec p;
+        pdffix::PagePlan p;
         p.label = "Page " + std::to_string(i);
-        spec.pages.push_back(p);
+        plan.pages.push_back(p);
     }
-    spec.extraObjects = {"<< /Names [(chapter3) [@3 /Fit]] >>"};
-    spec.catalogExtra = "/Names << /Dests #1 >>";
-    open(place("Documents/acme/Pdf/links.pdf", pdffix::build(spec)));
+    plan.extraObjects = {"<< /Names [(chapter3) [@3 /Fit]] >>"};
+    plan.catalogExtra = "/Names << /Dests #1 >>";
+    open(place("Documents/acme/Pdf/links.pdf", pdffix::build(plan)));
     auto page = reader->contentViews().at(1)->contentPage();
     auto tapLink = [&](const pdffix::Box& box) {
         // The link whose area holds the box's centre in page points.

@@ -41,8 +41,8 @@ protected:
 TEST_F(PdfLayerTest, PageCountsSizesBoxesAndRotations)
 {
     std::string plain = write("plain.pdf", pdffix::textPdf(12));
-    pdffix::DocumentSpec overhang;
-    pdffix::PageSpec page;
+    pdffix::DocumentPlan overhang;
+    pdffix::PagePlan page;
     page.media = {0, 0, 600, 800};
     page.crop = pdffix::Box{-50, 100, 700, 700};
     overhang.pages = {page};

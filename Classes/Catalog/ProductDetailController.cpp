@@ -871,19 +871,11 @@ void ProductDetailController::productCompare()
     auto data = DataAccessManager::sharedDataModel();
     if (!data)
         return;
-    // Decided by what is stored, and judged by what is stored afterwards.
-    bool before = data->getCompareByCompareId(m_productID).has_value();
-    if (before)
-        data->deleteSingleCompareByCompareId(m_productID);
-    else
-        data->saveToDatabaseCompareSkuName(m_productID, m_productEntity.product_sku, m_productEntity.product_name);
-    bool after = data->getCompareByCompareId(m_productID).has_value();
-    if (after == before) {
-        showToast("FAILED");
-        return;
-    }
-    m_compareBtn->setSelected(after);
-    showToast(after ? "PRODUCTADDEDTOCOMSUCCESS" : "PRODUCTREMOVEDFROMCOMPARSION");
+    toggleStoredList(
+        *m_compareBtn, [&] { return data->getCompareByCompareId(m_productID).has_value(); },
+        [&] { data->deleteSingleCompareByCompareId(m_productID); },
+        [&] { data->saveToDatabaseCompareSkuName(m_productID, m_productEntity.product_sku, m_productEntity.product_name); },
+        "PRODUCTADDEDTOCOMSUCCESS", "PRODUCTREMOVEDFROMCOMPARSION");
 }
 
 void ProductDetailController::addProductToFavorite()
@@ -891,18 +883,30 @@ void ProductDetailController::addProductToFavorite()
     auto data = DataAccessManager::sharedDataModel();
     if (!data)
         return;
-    bool before = data->getFavoriteByFavoriteId(m_productID).has_value();
+    toggleStoredList(
+        *m_favBtn, [&] { return data->getFavoriteByFavoriteId(m_productID).has_value(); },
+        [&] { data->deleteSingleFavoriteByFavoriteId(m_productID); },
+        [&] { data->saveToDatabaseFavoriteSkuName(m_productID, m_productEntity.product_sku, m_productEntity.product_name); },
+        "PRODUCTADDEDTOFAVSUCCESS", "PRODUCTREMOVEDFROMFAVORITE");
+}
+
+void ProductDetailController::toggleStoredList(ui::Button& button, const std::function<bool()>& isStored,
+                                               const std::function<void()>& remove, const std::function<void()>& add,
+                                               const char* addedText, const char* removedText)
+{
+    // Decided by what is stored, and judged by what is stored afterwards.
+    bool before = isStored();
     if (before)
-        data->deleteSingleFavoriteByFavoriteId(m_productID);
+        remove();
     else
-        data->saveToDatabaseFavoriteSkuName(m_productID, m_productEntity.product_sku, m_productEntity.product_name);
-    bool after = data->getFavoriteByFavoriteId(m_productID).has_value();
+        add();
+    bool after = isStored();
     if (after == before) {
         showToast("FAILED");
         return;
     }
-    m_favBtn->setSelected(after);
-    showToast(after ? "PRODUCTADDEDTOFAVSUCCESS" : "PRODUCTREMOVEDFROMFAVORITE");
+    button.setSelected(after);
+    showToast(after ? addedText : removedText);
 }
 
 void ProductDetailController::deleteCount()

@@ -11,6 +11,7 @@
 #include "Platform/UI/ScrollView.h"
 #include "Platform/UI/TextField.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -187,6 +188,9 @@ private:
     void replaceDescriptionView(double height);
     void addProductWithCount(int count);
     void addInEditMode();
+    // Puts the product on a stored list or takes it off, as the button and a toast then show.
+    void toggleStoredList(ui::Button& button, const std::function<bool()>& isStored, const std::function<void()>& remove,
+                          const std::function<void()>& add, const char* addedText, const char* removedText);
     bool checkQuantity(int quantity);
     void showHighlightFrame(size_t index);
     void bounce(double by, const std::string& key);

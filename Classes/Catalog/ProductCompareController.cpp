@@ -256,11 +256,7 @@ brivanta_product_Entity* ProductCompareController::addFlowProductAtIndex(uint32_
 {
     if (index >= m_compareProductsArray.size())
         return nullptr;
-    auto product = DataAccessManager::sharedDataModel()->getProductByProductId(m_compareProductsArray[index].product_id);
-    if (!product)
-        return nullptr;
-    m_freshProduct = *product;
-    return &m_freshProduct;
+    return freshProduct(m_compareProductsArray[index].product_id);
 }
 
 BadgeButton* ProductCompareController::addFlowBadgeAtIndex(uint32_t index)

@@ -90,5 +90,4 @@ private:
     double m_cellWidth = 0;
     double m_cellHeight = 0;
     std::shared_ptr<AddToOrderFlow> m_flow;
-    brivanta_product_Entity m_freshProduct;
 };

@@ -252,11 +252,7 @@ brivanta_product_Entity* ProductFavoriteController::addFlowProductAtIndex(uint32
 {
     if (index >= m_favArray.size())
         return nullptr;
-    auto product = DataAccessManager::sharedDataModel()->getProductByProductId(m_favArray[index].product_id);
-    if (!product)
-        return nullptr;
-    m_freshProduct = *product;
-    return &m_freshProduct;
+    return freshProduct(m_favArray[index].product_id);
 }
 
 BadgeButton* ProductFavoriteController::addFlowBadgeAtIndex(uint32_t index)

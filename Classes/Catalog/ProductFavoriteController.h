@@ -82,5 +82,4 @@ private:
     std::shared_ptr<ui::ScrollView> m_favoriteScrollView;
     std::shared_ptr<ui::TapGestureRecognizer> m_tapGesturRecognizer;
     std::shared_ptr<AddToOrderFlow> m_flow;
-    brivanta_product_Entity m_freshProduct;
 };

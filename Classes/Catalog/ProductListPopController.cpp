@@ -3,6 +3,7 @@
 #include "App/BrivantaAppDelegate.h"
 #include "App/UITabBarControllerExt.h"
 #include "Classes/Catalog/CatalogLayOut.h"
+#include "Database/DataAccessManager.h"
 #include "Common/Language.h"
 #include "Common/PublicFunction.h"
 #include "Platform/UI/Button.h"
@@ -102,4 +103,14 @@ void ProductListPopController::openProductPage(uint32_t index, std::vector<briva
     layout->index = index;
     layout->products = std::move(products);
     base::NotificationCenter::defaultCenter().post(CatalogLayOut::kNotification, layout);
+}
+
+brivanta_product_Entity* ProductListPopController::freshProduct(int productId)
+{
+    auto data = DataAccessManager::sharedDataModel();
+    auto product = data ? data->getProductByProductId(productId) : std::nullopt;
+    if (!product)
+        return nullptr;
+    m_freshProduct = *product;
+    return &m_freshProduct;
 }

@@ -49,8 +49,11 @@ protected:
     void addEditButtons(std::function<void()> removeAll);
     // Texts of the title and remove-all after a language change; the edit button keeps its own.
     void updateEditTexts(const char* titleKey);
+    // The product as stored now, kept for the add flow to work on; null when it is gone.
+    brivanta_product_Entity* freshProduct(int productId);
 
 private:
+    brivanta_product_Entity m_freshProduct;
     bool m_inEdit = false;
     std::shared_ptr<ui::Button> m_btnEdit;
     std::shared_ptr<ui::Button> m_removeAllBtn;

@@ -131,6 +131,18 @@ bool Driver::tap(const View* view)
     return true;
 }
 
+bool Driver::tapText(const std::string& text)
+{
+    View* view = findByText(text);
+    if (!view || !isOnScreen(view))
+        return false;
+    gfx::Rect r = view->accessibilityRectOfText(text);
+    if (r.isNull())
+        return tap(view);
+    tap(view->convertPointToView({r.midX(), r.midY()}, nullptr));
+    return true;
+}
+
 void Driver::tap(gfx::Point point)
 {
     m_window.touchDown(kFinger, point);
@@ -441,10 +453,8 @@ bool ScriptRunner::runLine(const std::string& line)
             return true;
         }
         if (w.size() == 2) {
-            View* v = m_driver.findByText(w[1]);
-            if (!v)
+            if (!m_driver.tapText(w[1]))
                 return fail("no view on screen shows \"" + w[1] + "\"");
-            m_driver.tap(v);
             return true;
         }
         return fail("usage: tap \"TEXT\" | tap X Y [FINGERS] | tap #TAG");

@@ -29,6 +29,8 @@ public:
 
     // Gestures. Each lets time pass so that the next one is not taken as a second tap.
     bool tap(const View* view);
+    // The view showing `text`, tapped where that text shows (one segment of several).
+    bool tapText(const std::string& text);
     void tap(gfx::Point point);
     // Several fingers side by side, 12 points apart, centred on the point, down and up together.
     void tap(gfx::Point point, int fingers);

@@ -151,6 +151,18 @@ std::string SegmentedControl::accessibilityText() const
     return all;
 }
 
+gfx::Rect SegmentedControl::accessibilityRectOfText(const std::string& text) const
+{
+    // A whole title first, so "Submitted" does not land on "Unsubmitted".
+    for (size_t i = 0; i < m_items.size(); ++i)
+        if (m_items[i] == text)
+            return segmentRect(i);
+    for (size_t i = 0; i < m_items.size(); ++i)
+        if (!text.empty() && m_items[i].find(text) != std::string::npos)
+            return segmentRect(i);
+    return gfx::Rect::null();
+}
+
 void SegmentedControl::drawRect(gfx::Context& ctx, const gfx::Rect&)
 {
     if (m_items.empty())

@@ -45,6 +45,7 @@ public:
 
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
     std::string accessibilityText() const override;
+    gfx::Rect accessibilityRectOfText(const std::string& text) const override;
 
 protected:
     bool beginTracking(gfx::Point point, const Touch& touch) override;

@@ -261,6 +261,9 @@ public:
 
     // Visible text (labels, button titles, fields) for the driver's lookups.
     virtual std::string accessibilityText() const { return {}; }
+    // Where in the bounds `text` shows, for views that show several texts side by side;
+    // null means the whole view.
+    virtual gfx::Rect accessibilityRectOfText(const std::string& text) const { return gfx::Rect::null(); }
 
 protected:
     // Subclasses whose content depends on their size re-lay out on bounds changes.

@@ -28,7 +28,7 @@ expect "Copy"
 screenshot $outdir/orders-popover.png
 tap "Copy"
 wait 1
-tap 298 74
+tap "Unsubmitted"
 wait 1
 expect "Globex"
 screenshot $outdir/orders-copy.png
@@ -37,7 +37,7 @@ waitfor "The order was submitted." 30
 screenshot $outdir/orders-submitted.png
 tap "OK"
 wait 1
-tap 185 74
+tap "Submitted"
 wait 1
 tap 300 177
 wait 1

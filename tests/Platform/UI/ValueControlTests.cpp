@@ -1,6 +1,7 @@
 #include "ControlTestSupport.h"
 
 #include "Platform/UI/ActivityIndicator.h"
+#include "Platform/UI/Driver.h"
 #include "Platform/UI/ProgressView.h"
 #include "Platform/UI/SegmentedControl.h"
 #include "Platform/UI/Slider.h"
@@ -115,6 +116,20 @@ TEST_F(ControlsTest, SegmentedControlSelectsOnLiftAndReportsChanges)
     tap({120, 120});
     EXPECT_EQ(seen, (std::vector<int>{0, 0})) << "actions see the tapped segment every time";
     EXPECT_EQ(segments->selectedSegmentIndex(), SegmentedControl::kNoSegment);
+}
+
+TEST_F(ControlsTest, ScriptedTextTapsLandOnTheNamedSegment)
+{
+    auto segments = View::make<SegmentedControl>(std::vector<std::string>{"All", "Submitted", "Unsubmitted"},
+                                                 gfx::Rect(100, 100, 300, 44));
+    window->addSubview(segments);
+    Driver driver(*window);
+    ScriptRunner runner(driver);
+    // Each title is part of the control's text, and "Submitted" is part of "Unsubmitted".
+    for (auto [title, index] : std::vector<std::pair<std::string, int>>{{"Unsubmitted", 2}, {"Submitted", 1}, {"All", 0}, {"Unsub", 2}}) {
+        ASSERT_TRUE(runner.runText("tap \"" + title + "\"\n")) << runner.error();
+        EXPECT_EQ(segments->selectedSegmentIndex(), index) << title;
+    }
 }
 
 TEST_F(ControlsTest, SliderFollowsTheThumbAndReportsByMode)

@@ -1,9 +1,16 @@
 #include "Platform/UI/BarButtonItem.h"
 
+#include "Platform/UI/View.h"
+
 namespace ui {
 
 BarButtonItem::BarButtonItem(std::string title, Style style, std::function<void()> action)
     : m_title(std::move(title)), m_style(style), m_action(std::move(action))
+{
+}
+
+BarButtonItem::BarButtonItem(std::shared_ptr<View> customView)
+    : m_style(Style::Plain), m_customView(std::move(customView))
 {
 }
 

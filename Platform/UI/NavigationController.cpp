@@ -64,6 +64,7 @@ void NavigationController::updateBar()
     bar->setTitle(stack.empty() ? "" : stack.back()->title());
     bar->setTitleView(stack.empty() ? nullptr : stack.back()->titleView());
     bar->setRightItem(stack.empty() ? nullptr : stack.back()->rightBarButtonItem());
+    bar->setLeftItem(stack.empty() ? nullptr : stack.back()->leftBarButtonItem());
     bar->setBackTitle(stack.size() > 1 ? (stack[stack.size() - 2]->title().empty() ? "Back" : stack[stack.size() - 2]->title()) : "");
 }
 

@@ -18,6 +18,10 @@ public:
     bool isNavigationBarHidden() const { return m_barHidden; }
     void setNavigationBarHidden(bool hidden, bool animated = false);
 
+    // The bar itself, so an owner can dress it (a background inserted at index 0 lies under
+    // the title and items). Null until the view is loaded.
+    const std::shared_ptr<View>& navigationBar() const { return m_bar; }
+
     // A screen on the stack changed its title or bar items.
     void navigationItemDidChange() { updateBar(); }
 

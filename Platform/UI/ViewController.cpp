@@ -179,6 +179,13 @@ void ViewController::setRightBarButtonItem(std::shared_ptr<BarButtonItem> item)
         nav->navigationItemDidChange();
 }
 
+void ViewController::setLeftBarButtonItem(std::shared_ptr<BarButtonItem> item)
+{
+    m_leftBarButtonItem = std::move(item);
+    if (auto* nav = navigationController())
+        nav->navigationItemDidChange();
+}
+
 NavigationController* ViewController::navigationController() const
 {
     for (ViewController* p = m_parent; p; p = p->m_parent)

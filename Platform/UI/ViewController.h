@@ -79,7 +79,8 @@ public:
     // The child that comes and goes with this controller (containers answer their shown child).
     virtual std::shared_ptr<ViewController> childForAppearance() const { return nullptr; }
 
-    // A navigation controller's bar shows the top screen's title and right item.
+    // A navigation controller's bar shows the top screen's title and items; a left item takes
+    // the place of the automatic back button.
     const std::string& title() const { return m_title; }
     virtual void setTitle(const std::string& title);
     // A view the bar shows at its own frame in place of the title text.
@@ -87,6 +88,8 @@ public:
     void setTitleView(std::shared_ptr<View> view);
     std::shared_ptr<BarButtonItem> rightBarButtonItem() const { return m_rightBarButtonItem; }
     void setRightBarButtonItem(std::shared_ptr<BarButtonItem> item);
+    std::shared_ptr<BarButtonItem> leftBarButtonItem() const { return m_leftBarButtonItem; }
+    void setLeftBarButtonItem(std::shared_ptr<BarButtonItem> item);
 
     // Containment.
     ViewController* parentViewController() const { return m_parent; }
@@ -129,6 +132,7 @@ private:
     std::string m_title;
     std::shared_ptr<View> m_titleView;
     std::shared_ptr<BarButtonItem> m_rightBarButtonItem;
+    std::shared_ptr<BarButtonItem> m_leftBarButtonItem;
     ViewController* m_parent = nullptr;
     std::vector<std::shared_ptr<ViewController>> m_children;
     ModalPresentationStyle m_modalStyle = ModalPresentationStyle::FullScreen;

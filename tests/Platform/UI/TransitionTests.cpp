@@ -1,7 +1,10 @@
 #include "UITestSupport.h"
 
 #include "Platform/UI/Animation.h"
+#include "Platform/UI/BarButtonItem.h"
 #include "Platform/UI/BarViews.h"
+#include "Platform/UI/Button.h"
+#include "Platform/UI/Driver.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/TextField.h"
@@ -113,6 +116,54 @@ TEST_F(TransitionTest, TitleViewTakesThePlaceOfTheTitleText)
     EXPECT_EQ(label->superview(), nullptr);
     EXPECT_EQ(bar->titleView(), nullptr);
     EXPECT_EQ(bar->title(), "Catalogue");
+}
+
+TEST_F(TransitionTest, ALeftItemReplacesTheBackButtonAndABackgroundSlipsUnderTheTitle)
+{
+    auto root = std::make_shared<ViewController>();
+    root->setTitle("Catalogue");
+    auto nav = std::make_shared<NavigationController>(root);
+    window->setRootViewController(nav);
+    auto page = std::make_shared<ViewController>();
+    page->setTitle("Product");
+    auto back = View::make<Button>(ButtonType::Custom);
+    back->setFrame({0, 0, 78, 34});
+    int backTaps = 0;
+    back->addTarget([&](Control&) { ++backTaps; nav->popViewController(false); }, ControlEventTouchUpInside);
+    page->setLeftBarButtonItem(std::make_shared<BarButtonItem>(back));
+    nav->pushViewController(page, false);
+
+    auto* bar = dynamic_cast<NavigationBarView*>(nav->navigationBar().get());
+    ASSERT_TRUE(bar);
+    EXPECT_EQ(bar->leftView(), back.get());
+    EXPECT_EQ(back->frame(), gfx::Rect(7, 5, 78, 34));
+    // Where the automatic back item would be, a tap beside the custom view goes nowhere.
+    EXPECT_TRUE(bar->backRect().isEmpty());
+    Driver driver(*window);
+    driver.tap(gfx::Point{100, 22});
+    EXPECT_EQ(nav->viewControllers().size(), 2u);
+
+    // A background at index 0 covers the bar but not its title nor its left view.
+    auto background = View::make(bar->bounds());
+    background->setBackgroundColor(gfx::Color::fromRgb(255, 0, 0));
+    bar->insertSubviewAtIndex(background, 0);
+    EXPECT_EQ(colourAt(1000, 40), "red");
+    gfx::Image shot = window->snapshot();
+    double s = shot.scale();
+    int dark = 0;
+    for (double x = 462; x < 562; x += 0.5) {
+        uint32_t p = shot.pixelAt(static_cast<int>(x * s), static_cast<int>(22 * s));
+        dark += ((p >> 16) & 0xff) < 128;
+    }
+    EXPECT_GT(dark, 0) << "the title is hidden under the background";
+
+    EXPECT_TRUE(driver.tap(back.get()));
+    EXPECT_EQ(backTaps, 1);
+    EXPECT_EQ(nav->topViewController(), root);
+    // The root brings no left item: the custom view leaves the bar, the background stays.
+    EXPECT_EQ(bar->leftView(), nullptr);
+    EXPECT_EQ(back->superview(), nullptr);
+    EXPECT_EQ(bar->subviews().front(), background);
 }
 
 } // namespace

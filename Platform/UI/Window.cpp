@@ -104,6 +104,9 @@ void Window::touchDown(int id, gfx::Point point)
                  std::hypot(dx, dy) <= kMultiTapDistance;
     touch->setTapCount(again ? m_lastTapCount + 1 : 1);
 
+    // A frame is laid out before it is shown: a touch must meet the views the user sees,
+    // not ones whose layout is still pending (headless, nothing draws between events).
+    layoutIfNeeded();
     View* hit = hitTest(point);
     if (hit)
         touch->setView(hit->sharedView());

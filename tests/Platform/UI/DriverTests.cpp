@@ -24,6 +24,19 @@ private:
 
 using DriverTest = WindowTest;
 
+// Puts its child in place only when laid out, as a grid places its cells.
+class LaysOutItsChild : public ui::View {
+public:
+    using View::View;
+    std::shared_ptr<RecordingView> child = std::make_shared<RecordingView>(gfx::Rect(0, 0, 0, 0));
+    void layoutSubviews() override
+    {
+        if (!child->superview())
+            addSubview(child);
+        child->setFrame(gfx::Rect(20, 20, 60, 60));
+    }
+};
+
 TEST_F(DriverTest, FindsWhatIsOnScreenAndTapsThroughHitTesting)
 {
     auto ok = std::make_shared<TextBox>(gfx::Rect(10, 10, 100, 40), "OK");
@@ -48,6 +61,16 @@ TEST_F(DriverTest, FindsWhatIsOnScreenAndTapsThroughHitTesting)
     EXPECT_TRUE(ok->log.empty());
     EXPECT_EQ(cover->log, (std::vector<std::string>{"began", "ended"}));
     EXPECT_FALSE(driver.tap(hidden.get()));
+}
+
+TEST_F(DriverTest, TouchesMeetTheLaidOutViewsThoughNothingDrewInBetween)
+{
+    // Layouts left pending, as after a reload with no frame drawn since.
+    auto host = std::make_shared<LaysOutItsChild>(gfx::Rect(0, 0, 200, 200));
+    window->addSubview(host);
+    window->touchDown(1, {50, 50});
+    window->touchUp(1, {50, 50});
+    EXPECT_EQ(host->child->log, (std::vector<std::string>{"began", "ended"}));
 }
 
 TEST_F(DriverTest, ScriptsDriveTheWindowAndStopAtTheFirstBadLine)

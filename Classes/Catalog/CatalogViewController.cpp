@@ -24,6 +24,8 @@
 namespace {
 
 const gfx::Rect kStackFrame{0, 64, 1024, 638};
+// The window has no status bar above it: the panel starts at its top, level with the bar.
+constexpr double kPanelTop = 0;
 const gfx::Rect kGridBesidePanel{250, 0, 774, 638};
 const gfx::Rect kGridFull{0, 0, 1024, 638};
 const gfx::Rect kBackFrame{8, 5, 60, 34};
@@ -318,7 +320,7 @@ void CatalogViewController::addCatologView()
     panel->setTag(kMasterViewTag);
     stack->setTag(kDetailViewTag);
     if (pageOpen())
-        panel->setFrame({-panelWidth(), 20, panelWidth(), 768});
+        panel->setFrame({-panelWidth(), kPanelTop, panelWidth(), 768});
     stack->setFrame(kStackFrame);
     tabs->view()->addSubview(stack);
     tabs->view()->addSubview(panel);
@@ -341,7 +343,7 @@ void CatalogViewController::applyShownLayout()
 {
     double w = panelWidth();
     if (auto panel = masterView())
-        panel->setFrame({0, 20, w, 768});
+        panel->setFrame({0, kPanelTop, w, 768});
     m_catalogNavBgImageView->setFrame({w, 0, 1024, 44});
     m_btnMenu->setFrame({260, 5, 34, 34});
     m_btnMenu->setImage(SkinManager::skinFromImageName("icon-menu.png"));
@@ -355,7 +357,7 @@ void CatalogViewController::applyHiddenLayout()
 {
     double w = panelWidth();
     if (auto panel = masterView())
-        panel->setFrame({-w, 20, w, 768});
+        panel->setFrame({-w, kPanelTop, w, 768});
     m_catalogNavBgImageView->setFrame({0, 0, 1024, 44});
     m_btnMenu->setFrame({15, 5, 34, 34});
     m_btnMenu->setImage(SkinManager::skinFromImageName("icon-menu-split.png"));

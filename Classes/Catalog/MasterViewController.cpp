@@ -20,7 +20,9 @@ namespace {
 int g_currentState = 0;
 
 constexpr double kWidth = 244;
-constexpr double kHeight = 748;
+// The whole window's height: there is no status bar above it.
+constexpr double kHeight = 768;
+constexpr double kSwitchTop = kHeight - 43;
 constexpr double kRowHeight = 62;
 
 std::string trimmed(const std::string& text)
@@ -77,7 +79,7 @@ void MasterViewController::loadView()
 
     // The two lists keep their rows and selection across an unloaded view; the rest is rebuilt.
     if (!m_myTable)
-        m_myTable = std::make_shared<ui::TableView>(gfx::Rect(0, 44, kWidth, 705 - 44));
+        m_myTable = std::make_shared<ui::TableView>(gfx::Rect(0, 44, kWidth, kSwitchTop - 44));
     m_myTable->setBackgroundColor(gfx::Color::clear());
     m_myTable->setSeparatorColor(std::nullopt);
     m_myTable->setRowHeight(kRowHeight);
@@ -107,11 +109,11 @@ void MasterViewController::loadView()
     m_titlebg->addSubview(m_btnback);
 
     if (!m_tagsLeftView)
-        m_tagsLeftView = std::make_shared<TagsLeftView>(gfx::Rect(0, 44, kWidth, 645));
+        m_tagsLeftView = std::make_shared<TagsLeftView>(gfx::Rect(0, 44, kWidth, kSwitchTop - 60));
     m_tagsLeftView->setDelegate(this);
     view->addSubview(m_tagsLeftView);
 
-    m_btnCatalogSwitch = std::make_shared<SwitchButton>(gfx::Rect(0, 705, kWidth, 43));
+    m_btnCatalogSwitch = std::make_shared<SwitchButton>(gfx::Rect(0, kSwitchTop, kWidth, 43));
     // A reloaded panel shows the mode it was in; the delegate comes after, so nothing is told.
     m_btnCatalogSwitch->setCurrentIndex(m_currentStte);
     m_btnCatalogSwitch->setDelegate(this);

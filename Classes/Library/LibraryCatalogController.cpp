@@ -53,7 +53,7 @@ void LibraryCatalogController::viewDidLoad()
     m_tableimgbg->setImage(SkinManager::skinFromImageName("left-nav.png"));
     root->addSubview(m_tableimgbg);
 
-    m_catatable = std::make_shared<ui::TableView>(gfx::Rect(0, 64, kWidth, 718));
+    m_catatable = std::make_shared<ui::TableView>(gfx::Rect(0, 44, kWidth, 724));
     m_catatable->setBackgroundColor(gfx::Color::clear());
     m_catatable->setSeparatorColor(std::nullopt);
     m_catatable->setRowHeight(kRowHeight);
@@ -61,7 +61,7 @@ void LibraryCatalogController::viewDidLoad()
     m_catatable->setDelegate(this);
     root->addSubview(m_catatable);
 
-    m_catatitlebg = std::make_shared<ui::ImageView>(gfx::Rect(0, 20, kWidth, 44));
+    m_catatitlebg = std::make_shared<ui::ImageView>(gfx::Rect(0, 0, kWidth, 44));
     m_catatitlebg->setImage(SkinManager::skinFromImageName("topnavbar.png"));
     m_catatitlebg->setUserInteractionEnabled(true);
     root->addSubview(m_catatitlebg);
@@ -82,7 +82,7 @@ void LibraryCatalogController::viewDidLoad()
     m_btnBack->addTarget([this](ui::Control&) { backToParentCategory(); }, ui::ControlEventTouchUpInside);
     m_catatitlebg->addSubview(m_btnBack);
 
-    m_shadowImageView = std::make_shared<ui::ImageView>(gfx::Rect(160, 20, 84, 748));
+    m_shadowImageView = std::make_shared<ui::ImageView>(gfx::Rect(160, 0, 84, 768));
     m_shadowImageView->setImage(SkinManager::bundledImageNamed("shadow_navbar"));
     m_shadowImageView->setUserInteractionEnabled(false);
     root->addSubview(m_shadowImageView);

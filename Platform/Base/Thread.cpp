@@ -101,10 +101,22 @@ void RunLoopThread::stop()
         m_thread.detach();
 }
 
-void dispatchBackground(std::function<void()> task)
+namespace {
+OperationQueue& backgroundQueue()
 {
     static OperationQueue* queue = new OperationQueue(); // process lifetime, like the system's
-    queue->addOperation(std::move(task));
+    return *queue;
+}
+} // namespace
+
+void dispatchBackground(std::function<void()> task)
+{
+    backgroundQueue().addOperation(std::move(task));
+}
+
+size_t backgroundTaskCount()
+{
+    return backgroundQueue().operationCount();
 }
 
 } // namespace base

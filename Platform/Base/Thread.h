@@ -64,5 +64,7 @@ private:
 
 // Runs `task` on a shared background queue (several threads, no order between tasks).
 void dispatchBackground(std::function<void()> task);
+// Tasks of that queue not yet finished.
+size_t backgroundTaskCount();
 
 } // namespace base

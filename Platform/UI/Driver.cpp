@@ -6,6 +6,7 @@
 #include "Platform/Base/Log.h"
 #include "Platform/Base/Memory.h"
 #include "Platform/Base/RunLoop.h"
+#include "Platform/Base/Thread.h"
 #include "Platform/UI/Application.h"
 #include "Platform/UI/Keyboard.h"
 #include "Platform/UI/TiledView.h"
@@ -46,6 +47,30 @@ void Driver::wait(double seconds)
         loop.advance(seconds);
     else
         loop.runFor(seconds);
+}
+
+void Driver::waitAsUser(double seconds)
+{
+    auto& loop = base::RunLoop::main();
+    if (m_waitHandler || !loop.isManualClock())
+        return wait(seconds);
+    constexpr double kStep = 0.05;
+    const double end = loop.now() + seconds;
+    // A task that never ends must not hold the script: the real time given is bounded.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(2.0, seconds));
+    for (;;) {
+        // As a display refresh would: views whose layout is pending (a grid placing its
+        // cells, which starts their picture reads) are laid out at every step.
+        m_window.layoutIfNeeded();
+        while (base::backgroundTaskCount() > 0 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            loop.runPending();
+        }
+        double left = end - loop.now();
+        if (left <= 0)
+            break;
+        loop.advance(std::min(kStep, left));
+    }
 }
 
 bool Driver::isOnScreen(const View* view) const
@@ -501,7 +526,7 @@ bool ScriptRunner::runLine(const std::string& line)
         return true;
     }
     if (cmd == "wait" && n.size() == 1 && n[0] >= 0) {
-        m_driver.wait(n[0]);
+        m_driver.waitAsUser(n[0]);
         return true;
     }
     if ((cmd == "waitfor" || cmd == "waitgone") && w.size() == 3 && quoted[1] && n.size() == 1 && n[0] >= 0) {

@@ -60,6 +60,10 @@ public:
 
     // Lets time pass: the manual clock advances; the real one runs the loop.
     void wait(double seconds);
+    // As a user waits: on a manual clock, time passes in short steps; at each one the window
+    // is laid out and the work handed to the shared background queue is let finish and come back, so pictures
+    // read off the main thread show (in all, at most max(2, seconds) of real time).
+    void waitAsUser(double seconds);
     // Runs the loop in real time (a manual clock moving along) until a view on screen shows
     // the text, for at most `seconds` of real time: network answers come in real time.
     // With `gone`, until no view on screen shows it.

@@ -2,6 +2,11 @@
 
 #include "Platform/Graphics/Context.h"
 #include "Platform/UI/Driver.h"
+#include "Platform/Base/Thread.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include "tests/Platform/Base/FileTestSupport.h"
 
 #include <cstdio>
@@ -71,6 +76,30 @@ TEST_F(DriverTest, TouchesMeetTheLaidOutViewsThoughNothingDrewInBetween)
     window->touchDown(1, {50, 50});
     window->touchUp(1, {50, 50});
     EXPECT_EQ(host->child->log, (std::vector<std::string>{"began", "ended"}));
+}
+
+// Reads its picture off the main thread once laid out, as a grid's tile does.
+class ReadsWhenLaidOut : public ui::View {
+public:
+    using View::View;
+    std::atomic<bool> shown{false};
+    void layoutSubviews() override
+    {
+        base::dispatchBackground([this] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            base::performOnMain([this] { shown = true; });
+        });
+    }
+};
+
+TEST_F(DriverTest, AScriptedWaitLaysOutAndLetsBackgroundWorkComeBack)
+{
+    auto tile = std::make_shared<ReadsWhenLaidOut>(gfx::Rect(0, 0, 100, 100));
+    window->addSubview(tile);
+    Driver driver(*window);
+    ScriptRunner runner(driver);
+    ASSERT_TRUE(runner.runText("wait 0.2\n")) << runner.error();
+    EXPECT_TRUE(tile->shown);
 }
 
 TEST_F(DriverTest, ScriptsDriveTheWindowAndStopAtTheFirstBadLine)

@@ -179,7 +179,7 @@ TEST_F(CatalogTabTest, GeometryOfBothPanelStatesAndTheAnimatedToggle)
     } cases[] = {{"normal", {250, 0, 774, 638}}, {"overlay", {0, 0, 1024, 638}}};
     for (const auto& c : cases) {
         openCatalog(c.leftPanel);
-        EXPECT_EQ(frameOf(CatalogViewController::kMasterViewTag), gfx::Rect(0, 20, 244, 768)) << c.leftPanel;
+        EXPECT_EQ(frameOf(CatalogViewController::kMasterViewTag), gfx::Rect(0, 0, 244, 768)) << c.leftPanel;
         EXPECT_EQ(frameOf(CatalogViewController::kDetailViewTag), gfx::Rect(0, 64, 1024, 638));
         EXPECT_EQ(gridView().frame(), c.gridShown) << c.leftPanel;
         EXPECT_EQ(catalog->btnMenu()->frame(), gfx::Rect(260, 5, 34, 34));
@@ -198,7 +198,7 @@ TEST_F(CatalogTabTest, GeometryOfBothPanelStatesAndTheAnimatedToggle)
         EXPECT_LT(x, 0);
         settle();
         EXPECT_TRUE(catalog->isMasterViewHiddened());
-        EXPECT_EQ(frameOf(CatalogViewController::kMasterViewTag), gfx::Rect(-244, 20, 244, 768));
+        EXPECT_EQ(frameOf(CatalogViewController::kMasterViewTag), gfx::Rect(-244, 0, 244, 768));
         EXPECT_EQ(gridView().frame(), gfx::Rect(0, 0, 1024, 638));
         EXPECT_EQ(catalog->lblTitle()->frame(), gfx::Rect(282, 7, 460, 30));
         EXPECT_EQ(catalog->btnMenu()->frame(), gfx::Rect(15, 5, 34, 34));

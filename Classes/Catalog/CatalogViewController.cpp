@@ -404,7 +404,7 @@ void CatalogViewController::setMasterViewHiddedBeginPoint(bool hidden, gfx::Poin
         options,
         [&] {
             if (auto panel = masterView())
-                panel->setCenter({hidden ? -w / 2 : w / 2, panel->bounds().height() / 2 + 20});
+                panel->setCenter({hidden ? -w / 2 : w / 2, panel->bounds().height() / 2 + kPanelTop});
             gfx::Rect bg = m_catalogNavBgImageView->frame();
             bg.origin.x += hidden ? -w : w;
             m_catalogNavBgImageView->setFrame(bg);

@@ -228,6 +228,8 @@ TEST_F(InventoryTest, TheImageOpensTheProductPageOnceWithBackAndTheSkuDoesNothin
         EXPECT_EQ(nav->topViewController(), screen) << opening;
         EXPECT_TRUE(nav->isNavigationBarHidden());
     }
+    // Back on the sheet, read again: every row has its picture.
+    expectEveryVisibleRowShowsItsOwnPicture(*screen, "after coming back");
 }
 
 TEST_F(InventoryTest, FlingingThroughFiveThousandProductsLeavesEveryRowItsOwnPicture)

@@ -267,8 +267,8 @@ TEST_F(MultiColumnTableTest, SectionHeaderRowsFoldTheirSectionInBothTablesWhichS
 TEST_F(MultiColumnTableTest, ALongPressMovesTheColumnUnderTheFinger)
 {
     build();
-    ui::TableView& body = *table->tblView();
-    auto at = [&](double bodyX) { return body.convertPointToView({bodyX, 100}, nullptr); };
+    // Through the current table: the last case builds a new one.
+    auto at = [&](double bodyX) { return table->tblView()->convertPointToView({bodyX, 100}, nullptr); };
     double column2 = table->xForColumn(2) + 50, column4 = table->xForColumn(4) + 50, outside = table->totalWidth() + 10;
 
     struct Case {

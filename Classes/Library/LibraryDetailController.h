@@ -1,6 +1,7 @@
 #pragma once
 #include "Classes/Library/FileDescriptionViewController.h"
 #include "Classes/Library/LibraryDetailCell.h"
+#include "Classes/Library/LibraryFileActions.h"
 #include "Classes/Library/SaleslibraryModel.h"
 #include "Common/BaseViewController.h"
 #include "Platform/Base/NotificationCenter.h"
@@ -25,7 +26,6 @@ class PanGestureRecognizer;
 class TapGestureRecognizer;
 }
 class BRCheckBoxView;
-class LibraryFileOpener;
 
 // The right-hand pane of the library tab: a grid of document tiles under a header with the
 // search field, the sort button, the hide-local-files box and the all-files button. Tab 0
@@ -38,21 +38,21 @@ class LibraryDetailController : public BaseViewController,
                                 public ui::SearchBarDelegate,
                                 public FileDescripionDelegate,
                                 public SaleslibraryModelDelegate,
-                                public ui::GestureRecognizerDelegate,
-                                public ui::AlertViewDelegate {
+                                public LibraryFileActionsHost,
+                                public ui::GestureRecognizerDelegate {
 public:
     using Files = std::vector<brivanta_library_files_Entity>;
     static constexpr gfx::Size kCellSize{200, 300};
     static constexpr gfx::Size kTileSize{180, 240};
     static constexpr double kDeleteDelay = 0.5;
-    static constexpr int kAlertDemo = 1000;
-    static constexpr int kAlertFailed = 1001;
+    static constexpr int kAlertDemo = LibraryFileActions::kAlertDemo;
+    static constexpr int kAlertFailed = LibraryFileActions::kAlertFailed;
     static constexpr int kAlertDownloadAll = 1002;
     static constexpr int kAlertUpdateAll = 1003;
-    static constexpr int kAlertWifi = 1004;
+    static constexpr int kAlertWifi = LibraryFileActions::kAlertWifi;
     static constexpr int kAlertWifiAll = 1005;
     static constexpr int kAlertCancelAll = 1006;
-    static constexpr int kAlertUpdateBase = 2500;
+    static constexpr int kAlertUpdateBase = LibraryFileActions::kAlertUpdateBase;
 
     LibraryDetailController() = default;
     ~LibraryDetailController() override;
@@ -146,17 +146,25 @@ public:
     double getSizeOfAllFilesToDownload() const;
     double getSizeOfAllFilesToUpdate() const;
     static double getFileSize(const brivanta_library_files_Entity& file);
-    void alertViewClickedButtonAtIndex(ui::AlertView& alert, int index) override;
+    // The shared download, update and opening steps, made on first use.
+    LibraryFileActions& actions();
+
+    // As the shared steps see the grid.
+    const Files& listedFiles() const override { return m_libfilesArray; }
+    const std::set<int>& pendingUpdateIds() const override { return m_libFilesArrayIDS; }
+    BRGridView* fileGrid() const override { return m_gridView.get(); }
+    void downloadsChanged() override;
+    void downloadFinished() override;
+    void redrawTiles() override { redrawVisibleCells(); }
+    void showFileCard(const brivanta_library_files_Entity& file) override { selectShowInfo(file); }
+    bool tapOpensFiles() const override { return !(m_libraryTab == 1 && m_isEditing); }
+    void alertAnswered(int tag, int index) override;
 
 private:
     void enterBackground(const base::Notification&);
     void enterForeground(const base::Notification&);
-    void sendDownload(const brivanta_library_files_Entity& file, int imgType);
     void updateBtnDownloadAll();
     void updateBtnUpdateAll();
-    void showAlert(const std::string& title, const std::string& message, const std::string& cancel,
-                   std::vector<std::string> others, int tag, std::optional<brivanta_library_files_Entity> file = {});
-    std::optional<brivanta_library_files_Entity> listedFile(int fileId) const;
     static std::string orderName(int sortType);
     void filterAndSortArray();
     void searchWithCurrentText();
@@ -196,13 +204,10 @@ private:
     std::weak_ptr<ui::View> m_tapWindow;
     std::shared_ptr<FileDescriptionViewController> m_card;
     std::shared_ptr<base::Timer> m_deleteTimer;
-    // Kept while a viewer it opened is up.
-    std::shared_ptr<LibraryFileOpener> m_opener;
+    std::shared_ptr<LibraryFileActions> m_actions;
     std::vector<base::ObserverToken> m_observers;
     bool m_registered = false;
     bool m_isBtnCancel = false;
     std::shared_ptr<ui::AlertView> m_alertCancel;
     bool m_alertCancelIsShow = false;
-    // Each open alert with the document it stands for.
-    std::map<ui::AlertView*, std::pair<std::shared_ptr<ui::AlertView>, std::optional<brivanta_library_files_Entity>>> m_alertFiles;
 };

@@ -32,33 +32,30 @@ bool removeFileAt(const std::optional<std::string>& path)
 
 } // namespace
 
-void LibraryDetailController::showAlert(const std::string& title, const std::string& message, const std::string& cancel,
-                                        std::vector<std::string> others, int tag,
-                                        std::optional<brivanta_library_files_Entity> file)
+LibraryFileActions& LibraryDetailController::actions()
 {
-    std::vector<std::string> texts;
-    for (auto& key : others)
-        texts.push_back(Language::stringWithName(key));
-    auto alert = std::make_shared<ui::AlertView>(Language::stringWithName(title), message,
-                                                 nullptr, cancel.empty() ? std::string() : Language::stringWithName(cancel),
-                                                 std::move(texts));
-    alert->setTag(tag);
-    alert->setDelegate(std::weak_ptr<ui::AlertViewDelegate>(
-        std::shared_ptr<ui::AlertViewDelegate>(sharedController(), static_cast<ui::AlertViewDelegate*>(this))));
-    m_alertFiles[alert.get()] = {alert, std::move(file)};
-    if (tag == kAlertCancelAll) {
-        m_alertCancel = alert;
-        m_alertCancelIsShow = true;
-    }
-    alert->show();
+    if (!m_actions)
+        m_actions = std::make_shared<LibraryFileActions>(
+            std::shared_ptr<LibraryFileActionsHost>(self(), static_cast<LibraryFileActionsHost*>(this)), true);
+    return *m_actions;
 }
 
-std::optional<brivanta_library_files_Entity> LibraryDetailController::listedFile(int fileId) const
+void LibraryDetailController::downloadsChanged()
 {
-    for (const auto& file : m_libfilesArray)
-        if (file.file_id == fileId)
-            return file;
-    return std::nullopt;
+    reloadDataWithPostNotiChangeTab(false, false);
+    updateBtnDownlaodOrUpdate();
+}
+
+void LibraryDetailController::downloadFinished()
+{
+    updateBtnDownlaodOrUpdate();
+    reloadDataWithPostNotiChangeTab(true, false);
+    // The reply comes before the manager forgets the name: refresh once it has.
+    std::weak_ptr<LibraryDetailController> weak = self();
+    base::RunLoop::main().post([weak] {
+        if (auto controller = weak.lock())
+            controller->updateBtnDownlaodOrUpdate();
+    });
 }
 
 // --- Sizes and counts ---------------------------------------------------------------------
@@ -114,98 +111,33 @@ double LibraryDetailController::getSizeOfAllFilesToUpdate() const
     return std::max(total, 1.0);
 }
 
-// --- One download -------------------------------------------------------------------------
-
-void LibraryDetailController::sendDownload(const brivanta_library_files_Entity& file, int imgType)
-{
-    auto request = std::make_shared<RequestDownload>();
-    request->setFileId(file.file_id);
-    request->setImgType(imgType);
-    request->setProgressType(1);
-    request->setFileNameList(std::vector<std::string>{file.file_name.value_or("")});
-    int downloadId = SaleslibraryModel::sharedInstance()->sendRequest(request);
-    base::logf("the downloadId is %d", downloadId);
-}
+// --- One document: the shared steps -----------------------------------------------------
 
 void LibraryDetailController::selectedFileToDownload(const brivanta_library_files_Entity& file)
 {
-    auto login = LoginMode::sharedInstance();
-    if (login->loginType() == 3) {
-        showAlert("FUNCTIONLIMITED", Language::stringWithName("DEMOMODELOGIN"), "ISEE", {"SIGNUPNOW"}, kAlertDemo);
-        return;
-    }
-    if (login->loginType() == 2) {
-        showAlert("NOTIFICATION", Language::stringWithName("999"), "OK", {}, kAlertFailed);
-        return;
-    }
-    if (login->isNotWifi()) {
-        // "OK" is index 0: the first button, as the confirmation is written.
-        showAlert("NOTIFICATION", Language::stringWithName("WIFIALERT"), "", {"OK", "CANCEL"}, kAlertWifi, file);
-        return;
-    }
-    auto manager = DataAccessManager::sharedDataModel();
-    auto storedType = manager ? manager->getFileTypeByFileName(file.file_name) : std::nullopt;
-    sendDownload(file, PublicFunction::getFileType(storedType ? storedType : file.type));
+    actions().selectedFileToDownload(file);
 }
 
 void LibraryDetailController::pauseDownload(const brivanta_library_files_Entity& file)
 {
-    if (file.file_name)
-        SaleslibraryModel::sharedInstance()->pauseDownloadFile(*file.file_name);
+    actions().pauseDownload(file);
 }
 
 void LibraryDetailController::didSelectedCell(const brivanta_library_files_Entity& file, int cellIndex)
 {
-    auto model = SaleslibraryModel::sharedInstance();
     auto keep = self();
-    if (model->isInDownloadList(file.file_name)) {
-        pauseDownload(file);
-        updateBtnDownlaodOrUpdate();
-    } else if (model->isInPauseList(file.file_name)) {
-        selectedFileToDownload(file);
-        reloadDataWithPostNotiChangeTab(false, false);
-        updateBtnDownlaodOrUpdate();
-    } else if (!model->isExists(file.file_id)) {
-        selectShowInfo(file);
-    } else if (LibraryFiles::canBeUpdated(file, m_libFilesArrayIDS, *model)) {
-        if (!(m_libraryTab == 1 && m_isEditing))
-            selectFileToUpdate(file);
-    } else if (!(m_libraryTab == 1 && m_isEditing)) {
-        auto manager = DataAccessManager::sharedDataModel();
-        auto type = manager ? manager->getFileTypeByFileName(file.file_name) : std::nullopt;
-        selectDownloadedFileType(file.file_name, PublicFunction::getFileType(type ? type : file.type));
-    }
-    if (m_gridView) {
-        m_gridView->deselectItemAtIndexAnimated(static_cast<uint32_t>(cellIndex), false);
-        redrawVisibleCells();
-    }
+    actions().didSelectedCell(file, cellIndex);
 }
 
 void LibraryDetailController::selectFileToUpdate(const brivanta_library_files_Entity& file)
 {
-    int index = 0;
-    for (size_t i = 0; i < m_libfilesArray.size(); ++i)
-        if (m_libfilesArray[i].file_id == file.file_id)
-            index = static_cast<int>(i);
-    showAlert("NOTIFICATION", Language::stringWithName("HASUPDATE"), "", {"UPDATE", "CANCEL"}, kAlertUpdateBase + index,
-              file);
+    actions().selectFileToUpdate(file);
 }
 
 void LibraryDetailController::actionButtonPressed(const brivanta_library_files_Entity& file)
 {
-    auto model = SaleslibraryModel::sharedInstance();
-    if (!model->isExists(file.file_id)) {
-        selectedFileToDownload(file);
-        reloadDataWithPostNotiChangeTab(false, false);
-        updateBtnDownlaodOrUpdate();
-    } else if (m_libFilesArrayIDS.count(file.file_id)) {
-        if (listedFile(file.file_id))
-            selectFileToUpdate(file);
-    } else {
-        auto manager = DataAccessManager::sharedDataModel();
-        auto type = manager ? manager->getFileTypeByFileName(file.file_name) : std::nullopt;
-        selectDownloadedFileType(file.file_name, PublicFunction::getFileType(type ? type : file.type));
-    }
+    auto keep = self();
+    actions().actionButtonPressed(file);
 }
 
 // --- All files ----------------------------------------------------------------------------
@@ -213,8 +145,10 @@ void LibraryDetailController::actionButtonPressed(const brivanta_library_files_E
 void LibraryDetailController::downloadAll()
 {
     if (m_isBtnCancel) {
-        if (m_libraryTab == 0)
-            showAlert("CANCELDOWNLOADS", "", "STR_NO", {"STR_YES"}, kAlertCancelAll);
+        if (m_libraryTab == 0) {
+            m_alertCancel = actions().showAlert("CANCELDOWNLOADS", "", "STR_NO", {"STR_YES"}, kAlertCancelAll);
+            m_alertCancelIsShow = true;
+        }
         return;
     }
     if (m_libraryTab == 0) {
@@ -223,14 +157,14 @@ void LibraryDetailController::downloadAll()
         std::string message = count == 1
                                   ? LibraryTexts::countAndSize(Language::stringWithName("SINGLEFILENUMBERANDSIZE"), std::nullopt, size)
                                   : LibraryTexts::countAndSize(Language::stringWithName("FILENUMBERANDSIZE"), count, size);
-        showAlert("DOWNLOADALLFILES", message, "CANCEL", {"DOWNLOAD"}, kAlertDownloadAll);
+        actions().showAlert("DOWNLOADALLFILES", message, "CANCEL", {"DOWNLOAD"}, kAlertDownloadAll);
     } else {
         int count = getNumberOfAllFilesToUpdate();
         double size = getSizeOfAllFilesToUpdate();
         std::string message = count == 1
                                   ? LibraryTexts::countAndSize(Language::stringWithName("SINGLEFILENUMBERANDSIZE"), std::nullopt, size)
                                   : LibraryTexts::countAndSize(Language::stringWithName("FILENUMBERANDSIZE"), count, size);
-        showAlert("UPDATEALLFILES", message, "CANCEL", {"UPDATE"}, kAlertUpdateAll);
+        actions().showAlert("UPDATEALLFILES", message, "CANCEL", {"UPDATE"}, kAlertUpdateAll);
     }
 }
 
@@ -238,14 +172,14 @@ void LibraryDetailController::downloadAllFiles()
 {
     auto login = LoginMode::sharedInstance();
     if (login->loginType() == 3) {
-        showAlert("FUNCTIONLIMITED", Language::stringWithName("DEMOMODELOGIN"), "ISEE", {"SIGNUPNOW"}, kAlertDemo);
+        actions().refuseDemo();
     } else if (login->loginType() == 2) {
-        showAlert("NOTIFICATION", Language::stringWithName("999"), "OK", {}, kAlertFailed);
+        actions().refuseOffline();
     } else if (!login->isNotWifi()) {
         setBtnStatusToCancel(true);
         startDownloadAll();
     } else {
-        showAlert("NOTIFICATION", Language::stringWithName("WIFIALERT"), "", {"OK", "CANCEL"}, kAlertWifiAll);
+        actions().showAlert("NOTIFICATION", Language::stringWithName("WIFIALERT"), "", {"OK", "CANCEL"}, kAlertWifiAll);
     }
 }
 
@@ -255,7 +189,7 @@ void LibraryDetailController::startDownloadAll()
     auto listed = m_libfilesArray;
     for (const auto& file : listed) {
         if (LibraryFiles::canBeDownloaded(file, *model))
-            sendDownload(file, PublicFunction::getFileType(file.type));
+            actions().sendDownload(file, PublicFunction::getFileType(file.type));
     }
     reloadDataWithPostNotiChangeTab(false, false);
 }
@@ -318,7 +252,6 @@ void LibraryDetailController::updateBtnDownloadAll()
             auto alert = m_alertCancel;
             m_alertCancel.reset();
             m_alertCancelIsShow = false;
-            m_alertFiles.erase(alert.get());
             alert->dismissWithClickedButtonIndex(0, false);
         }
     }
@@ -342,7 +275,7 @@ void LibraryDetailController::didSelectedDeleteButton(const brivanta_library_fil
     if (file.file_id == 0 && !file.file_name)
         return;
     if (LoginMode::sharedInstance()->loginType() == 3) {
-        showAlert("FUNCTIONLIMITED", Language::stringWithName("DEMOMODELOGIN"), "ISEE", {"SIGNUPNOW"}, kAlertDemo);
+        actions().refuseDemo();
         return;
     }
     auto model = SaleslibraryModel::sharedInstance();
@@ -374,57 +307,21 @@ void LibraryDetailController::didSelectedDeleteButton(const brivanta_library_fil
 
 int LibraryDetailController::ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& result)
 {
-    if (!result || result->cmdCode != kCmdDownload)
-        return 0;
-    if (result->status == "200") {
-        updateBtnDownlaodOrUpdate();
-        reloadDataWithPostNotiChangeTab(true, false);
-        // The reply comes before the manager forgets the name: refresh once it has.
-        std::weak_ptr<LibraryDetailController> weak = self();
-        base::RunLoop::main().post([weak] {
-            if (auto controller = weak.lock())
-                controller->updateBtnDownlaodOrUpdate();
-        });
-    } else {
-        showAlert("NOTIFICATION", result->message, "OK", {}, kAlertFailed);
-    }
-    return 0;
+    auto keep = self();
+    return actions().ReciveHttpRespondInfo(result);
 }
 
 void LibraryDetailController::ReciveDownloadPercent(const DownLoadRequestInfo& info)
 {
-    base::logf("the filename is %s,the percent is %f", info.fileName().c_str(), info.downloadPercent());
-    if (!m_gridView)
-        return;
-    for (auto& visible : m_gridView->visibleCells()) {
-        auto cell = std::dynamic_pointer_cast<LibraryDetailCell>(visible);
-        if (cell && cell->file().file_name == info.fileName())
-            cell->progressView().setProgress(info.downloadPercent());
-    }
+    actions().ReciveDownloadPercent(info);
 }
 
-// --- Alerts -------------------------------------------------------------------------------
+// --- The grid's own alerts ----------------------------------------------------------------
 
-void LibraryDetailController::alertViewClickedButtonAtIndex(ui::AlertView& alert, int index)
+void LibraryDetailController::alertAnswered(int tag, int index)
 {
     auto keep = self();
-    auto entry = m_alertFiles.find(&alert);
-    std::optional<brivanta_library_files_Entity> file;
-    std::shared_ptr<ui::AlertView> held;
-    if (entry != m_alertFiles.end()) {
-        held = entry->second.first;
-        file = entry->second.second;
-        m_alertFiles.erase(entry);
-    }
-    int tag = alert.tag();
     switch (tag) {
-    case kAlertDemo:
-        if (index == 1)
-            ui::Application::shared().openURL(BrivantaAppDelegate::kRegistrationPageAddress);
-        return;
-    case kAlertFailed:
-        base::log("failed");
-        return;
     case kAlertDownloadAll:
         if (index == 1)
             downloadAllFiles();
@@ -434,15 +331,6 @@ void LibraryDetailController::alertViewClickedButtonAtIndex(ui::AlertView& alert
             updateAllFiles();
             if (m_btnAllFiles)
                 m_btnAllFiles->setEnabled(false);
-        }
-        return;
-    case kAlertWifi:
-        if (index == 0 && file) {
-            auto manager = DataAccessManager::sharedDataModel();
-            auto type = manager ? manager->getFileTypeByFileName(file->file_name) : std::nullopt;
-            sendDownload(*file, PublicFunction::getFileType(type ? type : file->type));
-            reloadDataWithPostNotiChangeTab(false, false);
-            updateBtnDownlaodOrUpdate();
         }
         return;
     case kAlertWifiAll:
@@ -456,22 +344,6 @@ void LibraryDetailController::alertViewClickedButtonAtIndex(ui::AlertView& alert
             cancelAllDownloads();
         return;
     default:
-        break;
-    }
-    if (tag < kAlertUpdateBase || !file)
         return;
-    // The question stands for its document, whatever the grid shows now.
-    auto model = SaleslibraryModel::sharedInstance();
-    auto listed = listedFile(file->file_id);
-    if (!listed || !LibraryFiles::canBeUpdated(*listed, m_libFilesArrayIDS, *model))
-        return;
-    if (index == 0) {
-        selectedFileToDownload(*listed);
-        reloadDataWithPostNotiChangeTab(false, false);
-        updateBtnDownlaodOrUpdate();
-    } else if (index == 1) {
-        auto manager = DataAccessManager::sharedDataModel();
-        if (auto update = manager ? manager->getLibFileUpdateByFileID(listed->file_id) : std::nullopt)
-            selectDownloadedFileType(update->oldFileName, PublicFunction::getFileType(update->oldFileType));
     }
 }

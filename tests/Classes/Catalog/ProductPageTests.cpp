@@ -436,7 +436,8 @@ TEST_F(ProductPageTest, TagsRelatedProductsAndMaterialsOpenFromThePage)
     base::RunLoop::main().advance(1);
     auto files = std::dynamic_pointer_cast<ProductRelatedFileController>(rootNav->topViewController());
     ASSERT_TRUE(files);
-    files->fileTable()->layoutIfNeeded();
+    files->libraryFileScrollView()->layoutIfNeeded();
+    EXPECT_EQ(files->libraryFileScrollView()->numberOfColumns(), 4u) << "four tiles across";
     EXPECT_TRUE(driver->findByText("Guide 1"));
     EXPECT_TRUE(driver->findByText("Guide 2"));
     driver->tap(files->btnClose().get());

@@ -34,22 +34,6 @@ protected:
         ui::Application::shared().setURLRecorder({});
         LibraryScreenTest::TearDown();
     }
-    std::shared_ptr<ui::AlertView> alert() const { return ui::AlertView::visibleAlert(); }
-    // Answers the alert on screen by a button's text.
-    void answer(const std::string& text)
-    {
-        auto shown = alert();
-        ASSERT_NE(shown, nullptr) << "no alert to answer " << text;
-        ASSERT_TRUE(driver->tap(driver->findByText(text))) << text << " on " << shown->title();
-        base::RunLoop::main().advance(0.5);
-    }
-    void tapTile(const std::string& title)
-    {
-        auto* tile = tileOf(title);
-        ASSERT_NE(tile, nullptr) << title;
-        driver->tap(driver->centerOf(&tile->fileImageView()));
-        base::RunLoop::main().advance(1);
-    }
     std::vector<std::string> opened;
 };
 

@@ -137,6 +137,7 @@ protected:
 #include "Classes/Library/LibraryDetailController.h"
 #include "Common/MessageBox.h"
 #include "Platform/UI/Driver.h"
+#include "Platform/UI/ImageView.h"
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/Window.h"
 
@@ -222,6 +223,23 @@ protected:
                 return cell;
         }
         return nullptr;
+    }
+
+    std::shared_ptr<ui::AlertView> alert() const { return ui::AlertView::visibleAlert(); }
+    // Answers the alert on screen by a button's text.
+    void answer(const std::string& text)
+    {
+        auto shown = alert();
+        ASSERT_NE(shown, nullptr) << "no alert to answer " << text;
+        ASSERT_TRUE(driver->tap(driver->findByText(text))) << text << " on " << shown->title();
+        base::RunLoop::main().advance(0.5);
+    }
+    void tapTile(const std::string& title)
+    {
+        auto* tile = tileOf(title);
+        ASSERT_NE(tile, nullptr) << title;
+        driver->tap(driver->centerOf(&tile->fileImageView()));
+        base::RunLoop::main().advance(1);
     }
 
     std::shared_ptr<ui::Window> window;

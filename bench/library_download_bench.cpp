@@ -1,0 +1,262 @@
+// Download-all from the library grid against the loopback back end (fixture M: 300 small
+// documents of every type), beside one curl run fetching the same addresses three at a time,
+// as the download queue runs them. Reports the wall time of each and the main thread's time in
+// the grid's progress updates and reloads per reply. BRIVANTA_BENCH_FILES takes fewer files.
+#include "BenchSupport.h"
+
+#include "Classes/Library/LibraryDetailController.h"
+#include "Classes/Library/SaleslibraryModel.h"
+#include "Common/ConfigManager.h"
+#include "Database/DataAccessManager.h"
+#include "Network/BRJSON.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/Base/UserDefaults.h"
+#include "Protocol/LoginMode.h"
+#include "Protocol/NetBaseRst.h"
+#include "Protocol/NetworkModel.h"
+#include "Protocol/RequestLogin.h"
+#include "Protocol/ServerCommands.h"
+#include "tests/Support/TestBackend.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+double wallNow()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+struct Document {
+    brivanta_library_files_Entity record;
+    std::string address;
+};
+
+std::string folderOf(const std::string& type)
+{
+    if (type == "VEDIO")
+        return "vedio";
+    if (type == "EXCEL")
+        return "excel";
+    if (type == "WORD")
+        return "word";
+    if (type == "KEYNOTE")
+        return "keynote";
+    return "pdf";
+}
+
+// The back end, a logged-in home and the library rows, shared by both benchmarks.
+struct Setup {
+    std::unique_ptr<testsupport::TestBackend> backend;
+    fs::path home;
+    std::vector<Document> documents;
+    std::string error;
+
+    Setup()
+    {
+        std::signal(SIGPIPE, SIG_IGN);
+        setenv("BRIVANTA_BUNDLE", BRIVANTA_BUNDLE_DIR, 0);
+        backend = testsupport::TestBackend::start("M", &error);
+        if (!backend)
+            return;
+        char pattern[] = "/tmp/brivanta-download-bench-XXXXXX";
+        home = ::mkdtemp(pattern);
+        ::setenv("BRIVANTA_HOME", home.c_str(), 1);
+        base::UserDefaults::resetStandard();
+        backend->writeServerSettings();
+        LoginMode::freeInstance();
+        auto login = LoginMode::sharedInstance();
+        login->setClientID("AcmeCo");
+        login->setAcountID("alice");
+        login->setDeviceID("bench");
+        login->setPassword(RequestLogin::passwordDigest("s3cret!"));
+        login->setLoginType(1);
+        login->setIsNotWifi(false);
+        auto data = DataAccessManager::sharedDataModel();
+        if (!data || !data->hasModels()) {
+            error = "no database";
+            return;
+        }
+        readDocuments();
+    }
+    ~Setup()
+    {
+        SaleslibraryModel::freeInstance();
+        DataAccessManager::releaseDataModel();
+        std::error_code ignored;
+        fs::remove_all(home, ignored);
+    }
+
+    // The library table as the back end's file sync answers it.
+    void readDocuments()
+    {
+        std::string body = std::string(R"({"root":{"parameters":{"methodName":"syncData","accountId":"alice",)") +
+                           R"("clientId":"AcmeCo","deviceId":"bench","syncType":"file","isFull":"true"}}})";
+        auto answer = testsupport::httpExchange(backend->commandPort(), "POST",
+                                                std::string("/") + testsupport::TestBackend::kPath + "/SyncServer;", body);
+        auto json = answer ? JSONValue(answer->body) : std::nullopt;
+        if (!json) {
+            error = "no file sync answer";
+            return;
+        }
+        const auto& content = (*json)["content"];
+        if (!content.isArray() || content.asArray().empty() || !content.asArray()[0].isArray()) {
+            error = "no library table in the file sync answer";
+            return;
+        }
+        const auto& rows = content.asArray()[0];
+        size_t wanted = rows.asArray().size();
+        if (const char* limit = std::getenv("BRIVANTA_BENCH_FILES"))
+            wanted = std::min(wanted, static_cast<size_t>(std::atoi(limit)));
+        std::vector<brivanta_library_files_Entity> records;
+        for (size_t i = 0; i < wanted; ++i) {
+            const auto& row = rows.asArray()[i];
+            Document doc;
+            doc.record.file_id = static_cast<int>(row["id"].toInt());
+            doc.record.title = row["title"].toString();
+            doc.record.file_name = row["fileName"].toString();
+            doc.record.type = row["type"].toString();
+            doc.record.category = static_cast<int>(row["category"].toInt());
+            doc.record.info = row["info"].toString();
+            doc.record.date = row["date"].toString();
+            doc.record.published = 1;
+            doc.record.ordering = static_cast<int>(i);
+            doc.address = "http://127.0.0.1:" + std::to_string(backend->filePort()) + "/" +
+                          testsupport::TestBackend::kImagePath + "/images/AcmeCo/library/" +
+                          folderOf(*doc.record.type) + "/" + *doc.record.file_name;
+            records.push_back(doc.record);
+            documents.push_back(std::move(doc));
+        }
+        if (documents.empty() || !DataAccessManager::sharedDataModel()->saveToDatabaseLibraryFiles(records))
+            error = "no documents saved";
+    }
+
+    void forgetDownloads() const
+    {
+        SaleslibraryModel::freeInstance();
+        std::error_code ignored;
+        for (const auto& entry : fs::directory_iterator(home / "Documents" / "acmeco", ignored))
+            if (entry.is_directory() && entry.path().filename() != "LibraryImages" && entry.path().filename() != "ProductImages")
+                fs::remove_all(entry.path(), ignored);
+    }
+};
+
+Setup& setup()
+{
+    static Setup s;
+    return s;
+}
+
+// Stands between the manager and the grid to time the grid's handling of each report.
+class TimedListener : public SaleslibraryModelDelegate {
+public:
+    explicit TimedListener(std::shared_ptr<LibraryDetailController> grid) : m_grid(std::move(grid)) {}
+    int ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& result) override
+    {
+        double start = wallNow();
+        int answer = m_grid->ReciveHttpRespondInfo(result);
+        if (result && result->cmdCode == kCmdDownload) {
+            replySeconds += wallNow() - start;
+            ++replies;
+        }
+        return answer;
+    }
+    void ReciveDownloadPercent(const DownLoadRequestInfo& info) override
+    {
+        double start = wallNow();
+        m_grid->ReciveDownloadPercent(info);
+        progressSeconds += wallNow() - start;
+        ++progressReports;
+    }
+    double replySeconds = 0, progressSeconds = 0;
+    long replies = 0, progressReports = 0;
+
+private:
+    std::shared_ptr<LibraryDetailController> m_grid;
+};
+
+void BM_GridDownloadAll(benchmark::State& state)
+{
+    auto& s = setup();
+    if (!s.error.empty()) {
+        state.SkipWithError(s.error.c_str());
+        return;
+    }
+    const size_t count = s.documents.size();
+    for (auto _ : state) {
+        s.forgetDownloads();
+        auto grid = std::make_shared<LibraryDetailController>();
+        grid->view();
+        auto model = SaleslibraryModel::sharedInstance();
+        model->removeFromCallBackList(grid.get());
+        auto listener = std::make_shared<TimedListener>(grid);
+        model->registerCallBackList(listener);
+        // Not counted: the tile pass and main-loop reports of the grid's first load.
+        base::RunLoop::main().runUntil([] { return false; }, 0.05);
+
+        double start = wallNow();
+        grid->downloadAllFiles();
+        bool done = base::RunLoop::main().runUntil(
+            [&] { return model->downloadFileNameArray().empty() && model->existsFiles().size() >= count; }, 600);
+        double wall = wallNow() - start;
+        state.SetIterationTime(wall);
+        if (!done || model->existsFiles().size() != count) {
+            state.SkipWithError("the downloads did not all land");
+            break;
+        }
+        state.counters["files"] = double(count);
+        state.counters["reply_handling_ms_per_reply"] =
+            listener->replies ? listener->replySeconds * 1000 / double(listener->replies) : 0;
+        state.counters["progress_handling_ms_per_report"] =
+            listener->progressReports ? listener->progressSeconds * 1000 / double(listener->progressReports) : 0;
+        state.counters["progress_reports"] = double(listener->progressReports);
+        state.counters["main_thread_handling_ms"] = (listener->replySeconds + listener->progressSeconds) * 1000;
+        model->removeFromCallBackList(listener.get());
+    }
+}
+BENCHMARK(BM_GridDownloadAll)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// One curl run over the same addresses, three transfers at a time.
+void BM_CurlSameFiles(benchmark::State& state)
+{
+    auto& s = setup();
+    if (!s.error.empty()) {
+        state.SkipWithError(s.error.c_str());
+        return;
+    }
+    fs::path out = s.home / "curl";
+    fs::path config = s.home / "curl.conf";
+    {
+        std::ofstream list(config);
+        for (const auto& doc : s.documents)
+            list << "url = \"" << doc.address << "\"\noutput = \"" << (out / *doc.record.file_name).string() << "\"\n";
+    }
+    for (auto _ : state) {
+        std::error_code ignored;
+        fs::remove_all(out, ignored);
+        fs::create_directories(out);
+        double start = wallNow();
+        long rss = benchsupport::runProgram({"curl", "-sS", "--fail", "--parallel", "--parallel-max", "3", "-K", config.string()});
+        state.SetIterationTime(wallNow() - start);
+        if (rss < 0) {
+            state.SkipWithError("curl failed");
+            break;
+        }
+        state.counters["files"] = double(s.documents.size());
+    }
+}
+BENCHMARK(BM_CurlSameFiles)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return benchsupport::runWithPairRatios(argc, argv, {{"download-all", "BM_GridDownloadAll", "BM_CurlSameFiles"}});
+}

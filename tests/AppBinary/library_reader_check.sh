@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The library road through the real binary: log in against the local back end, sync, download
-# the brochure, open it in the reader, check its page and leave; the reader's record is on disk.
+# the brochure, open it in the reader, check its page and leave; then open it again from the
+# chair's related materials. The reader's record is on disk.
 set -euo pipefail
 app=$1
 src=$(cd "$(dirname "$0")/../.." && pwd)
@@ -45,6 +46,28 @@ expect "Brochure"
 tap 37 22
 wait 2
 expect "My documents"
+SCRIPT
+# The same brochure from the chair's related materials. The screenshot lays the catalogue out
+# before its first coordinate tap.
+cat >> "$script" <<SCRIPT
+tap "Catalog"
+wait 1
+screenshot $BRIVANTA_HOME/catalogue.png
+tap 347 128
+wait 1
+expect "Add to Order"
+tap 694 414
+wait 1
+expect "Related materials"
+tap "Brochure"
+wait 2
+expect "1 of 1"
+tap 37 22
+wait 2
+expect "Related materials"
+tap "Close"
+wait 1
+expect "Add to Order"
 SCRIPT
 "$app" --headless --script "$script" > /dev/null
 

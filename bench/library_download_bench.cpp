@@ -97,10 +97,11 @@ struct Setup {
     // The library table as the back end's file sync answers it.
     void readDocuments()
     {
-        std::string body = std::string(R"({"root":{"parameters":{"methodName":"syncData","accountId":"alice",)") +
-                           R"("clientId":"AcmeCo","deviceId":"bench","syncType":"file","isFull":"true"}}})";
-        auto answer = testsupport::httpExchange(backend->commandPort(), "POST",
-                                                std::string("/") + testsupport::TestBackend::kPath + "/SyncServer;", body);
+        const std::string body = R"({"root":{"parameters":{"methodName":"syncData","accountId":"alice",)"
+                                 R"("clientId":"AcmeCo","deviceId":"bench","syncType":"file","isFull":"true"}}})";
+        std::string target = "/";
+        target.append(testsupport::TestBackend::kPath).append("/SyncServer;");
+        auto answer = testsupport::httpExchange(backend->commandPort(), "POST", target, body);
         auto json = answer ? JSONValue(answer->body) : std::nullopt;
         if (!json) {
             error = "no file sync answer";

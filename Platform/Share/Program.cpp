@@ -1,5 +1,9 @@
 #include "Platform/Share/Program.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <spawn.h>
@@ -39,7 +43,7 @@ std::optional<std::string> findProgram(const std::string& name)
 
 namespace {
 
-pid_t spawn(const std::vector<std::string>& argv, int stdoutFd)
+pid_t spawn(const std::vector<std::string>& argv, int stdoutFd, bool ownGroup = false)
 {
     auto program = findProgram(argv.empty() ? std::string() : argv.front());
     if (!program)
@@ -55,8 +59,16 @@ pid_t spawn(const std::vector<std::string>& argv, int stdoutFd)
         posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
     else
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (ownGroup) {
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        posix_spawnattr_setpgroup(&attributes, 0);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    }
     pid_t pid = -1;
-    int rc = posix_spawn(&pid, program->c_str(), &actions, nullptr, args.data(), environ);
+    int rc = posix_spawn(&pid, program->c_str(), &actions, &attributes, args.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
 }
@@ -90,6 +102,37 @@ ProgramResult runProgram(const std::vector<std::string>& argv, bool captureOutpu
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double timeoutSeconds)
+{
+    ProgramResult result;
+    pid_t pid = spawn(argv, -1, true);
+    if (pid < 0)
+        return result;
+    result.started = true;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(0.0, timeoutSeconds));
+    int status = 0;
+    // Polled: a child of another thread's spawn must not be reaped here by a blocking wait.
+    for (auto pause = std::chrono::milliseconds(1);; pause = std::min(pause * 2, std::chrono::milliseconds(50))) {
+        pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            break;
+        }
+        if (done < 0 && errno != EINTR)
+            break;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            result.timedOut = true;
+            // The leader is not reaped yet, so the group id still names its group.
+            kill(-pid, SIGKILL);
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        std::this_thread::sleep_for(pause);
+    }
     return result;
 }
 

@@ -12,10 +12,14 @@ struct ProgramResult {
     bool started = false;
     int exitCode = -1;
     std::string output; // standard output, when asked for
+    bool timedOut = false;
 };
 
 // Runs a program with an argument list (never through a shell) and waits for it.
 ProgramResult runProgram(const std::vector<std::string>& argv, bool captureOutput = false);
+// Runs a program in a process group of its own, its output discarded; past `timeoutSeconds`
+// the whole group is killed (helpers it started included) and `timedOut` is set.
+ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double timeoutSeconds);
 // Starts a program and leaves it running (a desktop helper); false when it could not start.
 bool startProgram(const std::vector<std::string>& argv);
 

@@ -11,10 +11,19 @@
 #include "Platform/UI/Window.h"
 
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
 
 namespace {
 constexpr int kTypePdf = 5;
 constexpr int kTypeVideo = 6;
+
+bool isOfficeFile(const std::string& path)
+{
+    std::string ext = std::filesystem::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return ext == ".pptx" || ext == ".ppt" || ext == ".xls" || ext == ".xlsx" || ext == ".doc" || ext == ".docx";
+}
 
 } // namespace
 
@@ -39,8 +48,11 @@ void LibraryFileOpener::openPath(const std::string& path, int type, const std::s
         openVideo(path, title);
         return;
     }
-    // Videos and office files go to the desktop's own applications here, like any other file.
     if (PublicFunction::safeSizeOfPath(path)) {
+        if (isOfficeFile(path)) {
+            openOffice(path, title);
+            return;
+        }
         if (!preview(path))
             showAlert("PLEASEDOWNLOADKEYNOTE");
         return;
@@ -92,6 +104,19 @@ void LibraryFileOpener::openVideo(const std::string& path, const std::string& ti
     root->view()->addSubview(m_video->view());
 }
 
+void LibraryFileOpener::openOffice(const std::string& path, const std::string& title)
+{
+    auto* nav = navigation();
+    if (!nav) {
+        base::logf("LibraryFileOpener: no navigation to show %s", path.c_str());
+        return;
+    }
+    m_office = std::make_shared<PPTLoadingViewController>();
+    m_office->setFileName(title);
+    m_office->setFilePath(path);
+    nav->pushViewController(m_office, true);
+}
+
 void LibraryFileOpener::stopViewVideo()
 {
     m_videoObserver.reset();
@@ -115,7 +140,12 @@ void LibraryFileOpener::dismissReaderViewController(PdfViewController& reader)
 
 bool LibraryFileOpener::preview(const std::string& path)
 {
-    return share::DocumentOpener::shared().open(path);
+    // Preview and open-in are one hand-off here: the file is opened once.
+    m_documentController.reset();
+    if (!share::DocumentOpener::shared().open(path))
+        return false;
+    m_documentController = path;
+    return true;
 }
 
 void LibraryFileOpener::showAlert(const std::string& messageKey)

@@ -1,4 +1,5 @@
 #pragma once
+#include "Classes/Library/PPTLoadingViewController.h"
 #include "Classes/Library/PdfViewController.h"
 #include "Classes/Library/VideoViewController.h"
 #include "Platform/Base/NotificationCenter.h"
@@ -15,8 +16,8 @@ class View;
 
 // Opens a library document that is on the device with the viewer for its type: the PDF
 // reader for "PDF", the video player for "VEDIO" (over the root screen until it posts
-// "stopViewVideo"), the desktop's own application for office files and the rest (a message
-// when nothing takes the file). The library screens
+// "stopViewVideo"), the office viewer for office files within the size limit, the desktop's
+// own application for the rest (a message when nothing takes the file). The library screens
 // own one and keep it while a viewer is open.
 class LibraryFileOpener : public PdfViewControllerDelegate,
                           public std::enable_shared_from_this<LibraryFileOpener> {
@@ -42,12 +43,17 @@ public:
 
     const std::shared_ptr<PdfViewController>& reader() const { return m_reader; }
     const std::shared_ptr<VideoViewController>& video() const { return m_video; }
+    const std::shared_ptr<PPTLoadingViewController>& officeViewer() const { return m_office; }
+    // The file last handed to the desktop's preview, until that preview ends.
+    const std::optional<std::string>& previewedFile() const { return m_documentController; }
+    void documentInteractionControllerDidEndPreview() { m_documentController.reset(); }
     // The player left: its view goes and the player is dropped.
     void stopViewVideo();
 
 private:
     void openPdf(const std::string& path, const std::string& title);
     void openVideo(const std::string& path, const std::string& title);
+    void openOffice(const std::string& path, const std::string& title);
     // The platform preview with its "open in" hand-off; false when nothing takes the file.
     bool preview(const std::string& path);
     void showAlert(const std::string& messageKey);
@@ -55,6 +61,8 @@ private:
 
     std::shared_ptr<PdfViewController> m_reader;
     std::shared_ptr<VideoViewController> m_video;
+    std::shared_ptr<PPTLoadingViewController> m_office;
+    std::optional<std::string> m_documentController;
     base::ObserverToken m_videoObserver;
     std::function<void(const std::string&, const std::string&, int)> m_alert;
     std::function<ui::NavigationController*()> m_navigation;

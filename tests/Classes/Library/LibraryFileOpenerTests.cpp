@@ -1,6 +1,7 @@
 #include "Classes/Library/LibraryFileOpener.h"
 #include "Common/Language.h"
 #include "Platform/UI/Button.h"
+#include "Platform/UI/Label.h"
 #include "Platform/UI/NavigationController.h"
 #include "tests/Classes/Library/ReaderTestSupport.h"
 
@@ -60,17 +61,17 @@ TEST_F(LibraryFileOpenerTest, EachTypeGoesToItsViewerOrSaysWhyNot)
         std::string name;
         std::string path;
         int type;
-        bool pushesReader;
+        std::string pushes; // the screen on top afterwards, when not the root
         std::string alert; // key, or empty
         bool handedOver;
     } cases[] = {
-        {"PDF", good, 5, true, "", false},
-        {"random bytes as PDF", noise, 5, false, "THEFILEISCORRUPTED", false},
-        {"locked PDF", locked, 5, false, "THEFILEISCORRUPTED", false},
-        {"text with a handler", notes, 9, false, "", true},
-        {"deck without a handler", deck, 9, false, "PLEASEDOWNLOADKEYNOTE", false},
-        {"deck past the size limit", huge, 9, false, "FILETOOLARGEALERT", false},
-        {"missing file", missing, 8, false, "FILETOOLARGEALERT", false},
+        {"PDF", good, 5, "PdfViewController", "", false},
+        {"random bytes as PDF", noise, 5, "", "THEFILEISCORRUPTED", false},
+        {"locked PDF", locked, 5, "", "THEFILEISCORRUPTED", false},
+        {"text with a handler", notes, 9, "", "", true},
+        {"deck in capitals", deck, 9, "PPTLoadingViewController", "", false},
+        {"deck past the size limit", huge, 9, "", "FILETOOLARGEALERT", false},
+        {"missing file", missing, 8, "", "FILETOOLARGEALERT", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -78,8 +79,8 @@ TEST_F(LibraryFileOpenerTest, EachTypeGoesToItsViewerOrSaysWhyNot)
         std::filesystem::remove(opened);
         opener->openPath(c.path, c.type, "Title of " + c.name);
         base::RunLoop::main().advance(1);
+        EXPECT_EQ(nav->topViewController() == root ? "" : nav->topViewController()->className(), c.pushes);
         auto top = std::dynamic_pointer_cast<PdfViewController>(nav->topViewController());
-        EXPECT_EQ(bool(top), c.pushesReader);
         if (c.alert.empty())
             EXPECT_TRUE(alerts.empty());
         else
@@ -95,6 +96,13 @@ TEST_F(LibraryFileOpenerTest, EachTypeGoesToItsViewerOrSaysWhyNot)
             base::RunLoop::main().advance(1);
             EXPECT_EQ(nav->topViewController(), root);
             EXPECT_FALSE(opener->reader());
+        }
+        if (auto office = std::dynamic_pointer_cast<PPTLoadingViewController>(nav->topViewController())) {
+            EXPECT_EQ(office->titleLabel()->text(), "Title of " + c.name);
+            EXPECT_EQ(opener->officeViewer(), office);
+            office->btnBackClick();
+            base::RunLoop::main().advance(1);
+            EXPECT_EQ(nav->topViewController(), root);
         }
     }
 }

@@ -237,6 +237,15 @@ std::vector<Link> Page::links(const gfx::Rect& into) const
     return links(fitTransform(into));
 }
 
+std::string Page::text() const
+{
+    std::lock_guard lock(m_state->mutex);
+    char* raw = poppler_page_get_text(static_cast<PopplerPage*>(m_page));
+    std::string out = raw ? raw : "";
+    g_free(raw);
+    return out;
+}
+
 std::vector<Link> Page::links(const gfx::AffineTransform& pageToView) const
 {
     std::vector<Link> result;

@@ -54,6 +54,8 @@ public:
     void draw(gfx::Context& context, const gfx::Rect& into) const;
     // Draws the upright page under the given page-to-context transform (tiles).
     void draw(gfx::Context& context, const gfx::AffineTransform& pageToContext) const;
+    // The page's text in reading order, lines separated by newlines.
+    std::string text() const;
     // Link annotations in document order, their areas under the page-to-view transform of
     // draw(context, into).
     std::vector<Link> links(const gfx::Rect& into) const;

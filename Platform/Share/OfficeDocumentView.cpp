@@ -10,6 +10,8 @@
 #include "Platform/UI/ScrollView.h"
 #include "Platform/UI/Window.h"
 
+#include <optional>
+
 namespace share {
 
 namespace {
@@ -31,9 +33,17 @@ public:
     const char* className() const override { return "OfficePageView"; }
     void drawRect(gfx::Context& context, const gfx::Rect&) override { m_page->draw(context, bounds()); }
     gfx::Size pageSize() const { return m_page->size(); }
+    // Read once: the driver and screen readers find the page by its words.
+    std::string accessibilityText() const override
+    {
+        if (!m_text)
+            m_text = m_page->text();
+        return *m_text;
+    }
 
 private:
     std::shared_ptr<pdf::Page> m_page;
+    mutable std::optional<std::string> m_text;
 };
 
 const char* reasonText(OfficeConverter::Status status)

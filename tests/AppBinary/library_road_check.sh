@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The library road through the application binary: log in against the local back end, sync,
-# open the library tab, download a PDF from its card, read it, and delete it again from its
-# card in "My documents"; then, on a fresh home with no network, open a demo PDF. What the back
+# open the library tab, download a PDF from its card, read it, download a word-processing file
+# and read it in the office viewer, and delete the PDF again from its card in "My documents"; then, on a fresh home with no network, open a demo PDF. What the back
 # end saw is read from its log.
 set -euo pipefail
 app=$1
@@ -31,6 +31,14 @@ waitgone "Downloading" 30
 tap "Autumn catalogue"
 waitfor "1 of 1" 10
 screenshot $outdir/library-reader.png
+tap "Back"
+wait 1
+tap "Meeting notes"
+tap "Download"
+waitgone "Downloading" 30
+tap "Meeting notes"
+waitfor "Notes of the spring dealer meeting." 90
+screenshot $outdir/library-office.png
 tap "Back"
 wait 1
 tap "My documents"
@@ -75,7 +83,7 @@ files = [r for r in records if isinstance(r, dict) and r.get("command") == "file
 if len(files) != 1:
     sys.exit("expected one download of cat.pdf, saw %d" % len(files))
 notices = [r["parameters"].get("fileIds") for r in records if isinstance(r, dict) and r.get("command") == "519"]
-if notices != ["42"]:
-    sys.exit("expected one syncFileFinished for 42, saw %r" % notices)
+if notices != ["42", "44"]:
+    sys.exit("expected one syncFileFinished for 42, then 44, saw %r" % notices)
 PY
 echo "library road: downloaded, read, deleted; demo PDF read offline"

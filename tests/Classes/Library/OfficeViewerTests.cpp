@@ -98,6 +98,7 @@ TEST_F(OfficeViewerTest, ADocumentOpensUnderTheBarAndGoesBack)
         for (int x = 60; x < 700; x += 2)
             dark += shot.colorAt(x, y).r < 0.4;
     EXPECT_GT(dark, 20) << "the document's text";
+    EXPECT_TRUE(driver->findByText("Goods travel at the buyer's risk.")) << "the page reads as its words";
 
     // The share sheet shows once however often the button is tapped; back closes it and pops.
     ASSERT_TRUE(driver->tap(viewer->shareButtonView().get()));

@@ -8,4 +8,7 @@ void LibraryDetailController::selectDownloadedFileType(const std::optional<std::
 
 void LibraryDetailController::stopViewVideo(const base::Notification&)
 {
+    // The player's view goes and the player is dropped; the opener hears it too, harmlessly.
+    if (m_opener)
+        m_opener->stopViewVideo();
 }

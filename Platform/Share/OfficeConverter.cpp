@@ -73,16 +73,25 @@ bool OfficeConverter::isAvailable() { return findProgram("soffice").has_value();
 
 OfficeConverter::Result OfficeConverter::convert(const std::string& path, double timeoutSeconds)
 {
-    Result result;
     auto cached = cachedPdfPath(path);
-    if (!cached) {
+    if (!cached)
+        return Result{Status::MissingFile, {}};
+    return convertTo(path, *cached, timeoutSeconds);
+}
+
+OfficeConverter::Result OfficeConverter::convertTo(const std::string& path, const std::string& pdfPath,
+                                                   double timeoutSeconds)
+{
+    Result result;
+    struct stat st{};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         result.status = Status::MissingFile;
         return result;
     }
     std::lock_guard lock(g_conversionMutex);
-    if (base::FileManager::fileSize(*cached).value_or(0) > 0) {
+    if (base::FileManager::fileSize(pdfPath).value_or(0) > 0) {
         result.status = Status::Cached;
-        result.pdfPath = *cached;
+        result.pdfPath = pdfPath;
         return result;
     }
     if (!isAvailable()) {
@@ -122,11 +131,11 @@ OfficeConverter::Result OfficeConverter::convert(const std::string& path, double
         base::logf("OfficeConverter: %s was not converted (exit %d)", path.c_str(), run.exitCode);
         return result;
     }
-    std::filesystem::rename(output, *cached, error);
+    std::filesystem::rename(output, pdfPath, error);
     if (error)
         return result;
     result.status = Status::Converted;
-    result.pdfPath = *cached;
+    result.pdfPath = pdfPath;
     return result;
 }
 

@@ -17,6 +17,10 @@ public:
     };
 
     static Result convert(const std::string& path, double timeoutSeconds = kDefaultTimeout);
+    // The same with the kept PDF's path worked out already (cachedPdfPath, on a thread that
+    // may use the digest; worker threads leave OpenSSL's thread state behind).
+    static Result convertTo(const std::string& path, const std::string& pdfPath,
+                            double timeoutSeconds = kDefaultTimeout);
     // Where the PDF of the file as it is now is kept; nothing when the file cannot be read.
     static std::optional<std::string> cachedPdfPath(const std::string& path);
     static bool isAvailable();

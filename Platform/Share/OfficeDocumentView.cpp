@@ -106,8 +106,10 @@ void OfficeDocumentView::loadFile(const std::string& path)
     if (m_delegate)
         m_delegate->officeDocumentViewDidStartLoad(*this);
     std::weak_ptr<bool> alive = m_alive;
-    conversionThread().post([this, alive, generation, path] {
-        auto result = OfficeConverter::convert(path);
+    auto kept = OfficeConverter::cachedPdfPath(path);
+    conversionThread().post([this, alive, generation, path, kept] {
+        auto result = kept ? OfficeConverter::convertTo(path, *kept)
+                           : OfficeConverter::Result{OfficeConverter::Status::MissingFile, {}};
         base::RunLoop::main().post([this, alive, generation, result] {
             // The view went, or a newer load replaced this one.
             if (alive.expired() || generation != m_generation)

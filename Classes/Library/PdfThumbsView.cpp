@@ -217,7 +217,8 @@ void PdfThumbsView::reload(bool centre, int index, gfx::Point offset)
         setContentOffset(target, false);
     else
         updateVisibleThumbs();
-    // The platform's indicators would flash here; the grid shows none.
+    // Tells the user how far the new content reaches.
+    flashScrollIndicators();
 }
 
 void PdfThumbsView::reloadThumbsCenterOnIndex(int index)

@@ -213,6 +213,10 @@ TEST_F(BarsTest, GridGeometryAndCentring)
         EXPECT_EQ(grid->contentSize(), c.content);
         EXPECT_EQ(grid->contentOffset().y, c.offsetY);
         EXPECT_EQ(grid->visibleCells().empty(), c.count == 0);
+        // The reload flashes the indicator where there is more to scroll to, for a moment.
+        EXPECT_EQ(grid->isScrollIndicatorVisible(), c.content.height > 724);
+        driver->wait(1);
+        EXPECT_FALSE(grid->isScrollIndicatorVisible());
         grid->removeFromSuperview();
     }
 }

@@ -29,20 +29,6 @@ constexpr double kFirstShowDelay = 0.02;
 // How long a second tap may take: the single tap is held until then.
 constexpr double kDoubleTapWindow = 0.35;
 
-// The root view tells its screen when its size changes (a turn of the window).
-class ReaderRootView : public ui::View {
-public:
-    using ui::View::View;
-    std::function<void()> onResize;
-
-protected:
-    void boundsDidChange(const gfx::Rect& old) override
-    {
-        if (old.size != bounds().size && onResize)
-            onResize();
-    }
-};
-
 bool hasScheme(const std::string& url)
 {
     auto colon = url.find(':');
@@ -107,13 +93,10 @@ PdfViewController::~PdfViewController()
 
 void PdfViewController::loadView()
 {
-    auto root = std::make_shared<ReaderRootView>(gfx::Rect(gfx::Point{}, ui::Window::kScreenSize));
+    auto* window = ui::Window::keyWindow();
+    gfx::Size size = window ? window->bounds().size : ui::Window::kScreenSize;
+    auto root = std::make_shared<ui::View>(gfx::Rect(gfx::Point{}, size));
     root->setAutoresizingMask(ui::AutoresizingFlexibleWidth | ui::AutoresizingFlexibleHeight);
-    root->onResize = [this] {
-        if (m_isVisible)
-            updateScrollViewContentViews();
-        m_lastAppearSize = {};
-    };
     setView(root);
 }
 
@@ -226,6 +209,20 @@ void PdfViewController::viewDidAppear(bool)
             }
         });
     }
+}
+
+void PdfViewController::willRotateToInterfaceOrientationDuration(ui::InterfaceOrientation, double)
+{
+    if (m_isVisible)
+        dismissPopControllers();
+}
+
+void PdfViewController::willAnimateRotationToInterfaceOrientationDuration(ui::InterfaceOrientation, double)
+{
+    // The views have their turned size by now: the pages follow, the current one in view.
+    if (m_isVisible)
+        updateScrollViewContentViews();
+    m_lastAppearSize = {};
 }
 
 void PdfViewController::viewWillDisappear(bool)

@@ -76,6 +76,9 @@ public:
     void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
     void viewWillDisappear(bool animated) override;
+    // A turn closes the share sheet and lays the pages out again at the new size.
+    void willRotateToInterfaceOrientationDuration(ui::InterfaceOrientation to, double duration) override;
+    void willAnimateRotationToInterfaceOrientationDuration(ui::InterfaceOrientation to, double duration) override;
     void viewDidUnload() override;
 
     // Toolbar, page bar, page views.

@@ -6,8 +6,11 @@
 #include "Platform/UI/Backend.h"
 #include "Platform/UI/Window.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -15,6 +18,51 @@
 #include <cstring>
 
 namespace ui {
+
+namespace {
+
+int g_termPipe[2] = {-1, -1};
+
+void onTermSignal(int)
+{
+    // Only what is safe in a signal handler: one byte to the watching thread.
+    int saved = errno;
+    if (g_termPipe[1] >= 0) {
+        char byte = 't';
+        [[maybe_unused]] ssize_t n = ::write(g_termPipe[1], &byte, 1);
+    }
+    errno = saved;
+}
+
+// SIGTERM (a session ending, `kill`) ends the run as closing the window does, so the
+// application hears that it terminates and saves what it holds.
+void watchTermSignal()
+{
+    static bool installed = false;
+    if (installed || ::pipe2(g_termPipe, O_CLOEXEC) != 0)
+        return;
+    installed = true;
+    std::thread([fd = g_termPipe[0]] {
+        char byte;
+        for (;;) {
+            ssize_t n = ::read(fd, &byte, 1);
+            if (n == 1) {
+                Application::shared().requestTermination();
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else {
+                return;
+            }
+        }
+    }).detach();
+    struct sigaction action {};
+    action.sa_handler = onTermSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+} // namespace
 
 bool Application::parseArguments(int argc, char** argv, Options& options, std::string& message)
 {
@@ -99,6 +147,7 @@ int Application::run(const Options& options, std::shared_ptr<ApplicationDelegate
         base::log("Cannot open a window here; use --headless.");
         return 2;
     }
+    watchTermSignal();
     return backend->run(*this, options, std::move(delegate));
 }
 
@@ -139,7 +188,7 @@ bool Application::openURL(const std::string& url)
     return true;
 }
 
-void Application::enterBackground()
+void Application::resignActive()
 {
     if (m_state != State::Active)
         return;
@@ -147,6 +196,24 @@ void Application::enterBackground()
     if (m_delegate)
         m_delegate->willResignActive(*this);
     base::NotificationCenter::defaultCenter().post(kWillResignActiveNotification);
+}
+
+void Application::becomeActive()
+{
+    if (m_state != State::Inactive)
+        return;
+    m_state = State::Active;
+    if (m_delegate)
+        m_delegate->didBecomeActive(*this);
+    base::NotificationCenter::defaultCenter().post(kDidBecomeActiveNotification);
+}
+
+void Application::enterBackground()
+{
+    // A window loses focus before it is minimised: it has resigned already.
+    resignActive();
+    if (m_state != State::Inactive)
+        return;
     m_state = State::Background;
     if (m_delegate)
         m_delegate->didEnterBackground(*this);
@@ -159,9 +226,18 @@ void Application::enterForeground()
     m_state = State::Inactive;
     if (m_delegate)
         m_delegate->willEnterForeground(*this);
-    m_state = State::Active;
-    if (m_delegate)
-        m_delegate->didBecomeActive(*this);
+    becomeActive();
+}
+
+void Application::requestTermination()
+{
+    if (m_terminationRequested.exchange(true))
+        return;
+    base::performOnMain([] {
+        base::log("termination requested");
+        if (auto handler = shared().m_terminationHandler)
+            handler();
+    });
 }
 
 void Application::terminate()
@@ -218,6 +294,8 @@ void Application::resetForTesting()
     m_openFailureHandler = {};
     m_recordsOpenedURLs = false;
     m_recordedURLs.clear();
+    m_terminationRequested = false;
+    m_terminationHandler = {};
     std::lock_guard lock(m_tasksMutex);
     m_backgroundTasks.clear();
 }

@@ -33,6 +33,7 @@ public:
     // Posted through the default notification centre after the delegate hears of it.
     static constexpr const char* kWillResignActiveNotification = "UIApplicationWillResignActiveNotification";
     static constexpr const char* kWillTerminateNotification = "UIApplicationWillTerminateNotification";
+    static constexpr const char* kDidBecomeActiveNotification = "UIApplicationDidBecomeActiveNotification";
 
     struct Options {
         bool headless = false;
@@ -73,9 +74,20 @@ public:
     void setRecordsOpenedURLs(bool records) { m_recordsOpenedURLs = records; }
     const std::vector<std::string>& recordedURLs() const { return m_recordedURLs; }
 
+    // The window lost the user's attention (another window came forward) and got it back.
+    void resignActive();
+    void becomeActive();
     void enterBackground();
     void enterForeground();
     void terminate();
+
+    // Asks the run to end the way closing the window does: the back end leaves its loop, a
+    // script stops at its next step, and terminate() runs. Any thread; SIGTERM asks it once
+    // run() has started.
+    void requestTermination();
+    bool isTerminationRequested() const { return m_terminationRequested; }
+    // The back end's part of a request, run on the main thread.
+    void setTerminationHandler(std::function<void()> handler) { m_terminationHandler = std::move(handler); }
 
     // The network activity indicator: a flag only, a desktop has no status bar. Any thread.
     void setNetworkActivityIndicatorVisible(bool visible) { m_networkActivity = visible; }
@@ -104,6 +116,8 @@ private:
     bool m_recordsOpenedURLs = false;
     std::vector<std::string> m_recordedURLs;
     std::atomic<bool> m_networkActivity{false};
+    std::atomic<bool> m_terminationRequested{false};
+    std::function<void()> m_terminationHandler;
     mutable std::mutex m_tasksMutex;
     std::map<BackgroundTaskId, std::function<void()>> m_backgroundTasks;
     BackgroundTaskId m_lastTask = kInvalidBackgroundTask;

@@ -304,6 +304,13 @@ void Driver::enterForeground()
     wait(0.05);
 }
 
+bool Driver::rotate(InterfaceOrientation orientation)
+{
+    bool turned = m_rotateHandler ? m_rotateHandler(orientation) : m_window.rotateToInterfaceOrientation(orientation);
+    wait(Window::kRotationDuration + 0.05);
+    return turned && m_window.interfaceOrientation() == orientation;
+}
+
 namespace {
 // Tiles come from worker threads in real time, which a scripted run's simulated waits do not
 // give them: a screenshot draws every visible tile that is still due first.
@@ -391,6 +398,8 @@ bool Driver::waitFor(const std::string& text, double seconds, bool gone)
     for (;;) {
         if ((findByText(text) != nullptr) != gone)
             return true;
+        if (Application::shared().isTerminationRequested())
+            return false;
         auto now = Clock::now();
         if (std::chrono::duration<double>(now - start).count() >= seconds)
             return false;
@@ -427,7 +436,13 @@ bool ScriptRunner::runText(const std::string& text)
     int number = 0;
     while (std::getline(lines, line)) {
         ++number;
-        if (!runLine(line)) {
+        bool ok = runLine(line);
+        // A wait cut short by the request is no failure of the script.
+        if (Application::shared().isTerminationRequested()) {
+            m_quit = true;
+            return true;
+        }
+        if (!ok) {
             m_error = "line " + std::to_string(number) + ": " + m_error;
             return false;
         }
@@ -565,6 +580,12 @@ bool ScriptRunner::runLine(const std::string& line)
     }
     if (cmd == "foreground" && w.size() == 1) {
         m_driver.enterForeground();
+        return true;
+    }
+    if (cmd == "rotate" && w.size() == 2 && (w[1] == "portrait" || w[1] == "landscape")) {
+        bool portrait = w[1] == "portrait";
+        if (!m_driver.rotate(portrait ? InterfaceOrientation::Portrait : InterfaceOrientation::LandscapeLeft))
+            base::log("the screen shown does not turn to " + w[1]);
         return true;
     }
     if (cmd == "quit" && w.size() == 1) {

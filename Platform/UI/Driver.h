@@ -9,6 +9,7 @@ namespace ui {
 
 class View;
 class Window;
+enum class InterfaceOrientation;
 
 // Drives a window the way a user would, through real hit testing: for tests and for scripted
 // runs of the application. Time moves on the main loop's clock (manual in tests).
@@ -55,6 +56,10 @@ public:
     // Application state changes, as when the user leaves and comes back.
     void enterBackground();
     void enterForeground();
+    // The device turned: the window turns when its top screen allows it (answered), after the
+    // turn's animation has run. A back end with a real window resizes it instead.
+    bool rotate(InterfaceOrientation orientation);
+    void setRotateHandler(std::function<bool(InterfaceOrientation)> handler) { m_rotateHandler = std::move(handler); }
     // A memory warning at the given pressure level, to every live view controller.
     void simulateMemoryWarning(int pressureLevel = 0);
 
@@ -82,6 +87,7 @@ private:
 
     Window& m_window;
     std::function<void(double)> m_waitHandler;
+    std::function<bool(InterfaceOrientation)> m_rotateHandler;
     bool m_pressed = false;
     gfx::Point m_pressPoint;
 };
@@ -91,8 +97,10 @@ private:
 //   press X Y | move X Y | release | wheel X Y DX DY | swipe X1 Y1 X2 Y2
 //   type "TEXT" | key NAME | wait SECONDS | waitfor "TEXT" SECONDS | waitgone "TEXT" SECONDS
 //   screenshot FILE
-//   expect "TEXT" | expect-opened "URL" | background | foreground | quit
-// expect-opened looks among the addresses opened since the last one it found.
+//   expect "TEXT" | expect-opened "URL" | background | foreground | rotate portrait|landscape | quit
+// expect-opened looks among the addresses opened since the last one it found. A screen that
+// stays landscape makes rotate a logged no-op. A requested termination (SIGTERM) ends the
+// script at its next step, as quit does.
 // Blank lines and lines starting with '#' are skipped. Stops at the first failing line.
 class ScriptRunner {
 public:

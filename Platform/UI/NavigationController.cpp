@@ -22,6 +22,18 @@ std::shared_ptr<ViewController> NavigationController::topViewController() const
     return stack.empty() ? nullptr : stack.back();
 }
 
+bool NavigationController::shouldAutorotate() const
+{
+    auto top = topViewController();
+    return top ? top->shouldAutorotate() : ViewController::shouldAutorotate();
+}
+
+unsigned NavigationController::supportedInterfaceOrientations() const
+{
+    auto top = topViewController();
+    return top ? top->supportedInterfaceOrientations() : ViewController::supportedInterfaceOrientations();
+}
+
 void NavigationController::loadView()
 {
     auto root = std::make_shared<View>(gfx::Rect({0, 0}, Window::kScreenSize));
@@ -81,6 +93,9 @@ void NavigationController::showTop(const std::shared_ptr<ViewController>& incomi
     updateBar();
     if (!isViewLoaded())
         return;
+    // A screen that cannot show the window's orientation comes in already turned.
+    if (Window* window = view()->window())
+        window->turnToSupportedOrientation();
     bool onScreen = isVisible();
     auto inView = incoming->view();
     inView->setFrame(m_content->bounds());

@@ -27,6 +27,9 @@ public:
 
     void loadView() override;
     std::shared_ptr<ViewController> childForAppearance() const override { return topViewController(); }
+    // The top screen decides whether the window turns.
+    bool shouldAutorotate() const override;
+    unsigned supportedInterfaceOrientations() const override;
 
     static constexpr double kBarHeight = 44;
 

@@ -4,6 +4,7 @@
 #include "Platform/UI/Backend.h"
 #include "Platform/UI/Driver.h"
 #include "Platform/UI/Responder.h"
+#include "Platform/UI/ViewController.h"
 #include "Platform/UI/Window.h"
 
 #include <SDL2/SDL.h>
@@ -45,6 +46,8 @@ public:
 
     bool open()
     {
+        // SIGTERM is the application's to handle (it saves before leaving), not SDL's.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_Init(SDL_INIT_VIDEO) != 0) {
             base::log(std::string("SDL: ") + SDL_GetError());
             return false;
@@ -77,6 +80,7 @@ public:
 
     int run(Application& app, const Application::Options& options, std::shared_ptr<ApplicationDelegate> delegate) override
     {
+        app.setTerminationHandler([this] { m_quit = true; });
         if (!app.launch(std::move(delegate)))
             return 1;
         int status = 0;
@@ -86,6 +90,14 @@ public:
                 return 1;
             Driver driver(*window);
             driver.setWaitHandler([this](double seconds) { pump(seconds); });
+            // A script turns the device the way a person does here: by reshaping the window.
+            driver.setRotateHandler([this, window](InterfaceOrientation orientation) {
+                gfx::Size size = Window::screenSizeForOrientation(orientation);
+                SDL_SetWindowSize(m_sdlWindow, int(size.width), int(size.height));
+                for (int i = 0; i < 50 && window->interfaceOrientation() != orientation && !m_quit; ++i)
+                    pump(0.02);
+                return window->interfaceOrientation() == orientation;
+            });
             ScriptRunner runner(driver);
             if (!runner.runFile(options.script)) {
                 base::log("script failed: " + runner.error());
@@ -156,19 +168,39 @@ private:
             window->touchMoved(kMirrorFinger, mirror(m_pendingMotion));
     }
 
+    // The points shown: 1024x768, or 768x1024 once turned.
+    static gfx::Size screenPoints()
+    {
+        Window* window = Window::keyWindow();
+        return window ? window->bounds().size : Window::kScreenSize;
+    }
+
     // Window pixels to points, undoing the letterbox.
     gfx::Point toPoints(int x, int y) const
     {
         int w = 0, h = 0;
         SDL_GetWindowSize(m_sdlWindow, &w, &h);
-        double s = std::min(w / Window::kScreenSize.width, h / Window::kScreenSize.height);
-        double ox = (w - Window::kScreenSize.width * s) / 2, oy = (h - Window::kScreenSize.height * s) / 2;
+        gfx::Size screen = screenPoints();
+        double s = std::min(w / screen.width, h / screen.height);
+        double ox = (w - screen.width * s) / 2, oy = (h - screen.height * s) / 2;
         return {(x - ox) / s, (y - oy) / s};
     }
 
     gfx::Point mirror(gfx::Point p) const
     {
-        return {Window::kScreenSize.width - p.x, Window::kScreenSize.height - p.y};
+        gfx::Size screen = screenPoints();
+        return {screen.width - p.x, screen.height - p.y};
+    }
+
+    // A window reshaped taller than wide turns the screen to portrait, wider turns it back,
+    // as far as the screen shown allows.
+    void windowResized(int width, int height)
+    {
+        Window* window = Window::keyWindow();
+        if (!window || width <= 0 || height <= 0)
+            return;
+        window->rotateToInterfaceOrientation(height > width ? InterfaceOrientation::Portrait
+                                                            : InterfaceOrientation::LandscapeLeft);
     }
 
     void handle(const SDL_Event& event)
@@ -180,12 +212,19 @@ private:
         switch (event.type) {
         case SDL_QUIT:
             m_quit = true;
+            Application::shared().requestTermination();
             break;
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_MINIMIZED)
                 Application::shared().enterBackground();
             else if (event.window.event == SDL_WINDOWEVENT_RESTORED)
                 Application::shared().enterForeground();
+            else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
+                Application::shared().resignActive();
+            else if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
+                Application::shared().becomeActive();
+            else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+                windowResized(event.window.data1, event.window.data2);
             // The screen lost what was shown: show the kept frame again.
             m_needsPresent = true;
             break;
@@ -289,7 +328,8 @@ private:
         placeTextInput();
         int pw = 0, ph = 0;
         SDL_GetRendererOutputSize(m_renderer, &pw, &ph);
-        double s = std::min(pw / Window::kScreenSize.width, ph / Window::kScreenSize.height);
+        gfx::Size screen = window->bounds().size;
+        double s = std::min(pw / screen.width, ph / screen.height);
         if (s <= 0)
             return;
         const gfx::Context& frame = window->drawFrame(s);

@@ -229,6 +229,7 @@ void ViewController::presentViewController(const std::shared_ptr<ViewController>
     if (sheet) {
         auto dim = std::make_shared<View>(screen);
         dim->setBackgroundColor(gfx::Color::black().withAlpha(0.4));
+        dim->setAutoresizingMask(AutoresizingFlexibleWidth | AutoresizingFlexibleHeight);
         controller->m_dimmingView = dim;
         window->addSubview(dim);
         gfx::Size size = controller->m_modalStyle == ModalPresentationStyle::FormSheet
@@ -302,6 +303,8 @@ void ViewController::dismissViewController(bool animated, std::function<void()> 
             self->m_presented.reset();
             controller->m_presenting = nullptr;
         }
+        if (Window* window = self->hostWindow())
+            window->turnToSupportedOrientation();
         if (completion)
             completion();
     };

@@ -63,14 +63,19 @@ public:
     // let go. This platform has no source of memory warnings; the test driver sends them.
     static void sendMemoryWarningToAll();
 
-    // Rotation queries. The window is landscape and never turns, so the answers change
-    // nothing; containers pass them on.
+    // Rotation. The window turns to portrait only when its top screen allows it; a screen is
+    // landscape unless it says otherwise, and containers pass the question to their shown child.
     virtual bool shouldAutorotate() const { return true; }
-    virtual unsigned supportedInterfaceOrientations() const { return InterfaceOrientationMaskAll; }
+    virtual unsigned supportedInterfaceOrientations() const { return InterfaceOrientationMaskLandscape; }
     virtual bool shouldAutorotateToInterfaceOrientation(InterfaceOrientation orientation) const
     {
         return (supportedInterfaceOrientations() & maskForOrientation(orientation)) != 0;
     }
+    // Heard by the shown controllers when the window turns: before, inside the turn's animation
+    // once the views have their new size, and after.
+    virtual void willRotateToInterfaceOrientationDuration(InterfaceOrientation, double) {}
+    virtual void willAnimateRotationToInterfaceOrientationDuration(InterfaceOrientation, double) {}
+    virtual void didRotateFromInterfaceOrientation(InterfaceOrientation) {}
 
     // Sends viewWill…/viewDid… once per transition, and only when the state changes.
     void beginAppearanceTransition(bool appearing, bool animated = false);

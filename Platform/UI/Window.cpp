@@ -33,7 +33,7 @@ bool insideControl(View* hit, View* ancestor)
 }
 }
 
-Window::Window() : View(gfx::Rect({0, 0}, kScreenSize))
+Window::Window() : View(gfx::Rect({0, 0}, kScreenSize)), m_orientation(InterfaceOrientation::LandscapeLeft)
 {
     setBackgroundColor(gfx::Color::black());
     m_window = this;
@@ -62,6 +62,7 @@ void Window::setRootViewController(const std::shared_ptr<ViewController>& contro
         }
     }
     m_rootViewController = controller;
+    turnToSupportedOrientation();
     if (controller) {
         auto view = controller->view();
         view->setFrame(bounds());
@@ -69,6 +70,95 @@ void Window::setRootViewController(const std::shared_ptr<ViewController>& contro
         controller->beginAppearanceTransition(true);
         insertSubviewAtIndex(view, 0);
         controller->endAppearanceTransition();
+    }
+}
+
+gfx::Size Window::screenSizeForOrientation(InterfaceOrientation orientation)
+{
+    bool portrait = orientation == InterfaceOrientation::Portrait || orientation == InterfaceOrientation::PortraitUpsideDown;
+    return portrait ? gfx::Size{kScreenSize.height, kScreenSize.width} : kScreenSize;
+}
+
+ViewController* Window::topScreenController() const
+{
+    ViewController* top = m_rootViewController.get();
+    while (top && top->presentedViewController() &&
+           top->presentedViewController()->modalPresentationStyle() == ModalPresentationStyle::FullScreen)
+        top = top->presentedViewController().get();
+    return top;
+}
+
+namespace {
+// The controllers on screen, outermost first: each container's shown child and what each presents.
+void collectShown(ViewController* controller, std::vector<std::shared_ptr<ViewController>>& out)
+{
+    if (!controller || !controller->isViewLoaded())
+        return;
+    out.push_back(controller->sharedController());
+    if (auto child = controller->childForAppearance())
+        collectShown(child.get(), out);
+    if (auto presented = controller->presentedViewController())
+        collectShown(presented.get(), out);
+}
+} // namespace
+
+bool Window::rotateToInterfaceOrientation(InterfaceOrientation orientation, bool animated)
+{
+    if (orientation == m_orientation)
+        return true;
+    ViewController* top = topScreenController();
+    if (!top || !top->shouldAutorotate() || !top->shouldAutorotateToInterfaceOrientation(orientation))
+        return false;
+    turn(orientation, animated);
+    return true;
+}
+
+void Window::turnToSupportedOrientation()
+{
+    ViewController* top = topScreenController();
+    if (!top)
+        return;
+    unsigned mask = top->supportedInterfaceOrientations();
+    if (mask & maskForOrientation(m_orientation))
+        return;
+    for (auto o : {InterfaceOrientation::LandscapeLeft, InterfaceOrientation::LandscapeRight, InterfaceOrientation::Portrait,
+                   InterfaceOrientation::PortraitUpsideDown})
+        if (mask & maskForOrientation(o)) {
+            turn(o, false);
+            return;
+        }
+}
+
+void Window::turn(InterfaceOrientation orientation, bool animated)
+{
+    InterfaceOrientation from = m_orientation;
+    // A finger's path means nothing in the turned coordinates.
+    std::vector<int> ids;
+    for (const auto& [id, touch] : m_touches)
+        ids.push_back(id);
+    for (int id : ids)
+        touchCancelled(id);
+    std::vector<std::shared_ptr<ViewController>> shown;
+    collectShown(m_rootViewController.get(), shown);
+    double duration = animated ? kRotationDuration : 0;
+    for (const auto& c : shown)
+        c->willRotateToInterfaceOrientationDuration(orientation, duration);
+    m_orientation = orientation;
+    setFrame({{0, 0}, screenSizeForOrientation(orientation)});
+    layoutIfNeeded();
+    auto during = [&] {
+        for (const auto& c : shown)
+            c->willAnimateRotationToInterfaceOrientationDuration(orientation, duration);
+    };
+    auto after = [shown, from](bool) {
+        for (const auto& c : shown)
+            c->didRotateFromInterfaceOrientation(from);
+    };
+    if (animated) {
+        View::animate(duration, during, after);
+    } else {
+        during();
+        after(true);
     }
 }
 
@@ -435,14 +525,15 @@ bool Window::prepareFrame()
     updateAnimatedViews();
     // Layout run by the animation pass's callers may have moved more.
     layoutIfNeeded();
-    return !m_dirty.isEmpty() || !m_frame;
+    return !m_dirty.isEmpty() || !m_frame || m_frameSize != bounds().size;
 }
 
 const gfx::Context& Window::drawFrame(double scale)
 {
     prepareFrame();
-    if (!m_frame || m_frame->scale() != scale) {
+    if (!m_frame || m_frame->scale() != scale || m_frameSize != bounds().size) {
         m_frame = gfx::Context::createBitmap(bounds().size, scale);
+        m_frameSize = bounds().size;
         m_damage.clear();
         m_dirty.clear();
         m_dirty.add(bounds());

@@ -12,12 +12,14 @@
 namespace ui {
 
 class ViewController;
+enum class InterfaceOrientation;
 
-// The screen: 1024 by 768 points, landscape. Touches and keys arrive here from a back end
+// The screen: 1024 by 768 points in landscape, 768 by 1024 once turned to portrait. Touches and keys arrive here from a back end
 // (the SDL window or the headless driver) and are dispatched through hit testing.
 class Window : public View {
 public:
     static constexpr gfx::Size kScreenSize{1024, 768};
+    static constexpr double kRotationDuration = 0.3;
 
     Window();
     ~Window() override;
@@ -27,6 +29,19 @@ public:
     std::shared_ptr<ViewController> rootViewController() const { return m_rootViewController; }
     void makeKeyAndVisible();
     static Window* keyWindow();
+
+    // Turning the screen. The top screen (the root's shown chain, through full-screen modals)
+    // decides with shouldAutorotate and its supported orientations; the shown controllers hear
+    // before the turn, inside its animation after the new size is set, and after it. Touches in
+    // progress are cancelled. False when the top screen refused; true when turned or already so.
+    bool rotateToInterfaceOrientation(InterfaceOrientation orientation, bool animated = true);
+    InterfaceOrientation interfaceOrientation() const { return m_orientation; }
+    static gfx::Size screenSizeForOrientation(InterfaceOrientation orientation);
+    // After the top screen changed: when it cannot show the current orientation, the window
+    // turns at once to one it can (landscape first), whatever its shouldAutorotate says.
+    void turnToSupportedOrientation();
+    // The controller whose answers decide a turn; null without a root.
+    ViewController* topScreenController() const;
 
     double scale() const { return m_scale; }
     void setScale(double scale);
@@ -75,6 +90,7 @@ public:
     void viewWillLeaveWindow(View* view);
 
 private:
+    void turn(InterfaceOrientation orientation, bool animated);
     void dispatch(Touch& touch, TouchPhase phase);
     void deliverToRecognizers(Touch& touch, TouchPhase phase, Event& event);
     void cancelViewTouches(Touch& touch, Event& event);
@@ -88,9 +104,11 @@ private:
                                                                               int height);
 
     std::shared_ptr<ViewController> m_rootViewController;
+    InterfaceOrientation m_orientation;
     double m_scale = 1;
     gfx::Region m_dirty;
     std::unique_ptr<gfx::Context> m_frame;
+    gfx::Size m_frameSize; // the window's size when the kept frame was made
     std::vector<gfx::PixelRect> m_damage;
     // Views whose animations move them, with where they were shown in the last frame.
     struct AnimatedView {

@@ -9,6 +9,7 @@
 #include "Platform/UI/AlertView.h"
 #include "Platform/UI/Application.h"
 #include "Platform/UI/Button.h"
+#include "Platform/UI/Label.h"
 #include "Platform/UI/NamedImage.h"
 #include "tests/Classes/Library/ReaderTestSupport.h"
 
@@ -235,6 +236,42 @@ TEST_F(PdfViewControllerTest, BookmarksAndThePageLastShownSurvive)
     EXPECT_EQ(reader->currentPage(), 7);
     reader->showDocumentPage(3);
     EXPECT_EQ(reader->mainToolbar()->markButton()->tag(), 1);
+}
+
+TEST_F(PdfViewControllerTest, TurningTheScreenRelaysThePagesAroundTheCurrentOne)
+{
+    open(place("Documents/acme/Pdf/turn.pdf", pdffix::textPdf(10)), 5);
+    struct Turn {
+        ui::InterfaceOrientation to;
+        double width, height;
+        const char* picture;
+    } turns[] = {{ui::InterfaceOrientation::Portrait, 768, 1024, "reader-turned-portrait.png"},
+                 {ui::InterfaceOrientation::LandscapeLeft, 1024, 768, "reader-turned-landscape.png"}};
+    for (const auto& t : turns) {
+        SCOPED_TRACE(t.picture);
+        // The share sheet does not outlive a turn.
+        driver->tap(reader->mainToolbar()->shareButton().get());
+        ASSERT_TRUE(reader->shareSheet()->isVisible());
+        ASSERT_TRUE(driver->rotate(t.to));
+        EXPECT_FALSE(reader->shareSheet()->isVisible());
+        auto scroll = reader->scrollView();
+        EXPECT_EQ(scroll->frame(), gfx::Rect(0, 0, t.width, t.height));
+        EXPECT_EQ(scroll->contentSize(), (gfx::Size{3 * t.width, t.height}));
+        EXPECT_EQ(pages(), (std::vector<int>{4, 5, 6}));
+        for (const auto& [page, view] : reader->contentViews())
+            EXPECT_EQ(view->frame(), gfx::Rect((page - 4) * t.width, 0, t.width, t.height)) << page;
+        EXPECT_EQ(scroll->contentOffset(), (gfx::Point{t.width, 0}));
+        EXPECT_EQ(reader->mainToolbar()->frame(), gfx::Rect(0, 0, t.width, 44));
+        EXPECT_EQ(reader->mainPagebar()->frame(), gfx::Rect(0, t.height - 48, t.width, 48));
+        EXPECT_EQ(reader->mainPagebar()->pageNumberLabel()->text(), "5 of 10");
+        reader->contentViews().at(5)->contentPage()->drawVisibleTilesNow();
+        window->savePng(reviewPath(t.picture));
+        // The strips follow the new edges.
+        tapAndSettle({t.width - 14, t.height / 2});
+        EXPECT_EQ(reader->currentPage(), 6);
+        tapAndSettle({14, t.height / 2});
+        EXPECT_EQ(reader->currentPage(), 5);
+    }
 }
 
 // Writes an executable script that records its arguments, one a line, into `log`.

@@ -1,5 +1,6 @@
 #include "UITestSupport.h"
 
+#include "Platform/Base/NotificationCenter.h"
 #include "Platform/UI/Application.h"
 #include "Platform/UI/Driver.h"
 #include "Platform/UI/TerminateHook.h"
@@ -9,7 +10,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include <csignal>
 #include <cstdio>
+#include <unistd.h>
 #include <stdexcept>
 #include <thread>
 
@@ -41,19 +44,66 @@ protected:
     }
 };
 
-TEST_F(ApplicationTest, StateChangesReachTheDelegateInOrderOnce)
+TEST_F(ApplicationTest, StateChangesReachTheDelegateAndObserversInOrderOnce)
 {
     auto log = std::make_shared<StateLog>();
+    std::vector<base::ObserverToken> observers;
+    for (const char* name : {Application::kWillResignActiveNotification, Application::kDidBecomeActiveNotification,
+                             Application::kWillTerminateNotification})
+        observers.push_back(base::NotificationCenter::defaultCenter().addObserver(
+            name, nullptr, [log](const base::Notification& n) { log->events.push_back("posted " + n.name); }));
     Application& app = Application::shared();
     ASSERT_TRUE(app.launch(log));
     Driver driver(*window);
     driver.enterForeground(); // not in the background: nothing
+    app.becomeActive();       // active already: nothing
+    app.resignActive();       // the window lost focus
+    app.resignActive();
+    app.becomeActive();       // and got it back
+    app.resignActive();       // lost focus, then minimised: one resign only
     driver.enterBackground();
     driver.enterBackground();
+    app.becomeActive();       // focus comes back before the window is restored: nothing yet
     driver.enterForeground();
     app.terminate();
-    EXPECT_EQ(log->events, (std::vector<std::string>{"launch", "active", "resign", "background", "foreground", "active",
-                                                     "terminate"}));
+    app.terminate();
+    const std::string resign = std::string("posted ") + Application::kWillResignActiveNotification;
+    const std::string active = std::string("posted ") + Application::kDidBecomeActiveNotification;
+    const std::string end = std::string("posted ") + Application::kWillTerminateNotification;
+    EXPECT_EQ(log->events, (std::vector<std::string>{"launch", "active", "resign", resign, "active", active, "resign",
+                                                     resign, "background", "foreground", "active", active, "terminate",
+                                                     end}));
+}
+
+TEST_F(ApplicationTest, SigtermEndsAHeadlessRunAsClosingTheWindowDoes)
+{
+    // Launching starts a thread that sends the signal once the script waits (the handler is in
+    // place before launch); the script would otherwise wait a minute, then fail on its next line.
+    struct Killer : StateLog {
+        std::shared_ptr<Window> window;
+        std::thread thread;
+        bool didFinishLaunching(Application& app) override
+        {
+            StateLog::didFinishLaunching(app);
+            window = std::make_shared<Window>();
+            window->makeKeyAndVisible();
+            thread = std::thread([] { ::kill(::getpid(), SIGTERM); });
+            return true;
+        }
+    };
+    basetest::TempDir dir;
+    std::ofstream(dir / "script.txt") << "waitfor \"never shown\" 60\nexpect \"never shown\"\n";
+    Application::shared().resetForTesting();
+    Application::Options options;
+    options.headless = true;
+    options.script = (dir / "script.txt").string();
+    auto killer = std::make_shared<Killer>();
+    EXPECT_EQ(Application::shared().run(options, killer), 0);
+    killer->thread.join();
+    EXPECT_TRUE(Application::shared().isTerminationRequested());
+    ASSERT_FALSE(killer->events.empty());
+    EXPECT_EQ(killer->events.back(), "terminate");
+    base::RunLoop::main().setManualClock(true);
 }
 
 TEST_F(ApplicationTest, OpenURLRefusesWhatTheOpenerWouldMisreadAndRecordsTheRest)

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The reader in the real binary, on the demo data and no network: the screen turns to portrait
+# and back headless and in an SDL window on a virtual display (the library does not turn, and
+# leaving the reader in portrait turns the window back); a run killed with SIGTERM while
+# reading keeps the page it was on.
+set -euo pipefail
+app=$1
+outdir=$2
+mkdir -p "$outdir"
+work=$(mktemp -d)
+pid=""
+trap '{ [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null; } || true; rm -rf "$work"' EXIT
+export BRIVANTA_NETWORK=none
+
+open_reader() {
+  cat <<'LINES'
+waitgone "Preparing the demo data" 60
+wait 2
+tap 340 666
+waitfor "Home" 30
+tap 715 735
+wait 1
+tap 715 735
+wait 1
+tap "Seating Guide"
+waitfor "1 of" 10
+tap 1010 384
+wait 1
+expect "2 of"
+LINES
+}
+
+# Headless: portrait and back, a page turned in portrait by its own right-hand strip.
+{ open_reader; cat <<SCRIPT; } > "$work/turn.txt"
+rotate portrait
+expect "2 of 2"
+tap 14 512
+wait 1
+expect "1 of 2"
+tap 754 512
+wait 1
+expect "2 of 2"
+screenshot $outdir/reader-turn-portrait.png
+rotate landscape
+screenshot $outdir/reader-turn-landscape.png
+rotate portrait
+tap 37 22
+wait 1
+screenshot $outdir/reader-turn-left-in-portrait.png
+rotate portrait
+screenshot $outdir/reader-turn-library.png
+SCRIPT
+BRIVANTA_HOME=$work/home "$app" --headless --script "$work/turn.txt" > "$work/turn.log" 2>&1 || { tail -n 20 "$work/turn.log"; exit 1; }
+
+# SIGTERM while reading page 2: the run ends as closing the window does, the record is saved.
+{ open_reader; cat <<SCRIPT; } > "$work/term.txt"
+screenshot $work/reading.png
+waitfor "never shown" 120
+SCRIPT
+BRIVANTA_HOME=$work/term "$app" --headless --script "$work/term.txt" > "$work/term.log" 2>&1 &
+pid=$!
+for _ in $(seq 1200); do [ -s "$work/reading.png" ] && break; kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+[ -s "$work/reading.png" ] || { tail -n 20 "$work/term.log"; echo "the reader never showed page 2"; exit 1; }
+kill -TERM "$pid"
+status=0
+wait "$pid" || status=$?
+pid=""
+[ "$status" -eq 0 ] || { tail -n 20 "$work/term.log"; echo "SIGTERM ended the run with status $status"; exit 1; }
+
+# In a real window, the same turn comes from reshaping the window.
+{ open_reader; cat <<SCRIPT; } > "$work/window.txt"
+rotate portrait
+screenshot $outdir/reader-turn-window-portrait.png
+tap 37 22
+wait 1
+rotate portrait
+screenshot $outdir/reader-turn-window-library.png
+SCRIPT
+BRIVANTA_HOME=$work/window SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1280x24" \
+  "$app" --script "$work/window.txt" > "$work/window.log" 2>&1 || { tail -n 20 "$work/window.log"; exit 1; }
+
+/usr/bin/python3 - "$outdir" "$work/term" <<'PY'
+import glob, plistlib, sys
+from PIL import Image
+out, home = sys.argv[1:3]
+sizes = {
+    "reader-turn-portrait.png": (768, 1024), "reader-turn-landscape.png": (1024, 768),
+    "reader-turn-left-in-portrait.png": (1024, 768), "reader-turn-library.png": (1024, 768),
+    "reader-turn-window-portrait.png": (768, 1024), "reader-turn-window-library.png": (1024, 768),
+}
+for name, size in sizes.items():
+    got = Image.open(out + "/" + name).size
+    if got != size:
+        sys.exit("%s is %r, expected %r" % (name, got, size))
+records = [plistlib.load(open(p, "rb")) for p in glob.glob(home + "/Library/Application Support/*.plist")]
+pages = [r.get("PageNumber") for r in records if "PageNumber" in r]
+if pages != [2]:
+    sys.exit("expected the record saved on page 2 at SIGTERM, found %r" % pages)
+print("ok: the reader turns, the library stays landscape, SIGTERM keeps the page")
+PY

@@ -1,0 +1,282 @@
+// The reader screen against poppler's pdftoppm on the same files, in the same run:
+// - opening the image PDF until page 1 is fully shown: the preview picture first (the
+//   placeholder), then every visible tile, against pdftoppm -f 1 -l 1 at the same resolution;
+// - a page turn on text pages and on image pages (the new page's tiles all drawn), against
+//   pdftoppm of that page at the same resolution;
+// - memory while paging: peak resident size over 100 turns through the image pages (forth
+//   and back) with a zoom to the maximum on every fifth, and the growth from turn 20 to 100.
+// Times are medians; speed_ratio is pdftoppm's time over ours (the aim is 0.8 or more).
+// BRIVANTA_BENCH_FULL=1 uses 64 pages of 4,000 x 3,000 JPEGs (about 100 MB, 50 of them paged
+// through) and 200 text pages; the default is small enough for CI. The memory run comes first
+// so that its peak is its own.
+#include "BenchSupport.h"
+#include "Classes/Library/PdfContentPage.h"
+#include "Classes/Library/PdfContentThumb.h"
+#include "Classes/Library/PdfContentView.h"
+#include "Classes/Library/PdfDocument.h"
+#include "Classes/Library/PdfThumbCache.h"
+#include "Classes/Library/PdfThumbQueue.h"
+#include "Classes/Library/PdfViewController.h"
+#include "Platform/Base/Memory.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/Graphics/CairoRef.h"
+#include "Platform/Graphics/Image.h"
+#include "Platform/Pdf/Document.h"
+#include "Platform/UI/ImageView.h"
+#include "Platform/UI/Window.h"
+#include "tests/Support/PdfFixtures.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double peakRssMB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+double residentMB()
+{
+    return double(base::Memory::residentBytes().value_or(0)) / 1048576.0;
+}
+
+std::string photoJpeg(int width, int height)
+{
+    gfx::SurfaceRef surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+    uint8_t* data = cairo_image_surface_get_data(surface.get());
+    int stride = cairo_image_surface_get_stride(surface.get());
+    std::mt19937 random(5);
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(data + size_t(y) * size_t(stride));
+        for (int x = 0; x < width; ++x) {
+            int noise = int(random() % 24);
+            int r = std::min(255, int(127 + 100 * std::sin(x / 170.0)) + noise);
+            int g = std::min(255, int(127 + 100 * std::cos(y / 130.0)) + noise);
+            int b = (x + y) * 255 / (width + height);
+            row[x] = 0xFF000000u | uint32_t(r << 16) | uint32_t(g << 8) | uint32_t(b);
+        }
+    }
+    cairo_surface_mark_dirty(surface.get());
+    auto bytes = gfx::Image::fromSurface(surface.get(), 1).jpegData(0.85);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+struct Files {
+    fs::path home;
+    std::string text, images;
+    int textPages = 0, imagePages = 0, pagedImages = 0, turns = 0;
+
+    Files()
+    {
+        bool full = std::getenv("BRIVANTA_BENCH_FULL") != nullptr;
+        char pattern[] = "/tmp/brivanta-reader-bench-XXXXXX";
+        home = mkdtemp(pattern);
+        setenv("BRIVANTA_HOME", home.c_str(), 1);
+        textPages = full ? 200 : 12;
+        imagePages = full ? 64 : 6;
+        pagedImages = full ? 50 : 6;
+        turns = full ? 20 : 4;
+        text = (home / "Documents/acme/Pdf/text.pdf").string();
+        pdffix::writeFile(text, pdffix::textPdf(textPages));
+        pdffix::DocumentPlan plan;
+        plan.jpeg = full ? photoJpeg(4000, 3000) : photoJpeg(800, 600);
+        plan.jpegWidth = full ? 4000 : 800;
+        plan.jpegHeight = full ? 3000 : 600;
+        plan.jpegPerPage = true;
+        for (int i = 0; i < imagePages; ++i) {
+            pdffix::PagePlan p;
+            p.media = {0, 0, 800, 600};
+            p.imageRef = 1;
+            plan.pages.push_back(p);
+        }
+        images = (home / "Documents/acme/Pdf/images.pdf").string();
+        pdffix::writeFile(images, pdffix::build(plan));
+        pdf::warmUp();
+    }
+    ~Files() { fs::remove_all(home); }
+};
+
+Files& files()
+{
+    static Files f;
+    return f;
+}
+
+void settle()
+{
+    PdfThumbQueue::sharedInstance().waitUntilIdle();
+    while (base::RunLoop::main().runPending()) {
+    }
+}
+
+// A reader on a fresh record of the file, shown in the window; nothing of it in the caches.
+std::shared_ptr<PdfViewController> openReader(ui::Window& window, const std::string& path, int page)
+{
+    settle();
+    PdfThumbCache::sharedInstance().removeAllObjects();
+    fs::remove_all(files().home / "Library");
+    auto record = PdfDocument::withDocumentFilePathPassword(path, std::nullopt);
+    fs::remove_all(PdfThumbCache::thumbCachePathForGUID(record->guid()));
+    record->setPageNumber(page);
+    auto reader = PdfViewController::initWithReaderDocumentDocumentName(record, "Bench");
+    window.setRootViewController(reader);
+    return reader;
+}
+
+// Runs the main loop until `done` holds, at most a minute.
+bool runUntil(const std::function<bool()>& done)
+{
+    auto start = Clock::now();
+    while (!done()) {
+        if (msSince(start) > 60000)
+            return false;
+        base::RunLoop::main().runUntil(done, 0.002);
+    }
+    return true;
+}
+
+double peerPageMs(const std::string& path, int page, double zoom)
+{
+    auto start = Clock::now();
+    long rss = benchsupport::runProgram({"pdftoppm", "-r", std::to_string(72.0 * zoom), "-f", std::to_string(page), "-l",
+                                         std::to_string(page), path, (files().home / "peer").string()});
+    return rss < 0 ? NAN : msSince(start);
+}
+
+void closeReader(ui::Window& window, std::shared_ptr<PdfViewController>& reader)
+{
+    reader->dismissReaderViewController();
+    window.setRootViewController(nullptr);
+    reader.reset();
+    settle();
+}
+
+void BM_PagingMemory(benchmark::State& state)
+{
+    ui::Window window;
+    window.makeKeyAndVisible();
+    double at20 = 0, at100 = 0;
+    for (auto _ : state) {
+        auto reader = openReader(window, files().images, 1);
+        runUntil([&] { return reader->currentPage() == 1; });
+        int pages = files().pagedImages, page = 1, step = 1;
+        for (int turn = 1; turn <= 100; ++turn) {
+            if (page + step < 1 || page + step > pages)
+                step = -step;
+            page += step;
+            reader->showDocumentPage(page);
+            auto& view = reader->contentViews().at(page);
+            if (turn % 5 == 0)
+                view->setZoomScale(view->maximumZoomScale());
+            window.layoutIfNeeded();
+            view->contentPage()->drawVisibleTilesNow();
+            settle();
+            if (turn == 20)
+                at20 = residentMB();
+        }
+        at100 = residentMB();
+        closeReader(window, reader);
+    }
+    state.counters["peak_rss_MB"] = peakRssMB();
+    state.counters["rss_turn20_MB"] = at20;
+    state.counters["rss_turn100_MB"] = at100;
+    state.counters["growth_20_to_100_MB"] = at100 - at20;
+}
+BENCHMARK(BM_PagingMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_OpenImagePdfToFirstPage(benchmark::State& state)
+{
+    ui::Window window;
+    window.makeKeyAndVisible();
+    std::vector<double> placeholder, full, peer;
+    for (auto _ : state) {
+        for (int run = 0; run < 3; ++run) {
+            auto start = Clock::now();
+            auto reader = openReader(window, files().images, 1);
+            bool ok = runUntil([&] {
+                auto found = reader->contentViews().find(1);
+                return found != reader->contentViews().end() && found->second->thumbView()->imageView()->image();
+            });
+            placeholder.push_back(msSince(start));
+            if (!ok) {
+                state.SkipWithError("no preview of page 1");
+                return;
+            }
+            auto& view = reader->contentViews().at(1);
+            window.layoutIfNeeded();
+            view->contentPage()->drawVisibleTilesNow();
+            full.push_back(msSince(start));
+            double zoom = view->zoomScale();
+            closeReader(window, reader);
+            peer.push_back(peerPageMs(files().images, 1, zoom));
+        }
+    }
+    double ours = median(full), theirs = median(peer);
+    state.counters["placeholder_ms"] = median(placeholder);
+    state.counters["ours_ms"] = ours;
+    state.counters["peer_ms"] = theirs;
+    state.counters["speed_ratio"] = ours > 0 ? theirs / ours : 0;
+}
+BENCHMARK(BM_OpenImagePdfToFirstPage)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_PageTurn(benchmark::State& state)
+{
+    bool images = state.range(0) != 0;
+    const std::string& path = images ? files().images : files().text;
+    int pages = images ? files().pagedImages : files().textPages;
+    ui::Window window;
+    window.makeKeyAndVisible();
+    std::vector<double> ours, peer;
+    for (auto _ : state) {
+        auto reader = openReader(window, path, 1);
+        runUntil([&] { return reader->currentPage() == 1; });
+        settle();
+        for (int page = 2; page <= std::min(pages, files().turns + 1); ++page) {
+            auto start = Clock::now();
+            reader->showDocumentPage(page);
+            auto& view = reader->contentViews().at(page);
+            window.layoutIfNeeded();
+            view->contentPage()->drawVisibleTilesNow();
+            ours.push_back(msSince(start));
+            double zoom = view->zoomScale();
+            settle(); // the neighbours' previews, not part of the turn the user sees
+            peer.push_back(peerPageMs(path, page, zoom));
+        }
+        closeReader(window, reader);
+    }
+    state.SetLabel(images ? "image pages" : "text pages");
+    double o = median(ours), p = median(peer);
+    state.counters["ours_ms"] = o;
+    state.counters["peer_ms"] = p;
+    state.counters["speed_ratio"] = o > 0 ? p / o : 0;
+}
+BENCHMARK(BM_PageTurn)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

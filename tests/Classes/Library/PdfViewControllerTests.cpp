@@ -272,6 +272,15 @@ TEST_F(PdfViewControllerTest, TurningTheScreenRelaysThePagesAroundTheCurrentOne)
         tapAndSettle({14, t.height / 2});
         EXPECT_EQ(reader->currentPage(), 5);
     }
+    // The grid over the reader turns too: three columns of cells in portrait, four in landscape.
+    driver->tap(reader->mainToolbar()->thumbsButton().get());
+    auto grid = std::dynamic_pointer_cast<PdfThumbsViewController>(reader->presentedViewController());
+    ASSERT_TRUE(grid);
+    ASSERT_TRUE(driver->rotate(ui::InterfaceOrientation::Portrait));
+    EXPECT_EQ(grid->thumbsView()->frame(), gfx::Rect(0, 44, 768, 980));
+    EXPECT_EQ(grid->thumbsView()->thumbsX(), 3);
+    ASSERT_TRUE(driver->rotate(ui::InterfaceOrientation::LandscapeLeft));
+    EXPECT_EQ(grid->thumbsView()->thumbsX(), 4);
 }
 
 // Writes an executable script that records its arguments, one a line, into `log`.

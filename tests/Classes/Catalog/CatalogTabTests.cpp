@@ -6,11 +6,18 @@
 
 #include "Classes/Catalog/CatalogLayOut.h"
 #include "Classes/Catalog/CatalogViewController.h"
+#include "Classes/Catalog/CompareCell.h"
+#include "Classes/Catalog/DetailCell.h"
 #include "Classes/Catalog/DetailViewController.h"
+#include "Classes/Catalog/IconButton.h"
 #include "Classes/Catalog/MasterViewController.h"
+#include "Classes/Catalog/ProductDetailController.h"
 #include "Classes/Catalog/ProductPageRoad.h"
 #include "Classes/Catalog/SearchProductCell.h"
 #include "Classes/Catalog/UISearchController.h"
+#include "Classes/Catalog/ProductBigCatalog.h"
+#include "Common/BadgeButton.h"
+#include "Platform/UI/TableView.h"
 #include "Common/UIToast.h"
 #include "Database/brivanta_image_Entity.h"
 #include "Database/brivanta_product_price_Entity.h"
@@ -18,6 +25,7 @@
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/TextField.h"
 #include "Widgets/BRGridViewCell.h"
+#include "Widgets/SwitchButton.h"
 
 #include <gtest/gtest.h>
 
@@ -155,6 +163,18 @@ protected:
         driver->tap({r.midX(), r.y() + 60});
         settle();
     }
+    DetailCell* tile(uint32_t index) const { return dynamic_cast<DetailCell*>(gridView().cellForItemAtIndex(index).get()); }
+    // The panel's category rows as shown: "title (count)".
+    Names panelRows() const
+    {
+        ui::TableView& table = *catalog->masterViewController()->myTable();
+        table.layoutIfNeeded();
+        Names shown;
+        for (auto& ip : table.indexPathsForVisibleRows())
+            if (auto* cell = dynamic_cast<ProductBigCatalog*>(table.cellForRowAtIndexPath(ip)))
+                shown.push_back(cell->lbTitle().text() + " " + cell->lbcount().text());
+        return shown;
+    }
     void type(const std::string& text)
     {
         driver->type(text);
@@ -290,6 +310,23 @@ TEST_F(CatalogTabTest, TheGridListsCategoriesAndTagsAndSortsByNameSkuAndOncePric
     center.post("refushRightData");
     EXPECT_TRUE(grid().productArray().empty());
     EXPECT_EQ(catalog->lblTitle()->text(), text("TAG"));
+
+    // A category that names itself as its parent shows, empty, without hanging.
+    EXPECT_TRUE(data->saveToDatabaseCategory(std::vector{category(23, "Loop", 23)}));
+    center.post("displayFourColumn", std::make_shared<base::Value>(23));
+    EXPECT_TRUE(grid().productArray().empty());
+    EXPECT_EQ(catalog->lblTitle()->text(), "Loop");
+
+    // In tag mode (chosen on the panel) a category keeps the tag's list until every tag is shown.
+    ASSERT_TRUE(driver->tap(catalog->masterViewController()->btnCatalogSwitch()->btnRight()));
+    settle();
+    ASSERT_EQ(MasterViewController::getCurrentState(), 1);
+    Names tagList = shownNames();
+    center.post("displayFourColumn", std::make_shared<base::Value>(20));
+    EXPECT_EQ(shownNames(), tagList);
+    center.post("changeisAllState");
+    center.post("displayFourColumn", std::make_shared<base::Value>(20));
+    EXPECT_EQ(shownNames(), (Names{"Item 01", "Item 02", "Item 03"}));
 }
 
 TEST_F(CatalogTabTest, TheRoadsToAPageAndBack)
@@ -467,6 +504,168 @@ TEST_F(CatalogTabTest, SearchRowsShowPictureNamePriceAndSkuOrTheNoResultRow)
     driver->tap(none);
     EXPECT_EQ(recorder.chosen.size(), 1u);
     list->view()->removeFromSuperview();
+}
+
+TEST_F(CatalogTabTest, OnAGridShorterThanItsViewShowingThePanelFromAPointStaysInsideTheContent)
+{
+    openCatalog("normal", 8);
+    ASSERT_TRUE(driver->tap(catalog->btnMenu()));
+    settle();
+    BRGridView& g = gridView();
+    ASSERT_EQ(g.numberOfColumns(), 5u);
+    ASSERT_LT(2 * 212.0, g.bounds().height()) << "two rows of tiles";
+    // Item 4: row 0 of five columns, row 1 of four, so the correction asks for +212.
+    gfx::Point point = g.gridData().cellRectAtIndex(4).center();
+    ASSERT_EQ(g.indexForItemAtPoint(point), 4u);
+    catalog->setMasterViewHiddedBeginPoint(false, point);
+    settle();
+    EXPECT_EQ(g.numberOfColumns(), 4u);
+    EXPECT_EQ(g.contentOffset().y, 0);
+}
+
+TEST_F(CatalogTabTest, HorizontalDragsPastAHundredCollectedToggleThePanelAndVerticalOnesScroll)
+{
+    openCatalog();
+    struct Recorder : DetailViewDelegate {
+        std::vector<std::pair<bool, gfx::Point>> calls;
+        void setMasterViewHiddedBeginPoint(bool hidden, gfx::Point point) override { calls.emplace_back(hidden, point); }
+    } recorder;
+    grid().setDetailViewDelegate(&recorder);
+    // Drags of 12 steps from (600, 400): the pan begins past its 10-point slop, then adds the
+    // whole translation at every step. 36 points collect 12, 27, ... 117 by the ninth step, so
+    // the tenth calls the delegate; 16 points collect about 67 and end with nothing.
+    struct Case {
+        const char* name;
+        double dx, dy;
+        std::vector<bool> calls;
+        double beganX; // where the pan began, in the window
+    } cases[] = {
+        {"right past 100", 36, 0, {false}, 612},
+        {"left past -100", -36, 0, {true}, 588},
+        {"right, 67 collected", 16, 0, {}, 0},
+        {"down the grid", 30, -300, {}, 0},
+    };
+    for (const auto& c : cases) {
+        recorder.calls.clear();
+        double offset = gridView().contentOffset().y;
+        driver->drag({600, 400}, {600 + c.dx, 400 + c.dy}, 0.3, 12);
+        settle();
+        std::vector<bool> hidden;
+        for (auto& [h, point] : recorder.calls) {
+            hidden.push_back(h);
+            EXPECT_EQ(point, DetailViewController::panStartPoint()) << c.name;
+            EXPECT_EQ(point, gfx::Point(c.beganX - 250, 400 - 64 + offset)) << c.name;
+        }
+        EXPECT_EQ(hidden, c.calls) << c.name;
+        EXPECT_EQ(grid().panDistance(), 0) << c.name;
+        if (c.dy != 0) {
+            EXPECT_GT(gridView().contentOffset().y, offset + 100) << "the grid scrolled";
+        }
+        gridView().setContentOffset({0, 0});
+    }
+    // The tab itself as the delegate: a left drag hides the panel, a right one shows it.
+    grid().setDetailViewDelegate(catalog.get());
+    driver->drag({600, 400}, {564, 400}, 0.3, 12);
+    settle();
+    EXPECT_TRUE(catalog->isMasterViewHiddened());
+    EXPECT_EQ(frameOf(CatalogViewController::kMasterViewTag).x(), -244);
+    driver->drag({600, 400}, {636, 400}, 0.3, 12);
+    settle();
+    EXPECT_FALSE(catalog->isMasterViewHiddened());
+}
+
+TEST_F(CatalogTabTest, RealPagesAddCompareAndComeBackToAnUndimmedSortedGrid)
+{
+    openCatalog();
+    ProductDetailController::installPageMaker();
+    base::NotificationCenter::defaultCenter().post("SORT_PRODUCT", std::make_shared<base::Value>(1));
+    Names bySku = shownNames();
+    ASSERT_EQ(bySku.front(), "Item 40");
+
+    auto openPage = [&](uint32_t index) -> std::shared_ptr<ProductDetailController> {
+        tapGridItem(index);
+        return std::dynamic_pointer_cast<ProductDetailController>(catalog->detailController()->topViewController());
+    };
+    // Item 38 (the third by SKU): added to the order and compared on its page.
+    auto page = openPage(2);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(catalog->lblTitle()->text(), "Item 38  ( 3 / 40 )");
+    ASSERT_TRUE(tile(2));
+    EXPECT_LT(tile(2)->productImageView().alpha(), 1) << "dimmed while its page opens";
+    ASSERT_TRUE(driver->tap(page->addToOrderBtn().get()));
+    settle();
+    ASSERT_TRUE(driver->tap(page->compareBtn().get()));
+    EXPECT_TRUE(page->compareBtn()->isSelected());
+    ASSERT_TRUE(driver->tap(catalog->btnBack()));
+    settle(2);
+    EXPECT_EQ(shownNames(), bySku) << "the order survives the page";
+    ASSERT_TRUE(tile(2));
+    EXPECT_EQ(tile(2)->productImageView().alpha(), 1);
+    EXPECT_EQ(tile(2)->productImageView().backgroundColor(), gfx::Color::clear());
+    EXPECT_FALSE(tile(2)->addOrderBtn().badgeView()->isHidden());
+    EXPECT_EQ(tile(2)->addOrderBtn().badgeLabel()->text(), "1");
+
+    // A second product compared, then the popup: two columns; REMOVEALL deselects the page's button.
+    page = openPage(5);
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(driver->tap(page->compareBtn().get()));
+    ASSERT_TRUE(page->compareBtn()->isSelected());
+    ASSERT_TRUE(driver->tap(catalog->compareBtn()));
+    settle();
+    auto columns = driver->findAllByClass("CompareCell");
+    ASSERT_EQ(columns.size(), 2u);
+    Names compared;
+    for (auto* column : columns)
+        compared.push_back(static_cast<CompareCell*>(column)->productNameLabel().text());
+    std::sort(compared.begin(), compared.end());
+    EXPECT_EQ(compared, (Names{"Item 35", "Item 38"}));
+    driver->screenshot(reviewPath("catalog_compare_two.png"));
+    ASSERT_TRUE(driver->tap(driver->findByText(text("EDIT"))));
+    ASSERT_TRUE(driver->tap(driver->findByText(text("REMOVEALL"))));
+    settle();
+    EXPECT_TRUE(driver->findAllByClass("CompareCell").empty());
+    EXPECT_FALSE(page->compareBtn()->isSelected());
+    EXPECT_TRUE(DataAccessManager::sharedDataModel()->getCompares().empty());
+}
+
+TEST_F(CatalogTabTest, AfterASyncSelectingTheTabReturnsToTheGridAndReloadsThePanel)
+{
+    openCatalog();
+    auto& flags = ConfigManager::sharedInstance()->flagDic();
+    auto data = DataAccessManager::sharedDataModel();
+    auto rowOfB = [&] {
+        for (auto& row : panelRows())
+            if (row.rfind("B ", 0) == 0)
+                return row;
+        return std::string("no row B");
+    };
+    ASSERT_EQ(rowOfB(), "B (3)");
+    struct Case {
+        const char* flag;
+        size_t stack;     // screens on the right-hand stack once the tab shows again
+        size_t products;  // on the grid
+        const char* b;    // the panel's row for B
+    } cases[] = {{"NO", 2, 40, "B (3)"}, {"YES", 1, 41, "B (4)"}};
+    for (const auto& c : cases) {
+        tapGridItem(1);
+        ASSERT_EQ(catalog->detailController()->viewControllers().size(), 2u);
+        ASSERT_TRUE(driver->tap(tabs->buttonWithTag(0).get()));
+        settle();
+        // What a sync brings while the tab is away: a product in B1.
+        ASSERT_TRUE(data->saveToDatabaseProduct(std::vector{product(41, "Item 41", "SKU-59")}));
+        ASSERT_TRUE(data->pacmodel()->saveToDatabasePxrefC(std::vector<brivanta_product_category_xref_Entity>{{21, 41}}));
+        flags["Needreloadcatelog"] = c.flag;
+        ASSERT_TRUE(driver->tap(tabs->buttonWithTag(1).get()));
+        settle();
+        EXPECT_EQ(flags["Needreloadcatelog"], "NO") << c.flag;
+        EXPECT_EQ(catalog->detailController()->viewControllers().size(), c.stack) << c.flag;
+        EXPECT_EQ(grid().productArray().size(), c.products) << c.flag;
+        EXPECT_EQ(rowOfB(), c.b) << c.flag;
+        if (c.stack > 1) {
+            ASSERT_TRUE(driver->tap(catalog->btnBack()));
+            settle();
+        }
+    }
 }
 
 } // namespace

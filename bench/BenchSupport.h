@@ -168,4 +168,89 @@ inline int runWithPairRatios(int argc, char** argv, std::vector<PairRatioReporte
     return 0;
 }
 
+// For benchmarks that run the application's way and a bare peer in the same run: prints
+// "label: application / peer = N.NNx" from medians. A pair names a counter that already is a
+// median (a p50 the benchmark computed itself), or none for the median of the real times of
+// the repetitions (the single run's time without repetitions).
+class MedianRatioReporter : public benchmark::ConsoleReporter {
+public:
+    struct Pair {
+        std::string label, application, peer, counter;
+    };
+    explicit MedianRatioReporter(std::vector<Pair> pairs) : m_pairs(std::move(pairs)) {}
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs) {
+            if (run.error_occurred)
+                continue;
+            // The function and its arguments: repetitions and iteration counts left out.
+            std::string name = run.run_name.function_name;
+            if (!run.run_name.args.empty())
+                name += "/" + run.run_name.args;
+            bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (!median && run.run_type != Run::RT_Iteration)
+                continue;
+            auto& seen = m_values[name];
+            if (median || !seen.fromMedian) {
+                seen.fromMedian = median;
+                seen.time = run.GetAdjustedRealTime();
+                for (const auto& [key, counter] : run.counters)
+                    seen.counters[key] = counter.value;
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        for (const auto& pair : m_pairs) {
+            double a = value(pair.application, pair.counter), b = value(pair.peer, pair.counter);
+            if (a <= 0 || b <= 0)
+                continue;
+            std::printf("%s: application / peer = %.2fx (%.3f / %.3f%s)\n", pair.label.c_str(), a / b, a, b,
+                        pair.counter.empty() ? " ms, medians" : (" " + pair.counter).c_str());
+        }
+    }
+
+private:
+    struct Seen {
+        bool fromMedian = false;
+        double time = 0;
+        std::map<std::string, double> counters;
+    };
+    double value(const std::string& name, const std::string& counter) const
+    {
+        auto it = m_values.find(name);
+        if (it == m_values.end())
+            return 0;
+        if (counter.empty())
+            return it->second.time;
+        auto c = it->second.counters.find(counter);
+        return c == it->second.counters.end() ? 0 : c->second;
+    }
+    std::vector<Pair> m_pairs;
+    std::map<std::string, Seen> m_values;
+};
+
+// Runs the registered benchmarks with a MedianRatioReporter.
+inline int runWithMedianRatios(int argc, char** argv, std::vector<MedianRatioReporter::Pair> pairs)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    MedianRatioReporter reporter(std::move(pairs));
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
+
+// The value at the fraction p of the sorted values (0.5 the median, 0.95 the 95th percentile).
+inline double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[static_cast<size_t>(p * static_cast<double>(values.size() - 1))];
+}
+
 } // namespace benchsupport

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Starts the application binary as a user would, headless and in a real SDL window on a virtual
 # display, with scripts that check the welcome screen, take screenshots and log in to a demo
-# tenant through its tile, then open the catalogue, choose a category and search it.
+# tenant through its tile, then walk the catalogue: a category, the first tile's page, a colour
+# and "Add to Order" there, back to the grid, a search and its first result. The catalogue walk
+# runs once headless and once in the window.
 set -euo pipefail
 app=$1
 outdir=$2
@@ -17,24 +19,66 @@ expect "Create shortcut"
 background
 foreground
 screenshot $outdir/welcome-headless.png
+EOF
+# The catalogue walk; $1 names its screenshots. The first tile's picture, its colour list and
+# first colour, the search bar and the first result.
+catalogue_walk() {
+  cat <<EOF
 tap 340 666
 waitfor "Home" 30
-screenshot $outdir/demo-home-headless.png
+screenshot $outdir/demo-home-$1.png
 tap 600 300
 tap 442 735
 waitfor "Lighting" 10
 tap "Lighting"
 expect "Arc Desk Lamp"
+wait 1
+screenshot $outdir/demo-catalog-category-$1.png
+tap 347 129
+wait 1
+expect "Arc Desk Lamp  ( 1 / 3 )"
+tap 695 514
+wait 0.5
+tap "Brass"
+wait 0.5
+tap "Add to Order"
+wait 1
+screenshot $outdir/demo-catalog-page-$1.png
+tap "Back"
+wait 1
+screenshot $outdir/demo-catalog-back-$1.png
 tap 410 20
 type "lamp"
+wait 1
 expect "Beacon Floor Lamp"
-screenshot $outdir/demo-catalog-search-headless.png
+screenshot $outdir/demo-catalog-search-$1.png
+tap 420 95
+wait 1
+expect "Arc Desk Lamp"
+screenshot $outdir/demo-catalog-result-$1.png
 EOF
+}
+catalogue_walk headless >> "$script"
 rm -f "$outdir"/welcome-*.png "$outdir"/demo-home-*.png "$outdir"/demo-catalog-*.png
 "$app" --headless --script "$script"
 test -s "$outdir/welcome-headless.png"
-test -s "$outdir/demo-home-headless.png"
-test -s "$outdir/demo-catalog-search-headless.png"
+# The orders tab's badge is red once the page has added its product, and not before.
+badge_added() {
+  /usr/bin/python3 - "$outdir/demo-catalog-category-$1.png" "$outdir/demo-catalog-back-$1.png" <<'PY'
+import sys
+from PIL import Image
+def red(path):
+    im = Image.open(path).convert("RGB")
+    return sum(1 for x in range(856, 884) for y in range(704, 730)
+               if (lambda p: p[0] > 180 and p[1] < 110 and p[2] < 110)(im.getpixel((x, y))))
+if red(sys.argv[1]) != 0 or red(sys.argv[2]) < 20:
+    sys.exit("the orders tab's badge did not come with the add: %d, %d" % (red(sys.argv[1]), red(sys.argv[2])))
+PY
+}
+for step in home catalog-category catalog-page catalog-back catalog-search catalog-result; do
+  test -s "$outdir/demo-$step-headless.png"
+done
+badge_added headless
 # The launch wrote its settings.
 grep -q "<key>App_version</key>" "$BRIVANTA_HOME/Library/Preferences/brivanta.plist"
 
@@ -53,3 +97,12 @@ moved = after.getpixel((420, 373))
 if max(abs(a - b) for a, b in zip(button, moved)) > 24 or before.getpixel((420, 373)) == button:
     sys.exit("the welcome screen did not lift for the keyboard in the window: %r %r" % (button, moved))
 PY
+
+# The catalogue walk in the window, in a fresh home.
+rm -rf "$BRIVANTA_HOME" && mkdir -p "$BRIVANTA_HOME"
+{ printf 'waitfor "Log in" 10\nwait 2\nwaitgone "Preparing the demo data" 60\nwait 0.5\n'; catalogue_walk window; } > "$script"
+SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24" "$app" --script "$script"
+for step in category page back search result; do
+  test -s "$outdir/demo-catalog-$step-window.png"
+done
+badge_added window

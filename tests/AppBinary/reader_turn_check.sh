@@ -2,7 +2,7 @@
 # The reader in the real binary, on the demo data and no network: the screen turns to portrait
 # and back headless and in an SDL window on a virtual display (the library does not turn, and
 # leaving the reader in portrait turns the window back); a run killed with SIGTERM while
-# reading keeps the page it was on.
+# reading, headless or in a window, keeps the page it was on.
 set -euo pipefail
 app=$1
 outdir=$2
@@ -79,10 +79,29 @@ SCRIPT
 BRIVANTA_HOME=$work/window SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1280x24" \
   "$app" --script "$work/window.txt" > "$work/window.log" 2>&1 || { tail -n 20 "$work/window.log"; exit 1; }
 
-/usr/bin/python3 - "$outdir" "$work/term" <<'PY'
+# SIGTERM in a real window too: the window's loop ends and the record is saved.
+{ open_reader; cat <<SCRIPT; } > "$work/wterm.txt"
+screenshot $work/wreading.png
+waitfor "never shown" 120
+SCRIPT
+BRIVANTA_HOME=$work/wterm SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1280x24" \
+  "$app" --script "$work/wterm.txt" > "$work/wterm.log" 2>&1 &
+pid=$!
+for _ in $(seq 1200); do [ -s "$work/wreading.png" ] && break; kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+[ -s "$work/wreading.png" ] || { tail -n 20 "$work/wterm.log"; echo "the windowed reader never showed page 2"; exit 1; }
+# The application under xvfb-run: the newest process running this very script.
+apppid=$(pgrep -n -f -- "^$app --script $work/wterm.txt" || true)
+[ -n "$apppid" ] || { echo "the windowed application is not running"; exit 1; }
+kill -TERM "$apppid"
+status=0
+wait "$pid" || status=$?
+pid=""
+[ "$status" -eq 0 ] || { tail -n 20 "$work/wterm.log"; echo "SIGTERM ended the windowed run with status $status"; exit 1; }
+
+/usr/bin/python3 - "$outdir" "$work/term" "$work/wterm" <<'PY'
 import glob, plistlib, sys
 from PIL import Image
-out, home = sys.argv[1:3]
+out, home, whome = sys.argv[1:4]
 sizes = {
     "reader-turn-portrait.png": (768, 1024), "reader-turn-landscape.png": (1024, 768),
     "reader-turn-left-in-portrait.png": (1024, 768), "reader-turn-library.png": (1024, 768),
@@ -92,9 +111,10 @@ for name, size in sizes.items():
     got = Image.open(out + "/" + name).size
     if got != size:
         sys.exit("%s is %r, expected %r" % (name, got, size))
-records = [plistlib.load(open(p, "rb")) for p in glob.glob(home + "/Library/Application Support/*.plist")]
-pages = [r.get("PageNumber") for r in records if "PageNumber" in r]
-if pages != [2]:
-    sys.exit("expected the record saved on page 2 at SIGTERM, found %r" % pages)
+for h in (home, whome):
+    records = [plistlib.load(open(p, "rb")) for p in glob.glob(h + "/Library/Application Support/*.plist")]
+    pages = [r.get("PageNumber") for r in records if "PageNumber" in r]
+    if pages != [2]:
+        sys.exit("expected the record under %s saved on page 2 at SIGTERM, found %r" % (h, pages))
 print("ok: the reader turns, the library stays landscape, SIGTERM keeps the page")
 PY

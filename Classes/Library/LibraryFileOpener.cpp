@@ -27,6 +27,12 @@ bool isOfficeFile(const std::string& path)
 
 } // namespace
 
+LibraryFileOpener::~LibraryFileOpener()
+{
+    if (m_reader)
+        m_reader->setDelegate(nullptr);
+}
+
 void LibraryFileOpener::selectDownloadedFileType(const std::optional<std::string>& name, int type,
                                                  const std::string& title)
 {

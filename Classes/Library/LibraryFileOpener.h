@@ -24,6 +24,9 @@ class LibraryFileOpener : public PdfViewControllerDelegate,
 public:
     static constexpr int kAlertTag = 1001;
 
+    // A reader still held elsewhere must not call back into a released opener.
+    ~LibraryFileOpener() override;
+
     // The file of the logged-in client by name and library type number
     // (PublicFunction::getFileType), titled `title` in its viewer.
     void selectDownloadedFileType(const std::optional<std::string>& name, int type, const std::string& title);

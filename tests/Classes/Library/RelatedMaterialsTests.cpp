@@ -123,6 +123,16 @@ TEST_F(RelatedMaterialsTest, OffWifiADownloadStartsAtOncePausesResumesAndOpens)
     reader->delegate()->dismissReaderViewController(*reader);
     base::RunLoop::main().advance(1);
     EXPECT_EQ(topScreen(), "ProductRelatedFileController");
+
+    // Leaving reader and pop-up at once: a reader still held calls back into nothing.
+    tapTile("Autumn catalogue");
+    auto held = std::dynamic_pointer_cast<PdfViewController>(m_navigation->topViewController());
+    ASSERT_NE(held, nullptr);
+    std::weak_ptr<ProductRelatedFileController> gone = m_popup;
+    popup.reset();
+    closeRelated();
+    EXPECT_TRUE(gone.expired());
+    EXPECT_EQ(held->delegate(), nullptr);
     LoginMode::sharedInstance()->setIsNotWifi(false);
 }
 

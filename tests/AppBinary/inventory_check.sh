@@ -25,6 +25,7 @@ screenshot $outdir/inventory-table-first.png
 tap 205 145
 wait 1
 expect "Back"
+expect "TX-CH-101"
 screenshot $outdir/inventory-page.png
 tap "Back"
 wait 1

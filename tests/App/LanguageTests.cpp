@@ -121,8 +121,10 @@ TEST(LanguageTablesTest, EveryKeyTheSourcesAskForIsInBothTables)
         return v && v->isString() && !v->asString().empty();
     };
     // Keys handed to widgets as data, which the scan below cannot see: the sort orders.
-    // And the catalogue's icon button types' titles, read from its type table.
-    for (const char* key : {"BYNAME", "BYSKU", "BYPRICE", "ADDTOORDER", "SAVEORDER", "PLAY", "VIEWFILE"}) {
+    // And the catalogue's icon button types' titles, read from its type table; and the
+    // inventory's column titles, read through its column records.
+    for (const char* key : {"BYNAME", "BYSKU", "BYPRICE", "ADDTOORDER", "SAVEORDER", "PLAY", "VIEWFILE", "SKU", "IMAGE",
+                            "PRODUCTNAME", "DESCRIPTION", "QUANTITY"}) {
         EXPECT_TRUE(hasText(english, key)) << key << " in language_en";
         EXPECT_TRUE(hasText(chinese, key)) << key << " in language_cn";
     }

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 
 std::atomic<int> PdfThumbFetch::loadCount{0};
@@ -61,14 +62,120 @@ std::shared_ptr<pdf::Document> openForRender(const PdfThumbRequest& request)
 
 } // namespace
 
+PdfThumbWriter& PdfThumbWriter::sharedInstance()
+{
+    static PdfThumbWriter writer;
+    return writer;
+}
+
+PdfThumbWriter::PdfThumbWriter()
+{
+    m_queue.setMaxConcurrentOperationCount(1);
+}
+
+void PdfThumbWriter::write(const std::string& path, const gfx::Image& image)
+{
+    bool start = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_pending[path] = Pending{image, ++m_sequence};
+        m_order.push_back(path);
+        start = !m_draining;
+        m_draining = true;
+    }
+    // One drain takes every picture waiting when it runs.
+    if (start)
+        m_queue.addOperation([this] { drain(); });
+}
+
+gfx::Image PdfThumbWriter::pendingImage(const std::string& path) const
+{
+    std::lock_guard lock(m_mutex);
+    auto found = m_pending.find(path);
+    return found == m_pending.end() ? gfx::Image() : found->second.image;
+}
+
+void PdfThumbWriter::waitUntilIdle()
+{
+    m_queue.waitUntilAllOperationsAreFinished();
+}
+
+void PdfThumbWriter::drain()
+{
+    for (;;) {
+        std::string path;
+        Pending item;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_order.empty()) {
+                m_draining = false;
+                return;
+            }
+            path = std::move(m_order.front());
+            m_order.pop_front();
+            auto found = m_pending.find(path);
+            if (found == m_pending.end())
+                continue;
+            item = found->second;
+        }
+        writeFile(path, item.image);
+        std::lock_guard lock(m_mutex);
+        // Only this picture leaves; a newer one of the same name waits for its own write.
+        if (auto found = m_pending.find(path); found != m_pending.end() && found->second.sequence == item.sequence)
+            m_pending.erase(found);
+    }
+}
+
+bool PdfThumbWriter::writeFile(const std::string& path, const gfx::Image& image)
+{
+    // Written aside and renamed, so a cut-short write never leaves a torn picture under the
+    // real name.
+    base::FileManager::createDirectories(std::filesystem::path(path).parent_path());
+    auto png = image.pngData();
+    std::string temp = path + ".tmp";
+    bool written = false;
+    if (!png.empty()) {
+        if (std::FILE* file = std::fopen(temp.c_str(), "wb")) {
+            written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
+            written = std::fclose(file) == 0 && written;
+        }
+        written = written && std::rename(temp.c_str(), path.c_str()) == 0;
+    }
+    if (!written) {
+        std::remove(temp.c_str());
+        base::logf("PdfThumbWriter: cannot write %s", path.c_str());
+    }
+    return written;
+}
+
 void PdfThumbShowOnMain(const std::shared_ptr<PdfThumbRequest>& request, const gfx::Image& image)
 {
-    std::weak_ptr<PdfThumbView> weak = request->thumbView();
-    std::string key = request->cacheKey();
-    base::RunLoop::main().post([weak, key, image] {
-        // The full key, not a hash of it: a reused view must not take another page's picture.
-        if (auto view = weak.lock(); view && view->targetKey() == key)
-            view->showImage(image);
+    // Pictures finished while the main loop is busy go over in one task, not one task each.
+    struct Shown {
+        std::weak_ptr<PdfThumbView> view;
+        std::string key;
+        gfx::Image image;
+    };
+    static std::mutex mutex;
+    static std::vector<Shown> waiting;
+    bool post = false;
+    {
+        std::lock_guard lock(mutex);
+        post = waiting.empty();
+        waiting.push_back({request->thumbView(), request->cacheKey(), image});
+    }
+    if (!post)
+        return;
+    base::RunLoop::main().post([] {
+        std::vector<Shown> batch;
+        {
+            std::lock_guard lock(mutex);
+            batch.swap(waiting);
+        }
+        for (const auto& shown : batch)
+            // The full key, not a hash of it: a reused view must not take another page's picture.
+            if (auto view = shown.view.lock(); view && view->targetKey() == shown.key)
+                view->showImage(shown.image);
     });
 }
 
@@ -92,8 +199,9 @@ void PdfThumbFetch::cancel()
 void PdfThumbFetch::main()
 {
     std::string path = thumbFileURL();
-    gfx::Image drawn;
-    if (base::FileManager::exists(path)) {
+    // A picture drawn a moment ago may still be on its way to disk.
+    gfx::Image drawn = PdfThumbWriter::sharedInstance().pendingImage(path);
+    if (!drawn && base::FileManager::exists(path)) {
         auto bytes = base::FileManager::readFile(path);
         gfx::Image image = bytes ? gfx::Image::fromBytes(*bytes, m_request->scale()) : gfx::Image();
         if (image) {
@@ -176,25 +284,9 @@ void PdfThumbRender::main()
         PdfThumbCache::sharedInstance().setObjectForKey(image, request.cacheKey());
         if (!isCancelled())
             PdfThumbShowOnMain(m_request, image);
-        // Kept even when cancelled: the next opening needs it all the same. Written aside and
-        // renamed, so a cut-short write never leaves a torn picture under the real name.
-        std::string folder = PdfThumbCache::thumbCachePathForGUID(request.guid());
-        base::FileManager::createDirectories(folder);
-        std::string path = thumbFileURL();
-        auto png = image.pngData();
-        std::string temp = path + ".tmp";
-        bool written = false;
-        if (!png.empty()) {
-            if (std::FILE* file = std::fopen(temp.c_str(), "wb")) {
-                written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
-                written = std::fclose(file) == 0 && written;
-            }
-            written = written && std::rename(temp.c_str(), path.c_str()) == 0;
-        }
-        if (!written) {
-            std::remove(temp.c_str());
-            base::logf("PdfThumbRender: cannot write %s", path.c_str());
-        }
+        // Kept even when cancelled: the next opening needs it all the same. Written by the
+        // writer, so the next page is drawn meanwhile.
+        PdfThumbWriter::sharedInstance().write(thumbFileURL(), image);
     } else {
         PdfThumbCache::sharedInstance().removeNullForKey(request.cacheKey());
     }

@@ -3,6 +3,9 @@
 #include "Platform/Graphics/Image.h"
 
 #include <atomic>
+#include <deque>
+#include <map>
+#include <mutex>
 #include <memory>
 #include <string>
 
@@ -55,3 +58,31 @@ private:
 
 // The same picture to any view that still wants it, on the main loop.
 void PdfThumbShowOnMain(const std::shared_ptr<PdfThumbRequest>& request, const gfx::Image& image);
+
+// Keeps finished pictures as PNG files, one at a time on a thread of its own, so drawing goes
+// on while they are written. A picture waiting for its write is still found by its path.
+class PdfThumbWriter {
+public:
+    static PdfThumbWriter& sharedInstance();
+    void write(const std::string& path, const gfx::Image& image);
+    // The picture waiting to be written at this path; none when there is none.
+    gfx::Image pendingImage(const std::string& path) const;
+    void waitUntilIdle();
+    base::OperationQueue& queue() { return m_queue; }
+
+private:
+    PdfThumbWriter();
+    void drain();
+    static bool writeFile(const std::string& path, const gfx::Image& image);
+
+    struct Pending {
+        gfx::Image image;
+        uint64_t sequence = 0;
+    };
+    mutable std::mutex m_mutex;
+    std::map<std::string, Pending> m_pending;
+    std::deque<std::string> m_order;
+    uint64_t m_sequence = 0;
+    bool m_draining = false;
+    base::OperationQueue m_queue;
+};

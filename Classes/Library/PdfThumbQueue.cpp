@@ -46,9 +46,10 @@ void PdfThumbQueue::cancelAllOperations()
 
 void PdfThumbQueue::waitUntilIdle()
 {
-    // A load may queue a render as it ends; wait until neither has work.
+    // A load may queue a render as it ends; wait until neither has work, then for the writes.
     while (m_load.operationCount() || m_work.operationCount()) {
         m_load.waitUntilAllOperationsAreFinished();
         m_work.waitUntilAllOperationsAreFinished();
     }
+    PdfThumbWriter::sharedInstance().waitUntilIdle();
 }

@@ -17,7 +17,7 @@ public:
 
     base::OperationQueue& loadQueue() { return m_load; }
     base::OperationQueue& workQueue() { return m_work; }
-    // Blocks until both queues are idle (tests, benchmarks).
+    // Blocks until both queues are idle and their pictures written (tests, benchmarks).
     void waitUntilIdle();
 
 private:

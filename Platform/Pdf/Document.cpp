@@ -18,8 +18,7 @@ struct DocumentState {
     std::optional<std::string> password;
     PopplerDocument* document = nullptr;
     mutable std::mutex mutex;
-    // Poppler pages by index, fetched once and kept while the document lives.
-    std::vector<PopplerPage*> pages;
+    int pageCount = 0;
     // The glib binding does not tell a page's /Rotate; the C++ binding does.
     std::unique_ptr<poppler::document> rotations;
     bool rotationsTried = false;
@@ -31,9 +30,6 @@ struct DocumentState {
     {
         if (dests)
             g_tree_destroy(dests);
-        for (auto* page : pages)
-            if (page)
-                g_object_unref(page);
         if (document)
             g_object_unref(document);
     }
@@ -158,7 +154,7 @@ Document::OpenResult Document::open(const std::string& path, const std::optional
         state->password = password;
     state->document = document;
     int count = std::max(0, poppler_document_get_n_pages(document));
-    state->pages.assign(size_t(count), nullptr);
+    state->pageCount = count;
     result.status = Status::Opened;
     result.document = std::shared_ptr<Document>(new Document(std::move(state)));
     return result;
@@ -166,7 +162,7 @@ Document::OpenResult Document::open(const std::string& path, const std::optional
 
 Document::Document(std::shared_ptr<DocumentState> state)
     : m_state(std::move(state))
-    , m_pageCount(int(m_state->pages.size()))
+    , m_pageCount(m_state->pageCount)
 {
 }
 
@@ -180,12 +176,18 @@ std::shared_ptr<Page> Document::page(int number) const
     if (number < 1 || number > m_pageCount)
         return nullptr;
     std::lock_guard lock(m_state->mutex);
-    auto& slot = m_state->pages[size_t(number - 1)];
-    if (!slot)
-        slot = poppler_document_get_page(m_state->document, number - 1);
-    if (!slot)
+    // Each page object holds its own poppler page: what poppler keeps for a drawn page (its
+    // text layout) goes with it, so drawing every page once does not keep every page.
+    PopplerPage* page = poppler_document_get_page(m_state->document, number - 1);
+    if (!page)
         return nullptr;
-    return std::shared_ptr<Page>(new Page(m_state, slot, number));
+    return std::shared_ptr<Page>(new Page(m_state, page, number));
+}
+
+Page::~Page()
+{
+    std::lock_guard lock(m_state->mutex);
+    g_object_unref(static_cast<PopplerPage*>(m_page));
 }
 
 Page::Page(std::shared_ptr<DocumentState> state, void* page, int number)

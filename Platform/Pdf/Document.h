@@ -39,6 +39,9 @@ struct DocumentState;
 // document may be used from several threads, one call at a time.
 class Page {
 public:
+    ~Page();
+    Page(const Page&) = delete;
+    Page& operator=(const Page&) = delete;
     int number() const { return m_number; }
     // The crop box within the media box, in PDF units (y up, unrotated).
     gfx::Rect box() const { return m_box; }
@@ -66,7 +69,7 @@ private:
     Page(std::shared_ptr<DocumentState> state, void* page, int number);
 
     std::shared_ptr<DocumentState> m_state;
-    void* m_page = nullptr; // the poppler page, owned by m_state's list
+    void* m_page = nullptr; // the poppler page, a reference of our own
     int m_number = 0;
     gfx::Rect m_box;
     int m_rotation = 0;

@@ -98,6 +98,36 @@ TEST_F(PdfThumbTest, OneLoadAndRenderPerPictureThenDiskAfterTheMemoryGoes)
     EXPECT_EQ(c->imageView()->image().pixelAt(0, 0) >> 24, 0xFFu);
 }
 
+TEST_F(PdfThumbTest, APictureOnItsWayToDiskIsNotDrawnAgain)
+{
+    int loads = PdfThumbFetch::loadCount, renders = PdfThumbRender::renderCount;
+    auto& writer = PdfThumbWriter::sharedInstance();
+    writer.queue().setSuspended(true);
+    auto a = view();
+    PdfThumbCache::sharedInstance().thumbRequestPriority(request(a, 8, {240, 240}), true);
+    PdfThumbQueue::sharedInstance().loadQueue().waitUntilAllOperationsAreFinished();
+    PdfThumbQueue::sharedInstance().workQueue().waitUntilAllOperationsAreFinished();
+    drainMain();
+    EXPECT_TRUE(a->imageView()->image());
+    EXPECT_FALSE(std::filesystem::exists(thumbFile("0000008-0240x0240")));
+
+    // Asked again before the write: the waiting picture answers.
+    PdfThumbCache::sharedInstance().removeAllObjects();
+    auto b = view();
+    PdfThumbCache::sharedInstance().thumbRequestPriority(request(b, 8, {240, 240}), true);
+    PdfThumbQueue::sharedInstance().loadQueue().waitUntilAllOperationsAreFinished();
+    PdfThumbQueue::sharedInstance().workQueue().waitUntilAllOperationsAreFinished();
+    drainMain();
+    EXPECT_TRUE(b->imageView()->image());
+    EXPECT_EQ(PdfThumbRender::renderCount - renders, 1);
+    EXPECT_EQ(PdfThumbFetch::loadCount - loads, 0);
+
+    writer.queue().setSuspended(false);
+    settle();
+    EXPECT_TRUE(gfx::Image::fromFile(thumbFile("0000008-0240x0240")));
+    EXPECT_FALSE(writer.pendingImage(thumbFile("0000008-0240x0240")));
+}
+
 TEST_F(PdfThumbTest, AViewAskedAgainNeverShowsTheEarlierPicture)
 {
     auto v = view();

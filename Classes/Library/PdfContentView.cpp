@@ -4,6 +4,7 @@
 #include "Classes/Library/PdfContentThumb.h"
 #include "Classes/Library/PdfThumbCache.h"
 #include "Classes/Library/PdfThumbRequest.h"
+#include "Platform/UI/Window.h"
 
 #include <algorithm>
 
@@ -84,6 +85,10 @@ void PdfContentView::updateMinimumMaximumZoom()
     setMinimumZoomScale(minimum);
     setMaximumZoomScale(minimum * 3);
     m_zoomAmount = (maximumZoomScale() - minimumZoomScale()) / 3;
+    // At rest at the minimum the page is drawn at just the pixels it shows, not at the next
+    // power of two (an image page costs its picture's scaling per pixel).
+    ui::Window* shownIn = window() ? window() : ui::Window::keyWindow();
+    m_page->setFitLevelScale(minimum * (shownIn ? shownIn->scale() : 1));
 }
 
 void PdfContentView::boundsDidChange(const gfx::Rect& oldBounds)

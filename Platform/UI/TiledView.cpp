@@ -21,6 +21,7 @@ struct TileSource {
     bool detached = false;
     bool scheduled = false;
     int level = 0;
+    double scale = 1; // of `level`
     std::vector<TiledView::TileKey> pending; // of `level`
     std::set<TiledView::TileKey> inFlight;
     gfx::Rect bounds;
@@ -45,16 +46,16 @@ double levelScale(int level)
     return std::ldexp(1.0, level);
 }
 
-gfx::Rect tileRect(const TiledView::TileKey& key, int tileSize)
+gfx::Rect tileRect(const TiledView::TileKey& key, int tileSize, double scale)
 {
-    double side = tileSize / levelScale(key.level);
+    double side = tileSize / scale;
     return gfx::Rect(key.column * side, key.row * side, side, side);
 }
 
 // Draws the tiles of one level in passes over their union (a page holding one large picture
 // costs its whole decoding per pass, not per tile), then cuts the passes into tiles.
 Rendered renderTiles(const TiledView::DrawCallback& callback, const std::vector<TiledView::TileKey>& keys,
-                     int tileSize, const gfx::Rect& bounds, const std::function<bool()>& stillWanted)
+                     double scale, int tileSize, const gfx::Rect& bounds, const std::function<bool()>& stillWanted)
 {
     Rendered out;
     if (keys.empty() || !callback)
@@ -86,8 +87,8 @@ Rendered renderTiles(const TiledView::DrawCallback& callback, const std::vector<
         if (!stillWanted())
             return {};
         int level = pass.front().level;
-        double scale = levelScale(level);
-        gfx::Rect area = tileRect({level, minCol, firstRow}, tileSize).united(tileRect({level, maxCol, lastRow}, tileSize));
+        gfx::Rect area = tileRect({level, minCol, firstRow}, tileSize, scale)
+                             .united(tileRect({level, maxCol, lastRow}, tileSize, scale));
         gfx::Rect drawn = area.intersection(bounds);
         if (drawn.isNull() || drawn.isEmpty())
             continue;
@@ -100,13 +101,20 @@ Rendered renderTiles(const TiledView::DrawCallback& callback, const std::vector<
         callback(*context, drawn);
         cairo_surface_t* whole = cairo_get_target(context->cairo());
         cairo_surface_flush(whole);
+        if (pass.size() == 1) {
+            // A pass of one tile is that tile: no copy.
+            gfx::SurfaceRef tile(cairo_surface_reference(whole));
+            cairo_surface_set_device_scale(tile.get(), 1, 1);
+            out.emplace_back(pass.front(), std::move(tile));
+            continue;
+        }
         for (const auto& key : pass) {
             gfx::SurfaceRef tile(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, tileSize, tileSize));
             cairo_t* cr = cairo_create(tile.get());
             cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
             // The pass surface carries its device scale; offsets here are in its points.
             cairo_scale(cr, scale, scale);
-            gfx::Rect r = tileRect(key, tileSize);
+            gfx::Rect r = tileRect(key, tileSize, scale);
             cairo_set_source_surface(cr, whole, area.x() - r.x(), area.y() - r.y());
             cairo_paint(cr);
             cairo_destroy(cr);
@@ -172,15 +180,40 @@ void TiledView::willMoveToWindow(Window* newWindow)
 int TiledView::levelFor(double pixelScale) const
 {
     int lowest = m_bias - m_levels + 1;
+    int chosen = m_bias;
     for (int level = lowest; level <= m_bias; ++level)
-        if (levelScale(level) + 1e-9 >= pixelScale)
-            return level;
-    return m_bias;
+        if (levelScale(level) + 1e-9 >= pixelScale) {
+            chosen = level;
+            break;
+        }
+    // The fitting level serves when no power of two lies between it and the need.
+    if (m_fitScale > 0 && pixelScale <= m_fitScale * (1 + 1e-9) && m_fitScale < levelScale(chosen))
+        return kFitLevel;
+    return chosen;
+}
+
+double TiledView::scaleOfLevel(int level) const
+{
+    return level == kFitLevel ? m_fitScale : levelScale(level);
+}
+
+void TiledView::setFitLevelScale(double pixelScale)
+{
+    if (!(pixelScale > 0))
+        pixelScale = 0;
+    if (std::abs(pixelScale - m_fitScale) < 1e-12)
+        return;
+    m_fitScale = pixelScale;
+    // Tiles of the old fitting scale no longer line up.
+    std::erase_if(m_tiles, [](const auto& entry) { return entry.first.level == kFitLevel; });
+    std::lock_guard lock(m_source->mutex);
+    if (m_source->level == kFitLevel)
+        m_source->pending.clear();
 }
 
 gfx::Rect TiledView::rectOfTile(const TileKey& key) const
 {
-    return tileRect(key, m_tileSize);
+    return tileRect(key, m_tileSize, scaleOfLevel(key.level));
 }
 
 std::vector<TiledView::TileKey> TiledView::tilesCovering(const gfx::Rect& visible, int level) const
@@ -189,7 +222,7 @@ std::vector<TiledView::TileKey> TiledView::tilesCovering(const gfx::Rect& visibl
     gfx::Rect area = visible.intersection(bounds());
     if (area.isNull() || area.isEmpty())
         return keys;
-    double side = m_tileSize / levelScale(level);
+    double side = m_tileSize / scaleOfLevel(level);
     int c0 = int(std::floor(area.minX() / side)), c1 = int(std::ceil(area.maxX() / side)) - 1;
     int r0 = int(std::floor(area.minY() / side)), r1 = int(std::ceil(area.maxY() / side)) - 1;
     for (int r = r0; r <= r1; ++r)
@@ -232,7 +265,7 @@ void TiledView::drawRect(gfx::Context& context, const gfx::Rect&)
     cairo_t* cr = context.cairo();
     auto paint = [&](const TileKey& key, Tile& tile) {
         gfx::Rect r = rectOfTile(key);
-        double s = levelScale(key.level);
+        double s = scaleOfLevel(key.level);
         tile.lastUsed = ++m_useClock;
         cairo_save(cr);
         gfx::Rect shown = r.intersection(bounds());
@@ -247,10 +280,16 @@ void TiledView::drawRect(gfx::Context& context, const gfx::Rect&)
         cairo_paint(cr);
         cairo_restore(cr);
     };
-    // Coarser tiles of other levels stand in until the due ones arrive.
+    // Coarser tiles of other levels stand in until the due ones arrive, the finest on top.
+    double needed = scaleOfLevel(level);
+    std::vector<std::pair<double, TileKey>> standIns;
     for (auto& [key, tile] : m_tiles)
-        if (key.level < level && gfx::overlaps(rectOfTile(key), visible))
-            paint(key, tile);
+        if (scaleOfLevel(key.level) < needed && gfx::overlaps(rectOfTile(key), visible))
+            standIns.emplace_back(scaleOfLevel(key.level), key);
+    std::stable_sort(standIns.begin(), standIns.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [unused, key] : standIns)
+        paint(key, m_tiles[key]);
     std::vector<TileKey> due;
     for (const auto& key : tilesCovering(visible, level)) {
         auto found = m_tiles.find(key);
@@ -273,9 +312,11 @@ void TiledView::request(const std::vector<TileKey>& due, int level)
     std::lock_guard lock(source->mutex);
     if (source->detached || !source->callback)
         return;
-    if (source->level != level)
+    double scale = scaleOfLevel(level);
+    if (source->level != level || source->scale != scale)
         source->pending.clear();
     source->level = level;
+    source->scale = scale;
     source->bounds = bounds();
     source->tileSize = m_tileSize;
     source->owner = std::static_pointer_cast<View>(const_cast<TiledView*>(this)->shared_from_this());
@@ -292,6 +333,7 @@ void TiledView::request(const std::vector<TileKey>& due, int level)
             std::vector<TileKey> keys;
             DrawCallback callback;
             int tileSize;
+            double scale;
             gfx::Rect bounds;
             {
                 std::lock_guard lock(source->mutex);
@@ -304,9 +346,10 @@ void TiledView::request(const std::vector<TileKey>& due, int level)
                     source->inFlight.insert(key);
                 callback = source->callback;
                 tileSize = source->tileSize;
+                scale = source->scale;
                 bounds = source->bounds;
             }
-            Rendered tiles = renderTiles(callback, keys, tileSize, bounds, [&] {
+            Rendered tiles = renderTiles(callback, keys, scale, tileSize, bounds, [&] {
                 std::lock_guard lock(source->mutex);
                 return !source->detached;
             });
@@ -319,7 +362,7 @@ void TiledView::request(const std::vector<TileKey>& due, int level)
                 source->scheduled = again;
             }
             auto shared = std::make_shared<Rendered>(std::move(tiles));
-            base::RunLoop::main().post([owner, source, shared, keys] {
+            base::RunLoop::main().post([owner, source, shared, keys, scale] {
                 {
                     std::lock_guard lock(source->mutex);
                     for (const auto& key : keys)
@@ -328,7 +371,7 @@ void TiledView::request(const std::vector<TileKey>& due, int level)
                         return;
                 }
                 if (auto view = std::static_pointer_cast<TiledView>(owner.lock()))
-                    view->accept(*shared);
+                    view->accept(*shared, scale);
             });
             if (again)
                 tileQueue().addOperation([source] { run(source); });
@@ -337,17 +380,19 @@ void TiledView::request(const std::vector<TileKey>& due, int level)
     tileQueue().addOperation([source] { Runner::run(source); });
 }
 
-void TiledView::accept(const std::vector<std::pair<TileKey, gfx::SurfaceRef>>& tiles)
+void TiledView::accept(const std::vector<std::pair<TileKey, gfx::SurfaceRef>>& tiles, double scale)
 {
     for (const auto& [key, surface] : tiles) {
+        if (key.level == kFitLevel && std::abs(scale - m_fitScale) > 1e-12)
+            continue; // drawn for a fitting scale since changed
         m_tiles[key] = Tile{surface, ++m_useClock};
         ++m_drawnByLevel[key.level];
         setNeedsDisplayInRect(rectOfTile(key).intersection(bounds()));
     }
     gfx::Rect onScreen;
-    double scale = 0;
-    if (visibleRectAndScale(onScreen, scale))
-        trim(onScreen, levelFor(scale));
+    double pixelScale = 0;
+    if (visibleRectAndScale(onScreen, pixelScale))
+        trim(onScreen, levelFor(pixelScale));
 }
 
 void TiledView::drawVisibleTilesNow()
@@ -368,12 +413,13 @@ void TiledView::drawVisibleTilesNow()
     for (const auto& key : tilesCovering(visible, level))
         if (!m_tiles.count(key))
             due.push_back(key);
-    accept(renderTiles(callback, due, m_tileSize, bounds(), [] { return true; }));
+    double scaleOfDue = scaleOfLevel(level);
+    accept(renderTiles(callback, due, scaleOfDue, m_tileSize, bounds(), [] { return true; }), scaleOfDue);
 }
 
 int TiledView::tilesDrawnAtScale(double scale) const
 {
-    int level = int(std::lround(std::log2(scale)));
+    int level = m_fitScale > 0 && std::abs(scale - m_fitScale) < 1e-9 ? kFitLevel : int(std::lround(std::log2(scale)));
     auto it = m_drawnByLevel.find(level);
     return it == m_drawnByLevel.end() ? 0 : it->second;
 }

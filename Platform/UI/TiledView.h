@@ -34,6 +34,11 @@ public:
     // The settings the page views use for a window of this scale and size.
     static int tileSizeForWindow(double scale, gfx::Size size);
     static int biasForScale(double scale);
+    // A level of its own at exactly this many pixels a point (0: none), used when the view
+    // shows at or below it and no power-of-two level lies between: a view resting at a fitted
+    // zoom draws just the pixels it shows.
+    void setFitLevelScale(double pixelScale);
+    double fitLevelScale() const { return m_fitScale; }
 
     // No callback runs afterwards; late tiles are dropped. Removal from the window detaches.
     void detach();
@@ -41,7 +46,8 @@ public:
 
     // Draws every tile due for the visible part now, on this thread (tests, snapshots).
     void drawVisibleTilesNow();
-    // Tiles drawn so far at a level's scale (2 to the power of the level index below the bias).
+    // Tiles drawn so far at a level's scale (2 to the power of the level index below the bias,
+    // or the fitting level's scale).
     int tilesDrawnAtScale(double levelScale) const;
     int tilesDrawn() const;
     // Tiles kept and their bytes.
@@ -57,7 +63,7 @@ protected:
 private:
 public:
     struct TileKey {
-        int level; // the scale's exponent of 2
+        int level; // the scale's exponent of 2, or kFitLevel
         int column, row;
         auto operator<=>(const TileKey&) const = default;
     };
@@ -68,15 +74,17 @@ private:
     };
     friend struct TileSource;
 
-    // The level exponent the given pixel scale needs.
+    // The level the given pixel scale needs: an exponent of 2, or kFitLevel.
     int levelFor(double pixelScale) const;
-    double scaleOfLevel(int level) const { return level >= 0 ? double(1 << level) : 1.0 / double(1 << -level); }
+    double scaleOfLevel(int level) const;
+    static constexpr int kFitLevel = -1000;
     gfx::Rect rectOfTile(const TileKey& key) const;
     std::vector<TileKey> tilesCovering(const gfx::Rect& visible, int level) const;
     // What part of the view shows in its window, and at how many pixels a point.
     bool visibleRectAndScale(gfx::Rect& visible, double& pixelScale) const;
     void request(const std::vector<TileKey>& due, int level);
-    void accept(const std::vector<std::pair<TileKey, gfx::SurfaceRef>>& tiles);
+    // Tiles drawn at `scale`; fitting-level ones drawn for another fitting scale are dropped.
+    void accept(const std::vector<std::pair<TileKey, gfx::SurfaceRef>>& tiles, double scale);
     void trim(const gfx::Rect& visible, int level);
 
     std::shared_ptr<TileSource> m_source;
@@ -85,6 +93,7 @@ private:
     int m_levels = 4;
     int m_bias = 3;
     int m_tileSize = 1024;
+    double m_fitScale = 0;
     std::map<int, int> m_drawnByLevel;
 };
 

@@ -51,6 +51,9 @@ TEST_F(PdfContentViewTest, PagesMatchTheReferenceRendererOnEveryRotation)
         ASSERT_TRUE(view->contentPage());
         gfx::Image shot = drawnPage(*view);
         shot.writePng(reviewPath("reader-page-" + std::to_string(degrees) + ".png"));
+        // Drawn at just the pixels shown: one tile at the minimum zoom's own scale.
+        EXPECT_EQ(view->contentPage()->tilesDrawnAtScale(view->minimumZoomScale()), 1);
+        EXPECT_EQ(view->contentPage()->tilesDrawn(), 1);
         gfx::Rect onScreen = view->containerView()->convertRectToView(view->containerView()->bounds(), nullptr);
         int x0 = int(std::ceil(onScreen.x())), y0 = int(std::ceil(onScreen.y()));
         int w = int(onScreen.maxX()) - x0, h = int(onScreen.maxY()) - y0;

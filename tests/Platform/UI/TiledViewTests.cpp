@@ -107,6 +107,40 @@ TEST_F(TiledViewTest, OnlyVisibleTilesOfTheNeededLevelAreDrawn)
     EXPECT_NEAR(shot.colorAt(500, 400).b, 1.0, 0.01);
 }
 
+// A view resting at a fitted zoom is drawn at that exact scale, not the next power of two.
+TEST_F(TiledViewTest, TheFittingLevelServesAtAndBelowItsScale)
+{
+    tiled->setFitLevelScale(0.75);
+    struct Step {
+        double zoom;
+        double levelScale;
+        int drawnAtLevel; // cumulative at that level
+    } steps[] = {
+        {0.75, 0.75, 1}, // 1365-point tiles: the window sees one
+        {0.5, 0.75, 4},  // further out, still the fitting level: 2 x 2, one kept
+        {0.9, 1, 2},     // above it: the power of two, 1024-point tiles
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.zoom);
+        zoom(s.zoom);
+        tiled->drawVisibleTilesNow();
+        EXPECT_EQ(tiled->tilesDrawnAtScale(s.levelScale), s.drawnAtLevel);
+    }
+    zoom(0.75);
+    gfx::Image shot = window->snapshot();
+    EXPECT_NEAR(shot.colorAt(700, 500).b, 1.0, 0.01);
+    // Another fitting scale: the old tiles no longer line up and go.
+    EXPECT_EQ(tiled->keptTileCount(), 6u);
+    tiled->setFitLevelScale(0.6);
+    EXPECT_EQ(tiled->keptTileCount(), 2u);
+    zoom(0.6);
+    int before = tiled->tilesDrawn();
+    tiled->drawVisibleTilesNow();
+    // 1707-point tiles: one shows; the count goes on from the old scale.
+    EXPECT_EQ(tiled->tilesDrawnAtScale(0.6), 4 + 1);
+    EXPECT_EQ(tiled->tilesDrawn(), before + 1);
+}
+
 TEST_F(TiledViewTest, WorkersDrawAndTheWindowShowsTheirTiles)
 {
     zoom(3);

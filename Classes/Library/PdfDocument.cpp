@@ -186,7 +186,9 @@ bool PdfDocument::archiveWithFileName(const std::string& relativePath) const
     d.set("Bookmarks", base::Value(std::move(marks)));
     d.set("FileSize", base::Value(static_cast<long long>(m_fileSize)));
     d.set("LastOpen", base::Value(m_lastOpen));
-    bool written = base::PropertyList::writeFile(archiveFilePath(relativePath), base::Value(std::move(d)));
+    // Saved on the way to showing the document: whole at once, on disk a moment later.
+    auto xml = base::PropertyList::toXml(base::Value(std::move(d)));
+    bool written = xml && base::FileManager::writeAtomicallySyncLater(archiveFilePath(relativePath), *xml);
     if (!written)
         base::logf("PdfDocument: cannot write the archive of %s", relativePath.c_str());
     return written;

@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -252,6 +256,71 @@ bool FileManager::writeAtomically(const Path& path, std::string_view text, mode_
 
 bool FileManager::writeAtomically(const Path& path, const Bytes& bytes, mode_t mode)
 {
+    return writeReplacing(path, bytes.data(), bytes.size(), mode, true);
+}
+
+namespace {
+
+// Files renamed into place whose data and folder entry reach the disk afterwards, in order.
+struct LaterSyncs {
+    std::mutex mutex;
+    std::condition_variable idle;
+    std::deque<fs::path> paths;
+    bool running = false;
+};
+
+LaterSyncs& laterSyncs()
+{
+    static auto* syncs = new LaterSyncs(); // outlives the threads still syncing at exit
+    return *syncs;
+}
+
+void syncFileAndFolder(const fs::path& path)
+{
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.valid())
+        fsync(fd.get());
+    UniqueFd folderFd(::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFd.valid())
+        fsync(folderFd.get());
+}
+
+} // namespace
+
+bool FileManager::writeAtomicallySyncLater(const Path& path, std::string_view text, mode_t mode)
+{
+    if (!writeReplacing(path, text.data(), text.size(), mode, false))
+        return false;
+    LaterSyncs& syncs = laterSyncs();
+    std::lock_guard lock(syncs.mutex);
+    syncs.paths.push_back(normalised(path));
+    if (syncs.running)
+        return true;
+    syncs.running = true;
+    std::thread([&syncs] {
+        std::unique_lock lock(syncs.mutex);
+        while (!syncs.paths.empty()) {
+            fs::path next = std::move(syncs.paths.front());
+            syncs.paths.pop_front();
+            lock.unlock();
+            syncFileAndFolder(next);
+            lock.lock();
+        }
+        syncs.running = false;
+        syncs.idle.notify_all();
+    }).detach();
+    return true;
+}
+
+void FileManager::waitForLaterSyncs()
+{
+    LaterSyncs& syncs = laterSyncs();
+    std::unique_lock lock(syncs.mutex);
+    syncs.idle.wait(lock, [&] { return !syncs.running; });
+}
+
+bool FileManager::writeReplacing(const Path& path, const void* data, size_t size, mode_t mode, bool syncNow)
+{
     fs::path target = normalised(path);
     if (target.empty() || !isRemovableName(target.filename()))
         return false;
@@ -263,8 +332,8 @@ bool FileManager::writeAtomically(const Path& path, const Bytes& bytes, mode_t m
              std::strerror(errno));
         return false;
     }
-    bool ok = fchmod(fd.get(), mode) == 0 && writeAll(fd.get(), bytes.data(), bytes.size())
-        && fsync(fd.get()) == 0;
+    bool ok = fchmod(fd.get(), mode) == 0 && writeAll(fd.get(), static_cast<const uint8_t*>(data), size)
+        && (!syncNow || fsync(fd.get()) == 0);
     ok = fd.close() && ok;
     if (ok)
         ok = ::rename(temp.c_str(), target.c_str()) == 0;
@@ -274,6 +343,8 @@ bool FileManager::writeAtomically(const Path& path, const Bytes& bytes, mode_t m
         logf("FileManager: cannot write %s: %s", target.c_str(), std::strerror(saved));
         return false;
     }
+    if (!syncNow)
+        return true;
     // Makes the rename itself durable; the file is already complete, so failure is harmless.
     UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFd.valid())

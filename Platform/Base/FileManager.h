@@ -30,6 +30,12 @@ public:
     // the old contents or the new, never a part; on failure no temporary is left behind.
     static bool writeAtomically(const Path& path, const Bytes& bytes, mode_t mode = 0644);
     static bool writeAtomically(const Path& path, std::string_view text, mode_t mode = 0644);
+    // As writeAtomically, but the caller does not wait for the disk: the file is renamed into
+    // place at once and synced, with its folder, on a thread of its own afterwards. For records
+    // written on the way to showing something, where a crash may cost the last change.
+    static bool writeAtomicallySyncLater(const Path& path, std::string_view text, mode_t mode = 0644);
+    // Blocks until every such sync is done (tests, shutdown).
+    static void waitForLaterSyncs();
 
     // Copies a regular file to a sibling temporary name, syncs it and renames it over the
     // target, so the target is never seen half-written; on failure nothing is left behind.
@@ -48,6 +54,9 @@ public:
     static std::optional<uint64_t> fileSize(const Path& path);
     static std::optional<Date> modificationDate(const Path& path);
     static bool setModificationDate(const Path& path, Date date);
+
+private:
+    static bool writeReplacing(const Path& path, const void* data, size_t size, mode_t mode, bool syncNow);
 };
 
 } // namespace base

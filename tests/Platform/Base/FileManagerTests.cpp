@@ -57,6 +57,38 @@ TEST(FileManager, FailedWriteKeepsTheOldFileAndRemovesItsTemporary)
     EXPECT_FALSE(FileManager::exists(dir / "missing"));
 }
 
+// Syncing now or later, readers see the whole new contents at once, and failures alike.
+TEST(FileManager, BothAtomicWritesReplaceWholeAndFailAlike)
+{
+    using Write = bool (*)(const fs::path&, std::string_view, mode_t);
+    struct Case {
+        const char* name;
+        Write write;
+    } cases[] = {
+        {"sync now", [](const fs::path& p, std::string_view t, mode_t m) { return FileManager::writeAtomically(p, t, m); }},
+        {"sync later", &FileManager::writeAtomicallySyncLater},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        fs::path file = dir / "record.plist";
+        ASSERT_TRUE(c.write(file, "first", 0644));
+        ASSERT_TRUE(c.write(file, "second", 0600));
+        EXPECT_EQ(readText(file), "second");
+        struct stat st;
+        ASSERT_EQ(stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+        {
+            basetest::ScopedFileSizeLimit limit(1024);
+            EXPECT_FALSE(c.write(file, std::string(64 * 1024, 'x'), 0644));
+        }
+        EXPECT_EQ(readText(file), "second");
+        EXPECT_FALSE(c.write(dir / "missing/record.plist", "x", 0644));
+        EXPECT_EQ(FileManager::contentsOfDirectory(dir.path()), std::vector<std::string>{"record.plist"});
+        FileManager::waitForLaterSyncs();
+    }
+}
+
 TEST(FileManager, ReadsListsAndDatesFiles)
 {
     TempDir dir;

@@ -4,10 +4,12 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <arpa/inet.h>
 #include <cstdio>
 #include <fcntl.h>
 #include <map>
+#include <optional>
 #include <netinet/in.h>
 #include <string>
 #include <sys/resource.h>
@@ -54,6 +56,117 @@ inline long runProgram(std::vector<std::string> argv)
         return -1;
     return usage.ru_maxrss;
 }
+
+// Runs a program to its end and hands back what it wrote on its standard output; nothing when
+// it failed. The peer's answer is read whole, as the engine's is.
+inline std::optional<std::string> runProgramOutput(std::vector<std::string> argv)
+{
+    std::vector<char*> args;
+    for (auto& a : argv)
+        args.push_back(a.data());
+    args.push_back(nullptr);
+    int out[2];
+    if (::pipe(out) != 0)
+        return std::nullopt;
+    pid_t child = ::fork();
+    if (child == 0) {
+        ::close(out[0]);
+        ::dup2(out[1], 1);
+        int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 2);
+        ::execvp(args[0], args.data());
+        _exit(127);
+    }
+    ::close(out[1]);
+    std::string text;
+    char buffer[65536];
+    for (ssize_t n; child > 0 && (n = ::read(out[0], buffer, sizeof buffer)) != 0;) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(out[0]);
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return text;
+}
+
+// The median of some timings (the middle pair's mean for an even count); 0 for none.
+inline double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// Keeps every run's real and processor time by benchmark name (the repetitions of one name
+// together, aggregates left out), so a program can print medians and ratios at the end.
+class MedianReporter : public benchmark::ConsoleReporter {
+public:
+    struct Times {
+        std::vector<double> real, cpu;
+    };
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs) {
+            if (run.error_occurred)
+                continue;
+            // In milliseconds whatever unit the benchmark prints in.
+            double toMs = 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            std::pair<double, double> times{run.GetAdjustedRealTime() * toMs, run.GetAdjustedCPUTime() * toMs};
+            if (run.run_type == Run::RT_Iteration) {
+                auto& all = m_times[run.run_name.str()];
+                all.real.push_back(times.first);
+                all.cpu.push_back(times.second);
+            } else if (run.aggregate_name == "median") {
+                // The only word on the runs when the reporter is given aggregates alone.
+                m_medians[run.run_name.str()] = {times, static_cast<size_t>(run.repetitions)};
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    // Medians of one benchmark's runs: {real, processor}, zeros when it did not run.
+    std::pair<double, double> medians(const std::string& name) const
+    {
+        auto it = m_times.find(name);
+        if (it != m_times.end())
+            return {median(it->second.real), median(it->second.cpu)};
+        auto aggregate = m_medians.find(name);
+        return aggregate == m_medians.end() ? std::pair(0.0, 0.0) : aggregate->second.first;
+    }
+    size_t runs(const std::string& name) const
+    {
+        if (auto it = m_times.find(name); it != m_times.end())
+            return it->second.real.size();
+        auto aggregate = m_medians.find(name);
+        return aggregate == m_medians.end() ? 0 : aggregate->second.second;
+    }
+    // "<what>: <engine> a ms, <peer> b ms, <engine> / <peer> = r (medians of n and m runs)" in
+    // real time, and in processor time unless the peer is another process (whose processor
+    // time is not this one's); nothing when either side did not run.
+    void printRatio(const std::string& what, const std::string& engine, const std::string& peer,
+                    const char* engineName, const char* peerName, bool peerInProcess = true) const
+    {
+        auto [er, ec] = medians(engine);
+        auto [pr, pc] = medians(peer);
+        if (er <= 0 || pr <= 0 || ec <= 0 || pc <= 0)
+            return;
+        std::printf("%s: %s %.3f ms, %s %.3f ms, %s / %s = %.2fx real time", what.c_str(), engineName, er, peerName,
+                    pr, engineName, peerName, er / pr);
+        if (peerInProcess)
+            std::printf(", %.2fx processor time", ec / pc);
+        std::printf(" (medians of %zu and %zu runs)\n", runs(engine), runs(peer));
+    }
+
+private:
+    std::map<std::string, Times> m_times;
+    std::map<std::string, std::pair<std::pair<double, double>, size_t>> m_medians;
+};
 
 // For benchmarks labelled "<table> first load|re-save model|raw": prints model / raw per table,
 // from the median of each label's runs (with --benchmark_repetitions, the repetitions; the

@@ -11,6 +11,8 @@
 #include "Platform/Base/Log.h"
 #include "Protocol/LoginMode.h"
 
+#include "OrderBenchData.h"
+
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <sqlite3.h>
@@ -43,8 +45,6 @@ extern "C" int sqlite3_prepare_v2(sqlite3* db, const char* sql, int bytes, sqlit
 }
 
 namespace {
-
-constexpr const char* kDateKey = "(substr(o.cdate,7,4)||substr(o.cdate,1,2)||substr(o.cdate,4,2)||substr(o.cdate,12))";
 
 struct Sizes {
     int orders, linesPerOrder, unsent, signatureBytes, historyOrders, historyLines, products;
@@ -108,77 +108,8 @@ World& world()
     return w;
 }
 
-std::string cdate(std::mt19937& random)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", 1 + random() % 12, 1 + random() % 28,
-                  2010 + random() % 4, random() % 24, random() % 60, random() % 60);
-    return text;
-}
-
-std::shared_ptr<QuoteOrderEntity> makeOrder(std::mt19937& random, int lines, int products)
-{
-    static const char* const names[] = {"Acme Ltd", "Beta Stores", "Cotton & Co", "Delta Trading", "O'Neil Ltd"};
-    auto order = std::make_shared<QuoteOrderEntity>();
-    order->setCustomerName(std::string(names[random() % 5]) + " " + std::to_string(random() % 100));
-    order->setCustomerId(static_cast<int>(random() % 300));
-    order->setCurrency("USD");
-    order->setCdate(cdate(random));
-    order->setNumber("bob_" + std::to_string(100000000000 + random() % 899999999999));
-    order->setDiscountRat(random() % 30);
-    for (int i = 0; i < lines; ++i) {
-        auto line = std::make_shared<QuoteOrderItemEntity>();
-        brivanta_product_Entity product;
-        product.product_id = 1 + static_cast<int>(random() % products);
-        line->setProduct(product);
-        line->setSku("SKU-" + std::to_string(product.product_id));
-        line->setName("Product " + std::to_string(product.product_id));
-        line->setQuantity(1 + static_cast<int>(random() % 9));
-        line->setPrice(10 + random() % 500);
-        line->setFinalPrice(line->price() * 0.9);
-        line->setCurrency("USD");
-        line->setAttributes("Color:Red,Size:" + std::to_string(random() % 5));
-        line->setCdate(order->cdate());
-        line->setMdate(order->cdate());
-        order->items().push_back(line);
-    }
-    return order;
-}
-
-void saveProducts(DataAccessManager& manager, int count)
-{
-    std::vector<brivanta_product_Entity> products;
-    for (int i = 1; i <= count; ++i) {
-        brivanta_product_Entity p;
-        p.product_id = i;
-        p.product_sku = "SKU-" + std::to_string(i);
-        p.product_name = "Product " + std::to_string(i);
-        p.product_publish = 1;
-        products.push_back(p);
-    }
-    if (!manager.productmodel()->saveToDatabaseProduct(products))
-        std::abort();
-}
-
-// Orders saved through the model inside one transaction (setting up, not measured).
-void saveOrders(DataAccessManager& manager, int count, int lines, int products, bool signed_)
-{
-    std::mt19937 random(42);
-    std::string signature;
-    for (int i = 0; signed_ && i < sizes().signatureBytes; ++i)
-        signature += "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"[random() % 64];
-    auto db = BRDatabase::sharedDataBase();
-    db->beginTransaction();
-    for (int i = 0; i < count; ++i) {
-        auto order = makeOrder(random, lines, products);
-        if (signed_)
-            order->setSignature(signature);
-        if (manager.quoteOrderModel()->saveQuoteOrder(order) == 0)
-            std::abort();
-    }
-    if (!db->commit())
-        std::abort();
-}
+using benchsupport::saveOrders;
+using benchsupport::saveProducts;
 
 std::shared_ptr<DataAccessManager> ordersClient()
 {
@@ -186,7 +117,7 @@ std::shared_ptr<DataAccessManager> ordersClient()
     auto manager = world().use("orders");
     if (!made) {
         saveProducts(*manager, sizes().products);
-        saveOrders(*manager, sizes().orders, sizes().linesPerOrder, sizes().products, false);
+        saveOrders(*manager, sizes().orders, sizes().linesPerOrder, sizes().products, 0);
         made = true;
     }
     return manager;
@@ -198,7 +129,7 @@ std::shared_ptr<DataAccessManager> uploadClient()
     auto manager = world().use("upload");
     if (!made) {
         saveProducts(*manager, sizes().products);
-        saveOrders(*manager, sizes().unsent, sizes().linesPerOrder, sizes().products, true);
+        saveOrders(*manager, sizes().unsent, sizes().linesPerOrder, sizes().products, sizes().signatureBytes);
         made = true;
     }
     return manager;
@@ -240,31 +171,7 @@ void BM_SearchOrders(benchmark::State& state)
     reportCompiles(state, before);
 }
 
-// One join over both tables, every column read, as a hand-written reader would.
-size_t readJoinRaw(sqlite3* db, const std::string& where, const char* pattern)
-{
-    std::string sql = "select o.*, i.* from brivanta_quote_order o left join brivanta_quote_order_item i on "
-                      "i.order_id = o.order_id " + where + " order by " + kDateKey + " desc, abs(o.order_id) desc";
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
-        std::abort();
-    if (pattern)
-        sqlite3_bind_text(statement, 1, pattern, -1, SQLITE_STATIC);
-    size_t rows = 0;
-    int columns = sqlite3_column_count(statement);
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-        for (int c = 0; c < columns; ++c) {
-            if (sqlite3_column_type(statement, c) == SQLITE_TEXT)
-                benchmark::DoNotOptimize(std::string(reinterpret_cast<const char*>(sqlite3_column_text(statement, c)),
-                                                     static_cast<size_t>(sqlite3_column_bytes(statement, c))));
-            else
-                benchmark::DoNotOptimize(sqlite3_column_double(statement, c));
-        }
-        ++rows;
-    }
-    sqlite3_finalize(statement);
-    return rows;
-}
+using benchsupport::readJoinRaw;
 
 sqlite3* openRaw(const std::string& path)
 {
@@ -294,7 +201,7 @@ void BM_SearchOrdersRaw(benchmark::State& state)
     long before = g_compiled;
     for (auto _ : state)
         benchmark::DoNotOptimize(readJoinRaw(
-            db, "where lower(o.customer_name) like ?1 escape '\\' or lower(o.order_number) like ?1 escape '\\'",
+            db, benchsupport::kOrderSearchWhere,
             "%o'neil%"));
     reportCompiles(state, before);
     sqlite3_close(db);
@@ -346,7 +253,7 @@ const History& history()
                                    {"order_number", "bob_" + std::to_string(130000000000 + i)},
                                    {"order_total", 100.5},
                                    {"order_currency", "USD"},
-                                   {"cdate", cdate(random)},
+                                   {"cdate", benchsupport::orderDate(random)},
                                    {"discountRate", 90},
                                    {"clientId", "history"}};
             made.orders.emplace_back(std::move(order));

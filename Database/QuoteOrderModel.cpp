@@ -2,6 +2,7 @@
 
 #include "Common/PublicFunction.h"
 #include "Database/QuoteOrderModelRows.h"
+#include "Database/SQLite/BRTransaction.h"
 #include "Platform/Base/DateFormatter.h"
 #include "Platform/Base/Text.h"
 #include "Protocol/LoginMode.h"
@@ -141,6 +142,9 @@ std::vector<QuoteOrderModel::Order> QuoteOrderModel::fetchQuoteOrdersCondition(i
     // Equal dates: the larger local id was made later.
     sql += "order by " BR_ORDER_DATE_KEY " desc, abs(order_id) desc";
 
+    // Hundreds of statements (each order's lines, each product) read as one.
+    auto db = database();
+    BRReadTransaction reading(db.get());
     auto orders = readRows(orderFromRow, sql, args);
     ProductCache products;
     for (auto& order : orders)

@@ -101,6 +101,7 @@ void LibraryCatalogController::viewAfterFirstDidLoad()
     m_cname = std::string();
     addUncategorized();
     m_parents = data() ? data()->getLibCategoryParentMap() : std::map<int, int>{};
+    m_counts.reset();
     auto& center = base::NotificationCenter::defaultCenter();
     std::weak_ptr<ui::ViewController> weak = sharedController();
     m_observers.push_back(center.addObserver("reloadlibrarycatalog", nullptr, [this, weak](const base::Notification& note) {
@@ -128,6 +129,7 @@ void LibraryCatalogController::viewWillAppear(bool animated)
     m_libFilesArray = data() ? data()->getAllLibFiles() : std::vector<brivanta_library_files_Entity>{};
     addUncategorized();
     m_parents = data() ? data()->getLibCategoryParentMap() : std::map<int, int>{};
+    m_counts.reset();
     flag->second = "NO";
     if (config->leftPanelType() == std::optional<std::string>("normal")) {
         if (auto app = BrivantaAppDelegate::sharedAppDelegate())
@@ -180,11 +182,16 @@ bool LibraryCatalogController::fileIsInCategory(const brivanta_library_files_Ent
 
 int LibraryCatalogController::countIn(int categoryId) const
 {
-    int count = 0;
-    for (const auto& file : m_libFilesArray)
-        if (fileIsInCategory(file, categoryId))
-            ++count;
-    return count;
+    if (categoryId == 0) {
+        int count = 0;
+        for (const auto& file : m_libFilesArray)
+            count += file.category == 0 ? 1 : 0;
+        return count;
+    }
+    if (!m_counts)
+        m_counts = LibraryFiles::countsUnderCategories(m_libFilesArray, m_parents);
+    auto found = m_counts->find(categoryId);
+    return found == m_counts->end() ? 0 : found->second;
 }
 
 void LibraryCatalogController::removeSelectFlag()
@@ -247,8 +254,7 @@ std::shared_ptr<ui::TableViewCell> LibraryCatalogController::cellForRowAtIndexPa
         cell->lbTitle().setText(Language::stringWithName("UNCATEGORIZED"));
         cell->lbTitle().setFont(gfx::Font::italicSystemFont(16));
         cell->imgicon().setHidden(true);
-        for (const auto& file : m_libFilesArray)
-            count += file.category == 0 ? 1 : 0;
+        count = countIn(0);
     } else {
         cell->lbTitle().setText(trimmed(category.name.value_or("")));
         cell->lbTitle().setFont(gfx::Font::systemFont(16));
@@ -374,6 +380,7 @@ void LibraryCatalogController::reloadlibrarycatalog(const base::Notification& no
     m_clickIndex = detail->selectedCategory();
     m_selectRow = detail->selectedRow();
     m_parents = data() ? data()->getLibCategoryParentMap() : std::map<int, int>{};
+    m_counts.reset();
     if (!m_catatable)
         return;
     m_catatable->reloadData();

@@ -78,6 +78,8 @@ private:
     std::vector<brivanta_library_files_Entity> m_libFilesArray;
     // Loaded once per list change for the counts.
     std::map<int, int> m_parents;
+    // Each category's documents, counted once per change of the list or of the parents.
+    mutable std::optional<std::map<int, int>> m_counts;
     int m_cid = 0;
     std::optional<std::string> m_cname;
     int m_clickIndex = -1;

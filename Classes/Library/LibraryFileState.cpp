@@ -44,6 +44,29 @@ bool fileIsInCategory(int fileCategory, int categoryId, const std::map<int, int>
     return false;
 }
 
+std::map<int, int> countsUnderCategories(const std::vector<brivanta_library_files_Entity>& files,
+                                         const std::map<int, int>& parents)
+{
+    std::map<int, std::vector<int>> chains; // a category and its ancestors, up to 0 or a repeat
+    std::map<int, int> counts;
+    for (const auto& file : files) {
+        if (file.category == 0)
+            continue;
+        auto [chain, added] = chains.try_emplace(file.category);
+        if (added) {
+            std::set<int> seen;
+            for (int current = file.category; current != 0 && seen.insert(current).second;) {
+                chain->second.push_back(current);
+                auto parent = parents.find(current);
+                current = parent == parents.end() ? 0 : parent->second;
+            }
+        }
+        for (int category : chain->second)
+            ++counts[category];
+    }
+    return counts;
+}
+
 std::set<int> pendingUpdateIds()
 {
     auto manager = DataAccessManager::sharedDataModel();

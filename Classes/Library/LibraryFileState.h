@@ -3,6 +3,7 @@
 
 #include <map>
 #include <set>
+#include <vector>
 
 class SaleslibraryModel;
 
@@ -21,6 +22,11 @@ bool canBeUpdated(const brivanta_library_files_Entity& file, const std::set<int>
 // Whether a document of `fileCategory` lies in `categoryId` or below it. The walk up the
 // parents stops at 0 or when a category repeats (a loop in the server's tree).
 bool fileIsInCategory(int fileCategory, int categoryId, const std::map<int, int>& parents);
+// For every category, how many of `files` lie in it or below it, by the same walk as
+// fileIsInCategory (each document's chain of parents read once per category, not once per
+// question). Uncategorised documents (category 0) count nowhere.
+std::map<int, int> countsUnderCategories(const std::vector<brivanta_library_files_Entity>& files,
+                                         const std::map<int, int>& parents);
 std::set<int> pendingUpdateIds();
 } // namespace LibraryFiles
 

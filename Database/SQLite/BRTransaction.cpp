@@ -64,3 +64,16 @@ void BRTransaction::rollback()
         m_database->rollback();
     }
 }
+
+BRReadTransaction::BRReadTransaction(BRDatabase* database) : m_database(database)
+{
+    if (m_database && m_database->sqliteHandle() && sqlite3_get_autocommit(m_database->sqliteHandle()))
+        m_begun = m_database->beginDeferredTransaction();
+}
+
+BRReadTransaction::~BRReadTransaction()
+{
+    // Nothing was written: a commit that fails must still not leave the transaction open.
+    if (m_begun && !m_database->commit())
+        m_database->rollback();
+}

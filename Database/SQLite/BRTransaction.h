@@ -40,3 +40,18 @@ private:
     bool m_failed = false;
     bool m_finished = false;
 };
+
+// Reads that belong together in one deferred transaction: one shared lock and one look at the
+// file for all their statements instead of one each, and one consistent view. Inside a
+// transaction already open it does nothing.
+class BRReadTransaction {
+public:
+    explicit BRReadTransaction(BRDatabase* database);
+    ~BRReadTransaction();
+    BRReadTransaction(const BRReadTransaction&) = delete;
+    BRReadTransaction& operator=(const BRReadTransaction&) = delete;
+
+private:
+    BRDatabase* m_database;
+    bool m_begun = false;
+};

@@ -145,6 +145,40 @@ TEST_F(LibraryGridTest, ACategoryNarrowsThroughItsDescendantsAndALoopEnds)
     EXPECT_FALSE(LibraryFiles::fileIsInCategory(13, 11, loop));
 }
 
+// The tree's counts come from one pass over the documents: each category must hold exactly
+// the documents the single-question walk puts in it, loops and missing parents included.
+TEST(LibraryCategoryCounts, EachCategoryCountsWhatTheWalkPutsInIt)
+{
+    struct Case {
+        const char* what;
+        std::map<int, int> parents;
+        std::vector<int> fileCategories;
+        std::map<int, int> expected;
+    } cases[] = {
+        {"a chain", {{1, 0}, {2, 1}, {3, 2}}, {3, 2, 0, 3}, {{1, 3}, {2, 3}, {3, 2}}},
+        {"a loop under a root", {{1, 0}, {2, 3}, {3, 2}}, {3, 2, 1}, {{1, 1}, {2, 2}, {3, 2}}},
+        {"a category its own parent", {{5, 5}}, {5, 5}, {{5, 2}}},
+        {"a parent missing from the tree", {{7, 9}}, {7, 8}, {{7, 1}, {8, 1}, {9, 1}}},
+        {"only uncategorised documents", {{1, 0}}, {0, 0}, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<brivanta_library_files_Entity> files;
+        for (int category : c.fileCategories) {
+            brivanta_library_files_Entity file;
+            file.category = category;
+            files.push_back(file);
+        }
+        auto counts = LibraryFiles::countsUnderCategories(files, c.parents);
+        EXPECT_EQ(counts, c.expected) << c.what;
+        for (int category = 1; category <= 9; ++category) {
+            int walked = 0;
+            for (int fileCategory : c.fileCategories)
+                walked += fileCategory != 0 && LibraryFiles::fileIsInCategory(fileCategory, category, c.parents);
+            EXPECT_EQ(counts.count(category) ? counts.at(category) : 0, walked) << c.what << ", category " << category;
+        }
+    }
+}
+
 TEST_F(LibraryGridTest, TilesShowEachStateAndReportTheirOwnTouches)
 {
     writeFile(client() + "/LibraryImages/cover1.jpg", served("library/cover_image", "cat_c.jpg"));

@@ -93,4 +93,34 @@ TEST_F(TransactionTest, ABeginRefusedByAnotherConnectionRunsNothing)
     EXPECT_FALSE(m_db->inTransaction());
 }
 
+// Reads grouped in one transaction: another connection's write waits for the group to end,
+// nothing stays open after it, and inside a writer's transaction the group neither commits
+// nor ends it.
+TEST_F(TransactionTest, GroupedReadsShareOneViewAndLeaveTheWriterAlone)
+{
+    ASSERT_TRUE(m_db->executeUpdate("insert into scratch values (1, 'one')"));
+    auto other = std::make_shared<BRDatabase>(path("test.sqlite"));
+    ASSERT_TRUE(other->open());
+    other->setBusyRetryTimeout(0);
+    {
+        BRReadTransaction reading(m_db.get());
+        EXPECT_EQ(rows(), 1);
+        EXPECT_FALSE(other->executeUpdate("insert into scratch values (2, 'two')")) << "the readers' view holds";
+        EXPECT_EQ(rows(), 1);
+    }
+    EXPECT_TRUE(sqlite3_get_autocommit(m_db->sqliteHandle())) << "no transaction left open";
+    EXPECT_TRUE(other->executeUpdate("insert into scratch values (2, 'two')"));
+
+    BRTransaction writing(m_db.get());
+    EXPECT_TRUE(writing.executeUpdate("insert into scratch values (3, 'three')"));
+    {
+        BRReadTransaction reading(m_db.get());
+        EXPECT_EQ(rows(), 3);
+    }
+    EXPECT_FALSE(sqlite3_get_autocommit(m_db->sqliteHandle())) << "the writer's transaction goes on";
+    writing.markFailed();
+    EXPECT_FALSE(writing.commit());
+    EXPECT_EQ(rows(), 2) << "the write was not committed by the reads";
+}
+
 } // namespace

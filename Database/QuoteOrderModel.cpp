@@ -128,27 +128,39 @@ bool QuoteOrderModel::isCustomerOnShow()
 
 std::vector<QuoteOrderModel::Order> QuoteOrderModel::fetchQuoteOrdersCondition(int kind, const Text& search)
 {
-    std::string sql = "SELECT * FROM brivanta_quote_order WHERE 1 = 1 ";
+    std::string where = "WHERE 1 = 1 ";
     if (kind == 2)
-        sql += "and uploaded = 0 ";
+        where += "and uploaded = 0 ";
     else if (kind == 1)
-        sql += "and uploaded = 1 ";
+        where += "and uploaded = 1 ";
     std::vector<base::Value> args;
     if (search && !base::trimmingWhitespace(*search).empty()) {
-        sql += "and (lower(customer_name) like '%' || ?1 || '%' ESCAPE '\\' or lower(order_number) "
-               "like '%' || ?1 || '%' ESCAPE '\\') ";
+        where += "and (lower(customer_name) like '%' || ?1 || '%' ESCAPE '\\' or lower(order_number) "
+                 "like '%' || ?1 || '%' ESCAPE '\\') ";
         args.emplace_back(likeLiteral(base::lowercased(*search)));
     }
     // Equal dates: the larger local id was made later.
-    sql += "order by " BR_ORDER_DATE_KEY " desc, abs(order_id) desc";
+    std::string sql = "SELECT * FROM brivanta_quote_order " + where + "order by " BR_ORDER_DATE_KEY
+                      " desc, abs(order_id) desc";
+    // Every listed order's lines in one statement, each order's in the order they were stored
+    // (the rowid's), rather than one statement per order.
+    std::string linesSql = "SELECT * FROM brivanta_quote_order_item WHERE order_id IN (SELECT order_id FROM "
+                           "brivanta_quote_order " + where + ") ORDER BY order_id, order_item_id";
 
-    // Hundreds of statements (each order's lines, each product) read as one.
+    // The orders, their lines and their products as one consistent read.
     auto db = database();
     BRReadTransaction reading(db.get());
     auto orders = readRows(orderFromRow, sql, args);
+    std::map<int, std::vector<std::pair<Line, int>>> linesByOrder;
+    for (auto& row : readRows(lineFromRow, linesSql, args)) {
+        int orderId = row.first->orderID();
+        linesByOrder[orderId].push_back(std::move(row));
+    }
     ProductCache products;
-    for (auto& order : orders)
-        order->setItems(linesOfOrder(order->serial(), products));
+    for (auto& order : orders) {
+        auto found = order->serial() == 0 ? linesByOrder.end() : linesByOrder.find(order->serial());
+        order->setItems(found == linesByOrder.end() ? std::vector<Line>{} : withProducts(found->second, products));
+    }
     return orders;
 }
 
@@ -160,13 +172,20 @@ std::vector<QuoteOrderModel::Line> QuoteOrderModel::fetchQuoteOrderItemsWithQuot
 
 std::vector<QuoteOrderModel::Line> QuoteOrderModel::linesOfOrder(int orderId, ProductCache& seen)
 {
-    std::vector<Line> lines;
     if (orderId == 0)
-        return lines;
-    // The products come after the lines' cursor is closed: the product model runs its own
+        return {};
+    auto rows = readRows(lineFromRow, "SELECT * FROM brivanta_quote_order_item WHERE order_id = ?", orderId);
+    return withProducts(rows, seen);
+}
+
+std::vector<QuoteOrderModel::Line> QuoteOrderModel::withProducts(std::vector<std::pair<Line, int>>& rows,
+                                                                ProductCache& seen)
+{
+    // The products are read once the lines' cursor is closed: the product model runs its own
     // statements on the same connection.
-    for (auto& [line, productId] :
-         readRows(lineFromRow, "SELECT * FROM brivanta_quote_order_item WHERE order_id = ?", orderId)) {
+    std::vector<Line> lines;
+    lines.reserve(rows.size());
+    for (auto& [line, productId] : rows) {
         auto found = seen.find(productId);
         if (found == seen.end())
             found = seen.emplace(productId, m_products ? m_products->getAllProductByProductId(productId)

@@ -121,6 +121,8 @@ private:
     // Products by id, read once per fetch: many lines share a product.
     using ProductCache = std::map<int, std::optional<brivanta_product_Entity>>;
     std::vector<Line> linesOfOrder(int orderId, ProductCache& products);
+    // The lines read (with their product ids) given their products.
+    std::vector<Line> withProducts(std::vector<std::pair<Line, int>>& rows, ProductCache& products);
     // The unsent orders the query selects, each as its document dictionary with its lines.
     std::vector<SentOrder> unsentOrders(const std::string& sql, const std::vector<base::Value>& args);
     bool rebuildLineTableIfNeeded();

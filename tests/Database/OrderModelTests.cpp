@@ -256,6 +256,58 @@ TEST_F(OrderModelTest, SearchKindAndSignatureTakeTextLiterally)
     EXPECT_EQ(read[0]->signature(), signature);
 }
 
+// The list reads every listed order's lines at once: each order must get exactly its own
+// lines, in the order its own reader gives them, whatever the kind and the search.
+TEST_F(OrderModelTest, ListedOrdersCarryExactlyTheirOwnLines)
+{
+    const std::pair<const char*, int> stored[] = {{"O'Neil Ltd", 3}, {"Acme", 0}, {"O'Neil Sons", 1}, {"Beta", 2}};
+    for (const auto& [name, lines] : stored) {
+        auto o = order(name, lines);
+        o->setUploaded(std::string(name) == "Beta");
+        ASSERT_NE(m_model->saveQuoteOrder(o), 0);
+    }
+    // A server order whose lines arrived out of id order, and a line of no listed order.
+    ASSERT_TRUE(m_db->executeUpdate("insert into brivanta_quote_order (order_id, customer_name, uploaded) "
+                                    "values (70, 'O''Neil Server', 1)"));
+    for (int id : {95, 91, 93})
+        ASSERT_TRUE(m_db->executeUpdate("insert into brivanta_quote_order_item (order_item_id, order_id, product_id, "
+                                        "product_quantity) values (?, 70, 8, ?)", id, id));
+    ASSERT_TRUE(m_db->executeUpdate("insert into brivanta_quote_order_item (order_item_id, order_id, product_id) "
+                                    "values (99, 71, 7)"));
+    struct Case {
+        int kind;
+        std::optional<std::string> search;
+        size_t orders;
+        size_t lines;
+    } cases[] = {
+        {0, std::nullopt, 5, 9}, {1, std::nullopt, 2, 5}, {2, std::nullopt, 3, 4},
+        {0, "o'neil", 3, 7},     {2, "o'neil", 2, 4},     {1, "zzz", 0, 0},
+    };
+    for (const auto& c : cases) {
+        auto orders = m_model->fetchQuoteOrdersCondition(c.kind, c.search);
+        EXPECT_EQ(orders.size(), c.orders) << c.kind << " " << c.search.value_or("-");
+        size_t lines = 0;
+        for (const auto& o : orders) {
+            auto own = m_model->fetchQuoteOrderItemsWithQuoteOrder(o->serial());
+            ASSERT_EQ(o->items().size(), own.size()) << o->customerName().value_or("");
+            for (size_t i = 0; i < own.size(); ++i) {
+                EXPECT_EQ(o->items()[i]->serial(), own[i]->serial());
+                EXPECT_EQ(o->items()[i]->orderID(), o->serial());
+                ASSERT_TRUE(o->items()[i]->product());
+                EXPECT_EQ(o->items()[i]->product()->product_id, own[i]->product()->product_id);
+            }
+            lines += own.size();
+        }
+        EXPECT_EQ(lines, c.lines) << c.kind << " " << c.search.value_or("-");
+    }
+    auto server = m_model->fetchQuoteOrdersCondition(1, "server");
+    ASSERT_EQ(server.size(), 1u);
+    std::vector<int> serials;
+    for (const auto& item : server[0]->items())
+        serials.push_back(item->serial());
+    EXPECT_EQ(serials, (std::vector<int>{91, 93, 95}));
+}
+
 // The template as shipped, holding orders written by an older version.
 TEST_F(OrderModelTest, UpgradeKeepsSnapshotsAndRatesAndTurnsServerIdsLocal)
 {

@@ -2,7 +2,7 @@
 // local files, the category narrowing) for tab 0 and tab 1, with and without a category,
 // beside the very statements that reload runs, recorded from it and run by the sqlite3 shell
 // on the same file (its output read to the end). Prints the statements per reload and the
-// grid / shell ratios of the medians (use --benchmark_repetitions for several runs). Data of
+// grid / shell ratios (of the medians with --benchmark_repetitions). Data of
 // LibraryBenchData.h: BRIVANTA_BENCH_FULL=1 for 2,000 documents in 100 categories.
 #include "Classes/Library/LibraryDetailController.h"
 
@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <map>
+#include <vector>
 
 namespace {
 
@@ -92,13 +93,9 @@ BENCHMARK(BM_GridReloadShell)->Args({0, 0})->Args({0, 1})->Args({1, 0})->Args({1
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchsupport::MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    std::printf("%d documents in %d categories\n", fixture().documents, fixture().categoryCount);
+    const auto& data = fixture();
+    std::printf("%d documents in %d categories\n", data.documents, data.categoryCount);
+    std::vector<benchsupport::MedianRatioReporter::Pair> pairs;
     for (int tab : {0, 1}) {
         for (bool narrowed : {false, true}) {
             std::string args = "/" + std::to_string(tab) + "/" + (narrowed ? "1" : "0");
@@ -107,8 +104,8 @@ int main(int argc, char** argv)
             std::printf("%s: %zu statements per reload\n", what.c_str(), statements.size());
             for (const auto& statement : statements)
                 std::printf("  %s\n", statement.c_str());
-            reporter.printRatio(what, "BM_GridReload" + args, "BM_GridReloadShell" + args, "grid", "shell", false);
+            pairs.push_back({what + ", grid / shell", "BM_GridReload" + args, "BM_GridReloadShell" + args, ""});
         }
     }
-    return 0;
+    return benchsupport::runWithMedianRatios(argc, argv, std::move(pairs));
 }

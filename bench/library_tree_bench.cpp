@@ -2,7 +2,7 @@
 // headless window, its list loaded as after a sync), each level's table reloaded and its rows'
 // counts read, beside the same counts by one recursive query run with the sqlite3 shell on the
 // same file (its output read and parsed). Both sides' counts are checked to agree. Prints the
-// medians and the tree / shell ratio (use --benchmark_repetitions for several runs). Data of
+// tree / shell ratio (of the medians with --benchmark_repetitions). Data of
 // LibraryBenchData.h: BRIVANTA_BENCH_FULL=1 for 2,000 documents in 100 categories.
 #include "Classes/Library/LibraryCatalogCell.h"
 #include "Classes/Library/LibraryCatalogController.h"
@@ -192,13 +192,8 @@ BENCHMARK(BM_TreeCountsShell)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchsupport::MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    std::printf("%d documents in %d categories\n", fixture().documents, fixture().categoryCount);
-    reporter.printRatio("every row of every level", "BM_TreeCounts", "BM_TreeCountsShell", "tree", "shell", false);
-    return 0;
+    const auto& data = fixture();
+    std::printf("%d documents in %d categories\n", data.documents, data.categoryCount);
+    return benchsupport::runWithMedianRatios(
+        argc, argv, {{"every row of every level, tree / shell", "BM_TreeCounts", "BM_TreeCountsShell", ""}});
 }

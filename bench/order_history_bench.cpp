@@ -1,8 +1,8 @@
 // The orders tab over many stored orders: opening it (the screen made, loaded and shown in a
 // headless window: every order read with its lines through the real order store, SUBMIT ALL
 // decided, the visible rows filled) and one search typed into it ("o'neil"), beside the order
-// tables' raw peer reading the same rows (one join, every column). Prints the medians and the
-// screen / raw ratios (use --benchmark_repetitions for several runs). 200 orders of 5 lines by
+// tables' raw peer reading the same rows (one join, every column). Prints the screen / raw
+// ratios (of the medians with --benchmark_repetitions). 200 orders of 5 lines by
 // default; BRIVANTA_BENCH_FULL=1 uses 2,000.
 #include "Classes/Order/QuoteOrderHistoryController.h"
 #include "Classes/Order/QuoteOrderHistoryTableView.h"
@@ -189,14 +189,8 @@ BENCHMARK(BM_SearchTabRaw)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchsupport::MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
     std::printf("%d orders of %d lines\n", orderCount(), kLines);
-    reporter.printRatio("opening the tab", "BM_OpenTab", "BM_OpenTabRaw", "screen", "raw");
-    reporter.printRatio("one search", "BM_SearchTab", "BM_SearchTabRaw", "screen", "raw");
-    return 0;
+    return benchsupport::runWithMedianRatios(argc, argv,
+                                             {{"opening the tab, screen / raw", "BM_OpenTab", "BM_OpenTabRaw", ""},
+                                              {"one search, screen / raw", "BM_SearchTab", "BM_SearchTabRaw", ""}});
 }

@@ -164,6 +164,7 @@ TEST_F(MultiColumnTableTest, ColumnsSitAtTheSumOfWidthsAndSeparatorsInFreshAndRe
     EXPECT_EQ(table->headerTblView(), nullptr);
     EXPECT_EQ(table->headerWidth(), 0);
     EXPECT_EQ(table->scrlView()->frame().x(), 0);
+    EXPECT_TRUE(sameColour(window->snapshot().colorAt(112, 300), gfx::Color::white())) << "no left-edge line";
     // Without numberOfSectionsInTableView there is one section.
     sheet.answered.erase(Op::numberOfSectionsInTableView);
     sheet.rows = {20, 7};
@@ -250,6 +251,11 @@ TEST_F(MultiColumnTableTest, SectionHeaderRowsFoldTheirSectionInBothTablesWhichS
         EXPECT_EQ(shown, step.section1Shown) << "after tapping flat row " << step.headerRow;
     }
     base::RunLoop::main().advance(1);
+    // A reload bringing one more section gives it a folding status of its own.
+    sheet.rows.push_back(3);
+    table->reloadData();
+    EXPECT_EQ(table->sectionFoldingStatus().size(), 4u);
+    EXPECT_EQ(table->indexPathTable().size(), 39u + 1 + 3);
 
     // Dragging either table moves the other to the same offset.
     for (ui::TableView* dragged : {&body, &left}) {

@@ -50,12 +50,6 @@ void LibraryDetailController::downloadFinished()
 {
     updateBtnDownlaodOrUpdate();
     reloadDataWithPostNotiChangeTab(true, false);
-    // The reply comes before the manager forgets the name: refresh once it has.
-    std::weak_ptr<LibraryDetailController> weak = self();
-    base::RunLoop::main().post([weak] {
-        if (auto controller = weak.lock())
-            controller->updateBtnDownlaodOrUpdate();
-    });
 }
 
 // --- Sizes and counts ---------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include "Common/PublicFunction.h"
 #include "Database/DataAccessManager.h"
 #include "Platform/Base/Log.h"
+#include "Platform/Base/RunLoop.h"
 #include "Platform/UI/Application.h"
 #include "Platform/UI/ProgressView.h"
 #include "Protocol/DownLoadRequestInfo.h"
@@ -216,8 +217,20 @@ int LibraryFileActions::ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>&
     if (!result || result->cmdCode != kCmdDownload)
         return 0;
     if (result->status == "200") {
-        if (auto host = m_host.lock())
-            host->downloadFinished();
+        // Replies that arrive together refresh the screen once, after the manager has
+        // recorded the new file and forgotten the transfer.
+        if (m_finishPosted)
+            return 0;
+        m_finishPosted = true;
+        std::weak_ptr<LibraryFileActions> weak = weak_from_this();
+        base::RunLoop::main().post([weak] {
+            auto self = weak.lock();
+            if (!self)
+                return;
+            self->m_finishPosted = false;
+            if (auto host = self->m_host.lock())
+                host->downloadFinished();
+        });
     } else {
         showAlert("NOTIFICATION", result->message, "OK", {}, kAlertFailed);
     }

@@ -25,7 +25,7 @@ public:
     virtual BRGridView* fileGrid() const = 0;
     // A download was started, resumed or paused from a tap, a card or a question.
     virtual void downloadsChanged() {}
-    // A download landed (reply "200").
+    // One or more downloads landed (replies "200"), the manager already knows.
     virtual void downloadFinished() {}
     // Redraw the tiles after a tap.
     virtual void redrawTiles() {}
@@ -87,6 +87,7 @@ private:
 
     std::weak_ptr<LibraryFileActionsHost> m_host;
     bool m_askOffWifi;
+    bool m_finishPosted = false;
     // Kept while a viewer it opened is up.
     std::shared_ptr<LibraryFileOpener> m_opener;
     // Each open alert with the document it stands for.

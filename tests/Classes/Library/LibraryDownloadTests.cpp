@@ -174,6 +174,26 @@ TEST_F(LibraryDownloadTest, DownloadAllAsksWithTheSizeAndCancelAllLeavesOthersRu
     model->cancelDownloadFile("big.pdf");
 }
 
+TEST_F(LibraryDownloadTest, TheLastTransferEndingClosesTheCancelQuestion)
+{
+    saveFiles({libraryFile(42, "Autumn catalogue", "cat.pdf")});
+    ASSERT_TRUE(backend().setFault("cat.pdf", "slow", 1, R"("bytesPerSecond": 600000)"));
+    auto grid = showGrid(0);
+    driver->tap(grid->allFilesButton());
+    answer("Download");
+    ASSERT_TRUE(grid->isBtnCancel());
+    driver->tap(grid->allFilesButton());
+    ASSERT_NE(alert(), nullptr);
+    EXPECT_EQ(alert()->tag(), LibraryDetailController::kAlertCancelAll);
+    ASSERT_TRUE(runUntilReal([] { return SaleslibraryModel::sharedInstance()->isExists(42); }));
+    settleReal();
+    base::RunLoop::main().advance(1);
+    EXPECT_EQ(alert(), nullptr) << "the question closes with the last transfer";
+    EXPECT_FALSE(grid->isBtnCancel());
+    EXPECT_FALSE(grid->alertCancelIsShow());
+    EXPECT_FALSE(grid->allFilesButton()->isEnabled()) << "nothing is left to download";
+}
+
 TEST_F(LibraryDownloadTest, AnUpdateKeepsTheOldVersionUntilTheNewOneArrives)
 {
     saveFiles({libraryFile(7, "Sales deck", "deck_v2.pdf")});

@@ -480,9 +480,11 @@ void CatalogViewController::setCatalogLayOut(int index, const std::vector<brivan
     request.index = index;
     request.count = static_cast<int>(products.size());
     request.lblTitle = m_lblTitle;
-    openPage(request);
+    // Before the push, as the search road does: the grid's answer restores its own title and,
+    // beside a panel that is not "normal", pops to itself, which would take the new page away.
     if (!m_isMasterViewHiddened)
         base::NotificationCenter::defaultCenter().post("switchProductStyle");
+    openPage(request);
 }
 
 void CatalogViewController::didselectSearchResultIndex(const brivanta_product_Entity& product, int index)
@@ -607,6 +609,7 @@ void CatalogViewController::btnCompareClicked()
     auto screen = std::make_shared<ProductCompareController>();
     screen->setCompareProductsArray(std::move(compares));
     screen->setCompareDelegate(std::dynamic_pointer_cast<ProductCompareDelegate>(sharedController()));
+    screen->setDelegate(std::dynamic_pointer_cast<PopControllerDelegate>(sharedController()));
     presentViewController(screen, true);
 }
 
@@ -621,12 +624,13 @@ void CatalogViewController::btnFavoritesClicked()
     auto screen = std::make_shared<ProductFavoriteController>();
     screen->setFavArray(std::move(favorites));
     screen->setFavDelegate(std::dynamic_pointer_cast<ProductFavoriteDelegate>(sharedController()));
+    screen->setDelegate(std::dynamic_pointer_cast<PopControllerDelegate>(sharedController()));
     presentViewController(screen, true);
 }
 
-void CatalogViewController::dismissPopController()
+void CatalogViewController::dismissPopController(bool animated)
 {
-    dismissViewController(true);
+    dismissViewController(animated);
 }
 
 void CatalogViewController::comparePoverDismiss()

@@ -7,6 +7,7 @@
 #include "Classes/Catalog/UISearchController.h"
 #include "Common/BaseViewController.h"
 #include "Common/ConfigDelegate.h"
+#include "Common/PopBaseController.h"
 #include "Database/brivanta_compare_Entity.h"
 #include "Database/brivanta_favorite_Entity.h"
 #include "Platform/Base/NotificationCenter.h"
@@ -38,7 +39,8 @@ class CatalogViewController : public BaseViewController,
                               public ui::PopoverControllerDelegate,
                               public OrderingControllerDelegate,
                               public ProductCompareDelegate,
-                              public ProductFavoriteDelegate {
+                              public ProductFavoriteDelegate,
+                              public PopControllerDelegate {
 public:
     static constexpr int kMasterViewTag = 6001;
     static constexpr int kDetailViewTag = 6002;
@@ -73,7 +75,8 @@ public:
     void backButtonClicked();
     void btnCompareClicked();
     void btnFavoritesClicked();
-    void dismissPopController();
+    // The compare and favourites popups' CLOSE, REMOVEALL and tile taps take them away.
+    void dismissPopController(bool animated) override;
     void comparePoverDismiss();
     void dismissProductComparePopver(bool animated);
     void changeAddCompareButtonState() override;

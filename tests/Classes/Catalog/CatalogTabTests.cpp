@@ -506,6 +506,20 @@ TEST_F(CatalogTabTest, SearchRowsShowPictureNamePriceAndSkuOrTheNoResultRow)
     list->view()->removeFromSuperview();
 }
 
+TEST_F(CatalogTabTest, APopupOpensItsPageBesideAnyPanelTypeTitledWithTheProduct)
+{
+    openCatalog("overlay");
+    ASSERT_FALSE(catalog->isMasterViewHiddened());
+    auto payload = std::make_shared<CatalogLayOut>();
+    payload->index = 1;
+    payload->products = {product(5, "Item 05", "SKU-95"), product(6, "Item 06", "SKU-94")};
+    base::NotificationCenter::defaultCenter().post("setCatalogLayOut", payload);
+    settle();
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(catalog->detailController()->topViewController(), pages[0]) << "the page stays";
+    EXPECT_EQ(catalog->lblTitle()->text(), "Item 06");
+}
+
 TEST_F(CatalogTabTest, OnAGridShorterThanItsViewShowingThePanelFromAPointStaysInsideTheContent)
 {
     openCatalog("normal", 8);
@@ -623,9 +637,32 @@ TEST_F(CatalogTabTest, RealPagesAddCompareAndComeBackToAnUndimmedSortedGrid)
     ASSERT_TRUE(driver->tap(driver->findByText(text("EDIT"))));
     ASSERT_TRUE(driver->tap(driver->findByText(text("REMOVEALL"))));
     settle();
+    EXPECT_EQ(driver->findByText(text("PRODUCTCOMPARISON")), nullptr) << "the popup closed";
     EXPECT_TRUE(driver->findAllByClass("CompareCell").empty());
     EXPECT_FALSE(page->compareBtn()->isSelected());
     EXPECT_TRUE(DataAccessManager::sharedDataModel()->getCompares().empty());
+
+    // A favourite kept on the page, opened again from the favourites popup's tile.
+    ASSERT_TRUE(driver->tap(page->favBtn().get()));
+    ASSERT_TRUE(driver->tap(catalog->btnBack()));
+    settle();
+    ASSERT_TRUE(driver->tap(catalog->favBtn()));
+    settle();
+    ASSERT_NE(driver->findByText(text("FAVORITES")), nullptr);
+    driver->screenshot(reviewPath("catalog_favourites.png"));
+    auto tiles = driver->findAllByClass("DetailCell");
+    auto favourite = std::find_if(tiles.begin(), tiles.end(), [](ui::View* v) { return v->tag() == 3000; });
+    ASSERT_NE(favourite, tiles.end());
+    ASSERT_TRUE(driver->tap(&static_cast<DetailCell*>(*favourite)->bgImageView()));
+    settle();
+    EXPECT_EQ(driver->findByText(text("FAVORITES")), nullptr) << "the popup closed";
+    auto opened = std::dynamic_pointer_cast<ProductDetailController>(catalog->detailController()->topViewController());
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(opened->productID(), 35);
+    EXPECT_EQ(catalog->lblTitle()->text(), "Item 35");
+    EXPECT_FALSE(catalog->btnBack()->isHidden());
+    EXPECT_TRUE(catalog->btnMenu()->isHidden());
+    EXPECT_TRUE(catalog->searchBar()->isHidden());
 }
 
 TEST_F(CatalogTabTest, AfterASyncSelectingTheTabReturnsToTheGridAndReloadsThePanel)

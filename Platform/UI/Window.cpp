@@ -34,6 +34,7 @@ bool insideControl(View* hit, View* ancestor)
 }
 
 Window::Window() : View(gfx::Rect({0, 0}, kScreenSize)), m_orientation(InterfaceOrientation::LandscapeLeft)
+    , m_deviceOrientation(InterfaceOrientation::LandscapeLeft)
 {
     setBackgroundColor(gfx::Color::black());
     m_window = this;
@@ -104,6 +105,7 @@ void collectShown(ViewController* controller, std::vector<std::shared_ptr<ViewCo
 
 bool Window::rotateToInterfaceOrientation(InterfaceOrientation orientation, bool animated)
 {
+    m_deviceOrientation = orientation;
     if (orientation == m_orientation)
         return true;
     ViewController* top = topScreenController();
@@ -119,6 +121,11 @@ void Window::turnToSupportedOrientation()
     if (!top)
         return;
     unsigned mask = top->supportedInterfaceOrientations();
+    // A screen that can follow the device does (the reader opened on a turned device).
+    if (m_deviceOrientation != m_orientation && (mask & maskForOrientation(m_deviceOrientation)) && top->shouldAutorotate()) {
+        turn(m_deviceOrientation, false);
+        return;
+    }
     if (mask & maskForOrientation(m_orientation))
         return;
     for (auto o : {InterfaceOrientation::LandscapeLeft, InterfaceOrientation::LandscapeRight, InterfaceOrientation::Portrait,

@@ -34,10 +34,12 @@ public:
     // decides with shouldAutorotate and its supported orientations; the shown controllers hear
     // before the turn, inside its animation after the new size is set, and after it. Touches in
     // progress are cancelled. False when the top screen refused; true when turned or already so.
+    // Either way the orientation is the device's from now on.
     bool rotateToInterfaceOrientation(InterfaceOrientation orientation, bool animated = true);
     InterfaceOrientation interfaceOrientation() const { return m_orientation; }
     static gfx::Size screenSizeForOrientation(InterfaceOrientation orientation);
-    // After the top screen changed: when it cannot show the current orientation, the window
+    // After the top screen changed: it takes the device's orientation (the last one asked for)
+    // when it can and may turn; else, when it cannot show the current orientation, the window
     // turns at once to one it can (landscape first), whatever its shouldAutorotate says.
     void turnToSupportedOrientation();
     // The controller whose answers decide a turn; null without a root.
@@ -105,6 +107,7 @@ private:
 
     std::shared_ptr<ViewController> m_rootViewController;
     InterfaceOrientation m_orientation;
+    InterfaceOrientation m_deviceOrientation;
     double m_scale = 1;
     gfx::Region m_dirty;
     std::unique_ptr<gfx::Context> m_frame;

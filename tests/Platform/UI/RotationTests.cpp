@@ -115,6 +115,19 @@ TEST_F(RotationTest, TheTopScreenDecidesAndTheShownControllersHearTheTurn)
         window->setRootViewController(nullptr);
         base::RunLoop::main().advance(1);
     }
+
+    // Turned while a landscape screen showed, the device stays turned: a screen pushed that can
+    // follow it does, at once; the landscape one shown again turns back.
+    std::vector<std::string> log;
+    auto nav = std::make_shared<NavigationController>(std::make_shared<Turning>("root", InterfaceOrientationMaskLandscape, log));
+    window->setRootViewController(nav);
+    Driver driver(*window);
+    EXPECT_FALSE(driver.rotate(InterfaceOrientation::Portrait));
+    nav->pushViewController(std::make_shared<Turning>("top", InterfaceOrientationMaskAll, log), false);
+    EXPECT_EQ(window->bounds().size, (gfx::Size{768, 1024}));
+    nav->popViewController(false);
+    EXPECT_EQ(window->bounds().size, (gfx::Size{1024, 768}));
+    window->setRootViewController(nullptr);
 }
 
 TEST_F(RotationTest, ScriptsTurnTheScreenAndShootItAtItsTurnedSize)

@@ -1,6 +1,7 @@
 #include "Classes/Library/LibraryFileOpener.h"
 #include "Classes/Library/PPTLoadingViewController.h"
 #include "Classes/Library/PPTViewController.h"
+#include "Classes/Library/SharePopViewController.h"
 #include "Classes/Library/SinglePPTViewer.h"
 #include "Common/Language.h"
 #include "Platform/Share/MailComposer.h"
@@ -278,6 +279,35 @@ TEST_F(OfficeViewerTest, QuickLookScreensPreviewOnceUnderTheTitleBar)
     base::RunLoop::main().advance(1);
     EXPECT_EQ(nav->topViewController(), root);
     ASSERT_TRUE(waitReal([&] { return lines() == 2; }, 5));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(OfficeViewerTest, TheSharePanelCallsWhatItsDelegateAnswers)
+{
+    struct Recorder : SharePopViewControllerDelegate {
+        std::vector<std::string> heard;
+        void emailAction() override { heard.push_back("email"); }
+        void thirdAction() override { heard.push_back("third"); }
+    } recorder;
+    auto panel = std::make_shared<SharePopViewController>();
+    panel->setDelegate(&recorder);
+    panel->view()->setFrame(gfx::Rect(400, 300, 200, 116));
+    window->addSubview(panel->view());
+    EXPECT_EQ(panel->view()->backgroundColor(), (gfx::Color{0.114, 0.125, 0.157, 1}));
+    const char* keys[] = {"EMAIL", "PRINT", "OPENINOTHERAPP"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(panel->button(i)->frame(), gfx::Rect(0, 41.0 * i, 200, 34));
+        // Found and tapped by its text, as a user would.
+        ASSERT_TRUE(driver->tap(driver->findByText(Language::stringWithName(keys[i]))));
+    }
+    // Print is not answered by this delegate: nothing happens for it.
+    EXPECT_EQ(recorder.heard, (std::vector<std::string>{"email", "third"}));
+    panel->setDelegate(nullptr);
+    driver->tap(panel->button(0).get());
+    EXPECT_EQ(recorder.heard.size(), 2u);
 }
 
 } // namespace

@@ -11,6 +11,8 @@
 #include "Classes/Order/QuoteOrderStore.h"
 #include "Common/ConfigManager.h"
 #include "Database/DataAccessManager.h"
+#include "Platform/Base/NotificationCenter.h"
+#include "Platform/Base/Value.h"
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/NavigationController.h"
 
@@ -178,6 +180,15 @@ TEST_F(LargeGridTest, TilesSitInTheirSlotsAndShowTheirOwnPicturesAfterAFlingThro
     ASSERT_TRUE(picturesArrive());
     EXPECT_EQ(wrongPictures(), "") << "back at the top";
     EXPECT_EQ(grid().cellForItemAtIndex(0)->tag(), DetailViewController::kTileTagBase);
+
+    // A sort value that names no order keeps the list, reloads and returns to the top.
+    runTo(21200);
+    auto before = screen->productArray();
+    base::NotificationCenter::defaultCenter().post("SORT_PRODUCT", std::make_shared<base::Value>(3));
+    EXPECT_EQ(grid().contentOffset().y, 0);
+    ASSERT_EQ(screen->productArray().size(), before.size());
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), screen->productArray().begin(),
+                           [](const auto& a, const auto& b) { return a.product_id == b.product_id; }));
 }
 
 } // namespace

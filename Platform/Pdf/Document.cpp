@@ -4,6 +4,8 @@
 
 #include <poppler.h>
 #include <poppler/cpp/poppler-document.h>
+#include <poppler/cpp/poppler-image.h>
+#include <poppler/cpp/poppler-page-renderer.h>
 #include <poppler/cpp/poppler-page.h>
 
 #include <algorithm>
@@ -34,14 +36,19 @@ struct DocumentState {
             g_object_unref(document);
     }
 
-    int rotationOf(int index)
+    poppler::document* cppDocument()
     {
         if (!rotationsTried) {
             rotationsTried = true;
             std::string pw = password.value_or("");
             rotations.reset(poppler::document::load_from_file(path, pw, pw));
         }
-        if (!rotations)
+        return rotations.get();
+    }
+
+    int rotationOf(int index)
+    {
+        if (!cppDocument())
             return 0;
         std::unique_ptr<poppler::page> page(rotations->create_page(index));
         if (!page)
@@ -223,13 +230,85 @@ void Page::draw(gfx::Context& context, const gfx::Rect& into) const
     draw(context, fitTransform(into));
 }
 
+bool Page::holdsLargePictures() const
+{
+    // Called under the document's lock.
+    if (!m_largePictures) {
+        double covered = 0;
+        GList* images = poppler_page_get_image_mapping(static_cast<PopplerPage*>(m_page));
+        for (GList* item = images; item; item = item->next) {
+            auto* m = static_cast<PopplerImageMapping*>(item->data);
+            covered += std::abs((m->area.x2 - m->area.x1) * (m->area.y2 - m->area.y1));
+        }
+        poppler_page_free_image_mapping(images);
+        m_largePictures = covered >= 0.25 * m_size.width * m_size.height;
+    }
+    return *m_largePictures;
+}
+
+// Pages made mostly of pictures (scanned catalogues) are drawn by poppler's own rasteriser,
+// which scales a picture down as it decodes it; through Cairo the whole picture is decoded and
+// then filtered per output pixel, which costs several times more. Only for an upright scale
+// onto a bitmap, where its pixels land on whole device pixels.
+bool Page::drawPicturesInto(cairo_t* cr) const
+{
+    cairo_surface_t* target = cairo_get_target(cr);
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE || !holdsLargePictures())
+        return false;
+    double ox = 0, oy = 0, xx = 1, xy = 0, yx = 0, yy = 1;
+    cairo_user_to_device(cr, &ox, &oy);
+    cairo_user_to_device(cr, &xx, &xy);
+    cairo_user_to_device(cr, &yx, &yy);
+    double s = xx - ox;
+    if (!(s > 0) || std::abs(xy - oy) > 1e-9 || std::abs(yx - ox) > 1e-9 || std::abs((yy - oy) - s) > 1e-9 * s)
+        return false;
+    // The part of the page the clip leaves, in the rasteriser's pixels of the page.
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    int px = std::max(0, int(std::floor(x1 * s))), py = std::max(0, int(std::floor(y1 * s)));
+    int pw = std::min(int(std::ceil(m_size.width * s)), int(std::ceil(x2 * s))) - px;
+    int ph = std::min(int(std::ceil(m_size.height * s)), int(std::ceil(y2 * s))) - py;
+    if (pw <= 0 || ph <= 0)
+        return true;
+    poppler::document* document = m_state->cppDocument();
+    std::unique_ptr<poppler::page> page(document ? document->create_page(m_number - 1) : nullptr);
+    if (!page)
+        return false;
+    poppler::page_renderer renderer;
+    renderer.set_render_hints(poppler::page_renderer::antialiasing | poppler::page_renderer::text_antialiasing);
+    renderer.set_image_format(poppler::image::format_argb32);
+    poppler::image image = renderer.render_page(page.get(), 72.0 * s, 72.0 * s, px, py, pw, ph);
+    if (!image.is_valid() || image.width() <= 0 || image.height() <= 0)
+        return false;
+    // Opaque paper: the alpha byte is not read.
+    cairo_surface_t* picture = cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(const_cast<char*>(image.const_data())), CAIRO_FORMAT_RGB24, image.width(),
+        image.height(), image.bytes_per_row());
+    double sx = 1, sy = 1, offX = 0, offY = 0;
+    cairo_surface_get_device_scale(target, &sx, &sy);
+    cairo_surface_get_device_offset(target, &offX, &offY);
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_scale(cr, 1 / sx, 1 / sy);
+    // Whole device pixels: the page moves by under half a pixel rather than being resampled.
+    cairo_set_source_surface(cr, picture, std::round(ox) + px - offX, std::round(oy) + py - offY);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_paint(cr);
+    cairo_restore(cr);
+    // The pixels belong to `image`: nothing may hold them past this call.
+    cairo_surface_finish(picture);
+    cairo_surface_destroy(picture);
+    return true;
+}
+
 void Page::draw(gfx::Context& context, const gfx::AffineTransform& pageToContext) const
 {
     context.save();
     context.concat(pageToContext);
     {
         std::lock_guard lock(m_state->mutex);
-        poppler_page_render(static_cast<PopplerPage*>(m_page), context.cairo());
+        if (!drawPicturesInto(context.cairo()))
+            poppler_page_render(static_cast<PopplerPage*>(m_page), context.cairo());
     }
     context.restore();
 }

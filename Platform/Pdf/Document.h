@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+typedef struct _cairo cairo_t;
+
 namespace gfx {
 class Context;
 }
@@ -67,6 +69,10 @@ public:
 private:
     friend class Document;
     Page(std::shared_ptr<DocumentState> state, void* page, int number);
+    // Under the document's lock: whether pictures cover a quarter of the page or more.
+    bool holdsLargePictures() const;
+    // Draws through poppler's own rasteriser when that suits; false when it does not.
+    bool drawPicturesInto(cairo_t* cr) const;
 
     std::shared_ptr<DocumentState> m_state;
     void* m_page = nullptr; // the poppler page, a reference of our own
@@ -74,6 +80,7 @@ private:
     gfx::Rect m_box;
     int m_rotation = 0;
     gfx::Size m_size;
+    mutable std::optional<bool> m_largePictures; // guarded by the document's lock
 };
 
 // An open PDF document over poppler.

@@ -147,6 +147,60 @@ TEST_F(PdfLayerTest, LinkAreasFollowTheDrawingAndTargetsResolve)
     }
 }
 
+// Pages made of a picture take poppler's own rasteriser: each quarter of the picture must land
+// where the reference renderer puts it, on every rotation and under an offset fit.
+TEST_F(PdfLayerTest, PicturePagesLandInPlaceOnEveryRotation)
+{
+    // Quarters red, green / blue, yellow.
+    auto quarters = gfx::Context::createBitmap(gfx::Size{200, 150});
+    const gfx::Color colours[] = {gfx::Color(1, 0, 0, 1), gfx::Color(0, 1, 0, 1), gfx::Color(0, 0, 1, 1),
+                                  gfx::Color(1, 1, 0, 1)};
+    for (int q = 0; q < 4; ++q) {
+        quarters->setFillColor(colours[q]);
+        quarters->fillRect(gfx::Rect(q % 2 * 100, q / 2 * 75, 100, 75));
+    }
+    auto jpeg = quarters->makeImage().jpegData(0.9);
+    for (int degrees : {0, 90, 180, 270}) {
+        SCOPED_TRACE(degrees);
+        pdffix::DocumentPlan plan;
+        plan.jpeg.assign(jpeg.begin(), jpeg.end());
+        plan.jpegWidth = 200;
+        plan.jpegHeight = 150;
+        pdffix::PagePlan p;
+        p.media = {0, 0, 400, 300};
+        p.rotate = degrees;
+        p.imageRef = 1;
+        plan.pages = {p};
+        std::string path = write("picture" + std::to_string(degrees) + ".pdf", pdffix::build(plan));
+        auto document = open(path);
+        ASSERT_TRUE(document);
+        auto page = document->page(1);
+        ASSERT_TRUE(page);
+        gfx::Rect into(10.4, 20.3, page->size().width * 1.5, page->size().height * 1.5);
+        auto bitmap = gfx::Context::createBitmap(gfx::Size{into.maxX() + 10, into.maxY() + 10});
+        bitmap->setFillColor(gfx::Color::white());
+        bitmap->fillRect(gfx::Rect(gfx::Point{}, bitmap->size()));
+        page->draw(*bitmap, into);
+        auto image = bitmap->makeImage();
+        std::string reference = (m_dir / ("ref" + std::to_string(degrees))).string();
+        ASSERT_TRUE(pdffix::run({"pdftocairo", "-png", "-singlefile", "-scale-to-x", std::to_string(int(into.width())),
+                                 "-scale-to-y", std::to_string(int(into.height())), path, reference}));
+        gfx::Image ref = gfx::Image::fromFile(reference + ".png");
+        ASSERT_TRUE(ref);
+        for (double fy : {0.25, 0.75})
+            for (double fx : {0.25, 0.75}) {
+                gfx::Color a = image.colorAt(int(into.x() + fx * into.width()), int(into.y() + fy * into.height()));
+                gfx::Color b = ref.colorAt(int(fx * ref.pixelWidth()), int(fy * ref.pixelHeight()));
+                EXPECT_LT(std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b), 0.15) << fx << "," << fy;
+            }
+        // The page's edges: paper outside, picture just inside.
+        EXPECT_GT(image.colorAt(int(into.x()) - 2, int(into.y() + into.height() / 2)).b, 0.95);
+        EXPECT_LT(image.colorAt(int(into.x()) + 2, int(into.y() + into.height() / 2)).b +
+                      image.colorAt(int(into.x()) + 2, int(into.y() + into.height() / 2)).g,
+                  1.5);
+    }
+}
+
 TEST_F(PdfLayerTest, DamagedAndForeignFilesAreNotPdf)
 {
     std::string good = pdffix::textPdf(3);

@@ -230,6 +230,10 @@ void Page::draw(gfx::Context& context, const gfx::Rect& into) const
     draw(context, fitTransform(into));
 }
 
+namespace {
+constexpr double kLargePictureDrawPixels = 512.0 * 512.0;
+}
+
 bool Page::holdsLargePictures() const
 {
     // Called under the document's lock.
@@ -253,7 +257,7 @@ bool Page::holdsLargePictures() const
 bool Page::drawPicturesInto(cairo_t* cr) const
 {
     cairo_surface_t* target = cairo_get_target(cr);
-    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE || !holdsLargePictures())
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE)
         return false;
     double ox = 0, oy = 0, xx = 1, xy = 0, yx = 0, yy = 1;
     cairo_user_to_device(cr, &ox, &oy);
@@ -261,6 +265,10 @@ bool Page::drawPicturesInto(cairo_t* cr) const
     cairo_user_to_device(cr, &yx, &yy);
     double s = xx - ox;
     if (!(s > 0) || std::abs(xy - oy) > 1e-9 || std::abs(yx - ox) > 1e-9 || std::abs((yy - oy) - s) > 1e-9 * s)
+        return false;
+    // Small pictures of a page (thumbnails) cost little either way; finding the page's pictures
+    // would cost them more than it saves.
+    if (m_size.width * s * m_size.height * s < kLargePictureDrawPixels || !holdsLargePictures())
         return false;
     // The part of the page the clip leaves, in the rasteriser's pixels of the page.
     double x1, y1, x2, y2;

@@ -176,7 +176,7 @@ TEST_F(PdfLayerTest, PicturePagesLandInPlaceOnEveryRotation)
         ASSERT_TRUE(document);
         auto page = document->page(1);
         ASSERT_TRUE(page);
-        gfx::Rect into(10.4, 20.3, page->size().width * 1.5, page->size().height * 1.5);
+        gfx::Rect into(10.4, 20.3, page->size().width * 2, page->size().height * 2);
         auto bitmap = gfx::Context::createBitmap(gfx::Size{into.maxX() + 10, into.maxY() + 10});
         bitmap->setFillColor(gfx::Color::white());
         bitmap->fillRect(gfx::Rect(gfx::Point{}, bitmap->size()));

@@ -79,12 +79,16 @@ void drawAll()
     });
     save("select-off.png", {24, 28}, [](Context& c) { triangle(c, {7, 11}, {17, 11}, {12, 17}, kGrey); });
     save("select-on.png", {24, 28}, [](Context& c) { triangle(c, {7, 17}, {17, 17}, {12, 11}, kAccent); });
+    // The open list: its values are drawn in the system's dark text, so the list is light.
     save("dropdownviewbg.png", {160, 112}, [](Context& c) {
-        c.setFillColor(Color::fromRgb(62, 66, 74, 0.94));
-        c.fillRoundedRect({0, 0, 160, 112}, 5);
+        c.setFillColor(kWhite);
+        c.fillRoundedRect({0.5, 0.5, 159, 111}, 5);
+        c.setStrokeColor(kLine);
+        c.setLineWidth(1);
+        c.strokeRoundedRect({0.5, 0.5, 159, 111}, 5);
     });
     save("viewseparateline.png", {150, 1}, [](Context& c) {
-        c.setFillColor(Color::fromRgb(255, 255, 255, 0.55));
+        c.setFillColor(Color::fromRgb(230, 231, 233));
         c.fillRect({0, 0, 150, 1});
     });
 

@@ -406,6 +406,29 @@ void TableView::tileSectionViews(std::map<int, std::shared_ptr<View>>& views, bo
     }
 }
 
+void TableView::insertCellView(const std::shared_ptr<View>& cell)
+{
+    // Under the section headers and footers and the indicators, but over what the owner put
+    // at the bottom (a background picture inserted at index 0).
+    auto isOverlay = [this](const View* v) {
+        if (isScrollIndicator(v))
+            return true;
+        for (auto* views : {&m_headers, &m_footers})
+            for (auto& [section, view] : *views)
+                if (view.get() == v)
+                    return true;
+        return false;
+    };
+    const auto& subs = subviews();
+    for (size_t i = 0; i < subs.size(); ++i) {
+        if (isOverlay(subs[i].get())) {
+            insertSubviewAtIndex(cell, i);
+            return;
+        }
+    }
+    addSubview(cell);
+}
+
 std::shared_ptr<View> TableView::makeFooterView(int section)
 {
     std::string title = m_dataSource ? m_dataSource->titleForFooterInSection(*this, section) : std::string();
@@ -477,7 +500,7 @@ void TableView::tile()
             continue;
         configureCell(*cell, ip);
         placeCell(*cell, rectForRowAtIndexPath(ip));
-        insertSubviewAtIndex(cell, 0); // under headers and indicators
+        insertCellView(cell);
         cell->layoutIfNeeded();
         m_visible[ip] = cell;
         if (std::find(m_fadingIn.begin(), m_fadingIn.end(), ip) != m_fadingIn.end() && View::areAnimationsEnabled()) {

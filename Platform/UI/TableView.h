@@ -154,6 +154,7 @@ private:
     std::shared_ptr<View> makeFooterView(int section);
     // Shows the visible headers or footers, made on demand, and drops the others.
     void tileSectionViews(std::map<int, std::shared_ptr<View>>& views, bool footers, const gfx::Rect& visible);
+    void insertCellView(const std::shared_ptr<View>& cell);
     std::vector<int> rowCounts() const;
     bool rowsMatch(const std::vector<int>& oldCounts, const std::map<int, int>& delta);
     void animateMovedCells(TableViewRowAnimation animation);

@@ -210,6 +210,29 @@ TEST_F(TableViewTest, SectionsHeadersAndRowHeightsShapeTheContent)
                 ++titled;
     EXPECT_EQ(titled, 2);
 
+    // Stacking: an owner's picture put at the bottom stays under the rows, which stay under
+    // the section headers.
+    auto picture = ui::View::make(gfx::Rect(0, 0, 600, 440));
+    table->insertSubviewAtIndex(picture, 0);
+    table->reloadData();
+    table->layoutIfNeeded();
+    auto indexOf = [&](const ui::View* v) {
+        const auto& subs = table->subviews();
+        for (size_t i = 0; i < subs.size(); ++i)
+            if (subs[i].get() == v)
+                return static_cast<int>(i);
+        return -1;
+    };
+    for (auto& ip : table->indexPathsForVisibleRows()) {
+        int cell = indexOf(table->cellForRowAtIndexPath(ip));
+        EXPECT_GT(cell, indexOf(picture.get()));
+        for (auto& v : table->subviews()) {
+            if (v->frame() == table->rectForHeaderInSection(ip.section)) {
+                EXPECT_LT(cell, indexOf(v.get()));
+            }
+        }
+    }
+
     // A table header pushes the rows down; the footer follows the last section.
     auto header = ui::View::make(gfx::Rect(0, 0, 10, 50));
     auto footer = ui::View::make(gfx::Rect(0, 0, 10, 30));

@@ -22,15 +22,17 @@ if [ "${BRIVANTA_SKIP_SANITIZE:-0}" != 1 ]; then
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs" ${BRIVANTA_CTEST_ARGS:-}
 
-  # The thread tests of the database pool and queue and of the serial queue, and the HTTP
-  # engine's suites (streams, requests, queues), under ThreadSanitizer.
+  # The thread tests of the database pool and queue and of the serial queue, the HTTP engine's
+  # suites (streams, requests, queues), the PDF layer, and the reader engine's thumbnail, page
+  # and document suites (built over the platform libraries only), under ThreadSanitizer.
   cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRIVANTA_TSAN=ON \
     -DBRIVANTA_BENCH=OFF -DBRIVANTA_WERROR="$werror" >/dev/null
-  cmake --build build-tsan -j "$jobs" --target test_Database_SQLite test_Platform_Base test_Platform_Net test_Network
+  cmake --build build-tsan -j "$jobs" --target test_Database_SQLite test_Platform_Base test_Platform_Net test_Network \
+    test_Platform_Pdf test_tsan_reader
   TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
     -R '^(BRDatabaseQueueTest|BRDatabasePoolTest|BRDatabaseSideBySideTest|SerialQueue|OperationQueue)\.'
   # The JSON nesting test unwinds an error chain deeper than ThreadSanitizer's stack records.
-  for suite in test_Platform_Net test_Network; do
+  for suite in test_Platform_Net test_Network test_Platform_Pdf test_tsan_reader; do
     TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" "build-tsan/bin/$suite" --gtest_brief=1 \
       --gtest_filter=-JsonParser.NestingIsBoundedWithoutExhaustingTheStack
   done

@@ -261,6 +261,10 @@ void Window::touchCancelled(int id)
     auto it = m_touches.find(id);
     if (it == m_touches.end())
         return;
+    // A touch whose end or cancel is being delivered is finished by that delivery: a lift that
+    // turns the screen (leaving a portrait reader) must not free it under its own feet.
+    if (it->second->phase() == TouchPhase::Ended || it->second->phase() == TouchPhase::Cancelled)
+        return;
     dispatch(*it->second, TouchPhase::Cancelled);
     finishRecognizers(*it->second);
     m_touches.erase(id);

@@ -1,6 +1,7 @@
 #include "UITestSupport.h"
 
 #include "Platform/Graphics/Image.h"
+#include "Platform/UI/Button.h"
 #include "Platform/UI/Driver.h"
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/ViewController.h"
@@ -145,6 +146,28 @@ TEST_F(RotationTest, ScriptsTurnTheScreenAndShootItAtItsTurnedSize)
     EXPECT_EQ(log.size(), 6u);
     // A bad word is an error, not a silent no-op.
     EXPECT_FALSE(runner.runText("rotate sideways"));
+    window->setRootViewController(nullptr);
+}
+
+TEST_F(RotationTest, ALiftThatLeavesAPortraitScreenTurnsBackWithoutCancellingItsOwnTouch)
+{
+    std::vector<std::string> log;
+    auto root = std::make_shared<Turning>("root", InterfaceOrientationMaskLandscape, log);
+    auto nav = std::make_shared<NavigationController>(root);
+    window->setRootViewController(nav);
+    auto reader = std::make_shared<Turning>("reader", InterfaceOrientationMaskAll, log);
+    nav->pushViewController(reader, false);
+    Driver driver(*window);
+    ScriptRunner runner(driver);
+    ASSERT_TRUE(runner.runText("rotate portrait\n")) << runner.error();
+    ASSERT_EQ(window->bounds().size, (gfx::Size{768, 1024}));
+    // Back, as the reader's button does it: popped on the lift, which turns the window back.
+    auto back = View::make<Button>(ButtonType::Custom, gfx::Rect(100, 400, 200, 100));
+    back->addTarget([&](Control&) { nav->popViewController(false); }, ControlEventTouchUpInside);
+    reader->view()->addSubview(back);
+    driver.tap(back.get());
+    EXPECT_EQ(nav->topViewController(), root);
+    EXPECT_EQ(window->bounds().size, (gfx::Size{1024, 768}));
     window->setRootViewController(nullptr);
 }
 

@@ -1,5 +1,6 @@
 #include "Classes/Library/PdfMainPagebar.h"
 
+#include "Classes/Library/BRToolbarView.h"
 #include "Classes/Library/PdfDocument.h"
 #include "Classes/Library/PdfThumbCache.h"
 #include "Classes/Library/PdfThumbRequest.h"
@@ -271,17 +272,7 @@ void PdfMainPagebar::updatePagebar()
 
 void PdfMainPagebar::hidePagebar()
 {
-    if (isHidden())
-        return;
-    ui::View::AnimationOptions options;
-    options.duration = 0.25;
-    options.curve = ui::View::AnimationOptions::Curve::Linear;
-    options.allowUserInteraction = true;
-    std::weak_ptr<ui::View> weak = sharedView();
-    ui::View::animate(options, [this] { setAlpha(0); }, [weak](bool) {
-        if (auto self = weak.lock())
-            self->setHidden(true);
-    });
+    BRToolbarView::fadeOut(*this);
 }
 
 void PdfMainPagebar::showPagebar()
@@ -289,14 +280,7 @@ void PdfMainPagebar::showPagebar()
     if (!isHidden())
         return;
     updatePagebarViews();
-    ui::View::AnimationOptions options;
-    options.duration = 0.25;
-    options.curve = ui::View::AnimationOptions::Curve::Linear;
-    options.allowUserInteraction = true;
-    ui::View::animate(options, [this] {
-        setHidden(false);
-        setAlpha(1);
-    });
+    BRToolbarView::fadeIn(*this);
 }
 
 int PdfMainPagebar::trackViewPageNumber() const

@@ -52,15 +52,7 @@ PdfMainToolbar::PdfMainToolbar(const gfx::Rect& frame, const std::shared_ptr<Pdf
     }, ui::ControlEventTouchUpInside);
     addSubview(m_share);
 
-    m_title = std::make_shared<ui::Label>(gfx::Rect(118, 7, width - 210, 30));
-    m_title->setText(documentName);
-    m_title->setFont(gfx::Font("Helvetica-Bold", 20));
-    m_title->setTextColor(gfx::Color::white());
-    m_title->setTextAlignment(gfx::TextAlignment::Center);
-    m_title->setBackgroundColor(std::nullopt);
-    m_title->setAdjustsFontSizeToFitWidth(true);
-    m_title->setMinimumFontSize(14);
-    m_title->setAutoresizingMask(ui::AutoresizingFlexibleWidth);
+    m_title = makeTitleLabel(gfx::Rect(118, 7, width - 210, 30), documentName);
     addSubview(m_title);
 }
 
@@ -85,17 +77,7 @@ void PdfMainToolbar::updateBookmarkImage()
 
 void PdfMainToolbar::hideToolbar()
 {
-    if (isHidden())
-        return;
-    ui::View::AnimationOptions options;
-    options.duration = 0.25;
-    options.curve = ui::View::AnimationOptions::Curve::Linear;
-    options.allowUserInteraction = true;
-    std::weak_ptr<ui::View> weak = sharedView();
-    ui::View::animate(options, [this] { setAlpha(0); }, [weak](bool) {
-        if (auto self = weak.lock())
-            self->setHidden(true);
-    });
+    fadeOut(*this);
 }
 
 void PdfMainToolbar::showToolbar()
@@ -103,12 +85,5 @@ void PdfMainToolbar::showToolbar()
     if (!isHidden())
         return;
     updateBookmarkImage();
-    ui::View::AnimationOptions options;
-    options.duration = 0.25;
-    options.curve = ui::View::AnimationOptions::Curve::Linear;
-    options.allowUserInteraction = true;
-    ui::View::animate(options, [this] {
-        setHidden(false);
-        setAlpha(1);
-    });
+    fadeIn(*this);
 }

@@ -52,15 +52,7 @@ PdfThumbsMainToolbar::PdfThumbsMainToolbar(const gfx::Rect& frame, const std::st
     }, ui::ControlEventValueChanged);
     addSubview(m_show);
 
-    m_title = std::make_shared<ui::Label>(gfx::Rect(118, 7, width - 200, 30));
-    m_title->setText(title);
-    m_title->setFont(gfx::Font("Helvetica-Bold", 20));
-    m_title->setTextColor(gfx::Color::white());
-    m_title->setTextAlignment(gfx::TextAlignment::Center);
-    m_title->setBackgroundColor(std::nullopt);
-    m_title->setAdjustsFontSizeToFitWidth(true);
-    m_title->setMinimumFontSize(14);
-    m_title->setAutoresizingMask(ui::AutoresizingFlexibleWidth);
+    m_title = makeTitleLabel(gfx::Rect(118, 7, width - 200, 30), title);
     addSubview(m_title);
 }
 

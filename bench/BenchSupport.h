@@ -4,6 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cerrno>
 #include <arpa/inet.h>
 #include <cstdio>
@@ -20,6 +22,27 @@
 #include <vector>
 
 namespace benchsupport {
+
+inline double msSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The middle value (the upper one of an even count); no values, no median.
+inline double median(std::vector<double> v)
+{
+    if (v.empty())
+        return NAN;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+inline double peakRssMB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
 
 inline int freePort()
 {

@@ -6,6 +6,7 @@
 // BRIVANTA_BENCH_FULL=1 uses 500 text pages and 64 pages of 4,000 x 3,000 JPEGs (about 100 MB);
 // the default is small enough for CI.
 #include "BenchSupport.h"
+#include "PdfBenchData.h"
 #include "Classes/Library/PdfContentPage.h"
 #include "Classes/Library/PdfContentView.h"
 #include "Classes/Library/PdfDocument.h"
@@ -35,47 +36,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double peakRssMB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
-}
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-std::string photoJpeg(int width, int height)
-{
-    gfx::SurfaceRef surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
-    uint8_t* data = cairo_image_surface_get_data(surface.get());
-    int stride = cairo_image_surface_get_stride(surface.get());
-    std::mt19937 random(3);
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(data + size_t(y) * size_t(stride));
-        for (int x = 0; x < width; ++x) {
-            int noise = int(random() % 24);
-            int r = std::min(255, int(127 + 100 * std::sin(x / 180.0)) + noise);
-            int g = std::min(255, int(127 + 100 * std::cos(y / 140.0)) + noise);
-            int b = (x + y) * 255 / (width + height);
-            row[x] = 0xFF000000u | uint32_t(r << 16) | uint32_t(g << 8) | uint32_t(b);
-        }
-    }
-    cairo_surface_mark_dirty(surface.get());
-    auto bytes = gfx::Image::fromSurface(surface.get(), 1).jpegData(0.85);
-    return std::string(bytes.begin(), bytes.end());
-}
+using benchsupport::msSince;
+using benchsupport::median;
+using benchsupport::peakRssMB;
 
 struct Files {
     fs::path home;
@@ -92,19 +55,8 @@ struct Files {
         imagePages = full ? 64 : 2;
         text = (home / "Documents/acme/Pdf/text.pdf").string();
         pdffix::writeFile(text, pdffix::textPdf(textPages));
-        pdffix::DocumentPlan plan;
-        plan.jpeg = full ? photoJpeg(4000, 3000) : photoJpeg(800, 600);
-        plan.jpegWidth = full ? 4000 : 800;
-        plan.jpegHeight = full ? 3000 : 600;
-        plan.jpegPerPage = true;
-        for (int i = 0; i < imagePages; ++i) {
-            pdffix::PagePlan p;
-            p.media = {0, 0, 800, 600};
-            p.imageRef = 1;
-            plan.pages.push_back(p);
-        }
         images = (home / "Documents/acme/Pdf/images.pdf").string();
-        pdffix::writeFile(images, pdffix::build(plan));
+        pdffix::writeFile(images, benchsupport::photoPdf(imagePages, full));
         pdf::warmUp();
     }
     ~Files() { fs::remove_all(home); }

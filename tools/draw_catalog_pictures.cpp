@@ -3,7 +3,7 @@
 // add-to-order sheet's quantity controls and divider, the tile's cart button and separator,
 // and the panel's selected-row background. Run by hand: draw_catalog_pictures [folder], by
 // default Resources/.
-#include "Platform/Graphics/Context.h"
+#include "PictureTool.h"
 
 #include <cstdio>
 #include <functional>
@@ -16,25 +16,12 @@ using gfx::Context;
 using gfx::Point;
 using gfx::Rect;
 using gfx::Size;
+using picturetool::save;
 
 const Color kAccent = Color::fromRgb(176, 48, 96);
 const Color kGrey = Color::fromRgb(120, 124, 130);
 const Color kLine = Color::fromRgb(206, 208, 212);
 const Color kWhite = Color::white();
-
-std::string g_folder = "Resources";
-int g_failures = 0;
-
-void save(const std::string& name, Size size, const std::function<void(Context&)>& draw)
-{
-    auto ctx = Context::createBitmap(size, 1);
-    draw(*ctx);
-    std::string path = g_folder + "/" + name;
-    if (ctx->savePng(path)) {
-        std::fprintf(stderr, "%s: not written\n", path.c_str());
-        ++g_failures;
-    }
-}
 
 void triangle(Context& c, Point a, Point b, Point d, Color color)
 {
@@ -181,7 +168,7 @@ void drawAll()
 int main(int argc, char** argv)
 {
     if (argc > 1)
-        g_folder = argv[1];
+        picturetool::folder() = argv[1];
     drawAll();
-    return g_failures ? 1 : 0;
+    return picturetool::failures() ? 1 : 0;
 }

@@ -3,7 +3,7 @@
 // the tile in its plain and pressed looks, the delete badge, the two demo tenants' logos and
 // the picture of a saved login without a logo. Run by hand: draw_login_pictures [folder], by default
 // Resources/.
-#include "Platform/Graphics/Context.h"
+#include "PictureTool.h"
 
 #include <cstdio>
 #include <functional>
@@ -16,23 +16,10 @@ using gfx::Context;
 using gfx::Point;
 using gfx::Rect;
 using gfx::Size;
+using picturetool::save;
 
 const Color kSky = Color::fromRgb(53, 107, 168);
 const Color kNavy = Color::fromRgb(24, 50, 92);
-
-std::string g_folder = "Resources";
-int g_failures = 0;
-
-void save(const std::string& name, Size size, const std::function<void(Context&)>& draw)
-{
-    auto ctx = Context::createBitmap(size, 1);
-    draw(*ctx);
-    std::string path = g_folder + "/" + name;
-    if (auto error = ctx->savePng(path)) {
-        std::fprintf(stderr, "%s: not written\n", path.c_str());
-        ++g_failures;
-    }
-}
 
 // A rounded card with a soft shadow below it; the pressed look is tinted blue.
 void tile(Context& c, bool pressed)
@@ -183,7 +170,7 @@ void freeTrial(Context& c)
 int main(int argc, char** argv)
 {
     if (argc > 1)
-        g_folder = argv[1];
+        picturetool::folder() = argv[1];
     save("logobtn.png", {231, 60}, [](Context& c) { tile(c, false); });
     save("logobtn-on.png", {231, 60}, [](Context& c) { tile(c, true); });
     save("file-del.png", {30, 30}, deleteBadge);
@@ -196,5 +183,5 @@ int main(int argc, char** argv)
     save("checkbox-on.png", {26, 26}, [](Context& c) { checkbox(c, true); });
     save("btn-login.png", {338, 36}, [](Context& c) { button(c, {338, 36}, Color::fromRgb(84, 150, 222), Color::fromRgb(36, 92, 164)); });
     save("free_trial.png", {116, 35}, freeTrial);
-    return g_failures == 0 ? 0 : 1;
+    return picturetool::failures() == 0 ? 0 : 1;
 }

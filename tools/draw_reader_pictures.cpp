@@ -1,7 +1,7 @@
 // Draws the document viewers' own pictures: the reader's thumbnail, page-view, bookmark and
 // share buttons, and the video player's background and repeat buttons. Run by hand:
 // draw_reader_pictures [folder], by default Resources/.
-#include "Platform/Graphics/Context.h"
+#include "PictureTool.h"
 
 #include <cmath>
 #include <cstdio>
@@ -15,24 +15,11 @@ using gfx::Context;
 using gfx::Point;
 using gfx::Rect;
 using gfx::Size;
+using picturetool::save;
 
 const Color kInk = Color::fromRgb(250, 250, 252);
 const Color kShade = Color::fromRgb(40, 44, 52);
 const Color kMark = Color::fromRgb(214, 48, 49);
-
-std::string g_folder = "Resources";
-int g_failures = 0;
-
-void save(const std::string& name, Size size, const std::function<void(Context&)>& draw)
-{
-    auto ctx = Context::createBitmap(size, 1);
-    draw(*ctx);
-    std::string path = g_folder + "/" + name;
-    if (auto error = ctx->savePng(path)) {
-        std::fprintf(stderr, "%s: not written\n", path.c_str());
-        ++g_failures;
-    }
-}
 
 // Four small pages in a square: the thumbnail grid.
 void thumbs(Context& c)
@@ -147,7 +134,7 @@ void loopIcon(Context& c, bool on)
 int main(int argc, char** argv)
 {
     if (argc > 1)
-        g_folder = argv[1];
+        picturetool::folder() = argv[1];
     save("Pdf-Thumbs.png", {34, 34}, thumbs);
     save("Pdf-View.png", {34, 34}, pageView);
     save("Pdf-Mark-N.png", {34, 34}, markOff);
@@ -156,5 +143,5 @@ int main(int argc, char** argv)
     save("video-bg.png", {1024, 748}, videoBackground);
     save("icon_loop_play.png", {50, 34}, [](Context& c) { loopIcon(c, true); });
     save("icon_loop_play_off.png", {50, 34}, [](Context& c) { loopIcon(c, false); });
-    return g_failures ? 1 : 0;
+    return picturetool::failures() ? 1 : 0;
 }

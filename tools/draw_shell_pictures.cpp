@@ -2,7 +2,7 @@
 // sheet, which a client's skin may replace: the bottom bar, the eight tab icons in their plain
 // and selected looks, the logo, the badge, the home picture, the edit button and the
 // application icon. Run by hand: draw_shell_pictures [folder], by default Resources/.
-#include "Platform/Graphics/Context.h"
+#include "PictureTool.h"
 
 #include <cmath>
 #include <cstdio>
@@ -16,25 +16,12 @@ using gfx::Context;
 using gfx::Point;
 using gfx::Rect;
 using gfx::Size;
+using picturetool::save;
 
 const Color kIconGrey = Color::fromRgb(96, 100, 108);
 const Color kIconBlue = Color::fromRgb(49, 122, 181);
 const Color kNavy = Color::fromRgb(24, 50, 92);
 const Color kSky = Color::fromRgb(53, 107, 168);
-
-std::string g_folder = "Resources";
-int g_failures = 0;
-
-void save(const std::string& name, Size size, const std::function<void(Context&)>& draw)
-{
-    auto ctx = Context::createBitmap(size, 1);
-    draw(*ctx);
-    std::string path = g_folder + "/" + name;
-    if (auto error = ctx->savePng(path)) {
-        std::fprintf(stderr, "%s: not written\n", path.c_str());
-        ++g_failures;
-    }
-}
 
 void line(Context& c, Point a, Point b, double width)
 {
@@ -380,7 +367,7 @@ void appIcon(Context& c)
 int main(int argc, char** argv)
 {
     if (argc > 1)
-        g_folder = argv[1];
+        picturetool::folder() = argv[1];
     icon("btn-home.png", "btn-home-on.png", house);
     icon("btn-catalog.png", "btn-catalog-on.png", catalog);
     icon("btn-customer.png", "btn-customer-on.png", customer);
@@ -399,5 +386,5 @@ int main(int argc, char** argv)
         c.clipToRoundedRect({0, 0, 72, 72}, 16);
         appIcon(c);
     });
-    return g_failures == 0 ? 0 : 1;
+    return picturetool::failures() == 0 ? 0 : 1;
 }

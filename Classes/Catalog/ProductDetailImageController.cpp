@@ -637,35 +637,22 @@ void ProductDetailImageController::toggleChrome(bool hide)
 
 void ProductDetailImageController::hideTitlebar()
 {
-    m_isAnimating = true;
-    ui::View::AnimationOptions options;
-    options.duration = kChromeDuration;
-    options.curve = ui::View::AnimationOptions::Curve::EaseIn;
-    options.allowUserInteraction = true;
-    std::weak_ptr<ProductDetailImageController> weak =
-        std::static_pointer_cast<ProductDetailImageController>(sharedController());
-    ui::View::animate(
-        options,
-        [&] {
-            reflectChrome(titlebar().get(), m_btnLeft.get(), m_btnRight.get(), m_pageControl.get(),
-                          m_btnProductInfo.get());
-            if (m_btnLeft)
-                m_btnLeft->setAlpha(0);
-        },
-        [weak](bool) {
-            if (auto self = weak.lock()) {
-                self->m_isTitlebarHidden = true;
-                self->m_isAnimating = false;
-            }
-        });
+    animateTitlebar(true);
 }
 
 void ProductDetailImageController::showTitlebar()
 {
+    animateTitlebar(false);
+}
+
+// Hiding eases in and lets touches through meanwhile; showing eases out.
+void ProductDetailImageController::animateTitlebar(bool hide)
+{
     m_isAnimating = true;
     ui::View::AnimationOptions options;
     options.duration = kChromeDuration;
-    options.curve = ui::View::AnimationOptions::Curve::EaseOut;
+    options.curve = hide ? ui::View::AnimationOptions::Curve::EaseIn : ui::View::AnimationOptions::Curve::EaseOut;
+    options.allowUserInteraction = hide;
     std::weak_ptr<ProductDetailImageController> weak =
         std::static_pointer_cast<ProductDetailImageController>(sharedController());
     ui::View::animate(
@@ -674,11 +661,11 @@ void ProductDetailImageController::showTitlebar()
             reflectChrome(titlebar().get(), m_btnLeft.get(), m_btnRight.get(), m_pageControl.get(),
                           m_btnProductInfo.get());
             if (m_btnLeft)
-                m_btnLeft->setAlpha(1.0);
+                m_btnLeft->setAlpha(hide ? 0 : 1);
         },
-        [weak](bool) {
+        [weak, hide](bool) {
             if (auto self = weak.lock()) {
-                self->m_isTitlebarHidden = false;
+                self->m_isTitlebarHidden = hide;
                 self->m_isAnimating = false;
             }
         });

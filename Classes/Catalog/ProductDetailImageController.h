@@ -84,6 +84,7 @@ public:
     void toggleChrome(bool hide);
     void hideTitlebar();
     void showTitlebar();
+    void animateTitlebar(bool hide);
     void endSlideShow() override;
     void autoShowImage();
     void productInfoViewClose() override;

@@ -605,6 +605,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def dispatch(self):
         state = self.server.state
+        self.logged = False  # one handler serves every request of a kept-alive connection
         self.record = {"time": datetime.datetime.now(datetime.timezone.utc).isoformat(timespec="milliseconds"),
                        "port": self.server.server_address[1], "role": self.server.role,
                        "connection": self.connection_id, "request": self.requestline,
@@ -626,8 +627,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
             except OSError:
                 pass
         finally:
-            with state.lock:
-                state.log.append(json.dumps(self.record, ensure_ascii=False, default=str))
+            self.write_log()
+
+    def write_log(self):
+        """Appends this request's log line once. Answers log it before they go out, so a caller
+        that reads the log right after its answer always finds its own request there."""
+        if getattr(self, "logged", False):
+            return
+        self.logged = True
+        with self.server.state.lock:
+            self.server.state.log.append(json.dumps(self.record, ensure_ascii=False, default=str))
 
     def drop_fault(self, state, target, is_file, head=None, stage="body"):
         """Closes the connection when a drop fault of this stage applies; True when it did."""
@@ -860,23 +869,27 @@ class Handler(http.server.BaseHTTPRequestHandler):
             headers["Transfer-Encoding"] = "chunked"
         else:
             headers["Content-Length"] = str(len(body))
-        self.send_response(code)
-        for key, value in headers.items():
-            self.send_header(key, value)
-        self.end_headers()
         if self.record.get("answer") is None:
             self.record["answer"] = {}
         self.record["answer"].update({"http": code, "bytes": len(body)})
         if kind:
             self.record["answer"]["fault"] = kind
+        keep = None
+        if kind == "truncate" and self.command != "HEAD":
+            keep = int(fault["bytes"]) if "bytes" in fault else int(len(body) * float(fault.get("fraction", 0.5)))
+            keep = max(0, min(keep, len(body) - 1))
+            self.record["answer"]["sent"] = keep
+        self.write_log()
+        self.send_response(code)
+        for key, value in headers.items():
+            self.send_header(key, value)
+        self.end_headers()
         if self.command == "HEAD":
             return
-        if kind == "truncate":
-            keep = int(fault["bytes"]) if "bytes" in fault else int(len(body) * float(fault.get("fraction", 0.5)))
-            self.wfile.write(body[:max(0, min(keep, len(body) - 1))])
+        if keep is not None:
+            self.wfile.write(body[:keep])
             self.wfile.flush()
             self.close_connection = True
-            self.record["answer"]["sent"] = max(0, min(keep, len(body) - 1))
             return
         if chunked:
             for i in range(0, len(body), 1000):

@@ -19,8 +19,9 @@ void ImageLoadOperation::main()
         return;
     PublicFunction::ImageViewFitImgImg(view.get(), m_image);
     // The grid's cells hide the view before the read; this is what shows it.
+    double alpha = m_shownAlpha ? m_shownAlpha() : 1.0;
     if (m_loadWithAnimation)
-        ui::View::animate(0.2, [&] { view->setAlpha(1); });
+        ui::View::animate(0.2, [&] { view->setAlpha(alpha); });
     else
-        view->setAlpha(1);
+        view->setAlpha(alpha);
 }

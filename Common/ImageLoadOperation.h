@@ -24,6 +24,9 @@ public:
     // Asked on the main thread just before the picture goes in: a reused view may want
     // another picture by then. None set: always wanted.
     void setStillWanted(std::function<bool()> check) { m_stillWanted = std::move(check); }
+    // The alpha the view shows the picture at, asked when it goes in: a tile tapped while its
+    // picture was read keeps its dimmed look. None set: fully opaque.
+    void setShownAlpha(std::function<double()> alpha) { m_shownAlpha = std::move(alpha); }
 
 protected:
     void main() override;
@@ -33,4 +36,5 @@ private:
     gfx::Image m_image;
     bool m_loadWithAnimation;
     std::function<bool()> m_stillWanted;
+    std::function<double()> m_shownAlpha;
 };

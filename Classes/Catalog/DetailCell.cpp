@@ -166,10 +166,16 @@ void DetailCell::addOrderBtnTapped()
         owner->addToOrder(*this);
 }
 
+void DetailCell::setDimmed(bool dimmed)
+{
+    m_dimmed = dimmed;
+    m_productImageView->setAlpha(dimmed ? 0.4 : 1);
+    m_productImageView->setBackgroundColor(dimmed ? PublicFunction::colorOfMainTheme() : gfx::Color::clear());
+}
+
 void DetailCell::onClickImage()
 {
-    m_productImageView->setAlpha(0.4);
-    m_productImageView->setBackgroundColor(PublicFunction::colorOfMainTheme());
+    setDimmed(true);
     if (auto owner = detailDelegate())
         owner->didSelectedImage(*this);
 }
@@ -202,6 +208,10 @@ void DetailCell::showImage(const gfx::Image& image, bool fade, unsigned generati
     operation->setStillWanted([weak, generation] {
         auto cell = weak.lock();
         return cell && cell->wantsImage(generation);
+    });
+    operation->setShownAlpha([weak] {
+        auto cell = weak.lock();
+        return cell && cell->isDimmed() ? 0.4 : 1.0;
     });
     if (m_imageLoadOperation && (m_imageLoadOperation->isReady() || m_imageLoadOperation->isExecuting()))
         m_imageLoadOperation->cancel();

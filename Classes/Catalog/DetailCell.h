@@ -65,6 +65,9 @@ public:
     BadgeButton& addOrderBtn() const { return *m_addOrderBtn; }
     ui::Button& smallCloseBtn() const { return *m_smallCloseBtn; }
     const std::shared_ptr<ImageLoadOperation>& imageLoadOperation() const { return m_imageLoadOperation; }
+    // The tap feedback: the picture dimmed over the theme colour until the tile is reloaded.
+    void setDimmed(bool dimmed);
+    bool isDimmed() const { return m_dimmed; }
 
     // Tests hold the background read to order its return; none installed reads the file.
     using ImageReader = std::function<gfx::Image(const std::optional<std::string>& name)>;
@@ -90,4 +93,5 @@ private:
     std::shared_ptr<ImageLoadOperation> m_imageLoadOperation;
     // Bumped by every load: a read or display carrying an older number is dropped.
     unsigned m_imageGeneration = 0;
+    bool m_dimmed = false;
 };

@@ -329,8 +329,7 @@ std::shared_ptr<BRGridViewCell> DetailViewController::gridViewCellForItemAtIndex
         if (auto image = data->getImageByKeyId(product.product_id))
             thumb = image->image_thumb_address;
     cell->setImagename(thumb);
-    cell->productImageView().setAlpha(1);
-    cell->productImageView().setBackgroundColor(gfx::Color::clear());
+    cell->setDimmed(false);
     cell->loadImageAsyncWihtAnimation(PublicFunction::getDeviceVersion() >= 5.0);
     cell->catalogNameLabel().setText(product.product_name.value_or(""));
     cell->setProductId(product.product_id);

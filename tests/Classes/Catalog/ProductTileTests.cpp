@@ -174,6 +174,36 @@ TEST_F(ProductTileTest, AReusedTileNeverEndsWithTheEarlierProductsPicture)
     }
 }
 
+TEST_F(ProductTileTest, ATileTappedBeforeItsPictureArrivesKeepsItsTapFeedback)
+{
+    std::mutex lock;
+    std::condition_variable changed;
+    bool released = false;
+    std::atomic<bool> readDone{false};
+    DetailCell::setImageReaderForTesting([&](const std::optional<std::string>& name) {
+        std::unique_lock guard(lock);
+        changed.wait(guard, [&] { return released; });
+        gfx::Image image = PublicFunction::getLocalImageFiletype(name, 1);
+        readDone = true;
+        return image;
+    });
+    auto host = showGrid({fx::kTwoValues});
+    DetailCell& tile = *host->tile(0);
+    ASSERT_TRUE(driver->tap(&tile.bgImageView()));
+    EXPECT_DOUBLE_EQ(tile.productImageView().alpha(), 0.4);
+    {
+        std::lock_guard guard(lock);
+        released = true;
+    }
+    changed.notify_all();
+    ASSERT_TRUE(settle([&] {
+        return readDone && tile.imageLoadOperation() && tile.imageLoadOperation()->isFinished();
+    }));
+    EXPECT_FALSE(tile.productImageView().image().isNull()) << "the picture went in";
+    EXPECT_DOUBLE_EQ(tile.productImageView().alpha(), 0.4) << "still dimmed once its picture is in";
+    EXPECT_EQ(tile.productImageView().backgroundColor(), PublicFunction::colorOfMainTheme());
+}
+
 class CategoryRows : public ui::TableViewDataSource, public ui::TableViewDelegate {
 public:
     int numberOfRowsInSection(ui::TableView&, int) override { return 3; }

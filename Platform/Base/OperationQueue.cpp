@@ -1,5 +1,6 @@
 #include "Platform/Base/OperationQueue.h"
 
+#include "Platform/Base/OutsideWork.h"
 #include "Platform/Base/RunLoop.h"
 
 #include <algorithm>
@@ -245,6 +246,9 @@ void OperationQueue::addOperation(std::shared_ptr<Operation> operation)
         std::lock_guard lock(m_mutex);
         if (m_shuttingDown)
             return;
+        // Until it leaves the queue, a worker's operation is work a manual-clock wait waits for.
+        if (!m_isMain)
+            beginOutsideWork();
         m_pending.push_back(std::move(operation));
         starting = takeReady();
     }
@@ -363,6 +367,8 @@ void OperationQueue::finished(const std::shared_ptr<Operation>& op)
     // Told while the operation still holds its slot: a queue being destroyed waits for its
     // running operations, so it is still alive for the hook.
     operationDidLeave(op);
+    if (!m_isMain)
+        endOutsideWork();
     if (t_workerOp == op.get())
         t_workerWindingDown = true;
     Ops starting;

@@ -1,6 +1,7 @@
 #include "Platform/Base/RunLoop.h"
 
 #include "Platform/Base/Date.h"
+#include "Platform/Base/OutsideWork.h"
 #include "Platform/Base/Timer.h"
 
 #include <poll.h>
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <ctime>
 #include <future>
+#include <atomic>
 #include <limits>
 #include <stdexcept>
 
@@ -22,8 +24,12 @@ double steadySeconds()
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
-// Real time we are willing to block waiting for another thread while the clock is manual.
+// Real time we are willing to block waiting for another thread while the clock is manual:
+// short when nothing is known to be under way, long while outside work is in flight (a bound
+// only work that never ends reaches).
 constexpr double kManualIdleWait = 1.0;
+constexpr double kManualBusyWait = 60.0;
+std::atomic<int> s_outsideWork{0};
 // Predicates may watch state that other threads change without posting; look again this often.
 constexpr double kPollInterval = 0.005;
 constexpr double kForever = std::numeric_limits<double>::infinity();
@@ -32,6 +38,10 @@ thread_local std::shared_ptr<RunLoop> t_threadLoop;
 }
 
 const RunLoop::Mode RunLoop::kDefaultMode = "default";
+
+void beginOutsideWork() { ++s_outsideWork; }
+void endOutsideWork() { --s_outsideWork; }
+int outsideWorkCount() { return s_outsideWork.load(); }
 const RunLoop::Mode RunLoop::kCommonModes = "common";
 
 // Static initialisation runs on the process's main thread, whichever thread first asks for
@@ -462,7 +472,8 @@ bool RunLoop::runUntil(const std::function<bool()>& predicate, double timeout, c
             // Nothing scheduled before the deadline: only another thread can make progress.
             if (idleSince < 0)
                 idleSince = steadySeconds();
-            if (steadySeconds() - idleSince < kManualIdleWait) {
+            double bound = s_outsideWork.load() > 0 ? kManualBusyWait : kManualIdleWait;
+            if (steadySeconds() - idleSince < bound) {
                 if (waitForWork(deadline, kPollInterval, mode))
                     idleSince = -1;
                 continue;

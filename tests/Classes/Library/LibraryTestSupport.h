@@ -5,6 +5,7 @@
 #include "Database/DataAccessManager.h"
 #include "Database/SQLite/BRDatabase.h"
 #include "Platform/Base/FileManager.h"
+#include "Platform/Base/OutsideWork.h"
 #include "Platform/Base/Paths.h"
 #include "Protocol/RequestLogin.h"
 #include "tests/Protocol/ProtocolTestSupport.h"
@@ -123,10 +124,18 @@ protected:
         request->setFileNameList(std::vector<std::string>{name});
         return request;
     }
-    // Lets anything already sent reach the back end and any answer come back.
+    // Lets anything already sent reach the back end and any answer come back: at least
+    // `seconds` of loop time, then until no request or worker operation is left in flight
+    // (a bound only a stuck one reaches), so a loaded machine is waited for.
     static void settle(double seconds = 0.3)
     {
-        base::RunLoop::main().runUntil([] { return false; }, seconds);
+        auto& loop = base::RunLoop::main();
+        loop.runUntil([] { return false; }, seconds);
+        bool manual = loop.isManualClock();
+        loop.setManualClock(false);
+        loop.runUntil([] { return base::outsideWorkCount() == 0; }, 60);
+        loop.runPending();
+        loop.setManualClock(manual);
     }
 
     std::shared_ptr<DataAccessManager> m_manager;
@@ -199,12 +208,15 @@ protected:
             out.push_back(file.title.value_or(""));
         return out;
     }
-    // Lets the network thread's reports reach the main loop on the real clock.
+    // Lets the network thread's reports reach the main loop on the real clock: at least
+    // `seconds`, then until nothing is left in flight.
     static void settleReal(double seconds = 0.3)
     {
         auto& loop = base::RunLoop::main();
         loop.setManualClock(false);
         loop.runUntil([] { return false; }, seconds);
+        loop.runUntil([] { return base::outsideWorkCount() == 0; }, 60);
+        loop.runPending();
         loop.setManualClock(true);
     }
     static bool runUntilReal(const std::function<bool()>& predicate, double timeout = 20)

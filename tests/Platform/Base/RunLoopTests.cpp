@@ -104,6 +104,29 @@ TEST_F(ManualClock, RunUntilJumpsToTimersAndStopsAtTheDeadline)
     far->invalidate();
 }
 
+TEST_F(ManualClock, AWaitWithNothingDueWaitsForWorkerOperationsHoweverSlow)
+{
+    // A worker slower than the loop's short idle spell, as on a loaded machine: the wait keeps
+    // waiting while the operation is in flight and sees what it posts back.
+    OperationQueue queue;
+    std::atomic<bool> release{false};
+    bool reported = false;
+    queue.addOperation([&] {
+        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+        while (!release && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        performOnMain([&] { reported = true; });
+    });
+    EXPECT_TRUE(RunLoop::main().runUntil([&] { return reported; }, 0.1));
+    release = true;
+    queue.waitUntilAllOperationsAreFinished();
+
+    // With nothing in flight it still gives up on the loop's own time.
+    double start = RunLoop::main().now();
+    EXPECT_FALSE(RunLoop::main().runUntil([] { return false; }, 0.1));
+    EXPECT_NEAR(RunLoop::main().now() - start, 0.1, 1e-9);
+}
+
 TEST(RunLoop, TasksPostedFromAnotherThreadRunOnTheMainLoopInOrder)
 {
     std::vector<int> seen;

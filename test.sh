@@ -6,21 +6,35 @@ cd "$(dirname "$0")"
 ./scripts/setup.sh
 jobs=$(nproc)
 werror=${BRIVANTA_WERROR:-OFF}
+# Each phase's wall time, printed as it ends and summed up at the end.
+phase_start=0
+phases=()
+phase() {
+  phases+=("$(printf '%-34s %5d s' "$1" $((SECONDS - phase_start)))")
+  echo "test.sh: ${phases[-1]}"
+  phase_start=$SECONDS
+}
+phase "set-up"
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVANTA_WERROR="$werror" >/dev/null
 cmake --build build -j "$jobs"
+phase "normal build"
 ctest --test-dir build --output-on-failure -j "$jobs" ${BRIVANTA_CTEST_ARGS:-}
+phase "normal tests"
 for b in build/bench/*; do
   [ -x "$b" ] && "$b" --benchmark_min_time=0.01 --benchmark_filter="${BRIVANTA_BENCH_FILTER:-.}" >/dev/null
 done
 BACKEND_BENCH_FILES=100 bench/backend_files.sh >/dev/null
+phase "benchmarks, once each"
 
 if [ "${BRIVANTA_SKIP_SANITIZE:-0}" != 1 ]; then
   cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRIVANTA_SANITIZE=ON \
     -DBRIVANTA_BENCH=OFF -DBRIVANTA_WERROR="$werror" >/dev/null
   cmake --build build-asan -j "$jobs"
+  phase "sanitizer build"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs" ${BRIVANTA_CTEST_ARGS:-}
+  phase "sanitizer tests"
 
   # The thread tests of the database pool and queue and of the serial queue, the HTTP engine's
   # suites (streams, requests, queues), the PDF layer, and the reader engine's thumbnail, page
@@ -29,6 +43,7 @@ if [ "${BRIVANTA_SKIP_SANITIZE:-0}" != 1 ]; then
     -DBRIVANTA_BENCH=OFF -DBRIVANTA_WERROR="$werror" >/dev/null
   cmake --build build-tsan -j "$jobs" --target test_Database_SQLite test_Platform_Base test_Platform_Net test_Network \
     test_Platform_Pdf test_tsan_reader
+  phase "thread sanitizer build"
   TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
     -R '^(BRDatabaseQueueTest|BRDatabasePoolTest|BRDatabaseSideBySideTest|SerialQueue|OperationQueue)\.'
   # The JSON nesting test unwinds an error chain deeper than ThreadSanitizer's stack records.
@@ -36,6 +51,7 @@ if [ "${BRIVANTA_SKIP_SANITIZE:-0}" != 1 ]; then
     TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" "build-tsan/bin/$suite" --gtest_brief=1 \
       --gtest_filter=-JsonParser.NestingIsBoundedWithoutExhaustingTheStack
   done
+  phase "thread sanitizer tests"
 
   # A few seconds of libFuzzer on each fuzz target where clang is installed, in a small build
   # of its own; new inputs go to a scratch folder, the saved seeds stay as they are (fuzz/README).
@@ -54,6 +70,8 @@ if [ "${BRIVANTA_SKIP_SANITIZE:-0}" != 1 ]; then
       fi
       echo "fuzz_$target: $(grep -E '^Done' "$log")"
     done
+    phase "fuzzing"
   fi
 fi
-echo "All tests passed."
+printf 'test.sh: %s\n' "${phases[@]}"
+echo "All tests passed in $SECONDS s."

@@ -21,7 +21,7 @@ free_port() { "$PY" -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)
 
 "$PY" "$here/tools/backend/server.py" --fixture M > "$work/backend.out" 2>"$work/backend.err" &
 backend_pid=$!
-for _ in $(seq 200); do [ -s "$work/backend.out" ] && break; sleep 0.05; done
+for _ in $(seq 1200); do [ -s "$work/backend.out" ] && break; sleep 0.05; done
 read -r _ _ _ _ _ cport _ fport _ < "$work/backend.out"
 
 # The first `count` thumbnails of fixture M's catalogue.

@@ -49,6 +49,10 @@ void Driver::wait(double seconds)
         loop.runFor(seconds);
 }
 
+namespace {
+constexpr double kBackgroundBound = 30; // real seconds a scripted wait lets background work take
+}
+
 void Driver::waitAsUser(double seconds)
 {
     auto& loop = base::RunLoop::main();
@@ -56,8 +60,9 @@ void Driver::waitAsUser(double seconds)
         return wait(seconds);
     constexpr double kStep = 0.05;
     const double end = loop.now() + seconds;
-    // A task that never ends must not hold the script: the real time given is bounded.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(2.0, seconds));
+    // A task that never ends must not hold the script: the real time given is bounded, but
+    // generously, so that pictures still come back on a heavily loaded machine.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(kBackgroundBound, seconds));
     for (;;) {
         // As a display refresh would: views whose layout is pending (a grid placing its
         // cells, which starts their picture reads) are laid out at every step.

@@ -13,7 +13,7 @@ trap '{ [ -n "$backend" ] && kill "$backend" 2>/dev/null; } || true; rm -rf "$BR
 
 "$src/tools/backend/run" > "$out" 2>&1 &
 backend=$!
-for _ in $(seq 100); do [ -s "$out" ] && break; sleep 0.05; done
+for _ in $(seq 1200); do [ -s "$out" ] && break; sleep 0.05; done
 if grep -q "^backend listening on 127.0.0.1 commands 58080 files 58081" "$out"; then
   curl -sS -o /dev/null "http://127.0.0.1:58080/__state"
 else

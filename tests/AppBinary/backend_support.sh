@@ -10,7 +10,7 @@ start_backend() {
   /usr/bin/python3 "$src/tools/backend/server.py" --port 0 --file-port 0 --log-file "$work/backend.log" "$@" \
     > "$work/backend.out" 2>&1 &
   backend=$!
-  for _ in $(seq 200); do [ -s "$work/backend.out" ] && break; sleep 0.05; done
+  for _ in $(seq 1200); do [ -s "$work/backend.out" ] && break; sleep 0.05; done
   read -r _ _ _ _ _ cport _ fport _ < "$work/backend.out"
 }
 

@@ -10,10 +10,10 @@ script=$(mktemp)
 trap 'rm -rf "$BRIVANTA_HOME" "$script"' EXIT
 # The first tap on the tab bar may only close the one-time hint above the logo.
 cat > "$script" <<SCRIPT
-waitfor "Preparing the demo data" 10
+waitfor "Preparing the demo data" 60
 waitgone "Preparing the demo data" 60
 tap 340 666
-waitfor "Home" 30
+waitfor "Home" 60
 tap "Inventory"
 wait 1
 tap "Inventory"

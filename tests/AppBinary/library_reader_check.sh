@@ -13,7 +13,7 @@ trap '{ [ -n "$backend" ] && kill "$backend" 2>/dev/null; } || true; rm -rf "$BR
 
 /usr/bin/python3 "$src/tools/backend/server.py" --port 0 --file-port 0 > "$out" 2>&1 &
 backend=$!
-for _ in $(seq 200); do [ -s "$out" ] && break; sleep 0.05; done
+for _ in $(seq 1200); do [ -s "$out" ] && break; sleep 0.05; done
 read -r _ _ _ _ _ port _ files _ < "$out"
 "$src/tools/backend/configure_home.py" "$BRIVANTA_HOME" --port "$port" --file-port "$files" \
   --bundle-info "$(dirname "$app")/Resources/Info.plist" > /dev/null
@@ -27,7 +27,7 @@ type "s3cret!"
 tap 508 273
 type "AcmeCo"
 tap "Log in"
-waitfor "Home" 30
+waitfor "Home" 60
 tap "Sync"
 tap "Sync"
 tap "Get Updates"
@@ -37,7 +37,7 @@ wait 2
 tap "Brochure"
 wait 1
 tap "Download"
-waitgone "Download" 30
+waitgone "Download" 60
 wait 2
 tap "Brochure"
 wait 2

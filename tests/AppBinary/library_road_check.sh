@@ -13,7 +13,7 @@ start_backend --fixture LIB
 # The first tap on the tab bar may only close the one-time hint above the logo.
 { login_lines; cat <<SCRIPT; } > "$work/online.txt"
 tap "Log in"
-waitfor "Home" 30
+waitfor "Home" 60
 tap "Sync"
 tap "Get Updates"
 waitfor "Completed" 60
@@ -27,15 +27,15 @@ tap "Autumn catalogue"
 expect "Every chair and table of the autumn range, with prices."
 screenshot $outdir/library-card.png
 tap "Download"
-waitgone "Downloading" 30
+waitgone "Downloading" 60
 tap "Autumn catalogue"
-waitfor "1 of 1" 10
+waitfor "1 of 1" 60
 screenshot $outdir/library-reader.png
 tap "Back"
 wait 1
 tap "Meeting notes"
 tap "Download"
-waitgone "Downloading" 30
+waitgone "Downloading" 60
 tap "Meeting notes"
 waitfor "Notes of the spring dealer meeting." 90
 screenshot $outdir/library-office.png
@@ -60,13 +60,13 @@ fi
 cat > "$work/demo.txt" <<SCRIPT
 waitgone "Preparing the demo data" 60
 tap 340 666
-waitfor "Home" 30
+waitfor "Home" 60
 tap 715 735
 wait 1
 tap 715 735
 wait 1
 tap "Seating Guide"
-waitfor "1 of" 10
+waitfor "1 of" 60
 screenshot $outdir/library-demo-reader.png
 SCRIPT
 BRIVANTA_NETWORK=none run_app "$work/demo-home" "$work/demo.txt"

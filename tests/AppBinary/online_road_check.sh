@@ -12,7 +12,7 @@ start_backend
 { login_lines; cat <<SCRIPT; } > "$work/online.txt"
 tap "Create shortcut"
 tap "Log in"
-waitfor "Home" 30
+waitfor "Home" 60
 tap "Sync"
 tap "Get Updates"
 waitgone "0%" 60
@@ -20,17 +20,17 @@ waitgone "remaining" 60
 screenshot $outdir/road-synced.png
 longpress 127 730
 tap "Log Out"
-waitfor "Log in" 30
+waitfor "Log in" 60
 screenshot $outdir/road-welcome-with-tile.png
 tap 798 666
-waitfor "Home" 30
+waitfor "Home" 60
 SCRIPT
 run_app "$work/home" "$work/online.txt"
 
 cat > "$work/demo.txt" <<SCRIPT
 waitgone "Preparing the demo data" 60
 tap 340 666
-waitfor "Home" 30
+waitfor "Home" 60
 SCRIPT
 demo_from=$(wc -l < "$work/backend.log")
 run_app "$work/demo-home" "$work/demo.txt"

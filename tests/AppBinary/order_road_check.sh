@@ -14,7 +14,7 @@ start_backend
 # the save button of the question on leaving the PDF.
 { login_lines; cat <<SCRIPT; } > "$work/road.txt"
 tap "Log in"
-waitfor "Home" 30
+waitfor "Home" 60
 tap "Sync"
 tap "Get Updates"
 waitgone "0%" 60
@@ -61,7 +61,7 @@ wait 1
 tap 583 421
 wait 1
 tap "Submit"
-waitfor "The order was submitted." 30
+waitfor "The order was submitted." 60
 screenshot $outdir/order-road-submitted.png
 SCRIPT
 run_app "$work/home" "$work/road.txt"

@@ -13,7 +13,7 @@ start_backend
 # a finger held while it climbs, so the drag is slow.
 { login_lines; cat <<SCRIPT; } > "$work/orders.txt"
 tap "Log in"
-waitfor "Home" 30
+waitfor "Home" 60
 tap "Orders"
 wait 1
 tap "Orders"
@@ -21,7 +21,7 @@ wait 1
 expect "Order List"
 drag 500 670 500 170 1.0
 wait 2
-waitfor "Globex" 30
+waitfor "Globex" 60
 screenshot $outdir/orders-loaded.png
 longpress 300 177
 expect "Copy"
@@ -33,7 +33,7 @@ wait 1
 expect "Globex"
 screenshot $outdir/orders-copy.png
 tap "Submit"
-waitfor "The order was submitted." 30
+waitfor "The order was submitted." 60
 screenshot $outdir/orders-submitted.png
 tap "OK"
 wait 1

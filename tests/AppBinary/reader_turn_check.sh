@@ -17,13 +17,13 @@ open_reader() {
 waitgone "Preparing the demo data" 60
 wait 2
 tap 340 666
-waitfor "Home" 30
+waitfor "Home" 60
 tap 715 735
 wait 1
 tap 715 735
 wait 1
 tap "Seating Guide"
-waitfor "1 of" 10
+waitfor "1 of" 60
 tap 1010 384
 wait 1
 expect "2 of"

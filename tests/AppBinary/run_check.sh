@@ -12,7 +12,7 @@ export BRIVANTA_HOME=$(mktemp -d)
 script=$(mktemp)
 trap 'rm -rf "$BRIVANTA_HOME" "$script"' EXIT
 cat > "$script" <<EOF
-waitfor "Preparing the demo data" 10
+waitfor "Preparing the demo data" 60
 waitgone "Preparing the demo data" 60
 expect "Log in"
 expect "Create shortcut"
@@ -25,11 +25,11 @@ EOF
 catalogue_walk() {
   cat <<EOF
 tap 340 666
-waitfor "Home" 30
+waitfor "Home" 60
 screenshot $outdir/demo-home-$1.png
 tap 600 300
 tap 442 735
-waitfor "Lighting" 10
+waitfor "Lighting" 60
 tap "Lighting"
 expect "Arc Desk Lamp"
 wait 1

@@ -71,7 +71,7 @@ TEST_F(HTTPHostileServer, UnreadableChunkSizeBesideTheHeadFailsAtOnceWithoutARet
         double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_TRUE(run.recorder->wellOrdered());
         EXPECT_EQ(run.errorCode(), BRConnectionFailureErrorType);
-        EXPECT_LT(took, 2.0);
+        EXPECT_LT(took, 4.5) << "failed at once, not after a time-out";
         EXPECT_EQ(server.acceptCount(), 1);
         // The whole head came first, and was told before the failure.
         EXPECT_EQ(run.recorder->joined(), "started headers failed ");

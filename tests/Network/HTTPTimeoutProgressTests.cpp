@@ -48,7 +48,8 @@ TEST_F(HTTPTimeoutProgress, SilenceTimesOutOnTheMonotonicClockAndRetriesWhenAske
     EXPECT_EQ(once.errorCode(), BRRequestTimedOutErrorType);
     EXPECT_EQ(once.request->error()->description, "The request timed out");
     EXPECT_GE(took, 1.0);
-    EXPECT_LE(took, 1.3);
+    EXPECT_LT(took, 10) << "one time-out, not a hang"; // generous: a loaded machine is slow
+    EXPECT_EQ(server.acceptCount(), 1) << "no retry unless asked";
 
     Exchange retried(server.url("/silent"));
     retried.request->setTimeOutSeconds(0.3);
@@ -68,7 +69,7 @@ TEST_F(HTTPTimeoutProgress, SilenceTimesOutOnTheMonotonicClockAndRetriesWhenAske
     });
     base::Date::setFixedNow(base::Date::now());
     Exchange jumped(held.url("/"));
-    jumped.request->setTimeOutSeconds(1);
+    jumped.request->setTimeOutSeconds(5); // far past the wait below, however slow the machine
     jumped.request->startAsynchronous();
     ASSERT_TRUE(gate->waitReached(10));
     base::Date::advanceFixedNow(3600);
@@ -123,7 +124,7 @@ TEST_F(HTTPTimeoutProgress, StalledDownloadResumesWithRangeAndNoDescriptorOutliv
     });
     Exchange run(server.url("/file"));
     configureAsDownload(*run.request, destination, temporary);
-    run.request->setTimeOutSeconds(0.3);
+    run.request->setTimeOutSeconds(1); // the resumed attempt must not time out on a loaded machine
     run.request->setNumberOfTimesToRetryOnTimeout(1);
     ASSERT_TRUE(run.runAsync());
     stall->open();

@@ -47,7 +47,7 @@ protected:
     // The command port after a refusal window (its own blocking connects, not the loop's).
     static bool waitUntilListening()
     {
-        for (int i = 0; i < 200; ++i) {
+        for (int i = 0; i < 2400; ++i) { // a bound only a back end that never listens again reaches
             if (testsupport::httpExchange(backend().commandPort(), "GET", "/__state"))
                 return true;
             usleep(25 * 1000);
@@ -356,7 +356,8 @@ TEST_F(DispatcherTest, UploadsAreNeverSentTwice)
         // Refused connections never reached the server: sent again once it listens, stored once.
         ASSERT_TRUE(backend().reset());
         m_logStart = backend().logLines().size();
-        ASSERT_TRUE(backend().control(R"({"refuse": {"port": "commands", "seconds": 0.5}})"));
+        // Long enough that the upload below still meets it on a loaded machine.
+        ASSERT_TRUE(backend().control(R"({"refuse": {"port": "commands", "seconds": 3}})"));
         auto refused = std::make_shared<Requester>();
         NetworkModel::sharedInstance()->sendRequest(upload(c.className, c.document, refused));
         ASSERT_TRUE(runUntil([&] { return transport->scheduledResendCount() == 1; })) << c.code;

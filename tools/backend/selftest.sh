@@ -27,7 +27,7 @@ start() {
   local out=$work/out.$RANDOM
   "$PY" "$here/server.py" "$@" > "$out" 2>"$out.err" &
   pids+=($!)
-  for _ in $(seq 100); do
+  for _ in $(seq 1200); do  # a generous bound: a loaded machine starts Python slowly
     [ -s "$out" ] && break
     sleep 0.05
   done
@@ -183,9 +183,10 @@ control '{"faults": [{"target": "ch1.jpg", "kind": "slow", "bytesPerSecond": 200
 expect "slow body arrives whole" "$(curl -s -o /dev/null -w '%{http_code} %{size_download}' "$(file_url AcmeCo/product/ch1.jpg)")" "200 $size"
 control '{"faults": [{"target": "260", "kind": "delay", "seconds": 0.3, "times": 1}]}'
 expect "delay" "$(curl -s -o /dev/null -w '%{time_total}' -X POST --data-binary "$config" "http://127.0.0.1:$CP/BrivantaSaas/Component?" | "$PY" -c 'import sys; print(float(sys.stdin.read()) >= 0.3)')" "True"
-control '{"refuse": {"port": "files", "seconds": 0.5}}'
+# Long enough that the next curl starts inside it even on a loaded machine.
+control '{"refuse": {"port": "files", "seconds": 3}}'
 curl -s -o /dev/null "$(file_url AcmeCo/product/ch1.jpg)"; expect "refusal window refuses" "$?" "7"
-for _ in $(seq 100); do
+for _ in $(seq 1200); do
   [ "$(curl -s -o /dev/null -w '%{http_code}' "$(file_url AcmeCo/product/ch1.jpg)")" = 200 ] && break
   sleep 0.05
 done

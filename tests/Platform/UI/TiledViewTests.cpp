@@ -40,7 +40,7 @@ protected:
         holder->addSubview(tiled);
     }
     // Waits in real time for work the tile threads post back.
-    bool pollUntil(const std::function<bool()>& done, int turns = 4000)
+    bool pollUntil(const std::function<bool()>& done, int turns = 30000)
     {
         for (int i = 0; i < turns && !done(); ++i) {
             base::RunLoop::main().runPending();

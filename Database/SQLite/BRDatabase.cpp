@@ -1,6 +1,7 @@
 #include "Database/SQLite/BRDatabase.h"
 
 #include "Database/SQLite/BRBusyRetry.h"
+#include "Database/SQLite/BRDatabaseBlocks.h"
 #include "Database/SQLite/BRResultSet.h"
 #include "Database/SQLite/BRStatement.h"
 #include "Platform/Base/Log.h"
@@ -624,16 +625,7 @@ base::ErrorPtr BRDatabase::inSavePoint(const std::function<void(bool& rollback)>
 {
     static std::atomic<long> savePointIndex{0}; // connections may live on other threads
     std::string name = "dbSavePoint" + std::to_string(savePointIndex++);
-    base::ErrorPtr error;
-    if (!startSavePointWithNameError(name, &error))
-        return error;
-    bool shouldRollback = false;
-    block(shouldRollback);
-    if (shouldRollback)
-        rollbackToSavePointWithNameError(name, &error);
-    else
-        releaseSavePointWithNameError(name, &error);
-    return error;
+    return brdb::runSavePoint(*this, name, [&](BRDatabase&, bool& rollback) { block(rollback); });
 }
 
 // --- Errors and results -----------------------------------------------------------------

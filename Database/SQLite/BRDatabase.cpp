@@ -62,6 +62,23 @@ std::string quotedName(const std::string& name)
     return out;
 }
 
+// folded(text): the case-free key of base::folded, so that searches compare a column and the
+// typed text by one rule (SQLite's own lower() and LIKE fold ASCII letters only).
+void foldedFunction(sqlite3_context* context, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    if (!text) {
+        sqlite3_result_error_nomem(context);
+        return;
+    }
+    std::string key = base::folded(std::string_view(text, static_cast<size_t>(sqlite3_value_bytes(argv[0]))));
+    sqlite3_result_text(context, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+}
+
 } // namespace
 
 // --- Process-wide connection ------------------------------------------------------------
@@ -140,6 +157,8 @@ bool BRDatabase::openWithFlags(int flags)
         m_db = nullptr;
         return false;
     }
+    sqlite3_create_function_v2(m_db, "folded", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                               &foldedFunction, nullptr, nullptr, nullptr);
     return true;
 }
 

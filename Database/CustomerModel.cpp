@@ -6,6 +6,19 @@
 
 namespace {
 
+// The customer's default row: the old one cleared and the new one set together, so that a
+// refused second statement leaves the old default in place rather than none.
+bool setDefault(const char* operation, const std::string& table, const std::string& idColumn, int customerId,
+                int rowId)
+{
+    BulkSave save(operation);
+    save.run("update " + table + " set isDefault = 0 where  customer_id = ?", customerId);
+    if (rowId != 0)
+        save.run("update " + table + " set isDefault = 1 where  customer_id = ? and " + idColumn + " = ?", customerId,
+                 rowId);
+    return save.commit();
+}
+
 brivanta_customer_Entity readCustomer(BRResultSet& rs)
 {
     brivanta_customer_Entity customer;
@@ -251,34 +264,13 @@ bool CustomerModel::updateCustomerTableHiddenWithCustomerIdWithHidden(int custom
 
 bool CustomerModel::updateAddressToDefaultIndexId(int customerId, int addressId)
 {
-    auto db = database();
-    if (!db)
-        return false;
-    bool result = db->executeUpdate(
-        "update brivanta_customer_address set isDefault = 0 where  customer_id = ?", customerId);
-    if (addressId != 0) {
-        result = db->executeUpdate("update brivanta_customer_address set isDefault = 1 where  "
-                                   "customer_id = ? and id = ?",
-                                   customerId, addressId)
-            && result;
-    }
-    return result;
+    return setDefault("updateAddressToDefaultIndexId", "brivanta_customer_address", "id", customerId, addressId);
 }
 
 bool CustomerModel::updateContactToDefaultContact(int customerId, int contactId)
 {
-    auto db = database();
-    if (!db)
-        return false;
-    bool result = db->executeUpdate(
-        "update brivanta_customer_contact set isDefault = 0 where  customer_id = ?", customerId);
-    if (contactId != 0) {
-        result = db->executeUpdate("update brivanta_customer_contact set isDefault = 1 where  "
-                                   "customer_id = ? and contact_id = ?",
-                                   customerId, contactId)
-            && result;
-    }
-    return result;
+    return setDefault("updateContactToDefaultContact", "brivanta_customer_contact", "contact_id", customerId,
+                      contactId);
 }
 
 bool CustomerModel::updateCustomerTable(const std::optional<std::vector<brivanta_customer_Entity>>& customers)

@@ -1,6 +1,7 @@
 #include "Database/LibraryFilesModel.h"
 
 #include "Database/BulkSave.h"
+#include "Platform/Base/Text.h"
 
 namespace {
 
@@ -77,10 +78,10 @@ std::vector<brivanta_library_files_Entity> LibraryFilesModel::getLibFilesBysearc
         order = "date desc";
     else if (orderBy == "type desc")
         order = "type desc";
-    std::string sql = "select * from brivanta_library_files where published = 1 and (title like '%' "
-                      "|| ? || '%' ESCAPE '\\') order by ";
+    std::string sql = "select * from brivanta_library_files where published = 1 and (folded(title) like "
+                      "'%' || ? || '%' ESCAPE '\\') order by ";
     sql += order;
-    return readRows([](BRResultSet& rs) { return fileFromRow(rs); }, sql, likeLiteral(*text));
+    return readRows([](BRResultSet& rs) { return fileFromRow(rs); }, sql, likeLiteral(base::folded(*text)));
 }
 
 std::optional<brivanta_library_files_Entity> LibraryFilesModel::getFilesByFileId(int fileId)

@@ -160,11 +160,11 @@ std::optional<brivanta_product_Entity> ProductModel::getProductByProductSKU(cons
 
 std::vector<brivanta_product_Entity> ProductModel::getProductsBySearchString(const std::string& text)
 {
-    std::string pattern = likeLiteral(text);
+    std::string pattern = likeLiteral(base::folded(text));
     return products("select t1.* from brivanta_product t1 where ("
-                    "t1.product_sku like '%' || ? || '%' ESCAPE '\\' or "
-                    "t1.product_name like '%' || ? || '%' ESCAPE '\\' or "
-                    "t1.product_tags like '%' || ? || '%' ESCAPE '\\') "
+                    "folded(t1.product_sku) like '%' || ? || '%' ESCAPE '\\' or "
+                    "folded(t1.product_name) like '%' || ? || '%' ESCAPE '\\' or "
+                    "folded(t1.product_tags) like '%' || ? || '%' ESCAPE '\\') "
                     "and t1.product_publish = 1  order by t1.product_name",
                     pattern, pattern, pattern);
 }

@@ -135,9 +135,9 @@ std::vector<QuoteOrderModel::Order> QuoteOrderModel::fetchQuoteOrdersCondition(i
         where += "and uploaded = 1 ";
     std::vector<base::Value> args;
     if (search && !base::trimmingWhitespace(*search).empty()) {
-        where += "and (lower(customer_name) like '%' || ?1 || '%' ESCAPE '\\' or lower(order_number) "
+        where += "and (folded(customer_name) like '%' || ?1 || '%' ESCAPE '\\' or folded(order_number) "
                  "like '%' || ?1 || '%' ESCAPE '\\') ";
-        args.emplace_back(likeLiteral(base::lowercased(*search)));
+        args.emplace_back(likeLiteral(base::folded(*search)));
     }
     // Equal dates: the larger local id was made later.
     std::string sql = "SELECT * FROM brivanta_quote_order " + where + "order by " BR_ORDER_DATE_KEY

@@ -1,6 +1,6 @@
 #include "Database/UnsentWork.h"
 
-#include "Database/SQLite/BRDatabase.h"
+#include "Database/SQLite/BRDatabaseBlocks.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
 
@@ -106,7 +106,10 @@ bool UnsentWork::copyFromDatabase(const std::string& oldDatabasePath)
                 break;
             }
         }
-        ok = ok ? db->commit() : (db->rollback(), false);
+        if (!ok)
+            db->rollback();
+        else
+            ok = brdb::commitOrRollback(*db);
     }
     db->executeUpdate("DETACH DATABASE carried");
     return ok;

@@ -35,17 +35,17 @@ bool isBlank(const std::optional<std::string>& text)
     return !text || base::trimmingWhitespace(*text).empty();
 }
 
-// The key, lowered once by the caller, in the text (any case); nothing in a missing or empty text.
+// The key, folded once by the caller, in the text (any case); nothing in a missing or empty text.
 bool holds(const std::optional<std::string>& text, const std::string& loweredKey)
 {
     if (!text || text->empty())
         return false;
-    return base::lowercased(*text).find(loweredKey) != std::string::npos;
+    return base::folded(*text).find(loweredKey) != std::string::npos;
 }
 
 bool holds(const std::string& text, const std::string& loweredKey)
 {
-    return !text.empty() && base::lowercased(text).find(loweredKey) != std::string::npos;
+    return !text.empty() && base::folded(text).find(loweredKey) != std::string::npos;
 }
 
 bool contactHolds(const brivanta_customer_contact_entity& c, const std::string& key)
@@ -150,7 +150,7 @@ std::vector<PersonInfo> CustomerDataModel::customerSearch(const std::optional<st
     std::vector<PersonInfo> found;
     if (isBlank(key))
         return found;
-    const std::string lowered = base::lowercased(*key);
+    const std::string lowered = base::folded(*key);
     for (const auto& person : m_allSearchPersonList) {
         bool hit = holds(person.name, lowered) || attributesHold(person, lowered) || addressesHold(person, lowered)
             || std::any_of(person.contact.begin(), person.contact.end(),
@@ -166,7 +166,7 @@ std::vector<ContactMode> CustomerDataModel::customerSearchByContact(const std::o
     std::vector<ContactMode> found;
     if (isBlank(key))
         return found;
-    const std::string lowered = base::lowercased(*key);
+    const std::string lowered = base::folded(*key);
     std::string compact = lowered;
     std::erase(compact, ' ');
     for (const auto& person : m_allSearchPersonList) {

@@ -323,6 +323,13 @@ void CustomerTable::handleTap(const ui::IndexPath& ip)
         if (m_delegate)
             m_delegate->changedCustomerFirstNameLastName(chosen.personInfo, std::nullopt, std::nullopt);
     }
+    markSelected(ip);
+}
+
+void CustomerTable::markSelected(const ui::IndexPath& ip)
+{
+    if (m_currentSoryByType == ByContact)
+        m_selectedContactRow = ip;
     whiten(ip);
     m_selectedRow = ip;
 }
@@ -357,6 +364,11 @@ void CustomerTable::forgetSelection()
 
 void CustomerTable::focuseCustomerName(int customerId)
 {
+    focus(customerId, true);
+}
+
+void CustomerTable::focus(int customerId, bool tell)
+{
     for (size_t s = 0; s < m_customerlist.size(); ++s) {
         auto& group = m_customerlist[s];
         auto found = std::find_if(group.arrayPersons.begin(), group.arrayPersons.end(),
@@ -374,7 +386,10 @@ void CustomerTable::focuseCustomerName(int customerId)
         m_tableView->selectRowAtIndexPath(ip, false, ui::TableViewScrollPosition::None);
         if (m_selectedRow && *m_selectedRow != ip)
             restoreColors(*m_selectedRow);
-        handleTap(ip);
+        if (tell)
+            handleTap(ip);
+        else
+            markSelected(ip);
     }
 }
 

@@ -56,8 +56,12 @@ public:
     const CustomerInfoDictionary& allcustomerdic() const { return m_allcustomerdic; }
     void RefrashByType(int mode);
     void groupPersonsBy(int mode);
+    // Shows and selects the customer, and tells the delegate as a tap would.
     void focuseCustomerName(int customerId);
-    void refreshFocus() { focuseCustomerName(m_selectedPID); }
+    // Shows and marks the selected customer again after the rows changed (a regrouping, a
+    // search cleared): no one is told, so an edit of the customer shown goes on and the search
+    // bar keeps the keyboard.
+    void refreshFocus() { focus(m_selectedPID, false); }
     void selectedCustomerByConatct(const ContactMode& hit);
     void updateCustomerInfoDicWithHidden(int customerId, bool hidden);
     void desSelected();
@@ -101,6 +105,8 @@ private:
     void restoreColors(const ui::IndexPath& ip);
     void whiten(const ui::IndexPath& ip);
     void handleTap(const ui::IndexPath& ip);
+    void markSelected(const ui::IndexPath& ip);
+    void focus(int customerId, bool tell);
 
     std::shared_ptr<ui::TableView> m_tableView;
     CustomerInfoDictionary m_allcustomerdic;

@@ -313,6 +313,14 @@ void CustomerViewController::addNewCustomer()
 void CustomerViewController::customerInfoViewCancel()
 {
     m_customerList->customerListViewCancle();
+    // The customer chosen last, as stored: what was typed is not shown any more.
+    showStoredCustomer();
+}
+
+void CustomerViewController::showStoredCustomer()
+{
+    if (m_curPersonInfo)
+        m_customerList->selectedCustomer(m_curPersonInfo->pid);
 }
 
 int CustomerViewController::storeCustomer(const CustomerInfoGroupData& data)
@@ -432,6 +440,7 @@ void CustomerViewController::customerInfoViewHiddenChange(bool hidden)
 void CustomerViewController::customerInfoViewChangePrimary()
 {
     refreshList();
+    showStoredCustomer();
 }
 
 void CustomerViewController::deleteLocalCustomer(int customerId)

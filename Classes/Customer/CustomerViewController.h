@@ -77,6 +77,8 @@ private:
     void search(const std::string& text, bool byContact);
     void closePopover(bool animated);
     void refreshList();
+    // The list selects the customer chosen last again and the pane shows it as stored.
+    void showStoredCustomer();
 
     std::shared_ptr<CustomerListView> m_customerList;
     std::shared_ptr<CustomerInfoView> m_customerInfo;

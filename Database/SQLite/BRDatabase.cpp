@@ -1,6 +1,7 @@
 #include "Database/SQLite/BRDatabase.h"
 
 #include "Database/SQLite/BRBusyRetry.h"
+#include "Database/SQLite/BRDatabaseBlocks.h"
 #include "Database/SQLite/BRResultSet.h"
 #include "Database/SQLite/BRStatement.h"
 #include "Platform/Base/Log.h"
@@ -59,6 +60,23 @@ std::string quotedName(const std::string& name)
             out += '\'';
     }
     return out;
+}
+
+// folded(text): the case-free key of base::folded, so that searches compare a column and the
+// typed text by one rule (SQLite's own lower() and LIKE fold ASCII letters only).
+void foldedFunction(sqlite3_context* context, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    if (!text) {
+        sqlite3_result_error_nomem(context);
+        return;
+    }
+    std::string key = base::folded(std::string_view(text, static_cast<size_t>(sqlite3_value_bytes(argv[0]))));
+    sqlite3_result_text(context, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
 }
 
 } // namespace
@@ -139,6 +157,8 @@ bool BRDatabase::openWithFlags(int flags)
         m_db = nullptr;
         return false;
     }
+    sqlite3_create_function_v2(m_db, "folded", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                               &foldedFunction, nullptr, nullptr, nullptr);
     return true;
 }
 
@@ -624,16 +644,7 @@ base::ErrorPtr BRDatabase::inSavePoint(const std::function<void(bool& rollback)>
 {
     static std::atomic<long> savePointIndex{0}; // connections may live on other threads
     std::string name = "dbSavePoint" + std::to_string(savePointIndex++);
-    base::ErrorPtr error;
-    if (!startSavePointWithNameError(name, &error))
-        return error;
-    bool shouldRollback = false;
-    block(shouldRollback);
-    if (shouldRollback)
-        rollbackToSavePointWithNameError(name, &error);
-    else
-        releaseSavePointWithNameError(name, &error);
-    return error;
+    return brdb::runSavePoint(*this, name, [&](BRDatabase&, bool& rollback) { block(rollback); });
 }
 
 // --- Errors and results -----------------------------------------------------------------

@@ -12,6 +12,17 @@ using BRDatabaseRollbackBlock = std::function<void(BRDatabase& db, bool& rollbac
 
 namespace brdb {
 
+// Commits; a COMMIT refused (busy past the retries, I/O) leaves the transaction open on the
+// connection, so what is still open is rolled back. Answers whether the work is stored.
+inline bool commitOrRollback(BRDatabase& db)
+{
+    if (db.commit())
+        return true;
+    if (db.sqliteHandle() && !sqlite3_get_autocommit(db.sqliteHandle()))
+        db.rollback();
+    return false;
+}
+
 inline void runTransaction(BRDatabase& db, bool deferred, const BRDatabaseRollbackBlock& block)
 {
     if (deferred)
@@ -23,7 +34,7 @@ inline void runTransaction(BRDatabase& db, bool deferred, const BRDatabaseRollba
     if (rollback)
         db.rollback();
     else
-        db.commit();
+        commitOrRollback(db);
 }
 
 inline base::ErrorPtr runSavePoint(BRDatabase& db, const std::string& name,

@@ -3,6 +3,8 @@
 #include "Database/CustomerModel.h"
 #include "Platform/Base/Date.h"
 
+#include <functional>
+
 namespace {
 
 class CustomerModelTest : public dbtest::DatabaseTest {
@@ -220,6 +222,41 @@ TEST_F(CustomerModelTest, AddressesAndContactsAreOrderedByTheSignOfTheCustomer)
     EXPECT_TRUE(model->getCustomerContact(5)[1].isDeful);
     ASSERT_TRUE(model->updateAddressToDefaultIndexId(5, 0));
     EXPECT_EQ(count("select count(*) from brivanta_customer_address where isDefault = 1"), 0);
+}
+
+// A refused new primary leaves the old one, never a customer without any.
+TEST_F(CustomerModelTest, APrimaryChoiceIsAllOrNothing)
+{
+    ASSERT_TRUE(model->saveToDatabaseCustomer(std::vector{customer(5, "Server")}));
+    auto first = address(10, 5);
+    first.isDefault = true;
+    auto firstContact = contact(4, 5);
+    firstContact.isDeful = true;
+    ASSERT_TRUE(model->saveToDatabaseCustomerAddress(std::vector{first, address(20, 5)}));
+    ASSERT_TRUE(model->saveToDatabaseCustomerContact(std::vector{firstContact, contact(8, 5)}));
+    struct Case {
+        const char* table;
+        std::function<bool()> choose;
+        const char* defaults;
+    } cases[] = {
+        {"brivanta_customer_address", [&] { return model->updateAddressToDefaultIndexId(5, 20); },
+         "select id from brivanta_customer_address where isDefault = 1"},
+        {"brivanta_customer_contact", [&] { return model->updateContactToDefaultContact(5, 8); },
+         "select contact_id from brivanta_customer_contact where isDefault = 1"},
+    };
+    m_expectDBError = true;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.table);
+        ASSERT_TRUE(db->executeUpdate(std::string("create trigger refuse_default before update of isDefault on ")
+                                      + c.table + " when new.isDefault = 1 begin select raise(abort, 'refused'); end"));
+        const int before = count(c.defaults);
+        EXPECT_FALSE(c.choose());
+        EXPECT_EQ(count(c.defaults), before) << "the old primary stays";
+        EXPECT_TRUE(sqlite3_get_autocommit(db->sqliteHandle()));
+        ASSERT_TRUE(db->executeUpdate("drop trigger refuse_default"));
+        EXPECT_TRUE(c.choose());
+        EXPECT_NE(count(c.defaults), before);
+    }
 }
 
 TEST_F(CustomerModelTest, NamesAreMatchedLiterally)

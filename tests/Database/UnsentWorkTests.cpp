@@ -129,4 +129,28 @@ TEST_F(UnsentWorkTest, AnUnreadableOldFileCopiesNothing)
     EXPECT_EQ(dump(newFile, "select count(*) from brivanta_customer"), "0\n");
 }
 
+// Every statement went through and the COMMIT itself is refused (here by a check deferred to it:
+// the new address of server customer 9001, which the fresh file lacks): nothing is carried and
+// the shared connection is left outside any transaction, with the old file detached.
+TEST_F(UnsentWorkTest, ARefusedCommitLeavesNoTransactionOpen)
+{
+    m_expectDBError = true;
+    auto db = BRDatabase::sharedDataBase();
+    ASSERT_TRUE(db->executeUpdate("PRAGMA foreign_keys = ON"));
+    ASSERT_TRUE(db->executeUpdate("CREATE TABLE address_owner(customer_id INTEGER REFERENCES "
+                                  "brivanta_customer(customer_id) DEFERRABLE INITIALLY DEFERRED)"));
+    ASSERT_TRUE(db->executeUpdate("CREATE TRIGGER owned AFTER INSERT ON brivanta_customer_address "
+                                  "BEGIN INSERT INTO address_owner VALUES (new.customer_id); END"));
+    EXPECT_FALSE(UnsentWork::copyFromDatabase(oldFile.string()));
+    EXPECT_TRUE(sqlite3_get_autocommit(db->sqliteHandle()));
+    EXPECT_EQ(dump(newFile, "select count(*) from brivanta_quote_order"), "0\n");
+    EXPECT_TRUE(db->executeUpdate("ATTACH DATABASE ? AS carried", oldFile.string()));
+    EXPECT_TRUE(db->executeUpdate("DETACH DATABASE carried"));
+
+    // Once the check is met, the same copy goes through.
+    ASSERT_TRUE(db->executeUpdate("INSERT INTO brivanta_customer(customer_id, customer_name) VALUES (9001, 'Globex')"));
+    EXPECT_TRUE(UnsentWork::copyFromDatabase(oldFile.string()));
+    EXPECT_EQ(dump(newFile, "select count(*) from brivanta_quote_order"), "2\n");
+}
+
 } // namespace

@@ -11,6 +11,7 @@
 #include "Platform/UI/Driver.h"
 #include "Platform/UI/Window.h"
 #include "Protocol/RequestLogin.h"
+#include "tests/Database/FoldedSearchCases.h"
 #include "tests/Protocol/ProtocolTestSupport.h"
 
 namespace {
@@ -250,6 +251,20 @@ TEST_F(CustomerDataModelTest, SearchesByAnyTextAndByContact)
     m_model->updateCustomerInfoDicWithHidden(777, true);
     EXPECT_EQ(m_model->getNoHiddenCustomerData(false).size(), 3u);
     EXPECT_FALSE(m_model->allSearchPersonList().front().hidden); // the list is left alone
+}
+
+// The same names and typed texts as the database's searches: one rule for every search.
+TEST_F(CustomerDataModelTest, SearchFindsNamesWhateverTheirCase)
+{
+    int id = 0;
+    for (const auto& name : searchtest::storedNames())
+        storeCustomer(++id, name);
+    m_model->reloadCustomerData();
+    for (const auto& c : searchtest::foldedSearchCases()) {
+        SCOPED_TRACE(c.typed);
+        auto found = names(m_model->customerSearch(c.typed));
+        EXPECT_EQ(std::set<std::string>(found.begin(), found.end()), c.found);
+    }
 }
 
 TEST_F(CustomerDataModelTest, DefaultAddressFromTheDefaultRowOrTheAttributes)

@@ -2,6 +2,7 @@
 // models and the loopback back end (account "alice" of fixture S): searching, entering,
 // editing, deleting, submitting, and the flags other screens set.
 #include "App/BrivantaAppDelegate.h"
+#include "Classes/Customer/CustomerAttributeCell.h"
 #include "Classes/Customer/CustomerViewController.h"
 #include "Common/MessageBox.h"
 #include "Database/DataAccessManager.h"
@@ -310,6 +311,85 @@ TEST_F(CustomerScreenTest, NewCustomersAreStoredAndEditsKeepTheirId)
     EXPECT_EQ(customerRows(-1), before);
     EXPECT_EQ(pane().customerType(), 1);
     base::RunLoop::main().advance(10);
+}
+
+// An edit is left only when the user chooses to: Cancel and choosing another customer leave
+// it; a search typed and deleted, or another grouping, keep the typed values, the edit mode
+// and the keyboard.
+TEST_F(CustomerScreenTest, AnEditIsLeftOnlyByTheUsersChoice)
+{
+    int id = CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode("Local Buyer");
+    screen->settingsSwitchChanged();
+    auto& search = screen->customerList()->searchBar().textField();
+    struct Case {
+        const char* name;
+        std::function<void()> leave;
+        bool keepsEdit;
+        const char* shown; // the customer shown afterwards
+    } cases[] = {
+        {"search typed and deleted",
+         [&] {
+             ASSERT_TRUE(driver->tap(&search));
+             driver->type("g");
+             EXPECT_TRUE(screen->popResult()->isPopoverVisible());
+             driver->pressKey("\b");
+         },
+         true, "Local Buyer"},
+        {"grouped by state and back",
+         [&] {
+             screen->customerList()->Selectbutton(2);
+             screen->customerList()->Selectbutton(0);
+         },
+         true, "Local Buyer"},
+        {"cancelled", [&] { ASSERT_TRUE(driver->tap(&pane().cancelButton())); }, false, "Local Buyer"},
+        {"another customer chosen", [&] { screen->customerList()->selectedCustomer(9100); }, false, "Globex"},
+    };
+    const std::string phone = Language::stringWithName("PHONE");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        screen->customerList()->selectedCustomer(id);
+        ASSERT_TRUE(driver->tap(&pane().editButton()));
+        ASSERT_EQ(pane().customerType(), 1);
+        // The phone typed into its field as a user would.
+        auto& base = groups().customerCompanyData()[0].customerAttributes;
+        auto row = std::find_if(base.begin(), base.end(), [&](const auto& r) { return r.label == phone; });
+        ASSERT_NE(row, base.end());
+        ui::IndexPath ip{1, static_cast<int>(row - base.begin())};
+        pane().tableCustomerInfo()->scrollToRowAtIndexPath(ip, ui::TableViewScrollPosition::Middle, false);
+        base::RunLoop::main().advance(0.01);
+        auto* cell = dynamic_cast<CustomerAttributeCell*>(pane().tableCustomerInfo()->cellForRowAtIndexPath(ip));
+        ASSERT_TRUE(cell);
+        ASSERT_TRUE(driver->tap(&cell->txtAttributeValue()));
+        driver->type("555-0100");
+
+        c.leave();
+        ASSERT_TRUE(pane().personInfo());
+        EXPECT_EQ(pane().personInfo()->name, c.shown);
+        EXPECT_EQ(pane().customerType(), c.keepsEdit ? 1 : 0);
+        const auto* typed = groups().customerCompanyData()[0].rowWithField("Phone");
+        EXPECT_EQ(typed ? typed->value.value_or("") : "", c.keepsEdit ? "555-0100" : "");
+        if (c.name == std::string("search typed and deleted")) {
+            // The keyboard stayed with the search: what is typed next is searched.
+            EXPECT_TRUE(search.isFirstResponder());
+            driver->type("acme");
+            EXPECT_TRUE(screen->popResult()->isPopoverVisible());
+            EXPECT_EQ(screen->resultCount(), 1u);
+            for (int i = 0; i < 4; ++i)
+                driver->pressKey("\b");
+            EXPECT_EQ(pane().customerType(), 1);
+        }
+        if (c.keepsEdit) {
+            // DONE stores what was typed.
+            ASSERT_TRUE(driver->tap(&pane().doneButton()));
+            EXPECT_EQ(rows("select attribute_value from brivanta_customer_attribute where customer_id = "
+                           + std::to_string(id) + " and attribute_fields_id = 11"),
+                      "555-0100|\n");
+            ASSERT_TRUE(db->executeUpdate("UPDATE brivanta_customer_attribute SET attribute_value = '' WHERE "
+                                          "customer_id = ? AND attribute_fields_id = 11", id));
+            screen->settingsSwitchChanged();
+        }
+        EXPECT_EQ(rows("select count(*) from brivanta_customer where customer_id = " + std::to_string(id)), "1|\n");
+    }
 }
 
 TEST_F(CustomerScreenTest, DeletingALocalCustomerFreesItsOrdersAndItsIdStaysUsed)

@@ -169,12 +169,19 @@ TEST_F(CustomerTableTest, HeadersFoldGroupsAndSelectionSurvivesRegrouping)
     EXPECT_TRUE(table->customerlist()[3].opened);
     EXPECT_TRUE(probe.disclosureButton().isSelected());
 
-    // Regrouping by state and back keeps 刘家茶餐厅 selected.
+    // Regrouping by state and back keeps 刘家茶餐厅 selected, without telling anyone again: the
+    // customer shown stays as it is (an edit of it goes on) and the search bar keeps the keyboard.
     recorder.heard.clear();
     table->groupPersonsBy(CustomerTable::ByState);
     table->groupPersonsBy(CustomerTable::ByName);
     ASSERT_TRUE(table->selectedRow());
     EXPECT_EQ(table->customerlist()[table->selectedRow()->section].arrayPersons[table->selectedRow()->row].personInfo.pid, 15);
+    EXPECT_EQ(recorder.heard, std::vector<std::string>{});
+    cell = dynamic_cast<CustomerListCell*>(table->tableView()->cellForRowAtIndexPath(*table->selectedRow()));
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->lbcustomer_name().textColor(), gfx::Color::white());
+    // Choosing it is still told.
+    table->focuseCustomerName(15);
     EXPECT_EQ(recorder.heard.back(), "changed 刘家茶餐厅/-/-");
 }
 

@@ -1,6 +1,10 @@
 #include "SQLiteTestSupport.h"
 
+#include "Database/SQLite/BRDatabasePool.h"
+#include "Database/SQLite/BRDatabaseQueue.h"
 #include "Database/SQLite/BRTransaction.h"
+
+#include <functional>
 
 namespace {
 
@@ -121,6 +125,76 @@ TEST_F(TransactionTest, GroupedReadsShareOneViewAndLeaveTheWriterAlone)
     writing.markFailed();
     EXPECT_FALSE(writing.commit());
     EXPECT_EQ(rows(), 2) << "the write was not committed by the reads";
+}
+
+// A COMMIT refused while another connection reads past the busy bound, and a savepoint rolled
+// back: either way the connection ends outside any transaction, so other connections can write
+// and see what it writes next.
+TEST_F(TransactionTest, NoTransactionIsLeftOpen)
+{
+    auto queue = BRDatabaseQueue::databaseQueueWithPath(path("test.sqlite"));
+    auto pool = BRDatabasePool::databasePoolWithPath(path("test.sqlite"));
+    ASSERT_TRUE(queue && pool);
+    auto reader = openDatabase();
+    reader->setBusyRetryTimeout(2);
+    m_db->setBusyRetryTimeout(2);
+    // Which connection, and how it fails to end its work.
+    struct Case {
+        const char* name;
+        std::function<bool(const std::function<void(BRDatabase&)>& onIt)> run;
+        bool commitRefused;
+    } cases[] = {
+        {"queue, deferred transaction",
+         [&](const auto& onIt) {
+             queue->inDatabase([](BRDatabase& db) { db.setBusyRetryTimeout(2); });
+             return queue->inDeferredTransaction([&](BRDatabase& db, bool&) { onIt(db); });
+         },
+         true},
+        {"pool, deferred transaction",
+         [&](const auto& onIt) {
+             pool->inDatabase([](BRDatabase& db) { db.setBusyRetryTimeout(2); });
+             return pool->inDeferredTransaction([&](BRDatabase& db, bool&) { onIt(db); });
+         },
+         true},
+        {"connection, savepoint rolled back",
+         [&](const auto& onIt) {
+             return !m_db->inSavePoint([&](bool& rollback) {
+                 onIt(*m_db);
+                 rollback = true;
+             });
+         },
+         false},
+    };
+    expectDBError();
+    int next = 100;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int before = rows();
+        if (c.commitRefused) {
+            // The reader's shared lock outlasts every retry of the writer's COMMIT.
+            ASSERT_TRUE(reader->beginDeferredTransaction());
+            ASSERT_EQ(reader->intForQuery("select count(*) from scratch"), before);
+        }
+        bool open = true;
+        ASSERT_TRUE(c.run([&](BRDatabase& db) {
+            EXPECT_TRUE(db.executeUpdate("insert into scratch values (?, 'lost')", ++next));
+        }));
+        if (c.commitRefused) {
+            ASSERT_TRUE(reader->commit());
+        }
+        EXPECT_EQ(rows(), before) << "nothing was stored";
+        EXPECT_TRUE(reader->executeUpdate("insert into scratch values (?, 'other')", ++next))
+            << "another connection can write";
+        queue->inDatabase([&](BRDatabase& db) { open = !sqlite3_get_autocommit(db.sqliteHandle()); });
+        EXPECT_FALSE(open) << "queue";
+        pool->inDatabase([&](BRDatabase& db) { open = !sqlite3_get_autocommit(db.sqliteHandle()); });
+        EXPECT_FALSE(open) << "pool";
+        EXPECT_TRUE(sqlite3_get_autocommit(m_db->sqliteHandle())) << "connection";
+        EXPECT_FALSE(m_db->inTransaction());
+        // What the connection writes next is seen by the others.
+        ASSERT_TRUE(m_db->executeUpdate("insert into scratch values (?, 'seen')", ++next));
+        EXPECT_EQ(reader->intForQuery("select count(*) from scratch where id = ?", next), 1);
+    }
 }
 
 } // namespace

@@ -20,6 +20,34 @@ TEST(TextTest, LowerCaseCoversUnicodeAndSurvivesBadBytes)
     EXPECT_FALSE(base::isASCII("é"));
 }
 
+// Two texts meet when their folded keys do: case, composed or decomposed accents and the Greek
+// final sigma do not matter; accents themselves, "ß" against "ss" and bad bytes do.
+TEST(TextTest, FoldedKeysMeetAcrossCaseAndComposition)
+{
+    struct Case {
+        std::string a, b;
+        bool meet;
+    } cases[] = {
+        {"Ärzte Müller", "äRZTE MÜLLER", true},
+        {"A\u0308rzte", "ärzte", true},
+        {"Σωκράτης", "ΣΩΚΡΆΤΗΣ", true},
+        {"ς", "Σ", true},
+        {"ſ", "S", true},
+        {"北京公司", "北京公司", true},
+        {"ẞ", "ß", true},
+        {"Ärzte", "Arzte", false},
+        {"Straße", "STRASSE", false},
+        {"A\xff", "a\xff", true},
+        {"A\0É"s, "a\0É"s, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.a + " / " + c.b);
+        EXPECT_EQ(base::folded(c.a) == base::folded(c.b), c.meet);
+    }
+    EXPECT_EQ(base::folded("Ärzte ΣΑΣ 北京"), "ärzte σασ 北京");
+    EXPECT_EQ(base::folded("AcMe_ID"), "acme_id");
+}
+
 TEST(TextTest, WhiteSpaceIsSpacesAndTabsUnlessLineEndsAreAsked)
 {
     EXPECT_EQ(base::trimmingWhitespace(" \t a b \t"), "a b");

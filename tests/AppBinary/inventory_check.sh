@@ -18,18 +18,18 @@ tap "Inventory"
 wait 1
 tap "Inventory"
 wait 1
-expect "Product Name"
+waitfor "Product Name" 60
 expect "Quantity"
 wait 1
 screenshot $outdir/inventory-table-first.png
 tap 205 145
 wait 1
-expect "Back"
+waitfor "Back" 60
 expect "TX-CH-101"
 screenshot $outdir/inventory-page.png
 tap "Back"
 wait 1
-expect "Product Name"
+waitfor "Product Name" 60
 screenshot $outdir/inventory-table.png
 SCRIPT
 rm -f "$outdir"/inventory-*.png

@@ -32,6 +32,7 @@ tap "Sync"
 tap "Sync"
 tap "Get Updates"
 waitfor "Completed" 60
+waitgone "No record" 90
 tap 715 735
 wait 2
 tap "Brochure"
@@ -41,28 +42,28 @@ waitgone "Download" 60
 wait 2
 tap "Brochure"
 wait 2
-expect "1 of 1"
+waitfor "1 of 1" 60
 expect "Brochure"
 tap 37 22
 wait 2
-expect "My documents"
+waitfor "My documents" 60
 tap "Catalog"
 wait 1
 tap 347 128
 wait 1
-expect "Add to Order"
+waitfor "Add to Order" 60
 tap 694 414
 wait 1
-expect "Related materials"
+waitfor "Related materials" 60
 tap "Brochure"
 wait 2
-expect "1 of 1"
+waitfor "1 of 1" 60
 tap 37 22
 wait 2
-expect "Related materials"
+waitfor "Related materials" 60
 tap "Close"
 wait 1
-expect "Add to Order"
+waitfor "Add to Order" 60
 SCRIPT
 "$app" --headless --script "$script" > /dev/null
 

@@ -17,11 +17,12 @@ waitfor "Home" 60
 tap "Sync"
 tap "Get Updates"
 waitfor "Completed" 60
+waitgone "No record" 90
 tap "Library"
 wait 1
 tap "Library"
 wait 1
-expect "Autumn catalogue"
+waitfor "Autumn catalogue" 60
 screenshot $outdir/library-tab.png
 tap "Autumn catalogue"
 expect "Every chair and table of the autumn range, with prices."
@@ -46,7 +47,7 @@ wait 1
 screenshot $outdir/library-collection.png
 tap 451 358
 wait 1
-expect "Open"
+waitfor "Open" 60
 screenshot $outdir/library-collection-card.png
 tap "Delete"
 wait 1

@@ -21,7 +21,7 @@ waitgone "0%" 60
 waitgone "remaining" 60
 tap "Catalog"
 wait 1
-expect "Chair One"
+waitfor "Chair One" 60
 tap 416 239
 wait 1
 tap 560 105
@@ -32,7 +32,7 @@ tap 763 260
 wait 1
 tap "Orders"
 wait 1
-expect "Chair One"
+waitfor "Chair One" 60
 tap 220 113
 wait 0.5
 type "Glo"
@@ -43,7 +43,7 @@ tap "Save"
 wait 1
 tap "View as PDF"
 wait 2
-expect "E-mail"
+waitfor "E-mail" 60
 screenshot $outdir/order-road-pdf.png
 drag 500 600 500 100
 wait 1

@@ -18,7 +18,7 @@ tap "Orders"
 wait 1
 tap "Orders"
 wait 1
-expect "Order List"
+waitfor "Order List" 60
 drag 500 670 500 170 1.0
 wait 2
 waitfor "Globex" 60
@@ -30,7 +30,7 @@ tap "Copy"
 wait 1
 tap "Unsubmitted"
 wait 1
-expect "Globex"
+waitfor "Globex" 60
 screenshot $outdir/orders-copy.png
 tap "Submit"
 waitfor "The order was submitted." 60

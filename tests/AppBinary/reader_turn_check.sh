@@ -26,7 +26,7 @@ tap "Seating Guide"
 waitfor "1 of" 60
 tap 1010 384
 wait 1
-expect "2 of"
+waitfor "2 of" 60
 LINES
 }
 
@@ -36,10 +36,10 @@ rotate portrait
 expect "2 of 2"
 tap 14 512
 wait 1
-expect "1 of 2"
+waitfor "1 of 2" 60
 tap 754 512
 wait 1
-expect "2 of 2"
+waitfor "2 of 2" 60
 screenshot $outdir/reader-turn-portrait.png
 rotate landscape
 screenshot $outdir/reader-turn-landscape.png

@@ -36,7 +36,7 @@ wait 1
 screenshot $outdir/demo-catalog-category-$1.png
 tap 347 129
 wait 1
-expect "Arc Desk Lamp  ( 1 / 3 )"
+waitfor "Arc Desk Lamp  ( 1 / 3 )" 60
 tap 695 514
 wait 0.5
 tap "Brass"
@@ -50,11 +50,11 @@ screenshot $outdir/demo-catalog-back-$1.png
 tap 410 20
 type "lamp"
 wait 1
-expect "Beacon Floor Lamp"
+waitfor "Beacon Floor Lamp" 60
 screenshot $outdir/demo-catalog-search-$1.png
 tap 420 95
 wait 1
-expect "Arc Desk Lamp"
+waitfor "Arc Desk Lamp" 60
 screenshot $outdir/demo-catalog-result-$1.png
 EOF
 }

@@ -367,6 +367,7 @@ void OperationQueue::finished(const std::shared_ptr<Operation>& op)
     // Told while the operation still holds its slot: a queue being destroyed waits for its
     // running operations, so it is still alive for the hook.
     operationDidLeave(op);
+    auto sync = m_sync; // the lock is let go below, after which this queue may be gone
     if (!m_isMain)
         endOutsideWork();
     if (t_workerOp == op.get())
@@ -378,7 +379,9 @@ void OperationQueue::finished(const std::shared_ptr<Operation>& op)
         starting = takeReady();
         m_changed.notify_all();
     }
-    launch(std::move(starting));
+    // With nothing to start, this queue may already be gone: not even a member call.
+    if (!starting.empty())
+        launch(std::move(starting));
 }
 
 std::vector<std::shared_ptr<Operation>> OperationQueue::operations() const

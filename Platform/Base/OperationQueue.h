@@ -141,8 +141,15 @@ private:
     std::deque<std::shared_ptr<Operation>>::iterator nextReady();
 
     const bool m_isMain;
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
+    // The lock and its signal outlive the queue while a finishing thread still leaves them: a
+    // queue being destroyed may go the moment that thread lets go of the lock.
+    struct Sync {
+        std::mutex mutex;
+        std::condition_variable changed;
+    };
+    std::shared_ptr<Sync> m_sync = std::make_shared<Sync>();
+    std::mutex& m_mutex = m_sync->mutex;
+    std::condition_variable& m_changed = m_sync->changed;
     std::deque<std::shared_ptr<Operation>> m_pending;
     std::vector<std::shared_ptr<Operation>> m_running;
     std::shared_ptr<Workers> m_workers;

@@ -9,6 +9,7 @@
 #include "Database/brivanta_customer_address_Entity.h"
 #include "Network/BRJSON.h"
 #include "Platform/Base/Log.h"
+#include "Platform/Base/OutsideWork.h"
 #include "Protocol/HttpNetworkCtrl.h"
 #include "Protocol/NetworkModel.h"
 #include "Protocol/RequestLogin.h"
@@ -143,8 +144,11 @@ protected:
                 return true;
             if (loop.runPending())
                 continue;
+            // A request on the wire, or a worker's operation (a request's own, an unzip) that
+            // will report back: wait for it in real time, however slow the machine.
             bool onTheWire = NetworkModel::sharedInstance()->pendingRequestCount()
-                > HttpNetworkCtrl::sharedInstance()->scheduledResendCount();
+                    > HttpNetworkCtrl::sharedInstance()->scheduledResendCount()
+                || base::outsideWorkCount() > 0;
             if (onTheWire) {
                 if (std::chrono::steady_clock::now() > realDeadline)
                     return false;

@@ -337,6 +337,36 @@ bool CustomerModel::updateContactIdAfterUpload(
     return save.commit();
 }
 
+bool CustomerModel::dropRowsHoldingServerIds(const std::vector<brivanta_customer_address_Entity>& addresses,
+                                             const std::vector<brivanta_customer_attribute_Entity>& attributes,
+                                             const std::vector<brivanta_customer_contact_entity>& contacts)
+{
+    BulkSave save("dropRowsHoldingServerIds");
+    for (const auto& address : addresses)
+        if (address.indexId != address.pID)
+            save.run("DELETE FROM brivanta_customer_address WHERE id = ?", address.indexId);
+    for (const auto& attribute : attributes)
+        if (attribute.attribute_id != attribute.pID)
+            save.run("DELETE FROM brivanta_customer_attribute WHERE attribute_id = ?", attribute.attribute_id);
+    for (const auto& contact : contacts)
+        if (contact.contactID != contact.pID)
+            save.run("DELETE FROM brivanta_customer_contact WHERE contact_id = ?", contact.contactID);
+    return save.commit();
+}
+
+bool CustomerModel::mergeLocalCustomerInto(int localId, int customerId, bool localWins)
+{
+    BulkSave save("mergeLocalCustomerInto");
+    if (localWins)
+        save.run("UPDATE brivanta_customer SET (customer_name, hidden) = (SELECT customer_name, hidden FROM "
+                 "brivanta_customer WHERE customer_id = ?) WHERE customer_id = ?",
+                 localId, customerId);
+    save.run("DELETE FROM brivanta_customer WHERE customer_id = ?", localId);
+    for (const char* table : {"brivanta_customer_address", "brivanta_customer_attribute", "brivanta_customer_contact"})
+        save.run("UPDATE " + std::string(table) + " SET customer_id = ? WHERE customer_id = ?", customerId, localId);
+    return save.commit();
+}
+
 bool CustomerModel::saveToDatabaseCustomer(const std::optional<std::vector<brivanta_customer_Entity>>& customers)
 {
     if (!customers)
@@ -437,13 +467,53 @@ bool CustomerModel::saveToDatabaseFieldsCustomerAttribute(
     return save.commit();
 }
 
+bool CustomerModel::markCustomerChanged(int customerId)
+{
+    auto db = database();
+    return db && db->executeUpdate("INSERT INTO brivanta_customer_unsent(customer_id,change_count) VALUES(?,1) "
+                                   "ON CONFLICT(customer_id) DO UPDATE SET change_count = change_count + 1",
+                                   customerId);
+}
+
+int CustomerModel::customerChangeCount(int customerId)
+{
+    return intForQuery("SELECT change_count FROM brivanta_customer_unsent WHERE customer_id = ?", customerId);
+}
+
+std::set<int> CustomerModel::customersWithUnsentChanges()
+{
+    auto ids = readRows([](BRResultSet& rs) { return rs.intForColumnIndex(0); },
+                        "SELECT customer_id FROM brivanta_customer_unsent WHERE change_count > 0");
+    return {ids.begin(), ids.end()};
+}
+
+bool CustomerModel::setCustomerChangeCount(int customerId, int count)
+{
+    auto db = database();
+    if (!db)
+        return false;
+    if (count == 0)
+        return db->executeUpdate("DELETE FROM brivanta_customer_unsent WHERE customer_id = ?", customerId);
+    return db->executeUpdate("INSERT OR REPLACE INTO brivanta_customer_unsent(customer_id,change_count) VALUES(?,?)",
+                             customerId, count);
+}
+
 bool CustomerModel::updateVersion()
 {
     BaseDataModel::updateVersion();
     bool addresses = createCustomerAddressTable();
     bool hidden = alterCustomerTable();
     bool contacts = createCustomerConatctTable();
-    return addresses && hidden && contacts;
+    bool unsent = createCustomerUnsentTable();
+    return addresses && hidden && contacts && unsent;
+}
+
+bool CustomerModel::createCustomerUnsentTable()
+{
+    auto db = goodDatabase();
+    return db
+        && db->executeUpdate("create table if not exists brivanta_customer_unsent(customer_id INTEGER PRIMARY KEY "
+                             "NOT NULL,change_count INTEGER NOT NULL DEFAULT 1)");
 }
 
 bool CustomerModel::createCustomerAddressTable()

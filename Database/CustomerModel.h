@@ -9,6 +9,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,15 @@ public:
     bool updateCustomerAttributeTable(const std::optional<std::vector<brivanta_customer_attribute_Entity>>& attributes);
     bool updateContactIdAfterUpload(const std::optional<std::vector<brivanta_customer_contact_entity>>& contacts);
 
+    // When an upload's customer already came with a sync: rows stored under the server ids
+    // the answer gives to local rows go, so that the local rows take those ids.
+    bool dropRowsHoldingServerIds(const std::vector<brivanta_customer_address_Entity>& addresses,
+                                  const std::vector<brivanta_customer_attribute_Entity>& attributes,
+                                  const std::vector<brivanta_customer_contact_entity>& contacts);
+    // Then the local customer's child rows move under the stored customer and the local row
+    // goes; with `localWins` the stored row takes the local name and hidden flag first.
+    bool mergeLocalCustomerInto(int localId, int customerId, bool localWins);
+
     // Bulk saves. A customer save keeps the hidden flag and deletes the customer's child rows,
     // so customers go first.
     bool saveToDatabaseCustomer(const std::optional<std::vector<brivanta_customer_Entity>>& customers);
@@ -80,9 +90,21 @@ public:
     bool saveToDatabaseFieldsCustomerAttribute(
         const std::optional<std::vector<brivanta_fields_customer_attribute_Entity>>& fields);
 
-    // The address and contact tables, and the hidden column.
+    // --- Changes made on the device and not yet uploaded --------------------------------
+    // Each store of a customer on the device counts one change, kept in the database so
+    // that it outlives the process. A sync leaves a customer with changes as the device has
+    // it; an upload answer forgets the changes it carried.
+    bool markCustomerChanged(int customerId);
+    // 0 for a customer without changes.
+    int customerChangeCount(int customerId);
+    std::set<int> customersWithUnsentChanges();
+    // 0 forgets the customer's changes.
+    bool setCustomerChangeCount(int customerId, int count);
+
+    // The address and contact tables, the hidden column and the table of unsent changes.
     bool updateVersion() override;
     bool createCustomerAddressTable();
     bool alterCustomerTable();
     bool createCustomerConatctTable();
+    bool createCustomerUnsentTable();
 };

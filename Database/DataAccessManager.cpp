@@ -207,8 +207,7 @@ std::optional<std::string> DataAccessManager::fetchQuoteOrdersDicString(int orde
     if (!m_quoteOrderModel)
         return std::nullopt;
     auto upload = m_quoteOrderModel->buildUploadText(orderId);
-    if (orderId == 0)
-        m_lastSentOrders = std::move(upload.sent);
+    m_lastSentOrders[orderId] = std::move(upload.sent);
     return upload.text;
 }
 
@@ -216,10 +215,13 @@ void DataAccessManager::setQuoteOrdersToUploaded(int orderId)
 {
     if (!m_quoteOrderModel)
         return;
-    if (orderId != 0) {
+    auto sent = m_lastSentOrders.find(orderId);
+    if (sent == m_lastSentOrders.end()) {
+        // No document was built for it: a plain mark by id (0 marks nothing).
         m_quoteOrderModel->setQuoteOrdersToUploaded(orderId);
         return;
     }
-    m_quoteOrderModel->setQuoteOrdersToUploaded(m_lastSentOrders);
-    m_lastSentOrders.clear();
+    auto orders = std::move(sent->second);
+    m_lastSentOrders.erase(sent);
+    m_quoteOrderModel->setQuoteOrdersToUploaded(orders);
 }

@@ -3,6 +3,7 @@
 #include "Database/DataAccessOperations.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -80,10 +81,11 @@ public:
 #undef BRIVANTA_DECLARE_OPERATION
     // The order of that number moves to the server's id; NO when no order has the number.
     bool updateOrderIDWithOrderNumberNewOrderID(const std::optional<std::string>& number, int newOrderID);
-    // The upload document and its marking. The text for 0 is what the order store uploads:
-    // the manager keeps the orders it carried, and marking 0 marks those of them that have
-    // not been saved again since (an order edited while its upload was under way waits for
-    // the next one). The dictionary is only a read and changes nothing of that.
+    // The upload document and its marking. The text is what the order store uploads: the
+    // manager keeps the orders the last text for each id carried, and marking that id marks
+    // those of them that have not been saved again since (an order edited while its upload
+    // was under way waits for the next one). The dictionary is only a read and changes
+    // nothing of that.
     base::Value fetchUnsubmittedQuoteOrdersDic(int orderId);
     // Runs the block in one transaction on the shared connection; the models' saves inside
     // nest as savepoints. The block answering NO, or the commit failing, rolls everything
@@ -116,6 +118,6 @@ private:
     std::shared_ptr<LoginUserModel> m_loginUserModel;
     std::shared_ptr<LibraryFavoriteModel> m_libraryFavoriteModel;
     std::vector<std::shared_ptr<BaseDataModel>> m_dataModelList; // in creation order
-    // The orders the last upload document for 0 carried, as they were sent.
-    QuoteOrderModel::SentOrders m_lastSentOrders;
+    // The orders the last upload document for each id (0 for all) carried, as they were sent.
+    std::map<int, QuoteOrderModel::SentOrders> m_lastSentOrders;
 };

@@ -77,8 +77,8 @@ public:
     bool updateOrderTable(const std::optional<std::vector<brivanta_customer_Entity>>& customers);
 
     // --- Upload and server ids ----------------------------------------------------------
-    // Marks that order uploaded. 0 marks nothing here: the data manager keeps what the last
-    // document for 0 carried and marks that.
+    // Marks that order uploaded, whatever it holds; 0 marks nothing. Uploads go through the
+    // data manager, which keeps what the last document for each id carried and marks that.
     void setQuoteOrdersToUploaded(int orderId);
     // Marks the sent orders whose stored order and lines are still exactly what was sent,
     // in one transaction; an order saved again since then stays waiting for the next

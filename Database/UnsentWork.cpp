@@ -15,16 +15,21 @@ constexpr const char* kSchema = "carried";
 struct CarriedTable {
     const char* name;
     const char* where;
+    // Also carried when the old file counts changes of customers not yet uploaded.
+    bool ofChangedCustomers = false;
 };
+
+constexpr const char* kChangedCustomers = "brivanta_customer_unsent";
 
 // Lines before orders would not matter (no foreign keys), but orders first reads naturally.
 constexpr CarriedTable kTables[] = {
     {"brivanta_quote_order", "uploaded = 0"},
     {"brivanta_quote_order_item", "order_id in (select order_id from carried.brivanta_quote_order where uploaded = 0)"},
-    {"brivanta_customer", "customer_id < 0"},
-    {"brivanta_customer_address", "customer_id < 0 or id < 0"},
-    {"brivanta_customer_attribute", "customer_id < 0 or attribute_id < 0"},
-    {"brivanta_customer_contact", "customer_id < 0 or contact_id < 0"},
+    {"brivanta_customer", "customer_id < 0", true},
+    {"brivanta_customer_address", "customer_id < 0 or id < 0", true},
+    {"brivanta_customer_attribute", "customer_id < 0 or attribute_id < 0", true},
+    {"brivanta_customer_contact", "customer_id < 0 or contact_id < 0", true},
+    {kChangedCustomers, "change_count > 0"},
 };
 
 // The table's columns in that schema; nothing when the query fails, empty when no table.
@@ -53,7 +58,7 @@ std::string quoted(const std::string& name)
     return out + "\"";
 }
 
-bool copyTable(BRDatabase& db, const CarriedTable& table)
+bool copyTable(BRDatabase& db, const CarriedTable& table, bool changesCounted)
 {
     auto from = columnsOf(db, kSchema, table.name);
     auto to = columnsOf(db, "main", table.name);
@@ -71,8 +76,11 @@ bool copyTable(BRDatabase& db, const CarriedTable& table)
     }
     if (list.empty())
         return false;
+    std::string where = table.where;
+    if (table.ofChangedCustomers && changesCounted)
+        where += std::string(" or customer_id in (select customer_id from ") + kSchema + "." + kChangedCustomers + ")";
     std::string sql = "INSERT OR REPLACE INTO main." + std::string(table.name) + "(" + list + ") SELECT " + list
-        + " FROM " + kSchema + "." + table.name + " WHERE " + table.where;
+        + " FROM " + kSchema + "." + table.name + " WHERE " + where;
     if (!db.executeUpdate(sql)) {
         base::logf("carrying %s failed: %s", table.name, db.lastErrorMessage().c_str());
         return false;
@@ -100,8 +108,11 @@ bool UnsentWork::copyFromDatabase(const std::string& oldDatabasePath)
         base::logf("the old database cannot be read: %s", db->lastErrorMessage().c_str());
     } else if (db->beginTransaction()) {
         ok = true;
+        // A customer changed on the device is carried whole: the full sync must not undo it.
+        auto changed = columnsOf(*db, kSchema, kChangedCustomers);
+        const bool changesCounted = changed && !changed->empty();
         for (const auto& table : kTables) {
-            if (!copyTable(*db, table)) {
+            if (!copyTable(*db, table, changesCounted)) {
                 ok = false;
                 break;
             }

@@ -34,6 +34,7 @@
 #include <climits>
 #include <filesystem>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace {
@@ -84,6 +85,17 @@ bool saveRows(const Rows& rows, Save save, const char* failure)
         return true;
     base::log(failure);
     return false;
+}
+
+void withoutRowsOfCustomers(SyncCustomerTableRst& tables, const std::set<int>& customers)
+{
+    if (customers.empty())
+        return;
+    auto held = [&](int customerId) { return customers.count(customerId) != 0; };
+    std::erase_if(tables.customerTable, [&](const auto& row) { return held(row.customer_id); });
+    std::erase_if(tables.customerAttributeTable, [&](const auto& row) { return held(row.customer_id); });
+    std::erase_if(tables.customerAddressTable, [&](const auto& row) { return held(row.customerId); });
+    std::erase_if(tables.customerContactTable, [&](const auto& row) { return held(row.customerID); });
 }
 
 } // namespace
@@ -641,6 +653,9 @@ void SyncModel::getCustomerSyncRespond(const std::shared_ptr<NetBaseRst>& result
     {
         BRTransaction transaction(BRDatabase::sharedDataBase().get());
         bool ok = transaction.ok() && data;
+        // A customer changed on the device and not yet uploaded keeps the device's version.
+        if (ok && data->customerModel())
+            withoutRowsOfCustomers(*tables, data->customerModel()->customersWithUnsentChanges());
         ok = ok && saveRows(tables->customerTable, [&](const auto& rows) { return data->saveToDatabaseCustomer(rows); }, "Error on Customer sync!");
         ok = ok && saveRows(tables->customerAttributeTable, [&](const auto& rows) { return data->saveToDatabaseCustomerAttribute(rows); }, "Error on CustomerAttribute sync!");
         ok = ok && saveRows(tables->fieldsAttributeTable, [&](const auto& rows) { return data->saveToDatabaseFieldsCustomerAttribute(rows); }, "Error on fieldsCustomerAttribute sync!");

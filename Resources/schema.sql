@@ -140,6 +140,7 @@ create table if not exists brivanta_customer_address(id INTEGER PRIMARY KEY AUTO
 create table if not exists brivanta_customer_contact(contact_id INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL,customer_id INTEGER NOT NULL,first_name VARCHAR(64),last_name VARCHAR(64),job_title VARCHAR(64),work_phone VARCHAR(64),mobile_phone VARCHAR(64),email VARCHAR(64),im VARCHAR(64),note VARCHAR(64),isDefault INTEGER NOT NULL  DEFAULT 0);  -- [upg]
 CREATE INDEX IF NOT EXISTS idx_caddr_customer    ON brivanta_customer_address(customer_id);  -- [key] [upg]
 CREATE INDEX IF NOT EXISTS idx_ccontact_customer ON brivanta_customer_contact(customer_id);  -- [key] [upg]
+create table if not exists brivanta_customer_unsent(customer_id INTEGER PRIMARY KEY NOT NULL,change_count INTEGER NOT NULL DEFAULT 1);  -- [upg] customers changed on the device since their last upload
 
 CREATE TABLE brivanta_library_category (
   id INTEGER PRIMARY KEY NOT NULL,  -- [key]

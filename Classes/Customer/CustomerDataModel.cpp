@@ -301,10 +301,19 @@ CustomerInfoDictionary CustomerDataModel::getNoHiddenCustomerData(bool reload)
 
 std::optional<std::string> CustomerDataModel::getCustomerInfoById(const std::vector<int>& customerIds)
 {
+    auto document = buildDocument(customerIds);
+    if (!document)
+        return std::nullopt;
+    return std::move(document->text);
+}
+
+std::optional<CustomerDataModel::Document> CustomerDataModel::buildDocument(const std::vector<int>& customerIds)
+{
     auto data = DataAccessManager::sharedDataModel();
     if (data && !data->hasModels())
         data.reset();
     base::Array customers, addresses, attributes, contacts;
+    SentChanges changes;
     const int activeField = fieldIdNamed(m_allAttributes, "Active");
     for (int customerId : customerIds) {
         PersonInfo person;
@@ -322,6 +331,7 @@ std::optional<std::string> CustomerDataModel::getCustomerInfoById(const std::vec
             person.address = data->getCustomerAddress(customerId);
             person.contact = data->customerModel()->getCustomerContact(customerId);
         }
+        changes[person.pid] = data ? data->customerModel()->customerChangeCount(person.pid) : 0;
         customers.push_back(base::Dictionary{{"customer_id", person.pid},
                                              {"customer_info_id", ""},
                                              {"customer_name", person.name},
@@ -365,12 +375,15 @@ std::optional<std::string> CustomerDataModel::getCustomerInfoById(const std::vec
                               {"brivanta_customer_address", std::move(addresses)},
                               {"brivanta_customer_attribute", std::move(attributes)},
                               {"brivanta_customer_contact", std::move(contacts)}};
-    return BRJsonWriter().stringWithObject(base::Value(std::move(document)));
+    auto text = BRJsonWriter().stringWithObject(base::Value(std::move(document)));
+    if (!text)
+        return std::nullopt;
+    return Document{std::move(*text), std::move(changes)};
 }
 
 void CustomerDataModel::submitCustomer(int customerId)
 {
-    auto document = getCustomerInfoById({customerId});
+    auto document = buildDocument({customerId});
     if (!document) {
         // Nothing to send: the screen waiting for the answer hears at once.
         MessageBox::sharedInstance()->EndBlockWait();
@@ -378,15 +391,16 @@ void CustomerDataModel::submitCustomer(int customerId)
         showFailure(kStatusFailed, Language::stringWithName(kStatusFailed));
         return;
     }
-    submitCustomerInfo(*document);
+    sendDocument(document->text, std::move(document->changes), nullptr);
 }
 
 void CustomerDataModel::submitCustomerInfo(const std::string& document)
 {
-    sendDocument(document, nullptr);
+    sendDocument(document, std::nullopt, nullptr);
 }
 
-void CustomerDataModel::sendDocument(const std::string& document, OrderResume resume)
+void CustomerDataModel::sendDocument(const std::string& document, std::optional<SentChanges> changes,
+                                     OrderResume resume)
 {
     auto request = std::make_shared<RequestUploadCustomer>();
     request->setSyncData(document);
@@ -395,6 +409,8 @@ void CustomerDataModel::sendDocument(const std::string& document, OrderResume re
     base::logf("submit customer rst is %d", code);
     if (resume)
         m_orderResumes[code] = std::move(resume);
+    if (changes)
+        m_sentChanges[code] = std::move(*changes);
 }
 
 int CustomerDataModel::ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& result)
@@ -407,6 +423,11 @@ int CustomerDataModel::ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& 
     if (auto it = m_orderResumes.find(result->requestCode); it != m_orderResumes.end()) {
         resume = std::move(it->second);
         m_orderResumes.erase(it);
+    }
+    std::optional<SentChanges> sent;
+    if (auto it = m_sentChanges.find(result->requestCode); it != m_sentChanges.end()) {
+        sent = std::move(it->second);
+        m_sentChanges.erase(it);
     }
     if (!resume)
         MessageBox::sharedInstance()->EndBlockWait();
@@ -422,7 +443,7 @@ int CustomerDataModel::ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& 
     bool accepted = false;
     if (status == kStatusOK) {
         auto answer = std::dynamic_pointer_cast<SubmitCustomerRst>(result);
-        accepted = answer && applyServerIds(*answer);
+        accepted = answer && applyServerIds(*answer, sent);
         if (!accepted) {
             status = kStatusFailed;
             message = Language::stringWithName(kStatusFailed);
@@ -439,24 +460,36 @@ int CustomerDataModel::ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& 
     return 0;
 }
 
-bool CustomerDataModel::applyServerIds(const SubmitCustomerRst& answer)
+bool CustomerDataModel::applyServerIds(const SubmitCustomerRst& answer, const std::optional<SentChanges>& sent)
 {
     auto data = DataAccessManager::sharedDataModel();
     if (!data || !data->hasModels())
         return false;
+    auto model = data->customerModel();
     bool stored = data->runInTransaction([&] {
+        // Rows a sync brought before this answer are the ones the local rows become.
+        if (!model->dropRowsHoldingServerIds(answer.customerAddress, answer.customerAttributes, answer.customerContacts))
+            return false;
         std::vector<brivanta_customer_Entity> moved;
         for (const auto& customer : answer.customerArry) {
-            // A server id already stored is a synced customer: it wins over the local copy.
-            bool taken = customer.customer_id != customer.pid
-                && data->customerModel()->getCustomerByCustomerId(customer.customer_id).customer_id == customer.customer_id
-                && customer.customer_id != 0;
+            const int changes = model->customerChangeCount(customer.pid);
+            bool changedSince = false;
+            if (sent) {
+                auto carried = sent->find(customer.pid);
+                changedSince = changes != (carried == sent->end() ? 0 : carried->second);
+            }
+            bool taken = customer.customer_id != customer.pid && customer.customer_id != 0
+                && model->getCustomerByCustomerId(customer.customer_id).customer_id == customer.customer_id;
             if (taken) {
-                if (!data->deleteCustomerTableWithID(customer.pid))
+                // Rows added since the document was written keep waiting, under the server's id.
+                if (!model->mergeLocalCustomerInto(customer.pid, customer.customer_id, changedSince))
                     return false;
             } else {
                 moved.push_back(customer);
             }
+            if (!model->setCustomerChangeCount(customer.pid, 0)
+                || (changedSince && !model->setCustomerChangeCount(customer.customer_id, changes)))
+                return false;
         }
         return data->updateCustomerTable(moved) && data->updateCustomerAddressTable(answer.customerAddress)
             && data->updateCustomerAttributeTable(answer.customerAttributes)
@@ -522,10 +555,10 @@ void CustomerDataModel::uploadBeforeOrders(int orderId, OrderResume resume)
         resume({});
         return;
     }
-    auto document = getCustomerInfoById(ids);
+    auto document = buildDocument(ids);
     if (!document) {
         resume({});
         return;
     }
-    sendDocument(*document, std::move(resume));
+    sendDocument(document->text, std::move(document->changes), std::move(resume));
 }

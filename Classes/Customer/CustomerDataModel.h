@@ -88,11 +88,19 @@ public:
 
 private:
     using OrderResume = std::function<void(QuoteOrderStore::PreUploadOutcome)>;
+    // The change count of each customer a document carried, as it was when it was written.
+    using SentChanges = std::map<int, int>;
+    struct Document {
+        std::string text;
+        SentChanges changes;
+    };
+    std::optional<Document> buildDocument(const std::vector<int>& customerIds);
     // Sends the document; an order upload waiting on it hears through `resume`.
-    void sendDocument(const std::string& document, OrderResume resume);
+    void sendDocument(const std::string& document, std::optional<SentChanges> changes, OrderResume resume);
     // The server's ids in place of the local ones, tables and stored orders in one
-    // transaction; NO leaves everything as it was.
-    bool applyServerIds(const SubmitCustomerRst& answer);
+    // transaction; NO leaves everything as it was. The changes the document carried are
+    // forgotten; later ones (all, when they are not known) wait for the next upload.
+    bool applyServerIds(const SubmitCustomerRst& answer, const std::optional<SentChanges>& sent);
     void postUploadResult(bool accepted);
     void showFailure(const std::string& status, const std::string& message);
     void uploadBeforeOrders(int orderId, OrderResume resume);
@@ -103,4 +111,6 @@ private:
     CustomerInfoDictionary m_noHiddenCustomers;
     // Order uploads waiting on a customer upload, by its request code.
     std::map<int, OrderResume> m_orderResumes;
+    // What each upload under way carried, by its request code.
+    std::map<int, SentChanges> m_sentChanges;
 };

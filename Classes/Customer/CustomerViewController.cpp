@@ -405,7 +405,10 @@ int CustomerViewController::storeCustomer(const CustomerInfoGroupData& data)
             contact.note = valueOf(group, "note");
             contacts.push_back(contact);
         }
-        return contacts.empty() || manager->saveToDatabaseCustomerContact(contacts);
+        if (!contacts.empty() && !manager->saveToDatabaseCustomerContact(contacts))
+            return false;
+        // Until the server has this version, a sync must leave it as it is.
+        return manager->customerModel()->markCustomerChanged(customerId);
     });
     return stored ? customerId : 0;
 }

@@ -340,7 +340,7 @@ void QuoteOrderStore::requestUploadQuoteOrder(int orderId)
 
 void QuoteOrderStore::sendUploadDocument(int orderId)
 {
-    // Built once per upload: marking 0 marks exactly what this document carried.
+    // Built once per upload: the mark on "200" covers exactly what this document carried.
     auto request = std::make_shared<RequestUploadQuoteOrder>();
     request->setSyncData(fetchQuoteOrdersDicString(orderId));
     request->setReceiveDelegete(weak_from_this());

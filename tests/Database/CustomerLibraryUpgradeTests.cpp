@@ -7,6 +7,8 @@
 
 #include <sqlite3.h>
 
+#include <set>
+
 namespace {
 
 // The tables of the customer, library and login models, whose columns the upgrade must bring
@@ -15,7 +17,8 @@ const char* const kTables[] = {"brivanta_customer", "brivanta_customer_attribute
                                "brivanta_fields_customer_attribute", "brivanta_customer_address",
                                "brivanta_customer_contact", "brivanta_library_category",
                                "brivanta_library_files", "brivanta_update",
-                               "brivanta_product_related_file", "brivanta_login_user"};
+                               "brivanta_product_related_file", "brivanta_login_user",
+                               "brivanta_customer_unsent"};
 
 // name|type|notnull|default|pk of each column, read straight from a database file.
 std::string columnsOf(sqlite3* handle, const std::string& table)
@@ -102,6 +105,7 @@ TEST_F(CustomerLibraryUpgradeTest, LegacyTablesGetTheTemplatesColumnsAndKeepThei
     openLegacy();
     ASSERT_FALSE(db->columnExistsColumnName("brivanta_customer", "hidden"));
     ASSERT_FALSE(db->tableExists("brivanta_login_user"));
+    ASSERT_FALSE(db->tableExists("brivanta_customer_unsent"));
     exec("insert into brivanta_customer(customer_id,customer_name,customer_publish,discount) "
          "values(1,'Old customer',1,0.25)");
     exec("insert into brivanta_library_category(id,name,ordering,published) values(3,'Brochures',1,1)");
@@ -125,6 +129,12 @@ TEST_F(CustomerLibraryUpgradeTest, LegacyTablesGetTheTemplatesColumnsAndKeepThei
     ASSERT_EQ(customers.count(1), 1u);
     EXPECT_EQ(customers[1].discount, 0.25);
     EXPECT_EQ(manager->libraryCategoryModel()->getLibSubCategoriesByParentCategoryID(0).size(), 1u);
+    // Changes made on the device are counted from the upgrade on.
+    ASSERT_TRUE(db->tableExists("brivanta_customer_unsent"));
+    EXPECT_TRUE(manager->customerModel()->markCustomerChanged(1));
+    EXPECT_TRUE(manager->customerModel()->markCustomerChanged(1));
+    EXPECT_EQ(manager->customerModel()->customerChangeCount(1), 2);
+    EXPECT_EQ(manager->customerModel()->customersWithUnsentChanges(), std::set<int>{1});
 }
 
 TEST_F(CustomerLibraryUpgradeTest, TheCurrentSchemaIsLeftAsItIs)
@@ -137,6 +147,7 @@ TEST_F(CustomerLibraryUpgradeTest, TheCurrentSchemaIsLeftAsItIs)
     hidden.customer_publish = 1;
     ASSERT_TRUE(customers->saveToDatabaseCustomer(std::vector{hidden}));
     ASSERT_TRUE(customers->updateCustomerTableHiddenWithCustomerIdWithHidden(4, true));
+    ASSERT_TRUE(customers->markCustomerChanged(4));
     brivanta_library_category_Entity category;
     category.categoryID = 3;
     category.name = "Brochures";

@@ -105,6 +105,39 @@ TEST_F(UnsentWorkTest, CarriesOnlyWorkNotOnTheServerRowsUnchanged)
     EXPECT_TRUE(BRDatabase::sharedDataBase()->executeUpdate("DETACH DATABASE carried"));
 }
 
+// A synced customer edited on the device goes whole with its count of changes; an old file
+// that counts none carries as before.
+TEST_F(UnsentWorkTest, CustomersChangedOnTheDeviceGoWhole)
+{
+    struct Case {
+        const char* name;
+        const char* prepare;
+        const char* customers;
+        const char* addresses;
+        const char* contacts;
+        const char* changes;
+    } cases[] = {
+        {"counted", "insert into brivanta_customer_unsent values (9001, 3), (-1, 1)", "-1\n9001\n", "-4\n-3\n7\n",
+         "-5\n6\n", "-1|1\n9001|3\n"},
+        {"no such table", "drop table brivanta_customer_unsent", "-1\n", "-4\n-3\n", "-5\n", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto db = BRDatabase::sharedDataBase();
+        for (const char* table : {"brivanta_customer", "brivanta_customer_address", "brivanta_customer_attribute",
+                                  "brivanta_customer_contact", "brivanta_customer_unsent"})
+            ASSERT_TRUE(db->executeUpdate(std::string("delete from ") + table));
+        auto copy = m_home.path() / (std::string("old-") + (c.prepare[0] == 'i' ? "a" : "b") + ".sqlite");
+        ASSERT_TRUE(base::FileManager::copyItem(oldFile, copy));
+        ASSERT_TRUE(exec(copy, c.prepare));
+        ASSERT_TRUE(UnsentWork::copyFromDatabase(copy.string()));
+        EXPECT_EQ(dump(newFile, "select customer_id from brivanta_customer order by 1"), c.customers);
+        EXPECT_EQ(dump(newFile, "select id from brivanta_customer_address order by 1"), c.addresses);
+        EXPECT_EQ(dump(newFile, "select contact_id from brivanta_customer_contact order by 1"), c.contacts);
+        EXPECT_EQ(dump(newFile, "select * from brivanta_customer_unsent order by 1"), c.changes);
+    }
+}
+
 TEST_F(UnsentWorkTest, AnUnreadableOldFileCopiesNothing)
 {
     m_expectDBError = true;

@@ -473,28 +473,50 @@ def upload_customers(state, params, document, notes):
     if any(not isinstance(r.get("customer_name"), str) for r in document["brivanta_customer"]):
         raise BadRequest("a customer row without a customer_name text")
 
-    def record(table, row, make):
+    def record(table, row, make, server_id=None, fresh=False):
         local = row[CUSTOMER_ROW_IDS[table][0]]
         key = (account, table, local)
         content = canonical(row)
         entries = state.customer_uploads.setdefault(key, [])
-        for entry in entries:
+        for entry in entries if not fresh else []:
             if entry["content"] == content:
                 entry["received"] += 1
                 notes.append("repeat of %s %d: answered its first ids" % (table, local))
                 return entry, False
-        if entries:
+        if entries and not fresh:
             notes.append("collision: %s %d uploaded again with other content, stored anew" % (table, local))
-        server_id = state.next_ids[table]
-        state.next_ids[table] += 1
+        if server_id is None:
+            server_id = state.next_ids[table]
+            state.next_ids[table] += 1
         entry = {"content": content, "serverId": server_id, "received": 1, "collision": bool(entries)}
         entries.append(entry)
         make(server_id)
         return entry, True
 
+    def customer_row(server_customer):
+        return next((c for c in state.data.get("customers", []) if c["customerId"] == server_customer), None)
+
     customer_ids = {}
+    replaced = set()
     out = {table: [] for table in CUSTOMER_TABLES}
     for row in document["brivanta_customer"]:
+        if row["customer_id"] > 0 and row["customer_id"] in known:
+            # A server customer sent back with the device's changes: the upload is its new
+            # version, child rows included.
+            def replace(server_id, row=row):
+                customer = customer_row(server_id)
+                customer["customerName"] = row["customer_name"]
+                customer["attributes"] = []
+                state.data["addresses"] = [a for a in state.data.get("addresses", []) if a["customer_id"] != server_id]
+                state.data["contacts"] = [c for c in state.data.get("contacts", []) if c["customerId"] != server_id]
+                state.pending["customer"]["customers"].add(server_id)
+            record("brivanta_customer", row, replace, server_id=row["customer_id"], fresh=True)
+            notes.append("customer %d replaced by the upload" % row["customer_id"])
+            replaced.add(row["customer_id"])
+            customer_ids[row["customer_id"]] = row["customer_id"]
+            out["brivanta_customer"].append({"preId": row["customer_id"], "customerId": row["customer_id"]})
+            continue
+
         def make(server_id, row=row):
             state.data.setdefault("customers", []).append({
                 "customerId": server_id, "customerInfoId": str(row.get("customer_info_id", "")),
@@ -512,9 +534,6 @@ def upload_customers(state, params, document, notes):
         earlier = earlier_customer(local)
         return earlier if earlier is not None else local
 
-    def customer_row(server_customer):
-        return next((c for c in state.data.get("customers", []) if c["customerId"] == server_customer), None)
-
     for row in document["brivanta_customer_address"]:
         cid = owner(row["customer_id"])
         text = {k: str(row.get(k, "")) for k in ("address", "city", "state", "zip_code")}
@@ -522,7 +541,7 @@ def upload_customers(state, params, document, notes):
         def make(server_id, cid=cid, text=text):
             state.data.setdefault("addresses", []).append(dict({"id": server_id, "customer_id": cid}, **text))
             state.pending["customer"]["customers"].add(cid)
-        entry, _ = record("brivanta_customer_address", row, make)
+        entry, _ = record("brivanta_customer_address", row, make, fresh=cid in replaced)
         out["brivanta_customer_address"].append(dict({"preId": row["id"], "customerId": cid, "id": entry["serverId"]},
                                                      **text))
     for row in document["brivanta_customer_attribute"]:
@@ -537,7 +556,7 @@ def upload_customers(state, params, document, notes):
                     {"attributeId": server_id, "attributeFieldsId": row["attribute_fields_id"],
                      "attributeValue": value})
             state.pending["customer"]["customers"].add(cid)
-        entry, _ = record("brivanta_customer_attribute", row, make)
+        entry, _ = record("brivanta_customer_attribute", row, make, fresh=cid in replaced)
         out["brivanta_customer_attribute"].append({"preId": row["attribute_id"], "attributeId": entry["serverId"],
                                                    "customerId": cid,
                                                    "attributeFieldsId": row["attribute_fields_id"],
@@ -551,7 +570,7 @@ def upload_customers(state, params, document, notes):
         def make(server_id, cid=cid, text=text):
             state.data.setdefault("contacts", []).append(dict({"customerId": cid, "contactId": server_id}, **text))
             state.pending["customer"]["customers"].add(cid)
-        entry, _ = record("brivanta_customer_contact", row, make)
+        entry, _ = record("brivanta_customer_contact", row, make, fresh=cid in replaced)
         out["brivanta_customer_contact"].append(dict({"preId": row["contact_id"], "customerId": cid,
                                                       "contactId": entry["serverId"]}, **text))
     return envelope("200", out)

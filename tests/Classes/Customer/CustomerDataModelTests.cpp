@@ -445,6 +445,90 @@ TEST_F(CustomerDataModelTest, MergeIntoSyncedCustomerKeepsTheSyncedRow)
     EXPECT_EQ(count("select customer_id from brivanta_quote_order where order_id = " + std::to_string(orderId)), 9001);
 }
 
+// The server published the uploaded customer and a sync stored it before the upload's answer
+// came; meanwhile the customer changed on the device.
+TEST_F(CustomerDataModelTest, AnAnswerForASyncedCustomerKeepsWhatChangedDuringTheUpload)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> meanwhile;
+        const char* customer;
+        const char* addresses;
+        int changesLeft;
+        const char* nextCarries;
+    } cases[] = {
+        {"an address added",
+         [&] {
+             auto added = address("Harbor", false);
+             added.customerId = -1;
+             added.indexId = -2;
+             ASSERT_TRUE(m_data->saveToDatabaseCustomerAddress(std::vector{added}));
+         },
+         "9050|Local Globex|\n", "-2|9050|Harbor|\n300|9050|Main|\n", 0, "\"Harbor\""},
+        {"renamed and counted as the customer screen does",
+         [&] {
+             ASSERT_TRUE(m_db->executeUpdate("UPDATE brivanta_customer SET customer_name = 'Globex Local' "
+                                             "WHERE customer_id = -1"));
+             ASSERT_TRUE(m_data->customerModel()->markCustomerChanged(-1));
+         },
+         "9050|Globex Local|\n", "300|9050|Main|\n", 1, "\"Globex Local\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const char* table : {"brivanta_customer", "brivanta_customer_address", "brivanta_customer_attribute",
+                                  "brivanta_customer_contact", "brivanta_customer_unsent"})
+            ASSERT_TRUE(m_db->executeUpdate(std::string("DELETE FROM ") + table));
+        ASSERT_TRUE(backend().reset());
+        m_logStart = backend().logLines().size();
+        base::UserDefaults::standard()->removeObjectForKey("AcmeCo-LocalCustomerIdMark");
+        ASSERT_EQ(m_model->saveCustomerWithNameStreetCityStateZipCode("Local Globex"), -1);
+        auto street = address("Main", true);
+        street.customerId = -1;
+        street.indexId = -1;
+        ASSERT_TRUE(m_data->saveToDatabaseCustomerAddress(std::vector{street}));
+        std::string answer = R"({"content":{"brivanta_customer":[{"preId":-1,"customerId":9050}],)"
+                             R"("brivanta_customer_address":[{"preId":-1,"customerId":9050,"id":300}],)"
+                             R"("brivanta_customer_attribute":[)";
+        for (int local = -1; local >= -7; --local) {
+            answer += (local == -1 ? "" : ",") + std::string(R"({"preId":)") + std::to_string(local)
+                + R"(,"customerId":9050,"attributeId":)" + std::to_string(400 - local) + "}";
+        }
+        answer += R"(]},"results":[{"status":"200","detail":"","message":""}]})";
+        setRawAnswer(answer);
+        m_model->reloadCustomerData();
+        m_posted.clear();
+        m_model->submitCustomer(-1);
+
+        // The sync's copy of what was sent, then the device's change before the answer.
+        ASSERT_TRUE(m_db->executeUpdate("INSERT INTO brivanta_customer(customer_id,customer_info_id,customer_name,"
+                                        "customer_publish) VALUES(9050,'C-9050','Local Globex',1)"));
+        ASSERT_TRUE(m_db->executeUpdate("INSERT INTO brivanta_customer_address SELECT 300,9050,address,city,state,"
+                                        "zip_code,isDefault FROM brivanta_customer_address WHERE id = -1"));
+        ASSERT_TRUE(m_db->executeUpdate("INSERT INTO brivanta_customer_attribute SELECT 400 - attribute_id,9050,"
+                                        "attribute_fields_id,attribute_value FROM brivanta_customer_attribute "
+                                        "WHERE customer_id = -1"));
+        c.meanwhile();
+
+        ASSERT_TRUE(posted());
+        EXPECT_EQ(m_posted, std::vector<bool>{true});
+        EXPECT_EQ(rows("select customer_id, customer_name from brivanta_customer"), c.customer);
+        EXPECT_EQ(rows("select id, customer_id, address from brivanta_customer_address order by id"), c.addresses);
+        EXPECT_EQ(rows("select attribute_id from brivanta_customer_attribute order by attribute_id"),
+                  "401|\n402|\n403|\n404|\n405|\n406|\n407|\n");
+        EXPECT_EQ(m_data->customerModel()->customerChangeCount(-1), 0);
+        EXPECT_EQ(m_data->customerModel()->customerChangeCount(9050), c.changesLeft) << "kept from the next sync";
+
+        // What changed goes with the next upload of the customer.
+        m_posted.clear();
+        m_model->submitCustomer(9050);
+        ASSERT_TRUE(posted());
+        auto sent = logged("520");
+        ASSERT_EQ(sent.size(), 2u);
+        EXPECT_NE(sent[1]["parameters"]["syncData"].toString().find(c.nextCarries), std::string::npos)
+            << sent[1]["parameters"]["syncData"].toString();
+    }
+}
+
 TEST_F(CustomerDataModelTest, AHiddenLocalCustomerIsSentFromTheDatabase)
 {
     ASSERT_EQ(m_model->saveCustomerWithNameStreetCityStateZipCode("Quiet Buyer"), -1);

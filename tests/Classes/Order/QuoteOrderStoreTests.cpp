@@ -333,6 +333,44 @@ TEST_F(QuoteOrderStoreTest, UploadRepliesOfOtherShapes)
     }
 }
 
+// The order editor and the history screen submit one order, the order list all of them; an
+// edit saved while the answer is late must reach the server with the next upload.
+TEST_F(QuoteOrderStoreTest, AnEditSavedWhileTheAnswerIsLateGoesWithTheNextUpload)
+{
+    for (bool single : {true, false}) {
+        SCOPED_TRACE(single ? "one order" : "every order");
+        ASSERT_TRUE(backend().reset());
+        auto order = storedOrder(1);
+        auto untouched = storedOrder(1);
+        size_t before = logged("518").size();
+        ASSERT_TRUE(backend().setFault("518", "delay", 1, R"("seconds": 0.3)"));
+        m_listener->heard.clear();
+        ASSERT_TRUE(m_store->startUploadQuoteOrder(single ? order->serial() : 0));
+        order->items().front()->setQuantity(40);
+        ASSERT_NE(m_manager->saveQuoteOrder(order), 0);
+        ASSERT_TRUE(heardSomething());
+        ASSERT_EQ(m_listener->heard[0].status, Text("200"));
+
+        int stored = m_manager->getLocalOrderIdWithOrderNumber(order->number());
+        EXPECT_GT(stored, 0) << "the server's id is taken all the same";
+        EXPECT_FALSE(uploaded(stored)) << "the server holds quantity 1";
+        EXPECT_EQ(uploaded(m_manager->getLocalOrderIdWithOrderNumber(untouched->number())), !single);
+
+        m_listener->heard.clear();
+        ASSERT_TRUE(m_store->startUploadQuoteOrder(single ? stored : 0));
+        ASSERT_TRUE(heardSomething());
+        EXPECT_TRUE(uploaded(stored));
+        auto sent = logged("518");
+        ASSERT_EQ(sent.size(), before + 2);
+        const auto& orders = sent.back()["syncData"]["order"].asArray();
+        ASSERT_EQ(orders.size(), 1u);
+        EXPECT_EQ(orders[0]["order_number"], base::Value(*order->number()));
+        EXPECT_EQ(orders[0]["order_item"]["order_items"].asArray()[0]["product_quantity"].toString(), "40");
+        for (int id : {stored, m_manager->getLocalOrderIdWithOrderNumber(untouched->number())})
+            ASSERT_TRUE(m_store->removeQuoteOrder(id));
+    }
+}
+
 TEST_F(QuoteOrderStoreTest, SubmitOfflineLogsInFirstAndSendsOnlyThatOrder)
 {
     storedOrder(1);

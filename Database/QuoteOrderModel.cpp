@@ -142,10 +142,10 @@ std::vector<QuoteOrderModel::Order> QuoteOrderModel::fetchQuoteOrdersCondition(i
     // Equal dates: the larger local id was made later.
     std::string sql = "SELECT * FROM brivanta_quote_order " + where + "order by " BR_ORDER_DATE_KEY
                       " desc, abs(order_id) desc";
-    // Every listed order's lines in one statement, each order's in the order they were stored
-    // (the rowid's), rather than one statement per order.
+    // Every listed order's lines in one statement, each order's in the order they were added,
+    // rather than one statement per order.
     std::string linesSql = "SELECT * FROM brivanta_quote_order_item WHERE order_id IN (SELECT order_id FROM "
-                           "brivanta_quote_order " + where + ") ORDER BY order_id, order_item_id";
+                           "brivanta_quote_order " + where + ") ORDER BY order_id, " BR_LINES_AS_ADDED;
 
     // The orders, their lines and their products as one consistent read.
     auto db = database();
@@ -174,7 +174,9 @@ std::vector<QuoteOrderModel::Line> QuoteOrderModel::linesOfOrder(int orderId, Pr
 {
     if (orderId == 0)
         return {};
-    auto rows = readRows(lineFromRow, "SELECT * FROM brivanta_quote_order_item WHERE order_id = ?", orderId);
+    auto rows = readRows(lineFromRow,
+                         "SELECT * FROM brivanta_quote_order_item WHERE order_id = ? ORDER BY " BR_LINES_AS_ADDED,
+                         orderId);
     return withProducts(rows, seen);
 }
 

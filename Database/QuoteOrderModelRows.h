@@ -45,5 +45,8 @@ inline std::string columnText(BRResultSet& rs, const char* column)
 
 // "MM/dd/yyyy HH:mm:ss" rearranged so that text order is time order.
 #define BR_ORDER_DATE_KEY "(substr(cdate,7,4)||substr(cdate,1,2)||substr(cdate,4,2)||substr(cdate,12))"
+// Stored lines take ids counting down from -1 (a server's lines too, in the order it sent them),
+// so the order they were added in is their distance from 0: the key, the rowid, runs backwards.
+#define BR_LINES_AS_ADDED "abs(order_item_id)"
 // The logged-in account's orders: the number starts with the account id and "_", exactly.
 #define BR_ACCOUNT_ORDERS "uploaded = 1 AND substr(order_number,1,length(?1)+1) = ?1 || '_'"

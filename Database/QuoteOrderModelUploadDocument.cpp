@@ -143,7 +143,8 @@ base::Value QuoteOrderModel::fetchQuoteOrderItemsDicWithQuoteOrder(int orderId)
     if (orderId == 0)
         return {};
     auto lines = readRows([](BRResultSet& rs) { return lineDictionary(rs); },
-                          "SELECT * FROM brivanta_quote_order_item WHERE order_id = ?", orderId);
+                          "SELECT * FROM brivanta_quote_order_item WHERE order_id = ? ORDER BY " BR_LINES_AS_ADDED,
+                          orderId);
     return base::Dictionary{{"order_items", base::Array(std::make_move_iterator(lines.begin()),
                                                         std::make_move_iterator(lines.end()))}};
 }

@@ -226,7 +226,7 @@ void LoginMode::loginAnswer(const LoginRst& answer)
     m_delegate.reset();
 }
 
-void LoginMode::onlineLoginSucceeded(const LoginRst& answer)
+void LoginMode::takeAcceptedLogin(const LoginRst& answer)
 {
     m_needUpdate = answer.needUpdate;
     m_needUpdateSkin = answer.needUpdateSkin;
@@ -238,6 +238,11 @@ void LoginMode::onlineLoginSucceeded(const LoginRst& answer)
     m_companyName = answer.companyName.value_or("");
     m_companyLink = answer.companyLink.value_or("");
     m_userAccess = answer.userAccess;
+}
+
+void LoginMode::onlineLoginSucceeded(const LoginRst& answer)
+{
+    takeAcceptedLogin(answer);
 
     ConfigManager::sharedInstance()->resetUserData();
     if (answer.needSyncAll) {
@@ -377,10 +382,16 @@ void LoginMode::configAnswer(const NetBaseRst& result)
     if (m_quietConfig) {
         // The quiet re-login only refreshes the stored rows; the running screens stay.
         m_quietConfig = false;
-        if (auto config = dynamic_cast<const ConfigRst*>(&result); config && result.status == "200")
-            ConfigManager::sharedInstance()->syncConfigData(config->configTable);
-        else
+        auto config = dynamic_cast<const ConfigRst*>(&result);
+        if (!config || result.status != "200") {
             base::log("quiet re-login: the configuration could not be read again");
+            return;
+        }
+        ConfigManager::sharedInstance()->syncConfigData(config->configTable);
+        if (!skinIsCurrent()) {
+            m_quietSkin = true;
+            requestSkin();
+        }
         return;
     }
     if (result.status != "200") {
@@ -389,8 +400,7 @@ void LoginMode::configAnswer(const NetBaseRst& result)
     }
     if (auto config = dynamic_cast<const ConfigRst*>(&result))
         ConfigManager::sharedInstance()->syncConfigData(config->configTable);
-    auto folder = clientFolder();
-    if (folder && base::FileManager::isDirectory(*folder + "/SkinImages") && !m_needUpdateSkin) {
+    if (skinIsCurrent()) {
         if (!takeModuleList()) {
             failLogin(Language::stringWithName("CONFIGRATIONINFOERROR"));
             return;
@@ -402,6 +412,17 @@ void LoginMode::configAnswer(const NetBaseRst& result)
             MessageBox::sharedInstance()->EndBlockWait();
         return;
     }
+    requestSkin();
+}
+
+bool LoginMode::skinIsCurrent() const
+{
+    auto folder = clientFolder();
+    return folder && base::FileManager::isDirectory(*folder + "/SkinImages") && !m_needUpdateSkin;
+}
+
+void LoginMode::requestSkin()
+{
     auto download = std::make_shared<RequestDownload>();
     download->setFileNameList(std::vector<std::string>{kSkinArchive});
     download->setImgType(kSkinArchiveType);
@@ -420,6 +441,13 @@ void LoginMode::skinAnswer(const NetBaseRst& result)
         base::log("request download finish success!");
     } else {
         base::logf("the skin archive did not arrive (%s), the previous skin stays", result.status.c_str());
+    }
+    if (m_quietSkin) {
+        // Another screen's wait box may be up: the quiet road leaves it alone.
+        m_quietSkin = false;
+        SkinManager::sharedInstance()->initializeSkinImage();
+        takeModuleList();
+        return;
     }
     if (!liveDelegate())
         MessageBox::sharedInstance()->EndBlockWait();
@@ -527,26 +555,25 @@ void LoginMode::quietLoginAnswer(const LoginRst& answer)
     m_quietLogin = false;
     finishLogin();
     if (answer.status == "200") {
-        // The screens run on the open database: nothing is closed, moved or deleted here.
-        m_loginType = 1;
-        m_sessionId = answer.sessionId.value_or("");
-        m_vendorId = static_cast<int>(base::Value(answer.vendor_id.value_or("")).toInt());
-        m_needUpdate = answer.needUpdate;
-        m_email = answer.email.value_or("");
-        m_companyName = answer.companyName.value_or("");
-        m_companyLink = answer.companyLink.value_or("");
-        m_userAccess = answer.userAccess;
+        // The whole online road but for what would pull the open database or the running
+        // screens away: nothing is closed, moved or deleted, and no wait box shows.
+        takeAcceptedLogin(answer);
         if (answer.needSyncAll) {
             auto sync = SyncModel::sharedInstance();
             sync->setIsSyncAllData(true);
             sync->setNeedUpdate(true);
         }
+        // Table upgrades run on the open connection; the skin, if this removed it, comes back
+        // with the configuration.
+        versionCompare();
         m_quietConfig = true;
         requestConfig();
         return;
     }
     if (answer.status == "999" || answer.status == "402" || answer.status == "403") {
-        m_loginType = 2;
+        // Without a delegate the offline road ends before it would set a type: the login stays
+        // as it was.
+        base::logf("quiet re-login answered %s: the login type stays %d", answer.status.c_str(), m_loginType);
         return;
     }
     std::string message = answer.message + Language::stringWithName("STAYOFFLINEORLOGIN");

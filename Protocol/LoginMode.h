@@ -133,11 +133,16 @@ private:
     void refreshSavedLogins(bool renewCredential);
     void loginAnswer(const LoginRst& answer);
     void quietLoginAnswer(const LoginRst& answer);
+    // The state fields of a "200" login answer.
+    void takeAcceptedLogin(const LoginRst& answer);
     void onlineLoginSucceeded(const LoginRst& answer);
     void offlineRefusal(const LoginRst& answer);
     void offlineCompletion(const std::string& notice);
     void configAnswer(const NetBaseRst& result);
     void skinAnswer(const NetBaseRst& result);
+    // The skin folder is there and the server has not marked a newer one.
+    bool skinIsCurrent() const;
+    void requestSkin();
     void userInfoAnswer(const NetBaseRst& result);
     void runtimeConfigAnswer(const NetBaseRst& result);
     // Sets the module list from the configuration row; NO when it is missing or blank.
@@ -175,6 +180,7 @@ private:
     // The pending login is the quiet one of a returning network: it touches nothing open.
     bool m_quietLogin = false;
     bool m_quietConfig = false;
+    bool m_quietSkin = false;
     std::optional<std::string> m_asideFolder;
     base::Value m_savedBeforeResync;
     base::ObserverToken m_netConnectObserver;

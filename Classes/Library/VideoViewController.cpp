@@ -29,6 +29,9 @@ void VideoViewController::createWithFilenameAndFilePath(const std::string& title
     m_playerView = ui::View::make<media::PlayerView>(gfx::Rect(50, 94, 924, 604));
     m_playerView->setBackgroundColor(gfx::Color::fromWhite(0.67));
     m_playerView->setPlayer(m_player);
+    m_playerView->setDoneTitle(Language::stringWithName("DONE"));
+    // Done leaves the video the way back does.
+    m_playerView->setDoneHandler([this] { btnbackClicked(); });
     root->addSubview(m_playerView);
 
     m_topbar = ui::View::make<ui::ImageView>(gfx::Rect(0, 0, 1024, 44));
@@ -63,6 +66,8 @@ void VideoViewController::createWithFilenameAndFilePath(const std::string& title
     m_player->setRepeats(false);
     // A missing or unplayable file shows the player's own message; the screen stays usable.
     m_player->play(path);
+    // Space pauses and resumes.
+    m_playerView->becomeFirstResponder();
 }
 
 void VideoViewController::btnLoopPlayTapped()
@@ -83,6 +88,8 @@ void VideoViewController::btnbackClicked()
     if (m_player)
         m_player->stop();
     if (m_playerView) {
+        m_playerView->resignFirstResponder();
+        m_playerView->setDoneHandler({});
         m_playerView->setPlayer(nullptr);
         m_playerView->removeFromSuperview();
     }

@@ -3,12 +3,17 @@
 #include "Platform/Base/Log.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/Context.h"
+#include "Platform/UI/Button.h"
+#include "Platform/UI/Label.h"
+#include "Platform/UI/Slider.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 #include <gst/pbutils/pbutils.h>
 #include <gst/video/video.h>
 
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <mutex>
 
@@ -58,11 +63,26 @@ struct PlayerPipeline {
 
     static GstFlowReturn onSample(GstAppSink* sink, gpointer data)
     {
-        auto* self = static_cast<PlayerPipeline*>(data);
         GstSample* sample = gst_app_sink_pull_sample(sink);
         if (!sample)
             return GST_FLOW_EOS;
-        auto player = self->owner.lock();
+        static_cast<PlayerPipeline*>(data)->take(sample);
+        return GST_FLOW_OK;
+    }
+
+    // A paused pipeline hands the frame at a new position over as a preroll only.
+    static GstFlowReturn onPreroll(GstAppSink* sink, gpointer data)
+    {
+        GstSample* sample = gst_app_sink_pull_preroll(sink);
+        if (!sample)
+            return GST_FLOW_EOS;
+        static_cast<PlayerPipeline*>(data)->take(sample);
+        return GST_FLOW_OK;
+    }
+
+    void take(GstSample* sample)
+    {
+        auto player = owner.lock();
         GstVideoInfo info;
         GstBuffer* buffer = gst_sample_get_buffer(sample);
         GstMapInfo map;
@@ -95,7 +115,6 @@ struct PlayerPipeline {
             }
         }
         gst_sample_unref(sample);
-        return GST_FLOW_OK;
     }
 
     static GstBusSyncReply onMessage(GstBus*, GstMessage* message, gpointer data)
@@ -170,6 +189,7 @@ bool Player::play(const std::string& path)
     gst_caps_unref(caps);
     GstAppSinkCallbacks callbacks{};
     callbacks.new_sample = &PlayerPipeline::onSample;
+    callbacks.new_preroll = &PlayerPipeline::onPreroll;
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, pipeline.get(), nullptr);
     g_object_set(pipeline->playbin, "video-sink", sink, nullptr);
     if (!g_audio) {
@@ -190,8 +210,76 @@ bool Player::play(const std::string& path)
         return false;
     }
     m_state = State::Playing;
+    m_ended = false;
+    m_lastPosition = 0;
+    m_duration.reset();
     m_error.clear();
     return true;
+}
+
+void Player::pause()
+{
+    if (m_state != State::Playing || !m_pipeline)
+        return;
+    m_lastPosition = position();
+    gst_element_set_state(m_pipeline->playbin, GST_STATE_PAUSED);
+    m_state = State::Paused;
+}
+
+void Player::resume()
+{
+    if (!m_pipeline || (m_state != State::Paused && m_state != State::Stopped))
+        return;
+    if (m_ended)
+        seek(0);
+    g_object_set(m_pipeline->playbin, "mute", FALSE, nullptr);
+    gst_element_set_state(m_pipeline->playbin, GST_STATE_PLAYING);
+    m_state = State::Playing;
+}
+
+void Player::togglePause()
+{
+    if (m_state == State::Playing)
+        pause();
+    else
+        resume();
+}
+
+void Player::seek(double seconds)
+{
+    if (!m_pipeline)
+        return;
+    double length = duration().value_or(0);
+    seconds = std::max(0.0, length > 0 ? std::min(seconds, length) : seconds);
+    // To the frame asked for, not the key frame before it: a dragged bar lands where it was let go.
+    gst_element_seek_simple(m_pipeline->playbin, GST_FORMAT_TIME,
+                            GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                            gint64(seconds * double(GST_SECOND)));
+    m_ended = false;
+    m_lastPosition = seconds;
+    // A clip stopped at its end waits at the new place rather than starting over.
+    if (m_state == State::Stopped)
+        m_state = State::Paused;
+}
+
+double Player::position() const
+{
+    if (m_ended)
+        return duration().value_or(m_lastPosition);
+    gint64 at = 0;
+    if (m_pipeline && m_state == State::Playing && gst_element_query_position(m_pipeline->playbin, GST_FORMAT_TIME, &at))
+        return double(at) / double(GST_SECOND);
+    // Paused or just moved: where it was left, as the pipeline may not say until its next frame.
+    return m_lastPosition;
+}
+
+std::optional<double> Player::duration() const
+{
+    gint64 length = 0;
+    if (!m_duration && m_pipeline &&
+        gst_element_query_duration(m_pipeline->playbin, GST_FORMAT_TIME, &length) && length > 0)
+        m_duration = double(length) / double(GST_SECOND);
+    return m_duration;
 }
 
 void Player::stop()
@@ -200,7 +288,7 @@ void Player::stop()
         gst_element_set_state(m_pipeline->playbin, GST_STATE_PAUSED);
     if (m_pipeline && m_pipeline->playbin)
         g_object_set(m_pipeline->playbin, "mute", TRUE, nullptr);
-    if (m_state == State::Playing)
+    if (m_state == State::Playing || m_state == State::Paused)
         m_state = State::Stopped;
 }
 
@@ -218,6 +306,7 @@ void Player::handleMessage(void* raw)
             // Stopped on the last frame.
             gst_element_set_state(m_pipeline->playbin, GST_STATE_PAUSED);
             m_state = State::Stopped;
+            m_ended = true;
         }
         return;
     }
@@ -236,27 +325,220 @@ gfx::SurfaceRef Player::currentFrame() const
     return m_frame;
 }
 
+// Play or pause as a drawn glyph: a triangle while paused, two bars while playing.
+class PlayPauseButton : public ui::Button {
+public:
+    explicit PlayPauseButton(const gfx::Rect& frame)
+        : ui::Button(ui::ButtonType::Custom, frame)
+    {
+    }
+    const char* className() const override { return "PlayPauseButton"; }
+    std::string accessibilityText() const override { return isSelected() ? "Pause" : "Play"; }
+    void drawRect(gfx::Context& context, const gfx::Rect& rect) override
+    {
+        ui::Button::drawRect(context, rect);
+        cairo_t* cr = context.cairo();
+        double cx = bounds().width() / 2, cy = bounds().height() / 2, r = std::min(cx, cy) * 0.55;
+        cairo_save(cr);
+        cairo_set_source_rgba(cr, 1, 1, 1, isHighlighted() ? 0.6 : 1);
+        if (isSelected()) {
+            cairo_rectangle(cr, cx - r * 0.8, cy - r, r * 0.55, 2 * r);
+            cairo_rectangle(cr, cx + r * 0.25, cy - r, r * 0.55, 2 * r);
+        } else {
+            cairo_move_to(cr, cx - r * 0.7, cy - r);
+            cairo_line_to(cr, cx + r, cy);
+            cairo_line_to(cr, cx - r * 0.7, cy + r);
+            cairo_close_path(cr);
+        }
+        cairo_fill(cr);
+        cairo_restore(cr);
+    }
+};
+
+std::string formatPlaybackTime(double seconds)
+{
+    long whole = std::isfinite(seconds) && seconds > 0 ? long(std::floor(seconds + 1e-6)) : 0;
+    char text[32];
+    if (whole >= 3600)
+        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
+    else
+        std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+    return text;
+}
+
 PlayerView::PlayerView(const gfx::Rect& frame)
     : ui::View(frame)
 {
+    buildControls();
 }
 
 PlayerView::~PlayerView()
 {
+    if (m_refresh)
+        m_refresh->invalidate();
     if (m_player)
         m_player->setFrameHandler({});
+    if (isFirstResponder())
+        resignFirstResponder();
+}
+
+void PlayerView::buildControls()
+{
+    m_controls = ui::View::make<ui::View>(gfx::Rect{});
+    m_controls->setBackgroundColor(gfx::Color::fromWhite(0, 0.55));
+    addSubview(m_controls);
+
+    m_playPause = ui::View::make<PlayPauseButton>(gfx::Rect{});
+    m_playPause->addTarget([this](ui::Control&) {
+        if (m_player)
+            m_player->togglePause();
+        showControls();
+    }, ui::ControlEventTouchUpInside);
+    m_controls->addSubview(m_playPause);
+
+    auto timeLabel = [this](gfx::TextAlignment alignment) {
+        auto label = ui::View::make<ui::Label>(gfx::Rect{});
+        label->setFont(gfx::Font::systemFont(14));
+        label->setTextColor(gfx::Color::white());
+        label->setBackgroundColor(std::nullopt);
+        label->setTextAlignment(alignment);
+        m_controls->addSubview(label);
+        return label;
+    };
+    m_elapsed = timeLabel(gfx::TextAlignment::Right);
+    m_remaining = timeLabel(gfx::TextAlignment::Left);
+
+    m_positionBar = ui::View::make<ui::Slider>(gfx::Rect{});
+    m_positionBar->setContinuous(true);
+    // The time follows the finger; the player moves once the bar is let go.
+    m_positionBar->addTarget([this](ui::Control&) {
+        showTimes(m_positionBar->value(), m_positionBar->maximumValue());
+        m_shownAt = base::RunLoop::main().now();
+    }, ui::ControlEventValueChanged);
+    m_positionBar->addTarget([this](ui::Control&) {
+        if (m_player)
+            m_player->seek(m_positionBar->value());
+        showControls();
+    }, ui::ControlEventTouchUpInside | ui::ControlEventTouchUpOutside);
+    m_controls->addSubview(m_positionBar);
+
+    m_done = std::make_shared<ui::Button>(ui::ButtonType::Custom, gfx::Rect{});
+    m_done->setTitle("Done");
+    m_done->setTitleColor(gfx::Color::white());
+    m_done->titleLabel().setFont(gfx::Font::boldSystemFont(15));
+    m_done->addTarget([this](ui::Control&) {
+        if (auto done = m_onDone)
+            done();
+    }, ui::ControlEventTouchUpInside);
+    m_controls->addSubview(m_done);
+    showTimes(0, 0);
+}
+
+void PlayerView::layoutSubviews()
+{
+    double w = bounds().width(), h = bounds().height();
+    m_controls->setFrame(gfx::Rect(0, h - kControlsHeight, w, kControlsHeight));
+    m_playPause->setFrame(gfx::Rect(8, 5, 34, 34));
+    m_elapsed->setFrame(gfx::Rect(46, 0, 64, kControlsHeight));
+    m_done->setFrame(gfx::Rect(w - 76, 5, 68, 34));
+    m_remaining->setFrame(gfx::Rect(w - 146, 0, 64, kControlsHeight));
+    double barX = 120, barW = std::max(0.0, w - 156 - barX);
+    m_positionBar->setFrame(gfx::Rect(barX, (kControlsHeight - ui::Slider::kThumbSize) / 2, barW, ui::Slider::kThumbSize));
+}
+
+void PlayerView::setDoneTitle(const std::string& title)
+{
+    m_done->setTitle(title);
 }
 
 void PlayerView::setPlayer(std::shared_ptr<Player> player)
 {
     if (m_player)
         m_player->setFrameHandler({});
+    if (m_refresh) {
+        m_refresh->invalidate();
+        m_refresh.reset();
+    }
     m_player = std::move(player);
     if (m_player) {
-        ui::View* self = this;
-        m_player->setFrameHandler([self] { self->setNeedsDisplay(); });
+        PlayerView* self = this;
+        m_player->setFrameHandler([self] {
+            self->setNeedsDisplay();
+            self->refreshControls();
+        });
+        m_refresh = base::Timer::scheduled(0.25, true, [this](base::Timer&) { refreshControls(); });
     }
+    showControls();
     setNeedsDisplay();
+}
+
+bool PlayerView::controlsShown() const
+{
+    return !m_controls->isHidden();
+}
+
+void PlayerView::showControls()
+{
+    m_shownAt = base::RunLoop::main().now();
+    refreshControls();
+    if (!m_player || m_player->state() != Player::State::Error)
+        m_controls->setHidden(false);
+}
+
+void PlayerView::showTimes(double position, double duration)
+{
+    m_elapsed->setText(formatPlaybackTime(position));
+    if (!(duration > 0)) {
+        m_remaining->setText("--:--");
+        return;
+    }
+    // Counted up to the next whole second, so "-0:00" means the very end.
+    double left = std::max(0.0, duration - position);
+    m_remaining->setText("-" + formatPlaybackTime(std::ceil(left - 1e-6)));
+}
+
+void PlayerView::refreshControls()
+{
+    if (!m_player)
+        return;
+    Player::State state = m_player->state();
+    bool playing = state == Player::State::Playing;
+    m_playPause->setSelected(playing);
+    if (!m_positionBar->isTracking()) {
+        double length = m_player->duration().value_or(0);
+        double at = std::min(m_player->position(), length > 0 ? length : m_player->position());
+        m_positionBar->setMaximumValue(std::max(length, 0.001));
+        m_positionBar->setValue(at);
+        showTimes(at, length);
+    }
+    if (state == Player::State::Error) {
+        m_controls->setHidden(true);
+        return;
+    }
+    // Out of the picture's way while it plays; always there when it does not.
+    if (playing && !m_positionBar->isTracking() && base::RunLoop::main().now() - m_shownAt >= kHideAfter)
+        m_controls->setHidden(true);
+    else if (!playing)
+        m_controls->setHidden(false);
+}
+
+ui::Button& PlayerView::playPauseButton() const
+{
+    return *m_playPause;
+}
+
+void PlayerView::insertText(const std::string& text)
+{
+    if (text != " " || !m_player)
+        return;
+    m_player->togglePause();
+    showControls();
+}
+
+void PlayerView::touchesEnded(const std::vector<ui::Touch*>& touches, ui::Event& event)
+{
+    ui::View::touchesEnded(touches, event);
+    showControls();
 }
 
 std::string PlayerView::accessibilityText() const

@@ -1,5 +1,6 @@
 #pragma once
 #include "Platform/Graphics/CairoRef.h"
+#include "Platform/Base/Timer.h"
 #include "Platform/UI/View.h"
 
 #include <atomic>
@@ -8,6 +9,12 @@
 #include <mutex>
 #include <optional>
 #include <string>
+
+namespace ui {
+class Button;
+class Label;
+class Slider;
+} // namespace ui
 
 namespace media {
 
@@ -18,7 +25,7 @@ struct PlayerPipeline;
 // puts the player into its error state; it never throws.
 class Player : public std::enable_shared_from_this<Player> {
 public:
-    enum class State { Idle, Playing, Stopped, Error };
+    enum class State { Idle, Playing, Paused, Stopped, Error };
 
     static std::shared_ptr<Player> create();
     ~Player();
@@ -27,6 +34,17 @@ public:
     bool play(const std::string& path);
     // Silent at once; the last frame stays.
     void stop();
+    // Holds the picture where it is; resume() goes on from there.
+    void pause();
+    // Plays on from a pause, or from the start once the clip has ended.
+    void resume();
+    void togglePause();
+    // Moves to that time within the clip, paused or playing as before; its frame shows.
+    void seek(double seconds);
+    // Seconds into the clip (its whole length once it has ended); 0 before it starts.
+    double position() const;
+    // Seconds; nothing until the pipeline knows it.
+    std::optional<double> duration() const;
     void setRepeats(bool repeats) { m_repeats = repeats; }
     bool repeats() const { return m_repeats; }
 
@@ -52,6 +70,9 @@ private:
     State m_state = State::Idle;
     std::string m_error;
     bool m_repeats = false;
+    bool m_ended = false;
+    double m_lastPosition = 0;
+    mutable std::optional<double> m_duration;
     int m_endOfStreams = 0;
     std::atomic<uint64_t> m_framesDrawn{0};
     mutable std::mutex m_frameMutex;
@@ -61,20 +82,61 @@ private:
     friend struct PlayerPipeline;
 };
 
-// Draws the player's frames fitted into its bounds, or the error message.
+class PlayPauseButton;
+
+// Draws the player's frames fitted into its bounds, or the error message, under the player's
+// controls: play and pause, a position bar that seeks when dragged, the elapsed and remaining
+// time, and Done. The controls hide while playing and come back on a tap; Space toggles the
+// pause while the view is the first responder.
 class PlayerView : public ui::View {
 public:
+    static constexpr double kControlsHeight = 44;
+    static constexpr double kHideAfter = 3;
+
     explicit PlayerView(const gfx::Rect& frame);
     ~PlayerView() override;
     const char* className() const override { return "PlayerView"; }
     void setPlayer(std::shared_ptr<Player> player);
     const std::shared_ptr<Player>& player() const { return m_player; }
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
+    void layoutSubviews() override;
     std::string accessibilityText() const override;
 
+    void setDoneTitle(const std::string& title);
+    void setDoneHandler(std::function<void()> handler) { m_onDone = std::move(handler); }
+    bool controlsShown() const;
+    void showControls();
+    // Reads the player's time and state into the controls (also every quarter second).
+    void refreshControls();
+
+    ui::Button& playPauseButton() const;
+    ui::Slider& positionBar() const { return *m_positionBar; }
+    ui::Label& elapsedLabel() const { return *m_elapsed; }
+    ui::Label& remainingLabel() const { return *m_remaining; }
+    ui::Button& doneButton() const { return *m_done; }
+
+    bool canBecomeFirstResponder() const override { return true; }
+    void insertText(const std::string& text) override;
+    void touchesEnded(const std::vector<ui::Touch*>& touches, ui::Event& event) override;
+
 private:
+    void buildControls();
+    void showTimes(double position, double duration);
+
     std::shared_ptr<Player> m_player;
+    std::shared_ptr<ui::View> m_controls;
+    std::shared_ptr<PlayPauseButton> m_playPause;
+    std::shared_ptr<ui::Slider> m_positionBar;
+    std::shared_ptr<ui::Label> m_elapsed;
+    std::shared_ptr<ui::Label> m_remaining;
+    std::shared_ptr<ui::Button> m_done;
+    std::shared_ptr<base::Timer> m_refresh;
+    std::function<void()> m_onDone;
+    double m_shownAt = 0;
 };
+
+// "m:ss", or "h:mm:ss" from an hour on; whole seconds, rounded down.
+std::string formatPlaybackTime(double seconds);
 
 // Seconds, from the file's own metadata; nothing when it cannot be read.
 std::optional<double> durationOfFile(const std::string& path);

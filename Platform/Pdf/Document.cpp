@@ -212,7 +212,14 @@ Page::Page(std::shared_ptr<DocumentState> state, void* page, int number)
     double w = 0, h = 0;
     poppler_page_get_size(p, &w, &h);
     m_size = gfx::Size{w, h};
-    m_rotation = m_state->rotationOf(number - 1);
+}
+
+int Page::rotation() const
+{
+    std::lock_guard lock(m_state->mutex);
+    if (!m_rotation)
+        m_rotation = m_state->rotationOf(m_number - 1);
+    return *m_rotation;
 }
 
 gfx::AffineTransform Page::fitTransform(const gfx::Rect& into) const

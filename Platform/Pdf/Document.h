@@ -47,8 +47,9 @@ public:
     int number() const { return m_number; }
     // The crop box within the media box, in PDF units (y up, unrotated).
     gfx::Rect box() const { return m_box; }
-    // The page's /Rotate, one of 0, 90, 180, 270.
-    int rotation() const { return m_rotation; }
+    // The page's /Rotate, one of 0, 90, 180, 270. Read when first asked: drawing needs it not
+    // (the size already has it), and reading it opens the file a second time.
+    int rotation() const;
     // The box with the rotation applied (width and height exchanged at 90 and 270).
     gfx::Size size() const { return m_size; }
 
@@ -78,7 +79,7 @@ private:
     void* m_page = nullptr; // the poppler page, a reference of our own
     int m_number = 0;
     gfx::Rect m_box;
-    int m_rotation = 0;
+    mutable std::optional<int> m_rotation; // guarded by the document's lock
     gfx::Size m_size;
     mutable std::optional<bool> m_largePictures; // guarded by the document's lock
 };

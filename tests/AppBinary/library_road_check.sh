@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The library road through the application binary: log in against the local back end, sync,
 # open the library tab, download a PDF from its card, read it, download a word-processing file
-# and read it in the office viewer, and delete the PDF again from its card in "My documents"; then, on a fresh home with no network, open a demo PDF. What the back
+# and read it in the office viewer, download the demo video and play it to its end, and delete the PDF again from its card in "My documents"; then, on a fresh home with no network, open a demo PDF. What the back
 # end saw is read from its log.
 set -euo pipefail
 app=$1
@@ -41,6 +41,15 @@ tap "Meeting notes"
 waitfor "Notes of the spring dealer meeting." 90
 screenshot $outdir/library-office.png
 tap "Back"
+wait 1
+tap "Demo video"
+expect "A short demonstration"
+tap "Download"
+waitgone "Downloading" 60
+tap "Demo video"
+waitfor "-0:00" 60
+screenshot $outdir/library-video-end.png
+tap "Done"
 wait 1
 tap "My documents"
 wait 1
@@ -83,8 +92,11 @@ for line in open(sys.argv[1]):
 files = [r for r in records if isinstance(r, dict) and r.get("command") == "file" and "/library/pdf/cat.pdf" in r.get("request", "")]
 if len(files) != 1:
     sys.exit("expected one download of cat.pdf, saw %d" % len(files))
+videos = [r for r in records if isinstance(r, dict) and r.get("command") == "file" and "/library/vedio/demo.webm" in r.get("request", "")]
+if len(videos) != 1:
+    sys.exit("expected one download of demo.webm, saw %d" % len(videos))
 notices = [r["parameters"].get("fileIds") for r in records if isinstance(r, dict) and r.get("command") == "519"]
-if notices != ["42", "44"]:
-    sys.exit("expected one syncFileFinished for 42, then 44, saw %r" % notices)
+if notices != ["42", "44", "502"]:
+    sys.exit("expected one syncFileFinished for 42, then 44, then 502, saw %r" % notices)
 PY
-echo "library road: downloaded, read, deleted; demo PDF read offline"
+echo "library road: downloaded, read, played, deleted; demo PDF read offline"

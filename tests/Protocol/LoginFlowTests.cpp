@@ -643,11 +643,23 @@ TEST_F(LoginFlowTest, QuietReloginWhenTheNetworkReturns)
     EXPECT_TRUE(SyncModel::sharedInstance()->needUpdate());
     EXPECT_EQ(MessageBox::sharedInstance()->waitMsgBoxtag(), 0);
 
-    // No network: offline, nothing else.
-    ASSERT_TRUE(backend->setFault("258", "status", 1, R"("status": "999")"));
-    center.post("netconnect");
-    ASSERT_TRUE(waitFor([&] { return login()->loginType() == 2; }));
-    EXPECT_EQ(alert(), nullptr) << (alert() ? alert()->title() + " / " + alert()->message() : "");
+    // No network yet, or refused: the login stays as it was and nothing shows.
+    struct Refusal {
+        const char* status;
+        int type;
+    } refusals[] = {{"999", 2}, {"402", 1}, {"403", 1}, {"402", 2}};
+    for (const auto& r : refusals) {
+        SCOPED_TRACE(r.status);
+        login()->setLoginType(r.type);
+        ASSERT_TRUE(backend->setFault("258", "status", 1, std::string(R"("status": ")") + r.status + "\""));
+        from = mark();
+        center.post("netconnect");
+        ASSERT_TRUE(waitFor([&] { return count(commands(from), "258") == 1 && !login()->isLoginPending(); }));
+        settleNetwork();
+        EXPECT_EQ(login()->loginType(), r.type);
+        EXPECT_EQ(commands(from), std::vector<std::string>{"258"});
+        EXPECT_EQ(alert(), nullptr) << (alert() ? alert()->title() + " / " + alert()->message() : "");
+    }
 
     // Any other answer offers to stay offline.
     ASSERT_TRUE(backend->setFault("258", "status", 1, R"("status": "101")"));
@@ -665,6 +677,41 @@ TEST_F(LoginFlowTest, QuietReloginWhenTheNetworkReturns)
     center.post("netconnect");
     settleNetwork();
     EXPECT_TRUE(commands(from).empty());
+}
+
+TEST_F(LoginFlowTest, QuietReloginTakesANewSkinTheTableUpgradeAndTheServersClientId)
+{
+    ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "AcmeCo")));
+    showMain();
+    auto db = BRDatabase::sharedDataBase();
+    // A table upgrade pending: data of an older version, missing a view the upgrade makes.
+    ASSERT_TRUE(db->executeUpdate("drop view customerView"));
+    defaults()->setString("0.9", "AcmeCo-App_version");
+    ASSERT_TRUE(backend->setPerRun(R"("skinUpdated": 1, "skinVersion": 2)"));
+    login()->setClientID("acmeco");
+    login()->setLoginType(2);
+
+    size_t from = mark();
+    base::NotificationCenter::defaultCenter().post("netconnect");
+    ASSERT_TRUE(waitFor([&] { return count(commands(from), "517") == 1; }, 12))
+        << ::testing::PrintToString(commands(from));
+    auto seen = commands(from);
+    ASSERT_EQ(seen.size(), 4u) << ::testing::PrintToString(seen);
+    EXPECT_EQ(seen[0], "258");
+    EXPECT_EQ(seen[1], "260");
+    EXPECT_NE(seen[2].find("SkinImages.zip"), std::string::npos) << seen[2];
+    EXPECT_EQ(seen[3], "517:skin");
+    EXPECT_TRUE(waitFor([&] { return fs::exists(client() / "SkinImages/extra.png"); }));
+    EXPECT_FALSE(login()->needUpdateSkin());
+    EXPECT_EQ(login()->clientID(), "AcmeCo");
+    EXPECT_EQ(login()->loginType(), 1);
+    EXPECT_EQ(defaults()->stringForKey("AcmeCo-App_version"), app->currentVersion());
+    EXPECT_EQ(query(database(), "select count(*) from sqlite_master where name = 'customerView'"), "1\n");
+    // The open database and the screen stay as they were.
+    EXPECT_EQ(BRDatabase::sharedDataBase(), db);
+    EXPECT_TRUE(db->goodConnection());
+    EXPECT_EQ(MessageBox::sharedInstance()->waitMsgBoxtag(), 0);
+    EXPECT_EQ(alert(), nullptr) << (alert() ? alert()->title() + " / " + alert()->message() : "");
 }
 
 TEST_F(LoginFlowTest, SavedLoginFollowsAPasswordChangeAndBadAnswersDeleteNothing)

@@ -412,7 +412,7 @@ TEST_F(ServerCommandRoundTripTest, DownloadsLandInTheirFolders)
         std::string local;
     } cases[] = {{"brochure_c.jpg", 4, "LibraryImages/brochure_c.jpg"},
                  {"brochure.pdf", 5, "Pdf/brochure.pdf"},
-                 {"demo.mp4", 6, "Video/demo.mp4"},
+                 {"demo.webm", 6, "Video/demo.webm"},
                  {"SkinImages.zip", 10, "SkinImages.zip"}};
     int lastId = batchId;
     for (const Case& c : cases) {

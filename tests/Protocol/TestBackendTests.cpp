@@ -156,7 +156,7 @@ TEST_F(TestBackendTest, EveryFileTypesAddressFindsItsFile)
         const char* name;
         int type;
     } cases[] = {
-        {"ch1.jpg", 1}, {"brochure_c.jpg", 4}, {"brochure.pdf", 5}, {"demo.mp4", 6}, {"SkinImages.zip", 10},
+        {"ch1.jpg", 1}, {"brochure_c.jpg", 4}, {"brochure.pdf", 5}, {"demo.webm", 6}, {"SkinImages.zip", 10},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

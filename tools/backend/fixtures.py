@@ -389,20 +389,21 @@ _video_lock = threading.Lock()
 
 
 def make_video():
-    """A one-second clip when a media tool is installed, else placeholder bytes (made once)."""
+    """A three-second VP8 clip in WebM (Theora in Ogg where VP8 is missing), else placeholder
+    bytes; made once."""
     global _video
     with _video_lock:
         if _video is not None:
             return _video
         work = tempfile.mkdtemp(prefix="backend-video-")
-        target = os.path.join(work, "demo.mp4")
+        target = os.path.join(work, "demo.webm")
         commands = []
-        if shutil.which("ffmpeg"):
-            commands.append(["ffmpeg", "-loglevel", "error", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10",
-                             "-t", "1", "-pix_fmt", "yuv420p", target])
         if shutil.which("gst-launch-1.0"):
-            commands.append(["gst-launch-1.0", "-q", "videotestsrc", "num-buffers=10", "!", "x264enc", "!",
-                             "mp4mux", "!", "filesink", "location=" + target])
+            source = ["videotestsrc", "num-buffers=30", "!", "video/x-raw,width=160,height=120,framerate=10/1", "!"]
+            commands.append(["gst-launch-1.0", "-q"] + source + ["vp8enc", "!", "webmmux", "!", "filesink",
+                                                               "location=" + target])
+            commands.append(["gst-launch-1.0", "-q"] + source + ["theoraenc", "!", "oggmux", "!", "filesink",
+                                                               "location=" + target])
         for command in commands:
             try:
                 subprocess.run(command, check=True, timeout=20, stdin=subprocess.DEVNULL,
@@ -483,7 +484,7 @@ class FileStore:
             if any(f.get("fileName") == name for f in data.get("libraryFiles", [])):
                 if name.endswith(".pdf"):
                     return {"kind": "pdf", "text": name}
-                if name.endswith(".mp4"):
+                if name.endswith((".webm", ".mp4")):
                     return {"kind": "video"}
                 return {"kind": "bytes", "text": "document %s\n" % name}
         return None

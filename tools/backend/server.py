@@ -790,7 +790,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def content_type(name):
         ext = os.path.splitext(name)[1].lower()
         return {".jpg": "image/jpeg", ".png": "image/png", ".pdf": "application/pdf", ".mp4": "video/mp4",
-                ".zip": "application/zip"}.get(ext, "application/octet-stream")
+                ".webm": "video/webm", ".zip": "application/zip"}.get(ext, "application/octet-stream")
 
     def find_file(self, state):
         """(file name, bytes) for /<ImagePath>/images/<client>/<folder>/<name>; bytes None when missing."""

@@ -2,6 +2,7 @@
 // account "alice" of fixture S, the clock fixed, replies through the real dispatcher and
 // transport on the manual run-loop clock.
 #include "App/BrivantaAppDelegate.h"
+#include "Classes/Order/OrderPDFCreater.h"
 #include "Classes/Order/QuoteOrderStore.h"
 #include "Common/Language.h"
 #include "Database/DataAccessManager.h"
@@ -10,9 +11,13 @@
 #include "Database/SQLite/BRResultSet.h"
 #include "Platform/Base/DateFormatter.h"
 #include "Platform/UI/Application.h"
+#include "Platform/UI/ScrollView.h"
 #include "Protocol/RequestLogin.h"
+#include "tests/Platform/Graphics/TestSupport.h"
 #include "tests/Protocol/ProtocolTestSupport.h"
 
+#include <algorithm>
+#include <fstream>
 #include <set>
 
 namespace {
@@ -621,3 +626,73 @@ TEST_F(QuoteOrderStoreTest, PreUploadHookRunsFirstAndCanStopTheUpload)
 }
 
 } // namespace
+
+TEST_F(QuoteOrderStoreTest, LinesKeepTheOrderTheyWereAddedInEveryReading)
+{
+    auto names = [](const QuoteOrderStore::Order& order) {
+        std::vector<std::string> shown;
+        for (const auto& line : order->items())
+            shown.push_back(line->name().value_or(""));
+        return shown;
+    };
+    auto reloaded = [&](const Text& number) -> QuoteOrderStore::Order {
+        for (auto& order : m_store->fetchQuoteOrdersCondition(0, std::nullopt))
+            if (order->number() == number)
+                return order;
+        return nullptr;
+    };
+    // Where each name first stands in a text, in the order the names are given.
+    auto positions = [](const std::string& text, const std::vector<std::string>& wanted) {
+        std::vector<size_t> at;
+        for (const auto& name : wanted)
+            at.push_back(text.find(name));
+        return at;
+    };
+    const std::vector<std::string> added = {"Product 10", "Product 20", "Product 30", "Product 40"};
+    const std::vector<std::string> skus = {"SKU-10", "SKU-20", "SKU-30", "SKU-40"};
+
+    for (int id : {10, 20, 30})
+        ASSERT_TRUE(m_store->addToOrder(product(id, 1)));
+    auto first = m_store->curQuoteOrder();
+    first->setCustomerName("Acme Buyer");
+    first->setCustomerId(3);
+    ASSERT_TRUE(m_store->saveCurrentQuoteOrder());
+    auto order = reloaded(first->number());
+    ASSERT_NE(order, nullptr);
+    EXPECT_EQ(names(order), (std::vector<std::string>(added.begin(), added.begin() + 3)));
+
+    // Opened again as the editor opens it, one more line, saved and read back.
+    m_store->setCurQuoteOrder(order);
+    ASSERT_TRUE(m_store->addToOrder(product(40, 1)));
+    ASSERT_TRUE(m_store->saveCurrentQuoteOrder());
+    order = reloaded(first->number());
+    ASSERT_NE(order, nullptr);
+    EXPECT_EQ(names(order), added);
+    std::vector<std::string> single;
+    for (const auto& line : m_manager->fetchQuoteOrderItemsWithQuoteOrder(order->serial()))
+        single.push_back(line->name().value_or(""));
+    EXPECT_EQ(single, added);
+
+    // The order form, read back from its PDF.
+    gfx::test::TempDir dir;
+    std::string path = dir.file("form.pdf");
+    OrderPDFCreater form(order, {1024, 1448}, nullptr);
+    auto preview = ui::View::make<ui::ScrollView>(gfx::Rect(0, 0, 1024, 724));
+    form.generatePdfInScrollView(preview.get());
+    base::Bytes pdf = form.generatePDFToData();
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(pdf.data()),
+                                                static_cast<std::streamsize>(pdf.size()));
+    auto onForm = positions(gfx::test::commandOutput("pdftotext -layout '" + path + "' - 2>&1"), added);
+    EXPECT_EQ(std::count(onForm.begin(), onForm.end(), std::string::npos), 0);
+    EXPECT_TRUE(std::is_sorted(onForm.begin(), onForm.end()));
+
+    // The upload document the back end receives.
+    ASSERT_TRUE(m_store->startUploadQuoteOrder(order->serial()));
+    ASSERT_TRUE(heardSomething());
+    auto sent = logged("518");
+    ASSERT_EQ(sent.size(), 1u);
+    auto inDocument = positions(JSONFragment(sent[0]["syncData"]).value_or(""), skus);
+    EXPECT_EQ(std::count(inDocument.begin(), inDocument.end(), std::string::npos), 0);
+    EXPECT_TRUE(std::is_sorted(inDocument.begin(), inDocument.end()));
+}
+

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <random>
 #include <thread>
 
@@ -37,6 +38,39 @@ protected:
     }
     basetest::TempDir m_dir;
 };
+
+// How many of this process's open files are that file.
+int openCopies(const std::string& path)
+{
+    int copies = 0;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+        std::error_code link;
+        auto target = std::filesystem::read_symlink(entry.path(), link);
+        copies += !link && target == std::filesystem::path(path);
+    }
+    return copies;
+}
+
+TEST_F(PdfLayerTest, APageDrawnFromItsSizeOpensTheFileOnce)
+{
+    for (int degrees : {0, 90}) {
+        SCOPED_TRACE(degrees);
+        std::string path = write("once.pdf", pdffix::textPdf(3));
+        if (degrees) {
+            ASSERT_TRUE(pdffix::rotatedCopy(path, path + ".r", degrees));
+            ASSERT_EQ(std::rename((path + ".r").c_str(), path.c_str()), 0);
+        }
+        auto document = open(path);
+        ASSERT_TRUE(document);
+        auto page = document->page(2);
+        ASSERT_TRUE(page);
+        gfx::Size size = page->size();
+        auto context = gfx::Context::createBitmap({size.width / 4, size.height / 4}, 1);
+        page->draw(*context, gfx::Rect(0, 0, size.width / 4, size.height / 4));
+        EXPECT_EQ(openCopies(path), 1);
+    }
+}
 
 TEST_F(PdfLayerTest, PageCountsSizesBoxesAndRotations)
 {

@@ -1,0 +1,211 @@
+// The reader's page views against pdftoppm on three reproducible documents: a long text manual
+// and a vector manual from Debian's packages (scripts/setup.sh installs them; a generated text
+// or photo document stands in when one is missing) and a generated photo book. For each chosen
+// page and each of the reader's four zoom levels it times the first full viewport of a
+// 1024 x 768 page view, all due tiles drawn, against pdftoppm drawing the same part at the same
+// resolution, and prints both medians and the ratio (pdftoppm's time over ours; the aim is 0.8
+// or more), and what setting up a page view costs before it draws. BRIVANTA_BENCH_FULL=1 takes
+// more pages and runs.
+#include "BenchSupport.h"
+#include "PdfBenchData.h"
+#include "Classes/Library/PdfContentPage.h"
+#include "Classes/Library/PdfContentView.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/Pdf/Document.h"
+#include "Platform/UI/Window.h"
+#include "tests/Support/PdfFixtures.h"
+
+#include <zlib.h>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using benchsupport::median;
+using benchsupport::msSince;
+
+bool full()
+{
+    return std::getenv("BRIVANTA_BENCH_FULL") != nullptr;
+}
+
+// Debian ships its manuals compressed.
+bool gunzip(const std::string& from, const std::string& to)
+{
+    gzFile in = gzopen(from.c_str(), "rb");
+    if (!in)
+        return false;
+    std::ofstream out(to, std::ios::binary);
+    char buffer[1 << 16];
+    int got = 0;
+    while ((got = gzread(in, buffer, sizeof buffer)) > 0)
+        out.write(buffer, got);
+    gzclose(in);
+    return got == 0 && out.good();
+}
+
+struct Subject {
+    std::string name;
+    std::string path;
+    int pages = 0;
+};
+
+struct Subjects {
+    fs::path home;
+    std::vector<Subject> list;
+
+    Subjects()
+    {
+        char pattern[] = "/tmp/brivanta-pdf-pace-XXXXXX";
+        home = mkdtemp(pattern);
+        setenv("BRIVANTA_HOME", home.c_str(), 1);
+        auto manual = [&](const std::string& name, const std::string& packaged, const std::string& fallback) {
+            std::string path = (home / (name + ".pdf")).string();
+            if (!gunzip(packaged, path)) {
+                std::fprintf(stderr, "%s missing (scripts/setup.sh installs it): a generated stand-in\n",
+                             packaged.c_str());
+                pdffix::writeFile(path, fallback);
+            }
+            add(name, path);
+        };
+        manual("text manual", "/usr/share/doc/valgrind/valgrind_manual.pdf.gz", pdffix::textPdf(60));
+        manual("vector manual", "/usr/share/doc/zlib1g-dev/crc-doc.1.0.pdf.gz", pdffix::textPdf(20));
+        std::string photos = (home / "photo book.pdf").string();
+        pdffix::writeFile(photos, benchsupport::photoPdf(full() ? 16 : 4, true));
+        add("photo book", photos);
+        pdf::warmUp();
+    }
+    ~Subjects() { fs::remove_all(home); }
+
+    void add(const std::string& name, const std::string& path)
+    {
+        auto opened = pdf::Document::open(path, std::nullopt);
+        if (opened.document)
+            list.push_back({name, path, opened.document->pageCount()});
+    }
+};
+
+Subjects& subjects()
+{
+    static Subjects s;
+    return s;
+}
+
+double peerMs(const std::vector<std::string>& argv)
+{
+    auto start = Clock::now();
+    long rss = benchsupport::runProgram(argv);
+    double ms = msSince(start);
+    return rss < 0 ? NAN : ms;
+}
+
+// Pages spread over the document, the first and the last among them.
+std::vector<int> chosenPages(int count)
+{
+    int wanted = std::min(count, full() ? 12 : 4);
+    std::vector<int> pages;
+    for (int i = 0; i < wanted; ++i) {
+        int page = wanted == 1 ? 1 : 1 + int(std::lround(double(i) * (count - 1) / (wanted - 1)));
+        if (pages.empty() || pages.back() != page)
+            pages.push_back(page);
+    }
+    return pages;
+}
+
+// One page at one zoom step (0 the smallest, 3 the largest, as the reader's double tap steps).
+struct Timing {
+    double ours = NAN;
+    double peer = NAN;
+};
+
+Timing timePage(ui::Window& window, const Subject& subject, int page, int step, int runs)
+{
+    std::vector<double> ours, peer;
+    for (int run = 0; run < runs; ++run) {
+        auto start = Clock::now();
+        auto view = std::make_shared<PdfContentView>(gfx::Rect(0, 0, 1024, 768), subject.path, page, std::nullopt);
+        window.addSubview(view);
+        if (step > 0)
+            view->setZoomScale(view->minimumZoomScale() + step * view->zoomAmount());
+        window.layoutIfNeeded();
+        if (auto content = view->contentPage())
+            content->drawVisibleTilesNow();
+        ours.push_back(msSince(start));
+        double zoom = view->zoomScale();
+        gfx::Size size = view->contentSize();
+        view->removeFromSuperview();
+        while (base::RunLoop::main().runPending()) {
+        }
+        // The part of the page the viewport shows, at the same resolution.
+        int width = int(std::min(1024.0, std::ceil(size.width)));
+        int height = int(std::min(768.0, std::ceil(size.height)));
+        std::vector<std::string> argv{"pdftoppm", "-r", std::to_string(72.0 * zoom), "-f", std::to_string(page),
+                                      "-l", std::to_string(page), "-x", "0", "-y", "0", "-W", std::to_string(width),
+                                      "-H", std::to_string(height), subject.path,
+                                      (subjects().home / "peer").string()};
+        peer.push_back(peerMs(argv));
+    }
+    return {median(ours), median(peer)};
+}
+
+void BM_PagesAgainstPdftoppm(benchmark::State& state)
+{
+    const Subject& subject = subjects().list.at(size_t(state.range(0)));
+    int runs = full() ? 5 : 3;
+    ui::Window window;
+    std::vector<double> ratios;
+    for (auto _ : state) {
+        for (int page : chosenPages(subject.pages)) {
+            for (int step = 0; step < 4; ++step) {
+                Timing t = timePage(window, subject, page, step, runs);
+                double ratio = t.ours > 0 ? t.peer / t.ours : 0;
+                ratios.push_back(ratio);
+                std::printf("%-14s page %4d  zoom %d  ours %8.2f ms  pdftoppm %8.2f ms  ratio %5.2f\n",
+                            subject.name.c_str(), page, step, t.ours, t.peer, ratio);
+            }
+        }
+    }
+    std::fflush(stdout);
+    state.SetLabel(subject.name);
+    state.counters["lowest_ratio"] = ratios.empty() ? 0 : *std::min_element(ratios.begin(), ratios.end());
+    state.counters["median_ratio"] = median(ratios);
+}
+BENCHMARK(BM_PagesAgainstPdftoppm)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// What every page view pays before it draws: opening the document and the page, laying out.
+void BM_PageViewSetUp(benchmark::State& state)
+{
+    const Subject& subject = subjects().list.at(size_t(state.range(0)));
+    ui::Window window;
+    std::vector<double> times;
+    for (auto _ : state) {
+        for (int run = 0; run < (full() ? 40 : 15); ++run) {
+            auto start = Clock::now();
+            auto view = std::make_shared<PdfContentView>(gfx::Rect(0, 0, 1024, 768), subject.path,
+                                                         1 + run % subject.pages, std::nullopt);
+            window.addSubview(view);
+            window.layoutIfNeeded();
+            times.push_back(msSince(start));
+            view->removeFromSuperview();
+            while (base::RunLoop::main().runPending()) {
+            }
+        }
+    }
+    state.SetLabel(subject.name);
+    state.counters["median_ms"] = median(times);
+}
+BENCHMARK(BM_PageViewSetUp)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -31,6 +31,7 @@ run_app() {
 # The script lines of the online login every road begins with.
 login_lines() {
   cat <<'LINES'
+waitfor "Preparing the demo data" 60
 waitgone "Preparing the demo data" 60
 tap 508 289
 type alice

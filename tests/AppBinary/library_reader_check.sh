@@ -19,6 +19,7 @@ read -r _ _ _ _ _ port _ files _ < "$out"
   --bundle-info "$(dirname "$app")/Resources/Info.plist" > /dev/null
 
 cat > "$script" <<'SCRIPT'
+waitfor "Preparing the demo data" 60
 waitgone "Preparing the demo data" 60
 tap 508 289
 type "alice"

@@ -68,6 +68,7 @@ if [ -e "$work/home/Documents/acmeco/Pdf/cat.pdf" ]; then
 fi
 
 cat > "$work/demo.txt" <<SCRIPT
+waitfor "Preparing the demo data" 60
 waitgone "Preparing the demo data" 60
 tap 340 666
 waitfor "Home" 60

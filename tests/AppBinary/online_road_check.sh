@@ -28,6 +28,7 @@ SCRIPT
 run_app "$work/home" "$work/online.txt"
 
 cat > "$work/demo.txt" <<SCRIPT
+waitfor "Preparing the demo data" 60
 waitgone "Preparing the demo data" 60
 tap 340 666
 waitfor "Home" 60

@@ -14,6 +14,7 @@ export BRIVANTA_NETWORK=none
 
 open_reader() {
   cat <<'LINES'
+waitfor "Preparing the demo data" 60
 waitgone "Preparing the demo data" 60
 wait 2
 tap 340 666

@@ -83,7 +83,7 @@ badge_added headless
 grep -q "<key>App_version</key>" "$BRIVANTA_HOME/Library/Preferences/brivanta.plist"
 
 # In a real window too, focusing a field tells the screen the keyboard comes, and it lifts.
-printf 'waitfor "Log in" 10\nwaitgone "Preparing the demo data" 60\nscreenshot %s\ntap 508 289\nwait 0.6\nscreenshot %s\n' \
+printf 'waitfor "Log in" 60\nwaitfor "Preparing the demo data" 60\nwaitgone "Preparing the demo data" 60\nscreenshot %s\ntap 508 289\nwait 0.6\nscreenshot %s\n' \
   "$outdir/welcome-window.png" "$outdir/welcome-window-keyboard.png" > "$script"
 SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24" "$app" --script "$script"
 test -s "$outdir/welcome-window.png"
@@ -100,7 +100,7 @@ PY
 
 # The catalogue walk in the window, in a fresh home.
 rm -rf "$BRIVANTA_HOME" && mkdir -p "$BRIVANTA_HOME"
-{ printf 'waitfor "Log in" 10\nwait 2\nwaitgone "Preparing the demo data" 60\nwait 0.5\n'; catalogue_walk window; } > "$script"
+{ printf 'waitfor "Log in" 60\nwaitfor "Preparing the demo data" 60\nwaitgone "Preparing the demo data" 60\nwait 0.5\n'; catalogue_walk window; } > "$script"
 SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24" "$app" --script "$script"
 for step in category page back search result; do
   test -s "$outdir/demo-catalog-$step-window.png"

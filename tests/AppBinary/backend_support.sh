@@ -34,9 +34,9 @@ login_lines() {
 waitgone "Preparing the demo data" 60
 tap 508 289
 type alice
-tap 508 221
+tap 508 341
 type "s3cret!"
-tap 508 273
+tap 508 393
 type AcmeCo
 LINES
 }

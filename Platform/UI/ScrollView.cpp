@@ -280,8 +280,8 @@ bool ScrollView::pageByWheel(gfx::Point delta)
     // One rest turns one page at most, as one drag of a finger does.
     gfx::Size page = bounds().size;
     gfx::Point start = m_dragStartOffset;
-    gfx::Point target{std::clamp(offset.x + step.x, start.x - page.width + 1, start.x + page.width - 1),
-                      std::clamp(offset.y + step.y, start.y - page.height + 1, start.y + page.height - 1)};
+    gfx::Point target{std::clamp(offset.x + step.x, start.x - page.width, start.x + page.width),
+                      std::clamp(offset.y + step.y, start.y - page.height, start.y + page.height)};
     applyOffset(clampedOffset(target));
     if (m_wheelRest)
         m_wheelRest->invalidate();
@@ -296,10 +296,19 @@ void ScrollView::endWheelPaging()
         return;
     m_wheelPaging = false;
     m_dragging = false;
-    // Turned towards where the wheel went, as a quick flick turns a page.
-    gfx::Point moved = contentOffset() - m_dragStartOffset;
+    // The page next to where the wheel started, on the side it went, as a flick turns a page.
+    gfx::Point start = m_dragStartOffset, offset = contentOffset();
+    gfx::Point min = minimumContentOffset(), max = maximumContentOffset();
+    auto axis = [](double from, double at, double page, double lo, double hi) {
+        if (page <= 0 || at == from)
+            return std::clamp(at, lo, hi);
+        double index = std::round((from - lo) / page) + (at > from ? 1 : -1);
+        return std::clamp(lo + index * page, lo, hi);
+    };
+    gfx::Point target{axis(start.x, offset.x, bounds().width(), min.x, max.x),
+                      axis(start.y, offset.y, bounds().height(), min.y, max.y)};
     auto speed = [](double d) { return d > 0 ? kPagingVelocity * 2 : d < 0 ? -kPagingVelocity * 2 : 0.0; };
-    finishDrag({speed(moved.x), speed(moved.y)});
+    finishDrag({speed(offset.x - start.x), speed(offset.y - start.y)}, target);
 }
 
 bool ScrollView::scrollByKey(const std::string& key)
@@ -500,13 +509,13 @@ void ScrollView::endDragging()
     finishDrag({canScrollHorizontally() ? -fingers.x : 0, canScrollVertically() ? -fingers.y : 0});
 }
 
-void ScrollView::finishDrag(gfx::Point velocity)
+void ScrollView::finishDrag(gfx::Point velocity, std::optional<gfx::Point> page)
 {
     gfx::Point offset = contentOffset();
     bool outside = clampedOffset(offset) != offset;
     gfx::Point target;
     if (m_paging)
-        target = pagedTarget(velocity);
+        target = page ? *page : pagedTarget(velocity);
     else if (outside)
         target = clampedOffset(offset); // spring back, however the finger left
     else

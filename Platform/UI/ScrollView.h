@@ -2,6 +2,7 @@
 #include "Platform/UI/View.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace base {
@@ -124,8 +125,9 @@ private:
     void handlePan();
     void handlePinch();
     void endDragging();
-    // The end of a drag whose content moves at `velocity` points per second.
-    void finishDrag(gfx::Point velocity);
+    // The end of a drag whose content moves at `velocity` points per second; a paging view
+    // rests on `page` when given.
+    void finishDrag(gfx::Point velocity, std::optional<gfx::Point> page = std::nullopt);
     bool pageByWheel(gfx::Point delta);
     void endWheelPaging();
     // Moves towards `target`, slowing exponentially at `rate` per second.

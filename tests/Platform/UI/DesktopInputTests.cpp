@@ -126,6 +126,13 @@ TEST_F(DesktopInputTest, TabMovesTheFocusThroughTheLayersFieldsInReadingOrder)
     EXPECT_EQ(city->text(), "Shanghai");
     EXPECT_TRUE(street->isFirstResponder());
     EXPECT_EQ(street->text(), "");
+    // A script names the keys.
+    Driver driver(*window);
+    ScriptRunner runner(driver);
+    ASSERT_TRUE(runner.runText("key shift+tab\n")) << runner.error();
+    EXPECT_TRUE(city->isFirstResponder());
+    ASSERT_TRUE(runner.runText("key tab\nkey tab\n")) << runner.error();
+    EXPECT_TRUE(name->isFirstResponder());
 }
 
 // A delegate that logs what a scroll view tells it.

@@ -287,8 +287,9 @@ TEST_F(CustomerTableTest, LetterHeadersStayAtTheTopWhileTheirGroupScrolls)
                 ASSERT_TRUE(window->scrollWheel({180, 300}, 0, 40));
             base::RunLoop::main().advance(0.1);
             EXPECT_EQ(topHeader(), letters[static_cast<size_t>(section)]) << section;
-            if (section == 1)
+            if (section == 1) {
                 EXPECT_TRUE(driver->screenshot(reviewPath(std::string("customer-list-pinned-") + (language == 1 ? "en" : "cn") + ".png")));
+            }
         }
     }
 }

@@ -9,6 +9,7 @@
 #include "Platform/UI/AlertView.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/ImageView.h"
+#include "Platform/UI/Keyboard.h"
 #include "Platform/UI/TextField.h"
 #include "Platform/UI/Window.h"
 
@@ -59,8 +60,11 @@ void WeclomeViewController::viewDidLoad()
     becomeLoginDelegate();
     LoginMode::sharedInstance()->checkAppVersion(true);
     auto& center = base::NotificationCenter::defaultCenter();
-    m_keyboardShow = center.addObserver(ui::kKeyboardWillShowNotification, nullptr,
-                                        [this](const base::Notification&) { moveHomeBg(kKeyboardLift); });
+    // A keyboard that covers nothing (a desktop's) leaves the form where it is.
+    m_keyboardShow = center.addObserver(ui::kKeyboardWillShowNotification, nullptr, [this](const base::Notification& n) {
+        if (ui::Keyboard::coveredHeight(n.userInfo) > 0)
+            moveHomeBg(kKeyboardLift);
+    });
     m_keyboardHide = center.addObserver(ui::kKeyboardWillHideNotification, nullptr,
                                         [this](const base::Notification&) { moveHomeBg(0); });
 }

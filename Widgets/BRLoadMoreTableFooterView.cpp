@@ -121,6 +121,15 @@ void BRLoadMoreTableFooterView::egoRefreshScrollViewDidEndDragging(ui::ScrollVie
     }
 }
 
+void BRLoadMoreTableFooterView::scrollViewWheelReachedEnd(ui::ScrollView& scrollView)
+{
+    if (m_isLoading)
+        return;
+    if (m_delegate)
+        m_delegate->loadMoreTableFooterDidTriggerLoadMore(*this);
+    startAnimatingWithScrollView(scrollView);
+}
+
 void BRLoadMoreTableFooterView::startAnimatingWithScrollView(ui::ScrollView& scrollView)
 {
     m_isLoading = true;

@@ -27,6 +27,8 @@ public:
 
     void egoRefreshScrollViewDidScroll(ui::ScrollView& scrollView);
     void egoRefreshScrollViewDidEndDragging(ui::ScrollView& scrollView);
+    // A wheel turned on at the list's end asks for more, as a pull released past it does.
+    void scrollViewWheelReachedEnd(ui::ScrollView& scrollView);
     void startAnimatingWithScrollView(ui::ScrollView& scrollView);
     void egoRefreshScrollViewDataSourceDidFinishedLoading(ui::ScrollView& scrollView);
 

@@ -187,6 +187,18 @@ void BRPullTableView::layoutSubviews()
     m_loadMoreView->setFrame(frame);
 }
 
+bool BRPullTableView::scrollByWheel(gfx::Point delta)
+{
+    bool moved = ui::TableView::scrollByWheel(delta);
+    // A wheel has no pull past the end: reaching the end while turning down asks for more.
+    if (m_loadMoreEnable && delta.y > 0 && !m_loadMoreView->isLoading() &&
+        contentOffset().y >= maximumContentOffset().y - 0.5) {
+        m_loadMoreView->scrollViewWheelReachedEnd(*this);
+        return true;
+    }
+    return moved;
+}
+
 void BRPullTableView::configDisplayProperties()
 {
     m_refreshView->setBackgroundColorTextColorArrowImage(m_pullBackgroundColor, m_pullTextColor, m_pullArrowImage);

@@ -91,6 +91,7 @@ public:
     void setLoadMoreEnable(bool enable);
 
     void layoutSubviews() override;
+    bool scrollByWheel(gfx::Point delta) override;
 
     // What the interceptor routes here before the owner hears it.
     void pullScrollViewDidScroll();

@@ -10,6 +10,7 @@
 #include "Platform/Graphics/Text.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/ImageView.h"
+#include "Platform/UI/Keyboard.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/Switch.h"
 
@@ -102,8 +103,9 @@ void CustomerInfoView::startObserving()
                                                  view->m_editButton->setHidden(true);
                                                  view->reload();
                                              }));
-    m_observers.push_back(center.addObserver(ui::kKeyboardWillShowNotification, nullptr, [self](const base::Notification&) {
-        if (auto view = self())
+    m_observers.push_back(center.addObserver(ui::kKeyboardWillShowNotification, nullptr, [self](const base::Notification& n) {
+        // A keyboard that covers nothing (a desktop's) leaves the table its full height.
+        if (auto view = self(); view && ui::Keyboard::coveredHeight(n.userInfo) > 0)
             view->keyboardWillShow();
     }));
     m_observers.push_back(center.addObserver(ui::kKeyboardWillHideNotification, nullptr, [self](const base::Notification&) {

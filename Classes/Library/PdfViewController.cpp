@@ -361,6 +361,23 @@ void PdfViewController::scrollViewDidEndScrollingAnimation(ui::ScrollView& scrol
     showDocumentPage(target);
 }
 
+bool PdfViewController::scrollViewHandleKey(ui::ScrollView& scrollView, const std::string& key)
+{
+    if (&scrollView != m_scrollView.get() || !m_document)
+        return false;
+    int count = m_document->pageCount().value_or(0);
+    if (key == "right" || key == "pagedown")
+        incrementPageNumber();
+    else if (key == "left" || key == "pageup")
+        decrementPageNumber();
+    else if (key == "home" || key == "end") {
+        if (m_scrollView->tag() == 0) // not in the middle of a turn
+            showDocumentPage(key == "home" ? 1 : count);
+    } else
+        return false;
+    return true;
+}
+
 void PdfViewController::incrementPageNumber()
 {
     if (m_scrollView->tag() != 0)

@@ -91,6 +91,8 @@ public:
     // Paging strip.
     void scrollViewDidEndDecelerating(ui::ScrollView&) override;
     void scrollViewDidEndScrollingAnimation(ui::ScrollView&) override;
+    // Left/Right and Page Up/Page Down turn a page, Home and End go to the first and last.
+    bool scrollViewHandleKey(ui::ScrollView&, const std::string& key) override;
     // Taps only on the strip and the pages, never on the bars.
     bool gestureRecognizerShouldReceiveTouch(ui::GestureRecognizer&, ui::Touch& touch) override;
     bool gestureRecognizerShouldRecognizeSimultaneously(ui::GestureRecognizer& a, ui::GestureRecognizer& b) override;

@@ -462,6 +462,9 @@ void QuoteOrderViewController::placeTable(const gfx::Rect& frame, double duratio
 
 void QuoteOrderViewController::checkKeyboardLanguage()
 {
+    // Nothing to make room for where no keyboard is on screen.
+    if (!ui::Keyboard::isOnScreen())
+        return;
     bool chinese = ui::Keyboard::currentInputModePrimaryLanguage() == "zh-Hans";
     ui::View::AnimationOptions options;
     options.duration = 0.3;

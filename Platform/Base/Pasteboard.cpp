@@ -11,7 +11,10 @@ namespace base {
 
 namespace {
 
+constexpr const char* kGeneralName = "general";
+
 std::mutex s_mutex;
+std::optional<Pasteboard::Clipboard> s_clipboard;
 // Items of the pasteboards that are not persistent, by name.
 std::map<std::string, Dictionary> s_transient;
 
@@ -46,6 +49,17 @@ bool writeItems(const std::string& path, const Dictionary& items)
 }
 
 } // namespace
+
+std::shared_ptr<Pasteboard> Pasteboard::general()
+{
+    return withName(kGeneralName, true);
+}
+
+void Pasteboard::setSystemClipboard(std::optional<Clipboard> clipboard)
+{
+    std::lock_guard lock(s_mutex);
+    s_clipboard = std::move(clipboard);
+}
 
 std::shared_ptr<Pasteboard> Pasteboard::withName(const std::string& name, bool create)
 {
@@ -91,6 +105,15 @@ bool Pasteboard::setPersistent(bool persistent)
 
 std::optional<Value> Pasteboard::valueForType(const std::string& type) const
 {
+    if (m_name == kGeneralName && type == kTextType) {
+        std::unique_lock lock(s_mutex);
+        if (auto clipboard = s_clipboard) {
+            // The desktop may take a while to answer: not under the lock.
+            lock.unlock();
+            auto text = clipboard->readText();
+            return text ? std::optional<Value>(Value(*text)) : std::nullopt;
+        }
+    }
     std::lock_guard lock(s_mutex);
     std::optional<Dictionary> items;
     if (auto transient = s_transient.find(m_name); transient != s_transient.end())
@@ -105,6 +128,13 @@ std::optional<Value> Pasteboard::valueForType(const std::string& type) const
 
 bool Pasteboard::setValueForType(const Value& value, const std::string& type)
 {
+    if (m_name == kGeneralName && type == kTextType && value.isString()) {
+        std::unique_lock lock(s_mutex);
+        if (auto clipboard = s_clipboard) {
+            lock.unlock();
+            return clipboard->writeText(value.asString());
+        }
+    }
     std::lock_guard lock(s_mutex);
     if (auto transient = s_transient.find(m_name); transient != s_transient.end()) {
         transient->second.set(type, value);

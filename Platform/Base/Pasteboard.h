@@ -1,6 +1,7 @@
 #pragma once
 #include "Platform/Base/Value.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +14,19 @@ namespace base {
 // Handles are cheap: every call reads or writes the shared store. Safe to use from any thread.
 class Pasteboard {
 public:
+    // Plain text in UTF-8.
+    static constexpr const char* kTextType = "public.utf8-plain-text";
+    // The pasteboard copy and paste use. Its text is the desktop's clipboard while a window
+    // provides one; otherwise (headless) it lives in this process only.
+    static std::shared_ptr<Pasteboard> general();
+    // The desktop's clipboard for text, given by a window back end on the main thread; none
+    // (the default) keeps the general pasteboard's text in this process.
+    struct Clipboard {
+        std::function<std::optional<std::string>()> readText;
+        std::function<bool(const std::string&)> writeText;
+    };
+    static void setSystemClipboard(std::optional<Clipboard> clipboard);
+
     // The pasteboard of that name, made (not persistent, empty) when create is set; nullptr
     // when there is none, or the name is not a single file-name component.
     static std::shared_ptr<Pasteboard> withName(const std::string& name, bool create);

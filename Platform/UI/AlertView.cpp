@@ -119,6 +119,23 @@ int AlertView::firstOtherButtonIndex() const
     return first < numberOfButtons() ? first : -1;
 }
 
+int AlertView::defaultButtonIndex() const
+{
+    int other = firstOtherButtonIndex();
+    return other >= 0 ? other : m_cancelIndex;
+}
+
+bool AlertView::pressKey(const std::string& key)
+{
+    if (!m_visible)
+        return false;
+    int index = key == "\n" ? defaultButtonIndex() : key == "escape" ? m_cancelIndex : -1;
+    if (index < 0)
+        return false;
+    buttonTapped(index);
+    return true;
+}
+
 std::shared_ptr<AlertView> AlertView::visibleAlert()
 {
     return queue().visible;

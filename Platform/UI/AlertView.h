@@ -50,6 +50,11 @@ public:
     std::string buttonTitleAtIndex(int index) const;
     int cancelButtonIndex() const { return m_cancelIndex; }
     int firstOtherButtonIndex() const;
+    // What Return answers: the first other button, else the cancel button; -1 without buttons.
+    int defaultButtonIndex() const;
+    // Return presses the default button and "escape" the cancel button, as a tap would; false
+    // when the alert is not up or has no such button.
+    bool pressKey(const std::string& key);
 
     virtual void show();
     // Tells the delegate will- and did-dismiss with the index, but not that it was clicked.

@@ -11,6 +11,9 @@ public:
     virtual ~Backend() = default;
     virtual int run(Application& app, const Application::Options& options,
                     std::shared_ptr<ApplicationDelegate> delegate) = 0;
+    // Takes the input that arrived, runs the main loop and draws for `seconds` of its clock:
+    // the key window gets it all as the user gave it.
+    virtual void processEvents(double seconds) = 0;
 
     static std::unique_ptr<Backend> makeHeadless();
     // Nothing when no display can be opened.

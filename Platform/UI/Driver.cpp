@@ -541,7 +541,11 @@ bool ScriptRunner::runLine(const std::string& line)
         return true;
     }
     if (cmd == "key" && w.size() == 2) {
-        std::string key = w[1] == "return" ? "\n" : w[1] == "backspace" ? "\b" : w[1] == "tab" ? "\t" : w[1];
+        std::string key = w[1] == "return" ? "\n"
+                          : w[1] == "backspace" ? "\b"
+                          : w[1] == "tab" ? "\t"
+                          : w[1] == "shift+tab" ? "shift+\t"
+                                                : w[1];
         m_driver.pressKey(key);
         return true;
     }

@@ -2,6 +2,7 @@
 #include "Platform/Base/RunLoop.h"
 #include "Platform/UI/Backend.h"
 #include "Platform/UI/Driver.h"
+#include "Platform/UI/Keyboard.h"
 #include "Platform/UI/Window.h"
 
 namespace ui {
@@ -12,12 +13,17 @@ namespace {
 // of the same script gives the same pictures.
 class HeadlessBackend : public Backend {
 public:
+    // Input comes from the driver; time moves only when advanced.
+    void processEvents(double seconds) override { base::RunLoop::main().advance(seconds); }
+
     int run(Application& app, const Application::Options& options, std::shared_ptr<ApplicationDelegate> delegate) override
     {
         auto& loop = base::RunLoop::main();
         loop.setManualClock(true);
         // No desktop to open addresses on: a script checks them with expect-opened instead.
         app.setRecordsOpenedURLs(true);
+        // Scripted runs stand for a desktop window: no keyboard covers the screen.
+        Keyboard::setOnScreen(false);
         if (!app.launch(std::move(delegate)))
             return 1;
         loop.advance(0.5); // let the launch's animations and posted work finish

@@ -10,6 +10,7 @@ namespace ui {
 namespace {
 
 bool g_visible = false;
+bool g_onScreen = true;
 std::optional<std::string> g_language;
 
 std::string localeLanguage()
@@ -26,8 +27,25 @@ std::string localeLanguage()
 
 gfx::Rect Keyboard::frame()
 {
+    if (!g_onScreen)
+        return {0, 768, 1024, 0};
     double height = kHeight + (currentInputModePrimaryLanguage() == "zh-Hans" ? kChineseExtraHeight : 0);
     return {0, 768 - height, 1024, height};
+}
+
+bool Keyboard::isOnScreen()
+{
+    return g_onScreen;
+}
+
+void Keyboard::setOnScreen(bool onScreen)
+{
+    g_onScreen = onScreen;
+}
+
+double Keyboard::coveredHeight(const base::Value& userInfo)
+{
+    return frameFromUserInfo(userInfo).height();
 }
 
 bool Keyboard::isVisible()
@@ -90,6 +108,7 @@ gfx::Rect Keyboard::frameFromUserInfo(const base::Value& info)
 void Keyboard::resetForTesting()
 {
     g_visible = false;
+    g_onScreen = true;
     g_language.reset();
 }
 

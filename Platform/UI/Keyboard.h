@@ -15,12 +15,19 @@ inline constexpr char kKeyboardFrameEndUserInfoKey[] = "KeyboardFrameEnd";
 
 // The on-screen keyboard a tablet would show: a fixed landscape frame, taller for a Chinese
 // input mode. The window's fields raise and lower it; every back end posts the same notices.
+// A desktop has no keyboard on screen: there the frame is an empty strip below the window, so
+// layouts that follow it keep their size.
 class Keyboard {
 public:
     static constexpr double kHeight = 352;
     static constexpr double kChineseExtraHeight = 54;
 
     static gfx::Rect frame();
+    // On by default; the back ends that run the application turn it off.
+    static bool isOnScreen();
+    static void setOnScreen(bool onScreen);
+    // The height the keyboard in a notice's user info takes from the screen.
+    static double coveredHeight(const base::Value& userInfo);
     static bool isVisible();
     // "zh-Hans" for Chinese; by default from the process locale.
     static std::string currentInputModePrimaryLanguage();

@@ -30,12 +30,14 @@ public:
     bool isFirstResponder() const;
     // Text typed while this responder has focus; keys are "\n", "\b", "\t", "escape", the
     // editing keys "left", "right", "home", "end", "delete" (each also with "shift+"), and
-    // "ctrl+a", "ctrl+c", "ctrl+x", "ctrl+v".
+    // "ctrl+a", "ctrl+c", "ctrl+x", "ctrl+v". Tab, "pageup" and "pagedown" are the window's.
     virtual void insertText(const std::string& text) {}
     virtual void deleteBackward() {}
     virtual void keyPressed(const std::string& key) {}
     // An input method's text not yet committed, shown at the caret; empty ends it.
     virtual void setMarkedText(const std::string& text) {}
+    // Whether an input method may compose text here (a window turns composition off where not).
+    virtual bool acceptsComposition() const { return true; }
     // Where the caret is, in window coordinates, for an input method's candidate list.
     virtual std::optional<gfx::Rect> caretRectInWindow() const { return std::nullopt; }
 

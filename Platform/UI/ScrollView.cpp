@@ -19,6 +19,8 @@ constexpr double kSettleRate = 8;
 constexpr double kMaxRate = 12;
 constexpr double kPagingVelocity = 200;
 constexpr double kScrollAnimationDuration = 0.3;
+// A wheel that has not moved for this long has let go of the page it turns.
+constexpr double kWheelRestSeconds = 0.15;
 constexpr double kIndicatorThickness = 3;
 constexpr double kIndicatorInset = 2;
 constexpr double kIndicatorMinLength = 20;
@@ -109,6 +111,8 @@ ScrollView::ScrollView(const gfx::Rect& frame) : View(frame)
 ScrollView::~ScrollView()
 {
     stopTimer();
+    if (m_wheelRest)
+        m_wheelRest->invalidate();
     // A finger still down keeps the recognizers alive; detached, they call back no more.
     m_pan->setDelegate(nullptr);
     m_pinch->setDelegate(nullptr);
@@ -239,6 +243,8 @@ void ScrollView::setContentOffset(gfx::Point offset, bool animated)
 
 bool ScrollView::scrollByWheel(gfx::Point delta)
 {
+    if (m_paging)
+        return pageByWheel(delta);
     gfx::Point offset = contentOffset();
     gfx::Point target = offset;
     if (canScrollHorizontally())
@@ -250,6 +256,110 @@ bool ScrollView::scrollByWheel(gfx::Point delta)
         return false;
     stopScrolling();
     applyOffset(target);
+    return true;
+}
+
+bool ScrollView::pageByWheel(gfx::Point delta)
+{
+    // Pages that only run sideways turn with an ordinary vertical wheel too.
+    bool sideways = canScrollHorizontally() && !canScrollVertically();
+    gfx::Point step = sideways ? gfx::Point{delta.x != 0 ? delta.x : delta.y, 0}
+                               : gfx::Point{canScrollHorizontally() ? delta.x : 0, canScrollVertically() ? delta.y : 0};
+    gfx::Point offset = contentOffset();
+    if (!m_wheelPaging) {
+        // At the first or last page a wheel pushing outwards belongs to whatever is around.
+        if (clampedOffset(offset + step) == offset)
+            return false;
+        stopScrolling();
+        m_wheelPaging = true;
+        m_dragging = true;
+        m_dragStartOffset = offset;
+        if (m_delegate)
+            m_delegate->scrollViewWillBeginDragging(*this);
+    }
+    // One rest turns one page at most, as one drag of a finger does.
+    gfx::Size page = bounds().size;
+    gfx::Point start = m_dragStartOffset;
+    gfx::Point target{std::clamp(offset.x + step.x, start.x - page.width, start.x + page.width),
+                      std::clamp(offset.y + step.y, start.y - page.height, start.y + page.height)};
+    applyOffset(clampedOffset(target));
+    if (m_wheelRest)
+        m_wheelRest->invalidate();
+    m_wheelRest = base::Timer::scheduled(kWheelRestSeconds, false, [this](base::Timer&) { endWheelPaging(); });
+    return true;
+}
+
+void ScrollView::endWheelPaging()
+{
+    m_wheelRest.reset();
+    if (!m_wheelPaging)
+        return;
+    m_wheelPaging = false;
+    m_dragging = false;
+    // The page next to where the wheel started, on the side it went, as a flick turns a page.
+    gfx::Point start = m_dragStartOffset, offset = contentOffset();
+    gfx::Point min = minimumContentOffset(), max = maximumContentOffset();
+    auto axis = [](double from, double at, double page, double lo, double hi) {
+        if (page <= 0 || at == from)
+            return std::clamp(at, lo, hi);
+        double index = std::round((from - lo) / page) + (at > from ? 1 : -1);
+        return std::clamp(lo + index * page, lo, hi);
+    };
+    gfx::Point target{axis(start.x, offset.x, bounds().width(), min.x, max.x),
+                      axis(start.y, offset.y, bounds().height(), min.y, max.y)};
+    auto speed = [](double d) { return d > 0 ? kPagingVelocity * 2 : d < 0 ? -kPagingVelocity * 2 : 0.0; };
+    finishDrag({speed(offset.x - start.x), speed(offset.y - start.y)}, target);
+}
+
+bool ScrollView::scrollByKey(const std::string& key)
+{
+    if (m_delegate && m_delegate->scrollViewHandleKey(*this, key))
+        return true;
+    if (!m_scrollEnabled || m_dragging)
+        return false;
+    gfx::Point offset = contentOffset();
+    gfx::Point min = minimumContentOffset(), max = maximumContentOffset();
+    gfx::Size size = bounds().size;
+    gfx::Point target = offset;
+    if (m_paging) {
+        bool sideways = max.x > min.x;
+        double page = sideways ? size.width : size.height;
+        double at = sideways ? offset.x : offset.y;
+        double lo = sideways ? min.x : min.y, hi = sideways ? max.x : max.y;
+        double index = page > 0 ? std::round((at - lo) / page) : 0;
+        double to = at;
+        if (key == "left" || key == "pageup")
+            to = lo + (index - 1) * page;
+        else if (key == "right" || key == "pagedown")
+            to = lo + (index + 1) * page;
+        else if (key == "home")
+            to = lo;
+        else if (key == "end")
+            to = hi;
+        else
+            return false;
+        (sideways ? target.x : target.y) = std::clamp(to, lo, hi);
+    } else {
+        double screenful = size.height - m_contentInset.top - m_contentInset.bottom;
+        if (key == "pageup")
+            target.y -= screenful;
+        else if (key == "pagedown")
+            target.y += screenful;
+        else if (key == "home")
+            target.y = min.y;
+        else if (key == "end")
+            target.y = max.y;
+        else
+            return false;
+        target = clampedOffset(target);
+    }
+    if (target == offset)
+        return false;
+    stopScrolling();
+    applyOffset(target);
+    // A page reached by a key is settled as one reached by a finger.
+    if (m_paging && m_delegate)
+        m_delegate->scrollViewDidEndDecelerating(*this);
     return true;
 }
 
@@ -337,6 +447,11 @@ void ScrollView::handlePan()
     switch (m_pan->state()) {
     case State::Began:
         stopScrolling();
+        // A finger takes over from a wheel that was turning a page.
+        m_wheelPaging = false;
+        if (m_wheelRest)
+            m_wheelRest->invalidate();
+        m_wheelRest.reset();
         m_dragging = true;
         // The slop is not scrolled: content follows the finger from here.
         m_pan->setTranslation({0, 0}, this);
@@ -391,12 +506,16 @@ void ScrollView::endDragging()
 {
     m_dragging = false;
     gfx::Point fingers = m_pan->velocityInView(this);
-    gfx::Point velocity{canScrollHorizontally() ? -fingers.x : 0, canScrollVertically() ? -fingers.y : 0};
+    finishDrag({canScrollHorizontally() ? -fingers.x : 0, canScrollVertically() ? -fingers.y : 0});
+}
+
+void ScrollView::finishDrag(gfx::Point velocity, std::optional<gfx::Point> page)
+{
     gfx::Point offset = contentOffset();
     bool outside = clampedOffset(offset) != offset;
     gfx::Point target;
     if (m_paging)
-        target = pagedTarget(velocity);
+        target = page ? *page : pagedTarget(velocity);
     else if (outside)
         target = clampedOffset(offset); // spring back, however the finger left
     else

@@ -2,6 +2,8 @@
 #include "Platform/UI/View.h"
 
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace base {
 class Timer;
@@ -28,6 +30,8 @@ public:
     virtual View* viewForZoomingInScrollView(ScrollView&) { return nullptr; }
     virtual void scrollViewDidZoom(ScrollView&) {}
     virtual void scrollViewDidEndZooming(ScrollView&, View* view, double scale) {}
+    // A key for the scroll view (see ScrollView::scrollByKey); true when the delegate took it.
+    virtual bool scrollViewHandleKey(ScrollView&, const std::string& key) { return false; }
 };
 
 // A view whose bounds origin scrolls over larger content: dragged by a finger, decelerating
@@ -52,8 +56,13 @@ public:
     gfx::Point maximumContentOffset() const;
     // A mouse wheel or touchpad moves the offset by `delta` along the axes that scroll, kept
     // within range; the delegate and the layout hear of it as of a drag. False when it cannot
-    // move that way.
-    bool scrollByWheel(gfx::Point delta);
+    // move that way. A paging view takes the wheel as a short drag of its own (a vertical
+    // wheel turning horizontal pages) that settles on the next page once the wheel rests.
+    virtual bool scrollByWheel(gfx::Point delta);
+    // "pageup"/"pagedown" scroll by a screenful, "home"/"end" go to the top and the bottom; a
+    // paging view turns one page with those and with "left"/"right", and goes to its first and
+    // last page. The delegate may take the key first. False when nothing moved.
+    bool scrollByKey(const std::string& key);
     // Makes the rectangle (content coordinates) visible, scrolling as little as needed.
     void scrollRectToVisible(const gfx::Rect& rect, bool animated);
 
@@ -116,6 +125,11 @@ private:
     void handlePan();
     void handlePinch();
     void endDragging();
+    // The end of a drag whose content moves at `velocity` points per second; a paging view
+    // rests on `page` when given.
+    void finishDrag(gfx::Point velocity, std::optional<gfx::Point> page = std::nullopt);
+    bool pageByWheel(gfx::Point delta);
+    void endWheelPaging();
     // Moves towards `target`, slowing exponentially at `rate` per second.
     void startDeceleration(gfx::Point target, double rate);
     void startOffsetAnimation(gfx::Point target);
@@ -148,6 +162,9 @@ private:
     std::shared_ptr<PinchGestureRecognizer> m_pinch;
     std::unique_ptr<class ScrollGestureDelegate> m_gestureDelegate;
     gfx::Point m_dragStartOffset;
+    // A wheel turning pages: moved as a drag until it rests.
+    bool m_wheelPaging = false;
+    std::shared_ptr<base::Timer> m_wheelRest;
 
     // Motion driven by the main loop's clock.
     std::shared_ptr<base::Timer> m_timer;

@@ -1,8 +1,10 @@
 #include "Platform/Base/Log.h"
+#include "Platform/Base/Pasteboard.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/UI/Backend.h"
 #include "Platform/UI/Driver.h"
+#include "Platform/UI/Keyboard.h"
 #include "Platform/UI/Responder.h"
 #include "Platform/UI/ViewController.h"
 #include "Platform/UI/Window.h"
@@ -34,6 +36,8 @@ public:
     ~SdlBackend() override
     {
         base::RunLoop::main().setWakeHandler({});
+        if (m_ownsClipboard)
+            base::Pasteboard::setSystemClipboard(std::nullopt);
         if (m_texture)
             SDL_DestroyTexture(m_texture);
         if (m_renderer)
@@ -67,6 +71,21 @@ public:
             return false;
         }
         SDL_StartTextInput();
+        m_composing = true;
+        // A desktop: nothing covers the window while a field is edited, and copy and paste
+        // go through the desktop's clipboard.
+        Keyboard::setOnScreen(false);
+        base::Pasteboard::setSystemClipboard(base::Pasteboard::Clipboard{
+            [] {
+                char* text = SDL_GetClipboardText();
+                std::optional<std::string> result;
+                if (text && *text)
+                    result = std::string(text);
+                SDL_free(text);
+                return result;
+            },
+            [](const std::string& text) { return SDL_SetClipboardText(text.c_str()) == 0; }});
+        m_ownsClipboard = true;
         m_wakeEvent = SDL_RegisterEvents(1);
         // Work posted from other threads cuts the window's wait short.
         if (m_wakeEvent != static_cast<Uint32>(-1))
@@ -77,6 +96,8 @@ public:
             });
         return true;
     }
+
+    void processEvents(double seconds) override { pump(seconds); }
 
     int run(Application& app, const Application::Options& options, std::shared_ptr<ApplicationDelegate> delegate) override
     {
@@ -123,14 +144,17 @@ private:
         double end = loop.now() + seconds;
         while (!m_quit) {
             SDL_Event event;
-            while (SDL_PollEvent(&event))
+            while (SDL_PollEvent(&event)) {
                 handle(event);
+                updateComposition();
+            }
             double now = loop.now();
             if (m_motionPending && now >= m_nextMotion) {
                 flushMotion();
                 m_nextMotion = now + kFrameSeconds;
             }
             loop.runPending();
+            updateComposition();
             now = loop.now();
             Window* window = Window::keyWindow();
             bool wantsFrame = m_needsPresent || (window && (window->prepareFrame() || window != m_shownWindow));
@@ -241,6 +265,8 @@ private:
             if (window && (event.motion.state & SDL_BUTTON_LMASK)) {
                 m_pendingMotion = toPoints(event.motion.x, event.motion.y);
                 m_motionPending = true;
+            } else if (window) {
+                window->setPointerLocation(toPoints(event.motion.x, event.motion.y));
             }
             break;
         case SDL_MOUSEBUTTONUP:
@@ -254,8 +280,8 @@ private:
             break;
         case SDL_MOUSEWHEEL:
             if (window) {
-                int x = 0, y = 0;
-                SDL_GetMouseState(&x, &y);
+                // Where the pointer was when the wheel turned.
+                int x = event.wheel.mouseX, y = event.wheel.mouseY;
                 double flip = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
                 // Wheel up shows what lies above; touchpads report fractions of a notch.
                 window->scrollWheel(toPoints(x, y), event.wheel.preciseX * flip * kWheelStep,
@@ -263,11 +289,12 @@ private:
             }
             break;
         case SDL_TEXTINPUT:
-            if (window)
+            // Without composition the characters come from the keys themselves.
+            if (window && m_composing)
                 window->typeText(event.text.text);
             break;
         case SDL_TEXTEDITING:
-            if (window)
+            if (window && m_composing)
                 window->setMarkedText(event.edit.text);
             break;
         case SDL_KEYDOWN:
@@ -275,6 +302,9 @@ private:
                 break;
             if (std::string key = keyName(event.key.keysym); !key.empty())
                 window->pressKey(key);
+            else if (!m_composing)
+                if (std::string text = directCharacter(event.key.keysym); !text.empty())
+                    window->typeText(text);
             break;
         default:
             break;
@@ -290,7 +320,9 @@ private:
         case SDLK_RETURN:
         case SDLK_KP_ENTER: return "\n";
         case SDLK_BACKSPACE: return "\b";
-        case SDLK_TAB: return "\t";
+        case SDLK_TAB: return shift ? "shift+\t" : "\t";
+        case SDLK_PAGEUP: return "pageup";
+        case SDLK_PAGEDOWN: return "pagedown";
         case SDLK_ESCAPE: return "escape";
         case SDLK_LEFT: return shift ? "shift+left" : "left";
         case SDLK_RIGHT: return shift ? "shift+right" : "right";
@@ -302,6 +334,41 @@ private:
         case SDLK_x: return ctrl ? "ctrl+x" : "";
         case SDLK_v: return ctrl ? "ctrl+v" : "";
         default: return "";
+        }
+    }
+
+    // The character a key types by itself, for fields that take no composition: the key's
+    // own character, shifted as on a US keyboard; empty for keys that type nothing.
+    static std::string directCharacter(const SDL_Keysym& key)
+    {
+        if ((key.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) != 0 || key.sym < 0x20 || key.sym > 0x7e)
+            return {};
+        char c = static_cast<char>(key.sym);
+        bool shift = (key.mod & KMOD_SHIFT) != 0;
+        if (c >= 'a' && c <= 'z') {
+            bool upper = shift != ((key.mod & KMOD_CAPS) != 0);
+            return std::string(1, upper ? static_cast<char>(c - 'a' + 'A') : c);
+        }
+        static const std::string plain = "1234567890-=[]\\;',./`", shifted = "!@#$%^&*()_+{}|:\"<>?~";
+        if (size_t at = plain.find(c); shift && at != std::string::npos)
+            c = shifted[at];
+        return std::string(1, c);
+    }
+
+    // Composition is on while the focused view takes it, and off for a hidden text, so an
+    // input method neither shows nor swallows what is typed there.
+    void updateComposition()
+    {
+        Responder* responder = Responder::currentFirstResponder();
+        bool wanted = !responder || responder->acceptsComposition();
+        if (wanted == m_composing)
+            return;
+        m_composing = wanted;
+        if (wanted) {
+            SDL_StartTextInput();
+            m_textInputRect = {};
+        } else {
+            SDL_StopTextInput();
         }
     }
 
@@ -372,6 +439,8 @@ private:
     bool m_initialised = false;
     bool m_quit = false;
     bool m_mirrored = false;
+    bool m_composing = false;
+    bool m_ownsClipboard = false;
     bool m_needsPresent = true;
     gfx::Rect m_textInputRect;
     Uint32 m_wakeEvent = static_cast<Uint32>(-1);

@@ -276,6 +276,19 @@ gfx::Rect TableView::rectForHeaderInSection(int section)
     return {0, s.headerY, bounds().width(), s.headerHeight};
 }
 
+gfx::Rect TableView::shownHeaderRect(int section)
+{
+    gfx::Rect rect = rectForHeaderInSection(section);
+    if (m_style != TableViewStyle::Plain || rect.height() <= 0)
+        return rect;
+    // A plain table keeps the header of the section at the top in view until the section's
+    // last row pushes it up.
+    auto& s = m_sections[static_cast<size_t>(section)];
+    double top = contentOffset().y + contentInset().top;
+    rect.origin.y = std::max(s.headerY, std::min(top, s.footerY - s.headerHeight));
+    return rect;
+}
+
 gfx::Rect TableView::rectForFooterInSection(int section)
 {
     ensureGeometry();
@@ -381,7 +394,9 @@ void TableView::tileSectionViews(std::map<int, std::shared_ptr<View>>& views, bo
         auto& sec = m_sections[s];
         double top = footers ? sec.footerY : sec.headerY;
         double height = footers ? sec.footerHeight : sec.headerHeight;
-        if (height > 0 && top < visible.maxY() && top + height > visible.minY())
+        // A pinned header shows while any of its section does.
+        double bottom = !footers && m_style == TableViewStyle::Plain ? std::max(top + height, sec.footerY) : top + height;
+        if (height > 0 && top < visible.maxY() && bottom > visible.minY())
             shown.insert(static_cast<int>(s));
     }
     for (auto it = views.begin(); it != views.end();) {
@@ -401,7 +416,7 @@ void TableView::tileSectionViews(std::map<int, std::shared_ptr<View>>& views, bo
             addSubview(view);
             it = views.emplace(s, view).first;
         }
-        it->second->setFrame(footers ? rectForFooterInSection(s) : rectForHeaderInSection(s));
+        it->second->setFrame(footers ? rectForFooterInSection(s) : shownHeaderRect(s));
         bringSubviewToFront(it->second.get());
     }
 }
@@ -687,7 +702,7 @@ void TableView::animateMovedCells(TableViewRowAnimation animation)
         for (auto& [ip, cell] : m_visible)
             placeCell(*cell, rectForRowAtIndexPath(ip));
         for (auto& [s, header] : m_headers)
-            header->setFrame(rectForHeaderInSection(s));
+            header->setFrame(shownHeaderRect(s));
         for (auto& [s, footer] : m_footers)
             footer->setFrame(rectForFooterInSection(s));
     };

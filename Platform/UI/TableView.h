@@ -150,6 +150,8 @@ private:
     void configureCell(TableViewCell& cell, const IndexPath& indexPath);
     void recycle(const std::shared_ptr<TableViewCell>& cell);
     void placeCell(TableViewCell& cell, const gfx::Rect& rect);
+    // Where a section's header is shown: pinned to the top in a plain table.
+    gfx::Rect shownHeaderRect(int section);
     std::shared_ptr<View> makeHeaderView(int section);
     std::shared_ptr<View> makeFooterView(int section);
     // Shows the visible headers or footers, made on demand, and drops the others.

@@ -22,7 +22,6 @@ constexpr double kCaretWidth = 2;
 constexpr double kBlinkInterval = 0.5;
 constexpr double kDoubleTapInterval = 0.35;
 constexpr double kDoubleTapDistance = 10;
-constexpr const char* kTextType = "public.utf8-plain-text";
 const gfx::Color kSelectionColor = gfx::Color::fromRgb(180, 206, 250);
 const gfx::Color kPlaceholderColor = gfx::Color::fromWhite(0.7);
 const gfx::Color kCaretColor = gfx::Color::fromRgb(66, 107, 242);
@@ -136,7 +135,8 @@ void TextField::selectWordAt(size_t position)
 
 void TextField::setMarkedText(const std::string& text)
 {
-    if (!m_editing)
+    // A hidden text is typed key by key: a composition would show it in clear.
+    if (!m_editing || m_secure)
         return;
     m_markedText = text;
     restartBlink();
@@ -379,6 +379,14 @@ bool TextField::becomeFirstResponder()
     return took;
 }
 
+void TextField::setSecureTextEntry(bool secure)
+{
+    m_secure = secure;
+    if (secure)
+        m_markedText.clear();
+    setNeedsDisplay();
+}
+
 bool TextField::resignFirstResponder()
 {
     if (!isFirstResponder())
@@ -530,15 +538,13 @@ void TextField::keyPressed(const std::string& key)
         // A hidden text never leaves the field.
         if (selectionLength() == 0 || m_secure)
             return;
-        if (auto board = base::Pasteboard::withName("general", true))
-            board->setValueForType(base::Value(selectedText()), kTextType);
+        base::Pasteboard::general()->setValueForType(base::Value(selectedText()), base::Pasteboard::kTextType);
         if (key == "ctrl+x")
             replaceSelection({});
         return;
     }
     if (key == "ctrl+v") {
-        auto board = base::Pasteboard::withName("general", true);
-        auto value = board ? board->valueForType(kTextType) : std::nullopt;
+        auto value = base::Pasteboard::general()->valueForType(base::Pasteboard::kTextType);
         if (value && value->isString())
             insertText(value->asString());
         return;

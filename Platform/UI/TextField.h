@@ -84,7 +84,10 @@ public:
     TextFieldViewMode clearButtonMode() const { return m_clearButtonMode; }
     void setClearButtonMode(TextFieldViewMode mode);
     bool isSecureTextEntry() const { return m_secure; }
-    void setSecureTextEntry(bool secure) { m_secure = secure; setNeedsDisplay(); }
+    // A secure field shows bullets, keeps its text off the pasteboard and takes no input
+    // method composition: only characters typed directly.
+    void setSecureTextEntry(bool secure);
+    bool acceptsComposition() const override { return !m_secure; }
     KeyboardType keyboardType() const { return m_keyboardType; }
     void setKeyboardType(KeyboardType type) { m_keyboardType = type; }
     ReturnKeyType returnKeyType() const { return m_returnKeyType; }

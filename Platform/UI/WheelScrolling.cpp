@@ -6,6 +6,7 @@ namespace ui {
 bool Window::scrollWheel(gfx::Point point, double dx, double dy)
 {
     layoutIfNeeded();
+    m_pointer = point;
     for (View* v = hitTest(point); v; v = v->superview())
         if (auto* scroll = dynamic_cast<ScrollView*>(v); scroll && scroll->scrollByWheel({dx, dy}))
             return true;

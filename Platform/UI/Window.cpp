@@ -192,6 +192,7 @@ Event Window::makeEvent() const
 
 void Window::touchDown(int id, gfx::Point point)
 {
+    m_pointer = point;
     if (m_touches.count(id))
         touchCancelled(id);
     double now = loopNow();
@@ -398,26 +399,9 @@ void Window::typeText(const std::string& text)
             continue;
         }
         flush();
-        Responder* responder = Responder::currentFirstResponder();
-        if (!responder)
-            continue;
-        if (c == '\b')
-            responder->deleteBackward();
-        else
-            responder->keyPressed(std::string(1, c));
+        pressKey(std::string(1, c));
     }
     flush();
-}
-
-void Window::pressKey(const std::string& key)
-{
-    Responder* responder = Responder::currentFirstResponder();
-    if (!responder)
-        return;
-    if (key == "\b" || key == "backspace")
-        responder->deleteBackward();
-    else
-        responder->keyPressed(key);
 }
 
 void Window::setMarkedText(const std::string& text)

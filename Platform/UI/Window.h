@@ -62,7 +62,14 @@ public:
     void gestureRecognizerDidBegin(GestureRecognizer& recognizer);
     // Text goes to the first responder; "\n", "\b", "\t" and "escape" are keys.
     void typeText(const std::string& text);
+    // A key as a desktop takes it: Return and Escape answer an alert that is up; Tab and
+    // "shift+\t" move the focus through the screen's text fields in reading order; the focused
+    // view takes the rest, and without one the scroll view under the pointer takes the keys
+    // that scroll (see ScrollView::scrollByKey).
     void pressKey(const std::string& key);
+    // Where the pointer is, for the keys that scroll; touches and the wheel move it too.
+    void setPointerLocation(gfx::Point point) { m_pointer = point; }
+    gfx::Point pointerLocation() const { return m_pointer; }
     // An input method's composition, shown by the focused field until committed by typeText.
     void setMarkedText(const std::string& text);
 
@@ -93,6 +100,8 @@ public:
 
 private:
     void turn(InterfaceOrientation orientation, bool animated);
+    bool moveFocus(bool forward);
+    bool scrollByKey(const std::string& key);
     void dispatch(Touch& touch, TouchPhase phase);
     void deliverToRecognizers(Touch& touch, TouchPhase phase, Event& event);
     void cancelViewTouches(Touch& touch, Event& event);
@@ -122,6 +131,7 @@ private:
     std::map<View*, AnimatedView> m_animated;
     uint64_t m_frameNumber = 0;
     std::map<int, std::unique_ptr<Touch>> m_touches;
+    gfx::Point m_pointer{kScreenSize.width / 2, kScreenSize.height / 2};
     // For tap counting.
     gfx::Point m_lastTapPoint;
     double m_lastTapTime = -1;

@@ -23,9 +23,9 @@ waitfor "Preparing the demo data" 60
 waitgone "Preparing the demo data" 60
 tap 508 289
 type "alice"
-tap 508 221
+tap 508 341
 type "s3cret!"
-tap 508 273
+tap 508 393
 type "AcmeCo"
 tap "Log in"
 waitfor "Home" 60

@@ -4,6 +4,7 @@
 #include "Classes/Customer/CustomerInfoView.h"
 #include "Common/Language.h"
 #include "Platform/UI/Button.h"
+#include "Platform/UI/Keyboard.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/Switch.h"
 #include "tests/Classes/Customer/CustomerTestSupport.h"
@@ -254,6 +255,64 @@ TEST_F(CustomerInfoViewTest, KeyboardAndLanguage)
     Language::resetLanguageCache();
     EXPECT_EQ(pane->customerInfoGroupData().customerCompanyData()[0].customerAttributes[1].value,
               std::optional<std::string>("555"));
+}
+
+TEST_F(CustomerInfoViewTest, InAWindowTheFormKeepsItsSizeAndTabWalksItsFields)
+{
+    // A window has no keyboard on screen (its back end says so), in either language.
+    ui::Keyboard::setOnScreen(false);
+    auto shown = local();
+    for (int language : {1, 2}) {
+        SCOPED_TRACE(language);
+        LanguageManager::sharedInstance()->setCurrentLanguage(language);
+        Language::resetLanguageCache();
+        pane->setPersonInfo(shown);
+        pane->customerInfoViewEdit();
+        base::RunLoop::main().advance(0.5);
+        auto* table = pane->tableCustomerInfo().get();
+        // The lowest field shown before editing starts: where the user aims next.
+        ui::TextField* aimed = nullptr;
+        gfx::Point aim;
+        for (auto* view : driver->findAllByClass("TextField")) {
+            auto* field = static_cast<ui::TextField*>(view);
+            gfx::Point centre = driver->centerOf(field);
+            if (field->isDescendantOfView(table) && field->isEnabled() && (!aimed || centre.y > aim.y)) {
+                aimed = field;
+                aim = centre;
+            }
+        }
+        ASSERT_TRUE(aimed);
+        ASSERT_GT(aim.y, 44 + CustomerInfoView::kTableHeightWithKeyboard); // below where the tablet's keyboard cut
+
+        typeInto(1, 0, "");
+        base::RunLoop::main().advance(0.5);
+        EXPECT_EQ(table->frame(), (gfx::Rect{0, 44, 663, 638}));
+        EXPECT_TRUE(driver->screenshot(reviewPath(std::string("customer-form-editing-") + (language == 1 ? "en" : "cn") + ".png")));
+        // A click where the field was shown edits that field.
+        driver->tap(aim);
+        base::RunLoop::main().advance(0.5);
+        EXPECT_TRUE(aimed->isFirstResponder());
+
+        // Tab from the first field walks the fields down the form; Shift+Tab walks back.
+        typeInto(1, 0, "");
+        std::vector<std::string> walked;
+        for (int i = 0; i < 6; ++i) {
+            driver->pressKey("\t");
+            auto* focused = dynamic_cast<ui::TextField*>(ui::Responder::currentFirstResponder());
+            walked.push_back(focused ? focused->text() : "none");
+        }
+        // The switch between Phone and the client field is passed over.
+        EXPECT_EQ(walked, (std::vector<std::string>{"555", "Client name", "Main", "North", "City", "ST"}));
+        driver->pressKey("shift+\t");
+        auto* back = dynamic_cast<ui::TextField*>(ui::Responder::currentFirstResponder());
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->text(), "City");
+        ui::Responder::currentFirstResponder()->resignFirstResponder();
+        pane->customerInfoViewCancel();
+    }
+    LanguageManager::sharedInstance()->setCurrentLanguage(1);
+    Language::resetLanguageCache();
+    ui::Keyboard::resetForTesting();
 }
 
 TEST_F(CustomerInfoViewTest, RendersViewingAndEditing)

@@ -246,4 +246,52 @@ TEST_F(CustomerTableTest, RendersTheDemoList)
     }
 }
 
+TEST_F(CustomerTableTest, LetterHeadersStayAtTheTopWhileTheirGroupScrolls)
+{
+    // Twenty customers under each of three letters; the wheel moves the list.
+    auto customersNamed = [](const std::vector<std::string>& names) {
+        std::vector<Customer> customers;
+        int id = 100;
+        for (const auto& name : names)
+            for (int i = 0; i < 20; ++i)
+                customers.push_back({++id, name + " " + std::to_string(10 + i)});
+        return customers;
+    };
+    auto topHeader = [&] {
+        // The header drawn at the list's top edge, as the user sees it.
+        auto* tableView = table->tableView().get();
+        std::string title;
+        for (auto* view : driver->findAllByClass("SectionHeaderView")) {
+            auto* header = static_cast<SectionHeaderView*>(view);
+            if (header->superview() == tableView && header->frame().y() == tableView->contentOffset().y)
+                title = header->titleLabel().text();
+        }
+        return title;
+    };
+    for (int language : {1, 2}) {
+        SCOPED_TRACE(language);
+        LanguageManager::sharedInstance()->setCurrentLanguage(language);
+        Language::resetLanguageCache();
+        bool english = language == 1;
+        show(customersNamed(english ? std::vector<std::string>{"Amber Store", "Birch Store", "Cedar Store"}
+                                    : std::vector<std::string>{"李氏茶艺馆", "王府酒店", "张记茶庄"}));
+        const std::vector<std::string> letters = english ? std::vector<std::string>{"A", "B", "C"}
+                                                         : std::vector<std::string>{"L", "W", "Z"};
+        table->tableView()->setContentOffset({0, 0});
+        EXPECT_EQ(topHeader(), letters[0]);
+        // Rolled to a little inside each group in turn.
+        auto* tableView = table->tableView().get();
+        for (int section : {0, 1, 2}) {
+            double target = tableView->rectForHeaderInSection(section).y() + 150;
+            while (tableView->contentOffset().y < target)
+                ASSERT_TRUE(window->scrollWheel({180, 300}, 0, 40));
+            base::RunLoop::main().advance(0.1);
+            EXPECT_EQ(topHeader(), letters[static_cast<size_t>(section)]) << section;
+            if (section == 1) {
+                EXPECT_TRUE(driver->screenshot(reviewPath(std::string("customer-list-pinned-") + (language == 1 ? "en" : "cn") + ".png")));
+            }
+        }
+    }
+}
+
 } // namespace

@@ -1,8 +1,10 @@
 #include "Classes/Library/PdfContentPage.h"
 #include "Classes/Library/PdfDocument.h"
+#include "Classes/Library/PdfMainPagebar.h"
 #include "Classes/Library/PdfThumbCache.h"
 #include "Classes/Library/PdfViewController.h"
 #include "Common/Language.h"
+#include "Common/LanguageManager.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/PropertyList.h"
 #include "Platform/Share/MailComposer.h"
@@ -12,6 +14,8 @@
 #include "Platform/UI/Label.h"
 #include "Platform/UI/NamedImage.h"
 #include "tests/Classes/Library/ReaderTestSupport.h"
+
+#include <functional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -399,6 +403,70 @@ TEST_F(PdfViewControllerTest, MailStopsAtFiftyMebibytesAndWithoutAnOutbox)
     share::MailComposer::setShared(nullptr);
     pdffix::writeFile(home() / "Outbox", "a file in the way");
     EXPECT_FALSE(share::MailComposer::shared().canSendMail());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PdfViewControllerTest, TheWheelAndTheKeysTurnPagesAndThePageBarFollows)
+{
+    open(place("Documents/acme/Pdf/nine.pdf", pdffix::textPdf(9)));
+    auto* bar = dynamic_cast<PdfMainPagebar*>(driver->findByClass("PdfMainPagebar"));
+    ASSERT_NE(bar, nullptr);
+    auto shown = [&] { return bar->pageNumberLabel()->text(); };
+    ASSERT_EQ(shown(), "1 of 9");
+    auto& loop = base::RunLoop::main();
+    auto rest = [&] {
+        loop.advance(0.2);  // the wheel rests
+        loop.advance(1);    // the page settles or the turn's animation ends
+    };
+    // The pointer over the page, as a desktop user reads.
+    const gfx::Point page{512, 384};
+
+    struct Step {
+        std::function<void()> act;
+        int expected;
+    } steps[] = {
+        // An ordinary wheel: a few notches away from the user turn one page once it rests.
+        {[&] { for (int i = 0; i < 3; ++i) window->scrollWheel(page, 0, 40); }, 2},
+        {[&] { for (int i = 0; i < 3; ++i) window->scrollWheel(page, 0, 40); }, 3},
+        {[&] { window->scrollWheel(page, 0, -40); }, 2},
+        // A touchpad going sideways in small steps.
+        {[&] { for (int i = 0; i < 10; ++i) window->scrollWheel(page, 6, 0); }, 3},
+        {[&] { window->pressKey("right"); }, 4},
+        {[&] { window->pressKey("pagedown"); }, 5},
+        {[&] { window->pressKey("left"); }, 4},
+        {[&] { window->pressKey("pageup"); }, 3},
+        {[&] { window->pressKey("end"); }, 9},
+        {[&] { window->pressKey("right"); }, 9},
+        {[&] { window->scrollWheel(page, 0, 40); }, 9},
+        {[&] { window->pressKey("home"); }, 1},
+        {[&] { window->pressKey("left"); }, 1},
+    };
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        window->setPointerLocation(page);
+        steps[i].act();
+        rest();
+        EXPECT_EQ(reader->currentPage(), steps[i].expected) << "step " << i;
+        EXPECT_EQ(record->pageNumber(), steps[i].expected) << "step " << i;
+        EXPECT_EQ(shown(), std::to_string(steps[i].expected) + " of 9") << "step " << i;
+    }
+
+    // Pictures of the reader after two rests of the wheel, in both languages.
+    for (int language : {1, 2}) {
+        LanguageManager::sharedInstance()->setCurrentLanguage(language);
+        open(place("Documents/acme/Pdf/nine.pdf", pdffix::textPdf(9)), 1);
+        for (int turn = 0; turn < 2; ++turn) {
+            for (int i = 0; i < 3; ++i)
+                window->scrollWheel(page, 0, 40);
+            rest();
+        }
+        EXPECT_EQ(reader->currentPage(), 3);
+        settle(); // the pages' pictures drawn
+        window->savePng(reviewPath(std::string("reader-after-wheel-") + (language == 1 ? "en" : "cn") + ".png"));
+    }
+    LanguageManager::sharedInstance()->setCurrentLanguage(1);
 }
 
 } // namespace

@@ -378,6 +378,36 @@ TEST_F(OrderHistoryScreenTest, PullingUpLoadsTenOlderOrdersAtATime)
     EXPECT_EQ(logged("265-history").size(), sent);
 }
 
+TEST_F(OrderHistoryScreenTest, TheWheelReachingTheEndLoadsOlderOrders)
+{
+    show();
+    // A desktop user rolls the wheel down over the list: no pull past the end exists.
+    auto rollDown = [&] {
+        for (int i = 0; i < 40; ++i)
+            window->scrollWheel({500, 400}, 0, 40);
+    };
+    for (size_t rows : {10u, 12u, 12u}) {
+        SCOPED_TRACE(rows);
+        size_t sent = logged("265-history").size();
+        rollDown();
+        settle([&] { return !table().pullTableIsLoadingMore() && logged("265-history").size() > sent; });
+        base::RunLoop::main().advance(1);
+        EXPECT_EQ(logged("265-history").size(), sent + 1);
+        EXPECT_EQ(screen->selectOrders().size(), rows);
+    }
+    // Rolling up at the top, or where nothing more can come, asks for nothing.
+    size_t sent = logged("265-history").size();
+    for (int i = 0; i < 40; ++i)
+        window->scrollWheel({500, 400}, 0, -40);
+    base::RunLoop::main().advance(1);
+    EXPECT_EQ(logged("265-history").size(), sent);
+    LoginMode::sharedInstance()->setLoginType(3);
+    screen->refreshData();
+    rollDown();
+    base::RunLoop::main().advance(1);
+    EXPECT_EQ(logged("265-history").size(), sent);
+}
+
 TEST_F(OrderHistoryScreenTest, CopyAndDeleteActOnTheOrderTheyNamed)
 {
     for (int i = 0; i < 12; ++i)

@@ -1,0 +1,124 @@
+#include "Platform/UI/AlertView.h"
+#include "Platform/UI/ScrollView.h"
+#include "Platform/UI/TextField.h"
+#include "Platform/UI/Window.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ui {
+
+namespace {
+
+bool isScrollKey(const std::string& key)
+{
+    return key == "pageup" || key == "pagedown" || key == "home" || key == "end" || key == "left" || key == "right";
+}
+
+// Shown to the user: not hidden or transparent, and not clipped away by what holds it.
+bool isShown(const View& view, const Window& window)
+{
+    gfx::Rect rect = view.bounds();
+    for (const View* v = &view; v && v != &window; v = v->superview()) {
+        if (v->isHidden() || v->alpha() <= 0)
+            return false;
+        if (v != &view && v->clipsToBounds() && !view.convertRectToView(rect, v).intersects(v->bounds()))
+            return false;
+    }
+    return view.window() == &window;
+}
+
+void collectFields(View& view, const Window& window, std::vector<TextField*>& fields)
+{
+    if (view.isHidden())
+        return;
+    if (auto* field = dynamic_cast<TextField*>(&view); field && field->canBecomeFirstResponder() && isShown(*field, window))
+        fields.push_back(field);
+    for (auto& child : view.subviews())
+        collectFields(*child, window, fields);
+}
+
+} // namespace
+
+void Window::pressKey(const std::string& key)
+{
+    if (auto alert = AlertView::visibleAlert()) {
+        if (alert->pressKey(key))
+            return;
+        // Modal: nothing behind it hears the keys, only a field of its own.
+        auto* focused = dynamic_cast<View*>(Responder::currentFirstResponder());
+        if (!focused || !focused->isDescendantOfView(alert.get()))
+            return;
+    }
+    if ((key == "\t" || key == "shift+\t") && moveFocus(key == "\t"))
+        return;
+    Responder* responder = Responder::currentFirstResponder();
+    // The page keys mean nothing to a line of text: they scroll whatever the focus.
+    bool pageKey = key == "pageup" || key == "pagedown";
+    if (responder && !pageKey) {
+        if (key == "\b" || key == "backspace")
+            responder->deleteBackward();
+        else
+            responder->keyPressed(key);
+        return;
+    }
+    if (isScrollKey(key))
+        scrollByKey(key);
+}
+
+bool Window::scrollByKey(const std::string& key)
+{
+    layoutIfNeeded();
+    for (View* v = hitTest(m_pointer); v; v = v->superview())
+        if (auto* scroll = dynamic_cast<ScrollView*>(v); scroll && scroll->scrollByKey(key))
+            return true;
+    return false;
+}
+
+bool Window::moveFocus(bool forward)
+{
+    auto* current = dynamic_cast<TextField*>(Responder::currentFirstResponder());
+    if (!current || current->window() != this)
+        return false;
+    layoutIfNeeded();
+    // The fields of the layer the focus is in (a screen, a modal sheet, a popover).
+    View* layer = current;
+    while (layer->superview() && layer->superview() != this)
+        layer = layer->superview();
+    if (layer == current)
+        layer = this; // a field straight on the window: the window is its screen
+    std::vector<TextField*> fields;
+    collectFields(*layer, *this, fields);
+    std::vector<std::pair<gfx::Rect, TextField*>> placed;
+    for (TextField* field : fields)
+        placed.emplace_back(field->convertRectToView(field->bounds(), this), field);
+    // Reading order: rows from the top, fields left to right within a row; a field belongs to
+    // a row when its middle lies within half a height of the row's first field.
+    std::stable_sort(placed.begin(), placed.end(), [](auto& a, auto& b) { return a.first.midY() < b.first.midY(); });
+    std::vector<TextField*> order;
+    for (size_t i = 0; i < placed.size();) {
+        size_t end = i + 1;
+        double limit = placed[i].first.height() / 2;
+        while (end < placed.size() && placed[end].first.midY() - placed[i].first.midY() < limit)
+            ++end;
+        std::stable_sort(placed.begin() + static_cast<long>(i), placed.begin() + static_cast<long>(end),
+                         [](auto& a, auto& b) { return a.first.minX() < b.first.minX(); });
+        for (size_t k = i; k < end; ++k)
+            order.push_back(placed[k].second);
+        i = end;
+    }
+    auto at = std::find(order.begin(), order.end(), current);
+    if (order.empty() || at == order.end())
+        return true; // Tab never types into a line
+    long n = static_cast<long>(order.size());
+    long index = at - order.begin();
+    // A field that refuses the focus is passed over.
+    for (long step = 1; step < n; ++step) {
+        TextField* next = order[static_cast<size_t>(((index + (forward ? step : -step)) % n + n) % n)];
+        if (next->becomeFirstResponder())
+            return true;
+    }
+    return true;
+}
+
+} // namespace ui

@@ -1,0 +1,422 @@
+#include "UITestSupport.h"
+
+#include "Platform/Base/NotificationCenter.h"
+#include "Platform/Base/Pasteboard.h"
+#include "Platform/UI/AlertView.h"
+#include "Platform/UI/Driver.h"
+#include "Platform/UI/Keyboard.h"
+#include "Platform/UI/Label.h"
+#include "Platform/UI/TableView.h"
+#include "Platform/UI/TextField.h"
+
+#include <functional>
+
+using namespace ui;
+
+// What a desktop user does in a window without a tablet's touch: keys, the wheel, the
+// clipboard. Input goes in through the window's own entry points, as the back ends send it.
+namespace {
+
+class DesktopInputTest : public uitest::WindowTest {
+protected:
+    void TearDown() override
+    {
+        AlertView::dismissAllForTesting();
+        Keyboard::resetForTesting();
+        WindowTest::TearDown();
+    }
+};
+
+struct AlertLog : AlertViewDelegate {
+    std::vector<std::string> events;
+    void alertViewClickedButtonAtIndex(AlertView&, int i) override { events.push_back("clicked " + std::to_string(i)); }
+};
+
+TEST_F(DesktopInputTest, ReturnPressesTheDefaultButtonAndEscapeTheCancelButton)
+{
+    View::setAnimationsEnabled(false);
+    // A field behind the alert keeps its focus but does not hear the keys the alert answers.
+    auto field = std::make_shared<TextField>(gfx::Rect(10, 10, 200, 30));
+    window->addSubview(field);
+    ASSERT_TRUE(field->becomeFirstResponder());
+    int returns = 0;
+    field->addTarget([&](Control&) { ++returns; }, ControlEventEditingDidEndOnExit);
+
+    const struct {
+        std::string cancel;
+        std::vector<std::string> others;
+        std::string key;
+        std::vector<std::string> expected; // empty: the alert stays up
+    } cases[] = {
+        {"Cancel", {"OK"}, "\n", {"clicked 1"}},
+        {"Cancel", {"OK"}, "escape", {"clicked 0"}},
+        {"Cancel", {"Save", "Discard"}, "\n", {"clicked 1"}},
+        {"OK", {}, "\n", {"clicked 0"}},      // the only button is the default
+        {"OK", {}, "escape", {"clicked 0"}},  // and the cancel button
+        {"", {"Retry"}, "escape", {}},        // no cancel button: Escape does nothing
+        {"", {}, "\n", {}},                   // no button at all
+        {"Cancel", {"OK"}, "left", {}},       // other keys leave it
+    };
+    for (const auto& c : cases) {
+        AlertLog log;
+        auto alert = std::make_shared<AlertView>("Title", "Message", &log, c.cancel, c.others);
+        alert->show();
+        window->pressKey(c.key);
+        EXPECT_EQ(log.events, c.expected) << c.cancel << " " << c.key;
+        EXPECT_EQ(alert->isVisible(), c.expected.empty()) << c.cancel << " " << c.key;
+        AlertView::dismissAllForTesting();
+    }
+    // Typed as text, Return answers the alert too.
+    AlertLog log;
+    auto alert = std::make_shared<AlertView>("Title", "", &log, "Cancel", std::vector<std::string>{"OK"});
+    alert->show();
+    window->typeText("\n");
+    EXPECT_EQ(log.events, (std::vector<std::string>{"clicked 1"}));
+    EXPECT_EQ(returns, 0);
+    // Without an alert the field has Return again.
+    window->pressKey("\n");
+    EXPECT_EQ(returns, 1);
+}
+
+TEST_F(DesktopInputTest, TabMovesTheFocusThroughTheLayersFieldsInReadingOrder)
+{
+    // Two rows of two fields added out of order, nested at different depths; a hidden field,
+    // a disabled one, one scrolled out of its clipping box and one in another layer are passed over.
+    auto screen = std::make_shared<View>(gfx::Rect(0, 0, 1024, 768));
+    window->addSubview(screen);
+    auto box = std::make_shared<View>(gfx::Rect(0, 100, 1024, 200));
+    screen->addSubview(box);
+    auto make = [](View& parent, gfx::Rect frame, const std::string& name) {
+        auto field = std::make_shared<TextField>(frame);
+        field->setPlaceholder(name);
+        parent.addSubview(field);
+        return field;
+    };
+    auto street = make(*box, {400, 60, 200, 30}, "street");      // row 2, right (window y 160)
+    auto name = make(*screen, {100, 50, 200, 30}, "name");       // row 1, left
+    auto city = make(*box, {100, 64, 200, 30}, "city");          // row 2, left: a few points lower
+    auto phone = make(*screen, {400, 48, 200, 30}, "phone");     // row 1, right
+    auto hidden = make(*screen, {700, 50, 200, 30}, "hidden");
+    hidden->setHidden(true);
+    auto disabled = make(*screen, {700, 160, 200, 30}, "disabled");
+    disabled->setEnabled(false);
+    auto clip = std::make_shared<View>(gfx::Rect(0, 400, 300, 40));
+    clip->setClipsToBounds(true);
+    screen->addSubview(clip);
+    auto clipped = make(*clip, {0, 60, 200, 30}, "clipped");
+    auto other = make(*window, {100, 600, 200, 30}, "other layer");
+
+    ASSERT_TRUE(name->becomeFirstResponder());
+    std::vector<std::string> walked;
+    for (int i = 0; i < 5; ++i) {
+        window->pressKey("\t");
+        auto* focused = dynamic_cast<TextField*>(Responder::currentFirstResponder());
+        walked.push_back(focused ? focused->placeholder() : "none");
+    }
+    EXPECT_EQ(walked, (std::vector<std::string>{"phone", "city", "street", "name", "phone"}));
+    walked.clear();
+    for (int i = 0; i < 3; ++i) {
+        window->pressKey("shift+\t");
+        auto* focused = dynamic_cast<TextField*>(Responder::currentFirstResponder());
+        walked.push_back(focused ? focused->placeholder() : "none");
+    }
+    EXPECT_EQ(walked, (std::vector<std::string>{"name", "street", "city"}));
+    // Tab never goes into the text, typed or pressed.
+    window->typeText("Shanghai\t");
+    EXPECT_EQ(city->text(), "Shanghai");
+    EXPECT_TRUE(street->isFirstResponder());
+    EXPECT_EQ(street->text(), "");
+    // A script names the keys.
+    Driver driver(*window);
+    ScriptRunner runner(driver);
+    ASSERT_TRUE(runner.runText("key shift+tab\n")) << runner.error();
+    EXPECT_TRUE(city->isFirstResponder());
+    ASSERT_TRUE(runner.runText("key tab\nkey tab\n")) << runner.error();
+    EXPECT_TRUE(name->isFirstResponder());
+}
+
+// A delegate that logs what a scroll view tells it.
+struct ScrollLog : ScrollViewDelegate {
+    std::vector<std::string> events;
+    void scrollViewWillBeginDragging(ScrollView&) override { events.push_back("willBeginDragging"); }
+    void scrollViewDidEndDragging(ScrollView&, bool decelerate) override
+    {
+        events.push_back(decelerate ? "didEndDragging+" : "didEndDragging");
+    }
+    void scrollViewDidEndDecelerating(ScrollView&) override { events.push_back("didEndDecelerating"); }
+};
+
+TEST_F(DesktopInputTest, PagesTurnWithTheWheelAndTheKeysAsUnderAFinger)
+{
+    View::setAnimationsEnabled(false);
+    // Three pages side by side, an ordinary vertical wheel, the pointer over them.
+    auto pages = std::make_shared<ScrollView>(gfx::Rect(0, 0, 1024, 768));
+    pages->setPagingEnabled(true);
+    pages->setContentSize({3 * 1024, 768});
+    ScrollLog log;
+    pages->setDelegate(&log);
+    window->addSubview(pages);
+    auto& loop = base::RunLoop::main();
+    auto settle = [&] {
+        loop.advance(0.2);
+        loop.runUntil([&] { return !pages->isDecelerating(); }, 5);
+        loop.advance(2);
+    };
+
+    // Three notches down in quick succession turn one page, once the wheel rests.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(window->scrollWheel({500, 400}, 0, 40));
+    EXPECT_TRUE(pages->isDragging());
+    settle();
+    EXPECT_EQ(pages->contentOffset().x, 1024);
+    EXPECT_EQ(log.events, (std::vector<std::string>{"willBeginDragging", "didEndDragging+", "didEndDecelerating"}));
+    // However far a long turn of the wheel goes, one rest turns one page.
+    for (int i = 0; i < 60; ++i)
+        window->scrollWheel({500, 400}, 0, 40);
+    settle();
+    EXPECT_EQ(pages->contentOffset().x, 2048);
+    // At the last page the wheel going on is not taken; going back is.
+    EXPECT_FALSE(window->scrollWheel({500, 400}, 0, 40));
+    EXPECT_TRUE(window->scrollWheel({500, 400}, 0, -10));
+    settle();
+    EXPECT_EQ(pages->contentOffset().x, 1024);
+
+    const struct {
+        const char* key;
+        double expected;
+    } keys[] = {
+        {"right", 2048}, {"right", 2048}, {"pageup", 1024}, {"left", 0},
+        {"pagedown", 1024}, {"end", 2048}, {"home", 0}, {"up", 0},
+    };
+    for (const auto& k : keys) {
+        log.events.clear();
+        double before = pages->contentOffset().x;
+        window->pressKey(k.key);
+        EXPECT_EQ(pages->contentOffset().x, k.expected) << k.key;
+        // A page reached by a key is settled, as by a finger.
+        EXPECT_EQ(log.events.size(), before == k.expected ? 0u : 1u) << k.key;
+    }
+}
+
+// Numbered rows in sections of `rows` each, with header views the test can find.
+struct Sections : TableViewDataSource, TableViewDelegate {
+    int sections = 1;
+    int rows = 1000;
+    std::map<int, std::weak_ptr<View>> headers;
+    int numberOfSectionsInTableView(TableView&) override { return sections; }
+    int numberOfRowsInSection(TableView&, int) override { return rows; }
+    std::shared_ptr<TableViewCell> cellForRowAtIndexPath(TableView& table, const IndexPath& ip) override
+    {
+        auto cell = table.dequeueReusableCellWithIdentifier("row");
+        if (!cell)
+            cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, "row");
+        cell->textLabel().setText(std::to_string(ip.section) + "." + std::to_string(ip.row));
+        return cell;
+    }
+    double heightForHeaderInSection(TableView&, int) override { return 30; }
+    std::shared_ptr<View> viewForHeaderInSection(TableView&, int section) override
+    {
+        auto header = std::make_shared<Label>(gfx::Rect(0, 0, 10, 30));
+        header->setText("Section " + std::to_string(section));
+        headers[section] = header;
+        return header;
+    }
+};
+
+TEST_F(DesktopInputTest, PageKeysScrollTheListUnderThePointerByAScreenful)
+{
+    Sections data;
+    auto table = std::make_shared<TableView>(gfx::Rect(0, 68, 1024, 700));
+    table->setDataSource(&data);
+    table->setDelegate(&data);
+    window->addSubview(table);
+    auto field = std::make_shared<TextField>(gfx::Rect(10, 10, 200, 30));
+    window->addSubview(field);
+    window->layoutIfNeeded();
+    double bottom = table->maximumContentOffset().y;
+    ASSERT_GT(bottom, 10000);
+    window->setPointerLocation({500, 400});
+
+    const struct {
+        const char* key;
+        bool focused; // a text field has the focus
+        double expected;
+    } cases[] = {
+        {"pagedown", false, 700}, {"pagedown", true, 1400}, {"pageup", false, 700},
+        {"end", false, bottom},   {"pagedown", false, bottom}, {"home", false, 0},
+        {"end", true, 0},         // the field's own End: the list stays
+        {"right", false, 0},      // nothing sideways to scroll
+    };
+    for (const auto& c : cases) {
+        if (c.focused)
+            field->becomeFirstResponder();
+        else
+            field->resignFirstResponder();
+        window->pressKey(c.key);
+        EXPECT_EQ(table->contentOffset().y, c.expected) << c.key << (c.focused ? " focused" : "");
+    }
+    // The rows shown follow.
+    window->pressKey("end");
+    Driver driver(*window);
+    EXPECT_NE(driver.findByText("0.999"), nullptr);
+    // With the pointer elsewhere the list stays.
+    window->setPointerLocation({500, 20});
+    window->pressKey("home");
+    EXPECT_EQ(table->contentOffset().y, bottom);
+}
+
+TEST_F(DesktopInputTest, PlainSectionHeadersStayPinnedWhileTheirSectionScrolls)
+{
+    Sections data;
+    data.sections = 3;
+    data.rows = 20; // 30 + 20 × 44 = 910 points a section
+    for (auto style : {TableViewStyle::Plain, TableViewStyle::Grouped}) {
+        data.headers.clear();
+        auto table = std::make_shared<TableView>(gfx::Rect(0, 0, 600, 400), style);
+        table->setDataSource(&data);
+        table->setDelegate(&data);
+        window->addSubview(table);
+        window->layoutIfNeeded();
+        double second = table->rectForHeaderInSection(1).y();
+        ASSERT_GT(second, 800);
+        bool plain = style == TableViewStyle::Plain;
+        const struct {
+            double offset;
+            int section;      // whose header is on top
+            double pinnedY;   // where it is shown in a plain table
+        } cases[] = {
+            {0, 0, 0},
+            {300, 0, 300},                  // pinned at the top of the view
+            {second - 10, 0, second - 30},  // pushed up by the next section
+            {second + 500, 1, second + 500},
+        };
+        for (const auto& c : cases) {
+            table->setContentOffset({0, c.offset});
+            window->layoutIfNeeded();
+            auto header = data.headers[c.section].lock();
+            double natural = table->rectForHeaderInSection(c.section).y();
+            if (!plain) {
+                // A grouped table's headers scroll away with their rows.
+                if (header && header->superview() == table.get())
+                    EXPECT_EQ(header->frame().y(), natural) << c.offset;
+                else
+                    EXPECT_LT(natural + 30, c.offset);
+                continue;
+            }
+            ASSERT_TRUE(header && header->superview() == table.get()) << c.offset;
+            EXPECT_EQ(header->frame().y(), c.pinnedY) << c.offset;
+            // Over the rows that pass under it.
+            auto& subs = table->subviews();
+            auto at = std::find_if(subs.begin(), subs.end(), [&](auto& v) { return v == header; });
+            for (auto it = at + 1; it != subs.end(); ++it)
+                EXPECT_EQ(dynamic_cast<TableViewCell*>(it->get()), nullptr);
+        }
+        table->removeFromSuperview();
+    }
+}
+
+TEST_F(DesktopInputTest, APasswordFieldTakesNoCompositionAndDirectCharacters)
+{
+    window->setBackgroundColor(gfx::Color::white());
+    auto password = std::make_shared<TextField>(gfx::Rect(100, 100, 300, 40));
+    password->setSecureTextEntry(true);
+    auto plain = std::make_shared<TextField>(gfx::Rect(100, 200, 300, 40));
+    window->addSubview(password);
+    window->addSubview(plain);
+    EXPECT_FALSE(password->acceptsComposition());
+    EXPECT_TRUE(plain->acceptsComposition());
+
+    ASSERT_TRUE(password->becomeFirstResponder());
+    window->typeText("ab");
+    auto fieldPixels = [&] {
+        auto shot = window->snapshot();
+        std::vector<uint32_t> pixels;
+        for (int y = 100; y < 140; ++y)
+            for (int x = 100; x < 400; ++x)
+                pixels.push_back(shot.pixelAt(x, y));
+        return pixels;
+    };
+    auto before = fieldPixels();
+    window->setMarkedText("你好");
+    EXPECT_EQ(password->markedText(), "");
+    // Nothing composed shows: the field looks as it did.
+    EXPECT_EQ(fieldPixels(), before);
+    window->typeText("c!");
+    EXPECT_EQ(password->text(), "abc!");
+
+    // A plain field shows the composition until it is committed.
+    ASSERT_TRUE(plain->becomeFirstResponder());
+    window->setMarkedText("你好");
+    EXPECT_EQ(plain->markedText(), "你好");
+    // A field turned secure while composing drops the composition.
+    plain->setSecureTextEntry(true);
+    EXPECT_EQ(plain->markedText(), "");
+}
+
+TEST_F(DesktopInputTest, WithoutAnOnScreenKeyboardTheNoticesReportNothingCovered)
+{
+    std::vector<double> covered;
+    auto& center = base::NotificationCenter::defaultCenter();
+    std::vector<base::ObserverToken> tokens;
+    for (const char* name : {kKeyboardWillShowNotification, kKeyboardWillHideNotification})
+        tokens.push_back(center.addObserver(name, nullptr, [&](const base::Notification& n) {
+            covered.push_back(Keyboard::coveredHeight(n.userInfo));
+        }));
+    auto field = std::make_shared<TextField>(gfx::Rect(10, 10, 200, 30));
+    window->addSubview(field);
+    for (bool onScreen : {true, false}) {
+        Keyboard::setOnScreen(onScreen);
+        Keyboard::setCurrentInputModePrimaryLanguage(std::string("zh-Hans"));
+        covered.clear();
+        field->becomeFirstResponder();
+        field->resignFirstResponder();
+        double expected = onScreen ? Keyboard::kHeight + Keyboard::kChineseExtraHeight : 0;
+        EXPECT_EQ(covered, (std::vector<double>{expected, expected})) << onScreen;
+    }
+}
+
+TEST_F(DesktopInputTest, CopyAndPasteGoThroughTheDesktopClipboardWhenAWindowGivesOne)
+{
+    auto field = std::make_shared<TextField>(gfx::Rect(10, 10, 300, 30));
+    window->addSubview(field);
+    ASSERT_TRUE(field->becomeFirstResponder());
+    auto copyAndPaste = [&](const std::string& text) {
+        field->setText(text);
+        window->pressKey("ctrl+a");
+        window->pressKey("ctrl+c");
+        field->setText("");
+        window->pressKey("ctrl+v");
+        return field->text();
+    };
+
+    // No desktop clipboard (headless): the text stays in this process.
+    EXPECT_EQ(copyAndPaste("上海 street"), "上海 street");
+    EXPECT_EQ(base::Pasteboard::general()->valueForType(base::Pasteboard::kTextType)->asString(), "上海 street");
+
+    std::string desktop = "from another program";
+    std::vector<std::string> written;
+    base::Pasteboard::setSystemClipboard(base::Pasteboard::Clipboard{
+        [&] { return std::optional<std::string>(desktop); },
+        [&](const std::string& text) {
+            written.push_back(text);
+            desktop = text;
+            return true;
+        }});
+    field->setText("");
+    window->pressKey("ctrl+v");
+    EXPECT_EQ(field->text(), "from another program");
+    EXPECT_EQ(copyAndPaste("北京 road"), "北京 road");
+    EXPECT_EQ(written, (std::vector<std::string>{"北京 road"}));
+    // A password never reaches the desktop either.
+    field->setSecureTextEntry(true);
+    copyAndPaste("secret");
+    EXPECT_EQ(written.size(), 1u);
+    base::Pasteboard::setSystemClipboard(std::nullopt);
+    // Back in this process, with what it held before.
+    field->setSecureTextEntry(false);
+    field->setText("");
+    window->pressKey("ctrl+v");
+    EXPECT_EQ(field->text(), "上海 street");
+}
+
+} // namespace

@@ -14,6 +14,7 @@
 #include "Database/DataAccessManager.h"
 #include "Platform/Base/Date.h"
 #include "Platform/Base/RunLoop.h"
+#include "Platform/Base/Thread.h"
 #include "Platform/UI/AlertView.h"
 #include "Platform/UI/BarButtonItem.h"
 #include "Platform/UI/Button.h"
@@ -28,9 +29,11 @@
 #include "Protocol/NetworkModel.h"
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace apptest {
@@ -123,8 +126,19 @@ protected:
         return app->tabBarController();
     }
 
-    // Lets running animations and short timers end.
-    static void settle(double seconds = 0.6) { base::RunLoop::main().advance(seconds); }
+    // Lets running animations and short timers end, and the pictures read off the main thread
+    // come back however slow the machine (a bound only a stuck read reaches).
+    static void settle(double seconds = 0.6)
+    {
+        auto& loop = base::RunLoop::main();
+        loop.advance(seconds);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (base::backgroundTaskCount() > 0 && std::chrono::steady_clock::now() < deadline) {
+            if (!loop.runPending())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        loop.runPending();
+    }
 
     std::filesystem::path documents() const { return m_home.path() / "Documents"; }
 

@@ -554,6 +554,8 @@ private:
     std::vector<net::Cookie> m_requestCookies;
     std::vector<net::Cookie> m_responseCookies;
     bool m_useCookiePersistence = true;
+    // The "Cookie" header as last built from cookies; any other value is the caller's own.
+    std::optional<std::string> m_cookieHeaderFromCookies;
     bool m_useKeychainPersistence = false;
     bool m_useSessionPersistence = true;
     bool m_allowCompressedResponse = true;

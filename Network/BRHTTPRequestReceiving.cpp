@@ -358,9 +358,8 @@ bool BRHTTPRequest::willRedirect()
 
     requestRedirected();
 
-    if (status == 307) {
-        applyCookieHeader();
-    } else if (status == 303 || !m_shouldUseRFC2616RedirectBehaviour) {
+    bool keepsMethod = status == 307 || ((status == 301 || status == 302) && m_shouldUseRFC2616RedirectBehaviour);
+    if (!keepsMethod) {
         m_requestMethod = "GET";
         m_postBody.clear();
         m_hasPostBody = false;
@@ -373,18 +372,22 @@ bool BRHTTPRequest::willRedirect()
                 kept.push_back(field);
         m_requestHeaders = std::move(kept);
         m_haveBuiltRequestHeaders = false;
-    } else {
-        applyCookieHeader();
     }
 
-    // Credentials stay with the origin they were given for.
-    if (target->scheme() != m_url->scheme() || target->host() != m_url->host() ||
-        target->effectivePort() != m_url->effectivePort()) {
-        std::erase_if(m_requestHeaders, [](const auto& field) {
-            return net::HttpHeaders::equalsIgnoringCase(field.first, "Authorization");
-        });
+    // Credentials and a caller's own cookies stay with the origin they were given for; the
+    // stored cookies are chosen again for the new address when it is sent to.
+    bool crossOrigin = target->scheme() != m_url->scheme() || target->host() != m_url->host() ||
+                       target->effectivePort() != m_url->effectivePort();
+    auto cookieHeader = requestHeader("Cookie");
+    bool builtCookieHeader = cookieHeader && cookieHeader == m_cookieHeaderFromCookies;
+    std::erase_if(m_requestHeaders, [&](const auto& field) {
+        if (net::HttpHeaders::equalsIgnoringCase(field.first, "Cookie"))
+            return builtCookieHeader || crossOrigin;
+        return crossOrigin && net::HttpHeaders::equalsIgnoringCase(field.first, "Authorization");
+    });
+    m_cookieHeaderFromCookies.reset();
+    if (crossOrigin)
         *target = target->withoutUserInfo();
-    }
     m_redirectURL = target->withoutFragment();
     m_needsRedirect = true;
     m_requestCookies.clear();
@@ -426,6 +429,9 @@ void BRHTTPRequest::performRedirect()
         return;
     net::URL target = *m_redirectURL;
     setURL(target);
+    // Headers kept for the new address take its cookies now; rebuilt ones take them when built.
+    if (m_haveBuiltRequestHeaders)
+        applyCookieHeader();
     m_complete = true;
     m_needsRedirect = false;
     ++m_redirectCount;

@@ -91,8 +91,10 @@ void BRHTTPRequest::applyCookieHeader()
                 m_requestCookies.push_back(std::move(cookie));
         }
     }
-    if (!m_requestCookies.empty())
-        addRequestHeader("Cookie", net::Cookie::requestHeaderValue(m_requestCookies));
+    if (!m_requestCookies.empty()) {
+        m_cookieHeaderFromCookies = net::Cookie::requestHeaderValue(m_requestCookies);
+        addRequestHeader("Cookie", *m_cookieHeaderFromCookies);
+    }
 }
 
 void BRHTTPRequest::addBasicAuthenticationHeaderWithUsernameAndPassword(const std::string& username,

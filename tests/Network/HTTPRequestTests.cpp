@@ -276,6 +276,92 @@ TEST_F(HTTPRequest, Cookies)
     EXPECT_EQ(kept[0].name, "keep");
 }
 
+// Whatever keeps the method across a redirect, the new address gets only the cookies the
+// store holds for it: none of the first host's, no Secure one over plain http, and a cookie
+// header the caller wrote stays with the host it was written for.
+TEST_F(HTTPRequest, RedirectsChooseCookiesForTheNewAddress)
+{
+    std::string certs = testsupport::makeTemporaryFolder("certs");
+    auto self = testsupport::makeCertificate(certs, "self", {"127.0.0.1"});
+    testsupport::ServerOptions tls;
+    tls.certificateFile = self.certificate;
+    tls.keyFile = self.key;
+
+    auto echo = [](const Request& rq) {
+        Reply r = Reply::text(200, rq.method);
+        if (rq.target == "/set")
+            r.headers = {{"Set-Cookie", "mine=" + rq.target + "; Path=/"}};
+        return r;
+    };
+    LoopbackServer other(echo, testsupport::ServerOptions::on("127.0.0.2"));
+    LoopbackServer plain(echo);
+    std::string to; // where the next hop goes
+    int hopStatus = 307;
+    auto hopping = [&](const Request& rq) {
+        Reply r = Reply::text(200, "ok");
+        if (rq.target == "/set") {
+            r.headers = {{"Set-Cookie", "first=1; Path=/"}, {"Set-Cookie", "sec=2; Path=/; Secure"}};
+        } else if (rq.target == "/hop") {
+            r = Reply::text(hopStatus, "moved");
+            r.headers = {{"Location", to}};
+        }
+        return r;
+    };
+    LoopbackServer first(hopping);
+    LoopbackServer secure(hopping, tls);
+
+    auto run = [](const std::string& url, bool rfc2616, std::optional<std::string> handWritten = {}) {
+        Exchange e(url);
+        configureAsCommand(*e.request, kCommand);
+        e.request->setValidatesSecureCertificate(false);
+        e.request->setShouldUseRFC2616RedirectBehaviour(rfc2616);
+        if (handWritten) {
+            // Without the store, nothing but the caller writes the header.
+            e.request->setUseCookiePersistence(false);
+            e.request->addRequestHeader("Cookie", *handWritten);
+        }
+        EXPECT_TRUE(e.runAsync());
+        EXPECT_EQ(e.recorder->finished, 1) << url;
+        return e;
+    };
+    run(first.url("/set"), false);
+    run(secure.url("/set"), false);
+    run(other.url("/set"), false);
+
+    struct Case {
+        const char* name;
+        int status;
+        bool rfc2616;
+        LoopbackServer* from;
+        LoopbackServer* to;
+        std::optional<std::string> handWritten;
+        std::string expected; // the Cookie header the target sees, "" for none
+    };
+    const std::vector<Case> cases = {
+        {"307 to another host", 307, false, &first, &other, {}, "mine=/set"},
+        {"301 kept as POST to another host", 301, true, &first, &other, {}, "mine=/set"},
+        {"302 kept as POST to another host", 302, true, &first, &other, {}, "mine=/set"},
+        {"303 to another host", 303, false, &first, &other, {}, "mine=/set"},
+        {"307 from https to http", 307, false, &secure, &plain, {}, "first=1"},
+        {"301 kept as POST from https to http", 301, true, &secure, &plain, {}, "first=1"},
+        {"302 kept as POST from https to http", 302, true, &secure, &plain, {}, "first=1"},
+        {"hand-written, 307 to another host", 307, false, &first, &other, "hand=1", ""},
+        {"hand-written, 307 on the same host", 307, false, &first, &first, "hand=1", "hand=1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        hopStatus = c.status;
+        to = c.to->url("/landed");
+        size_t before = c.to->requests().size();
+        Exchange e = run(c.from->url("/hop"), c.rfc2616, c.handWritten);
+        auto seen = c.to->requests();
+        ASSERT_GT(seen.size(), before);
+        EXPECT_EQ(seen.back().target, "/landed");
+        EXPECT_EQ(seen.back().method, c.status == 303 ? "GET" : "POST");
+        EXPECT_EQ(seen.back().header("Cookie").value_or(""), c.expected);
+    }
+}
+
 TEST_F(HTTPRequest, ConnectionReuse)
 {
     std::string keepAlive;

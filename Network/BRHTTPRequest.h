@@ -446,6 +446,8 @@ private:
     void applyCookieHeader();
     void applyAuthorizationHeader();
     bool updatePartialDownloadSize();
+    void rememberDownloadValidator();
+    void failRangeMismatch(const char* what);
     bool configureProxies();
     void fetchPACFile();
     void finishedDownloadingPACFile(std::optional<std::string> script);
@@ -669,6 +671,8 @@ private:
     // A file download's answer that must not reach the destination (its status).
     std::optional<int> m_rejectedDownloadStatus;
     bool m_appendToDownloadFile = false;
+    // Body bytes a 206 answer must carry to complete the file it continues.
+    std::optional<uint64_t> m_rangeBodyLength;
     // On the stream loop's monotonic clock; 0 when unset.
     double m_lastActivityTime = 0;
     std::atomic<int> m_authenticationNeeded{0};

@@ -13,6 +13,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -60,15 +62,17 @@ std::optional<uint64_t> parseDecimal(std::string_view text)
     return value;
 }
 
-// "bytes S-E/T"
-bool contentRangeMatches(const std::string& value, uint64_t start)
+// "bytes S-E/T" continuing a part of `start` bytes to the end: the length of the rest.
+std::optional<uint64_t> contentRangeRest(const std::string& value, uint64_t start)
 {
     uint64_t s = 0, e = 0, t = 0;
     int used = 0;
     if (std::sscanf(value.c_str(), "bytes %" SCNu64 "-%" SCNu64 "/%" SCNu64 "%n", &s, &e, &t, &used) != 3 ||
         used != int(value.size()))
-        return false;
-    return s == start && t > 0 && e == t - 1 && s <= e;
+        return std::nullopt;
+    if (s != start || t == 0 || e != t - 1 || s > e)
+        return std::nullopt;
+    return e - s + 1;
 }
 
 // A sibling of `destination`, so a rename puts it into place at once.
@@ -301,11 +305,18 @@ void BRHTTPRequest::readResponseHeaders()
         // A file gets only a whole answer or the continuation of the one it holds.
         if (!m_downloadDestinationPath.empty() && !m_authenticationNeeded) {
             int status = m_responseStatusCode;
+            auto range = m_responseHeaders->first("Content-Range");
+            auto rest = status == 206 && range ? contentRangeRest(*range, m_partialDownloadSize) : std::nullopt;
             if (status == 200) {
                 m_appendToDownloadFile = false;
                 m_partialDownloadSize = 0;
-            } else if (status == 206 && m_responseHeaders->first("Content-Range") &&
-                       contentRangeMatches(*m_responseHeaders->first("Content-Range"), m_partialDownloadSize)) {
+                rememberDownloadValidator();
+            } else if (rest) {
+                if (m_hasContentLength && m_contentLength != *rest) {
+                    failRangeMismatch("length");
+                    return;
+                }
+                m_rangeBodyLength = rest;
                 m_appendToDownloadFile = m_partialDownloadSize > 0;
             } else {
                 m_rejectedDownloadStatus = status;
@@ -342,6 +353,37 @@ void BRHTTPRequest::readResponseHeaders()
     }
 
     requestReceivedResponseHeaders(*m_responseHeaders);
+}
+
+void BRHTTPRequest::rememberDownloadValidator()
+{
+    if (!m_allowResumeForFileDownloads || m_temporaryFileDownloadPath.empty())
+        return;
+    // A weak tag cannot ask for a range; the date is the fallback.
+    std::optional<std::string> validator;
+    if (auto tag = m_responseHeaders->first("ETag"); tag && tag->rfind("W/", 0) != 0)
+        validator = tag;
+    else
+        validator = m_responseHeaders->first("Last-Modified");
+    // The file is written afresh by this answer: made now, so the mark has a place to go.
+    auto file = OutputFile::open(m_temporaryFileDownloadPath, false);
+    if (!file)
+        return;
+    m_fileDownloadOutputStream = std::move(file);
+    if (validator && !validator->empty() && validator->size() < 512)
+        ::fsetxattr(m_fileDownloadOutputStream->fd(), kDownloadValidatorAttribute, validator->data(), validator->size(),
+                    0);
+}
+
+void BRHTTPRequest::failRangeMismatch(const char* what)
+{
+    // The part fetched before stays exactly as it was, for an attempt that gets it right.
+    m_fileDownloadOutputStream.reset();
+    if (!m_temporaryFileDownloadPath.empty() && m_appendToDownloadFile)
+        ::truncate(m_temporaryFileDownloadPath.c_str(), off_t(m_partialDownloadSize.load()));
+    cancelLoad();
+    failWithError(brRequestError(BRFileManagementError,
+                                 std::string("The partial answer's ") + what + " does not match its range"));
 }
 
 // ---- Redirects
@@ -505,6 +547,10 @@ void BRHTTPRequest::handleBytesAvailable()
                                      "Failed to write to file at path '" + m_temporaryFileDownloadPath + "'",
                                      posixError(err)));
     };
+    if (m_rangeBodyLength && m_totalBytesRead > *m_rangeBodyLength) {
+        failRangeMismatch("body");
+        return;
+    }
     if (writeFile && !writeRawChunkToFile(raw)) {
         fileFailure();
         return;
@@ -685,6 +731,16 @@ base::ErrorPtr BRHTTPRequest::finishFileDownload()
                                   posixError(errno));
     }
 
+    if (m_rangeBodyLength) {
+        // The continued file is the whole document or nothing.
+        struct stat st{};
+        uint64_t expected = m_partialDownloadSize + *m_rangeBodyLength;
+        if (::stat(m_temporaryFileDownloadPath.c_str(), &st) != 0 || uint64_t(st.st_size) != expected) {
+            if (uint64_t(st.st_size) > m_partialDownloadSize)
+                ::truncate(m_temporaryFileDownloadPath.c_str(), off_t(m_partialDownloadSize.load()));
+            return brRequestError(BRFileManagementError, "The continued download is not the document's size");
+        }
+    }
     base::ErrorPtr fileError;
     const std::string& destination = m_downloadDestinationPath;
     if (isResponseCompressed() && m_shouldWaitToInflateCompressedResponses) {
@@ -744,6 +800,7 @@ void BRHTTPRequest::handleStreamComplete()
 
     auto& shared = Shared::get();
     base::ErrorPtr failure;
+    bool shortRange = false;
     {
         std::lock_guard progress(shared.progressLock);
         m_lastBytesSent = m_totalBytesSent;
@@ -759,6 +816,8 @@ void BRHTTPRequest::handleStreamComplete()
         else if (m_hasContentLength && !bodyless && m_totalBytesRead != m_contentLength)
             failure = connectionFailure(base::Error::make(net::kStreamErrorDomain, int(net::ErrorKind::Truncated),
                                                           "the answer ended before its length"));
+        else if (m_rangeBodyLength && m_totalBytesRead != *m_rangeBodyLength)
+            shortRange = true;
         else if (m_dataDecompressor && !m_dataDecompressor->streamEnded())
             failure = brRequestError(BRCompressionError, "Decompression of the answer failed: the data ended early");
         else if (m_downloadDestinationPath.empty() && !bodyless && !m_needsRedirect && !m_authenticationNeeded &&
@@ -778,6 +837,11 @@ void BRHTTPRequest::handleStreamComplete()
             removeTemporaryUploadFile();
             removeTemporaryCompressedUploadFile();
         }
+    }
+    if (shortRange) {
+        m_complete = false;
+        failRangeMismatch("body");
+        return;
     }
     if (failure) {
         m_complete = false;

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -75,8 +76,15 @@ void BRHTTPRequest::buildRequestHeaders()
         addRequestHeader("Content-Encoding", "gzip");
     if (!updatePartialDownloadSize())
         return;
-    if (m_partialDownloadSize > 0)
+    if (m_partialDownloadSize > 0) {
         addRequestHeader("Range", "bytes=" + std::to_string(m_partialDownloadSize) + "-");
+        // A document changed since the part was fetched comes whole, not spliced.
+        char validator[512];
+        ssize_t n = ::getxattr(m_temporaryFileDownloadPath.c_str(), kDownloadValidatorAttribute, validator,
+                               sizeof validator);
+        if (n > 0)
+            addRequestHeader("If-Range", std::string(validator, size_t(n)));
+    }
 }
 
 void BRHTTPRequest::applyCookieHeader()
@@ -429,6 +437,7 @@ void BRHTTPRequest::startRequest()
     m_needsRedirect = false;
     m_rejectedDownloadStatus.reset();
     m_appendToDownloadFile = false;
+    m_rangeBodyLength.reset();
     m_connectionCanBeReused = false;
     if (m_downloadDestinationPath.empty())
         m_rawResponseData.clear();

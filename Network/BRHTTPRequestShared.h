@@ -6,6 +6,10 @@
 
 #include <deque>
 
+// Extended attribute of a partial download: the validator of the answer it began, so that a
+// later attempt asks for the rest of that version only.
+inline constexpr const char* kDownloadValidatorAttribute = "user.download.validator";
+
 struct BRHTTPRequest::ConnectionRecord {
     uint64_t id = 0;
     std::string host;
@@ -88,6 +92,7 @@ public:
     ~OutputFile();
     bool write(const uint8_t* bytes, size_t length);
     bool close();
+    int fd() const { return m_fd; }
 
 private:
     explicit OutputFile(int fd) : m_fd(fd) {}

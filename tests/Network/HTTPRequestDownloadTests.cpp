@@ -2,6 +2,8 @@
 
 #include "Platform/Base/Paths.h"
 
+#include <functional>
+
 using namespace enginetest;
 
 namespace {
@@ -148,6 +150,96 @@ TEST_F(HTTPRequestDownload, ResumesOnlyAMatchingRange)
         ASSERT_TRUE(again.runAsync());
         EXPECT_FALSE(server.requests().back().header("Range"));
         EXPECT_EQ(sha256(readFile(destination)), sha256(source));
+    }
+}
+
+// A continued download is exactly the rest of the version it began with: a 206 carrying more or
+// fewer bytes than its range fails with code 8 and leaves the earlier part as it was, and a
+// document that changed since then comes whole.
+TEST_F(HTTPRequestDownload, ContinuationIsExactlyTheRestOfTheSameVersion)
+{
+    const std::string first = pattern(1000);
+    const std::string changed = "changed:" + pattern(1500);
+    enum class Mode { DropAt400, Answer } mode = Mode::DropAt400;
+    std::string document, etag;
+    std::function<Reply(const std::string& rest)> partial;
+    LoopbackServer server([&](const Request& rq) {
+        Reply r;
+        r.body = document;
+        r.headers = {{"ETag", etag}};
+        if (mode == Mode::DropAt400) {
+            r.stopAfterBody = 400;
+            return r;
+        }
+        // A server that honours If-Range: the rest only of the version the client names.
+        auto range = rq.header("Range");
+        auto ifRange = rq.header("If-Range");
+        if (range && (!ifRange || *ifRange == etag))
+            return partial(document.substr(400));
+        return r;
+    });
+    auto rangeReply = [&](std::string body, Reply::Framing framing) {
+        Reply r;
+        r.status = 206;
+        r.reason = "Partial Content";
+        r.body = std::move(body);
+        r.framing = framing;
+        r.headers = {{"ETag", etag}, {"Content-Range", "bytes 400-999/1000"}};
+        return r;
+    };
+
+    struct Case {
+        const char* name;
+        std::function<Reply(const std::string& rest)> partial;
+        bool documentChanges;
+        bool succeeds;
+    };
+    const std::vector<Case> cases = {
+        {"exact rest", [&](const std::string& rest) { return rangeReply(rest, Reply::Framing::Length); }, false, true},
+        {"length beyond the range",
+         [&](const std::string& rest) { return rangeReply(rest + std::string(200, 'x'), Reply::Framing::Length); },
+         false, false},
+        {"extra bytes before the close",
+         [&](const std::string& rest) { return rangeReply(rest + "0123456789", Reply::Framing::Close); }, false,
+         false},
+        {"short before the close",
+         [&](const std::string& rest) { return rangeReply(rest.substr(0, 500), Reply::Framing::Close); }, false,
+         false},
+        {"document changed in between",
+         [&](const std::string&) { return rangeReply(changed.substr(400, 600), Reply::Framing::Length); }, true,
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::unlink(temporary.c_str());
+        writeFile(destination, "old document");
+        document = first;
+        etag = "\"a\"";
+        mode = Mode::DropAt400;
+        Exchange dropped = download(server.url("/doc"));
+        ASSERT_TRUE(dropped.runAsync());
+        ASSERT_EQ(dropped.errorCode(), BRConnectionFailureErrorType);
+        ASSERT_EQ(readFile(temporary), first.substr(0, 400));
+
+        if (c.documentChanges) {
+            document = changed;
+            etag = "\"b\"";
+        }
+        partial = c.partial;
+        mode = Mode::Answer;
+        Exchange resumed = download(server.url("/doc"));
+        ASSERT_TRUE(resumed.runAsync());
+        EXPECT_TRUE(resumed.recorder->wellOrdered());
+        EXPECT_EQ(server.requests().back().header("Range").value_or(""), "bytes=400-");
+        EXPECT_EQ(server.requests().back().header("If-Range").value_or(""), "\"a\"");
+        if (c.succeeds) {
+            EXPECT_EQ(resumed.recorder->finished, 1);
+            EXPECT_EQ(sha256(readFile(destination)), sha256(document));
+        } else {
+            EXPECT_EQ(resumed.errorCode(), BRFileManagementError);
+            EXPECT_EQ(readFile(destination), "old document");
+            EXPECT_EQ(readFile(temporary), first.substr(0, 400));
+        }
     }
 }
 

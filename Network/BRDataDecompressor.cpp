@@ -22,6 +22,9 @@ struct BRDataDecompressor::Stream {
     uint8_t lookahead[2] = {};
     size_t lookaheadCount = 0;
     bool sawInput = false;
+    size_t unconsumed = 0;
+    // Stopped by its writer: zlib may still hold output that an empty piece brings out.
+    bool holding = false;
 
     std::vector<uint8_t> buffer;
 
@@ -106,6 +109,8 @@ base::ErrorPtr BRDataDecompressor::closeStream()
     return nullptr;
 }
 
+size_t BRDataDecompressor::unconsumedLength() const { return m_stream->unconsumed; }
+
 bool BRDataDecompressor::streamEnded() const
 {
     return m_stream->phase != Stream::Phase::Inflating;
@@ -130,7 +135,7 @@ std::optional<base::Bytes> BRDataDecompressor::uncompressBytesLengthError(const 
 bool BRDataDecompressor::uncompressBytesLengthIntoError(const uint8_t* bytes, size_t length, const Writer& write,
                                                         base::ErrorPtr* error)
 {
-    if (length == 0)
+    if (length == 0 && !m_stream->holding)
         return true;
     auto fail = [&](int code) {
         if (error)
@@ -141,19 +146,24 @@ bool BRDataDecompressor::uncompressBytesLengthIntoError(const uint8_t* bytes, si
         return fail(Z_STREAM_ERROR);
 
     Stream& s = *m_stream;
-    s.sawInput = true;
+    s.sawInput = s.sawInput || length > 0;
+    s.unconsumed = 0;
     const uint8_t* input = bytes;
     size_t remaining = length;
     bool stopped = false;
 
     for (;;) {
         if (s.phase == Stream::Phase::Inflating) {
-            if (remaining == 0)
+            if (remaining == 0 && !s.holding)
                 break;
+            s.holding = false;
             if (int result = s.inflateInto(input, remaining, write, stopped); result != Z_OK)
                 return fail(result);
-            if (stopped)
+            if (stopped) {
+                s.unconsumed = remaining;
+                s.holding = true;
                 return false;
+            }
             if (s.phase == Stream::Phase::Inflating)
                 break;
         } else if (s.phase == Stream::Phase::Ended) {
@@ -174,8 +184,11 @@ bool BRDataDecompressor::uncompressBytesLengthIntoError(const uint8_t* bytes, si
             size_t magicLength = 2;
             if (int result = s.inflateInto(magic, magicLength, write, stopped); result != Z_OK)
                 return fail(result);
-            if (stopped)
+            if (stopped) {
+                // The magic bytes were the whole input of that step; zlib holds what it read.
+                s.unconsumed = remaining;
                 return false;
+            }
         } else {
             break;
         }

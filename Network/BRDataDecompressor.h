@@ -34,7 +34,8 @@ public:
                                                           base::ErrorPtr* error);
 
     // Inflates this piece into `write` a bounded buffer at a time, however much it inflates to.
-    // False when inflation failed (*error set) or `write` answered false (*error left alone).
+    // False when inflation failed (*error set) or `write` answered false (*error left alone);
+    // then unconsumedLength() tells how many of the piece's last bytes were not read.
     bool uncompressBytesLengthIntoError(const uint8_t* bytes, size_t length,
                                         const std::function<bool(const uint8_t*, size_t)>& write,
                                         base::ErrorPtr* error);
@@ -47,6 +48,8 @@ public:
     static bool uncompressDataFromFileToFileError(const std::string& sourcePath,
                                                   const std::string& destinationPath,
                                                   base::ErrorPtr* error);
+
+    size_t unconsumedLength() const;
 
     static base::ErrorPtr inflateErrorWithCode(int code);
 

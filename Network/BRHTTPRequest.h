@@ -447,6 +447,10 @@ private:
     void applyAuthorizationHeader();
     bool updatePartialDownloadSize();
     void rememberDownloadValidator();
+    // False when the request failed or the rest of the piece waits in the backlog.
+    bool inflateReceived(const uint8_t* data, size_t size);
+    // False while part of it still waits.
+    bool inflateBacklog();
     void failRangeMismatch(const char* what);
     bool configureProxies();
     void fetchPACFile();
@@ -640,6 +644,11 @@ private:
     std::shared_ptr<BRInputStream> m_postBodyReadStream;
     bool m_readStreamIsScheduled = false;
     bool m_readPaused = false;
+    // Compressed bytes read but not yet inflated, held while the main thread catches up.
+    base::Bytes m_inflateBacklog;
+    bool m_inflateBacklogPending = false;
+    // The stream ended while the backlog waited.
+    bool m_endBehindBacklog = false;
     std::shared_ptr<base::RunLoop> m_streamLoop;
     std::string m_runLoopMode = base::RunLoop::kDefaultMode;
     std::shared_ptr<base::Timer> m_statusTimer;

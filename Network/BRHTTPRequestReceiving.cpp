@@ -495,7 +495,8 @@ void BRHTTPRequest::handleBytesAvailable()
 {
     if (!m_responseHeaders)
         readResponseHeaders();
-    if (m_complete || !m_readStream || !m_readStream->hasBytesAvailable())
+    // Held-back bytes go first; reading resumes once they have.
+    if (m_complete || m_inflateBacklogPending || !m_readStream || !m_readStream->hasBytesAvailable())
         return;
 
     size_t size = m_contentLength > 262144 ? 262144 : m_contentLength > 65536 ? 65536 : 16384;
@@ -563,39 +564,8 @@ void BRHTTPRequest::handleBytesAvailable()
             failAnswerTooLarge();
             return;
         }
-    } else {
-        // Inflated a buffer at a time: a small piece of a hostile body may inflate a
-        // thousandfold, and none of it is held whole.
-        bool fileFailed = false, tooLarge = false;
-        int fileErrno = 0;
-        auto take = [&](const uint8_t* bytes, size_t length) {
-            if (receivers)
-                passOnReceivedData(std::make_shared<const base::Bytes>(bytes, bytes + length));
-            if (writeFile && !writeInflatedToFile(bytes, length)) {
-                fileFailed = true;
-                fileErrno = errno;
-                return false;
-            }
-            if (!toFile && !appendToResponseData(bytes, length)) {
-                tooLarge = true;
-                return false;
-            }
-            return true;
-        };
-        base::ErrorPtr error;
-        if (!m_dataDecompressor->uncompressBytesLengthIntoError(raw->data(), raw->size(), take, &error)) {
-            // Failed only now: failing drops the decompressor, which must not go mid-call.
-            if (fileFailed) {
-                errno = fileErrno;
-                fileFailure();
-            } else if (tooLarge) {
-                failAnswerTooLarge();
-            } else {
-                cancelLoad();
-                failWithError(error);
-            }
-            return;
-        }
+    } else if (!inflateReceived(raw->data(), raw->size())) {
+        return;
     }
 
     // Reading waits while the main thread has much to take in; every chunk still comes.
@@ -603,6 +573,73 @@ void BRHTTPRequest::handleBytesAvailable()
         m_readPaused = true;
         m_readStream->unschedule();
     }
+}
+
+bool BRHTTPRequest::inflateReceived(const uint8_t* data, size_t size)
+{
+    // Inflated a buffer at a time: a small piece of a hostile body may inflate a thousandfold,
+    // and none of it is held whole. While the main thread has much to take in, the rest of
+    // the piece waits here and reading stops.
+    auto d = m_delegate.lock();
+    bool receivers = m_dataReceivedBlock || (d && (m_didReceiveDataSelector || d->answersDidReceiveData()));
+    bool toFile = !m_downloadDestinationPath.empty();
+    bool writeFile = toFile && !m_rejectedDownloadStatus && !m_authenticationNeeded;
+    bool fileFailed = false, tooLarge = false, braked = false;
+    int fileErrno = 0;
+    auto take = [&](const uint8_t* bytes, size_t length) {
+        if (receivers)
+            passOnReceivedData(std::make_shared<const base::Bytes>(bytes, bytes + length));
+        if (writeFile && !writeInflatedToFile(bytes, length)) {
+            fileFailed = true;
+            fileErrno = errno;
+            return false;
+        }
+        if (!toFile && !appendToResponseData(bytes, length)) {
+            tooLarge = true;
+            return false;
+        }
+        if (receivers && m_bytesAwaitingDelivery > kPauseReadingAbove) {
+            braked = true;
+            return false;
+        }
+        return true;
+    };
+    base::ErrorPtr error;
+    if (m_dataDecompressor->uncompressBytesLengthIntoError(data, size, take, &error))
+        return true;
+    if (braked) {
+        size_t rest = m_dataDecompressor->unconsumedLength();
+        m_inflateBacklog.assign(data + size - rest, data + size);
+        m_inflateBacklogPending = true;
+        if (!m_readPaused && m_readStream) {
+            m_readPaused = true;
+            m_readStream->unschedule();
+        }
+        return false;
+    }
+    // Failed only now: failing drops the decompressor, which must not go mid-call.
+    if (fileFailed) {
+        cancelLoad();
+        failWithError(brRequestError(BRFileManagementError,
+                                     "Failed to write to file at path '" + m_temporaryFileDownloadPath + "'",
+                                     posixError(fileErrno)));
+    } else if (tooLarge) {
+        failAnswerTooLarge();
+    } else {
+        cancelLoad();
+        failWithError(error);
+    }
+    return false;
+}
+
+bool BRHTTPRequest::inflateBacklog()
+{
+    if (!m_inflateBacklogPending || !m_dataDecompressor)
+        return true;
+    m_inflateBacklogPending = false;
+    base::Bytes backlog = std::move(m_inflateBacklog);
+    m_inflateBacklog.clear();
+    return inflateReceived(backlog.data(), backlog.size());
 }
 
 base::ErrorPtr BRHTTPRequest::answerTooLargeError() const
@@ -791,6 +828,11 @@ base::ErrorPtr BRHTTPRequest::finishFileDownload()
 
 void BRHTTPRequest::handleStreamComplete()
 {
+    // Bytes held back for the main thread still wait: the end comes once they have gone.
+    if (m_inflateBacklogPending) {
+        m_endBehindBacklog = true;
+        return;
+    }
     setStatusTimer(nullptr);
     m_downloadComplete = true;
     if (!m_responseHeaders)

@@ -444,6 +444,9 @@ void BRHTTPRequest::startRequest()
     m_inflatedResponseData.reset();
     m_readStreamIsScheduled = false;
     m_readPaused = false;
+    m_inflateBacklog.clear();
+    m_inflateBacklogPending = false;
+    m_endBehindBacklog = false;
     m_streamLoop = base::RunLoop::current().shared();
 
     std::weak_ptr<BRHTTPRequest> weak = me;
@@ -616,9 +619,16 @@ void BRHTTPRequest::destroyReadStream()
 void BRHTTPRequest::resumeReadingIfDrained()
 {
     std::lock_guard lock(m_cancelledLock);
-    if (!m_readPaused)
+    if (!m_readPaused || m_complete || m_cancelled)
+        return;
+    if (!inflateBacklog())
         return;
     m_readPaused = false;
+    if (m_endBehindBacklog) {
+        m_endBehindBacklog = false;
+        handleStreamComplete();
+        return;
+    }
     if (m_readStream && m_readStreamIsScheduled)
         m_readStream->schedule(streamLoop(), m_runLoopMode);
 }

@@ -1,6 +1,18 @@
 #include "Protocol/MsgRequest.h"
 
 #include "Protocol/RequestInfoBase.h"
+#include "Protocol/ServerCommands.h"
+
+namespace {
+// A catalogue's table answers grow with the catalogue (20,000 products measured 43 MB); every
+// other answer is small and keeps the engine's default.
+void limitAnswerForCommand(MsgRequest& request, int cmdCode)
+{
+    bool table = cmdCode == kCmdSyncAllTable || cmdCode == kCmdSyncFileTable || cmdCode == kCmdSyncCustomerTable;
+    request.setMaximumInMemoryResponseSize(table ? MsgRequest::kSyncTableAnswerLimit
+                                                 : BRHTTPRequest::kDefaultMaximumInMemoryResponseSize);
+}
+} // namespace
 
 MsgRequest::MsgRequest(std::optional<net::URL> url) : BRFormDataRequest(std::move(url))
 {
@@ -24,6 +36,7 @@ void MsgRequest::setReqInfo(RequestInfoBase& info)
 {
     m_requestType = info.requestType();
     m_cmdCode = info.cmdCode();
+    limitAnswerForCommand(*this, m_cmdCode);
     m_modelDelegage = info.delegate();
     const std::string& text = info.requestUrlBody() ? *info.requestUrlBody() : std::string();
     base::Bytes bytes(text.begin(), text.end());
@@ -39,6 +52,7 @@ void MsgRequest::setInfoWithRequest(const MsgRequest& earlier)
     setDelegate(earlier.delegate());
     m_requestType = earlier.m_requestType;
     m_cmdCode = earlier.m_cmdCode;
+    limitAnswerForCommand(*this, m_cmdCode);
     m_modelDelegage = earlier.m_modelDelegage;
     if (!earlier.postBody().empty())
         setPostBody(earlier.postBody());

@@ -12,6 +12,8 @@ public:
     using Ptr = std::shared_ptr<MsgRequest>;
     static constexpr double kTimeOutSeconds = 15.0;
     static constexpr const char* kContentType = "applicatioin/bin;charset=UTF-8";
+    // In-memory answer limit of the sync table commands (513, 515, 516).
+    static constexpr uint64_t kSyncTableAnswerLimit = uint64_t(256) << 20;
 
     // POST, 15 s, and exactly one header of its own: the content type the server expects.
     static Ptr requestWithURL(std::optional<net::URL> url);

@@ -15,6 +15,9 @@
 #include "Protocol/RequestBody.h"
 #include "Protocol/DownloadProgressDelegate.h"
 #include "Protocol/RequestDownload.h"
+#include "Protocol/RequestInfoBase.h"
+#include "Protocol/ServerCommands.h"
+#include "tests/Support/LoopbackServer.h"
 #include "tests/Support/TestBackend.h"
 
 #include "BenchSupport.h"
@@ -165,10 +168,62 @@ void BM_FilesThroughCurl(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * kFiles);
 }
 
+
+// The in-memory answer limit each command gets: a 96 MiB answer, larger than the engine's
+// default but well inside a catalogue's, reaches a sync table command whole and fails for any
+// other command with "answer larger than".
+void BM_CommandAnswerLimits(benchmark::State& state)
+{
+    constexpr uint64_t kAnswer = uint64_t(96) << 20;
+    testsupport::LoopbackServer server([](const testsupport::Request&) {
+        testsupport::Reply r;
+        r.framing = testsupport::Reply::Framing::Close;
+        r.fillerBytes = kAnswer;
+        return r;
+    });
+    struct Row {
+        int cmdCode;
+        bool whole = false;
+        uint64_t limit = 0;
+        std::string error;
+    };
+    std::vector<Row> rows = {{kCmdSyncAllTable}, {kCmdSyncFileTable}, {kCmdSyncCustomerTable}, {kCmdRuntimeConfig},
+                             {kCmdUploadQuoteOrder}};
+    for (auto _ : state) {
+        for (auto& row : rows) {
+            auto request = MsgRequest::requestWithURL(net::URL::parse(server.url("/answer")));
+            RequestInfoBase info;
+            info.setCmdCode(row.cmdCode);
+            request->setReqInfo(info);
+            bool done = false;
+            request->setCompletionBlock([&] { done = true; });
+            request->setFailedBlock([&] { done = true; });
+            request->startAsynchronous();
+            base::RunLoop::main().runUntil([&] { return done; }, 120);
+            auto data = request->responseData();
+            row.whole = !request->error() && data && data->size() == kAnswer;
+            row.limit = request->maximumInMemoryResponseSize();
+            row.error = request->error() ? request->error()->description : "";
+        }
+    }
+    bool right = true;
+    for (const auto& row : rows) {
+        bool table = row.cmdCode == kCmdSyncAllTable || row.cmdCode == kCmdSyncFileTable ||
+                     row.cmdCode == kCmdSyncCustomerTable;
+        std::printf("command %d: limit %llu MiB, 96 MiB answer %s%s\n", row.cmdCode,
+                    static_cast<unsigned long long>(row.limit >> 20), row.whole ? "taken whole" : "refused: ",
+                    row.error.c_str());
+        right = right && row.whole == table && row.limit >= (table ? (uint64_t(256) << 20) : 0);
+    }
+    if (!right)
+        state.SkipWithError("a command's answer limit is wrong");
+}
+
 BENCHMARK(BM_CommandThroughDispatcher)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_CommandThroughBareEngine)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_FilesThroughBatchQueue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kFull ? 3 : 1);
 BENCHMARK(BM_FilesThroughCurl)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kFull ? 3 : 1);
+BENCHMARK(BM_CommandAnswerLimits)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "Platform/Base/RunLoop.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace base {
 
@@ -97,25 +98,40 @@ thread_local StartFrame* t_startFrames = nullptr;
 // Worker threads for plain operations. Shared with the threads, so a queue destroyed on one of
 // them leaves the pool alive until that thread has left it.
 struct OperationQueue::Workers : std::enable_shared_from_this<Workers> {
+    // An idle worker ends after this long; a busy queue keeps its threads.
+    static constexpr auto kIdleLifetime = std::chrono::seconds(3);
+
     std::mutex mutex;
     std::condition_variable wake;
     std::deque<std::function<void()>> jobs;
     std::vector<std::thread> threads;
+    // Threads that ended on their own, joined by the next caller that comes by.
+    std::vector<std::thread> retired;
     int idle = 0;
     bool stopping = false;
 
-    // A thread is made only when every thread is busy: the pool never holds more threads than
-    // the jobs that ran at once. The thread that freed the slot takes the job when it is free.
-    void post(std::function<void()> job, bool callerServesNext)
+    // A thread is made only when every thread is busy and the pool is below `limit`: a busy
+    // thread that is finishing takes the job when it is back, so the pool never holds more
+    // threads than the operations the queue may run at once.
+    void post(std::function<void()> job, bool callerServesNext, int limit)
     {
-        std::lock_guard lock(mutex);
-        jobs.push_back(std::move(job));
-        if (callerServesNext)
-            return;
-        if (idle >= static_cast<int>(jobs.size()))
-            wake.notify_one();
-        else
-            spawn();
+        std::vector<std::thread> ended;
+        {
+            std::lock_guard lock(mutex);
+            jobs.push_back(std::move(job));
+            ended.swap(retired);
+            if (!callerServesNext) {
+                int waiting = static_cast<int>(jobs.size());
+                if (idle >= waiting)
+                    wake.notify_one();
+                else if (static_cast<int>(threads.size()) < limit)
+                    spawn();
+                else if (idle > 0)
+                    wake.notify_one();
+            }
+        }
+        for (auto& t : ended)
+            t.join();
     }
 
     void spawn()
@@ -141,9 +157,24 @@ struct OperationQueue::Workers : std::enable_shared_from_this<Workers> {
             if (stopping)
                 return;
             ++idle;
-            wake.wait(lock, [this] { return stopping || !jobs.empty(); });
+            bool woken = wake.wait_for(lock, kIdleLifetime, [this] { return stopping || !jobs.empty(); });
             --idle;
+            if (!woken) {
+                retireCurrentThread();
+                return;
+            }
         }
+    }
+
+    // Under the mutex.
+    void retireCurrentThread()
+    {
+        auto me = std::this_thread::get_id();
+        auto it = std::find_if(threads.begin(), threads.end(), [me](auto& t) { return t.get_id() == me; });
+        if (it == threads.end())
+            return;
+        retired.push_back(std::move(*it));
+        threads.erase(it);
     }
 
     // The current thread, one of ours, is tied up destroying the queue: others take what waits.
@@ -161,6 +192,9 @@ struct OperationQueue::Workers : std::enable_shared_from_this<Workers> {
             std::lock_guard lock(mutex);
             stopping = true;
             all.swap(threads);
+            for (auto& t : retired)
+                all.push_back(std::move(t));
+            retired.clear();
         }
         wake.notify_all();
         for (auto& t : all) {
@@ -289,6 +323,11 @@ void OperationQueue::launch(Ops ops)
     // is touched once the last one is launched.
     if (ops.empty())
         return;
+    int limit = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        limit = effectiveMax();
+    }
     Ops concurrent;
     for (auto& op : ops) {
         if (op->isConcurrent()) {
@@ -305,7 +344,7 @@ void OperationQueue::launch(Ops ops)
             op->run([this, op] { finished(op); });
             t_workerOp = nullptr;
             t_workerWindingDown = false;
-        }, callerServesNext);
+        }, callerServesNext, limit);
     }
     if (!concurrent.empty())
         startConcurrent(std::move(concurrent));

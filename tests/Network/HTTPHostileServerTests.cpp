@@ -198,18 +198,29 @@ TEST_F(HTTPHostileServer, GzipIntoAFileIsInflatedAPieceAtATime)
         return r;
     });
     std::string dir = testsupport::makeTemporaryFolder("inflate-to-file");
-    for (bool wait : {true, false}) {
-        SCOPED_TRACE(wait ? "inflated afterwards" : "inflated on the fly");
+    struct Case {
+        const char* name;
+        bool wait;
+        bool receiver;
+    };
+    for (const Case& c : {Case{"inflated afterwards", true, false}, Case{"inflated on the fly", false, false},
+                          Case{"inflated on the fly for a data receiver", false, true}}) {
+        SCOPED_TRACE(c.name);
         std::string destination = dir + "/zeros.bin";
         Exchange run(server.url("/zeros"));
         configureAsDownload(*run.request, destination, dir + "/zeros.part");
-        run.request->setShouldWaitToInflateCompressedResponses(wait);
+        run.request->setShouldWaitToInflateCompressedResponses(c.wait);
+        // What waits for the receiver on the main thread is held back piece by piece, not
+        // once a whole read has inflated.
+        run.recorder->wantsData = c.receiver;
+        run.recorder->keepsData = false;
         resetResidentPeak();
         long before = statusKiB("VmRSS:");
         ASSERT_TRUE(run.runAsync());
         EXPECT_TRUE(run.recorder->wellOrdered());
         EXPECT_EQ(run.recorder->finished, 1);
         EXPECT_EQ(fs::file_size(destination), size);
+        EXPECT_EQ(run.recorder->dataSize, c.receiver ? size : 0);
         if (kResidentSizeMeaningful) {
             EXPECT_LT(statusKiB("VmHWM:") - before, 48 * 1024);
         }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <set>
@@ -401,5 +402,45 @@ TEST(OperationQueue, AThousandConcurrentOperationsStartInPriorityAndDependencyOr
             continue;
         EXPECT_GT(i, last);
         last = i;
+    }
+}
+
+namespace {
+
+int taskCount()
+{
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        ++count;
+    return count;
+}
+
+} // namespace
+
+// Operations added one by one while earlier ones finish never bring the pool above the queue's
+// limit, and a queue left idle lets its workers go.
+TEST(OperationQueue, WorkersStayWithinTheLimitAndEndWhenIdle)
+{
+    for (int limit : {3, 8}) {
+        SCOPED_TRACE(limit);
+        int before = taskCount();
+        std::atomic<int> peak{0}, ran{0};
+        OperationQueue queue;
+        queue.setMaxConcurrentOperationCount(limit);
+        for (int i = 0; i < kMany; ++i) {
+            queue.addOperation([&] {
+                int now = taskCount();
+                for (int seen = peak; now > seen && !peak.compare_exchange_weak(seen, now);) {
+                }
+                ++ran;
+            });
+        }
+        queue.waitUntilAllOperationsAreFinished();
+        EXPECT_EQ(ran, kMany);
+        EXPECT_LE(peak, before + limit + kRuntimeThreads);
+        EXPECT_GT(peak, before); // the operations did run on workers
+        // Idle workers end on their own after a few seconds, with the queue still alive.
+        EXPECT_TRUE(RunLoop::main().runUntil([&] { return taskCount() <= before; }, 120))
+            << taskCount() - before << " threads left";
     }
 }

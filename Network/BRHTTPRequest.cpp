@@ -308,7 +308,10 @@ void BRHTTPRequest::start()
     m_inProgress = true;
     setExecuting(true);
     auto me = self();
-    threadForRequest(this).post([me] { me->main(); });
+    threadForRequest(this).post([me] {
+        base::RunLoop::PostBatch batch(base::RunLoop::main());
+        me->main();
+    });
 }
 
 void BRHTTPRequest::startSynchronous()
@@ -520,6 +523,8 @@ void BRHTTPRequest::markAsFinished()
             }
         });
     }
+    // Whoever waits for the operation finds its reports already on their way.
+    base::RunLoop::PostBatch::handOverHeld();
     base::Operation::markFinished();
     m_keepAlive.reset();
 }
@@ -620,6 +625,11 @@ void BRHTTPRequest::requestStarted()
 {
     if (m_error || hasMainRequest())
         return;
+    auto d = delegate();
+    auto q = queue();
+    if (!m_startedBlock && !m_didStartSelector && !(d && d->answersRequestStarted()) &&
+        !(q && q->answersRequestStarted()))
+        return;
     onMain([](BRHTTPRequest& r) {
         if (auto d = r.delegate()) {
             if (r.m_didStartSelector)
@@ -637,6 +647,11 @@ void BRHTTPRequest::requestStarted()
 void BRHTTPRequest::requestReceivedResponseHeaders(net::HttpHeaders headers)
 {
     if (m_error || hasMainRequest())
+        return;
+    auto d = delegate();
+    auto q = queue();
+    if (!m_headersReceivedBlock && !m_didReceiveResponseHeadersSelector && !(d && d->answersResponseHeaders()) &&
+        !(q && q->answersResponseHeaders()))
         return;
     onMain([headers = std::move(headers)](BRHTTPRequest& r) {
         if (auto d = r.delegate()) {

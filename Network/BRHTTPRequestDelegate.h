@@ -28,6 +28,9 @@ public:
     virtual void authenticationNeededForRequest(BRHTTPRequest&) {}
     virtual void proxyAuthenticationNeededForRequest(BRHTTPRequest&) {}
 
+    // Reports nobody takes are not sent to the main thread: each costs it a wake-up.
+    virtual bool answersRequestStarted() const { return false; }
+    virtual bool answersResponseHeaders() const { return false; }
     // A delegate that takes the data keeps the body out of memory for requests without a file.
     virtual bool answersDidReceiveData() const { return false; }
     // Answering holds the redirect until the owner calls redirectToURL().

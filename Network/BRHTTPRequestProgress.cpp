@@ -123,6 +123,9 @@ float BRHTTPRequest::progressFraction(uint64_t progress, uint64_t total)
 void BRHTTPRequest::performSelectorOnTargetWithObjectAmountCallerToRetain(
     ReceiverGetter target, std::function<void(BRProgressDelegate&)> selector, std::shared_ptr<const void> caller)
 {
+    // Nobody to tell now: nothing to send to the main thread.
+    if (!base::RunLoop::isMainThread() && !target())
+        return;
     // The receiver is read when the call runs: one cleared or gone by then is not called.
     auto call = [target = std::move(target), selector = std::move(selector), caller = std::move(caller)] {
         if (auto receiver = target())

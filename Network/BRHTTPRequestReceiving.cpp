@@ -173,6 +173,8 @@ std::optional<std::string> BRHTTPRequest::responseString() const
 void BRHTTPRequest::handleNetworkEvent(net::StreamEvent event)
 {
     auto me = self();
+    // The reports of one event (headers, data, progress, the end) reach the main thread together.
+    base::RunLoop::PostBatch batch(base::RunLoop::main());
     {
         std::lock_guard lock(m_cancelledLock);
         if (m_complete || m_cancelled)

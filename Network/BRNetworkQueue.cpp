@@ -319,6 +319,18 @@ void BRNetworkQueue::proxyAuthenticationNeededForRequest(BRHTTPRequest& request)
         owner->proxyAuthenticationNeededForRequest(request);
 }
 
+bool BRNetworkQueue::answersRequestStarted() const
+{
+    std::lock_guard lock(m_lock);
+    return m_requestDidStartSelector && !m_delegate.expired();
+}
+
+bool BRNetworkQueue::answersResponseHeaders() const
+{
+    std::lock_guard lock(m_lock);
+    return m_requestDidReceiveResponseHeadersSelector && !m_delegate.expired();
+}
+
 bool BRNetworkQueue::answersWillRedirect() const { return hasRequestWillRedirectSelector() && delegate(); }
 
 bool BRNetworkQueue::answersAuthenticationNeeded() const

@@ -110,6 +110,8 @@ public:
     void requestFailed(BRHTTPRequest& request) override;
     void authenticationNeededForRequest(BRHTTPRequest& request) override;
     void proxyAuthenticationNeededForRequest(BRHTTPRequest& request) override;
+    bool answersRequestStarted() const override;
+    bool answersResponseHeaders() const override;
     // The questions go to the queue only when its owner takes them.
     bool answersWillRedirect() const override;
     bool answersAuthenticationNeeded() const override;

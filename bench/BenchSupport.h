@@ -57,6 +57,21 @@ inline int freePort()
     return ntohs(addr.sin_port);
 }
 
+// Context switches (voluntary and not) of a process: this one with all its threads, or the
+// last program runProgram ran.
+inline long contextSwitches(const rusage& usage) { return usage.ru_nvcsw + usage.ru_nivcsw; }
+inline long ownContextSwitches()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return contextSwitches(usage);
+}
+inline long& lastProgramContextSwitches()
+{
+    static long count = 0;
+    return count;
+}
+
 // Runs a program to its end, its output dropped; its peak resident size in KiB, or -1 when it
 // failed.
 inline long runProgram(std::vector<std::string> argv)
@@ -77,6 +92,7 @@ inline long runProgram(std::vector<std::string> argv)
     rusage usage{};
     if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return -1;
+    lastProgramContextSwitches() = contextSwitches(usage);
     return usage.ru_maxrss;
 }
 

@@ -270,7 +270,9 @@ void BM_SequentialPosts_Engine(benchmark::State& state)
 {
     if (!needSite(state))
         return;
+    long switches = 0;
     for (auto _ : state) {
+        long before = benchsupport::ownContextSwitches();
         for (int i = 0; i < kPosts; ++i) {
             auto request = BRHTTPRequest::requestWithURL(net::URL::parse(site().url("/post")));
             request->setRequestMethod("POST");
@@ -281,8 +283,10 @@ void BM_SequentialPosts_Engine(benchmark::State& state)
                 return;
             }
         }
+        switches += benchsupport::ownContextSwitches() - before;
     }
     state.SetItemsProcessed(state.iterations() * kPosts);
+    state.counters["switches_per_request"] = double(switches) / double(state.iterations() * kPosts);
 }
 
 // One curl process posting to every URL in turn, each on a connection of its own.
@@ -300,12 +304,16 @@ void BM_SequentialPosts_Curl(benchmark::State& state)
         for (int i = 0; i < kPosts; ++i)
             out << "url = \"" << site().url("/post") << "\"\n";
     }
-    for (auto _ : state)
+    long switches = 0;
+    for (auto _ : state) {
         if (runProgram({"curl", "--config", config}) < 0) {
             state.SkipWithError("curl failed");
             return;
         }
+        switches += benchsupport::lastProgramContextSwitches();
+    }
     state.SetItemsProcessed(state.iterations() * kPosts);
+    state.counters["switches_per_request"] = double(switches) / double(state.iterations() * kPosts);
 }
 
 BENCHMARK(BM_FileToDisk_Engine)->UseRealTime()->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);

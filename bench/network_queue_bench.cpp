@@ -147,16 +147,20 @@ void BM_SmallGets_Queue(benchmark::State& state)
 {
     if (!needTools(state, false))
         return;
+    long switches = 0;
     for (auto _ : state) {
         std::vector<BRHTTPRequest::Ptr> requests;
         for (int i = 0; i < kGets; ++i)
             requests.push_back(BRHTTPRequest::requestWithURL(net::URL::parse(site().url("/s" + std::to_string(i % 10)))));
+        long before = benchsupport::ownContextSwitches();
         if (!runQueue(requests)) {
             state.SkipWithError("a request failed");
             return;
         }
+        switches += benchsupport::ownContextSwitches() - before;
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * kGets);
+    state.counters["switches_per_request"] = double(switches) / double(int64_t(state.iterations()) * kGets);
 }
 
 void BM_SmallGets_CurlParallel(benchmark::State& state)
@@ -169,13 +173,16 @@ void BM_SmallGets_CurlParallel(benchmark::State& state)
         for (int i = 0; i < kGets; ++i)
             out << "url = \"" << site().url("/s" + std::to_string(i % 10)) << "\"\noutput = \"/dev/null\"\n";
     }
+    long switches = 0;
     for (auto _ : state) {
         if (benchsupport::runProgram({"curl", "-sf", "--parallel", "--parallel-max", "3", "--config", config}) < 0) {
             state.SkipWithError("curl failed");
             return;
         }
+        switches += benchsupport::lastProgramContextSwitches();
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * kGets);
+    state.counters["switches_per_request"] = double(switches) / double(int64_t(state.iterations()) * kGets);
 }
 
 void BM_MultipartUpload_Engine(benchmark::State& state)

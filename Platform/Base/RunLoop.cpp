@@ -133,11 +133,63 @@ void RunLoop::post(Task task)
     post(std::move(task), kDefaultMode);
 }
 
+namespace {
+thread_local RunLoop::PostBatch* t_postBatch = nullptr;
+}
+
 void RunLoop::post(Task task, const Mode& mode)
 {
+    for (auto* batch = t_postBatch; batch; batch = batch->m_outer) {
+        if (batch->m_loop == this) {
+            batch->m_held.emplace_back(std::move(task), mode);
+            return;
+        }
+    }
     std::lock_guard lock(m_mutex);
     m_tasks.push_back({std::move(task), mode});
     wakeLocked();
+}
+
+RunLoop::PostBatch::PostBatch(RunLoop& loop) : m_loop(loop.isCurrent() ? nullptr : &loop), m_outer(t_postBatch)
+{
+    t_postBatch = this;
+}
+
+void RunLoop::PostBatch::handOverHeld()
+{
+    // Outer batches hold what was posted before the inner ones opened.
+    std::vector<PostBatch*> chain;
+    for (auto* batch = t_postBatch; batch; batch = batch->m_outer)
+        chain.push_back(batch);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        PostBatch& batch = **it;
+        if (!batch.m_loop || batch.m_held.empty())
+            continue;
+        std::lock_guard lock(batch.m_loop->m_mutex);
+        for (auto& [task, mode] : batch.m_held)
+            batch.m_loop->m_tasks.push_back({std::move(task), std::move(mode)});
+        batch.m_held.clear();
+        batch.m_loop->wakeLocked();
+    }
+}
+
+RunLoop::PostBatch::~PostBatch()
+{
+    t_postBatch = m_outer;
+    if (!m_loop || m_held.empty())
+        return;
+    // An enclosing batch for the same loop holds what came before: these go behind it.
+    for (auto* outer = m_outer; outer; outer = outer->m_outer) {
+        if (outer->m_loop == m_loop) {
+            for (auto& held : m_held)
+                outer->m_held.push_back(std::move(held));
+            return;
+        }
+    }
+    std::lock_guard lock(m_loop->m_mutex);
+    for (auto& [task, mode] : m_held)
+        m_loop->m_tasks.push_back({std::move(task), std::move(mode)});
+    m_loop->wakeLocked();
 }
 
 RunLoop::WatchId RunLoop::addWatch(int fd, unsigned events, WatchCallback callback, const Mode& mode)

@@ -51,6 +51,25 @@ public:
     void post(Task task);
     void post(Task task, const Mode& mode);
 
+    // While one lives on a thread other than the loop's, what that thread posts to the loop is
+    // held and handed over at its end in one go, in order: a burst of reports wakes the loop
+    // once. Nothing inside may wait for the loop to run what it posted.
+    class PostBatch {
+    public:
+        explicit PostBatch(RunLoop& loop);
+        ~PostBatch();
+        PostBatch(const PostBatch&) = delete;
+        PostBatch& operator=(const PostBatch&) = delete;
+        // Hands over what the calling thread's batches hold so far; they stay open.
+        static void handOverHeld();
+
+    private:
+        friend class RunLoop;
+        RunLoop* m_loop;
+        PostBatch* m_outer;
+        std::vector<std::pair<Task, Mode>> m_held;
+    };
+
     // Any thread. The callback runs on the loop's thread while the fd is ready for one of
     // `events` (level-triggered). A watch whose fd turns out closed gets Error and is removed.
     WatchId addWatch(int fd, unsigned events, WatchCallback callback, const Mode& mode = kDefaultMode);

@@ -79,6 +79,8 @@ public:
         }
     }
     bool answersDidReceiveData() const override { return wantsData; }
+    bool answersRequestStarted() const override { return true; }
+    bool answersResponseHeaders() const override { return true; }
 
     bool done() const { return finished + failed > 0; }
     // On the main thread, one ending, nothing after it, each attempt starting before its answer.

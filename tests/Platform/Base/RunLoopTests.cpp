@@ -202,3 +202,55 @@ TEST(WorkerThread, RunsTasksInOrderOffTheMainThread)
 }
 
 } // namespace
+
+// What another thread posts inside a batch arrives in order, all together once the batch ends
+// (nested batches keep the order too); a batch on the loop's own thread holds nothing.
+TEST(RunLoop, PostBatchHandsOverInOrderAtItsEnd)
+{
+    auto& main = base::RunLoop::main();
+    std::vector<int> ran;
+    std::atomic<bool> heldWhileOpen{false}, releaseBatch{false}, batchOpen{false};
+    std::thread poster([&] {
+        base::RunLoop::PostBatch batch(main);
+        main.post([&] { ran.push_back(1); });
+        {
+            base::RunLoop::PostBatch inner(main);
+            main.post([&] { ran.push_back(2); });
+        }
+        main.post([&] { ran.push_back(3); });
+        batchOpen = true;
+        while (!releaseBatch)
+            std::this_thread::yield();
+    });
+    ASSERT_TRUE(main.runUntil([&] { return batchOpen.load(); }, 60));
+    // Let the loop take whatever had been handed over so far: nothing yet.
+    main.runUntil([] { return false; }, 0.01);
+    heldWhileOpen = ran.empty();
+    releaseBatch = true;
+    poster.join();
+    ASSERT_TRUE(main.runUntil([&] { return ran.size() == 3; }, 60));
+    EXPECT_TRUE(heldWhileOpen);
+    EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
+
+    // Handing over early lets the loop run what is held while the batch stays open.
+    std::atomic<bool> handedOver{false}, closeBatch{false};
+    std::thread early([&] {
+        base::RunLoop::PostBatch batch(main);
+        main.post([&] { ran.push_back(4); });
+        base::RunLoop::PostBatch::handOverHeld();
+        handedOver = true;
+        while (!closeBatch)
+            std::this_thread::yield();
+    });
+    EXPECT_TRUE(main.runUntil([&] { return ran.size() == 4; }, 60));
+    EXPECT_TRUE(handedOver);
+    closeBatch = true;
+    early.join();
+
+    bool direct = false;
+    {
+        base::RunLoop::PostBatch own(main);
+        main.post([&] { direct = true; });
+    }
+    EXPECT_TRUE(main.runUntil([&] { return direct; }, 60));
+}

@@ -61,8 +61,10 @@ void SaleslibraryModel::freeInstance()
         std::lock_guard guard(g_lock);
         dropped = std::move(g_instance);
     }
-    if (dropped)
+    if (dropped) {
         dropped->cancelAllUncompleteFiles();
+        dropped->sendFinishNotices(true);
+    }
 }
 
 void SaleslibraryModel::loadExistsFiles()
@@ -189,6 +191,22 @@ void SaleslibraryModel::forgetDownload(const std::string& name)
 {
     removeName(m_downloadFileNameArray, name);
     m_downloadIds.erase(name);
+    sendFinishNotices();
+}
+
+void SaleslibraryModel::sendFinishNotices(bool evenWhileDownloading)
+{
+    if (m_pendingFinishNotices.empty() || (!m_downloadFileNameArray.empty() && !evenWhileDownloading))
+        return;
+    auto ids = std::move(m_pendingFinishNotices);
+    m_pendingFinishNotices.clear();
+    for (int fileId : ids) {
+        auto finish = std::make_shared<RequestDownloadFinish>();
+        finish->setFileId(fileId);
+        finish->setReceiveDelegete(weak_from_this());
+        int sent = NetworkModel::sharedInstance()->sendRequest(finish);
+        base::logf("the rst is %d", sent);
+    }
 }
 
 int SaleslibraryModel::ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& result)
@@ -226,13 +244,9 @@ void SaleslibraryModel::downloadFileFinish(const std::string& name, int fileId)
 {
     if (auto manager = DataAccessManager::sharedDataModel())
         manager->deleteFileUpdateWithFileID(fileId);
-    auto finish = std::make_shared<RequestDownloadFinish>();
-    finish->setFileId(fileId);
-    finish->setReceiveDelegete(weak_from_this());
+    m_pendingFinishNotices.push_back(fileId);
     forgetDownload(name);
-    int sent = NetworkModel::sharedInstance()->sendRequest(finish);
     m_downloadPercentageDic.erase(name);
-    base::logf("the rst is %d", sent);
 }
 
 void SaleslibraryModel::ReciveDownloadPercent(const DownLoadRequestInfo& info)

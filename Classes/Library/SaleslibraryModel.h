@@ -65,6 +65,9 @@ private:
     void loadExistsFiles();
     void downloadFileFinish(const std::string& name, int fileId);
     void forgetDownload(const std::string& name);
+    // The server hears of fetched files once no download runs: its notices would compete with
+    // the downloads for the connection slots and the server.
+    void sendFinishNotices(bool evenWhileDownloading = false);
     std::vector<std::shared_ptr<SaleslibraryModelDelegate>> liveListeners() const;
 
     std::vector<std::string> m_downloadFileNameArray;
@@ -73,5 +76,6 @@ private:
     std::set<int> m_existsFiles;
     // Running names to their download id, so a second start of one file sends nothing.
     std::map<std::string, int> m_downloadIds;
+    std::vector<int> m_pendingFinishNotices;
     std::vector<std::weak_ptr<SaleslibraryModelDelegate>> m_callBackDelegateArry;
 };

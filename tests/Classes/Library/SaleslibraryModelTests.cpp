@@ -115,6 +115,26 @@ TEST_F(SaleslibraryModelTest, DownloadLandsIsConfirmedOnceAndListenersSeeTheNewS
     EXPECT_EQ(fileRequests("cat.pdf").size(), 1u);
 }
 
+// The server hears of a fetched file once no download runs, so its notices never compete with
+// the downloads; a pause that leaves nothing running sends what waited.
+TEST_F(SaleslibraryModelTest, FinishNoticesWaitUntilNoDownloadRuns)
+{
+    ASSERT_TRUE(backend().setFault("big.pdf", "slow", 1, R"("bytesPerSecond": 20000)"));
+    auto listener = listen();
+    auto model = SaleslibraryModel::sharedInstance();
+    model->sendRequest(downloadOf(43, "big.pdf"));
+    model->sendRequest(downloadOf(42, "cat.pdf"));
+    ASSERT_TRUE(runUntil([&] { return model->isExists(42); }));
+    settle();
+    EXPECT_TRUE(model->isInDownloadList("big.pdf"));
+    EXPECT_TRUE(finishNotices().empty()) << "a notice went out while a download ran";
+
+    model->pauseDownloadFile("big.pdf");
+    ASSERT_TRUE(runUntil([&] { return !finishNotices().empty(); }));
+    settle();
+    EXPECT_EQ(finishNotices(), std::vector<std::string>{"42"});
+}
+
 TEST_F(SaleslibraryModelTest, PauseKeepsThePartForTheResumeWithOrWithoutRangeSupport)
 {
     const std::string whole = served("library/pdf", "cat.pdf");

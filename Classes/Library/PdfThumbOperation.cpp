@@ -9,6 +9,7 @@
 #include "Platform/Base/Log.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/Context.h"
+#include "Platform/Pdf/PageCost.h"
 
 #include <algorithm>
 #include <cmath>
@@ -285,7 +286,11 @@ void PdfThumbRender::main()
     const PdfThumbRequest& request = *m_request;
     gfx::Image image;
     if (auto document = openForRender(request)) {
-        if (auto page = document->page(request.thumbPage())) {
+        // A page beyond the drawing limits gets no picture: its drawing could not be stopped.
+        auto page = document->page(request.thumbPage());
+        if (page && !pdf::pageIsDrawable(request.fileURL(), page->number()))
+            page.reset();
+        if (page) {
             gfx::Size box = page->size();
             gfx::Size target = request.thumbSize();
             if (box.width > 0 && box.height > 0 && target.width > 0 && target.height > 0) {

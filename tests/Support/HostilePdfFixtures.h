@@ -13,7 +13,7 @@ namespace pdffix {
 inline std::string deflatedZeros(size_t size)
 {
     z_stream z{};
-    deflateInit(&z, 9);
+    deflateInit(&z, 1);
     std::string zeros(1 << 20, '\0'), out;
     char buffer[1 << 16];
     for (size_t left = size;;) {
@@ -82,13 +82,16 @@ inline std::string hugeJpegPdf()
                                   jpeg));
 }
 
-// A compressed picture of 16000 x 16000 RGB pixels (768 MB inflated) in under a megabyte.
-inline std::string imageBombPdf()
+// A compressed picture of 12000 x 12000 RGB pixels (432 MB inflated) in two megabytes; made
+// once per run.
+inline const std::string& imageBombPdf()
 {
-    return onePage("q 612 0 0 792 0 0 cm /Im1 Do Q",
-                   Writer::stream("/Type /XObject /Subtype /Image /Width 16000 /Height 16000 /ColorSpace /DeviceRGB "
-                                  "/BitsPerComponent 8 /Filter /FlateDecode",
-                                  deflatedZeros(size_t(16000) * 16000 * 3)));
+    static const std::string bytes =
+        onePage("q 612 0 0 792 0 0 cm /Im1 Do Q",
+                Writer::stream("/Type /XObject /Subtype /Image /Width 12000 /Height 12000 /ColorSpace /DeviceRGB "
+                               "/BitsPerComponent 8 /Filter /FlateDecode",
+                               deflatedZeros(size_t(12000) * 12000 * 3)));
+    return bytes;
 }
 
 // Half a million saved states never restored, then a square.

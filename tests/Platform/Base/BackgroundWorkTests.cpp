@@ -63,7 +63,10 @@ TEST_F(BackgroundWorkTest, AQueueShutDownWaitsForTheRunningAndDropsTheWaiting)
         changed.wait(lock, [&] { return started; });
     }
     BackgroundWork::add("queue", [&] { return queue->shutDown(); });
+    // The running operation ends only once the queue has begun shutting down.
     std::thread releaser([&] {
+        while (!queue->isShutDown())
+            std::this_thread::yield();
         std::lock_guard lock(mutex);
         release = true;
         changed.notify_all();

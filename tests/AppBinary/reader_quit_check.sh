@@ -6,6 +6,7 @@
 set -euo pipefail
 app=$1
 runs=${2:-20}
+modes=${3:-sigterm window leave logout}
 work=$(mktemp -d)
 pid=""
 trap '{ [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null; } || true; rm -rf "$work"' EXIT
@@ -60,10 +61,12 @@ wait_for_drawing() {
   return 1
 }
 
-# Sends the window the close request a window manager sends when its close button is pressed.
-close_window() {
-  /usr/bin/python3 - <<'PY'
-import ctypes, ctypes.util, subprocess, sys
+# Once the first thumbnail is on disk, sends the window the close request a window manager
+# sends when its close button is pressed (found beforehand, so the request follows at once).
+close_window_when_drawing() {
+  /usr/bin/python3 - "$1" <<'PY'
+import ctypes, ctypes.util, glob, subprocess, sys, time
+home = sys.argv[1]
 x = ctypes.cdll.LoadLibrary(ctypes.util.find_library("X11"))
 x.XOpenDisplay.restype = ctypes.c_void_p
 x.XInternAtom.restype = ctypes.c_ulong
@@ -71,8 +74,6 @@ x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
 display = x.XOpenDisplay(None)
 if not display:
     sys.exit("no display")
-tree = subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True).stdout
-ids = [line.split()[0] for line in tree.splitlines() if line.strip().startswith("0x") and '"' in line]
 class Event(ctypes.Structure):
     _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
                 ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
@@ -80,10 +81,22 @@ class Event(ctypes.Structure):
 protocols = x.XInternAtom(display, b"WM_PROTOCOLS", 0)
 delete = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
 x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.POINTER(Event)]
+ids = []
+for _ in range(2400):
+    tree = subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True).stdout
+    ids = [l.split()[0] for l in tree.splitlines() if l.strip().startswith("0x") and '"' in l]
+    if ids:
+        break
+    time.sleep(0.05)
+for _ in range(24000):
+    if glob.glob(home + "/Library/Caches/*/*.png"):
+        break
+    time.sleep(0.005)
+else:
+    sys.exit("no thumbnail was ever drawn")
 for wid in ids:
     e = Event(type=33, send_event=1, display=display, window=int(wid, 16), message_type=protocols, format=32)
     e.data[0] = delete
-    e.data[1] = 0
     x.XSendEvent(display, int(wid, 16), 0, 0, ctypes.byref(e))
 x.XFlush(display)
 PY
@@ -102,6 +115,7 @@ run_once() {
   rm -rf "$home"
   cp -a "$work/template" "$home"
   local script=$work/$mode.txt log=$work/$mode-$n.log
+  rm -f "$log.pid"
   case $mode in
     sigterm|window) { open_reader; echo 'waitfor "never shown" 120'; } > "$script" ;;
     leave) { open_reader; echo 'tap 37 22'; echo 'wait 1'; echo 'expect "My documents"'; } > "$script" ;;
@@ -116,15 +130,16 @@ run_once() {
         bash -c '"$0" --script "$1" & app=$!; echo $app > "$2.pid"; wait $app' "$app" "$script" "$log" > "$log" 2>&1 &
       pid=$! ;;
   esac
-  if [ "$mode" = sigterm ] || [ "$mode" = window ]; then
+  if [ "$mode" = sigterm ]; then
     wait_for_drawing "$home" || { tail -n 20 "$log"; echo "$mode run $n: no thumbnail was ever drawn"; exit 1; }
-    if [ "$mode" = sigterm ]; then
-      kill -TERM "$pid"
-    else
-      local env=/proc/$(cat "$log.pid")/environ
-      DISPLAY=$(tr '\0' '\n' < "$env" | sed -n 's/^DISPLAY=//p') \
-        XAUTHORITY=$(tr '\0' '\n' < "$env" | sed -n 's/^XAUTHORITY=//p') close_window
-    fi
+    kill -TERM "$pid"
+  elif [ "$mode" = window ]; then
+    for _ in $(seq 600); do [ -s "$log.pid" ] && break; sleep 0.05; done
+    local env=/proc/$(cat "$log.pid")/environ
+    for _ in $(seq 600); do tr '\0' '\n' < "$env" | grep -q '^DISPLAY=' && break; sleep 0.05; done
+    DISPLAY=$(tr '\0' '\n' < "$env" | sed -n 's/^DISPLAY=//p') \
+      XAUTHORITY=$(tr '\0' '\n' < "$env" | sed -n 's/^XAUTHORITY=//p') close_window_when_drawing "$home" \
+      || { tail -n 20 "$log"; echo "$mode run $n: the window was never closed"; exit 1; }
   fi
   local status=0
   wait "$pid" || status=$?
@@ -135,14 +150,14 @@ run_once() {
   case $mode in
     # A run whose quit came after every thumbnail was drawn proves nothing: it is run again.
     sigterm|window) grep -q "stopped PdfThumbQueue: [1-9]" "$log" \
-      || { echo "$mode run $n: the quit came after every thumbnail was drawn; again"; return 2; } ;;
+      || { echo "$mode run $n: the quit came after every thumbnail was drawn; again"; tail -n 5 "$log"; return 2; } ;;
     leave|logout) grep -q "PdfThumbQueue: [1-9][0-9]* thumbnails of a closed document dropped" "$log" \
       || { echo "$mode run $n: the reader was left after every thumbnail was drawn; again"; return 2; } ;;
   esac
   rm -rf "$home"
 }
 
-for mode in sigterm window leave logout; do
+for mode in $modes; do
   for n in $(seq "$runs"); do
     for try in 1 2 3 4 5 6; do
       status=0

@@ -5,6 +5,8 @@
 #include "Classes/Catalog/ProductDetailController.h"
 #include "Classes/Catalog/MasterViewController.h"
 #include "Classes/Customer/CustomerDataModel.h"
+#include "Classes/Library/PdfThumbOperation.h"
+#include "Classes/Library/PdfThumbQueue.h"
 #include "Classes/Library/SaleslibraryModel.h"
 #include "Classes/Order/QuoteOrderStore.h"
 #include "Common/BrivantaNavigationController.h"
@@ -213,6 +215,8 @@ void BrivantaAppDelegate::showLoginPage()
     static const std::pair<const char*, void (*)()> kReleaseSteps[] = {
         {"LoginMode", [] { LoginMode::freeInstance(); }},
         {"SaleslibraryModel", [] { SaleslibraryModel::freeInstance(); }},
+        // The documents of the user leaving are drawn no further.
+        {"PdfThumbQueue", [] { PdfThumbQueue::sharedInstance().cancelAllOperations(); PdfThumbReleaseRenderDocument(); }},
         {"NetworkModel", [] { NetworkModel::sharedInstance()->cancelAllRequests(); }},
         {"SyncModel", [] { SyncModel::freeInstance(); }},
         {"DataAccessManager", [] { DataAccessManager::releaseDataModel(); }},

@@ -74,7 +74,9 @@ void LibraryFileOpener::openPdf(const std::string& path, const std::string& titl
         record->updateProperties();
     // A record without pages (locked, or damaged past reading) would show an empty reader.
     if (!record || record->pageCount().value_or(0) < 1) {
-        showAlert("THEFILEISCORRUPTED");
+        // A password is no damage: the user hears which of the two keeps the file shut.
+        bool locked = record && pdf::Document::open(record->fileURL()).status == pdf::Document::Status::Locked;
+        showAlert(locked ? "THEFILEISPROTECTED" : "THEFILEISCORRUPTED");
         return;
     }
     auto reader = PdfViewController::initWithReaderDocumentDocumentName(record, title);

@@ -2,14 +2,20 @@
 
 #include "Classes/Library/PdfDocument.h"
 #include "Platform/Graphics/Context.h"
+#include "Platform/Pdf/PageCost.h"
 #include "Platform/UI/GestureRecognizer.h"
 #include "Platform/UI/Window.h"
 
 #include <algorithm>
+#include <cmath>
 
 std::shared_ptr<PdfContentPage> PdfContentPage::initWithURLPagePassword(const std::string& fileURL, int page,
-                                                                        const std::optional<std::string>& password)
+                                                                        const std::optional<std::string>& password,
+                                                                        Unavailable* why)
 {
+    Unavailable ignored;
+    Unavailable& reason = why ? *why : ignored;
+    reason = Unavailable::Missing;
     auto document = PdfDocumentOpen(fileURL, password);
     if (!document || document->pageCount() < 1)
         return nullptr;
@@ -18,9 +24,16 @@ std::shared_ptr<PdfContentPage> PdfContentPage::initWithURLPagePassword(const st
         return nullptr;
     // Even whole points, so the page centres on whole points.
     gfx::Size size = pdfPage->size();
-    double w = double(int(size.width) & ~1), h = double(int(size.height) & ~1);
+    double w = std::isfinite(size.width) && size.width < 1e6 ? double(int(size.width) & ~1) : 0;
+    double h = std::isfinite(size.height) && size.height < 1e6 ? double(int(size.height) & ~1) : 0;
     if (w <= 0 || h <= 0)
         return nullptr;
+    // Drawing cannot be stopped once begun: a page that would take the machine is not begun.
+    if (!pdf::pageIsDrawable(fileURL, pdfPage->number())) {
+        reason = Unavailable::TooCostly;
+        return nullptr;
+    }
+    reason = Unavailable::None;
     return std::make_shared<PdfContentPage>(std::move(document), std::move(pdfPage), gfx::Size{w, h});
 }
 

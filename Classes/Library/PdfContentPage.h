@@ -21,9 +21,13 @@ struct PdfDocumentLink {
 // tile size of the window), with the page's links for taps. Opens its own copy of the document.
 class PdfContentPage : public ui::TiledView {
 public:
-    // Nothing when the document or the page cannot be had. The page is clamped to 1..count.
+    // Why a page has no view: it cannot be had, or drawing it would take the machine.
+    enum class Unavailable { None, Missing, TooCostly };
+    // Nothing when the document or the page cannot be had, or when the page is beyond the
+    // limits of what is drawn (`why` tells which). The page is clamped to 1..count.
     static std::shared_ptr<PdfContentPage> initWithURLPagePassword(const std::string& fileURL, int page,
-                                                                   const std::optional<std::string>& password);
+                                                                   const std::optional<std::string>& password,
+                                                                   Unavailable* why = nullptr);
     PdfContentPage(std::shared_ptr<pdf::Document> document, std::shared_ptr<pdf::Page> page, gfx::Size size);
     ~PdfContentPage() override;
     const char* className() const override { return "PdfContentPage"; }

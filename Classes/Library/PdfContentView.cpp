@@ -4,6 +4,7 @@
 #include "Classes/Library/PdfContentThumb.h"
 #include "Classes/Library/PdfThumbCache.h"
 #include "Classes/Library/PdfThumbRequest.h"
+#include "Platform/UI/Label.h"
 #include "Platform/UI/Window.h"
 
 #include <algorithm>
@@ -24,7 +25,7 @@ PdfContentView::PdfContentView(const gfx::Rect& frame, const std::string& fileUR
     setDelegate(this);
     setTag(page);
 
-    m_page = PdfContentPage::initWithURLPagePassword(fileURL, page, password);
+    m_page = PdfContentPage::initWithURLPagePassword(fileURL, page, password, &m_unavailable);
     if (!m_page)
         return;
     gfx::Rect pageBounds = m_page->bounds();
@@ -58,6 +59,21 @@ PdfContentView::PdfContentView(const gfx::Rect& frame, const std::string& fileUR
 PdfContentView::~PdfContentView()
 {
     setDelegate(nullptr);
+}
+
+void PdfContentView::showMessage(const std::string& text)
+{
+    if (!m_messageLabel) {
+        m_messageLabel = ui::View::make<ui::Label>(bounds().insetBy(48, 48));
+        m_messageLabel->setAutoresizingMask(ui::AutoresizingFlexibleWidth | ui::AutoresizingFlexibleHeight);
+        m_messageLabel->setTextAlignment(gfx::TextAlignment::Center);
+        m_messageLabel->setNumberOfLines(0);
+        m_messageLabel->setFont(gfx::Font::boldSystemFont(20));
+        m_messageLabel->setTextColor(gfx::Color::white());
+        m_messageLabel->setBackgroundColor(std::nullopt);
+        addSubview(m_messageLabel);
+    }
+    m_messageLabel->setText(text);
 }
 
 void PdfContentView::showPageThumbPagePasswordGuid(const std::string& fileURL, int page,

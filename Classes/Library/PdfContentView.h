@@ -1,4 +1,5 @@
 #pragma once
+#include "Classes/Library/PdfContentPage.h"
 #include "Platform/Pdf/Document.h"
 #include "Platform/UI/ScrollView.h"
 
@@ -6,8 +7,11 @@
 #include <optional>
 #include <string>
 
-class PdfContentPage;
 class PdfContentThumb;
+
+namespace ui {
+class Label;
+}
 class PdfContentView;
 
 // Hears touches beginning on a page view (the reader hides its bars then).
@@ -40,8 +44,11 @@ public:
     void setMessage(PdfContentViewDelegate* message) { m_message = message; }
     PdfContentViewDelegate* message() const { return m_message; }
 
-    // Nothing when the page could not be had.
+    // Nothing when the page could not be had; then the reason, and a message in its place.
     const std::shared_ptr<PdfContentPage>& contentPage() const { return m_page; }
+    PdfContentPage::Unavailable unavailable() const { return m_unavailable; }
+    void showMessage(const std::string& text);
+    const std::shared_ptr<ui::Label>& messageLabel() const { return m_messageLabel; }
     const std::shared_ptr<PdfContentThumb>& thumbView() const { return m_thumb; }
     const std::shared_ptr<ui::View>& containerView() const { return m_container; }
     double zoomAmount() const { return m_zoomAmount; }
@@ -64,6 +71,8 @@ private:
     std::shared_ptr<PdfContentPage> m_page;
     std::shared_ptr<PdfContentThumb> m_thumb;
     std::shared_ptr<ui::View> m_container;
+    std::shared_ptr<ui::Label> m_messageLabel;
+    PdfContentPage::Unavailable m_unavailable = PdfContentPage::Unavailable::None;
     double m_zoomAmount = 0;
     PdfContentViewDelegate* m_message = nullptr;
 };

@@ -9,6 +9,7 @@
 #include "Platform/Base/Log.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/Context.h"
+#include "Platform/Pdf/PageCost.h"
 
 #include <algorithm>
 #include <cmath>
@@ -41,31 +42,51 @@ void cancelRequest(const std::shared_ptr<PdfThumbRequest>& request)
 
 // The work queue draws page after page of one document: the last one opened stays open for
 // the next render, as long as the file is the same (path, password, size and date).
+struct RenderDocument {
+    std::mutex mutex;
+    std::string key;
+    std::shared_ptr<pdf::Document> document;
+};
+
+RenderDocument& renderDocument()
+{
+    static auto* shared = new RenderDocument(); // let go by PdfThumbReleaseRenderDocument
+    return *shared;
+}
+
 std::shared_ptr<pdf::Document> openForRender(const PdfThumbRequest& request)
 {
-    static std::mutex mutex;
-    static std::string lastKey;
-    static std::shared_ptr<pdf::Document> last;
     auto size = base::FileManager::fileSize(request.fileURL());
     auto date = base::FileManager::modificationDate(request.fileURL());
     if (!size || !date)
         return nullptr;
     std::string key = request.fileURL() + '\0' + request.password().value_or("") + '\0' + std::to_string(*size) +
                       '\0' + std::to_string(date->timeIntervalSince1970());
-    std::lock_guard lock(mutex);
-    if (key != lastKey || !last) {
-        last = PdfDocumentOpen(request.fileURL(), request.password());
-        lastKey = last ? key : std::string();
+    RenderDocument& last = renderDocument();
+    std::lock_guard lock(last.mutex);
+    if (key != last.key || !last.document) {
+        last.document = PdfDocumentOpen(request.fileURL(), request.password());
+        last.key = last.document ? key : std::string();
     }
-    return last;
+    return last.document;
 }
 
 } // namespace
 
+void PdfThumbReleaseRenderDocument()
+{
+    std::shared_ptr<pdf::Document> closing;
+    RenderDocument& last = renderDocument();
+    std::lock_guard lock(last.mutex);
+    closing.swap(last.document);
+    last.key.clear();
+}
+
 PdfThumbWriter& PdfThumbWriter::sharedInstance()
 {
-    static PdfThumbWriter writer;
-    return writer;
+    // Never destroyed: the thumbnail queue stops it, after the renders that feed it.
+    static auto* writer = new PdfThumbWriter();
+    return *writer;
 }
 
 PdfThumbWriter::PdfThumbWriter()
@@ -98,6 +119,13 @@ gfx::Image PdfThumbWriter::pendingImage(const std::string& path) const
 void PdfThumbWriter::waitUntilIdle()
 {
     m_queue.waitUntilAllOperationsAreFinished();
+}
+
+size_t PdfThumbWriter::stop()
+{
+    // What waits is written: the next opening finds it.
+    m_queue.waitUntilAllOperationsAreFinished();
+    return m_queue.shutDown();
 }
 
 void PdfThumbWriter::drain()
@@ -258,7 +286,11 @@ void PdfThumbRender::main()
     const PdfThumbRequest& request = *m_request;
     gfx::Image image;
     if (auto document = openForRender(request)) {
-        if (auto page = document->page(request.thumbPage())) {
+        // A page beyond the drawing limits gets no picture: its drawing could not be stopped.
+        auto page = document->page(request.thumbPage());
+        if (page && !pdf::pageIsDrawable(request.fileURL(), page->number()))
+            page.reset();
+        if (page) {
             gfx::Size box = page->size();
             gfx::Size target = request.thumbSize();
             if (box.width > 0 && box.height > 0 && target.width > 0 && target.height > 0) {

@@ -56,6 +56,9 @@ private:
     std::shared_ptr<PdfThumbRequest> m_request;
 };
 
+// Closes the document kept open for the next render (its reader has closed).
+void PdfThumbReleaseRenderDocument();
+
 // The same picture to any view that still wants it, on the main loop.
 void PdfThumbShowOnMain(const std::shared_ptr<PdfThumbRequest>& request, const gfx::Image& image);
 
@@ -68,6 +71,8 @@ public:
     // The picture waiting to be written at this path; none when there is none.
     gfx::Image pendingImage(const std::string& path) const;
     void waitUntilIdle();
+    // Writes what waits, then takes nothing more and joins its thread; answers what it dropped.
+    size_t stop();
     base::OperationQueue& queue() { return m_queue; }
 
 private:

@@ -1,17 +1,31 @@
 #include "Classes/Library/PdfThumbQueue.h"
 
 #include "Classes/Library/PdfThumbOperation.h"
+#include "Platform/Base/BackgroundWork.h"
+#include "Platform/Base/Log.h"
 
 PdfThumbQueue& PdfThumbQueue::sharedInstance()
 {
-    static PdfThumbQueue queue;
-    return queue;
+    // Never destroyed: stopped and joined when the application terminates.
+    static auto* queue = new PdfThumbQueue();
+    return *queue;
 }
 
 PdfThumbQueue::PdfThumbQueue()
 {
     m_load.setMaxConcurrentOperationCount(1);
     m_work.setMaxConcurrentOperationCount(1);
+    base::BackgroundWork::add("PdfThumbQueue", [this] { return stop(); });
+}
+
+size_t PdfThumbQueue::stop()
+{
+    // Loads queue renders and renders queue writes: stopped in that order.
+    size_t dropped = m_load.shutDown();
+    dropped += m_work.shutDown();
+    dropped += PdfThumbWriter::sharedInstance().stop();
+    PdfThumbReleaseRenderDocument();
+    return dropped;
 }
 
 void PdfThumbQueue::addLoadOperation(const std::shared_ptr<base::Operation>& operation)
@@ -30,12 +44,19 @@ void PdfThumbQueue::cancelOperationsWithGUID(const std::string& guid)
 {
     m_load.setSuspended(true);
     m_work.setSuspended(true);
+    size_t cancelled = 0;
     for (auto* queue : {&m_load, &m_work})
         for (const auto& op : queue->operations())
-            if (auto thumb = std::dynamic_pointer_cast<PdfThumbOperation>(op); thumb && thumb->guid() == guid)
+            if (auto thumb = std::dynamic_pointer_cast<PdfThumbOperation>(op); thumb && thumb->guid() == guid) {
+                cancelled += thumb->isCancelled() || thumb->isExecuting() ? 0 : 1;
                 thumb->cancel();
+            }
+    if (cancelled)
+        base::logf("PdfThumbQueue: %zu thumbnails of a closed document dropped", cancelled);
     m_work.setSuspended(false);
     m_load.setSuspended(false);
+    // The closed document's file is not held open for a render that will not come.
+    PdfThumbReleaseRenderDocument();
 }
 
 void PdfThumbQueue::cancelAllOperations()

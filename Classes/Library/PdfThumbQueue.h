@@ -19,6 +19,9 @@ public:
     base::OperationQueue& workQueue() { return m_work; }
     // Blocks until both queues are idle and their pictures written (tests, benchmarks).
     void waitUntilIdle();
+    // Takes nothing more: drops what waits, lets the running operations end, writes what was
+    // drawn and joins every thread. Answers how many operations were dropped.
+    size_t stop();
 
 private:
     PdfThumbQueue();

@@ -288,6 +288,11 @@ void PdfViewController::showDocumentPage(int page)
             m_scrollView->addSubview(content);
             m_contentViews[n] = content;
             content->setMessage(this);
+            // Where a page cannot be drawn, the page area says why rather than staying blank.
+            if (!content->contentPage())
+                content->showMessage(Language::stringWithName(
+                    content->unavailable() == PdfContentPage::Unavailable::TooCostly ? "PDFPAGETOOLARGE"
+                                                                                       : "PDFPAGECANNOTBESHOWN"));
             created.push_back(n);
         }
         frame = frame.offsetBy(frame.width(), 0);

@@ -1,5 +1,6 @@
 #include "Platform/Base/FileManager.h"
 
+#include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/Log.h"
 
 #include <algorithm>
@@ -271,7 +272,15 @@ struct LaterSyncs {
 
 LaterSyncs& laterSyncs()
 {
-    static auto* syncs = new LaterSyncs(); // outlives the threads still syncing at exit
+    static auto* syncs = [] {
+        auto* made = new LaterSyncs(); // outlives the threads still syncing at exit
+        // Saved records reach the disk before the program ends.
+        BackgroundWork::add("disk sync", [] {
+            FileManager::waitForLaterSyncs();
+            return size_t(0);
+        });
+        return made;
+    }();
     return *syncs;
 }
 

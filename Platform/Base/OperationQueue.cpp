@@ -225,14 +225,25 @@ OperationQueue::OperationQueue(bool main) : m_isMain(main)
 
 OperationQueue::~OperationQueue()
 {
+    shutDown();
+}
+
+size_t OperationQueue::shutDown()
+{
     Ops starting;
+    size_t dropped = 0;
     {
         std::lock_guard lock(m_mutex);
+        if (m_shuttingDown)
+            return 0;
         m_shuttingDown = true;
         // Pending operations still start, cancelled, so that each one reaches its end.
         m_suspended = false;
-        for (auto& op : m_pending)
+        for (auto& op : m_pending) {
+            if (!op->isCancelled())
+                ++dropped;
             op->cancel();
+        }
         starting = takeReady();
     }
     launch(std::move(starting));
@@ -255,6 +266,13 @@ OperationQueue::~OperationQueue()
     }
     if (m_workers)
         m_workers->stop();
+    return dropped;
+}
+
+bool OperationQueue::isShutDown() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_shuttingDown;
 }
 
 OperationQueue& OperationQueue::mainQueue()

@@ -95,7 +95,7 @@ private:
 // more than the operations that ran at once). The main queue runs them one by one on the main
 // run loop, each as a task of its own, chosen only when the loop gets to it. Destroying a queue
 // cancels what has not started, lets every operation finish (cancelled ones skip their work)
-// and waits.
+// and waits; shutDown() does the same earlier, leaving a queue that takes nothing more.
 class OperationQueue {
 public:
     static constexpr int kDefaultMaxConcurrent = -1; // as many as the machine has cores
@@ -119,6 +119,11 @@ public:
     bool isSuspended() const;
     void cancelAllOperations();
     void waitUntilAllOperationsAreFinished();
+    // Takes nothing more, cancels what has not started, waits for what runs and joins the
+    // queue's threads. Answers how many operations were cancelled before they started; a
+    // second call answers 0.
+    size_t shutDown();
+    bool isShutDown() const;
 
 protected:
     // Called once an operation has left the queue, on the thread that finished it.

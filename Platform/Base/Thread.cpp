@@ -1,5 +1,6 @@
 #include "Platform/Base/Thread.h"
 
+#include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/OperationQueue.h"
 #include "Platform/Base/RunLoop.h"
 
@@ -30,11 +31,13 @@ void WorkerThread::post(std::function<void()> task)
     m_wake.notify_one();
 }
 
-void WorkerThread::stop()
+size_t WorkerThread::stop()
 {
+    size_t dropped = 0;
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
+        dropped = m_tasks.size();
         m_tasks.clear();
     }
     m_wake.notify_one();
@@ -42,6 +45,7 @@ void WorkerThread::stop()
         m_thread.join();
     else if (m_thread.joinable())
         m_thread.detach();
+    return dropped;
 }
 
 void WorkerThread::loop()
@@ -104,7 +108,12 @@ void RunLoopThread::stop()
 namespace {
 OperationQueue& backgroundQueue()
 {
-    static OperationQueue* queue = new OperationQueue(); // process lifetime, like the system's
+    // Never destroyed; stopped and joined when the application terminates.
+    static OperationQueue* queue = [] {
+        auto* made = new OperationQueue();
+        BackgroundWork::add("background queue", [made] { return made->shutDown(); });
+        return made;
+    }();
     return *queue;
 }
 } // namespace

@@ -21,7 +21,8 @@ public:
 
     void post(std::function<void()> task);
     bool isCurrent() const { return std::this_thread::get_id() == m_thread.get_id(); }
-    void stop();
+    // Answers how many tasks were dropped before they started.
+    size_t stop();
     const std::string& name() const { return m_name; }
 
 private:

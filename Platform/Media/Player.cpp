@@ -1,5 +1,6 @@
 #include "Platform/Media/Player.h"
 
+#include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/Context.h"
@@ -143,11 +144,20 @@ struct PlayerPipeline {
 std::shared_ptr<Player> Player::create()
 {
     initialise();
-    return std::shared_ptr<Player>(new Player());
+    auto player = std::shared_ptr<Player>(new Player());
+    std::weak_ptr<Player> weak = player;
+    // The pipeline's streaming threads end with the application, whoever still holds the player.
+    player->m_backgroundWork = base::BackgroundWork::add("media pipeline", [weak] {
+        if (auto held = weak.lock())
+            held->m_pipeline.reset();
+        return size_t(0);
+    });
+    return player;
 }
 
 Player::~Player()
 {
+    base::BackgroundWork::remove(m_backgroundWork);
     m_pipeline.reset();
 }
 

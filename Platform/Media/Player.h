@@ -79,6 +79,7 @@ private:
     gfx::SurfaceRef m_frame;
     std::atomic<bool> m_repaintPosted{false};
     std::function<void()> m_onFrame;
+    uint64_t m_backgroundWork = 0; // the pipeline's registration, so its threads end at exit
     friend struct PlayerPipeline;
 };
 

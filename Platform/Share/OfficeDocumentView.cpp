@@ -1,5 +1,6 @@
 #include "Platform/Share/OfficeDocumentView.h"
 
+#include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Base/Thread.h"
 #include "Platform/Graphics/Context.h"
@@ -19,8 +20,14 @@ namespace {
 // Conversions run one after another on a thread of their own.
 base::WorkerThread& conversionThread()
 {
-    static base::WorkerThread thread("office-convert");
-    return thread;
+    // Never destroyed; stopped and joined when the application terminates (a running
+    // conversion is ended then).
+    static base::WorkerThread* thread = [] {
+        auto* made = new base::WorkerThread("office-convert");
+        base::BackgroundWork::add("office conversions", [made] { return made->stop(); });
+        return made;
+    }();
+    return *thread;
 }
 
 // One page of the converted document, drawn white under the page.

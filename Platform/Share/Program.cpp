@@ -1,5 +1,7 @@
 #include "Platform/Share/Program.h"
 
+#include "Platform/Base/BackgroundWork.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -123,7 +125,8 @@ ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double
         }
         if (done < 0 && errno != EINTR)
             break;
-        if (std::chrono::steady_clock::now() >= deadline) {
+        // The application is ending: the program goes now rather than at its deadline.
+        if (std::chrono::steady_clock::now() >= deadline || base::BackgroundWork::isStopping()) {
             result.timedOut = true;
             // The leader is not reaped yet, so the group id still names its group.
             kill(-pid, SIGKILL);

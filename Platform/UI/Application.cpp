@@ -1,5 +1,6 @@
 #include "Platform/UI/Application.h"
 
+#include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/NotificationCenter.h"
 #include "Platform/Base/RunLoop.h"
@@ -248,6 +249,8 @@ void Application::terminate()
         m_delegate->willTerminate(*this);
     base::NotificationCenter::defaultCenter().post(kWillTerminateNotification);
     m_state = State::NotRunning;
+    // After everyone has saved: no worker may still run when static objects go away.
+    base::BackgroundWork::stopAll();
 }
 
 Application::BackgroundTaskId Application::beginBackgroundTask(std::function<void()> expirationHandler)
@@ -296,6 +299,7 @@ void Application::resetForTesting()
     m_recordedURLs.clear();
     m_terminationRequested = false;
     m_terminationHandler = {};
+    base::BackgroundWork::resetForTesting();
     std::lock_guard lock(m_tasksMutex);
     m_backgroundTasks.clear();
 }

@@ -79,6 +79,7 @@ public:
     void becomeActive();
     void enterBackground();
     void enterForeground();
+    // Tells the delegate and observers, then stops and joins every background worker.
     void terminate();
 
     // Asks the run to end the way closing the window does: the back end leaves its loop, a

@@ -1,5 +1,6 @@
 #include "Platform/UI/TiledView.h"
 
+#include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/OperationQueue.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/Context.h"
@@ -33,10 +34,14 @@ namespace {
 
 base::OperationQueue& tileQueue()
 {
-    static base::OperationQueue queue;
-    static std::once_flag once;
-    std::call_once(once, [] { queue.setMaxConcurrentOperationCount(2); });
-    return queue;
+    // Never destroyed; stopped and joined when the application terminates.
+    static base::OperationQueue* queue = [] {
+        auto* made = new base::OperationQueue();
+        made->setMaxConcurrentOperationCount(2);
+        base::BackgroundWork::add("tile drawing", [made] { return made->shutDown(); });
+        return made;
+    }();
+    return *queue;
 }
 
 using Rendered = std::vector<std::pair<TiledView::TileKey, gfx::SurfaceRef>>;

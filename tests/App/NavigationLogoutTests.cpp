@@ -119,7 +119,7 @@ TEST_F(NavigationLogoutTest, TheLogoPopoverLogsOutReleasingEverySharedModelInOrd
     ASSERT_TRUE(driver->tap(logout));
     settle();
 
-    EXPECT_EQ(steps, (std::vector<std::string>{"LoginMode", "SaleslibraryModel", "NetworkModel", "SyncModel",
+    EXPECT_EQ(steps, (std::vector<std::string>{"LoginMode", "SaleslibraryModel", "PdfThumbQueue", "NetworkModel", "SyncModel",
                                                "DataAccessManager", "ConfigManager", "MasterViewController", "QuoteOrderStore",
                                                "CustomerDataModel", "LanguageManager"}));
     EXPECT_NE(std::dynamic_pointer_cast<WeclomeViewController>(app->window()->rootViewController()), nullptr);

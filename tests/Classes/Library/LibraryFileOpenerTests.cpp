@@ -67,7 +67,7 @@ TEST_F(LibraryFileOpenerTest, EachTypeGoesToItsViewerOrSaysWhyNot)
     } cases[] = {
         {"PDF", good, 5, "PdfViewController", "", false},
         {"random bytes as PDF", noise, 5, "", "THEFILEISCORRUPTED", false},
-        {"locked PDF", locked, 5, "", "THEFILEISCORRUPTED", false},
+        {"locked PDF", locked, 5, "", "THEFILEISPROTECTED", false},
         {"text with a handler", notes, 9, "", "", true},
         {"deck in capitals", deck, 9, "PPTLoadingViewController", "", false},
         {"deck past the size limit", huge, 9, "", "FILETOOLARGEALERT", false},

@@ -92,7 +92,7 @@ TEST_F(LibraryRoutingTest, EachDocumentReachesItsViewerOrItsMessage)
         {nullptr, "LibraryDetailController", "FILETOOLARGEALERT", true},
         {"Guide", "PdfViewController", "", false},
         {"Noise", "LibraryDetailController", "THEFILEISCORRUPTED", false},
-        {"Locked", "LibraryDetailController", "THEFILEISCORRUPTED", false},
+        {"Locked", "LibraryDetailController", "THEFILEISPROTECTED", false},
         {"Film", "LibraryDetailController", "", false},
     };
     for (const auto& c : cases) {

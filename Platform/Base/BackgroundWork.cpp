@@ -1,0 +1,95 @@
+#include "Platform/Base/BackgroundWork.h"
+
+#include "Platform/Base/Log.h"
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+namespace base {
+
+namespace {
+
+struct Registered {
+    BackgroundWork::Id id;
+    std::string name;
+    BackgroundWork::Stop stop;
+};
+
+struct Registry {
+    std::mutex mutex;
+    std::vector<Registered> entries;
+    BackgroundWork::Id lastId = 0;
+    std::atomic<bool> stopping{false};
+};
+
+Registry& registry()
+{
+    static auto* shared = new Registry(); // reached by workers' owners until the very end
+    return *shared;
+}
+
+void runStop(const std::string& name, const BackgroundWork::Stop& stop)
+{
+    size_t dropped = stop ? stop() : 0;
+    if (dropped)
+        logf("stopped %s: %zu unfinished", name.c_str(), dropped);
+}
+
+} // namespace
+
+BackgroundWork::Id BackgroundWork::add(std::string name, Stop stop)
+{
+    Registry& r = registry();
+    {
+        std::lock_guard lock(r.mutex);
+        if (!r.stopping) {
+            Id id = ++r.lastId;
+            r.entries.push_back({id, std::move(name), std::move(stop)});
+            return id;
+        }
+    }
+    runStop(name, stop);
+    return 0;
+}
+
+void BackgroundWork::remove(Id id)
+{
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    std::erase_if(r.entries, [id](const Registered& entry) { return entry.id == id; });
+}
+
+void BackgroundWork::stopAll()
+{
+    Registry& r = registry();
+    if (r.stopping.exchange(true))
+        return;
+    // One at a time, newest first, unlocked: a stop may let go of owners that unregister.
+    for (;;) {
+        Registered entry;
+        {
+            std::lock_guard lock(r.mutex);
+            if (r.entries.empty())
+                return;
+            entry = std::move(r.entries.back());
+            r.entries.pop_back();
+        }
+        runStop(entry.name, entry.stop);
+    }
+}
+
+bool BackgroundWork::isStopping()
+{
+    return registry().stopping;
+}
+
+void BackgroundWork::resetForTesting()
+{
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    r.entries.clear();
+    r.stopping = false;
+}
+
+} // namespace base

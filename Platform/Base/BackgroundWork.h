@@ -1,0 +1,32 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace base {
+
+// Every owner of work off the main thread (queues, worker threads, players) registers how to
+// stop and join it; the application stops them all when it terminates, before the program's
+// static objects go away, so no worker outlives what it uses.
+class BackgroundWork {
+public:
+    using Id = uint64_t;
+    // Stops the work and waits for it; answers how many pieces of work it dropped unfinished.
+    using Stop = std::function<size_t()>;
+
+    // Registered after stopAll() has run, the work is stopped at once. Any thread.
+    static Id add(std::string name, Stop stop);
+    // The owner went first; nothing is stopped. Any thread.
+    static void remove(Id id);
+    // Stops every registered worker, newest first, each once; logs the ones that dropped work.
+    // From the main thread; later calls do nothing.
+    static void stopAll();
+    // True once stopAll() has begun: long waits (a running converter) end early.
+    static bool isStopping();
+
+    // Tests start again: forgets the registrations and the stopped state.
+    static void resetForTesting();
+};
+
+} // namespace base

@@ -1,0 +1,730 @@
+#include "Platform/Pdf/PageCost.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string_view>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+#include <zlib.h>
+
+namespace pdf {
+
+namespace {
+
+// One value of the file's object syntax; strings and hex strings keep no bytes (never read).
+struct Obj {
+    enum Kind { Null, Bool, Num, Str, Name, Arr, Dict, Ref, Op };
+    Kind kind = Null;
+    double num = 0;
+    std::string text; // a name without its slash, or an operator
+    int ref = 0;
+    std::vector<Obj> items;          // array items, or dictionary values
+    std::vector<std::string> keys;   // dictionary keys, beside their values
+
+    const Obj* get(const char* key) const
+    {
+        for (size_t i = 0; i < keys.size(); ++i)
+            if (keys[i] == key)
+                return &items[i];
+        return nullptr;
+    }
+    bool isName(const char* name) const { return kind == Name && text == name; }
+};
+
+bool isSpace(unsigned char c)
+{
+    return c == 0 || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
+}
+
+bool isDelimiter(unsigned char c)
+{
+    return std::strchr("()<>[]{}/%", c) != nullptr && c != 0;
+}
+
+bool isRegular(unsigned char c)
+{
+    return !isSpace(c) && !isDelimiter(c);
+}
+
+// Reads values from a run of bytes; nesting is bounded, so a hostile file cannot exhaust the stack.
+class Lexer {
+public:
+    Lexer(const char* begin, const char* end) : m_p(begin), m_end(end) {}
+    const char* position() const { return m_p; }
+    const char* end() const { return m_end; }
+    void seek(const char* p) { m_p = p; }
+    bool atEnd()
+    {
+        skipSpace();
+        return m_p >= m_end;
+    }
+
+    void skipSpace()
+    {
+        while (m_p < m_end) {
+            if (isSpace(*m_p)) {
+                ++m_p;
+            } else if (*m_p == '%') {
+                while (m_p < m_end && *m_p != '\n' && *m_p != '\r')
+                    ++m_p;
+            } else {
+                break;
+            }
+        }
+    }
+
+    bool read(Obj& out, int depth = 0)
+    {
+        out = Obj();
+        skipSpace();
+        if (m_p >= m_end || depth > 64)
+            return false;
+        unsigned char c = *m_p;
+        if (c == '/') {
+            ++m_p;
+            out.kind = Obj::Name;
+            out.text = regularRun();
+            return true;
+        }
+        if (c == '(') {
+            out.kind = Obj::Str;
+            return skipLiteralString();
+        }
+        if (c == '<' && m_p + 1 < m_end && m_p[1] == '<') {
+            m_p += 2;
+            out.kind = Obj::Dict;
+            for (;;) {
+                skipSpace();
+                if (m_p + 1 < m_end && m_p[0] == '>' && m_p[1] == '>') {
+                    m_p += 2;
+                    return true;
+                }
+                Obj key;
+                if (!read(key, depth + 1) || key.kind != Obj::Name)
+                    return false;
+                Obj value;
+                if (!read(value, depth + 1))
+                    return false;
+                out.keys.push_back(std::move(key.text));
+                out.items.push_back(std::move(value));
+            }
+        }
+        if (c == '<') {
+            const void* close = std::memchr(m_p, '>', size_t(m_end - m_p));
+            if (!close)
+                return false;
+            m_p = static_cast<const char*>(close) + 1;
+            out.kind = Obj::Str;
+            return true;
+        }
+        if (c == '[') {
+            ++m_p;
+            out.kind = Obj::Arr;
+            for (;;) {
+                skipSpace();
+                if (m_p < m_end && *m_p == ']') {
+                    ++m_p;
+                    return true;
+                }
+                Obj item;
+                if (!read(item, depth + 1))
+                    return false;
+                out.items.push_back(std::move(item));
+            }
+        }
+        if (c == ']' || c == '>' || c == ')' || c == '{' || c == '}') {
+            ++m_p;
+            out.kind = Obj::Op;
+            out.text = std::string(1, char(c));
+            return true;
+        }
+        std::string word = regularRun();
+        if (word.empty()) {
+            ++m_p;
+            return true;
+        }
+        char* parsedEnd = nullptr;
+        double value = std::strtod(word.c_str(), &parsedEnd);
+        if (parsedEnd && *parsedEnd == 0 && (std::isdigit(static_cast<unsigned char>(word[0])) || word[0] == '-' ||
+                                            word[0] == '+' || word[0] == '.')) {
+            out.kind = Obj::Num;
+            out.num = value;
+            // "n g R" is a reference.
+            if (word.find_first_not_of("0123456789") == std::string::npos) {
+                const char* save = m_p;
+                skipSpace();
+                std::string generation = regularRun();
+                skipSpace();
+                if (!generation.empty() && generation.find_first_not_of("0123456789") == std::string::npos &&
+                    m_p < m_end && *m_p == 'R' && (m_p + 1 >= m_end || !isRegular(m_p[1]))) {
+                    ++m_p;
+                    out.kind = Obj::Ref;
+                    out.ref = int(std::min(value, 1e9));
+                    return true;
+                }
+                m_p = save;
+            }
+            return true;
+        }
+        if (word == "true" || word == "false") {
+            out.kind = Obj::Bool;
+            out.num = word == "true";
+            return true;
+        }
+        if (word == "null")
+            return true;
+        out.kind = Obj::Op;
+        out.text = std::move(word);
+        return true;
+    }
+
+private:
+    std::string regularRun()
+    {
+        const char* start = m_p;
+        while (m_p < m_end && isRegular(*m_p))
+            ++m_p;
+        return std::string(start, m_p);
+    }
+
+    bool skipLiteralString()
+    {
+        int open = 0;
+        while (m_p < m_end) {
+            char c = *m_p++;
+            if (c == '\\') {
+                ++m_p;
+            } else if (c == '(') {
+                ++open;
+            } else if (c == ')' && --open == 0) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    const char* m_p;
+    const char* m_end;
+};
+
+// The file, mapped read-only for as long as its index is kept.
+class Mapping {
+public:
+    explicit Mapping(const std::string& path)
+    {
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+            void* p = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+            if (p != MAP_FAILED) {
+                m_data = static_cast<const char*>(p);
+                m_size = size_t(st.st_size);
+            }
+        }
+        ::close(fd);
+    }
+    ~Mapping()
+    {
+        if (m_data)
+            ::munmap(const_cast<char*>(m_data), m_size);
+    }
+    Mapping(const Mapping&) = delete;
+    Mapping& operator=(const Mapping&) = delete;
+    const char* data() const { return m_data; }
+    size_t size() const { return m_size; }
+
+private:
+    const char* m_data = nullptr;
+    size_t m_size = 0;
+};
+
+// Inflates at most `limit` bytes; `over` tells that there was more.
+bool inflateLimited(const char* data, size_t size, size_t limit, std::string& out, bool& over)
+{
+    over = false;
+    out.clear();
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK)
+        return false;
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+    z.avail_in = uInt(std::min<size_t>(size, UINT32_MAX));
+    char buffer[65536];
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+        z.next_out = reinterpret_cast<Bytef*>(buffer);
+        z.avail_out = sizeof buffer;
+        rc = inflate(&z, Z_NO_FLUSH);
+        size_t got = sizeof buffer - z.avail_out;
+        if (out.size() + got > limit) {
+            over = true;
+            break;
+        }
+        out.append(buffer, got);
+        if (got == 0 && rc == Z_OK)
+            break;
+    }
+    inflateEnd(&z);
+    // A damaged tail still gives what came before it, as the drawing library reads it.
+    return true;
+}
+
+struct Entry {
+    Obj value;
+    const char* stream = nullptr; // raw stream bytes in the mapping
+    size_t streamSize = 0;
+    std::shared_ptr<std::string> inflated; // objects of an object stream live in its bytes
+    size_t position = 0;                  // later definitions win
+};
+
+// Every object of the file, found by scanning for their headers: this reads files whose
+// cross-reference table is damaged or missing, and both table forms alike.
+class Index {
+public:
+    explicit Index(const std::string& path) : m_file(path) { build(); }
+    bool valid() const { return m_file.data() != nullptr; }
+
+    const Obj* resolve(const Obj* obj, int hops = 0) const
+    {
+        while (obj && obj->kind == Obj::Ref && hops++ < 16) {
+            auto it = m_entries.find(obj->ref);
+            obj = it == m_entries.end() ? nullptr : &it->second.value;
+        }
+        return obj;
+    }
+    const Entry* entryOf(const Obj* obj) const
+    {
+        if (!obj || obj->kind != Obj::Ref)
+            return nullptr;
+        auto it = m_entries.find(obj->ref);
+        return it == m_entries.end() ? nullptr : &it->second;
+    }
+    const Obj* lookup(const Obj* dict, const char* key) const
+    {
+        dict = resolve(dict);
+        return dict && dict->kind == Obj::Dict ? resolve(dict->get(key)) : nullptr;
+    }
+
+    // The stream's bytes decoded; false for a filter this reader does not know.
+    bool streamBytes(const Entry& entry, size_t limit, std::string& out, bool& over) const
+    {
+        over = false;
+        if (!entry.stream)
+            return false;
+        const Obj* filter = lookup(&entry.value, "Filter");
+        if (filter && filter->kind == Obj::Arr && filter->items.size() == 1)
+            filter = resolve(&filter->items[0]);
+        if (!filter || filter->kind == Obj::Null) {
+            out.assign(entry.stream, std::min(entry.streamSize, limit));
+            over = entry.streamSize > limit;
+            return true;
+        }
+        if (filter->isName("FlateDecode") || filter->isName("Fl"))
+            return inflateLimited(entry.stream, entry.streamSize, limit, out, over);
+        return false;
+    }
+
+    // The leaf of the page tree with this number and its inherited resources.
+    bool findPage(int number, const Obj*& page, const Obj*& resources) const
+    {
+        const Obj* catalog = nullptr;
+        size_t best = 0;
+        for (const auto& [num, entry] : m_entries)
+            if (const Obj* type = lookup(&entry.value, "Type"); type && type->isName("Catalog") && entry.position >= best) {
+                catalog = &entry.value;
+                best = entry.position;
+            }
+        const Obj* root = lookup(catalog, "Pages");
+        if (!root)
+            return false;
+        int seen = 0;
+        std::set<const Obj*> visited;
+        return walk(root, nullptr, number, seen, visited, 0, page, resources);
+    }
+
+private:
+    bool walk(const Obj* node, const Obj* inherited, int number, int& seen, std::set<const Obj*>& visited, int depth,
+              const Obj*& page, const Obj*& resources) const
+    {
+        node = resolve(node);
+        if (!node || node->kind != Obj::Dict || depth > 64 || !visited.insert(node).second)
+            return false;
+        if (const Obj* own = lookup(node, "Resources"))
+            inherited = own;
+        const Obj* kids = lookup(node, "Kids");
+        const Obj* type = lookup(node, "Type");
+        if (kids && kids->kind == Obj::Arr && !(type && type->isName("Page"))) {
+            for (const auto& kid : kids->items)
+                if (walk(&kid, inherited, number, seen, visited, depth + 1, page, resources))
+                    return true;
+            return false;
+        }
+        if (++seen != number)
+            return false;
+        page = node;
+        resources = inherited;
+        return true;
+    }
+
+    void build()
+    {
+        const char* data = m_file.data();
+        size_t size = m_file.size();
+        if (!data)
+            return;
+        const char* end = data + size;
+        const char* p = data;
+        std::vector<const Entry*> objectStreams;
+        while (p < end) {
+            const void* found = memmem(p, size_t(end - p), "obj", 3);
+            if (!found)
+                break;
+            const char* at = static_cast<const char*>(found);
+            p = at + 3;
+            if (p < end && isRegular(*p))
+                continue;
+            // "<number> <generation> obj", each preceded by white space.
+            const char* q = at;
+            if (q == data || !isSpace(q[-1]))
+                continue;
+            while (q > data && isSpace(q[-1]))
+                --q;
+            const char* genEnd = q;
+            while (q > data && std::isdigit(static_cast<unsigned char>(q[-1])))
+                --q;
+            if (q == genEnd || q == data || !isSpace(q[-1]))
+                continue;
+            while (q > data && isSpace(q[-1]))
+                --q;
+            const char* numEnd = q;
+            while (q > data && std::isdigit(static_cast<unsigned char>(q[-1])))
+                --q;
+            if (q == numEnd || numEnd - q > 9 || (q > data && isRegular(q[-1])))
+                continue;
+            int number = std::atoi(std::string(q, numEnd).c_str());
+            Lexer lexer(p, end);
+            Entry entry;
+            entry.position = size_t(at - data);
+            if (!lexer.read(entry.value))
+                continue;
+            lexer.skipSpace();
+            const char* after = lexer.position();
+            if (size_t(end - after) >= 6 && std::memcmp(after, "stream", 6) == 0) {
+                const char* body = after + 6;
+                if (body < end && *body == '\r')
+                    ++body;
+                if (body < end && *body == '\n')
+                    ++body;
+                const Obj* length = entry.value.get("Length");
+                size_t declared = length && length->kind == Obj::Num && length->num >= 0 ? size_t(length->num) : SIZE_MAX;
+                const char* stop = nullptr;
+                if (declared <= size_t(end - body)) {
+                    Lexer check(body + declared, end);
+                    check.skipSpace();
+                    if (size_t(end - check.position()) >= 9 && std::memcmp(check.position(), "endstream", 9) == 0)
+                        stop = body + declared;
+                }
+                if (!stop) {
+                    const void* mark = memmem(body, size_t(end - body), "endstream", 9);
+                    stop = mark ? static_cast<const char*>(mark) : end;
+                }
+                entry.stream = body;
+                entry.streamSize = size_t(stop - body);
+                p = stop;
+            } else {
+                p = after;
+            }
+            auto& slot = m_entries[number];
+            if (slot.position <= entry.position || slot.value.kind == Obj::Null)
+                slot = std::move(entry);
+        }
+        for (auto& [num, entry] : m_entries)
+            if (const Obj* type = entry.value.get("Type"); type && type->isName("ObjStm") && entry.stream)
+                objectStreams.push_back(&entry);
+        for (const Entry* stream : objectStreams)
+            unpack(*stream);
+    }
+
+    // Objects kept inside an object stream.
+    void unpack(const Entry& stream)
+    {
+        auto bytes = std::make_shared<std::string>();
+        bool over = false;
+        if (!streamBytes(stream, 64u * 1024 * 1024, *bytes, over))
+            return;
+        const Obj* count = stream.value.get("N");
+        const Obj* first = stream.value.get("First");
+        if (!count || !first || count->kind != Obj::Num || first->kind != Obj::Num || first->num < 0 ||
+            size_t(first->num) > bytes->size())
+            return;
+        const char* begin = bytes->data();
+        const char* end = begin + bytes->size();
+        Lexer header(begin, begin + size_t(first->num));
+        int n = int(std::min(count->num, 1e6));
+        for (int i = 0; i < n; ++i) {
+            Obj number, offset;
+            if (!header.read(number) || !header.read(offset) || number.kind != Obj::Num || offset.kind != Obj::Num ||
+                offset.num < 0)
+                return;
+            const char* at = begin + size_t(first->num) + size_t(offset.num);
+            if (at >= end)
+                continue;
+            Lexer lexer(at, end);
+            Entry entry;
+            entry.position = stream.position;
+            entry.inflated = bytes;
+            if (!lexer.read(entry.value))
+                continue;
+            auto& slot = m_entries[int(number.num)];
+            if (slot.value.kind == Obj::Null || slot.position < entry.position)
+                slot = std::move(entry);
+        }
+    }
+
+    Mapping m_file;
+    std::map<int, Entry> m_entries;
+};
+
+// Walks the page's drawing instructions, forms included, and adds up what they ask.
+class Measure {
+public:
+    Measure(const Index& index, PageCost& cost) : m_index(index), m_cost(cost) {}
+
+    bool over() const { return !withinLimits(m_cost); }
+
+    void content(const std::string& bytes, const Obj* resources, size_t baseDepth, int formDepth)
+    {
+        Lexer lexer(bytes.data(), bytes.data() + bytes.size());
+        size_t depth = 0;
+        Obj token;
+        std::string lastName;
+        while (!over() && !lexer.atEnd()) {
+            if (!lexer.read(token))
+                break;
+            if (token.kind == Obj::Name) {
+                lastName = token.text;
+                continue;
+            }
+            if (token.kind != Obj::Op)
+                continue;
+            ++m_cost.operators;
+            const std::string& op = token.text;
+            if (op == "q") {
+                ++depth;
+                m_cost.saveDepth = std::max(m_cost.saveDepth, baseDepth + depth);
+            } else if (op == "Q") {
+                if (depth > 0)
+                    --depth;
+            } else if (op == "Do") {
+                xObject(lastName, resources, baseDepth + depth, formDepth);
+            } else if (op == "BI") {
+                inlineImage(lexer);
+            }
+        }
+    }
+
+    void streams(const Obj* contents, const Obj* resources)
+    {
+        if (!contents)
+            return;
+        if (contents->kind == Obj::Ref) {
+            const Obj* target = m_index.resolve(contents);
+            if (target && target->kind == Obj::Arr) {
+                streams(target, resources);
+                return;
+            }
+            if (const Entry* entry = m_index.entryOf(contents))
+                stream(*entry, resources, 0, 0);
+            return;
+        }
+        if (contents->kind == Obj::Arr)
+            for (const auto& item : contents->items)
+                if (item.kind == Obj::Ref && !over())
+                    if (const Entry* entry = m_index.entryOf(&item))
+                        stream(*entry, resources, 0, 0);
+    }
+
+private:
+    void stream(const Entry& entry, const Obj* resources, size_t baseDepth, int formDepth)
+    {
+        std::string bytes;
+        bool tooMuch = false;
+        size_t room = PageLimits::kContentBytes - std::min(m_cost.contentBytes, PageLimits::kContentBytes);
+        if (!m_index.streamBytes(entry, room, bytes, tooMuch))
+            return;
+        m_cost.contentBytes += bytes.size() + (tooMuch ? 1 : 0);
+        content(bytes, resources, baseDepth, formDepth);
+    }
+
+    static double pixelsOf(const Index& index, const Obj* image)
+    {
+        const Obj* w = index.lookup(image, "Width");
+        const Obj* h = index.lookup(image, "Height");
+        if (!w || !h || w->kind != Obj::Num || h->kind != Obj::Num)
+            return 0;
+        return std::max(0.0, w->num) * std::max(0.0, h->num);
+    }
+
+    void xObject(const std::string& name, const Obj* resources, size_t depth, int formDepth)
+    {
+        const Obj* objects = m_index.lookup(resources, "XObject");
+        if (!objects || objects->kind != Obj::Dict)
+            return;
+        const Obj* ref = objects->get(name.c_str());
+        const Obj* object = m_index.resolve(ref);
+        if (!object || object->kind != Obj::Dict)
+            return;
+        const Obj* subtype = m_index.lookup(object, "Subtype");
+        if (subtype && subtype->isName("Image")) {
+            m_cost.imagePixels += pixelsOf(m_index, object);
+            if (const Obj* mask = m_index.lookup(object, "SMask"))
+                m_cost.imagePixels += pixelsOf(m_index, mask);
+            return;
+        }
+        if (!subtype || !subtype->isName("Form") || formDepth >= 16)
+            return;
+        const Entry* entry = m_index.entryOf(ref);
+        if (!entry || m_active.count(entry))
+            return;
+        m_active.insert(entry);
+        const Obj* own = m_index.lookup(object, "Resources");
+        // A form is drawn inside a saved state of its own.
+        m_cost.saveDepth = std::max(m_cost.saveDepth, depth + 1);
+        stream(*entry, own ? own : resources, depth + 1, formDepth + 1);
+        m_active.erase(entry);
+    }
+
+    // An image written inside the instructions: its size from its dictionary, its bytes skipped.
+    void inlineImage(Lexer& lexer)
+    {
+        double w = 0, h = 0;
+        Obj key, value;
+        while (lexer.read(key)) {
+            if (key.kind == Obj::Op && key.text == "ID")
+                break;
+            if (key.kind != Obj::Name || !lexer.read(value))
+                return;
+            if ((key.text == "W" || key.text == "Width") && value.kind == Obj::Num)
+                w = value.num;
+            if ((key.text == "H" || key.text == "Height") && value.kind == Obj::Num)
+                h = value.num;
+        }
+        m_cost.imagePixels += std::max(0.0, w) * std::max(0.0, h);
+        // The data runs to an "EI" standing alone.
+        const char* p = lexer.position();
+        std::string_view rest(p, size_t(lexer.end() - p));
+        size_t at = 0;
+        while ((at = rest.find("EI", at)) != std::string_view::npos) {
+            bool before = at == 0 || isSpace(static_cast<unsigned char>(rest[at - 1]));
+            bool after = at + 2 >= rest.size() || isSpace(static_cast<unsigned char>(rest[at + 2]));
+            if (before && after) {
+                lexer.seek(p + at + 2);
+                return;
+            }
+            at += 2;
+        }
+        lexer.seek(p + rest.size());
+    }
+
+    const Index& m_index;
+    PageCost& m_cost;
+    std::set<const Entry*> m_active;
+};
+
+struct FileKey {
+    std::string path;
+    long long size = 0;
+    long long modified = 0;
+    bool operator==(const FileKey&) const = default;
+};
+
+std::optional<FileKey> keyOf(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileKey{path, (long long)st.st_size, (long long)st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
+}
+
+PageCost measure(const Index& index, int number)
+{
+    PageCost cost;
+    const Obj* page = nullptr;
+    const Obj* resources = nullptr;
+    if (!index.valid() || number < 1 || !index.findPage(number, page, resources))
+        return cost;
+    cost.read = true;
+    Measure measure(index, cost);
+    measure.streams(page->get("Contents"), resources);
+    return cost;
+}
+
+// The files last judged, with their index and answers: the reader asks for the same document
+// from its page views and its thumbnails.
+struct Judged {
+    FileKey key;
+    std::shared_ptr<Index> index;
+    std::map<int, bool> drawable;
+};
+
+std::mutex g_mutex;
+std::list<Judged>& judgedFiles()
+{
+    static auto* files = new std::list<Judged>(); // plain data, reached until the very end
+    return *files;
+}
+
+} // namespace
+
+bool withinLimits(const PageCost& cost)
+{
+    return cost.imagePixels <= PageLimits::kImagePixels && cost.saveDepth <= PageLimits::kSaveDepth &&
+           cost.operators <= PageLimits::kOperators && cost.contentBytes <= PageLimits::kContentBytes;
+}
+
+PageCost pageCost(const std::string& path, int number)
+{
+    Index index(path);
+    return measure(index, number);
+}
+
+bool pageIsDrawable(const std::string& path, int number)
+{
+    auto key = keyOf(path);
+    if (!key)
+        return true;
+    std::lock_guard lock(g_mutex);
+    auto& files = judgedFiles();
+    auto found = std::find_if(files.begin(), files.end(), [&](const Judged& j) { return j.key == *key; });
+    if (found == files.end()) {
+        files.push_front(Judged{*key, std::make_shared<Index>(path), {}});
+        while (files.size() > 2)
+            files.pop_back();
+        found = files.begin();
+    } else {
+        files.splice(files.begin(), files, found);
+        found = files.begin();
+    }
+    auto answer = found->drawable.find(number);
+    if (answer != found->drawable.end())
+        return answer->second;
+    PageCost cost = measure(*found->index, number);
+    // A page this reader cannot find is left to the drawing library, which repairs files.
+    bool drawable = !cost.read || withinLimits(cost);
+    found->drawable[number] = drawable;
+    return drawable;
+}
+
+} // namespace pdf

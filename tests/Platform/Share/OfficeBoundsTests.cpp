@@ -77,7 +77,8 @@ TEST(OfficeConverterBounds, TheSuiteWritesOnlyInsideItsProfileWhichGoesAfterAFai
     pdffix::writeFile(bin / "soffice", "#!/bin/sh\n"
                                        "env | grep -E '^(HOME|XDG_CONFIG_HOME|XDG_CACHE_HOME|XDG_DATA_HOME|TMPDIR)=' > '" +
                                            heard.string() + "'\n"
-                                           "mkdir -p \"$TMPDIR/lu1234.tmp\" \"$HOME/.config\" \"$XDG_CACHE_HOME/dconf\"\n"
+                                           "[ -n \"$TMPDIR\" ] && mkdir -p \"$TMPDIR/lu1234.tmp\"\n"
+                                           "[ -n \"$XDG_CACHE_HOME\" ] && mkdir -p \"$XDG_CACHE_HOME/dconf\"\n"
                                            "while [ $# -gt 1 ]; do [ \"$1\" = --outdir ] && out=$2; shift; done\n"
                                            "grep -q fail \"$1\" && exit 1\n"
                                            "echo '%PDF-1.4' > \"$out/document.pdf\"\n");

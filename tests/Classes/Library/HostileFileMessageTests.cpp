@@ -3,46 +3,27 @@
 #include "Classes/Library/LibraryFileOpener.h"
 #include "Common/Language.h"
 #include "Common/LanguageManager.h"
-#include "Common/PublicFunction.h"
 #include "Platform/Media/Player.h"
 #include "Platform/Share/OfficeDocumentView.h"
 #include "Platform/UI/AlertView.h"
 #include "Platform/UI/Button.h"
-#include "tests/Classes/Library/LibraryTestSupport.h"
+#include "tests/Classes/Library/OpeningTestSupport.h"
 #include "tests/Platform/Base/FileTestSupport.h"
 #include "tests/Support/Bombs.h"
 #include "tests/Support/CompoundFiles.h"
-#include "tests/Support/PdfFixtures.h"
 
 #include <map>
-#include <sys/stat.h>
 
 namespace {
 
 using namespace librarytest;
 
-class HostileFileMessageTest : public LibraryScreenTest {
+class HostileFileMessageTest : public LibraryRoutingTest {
 protected:
     void TearDown() override
     {
         LanguageManager::sharedInstance()->setCurrentLanguage(1);
-        LibraryScreenTest::TearDown();
-    }
-    std::string place(const std::string& name, int type, const std::string& bytes)
-    {
-        auto path = PublicFunction::filePathWithNameFiletype(name, type);
-        EXPECT_TRUE(path) << name;
-        if (!path)
-            return {};
-        std::filesystem::create_directories(std::filesystem::path(*path).parent_path());
-        pdffix::writeFile(*path, bytes);
-        return *path;
-    }
-    void stub(const std::string& name, const std::string& body)
-    {
-        auto path = std::filesystem::path(base::Paths::home()) / "bin" / name;
-        pdffix::writeFile(path, "#!/bin/sh\n" + body + "\n");
-        chmod(path.c_str(), 0755);
+        LibraryRoutingTest::TearDown();
     }
 };
 
@@ -56,13 +37,12 @@ TEST_F(HostileFileMessageTest, EachFileThatCannotBeShownSaysWhyInTheUsersLanguag
     stub("soffice", "exit 1");
     basetest::ScopedEnv path("PATH", home + "/bin:/usr/bin:/bin");
 
-    constexpr int kOther = 9, kVideo = 6;
-    place("empty.docx", kOther, "");
-    place("locked.doc", kOther, compoundfix::wordDocument(true));
-    place("locked.xls", kOther, compoundfix::excelWorkbook(true));
-    place("bomb.docx", kOther, bombfix::zipBomb(1024, "word/document.xml"));
-    place("broken.webm", kVideo, std::string(5000, 'x'));
-    std::string song = place("song.webm", kVideo, "");
+    place("empty.docx", "other", "");
+    place("locked.doc", "other", compoundfix::wordDocument(true));
+    place("locked.xls", "other", compoundfix::excelWorkbook(true));
+    place("bomb.docx", "other", bombfix::zipBomb(1024, "word/document.xml"));
+    place("broken.webm", "VEDIO", std::string(5000, 'x'));
+    std::string song = place("song.webm", "VEDIO", "");
     ASSERT_TRUE(pdffix::run({"gst-launch-1.0", "-q", "audiotestsrc", "num-buffers=40", "!", "audioconvert", "!",
                              "vorbisenc", "!", "webmmux", "!", "filesink", "location=" + song}));
     saveFiles({libraryFile(1, "Empty memo", "empty.docx", "other"), libraryFile(2, "Locked letter", "locked.doc", "other"),

@@ -3,6 +3,7 @@
 #include "Network/BRDataFileCoding.h"
 
 #include <algorithm>
+#include <unistd.h>
 #include <vector>
 #include <zlib.h>
 
@@ -245,26 +246,62 @@ std::optional<base::Bytes> BRDataDecompressor::uncompressDataLimitError(const ba
 bool BRDataDecompressor::uncompressDataFromFileToFileError(const std::string& sourcePath,
                                                            const std::string& destinationPath, base::ErrorPtr* error)
 {
-    auto decompressor = BRDataDecompressor::decompressor();
+    return decompressor()->uncompressFileToFileError(sourcePath, destinationPath, error);
+}
+
+bool BRDataDecompressor::uncompressFileToFileError(const std::string& sourcePath, const std::string& destinationPath,
+                                                   base::ErrorPtr* error)
+{
+    // A failed set-up leaves the stream not ready; the coding loop reports it.
+    if (m_streamReady)
+        closeStream();
+    setupStream();
+    uint64_t read = 0, written = 0;
+    base::ErrorPtr limitError;
     BRDataFileCoding::Coder coder;
     coder.pieceInto = [&](const uint8_t* bytes, size_t length, bool, const BRDataFileCoding::Writer& write,
                           base::ErrorPtr* pieceError) {
-        return decompressor->uncompressBytesLengthIntoError(bytes, length, write, pieceError);
+        read += length;
+        BRDataFileCoding::Writer bounded = [&](const uint8_t* piece, size_t size) {
+            uint64_t total = written + size;
+            if (total > m_maxInflatedSize)
+                limitError = BRDataFileCoding::makeError("Decompression of " + sourcePath +
+                                                         " failed because it inflates to more than " +
+                                                         std::to_string(m_maxInflatedSize) + " bytes");
+            else if (total > kRatioCheckedFrom && double(total) > m_maxInflationRatio * double(read))
+                limitError = BRDataFileCoding::makeError("Decompression of " + sourcePath +
+                                                         " failed because it inflates to more than " +
+                                                         std::to_string(int64_t(m_maxInflationRatio)) +
+                                                         " times its size");
+            if (limitError)
+                return false;
+            written = total;
+            return write(piece, size);
+        };
+        if (uncompressBytesLengthIntoError(bytes, length, bounded, pieceError))
+            return true;
+        if (limitError)
+            *pieceError = limitError;
+        return false;
     };
     coder.finish = [&](base::ErrorPtr* finishError) -> std::optional<base::Bytes> {
-        if (!decompressor->streamReady()) {
+        if (!streamReady()) {
             *finishError = inflateErrorWithCode(Z_STREAM_ERROR);
             return std::nullopt;
         }
         // An empty source is an empty body; a non-empty one must hold a complete stream.
-        if (decompressor->m_stream->sawInput && !decompressor->streamEnded()) {
+        if (m_stream->sawInput && !streamEnded()) {
             *finishError = inflateErrorWithCode(Z_BUF_ERROR);
             return std::nullopt;
         }
         return base::Bytes {};
     };
-    coder.close = [&] { return decompressor->closeStream(); };
-    return BRDataFileCoding::codeFileToFile("Decompression", sourcePath, destinationPath, coder, error);
+    coder.close = [&] { return closeStream(); };
+    bool ok = BRDataFileCoding::codeFileToFile("Decompression", sourcePath, destinationPath, coder, error);
+    // What a bomb wrote so far is of no use to anyone.
+    if (!ok && limitError)
+        ::unlink(destinationPath.c_str());
+    return ok;
 }
 
 base::ErrorPtr BRDataDecompressor::inflateErrorWithCode(int code)

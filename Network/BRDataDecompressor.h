@@ -45,9 +45,25 @@ public:
     // The same, refusing to inflate past `limit` bytes: then nullopt, *tooLarge set, no error.
     static std::optional<base::Bytes> uncompressDataLimitError(const base::Bytes& data, uint64_t limit,
                                                                bool* tooLarge, base::ErrorPtr* error);
+    // Inflates a file into a file within this decompressor's limits.
     static bool uncompressDataFromFileToFileError(const std::string& sourcePath,
                                                   const std::string& destinationPath,
                                                   base::ErrorPtr* error);
+    // The same on a fresh stream of this decompressor, within its limits: passing one stops
+    // at once with the limit error and removes the destination.
+    bool uncompressFileToFileError(const std::string& sourcePath, const std::string& destinationPath,
+                                   base::ErrorPtr* error);
+
+    // Limits of a file inflation: the bytes written, and the bytes written per compressed
+    // byte read (checked once kRatioCheckedFrom bytes are written, so small files with long
+    // runs pass). The defaults are far above any real download.
+    uint64_t maxInflatedSize() const { return m_maxInflatedSize; }
+    void setMaxInflatedSize(uint64_t bytes) { m_maxInflatedSize = bytes; }
+    double maxInflationRatio() const { return m_maxInflationRatio; }
+    void setMaxInflationRatio(double ratio) { m_maxInflationRatio = ratio; }
+    static constexpr uint64_t kDefaultMaxInflatedSize = uint64_t(8) << 30;
+    static constexpr double kDefaultMaxInflationRatio = 100;
+    static constexpr uint64_t kRatioCheckedFrom = uint64_t(256) << 20;
 
     size_t unconsumedLength() const;
 
@@ -57,4 +73,6 @@ private:
     struct Stream;
     std::unique_ptr<Stream> m_stream;
     bool m_streamReady = false;
+    uint64_t m_maxInflatedSize = kDefaultMaxInflatedSize;
+    double m_maxInflationRatio = kDefaultMaxInflationRatio;
 };

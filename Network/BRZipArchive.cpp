@@ -24,7 +24,45 @@ namespace {
 
 constexpr size_t kCopyBufferSize = 4096;
 
-enum class EntryResult { Extracted, Failed, Stop };
+enum class EntryResult { Extracted, Failed, Stop, OverLimit };
+
+// What one extraction may write, and what it made (removed again when a limit is passed).
+struct ExtractionBudget {
+    ExtractionBudget(uint64_t maxSize, double maxRatio, uint64_t archiveSize)
+        : maxSize(maxSize), maxRatio(maxRatio), archiveSize(archiveSize)
+    {
+    }
+    uint64_t maxSize;
+    double maxRatio;
+    uint64_t archiveSize;
+    uint64_t written = 0;
+    std::string problem;
+    std::vector<std::string> madeFiles;
+    std::vector<std::string> madeFolders;
+
+    // False, with the reason kept, when `count` more bytes would pass a limit.
+    bool take(uint64_t count)
+    {
+        uint64_t total = written + count;
+        if (total > maxSize)
+            problem = "it unpacks to more than " + std::to_string(maxSize) + " bytes";
+        else if (total > BRZipArchive::kRatioCheckedFrom && double(total) > maxRatio * double(archiveSize))
+            problem = "it unpacks to more than " + std::to_string(int64_t(maxRatio)) + " times its size";
+        if (!problem.empty())
+            return false;
+        written = total;
+        return true;
+    }
+
+    void removeWhatWasMade()
+    {
+        std::error_code ignored;
+        for (const auto& file : madeFiles)
+            std::filesystem::remove(file, ignored);
+        for (auto it = madeFolders.rbegin(); it != madeFolders.rend(); ++it)
+            std::filesystem::remove(*it, ignored); // only when empty
+    }
+};
 
 class FileDescriptor {
 public:
@@ -140,12 +178,16 @@ std::optional<std::vector<std::string>> safeComponents(const std::string& name)
 
 // Opens (creating as needed) the folders below root one at a time, never following a symlink,
 // so a link planted inside the target cannot redirect the files.
-FileDescriptor openFolders(int rootFd, const std::vector<std::string>& components, size_t count)
+FileDescriptor openFolders(int rootFd, const std::vector<std::string>& components, size_t count,
+                           std::string path, ExtractionBudget& budget)
 {
     FileDescriptor current(::dup(rootFd));
     for (size_t i = 0; i < count && current.valid(); ++i) {
         const char* part = components[i].c_str();
-        if (::mkdirat(current.get(), part, 0777) != 0 && errno != EEXIST)
+        path += "/" + components[i];
+        if (::mkdirat(current.get(), part, 0777) == 0)
+            budget.madeFolders.push_back(path);
+        else if (errno != EEXIST)
             return FileDescriptor();
         current = FileDescriptor(::openat(current.get(), part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     }
@@ -412,7 +454,8 @@ private:
 // Extracts the entry that is open. A name that would leave the folder, and any entry that
 // cannot be written whole, fail; the file then stays as it was.
 EntryResult extractEntry(BRZipArchive& archive, unzFile file, EntryReader& reader, int folderFd,
-                         const std::string& folder, bool overwrite, char* buffer, size_t bufferSize)
+                         const std::string& folder, bool overwrite, char* buffer, size_t bufferSize,
+                         ExtractionBudget& budget)
 {
     unz_file_info64 info;
     if (::unzGetCurrentFileInfo64(file, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
@@ -451,11 +494,11 @@ EntryResult extractEntry(BRZipArchive& archive, unzFile file, EntryReader& reade
 
     // Folder failures are not reported: a file inside reports its own.
     if (isFolder) {
-        openFolders(folderFd, *components, components->size());
+        openFolders(folderFd, *components, components->size(), folder, budget);
         return EntryResult::Extracted;
     }
 
-    FileDescriptor parent = openFolders(folderFd, *components, components->size() - 1);
+    FileDescriptor parent = openFolders(folderFd, *components, components->size() - 1, folder, budget);
     if (!parent.valid()) {
         archive.OutputErrorMessage("Failed to create the file " + fullPath);
         return EntryResult::Failed;
@@ -485,6 +528,11 @@ EntryResult extractEntry(BRZipArchive& archive, unzFile file, EntryReader& reade
             return discard("Failed to reading zip file");
         if (count == 0)
             break;
+        if (!budget.take(static_cast<uint64_t>(count))) {
+            out.reset();
+            ::unlinkat(parent.get(), temporaryName.c_str(), 0);
+            return EntryResult::OverLimit;
+        }
         if (!writeFully(out.get(), buffer, static_cast<size_t>(count)))
             return discard("Failed to write the file " + fullPath);
     }
@@ -501,12 +549,27 @@ EntryResult extractEntry(BRZipArchive& archive, unzFile file, EntryReader& reade
         archive.OutputErrorMessage("Failed to write the file " + fullPath);
         return EntryResult::Failed;
     }
+    bool existed = ::fstatat(parent.get(), leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     if (::renameat(parent.get(), temporaryName.c_str(), parent.get(), leaf.c_str()) != 0) {
         ::unlinkat(parent.get(), temporaryName.c_str(), 0);
         archive.OutputErrorMessage("Failed to create the file " + fullPath);
         return EntryResult::Failed;
     }
+    if (!existed)
+        budget.madeFiles.push_back(fullPath);
     return EntryResult::Extracted;
+}
+
+// The sizes the central directory declares; a lie is caught while writing.
+uint64_t declaredSize(unzFile file)
+{
+    uint64_t total = 0;
+    for (int at = ::unzGoToFirstFile(file); at == UNZ_OK; at = ::unzGoToNextFile(file)) {
+        unz_file_info64 info;
+        if (::unzGetCurrentFileInfo64(file, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK)
+            total += info.uncompressed_size;
+    }
+    return total;
 }
 
 } // namespace
@@ -526,6 +589,8 @@ bool BRZipArchive::UnzipOpenFile(const std::string& path)
     if (m_unzFile)
         ::unzClose(m_unzFile);
     m_unzFile = ::unzOpen64(path.c_str());
+    struct stat status;
+    m_archiveSize = ::stat(path.c_str(), &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
     if (m_unzFile) {
         unz_global_info64 info;
         if (::unzGetGlobalInfo64(m_unzFile, &info) == UNZ_OK)
@@ -544,11 +609,22 @@ bool BRZipArchive::UnzipFileToOverWrite(const std::string& folder, bool overwrit
 {
     std::vector<char> buffer(kCopyBufferSize, 0);
     FileDescriptor folderFd;
+    ExtractionBudget budget(m_maxExtractedSize, m_maxCompressionRatio, m_archiveSize);
+    auto refuse = [&] {
+        std::string message = "Refused the archive because " + budget.problem;
+        OutputErrorMessage(message);
+        base::log("BRZipArchive: " + message);
+        budget.removeWhatWasMade();
+        return false;
+    };
     if (::unzGoToFirstFile(m_unzFile) != UNZ_OK) {
         OutputErrorMessage("Failed");
     } else if (entriesOverlap(m_unzFile)) {
         OutputErrorMessage("The archive is damaged: its entries overlap");
         return false;
+    } else if (ExtractionBudget probe = budget; !probe.take(declaredSize(m_unzFile))) {
+        budget.problem = probe.problem;
+        return refuse();
     } else if (::unzGoToFirstFile(m_unzFile) != UNZ_OK) {
         OutputErrorMessage("Failed");
     } else {
@@ -572,8 +648,11 @@ bool BRZipArchive::UnzipFileToOverWrite(const std::string& folder, bool overwrit
         std::unique_ptr<EntryReader> reader = encrypted
             ? std::make_unique<EncryptedEntryReader>(m_unzFile, m_password, probe, method)
             : std::make_unique<EntryReader>(m_unzFile, probe);
-        EntryResult entry = extractEntry(*this, m_unzFile, *reader, folderFd.get(), folder, overwrite, buffer.data(), buffer.size());
+        EntryResult entry = extractEntry(*this, m_unzFile, *reader, folderFd.get(), folder, overwrite, buffer.data(),
+                                         buffer.size(), budget);
         reader.reset();
+        if (entry == EntryResult::OverLimit)
+            return refuse();
         if (entry == EntryResult::Stop)
             return false;
         if (entry == EntryResult::Failed)

@@ -26,6 +26,8 @@ public:
     bool UnzipOpenFile(const std::string& path);
     bool UnzipOpenFilePassword(const std::string& path, const std::string& password);
     // Extracts every entry; NO when any entry could not be extracted whole (the others are).
+    // Passing a limit below stops at once: NO, the delegate and the log told why, and every
+    // file and folder this extraction made removed.
     bool UnzipFileToOverWrite(const std::string& folder, bool overwrite);
     bool UnzipCloseFile();
 
@@ -40,6 +42,17 @@ public:
     std::shared_ptr<BRZipArchiveDelegate> delegate() const { return m_delegate; }
     void setDelegate(std::shared_ptr<BRZipArchiveDelegate> delegate) { m_delegate = std::move(delegate); }
 
+    // Limits of one extraction: the bytes written in all, and the bytes written per byte of
+    // the archive (checked once kRatioCheckedFrom bytes are written). The defaults are far
+    // above any real skin or demo archive; an archive of overlapping entries is refused anyway.
+    uint64_t maxExtractedSize() const { return m_maxExtractedSize; }
+    void setMaxExtractedSize(uint64_t bytes) { m_maxExtractedSize = bytes; }
+    double maxCompressionRatio() const { return m_maxCompressionRatio; }
+    void setMaxCompressionRatio(double ratio) { m_maxCompressionRatio = ratio; }
+    static constexpr uint64_t kDefaultMaxExtractedSize = uint64_t(2) << 30;
+    static constexpr double kDefaultMaxCompressionRatio = 100;
+    static constexpr uint64_t kRatioCheckedFrom = uint64_t(16) << 20;
+
     // Midnight of 1 January 1980 in the local time zone.
     static base::Date Date1980();
 
@@ -47,5 +60,8 @@ private:
     void* m_zipFile = nullptr;
     void* m_unzFile = nullptr;
     std::string m_password;
+    uint64_t m_archiveSize = 0;
+    uint64_t m_maxExtractedSize = kDefaultMaxExtractedSize;
+    double m_maxCompressionRatio = kDefaultMaxCompressionRatio;
     std::shared_ptr<BRZipArchiveDelegate> m_delegate;
 };

@@ -3,6 +3,7 @@
 #include "Classes/Library/PdfDocument.h"
 #include "Common/Language.h"
 #include "Common/PublicFunction.h"
+#include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Share/DocumentOpener.h"
@@ -46,6 +47,11 @@ void LibraryFileOpener::selectDownloadedFileType(const std::optional<std::string
 
 void LibraryFileOpener::openPath(const std::string& path, int type, const std::string& title)
 {
+    // An empty download is neither too large nor damaged: it holds nothing.
+    if (base::FileManager::fileSize(path) == std::optional<uint64_t>(0)) {
+        showAlert("THEFILEISEMPTY");
+        return;
+    }
     if (type == kTypePdf) {
         openPdf(path, title);
         return;

@@ -55,6 +55,8 @@ void PPTLoadingViewController::viewDidLoad()
     m_webView->setDelegate(this);
     m_webView->setFailureMessages(Language::stringWithName("DOCUMENTOPENEDELSEWHERE"),
                                   Language::stringWithName("DOCUMENTCANNOTBESHOWN"));
+    m_webView->setProblemMessages(Language::stringWithName("THEFILEISPROTECTED"),
+                                  Language::stringWithName("THEFILEISCORRUPTED"));
 
     if (m_fileName) {
         m_titleLabel = ui::View::make<ui::Label>(gfx::Rect(50, 0, 900, 50));

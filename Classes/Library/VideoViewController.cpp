@@ -32,6 +32,8 @@ void VideoViewController::createWithFilenameAndFilePath(const std::string& title
     m_playerView->setDoneTitle(Language::stringWithName("DONE"));
     // Done leaves the video the way back does.
     m_playerView->setDoneHandler([this] { btnbackClicked(); });
+    m_playerView->setProblemTexts(Language::stringWithName("VIDEOFILEMISSING"), Language::stringWithName("VIDEOCANNOTPLAY"),
+                                  Language::stringWithName("VIDEOHASNOPICTURE"));
     root->addSubview(m_playerView);
 
     m_topbar = ui::View::make<ui::ImageView>(gfx::Rect(0, 0, 1024, 44));

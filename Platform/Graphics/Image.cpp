@@ -1,5 +1,7 @@
 #include "Platform/Graphics/Image.h"
 
+#include "Platform/Base/Log.h"
+
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
@@ -13,6 +15,9 @@
 namespace gfx {
 
 namespace {
+
+// No real picture comes near this; a few bytes of header can declare gigabytes of pixels.
+constexpr int64_t kMaxDecodedPixels = 64'000'000;
 
 // Exact rounding of c*a/255, so a PNG written (unpremultiplied) and read back gives the same
 // premultiplied pixel.
@@ -84,6 +89,12 @@ Image Image::fromBytes(std::span<const uint8_t> bytes, double scale)
     if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX))
         return {};
     int width = 0, height = 0, channels = 0;
+    if (stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels)
+        && static_cast<int64_t>(width) * height > kMaxDecodedPixels) {
+        base::logf("Image: a picture of %d x %d pixels is above the budget of %lld pixels and is not decoded",
+                   width, height, static_cast<long long>(kMaxDecodedPixels));
+        return {};
+    }
     std::unique_ptr<stbi_uc, StbFree> rgba(stbi_load_from_memory(
         bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 4));
     if (!rgba || width <= 0 || height <= 0)

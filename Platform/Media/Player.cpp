@@ -2,6 +2,7 @@
 
 #include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/Log.h"
+#include "Platform/Base/Paths.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/UI/Button.h"
@@ -15,6 +16,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 
@@ -27,7 +29,17 @@ std::atomic<bool> g_audio{true};
 void initialise()
 {
     static std::once_flag once;
-    std::call_once(once, [] { gst_init(nullptr, nullptr); });
+    std::call_once(once, [] {
+        // The framework keeps its plugin registry under the user's cache folder unless told
+        // otherwise: it is a cache of ours. Read once, at set-up; programs started later
+        // (which may outlive a home folder) are not handed the setting.
+        bool ours = !std::getenv("GST_REGISTRY_1_0") && !std::getenv("GST_REGISTRY");
+        if (ours)
+            setenv("GST_REGISTRY_1_0", (base::Paths::libraryCaches() + "/gstreamer-1.0/registry.bin").c_str(), 0);
+        gst_init(nullptr, nullptr);
+        if (ours)
+            unsetenv("GST_REGISTRY_1_0");
+    });
 }
 
 std::string fileUri(const std::string& path)
@@ -50,6 +62,7 @@ std::string fileUri(const std::string& path)
 struct PlayerPipeline {
     GstElement* playbin = nullptr;
     std::weak_ptr<Player> owner;
+    std::atomic<bool> prerolled{false};
 
     ~PlayerPipeline()
     {
@@ -122,6 +135,11 @@ struct PlayerPipeline {
     {
         auto* self = static_cast<PlayerPipeline*>(data);
         switch (GST_MESSAGE_TYPE(message)) {
+        case GST_MESSAGE_ASYNC_DONE:
+            // Only the first preroll tells which streams the file holds.
+            if (self->prerolled.exchange(true))
+                break;
+            [[fallthrough]];
         case GST_MESSAGE_EOS:
         case GST_MESSAGE_ERROR: {
             std::weak_ptr<Player> weak = self->owner;
@@ -166,9 +184,10 @@ void Player::setAudioEnabled(bool enabled)
     g_audio = enabled;
 }
 
-void Player::fail(const std::string& message)
+void Player::fail(Problem problem, const std::string& message)
 {
     m_state = State::Error;
+    m_problem = problem;
     m_error = message;
     base::logf("Player: %s", message.c_str());
     if (m_onFrame)
@@ -180,7 +199,7 @@ bool Player::play(const std::string& path)
     m_pipeline.reset();
     std::error_code ec;
     if (path.empty() || !std::filesystem::is_regular_file(path, ec)) {
-        fail("The video file is missing.");
+        fail(Problem::Missing, "The video file is missing.");
         return false;
     }
     auto pipeline = std::make_unique<PlayerPipeline>();
@@ -190,7 +209,7 @@ bool Player::play(const std::string& path)
     if (!pipeline->playbin || !sink) {
         if (sink)
             gst_object_unref(sink);
-        fail("Video playback is not available.");
+        fail(Problem::NotPlayable, "Video playback is not available.");
         return false;
     }
     gst_object_ref_sink(pipeline->playbin);
@@ -216,13 +235,14 @@ bool Player::play(const std::string& path)
     m_pipeline = std::move(pipeline);
     if (gst_element_set_state(m_pipeline->playbin, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         m_pipeline.reset();
-        fail("The video cannot be played.");
+        fail(Problem::NotPlayable, "The video cannot be played.");
         return false;
     }
     m_state = State::Playing;
     m_ended = false;
     m_lastPosition = 0;
     m_duration.reset();
+    m_problem = Problem::None;
     m_error.clear();
     return true;
 }
@@ -307,6 +327,16 @@ void Player::handleMessage(void* raw)
     auto* message = static_cast<GstMessage*>(raw);
     if (!m_pipeline)
         return;
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ASYNC_DONE) {
+        gint videoStreams = 0, audioStreams = 0;
+        g_object_get(m_pipeline->playbin, "n-video", &videoStreams, "n-audio", &audioStreams, nullptr);
+        if (videoStreams == 0 && audioStreams > 0 && m_problem == Problem::None) {
+            m_problem = Problem::SoundOnly;
+            if (m_onFrame)
+                m_onFrame();
+        }
+        return;
+    }
     if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
         ++m_endOfStreams;
         if (m_repeats && m_state == State::Playing) {
@@ -326,7 +356,7 @@ void Player::handleMessage(void* raw)
     if (error)
         g_error_free(error);
     gst_element_set_state(m_pipeline->playbin, GST_STATE_NULL);
-    fail("The video cannot be played: " + text);
+    fail(Problem::NotPlayable, "The video cannot be played: " + text);
 }
 
 gfx::SurfaceRef Player::currentFrame() const
@@ -551,9 +581,32 @@ void PlayerView::touchesEnded(const std::vector<ui::Touch*>& touches, ui::Event&
     showControls();
 }
 
+void PlayerView::setProblemTexts(std::string missing, std::string notPlayable, std::string soundOnly)
+{
+    m_missingText = std::move(missing);
+    m_notPlayableText = std::move(notPlayable);
+    m_soundOnlyText = std::move(soundOnly);
+    setNeedsDisplay();
+}
+
+std::string PlayerView::problemText() const
+{
+    switch (m_player ? m_player->problem() : Player::Problem::None) {
+    case Player::Problem::Missing:
+        return m_missingText;
+    case Player::Problem::NotPlayable:
+        return m_notPlayableText;
+    case Player::Problem::SoundOnly:
+        return m_soundOnlyText;
+    case Player::Problem::None:
+        break;
+    }
+    return {};
+}
+
 std::string PlayerView::accessibilityText() const
 {
-    return m_player && m_player->state() == Player::State::Error ? m_player->errorMessage() : std::string();
+    return problemText();
 }
 
 void PlayerView::drawRect(gfx::Context& context, const gfx::Rect&)
@@ -561,10 +614,10 @@ void PlayerView::drawRect(gfx::Context& context, const gfx::Rect&)
     if (!m_player)
         return;
     gfx::Rect box(gfx::Point{}, bounds().size);
-    if (m_player->state() == Player::State::Error) {
+    if (std::string text = problemText(); !text.empty()) {
         gfx::Font font = gfx::Font::boldSystemFont(18);
         double h = font.lineHeight() * 3;
-        context.drawText(m_player->errorMessage(), gfx::Rect(20, (box.height() - h) / 2, box.width() - 40, h), font,
+        context.drawText(text, gfx::Rect(20, (box.height() - h) / 2, box.width() - 40, h), font,
                          gfx::Color::fromWhite(0.2), gfx::TextAlignment::Center);
         return;
     }

@@ -26,6 +26,8 @@ struct PlayerPipeline;
 class Player : public std::enable_shared_from_this<Player> {
 public:
     enum class State { Idle, Playing, Paused, Stopped, Error };
+    // What the view tells the user instead of a picture. SoundOnly plays on.
+    enum class Problem { None, Missing, NotPlayable, SoundOnly };
 
     static std::shared_ptr<Player> create();
     ~Player();
@@ -49,7 +51,9 @@ public:
     bool repeats() const { return m_repeats; }
 
     State state() const { return m_state; }
+    // The framework's own account of an error, for the log; the user sees the problem's text.
     const std::string& errorMessage() const { return m_error; }
+    Problem problem() const { return m_problem; }
     int endOfStreamCount() const { return m_endOfStreams; }
     uint64_t framesDrawn() const { return m_framesDrawn; }
     // The latest frame (null before the first), any thread.
@@ -64,11 +68,12 @@ public:
 private:
     Player() = default;
     void handleMessage(void* message);
-    void fail(const std::string& message);
+    void fail(Problem problem, const std::string& message);
 
     std::unique_ptr<PlayerPipeline> m_pipeline;
     State m_state = State::Idle;
     std::string m_error;
+    Problem m_problem = Problem::None;
     bool m_repeats = false;
     bool m_ended = false;
     double m_lastPosition = 0;
@@ -102,6 +107,10 @@ public:
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
     void layoutSubviews() override;
     std::string accessibilityText() const override;
+    // The texts shown for each problem (the application gives them in the user's language).
+    void setProblemTexts(std::string missing, std::string notPlayable, std::string soundOnly);
+    // What the view shows in place of a picture; empty while there is no problem.
+    std::string problemText() const;
 
     void setDoneTitle(const std::string& title);
     void setDoneHandler(std::function<void()> handler) { m_onDone = std::move(handler); }
@@ -134,6 +143,9 @@ private:
     std::shared_ptr<base::Timer> m_refresh;
     std::function<void()> m_onDone;
     double m_shownAt = 0;
+    std::string m_missingText = "The video file is missing.";
+    std::string m_notPlayableText = "This video cannot be played: the file is damaged or in a format this device does not play.";
+    std::string m_soundOnlyText = "This file holds sound only; there is no picture to show.";
 };
 
 // "m:ss", or "h:mm:ss" from an hour on; whole seconds, rounded down.

@@ -4,13 +4,16 @@
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/Paths.h"
+#include "Platform/Share/OfficeFileCheck.h"
 #include "Platform/Share/Program.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <mutex>
 #include <sys/stat.h>
 #include <system_error>
+#include <vector>
 
 namespace share {
 
@@ -19,7 +22,6 @@ namespace {
 // One conversion at a time: the suite's profile folder takes one instance only.
 std::mutex g_conversionMutex;
 
-std::string cacheFolder() { return base::Paths::libraryCaches() + "/OfficeDocuments"; }
 
 std::string fileUrl(const std::string& path)
 {
@@ -57,6 +59,38 @@ struct TemporaryFolder {
 
 } // namespace
 
+std::string OfficeConverter::cacheFolder() { return base::Paths::libraryCaches() + "/OfficeDocuments"; }
+
+std::string OfficeConverter::profileFolder() { return base::Paths::libraryCaches() + "/OfficeProfile"; }
+
+void OfficeConverter::pruneCache(uint64_t limitBytes, const std::string& keep)
+{
+    struct Kept {
+        std::filesystem::path path;
+        uint64_t size;
+        std::filesystem::file_time_type opened;
+    };
+    std::vector<Kept> kept;
+    uint64_t total = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(cacheFolder(), error)) {
+        std::error_code ignored;
+        if (entry.path().extension() != ".pdf" || !entry.is_regular_file(ignored))
+            continue;
+        Kept k{entry.path(), entry.file_size(ignored), entry.last_write_time(ignored)};
+        total += k.size;
+        if (k.path != keep)
+            kept.push_back(std::move(k));
+    }
+    std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) { return a.opened < b.opened; });
+    for (const auto& k : kept) {
+        if (total <= limitBytes)
+            break;
+        if (std::filesystem::remove(k.path, error))
+            total -= k.size;
+    }
+}
+
 std::optional<std::string> OfficeConverter::cachedPdfPath(const std::string& path)
 {
     std::error_code error;
@@ -90,8 +124,17 @@ OfficeConverter::Result OfficeConverter::convertTo(const std::string& path, cons
     }
     std::lock_guard lock(g_conversionMutex);
     if (base::FileManager::fileSize(pdfPath).value_or(0) > 0) {
+        // The cache is pruned by when each PDF was last opened.
+        std::error_code touched;
+        std::filesystem::last_write_time(pdfPath, std::filesystem::file_time_type::clock::now(), touched);
         result.status = Status::Cached;
         result.pdfPath = pdfPath;
+        return result;
+    }
+    if (auto problem = OfficeFileCheck::inspect(path); problem != OfficeFileCheck::Verdict::Plain) {
+        base::logf("OfficeConverter: %s is %s; not converted", path.c_str(),
+                   problem == OfficeFileCheck::Verdict::Protected ? "protected by a password" : "damaged");
+        result.status = problem == OfficeFileCheck::Verdict::Protected ? Status::Protected : Status::Damaged;
         return result;
     }
     if (!isAvailable()) {
@@ -99,8 +142,24 @@ OfficeConverter::Result OfficeConverter::convertTo(const std::string& path, cons
         return result;
     }
     base::FileManager::createDirectories(cacheFolder(), 0700);
-    std::string profile = base::Paths::libraryCaches() + "/OfficeProfile";
-    base::FileManager::createDirectories(profile, 0700);
+    std::string profile = profileFolder();
+    Environment environment;
+    for (const auto& [name, folder] : {std::pair{"HOME", "home"}, {"XDG_CONFIG_HOME", "config"},
+                                       {"XDG_CACHE_HOME", "cache"}, {"XDG_DATA_HOME", "data"}, {"TMPDIR", "tmp"}}) {
+        base::FileManager::createDirectories(profile + "/" + folder, 0700);
+        environment.emplace_back(name, profile + "/" + folder);
+    }
+    // A conversion that failed or was killed may leave a half-written profile and temporary
+    // folders: the next one starts afresh.
+    struct ProfileCleanup {
+        std::string profile;
+        bool failed = true;
+        ~ProfileCleanup()
+        {
+            std::error_code ignored;
+            std::filesystem::remove_all(failed ? profile : profile + "/tmp", ignored);
+        }
+    } cleanup{profile};
 
     // The source goes in under a plain name: the output is named after it, and no file name
     // can be read as an option.
@@ -120,7 +179,7 @@ OfficeConverter::Result OfficeConverter::convertTo(const std::string& path, cons
     auto run = runProgramWithTimeout({"soffice", "-env:UserInstallation=" + fileUrl(profile), "--headless",
                                       "--norestore", "--nologo", "--nolockcheck", "--convert-to", "pdf",
                                       "--outdir", work.path, source},
-                                     timeoutSeconds);
+                                     timeoutSeconds, environment);
     std::string output = work.path + "/document.pdf";
     if (run.timedOut) {
         base::logf("OfficeConverter: %s took longer than %.0f s", path.c_str(), timeoutSeconds);
@@ -134,6 +193,8 @@ OfficeConverter::Result OfficeConverter::convertTo(const std::string& path, cons
     std::filesystem::rename(output, pdfPath, error);
     if (error)
         return result;
+    cleanup.failed = false;
+    pruneCache(kCacheLimit, pdfPath);
     result.status = Status::Converted;
     result.pdfPath = pdfPath;
     return result;

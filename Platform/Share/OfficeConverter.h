@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -9,7 +10,9 @@ namespace share {
 // by the file's path, size and modification time. Blocking; call it off the main thread.
 class OfficeConverter {
 public:
-    enum class Status { Converted, Cached, MissingFile, NoConverter, Failed, TimedOut };
+    // Protected: locked by a password. Damaged: not a file of its kind, or an archive that
+    // would unpack far beyond any real document (see OfficeFileCheck).
+    enum class Status { Converted, Cached, MissingFile, NoConverter, Failed, TimedOut, Protected, Damaged };
     struct Result {
         Status status = Status::Failed;
         std::string pdfPath; // set for Converted and Cached
@@ -25,7 +28,16 @@ public:
     static std::optional<std::string> cachedPdfPath(const std::string& path);
     static bool isAvailable();
 
+    // Drops kept PDFs, least recently opened first, until they take at most `limitBytes`;
+    // `keep` stays whatever its size. Opening a kept PDF counts as using it.
+    static void pruneCache(uint64_t limitBytes, const std::string& keep = {});
+    static std::string cacheFolder();
+    // The suite's private profile: its user installation and the home, configuration, cache
+    // and temporary folders it is given, so it writes nothing elsewhere.
+    static std::string profileFolder();
+
     static constexpr double kDefaultTimeout = 120;
+    static constexpr uint64_t kCacheLimit = uint64_t(512) << 20;
 };
 
 } // namespace share

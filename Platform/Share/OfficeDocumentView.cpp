@@ -62,6 +62,10 @@ const char* reasonText(OfficeConverter::Status status)
         return "no office suite is installed";
     case OfficeConverter::Status::TimedOut:
         return "the conversion took too long";
+    case OfficeConverter::Status::Protected:
+        return "the file is protected by a password";
+    case OfficeConverter::Status::Damaged:
+        return "the file is damaged";
     default:
         return "the conversion failed";
     }
@@ -94,6 +98,12 @@ void OfficeDocumentView::setFailureMessages(std::string handedOver, std::string 
     m_notHandedOverText = std::move(notHandedOver);
 }
 
+void OfficeDocumentView::setProblemMessages(std::string locked, std::string damaged)
+{
+    m_lockedText = std::move(locked);
+    m_damagedText = std::move(damaged);
+}
+
 std::string OfficeDocumentView::failureMessage() const
 {
     return m_message->isHidden() ? std::string() : m_message->text();
@@ -123,6 +133,10 @@ void OfficeDocumentView::loadFile(const std::string& path)
                 return;
             if (result.ok())
                 finish(result.pdfPath);
+            else if (result.status == OfficeConverter::Status::Protected)
+                fail(reasonText(result.status), false, &m_lockedText);
+            else if (result.status == OfficeConverter::Status::Damaged)
+                fail(reasonText(result.status), false, &m_damagedText);
             else
                 fail(reasonText(result.status));
         });
@@ -150,12 +164,12 @@ void OfficeDocumentView::finish(const std::string& pdfPath)
         m_delegate->officeDocumentViewDidFinishLoad(*this);
 }
 
-void OfficeDocumentView::fail(const std::string& reason)
+void OfficeDocumentView::fail(const std::string& reason, bool handOver, const std::string* text)
 {
     m_loading = false;
     // Sharing still works on the file: the desktop's own application may show it.
-    bool handedOver = DocumentOpener::shared().open(m_path);
-    m_message->setText(handedOver ? m_handedOverText : m_notHandedOverText);
+    bool handedOver = handOver && DocumentOpener::shared().open(m_path);
+    m_message->setText(text ? *text : handedOver ? m_handedOverText : m_notHandedOverText);
     m_message->setHidden(false);
     if (m_delegate)
         m_delegate->officeDocumentViewDidFailLoad(*this, reason);

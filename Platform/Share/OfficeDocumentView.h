@@ -46,6 +46,9 @@ public:
     // The texts shown when the document cannot be shown, after the file was handed to another
     // application or when nothing took it.
     void setFailureMessages(std::string handedOver, std::string notHandedOver);
+    // The texts shown for a file locked by a password and for a damaged one; neither is handed
+    // to another application.
+    void setProblemMessages(std::string locked, std::string damaged);
     // Empty unless a load failed.
     std::string failureMessage() const;
 
@@ -62,7 +65,7 @@ public:
 
 private:
     void finish(const std::string& pdfPath);
-    void fail(const std::string& reason);
+    void fail(const std::string& reason, bool handOver = true, const std::string* text = nullptr);
     void layoutPages();
 
     OfficeDocumentViewDelegate* m_delegate = nullptr;
@@ -76,6 +79,8 @@ private:
     std::shared_ptr<ui::Label> m_message;
     std::string m_handedOverText = "This document cannot be shown here. It was handed to another application.";
     std::string m_notHandedOverText = "This document cannot be shown here, and no application on this computer opens it.";
+    std::string m_lockedText = "This document is protected by a password and cannot be shown.";
+    std::string m_damagedText = "This document is damaged and cannot be shown.";
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 

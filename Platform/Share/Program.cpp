@@ -11,6 +11,7 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <string_view>
 #include <thread>
 #include <unistd.h>
 
@@ -45,7 +46,24 @@ std::optional<std::string> findProgram(const std::string& name)
 
 namespace {
 
-pid_t spawn(const std::vector<std::string>& argv, int stdoutFd, bool ownGroup = false)
+// This process's environment with the given variables put in place of their namesakes.
+std::vector<std::string> mergedEnvironment(const Environment& overrides)
+{
+    std::vector<std::string> merged;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        std::string_view text(*entry);
+        std::string_view name = text.substr(0, text.find('='));
+        bool replaced = std::any_of(overrides.begin(), overrides.end(), [&](const auto& o) { return o.first == name; });
+        if (!replaced)
+            merged.emplace_back(text);
+    }
+    for (const auto& [name, value] : overrides)
+        merged.push_back(name + "=" + value);
+    return merged;
+}
+
+pid_t spawn(const std::vector<std::string>& argv, int stdoutFd, bool ownGroup = false,
+            const Environment& environment = {})
 {
     auto program = findProgram(argv.empty() ? std::string() : argv.front());
     if (!program)
@@ -68,8 +86,14 @@ pid_t spawn(const std::vector<std::string>& argv, int stdoutFd, bool ownGroup = 
         posix_spawnattr_setpgroup(&attributes, 0);
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     }
+    std::vector<std::string> merged = mergedEnvironment(environment);
+    std::vector<char*> envp;
+    for (auto& entry : merged)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
     pid_t pid = -1;
-    int rc = posix_spawn(&pid, program->c_str(), &actions, &attributes, args.data(), environ);
+    int rc = posix_spawn(&pid, program->c_str(), &actions, &attributes, args.data(),
+                         environment.empty() ? environ : envp.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
@@ -107,10 +131,11 @@ ProgramResult runProgram(const std::vector<std::string>& argv, bool captureOutpu
     return result;
 }
 
-ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double timeoutSeconds)
+ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double timeoutSeconds,
+                                    const Environment& environment)
 {
     ProgramResult result;
-    pid_t pid = spawn(argv, -1, true);
+    pid_t pid = spawn(argv, -1, true, environment);
     if (pid < 0)
         return result;
     result.started = true;

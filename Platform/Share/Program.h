@@ -1,6 +1,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace share {
@@ -17,9 +18,13 @@ struct ProgramResult {
 
 // Runs a program with an argument list (never through a shell) and waits for it.
 ProgramResult runProgram(const std::vector<std::string>& argv, bool captureOutput = false);
+// Variables given to a program on top of (or instead of) this process's environment.
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
 // Runs a program in a process group of its own, its output discarded; past `timeoutSeconds`
 // the whole group is killed (helpers it started included) and `timedOut` is set.
-ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double timeoutSeconds);
+ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double timeoutSeconds,
+                                    const Environment& environment = {});
 // Starts a program and leaves it running (a desktop helper); false when it could not start.
 bool startProgram(const std::vector<std::string>& argv);
 

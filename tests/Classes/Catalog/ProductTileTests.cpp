@@ -4,12 +4,17 @@
 #include "Classes/Catalog/ProductBigCatalog.h"
 #include "Common/ImageLoadOperation.h"
 #include "Common/PublicFunction.h"
+#include "Common/SkinManager.h"
+#include "Platform/Base/Memory.h"
 #include "Platform/Graphics/Text.h"
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/TableView.h"
 
+#include "tests/Support/HostilePictures.h"
+
 #include <cfloat>
+#include <fstream>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -245,6 +250,49 @@ TEST_F(ProductTileTest, CategoryRowsFirstLineAndSelectedBackground)
     driver->screenshot(reviewPath("category_rows.png"));
     panel->setDataSource(nullptr);
     panel->setDelegate(nullptr);
+}
+
+TEST_F(ProductTileTest, ThumbnailsThatCannotBeDecodedShowTheDefaultPictureAsThePageDoes)
+{
+    // One thumbnail declares 23000 x 23000 pixels in 64 KB; one is not a picture at all.
+    base::Bytes huge = hostilefix::jpegDeclaring(23000, 23000);
+    ASSERT_FALSE(huge.empty());
+    struct Case {
+        int product;
+        std::string bytes;
+    } cases[] = {
+        {fx::kTwoValues, std::string(huge.begin(), huge.end())},
+        {fx::kActiveDiscount, std::string(4000, '#')},
+    };
+    for (const auto& c : cases) {
+        auto path = PublicFunction::filePathWithNameFiletype(catalogfixture::thumbnailName(c.product), 1);
+        ASSERT_TRUE(path);
+        std::ofstream(*path, std::ios::binary | std::ios::trunc) << c.bytes;
+    }
+    const gfx::Image fallback = SkinManager::bundledImageNamed("fileDefault.png");
+    ASSERT_FALSE(fallback.isNull());
+    uint64_t residentBefore = base::Memory::residentBytes().value_or(0);
+
+    auto host = showGrid({fx::kTwoValues, fx::kActiveDiscount, fx::kSixAttributes});
+    ASSERT_TRUE(settle([&] {
+        for (uint32_t i : {0u, 1u, 2u})
+            if (host->tile(i)->productImageView().alpha() < 1)
+                return false;
+        return true;
+    }));
+    for (uint32_t i : {0u, 1u}) {
+        SCOPED_TRACE(i);
+        const gfx::Image& shown = host->tile(i)->productImageView().image();
+        ASSERT_FALSE(shown.isNull()) << "the tile shows nothing";
+        EXPECT_EQ(shown.size(), fallback.size());
+        EXPECT_EQ(shown.pixelAt(int(shown.size().width / 2), int(shown.size().height / 2)),
+                  fallback.pixelAt(int(fallback.size().width / 2), int(fallback.size().height / 2)));
+        // The product page asks for the same picture the same way.
+        gfx::Image page = PublicFunction::getLocalImageFiletype(catalogfixture::thumbnailName(cases[i].product), 1);
+        EXPECT_EQ(page.size(), fallback.size());
+    }
+    EXPECT_TRUE(near(pictureColour(*host->tile(2)), catalogfixture::colorOfProduct(fx::kSixAttributes)));
+    EXPECT_LT(base::Memory::residentBytes().value_or(0), residentBefore + (200u << 20));
 }
 
 } // namespace

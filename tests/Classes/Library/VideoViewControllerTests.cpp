@@ -99,7 +99,7 @@ TEST_F(VideoTest, AMissingFileStillBuildsTheScreen)
     video->createWithFilenameAndFilePath("Gone", (home() / "gone.mp4").string());
     root->view()->addSubview(video->view());
     EXPECT_EQ(video->player()->state(), media::Player::State::Error);
-    EXPECT_TRUE(driver->findByText(video->player()->errorMessage()));
+    EXPECT_TRUE(driver->findByText(Language::stringWithName("VIDEOFILEMISSING")));
     driver->tap(video->backButton().get());
     EXPECT_EQ(stopCount, 1);
 }

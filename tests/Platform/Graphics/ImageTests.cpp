@@ -1,11 +1,16 @@
 #include "Platform/Graphics/Context.h"
 #include "Platform/Graphics/Image.h"
 
+#include "Platform/Base/Log.h"
+#include "Platform/Base/Memory.h"
 #include "TestSupport.h"
+#include "tests/Support/HostilePictures.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <functional>
 
 namespace gfx {
 
@@ -113,6 +118,41 @@ TEST(Image, JpegSizeComesFromTheHeaderAlone)
     writeBytes(dir.file("cut.jpg"), header);
     EXPECT_EQ(Image::sizeOfFile(dir.file("cut.jpg")), (Size{64, 40}));
     EXPECT_TRUE(Image::fromFile(dir.file("cut.jpg")).isNull());
+}
+
+TEST(Image, PicturesAboveThePixelBudgetAreRefusedBeforeDecoding)
+{
+    base::Bytes huge = hostilefix::jpegDeclaring(23000, 23000);
+    ASSERT_GT(huge.size(), 30000u);
+    ASSERT_EQ(Image::sizeOfBytes(huge), (Size{23000, 23000}));
+    test::TempDir dir;
+    writeBytes(dir.file("huge.jpg"), huge);
+
+    struct Case {
+        const char* name;
+        std::function<Image()> load;
+    };
+    const Case cases[] = {
+        {"bytes", [&] { return Image::fromBytes(huge); }},
+        {"file", [&] { return Image::fromFile(dir.file("huge.jpg")); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        base::ScopedLogCapture log;
+        uint64_t residentBefore = base::Memory::residentBytes().value_or(0);
+        auto start = std::chrono::steady_clock::now();
+        Image image = c.load();
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_TRUE(image.isNull());
+        EXPECT_TRUE(log.contains("23000 x 23000")) << "the log does not say why";
+        EXPECT_LT(base::Memory::residentBytes().value_or(0), residentBefore + (200u << 20));
+        // Refusal reads a header: well under 100 ms; the bound leaves room for a loaded machine.
+        EXPECT_LT(seconds, 2.0);
+    }
+
+    // The same bytes declaring what they hold decode as usual.
+    Image honest = Image::fromBytes(hostilefix::jpegDeclaring(160, 160));
+    EXPECT_EQ(honest.pixelWidth(), 160);
 }
 
 TEST(Image, JpegDecodesCloseToTheOriginalAndQualityMatters)

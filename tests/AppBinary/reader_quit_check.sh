@@ -27,10 +27,11 @@ PY
 
 # A home with the demo data prepared, the seating guide replaced by the photo PDF.
 cat > "$work/prepare.txt" <<'LINES'
+waitfor "Preparing the demo data" 60
 waitgone "Preparing the demo data" 60
 wait 2
 tap 340 666
-waitfor "Home" 30
+waitfor "Home" 60
 LINES
 BRIVANTA_HOME=$work/template "$app" --headless --script "$work/prepare.txt" > "$work/prepare.log" 2>&1 \
   || { tail -n 20 "$work/prepare.log"; exit 1; }
@@ -42,11 +43,11 @@ open_reader() {
   cat <<'LINES'
 wait 1
 tap 340 666
-waitfor "Home" 30
+waitfor "Home" 60
 tap "Library"
 wait 1
 tap "Seating Guide"
-waitfor "1 of 72" 30
+waitfor "1 of 72" 60
 LINES
 }
 

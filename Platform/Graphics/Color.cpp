@@ -69,4 +69,19 @@ uint32_t Color::toPremultipliedArgb() const
     return toByte(alpha) << 24 | toByte(r * alpha) << 16 | toByte(g * alpha) << 8 | toByte(b * alpha);
 }
 
+double Color::luminance() const
+{
+    auto linear = [](double c) {
+        c = std::clamp(c, 0.0, 1.0);
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(r) + 0.7152 * linear(g) + 0.0722 * linear(b);
+}
+
+double Color::contrastRatio(const Color& a, const Color& b)
+{
+    double la = a.luminance(), lb = b.luminance();
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 } // namespace gfx

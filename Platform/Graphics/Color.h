@@ -32,6 +32,10 @@ struct Color {
     Color withAlpha(double alpha) const { return {r, g, b, alpha}; }
     bool isClear() const { return a <= 0; }
     uint32_t toPremultipliedArgb() const;
+    // Relative luminance of the sRGB colour, 0 black to 1 white; alpha is not counted.
+    double luminance() const;
+    // (lighter + 0.05) / (darker + 0.05): 1 for equal colours, 21 for black on white.
+    static double contrastRatio(const Color& a, const Color& b);
 };
 
 } // namespace gfx

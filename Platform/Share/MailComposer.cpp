@@ -133,6 +133,7 @@ std::string OutboxMailComposer::messageText(const std::string& subject, const st
 MailResult OutboxMailComposer::compose(const std::string& subject, const std::vector<std::string>& recipients,
                                        const Attachment& attachment)
 {
+    m_unsent.clear();
     if (!canSendMail())
         return MailResult::Failed;
     std::string id = base::Digest::uuidString();
@@ -148,13 +149,18 @@ MailResult OutboxMailComposer::compose(const std::string& subject, const std::ve
         return MailResult::Failed;
     }
     m_lastMessage = message;
+    bool handed = false;
     if (findProgram("xdg-email")) {
         std::vector<std::string> argv{"xdg-email", "--subject", subject, "--attach", saved};
         for (const auto& r : recipients)
             argv.push_back(r);
-        if (!startProgram(argv))
+        handed = startProgram(argv);
+        if (!handed)
             base::logf("MailComposer: xdg-email did not start");
     }
+    // The user has to be told where it is, or the message is lost to them.
+    if (!handed)
+        m_unsent = message;
     return MailResult::Saved;
 }
 

@@ -30,6 +30,8 @@ public:
     virtual bool canSendMail() = 0;
     virtual MailResult compose(const std::string& subject, const std::vector<std::string>& recipients,
                                const Attachment& attachment) = 0;
+    // Where the last saved message stayed because no mail program took it; empty when one did.
+    virtual std::string unsentMessagePath() const { return {}; }
 };
 
 class OutboxMailComposer : public MailComposer {
@@ -40,6 +42,7 @@ public:
                        const Attachment& attachment) override;
     // The message's path after the last successful composition.
     const std::string& lastMessagePath() const { return m_lastMessage; }
+    std::string unsentMessagePath() const override { return m_unsent; }
 
     // The message text itself (headers, a short body, the base64 attachment).
     static std::string messageText(const std::string& subject, const std::vector<std::string>& recipients,
@@ -47,6 +50,7 @@ public:
 
 private:
     std::string m_lastMessage;
+    std::string m_unsent;
 };
 
 } // namespace share

@@ -124,6 +124,7 @@ void Button::setTitle(const std::string& title, unsigned state)
 void Button::setTitleColor(gfx::Color color, unsigned state)
 {
     m_titleColors[state] = color;
+    noteStateValue(state);
     updateContent();
 }
 
@@ -136,12 +137,14 @@ void Button::setTitleShadowColor(gfx::Color color, unsigned state)
 void Button::setImage(const gfx::Image& image, unsigned state)
 {
     m_images[state] = image;
+    noteStateValue(state);
     updateContent();
 }
 
 void Button::setBackgroundImage(const gfx::Image& image, unsigned state)
 {
     m_backgroundImages[state] = image;
+    noteStateValue(state);
     updateContent();
 }
 
@@ -167,6 +170,35 @@ void Button::setAdjustsImageWhenHighlighted(bool adjusts)
 {
     m_adjustsImage = adjusts;
     updateContent();
+}
+
+void Button::noteStateValue(unsigned state)
+{
+    if (!(state & ControlStateDisabled) || m_ownDisabledLook)
+        return;
+    m_ownDisabledLook = true;
+    applyContentAlpha();
+}
+
+double Button::contentAlpha() const
+{
+    return isEnabled() || m_ownDisabledLook ? 1.0 : kDisabledAlpha;
+}
+
+// Only on a change of the enabled state: the image view's alpha is also animated by callers.
+void Button::applyContentAlpha()
+{
+    m_titleLabel->setAlpha(contentAlpha());
+    m_imageView->setAlpha(contentAlpha());
+    setNeedsDisplay();
+}
+
+void Button::setEnabled(bool enabled)
+{
+    bool changed = enabled != isEnabled();
+    Control::setEnabled(enabled);
+    if (changed)
+        applyContentAlpha();
 }
 
 void Button::stateDidChange()
@@ -254,11 +286,13 @@ void Button::drawRect(gfx::Context& ctx, const gfx::Rect&)
 {
     gfx::Rect b = bounds();
     if (gfx::Image background = m_pressedBackground ? m_pressedBackground : currentBackgroundImage()) {
-        ctx.drawImage(background, b);
+        ctx.drawImage(background, b, contentAlpha());
         return;
     }
     if (m_type != ButtonType::RoundedRect)
         return;
+    ctx.save();
+    ctx.setAlpha(contentAlpha());
     gfx::Rect box = b.insetBy(0.5, 0.5);
     if (isHighlighted()) {
         ctx.save();
@@ -273,6 +307,7 @@ void Button::drawRect(gfx::Context& ctx, const gfx::Rect&)
     ctx.setStrokeColor(gfx::Color::fromWhite(isEnabled() ? 0.55 : 0.75));
     ctx.setLineWidth(1);
     ctx.strokeRoundedRect(box, kRoundedRectRadius);
+    ctx.restore();
 }
 
 } // namespace ui

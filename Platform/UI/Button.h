@@ -16,7 +16,8 @@ enum class ButtonType { Custom, RoundedRect };
 
 // A control with a title and an image per state, image left of the title, both centred.
 // Values not set for a state come from the highlighted, disabled or selected state the button
-// is in, else from the normal state.
+// is in, else from the normal state. A disabled button is drawn at the disabled alpha unless
+// it was given a look of its own for the disabled state.
 class Button : public Control {
 public:
     explicit Button(ButtonType type = ButtonType::Custom);
@@ -60,6 +61,7 @@ public:
     gfx::Size sizeThatFits(gfx::Size size) const override;
     void layoutSubviews() override;
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
+    void setEnabled(bool enabled) override;
     std::string accessibilityText() const override { return currentTitle(); }
 
 protected:
@@ -70,6 +72,9 @@ private:
     static const T* lookup(const std::map<unsigned, T>& values, unsigned state);
     bool darkensNow(const std::map<unsigned, gfx::Image>& images) const;
     void updateContent();
+    void noteStateValue(unsigned state);
+    double contentAlpha() const;
+    void applyContentAlpha();
 
     ButtonType m_type;
     std::map<unsigned, std::string> m_titles;
@@ -83,6 +88,7 @@ private:
     gfx::EdgeInsets m_titleInsets;
     gfx::EdgeInsets m_imageInsets;
     bool m_adjustsImage = true;
+    bool m_ownDisabledLook = false;
     gfx::Image m_pressedBackground; // darkened normal background while highlighted
 };
 

@@ -47,6 +47,9 @@ public:
     Highlightable* highlightable() override { return this; }
     bool isControl() const override { return true; }
 
+    // How much of a disabled control's look is drawn, so that one that does nothing shows it.
+    static constexpr double kDisabledAlpha = 0.4;
+
     bool isEnabled() const { return m_enabled; }
     virtual void setEnabled(bool enabled);
     bool isSelected() const { return m_selected; }

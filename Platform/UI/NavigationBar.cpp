@@ -96,10 +96,16 @@ void NavigationBar::drawRect(gfx::Context& ctx, const gfx::Rect&)
                 side = std::max(side, button->frame().width() + 2 * kItemMargin);
         ctx.drawText(m_item->title(), {b.x() + side, b.y() + barTop() + (kHeight - font.lineHeight()) / 2,
                                        b.width() - 2 * side, font.lineHeight()},
-                     font, gfx::Color::black(), gfx::TextAlignment::Center, gfx::LineBreakMode::TruncateTail, 1);
+                     font, m_titleColor, gfx::TextAlignment::Center, gfx::LineBreakMode::TruncateTail, 1);
     }
     ctx.setFillColor(gfx::Color::fromWhite(0.7));
     ctx.fillRect({b.x(), b.maxY() - 1, b.width(), 1});
+}
+
+void NavigationBar::setTitleTextColor(gfx::Color color)
+{
+    m_titleColor = color;
+    setNeedsDisplay();
 }
 
 } // namespace ui

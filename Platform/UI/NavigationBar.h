@@ -58,6 +58,10 @@ public:
     void pushNavigationItem(std::shared_ptr<NavigationItem> item, bool animated = false);
     void sizeToFit();
 
+    // Black unless the owner's bar is dark.
+    gfx::Color titleTextColor() const { return m_titleColor; }
+    void setTitleTextColor(gfx::Color color);
+
     Button* leftButton() const { return m_leftButton.get(); }
     Button* rightButton() const { return m_rightButton.get(); }
 
@@ -71,6 +75,7 @@ private:
 
     std::shared_ptr<NavigationItem> m_item;
     std::shared_ptr<Button> m_leftButton, m_rightButton;
+    gfx::Color m_titleColor = gfx::Color::black();
 };
 
 } // namespace ui

@@ -109,6 +109,15 @@ void Switch::cancelTracking()
     placeKnob(true);
 }
 
+void Switch::setTitles(const std::string& on, const std::string& off)
+{
+    if (on == m_onTitle && off == m_offTitle)
+        return;
+    m_onTitle = on;
+    m_offTitle = off;
+    setNeedsDisplay();
+}
+
 void Switch::drawRect(gfx::Context& ctx, const gfx::Rect&)
 {
     gfx::Rect b = bounds();
@@ -126,9 +135,9 @@ void Switch::drawRect(gfx::Context& ctx, const gfx::Rect&)
     double side = b.height();
     double textY = b.midY() - font.lineHeight() / 2;
     double textWidth = b.width() - side;
-    ctx.drawText("ON", {split - side / 2 - textWidth, textY, textWidth, font.lineHeight()}, font, gfx::Color::white(),
+    ctx.drawText(m_onTitle, {split - side / 2 - textWidth, textY, textWidth, font.lineHeight()}, font, gfx::Color::white(),
                  gfx::TextAlignment::Center, gfx::LineBreakMode::Clip, 1);
-    ctx.drawText("OFF", {split + side / 2, textY, textWidth, font.lineHeight()}, font, gfx::Color::fromWhite(0.45),
+    ctx.drawText(m_offTitle, {split + side / 2, textY, textWidth, font.lineHeight()}, font, gfx::Color::fromWhite(0.45),
                  gfx::TextAlignment::Center, gfx::LineBreakMode::Clip, 1);
     ctx.restore();
     ctx.setStrokeColor(gfx::Color::fromWhite(0.6));

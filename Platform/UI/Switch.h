@@ -2,6 +2,7 @@
 #include "Platform/UI/Control.h"
 
 #include <memory>
+#include <string>
 
 namespace ui {
 
@@ -20,9 +21,14 @@ public:
     // No events: only the user's changes send ValueChanged.
     void setOn(bool on, bool animated = false);
 
+    // The words on the track's two halves; "ON" and "OFF" unless the owner gives its own.
+    void setTitles(const std::string& on, const std::string& off);
+    const std::string& onTitle() const { return m_onTitle; }
+    const std::string& offTitle() const { return m_offTitle; }
+
     gfx::Size sizeThatFits(gfx::Size) const override { return kSize; }
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
-    std::string accessibilityText() const override { return m_on ? "ON" : "OFF"; }
+    std::string accessibilityText() const override { return m_on ? m_onTitle : m_offTitle; }
 
 protected:
     bool beginTracking(gfx::Point point, const Touch& touch) override;
@@ -37,6 +43,8 @@ private:
     void changeByUser(bool on);
 
     bool m_on = false;
+    std::string m_onTitle = "ON";
+    std::string m_offTitle = "OFF";
     std::shared_ptr<View> m_knob;
     gfx::Point m_trackStart;
     double m_knobStartX = 0;

@@ -131,6 +131,24 @@ TEST(Color, HexForms)
     EXPECT_FALSE(Color::fromHex(""));
 }
 
+TEST(Color, ContrastRatios)
+{
+    struct Case {
+        Color a, b;
+        double ratio;
+    };
+    // Known pairs: the extremes, a mid grey, and the grey-on-brown tab captions that could not be read.
+    const Case cases[] = {
+        {Color::black(), Color::white(), 21.0},
+        {Color::white(), Color::black(), 21.0},
+        {Color::red(), Color::red(), 1.0},
+        {Color::fromRgb(118, 118, 118), Color::white(), 4.54},
+        {Color::fromRgb(70, 70, 70), Color::fromRgb(78, 38, 26), 1.38},
+    };
+    for (const Case& c : cases)
+        EXPECT_NEAR(Color::contrastRatio(c.a, c.b), c.ratio, 0.01) << c.a.r << "," << c.a.g << "," << c.a.b;
+}
+
 TEST(Color, PremultipliedPixels)
 {
     EXPECT_EQ(Color::red().toPremultipliedArgb(), 0xffff0000u);

@@ -4,6 +4,9 @@
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/Label.h"
 
+#include <functional>
+#include <vector>
+
 using namespace ui;
 using ui::test::ControlsTest;
 using ui::test::inkIn;
@@ -129,4 +132,59 @@ TEST_F(ButtonTest, StretchableBackgroundKeepsCapsAndDarkensWhilePressed)
     custom->setAdjustsImageWhenHighlighted(false);
     EXPECT_EQ(pixel(window->snapshot(), 200, 320), normal);
     window->touchUp(1, {200, 320});
+}
+
+TEST_F(ButtonTest, DisabledButtonIsDrawnAtTheDisabledAlphaUnlessItHasADisabledLookOfItsOwn)
+{
+    struct Case {
+        const char* name;
+        std::function<void(Button&)> style;
+        gfx::Point probe; // inside the button, on its background; (-1, -1) for the picture
+        bool dims;
+    };
+    const std::vector<Case> cases = {
+        {"skinned", [](Button& b) { b.setBackgroundImage(solidImage({10, 10}, gfx::Color::red())); }, {5, 5}, true},
+        {"picture", [](Button& b) { b.setImage(solidImage({20, 20}, gfx::Color::red())); }, {-1, -1}, true},
+        {"own disabled look",
+         [](Button& b) {
+             b.setBackgroundImage(solidImage({10, 10}, gfx::Color::red()));
+             b.setBackgroundImage(solidImage({10, 10}, gfx::Color::red()), ControlStateDisabled);
+         },
+         {5, 5}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto custom = View::make<Button>(ButtonType::Custom, gfx::Rect(100, 300, 200, 44));
+        c.style(*custom);
+        custom->setTitle("Submit");
+        window->addSubview(custom);
+        window->layoutIfNeeded();
+        // Without a place given, the middle of the picture.
+        gfx::Point probe = c.probe.x < 0 ? custom->imageView().frame().center() : c.probe;
+        gfx::Point at{100 + probe.x, 300 + probe.y};
+        EXPECT_TRUE(ui::test::isReddish(pixel(window->snapshot(), at.x, at.y)));
+        custom->setEnabled(false);
+        gfx::Color disabled = pixel(window->snapshot(), at.x, at.y);
+        if (c.dims) {
+            // Red at the disabled alpha over the white window.
+            EXPECT_NEAR(disabled.g, 1 - Control::kDisabledAlpha, 0.02);
+            EXPECT_DOUBLE_EQ(custom->titleLabel().alpha(), Control::kDisabledAlpha);
+        } else {
+            EXPECT_LT(disabled.g, 0.02);
+            EXPECT_DOUBLE_EQ(custom->titleLabel().alpha(), 1.0);
+        }
+        custom->setEnabled(true);
+        EXPECT_LT(pixel(window->snapshot(), at.x, at.y).g, 0.02) << "enabled again, drawn whole";
+        custom->removeFromSuperview();
+    }
+
+    // The plain rounded button fades its frame and title too, not only the title's colour.
+    button->setTitle("Edit");
+    gfx::Rect box{100, 100, 200, 44};
+    gfx::Rect enabledInk = inkIn(window->snapshot(), box, gfx::Color::white());
+    ASSERT_FALSE(enabledInk.isNull());
+    gfx::Color border = pixel(window->snapshot(), 200, 100.5);
+    button->setEnabled(false);
+    EXPECT_DOUBLE_EQ(button->titleLabel().alpha(), Control::kDisabledAlpha);
+    EXPECT_GT(pixel(window->snapshot(), 200, 100.5).r, 0.85) << "the frame fades, not only greys (" << border.r << ")";
 }

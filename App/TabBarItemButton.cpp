@@ -62,7 +62,7 @@ void TabBarItemButton::build()
     m_lableTitle->setFont(gfx::Font::systemFont(12));
     m_lableTitle->setTextAlignment(gfx::TextAlignment::Center);
     m_lableTitle->setBackgroundColor(std::nullopt);
-    m_lableTitle->setTextColor(gfx::Color::black());
+    m_lableTitle->setTextColor(m_captionNormal);
     addSubview(m_lableTitle);
 
     m_badgeView = BadgeLook::makeBadgeView({55, kBadgeTop, BadgeLook::kHeight, BadgeLook::kHeight}, m_badgeLabel);
@@ -118,7 +118,14 @@ bool TabBarItemButton::isSelected() const
 void TabBarItemButton::setSelected(bool selected)
 {
     m_btn->setSelected(selected);
-    m_lableTitle->setTextColor(captionColor(selected));
+    m_lableTitle->setTextColor(currentCaptionColor(selected));
+}
+
+void TabBarItemButton::setCaptionColors(gfx::Color normal, gfx::Color selected)
+{
+    m_captionNormal = normal;
+    m_captionSelected = selected;
+    m_lableTitle->setTextColor(currentCaptionColor(isSelected()));
 }
 
 void TabBarItemButton::addTargetActionForControlEvents(ui::Control::Action action, unsigned events)

@@ -56,7 +56,11 @@ public:
     const std::shared_ptr<ui::ImageView>& badgeView() const { return m_badgeView; }
     const std::shared_ptr<ui::Label>& badgeLabel() const { return m_badgeLabel; }
 
+    // The captions' colours on the bundled bar.
     static gfx::Color captionColor(bool selected);
+    // The colours this item's caption is drawn in, normal and selected.
+    void setCaptionColors(gfx::Color normal, gfx::Color selected);
+    gfx::Color currentCaptionColor(bool selected) const { return selected ? m_captionSelected : m_captionNormal; }
 
     // The whole item, icon and caption, answers as the icon does: the inner button takes
     // every touch that lands on it.
@@ -74,4 +78,6 @@ private:
     std::shared_ptr<ui::ImageView> m_badgeView;
     std::shared_ptr<ui::Label> m_badgeLabel;
     std::string m_title;
+    gfx::Color m_captionNormal = captionColor(false);
+    gfx::Color m_captionSelected = captionColor(true);
 };

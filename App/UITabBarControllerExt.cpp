@@ -15,6 +15,8 @@
 #include "Common/SkinManager.h"
 #include "Database/DataAccessManager.h"
 #include "Platform/Base/FileManager.h"
+#include "Platform/Base/Log.h"
+#include "Platform/Graphics/Context.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/LongPressGestureRecognizer.h"
@@ -45,6 +47,49 @@ constexpr TabInfo kTabs[] = {
     {"SYNC", "btn-sync.png", "btn-sync-on.png"},
     {"SETTINGS", "Icon_Settings_40x40.png", "Icon_Settings_On_40x40.png"},
 };
+
+// Under this a caption cannot be read on the bar.
+constexpr double kMinimumCaptionContrast = 3.0;
+
+std::string hexOf(const gfx::Color& c)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02X%02X%02X", static_cast<int>(std::lround(c.r * 255)),
+                  static_cast<int>(std::lround(c.g * 255)), static_cast<int>(std::lround(c.b * 255)));
+    return text;
+}
+
+// The bar's mean colour where the captions sit, as drawn over the white screen.
+gfx::Color meanColorOf(const gfx::Image& bar, gfx::Size barSize)
+{
+    if (bar.isNull())
+        return gfx::Color::white();
+    auto ctx = gfx::Context::createBitmap(barSize, 1);
+    ctx->setFillColor(gfx::Color::white());
+    ctx->fillRect({{0, 0}, barSize});
+    ctx->drawImage(bar, {{0, 0}, barSize});
+    gfx::Image drawn = ctx->makeImage();
+    auto strip = gfx::Context::createBitmap({1, 1}, 1);
+    strip->drawImage(drawn, {0, barSize.height / 2, barSize.width, barSize.height / 2}, {0, 0, 1, 1});
+    return strip->makeImage().colorAt(0, 0).withAlpha(1);
+}
+
+// The skin's caption colour when it reads on the bar; else the default one for a bar this
+// light or this dark, and a log line saying so.
+gfx::Color readableCaptionColor(std::optional<gfx::Color> skin, gfx::Color lightBarDefault, gfx::Color darkBarDefault,
+                                const gfx::Color& bar, const char* which)
+{
+    gfx::Color wanted = skin.value_or(lightBarDefault);
+    double contrast = gfx::Color::contrastRatio(wanted, bar);
+    if (contrast >= kMinimumCaptionContrast)
+        return wanted;
+    gfx::Color fallback = gfx::Color::contrastRatio(lightBarDefault, bar) >= gfx::Color::contrastRatio(darkBarDefault, bar)
+                              ? lightBarDefault
+                              : darkBarDefault;
+    base::logf("tab bar: %s label colour %s is %.2f:1 on the bar %s, under %.0f:1; using %s", which, hexOf(wanted).c_str(),
+               contrast, hexOf(bar).c_str(), kMinimumCaptionContrast, hexOf(fallback).c_str());
+    return fallback;
+}
 
 constexpr double kButtonTop = 8;
 constexpr double kButtonHeight = 50;
@@ -216,10 +261,21 @@ void UITabBarControllerExt::setBackgroundView()
 {
     if (m_backgroundImage)
         m_backgroundImage->setImage(barImage());
+    auto [normal, selected] = captionColors();
     for (auto& button : m_itmeButtonArray) {
         const TabInfo& info = kTabs[button->tag()];
         setButtonImagNormalImgSelectImg(*button, info.icon, info.selectedIcon);
+        button->setCaptionColors(normal, selected);
     }
+}
+
+std::pair<gfx::Color, gfx::Color> UITabBarControllerExt::captionColors() const
+{
+    gfx::Color bar = meanColorOf(barImage(), {kScreenWidth, kBarHeight});
+    return {readableCaptionColor(SkinManager::skinColorNamed("TabTitleColor"), TabBarItemButton::captionColor(false),
+                                 gfx::Color::white(), bar, "tab"),
+            readableCaptionColor(SkinManager::skinColorNamed("TabTitleSelectedColor"), TabBarItemButton::captionColor(true),
+                                 gfx::Color::fromRgb(150, 205, 250), bar, "selected tab")};
 }
 
 void UITabBarControllerExt::setButtonImagNormalImgSelectImg(TabBarItemButton& button, const std::string& normal,

@@ -81,6 +81,10 @@ public:
     int iPerSelectTab() const { return m_iPerSelectTab; }
     bool bViewHasLoad() const { return m_bViewHasLoad; }
 
+    // The captions' colours on the bar as it is drawn now: the skin's own, unless they cannot
+    // be read on it.
+    std::pair<gfx::Color, gfx::Color> captionColors() const;
+
 private:
     gfx::Image barImage() const;
     // Visible buttons from `left`, `step` apart and `width` wide; the step shrinks when the

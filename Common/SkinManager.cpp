@@ -10,6 +10,7 @@
 #include "Common/MBBase64.h"
 #include "Network/BRZipArchive.h"
 #include "Platform/Base/Paths.h"
+#include "Platform/Base/PropertyList.h"
 
 #include <atomic>
 #include <filesystem>
@@ -99,6 +100,17 @@ gfx::Image SkinManager::getLogoWithClientId(const std::optional<std::string>& cl
         if (isFile(path))
             return gfx::Image::fromFile(path);
     return {};
+}
+
+std::optional<gfx::Color> SkinManager::skinColorNamed(const std::string& key)
+{
+    auto client = PublicFunction::clientFolderPath(LoginMode::sharedInstance()->clientID());
+    if (!client || !isFile(*client + "/SkinImages/colors.plist"))
+        return std::nullopt;
+    auto colors = base::PropertyList::readFile(*client + "/SkinImages/colors.plist");
+    if (!colors || !colors->isDictionary() || !(*colors)[key].isString())
+        return std::nullopt;
+    return gfx::Color::fromHex((*colors)[key].toString());
 }
 
 std::optional<std::string> SkinManager::image2String(const gfx::Image& image)

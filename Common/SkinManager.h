@@ -41,6 +41,9 @@ public:
     static bool hasCustomerImage(const std::optional<std::string>& name);
     // A client's "homelogo.png" from its skin folder; null for a blank id or no file.
     static gfx::Image getLogoWithClientId(const std::optional<std::string>& clientId);
+    // A colour the client's skin names in its "SkinImages/colors.plist" ("#RRGGBB" texts by
+    // key, such as "TabTitleColor"); nothing without a skin, a file, the key or a valid text.
+    static std::optional<gfx::Color> skinColorNamed(const std::string& key);
     // A picture as Base64 text of a JPEG at quality 0.5, and back (signatures are kept so).
     static std::optional<std::string> image2String(const gfx::Image& image);
     static gfx::Image string2Image(const std::optional<std::string>& text);

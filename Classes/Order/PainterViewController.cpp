@@ -33,6 +33,7 @@ void PainterViewController::viewDidLoad()
     view()->addSubview(m_barBackground);
     m_naviBar = ui::View::make<ui::NavigationBar>(gfx::Rect(0, 0, screen.width(), ui::NavigationBar::kHeight));
     m_naviBar->setBackgroundColor(gfx::Color::clear());
+    m_naviBar->setTitleTextColor(gfx::Color::white()); // the skin's top bar is dark
     m_barItem = std::make_shared<ui::NavigationItem>();
     view()->addSubview(m_naviBar);
     updateLanguage(nullptr);

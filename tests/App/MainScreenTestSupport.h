@@ -103,17 +103,18 @@ protected:
     }
 
     // The demo tenant's login state over its database, with the module switches given.
-    void loginAsDemo(const std::string& modules = "1,1,1,1,1,1,1", int loginType = 3)
+    void loginAsDemo(const std::string& modules = "1,1,1,1,1,1,1", int loginType = 3,
+                     const std::string& client = kDemoClient)
     {
         auto login = LoginMode::sharedInstance();
-        login->setClientID(kDemoClient);
+        login->setClientID(client);
         login->setAcountID("DEMO");
-        login->setPassword(kDemoClient);
-        login->setDeviceID(kDemoClient);
+        login->setPassword(client);
+        login->setDeviceID(client);
         login->setCompanyName("Demo Company");
         login->setLoginType(loginType);
         ConfigEntity row;
-        row.clientid = kDemoClient;
+        row.clientid = client;
         row.configType = "configuration";
         row.desc = modules;
         ConfigManager::sharedInstance()->syncConfigData(std::vector<ConfigEntity>{row});

@@ -22,6 +22,8 @@
 #include "Network/BRJSON.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
+#include "Platform/Base/PropertyList.h"
+#include "Platform/Graphics/Context.h"
 #include "Protocol/LoginMode.h"
 
 #include <cmath>
@@ -60,6 +62,32 @@ std::optional<std::string> text(const base::Value& v)
     if (v.isNull())
         return std::nullopt;
     return v.toString();
+}
+
+// The bundled tab icons, each with whether it is the selected one.
+const std::vector<std::pair<std::string, bool>> kTabIcons = {
+    {"btn-home.png", false},      {"btn-home-on.png", true},     {"btn-catalog.png", false},
+    {"btn-catalog-on.png", true}, {"btn-customer.png", false},   {"btn-customer-on.png", true},
+    {"btn-inventory.png", false}, {"btn-inventory-on.png", true}, {"btn-sales.png", false},
+    {"btn-sales-on.png", true},   {"btn-quote.png", false},      {"btn-quote-on.png", true},
+    {"btn-sync.png", false},      {"btn-sync-on.png", true},     {"Icon_Settings_40x40.png", false},
+    {"Icon_Settings_On_40x40.png", true},
+};
+
+// The picture's shape, every pixel in the one colour at the pixel's own coverage.
+gfx::Image tinted(const gfx::Image& image, gfx::Color color)
+{
+    auto ctx = gfx::Context::createBitmap(image.size(), image.scale());
+    double step = 1 / image.scale();
+    for (int y = 0; y < image.pixelHeight(); ++y)
+        for (int x = 0; x < image.pixelWidth(); ++x) {
+            double alpha = ((image.pixelAt(x, y) >> 24) & 0xff) / 255.0;
+            if (alpha <= 0)
+                continue;
+            ctx->setFillColor(color.withAlpha(alpha));
+            ctx->fillRect({x * step, y * step, step, step});
+        }
+    return ctx->makeImage();
 }
 
 gfx::Color colorOf(const base::Value& v)
@@ -404,6 +432,19 @@ int main(int argc, char** argv)
                 fail("could not write " + name);
         };
         writeSkin(demo::drawLogo(skin["logo_text"].toString(), colorOf(skin["logo_color"])), "homelogo.png");
+        // The tab bar's captions and icons in colours that read on the skin's dark bar.
+        base::Dictionary colors;
+        colors.set("TabTitleColor", base::Value(skin["tab_title_color"].toString()));
+        colors.set("TabTitleSelectedColor", base::Value(skin["tab_title_selected_color"].toString()));
+        if (!base::PropertyList::writeFile(skinFolder / "colors.plist", base::Value(std::move(colors))))
+            fail("could not write colors.plist");
+        fs::path bundled = fs::path(argv[1]).parent_path().parent_path();
+        for (const auto& [name, selected] : kTabIcons) {
+            gfx::Image icon = gfx::Image::fromFile((bundled / name).string());
+            if (icon.isNull())
+                fail("no tab icon " + name);
+            writeSkin(tinted(icon, colorOf(skin[selected ? "tab_title_selected_color" : "tab_title_color"])), name);
+        }
         gfx::Image bar = demo::drawTopBar(colorOf(skin["topbar_color"]));
         writeSkin(bar, "topbar-bg.png");
         writeImage(bar, "topbar_" + client + ".png", kConfigImage, false);

@@ -350,6 +350,65 @@ TEST_F(EditorTest, TheFooterRisesAboveTheKeyboardOfTheInputLanguage)
     EXPECT_EQ(editor->tableView().frame(), QuoteOrderViewController::tableFrame());
 }
 
+// How many pixels of the button's place differ between two pictures of the window.
+int changedPixels(const gfx::Image& a, const gfx::Image& b, const gfx::Rect& area)
+{
+    int changed = 0;
+    for (int y = static_cast<int>(area.y()); y < static_cast<int>(area.maxY()); ++y)
+        for (int x = static_cast<int>(area.x()); x < static_cast<int>(area.maxX()); ++x)
+            changed += a.pixelAt(x, y) != b.pixelAt(x, y);
+    return changed;
+}
+
+TEST_F(EditorTest, SubmitWithoutACustomerAndEditOfASignedOrderLookDisabled)
+{
+    for (int language : {1, 2}) {
+        SCOPED_TRACE(language);
+        LanguageManager::sharedInstance()->setCurrentLanguage(language);
+        Language::resetLanguageCache();
+        const char* suffix = language == 1 ? "en" : "cn";
+
+        open(0, {line(7, "Widget", 60, 2)});
+        ui::Button& submit = editor->submitButton();
+        gfx::Rect place = submit.convertRectToView(submit.bounds(), window.get());
+        ASSERT_FALSE(submit.isEnabled());
+        review(std::string("order_submit_disabled_") + suffix + ".png");
+        gfx::Image disabled = window->snapshot();
+        typeInto(editor->customerField(), "Globex");
+        ASSERT_TRUE(submit.isEnabled());
+        driver->wait(1);
+        EXPECT_GT(changedPixels(disabled, window->snapshot(), place), place.width() * place.height() / 4)
+            << "a Submit that does nothing looks it";
+        nav->popViewController(false);
+
+        open(2, {line(7, "Widget", 60, 2)}, false);
+        ui::Button& edit = editor->saveButton();
+        place = edit.convertRectToView(edit.bounds(), window.get());
+        gfx::Image unsigned_ = window->snapshot();
+        order->setSignature("c2lnbmVk");
+        editor->viewWillAppear(false);
+        driver->wait(1);
+        ASSERT_FALSE(edit.isEnabled());
+        review(std::string("order_edit_signed_") + suffix + ".png");
+        EXPECT_GT(changedPixels(unsigned_, window->snapshot(), place), place.width() * place.height() / 4)
+            << "Edit on a signed order looks disabled";
+        EXPECT_DOUBLE_EQ(edit.titleLabel().alpha(), ui::Control::kDisabledAlpha);
+        nav->popViewController(false);
+    }
+}
+
+TEST_F(EditorTest, ASavedOrdersSignsSitOnTheLineOfTheirAmounts)
+{
+    open(2, {line(7, "Widget", 60, 2)}, false);
+    QuoteOrderItemsTableViewCell* cell = cellAt(0);
+    ASSERT_NE(cell, nullptr);
+    // The middle of the sign and of its borderless field's frame: the text of both is centred there.
+    auto middle = [&](const ui::View& v) { return v.convertRectToView(v.bounds(), window.get()).midY(); };
+    EXPECT_NEAR(middle(cell->lblPercentFlag()), middle(cell->txtDiscountRat()), 1) << "%";
+    EXPECT_NEAR(middle(cell->lblDiscountCurrency()), middle(cell->txtDiscountPrice()), 1) << "$";
+    review("order_saved_signs.png");
+}
+
 TEST_F(EditorTest, ChineseTexts)
 {
     LanguageManager::sharedInstance()->setCurrentLanguage(2);

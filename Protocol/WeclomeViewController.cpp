@@ -41,10 +41,9 @@ WeclomeViewController::~WeclomeViewController()
 void WeclomeViewController::loadView()
 {
     auto root = std::make_shared<ui::View>(gfx::Rect({0, 0}, ui::Window::kScreenSize));
-    // The picture is a status bar short of the window, and the keyboard lifts it further: what
-    // shows beneath continues its lowest row.
+    // The keyboard lifts the picture: what shows beneath continues its lowest row.
     root->setBackgroundColor(gfx::Color::fromRgb(25, 45, 77));
-    m_homeBg = std::make_shared<ui::ImageView>(gfx::Rect(0, 0, 1024, 748));
+    m_homeBg = std::make_shared<ui::ImageView>(gfx::Rect({0, 0}, ui::Window::kScreenSize));
     m_homeBg->setImage(SkinManager::skinFromImageName(std::string("bg-welcome.png")));
     m_homeBg->setUserInteractionEnabled(true);
     root->addSubview(m_homeBg);

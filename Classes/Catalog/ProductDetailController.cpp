@@ -34,7 +34,7 @@
 namespace {
 
 constexpr const char* kRefreshKey = "refreshProduct";
-const gfx::Size kFullImageSize{1024, 748};
+const gfx::Size kFullImageSize{1024, 768}; // the whole window
 
 gfx::Color pageColor()
 {

@@ -60,7 +60,7 @@ void reflectChrome(ui::View* titlebar, ui::View* left, ui::View* right, ui::View
         if (!v)
             continue;
         gfx::Rect f = v->frame();
-        v->setFrame({f.x(), 1496 - f.y(), f.width(), f.height()});
+        v->setFrame({f.x(), 2 * ProductDetailImageController::kPageHeight - f.y(), f.width(), f.height()});
     }
 }
 
@@ -140,7 +140,8 @@ void ProductDetailImageController::viewDidLoad()
     m_btnLeft = arrow({13, 330, 23, 87}, "Icon_Arrow_Left_23x87.png", "Icon_Arrow_Left_Highlighted_23x87.png");
     m_btnRight = arrow({988, 330, 23, 87}, "Icon_Arrow_Right_23x87.png", "Icon_Arrow_Right_Highlighted_23x87.png");
 
-    m_pageControl = std::make_shared<BRPageControl>(gfx::Rect(312, 712, 400, 24));
+    // The dots and the information button stand on the window's foot.
+    m_pageControl = std::make_shared<BRPageControl>(gfx::Rect(312, kPageHeight - 36, 400, 24));
     m_pageControl->setNumberOfPages(m_imageCount);
     m_pageControl->setCurrentPage(static_cast<int>(m_startWithIndex));
     m_pageControl->addTarget([weak](ui::Control&) {
@@ -152,7 +153,7 @@ void ProductDetailImageController::viewDidLoad()
     if (lblTittle())
         lblTittle()->setText(productTitle);
 
-    m_btnProductInfo = std::make_shared<ui::Button>(ui::ButtonType::Custom, gfx::Rect(975, 698, 50, 50));
+    m_btnProductInfo = std::make_shared<ui::Button>(ui::ButtonType::Custom, gfx::Rect(975, kPageHeight - 50, 50, 50));
     m_btnProductInfo->setBackgroundImage(SkinManager::skinFromImageName(std::string("product-info-off.png")));
     m_btnProductInfo->setBackgroundImage(SkinManager::skinFromImageName(std::string("product-info-on.png")),
                                          ui::ControlStateSelected);

@@ -42,7 +42,7 @@ class ProductDetailImageController : public PopBaseController,
                                      public SlideShowControllerDelegate {
 public:
     static constexpr double kPageWidth = 1024;
-    static constexpr double kPageHeight = 748;
+    static constexpr double kPageHeight = 768; // the whole window
     static constexpr double kSlideShowInterval = 8.5;
     static constexpr double kChromeDuration = 0.3;
     static constexpr double kCardDuration = 0.5;

@@ -20,6 +20,9 @@ std::shared_ptr<ui::Label> makeLabel(const gfx::Rect& frame, const gfx::Font& fo
     return label;
 }
 
+constexpr double kRightMargin = 15;
+constexpr double kPriceGap = 12;
+
 bool isBlank(const std::string& text)
 {
     return text.find_first_not_of(" \t") == std::string::npos;
@@ -36,7 +39,9 @@ ProductInfoView::ProductInfoView(const gfx::Rect& frame) : Control(frame)
     // Touches on the picture reach the panel itself, which closes on them.
     m_background->setUserInteractionEnabled(false);
     addSubview(m_background);
-    m_nameLabel = makeLabel({670, 545, 372, 20}, gfx::Font("Helvetica-Bold", 15), gfx::TextAlignment::Left);
+    // Inside the panel, whose right edge is the window's.
+    m_nameLabel = makeLabel({670, 545, 1024 - kRightMargin - 670, 20}, gfx::Font("Helvetica-Bold", 15),
+                            gfx::TextAlignment::Left);
     addSubview(m_nameLabel);
     m_skuLabel = makeLabel({670, 568, 240, 20}, gfx::Font("Arial", 12), gfx::TextAlignment::Left);
     addSubview(m_skuLabel);
@@ -85,9 +90,10 @@ void ProductInfoView::setLabelPrice(const std::string& price, const std::string&
     double width = price.empty()
                        ? 0
                        : gfx::sizeOfText(price, m_priceLabel->font(), {1e6, 20}, gfx::LineBreakMode::WordWrap).width;
-    m_priceLabel->setFrame({1024 - width - 15, 568, width, 20});
+    m_priceLabel->setFrame({1024 - width - kRightMargin, 568, width, 20});
     if (!discountPrice.empty()) {
-        m_discountPriceLabel->setFrame({1024 - width - 150, 568, 130, 20});
+        // The old price and the new one read as two amounts, a gap between them.
+        m_discountPriceLabel->setFrame({1024 - width - kRightMargin - kPriceGap - 130, 568, 130, 20});
         PublicFunction::addDeletionLineToLabel(m_priceLabel.get());
     }
 }

@@ -51,7 +51,7 @@ void PPTLoadingViewController::viewDidLoad()
     m_loadingView = std::make_shared<ui::ActivityIndicator>(ui::ActivityIndicatorStyle::Gray);
     m_loadingView->setFrame(gfx::Rect(330, 450, 60, 60));
 
-    m_webView = ui::View::make<share::OfficeDocumentView>(gfx::Rect(0, 0, 1024, 704));
+    m_webView = ui::View::make<share::OfficeDocumentView>(gfx::Rect(0, 0, 1024, 724)); // the window under the bar
     m_webView->setDelegate(this);
     m_webView->setFailureMessages(Language::stringWithName("DOCUMENTOPENEDELSEWHERE"),
                                   Language::stringWithName("DOCUMENTCANNOTBESHOWN"));
@@ -231,6 +231,8 @@ void PPTLoadingViewController::displayComposerSheet()
         showAlert(Language::stringWithName("FILEHAVSBEENEMAILED"), "");
     else if (result == share::MailResult::Failed)
         showAlert(Language::stringWithName("MAILFAILED"), "");
+    else if (auto kept = share::MailComposer::shared().unsentMessagePath(); result == share::MailResult::Saved && !kept.empty())
+        showAlert(Language::stringWithName("MAILSAVED"), kept);
 }
 
 std::vector<gfx::Image> PPTLoadingViewController::printPictures()

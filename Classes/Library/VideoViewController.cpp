@@ -10,6 +10,7 @@
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/NamedImage.h"
+#include "Platform/UI/Window.h"
 
 VideoViewController::~VideoViewController()
 {
@@ -20,8 +21,9 @@ VideoViewController::~VideoViewController()
 void VideoViewController::createWithFilenameAndFilePath(const std::string& title, const std::string& path)
 {
     auto root = view();
-    root->setFrame(gfx::Rect(0, 20, 1024, 748));
-    auto background = ui::View::make<ui::ImageView>(gfx::Rect(0, 0, 1024, 748));
+    // The whole window: there is no status bar to leave room for.
+    root->setFrame(gfx::Rect({0, 0}, ui::Window::kScreenSize));
+    auto background = ui::View::make<ui::ImageView>(gfx::Rect({0, 0}, ui::Window::kScreenSize));
     background->setImage(ui::imageNamed("video-bg.png"));
     root->addSubview(background);
 

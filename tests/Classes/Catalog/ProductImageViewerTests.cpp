@@ -159,16 +159,16 @@ TEST_F(ProductImageViewerTest, PagesLoadTheShownImageAndStandInThumbnailsForTheN
     ASSERT_EQ(viewer->imageCount(), 3);
     EXPECT_EQ(viewer->currentIndex(), 1);
     EXPECT_EQ(viewer->myScrollView()->contentOffset().x, 1024);
-    EXPECT_EQ(viewer->myScrollView()->contentSize(), (gfx::Size{3 * 1024, 374}));
+    EXPECT_EQ(viewer->myScrollView()->contentSize(), (gfx::Size{3 * 1024, 384}));
     for (auto& page : viewer->bigImageViews())
         ASSERT_TRUE(page);
     EXPECT_TRUE(showsFull(*viewer, 1, 0));
     // The neighbours show the thumbnail enlarged to the size the full image will take: a
-    // full page image of ratio 1.37 fills the height, 160 x 110 times 748 / 110.
+    // full page image fills the window's height, 160 x 110 times 768 / 110.
     for (int k : {0, 2}) {
         auto& image = viewer->bigImageViews()[k]->imageView()->image();
-        EXPECT_NEAR(image.size().width, 1088, 0.5);
-        EXPECT_NEAR(image.size().height, 748, 0.5);
+        EXPECT_NEAR(image.size().width, std::ceil(160.0 * 768 / 110), 0.5);
+        EXPECT_NEAR(image.size().height, 768, 0.5);
         EXPECT_TRUE(near(middle(image), thumbColour(0, k)));
         EXPECT_EQ(viewer->bigImageViews()[k]->imageView()->contentMode(), ui::ContentMode::Center);
     }
@@ -246,8 +246,9 @@ TEST_F(ProductImageViewerTest, TapsHideAndShowTheControlsByReflection)
     EXPECT_EQ(viewer->btnLeft()->frame().x(), -left.x() - left.width());
     EXPECT_EQ(viewer->btnLeft()->alpha(), 0);
     EXPECT_EQ(viewer->btnRight()->frame().x(), 2048 - right.x());
-    EXPECT_EQ(viewer->pageControl()->frame().y(), 1496 - dots.y());
-    EXPECT_EQ(viewer->btnProductInfo()->frame().y(), 1496 - info.y());
+    EXPECT_EQ(viewer->pageControl()->frame().y(), 2 * 768 - dots.y());
+    EXPECT_EQ(viewer->btnProductInfo()->frame().y(), 2 * 768 - info.y());
+    EXPECT_EQ(info.maxY(), 768) << "on the window's foot";
     for (ui::View* v : {static_cast<ui::View*>(viewer->btnRight().get()), static_cast<ui::View*>(viewer->pageControl().get()),
                         static_cast<ui::View*>(viewer->btnProductInfo().get())})
         EXPECT_FALSE(v->frame().intersects(window->bounds())) << v->className();
@@ -285,7 +286,7 @@ TEST_F(ProductImageViewerTest, DraggingPastTheEndsStepsProductWithACardTransitio
     EXPECT_EQ(host->changes.size(), 1u);
     EXPECT_EQ(viewer->imageCount(), 1);
     EXPECT_EQ(viewer->lblTittle()->text(), "Product 4  ( 4 / 5 )");
-    EXPECT_EQ(viewer->myScrollView()->frame(), gfx::Rect(0, 0, 1024, 748));
+    EXPECT_EQ(viewer->myScrollView()->frame(), gfx::Rect(0, 0, 1024, 768)) << "no band under the pages";
     EXPECT_TRUE(waitFor([&] { return showsFull(*viewer, 0, 3); }));
     EXPECT_TRUE(viewer->slotsAreConsistent());
     review("viewer-card-transition-end.png");
@@ -392,6 +393,16 @@ TEST_F(ProductImageViewerTest, InformationButtonShowsAndHidesThePanel)
     EXPECT_EQ(viewer->productInfoView()->discountPriceLabel()->text(), "$8.00");
     EXPECT_EQ(viewer->productInfoView()->nameLabel()->text(), "Product 1");
     review("viewer-information-panel.png");
+    // The panel stays inside the window, and the two prices read as two amounts.
+    auto& panel = *viewer->productInfoView();
+    for (ui::View* v : {static_cast<ui::View*>(panel.nameLabel().get()), static_cast<ui::View*>(panel.priceLabel().get())})
+        EXPECT_LE(v->convertRectToView(v->bounds(), nullptr).maxX(), 1024) << static_cast<ui::Label*>(v)->text();
+    auto textRight = [](const ui::Label& label) {
+        double width = gfx::sizeOfText(label.text(), label.font()).width;
+        return label.convertRectToView(label.bounds(), nullptr).maxX() - (label.textAlignment() == gfx::TextAlignment::Right ? 0 : label.bounds().width() - width);
+    };
+    double oldPriceLeft = panel.priceLabel()->convertRectToView(panel.priceLabel()->bounds(), nullptr).minX();
+    EXPECT_GE(oldPriceLeft - textRight(*panel.discountPriceLabel()), 8) << "\"$8.00$10.00\" reads as one";
     // The button again.
     viewer->btnProductInfoClick(button.get());
     base::RunLoop::main().advance(0.5);

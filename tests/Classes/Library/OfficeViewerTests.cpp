@@ -85,7 +85,7 @@ TEST_F(OfficeViewerTest, ADocumentOpensUnderTheBarAndGoesBack)
     EXPECT_EQ(opener->officeViewer(), viewer);
     EXPECT_FALSE(nav->isNavigationBarHidden());
     EXPECT_EQ(viewer->titleLabel()->text(), "Delivery terms");
-    EXPECT_EQ(viewer->webView()->frame(), gfx::Rect(0, 0, 1024, 704));
+    EXPECT_EQ(viewer->webView()->frame(), gfx::Rect(0, 0, 1024, 724)) << "the pages reach the window's foot";
     EXPECT_EQ(viewer->loadingView()->superview(), viewer->view().get()) << "the indicator shows while converting";
     EXPECT_EQ(viewer->barImage()->superview(), nav->navigationBar().get());
     ASSERT_TRUE(waitReal([&] { return !viewer->webView()->isLoading(); }));
@@ -121,7 +121,7 @@ TEST_F(OfficeViewerTest, PrintingSlicesTheDocumentIntoScreenfulsOnWhite)
     viewer->setFileName(std::string("Stacked"));
     nav->pushViewController(viewer, false);
     auto& scroll = viewer->webView()->scrollView();
-    const double h = 704;
+    const double h = 724;
     // Bands of half a view each, coloured by their index; band 1 is left transparent.
     auto bandColour = [](int i) { return gfx::Color{0.9, 0.1 * i, 0.2, 1}; };
     struct Slice {

@@ -85,8 +85,12 @@ public:
     // The skin's top bar averaged into one premultiplied pixel; dark grey without it.
     static gfx::Color colorOfMainTheme();
     // The strike line across an old price, and its removal (with every other subview).
+    // The line runs over the text as drawn (its alignment counted), inside the label.
     static void addDeletionLineToLabel(ui::Label* label);
     static void removeDeletionLineFromLabel(ui::Label* label);
+    // A list row's count keeps its whole number, growing leftwards from its right edge; the
+    // title before it gives way and ends in an ellipsis.
+    static void fitCountBesideTitle(ui::Label* title, ui::Label* count, double minimumCountWidth);
     // The "wiggle" of items that can be edited.
     static void setViewShakingShaking(ui::View* view, bool shaking);
     // A busy indicator over a view that takes no touches meanwhile.

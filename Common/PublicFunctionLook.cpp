@@ -18,6 +18,7 @@
 #include "Platform/UI/Label.h"
 #include "Platform/UI/Window.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -110,10 +111,31 @@ void PublicFunction::addDeletionLineToLabel(ui::Label* label)
     if (!label)
         return;
     // One unwrapped line, so the height limit never bites.
-    double width = gfx::sizeOfText(label->text(), label->font()).width;
+    double bounds = label->bounds().width();
+    double width = std::min(gfx::sizeOfText(label->text(), label->font()).width, bounds);
+    double left = 0;
+    if (label->textAlignment() == gfx::TextAlignment::Right)
+        left = bounds - width;
+    else if (label->textAlignment() == gfx::TextAlignment::Center)
+        left = (bounds - width) / 2;
+    // A little past the text each side, never past the label, which may sit at a cell's edge.
+    constexpr double kOverhang = 2;
+    double from = std::max(0.0, left - kOverhang), to = std::min(bounds, left + width + kOverhang);
     auto line = std::make_shared<ui::ImageView>(SkinManager::bundledImageNamed("rightline.png"));
-    line->setFrame({-5, label->bounds().height() / 2, width + 10, 2});
+    line->setFrame({from, label->bounds().height() / 2, std::max(0.0, to - from), 2});
     label->addSubview(line);
+}
+
+void PublicFunction::fitCountBesideTitle(ui::Label* title, ui::Label* count, double minimumCountWidth)
+{
+    if (!title || !count)
+        return;
+    gfx::Rect frame = count->frame();
+    double width = std::max(minimumCountWidth, count->singleLineSize().width);
+    count->setFrame({frame.maxX() - width, frame.y(), width, frame.height()});
+    gfx::Rect head = title->frame();
+    constexpr double kGap = 5;
+    title->setFrame({head.x(), head.y(), std::max(0.0, frame.maxX() - width - kGap - head.x()), head.height()});
 }
 
 void PublicFunction::removeDeletionLineFromLabel(ui::Label* label)

@@ -10,6 +10,11 @@
 
 #include <cstdio>
 
+namespace {
+// Room left of the remaining time for its indicator.
+constexpr double kIndicatorRoom = 24;
+}
+
 std::shared_ptr<ResourceUpdateView> ResourceUpdateView::create(const gfx::Rect& frame)
 {
     auto view = ui::View::make<ResourceUpdateView>(frame);
@@ -31,12 +36,13 @@ ResourceUpdateView::ResourceUpdateView(const gfx::Rect& frame) : SyncItemView(fr
     m_syncInfoIcon = row(kRowsTop + kRowStep);
     m_syncInfoCustomer = row(kRowsTop + 2 * kRowStep);
 
-    m_lblRemainTime = ui::View::make<ui::Label>(gfx::Rect(20, 260, 300, 45));
+    // The text starts right of the indicator, which stands in the label's margin.
+    m_lblRemainTime = ui::View::make<ui::Label>(gfx::Rect(20 + kIndicatorRoom, 260, 300 - kIndicatorRoom, 45));
     m_lblRemainTime->setBackgroundColor(gfx::Color::clear());
     m_lblRemainTime->setHidden(true);
     addSubview(m_lblRemainTime);
     m_activityIndicator = ui::View::make<ui::ActivityIndicator>(ui::ActivityIndicatorStyle::Gray);
-    m_activityIndicator->setFrame(gfx::Rect(0, 12, 20, 20));
+    m_activityIndicator->setFrame(gfx::Rect(-kIndicatorRoom, 12, 20, 20));
     m_lblRemainTime->addSubview(m_activityIndicator);
 
     m_btnsync = ui::View::make<ui::Button>(ui::ButtonType::Custom, gfx::Rect(450, 260, 127, 34));
@@ -72,7 +78,7 @@ void ResourceUpdateView::setSyncDate(const std::string& date)
 {
     m_syncDate = date;
     for (auto* row : {m_syncInfoProduc.get(), m_syncInfoIcon.get(), m_syncInfoCustomer.get()})
-        row->lbDatevalue()->setText(date);
+        row->setSyncDate(date);
 }
 
 void ResourceUpdateView::setRemainTime(int seconds)

@@ -1,10 +1,15 @@
 #include "Classes/Catalog/ProductBigCatalog.h"
 
 #include "Common/Language.h"
+#include "Common/PublicFunction.h"
 #include "Common/SkinManager.h"
 #include "Platform/Graphics/Font.h"
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/Label.h"
+
+namespace {
+constexpr double kCountWidth = 45;
+}
 
 ProductBigCatalog::ProductBigCatalog(const std::string& reuseIdentifier)
     : ui::TableViewCell(ui::TableViewCellStyle::Default, reuseIdentifier)
@@ -16,7 +21,7 @@ ProductBigCatalog::ProductBigCatalog(const std::string& reuseIdentifier)
     m_lbTitle->setTextAlignment(gfx::TextAlignment::Left);
     m_lbTitle->setBackgroundColor(gfx::Color::clear());
     m_lbTitle->setTextColor(gfx::Color::white());
-    m_lbcount = std::make_shared<ui::Label>(gfx::Rect(180, 20, 45, 20));
+    m_lbcount = std::make_shared<ui::Label>(gfx::Rect(225 - kCountWidth, 20, kCountWidth, 20));
     m_lbcount->setTextAlignment(gfx::TextAlignment::Right);
     m_lbcount->setBackgroundColor(gfx::Color::clear());
     m_lbcount->setTextColor(gfx::Color::white());
@@ -41,4 +46,11 @@ void ProductBigCatalog::setIsFirstLine(bool firstLine)
     m_lbTitle->setText(Language::stringWithName("ALL"));
     m_lbTitle->setFont(gfx::Font::boldSystemFont(16));
     m_lbcount->setFont(gfx::Font::boldSystemFont(16));
+}
+
+void ProductBigCatalog::layoutSubviews()
+{
+    ui::TableViewCell::layoutSubviews();
+    // Thousands of products still show their whole count.
+    PublicFunction::fitCountBesideTitle(m_lbTitle.get(), m_lbcount.get(), kCountWidth);
 }

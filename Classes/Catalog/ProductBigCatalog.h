@@ -23,6 +23,7 @@ public:
     bool isFirstLine() const { return m_isFirstLine; }
     // YES also titles the row with the text of "ALL" in bold; NO changes nothing else.
     void setIsFirstLine(bool firstLine);
+    void layoutSubviews() override;
 
 private:
     std::shared_ptr<ui::Label> m_lbTitle;

@@ -1,10 +1,15 @@
 #include "Classes/Library/LibraryCatalogCell.h"
 
 #include "Common/Language.h"
+#include "Common/PublicFunction.h"
 #include "Common/SkinManager.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/Label.h"
+
+namespace {
+constexpr double kCountWidth = 45;
+}
 
 LibraryCatalogCell::LibraryCatalogCell(const std::string& reuseIdentifier)
     : ui::TableViewCell(ui::TableViewCellStyle::Default, reuseIdentifier)
@@ -15,7 +20,7 @@ LibraryCatalogCell::LibraryCatalogCell(const std::string& reuseIdentifier)
     m_lbTitle = std::make_shared<ui::Label>(gfx::Rect(15, 20, 160, 20));
     m_lbTitle->setBackgroundColor(gfx::Color::clear());
     m_lbTitle->setTextColor(gfx::Color::white());
-    m_lbcount = std::make_shared<ui::Label>(gfx::Rect(180, 20, 45, 20));
+    m_lbcount = std::make_shared<ui::Label>(gfx::Rect(225 - kCountWidth, 20, kCountWidth, 20));
     m_lbcount->setTextAlignment(gfx::TextAlignment::Right);
     m_lbcount->setBackgroundColor(gfx::Color::clear());
     m_lbcount->setTextColor(gfx::Color::white());
@@ -47,4 +52,11 @@ void LibraryCatalogCell::drawRect(gfx::Context& context, const gfx::Rect& rect)
         if (!selected.isNull())
             context.drawImage(selected, {0, 0, bounds().width(), 58});
     }
+}
+
+void LibraryCatalogCell::layoutSubviews()
+{
+    ui::TableViewCell::layoutSubviews();
+    // Thousands of products still show their whole count.
+    PublicFunction::fitCountBesideTitle(m_lbTitle.get(), m_lbcount.get(), kCountWidth);
 }

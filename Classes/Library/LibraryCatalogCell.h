@@ -21,6 +21,7 @@ public:
     bool isFirstLine() const { return m_isFirstLine; }
     // YES makes it the ALL row; NO changes nothing.
     void setIsFirstLine(bool firstLine);
+    void layoutSubviews() override;
 
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
 

@@ -29,6 +29,16 @@ std::shared_ptr<ui::Label> label(const gfx::Rect& frame, double size, gfx::Color
 }
 } // namespace
 
+namespace {
+// The card's spine takes its first 22 points.
+constexpr double kTextLeft = 28;
+}
+
+gfx::Rect LibraryDetailCell::titleFrame(bool besideInfoButton)
+{
+    return {kTextLeft, 172, besideInfoButton ? 105.0 : 140.0, 38};
+}
+
 LibraryDetailCell::LibraryDetailCell(const gfx::Rect& frame, const std::string& reuseIdentifier)
     : BRGridViewCell(frame, reuseIdentifier)
 {
@@ -55,11 +65,11 @@ LibraryDetailCell::LibraryDetailCell(const gfx::Rect& frame, const std::string& 
     m_fileImageView->setContentMode(ui::ContentMode::ScaleAspectFit);
     m_shakingView->addSubview(m_fileImageView);
 
-    m_titleLabel = label({20, 170, 140, 40}, 15, gfx::Color::fromRgb(128, 128, 128));
+    m_titleLabel = label(titleFrame(false), 15, gfx::Color::fromRgb(128, 128, 128));
     m_titleLabel->setNumberOfLines(2);
     m_titleLabel->setLineBreakMode(gfx::LineBreakMode::TruncateTail);
     m_shakingView->addSubview(m_titleLabel);
-    m_formatLabel = label({20, h - 30, 100, 20}, 13, gfx::Color::fromRgb(170, 170, 170));
+    m_formatLabel = label({kTextLeft, h - 28, 100, 17}, 13, gfx::Color::fromRgb(170, 170, 170));
     m_shakingView->addSubview(m_formatLabel);
 
     m_infoButton = std::make_shared<ui::Button>(ui::ButtonType::Custom, gfx::Rect{w - 50, h - 50, 50, 50});

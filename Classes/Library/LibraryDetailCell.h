@@ -30,6 +30,8 @@ class LibraryDetailCell : public BRGridViewCell, private ui::GestureRecognizerDe
 public:
     static constexpr const char* kIdentifier = "CellIdentifier";
     static constexpr double kLongPressSeconds = 0.7;
+    // Right of the card's spine, and above the format line; narrower beside the info button.
+    static gfx::Rect titleFrame(bool besideInfoButton);
 
     LibraryDetailCell(const gfx::Rect& frame, const std::string& reuseIdentifier);
     const char* className() const override { return "LibraryDetailCell"; }

@@ -100,7 +100,7 @@ void configureTile(LibraryDetailCell& cell, const brivanta_library_files_Entity&
     cell.ribbonView().setImage(updatable ? ui::imageNamed(chinese ? "ribbon_update_cn.png" : "ribbon_update_en.png")
                                          : gfx::Image());
     cell.infoButton().setHidden(!onDevice);
-    cell.titleLabel().setFrame({20, 170, onDevice ? 105.0 : 140.0, 40});
+    cell.titleLabel().setFrame(LibraryDetailCell::titleFrame(onDevice));
     cell.fileImageView().setImage(PublicFunction::getLocalImageFiletype(file.cover_image, PublicFunction::getFileType(file.type)));
     std::string format = file.info.value_or("");
     cell.formatLabel().setText(format.substr(0, format.find('/')));

@@ -92,6 +92,9 @@ void QuoteOrderHistoryController::viewDidLoad()
         if (auto self = weak.lock()) {
             self->m_currentShowType = self->m_segments->selectedSegmentIndex();
             self->refreshData();
+            // Another list: it starts at its first row, not at the old one's offset.
+            if (self->m_historyOrderTable)
+                self->m_historyOrderTable->setContentOffset({0, -self->m_historyOrderTable->contentInset().top});
         }
     }, ui::ControlEventValueChanged);
     root.addSubview(m_segments);

@@ -20,6 +20,9 @@ std::shared_ptr<ui::Label> makeLabel(const gfx::Rect& frame, gfx::TextAlignment 
     return label;
 }
 
+constexpr double kCustomerRight = 395;
+constexpr double kBadgeGap = 4;
+
 bool isChinese()
 {
     return LanguageManager::sharedInstance()->currentLanguage() == 2;
@@ -35,7 +38,7 @@ QuoteOrderHistoryTableViewCell::QuoteOrderHistoryTableViewCell()
     auto& content = contentView();
     m_lblOrderNum = makeLabel({5, 10, 235, 30}, gfx::TextAlignment::Center);
     content.addSubview(m_lblOrderNum);
-    m_lblCustomer = makeLabel({245, 0, 150, 50}, gfx::TextAlignment::Center);
+    m_lblCustomer = makeLabel({245, 0, kCustomerRight - 245, 50}, gfx::TextAlignment::Center);
     content.addSubview(m_lblCustomer);
     m_signedView = make<ui::ImageView>(gfx::Rect{340, 10, 62, 30});
     m_signedView->setHidden(true);
@@ -103,6 +106,10 @@ void QuoteOrderHistoryTableViewCell::setIsSigned(bool isSigned)
 {
     m_isSigned = isSigned;
     m_signedView->setHidden(!isSigned);
+    // The customer's name stops short of the badge rather than running under it.
+    gfx::Rect customer = m_lblCustomer->frame();
+    double right = isSigned ? m_signedView->frame().x() - kBadgeGap : kCustomerRight;
+    m_lblCustomer->setFrame({customer.x(), customer.y(), right - customer.x(), customer.height()});
     if (isSigned)
         m_signedView->setImage(SkinManager::skinFromImageName(isChinese() ? "icon_signed_small_cn.png"
                                                                           : "icon_signed_small_en.png"));
@@ -129,8 +136,7 @@ void QuoteOrderHistoryTableViewCell::updateLanguage()
 
 void QuoteOrderHistoryTableViewCell::clear()
 {
-    m_isSigned = false;
-    m_signedView->setHidden(true);
+    setIsSigned(false);
     m_lblOrderNum->setText("");
     m_lblCustomer->setText("");
     m_lblPrice->setText("");

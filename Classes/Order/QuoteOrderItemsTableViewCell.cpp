@@ -162,6 +162,14 @@ void QuoteOrderItemsTableViewCell::setFieldEditable(QVTextField& field, bool edi
     field.setBorderStyle(editable ? ui::TextBorderStyle::RoundedRect : ui::TextBorderStyle::None);
     gfx::Rect f = field.frame();
     field.setFrame({x, editable ? 38.0 : 40.0, f.width(), f.height()});
+    // The sign beside a field sits on the field's line: a bare read-only field's text is lower.
+    ui::Label* sign = &field == m_txtDiscountRat.get() ? m_lblPercentFlag.get()
+                      : &field == m_txtDiscountPrice.get() ? m_lblDiscountCurrency.get()
+                                                            : nullptr;
+    if (sign) {
+        gfx::Rect s = sign->frame();
+        sign->setFrame({s.x(), editable ? 35.0 : 40.0, s.width(), s.height()});
+    }
 }
 
 void QuoteOrderItemsTableViewCell::setReadOnly(bool readOnly)

@@ -144,7 +144,8 @@ void QuoteOrderViewController::buildViews()
     };
     m_txtNote = field({455, 59, 550, 30}, kTagNoteField);
     m_txtNote->setClearButtonMode(ui::TextFieldViewMode::WhileEditing);
-    m_txtCustomer = field({110, 99, 220, 30}, kTagCustomerField);
+    // A gap after the label's colon, which its bold text reaches the end of.
+    m_txtCustomer = field({116, 99, 214, 30}, kTagCustomerField);
     m_txtAddress = field({455, 99, 550, 30}, kTagAddressField);
     m_txtCustomer->setClearButtonMode(ui::TextFieldViewMode::WhileEditing);
     m_txtCustomer->addTarget([weak](ui::Control&) {

@@ -138,20 +138,42 @@ TEST_F(LookHelperTest, ThemeColourIsTheTopBarsPremultipliedPixelElseDarkGrey)
     EXPECT_EQ(PublicFunction::colorOfMainTheme(), gfx::Color::darkGray());
 }
 
-TEST_F(LookHelperTest, StrikeLineSpansTheTextAndRemovalClearsTheLabel)
+TEST_F(LookHelperTest, StrikeLineSpansTheTextAsDrawnAndRemovalClearsTheLabel)
 {
-    auto label = std::make_shared<ui::Label>(gfx::Rect(0, 0, 200, 30));
-    label->setText("$1,250.00");
-    label->setFont(gfx::Font::systemFont(15));
-    PublicFunction::addDeletionLineToLabel(label.get());
-    ASSERT_EQ(label->subviews().size(), 1u);
-    auto* line = dynamic_cast<ui::ImageView*>(label->subviews()[0].get());
-    ASSERT_NE(line, nullptr);
-    double width = gfx::sizeOfText("$1,250.00", label->font()).width;
-    EXPECT_EQ(line->frame(), gfx::Rect(-5, 15, width + 10, 2));
-    EXPECT_FALSE(line->image().isNull());
-    PublicFunction::removeDeletionLineFromLabel(label.get());
-    EXPECT_TRUE(label->subviews().empty());
+    const gfx::Font font = gfx::Font::systemFont(15);
+    const double w = gfx::sizeOfText("$1,250.00", font).width;
+    struct Case {
+        const char* name;
+        double labelWidth;
+        gfx::TextAlignment alignment;
+        gfx::Rect line;
+    };
+    // Two points past the text each side, never outside the label: a price at a cell's edge
+    // keeps its line inside the cell.
+    const Case cases[] = {
+        {"left", 200, gfx::TextAlignment::Left, {0, 15, w + 2, 2}},
+        {"right", 200, gfx::TextAlignment::Right, {200 - w - 2, 15, w + 2, 2}},
+        {"centre", 200, gfx::TextAlignment::Center, {(200 - w) / 2 - 2, 15, w + 4, 2}},
+        {"narrower than the text", 60, gfx::TextAlignment::Left, {0, 15, 60, 2}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto label = std::make_shared<ui::Label>(gfx::Rect(0, 0, c.labelWidth, 30));
+        label->setText("$1,250.00");
+        label->setFont(font);
+        label->setTextAlignment(c.alignment);
+        PublicFunction::addDeletionLineToLabel(label.get());
+        ASSERT_EQ(label->subviews().size(), 1u);
+        auto* line = dynamic_cast<ui::ImageView*>(label->subviews()[0].get());
+        ASSERT_NE(line, nullptr);
+        EXPECT_NEAR(line->frame().x(), c.line.x(), 1e-9);
+        EXPECT_NEAR(line->frame().width(), c.line.width(), 1e-9);
+        EXPECT_EQ(line->frame().y(), 15);
+        EXPECT_EQ(line->frame().height(), 2);
+        EXPECT_FALSE(line->image().isNull());
+        PublicFunction::removeDeletionLineFromLabel(label.get());
+        EXPECT_TRUE(label->subviews().empty());
+    }
 }
 
 TEST_F(LookHelperTest, ShakingAddsTheEndlessWiggleAndStoppingRemovesIt)

@@ -408,6 +408,28 @@ TEST_F(OrderHistoryScreenTest, TheWheelReachingTheEndLoadsOlderOrders)
     EXPECT_EQ(logged("265-history").size(), sent);
 }
 
+TEST_F(OrderHistoryScreenTest, AnotherFilterStartsAtItsFirstRowBelowTheHeader)
+{
+    for (int i = 0; i < 16; ++i)
+        storedOrder("Globex " + std::to_string(i), 1);
+    show();
+    // Half a row down the whole list, then the unsubmitted ones.
+    table().setContentOffset({0, 25});
+    driver->wait(0.5);
+    auto* segments = screen->segments();
+    gfx::Rect frame = segments->frame();
+    double width = frame.size.width / 3;
+    driver->tap(segments->superview()->convertPointToView(
+        {frame.origin.x + width * 2 + width / 2, frame.origin.y + frame.size.height / 2}, nullptr));
+    driver->wait(0.5);
+    ASSERT_EQ(screen->currentShowType(), 2);
+    ASSERT_GT(table().numberOfRowsInSection(0), 0);
+    gfx::Rect first = table().convertRectToView(table().rectForRowAtIndexPath({0, 0}), nullptr);
+    EXPECT_GE(first.minY(), table().convertRectToView(table().bounds(), nullptr).minY() - 0.5)
+        << "the first row sits under the column header";
+    review("orders_filter_switched");
+}
+
 TEST_F(OrderHistoryScreenTest, CopyAndDeleteActOnTheOrderTheyNamed)
 {
     for (int i = 0; i < 12; ++i)

@@ -1,6 +1,7 @@
 #include "App/SwitchTableViewCell.h"
 
 #include "Common/ConfigManager.h"
+#include "Common/Language.h"
 #include "Platform/Base/NotificationCenter.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/Switch.h"
@@ -42,6 +43,8 @@ void SwitchTableViewCell::switchValueChanged(ui::Switch& control)
 
 void SwitchTableViewCell::placeSwitch(ui::Switch& control)
 {
+    // Laid out again when the table reloads, as it does after a language change.
+    control.setTitles(Language::stringWithName("SWITCHON"), Language::stringWithName("SWITCHOFF"));
     gfx::Rect content = contentView().bounds();
     gfx::Size size = control.bounds().size;
     control.setFrame({content.maxX() - size.width - kSwitchRightMargin, (content.height() - size.height) / 2, size.width,

@@ -65,7 +65,7 @@ void LoginItem::setIsDemo(bool isDemo)
 {
     m_isDemo = isDemo;
     if (isDemo) {
-        m_lblCompany->setText("Demo");
+        m_lblCompany->setText(Language::stringWithName("DEMOTILE"));
         m_lblCompany->setFrame(kDemoFrame);
     }
 }
@@ -89,7 +89,7 @@ void LoginItem::deleteTapped()
 {
     if (m_alert)
         return;
-    std::string name = m_isDemo ? std::string("Demo") : m_clientId;
+    std::string name = m_isDemo ? Language::stringWithName("DEMOTILE") : m_clientId;
     std::string title = fillFormat(Language::stringWithName("DELETESHORTCUT"), name);
     std::string message = m_isDemo ? Language::stringWithName("DELETEDEMOSHORTCUT")
                                    : fillFormat(Language::stringWithName("DELETENORMALSHORTCUT"), m_clientId);

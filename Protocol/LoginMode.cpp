@@ -221,8 +221,10 @@ void LoginMode::loginAnswer(const LoginRst& answer)
     DataAccessManager::releaseDataModel();
     MessageBox::sharedInstance()->EndBlockWait();
     finishLogin();
+    // "101" is written for a session that expired; on the form it is a refusal of what was typed.
+    bool refusedForm = answer.status == "101" && m_fromInput;
     if (delegate)
-        delegate->loginErroWithMessage(answer.message);
+        delegate->loginErroWithMessage(refusedForm ? Language::stringWithName("LOGINREFUSED") : answer.message);
     m_delegate.reset();
 }
 

@@ -59,10 +59,17 @@ void SyncInfoItem::setLbprogressTxt(const std::string& text)
     m_lbprogressTxt->setText(text);
 }
 
+void SyncInfoItem::setSyncDate(const std::string& date)
+{
+    m_syncDate = date;
+    m_lbDatevalue->setText(date);
+}
+
 void SyncInfoItem::notifiChangelanguage()
 {
     m_lbDateTag->setText(Language::stringWithName("LASTSYNC"));
-    m_lbDatevalue->setText(Language::stringWithName("NORECORD"));
+    // A known sync time stays: only a row that never synced reads "no record".
+    m_lbDatevalue->setText(m_syncDate.value_or(Language::stringWithName("NORECORD")));
     if (progress() == 1.0f)
         m_lbprogressTxt->setText(Language::stringWithName("COMPLETED"));
 }

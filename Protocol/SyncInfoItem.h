@@ -3,6 +3,7 @@
 #include "Platform/UI/View.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace ui {
@@ -26,6 +27,8 @@ public:
     const std::shared_ptr<ui::Label>& lbTittle() const { return m_lbTittle; }
     const std::shared_ptr<ui::Label>& lbDateTag() const { return m_lbDateTag; }
     const std::shared_ptr<ui::Label>& lbDatevalue() const { return m_lbDatevalue; }
+    // The last sync's time as shown; a language change keeps it (the screen redraws it).
+    void setSyncDate(const std::string& date);
     const std::shared_ptr<ui::ProgressView>& progressView() const { return m_progress; }
 
     void notifiChangelanguage() override;
@@ -34,6 +37,7 @@ private:
     std::shared_ptr<ui::Label> m_lbTittle;
     std::shared_ptr<ui::Label> m_lbDateTag;
     std::shared_ptr<ui::Label> m_lbDatevalue;
+    std::optional<std::string> m_syncDate;
     std::shared_ptr<ui::ProgressView> m_progress;
     std::shared_ptr<ui::Label> m_lbprogressTxt;
 };

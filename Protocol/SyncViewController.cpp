@@ -78,7 +78,8 @@ void SyncViewController::viewDidLoad()
 void SyncViewController::viewAfterFirstDidLoad()
 {
     BaseViewController::viewAfterFirstDidLoad();
-    m_indicatorView->setHidesWhenStopped(false);
+    // Shown only while a sync runs, turning.
+    m_indicatorView->setHidesWhenStopped(true);
     loadByConfig();
     getsyncdate();
     SyncModel::sharedInstance()->setDelegate(std::dynamic_pointer_cast<SyncModelDelegate>(sharedController()));
@@ -87,15 +88,23 @@ void SyncViewController::viewAfterFirstDidLoad()
 void SyncViewController::viewWillAppear(bool animated)
 {
     BaseViewController::viewWillAppear(animated);
-    m_resourceUpdateView->setBtnSyncEnabled(!SyncModel::sharedInstance()->isDownloading());
+    bool downloading = SyncModel::sharedInstance()->isDownloading();
+    m_resourceUpdateView->setBtnSyncEnabled(!downloading);
+    if (downloading)
+        m_indicatorView->startAnimating();
+    else
+        m_indicatorView->stopAnimating();
 }
 
 void SyncViewController::updateLanguage(ui::Responder*)
 {
     if (m_titleLabel)
         m_titleLabel->setText(Language::stringWithName("SYNC_"));
-    if (m_resourceUpdateView)
+    if (m_resourceUpdateView) {
         m_resourceUpdateView->setTitle(Language::stringWithName("DATEUPDATES"));
+        // The last sync time, kept, in the new language's date form.
+        getsyncdate();
+    }
 }
 
 void SyncViewController::loadByConfig()

@@ -1,5 +1,6 @@
 #include "Classes/Customer/CustomerAttributeCell.h"
 
+#include "Common/Language.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/Switch.h"
 
@@ -39,6 +40,7 @@ CustomerAttributeCell::CustomerAttributeCell(ui::TableViewCellStyle style, std::
     m_value->setHidden(true);
 
     m_switch = make<ui::Switch>();
+    m_switch->setTitles(Language::stringWithName("SWITCHON"), Language::stringWithName("SWITCHOFF"));
     gfx::Size size = m_switch->bounds().size;
     m_switch->setFrame({290, 8, size.width, size.height});
     m_switch->setOn(true);

@@ -17,6 +17,7 @@ CustomerInfoViewHiddenCell::CustomerInfoViewHiddenCell(const gfx::Rect& frame) :
     addSubview(m_label);
 
     m_switch = make<ui::Switch>(gfx::Rect{150, 19, 80, 35});
+    m_switch->setTitles(Language::stringWithName("SWITCHON"), Language::stringWithName("SWITCHOFF"));
     m_switch->setOn(false);
     m_switch->addTarget(
         [this](ui::Control&) {

@@ -4,6 +4,7 @@
 #include "Classes/Library/PdfDocument.h"
 #include "Classes/Library/PdfThumbCache.h"
 #include "Classes/Library/PdfThumbRequest.h"
+#include "Common/Language.h"
 #include "Platform/Base/Bundle.h"
 #include "Platform/Base/Timer.h"
 #include "Platform/UI/Label.h"
@@ -181,7 +182,10 @@ void PdfMainPagebar::updatePageNumberText(int page)
 {
     if (page == m_pageNumberLabel->tag())
         return;
-    std::string format = base::Bundle::localizedString("%d of %d", "%d of %d");
+    // The application's language, not the desktop's, decides the reader's words.
+    std::string format = Language::stringWithName("%d of %d");
+    if (format.empty())
+        format = base::Bundle::localizedString("%d of %d", "%d of %d");
     m_pageNumberLabel->setText(pageNumberText(format, page, pageCount()));
     m_pageNumberLabel->setTag(page);
 }

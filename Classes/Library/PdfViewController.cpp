@@ -610,6 +610,8 @@ void PdfViewController::emailAction()
     else if (result == share::MailResult::Failed) {
         base::logf("sending mail error:%s", "the message could not be written");
         showAlert(Language::stringWithName("MAILFAILED"), "");
+    } else if (result == share::MailResult::Saved && !mail.unsentMessagePath().empty()) {
+        showAlert(Language::stringWithName("MAILSAVED"), mail.unsentMessagePath());
     }
 }
 

@@ -175,6 +175,8 @@ void QuoteOrderPDFViewController::mailComposeControllerDidFinishWithResult(share
         notice(Language::stringWithName("FILEHAVSBEENEMAILED"), "");
     else if (result == share::MailResult::Failed)
         notice(Language::stringWithName("MAILFAILED"), "");
+    else if (auto kept = share::MailComposer::shared().unsentMessagePath(); result == share::MailResult::Saved && !kept.empty())
+        notice(Language::stringWithName("MAILSAVED"), kept); // no mail program took it
 }
 
 void QuoteOrderPDFViewController::notice(const std::string& title, const std::string& message)

@@ -1,6 +1,7 @@
 // The sync tab through the window: taps by hit testing, texts read from the view tree, the
 // engine's reports delivered to whatever the engine holds as its delegate.
 #include "MainScreenTestSupport.h"
+#include "ScreenCheckSupport.h"
 
 #include "Common/Language.h"
 #include "Common/LanguageManager.h"
@@ -246,10 +247,10 @@ TEST_F(SyncScreenTest, TheFinishShowsTheDateAndTheHintComesAndGoes)
     EXPECT_EQ(alert(), nullptr);
     EXPECT_TRUE(driver->screenshot(reviewPath("sync_finished_en.png")));
 
-    // Chinese: the date again as "HH:mm yy/MM/dd" once read again, "NORECORD" until then.
+    // Chinese: the date is kept, redrawn as "HH:mm yy/MM/dd" at once.
     LanguageManager::sharedInstance()->setCurrentLanguage(2);
     settle();
-    EXPECT_EQ(rows(), all(text("NORECORD")));
+    EXPECT_EQ(rows(), all("09:30 26/12/07"));
     EXPECT_EQ(panel->title(), text("DATEUPDATES"));
     EXPECT_EQ(screen->titleLabel()->text(), text("SYNC_"));
     screen->getsyncdate();
@@ -272,6 +273,37 @@ TEST_F(SyncScreenTest, RenderedIdleAndRunningInBothLanguages)
     settle();
     EXPECT_EQ(panel->btnsync()->titleForState(ui::ControlStateNormal), text("GETUPDATES"));
     EXPECT_TRUE(driver->screenshot(reviewPath("sync_running_cn.png")));
+}
+
+TEST_F(SyncScreenTest, TheSpinnersTurnOnlyWhileASyncRunsAndCoverNoText)
+{
+    open();
+    auto& title = *screen->indicatorView();
+    auto shows = [](const ui::View& v) { return !v.isHidden() && v.window(); };
+    EXPECT_FALSE(shows(title)) << "idle: no frozen spinner in the title bar";
+    EXPECT_FALSE(title.isAnimating());
+
+    SyncModel::sharedInstance()->setNeedUpdate(true);
+    LoginMode::sharedInstance()->setLoginType(3);
+    engineDelegate()->startSyncData();
+    engineDelegate()->setProgressImageTypeRemainTime(0.5f, 1, 30);
+    settle();
+    EXPECT_TRUE(shows(title));
+    EXPECT_TRUE(title.isAnimating());
+    // The remaining time reads whole beside its own turning indicator.
+    ASSERT_EQ(panel->lblRemainTime()->text(), text("TIMEREMAININGLESSAMINUTE"));
+    auto& small = *panel->activityIndicator();
+    EXPECT_TRUE(small.isAnimating());
+    gfx::Rect spinner = small.convertRectToView(small.bounds(), app->window().get());
+    gfx::Rect words = panel->lblRemainTime()->convertRectToView(screencheck::drawnTextRect(*panel->lblRemainTime()),
+                                                                app->window().get());
+    EXPECT_FALSE(spinner.intersects(words)) << "the indicator covers the text";
+    EXPECT_TRUE(driver->screenshot(reviewPath("sync_spinner_en.png")));
+
+    engineDelegate()->finishedSync();
+    settle();
+    EXPECT_FALSE(shows(title));
+    EXPECT_FALSE(title.isAnimating());
 }
 
 } // namespace

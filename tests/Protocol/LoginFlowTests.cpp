@@ -286,6 +286,30 @@ TEST_F(LoginFlowTest, OnlineLoginLoadsConfigurationAndSkinAndKeepsNoPlainPasswor
     EXPECT_EQ(commands(from), (std::vector<std::string>{"258", "260"}));
 }
 
+TEST_F(LoginFlowTest, AnExpiredSessionsStatusOnTheFormSaysWhatWasRefused)
+{
+    struct Case {
+        const char* name;
+        const char* status;
+        bool fromInput;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {"101 from the form", "101", true, message("LOGINREFUSED")},
+        {"101 from elsewhere", "101", false, message("101")},
+        {"206 from the form", "206", true, message("206")},
+    };
+    ASSERT_NE(text("LOGINREFUSED"), text("101"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(backend->setFault("258", "status", 1, std::string(R"("status": ")") + c.status + "\""));
+        ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "AcmeCo"), c.fromInput));
+        EXPECT_EQ(recorder->events, (std::vector<std::string>{"button", c.shown}));
+        EXPECT_EQ(login()->loginType(), -1);
+        logout();
+    }
+}
+
 TEST_F(LoginFlowTest, TheServersLetterCaseOfTheClientIdIsKept)
 {
     ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "acmeco")));

@@ -11,10 +11,13 @@
 #include "Common/MessageBox.h"
 #include "Common/PublicFunction.h"
 #include "Platform/Graphics/Text.h"
+#include "Platform/UI/AlertView.h"
 #include "Platform/UI/Application.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/ViewController.h"
+#include "Protocol/LoginMode.h"
+#include "Protocol/LoginRst.h"
 #include "Protocol/RequestLogin.h"
 #include "Protocol/SavedLogins.h"
 
@@ -284,7 +287,7 @@ TEST_F(WelcomeTest, FocusLiftsTheWelcomePictureAndBlurBringsItBack)
     ASSERT_TRUE(screen->loginCheckBox()->userNameInputText().isFirstResponder());
     driver->wait(0.3);
     EXPECT_DOUBLE_EQ(screen->homeBg()->frame().y(), -120);
-    EXPECT_DOUBLE_EQ(screen->homeBg()->frame().height(), 748);
+    EXPECT_DOUBLE_EQ(screen->homeBg()->frame().height(), 768) << "the whole window";
     // Below the lifted picture the window keeps the picture's own colour.
     EXPECT_TRUE(driver->screenshot(reviewPath("welcome_keyboard_lifted.png")));
     auto lifted = gfx::Image::fromFile(reviewPath("welcome_keyboard_lifted.png"));
@@ -311,6 +314,33 @@ TEST_F(WelcomeTest, TheWholeScreenSpeaksChinese)
     EXPECT_NE(login, "Log in");
     EXPECT_TRUE(driver->isOnScreen(driver->findByText(login)));
     EXPECT_TRUE(driver->screenshot(reviewPath("welcome_cn.png")));
+}
+
+TEST_F(WelcomeTest, AFormLoginRefusedWithTheExpiredSessionStatusSaysWhatWasNotAccepted)
+{
+    WeclomeViewController::setDemoUnpack([] { return true; });
+    for (int language : {1, 2}) {
+        SCOPED_TRACE(language);
+        LanguageManager::sharedInstance()->setCurrentLanguage(language);
+        Language::resetLanguageCache();
+        show();
+        ASSERT_TRUE(base::RunLoop::main().runUntil([] { return MessageBox::sharedInstance()->waitMsgBoxtag() == 0; }, 10));
+        auto login = LoginMode::sharedInstance();
+        login->setDelegate(std::static_pointer_cast<LoginModelDelegate>(screen));
+        login->setFromInput(true);
+        auto answer = std::make_shared<LoginRst>();
+        answer->cmdCode = 258;
+        answer->status = "101";
+        answer->message = Language::stringWithName("101");
+        login->ReciveHttpRespondInfo(answer);
+        driver->wait(0.5);
+        auto alert = ui::AlertView::visibleAlert();
+        ASSERT_NE(alert, nullptr);
+        EXPECT_EQ(alert->message(), Language::stringWithName("LOGINREFUSED"));
+        EXPECT_TRUE(driver->screenshot(reviewPath(language == 1 ? "login_refused_en.png" : "login_refused_cn.png")));
+        ui::AlertView::dismissAllForTesting();
+        LoginMode::freeInstance();
+    }
 }
 
 TEST_F(WelcomeTest, ASlowDemoUnpackHoldsTheTilesAndTheBoxUntilItEnds)

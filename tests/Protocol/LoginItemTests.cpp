@@ -92,7 +92,7 @@ TEST_F(LoginItemTest, TheBadgeAsksFirstInTheCurrentLanguage)
         // A client id is filled in as it is, never read as a format.
         {1, false, "%@%s%n", "Delete the %@%s%n shortcut?",
          "The shortcut of %@%s%n leaves the login screen. The account stays saved on this device.", "Delete", true},
-        {2, true, "wendloft_", "删除 Demo 快捷登录？", "演示快捷登录将从登录界面移除，可在设置中恢复。", "删除", true},
+        {2, true, "wendloft_", "删除 演示 快捷登录？", "演示快捷登录将从登录界面移除，可在设置中恢复。", "删除", true},
         {2, false, "acme", "删除 acme 快捷登录？", "acme 的快捷登录将从登录界面移除，该账户仍保存在本设备上。", "取消",
          false},
     };

@@ -3,6 +3,8 @@
 #include "Classes/Library/PdfMainToolbar.h"
 #include "Classes/Library/PdfThumbsPageThumb.h"
 #include "Classes/Library/PdfThumbsViewController.h"
+#include "Common/Language.h"
+#include "Common/LanguageManager.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/SegmentedControl.h"
@@ -107,6 +109,28 @@ TEST_F(BarsTest, PagebarLayoutByPageCount)
     EXPECT_EQ(PdfMainPagebar::pageNumberText("%s of %d", 3, 12), "3 of 12");
     EXPECT_EQ(PdfMainPagebar::pageNumberText("Seite %d von %d", 3, 12), "Seite 3 von 12");
     EXPECT_EQ(PdfMainPagebar::pageNumberText("%d%%", 3, 12), "3 of 12");
+}
+
+TEST_F(BarsTest, ThePageNumberSpeaksTheApplicationsLanguage)
+{
+    auto doc = record(3);
+    struct Case {
+        int language;
+        std::string shown;
+    } cases[] = {{1, "1 of 3"}, {2, "第 1 页，共 3 页"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        LanguageManager::sharedInstance()->setCurrentLanguage(c.language);
+        Language::resetLanguageCache();
+        auto bar = ui::View::make<PdfMainPagebar>(gfx::Rect(0, 720, 1024, 48), doc);
+        window->addSubview(bar);
+        window->layoutIfNeeded();
+        bar->updatePagebar();
+        EXPECT_EQ(bar->pageNumberLabel()->text(), c.shown);
+        bar->removeFromSuperview();
+    }
+    LanguageManager::sharedInstance()->setCurrentLanguage(1);
+    Language::resetLanguageCache();
 }
 
 TEST_F(BarsTest, ScrubbingJumpsOnLiftOrAfterAPause)

@@ -333,6 +333,14 @@ TEST_F(PdfViewControllerTest, SharingByMailPrintAndOpenIn)
                         "assert p.get_payload(decode=True)==open(sys.argv[2],'rb').read()\n";
     pdffix::writeFile(home() / "check.py", check);
     EXPECT_TRUE(pdffix::run({"/usr/bin/python3", (home() / "check.py").string(), eml, path}));
+    // No mail program took it: the reader says where it was saved.
+    {
+        auto saved = ui::AlertView::visibleAlert();
+        ASSERT_TRUE(saved);
+        EXPECT_EQ(saved->title(), Language::stringWithName("MAILSAVED"));
+        EXPECT_EQ(saved->message(), eml);
+        ui::AlertView::dismissAllForTesting();
+    }
 
     // Print through the stub lp: the file, the job name and duplex on the long edge.
     reader->printAction();

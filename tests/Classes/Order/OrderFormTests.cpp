@@ -321,17 +321,33 @@ TEST_F(OrderFormTest, MailAndPrintHandTheFormOver)
     show(order());
     gfx::test::TempDir noPrograms;
     {
-        // No desktop mail client is started from a test.
+        // No mail program: the user is told where the message was left.
         basetest::ScopedEnv bare("PATH", noPrograms.file(""));
         driver->tap(screen->emailButton());
     }
-    EXPECT_EQ(ui::AlertView::visibleAlert(), nullptr);
     auto outbox = std::filesystem::path(base::Paths::home()) / "Outbox";
     std::string eml;
     for (const auto& entry : std::filesystem::directory_iterator(outbox))
         if (entry.path().extension() == ".eml")
             eml = entry.path().string();
     ASSERT_FALSE(eml.empty());
+    {
+        auto saved = ui::AlertView::visibleAlert();
+        ASSERT_NE(saved, nullptr) << "the message was saved and nothing said so";
+        EXPECT_EQ(saved->title(), Language::stringWithName("MAILSAVED"));
+        EXPECT_EQ(saved->message(), eml);
+        driver->wait(0.5);
+        driver->screenshot(reviewPath("order_mail_saved_en.png"));
+        ui::AlertView::dismissAllForTesting();
+    }
+    {
+        // A mail program that takes the message needs no word from us.
+        std::ofstream(noPrograms.file("xdg-email")) << "#!/bin/sh\nexit 0\n";
+        std::filesystem::permissions(noPrograms.file("xdg-email"), std::filesystem::perms::owner_all);
+        basetest::ScopedEnv handed("PATH", noPrograms.file(""));
+        driver->tap(screen->emailButton());
+        EXPECT_EQ(ui::AlertView::visibleAlert(), nullptr);
+    }
     std::string parsed = commandOutput("/usr/bin/python3 -c \"import email,sys; m=email.message_from_binary_file(open(sys.argv[1],'rb')); "
                                        "p=[x for x in m.walk() if x.get_filename()][0]; print(p.get_filename(), p.get_content_type(), "
                                        "p.get_payload(decode=True)[:5])\" '" + eml + "'");
@@ -385,6 +401,16 @@ TEST_F(OrderFormTest, ChineseForm)
     EXPECT_EQ(pdf.run("pdffonts").find(" no  "), std::string::npos);
     if (const char* review = std::getenv("BRIVANTA_REVIEW_DIR"))
         driver->screenshot(std::string(review) + "/order_pdf_screen_chinese.png");
+
+    share::MailComposer::setShared(nullptr);
+    gfx::test::TempDir noPrograms;
+    basetest::ScopedEnv bare("PATH", noPrograms.file(""));
+    driver->tap(screen->emailButton());
+    auto saved = ui::AlertView::visibleAlert();
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->title(), Language::stringWithName("MAILSAVED"));
+    driver->wait(0.5);
+    driver->screenshot(reviewPath("order_mail_saved_cn.png"));
 }
 
 } // namespace

@@ -111,7 +111,8 @@ public:
     // The document as JSON text, also written to the log.
     UploadText buildUploadText(int orderId);
     Text fetchQuoteOrdersDicString(int orderId);
-    // A server order replaces the local one with its number, stored as uploaded.
+    // A server order replaces the local one with its number, stored as uploaded; a local
+    // order the device changed after the server had it stays, and so do its lines.
     bool updateLocalHistoryOrderFromServer(const base::Value& order);
     bool updateLocalHistoryOrderItemFromServer(const base::Value& line);
     bool saveQuoteOrderWithDic(const base::Value& order);
@@ -125,6 +126,8 @@ private:
     std::vector<Line> withProducts(std::vector<std::pair<Line, int>>& rows, ProductCache& products);
     // The unsent orders the query selects, each as its document dictionary with its lines.
     std::vector<SentOrder> unsentOrders(const std::string& sql, const std::vector<base::Value>& args);
+    // The order holds the server's id but is not uploaded: changed since the server had it.
+    bool hasUnsentEdit(int orderId);
     bool rebuildLineTableIfNeeded();
     bool convertOrderToLocal();
 

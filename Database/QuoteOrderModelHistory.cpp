@@ -3,6 +3,8 @@
 #include "Database/QuoteOrderModelRows.h"
 #include "Database/SQLite/BRTransaction.h"
 
+#include <climits>
+
 using namespace quoteorder;
 
 namespace {
@@ -41,13 +43,14 @@ bool QuoteOrderModel::updateLocalHistoryOrderFromServer(const base::Value& order
     if (!order.isDictionary() || !db)
         return false;
     const base::Value& number = order["order_number"];
+    int localId = number.isNull() ? 0 : getOrderIDWithOrderNumber(number.toString());
+    // The device's change is newer than the server's copy and waits for the next upload.
+    if (hasUnsentEdit(localId))
+        return true;
     // The local copy goes only if the server's copy is stored in its place.
     BRTransaction transaction(db.get());
-    if (!number.isNull()) {
-        int localId = getOrderIDWithOrderNumber(number.toString());
-        if (localId != 0 && !removeQuoteOrder(localId))
-            transaction.markFailed();
-    }
+    if (localId != 0 && !removeQuoteOrder(localId))
+        transaction.markFailed();
     if (transaction.ok() && !saveQuoteOrderWithDic(order))
         transaction.markFailed();
     return transaction.commit();
@@ -55,7 +58,23 @@ bool QuoteOrderModel::updateLocalHistoryOrderFromServer(const base::Value& order
 
 bool QuoteOrderModel::updateLocalHistoryOrderItemFromServer(const base::Value& line)
 {
+    // The server's lines of an order kept as the device has it would double its lines.
+    if (line.isDictionary()) {
+        int64_t orderId = line["order_id"].toInt(0);
+        if (orderId > 0 && orderId <= INT_MAX && hasUnsentEdit(static_cast<int>(orderId)))
+            return true;
+    }
     return saveQuoteOrderItemWithDic(line);
+}
+
+bool QuoteOrderModel::hasUnsentEdit(int orderId)
+{
+    // A server id comes with the upload's answer, and that answer marks the order uploaded
+    // unless it was saved again since: a server id on an unsent order is such a change.
+    auto db = database();
+    return db && orderId > 0 &&
+           db->intForQuery("SELECT count(*) FROM brivanta_quote_order WHERE order_id = ? AND uploaded = 0",
+                           orderId) > 0;
 }
 
 bool QuoteOrderModel::saveQuoteOrderWithDic(const base::Value& order)

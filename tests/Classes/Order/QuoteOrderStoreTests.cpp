@@ -376,6 +376,52 @@ TEST_F(QuoteOrderStoreTest, AnEditSavedWhileTheAnswerIsLateGoesWithTheNextUpload
     }
 }
 
+// An edit saved while the upload's answer was late leaves the order unsent under the server's
+// id; older orders fetched before the next upload bring the server's copy of it too.
+TEST_F(QuoteOrderStoreTest, OlderOrdersKeepAnEditTheServerHasNotSeen)
+{
+    for (bool single : {true, false}) {
+        SCOPED_TRACE(single ? "one order" : "every order");
+        ASSERT_TRUE(backend().reset());
+        ASSERT_TRUE(m_db->executeUpdate("delete from brivanta_quote_order"));
+        ASSERT_TRUE(m_db->executeUpdate("delete from brivanta_quote_order_item"));
+        auto order = storedOrder(1);
+        ASSERT_TRUE(backend().setFault("518", "delay", 1, R"("seconds": 0.3)"));
+        m_listener->heard.clear();
+        ASSERT_TRUE(m_store->startUploadQuoteOrder(single ? order->serial() : 0));
+        order->items().front()->setQuantity(40);
+        ASSERT_NE(m_manager->saveQuoteOrder(order), 0);
+        ASSERT_TRUE(heardSomething());
+        int stored = m_manager->getLocalOrderIdWithOrderNumber(order->number());
+        ASSERT_GT(stored, 0);
+        ASSERT_FALSE(uploaded(stored));
+
+        // The device holds no submitted order: the newest page holds this one.
+        m_listener->heard.clear();
+        m_store->getLastTenOrderHistory();
+        ASSERT_TRUE(heardSomething());
+        ASSERT_EQ(m_listener->heard[0].status, Text("200"));
+        EXPECT_EQ(count("select count(*) from brivanta_quote_order"), 10) << "the rest of the page is stored";
+        EXPECT_EQ(count("select count(*) from brivanta_quote_order where order_number = '" + *order->number() + "'"), 1);
+        EXPECT_EQ(m_manager->getLocalOrderIdWithOrderNumber(order->number()), stored);
+        EXPECT_FALSE(uploaded(stored));
+        EXPECT_EQ(rowsText("select product_quantity from brivanta_quote_order_item where order_id = " +
+                           std::to_string(stored)),
+                  "40|")
+            << "the device's line alone, not the server's beside it";
+
+        m_listener->heard.clear();
+        ASSERT_TRUE(m_store->startUploadQuoteOrder(single ? stored : 0));
+        ASSERT_TRUE(heardSomething());
+        EXPECT_TRUE(uploaded(stored));
+        auto sent = logged("518");
+        const auto& orders = sent.back()["syncData"]["order"].asArray();
+        ASSERT_EQ(orders.size(), 1u);
+        EXPECT_EQ(orders[0]["order_number"], base::Value(*order->number()));
+        EXPECT_EQ(orders[0]["order_item"]["order_items"].asArray()[0]["product_quantity"].toString(), "40");
+    }
+}
+
 TEST_F(QuoteOrderStoreTest, SubmitOfflineLogsInFirstAndSendsOnlyThatOrder)
 {
     storedOrder(1);

@@ -59,8 +59,9 @@ public:
 
     // --- Writing ------------------------------------------------------------------------
     // Stores the order and all its lines in one savepoint, replacing the order's stored
-    // lines; a new order or line gets a fresh negative id, written back into the record.
-    // The order's id, or 0 (nothing changed) on failure.
+    // lines; a new order or line gets a fresh negative id, written back into the record. An
+    // order an upload moved to the server's id since it was read saves to that row, and
+    // takes that id. The order's id, or 0 (nothing changed) on failure.
     int saveQuoteOrder(const Order& order);
     // One line as it is (a line without id takes the newest order); YES for none.
     bool saveQuoteOrderItem(const Line& line);

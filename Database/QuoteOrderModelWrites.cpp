@@ -36,6 +36,16 @@ std::optional<std::string> freeOrderNumber(BRDatabase& db, const std::optional<s
     return candidate;
 }
 
+// The row an order saved before now lives in: an upload's answer moves an order to the
+// server's id while an editor may still hold it under its old one. 0 when it has not moved.
+int movedOrderId(BRDatabase& db, const QuoteOrderEntity& order)
+{
+    if (order.serial() == 0 || !order.number() || order.number()->empty() ||
+        db.intForQuery("SELECT count(*) FROM brivanta_quote_order WHERE order_id = ?", order.serial()) > 0)
+        return 0;
+    return db.intForQuery("SELECT order_id FROM brivanta_quote_order WHERE order_number = ?", *order.number());
+}
+
 } // namespace
 
 // --- Writing ----------------------------------------------------------------------------
@@ -70,6 +80,9 @@ int QuoteOrderModel::saveQuoteOrder(const Order& order)
     if (order->serial() == 0) {
         order->setSerial(~retriveMaxOrderID());
         order->setNumber(freeOrderNumber(*db, order->number()));
+    } else if (int moved = movedOrderId(*db, *order)) {
+        // Saved under the old id it would stand beside itself as a second order.
+        order->setSerial(moved);
     }
     int orderId = order->serial();
 

@@ -1126,6 +1126,12 @@ void QuoteOrderViewController::finishedUploadQuoteOrdersMessage(const Text& stat
 {
     m_waitingForUpload = false;
     MessageBox::sharedInstance()->EndBlockWait();
+    // An order in edit has changes the server has not seen: they wait for a save and the
+    // next upload, so the editor stays as it is.
+    if (status == "200" && m_quoteOrder && m_quoteOrder->isInEdit()) {
+        notice(text("SUCCESSFULLYSUBMIT"));
+        return;
+    }
     if (status == "200") {
         if (m_quoteOrder)
             m_quoteOrder->setUploaded(true);

@@ -5,10 +5,12 @@
 #include "Classes/Order/QuoteOrderHistoryController.h"
 #include "Classes/Order/QuoteOrderHistoryTableView.h"
 #include "Classes/Order/QuoteOrderHistoryTableViewCell.h"
+#include "Classes/Order/QuoteOrderItemsTableViewCell.h"
 #include "Classes/Order/QuoteOrderViewController.h"
 #include "Common/Language.h"
 #include "Common/LanguageManager.h"
 #include "Common/MessageBox.h"
+#include "Common/QVTextField.h"
 #include "Database/DataAccessManager.h"
 #include "Database/SQLite/BRDatabase.h"
 #include "Platform/Base/DateFormatter.h"
@@ -500,6 +502,67 @@ TEST_F(OrderHistoryScreenTest, CopyAndDeleteActOnTheOrderTheyNamed)
     EXPECT_EQ(screen->selectOrders().size(), 14u);
     EXPECT_FALSE(table().cellIsSelected());
     EXPECT_NE(rowOf(copied), -1);
+}
+
+// An upload (the list's SUBMIT ALL, or one order's SUBMIT) answers while an editor holds one of
+// its orders in edit: the answer moves the stored order to the server's id under the editor.
+TEST_F(OrderHistoryScreenTest, AnEditorOpenWhenTheUploadAnswersSavesToTheOrdersRow)
+{
+    for (bool single : {false, true}) {
+        SCOPED_TRACE(single ? "one order" : "every order");
+        auto order = storedOrder("Acme", 1);
+        const std::string numbered = "select count(*) from brivanta_quote_order where order_number = '" +
+                                     *order->number() + "'";
+        show();
+        ASSERT_TRUE(driver->tap(row(rowOf(*order->number()))));
+        base::RunLoop::main().advance(1);
+        auto editor = std::dynamic_pointer_cast<QuoteOrderViewController>(nav->topViewController());
+        ASSERT_TRUE(editor);
+        ASSERT_EQ(editor->state(), 2);
+        ASSERT_TRUE(driver->tap(&editor->saveButton())); // EDIT
+        auto* cell = dynamic_cast<QuoteOrderItemsTableViewCell*>(editor->tableView().cellForRowAtIndexPath({0, 0}));
+        ASSERT_TRUE(cell);
+        auto& quantity = cell->quantityTextField();
+        ASSERT_TRUE(driver->tap(&quantity));
+        for (size_t i = quantity.text().size(); i > 0; --i)
+            driver->pressKey("\b");
+        driver->type("40");
+        driver->pressKey("\n");
+        ASSERT_EQ(editor->quoteOrder()->items().front()->quantity(), 40);
+
+        auto store = QuoteOrderStore::sharedQuoteOrderStore();
+        ASSERT_TRUE(store->startUploadQuoteOrder(single ? order->serial() : 0));
+        settle([&] { return !store->submitting(); });
+        int current = data->getLocalOrderIdWithOrderNumber(order->number());
+        ASSERT_GT(current, 0) << "the server's id";
+        EXPECT_TRUE(editor->quoteOrder()->isInEdit());
+        ui::AlertView::dismissAllForTesting();
+
+        ASSERT_EQ(editor->saveCurrentOrder(), current);
+        EXPECT_EQ(count(numbered), 1);
+        EXPECT_EQ(count("select count(*) from brivanta_quote_order_item where order_id = " + std::to_string(current)), 1);
+        EXPECT_EQ(count("select uploaded from brivanta_quote_order where order_id = " + std::to_string(current)), 0);
+        EXPECT_EQ(editor->state(), 2);
+
+        // The next upload carries the edit.
+        size_t before = logged("518").size();
+        ASSERT_TRUE(store->startUploadQuoteOrder(single ? current : 0));
+        settle([&] { return !store->submitting(); });
+        auto sent = logged("518");
+        ASSERT_EQ(sent.size(), before + 1);
+        const auto& orders = sent.back()["syncData"]["order"].asArray();
+        ASSERT_EQ(orders.size(), 1u);
+        EXPECT_EQ(orders[0]["order_number"], base::Value(*order->number()));
+        EXPECT_EQ(orders[0]["order_item"]["order_items"].asArray()[0]["product_quantity"].toString(), "40");
+        EXPECT_EQ(count("select uploaded from brivanta_quote_order where order_id = " + std::to_string(current)), 1);
+        EXPECT_EQ(count(numbered), 1);
+
+        ui::AlertView::dismissAllForTesting();
+        nav->popViewController(false);
+        base::RunLoop::main().advance(1);
+        ASSERT_TRUE(data->removeQuoteOrder(current));
+        ASSERT_TRUE(backend().reset());
+    }
 }
 
 TEST_F(OrderHistoryScreenTest, RowsAndNewOrderOpenTheEditor)

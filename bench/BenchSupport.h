@@ -111,6 +111,14 @@ inline double selfCpuMs()
     return cpuMs(usage);
 }
 
+// The calling thread's processor time so far, in milliseconds.
+inline double threadCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return cpuMs(usage);
+}
+
 // A program run to its end: its wall time and the processor time it used (its own rusage from
 // wait4), so a loaded machine's waits for a processor do not count. Failed: ok false.
 struct ProgramTimes {

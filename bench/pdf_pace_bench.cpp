@@ -4,8 +4,8 @@
 // page and each of the reader's four zoom levels it times the first full viewport of a
 // 1024 x 768 page view, all due tiles drawn, against pdftoppm drawing the same part at the same
 // resolution, and prints the medians of wall and processor times and their ratios (pdftoppm's
-// time over ours; the aim is 0.8 or more), and what setting up a page view costs before it draws. BRIVANTA_BENCH_FULL=1 takes
-// more pages and runs.
+// time over ours; the aim is 0.8 or more), and what setting up a page view costs before it
+// draws. BRIVANTA_BENCH_FULL=1 takes more pages and runs.
 #include "BenchSupport.h"
 #include "PdfBenchData.h"
 #include "Classes/Library/PdfContentPage.h"

@@ -96,6 +96,62 @@ inline long runProgram(std::vector<std::string> argv)
     return usage.ru_maxrss;
 }
 
+// Processor time (user and system) in milliseconds.
+inline double cpuMs(const rusage& usage)
+{
+    auto ms = [](const timeval& t) { return double(t.tv_sec) * 1000.0 + double(t.tv_usec) / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+// This process's processor time so far, every thread of it, in milliseconds.
+inline double selfCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return cpuMs(usage);
+}
+
+// The calling thread's processor time so far, in milliseconds.
+inline double threadCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return cpuMs(usage);
+}
+
+// A program run to its end: its wall time and the processor time it used (its own rusage from
+// wait4), so a loaded machine's waits for a processor do not count. Failed: ok false.
+struct ProgramTimes {
+    bool ok = false;
+    double wallMs = 0, cpuMs = 0;
+};
+
+inline ProgramTimes timeProgram(std::vector<std::string> argv)
+{
+    std::vector<char*> args;
+    for (auto& a : argv)
+        args.push_back(a.data());
+    args.push_back(nullptr);
+    auto start = std::chrono::steady_clock::now();
+    pid_t child = ::fork();
+    if (child == 0) {
+        int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ProgramTimes times;
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return times;
+    times.ok = true;
+    times.wallMs = msSince(start);
+    times.cpuMs = cpuMs(usage);
+    return times;
+}
+
 // Runs a program to its end and hands back what it wrote on its standard output; nothing when
 // it failed. The peer's answer is read whole, as the engine's is.
 inline std::optional<std::string> runProgramOutput(std::vector<std::string> argv)

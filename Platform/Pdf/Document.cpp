@@ -237,10 +237,6 @@ void Page::draw(gfx::Context& context, const gfx::Rect& into) const
     draw(context, fitTransform(into));
 }
 
-namespace {
-constexpr double kLargePictureDrawPixels = 512.0 * 512.0;
-}
-
 bool Page::holdsLargePictures() const
 {
     // Called under the document's lock.
@@ -273,9 +269,9 @@ bool Page::drawPicturesInto(cairo_t* cr) const
     double s = xx - ox;
     if (!(s > 0) || std::abs(xy - oy) > 1e-9 || std::abs(yx - ox) > 1e-9 || std::abs((yy - oy) - s) > 1e-9 * s)
         return false;
-    // Small pictures of a page (thumbnails) cost little either way; finding the page's pictures
-    // would cost them more than it saves.
-    if (m_size.width * s * m_size.height * s < kLargePictureDrawPixels || !holdsLargePictures())
+    // Thumbnails too: through Cairo a small picture of a photo page still decodes the whole
+    // photo and filters it down, several times what finding the page's pictures costs.
+    if (!holdsLargePictures())
         return false;
     // The part of the page the clip leaves, in the rasteriser's pixels of the page.
     double x1, y1, x2, y2;

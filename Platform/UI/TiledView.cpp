@@ -57,6 +57,40 @@ gfx::Rect tileRect(const TiledView::TileKey& key, int tileSize, double scale)
     return gfx::Rect(key.column * side, key.row * side, side, side);
 }
 
+const cairo_user_data_key_t kPassKey{};
+
+void releasePass(void* pass)
+{
+    cairo_surface_destroy(static_cast<cairo_surface_t*>(pass));
+}
+
+// When a pass's tiles fill its whole rectangle, each tile is a view of its part of the pass's
+// pixels (holding the pass), not a copy: the same pixels without a second write of them all.
+// Otherwise the pass would outlive its tiles with parts no tile uses, so they are copied.
+bool shareTiles(cairo_surface_t* whole, const std::vector<TiledView::TileKey>& pass, int minCol, int maxCol,
+                int firstRow, int lastRow, int tileSize, Rendered& out)
+{
+    int columns = maxCol - minCol + 1, rows = lastRow - firstRow + 1;
+    if (int(pass.size()) != columns * rows || cairo_image_surface_get_format(whole) != CAIRO_FORMAT_ARGB32 ||
+        cairo_image_surface_get_width(whole) < columns * tileSize ||
+        cairo_image_surface_get_height(whole) < rows * tileSize)
+        return false;
+    unsigned char* data = cairo_image_surface_get_data(whole);
+    int stride = cairo_image_surface_get_stride(whole);
+    Rendered shared;
+    for (const auto& key : pass) {
+        size_t x = size_t(key.column - minCol) * size_t(tileSize), y = size_t(key.row - firstRow) * size_t(tileSize);
+        gfx::SurfaceRef tile(cairo_image_surface_create_for_data(data + y * size_t(stride) + x * 4,
+                                                                 CAIRO_FORMAT_ARGB32, tileSize, tileSize, stride));
+        if (cairo_surface_status(tile.get()) != CAIRO_STATUS_SUCCESS)
+            return false;
+        cairo_surface_set_user_data(tile.get(), &kPassKey, cairo_surface_reference(whole), releasePass);
+        shared.emplace_back(key, std::move(tile));
+    }
+    out.insert(out.end(), std::make_move_iterator(shared.begin()), std::make_move_iterator(shared.end()));
+    return true;
+}
+
 // Draws the tiles of one level in passes over their union (a page holding one large picture
 // costs its whole decoding per pass, not per tile), then cuts the passes into tiles.
 Rendered renderTiles(const TiledView::DrawCallback& callback, const std::vector<TiledView::TileKey>& keys,
@@ -113,6 +147,8 @@ Rendered renderTiles(const TiledView::DrawCallback& callback, const std::vector<
             out.emplace_back(pass.front(), std::move(tile));
             continue;
         }
+        if (shareTiles(whole, pass, minCol, maxCol, firstRow, lastRow, tileSize, out))
+            continue;
         for (const auto& key : pass) {
             gfx::SurfaceRef tile(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, tileSize, tileSize));
             cairo_t* cr = cairo_create(tile.get());

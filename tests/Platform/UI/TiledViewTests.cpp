@@ -154,6 +154,36 @@ TEST_F(TiledViewTest, WorkersDrawAndTheWindowShowsTheirTiles)
         EXPECT_NEAR(shot.colorAt(int(p.x), int(p.y)).b, 1.0, 0.01) << p.x << "," << p.y;
 }
 
+// Tiles cut from one pass share its pixels: each must show its own part, after the pass's
+// drawing context is gone.
+TEST_F(TiledViewTest, TilesOfOnePassShowTheirOwnParts)
+{
+    tiled->setDrawCallback([this](gfx::Context& context, const gfx::Rect&) {
+        ++calls;
+        const gfx::Color colours[] = {{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 1}, {1, 1, 0, 1}};
+        for (int i = 0; i < 4; ++i) {
+            context.setFillColor(colours[i]);
+            context.fillRect(gfx::Rect(i % 2 * 256, i / 2 * 256, 256, 256));
+        }
+    });
+    // 4 pixels a point: 256-point tiles; the window shows points 0..341 x 128..384, 2 x 2 tiles.
+    zoom(3, {0, -384});
+    tiled->drawVisibleTilesNow();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(tiled->tilesDrawnAtScale(4), 4);
+    gfx::Image shot = window->snapshot();
+    struct Probe {
+        int x, y;
+        double r, g, b;
+    } probes[] = {{300, 216, 1, 0, 0}, {900, 216, 0, 1, 0}, {300, 516, 0, 0, 1}, {900, 516, 1, 1, 0}};
+    for (const auto& p : probes) {
+        auto c = shot.colorAt(p.x, p.y);
+        EXPECT_NEAR(c.r, p.r, 0.01) << p.x << "," << p.y;
+        EXPECT_NEAR(c.g, p.g, 0.01) << p.x << "," << p.y;
+        EXPECT_NEAR(c.b, p.b, 0.01) << p.x << "," << p.y;
+    }
+}
+
 TEST_F(TiledViewTest, ScriptedScreenshotsWaitForNoWorker)
 {
     ui::Driver driver(*window);

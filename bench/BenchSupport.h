@@ -72,9 +72,9 @@ inline long& lastProgramContextSwitches()
     return count;
 }
 
-// Runs a program to its end, its output dropped; its peak resident size in KiB, or -1 when it
-// failed.
-inline long runProgram(std::vector<std::string> argv)
+// Runs a program to its end, its output dropped, and fills in its own usage; false when it
+// could not run or failed.
+inline bool runToEnd(std::vector<std::string> argv, rusage& usage)
 {
     std::vector<char*> args;
     for (auto& a : argv)
@@ -89,8 +89,16 @@ inline long runProgram(std::vector<std::string> argv)
         _exit(127);
     }
     int status = 0;
+    usage = rusage{};
+    return child > 0 && ::wait4(child, &status, 0, &usage) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Runs a program to its end, its output dropped; its peak resident size in KiB, or -1 when it
+// failed.
+inline long runProgram(std::vector<std::string> argv)
+{
     rusage usage{};
-    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (!runToEnd(std::move(argv), usage))
         return -1;
     lastProgramContextSwitches() = contextSwitches(usage);
     return usage.ru_maxrss;
@@ -128,23 +136,10 @@ struct ProgramTimes {
 
 inline ProgramTimes timeProgram(std::vector<std::string> argv)
 {
-    std::vector<char*> args;
-    for (auto& a : argv)
-        args.push_back(a.data());
-    args.push_back(nullptr);
     auto start = std::chrono::steady_clock::now();
-    pid_t child = ::fork();
-    if (child == 0) {
-        int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
     rusage usage{};
     ProgramTimes times;
-    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (!runToEnd(std::move(argv), usage))
         return times;
     times.ok = true;
     times.wallMs = msSince(start);

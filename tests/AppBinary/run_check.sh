@@ -83,7 +83,7 @@ badge_added headless
 grep -q "<key>App_version</key>" "$BRIVANTA_HOME/Library/Preferences/brivanta.plist"
 
 # In a real window no keyboard covers the screen: focusing a field leaves the form where it is.
-printf 'waitfor "Log in" 60\nwaitfor "Preparing the demo data" 60\nwaitgone "Preparing the demo data" 60\nscreenshot %s\ntap 508 289\nwait 0.6\nscreenshot %s\n' \
+printf 'waitfor "Log in" 60\nwaitgone "Preparing the demo data" 60\nscreenshot %s\ntap 508 289\nwait 0.6\nscreenshot %s\n' \
   "$outdir/welcome-window.png" "$outdir/welcome-window-keyboard.png" > "$script"
 SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24" "$app" --script "$script"
 test -s "$outdir/welcome-window.png"

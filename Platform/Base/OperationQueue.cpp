@@ -173,7 +173,9 @@ struct OperationQueue::Workers : std::enable_shared_from_this<Workers> {
         auto it = std::find_if(threads.begin(), threads.end(), [me](auto& t) { return t.get_id() == me; });
         if (it == threads.end())
             return;
-        retired.push_back(std::move(*it));
+        // Let go rather than parked for a join that may never come (a queue that lives as long
+        // as the program): the thread's own hold on the pool keeps the pool alive to its end.
+        it->detach();
         threads.erase(it);
     }
 

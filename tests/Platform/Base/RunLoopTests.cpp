@@ -242,8 +242,9 @@ TEST(RunLoop, PostBatchHandsOverInOrderAtItsEnd)
         while (!closeBatch)
             std::this_thread::yield();
     });
-    EXPECT_TRUE(main.runUntil([&] { return ran.size() == 4; }, 60));
-    EXPECT_TRUE(handedOver);
+    // The batch is still open here (it closes only below), so running 4 proves the hand-over;
+    // the flag is set after it, so it is waited for, not read at once.
+    EXPECT_TRUE(main.runUntil([&] { return ran.size() == 4 && handedOver; }, 60));
     closeBatch = true;
     early.join();
 

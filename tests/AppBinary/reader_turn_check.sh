@@ -12,9 +12,11 @@ pid=""
 trap '{ [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null; } || true; rm -rf "$work"' EXIT
 export BRIVANTA_NETWORK=none
 
+# The demo box shows one turn after the screen: a second lets it show (in a window, where it may
+# also have come and gone before the script starts), then the script waits for it to go.
 open_reader() {
   cat <<'LINES'
-waitfor "Preparing the demo data" 60
+wait 1
 waitgone "Preparing the demo data" 60
 wait 2
 tap 340 666

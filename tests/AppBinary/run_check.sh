@@ -102,7 +102,7 @@ PY
 
 # The catalogue walk in the window, in a fresh home.
 rm -rf "$BRIVANTA_HOME" && mkdir -p "$BRIVANTA_HOME"
-{ printf 'waitfor "Log in" 60\nwaitfor "Preparing the demo data" 60\nwaitgone "Preparing the demo data" 60\nwait 0.5\n'; catalogue_walk window; } > "$script"
+{ printf 'waitfor "Log in" 60\nwait 1\nwaitgone "Preparing the demo data" 60\nwait 0.5\n'; catalogue_walk window; } > "$script"
 SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24" "$app" --script "$script"
 for step in category page back search result; do
   test -s "$outdir/demo-catalog-$step-window.png"

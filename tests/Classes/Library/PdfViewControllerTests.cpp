@@ -1,3 +1,4 @@
+#include "ReaderLeavingSupport.h"
 #include "Classes/Library/PdfContentPage.h"
 #include "Classes/Library/PdfDocument.h"
 #include "Classes/Library/PdfMainPagebar.h"
@@ -22,13 +23,8 @@
 
 namespace {
 
+using readertest::Leaving;
 using readertest::ReaderWindowTest;
-
-class Leaving : public PdfViewControllerDelegate {
-public:
-    int calls = 0;
-    void dismissReaderViewController(PdfViewController&) override { ++calls; }
-};
 
 class PdfViewControllerTest : public ReaderWindowTest {
 protected:

@@ -1,3 +1,4 @@
+#include "ReaderLeavingSupport.h"
 #include "Classes/Library/PdfContentPage.h"
 #include "Classes/Library/PdfContentView.h"
 #include "Classes/Library/PdfDocument.h"
@@ -19,13 +20,8 @@
 
 namespace {
 
+using readertest::Leaving;
 using readertest::ReaderWindowTest;
-
-class Leaving : public PdfViewControllerDelegate {
-public:
-    int calls = 0;
-    void dismissReaderViewController(PdfViewController&) override { ++calls; }
-};
 
 class ReaderLimitsTest : public ReaderWindowTest {
 protected:

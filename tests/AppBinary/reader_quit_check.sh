@@ -63,10 +63,10 @@ wait_for_drawing() {
 }
 
 # Once the first thumbnail is on disk, sends the window the close request a window manager
-# sends when its close button is pressed.
+# sends when its close button is pressed. Usage: close_window_when_drawing HOME APP_PID
 close_window_when_drawing() {
-  /usr/bin/python3 - "$1" <<'PY'
-import ctypes, ctypes.util, glob, subprocess, sys, time
+  /usr/bin/python3 - "$1" "$2" <<'PY'
+import ctypes, ctypes.util, glob, os, subprocess, sys, time
 home = sys.argv[1]
 x = ctypes.cdll.LoadLibrary(ctypes.util.find_library("X11"))
 x.XOpenDisplay.restype = ctypes.c_void_p
@@ -95,11 +95,23 @@ for i in range(24000):
     time.sleep(0.005)
 else:
     sys.exit("no thumbnail was ever drawn")
-for wid in ids:
-    e = Event(type=33, send_event=1, display=display, window=int(wid, 16), message_type=protocols, format=32)
-    e.data[0] = delete
-    x.XSendEvent(display, int(wid, 16), 0, 0, ctypes.byref(e))
-x.XFlush(display)
+def close(ids):
+    for wid in ids:
+        e = Event(type=33, send_event=1, display=display, window=int(wid, 16), message_type=protocols, format=32)
+        e.data[0] = delete
+        x.XSendEvent(display, int(wid, 16), 0, 0, ctypes.byref(e))
+    x.XFlush(display)
+close(ids)
+# On a loaded machine the list may have been read before the application's window had its
+# name: the request goes again to the windows there now, until the application has gone.
+pid = int(sys.argv[2])
+for _ in range(240):
+    time.sleep(0.5)
+    try:
+        os.kill(pid, 0)
+    except OSError:
+        break
+    close(windows() or ids)
 PY
 }
 
@@ -140,7 +152,7 @@ run_once() {
     local env=/proc/$(cat "$log.pid")/environ
     for _ in $(seq 600); do tr '\0' '\n' < "$env" | grep -q '^DISPLAY=' && break; sleep 0.05; done
     DISPLAY=$(tr '\0' '\n' < "$env" | sed -n 's/^DISPLAY=//p') \
-      XAUTHORITY=$(tr '\0' '\n' < "$env" | sed -n 's/^XAUTHORITY=//p') close_window_when_drawing "$home" \
+      XAUTHORITY=$(tr '\0' '\n' < "$env" | sed -n 's/^XAUTHORITY=//p') close_window_when_drawing "$home" "$(cat "$log.pid")" \
       || { tail -n 20 "$log"; echo "$mode run $n: the window was never closed"; exit 1; }
   fi
   local status=0

@@ -55,7 +55,7 @@ std::string each(const List& list, Format format)
     return text;
 }
 
-std::string image(const brivanta_image_Entity& i)
+std::string imageRow(const brivanta_image_Entity& i)
 {
     return fields(i.image_id, i.key_id, i.key_type, i.image_thumb_address, i.image_full_address, i.image_isdault,
                   i.image_s_desc, i.image_l_desc, i.image_publis, i.image_ordering);
@@ -93,9 +93,9 @@ const char* const kSeed[] = {
 };
 
 const Case kCases[] = {
-    {"images by key", [](DataAccessManager& m) { return each(m.getManyImageByKeyId(7), image); },
+    {"images by key", [](DataAccessManager& m) { return each(m.getManyImageByKeyId(7), imageRow); },
      "31|7|product|thumb31.png|full31.png|1|short|long|1|4"},
-    {"default image", [](DataAccessManager& m) { return image(m.getImageByKeyId(7).value_or(brivanta_image_Entity{})); },
+    {"default image", [](DataAccessManager& m) { return imageRow(m.getImageByKeyId(7).value_or(brivanta_image_Entity{})); },
      "31|7|product|thumb31.png|full31.png|1|short|long|1|4"},
     {"published images",
      [](DataAccessManager& m) {

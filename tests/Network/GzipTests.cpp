@@ -58,7 +58,7 @@ TEST(GzipDecompressor, InflatesGzipPigzAndZlibBodiesWholeInPiecesAndFileToFile)
         for (const char* suffix : { ".gz", ".pigz", ".zz" }) {
             SCOPED_TRACE(name + suffix);
             const std::string compressedPath = src + suffix;
-            const auto body = readFile(compressedPath);
+            const auto body = readBytes(compressedPath);
 
             base::ErrorPtr error;
             auto whole = BRDataDecompressor::uncompressDataError(body, &error);
@@ -75,7 +75,7 @@ TEST(GzipDecompressor, InflatesGzipPigzAndZlibBodiesWholeInPiecesAndFileToFile)
             const std::string out = compressedPath + ".out";
             EXPECT_TRUE(BRDataDecompressor::uncompressDataFromFileToFileError(compressedPath, out, &error));
             EXPECT_FALSE(error);
-            EXPECT_TRUE(readFile(out) == source);
+            EXPECT_TRUE(readBytes(out) == source);
         }
     }
 }
@@ -94,7 +94,7 @@ TEST(GzipDecompressor, EmptyPlainAndDamagedBodies)
     const auto source = sampleData(300000);
     writeFile(dir / "src", source);
     ASSERT_EQ(run("gzip -c " + dir / "src" + " > " + dir / "src.gz"), 0);
-    const auto body = readFile(dir / "src.gz");
+    const auto body = readBytes(dir / "src.gz");
 
     // Cut in the middle, and cut by one byte of the trailer: both are incomplete.
     for (size_t keep : { body.size() / 2, body.size() - 1 }) {
@@ -141,7 +141,7 @@ TEST(GzipDecompressor, InflatesEveryMemberAndIgnoresOtherTrailingBytes)
     ASSERT_EQ(run("gzip -c " + dir / "a" + " > " + dir / "a.gz"), 0);
     ASSERT_EQ(run("pigz -c " + dir / "b" + " > " + dir / "b.gz"), 0);
     ASSERT_EQ(run("cat " + dir / "a.gz" + " " + dir / "b.gz" + " > " + dir / "ab.gz"), 0);
-    const auto ab = readFile(dir / "ab.gz");
+    const auto ab = readBytes(dir / "ab.gz");
     auto expected = a;
     expected.insert(expected.end(), b.begin(), b.end());
 
@@ -154,9 +154,9 @@ TEST(GzipDecompressor, InflatesEveryMemberAndIgnoresOtherTrailingBytes)
     EXPECT_TRUE(inflateInPieces(ab, 1, &ended, &error) == expected);
     EXPECT_TRUE(ended);
     EXPECT_TRUE(BRDataDecompressor::uncompressDataFromFileToFileError(dir / "ab.gz", dir / "ab", &error));
-    EXPECT_TRUE(readFile(dir / "ab") == expected);
+    EXPECT_TRUE(readBytes(dir / "ab") == expected);
 
-    auto garbage = readFile(dir / "a.gz");
+    auto garbage = readBytes(dir / "a.gz");
     const std::string tail = "\x1f trailing bytes";
     garbage.insert(garbage.end(), tail.begin(), tail.end());
     whole = BRDataDecompressor::uncompressDataError(garbage, &error);
@@ -166,8 +166,8 @@ TEST(GzipDecompressor, InflatesEveryMemberAndIgnoresOtherTrailingBytes)
     EXPECT_TRUE(inflateInPieces(garbage, 1, &ended, &error) == a);
 
     // A second member that breaks off is as truncated as a first one.
-    auto partialSecond = readFile(dir / "a.gz");
-    const auto bGz = readFile(dir / "b.gz");
+    auto partialSecond = readBytes(dir / "a.gz");
+    const auto bGz = readBytes(dir / "b.gz");
     partialSecond.insert(partialSecond.end(), bGz.begin(), bGz.begin() + 40);
     EXPECT_FALSE(BRDataDecompressor::uncompressDataError(partialSecond, &error));
     expectCodeError(error, "Decompression of data failed with code -5");
@@ -191,7 +191,7 @@ TEST(GzipCompressor, OutputIsValidGzipAtPieceBoundaries)
         for (const char* name : { "memory.gz", "file.gz" }) {
             EXPECT_EQ(run("gzip -t " + dir / name), 0) << name;
             EXPECT_EQ(run("gzip -dc " + dir / name + " > " + dir / "back"), 0);
-            EXPECT_TRUE(readFile(dir / "back") == source) << name;
+            EXPECT_TRUE(readBytes(dir / "back") == source) << name;
         }
     }
 

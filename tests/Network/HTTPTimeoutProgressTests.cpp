@@ -9,7 +9,7 @@ using namespace enginetest;
 
 namespace {
 
-const std::string kCommand = R"({"root":{"parameters":{"methodName":"sync"}}})";
+const std::string kSyncCommand = R"({"root":{"parameters":{"methodName":"sync"}}})";
 
 class HTTPTimeoutProgress : public ::testing::Test {
 protected:
@@ -188,7 +188,7 @@ TEST_F(HTTPTimeoutProgress, OnlyAKeptConnectionThatDiedBeforeAnsweringIsRetried)
 
     // A POST never rides a kept connection, so its reset is the owner's to judge.
     Exchange post(server.url("/post"));
-    configureAsCommand(*post.request, kCommand);
+    configureAsCommand(*post.request, kSyncCommand);
     ASSERT_TRUE(post.runAsync());
     EXPECT_TRUE(post.recorder->wellOrdered());
     EXPECT_EQ(post.errorCode(), BRConnectionFailureErrorType);
@@ -196,7 +196,7 @@ TEST_F(HTTPTimeoutProgress, OnlyAKeptConnectionThatDiedBeforeAnsweringIsRetried)
     for (const auto& rq : server.requests())
         if (rq.target == "/post") {
             ++posts;
-            EXPECT_EQ(rq.body, kCommand);
+            EXPECT_EQ(rq.body, kSyncCommand);
         }
     EXPECT_EQ(posts, 1);
     int cuts = 0;
@@ -231,7 +231,7 @@ TEST_F(HTTPTimeoutProgress, ProgressFromAResumeOneUnitAndReceiversGoneBeforeDeli
     // One unit each way, once, at the end.
     auto up = std::make_shared<ProgressRecorder>(), down = std::make_shared<ProgressRecorder>();
     Exchange unit(server.url("/cmd"));
-    configureAsCommand(*unit.request, kCommand);
+    configureAsCommand(*unit.request, kSyncCommand);
     unit.request->setShowAccurateProgress(false);
     unit.request->setUploadProgressDelegate(up);
     unit.request->setDownloadProgressDelegate(down);
@@ -245,7 +245,7 @@ TEST_F(HTTPTimeoutProgress, ProgressFromAResumeOneUnitAndReceiversGoneBeforeDeli
     auto gone = std::make_shared<ProgressRecorder>(), cleared = std::make_shared<ProgressRecorder>();
     auto goneCalls = gone->calls;
     Exchange quiet(server.url("/cmd"));
-    configureAsCommand(*quiet.request, kCommand);
+    configureAsCommand(*quiet.request, kSyncCommand);
     quiet.request->setDownloadProgressDelegate(gone);
     quiet.request->setUploadProgressDelegate(cleared);
     quiet.request->startAsynchronous();
@@ -285,7 +285,7 @@ TEST_F(HTTPTimeoutProgress, AccessorsFromAnotherThreadAndWhatARequestDoesNotKeep
         return r;
     });
     Exchange run(server.url("/x"));
-    configureAsCommand(*run.request, kCommand);
+    configureAsCommand(*run.request, kSyncCommand);
     std::atomic<bool> stop{false};
     std::atomic<int> mixed{0};
     uint64_t sum = 0;

@@ -27,7 +27,7 @@ void writeBytes(const std::string& path, const std::string& bytes)
 // Rewrites the uncompressed size every header of the archive declares for its last entry.
 void declareSize(const std::string& archive, uint32_t size)
 {
-    auto bytes = readFile(archive);
+    auto bytes = readBytes(archive);
     auto patch = [&](size_t at) {
         for (int i = 0; i < 4; ++i)
             bytes[at + size_t(i)] = uint8_t(size >> (8 * i));
@@ -90,7 +90,7 @@ TEST(InflationLimits, GzipFileInflationStopsAtItsLimitsAndLeavesNothing)
         if (!c.failure) {
             EXPECT_TRUE(ok);
             EXPECT_FALSE(error);
-            EXPECT_EQ(readFile(out), text);
+            EXPECT_EQ(readBytes(out), text);
             fs::remove(out);
             continue;
         }
@@ -171,7 +171,7 @@ TEST(InflationLimits, ZipExtractionStopsAtItsLimitsAndRemovesWhatItMade)
         zip.UnzipCloseFile();
         if (!c.failure) {
             EXPECT_TRUE(ok);
-            EXPECT_EQ(readFile(target + "/skin/deep/b.png"), readFile(dir / "text"));
+            EXPECT_EQ(readBytes(target + "/skin/deep/b.png"), readBytes(dir / "text"));
             continue;
         }
         EXPECT_FALSE(ok);

@@ -186,7 +186,7 @@ TEST(ZipArchive, CreatedArchivesPassUnzip)
         EXPECT_EQ(run("unzip -tq" + pass + " " + quote(archive) + " >/dev/null"), 0);
         const std::string out = dir / ("unzipped" + password);
         ASSERT_EQ(run("unzip -q" + pass + " " + quote(archive) + " -d " + quote(out)), 0);
-        EXPECT_TRUE(readFile(out + "/data.bin") == readFile(dir / "src/data.bin"));
+        EXPECT_TRUE(readBytes(out + "/data.bin") == readBytes(dir / "src/data.bin"));
         EXPECT_EQ(readText(out + "/docs/note.txt"), "a short note\n");
         // Entry dates carry the files' modification times (to the two seconds a zip date holds).
         EXPECT_LE(std::abs(modificationTime(out + "/data.bin") - modificationTime(dir / "src/data.bin")), 2);

@@ -83,7 +83,7 @@ TEST(ZipSafety, DamagedEntriesFailAndLeaveNoPartialFiles)
     // or the CRC.
     patch(archive, std::string(40, 'S'), std::string(39, 'S') + "T");
     {
-        auto bytes = readFile(archive);
+        auto bytes = readBytes(archive);
         auto text = std::string(bytes.begin(), bytes.end());
         size_t at = text.find("deflated.txt") + std::string("deflated.txt").size() + 500;
         bytes[at] ^= 0x55;

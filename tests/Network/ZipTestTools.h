@@ -62,7 +62,7 @@ inline int python(const TempDir& dir, const std::string& script)
     return run("python3 " + quote(path));
 }
 
-inline std::vector<uint8_t> readFile(const std::string& path)
+inline std::vector<uint8_t> readBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -70,7 +70,7 @@ inline std::vector<uint8_t> readFile(const std::string& path)
 
 inline std::string readText(const std::string& path)
 {
-    auto bytes = readFile(path);
+    auto bytes = readBytes(path);
     return std::string(bytes.begin(), bytes.end());
 }
 

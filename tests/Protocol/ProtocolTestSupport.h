@@ -3,6 +3,8 @@
 // test, a fresh home logged in as the fixture's client, and requesters that record what
 // they hear.
 #include "Network/BRJSON.h"
+#include "Platform/Base/Date.h"
+#include "Platform/Base/DateFormatter.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/RunLoop.h"
 #include "Protocol/DownLoadRequestInfo.h"
@@ -171,6 +173,12 @@ inline base::Value numbersAsTexts(const base::Value& value)
         return base::Value(std::move(out));
     }
     return value;
+}
+
+// A local date and time written as the order screens show it, "MM/dd/yyyy HH:mm:ss".
+inline base::Date localTime(const std::string& text)
+{
+    return *base::DateFormatter("MM/dd/yyyy HH:mm:ss").dateFromString(text);
 }
 
 } // namespace protocoltest

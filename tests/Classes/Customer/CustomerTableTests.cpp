@@ -13,7 +13,7 @@ namespace {
 
 using Groups = std::vector<std::pair<std::string, std::vector<std::string>>>;
 
-class Recorder : public CustomerListControllerDelegate {
+class TableRecorder : public CustomerListControllerDelegate {
 public:
     std::vector<std::string> heard;
     void changedCustomerFirstNameLastName(const std::optional<PersonInfo>& person, const std::optional<std::string>& first,
@@ -99,7 +99,7 @@ protected:
         return {r.center().x, r.center().y - offset.y};
     }
 
-    Recorder recorder;
+    TableRecorder recorder;
     std::shared_ptr<CustomerTable> table;
 };
 

@@ -30,11 +30,7 @@
 namespace {
 
 using protocoltest::ProtocolTest;
-
-base::Date localTime(const std::string& text)
-{
-    return *base::DateFormatter("MM/dd/yyyy HH:mm:ss").dateFromString(text);
-}
+using protocoltest::localTime;
 
 class OrderHistoryScreenTest : public ProtocolTest {
 protected:

@@ -23,12 +23,8 @@
 namespace {
 
 using protocoltest::ProtocolTest;
+using protocoltest::localTime;
 using Text = std::optional<std::string>;
-
-base::Date localTime(const std::string& text)
-{
-    return *base::DateFormatter("MM/dd/yyyy HH:mm:ss").dateFromString(text);
-}
 
 class Listener : public QuoteOrderStoreDelegate {
 public:

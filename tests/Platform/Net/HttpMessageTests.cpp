@@ -9,7 +9,7 @@ using namespace net;
 
 namespace {
 
-URL url(const char* text) { return *URL::parse(text); }
+URL messageUrl(const char* text) { return *URL::parse(text); }
 
 // Feeds the answer in pieces of `step` bytes (the parser must not care how bytes arrive).
 struct Parsed {
@@ -53,8 +53,8 @@ TEST(HttpHeaders, RefuseInjectionAndMatchNamesWithoutCase)
 
 TEST(HttpRequestHead, SerializesOriginAndAbsoluteFormsWithHost)
 {
-    EXPECT_FALSE(HttpRequestHead::make("GE T", url("http://a.test/")));
-    auto head = HttpRequestHead::make("POST", url("http://user:pw@a.test:8080/p/a?q=1#frag"));
+    EXPECT_FALSE(HttpRequestHead::make("GE T", messageUrl("http://a.test/")));
+    auto head = HttpRequestHead::make("POST", messageUrl("http://user:pw@a.test:8080/p/a?q=1#frag"));
     ASSERT_TRUE(head);
     ASSERT_TRUE(head->setHeader("Content-Type", "applicatioin/bin;charset=UTF-8"));
     EXPECT_FALSE(head->setHeader("X", "a\rb"));
@@ -64,7 +64,7 @@ TEST(HttpRequestHead, SerializesOriginAndAbsoluteFormsWithHost)
                                              "Content-Type: applicatioin/bin;charset=UTF-8\r\nContent-Length: 3\r\n\r\n");
     EXPECT_EQ(head->serialize(true).substr(0, 45), "POST http://a.test:8080/p/a?q=1 HTTP/1.1\r\nHos");
 
-    auto old = HttpRequestHead::make("GET", url("https://b.test/"), true);
+    auto old = HttpRequestHead::make("GET", messageUrl("https://b.test/"), true);
     old->setHeader("host", "override.test");
     EXPECT_EQ(old->serialize(false), "GET / HTTP/1.0\r\nhost: override.test\r\n\r\n");
 }

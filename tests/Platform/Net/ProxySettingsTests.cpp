@@ -8,7 +8,7 @@ using namespace net;
 
 namespace {
 
-URL url(const char* text) { return *URL::parse(text); }
+URL proxyUrl(const char* text) { return *URL::parse(text); }
 
 SystemProxySettings settings(std::map<std::string, std::string> env)
 {
@@ -24,21 +24,21 @@ TEST(SystemProxySettings, ChoosesBySchemeWithFallBackAndBypass)
                        {"HTTPS_PROXY", "127.0.0.1:3129"},
                        {"all_proxy", "socks5h://127.0.0.1:1080"},
                        {"no_proxy", "localhost, .internal.test,exact.test:8080, 127.0.0.2"}});
-    EXPECT_EQ(s.proxyFor(url("http://a.test/")).description(), "PROXY 127.0.0.1:3128");
-    EXPECT_EQ(s.proxyFor(url("https://a.test/")).description(), "PROXY 127.0.0.1:3129");
-    EXPECT_EQ(s.proxyFor(url("ftp://a.test/")).description(), "SOCKS5 127.0.0.1:1080");
-    EXPECT_EQ(s.proxyFor(url("http://localhost/")).type, Proxy::Type::Direct);
-    EXPECT_EQ(s.proxyFor(url("http://x.internal.test/")).type, Proxy::Type::Direct);
-    EXPECT_EQ(s.proxyFor(url("http://internal.test/")).type, Proxy::Type::Direct);
-    EXPECT_EQ(s.proxyFor(url("http://exact.test:8080/")).type, Proxy::Type::Direct);
-    EXPECT_EQ(s.proxyFor(url("http://exact.test/")).type, Proxy::Type::Http);
-    EXPECT_EQ(s.proxyFor(url("http://127.0.0.2:5/")).type, Proxy::Type::Direct);
-    EXPECT_EQ(s.proxyFor(url("http://notexact.test:8080/")).type, Proxy::Type::Http);
+    EXPECT_EQ(s.proxyFor(proxyUrl("http://a.test/")).description(), "PROXY 127.0.0.1:3128");
+    EXPECT_EQ(s.proxyFor(proxyUrl("https://a.test/")).description(), "PROXY 127.0.0.1:3129");
+    EXPECT_EQ(s.proxyFor(proxyUrl("ftp://a.test/")).description(), "SOCKS5 127.0.0.1:1080");
+    EXPECT_EQ(s.proxyFor(proxyUrl("http://localhost/")).type, Proxy::Type::Direct);
+    EXPECT_EQ(s.proxyFor(proxyUrl("http://x.internal.test/")).type, Proxy::Type::Direct);
+    EXPECT_EQ(s.proxyFor(proxyUrl("http://internal.test/")).type, Proxy::Type::Direct);
+    EXPECT_EQ(s.proxyFor(proxyUrl("http://exact.test:8080/")).type, Proxy::Type::Direct);
+    EXPECT_EQ(s.proxyFor(proxyUrl("http://exact.test/")).type, Proxy::Type::Http);
+    EXPECT_EQ(s.proxyFor(proxyUrl("http://127.0.0.2:5/")).type, Proxy::Type::Direct);
+    EXPECT_EQ(s.proxyFor(proxyUrl("http://notexact.test:8080/")).type, Proxy::Type::Http);
 
     // HTTP_PROXY in capitals is not read: a CGI server sets it from a client's "Proxy:" header.
     auto upper = settings({{"HTTP_PROXY", "http://127.0.0.1:9/"}});
-    EXPECT_EQ(upper.proxyFor(url("http://a.test/")).type, Proxy::Type::Direct);
-    EXPECT_EQ(settings({{"no_proxy", "*"}, {"http_proxy", "127.0.0.1:1"}}).proxyFor(url("http://a.test/")).type,
+    EXPECT_EQ(upper.proxyFor(proxyUrl("http://a.test/")).type, Proxy::Type::Direct);
+    EXPECT_EQ(settings({{"no_proxy", "*"}, {"http_proxy", "127.0.0.1:1"}}).proxyFor(proxyUrl("http://a.test/")).type,
               Proxy::Type::Direct);
 }
 

@@ -11,7 +11,7 @@ using ui::test::ControlsTest;
 namespace {
 
 // Records every event a control sends, in order.
-struct EventLog {
+struct ControlEventLog {
     std::vector<unsigned> events;
     void attach(Control& control)
     {
@@ -44,7 +44,7 @@ protected:
     }
     std::shared_ptr<TouchSink> sink;
     std::shared_ptr<Control> control;
-    EventLog log;
+    ControlEventLog log;
 };
 
 } // namespace

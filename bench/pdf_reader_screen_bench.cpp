@@ -1,6 +1,6 @@
 // The reader screen against poppler's pdftoppm on the same files, in the same run:
-// - opening the image PDF until page 1 is fully shown: the preview picture first (the
-//   placeholder), then every visible tile, against pdftoppm -f 1 -l 1 at the same resolution;
+// - opening the image PDF until page 1 is fully shown (every visible tile drawn), against
+//   pdftoppm -f 1 -l 1 at the same resolution;
 // - a page turn on text pages and on image pages (the new page's tiles all drawn), against
 //   pdftoppm of that page at the same resolution;
 // - memory while paging: peak resident size over 100 turns through the image pages (forth
@@ -98,12 +98,18 @@ void settle()
     }
 }
 
-// A reader on a fresh record of the file, shown in the window; nothing of it in the caches.
-std::shared_ptr<PdfViewController> openReader(ui::Window& window, const std::string& path, int page)
+// Nothing of earlier runs kept: the caches emptied and their pictures on disk removed (outside
+// the timed part: it is the benchmark's own cleaning).
+void forgetEarlierRuns()
 {
     settle();
     PdfThumbCache::sharedInstance().removeAllObjects();
     fs::remove_all(files().home / "Library");
+}
+
+// A reader on a fresh record of the file, shown in the window; nothing of it in the caches.
+std::shared_ptr<PdfViewController> openReader(ui::Window& window, const std::string& path, int page)
+{
     auto record = PdfDocument::withDocumentFilePathPassword(path, std::nullopt);
     fs::remove_all(PdfThumbCache::thumbCachePathForGUID(record->guid()));
     record->setPageNumber(page);
@@ -169,6 +175,7 @@ void BM_PagingMemory(benchmark::State& state)
     window.makeKeyAndVisible();
     double at20 = 0, at100 = 0, at200 = 0, peak100 = 0, heap20 = 0, heap100 = 0, heap200 = 0;
     for (auto _ : state) {
+        forgetEarlierRuns();
         auto reader = openReader(window, files().images, 1);
         runUntil([&] { return reader->currentPage() == 1; });
         int pages = files().pagedImages, page = 1, step = 1;
@@ -212,7 +219,7 @@ void BM_OpenImagePdfToFirstPage(benchmark::State& state)
 {
     ui::Window window;
     window.makeKeyAndVisible();
-    std::vector<double> placeholder;
+    std::vector<double> viewsMade;
     Times times;
     int runs = std::getenv("BRIVANTA_BENCH_FULL") ? 9 : 5;
     for (auto _ : state) {
@@ -220,18 +227,17 @@ void BM_OpenImagePdfToFirstPage(benchmark::State& state)
         for (int run = 0; run < runs; ++run) {
             if (run % 2 && zoom > 0)
                 times.addPeer(peerPage(files().images, 1, zoom));
+            forgetEarlierRuns();
             double cpuStart = benchsupport::selfCpuMs(), mainStart = benchsupport::threadCpuMs();
             auto start = Clock::now();
             auto reader = openReader(window, files().images, 1);
-            bool ok = runUntil([&] {
-                auto found = reader->contentViews().find(1);
-                return found != reader->contentViews().end() && found->second->thumbView()->imageView()->image();
-            });
-            placeholder.push_back(msSince(start));
-            if (!ok) {
-                state.SkipWithError("no preview of page 1");
+            if (!runUntil([&] { return reader->currentPage() == 1; })) {
+                state.SkipWithError("page 1 not shown");
                 return;
             }
+            viewsMade.push_back(msSince(start));
+            // Whatever the reader does meanwhile on its workers (pictures of this page and of
+            // others) runs beside the tiles and counts in the process's processor time.
             auto& view = reader->contentViews().at(1);
             window.layoutIfNeeded();
             view->contentPage()->drawVisibleTilesNow();
@@ -244,7 +250,7 @@ void BM_OpenImagePdfToFirstPage(benchmark::State& state)
                 times.addPeer(peerPage(files().images, 1, zoom));
         }
     }
-    state.counters["placeholder_ms"] = median(placeholder);
+    state.counters["page_views_made_ms"] = median(viewsMade);
     times.report(state);
 }
 BENCHMARK(BM_OpenImagePdfToFirstPage)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -258,6 +264,7 @@ void BM_PageTurn(benchmark::State& state)
     window.makeKeyAndVisible();
     Times times;
     for (auto _ : state) {
+        forgetEarlierRuns();
         auto reader = openReader(window, path, 1);
         runUntil([&] { return reader->currentPage() == 1; });
         settle();

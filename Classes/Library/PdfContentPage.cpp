@@ -105,3 +105,9 @@ void PdfContentPage::willMoveToSuperview(ui::View* newSuperview)
     if (!newSuperview)
         detach();
 }
+
+void PdfContentPage::visibleTilesDidComplete()
+{
+    if (m_tilesComplete)
+        m_tilesComplete();
+}

@@ -2,6 +2,7 @@
 #include "Platform/Pdf/Document.h"
 #include "Platform/UI/TiledView.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +34,10 @@ public:
     const char* className() const override { return "PdfContentPage"; }
 
     int pageNumber() const { return m_page->number(); }
+    // The page's own size in points, rotation applied (the bounds are rounded to even points).
+    gfx::Size pageSize() const { return m_page->size(); }
+    // Runs on the main thread each time arriving tiles complete the visible part.
+    void setTilesCompleteHandler(std::function<void()> handler) { m_tilesComplete = std::move(handler); }
     int pageAngle() const { return m_page->rotation(); }
     // Last annotation first, as a tap looks them up.
     const std::vector<PdfDocumentLink>& links() const { return m_links; }
@@ -46,6 +51,7 @@ public:
 protected:
     // Tiles stop before the view leaves.
     void willMoveToSuperview(ui::View* newSuperview) override;
+    void visibleTilesDidComplete() override;
 
 private:
     void buildAnnotationLinksList();
@@ -53,4 +59,5 @@ private:
     std::shared_ptr<pdf::Document> m_document;
     std::shared_ptr<pdf::Page> m_page;
     std::vector<PdfDocumentLink> m_links;
+    std::function<void()> m_tilesComplete;
 };

@@ -3,7 +3,9 @@
 #include "Classes/Library/PdfContentPage.h"
 #include "Classes/Library/PdfContentThumb.h"
 #include "Classes/Library/PdfThumbCache.h"
+#include "Classes/Library/PdfThumbOperation.h"
 #include "Classes/Library/PdfThumbRequest.h"
+#include "Platform/Graphics/Context.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/Window.h"
 
@@ -54,10 +56,14 @@ PdfContentView::PdfContentView(const gfx::Rect& frame, const std::string& fileUR
     updateMinimumMaximumZoom();
     setZoomScale(minimumZoomScale());
     centreContainer();
+    // The page goes with this view (the destructor clears the handler).
+    m_page->setTilesCompleteHandler([this] { pageTilesComplete(); });
 }
 
 PdfContentView::~PdfContentView()
 {
+    if (m_page)
+        m_page->setTilesCompleteHandler({});
     setDelegate(nullptr);
 }
 
@@ -78,15 +84,48 @@ void PdfContentView::showMessage(const std::string& text)
 
 void PdfContentView::showPageThumbPagePasswordGuid(const std::string& fileURL, int page,
                                                    const std::optional<std::string>& password,
-                                                   const std::string& guid)
+                                                   const std::string& guid, bool priority)
 {
     if (!m_thumb)
         return;
     // Linux takes the tablet's size.
-    auto request = PdfThumbRequest::newForView(m_thumb, fileURL, password, guid, page, gfx::Size{240, 240});
-    gfx::Image image = PdfThumbCache::sharedInstance().thumbRequestPriority(request, true);
+    m_thumbRequest = PdfThumbRequest::newForView(m_thumb, fileURL, password, guid, page, gfx::Size{240, 240});
+    // A page already drawn gives its picture before the cache is asked, which then has it.
+    if (m_page->visibleTilesComplete())
+        makeThumbFromTiles();
+    gfx::Image image = PdfThumbCache::sharedInstance().thumbRequestPriority(m_thumbRequest, priority);
     if (image)
         m_thumb->showImage(image);
+}
+
+void PdfContentView::pageTilesComplete()
+{
+    makeThumbFromTiles();
+    if (m_message)
+        m_message->contentViewPageDrawn(*this);
+}
+
+void PdfContentView::makeThumbFromTiles()
+{
+    if (!m_thumbRequest || m_thumb->imageView()->image() || m_thumb->targetKey() != m_thumbRequest->cacheKey() ||
+        PdfThumbCache::sharedInstance().finishedImage(m_thumbRequest->cacheKey()))
+        return;
+    gfx::Size pixels = PdfThumbPixelSize(m_page->pageSize(), *m_thumbRequest);
+    gfx::Size page = m_page->bounds().size;
+    if (!(pixels.width > 0) || !(page.width > 0) || !(page.height > 0))
+        return;
+    auto context = gfx::Context::createBitmap(pixels, 1);
+    if (!context)
+        return;
+    context->setFillColor(gfx::Color::white());
+    context->fillRect(gfx::Rect(gfx::Point{}, pixels));
+    context->scaleBy(pixels.width / page.width, pixels.height / page.height);
+    // Zoomed in, the tiles do not hold the whole page: the picture is drawn as usual then.
+    if (!m_page->drawFromKeptTiles(*context) || context->error())
+        return;
+    gfx::Image image = gfx::Image::fromSurface(cairo_get_target(context->cairo()), m_thumbRequest->scale());
+    PdfThumbKeep(m_thumbRequest, image, false);
+    m_thumb->showImage(image);
 }
 
 void PdfContentView::updateMinimumMaximumZoom()

@@ -8,6 +8,7 @@
 #include <string>
 
 class PdfContentThumb;
+class PdfThumbRequest;
 
 namespace ui {
 class Label;
@@ -19,6 +20,8 @@ class PdfContentViewDelegate {
 public:
     virtual ~PdfContentViewDelegate() = default;
     virtual void contentViewTouchesBegan(PdfContentView& view, const std::vector<ui::Touch*>& touches) {}
+    // The page's visible tiles are all drawn.
+    virtual void contentViewPageDrawn(PdfContentView& view) {}
 };
 
 // One zoomable page: a white container with a shadow holding the page's picture under the
@@ -30,9 +33,12 @@ public:
     ~PdfContentView() override;
     const char* className() const override { return "PdfContentView"; }
 
-    // Asks the thumbnail cache for the page's picture (240 x 240, first in line) under the page.
+    // Asks the thumbnail cache for the page's picture (240 x 240) under the page, first in line
+    // or after the rest. A picture still missing when the whole page's tiles are drawn is made
+    // from them: the page is not drawn a second time for it.
     void showPageThumbPagePasswordGuid(const std::string& fileURL, int page,
-                                       const std::optional<std::string>& password, const std::string& guid);
+                                       const std::optional<std::string>& password, const std::string& guid,
+                                       bool priority = true);
     void zoomIncrement();
     void zoomDecrement();
     // One step up, or back to the minimum from the top.
@@ -67,9 +73,12 @@ protected:
 private:
     void updateMinimumMaximumZoom();
     void centreContainer();
+    void pageTilesComplete();
+    void makeThumbFromTiles();
 
     std::shared_ptr<PdfContentPage> m_page;
     std::shared_ptr<PdfContentThumb> m_thumb;
+    std::shared_ptr<PdfThumbRequest> m_thumbRequest;
     std::shared_ptr<ui::View> m_container;
     std::shared_ptr<ui::Label> m_messageLabel;
     PdfContentPage::Unavailable m_unavailable = PdfContentPage::Unavailable::None;

@@ -39,6 +39,13 @@ void PdfThumbCache::setObjectForKey(const gfx::Image& image, const std::string& 
     m_cache.setObject(key, image, cost);
 }
 
+gfx::Image PdfThumbCache::finishedImage(const std::string& key)
+{
+    std::lock_guard lock(m_cache.mutex());
+    auto found = m_cache.objectForKey(key);
+    return found ? *found : gfx::Image();
+}
+
 void PdfThumbCache::removeObjectForKey(const std::string& key)
 {
     m_cache.removeObjectForKey(key);

@@ -19,6 +19,8 @@ public:
     // Cost: width x height x 4 of the image's point size (0 for none).
     void setObjectForKey(const gfx::Image& image, const std::string& key);
     void removeObjectForKey(const std::string& key);
+    // The finished image held for the key; a null image for none or a placeholder.
+    gfx::Image finishedImage(const std::string& key);
     // Only the placeholder goes, never a finished image.
     void removeNullForKey(const std::string& key);
     void removeAllObjects();

@@ -176,6 +176,30 @@ bool PdfThumbWriter::writeFile(const std::string& path, const gfx::Image& image)
     return written;
 }
 
+gfx::Size PdfThumbPixelSize(gfx::Size page, const PdfThumbRequest& request)
+{
+    gfx::Size target = request.thumbSize();
+    if (!(page.width > 0 && page.height > 0 && target.width > 0 && target.height > 0))
+        return {};
+    // Fitted into the box whatever its shape: a very tall page stays small.
+    double s = std::min(target.width / page.width, target.height / page.height);
+    int tw = int(int(page.width * s) & ~1) * request.scale();
+    int th = int(int(page.height * s) & ~1) * request.scale();
+    if (tw <= 0 || th <= 0)
+        return {};
+    return gfx::Size{double(tw), double(th)};
+}
+
+void PdfThumbKeep(const std::shared_ptr<PdfThumbRequest>& request, const gfx::Image& image, bool show)
+{
+    PdfThumbCache::sharedInstance().setObjectForKey(image, request->cacheKey());
+    if (show)
+        PdfThumbShowOnMain(request, image);
+    // Kept even when not shown: the next opening needs it all the same. Written by the writer,
+    // so the next page is drawn meanwhile.
+    PdfThumbWriter::sharedInstance().write(thumbFilePath(*request), image);
+}
+
 void PdfThumbShowOnMain(const std::shared_ptr<PdfThumbRequest>& request, const gfx::Image& image)
 {
     // Pictures finished while the main loop is busy go over in one task, not one task each.
@@ -284,6 +308,13 @@ void PdfThumbRender::cancel()
 void PdfThumbRender::main()
 {
     const PdfThumbRequest& request = *m_request;
+    // Made meanwhile from the page's own tiles (the page on screen): shown, not drawn again.
+    if (gfx::Image made = PdfThumbCache::sharedInstance().finishedImage(request.cacheKey())) {
+        if (!isCancelled())
+            PdfThumbShowOnMain(m_request, made);
+        clearViewOperation(request);
+        return;
+    }
     gfx::Image image;
     if (auto document = openForRender(request)) {
         // A page beyond the drawing limits gets no picture: its drawing could not be stopped.
@@ -291,34 +322,20 @@ void PdfThumbRender::main()
         if (page && !pdf::pageIsDrawable(request.fileURL(), page->number()))
             page.reset();
         if (page) {
-            gfx::Size box = page->size();
-            gfx::Size target = request.thumbSize();
-            if (box.width > 0 && box.height > 0 && target.width > 0 && target.height > 0) {
-                // Fitted into the box whatever its shape: a very tall page stays small.
-                double s = std::min(target.width / box.width, target.height / box.height);
-                int tw = int(box.width * s) & ~1;
-                int th = int(box.height * s) & ~1;
-                tw = int(tw * request.scale());
-                th = int(th * request.scale());
-                if (tw > 0 && th > 0) {
-                    ++renderCount;
-                    auto context = gfx::Context::createBitmap(gfx::Size{double(tw), double(th)}, 1);
-                    context->setFillColor(gfx::Color::white());
-                    context->fillRect(gfx::Rect(0, 0, tw, th));
-                    page->draw(*context, gfx::Rect(0, 0, tw, th));
-                    if (!context->error())
-                        image = gfx::Image::fromSurface(cairo_get_target(context->cairo()), request.scale());
-                }
+            gfx::Size pixels = PdfThumbPixelSize(page->size(), request);
+            if (pixels.width > 0) {
+                ++renderCount;
+                auto context = gfx::Context::createBitmap(pixels, 1);
+                context->setFillColor(gfx::Color::white());
+                context->fillRect(gfx::Rect(gfx::Point{}, pixels));
+                page->draw(*context, gfx::Rect(gfx::Point{}, pixels));
+                if (!context->error())
+                    image = gfx::Image::fromSurface(cairo_get_target(context->cairo()), request.scale());
             }
         }
     }
     if (image) {
-        PdfThumbCache::sharedInstance().setObjectForKey(image, request.cacheKey());
-        if (!isCancelled())
-            PdfThumbShowOnMain(m_request, image);
-        // Kept even when cancelled: the next opening needs it all the same. Written by the
-        // writer, so the next page is drawn meanwhile.
-        PdfThumbWriter::sharedInstance().write(thumbFileURL(), image);
+        PdfThumbKeep(m_request, image, !isCancelled());
     } else {
         PdfThumbCache::sharedInstance().removeNullForKey(request.cacheKey());
     }

@@ -59,6 +59,13 @@ private:
 // Closes the document kept open for the next render (its reader has closed).
 void PdfThumbReleaseRenderDocument();
 
+// The picture's size in pixels for a page of this size (points): fitted into the request's box
+// in even points, at its scale. Empty when there is none.
+gfx::Size PdfThumbPixelSize(gfx::Size page, const PdfThumbRequest& request);
+
+// A finished picture into the memory cache, to its view when `show`, and to disk.
+void PdfThumbKeep(const std::shared_ptr<PdfThumbRequest>& request, const gfx::Image& image, bool show);
+
 // The same picture to any view that still wants it, on the main loop.
 void PdfThumbShowOnMain(const std::shared_ptr<PdfThumbRequest>& request, const gfx::Image& image);
 

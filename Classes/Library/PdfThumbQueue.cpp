@@ -20,6 +20,7 @@ PdfThumbQueue::PdfThumbQueue()
 
 size_t PdfThumbQueue::stop()
 {
+    releaseAllHolds();
     // Loads queue renders and renders queue writes: stopped in that order.
     size_t dropped = m_load.shutDown();
     dropped += m_work.shutDown();
@@ -43,7 +44,7 @@ void PdfThumbQueue::addWorkOperation(const std::shared_ptr<base::Operation>& ope
 void PdfThumbQueue::cancelOperationsWithGUID(const std::string& guid)
 {
     m_load.setSuspended(true);
-    m_work.setSuspended(true);
+    updateSuspension(true);
     size_t cancelled = 0;
     for (auto* queue : {&m_load, &m_work})
         for (const auto& op : queue->operations())
@@ -53,7 +54,7 @@ void PdfThumbQueue::cancelOperationsWithGUID(const std::string& guid)
             }
     if (cancelled)
         base::logf("PdfThumbQueue: %zu thumbnails of a closed document dropped", cancelled);
-    m_work.setSuspended(false);
+    updateSuspension(false);
     m_load.setSuspended(false);
     // The closed document's file is not held open for a render that will not come.
     PdfThumbReleaseRenderDocument();
@@ -65,8 +66,55 @@ void PdfThumbQueue::cancelAllOperations()
     m_work.cancelAllOperations();
 }
 
+std::shared_ptr<void> PdfThumbQueue::holdRenders()
+{
+    uint64_t generation = 0;
+    {
+        std::lock_guard lock(m_holdMutex);
+        ++m_holds;
+        generation = m_holdGeneration;
+    }
+    updateSuspension(false);
+    // Not null, so that a holder can test it.
+    return std::shared_ptr<void>(static_cast<void*>(this), [this, generation](void*) { releaseHold(generation); });
+}
+
+bool PdfThumbQueue::rendersHeld() const
+{
+    std::lock_guard lock(m_holdMutex);
+    return m_holds > 0;
+}
+
+void PdfThumbQueue::releaseHold(uint64_t generation)
+{
+    {
+        std::lock_guard lock(m_holdMutex);
+        if (generation != m_holdGeneration || m_holds == 0)
+            return;
+        --m_holds;
+    }
+    updateSuspension(false);
+}
+
+void PdfThumbQueue::updateSuspension(bool cancelling)
+{
+    std::lock_guard lock(m_holdMutex);
+    m_work.setSuspended(cancelling || m_holds > 0);
+}
+
+void PdfThumbQueue::releaseAllHolds()
+{
+    {
+        std::lock_guard lock(m_holdMutex);
+        m_holds = 0;
+        ++m_holdGeneration;
+    }
+    updateSuspension(false);
+}
+
 void PdfThumbQueue::waitUntilIdle()
 {
+    releaseAllHolds();
     // A load may queue a render as it ends; wait until neither has work, then for the writes.
     while (m_load.operationCount() || m_work.operationCount()) {
         m_load.waitUntilAllOperationsAreFinished();

@@ -26,6 +26,8 @@ namespace {
 constexpr double kToolbarHeight = 44;
 constexpr double kPagebarHeight = 48;
 constexpr double kFirstShowDelay = 0.02;
+// How long the other pages' pictures wait at most for the shown page's tiles.
+constexpr double kPreviewWait = 2;
 // How long a second tap may take: the single tap is held until then.
 constexpr double kDoubleTapWindow = 0.35;
 
@@ -76,7 +78,7 @@ PdfViewController::PdfViewController(std::shared_ptr<PdfDocument> document, cons
 
 PdfViewController::~PdfViewController()
 {
-    for (auto* timer : {&m_singleTapTimer, &m_showTimer})
+    for (auto* timer : {&m_singleTapTimer, &m_showTimer, &m_previewTimer})
         if (*timer)
             (*timer)->invalidate();
     if (m_scrollView)
@@ -102,6 +104,8 @@ void PdfViewController::loadView()
 
 void PdfViewController::viewDidLoad()
 {
+    // From the start: the page bar asks for its pictures before the first page shows.
+    holdRendersForShownPage();
     auto root = view();
     // The platform's textured background: a dark linen grey.
     root->setBackgroundColor(gfx::Color::fromWhite(0.25));
@@ -227,6 +231,8 @@ void PdfViewController::willAnimateRotationToInterfaceOrientationDuration(ui::In
 
 void PdfViewController::viewWillDisappear(bool)
 {
+    // The grid or whatever covers the reader needs the renders.
+    showWaitingPreviews();
     m_lastAppearSize = view()->bounds().size;
 }
 
@@ -313,20 +319,55 @@ void PdfViewController::showDocumentPage(int page)
         m_scrollView->setContentOffset(offset, false);
     if (m_document->pageNumber() != page)
         m_document->setPageNumber(page);
-    // The new current page gets its picture first, then the others from the last.
-    auto thumb = [&](int n) {
-        m_contentViews[n]->showPageThumbPagePasswordGuid(m_document->fileURL(), n, m_document->password(),
-                                                         m_document->guid());
-    };
-    if (auto it = std::find(created.begin(), created.end(), page); it != created.end()) {
-        thumb(page);
-        created.erase(it);
-    }
-    for (auto it = created.rbegin(); it != created.rend(); ++it)
-        thumb(*it);
+    // The new current page gets its picture first; the others, from the last, once its tiles
+    // are drawn (its picture then comes from them).
+    bool shownNew = std::find(created.begin(), created.end(), page) != created.end();
+    std::erase_if(m_previewsWaiting, [&](int n) { return !m_contentViews.count(n); });
+    m_previewsWaiting.insert(created.begin(), created.end());
+    if (m_previewsWaiting.erase(page) || shownNew)
+        m_contentViews[page]->showPageThumbPagePasswordGuid(m_document->fileURL(), page, m_document->password(),
+                                                            m_document->guid());
+    auto shown = m_contentViews[page]->contentPage();
+    if (shown && !shown->visibleTilesComplete())
+        holdRendersForShownPage();
+    else
+        showWaitingPreviews();
     m_pagebar->updatePagebar();
     updateBookmarkState();
     m_currentPage = page;
+}
+
+void PdfViewController::holdRendersForShownPage()
+{
+    if (!m_rendersHeld)
+        m_rendersHeld = PdfThumbQueue::sharedInstance().holdRenders();
+    if (m_previewTimer)
+        m_previewTimer->invalidate();
+    std::weak_ptr<ui::ViewController> weak = sharedController();
+    m_previewTimer = base::Timer::scheduled(kPreviewWait, false, [weak](base::Timer&) {
+        if (auto self = std::static_pointer_cast<PdfViewController>(weak.lock()))
+            self->showWaitingPreviews();
+    });
+}
+
+void PdfViewController::contentViewPageDrawn(PdfContentView& view)
+{
+    if (view.tag() == m_currentPage)
+        showWaitingPreviews();
+}
+
+void PdfViewController::showWaitingPreviews()
+{
+    if (m_previewTimer) {
+        m_previewTimer->invalidate();
+        m_previewTimer.reset();
+    }
+    m_rendersHeld.reset();
+    auto waiting = std::exchange(m_previewsWaiting, {});
+    for (auto it = waiting.rbegin(); it != waiting.rend(); ++it)
+        if (auto found = m_contentViews.find(*it); found != m_contentViews.end())
+            found->second->showPageThumbPagePasswordGuid(m_document->fileURL(), *it, m_document->password(),
+                                                         m_document->guid(), false);
 }
 
 void PdfViewController::updateScrollViewContentViews()
@@ -527,6 +568,7 @@ void PdfViewController::tappedInToolbarMarkButton(PdfMainToolbar&, ui::Button&)
 void PdfViewController::tappedInToolbarThumbsButton(PdfMainToolbar&, ui::Button&)
 {
     dismissPopControllers();
+    showWaitingPreviews();
     auto grid = PdfThumbsViewController::initWithReaderDocumentDocumentName(m_document, m_docName);
     if (!grid)
         return;
@@ -642,6 +684,11 @@ void PdfViewController::tappedInToolbarDoneButton(PdfMainToolbar&, ui::Button&)
 void PdfViewController::dismissReaderViewController()
 {
     m_document->saveReaderDocument();
+    if (m_previewTimer)
+        m_previewTimer->invalidate();
+    m_previewTimer.reset();
+    m_previewsWaiting.clear();
+    m_rendersHeld.reset();
     PdfThumbQueue::sharedInstance().cancelOperationsWithGUID(m_document->guid());
     PdfThumbCache::sharedInstance().removeAllObjects();
     dismissPopControllers();

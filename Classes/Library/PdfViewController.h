@@ -11,6 +11,7 @@
 #include "Platform/UI/ViewController.h"
 
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 
@@ -88,6 +89,7 @@ public:
     void tappedInToolbarShareButton(PdfMainToolbar&, ui::Button& button) override;
     void pagebarGotoPage(PdfMainPagebar&, int page) override;
     void contentViewTouchesBegan(PdfContentView& view, const std::vector<ui::Touch*>& touches) override;
+    void contentViewPageDrawn(PdfContentView& view) override;
     // Paging strip.
     void scrollViewDidEndDecelerating(ui::ScrollView&) override;
     void scrollViewDidEndScrollingAnimation(ui::ScrollView&) override;
@@ -123,6 +125,8 @@ private:
     void applicationWill();
     void openLink(const pdf::LinkTarget& target);
     void showAlert(const std::string& title, const std::string& message);
+    void holdRendersForShownPage();
+    void showWaitingPreviews();
 
     std::shared_ptr<PdfDocument> m_document;
     std::string m_docName;
@@ -135,6 +139,12 @@ private:
     std::shared_ptr<base::Timer> m_singleTapTimer;
     std::shared_ptr<ui::ActionSheet> m_shareSheet;
     std::shared_ptr<base::Timer> m_showTimer;
+    // The other pages' pictures wait for the shown page's tiles, and every render is held till
+    // then, so opening and turning draw the page once before anything else; the timer lets
+    // them go should the tiles not come (a window that draws nothing).
+    std::set<int> m_previewsWaiting;
+    std::shared_ptr<void> m_rendersHeld;
+    std::shared_ptr<base::Timer> m_previewTimer;
     gfx::Rect m_rectToShow;
     gfx::Size m_lastAppearSize;
     base::Date m_lastHideTime;

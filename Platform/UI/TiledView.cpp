@@ -165,6 +165,23 @@ Rendered renderTiles(const TiledView::DrawCallback& callback, const std::vector<
     return out;
 }
 
+// One tile of `scale` pixels a point over its rectangle, cut to the view's bounds.
+void paintTile(cairo_t* cr, const gfx::Rect& r, const gfx::Rect& bounds, double scale, cairo_surface_t* surface)
+{
+    cairo_save(cr);
+    gfx::Rect shown = r.intersection(bounds);
+    cairo_rectangle(cr, shown.x(), shown.y(), shown.width(), shown.height());
+    cairo_clip(cr);
+    cairo_translate(cr, r.x(), r.y());
+    cairo_scale(cr, 1 / scale, 1 / scale);
+    cairo_set_source_surface(cr, surface, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    // Edges repeat their own pixels rather than fading into the next tile's seam.
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_paint(cr);
+    cairo_restore(cr);
+}
+
 } // namespace
 
 TiledView::TiledView(const gfx::Rect& frame)
@@ -305,21 +322,8 @@ void TiledView::drawRect(gfx::Context& context, const gfx::Rect&)
     int level = levelFor(pixelScale);
     cairo_t* cr = context.cairo();
     auto paint = [&](const TileKey& key, Tile& tile) {
-        gfx::Rect r = rectOfTile(key);
-        double s = scaleOfLevel(key.level);
         tile.lastUsed = ++m_useClock;
-        cairo_save(cr);
-        gfx::Rect shown = r.intersection(bounds());
-        cairo_rectangle(cr, shown.x(), shown.y(), shown.width(), shown.height());
-        cairo_clip(cr);
-        cairo_translate(cr, r.x(), r.y());
-        cairo_scale(cr, 1 / s, 1 / s);
-        cairo_set_source_surface(cr, tile.surface.get(), 0, 0);
-        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
-        // Edges repeat their own pixels rather than fading into the next tile's seam.
-        cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
-        cairo_paint(cr);
-        cairo_restore(cr);
+        paintTile(cr, rectOfTile(key), bounds(), scaleOfLevel(key.level), tile.surface.get());
     };
     // Coarser tiles of other levels stand in until the due ones arrive, the finest on top.
     double needed = scaleOfLevel(level);
@@ -434,6 +438,37 @@ void TiledView::accept(const std::vector<std::pair<TileKey, gfx::SurfaceRef>>& t
     double pixelScale = 0;
     if (visibleRectAndScale(onScreen, pixelScale))
         trim(onScreen, levelFor(pixelScale));
+    if (!tiles.empty() && visibleTilesComplete())
+        visibleTilesDidComplete();
+}
+
+bool TiledView::visibleTilesComplete() const
+{
+    gfx::Rect visible;
+    double pixelScale = 0;
+    if (!visibleRectAndScale(visible, pixelScale))
+        return false;
+    for (const auto& key : tilesCovering(visible, levelFor(pixelScale)))
+        if (!m_tiles.count(key))
+            return false;
+    return true;
+}
+
+bool TiledView::drawFromKeptTiles(gfx::Context& context) const
+{
+    std::set<int> levels;
+    for (const auto& [key, tile] : m_tiles)
+        levels.insert(key.level);
+    // The fitting level's key is the lowest: it comes first, then the coarsest other level.
+    for (int level : levels) {
+        auto keys = tilesCovering(bounds(), level);
+        if (keys.empty() || !std::all_of(keys.begin(), keys.end(), [&](const TileKey& k) { return m_tiles.count(k) > 0; }))
+            continue;
+        for (const auto& key : keys)
+            paintTile(context.cairo(), rectOfTile(key), bounds(), scaleOfLevel(level), m_tiles.at(key).surface.get());
+        return true;
+    }
+    return false;
 }
 
 void TiledView::drawVisibleTilesNow()

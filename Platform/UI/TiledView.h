@@ -54,11 +54,19 @@ public:
     size_t keptTileCount() const { return m_tiles.size(); }
     size_t keptTileBytes() const;
     static constexpr size_t kTileBudgetBytes = 48u << 20;
+    // Whether every tile the visible part needs at its current scale is drawn and kept.
+    bool visibleTilesComplete() const;
+    // Draws the whole view (view coordinates) from the kept tiles of one level that covers all
+    // of it, the fitting level first; false when no level does. Lets a small picture of the
+    // content come from pixels already drawn instead of drawing the content again.
+    bool drawFromKeptTiles(gfx::Context& context) const;
 
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
 
 protected:
     void willMoveToWindow(Window* newWindow) override;
+    // Tiles just arrived and the visible part is now complete; main thread.
+    virtual void visibleTilesDidComplete() {}
 
 private:
 public:

@@ -2,6 +2,8 @@
 #include "Classes/Library/PdfContentThumb.h"
 #include "Classes/Library/PdfContentView.h"
 #include "Classes/Library/PdfDocument.h"
+#include "Classes/Library/PdfThumbCache.h"
+#include "Classes/Library/PdfThumbOperation.h"
 #include "Platform/UI/TapGestureRecognizer.h"
 #include "tests/Classes/Library/ReaderTestSupport.h"
 
@@ -106,6 +108,48 @@ TEST_F(PdfContentViewTest, ThePagePictureShowsBeforeAnyTile)
     auto again = show(path, 2);
     again->showPageThumbPagePasswordGuid(record->fileURL(), 2, std::nullopt, record->guid());
     EXPECT_TRUE(again->thumbView()->imageView()->image());
+}
+
+TEST_F(PdfContentViewTest, APictureOfADrawnPageComesFromItsTilesAndMatchesARenderedOne)
+{
+    std::string path = place("Documents/a/Pdf/text.pdf", pdffix::textPdf(3));
+    auto record = PdfDocument::withDocumentFilePathPassword(path, std::nullopt);
+    // In a wide view and in a narrow one.
+    struct Case {
+        int page;
+        gfx::Rect frame;
+    } cases[] = {{2, {0, 0, 1024, 768}}, {3, {0, 0, 600, 900}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.page);
+        int renders = PdfThumbRender::renderCount;
+        auto drawn = show(path, c.page, c.frame);
+        drawn->contentPage()->drawVisibleTilesNow();
+        drawn->showPageThumbPagePasswordGuid(record->fileURL(), c.page, std::nullopt, record->guid());
+        // At once, from the tiles: no render.
+        gfx::Image fromTiles = drawn->thumbView()->imageView()->image();
+        ASSERT_TRUE(fromTiles);
+        settle();
+        EXPECT_EQ(PdfThumbRender::renderCount, renders);
+        // The same picture rendered, for a document of another name (no tiles of it drawn).
+        PdfThumbCache::sharedInstance().removeAllObjects();
+        auto other = PdfDocument::withDocumentFilePathPassword(place("Documents/b/Pdf/text.pdf", pdffix::textPdf(3)),
+                                                               std::nullopt);
+        auto fresh = show(other->fileURL(), c.page, c.frame);
+        fresh->showPageThumbPagePasswordGuid(other->fileURL(), c.page, std::nullopt, other->guid());
+        settle();
+        EXPECT_EQ(PdfThumbRender::renderCount, renders + 1);
+        gfx::Image rendered = fresh->thumbView()->imageView()->image();
+        ASSERT_TRUE(rendered);
+        ASSERT_EQ(fromTiles.pixelWidth(), rendered.pixelWidth());
+        ASSERT_EQ(fromTiles.pixelHeight(), rendered.pixelHeight());
+        double difference = 0;
+        for (int y = 0; y < rendered.pixelHeight(); ++y)
+            for (int x = 0; x < rendered.pixelWidth(); ++x)
+                difference += std::abs(int(fromTiles.pixelAt(x, y) & 0xFF) - int(rendered.pixelAt(x, y) & 0xFF));
+        EXPECT_LT(difference / (rendered.pixelWidth() * rendered.pixelHeight()), 6.0);
+        drawn->removeFromSuperview();
+        fresh->removeFromSuperview();
+    }
 }
 
 TEST_F(PdfContentViewTest, ZoomLimitsStepsAndTurning)

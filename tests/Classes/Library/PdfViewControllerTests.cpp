@@ -1,8 +1,11 @@
 #include "ReaderLeavingSupport.h"
 #include "Classes/Library/PdfContentPage.h"
+#include "Classes/Library/PdfContentThumb.h"
 #include "Classes/Library/PdfDocument.h"
 #include "Classes/Library/PdfMainPagebar.h"
 #include "Classes/Library/PdfThumbCache.h"
+#include "Classes/Library/PdfThumbOperation.h"
+#include "Classes/Library/PdfThumbQueue.h"
 #include "Classes/Library/PdfViewController.h"
 #include "Common/Language.h"
 #include "Common/LanguageManager.h"
@@ -16,6 +19,8 @@
 #include "Platform/UI/NamedImage.h"
 #include "tests/Classes/Library/ReaderTestSupport.h"
 
+#include <cstdio>
+#include <filesystem>
 #include <functional>
 
 #include <sys/stat.h>
@@ -115,6 +120,75 @@ TEST_F(PdfViewControllerTest, PagingKeepsAWindowOfThreeViews)
     EXPECT_DOUBLE_EQ(offsetInWidths(), 1);
     base::RunLoop::main().advance(1);
     EXPECT_EQ(reader->currentPage(), 9);
+}
+
+TEST_F(PdfViewControllerTest, TheShownPageIsDrawnBeforeAnyOtherPicture)
+{
+    open(place("Documents/acme/Pdf/ten.pdf", pdffix::textPdf(10)));
+    auto& queue = PdfThumbQueue::sharedInstance();
+    auto key = [&](int page) {
+        char name[32];
+        std::snprintf(name, sizeof name, "%07d-0240x0240+", page);
+        return name + record->guid();
+    };
+    auto asked = [&](int page) { return PdfThumbCache::sharedInstance().containsKey(key(page)); };
+    auto drawShown = [&] {
+        window->layoutIfNeeded();
+        reader->contentViews().at(reader->currentPage())->contentPage()->drawVisibleTilesNow();
+    };
+    int renders = PdfThumbRender::renderCount;
+
+    // Opening: the shown page's picture is asked for; the others' wait, and renders are held.
+    ASSERT_EQ(reader->currentPage(), 1);
+    EXPECT_TRUE(asked(1));
+    EXPECT_FALSE(asked(2));
+    EXPECT_FALSE(asked(3));
+    EXPECT_TRUE(queue.rendersHeld());
+    // Page 1's tiles drawn: its picture comes from them, the other pages' are asked for.
+    drawShown();
+    auto& first = reader->contentViews().at(1);
+    ASSERT_TRUE(first->thumbView()->imageView()->image());
+    EXPECT_TRUE(asked(2));
+    EXPECT_TRUE(asked(3));
+    EXPECT_FALSE(queue.rendersHeld());
+    settle();
+    for (int page : {2, 3})
+        EXPECT_TRUE(reader->contentViews().at(page)->thumbView()->imageView()->image()) << page;
+    // Every picture is kept on disk; all but page 1's were rendered (page 1 was drawn once).
+    int kept = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(PdfThumbCache::thumbCachePathForGUID(record->guid())))
+        kept += entry.path().extension() == ".png";
+    EXPECT_TRUE(std::filesystem::exists(PdfThumbCache::thumbCachePathForGUID(record->guid()) + "/0000001-0240x0240.png"));
+    EXPECT_EQ(PdfThumbRender::renderCount - renders, kept - 1);
+
+    // Turns: 2 makes no view; 3 makes view 4, whose picture waits for page 3's tiles.
+    struct Turn {
+        int page, made;
+        bool draw; // the shown page's tiles drawn, or the window drawing nothing for a while
+    } turns[] = {{2, 0, true}, {3, 4, true}, {4, 5, false}};
+    for (const auto& t : turns) {
+        SCOPED_TRACE(t.page);
+        reader->showDocumentPage(t.page);
+        if (!t.made) {
+            drawShown();
+            EXPECT_FALSE(queue.rendersHeld());
+            continue;
+        }
+        EXPECT_FALSE(asked(t.made));
+        EXPECT_TRUE(queue.rendersHeld());
+        if (t.draw)
+            drawShown();
+        else
+            base::RunLoop::main().advance(2.5);
+        EXPECT_TRUE(asked(t.made));
+        EXPECT_FALSE(queue.rendersHeld());
+    }
+    // Back to a page whose tiles are kept: nothing waits.
+    reader->showDocumentPage(3);
+    EXPECT_FALSE(queue.rendersHeld());
+    settle();
+    window->savePng(reviewPath("reader-after-turns.png"));
 }
 
 TEST_F(PdfViewControllerTest, ShortDocuments)

@@ -10,6 +10,7 @@
 #include "Database/DataAccessManager.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/RunLoop.h"
+#include "Platform/Base/Timer.h"
 #include "Platform/UI/Application.h"
 #include "Platform/UI/ProgressView.h"
 #include "Protocol/DownLoadRequestInfo.h"
@@ -25,7 +26,11 @@ LibraryFileActions::LibraryFileActions(std::weak_ptr<LibraryFileActionsHost> hos
 {
 }
 
-LibraryFileActions::~LibraryFileActions() = default;
+LibraryFileActions::~LibraryFileActions()
+{
+    if (m_refreshTimer)
+        m_refreshTimer->invalidate();
+}
 
 std::shared_ptr<ui::AlertView> LibraryFileActions::showAlert(const std::string& titleKey, const std::string& message,
                                                              const std::string& cancelKey,
@@ -217,24 +222,57 @@ int LibraryFileActions::ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>&
     if (!result || result->cmdCode != kCmdDownload)
         return 0;
     if (result->status == "200") {
-        // Replies that arrive together refresh the screen once, after the manager has
-        // recorded the new file and forgotten the transfer.
-        if (m_finishPosted)
+        // Looked at on the next turn, after the manager has recorded the new file and
+        // forgotten the transfer; replies of one turn are looked at once.
+        m_refreshWanted = true;
+        if (m_landedCheckPosted)
             return 0;
-        m_finishPosted = true;
+        m_landedCheckPosted = true;
         std::weak_ptr<LibraryFileActions> weak = weak_from_this();
         base::RunLoop::main().post([weak] {
-            auto self = weak.lock();
-            if (!self)
-                return;
-            self->m_finishPosted = false;
-            if (auto host = self->m_host.lock())
-                host->downloadFinished();
+            if (auto self = weak.lock()) {
+                self->m_landedCheckPosted = false;
+                self->refreshForLandedFiles();
+            }
         });
     } else {
         showAlert("NOTIFICATION", result->message, "OK", {}, kAlertFailed);
     }
     return 0;
+}
+
+void LibraryFileActions::refreshForLandedFiles()
+{
+    if (!m_refreshWanted)
+        return;
+    auto model = SaleslibraryModel::existingInstance();
+    bool running = model && !model->downloadFileNameArray().empty();
+    double now = base::RunLoop::main().now();
+    // The last one shows at once; while others run, one refresh per interval shows them all.
+    if (!running || !m_lastRefresh || now - *m_lastRefresh >= kRefreshInterval) {
+        refreshHost();
+        return;
+    }
+    if (m_refreshTimer && m_refreshTimer->isValid())
+        return;
+    std::weak_ptr<LibraryFileActions> weak = weak_from_this();
+    m_refreshTimer = base::Timer::scheduledOn(base::RunLoop::main(), *m_lastRefresh + kRefreshInterval - now, false,
+                                              [weak](base::Timer&) {
+                                                  if (auto self = weak.lock(); self && self->m_refreshWanted)
+                                                      self->refreshHost();
+                                              });
+}
+
+void LibraryFileActions::refreshHost()
+{
+    m_refreshWanted = false;
+    if (m_refreshTimer) {
+        m_refreshTimer->invalidate();
+        m_refreshTimer.reset();
+    }
+    m_lastRefresh = base::RunLoop::main().now();
+    if (auto host = m_host.lock())
+        host->downloadFinished();
 }
 
 void LibraryFileActions::ReciveDownloadPercent(const DownLoadRequestInfo& info)

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+namespace base {
+class Timer;
+}
 class BRGridView;
 class DownLoadRequestInfo;
 class LibraryFileOpener;
@@ -25,7 +28,8 @@ public:
     virtual BRGridView* fileGrid() const = 0;
     // A download was started, resumed or paused from a tap, a card or a question.
     virtual void downloadsChanged() {}
-    // One or more downloads landed (replies "200"), the manager already knows.
+    // Downloads landed (replies "200") and the manager already knows: at most once per
+    // LibraryFileActions::kRefreshInterval while others still run, and at once when none does.
     virtual void downloadFinished() {}
     // Redraw the tiles after a tap.
     virtual void redrawTiles() {}
@@ -46,6 +50,9 @@ public:
     static constexpr int kAlertFailed = 1001;
     static constexpr int kAlertWifi = 1004;
     static constexpr int kAlertUpdateBase = 2500;
+    // Seconds of the main loop's clock between two refreshes for landed files while a batch
+    // runs: a refresh reads and sorts the whole list, a reply lands every millisecond or so.
+    static constexpr double kRefreshInterval = 0.1;
 
     // `askOffWifi`: whether a download on a network other than Wi-Fi asks first.
     LibraryFileActions(std::weak_ptr<LibraryFileActionsHost> host, bool askOffWifi);
@@ -84,10 +91,16 @@ private:
     std::optional<brivanta_library_files_Entity> listedFile(int fileId) const;
     int storedType(const brivanta_library_files_Entity& file) const;
     void answerUpdate(const brivanta_library_files_Entity& file, int index);
+    // After a turn's landed replies: the refresh now, or when its interval is over.
+    void refreshForLandedFiles();
+    void refreshHost();
 
     std::weak_ptr<LibraryFileActionsHost> m_host;
     bool m_askOffWifi;
-    bool m_finishPosted = false;
+    bool m_landedCheckPosted = false;
+    bool m_refreshWanted = false;
+    std::optional<double> m_lastRefresh;
+    std::shared_ptr<base::Timer> m_refreshTimer;
     // Kept while a viewer it opened is up.
     std::shared_ptr<LibraryFileOpener> m_opener;
     // Each open alert with the document it stands for.

@@ -14,6 +14,8 @@
 #include "Platform/UI/Label.h"
 #include "Platform/UI/NamedImage.h"
 #include "Protocol/DownloadRequest.h"
+#include "Protocol/DownloadRst.h"
+#include "Protocol/ServerCommands.h"
 
 namespace librarytest {
 namespace {
@@ -192,6 +194,65 @@ TEST_F(LibraryDownloadTest, TheLastTransferEndingClosesTheCancelQuestion)
     EXPECT_FALSE(grid->isBtnCancel());
     EXPECT_FALSE(grid->alertCancelIsShow());
     EXPECT_FALSE(grid->allFilesButton()->isEnabled()) << "nothing is left to download";
+}
+
+TEST_F(LibraryDownloadTest, ABatchRefreshesTheGridByTimeAndShowsItsEndAtOnce)
+{
+    // Three real transfers trickle at the server and hold the queue; the replies below stand
+    // for those of all forty, one per turn, 10 ms apart on the manual clock.
+    constexpr int kFiles = 40;
+    const std::vector<std::string> trickling = {"cat.pdf", "big.pdf", "deck_v2.pdf"};
+    std::vector<brivanta_library_files_Entity> files;
+    for (int i = 0; i < kFiles; ++i) {
+        std::string name = i < 3 ? trickling[size_t(i)] : "doc" + std::to_string(i) + ".pdf";
+        files.push_back(libraryFile(100 + i, "Doc " + std::to_string(i), name));
+    }
+    saveFiles(files);
+    ASSERT_TRUE(backend().setFault("files", "slow", 3, R"("bytesPerSecond": 10)"));
+    auto model = SaleslibraryModel::sharedInstance();
+    for (int i = 0; i < 3; ++i)
+        model->sendRequest(downloadOf(100 + i, trickling[size_t(i)]));
+    auto grid = showGrid(0);
+    driver->tap(grid->allFilesButton());
+    answer("Download");
+    ASSERT_EQ(model->downloadFileNameArray().size(), size_t(kFiles));
+    ASSERT_TRUE(grid->isBtnCancel());
+
+    int refreshes = 0;
+    auto observer = base::NotificationCenter::defaultCenter().addObserver(
+        "reloadlibrarycatalog", nullptr, [&](const base::Notification&) { ++refreshes; });
+    auto& loop = base::RunLoop::main();
+    const double start = loop.now();
+    int refreshesBeforeTheLast = 0;
+    for (const auto& file : files) {
+        writeFile(pdfPath(*file.file_name), "%PDF-1.4 landed");
+        auto reply = std::make_shared<DownloadRst>();
+        reply->cmdCode = kCmdDownload;
+        reply->status = "200";
+        reply->fileId = file.file_id;
+        reply->fileName = *file.file_name;
+        reply->type = 5;
+        refreshesBeforeTheLast = refreshes;
+        model->ReciveHttpRespondInfo(reply);
+        loop.advance(0.01);
+    }
+    const double spent = loop.now() - start;
+    const double intervals = spent / LibraryFileActions::kRefreshInterval;
+    EXPECT_LE(refreshes, int(intervals) + 2) << "one refresh per interval while the batch runs, not one per reply";
+    EXPECT_GE(refreshesBeforeTheLast, int(intervals) - 1) << "the grid keeps showing landed files while others run";
+    EXPECT_EQ(refreshes, refreshesBeforeTheLast + 1) << "the last reply refreshes within its own turn";
+
+    EXPECT_TRUE(model->downloadFileNameArray().empty());
+    EXPECT_EQ(model->existsFiles().size(), size_t(kFiles));
+    EXPECT_FALSE(grid->isBtnCancel());
+    EXPECT_FALSE(grid->allFilesButton()->isEnabled()) << "nothing is left to download";
+    auto tiles = driver->findAllByClass("LibraryDetailCell");
+    ASSERT_FALSE(tiles.empty());
+    for (auto* view : tiles) {
+        auto* tile = static_cast<LibraryDetailCell*>(view);
+        EXPECT_TRUE(tile->pauseView().isHidden()) << tile->file().title.value_or("");
+        EXPECT_FALSE(tile->infoButton().isHidden()) << tile->file().title.value_or("");
+    }
 }
 
 TEST_F(LibraryDownloadTest, AnUpdateKeepsTheOldVersionUntilTheNewOneArrives)

@@ -11,6 +11,10 @@ DownloadRequest::DownloadRequest(std::optional<net::URL> url) : MsgRequest(std::
     setShouldResetDownloadProgress(false);
     setAllowResumeForFileDownloads(true);
     setShouldContinueWhenAppEntersBackground(true);
+    // The POST asks for a file and changes nothing on the server: its connection is kept for
+    // the next file rather than one connection (and one server thread) per file. A kept
+    // connection that died before answering is tried once more on a new one.
+    setShouldAttemptPersistentConnection(true);
 }
 
 DownloadRequest::Ptr DownloadRequest::requestWithURL(std::optional<net::URL> url)

@@ -593,6 +593,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         with self.server.counter_lock:
             self.server.connections += 1
             self.connection_id = self.server.connections
+        self.served_on_connection = 0
 
     def do_GET(self):
         self.dispatch()
@@ -625,9 +626,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def dispatch(self):
         state = self.server.state
         self.logged = False  # one handler serves every request of a kept-alive connection
+        self.served_on_connection += 1
         self.record = {"time": datetime.datetime.now(datetime.timezone.utc).isoformat(timespec="milliseconds"),
                        "port": self.server.server_address[1], "role": self.server.role,
-                       "connection": self.connection_id, "request": self.requestline,
+                       "connection": self.connection_id, "onConnection": self.served_on_connection,
+                       "request": self.requestline,
                        "headers": dict(self.headers.items()), "parameters": None, "syncData": None,
                        "bodySha256": None, "bodyLength": 0, "command": None, "answer": None, "notes": []}
         try:

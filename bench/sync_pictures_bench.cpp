@@ -1,0 +1,251 @@
+// The product picture phase of a sync against the loopback back end (fixture M, 20,000
+// pictures, with BRIVANTA_BENCH_FULL=1; fixture S otherwise), beside one curl process fetching
+// the same addresses from a config file, three at a time as the download queue runs them.
+// Each of our runs is a whole sync in a fresh home of which only the picture phase is timed:
+// from the turn its files reach the download queue to its last answer. A first, untimed sync has the back end draw every picture
+// once, so that both sides are served from its store. Medians with --benchmark_repetitions=N,
+// runs alternated with --benchmark_enable_random_interleaving=true.
+#include "BenchSupport.h"
+
+#include "Common/ConfigManager.h"
+#include "Common/PublicFunction.h"
+#include "Database/DataAccessManager.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/Base/Timer.h"
+#include "Platform/Base/UserDefaults.h"
+#include "Protocol/HttpNetworkCtrl.h"
+#include "Protocol/LoginMode.h"
+#include "Protocol/NetworkModel.h"
+#include "Protocol/RequestLogin.h"
+#include "Protocol/SyncModel.h"
+#include "tests/Support/TestBackend.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kProductImages = 1;
+
+double wallNow()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// The sync screen, noting when the product picture phase answered first and last.
+class Screen : public SyncModelDelegate {
+public:
+    bool ended = false;
+    std::string broke;
+    double phaseStart = 0;
+    double phaseEnd = 0;
+    // Looked at every millisecond of the main loop until the phase's files are queued.
+    void watchForTheQueue()
+    {
+        m_watch = base::Timer::scheduled(0.001, true, [this](base::Timer& timer) {
+            if (HttpNetworkCtrl::sharedInstance()->batchQueue()->requestsCount() == 0)
+                return;
+            phaseStart = wallNow();
+            timer.invalidate();
+        });
+    }
+    ~Screen() override
+    {
+        if (m_watch)
+            m_watch->invalidate();
+    }
+    void breakSync(const std::string& message) override
+    {
+        broke = message;
+        ended = true;
+        SyncModel::sharedInstance()->resetDownloadProgress();
+    }
+    void finishedSync() override
+    {
+        ended = true;
+        SyncModel::sharedInstance()->resetDownloadProgress();
+    }
+    void setProgressImageTypeRemainTime(float progress, int imageType, int) override
+    {
+        if (imageType != kProductImages)
+            return;
+        if (progress >= 1.0f && phaseEnd == 0)
+            phaseEnd = wallNow();
+    }
+
+private:
+    std::shared_ptr<base::Timer> m_watch;
+};
+
+struct SyncRun {
+    std::string error;
+    double phaseSeconds = 0;
+    size_t pictures = 0;
+};
+
+// One whole sync in a fresh home; the home stays for the caller to read and remove.
+SyncRun syncInto(testsupport::TestBackend& backend, const fs::path& home)
+{
+    SyncRun run;
+    ::setenv("BRIVANTA_HOME", home.c_str(), 1);
+    base::UserDefaults::resetStandard();
+    backend.writeServerSettings();
+    LoginMode::freeInstance();
+    auto login = LoginMode::sharedInstance();
+    login->setClientID("AcmeCo");
+    login->setAcountID("alice");
+    login->setDeviceID("bench");
+    login->setPassword(RequestLogin::passwordDigest("s3cret!"));
+    ConfigManager::sharedInstance()->setModelDescArray(std::vector<std::string>{"1", "1", "1", "1", "1", "1", "1", "1"});
+    SyncModel::freeInstance();
+    DataAccessManager::sharedDataModel();
+    auto screen = std::make_shared<Screen>();
+    SyncModel::sharedInstance()->setDelegate(screen);
+    screen->watchForTheQueue();
+    SyncModel::sharedInstance()->startSync();
+    base::RunLoop::main().runUntil([&] { return screen->ended; }, 1200);
+    if (!screen->ended)
+        run.error = "the sync did not end";
+    else if (!screen->broke.empty())
+        run.error = screen->broke;
+    else if (screen->phaseStart == 0 || screen->phaseEnd == 0)
+        run.error = "no picture phase";
+    run.phaseSeconds = screen->phaseEnd - screen->phaseStart;
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(home / "Documents" / "acmeco" / "ProductImages", ignored))
+        run.pictures += entry.is_regular_file();
+    return run;
+}
+
+void release()
+{
+    SyncModel::freeInstance();
+    DataAccessManager::releaseDataModel();
+    ConfigManager::freeInstance();
+    NetworkModel::sharedInstance()->cancelAllRequests();
+}
+
+fs::path freshHome()
+{
+    char pattern[] = "/tmp/brivanta-pictures-bench-XXXXXX";
+    return ::mkdtemp(pattern);
+}
+
+// The back end with its pictures drawn, and the addresses of the phase's pictures.
+struct Setup {
+    std::unique_ptr<testsupport::TestBackend> backend;
+    fs::path work;
+    std::vector<std::string> addresses;
+    std::vector<std::string> names;
+    std::string error;
+
+    Setup()
+    {
+        std::signal(SIGPIPE, SIG_IGN);
+        setenv("BRIVANTA_BUNDLE", BRIVANTA_BUNDLE_DIR, 0);
+        backend = testsupport::TestBackend::start(std::getenv("BRIVANTA_BENCH_FULL") ? "M" : "S", &error);
+        if (!backend)
+            return;
+        work = freshHome();
+        fs::path home = work / "first";
+        fs::create_directories(home);
+        SyncRun first = syncInto(*backend, home);
+        if (!first.error.empty()) {
+            error = "first sync: " + first.error;
+            return;
+        }
+        // The names the phase fetched, as the synced rows give them.
+        std::set<std::string> seen;
+        for (const auto& image : DataAccessManager::sharedDataModel()->getPublishImages(true))
+            for (const auto& name : {image.imageFull, image.imageThumb})
+                if (name && !name->empty() && seen.insert(*name).second) {
+                    names.push_back(*name);
+                    addresses.push_back(PublicFunction::fileURLWithNameFiletype(*name, kProductImages).value_or(""));
+                }
+        release();
+        fs::remove_all(home);
+        if (names.empty())
+            error = "no pictures listed";
+    }
+    ~Setup()
+    {
+        std::error_code ignored;
+        fs::remove_all(work, ignored);
+    }
+};
+
+Setup& setup()
+{
+    static Setup s;
+    return s;
+}
+
+void BM_SyncPicturePhase(benchmark::State& state)
+{
+    auto& s = setup();
+    if (!s.error.empty()) {
+        state.SkipWithError(s.error.c_str());
+        return;
+    }
+    for (auto _ : state) {
+        fs::path home = freshHome();
+        SyncRun run = syncInto(*s.backend, home);
+        release();
+        std::error_code ignored;
+        fs::remove_all(home, ignored);
+        if (!run.error.empty()) {
+            state.SkipWithError(run.error.c_str());
+            break;
+        }
+        state.SetIterationTime(run.phaseSeconds);
+        state.counters["files"] = double(run.pictures);
+        state.counters["files_per_s"] = run.phaseSeconds > 0 ? double(run.pictures) / run.phaseSeconds : 0;
+    }
+}
+BENCHMARK(BM_SyncPicturePhase)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// One curl process over the same addresses, three transfers at a time.
+void BM_CurlSamePictures(benchmark::State& state)
+{
+    auto& s = setup();
+    if (!s.error.empty()) {
+        state.SkipWithError(s.error.c_str());
+        return;
+    }
+    fs::path out = s.work / "curl";
+    fs::path config = s.work / "curl.conf";
+    {
+        std::ofstream list(config);
+        for (size_t i = 0; i < s.addresses.size(); ++i)
+            list << "url = \"" << s.addresses[i] << "\"\noutput = \"" << (out / s.names[i]).string() << "\"\n";
+    }
+    for (auto _ : state) {
+        std::error_code ignored;
+        fs::remove_all(out, ignored);
+        fs::create_directories(out);
+        double start = wallNow();
+        long rss = benchsupport::runProgram({"curl", "-sS", "--fail", "--parallel", "--parallel-max", "3", "-K", config.string()});
+        double seconds = wallNow() - start;
+        state.SetIterationTime(seconds);
+        if (rss < 0) {
+            state.SkipWithError("curl failed");
+            break;
+        }
+        state.counters["files"] = double(s.addresses.size());
+        state.counters["files_per_s"] = seconds > 0 ? double(s.addresses.size()) / seconds : 0;
+    }
+}
+BENCHMARK(BM_CurlSamePictures)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return benchsupport::runWithPairRatios(argc, argv, {{"picture phase", "BM_SyncPicturePhase", "BM_CurlSamePictures"}});
+}

@@ -71,7 +71,8 @@ std::vector<std::shared_ptr<Operation>> Operation::dependencies() const
 
 bool Operation::isReady() const
 {
-    for (const auto& dependency : dependencies())
+    std::lock_guard lock(m_doneMutex);
+    for (const auto& dependency : m_dependencies)
         if (!dependency->isFinished())
             return false;
     return true;
@@ -303,6 +304,8 @@ void OperationQueue::addOperation(std::shared_ptr<Operation> operation)
         // Until it leaves the queue, a worker's operation is work a manual-clock wait waits for.
         if (!m_isMain)
             beginOutsideWork();
+        if (m_priorityEpoch == Operation::priorityChanges())
+            m_topPriority = std::max(m_topPriority, operation->queuePriority());
         m_pending.push_back(std::move(operation));
         starting = takeReady();
     }
@@ -396,10 +399,24 @@ void OperationQueue::startConcurrent(Ops ops)
 
 std::deque<std::shared_ptr<Operation>>::iterator OperationQueue::nextReady()
 {
+    // A queue of thousands picks its next one at every finish: without a priority above the
+    // bound, the first ready operation of the top rank ends the search.
+    uint64_t epoch = Operation::priorityChanges();
+    bool bounded = epoch == m_priorityEpoch;
     auto next = m_pending.end();
-    for (auto it = m_pending.begin(); it != m_pending.end(); ++it)
-        if ((next == m_pending.end() || (*it)->queuePriority() > (*next)->queuePriority()) && (*it)->isReady())
+    int nextPriority = INT_MIN, top = INT_MIN;
+    for (auto it = m_pending.begin(); it != m_pending.end(); ++it) {
+        int priority = (*it)->queuePriority();
+        top = std::max(top, priority);
+        if ((next == m_pending.end() || priority > nextPriority) && (*it)->isReady()) {
             next = it;
+            nextPriority = priority;
+            if (bounded && priority >= m_topPriority)
+                return next;
+        }
+    }
+    m_topPriority = top;
+    m_priorityEpoch = epoch;
     return next;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 #include <atomic>
+#include <climits>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -44,7 +46,14 @@ public:
         QueuePriorityVeryHigh = 8,
     };
     int queuePriority() const { return m_queuePriority; }
-    void setQueuePriority(int priority) { m_queuePriority = priority; }
+    void setQueuePriority(int priority)
+    {
+        m_queuePriority = priority;
+        s_priorityChanges.fetch_add(1);
+    }
+    // Counts every priority set anywhere: a queue's bound on the priorities it holds stays
+    // good while this has not moved.
+    static uint64_t priorityChanges() { return s_priorityChanges.load(); }
 
 protected:
     virtual void main() {}
@@ -63,6 +72,7 @@ private:
     std::atomic<bool> m_finished{false};
     std::atomic<bool> m_finishing{false};
     std::atomic<int> m_queuePriority{0};
+    inline static std::atomic<uint64_t> s_priorityChanges{0};
     std::vector<std::shared_ptr<Operation>> m_dependencies; // guarded by m_doneMutex
     std::function<void()> m_completion;
     std::function<void()> m_onFinished;
@@ -162,6 +172,10 @@ private:
     bool m_suspended = false;
     bool m_shuttingDown = false;
     bool m_mainTurnPosted = false;
+    // No pending operation ranks above m_topPriority while priorityChanges() still equals
+    // m_priorityEpoch: the search for the next one stops at the first ready one of that rank.
+    int m_topPriority = 0;
+    uint64_t m_priorityEpoch = ~uint64_t(0);
 };
 
 } // namespace base

@@ -282,6 +282,36 @@ TEST(OperationQueue, PriorityFirstAndDependenciesBeforeTheirDependents)
     EXPECT_EQ(left, (std::set<Operation*>{urgent.get(), plain.get(), head.get(), dependent.get()}));
 }
 
+TEST(OperationQueue, APriorityRaisedWhileWaitingStillGoesFirst)
+{
+    OperationQueue queue;
+    queue.setMaxConcurrentOperationCount(1);
+    std::mutex mutex;
+    std::condition_variable released;
+    bool open = false;
+    std::vector<std::string> order;
+    auto op = [&](std::string name) {
+        return BlockOperation::create([&, name] {
+            std::unique_lock lock(mutex);
+            order.push_back(name);
+            if (name == "first")
+                released.wait(lock, [&] { return open; });
+        });
+    };
+    // The first one runs and holds the only slot; the rest wait behind it.
+    auto first = op("first"), a = op("a"), b = op("b"), late = op("late");
+    for (auto& o : {first, a, b, late})
+        queue.addOperation(o);
+    late->setQueuePriority(Operation::QueuePriorityHigh);
+    {
+        std::lock_guard lock(mutex);
+        open = true;
+    }
+    released.notify_all();
+    queue.waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(order, (std::vector<std::string>{"first", "late", "a", "b"}));
+}
+
 namespace {
 
 int processThreadCount()

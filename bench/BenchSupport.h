@@ -242,7 +242,9 @@ private:
 };
 
 // For benchmarks that run the same work through the engine and through a peer program: prints
-// engine / peer as a rate (peer time over engine time), from the medians when the run repeats.
+// engine / peer as a rate (peer time over engine time), from the medians when the run repeats;
+// with a "cpu_ms" counter on both sides, the rate by processor time too, which a loaded machine
+// moves less than the wall time.
 class PairRatioReporter : public benchmark::ConsoleReporter {
 public:
     struct Pair {
@@ -255,10 +257,13 @@ public:
             std::string name = run.run_name.function_name;
             if (run.error_occurred)
                 continue;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                m_medians[name] = run.GetAdjustedRealTime();
-            else if (run.run_type == Run::RT_Iteration)
-                m_single[name] = run.GetAdjustedRealTime();
+            bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (!median && run.run_type != Run::RT_Iteration)
+                continue;
+            auto& seen = (median ? m_medians : m_single)[name];
+            seen.time = run.GetAdjustedRealTime();
+            auto cpu = run.counters.find("cpu_ms");
+            seen.cpu = cpu == run.counters.end() ? 0 : cpu->second.value;
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -266,30 +271,44 @@ public:
     {
         ConsoleReporter::Finalize();
         for (const auto& pair : m_pairs) {
-            double engine = time(pair.engine), peer = time(pair.peer);
-            if (engine <= 0 || peer <= 0)
+            Seen engine = seen(pair.engine), peer = seen(pair.peer);
+            if (engine.time <= 0 || peer.time <= 0)
                 continue;
-            std::printf("%s: engine / curl = %.2f\n", pair.label.c_str(), peer / engine);
+            if (engine.cpu > 0 && peer.cpu > 0)
+                std::printf("%s: engine / curl = %.2f (processor time: %.2f)\n", pair.label.c_str(), peer.time / engine.time,
+                            peer.cpu / engine.cpu);
+            else
+                std::printf("%s: engine / curl = %.2f\n", pair.label.c_str(), peer.time / engine.time);
         }
     }
 
 private:
-    double time(const std::string& name) const
+    struct Seen {
+        double time = 0, cpu = 0;
+    };
+    Seen seen(const std::string& name) const
     {
         if (auto it = m_medians.find(name); it != m_medians.end())
             return it->second;
         auto it = m_single.find(name);
-        return it == m_single.end() ? 0 : it->second;
+        return it == m_single.end() ? Seen{} : it->second;
     }
     std::vector<Pair> m_pairs;
-    std::map<std::string, double> m_medians, m_single;
+    std::map<std::string, Seen> m_medians, m_single;
 };
 
-// Runs the registered benchmarks with a PairRatioReporter.
+// Runs the registered benchmarks with a PairRatioReporter. The repetitions of the engine and
+// of its peer alternate (in random order) unless the command line says otherwise, so that a
+// change in the machine's load falls on both sides.
 inline int runWithPairRatios(int argc, char** argv, std::vector<PairRatioReporter::Pair> pairs)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    std::string interleave = "--benchmark_enable_random_interleaving=true";
+    std::vector<char*> args{argv[0], interleave.data()};
+    args.insert(args.end(), argv + 1, argv + argc);
+    int count = int(args.size());
+    args.push_back(nullptr);
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data()))
         return 1;
     PairRatioReporter reporter(std::move(pairs));
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -148,19 +148,23 @@ void BM_SmallGets_Queue(benchmark::State& state)
     if (!needTools(state, false))
         return;
     long switches = 0;
+    double cpu = 0;
     for (auto _ : state) {
         std::vector<BRHTTPRequest::Ptr> requests;
         for (int i = 0; i < kGets; ++i)
             requests.push_back(BRHTTPRequest::requestWithURL(net::URL::parse(site().url("/s" + std::to_string(i % 10)))));
         long before = benchsupport::ownContextSwitches();
+        double cpuBefore = benchsupport::selfCpuMs();
         if (!runQueue(requests)) {
             state.SkipWithError("a request failed");
             return;
         }
         switches += benchsupport::ownContextSwitches() - before;
+        cpu += benchsupport::selfCpuMs() - cpuBefore;
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * kGets);
     state.counters["switches_per_request"] = double(switches) / double(int64_t(state.iterations()) * kGets);
+    state.counters["cpu_ms"] = cpu / double(state.iterations());
 }
 
 void BM_SmallGets_CurlParallel(benchmark::State& state)
@@ -174,15 +178,19 @@ void BM_SmallGets_CurlParallel(benchmark::State& state)
             out << "url = \"" << site().url("/s" + std::to_string(i % 10)) << "\"\noutput = \"/dev/null\"\n";
     }
     long switches = 0;
+    double cpu = 0;
     for (auto _ : state) {
-        if (benchsupport::runProgram({"curl", "-sf", "--parallel", "--parallel-max", "3", "--config", config}) < 0) {
+        rusage usage{};
+        if (!benchsupport::runToEnd({"curl", "-sf", "--parallel", "--parallel-max", "3", "--config", config}, usage)) {
             state.SkipWithError("curl failed");
             return;
         }
-        switches += benchsupport::lastProgramContextSwitches();
+        switches += benchsupport::contextSwitches(usage);
+        cpu += benchsupport::cpuMs(usage);
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * kGets);
     state.counters["switches_per_request"] = double(switches) / double(int64_t(state.iterations()) * kGets);
+    state.counters["cpu_ms"] = cpu / double(state.iterations());
 }
 
 void BM_MultipartUpload_Engine(benchmark::State& state)
@@ -216,7 +224,8 @@ void BM_MultipartUpload_CurlF(benchmark::State& state)
 }
 
 const int kIterations = kFull ? 5 : 1;
-const int kRepetitions = kFull ? 5 : 3;
+// Alternating runs (see runWithPairRatios); nine give a median that a passing load moves little.
+const int kRepetitions = kFull ? 9 : 3;
 
 } // namespace
 

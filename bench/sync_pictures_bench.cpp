@@ -3,8 +3,9 @@
 // the same addresses from a config file, three at a time as the download queue runs them.
 // Each of our runs is a whole sync in a fresh home of which only the picture phase is timed:
 // from the turn its files reach the download queue to its last answer. A first, untimed sync has the back end draw every picture
-// once, so that both sides are served from its store. Medians with --benchmark_repetitions=N,
-// runs alternated with --benchmark_enable_random_interleaving=true.
+// once, so that both sides are served from its store. "cpu_ms" is the processor time of the
+// phase (this process's threads) or of curl. Medians with --benchmark_repetitions=N; the runs
+// of both sides alternate.
 #include "BenchSupport.h"
 
 #include "Common/ConfigManager.h"
@@ -45,6 +46,7 @@ public:
     std::string broke;
     double phaseStart = 0;
     double phaseEnd = 0;
+    double cpuStart = 0, cpuEnd = 0;
     // Looked at every millisecond of the main loop until the phase's files are queued.
     void watchForTheQueue()
     {
@@ -52,6 +54,7 @@ public:
             if (HttpNetworkCtrl::sharedInstance()->batchQueue()->requestsCount() == 0)
                 return;
             phaseStart = wallNow();
+            cpuStart = benchsupport::selfCpuMs();
             timer.invalidate();
         });
     }
@@ -75,8 +78,10 @@ public:
     {
         if (imageType != kProductImages)
             return;
-        if (progress >= 1.0f && phaseEnd == 0)
+        if (progress >= 1.0f && phaseEnd == 0) {
             phaseEnd = wallNow();
+            cpuEnd = benchsupport::selfCpuMs();
+        }
     }
 
 private:
@@ -86,6 +91,7 @@ private:
 struct SyncRun {
     std::string error;
     double phaseSeconds = 0;
+    double cpuMs = 0;
     size_t pictures = 0;
 };
 
@@ -117,6 +123,7 @@ SyncRun syncInto(testsupport::TestBackend& backend, const fs::path& home)
     else if (screen->phaseStart == 0 || screen->phaseEnd == 0)
         run.error = "no picture phase";
     run.phaseSeconds = screen->phaseEnd - screen->phaseStart;
+    run.cpuMs = screen->cpuEnd - screen->cpuStart;
     std::error_code ignored;
     for (const auto& entry : fs::directory_iterator(home / "Documents" / "acmeco" / "ProductImages", ignored))
         run.pictures += entry.is_regular_file();
@@ -205,6 +212,7 @@ void BM_SyncPicturePhase(benchmark::State& state)
         }
         state.SetIterationTime(run.phaseSeconds);
         state.counters["files"] = double(run.pictures);
+        state.counters["cpu_ms"] = run.cpuMs;
         state.counters["files_per_s"] = run.phaseSeconds > 0 ? double(run.pictures) / run.phaseSeconds : 0;
     }
 }
@@ -230,10 +238,12 @@ void BM_CurlSamePictures(benchmark::State& state)
         fs::remove_all(out, ignored);
         fs::create_directories(out);
         double start = wallNow();
-        long rss = benchsupport::runProgram({"curl", "-sS", "--fail", "--parallel", "--parallel-max", "3", "-K", config.string()});
+        rusage usage{};
+        bool ran = benchsupport::runToEnd({"curl", "-sS", "--fail", "--parallel", "--parallel-max", "3", "-K", config.string()}, usage);
         double seconds = wallNow() - start;
         state.SetIterationTime(seconds);
-        if (rss < 0) {
+        state.counters["cpu_ms"] = benchsupport::cpuMs(usage);
+        if (!ran) {
             state.SkipWithError("curl failed");
             break;
         }

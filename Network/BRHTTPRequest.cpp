@@ -568,6 +568,8 @@ void BRHTTPRequest::releaseBlocks()
     m_failureBlock = nullptr;
     m_startedBlock = nullptr;
     m_headersReceivedBlock = nullptr;
+    m_hasBytesReceivedBlock = m_hasBytesSentBlock = false;
+    m_hasDownloadSizeIncrementedBlock = m_hasUploadSizeIncrementedBlock = false;
     m_bytesReceivedBlock = nullptr;
     m_bytesSentBlock = nullptr;
     m_downloadSizeIncrementedBlock = nullptr;

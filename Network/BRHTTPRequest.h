@@ -294,10 +294,26 @@ public:
     void setHeadersReceivedBlock(HeadersBlock b) { m_headersReceivedBlock = std::move(b); }
     void setCompletionBlock(BasicBlock b) { m_completionBlock = std::move(b); }
     void setFailedBlock(BasicBlock b) { m_failureBlock = std::move(b); }
-    void setBytesReceivedBlock(ProgressBlock b) { m_bytesReceivedBlock = std::move(b); }
-    void setBytesSentBlock(ProgressBlock b) { m_bytesSentBlock = std::move(b); }
-    void setDownloadSizeIncrementedBlock(SizeBlock b) { m_downloadSizeIncrementedBlock = std::move(b); }
-    void setUploadSizeIncrementedBlock(SizeBlock b) { m_uploadSizeIncrementedBlock = std::move(b); }
+    void setBytesReceivedBlock(ProgressBlock b)
+    {
+        m_hasBytesReceivedBlock = bool(b);
+        m_bytesReceivedBlock = std::move(b);
+    }
+    void setBytesSentBlock(ProgressBlock b)
+    {
+        m_hasBytesSentBlock = bool(b);
+        m_bytesSentBlock = std::move(b);
+    }
+    void setDownloadSizeIncrementedBlock(SizeBlock b)
+    {
+        m_hasDownloadSizeIncrementedBlock = bool(b);
+        m_downloadSizeIncrementedBlock = std::move(b);
+    }
+    void setUploadSizeIncrementedBlock(SizeBlock b)
+    {
+        m_hasUploadSizeIncrementedBlock = bool(b);
+        m_uploadSizeIncrementedBlock = std::move(b);
+    }
     void setDataReceivedBlock(DataBlock b) { m_dataReceivedBlock = std::move(b); }
     void setAuthenticationNeededBlock(BasicBlock b) { m_authenticationNeededBlock = std::move(b); }
     void setProxyAuthenticationNeededBlock(BasicBlock b) { m_proxyAuthenticationNeededBlock = std::move(b); }
@@ -636,6 +652,10 @@ private:
     DataBlock m_dataReceivedBlock;
     ProgressBlock m_bytesReceivedBlock, m_bytesSentBlock;
     SizeBlock m_downloadSizeIncrementedBlock, m_uploadSizeIncrementedBlock;
+    // Whether each progress block is set, read on the network thread: a report nobody takes is
+    // not sent to the main thread.
+    std::atomic<bool> m_hasBytesReceivedBlock{false}, m_hasBytesSentBlock{false};
+    std::atomic<bool> m_hasDownloadSizeIncrementedBlock{false}, m_hasUploadSizeIncrementedBlock{false};
 
     // Transfer state.
     mutable std::recursive_mutex m_cancelledLock;

@@ -198,10 +198,11 @@ void BRHTTPRequest::updateUploadProgress()
     uint64_t buffer = std::min(m_uploadBufferSize, sent);
     updateProgressIndicatorWithProgressOfTotal([me] { return me->uploadProgressDelegate(); }, sent - buffer,
                                                length > buffer ? length - buffer : 0, me);
-    performBlockOnMainThread([amount, length](BRHTTPRequest& r) {
-        if (r.m_bytesSentBlock)
-            r.m_bytesSentBlock(amount, length);
-    });
+    if (m_hasBytesSentBlock)
+        performBlockOnMainThread([amount, length](BRHTTPRequest& r) {
+            if (r.m_bytesSentBlock)
+                r.m_bytesSentBlock(amount, length);
+        });
 }
 
 void BRHTTPRequest::updateDownloadProgress()
@@ -222,10 +223,11 @@ void BRHTTPRequest::updateDownloadProgress()
         return;
     sendToQueueAndReceiver(false, [me, amount](BRProgressDelegate& d) { d.requestDidReceiveBytes(*me, amount); });
     updateProgressIndicatorWithProgressOfTotal([me] { return me->downloadProgressDelegate(); }, soFar, total, me);
-    performBlockOnMainThread([amount, total](BRHTTPRequest& r) {
-        if (r.m_bytesReceivedBlock)
-            r.m_bytesReceivedBlock(amount, total);
-    });
+    if (m_hasBytesReceivedBlock)
+        performBlockOnMainThread([amount, total](BRHTTPRequest& r) {
+            if (r.m_bytesReceivedBlock)
+                r.m_bytesReceivedBlock(amount, total);
+        });
     m_lastBytesRead = soFar;
 }
 
@@ -233,10 +235,11 @@ void BRHTTPRequest::incrementUploadSizeBy(int64_t amount)
 {
     auto me = self();
     sendToQueueAndReceiver(true, [me, amount](BRProgressDelegate& d) { d.requestIncrementUploadSizeBy(*me, amount); });
-    performBlockOnMainThread([amount](BRHTTPRequest& r) {
-        if (r.m_uploadSizeIncrementedBlock)
-            r.m_uploadSizeIncrementedBlock(amount);
-    });
+    if (m_hasUploadSizeIncrementedBlock)
+        performBlockOnMainThread([amount](BRHTTPRequest& r) {
+            if (r.m_uploadSizeIncrementedBlock)
+                r.m_uploadSizeIncrementedBlock(amount);
+        });
 }
 
 void BRHTTPRequest::incrementDownloadSizeBy(int64_t amount)
@@ -244,10 +247,11 @@ void BRHTTPRequest::incrementDownloadSizeBy(int64_t amount)
     auto me = self();
     sendToQueueAndReceiver(false,
                            [me, amount](BRProgressDelegate& d) { d.requestIncrementDownloadSizeBy(*me, amount); });
-    performBlockOnMainThread([amount](BRHTTPRequest& r) {
-        if (r.m_downloadSizeIncrementedBlock)
-            r.m_downloadSizeIncrementedBlock(amount);
-    });
+    if (m_hasDownloadSizeIncrementedBlock)
+        performBlockOnMainThread([amount](BRHTTPRequest& r) {
+            if (r.m_downloadSizeIncrementedBlock)
+                r.m_downloadSizeIncrementedBlock(amount);
+        });
 }
 
 void BRHTTPRequest::removeUploadProgressSoFar()
@@ -260,10 +264,11 @@ void BRHTTPRequest::removeUploadProgressSoFar()
         incrementUploadSizeBy(int64_t(m_uploadBufferSize));
     sendToQueueAndReceiver(true, [me, amount](BRProgressDelegate& d) { d.requestDidSendBytes(*me, amount); });
     updateProgressIndicatorWithProgressOfTotal([me] { return me->uploadProgressDelegate(); }, 0, length, me);
-    performBlockOnMainThread([amount, length](BRHTTPRequest& r) {
-        if (r.m_bytesSentBlock)
-            r.m_bytesSentBlock(amount, length);
-    });
+    if (m_hasBytesSentBlock)
+        performBlockOnMainThread([amount, length](BRHTTPRequest& r) {
+            if (r.m_bytesSentBlock)
+                r.m_bytesSentBlock(amount, length);
+        });
     m_uploadProgressReported = 0;
 }
 

@@ -228,16 +228,21 @@ TEST_F(HTTPTimeoutProgress, ProgressFromAResumeOneUnitAndReceiversGoneBeforeDeli
     EXPECT_TRUE(receiver->rising());
     EXPECT_FALSE(receiver->offMain || receiver->badValue);
 
-    // One unit each way, once, at the end.
+    // One unit each way, once, at the end, to the receivers and to the blocks.
     auto up = std::make_shared<ProgressRecorder>(), down = std::make_shared<ProgressRecorder>();
     Exchange unit(server.url("/cmd"));
     configureAsCommand(*unit.request, kSyncCommand);
     unit.request->setShowAccurateProgress(false);
     unit.request->setUploadProgressDelegate(up);
     unit.request->setDownloadProgressDelegate(down);
+    std::vector<int64_t> sentByBlock, receivedByBlock;
+    unit.request->setBytesSentBlock([&](int64_t amount, int64_t) { sentByBlock.push_back(amount); });
+    unit.request->setBytesReceivedBlock([&](int64_t amount, int64_t) { receivedByBlock.push_back(amount); });
     ASSERT_TRUE(unit.runAsync());
     EXPECT_EQ(up->sent, std::vector<int64_t>{1});
     EXPECT_EQ(down->received, std::vector<int64_t>{1});
+    EXPECT_EQ(sentByBlock, std::vector<int64_t>{1});
+    EXPECT_EQ(receivedByBlock, std::vector<int64_t>{1});
     EXPECT_EQ(up->values.back(), 1.0f);
 
     // Receivers destroyed or cleared before their queued calls run are not called, and the

@@ -372,7 +372,10 @@ void BRHTTPRequest::Shared::recordBandwidthUsageLocked()
 
 void BRHTTPRequest::Shared::measureBandwidthUsageLocked()
 {
-    if (!bandwidthMeasurementDate || *bandwidthMeasurementDate <= base::Date::now())
+    auto now = base::Date::now();
+    // A clock set back starts a new second too, instead of throttling until the old one ends.
+    if (!bandwidthMeasurementDate || *bandwidthMeasurementDate <= now
+        || *bandwidthMeasurementDate > now.addingTimeInterval(1.0))
         recordBandwidthUsageLocked();
     if (isBandwidthThrottledLocked() && maxBandwidthPerSecond > 0 && bandwidthUsedInLastSecond > maxBandwidthPerSecond) {
         double over = double(bandwidthUsedInLastSecond - maxBandwidthPerSecond) / maxBandwidthPerSecond;

@@ -126,6 +126,9 @@ TEST(HTTPRequestShared, BandwidthLimitAndUploadReads)
 {
     // A whole second after anything measured so far.
     const base::Date start(std::floor(base::Date::now().timeIntervalSince1970()) + 100);
+    // A second measured an hour ahead, then the clock set back: the next measure starts afresh.
+    base::Date::setFixedNow(start.addingTimeInterval(3600));
+    BRHTTPRequest::measureBandwidthUsage();
     base::Date::setFixedNow(start);
     EXPECT_FALSE(BRHTTPRequest::isBandwidthThrottled());
 

@@ -22,7 +22,7 @@ phase "normal build"
 ctest --test-dir build --output-on-failure -j "$jobs" ${BRIVANTA_CTEST_ARGS:-}
 phase "normal tests"
 for b in build/bench/*; do
-  [ -x "$b" ] && "$b" --benchmark_min_time=0.01 --benchmark_filter="${BRIVANTA_BENCH_FILTER:-.}" >/dev/null
+  [ -x "$b" ] && BRIVANTA_BENCH_SMOKE=1 "$b" --benchmark_min_time=0.01 --benchmark_filter="${BRIVANTA_BENCH_FILTER:-.}" >/dev/null
 done
 BACKEND_BENCH_FILES=100 bench/backend_files.sh >/dev/null
 phase "benchmarks, once each"

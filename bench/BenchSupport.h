@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cmath>
 #include <cerrno>
 #include <arpa/inet.h>
@@ -22,6 +23,13 @@
 #include <vector>
 
 namespace benchsupport {
+
+// The test script's run of every benchmark once: each measures the least that still runs
+// all of its code.
+inline bool smokeRun()
+{
+    return std::getenv("BRIVANTA_BENCH_SMOKE") != nullptr;
+}
 
 inline double msSince(std::chrono::steady_clock::time_point start)
 {

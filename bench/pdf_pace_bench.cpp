@@ -104,7 +104,7 @@ Subjects& subjects()
 // Pages spread over the document, the first and the last among them.
 std::vector<int> chosenPages(int count)
 {
-    int wanted = std::min(count, full() ? 12 : 4);
+    int wanted = std::min(count, full() ? 12 : benchsupport::smokeRun() ? 1 : 4);
     std::vector<int> pages;
     for (int i = 0; i < wanted; ++i) {
         int page = wanted == 1 ? 1 : 1 + int(std::lround(double(i) * (count - 1) / (wanted - 1)));
@@ -181,7 +181,7 @@ double ratio(double peer, double ours)
 void BM_PagesAgainstPdftoppm(benchmark::State& state)
 {
     const Subject& subject = subjects().list.at(size_t(state.range(0)));
-    int runs = full() ? 15 : 9;
+    int runs = full() ? 15 : benchsupport::smokeRun() ? 1 : 9;
     ui::Window window;
     std::vector<double> ratios, cpuRatios;
     for (auto _ : state) {

@@ -43,7 +43,7 @@ TEST_F(LibraryDownloadTest, OneDownloadFromTheCardPausesResumesAndLands)
 {
     saveFiles({libraryFile(42, "Autumn catalogue", "cat.pdf")});
     const std::string whole = served("library/pdf", "cat.pdf");
-    ASSERT_TRUE(backend().setFault("cat.pdf", "slow", 1, R"("bytesPerSecond": 150000)"));
+    ASSERT_TRUE(backend().setFault("cat.pdf", "slow", 1, R"("bytesPerSecond": 20000)"));
     auto grid = showGrid(0);
     tapTile("Autumn catalogue");
     ASSERT_NE(grid->presentedCard(), nullptr) << "a document not on the device opens its card";

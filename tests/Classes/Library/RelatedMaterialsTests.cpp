@@ -83,7 +83,7 @@ TEST_F(RelatedMaterialsTest, OffWifiADownloadStartsAtOncePausesResumesAndOpens)
                libraryFile(44, "Meeting notes", "notes.docx", "WORD"), libraryFile(45, "Spare", "spare.pdf"),
                libraryFile(46, "Fifth", "fifth.pdf")});
     const std::string whole = served("library/pdf", "cat.pdf");
-    ASSERT_TRUE(backend().setFault("cat.pdf", "slow", 1, R"("bytesPerSecond": 150000)"));
+    ASSERT_TRUE(backend().setFault("cat.pdf", "slow", 1, R"("bytesPerSecond": 20000)"));
     LoginMode::sharedInstance()->setIsNotWifi(true);
     auto popup = showRelated(listed({42, 43, 44, 45, 46}));
     EXPECT_EQ(popup->lblTittle()->text(), Language::stringWithName("RELATEDMATERIALS"));

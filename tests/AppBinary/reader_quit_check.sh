@@ -75,6 +75,12 @@ x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
 display = x.XOpenDisplay(None)
 if not display:
     sys.exit("no display")
+# A window that went away between listing and sending is no error here: the application is
+# closing. Xlib's own handler would end this script instead.
+ErrorHandler = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
+ignore_errors = ErrorHandler(lambda display, event: 0)
+x.XSetErrorHandler.argtypes = [ErrorHandler]
+x.XSetErrorHandler(ignore_errors)
 class Event(ctypes.Structure):
     _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
                 ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),

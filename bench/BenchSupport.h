@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <cstdlib>
 #include <cmath>
 #include <cerrno>
@@ -29,6 +30,20 @@ namespace benchsupport {
 inline bool smokeRun()
 {
     return std::getenv("BRIVANTA_BENCH_SMOKE") != nullptr;
+}
+
+// Seconds on the steady clock, for spans measured across callbacks.
+inline double wallNow()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// A curl config file that fetches each address into its file.
+inline void writeCurlConfig(const std::string& path, const std::vector<std::pair<std::string, std::string>>& fetches)
+{
+    std::ofstream list(path);
+    for (const auto& [address, output] : fetches)
+        list << "url = \"" << address << "\"\noutput = \"" << output << "\"\n";
 }
 
 inline double msSince(std::chrono::steady_clock::time_point start)

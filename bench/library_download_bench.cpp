@@ -33,10 +33,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-double wallNow()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using benchsupport::wallNow;
 
 struct Document {
     brivanta_library_files_Entity record;
@@ -253,9 +250,10 @@ void BM_CurlSameFiles(benchmark::State& state)
     fs::path out = s.home / "curl";
     fs::path config = s.home / "curl.conf";
     {
-        std::ofstream list(config);
+        std::vector<std::pair<std::string, std::string>> fetches;
         for (const auto& doc : s.documents)
-            list << "url = \"" << doc.address << "\"\noutput = \"" << (out / *doc.record.file_name).string() << "\"\n";
+            fetches.emplace_back(doc.address, (out / *doc.record.file_name).string());
+        benchsupport::writeCurlConfig(config, fetches);
     }
     for (auto _ : state) {
         std::error_code ignored;

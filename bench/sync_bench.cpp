@@ -12,6 +12,7 @@
 #include "Protocol/RequestLogin.h"
 #include "Protocol/SyncModel.h"
 #include "tests/Support/TestBackend.h"
+#include "BenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -27,10 +28,7 @@ namespace fs = std::filesystem;
 
 const bool kFull = std::getenv("BRIVANTA_BENCH_FULL") != nullptr;
 
-double wallNow()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using benchsupport::wallNow;
 
 class Screen : public SyncModelDelegate {
 public:

@@ -34,10 +34,7 @@ namespace fs = std::filesystem;
 
 constexpr int kProductImages = 1;
 
-double wallNow()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using benchsupport::wallNow;
 
 // The sync screen, noting when the product picture phase answered first and last.
 class Screen : public SyncModelDelegate {
@@ -229,9 +226,10 @@ void BM_CurlSamePictures(benchmark::State& state)
     fs::path out = s.work / "curl";
     fs::path config = s.work / "curl.conf";
     {
-        std::ofstream list(config);
+        std::vector<std::pair<std::string, std::string>> fetches;
         for (size_t i = 0; i < s.addresses.size(); ++i)
-            list << "url = \"" << s.addresses[i] << "\"\noutput = \"" << (out / s.names[i]).string() << "\"\n";
+            fetches.emplace_back(s.addresses[i], (out / s.names[i]).string());
+        benchsupport::writeCurlConfig(config, fetches);
     }
     for (auto _ : state) {
         std::error_code ignored;

@@ -256,13 +256,10 @@ void BM_CurlSameFiles(benchmark::State& state)
         benchsupport::writeCurlConfig(config, fetches);
     }
     for (auto _ : state) {
-        std::error_code ignored;
-        fs::remove_all(out, ignored);
-        fs::create_directories(out);
-        double start = wallNow();
         rusage usage{};
-        bool ran = benchsupport::runToEnd({"curl", "-sS", "--fail", "--parallel", "--parallel-max", "3", "-K", config.string()}, usage);
-        state.SetIterationTime(wallNow() - start);
+        double seconds = 0;
+        bool ran = benchsupport::runCurlBatch(config.string(), out, seconds, usage);
+        state.SetIterationTime(seconds);
         if (!ran) {
             state.SkipWithError("curl failed");
             break;

@@ -13,6 +13,7 @@
 #include "Protocol/SyncModel.h"
 #include "tests/Support/TestBackend.h"
 #include "BenchSupport.h"
+#include "SyncBenchHome.h"
 
 #include <benchmark/benchmark.h>
 
@@ -88,18 +89,7 @@ void BM_FullSync(benchmark::State& state)
     for (auto _ : state) {
         char pattern[] = "/tmp/brivanta-sync-bench-XXXXXX";
         fs::path home = ::mkdtemp(pattern);
-        ::setenv("BRIVANTA_HOME", home.c_str(), 1);
-        base::UserDefaults::resetStandard();
-        backend->writeServerSettings();
-        LoginMode::freeInstance();
-        auto login = LoginMode::sharedInstance();
-        login->setClientID("AcmeCo");
-        login->setAcountID("alice");
-        login->setDeviceID("bench");
-        login->setPassword(RequestLogin::passwordDigest("s3cret!"));
-        ConfigManager::sharedInstance()->setModelDescArray(std::vector<std::string>{"1", "1", "1", "1", "1", "1", "1", "1"});
-        SyncModel::freeInstance();
-        DataAccessManager::sharedDataModel();
+        benchsupport::signInForSync(*backend, home.string());
         auto screen = std::make_shared<Screen>();
         SyncModel::sharedInstance()->setDelegate(screen);
 

@@ -7,6 +7,7 @@
 // phase (this process's threads) or of curl. Medians with --benchmark_repetitions=N; the runs
 // of both sides alternate.
 #include "BenchSupport.h"
+#include "SyncBenchHome.h"
 
 #include "Common/ConfigManager.h"
 #include "Common/PublicFunction.h"
@@ -96,18 +97,7 @@ struct SyncRun {
 SyncRun syncInto(testsupport::TestBackend& backend, const fs::path& home)
 {
     SyncRun run;
-    ::setenv("BRIVANTA_HOME", home.c_str(), 1);
-    base::UserDefaults::resetStandard();
-    backend.writeServerSettings();
-    LoginMode::freeInstance();
-    auto login = LoginMode::sharedInstance();
-    login->setClientID("AcmeCo");
-    login->setAcountID("alice");
-    login->setDeviceID("bench");
-    login->setPassword(RequestLogin::passwordDigest("s3cret!"));
-    ConfigManager::sharedInstance()->setModelDescArray(std::vector<std::string>{"1", "1", "1", "1", "1", "1", "1", "1"});
-    SyncModel::freeInstance();
-    DataAccessManager::sharedDataModel();
+    benchsupport::signInForSync(backend, home.string());
     auto screen = std::make_shared<Screen>();
     SyncModel::sharedInstance()->setDelegate(screen);
     screen->watchForTheQueue();
@@ -232,13 +222,9 @@ void BM_CurlSamePictures(benchmark::State& state)
         benchsupport::writeCurlConfig(config, fetches);
     }
     for (auto _ : state) {
-        std::error_code ignored;
-        fs::remove_all(out, ignored);
-        fs::create_directories(out);
-        double start = wallNow();
         rusage usage{};
-        bool ran = benchsupport::runToEnd({"curl", "-sS", "--fail", "--parallel", "--parallel-max", "3", "-K", config.string()}, usage);
-        double seconds = wallNow() - start;
+        double seconds = 0;
+        bool ran = benchsupport::runCurlBatch(config.string(), out, seconds, usage);
         state.SetIterationTime(seconds);
         state.counters["cpu_ms"] = benchsupport::cpuMs(usage);
         if (!ran) {

@@ -129,18 +129,6 @@ inline long runProgram(std::vector<std::string> argv)
 }
 
 // Processor time (user and system) in milliseconds.
-// One curl process running a config file's transfers three at a time into an emptied folder.
-inline bool runCurlBatch(const std::string& config, const std::filesystem::path& out, double& seconds, rusage& usage)
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(out, ignored);
-    std::filesystem::create_directories(out);
-    auto start = std::chrono::steady_clock::now();
-    bool ran = runToEnd({"curl", "-sS", "--fail", "--parallel", "--parallel-max", "3", "-K", config}, usage);
-    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return ran;
-}
-
 inline double cpuMs(const rusage& usage)
 {
     auto ms = [](const timeval& t) { return double(t.tv_sec) * 1000.0 + double(t.tv_usec) / 1000.0; };
@@ -161,6 +149,38 @@ inline double threadCpuMs()
     rusage usage{};
     getrusage(RUSAGE_THREAD, &usage);
     return cpuMs(usage);
+}
+
+// The peer side of the download benches: one curl process fetching every address into
+// `work`/curl under its name, three transfers at a time as our download queue runs them,
+// from a config file. Each run starts from an emptied folder; "cpu_ms" is curl's own.
+inline void curlFetchBench(benchmark::State& state, const std::filesystem::path& work,
+                           const std::vector<std::pair<std::string, std::string>>& addressesAndNames)
+{
+    std::filesystem::path out = work / "curl";
+    std::filesystem::path config = work / "curl.conf";
+    std::vector<std::pair<std::string, std::string>> fetches;
+    for (const auto& [address, name] : addressesAndNames)
+        fetches.emplace_back(address, (out / name).string());
+    writeCurlConfig(config, fetches);
+    double files = double(fetches.size());
+    for (auto _ : state) {
+        std::error_code ignored;
+        std::filesystem::remove_all(out, ignored);
+        std::filesystem::create_directories(out);
+        rusage usage{};
+        auto start = std::chrono::steady_clock::now();
+        bool ran = runToEnd({"curl", "-sS", "--fail", "--parallel", "--parallel-max", "3", "-K", config.string()}, usage);
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(seconds);
+        state.counters["cpu_ms"] = cpuMs(usage);
+        if (!ran) {
+            state.SkipWithError("curl failed");
+            break;
+        }
+        state.counters["files"] = files;
+        state.counters["files_per_s"] = seconds > 0 ? files / seconds : 0;
+    }
 }
 
 // A program run to its end: its wall time and the processor time it used (its own rusage from

@@ -7,6 +7,7 @@
 // they never share the server with it. Medians with --benchmark_repetitions=N, the runs of both
 // sides alternated; BRIVANTA_BENCH_FILES takes fewer files.
 #include "BenchSupport.h"
+#include "SyncBenchHome.h"
 
 #include "Classes/Library/LibraryDetailController.h"
 #include "Classes/Library/SaleslibraryModel.h"
@@ -69,15 +70,8 @@ struct Setup {
             return;
         char pattern[] = "/tmp/brivanta-download-bench-XXXXXX";
         home = ::mkdtemp(pattern);
-        ::setenv("BRIVANTA_HOME", home.c_str(), 1);
-        base::UserDefaults::resetStandard();
-        backend->writeServerSettings();
-        LoginMode::freeInstance();
+        benchsupport::signIn(*backend, home.string());
         auto login = LoginMode::sharedInstance();
-        login->setClientID("AcmeCo");
-        login->setAcountID("alice");
-        login->setDeviceID("bench");
-        login->setPassword(RequestLogin::passwordDigest("s3cret!"));
         login->setLoginType(1);
         login->setIsNotWifi(false);
         auto data = DataAccessManager::sharedDataModel();
@@ -247,26 +241,10 @@ void BM_CurlSameFiles(benchmark::State& state)
         state.SkipWithError(s.error.c_str());
         return;
     }
-    fs::path out = s.home / "curl";
-    fs::path config = s.home / "curl.conf";
-    {
-        std::vector<std::pair<std::string, std::string>> fetches;
-        for (const auto& doc : s.documents)
-            fetches.emplace_back(doc.address, (out / *doc.record.file_name).string());
-        benchsupport::writeCurlConfig(config, fetches);
-    }
-    for (auto _ : state) {
-        rusage usage{};
-        double seconds = 0;
-        bool ran = benchsupport::runCurlBatch(config.string(), out, seconds, usage);
-        state.SetIterationTime(seconds);
-        if (!ran) {
-            state.SkipWithError("curl failed");
-            break;
-        }
-        state.counters["files"] = double(s.documents.size());
-        state.counters["cpu_ms"] = benchsupport::cpuMs(usage);
-    }
+    std::vector<std::pair<std::string, std::string>> fetches;
+    for (const auto& doc : s.documents)
+        fetches.emplace_back(doc.address, *doc.record.file_name);
+    benchsupport::curlFetchBench(state, s.home, fetches);
 }
 BENCHMARK(BM_CurlSameFiles)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 

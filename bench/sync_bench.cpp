@@ -31,23 +31,10 @@ const bool kFull = std::getenv("BRIVANTA_BENCH_FULL") != nullptr;
 
 using benchsupport::wallNow;
 
-class Screen : public SyncModelDelegate {
+class Screen : public benchsupport::SyncEndWatch {
 public:
-    bool ended = false;
-    std::string broke;
     double firstReport = 0;
     double lastReport = 0;
-    void breakSync(const std::string& message) override
-    {
-        broke = message;
-        ended = true;
-        SyncModel::sharedInstance()->resetDownloadProgress();
-    }
-    void finishedSync() override
-    {
-        ended = true;
-        SyncModel::sharedInstance()->resetDownloadProgress();
-    }
     void setProgressImageTypeRemainTime(float, int, int) override
     {
         double now = wallNow();

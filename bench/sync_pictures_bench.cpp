@@ -38,10 +38,8 @@ constexpr int kProductImages = 1;
 using benchsupport::wallNow;
 
 // The sync screen, noting when the product picture phase answered first and last.
-class Screen : public SyncModelDelegate {
+class Screen : public benchsupport::SyncEndWatch {
 public:
-    bool ended = false;
-    std::string broke;
     double phaseStart = 0;
     double phaseEnd = 0;
     double cpuStart = 0, cpuEnd = 0;
@@ -60,17 +58,6 @@ public:
     {
         if (m_watch)
             m_watch->invalidate();
-    }
-    void breakSync(const std::string& message) override
-    {
-        broke = message;
-        ended = true;
-        SyncModel::sharedInstance()->resetDownloadProgress();
-    }
-    void finishedSync() override
-    {
-        ended = true;
-        SyncModel::sharedInstance()->resetDownloadProgress();
     }
     void setProgressImageTypeRemainTime(float progress, int imageType, int) override
     {
@@ -213,27 +200,10 @@ void BM_CurlSamePictures(benchmark::State& state)
         state.SkipWithError(s.error.c_str());
         return;
     }
-    fs::path out = s.work / "curl";
-    fs::path config = s.work / "curl.conf";
-    {
-        std::vector<std::pair<std::string, std::string>> fetches;
-        for (size_t i = 0; i < s.addresses.size(); ++i)
-            fetches.emplace_back(s.addresses[i], (out / s.names[i]).string());
-        benchsupport::writeCurlConfig(config, fetches);
-    }
-    for (auto _ : state) {
-        rusage usage{};
-        double seconds = 0;
-        bool ran = benchsupport::runCurlBatch(config.string(), out, seconds, usage);
-        state.SetIterationTime(seconds);
-        state.counters["cpu_ms"] = benchsupport::cpuMs(usage);
-        if (!ran) {
-            state.SkipWithError("curl failed");
-            break;
-        }
-        state.counters["files"] = double(s.addresses.size());
-        state.counters["files_per_s"] = seconds > 0 ? double(s.addresses.size()) / seconds : 0;
-    }
+    std::vector<std::pair<std::string, std::string>> fetches;
+    for (size_t i = 0; i < s.addresses.size(); ++i)
+        fetches.emplace_back(s.addresses[i], s.names[i]);
+    benchsupport::curlFetchBench(state, s.work, fetches);
 }
 BENCHMARK(BM_CurlSamePictures)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 

@@ -63,6 +63,9 @@ struct PlayerPipeline {
     GstElement* playbin = nullptr;
     std::weak_ptr<Player> owner;
     std::atomic<bool> prerolled{false};
+    // Frames handed over and the first and latest of their times, read at the end of stream.
+    std::atomic<uint64_t> samples{0};
+    std::atomic<uint64_t> firstTime{GST_CLOCK_TIME_NONE}, lastTime{GST_CLOCK_TIME_NONE};
 
     ~PlayerPipeline()
     {
@@ -99,6 +102,11 @@ struct PlayerPipeline {
         auto player = owner.lock();
         GstVideoInfo info;
         GstBuffer* buffer = gst_sample_get_buffer(sample);
+        if (buffer && GST_BUFFER_PTS_IS_VALID(buffer)) {
+            if (samples++ == 0)
+                firstTime = GST_BUFFER_PTS(buffer);
+            lastTime = GST_BUFFER_PTS(buffer);
+        }
         GstMapInfo map;
         if (player && gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) &&
             gst_buffer_map(buffer, &map, GST_MAP_READ)) {
@@ -244,6 +252,9 @@ bool Player::play(const std::string& path)
     m_duration.reset();
     m_problem = Problem::None;
     m_error.clear();
+    // The view's controls follow (and start their clock).
+    if (m_onFrame)
+        m_onFrame();
     return true;
 }
 
@@ -306,7 +317,8 @@ double Player::position() const
 std::optional<double> Player::duration() const
 {
     gint64 length = 0;
-    if (!m_duration && m_pipeline &&
+    // Before the first preroll a demuxer may answer with a guess; only a settled length is kept.
+    if (!m_duration && m_pipeline && m_pipeline->prerolled &&
         gst_element_query_duration(m_pipeline->playbin, GST_FORMAT_TIME, &length) && length > 0)
         m_duration = double(length) / double(GST_SECOND);
     return m_duration;
@@ -343,6 +355,13 @@ void Player::handleMessage(void* raw)
             gst_element_seek_simple(m_pipeline->playbin, GST_FORMAT_TIME,
                                     GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0);
         } else {
+            if (endedEarly()) {
+                // The rest of the clip is missing or its times are broken: say so rather than
+                // showing a clip that seems to have played to its end.
+                gst_element_set_state(m_pipeline->playbin, GST_STATE_NULL);
+                fail(Problem::NotPlayable, "The video ends before its stated length.");
+                return;
+            }
             // Stopped on the last frame.
             gst_element_set_state(m_pipeline->playbin, GST_STATE_PAUSED);
             m_state = State::Stopped;
@@ -357,6 +376,22 @@ void Player::handleMessage(void* raw)
         g_error_free(error);
     gst_element_set_state(m_pipeline->playbin, GST_STATE_NULL);
     fail(Problem::NotPlayable, "The video cannot be played: " + text);
+}
+
+bool Player::endedEarly() const
+{
+    gint64 at = 0;
+    double reached = m_lastPosition;
+    if (gst_element_query_position(m_pipeline->playbin, GST_FORMAT_TIME, &at) && at >= 0)
+        reached = std::max(reached, double(at) / double(GST_SECOND));
+    // Several frames and no time between them: the file's times are broken, not its picture.
+    if (m_pipeline->samples >= 3 && m_pipeline->lastTime == m_pipeline->firstTime)
+        return true;
+    std::optional<double> length = duration();
+    if (!length)
+        return false;
+    // Containers round their lengths; a cut file falls short by far more.
+    return reached + std::max(0.5, *length * 0.05) < *length;
 }
 
 gfx::SurfaceRef Player::currentFrame() const
@@ -506,7 +541,6 @@ void PlayerView::setPlayer(std::shared_ptr<Player> player)
             self->setNeedsDisplay();
             self->refreshControls();
         });
-        m_refresh = base::Timer::scheduled(0.25, true, [this](base::Timer&) { refreshControls(); });
     }
     showControls();
     setNeedsDisplay();
@@ -551,6 +585,8 @@ void PlayerView::refreshControls()
         m_positionBar->setValue(at);
         showTimes(at, length);
     }
+    // The clock moves only while playing: paused or ended, nothing wakes the loop.
+    keepRefreshing(playing);
     if (state == Player::State::Error) {
         m_controls->setHidden(true);
         return;
@@ -560,6 +596,16 @@ void PlayerView::refreshControls()
         m_controls->setHidden(true);
     else if (!playing)
         m_controls->setHidden(false);
+}
+
+void PlayerView::keepRefreshing(bool on)
+{
+    if (on && !m_refresh)
+        m_refresh = base::Timer::scheduled(0.25, true, [this](base::Timer&) { refreshControls(); });
+    else if (!on && m_refresh) {
+        m_refresh->invalidate();
+        m_refresh.reset();
+    }
 }
 
 ui::Button& PlayerView::playPauseButton() const

@@ -69,6 +69,8 @@ private:
     Player() = default;
     void handleMessage(void* message);
     void fail(Problem problem, const std::string& message);
+    // At the end of the stream: whether it came well before the clip's stated length.
+    bool endedEarly() const;
 
     std::unique_ptr<PlayerPipeline> m_pipeline;
     State m_state = State::Idle;
@@ -116,7 +118,8 @@ public:
     void setDoneHandler(std::function<void()> handler) { m_onDone = std::move(handler); }
     bool controlsShown() const;
     void showControls();
-    // Reads the player's time and state into the controls (also every quarter second).
+    // Reads the player's time and state into the controls (also every quarter second while
+    // playing).
     void refreshControls();
 
     ui::Button& playPauseButton() const;
@@ -132,6 +135,7 @@ public:
 private:
     void buildControls();
     void showTimes(double position, double duration);
+    void keepRefreshing(bool on);
 
     std::shared_ptr<Player> m_player;
     std::shared_ptr<ui::View> m_controls;

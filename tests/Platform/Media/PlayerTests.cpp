@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <cmath>
 #include <thread>
 
@@ -24,7 +26,8 @@ protected:
         media::Player::setAudioEnabled(false);
         dir = new basetest::TempDir();
         webm = (dir->path() / "clip.webm").string();
-        mp4 = (dir->path() / "clip.mp4").string();
+        mp4 = (dir->path() / "clip.mov").string();
+        zeroMp4 = (dir->path() / "zero.mp4").string();
         webmMade = pdffix::run({"gst-launch-1.0", "-q", "webmmux", "name=mux", "!", "filesink", "location=" + webm,
                                 "videotestsrc", "num-buffers=30", "!", "video/x-raw,width=160,height=120,framerate=30/1",
                                 "!", "vp8enc", "!", "mux.", "audiotestsrc", "num-buffers=44", "!", "audioconvert", "!",
@@ -35,8 +38,13 @@ protected:
                                 "video/x-raw,width=160,height=120,framerate=10/1", "!", "vp8enc", "!", "webmmux",
                                 "!", "filesink", "location=" + longWebm});
         mp4Made = pdffix::run({"gst-launch-1.0", "-q", "videotestsrc", "num-buffers=30", "!",
-                               "video/x-raw,width=160,height=120,framerate=30/1", "!", "avenc_mpeg4", "!", "mp4mux",
+                               "video/x-raw,width=160,height=120,framerate=30/1", "!", "jpegenc", "!", "qtmux",
                                "!", "filesink", "location=" + mp4});
+        // This encoder leaves its frames without durations, so the muxer stamps them all at
+        // zero: a real damaged file.
+        zeroMp4Made = pdffix::run({"gst-launch-1.0", "-q", "videotestsrc", "num-buffers=30", "!",
+                                   "video/x-raw,width=160,height=120,framerate=30/1", "!", "avenc_mpeg4", "!",
+                                   "mp4mux", "!", "filesink", "location=" + zeroMp4});
     }
     static void TearDownTestSuite()
     {
@@ -55,12 +63,13 @@ protected:
     }
 
     static basetest::TempDir* dir;
-    static std::string webm, mp4, longWebm;
-    static bool webmMade, mp4Made, longMade;
+    static std::string webm, mp4, zeroMp4, longWebm;
+    static bool webmMade, mp4Made, zeroMp4Made, longMade;
 };
 basetest::TempDir* PlayerTest::dir = nullptr;
-std::string PlayerTest::webm, PlayerTest::mp4, PlayerTest::longWebm;
-bool PlayerTest::webmMade = false, PlayerTest::mp4Made = false, PlayerTest::longMade = false;
+std::string PlayerTest::webm, PlayerTest::mp4, PlayerTest::zeroMp4, PlayerTest::longWebm;
+bool PlayerTest::webmMade = false, PlayerTest::mp4Made = false, PlayerTest::zeroMp4Made = false,
+     PlayerTest::longMade = false;
 
 TEST_F(PlayerTest, ClipsPlayToTheirEndAndFramesAreDrawn)
 {
@@ -117,6 +126,43 @@ TEST_F(PlayerTest, MissingAndDamagedFilesShowAnError)
         EXPECT_FALSE(view->accessibilityText().empty());
         player->stop();
         EXPECT_EQ(player->state(), media::Player::State::Error);
+    }
+}
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST_F(PlayerTest, ClipsCutShortOrWithoutTimesSayTheyAreDamaged)
+{
+    std::string fullMp4 = (dir->path() / "full.mov").string(), fullWebm = (dir->path() / "full.webm").string();
+    // Three seconds; the index first, so a cut file still opens. Sound clips that end well are
+    // in the test above.
+    ASSERT_TRUE(pdffix::run({"gst-launch-1.0", "-q", "videotestsrc", "num-buffers=30", "!",
+                             "video/x-raw,width=160,height=120,framerate=10/1", "!", "jpegenc", "!", "qtmux",
+                             "faststart=true", "!", "filesink", "location=" + fullMp4}));
+    ASSERT_TRUE(pdffix::run({"gst-launch-1.0", "-q", "videotestsrc", "num-buffers=30", "!",
+                             "video/x-raw,width=160,height=120,framerate=10/1", "!", "vp8enc", "!", "webmmux", "!",
+                             "filesink", "location=" + fullWebm}));
+    auto cut = [&](const std::string& from, const std::string& name) {
+        std::string data = readAll(from);
+        std::string path = (dir->path() / name).string();
+        pdffix::writeFile(path, data.substr(0, data.size() / 2));
+        return path;
+    };
+    ASSERT_TRUE(zeroMp4Made);
+    for (const std::string& path : {cut(fullMp4, "cut.mov"), cut(fullWebm, "cut.webm"), zeroMp4}) {
+        SCOPED_TRACE(path);
+        auto view = ui::View::make<media::PlayerView>(gfx::Rect(0, 0, 400, 300));
+        view->setProblemTexts("missing", "damaged", "sound");
+        auto player = media::Player::create();
+        view->setPlayer(player);
+        ASSERT_TRUE(player->play(path));
+        ASSERT_TRUE(waitFor([&] { return player->endOfStreamCount() > 0 || player->state() == media::Player::State::Error; }, 40));
+        EXPECT_EQ(player->problem(), media::Player::Problem::NotPlayable);
+        EXPECT_EQ(view->problemText(), "damaged");
     }
 }
 

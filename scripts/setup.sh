@@ -17,6 +17,7 @@ packages=(
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui
   poppler-utils qpdf zip unzip pigz gzip python3 python3-pil imagemagick unicode-data
   rapidjson-dev nlohmann-json3-dev libsimdjson-dev
+  clang libclang-rt-14-dev  # the fuzzing phase of the tests
   valgrind  # its PDF manual: the long text document of the reader's pace benchmark
 )
 

@@ -411,7 +411,8 @@ void DetailViewController::panMove(ui::PanGestureRecognizer& pan)
         g_panStartPoint = pan.locationInView(m_productShowView.get());
     bool moving = pan.state() == State::Began || pan.state() == State::Changed;
     if (moving && m_panDistance > -kPanThreshold && m_panDistance < kPanThreshold) {
-        // The total since the gesture began, added at every callback, as the tablet did.
+        // The translation is since the gesture began, yet added at every callback: the swipe
+        // threshold is tuned to this sum, so a slow drag still turns the product.
         m_panDistance += pan.translationInView(view().get()).x;
         return;
     }

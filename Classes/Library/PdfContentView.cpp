@@ -88,7 +88,8 @@ void PdfContentView::showPageThumbPagePasswordGuid(const std::string& fileURL, i
 {
     if (!m_thumb)
         return;
-    // Linux takes the tablet's size.
+    // A small stand-in, shown stretched under the page until its tiles are drawn: quick to make,
+    // and kept in the thumbnail cache for the next visit.
     m_thumbRequest = PdfThumbRequest::newForView(m_thumb, fileURL, password, guid, page, gfx::Size{240, 240});
     // A page already drawn gives its picture before the cache is asked, which then has it.
     if (m_page->visibleTilesComplete())

@@ -5,11 +5,17 @@
 #include "Platform/Graphics/Image.h"
 #include "tests/Support/PdfFixtures.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
+#include <unistd.h>
 
 namespace benchsupport {
 
@@ -50,6 +56,45 @@ inline std::string photoPdf(int pages, bool full)
         plan.pages.push_back(p);
     }
     return pdffix::build(plan);
+}
+
+// Debian ships its manuals compressed.
+inline bool gunzipFile(const std::string& from, const std::string& to)
+{
+    gzFile in = gzopen(from.c_str(), "rb");
+    if (!in)
+        return false;
+    std::ofstream out(to, std::ios::binary);
+    char buffer[1 << 16];
+    int got = 0;
+    while ((got = gzread(in, buffer, sizeof buffer)) > 0)
+        out.write(buffer, got);
+    gzclose(in);
+    return got == 0 && out.good();
+}
+
+// The photo book of `pages` pages made once and kept in the user's cache folder (about 1.5 MB
+// a page at full size): making it costs several seconds each run otherwise.
+inline std::string cachedPhotoPdf(int pages, bool full)
+{
+    namespace fs = std::filesystem;
+    const char* cacheHome = std::getenv("XDG_CACHE_HOME");
+    const char* home = std::getenv("HOME");
+    fs::path folder = cacheHome && *cacheHome ? fs::path(cacheHome)
+                      : home && *home         ? fs::path(home) / ".cache"
+                                              : fs::temp_directory_path();
+    folder /= "brivanta-bench";
+    std::error_code ignored;
+    fs::create_directories(folder, ignored);
+    fs::path path = folder / ("photo-book-" + std::to_string(pages) + (full ? "-4000x3000" : "-800x600") + ".pdf");
+    if (fs::exists(path, ignored))
+        return path.string();
+    // Written beside and renamed, so that a run cut short leaves no half a book.
+    fs::path part = path;
+    part += "." + std::to_string(::getpid());
+    pdffix::writeFile(part.string(), photoPdf(pages, full));
+    fs::rename(part, path, ignored);
+    return path.string();
 }
 
 } // namespace benchsupport

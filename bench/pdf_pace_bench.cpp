@@ -15,8 +15,6 @@
 #include "Platform/UI/Window.h"
 #include "tests/Support/PdfFixtures.h"
 
-#include <zlib.h>
-
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -39,21 +37,6 @@ bool full()
     return std::getenv("BRIVANTA_BENCH_FULL") != nullptr;
 }
 
-// Debian ships its manuals compressed.
-bool gunzip(const std::string& from, const std::string& to)
-{
-    gzFile in = gzopen(from.c_str(), "rb");
-    if (!in)
-        return false;
-    std::ofstream out(to, std::ios::binary);
-    char buffer[1 << 16];
-    int got = 0;
-    while ((got = gzread(in, buffer, sizeof buffer)) > 0)
-        out.write(buffer, got);
-    gzclose(in);
-    return got == 0 && out.good();
-}
-
 struct Subject {
     std::string name;
     std::string path;
@@ -71,7 +54,7 @@ struct Subjects {
         setenv("BRIVANTA_HOME", home.c_str(), 1);
         auto manual = [&](const std::string& name, const std::string& packaged, const std::string& fallback) {
             std::string path = (home / (name + ".pdf")).string();
-            if (!gunzip(packaged, path)) {
+            if (!benchsupport::gunzipFile(packaged, path)) {
                 std::fprintf(stderr, "%s missing (scripts/setup.sh installs it): a generated stand-in\n",
                              packaged.c_str());
                 pdffix::writeFile(path, fallback);

@@ -3,7 +3,9 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <list>
 #include <vector>
 
 namespace gfx {
@@ -40,40 +42,12 @@ void boxPass(std::vector<float>& data, int width, int height, int half, bool row
     }
 }
 
-} // namespace
-
-void Context::fillBlurredRoundedRect(const Rect& rect, double radius, double blur, const Color& color)
+// The shape's coverage, drawn in device pixels at (left, top) and blurred by three box passes
+// each way.
+cairo_surface_t* blurredMask(const Rect& rect, double radius, const cairo_matrix_t& m, int left, int top, int width,
+                             int height, int half)
 {
-    if (blur <= 0.01) {
-        setFillColor(color);
-        fillRoundedRect(rect, radius);
-        return;
-    }
-    cairo_t* cr = m_cr.get();
-    cairo_matrix_t m;
-    cairo_get_matrix(cr, &m);
-    // Device pixels per point along the current transform.
-    double unit = std::sqrt(std::fabs(m.xx * m.yy - m.xy * m.yx));
-    double sigma = blur / 2 * unit;
-    // Three box passes come close to a Gaussian of this deviation.
-    int half = std::max(1, static_cast<int>(std::lround((std::sqrt(4 * sigma * sigma + 1) - 1) / 2)));
-    int pad = 3 * half + 2;
-
     double x1 = rect.minX(), y1 = rect.minY(), x2 = rect.maxX(), y2 = rect.maxY();
-    double cx[4] = {x1, x2, x1, x2}, cy[4] = {y1, y1, y2, y2};
-    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
-    for (int i = 0; i < 4; ++i) {
-        double dx = cx[i], dy = cy[i];
-        cairo_user_to_device(cr, &dx, &dy);
-        minX = std::min(minX, dx), maxX = std::max(maxX, dx);
-        minY = std::min(minY, dy), maxY = std::max(maxY, dy);
-    }
-    int left = static_cast<int>(std::floor(minX)) - pad, top = static_cast<int>(std::floor(minY)) - pad;
-    int width = static_cast<int>(std::ceil(maxX)) + pad - left, height = static_cast<int>(std::ceil(maxY)) + pad - top;
-    if (width <= 0 || height <= 0 || width > 16384 || height > 16384)
-        return;
-
-    // The shape's coverage, drawn in device pixels.
     cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
     cairo_t* mc = cairo_create(mask);
     cairo_translate(mc, -left, -top);
@@ -111,6 +85,90 @@ void Context::fillBlurredRoundedRect(const Rect& rect, double radius, double blu
             bytes[y * stride + x] = static_cast<unsigned char>(
                 std::lround(std::clamp(data[static_cast<size_t>(y) * width + x], 0.0f, 1.0f) * 255));
     cairo_surface_mark_dirty(mask);
+
+    return mask;
+}
+
+// A blurred shape in device pixels depends only on the transform's linear part, the shape and
+// where it falls within a pixel: a view's shadow redrawn frame after frame (a page under its
+// arriving tiles, a scrolled strip of pages) reuses its mask instead of blurring it again.
+struct MaskKey {
+    std::array<double, 10> values;
+    bool operator==(const MaskKey&) const = default;
+};
+
+struct CachedMask {
+    MaskKey key;
+    cairo_surface_t* mask = nullptr;
+    CachedMask(MaskKey k, cairo_surface_t* m)
+        : key(k)
+        , mask(m)
+    {
+    }
+    CachedMask(const CachedMask&) = delete;
+    CachedMask& operator=(const CachedMask&) = delete;
+    ~CachedMask() { cairo_surface_destroy(mask); }
+};
+
+// Per thread, so drawing on workers needs no lock; the most recently used first.
+std::list<CachedMask>& maskCache()
+{
+    thread_local std::list<CachedMask> cache;
+    return cache;
+}
+
+constexpr size_t kCachedMasks = 8;
+constexpr long kLargestCachedMask = 4L << 20; // pixels
+
+} // namespace
+
+void Context::fillBlurredRoundedRect(const Rect& rect, double radius, double blur, const Color& color)
+{
+    if (blur <= 0.01) {
+        setFillColor(color);
+        fillRoundedRect(rect, radius);
+        return;
+    }
+    cairo_t* cr = m_cr.get();
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    // Device pixels per point along the current transform.
+    double unit = std::sqrt(std::fabs(m.xx * m.yy - m.xy * m.yx));
+    double sigma = blur / 2 * unit;
+    // Three box passes come close to a Gaussian of this deviation.
+    int half = std::max(1, static_cast<int>(std::lround((std::sqrt(4 * sigma * sigma + 1) - 1) / 2)));
+    int pad = 3 * half + 2;
+
+    double x1 = rect.minX(), y1 = rect.minY(), x2 = rect.maxX(), y2 = rect.maxY();
+    double cx[4] = {x1, x2, x1, x2}, cy[4] = {y1, y1, y2, y2};
+    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+    for (int i = 0; i < 4; ++i) {
+        double dx = cx[i], dy = cy[i];
+        cairo_user_to_device(cr, &dx, &dy);
+        minX = std::min(minX, dx), maxX = std::max(maxX, dx);
+        minY = std::min(minY, dy), maxY = std::max(maxY, dy);
+    }
+    int left = static_cast<int>(std::floor(minX)) - pad, top = static_cast<int>(std::floor(minY)) - pad;
+    int width = static_cast<int>(std::ceil(maxX)) + pad - left, height = static_cast<int>(std::ceil(maxY)) + pad - top;
+    if (width <= 0 || height <= 0 || width > 16384 || height > 16384)
+        return;
+
+    double fx = minX - std::floor(minX), fy = minY - std::floor(minY);
+    MaskKey key{{m.xx, m.yx, m.xy, m.yy, fx, fy, rect.width(), rect.height(), radius, blur}};
+    auto& cache = maskCache();
+    auto found = std::find_if(cache.begin(), cache.end(), [&](const CachedMask& c) { return c.key == key; });
+    cairo_surface_t* mask = nullptr;
+    if (found != cache.end()) {
+        cache.splice(cache.begin(), cache, found);
+        mask = cairo_surface_reference(found->mask);
+    } else {
+        mask = blurredMask(rect, radius, m, left, top, width, height, half);
+        if (long(width) * height <= kLargestCachedMask) {
+            cache.emplace_front(key, cairo_surface_reference(mask));
+            if (cache.size() > kCachedMasks)
+                cache.pop_back();
+        }
+    }
 
     cairo_save(cr);
     cairo_identity_matrix(cr);

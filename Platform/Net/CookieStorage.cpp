@@ -7,6 +7,7 @@
 #include "Platform/Base/Value.h"
 
 #include <arpa/inet.h>
+#include <libpsl.h>
 
 #include <algorithm>
 #include <cctype>
@@ -45,6 +46,19 @@ bool isIpAddress(const std::string& host)
     in6_addr v6;
     in_addr v4;
     return inet_pton(AF_INET, host.c_str(), &v4) == 1 || inet_pton(AF_INET6, host.c_str(), &v6) == 1;
+}
+
+// Names under which many owners register (co.uk, github.io, a bare top-level name) may not
+// carry a cookie for all of them; the public suffix list tells them.
+bool isPublicSuffix(const std::string& domain)
+{
+    static const psl_ctx_t* const list = [] {
+        const psl_ctx_t* latest = psl_latest(nullptr);
+        return latest ? latest : psl_builtin();
+    }();
+    if (!list) // no list at all: at least a bare top-level name
+        return domain.find('.') == std::string::npos;
+    return psl_is_public_suffix2(list, domain.c_str(), PSL_TYPE_ANY) != 0;
 }
 
 bool domainMatches(const std::string& host, const std::string& domain)
@@ -258,16 +272,24 @@ std::optional<Cookie> Cookie::fromSetCookie(std::string_view header, const URL& 
     if (domainAttribute && !domainAttribute->empty()) {
         if (!domainMatches(host, *domainAttribute))
             return std::nullopt;
-        // Without a public-suffix list, at least refuse a bare top-level name such as "com".
-        if (domainAttribute->find('.') == std::string::npos && *domainAttribute != host)
-            return std::nullopt;
         cookie.domain = *domainAttribute;
         cookie.hostOnly = false;
+        if (*domainAttribute == host && isIpAddress(host)) {
+            cookie.hostOnly = true;
+        } else if (isPublicSuffix(*domainAttribute)) {
+            // A public suffix is only ever the host's own name, never a wider domain.
+            if (*domainAttribute != host)
+                return std::nullopt;
+            cookie.hostOnly = true;
+        }
     } else {
         cookie.domain = host;
         cookie.hostOnly = true;
     }
     if (cookie.domain.empty())
+        return std::nullopt;
+    // Planted over plain http, a Secure cookie would reach the secure site.
+    if (cookie.secure && url.scheme() != "https")
         return std::nullopt;
     cookie.path = pathAttribute ? *pathAttribute : defaultPath(url);
     return cookie;

@@ -89,6 +89,56 @@ TEST(Cookie, RefusesMalformedOrForeignCookies)
     EXPECT_TRUE(Cookie::fromSetCookie("a=1; Domain=127.0.0.1", url("http://127.0.0.1/"), kNow));
 }
 
+// A Domain attribute may widen a cookie to a registered domain, never to a public suffix that
+// many owners share; such a suffix is only ever the host's own name.
+TEST(Cookie, DomainsFollowThePublicSuffixListAndSecureNeedsASecureOrigin)
+{
+    struct Case {
+        const char* from;
+        const char* header;
+        const char* domain; // nullptr: refused
+        bool hostOnly;
+    };
+    const Case cases[] = {
+        {"https://shop.example.co.uk/", "a=1; Domain=co.uk", nullptr, false},
+        {"https://shop.example.com.au/", "a=1; Domain=com.au", nullptr, false},
+        {"https://someone.github.io/", "a=1; Domain=github.io", nullptr, false},
+        {"https://shop.example.com/", "a=1; Domain=com", nullptr, false},
+        {"https://shop.example.co.uk/", "a=1; Domain=example.co.uk", "example.co.uk", false},
+        {"https://shop.example.co.uk/", "a=1; Domain=shop.example.co.uk", "shop.example.co.uk", false},
+        {"https://someone.github.io/", "a=1; Domain=someone.github.io", "someone.github.io", false},
+        // The suffix itself as a host keeps its cookie to itself.
+        {"https://github.io/", "a=1; Domain=github.io", "github.io", true},
+        {"http://127.0.0.1/", "a=1; Domain=127.0.0.1", "127.0.0.1", true},
+        {"http://127.0.0.1/", "a=1; Domain=0.0.1", nullptr, false},
+        {"http://10.1.2.3/", "a=1; Domain=2.3", nullptr, false},
+        {"http://localhost/", "a=1; Domain=localhost", "localhost", true},
+        {"http://localhost/", "a=1", "localhost", true},
+        {"http://app.localhost/", "a=1; Domain=localhost", nullptr, false},
+        // Secure only from a secure origin.
+        {"http://shop.example.com/", "a=1; Secure", nullptr, false},
+        {"http://127.0.0.1/", "a=1; Path=/; Secure", nullptr, false},
+        {"https://shop.example.com/", "a=1; Secure", "shop.example.com", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.from) + " " + c.header);
+        auto cookie = Cookie::fromSetCookie(c.header, url(c.from), kNow);
+        if (!c.domain) {
+            EXPECT_FALSE(cookie);
+            continue;
+        }
+        ASSERT_TRUE(cookie);
+        EXPECT_EQ(cookie->domain, c.domain);
+        EXPECT_EQ(cookie->hostOnly, c.hostOnly);
+    }
+
+    // Refused, it never reaches the store, and so never the secure site either.
+    CookieStorage store;
+    store.setCookiesFromResponseHeaders({{"Set-Cookie", "planted=1; Secure; Path=/"}, {"Set-Cookie", "plain=1; Path=/"}},
+                                        url("http://shop.example.com/"));
+    EXPECT_EQ(Cookie::requestHeaderValue(store.cookiesForURL(url("https://shop.example.com/"))), "plain=1");
+}
+
 TEST(Cookie, ReadsEveryCookieOfAResponseIncludingFoldedFields)
 {
     std::vector<std::pair<std::string, std::string>> headers = {
@@ -159,10 +209,10 @@ TEST_F(CookieStore, PersistentCookiesSurviveReloadingInAPrivateFile)
 {
     basetest::TempDir dir;
     auto file = dir / "Library/Cookies.plist";
-    const URL site = url("https://h/");
+    const URL site = url("https://www.h.test/");
     {
         CookieStorage store(file);
-        store.setCookiesFromResponseHeaders({{"Set-Cookie", "keep=1; Max-Age=3600; Secure; HttpOnly; Domain=h"},
+        store.setCookiesFromResponseHeaders({{"Set-Cookie", "keep=1; Max-Age=3600; Secure; HttpOnly; Domain=h.test"},
                                              {"Set-Cookie", "far=1; Expires=Fri, 01 Jan 2100 00:00:00 GMT"},
                                              {"Set-Cookie", "session=1"}},
                                             site);

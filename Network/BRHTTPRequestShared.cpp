@@ -169,6 +169,9 @@ void BRHTTPRequest::addSessionCookie(const net::Cookie& cookie)
     if (same != list.end())
         list.erase(same);
     list.push_back(cookie);
+    // No longer than the jar it mirrors can be.
+    if (list.size() > net::CookieStorage::kMaxCookies)
+        list.erase(list.begin());
 }
 
 // ---- Session credentials

@@ -1,5 +1,6 @@
 #include "Platform/Net/CookieStorage.h"
 
+#include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/Paths.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <ctime>
+#include <unordered_map>
 
 namespace net {
 
@@ -211,6 +213,9 @@ bool Cookie::matches(const URL& url) const
 
 std::optional<Cookie> Cookie::fromSetCookie(std::string_view header, const URL& url, base::Date now)
 {
+    // Name, value and attributes within the size every jar keeps.
+    if (header.size() > CookieStorage::kMaxCookieBytes)
+        return std::nullopt;
     size_t semicolon = header.find(';');
     std::string_view pair = header.substr(0, semicolon);
     size_t eq = pair.find('=');
@@ -328,7 +333,35 @@ std::string Cookie::requestHeaderValue(const std::vector<Cookie>& cookies)
 
 CookieStorage::CookieStorage(std::filesystem::path file) : m_file(std::move(file))
 {
-    reload();
+    readFile();
+    m_writer = std::make_unique<base::WorkerThread>("cookie writer");
+    // What is still to be written reaches the file before the program ends.
+    m_backgroundWork = base::BackgroundWork::add("cookie writer", [this] {
+        std::unique_ptr<base::WorkerThread> writer;
+        {
+            std::lock_guard lock(m_mutex);
+            writer = std::move(m_writer);
+        }
+        if (writer)
+            writer->stop();
+        flush();
+        return size_t(0);
+    });
+}
+
+CookieStorage::~CookieStorage()
+{
+    if (!m_file)
+        return;
+    base::BackgroundWork::remove(m_backgroundWork);
+    std::unique_ptr<base::WorkerThread> writer;
+    {
+        std::lock_guard lock(m_mutex);
+        writer = std::move(m_writer);
+    }
+    if (writer)
+        writer->stop();
+    flush();
 }
 
 CookieStorage& CookieStorage::shared()
@@ -342,31 +375,66 @@ void CookieStorage::purgeExpiredLocked(base::Date now) const
     std::erase_if(m_cookies, [now](const Cookie& c) { return c.isExpired(now); });
 }
 
-void CookieStorage::saveLocked() const
+bool CookieStorage::scheduleSaveLocked()
 {
     if (!m_file)
-        return;
-    base::Array list;
-    for (auto& c : m_cookies) {
-        if (c.isSession())
-            continue;
-        // Expiry as plain seconds: property-list dates cannot hold far-future years.
-        list.push_back(base::Dictionary{{"Name", c.name},
-                                        {"Value", c.value},
-                                        {"Domain", c.domain},
-                                        {"HostOnly", c.hostOnly},
-                                        {"Path", c.path},
-                                        {"Expires", c.expires->timeIntervalSince1970()},
-                                        {"Secure", c.secure},
-                                        {"HttpOnly", c.httpOnly},
-                                        {"Created", c.created.timeIntervalSince1970()}});
+        return false;
+    ++m_changes;
+    if (!m_writer) // stopped at the program's end: the caller writes
+        return true;
+    if (!m_writeQueued) {
+        m_writeQueued = true;
+        m_writer->post([this] { writePending(); });
     }
+    return false;
+}
+
+void CookieStorage::writePending()
+{
+    std::lock_guard fileLock(m_fileMutex);
+    base::Array list;
+    uint64_t changes = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        m_writeQueued = false;
+        changes = m_changes;
+        if (changes == m_written)
+            return;
+        for (auto& c : m_cookies) {
+            if (c.isSession())
+                continue;
+            // Expiry as plain seconds: property-list dates cannot hold far-future years.
+            list.push_back(base::Dictionary{{"Name", c.name},
+                                            {"Value", c.value},
+                                            {"Domain", c.domain},
+                                            {"HostOnly", c.hostOnly},
+                                            {"Path", c.path},
+                                            {"Expires", c.expires->timeIntervalSince1970()},
+                                            {"Secure", c.secure},
+                                            {"HttpOnly", c.httpOnly},
+                                            {"Created", c.created.timeIntervalSince1970()}});
+        }
+    }
+    m_written = changes;
     base::FileManager::createDirectories(m_file->parent_path(), 0700);
     if (!base::PropertyList::writeFile(*m_file, base::Value(std::move(list)), 0600))
         base::log("CookieStorage: cannot save " + m_file->string());
 }
 
+void CookieStorage::flush()
+{
+    if (m_file)
+        writePending();
+}
+
 bool CookieStorage::reload()
+{
+    // Changes not yet written are part of what the file holds.
+    flush();
+    return readFile();
+}
+
+bool CookieStorage::readFile()
 {
     std::lock_guard lock(m_mutex);
     m_cookies.clear();
@@ -403,12 +471,15 @@ bool CookieStorage::reload()
         m_cookies.push_back(std::move(c));
     }
     purgeExpiredLocked(base::Date::now());
+    // A file written before the limits, or by hand, is brought within them.
+    enforceLimitsLocked();
     return true;
 }
 
-void CookieStorage::setCookie(const Cookie& cookie)
+bool CookieStorage::setCookieLocked(const Cookie& cookie, base::Date now)
 {
-    std::lock_guard lock(m_mutex);
+    if (cookie.name.size() + cookie.value.size() > kMaxCookieBytes)
+        return false;
     bool persistentChange = !cookie.isSession();
     auto it = std::find_if(m_cookies.begin(), m_cookies.end(), [&](const Cookie& c) { return c.sameIdentity(cookie); });
     base::Date created = cookie.created;
@@ -417,32 +488,100 @@ void CookieStorage::setCookie(const Cookie& cookie)
         created = it->created;
         m_cookies.erase(it);
     }
-    if (!cookie.isExpired(base::Date::now())) {
+    if (!cookie.isExpired(now)) {
         Cookie stored = cookie;
         stored.created = created;
         m_cookies.push_back(std::move(stored));
     }
-    if (persistentChange)
-        saveLocked();
+    return persistentChange;
+}
+
+void CookieStorage::enforceLimitsLocked()
+{
+    if (m_cookies.size() <= kMaxCookiesPerDomain)
+        return;
+    // Oldest first; among cookies of the same age, the one stored first.
+    auto oldestFirst = [this](std::vector<size_t>& indices) {
+        std::stable_sort(indices.begin(), indices.end(),
+                         [this](size_t a, size_t b) { return m_cookies[a].created < m_cookies[b].created; });
+    };
+    std::vector<bool> dropped(m_cookies.size(), false);
+    std::unordered_map<std::string_view, std::vector<size_t>> byDomain;
+    for (size_t i = 0; i < m_cookies.size(); ++i)
+        byDomain[m_cookies[i].domain].push_back(i);
+    size_t kept = m_cookies.size();
+    for (auto& [domain, indices] : byDomain) {
+        if (indices.size() <= kMaxCookiesPerDomain)
+            continue;
+        oldestFirst(indices);
+        for (size_t k = 0; k < indices.size() - kMaxCookiesPerDomain; ++k)
+            dropped[indices[k]] = true;
+        kept -= indices.size() - kMaxCookiesPerDomain;
+    }
+    if (kept > kMaxCookies) {
+        std::vector<size_t> indices;
+        for (size_t i = 0; i < m_cookies.size(); ++i)
+            if (!dropped[i])
+                indices.push_back(i);
+        oldestFirst(indices);
+        for (size_t k = 0; k < kept - kMaxCookies; ++k)
+            dropped[indices[k]] = true;
+    }
+    size_t i = 0;
+    std::erase_if(m_cookies, [&](const Cookie&) { return dropped[i++]; });
+}
+
+void CookieStorage::setCookie(const Cookie& cookie)
+{
+    setCookies({cookie});
+}
+
+void CookieStorage::setCookies(const std::vector<Cookie>& cookies)
+{
+    bool writeNow = false;
+    {
+        std::lock_guard lock(m_mutex);
+        base::Date now = base::Date::now();
+        bool persistentChange = false;
+        for (const auto& cookie : cookies)
+            persistentChange = setCookieLocked(cookie, now) || persistentChange;
+        size_t before = m_cookies.size();
+        enforceLimitsLocked();
+        if (persistentChange || m_cookies.size() != before)
+            writeNow = scheduleSaveLocked();
+    }
+    if (writeNow)
+        writePending();
 }
 
 void CookieStorage::deleteCookie(const Cookie& cookie)
 {
-    std::lock_guard lock(m_mutex);
-    auto it = std::find_if(m_cookies.begin(), m_cookies.end(), [&](const Cookie& c) { return c.sameIdentity(cookie); });
-    if (it == m_cookies.end())
-        return;
-    bool persistent = !it->isSession();
-    m_cookies.erase(it);
-    if (persistent)
-        saveLocked();
+    bool writeNow = false;
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = std::find_if(m_cookies.begin(), m_cookies.end(),
+                               [&](const Cookie& c) { return c.sameIdentity(cookie); });
+        if (it == m_cookies.end())
+            return;
+        bool persistent = !it->isSession();
+        m_cookies.erase(it);
+        if (persistent)
+            writeNow = scheduleSaveLocked();
+    }
+    if (writeNow)
+        writePending();
 }
 
 void CookieStorage::removeAll()
 {
-    std::lock_guard lock(m_mutex);
-    m_cookies.clear();
-    saveLocked();
+    bool writeNow = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_cookies.clear();
+        writeNow = scheduleSaveLocked();
+    }
+    if (writeNow)
+        writePending();
 }
 
 std::vector<Cookie> CookieStorage::cookies() const
@@ -474,8 +613,8 @@ std::vector<Cookie> CookieStorage::setCookiesFromResponseHeaders(
     const std::vector<std::pair<std::string, std::string>>& headers, const URL& url)
 {
     auto cookies = Cookie::fromResponseHeaders(headers, url, base::Date::now());
-    for (auto& cookie : cookies)
-        setCookie(cookie);
+    if (!cookies.empty())
+        setCookies(cookies);
     return cookies;
 }
 

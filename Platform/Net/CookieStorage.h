@@ -1,8 +1,11 @@
 #pragma once
 #include "Platform/Base/Date.h"
+#include "Platform/Base/Thread.h"
 #include "Platform/Net/URL.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -50,13 +53,22 @@ struct Cookie {
 // A date in any form a cookie's Expires attribute uses; nothing when it is not one.
 std::optional<base::Date> parseCookieDate(std::string_view text);
 
-// The cookie jar shared by every request. Thread-safe. Persistent cookies of a store with a
-// file are written to it (atomically, private to the user) on every change.
+// The cookie jar shared by every request. Thread-safe. It keeps at most kMaxCookiesPerDomain
+// cookies of one domain and kMaxCookies in all, dropping the oldest first. Persistent cookies
+// of a store with a file are written to it (atomically, private to the user) on a thread of
+// the store's own, once per batch of changes, never under the lock that reading cookies takes.
 class CookieStorage {
 public:
+    static constexpr size_t kMaxCookiesPerDomain = 50;
+    static constexpr size_t kMaxCookies = 3000;
+    // A longer Set-Cookie value (name, value and attributes) is refused; so is a longer name
+    // and value of a cookie made otherwise.
+    static constexpr size_t kMaxCookieBytes = 4096;
+
     // In memory only.
     CookieStorage() = default;
     explicit CookieStorage(std::filesystem::path file);
+    ~CookieStorage();
     CookieStorage(const CookieStorage&) = delete;
     CookieStorage& operator=(const CookieStorage&) = delete;
 
@@ -66,6 +78,8 @@ public:
     // Replaces the cookie of the same name, domain and path (keeping its creation time); an
     // expired cookie only deletes that one.
     void setCookie(const Cookie& cookie);
+    // The same for several, with one write of the file.
+    void setCookies(const std::vector<Cookie>& cookies);
     void deleteCookie(const Cookie& cookie);
     void removeAll();
     std::vector<Cookie> cookies() const;
@@ -74,16 +88,33 @@ public:
     // Stores every cookie of a response and answers them.
     std::vector<Cookie> setCookiesFromResponseHeaders(const std::vector<std::pair<std::string, std::string>>& headers,
                                                       const URL& url);
+    // Returns once the file holds every change made before the call.
+    void flush();
     // Reads the file again, dropping what is in memory (session cookies included).
     bool reload();
 
 private:
+    // Answers whether a persistent cookie changed.
+    bool setCookieLocked(const Cookie& cookie, base::Date now);
+    void enforceLimitsLocked();
     void purgeExpiredLocked(base::Date now) const;
-    void saveLocked() const;
+    // After a change of persistent cookies, with m_mutex held: the writer thread takes it.
+    // True when it is stopped and the caller must write, once the lock is let go.
+    bool scheduleSaveLocked();
+    void writePending();
+    bool readFile();
 
     std::optional<std::filesystem::path> m_file;
     mutable std::mutex m_mutex;
     mutable std::vector<Cookie> m_cookies;
+    // Changes of persistent cookies made and written, and whether a write is queued.
+    uint64_t m_changes = 0;
+    bool m_writeQueued = false;
+    std::unique_ptr<base::WorkerThread> m_writer;
+    uint64_t m_backgroundWork = 0;
+    // Held while the file is written; m_written is guarded by it.
+    std::mutex m_fileMutex;
+    uint64_t m_written = 0;
 };
 
 } // namespace net

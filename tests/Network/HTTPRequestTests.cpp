@@ -5,7 +5,13 @@
 #include "Platform/Net/CookieStorage.h"
 #include "Platform/UI/Application.h"
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 using namespace enginetest;
@@ -274,6 +280,87 @@ TEST_F(HTTPRequest, Cookies)
     auto kept = net::CookieStorage::shared().cookies();
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(kept[0].name, "keep");
+}
+
+// A server that sets hundreds of cookies per answer: each answer is taken at once, the jar
+// stays within its limits (the newest kept), the cookie file is written at most once per
+// answer, and requests elsewhere go on meanwhile.
+TEST_F(HTTPRequest, ManyCookiesAreTakenQuicklyWithinTheLimitsAndWrittenOncePerAnswer)
+{
+    constexpr int kAnswers = 20, kCookiesPerAnswer = 400;
+    LoopbackServer server([](const Request& rq) {
+        Reply r = Reply::text(200, "ok");
+        if (rq.target.starts_with("/set/"))
+            for (int n = 0; n < kCookiesPerAnswer; ++n)
+                r.headers.emplace_back("Set-Cookie", "c" + rq.target.substr(5) + "_" + std::to_string(n) +
+                                                         "=" + std::string(40, 'v') + "; Path=/; Max-Age=86400");
+        return r;
+    });
+    LoopbackServer other([](const Request&) { return Reply::text(200, "plain"); },
+                         testsupport::ServerOptions::on("127.0.0.2"));
+
+    // Writes of the cookie file are counted as they land in the library folder.
+    auto& jar = net::CookieStorage::shared();
+    jar.flush();
+    std::string library = testHome() + "/Library";
+    std::filesystem::create_directories(library);
+    int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, library.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE), 0);
+    auto writes = [&] {
+        int count = 0;
+        alignas(inotify_event) char buffer[8192];
+        ssize_t n;
+        while ((n = ::read(watch, buffer, sizeof buffer)) > 0)
+            for (char* p = buffer; p < buffer + n;) {
+                auto* event = reinterpret_cast<inotify_event*>(p);
+                if ((event->mask & IN_MOVED_TO) && event->len && std::string(event->name) == "Cookies.plist")
+                    ++count;
+                p += sizeof(inotify_event) + event->len;
+            }
+        return count;
+    };
+
+    // Plain requests from another thread, counted while the cookie answers come in.
+    std::atomic<bool> cookiesDone{false};
+    std::atomic<int> plainDuring{0};
+    std::thread plain([&] {
+        while (!cookiesDone) {
+            auto rq = BRHTTPRequest::requestWithURL(net::URL::parse(other.url("/")));
+            rq->startSynchronous();
+            if (rq->responseStatusCode() == 200 && !cookiesDone)
+                ++plainDuring;
+        }
+    });
+
+    auto start = std::chrono::steady_clock::now();
+    for (int answer = 0; answer < kAnswers; ++answer) {
+        Exchange run(server.url("/set/" + std::to_string(answer)));
+        ASSERT_TRUE(run.runAsync());
+        ASSERT_EQ(run.request->responseStatusCode(), 200);
+        EXPECT_EQ(run.request->responseCookies().size(), size_t(kCookiesPerAnswer));
+    }
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    cookiesDone = true;
+    plain.join();
+    EXPECT_LT(seconds, 2.0);
+    EXPECT_GT(plainDuring, 0);
+
+    jar.flush();
+    int written = writes();
+    ::close(watch);
+    EXPECT_GE(written, 1);
+    EXPECT_LE(written, kAnswers);
+
+    // Within the limits, the newest answer's cookies kept; they and no more go out.
+    EXPECT_EQ(jar.cookies().size(), net::CookieStorage::kMaxCookiesPerDomain);
+    Exchange check(server.url("/check"));
+    ASSERT_TRUE(check.runAsync());
+    auto cookie = server.requests().back().header("Cookie").value_or("");
+    EXPECT_EQ(std::count(cookie.begin(), cookie.end(), '='), long(net::CookieStorage::kMaxCookiesPerDomain));
+    EXPECT_NE(cookie.find("c19_399="), std::string::npos);
+    EXPECT_EQ(cookie.find("c18_"), std::string::npos);
+    EXPECT_LE(BRHTTPRequest::sessionCookies().size(), net::CookieStorage::kMaxCookies);
 }
 
 // Whatever keeps the method across a redirect, the new address gets only the cookies the

@@ -6,6 +6,9 @@
 
 #include <sys/stat.h>
 
+#include <map>
+#include <set>
+
 using base::Date;
 using net::Cookie;
 using net::CookieStorage;
@@ -230,12 +233,60 @@ TEST_F(CookieStore, PersistentCookiesSurviveReloadingInAPrivateFile)
     EXPECT_EQ(all[1].name, "far");
 
     reloaded.deleteCookie(all[0]);
+    reloaded.flush();
     CookieStorage again(file);
     EXPECT_EQ(again.cookies().size(), 1u);
     // Expired while stored: not loaded.
     Date::setFixedNow(Date(4102444800 + 1));
     EXPECT_TRUE(again.reload());
     EXPECT_TRUE(again.cookies().empty());
+}
+
+// The jar keeps what browsers keep at least, dropping the oldest first, and a file written
+// before the limits comes back within them.
+TEST_F(CookieStore, LimitsDropTheOldestFirst)
+{
+    basetest::TempDir dir;
+    auto file = dir / "Library/Cookies.plist";
+    CookieStorage store(file);
+    // 70 sites, 60 persistent cookies each, one answer per site and a second apart.
+    for (int site = 0; site < 70; ++site) {
+        Date::setFixedNow(kNow.addingTimeInterval(site));
+        std::vector<std::pair<std::string, std::string>> headers;
+        for (int n = 0; n < 60; ++n)
+            headers.emplace_back("Set-Cookie", "c" + std::to_string(n) + "=" + std::to_string(site) + "; Max-Age=86400");
+        store.setCookiesFromResponseHeaders(headers, url(("https://site" + std::to_string(site) + ".example.com/").c_str()));
+    }
+    auto all = store.cookies();
+    ASSERT_EQ(all.size(), CookieStorage::kMaxCookies);
+    std::map<std::string, std::set<std::string>> byDomain;
+    for (auto& c : all)
+        byDomain[c.domain].insert(c.name);
+    // The ten oldest sites went whole; each other site keeps its 50 newest (the last 50 sent).
+    EXPECT_EQ(byDomain.size(), 60u);
+    EXPECT_FALSE(byDomain.contains("site9.example.com"));
+    for (int site = 10; site < 70; ++site) {
+        auto& names = byDomain["site" + std::to_string(site) + ".example.com"];
+        ASSERT_EQ(names.size(), CookieStorage::kMaxCookiesPerDomain) << site;
+        EXPECT_FALSE(names.contains("c9"));
+        EXPECT_TRUE(names.contains("c10") && names.contains("c59"));
+    }
+
+    // A cookie of up to 4096 bytes is kept; a longer one is refused.
+    const URL site = url("https://big.example.com/");
+    for (size_t size : {size_t(4096), size_t(4097)}) {
+        std::string header = "big" + std::to_string(size) + "=";
+        header += std::string(size - header.size(), 'x');
+        store.setCookiesFromResponseHeaders({{"Set-Cookie", header}}, site);
+    }
+    auto big = store.cookiesForURL(site);
+    ASSERT_EQ(big.size(), 1u);
+    EXPECT_EQ(big[0].name, "big4096");
+
+    // What the file holds is the jar's persistent part, within the limits when read back.
+    store.flush();
+    CookieStorage again(file);
+    EXPECT_EQ(again.cookies().size(), CookieStorage::kMaxCookies - 1); // less the session cookie
 }
 
 } // namespace

@@ -268,14 +268,24 @@ protected:
     // answering).
     static std::string logAfter(size_t skip, size_t count = 0)
     {
-        base::RunLoop::main().runUntil([&] { return countOf(accessLog(), "\n") >= skip + count; }, 10);
+        base::RunLoop::main().runUntil([&] { return countOf(accessLog(), "\n") >= skip + count; }, 60);
         std::string log = accessLog();
         size_t at = 0;
         for (size_t i = 0; i < skip && at != std::string::npos; ++i)
             at = log.find('\n', at) + 1;
         return log.substr(at);
     }
-    static size_t logLines() { return countOf(accessLog(), "\n"); }
+    // The log's lines once every earlier request is in it: nginx may log a request after the
+    // client has its answer, so a marker request goes last and its line is waited for.
+    static size_t logLines()
+    {
+        static int marks = 0;
+        std::string mark = "/log-mark-" + std::to_string(++marks);
+        Exchange marker(url(mark));
+        marker.runAsync();
+        base::RunLoop::main().runUntil([&] { return countOf(accessLog(), "GET " + mark + " ") > 0; }, 60);
+        return countOf(accessLog(), "\n");
+    }
 
     static inline std::string folder;
     static inline int port = 0, proxyPort = 0;

@@ -293,7 +293,7 @@ TEST_F(HTTPTimeoutProgress, AccessorsFromAnotherThreadAndWhatARequestDoesNotKeep
     configureAsCommand(*run.request, kSyncCommand);
     std::atomic<bool> stop{false};
     std::atomic<int> mixed{0};
-    uint64_t sum = 0;
+    std::atomic<uint64_t> sum{0};
     // Another thread sets the limit and reads the counters while the request runs.
     std::thread other([&, request = run.request] {
         for (int i = 0; !stop; ++i) {
@@ -308,6 +308,8 @@ TEST_F(HTTPTimeoutProgress, AccessorsFromAnotherThreadAndWhatARequestDoesNotKeep
     });
     run.request->startAsynchronous();
     ASSERT_TRUE(gate->waitReached(10));
+    // The other thread has read the counters of the running request before it may end.
+    EXPECT_TRUE(base::RunLoop::main().runUntil([&] { return sum > 0; }, 60));
     gate->open();
     ASSERT_TRUE(run.wait());
     stop = true;

@@ -669,6 +669,8 @@ private:
     bool m_inflateBacklogPending = false;
     // The stream ended while the backlog waited.
     bool m_endBehindBacklog = false;
+    // Bytes of this attempt inflated into the file, held to the inflater's size and ratio.
+    uint64_t m_inflatedToFile = 0;
     std::shared_ptr<base::RunLoop> m_streamLoop;
     std::string m_runLoopMode = base::RunLoop::kDefaultMode;
     std::shared_ptr<base::Timer> m_statusTimer;

@@ -587,8 +587,27 @@ bool BRHTTPRequest::inflateReceived(const uint8_t* data, size_t size)
     bool toFile = !m_downloadDestinationPath.empty();
     bool writeFile = toFile && !m_rejectedDownloadStatus && !m_authenticationNeeded;
     bool fileFailed = false, tooLarge = false, braked = false;
+    base::ErrorPtr limitError;
     int fileErrno = 0;
     auto take = [&](const uint8_t* bytes, size_t length) {
+        if (writeFile) {
+            // The same brake as inflating a whole file afterwards: a size, and a ratio to the
+            // compressed bytes read once much has been written.
+            uint64_t total = m_inflatedToFile + length;
+            const auto& d = *m_dataDecompressor;
+            if (total > d.maxInflatedSize())
+                limitError = brRequestError(BRCompressionError,
+                                            "Decompression of the answer failed because it inflates to more than " +
+                                                std::to_string(d.maxInflatedSize()) + " bytes");
+            else if (total > BRDataDecompressor::kRatioCheckedFrom &&
+                     double(total) > d.maxInflationRatio() * double(m_totalBytesRead.load()))
+                limitError = brRequestError(BRCompressionError,
+                                            "Decompression of the answer failed because it inflates to more than " +
+                                                std::to_string(int64_t(d.maxInflationRatio())) + " times its size");
+            if (limitError)
+                return false;
+            m_inflatedToFile = total;
+        }
         if (receivers)
             passOnReceivedData(std::make_shared<const base::Bytes>(bytes, bytes + length));
         if (writeFile && !writeInflatedToFile(bytes, length)) {
@@ -620,7 +639,13 @@ bool BRHTTPRequest::inflateReceived(const uint8_t* data, size_t size)
         return false;
     }
     // Failed only now: failing drops the decompressor, which must not go mid-call.
-    if (fileFailed) {
+    if (limitError) {
+        // Nothing of it stays: cancelling removes the inflated file, and the compressed one
+        // is no part to resume from.
+        cancelLoad();
+        removeTemporaryDownloadFile();
+        failWithError(limitError);
+    } else if (fileFailed) {
         cancelLoad();
         failWithError(brRequestError(BRFileManagementError,
                                      "Failed to write to file at path '" + m_temporaryFileDownloadPath + "'",

@@ -446,6 +446,7 @@ void BRHTTPRequest::startRequest()
     m_readPaused = false;
     m_inflateBacklog.clear();
     m_inflateBacklogPending = false;
+    m_inflatedToFile = 0;
     m_endBehindBacklog = false;
     m_streamLoop = base::RunLoop::current().shared();
 

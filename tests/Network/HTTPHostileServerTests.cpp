@@ -3,10 +3,12 @@
 #include "HTTPRequestTestSupport.h"
 
 #include "Network/BRDownloadCache.h"
+#include "Platform/Base/Paths.h"
 
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <set>
 
 using namespace enginetest;
 
@@ -225,6 +227,44 @@ TEST_F(HTTPHostileServer, GzipIntoAFileIsInflatedAPieceAtATime)
             EXPECT_LT(statusKiB("VmHWM:") - before, 48 * 1024);
         }
         fs::remove(destination);
+    }
+    fs::remove_all(dir);
+}
+
+// A gzip answer of 1 MB that inflates to 1 GiB, inflated into a file afterwards or as it
+// arrives: both stop at the inflater's ratio, fail, and leave no file anywhere.
+TEST_F(HTTPHostileServer, GzipIntoAFileStopsAtItsRatioInEveryModeAndLeavesNothing)
+{
+    const std::string bomb = LoopbackServer::gzipOfZeros(uint64_t(1) << 30);
+    LoopbackServer server([&](const Request&) {
+        Reply r;
+        r.body = bomb;
+        r.headers = {{"Content-Encoding", "gzip"}};
+        return r;
+    });
+    std::string dir = testsupport::makeTemporaryFolder("inflate-bomb");
+    auto listing = [](const std::string& folder) {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    for (bool wait : {true, false}) {
+        SCOPED_TRACE(wait ? "inflated afterwards" : "inflated on the fly");
+        auto temporaries = listing(base::Paths::tmp());
+        Exchange run(server.url("/bomb"));
+        configureAsDownload(*run.request, dir + "/zeros.bin", dir + "/zeros.part");
+        run.request->setShouldWaitToInflateCompressedResponses(wait);
+        ASSERT_TRUE(run.runAsync());
+        EXPECT_TRUE(run.recorder->wellOrdered());
+        EXPECT_EQ(run.recorder->failed, 1);
+        EXPECT_EQ(run.errorCode(), BRCompressionError);
+        ASSERT_TRUE(run.request->error());
+        EXPECT_NE(run.request->error()->description.find("inflates to more than 100 times its size"),
+                  std::string::npos)
+            << run.request->error()->description;
+        EXPECT_TRUE(listing(dir).empty());
+        EXPECT_EQ(listing(base::Paths::tmp()), temporaries);
     }
     fs::remove_all(dir);
 }

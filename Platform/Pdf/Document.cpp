@@ -262,23 +262,34 @@ bool Page::drawPicturesInto(cairo_t* cr) const
     cairo_surface_t* target = cairo_get_target(cr);
     if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE)
         return false;
-    double ox = 0, oy = 0, xx = 1, xy = 0, yx = 0, yy = 1;
-    cairo_user_to_device(cr, &ox, &oy);
-    cairo_user_to_device(cr, &xx, &xy);
-    cairo_user_to_device(cr, &yx, &yy);
-    double s = xx - ox;
-    if (!(s > 0) || std::abs(xy - oy) > 1e-9 || std::abs(yx - ox) > 1e-9 || std::abs((yy - oy) - s) > 1e-9 * s)
+    // The surface's pixels: the drawing transform gives its points, the surface's own scale
+    // (a tile of a zoom level) and offset turn them into pixels.
+    double devScaleX = 1, devScaleY = 1, devOffX = 0, devOffY = 0;
+    cairo_surface_get_device_scale(target, &devScaleX, &devScaleY);
+    cairo_surface_get_device_offset(target, &devOffX, &devOffY);
+    auto toPixels = [&](double x, double y) {
+        cairo_user_to_device(cr, &x, &y);
+        return gfx::Point{x * devScaleX + devOffX, y * devScaleY + devOffY};
+    };
+    gfx::Point origin = toPixels(0, 0), unitX = toPixels(1, 0), unitY = toPixels(0, 1);
+    double s = unitX.x - origin.x;
+    if (!(s > 0) || std::abs(unitX.y - origin.y) > 1e-9 * s || std::abs(unitY.x - origin.x) > 1e-9 * s ||
+        std::abs((unitY.y - origin.y) - s) > 1e-9 * s)
         return false;
     // Thumbnails too: through Cairo a small picture of a photo page still decodes the whole
     // photo and filters it down, several times what finding the page's pictures costs.
     if (!holdsLargePictures())
         return false;
-    // The part of the page the clip leaves, in the rasteriser's pixels of the page.
+    // The page lands on whole pixels: it moves by under half a pixel rather than being resampled.
+    double left = std::round(origin.x), top = std::round(origin.y);
+    // The part of the page the clip leaves, in the rasteriser's pixels of the page, with a pixel
+    // more on each side for the rounding.
     double x1, y1, x2, y2;
     cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
-    int px = std::max(0, int(std::floor(x1 * s))), py = std::max(0, int(std::floor(y1 * s)));
-    int pw = std::min(int(std::ceil(m_size.width * s)), int(std::ceil(x2 * s))) - px;
-    int ph = std::min(int(std::ceil(m_size.height * s)), int(std::ceil(y2 * s))) - py;
+    int pageW = int(std::ceil(m_size.width * s)), pageH = int(std::ceil(m_size.height * s));
+    int px = std::max(0, int(std::floor(x1 * s)) - 1), py = std::max(0, int(std::floor(y1 * s)) - 1);
+    int pw = std::min(pageW, int(std::ceil(x2 * s)) + 1) - px;
+    int ph = std::min(pageH, int(std::ceil(y2 * s)) + 1) - py;
     if (pw <= 0 || ph <= 0)
         return true;
     poppler::document* document = m_state->cppDocument();
@@ -295,14 +306,12 @@ bool Page::drawPicturesInto(cairo_t* cr) const
     cairo_surface_t* picture = cairo_image_surface_create_for_data(
         reinterpret_cast<unsigned char*>(const_cast<char*>(image.const_data())), CAIRO_FORMAT_RGB24, image.width(),
         image.height(), image.bytes_per_row());
-    double sx = 1, sy = 1, offX = 0, offY = 0;
-    cairo_surface_get_device_scale(target, &sx, &sy);
-    cairo_surface_get_device_offset(target, &offX, &offY);
     cairo_save(cr);
+    // User space made the surface's pixels.
     cairo_identity_matrix(cr);
-    cairo_scale(cr, 1 / sx, 1 / sy);
-    // Whole device pixels: the page moves by under half a pixel rather than being resampled.
-    cairo_set_source_surface(cr, picture, std::round(ox) + px - offX, std::round(oy) + py - offY);
+    cairo_scale(cr, 1 / devScaleX, 1 / devScaleY);
+    cairo_translate(cr, -devOffX, -devOffY);
+    cairo_set_source_surface(cr, picture, left + px, top + py);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
     cairo_paint(cr);
     cairo_restore(cr);

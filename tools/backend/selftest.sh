@@ -122,7 +122,10 @@ second=$(upload "$order_doc" | j 'd["results"][0]["status"], d["content"]["order
 expect "518 answers a server id" "$first" "('200', [{'id': 'DEV-0001', 'generateId': 5013}])"
 expect "518 repeat answers the same id" "$second" "$first"
 expect "state: one order received twice" "$(curl -sS "http://127.0.0.1:$CP/__state" | j '[(o["order_number"], o["received"]) for o in d["orders"] if o["source"] == "upload"]')" "[('DEV-0001', 2)]"
-expect "log notes the duplicate" "$(last_log 518 | j 'any("duplicate" in n for n in d["notes"])')" "True"
+expect "log notes the unchanged repeat" "$(last_log 518 | j 'any("unchanged" in n for n in d["notes"])')" "True"
+changed=$(printf '%s' "$order_doc" | "$PY" -c "import json,sys; d=json.load(sys.stdin); d['order'][0]['order_id']=5013; d['order'][0]['order_item']['order_items'][0]['product_quantity']=40; print(json.dumps(d))")
+expect "518 sent again with a change keeps its id" "$(upload "$changed" | j 'd["content"]["orders"]')" "[{'id': 'DEV-0001', 'generateId': 5013}]"
+expect "state: the latest upload is stored" "$(curl -sS "http://127.0.0.1:$CP/__state" | j '[(o["order_number"], o["received"], o["quantities"], o["replaced"]) for o in d["orders"] if o["source"] == "upload"]')" "[('DEV-0001', 3, [40], 1)]"
 customer_doc='{"brivanta_customer":[{"customer_id":-3,"customer_info_id":"","customer_name":"Initech","customer_publish":1,"customer_ordering":0,"discount":0}],"brivanta_customer_address":[{"id":-7,"customer_id":-3,"address":"2 Side St","city":"Austin","state":"TX","zip_code":"73301"}],"brivanta_customer_attribute":[{"attribute_id":-9,"customer_id":-3,"attribute_fields_id":5,"attribute_value":1}],"brivanta_customer_contact":[{"customer_id":-3,"contact_id":-2,"first_name":"Bill","last_name":"Lumbergh","job_title":"VP","work_phone":"","mobile_phone":"","email":"","im":"","note":""}]}'
 ids='[(r["preId"], r.get("customerId"), r.get("id", r.get("attributeId", r.get("contactId")))) for t in ("brivanta_customer","brivanta_customer_address","brivanta_customer_attribute","brivanta_customer_contact") for r in d["content"][t]]'
 first=$(upload "$customer_doc" | j "$ids")

@@ -207,9 +207,14 @@ class State:
             "changeSets": self.applied_change_sets,
             "orders": [{"order_number": o["order"].get("order_number"), "generateId": o["order"]["order_id"],
                         "account": o["account"], "received": o["received"], "lines": len(o["items"]),
-                        "source": o["source"]} for o in self.orders],
+                        "quantities": [line.get("product_quantity") for line in o["items"]],
+                        "replaced": o.get("replaced", 0), "source": o["source"]} for o in self.orders],
             "customers": [dict(entry, table=key[1], account=key[0], localId=key[2])
                           for key, entries in self.customer_uploads.items() for entry in entries],
+            "serverCustomers": [{"customerId": c["customerId"], "customerName": c.get("customerName"),
+                                 "addresses": [a for a in self.data.get("addresses", [])
+                                               if a["customer_id"] == c["customerId"]]}
+                                for c in self.data.get("customers", [])],
             "confirmations": self.confirmations,
             "pending": {group: {t: sorted(ids) for t, ids in tables.items()} for group, tables in self.pending.items()},
             "replacedLibraryFiles": self.replaced_files,
@@ -414,28 +419,48 @@ def upload_orders(state, params, document, notes):
     answer = []
     for order in orders:
         number = order["order_number"]
-        stored = next((o for o in state.orders if o["order"].get("order_number") == number), None)
-        if stored is not None:
-            stored["received"] += 1
-            notes.append("duplicate order_number %s: answered its first id %d" % (number, stored["order"]["order_id"]))
-            answer.append({"id": number, "generateId": stored["order"]["order_id"]})
-            continue
-        order_id = state.next_order_id
-        state.next_order_id += 1
+        account = params["accountId"]
+        # The order number is the order's identity; a known server id names it as well.
+        stored = next((o for o in state.orders if o["account"] == account
+                       and o["order"].get("order_number") == number), None)
+        if stored is None and is_int(order.get("order_id")) and order["order_id"] > 0:
+            stored = next((o for o in state.orders if o["account"] == account
+                           and o["order"]["order_id"] == order["order_id"]), None)
+        order_id = stored["order"]["order_id"] if stored is not None else state.next_order_id
         if parse_order_time(order.get("cdate")) is None:
             notes.append('order %s: cdate %r is not "MM/dd/yyyy HH:mm:ss"; the history places it by its arrival'
                          % (number, order.get("cdate")))
         row = {column: order.get(column, "") for column in fixtures.ORDER_COLUMNS}
         row.update({"order_id": order_id, "uploaded": 1, "discountRate": order.get("discount_rats", 0)})
+        items = order["order_item"]["order_items"]
+        if stored is not None:
+            stored["received"] += 1
+            old_lines = [{k: v for k, v in line.items() if k not in ("order_item_id", "order_id")}
+                         for line in stored["items"]]
+            new_lines = [dict({column: item.get(column, "") for column in fixtures.LINE_COLUMNS
+                               if column not in ("order_item_id", "order_id")},
+                              discountRate=item.get("discount_rat", 0)) for item in items]
+            if canonical(stored["order"]) == canonical(row) and canonical(old_lines) == canonical(new_lines):
+                notes.append("order %s received again unchanged: answered its id %d" % (number, order_id))
+                answer.append({"id": number, "generateId": order_id})
+                continue
+            notes.append("order %s received again: its content and lines replaced under id %d" % (number, order_id))
+        else:
+            state.next_order_id += 1
         lines = []
-        for item in order["order_item"]["order_items"]:
+        for item in items:
             line = {column: item.get(column, "") for column in fixtures.LINE_COLUMNS}
             line.update({"order_item_id": state.next_line_id, "order_id": order_id,
                          "discountRate": item.get("discount_rat", 0)})
             state.next_line_id += 1
             lines.append(line)
-        state.orders.append({"account": params["accountId"], "order": row, "items": lines, "received": 1,
-                             "source": "upload", "arrived": datetime.datetime.now().replace(microsecond=0)})
+        if stored is not None:
+            stored["order"] = row
+            stored["items"] = lines
+            stored["replaced"] = stored.get("replaced", 0) + 1
+        else:
+            state.orders.append({"account": account, "order": row, "items": lines, "received": 1,
+                                 "source": "upload", "arrived": datetime.datetime.now().replace(microsecond=0)})
         answer.append({"id": number, "generateId": order_id})
     return envelope("200", {"orders": answer})
 
@@ -537,9 +562,13 @@ def upload_customers(state, params, document, notes):
     for row in document["brivanta_customer_address"]:
         cid = owner(row["customer_id"])
         text = {k: str(row.get(k, "")) for k in ("address", "city", "state", "zip_code")}
+        primary = 1 if row.get("isDefault") in (1, True, "1") else 0
 
-        def make(server_id, cid=cid, text=text):
-            state.data.setdefault("addresses", []).append(dict({"id": server_id, "customer_id": cid}, **text))
+        def make(server_id, cid=cid, text=text, primary=primary):
+            stored = dict({"id": server_id, "customer_id": cid}, **text)
+            if primary:
+                stored["isDefault"] = 1
+            state.data.setdefault("addresses", []).append(stored)
             state.pending["customer"]["customers"].add(cid)
         entry, _ = record("brivanta_customer_address", row, make, fresh=cid in replaced)
         out["brivanta_customer_address"].append(dict({"preId": row["id"], "customerId": cid, "id": entry["serverId"]},

@@ -418,6 +418,106 @@ TEST_F(QuoteOrderStoreTest, OlderOrdersKeepAnEditTheServerHasNotSeen)
     }
 }
 
+// An order sent again after its first upload reached the server: the server keeps the latest
+// upload of the order number, and older orders fetched on a device that has none bring it back.
+TEST_F(QuoteOrderStoreTest, AnOrderSentAgainIsWhatTheServerKeeps)
+{
+    enum class Road { AnswerLost, LogoutDuringUpload, EditedWhileLate };
+    struct Case {
+        const char* name;
+        Road road;
+    } cases[] = {
+        {"the answer lost after the server stored the order", Road::AnswerLost},
+        {"logout while the upload was under way", Road::LogoutDuringUpload},
+        {"an edit saved while the answer was late", Road::EditedWhileLate},
+    };
+    // The back end's copy of the order: its lines' quantities and how many orders bear the number.
+    auto onServer = [&](const std::string& number) {
+        std::vector<int> quantities;
+        int copies = 0;
+        base::Value state = JSONValue(backend().state()).value_or(base::Value());
+        for (const auto& order : state["orders"].asArray()) {
+            if (order["order_number"] != base::Value(number))
+                continue;
+            ++copies;
+            for (const auto& quantity : order["quantities"].asArray())
+                quantities.push_back(static_cast<int>(quantity.toInt()));
+        }
+        return std::make_pair(copies, quantities);
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(backend().reset());
+        ASSERT_TRUE(m_db->executeUpdate("delete from brivanta_quote_order"));
+        ASSERT_TRUE(m_db->executeUpdate("delete from brivanta_quote_order_item"));
+        auto order = storedOrder(1);
+        const std::string number = *order->number();
+        m_listener->heard.clear();
+        switch (c.road) {
+        case Road::AnswerLost:
+            ASSERT_TRUE(backend().setFault("518", "truncate", 0, R"("fraction": 0.3)"));
+            ASSERT_TRUE(m_store->startUploadQuoteOrder(order->serial()));
+            ASSERT_TRUE(heardSomething());
+            EXPECT_NE(m_listener->heard[0].status, Text("200"));
+            ASSERT_TRUE(backend().control(R"({"clearFaults": true})"));
+            break;
+        case Road::LogoutDuringUpload:
+            ASSERT_TRUE(backend().setFault("518", "delay", 1, R"("seconds": 0.5)"));
+            ASSERT_TRUE(m_store->startUploadQuoteOrder(order->serial()));
+            // The server has the request (its delay has begun) and has not answered yet.
+            ASSERT_TRUE(runUntil([&] {
+                auto state = JSONValue(backend().state()).value_or(base::Value());
+                return state["faults"].asArray().size() == 1 && state["faults"].asArray()[0]["used"].toInt() == 1;
+            }));
+            // What logout does to the upload: the requests dropped, the store forgotten.
+            NetworkModel::sharedInstance()->cancelAllRequests();
+            m_store.reset();
+            QuoteOrderStore::freeInstance();
+            m_store = QuoteOrderStore::sharedQuoteOrderStore();
+            m_store->setDelegate(m_listener);
+            break;
+        case Road::EditedWhileLate:
+            ASSERT_TRUE(backend().setFault("518", "delay", 1, R"("seconds": 0.3)"));
+            ASSERT_TRUE(m_store->startUploadQuoteOrder(order->serial()));
+            order->items().front()->setQuantity(40);
+            ASSERT_NE(m_manager->saveQuoteOrder(order), 0);
+            ASSERT_TRUE(heardSomething());
+            break;
+        }
+        ASSERT_TRUE(runUntil([&] { return onServer(number).first == 1; })) << "the server stored the first upload";
+        EXPECT_EQ(onServer(number).second, std::vector<int>{1});
+        int stored = m_manager->getLocalOrderIdWithOrderNumber(order->number());
+        ASSERT_FALSE(uploaded(stored));
+
+        // The user makes it 40 (already done on the third road) and submits again.
+        if (c.road != Road::EditedWhileLate) {
+            EXPECT_EQ(stored, order->serial()) << "no answer reached the device";
+            order->items().front()->setQuantity(40);
+            ASSERT_NE(m_manager->saveQuoteOrder(order), 0);
+        }
+        m_listener->heard.clear();
+        ASSERT_TRUE(m_store->startUploadQuoteOrder(stored));
+        ASSERT_TRUE(heardSomething());
+        ASSERT_EQ(m_listener->heard[0].status, Text("200"));
+        stored = m_manager->getLocalOrderIdWithOrderNumber(order->number());
+        EXPECT_TRUE(uploaded(stored));
+        EXPECT_EQ(onServer(number), std::make_pair(1, std::vector<int>{40})) << "one order, the latest upload";
+
+        // A device without the order fetches the newest history page: 40 comes back.
+        ASSERT_TRUE(m_db->executeUpdate("delete from brivanta_quote_order"));
+        ASSERT_TRUE(m_db->executeUpdate("delete from brivanta_quote_order_item"));
+        m_listener->heard.clear();
+        m_store->getLastTenOrderHistory();
+        ASSERT_TRUE(heardSomething());
+        ASSERT_EQ(m_listener->heard[0].status, Text("200"));
+        stored = m_manager->getLocalOrderIdWithOrderNumber(order->number());
+        ASSERT_GT(stored, 0);
+        EXPECT_EQ(rowsText("select product_quantity from brivanta_quote_order_item where order_id = " +
+                           std::to_string(stored)),
+                  "40|");
+    }
+}
+
 TEST_F(QuoteOrderStoreTest, SubmitOfflineLogsInFirstAndSendsOnlyThatOrder)
 {
     storedOrder(1);

@@ -9,13 +9,18 @@ namespace {
 // The customer's default row: the old one cleared and the new one set together, so that a
 // refused second statement leaves the old default in place rather than none.
 bool setDefault(const char* operation, const std::string& table, const std::string& idColumn, int customerId,
-                int rowId)
+                int rowId, bool counted)
 {
     BulkSave save(operation);
     save.run("update " + table + " set isDefault = 0 where  customer_id = ?", customerId);
     if (rowId != 0)
         save.run("update " + table + " set isDefault = 1 where  customer_id = ? and " + idColumn + " = ?", customerId,
                  rowId);
+    // A change like any other: a sync keeps it and the next upload carries it.
+    if (counted && customerId != 0)
+        save.run("INSERT INTO brivanta_customer_unsent(customer_id,change_count) VALUES(?,1) "
+                 "ON CONFLICT(customer_id) DO UPDATE SET change_count = change_count + 1",
+                 customerId);
     return save.commit();
 }
 
@@ -264,13 +269,13 @@ bool CustomerModel::updateCustomerTableHiddenWithCustomerIdWithHidden(int custom
 
 bool CustomerModel::updateAddressToDefaultIndexId(int customerId, int addressId)
 {
-    return setDefault("updateAddressToDefaultIndexId", "brivanta_customer_address", "id", customerId, addressId);
+    return setDefault("updateAddressToDefaultIndexId", "brivanta_customer_address", "id", customerId, addressId, true);
 }
 
 bool CustomerModel::updateContactToDefaultContact(int customerId, int contactId)
 {
     return setDefault("updateContactToDefaultContact", "brivanta_customer_contact", "contact_id", customerId,
-                      contactId);
+                      contactId, false);
 }
 
 bool CustomerModel::updateCustomerTable(const std::optional<std::vector<brivanta_customer_Entity>>& customers)

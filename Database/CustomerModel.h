@@ -59,7 +59,7 @@ public:
     // The customer and its addresses, attributes and contacts, all or none.
     bool deleteCustomerTableWithID(int customerId);
     bool updateCustomerTableHiddenWithCustomerIdWithHidden(int customerId, bool hidden);
-    // Clears the customer's defaults, then marks that address (none for 0).
+    // Clears the customer's defaults, then marks that address (none for 0); counted as a change.
     bool updateAddressToDefaultIndexId(int customerId, int addressId);
     bool updateContactToDefaultContact(int customerId, int contactId);
 

@@ -344,7 +344,8 @@ std::optional<CustomerDataModel::Document> CustomerDataModel::buildDocument(cons
                                                  {"address", text(a.customerAddress)},
                                                  {"city", text(a.customerCity)},
                                                  {"state", text(a.customerState)},
-                                                 {"zip_code", text(a.customerZipCode)}});
+                                                 {"zip_code", text(a.customerZipCode)},
+                                                 {"isDefault", a.isDefault ? 1 : 0}});
         }
         for (const auto& a : data ? data->getCustomerAttributes(customerId)
                                   : std::vector<brivanta_customer_attribute_Entity>{}) {
@@ -549,6 +550,13 @@ void CustomerDataModel::uploadBeforeOrders(int orderId, OrderResume resume)
     std::vector<int> ids;
     if (data && data->quoteOrderModel())
         ids = data->quoteOrderModel()->localCustomerIdsOfUnsentOrders(orderId);
+    // A server customer changed on the device since its last upload goes up too: nothing
+    // else would ever send it, and until it is answered syncs leave it as the device has it.
+    if (data) {
+        for (int id : data->customerModel()->customersWithUnsentChanges())
+            if (id > 0 && std::find(ids.begin(), ids.end(), id) == ids.end())
+                ids.push_back(id);
+    }
     // A local customer deleted since: its orders go with customer 0, as before.
     std::erase_if(ids, [&](int id) { return !data || data->customerModel()->getCustomerByCustomerId(id).customer_id != id; });
     if (ids.empty()) {

@@ -547,6 +547,18 @@ std::shared_ptr<ui::TableViewCell> CustomerInfoView::cellForRowAtIndexPath(ui::T
     return cell;
 }
 
+bool CustomerInfoView::submitOffered() const
+{
+    if (!m_personInfo)
+        return false;
+    if (m_personInfo->pid < 0)
+        return true;
+    // A server customer whose change on the device the server has not had yet.
+    auto data = DataAccessManager::sharedDataModel();
+    return m_personInfo->pid > 0 && data && data->hasModels()
+        && data->customerModel()->customerChangeCount(m_personInfo->pid) > 0;
+}
+
 std::shared_ptr<ui::View> CustomerInfoView::viewForHeaderInSection(ui::TableView& table, int section)
 {
     const int n = companyCount();
@@ -558,7 +570,7 @@ std::shared_ptr<ui::View> CustomerInfoView::viewForHeaderInSection(ui::TableView
         auto bar = make<CustomerInfoViewHiddenCell>(gfx::Rect{45, 15, 618, 55});
         bar->delegate = this;
         bar->switchView().setOn(m_personInfo && m_personInfo->hidden);
-        bar->submitButton().setHidden(!m_personInfo || m_personInfo->pid >= 0);
+        bar->submitButton().setHidden(!submitOffered());
         bar->hiddenFromLabel().setText(Language::stringWithName("HIDE"));
         bar->submitButton().setTitle(Language::stringWithName("SUBMIT"));
         holder->addSubview(bar);

@@ -98,6 +98,8 @@ private:
     int companyCount() const { return static_cast<int>(m_groups.customerCompanyData().size()); }
     int contactCount() const { return static_cast<int>(m_groups.customerContactData().size()); }
     bool editing() const { return m_customerType == 1; }
+    // SUBMIT: a local customer, or a server one with a change not yet uploaded.
+    bool submitOffered() const;
     void retext();
     void reload();
     void focusRow(const ui::IndexPath& ip);

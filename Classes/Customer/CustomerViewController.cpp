@@ -160,12 +160,18 @@ void CustomerViewController::viewWillAppear(bool animated)
     auto flag = flags.find("Needreloadcustomer");
     if (flag == flags.end() || flag->second != "YES" || !m_customerList)
         return;
+    flag->second = "NO";
+    if (m_customerInfo->customerType() == 1) {
+        // A customer being entered or edited stays, with what was typed and its edit mode:
+        // only the list takes the new customers.
+        m_customerList->setAllCustomerdic(CustomerDataModel::sharedInstance()->customerInfoDic());
+        return;
+    }
     // The customer shown may have changed elsewhere: nothing is shown until one is chosen.
     m_customerList->tableCustomer()->forgetSelection();
     m_curPersonInfo.reset();
     m_customerInfo->setPersonInfo(std::nullopt);
     m_customerList->setAllCustomerdic(CustomerDataModel::sharedInstance()->customerInfoDic());
-    flag->second = "NO";
 }
 
 void CustomerViewController::viewDidAppear(bool animated)

@@ -364,7 +364,11 @@ TEST_F(CustomerDataModelTest, UploadSendsTheDocumentAndAppliesTheServerIds)
         else
             EXPECT_TRUE(attribute["attribute_value"].isString());
     }
-    EXPECT_EQ(text.find("isDefault"), std::string::npos);
+    // The primary address choice goes up with its address (a sync would otherwise lose it);
+    // the contact's default flag does not.
+    const auto& sentAddress = (*document)["brivanta_customer_address"].asArray().at(0);
+    EXPECT_EQ(sentAddress["isDefault"].toInt(), 1) << text;
+    EXPECT_EQ(text.find("isDefault"), text.rfind("isDefault")) << text;
     EXPECT_EQ(text.find("isDeful"), std::string::npos);
 
     // The server's ids everywhere, nothing left on -1.

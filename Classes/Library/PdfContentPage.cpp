@@ -111,3 +111,9 @@ void PdfContentPage::visibleTilesDidComplete()
     if (m_tilesComplete)
         m_tilesComplete();
 }
+
+void PdfContentPage::tilesAheadDidComplete()
+{
+    if (m_tilesComplete)
+        m_tilesComplete();
+}

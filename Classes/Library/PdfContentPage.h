@@ -36,7 +36,8 @@ public:
     int pageNumber() const { return m_page->number(); }
     // The page's own size in points, rotation applied (the bounds are rounded to even points).
     gfx::Size pageSize() const { return m_page->size(); }
-    // Runs on the main thread each time arriving tiles complete the visible part.
+    // Runs on the main thread each time arriving tiles complete the visible part, or the whole
+    // page drawn ahead.
     void setTilesCompleteHandler(std::function<void()> handler) { m_tilesComplete = std::move(handler); }
     int pageAngle() const { return m_page->rotation(); }
     // Last annotation first, as a tap looks them up.
@@ -52,6 +53,7 @@ protected:
     // Tiles stop before the view leaves.
     void willMoveToSuperview(ui::View* newSuperview) override;
     void visibleTilesDidComplete() override;
+    void tilesAheadDidComplete() override;
 
 private:
     void buildAnnotationLinksList();

@@ -99,6 +99,21 @@ void PdfContentView::showPageThumbPagePasswordGuid(const std::string& fileURL, i
         m_thumb->showImage(image);
 }
 
+void PdfContentView::drawPageAheadPasswordGuid(const std::string& fileURL, int page,
+                                               const std::optional<std::string>& password, const std::string& guid)
+{
+    if (!m_thumb)
+        return;
+    m_thumbRequest = PdfThumbRequest::newForView(m_thumb, fileURL, password, guid, page, gfx::Size{240, 240});
+    // A picture made earlier (in memory) shows as it is; the tiles are drawn all the same.
+    if (gfx::Image made = PdfThumbCache::sharedInstance().finishedImage(m_thumbRequest->cacheKey()))
+        m_thumb->showImage(made);
+    if (m_page->tilesAheadComplete())
+        makeThumbFromTiles();
+    else
+        m_page->drawAhead();
+}
+
 void PdfContentView::pageTilesComplete()
 {
     makeThumbFromTiles();
@@ -108,25 +123,45 @@ void PdfContentView::pageTilesComplete()
 
 void PdfContentView::makeThumbFromTiles()
 {
-    if (!m_thumbRequest || m_thumb->imageView()->image() || m_thumb->targetKey() != m_thumbRequest->cacheKey() ||
-        PdfThumbCache::sharedInstance().finishedImage(m_thumbRequest->cacheKey()))
+    if (!m_thumbRequest || m_thumb->imageView()->image() || m_thumb->targetKey() != m_thumbRequest->cacheKey())
         return;
-    gfx::Size pixels = PdfThumbPixelSize(m_page->pageSize(), *m_thumbRequest);
+    if (gfx::Image image = pictureFromTiles(*m_thumbRequest)) {
+        PdfThumbKeep(m_thumbRequest, image, false);
+        m_thumb->showImage(image);
+    }
+}
+
+bool PdfContentView::keepPictureFromTiles(const std::shared_ptr<PdfThumbRequest>& request)
+{
+    auto view = request ? request->thumbView() : nullptr;
+    if (!view || view->targetKey() != request->cacheKey() || view->imageView()->image())
+        return false;
+    gfx::Image image = pictureFromTiles(*request);
+    if (!image)
+        return false;
+    PdfThumbKeep(request, image, false);
+    view->showImage(image);
+    return true;
+}
+
+gfx::Image PdfContentView::pictureFromTiles(const PdfThumbRequest& request) const
+{
+    if (!m_page || request.thumbPage() != tag() || PdfThumbCache::sharedInstance().finishedImage(request.cacheKey()))
+        return {};
+    gfx::Size pixels = PdfThumbPixelSize(m_page->pageSize(), request);
     gfx::Size page = m_page->bounds().size;
     if (!(pixels.width > 0) || !(page.width > 0) || !(page.height > 0))
-        return;
+        return {};
     auto context = gfx::Context::createBitmap(pixels, 1);
     if (!context)
-        return;
+        return {};
     context->setFillColor(gfx::Color::white());
     context->fillRect(gfx::Rect(gfx::Point{}, pixels));
     context->scaleBy(pixels.width / page.width, pixels.height / page.height);
     // Zoomed in, the tiles do not hold the whole page: the picture is drawn as usual then.
     if (!m_page->drawFromKeptTiles(*context) || context->error())
-        return;
-    gfx::Image image = gfx::Image::fromSurface(cairo_get_target(context->cairo()), m_thumbRequest->scale());
-    PdfThumbKeep(m_thumbRequest, image, false);
-    m_thumb->showImage(image);
+        return {};
+    return gfx::Image::fromSurface(cairo_get_target(context->cairo()), request.scale());
 }
 
 void PdfContentView::updateMinimumMaximumZoom()

@@ -39,6 +39,14 @@ public:
     void showPageThumbPagePasswordGuid(const std::string& fileURL, int page,
                                        const std::optional<std::string>& password, const std::string& guid,
                                        bool priority = true);
+    // A neighbour of the page on screen: its tiles are drawn ahead, so that a turn to it shows
+    // it at once, and its picture is made from them rather than drawn a second time.
+    // Another picture of this page (the page bar's) made from its kept tiles, kept and shown
+    // as a drawn one would be; false when the tiles do not hold the whole page or the picture
+    // is there already.
+    bool keepPictureFromTiles(const std::shared_ptr<PdfThumbRequest>& request);
+    void drawPageAheadPasswordGuid(const std::string& fileURL, int page, const std::optional<std::string>& password,
+                                   const std::string& guid);
     void zoomIncrement();
     void zoomDecrement();
     // One step up, or back to the minimum from the top.
@@ -75,6 +83,7 @@ private:
     void centreContainer();
     void pageTilesComplete();
     void makeThumbFromTiles();
+    gfx::Image pictureFromTiles(const PdfThumbRequest& request) const;
 
     std::shared_ptr<PdfContentPage> m_page;
     std::shared_ptr<PdfContentThumb> m_thumb;

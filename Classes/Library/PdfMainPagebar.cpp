@@ -208,6 +208,9 @@ void PdfMainPagebar::updatePageThumbView(int page)
     m_pageThumb->reuse();
     auto request = PdfThumbRequest::newForView(m_pageThumb, m_document->fileURL(), m_document->password(),
                                                m_document->guid(), page, {kThumbLargeWidth, kThumbLargeHeight});
+    m_pageThumbRequest = request;
+    if (m_pagePictureSource && m_pagePictureSource(request))
+        return;
     gfx::Image image = PdfThumbCache::sharedInstance().thumbRequestPriority(request, true);
     m_pageThumb->showImage(image);
 }

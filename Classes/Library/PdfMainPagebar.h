@@ -3,8 +3,11 @@
 #include "Platform/UI/Control.h"
 #include "Platform/UI/GradientView.h"
 
+#include <functional>
 #include <map>
 #include <memory>
+
+class PdfThumbRequest;
 
 class PdfDocument;
 class PdfMainPagebar;
@@ -68,6 +71,12 @@ public:
     const std::shared_ptr<PdfTrackControl>& trackControl() const { return m_track; }
     const std::map<int, std::shared_ptr<PdfPagebarThumb>>& miniThumbViews() const { return m_miniThumbs; }
     const std::shared_ptr<PdfPagebarThumb>& pageThumbView() const { return m_pageThumb; }
+    // Asked first for the large picture of a page (it keeps and shows it, and answers true);
+    // the thumbnail cache is asked otherwise.
+    using PictureSource = std::function<bool(const std::shared_ptr<PdfThumbRequest>& request)>;
+    void setPagePictureSource(PictureSource source) { m_pagePictureSource = std::move(source); }
+    // What the large picture last asked for; none before it did.
+    const std::shared_ptr<PdfThumbRequest>& pageThumbRequest() const { return m_pageThumbRequest; }
     const std::shared_ptr<ui::Label>& pageNumberLabel() const { return m_pageNumberLabel; }
     bool hasTrackTimer() const { return m_trackTimer != nullptr; }
     bool hasEnableTimer() const { return m_enableTimer != nullptr; }
@@ -94,6 +103,8 @@ private:
     std::shared_ptr<PdfTrackControl> m_track;
     std::map<int, std::shared_ptr<PdfPagebarThumb>> m_miniThumbs;
     std::shared_ptr<PdfPagebarThumb> m_pageThumb;
+    std::shared_ptr<PdfThumbRequest> m_pageThumbRequest;
+    PictureSource m_pagePictureSource;
     std::shared_ptr<ui::View> m_pageNumberView;
     std::shared_ptr<ui::Label> m_pageNumberLabel;
     std::shared_ptr<base::Timer> m_trackTimer;

@@ -4,6 +4,7 @@
 #include "Classes/Library/PdfDocument.h"
 #include "Classes/Library/PdfThumbCache.h"
 #include "Classes/Library/PdfThumbQueue.h"
+#include "Classes/Library/PdfThumbRequest.h"
 #include "Common/Language.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
@@ -129,6 +130,12 @@ void PdfViewController::viewDidLoad()
     m_pagebar = ui::View::make<PdfMainPagebar>(gfx::Rect(b.x(), b.height() - kPagebarHeight, b.width(), kPagebarHeight),
                                               m_document);
     m_pagebar->setDelegate(this);
+    // A page drawn already (the one shown, or a neighbour drawn ahead) gives the page bar its
+    // picture from its tiles.
+    m_pagebar->setPagePictureSource([this](const std::shared_ptr<PdfThumbRequest>& request) {
+        auto found = m_contentViews.find(request->thumbPage());
+        return found != m_contentViews.end() && found->second->keepPictureFromTiles(request);
+    });
     root->addSubview(m_pagebar);
 
     std::weak_ptr<ui::ViewController> weak = sharedController();
@@ -328,11 +335,12 @@ void PdfViewController::showDocumentPage(int page)
         m_contentViews[page]->showPageThumbPagePasswordGuid(m_document->fileURL(), page, m_document->password(),
                                                             m_document->guid());
     auto shown = m_contentViews[page]->contentPage();
-    if (shown && !shown->visibleTilesComplete())
+    bool drawn = !shown || shown->visibleTilesComplete();
+    if (!drawn)
         holdRendersForShownPage();
-    else
-        showWaitingPreviews();
     m_pagebar->updatePagebar();
+    if (drawn)
+        showWaitingPreviews();
     updateBookmarkState();
     m_currentPage = page;
 }
@@ -352,8 +360,11 @@ void PdfViewController::holdRendersForShownPage()
 
 void PdfViewController::contentViewPageDrawn(PdfContentView& view)
 {
-    if (view.tag() == m_currentPage)
-        showWaitingPreviews();
+    if (view.tag() != m_currentPage)
+        return;
+    // The page bar's picture of the page comes from the same tiles.
+    view.keepPictureFromTiles(m_pagebar->pageThumbRequest());
+    showWaitingPreviews();
 }
 
 void PdfViewController::showWaitingPreviews()
@@ -363,11 +374,13 @@ void PdfViewController::showWaitingPreviews()
         m_previewTimer.reset();
     }
     m_rendersHeld.reset();
+    // The neighbours are drawn ahead: a turn then shows its page at once, and their pictures
+    // come from those tiles instead of drawing each page a second time.
     auto waiting = std::exchange(m_previewsWaiting, {});
     for (auto it = waiting.rbegin(); it != waiting.rend(); ++it)
         if (auto found = m_contentViews.find(*it); found != m_contentViews.end())
-            found->second->showPageThumbPagePasswordGuid(m_document->fileURL(), *it, m_document->password(),
-                                                         m_document->guid(), false);
+            found->second->drawPageAheadPasswordGuid(m_document->fileURL(), *it, m_document->password(),
+                                                     m_document->guid());
 }
 
 void PdfViewController::updateScrollViewContentViews()

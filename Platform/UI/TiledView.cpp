@@ -304,6 +304,14 @@ bool TiledView::visibleRectAndScale(gfx::Rect& visible, double& pixelScale) cons
         if (visible.isNull() || visible.isEmpty())
             return false;
     }
+    return pixelScaleInWindow(pixelScale);
+}
+
+bool TiledView::pixelScaleInWindow(double& pixelScale) const
+{
+    Window* w = window();
+    if (!w)
+        return false;
     gfx::Rect unit = convertRectToView(gfx::Rect(0, 0, 100, 0), nullptr);
     pixelScale = w->scale() * unit.width() / 100.0;
     return pixelScale > 0;
@@ -440,6 +448,16 @@ void TiledView::accept(const std::vector<std::pair<TileKey, gfx::SurfaceRef>>& t
         trim(onScreen, levelFor(pixelScale));
     if (!tiles.empty() && visibleTilesComplete())
         visibleTilesDidComplete();
+    else if (!tiles.empty() && m_aheadLevel && tilesAheadComplete()) {
+        m_aheadLevel.reset();
+        tilesAheadDidComplete();
+    }
+}
+
+bool TiledView::levelComplete(const gfx::Rect& area, int level) const
+{
+    auto keys = tilesCovering(area, level);
+    return !keys.empty() && std::all_of(keys.begin(), keys.end(), [&](const TileKey& k) { return m_tiles.count(k) > 0; });
 }
 
 bool TiledView::visibleTilesComplete() const
@@ -448,10 +466,35 @@ bool TiledView::visibleTilesComplete() const
     double pixelScale = 0;
     if (!visibleRectAndScale(visible, pixelScale))
         return false;
-    for (const auto& key : tilesCovering(visible, levelFor(pixelScale)))
+    return levelComplete(visible, levelFor(pixelScale));
+}
+
+void TiledView::drawAhead()
+{
+    double pixelScale = 0;
+    if (isDetached() || !pixelScaleInWindow(pixelScale))
+        return;
+    int level = levelFor(pixelScale);
+    std::vector<TileKey> due;
+    for (const auto& key : tilesCovering(bounds(), level))
         if (!m_tiles.count(key))
-            return false;
-    return true;
+            due.push_back(key);
+    if (due.empty())
+        return;
+    m_aheadLevel = level;
+    request(due, level);
+}
+
+bool TiledView::hasTilesDue() const
+{
+    std::lock_guard lock(m_source->mutex);
+    return !m_source->detached && (m_source->scheduled || !m_source->pending.empty() || !m_source->inFlight.empty());
+}
+
+bool TiledView::tilesAheadComplete() const
+{
+    double pixelScale = 0;
+    return pixelScaleInWindow(pixelScale) && levelComplete(bounds(), levelFor(pixelScale));
 }
 
 bool TiledView::drawFromKeptTiles(gfx::Context& context) const

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace ui {
 
@@ -56,6 +57,13 @@ public:
     static constexpr size_t kTileBudgetBytes = 48u << 20;
     // Whether every tile the visible part needs at its current scale is drawn and kept.
     bool visibleTilesComplete() const;
+    // Draws the tiles of the whole view now due or not, at the level its present zoom in the
+    // window needs: a view off screen that is about to show (the next page) then shows at once.
+    void drawAhead();
+    // Whether the whole view is drawn at the level drawAhead asked for.
+    bool tilesAheadComplete() const;
+    // Tiles asked for and not yet taken in (waiting, being drawn, or on their way back).
+    bool hasTilesDue() const;
     // Draws the whole view (view coordinates) from the kept tiles of one level that covers all
     // of it, the fitting level first; false when no level does. Lets a small picture of the
     // content come from pixels already drawn instead of drawing the content again.
@@ -67,6 +75,8 @@ protected:
     void willMoveToWindow(Window* newWindow) override;
     // Tiles just arrived and the visible part is now complete; main thread.
     virtual void visibleTilesDidComplete() {}
+    // Tiles just arrived and the whole view is drawn at the level drawAhead asked for.
+    virtual void tilesAheadDidComplete() {}
 
 private:
 public:
@@ -90,6 +100,9 @@ private:
     std::vector<TileKey> tilesCovering(const gfx::Rect& visible, int level) const;
     // What part of the view shows in its window, and at how many pixels a point.
     bool visibleRectAndScale(gfx::Rect& visible, double& pixelScale) const;
+    // How many pixels a point of the view takes in its window, shown or not.
+    bool pixelScaleInWindow(double& pixelScale) const;
+    bool levelComplete(const gfx::Rect& area, int level) const;
     void request(const std::vector<TileKey>& due, int level);
     // Tiles drawn at `scale`; fitting-level ones drawn for another fitting scale are dropped.
     void accept(const std::vector<std::pair<TileKey, gfx::SurfaceRef>>& tiles, double scale);
@@ -103,6 +116,7 @@ private:
     int m_tileSize = 1024;
     double m_fitScale = 0;
     std::map<int, int> m_drawnByLevel;
+    std::optional<int> m_aheadLevel; // drawn ahead at this level, until complete
 };
 
 } // namespace ui

@@ -19,6 +19,7 @@
 #include "Platform/UI/NamedImage.h"
 #include "tests/Classes/Library/ReaderTestSupport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -144,50 +145,75 @@ TEST_F(PdfViewControllerTest, TheShownPageIsDrawnBeforeAnyOtherPicture)
     EXPECT_FALSE(asked(2));
     EXPECT_FALSE(asked(3));
     EXPECT_TRUE(queue.rendersHeld());
-    // Page 1's tiles drawn: its picture comes from them, the other pages' are asked for.
+    // Page 1's tiles drawn: its picture and the page bar's come from them, and the other pages
+    // are drawn ahead; their pictures come from those tiles, none drawn from the page again.
     drawShown();
     auto& first = reader->contentViews().at(1);
     ASSERT_TRUE(first->thumbView()->imageView()->image());
-    EXPECT_TRUE(asked(2));
-    EXPECT_TRUE(asked(3));
+    EXPECT_TRUE(reader->mainPagebar()->pageThumbView()->imageView()->image());
     EXPECT_FALSE(queue.rendersHeld());
-    settle();
+    auto view = [&](int page) { return reader->contentViews().at(page); };
+    auto pictured = [&](int page) { return bool(view(page)->thumbView()->imageView()->image()); };
     for (int page : {2, 3})
-        EXPECT_TRUE(reader->contentViews().at(page)->thumbView()->imageView()->image()) << page;
-    // Every picture is kept on disk; all but page 1's were rendered (page 1 was drawn once).
-    int kept = 0;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(PdfThumbCache::thumbCachePathForGUID(record->guid())))
-        kept += entry.path().extension() == ".png";
-    EXPECT_TRUE(std::filesystem::exists(PdfThumbCache::thumbCachePathForGUID(record->guid()) + "/0000001-0240x0240.png"));
-    EXPECT_EQ(PdfThumbRender::renderCount - renders, kept - 1);
+        EXPECT_TRUE(view(page)->contentPage()->hasTilesDue()) << page;
+    ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return pictured(2) && pictured(3); }, 60));
+    settle();
+    for (int page : {2, 3}) {
+        EXPECT_TRUE(asked(page)) << page;
+        EXPECT_TRUE(view(page)->contentPage()->tilesAheadComplete()) << page;
+    }
+    // Every picture is kept on disk; only the page bar's small ones were drawn from the pages.
+    auto kept = [&](const std::string& size) {
+        int count = 0;
+        for (const auto& entry :
+             std::filesystem::directory_iterator(PdfThumbCache::thumbCachePathForGUID(record->guid())))
+            count += entry.path().filename().string().find(size + ".png") != std::string::npos;
+        return count;
+    };
+    EXPECT_EQ(kept("0240x0240"), 3);
+    EXPECT_EQ(kept("0032x0042"), 1);
+    EXPECT_EQ(PdfThumbRender::renderCount - renders, kept("0022x0028"));
 
-    // Turns: 2 makes no view; 3 makes view 4, whose picture waits for page 3's tiles.
+    // Turns to pages drawn ahead show them at once, hold nothing and draw no picture; the new
+    // neighbour is drawn ahead at once. A jump waits for the shown page's tiles (or 2 s of a
+    // window that draws nothing) before the neighbours are drawn ahead.
     struct Turn {
-        int page, made;
+        int page;
+        bool drawnAhead;
+        std::vector<int> ahead;
         bool draw; // the shown page's tiles drawn, or the window drawing nothing for a while
-    } turns[] = {{2, 0, true}, {3, 4, true}, {4, 5, false}};
+    } turns[] = {{2, true, {}, true}, {3, true, {4}, true}, {8, false, {7, 9}, true}, {5, false, {4, 6}, false},
+                 {6, true, {7}, true}};
     for (const auto& t : turns) {
         SCOPED_TRACE(t.page);
+        renders = PdfThumbRender::renderCount;
         reader->showDocumentPage(t.page);
-        if (!t.made) {
-            drawShown();
+        auto shown = view(t.page)->contentPage();
+        EXPECT_EQ(shown->visibleTilesComplete(), t.drawnAhead);
+        EXPECT_EQ(queue.rendersHeld(), !t.drawnAhead);
+        if (!t.drawnAhead) {
+            for (int page : t.ahead)
+                EXPECT_FALSE(view(page)->contentPage()->hasTilesDue()) << page;
+            if (t.draw)
+                drawShown();
+            else
+                base::RunLoop::main().advance(2.5);
             EXPECT_FALSE(queue.rendersHeld());
-            continue;
         }
-        EXPECT_FALSE(asked(t.made));
-        EXPECT_TRUE(queue.rendersHeld());
-        if (t.draw)
-            drawShown();
-        else
-            base::RunLoop::main().advance(2.5);
-        EXPECT_TRUE(asked(t.made));
-        EXPECT_FALSE(queue.rendersHeld());
+        for (int page : t.ahead)
+            EXPECT_TRUE(view(page)->contentPage()->hasTilesDue() || view(page)->contentPage()->tilesAheadComplete())
+                << page;
+        ASSERT_TRUE(base::RunLoop::main().runUntil(
+            [&] {
+                return std::all_of(t.ahead.begin(), t.ahead.end(), [&](int page) { return pictured(page); });
+            },
+            60));
+        settle();
+        EXPECT_TRUE(asked(t.page));
+        if (t.drawnAhead) {
+            EXPECT_EQ(PdfThumbRender::renderCount, renders);
+        }
     }
-    // Back to a page whose tiles are kept: nothing waits.
-    reader->showDocumentPage(3);
-    EXPECT_FALSE(queue.rendersHeld());
-    settle();
     window->savePng(reviewPath("reader-after-turns.png"));
 }
 

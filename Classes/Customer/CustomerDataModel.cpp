@@ -568,5 +568,10 @@ void CustomerDataModel::uploadBeforeOrders(int orderId, OrderResume resume)
         resume({});
         return;
     }
+    if (std::all_of(ids.begin(), ids.end(), [](int id) { return id > 0; })) {
+        // No order waits on these ids: a refused customer upload must not hold the orders
+        // back. Its change stays counted and goes with the next upload.
+        resume = [resume = std::move(resume)](QuoteOrderStore::PreUploadOutcome) { resume({}); };
+    }
     sendDocument(document->text, std::move(document->changes), std::move(resume));
 }

@@ -504,8 +504,15 @@ TEST_F(CustomerEditSyncTest, APrimaryAddressChoiceOutlivesAFullSyncAndGoesUp)
 
     LoginMode::sharedInstance()->setLoginType(1);
     CustomerDataModel::installOrderUploadHook();
+    // A refused customer upload keeps the change for the next one and holds no order back.
+    ASSERT_TRUE(backend().setFault("520", "status", 1, R"("status": "115")"));
     storedOrder(9001, "Globex Corporation");
     EXPECT_EQ(submitOrders(), "200");
+    EXPECT_EQ(count("select count(*) from brivanta_quote_order where uploaded = 0"), 0);
+    EXPECT_GT(changes(9001), 0);
+    storedOrder(9001, "Globex Corporation");
+    EXPECT_EQ(submitOrders(), "200");
+    EXPECT_EQ(logged("520").size(), 2u);
     EXPECT_EQ(changes(9001), 0);
     int primaryOnServer = 0;
     std::string street;

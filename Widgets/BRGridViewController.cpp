@@ -46,13 +46,13 @@ void BRGridViewController::viewWillAppear(bool animated)
         m_gridView->deselectItemAtIndexAnimated(m_gridView->indexOfSelectedItem(), animated);
 }
 
-void BRGridViewController::willRotateToInterfaceOrientation(int orientation)
+void BRGridViewController::willRotateToInterfaceOrientationDuration(ui::InterfaceOrientation orientation, double)
 {
     if (m_gridView)
-        m_gridView->viewWillRotateToInterfaceOrientation(orientation);
+        m_gridView->viewWillRotateToInterfaceOrientation(int(orientation));
 }
 
-void BRGridViewController::didRotateFromInterfaceOrientation(int orientation)
+void BRGridViewController::didRotateFromInterfaceOrientation(ui::InterfaceOrientation)
 {
     if (m_gridView)
         m_gridView->viewDidRotate();

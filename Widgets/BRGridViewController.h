@@ -21,8 +21,8 @@ public:
     void loadView() override;
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
-    void willRotateToInterfaceOrientation(int orientation);
-    void didRotateFromInterfaceOrientation(int orientation);
+    void willRotateToInterfaceOrientationDuration(ui::InterfaceOrientation orientation, double duration) override;
+    void didRotateFromInterfaceOrientation(ui::InterfaceOrientation from) override;
 
     uint32_t numberOfItemsInGridView(BRGridView&) override { return 0; }
     std::shared_ptr<BRGridViewCell> gridViewCellForItemAtIndex(BRGridView&, uint32_t) override { return nullptr; }

@@ -153,7 +153,7 @@ void DetailViewController::viewDidUnload()
     m_productShowView.reset();
 }
 
-void DetailViewController::setTitle(const std::string& text)
+void DetailViewController::showTitle(const std::string& text)
 {
     if (m_lblTitle)
         m_lblTitle->setText(text);
@@ -219,7 +219,7 @@ void DetailViewController::getImgShowData(int categoryId)
     std::string name = category.category_name.value_or("");
     if (name.empty() && categoryId == 0)
         name = Language::stringWithName("CATALOG_");
-    setTitle(tagMode ? m_tagTitle : name);
+    showTitle(tagMode ? m_tagTitle : name);
     m_tagTitle = titleText();
     showAllImageCell();
 }
@@ -240,7 +240,7 @@ void DetailViewController::refushRightData(
     }
     sorteProductArryBy(m_sortType);
     m_tagTitle = title;
-    setTitle(title);
+    showTitle(title);
     showAllImageCell();
 }
 
@@ -290,7 +290,7 @@ void DetailViewController::sorteProductArryBy(int sortType)
 
 void DetailViewController::switchProductStyle()
 {
-    setTitle(m_tagTitle);
+    showTitle(m_tagTitle);
     if (!panelIsNormal())
         showAllImageCell();
 }
@@ -398,7 +398,7 @@ void DetailViewController::didSelectedImage(uint32_t index)
         return;
     if (m_detailViewDelegate)
         m_detailViewDelegate->productCellClicked();
-    setTitle(title);
+    showTitle(title);
     navigationController()->pushViewController(page, true);
 }
 

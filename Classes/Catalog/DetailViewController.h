@@ -106,7 +106,8 @@ public:
 
 private:
     void getAllproductsEntity(int categoryId);
-    void setTitle(const std::string& text);
+    // The heading label's text (the controller's own title stays for the navigation bar).
+    void showTitle(const std::string& text);
     std::string titleText() const;
 
     std::shared_ptr<BRGridView> m_productShowView;

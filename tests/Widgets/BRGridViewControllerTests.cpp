@@ -51,11 +51,12 @@ TEST_F(GridControllerTest, AFullSizeGridThatAsksItsControllerAndClearsItsSelecti
     reappear(*twelve);
     EXPECT_EQ(twelve->gridView()->indexOfSelectedItem(), 4u);
 
-    // A rotation ends a suspension of the grid's updates.
+    // A rotation of the window ends a suspension of the grid's updates.
     twelve->gridView()->suspendReloading();
-    twelve->willRotateToInterfaceOrientation(0);
-    EXPECT_EQ(twelve->gridView()->reloadingSuspendedCount(), 1);
-    twelve->didRotateFromInterfaceOrientation(0);
+    ui::InterfaceOrientation turned = window->interfaceOrientation() == ui::InterfaceOrientation::LandscapeLeft
+                                          ? ui::InterfaceOrientation::LandscapeRight
+                                          : ui::InterfaceOrientation::LandscapeLeft;
+    ASSERT_TRUE(window->rotateToInterfaceOrientation(turned, false));
     EXPECT_EQ(twelve->gridView()->reloadingSuspendedCount(), 0);
 
     // A grid that outlives its controller no longer asks it.

@@ -593,7 +593,9 @@ void BRHTTPRequest::cancelLoad()
             base::Bytes().swap(m_rawResponseData);
             m_inflatedResponseData.reset();
         }
-    } else if (!m_temporaryFileDownloadPath.empty()) {
+    } else if (!m_temporaryFileDownloadPath.empty() || m_unnamedDownloadFile) {
+        // An unnamed file goes with its writer.
+        m_unnamedDownloadFile = false;
         m_fileDownloadOutputStream.reset();
         m_inflatedFileDownloadOutputStream.reset();
         if (!m_complete) {

@@ -517,6 +517,7 @@ private:
     // A waiting gzip answer held in memory, inflated as it ends: what makes it fail, if anything.
     base::ErrorPtr inflateResponseData();
     base::ErrorPtr finishFileDownload();
+    base::ErrorPtr finishUnnamedDownload();
     bool removeTemporaryDownloadFile();
     bool removeTemporaryUncompressedDownloadFile();
     bool removeTemporaryUploadFile();
@@ -702,6 +703,8 @@ private:
     // A file download's answer that must not reach the destination (its status).
     std::optional<int> m_rejectedDownloadStatus;
     bool m_appendToDownloadFile = false;
+    // The download file is written where it ends up, unnamed until it is whole.
+    bool m_unnamedDownloadFile = false;
     // Body bytes a 206 answer must carry to complete the file it continues.
     std::optional<uint64_t> m_rangeBodyLength;
     // On the stream loop's monotonic clock; 0 when unset.

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/mman.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -109,6 +110,49 @@ std::unique_ptr<BRHTTPRequest::OutputFile> BRHTTPRequest::OutputFile::open(const
     if (fd < 0)
         return nullptr;
     return std::unique_ptr<OutputFile>(new OutputFile(fd));
+}
+
+std::unique_ptr<BRHTTPRequest::OutputFile> BRHTTPRequest::OutputFile::openUnnamed(const std::string& folder)
+{
+    // Named later through /proc; without it the file could never be named.
+    static const bool canName = ::access("/proc/self/fd", X_OK) == 0;
+    if (!canName)
+        return nullptr;
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return nullptr;
+    return std::unique_ptr<OutputFile>(new OutputFile(fd));
+}
+
+bool BRHTTPRequest::OutputFile::linkInto(const std::string& path)
+{
+    std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return true;
+    if (errno != EEXIST)
+        return false;
+    // A file is there: named beside it first, then renamed over it, so it is replaced whole.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        unsigned char random[6];
+        if (::getrandom(random, sizeof random, 0) != ssize_t(sizeof random))
+            return false;
+        std::string sibling = path + ".part";
+        for (unsigned char r : random)
+            sibling += "0123456789abcdefghijklmnopqrstuvwxyz"[r % 36];
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, sibling.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            if (errno == EEXIST)
+                continue;
+            return false;
+        }
+        if (::rename(sibling.c_str(), path.c_str()) == 0)
+            return true;
+        int err = errno;
+        ::unlink(sibling.c_str());
+        errno = err;
+        return false;
+    }
+    errno = EEXIST;
+    return false;
 }
 
 BRHTTPRequest::OutputFile::~OutputFile() { close(); }
@@ -732,6 +776,16 @@ base::ErrorPtr BRHTTPRequest::inflateResponseData()
 bool BRHTTPRequest::writeRawChunkToFile(const BRData& raw)
 {
     if (!m_fileDownloadOutputStream) {
+        // With no temporary file of the caller's and nothing to resume or inflate, the file is
+        // made where it ends up with one open, unnamed until it is whole.
+        if (m_temporaryFileDownloadPath.empty() && !m_allowResumeForFileDownloads && !isResponseCompressed()) {
+            auto folder = std::filesystem::path(m_downloadDestinationPath).parent_path();
+            m_fileDownloadOutputStream = OutputFile::openUnnamed(folder.empty() ? "." : folder.string());
+            if (m_fileDownloadOutputStream) {
+                m_unnamedDownloadFile = true;
+                return m_fileDownloadOutputStream->write(raw->data(), raw->size());
+            }
+        }
         if (m_temporaryFileDownloadPath.empty()) {
             auto path = base::createTemporaryFile("download-");
             if (!path)
@@ -764,8 +818,31 @@ bool BRHTTPRequest::writeInflatedToFile(const uint8_t* bytes, size_t length)
 
 // ---- The end
 
+base::ErrorPtr BRHTTPRequest::finishUnnamedDownload()
+{
+    m_unnamedDownloadFile = false;
+    auto file = std::move(m_fileDownloadOutputStream);
+    if (m_rejectedDownloadStatus) {
+        char text[96];
+        std::snprintf(text, sizeof text, "Unexpected HTTP status %d for file download", *m_rejectedDownloadStatus);
+        return brRequestError(BRFileManagementError, text);
+    }
+    const std::string& destination = m_downloadDestinationPath;
+    if (!file->linkInto(destination))
+        return brRequestError(BRFileManagementError, "Failed to create file at path '" + destination + "'",
+                              posixError(errno));
+    if (!file->close()) {
+        ::unlink(destination.c_str());
+        return brRequestError(BRFileManagementError, "Failed to write to file at path '" + destination + "'",
+                              posixError(EIO));
+    }
+    return nullptr;
+}
+
 base::ErrorPtr BRHTTPRequest::finishFileDownload()
 {
+    if (m_unnamedDownloadFile && m_fileDownloadOutputStream)
+        return finishUnnamedDownload();
     bool closed = true;
     if (m_fileDownloadOutputStream)
         closed = m_fileDownloadOutputStream->close();

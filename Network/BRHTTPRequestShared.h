@@ -89,6 +89,11 @@ base::ErrorPtr brRequestError(int code, std::string description, base::ErrorPtr 
 class BRHTTPRequest::OutputFile {
 public:
     static std::unique_ptr<OutputFile> open(const std::string& path, bool append);
+    // A file in `folder` with no name yet: nothing of it stays unless linkInto() names it.
+    // Nothing when the file system cannot make one.
+    static std::unique_ptr<OutputFile> openUnnamed(const std::string& folder);
+    // Names the unnamed file `path`, replacing what is there in one step; false with errno.
+    bool linkInto(const std::string& path);
     ~OutputFile();
     bool write(const uint8_t* bytes, size_t length);
     bool close();

@@ -2,7 +2,9 @@
 
 #include "Platform/Base/Paths.h"
 
+#include <filesystem>
 #include <functional>
+#include <set>
 
 using namespace enginetest;
 
@@ -80,6 +82,70 @@ TEST_F(HTTPRequestDownload, FileFromNginxReachesReceiverAndDestination)
                 EXPECT_EQ(readFile(destination), "old document");
             else
                 EXPECT_FALSE(fileExists(destination));
+        }
+    }
+}
+
+// With no temporary path of the caller's, the file is written where it ends up, unnamed until
+// it is whole: nothing shows in its folder or the temporary folder while it arrives, a whole
+// one replaces what was there, and a cut one leaves things as they were.
+TEST_F(HTTPRequestDownload, WithoutATemporaryPathAFileIsWholeOrAbsent)
+{
+    const std::string body = pattern(300000);
+    auto gate = std::make_shared<Gate>();
+    LoopbackServer server([&](const Request& rq) {
+        Reply r;
+        r.body = body;
+        if (rq.target == "/paused")
+            r.pauses = {{150000, gate}};
+        else if (rq.target == "/cut")
+            r.stopAfterBody = 100000;
+        return r;
+    });
+    auto listing = [](const std::string& folder) {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    struct Case {
+        const char* name;
+        const char* target;
+        const char* before; // the destination's content before, or nullptr
+        bool finishes;
+    };
+    for (const Case& c : {Case{"new file, watched while it arrives", "/paused", nullptr, true},
+                          Case{"replacing a file", "/whole", "old", true},
+                          Case{"cut, new file", "/cut", nullptr, false},
+                          Case{"cut, replacing a file", "/cut", "old", false}}) {
+        SCOPED_TRACE(c.name);
+        ::unlink(destination.c_str());
+        if (c.before)
+            writeFile(destination, c.before);
+        const auto folderBefore = listing(dir);
+        const auto temporaries = listing(base::Paths::tmp());
+        Exchange run(server.url(c.target));
+        run.request->setDownloadDestinationPath(destination);
+        run.request->startAsynchronous();
+        if (std::string(c.target) == "/paused") {
+            ASSERT_TRUE(gate->waitReached(60));
+            ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return run.request->totalBytesRead() > 0; }, 60));
+            EXPECT_EQ(listing(dir), folderBefore);
+            EXPECT_EQ(listing(base::Paths::tmp()), temporaries);
+            gate->open();
+        }
+        ASSERT_TRUE(run.wait());
+        EXPECT_EQ(run.recorder->finished, c.finishes ? 1 : 0);
+        EXPECT_EQ(listing(base::Paths::tmp()), temporaries);
+        if (c.finishes) {
+            EXPECT_EQ(readFile(destination), body);
+            EXPECT_EQ(listing(dir), std::set<std::string>{"doc.bin"});
+        } else {
+            EXPECT_EQ(run.recorder->failed, 1);
+            EXPECT_EQ(listing(dir), folderBefore);
+            if (c.before) {
+                EXPECT_EQ(readFile(destination), c.before);
+            }
         }
     }
 }

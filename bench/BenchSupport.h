@@ -305,6 +305,8 @@ class PairRatioReporter : public benchmark::ConsoleReporter {
 public:
     struct Pair {
         std::string label, engine, peer;
+        // What the printed rate compares.
+        std::string rate = "engine / curl";
     };
     explicit PairRatioReporter(std::vector<Pair> pairs) : m_pairs(std::move(pairs)) {}
     void ReportRuns(const std::vector<Run>& runs) override
@@ -331,10 +333,10 @@ public:
             if (engine.time <= 0 || peer.time <= 0)
                 continue;
             if (engine.cpu > 0 && peer.cpu > 0)
-                std::printf("%s: engine / curl = %.2f (processor time: %.2f)\n", pair.label.c_str(), peer.time / engine.time,
-                            peer.cpu / engine.cpu);
+                std::printf("%s: %s = %.2f (processor time: %.2f)\n", pair.label.c_str(), pair.rate.c_str(),
+                            peer.time / engine.time, peer.cpu / engine.cpu);
             else
-                std::printf("%s: engine / curl = %.2f\n", pair.label.c_str(), peer.time / engine.time);
+                std::printf("%s: %s = %.2f\n", pair.label.c_str(), pair.rate.c_str(), peer.time / engine.time);
         }
     }
 

@@ -5,7 +5,8 @@
 // from the turn its files reach the download queue to its last answer. A first, untimed sync has the back end draw every picture
 // once, so that both sides are served from its store. "cpu_ms" is the processor time of the
 // phase (this process's threads) or of curl. Medians with --benchmark_repetitions=N; the runs
-// of both sides alternate.
+// of both sides alternate. The same phase also runs against a second back end that answers
+// with Nagle's algorithm on (its head and body in two writes), beside the first.
 #include "BenchSupport.h"
 #include "SyncBenchHome.h"
 
@@ -207,9 +208,63 @@ void BM_CurlSamePictures(benchmark::State& state)
 }
 BENCHMARK(BM_CurlSamePictures)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// A back end of the same fixture that answers with Nagle's algorithm on, its pictures drawn by
+// a first, untimed sync.
+struct NagleSetup {
+    std::unique_ptr<testsupport::TestBackend> backend;
+    std::string error;
+
+    NagleSetup()
+    {
+        if (!setup().error.empty()) {
+            error = setup().error;
+            return;
+        }
+        backend = testsupport::TestBackend::start(std::getenv("BRIVANTA_BENCH_FULL") ? "M" : "S", &error, {"--nagle"});
+        if (!backend)
+            return;
+        fs::path home = freshHome();
+        SyncRun first = syncInto(*backend, home);
+        release();
+        std::error_code ignored;
+        fs::remove_all(home, ignored);
+        if (!first.error.empty())
+            error = "first sync: " + first.error;
+    }
+};
+
+void BM_SyncPicturePhase_NagleOn(benchmark::State& state)
+{
+    static NagleSetup s;
+    if (!s.error.empty()) {
+        state.SkipWithError(s.error.c_str());
+        return;
+    }
+    for (auto _ : state) {
+        fs::path home = freshHome();
+        SyncRun run = syncInto(*s.backend, home);
+        release();
+        std::error_code ignored;
+        fs::remove_all(home, ignored);
+        if (!run.error.empty()) {
+            state.SkipWithError(run.error.c_str());
+            break;
+        }
+        state.SetIterationTime(run.phaseSeconds);
+        state.counters["files"] = double(run.pictures);
+        state.counters["cpu_ms"] = run.cpuMs;
+        state.counters["files_per_s"] = run.phaseSeconds > 0 ? double(run.pictures) / run.phaseSeconds : 0;
+    }
+}
+BENCHMARK(BM_SyncPicturePhase_NagleOn)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    return benchsupport::runWithPairRatios(argc, argv, {{"picture phase", "BM_SyncPicturePhase", "BM_CurlSamePictures"}});
+    return benchsupport::runWithPairRatios(
+        argc, argv,
+        {{"picture phase", "BM_SyncPicturePhase", "BM_CurlSamePictures"},
+         {"picture phase, head and body apart", "BM_SyncPicturePhase_NagleOn", "BM_SyncPicturePhase",
+          "Nagle on / Nagle off"}});
 }

@@ -423,6 +423,18 @@ void HttpReadStream::startExchangeLocked()
     m_wantRead = true;
 }
 
+void HttpReadStream::acknowledgeAtOnce()
+{
+    // On a kept connection the kernel soon delays its acknowledgements; a server that sends
+    // its head and body in two writes with Nagle's algorithm on would hold the body until the
+    // head's acknowledgement came, some 40 ms later. The setting lasts only a while, so it is
+    // made again after each read.
+    if (m_persistent) {
+        int one = 1;
+        ::setsockopt(m_conn->fd, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+    }
+}
+
 ssize_t HttpReadStream::transportRead(char* buffer, size_t length, bool& wouldBlock)
 {
     wouldBlock = false;
@@ -436,12 +448,16 @@ ssize_t HttpReadStream::transportRead(char* buffer, size_t length, bool& wouldBl
             wouldBlock = true;
             m_wantWrite = m_wantWrite || want == TlsSession::Want::Write;
         }
+        if (n > 0)
+            acknowledgeAtOnce();
         return n;
     }
     ssize_t n;
     do
         n = ::recv(m_conn->fd, buffer, length, 0);
     while (n < 0 && errno == EINTR);
+    if (n > 0)
+        acknowledgeAtOnce();
     if (n < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
             wouldBlock = true;

@@ -108,6 +108,8 @@ private:
     bool driveExchangeLocked();
     bool flushLocked(bool& blocked);
     bool fillBodyLocked();
+    // After bytes were read: the peer is acknowledged without delay.
+    void acknowledgeAtOnce();
     ssize_t transportRead(char* buffer, size_t length, bool& wouldBlock);
     ssize_t transportWrite(const char* buffer, size_t length, bool& wouldBlock);
     void failLocked(StreamError error);

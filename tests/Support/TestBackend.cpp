@@ -144,7 +144,8 @@ std::optional<HttpAnswer> httpExchange(int port, const std::string& method, cons
     return answer;
 }
 
-std::unique_ptr<TestBackend> TestBackend::start(const std::string& fixture, std::string* error)
+std::unique_ptr<TestBackend> TestBackend::start(const std::string& fixture, std::string* error,
+                                                const std::vector<std::string>& options)
 {
     auto fail = [&](const std::string& why) -> std::unique_ptr<TestBackend> {
         if (error)
@@ -158,6 +159,7 @@ std::unique_ptr<TestBackend> TestBackend::start(const std::string& fixture, std:
         return fail(std::string("pipe: ") + std::strerror(errno));
     std::vector<std::string> args = {python, script, "--port", "0", "--file-port", "0", "--fixture", fixture,
                                      "--path", kPath, "--image-path", kImagePath};
+    args.insert(args.end(), options.begin(), options.end());
     std::vector<char*> argv;
     for (auto& arg : args)
         argv.push_back(arg.data());

@@ -31,9 +31,11 @@ public:
     static constexpr const char* kPath = "BrivantaSaas";
     static constexpr const char* kImagePath = "brivanta_saas";
 
-    // Starts the back end on the named fixture; nullptr (and `error` filled) when it cannot.
-    // The child gets SIGKILL when the calling thread ends, so start it from the test's thread.
-    static std::unique_ptr<TestBackend> start(const std::string& fixture = "S", std::string* error = nullptr);
+    // Starts the back end on the named fixture, with further command-line `options` (such as
+    // "--nagle"); nullptr (and `error` filled) when it cannot. The child gets SIGKILL when the
+    // calling thread ends, so start it from the test's thread.
+    static std::unique_ptr<TestBackend> start(const std::string& fixture = "S", std::string* error = nullptr,
+                                              const std::vector<std::string>& options = {});
     ~TestBackend();
     TestBackend(const TestBackend&) = delete;
     TestBackend& operator=(const TestBackend&) = delete;

@@ -617,8 +617,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def setup(self):
         super().setup()
-        # Headers and body go out in separate writes; without this each answer waits for an ACK.
-        self.request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        # Headers and body go out in separate writes; without this each answer waits for an ACK
+        # (unless the client acknowledges at once). --nagle leaves it so, as some servers do.
+        if not self.server.owner.nagle:
+            self.request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         with self.server.counter_lock:
             self.server.connections += 1
             self.connection_id = self.server.connections
@@ -1003,8 +1005,9 @@ class Listener:
 
 
 class Backend:
-    def __init__(self, fixture, host, port, file_port, path, image_path):
+    def __init__(self, fixture, host, port, file_port, path, image_path, nagle=False):
         self.state = State(fixture)
+        self.nagle = nagle
         self.listeners = {"commands": Listener(self, "commands", host, port, path),
                           "files": Listener(self, "files", host, file_port, image_path)}
 
@@ -1022,10 +1025,13 @@ def main(argv=None):
     parser.add_argument("--image-path", default="brivanta_saas", help='the file server\'s path ("ImagePath")')
     parser.add_argument("--fixture", default="S", help="one of: " + ", ".join(fixtures.fixture_names()))
     parser.add_argument("--log-file", help="also append every log line to this file")
+    parser.add_argument("--nagle", action="store_true",
+                        help="answer with Nagle's algorithm on: the head and the body in two writes, the body "
+                             "held until the head is acknowledged")
     args = parser.parse_args(argv)
     if not args.host.startswith("127.") and args.host != "localhost":
         parser.error("the back end listens on loopback only")
-    backend = Backend(args.fixture, args.host, args.port, args.file_port, args.path, args.image_path)
+    backend = Backend(args.fixture, args.host, args.port, args.file_port, args.path, args.image_path, args.nagle)
     backend.start()
     print("backend listening on %s commands %d files %d path %s image-path %s fixture %s" % (
         args.host, backend.listeners["commands"].port, backend.listeners["files"].port, args.path, args.image_path,

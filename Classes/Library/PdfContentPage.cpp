@@ -55,7 +55,6 @@ PdfContentPage::PdfContentPage(std::shared_ptr<pdf::Document> document, std::sha
         context.fillRect(rect);
         drawn->draw(context, box);
     });
-    buildAnnotationLinksList();
 }
 
 PdfContentPage::~PdfContentPage()
@@ -77,8 +76,17 @@ void PdfContentPage::applyTileSettings(ui::TiledView& view)
     view.setTileSize(ui::TiledView::tileSizeForWindow(scale, size));
 }
 
-void PdfContentPage::buildAnnotationLinksList()
+const std::vector<PdfDocumentLink>& PdfContentPage::links() const
 {
+    buildAnnotationLinksList();
+    return m_links;
+}
+
+void PdfContentPage::buildAnnotationLinksList() const
+{
+    if (m_linksRead)
+        return;
+    m_linksRead = true;
     m_links.clear();
     // Areas come under the same transform as the drawing, whatever the page's rotation.
     for (auto& link : m_page->links(bounds()))
@@ -87,7 +95,7 @@ void PdfContentPage::buildAnnotationLinksList()
 
 pdf::LinkTarget PdfContentPage::linkTargetAt(gfx::Point point) const
 {
-    for (const auto& link : m_links)
+    for (const auto& link : links())
         if (link.rect.standardized().contains(point))
             return link.target;
     return {};
@@ -95,7 +103,7 @@ pdf::LinkTarget PdfContentPage::linkTargetAt(gfx::Point point) const
 
 pdf::LinkTarget PdfContentPage::processSingleTap(const ui::GestureRecognizer& recognizer) const
 {
-    if (recognizer.state() != ui::GestureRecognizer::State::Ended || m_links.empty())
+    if (recognizer.state() != ui::GestureRecognizer::State::Ended || links().empty())
         return {};
     return linkTargetAt(recognizer.locationInView(this));
 }

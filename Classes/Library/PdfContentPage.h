@@ -41,7 +41,7 @@ public:
     void setTilesCompleteHandler(std::function<void()> handler) { m_tilesComplete = std::move(handler); }
     int pageAngle() const { return m_page->rotation(); }
     // Last annotation first, as a tap looks them up.
-    const std::vector<PdfDocumentLink>& links() const { return m_links; }
+    const std::vector<PdfDocumentLink>& links() const;
     // The target of the first link under the tap; none unless the gesture ended.
     pdf::LinkTarget processSingleTap(const ui::GestureRecognizer& recognizer) const;
     pdf::LinkTarget linkTargetAt(gfx::Point point) const;
@@ -56,10 +56,13 @@ protected:
     void tilesAheadDidComplete() override;
 
 private:
-    void buildAnnotationLinksList();
+    void buildAnnotationLinksList() const;
 
     std::shared_ptr<pdf::Document> m_document;
     std::shared_ptr<pdf::Page> m_page;
-    std::vector<PdfDocumentLink> m_links;
+    // Read on first use: a manual's named links walk its whole name tree, which a page shown
+    // without a tap on it never needs.
+    mutable std::vector<PdfDocumentLink> m_links;
+    mutable bool m_linksRead = false;
     std::function<void()> m_tilesComplete;
 };

@@ -29,6 +29,8 @@ constexpr double kPagebarHeight = 48;
 constexpr double kFirstShowDelay = 0.02;
 // How long the other pages' pictures wait at most for the shown page's tiles.
 constexpr double kPreviewWait = 2;
+// About one frame: what follows the shown page's tiles waits for the frame that shows them.
+constexpr double kFrameWait = 1.0 / 60;
 // How long a second tap may take: the single tap is held until then.
 constexpr double kDoubleTapWindow = 0.35;
 
@@ -364,7 +366,14 @@ void PdfViewController::contentViewPageDrawn(PdfContentView& view)
         return;
     // The page bar's picture of the page comes from the same tiles.
     view.keepPictureFromTiles(m_pagebar->pageThumbRequest());
-    showWaitingPreviews();
+    // The rest waits for the frame that shows the page, so as not to slow it.
+    if (m_previewTimer)
+        m_previewTimer->invalidate();
+    std::weak_ptr<ui::ViewController> weak = sharedController();
+    m_previewTimer = base::Timer::scheduled(kFrameWait, false, [weak](base::Timer&) {
+        if (auto self = std::static_pointer_cast<PdfViewController>(weak.lock()))
+            self->showWaitingPreviews();
+    });
 }
 
 void PdfViewController::showWaitingPreviews()

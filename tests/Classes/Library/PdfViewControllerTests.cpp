@@ -133,9 +133,12 @@ TEST_F(PdfViewControllerTest, TheShownPageIsDrawnBeforeAnyOtherPicture)
         return name + record->guid();
     };
     auto asked = [&](int page) { return PdfThumbCache::sharedInstance().containsKey(key(page)); };
+    // The shown page's tiles drawn, and the frame that shows them gone by.
     auto drawShown = [&] {
         window->layoutIfNeeded();
         reader->contentViews().at(reader->currentPage())->contentPage()->drawVisibleTilesNow();
+        EXPECT_TRUE(queue.rendersHeld());
+        base::RunLoop::main().advance(0.02);
     };
     int renders = PdfThumbRender::renderCount;
 

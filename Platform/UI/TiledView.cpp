@@ -210,7 +210,10 @@ int TiledView::tileSizeForWindow(double scale, gfx::Size size)
 
 int TiledView::biasForScale(double scale)
 {
-    return scale > 1.0 ? 1 : 3;
+    // One magnified level on a dense screen, three on a plain one, counted from the screen's
+    // own pixels: levels here are pixels a point, so a screen of two pixels a point adds one.
+    int magnified = scale > 1.0 ? 1 : 3;
+    return magnified + (scale > 1.0 ? int(std::ceil(std::log2(scale) - 1e-9)) : 0);
 }
 
 void TiledView::detach()

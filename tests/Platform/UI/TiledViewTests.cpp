@@ -70,7 +70,7 @@ TEST_F(TiledViewTest, SettingsFollowTheWindow)
         double scale;
         gfx::Size size;
         int tile, bias;
-    } cases[] = {{1, {1024, 768}, 1024, 3}, {2, {1024, 768}, 1024, 1}, {1, {400, 300}, 512, 3}, {1.5, {300, 200}, 512, 1}};
+    } cases[] = {{1, {1024, 768}, 1024, 3}, {2, {1024, 768}, 1024, 2}, {1, {400, 300}, 512, 3}, {1.5, {300, 200}, 512, 2}};
     for (const auto& c : cases) {
         EXPECT_EQ(ui::TiledView::tileSizeForWindow(c.scale, c.size), c.tile);
         EXPECT_EQ(ui::TiledView::biasForScale(c.scale), c.bias);

@@ -568,6 +568,12 @@ private:
         content(bytes, resources, baseDepth, formDepth);
     }
 
+    static double numberOf(const Index& index, const Obj* dict, const char* key, double otherwise = 0)
+    {
+        const Obj* value = index.lookup(dict, key);
+        return value && value->kind == Obj::Num ? value->num : otherwise;
+    }
+
     static double pixelsOf(const Index& index, const Obj* image)
     {
         const Obj* w = index.lookup(image, "Width");
@@ -575,6 +581,119 @@ private:
         if (!w || !h || w->kind != Obj::Num || h->kind != Obj::Num)
             return 0;
         return std::max(0.0, w->num) * std::max(0.0, h->num);
+    }
+
+    // Samples a pixel carries in a colour space; 3 for one this reader cannot tell.
+    static int componentsOf(const Index& index, const Obj* space)
+    {
+        space = index.resolve(space);
+        const Obj* family = space;
+        if (space && space->kind == Obj::Arr && !space->items.empty())
+            family = index.resolve(&space->items[0]);
+        if (!family || family->kind != Obj::Name)
+            return 3;
+        const std::string& name = family->text;
+        if (name == "DeviceGray" || name == "G" || name == "CalGray" || name == "Indexed" || name == "I" ||
+            name == "Separation" || name == "Pattern")
+            return 1;
+        if (name == "DeviceCMYK" || name == "CMYK")
+            return 4;
+        if (space->kind == Obj::Arr && space->items.size() > 1) {
+            if (name == "ICCBased") {
+                double n = numberOf(index, &space->items[1], "N", 3);
+                return n >= 1 && n <= 32 ? int(n) : 3;
+            }
+            if (name == "DeviceN") {
+                const Obj* names = index.resolve(&space->items[1]);
+                return names && names->kind == Obj::Arr ? int(std::clamp<size_t>(names->items.size(), 1, 32)) : 1;
+            }
+        }
+        return 3;
+    }
+
+    struct JpegFrame {
+        double width = 0, height = 0, components = 0;
+        bool progressive = false;
+    };
+
+    // The frame header of a JPEG: its decoder makes its buffers by it, whatever the dictionary says.
+    static std::optional<JpegFrame> jpegFrame(const char* p, size_t n)
+    {
+        auto byte = [p](size_t i) { return unsigned(static_cast<unsigned char>(p[i])); };
+        if (n < 4 || byte(0) != 0xFF || byte(1) != 0xD8)
+            return std::nullopt;
+        size_t i = 2;
+        while (i + 4 <= n) {
+            if (byte(i) != 0xFF)
+                return std::nullopt;
+            unsigned marker = byte(i + 1);
+            if (marker == 0xFF) {
+                ++i;
+                continue;
+            }
+            if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
+                i += 2;
+                continue;
+            }
+            if (marker == 0xDA || marker == 0xD9)
+                return std::nullopt;
+            size_t length = (byte(i + 2) << 8) | byte(i + 3);
+            bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+            if (frame) {
+                if (i + 10 > n)
+                    return std::nullopt;
+                JpegFrame f;
+                f.height = double((byte(i + 5) << 8) | byte(i + 6));
+                f.width = double((byte(i + 7) << 8) | byte(i + 8));
+                f.components = double(byte(i + 9));
+                f.progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+                return f;
+            }
+            if (length < 2)
+                return std::nullopt;
+            i += 2 + length;
+        }
+        return std::nullopt;
+    }
+
+    // What one picture takes: its samples decoded at their own depth, and the whole-picture
+    // buffers beside them. A progressive JPEG keeps every coefficient (two bytes a sample) until
+    // its last scan; a JPEG 2000 picture is decoded whole, four bytes a sample. A picture with a
+    // mask of its own is not scaled as it is decoded: the drawing holds it whole at four bytes a
+    // pixel, and the mask at one.
+    static double bytesOf(const Index& index, const Obj* image, const Entry* entry)
+    {
+        double w = std::max(0.0, numberOf(index, image, "Width"));
+        double h = std::max(0.0, numberOf(index, image, "Height"));
+        const Obj* stencil = index.lookup(image, "ImageMask");
+        bool isStencil = stencil && stencil->kind == Obj::Bool && stencil->num != 0;
+        double depth = isStencil ? 1 : std::clamp(numberOf(index, image, "BitsPerComponent", 8), 1.0, 16.0);
+        double components = isStencil ? 1 : componentsOf(index, index.lookup(image, "ColorSpace"));
+        const Obj* filter = index.lookup(image, "Filter");
+        bool onlyFilter = !filter || filter->kind == Obj::Name ||
+                          (filter->kind == Obj::Arr && filter->items.size() == 1);
+        if (filter && filter->kind == Obj::Arr)
+            filter = filter->items.empty() ? nullptr : index.resolve(&filter->items.back());
+        double bytes = std::ceil(w * components * depth / 8) * h;
+        if (filter && (filter->isName("DCTDecode") || filter->isName("DCT"))) {
+            std::optional<JpegFrame> frame;
+            if (entry && entry->stream && onlyFilter)
+                frame = jpegFrame(entry->stream, entry->streamSize);
+            if (frame) {
+                double samples = frame->width * frame->height * std::max(1.0, frame->components);
+                bytes = std::max(bytes, samples);
+                if (frame->progressive)
+                    bytes += 2 * samples;
+            }
+        } else if (filter && filter->isName("JPXDecode")) {
+            bytes += 4 * w * h * (index.lookup(image, "ColorSpace") ? components : 4);
+        }
+        for (const char* key : {"SMask", "Mask"}) {
+            const Obj* mask = index.lookup(image, key);
+            if (mask && mask->kind == Obj::Dict)
+                bytes += pixelsOf(index, mask) + 4 * w * h;
+        }
+        return bytes;
     }
 
     void xObject(const std::string& name, const Obj* resources, size_t depth, int formDepth)
@@ -591,6 +710,7 @@ private:
             m_cost.imagePixels += pixelsOf(m_index, object);
             if (const Obj* mask = m_index.lookup(object, "SMask"))
                 m_cost.imagePixels += pixelsOf(m_index, mask);
+            m_cost.imageBytes += bytesOf(m_index, object, m_index.entryOf(ref));
             return;
         }
         if (!subtype || !subtype->isName("Form") || formDepth >= 16)
@@ -609,19 +729,26 @@ private:
     // An image written inside the instructions: its size from its dictionary, its bytes skipped.
     void inlineImage(Lexer& lexer)
     {
-        double w = 0, h = 0;
+        // The short keys an inline image may use, as their long names.
+        static const std::map<std::string, std::string> kLongNames = {
+            {"W", "Width"}, {"H", "Height"}, {"BPC", "BitsPerComponent"}, {"CS", "ColorSpace"},
+            {"IM", "ImageMask"}, {"F", "Filter"}};
+        Obj dict;
+        dict.kind = Obj::Dict;
         Obj key, value;
         while (lexer.read(key)) {
             if (key.kind == Obj::Op && key.text == "ID")
                 break;
             if (key.kind != Obj::Name || !lexer.read(value))
                 return;
-            if ((key.text == "W" || key.text == "Width") && value.kind == Obj::Num)
-                w = value.num;
-            if ((key.text == "H" || key.text == "Height") && value.kind == Obj::Num)
-                h = value.num;
+            auto longName = kLongNames.find(key.text);
+            dict.keys.push_back(longName == kLongNames.end() ? key.text : longName->second);
+            dict.items.push_back(std::move(value));
         }
-        m_cost.imagePixels += std::max(0.0, w) * std::max(0.0, h);
+        double w = std::max(0.0, numberOf(m_index, &dict, "Width"));
+        double h = std::max(0.0, numberOf(m_index, &dict, "Height"));
+        m_cost.imagePixels += w * h;
+        m_cost.imageBytes += bytesOf(m_index, &dict, nullptr);
         // The data runs to an "EI" standing alone.
         const char* p = lexer.position();
         std::string_view rest(p, size_t(lexer.end() - p));
@@ -690,7 +817,8 @@ std::list<Judged>& judgedFiles()
 
 bool withinLimits(const PageCost& cost)
 {
-    return cost.imagePixels <= PageLimits::kImagePixels && cost.saveDepth <= PageLimits::kSaveDepth &&
+    return cost.imagePixels <= PageLimits::kImagePixels && cost.imageBytes <= PageLimits::kImageBytes &&
+           cost.saveDepth <= PageLimits::kSaveDepth &&
            cost.operators <= PageLimits::kOperators && cost.contentBytes <= PageLimits::kContentBytes;
 }
 

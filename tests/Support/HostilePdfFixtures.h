@@ -45,8 +45,10 @@ inline std::string deflated(const std::string& bytes)
     return out;
 }
 
-// A one-page letter document drawing `content` with /Im1 as the given stream object when set.
-inline std::string onePage(const std::string& content, const std::string& imageObject = {})
+// A one-page document (letter unless told) drawing `content` with /Im1 as the given stream
+// object when set.
+inline std::string onePage(const std::string& content, const std::string& imageObject = {},
+                           const Box& media = {0, 0, 612, 792})
 {
     Writer w;
     int catalog = w.reserve();
@@ -55,7 +57,7 @@ inline std::string onePage(const std::string& content, const std::string& imageO
     if (!imageObject.empty())
         resources = "/Resources << /XObject << /Im1 " + std::to_string(w.add(imageObject)) + " 0 R >> >>";
     int contents = w.add(Writer::stream("/Filter /FlateDecode", deflated(content)));
-    int page = w.add("<< /Type /Page /Parent " + std::to_string(pages) + " 0 R /MediaBox [0 0 612 792] " + resources +
+    int page = w.add("<< /Type /Page /Parent " + std::to_string(pages) + " 0 R /MediaBox " + boxText(media) + " " + resources +
                      " /Contents " + std::to_string(contents) + " 0 R >>");
     w.set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
     w.set(catalog, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");

@@ -23,6 +23,72 @@ namespace {
 using readertest::Leaving;
 using readertest::ReaderWindowTest;
 
+// A page of the given size holding one picture over all of it.
+std::string picturePdf(double width, double height, const std::string& image)
+{
+    std::string content = "q " + pdffix::num(width) + " 0 0 " + pdffix::num(height) + " 0 0 cm /Im1 Do Q";
+    return pdffix::onePage(content, image, pdffix::Box{0, 0, width, height});
+}
+
+// A 1-bit scan at 600 dots an inch: white paper with a black block over the middle ninth.
+std::string bilevelScan(int width, int height, double pageW, double pageH)
+{
+    size_t row = size_t(width + 7) / 8;
+    std::string white(row, '\xFF'), banded(row, '\xFF');
+    for (int x = width / 3; x < 2 * width / 3; ++x)
+        banded[size_t(x) / 8] = char(banded[size_t(x) / 8] & ~(0x80 >> (x % 8)));
+    std::string bits;
+    bits.reserve(row * size_t(height));
+    for (int y = 0; y < height; ++y)
+        bits += y >= height / 3 && y < 2 * height / 3 ? banded : white;
+    return picturePdf(pageW, pageH,
+                      pdffix::Writer::stream("/Type /XObject /Subtype /Image /Width " + std::to_string(width) +
+                                                 " /Height " + std::to_string(height) +
+                                                 " /ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /FlateDecode",
+                                             pdffix::deflated(bits)));
+}
+
+// A colour scan at 300 dots an inch as scanners write it (JPEG): red above, blue below.
+std::string colourScan(int width, int height, double pageW, double pageH)
+{
+    auto paper = gfx::Context::createBitmap(gfx::Size{double(width), double(height)});
+    paper->setFillColor(gfx::Color(0.8, 0.1, 0.1, 1));
+    paper->fillRect(gfx::Rect(0, 0, width, height / 2.0));
+    paper->setFillColor(gfx::Color(0.1, 0.1, 0.8, 1));
+    paper->fillRect(gfx::Rect(0, height / 2.0, width, height / 2.0));
+    auto jpeg = paper->makeImage().jpegData(0.85);
+    return picturePdf(pageW, pageH,
+                      pdffix::Writer::stream("/Type /XObject /Subtype /Image /Width " + std::to_string(width) +
+                                                 " /Height " + std::to_string(height) +
+                                                 " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode",
+                                             std::string(jpeg.begin(), jpeg.end())));
+}
+
+// A JPEG whose frame header claims 23000 x 23000 pixels under a dictionary that says 64 x 64:
+// its decoder goes by the frame.
+std::string understatedJpegPdf()
+{
+    auto small = gfx::Context::createBitmap(gfx::Size{64, 64});
+    small->setFillColor(gfx::Color(0.2, 0.4, 0.6, 1));
+    small->fillRect(gfx::Rect(0, 0, 64, 64));
+    auto bytes = small->makeImage().jpegData(0.8);
+    std::string jpeg(bytes.begin(), bytes.end());
+    bool patched = false;
+    for (size_t i = 0; i + 9 < jpeg.size() && !patched; ++i)
+        if (uint8_t(jpeg[i]) == 0xFF && uint8_t(jpeg[i + 1]) == 0xC0) {
+            for (size_t at : {i + 5, i + 7}) {
+                jpeg[at] = char(23000 >> 8);
+                jpeg[at + 1] = char(23000 & 0xFF);
+            }
+            patched = true;
+        }
+    EXPECT_TRUE(patched);
+    return pdffix::onePage("q 612 0 0 792 0 0 cm /Im1 Do Q",
+                           pdffix::Writer::stream("/Type /XObject /Subtype /Image /Width 64 /Height 64 /ColorSpace "
+                                                  "/DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode",
+                                                  jpeg));
+}
+
 class ReaderLimitsTest : public ReaderWindowTest {
 protected:
     void TearDown() override
@@ -110,6 +176,43 @@ TEST_F(ReaderLimitsTest, HostilePagesAreRefusedWithAMessage)
     }
 }
 
+// Ordinary scans are shown, not refused: a 1-bit A3 page at 600 dots an inch (ten kilobytes
+// on disk, 70 million pixels) and an A4 colour page at 300.
+TEST_F(ReaderLimitsTest, ScansAreDrawn)
+{
+    struct Case {
+        const char* name;
+        std::string bytes;
+        gfx::Color lower, top; // three fifths and a tenth down the page, across its middle
+    } cases[] = {
+        {"a3-600-bilevel.pdf", bilevelScan(7016, 9921, 842, 1191), gfx::Color::black(), gfx::Color::white()},
+        {"a4-300-colour.pdf", colourScan(2480, 3508, 595, 842), gfx::Color(0.1, 0.1, 0.8, 1),
+         gfx::Color(0.8, 0.1, 0.1, 1)},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        open(place(std::string("Documents/acme/Pdf/") + c.name, c.bytes));
+        ASSERT_NO_FATAL_FAILURE();
+        PdfContentView* view = shown(1);
+        ASSERT_NE(view, nullptr);
+        EXPECT_EQ(view->unavailable(), PdfContentPage::Unavailable::None);
+        ASSERT_NE(view->contentPage(), nullptr);
+        EXPECT_EQ(view->messageLabel(), nullptr);
+        drawNow(*view);
+        gfx::Image shot = window->snapshot();
+        gfx::Rect page = view->containerView()->convertRectToView(view->containerView()->bounds(), nullptr);
+        auto near = [](gfx::Color a, gfx::Color b) {
+            return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b) < 0.25;
+        };
+        gfx::Color lower = shot.colorAt(int(page.midX()), int(page.minY() + page.height() * 0.6));
+        gfx::Color top = shot.colorAt(int(page.midX()), int(page.minY() + page.height() / 10));
+        EXPECT_TRUE(near(lower, c.lower)) << lower.r << " " << lower.g << " " << lower.b;
+        EXPECT_TRUE(near(top, c.top)) << top.r << " " << top.g << " " << top.b;
+        window->setRootViewController(nullptr);
+        reader.reset();
+    }
+}
+
 // What the limits read from the file itself: a real photo page passes, each hostile page fails
 // on its own count.
 TEST_F(ReaderLimitsTest, PageCostsComeFromTheFile)
@@ -123,12 +226,18 @@ TEST_F(ReaderLimitsTest, PageCostsComeFromTheFile)
         std::string bytes;
         bool drawable;
         double pixels;
+        double decoded; // bytes, at the pictures' own depth
         size_t depth; // at least; counting stops past a limit
     } cases[] = {
-        {"text.pdf", pdffix::build(plan), true, 0, 0},
-        {"huge-jpeg.pdf", pdffix::hugeJpegPdf(), false, 23000.0 * 23000, 1},
-        {"image-bomb.pdf", pdffix::imageBombPdf(), false, 12000.0 * 12000, 1},
-        {"unbalanced-saves.pdf", pdffix::unbalancedSavesPdf(), false, 0, pdf::PageLimits::kSaveDepth + 1},
+        {"text.pdf", pdffix::build(plan), true, 0, 0, 0},
+        {"huge-jpeg.pdf", pdffix::hugeJpegPdf(), false, 23000.0 * 23000, 23000.0 * 23000 * 3, 1},
+        {"understated-jpeg.pdf", understatedJpegPdf(), false, 64.0 * 64, 23000.0 * 23000 * 3, 1},
+        {"image-bomb.pdf", pdffix::imageBombPdf(), false, 12000.0 * 12000, 12000.0 * 12000 * 3, 1},
+        {"unbalanced-saves.pdf", pdffix::unbalancedSavesPdf(), false, 0, 0, pdf::PageLimits::kSaveDepth + 1},
+        // Scans: 1 bit at 600 dots an inch on A3 and on A0, colour at 300 on A4 and A3.
+        {"a3-600-bilevel.pdf", bilevelScan(7016, 9921, 842, 1191), true, 7016.0 * 9921, 877.0 * 9921, 1},
+        {"a0-600-bilevel.pdf", bilevelScan(19866, 28087, 2384, 3370), true, 19866.0 * 28087, 2484.0 * 28087, 1},
+        {"a4-300-colour.pdf", colourScan(2480, 3508, 595, 842), true, 2480.0 * 3508, 2480.0 * 3508 * 3, 1},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -136,6 +245,7 @@ TEST_F(ReaderLimitsTest, PageCostsComeFromTheFile)
         pdf::PageCost cost = pdf::pageCost(path, 1);
         EXPECT_TRUE(cost.read);
         EXPECT_EQ(cost.imagePixels, c.pixels);
+        EXPECT_EQ(cost.imageBytes, c.decoded);
         EXPECT_GE(cost.saveDepth, c.depth);
         EXPECT_EQ(pdf::withinLimits(cost), c.drawable);
         EXPECT_EQ(pdf::pageIsDrawable(path, 1), c.drawable);

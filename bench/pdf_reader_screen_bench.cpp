@@ -232,7 +232,7 @@ benchsupport::ProgramTimes peerPage(const std::string& path, int page, double pi
 
 // Wall and processor times, ours (this process, every thread) and the peer's (its own).
 struct Times {
-    std::vector<double> ours, peer, oursCpu, peerCpu, shown;
+    std::vector<double> ours, peer, oursCpu, oursMainCpu, peerCpu, shown;
     void addPeer(const benchsupport::ProgramTimes& t)
     {
         peer.push_back(t.ok ? t.wallMs : NAN);
@@ -249,6 +249,8 @@ struct Times {
         state.counters["cpu_ratio"] = oc > 0 ? pc / oc : 0;
         if (!shown.empty())
             state.counters["shown_ms"] = median(shown);
+        // The main thread's share (the rest ran on the workers).
+        state.counters["ours_main_cpu_ms"] = median(oursMainCpu);
         state.SetLabel(label);
         std::printf("%-26s pdftoppm / ours: wall %.2f (%.1f / %.1f ms), processor %.2f (%.1f / %.1f ms), "
                     "medians of %zu and %zu\n",
@@ -341,7 +343,7 @@ void BM_OpenToPage1Drawn(benchmark::State& state)
             if (run >= 0 && run % 2)
                 times.addPeer(peerPage(s.path, 1, zoom));
             forgetEarlierRuns();
-            double cpuStart = benchsupport::selfCpuMs();
+            double cpuStart = benchsupport::selfCpuMs(), mainStart = benchsupport::threadCpuMs();
             auto start = Clock::now();
             auto reader = openReader(window, s.path, 1);
             if (!screen.runUntil([&] { return pageShown(*reader, 1); })) {
@@ -351,6 +353,7 @@ void BM_OpenToPage1Drawn(benchmark::State& state)
             if (run >= 0) {
                 times.ours.push_back(msSince(start));
                 times.oursCpu.push_back(benchsupport::selfCpuMs() - cpuStart);
+                times.oursMainCpu.push_back(benchsupport::threadCpuMs() - mainStart);
             }
             zoom = pixelsPerPoint(*reader, window, 1);
             // What the open set off goes on before the reader closes, untimed.
@@ -382,7 +385,7 @@ void BM_PageTurn(benchmark::State& state)
             if (turn % 2)
                 times.addPeer(peerPage(s.path, page, zoom));
             int rendersBefore = PdfThumbRender::renderCount;
-            double cpuStart = benchsupport::selfCpuMs();
+            double cpuStart = benchsupport::selfCpuMs(), mainStart = benchsupport::threadCpuMs();
             auto start = Clock::now();
             reader->showDocumentPage(page); // as a page bar tap turns
             screen.runUntil([&] { return pageShown(*reader, page); });
@@ -390,6 +393,7 @@ void BM_PageTurn(benchmark::State& state)
             screen.runUntil([&] { return pageShown(*reader, page) && screenIdle(*reader); });
             times.ours.push_back(msSince(start));
             times.oursCpu.push_back(benchsupport::selfCpuMs() - cpuStart);
+            times.oursMainCpu.push_back(benchsupport::threadCpuMs() - mainStart);
             renders.push_back(PdfThumbRender::renderCount - rendersBefore);
             if (turn % 2 == 0)
                 times.addPeer(peerPage(s.path, page, zoom));

@@ -1,6 +1,7 @@
 #include "Platform/Pdf/Document.h"
 
 #include "Platform/Graphics/Context.h"
+#include "Platform/Pdf/PageCost.h"
 
 #include <poppler.h>
 #include <poppler/cpp/poppler-document.h>
@@ -240,6 +241,10 @@ void Page::draw(gfx::Context& context, const gfx::Rect& into) const
 bool Page::holdsLargePictures() const
 {
     // Called under the document's lock.
+    // A page that draws no picture at all needs no search for them, which interprets the
+    // whole page a second time (a text page would cost twice its drawing).
+    if (!m_largePictures && pageDrawsPictures(m_state->path, m_number) == false)
+        m_largePictures = false;
     if (!m_largePictures) {
         double covered = 0;
         GList* images = poppler_page_get_image_mapping(static_cast<PopplerPage*>(m_page));

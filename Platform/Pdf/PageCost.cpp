@@ -798,12 +798,18 @@ PageCost measure(const Index& index, int number)
     return cost;
 }
 
+// What the reader asks of a page, answered once per version of the file.
+struct Verdict {
+    bool drawable = true;
+    std::optional<bool> pictures; // nothing when the page could not be read
+};
+
 // The files last judged, with their index and answers: the reader asks for the same document
-// from its page views and its thumbnails.
+// from its page views, their drawing and its thumbnails.
 struct Judged {
     FileKey key;
     std::shared_ptr<Index> index;
-    std::map<int, bool> drawable;
+    std::map<int, Verdict> verdicts;
 };
 
 std::mutex g_mutex;
@@ -811,6 +817,36 @@ std::list<Judged>& judgedFiles()
 {
     static auto* files = new std::list<Judged>(); // plain data, reached until the very end
     return *files;
+}
+
+Verdict judge(const std::string& path, int number)
+{
+    auto key = keyOf(path);
+    if (!key)
+        return {};
+    std::lock_guard lock(g_mutex);
+    auto& files = judgedFiles();
+    auto found = std::find_if(files.begin(), files.end(), [&](const Judged& j) { return j.key == *key; });
+    if (found == files.end()) {
+        files.push_front(Judged{*key, std::make_shared<Index>(path), {}});
+        while (files.size() > 2)
+            files.pop_back();
+        found = files.begin();
+    } else {
+        files.splice(files.begin(), files, found);
+        found = files.begin();
+    }
+    auto answer = found->verdicts.find(number);
+    if (answer != found->verdicts.end())
+        return answer->second;
+    PageCost cost = measure(*found->index, number);
+    Verdict verdict;
+    // A page this reader cannot find is left to the drawing library, which repairs files.
+    verdict.drawable = !cost.read || withinLimits(cost);
+    if (cost.read)
+        verdict.pictures = cost.imagePixels > 0;
+    found->verdicts[number] = verdict;
+    return verdict;
 }
 
 } // namespace
@@ -830,29 +866,12 @@ PageCost pageCost(const std::string& path, int number)
 
 bool pageIsDrawable(const std::string& path, int number)
 {
-    auto key = keyOf(path);
-    if (!key)
-        return true;
-    std::lock_guard lock(g_mutex);
-    auto& files = judgedFiles();
-    auto found = std::find_if(files.begin(), files.end(), [&](const Judged& j) { return j.key == *key; });
-    if (found == files.end()) {
-        files.push_front(Judged{*key, std::make_shared<Index>(path), {}});
-        while (files.size() > 2)
-            files.pop_back();
-        found = files.begin();
-    } else {
-        files.splice(files.begin(), files, found);
-        found = files.begin();
-    }
-    auto answer = found->drawable.find(number);
-    if (answer != found->drawable.end())
-        return answer->second;
-    PageCost cost = measure(*found->index, number);
-    // A page this reader cannot find is left to the drawing library, which repairs files.
-    bool drawable = !cost.read || withinLimits(cost);
-    found->drawable[number] = drawable;
-    return drawable;
+    return judge(path, number).drawable;
+}
+
+std::optional<bool> pageDrawsPictures(const std::string& path, int number)
+{
+    return judge(path, number).pictures;
 }
 
 } // namespace pdf

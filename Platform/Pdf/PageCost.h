@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace pdf {
@@ -36,5 +37,8 @@ PageCost pageCost(const std::string& path, int number);
 bool withinLimits(const PageCost& cost);
 // Both at once, remembered for the file's current version.
 bool pageIsDrawable(const std::string& path, int number);
+// Whether the page draws any picture at all, remembered likewise; nothing when the page could
+// not be read this way.
+std::optional<bool> pageDrawsPictures(const std::string& path, int number);
 
 } // namespace pdf

@@ -203,10 +203,14 @@ void PdfDocument::updateProperties()
 {
     base::Date oldDate = m_fileDate;
     uint64_t oldSize = m_fileSize;
-    if (auto document = PdfDocumentOpen(fileURL(), std::nullopt))
-        m_pageCount = document->pageCount();
     readFileAttributes();
-    if (m_fileDate == oldDate && m_fileSize == oldSize)
+    bool sameFile = m_fileDate == oldDate && m_fileSize == oldSize;
+    // The file the record describes keeps its page count: it is not opened again to count.
+    if (!sameFile || !m_pageCount) {
+        if (auto document = PdfDocumentOpen(fileURL(), std::nullopt))
+            m_pageCount = document->pageCount();
+    }
+    if (sameFile)
         return;
     // Another file under the same name: its old thumbnails and pages no longer hold.
     std::string thumbs = PdfThumbCache::thumbCachePathForGUID(m_guid);

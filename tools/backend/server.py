@@ -7,6 +7,7 @@ POST /__control. See README.md beside this file for what it answers and why."""
 import argparse
 import copy
 import datetime
+import fnmatch
 import gzip
 import hashlib
 import http.server
@@ -14,10 +15,12 @@ import json
 import os
 import secrets
 import socket
+import struct
 import sys
 import threading
 import time
 import urllib.parse
+import zlib
 
 # The source tree stays as checked out: no byte-code cache beside the fixtures module.
 sys.dont_write_bytecode = True
@@ -68,7 +71,35 @@ RAW_PRESETS = {
     "html": "<html><head><title>Gateway</title></head><body><h1>Service unavailable</h1></body></html>",
 }
 FAULT_KINDS = ("status", "raw", "drop", "delay", "slow", "truncate", "notFound", "error500", "ignoreRange",
-               "wrongOffset", "gzip", "chunked")
+               "wrongOffset", "gzip", "chunked", "corrupt", "gzipBomb")
+
+
+_bombs = {}
+_bombs_lock = threading.Lock()
+
+
+def gzip_bomb(size):
+    """A gzip body of a JSON envelope's opening followed by blanks, `size` bytes inflated; made once per size.
+    After a full flush deflate starts afresh, so each MiB of blanks compresses to the same bytes."""
+    with _bombs_lock:
+        made = _bombs.get(size)
+        if made is None:
+            head = b'{"content":{"product":['
+            blank = b" " * (1 << 20)
+            size = max(size, len(head))
+            count, rest = divmod(size - len(head), len(blank))
+            packer = zlib.compressobj(9, zlib.DEFLATED, -15)
+            first = packer.compress(head) + packer.flush(zlib.Z_FULL_FLUSH)
+            repeated = packer.compress(blank) + packer.flush(zlib.Z_FULL_FLUSH) if count else b""
+            last = packer.compress(blank[:rest]) + packer.flush(zlib.Z_FINISH)
+            crc = zlib.crc32(head)
+            for _ in range(count):
+                crc = zlib.crc32(blank, crc)
+            crc = zlib.crc32(blank[:rest], crc)
+            made = b"".join([b"\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\xff", first, repeated * count, last,
+                             struct.pack("<II", crc & 0xFFFFFFFF, size & 0xFFFFFFFF)])
+            _bombs[size] = made
+        return made
 
 
 class BadRequest(Exception):
@@ -95,7 +126,18 @@ class State:
         self.files = fixtures.FileStore()
         self.log = []
         self.start_fixture = fixture_name
+        # (file-name pattern, path) pairs; the first match serves that file's bytes.
+        self.picture_files = []
+        self._picture_bytes = {}
         self.reset(fixture_name)
+
+    def picture_file(self, path):
+        with self.lock:
+            data = self._picture_bytes.get(path)
+            if data is None:
+                with open(path, "rb") as f:
+                    data = self._picture_bytes[path] = f.read()
+            return data
 
     def reset(self, name):
         data = fixtures.load(name)
@@ -738,10 +780,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         with state.lock:
             fault = state.take_fault(command, False, kinds=("status", "raw", "delay", "slow", "truncate", "gzip",
-                                                            "chunked", "error500", "notFound"))
+                                                            "chunked", "error500", "notFound", "gzipBomb"))
         if fault is not None and fault["kind"] == "delay":
             time.sleep(float(fault.get("seconds", 1)))
-        if fault is not None and fault["kind"] in ("raw", "error500", "notFound"):
+        if fault is not None and fault["kind"] in ("raw", "error500", "notFound", "gzipBomb"):
             return self.answer_fault_body(fault)
         if fault is not None and fault["kind"] == "status" and not fault.get("keepContent"):
             return self.answer_envelope(envelope(str(fault["status"])), fault)
@@ -766,6 +808,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.record["answer"] = {"raw": fault.get("preset", "body")}
             return self.send(200, body.encode("utf-8"), "text/html" if body.startswith("<") else "application/json",
                              fault)
+        if kind == "gzipBomb":
+            self.record["answer"] = {"raw": "gzipBomb"}
+            body = gzip_bomb(int(fault.get("inflatesTo", 2 << 30)))
+            self.record["answer"].update({"http": 200, "bytes": len(body), "fault": kind})
+            self.write_log()
+            self.send_response(200)
+            self.send_header("Content-Type", "application/json;charset=UTF-8")
+            self.send_header("Content-Encoding", "gzip")
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+            return
         if kind == "error500":
             self.record["answer"] = {}
             return self.send(500, b"<html><body><h1>500 Internal Server Error</h1></body></html>", "text/html", fault)
@@ -790,11 +844,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send(404, b"Not found\n", "text/plain")
         with state.lock:
             fault = state.take_fault(name, True, kinds=("slow", "truncate", "notFound", "error500", "ignoreRange",
-                                                        "wrongOffset", "gzip", "chunked", "delay", "raw"))
+                                                        "wrongOffset", "gzip", "chunked", "delay", "raw",
+                                                        "corrupt"))
         if fault is not None and fault["kind"] == "delay":
             time.sleep(float(fault.get("seconds", 1)))
         if fault is not None and fault["kind"] in ("notFound", "error500", "raw"):
             return self.answer_fault_body(fault)
+        if fault is not None and fault["kind"] == "corrupt":
+            # Whole and framed right, but its middle bytes are garbled.
+            garbled = bytearray(data)
+            for i in range(len(garbled) // 4, len(garbled) // 2):
+                garbled[i] ^= 0x5A
+            data = bytes(garbled)
         total = len(data)
         wanted = self.headers.get("Range")
         if wanted and not (fault is not None and fault["kind"] == "ignoreRange"):
@@ -846,7 +907,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if not ((folder in FILE_FOLDERS) or (folder == "" and name == "SkinImages.zip")):
                 return name, None
             data, skin = state.data, state.per_run.get("skinVersion", 1)
-        return name, state.files.lookup(data, skin, (folder + "/" if folder else "") + name)
+            listed = state.files.lookup(data, skin, (folder + "/" if folder else "") + name)
+        # A product picture the fixture names may be served from a file given at start.
+        if listed is not None and folder == "product":
+            for pattern, path in state.picture_files:
+                if fnmatch.fnmatchcase(name, pattern):
+                    return name, state.picture_file(path)
+        return name, listed
 
     # --- control ---
 
@@ -1028,10 +1095,20 @@ def main(argv=None):
     parser.add_argument("--nagle", action="store_true",
                         help="answer with Nagle's algorithm on: the head and the body in two writes, the body "
                              "held until the head is acknowledged")
+    parser.add_argument("--picture-file", action="append", default=[], metavar="PATTERN=FILE",
+                        help="serve FILE for every product picture the fixture names whose file name matches the "
+                             "shell pattern PATTERN (first match wins; repeatable)")
     args = parser.parse_args(argv)
+    pictures = []
+    for entry in args.picture_file:
+        pattern, sep, path = entry.partition("=")
+        if not sep or not pattern or not os.path.isfile(path):
+            parser.error("--picture-file wants PATTERN=FILE with an existing file: %r" % entry)
+        pictures.append((pattern, os.path.abspath(path)))
     if not args.host.startswith("127.") and args.host != "localhost":
         parser.error("the back end listens on loopback only")
     backend = Backend(args.fixture, args.host, args.port, args.file_port, args.path, args.image_path, args.nagle)
+    backend.state.picture_files = pictures
     backend.start()
     print("backend listening on %s commands %d files %d path %s image-path %s fixture %s" % (
         args.host, backend.listeners["commands"].port, backend.listeners["files"].port, args.path, args.image_path,

@@ -231,6 +231,41 @@ bool SkinManager::initializeSkinImage()
     return ok;
 }
 
+bool SkinManager::replaceSkinImage()
+{
+    namespace fs = std::filesystem;
+    auto client = PublicFunction::clientFolderPath(LoginMode::sharedInstance()->clientID());
+    if (!client)
+        return false;
+    std::error_code ec;
+    fs::path skin = fs::path(*client) / "SkinImages";
+    fs::path archive = fs::path(*client) / "SkinImages.zip";
+    if (!fs::is_regular_file(archive, ec))
+        return false;
+    auto staging = makeStaging(*client, ".skin-");
+    if (!staging)
+        return false;
+    bool ok = unzipInto(archive.string(), *staging) && fs::is_directory(*staging / "SkinImages", ec);
+    // The old skin steps aside into the staging folder and goes with it only after the swap.
+    fs::path old = *staging / "old-SkinImages";
+    bool movedAside = false;
+    if (ok && fs::exists(skin, ec)) {
+        fs::rename(skin, old, ec);
+        ok = !ec;
+        movedAside = ok;
+    }
+    if (ok) {
+        fs::rename(*staging / "SkinImages", skin, ec);
+        ok = !ec;
+        if (!ok && movedAside)
+            fs::rename(old, skin, ec);
+    }
+    fs::remove_all(*staging, ec);
+    if (!ok)
+        base::log("The new skin archive could not be unpacked; the previous skin stays.");
+    return ok;
+}
+
 float SkinManager::getUIScreenScaleFactor()
 {
     float factor = g_scaleFactor.load();

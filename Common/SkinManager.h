@@ -24,6 +24,9 @@ public:
     bool initializeDemoZip();
     // Unpacks the logged-in client's "SkinImages.zip" once; YES at once when its folder exists.
     bool initializeSkinImage();
+    // Unpacks a freshly downloaded "SkinImages.zip" beside the client's skin folder and puts it
+    // in place only when the whole archive unpacked; otherwise the skin there is stays.
+    bool replaceSkinImage();
 
     static constexpr const char* kDemoTenants[2] = {"tolbernix_", "wendloft_"};
 

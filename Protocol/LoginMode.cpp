@@ -436,11 +436,13 @@ void LoginMode::requestSkin()
 void LoginMode::skinAnswer(const NetBaseRst& result)
 {
     if (result.status == "200") {
-        m_needUpdateSkin = false;
-        syncFinishedtype("skin");
-        if (auto folder = clientFolder(); folder && base::FileManager::exists(*folder + "/SkinImages"))
-            base::FileManager::removeRecursively(*folder + "/SkinImages", *folder);
-        base::log("request download finish success!");
+        // Swapped in only once it unpacked whole: a damaged archive keeps the skin there is,
+        // and the update stays pending for the next login.
+        if (SkinManager::sharedInstance()->replaceSkinImage()) {
+            m_needUpdateSkin = false;
+            syncFinishedtype("skin");
+            base::log("request download finish success!");
+        }
     } else {
         base::logf("the skin archive did not arrive (%s), the previous skin stays", result.status.c_str());
     }

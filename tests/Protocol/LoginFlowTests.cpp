@@ -586,6 +586,53 @@ TEST_F(LoginFlowTest, SkinArchivesNewMissingAndHostile)
     EXPECT_TRUE(login()->needUpdateSkin()) << ::testing::PrintToString(commands());
 }
 
+TEST_F(LoginFlowTest, ADamagedSkinArchiveKeepsTheSkinThereIs)
+{
+    ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "AcmeCo")));
+    ASSERT_TRUE(fs::exists(client() / "SkinImages/homelogo.png"));
+    auto logo = fs::file_size(client() / "SkinImages/homelogo.png");
+    logout();
+
+    struct Case {
+        const char* name;
+        const char* kind;
+        std::string extra;
+    };
+    const Case cases[] = {
+        {"bytes that are no archive", "raw", R"("body": "PK not an archive at all")"},
+        {"an archive with garbled entries", "corrupt", ""},
+    };
+    ASSERT_TRUE(backend->setPerRun(R"("skinUpdated": 1, "skinVersion": 2)"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(backend->control(R"({"clearFaults": true})"));
+        ASSERT_TRUE(backend->setFault("SkinImages.zip", c.kind, 0, c.extra));
+        size_t from = mark();
+        ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "AcmeCo")));
+        EXPECT_EQ(recorder->events, std::vector<std::string>{"success"});
+        EXPECT_EQ(count(commands(from), "file"), 1) << ::testing::PrintToString(commands(from));
+        // The old skin is whole and nothing of the new one slipped in; the update waits.
+        ASSERT_TRUE(fs::exists(client() / "SkinImages/homelogo.png"));
+        EXPECT_EQ(fs::file_size(client() / "SkinImages/homelogo.png"), logo);
+        EXPECT_FALSE(fs::exists(client() / "SkinImages/extra.png"));
+        EXPECT_EQ(count(commands(from), "517:skin"), 0) << ::testing::PrintToString(commands(from));
+        EXPECT_TRUE(login()->needUpdateSkin());
+        std::vector<std::string> left;
+        for (auto& entry : fs::directory_iterator(client()))
+            if (entry.path().filename().string().rfind(".skin-", 0) == 0)
+                left.push_back(entry.path().filename().string());
+        EXPECT_TRUE(left.empty()) << ::testing::PrintToString(left);
+        logout();
+    }
+
+    // The next good archive replaces it.
+    ASSERT_TRUE(backend->control(R"({"clearFaults": true})"));
+    ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "AcmeCo")));
+    EXPECT_TRUE(fs::exists(client() / "SkinImages/extra.png"));
+    EXPECT_TRUE(fs::exists(client() / "SkinImages/homelogo.png"));
+    EXPECT_FALSE(login()->needUpdateSkin());
+}
+
 TEST_F(LoginFlowTest, AHostileSkinArchiveWritesNothingOutsideTheClientFolder)
 {
     backend->stop();

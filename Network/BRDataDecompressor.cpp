@@ -207,40 +207,78 @@ std::optional<base::Bytes> BRDataDecompressor::uncompressDataLimitError(const ba
 {
     if (tooLarge)
         *tooLarge = false;
-    BRDataDecompressor decompressor;
-    if (auto setupError = decompressor.setupStream()) {
-        if (error)
+    // Empty data holds no stream: nothing, as from a piece-by-piece decompressor.
+    if (data.empty()) {
+        BRDataDecompressor decompressor;
+        if (auto setupError = decompressor.setupStream(); setupError && error)
             *error = setupError;
         return std::nullopt;
     }
-    // Empty data holds no stream: nothing, as from a piece-by-piece decompressor.
-    if (data.empty())
-        return std::nullopt;
-    base::Bytes out;
-    out.reserve(size_t(std::min<uint64_t>(limit, uint64_t(data.size()) * 3)));
-    bool over = false;
-    Writer append = [&](const uint8_t* piece, size_t size) {
-        if (out.size() + size > limit) {
-            over = true;
-            return false;
+    WholeInflation whole = inflateWholeWithin(data.data(), data.size(), limit);
+    if (whole.bytes)
+        return std::move(whole.bytes);
+    if (whole.tooLarge && tooLarge)
+        *tooLarge = true;
+    if (error) {
+        if (whole.error)
+            *error = whole.error;
+        else if (whole.endedEarly)
+            *error = inflateErrorWithCode(Z_BUF_ERROR);
+    }
+    return std::nullopt;
+}
+
+BRDataDecompressor::WholeInflation BRDataDecompressor::inflateWholeWithin(const uint8_t* data, size_t length,
+                                                                          uint64_t limit)
+{
+    WholeInflation result;
+    // One pass to measure, through the stream's own bounded buffer.
+    uint64_t size = 0;
+    {
+        BRDataDecompressor measure;
+        if (auto setupError = measure.setupStream()) {
+            result.error = setupError;
+            return result;
         }
-        out.insert(out.end(), piece, piece + size);
+        Writer count = [&](const uint8_t*, size_t piece) {
+            if (size + piece > limit) {
+                result.tooLarge = true;
+                return false;
+            }
+            size += piece;
+            return true;
+        };
+        base::ErrorPtr inflateError;
+        if (!measure.uncompressBytesLengthIntoError(data, length, count, &inflateError)) {
+            result.error = result.tooLarge ? nullptr : inflateError;
+            return result;
+        }
+        if (!measure.streamEnded()) {
+            result.endedEarly = true;
+            return result;
+        }
+    }
+    // The second pass gives the same bytes into room made once.
+    BRDataDecompressor fill;
+    if (auto setupError = fill.setupStream()) {
+        result.error = setupError;
+        return result;
+    }
+    base::Bytes out;
+    out.reserve(size_t(size));
+    Writer append = [&](const uint8_t* piece, size_t pieceLength) {
+        if (out.size() + pieceLength > size)
+            return false;
+        out.insert(out.end(), piece, piece + pieceLength);
         return true;
     };
     base::ErrorPtr inflateError;
-    if (!decompressor.uncompressBytesLengthIntoError(data.data(), data.size(), append, &inflateError)) {
-        if (over && tooLarge)
-            *tooLarge = true;
-        if (inflateError && error)
-            *error = inflateError;
-        return std::nullopt;
+    if (!fill.uncompressBytesLengthIntoError(data, length, append, &inflateError) || out.size() != size) {
+        result.error = inflateError ? inflateError : inflateErrorWithCode(Z_DATA_ERROR);
+        return result;
     }
-    if (!decompressor.streamEnded()) {
-        if (error)
-            *error = inflateErrorWithCode(Z_BUF_ERROR);
-        return std::nullopt;
-    }
-    return out;
+    result.bytes = std::move(out);
+    return result;
 }
 
 bool BRDataDecompressor::uncompressDataFromFileToFileError(const std::string& sourcePath,

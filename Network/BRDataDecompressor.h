@@ -45,6 +45,16 @@ public:
     // The same, refusing to inflate past `limit` bytes: then nullopt, *tooLarge set, no error.
     static std::optional<base::Bytes> uncompressDataLimitError(const base::Bytes& data, uint64_t limit,
                                                                bool* tooLarge, base::ErrorPtr* error);
+    // A whole body inflated within `limit` bytes. The inflated size is measured first, so a
+    // body past the limit is refused without being held, and one within it is inflated into a
+    // buffer of exactly its size (never grown by copying).
+    struct WholeInflation {
+        std::optional<base::Bytes> bytes; // set on success (possibly empty)
+        bool tooLarge = false;
+        bool endedEarly = false; // the data stops before its stream does
+        base::ErrorPtr error;    // an inflate failure
+    };
+    static WholeInflation inflateWholeWithin(const uint8_t* data, size_t length, uint64_t limit);
     // Inflates a file into a file within this decompressor's limits.
     static bool uncompressDataFromFileToFileError(const std::string& sourcePath,
                                                   const std::string& destinationPath,

@@ -167,6 +167,9 @@ public:
     // fails (code 1) and keeps nothing; far above what the application's commands receive.
     static constexpr uint64_t kDefaultMaximumInMemoryResponseSize = uint64_t(64) << 20;
     uint64_t maximumInMemoryResponseSize() const { return m_maximumInMemoryResponseSize; }
+    // The failure of an answer refused for passing maximumInMemoryResponseSize (its cause).
+    static constexpr const char* kAnswerTooLargeDomain = "BRHTTPRequestAnswerTooLarge";
+    static bool isAnswerTooLarge(const base::ErrorPtr& error);
     void setMaximumInMemoryResponseSize(uint64_t bytes) { m_maximumInMemoryResponseSize = bytes; }
 
     const std::string& downloadDestinationPath() const { return m_downloadDestinationPath; }

@@ -715,9 +715,17 @@ bool BRHTTPRequest::inflateBacklog()
 
 base::ErrorPtr BRHTTPRequest::answerTooLargeError() const
 {
-    return brRequestError(BRConnectionFailureErrorType, "The request failed: answer larger than " +
-                                                            std::to_string(m_maximumInMemoryResponseSize.load()) +
-                                                            " bytes");
+    std::string limit = std::to_string(m_maximumInMemoryResponseSize.load());
+    return brRequestError(BRConnectionFailureErrorType, "The request failed: answer larger than " + limit + " bytes",
+                          base::Error::make(kAnswerTooLargeDomain, 1, "answer larger than " + limit + " bytes"));
+}
+
+bool BRHTTPRequest::isAnswerTooLarge(const base::ErrorPtr& error)
+{
+    for (const base::Error* e = error.get(); e; e = e->underlying.get())
+        if (e->domain == kAnswerTooLargeDomain)
+            return true;
+    return false;
 }
 
 void BRHTTPRequest::failAnswerTooLarge()
@@ -747,29 +755,17 @@ base::ErrorPtr BRHTTPRequest::inflateResponseData()
         m_inflatedResponseData = base::Bytes{};
         return nullptr;
     }
-    BRDataDecompressor decompressor;
-    if (auto error = decompressor.setupStream())
-        return error;
-    uint64_t limit = m_maximumInMemoryResponseSize;
-    base::Bytes out;
-    out.reserve(size_t(std::min<uint64_t>(limit, uint64_t(m_rawResponseData.size()) * 4)));
-    bool tooLarge = false;
-    auto take = [&](const uint8_t* bytes, size_t length) {
-        if (uint64_t(out.size()) + length > limit) {
-            tooLarge = true;
-            return false;
-        }
-        out.insert(out.end(), bytes, bytes + length);
-        return true;
-    };
-    base::ErrorPtr error;
-    if (!decompressor.uncompressBytesLengthIntoError(m_rawResponseData.data(), m_rawResponseData.size(), take, &error))
-        return tooLarge ? answerTooLargeError() : error;
+    auto whole = BRDataDecompressor::inflateWholeWithin(m_rawResponseData.data(), m_rawResponseData.size(),
+                                                        m_maximumInMemoryResponseSize);
+    if (whole.tooLarge)
+        return answerTooLargeError();
     // Held in memory, a cut answer would pass for a whole (empty) one: it fails as it does
     // when inflated on the fly or into a file.
-    if (!decompressor.streamEnded())
+    if (whole.endedEarly)
         return brRequestError(BRCompressionError, "Decompression of the answer failed: the data ended early");
-    m_inflatedResponseData = std::move(out);
+    if (!whole.bytes)
+        return whole.error;
+    m_inflatedResponseData = std::move(whole.bytes);
     return nullptr;
 }
 

@@ -20,6 +20,8 @@ const char* const HttpNetworkCtrl::kFailureText =
     R"({"content":"","results":[{"detail":"","message":"Network error!","status":"999"}]})";
 const char* const HttpNetworkCtrl::kMissingFileText =
     R"({"content":"","results":[{"detail":"","message":"File is not exist!","status":"404"}]})";
+const char* const HttpNetworkCtrl::kAnswerTooLargeText =
+    R"({"content":"","results":[{"detail":"","message":"Answer too large!","status":"ANSWERTOOLARGE"}]})";
 const char* const HttpNetworkCtrl::kDownloadDoneText =
     R"({"content":"","results":[{"detail":"","message":"Download Successfully!","status":"200"}]})";
 
@@ -357,6 +359,12 @@ void HttpNetworkCtrl::downloadFailed(DownloadRequest& request, int engineError)
 void HttpNetworkCtrl::messageFailed(MsgRequest& request, int engineError, const base::ErrorPtr& error)
 {
     int code = request.tag();
+    // The same question brings the same answer: one too large to hold is not asked for again.
+    if (BRHTTPRequest::isAnswerTooLarge(error)) {
+        dicRequestCount_.erase(code);
+        answerMessage(request, kAnswerTooLargeText, httpRspForError(engineError));
+        return;
+    }
     bool mayResend = engineError != BRRequestCancelledErrorType;
     // An upload is stored by the server once it read it: only one it never saw goes again.
     if (isUploadCommand(request.cmdCode()) && !neverReachedServer(error))

@@ -30,6 +30,7 @@ public:
 
     static const char* const kFailureText;
     static const char* const kMissingFileText;
+    static const char* const kAnswerTooLargeText;
     static const char* const kDownloadDoneText;
 
     static std::shared_ptr<HttpNetworkCtrl> sharedInstance();

@@ -21,6 +21,8 @@ inline constexpr std::string_view kStatusLocked = "114";
 // Made on the device: a transport failure after the retries, a file missing on the server.
 inline constexpr std::string_view kStatusNetworkError = "999";
 inline constexpr std::string_view kStatusFileMissing = "404";
+// Made on the device: the server's answer passed the room allowed for it and was refused.
+inline constexpr std::string_view kStatusAnswerTooLarge = "ANSWERTOOLARGE";
 
 inline constexpr int kCmdLogin = 258;
 inline constexpr int kCmdConfig = 260;

@@ -346,10 +346,15 @@ TEST_F(SyncEngineTest, BreaksEndTheSyncAndLeaveNoTrace)
         const char* kind;
         const char* extra;
         std::string message;
+        size_t asked;
     };
+    // A small answer that inflates past the room of a table answer (300 MiB).
+    const char* bomb = R"("inflatesTo": 314572800)";
     const std::vector<Case> cases = {
-        {"dropped every time", "513", "drop", "", Language::stringWithName("999")},
-        {"locked", "513", "status", R"("status": "114")", Language::stringWithName("114")},
+        {"dropped every time", "513", "drop", "", Language::stringWithName("999"), 2},
+        {"locked", "513", "status", R"("status": "114")", Language::stringWithName("114"), 1},
+        // Refused at once, said as it is, and not asked for again.
+        {"an answer too large to hold", "513", "gzipBomb", bomb, Language::stringWithName("ANSWERTOOLARGE"), 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -357,6 +362,7 @@ TEST_F(SyncEngineTest, BreaksEndTheSyncAndLeaveNoTrace)
         ASSERT_TRUE(backend().setFault(c.target, c.kind, 0, c.extra));
         auto calls = sync();
         EXPECT_EQ(calls, std::vector<std::string>{"break " + c.message});
+        EXPECT_EQ(commandCount(c.target), c.asked);
         EXPECT_FALSE(flag("ProductSynced"));
         EXPECT_EQ(count("brivanta_product"), 0);
         EXPECT_FALSE(SyncModel::sharedInstance()->isDownloading());

@@ -135,6 +135,11 @@ public:
                                                               int type);
     // The file's picture (documents show their cover), else the type's default picture.
     static gfx::Image getLocalImageFiletype(const std::optional<std::string>& name, int type);
+    // The same for a picture shown small: decoded to fit within maxPixels, never whole.
+    static gfx::Image getLocalImageFiletype(const std::optional<std::string>& name, int type, gfx::Size maxPixels);
+    // The pixels a product thumbnail is shown at, at most (its box at the screen's scale, with
+    // room for a larger tile).
+    static gfx::Size thumbShownPixels();
     // Makes Documents/<relativePath> with its parents when nothing is there.
     static void createDirectoryifNeed(const std::string& relativePath);
     // Whether a document may be opened: it exists and is not empty nor too big.

@@ -9,6 +9,7 @@
 #include "Platform/Graphics/Image.h"
 #include "Platform/Graphics/ImageRedraw.h"
 #include "Platform/Net/URL.h"
+#include "Common/SkinManager.h"
 #include "Protocol/LoginMode.h"
 
 #include <algorithm>
@@ -147,15 +148,30 @@ std::optional<std::string> PublicFunction::fileURLWithNameFiletype(
 
 gfx::Image PublicFunction::getLocalImageFiletype(const std::optional<std::string>& name, int type)
 {
+    return getLocalImageFiletype(name, type, gfx::Size {0, 0});
+}
+
+gfx::Image PublicFunction::getLocalImageFiletype(const std::optional<std::string>& name, int type,
+                                                 gfx::Size maxPixels)
+{
     // Documents show their cover, which lives with the library covers.
     int folderType = type >= 5 && type <= 9 ? 4 : type;
     if (auto path = filePathWithNameFiletype(name, folderType)) {
-        gfx::Image image = gfx::Image::fromFile(*path);
+        bool whole = maxPixels.width <= 0 || maxPixels.height <= 0;
+        gfx::Image image = whole ? gfx::Image::fromFile(*path) : gfx::Image::fromFileFitting(*path, maxPixels);
         if (!image.isNull())
             return image;
     }
     const FileTypeInfo* info = fileTypeInfo(type);
     return defaultPicture(info ? info->defaultPicture : "fileDefault.png");
+}
+
+gfx::Size PublicFunction::thumbShownPixels()
+{
+    // Tiles show thumbnails at up to twice the thumbnail's box; a double-resolution screen
+    // doubles that again.
+    double scale = std::max(1.0, static_cast<double>(SkinManager::getUIScreenScaleFactor()));
+    return {kThumbWidth * 2 * scale, kThumbHeight * 2 * scale};
 }
 
 void PublicFunction::createDirectoryifNeed(const std::string& relativePath)
@@ -274,18 +290,28 @@ bool PublicFunction::createImgThumbWithImgNameThumbNameFiletype(
     auto sourcePath = filePathWithNameFiletype(imageName, 1);
     if (!thumbPath || !sourcePath)
         return false;
-    if (!gfx::Image::fromFile(*thumbPath).isNull())
+    // Both are read at the thumbnail's size: a large picture is never held whole beyond the
+    // decode, which waits its turn in the process's decode budget.
+    gfx::Size box {kThumbWidth, kThumbHeight};
+    if (!gfx::Image::fromFileFitting(*thumbPath, box).isNull())
         return true;
-    gfx::Image source = gfx::Image::fromFile(*sourcePath);
-    if (source.isNull())
+    auto sourceSize = gfx::Image::sizeOfFile(*sourcePath);
+    if (!sourceSize)
         return false;
-
-    double width = std::floor(source.size().width);
-    double height = std::floor(source.size().height);
-    gfx::Image thumb = source;
+    double width = std::floor(sourceSize->width);
+    double height = std::floor(sourceSize->height);
+    gfx::Image thumb;
     if (height > kThumbHeight || width > kThumbWidth) {
         double factor = std::min(kThumbHeight / height, kThumbWidth / width);
-        thumb = gfx::redrawnImage(source, gfx::Size {width * factor, height * factor});
+        gfx::Size size {width * factor, height * factor};
+        gfx::Image source = gfx::Image::fromFileFitting(*sourcePath, size);
+        if (source.isNull())
+            return false;
+        thumb = gfx::redrawnImage(source, size);
+    } else {
+        thumb = gfx::Image::fromFile(*sourcePath);
+        if (thumb.isNull())
+            return false;
     }
     base::Bytes png = thumb.pngData();
     return !png.empty() && base::FileManager::writeAtomically(*thumbPath, png);

@@ -41,8 +41,10 @@ DetailCell::ImageReader currentReader()
     std::lock_guard guard(readerLock());
     if (readerSlot())
         return readerSlot();
-    return [](const std::optional<std::string>& name) {
-        return PublicFunction::getLocalImageFiletype(name, kProductImageType);
+    // Worked out here, on the main thread; the reader runs in the background.
+    gfx::Size shown = PublicFunction::thumbShownPixels();
+    return [shown](const std::optional<std::string>& name) {
+        return PublicFunction::getLocalImageFiletype(name, kProductImageType, shown);
     };
 }
 

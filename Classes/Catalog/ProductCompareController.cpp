@@ -138,7 +138,7 @@ void ProductCompareController::getCompareShowData()
         column->setTag(kBase + static_cast<int>(row));
         auto image = data->getImageByKeyId(product.product_id);
         PublicFunction::ImageViewFitImgImg(&column->productImageView(),
-                                           PublicFunction::getLocalImageFiletype(image ? image->image_thumb_address : std::nullopt, kProductImage));
+                                           PublicFunction::getLocalImageFiletype(image ? image->image_thumb_address : std::nullopt, kProductImage, PublicFunction::thumbShownPixels()));
         store->getItemNumberInOrder(product);
         column->setBadgeValueAnimated(product.itemNumberInOrder ? std::optional<std::string>(std::to_string(product.itemNumberInOrder))
                                                                 : std::nullopt,

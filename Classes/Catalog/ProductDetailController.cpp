@@ -565,7 +565,7 @@ void ProductDetailController::loadManyImages()
         cell->setFrame({x, 0, m_cellWidth, 92});
         cell->layoutIfNeeded();
         PublicFunction::ImageViewFitImgImg(cell->imageView_().get(),
-                                           PublicFunction::getLocalImageFiletype(m_manyImagesArray[i].image_thumb_address, 1));
+                                           PublicFunction::getLocalImageFiletype(m_manyImagesArray[i].image_thumb_address, 1, PublicFunction::thumbShownPixels()));
         m_manyImagesView->addSubview(cell);
         x += m_cellWidth + 8;
     }

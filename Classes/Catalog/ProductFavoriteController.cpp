@@ -109,7 +109,7 @@ void ProductFavoriteController::getFavoritesShowData()
         tile->setFrame({5 + step * static_cast<double>(k % kPerRow), kCellHeight * static_cast<double>(k / kPerRow), kCellWidth, kCellHeight});
         auto image = data->getImageByKeyId(favorite.product_id);
         PublicFunction::ImageViewFitImgImg(&tile->productImageView(),
-                                           PublicFunction::getLocalImageFiletype(image ? image->image_thumb_address : std::nullopt, kProductImage));
+                                           PublicFunction::getLocalImageFiletype(image ? image->image_thumb_address : std::nullopt, kProductImage, PublicFunction::thumbShownPixels()));
         tile->catalogNameLabel().setText(favorite.product_name.value_or(""));
         tile->setProductId(favorite.product_id);
         tile->skuContentLabel().setText(favorite.product_sku.value_or(""));

@@ -88,7 +88,7 @@ void RelatedProductViewcontroller::getRelatedShowData()
                 auto image = data ? data->getImageByKeyId(product.product_id) : std::nullopt;
                 PublicFunction::ImageViewFitImgImg(
                     &cell->productImageView(),
-                    PublicFunction::getLocalImageFiletype(image ? image->image_thumb_address : std::nullopt, 1));
+                    PublicFunction::getLocalImageFiletype(image ? image->image_thumb_address : std::nullopt, 1, PublicFunction::thumbShownPixels()));
                 cell->catalogNameLabel().setText(product.product_name.value_or(""));
                 cell->setProductId(product.product_id);
                 cell->skuContentLabel().setText(product.product_sku.value_or(""));

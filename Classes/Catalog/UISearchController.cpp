@@ -53,7 +53,7 @@ std::shared_ptr<ui::TableViewCell> UISearchController::cellForRowAtIndexPath(ui:
     if (auto data = DataAccessManager::sharedDataModel())
         if (auto image = data->getImageByKeyId(product.product_id))
             thumb = image->image_thumb_address;
-    PublicFunction::ImageViewSetImgImg(&cell->imageView(), PublicFunction::getLocalImageFiletype(thumb, 1));
+    PublicFunction::ImageViewSetImgImg(&cell->imageView(), PublicFunction::getLocalImageFiletype(thumb, 1, PublicFunction::thumbShownPixels()));
     cell->productName().setText(product.product_name.value_or(""));
     cell->productSKU().setText(product.product_sku.value_or(""));
     cell->setProductId(product.product_id);

@@ -144,7 +144,7 @@ void QuoteOrderItemsTableViewCell::setQuoteOrderItem(std::shared_ptr<QuoteOrderI
     if (auto data = DataAccessManager::sharedDataModel())
         if (auto image = data->getImageByKeyId(productId))
             thumb = image->image_thumb_address;
-    PublicFunction::ImageViewSetImgImg(m_imageImageView.get(), PublicFunction::getLocalImageFiletype(thumb, 1));
+    PublicFunction::ImageViewSetImgImg(m_imageImageView.get(), PublicFunction::getLocalImageFiletype(thumb, 1, PublicFunction::thumbShownPixels()));
     m_nameLabel->setText(item.product() ? item.product()->product_name.value_or("") : "");
     m_skuLabel->setText(item.sku().value_or(""));
     m_attributesLabel->setText(item.attributesShow());

@@ -1,16 +1,22 @@
 #include "Platform/Graphics/Image.h"
 
 #include "Platform/Base/Log.h"
+#include "Platform/Graphics/DecodeBudget.h"
 
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+
+#include <jpeglib.h>
 
 namespace gfx {
 
@@ -27,29 +33,231 @@ uint32_t premultiply(uint32_t c, uint32_t a)
     return (t + (t >> 8)) >> 8;
 }
 
-SurfaceRef surfaceFromRgba(const uint8_t* rgba, int width, int height)
+// What a picture's header says, before anything is decoded.
+struct PictureHeader {
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    bool sixteenBit = false;
+    bool jpeg = false;
+    int64_t pixels() const { return static_cast<int64_t>(width) * height; }
+};
+
+std::optional<PictureHeader> readHeader(std::span<const uint8_t> bytes)
 {
-    SurfaceRef surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
-    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+    if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX))
+        return std::nullopt;
+    PictureHeader header;
+    auto length = static_cast<int>(bytes.size());
+    if (!stbi_info_from_memory(bytes.data(), length, &header.width, &header.height, &header.channels)
+        || header.width <= 0 || header.height <= 0)
+        return std::nullopt;
+    header.sixteenBit = stbi_is_16_bit_from_memory(bytes.data(), length) != 0;
+    header.jpeg = bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+    return header;
+}
+
+bool withinPictureLimit(const PictureHeader& header)
+{
+    if (header.pixels() <= kMaxDecodedPixels)
+        return true;
+    base::logf("Image: a picture of %d x %d pixels is above the budget of %lld pixels and is not decoded",
+               header.width, header.height, static_cast<long long>(kMaxDecodedPixels));
+    return false;
+}
+
+// What a whole decode holds at its peak: the decoder's own planes or rows beside the RGBA
+// result (which then becomes the picture's surface), and the encoded bytes.
+size_t wholeDecodeCost(const PictureHeader& header, size_t encodedBytes)
+{
+    auto pixels = static_cast<size_t>(header.pixels());
+    size_t channels = static_cast<size_t>(std::max(header.channels, 1));
+    size_t perPixel = header.sixteenBit ? 12 + 2 * channels : 4 + channels;
+    return pixels * perPixel + encodedBytes;
+}
+
+const cairo_user_data_key_t kDecodedPixelsKey {};
+
+// The decoder's RGBA buffer turned, in place, into premultiplied native ARGB32 and handed to a
+// surface that frees it: the pixels are never held twice.
+SurfaceRef surfaceOverRgba(stbi_uc* rgba, int width, int height)
+{
+    auto* pixel = reinterpret_cast<uint32_t*>(rgba);
+    size_t count = static_cast<size_t>(width) * height;
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* src = rgba + i * 4;
+        uint32_t a = src[3];
+        pixel[i] = a << 24 | premultiply(src[0], a) << 16 | premultiply(src[1], a) << 8 | premultiply(src[2], a);
+    }
+    int stride = width * 4;
+    if (cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width) != stride) {
+        stbi_image_free(rgba);
         return {};
-    uint8_t* data = cairo_image_surface_get_data(surface.get());
-    int stride = cairo_image_surface_get_stride(surface.get());
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
-        const uint8_t* src = rgba + static_cast<size_t>(y) * width * 4;
-        for (int x = 0; x < width; ++x, src += 4) {
-            uint32_t a = src[3];
-            row[x] = a << 24 | premultiply(src[0], a) << 16 | premultiply(src[1], a) << 8
-                | premultiply(src[2], a);
-        }
+    }
+    SurfaceRef surface(cairo_image_surface_create_for_data(rgba, CAIRO_FORMAT_ARGB32, width, height, stride));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS
+        || cairo_surface_set_user_data(surface.get(), &kDecodedPixelsKey, rgba, stbi_image_free)
+            != CAIRO_STATUS_SUCCESS) {
+        stbi_image_free(rgba);
+        return {};
     }
     cairo_surface_mark_dirty(surface.get());
     return surface;
 }
 
-struct StbFree {
-    void operator()(stbi_uc* p) const { stbi_image_free(p); }
+// A whole decode; the caller holds the budget for it.
+SurfaceRef decodeWhole(std::span<const uint8_t> bytes)
+{
+    int width = 0, height = 0, channels = 0;
+    stbi_uc* rgba = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height,
+                                          &channels, 4);
+    if (!rgba)
+        return {};
+    if (width <= 0 || height <= 0) {
+        stbi_image_free(rgba);
+        return {};
+    }
+    return surfaceOverRgba(rgba, width, height);
+}
+
+// The surface resampled to width x height (a good filter, edges padded).
+SurfaceRef resampledSurface(cairo_surface_t* source, int width, int height)
+{
+    SurfaceRef surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+        return {};
+    CairoContextRef cr(cairo_create(surface.get()));
+    cairo_scale(cr.get(), static_cast<double>(width) / cairo_image_surface_get_width(source),
+                static_cast<double>(height) / cairo_image_surface_get_height(source));
+    cairo_set_source_surface(cr.get(), source, 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(cr.get()), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(cairo_get_source(cr.get()), CAIRO_FILTER_GOOD);
+    cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr.get());
+    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
+        return {};
+    cairo_surface_flush(surface.get());
+    return surface;
+}
+
+// --- JPEG at a reduced scale -----------------------------------------------------------------
+
+struct JpegFailure {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
 };
+
+[[noreturn]] void jpegExit(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<JpegFailure*>(info->err)->jump, 1);
+}
+
+void jpegQuiet(j_common_ptr) {}
+
+struct JpegPlan {
+    int width = 0;
+    int height = 0;
+    bool convertible = false; // a colour space the decoder turns into BGRA itself
+    size_t coefficientBytes = 0; // a progressive picture is held whole as coefficients
+};
+
+// Only C objects live in the frames below: a failure leaves them by longjmp.
+bool readJpegPlan(const uint8_t* data, size_t length, JpegPlan* plan)
+{
+    jpeg_decompress_struct info;
+    JpegFailure failure;
+    info.err = jpeg_std_error(&failure.manager);
+    failure.manager.error_exit = jpegExit;
+    failure.manager.output_message = jpegQuiet;
+    if (setjmp(failure.jump)) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(length));
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    plan->width = static_cast<int>(info.image_width);
+    plan->height = static_cast<int>(info.image_height);
+    J_COLOR_SPACE space = info.jpeg_color_space;
+    plan->convertible = space == JCS_GRAYSCALE || space == JCS_YCbCr || space == JCS_RGB;
+    if (info.progressive_mode) {
+        int maxH = 1, maxV = 1;
+        for (int c = 0; c < info.num_components; ++c) {
+            maxH = std::max(maxH, info.comp_info[c].h_samp_factor);
+            maxV = std::max(maxV, info.comp_info[c].v_samp_factor);
+        }
+        size_t bytes = 0;
+        for (int c = 0; c < info.num_components; ++c) {
+            size_t columns = (static_cast<size_t>(plan->width) * info.comp_info[c].h_samp_factor + maxH * 8 - 1) / (maxH * 8);
+            size_t rows = (static_cast<size_t>(plan->height) * info.comp_info[c].v_samp_factor + maxV * 8 - 1) / (maxV * 8);
+            // Whole MCUs, 64 coefficients of two bytes per block.
+            bytes += (columns + info.comp_info[c].h_samp_factor) * (rows + info.comp_info[c].v_samp_factor) * 128;
+        }
+        plan->coefficientBytes = bytes;
+    }
+    jpeg_destroy_decompress(&info);
+    return true;
+}
+
+// Decodes at scaleEighths/8 straight into a new ARGB32 surface; null on any failure.
+cairo_surface_t* decodeJpegScaled(const uint8_t* data, size_t length, int scaleEighths)
+{
+    jpeg_decompress_struct info;
+    JpegFailure failure;
+    cairo_surface_t* volatile surface = nullptr;
+    info.err = jpeg_std_error(&failure.manager);
+    failure.manager.error_exit = jpegExit;
+    failure.manager.output_message = jpegQuiet;
+    if (setjmp(failure.jump)) {
+        jpeg_destroy_decompress(&info);
+        if (surface)
+            cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(length));
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) {
+        jpeg_destroy_decompress(&info);
+        return nullptr;
+    }
+    info.scale_num = static_cast<unsigned int>(scaleEighths);
+    info.scale_denom = 8;
+    // Cairo's ARGB32 is a native-endian word: B, G, R, A in memory on a little-endian machine.
+    info.out_color_space = std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
+    jpeg_start_decompress(&info);
+    auto width = static_cast<int>(info.output_width);
+    auto height = static_cast<int>(info.output_height);
+    surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS || info.output_components != 4) {
+        jpeg_abort_decompress(&info);
+        jpeg_destroy_decompress(&info);
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    cairo_surface_flush(surface);
+    uint8_t* pixels = cairo_image_surface_get_data(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = pixels + static_cast<size_t>(info.output_scanline) * stride;
+        if (jpeg_read_scanlines(&info, &row, 1) != 1)
+            break;
+    }
+    bool whole = info.output_scanline == info.output_height;
+    if (whole)
+        jpeg_finish_decompress(&info);
+    else
+        jpeg_abort_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    if (!whole) {
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    cairo_surface_mark_dirty(surface);
+    return surface;
+}
 
 bool readFile(const std::string& path, base::Bytes& out)
 {
@@ -86,23 +294,62 @@ Image Image::fromFile(const std::string& path)
 
 Image Image::fromBytes(std::span<const uint8_t> bytes, double scale)
 {
-    if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX))
+    auto header = readHeader(bytes);
+    if (!header || !withinPictureLimit(*header))
         return {};
-    int width = 0, height = 0, channels = 0;
-    if (stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels)
-        && static_cast<int64_t>(width) * height > kMaxDecodedPixels) {
-        base::logf("Image: a picture of %d x %d pixels is above the budget of %lld pixels and is not decoded",
-                   width, height, static_cast<long long>(kMaxDecodedPixels));
-        return {};
-    }
-    std::unique_ptr<stbi_uc, StbFree> rgba(stbi_load_from_memory(
-        bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 4));
-    if (!rgba || width <= 0 || height <= 0)
-        return {};
-    SurfaceRef surface = surfaceFromRgba(rgba.get(), width, height);
+    auto room = DecodeBudget::shared().reserve(wholeDecodeCost(*header, bytes.size()));
+    SurfaceRef surface = decodeWhole(bytes);
     if (!surface)
         return {};
     return Image(std::move(surface), scale > 0 ? scale : 1);
+}
+
+Image Image::fromFileFitting(const std::string& path, Size maxPixels)
+{
+    base::Bytes bytes;
+    if (!readFile(path, bytes))
+        return {};
+    return fromBytesFitting(bytes, maxPixels, scaleForPath(path));
+}
+
+Image Image::fromBytesFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale)
+{
+    scale = scale > 0 ? scale : 1;
+    auto header = readHeader(bytes);
+    if (!header || !withinPictureLimit(*header))
+        return {};
+    double factor = std::min({1.0, maxPixels.width / header->width, maxPixels.height / header->height});
+    if (!(factor < 1))
+        return fromBytes(bytes, scale);
+    int width = std::max(1, static_cast<int>(std::lround(header->width * factor)));
+    int height = std::max(1, static_cast<int>(std::lround(header->height * factor)));
+    size_t target = static_cast<size_t>(width) * height * 4;
+
+    JpegPlan plan;
+    if (header->jpeg && readJpegPlan(bytes.data(), bytes.size(), &plan) && plan.convertible
+        && plan.width == header->width && plan.height == header->height) {
+        // The smallest eighth whose result still covers the wanted size.
+        int eighths = std::clamp(static_cast<int>(std::ceil(factor * 8 - 1e-9)), 1, 8);
+        size_t decodedWidth = (static_cast<size_t>(plan.width) * eighths + 7) / 8;
+        size_t decodedHeight = (static_cast<size_t>(plan.height) * eighths + 7) / 8;
+        auto room = DecodeBudget::shared().reserve(decodedWidth * decodedHeight * 4 + plan.coefficientBytes + target
+                                                   + bytes.size());
+        SurfaceRef decoded(decodeJpegScaled(bytes.data(), bytes.size(), eighths));
+        if (decoded) {
+            if (cairo_image_surface_get_width(decoded.get()) == width
+                && cairo_image_surface_get_height(decoded.get()) == height)
+                return Image(std::move(decoded), scale);
+            SurfaceRef fitted = resampledSurface(decoded.get(), width, height);
+            return fitted ? Image(std::move(fitted), scale) : Image();
+        }
+    }
+    // Whole, then scaled down at once; the whole one goes before this returns.
+    auto room = DecodeBudget::shared().reserve(wholeDecodeCost(*header, bytes.size()) + target);
+    SurfaceRef whole = decodeWhole(bytes);
+    if (!whole)
+        return {};
+    SurfaceRef fitted = resampledSurface(whole.get(), width, height);
+    return fitted ? Image(std::move(fitted), scale) : Image();
 }
 
 Image Image::fromSurface(cairo_surface_t* source, double scale)

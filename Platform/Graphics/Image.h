@@ -21,6 +21,11 @@ public:
     // PNG or JPEG. A name ending in "@2x" (before the extension) gives scale 2.
     static Image fromFile(const std::string& path);
     static Image fromBytes(std::span<const uint8_t> bytes, double scale = 1);
+    // Decoded to fit within maxPixels (aspect kept, never enlarged), for a picture shown small:
+    // a JPEG is decoded at a reduced scale by the decoder itself, other formats whole and
+    // scaled down at once, so no whole-size copy outlives the call.
+    static Image fromFileFitting(const std::string& path, Size maxPixels);
+    static Image fromBytesFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale = 1);
     // Takes a snapshot of an ARGB32 surface; later drawing into it does not change the image.
     static Image fromSurface(cairo_surface_t* surface, double scale);
 

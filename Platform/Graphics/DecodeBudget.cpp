@@ -1,0 +1,109 @@
+#include "Platform/Graphics/DecodeBudget.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace gfx {
+
+DecodeBudget& DecodeBudget::shared()
+{
+    // Never destroyed: a decode on a worker thread may still end after static destruction began.
+    static DecodeBudget* budget = new DecodeBudget();
+    return *budget;
+}
+
+DecodeBudget::Reservation::Reservation(Reservation&& other) noexcept
+    : m_owner(std::exchange(other.m_owner, nullptr)), m_bytes(std::exchange(other.m_bytes, 0))
+{
+}
+
+DecodeBudget::Reservation& DecodeBudget::Reservation::operator=(Reservation&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        m_owner = std::exchange(other.m_owner, nullptr);
+        m_bytes = std::exchange(other.m_bytes, 0);
+    }
+    return *this;
+}
+
+void DecodeBudget::Reservation::release()
+{
+    if (m_owner)
+        std::exchange(m_owner, nullptr)->give(std::exchange(m_bytes, 0));
+}
+
+DecodeBudget::Reservation DecodeBudget::reserve(size_t bytes)
+{
+    std::unique_lock guard(m_lock);
+    ++m_waiting;
+    auto fits = [&] { return m_running == 0 || m_inFlight + bytes <= m_limit; };
+    if (bytes <= kSmallDecode) {
+        // An icon's decode never waits behind a large one; it only waits for room.
+        m_changed.wait(guard, fits);
+    } else {
+        // Large ones go in the order asked, so none is passed over for ever.
+        uint64_t ticket = m_nextTicket++;
+        m_changed.wait(guard, [&] { return ticket == m_serving && fits(); });
+        ++m_serving;
+    }
+    --m_waiting;
+    ++m_running;
+    m_inFlight += bytes;
+    m_peak = std::max(m_peak, m_inFlight);
+    guard.unlock();
+    // The next in line may fit beside this one.
+    m_changed.notify_all();
+    return Reservation(this, bytes);
+}
+
+void DecodeBudget::give(size_t bytes)
+{
+    {
+        std::lock_guard guard(m_lock);
+        m_inFlight -= bytes;
+        --m_running;
+    }
+    m_changed.notify_all();
+}
+
+void DecodeBudget::setLimit(size_t bytes)
+{
+    {
+        std::lock_guard guard(m_lock);
+        m_limit = bytes;
+    }
+    m_changed.notify_all();
+}
+
+size_t DecodeBudget::limit() const
+{
+    std::lock_guard guard(m_lock);
+    return m_limit;
+}
+
+size_t DecodeBudget::inFlight() const
+{
+    std::lock_guard guard(m_lock);
+    return m_inFlight;
+}
+
+size_t DecodeBudget::peakInFlight() const
+{
+    std::lock_guard guard(m_lock);
+    return m_peak;
+}
+
+void DecodeBudget::resetPeak()
+{
+    std::lock_guard guard(m_lock);
+    m_peak = m_inFlight;
+}
+
+size_t DecodeBudget::waiting() const
+{
+    std::lock_guard guard(m_lock);
+    return m_waiting;
+}
+
+} // namespace gfx

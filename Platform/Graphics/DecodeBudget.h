@@ -1,0 +1,66 @@
+#pragma once
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+namespace gfx {
+
+// The bytes that picture decodes in flight may hold at once, for the whole process. A decode
+// asks for its bytes before it starts and waits until they fit beside the decodes already
+// running (large ones in the order asked); one larger than the whole budget runs when nothing
+// else does.
+// Decoded pictures that are kept are not counted: only the work of decoding is.
+class DecodeBudget {
+public:
+    static constexpr size_t kDefaultLimit = size_t(512) << 20;
+    // Decodes this small (icons, thumbnails) wait only for room, never in line behind large ones.
+    static constexpr size_t kSmallDecode = size_t(1) << 20;
+
+    static DecodeBudget& shared();
+
+    class Reservation {
+    public:
+        Reservation() = default;
+        Reservation(Reservation&& other) noexcept;
+        Reservation& operator=(Reservation&& other) noexcept;
+        Reservation(const Reservation&) = delete;
+        Reservation& operator=(const Reservation&) = delete;
+        ~Reservation() { release(); }
+        size_t bytes() const { return m_bytes; }
+        void release();
+
+    private:
+        friend class DecodeBudget;
+        Reservation(DecodeBudget* owner, size_t bytes) : m_owner(owner), m_bytes(bytes) {}
+        DecodeBudget* m_owner = nullptr;
+        size_t m_bytes = 0;
+    };
+
+    // Waits for room for `bytes`, then holds them until the reservation goes.
+    Reservation reserve(size_t bytes);
+
+    void setLimit(size_t bytes);
+    size_t limit() const;
+    size_t inFlight() const;
+    // The most held at once since the last reset.
+    size_t peakInFlight() const;
+    void resetPeak();
+    // Decodes waiting for room now.
+    size_t waiting() const;
+
+private:
+    void give(size_t bytes);
+
+    mutable std::mutex m_lock;
+    std::condition_variable m_changed;
+    size_t m_limit = kDefaultLimit;
+    size_t m_inFlight = 0;
+    size_t m_peak = 0;
+    size_t m_running = 0;
+    size_t m_waiting = 0;
+    uint64_t m_nextTicket = 0;
+    uint64_t m_serving = 0;
+};
+
+} // namespace gfx

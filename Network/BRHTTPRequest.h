@@ -373,6 +373,8 @@ public:
     static std::vector<net::Cookie> sessionCookies();
     static void setSessionCookies(std::vector<net::Cookie> cookies);
     static void addSessionCookie(const net::Cookie& cookie);
+    // The same for a response's cookies, in one pass over the session's list.
+    static void addSessionCookies(const std::vector<net::Cookie>& cookies);
 
     static std::vector<BRCredentialRecord> sessionCredentialsStore();
     static std::vector<BRCredentialRecord> sessionProxyCredentialsStore();

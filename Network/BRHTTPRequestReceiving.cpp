@@ -331,8 +331,8 @@ void BRHTTPRequest::readResponseHeaders()
     std::vector<net::Cookie> cookies;
     if (m_useCookiePersistence) {
         cookies = net::CookieStorage::shared().setCookiesFromResponseHeaders(fields, *m_url);
-        for (const auto& cookie : cookies)
-            addSessionCookie(cookie);
+        if (!cookies.empty())
+            addSessionCookies(cookies);
     } else {
         cookies = net::Cookie::fromResponseHeaders(fields, *m_url, base::Date::now());
     }

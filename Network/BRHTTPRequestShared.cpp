@@ -10,6 +10,7 @@
 #include "Platform/UI/Application.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <chrono>
 #include <cctype>
 #include <cstring>
@@ -160,18 +161,26 @@ void BRHTTPRequest::setSessionCookies(std::vector<net::Cookie> cookies)
 
 void BRHTTPRequest::addSessionCookie(const net::Cookie& cookie)
 {
+    addSessionCookies({cookie});
+}
+
+void BRHTTPRequest::addSessionCookies(const std::vector<net::Cookie>& cookies)
+{
+    auto key = [](const net::Cookie& c) { return c.name + '\0' + c.domain + '\0' + c.path; };
+    // The newest of each name, domain and path, once; the list read in one pass.
+    std::unordered_map<std::string, const net::Cookie*> incoming;
+    for (const auto& cookie : cookies)
+        incoming[key(cookie)] = &cookie;
     auto& shared = Shared::get();
     std::lock_guard lock(shared.sessionCookiesLock);
     auto& list = shared.sessionCookies;
-    auto same = std::find_if(list.begin(), list.end(), [&](const net::Cookie& c) {
-        return c.domain == cookie.domain && c.path == cookie.path && c.name == cookie.name;
-    });
-    if (same != list.end())
-        list.erase(same);
-    list.push_back(cookie);
+    std::erase_if(list, [&](const net::Cookie& c) { return incoming.contains(key(c)); });
+    for (const auto& cookie : cookies)
+        if (auto it = incoming.find(key(cookie)); it != incoming.end() && it->second == &cookie)
+            list.push_back(cookie);
     // No longer than the jar it mirrors can be.
     if (list.size() > net::CookieStorage::kMaxCookies)
-        list.erase(list.begin());
+        list.erase(list.begin(), list.end() - ptrdiff_t(net::CookieStorage::kMaxCookies));
 }
 
 // ---- Session credentials

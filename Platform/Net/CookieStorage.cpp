@@ -476,26 +476,6 @@ bool CookieStorage::readFile()
     return true;
 }
 
-bool CookieStorage::setCookieLocked(const Cookie& cookie, base::Date now)
-{
-    if (cookie.name.size() + cookie.value.size() > kMaxCookieBytes)
-        return false;
-    bool persistentChange = !cookie.isSession();
-    auto it = std::find_if(m_cookies.begin(), m_cookies.end(), [&](const Cookie& c) { return c.sameIdentity(cookie); });
-    base::Date created = cookie.created;
-    if (it != m_cookies.end()) {
-        persistentChange = persistentChange || !it->isSession();
-        created = it->created;
-        m_cookies.erase(it);
-    }
-    if (!cookie.isExpired(now)) {
-        Cookie stored = cookie;
-        stored.created = created;
-        m_cookies.push_back(std::move(stored));
-    }
-    return persistentChange;
-}
-
 void CookieStorage::enforceLimitsLocked()
 {
     if (m_cookies.size() <= kMaxCookiesPerDomain)
@@ -536,15 +516,56 @@ void CookieStorage::setCookie(const Cookie& cookie)
     setCookies({cookie});
 }
 
+namespace {
+
+std::string identityKey(const Cookie& cookie)
+{
+    std::string key;
+    key.reserve(cookie.name.size() + cookie.domain.size() + cookie.path.size() + 2);
+    key.append(cookie.name).append(1, '\0').append(cookie.domain).append(1, '\0').append(cookie.path);
+    return key;
+}
+
+} // namespace
+
 void CookieStorage::setCookies(const std::vector<Cookie>& cookies)
 {
     bool writeNow = false;
     {
         std::lock_guard lock(m_mutex);
         base::Date now = base::Date::now();
+        // One pass over the jar, however many cookies an answer brings.
+        std::unordered_map<std::string, size_t> index;
+        index.reserve(m_cookies.size() + cookies.size());
+        for (size_t i = 0; i < m_cookies.size(); ++i)
+            index[identityKey(m_cookies[i])] = i;
+        std::vector<bool> replaced(m_cookies.size(), false);
         bool persistentChange = false;
-        for (const auto& cookie : cookies)
-            persistentChange = setCookieLocked(cookie, now) || persistentChange;
+        for (const auto& cookie : cookies) {
+            if (cookie.name.size() + cookie.value.size() > kMaxCookieBytes)
+                continue;
+            bool persistent = !cookie.isSession();
+            base::Date created = cookie.created;
+            std::string key = identityKey(cookie);
+            if (auto same = index.find(key); same != index.end()) {
+                // Replaced: it keeps its creation time and goes to the end of the jar.
+                const Cookie& old = m_cookies[same->second];
+                persistent = persistent || !old.isSession();
+                created = old.created;
+                replaced[same->second] = true;
+                index.erase(same);
+            }
+            persistentChange = persistentChange || persistent;
+            if (cookie.isExpired(now))
+                continue;
+            Cookie stored = cookie;
+            stored.created = created;
+            m_cookies.push_back(std::move(stored));
+            replaced.push_back(false);
+            index[std::move(key)] = m_cookies.size() - 1;
+        }
+        size_t i = 0;
+        std::erase_if(m_cookies, [&](const Cookie&) { return replaced[i++]; });
         size_t before = m_cookies.size();
         enforceLimitsLocked();
         if (persistentChange || m_cookies.size() != before)

@@ -94,8 +94,6 @@ public:
     bool reload();
 
 private:
-    // Answers whether a persistent cookie changed.
-    bool setCookieLocked(const Cookie& cookie, base::Date now);
     void enforceLimitsLocked();
     void purgeExpiredLocked(base::Date now) const;
     // After a change of persistent cookies, with m_mutex held: the writer thread takes it.

@@ -55,12 +55,14 @@ void CompareModel::deleteSingleCompareByCompareId(int productId)
 {
     std::string sql = "delete from brivanta_compare where product_id =" + std::to_string(productId);
     base::logf("%s", sql.c_str());
-    if (auto db = database())
-        db->executeUpdate(sql);
+    auto db = database();
+    if (db && !db->executeUpdate(sql))
+        base::logf("the compare entry of product %d stays: %s", productId, db->lastErrorMessage().c_str());
 }
 
 void CompareModel::deleteAllCompare()
 {
-    if (auto db = database())
-        db->executeUpdate("delete  from brivanta_compare");
+    auto db = database();
+    if (db && !db->executeUpdate("delete  from brivanta_compare"))
+        base::logf("the compare list stays: %s", db->lastErrorMessage().c_str());
 }

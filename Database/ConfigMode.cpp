@@ -1,6 +1,7 @@
 #include "Database/ConfigMode.h"
 
 #include "Database/SQLite/BRTransaction.h"
+#include "Platform/Base/Log.h"
 
 bool ConfigMode::syncConfigData(const std::optional<std::vector<ConfigEntity>>& configs)
 {
@@ -41,6 +42,7 @@ std::optional<ConfigEntity> ConfigMode::queryConfig(const std::optional<std::str
 
 void ConfigMode::deleteConfig()
 {
-    if (auto db = database())
-        db->executeUpdate("DELETE FROM Brivanta_component_config;");
+    auto db = database();
+    if (db && !db->executeUpdate("DELETE FROM Brivanta_component_config;"))
+        base::logf("the stored configuration stays: %s", db->lastErrorMessage().c_str());
 }

@@ -1,6 +1,7 @@
 #include "Database/FavoriteModel.h"
 
 #include "Database/ProductModel.h"
+#include "Platform/Base/Log.h"
 
 namespace {
 
@@ -44,12 +45,14 @@ bool FavoriteModel::saveToDatabaseFavoriteSkuName(int productId, const std::opti
 
 void FavoriteModel::deleteSingleFavoriteByFavoriteId(int productId)
 {
-    if (auto db = database())
-        db->executeUpdate("delete from brivanta_favorite where product_id = ?", productId);
+    auto db = database();
+    if (db && !db->executeUpdate("delete from brivanta_favorite where product_id = ?", productId))
+        base::logf("the favourite product %d stays: %s", productId, db->lastErrorMessage().c_str());
 }
 
 void FavoriteModel::deleteAllFavorites()
 {
-    if (auto db = database())
-        db->executeUpdate("delete from brivanta_favorite");
+    auto db = database();
+    if (db && !db->executeUpdate("delete from brivanta_favorite"))
+        base::logf("the favourite products stay: %s", db->lastErrorMessage().c_str());
 }

@@ -2,6 +2,7 @@
 
 #include "Database/BulkSave.h"
 #include "Database/LibraryFilesModel.h"
+#include "Platform/Base/Log.h"
 
 namespace {
 
@@ -143,8 +144,9 @@ std::optional<brivanta_library_files_update_Entity> LibraryCategoryModel::getLib
 
 void LibraryCategoryModel::deleteFileUpdateWithFileID(int fileId)
 {
-    if (auto db = database())
-        db->executeUpdate("delete from brivanta_update where fileId = ?", fileId);
+    auto db = database();
+    if (db && !db->executeUpdate("delete from brivanta_update where fileId = ?", fileId))
+        base::logf("the update entry of file %d stays: %s", fileId, db->lastErrorMessage().c_str());
 }
 
 bool LibraryCategoryModel::updateVersion()

@@ -1,4 +1,5 @@
 #include "Database/LibraryFavoriteModel.h"
+#include "Platform/Base/Log.h"
 
 
 namespace {
@@ -36,8 +37,9 @@ bool LibraryFavoriteModel::saveToDatabaseFavoriteName(int fileId, const std::opt
     auto db = database();
     if (!db)
         return false;
-    db->executeUpdate("create table if not exists brivanta_library_favorite(id INTEGER PRIMARY KEY "
-                      "NOT NULL,file_name VARCHAR(64))");
+    if (!db->executeUpdate("create table if not exists brivanta_library_favorite(id INTEGER PRIMARY KEY "
+                           "NOT NULL,file_name VARCHAR(64))"))
+        return false;
     return db->executeUpdate("INSERT OR REPLACE INTO brivanta_library_favorite(id,file_name) VALUES(?,?);",
                              fileId, fileName);
 }
@@ -45,6 +47,7 @@ bool LibraryFavoriteModel::saveToDatabaseFavoriteName(int fileId, const std::opt
 void LibraryFavoriteModel::deleteSingleFavoriteByFavoriteId(int fileId)
 {
     auto db = database();
-    if (db && db->tableExists(kFavoriteTable))
-        db->executeUpdate("delete from brivanta_library_favorite where id = ?", fileId);
+    if (db && db->tableExists(kFavoriteTable)
+        && !db->executeUpdate("delete from brivanta_library_favorite where id = ?", fileId))
+        base::logf("the favourite file %d stays: %s", fileId, db->lastErrorMessage().c_str());
 }

@@ -80,7 +80,8 @@ public:
     // --- Upload and server ids ----------------------------------------------------------
     // Marks that order uploaded, whatever it holds; 0 marks nothing. Uploads go through the
     // data manager, which keeps what the last document for each id carried and marks that.
-    void setQuoteOrdersToUploaded(int orderId);
+    // NO, logged, when the mark is not stored: the order is then sent again.
+    bool setQuoteOrdersToUploaded(int orderId);
     // Marks the sent orders whose stored order and lines are still exactly what was sent,
     // in one transaction; an order saved again since then stays waiting for the next
     // upload. The number marked.

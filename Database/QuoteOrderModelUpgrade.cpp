@@ -2,6 +2,7 @@
 
 #include "Database/QuoteOrderModelRows.h"
 #include "Database/SQLite/BRTransaction.h"
+#include "Platform/Base/Log.h"
 #include "Platform/Base/Text.h"
 
 #include <array>
@@ -70,11 +71,13 @@ bool QuoteOrderModel::updateVersion()
     rebuildLineTableIfNeeded();
 
     // Only orders whose customer still exists: a missing one must not erase the name.
-    db->executeUpdate(
-        "update brivanta_quote_order set customer_name = (select c.customer_name from "
-        "brivanta_customer c where c.customer_id = brivanta_quote_order.customer_id) where "
-        "customer_id <> 0 and exists (select 1 from brivanta_customer c where c.customer_id = "
-        "brivanta_quote_order.customer_id)");
+    // A step that fails leaves the orders as they were; the next launch tries it again.
+    if (!db->executeUpdate(
+            "update brivanta_quote_order set customer_name = (select c.customer_name from "
+            "brivanta_customer c where c.customer_id = brivanta_quote_order.customer_id) where "
+            "customer_id <> 0 and exists (select 1 from brivanta_customer c where c.customer_id = "
+            "brivanta_quote_order.customer_id)"))
+        base::logf("order customer names not refreshed: %s", db->lastErrorMessage().c_str());
 
     auto addColumn = [](std::string_view table, std::string_view column, std::string_view type) {
         std::string alter = "ALTER TABLE " + std::string(table) + " ADD " + std::string(column) + " " +
@@ -96,7 +99,8 @@ bool QuoteOrderModel::updateVersion()
                     field + "') as " + column;
         }
         view += " from brivanta_customer t1";
-        db->executeUpdate(view);
+        if (!db->executeUpdate(view))
+            base::logf("customerView not made: %s", db->lastErrorMessage().c_str());
     }
 
     // Fill only snapshots never taken, and only from a customer that exists: an address
@@ -111,7 +115,8 @@ bool QuoteOrderModel::updateVersion()
     for (const auto& field : kSnapshotFields)
         snapshot += std::string(field.second) + " is null and ";
     snapshot += "exists (select 1 from customerView v where v.customer_id = brivanta_quote_order.customer_id)";
-    db->executeUpdate(snapshot);
+    if (!db->executeUpdate(snapshot))
+        base::logf("order address snapshots not filled: %s", db->lastErrorMessage().c_str());
 
     convertOrderToLocal();
     return true;

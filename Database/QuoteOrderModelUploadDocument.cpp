@@ -164,11 +164,18 @@ QuoteOrderModel::Text QuoteOrderModel::fetchQuoteOrdersDicString(int orderId)
 
 // --- Marking ----------------------------------------------------------------------------
 
-void QuoteOrderModel::setQuoteOrdersToUploaded(int orderId)
+bool QuoteOrderModel::setQuoteOrdersToUploaded(int orderId)
 {
     auto db = database();
-    if (db && orderId != 0)
-        db->executeUpdate("UPDATE brivanta_quote_order SET uploaded = 1 where order_id = ?", orderId);
+    if (!db || orderId == 0)
+        return false;
+    // Left unmarked, the order goes with the next upload; the server takes it again as the same order.
+    if (!db->executeUpdate("UPDATE brivanta_quote_order SET uploaded = 1 where order_id = ?", orderId)) {
+        base::logf("order %d is not marked uploaded and will be sent again: %s", orderId,
+                   db->lastErrorMessage().c_str());
+        return false;
+    }
+    return true;
 }
 
 int QuoteOrderModel::setQuoteOrdersToUploaded(const SentOrders& sent)
@@ -185,9 +192,17 @@ int QuoteOrderModel::setQuoteOrdersToUploaded(const SentOrders& sent)
                                    {base::Value(order.orderId)});
         if (stored.size() != 1 || stored.front().sent != order.sent)
             continue;
-        if (transaction.executeUpdate("UPDATE brivanta_quote_order SET uploaded = 1 where order_id = ?",
-                                      order.orderId))
-            ++marked;
+        if (!transaction.executeUpdate("UPDATE brivanta_quote_order SET uploaded = 1 where order_id = ?",
+                                       order.orderId)) {
+            base::logf("order %d is not marked uploaded: %s", order.orderId, db->lastErrorMessage().c_str());
+            continue;
+        }
+        ++marked;
     }
-    return transaction.commit() ? marked : 0;
+    if (!transaction.commit()) {
+        base::logf("%d sent orders are not marked uploaded and will be sent again: %s", marked,
+                   db->lastErrorMessage().c_str());
+        return 0;
+    }
+    return marked;
 }

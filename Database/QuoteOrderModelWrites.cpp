@@ -6,6 +6,7 @@
 #include "Platform/Base/DateFormatter.h"
 
 #include <set>
+#include "Platform/Base/Log.h"
 
 using namespace quoteorder;
 
@@ -209,7 +210,9 @@ void QuoteOrderModel::setQuoteOrdersUploadedWithOrderNumber(const Text& number)
     auto db = database();
     if (!db || !number || number->empty())
         return;
-    db->executeUpdate("UPDATE brivanta_quote_order SET uploaded = 1 where order_number = ?", *number);
+    // Not marked, the order goes up again with the next upload.
+    if (!db->executeUpdate("UPDATE brivanta_quote_order SET uploaded = 1 where order_number = ?", *number))
+        base::logf("order %s is not marked uploaded: %s", number->c_str(), db->lastErrorMessage().c_str());
 }
 
 bool QuoteOrderModel::updateOrderIdWithCmsOrderID(int localId, int serverId)

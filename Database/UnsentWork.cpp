@@ -122,6 +122,7 @@ bool UnsentWork::copyFromDatabase(const std::string& oldDatabasePath)
         else
             ok = brdb::commitOrRollback(*db);
     }
-    db->executeUpdate("DETACH DATABASE carried");
+    if (!db->executeUpdate("DETACH DATABASE carried"))
+        base::logf("the old database stays attached: %s", db->lastErrorMessage().c_str());
     return ok;
 }

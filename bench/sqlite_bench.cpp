@@ -84,11 +84,13 @@ void insertWithLayer(const std::string& path)
     BRDatabase db(path);
     db.open();
     db.setShouldCacheStatements(true); // as the data manager runs it
-    db.executeUpdate(kCreate);
+    if (!db.executeUpdate(kCreate))
+        std::abort();
     db.beginTransaction();
     for (const Row& r : data().rows) {
-        db.executeUpdate(kInsert, r.id, r.sku, r.name, r.desc, r.publish, r.ordering, r.stock,
-                         r.price, r.currency, base::Date(r.date), r.tags);
+        if (!db.executeUpdate(kInsert, r.id, r.sku, r.name, r.desc, r.publish, r.ordering, r.stock,
+                              r.price, r.currency, base::Date(r.date), r.tags))
+            std::abort();
     }
     if (!db.commit())
         std::abort();

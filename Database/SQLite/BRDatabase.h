@@ -108,8 +108,9 @@ public:
         return executeQueryWithArgumentsInArray(sql, bound);
     }
 
+    // Every update's answer is looked at: a write that failed must not pass for one that worked.
     template <typename... Args>
-    bool executeUpdate(std::string_view sql, const Args&... args)
+    [[nodiscard]] bool executeUpdate(std::string_view sql, const Args&... args)
     {
         auto refs = std::forward_as_tuple(args...);
         return runUpdate(sql, nullptr, Binding{&bindTuple<decltype(refs)>, &refs});

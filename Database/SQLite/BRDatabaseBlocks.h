@@ -23,18 +23,19 @@ inline bool commitOrRollback(BRDatabase& db)
     return false;
 }
 
-inline void runTransaction(BRDatabase& db, bool deferred, const BRDatabaseRollbackBlock& block)
+// Runs the block inside a transaction. Answers NO when the block never ran (BEGIN refused:
+// busy, or a transaction already open) or its work was not stored (COMMIT refused and rolled
+// back); a rollback the block asked for answers YES.
+inline bool runTransaction(BRDatabase& db, bool deferred, const BRDatabaseRollbackBlock& block)
 {
-    if (deferred)
-        db.beginDeferredTransaction();
-    else
-        db.beginTransaction();
+    // Run outside a transaction, each write would stand on its own and a rollback undo nothing.
+    if (!(deferred ? db.beginDeferredTransaction() : db.beginTransaction()))
+        return false;
     bool rollback = false;
     block(db, rollback);
     if (rollback)
-        db.rollback();
-    else
-        commitOrRollback(db);
+        return db.rollback();
+    return commitOrRollback(db);
 }
 
 inline base::ErrorPtr runSavePoint(BRDatabase& db, const std::string& name,

@@ -172,9 +172,9 @@ bool BRDatabasePool::beginTransactionWithBlock(bool deferred, const BRDatabaseRo
     auto db = this->db();
     if (!db)
         return false;
-    brdb::runTransaction(*db, deferred, block);
+    bool stored = brdb::runTransaction(*db, deferred, block);
     pushDatabaseBackInPool(db);
-    return true;
+    return stored;
 }
 
 base::ErrorPtr BRDatabasePool::inSavePoint(const BRDatabaseRollbackBlock& block)

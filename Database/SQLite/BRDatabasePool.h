@@ -53,6 +53,7 @@ public:
 
     // Each answers false, without running the block, when no connection can be had.
     bool inDatabase(const BRDatabaseBlock& block);
+    // NO when the block did not run (BEGIN refused) or its work was not stored (COMMIT refused).
     bool inTransaction(const BRDatabaseRollbackBlock& block);
     bool inDeferredTransaction(const BRDatabaseRollbackBlock& block);
     bool beginTransactionWithBlock(bool deferred, const BRDatabaseRollbackBlock& block);

@@ -99,8 +99,7 @@ bool BRDatabaseQueue::beginTransactionWithBlock(bool deferred, const BRDatabaseR
         BRDatabase* db = database();
         if (!db)
             return false;
-        brdb::runTransaction(*db, deferred, block);
-        return true;
+        return brdb::runTransaction(*db, deferred, block);
     });
 }
 

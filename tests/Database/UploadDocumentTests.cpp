@@ -160,6 +160,43 @@ TEST_F(UploadDocumentTest, TheModelMarksTheSetItIsHanded)
     EXPECT_EQ(uploaded(-2), 1);
 }
 
+// A mark the database refuses (here a trigger standing for a full disk) is logged and leaves
+// the order waiting: the next upload carries it again, and the mark then holds.
+TEST_F(UploadDocumentTest, AMarkThatIsNotStoredIsLoggedAndTheOrderGoesAgain)
+{
+    ASSERT_EQ(m_manager->saveQuoteOrder(order("Acme", 1)), -1);
+    ASSERT_TRUE(m_db->executeUpdate("create trigger refuse_mark before update of uploaded on brivanta_quote_order "
+                                    "begin select raise(abort, 'disk full'); end"));
+    struct Case {
+        const char* name;
+        std::function<void()> mark;
+    } cases[] = {
+        {"one order by id, no document", [&] { EXPECT_FALSE(m_model->setQuoteOrdersToUploaded(-1)); }},
+        {"the orders a document carried",
+         [&] {
+             ASSERT_TRUE(m_manager->fetchQuoteOrdersDicString(0));
+             m_manager->setQuoteOrdersToUploaded(0);
+         }},
+        {"by order number",
+         [&] {
+             m_manager->setQuoteOrdersUploadedWithOrderNumber(
+                 m_db->stringForQuery("select order_number from brivanta_quote_order where order_id = -1"));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        base::ScopedLogCapture log;
+        c.mark();
+        EXPECT_TRUE(log.contains("not marked uploaded")) << "the failure is told";
+        EXPECT_EQ(uploaded(-1), 0);
+        EXPECT_EQ(sent(0).size(), 1u) << "the next upload carries it";
+    }
+    ASSERT_TRUE(m_db->executeUpdate("drop trigger refuse_mark"));
+    ASSERT_TRUE(m_manager->fetchQuoteOrdersDicString(0));
+    m_manager->setQuoteOrdersToUploaded(0);
+    EXPECT_EQ(uploaded(-1), 1);
+}
+
 TEST_F(UploadDocumentTest, HistoryReplacesLocalCopiesAndTakesFreshLineIds)
 {
     auto local = order("Local", 2);

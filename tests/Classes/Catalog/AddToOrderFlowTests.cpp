@@ -248,8 +248,8 @@ TEST_F(AddToOrderFlowTest, AnotherCurrencyAsksToSaveOrDropTheOpenOrder)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         store->removeCurrentQuoteOrder();
-        BRDatabase::sharedDataBase()->executeUpdate("delete from brivanta_quote_order_item");
-        BRDatabase::sharedDataBase()->executeUpdate("delete from brivanta_quote_order");
+        EXPECT_TRUE(BRDatabase::sharedDataBase()->executeUpdate("delete from brivanta_quote_order_item"));
+        EXPECT_TRUE(BRDatabase::sharedDataBase()->executeUpdate("delete from brivanta_quote_order"));
         std::vector<int> ids(30, fx::kNoAttributes);
         ids[29] = fx::kSecondCurrency;
         auto host = showGrid(ids);
@@ -267,9 +267,10 @@ TEST_F(AddToOrderFlowTest, AnotherCurrencyAsksToSaveOrDropTheOpenOrder)
         EXPECT_EQ(alert->buttonTitleAtIndex(0), Language::stringWithName("DONTSAVE"));
         EXPECT_EQ(alert->buttonTitleAtIndex(1), Language::stringWithName("SAVE"));
         EXPECT_EQ(host->flow->selectTag(), 29);
-        if (c.refuseSave)
-            BRDatabase::sharedDataBase()->executeUpdate(
-                "create trigger refuse before insert on brivanta_quote_order_item begin select raise(abort, 'refused'); end");
+        if (c.refuseSave) {
+            EXPECT_TRUE(BRDatabase::sharedDataBase()->executeUpdate(
+                "create trigger refuse before insert on brivanta_quote_order_item begin select raise(abort, 'refused'); end"));
+        }
         if (c.scrolledOut) {
             host->grid->setContentOffset({0, 0});
             host->grid->layoutIfNeeded();
@@ -278,7 +279,7 @@ TEST_F(AddToOrderFlowTest, AnotherCurrencyAsksToSaveOrDropTheOpenOrder)
         if (c.refuseSave) {
             EXPECT_EQ(alertMessage(), Language::stringWithName("FAILED"));
             EXPECT_EQ(ui::AlertView::visibleAlert()->title(), Language::stringWithName("NOTIFICATION"));
-            BRDatabase::sharedDataBase()->executeUpdate("drop trigger refuse");
+            EXPECT_TRUE(BRDatabase::sharedDataBase()->executeUpdate("drop trigger refuse"));
         }
         EXPECT_EQ(lines(), c.after);
         EXPECT_EQ(count("select count(*) from brivanta_quote_order"), c.storedOrders);

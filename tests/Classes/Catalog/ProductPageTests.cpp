@@ -334,8 +334,8 @@ TEST_F(ProductPageTest, UnchosenAttributesStopTheAddAndCurrencyClashesAsk)
 
     // SAVE with the save refused: "FAILED", nothing added, the order kept.
     auto back = openSingle(fx::kNoAttributes);
-    BRDatabase::sharedDataBase()->executeUpdate(
-        "create trigger refuse before insert on brivanta_quote_order_item begin select raise(abort, 'refused'); end");
+    EXPECT_TRUE(BRDatabase::sharedDataBase()->executeUpdate(
+        "create trigger refuse before insert on brivanta_quote_order_item begin select raise(abort, 'refused'); end"));
     back->addToOrderBtn()->sendActionsForControlEvents(ui::ControlEventTouchUpInside);
     answerAlert(1);
     auto failed = ui::AlertView::visibleAlert();
@@ -370,8 +370,8 @@ TEST_F(ProductPageTest, CompareAndFavouriteFollowWhatIsStored)
             settle();
         }
         // A refused write: "FAILED", the button as it was.
-        BRDatabase::sharedDataBase()->executeUpdate(std::string("create trigger refuse_") + t.table + " before delete on "
-                                                    + t.table + " begin select raise(abort, 'refused'); end");
+        EXPECT_TRUE(BRDatabase::sharedDataBase()->executeUpdate(std::string("create trigger refuse_") + t.table + " before delete on "
+                                                    + t.table + " begin select raise(abort, 'refused'); end"));
         ((*page).*t.action)();
         EXPECT_TRUE(t.button->isSelected()) << t.table;
         EXPECT_TRUE(toastShows("FAILED")) << t.table;

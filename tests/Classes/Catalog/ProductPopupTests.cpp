@@ -127,11 +127,11 @@ TEST_F(ProductPopupTest, CompareColumnsEditModeRemovalsAndPages)
     EXPECT_EQ(one->columns()[0]->frame().x(), 0);
     EXPECT_TRUE(one->columns()[0]->devideImageView().isHidden()) << "the last column";
     root->dismissViewController(false);
-    BRDatabase::sharedDataBase()->executeUpdate("delete from brivanta_compare");
+    EXPECT_TRUE(BRDatabase::sharedDataBase()->executeUpdate("delete from brivanta_compare"));
 
     auto popup = showCompare({fx::kTwoValues, fx::kActiveDiscount, fx::kUnpublished, fx::kSingleValue, fx::kBlankList, fx::kSixAttributes});
     // The withdrawn product's row is gone from the table, as an unpublishing sync leaves it.
-    BRDatabase::sharedDataBase()->executeUpdate("delete from brivanta_compare where product_id = 16");
+    EXPECT_TRUE(BRDatabase::sharedDataBase()->executeUpdate("delete from brivanta_compare where product_id = 16"));
     auto columns = popup->columns();
     ASSERT_EQ(columns.size(), 5u) << "the withdrawn product builds no column";
     EXPECT_EQ(popup->compareScrollView()->contentSize().width, 900);

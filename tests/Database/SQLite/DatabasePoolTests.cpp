@@ -61,7 +61,7 @@ TEST_F(BRDatabasePoolTest, ThreeThreadsShareAtMostThreeConnectionsOfItsOwn)
             start.arrive_and_wait();
             for (int i = 0; i < kRows; ++i)
                 EXPECT_TRUE(m_pool->inTransaction([&](BRDatabase& db, bool&) {
-                    db.executeUpdate("insert into item values (?)", t * kRows + i);
+                    EXPECT_TRUE(db.executeUpdate("insert into item values (?)", t * kRows + i));
                     size_t open = m_pool->countOfOpenDatabases();
                     size_t before = mostOpen.load();
                     while (open > before && !mostOpen.compare_exchange_weak(before, open)) {
@@ -186,8 +186,8 @@ TEST_F(BRDatabaseSideBySideTest, PoolAndQueueLeaveTheSharedConnectionAlone)
     auto queue = BRDatabaseQueue::databaseQueueWithPath(second);
     ASSERT_NE(queue, nullptr);
     queue->inDatabase([](BRDatabase& db) {
-        db.executeUpdate("pragma synchronous = off");
-        db.executeUpdate("create table side (who text, n integer)");
+        EXPECT_TRUE(db.executeUpdate("pragma synchronous = off"));
+        EXPECT_TRUE(db.executeUpdate("create table side (who text, n integer)"));
     });
 
     constexpr int kRows = 100;
@@ -197,7 +197,7 @@ TEST_F(BRDatabaseSideBySideTest, PoolAndQueueLeaveTheSharedConnectionAlone)
         start.arrive_and_wait();
         for (int i = 0; i < kRows; ++i)
             owner->inTransaction([&](BRDatabase& db, bool&) {
-                db.executeUpdate("insert into side values (?, ?)", who, i);
+                EXPECT_TRUE(db.executeUpdate("insert into side values (?, ?)", who, i));
             });
         --running;
     };

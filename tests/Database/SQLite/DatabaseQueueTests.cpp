@@ -42,8 +42,8 @@ using Names = std::vector<std::string>;
 TEST_F(BRDatabaseQueueTest, TransactionsFromEightThreadsAreSerialised)
 {
     m_queue->inDatabase([](BRDatabase& db) {
-        db.executeUpdate("create table counter (n integer)");
-        db.executeUpdate("insert into counter values (0)");
+        EXPECT_TRUE(db.executeUpdate("create table counter (n integer)"));
+        EXPECT_TRUE(db.executeUpdate("insert into counter values (0)"));
     });
     constexpr int kThreads = 8, kBlocks = 250;
     std::latch start(kThreads);
@@ -54,7 +54,7 @@ TEST_F(BRDatabaseQueueTest, TransactionsFromEightThreadsAreSerialised)
             for (int i = 0; i < kBlocks; ++i)
                 m_queue->inTransaction([](BRDatabase& db, bool&) {
                     int n = db.intForQuery("select n from counter");
-                    db.executeUpdate("update counter set n = ?", n + 1);
+                    EXPECT_TRUE(db.executeUpdate("update counter set n = ?", n + 1));
                 });
         });
     for (auto& t : threads)
@@ -68,18 +68,18 @@ TEST_F(BRDatabaseQueueTest, TransactionsFromEightThreadsAreSerialised)
 TEST_F(BRDatabaseQueueTest, RollbackFlagAndSavePointsUndoOnlyTheirOwnWrites)
 {
     EXPECT_TRUE(m_queue->inTransaction([](BRDatabase& db, bool& rollback) {
-        db.executeUpdate("insert into item values ('rolled back')");
+        EXPECT_TRUE(db.executeUpdate("insert into item values ('rolled back')"));
         rollback = true;
     }));
     EXPECT_EQ(names(), Names{});
 
-    m_queue->inDatabase([](BRDatabase& db) { db.executeUpdate("insert into item values ('before')"); });
+    m_queue->inDatabase([](BRDatabase& db) { EXPECT_TRUE(db.executeUpdate("insert into item values ('before')")); });
     EXPECT_FALSE(m_queue->inSavePoint([](BRDatabase& db, bool& rollback) {
-        db.executeUpdate("insert into item values ('undone')");
+        EXPECT_TRUE(db.executeUpdate("insert into item values ('undone')"));
         rollback = true;
     }));
     EXPECT_FALSE(m_queue->inSavePoint([](BRDatabase& db, bool&) {
-        db.executeUpdate("insert into item values ('kept')");
+        EXPECT_TRUE(db.executeUpdate("insert into item values ('kept')"));
     }));
     EXPECT_EQ(names(), (Names{"before", "kept"}));
 
@@ -87,7 +87,7 @@ TEST_F(BRDatabaseQueueTest, RollbackFlagAndSavePointsUndoOnlyTheirOwnWrites)
     // connection sees every kept row.
     m_queue->inDeferredTransaction([](BRDatabase& db, bool&) {
         EXPECT_TRUE(db.inTransaction());
-        db.executeUpdate("insert into item values ('after')");
+        EXPECT_TRUE(db.executeUpdate("insert into item values ('after')"));
     });
     auto reader = openDatabase("queue.sqlite");
     EXPECT_EQ(reader->intForQuery("select count(*) from item"), 3);
@@ -96,8 +96,8 @@ TEST_F(BRDatabaseQueueTest, RollbackFlagAndSavePointsUndoOnlyTheirOwnWrites)
 TEST_F(BRDatabaseQueueTest, CloseReopensOnNextUseOrLogsWhenItCannot)
 {
     m_queue->inDatabase([](BRDatabase& db) {
-        db.executeUpdate("insert into item values ('one')");
-        db.executeUpdate("insert into item values ('two')");
+        EXPECT_TRUE(db.executeUpdate("insert into item values ('one')"));
+        EXPECT_TRUE(db.executeUpdate("insert into item values ('two')"));
     });
     m_queue->close();
     EXPECT_EQ(names(), (Names{"one", "two"}));

@@ -1,5 +1,6 @@
 #include "SQLiteTestSupport.h"
 
+#include "Database/SQLite/BRDatabaseBlocks.h"
 #include "Database/SQLite/BRDatabasePool.h"
 #include "Database/SQLite/BRDatabaseQueue.h"
 #include "Database/SQLite/BRTransaction.h"
@@ -72,7 +73,7 @@ TEST_F(TransactionTest, InsideAnotherItNestsAsASavepoint)
 
     // The database's own savepoint block.
     auto error = m_db->inSavePoint([&](bool& rollback) {
-        m_db->executeUpdate("delete from scratch");
+        EXPECT_TRUE(m_db->executeUpdate("delete from scratch"));
         rollback = true;
     });
     EXPECT_FALSE(error);
@@ -176,9 +177,10 @@ TEST_F(TransactionTest, NoTransactionIsLeftOpen)
             ASSERT_EQ(reader->intForQuery("select count(*) from scratch"), before);
         }
         bool open = true;
-        ASSERT_TRUE(c.run([&](BRDatabase& db) {
+        // A refused COMMIT is a failure the caller hears of.
+        EXPECT_EQ(c.run([&](BRDatabase& db) {
             EXPECT_TRUE(db.executeUpdate("insert into scratch values (?, 'lost')", ++next));
-        }));
+        }), !c.commitRefused);
         if (c.commitRefused) {
             ASSERT_TRUE(reader->commit());
         }
@@ -194,6 +196,68 @@ TEST_F(TransactionTest, NoTransactionIsLeftOpen)
         // What the connection writes next is seen by the others.
         ASSERT_TRUE(m_db->executeUpdate("insert into scratch values (?, 'seen')", ++next));
         EXPECT_EQ(reader->intForQuery("select count(*) from scratch where id = ?", next), 1);
+    }
+}
+
+// The answer of a transaction block says whether its work is stored: NO when COMMIT was
+// refused (a deferred foreign key left broken) and NO, with the block never run, when BEGIN
+// was refused (another connection holds the write lock past the busy bound).
+TEST_F(TransactionTest, TheAnswerSaysWhetherTheWorkIsStored)
+{
+    ASSERT_TRUE(m_db->executeUpdate("create table line (id integer primary key, scratch_id integer "
+                                    "references scratch(id) deferrable initially deferred)"));
+    auto queue = BRDatabaseQueue::databaseQueueWithPath(path("test.sqlite"));
+    auto pool = BRDatabasePool::databasePoolWithPath(path("test.sqlite"));
+    ASSERT_TRUE(queue && pool);
+    auto prepare = [](BRDatabase& db) {
+        db.setBusyRetryTimeout(2);
+        EXPECT_TRUE(db.executeUpdate("pragma foreign_keys = on"));
+    };
+    queue->inDatabase(prepare);
+    pool->inDatabase(prepare);
+    auto other = openDatabase();
+    other->setBusyRetryTimeout(2);
+    ASSERT_TRUE(m_db->executeUpdate("insert into scratch values (1, 'one')"));
+
+    enum Refused { Nothing, Commit, Begin };
+    using Run = std::function<bool(const BRDatabaseRollbackBlock&)>;
+    struct Case {
+        const char* name;
+        Run run;
+        Refused refused;
+    } cases[] = {
+        {"queue, deferred", [&](const auto& b) { return queue->inDeferredTransaction(b); }, Commit},
+        {"queue, exclusive", [&](const auto& b) { return queue->inTransaction(b); }, Commit},
+        {"pool, deferred", [&](const auto& b) { return pool->inDeferredTransaction(b); }, Commit},
+        {"queue, exclusive, locked", [&](const auto& b) { return queue->inTransaction(b); }, Begin},
+        {"pool, exclusive, locked", [&](const auto& b) { return pool->inTransaction(b); }, Begin},
+        // The connection holding the lock is itself inside a transaction.
+        {"connection already in a transaction", [&](const auto& b) { return brdb::runTransaction(*other, true, b); },
+         Begin},
+        {"queue, stored", [&](const auto& b) { return queue->inDeferredTransaction(b); }, Nothing},
+        {"pool, stored", [&](const auto& b) { return pool->inTransaction(b); }, Nothing},
+    };
+    expectDBError();
+    int next = 100;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int before = m_db->intForQuery("select count(*) from line");
+        if (c.refused == Begin) {
+            ASSERT_TRUE(other->beginTransaction());
+        }
+        bool ran = false;
+        bool answer = c.run([&](BRDatabase& db, bool&) {
+            ran = true;
+            // A line of a scratch row that does not exist breaks the deferred key at COMMIT.
+            EXPECT_TRUE(db.executeUpdate("insert into line values (?, ?)", ++next, c.refused == Commit ? 999 : 1));
+        });
+        if (c.refused == Begin) {
+            ASSERT_TRUE(other->commit());
+        }
+        EXPECT_EQ(answer, c.refused == Nothing);
+        EXPECT_EQ(ran, c.refused != Begin) << "a block runs only inside its transaction";
+        EXPECT_EQ(m_db->intForQuery("select count(*) from line"), before + (c.refused == Nothing ? 1 : 0));
+        EXPECT_TRUE(sqlite3_get_autocommit(m_db->sqliteHandle()));
     }
 }
 

@@ -18,6 +18,7 @@
 #include "Common/SkinManager.h"
 #include "Database/DataAccessManager.h"
 #include "Database/QuoteOrderModel.h"
+#include "Database/UnsentWork.h"
 #include "Network/Reachability.h"
 #include "Platform/Base/Bundle.h"
 #include "Platform/Base/Date.h"
@@ -107,6 +108,9 @@ bool BrivantaAppDelegate::didFinishLaunching(ui::Application&)
         PublicFunction::moveAllClientFolderToDocuments();
         SkinManager::sharedInstance()->setNeedUpdateDemo(true);
     }
+
+    // Before any database opens: unsent work a full sync cut short left aside.
+    UnsentWork::recoverAsideFolders();
 
     PublicFunction::GetServer();
     m_currentVersion = version;

@@ -3,6 +3,7 @@
 #include "Database/SQLite/BRDatabaseBlocks.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
+#include "Platform/Base/Paths.h"
 
 #include <optional>
 #include <set>
@@ -93,7 +94,13 @@ bool copyTable(BRDatabase& db, const CarriedTable& table, bool changesCounted)
 bool UnsentWork::copyFromDatabase(const std::string& oldDatabasePath)
 {
     auto db = BRDatabase::sharedDataBase();
-    if (!db || !db->goodConnection())
+    return db && copyFromDatabaseInto(oldDatabasePath, *db);
+}
+
+bool UnsentWork::copyFromDatabaseInto(const std::string& oldDatabasePath, BRDatabase& into)
+{
+    BRDatabase* db = &into;
+    if (!db->goodConnection())
         return false;
     // Attaching a missing file would make an empty one and carry nothing.
     if (!base::FileManager::exists(oldDatabasePath) || base::FileManager::isDirectory(oldDatabasePath))
@@ -125,4 +132,79 @@ bool UnsentWork::copyFromDatabase(const std::string& oldDatabasePath)
     if (!db->executeUpdate("DETACH DATABASE carried"))
         base::logf("the old database stays attached: %s", db->lastErrorMessage().c_str());
     return ok;
+}
+
+// --- A resync cut short ------------------------------------------------------------------
+
+namespace {
+
+constexpr const char* kDatabaseFile = "/brivanta_lite.sqlite";
+
+// The client folder's name as the aside folder recorded it; nothing when it did not, or the
+// name would reach outside Documents.
+std::optional<std::string> asideOrigin(const std::string& aside)
+{
+    auto text = base::FileManager::readTextFile(aside + "/" + UnsentWork::kAsideOriginFile);
+    if (!text)
+        return std::nullopt;
+    std::string name = *text;
+    while (!name.empty() && (name.back() == '\n' || name.back() == ' '))
+        name.pop_back();
+    if (name.empty() || name[0] == '.' || name.find('/') != std::string::npos)
+        return std::nullopt;
+    return name;
+}
+
+bool recoverAside(const std::string& documents, const std::string& aside)
+{
+    auto origin = asideOrigin(aside);
+    if (!origin) {
+        base::logf("%s does not say which client folder it was: it stays", aside.c_str());
+        return false;
+    }
+    const std::string folder = documents + "/" + *origin;
+    if (!base::FileManager::exists(folder + kDatabaseFile)) {
+        // The new database was never made: the old folder is still the client's.
+        if (base::FileManager::exists(folder) && !base::FileManager::removeRecursively(folder, documents))
+            return false;
+        if (!base::FileManager::moveItem(aside, folder)) {
+            base::logf("cannot put %s back as %s", aside.c_str(), folder.c_str());
+            return false;
+        }
+        base::FileManager::removeItem(folder + "/" + UnsentWork::kAsideOriginFile);
+        base::logf("a full sync cut short: %s put back", folder.c_str());
+        return true;
+    }
+    if (base::FileManager::exists(aside + kDatabaseFile)) {
+        BRDatabase db(folder + kDatabaseFile);
+        if (!db.openWithFlags(SQLITE_OPEN_READWRITE) || !UnsentWork::copyFromDatabaseInto(aside + kDatabaseFile, db)) {
+            base::logf("the unsent work of %s is not carried yet: it stays for the next launch", aside.c_str());
+            return false;
+        }
+        db.close();
+        base::logf("a full sync cut short: the unsent work of %s carried into %s", aside.c_str(), folder.c_str());
+    }
+    return base::FileManager::removeRecursively(aside, documents);
+}
+
+} // namespace
+
+bool UnsentWork::markAsideOrigin(const std::string& clientFolder)
+{
+    std::string name = clientFolder.substr(clientFolder.find_last_of('/') + 1);
+    return base::FileManager::writeAtomically(clientFolder + "/" + kAsideOriginFile, name + "\n", 0600);
+}
+
+int UnsentWork::recoverAsideFolders()
+{
+    const std::string documents = base::Paths::documents();
+    int recovered = 0;
+    for (const auto& name : base::FileManager::contentsOfDirectory(documents)) {
+        std::string aside = documents + "/" + name;
+        if (name.rfind(kAsidePrefix, 0) != 0 || name == kAsideOriginFile || !base::FileManager::isDirectory(aside))
+            continue;
+        if (recoverAside(documents, aside))
+            ++recovered;
+    }
+    return recovered;
 }

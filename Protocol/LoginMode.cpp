@@ -487,7 +487,12 @@ bool LoginMode::moveClientFolderAside()
     auto folder = clientFolder();
     if (!folder || !base::FileManager::exists(*folder))
         return true;
-    std::string aside = base::Paths::documents() + "/.resync-" + base::Digest::uuidString();
+    // The folder says whose it is, so that a launch after a kill can carry its work or put it back.
+    if (!UnsentWork::markAsideOrigin(*folder)) {
+        base::logf("cannot mark %s before the full sync", folder->c_str());
+        return false;
+    }
+    std::string aside = base::Paths::documents() + "/" + UnsentWork::kAsidePrefix + base::Digest::uuidString();
     if (!base::FileManager::moveItem(*folder, aside)) {
         base::logf("cannot move %s aside for the full sync", folder->c_str());
         return false;
@@ -518,6 +523,8 @@ void LoginMode::restoreClientFolder()
             base::FileManager::removeRecursively(*folder, base::Paths::documents());
         if (!base::FileManager::moveItem(*m_asideFolder, *folder))
             base::logf("the old client folder stays at %s", m_asideFolder->c_str());
+        else
+            base::FileManager::removeItem(*folder + "/" + UnsentWork::kAsideOriginFile);
     }
     m_asideFolder.reset();
     auto defaults = base::UserDefaults::standard();

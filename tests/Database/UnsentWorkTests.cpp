@@ -187,3 +187,82 @@ TEST_F(UnsentWorkTest, ARefusedCommitLeavesNoTransactionOpen)
 }
 
 } // namespace
+
+namespace {
+
+// What a full resync leaves in Documents when the program dies at each of its steps.
+enum class CutAt { AfterTheMove, NewFolderWithoutDatabase, NewDatabaseNothingCarried, CarriedNotDropped, DatabaseDropped };
+
+} // namespace
+
+// The client folder moved aside, then a kill: the next launch puts the folder back when no new
+// database was made, else carries the unsent work into the new one; once, however often it runs.
+TEST_F(UnsentWorkTest, AResyncCutShortIsRecoveredOnceAtLaunch)
+{
+    DataAccessManager::releaseDataModel();
+    const auto folder = documents() / "acmeco";
+    const std::string orders = "select order_id, order_number, uploaded from brivanta_quote_order order by 1";
+    const std::string lines = "select order_item_id, order_id from brivanta_quote_order_item order by 1";
+    const std::string customers = "select customer_id, customer_name from brivanta_customer order by 1";
+    const std::string addresses = "select id, customer_id from brivanta_customer_address order by 1";
+    struct Case {
+        const char* name;
+        CutAt cut;
+        const char* orders; // what the client's database holds after the launch
+        const char* customers;
+    } cases[] = {
+        // The whole old folder is back, sent orders included.
+        {"after the move", CutAt::AfterTheMove, "-2|alice-2|1\n-1|alice-1|0\n5|alice-5|0\n6|alice-6|1\n",
+         "-1|Local Ltd\n9001|Globex\n"},
+        {"new folder, no database yet", CutAt::NewFolderWithoutDatabase,
+         "-2|alice-2|1\n-1|alice-1|0\n5|alice-5|0\n6|alice-6|1\n", "-1|Local Ltd\n9001|Globex\n"},
+        // Only the unsent work goes into the new database.
+        {"new database, nothing carried", CutAt::NewDatabaseNothingCarried, "-1|alice-1|0\n5|alice-5|0\n",
+         "-1|Local Ltd\n"},
+        {"carried, folder not yet dropped", CutAt::CarriedNotDropped, "-1|alice-1|0\n5|alice-5|0\n", "-1|Local Ltd\n"},
+        {"old database already dropped", CutAt::DatabaseDropped, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(documents());
+        std::filesystem::create_directories(folder);
+        ASSERT_TRUE(base::FileManager::copyItem(oldFile, folder / "brivanta_lite.sqlite"));
+        ASSERT_TRUE(base::FileManager::createDirectories((folder / "SkinImages").string()));
+        // As the login does it: the folder marked, then moved aside.
+        ASSERT_TRUE(UnsentWork::markAsideOrigin(folder.string()));
+        const auto aside = documents() / (std::string(UnsentWork::kAsidePrefix) + "0A1B-2C3D");
+        ASSERT_TRUE(base::FileManager::moveItem(folder, aside));
+        if (c.cut != CutAt::AfterTheMove)
+            std::filesystem::create_directories(folder / "Images");
+        if (c.cut >= CutAt::NewDatabaseNothingCarried) {
+            ASSERT_TRUE(base::FileManager::copyItem(templatePath(), folder / "brivanta_lite.sqlite"));
+        }
+        if (c.cut == CutAt::CarriedNotDropped) {
+            BRDatabase db((folder / "brivanta_lite.sqlite").string());
+            ASSERT_TRUE(db.open());
+            ASSERT_TRUE(UnsentWork::copyFromDatabaseInto((aside / "brivanta_lite.sqlite").string(), db));
+        }
+        if (c.cut == CutAt::DatabaseDropped)
+            std::filesystem::remove(aside / "brivanta_lite.sqlite");
+        const std::string before[] = {dump(oldFile, lines), dump(oldFile, addresses)};
+
+        EXPECT_EQ(UnsentWork::recoverAsideFolders(), 1);
+        EXPECT_EQ(UnsentWork::recoverAsideFolders(), 0) << "nothing is left to recover";
+        const auto file = folder / "brivanta_lite.sqlite";
+        EXPECT_EQ(dump(file, orders), c.orders);
+        EXPECT_EQ(dump(file, customers), c.customers);
+        if (c.cut <= CutAt::NewFolderWithoutDatabase) {
+            EXPECT_EQ(dump(file, lines), before[0]);
+            EXPECT_EQ(dump(file, addresses), before[1]);
+            EXPECT_TRUE(std::filesystem::is_directory(folder / "SkinImages")) << "the old folder itself";
+        } else if (c.cut != CutAt::DatabaseDropped) {
+            EXPECT_EQ(dump(file, "select order_item_id from brivanta_quote_order_item order by 1"), "-11\n-10\n13\n");
+            EXPECT_EQ(dump(file, "select id from brivanta_customer_address order by 1"), "-4\n-3\n");
+        }
+        EXPECT_FALSE(std::filesystem::exists(folder / UnsentWork::kAsideOriginFile));
+        std::vector<std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(documents()))
+            left.push_back(entry.path().filename().string());
+        EXPECT_EQ(left, std::vector<std::string>{"acmeco"}) << "no folder is left aside";
+    }
+}

@@ -36,16 +36,19 @@ bool isBlank(const std::optional<std::string>& text)
 }
 
 // The key, folded once by the caller, in the text (any case); nothing in a missing or empty text.
-bool holds(const std::optional<std::string>& text, const std::string& loweredKey)
-{
-    if (!text || text->empty())
-        return false;
-    return base::folded(*text).find(loweredKey) != std::string::npos;
-}
-
 bool holds(const std::string& text, const std::string& loweredKey)
 {
-    return !text.empty() && base::folded(text).find(loweredKey) != std::string::npos;
+    if (text.empty())
+        return false;
+    // A search folds every text of every customer: one buffer serves them all.
+    thread_local std::string key;
+    base::foldInto(text, key);
+    return key.find(loweredKey) != std::string::npos;
+}
+
+bool holds(const std::optional<std::string>& text, const std::string& loweredKey)
+{
+    return text && holds(*text, loweredKey);
 }
 
 bool contactHolds(const brivanta_customer_contact_entity& c, const std::string& key)

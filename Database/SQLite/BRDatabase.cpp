@@ -75,7 +75,9 @@ void foldedFunction(sqlite3_context* context, int, sqlite3_value** argv)
         sqlite3_result_error_nomem(context);
         return;
     }
-    std::string key = base::folded(std::string_view(text, static_cast<size_t>(sqlite3_value_bytes(argv[0]))));
+    // Called for every searched column of every row: one buffer per thread serves them all.
+    thread_local std::string key;
+    base::foldInto(std::string_view(text, static_cast<size_t>(sqlite3_value_bytes(argv[0]))), key);
     sqlite3_result_text(context, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
 }
 

@@ -11,6 +11,8 @@ std::string lowercased(std::string_view text);
 // character case-folded on its own (so "Ä" typed either way meets "ä", and "Σ" meets "ς";
 // "ß" stays one letter). Text that is not valid UTF-8 has only its ASCII letters folded.
 std::string folded(std::string_view text);
+// The same key written into out, whose storage is reused (for folding many texts in a row).
+void foldInto(std::string_view text, std::string& out);
 // Whether the text holds only ASCII bytes (its lower case is then a byte-wise affair).
 bool isASCII(std::string_view text);
 

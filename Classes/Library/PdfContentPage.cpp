@@ -16,7 +16,7 @@ std::shared_ptr<PdfContentPage> PdfContentPage::initWithURLPagePassword(const st
     Unavailable ignored;
     Unavailable& reason = why ? *why : ignored;
     reason = Unavailable::Missing;
-    auto document = PdfDocumentOpen(fileURL, password);
+    auto document = PdfDocumentOpenShared(fileURL, password);
     if (!document || document->pageCount() < 1)
         return nullptr;
     auto pdfPage = document->page(std::clamp(page, 1, document->pageCount()));

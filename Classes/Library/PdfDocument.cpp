@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <mutex>
 
 std::shared_ptr<pdf::Document> PdfDocumentOpen(const std::string& fileURL, const std::optional<std::string>& password)
 {
@@ -23,6 +25,28 @@ std::shared_ptr<pdf::Document> PdfDocumentOpen(const std::string& fileURL, const
     if (result.status != pdf::Document::Status::Opened)
         return nullptr;
     return result.document;
+}
+
+std::shared_ptr<pdf::Document> PdfDocumentOpenShared(const std::string& fileURL,
+                                                     const std::optional<std::string>& password)
+{
+    auto size = base::FileManager::fileSize(fileURL);
+    auto date = base::FileManager::modificationDate(fileURL);
+    if (!size || !date)
+        return PdfDocumentOpen(fileURL, password);
+    std::string key = fileURL + '\0' + password.value_or("") + '\0' + std::to_string(*size) + '\0' +
+                      std::to_string(date->timeIntervalSince1970());
+    static std::mutex mutex;
+    static auto* open = new std::map<std::string, std::weak_ptr<pdf::Document>>(); // reached until the end
+    std::lock_guard lock(mutex);
+    std::erase_if(*open, [](const auto& entry) { return entry.second.expired(); });
+    if (auto found = open->find(key); found != open->end())
+        if (auto document = found->second.lock())
+            return document;
+    auto document = PdfDocumentOpen(fileURL, password);
+    if (document)
+        (*open)[key] = document;
+    return document;
 }
 
 std::string PdfDocument::GUID()

@@ -12,6 +12,11 @@
 // document is tried with the empty password, then with the given one when its UTF-8 form fits
 // 125 bytes; still locked gives nothing.
 std::shared_ptr<pdf::Document> PdfDocumentOpen(const std::string& fileURL, const std::optional<std::string>& password);
+// The same, but the reader's page views of one version of a file share one open document while
+// any holds it: a neighbour's view then needs no new opening, and the file's fonts are read once.
+// Their drawing takes turns on the document (the shown page's first, the neighbours' after).
+std::shared_ptr<pdf::Document> PdfDocumentOpenShared(const std::string& fileURL,
+                                                     const std::optional<std::string>& password);
 
 // The reader's persistent record of one PDF: a stable GUID naming its thumbnail folder, the
 // page shown, the bookmarks, and the file's page count, date and size. Kept as a property list

@@ -215,4 +215,28 @@ TEST_F(PdfDocumentTest, AReplacedFileLosesItsThumbnailsAndKeepsItsPagesInRange)
     EXPECT_EQ(saved->bookmarks(), std::set<int>{3});
 }
 
+// Page views of one file share its open document while one holds it; a replaced file, another
+// password, or a file opened again after every holder let go gets a document of its own.
+TEST_F(PdfDocumentTest, PageViewsShareTheOpenDocumentOfOneVersionOfAFile)
+{
+    std::string path = place("Documents/acme/Pdf/shared.pdf", pdffix::textPdf(3));
+    auto first = PdfDocumentOpenShared(path, std::nullopt);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(PdfDocumentOpenShared(path, std::nullopt), first);
+    EXPECT_NE(PdfDocumentOpenShared(path, std::string("other")), first);
+    // The plain opening is the thumbnails' and the record's: always its own.
+    EXPECT_NE(PdfDocumentOpen(path, std::nullopt), first);
+
+    place("Documents/acme/Pdf/shared.pdf", pdffix::textPdf(5));
+    auto replaced = PdfDocumentOpenShared(path, std::nullopt);
+    ASSERT_TRUE(replaced);
+    EXPECT_NE(replaced, first);
+    EXPECT_EQ(replaced->pageCount(), 5);
+
+    std::weak_ptr<pdf::Document> gone = replaced;
+    replaced.reset();
+    EXPECT_TRUE(gone.expired());
+    EXPECT_FALSE(PdfDocumentOpenShared(place("Documents/acme/Pdf/broken.pdf", "not a pdf"), std::nullopt));
+}
+
 } // namespace

@@ -81,6 +81,20 @@ std::unique_ptr<Context> Context::createBitmap(Size size, double scale)
     return context;
 }
 
+std::unique_ptr<Context> Context::createBitmapOver(unsigned char* pixels, int width, int height, int stride,
+                                                   double scaleX, double scaleY)
+{
+    if (!pixels || !(scaleX > 0) || !(scaleY > 0) || width < 0 || height < 0)
+        return nullptr;
+    std::unique_ptr<Context> context(new Context(Size{width / scaleX, height / scaleY}, scaleX, false));
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_ARGB32, width, height, stride);
+    cairo_surface_set_device_scale(surface, scaleX, scaleY);
+    context->attach(surface);
+    if (context->error())
+        return nullptr;
+    return context;
+}
+
 std::unique_ptr<Context> Context::createPdf(const std::string& path)
 {
     std::unique_ptr<Context> context(new Context({kDefaultPageWidth, kDefaultPageHeight}, 1, true));

@@ -31,6 +31,9 @@ class Context {
 public:
     // Transparent pixels of ceil(size * scale); points are the unit of every drawing call.
     static std::unique_ptr<Context> createBitmap(Size size, double scale = 1);
+    // Over pixels owned elsewhere (ARGB32, premultiplied), which outlive the context.
+    static std::unique_ptr<Context> createBitmapOver(unsigned char* pixels, int width, int height, int stride,
+                                                     double scaleX, double scaleY);
     static std::unique_ptr<Context> createPdf(const std::string& path);
     // The document collects in memory; pdfData() holds it once closed.
     static std::unique_ptr<Context> createPdfInMemory();

@@ -2,6 +2,7 @@
 
 #include "Platform/Graphics/Context.h"
 #include "Platform/Pdf/PageCost.h"
+#include "Platform/Pdf/PageWorkers.h"
 
 #include <poppler.h>
 #include <poppler/cpp/poppler-document.h>
@@ -336,6 +337,16 @@ void Page::draw(gfx::Context& context, const gfx::AffineTransform& pageToContext
             poppler_page_render(static_cast<PopplerPage*>(m_page), context.cairo());
     }
     context.restore();
+}
+
+DrawOutcome Page::drawInWorker(gfx::Context& context, const gfx::Rect& into) const
+{
+    return drawInWorker(context, fitTransform(into));
+}
+
+DrawOutcome Page::drawInWorker(gfx::Context& context, const gfx::AffineTransform& pageToContext) const
+{
+    return PageWorkers::shared().draw(m_state->path, m_state->password, m_number, context, pageToContext);
 }
 
 std::vector<Link> Page::links(const gfx::Rect& into) const

@@ -37,6 +37,11 @@ struct Link {
 class Document;
 struct DocumentState;
 
+// What drawing a page in a worker came to: drawn; over a limit (memory, time, a crash), so the
+// page is refused; stopped because its document or the application is closing; or not drawn
+// because no worker could be had or the worker could not read the page.
+enum class DrawOutcome { Drawn, TooCostly, Stopped, Failed };
+
 // One page of an open document. Every call takes the document's lock, so pages of one
 // document may be used from several threads, one call at a time.
 class Page {
@@ -60,6 +65,9 @@ public:
     void draw(gfx::Context& context, const gfx::Rect& into) const;
     // Draws the upright page under the given page-to-context transform (tiles).
     void draw(gfx::Context& context, const gfx::AffineTransform& pageToContext) const;
+    // The same, drawn by a worker process under its limits (PageWorkers).
+    DrawOutcome drawInWorker(gfx::Context& context, const gfx::Rect& into) const;
+    DrawOutcome drawInWorker(gfx::Context& context, const gfx::AffineTransform& pageToContext) const;
     // The page's text in reading order, lines separated by newlines.
     std::string text() const;
     // Link annotations in document order, their areas under the page-to-view transform of

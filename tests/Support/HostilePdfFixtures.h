@@ -2,6 +2,7 @@
 // PDFs made to take a reader's memory and time, and pages a reader cannot get: each small on
 // disk. Built at test time beside the ordinary fixtures.
 #include "Platform/Graphics/CairoRef.h"
+#include "Platform/Graphics/Context.h"
 #include "Platform/Graphics/Image.h"
 #include "tests/Support/PdfFixtures.h"
 
@@ -65,23 +66,47 @@ inline std::string onePage(const std::string& content, const std::string& imageO
 }
 
 // A small JPEG whose frame header claims 23000 x 23000 pixels; its decoder makes room for all.
-inline std::string hugeJpegPdf()
+// Marked progressive, the decoder sets aside every coefficient of the picture before it reads
+// a scan.
+inline std::string hugeJpeg(bool progressive = false)
 {
-    gfx::SurfaceRef surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 64, 64));
-    auto bytes = gfx::Image::fromSurface(surface.get(), 1).jpegData(0.8);
+    auto picture = gfx::Context::createBitmap(gfx::Size{64, 64});
+    picture->setFillColor(gfx::Color(0.3, 0.6, 0.9, 1));
+    picture->fillRect(gfx::Rect(0, 0, 64, 64));
+    auto bytes = picture->makeImage().jpegData(0.8);
     std::string jpeg(bytes.begin(), bytes.end());
-    for (size_t i = 0; i + 9 < jpeg.size(); ++i)
-        if (uint8_t(jpeg[i]) == 0xFF && (uint8_t(jpeg[i + 1]) == 0xC0 || uint8_t(jpeg[i + 1]) == 0xC2)) {
+    for (size_t i = 0; i + 9 < jpeg.size(); ++i) {
+        if (uint8_t(jpeg[i]) != 0xFF)
+            continue;
+        uint8_t marker = uint8_t(jpeg[i + 1]);
+        if (marker == 0xC0 || marker == 0xC2) {
+            if (progressive)
+                jpeg[i + 1] = char(0xC2);
             for (size_t at : {i + 5, i + 7}) {
                 jpeg[at] = char(23000 >> 8);
                 jpeg[at + 1] = char(23000 & 0xFF);
             }
+        } else if (marker == 0xDA && progressive) {
+            // A first scan of DC coefficients only, as a progressive picture starts.
+            size_t components = uint8_t(jpeg[i + 4]);
+            jpeg[i + 5 + 2 * components + 1] = 0;
             break;
         }
-    return onePage("q 612 0 0 792 0 0 cm /Im1 Do Q",
-                   Writer::stream("/Type /XObject /Subtype /Image /Width 23000 /Height 23000 /ColorSpace /DeviceRGB "
-                                  "/BitsPerComponent 8 /Filter /DCTDecode",
-                                  jpeg));
+    }
+    return jpeg;
+}
+
+inline std::string hugeJpegImage(int declared = 23000, bool progressive = false)
+{
+    std::string side = std::to_string(declared);
+    return Writer::stream("/Type /XObject /Subtype /Image /Width " + side + " /Height " + side +
+                              " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode",
+                          hugeJpeg(progressive));
+}
+
+inline std::string hugeJpegPdf()
+{
+    return onePage("q 612 0 0 792 0 0 cm /Im1 Do Q", hugeJpegImage());
 }
 
 // A compressed picture of 12000 x 12000 RGB pixels (432 MB inflated) in two megabytes; made
@@ -152,6 +177,153 @@ inline std::string damagedLastPagePdf()
     int last = w.add("(torn)");
     w.set(pages, "<< /Type /Pages /Kids [" + std::to_string(first) + " 0 R " + std::to_string(last) +
                      " 0 R] /Count 2 >>");
+    w.set(catalog, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+    return w.finish(catalog);
+}
+
+// Routes around a page scan to the same bombs, each a few kilobytes. In a Type3 glyph: the
+// glyph's own drawing paints the 23000 x 23000 JPEG.
+inline std::string type3GlyphJpegPdf()
+{
+    Writer w;
+    int catalog = w.reserve();
+    int pages = w.reserve();
+    int image = w.add(hugeJpegImage());
+    int glyph = w.add(Writer::stream("", "1000 0 d0 q 1000 0 0 1000 0 0 cm /Im1 Do Q"));
+    int font = w.add("<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] /FontMatrix [0.001 0 0 0.001 0 0] "
+                     "/CharProcs << /g " + std::to_string(glyph) + " 0 R >> /Encoding << /Type /Encoding "
+                     "/Differences [97 /g] >> /FirstChar 97 /LastChar 97 /Widths [1000] /Resources << /XObject << "
+                     "/Im1 " + std::to_string(image) + " 0 R >> >> >>");
+    int contents = w.add(Writer::stream("", "BT /T3 500 Tf 50 100 Td (a) Tj ET"));
+    int page = w.add("<< /Type /Page /Parent " + std::to_string(pages) + " 0 R /MediaBox [0 0 612 792] "
+                     "/Resources << /Font << /T3 " + std::to_string(font) + " 0 R >> >> /Contents " +
+                     std::to_string(contents) + " 0 R >>");
+    w.set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
+    w.set(catalog, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+    return w.finish(catalog);
+}
+
+// A form that paints the 23000 x 23000 JPEG over the page.
+inline std::string jpegForm(int image)
+{
+    return Writer::stream("/Type /XObject /Subtype /Form /BBox [0 0 612 792] /Resources << /XObject << /Im1 " +
+                              std::to_string(image) + " 0 R >> >>",
+                          "q 612 0 0 792 0 0 cm /Im1 Do Q");
+}
+
+// An annotation whose appearance paints the JPEG; the page's own drawing is empty.
+inline std::string annotationJpegPdf()
+{
+    Writer w;
+    int catalog = w.reserve();
+    int pages = w.reserve();
+    int image = w.add(hugeJpegImage());
+    int appearance = w.add(jpegForm(image));
+    int annotation = w.add("<< /Type /Annot /Subtype /Square /Rect [0 0 612 792] /F 4 /AP << /N " +
+                           std::to_string(appearance) + " 0 R >> >>");
+    int contents = w.add(Writer::stream("", ""));
+    int page = w.add("<< /Type /Page /Parent " + std::to_string(pages) + " 0 R /MediaBox [0 0 612 792] /Annots [" +
+                     std::to_string(annotation) + " 0 R] /Contents " + std::to_string(contents) + " 0 R >>");
+    w.set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
+    w.set(catalog, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+    return w.finish(catalog);
+}
+
+// A tiling pattern whose cell paints the JPEG, filling the page.
+inline std::string patternJpegPdf()
+{
+    Writer w;
+    int catalog = w.reserve();
+    int pages = w.reserve();
+    int image = w.add(hugeJpegImage());
+    int pattern = w.add(Writer::stream("/Type /Pattern /PatternType 1 /PaintType 1 /TilingType 1 "
+                                       "/BBox [0 0 612 792] /XStep 612 /YStep 792 /Resources << /XObject << /Im1 " +
+                                           std::to_string(image) + " 0 R >> >>",
+                                       "q 612 0 0 792 0 0 cm /Im1 Do Q"));
+    int contents = w.add(Writer::stream("", "/Pattern cs /P1 scn 0 0 612 792 re f"));
+    int page = w.add("<< /Type /Page /Parent " + std::to_string(pages) + " 0 R /MediaBox [0 0 612 792] "
+                     "/Resources << /Pattern << /P1 " + std::to_string(pattern) + " 0 R >> >> /Contents " +
+                     std::to_string(contents) + " 0 R >>");
+    w.set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
+    w.set(catalog, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+    return w.finish(catalog);
+}
+
+// An image dictionary saying 64 x 64 over a progressive JPEG of 23000 x 23000.
+inline std::string smallDictProgressiveJpegPdf()
+{
+    return onePage("q 612 0 0 792 0 0 cm /Im1 Do Q", hugeJpegImage(64, true));
+}
+
+// The same picture inline in the page's drawing.
+inline std::string inlineProgressiveJpegPdf()
+{
+    return onePage("q 612 0 0 792 0 0 cm BI /W 64 /H 64 /CS /RGB /BPC 8 /F /DCT ID\n" + hugeJpeg(true) + "\nEI Q");
+}
+
+// Half a million saved states behind a chain of two filters.
+inline std::string filteredUnbalancedSavesPdf()
+{
+    std::string content;
+    for (int i = 0; i < 500000; ++i)
+        content += "q\n";
+    content += "0 0 1 rg 100 100 200 200 re f\n";
+    std::string packed = deflated(content), hex;
+    static const char digits[] = "0123456789abcdef";
+    for (unsigned char c : packed) {
+        hex += digits[c >> 4];
+        hex += digits[c & 15];
+    }
+    hex += ">";
+    Writer w;
+    int catalog = w.reserve();
+    int pages = w.reserve();
+    int contents = w.add(Writer::stream("/Filter [/ASCIIHexDecode /FlateDecode]", hex));
+    int page = w.add("<< /Type /Page /Parent " + std::to_string(pages) + " 0 R /MediaBox [0 0 612 792] /Contents " +
+                     std::to_string(contents) + " 0 R >>");
+    w.set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
+    w.set(catalog, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+    return w.finish(catalog);
+}
+
+// The trailer's catalog leads to the JPEG page; a later, unreferenced catalog to a blank one.
+inline std::string decoyCatalogPdf()
+{
+    Writer w;
+    int catalog = w.reserve();
+    int pages = w.reserve();
+    int image = w.add(hugeJpegImage());
+    int contents = w.add(Writer::stream("", "q 612 0 0 792 0 0 cm /Im1 Do Q"));
+    int page = w.add("<< /Type /Page /Parent " + std::to_string(pages) + " 0 R /MediaBox [0 0 612 792] "
+                     "/Resources << /XObject << /Im1 " + std::to_string(image) + " 0 R >> >> /Contents " +
+                     std::to_string(contents) + " 0 R >>");
+    w.set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
+    w.set(catalog, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+    int decoyPages = w.reserve();
+    int blank = w.add(Writer::stream("", ""));
+    int decoyPage = w.add("<< /Type /Page /Parent " + std::to_string(decoyPages) +
+                          " 0 R /MediaBox [0 0 612 792] /Contents " + std::to_string(blank) + " 0 R >>");
+    w.set(decoyPages, "<< /Type /Pages /Kids [" + std::to_string(decoyPage) + " 0 R] /Count 1 >>");
+    w.add("<< /Type /Catalog /Pages " + std::to_string(decoyPages) + " 0 R >>");
+    return w.finish(catalog);
+}
+
+// Forms nested `depth` deep, each drawing the next twice: 2^depth squares, drawn for ever.
+inline std::string nestedFormsPdf(int depth = 40)
+{
+    Writer w;
+    int catalog = w.reserve();
+    int pages = w.reserve();
+    int next = w.add(Writer::stream("/Type /XObject /Subtype /Form /BBox [0 0 612 792]", "0 0 1 rg 0 0 10 10 re f"));
+    for (int i = 1; i < depth; ++i)
+        next = w.add(Writer::stream("/Type /XObject /Subtype /Form /BBox [0 0 612 792] /Resources << /XObject << /F " +
+                                        std::to_string(next) + " 0 R >> >>",
+                                    "q 0.5 0 0 0.5 0 0 cm /F Do Q q 0.5 0 0 0.5 300 0 cm /F Do Q"));
+    int contents = w.add(Writer::stream("", "/F Do"));
+    int page = w.add("<< /Type /Page /Parent " + std::to_string(pages) + " 0 R /MediaBox [0 0 612 792] "
+                     "/Resources << /XObject << /F " + std::to_string(next) + " 0 R >> >> /Contents " +
+                     std::to_string(contents) + " 0 R >>");
+    w.set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
     w.set(catalog, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
     return w.finish(catalog);
 }

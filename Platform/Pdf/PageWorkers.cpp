@@ -1,0 +1,504 @@
+#include "Platform/Pdf/PageWorkers.h"
+
+#include "Platform/Base/BackgroundWork.h"
+#include "Platform/Base/Log.h"
+#include "Platform/Graphics/Context.h"
+#include "Platform/Pdf/PageWorkerProtocol.h"
+
+#include <algorithm>
+#include <cairo.h>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace pdf {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One worker process: its socket, the shared file its pixels come back in, and our mapping of it.
+struct Worker {
+    pid_t pid = -1;
+    int socket = -1;
+    int pixels = -1;
+    size_t sharedBytes = 0;
+    unsigned char* mapped = nullptr;
+    size_t mappedBytes = 0;
+    bool busy = false;
+    std::string path;           // of the page being drawn
+    bool stopRequested = false; // ended on purpose, not over a limit
+
+    ~Worker()
+    {
+        if (mapped)
+            munmap(mapped, mappedBytes);
+        if (socket >= 0)
+            close(socket);
+        if (pixels >= 0)
+            close(pixels);
+    }
+};
+
+// A file version: a page refused once stays refused until the file changes.
+struct Version {
+    std::string path;
+    int64_t size = -1;
+    int64_t modifiedNs = 0;
+    auto operator<=>(const Version&) const = default;
+};
+
+Version versionOf(const std::string& path)
+{
+    Version v;
+    v.path = path;
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0) {
+        v.size = st.st_size;
+        v.modifiedNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    }
+    return v;
+}
+
+// Moves a descriptor above the ones the worker is handed, so passing it never meets itself.
+int above(int fd)
+{
+    int moved = fcntl(fd, F_DUPFD_CLOEXEC, 10);
+    close(fd);
+    return moved;
+}
+
+size_t residentBytes(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/statm");
+    size_t total = 0, resident = 0;
+    if (!(in >> total >> resident))
+        return 0;
+    return resident * size_t(sysconf(_SC_PAGESIZE));
+}
+
+std::shared_ptr<Worker> startWorker(const std::string& program, size_t memoryBytes)
+{
+    int pair[2];
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0)
+        return nullptr;
+    auto worker = std::make_shared<Worker>();
+    worker->socket = above(pair[0]);
+    int theirs = above(pair[1]);
+    worker->pixels = above(memfd_create("pdf-page-pixels", MFD_CLOEXEC));
+    if (worker->socket < 0 || theirs < 0 || worker->pixels < 0) {
+        if (theirs >= 0)
+            close(theirs);
+        return nullptr;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, theirs, worker::kSocketFd);
+    posix_spawn_file_actions_adddup2(&actions, worker->pixels, worker::kPixelsFd);
+    std::string memory = "--memory=" + std::to_string(memoryBytes);
+    std::string parent = "--parent=" + std::to_string(getpid());
+    char* argv[] = {const_cast<char*>(program.c_str()), memory.data(), parent.data(), nullptr};
+    pid_t pid = -1;
+    int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(theirs);
+    if (failed) {
+        base::logf("PageWorkers: cannot start %s: %s", program.c_str(), std::strerror(failed));
+        return nullptr;
+    }
+    worker->pid = pid;
+    return worker;
+}
+
+// The shared file holds at least `bytes`, and our mapping covers it.
+bool shareAtLeast(Worker& worker, size_t bytes)
+{
+    const size_t step = size_t(1) << 20;
+    size_t wanted = std::max(step, (bytes + step - 1) / step * step);
+    // A large pass's memory is let go once passes are small again.
+    bool shrink = worker.sharedBytes > (size_t(32) << 20) && wanted < worker.sharedBytes / 4;
+    if (wanted > worker.sharedBytes || shrink) {
+        if (worker.mapped)
+            munmap(worker.mapped, worker.mappedBytes);
+        worker.mapped = nullptr;
+        worker.mappedBytes = 0;
+        worker.sharedBytes = 0;
+        if (ftruncate(worker.pixels, off_t(wanted)) != 0)
+            return false;
+        worker.sharedBytes = wanted;
+    }
+    if (!worker.mapped) {
+        void* at = mmap(nullptr, worker.sharedBytes, PROT_READ, MAP_SHARED, worker.pixels, 0);
+        if (at == MAP_FAILED)
+            return false;
+        worker.mapped = static_cast<unsigned char*>(at);
+        worker.mappedBytes = worker.sharedBytes;
+    }
+    return true;
+}
+
+// The part of the context's bitmap its clip leaves, in the bitmap's pixels.
+struct Region {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+Region regionOf(cairo_t* cr, cairo_surface_t* target)
+{
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    cairo_matrix_t ctm;
+    cairo_get_matrix(cr, &ctm);
+    double sx = 1, sy = 1, ox = 0, oy = 0;
+    cairo_surface_get_device_scale(target, &sx, &sy);
+    cairo_surface_get_device_offset(target, &ox, &oy);
+    double lo[2] = {INFINITY, INFINITY}, hi[2] = {-INFINITY, -INFINITY};
+    for (auto [x, y] : {std::pair{x1, y1}, {x2, y1}, {x1, y2}, {x2, y2}}) {
+        cairo_matrix_transform_point(&ctm, &x, &y);
+        x = x * sx + ox;
+        y = y * sy + oy;
+        lo[0] = std::min(lo[0], x), lo[1] = std::min(lo[1], y);
+        hi[0] = std::max(hi[0], x), hi[1] = std::max(hi[1], y);
+    }
+    int width = cairo_image_surface_get_width(target), height = cairo_image_surface_get_height(target);
+    Region r;
+    if (!(lo[0] < hi[0]) || !(lo[1] < hi[1]))
+        return r;
+    int left = int(std::clamp(std::floor(lo[0]), 0.0, double(width)));
+    int top = int(std::clamp(std::floor(lo[1]), 0.0, double(height)));
+    int right = int(std::clamp(std::ceil(hi[0]), 0.0, double(width)));
+    int bottom = int(std::clamp(std::ceil(hi[1]), 0.0, double(height)));
+    r.x = left, r.y = top, r.width = right - left, r.height = bottom - top;
+    return r;
+}
+
+} // namespace
+
+struct PageWorkers::State {
+    mutable std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::shared_ptr<Worker>> workers; // idle and busy
+    int starting = 0;
+    bool shut = false;
+    Limits limits;
+    std::map<Version, std::vector<int>> refused;
+    std::string program = workerProgram();
+
+    // Under the lock: takes the worker out of service. Its process is not reaped yet, so its
+    // id cannot have gone to another process while it is listed.
+    void unlist(const std::shared_ptr<Worker>& worker)
+    {
+        std::erase(workers, worker);
+        changed.notify_all();
+    }
+};
+
+namespace {
+
+void endWorker(const std::shared_ptr<Worker>& worker)
+{
+    kill(worker->pid, SIGKILL);
+    int status = 0;
+    while (waitpid(worker->pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+} // namespace
+
+PageWorkers::PageWorkers()
+    : m_state(std::make_shared<State>())
+{
+}
+
+PageWorkers& PageWorkers::shared()
+{
+    // Never destroyed: drawing threads reach it until the application's last stop step.
+    static PageWorkers* workers = [] {
+        auto* made = new PageWorkers();
+        base::BackgroundWork::add("page workers", [made] { return made->shutDown(); });
+        return made;
+    }();
+    return *workers;
+}
+
+std::string PageWorkers::workerProgram()
+{
+    if (const char* given = std::getenv("BRIVANTA_PDF_WORKER"); given && *given)
+        return given;
+    std::error_code ec;
+    auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        auto beside = self.parent_path() / "brivanta-pdf-worker";
+        if (std::filesystem::exists(beside, ec))
+            return beside.string();
+    }
+#ifdef BRIVANTA_PDF_WORKER_BUILT
+    return BRIVANTA_PDF_WORKER_BUILT;
+#else
+    return "brivanta-pdf-worker";
+#endif
+}
+
+void PageWorkers::setLimits(const Limits& limits)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->limits = limits;
+}
+
+PageWorkers::Limits PageWorkers::limits() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->limits;
+}
+
+std::vector<pid_t> PageWorkers::workerIds() const
+{
+    std::lock_guard lock(m_state->mutex);
+    std::vector<pid_t> ids;
+    for (const auto& worker : m_state->workers)
+        ids.push_back(worker->pid);
+    return ids;
+}
+
+bool PageWorkers::wasRefused(const std::string& path, int number) const
+{
+    Version version = versionOf(path);
+    std::lock_guard lock(m_state->mutex);
+    auto found = m_state->refused.find(version);
+    return found != m_state->refused.end() &&
+           std::find(found->second.begin(), found->second.end(), number) != found->second.end();
+}
+
+void PageWorkers::stopDocument(const std::string& path)
+{
+    std::lock_guard lock(m_state->mutex);
+    for (const auto& worker : m_state->workers)
+        if (worker->busy && worker->path == path) {
+            worker->stopRequested = true;
+            kill(worker->pid, SIGKILL);
+        }
+}
+
+size_t PageWorkers::shutDown()
+{
+    std::vector<std::shared_ptr<Worker>> idle;
+    size_t drawing = 0;
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_state->shut = true;
+        for (const auto& worker : m_state->workers) {
+            if (worker->busy) {
+                // Its caller sees it end, reaps it and answers Stopped.
+                worker->stopRequested = true;
+                kill(worker->pid, SIGKILL);
+                ++drawing;
+            } else {
+                idle.push_back(worker);
+            }
+        }
+        for (const auto& worker : idle)
+            m_state->unlist(worker);
+    }
+    for (const auto& worker : idle)
+        endWorker(worker);
+    return drawing;
+}
+
+void PageWorkers::resetForTesting()
+{
+    shutDown();
+    std::unique_lock lock(m_state->mutex);
+    // Callers still drawing take their workers out on their own.
+    m_state->changed.wait(lock, [&] { return m_state->workers.empty() && m_state->starting == 0; });
+    m_state->shut = false;
+    m_state->refused.clear();
+    m_state->limits = Limits{};
+}
+
+DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::string>& password, int number,
+                              gfx::Context& context, const gfx::AffineTransform& pageToContext)
+{
+    cairo_t* cr = context.cairo();
+    cairo_surface_t* target = cairo_get_target(cr);
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32 || path.size() > worker::kMaxPathBytes ||
+        (password && password->size() > worker::kMaxPathBytes))
+        return DrawOutcome::Failed;
+    if (wasRefused(path, number))
+        return DrawOutcome::TooCostly;
+    cairo_surface_flush(target);
+    Region region = regionOf(cr, target);
+    if (region.width <= 0 || region.height <= 0)
+        return DrawOutcome::Drawn;
+
+    State& state = *m_state;
+    std::shared_ptr<Worker> worker;
+    Limits limits;
+    {
+        std::unique_lock lock(state.mutex);
+        for (;;) {
+            if (state.shut || base::BackgroundWork::isStopping())
+                return DrawOutcome::Stopped;
+            auto idle = std::find_if(state.workers.begin(), state.workers.end(), [](auto& w) { return !w->busy; });
+            if (idle != state.workers.end()) {
+                worker = *idle;
+                break;
+            }
+            if (int(state.workers.size()) + state.starting < kMaxWorkers) {
+                ++state.starting;
+                std::string program = state.program;
+                size_t memory = state.limits.memoryBytes;
+                lock.unlock();
+                auto started = startWorker(program, memory);
+                lock.lock();
+                --state.starting;
+                state.changed.notify_all();
+                if (!started)
+                    return DrawOutcome::Failed;
+                if (state.shut) {
+                    lock.unlock();
+                    endWorker(started);
+                    return DrawOutcome::Stopped;
+                }
+                worker = started;
+                state.workers.push_back(worker);
+                break;
+            }
+            state.changed.wait_for(lock, std::chrono::milliseconds(50));
+        }
+        worker->busy = true;
+        worker->path = path;
+        worker->stopRequested = false;
+        limits = state.limits;
+    }
+
+    auto release = [&] {
+        std::lock_guard lock(state.mutex);
+        worker->busy = false;
+        worker->path.clear();
+        state.changed.notify_all();
+    };
+    // Ends the worker; the page is refused unless it was stopped on purpose.
+    auto fail = [&](const char* why) {
+        bool stopped;
+        {
+            std::lock_guard lock(state.mutex);
+            stopped = worker->stopRequested || state.shut || base::BackgroundWork::isStopping();
+            state.unlist(worker);
+        }
+        endWorker(worker);
+        if (stopped)
+            return DrawOutcome::Stopped;
+        base::logf("PageWorkers: page %d of %s not drawn: %s", number, path.c_str(), why);
+        std::lock_guard lock(state.mutex);
+        state.refused[versionOf(path)].push_back(number);
+        return DrawOutcome::TooCostly;
+    };
+
+    // The worker draws into a bitmap like ours, of the same pixels, scale, offset, transform
+    // and clip: the page draws there exactly as it would here.
+    int width = cairo_image_surface_get_width(target), height = cairo_image_surface_get_height(target);
+    size_t bytes = size_t(width) * size_t(height) * 4;
+    if (!shareAtLeast(*worker, bytes)) {
+        release();
+        return DrawOutcome::Failed;
+    }
+    worker::Request request;
+    request.page = number;
+    request.width = width;
+    request.height = height;
+    request.sharedBytes = worker->sharedBytes;
+    double sx = 1, sy = 1, ox = 0, oy = 0;
+    cairo_surface_get_device_scale(target, &sx, &sy);
+    cairo_surface_get_device_offset(target, &ox, &oy);
+    request.deviceScale[0] = sx, request.deviceScale[1] = sy;
+    request.deviceOffset[0] = ox, request.deviceOffset[1] = oy;
+    request.region[0] = region.x, request.region[1] = region.y;
+    request.region[2] = region.width, request.region[3] = region.height;
+    cairo_matrix_t ctm;
+    cairo_get_matrix(cr, &ctm);
+    double m[6] = {ctm.xx, ctm.yx, ctm.xy, ctm.yy, ctm.x0, ctm.y0};
+    std::copy(m, m + 6, request.ctm);
+    double p[6] = {pageToContext.a, pageToContext.b, pageToContext.c, pageToContext.d, pageToContext.tx, pageToContext.ty};
+    std::copy(p, p + 6, request.pageToContext);
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    request.clip[0] = x1, request.clip[1] = y1, request.clip[2] = x2 - x1, request.clip[3] = y2 - y1;
+    request.pathBytes = uint32_t(path.size());
+    request.hasPassword = password ? 1 : 0;
+    request.passwordBytes = password ? uint32_t(password->size()) : 0;
+    std::string message(reinterpret_cast<const char*>(&request), sizeof request);
+    message += path;
+    if (password)
+        message += *password;
+    if (send(worker->socket, message.data(), message.size(), MSG_NOSIGNAL) != ssize_t(message.size()))
+        return fail("the worker had gone");
+
+    auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                       std::chrono::duration<double>(limits.secondsPerPage));
+    worker::Reply reply;
+    for (;;) {
+        pollfd ready{worker->socket, POLLIN, 0};
+        int n = poll(&ready, 1, 20);
+        if (n < 0 && errno != EINTR)
+            return fail("its socket failed");
+        if (n > 0) {
+            ssize_t got = recv(worker->socket, &reply, sizeof reply, 0);
+            if (got == ssize_t(sizeof reply) && reply.magic == worker::kMagic)
+                break;
+            return fail("the worker ended (over its memory limit or crashed)");
+        }
+        if (base::BackgroundWork::isStopping()) {
+            std::lock_guard lock(state.mutex);
+            worker->stopRequested = true;
+        }
+        {
+            std::lock_guard lock(state.mutex);
+            if (worker->stopRequested)
+                return fail("stopped");
+        }
+        if (Clock::now() > deadline)
+            return fail("over its time limit");
+        if (residentBytes(worker->pid) > limits.memoryBytes)
+            return fail("over its memory limit");
+    }
+    if (reply.answer != worker::Answer::Drawn) {
+        release();
+        return DrawOutcome::Failed;
+    }
+    // The worker's pixels over the clipped region, one to one.
+    cairo_surface_t* picture =
+        cairo_image_surface_create_for_data(worker->mapped, CAIRO_FORMAT_ARGB32, width, height, width * 4);
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_scale(cr, 1 / sx, 1 / sy);
+    cairo_translate(cr, -ox, -oy);
+    cairo_rectangle(cr, region.x, region.y, region.width, region.height);
+    cairo_clip(cr);
+    cairo_set_source_surface(cr, picture, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_paint(cr);
+    cairo_restore(cr);
+    cairo_surface_finish(picture);
+    cairo_surface_destroy(picture);
+    release();
+    return DrawOutcome::Drawn;
+}
+
+} // namespace pdf

@@ -1,0 +1,199 @@
+#include "Platform/Graphics/Context.h"
+#include "Platform/Pdf/Document.h"
+#include "Platform/Pdf/PageWorkers.h"
+#include "tests/Platform/Base/FileTestSupport.h"
+#include "tests/Support/HostilePdfFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <future>
+#include <sys/resource.h>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using pdf::DrawOutcome;
+using pdf::PageWorkers;
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The largest resident size any ended worker reached, and the running ones' now.
+double workersPeakMB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    double peak = usage.ru_maxrss / 1024.0;
+    for (pid_t pid : PageWorkers::shared().workerIds()) {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("VmHWM:", 0) == 0)
+                peak = std::max(peak, std::atof(line.c_str() + 6) / 1024.0);
+    }
+    return peak;
+}
+
+class PageWorkersTest : public ::testing::Test {
+protected:
+    void SetUp() override { PageWorkers::shared().resetForTesting(); }
+    void TearDown() override { PageWorkers::shared().resetForTesting(); }
+
+    std::string write(const std::string& name, const std::string& bytes)
+    {
+        auto path = m_dir / name;
+        pdffix::writeFile(path, bytes);
+        return path.string();
+    }
+    std::shared_ptr<pdf::Page> pageOf(const std::string& path)
+    {
+        auto opened = pdf::Document::open(path);
+        EXPECT_EQ(opened.status, pdf::Document::Status::Opened) << path;
+        if (!opened.document)
+            return nullptr;
+        m_documents.push_back(opened.document);
+        return opened.document->page(1);
+    }
+    // A tile as the tiled views draw one: two pixels a point, moved to its corner and clipped.
+    static std::unique_ptr<gfx::Context> tile(const gfx::Rect& area)
+    {
+        auto context = gfx::Context::createBitmap(area.size, 2);
+        context->translate(-area.x(), -area.y());
+        context->clipToRect(area.insetBy(3, 5));
+        return context;
+    }
+    static std::vector<unsigned char> pixelsOf(gfx::Context& context)
+    {
+        cairo_surface_t* surface = cairo_get_target(context.cairo());
+        cairo_surface_flush(surface);
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        size_t bytes = size_t(cairo_image_surface_get_stride(surface)) * size_t(cairo_image_surface_get_height(surface));
+        return std::vector<unsigned char>(data, data + bytes);
+    }
+
+    basetest::TempDir m_dir;
+    std::vector<std::shared_ptr<pdf::Document>> m_documents;
+};
+
+// A worker draws exactly what this process would; a page over a limit ends its worker, is
+// refused from then on, and the next page draws in a new worker as before.
+TEST_F(PageWorkersTest, PagesDrawAsInThisProcessAndOverALimitAreEndedAndReplaced)
+{
+    pdf::PageWorkers::Limits limits;
+    limits.memoryBytes = size_t(768) << 20;
+    limits.secondsPerPage = 1;
+    PageWorkers::shared().setLimits(limits);
+
+    pdffix::DocumentPlan plan;
+    auto photo = gfx::Context::createBitmap(gfx::Size{300, 200});
+    photo->setFillColor(gfx::Color(0.2, 0.5, 0.8, 1));
+    photo->fillRect(gfx::Rect(0, 0, 150, 200));
+    auto jpeg = photo->makeImage().jpegData(0.9);
+    plan.jpeg.assign(jpeg.begin(), jpeg.end());
+    plan.jpegWidth = 300;
+    plan.jpegHeight = 200;
+    pdffix::PagePlan text, picture;
+    text.label = "Worker";
+    picture.label = "Photo";
+    picture.imageRef = 1;
+    picture.rotate = 90;
+    plan.pages = {text};
+    std::string plain = write("plain.pdf", pdffix::build(plan));
+    plan.pages = {picture};
+    std::string photoPage = write("photo.pdf", pdffix::build(plan));
+
+    // Drawn here and by a worker, tile by tile: the same bytes.
+    for (const std::string& path : {plain, photoPage}) {
+        SCOPED_TRACE(path);
+        auto page = pageOf(path);
+        ASSERT_TRUE(page);
+        gfx::Rect into(0, 0, page->size().width * 1.5, page->size().height * 1.5);
+        for (gfx::Rect area : {gfx::Rect(0, 0, 256, 256), gfx::Rect(256, 512, 256, 256)}) {
+            auto here = tile(area), there = tile(area);
+            page->draw(*here, into);
+            EXPECT_EQ(page->drawInWorker(*there, into), DrawOutcome::Drawn);
+            auto expected = pixelsOf(*here), got = pixelsOf(*there);
+            EXPECT_EQ(expected, got);
+            EXPECT_NE(std::count(got.begin(), got.end(), 0), std::ptrdiff_t(got.size())) << "something drawn";
+        }
+    }
+
+    struct Case {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"huge-jpeg.pdf", pdffix::hugeJpegPdf()},
+        {"progressive-under-a-small-dict.pdf", pdffix::smallDictProgressiveJpegPdf()},
+        {"filtered-saves.pdf", pdffix::filteredUnbalancedSavesPdf()},
+        {"nested-forms.pdf", pdffix::nestedFormsPdf()},
+    };
+    auto plainPage = pageOf(plain);
+    ASSERT_TRUE(plainPage);
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = write(c.name, c.bytes);
+        auto page = pageOf(path);
+        ASSERT_TRUE(page);
+        auto context = gfx::Context::createBitmap(gfx::Size{612, 792}, 1);
+        auto start = Clock::now();
+        EXPECT_EQ(page->drawInWorker(*context, gfx::Rect(0, 0, 612, 792)), DrawOutcome::TooCostly);
+        EXPECT_LT(secondsSince(start), limits.secondsPerPage + 1.5);
+        EXPECT_TRUE(PageWorkers::shared().wasRefused(path, 1));
+        // Refused at once the next time.
+        start = Clock::now();
+        EXPECT_EQ(page->drawInWorker(*context, gfx::Rect(0, 0, 612, 792)), DrawOutcome::TooCostly);
+        EXPECT_LT(secondsSince(start), 0.1);
+        // The next page draws as usual.
+        auto next = gfx::Context::createBitmap(gfx::Size{306, 396}, 1);
+        EXPECT_EQ(plainPage->drawInWorker(*next, gfx::Rect(0, 0, 306, 396)), DrawOutcome::Drawn);
+        EXPECT_FALSE(PageWorkers::shared().wasRefused(plain, 1));
+        EXPECT_LE(PageWorkers::shared().workerIds().size(), size_t(PageWorkers::kMaxWorkers));
+        EXPECT_LT(workersPeakMB(), 1024);
+    }
+}
+
+// Leaving a document ends its drawing at once, whatever the page; shutting down ends every
+// worker and draws nothing more.
+TEST_F(PageWorkersTest, StoppingADocumentOrShuttingDownEndsItsDrawingAtOnce)
+{
+    pdf::PageWorkers::Limits limits;
+    limits.secondsPerPage = 60;
+    PageWorkers::shared().setLimits(limits);
+    std::string path = write("nested-forms.pdf", pdffix::nestedFormsPdf());
+    auto page = pageOf(path);
+    ASSERT_TRUE(page);
+    for (bool shutDown : {false, true}) {
+        SCOPED_TRACE(shutDown ? "shut down" : "document stopped");
+        auto drawing = std::async(std::launch::async, [&] {
+            auto context = gfx::Context::createBitmap(gfx::Size{612, 792}, 1);
+            return page->drawInWorker(*context, gfx::Rect(0, 0, 612, 792));
+        });
+        // A listed worker is already taken for the page.
+        auto waited = Clock::now();
+        while (PageWorkers::shared().workerIds().empty() && secondsSince(waited) < 30)
+            std::this_thread::yield();
+        ASSERT_FALSE(PageWorkers::shared().workerIds().empty());
+        auto start = Clock::now();
+        if (shutDown)
+            PageWorkers::shared().shutDown();
+        else
+            PageWorkers::shared().stopDocument(path);
+        ASSERT_EQ(drawing.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        EXPECT_EQ(drawing.get(), DrawOutcome::Stopped);
+        EXPECT_LT(secondsSince(start), 1.0);
+        EXPECT_TRUE(PageWorkers::shared().workerIds().empty());
+        EXPECT_FALSE(PageWorkers::shared().wasRefused(path, 1)) << "stopped, not refused";
+    }
+    // Shut down: nothing starts again.
+    auto context = gfx::Context::createBitmap(gfx::Size{10, 10}, 1);
+    EXPECT_EQ(page->drawInWorker(*context, gfx::Rect(0, 0, 10, 10)), DrawOutcome::Stopped);
+    EXPECT_TRUE(PageWorkers::shared().workerIds().empty());
+}
+
+} // namespace

@@ -44,7 +44,9 @@ struct Worker {
     size_t mappedBytes = 0;
     bool busy = false;
     std::string path;           // of the page being drawn
+    int page = 0;
     bool stopRequested = false; // ended on purpose, not over a limit
+    bool refusedElsewhere = false; // its page went over a limit in another worker
 
     ~Worker()
     {
@@ -132,9 +134,7 @@ bool shareAtLeast(Worker& worker, size_t bytes)
 {
     const size_t step = size_t(1) << 20;
     size_t wanted = std::max(step, (bytes + step - 1) / step * step);
-    // A large pass's memory is let go once passes are small again.
-    bool shrink = worker.sharedBytes > (size_t(32) << 20) && wanted < worker.sharedBytes / 4;
-    if (wanted > worker.sharedBytes || shrink) {
+    if (wanted > worker.sharedBytes) {
         if (worker.mapped)
             munmap(worker.mapped, worker.mappedBytes);
         worker.mapped = nullptr;
@@ -384,11 +384,21 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
         }
         worker->busy = true;
         worker->path = path;
+        worker->page = number;
         worker->stopRequested = false;
+        worker->refusedElsewhere = false;
         limits = state.limits;
     }
 
     auto release = [&] {
+        // A large bitmap's shared memory is let go at once rather than kept by an idle worker.
+        if (worker->sharedBytes > (size_t(16) << 20)) {
+            munmap(worker->mapped, worker->mappedBytes);
+            worker->mapped = nullptr;
+            worker->mappedBytes = 0;
+            if (ftruncate(worker->pixels, 0) == 0)
+                worker->sharedBytes = 0;
+        }
         std::lock_guard lock(state.mutex);
         worker->busy = false;
         worker->path.clear();
@@ -396,18 +406,28 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
     };
     // Ends the worker; the page is refused unless it was stopped on purpose.
     auto fail = [&](const char* why) {
-        bool stopped;
+        bool stopped, elsewhere;
         {
             std::lock_guard lock(state.mutex);
-            stopped = worker->stopRequested || state.shut || base::BackgroundWork::isStopping();
+            elsewhere = worker->refusedElsewhere;
+            stopped = !elsewhere && (worker->stopRequested || state.shut || base::BackgroundWork::isStopping());
             state.unlist(worker);
         }
         endWorker(worker);
         if (stopped)
             return DrawOutcome::Stopped;
+        if (elsewhere)
+            return DrawOutcome::TooCostly;
         base::logf("PageWorkers: page %d of %s not drawn: %s", number, path.c_str(), why);
+        Version version = versionOf(path);
         std::lock_guard lock(state.mutex);
-        state.refused[versionOf(path)].push_back(number);
+        state.refused[version].push_back(number);
+        // Other parts of the same page would meet the same limit: they end now.
+        for (const auto& other : state.workers)
+            if (other->busy && other->path == path && other->page == number && !other->stopRequested) {
+                other->refusedElsewhere = true;
+                kill(other->pid, SIGKILL);
+            }
         return DrawOutcome::TooCostly;
     };
 
@@ -462,7 +482,7 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
             ssize_t got = recv(worker->socket, &reply, sizeof reply, 0);
             if (got == ssize_t(sizeof reply) && reply.magic == worker::kMagic)
                 break;
-            return fail("the worker ended (over its memory limit or crashed)");
+            return fail("the worker ended (over its memory limit, or crashed)");
         }
         if (base::BackgroundWork::isStopping()) {
             std::lock_guard lock(state.mutex);
@@ -475,7 +495,22 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
         }
         if (Clock::now() > deadline)
             return fail("over its time limit");
-        if (residentBytes(worker->pid) > limits.memoryBytes)
+        // The limit holds for every worker together: the largest goes when they pass it.
+        std::vector<std::pair<pid_t, size_t>> sizes;
+        {
+            std::lock_guard lock(state.mutex);
+            for (const auto& each : state.workers)
+                sizes.emplace_back(each->pid, 0);
+        }
+        size_t total = 0, largest = 0, own = 0;
+        for (auto& [pid, resident] : sizes) {
+            resident = residentBytes(pid);
+            total += resident;
+            largest = std::max(largest, resident);
+            if (pid == worker->pid)
+                own = resident;
+        }
+        if (own > limits.memoryBytes || (total > limits.memoryBytes && own == largest))
             return fail("over its memory limit");
     }
     if (reply.answer != worker::Answer::Drawn) {

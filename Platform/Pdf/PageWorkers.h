@@ -17,7 +17,8 @@ namespace pdf {
 class PageWorkers {
 public:
     struct Limits {
-        size_t memoryBytes = size_t(1) << 30; // address space, and resident size as measured
+        // Each worker's address space, and the resident size of all of them together.
+        size_t memoryBytes = size_t(1) << 30;
         double secondsPerPage = 10;
     };
     // Workers kept running at most; a caller beyond them waits for one.

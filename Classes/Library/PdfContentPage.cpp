@@ -1,7 +1,9 @@
 #include "Classes/Library/PdfContentPage.h"
 
 #include "Classes/Library/PdfDocument.h"
+#include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/Context.h"
+#include "Platform/Pdf/PageWorkers.h"
 #include "Platform/Pdf/PageCost.h"
 #include "Platform/UI/GestureRecognizer.h"
 #include "Platform/UI/Window.h"
@@ -28,8 +30,10 @@ std::shared_ptr<PdfContentPage> PdfContentPage::initWithURLPagePassword(const st
     double h = std::isfinite(size.height) && size.height < 1e6 ? double(int(size.height) & ~1) : 0;
     if (w <= 0 || h <= 0)
         return nullptr;
-    // Drawing cannot be stopped once begun: a page that would take the machine is not begun.
-    if (!pdf::pageIsDrawable(fileURL, pdfPage->number())) {
+    // Pages are drawn by workers under limits; a page the file's own objects or an earlier
+    // drawing already show to be beyond them says so at once, before any worker is asked.
+    if (!pdf::pageIsDrawable(fileURL, pdfPage->number()) ||
+        pdf::PageWorkers::shared().wasRefused(fileURL, pdfPage->number())) {
         reason = Unavailable::TooCostly;
         return nullptr;
     }
@@ -50,11 +54,25 @@ PdfContentPage::PdfContentPage(std::shared_ptr<pdf::Document> document, std::sha
     // Workers read only the page and the fixed bounds.
     std::shared_ptr<pdf::Page> drawn = m_page;
     gfx::Rect box = bounds();
-    setDrawCallback([drawn, box](gfx::Context& context, const gfx::Rect& rect) {
+    std::weak_ptr<Refusal> refusal = m_refusal;
+    setDrawCallback([drawn, box, refusal](gfx::Context& context, const gfx::Rect& rect) {
         context.setFillColor(gfx::Color::white());
         context.fillRect(rect);
-        drawn->draw(context, box);
+        if (drawn->drawInWorker(context, box) != pdf::DrawOutcome::TooCostly)
+            return;
+        base::RunLoop::main().post([refusal] {
+            auto told = refusal.lock();
+            if (!told || told->told || !told->handler)
+                return;
+            told->told = true;
+            told->handler();
+        });
     });
+}
+
+void PdfContentPage::setRefusedHandler(std::function<void()> handler)
+{
+    m_refusal->handler = std::move(handler);
 }
 
 PdfContentPage::~PdfContentPage()

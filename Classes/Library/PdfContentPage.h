@@ -39,6 +39,8 @@ public:
     // Runs on the main thread each time arriving tiles complete the visible part, or the whole
     // page drawn ahead.
     void setTilesCompleteHandler(std::function<void()> handler) { m_tilesComplete = std::move(handler); }
+    // Runs on the main thread once the page's drawing went over the workers' limits.
+    void setRefusedHandler(std::function<void()> handler);
     int pageAngle() const { return m_page->rotation(); }
     // Last annotation first, as a tap looks them up.
     const std::vector<PdfDocumentLink>& links() const;
@@ -65,4 +67,10 @@ private:
     mutable std::vector<PdfDocumentLink> m_links;
     mutable bool m_linksRead = false;
     std::function<void()> m_tilesComplete;
+    // Shared with the tile workers, which post to it; read on the main thread.
+    struct Refusal {
+        std::function<void()> handler;
+        bool told = false;
+    };
+    std::shared_ptr<Refusal> m_refusal = std::make_shared<Refusal>();
 };

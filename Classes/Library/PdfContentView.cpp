@@ -5,6 +5,7 @@
 #include "Classes/Library/PdfThumbCache.h"
 #include "Classes/Library/PdfThumbOperation.h"
 #include "Classes/Library/PdfThumbRequest.h"
+#include "Common/Language.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/Window.h"
@@ -58,13 +59,37 @@ PdfContentView::PdfContentView(const gfx::Rect& frame, const std::string& fileUR
     centreContainer();
     // The page goes with this view (the destructor clears the handler).
     m_page->setTilesCompleteHandler([this] { pageTilesComplete(); });
+    m_page->setRefusedHandler([this] { pageRefused(); });
 }
 
 PdfContentView::~PdfContentView()
 {
-    if (m_page)
+    if (m_page) {
         m_page->setTilesCompleteHandler({});
+        m_page->setRefusedHandler({});
+    }
     setDelegate(nullptr);
+}
+
+void PdfContentView::pageRefused()
+{
+    if (!m_page)
+        return;
+    m_page->setTilesCompleteHandler({});
+    m_page->setRefusedHandler({});
+    m_page->detach();
+    m_container->removeFromSuperview();
+    m_container.reset();
+    m_thumb.reset();
+    m_thumbRequest.reset();
+    m_page.reset();
+    m_unavailable = PdfContentPage::Unavailable::TooCostly;
+    setZoomScale(1);
+    setContentSize(gfx::Size{});
+    showMessage(Language::stringWithName("PDFPAGETOOLARGE"));
+    // The page area is final: whoever waits for the page to be drawn waits no longer.
+    if (m_message)
+        m_message->contentViewPageDrawn(*this);
 }
 
 void PdfContentView::showMessage(const std::string& text)

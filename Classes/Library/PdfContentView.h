@@ -82,6 +82,8 @@ private:
     void updateMinimumMaximumZoom();
     void centreContainer();
     void pageTilesComplete();
+    // The page went over the drawing limits: its message takes the page's place.
+    void pageRefused();
     void makeThumbFromTiles();
     gfx::Image pictureFromTiles(const PdfThumbRequest& request) const;
 

@@ -10,6 +10,7 @@
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/Pdf/PageCost.h"
+#include "Platform/Pdf/PageWorkers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -317,9 +318,10 @@ void PdfThumbRender::main()
     }
     gfx::Image image;
     if (auto document = openForRender(request)) {
-        // A page beyond the drawing limits gets no picture: its drawing could not be stopped.
+        // A page known to be beyond the drawing limits gets no picture.
         auto page = document->page(request.thumbPage());
-        if (page && !pdf::pageIsDrawable(request.fileURL(), page->number()))
+        if (page && (!pdf::pageIsDrawable(request.fileURL(), page->number()) ||
+                     pdf::PageWorkers::shared().wasRefused(request.fileURL(), page->number())))
             page.reset();
         if (page) {
             gfx::Size pixels = PdfThumbPixelSize(page->size(), request);
@@ -328,8 +330,8 @@ void PdfThumbRender::main()
                 auto context = gfx::Context::createBitmap(pixels, 1);
                 context->setFillColor(gfx::Color::white());
                 context->fillRect(gfx::Rect(gfx::Point{}, pixels));
-                page->draw(*context, gfx::Rect(gfx::Point{}, pixels));
-                if (!context->error())
+                bool drawn = page->drawInWorker(*context, gfx::Rect(gfx::Point{}, pixels)) == pdf::DrawOutcome::Drawn;
+                if (drawn && !context->error())
                     image = gfx::Image::fromSurface(cairo_get_target(context->cairo()), request.scale());
             }
         }

@@ -9,6 +9,7 @@
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/Timer.h"
+#include "Platform/Pdf/PageWorkers.h"
 #include "Platform/Share/DocumentOpener.h"
 #include "Platform/Share/MailComposer.h"
 #include "Platform/Share/Printer.h"
@@ -712,6 +713,8 @@ void PdfViewController::dismissReaderViewController()
     m_previewsWaiting.clear();
     m_rendersHeld.reset();
     PdfThumbQueue::sharedInstance().cancelOperationsWithGUID(m_document->guid());
+    // A page still being drawn is ended with its worker, whatever it asks of it.
+    pdf::PageWorkers::shared().stopDocument(m_document->fileURL());
     PdfThumbCache::sharedInstance().removeAllObjects();
     dismissPopControllers();
     if (m_delegate)

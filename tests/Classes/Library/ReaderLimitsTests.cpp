@@ -8,15 +8,20 @@
 #include "Common/Language.h"
 #include "Common/LanguageManager.h"
 #include "Platform/Pdf/PageCost.h"
+#include "Platform/Pdf/PageWorkers.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/TiledView.h"
 #include "tests/Classes/Library/ReaderTestSupport.h"
 #include "tests/Support/HostilePdfFixtures.h"
 
+#include <atomic>
 #include <chrono>
+#include <fstream>
+#include <future>
 #include <set>
 #include <sys/resource.h>
+#include <thread>
 
 namespace {
 
@@ -91,9 +96,15 @@ std::string understatedJpegPdf()
 
 class ReaderLimitsTest : public ReaderWindowTest {
 protected:
+    void SetUp() override
+    {
+        ReaderWindowTest::SetUp();
+        pdf::PageWorkers::shared().resetForTesting();
+    }
     void TearDown() override
     {
         reader.reset();
+        pdf::PageWorkers::shared().resetForTesting();
         LanguageManager::sharedInstance()->setCurrentLanguage(1);
         ReaderWindowTest::TearDown();
     }
@@ -126,6 +137,25 @@ protected:
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         return usage.ru_maxrss / 1024.0;
+    }
+    // The largest any page worker reached, ended or running.
+    static double workersPeakMB()
+    {
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        double peak = usage.ru_maxrss / 1024.0;
+        for (pid_t pid : pdf::PageWorkers::shared().workerIds()) {
+            std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+            std::string line;
+            while (std::getline(status, line))
+                if (line.rfind("VmHWM:", 0) == 0)
+                    peak = std::max(peak, std::atof(line.c_str() + 6) / 1024.0);
+        }
+        return peak;
+    }
+    static double secondsSince(std::chrono::steady_clock::time_point start)
+    {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
 
     std::shared_ptr<PdfDocument> record;
@@ -208,6 +238,94 @@ TEST_F(ReaderLimitsTest, ScansAreDrawn)
         gfx::Color top = shot.colorAt(int(page.midX()), int(page.minY() + page.height() / 10));
         EXPECT_TRUE(near(lower, c.lower)) << lower.r << " " << lower.g << " " << lower.b;
         EXPECT_TRUE(near(top, c.top)) << top.r << " " << top.g << " " << top.b;
+        window->setRootViewController(nullptr);
+        reader.reset();
+    }
+}
+
+// The same bombs reached by routes a scan of the file does not follow, and a page that draws for
+// ever. Drawn by workers: quitting while the page draws ends it at once, the page area then says
+// the page is too large, memory stays bounded and leaving ends the work at once.
+TEST_F(ReaderLimitsTest, HostileShapesAreDrawnByWorkersWithinLimits)
+{
+    std::string encrypted = place("plain-saves.pdf", pdffix::filteredUnbalancedSavesPdf());
+    ASSERT_TRUE(pdffix::run({"qpdf", "--stream-data=preserve", "--encrypt", "", "owner", "256", "--", encrypted,
+                             encrypted + ".enc"}));
+    std::ifstream in(encrypted + ".enc", std::ios::binary);
+    std::string encryptedBytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_NE(encryptedBytes.find("/Encrypt"), std::string::npos);
+    struct Case {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"type3-glyph.pdf", pdffix::type3GlyphJpegPdf()},
+        {"annotation.pdf", pdffix::annotationJpegPdf()},
+        {"pattern-cell.pdf", pdffix::patternJpegPdf()},
+        {"small-dict-progressive.pdf", pdffix::smallDictProgressiveJpegPdf()},
+        {"inline-progressive.pdf", pdffix::inlineProgressiveJpegPdf()},
+        {"filtered-saves.pdf", pdffix::filteredUnbalancedSavesPdf()},
+        {"encrypted-saves.pdf", encryptedBytes},
+        {"decoy-catalog.pdf", pdffix::decoyCatalogPdf()},
+        {"nested-forms.pdf", pdffix::nestedFormsPdf()},
+    };
+    auto& workers = pdf::PageWorkers::shared();
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_LT(c.bytes.size(), 16u << 10);
+        std::string path = place(std::string("Documents/acme/Pdf/") + c.name, c.bytes);
+
+        // Quitting while the page draws: the drawing ends at once.
+        workers.resetForTesting();
+        pdf::PageWorkers::Limits limits;
+        limits.secondsPerPage = 60;
+        workers.setLimits(limits);
+        open(path);
+        ASSERT_NO_FATAL_FAILURE();
+        PdfContentView* view = shown(1);
+        ASSERT_NE(view, nullptr);
+        // A page the file's own objects show to be too large is refused before any drawing.
+        if (view->contentPage()) {
+            std::atomic<bool> returned{false};
+            auto quit = std::async(std::launch::async, [&] {
+                auto waited = std::chrono::steady_clock::now();
+                while (workers.workerIds().empty() && !returned && secondsSince(waited) < 30)
+                    std::this_thread::yield();
+                auto start = std::chrono::steady_clock::now();
+                workers.shutDown();
+                return start;
+            });
+            drawNow(*view);
+            returned = true;
+            double quitting = secondsSince(quit.get());
+            EXPECT_LT(quitting, 1.0);
+        }
+        settle();
+        window->setRootViewController(nullptr);
+        reader.reset();
+
+        // Drawn under the limits: a message where the page would be.
+        workers.resetForTesting();
+        limits.secondsPerPage = 0.5;
+        workers.setLimits(limits);
+        open(path);
+        ASSERT_NO_FATAL_FAILURE();
+        view = shown(1);
+        ASSERT_NE(view, nullptr);
+        drawNow(*view);
+        settle();
+        EXPECT_EQ(view->contentPage(), nullptr);
+        EXPECT_EQ(view->unavailable(), PdfContentPage::Unavailable::TooCostly);
+        ASSERT_NE(view->messageLabel(), nullptr);
+        EXPECT_EQ(view->messageLabel()->text(), Language::stringWithName("PDFPAGETOOLARGE"));
+        EXPECT_TRUE(driver->findByText(Language::stringWithName("PDFPAGETOOLARGE")));
+        EXPECT_LT(peakResidentMB() + workersPeakMB(), 1536);
+
+        auto left = std::chrono::steady_clock::now();
+        ASSERT_TRUE(driver->tap(reader->mainToolbar()->doneButton().get()));
+        PdfThumbQueue::sharedInstance().waitUntilIdle();
+        EXPECT_EQ(leaving.calls, 1);
+        EXPECT_LT(secondsSince(left), 1.0);
+        leaving.calls = 0;
         window->setRootViewController(nullptr);
         reader.reset();
     }

@@ -399,10 +399,16 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
             if (ftruncate(worker->pixels, 0) == 0)
                 worker->sharedBytes = 0;
         }
-        std::lock_guard lock(state.mutex);
+        std::unique_lock lock(state.mutex);
         worker->busy = false;
         worker->path.clear();
         state.changed.notify_all();
+        // Drawn while shutting down: no one takes it again.
+        if (state.shut) {
+            state.unlist(worker);
+            lock.unlock();
+            endWorker(worker);
+        }
     };
     // Ends the worker; the page is refused unless it was stopped on purpose.
     auto fail = [&](const char* why) {
@@ -484,15 +490,15 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
                 break;
             return fail("the worker ended (over its memory limit, or crashed)");
         }
-        if (base::BackgroundWork::isStopping()) {
-            std::lock_guard lock(state.mutex);
-            worker->stopRequested = true;
-        }
+        bool stopping = base::BackgroundWork::isStopping();
         {
             std::lock_guard lock(state.mutex);
-            if (worker->stopRequested)
-                return fail("stopped");
+            if (stopping)
+                worker->stopRequested = true;
+            stopping = worker->stopRequested;
         }
+        if (stopping)
+            return fail("stopped");
         if (Clock::now() > deadline)
             return fail("over its time limit");
         // The limit holds for every worker together: the largest goes when they pass it.

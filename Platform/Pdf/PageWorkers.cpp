@@ -45,6 +45,8 @@ struct Worker {
     bool busy = false;
     std::string path;           // of the page being drawn
     int page = 0;
+    std::string lastPath; // the file it has open, and the page it drew last
+    int lastPage = 0;
     bool stopRequested = false; // ended on purpose, not over a limit
     bool refusedElsewhere = false; // its page went over a limit in another worker
 
@@ -355,11 +357,20 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
         for (;;) {
             if (state.shut || base::BackgroundWork::isStopping())
                 return DrawOutcome::Stopped;
-            auto idle = std::find_if(state.workers.begin(), state.workers.end(), [](auto& w) { return !w->busy; });
-            if (idle != state.workers.end()) {
-                worker = *idle;
-                break;
+            // An idle worker that has this file open (this page first) draws it without reading
+            // the file again.
+            int best = -1;
+            for (const auto& each : state.workers) {
+                if (each->busy)
+                    continue;
+                int fit = each->lastPath == path ? (each->lastPage == number ? 2 : 1) : 0;
+                if (fit > best) {
+                    best = fit;
+                    worker = each;
+                }
             }
+            if (worker)
+                break;
             if (int(state.workers.size()) + state.starting < kMaxWorkers) {
                 ++state.starting;
                 std::string program = state.program;
@@ -385,6 +396,8 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
         worker->busy = true;
         worker->path = path;
         worker->page = number;
+        worker->lastPath = path;
+        worker->lastPage = number;
         worker->stopRequested = false;
         worker->refusedElsewhere = false;
         limits = state.limits;

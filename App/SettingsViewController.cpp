@@ -415,6 +415,12 @@ void SettingsViewController::doneButtonTapped()
         listener->deselectButton();
 }
 
+bool SettingsViewController::escapePressed()
+{
+    doneButtonTapped();
+    return true;
+}
+
 void SettingsViewController::btnUserEditClick()
 {
     ui::Application::shared().openURL(PublicFunction::editUserUrl());

@@ -60,6 +60,8 @@ public:
                               int language);
     void syncAllData();
     void doneButtonTapped();
+    // Escape closes the sheet as its Done button does.
+    bool escapePressed() override;
     void btnUserEditClick();
     void notifiChangelanguage() override;
     // A flat row number; nothing reads it.

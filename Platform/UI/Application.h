@@ -72,6 +72,7 @@ public:
     void setURLRecorder(std::function<void(const std::string&)> recorder) { m_urlRecorder = std::move(recorder); }
     // Headless runs keep the addresses, oldest first, instead of starting an opener.
     void setRecordsOpenedURLs(bool records) { m_recordsOpenedURLs = records; }
+    bool recordsOpenedURLs() const { return m_recordsOpenedURLs; }
     const std::vector<std::string>& recordedURLs() const { return m_recordedURLs; }
 
     // The window lost the user's attention (another window came forward) and got it back.

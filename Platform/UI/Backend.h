@@ -2,6 +2,7 @@
 #include "Platform/UI/Application.h"
 
 #include <memory>
+#include <string>
 
 namespace ui {
 
@@ -18,6 +19,9 @@ public:
     static std::unique_ptr<Backend> makeHeadless();
     // Nothing when no display can be opened.
     static std::unique_ptr<Backend> makeWindowed();
+    // A message for the user before any window opens (the program is about to stop): a
+    // message box on the desktop; false when none could be shown.
+    static bool showMessageBox(const std::string& title, const std::string& message);
 };
 
 } // namespace ui

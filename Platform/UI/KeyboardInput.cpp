@@ -1,6 +1,10 @@
 #include "Platform/UI/AlertView.h"
+#include "Platform/UI/NavigationController.h"
+#include "Platform/UI/OverlayView.h"
 #include "Platform/UI/ScrollView.h"
+#include "Platform/UI/TableView.h"
 #include "Platform/UI/TextField.h"
+#include "Platform/UI/ViewController.h"
 #include "Platform/UI/Window.h"
 
 #include <algorithm>
@@ -12,7 +16,33 @@ namespace {
 
 bool isScrollKey(const std::string& key)
 {
-    return key == "pageup" || key == "pagedown" || key == "home" || key == "end" || key == "left" || key == "right";
+    return key == "pageup" || key == "pagedown" || key == "home" || key == "end" || key == "left" || key == "right" ||
+           key == "up" || key == "down";
+}
+
+// The topmost overlay of the window that a click outside its piece closes (a popover or an
+// action sheet), if it is the top layer.
+OverlayView* topOverlay(Window& window)
+{
+    for (auto it = window.subviews().rbegin(); it != window.subviews().rend(); ++it) {
+        if ((*it)->isHidden())
+            continue;
+        auto* overlay = dynamic_cast<OverlayView*>(it->get());
+        return overlay && overlay->onTapOutside ? overlay : nullptr;
+    }
+    return nullptr;
+}
+
+TableView* firstTable(View& view)
+{
+    if (view.isHidden())
+        return nullptr;
+    if (auto* table = dynamic_cast<TableView*>(&view))
+        return table;
+    for (auto& child : view.subviews())
+        if (auto* table = firstTable(*child))
+            return table;
+    return nullptr;
 }
 
 // Shown to the user: not hidden or transparent, and not clipped away by what holds it.
@@ -50,11 +80,15 @@ void Window::pressKey(const std::string& key)
         if (!focused || !focused->isDescendantOfView(alert.get()))
             return;
     }
+    if (key == "escape" && dismissTopLayerByEscape())
+        return;
+    if ((key == "up" || key == "down" || key == "\n") && pickFromPopoverList(key))
+        return;
     if ((key == "\t" || key == "shift+\t") && moveFocus(key == "\t"))
         return;
     Responder* responder = Responder::currentFirstResponder();
-    // The page keys mean nothing to a line of text: they scroll whatever the focus.
-    bool pageKey = key == "pageup" || key == "pagedown";
+    // The page and line keys mean nothing to a line of text: they scroll whatever the focus.
+    bool pageKey = key == "pageup" || key == "pagedown" || key == "up" || key == "down";
     if (responder && !pageKey) {
         if (key == "\b" || key == "backspace")
             responder->deleteBackward();
@@ -69,10 +103,48 @@ void Window::pressKey(const std::string& key)
 bool Window::scrollByKey(const std::string& key)
 {
     layoutIfNeeded();
-    for (View* v = hitTest(m_pointer); v; v = v->superview())
-        if (auto* scroll = dynamic_cast<ScrollView*>(v); scroll && scroll->scrollByKey(key))
-            return true;
+    auto scrolls = [&](View* from) {
+        for (View* v = from; v; v = v->superview())
+            if (auto* scroll = dynamic_cast<ScrollView*>(v); scroll && scroll->scrollByKey(key))
+                return true;
+        return false;
+    };
+    // The list with the keyboard focus: the one holding the focused view, else the one
+    // clicked last while it is still shown here.
+    if (auto* focused = dynamic_cast<View*>(Responder::currentFirstResponder()); focused && focused->window() == this)
+        for (View* v = focused->superview(); v; v = v->superview())
+            if (dynamic_cast<ScrollView*>(v))
+                return scrolls(v);
+    if (auto list = m_keyList.lock(); list && isShown(*list, *this))
+        return scrolls(list.get());
+    return scrolls(hitTest(m_pointer));
+}
+
+bool Window::dismissTopLayerByEscape()
+{
+    if (OverlayView* overlay = topOverlay(*this)) {
+        auto close = overlay->onTapOutside; // it may go with the overlay
+        close();
+        return true;
+    }
+    // The controller presented on top: the top view of the window that one presents.
+    for (auto it = subviews().rbegin(); it != subviews().rend(); ++it) {
+        ViewController* controller = (*it)->viewController();
+        if ((*it)->isHidden() || !controller || !controller->presentingViewController())
+            continue;
+        if (auto* navigation = dynamic_cast<NavigationController*>(controller))
+            if (auto top = navigation->topViewController(); top && top->escapePressed())
+                return true;
+        return controller->escapePressed();
+    }
     return false;
+}
+
+bool Window::pickFromPopoverList(const std::string& key)
+{
+    OverlayView* overlay = topOverlay(*this);
+    TableView* table = overlay ? firstTable(*overlay) : nullptr;
+    return table && table->pickByKey(key);
 }
 
 bool Window::moveFocus(bool forward)

@@ -265,33 +265,48 @@ bool ScrollView::pageByWheel(gfx::Point delta)
     bool sideways = canScrollHorizontally() && !canScrollVertically();
     gfx::Point step = sideways ? gfx::Point{delta.x != 0 ? delta.x : delta.y, 0}
                                : gfx::Point{canScrollHorizontally() ? delta.x : 0, canScrollVertically() ? delta.y : 0};
-    gfx::Point offset = contentOffset();
     if (!m_wheelPaging) {
+        // The turn under way reaches its page first, so that its owner moves with it and
+        // this notch turns the page after it.
+        finishScrolling();
+        gfx::Point offset = contentOffset();
         // At the first or last page a wheel pushing outwards belongs to whatever is around.
         if (clampedOffset(offset + step) == offset)
             return false;
-        stopScrolling();
         m_wheelPaging = true;
+        m_wheelTravel = 0;
         m_dragging = true;
         m_dragStartOffset = offset;
         if (m_delegate)
             m_delegate->scrollViewWillBeginDragging(*this);
     }
-    // One rest turns one page at most, as one drag of a finger does.
+    // One drag turns one page at most, as one drag of a finger does.
+    gfx::Point offset = contentOffset();
     gfx::Size page = bounds().size;
     gfx::Point start = m_dragStartOffset;
     gfx::Point target{std::clamp(offset.x + step.x, start.x - page.width, start.x + page.width),
                       std::clamp(offset.y + step.y, start.y - page.height, start.y + page.height)};
     applyOffset(clampedOffset(target));
+    m_wheelTravel += step.x + step.y;
     if (m_wheelRest)
         m_wheelRest->invalidate();
-    m_wheelRest = base::Timer::scheduled(kWheelRestSeconds, false, [this](base::Timer&) { endWheelPaging(); });
+    m_wheelRest = base::Timer::scheduled(kWheelRestSeconds, false, [this](base::Timer&) { wheelRested(); });
+    // A whole notch turns its page now.
+    if (std::fabs(m_wheelTravel) >= kWheelNotch - 0.5)
+        endWheelPaging(true);
     return true;
 }
 
-void ScrollView::endWheelPaging()
+void ScrollView::wheelRested()
 {
     m_wheelRest.reset();
+    // Less than a notch turns a page only when nothing else this turn of the wheel did.
+    endWheelPaging(m_wheelTurns == 0);
+    m_wheelTurns = 0;
+}
+
+void ScrollView::endWheelPaging(bool turn)
+{
     if (!m_wheelPaging)
         return;
     m_wheelPaging = false;
@@ -299,20 +314,28 @@ void ScrollView::endWheelPaging()
     // The page next to where the wheel started, on the side it went, as a flick turns a page.
     gfx::Point start = m_dragStartOffset, offset = contentOffset();
     gfx::Point min = minimumContentOffset(), max = maximumContentOffset();
-    auto axis = [](double from, double at, double page, double lo, double hi) {
+    auto axis = [turn](double from, double at, double page, double lo, double hi) {
         if (page <= 0 || at == from)
             return std::clamp(at, lo, hi);
-        double index = std::round((from - lo) / page) + (at > from ? 1 : -1);
+        double index = std::round((from - lo) / page) + (turn ? (at > from ? 1 : -1) : 0);
         return std::clamp(lo + index * page, lo, hi);
     };
     gfx::Point target{axis(start.x, offset.x, bounds().width(), min.x, max.x),
                       axis(start.y, offset.y, bounds().height(), min.y, max.y)};
-    auto speed = [](double d) { return d > 0 ? kPagingVelocity * 2 : d < 0 ? -kPagingVelocity * 2 : 0.0; };
+    if (turn)
+        ++m_wheelTurns;
+    auto speed = [turn](double d) {
+        double v = turn ? kPagingVelocity * 2 : 0;
+        return d > 0 ? v : d < 0 ? -v : 0.0;
+    };
     finishDrag({speed(offset.x - start.x), speed(offset.y - start.y)}, target);
 }
 
 bool ScrollView::scrollByKey(const std::string& key)
 {
+    // A page turn under way reaches its page first; the key then turns from there.
+    if (m_paging && !m_dragging)
+        finishScrolling();
     if (m_delegate && m_delegate->scrollViewHandleKey(*this, key))
         return true;
     if (!m_scrollEnabled || m_dragging)
@@ -349,6 +372,10 @@ bool ScrollView::scrollByKey(const std::string& key)
             target.y = min.y;
         else if (key == "end")
             target.y = max.y;
+        else if (key == "up")
+            target.y -= kWheelNotch;
+        else if (key == "down")
+            target.y += kWheelNotch;
         else
             return false;
         target = clampedOffset(target);
@@ -645,6 +672,25 @@ void ScrollView::stopTimer()
     if (m_timer)
         m_timer->invalidate();
     m_timer.reset();
+}
+
+void ScrollView::finishScrolling()
+{
+    if (m_decelerating) {
+        m_decelerating = false;
+        applyOffset(m_motionTo);
+        if (m_delegate)
+            m_delegate->scrollViewDidEndDecelerating(*this);
+    }
+    if (m_animatingScroll) {
+        m_animatingScroll = false;
+        applyOffset(m_motionTo);
+        if (m_delegate)
+            m_delegate->scrollViewDidEndScrollingAnimation(*this);
+    }
+    if (!m_decelerating && !m_animatingScroll && !m_animatingZoom)
+        stopTimer();
+    updateIndicators();
 }
 
 void ScrollView::stopScrolling()

@@ -57,9 +57,14 @@ public:
     // A mouse wheel or touchpad moves the offset by `delta` along the axes that scroll, kept
     // within range; the delegate and the layout hear of it as of a drag. False when it cannot
     // move that way. A paging view takes the wheel as a short drag of its own (a vertical
-    // wheel turning horizontal pages) that settles on the next page once the wheel rests.
+    // wheel turning horizontal pages): every notch's worth of wheel (kWheelNotch points)
+    // turns one page at once, however fast the notches come, a turn under way first reaching
+    // its page; less than a notch turns one page once the wheel rests, as a flick would.
     virtual bool scrollByWheel(gfx::Point delta);
-    // "pageup"/"pagedown" scroll by a screenful, "home"/"end" go to the top and the bottom; a
+    // Points of content one notch of a mouse wheel stands for.
+    static constexpr double kWheelNotch = 40;
+    // "pageup"/"pagedown" scroll by a screenful, "up"/"down" by a line (a wheel's notch),
+    // "home"/"end" go to the top and the bottom; a
     // paging view turns one page with those and with "left"/"right", and goes to its first and
     // last page. The delegate may take the key first. False when nothing moved.
     bool scrollByKey(const std::string& key);
@@ -109,6 +114,9 @@ public:
 protected:
     // Stops deceleration and scrolling animation where they are.
     void stopScrolling();
+    // Brings deceleration or a scrolling animation to its end at once; the delegate hears of
+    // the end as if it had run its course.
+    void finishScrolling();
     // Scroll indicators are subviews too; subclasses that manage subviews skip them.
     bool isScrollIndicator(const View* view) const;
 
@@ -129,7 +137,9 @@ private:
     // rests on `page` when given.
     void finishDrag(gfx::Point velocity, std::optional<gfx::Point> page = std::nullopt);
     bool pageByWheel(gfx::Point delta);
-    void endWheelPaging();
+    // Ends a wheel's drag on the next page, or back on its own when `turn` is false.
+    void endWheelPaging(bool turn);
+    void wheelRested();
     // Moves towards `target`, slowing exponentially at `rate` per second.
     void startDeceleration(gfx::Point target, double rate);
     void startOffsetAnimation(gfx::Point target);
@@ -162,8 +172,10 @@ private:
     std::shared_ptr<PinchGestureRecognizer> m_pinch;
     std::unique_ptr<class ScrollGestureDelegate> m_gestureDelegate;
     gfx::Point m_dragStartOffset;
-    // A wheel turning pages: moved as a drag until it rests.
+    // A wheel turning pages: moved as a drag until it rests or has gone a notch.
     bool m_wheelPaging = false;
+    double m_wheelTravel = 0;   // along the pages, in the drag under way
+    int m_wheelTurns = 0;       // pages turned since the wheel last rested
     std::shared_ptr<base::Timer> m_wheelRest;
 
     // Motion driven by the main loop's clock.

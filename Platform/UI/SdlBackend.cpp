@@ -6,15 +6,19 @@
 #include "Platform/UI/Driver.h"
 #include "Platform/UI/Keyboard.h"
 #include "Platform/UI/Responder.h"
+#include "Platform/UI/ScrollView.h"
 #include "Platform/UI/ViewController.h"
 #include "Platform/UI/Window.h"
+#include "Platform/UI/X11KeyText.h"
 
 #include <SDL2/SDL.h>
 #include <cairo.h>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace ui {
 
@@ -24,7 +28,7 @@ constexpr int kMouseFinger = 1;
 constexpr int kMirrorFinger = 2;
 constexpr double kFrameSeconds = 1.0 / 60;
 // Points of content one wheel notch scrolls.
-constexpr double kWheelStep = 40;
+constexpr double kWheelStep = ScrollView::kWheelNotch;
 // How long the main loop sleeps at most when nothing at all is due.
 constexpr double kIdleSlice = 5;
 
@@ -72,6 +76,8 @@ public:
         }
         SDL_StartTextInput();
         m_composing = true;
+        // The desktop's own key events tell what the layout types (see SDL_SYSWMEVENT below).
+        SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
         // A desktop: nothing covers the window while a field is edited, and copy and paste
         // go through the desktop's clipboard.
         Keyboard::setOnScreen(false);
@@ -297,15 +303,24 @@ private:
             if (window && m_composing)
                 window->setMarkedText(event.edit.text);
             break;
-        case SDL_KEYDOWN:
+        case SDL_SYSWMEVENT:
+            // Comes just before the key event SDL makes of it. An input method that took a
+            // modifier's release leaves SDL's modifier state stale; the layout's text for
+            // the key, under the modifiers the desktop holds, is what the user typed.
+            if (auto text = x11KeyPressText(event.syswm.msg))
+                m_layoutText = std::move(text);
+            break;
+        case SDL_KEYDOWN: {
+            auto layoutText = std::exchange(m_layoutText, std::nullopt);
             if (!window)
                 break;
             if (std::string key = keyName(event.key.keysym); !key.empty())
                 window->pressKey(key);
             else if (!m_composing)
-                if (std::string text = directCharacter(event.key.keysym); !text.empty())
+                if (std::string text = layoutText ? *layoutText : directCharacter(event.key.keysym); !text.empty())
                     window->typeText(text);
             break;
+        }
         default:
             break;
         }
@@ -323,6 +338,8 @@ private:
         case SDLK_TAB: return shift ? "shift+\t" : "\t";
         case SDLK_PAGEUP: return "pageup";
         case SDLK_PAGEDOWN: return "pagedown";
+        case SDLK_UP: return "up";
+        case SDLK_DOWN: return "down";
         case SDLK_ESCAPE: return "escape";
         case SDLK_LEFT: return shift ? "shift+left" : "left";
         case SDLK_RIGHT: return shift ? "shift+right" : "right";
@@ -337,8 +354,9 @@ private:
         }
     }
 
-    // The character a key types by itself, for fields that take no composition: the key's
-    // own character, shifted as on a US keyboard; empty for keys that type nothing.
+    // The character a key types by itself, for fields that take no composition, when the
+    // desktop did not say: the key's own character, shifted as on a US keyboard; empty for
+    // keys that type nothing.
     static std::string directCharacter(const SDL_Keysym& key)
     {
         if ((key.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) != 0 || key.sym < 0x20 || key.sym > 0x7e)
@@ -440,6 +458,8 @@ private:
     bool m_quit = false;
     bool m_mirrored = false;
     bool m_composing = false;
+    // The text the desktop's layout gives the key press being handled, when it said.
+    std::optional<std::string> m_layoutText;
     bool m_ownsClipboard = false;
     bool m_needsPresent = true;
     gfx::Rect m_textInputRect;
@@ -464,6 +484,12 @@ std::unique_ptr<Backend> Backend::makeWindowed()
     if (!backend->open())
         return nullptr;
     return backend;
+}
+
+bool Backend::showMessageBox(const std::string& title, const std::string& message)
+{
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title.c_str(), message.c_str(), nullptr) == 0;
 }
 
 } // namespace ui

@@ -775,6 +775,41 @@ void TableView::userSelect(const IndexPath& ip)
         m_tableDelegate->didSelectRowAtIndexPath(*this, *target);
 }
 
+bool TableView::pickByKey(const std::string& key)
+{
+    ensureGeometry();
+    if (key == "\n") {
+        if (!m_selected || !isValid(*m_selected))
+            return false;
+        userSelect(*m_selected);
+        return true;
+    }
+    bool down = key == "down";
+    if (!down && key != "up")
+        return false;
+    int sections = numberOfSections();
+    std::optional<IndexPath> next;
+    if (m_selected && isValid(*m_selected)) {
+        IndexPath at = *m_selected;
+        if (down && at.row + 1 < numberOfRowsInSection(at.section))
+            next = IndexPath{at.section, at.row + 1};
+        else if (!down && at.row > 0)
+            next = IndexPath{at.section, at.row - 1};
+        for (int s = at.section + (down ? 1 : -1); !next && s >= 0 && s < sections; s += down ? 1 : -1)
+            if (int rows = numberOfRowsInSection(s); rows > 0)
+                next = IndexPath{s, down ? 0 : rows - 1};
+    } else {
+        for (int s = down ? 0 : sections - 1; !next && s >= 0 && s < sections; s += down ? 1 : -1)
+            if (int rows = numberOfRowsInSection(s); rows > 0)
+                next = IndexPath{s, down ? 0 : rows - 1};
+    }
+    if (!next)
+        return m_selected.has_value(); // at the end of the list: the key is still the list's
+    selectRowAtIndexPath(next, false);
+    scrollToRowAtIndexPath(*next, TableViewScrollPosition::None, false);
+    return true;
+}
+
 void TableView::setEditing(bool editing, bool animated)
 {
     if (editing == m_editing)

@@ -121,6 +121,10 @@ public:
     void selectRowAtIndexPath(const std::optional<IndexPath>& indexPath, bool animated,
                               TableViewScrollPosition position = TableViewScrollPosition::None);
     void deselectRowAtIndexPath(const IndexPath& indexPath, bool animated);
+    // Keys for a list the user picks from (search results): "up" and "down" move the selection
+    // a row, bringing it into view, the delegate hearing nothing yet; "\n" picks the selected
+    // row as a click on it does. False when the key does nothing here.
+    bool pickByKey(const std::string& key);
 
     bool isEditing() const { return m_editing; }
     void setEditing(bool editing, bool animated = false);

@@ -54,6 +54,9 @@ public:
     virtual void viewWillDisappear(bool animated) {}
     virtual void viewDidDisappear(bool animated) {}
     virtual void didReceiveMemoryWarning() {}
+    // Escape pressed while this controller is presented on top (the top one of a presented
+    // navigation): true when it took the key, as its Cancel or Done button would.
+    virtual bool escapePressed() { return false; }
     // After the view was let go (unloadViewForTesting); view() loads it again when asked.
     virtual void viewDidUnload() {}
 

@@ -4,6 +4,7 @@
 #include "Platform/Graphics/Context.h"
 #include "Platform/UI/Animation.h"
 #include "Platform/UI/GestureRecognizer.h"
+#include "Platform/UI/ScrollView.h"
 #include "Platform/UI/ViewController.h"
 
 #include <algorithm>
@@ -208,6 +209,11 @@ void Window::touchDown(int id, gfx::Point point)
     View* hit = hitTest(point);
     if (hit)
         touch->setView(hit->sharedView());
+    for (View* v = hit; v; v = v->superview())
+        if (dynamic_cast<ScrollView*>(v)) {
+            m_keyList = v->sharedView();
+            break;
+        }
     // Recognizers of the hit view and its ancestors, nearest first.
     for (View* v = hit; v; v = v->superview()) {
         for (auto& recognizer : v->gestureRecognizers()) {

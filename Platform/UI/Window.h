@@ -62,10 +62,14 @@ public:
     void gestureRecognizerDidBegin(GestureRecognizer& recognizer);
     // Text goes to the first responder; "\n", "\b", "\t" and "escape" are keys.
     void typeText(const std::string& text);
-    // A key as a desktop takes it: Return and Escape answer an alert that is up; Tab and
+    // A key as a desktop takes it: Return and Escape answer an alert that is up; Escape
+    // otherwise closes the popover or action sheet on top as a click outside it does, or asks
+    // the controller presented on top (ViewController::escapePressed). Up, Down and Return
+    // move through and pick from a list shown in a popover (search results). Tab and
     // "shift+\t" move the focus through the screen's text fields in reading order; the focused
-    // view takes the rest, and without one the scroll view under the pointer takes the keys
-    // that scroll (see ScrollView::scrollByKey).
+    // view takes the rest, but for the page and line keys, which like the others that scroll
+    // (see ScrollView::scrollByKey) go to the list with the keyboard focus (the one holding
+    // the focused view, else the one clicked last) or, failing that, the list under the pointer.
     void pressKey(const std::string& key);
     // Where the pointer is, for the keys that scroll; touches and the wheel move it too.
     void setPointerLocation(gfx::Point point) { m_pointer = point; }
@@ -102,6 +106,8 @@ private:
     void turn(InterfaceOrientation orientation, bool animated);
     bool moveFocus(bool forward);
     bool scrollByKey(const std::string& key);
+    bool dismissTopLayerByEscape();
+    bool pickFromPopoverList(const std::string& key);
     void dispatch(Touch& touch, TouchPhase phase);
     void deliverToRecognizers(Touch& touch, TouchPhase phase, Event& event);
     void cancelViewTouches(Touch& touch, Event& event);
@@ -132,6 +138,8 @@ private:
     uint64_t m_frameNumber = 0;
     std::map<int, std::unique_ptr<Touch>> m_touches;
     gfx::Point m_pointer{kScreenSize.width / 2, kScreenSize.height / 2};
+    // The list clicked last: it keeps the keys that scroll while the pointer is elsewhere.
+    std::weak_ptr<View> m_keyList;
     // For tap counting.
     gfx::Point m_lastTapPoint;
     double m_lastTapTime = -1;

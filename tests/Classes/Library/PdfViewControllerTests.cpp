@@ -535,16 +535,16 @@ TEST_F(PdfViewControllerTest, TheWheelAndTheKeysTurnPagesAndThePageBarFollows)
         std::function<void()> act;
         int expected;
     } steps[] = {
-        // An ordinary wheel: a few notches away from the user turn one page once it rests.
-        {[&] { for (int i = 0; i < 3; ++i) window->scrollWheel(page, 0, 40); }, 2},
-        {[&] { for (int i = 0; i < 3; ++i) window->scrollWheel(page, 0, 40); }, 3},
-        {[&] { window->scrollWheel(page, 0, -40); }, 2},
-        // A touchpad going sideways in small steps.
-        {[&] { for (int i = 0; i < 10; ++i) window->scrollWheel(page, 6, 0); }, 3},
-        {[&] { window->pressKey("right"); }, 4},
-        {[&] { window->pressKey("pagedown"); }, 5},
-        {[&] { window->pressKey("left"); }, 4},
-        {[&] { window->pressKey("pageup"); }, 3},
+        // An ordinary wheel: each notch away from the user turns one page, however fast.
+        {[&] { window->scrollWheel(page, 0, 40); }, 2},
+        {[&] { for (int i = 0; i < 3; ++i) window->scrollWheel(page, 0, 40); }, 5},
+        {[&] { window->scrollWheel(page, 0, -40); }, 4},
+        // A touchpad going sideways in small steps: one rest, one page.
+        {[&] { for (int i = 0; i < 10; ++i) window->scrollWheel(page, 6, 0); }, 5},
+        {[&] { window->pressKey("right"); }, 6},
+        {[&] { window->pressKey("pagedown"); }, 7},
+        {[&] { window->pressKey("left"); }, 6},
+        {[&] { window->pressKey("pageup"); }, 5},
         {[&] { window->pressKey("end"); }, 9},
         {[&] { window->pressKey("right"); }, 9},
         {[&] { window->scrollWheel(page, 0, 40); }, 9},
@@ -565,8 +565,7 @@ TEST_F(PdfViewControllerTest, TheWheelAndTheKeysTurnPagesAndThePageBarFollows)
         LanguageManager::sharedInstance()->setCurrentLanguage(language);
         open(place("Documents/acme/Pdf/nine.pdf", pdffix::textPdf(9)), 1);
         for (int turn = 0; turn < 2; ++turn) {
-            for (int i = 0; i < 3; ++i)
-                window->scrollWheel(page, 0, 40);
+            window->scrollWheel(page, 0, 40);
             rest();
         }
         EXPECT_EQ(reader->currentPage(), 3);
@@ -574,6 +573,55 @@ TEST_F(PdfViewControllerTest, TheWheelAndTheKeysTurnPagesAndThePageBarFollows)
         window->savePng(reviewPath(std::string("reader-after-wheel-") + (language == 1 ? "en" : "cn") + ".png"));
     }
     LanguageManager::sharedInstance()->setCurrentLanguage(1);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PdfViewControllerTest, EveryWheelNotchTurnsOnePageHoweverFastAndTheBarAndKeysAgree)
+{
+    open(place("Documents/acme/Pdf/many.pdf", pdffix::textPdf(36)));
+    auto* bar = dynamic_cast<PdfMainPagebar*>(driver->findByClass("PdfMainPagebar"));
+    ASSERT_NE(bar, nullptr);
+    auto shown = [&] { return bar->pageNumberLabel()->text(); };
+    auto& loop = base::RunLoop::main();
+    const gfx::Point page{512, 384};
+    auto agree = [&](int expected, const std::string& when) {
+        EXPECT_EQ(reader->currentPage(), expected) << when;
+        EXPECT_EQ(record->pageNumber(), expected) << when;
+        EXPECT_EQ(shown(), std::to_string(expected) + " of 36") << when;
+    };
+    // Seconds between notches: within the wheel's rest, within a page's turn, and after it.
+    for (double apart : {0.1, 0.3, 0.7, 1.5}) {
+        SCOPED_TRACE(apart);
+        window->setPointerLocation(page);
+        window->pressKey("home");
+        loop.advance(1.5);
+        agree(1, "at the start");
+        for (int notch = 1; notch <= 3; ++notch) {
+            window->scrollWheel(page, 0, 40);
+            // The turn of the notch before has reached its page, and the bar says so.
+            if (notch > 1)
+                agree(notch, "notch " + std::to_string(notch));
+            loop.advance(apart);
+        }
+        loop.advance(0.2);
+        loop.advance(1.5);
+        agree(4, "after three notches");
+        // A key in the middle of a turn turns from the page the turn reaches.
+        window->scrollWheel(page, 0, -40);
+        loop.advance(0.1);
+        window->pressKey("right");
+        loop.advance(1.5);
+        agree(4, "a notch back and a key forward");
+        window->pressKey("home");
+        loop.advance(1.5);
+        agree(1, "home");
+        window->pressKey("right");
+        loop.advance(1.5);
+        agree(2, "right");
+    }
 }
 
 } // namespace

@@ -6,10 +6,13 @@
 #include "Platform/UI/Driver.h"
 #include "Platform/UI/Keyboard.h"
 #include "Platform/UI/Label.h"
+#include "Platform/UI/PopoverController.h"
 #include "Platform/UI/TableView.h"
 #include "Platform/UI/TextField.h"
+#include "Platform/UI/ViewController.h"
 
 #include <functional>
+#include <optional>
 
 using namespace ui;
 
@@ -163,16 +166,23 @@ TEST_F(DesktopInputTest, PagesTurnWithTheWheelAndTheKeysAsUnderAFinger)
         loop.advance(2);
     };
 
-    // Three notches down in quick succession turn one page, once the wheel rests.
-    for (int i = 0; i < 3; ++i)
-        EXPECT_TRUE(window->scrollWheel({500, 400}, 0, 40));
-    EXPECT_TRUE(pages->isDragging());
+    // One notch down turns one page at once, as a flick would.
+    EXPECT_TRUE(window->scrollWheel({500, 400}, 0, 40));
+    EXPECT_FALSE(pages->isDragging());
+    EXPECT_TRUE(pages->isDecelerating());
     settle();
     EXPECT_EQ(pages->contentOffset().x, 1024);
     EXPECT_EQ(log.events, (std::vector<std::string>{"willBeginDragging", "didEndDragging+", "didEndDecelerating"}));
-    // However far a long turn of the wheel goes, one rest turns one page.
-    for (int i = 0; i < 60; ++i)
-        window->scrollWheel({500, 400}, 0, 40);
+    // Back, and then two notches in quick succession: each turns its page, a turn under way
+    // reaching its page (and its delegate hearing of it) before the next notch turns on.
+    EXPECT_TRUE(window->scrollWheel({500, 400}, 0, -40));
+    settle();
+    EXPECT_EQ(pages->contentOffset().x, 0);
+    log.events.clear();
+    EXPECT_TRUE(window->scrollWheel({500, 400}, 0, 40));
+    EXPECT_TRUE(window->scrollWheel({500, 400}, 0, 40));
+    EXPECT_EQ(log.events, (std::vector<std::string>{"willBeginDragging", "didEndDragging+", "didEndDecelerating",
+                                                    "willBeginDragging", "didEndDragging+"}));
     settle();
     EXPECT_EQ(pages->contentOffset().x, 2048);
     // At the last page the wheel going on is not taken; going back is.
@@ -263,6 +273,146 @@ TEST_F(DesktopInputTest, PageKeysScrollTheListUnderThePointerByAScreenful)
     window->setPointerLocation({500, 20});
     window->pressKey("home");
     EXPECT_EQ(table->contentOffset().y, bottom);
+}
+
+// Picks recorded, for a list of search results.
+struct Picks : Sections {
+    std::vector<std::string> picked;
+    void didSelectRowAtIndexPath(TableView&, const IndexPath& ip) override
+    {
+        picked.push_back(std::to_string(ip.section) + "." + std::to_string(ip.row));
+    }
+};
+
+struct PopoverLog : PopoverControllerDelegate {
+    int dismissed = 0;
+    void popoverControllerDidDismissPopover(PopoverController&) override { ++dismissed; }
+};
+
+// A sheet whose Escape is its Cancel.
+class Sheet : public ViewController {
+public:
+    int cancelled = 0;
+    bool escapePressed() override
+    {
+        ++cancelled;
+        dismissViewController(false, {});
+        return true;
+    }
+};
+
+TEST_F(DesktopInputTest, EscapeClosesTheTopLayerAndArrowsAndReturnPickFromAPopoversList)
+{
+    View::setAnimationsEnabled(false);
+    auto root = std::make_shared<ViewController>();
+    window->setRootViewController(root);
+    auto field = std::make_shared<TextField>(gfx::Rect(10, 10, 200, 30));
+    root->view()->addSubview(field);
+    ASSERT_TRUE(field->becomeFirstResponder());
+    field->setText("lamp");
+
+    // Search results in a popover under the field, which keeps the focus.
+    Picks results;
+    results.rows = 3;
+    auto content = std::make_shared<ViewController>();
+    auto list = std::make_shared<TableView>(gfx::Rect(0, 0, 320, 300));
+    list->setDataSource(&results);
+    list->setDelegate(&results);
+    content->setView(list);
+    auto popover = std::make_shared<PopoverController>(content);
+    popover->setPopoverContentSize({320, 300});
+    PopoverLog log;
+    popover->setDelegate(&log);
+    popover->presentPopoverFromRect({10, 10, 200, 30}, root->view().get(), PopoverArrowDirectionUp, false);
+    ASSERT_TRUE(popover->isPopoverVisible());
+
+    const struct {
+        const char* key;
+        std::optional<int> highlighted; // the row shown picked out
+        std::vector<std::string> picked;
+    } steps[] = {
+        {"\n", std::nullopt, {}}, // nothing highlighted: Return stays the field's
+        {"down", 0, {}},  {"down", 1, {}}, {"down", 2, {}}, {"down", 2, {}}, // the end of the list
+        {"up", 1, {}},    {"\n", 1, {"0.1"}},
+    };
+    for (const auto& step : steps) {
+        window->pressKey(step.key);
+        auto selected = list->indexPathForSelectedRow();
+        EXPECT_EQ(selected ? std::optional<int>(selected->row) : std::nullopt, step.highlighted) << step.key;
+        EXPECT_EQ(results.picked, step.picked) << step.key;
+        EXPECT_EQ(field->text(), "lamp");
+        EXPECT_TRUE(field->isFirstResponder());
+    }
+    // Escape closes the popover as a click outside it does.
+    window->pressKey("escape");
+    EXPECT_FALSE(popover->isPopoverVisible());
+    EXPECT_EQ(log.dismissed, 1);
+
+    // A sheet on top: Escape is its Cancel; with nothing on top it does nothing.
+    auto sheet = std::make_shared<Sheet>();
+    sheet->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
+    root->presentViewController(sheet, false, {});
+    ASSERT_EQ(root->presentedViewController(), sheet);
+    window->pressKey("escape");
+    EXPECT_EQ(sheet->cancelled, 1);
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+    window->pressKey("escape");
+    EXPECT_EQ(sheet->cancelled, 1);
+}
+
+TEST_F(DesktopInputTest, LineAndPageKeysGoToTheListWithTheFocusElseTheOneUnderThePointer)
+{
+    View::setAnimationsEnabled(false);
+    // A master list on the left, a detail pane on the right that does not scroll.
+    Sections data;
+    auto master = std::make_shared<TableView>(gfx::Rect(0, 0, 320, 768));
+    master->setDataSource(&data);
+    master->setDelegate(&data);
+    window->addSubview(master);
+    auto detail = std::make_shared<View>(gfx::Rect(320, 0, 704, 768));
+    window->addSubview(detail);
+    // A list holding a field, as a form does.
+    Sections formRows;
+    formRows.rows = 100;
+    auto form = std::make_shared<TableView>(gfx::Rect(320, 0, 704, 400));
+    form->setDataSource(&formRows);
+    auto field = std::make_shared<TextField>(gfx::Rect(10, 5, 200, 30));
+    form->addSubview(field);
+    window->addSubview(form);
+    window->layoutIfNeeded();
+    double bottom = master->maximumContentOffset().y;
+
+    const struct {
+        std::function<void()> before;
+        const char* key;
+        double master, form;
+    } steps[] = {
+        // Up and Down move through the list under the pointer a line at a time.
+        {[&] { window->setPointerLocation({100, 400}); }, "down", 40, 0},
+        {[] {}, "down", 80, 0},
+        {[] {}, "up", 40, 0},
+        // Over the detail pane with nothing clicked, the keys move nothing.
+        {[&] { window->setPointerLocation({700, 600}); }, "end", 40, 0},
+        // A click in the list gives it the keys, wherever the pointer goes then.
+        {[&] {
+             window->touchDown(1, {100, 300});
+             window->touchUp(1, {100, 300});
+             window->setPointerLocation({700, 600});
+         },
+         "end", bottom, 0},
+        {[] {}, "home", 0, 0},
+        {[] {}, "pagedown", 768, 0},
+        // A field in another list has the focus: that list takes the line and page keys.
+        {[&] { field->becomeFirstResponder(); }, "down", 768, 40},
+        {[] {}, "pagedown", 768, 440},
+        {[] {}, "end", 768, 440}, // the field's own End
+    };
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        steps[i].before();
+        window->pressKey(steps[i].key);
+        EXPECT_EQ(master->contentOffset().y, steps[i].master) << "step " << i << " " << steps[i].key;
+        EXPECT_EQ(form->contentOffset().y, steps[i].form) << "step " << i << " " << steps[i].key;
+    }
 }
 
 TEST_F(DesktopInputTest, PlainSectionHeadersStayPinnedWhileTheirSectionScrolls)

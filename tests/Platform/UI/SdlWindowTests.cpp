@@ -6,6 +6,7 @@
 #include "Platform/UI/ScrollView.h"
 #include "Platform/UI/TextField.h"
 #include "Platform/UI/Window.h"
+#include "tests/Platform/UI/X11KeyEvents.h"
 
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
@@ -313,6 +314,35 @@ TEST_F(SdlWindowTest, APasswordFieldTurnsCompositionOffAndTakesTheKeysThemselves
     text("你好");
     key(SDLK_s); // arrives as text, not as a key
     EXPECT_EQ(name->text(), "你好");
+}
+
+TEST_F(SdlWindowTest, APasswordIsTypedAsTheLayoutTypesItWhateverShiftSDLRemembers)
+{
+    auto password = std::make_shared<TextField>(gfx::Rect(100, 100, 300, 40));
+    password->setSecureTextEntry(true);
+    window->addSubview(password);
+    ASSERT_TRUE(password->becomeFirstResponder());
+    pumpFor(0);
+    // An input method took the release of a Shift used in another field: SDL still holds it,
+    // the desktop does not. Keys 0x73 s, 0x33 3, 0x63 c, 0x72 r, 0x65 e, 0x74 t, and 0x31 1
+    // with Shift truly held for the "!".
+    const struct {
+        unsigned long keysym;
+        SDL_Keycode sym;
+        bool shiftHeld;
+    } keys[] = {{0x73, SDLK_s, false}, {0x33, SDLK_3, false}, {0x63, SDLK_c, false}, {0x72, SDLK_r, false},
+                {0x65, SDLK_e, false}, {0x74, SDLK_t, false}, {0x31, SDLK_1, true}};
+    X11KeyPresses desktop;
+    for (const auto& k : keys) {
+        desktop.push(k.keysym, k.shiftHeld);
+        key(k.sym, KMOD_LSHIFT);
+    }
+    EXPECT_EQ(password->text(), "s3cret!");
+    // Shortcuts still go to the field as keys, and type nothing.
+    password->setText("");
+    desktop.push(0x61, false);
+    key(SDLK_a, KMOD_LCTRL);
+    EXPECT_EQ(password->text(), "");
 }
 
 } // namespace

@@ -1,0 +1,14 @@
+#pragma once
+#include <optional>
+#include <string>
+
+struct SDL_SysWMmsg;
+
+namespace ui {
+
+// The text an X key press types under the keyboard layout and the modifiers the X server
+// held at that key (not those SDL last saw, which an input method may have kept from it):
+// nullopt when the message is no X key press, empty when the key types nothing by itself.
+std::optional<std::string> x11KeyPressText(const SDL_SysWMmsg* message);
+
+} // namespace ui

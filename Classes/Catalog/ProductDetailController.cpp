@@ -21,6 +21,7 @@
 #include "Platform/UI/Animation.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/ImageView.h"
+#include "Platform/UI/Keyboard.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/SwipeGestureRecognizer.h"
@@ -925,6 +926,9 @@ void ProductDetailController::addCount()
 
 void ProductDetailController::textFieldDidBeginEditing(ui::TextField&)
 {
+    // Nothing to make room for where no keyboard is on screen: the page stays under the pointer.
+    if (!ui::Keyboard::isOnScreen())
+        return;
     auto page = view();
     gfx::Rect frame = page->frame();
     ui::View::animate(0.25, [&] { page->setFrame({frame.x(), -kKeyboardShift, frame.width(), frame.height()}); });
@@ -934,6 +938,8 @@ void ProductDetailController::textFieldDidEndEditing(ui::TextField&)
 {
     auto page = view();
     gfx::Rect frame = page->frame();
+    if (frame.y() == 0)
+        return;
     ui::View::animate(0.25, [&] { page->setFrame({frame.x(), 0, frame.width(), frame.height()}); });
 }
 

@@ -58,6 +58,15 @@ CustomerAttributeCell::CustomerAttributeCell(ui::TableViewCellStyle style, std::
         contentView().addSubview(view);
 }
 
+ui::View* CustomerAttributeCell::hitTest(gfx::Point point)
+{
+    ui::View* hit = ui::TableViewCell::hitTest(point);
+    bool row = hit == this || hit == &contentView() || hit == m_name.get() || hit == m_star.get();
+    if (row && !m_field->isHidden() && m_field->isEnabled() && m_field->isUserInteractionEnabled())
+        return m_field.get();
+    return hit;
+}
+
 void CustomerAttributeCell::textFieldDidBeginEditing(ui::TextField& field)
 {
     if (delegate)

@@ -18,6 +18,7 @@
 #include "Platform/Base/Value.h"
 #include "Platform/UI/Animation.h"
 #include "Platform/UI/Button.h"
+#include "Platform/UI/Keyboard.h"
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/TableView.h"
 
@@ -290,6 +291,20 @@ TEST_F(ProductPageTest, QuantitiesAreCheckedBeforeAnAdd)
     page->view()->endEditing();
     base::RunLoop::main().advance(0.5);
     EXPECT_EQ(page->view()->frame().y(), 0);
+
+    // In a window no keyboard covers the page: a click on the quantity edits it where it is,
+    // and the page stays under the pointer.
+    ui::Keyboard::setOnScreen(false);
+    gfx::Point field = driver->centerOf(page->countTextField().get());
+    driver->tap(field);
+    base::RunLoop::main().advance(0.5);
+    EXPECT_TRUE(page->countTextField()->isFirstResponder());
+    EXPECT_EQ(page->view()->frame().y(), 0);
+    EXPECT_EQ(driver->centerOf(page->countTextField().get()), field);
+    page->view()->endEditing();
+    base::RunLoop::main().advance(0.5);
+    EXPECT_EQ(page->view()->frame().y(), 0);
+    ui::Keyboard::resetForTesting();
 }
 
 TEST_F(ProductPageTest, UnchosenAttributesStopTheAddAndCurrencyClashesAsk)

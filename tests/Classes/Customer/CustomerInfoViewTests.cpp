@@ -292,6 +292,21 @@ TEST_F(CustomerInfoViewTest, InAWindowTheFormKeepsItsSizeAndTabWalksItsFields)
         driver->tap(aim);
         base::RunLoop::main().advance(0.5);
         EXPECT_TRUE(aimed->isFirstResponder());
+        // A click at the very top or bottom of a row, above or below its line of text, edits
+        // that row's field: the rows of the first group, from the last up to the first.
+        for (int row = table->numberOfRowsInSection(1) - 1; row >= 0; --row) {
+            auto* cell = cellAt(1, row);
+            ASSERT_TRUE(cell);
+            if (cell->txtAttributeValue().isHidden())
+                continue; // the switch
+            gfx::Rect edges = cell->convertRectToView(cell->bounds(), nullptr);
+            for (double y : {edges.minY() + 1, edges.maxY() - 1}) {
+                SCOPED_TRACE(cell->lblFiledName().text() + " at " + std::to_string(y - edges.minY()));
+                driver->tap({edges.minX() + 400, y});
+                base::RunLoop::main().advance(0.5);
+                EXPECT_TRUE(cell->txtAttributeValue().isFirstResponder());
+            }
+        }
 
         // Tab from the first field walks the fields down the form; Shift+Tab walks back.
         typeInto(1, 0, "");

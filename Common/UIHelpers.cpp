@@ -1,5 +1,6 @@
 #include "Common/UIHelpers.h"
 
+#include "Common/Language.h"
 #include "Platform/Base/Bundle.h"
 #include "Platform/UI/AlertView.h"
 
@@ -19,4 +20,11 @@ void UIHelpers::showAlertWithTitle(const std::string& title)
 void UIHelpers::showAlertWithTitleMsg(const std::string& title, const std::string& msg)
 {
     showAlertWithTitleMsgButtonTitle(title, msg, base::Bundle::localizedString("OK"));
+}
+
+void showUnsentMail(const std::string& messagePath)
+{
+    std::make_shared<ui::AlertView>(Language::stringWithName("MAILSAVED"), messagePath, nullptr,
+                                    Language::stringWithName("OK"))
+        ->show();
 }

@@ -12,3 +12,6 @@ public:
     static void showAlertWithTitle(const std::string& title);
     static void showAlertWithTitleMsg(const std::string& title, const std::string& msg);
 };
+
+// Tells the user where a message stays that the mail program took and then failed to send.
+void showUnsentMail(const std::string& messagePath);

@@ -1,6 +1,7 @@
 #include "Classes/Library/PPTLoadingViewController.h"
 
 #include "Common/Language.h"
+#include "Common/UIHelpers.h"
 #include "Common/PublicFunction.h"
 #include "Common/SkinManager.h"
 #include "Platform/Base/FileManager.h"
@@ -226,6 +227,7 @@ void PPTLoadingViewController::displayComposerSheet()
     // Receivers go by the type: each office format is sent as its own, never a made-up one.
     share::Attachment attachment{std::move(*bytes), mimeTypeForPath(path),
                                  std::filesystem::path(path).filename().string()};
+    share::MailComposer::shared().setUnsentHandler(showUnsentMail);
     auto result = share::MailComposer::shared().compose("[" + m_fileName.value_or("") + "]", {}, attachment);
     if (result == share::MailResult::Sent)
         showAlert(Language::stringWithName("FILEHAVSBEENEMAILED"), "");

@@ -6,6 +6,7 @@
 #include "Classes/Library/PdfThumbQueue.h"
 #include "Classes/Library/PdfThumbRequest.h"
 #include "Common/Language.h"
+#include "Common/UIHelpers.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/Timer.h"
@@ -669,6 +670,7 @@ void PdfViewController::emailAction()
     if (!bytes)
         return;
     std::string name = m_document->fileName();
+    mail.setUnsentHandler(showUnsentMail);
     auto result = mail.compose(name, {}, share::Attachment{std::move(*bytes), "application/pdf", name});
     if (result == share::MailResult::Sent)
         showAlert(Language::stringWithName("FILEHAVSBEENEMAILED"), "");

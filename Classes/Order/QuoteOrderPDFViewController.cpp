@@ -3,6 +3,7 @@
 #include "Classes/Order/OrderPDFCreater.h"
 #include "Common/FreeDismissAlertView.h"
 #include "Common/Language.h"
+#include "Common/UIHelpers.h"
 #include "Common/PublicFunction.h"
 #include "Common/SkinManager.h"
 #include "Database/QuoteOrderEntity.h"
@@ -166,6 +167,7 @@ void QuoteOrderPDFViewController::displayComposerSheet()
     std::string order = Language::stringWithName("ORDER");
     std::string subject = blank(m_order->customerName()) ? "[" + order + "]" : "[" + order + "-" + *m_order->customerName() + "]";
     share::Attachment attachment{std::move(data), "application/pdf", "Order.pdf"};
+    share::MailComposer::shared().setUnsentHandler(showUnsentMail);
     mailComposeControllerDidFinishWithResult(share::MailComposer::shared().compose(subject, {}, attachment));
 }
 

@@ -6,7 +6,9 @@
 #include "Platform/Base/Log.h"
 #include "Platform/Base/Paths.h"
 #include "Platform/Share/Program.h"
+#include "Platform/UI/Application.h"
 
+#include <cctype>
 #include <ctime>
 #include <mutex>
 #include <unistd.h>
@@ -69,6 +71,29 @@ std::string safeName(const std::string& name)
     if (out.empty() || out == "." || out == "..")
         out = "attachment";
     return out;
+}
+
+// The address a mail program would be opened on, as recorded by a headless run.
+std::string mailtoAddress(const std::string& subject, const std::vector<std::string>& recipients)
+{
+    auto escaped = [](const std::string& text) {
+        static const char* hex = "0123456789ABCDEF";
+        std::string out;
+        for (unsigned char c : text) {
+            if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '@') {
+                out += static_cast<char>(c);
+            } else {
+                out += '%';
+                out += hex[c >> 4];
+                out += hex[c & 15];
+            }
+        }
+        return out;
+    };
+    std::string to;
+    for (const auto& r : recipients)
+        to += (to.empty() ? "" : ",") + escaped(r);
+    return "mailto:" + to + "?subject=" + escaped(subject);
 }
 
 } // namespace
@@ -150,11 +175,23 @@ MailResult OutboxMailComposer::compose(const std::string& subject, const std::ve
     }
     m_lastMessage = message;
     bool handed = false;
-    if (findProgram("xdg-email")) {
+    auto& app = ui::Application::shared();
+    if (app.recordsOpenedURLs()) {
+        // A headless run never starts a program to open an address: it records it.
+        app.openURL(mailtoAddress(subject, recipients));
+    } else if (findProgram("xdg-email")) {
         std::vector<std::string> argv{"xdg-email", "--subject", subject, "--attach", saved};
         for (const auto& r : recipients)
             argv.push_back(r);
-        handed = startProgram(argv);
+        // The helper ends in failure when the desktop has no mail program (status 3, and
+        // only after a while): the user is told then where the message stays.
+        handed = startProgram(argv, [handler = m_unsentHandler, message](int exitCode) {
+            if (exitCode == 0)
+                return;
+            base::logf("MailComposer: xdg-email ended with %d; the message stays at %s", exitCode, message.c_str());
+            if (handler)
+                handler(message);
+        });
         if (!handed)
             base::logf("MailComposer: xdg-email did not start");
     }

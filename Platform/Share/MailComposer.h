@@ -1,6 +1,7 @@
 #pragma once
 #include "Platform/Base/Value.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,7 +20,9 @@ enum class MailResult { Sent, Saved, Cancelled, Failed };
 
 // Composes a message with one attachment. The shared composer writes a standard MIME message
 // (.eml) into <home>/Outbox/, the attachment saved beside it, and hands both to xdg-email when
-// it is on the PATH. Tests install a recording composer in its place.
+// it is on the PATH, watching how it ends. A headless run starts no program: the mail address
+// is recorded as an opened address and the message stays saved. Tests install a recording
+// composer in its place.
 class MailComposer {
 public:
     virtual ~MailComposer() = default;
@@ -32,6 +35,13 @@ public:
                                const Attachment& attachment) = 0;
     // Where the last saved message stayed because no mail program took it; empty when one did.
     virtual std::string unsentMessagePath() const { return {}; }
+    // Told on the main loop, with where the message stays, when the mail program that took a
+    // message ends in failure (its exit status) after compose has returned.
+    using UnsentHandler = std::function<void(const std::string& messagePath)>;
+    void setUnsentHandler(UnsentHandler handler) { m_unsentHandler = std::move(handler); }
+
+protected:
+    UnsentHandler m_unsentHandler;
 };
 
 class OutboxMailComposer : public MailComposer {

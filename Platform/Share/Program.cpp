@@ -1,6 +1,8 @@
 #include "Platform/Share/Program.h"
 
 #include "Platform/Base/BackgroundWork.h"
+#include "Platform/Base/OutsideWork.h"
+#include "Platform/Base/RunLoop.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -164,16 +166,28 @@ ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double
     return result;
 }
 
-bool startProgram(const std::vector<std::string>& argv)
+bool startProgram(const std::vector<std::string>& argv, std::function<void(int exitCode)> ended)
 {
     pid_t pid = spawn(argv, -1);
     if (pid < 0)
         return false;
-    // Reaped when it ends, so no zombie is left behind.
-    std::thread([pid] {
+    // Someone waits for the answer: a wait on the main loop waits for it too.
+    if (ended)
+        base::beginOutsideWork();
+    // Reaped when it ends, so no zombie is left behind; the main loop lives for the whole
+    // process, so the report may reach it late.
+    std::thread([pid, ended = std::move(ended)] {
         int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        pid_t reaped;
+        while ((reaped = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
         }
+        if (!ended)
+            return;
+        int code = reaped == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        base::performOnMain([ended, code] {
+            base::endOutsideWork();
+            ended(code);
+        });
     }).detach();
     return true;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -26,6 +27,8 @@ using Environment = std::vector<std::pair<std::string, std::string>>;
 ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double timeoutSeconds,
                                     const Environment& environment = {});
 // Starts a program and leaves it running (a desktop helper); false when it could not start.
-bool startProgram(const std::vector<std::string>& argv);
+// `ended`, when given, is told on the main loop how it ended: its exit code, or -1 when it did
+// not exit by itself.
+bool startProgram(const std::vector<std::string>& argv, std::function<void(int exitCode)> ended = {});
 
 } // namespace share

@@ -6,8 +6,10 @@
 #include "Common/SkinManager.h"
 #include "Database/DataAccessManager.h"
 #include "Database/QuoteOrderEntity.h"
+#include "Platform/Base/OutsideWork.h"
 #include "Platform/Base/Paths.h"
 #include "Platform/Share/MailComposer.h"
+#include "Platform/UI/Application.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/NavigationBar.h"
@@ -347,6 +349,39 @@ TEST_F(OrderFormTest, MailAndPrintHandTheFormOver)
         basetest::ScopedEnv handed("PATH", noPrograms.file(""));
         driver->tap(screen->emailButton());
         EXPECT_EQ(ui::AlertView::visibleAlert(), nullptr);
+        base::RunLoop::main().runUntil([] { return base::outsideWorkCount() == 0; }, 30);
+        EXPECT_EQ(ui::AlertView::visibleAlert(), nullptr);
+    }
+    // A mail program that takes the message and then fails (a desktop with no mail program
+    // set up): once it has ended, the user is told where the message stays. A headless run
+    // starts no program at all: it records the address and says where the message is.
+    std::string started = noPrograms.file("started");
+    std::ofstream(noPrograms.file("xdg-email")) << "#!/bin/sh\necho x >> '" << started << "'\nexit 3\n";
+    for (bool headless : {false, true}) {
+        SCOPED_TRACE(headless ? "headless" : "window");
+        std::filesystem::remove(started);
+        std::vector<std::string> recorded;
+        ui::Application::shared().setRecordsOpenedURLs(headless);
+        ui::Application::shared().setURLRecorder([&](const std::string& url) { recorded.push_back(url); });
+        {
+            basetest::ScopedEnv failing("PATH", noPrograms.file(""));
+            driver->tap(screen->emailButton());
+        }
+        auto& mail = static_cast<share::OutboxMailComposer&>(share::MailComposer::shared());
+        std::string kept = mail.lastMessagePath();
+        ASSERT_TRUE(base::RunLoop::main().runUntil([] { return ui::AlertView::visibleAlert() != nullptr; }, 30))
+            << "the mail program failed and nothing said so";
+        auto saved = ui::AlertView::visibleAlert();
+        EXPECT_EQ(saved->title(), Language::stringWithName("MAILSAVED"));
+        EXPECT_EQ(saved->message(), kept);
+        EXPECT_TRUE(std::filesystem::exists(kept));
+        EXPECT_EQ(std::filesystem::exists(started), !headless);
+        EXPECT_EQ(recorded, headless ? std::vector<std::string>{"mailto:?subject=%5B" + Language::stringWithName("ORDER") +
+                                                                "-ACME%20Ltd%5D"}
+                                     : std::vector<std::string>{});
+        ui::AlertView::dismissAllForTesting();
+        ui::Application::shared().setURLRecorder({});
+        ui::Application::shared().setRecordsOpenedURLs(false);
     }
     std::string parsed = commandOutput("/usr/bin/python3 -c \"import email,sys; m=email.message_from_binary_file(open(sys.argv[1],'rb')); "
                                        "p=[x for x in m.walk() if x.get_filename()][0]; print(p.get_filename(), p.get_content_type(), "

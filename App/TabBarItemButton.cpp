@@ -71,7 +71,8 @@ void TabBarItemButton::build()
 
 gfx::Color TabBarItemButton::captionColor(bool selected)
 {
-    return selected ? gfx::Color::fromRgb(49, 122, 181) : gfx::Color::fromRgb(70, 70, 70);
+    // The selected blue is dark enough for small text on the light bar (5.8:1).
+    return selected ? gfx::Color::fromRgb(30, 90, 150) : gfx::Color::fromRgb(70, 70, 70);
 }
 
 bool TabBarItemButton::pointInside(gfx::Point point) const

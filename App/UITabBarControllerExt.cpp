@@ -48,8 +48,10 @@ constexpr TabInfo kTabs[] = {
     {"SETTINGS", "Icon_Settings_40x40.png", "Icon_Settings_On_40x40.png"},
 };
 
-// Under this a caption cannot be read on the bar.
-constexpr double kMinimumCaptionContrast = 3.0;
+// Under this a caption cannot be read on the bar (small text).
+constexpr double kMinimumCaptionContrast = 4.5;
+// Under this an icon cannot be made out on the bar.
+constexpr double kMinimumIconContrast = 3.0;
 
 std::string hexOf(const gfx::Color& c)
 {
@@ -86,9 +88,45 @@ gfx::Color readableCaptionColor(std::optional<gfx::Color> skin, gfx::Color light
     gfx::Color fallback = gfx::Color::contrastRatio(lightBarDefault, bar) >= gfx::Color::contrastRatio(darkBarDefault, bar)
                               ? lightBarDefault
                               : darkBarDefault;
+    // A bar of middle lightness reads under neither: black or white then, whichever reads.
+    if (gfx::Color::contrastRatio(fallback, bar) < kMinimumCaptionContrast)
+        fallback = gfx::Color::contrastRatio(gfx::Color::black(), bar) >= gfx::Color::contrastRatio(gfx::Color::white(), bar)
+                       ? gfx::Color::black()
+                       : gfx::Color::white();
     base::logf("tab bar: %s label colour %s is %.2f:1 on the bar %s, under %.0f:1; using %s", which, hexOf(wanted).c_str(),
                contrast, hexOf(bar).c_str(), kMinimumCaptionContrast, hexOf(fallback).c_str());
     return fallback;
+}
+
+// The colour an icon is drawn in: the mean of its solid pixels.
+gfx::Color inkOf(const gfx::Image& icon)
+{
+    double r = 0, g = 0, b = 0, n = 0;
+    for (int y = 0; y < icon.pixelHeight(); ++y)
+        for (int x = 0; x < icon.pixelWidth(); ++x)
+            if (gfx::Color c = icon.colorAt(x, y); c.a > 0.5) {
+                r += c.r;
+                g += c.g;
+                b += c.b;
+                ++n;
+            }
+    return n > 0 ? gfx::Color{r / n, g / n, b / n, 1} : gfx::Color::clear();
+}
+
+// The application's own icon where it reads on the bar; else its shape in the caption's
+// colour (which reads there). A client's own icon is the client's choice and stays.
+gfx::Image readableIcon(const std::string& name, const gfx::Color& bar, const gfx::Color& caption)
+{
+    gfx::Image icon = SkinManager::skinFromImageName(name);
+    if (icon.isNull() || SkinManager::hasCustomerImage(name))
+        return icon;
+    gfx::Color ink = inkOf(icon);
+    double contrast = gfx::Color::contrastRatio(ink, bar);
+    if (ink.isClear() || contrast >= kMinimumIconContrast)
+        return icon;
+    base::logf("tab bar: icon %s is %.2f:1 on the bar %s, under %.0f:1; drawn in %s", name.c_str(), contrast,
+               hexOf(bar).c_str(), kMinimumIconContrast, hexOf(caption).c_str());
+    return icon.filledWith(caption);
 }
 
 constexpr double kButtonTop = 8;
@@ -262,9 +300,14 @@ void UITabBarControllerExt::setBackgroundView()
     if (m_backgroundImage)
         m_backgroundImage->setImage(barImage());
     auto [normal, selected] = captionColors();
+    gfx::Color bar = meanColorOf(barImage(), {kScreenWidth, kBarHeight});
     for (auto& button : m_itmeButtonArray) {
         const TabInfo& info = kTabs[button->tag()];
-        setButtonImagNormalImgSelectImg(*button, info.icon, info.selectedIcon);
+        // The skin's icons, or the application's own where they read on the bar.
+        if (!button->isHidden()) {
+            button->setImgNormal(readableIcon(info.icon, bar, normal));
+            button->setImgFocus(readableIcon(info.selectedIcon, bar, selected));
+        }
         button->setCaptionColors(normal, selected);
     }
 }

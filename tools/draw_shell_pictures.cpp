@@ -262,7 +262,8 @@ void logo(Context& c, bool highlighted)
     }
     mark(c, {6, 7, 37, 37}, highlighted ? kIconBlue : kNavy, Color::white());
     c.drawText("Brivanta", Point{52, 5}, gfx::Font("Helvetica-Bold", 26), highlighted ? kIconBlue : kNavy);
-    c.drawText("FIELD SALES", Point{54, 34}, gfx::Font("Helvetica", 10), Color::fromRgb(110, 118, 130));
+    // Small letters on a light bar: dark and bold enough to read at 4.5:1 and more.
+    c.drawText("FIELD SALES", Point{54, 34}, gfx::Font("Helvetica-Bold", 10), Color::fromRgb(62, 68, 78));
 }
 
 void badge(Context& c)

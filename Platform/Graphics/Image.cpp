@@ -484,6 +484,22 @@ Image Image::scaledTo(Size target) const
     return Image(std::move(surface), m_scale);
 }
 
+Image Image::filledWith(const Color& color) const
+{
+    if (isNull())
+        return {};
+    SurfaceRef surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth(), pixelHeight()));
+    CairoContextRef cr(cairo_create(surface.get()));
+    cairo_set_source_rgba(cr.get(), color.r, color.g, color.b, color.a);
+    cairo_mask_surface(cr.get(), m_surface.get(), 0, 0);
+    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
+        return {};
+    cairo_surface_flush(surface.get());
+    Image filled(std::move(surface), m_scale);
+    filled.m_caps = m_caps;
+    return filled;
+}
+
 uint32_t Image::pixelAt(int x, int y) const
 {
     if (isNull() || x < 0 || y < 0 || x >= pixelWidth() || y >= pixelHeight())

@@ -54,6 +54,9 @@ public:
     Image cropped(const Rect& pixelRect) const;
     // A resampled copy of the given point size at the same scale, without caps.
     Image scaledTo(Size size) const;
+    // The picture's shape in one colour: every pixel takes the colour at the pixel's own
+    // opacity (an icon recoloured to read on another background). Same size, scale and caps.
+    Image filledWith(const Color& color) const;
 
     enum class Filter { Fast, Good, Best };
     // The pixels resampled to width x height with the filter. Copies are kept per picture in a

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <optional>
 
 namespace {
@@ -23,6 +24,56 @@ protected:
             for (int x = static_cast<int>(area.x()); x < static_cast<int>(area.maxX()); ++x)
                 best = std::max(best, gfx::Color::contrastRatio(shot.colorAt(x, y).withAlpha(1), against));
         return best;
+    }
+
+    // The bar's own colour at a height: the colour most of that row of pixels has.
+    static gfx::Color barColorAt(const gfx::Image& shot, int y)
+    {
+        std::map<uint32_t, int> counts;
+        for (int x = 0; x < shot.pixelWidth(); ++x)
+            ++counts[shot.pixelAt(x, y)];
+        auto most = std::max_element(counts.begin(), counts.end(),
+                                     [](const auto& a, const auto& b) { return a.second < b.second; });
+        return gfx::Color::fromPremultipliedArgb(most->first).withAlpha(1);
+    }
+
+    // Every tab's caption (small text) at 4.5:1 at least and icon at 3:1, plain and selected,
+    // and the logo's words, against the bar around them; in both languages. `logoWords` is
+    // where the logo's words are, inside the logo's frame.
+    void expectEveryTabReads(UITabBarControllerExt& tabs, const std::string& shotName,
+                             std::optional<gfx::Rect> logoWords)
+    {
+        for (int language : {1, 2}) {
+            SCOPED_TRACE(language == 1 ? "English" : "Chinese");
+            LanguageManager::sharedInstance()->setCurrentLanguage(language);
+            for (auto& item : tabs.itmeButtonArray()) {
+                if (item->isHidden() || item->tag() == 6)
+                    continue; // the sync tab opens the sync screen instead of selecting
+                SCOPED_TRACE(item->title());
+                tabs.selectTab(item->tag());
+                settle();
+                std::string name = shotName + "_tab" + std::to_string(item->tag()) + "_" + (language == 1 ? "en" : "cn") + ".png";
+                ASSERT_TRUE(driver->screenshot(reviewPath(name)));
+                gfx::Image shot = gfx::Image::fromFile(reviewPath(name));
+                ASSERT_FALSE(shot.isNull());
+                for (auto& other : tabs.itmeButtonArray()) {
+                    if (other->isHidden())
+                        continue;
+                    SCOPED_TRACE(other->title() + (other->isSelected() ? " selected" : ""));
+                    gfx::Rect caption = other->lableTitle()->convertRectToView(other->lableTitle()->bounds(), app->window().get());
+                    gfx::Rect icon = other->btn()->convertRectToView(other->btn()->bounds(), app->window().get());
+                    EXPECT_GE(bestContrast(shot, caption, barColorAt(shot, static_cast<int>(caption.midY()))), 4.5) << "caption";
+                    EXPECT_GE(bestContrast(shot, icon, barColorAt(shot, static_cast<int>(icon.midY()))), 3.0) << "icon";
+                }
+                if (logoWords) {
+                    gfx::Rect logo = tabs.btnLogo()->frame();
+                    gfx::Rect words = logoWords->offsetBy(logo.x(), logo.y());
+                    EXPECT_GE(bestContrast(shot, words, barColorAt(shot, static_cast<int>(words.midY()))), 4.5)
+                        << "the logo's words";
+                }
+            }
+        }
+        LanguageManager::sharedInstance()->setCurrentLanguage(1);
     }
 
     static void writeSolid(const std::filesystem::path& path, const gfx::Color& color)
@@ -108,6 +159,42 @@ TEST_F(ReadableSkinTest, ASkinTooDarkOrTooLightForItsCaptionsFallsBackAndSaysSo)
         }
         EXPECT_EQ(log.contains("tab bar: tab label colour"), c.logged);
     }
+}
+
+TEST_F(ReadableSkinTest, TheDefaultSkinReadsOnEveryTab)
+{
+    // The Tolbernix demo has no skin: the application's own bar, icons and logo, whose small
+    // second line is checked.
+    ASSERT_TRUE(SkinManager::sharedInstance()->initializeDemoZip());
+    loginAsDemo("1,1,1,1,1,1,1", 3, "tolbernix_");
+    auto tabs = showMain();
+    ASSERT_TRUE(tabs);
+    expectEveryTabReads(*tabs, "tabbar_default", gfx::Rect{50, 33, 172, 18});
+}
+
+TEST_F(ReadableSkinTest, TheWendloftSkinReadsOnEveryTab)
+{
+    ASSERT_TRUE(SkinManager::sharedInstance()->initializeDemoZip());
+    loginAsDemo("1,1,1,1,1,1,1", 3, "wendloft_");
+    auto tabs = showMain();
+    ASSERT_TRUE(tabs);
+    expectEveryTabReads(*tabs, "tabbar_wendloft", gfx::Rect{70, 0, 152, 51});
+}
+
+TEST_F(ReadableSkinTest, ADarkServerBarGetsReadableDefaultIcons)
+{
+    // A server's skin of a dark bar alone: the application's own icons would be dark on dark.
+    loginAsDemo();
+    std::filesystem::path skin = documents() / kDemoClient / "SkinImages";
+    std::filesystem::remove_all(skin);
+    writeSolid(skin / "btmbar-bg.png", gfx::Color::fromRgb(28, 30, 34));
+    auto tabs = showMain();
+    ASSERT_TRUE(tabs);
+    base::ScopedLogCapture log;
+    tabs->setBackgroundView();
+    EXPECT_TRUE(log.contains("tab bar: icon btn-home.png"));
+    // The logo comes with a server's skin; the bar alone leaves the default one, unchecked.
+    expectEveryTabReads(*tabs, "tabbar_dark_server", std::nullopt);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "Platform/Base/Paths.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/Graphics/ImageRedraw.h"
+#include "Platform/Graphics/TextLayout.h"
 #include "Platform/UI/ActivityIndicator.h"
 #include "Platform/UI/AlertView.h"
 #include "Platform/UI/Animation.h"
@@ -112,15 +113,18 @@ void PublicFunction::addDeletionLineToLabel(ui::Label* label)
         return;
     // One unwrapped line, so the height limit never bites.
     double bounds = label->bounds().width();
-    double width = std::min(gfx::sizeOfText(label->text(), label->font()).width, bounds);
+    gfx::TextLayout layout(nullptr, label->text(), label->font(), gfx::TextLayout::Options{});
+    double width = std::min(layout.size().width, bounds);
     double left = 0;
     if (label->textAlignment() == gfx::TextAlignment::Right)
         left = bounds - width;
     else if (label->textAlignment() == gfx::TextAlignment::Center)
         left = (bounds - width) / 2;
-    // A little past the text each side, never past the label, which may sit at a cell's edge.
-    constexpr double kOverhang = 2;
-    double from = std::max(0.0, left - kOverhang), to = std::min(bounds, left + width + kOverhang);
+    // From the first glyph's ink to the last's, and a hair past each so the ends show, never
+    // past the label, which may sit at a cell's edge.
+    auto [inkFrom, inkTo] = layout.inkSpan();
+    constexpr double kOverhang = 0.5;
+    double from = std::max(0.0, left + inkFrom - kOverhang), to = std::min(bounds, left + inkTo + kOverhang);
     auto line = std::make_shared<ui::ImageView>(SkinManager::bundledImageNamed("rightline.png"));
     line->setFrame({from, label->bounds().height() / 2, std::max(0.0, to - from), 2});
     label->addSubview(line);

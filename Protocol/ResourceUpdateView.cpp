@@ -133,7 +133,8 @@ void ResourceUpdateView::resetItemsFrame()
 
 void ResourceUpdateView::setRowTitles()
 {
-    m_syncInfoProduc->lbTittle()->setText(Language::stringWithName("PRODUCT") + ":");
+    // The three rows read alike: a name each, no colon.
+    m_syncInfoProduc->lbTittle()->setText(Language::stringWithName("PRODUCT"));
     m_syncInfoIcon->lbTittle()->setText(Language::stringWithName("SAVEMATERIAL"));
     m_syncInfoCustomer->lbTittle()->setText(Language::stringWithName("CUSTOMERPOINT"));
 }

@@ -378,12 +378,15 @@ int MasterViewController::getProductCountUnderCategory(int categoryId) const
 void MasterViewController::calculateProductNumber()
 {
     m_counts.clear();
-    m_totalProductsNumber = 0;
+    // A product filed in several categories counts once in "All".
+    std::unordered_set<int> all;
     for (const auto& category : m_dataArray) {
-        int count = getProductCountUnderCategory(category.category_id);
-        m_counts.push_back(count);
-        m_totalProductsNumber += static_cast<unsigned>(count);
+        auto products = CategoryWalk::productsUnderCategory(category.category_id);
+        m_counts.push_back(static_cast<int>(products.size()));
+        for (const auto& product : products)
+            all.insert(product.product_id);
     }
+    m_totalProductsNumber = static_cast<unsigned>(all.size());
 }
 
 // --- Selection helpers ---------------------------------------------------------------

@@ -531,8 +531,10 @@ std::shared_ptr<ui::TableViewCell> CustomerInfoView::cellForRowAtIndexPath(ui::T
         cell->txtAttributeValue().setEnabled(false);
         cell->txtAttributeValue().setHidden(true);
         cell->lblAttributeValueDefaul().setHidden(false);
-        cell->lblAttributeValueDefaul().setText(value);
-        cell->lblAttributeValueDefaul().setFrame({270, 10, 340, std::max(25.0, textHeight(value, 340))});
+        // A yes/no field stores YES or NO; it is shown in the user's language.
+        const std::string shown = active && (value == "YES" || value == "NO") ? Language::stringWithName(value) : value;
+        cell->lblAttributeValueDefaul().setText(shown);
+        cell->lblAttributeValueDefaul().setFrame({270, 10, 340, std::max(25.0, textHeight(shown, 340))});
     } else {
         cell->txtAttributeValue().setText(value);
         cell->txtAttributeValue().setEnabled(true);

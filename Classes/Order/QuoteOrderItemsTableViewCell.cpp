@@ -65,6 +65,18 @@ std::shared_ptr<ui::Label> makeLabel(const gfx::Rect& frame, const gfx::Font& fo
     return label;
 }
 
+// The stored "name:value" lines of a line's attributes as a person reads them: "Colour: Red".
+std::string readableAttributes(const std::string& stored)
+{
+    std::string shown;
+    for (size_t i = 0; i < stored.size(); ++i) {
+        shown += stored[i];
+        if (stored[i] == ':' && i + 1 < stored.size() && stored[i + 1] != ' ' && stored[i + 1] != '\n')
+            shown += ' ';
+    }
+    return shown;
+}
+
 } // namespace
 
 QuoteOrderItemsTableViewCell::QuoteOrderItemsTableViewCell(ui::TableViewCellStyle style, std::string reuseIdentifier)
@@ -147,7 +159,7 @@ void QuoteOrderItemsTableViewCell::setQuoteOrderItem(std::shared_ptr<QuoteOrderI
     PublicFunction::ImageViewSetImgImg(m_imageImageView.get(), PublicFunction::getLocalImageFiletype(thumb, 1, PublicFunction::thumbShownPixels()));
     m_nameLabel->setText(item.product() ? item.product()->product_name.value_or("") : "");
     m_skuLabel->setText(item.sku().value_or(""));
-    m_attributesLabel->setText(item.attributesShow());
+    m_attributesLabel->setText(readableAttributes(item.attributesShow()));
     std::string flag = sign();
     m_lblDiscountCurrency->setText(flag);
     m_priceLabel->setText(flag + PublicFunction::doubleFormate(item.price()));
@@ -175,6 +187,11 @@ void QuoteOrderItemsTableViewCell::setFieldEditable(QVTextField& field, bool edi
 void QuoteOrderItemsTableViewCell::setReadOnly(bool readOnly)
 {
     m_readOnly = readOnly;
+    // A saved line's figures stand on one line: the prices beside the bare fields' text.
+    for (ui::Label* label : {m_priceLabel.get(), m_subTotalLabel.get()}) {
+        gfx::Rect f = label->frame();
+        label->setFrame({f.x(), readOnly ? 40.0 : 35.0, f.width(), f.height()});
+    }
     if (readOnly) {
         setFieldEditable(*m_quantityTextField, false, 480);
         setFieldEditable(*m_txtDiscountRat, false, 667);

@@ -11,6 +11,13 @@ Size sizeOfText(std::string_view text, const Font& font)
     return TextLayout(nullptr, text, font, TextLayout::Options{}).roundedSize();
 }
 
+std::pair<double, double> inkSpanOfText(std::string_view text, const Font& font)
+{
+    if (text.empty())
+        return {0, 0};
+    return TextLayout(nullptr, text, font, TextLayout::Options{}).inkSpan();
+}
+
 double baselineOfText(std::string_view text, const Font& font)
 {
     return TextLayout(nullptr, text, font, TextLayout::Options{}).baseline();

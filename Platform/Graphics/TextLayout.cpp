@@ -283,6 +283,13 @@ double TextLayout::baseline() const
     return points(pango_layout_get_baseline(m_layout.get()));
 }
 
+std::pair<double, double> TextLayout::inkSpan() const
+{
+    PangoRectangle ink;
+    pango_layout_get_extents(m_layout.get(), &ink, nullptr);
+    return {points(ink.x), points(ink.x + ink.width)};
+}
+
 Size TextLayout::roundedSize() const
 {
     // The epsilon keeps exact whole sizes from rounding up through float noise.

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <string_view>
 
 namespace gfx {
@@ -42,6 +43,9 @@ public:
     int lineCount() const { return m_keptLines; }
     // From the top of the first line to its baseline, in points.
     double baseline() const;
+    // Where the glyphs' ink starts and ends across the kept lines (unwrapped text: its one
+    // line), in points from the box's left: narrower than size() by the glyphs' side bearings.
+    std::pair<double, double> inkSpan() const;
 
     // Draws the kept lines with the current source of cr, their box's top-left at origin.
     void draw(cairo_t* cr, Point origin) const;

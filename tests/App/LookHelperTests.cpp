@@ -9,6 +9,7 @@
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/Label.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <regex>
@@ -141,35 +142,52 @@ TEST_F(LookHelperTest, ThemeColourIsTheTopBarsPremultipliedPixelElseDarkGrey)
 TEST_F(LookHelperTest, StrikeLineSpansTheTextAsDrawnAndRemovalClearsTheLabel)
 {
     const gfx::Font font = gfx::Font::systemFont(15);
-    const double w = gfx::sizeOfText("$1,250.00", font).width;
+    // The line runs from the first digit's ink to the last's, at most a point past either,
+    // and never outside the label: a price at a cell's edge keeps its line inside the cell.
     struct Case {
         const char* name;
         double labelWidth;
         gfx::TextAlignment alignment;
-        gfx::Rect line;
     };
-    // Two points past the text each side, never outside the label: a price at a cell's edge
-    // keeps its line inside the cell.
     const Case cases[] = {
-        {"left", 200, gfx::TextAlignment::Left, {0, 15, w + 2, 2}},
-        {"right", 200, gfx::TextAlignment::Right, {200 - w - 2, 15, w + 2, 2}},
-        {"centre", 200, gfx::TextAlignment::Center, {(200 - w) / 2 - 2, 15, w + 4, 2}},
-        {"narrower than the text", 60, gfx::TextAlignment::Left, {0, 15, 60, 2}},
+        {"left", 200, gfx::TextAlignment::Left},
+        {"right", 200, gfx::TextAlignment::Right},
+        {"centre", 200, gfx::TextAlignment::Center},
+        {"narrower than the text", 60, gfx::TextAlignment::Left},
     };
+    constexpr double kScale = 4;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto label = std::make_shared<ui::Label>(gfx::Rect(0, 0, c.labelWidth, 30));
         label->setText("$1,250.00");
         label->setFont(font);
         label->setTextAlignment(c.alignment);
+        // Where the text's ink is, as drawn.
+        gfx::Image drawn = label->snapshotImage(kScale);
+        ASSERT_FALSE(drawn.isNull());
+        double inkLeft = c.labelWidth, inkRight = 0;
+        for (int x = 0; x < drawn.pixelWidth(); ++x)
+            for (int y = 0; y < drawn.pixelHeight(); ++y)
+                if (gfx::Color p = drawn.colorAt(x, y); p.a * (1 - (p.r + p.g + p.b) / 3) > 0.25) {
+                    inkLeft = std::min(inkLeft, x / kScale);
+                    inkRight = std::max(inkRight, (x + 1) / kScale);
+                }
+        ASSERT_LT(inkLeft, inkRight);
         PublicFunction::addDeletionLineToLabel(label.get());
         ASSERT_EQ(label->subviews().size(), 1u);
         auto* line = dynamic_cast<ui::ImageView*>(label->subviews()[0].get());
         ASSERT_NE(line, nullptr);
-        EXPECT_NEAR(line->frame().x(), c.line.x(), 1e-9);
-        EXPECT_NEAR(line->frame().width(), c.line.width(), 1e-9);
-        EXPECT_EQ(line->frame().y(), 15);
-        EXPECT_EQ(line->frame().height(), 2);
+        gfx::Rect f = line->frame();
+        EXPECT_GE(f.x(), 0);
+        EXPECT_LE(f.maxX(), c.labelWidth);
+        EXPECT_LE(f.x(), inkLeft + 0.3);
+        EXPECT_GE(f.x(), std::min(inkLeft, c.labelWidth) - 1);
+        EXPECT_GE(f.maxX(), std::min(inkRight, c.labelWidth) - 0.3);
+        if (c.labelWidth >= 200) { // a clipped text's line spans the label
+            EXPECT_LE(f.maxX(), inkRight + 1) << "the line runs past the last digit";
+        }
+        EXPECT_EQ(f.y(), 15);
+        EXPECT_EQ(f.height(), 2);
         EXPECT_FALSE(line->image().isNull());
         PublicFunction::removeDeletionLineFromLabel(label.get());
         EXPECT_TRUE(label->subviews().empty());

@@ -15,6 +15,9 @@
 #include "Protocol/LoginMode.h"
 #include "tests/App/AppWindowTestSupport.h"
 
+#include <algorithm>
+#include <map>
+
 namespace {
 
 class Recorder : public QuoteOrderItemDelegate, public DiscountPopControllerDelegate {
@@ -233,6 +236,47 @@ TEST_F(LineCellTest, StatesSetOnEachUse)
     EXPECT_DOUBLE_EQ(cell->subTotalLabel().frame().x(), x * 0.932);
     cell->unindentCellContent();
     EXPECT_NEAR(cell->subTotalLabel().frame().x(), x, 1e-9);
+}
+
+TEST_F(LineCellTest, ASavedLinesFiguresAndAttributesReadOnOneLine)
+{
+    // A saved (read-only) line as drawn: price, quantity, rate, discounted price and total
+    // stand on one baseline (the line most columns of their digits' ink end on), and the
+    // attributes read "name: value".
+    auto item = line(200, 2, 175);
+    item->setAttributes(std::string("Colour:Red,Size:L"));
+    use(item, true);
+    EXPECT_EQ(cell->attributesLabel().text(), "Colour: Red\nSize: L\n");
+    constexpr double kScale = 4;
+    gfx::Image drawn = cell->snapshotImage(kScale);
+    ASSERT_FALSE(drawn.isNull());
+    auto baseline = [&](const ui::View& view) {
+        gfx::Rect r = view.frame();
+        std::map<int, int> bottoms; // ink bottom row -> columns ending there
+        for (int x = static_cast<int>(r.x() * kScale); x < static_cast<int>(r.maxX() * kScale); ++x) {
+            int bottom = -1;
+            for (int y = static_cast<int>(r.y() * kScale); y < static_cast<int>(r.maxY() * kScale); ++y)
+                if (gfx::Color p = drawn.colorAt(x, y); p.a > 0.5 && (p.r + p.g + p.b) / 3 < 0.6)
+                    bottom = y;
+            if (bottom >= 0)
+                ++bottoms[bottom];
+        }
+        auto most = std::max_element(bottoms.begin(), bottoms.end(),
+                                     [](const auto& a, const auto& b) { return a.second < b.second; });
+        return most == bottoms.end() ? -1.0 : most->first / kScale;
+    };
+    const struct {
+        const char* name;
+        const ui::View* view;
+    } figures[] = {
+        {"item price", &cell->priceLabel()},         {"quantity", &cell->quantityTextField()},
+        {"discount", &cell->txtDiscountRat()},       {"discounted price", &cell->txtDiscountPrice()},
+        {"itemized total", &cell->subTotalLabel()},
+    };
+    double quantity = baseline(cell->quantityTextField());
+    ASSERT_GT(quantity, 0);
+    for (const auto& f : figures)
+        EXPECT_NEAR(baseline(*f.view), quantity, 1.0) << f.name;
 }
 
 TEST_F(LineCellTest, DiscountPopupReportsOnlyValidRates)

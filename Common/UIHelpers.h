@@ -13,5 +13,9 @@ public:
     static void showAlertWithTitleMsg(const std::string& title, const std::string& msg);
 };
 
+// A file path as shown on screen: lines break after a slash and never inside a name (a
+// zero-width space after each '/', a word joiner after each '-').
+std::string pathBreakingAtSlashes(const std::string& path);
+
 // Tells the user where a message stays that the mail program took and then failed to send.
 void showUnsentMail(const std::string& messagePath);

@@ -234,7 +234,7 @@ void PPTLoadingViewController::displayComposerSheet()
     else if (result == share::MailResult::Failed)
         showAlert(Language::stringWithName("MAILFAILED"), "");
     else if (auto kept = share::MailComposer::shared().unsentMessagePath(); result == share::MailResult::Saved && !kept.empty())
-        showAlert(Language::stringWithName("MAILSAVED"), kept);
+        showUnsentMail(kept);
 }
 
 std::vector<gfx::Image> PPTLoadingViewController::printPictures()

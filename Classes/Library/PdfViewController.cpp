@@ -678,7 +678,7 @@ void PdfViewController::emailAction()
         base::logf("sending mail error:%s", "the message could not be written");
         showAlert(Language::stringWithName("MAILFAILED"), "");
     } else if (result == share::MailResult::Saved && !mail.unsentMessagePath().empty()) {
-        showAlert(Language::stringWithName("MAILSAVED"), mail.unsentMessagePath());
+        showUnsentMail(mail.unsentMessagePath());
     }
 }
 

@@ -178,7 +178,7 @@ void QuoteOrderPDFViewController::mailComposeControllerDidFinishWithResult(share
     else if (result == share::MailResult::Failed)
         notice(Language::stringWithName("MAILFAILED"), "");
     else if (auto kept = share::MailComposer::shared().unsentMessagePath(); result == share::MailResult::Saved && !kept.empty())
-        notice(Language::stringWithName("MAILSAVED"), kept); // no mail program took it
+        showUnsentMail(kept);
 }
 
 void QuoteOrderPDFViewController::notice(const std::string& title, const std::string& message)

@@ -3,6 +3,7 @@
 #include "Classes/Order/OrderPDFCreater.h"
 #include "Classes/Order/PainterViewController.h"
 #include "Classes/Order/QuoteOrderPDFViewController.h"
+#include "Common/UIHelpers.h"
 #include "Common/SkinManager.h"
 #include "Database/DataAccessManager.h"
 #include "Database/QuoteOrderEntity.h"
@@ -12,12 +13,15 @@
 #include "Platform/UI/Application.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/ImageView.h"
+#include "Platform/UI/Label.h"
 #include "Platform/UI/NavigationBar.h"
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/ScrollView.h"
 #include "Protocol/LoginMode.h"
 #include "tests/App/AppWindowTestSupport.h"
 #include "tests/Platform/Graphics/TestSupport.h"
+
+#include <pango/pangocairo.h>
 
 #include <fstream>
 #include <sstream>
@@ -446,6 +450,59 @@ TEST_F(OrderFormTest, ChineseForm)
     EXPECT_EQ(saved->title(), Language::stringWithName("MAILSAVED"));
     driver->wait(0.5);
     driver->screenshot(reviewPath("order_mail_saved_cn.png"));
+}
+
+// The lines Pango makes of a label's text at the label's width, as a label lays it out.
+std::vector<std::string> wrappedLines(const ui::Label& label)
+{
+    PangoFontMap* map = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
+    pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(map), 72);
+    PangoContext* context = pango_font_map_create_context(map);
+    PangoLayout* layout = pango_layout_new(context);
+    PangoFontDescription* font = pango_font_description_new();
+    pango_font_description_set_family(font, label.font().families().c_str());
+    pango_font_description_set_absolute_size(font, label.font().pointSize() * PANGO_SCALE);
+    pango_layout_set_font_description(layout, font);
+    pango_layout_set_text(layout, label.text().c_str(), -1);
+    pango_layout_set_width(layout, static_cast<int>(label.bounds().width() * PANGO_SCALE));
+    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+    std::vector<std::string> lines;
+    for (int i = 0; i < pango_layout_get_line_count(layout); ++i) {
+        PangoLayoutLine* line = pango_layout_get_line_readonly(layout, i);
+        lines.push_back(label.text().substr(static_cast<size_t>(line->start_index), static_cast<size_t>(line->length)));
+    }
+    pango_font_description_free(font);
+    g_object_unref(layout);
+    g_object_unref(context);
+    g_object_unref(map);
+    return lines;
+}
+
+TEST_F(OrderFormTest, TheSavedMailPathBreaksAtSlashes)
+{
+    const std::string zeroWidthSpace = "\u200B";
+    for (std::string path : {"/home/field-sales-user/.local/share/brivanta-client/Outbox/order-form-2026-12-08-052650.eml",
+                             "/var/tmp/mail-outbox-of-the-account/unsent/message-0001-of-the-day.eml"}) {
+        SCOPED_TRACE(path);
+        showUnsentMail(path);
+        window->layoutIfNeeded();
+        auto saved = ui::AlertView::visibleAlert();
+        ASSERT_NE(saved, nullptr);
+        // The alert still gives the path itself.
+        EXPECT_EQ(saved->message(), path);
+        auto lines = wrappedLines(saved->messageLabel());
+        ASSERT_GT(lines.size(), 1u) << "too short to test the breaks";
+        for (size_t i = 0; i < lines.size(); ++i) {
+            std::string line = lines[i];
+            // The break's zero-width space ends a line; it is not part of the name.
+            if (line.size() >= zeroWidthSpace.size() && line.ends_with(zeroWidthSpace))
+                line.resize(line.size() - zeroWidthSpace.size());
+            if (i + 1 < lines.size()) {
+                EXPECT_TRUE(line.ends_with("/")) << "line " << i << " ends inside a name: " << line;
+            }
+        }
+        ui::AlertView::dismissAllForTesting();
+    }
 }
 
 } // namespace

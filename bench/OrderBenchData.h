@@ -20,8 +20,9 @@ namespace benchsupport {
 inline std::string orderDate(std::mt19937& random)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", 1 + random() % 12, 1 + random() % 28,
-                  2010 + random() % 4, random() % 24, random() % 60, random() % 60);
+    const auto pick = [&random](int count) { return static_cast<int>(random() % count); };
+    std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", 1 + pick(12), 1 + pick(28),
+                  2010 + pick(4), pick(24), pick(60), pick(60));
     return text;
 }
 

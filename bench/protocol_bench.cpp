@@ -187,8 +187,10 @@ void BM_CommandAnswerLimits(benchmark::State& state)
         uint64_t limit = 0;
         std::string error;
     };
-    std::vector<Row> rows = {{kCmdSyncAllTable}, {kCmdSyncFileTable}, {kCmdSyncCustomerTable}, {kCmdRuntimeConfig},
-                             {kCmdUploadQuoteOrder}};
+    std::vector<Row> rows;
+    for (int cmdCode : {kCmdSyncAllTable, kCmdSyncFileTable, kCmdSyncCustomerTable, kCmdRuntimeConfig,
+                        kCmdUploadQuoteOrder})
+        rows.push_back({cmdCode, false, 0, {}});
     for (auto _ : state) {
         for (auto& row : rows) {
             auto request = MsgRequest::requestWithURL(net::URL::parse(server.url("/answer")));

@@ -75,7 +75,7 @@ public:
     void setPointerLocation(gfx::Point point) { m_pointer = point; }
     gfx::Point pointerLocation() const { return m_pointer; }
     // An input method's composition, shown by the focused field until committed by typeText.
-    void setMarkedText(const std::string& text);
+    void setMarkedText(const std::string& text) override;
 
     // Lays out and draws the whole tree into a context of the window's size.
     void render(gfx::Context& context);

@@ -134,7 +134,6 @@ constexpr double kButtonHeight = 50;
 constexpr double kFirstButtonX = 320;
 constexpr double kScreenWidth = 1024;
 constexpr int kOrdersTag = 5;
-constexpr int kSyncTag = 6;
 
 std::shared_ptr<ui::NavigationController> wrapped(const std::shared_ptr<ui::ViewController>& screen, bool barHidden)
 {

@@ -100,7 +100,7 @@ void CatalogViewController::viewDidLoad()
 
 void CatalogViewController::buildBar()
 {
-    auto button = [this](const gfx::Rect& frame, const std::string& skin, std::function<void()> action) {
+    auto button = [](const gfx::Rect& frame, const std::string& skin, std::function<void()> action) {
         auto b = std::make_shared<ui::Button>(ui::ButtonType::Custom, frame);
         if (!skin.empty())
             b->setImage(SkinManager::skinFromImageName(skin));

@@ -167,7 +167,8 @@ TEST_F(ServerCommandEncodingTest, EveryMessageCommandWritesItsParametersInOrder)
     std::set<std::string> classes;
     for (const Case& c : cases) {
         auto command = c.make();
-        classes.insert(typeid(*command).name());
+        const auto& made = *command;
+        classes.insert(typeid(made).name());
         EXPECT_EQ(parametersOf(*command), c.expected) << c.name;
     }
     EXPECT_EQ(classes.size(), 14u);

@@ -35,7 +35,7 @@
 #include "Protocol/LoginMode.h"
 #include "Protocol/NetworkModel.h"
 #include "Protocol/SyncModel.h"
-#include "Protocol/WeclomeViewController.h"
+#include "Classes/Login/WeclomeViewController.h"
 
 #include <algorithm>
 #include <cctype>

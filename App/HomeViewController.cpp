@@ -11,7 +11,7 @@
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/PopoverController.h"
 #include "Protocol/LoginMode.h"
-#include "Protocol/LoginPopController.h"
+#include "Classes/Login/LoginPopController.h"
 #include "Protocol/SyncModel.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 #include "Common/BaseViewController.h"
 #include "Platform/UI/AlertView.h"
-#include "Protocol/LinkLabel.h"
+#include "Widgets/LinkLabel.h"
 
 #include <memory>
 #include <string>

@@ -22,7 +22,7 @@
 #include "Platform/UI/LongPressGestureRecognizer.h"
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/Window.h"
-#include "Protocol/SyncViewController.h"
+#include "Classes/Sync/SyncViewController.h"
 
 #include <algorithm>
 #include <cmath>

@@ -7,7 +7,7 @@
 #include "Platform/Graphics/Image.h"
 #include "Platform/UI/PopoverController.h"
 #include "Platform/UI/TabBarController.h"
-#include "Protocol/LoginPopController.h"
+#include "Classes/Login/LoginPopController.h"
 
 #include <memory>
 #include <optional>

@@ -7,7 +7,7 @@
 #include "Protocol/LoginMode.h"
 #include "Platform/UI/NamedImage.h"
 #include "Platform/UI/Window.h"
-#include "Common/MBBase64.h"
+#include "Network/MBBase64.h"
 #include "Network/BRZipArchive.h"
 #include "Platform/Base/Paths.h"
 #include "Platform/Base/PropertyList.h"

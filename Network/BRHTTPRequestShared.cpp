@@ -1,6 +1,6 @@
 #include "Network/BRHTTPRequestShared.h"
 
-#include "Common/MBBase64.h"
+#include "Network/MBBase64.h"
 #include "Platform/Base/Bundle.h"
 #include "Platform/Base/Device.h"
 #include "Platform/Base/FileManager.h"

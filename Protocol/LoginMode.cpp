@@ -34,7 +34,7 @@
 #include "Protocol/RequestSyncDataFinish.h"
 #include "Protocol/SavedLogins.h"
 #include "Protocol/SyncModel.h"
-#include "Protocol/WeclomeViewController.h"
+#include "Classes/Login/WeclomeViewController.h"
 
 #include <mutex>
 

@@ -1,7 +1,7 @@
 #include "Classes/Catalog/AddToOrderController.h"
 
-#include "Classes/Catalog/IconButton.h"
-#include "Classes/Catalog/ProductAttributeView.h"
+#include "Widgets/IconButton.h"
+#include "Widgets/ProductAttributeView.h"
 #include "Common/Language.h"
 #include "Common/NumericInputValidator.h"
 #include "Common/PublicFunction.h"

@@ -1,6 +1,6 @@
 #include "Classes/Catalog/CompareCell.h"
 
-#include "Classes/Catalog/IconButton.h"
+#include "Widgets/IconButton.h"
 #include "Classes/Order/QuoteOrderStore.h"
 #include "Common/PublicFunction.h"
 #include "Database/DataAccessManager.h"

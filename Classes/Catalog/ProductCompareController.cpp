@@ -1,6 +1,6 @@
 #include "Classes/Catalog/ProductCompareController.h"
 
-#include "Classes/Catalog/IconButton.h"
+#include "Widgets/IconButton.h"
 #include "Classes/Order/QuoteOrderStore.h"
 #include "Common/Language.h"
 #include "Common/PublicFunction.h"

@@ -2,9 +2,9 @@
 
 #include "App/BrivantaAppDelegate.h"
 #include "App/UITabBarControllerExt.h"
-#include "Classes/Catalog/IconButton.h"
+#include "Widgets/IconButton.h"
 #include "Classes/Catalog/MasterViewController.h"
-#include "Classes/Catalog/ProductAttributeView.h"
+#include "Widgets/ProductAttributeView.h"
 #include "Classes/Catalog/ProductDescView.h"
 #include "Classes/Catalog/RelatedProductViewcontroller.h"
 #include "Classes/Library/ProductRelatedFileController.h"

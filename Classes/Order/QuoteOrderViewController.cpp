@@ -2,8 +2,8 @@
 
 #include "Classes/Order/QuoteOrderPDFViewController.h"
 
-#include "Classes/Catalog/IconButton.h"
-#include "Classes/Catalog/ProductAttributeView.h"
+#include "Widgets/IconButton.h"
+#include "Widgets/ProductAttributeView.h"
 
 #include "App/BrivantaAppDelegate.h"
 #include "App/UITabBarControllerExt.h"

@@ -1,6 +1,6 @@
 #pragma once
 #include "Classes/Catalog/ProductDetailController.h"
-#include "Classes/Customer/SearchResultTableView.h"
+#include "Widgets/SearchResultTableView.h"
 #include "Classes/Order/AddressTableViewController.h"
 #include "Classes/Order/DiscountPopController.h"
 #include "Classes/Order/QuoteOrderItemsTableViewCell.h"

@@ -1,4 +1,4 @@
-#include "Common/MBBase64.h"
+#include "Network/MBBase64.h"
 #include "tests/Platform/Base/FileTestSupport.h"
 
 #include <gtest/gtest.h>

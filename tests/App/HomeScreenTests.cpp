@@ -5,8 +5,8 @@
 #include "Platform/UI/Button.h"
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/PopoverController.h"
-#include "Protocol/LinkLabel.h"
-#include "Protocol/LoginPopController.h"
+#include "Widgets/LinkLabel.h"
+#include "Classes/Login/LoginPopController.h"
 
 #include <algorithm>
 #include <fstream>

@@ -14,7 +14,7 @@
 #include "Platform/UI/Window.h"
 #include "Protocol/LoginMode.h"
 #include "Protocol/NetworkModel.h"
-#include "Protocol/WeclomeViewController.h"
+#include "Classes/Login/WeclomeViewController.h"
 #include "tests/Platform/Base/FileTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -25,7 +25,7 @@
 #include "Platform/UI/Window.h"
 #include "Protocol/LoginMode.h"
 #include "Protocol/SyncModel.h"
-#include "Protocol/WeclomeViewController.h"
+#include "Classes/Login/WeclomeViewController.h"
 #include "Protocol/NetworkModel.h"
 
 #include <atomic>

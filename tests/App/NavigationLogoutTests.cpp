@@ -8,10 +8,10 @@
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/PopoverController.h"
 #include "Protocol/CheckAppVersionRst.h"
-#include "Protocol/LoginPopController.h"
+#include "Classes/Login/LoginPopController.h"
 #include "Protocol/NetworkModel.h"
-#include "Protocol/SyncViewController.h"
-#include "Protocol/WeclomeViewController.h"
+#include "Classes/Sync/SyncViewController.h"
+#include "Classes/Login/WeclomeViewController.h"
 
 #include <fstream>
 #include <unistd.h>

@@ -9,7 +9,7 @@
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/Switch.h"
 #include "Protocol/NetworkModel.h"
-#include "Protocol/SyncViewController.h"
+#include "Classes/Sync/SyncViewController.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "Platform/UI/ActivityIndicator.h"
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/ProgressView.h"
-#include "Protocol/ResourceUpdateView.h"
+#include "Classes/Sync/ResourceUpdateView.h"
 #include "Protocol/SyncInfoItem.h"
-#include "Protocol/SyncViewController.h"
+#include "Classes/Sync/SyncViewController.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/NavigationController.h"
-#include "Protocol/SyncViewController.h"
+#include "Classes/Sync/SyncViewController.h"
 
 #include <cmath>
 #include <functional>

@@ -14,7 +14,7 @@
 #include "Protocol/NetworkModel.h"
 #include "Protocol/RequestLogin.h"
 #include "Protocol/SavedLogins.h"
-#include "Protocol/WeclomeViewController.h"
+#include "Classes/Login/WeclomeViewController.h"
 #include "tests/App/MainScreenTestSupport.h"
 #include "tests/Support/TestBackend.h"
 

@@ -1,7 +1,7 @@
 // The login form and the welcome screen, driven through the headless window: taps by hit
 // testing, text typed into the focused field.
-#include "Protocol/LoginCheckBox.h"
-#include "Protocol/WeclomeViewController.h"
+#include "Classes/Login/LoginCheckBox.h"
+#include "Classes/Login/WeclomeViewController.h"
 
 #include "tests/App/AppWindowTestSupport.h"
 

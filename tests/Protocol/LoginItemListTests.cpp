@@ -1,6 +1,6 @@
 // The shortcut tile row on a test screen like the login form's: the row at (0, 628, 1024, 80)
 // with the page control below it, driven through the headless window's hit testing.
-#include "Protocol/LoginItemList.h"
+#include "Classes/Login/LoginItemList.h"
 
 #include "tests/App/AppWindowTestSupport.h"
 

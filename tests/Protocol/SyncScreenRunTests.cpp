@@ -11,10 +11,10 @@
 #include "Platform/UI/Label.h"
 #include "Platform/UI/Window.h"
 #include "Protocol/RequestLogin.h"
-#include "Protocol/ResourceUpdateView.h"
+#include "Classes/Sync/ResourceUpdateView.h"
 #include "Protocol/SyncInfoItem.h"
 #include "Protocol/SyncModel.h"
-#include "Protocol/SyncViewController.h"
+#include "Classes/Sync/SyncViewController.h"
 #include "tests/Protocol/ProtocolTestSupport.h"
 
 namespace {

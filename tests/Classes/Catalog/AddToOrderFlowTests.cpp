@@ -1,8 +1,8 @@
 // The add-to-order sheet and the add flow, driven through the window from the test hosts.
 #include "AddFlowTestSupport.h"
 
-#include "Classes/Catalog/IconButton.h"
-#include "Classes/Catalog/ProductAttributeView.h"
+#include "Widgets/IconButton.h"
+#include "Widgets/ProductAttributeView.h"
 #include "Common/UIToast.h"
 #include "Database/QuoteOrderModel.h"
 #include "Platform/UI/AlertView.h"

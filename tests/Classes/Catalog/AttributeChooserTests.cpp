@@ -1,7 +1,7 @@
 #include "CatalogTestSupport.h"
 
-#include "Classes/Catalog/IconButton.h"
-#include "Classes/Catalog/ProductAttributeView.h"
+#include "Widgets/IconButton.h"
+#include "Widgets/ProductAttributeView.h"
 #include "Database/OrderLineAttributeText.h"
 #include "Database/QuoteOrderItemEntity.h"
 #include "Platform/UI/Button.h"

@@ -9,7 +9,7 @@
 #include "Classes/Catalog/CompareCell.h"
 #include "Classes/Catalog/DetailCell.h"
 #include "Classes/Catalog/DetailViewController.h"
-#include "Classes/Catalog/IconButton.h"
+#include "Widgets/IconButton.h"
 #include "Classes/Catalog/MasterViewController.h"
 #include "Classes/Catalog/ProductDetailController.h"
 #include "Classes/Catalog/ProductPageRoad.h"

@@ -3,9 +3,9 @@
 #include "CatalogTestSupport.h"
 
 #include "Classes/Catalog/CatalogLayOut.h"
-#include "Classes/Catalog/IconButton.h"
+#include "Widgets/IconButton.h"
 #include "Classes/Catalog/MasterViewController.h"
-#include "Classes/Catalog/ProductAttributeView.h"
+#include "Widgets/ProductAttributeView.h"
 #include "Classes/Catalog/ProductDescView.h"
 #include "Classes/Catalog/ProductDetailController.h"
 #include "Classes/Catalog/RelatedProductViewcontroller.h"

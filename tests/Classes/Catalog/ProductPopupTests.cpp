@@ -3,7 +3,7 @@
 #include "CatalogTestSupport.h"
 
 #include "Classes/Catalog/CatalogLayOut.h"
-#include "Classes/Catalog/IconButton.h"
+#include "Widgets/IconButton.h"
 #include "Classes/Catalog/ProductCompareController.h"
 #include "Classes/Catalog/ProductFavoriteController.h"
 #include "Common/BadgeButton.h"

@@ -1,5 +1,5 @@
 // The customer search list in the window: its order, its rows and what a tap hands over.
-#include "Classes/Customer/SearchResultTableView.h"
+#include "Widgets/SearchResultTableView.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/TableViewCell.h"
 #include "tests/App/AppWindowTestSupport.h"

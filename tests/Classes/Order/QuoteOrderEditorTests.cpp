@@ -2,7 +2,7 @@
 // and the real order store: states, totals and the order discount, lines, save and leave.
 #include "Classes/Order/QuoteOrderItemsTableViewCell.h"
 #include "Classes/Order/QuoteOrderStore.h"
-#include "Classes/Catalog/IconButton.h"
+#include "Widgets/IconButton.h"
 #include "Classes/Catalog/ProductDetailController.h"
 #include "Classes/Order/QuoteOrderViewController.h"
 #include "Common/ConfigManager.h"

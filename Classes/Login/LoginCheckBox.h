@@ -3,9 +3,9 @@
 #include "Platform/UI/AlertView.h"
 #include "Platform/UI/GestureRecognizer.h"
 #include "Platform/UI/ScrollView.h"
-#include "Protocol/LinkLabel.h"
+#include "Widgets/LinkLabel.h"
 #include "Protocol/LoginInfo.h"
-#include "Protocol/LoginItemList.h"
+#include "Classes/Login/LoginItemList.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 #include "Common/LanguageManager.h"
-#include "Protocol/SyncItemView.h"
+#include "Classes/Sync/SyncItemView.h"
 
 #include <memory>
 #include <string>

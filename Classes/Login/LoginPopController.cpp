@@ -1,4 +1,4 @@
-#include "Protocol/LoginPopController.h"
+#include "Classes/Login/LoginPopController.h"
 
 #include "Common/Language.h"
 #include "Platform/UI/Button.h"

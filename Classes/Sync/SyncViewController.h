@@ -2,7 +2,7 @@
 #include "Common/BaseViewController.h"
 #include "Common/ConfigDelegate.h"
 #include "Platform/UI/AlertView.h"
-#include "Protocol/ResourceUpdateView.h"
+#include "Classes/Sync/ResourceUpdateView.h"
 #include "Protocol/SyncModel.h"
 
 #include <memory>

@@ -1,4 +1,4 @@
-#include "Protocol/SyncItemView.h"
+#include "Classes/Sync/SyncItemView.h"
 
 #include "Common/SkinManager.h"
 #include "Platform/UI/ImageView.h"

@@ -1,4 +1,4 @@
-#include "Protocol/LoginItemList.h"
+#include "Classes/Login/LoginItemList.h"
 
 #include "Common/PublicFunction.h"
 #include "Common/SkinManager.h"

@@ -1,4 +1,4 @@
-#include "Protocol/ResourceUpdateView.h"
+#include "Classes/Sync/ResourceUpdateView.h"
 
 #include "Common/Language.h"
 #include "Common/PublicFunction.h"

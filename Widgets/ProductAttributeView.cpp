@@ -1,4 +1,4 @@
-#include "Classes/Catalog/ProductAttributeView.h"
+#include "Widgets/ProductAttributeView.h"
 
 #include "Common/Language.h"
 #include "Common/SkinManager.h"

@@ -1,7 +1,7 @@
 #pragma once
 #include "Common/BaseViewController.h"
 #include "Platform/Base/NotificationCenter.h"
-#include "Protocol/LoginCheckBox.h"
+#include "Classes/Login/LoginCheckBox.h"
 #include "Protocol/LoginMode.h"
 
 #include <functional>

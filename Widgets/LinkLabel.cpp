@@ -1,4 +1,4 @@
-#include "Protocol/LinkLabel.h"
+#include "Widgets/LinkLabel.h"
 
 #include "Platform/Graphics/Context.h"
 #include "Platform/Graphics/Text.h"

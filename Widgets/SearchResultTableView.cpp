@@ -1,4 +1,4 @@
-#include "Classes/Customer/SearchResultTableView.h"
+#include "Widgets/SearchResultTableView.h"
 
 #include "Platform/UI/Label.h"
 #include "Platform/UI/TableViewCell.h"

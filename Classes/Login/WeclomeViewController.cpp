@@ -1,4 +1,4 @@
-#include "Protocol/WeclomeViewController.h"
+#include "Classes/Login/WeclomeViewController.h"
 
 #include "App/BrivantaAppDelegate.h"
 #include "Common/Language.h"

@@ -1,4 +1,4 @@
-#include "Classes/Catalog/IconButton.h"
+#include "Widgets/IconButton.h"
 
 #include "Common/Language.h"
 #include "Platform/UI/ImageView.h"

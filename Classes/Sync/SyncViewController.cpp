@@ -1,4 +1,4 @@
-#include "Protocol/SyncViewController.h"
+#include "Classes/Sync/SyncViewController.h"
 
 #include "App/BrivantaAppDelegate.h"
 #include "App/UITabBarControllerExt.h"

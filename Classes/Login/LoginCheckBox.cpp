@@ -1,4 +1,4 @@
-#include "Protocol/LoginCheckBox.h"
+#include "Classes/Login/LoginCheckBox.h"
 
 #include "App/BrivantaAppDelegate.h"
 #include "Common/Language.h"

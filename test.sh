@@ -16,6 +16,9 @@ phase() {
 }
 phase "set-up"
 
+# No include against the floors of ARCHITECTURE.md beyond the listed exceptions.
+python3 scripts/check_includes.py
+
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVANTA_WERROR="$werror" >/dev/null
 cmake --build build -j "$jobs"
 phase "normal build"

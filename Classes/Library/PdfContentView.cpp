@@ -5,7 +5,6 @@
 #include "Classes/Library/PdfThumbCache.h"
 #include "Classes/Library/PdfThumbOperation.h"
 #include "Classes/Library/PdfThumbRequest.h"
-#include "Common/Language.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/Window.h"
@@ -86,7 +85,7 @@ void PdfContentView::pageRefused()
     m_unavailable = PdfContentPage::Unavailable::TooCostly;
     setZoomScale(1);
     setContentSize(gfx::Size{});
-    showMessage(Language::stringWithName("PDFPAGETOOLARGE"));
+    showMessage(m_refusedText);
     // The page area is final: whoever waits for the page to be drawn waits no longer.
     if (m_message)
         m_message->contentViewPageDrawn(*this);

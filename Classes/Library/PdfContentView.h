@@ -62,6 +62,9 @@ public:
     const std::shared_ptr<PdfContentPage>& contentPage() const { return m_page; }
     PdfContentPage::Unavailable unavailable() const { return m_unavailable; }
     void showMessage(const std::string& text);
+    // What the page area says when a drawing worker gives the page up (in the user's language;
+    // the reader's engine has no language tables of its own).
+    void setRefusedText(std::string text) { m_refusedText = std::move(text); }
     const std::shared_ptr<ui::Label>& messageLabel() const { return m_messageLabel; }
     const std::shared_ptr<PdfContentThumb>& thumbView() const { return m_thumb; }
     const std::shared_ptr<ui::View>& containerView() const { return m_container; }
@@ -95,4 +98,5 @@ private:
     PdfContentPage::Unavailable m_unavailable = PdfContentPage::Unavailable::None;
     double m_zoomAmount = 0;
     PdfContentViewDelegate* m_message = nullptr;
+    std::string m_refusedText = "This page is too large to be shown on this device.";
 };

@@ -305,6 +305,7 @@ void PdfViewController::showDocumentPage(int page)
             m_scrollView->addSubview(content);
             m_contentViews[n] = content;
             content->setMessage(this);
+            content->setRefusedText(Language::stringWithName("PDFPAGETOOLARGE"));
             // Where a page cannot be drawn, the page area says why rather than staying blank.
             if (!content->contentPage())
                 content->showMessage(Language::stringWithName(

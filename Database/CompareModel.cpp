@@ -53,10 +53,10 @@ bool CompareModel::saveToDatabaseCompareSkuName(int productId, const std::option
 
 void CompareModel::deleteSingleCompareByCompareId(int productId)
 {
-    std::string sql = "delete from brivanta_compare where product_id =" + std::to_string(productId);
-    base::logf("%s", sql.c_str());
+    // The statement is logged as it reads; the id itself is bound.
+    base::logf("delete from brivanta_compare where product_id =%d", productId);
     auto db = database();
-    if (db && !db->executeUpdate(sql))
+    if (db && !db->executeUpdate("delete from brivanta_compare where product_id = ?", productId))
         base::logf("the compare entry of product %d stays: %s", productId, db->lastErrorMessage().c_str());
 }
 

@@ -212,23 +212,10 @@ bool SkinManager::initializeSkinImage()
     if (!client)
         return false;
     std::error_code ec;
-    fs::path skin = fs::path(*client) / "SkinImages";
-    if (fs::is_directory(skin, ec))
+    if (fs::is_directory(fs::path(*client) / "SkinImages", ec))
         return true;
-    fs::path archive = fs::path(*client) / "SkinImages.zip";
-    if (!fs::is_regular_file(archive, ec))
-        return false;
-    // Unpacked aside: only the archive's SkinImages folder ever reaches the client folder.
-    auto staging = makeStaging(*client, ".skin-");
-    if (!staging)
-        return false;
-    bool ok = unzipInto(archive.string(), *staging) && fs::is_directory(*staging / "SkinImages", ec);
-    if (ok) {
-        fs::rename(*staging / "SkinImages", skin, ec);
-        ok = !ec;
-    }
-    fs::remove_all(*staging, ec);
-    return ok;
+    // With no skin unpacked yet, unpacking the archive is replacing nothing.
+    return replaceSkinImage();
 }
 
 bool SkinManager::replaceSkinImage()

@@ -337,14 +337,7 @@ CookieStorage::CookieStorage(std::filesystem::path file) : m_file(std::move(file
     m_writer = std::make_unique<base::WorkerThread>("cookie writer");
     // What is still to be written reaches the file before the program ends.
     m_backgroundWork = base::BackgroundWork::add("cookie writer", [this] {
-        std::unique_ptr<base::WorkerThread> writer;
-        {
-            std::lock_guard lock(m_mutex);
-            writer = std::move(m_writer);
-        }
-        if (writer)
-            writer->stop();
-        flush();
+        stopWriter();
         return size_t(0);
     });
 }
@@ -354,6 +347,11 @@ CookieStorage::~CookieStorage()
     if (!m_file)
         return;
     base::BackgroundWork::remove(m_backgroundWork);
+    stopWriter();
+}
+
+void CookieStorage::stopWriter()
+{
     std::unique_ptr<base::WorkerThread> writer;
     {
         std::lock_guard lock(m_mutex);

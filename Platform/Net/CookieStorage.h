@@ -94,6 +94,8 @@ public:
     bool reload();
 
 private:
+    // Ends the writer thread, then writes what it had not written yet.
+    void stopWriter();
     void enforceLimitsLocked();
     void purgeExpiredLocked(base::Date now) const;
     // After a change of persistent cookies, with m_mutex held: the writer thread takes it.

@@ -3,6 +3,7 @@
 // decoding and filtering to do on its pages.
 #include "Platform/Graphics/CairoRef.h"
 #include "Platform/Graphics/Image.h"
+#include "Platform/Pdf/PageWorkers.h"
 #include "tests/Support/PdfFixtures.h"
 
 #include <zlib.h>
@@ -13,11 +14,37 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <string>
 #include <unistd.h>
 
 namespace benchsupport {
+
+// Pages are drawn by worker processes, so their processor time is the reader's too: each
+// worker's time so far, by process id.
+inline std::map<pid_t, double> pdfWorkersCpu()
+{
+    std::map<pid_t, double> cpu;
+    for (pid_t pid : pdf::PageWorkers::shared().workerIds()) {
+        std::ifstream in("/proc/" + std::to_string(pid) + "/schedstat");
+        double ns = 0;
+        if (in >> ns)
+            cpu[pid] = ns / 1e6;
+    }
+    return cpu;
+}
+
+// Milliseconds the workers have used since `before` (a worker started meanwhile counts whole).
+inline double pdfWorkersCpuSinceMs(const std::map<pid_t, double>& before)
+{
+    double total = 0;
+    for (const auto& [pid, ms] : pdfWorkersCpu()) {
+        auto was = before.find(pid);
+        total += ms - (was == before.end() ? 0 : was->second);
+    }
+    return total;
+}
 
 inline std::string photoJpeg(int width, int height)
 {

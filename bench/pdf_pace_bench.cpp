@@ -106,24 +106,12 @@ struct Timing {
     double ours = NAN, peer = NAN, oursCpu = NAN, peerCpu = NAN;
 };
 
-// Pages are drawn by worker processes: their processor time is ours too.
-double workersCpuMs()
-{
-    double total = 0;
-    for (pid_t pid : pdf::PageWorkers::shared().workerIds()) {
-        std::ifstream in("/proc/" + std::to_string(pid) + "/schedstat");
-        double ns = 0;
-        if (in >> ns)
-            total += ns / 1e6;
-    }
-    return total;
-}
-
 Timing timePage(ui::Window& window, const Subject& subject, int page, int step, int runs)
 {
     std::vector<double> ours, peer, oursCpu, peerCpu;
     auto runOurs = [&](double& zoom, gfx::Size& size) {
-        double cpuStart = benchsupport::selfCpuMs() + workersCpuMs();
+        double cpuStart = benchsupport::selfCpuMs();
+        auto workersStart = benchsupport::pdfWorkersCpu();
         auto start = Clock::now();
         auto view = std::make_shared<PdfContentView>(gfx::Rect(0, 0, 1024, 768), subject.path, page, std::nullopt);
         window.addSubview(view);
@@ -133,7 +121,7 @@ Timing timePage(ui::Window& window, const Subject& subject, int page, int step, 
         if (auto content = view->contentPage())
             content->drawVisibleTilesNow();
         ours.push_back(msSince(start));
-        oursCpu.push_back(benchsupport::selfCpuMs() + workersCpuMs() - cpuStart);
+        oursCpu.push_back(benchsupport::selfCpuMs() - cpuStart + benchsupport::pdfWorkersCpuSinceMs(workersStart));
         zoom = view->zoomScale();
         size = view->contentSize();
         view->removeFromSuperview();

@@ -468,19 +468,9 @@ Image Image::scaledTo(Size target) const
         return {};
     int width = std::max(1, static_cast<int>(std::lround(target.width * m_scale)));
     int height = std::max(1, static_cast<int>(std::lround(target.height * m_scale)));
-    SurfaceRef surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
-    CairoContextRef cr(cairo_create(surface.get()));
-    cairo_scale(cr.get(), static_cast<double>(width) / pixelWidth(),
-                static_cast<double>(height) / pixelHeight());
-    cairo_set_source_surface(cr.get(), m_surface.get(), 0, 0);
-    // Pad so the edges sample the image itself, not transparent surroundings.
-    cairo_pattern_set_extend(cairo_get_source(cr.get()), CAIRO_EXTEND_PAD);
-    cairo_pattern_set_filter(cairo_get_source(cr.get()), CAIRO_FILTER_GOOD);
-    cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
-    cairo_paint(cr.get());
-    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
+    SurfaceRef surface = resampledSurface(m_surface.get(), width, height);
+    if (!surface)
         return {};
-    cairo_surface_flush(surface.get());
     return Image(std::move(surface), m_scale);
 }
 

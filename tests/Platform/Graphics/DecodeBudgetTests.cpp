@@ -156,8 +156,8 @@ TEST(DecodeBudget, DecodesWaitForRoomAndTogetherStayWithinIt)
             results[i] = cases[i].decode();
             ++finished;
         });
+    // All six are parked inside the budget, so none can have decoded.
     ASSERT_TRUE(waitUntil([&] { return budget.waiting() == cases.size(); })) << budget.waiting();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(finished.load(), 0);
     blocker.reset();
     for (auto& t : threads)

@@ -21,6 +21,8 @@
 #include "Platform/UI/SegmentedControl.h"
 #include "Protocol/LoginMode.h"
 
+#include <cmath>
+
 namespace {
 
 constexpr int kDemoLoginType = 3;
@@ -226,6 +228,18 @@ void QuoteOrderHistoryController::refreshData()
         }
     }
     m_btnSubmitAll->setHidden(!anySubmittable);
+    // A list taller than its frame ends with the points its last whole row leaves over, so that
+    // at its end, where older orders are scrolled to, the top row is not cut by the header.
+    double frame = m_historyOrderTable->bounds().height();
+    double rowHeight = m_historyOrderTable->rowHeight();
+    double spare = rowHeight > 0 ? std::fmod(frame, rowHeight) : 0;
+    if (spare > 0 && static_cast<double>(m_selectOrders.size()) * rowHeight > frame) {
+        auto footer = ui::View::make<ui::View>(gfx::Rect{0, 0, m_historyOrderTable->bounds().width(), spare});
+        footer->setBackgroundColor(gfx::Color::clear());
+        m_historyOrderTable->setTableFooterView(footer);
+    } else {
+        m_historyOrderTable->setTableFooterView(nullptr);
+    }
     m_historyOrderTable->reloadData();
 }
 
@@ -458,9 +472,14 @@ void QuoteOrderHistoryController::finishedSyncHistoryQuoteOrdersMessage(const Te
         if (message == Text("reachEnd"))
             return;
         refreshData();
-        if (m_historyOrderTable && !m_selectOrders.empty())
-            m_historyOrderTable->scrollToRowAtIndexPath({0, static_cast<int>(m_selectOrders.size()) - 1},
-                                                        ui::TableViewScrollPosition::Bottom, true);
+        // The last row at the bottom, with the list's spare points beneath it.
+        if (m_historyOrderTable && !m_selectOrders.empty()) {
+            auto& table = *m_historyOrderTable;
+            table.layoutIfNeeded();
+            double end = table.contentSize().height - table.bounds().height();
+            if (end > 0)
+                table.setContentOffset({table.contentOffset().x, end}, true);
+        }
         return;
     }
     if (status && message == Text(Language::stringWithName("101")))

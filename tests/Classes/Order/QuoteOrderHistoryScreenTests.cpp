@@ -25,6 +25,7 @@
 #include "Protocol/RequestLogin.h"
 #include "tests/Protocol/ProtocolTestSupport.h"
 
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -360,6 +361,8 @@ TEST_F(OrderHistoryScreenTest, PullingUpLoadsTenOlderOrdersAtATime)
         if (page.scrolledToEnd) {
             gfx::Rect last = table().rectForRowAtIndexPath({0, static_cast<int>(page.rows) - 1});
             EXPECT_LE(last.maxY(), table().contentOffset().y + table().bounds().size.height + 1);
+            // The top row is whole, not cut by the column header.
+            EXPECT_DOUBLE_EQ(std::fmod(table().contentOffset().y, 50), 0) << table().contentOffset().y;
             offset = table().contentOffset();
         } else {
             // reachEnd: rows and offset stay.

@@ -309,15 +309,21 @@ private:
             // the key, under the modifiers the desktop holds, is what the user typed.
             if (auto text = x11KeyPressText(event.syswm.msg))
                 m_layoutText = std::move(text);
+            m_desktopShift = x11KeyPressShift(event.syswm.msg);
             break;
         case SDL_KEYDOWN: {
             auto layoutText = std::exchange(m_layoutText, std::nullopt);
+            auto desktopShift = std::exchange(m_desktopShift, std::nullopt);
             if (!window)
                 break;
-            if (std::string key = keyName(event.key.keysym); !key.empty())
+            SDL_Keysym keysym = event.key.keysym;
+            // Shift+Tab and the selecting arrows follow the Shift the desktop held, too.
+            if (desktopShift)
+                keysym.mod = static_cast<Uint16>(*desktopShift ? (keysym.mod | KMOD_LSHIFT) : (keysym.mod & ~KMOD_SHIFT));
+            if (std::string key = keyName(keysym); !key.empty())
                 window->pressKey(key);
             else if (!m_composing)
-                if (std::string text = layoutText ? *layoutText : directCharacter(event.key.keysym); !text.empty())
+                if (std::string text = layoutText ? *layoutText : directCharacter(keysym); !text.empty())
                     window->typeText(text);
             break;
         }
@@ -460,6 +466,8 @@ private:
     bool m_composing = false;
     // The text the desktop's layout gives the key press being handled, when it said.
     std::optional<std::string> m_layoutText;
+    // Whether the desktop held Shift at that key press, when it said.
+    std::optional<bool> m_desktopShift;
     bool m_ownsClipboard = false;
     bool m_needsPresent = true;
     gfx::Rect m_textInputRect;

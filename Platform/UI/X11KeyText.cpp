@@ -43,4 +43,16 @@ std::optional<std::string> x11KeyPressText(const SDL_SysWMmsg* message)
 #endif
 }
 
+std::optional<bool> x11KeyPressShift(const SDL_SysWMmsg* message)
+{
+#if defined(SDL_VIDEO_DRIVER_X11)
+    if (!message || message->subsystem != SDL_SYSWM_X11 || message->msg.x11.event.type != KeyPress)
+        return std::nullopt;
+    return (message->msg.x11.event.xkey.state & ShiftMask) != 0;
+#else
+    (void)message;
+    return std::nullopt;
+#endif
+}
+
 } // namespace ui

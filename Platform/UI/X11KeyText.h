@@ -11,4 +11,7 @@ namespace ui {
 // nullopt when the message is no X key press, empty when the key types nothing by itself.
 std::optional<std::string> x11KeyPressText(const SDL_SysWMmsg* message);
 
+// Whether the X server held Shift at a key press: nullopt when the message is no X key press.
+std::optional<bool> x11KeyPressShift(const SDL_SysWMmsg* message);
+
 } // namespace ui

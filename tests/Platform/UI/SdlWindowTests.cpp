@@ -343,6 +343,23 @@ TEST_F(SdlWindowTest, APasswordIsTypedAsTheLayoutTypesItWhateverShiftSDLRemember
     desktop.push(0x61, false);
     key(SDLK_a, KMOD_LCTRL);
     EXPECT_EQ(password->text(), "");
+
+    // Tab goes forward and Shift+Tab back as the desktop held Shift, whatever SDL remembers.
+    auto next = std::make_shared<TextField>(gfx::Rect(100, 160, 300, 40));
+    auto last = std::make_shared<TextField>(gfx::Rect(100, 220, 300, 40));
+    window->addSubview(next);
+    window->addSubview(last);
+    const struct {
+        bool desktopShift;
+        SDL_Keymod sdlMod;
+        TextField* focused;
+    } tabs[] = {{false, KMOD_LSHIFT, next.get()}, {false, KMOD_LSHIFT, last.get()}, {true, KMOD_NONE, next.get()},
+                {true, KMOD_NONE, password.get()}, {false, KMOD_NONE, next.get()}, {true, KMOD_LSHIFT, password.get()}};
+    for (const auto& tab : tabs) {
+        desktop.push(0xff09, tab.desktopShift);
+        key(SDLK_TAB, tab.sdlMod);
+        EXPECT_TRUE(tab.focused->isFirstResponder()) << tab.desktopShift << " " << tab.sdlMod;
+    }
 }
 
 } // namespace

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3 zlib1g-dev libminizip-dev libssl-dev
-  libcairo2-dev libpango1.0-dev libpoppler-glib-dev libpoppler-cpp-dev libsdl2-dev libx11-dev libstb-dev
+  libcairo2-dev libpango1.0-dev libpoppler-glib-dev libpoppler-cpp-dev libsdl2-dev libx11-dev libstb-dev libicu-dev
   libjpeg62-turbo-dev
   libplist-dev libhttp-parser-dev libglib2.0-dev media-types
   fonts-liberation2 fonts-wqy-microhei fonts-dejavu-core fonts-dancingscript

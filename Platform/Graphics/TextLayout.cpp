@@ -1,5 +1,8 @@
 #include "Platform/Graphics/TextLayout.h"
 
+#include <unicode/ubrk.h>
+#include <unicode/utext.h>
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -8,6 +11,7 @@
 #include <tuple>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace gfx {
 
@@ -99,6 +103,151 @@ PangoAlignment pangoAlignment(TextAlignment alignment)
     }
 }
 
+struct WordRange {
+    size_t start, end; // byte offsets
+};
+
+bool isHan(char32_t c)
+{
+    return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF)
+        || (c >= 0x20000 && c <= 0x323AF);
+}
+
+// The code point whose UTF-8 form starts at text[i]; 0 for a stray or cut-off byte.
+char32_t codePointAt(std::string_view text, size_t i, size_t* length)
+{
+    auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    unsigned char lead = byte(i);
+    size_t n = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    *length = n;
+    if (n == 1 || i + n > text.size())
+        return lead < 0x80 ? lead : 0;
+    char32_t c = lead & (0x7F >> n);
+    for (size_t k = 1; k < n; ++k)
+        c = (c << 6) | (byte(i + k) & 0x3F);
+    return c;
+}
+
+bool hasHan(std::string_view text)
+{
+    // Han begins at U+3400, whose lead byte is 0xE3: everything below is skipped unread.
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (static_cast<unsigned char>(text[i]) < 0xE3)
+            continue;
+        size_t length;
+        if (isHan(codePointAt(text, i, &length)))
+            return true;
+        i += length - 1;
+    }
+    return false;
+}
+
+using BreakIteratorRef = std::unique_ptr<UBreakIterator, decltype(&ubrk_close)>;
+
+UBreakIterator* chineseWordIterator()
+{
+    // Opening one loads rules and the dictionary: each thread that lays out text keeps its own.
+    static thread_local BreakIteratorRef iterator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        UBreakIterator* opened = ubrk_open(UBRK_WORD, "zh", nullptr, 0, &status);
+        if (U_FAILURE(status) && opened) {
+            ubrk_close(opened);
+            opened = nullptr;
+        }
+        return BreakIteratorRef(opened, ubrk_close);
+    }();
+    return iterator.get();
+}
+
+// The byte ranges of the words of two or more characters that hold an ideograph: Chinese
+// writes no spaces, so only a dictionary knows where its words end.
+std::vector<WordRange> chineseWords(std::string_view text)
+{
+    std::vector<WordRange> words;
+    UBreakIterator* iterator = chineseWordIterator();
+    if (!iterator)
+        return words;
+    UErrorCode status = U_ZERO_ERROR;
+    UText utf8 = UTEXT_INITIALIZER;
+    utext_openUTF8(&utf8, text.data(), static_cast<int64_t>(text.size()), &status);
+    ubrk_setUText(iterator, &utf8, &status);
+    if (U_SUCCESS(status)) {
+        int32_t start = ubrk_first(iterator);
+        for (int32_t end = ubrk_next(iterator); end != UBRK_DONE; start = end, end = ubrk_next(iterator)) {
+            size_t length;
+            bool han = false;
+            int characters = 0;
+            for (size_t i = static_cast<size_t>(start); i < static_cast<size_t>(end); i += length, ++characters)
+                han = han || isHan(codePointAt(text, i, &length));
+            if (han && characters > 1)
+                words.push_back({static_cast<size_t>(start), static_cast<size_t>(end)});
+        }
+    }
+    utext_close(&utf8);
+    return words;
+}
+
+using AttrListRef = std::unique_ptr<PangoAttrList, decltype(&pango_attr_list_unref)>;
+
+// The given attributes with no break allowed inside any of the words. Pango keeps the break
+// at each end of an allow-breaks range and drops those strictly inside it.
+AttrListRef keepingWhole(PangoAttrList* attributes, const std::vector<WordRange>& words)
+{
+    AttrListRef list(attributes ? pango_attr_list_copy(attributes) : pango_attr_list_new(), pango_attr_list_unref);
+    for (const auto& word : words) {
+        PangoAttribute* attribute = pango_attr_allow_breaks_new(FALSE);
+        attribute->start_index = static_cast<guint>(word.start);
+        attribute->end_index = static_cast<guint>(word.end);
+        pango_attr_list_insert(list.get(), attribute);
+    }
+    return list;
+}
+
+// A whole word wider than the line would run past it, and one that fills a line up to
+// punctuation that may not start the next would make Pango start the next there all the same.
+// Either way the words of that line may break again, as Pango alone would break them.
+void releaseCrampedWords(PangoLayout* layout, std::string_view text, PangoAttrList* attributes,
+                         std::vector<WordRange> words)
+{
+    int width = pango_layout_get_width(layout);
+    for (int round = 0; !words.empty(); ++round) {
+        int count = 0;
+        const PangoLogAttr* breaks = pango_layout_get_log_attrs_readonly(layout, &count);
+        std::vector<bool> released(words.size(), false);
+        bool any = false;
+        size_t word = 0;
+        long at = 0; // characters before the line
+        for (GSList* item = pango_layout_get_lines_readonly(layout); item; item = item->next) {
+            auto* line = static_cast<PangoLayoutLine*>(item->data);
+            size_t start = static_cast<size_t>(line->start_index);
+            size_t end = start + static_cast<size_t>(line->length);
+            PangoRectangle logical;
+            pango_layout_line_get_extents(line, nullptr, &logical);
+            bool cramped = logical.width > width;
+            if (item->next) {
+                auto* next = static_cast<PangoLayoutLine*>(item->next->data);
+                at += g_utf8_strlen(text.data() + start, next->start_index - line->start_index);
+                cramped = cramped || (at < count && !breaks[at].is_line_break);
+            }
+            for (; word < words.size() && words[word].start < end; ++word) {
+                if (cramped && words[word].end > start) {
+                    released[word] = true;
+                    any = true;
+                }
+            }
+        }
+        if (!any)
+            return;
+        // Rarely needed twice; past that, Pango breaks as it would alone.
+        std::vector<WordRange> kept;
+        for (size_t i = 0; round < 3 && i < words.size(); ++i)
+            if (!released[i])
+                kept.push_back(words[i]);
+        words = std::move(kept);
+        pango_layout_set_attributes(layout, words.empty() ? attributes : keepingWhole(attributes, words).get());
+    }
+}
+
 } // namespace
 
 TextLayout::TextLayout(cairo_t* cr, std::string_view text, const Font& font, const Options& options)
@@ -139,17 +288,27 @@ void TextLayout::setUp(cairo_t* cr, std::string_view text, const Font& font, Pan
     FontDescription description = describe(font);
     pango_layout_set_font_description(layout, description.get());
     pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
-    if (attributes)
-        pango_layout_set_attributes(layout, attributes);
 
     // One clipped line is cut at the edge rather than wrapped.
     m_unwrapped = options.width < 0 || (options.mode == LineBreakMode::Clip && options.maxLines == 1);
+    // Pango breaks between any two ideographs; Chinese words are kept whole where lines wrap
+    // at words. One truncated line is cut by character whatever its words.
+    std::vector<WordRange> words;
+    if (!m_unwrapped && options.mode != LineBreakMode::CharWrap && !(truncates(options.mode) && options.maxLines == 1)
+        && hasHan(text))
+        words = chineseWords(text);
+    if (!words.empty())
+        pango_layout_set_attributes(layout, keepingWhole(attributes, words).get());
+    else if (attributes)
+        pango_layout_set_attributes(layout, attributes);
     if (!m_unwrapped) {
         pango_layout_set_width(layout, static_cast<int>(options.width * PANGO_SCALE));
         pango_layout_set_wrap(layout, options.mode == LineBreakMode::CharWrap ? PANGO_WRAP_CHAR
                                                                                 : PANGO_WRAP_WORD_CHAR);
         pango_layout_set_alignment(layout, pangoAlignment(options.alignment));
     }
+    if (!words.empty())
+        releaseCrampedWords(layout, text, attributes, std::move(words));
     limitLines();
 }
 
@@ -276,6 +435,16 @@ void TextLayout::draw(cairo_t* cr, Point origin) const
     cairo_move_to(cr, x, origin.y);
     pango_cairo_show_layout(cr, m_layout.get());
     cairo_restore(cr);
+}
+
+std::vector<size_t> TextLayout::lineStarts() const
+{
+    std::vector<size_t> starts;
+    int line = 0;
+    for (GSList* item = pango_layout_get_lines_readonly(m_layout.get()); item && line < m_keptLines;
+         item = item->next, ++line)
+        starts.push_back(static_cast<size_t>(static_cast<PangoLayoutLine*>(item->data)->start_index));
+    return starts;
 }
 
 double TextLayout::baseline() const

@@ -11,8 +11,9 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace gfx {
 
@@ -41,6 +42,8 @@ public:
     // What measuring reports: rounded up to whole points.
     Size roundedSize() const;
     int lineCount() const { return m_keptLines; }
+    // Where each kept line starts, in bytes into the text.
+    std::vector<size_t> lineStarts() const;
     // From the top of the first line to its baseline, in points.
     double baseline() const;
     // Where the glyphs' ink starts and ends across the kept lines (unwrapped text: its one

@@ -1,12 +1,21 @@
+#include "Platform/Base/PropertyList.h"
+#include "Platform/Graphics/AttributedString.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/Graphics/Font.h"
 #include "Platform/Graphics/Text.h"
+#include "Platform/Graphics/TextLayout.h"
 
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <unicode/ubrk.h>
+#include <unicode/utext.h>
 
+#include <algorithm>
 #include <cmath>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace gfx {
 
@@ -14,6 +23,30 @@ namespace {
 
 const std::string kChinese = "订单总额"; // four ideographs, each one em wide
 const std::string kLong = "The quick brown fox jumps over the lazy dog again and again";
+
+// Where the Chinese dictionary segmentation puts word boundaries, in bytes.
+std::set<size_t> wordBoundaries(const std::string& text)
+{
+    std::set<size_t> boundaries;
+    UErrorCode status = U_ZERO_ERROR;
+    UBreakIterator* words = ubrk_open(UBRK_WORD, "zh", nullptr, 0, &status);
+    UText utf8 = UTEXT_INITIALIZER;
+    utext_openUTF8(&utf8, text.data(), static_cast<int64_t>(text.size()), &status);
+    ubrk_setUText(words, &utf8, &status);
+    EXPECT_TRUE(U_SUCCESS(status)) << u_errorName(status);
+    for (int32_t at = ubrk_first(words); U_SUCCESS(status) && at != UBRK_DONE; at = ubrk_next(words))
+        boundaries.insert(static_cast<size_t>(at));
+    ubrk_close(words);
+    utext_close(&utf8);
+    return boundaries;
+}
+
+std::string chineseString(const char* key)
+{
+    auto table = base::PropertyList::readFile(std::string(BRIVANTA_SOURCE_DIR) + "/Resources/language_cn.plist");
+    const base::Value* value = table ? table->asDictionary().find(key) : nullptr;
+    return value ? value->asString().str() : std::string();
+}
 
 } // namespace
 
@@ -113,6 +146,69 @@ TEST(Text, WrapsToTheWidthAndKeepsTheLinesThatFit)
     Size chinese = sizeOfText(kChinese + kChinese, Font::systemFont(20), {90, 1000}, LineBreakMode::WordWrap);
     EXPECT_LE(chinese.width, 90);
     EXPECT_GE(chinese.height, 2 * 20);
+}
+
+TEST(Text, ChineseLinesBreakBetweenWords)
+{
+    std::string refused = chineseString("LOGINREFUSED");
+    ASSERT_NE(refused.find("请检查"), std::string::npos) << refused;
+    std::string tooLarge = chineseString("ANSWERTOOLARGE");
+    Font body = Font::systemFont(15);
+    Font large = Font::systemFont(20);
+    AttributedString styled("订单总额", Font::boldSystemFont(22), Color::black());
+    styled.append("已经超过了您的信用额度，请联系销售代表。", Font::systemFont(14), Color::black());
+    struct Case {
+        const char* what;
+        AttributedString text;
+        double width;
+        bool styled = false;
+        // A word wider than the line must still break inside, or run past the edge.
+        bool wordWiderThanLine = false;
+    };
+    for (const Case& c : {
+             Case{"login refused, split 检|查", AttributedString(refused, body, Color::black()), 270},
+             Case{"login refused, split 接|受", AttributedString(refused, body, Color::black()), 210},
+             Case{"login refused, split 公|司", AttributedString(refused, body, Color::black()), 125},
+             Case{"login refused in the alert", AttributedString(refused, body, Color::black()), 252},
+             Case{"answer too large", AttributedString(tooLarge, large, Color::black()), 130},
+             Case{"latin", AttributedString(kLong, body, Color::black()), 120},
+             Case{"mixed", AttributedString("请在 Settings 页面检查网络连接，然后重新同步 catalogue 数据。", body,
+                                            Color::black()),
+                  150},
+             Case{"styled runs", styled, 150, true},
+             Case{"word wider than the line", AttributedString("我们读亚里士多德的书", large, Color::black()), 70,
+                  false, true},
+             Case{"word filling the line before a full stop", AttributedString("阿尔及利亚。", large, Color::black()),
+                  100, false, true},
+         }) {
+        const std::string& text = c.text.string();
+        ASSERT_FALSE(text.empty()) << c.what;
+        TextLayout::Options options;
+        options.width = c.width;
+        Font font = c.text.runs().front().font;
+        TextLayout layout = c.styled ? TextLayout(nullptr, c.text, options) : TextLayout(nullptr, text, font, options);
+        std::vector<size_t> starts = layout.lineStarts();
+        ASSERT_GE(starts.size(), 2u) << c.what;
+        EXPECT_LE(layout.size().width, c.width) << c.what;
+        std::set<size_t> boundaries = wordBoundaries(text);
+        std::string lines;
+        for (size_t i = 0; i < starts.size(); ++i)
+            lines += "|" + text.substr(starts[i], i + 1 < starts.size() ? starts[i + 1] - starts[i] : std::string::npos);
+        for (size_t start : starts) {
+            if (!c.wordWiderThanLine) {
+                EXPECT_TRUE(boundaries.count(start)) << c.what << ": line at byte " << start << " in " << lines;
+            }
+            // Closing punctuation stays at the end of its line.
+            for (const char* mark : {"。", "，", "、"})
+                EXPECT_NE(text.compare(start, std::string(mark).size(), mark), 0) << c.what << ": " << lines;
+        }
+        if (c.styled) {
+            // The runs' fonts hold: the first line is as tall as its large bold words.
+            EXPECT_GT(layout.size().height, (starts.size() - 1) * Font::systemFont(14).lineHeight()
+                                               + Font::boldSystemFont(22).lineHeight() - 1)
+                << c.what;
+        }
+    }
 }
 
 TEST(Text, SingleLinesTruncateOrClipToTheWidth)

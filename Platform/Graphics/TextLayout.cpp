@@ -128,18 +128,18 @@ char32_t codePointAt(std::string_view text, size_t i, size_t* length)
     return c;
 }
 
-bool hasHan(std::string_view text)
+size_t countHan(std::string_view text)
 {
     // Han begins at U+3400, whose lead byte is 0xE3: everything below is skipped unread.
+    size_t count = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         if (static_cast<unsigned char>(text[i]) < 0xE3)
             continue;
         size_t length;
-        if (isHan(codePointAt(text, i, &length)))
-            return true;
+        count += isHan(codePointAt(text, i, &length));
         i += length - 1;
     }
-    return false;
+    return count;
 }
 
 using BreakIteratorRef = std::unique_ptr<UBreakIterator, decltype(&ubrk_close)>;
@@ -248,6 +248,46 @@ void releaseCrampedWords(PangoLayout* layout, std::string_view text, PangoAttrLi
     }
 }
 
+// Estimated words times bytes, weighted by paragraphs (see keepWordsWhole).
+constexpr double kWorkBudget = 1e6;
+
+bool breaksInsideWords(PangoLayout* layout, const std::vector<WordRange>& words)
+{
+    size_t word = 0;
+    for (GSList* item = pango_layout_get_lines_readonly(layout); item; item = item->next) {
+        auto start = static_cast<size_t>(static_cast<PangoLayoutLine*>(item->data)->start_index);
+        while (word < words.size() && words[word].end <= start)
+            ++word;
+        if (word < words.size() && words[word].start < start)
+            return true;
+    }
+    return false;
+}
+
+// Pango breaks between any two ideographs; Chinese words are kept whole instead.
+void keepWordsWhole(PangoLayout* layout, std::string_view text, double fontSize, PangoAttrList* attributes)
+{
+    size_t ideographs = countHan(text);
+    if (ideographs == 0)
+        return;
+    // Pango's work for the attributes below grows with their number times the text's length,
+    // and faster with more paragraphs: past a millisecond or so of it, a long text (about 800
+    // ideographs in one paragraph, fewer in many) wraps as Pango alone would.
+    double paragraphs = 1.0 + static_cast<double>(std::count(text.begin(), text.end(), '\n'));
+    if (static_cast<double>(ideographs) / 2 * static_cast<double>(text.size()) * (1 + paragraphs / 4) > kWorkBudget)
+        return;
+    // Ideographs are an em wide. Text with too few to fill a line may not wrap at all, which
+    // the layout as it stands tells for less than looking its words up costs.
+    bool laidOut = static_cast<double>(ideographs) * fontSize <= points(pango_layout_get_width(layout));
+    if (laidOut && !pango_layout_is_wrapped(layout))
+        return;
+    std::vector<WordRange> words = chineseWords(text);
+    if (words.empty() || (laidOut && !breaksInsideWords(layout, words)))
+        return;
+    pango_layout_set_attributes(layout, keepingWhole(attributes, words).get());
+    releaseCrampedWords(layout, text, attributes, std::move(words));
+}
+
 } // namespace
 
 TextLayout::TextLayout(cairo_t* cr, std::string_view text, const Font& font, const Options& options)
@@ -288,27 +328,20 @@ void TextLayout::setUp(cairo_t* cr, std::string_view text, const Font& font, Pan
     FontDescription description = describe(font);
     pango_layout_set_font_description(layout, description.get());
     pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+    if (attributes)
+        pango_layout_set_attributes(layout, attributes);
 
     // One clipped line is cut at the edge rather than wrapped.
     m_unwrapped = options.width < 0 || (options.mode == LineBreakMode::Clip && options.maxLines == 1);
-    // Pango breaks between any two ideographs; Chinese words are kept whole where lines wrap
-    // at words. One truncated line is cut by character whatever its words.
-    std::vector<WordRange> words;
-    if (!m_unwrapped && options.mode != LineBreakMode::CharWrap && !(truncates(options.mode) && options.maxLines == 1)
-        && hasHan(text))
-        words = chineseWords(text);
-    if (!words.empty())
-        pango_layout_set_attributes(layout, keepingWhole(attributes, words).get());
-    else if (attributes)
-        pango_layout_set_attributes(layout, attributes);
     if (!m_unwrapped) {
         pango_layout_set_width(layout, static_cast<int>(options.width * PANGO_SCALE));
         pango_layout_set_wrap(layout, options.mode == LineBreakMode::CharWrap ? PANGO_WRAP_CHAR
                                                                                 : PANGO_WRAP_WORD_CHAR);
         pango_layout_set_alignment(layout, pangoAlignment(options.alignment));
     }
-    if (!words.empty())
-        releaseCrampedWords(layout, text, attributes, std::move(words));
+    // Lines wrapped at words keep Chinese words whole; one truncated line is cut by character.
+    if (!m_unwrapped && options.mode != LineBreakMode::CharWrap && !(truncates(options.mode) && options.maxLines == 1))
+        keepWordsWhole(layout, text, font.pointSize(), attributes);
     limitLines();
 }
 

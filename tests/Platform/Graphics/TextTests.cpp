@@ -175,6 +175,8 @@ TEST(Text, ChineseLinesBreakBetweenWords)
              Case{"mixed", AttributedString("请在 Settings 页面检查网络连接，然后重新同步 catalogue 数据。", body,
                                             Color::black()),
                   150},
+             Case{"a few ideographs among latin words",
+                  AttributedString("Order 12 of 巧克力蛋糕 needs a 检查 today", body, Color::black()), 145},
              Case{"styled runs", styled, 150, true},
              Case{"word wider than the line", AttributedString("我们读亚里士多德的书", large, Color::black()), 70,
                   false, true},

@@ -159,8 +159,14 @@ UBreakIterator* chineseWordIterator()
     return iterator.get();
 }
 
+bool endsClause(char32_t c)
+{
+    return c == U'。' || c == U'！' || c == U'？' || c == U'；' || c == U'：' || c == U'，' || c == U'、';
+}
+
 // The byte ranges of the words of two or more characters that hold an ideograph: Chinese
-// writes no spaces, so only a dictionary knows where its words end.
+// writes no spaces, so only a dictionary knows where its words end. A clause's first word of
+// one ideograph stays with the word after it, so that no line ends on it ("。请|检查").
 std::vector<WordRange> chineseWords(std::string_view text)
 {
     std::vector<WordRange> words;
@@ -172,15 +178,26 @@ std::vector<WordRange> chineseWords(std::string_view text)
     utext_openUTF8(&utf8, text.data(), static_cast<int64_t>(text.size()), &status);
     ubrk_setUText(iterator, &utf8, &status);
     if (U_SUCCESS(status)) {
+        char32_t before = 0; // the last character of the word before
+        constexpr size_t kNone = std::string_view::npos;
+        size_t leading = kNone; // where a clause's one-ideograph first word starts
         int32_t start = ubrk_first(iterator);
         for (int32_t end = ubrk_next(iterator); end != UBRK_DONE; start = end, end = ubrk_next(iterator)) {
             size_t length;
             bool han = false;
             int characters = 0;
-            for (size_t i = static_cast<size_t>(start); i < static_cast<size_t>(end); i += length, ++characters)
-                han = han || isHan(codePointAt(text, i, &length));
-            if (han && characters > 1)
-                words.push_back({static_cast<size_t>(start), static_cast<size_t>(end)});
+            char32_t last = 0;
+            for (size_t i = static_cast<size_t>(start); i < static_cast<size_t>(end); i += length, ++characters) {
+                last = codePointAt(text, i, &length);
+                han = han || isHan(last);
+            }
+            size_t from = leading != kNone && han ? leading : static_cast<size_t>(start);
+            if (han && (characters > 1 || leading != kNone))
+                words.push_back({from, static_cast<size_t>(end)});
+            leading = kNone;
+            if (han && characters == 1 && endsClause(before))
+                leading = static_cast<size_t>(start);
+            before = last;
         }
     }
     utext_close(&utf8);

@@ -200,9 +200,15 @@ TEST(Text, ChineseLinesBreakBetweenWords)
             if (!c.wordWiderThanLine) {
                 EXPECT_TRUE(boundaries.count(start)) << c.what << ": line at byte " << start << " in " << lines;
             }
-            // Closing punctuation stays at the end of its line.
-            for (const char* mark : {"。", "，", "、"})
-                EXPECT_NE(text.compare(start, std::string(mark).size(), mark), 0) << c.what << ": " << lines;
+            // Closing punctuation stays at the end of its line, and no line ends on a clause's
+            // first word of one ideograph (3 UTF-8 bytes from U+4E00 on).
+            for (std::string mark : {"。", "，", "、", "！", "？", "；"}) {
+                EXPECT_NE(text.compare(start, mark.size(), mark), 0) << c.what << ": " << lines;
+                bool ideographBefore = start >= 3 + mark.size() && static_cast<unsigned char>(text[start - 3]) >= 0xe4
+                                       && static_cast<unsigned char>(text[start - 3]) <= 0xe9;
+                EXPECT_FALSE(ideographBefore && text.compare(start - 3 - mark.size(), mark.size(), mark) == 0)
+                    << c.what << ": " << lines;
+            }
         }
         if (c.styled) {
             // The runs' fonts hold: the first line is as tall as its large bold words.

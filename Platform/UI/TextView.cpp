@@ -59,8 +59,13 @@ gfx::Size TextView::contentSize() const
 {
     double width = bounds().width();
     double textWidth = std::max(1.0, width - m_contentInset.left - m_contentInset.right);
-    double height = m_text.empty() ? 0 : gfx::sizeOfText(m_text, m_font, {textWidth, kUnlimited}, gfx::LineBreakMode::WordWrap, 0).height;
-    return {width, height + m_contentInset.top + m_contentInset.bottom};
+    if (m_measured.width != textWidth || !(m_measured.font == m_font) || m_measured.text != m_text) {
+        m_measured = {m_text, m_font, textWidth,
+                      m_text.empty() ? 0
+                                     : gfx::sizeOfText(m_text, m_font, {textWidth, kUnlimited}, gfx::LineBreakMode::WordWrap, 0)
+                                           .height};
+    }
+    return {width, m_measured.height + m_contentInset.top + m_contentInset.bottom};
 }
 
 double TextView::maximumOffset() const

@@ -68,6 +68,15 @@ private:
     gfx::Point m_touchStart;
     double m_offsetAtStart = 0;
     bool m_dragging = false;
+    // The wrapped text's height, measured again only when the text, font or width change:
+    // every scroll step asks for it.
+    struct Measured {
+        std::string text;
+        gfx::Font font = gfx::Font::systemFont(17);
+        double width = -1;
+        double height = 0;
+    };
+    mutable Measured m_measured;
 };
 
 } // namespace ui

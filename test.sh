@@ -10,7 +10,8 @@ werror=${BRIVANTA_WERROR:-OFF}
 phase_start=0
 phases=()
 phase() {
-  phases+=("$(printf '%-34s %5d s' "$1" $((SECONDS - phase_start)))")
+  # With the disk left after it: four build trees and the compiler cache share one disk.
+  phases+=("$(printf '%-34s %5d s  %6s free' "$1" $((SECONDS - phase_start)) "$(df -h --output=avail . | tail -1 | tr -d ' ')")")
   echo "test.sh: ${phases[-1]}"
   phase_start=$SECONDS
 }

@@ -42,7 +42,7 @@ PdfThumbsMainToolbar::PdfThumbsMainToolbar(const gfx::Rect& frame, const std::st
     m_show = std::make_shared<ui::SegmentedControl>(std::vector<std::string>{"", ""}, gfx::Rect(width - 74, 5, 66, 34));
     m_show->setImageForSegmentAtIndex(ui::imageNamed("Pdf-Thumbs"), 0);
     m_show->setImageForSegmentAtIndex(ui::imageNamed("Pdf-Mark-Y"), 1);
-    m_show->setTintColor(gfx::Color(96 / 255.0, 121 / 255.0, 152 / 255.0, 1));
+    m_show->setTintColor(gfx::Color{96 / 255.0, 121 / 255.0, 152 / 255.0, 1});
     m_show->setBackgroundImage(SkinManager::skinFromImageName(std::string("Button-default_H34.png")));
     m_show->setSelectedSegmentIndex(0);
     m_show->setAutoresizingMask(ui::AutoresizingFlexibleLeftMargin);

@@ -11,7 +11,7 @@ void SharePopViewController::viewDidLoad()
 {
     BaseViewController::viewDidLoad();
     view()->setBackgroundColor(gfx::Color{0.114, 0.125, 0.157, 1});
-    setContentSizeForViewInPopover(gfx::Size(200, 116));
+    setContentSizeForViewInPopover(gfx::Size{200, 116});
     for (int i = 0; i < 3; ++i) {
         auto button = std::make_shared<ui::Button>(ui::ButtonType::Custom, gfx::Rect(0, 41.0 * i, 200, 34));
         button->setTitleColor(gfx::Color::white());

@@ -193,7 +193,7 @@ void OfficeDocumentView::layoutPages()
         y += height + kPageMargin;
     }
     if (!m_pages.empty())
-        m_scroll->setContentSize(gfx::Size(bounds().size.width, y));
+        m_scroll->setContentSize(gfx::Size{bounds().size.width, y});
 }
 
 double OfficeDocumentView::contentHeight() const { return m_scroll->contentSize().height; }

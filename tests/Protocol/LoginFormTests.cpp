@@ -134,7 +134,7 @@ TEST_F(LoginFormTest, CompletionShowsTheGreySuffixAtTheTypedWidthAndEndingTheEdi
     user.setText("");
     driver->type("a");
     ASSERT_EQ(user.autoTextStr().value_or(""), "bc");
-    driver->tap(gfx::Point(user.frame().maxX() - 12, user.frame().midY()));
+    driver->tap(gfx::Point{user.frame().maxX() - 12, user.frame().midY()});
     EXPECT_EQ(user.text(), "");
     EXPECT_FALSE(user.autoTextStr().has_value());
 }

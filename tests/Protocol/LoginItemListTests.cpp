@@ -11,6 +11,7 @@
 #include "Protocol/SavedLogins.h"
 #include "Widgets/BRPageControl.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {

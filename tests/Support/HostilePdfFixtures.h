@@ -71,7 +71,7 @@ inline std::string onePage(const std::string& content, const std::string& imageO
 inline std::string hugeJpeg(bool progressive = false)
 {
     auto picture = gfx::Context::createBitmap(gfx::Size{64, 64});
-    picture->setFillColor(gfx::Color(0.3, 0.6, 0.9, 1));
+    picture->setFillColor(gfx::Color{0.3, 0.6, 0.9, 1});
     picture->fillRect(gfx::Rect(0, 0, 64, 64));
     auto bytes = picture->makeImage().jpegData(0.8);
     std::string jpeg(bytes.begin(), bytes.end());

@@ -70,7 +70,7 @@ public:
         configure(*cell, products[index]);
         return cell;
     }
-    std::optional<gfx::Size> portraitGridCellSizeForGridView(BRGridView&) override { return gfx::Size(200, 212); }
+    std::optional<gfx::Size> portraitGridCellSizeForGridView(BRGridView&) override { return gfx::Size{200, 212}; }
 
     brivanta_product_Entity* addFlowProductAtIndex(uint32_t index) override
     {

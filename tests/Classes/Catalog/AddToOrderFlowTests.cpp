@@ -86,7 +86,7 @@ TEST_F(AddToOrderFlowTest, TheSheetChecksAttributesAndQuantities)
     ASSERT_TRUE(driver->tap(&host->tile(0)->addOrderBtn()));
     auto sheet = sheetOf(*host->flow);
     ASSERT_TRUE(sheet);
-    EXPECT_EQ(sheet->view()->bounds().size, gfx::Size(400, 250));
+    EXPECT_EQ(sheet->view()->bounds().size, (gfx::Size{400, 250}));
     ProductAttributeView& chooser = sheet->attributeView();
     EXPECT_EQ(chooser.attributeAry()[1].attributeValue, std::optional<std::string>("L"));
     driver->screenshot(reviewPath("add_to_order_sheet.png"));

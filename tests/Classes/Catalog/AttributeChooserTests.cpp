@@ -108,7 +108,7 @@ TEST_F(ProductAttributeViewTest, LaysOutTwoColumnsAndChoosesFromTheDropDown)
         EXPECT_EQ(view->buttonAtIndex(i)->frame(), frames[i].button) << i;
         EXPECT_EQ(view->buttonAtIndex(i)->tag(), 5000 + static_cast<int>(i));
     }
-    EXPECT_EQ(view->contentSize(), gfx::Size(354, 243));
+    EXPECT_EQ(view->contentSize(), (gfx::Size{354, 243}));
     EXPECT_EQ(view->labelAtIndex(1)->text(), "Size");
     EXPECT_EQ(view->buttonAtIndex(0)->currentTitle(), "Please select");
     EXPECT_EQ(view->buttonAtIndex(1)->currentTitle(), "L") << "a single value is chosen at once";
@@ -129,7 +129,7 @@ TEST_F(ProductAttributeViewTest, LaysOutTwoColumnsAndChoosesFromTheDropDown)
     base::RunLoop::main().advance(0);
     ASSERT_TRUE(view->isListShown());
     auto& list = *view->dropDownList();
-    EXPECT_EQ(list.frame().origin, gfx::Point(100, 200 + 45 + 28 - 40));
+    EXPECT_EQ(list.frame().origin, (gfx::Point{100, 200 + 45 + 28 - 40}));
     EXPECT_TRUE(view->buttonAtIndex(0)->isSelected());
     double start = now();
     advanceTo(start, 0.1);
@@ -159,7 +159,7 @@ TEST_F(ProductAttributeViewTest, LaysOutTwoColumnsAndChoosesFromTheDropDown)
     view->setContentOffset({0, 0});
     ASSERT_TRUE(driver->tap(view->buttonAtIndex(1)));
     ASSERT_TRUE(view->isListShown());
-    driver->tap(gfx::Point(900, 700));
+    driver->tap(gfx::Point{900, 700});
     EXPECT_FALSE(view->isListShown());
     EXPECT_EQ(view->attributeAry()[1].attributeValue, Text("L"));
     EXPECT_EQ(view->dropDownList()->frame().height(), 0);

@@ -103,12 +103,12 @@ TEST_F(CatalogFixtureTest, SmallFixtureRowsTreeAndPictures)
         if (!p.thumbnailOnDisk)
             continue;
         gfx::Image thumb = gfx::Image::fromFile(*path);
-        EXPECT_EQ(thumb.size(), gfx::Size(160, 110));
+        EXPECT_EQ(thumb.size(), (gfx::Size{160, 110}));
         gfx::Color c = thumb.colorAt(10, 55);
         Rgb rgb{static_cast<int>(c.r * 255 + 0.5), static_cast<int>(c.g * 255 + 0.5), static_cast<int>(c.b * 255 + 0.5)};
         EXPECT_TRUE(near(rgb, catalogfixture::colorOfProduct(p.product), 6)) << p.product;
         gfx::Image full = gfx::Image::fromFile(*PublicFunction::filePathWithNameFiletype(rows.front().image_full_address, 1));
-        EXPECT_EQ(full.size(), gfx::Size(1024, 748));
+        EXPECT_EQ(full.size(), (gfx::Size{1024, 748}));
     }
     EXPECT_TRUE(catalogfixture::thumbnailName(fx::kTwoValues).ends_with(".jpg"));
     EXPECT_TRUE(catalogfixture::thumbnailName(fx::kSixAttributes).ends_with(".png"));
@@ -135,7 +135,7 @@ TEST_F(CatalogFixtureTest, LargeFixtureOpensAndItsThumbnailsDecode)
         auto image = data->getImageByKeyId(id);
         ASSERT_TRUE(image) << id;
         EXPECT_FALSE(PublicFunction::getLocalImageFiletype(image->image_thumb_address, 1).isNull()) << id;
-        EXPECT_EQ(PublicFunction::getLocalImageFiletype(image->image_thumb_address, 1).size(), gfx::Size(160, 110));
+        EXPECT_EQ(PublicFunction::getLocalImageFiletype(image->image_thumb_address, 1).size(), (gfx::Size{160, 110}));
     }
 }
 

@@ -568,7 +568,7 @@ TEST_F(CatalogTabTest, HorizontalDragsPastAHundredCollectedToggleThePanelAndVert
         for (auto& [h, point] : recorder.calls) {
             hidden.push_back(h);
             EXPECT_EQ(point, DetailViewController::panStartPoint()) << c.name;
-            EXPECT_EQ(point, gfx::Point(c.beganX - 250, 400 - 64 + offset)) << c.name;
+            EXPECT_EQ(point, (gfx::Point{c.beganX - 250, 400 - 64 + offset})) << c.name;
         }
         EXPECT_EQ(hidden, c.calls) << c.name;
         EXPECT_EQ(grid().panDistance(), 0) << c.name;

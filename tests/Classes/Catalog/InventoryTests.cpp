@@ -210,7 +210,7 @@ TEST_F(InventoryTest, TheImageOpensTheProductPageOnceWithBackAndTheSkuDoesNothin
         auto* back = dynamic_cast<ui::Button*>(left->customView().get());
         ASSERT_TRUE(back);
         EXPECT_EQ(back->currentTitle(), "Back");
-        EXPECT_EQ(back->frame().size, gfx::Size(78, 34));
+        EXPECT_EQ(back->frame().size, (gfx::Size{78, 34}));
         if (opening == 0) {
             EXPECT_TRUE(!page->_tapToLeftProduct() || page->_tapToLeftProduct()->isHidden());
             EXPECT_TRUE(!page->_tapToRightProduct() || page->_tapToRightProduct()->isHidden());

@@ -16,6 +16,7 @@
 #include "Platform/UI/Label.h"
 #include "Widgets/BRPageControl.h"
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 

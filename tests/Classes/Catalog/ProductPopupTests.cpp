@@ -191,7 +191,7 @@ TEST_F(ProductPopupTest, CompareColumnsEditModeRemovalsAndPages)
     EXPECT_TRUE(wiggles(popup->columns()[0]->productImageView()));
 
     // A background tap leaves edit mode; then an image opens its own product.
-    driver->tap(gfx::Point(100, 700));
+    driver->tap(gfx::Point{100, 700});
     EXPECT_FALSE(popup->inEdit());
     EXPECT_FALSE(wiggles(popup->columns()[0]->productImageView()));
     center.post("AppWillEnterForegroud");
@@ -240,7 +240,7 @@ TEST_F(ProductPopupTest, FavouritesTilesTapsAndEditMode)
     for (size_t i = 0; i < 7; ++i) {
         EXPECT_NEAR(tiles[i]->frame().x(), xs[i], 1e-9) << i;
         EXPECT_EQ(tiles[i]->frame().y(), i < 5 ? 0 : 215) << i;
-        EXPECT_EQ(tiles[i]->frame().size, gfx::Size(220, 215));
+        EXPECT_EQ(tiles[i]->frame().size, (gfx::Size{220, 215}));
         EXPECT_EQ(tiles[i]->devideImageView().isHidden(), i == 4) << i;
         EXPECT_EQ(tiles[i]->smallCloseBtn().frame(), gfx::Rect(150, -10, 50, 50));
     }
@@ -259,12 +259,12 @@ TEST_F(ProductPopupTest, FavouritesTilesTapsAndEditMode)
     EXPECT_TRUE(popup->inEdit());
     ASSERT_TRUE(driver->tap(&tiles[2]->catalogNameLabel()));
     EXPECT_TRUE(popup->inEdit()) << "a tap on a name does nothing";
-    driver->tap(gfx::Point(300, 700));
+    driver->tap(gfx::Point{300, 700});
     EXPECT_FALSE(popup->inEdit()) << "a tap between tiles leaves edit mode";
 
     // Ten points left of remove-all only leaves edit mode; on it, everything goes.
     ASSERT_TRUE(driver->tap(popup->btnEdit().get()));
-    driver->tap(gfx::Point(5, 20));
+    driver->tap(gfx::Point{5, 20});
     EXPECT_FALSE(popup->inEdit());
     EXPECT_EQ(count("select count(*) from brivanta_favorite"), 7);
     ASSERT_TRUE(driver->tap(popup->btnEdit().get()));

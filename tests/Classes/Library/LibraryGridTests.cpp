@@ -224,7 +224,7 @@ TEST_F(LibraryGridTest, TilesShowEachStateAndReportTheirOwnTouches)
     }
     EXPECT_GT(tileOf("Gamma")->progressView().progress(), 0.1);
     EXPECT_EQ(tileOf("Zeta")->formatLabel().text(), "WORD");
-    EXPECT_EQ(tileOf("Zeta")->fileImageView().image().size(), gfx::Size(200, 280)) << "the cover on disk";
+    EXPECT_EQ(tileOf("Zeta")->fileImageView().image().size(), (gfx::Size{200, 280})) << "the cover on disk";
 
     LanguageManager::sharedInstance()->setCurrentLanguage(2);
     grid->reloadDataWithPostNotiChangeTab(false, false);

@@ -19,6 +19,7 @@
 #include "tests/Platform/Base/FileTestSupport.h"
 #include "tests/Support/OfficeFixtures.h"
 
+#include <cmath>
 #include <fstream>
 #include <sys/stat.h>
 
@@ -152,7 +153,7 @@ TEST_F(OfficeViewerTest, PrintingSlicesTheDocumentIntoScreenfulsOnWhite)
             band->setBackgroundColor(bandColour(i));
             scroll.addSubview(band);
         }
-        scroll.setContentSize(gfx::Size(1024, c.total));
+        scroll.setContentSize(gfx::Size{1024, c.total});
         auto pictures = viewer->printPictures();
         ASSERT_EQ(pictures.size(), c.slices.size());
         for (size_t p = 0; p < pictures.size(); ++p) {
@@ -172,7 +173,7 @@ TEST_F(OfficeViewerTest, PrintingSlicesTheDocumentIntoScreenfulsOnWhite)
                 EXPECT_NEAR(seen.r, 0.9, 0.02);
             }
         }
-        EXPECT_EQ(scroll.contentOffset(), gfx::Point(0, 0)) << "back at the top";
+        EXPECT_EQ(scroll.contentOffset(), (gfx::Point{0, 0})) << "back at the top";
     }
 }
 
@@ -254,7 +255,7 @@ TEST_F(OfficeViewerTest, QuickLookScreensPreviewOnceUnderTheTitleBar)
     ASSERT_TRUE(waitReal([&] { return lines() == 1; }, 5));
     auto back = single->leftBarButtonItem();
     ASSERT_TRUE(back && back->customView());
-    EXPECT_EQ(back->customView()->frame().size, gfx::Size(80, 34));
+    EXPECT_EQ(back->customView()->frame().size, (gfx::Size{80, 34}));
     ui::ViewController::sendMemoryWarningToAll();
     EXPECT_FALSE(single->previewController());
     ASSERT_TRUE(driver->tap(back->customView().get()));

@@ -57,9 +57,9 @@ std::string bilevelScan(int width, int height, double pageW, double pageH)
 std::string colourScan(int width, int height, double pageW, double pageH)
 {
     auto paper = gfx::Context::createBitmap(gfx::Size{double(width), double(height)});
-    paper->setFillColor(gfx::Color(0.8, 0.1, 0.1, 1));
+    paper->setFillColor(gfx::Color{0.8, 0.1, 0.1, 1});
     paper->fillRect(gfx::Rect(0, 0, width, height / 2.0));
-    paper->setFillColor(gfx::Color(0.1, 0.1, 0.8, 1));
+    paper->setFillColor(gfx::Color{0.1, 0.1, 0.8, 1});
     paper->fillRect(gfx::Rect(0, height / 2.0, width, height / 2.0));
     auto jpeg = paper->makeImage().jpegData(0.85);
     return picturePdf(pageW, pageH,
@@ -74,7 +74,7 @@ std::string colourScan(int width, int height, double pageW, double pageH)
 std::string understatedJpegPdf()
 {
     auto small = gfx::Context::createBitmap(gfx::Size{64, 64});
-    small->setFillColor(gfx::Color(0.2, 0.4, 0.6, 1));
+    small->setFillColor(gfx::Color{0.2, 0.4, 0.6, 1});
     small->fillRect(gfx::Rect(0, 0, 64, 64));
     auto bytes = small->makeImage().jpegData(0.8);
     std::string jpeg(bytes.begin(), bytes.end());
@@ -216,8 +216,8 @@ TEST_F(ReaderLimitsTest, ScansAreDrawn)
         gfx::Color lower, top; // three fifths and a tenth down the page, across its middle
     } cases[] = {
         {"a3-600-bilevel.pdf", bilevelScan(7016, 9921, 842, 1191), gfx::Color::black(), gfx::Color::white()},
-        {"a4-300-colour.pdf", colourScan(2480, 3508, 595, 842), gfx::Color(0.1, 0.1, 0.8, 1),
-         gfx::Color(0.8, 0.1, 0.1, 1)},
+        {"a4-300-colour.pdf", colourScan(2480, 3508, 595, 842), gfx::Color{0.1, 0.1, 0.8, 1},
+         gfx::Color{0.8, 0.1, 0.1, 1}},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);

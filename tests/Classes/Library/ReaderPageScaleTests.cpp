@@ -23,12 +23,12 @@ gfx::Image photoLike(int width, int height)
 {
     auto ctx = gfx::Context::createBitmap(gfx::Size{double(width), double(height)});
     ctx->fillLinearGradient(gfx::Rect(0, 0, width, height), {0, 0}, {double(width), double(height)},
-                            {{0, gfx::Color(0.9, 0.4, 0.1, 1)}, {0.5, gfx::Color(0.2, 0.7, 0.3, 1)},
-                             {1, gfx::Color(0.1, 0.2, 0.8, 1)}});
+                            {{0, gfx::Color{0.9, 0.4, 0.1, 1}}, {0.5, gfx::Color{0.2, 0.7, 0.3, 1}},
+                             {1, gfx::Color{0.1, 0.2, 0.8, 1}}});
     std::mt19937 random(7);
     for (int i = 0; i < 60; ++i) {
         double x = random() % width, y = random() % height, r = 5 + random() % (width / 8);
-        ctx->setFillColor(gfx::Color((random() % 100) / 100.0, (random() % 100) / 100.0, (random() % 100) / 100.0, 1));
+        ctx->setFillColor(gfx::Color{(random() % 100) / 100.0, (random() % 100) / 100.0, (random() % 100) / 100.0, 1});
         ctx->fillEllipse(gfx::Rect(x - r, y - r, 2 * r, 2 * r));
     }
     ctx->setStrokeColor(gfx::Color::black());
@@ -56,7 +56,7 @@ void textLines(gfx::Context& ctx, double top)
     for (int line = 0; line < 9; ++line)
         ctx.drawText("Line " + std::to_string(line + 1) + " of the price list, set small to show each letter.",
                      gfx::Point{18, top + 36 + line * 14}, gfx::Font::systemFont(9 + line % 3),
-                     gfx::Color(0.1, 0.1, 0.3, 1));
+                     gfx::Color{0.1, 0.1, 0.3, 1});
 }
 
 std::string textPage()
@@ -69,12 +69,12 @@ std::string vectorPage()
     return cairoPdf([](gfx::Context& ctx) {
         ctx.setLineWidth(0.75);
         for (int i = 0; i < 14; ++i) {
-            ctx.setStrokeColor(gfx::Color(i / 14.0, 0.2, 1 - i / 14.0, 1));
+            ctx.setStrokeColor(gfx::Color{i / 14.0, 0.2, 1 - i / 14.0, 1});
             ctx.strokeLine({10, 10 + i * 14.5}, {290, 200 - i * 13.0});
         }
-        ctx.setFillColor(gfx::Color(0.8, 0.1, 0.1, 1));
+        ctx.setFillColor(gfx::Color{0.8, 0.1, 0.1, 1});
         ctx.fillEllipse(gfx::Rect(180, 30, 90, 60));
-        ctx.setFillColor(gfx::Color(0.1, 0.5, 0.1, 1));
+        ctx.setFillColor(gfx::Color{0.1, 0.5, 0.1, 1});
         ctx.beginPath();
         ctx.moveTo({30, 190});
         ctx.curveTo({60, 100}, {120, 240}, {150, 150});
@@ -92,16 +92,16 @@ std::string transparencyPage()
 {
     auto faded = gfx::Context::createBitmap(gfx::Size{400, 280});
     faded->fillLinearGradient(gfx::Rect(0, 0, 400, 280), {0, 0}, {400, 0},
-                              {{0, gfx::Color(0.1, 0.3, 0.9, 0)}, {1, gfx::Color(0.9, 0.2, 0.5, 0.9)}});
-    faded->setFillColor(gfx::Color(1, 1, 0, 0.6));
+                              {{0, gfx::Color{0.1, 0.3, 0.9, 0}}, {1, gfx::Color{0.9, 0.2, 0.5, 0.9}}});
+    faded->setFillColor(gfx::Color{1, 1, 0, 0.6});
     faded->fillEllipse(gfx::Rect(40, 40, 200, 200));
     gfx::Image overlay = faded->makeImage();
     return cairoPdf([&](gfx::Context& ctx) {
         ctx.fillLinearGradient(gfx::Rect(0, 0, kPageW, kPageH), {0, 0}, {0, kPageH},
-                               {{0, gfx::Color(1, 0.95, 0.8, 1)}, {1, gfx::Color(0.3, 0.6, 0.7, 1)}});
+                               {{0, gfx::Color{1, 0.95, 0.8, 1}}, {1, gfx::Color{0.3, 0.6, 0.7, 1}}});
         textLines(ctx, 20);
         ctx.drawImage(overlay, gfx::Rect(20, 15, 260, 190));
-        ctx.setFillColor(gfx::Color(0, 0.4, 0, 0.5));
+        ctx.setFillColor(gfx::Color{0, 0.4, 0, 0.5});
         ctx.fillRoundedRect(gfx::Rect(150, 100, 120, 90), 12);
     });
 }

@@ -187,8 +187,8 @@ TEST_F(PdfLayerTest, PicturePagesLandInPlaceOnEveryRotation)
 {
     // Quarters red, green / blue, yellow.
     auto quarters = gfx::Context::createBitmap(gfx::Size{200, 150});
-    const gfx::Color colours[] = {gfx::Color(1, 0, 0, 1), gfx::Color(0, 1, 0, 1), gfx::Color(0, 0, 1, 1),
-                                  gfx::Color(1, 1, 0, 1)};
+    const gfx::Color colours[] = {gfx::Color{1, 0, 0, 1}, gfx::Color{0, 1, 0, 1}, gfx::Color{0, 0, 1, 1},
+                                  gfx::Color{1, 1, 0, 1}};
     for (int q = 0; q < 4; ++q) {
         quarters->setFillColor(colours[q]);
         quarters->fillRect(gfx::Rect(q % 2 * 100, q / 2 * 75, 100, 75));

@@ -92,7 +92,7 @@ TEST_F(PageWorkersTest, PagesDrawAsInThisProcessAndOverALimitAreEndedAndReplaced
 
     pdffix::DocumentPlan plan;
     auto photo = gfx::Context::createBitmap(gfx::Size{300, 200});
-    photo->setFillColor(gfx::Color(0.2, 0.5, 0.8, 1));
+    photo->setFillColor(gfx::Color{0.2, 0.5, 0.8, 1});
     photo->fillRect(gfx::Rect(0, 0, 150, 200));
     auto jpeg = photo->makeImage().jpegData(0.9);
     plan.jpeg.assign(jpeg.begin(), jpeg.end());

@@ -113,7 +113,7 @@ TEST_F(OfficeViewTest, ConvertsOnceByVersionAndShowsThePagesStacked)
     EXPECT_GT(dark, 20);
     // Printed, the margins are paper, not the grey the pages stand on.
     gfx::Image printed = view->imageOfVisiblePart(1);
-    EXPECT_EQ(printed.size(), gfx::Size(1024, 704));
+    EXPECT_EQ(printed.size(), (gfx::Size{1024, 704}));
     EXPECT_GT(printed.colorAt(3, 3).g, 0.99);
     EXPECT_LT(shot.colorAt(3, 44 + 3).g, 0.6);
 

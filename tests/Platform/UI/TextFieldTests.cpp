@@ -257,8 +257,8 @@ TEST_F(TextFieldTest, BackgroundPictureIsStretchedUnderTheTextInPlaceOfTheBorder
     gfx::Image shot = window->snapshot();
     gfx::Rect box = field->frame();
     // The whole box, corners included (the rounded border would leave them white).
-    for (gfx::Point p : {gfx::Point(box.x() + 1, box.y() + 1), gfx::Point(box.maxX() - 2, box.maxY() - 2),
-                         gfx::Point(box.x() + 20, box.midY())}) {
+    for (gfx::Point p : {gfx::Point{box.x() + 1, box.y() + 1}, gfx::Point{box.maxX() - 2, box.maxY() - 2},
+                         gfx::Point{box.x() + 20, box.midY()}}) {
         gfx::Color c = pixel(shot, p.x, p.y);
         EXPECT_NEAR(c.g, 160 / 255.0, 0.02) << p.x << "," << p.y;
         EXPECT_NEAR(c.r, 30 / 255.0, 0.02);

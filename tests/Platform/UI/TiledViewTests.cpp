@@ -34,7 +34,7 @@ protected:
                 std::unique_lock lock(gateMutex);
                 gateOpen.wait(lock, [&] { return !gate; });
             }
-            context.setFillColor(gfx::Color(0, 0.5, 1, 1));
+            context.setFillColor(gfx::Color{0, 0.5, 1, 1});
             context.fillRect(rect);
         });
         holder->addSubview(tiled);

@@ -25,8 +25,10 @@ protected:
         if (HasFatalFailure())
             return;
         auto file = [](int id, std::string title, std::string name, std::string type, std::string date, int category = 0) {
-            auto f = libraryFile(id, std::move(title), std::move(name), std::move(type), category,
-                                 type + "/1.5 M", std::move(date));
+            // Made first: the arguments are evaluated in no set order, and the type is moved into one.
+            std::string info = type + "/1.5 M";
+            auto f = libraryFile(id, std::move(title), std::move(name), std::move(type), category, std::move(info),
+                                 std::move(date));
             f.cover_image = "cover" + std::to_string(id) + ".jpg";
             return f;
         };

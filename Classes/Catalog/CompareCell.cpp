@@ -15,7 +15,6 @@
 #include "Platform/UI/TapGestureRecognizer.h"
 #include "Platform/UI/TextView.h"
 
-#include <cfloat>
 #include <cstdio>
 
 namespace {
@@ -141,7 +140,7 @@ void CompareCell::setDiscountprice(const std::optional<std::string>& text)
     }
     m_disCountpriceLabel->setTextColor(kDiscount);
     gfx::Rect price = m_priceLabel->frame();
-    double w = gfx::sizeOfText(m_priceLabel->text(), m_priceLabel->font(), {FLT_MAX, 40}, gfx::LineBreakMode::WordWrap).width;
+    double w = gfx::sizeOfText(m_priceLabel->text(), m_priceLabel->font(), {1e6, 40}, gfx::LineBreakMode::WordWrap).width;
     w = std::min(w, price.width());
     m_disCountpriceLabel->setFrame({price.x() + w + 20, price.y(), price.width(), price.height()});
     m_disCountpriceLabel->setText(*text);

@@ -17,7 +17,6 @@
 #include "Platform/UI/NamedImage.h"
 #include "Platform/UI/TapGestureRecognizer.h"
 
-#include <cfloat>
 #include <mutex>
 
 namespace {
@@ -145,7 +144,7 @@ void DetailCell::setDiscountprice(const std::optional<std::string>& text)
         return;
     }
     const gfx::Font& font = m_priceContentLabel->font();
-    gfx::Size limit{FLT_MAX, 20};
+    gfx::Size limit{1e6, 20};
     const std::string& shown = m_priceContentLabel->text();
     double p = shown.empty() ? 0 : gfx::sizeOfText(shown, font, limit, gfx::LineBreakMode::WordWrap).width;
     double q = gfx::sizeOfText(*text, font, limit, gfx::LineBreakMode::WordWrap).width;

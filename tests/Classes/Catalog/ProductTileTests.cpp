@@ -13,7 +13,6 @@
 
 #include "tests/Support/HostilePictures.h"
 
-#include <cfloat>
 #include <fstream>
 #include <atomic>
 #include <condition_variable>
@@ -85,7 +84,7 @@ TEST_F(ProductTileTest, PicturesPricesDiscountsAndTheImageTap)
 
     // The discount sits beside the price while both texts fit 130 points, else below.
     const gfx::Font& font = discounted.priceContentLabel().font();
-    auto width = [&](const std::string& t) { return gfx::sizeOfText(t, font, {FLT_MAX, 20}, gfx::LineBreakMode::WordWrap).width; };
+    auto width = [&](const std::string& t) { return gfx::sizeOfText(t, font, {1e6, 20}, gfx::LineBreakMode::WordWrap).width; };
     int beside = 0, below = 0;
     for (auto [price, discount] : std::vector<std::pair<std::string, std::string>>{
              {"$100.00", "$80.00"}, {"$1,000,000.00", "$999,999.00"}, {"$12.50", "$9.99"}, {"$123,456.00", "$99,000.00"}}) {

@@ -1,6 +1,7 @@
 #include "ProgressTestSupport.h"
 
 #include "Network/BRFormDataRequest.h"
+#include "tests/Support/Sanitizers.h"
 
 #include <cstdio>
 #include <fcntl.h>
@@ -199,7 +200,7 @@ TEST_F(FormDataRequest, LargeFilePartIsStreamedFromDisk)
     EXPECT_EQ(form.request->responseString().value_or(""), "stored");
     EXPECT_GT(form.request->postLength(), uint64_t(100) << 20);
     EXPECT_EQ(form.request->totalBytesSent(), form.request->postLength());
-#ifndef __SANITIZE_ADDRESS__
+#ifndef BRIVANTA_TEST_ASAN
     // The address sanitizer's quarantine keeps freed buffers resident, so only plain builds
     // can show the body never sat in memory whole.
     EXPECT_LT(peak() - before, 32 * 1024) << "kB more at the peak";

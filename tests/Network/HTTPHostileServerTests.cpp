@@ -4,6 +4,7 @@
 
 #include "Network/BRDownloadCache.h"
 #include "Platform/Base/Paths.h"
+#include "tests/Support/Sanitizers.h"
 
 #include <chrono>
 #include <cstring>
@@ -34,7 +35,7 @@ void resetResidentPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 // The sanitizers keep freed memory in quarantine, so resident sizes say nothing there.
 constexpr bool kResidentSizeMeaningful =
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(BRIVANTA_TEST_ASAN) || defined(BRIVANTA_TEST_TSAN)
     false;
 #else
     true;

@@ -2,6 +2,7 @@
 
 #include "Platform/Base/Log.h"
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <vector>
@@ -14,6 +15,7 @@ struct Registered {
     BackgroundWork::Id id;
     std::string name;
     BackgroundWork::Stop stop;
+    BackgroundWork::Role role = BackgroundWork::Role::Own;
 };
 
 struct Registry {
@@ -38,14 +40,14 @@ void runStop(const std::string& name, const BackgroundWork::Stop& stop)
 
 } // namespace
 
-BackgroundWork::Id BackgroundWork::add(std::string name, Stop stop)
+BackgroundWork::Id BackgroundWork::add(std::string name, Stop stop, Role role)
 {
     Registry& r = registry();
     {
         std::lock_guard lock(r.mutex);
         if (!r.stopping) {
             Id id = ++r.lastId;
-            r.entries.push_back({id, std::move(name), std::move(stop)});
+            r.entries.push_back({id, std::move(name), std::move(stop), role});
             return id;
         }
     }
@@ -72,8 +74,11 @@ void BackgroundWork::stopAll()
             std::lock_guard lock(r.mutex);
             if (r.entries.empty())
                 return;
-            entry = std::move(r.entries.back());
-            r.entries.pop_back();
+            auto own = std::find_if(r.entries.rbegin(), r.entries.rend(),
+                                    [](const Registered& e) { return e.role == Role::Own; });
+            auto next = own != r.entries.rend() ? std::prev(own.base()) : std::prev(r.entries.end());
+            entry = std::move(*next);
+            r.entries.erase(next);
         }
         runStop(entry.name, entry.stop);
     }

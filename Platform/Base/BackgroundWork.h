@@ -15,11 +15,16 @@ public:
     // Stops the work and waits for it; answers how many pieces of work it dropped unfinished.
     using Stop = std::function<size_t()>;
 
+    // Work that others' work calls on (a pool of drawing processes) serves them.
+    enum class Role { Own, ServesOthers };
+
     // Registered after stopAll() has run, the work is stopped at once. Any thread.
-    static Id add(std::string name, Stop stop);
+    static Id add(std::string name, Stop stop, Role role = Role::Own);
     // The owner went first; nothing is stopped. Any thread.
     static void remove(Id id);
-    // Stops every registered worker, newest first, each once; logs the ones that dropped work.
+    // Stops every registered worker, newest first, each once, those that serve others last,
+    // so that their users drop what waits instead of seeing it fail; logs the ones that dropped
+    // work.
     // From the main thread; later calls do nothing.
     static void stopAll();
     // True once stopAll() has begun: long waits (a running converter) end early.

@@ -233,7 +233,8 @@ PageWorkers& PageWorkers::shared()
     // Never destroyed: drawing threads reach it until the application's last stop step.
     static PageWorkers* workers = [] {
         auto* made = new PageWorkers();
-        base::BackgroundWork::add("page workers", [made] { return made->shutDown(); });
+        base::BackgroundWork::add("page workers", [made] { return made->shutDown(); },
+                                  base::BackgroundWork::Role::ServesOthers);
         return made;
     }();
     return *workers;

@@ -22,10 +22,12 @@ protected:
 
 // Stops run once each, newest first; an owner that went first is not stopped; work registered
 // after the end is stopped at once.
-TEST_F(BackgroundWorkTest, StopsEveryWorkerOnceNewestFirst)
+TEST_F(BackgroundWorkTest, StopsEveryWorkerOnceNewestFirstAndThoseServingOthersLast)
 {
     std::vector<std::string> order;
     BackgroundWork::add("first", [&] { order.push_back("first"); return size_t(0); });
+    // A pool made on first use, after some of its users registered.
+    BackgroundWork::add("pool", [&] { order.push_back("pool"); return size_t(1); }, BackgroundWork::Role::ServesOthers);
     auto gone = BackgroundWork::add("gone", [&] { order.push_back("gone"); return size_t(0); });
     BackgroundWork::add("second", [&] { order.push_back("second"); return size_t(2); });
     BackgroundWork::remove(gone);
@@ -34,7 +36,7 @@ TEST_F(BackgroundWorkTest, StopsEveryWorkerOnceNewestFirst)
     BackgroundWork::stopAll();
     EXPECT_TRUE(BackgroundWork::isStopping());
     BackgroundWork::add("late", [&] { order.push_back("late"); return size_t(0); });
-    EXPECT_EQ(order, (std::vector<std::string>{"second", "first", "late"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"second", "first", "pool", "late"}));
 }
 
 // A queue shut down lets its running operation end, drops what waits, takes nothing more and

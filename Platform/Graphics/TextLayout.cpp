@@ -349,7 +349,9 @@ void TextLayout::setUp(cairo_t* cr, std::string_view text, const Font& font, Pan
         pango_layout_set_attributes(layout, attributes);
 
     // One clipped line is cut at the edge rather than wrapped.
-    m_unwrapped = options.width < 0 || (options.mode == LineBreakMode::Clip && options.maxLines == 1);
+    // So is a width past what Pango's units can hold (an "unlimited" FLT_MAX), as unbounded.
+    m_unwrapped = options.width < 0 || !(options.width * PANGO_SCALE < INT_MAX)
+                  || (options.mode == LineBreakMode::Clip && options.maxLines == 1);
     if (!m_unwrapped) {
         pango_layout_set_width(layout, static_cast<int>(options.width * PANGO_SCALE));
         pango_layout_set_wrap(layout, options.mode == LineBreakMode::CharWrap ? PANGO_WRAP_CHAR

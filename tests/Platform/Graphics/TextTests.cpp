@@ -12,6 +12,7 @@
 #include <unicode/utext.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <set>
 #include <string>
@@ -134,6 +135,9 @@ TEST(Text, WrapsToTheWidthAndKeepsTheLinesThatFit)
     EXPECT_NEAR(sizeOfText(kLong, font, {120, line * 2.5}, LineBreakMode::WordWrap).height, 2 * line, 1);
     // A rect shorter than a line still shows one.
     EXPECT_NEAR(sizeOfText(kLong, font, {120, 3}, LineBreakMode::WordWrap).height, line, 1);
+    // Widths past what the layout's units hold mean no limit, not an overflow.
+    for (double unlimited : {double(FLT_MAX), 3e6, HUGE_VAL})
+        EXPECT_EQ(sizeOfText(kLong, font, {unlimited, 1000}, LineBreakMode::WordWrap), single) << unlimited;
 
     // Words that do not fit are broken inside only by character wrapping.
     std::string words = "aaaa bbbbbbbbbbbbbbbbbbbbbbbbbbbbbb";

@@ -2,6 +2,7 @@
 
 #include "Platform/Base/Log.h"
 #include "Platform/Graphics/DecodeBudget.h"
+#include "Platform/Graphics/Resample.h"
 
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
@@ -118,26 +119,6 @@ SurfaceRef decodeWhole(std::span<const uint8_t> bytes)
         return {};
     }
     return surfaceOverRgba(rgba, width, height);
-}
-
-// The surface resampled to width x height (a good filter, edges padded).
-SurfaceRef resampledSurface(cairo_surface_t* source, int width, int height)
-{
-    SurfaceRef surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
-    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
-        return {};
-    CairoContextRef cr(cairo_create(surface.get()));
-    cairo_scale(cr.get(), static_cast<double>(width) / cairo_image_surface_get_width(source),
-                static_cast<double>(height) / cairo_image_surface_get_height(source));
-    cairo_set_source_surface(cr.get(), source, 0, 0);
-    cairo_pattern_set_extend(cairo_get_source(cr.get()), CAIRO_EXTEND_PAD);
-    cairo_pattern_set_filter(cairo_get_source(cr.get()), CAIRO_FILTER_GOOD);
-    cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
-    cairo_paint(cr.get());
-    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
-        return {};
-    cairo_surface_flush(surface.get());
-    return surface;
 }
 
 // --- JPEG at a reduced scale -----------------------------------------------------------------

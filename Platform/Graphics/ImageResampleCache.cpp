@@ -1,6 +1,7 @@
 // The resample cache behind Image::resampled: one list in recency order for all pictures, and
 // on each source surface a token listing its copies, so a picture's copies leave with it.
 #include "Platform/Graphics/Image.h"
+#include "Platform/Graphics/Resample.h"
 
 #include <algorithm>
 #include <atomic>
@@ -83,26 +84,6 @@ cairo_filter_t cairoFilter(Image::Filter filter)
     return CAIRO_FILTER_GOOD;
 }
 
-SurfaceRef resample(cairo_surface_t* source, int width, int height, Image::Filter filter)
-{
-    SurfaceRef surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
-    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
-        return {};
-    CairoContextRef cr(cairo_create(surface.get()));
-    cairo_scale(cr.get(), static_cast<double>(width) / cairo_image_surface_get_width(source),
-                static_cast<double>(height) / cairo_image_surface_get_height(source));
-    cairo_set_source_surface(cr.get(), source, 0, 0);
-    // Pad so the edges sample the picture itself, not transparent surroundings.
-    cairo_pattern_set_extend(cairo_get_source(cr.get()), CAIRO_EXTEND_PAD);
-    cairo_pattern_set_filter(cairo_get_source(cr.get()), cairoFilter(filter));
-    cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
-    cairo_paint(cr.get());
-    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
-        return {};
-    cairo_surface_flush(surface.get());
-    return surface;
-}
-
 } // namespace
 
 SurfaceRef Image::resampled(int width, int height, Filter filter) const
@@ -122,7 +103,7 @@ SurfaceRef Image::resampled(int width, int height, Filter filter) const
             }
         }
     }
-    SurfaceRef surface = resample(source, width, height, filter);
+    SurfaceRef surface = resampledSurface(source, width, height, cairoFilter(filter));
     if (!surface)
         return {};
     c.resamples.fetch_add(1, std::memory_order_relaxed);

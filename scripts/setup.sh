@@ -14,6 +14,7 @@ packages=(
   xvfb xauth xclip nginx-light locales iproute2 xdg-utils cups-client
   openssl duktape-dev libpsl-dev publicsuffix tinyproxy microsocks curl
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  gstreamer1.0-plugins-bad  # as desktops have it: the player must judge clips the same with its parsers
   gstreamer1.0-libav gstreamer1.0-tools
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui
   poppler-utils qpdf zip unzip pigz gzip python3 python3-pil imagemagick unicode-data

@@ -63,9 +63,25 @@ struct PlayerPipeline {
     GstElement* playbin = nullptr;
     std::weak_ptr<Player> owner;
     std::atomic<bool> prerolled{false};
-    // Frames handed over and the first and latest of their times, read at the end of stream.
-    std::atomic<uint64_t> samples{0};
-    std::atomic<uint64_t> firstTime{GST_CLOCK_TIME_NONE}, lastTime{GST_CLOCK_TIME_NONE};
+    // The frames that really arrived since the start or the last seek, read at the end of
+    // stream: how many, the first and latest of their times, and where the latest one ends.
+    struct Times {
+        uint64_t samples = 0;
+        GstClockTime first = GST_CLOCK_TIME_NONE, last = GST_CLOCK_TIME_NONE, end = GST_CLOCK_TIME_NONE;
+    };
+    mutable std::mutex timesMutex;
+    Times times;
+
+    Times arrived() const
+    {
+        std::lock_guard lock(timesMutex);
+        return times;
+    }
+    void restartTimes()
+    {
+        std::lock_guard lock(timesMutex);
+        times = Times{};
+    }
 
     ~PlayerPipeline()
     {
@@ -103,9 +119,14 @@ struct PlayerPipeline {
         GstVideoInfo info;
         GstBuffer* buffer = gst_sample_get_buffer(sample);
         if (buffer && GST_BUFFER_PTS_IS_VALID(buffer)) {
-            if (samples++ == 0)
-                firstTime = GST_BUFFER_PTS(buffer);
-            lastTime = GST_BUFFER_PTS(buffer);
+            GstClockTime at = GST_BUFFER_PTS(buffer);
+            GstClockTime ends = at + (GST_BUFFER_DURATION_IS_VALID(buffer) ? GST_BUFFER_DURATION(buffer) : 0);
+            std::lock_guard lock(timesMutex);
+            if (times.samples++ == 0)
+                times.first = at;
+            times.last = at;
+            if (times.end == GST_CLOCK_TIME_NONE || ends > times.end)
+                times.end = ends;
         }
         GstMapInfo map;
         if (player && gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) &&
@@ -298,6 +319,9 @@ void Player::seek(double seconds)
                             gint64(seconds * double(GST_SECOND)));
     m_ended = false;
     m_lastPosition = seconds;
+    // The flush above has ended every frame from before the seek.
+    m_pipeline->restartTimes();
+    m_seekedTo = seconds;
     // A clip stopped at its end waits at the new place rather than starting over.
     if (m_state == State::Stopped)
         m_state = State::Paused;
@@ -352,6 +376,8 @@ void Player::handleMessage(void* raw)
     if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
         ++m_endOfStreams;
         if (m_repeats && m_state == State::Playing) {
+            m_pipeline->restartTimes();
+            m_seekedTo = 0;
             gst_element_seek_simple(m_pipeline->playbin, GST_FORMAT_TIME,
                                     GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0);
         } else {
@@ -380,16 +406,32 @@ void Player::handleMessage(void* raw)
 
 bool Player::endedEarly() const
 {
-    gint64 at = 0;
-    double reached = m_lastPosition;
-    if (gst_element_query_position(m_pipeline->playbin, GST_FORMAT_TIME, &at) && at >= 0)
-        reached = std::max(reached, double(at) / double(GST_SECOND));
-    // Several frames and no time between them: the file's times are broken, not its picture.
-    if (m_pipeline->samples >= 3 && m_pipeline->lastTime == m_pipeline->firstTime)
+    // Judged by the frames that arrived, not by the position the demuxer reports: after a
+    // seek into a cut file some demuxers answer with the stated length though nothing came.
+    PlayerPipeline::Times times = m_pipeline->arrived();
+    constexpr double kSecond = double(GST_SECOND);
+    // Several frames closer together than any real clip's: the file's times are broken, not
+    // its picture (whichever parser stamped them, they play in a blink).
+    if (times.samples >= 3 && double(times.last - times.first) < double(times.samples - 1) * kSecond / 300)
         return true;
     std::optional<double> length = duration();
     if (!length)
         return false;
+    double reached;
+    if (m_problem == Problem::SoundOnly) {
+        gint64 at = 0;
+        reached = m_lastPosition;
+        if (gst_element_query_position(m_pipeline->playbin, GST_FORMAT_TIME, &at) && at >= 0)
+            reached = std::max(reached, double(at) / kSecond);
+    } else if (times.samples == 0) {
+        // No picture since the start or the seek: the clip holds nothing past that point.
+        reached = m_seekedTo;
+    } else {
+        double last = double(times.last) / kSecond, ends = double(times.end) / kSecond;
+        // A frame without a duration lasts as long as the gap before it.
+        double step = times.samples > 1 ? double(times.last - times.first) / kSecond / double(times.samples - 1) : 0;
+        reached = std::max(ends, last + step);
+    }
     // Containers round their lengths; a cut file falls short by far more.
     return reached + std::max(0.5, *length * 0.05) < *length;
 }

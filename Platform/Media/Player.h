@@ -79,6 +79,7 @@ private:
     bool m_repeats = false;
     bool m_ended = false;
     double m_lastPosition = 0;
+    double m_seekedTo = 0; // where the latest seek asked to go
     mutable std::optional<double> m_duration;
     int m_endOfStreams = 0;
     std::atomic<uint64_t> m_framesDrawn{0};

@@ -72,7 +72,7 @@ if [ "${BRIVANTA_SKIP_SANITIZE:-0}" != 1 ]; then
   # A few seconds of libFuzzer on each fuzz target where clang is installed, in a small build
   # of its own; new inputs go to a scratch folder, the saved seeds stay as they are (fuzz/README).
   if command -v clang++ >/dev/null && command -v clang >/dev/null; then
-    CC=clang CXX=clang++ cmake -S fuzz -B build-fuzz -G Ninja >/dev/null
+    CC=clang CXX=clang++ cmake -S fuzz -B build-fuzz -G Ninja -DBRIVANTA_WERROR="$werror" >/dev/null
     cmake --build build-fuzz -j "$jobs"
     for target in json gzip zip http; do
       rm -rf "build-fuzz/work/$target" && mkdir -p "build-fuzz/work/$target"

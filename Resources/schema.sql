@@ -1,5 +1,5 @@
 -- Template of the per-client database brivanta_lite.sqlite.
--- Marks: [key] = key or index the Parts leave to the template (inferred);
+-- Marks: [key] = key or index of the template's own, which no model names;
 --        [upg] = column or table that an upgrade step adds when missing
 --                (drop these lines to get the legacy fixture for upgrade tests).
 -- Dates in Date columns are REAL seconds since 1970; order dates are TEXT "MM/dd/yyyy HH:mm:ss".
@@ -170,7 +170,7 @@ CREATE TABLE brivanta_update (
 );
 create table if not exists brivanta_product_related_file(id INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL,file_id INTEGER NOT NULL,product_sku varchar, product_id integer);  -- [upg]
 create table if not exists brivanta_login_user(indexId INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL,useName VARCHAR(20) NOT NULL UNIQUE,password VARCHAR(64) NOT NULL,clientId VARCHAR(20) NOT NULL,deviceId VARCHAR(20) NOT NULL,lastLoginTime VARCHAR(15), email VARCHAR(20), companyName VARCHAR(20), companyLink VARCHAR(50));  -- [upg]
--- brivanta_library_favorite is made by the first library-favourite save, as the Part says.
+-- brivanta_library_favorite is made by the first library-favourite save, not by the template.
 
 CREATE TABLE brivanta_quote_order (
   order_id INTEGER PRIMARY KEY NOT NULL,  -- [key] negative = local, positive = server

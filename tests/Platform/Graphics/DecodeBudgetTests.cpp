@@ -156,8 +156,9 @@ TEST(DecodeBudget, DecodesWaitForRoomAndTogetherStayWithinIt)
             results[i] = cases[i].decode();
             ++finished;
         });
-    // All six are parked inside the budget, so none can have decoded.
-    ASSERT_TRUE(waitUntil([&] { return budget.waiting() == cases.size(); })) << budget.waiting();
+    // All six are parked inside the budget, so none can have decoded. A failure here still
+    // lets them go and joins them, so it is reported rather than ending the test program.
+    EXPECT_TRUE(waitUntil([&] { return budget.waiting() == cases.size(); })) << budget.waiting();
     EXPECT_EQ(finished.load(), 0);
     blocker.reset();
     for (auto& t : threads)

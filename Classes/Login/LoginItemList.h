@@ -2,7 +2,7 @@
 #include "Platform/Base/NotificationCenter.h"
 #include "Platform/Base/Value.h"
 #include "Platform/UI/ScrollView.h"
-#include "Protocol/LoginItem.h"
+#include "Classes/Login/LoginItem.h"
 
 #include <memory>
 #include <vector>

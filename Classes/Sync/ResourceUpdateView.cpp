@@ -6,7 +6,7 @@
 #include "Platform/UI/Animation.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/Label.h"
-#include "Protocol/SyncInfoItem.h"
+#include "Classes/Sync/SyncInfoItem.h"
 
 #include <cstdio>
 

@@ -13,7 +13,7 @@
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/Label.h"
 #include "Protocol/LoginMode.h"
-#include "Protocol/SyncInfoItem.h"
+#include "Classes/Sync/SyncInfoItem.h"
 
 #include <cstdio>
 

@@ -55,7 +55,7 @@ void enterBareNamespace()
         refuse(std::string("identity maps: ") + std::strerror(errno));
 }
 
-void run(const std::string& command)
+void runInNamespace(const std::string& command)
 {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
@@ -77,18 +77,18 @@ void checkInsideNamespace()
 
     if (std::system("ip link add name brv0 type veth peer name brv1") != 0)
         refuse("could not add a veth pair (is iproute2 installed, is veth available?)");
-    run("ip link set brv0 up && ip link set brv1 up && ip addr add 10.77.0.1/24 dev brv0"
+    runInNamespace("ip link set brv0 up && ip link set brv1 up && ip addr add 10.77.0.1/24 dev brv0"
         " && ip route add default via 10.77.0.2 dev brv0");
     ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return !seen.empty() && seen.back() == 2; }, 10))
         << "reports: " << seen.size();
     EXPECT_EQ(monitor->currentReachabilityStatus(), ReachableViaWiFi);
 
     // The default route moves to a modem link.
-    run("ip link add name wwan0 type veth peer name brv2 && ip link set wwan0 up && ip link set brv2 up"
+    runInNamespace("ip link add name wwan0 type veth peer name brv2 && ip link set wwan0 up && ip link set brv2 up"
         " && ip addr add 10.78.0.1/24 dev wwan0 && ip route replace default via 10.78.0.2 dev wwan0");
     ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return seen.back() == 1; }, 10));
 
-    run("ip route del default");
+    runInNamespace("ip route del default");
     ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return seen.back() == 0; }, 10));
     monitor->stopNotifier();
 }

@@ -12,7 +12,7 @@
 #include "Platform/UI/Window.h"
 #include "Protocol/RequestLogin.h"
 #include "Classes/Sync/ResourceUpdateView.h"
-#include "Protocol/SyncInfoItem.h"
+#include "Classes/Sync/SyncInfoItem.h"
 #include "Protocol/SyncModel.h"
 #include "Classes/Sync/SyncViewController.h"
 #include "tests/Protocol/ProtocolTestSupport.h"

@@ -1,4 +1,4 @@
-#include "AppTestSupport.h"
+#include "tests/App/AppTestSupport.h"
 #include "Protocol/LoginMode.h"
 #include "Protocol/NetworkModel.h"
 

@@ -1,4 +1,4 @@
-#include "AppWindowTestSupport.h"
+#include "tests/App/AppWindowTestSupport.h"
 
 #include "Common/MessageBox.h"
 #include "Platform/UI/ActivityIndicator.h"

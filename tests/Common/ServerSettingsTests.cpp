@@ -1,4 +1,4 @@
-#include "AppTestSupport.h"
+#include "tests/App/AppTestSupport.h"
 #include "Common/PublicFunction.h"
 #include "Platform/Base/PropertyList.h"
 #include "Protocol/LoginMode.h"

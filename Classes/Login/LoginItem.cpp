@@ -1,4 +1,4 @@
-#include "Protocol/LoginItem.h"
+#include "Classes/Login/LoginItem.h"
 
 #include "Common/Language.h"
 #include "Common/PublicFunction.h"

@@ -1,7 +1,7 @@
 // The sync tab through the window: taps by hit testing, texts read from the view tree, the
 // engine's reports delivered to whatever the engine holds as its delegate.
-#include "MainScreenTestSupport.h"
-#include "ScreenCheckSupport.h"
+#include "tests/App/MainScreenTestSupport.h"
+#include "tests/App/ScreenCheckSupport.h"
 
 #include "Common/Language.h"
 #include "Common/LanguageManager.h"
@@ -10,7 +10,7 @@
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/ProgressView.h"
 #include "Classes/Sync/ResourceUpdateView.h"
-#include "Protocol/SyncInfoItem.h"
+#include "Classes/Sync/SyncInfoItem.h"
 #include "Classes/Sync/SyncViewController.h"
 
 namespace {

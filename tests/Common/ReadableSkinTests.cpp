@@ -1,4 +1,4 @@
-#include "MainScreenTestSupport.h"
+#include "tests/App/MainScreenTestSupport.h"
 
 #include "Common/SkinManager.h"
 #include "Platform/Base/Log.h"

@@ -1,4 +1,4 @@
-#include "AppWindowTestSupport.h"
+#include "tests/App/AppWindowTestSupport.h"
 
 #include "Common/AlphaInputValidator.h"
 #include "Common/AutoInputTextField.h"

@@ -1,4 +1,4 @@
-#include "SkinTestSupport.h"
+#include "tests/App/SkinTestSupport.h"
 
 namespace fs = std::filesystem;
 using skintest::SkinTest;

@@ -1,4 +1,4 @@
-#include "Protocol/SyncInfoItem.h"
+#include "Classes/Sync/SyncInfoItem.h"
 
 #include "Common/Language.h"
 #include "Platform/UI/Label.h"

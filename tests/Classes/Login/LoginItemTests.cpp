@@ -1,6 +1,6 @@
 // One shortcut tile on a headless window: its looks, its delete badge and the confirmation
 // the badge asks for, in English and Chinese.
-#include "Protocol/LoginItem.h"
+#include "Classes/Login/LoginItem.h"
 
 #include "tests/App/AppWindowTestSupport.h"
 

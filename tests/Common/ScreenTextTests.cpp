@@ -1,8 +1,8 @@
 // Every main screen as a person reads it: at the longest texts of the large fixture, each
 // label's text fits or ends in an ellipsis and no two overlap; in each language, no text of
 // the other one shows.
-#include "MainScreenTestSupport.h"
-#include "ScreenCheckSupport.h"
+#include "tests/App/MainScreenTestSupport.h"
+#include "tests/App/ScreenCheckSupport.h"
 
 #include "Common/SkinManager.h"
 #include "Database/SQLite/BRDatabase.h"

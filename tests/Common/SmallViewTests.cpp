@@ -1,4 +1,4 @@
-#include "AppWindowTestSupport.h"
+#include "tests/App/AppWindowTestSupport.h"
 
 #include "Common/BadgeButton.h"
 #include "Common/FreeDismissAlertView.h"

@@ -1,4 +1,5 @@
 #pragma once
+#include "Common/AppSession.h"
 #include "Platform/Base/NotificationCenter.h"
 #include "Platform/UI/AlertView.h"
 #include "Platform/UI/Application.h"
@@ -21,13 +22,12 @@ class CheckAppVersionRst;
 // The application delegate and the holder of the application-wide state.
 class BrivantaAppDelegate : public ui::ApplicationDelegate,
                             public ui::AlertViewDelegate,
+                            public AppSession,
                             public std::enable_shared_from_this<BrivantaAppDelegate> {
 public:
     // The host the reachability monitor watches, and where error reports go.
     static constexpr const char* kWatchedHostName = "www.example.com";
     static constexpr const char* kSupportAddress = "support@brivanta.app";
-    // Where a demo user signs up for an account of their own.
-    static constexpr const char* kRegistrationPageAddress = "https://www.brivanta.app/signup";
 
     enum AlertTag { LockedAlert = 8000, OptionalUpdateAlert = 8001, SuggestedUpdateAlert = 8002, MandatoryUpdateAlert = 8003 };
 
@@ -46,18 +46,18 @@ public:
     void showViewOnRoot(const std::shared_ptr<ui::View>& view);
 
     // The main tab bar becomes the root, unless it already is.
-    void showMainController();
+    void showMainController() override;
     // The sync tab, then startSync a moment later, once its screen is up.
     void showSyncController();
     void startSync();
     // Logout: every per-login service is released and a new welcome screen is the root.
-    void showLoginPage();
+    void showLoginPage() override;
     // Told after each release step of the logout, by name (tests follow the order).
     void setLogoutStepObserver(std::function<void(std::string_view)> observer) { m_logoutStepObserver = std::move(observer); }
     // Records the status; "11411" and "207" with a message are shown, and answering them
     // leads back to the login screen.
-    void logoutWithLockedUserMessage(const std::string& status, const std::optional<std::string>& message);
-    void CheckAppVersionReturn(const CheckAppVersionRst& result);
+    void logoutWithLockedUserMessage(const std::string& status, const std::optional<std::string>& message) override;
+    void CheckAppVersionReturn(const CheckAppVersionRst& result) override;
     void alertViewClickedButtonAtIndex(ui::AlertView& alert, int index) override;
 
     // Tells the user that no program could open the address, and shows it so that it can be
@@ -68,11 +68,11 @@ public:
     static std::string exceptionLogLine(const std::string& name, const std::string& reason, const std::string& stack);
     static std::string exceptionMailURL(const std::string& name, const std::string& reason, const std::string& stack);
 
-    std::shared_ptr<ui::Window> window() const { return m_window; }
+    std::shared_ptr<ui::Window> window() const override { return m_window; }
     void setWindow(std::shared_ptr<ui::Window> window) { m_window = std::move(window); }
     std::shared_ptr<UITabBarControllerExt> tabBarController() const { return m_tabBarController; }
     void setTabBarController(std::shared_ptr<UITabBarControllerExt> controller) { m_tabBarController = std::move(controller); }
-    const std::string& currentVersion() const { return m_currentVersion; }
+    const std::string& currentVersion() const override { return m_currentVersion; }
     void setCurrentVersion(const std::string& version) { m_currentVersion = version; }
     const std::string& deviceStatus() const { return m_deviceStatus; }
     void setDeviceStatus(const std::string& status) { m_deviceStatus = status; }
@@ -81,7 +81,7 @@ public:
     bool isDisplayFiveColum() const { return m_isDisplayFiveColum; }
     void setIsDisplayFiveColum(bool on) { m_isDisplayFiveColum = on; }
     bool isFileDisPlayTwoColumn() const { return m_isFileDisPlayTwoColumn; }
-    void setIsFileDisPlayTwoColumn(bool on) { m_isFileDisPlayTwoColumn = on; }
+    void setIsFileDisPlayTwoColumn(bool on) override { m_isFileDisPlayTwoColumn = on; }
     bool EditStatus() const { return m_editStatus; }
     void setEditStatus(bool on) { m_editStatus = on; }
     std::shared_ptr<Reachability> hostReach() const { return m_hostReach; }

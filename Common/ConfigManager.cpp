@@ -1,6 +1,6 @@
 #include "Common/ConfigManager.h"
 
-#include "App/BrivantaAppDelegate.h"
+#include "Common/AppSession.h"
 #include "Common/BoolText.h"
 #include "Database/DataAccessManager.h"
 #include "Database/SQLite/BRDatabase.h"
@@ -45,7 +45,7 @@ void ConfigManager::freeInstance()
 
 ConfigManager::ConfigManager()
 {
-    if (auto app = BrivantaAppDelegate::sharedAppDelegate())
+    if (auto app = AppSession::shared())
         app->setIsFileDisPlayTwoColumn(false);
 }
 

@@ -1,6 +1,6 @@
 #include "Protocol/CommandParameters.h"
 
-#include "App/BrivantaAppDelegate.h"
+#include "Common/AppSession.h"
 #include "Platform/Base/Bundle.h"
 #include "Protocol/LoginMode.h"
 #include "Protocol/ServerCommands.h"
@@ -11,7 +11,7 @@ namespace commandparameters {
 
 std::string currentVersion()
 {
-    if (auto app = BrivantaAppDelegate::sharedAppDelegate(); app && !app->currentVersion().empty())
+    if (auto app = AppSession::shared(); app && !app->currentVersion().empty())
         return app->currentVersion();
     return base::Bundle::shortVersion();
 }

@@ -1,6 +1,6 @@
 #include "Protocol/LoginMode.h"
 
-#include "App/BrivantaAppDelegate.h"
+#include "Common/AppSession.h"
 #include "Common/ConfigManager.h"
 #include "Common/Language.h"
 #include "Common/MessageBox.h"
@@ -89,14 +89,14 @@ void afterDelay(const std::shared_ptr<LoginMode>& self, double seconds, void (Lo
 
 std::string currentVersion()
 {
-    if (auto app = BrivantaAppDelegate::sharedAppDelegate(); app && !app->currentVersion().empty())
+    if (auto app = AppSession::shared(); app && !app->currentVersion().empty())
         return app->currentVersion();
     return base::Bundle::shortVersion();
 }
 
 bool welcomeScreenIsRoot()
 {
-    auto app = BrivantaAppDelegate::sharedAppDelegate();
+    auto app = AppSession::shared();
     if (!app || !app->window())
         return false;
     return std::dynamic_pointer_cast<WeclomeViewController>(app->window()->rootViewController()) != nullptr;
@@ -602,7 +602,7 @@ void LoginMode::alertViewClickedButtonAtIndex(ui::AlertView& alert, int index)
 {
     if (alert.tag() != kStayOfflineAlertTag || index != 1)
         return;
-    if (auto app = BrivantaAppDelegate::sharedAppDelegate())
+    if (auto app = AppSession::shared())
         app->showLoginPage();
 }
 
@@ -797,11 +797,11 @@ int LoginMode::ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& result)
         runtimeConfigAnswer(*result);
         break;
     case kCmdCheckDeviceStatus:
-        if (auto app = BrivantaAppDelegate::sharedAppDelegate())
+        if (auto app = AppSession::shared())
             app->logoutWithLockedUserMessage(result->status, result->message);
         break;
     case kCmdCheckVersion:
-        if (auto app = BrivantaAppDelegate::sharedAppDelegate()) {
+        if (auto app = AppSession::shared()) {
             if (auto version = std::dynamic_pointer_cast<CheckAppVersionRst>(result))
                 app->CheckAppVersionReturn(*version);
         }

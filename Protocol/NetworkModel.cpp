@@ -1,6 +1,6 @@
 #include "Protocol/NetworkModel.h"
 
-#include "App/BrivantaAppDelegate.h"
+#include "Common/AppSession.h"
 #include "Common/Language.h"
 #include "Network/BRJSON.h"
 #include "Platform/Base/Log.h"
@@ -210,7 +210,7 @@ int NetworkModel::ReciveHttpRespond(const std::shared_ptr<RequestInfoBase>& info
     }
 
     if (result && result->status == kStatusLocked) {
-        if (auto app = BrivantaAppDelegate::sharedAppDelegate())
+        if (auto app = AppSession::shared())
             app->logoutWithLockedUserMessage(result->status, result->message);
         // The requester still hears the end of its command: a wait box or a busy sync ends.
     }

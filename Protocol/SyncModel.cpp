@@ -1,6 +1,6 @@
 #include "Protocol/SyncModel.h"
 
-#include "App/BrivantaAppDelegate.h"
+#include "Common/AppSession.h"
 #include "Classes/Customer/CustomerDataModel.h"
 #include "Common/ConfigManager.h"
 #include "Common/Language.h"
@@ -197,7 +197,7 @@ void SyncModel::receive(const std::shared_ptr<NetBaseRst>& result, int generatio
     if (!result || generation != m_generation)
         return;
     if (result->status == kLockedStatus) {
-        if (auto app = BrivantaAppDelegate::sharedAppDelegate())
+        if (auto app = AppSession::shared())
             app->logoutWithLockedUserMessage(result->status, result->message);
         return;
     }

@@ -32,7 +32,7 @@ FLOORS = [
     *[(f"Common/{name}.", 15) for name in (
         "Language", "LanguageManager", "ConfigManager", "ConfigDelegate", "PublicFunction",
         "PublicFunctionDevice", "PublicFunctionFiles", "PublicFunctionLook", "IdentifierAddition",
-        "MD5Addition", "SharedUDID", "BoolText")],
+        "MD5Addition", "SharedUDID", "BoolText", "AppSession")],
     ("Database/", 20),
     ("Protocol/", 30),
     ("Common/", 40), ("Widgets/", 40),

@@ -1,6 +1,6 @@
 #include "Classes/Customer/CustomerDataModel.h"
 
-#include "App/BrivantaAppDelegate.h"
+#include "Common/AppSession.h"
 #include "Common/ConfigManager.h"
 #include "Common/Language.h"
 #include "Common/MessageBox.h"
@@ -436,7 +436,7 @@ int CustomerDataModel::ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& 
     if (!resume)
         MessageBox::sharedInstance()->EndBlockWait();
     if (result->status == kStatusUserLocked) {
-        if (auto app = BrivantaAppDelegate::sharedAppDelegate())
+        if (auto app = AppSession::shared())
             app->logoutWithLockedUserMessage(result->status, result->message);
         return 0;
     }
@@ -532,7 +532,7 @@ void CustomerDataModel::alertViewClickedButtonAtIndex(ui::AlertView& alert, int 
 {
     if (alert.tag() != kLoginBrokenAlertTag || index != alert.firstOtherButtonIndex())
         return;
-    if (auto app = BrivantaAppDelegate::sharedAppDelegate())
+    if (auto app = AppSession::shared())
         app->showLoginPage();
 }
 

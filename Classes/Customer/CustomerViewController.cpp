@@ -1,6 +1,6 @@
 #include "Classes/Customer/CustomerViewController.h"
 
-#include "App/BrivantaAppDelegate.h"
+#include "Common/AppSession.h"
 #include "Classes/Order/QuoteOrderStore.h"
 #include "Common/ConfigManager.h"
 #include "Common/Language.h"
@@ -500,7 +500,7 @@ void CustomerViewController::alertViewClickedButtonAtIndex(ui::AlertView& alert,
 {
     if (alert.tag() == kDemoAlertTag) {
         if (index == 1)
-            ui::Application::shared().openURL(BrivantaAppDelegate::kRegistrationPageAddress);
+            ui::Application::shared().openURL(AppSession::kRegistrationPageAddress);
         return;
     }
     if (alert.tag() != kSubmitAlertTag)

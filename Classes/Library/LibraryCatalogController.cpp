@@ -1,6 +1,6 @@
 #include "Classes/Library/LibraryCatalogController.h"
 
-#include "App/BrivantaAppDelegate.h"
+#include "Common/AppSession.h"
 #include "Classes/Library/LibraryCatalogCell.h"
 #include "Classes/Library/LibraryDetailController.h"
 #include "Classes/Library/LibraryFileState.h"
@@ -132,7 +132,7 @@ void LibraryCatalogController::viewWillAppear(bool animated)
     m_counts.reset();
     flag->second = "NO";
     if (config->leftPanelType() == std::optional<std::string>("normal")) {
-        if (auto app = BrivantaAppDelegate::sharedAppDelegate())
+        if (auto app = AppSession::shared())
             app->setIsFileDisPlayTwoColumn(true);
     }
     setTitleText(Language::stringWithName("CATEGORY"));

@@ -1,6 +1,5 @@
 #include "Classes/Library/LibraryDetailController.h"
 
-#include "App/BrivantaAppDelegate.h"
 #include "Classes/Library/LibraryFileState.h"
 #include "Classes/Library/LibraryTexts.h"
 #include "Common/Language.h"

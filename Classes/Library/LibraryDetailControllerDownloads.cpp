@@ -1,7 +1,6 @@
 // The download side of the library grid: one download with its refusals, pause and resume,
 // the update question, download-all, update-all and cancel-all, delete, and the manager's
 // replies on the tiles.
-#include "App/BrivantaAppDelegate.h"
 #include "Classes/Library/LibraryDetailController.h"
 #include "Classes/Library/LibraryFileState.h"
 #include "Classes/Library/LibraryTexts.h"

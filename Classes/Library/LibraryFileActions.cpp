@@ -1,6 +1,6 @@
 #include "Classes/Library/LibraryFileActions.h"
 
-#include "App/BrivantaAppDelegate.h"
+#include "Common/AppSession.h"
 #include "Classes/Library/LibraryDetailCell.h"
 #include "Classes/Library/LibraryFileOpener.h"
 #include "Classes/Library/LibraryFileState.h"
@@ -304,7 +304,7 @@ void LibraryFileActions::alertViewClickedButtonAtIndex(ui::AlertView& alert, int
     int tag = alert.tag();
     if (tag == kAlertDemo) {
         if (index == 1)
-            ui::Application::shared().openURL(BrivantaAppDelegate::kRegistrationPageAddress);
+            ui::Application::shared().openURL(AppSession::kRegistrationPageAddress);
         return;
     }
     if (tag == kAlertFailed) {

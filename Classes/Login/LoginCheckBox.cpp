@@ -1,6 +1,6 @@
 #include "Classes/Login/LoginCheckBox.h"
 
-#include "App/BrivantaAppDelegate.h"
+#include "Common/AppSession.h"
 #include "Common/Language.h"
 #include "Common/PublicFunction.h"
 #include "Platform/Graphics/Text.h"
@@ -209,7 +209,7 @@ void LoginCheckBox::updateLanguage()
     m_btnFreeTrial->setTitle(text("FREETRIAL"));
     m_notmemberLink->setText(text("NOTAMEMBER"));
     m_registerBut->setTitle(text("RESIGSTERHERE"));
-    m_companyLink->setText(text(BrivantaAppDelegate::kRegistrationPageAddress));
+    m_companyLink->setText(text(AppSession::kRegistrationPageAddress));
 }
 
 void LoginCheckBox::resignTextFirstResponder()
@@ -295,7 +295,7 @@ void LoginCheckBox::alertViewClickedButtonAtIndex(ui::AlertView& alert, int inde
 void LoginCheckBox::btnFreeTrialClick()
 {
     stopShaking();
-    std::string address = BrivantaAppDelegate::kRegistrationPageAddress;
+    std::string address = AppSession::kRegistrationPageAddress;
     if (!trimmed(address).empty())
         ui::Application::shared().openURL(address);
 }

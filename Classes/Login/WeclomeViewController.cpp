@@ -1,6 +1,6 @@
 #include "Classes/Login/WeclomeViewController.h"
 
-#include "App/BrivantaAppDelegate.h"
+#include "Common/AppSession.h"
 #include "Common/Language.h"
 #include "Common/MessageBox.h"
 #include "Common/SkinManager.h"
@@ -167,7 +167,7 @@ void WeclomeViewController::synFinish()
 {
     MessageBox::sharedInstance()->EndBlockWait();
     refreshLoginButton();
-    BrivantaAppDelegate::sharedAppDelegate()->showMainController();
+    AppSession::shared()->showMainController();
 }
 
 void WeclomeViewController::loginErroWithMessage(const std::string& message)

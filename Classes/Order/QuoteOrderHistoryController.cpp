@@ -2,7 +2,7 @@
 
 #include "Platform/Base/RunLoop.h"
 
-#include "App/BrivantaAppDelegate.h"
+#include "Common/AppSession.h"
 #include "Classes/Order/QuoteOrderHistoryTableView.h"
 #include "Classes/Order/QuoteOrderHistoryTableViewCell.h"
 #include "Classes/Order/QuoteOrderViewController.h"
@@ -442,10 +442,10 @@ void QuoteOrderHistoryController::alertViewClickedButtonAtIndex(ui::AlertView& a
         releaseHeldRow();
     } else if (tag == kDemoAlertTag) {
         if (index == 1)
-            ui::Application::shared().openURL(BrivantaAppDelegate::kRegistrationPageAddress);
+            ui::Application::shared().openURL(AppSession::kRegistrationPageAddress);
     } else if (tag == kLoginLostAlertTag) {
         if (index == alert.firstOtherButtonIndex())
-            if (auto app = BrivantaAppDelegate::sharedAppDelegate())
+            if (auto app = AppSession::shared())
                 app->showLoginPage();
     }
 }

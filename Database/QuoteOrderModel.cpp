@@ -110,6 +110,11 @@ const std::string& quoteorder::insertLineSQL()
     return sql;
 }
 
+std::string quoteorder::signedInAccount()
+{
+    return LoginMode::sharedInstance()->acountID();
+}
+
 QuoteOrderModel::QuoteOrderModel(std::shared_ptr<ProductModel> products) : m_products(std::move(products)) {}
 
 void QuoteOrderModel::setCustomerOnShowHook(std::function<bool()> hook)
@@ -128,16 +133,17 @@ bool QuoteOrderModel::isCustomerOnShow()
 
 std::vector<QuoteOrderModel::Order> QuoteOrderModel::fetchQuoteOrdersCondition(int kind, const Text& search)
 {
-    std::string where = "WHERE 1 = 1 ";
+    // Another account's orders are not listed: they wait for that account.
+    std::string where = "WHERE " BR_OWN_ORDERS(2) " ";
     if (kind == 2)
         where += "and uploaded = 0 ";
     else if (kind == 1)
         where += "and uploaded = 1 ";
-    std::vector<base::Value> args;
+    std::vector<base::Value> args{base::Value(""), base::Value(signedInAccount())};
     if (search && !base::trimmingWhitespace(*search).empty()) {
         where += "and (folded(customer_name) like '%' || ?1 || '%' ESCAPE '\\' or folded(order_number) "
                  "like '%' || ?1 || '%' ESCAPE '\\') ";
-        args.emplace_back(likeLiteral(base::folded(*search)));
+        args[0] = base::Value(likeLiteral(base::folded(*search)));
     }
     // Equal dates: the larger local id was made later.
     std::string sql = "SELECT * FROM brivanta_quote_order " + where + "order by " BR_ORDER_DATE_KEY

@@ -84,6 +84,8 @@ bool QuoteOrderModel::saveQuoteOrderWithDic(const base::Value& order)
         return false;
     base::Dictionary row = historyRow(order.asDictionary());
     row.set("uploaded", 1);
+    // The history asked for is the signed-in account's own.
+    row.set("account_id", signedInAccount());
     return db->executeUpdateWithArgumentsInArray(insertOrderSQL(), rowValues(row, kOrderColumns));
 }
 

@@ -89,6 +89,10 @@ bool QuoteOrderModel::updateVersion()
     addColumn("brivanta_quote_order", "signature", "TEXT");
     for (size_t i = 0; i < kSnapshotFields.size(); ++i)
         addColumn("brivanta_quote_order", kSnapshotFields[i].second, kSnapshotTypes[i]);
+    addColumn("brivanta_quote_order", "account_id", "VARCHAR(64)");
+    // Orders stored before the account was: the account their number was made with.
+    if (!db->executeUpdate(kFillOrderAccounts))
+        base::logf("order accounts not filled: %s", db->lastErrorMessage().c_str());
 
     if (db->intForQuery("select count(*) from sqlite_master where type = 'view' and name = 'customerView'") == 0) {
         std::string view = "CREATE VIEW customerView AS select t1.customer_id as customer_id";

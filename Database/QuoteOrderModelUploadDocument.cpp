@@ -99,9 +99,11 @@ namespace {
 // for the customers that must go first.
 std::string unsentSelection(int orderId, bool customerOnShow, std::vector<base::Value>& args)
 {
-    std::string where = " WHERE uploaded = 0 ";
+    // Only the signed-in account's orders go up, under that account.
+    std::string where = " WHERE uploaded = 0 and " BR_OWN_ORDERS(1) " ";
+    args.emplace_back(signedInAccount());
     if (orderId != 0) {
-        where += "and order_id = ?";
+        where += "and order_id = ?2";
         args.emplace_back(orderId);
     }
     if (customerOnShow)

@@ -86,6 +86,9 @@ int QuoteOrderModel::saveQuoteOrder(const Order& order)
         order->setSerial(moved);
     }
     int orderId = order->serial();
+    // An order stays the account's that first saved it.
+    auto owner = db->stringForQuery("SELECT account_id FROM brivanta_quote_order WHERE order_id = ?", orderId);
+    std::string account = owner ? *owner : signedInAccount();
 
     // The stored lines go first, so lines removed in the editor disappear with this save.
     transaction.executeUpdate("DELETE FROM brivanta_quote_order_item WHERE order_id = ?", orderId);
@@ -99,7 +102,7 @@ int QuoteOrderModel::saveQuoteOrder(const Order& order)
         text(order->ipAddress()), order->isUploaded() ? 1 : 0,
         PublicFunction::absoluteDiscountRatFromShown(order->discountRat()), text(order->signature()),
         text(order->customerAddress()), text(order->city()), text(order->state()),
-        text(order->zip_code()), text(order->phoneNumber()), text(order->bankAccount()));
+        text(order->zip_code()), text(order->phoneNumber()), text(order->bankAccount()), account);
 
     std::set<int> used;
     for (const auto& line : order->items()) {

@@ -11,7 +11,10 @@ class BRDatabase;
 class UnsentWork {
 public:
     // Copies from the database file into the open shared connection, in one transaction;
-    // NO, with nothing copied, when any step fails (an unreadable old file included).
+    // NO, with nothing copied, when any step fails (an unreadable old file included). A
+    // carried local id that another row holds is given a fresh one, and the rows naming it
+    // follow; a row carried before, and an order whose number is stored, land in their own
+    // row, so work carried twice is there once.
     static bool copyFromDatabase(const std::string& oldDatabasePath);
     // The same into another open connection.
     static bool copyFromDatabaseInto(const std::string& oldDatabasePath, BRDatabase& into);
@@ -24,7 +27,7 @@ public:
     static bool markAsideOrigin(const std::string& clientFolder);
     // At launch, before any database opens: each folder a resync cut short left aside has
     // its unsent work carried into the client's new database, or is put back when no new
-    // database was made. Carrying again what was carried replaces rows with themselves, so
-    // the work is there once. The number of folders recovered.
+    // database was made; oldest first, one at a time. A folder without the origin file is
+    // its database's company's. The number of folders recovered.
     static int recoverAsideFolders();
 };

@@ -204,6 +204,7 @@ CREATE TABLE brivanta_quote_order (
   , zip_code Varchar(32)  -- [upg]
   , phone Varchar(32)  -- [upg]
   , bankAccount Varchar(32)  -- [upg]
+  , account_id VARCHAR(64)  -- [upg] the account that made the order
 );
 CREATE INDEX idx_order_number ON brivanta_quote_order(order_number);  -- [key]
 CREATE TABLE if not exists brivanta_quote_order_item (order_item_id integer  PRIMARY KEY AUTOINCREMENT DEFAULT NULL,order_id integer DEFAULT NULL,customer_info_id Varchar(32) DEFAULT NULL,vendor_id integer DEFAULT NULL,product_id integer DEFAULT NULL,order_item_sku Varchar(64) DEFAULT NULL,order_item_name Varchar(64) DEFAULT NULL,product_quantity integer DEFAULT NULL,product_item_price double DEFAULT NULL,product_final_price double DEFAULT NULL,order_item_currency Varchar(16) DEFAULT NULL,order_item_subtotal double,order_status Varchar(1) DEFAULT NULL,cdate Varchar(100) DEFAULT NULL,mdate Varchar(100) DEFAULT NULL,product_attribute TEXT DEFAULT NULL

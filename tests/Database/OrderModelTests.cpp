@@ -1,6 +1,11 @@
 #include "OrderTestSupport.h"
 
 #include "Database/brivanta_customer_Entity.h"
+#include "Protocol/LoginMode.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
 
 namespace {
 
@@ -333,8 +338,9 @@ TEST_F(OrderModelTest, UpgradeKeepsSnapshotsAndRatesAndTurnsServerIdsLocal)
 TEST_F(OrderModelTest, ARefusedIdConversionLeavesOrdersAndLinesAsTheyWere)
 {
     ASSERT_TRUE(m_db->executeUpdate(
-        "insert into brivanta_quote_order (order_id, customer_id, customer_name, order_number, uploaded) "
-        "values (1001, 0, 'Acme', 'bob_1', 1), (1002, 0, 'Beta', 'bob_2', 1), (-3, 0, 'Local', 'bob_3', 0)"));
+        "insert into brivanta_quote_order (order_id, customer_id, customer_name, order_number, uploaded, account_id) "
+        "values (1001, 0, 'Acme', 'bob_1', 1, 'bob'), (1002, 0, 'Beta', 'bob_2', 1, 'bob'), "
+        "(-3, 0, 'Local', 'bob_3', 0, 'bob')"));
     ASSERT_TRUE(m_db->executeUpdate("insert into brivanta_quote_order_item (order_item_id, order_id, discount_rat) "
                                     "values (501, 1001, 70), (502, 1002, 60), (-7, -3, 50)"));
     auto everything = [&] {
@@ -453,6 +459,132 @@ TEST_F(OrderModelTest, LegacyDatabaseGetsTheTemplatesOrderSchemaAndSnapshots)
     ASSERT_TRUE(m_db->executeUpdate("update brivanta_quote_order set address = '5 New St' where order_id = -10"));
     m_manager->updateVersion();
     EXPECT_EQ(m_db->stringForQuery("select address from brivanta_quote_order where order_id = -10"), "5 New St");
+}
+
+} // namespace
+
+namespace {
+
+using ordertest::OrderTest;
+
+class OrderAccountTest : public OrderTest {};
+
+// Orders stored before the account was: each takes the account its number was made with.
+TEST_F(OrderAccountTest, UpgradeGivesOldOrdersTheAccountTheirNumberNames)
+{
+    m_db.reset();
+    m_model.reset();
+    m_manager.reset();
+    DataAccessManager::releaseDataModel();
+    ASSERT_TRUE(base::FileManager::removeItem(documents() / "acme"));
+    ASSERT_TRUE(base::FileManager::removeItem(templatePath()));
+    ASSERT_TRUE(base::FileManager::copyItem(dbtest::binaryFolder() / "fixtures/brivanta_lite_legacy.sqlite",
+                                            templatePath()));
+    m_manager = DataAccessManager::sharedDataModel();
+    m_db = BRDatabase::sharedDataBase();
+    ASSERT_FALSE(m_db->columnExistsColumnName("brivanta_quote_order", "account_id"));
+    struct Case {
+        int id;
+        const char* number;
+        const char* account; // after the upgrade; NULL names none
+    } cases[] = {
+        {-1, "alice_260115102008", "alice"},
+        {-2, "bob_1", "bob"},
+        {-3, "first_last_260115102008", "first_last"},
+        {-4, "_260115102008", ""},
+        {5, "DEV-0001", "NULL"},
+        {-6, "", "NULL"},
+    };
+    for (const auto& c : cases)
+        ASSERT_TRUE(m_db->executeUpdate("insert into brivanta_quote_order (order_id, order_number, uploaded) "
+                                        "values (?, ?, 0)", c.id, c.number));
+    m_manager->updateVersion();
+    m_manager->updateVersion();
+    m_model = m_manager->quoteOrderModel();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.number);
+        int id = c.id > 0 ? -c.id : c.id; // the upgrade makes server ids local
+        EXPECT_EQ(m_db->stringForQuery("select ifnull(account_id, 'NULL') from brivanta_quote_order "
+                                       "where order_id = ?", id),
+                  c.account);
+    }
+    // A save keeps the account an order has; a new order is the signed-in account's.
+    auto orders = m_model->fetchQuoteOrdersCondition(0, std::nullopt);
+    auto alices = std::find_if(orders.begin(), orders.end(), [](const auto& o) { return o->serial() == -1; });
+    EXPECT_EQ(alices, orders.end()) << "bob is signed in: alice's order is not listed";
+    auto bobs = std::find_if(orders.begin(), orders.end(), [](const auto& o) { return o->serial() == -2; });
+    ASSERT_NE(bobs, orders.end());
+    (*bobs)->setCustomerNote("edited");
+    EXPECT_EQ(m_model->saveQuoteOrder(*bobs), -2);
+    EXPECT_EQ(m_db->stringForQuery("select account_id from brivanta_quote_order where order_id = -2"), "bob");
+    auto fresh = order("Acme", 1);
+    ASSERT_NE(m_model->saveQuoteOrder(fresh), 0);
+    EXPECT_EQ(m_db->stringForQuery("select account_id from brivanta_quote_order where order_id = ?", fresh->serial()),
+              "bob");
+}
+
+// An order is listed and sent only while the account that made it is signed in.
+TEST_F(OrderAccountTest, ListsAndUploadsHoldTheSignedInAccountsOrdersOnly)
+{
+    auto login = LoginMode::sharedInstance();
+    std::map<std::string, int> ids;
+    for (const char* account : {"alice", "bob"}) {
+        login->setAcountID(account);
+        auto unsent = order(std::string(account) + " unsent", 1);
+        ASSERT_NE(m_model->saveQuoteOrder(unsent), 0);
+        ids[std::string(account) + " unsent"] = unsent->serial();
+        base::Date::advanceFixedNow(1);
+        auto sent = order(std::string(account) + " sent", 1);
+        sent->setUploaded(true);
+        ASSERT_NE(m_model->saveQuoteOrder(sent), 0);
+        ids[std::string(account) + " sent"] = sent->serial();
+        base::Date::advanceFixedNow(1);
+    }
+    // A history order comes in under whoever fetched it.
+    login->setAcountID("alice");
+    base::Dictionary history{{"order_id", 7001}, {"order_number", "alice_120101090000"},
+                             {"customer_name", "alice history"}, {"order_status", 1}};
+    ASSERT_TRUE(m_model->updateLocalHistoryOrderFromServer(base::Value(history)));
+    ASSERT_TRUE(m_db->executeUpdate("insert into brivanta_quote_order (order_id, customer_name, order_number, "
+                                    "uploaded, customer_id) values (-90, 'nobody unsent', 'DEV-0001', 0, 3)"));
+
+    auto names = [](const std::vector<QuoteOrderModel::Order>& orders) {
+        std::set<std::string> out;
+        for (const auto& o : orders)
+            out.insert(o->customerName().value_or(""));
+        return out;
+    };
+    auto sentNames = [](const base::Value& document) {
+        std::set<std::string> out;
+        for (const auto& o : document["order"].asArray())
+            out.insert(o["customer_name"].asString());
+        return out;
+    };
+    using Names = std::set<std::string>;
+    struct Case {
+        const char* account;
+        Names all, unsent, sent, upload;
+    } cases[] = {
+        {"alice", {"alice unsent", "alice sent", "alice history", "nobody unsent"},
+         {"alice unsent", "nobody unsent"}, {"alice sent", "alice history"}, {"alice unsent", "nobody unsent"}},
+        {"bob", {"bob unsent", "bob sent", "nobody unsent"}, {"bob unsent", "nobody unsent"}, {"bob sent"},
+         {"bob unsent", "nobody unsent"}},
+        {"carol", {"nobody unsent"}, {"nobody unsent"}, {}, {"nobody unsent"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.account);
+        login->setAcountID(c.account);
+        EXPECT_EQ(names(m_model->fetchQuoteOrdersCondition(0, std::nullopt)), c.all);
+        EXPECT_EQ(names(m_model->fetchQuoteOrdersCondition(2, std::nullopt)), c.unsent);
+        EXPECT_EQ(names(m_model->fetchQuoteOrdersCondition(1, std::nullopt)), c.sent);
+        EXPECT_EQ(names(m_model->fetchQuoteOrdersCondition(0, std::string("unsent"))), c.unsent) << "searched";
+        EXPECT_EQ(sentNames(m_model->fetchUnsubmittedQuoteOrdersDic(0)), c.upload);
+        // Sent by its id, another account's order is not in the document either.
+        for (const auto& [name, id] : ids) {
+            bool own = name.rfind(std::string(c.account) + " unsent", 0) == 0;
+            EXPECT_EQ(m_model->fetchUnsubmittedQuoteOrdersDic(id)["order"].asArray().size(), own ? 1u : 0u) << name;
+        }
+    }
 }
 
 } // namespace

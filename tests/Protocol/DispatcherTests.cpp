@@ -36,8 +36,7 @@ std::shared_ptr<TableCommand> upload(const char* className, const std::string& d
     return command;
 }
 
-const char* const kOrderDocument =
-    R"({"order":[{"order_number":"Q-7","cdate":"01/31/2026 17:05:00","order_item":{"order_items":[]}}]})";
+const std::string kOrderDocument = R"({"order":[)" + testsupport::uploadOrder("Q-7", "01/31/2026 17:05:00") + "]}";
 const char* const kCustomerDocument =
     R"({"brivanta_customer":[{"customer_id":-3,"customer_name":"Initech"}],"brivanta_customer_address":[],)"
     R"("brivanta_customer_attribute":[],"brivanta_customer_contact":[]})";
@@ -329,7 +328,7 @@ TEST_F(DispatcherTest, UploadsAreNeverSentTwice)
         const char* className;
         const char* code;
         const char* document;
-    } cases[] = {{"RequestUploadQuoteOrder", "518", kOrderDocument},
+    } cases[] = {{"RequestUploadQuoteOrder", "518", kOrderDocument.c_str()},
                  {"RequestUploadCustomer", "520", kCustomerDocument}};
     for (const auto& c : cases) {
         ASSERT_TRUE(backend().reset());

@@ -311,8 +311,7 @@ TEST_F(ServerCommandRoundTripTest, SyncAnswersWithTextsForNumbersAndOddElements)
 TEST_F(ServerCommandRoundTripTest, UploadsAndHistory)
 {
     auto order = [](const std::string& number) {
-        return R"({"order_number":")" + number +
-               R"(","cdate":"01/31/2026 17:05:00","discount_rats":10,"order_item":{"order_items":[{"product_id":101,"discount_rat":5}]}})";
+        return testsupport::uploadOrder(number, "01/31/2026 17:05:00", 1, 10, 5);
     };
     auto upload = std::make_shared<RequestUploadQuoteOrder>();
     upload->setSyncData(R"({"order":[)" + order("T-1") + "," + order("T-2") + "]}");

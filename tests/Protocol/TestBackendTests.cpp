@@ -125,7 +125,7 @@ TEST_F(TestBackendTest, TheApplicationsSettingsReachItAndTheLogAndStateTellWhatC
     EXPECT_EQ(record["headers"]["Content-Type"], base::Value("applicatioin/bin;charset=UTF-8"));
     EXPECT_EQ(record["answer"]["status"], base::Value("200"));
 
-    std::string orders = R"({"order":[{"order_number":"T-1","cdate":"07/01/2026 10:00:00","order_item":{"order_items":[]}}]})";
+    std::string orders = R"({"order":[)" + testsupport::uploadOrder("T-1", "07/01/2026 10:00:00") + "]}";
     std::string upload = R"({"root":{"parameters":{"methodName":"syncData","accountId":"alice","clientId":"AcmeCo","syncData":)"
         + *JSONFragment(base::Value(orders)) + "}}}";
     for (int i = 0; i < 2; ++i) {

@@ -24,6 +24,36 @@
 
 namespace testsupport {
 
+std::string uploadOrder(const std::string& number, const std::string& cdate, int lines, double orderRate,
+                        double lineRate)
+{
+    auto text = [](const std::string& value) { return "\"" + value + "\""; };
+    auto rate = [](double value) {
+        char out[32];
+        std::snprintf(out, sizeof out, "%.17g", value);
+        return std::string(out);
+    };
+    std::string items;
+    for (int i = 1; i <= lines; ++i) {
+        items += std::string(i > 1 ? "," : "") + "{\"order_item_id\":" + std::to_string(-i) +
+                 ",\"order_id\":-1,\"customer_info_id\":\"\",\"vendor_id\":0,\"product_id\":101,"
+                 "\"order_item_sku\":\"CH-1\",\"order_item_name\":\"Chair\",\"product_quantity\":" +
+                 std::to_string(i) +
+                 ",\"product_item_price\":12.5,\"product_final_price\":12.5,\"order_item_currency\":\"USD\","
+                 "\"order_item_subtotal\":12.5,\"order_status\":0,\"cdate\":" + text(cdate) + ",\"mdate\":" +
+                 text(cdate) + ",\"product_attribute\":\"\",\"discount_rat\":" + rate(lineRate) + "}";
+    }
+    return "{\"order_id\":-1,\"customer_id\":9001,\"customer_name\":\"Globex\",\"customer_info_id\":\"\","
+           "\"vendor_id\":17,\"order_number\":" + text(number) +
+           ",\"order_total\":0,\"order_subtotal\":0,\"order_tax\":0,\"order_tax_details\":\"\",\"order_shipping\":0,"
+           "\"order_shipping_tax\":0,\"coupon_discount\":0,\"coupon_code\":\"\",\"order_discount\":0,"
+           "\"order_currency\":\"USD\",\"order_status\":0,\"cdate\":" + text(cdate) + ",\"mdate\":" + text(cdate) +
+           ",\"ship_method\":\"\",\"customer_note\":\"\",\"ip_address\":\"dev-1\",\"uploaded\":false,"
+           "\"discount_rats\":" + rate(orderRate) +
+           ",\"signature\":\"\",\"address\":\"\",\"city\":\"\",\"state\":\"\",\"zip_code\":\"\",\"phone\":\"\","
+           "\"bankAccount\":\"\",\"order_item\":{\"order_items\":[" + items + "]}}";
+}
+
 namespace {
 
 std::string lower(std::string text)

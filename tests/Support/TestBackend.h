@@ -26,6 +26,11 @@ std::optional<HttpAnswer> httpExchange(int port, const std::string& method, cons
                                        const std::string& body = {},
                                        const std::vector<std::pair<std::string, std::string>>& headers = {});
 
+// One order object of the order upload document with every key it has, of its type: the back
+// end refuses anything less. `lines` lines of product 101; the rates are the absolute ones.
+std::string uploadOrder(const std::string& number, const std::string& cdate, int lines = 0,
+                        double orderRate = 100, double lineRate = 100);
+
 class TestBackend {
 public:
     static constexpr const char* kPath = "BrivantaSaas";

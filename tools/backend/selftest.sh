@@ -58,7 +58,8 @@ login() { post 'Vendor?' "$(params login version=1.0 accountId="$1" deviceId=dev
 expect "258 alice" "$(login alice $DIGEST AcmeCo | j 'd["results"][0]["status"], d["content"]["vendor"]["clientId"], d["content"]["vendor"]["vendor_id"]')" "('200', 'AcmeCo', '17')"
 expect "258 client id in another case" "$(login alice $DIGEST acmeco | j 'd["results"][0]["status"], d["content"]["vendor"]["clientId"]')" "('200', 'AcmeCo')"
 expect "258 wrong digest" "$(login alice 0123456789abcdef0123456789abcdef AcmeCo | j 'd["results"][0]["status"]')" "206"
-expect "258 unknown user" "$(login bob $DIGEST AcmeCo | j 'd["results"][0]["status"]')" "202"
+expect "258 unknown user" "$(login mallory $DIGEST AcmeCo | j 'd["results"][0]["status"]')" "202"
+expect "258 bob, a second account of the company" "$(login bob "$(printf hunter2 | md5sum | cut -d' ' -f1)" AcmeCo | j 'd["results"][0]["status"], d["content"]["vendor"]["clientId"], d["content"]["vendor"]["vendor_id"]')" "('200', 'AcmeCo', '18')"
 expect "258 unknown client" "$(login alice $DIGEST Initech | j 'd["results"][0]["status"]')" "210"
 expect "log shows the parsed parameters" "$(last_log 258 | j 'd["parameters"]["accountId"], d["parameters"]["clientId"], d["answer"]["status"]')" "('alice', 'Initech', '210')"
 expect "260 configuration" "$(post 'Component?' "$(params loadConfigurationData clientId=AcmeCo)" | j 'd["content"]["configuration"]["order"], d["content"]["appConfiguration"]["dateformat"], d["content"]["settings"]["order_method"]')" "('1', 'MM/dd/yy', '2')"
@@ -113,10 +114,40 @@ line={'order_item_id':-1,'order_id':-5,'customer_info_id':'','vendor_id':0,'prod
  'order_item_currency':'\$','order_item_subtotal':241.0,'order_status':1,'cdate':sys.argv[1],'mdate':sys.argv[1],
  'product_attribute':'Colour:Red','discount_rat':100.0}
 order={'order_id':-5,'customer_id':9001,'customer_name':'Globex','customer_info_id':'C-9001','vendor_id':17,
- 'order_number':'DEV-0001','order_total':241.0,'order_subtotal':241.0,'cdate':sys.argv[1],'mdate':sys.argv[1],
- 'uploaded':False,'discount_rats':100.0,'signature':'','order_item':{'order_items':[line]}}
+ 'order_number':'DEV-0001','order_total':241.0,'order_subtotal':241.0,'order_tax':0,'order_tax_details':'',
+ 'order_shipping':0,'order_shipping_tax':0,'coupon_discount':0,'coupon_code':'','order_discount':241.0,
+ 'order_currency':'USD','order_status':1,'cdate':sys.argv[1],'mdate':sys.argv[1],'ship_method':'','customer_note':'',
+ 'ip_address':'dev-1','uploaded':False,'discount_rats':100.0,'signature':'','address':'','city':'','state':'',
+ 'zip_code':'','phone':'','bankAccount':'','order_item':{'order_items':[line]}}
 print(json.dumps({'order':[order]}))" "$now")
-upload() { post 'SyncClient;' "$(params syncData accountId=alice clientId=AcmeCo syncData="$1")"; }
+upload() { post 'SyncClient;' "$(params syncData accountId="${2:-alice}" clientId=AcmeCo syncData="$1")"; }
+# The document changed by a Python statement over d (the document) and o (its first order).
+edited() { printf '%s' "$order_doc" | "$PY" -c "import json,sys
+d=json.load(sys.stdin); o=d['order'][0]; l=o['order_item']['order_items'][0]
+$1
+print(json.dumps(d))"; }
+# An upload that is not the protocol's document: HTTP 400 naming the key, nothing stored.
+strict() { # description, python statement, the key named
+  local answer
+  answer=$(curl -sS -o "$work/strict" -w '%{http_code}' -X POST --data-binary "$(params syncData accountId=alice clientId=AcmeCo syncData="$(edited "$2")")" "http://127.0.0.1:$CP/BrivantaSaas/SyncClient;")
+  expect "518 strict: $1" "$answer $(j 'd["key"]' < "$work/strict")" "400 $3"
+}
+strict "an unknown order key" "o['isDefault']=1" isDefault
+strict "a missing order key" "del o['order_tax']" order_tax
+strict "a text where a number belongs" "o['order_total']='241.0'" order_total
+strict "a number where a whole number belongs" "o['order_status']=1.5" order_status
+strict "a number where a boolean belongs" "o['uploaded']=0" uploaded
+strict "a boolean where a number belongs" "o['discount_rats']=True" discount_rats
+strict "a number where a text belongs" "o['customer_info_id']=9001" customer_info_id
+strict "order_item not an object" "o['order_item']=[l]" order_item
+strict "order_item with another member" "o['order_item']['more']=[]" more
+strict "order_items not an array" "o['order_item']['order_items']=l" order_items
+strict "an unknown line key" "l['discountRate']=100.0" discountRate
+strict "a missing line key" "del l['product_attribute']" product_attribute
+strict "a text line quantity" "l['product_quantity']='2'" product_quantity
+strict "a line that is not an object" "o['order_item']['order_items']=['x']" "line 0 of order 0"
+strict "orders not an array" "d['order']=o" order
+expect "nothing stored by a refused upload" "$(curl -sS "http://127.0.0.1:$CP/__state" | j 'len([o for o in d["orders"] if o["source"] == "upload"])')" "0"
 first=$(upload "$order_doc" | j 'd["results"][0]["status"], d["content"]["orders"]')
 second=$(upload "$order_doc" | j 'd["results"][0]["status"], d["content"]["orders"]')
 expect "518 answers a server id" "$first" "('200', [{'id': 'DEV-0001', 'generateId': 5013}])"
@@ -126,6 +157,9 @@ expect "log notes the unchanged repeat" "$(last_log 518 | j 'any("unchanged" in 
 changed=$(printf '%s' "$order_doc" | "$PY" -c "import json,sys; d=json.load(sys.stdin); d['order'][0]['order_id']=5013; d['order'][0]['order_item']['order_items'][0]['product_quantity']=40; print(json.dumps(d))")
 expect "518 sent again with a change keeps its id" "$(upload "$changed" | j 'd["content"]["orders"]')" "[{'id': 'DEV-0001', 'generateId': 5013}]"
 expect "state: the latest upload is stored" "$(curl -sS "http://127.0.0.1:$CP/__state" | j '[(o["order_number"], o["received"], o["quantities"], o["replaced"]) for o in d["orders"] if o["source"] == "upload"]')" "[('DEV-0001', 3, [40], 1)]"
+control '{"orderStatus": {"DEV-0001": 3}}'
+expect "the office moves the order on" "$(curl -sS "http://127.0.0.1:$CP/__state" | j '[o["status"] for o in d["orders"] if o["order_number"] == "DEV-0001"]')" "[3]"
+expect "orderStatus of an unknown number" "$(curl -s -o /dev/null -w '%{http_code}' -X POST --data-binary '{"orderStatus": {"NOPE": 3}}' "http://127.0.0.1:$CP/__control")" "400"
 customer_doc='{"brivanta_customer":[{"customer_id":-3,"customer_info_id":"","customer_name":"Initech","customer_publish":1,"customer_ordering":0,"discount":0}],"brivanta_customer_address":[{"id":-7,"customer_id":-3,"address":"2 Side St","city":"Austin","state":"TX","zip_code":"73301"}],"brivanta_customer_attribute":[{"attribute_id":-9,"customer_id":-3,"attribute_fields_id":5,"attribute_value":1}],"brivanta_customer_contact":[{"customer_id":-3,"contact_id":-2,"first_name":"Bill","last_name":"Lumbergh","job_title":"VP","work_phone":"","mobile_phone":"","email":"","im":"","note":""}]}'
 ids='[(r["preId"], r.get("customerId"), r.get("id", r.get("attributeId", r.get("contactId")))) for t in ("brivanta_customer","brivanta_customer_address","brivanta_customer_attribute","brivanta_customer_contact") for r in d["content"][t]]'
 first=$(upload "$customer_doc" | j "$ids")
@@ -143,6 +177,11 @@ odd=${odd//$now/2026-07-01 10:00}
 expect "an order with another cdate layout is stored" "$(upload "$odd" | j 'd["results"][0]["status"], d["content"]["orders"][0]["generateId"]')" "('200', 5014)"
 expect "and noted in the log" "$(last_log 518 | j 'any("cdate" in n for n in d["notes"])')" "True"
 expect "history places it by its arrival" "$(history '' | j 'sorted(o["order_number"] for o in d["content"]["orders"][:2])')" "['DEV-0001', 'DEV-0002']"
+expect "history shows the office's status" "$(history '' | j '[(o["order_status"], sorted({i["order_status"] for i in d["content"]["items"] if i["order_id"] == o["order_id"]})) for o in d["content"]["orders"] if o["order_number"] == "DEV-0001"]')" "[(3, [3])]"
+# An order number is unique within the company: sent by another account it is still one order.
+expect "bob sends DEV-0002 again" "$(upload "$odd" bob | j 'd["results"][0]["status"], d["content"]["orders"][0]["generateId"]')" "('200', 5014)"
+expect "one DEV-0002, under its latest sender" "$(curl -sS "http://127.0.0.1:$CP/__state" | j '[(o["account"], o["received"]) for o in d["orders"] if o["order_number"] == "DEV-0002"]')" "[('bob', 2)]"
+expect "the log names both accounts" "$(last_log 518 | j 'any("stored under alice" in n for n in d["notes"])')" "True"
 control '{"reset": true}'
 page1=$(history '')
 oldest=$(echo "$page1" | j '__import__("datetime").datetime.strptime(d["content"]["orders"][-1]["cdate"], "%m/%d/%Y %H:%M:%S").strftime("%Y-%m-%d %H:%M:%S")')
@@ -204,8 +243,8 @@ orders_before=$(curl -sS "http://127.0.0.1:$CP/__state" | j 'len(d["orders"]), l
 expect "body not JSON" "$(post 'SyncClient;' 'not json' | j 'd["results"][0]["status"]')" "115"
 expect "unknown method" "$(post 'Vendor?' "$(params dance accountId=alice clientId=AcmeCo)" | j 'd["results"][0]["status"]')" "115"
 expect "unknown head" "$(post 'Vendor' "$(params login)" | j 'd["results"][0]["status"]')" "115"
-expect "syncData of the wrong shape" "$(upload '{"order": {"order_number": "X"}}' | j 'd["results"][0]["status"]')" "115"
-expect "syncData with an order without lines" "$(upload '{"order": [{"order_number": "X", "cdate": "01/01/2025 00:00:00"}]}' | j 'd["results"][0]["status"]')" "115"
+expect "syncData of neither document" "$(upload '{"orders": []}' | j 'd["results"][0]["status"]')" "115"
+expect "an order with an empty number" "$(upload "$(edited "o['order_number']=''")" | j 'd["results"][0]["status"]')" "115"
 expect "customer child naming an unknown customer" "$(upload '{"brivanta_customer":[],"brivanta_customer_address":[{"id":-1,"customer_id":-99}],"brivanta_customer_attribute":[],"brivanta_customer_contact":[]}' | j 'd["results"][0]["status"]')" "115"
 expect "path with .." "$(curl -s --path-as-is -o /dev/null -w '%{http_code}' "$(file_url AcmeCo/product/../../AcmeCo/product/ch1.jpg)")" "404"
 expect "encoded .." "$(curl -s -o /dev/null -w '%{http_code}' "$(file_url AcmeCo/product/%2e%2e%2fch1.jpg)")" "404"

@@ -106,6 +106,67 @@ class BadRequest(Exception):
     """Input the server cannot read: answered "115" (commands) or 404 (files)."""
 
 
+class Rejected(Exception):
+    """An upload that is not the protocol's document: answered HTTP 400 naming the key."""
+
+    def __init__(self, key, problem):
+        super().__init__("%s: %s" % (key, problem))
+        self.key = key
+
+
+# The order upload's document: every key of an order and of a line, with its type.
+ORDER_KEYS = {
+    "order_id": "integer", "customer_id": "integer", "customer_name": "text", "customer_info_id": "text",
+    "vendor_id": "integer", "order_number": "text", "order_total": "number", "order_subtotal": "number",
+    "order_tax": "number", "order_tax_details": "text", "order_shipping": "number", "order_shipping_tax": "number",
+    "coupon_discount": "number", "coupon_code": "text", "order_discount": "number", "order_currency": "text",
+    "order_status": "integer", "cdate": "text", "mdate": "text", "ship_method": "text", "customer_note": "text",
+    "ip_address": "text", "uploaded": "boolean", "discount_rats": "number", "signature": "text", "address": "text",
+    "city": "text", "state": "text", "zip_code": "text", "phone": "text", "bankAccount": "text",
+    "order_item": "object",
+}
+LINE_KEYS = {
+    "order_item_id": "integer", "order_id": "integer", "customer_info_id": "text", "vendor_id": "integer",
+    "product_id": "integer", "order_item_sku": "text", "order_item_name": "text", "product_quantity": "integer",
+    "product_item_price": "number", "product_final_price": "number", "order_item_currency": "text",
+    "order_item_subtotal": "number", "order_status": "integer", "cdate": "text", "mdate": "text",
+    "product_attribute": "text", "discount_rat": "number",
+}
+KINDS = {
+    "integer": lambda v: is_int(v),
+    "number": lambda v: isinstance(v, (int, float)) and not isinstance(v, bool),
+    "text": lambda v: isinstance(v, str),
+    "boolean": lambda v: isinstance(v, bool),
+    "object": lambda v: isinstance(v, dict),
+    "array": lambda v: isinstance(v, list),
+}
+
+
+def check_keys(row, keys, where):
+    """Raises Rejected for the first key the document lacks, does not have, or holds as another type."""
+    if not isinstance(row, dict):
+        raise Rejected(where, "not an object")
+    for key in row:
+        if key not in keys:
+            raise Rejected(key, "unknown key in %s" % where)
+    for key, kind in keys.items():
+        if key not in row:
+            raise Rejected(key, "missing from %s" % where)
+        if not KINDS[kind](row[key]):
+            raise Rejected(key, "not a%s %s in %s" % ("n" if kind[0] in "aeiou" else "", kind, where))
+
+
+def check_order_document(document):
+    orders = document["order"]
+    if not isinstance(orders, list):
+        raise Rejected("order", "not an array")
+    for i, order in enumerate(orders):
+        check_keys(order, ORDER_KEYS, "order %d" % i)
+        check_keys(order["order_item"], {"order_items": "array"}, "order %d's order_item" % i)
+        for j, line in enumerate(order["order_item"]["order_items"]):
+            check_keys(line, LINE_KEYS, "line %d of order %d" % (j, i))
+
+
 def canonical(value):
     return json.dumps(value, sort_keys=True, ensure_ascii=False, separators=(",", ":"))
 
@@ -207,6 +268,15 @@ class State:
         self.data.pop("_imageNames", None)
         self.applied_change_sets.append(name)
 
+    def set_order_status(self, number, status):
+        """The office moves an order on: its status and its lines' change, and the history says so."""
+        stored = next((o for o in self.orders if o["order"].get("order_number") == number), None)
+        if stored is None or not is_int(status):
+            raise BadRequest("orderStatus needs a stored order number and a whole-number status")
+        stored["order"]["order_status"] = status
+        for line in stored["items"]:
+            line["order_status"] = status
+
     # --- faults ---------------------------------------------------------------------------
 
     def add_fault(self, plan):
@@ -249,6 +319,7 @@ class State:
             "changeSets": self.applied_change_sets,
             "orders": [{"order_number": o["order"].get("order_number"), "generateId": o["order"]["order_id"],
                         "account": o["account"], "received": o["received"], "lines": len(o["items"]),
+                        "status": o["order"].get("order_status"),
                         "quantities": [line.get("product_quantity") for line in o["items"]],
                         "replaced": o.get("replaced", 0), "source": o["source"]} for o in self.orders],
             "customers": [dict(entry, table=key[1], account=key[0], localId=key[2])
@@ -449,25 +520,22 @@ def history(state, params):
 
 
 def upload_orders(state, params, document, notes):
+    check_order_document(document)
     orders = document["order"]
-    if not isinstance(orders, list):
-        raise BadRequest('"order" is not an array')
     for order in orders:
-        if not isinstance(order, dict) or not isinstance(order.get("order_number"), str) or not order["order_number"]:
-            raise BadRequest("an order without an order_number text")
-        items = order.get("order_item", {}).get("order_items") if isinstance(order.get("order_item"), dict) else None
-        if not isinstance(items, list) or not all(isinstance(i, dict) for i in items):
-            raise BadRequest('an order without {"order_items":[...]} under "order_item"')
+        if not order["order_number"]:
+            raise BadRequest("an order with an empty order_number")
     answer = []
     for order in orders:
         number = order["order_number"]
         account = params["accountId"]
-        # The order number is the order's identity; a known server id names it as well.
-        stored = next((o for o in state.orders if o["account"] == account
-                       and o["order"].get("order_number") == number), None)
-        if stored is None and is_int(order.get("order_id")) and order["order_id"] > 0:
-            stored = next((o for o in state.orders if o["account"] == account
-                           and o["order"]["order_id"] == order["order_id"]), None)
+        # An order number is unique within the company: it is the order's identity whoever
+        # sends it, and a known server id names it as well.
+        stored = next((o for o in state.orders if o["order"].get("order_number") == number), None)
+        if stored is None and order["order_id"] > 0:
+            stored = next((o for o in state.orders if o["order"]["order_id"] == order["order_id"]), None)
+        if stored is not None and stored["account"] != account:
+            notes.append("order %s, stored under %s, received from %s" % (number, stored["account"], account))
         order_id = stored["order"]["order_id"] if stored is not None else state.next_order_id
         if parse_order_time(order.get("cdate")) is None:
             notes.append('order %s: cdate %r is not "MM/dd/yyyy HH:mm:ss"; the history places it by its arrival'
@@ -482,7 +550,8 @@ def upload_orders(state, params, document, notes):
             new_lines = [dict({column: item.get(column, "") for column in fixtures.LINE_COLUMNS
                                if column not in ("order_item_id", "order_id")},
                               discountRate=item.get("discount_rat", 0)) for item in items]
-            if canonical(stored["order"]) == canonical(row) and canonical(old_lines) == canonical(new_lines):
+            if stored["account"] == account and canonical(stored["order"]) == canonical(row) and \
+                    canonical(old_lines) == canonical(new_lines):
                 notes.append("order %s received again unchanged: answered its id %d" % (number, order_id))
                 answer.append({"id": number, "generateId": order_id})
                 continue
@@ -499,6 +568,7 @@ def upload_orders(state, params, document, notes):
         if stored is not None:
             stored["order"] = row
             stored["items"] = lines
+            stored["account"] = account
             stored["replaced"] = stored.get("replaced", 0) + 1
         else:
             state.orders.append({"account": account, "order": row, "items": lines, "received": 1,
@@ -793,6 +863,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             except BadRequest as error:
                 self.record["notes"].append(str(error))
                 answer = envelope("115", "", str(error))
+            except Rejected as error:
+                self.record["notes"].append(str(error))
+                self.record["answer"] = {"rejected": error.key}
+                return self.send(400, dump({"error": str(error), "key": error.key}), "application/json")
         if fault is not None and fault["kind"] == "status":
             answer["results"][0]["status"] = str(fault["status"])
         self.answer_envelope(answer, fault)
@@ -968,6 +1042,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 account["password"] = password
             if "changeSet" in request:
                 state.apply_change_set(request["changeSet"])
+            for number, status in request.get("orderStatus", {}).items():
+                state.set_order_status(number, status)
         refuse = request.get("refuse")
         if refuse is None:
             return None

@@ -2,6 +2,7 @@
 // account "alice" of fixture S, the clock fixed, replies through the real dispatcher and
 // transport on the manual run-loop clock.
 #include "App/BrivantaAppDelegate.h"
+#include "Classes/Customer/CustomerDataModel.h"
 #include "Classes/Order/OrderPDFCreater.h"
 #include "Classes/Order/QuoteOrderStore.h"
 #include "Common/Language.h"
@@ -9,6 +10,9 @@
 #include "Database/QuoteOrderModel.h"
 #include "Database/SQLite/BRDatabase.h"
 #include "Database/SQLite/BRResultSet.h"
+#include "Database/UnsentWork.h"
+#include "Platform/Base/FileManager.h"
+#include "Platform/Base/Paths.h"
 #include "Platform/Base/DateFormatter.h"
 #include "Platform/UI/Application.h"
 #include "Platform/UI/ScrollView.h"
@@ -17,7 +21,10 @@
 #include "tests/Protocol/ProtocolTestSupport.h"
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 namespace {
@@ -515,6 +522,221 @@ TEST_F(QuoteOrderStoreTest, AnOrderSentAgainIsWhatTheServerKeeps)
         EXPECT_EQ(rowsText("select product_quantity from brivanta_quote_order_item where order_id = " +
                            std::to_string(stored)),
                   "40|");
+    }
+}
+
+// alice's order whose upload answer was lost at logout, then bob of the same company signs
+// in on the device: it is neither his to see nor his to send; alice sends it once, as hers.
+TEST_F(QuoteOrderStoreTest, AnOrderWaitsForTheAccountThatMadeIt)
+{
+    // Every order the back end holds under that number: (account, times received).
+    auto onServer = [&](const std::string& number) {
+        std::vector<std::pair<std::string, int>> held;
+        base::Value state = JSONValue(backend().state()).value_or(base::Value());
+        for (const auto& order : state["orders"].asArray())
+            if (order["order_number"] == base::Value(number))
+                held.emplace_back(order["account"].asString(), static_cast<int>(order["received"].toInt()));
+        return held;
+    };
+    auto listed = [&](int kind) {
+        std::vector<std::string> numbers;
+        for (const auto& order : m_store->fetchQuoteOrdersCondition(kind, std::nullopt))
+            numbers.push_back(order->number().value_or(""));
+        return numbers;
+    };
+    auto submitAll = [&] {
+        m_listener->heard.clear();
+        EXPECT_TRUE(m_store->startUploadQuoteOrder(0));
+        EXPECT_TRUE(heardSomething());
+        return m_listener->heard.empty() ? Text() : m_listener->heard[0].status;
+    };
+    auto signIn = [&](const char* account, int vendor) {
+        auto login = LoginMode::sharedInstance();
+        login->setAcountID(account);
+        login->setVendorId(vendor);
+    };
+    auto order = storedOrder(2);
+    const std::string number = *order->number();
+    ASSERT_TRUE(backend().setFault("518", "delay", 1, R"("seconds": 0.5)"));
+    ASSERT_TRUE(m_store->startUploadQuoteOrder(order->serial()));
+    ASSERT_TRUE(runUntil([&] {
+        auto state = JSONValue(backend().state()).value_or(base::Value());
+        return state["faults"].asArray().size() == 1 && state["faults"].asArray()[0]["used"].toInt() == 1;
+    }));
+    // Logout: the requests dropped, the store forgotten; the server stores it all the same.
+    NetworkModel::sharedInstance()->cancelAllRequests();
+    m_store.reset();
+    QuoteOrderStore::freeInstance();
+    ASSERT_TRUE(runUntil([&] { return !onServer(number).empty(); }));
+    settle();
+    ASSERT_FALSE(uploaded(order->serial())) << "no answer reached the device";
+
+    signIn("bob", 18);
+    m_store = QuoteOrderStore::sharedQuoteOrderStore();
+    m_store->setDelegate(m_listener);
+    const auto bobs = storedOrder(1);
+    struct Case {
+        const char* what;
+        int kind;
+    } lists[] = {{"all orders", 0}, {"unsubmitted", 2}, {"submitted", 1}};
+    for (const auto& list : lists) {
+        auto numbers = listed(list.kind);
+        EXPECT_EQ(std::count(numbers.begin(), numbers.end(), number), 0) << "bob's " << list.what;
+    }
+    EXPECT_EQ(listed(2), std::vector<std::string>{*bobs->number()});
+    EXPECT_EQ(submitAll(), Text("200"));
+    EXPECT_EQ(onServer(number), (std::vector<std::pair<std::string, int>>{{"alice", 1}})) << "bob sent it not";
+    EXPECT_EQ(onServer(*bobs->number()), (std::vector<std::pair<std::string, int>>{{"bob", 1}}));
+    EXPECT_FALSE(uploaded(order->serial()));
+
+    signIn("alice", 17);
+    EXPECT_EQ(listed(2), std::vector<std::string>{number});
+    EXPECT_EQ(submitAll(), Text("200"));
+    EXPECT_EQ(onServer(number), (std::vector<std::pair<std::string, int>>{{"alice", 2}})) << "once, under alice";
+    int stored = m_manager->getLocalOrderIdWithOrderNumber(number);
+    EXPECT_TRUE(uploaded(stored));
+    EXPECT_GT(stored, 0) << "the server's id";
+    auto state = JSONValue(backend().state()).value_or(base::Value());
+    for (const auto& held : state["orders"].asArray()) {
+        if (held["order_number"] == base::Value(number)) {
+            EXPECT_EQ(held["lines"].toInt(), 2);
+        }
+    }
+}
+
+// Three folders full resyncs cut short left aside, their local ids colliding, the newest left
+// by a build that wrote no origin file: at launch each is recovered, then one Submit sends it
+// all. Every order and customer is on the device once and on the server once.
+TEST_F(QuoteOrderStoreTest, LeftoverResyncFoldersAreRecoveredOnceEachAndSentOnce)
+{
+    const std::string documents = base::Paths::documents();
+    const std::string client = documents + "/acmeco/brivanta_lite.sqlite";
+    m_store.reset();
+    QuoteOrderStore::freeInstance();
+    m_db.reset();
+    m_manager.reset();
+    DataAccessManager::releaseDataModel();
+    struct Folder {
+        const char* name;
+        bool originFile;
+        int hoursAgo;
+        const char* sql;
+    } folders[] = {
+        {".resync-older", true, 3,
+         "insert into brivanta_customer(customer_id, customer_name) values (-1, 'Alpha Ltd');"
+         "insert into brivanta_customer_address(id, customer_id, address, city) values (-1, -1, '1 Alpha Rd', 'A');"
+         "insert into brivanta_customer_contact(contact_id, customer_id, first_name) values (-1, -1, 'Ann');"
+         "insert into brivanta_quote_order(order_id, customer_id, customer_name, order_number, uploaded, cdate) values"
+         " (-1, -1, 'Alpha Ltd', 'alice_251201100000', 0, '12/01/2025 10:00:00'),"
+         " (-2, 9001, 'Globex', 'alice_251201100100', 0, '12/01/2025 10:01:00');"
+         "insert into brivanta_quote_order_item(order_item_id, order_id, product_id, product_quantity) values"
+         " (-1, -1, 101, 1), (-2, -1, 101, 2), (-3, -2, 101, 3);"},
+        {".resync-newer", true, 2,
+         "insert into brivanta_customer(customer_id, customer_name) values (-1, 'Beta Ltd');"
+         "insert into brivanta_customer_address(id, customer_id, address, city) values (-1, -1, '2 Beta Rd', 'B');"
+         "insert into brivanta_customer_contact(contact_id, customer_id, first_name) values (-1, -1, 'Ben');"
+         "insert into brivanta_quote_order(order_id, customer_id, customer_name, order_number, uploaded, cdate) values"
+         " (-1, -1, 'Beta Ltd', 'alice_251202100000', 0, '12/02/2025 10:00:00');"
+         "insert into brivanta_quote_order_item(order_item_id, order_id, product_id, product_quantity) values"
+         " (-1, -1, 101, 4), (-2, -1, 101, 5);"},
+        // An older build: no origin file, and no account column. It is the newest, so its copy of
+        // the Globex order, changed since the oldest folder's, is the one that stays.
+        {".resync-nameless", false, 1,
+         "insert into brivanta_login_user(useName, password, clientId, deviceId) values ('alice', 'x', 'AcmeCo', 'dev-1');"
+         "insert into brivanta_customer(customer_id, customer_name) values (-1, 'Gamma Ltd');"
+         "insert into brivanta_customer_address(id, customer_id, address, city) values (-1, -1, '3 Gamma Rd', 'C');"
+         "insert into brivanta_quote_order(order_id, customer_id, customer_name, order_number, uploaded, cdate) values"
+         " (-1, -1, 'Gamma Ltd', 'alice_251203100000', 0, '12/03/2025 10:00:00'),"
+         " (-2, 9001, 'Globex', 'alice_251201100100', 0, '12/01/2025 10:01:00');"
+         "insert into brivanta_quote_order_item(order_item_id, order_id, product_id, product_quantity) values"
+         " (-1, -1, 101, 6), (-2, -2, 101, 7);"},
+    };
+    const auto now = std::filesystem::file_time_type::clock::now();
+    for (const auto& folder : folders) {
+        const std::string aside = documents + "/" + folder.name;
+        ASSERT_TRUE(base::FileManager::createDirectories(aside));
+        ASSERT_TRUE(base::FileManager::copyItem(client, aside + "/brivanta_lite.sqlite"));
+        BRDatabase db(aside + "/brivanta_lite.sqlite");
+        ASSERT_TRUE(db.open());
+        if (!folder.originFile && db.columnExistsColumnName("brivanta_quote_order", "account_id")) {
+            ASSERT_TRUE(db.executeUpdate("alter table brivanta_quote_order drop column account_id"));
+        }
+        std::string statements = folder.sql;
+        for (size_t from = 0, end; (end = statements.find(';', from)) != std::string::npos; from = end + 1)
+            ASSERT_TRUE(db.executeUpdate(statements.substr(from, end - from))) << statements.substr(from, end - from);
+        db.close();
+        if (folder.originFile) {
+            ASSERT_TRUE(base::FileManager::writeAtomically(aside + "/.resync-origin", std::string_view("acmeco\n")));
+        }
+        std::filesystem::last_write_time(aside, now - std::chrono::hours(folder.hoursAgo));
+    }
+    // The resync that left the newest folder never made a database.
+    ASSERT_TRUE(base::FileManager::removeRecursively(documents + "/acmeco", documents));
+
+    EXPECT_EQ(UnsentWork::recoverAsideFolders(), 3);
+    EXPECT_EQ(UnsentWork::recoverAsideFolders(), 0);
+    for (const auto& folder : folders)
+        EXPECT_FALSE(base::FileManager::exists(documents + "/" + folder.name)) << folder.name;
+
+    m_manager = DataAccessManager::sharedDataModel();
+    ASSERT_TRUE(m_manager->hasModels());
+    m_db = BRDatabase::sharedDataBase();
+    // Each order once, with its lines and the customer it was made for, and each customer
+    // once with its own address and contact.
+    const std::string expected = "alice_251201100000|Alpha Ltd|1,2|Alpha Ltd|1 Alpha Rd|Ann|\n"
+                                 "alice_251201100100|Globex|7|NULL|NULL|NULL|\n"
+                                 "alice_251202100000|Beta Ltd|4,5|Beta Ltd|2 Beta Rd|Ben|\n"
+                                 "alice_251203100000|Gamma Ltd|6|Gamma Ltd|3 Gamma Rd|NULL|\n";
+    auto device = [&] {
+        std::string text;
+        auto rs = m_db->executeQuery(
+            "select o.order_number, o.customer_name, (select group_concat(product_quantity) from (select "
+            "product_quantity from brivanta_quote_order_item i where i.order_id = o.order_id order by 1)), "
+            "c.customer_name, (select group_concat(address) from brivanta_customer_address a where a.customer_id = "
+            "c.customer_id), (select group_concat(first_name) from brivanta_customer_contact t where t.customer_id = "
+            "c.customer_id) from brivanta_quote_order o left join brivanta_customer c on c.customer_id = "
+            "o.customer_id and c.customer_id < 0 where o.account_id = 'alice' order by o.order_number");
+        while (rs && rs->next()) {
+            for (int i = 0; i < rs->columnCount(); ++i)
+                text += rs->stringForColumnIndex(i).value_or("NULL") + "|";
+            text += "\n";
+        }
+        return text;
+    };
+    EXPECT_EQ(device(), expected);
+    EXPECT_EQ(count("select count(*) from brivanta_quote_order"), 4);
+    EXPECT_EQ(count("select count(*) from brivanta_quote_order_item"), 6);
+    EXPECT_EQ(count("select count(*) from brivanta_customer where customer_id < 0"), 3);
+    EXPECT_EQ(count("select count(*) from brivanta_customer_address where customer_id < 0"), 3);
+    EXPECT_EQ(count("select count(*) from brivanta_customer_contact where customer_id < 0"), 2);
+
+    // One Submit: the customers first, then the orders.
+    CustomerDataModel::installOrderUploadHook();
+    m_store = QuoteOrderStore::sharedQuoteOrderStore();
+    m_store->setDelegate(m_listener);
+    ASSERT_TRUE(m_store->startUploadQuoteOrder(0));
+    ASSERT_TRUE(heardSomething());
+    EXPECT_EQ(m_listener->heard[0].status, Text("200"));
+    base::Value state = JSONValue(backend().state()).value_or(base::Value());
+    std::map<std::string, int> customers, orders;
+    for (const auto& customer : state["serverCustomers"].asArray())
+        ++customers[customer["customerName"].asString()];
+    for (const auto& order : state["orders"].asArray())
+        if (order["source"].asString() == "upload")
+            ++orders[order["order_number"].asString() + " " + order["account"].asString() + " " +
+                     std::to_string(order["lines"].toInt())];
+    EXPECT_EQ(customers, (std::map<std::string, int>{{"Alpha Ltd", 1}, {"Beta Ltd", 1}, {"Gamma Ltd", 1},
+                                                     {"Globex", 1}}));
+    EXPECT_EQ(orders, (std::map<std::string, int>{{"alice_251201100000 alice 2", 1},
+                                                  {"alice_251201100100 alice 1", 1},
+                                                  {"alice_251202100000 alice 2", 1},
+                                                  {"alice_251203100000 alice 1", 1}}));
+    EXPECT_EQ(count("select count(*) from brivanta_quote_order where uploaded = 0"), 0);
+    for (const auto& order : state["orders"].asArray()) {
+        if (order["order_number"].asString() == "alice_251201100100") {
+            ASSERT_EQ(order["quantities"].asArray().size(), 1u);
+            EXPECT_EQ(order["quantities"].asArray()[0].toInt(), 7) << "the newest folder's copy";
+        }
     }
 }
 

@@ -266,3 +266,30 @@ TEST_F(UnsentWorkTest, AResyncCutShortIsRecoveredOnceAtLaunch)
         EXPECT_EQ(left, std::vector<std::string>{"acmeco"}) << "no folder is left aside";
     }
 }
+
+// An aside folder is put back under the name it recorded: a name that would lead anywhere but
+// a folder of Documents leaves it where it is, and touches nothing outside.
+TEST_F(UnsentWorkTest, ARecordedNameNeverLeadsOutsideDocuments)
+{
+    DataAccessManager::releaseDataModel();
+    const auto home = documents().parent_path();
+    for (const char* name : {".", "..", "../outside", "acmeco/../..", "/tmp/elsewhere", "sub/folder", ".hidden",
+                             "..\\outside", ""}) {
+        SCOPED_TRACE(std::string("recorded name \"") + name + "\"");
+        std::filesystem::remove_all(documents());
+        std::filesystem::create_directories(documents());
+        std::ofstream(documents() / "keep.txt") << "mine";
+        std::ofstream(home / "keep-home.txt") << "mine";
+        const auto aside = documents() / (std::string(UnsentWork::kAsidePrefix) + "0A1B-2C3D");
+        std::filesystem::create_directories(aside);
+        ASSERT_TRUE(base::FileManager::copyItem(oldFile, aside / "brivanta_lite.sqlite"));
+        std::ofstream(aside / UnsentWork::kAsideOriginFile) << name << "\n";
+
+        EXPECT_EQ(UnsentWork::recoverAsideFolders(), 0);
+        EXPECT_TRUE(std::filesystem::exists(aside / "brivanta_lite.sqlite")) << "the work stays aside";
+        EXPECT_TRUE(std::filesystem::exists(documents() / "keep.txt"));
+        EXPECT_TRUE(std::filesystem::exists(home / "keep-home.txt"));
+        EXPECT_FALSE(std::filesystem::exists(home / "outside"));
+        EXPECT_FALSE(std::filesystem::exists("/tmp/elsewhere"));
+    }
+}

@@ -4,11 +4,12 @@
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/Pdf/PageWorkers.h"
-#include "Platform/Pdf/PageCost.h"
 #include "Platform/UI/GestureRecognizer.h"
 #include "Platform/UI/Window.h"
 
 #include <algorithm>
+#include <cairo.h>
+#include <climits>
 #include <cmath>
 
 std::shared_ptr<PdfContentPage> PdfContentPage::initWithURLPagePassword(const std::string& fileURL, int page,
@@ -30,11 +31,10 @@ std::shared_ptr<PdfContentPage> PdfContentPage::initWithURLPagePassword(const st
     double h = std::isfinite(size.height) && size.height < 1e6 ? double(int(size.height) & ~1) : 0;
     if (w <= 0 || h <= 0)
         return nullptr;
-    // Pages are drawn by workers under limits; a page the file's own objects or an earlier
-    // drawing already show to be beyond them says so at once, before any worker is asked.
-    if (!pdf::pageIsDrawable(fileURL, pdfPage->number()) ||
-        pdf::PageWorkers::shared().wasRefused(fileURL, pdfPage->number())) {
-        reason = Unavailable::TooCostly;
+    // A page that crashed a worker is damaged at any size; one too costly at its fitted size
+    // says so when its first tile is asked for.
+    if (pdf::PageWorkers::shared().refusal(document->path(), pdfPage->number(), INT_MIN) == pdf::DrawOutcome::Damaged) {
+        reason = Unavailable::Damaged;
         return nullptr;
     }
     reason = Unavailable::None;
@@ -51,26 +51,72 @@ PdfContentPage::PdfContentPage(std::shared_ptr<pdf::Document> document, std::sha
     setContentMode(ui::ContentMode::Redraw);
     setBackgroundColor(std::nullopt);
     applyTileSettings(*this);
-    // Workers read only the page and the fixed bounds.
+    // Workers read only the page, the fixed bounds and the shared refusal.
     std::shared_ptr<pdf::Page> drawn = m_page;
     gfx::Rect box = bounds();
+    std::shared_ptr<Refusal> shared = m_refusal;
     std::weak_ptr<Refusal> refusal = m_refusal;
-    setDrawCallback([drawn, box, refusal](gfx::Context& context, const gfx::Rect& rect) {
+    setDrawCallback([drawn, box, shared, refusal](gfx::Context& context, const gfx::Rect& rect) {
         context.setFillColor(gfx::Color::white());
         context.fillRect(rect);
-        if (drawn->drawInWorker(context, box) != pdf::DrawOutcome::TooCostly)
+        pdf::DrawOutcome outcome = drawTile(*drawn, context, rect, box, shared->fitPixelScale.load());
+        if (outcome != pdf::DrawOutcome::TooCostly && outcome != pdf::DrawOutcome::Damaged)
             return;
-        base::RunLoop::main().post([refusal] {
+        base::RunLoop::main().post([refusal, outcome] {
             auto told = refusal.lock();
             if (!told || told->told || !told->handler)
                 return;
             told->told = true;
-            told->handler();
+            told->handler(outcome == pdf::DrawOutcome::Damaged ? Unavailable::Damaged : Unavailable::TooCostly);
         });
     });
 }
 
-void PdfContentPage::setRefusedHandler(std::function<void()> handler)
+pdf::DrawOutcome PdfContentPage::drawTile(const pdf::Page& page, gfx::Context& context, const gfx::Rect& rect,
+                                          const gfx::Rect& box, double fitPixelScale)
+{
+    pdf::DrawOutcome outcome = page.drawInWorker(context, box);
+    if (outcome != pdf::DrawOutcome::TooCostly)
+        return outcome;
+    // Too costly at this zoom: at its fitted size the page is refused; above it, the tile is
+    // drawn once more at the next lower level (half the pixels each way) and stretched, the
+    // coarser tiles standing in meanwhile.
+    gfx::AffineTransform ctm = context.currentTransform();
+    double pixelScale = context.scale() * std::hypot(ctm.a, ctm.b);
+    if (!(fitPixelScale > 0) || pixelScale <= fitPixelScale * 1.01)
+        return outcome;
+    gfx::Size pixels{std::ceil(rect.width() * pixelScale / 2), std::ceil(rect.height() * pixelScale / 2)};
+    if (!(pixels.width >= 1 && pixels.height >= 1))
+        return pdf::DrawOutcome::Drawn;
+    auto lower = gfx::Context::createBitmap(pixels, 1);
+    lower->scaleBy(pixelScale / 2, pixelScale / 2);
+    lower->translate(-rect.x(), -rect.y());
+    lower->setFillColor(gfx::Color::white());
+    lower->fillRect(rect);
+    if (page.drawInWorker(*lower, box) == pdf::DrawOutcome::Drawn) {
+        context.save();
+        context.clipToRect(rect);
+        context.drawImage(lower->makeImage(), rect);
+        context.restore();
+    } else {
+        // Nothing of its own: the coarser tiles show through.
+        cairo_t* cr = context.cairo();
+        cairo_save(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+        cairo_rectangle(cr, rect.x(), rect.y(), rect.width(), rect.height());
+        cairo_fill(cr);
+        cairo_restore(cr);
+    }
+    return pdf::DrawOutcome::Drawn;
+}
+
+void PdfContentPage::setFitLevelScale(double pixelScale)
+{
+    ui::TiledView::setFitLevelScale(pixelScale);
+    m_refusal->fitPixelScale = pixelScale;
+}
+
+void PdfContentPage::setRefusedHandler(std::function<void(Unavailable)> handler)
 {
     m_refusal->handler = std::move(handler);
 }

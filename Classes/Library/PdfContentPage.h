@@ -2,6 +2,7 @@
 #include "Platform/Pdf/Document.h"
 #include "Platform/UI/TiledView.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,10 +23,11 @@ struct PdfDocumentLink {
 // tile size of the window), with the page's links for taps. Opens its own copy of the document.
 class PdfContentPage : public ui::TiledView {
 public:
-    // Why a page has no view: it cannot be had, or drawing it would take the machine.
-    enum class Unavailable { None, Missing, TooCostly };
-    // Nothing when the document or the page cannot be had, or when the page is beyond the
-    // limits of what is drawn (`why` tells which). The page is clamped to 1..count.
+    // Why a page has no view: it cannot be had, drawing it at its fitted size passed a
+    // worker's limits, or it crashed the worker.
+    enum class Unavailable { None, Missing, TooCostly, Damaged };
+    // Nothing when the document or the page cannot be had, or when the page is known to be
+    // damaged (`why` tells which). The page is clamped to 1..count.
     static std::shared_ptr<PdfContentPage> initWithURLPagePassword(const std::string& fileURL, int page,
                                                                    const std::optional<std::string>& password,
                                                                    Unavailable* why = nullptr);
@@ -39,8 +41,15 @@ public:
     // Runs on the main thread each time arriving tiles complete the visible part, or the whole
     // page drawn ahead.
     void setTilesCompleteHandler(std::function<void()> handler) { m_tilesComplete = std::move(handler); }
-    // Runs on the main thread once the page's drawing went over the workers' limits.
-    void setRefusedHandler(std::function<void()> handler);
+    // Runs on the main thread once the page's drawing at its fitted size went over the workers'
+    // limits, or crashed a worker: TooCostly or Damaged.
+    void setRefusedHandler(std::function<void(Unavailable)> handler);
+    // The fitted level, which the page's refusal is judged at as well.
+    void setFitLevelScale(double pixelScale);
+    // One tile: drawn by a worker; when too costly above the fitted size, drawn again once at
+    // half the pixels. Answers what refuses the page (TooCostly or Damaged at the fitted size).
+    static pdf::DrawOutcome drawTile(const pdf::Page& page, gfx::Context& context, const gfx::Rect& rect,
+                                     const gfx::Rect& box, double fitPixelScale);
     int pageAngle() const { return m_page->rotation(); }
     // Last annotation first, as a tap looks them up.
     const std::vector<PdfDocumentLink>& links() const;
@@ -69,8 +78,9 @@ private:
     std::function<void()> m_tilesComplete;
     // Shared with the tile workers, which post to it; read on the main thread.
     struct Refusal {
-        std::function<void()> handler;
+        std::function<void(Unavailable)> handler;
         bool told = false;
+        std::atomic<double> fitPixelScale{0};
     };
     std::shared_ptr<Refusal> m_refusal = std::make_shared<Refusal>();
 };

@@ -58,7 +58,7 @@ PdfContentView::PdfContentView(const gfx::Rect& frame, const std::string& fileUR
     centreContainer();
     // The page goes with this view (the destructor clears the handler).
     m_page->setTilesCompleteHandler([this] { pageTilesComplete(); });
-    m_page->setRefusedHandler([this] { pageRefused(); });
+    m_page->setRefusedHandler([this](PdfContentPage::Unavailable why) { pageRefused(why); });
 }
 
 PdfContentView::~PdfContentView()
@@ -70,7 +70,7 @@ PdfContentView::~PdfContentView()
     setDelegate(nullptr);
 }
 
-void PdfContentView::pageRefused()
+void PdfContentView::pageRefused(PdfContentPage::Unavailable why)
 {
     if (!m_page)
         return;
@@ -82,10 +82,10 @@ void PdfContentView::pageRefused()
     m_thumb.reset();
     m_thumbRequest.reset();
     m_page.reset();
-    m_unavailable = PdfContentPage::Unavailable::TooCostly;
+    m_unavailable = why;
     setZoomScale(1);
     setContentSize(gfx::Size{});
-    showMessage(m_refusedText);
+    showMessage(why == PdfContentPage::Unavailable::Damaged ? m_damagedText : m_refusedText);
     // The page area is final: whoever waits for the page to be drawn waits no longer.
     if (m_message)
         m_message->contentViewPageDrawn(*this);

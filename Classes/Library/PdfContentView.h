@@ -65,6 +65,8 @@ public:
     // What the page area says when a drawing worker gives the page up (in the user's language;
     // the reader's engine has no language tables of its own).
     void setRefusedText(std::string text) { m_refusedText = std::move(text); }
+    // And when drawing the page crashes a worker.
+    void setDamagedText(std::string text) { m_damagedText = std::move(text); }
     const std::shared_ptr<ui::Label>& messageLabel() const { return m_messageLabel; }
     const std::shared_ptr<PdfContentThumb>& thumbView() const { return m_thumb; }
     const std::shared_ptr<ui::View>& containerView() const { return m_container; }
@@ -86,7 +88,7 @@ private:
     void centreContainer();
     void pageTilesComplete();
     // The page went over the drawing limits: its message takes the page's place.
-    void pageRefused();
+    void pageRefused(PdfContentPage::Unavailable why);
     void makeThumbFromTiles();
     gfx::Image pictureFromTiles(const PdfThumbRequest& request) const;
 
@@ -99,4 +101,5 @@ private:
     double m_zoomAmount = 0;
     PdfContentViewDelegate* m_message = nullptr;
     std::string m_refusedText = "This page is too large to be shown on this device.";
+    std::string m_damagedText = "This page is damaged and cannot be shown.";
 };

@@ -9,7 +9,6 @@
 #include "Platform/Base/Log.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/Context.h"
-#include "Platform/Pdf/PageCost.h"
 #include "Platform/Pdf/PageWorkers.h"
 
 #include <algorithm>
@@ -318,11 +317,8 @@ void PdfThumbRender::main()
     }
     gfx::Image image;
     if (auto document = openForRender(request)) {
-        // A page known to be beyond the drawing limits gets no picture.
+        // A page over the workers' limits at this size gets no picture (they answer at once).
         auto page = document->page(request.thumbPage());
-        if (page && (!pdf::pageIsDrawable(request.fileURL(), page->number()) ||
-                     pdf::PageWorkers::shared().wasRefused(request.fileURL(), page->number())))
-            page.reset();
         if (page) {
             gfx::Size pixels = PdfThumbPixelSize(page->size(), request);
             if (pixels.width > 0) {

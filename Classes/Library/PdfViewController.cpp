@@ -306,6 +306,7 @@ void PdfViewController::showDocumentPage(int page)
             m_contentViews[n] = content;
             content->setMessage(this);
             content->setRefusedText(Language::stringWithName("PDFPAGETOOLARGE"));
+            content->setDamagedText(Language::stringWithName("PDFPAGECANNOTBESHOWN"));
             // Where a page cannot be drawn, the page area says why rather than staying blank.
             if (!content->contentPage())
                 content->showMessage(Language::stringWithName(

@@ -23,6 +23,7 @@ struct Registry {
     std::vector<Registered> entries;
     BackgroundWork::Id lastId = 0;
     std::atomic<bool> stopping{false};
+    std::atomic<bool> quitting{false};
 };
 
 Registry& registry()
@@ -89,12 +90,23 @@ bool BackgroundWork::isStopping()
     return registry().stopping;
 }
 
+void BackgroundWork::quitRequested()
+{
+    registry().quitting = true;
+}
+
+bool BackgroundWork::isQuitting()
+{
+    return registry().quitting || registry().stopping;
+}
+
 void BackgroundWork::resetForTesting()
 {
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
     r.entries.clear();
     r.stopping = false;
+    r.quitting = false;
 }
 
 } // namespace base

@@ -29,6 +29,10 @@ public:
     static void stopAll();
     // True once stopAll() has begun: long waits (a running converter) end early.
     static bool isStopping();
+    // The application was asked to quit (SIGTERM): waits the main thread may be in (a page
+    // drawn for a screenshot) end early, so that quitting is not held up. Any thread.
+    static void quitRequested();
+    static bool isQuitting();
 
     // Tests start again: forgets the registrations and the stopped state.
     static void resetForTesting();

@@ -1,14 +1,7 @@
 #include "Platform/Pdf/Document.h"
 
 #include "Platform/Graphics/Context.h"
-#include "Platform/Pdf/PageCost.h"
 #include "Platform/Pdf/PageWorkers.h"
-
-#include <poppler.h>
-#include <poppler/cpp/poppler-document.h>
-#include <poppler/cpp/poppler-image.h>
-#include <poppler/cpp/poppler-page-renderer.h>
-#include <poppler/cpp/poppler-page.h>
 
 #include <algorithm>
 #include <cmath>
@@ -16,114 +9,16 @@
 
 namespace pdf {
 
-// Everything poppler hands out for one document, released together.
+// What every page of a document needs to ask a worker about it.
 struct DocumentState {
     std::string path;
     std::optional<std::string> password;
-    PopplerDocument* document = nullptr;
-    mutable std::mutex mutex;
-    int pageCount = 0;
-    // The glib binding does not tell a page's /Rotate; the C++ binding does.
-    std::unique_ptr<poppler::document> rotations;
-    bool rotationsTried = false;
-    // Every named destination, from the /Dests dictionary and the /Names tree alike: poppler's
-    // own lookup stops at the dictionary when a document has one.
-    GTree* dests = nullptr;
-
-    ~DocumentState()
-    {
-        if (dests)
-            g_tree_destroy(dests);
-        if (document)
-            g_object_unref(document);
-    }
-
-    poppler::document* cppDocument()
-    {
-        if (!rotationsTried) {
-            rotationsTried = true;
-            std::string pw = password.value_or("");
-            rotations.reset(poppler::document::load_from_file(path, pw, pw));
-        }
-        return rotations.get();
-    }
-
-    int rotationOf(int index)
-    {
-        if (!cppDocument())
-            return 0;
-        std::unique_ptr<poppler::page> page(rotations->create_page(index));
-        if (!page)
-            return 0;
-        switch (page->orientation()) {
-        case poppler::page::landscape:
-            return 90;
-        case poppler::page::upside_down:
-            return 180;
-        case poppler::page::seascape:
-            return 270;
-        default:
-            return 0;
-        }
-    }
 };
 
 namespace {
 
-struct GErrorFree {
-    void operator()(GError* e) const { g_error_free(e); }
-};
-using ErrorRef = std::unique_ptr<GError, GErrorFree>;
-
-std::string fileUri(const std::string& path)
-{
-    std::error_code ec;
-    auto absolute = std::filesystem::absolute(path, ec);
-    if (ec)
-        return {};
-    char* uri = g_filename_to_uri(absolute.lexically_normal().c_str(), nullptr, nullptr);
-    if (!uri)
-        return {};
-    std::string result(uri);
-    g_free(uri);
-    return result;
-}
-
-// Named destinations are looked up in the tree of all names (keys as poppler encodes them).
-LinkTarget targetOfDest(DocumentState& state, PopplerDest* dest)
-{
-    if (!dest)
-        return {};
-    if (dest->type == POPPLER_DEST_NAMED) {
-        if (!dest->named_dest)
-            return {};
-        if (!state.dests)
-            state.dests = poppler_document_create_dests_tree(state.document);
-        auto* found = state.dests ? static_cast<PopplerDest*>(g_tree_lookup(state.dests, dest->named_dest)) : nullptr;
-        if (!found || found->type == POPPLER_DEST_NAMED)
-            return {};
-        return targetOfDest(state, found);
-    }
-    if (dest->page_num >= 1)
-        return LinkTarget::toPage(dest->page_num);
-    return {};
-}
-
-LinkTarget targetOfAction(DocumentState& state, PopplerAction* action)
-{
-    if (!action)
-        return {};
-    switch (action->type) {
-    case POPPLER_ACTION_URI:
-        if (action->uri.uri && *action->uri.uri)
-            return LinkTarget::toUrl(action->uri.uri);
-        return {};
-    case POPPLER_ACTION_GOTO_DEST:
-        return targetOfDest(state, action->goto_dest.dest);
-    default:
-        return {};
-    }
-}
+using worker::Ask;
+using worker::PayloadReader;
 
 } // namespace
 
@@ -132,95 +27,87 @@ Document::OpenResult Document::open(const std::string& path, const std::optional
     OpenResult result;
     if (path.empty())
         return result;
-    std::string uri = fileUri(path);
-    if (uri.empty())
+    std::error_code ec;
+    auto absolute = std::filesystem::absolute(path, ec);
+    if (ec)
         return result;
-
-    GError* raw = nullptr;
-    PopplerDocument* document = poppler_document_new_from_file(uri.c_str(), nullptr, &raw);
-    ErrorRef error(raw);
-    bool usedPassword = false;
-    if (!document && error && error->domain == POPPLER_ERROR && error->code == POPPLER_ERROR_ENCRYPTED) {
+    auto state = std::make_shared<DocumentState>();
+    state->path = absolute.lexically_normal().string();
+    auto& workers = PageWorkers::shared();
+    auto answered = workers.ask(Ask::Open, state->path, std::nullopt, 0);
+    if (answered.outcome == DrawOutcome::Failed && answered.answer == worker::Answer::Locked) {
         if (!password) {
             result.status = Status::Locked;
             return result;
         }
-        raw = nullptr;
-        document = poppler_document_new_from_file(uri.c_str(), password->c_str(), &raw);
-        ErrorRef second(raw);
-        if (!document) {
+        state->password = password;
+        answered = workers.ask(Ask::Open, state->path, password, 0);
+        if (answered.outcome == DrawOutcome::Failed && answered.answer == worker::Answer::Locked) {
             result.status = Status::Locked;
             return result;
         }
-        usedPassword = true;
     }
-    if (!document)
+    if (answered.outcome == DrawOutcome::TooCostly || answered.outcome == DrawOutcome::Damaged) {
+        result.status = Status::Damaged;
         return result;
-
-    auto state = std::make_shared<DocumentState>();
-    state->path = std::filesystem::absolute(path).lexically_normal().string();
-    if (usedPassword)
-        state->password = password;
-    state->document = document;
-    int count = std::max(0, poppler_document_get_n_pages(document));
-    state->pageCount = count;
+    }
+    int32_t count = 0;
+    PayloadReader reader(answered.payload);
+    if (answered.outcome != DrawOutcome::Drawn || !reader.get(count))
+        return result;
     result.status = Status::Opened;
-    result.document = std::shared_ptr<Document>(new Document(std::move(state)));
+    result.document = std::shared_ptr<Document>(new Document(std::move(state), std::max(0, int(count))));
     return result;
 }
 
-Document::Document(std::shared_ptr<DocumentState> state)
+Document::Document(std::shared_ptr<DocumentState> state, int pageCount)
     : m_state(std::move(state))
-    , m_pageCount(m_state->pageCount)
+    , m_pageCount(pageCount)
 {
 }
 
-std::mutex& Document::mutex() const
+const std::string& Document::path() const
 {
-    return m_state->mutex;
+    return m_state->path;
 }
 
 std::shared_ptr<Page> Document::page(int number) const
 {
     if (number < 1 || number > m_pageCount)
         return nullptr;
-    std::lock_guard lock(m_state->mutex);
-    // Each page object holds its own poppler page: what poppler keeps for a drawn page (its
-    // text layout) goes with it, so drawing every page once does not keep every page.
-    PopplerPage* page = poppler_document_get_page(m_state->document, number - 1);
-    if (!page)
+    auto answered = PageWorkers::shared().ask(Ask::Page, m_state->path, m_state->password, number);
+    if (answered.outcome != DrawOutcome::Drawn)
         return nullptr;
-    return std::shared_ptr<Page>(new Page(m_state, page, number));
+    PayloadReader reader(answered.payload);
+    double v[6];
+    for (double& each : v)
+        if (!reader.get(each))
+            return nullptr;
+    return std::shared_ptr<Page>(new Page(m_state, number, gfx::Rect(v[0], v[1], v[2], v[3]), gfx::Size{v[4], v[5]}));
 }
 
-Page::~Page()
-{
-    std::lock_guard lock(m_state->mutex);
-    g_object_unref(static_cast<PopplerPage*>(m_page));
-}
-
-Page::Page(std::shared_ptr<DocumentState> state, void* page, int number)
+Page::Page(std::shared_ptr<DocumentState> state, int number, gfx::Rect box, gfx::Size size)
     : m_state(std::move(state))
-    , m_page(page)
     , m_number(number)
+    , m_box(box)
+    , m_size(size)
 {
-    auto* p = static_cast<PopplerPage*>(m_page);
-    // Poppler's crop box is already clipped to the media box.
-    PopplerRectangle crop{};
-    poppler_page_get_crop_box(p, &crop);
-    double x1 = std::min(crop.x1, crop.x2), x2 = std::max(crop.x1, crop.x2);
-    double y1 = std::min(crop.y1, crop.y2), y2 = std::max(crop.y1, crop.y2);
-    m_box = gfx::Rect(x1, y1, x2 - x1, y2 - y1);
-    double w = 0, h = 0;
-    poppler_page_get_size(p, &w, &h);
-    m_size = gfx::Size{w, h};
 }
 
 int Page::rotation() const
 {
-    std::lock_guard lock(m_state->mutex);
-    if (!m_rotation)
-        m_rotation = m_state->rotationOf(m_number - 1);
+    std::lock_guard lock(m_mutex);
+    if (!m_rotation) {
+        auto answered = PageWorkers::shared().ask(Ask::Rotation, m_state->path, m_state->password, m_number);
+        int32_t degrees = 0;
+        PayloadReader reader(answered.payload);
+        if (answered.outcome != DrawOutcome::Drawn || !reader.get(degrees))
+            degrees = 0;
+        // Only a stopped question is asked again.
+        if (answered.outcome == DrawOutcome::Stopped)
+            return degrees;
+        m_rotation = degrees;
+    }
     return *m_rotation;
 }
 
@@ -234,119 +121,24 @@ gfx::AffineTransform Page::fitTransform(const gfx::Rect& into) const
     return gfx::AffineTransform{s, 0, 0, s, dx, dy};
 }
 
-void Page::draw(gfx::Context& context, const gfx::Rect& into) const
+DrawOutcome Page::draw(gfx::Context& context, const gfx::Rect& into) const
 {
-    draw(context, fitTransform(into));
+    return draw(context, fitTransform(into));
 }
 
-bool Page::holdsLargePictures() const
-{
-    // Called under the document's lock.
-    // A page that draws no picture at all needs no search for them, which interprets the
-    // whole page a second time (a text page would cost twice its drawing).
-    if (!m_largePictures && pageDrawsPictures(m_state->path, m_number) == false)
-        m_largePictures = false;
-    if (!m_largePictures) {
-        double covered = 0;
-        GList* images = poppler_page_get_image_mapping(static_cast<PopplerPage*>(m_page));
-        for (GList* item = images; item; item = item->next) {
-            auto* m = static_cast<PopplerImageMapping*>(item->data);
-            covered += std::abs((m->area.x2 - m->area.x1) * (m->area.y2 - m->area.y1));
-        }
-        poppler_page_free_image_mapping(images);
-        m_largePictures = covered >= 0.25 * m_size.width * m_size.height;
-    }
-    return *m_largePictures;
-}
-
-// Pages made mostly of pictures (scanned catalogues) are drawn by poppler's own rasteriser,
-// which scales a picture down as it decodes it; through Cairo the whole picture is decoded and
-// then filtered per output pixel, which costs several times more. Only for an upright scale
-// onto a bitmap, where its pixels land on whole device pixels.
-bool Page::drawPicturesInto(cairo_t* cr) const
-{
-    cairo_surface_t* target = cairo_get_target(cr);
-    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE)
-        return false;
-    // The surface's pixels: the drawing transform gives its points, the surface's own scale
-    // (a tile of a zoom level) and offset turn them into pixels.
-    double devScaleX = 1, devScaleY = 1, devOffX = 0, devOffY = 0;
-    cairo_surface_get_device_scale(target, &devScaleX, &devScaleY);
-    cairo_surface_get_device_offset(target, &devOffX, &devOffY);
-    auto toPixels = [&](double x, double y) {
-        cairo_user_to_device(cr, &x, &y);
-        return gfx::Point{x * devScaleX + devOffX, y * devScaleY + devOffY};
-    };
-    gfx::Point origin = toPixels(0, 0), unitX = toPixels(1, 0), unitY = toPixels(0, 1);
-    double s = unitX.x - origin.x;
-    if (!(s > 0) || std::abs(unitX.y - origin.y) > 1e-9 * s || std::abs(unitY.x - origin.x) > 1e-9 * s ||
-        std::abs((unitY.y - origin.y) - s) > 1e-9 * s)
-        return false;
-    // Thumbnails too: through Cairo a small picture of a photo page still decodes the whole
-    // photo and filters it down, several times what finding the page's pictures costs.
-    if (!holdsLargePictures())
-        return false;
-    // The page lands on whole pixels: it moves by under half a pixel rather than being resampled.
-    double left = std::round(origin.x), top = std::round(origin.y);
-    // The part of the page the clip leaves, in the rasteriser's pixels of the page, with a pixel
-    // more on each side for the rounding.
-    double x1, y1, x2, y2;
-    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
-    int pageW = int(std::ceil(m_size.width * s)), pageH = int(std::ceil(m_size.height * s));
-    int px = std::max(0, int(std::floor(x1 * s)) - 1), py = std::max(0, int(std::floor(y1 * s)) - 1);
-    int pw = std::min(pageW, int(std::ceil(x2 * s)) + 1) - px;
-    int ph = std::min(pageH, int(std::ceil(y2 * s)) + 1) - py;
-    if (pw <= 0 || ph <= 0)
-        return true;
-    poppler::document* document = m_state->cppDocument();
-    std::unique_ptr<poppler::page> page(document ? document->create_page(m_number - 1) : nullptr);
-    if (!page)
-        return false;
-    poppler::page_renderer renderer;
-    renderer.set_render_hints(poppler::page_renderer::antialiasing | poppler::page_renderer::text_antialiasing);
-    renderer.set_image_format(poppler::image::format_argb32);
-    poppler::image image = renderer.render_page(page.get(), 72.0 * s, 72.0 * s, px, py, pw, ph);
-    if (!image.is_valid() || image.width() <= 0 || image.height() <= 0)
-        return false;
-    // Opaque paper: the alpha byte is not read.
-    cairo_surface_t* picture = cairo_image_surface_create_for_data(
-        reinterpret_cast<unsigned char*>(const_cast<char*>(image.const_data())), CAIRO_FORMAT_RGB24, image.width(),
-        image.height(), image.bytes_per_row());
-    cairo_save(cr);
-    // User space made the surface's pixels.
-    cairo_identity_matrix(cr);
-    cairo_scale(cr, 1 / devScaleX, 1 / devScaleY);
-    cairo_translate(cr, -devOffX, -devOffY);
-    cairo_set_source_surface(cr, picture, left + px, top + py);
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-    cairo_paint(cr);
-    cairo_restore(cr);
-    // The pixels belong to `image`: nothing may hold them past this call.
-    cairo_surface_finish(picture);
-    cairo_surface_destroy(picture);
-    return true;
-}
-
-void Page::draw(gfx::Context& context, const gfx::AffineTransform& pageToContext) const
-{
-    context.save();
-    context.concat(pageToContext);
-    {
-        std::lock_guard lock(m_state->mutex);
-        if (!drawPicturesInto(context.cairo()))
-            poppler_page_render(static_cast<PopplerPage*>(m_page), context.cairo());
-    }
-    context.restore();
-}
-
-DrawOutcome Page::drawInWorker(gfx::Context& context, const gfx::Rect& into) const
-{
-    return drawInWorker(context, fitTransform(into));
-}
-
-DrawOutcome Page::drawInWorker(gfx::Context& context, const gfx::AffineTransform& pageToContext) const
+DrawOutcome Page::draw(gfx::Context& context, const gfx::AffineTransform& pageToContext) const
 {
     return PageWorkers::shared().draw(m_state->path, m_state->password, m_number, context, pageToContext);
+}
+
+std::string Page::text() const
+{
+    auto answered = PageWorkers::shared().ask(Ask::Text, m_state->path, m_state->password, m_number);
+    std::string text;
+    PayloadReader reader(answered.payload);
+    if (answered.outcome != DrawOutcome::Drawn || !reader.getString(text))
+        return {};
+    return text;
 }
 
 std::vector<Link> Page::links(const gfx::Rect& into) const
@@ -354,57 +146,44 @@ std::vector<Link> Page::links(const gfx::Rect& into) const
     return links(fitTransform(into));
 }
 
-std::string Page::text() const
-{
-    std::lock_guard lock(m_state->mutex);
-    char* raw = poppler_page_get_text(static_cast<PopplerPage*>(m_page));
-    std::string out = raw ? raw : "";
-    g_free(raw);
-    return out;
-}
-
 std::vector<Link> Page::links(const gfx::AffineTransform& pageToView) const
 {
-    std::vector<Link> result;
-    std::lock_guard lock(m_state->mutex);
-    GList* mapping = poppler_page_get_link_mapping(static_cast<PopplerPage*>(m_page));
-    for (GList* item = mapping; item; item = item->next) {
-        auto* m = static_cast<PopplerLinkMapping*>(item->data);
-        // Poppler gives the upright page with y up; views have y down.
-        double left = std::min(m->area.x1, m->area.x2), right = std::max(m->area.x1, m->area.x2);
-        double bottom = std::min(m->area.y1, m->area.y2), top = std::max(m->area.y1, m->area.y2);
-        gfx::Rect upright(left, m_size.height - top, right - left, top - bottom);
-        result.push_back(Link{pageToView.apply(upright), targetOfAction(*m_state, m->action)});
+    std::lock_guard lock(m_mutex);
+    if (!m_links) {
+        auto answered = PageWorkers::shared().ask(Ask::Links, m_state->path, m_state->password, m_number);
+        std::vector<Link> read;
+        PayloadReader reader(answered.payload);
+        uint32_t count = 0;
+        if (answered.outcome == DrawOutcome::Drawn && reader.get(count)) {
+            for (uint32_t i = 0; i < count; ++i) {
+                double v[4];
+                int32_t kind = 0, page = 0;
+                std::string url;
+                if (!reader.get(v[0]) || !reader.get(v[1]) || !reader.get(v[2]) || !reader.get(v[3]) ||
+                    !reader.get(kind) || !reader.get(page) || !reader.getString(url))
+                    break;
+                LinkTarget target;
+                if (kind == int32_t(LinkTarget::Kind::Url))
+                    target = LinkTarget::toUrl(std::move(url));
+                else if (kind == int32_t(LinkTarget::Kind::Page) && page >= 1)
+                    target = LinkTarget::toPage(page);
+                read.push_back(Link{gfx::Rect(v[0], v[1], v[2], v[3]), target});
+            }
+        }
+        if (answered.outcome == DrawOutcome::Stopped)
+            return {};
+        m_links = std::move(read);
     }
-    poppler_page_free_link_mapping(mapping);
-    // Poppler lists the page's annotations last first.
-    std::reverse(result.begin(), result.end());
+    std::vector<Link> result;
+    result.reserve(m_links->size());
+    for (const auto& link : *m_links)
+        result.push_back(Link{pageToView.apply(link.area), link.target});
     return result;
 }
 
 void warmUp()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        auto pdfContext = gfx::Context::createPdfInMemory();
-        pdfContext->beginPage(gfx::Size{8, 8});
-        pdfContext->fillRect(gfx::Rect(0, 0, 4, 4));
-        pdfContext->endPage();
-        if (pdfContext->close())
-            return;
-        const auto& bytes = pdfContext->pdfData();
-        GBytes* data = g_bytes_new(bytes.data(), bytes.size());
-        PopplerDocument* document = poppler_document_new_from_bytes(data, nullptr, nullptr);
-        g_bytes_unref(data);
-        if (!document)
-            return;
-        if (PopplerPage* page = poppler_document_get_page(document, 0)) {
-            auto bitmap = gfx::Context::createBitmap(gfx::Size{8, 8});
-            poppler_page_render(page, bitmap->cairo());
-            g_object_unref(page);
-        }
-        g_object_unref(document);
-    });
+    PageWorkers::shared().startAhead();
 }
 
 } // namespace pdf

@@ -1,6 +1,7 @@
 #pragma once
 #include "Platform/Graphics/AffineTransform.h"
 #include "Platform/Graphics/Geometry.h"
+#include "Platform/Pdf/Link.h"
 
 #include <memory>
 #include <mutex>
@@ -8,52 +9,31 @@
 #include <string>
 #include <vector>
 
-typedef struct _cairo cairo_t;
-
 namespace gfx {
 class Context;
 }
 
 namespace pdf {
 
-// Where a link leads: a web address, a page (from 1), or nowhere we follow.
-struct LinkTarget {
-    enum class Kind { None, Url, Page };
-    Kind kind = Kind::None;
-    std::string url;
-    int page = 0;
+// What asking a worker came to: answered (drawn); over a limit (memory, time), so the page is
+// refused at that size; the worker crashed on the file (damaged); stopped because its document
+// or the application is closing; or not answered because no worker could be had or the worker
+// could not read the document or page.
+enum class DrawOutcome { Drawn, TooCostly, Damaged, Stopped, Failed };
 
-    bool operator==(const LinkTarget&) const = default;
-    static LinkTarget none() { return {}; }
-    static LinkTarget toUrl(std::string url) { return {Kind::Url, std::move(url), 0}; }
-    static LinkTarget toPage(int page) { return {Kind::Page, {}, page}; }
-};
-
-struct Link {
-    gfx::Rect area; // in the coordinates the page was fitted into
-    LinkTarget target;
-};
-
-class Document;
 struct DocumentState;
 
-// What drawing a page in a worker came to: drawn; over a limit (memory, time, a crash), so the
-// page is refused; stopped because its document or the application is closing; or not drawn
-// because no worker could be had or the worker could not read the page.
-enum class DrawOutcome { Drawn, TooCostly, Stopped, Failed };
-
-// One page of an open document. Every call takes the document's lock, so pages of one
-// document may be used from several threads, one call at a time.
+// One page of an open document. Its box and size were read by a page worker when the page was
+// had; everything else is asked of a worker when called. Any thread.
 class Page {
 public:
-    ~Page();
     Page(const Page&) = delete;
     Page& operator=(const Page&) = delete;
     int number() const { return m_number; }
     // The crop box within the media box, in PDF units (y up, unrotated).
     gfx::Rect box() const { return m_box; }
-    // The page's /Rotate, one of 0, 90, 180, 270. Read when first asked: drawing needs it not
-    // (the size already has it), and reading it opens the file a second time.
+    // The page's /Rotate, one of 0, 90, 180, 270 (0 when it cannot be read). Asked when first
+    // needed: drawing needs it not, the size already has it.
     int rotation() const;
     // The box with the rotation applied (width and height exchanged at 90 and 270).
     gfx::Size size() const { return m_size; }
@@ -61,64 +41,61 @@ public:
     // The transform from the upright page (points, y down, origin at its top left) into
     // `into`: scaled to fit with the aspect ratio kept and centred.
     gfx::AffineTransform fitTransform(const gfx::Rect& into) const;
-    // Draws the upright page fitted into `into`.
-    void draw(gfx::Context& context, const gfx::Rect& into) const;
-    // Draws the upright page under the given page-to-context transform (tiles).
-    void draw(gfx::Context& context, const gfx::AffineTransform& pageToContext) const;
-    // The same, drawn by a worker process under its limits (PageWorkers).
-    DrawOutcome drawInWorker(gfx::Context& context, const gfx::Rect& into) const;
-    DrawOutcome drawInWorker(gfx::Context& context, const gfx::AffineTransform& pageToContext) const;
-    // The page's text in reading order, lines separated by newlines.
+    // Draws the upright page fitted into `into`, or under the given page-to-context transform
+    // (tiles), into a bitmap context: by a worker under its limits, within the context's clip.
+    DrawOutcome draw(gfx::Context& context, const gfx::Rect& into) const;
+    DrawOutcome draw(gfx::Context& context, const gfx::AffineTransform& pageToContext) const;
+    DrawOutcome drawInWorker(gfx::Context& context, const gfx::Rect& into) const { return draw(context, into); }
+    DrawOutcome drawInWorker(gfx::Context& context, const gfx::AffineTransform& pageToContext) const
+    {
+        return draw(context, pageToContext);
+    }
+    // The page's text in reading order, lines separated by newlines; empty when it cannot be had.
     std::string text() const;
     // Link annotations in document order, their areas under the page-to-view transform of
-    // draw(context, into).
+    // draw(context, into). Read once.
     std::vector<Link> links(const gfx::Rect& into) const;
     std::vector<Link> links(const gfx::AffineTransform& pageToView) const;
 
 private:
     friend class Document;
-    Page(std::shared_ptr<DocumentState> state, void* page, int number);
-    // Under the document's lock: whether pictures cover a quarter of the page or more.
-    bool holdsLargePictures() const;
-    // Draws through poppler's own rasteriser when that suits; false when it does not.
-    bool drawPicturesInto(cairo_t* cr) const;
+    Page(std::shared_ptr<DocumentState> state, int number, gfx::Rect box, gfx::Size size);
 
     std::shared_ptr<DocumentState> m_state;
-    void* m_page = nullptr; // the poppler page, a reference of our own
     int m_number = 0;
     gfx::Rect m_box;
-    mutable std::optional<int> m_rotation; // guarded by the document's lock
     gfx::Size m_size;
-    mutable std::optional<bool> m_largePictures; // guarded by the document's lock
+    mutable std::mutex m_mutex;
+    mutable std::optional<int> m_rotation;
+    mutable std::optional<std::vector<Link>> m_links; // upright page, points
 };
 
-// An open PDF document over poppler.
+// An open PDF document: the answers a page worker gave about it. Its file is never read here.
 class Document {
 public:
-    enum class Status { Opened, NotPdf, Locked };
+    // Damaged: opening it passed a worker's limits or crashed the worker.
+    enum class Status { Opened, NotPdf, Locked, Damaged };
     struct OpenResult {
         Status status = Status::NotPdf;
         std::shared_ptr<Document> document;
     };
 
     // Opens without a password first, then with the given one when the document is locked.
-    // The path is made absolute before it becomes a file URI.
+    // The path is made absolute first. Waits for a worker's answer.
     static OpenResult open(const std::string& path, const std::optional<std::string>& password = {});
 
     int pageCount() const { return m_pageCount; }
-    // 1-based; nothing outside 1..pageCount.
+    // 1-based; nothing outside 1..pageCount or when the worker cannot read the page.
     std::shared_ptr<Page> page(int number) const;
-    // Held by every call that reaches poppler for this document.
-    std::mutex& mutex() const;
+    const std::string& path() const;
 
 private:
-    explicit Document(std::shared_ptr<DocumentState> state);
+    Document(std::shared_ptr<DocumentState> state, int pageCount);
     std::shared_ptr<DocumentState> m_state;
     int m_pageCount = 0;
 };
 
-// Poppler sets up process-wide state lazily on the first render; doing one render on the main
-// thread before any worker renders keeps that set-up from racing.
+// Starts a page worker ahead of the first document, so that opening does not wait for one.
 void warmUp();
 
 } // namespace pdf

@@ -1,22 +1,36 @@
 #pragma once
 #include <cstdint>
+#include <cstring>
+#include <string>
+#include <type_traits>
 
 namespace pdf::worker {
 
 // What a worker is handed when it starts: its end of the request socket (one message a
-// request, one an answer) and the shared file its pixels go into.
+// request; an answer and then its payload in pieces) and the shared file its pixels go into.
 constexpr int kSocketFd = 3;
 constexpr int kPixelsFd = 4;
-constexpr uint32_t kMagic = 0x50574b31;
+constexpr uint32_t kMagic = 0x50574b32;
 // The worker ran out of memory under its limit.
 constexpr int kExitOverLimit = 75;
 
-// One page to draw into a bitmap of `width` x `height` pixels (ARGB32, rows of width * 4 bytes)
-// at the start of the shared file, a twin of the caller's: its device scale and offset, its
-// transform and clip. Only `region` (x, y, width, height in pixels) is cleared and read back.
-// Followed by the path's and the password's bytes.
+// What is asked of the document at the path: everything that reads the file is asked here.
+enum class Ask : int32_t {
+    Open = 1,     // payload: status, page count
+    Page = 2,     // payload: crop box, size with rotation
+    Rotation = 3, // payload: degrees
+    Links = 4,    // payload: count, then each area (upright page, points, y down) and target
+    Text = 5,     // payload: the page's text
+    Draw = 6,     // into the shared pixels; no payload
+};
+
+// For Draw, one page into a bitmap of `width` x `height` pixels (ARGB32, rows of width * 4
+// bytes) at the start of the shared file, a twin of the caller's: its device scale and offset,
+// its transform and clip. Only `region` (x, y, width, height in pixels) is cleared and read
+// back. Every request is followed by the path's and the password's bytes.
 struct Request {
     uint32_t magic = kMagic;
+    Ask ask = Ask::Draw;
     int32_t page = 0;
     int32_t width = 0, height = 0;
     uint64_t sharedBytes = 0; // the shared file's size now, at least width * height * 4
@@ -31,13 +45,67 @@ struct Request {
     int32_t hasPassword = 0;
 };
 
-enum class Answer : int32_t { Drawn = 0, NotRead = 1 };
+// Done: answered (drawn); NotRead: the document or page cannot be had; Locked: the document
+// needs a password it was not given.
+enum class Answer : int32_t { Done = 0, NotRead = 1, Locked = 2 };
 
 struct Reply {
     uint32_t magic = kMagic;
     Answer answer = Answer::NotRead;
+    uint32_t payloadBytes = 0; // follows in messages of at most kPieceBytes
 };
 
 constexpr uint32_t kMaxPathBytes = 8192;
+constexpr uint32_t kPieceBytes = 32 * 1024;
+// A payload larger than this is not taken (a page's text is far below).
+constexpr uint32_t kMaxPayloadBytes = 64u << 20;
+
+// Payloads: plain values in this machine's order, strings with their length first.
+class PayloadWriter {
+public:
+    template <typename T>
+    void put(T value)
+    {
+        static_assert(std::is_trivially_copyable_v<T>);
+        m_bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+    }
+    void putString(const std::string& text)
+    {
+        put(uint32_t(text.size()));
+        m_bytes += text;
+    }
+    const std::string& bytes() const { return m_bytes; }
+
+private:
+    std::string m_bytes;
+};
+
+class PayloadReader {
+public:
+    explicit PayloadReader(const std::string& bytes) : m_bytes(bytes) {}
+    template <typename T>
+    bool get(T& value)
+    {
+        static_assert(std::is_trivially_copyable_v<T>);
+        if (m_bytes.size() - m_at < sizeof value)
+            return false;
+        std::memcpy(&value, m_bytes.data() + m_at, sizeof value);
+        m_at += sizeof value;
+        return true;
+    }
+    bool getString(std::string& text)
+    {
+        uint32_t size = 0;
+        if (!get(size) || m_bytes.size() - m_at < size)
+            return false;
+        text.assign(m_bytes, m_at, size);
+        m_at += size;
+        return true;
+    }
+
+private:
+    const std::string& m_bytes;
+    size_t m_at = 0;
+};
 
 } // namespace pdf::worker

@@ -6,6 +6,7 @@
 #include "Platform/Pdf/PageWorkerProtocol.h"
 
 #include <algorithm>
+#include <climits>
 #include <cairo.h>
 #include <chrono>
 #include <cmath>
@@ -30,12 +31,8 @@ extern char** environ;
 
 namespace pdf {
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
 // One worker process: its socket, the shared file its pixels come back in, and our mapping of it.
-struct Worker {
+struct PageWorkers::Worker {
     pid_t pid = -1;
     int socket = -1;
     int pixels = -1;
@@ -49,6 +46,7 @@ struct Worker {
     int lastPage = 0;
     bool stopRequested = false; // ended on purpose, not over a limit
     bool refusedElsewhere = false; // its page went over a limit in another worker
+    int level = 0;                 // of the page being drawn
 
     ~Worker()
     {
@@ -60,6 +58,11 @@ struct Worker {
             close(pixels);
     }
 };
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Worker = PageWorkers::Worker;
 
 // A file version: a page refused once stays refused until the file changes.
 struct Version {
@@ -199,7 +202,12 @@ struct PageWorkers::State {
     int starting = 0;
     bool shut = false;
     Limits limits;
-    std::map<Version, std::vector<int>> refused;
+    // Per file version and page: the lowest level refused for its cost, or that it is damaged.
+    struct Refused {
+        int level = INT_MAX;
+        bool damaged = false;
+    };
+    std::map<Version, std::map<int, Refused>> refused;
     std::string program = workerProgram();
 
     // Under the lock: takes the worker out of service. Its process is not reaped yet, so its
@@ -213,12 +221,32 @@ struct PageWorkers::State {
 
 namespace {
 
-void endWorker(const std::shared_ptr<Worker>& worker)
+// Ends the worker and tells how it ended: over its limit (or ended by us), or crashed.
+DrawOutcome endWorker(const std::shared_ptr<Worker>& worker, bool alreadyEnding = false)
 {
-    kill(worker->pid, SIGKILL);
     int status = 0;
+    if (alreadyEnding) {
+        // Its socket closed: it is ending on its own; how it ended tells why.
+        pid_t got;
+        while ((got = waitpid(worker->pid, &status, 0)) < 0 && errno == EINTR) {
+        }
+        if (got == worker->pid) {
+            if (WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL)
+                return DrawOutcome::Damaged;
+            if (WIFEXITED(status) && WEXITSTATUS(status) != worker::kExitOverLimit && WEXITSTATUS(status) != 0)
+                return DrawOutcome::Damaged;
+            return DrawOutcome::TooCostly;
+        }
+    }
+    kill(worker->pid, SIGKILL);
     while (waitpid(worker->pid, &status, 0) < 0 && errno == EINTR) {
     }
+    return DrawOutcome::TooCostly;
+}
+
+bool quitting()
+{
+    return base::BackgroundWork::isQuitting();
 }
 
 } // namespace
@@ -279,13 +307,67 @@ std::vector<pid_t> PageWorkers::workerIds() const
     return ids;
 }
 
-bool PageWorkers::wasRefused(const std::string& path, int number) const
+std::vector<pid_t> PageWorkers::busyWorkerIds() const
+{
+    std::lock_guard lock(m_state->mutex);
+    std::vector<pid_t> ids;
+    for (const auto& worker : m_state->workers)
+        if (worker->busy)
+            ids.push_back(worker->pid);
+    return ids;
+}
+
+int PageWorkers::levelOf(double pixelsPerPoint)
+{
+    if (!(pixelsPerPoint > 0) || !std::isfinite(pixelsPerPoint))
+        return 0;
+    return int(std::lround(std::clamp(std::log2(pixelsPerPoint), -64.0, 64.0)));
+}
+
+DrawOutcome PageWorkers::refusal(const std::string& path, int number, int level) const
 {
     Version version = versionOf(path);
     std::lock_guard lock(m_state->mutex);
-    auto found = m_state->refused.find(version);
-    return found != m_state->refused.end() &&
-           std::find(found->second.begin(), found->second.end(), number) != found->second.end();
+    auto file = m_state->refused.find(version);
+    if (file == m_state->refused.end())
+        return DrawOutcome::Drawn;
+    auto page = file->second.find(number);
+    if (page == file->second.end())
+        return DrawOutcome::Drawn;
+    if (page->second.damaged)
+        return DrawOutcome::Damaged;
+    return level >= page->second.level ? DrawOutcome::TooCostly : DrawOutcome::Drawn;
+}
+
+void PageWorkers::startAhead()
+{
+    State& state = *m_state;
+    {
+        std::lock_guard lock(state.mutex);
+        if (state.shut || quitting() || !state.workers.empty() || state.starting > 0)
+            return;
+        ++state.starting;
+    }
+    // Starting is a spawn, quick; the worker then loads its libraries on its own.
+    std::string program;
+    size_t memory;
+    {
+        std::lock_guard lock(state.mutex);
+        program = state.program;
+        memory = state.limits.memoryBytes;
+    }
+    auto started = startWorker(program, memory);
+    std::unique_lock lock(state.mutex);
+    --state.starting;
+    state.changed.notify_all();
+    if (!started)
+        return;
+    if (state.shut) {
+        lock.unlock();
+        endWorker(started);
+        return;
+    }
+    state.workers.push_back(started);
 }
 
 void PageWorkers::stopDocument(const std::string& path)
@@ -334,37 +416,35 @@ void PageWorkers::resetForTesting()
     m_state->limits = Limits{};
 }
 
-DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::string>& password, int number,
-                              gfx::Context& context, const gfx::AffineTransform& pageToContext)
+PageWorkers::Answered PageWorkers::exchange(worker::Request request, const std::string& path,
+                                            const std::optional<std::string>& password, int level,
+                                            const std::function<bool(Worker&, worker::Request&)>& prepare,
+                                            const std::function<void(Worker&)>& take)
 {
-    cairo_t* cr = context.cairo();
-    cairo_surface_t* target = cairo_get_target(cr);
-    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
-        cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32 || path.size() > worker::kMaxPathBytes ||
-        (password && password->size() > worker::kMaxPathBytes))
-        return DrawOutcome::Failed;
-    if (wasRefused(path, number))
-        return DrawOutcome::TooCostly;
-    cairo_surface_flush(target);
-    Region region = regionOf(cr, target);
-    if (region.width <= 0 || region.height <= 0)
-        return DrawOutcome::Drawn;
-
+    Answered result;
+    if (path.size() > worker::kMaxPathBytes || (password && password->size() > worker::kMaxPathBytes))
+        return result;
+    if (DrawOutcome refused = refusal(path, request.page, level); refused != DrawOutcome::Drawn) {
+        result.outcome = refused;
+        return result;
+    }
     State& state = *m_state;
     std::shared_ptr<Worker> worker;
     Limits limits;
     {
         std::unique_lock lock(state.mutex);
         for (;;) {
-            if (state.shut || base::BackgroundWork::isStopping())
-                return DrawOutcome::Stopped;
-            // An idle worker that has this file open (this page first) draws it without reading
+            if (state.shut || quitting()) {
+                result.outcome = DrawOutcome::Stopped;
+                return result;
+            }
+            // An idle worker that has this file open (this page first) answers without reading
             // the file again.
             int best = -1;
             for (const auto& each : state.workers) {
                 if (each->busy)
                     continue;
-                int fit = each->lastPath == path ? (each->lastPage == number ? 2 : 1) : 0;
+                int fit = each->lastPath == path ? (each->lastPage == request.page ? 2 : 1) : 0;
                 if (fit > best) {
                     best = fit;
                     worker = each;
@@ -382,11 +462,12 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
                 --state.starting;
                 state.changed.notify_all();
                 if (!started)
-                    return DrawOutcome::Failed;
+                    return result;
                 if (state.shut) {
                     lock.unlock();
                     endWorker(started);
-                    return DrawOutcome::Stopped;
+                    result.outcome = DrawOutcome::Stopped;
+                    return result;
                 }
                 worker = started;
                 state.workers.push_back(worker);
@@ -396,9 +477,10 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
         }
         worker->busy = true;
         worker->path = path;
-        worker->page = number;
+        worker->page = request.page;
+        worker->level = level;
         worker->lastPath = path;
-        worker->lastPage = number;
+        worker->lastPage = request.page;
         worker->stopRequested = false;
         worker->refusedElsewhere = false;
         limits = state.limits;
@@ -417,7 +499,7 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
         worker->busy = false;
         worker->path.clear();
         state.changed.notify_all();
-        // Drawn while shutting down: no one takes it again.
+        // Answered while shutting down: no one takes it again.
         if (state.shut) {
             state.unlist(worker);
             lock.unlock();
@@ -425,45 +507,164 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
         }
     };
     // Ends the worker; the page is refused unless it was stopped on purpose.
-    auto fail = [&](const char* why) {
+    auto fail = [&](const char* why, bool ended) {
         bool stopped, elsewhere;
         {
             std::lock_guard lock(state.mutex);
             elsewhere = worker->refusedElsewhere;
-            stopped = !elsewhere && (worker->stopRequested || state.shut || base::BackgroundWork::isStopping());
+            stopped = !elsewhere && (worker->stopRequested || state.shut || quitting());
             state.unlist(worker);
         }
-        endWorker(worker);
-        if (stopped)
-            return DrawOutcome::Stopped;
+        DrawOutcome how = endWorker(worker, ended && !stopped && !elsewhere);
+        if (stopped) {
+            result.outcome = DrawOutcome::Stopped;
+            return result;
+        }
+        result.outcome = elsewhere ? DrawOutcome::TooCostly : how;
         if (elsewhere)
-            return DrawOutcome::TooCostly;
-        base::logf("PageWorkers: page %d of %s not drawn: %s", number, path.c_str(), why);
+            return result;
+        base::logf("PageWorkers: page %d of %s not read: %s%s", request.page, path.c_str(), why,
+                   how == DrawOutcome::Damaged ? " (it crashed)" : "");
         Version version = versionOf(path);
         std::lock_guard lock(state.mutex);
-        state.refused[version].push_back(number);
-        // Other parts of the same page would meet the same limit: they end now.
+        auto& refused = state.refused[version][request.page];
+        if (how == DrawOutcome::Damaged)
+            refused.damaged = true;
+        refused.level = std::min(refused.level, level);
+        // Other parts of the same page at this size or larger would meet the same limit: they
+        // end now.
         for (const auto& other : state.workers)
-            if (other->busy && other->path == path && other->page == number && !other->stopRequested) {
+            if (other->busy && other->path == path && other->page == request.page && other->level >= level &&
+                !other->stopRequested) {
                 other->refusedElsewhere = true;
                 kill(other->pid, SIGKILL);
             }
-        return DrawOutcome::TooCostly;
+        return result;
     };
 
+    request.pathBytes = uint32_t(path.size());
+    request.hasPassword = password ? 1 : 0;
+    request.passwordBytes = password ? uint32_t(password->size()) : 0;
+    request.sharedBytes = worker->sharedBytes;
+    if (prepare && !prepare(*worker, request)) {
+        release();
+        return result;
+    }
+    std::string message(reinterpret_cast<const char*>(&request), sizeof request);
+    message += path;
+    if (password)
+        message += *password;
+    if (send(worker->socket, message.data(), message.size(), MSG_NOSIGNAL) != ssize_t(message.size()))
+        return fail("the worker had gone", true);
+
+    auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                       std::chrono::duration<double>(limits.secondsPerPage));
+    // Waits for the next message of the answer under the limits: false with `why` when the
+    // worker ended, went over a limit or was stopped.
+    const char* why = nullptr;
+    bool ended = false;
+    auto awaitMessage = [&]() -> bool {
+        for (;;) {
+            pollfd ready{worker->socket, POLLIN, 0};
+            int n = poll(&ready, 1, 20);
+            if (n < 0 && errno != EINTR) {
+                why = "its socket failed";
+                return false;
+            }
+            if (n > 0)
+                return true;
+            bool stopping = quitting();
+            {
+                std::lock_guard lock(state.mutex);
+                if (stopping)
+                    worker->stopRequested = true;
+                stopping = worker->stopRequested;
+            }
+            if (stopping) {
+                why = "stopped";
+                return false;
+            }
+            if (Clock::now() > deadline) {
+                why = "over its time limit";
+                return false;
+            }
+            // The limit holds for every worker together: the largest goes when they pass it.
+            std::vector<std::pair<pid_t, size_t>> sizes;
+            {
+                std::lock_guard lock(state.mutex);
+                for (const auto& each : state.workers)
+                    sizes.emplace_back(each->pid, 0);
+            }
+            size_t total = 0, largest = 0, own = 0;
+            for (auto& [pid, resident] : sizes) {
+                resident = residentBytes(pid);
+                total += resident;
+                largest = std::max(largest, resident);
+                if (pid == worker->pid)
+                    own = resident;
+            }
+            if (own > limits.memoryBytes || (total > limits.memoryBytes && own == largest)) {
+                why = "over its memory limit";
+                return false;
+            }
+        }
+    };
+    worker::Reply reply;
+    if (!awaitMessage())
+        return fail(why, ended);
+    ssize_t got = recv(worker->socket, &reply, sizeof reply, 0);
+    if (got != ssize_t(sizeof reply) || reply.magic != worker::kMagic || reply.payloadBytes > worker::kMaxPayloadBytes)
+        return fail("the worker ended (over its memory limit, or crashed)", true);
+    std::string payload;
+    payload.reserve(reply.payloadBytes);
+    while (payload.size() < reply.payloadBytes) {
+        if (!awaitMessage())
+            return fail(why, ended);
+        char piece[worker::kPieceBytes];
+        got = recv(worker->socket, piece, sizeof piece, 0);
+        if (got <= 0 || payload.size() + size_t(got) > reply.payloadBytes)
+            return fail("the worker ended (over its memory limit, or crashed)", true);
+        payload.append(piece, size_t(got));
+    }
+    result.answer = reply.answer;
+    result.payload = std::move(payload);
+    result.outcome = reply.answer == worker::Answer::Done ? DrawOutcome::Drawn : DrawOutcome::Failed;
+    if (result.outcome == DrawOutcome::Drawn && take)
+        take(*worker);
+    release();
+    return result;
+}
+
+PageWorkers::Answered PageWorkers::ask(worker::Ask ask, const std::string& path,
+                                       const std::optional<std::string>& password, int number)
+{
+    worker::Request request;
+    request.ask = ask;
+    request.page = ask == worker::Ask::Open ? 0 : number;
+    return exchange(request, path, password, INT_MIN, {}, {});
+}
+
+DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::string>& password, int number,
+                              gfx::Context& context, const gfx::AffineTransform& pageToContext)
+{
+    cairo_t* cr = context.cairo();
+    cairo_surface_t* target = cairo_get_target(cr);
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32)
+        return DrawOutcome::Failed;
+    cairo_surface_flush(target);
+    Region region = regionOf(cr, target);
+    if (region.width <= 0 || region.height <= 0)
+        return DrawOutcome::Drawn;
+
+    worker::Request request;
+    request.ask = worker::Ask::Draw;
+    request.page = number;
     // The worker draws into a bitmap like ours, of the same pixels, scale, offset, transform
     // and clip: the page draws there exactly as it would here.
     int width = cairo_image_surface_get_width(target), height = cairo_image_surface_get_height(target);
-    size_t bytes = size_t(width) * size_t(height) * 4;
-    if (!shareAtLeast(*worker, bytes)) {
-        release();
-        return DrawOutcome::Failed;
-    }
-    worker::Request request;
-    request.page = number;
     request.width = width;
     request.height = height;
-    request.sharedBytes = worker->sharedBytes;
     double sx = 1, sy = 1, ox = 0, oy = 0;
     cairo_surface_get_device_scale(target, &sx, &sy);
     cairo_surface_get_device_offset(target, &ox, &oy);
@@ -480,80 +681,38 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
     double x1, y1, x2, y2;
     cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
     request.clip[0] = x1, request.clip[1] = y1, request.clip[2] = x2 - x1, request.clip[3] = y2 - y1;
-    request.pathBytes = uint32_t(path.size());
-    request.hasPassword = password ? 1 : 0;
-    request.passwordBytes = password ? uint32_t(password->size()) : 0;
-    std::string message(reinterpret_cast<const char*>(&request), sizeof request);
-    message += path;
-    if (password)
-        message += *password;
-    if (send(worker->socket, message.data(), message.size(), MSG_NOSIGNAL) != ssize_t(message.size()))
-        return fail("the worker had gone");
+    // The page's pixels per point: the transform's scale, then the context's, then the device's.
+    double area = std::abs(pageToContext.a * pageToContext.d - pageToContext.b * pageToContext.c) *
+                  std::abs(ctm.xx * ctm.yy - ctm.xy * ctm.yx) * std::abs(sx * sy);
+    int level = levelOf(std::sqrt(area));
 
-    auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                       std::chrono::duration<double>(limits.secondsPerPage));
-    worker::Reply reply;
-    for (;;) {
-        pollfd ready{worker->socket, POLLIN, 0};
-        int n = poll(&ready, 1, 20);
-        if (n < 0 && errno != EINTR)
-            return fail("its socket failed");
-        if (n > 0) {
-            ssize_t got = recv(worker->socket, &reply, sizeof reply, 0);
-            if (got == ssize_t(sizeof reply) && reply.magic == worker::kMagic)
-                break;
-            return fail("the worker ended (over its memory limit, or crashed)");
-        }
-        bool stopping = base::BackgroundWork::isStopping();
-        {
-            std::lock_guard lock(state.mutex);
-            if (stopping)
-                worker->stopRequested = true;
-            stopping = worker->stopRequested;
-        }
-        if (stopping)
-            return fail("stopped");
-        if (Clock::now() > deadline)
-            return fail("over its time limit");
-        // The limit holds for every worker together: the largest goes when they pass it.
-        std::vector<std::pair<pid_t, size_t>> sizes;
-        {
-            std::lock_guard lock(state.mutex);
-            for (const auto& each : state.workers)
-                sizes.emplace_back(each->pid, 0);
-        }
-        size_t total = 0, largest = 0, own = 0;
-        for (auto& [pid, resident] : sizes) {
-            resident = residentBytes(pid);
-            total += resident;
-            largest = std::max(largest, resident);
-            if (pid == worker->pid)
-                own = resident;
-        }
-        if (own > limits.memoryBytes || (total > limits.memoryBytes && own == largest))
-            return fail("over its memory limit");
-    }
-    if (reply.answer != worker::Answer::Drawn) {
-        release();
-        return DrawOutcome::Failed;
-    }
-    // The worker's pixels over the clipped region, one to one.
-    cairo_surface_t* picture =
-        cairo_image_surface_create_for_data(worker->mapped, CAIRO_FORMAT_ARGB32, width, height, width * 4);
-    cairo_save(cr);
-    cairo_identity_matrix(cr);
-    cairo_scale(cr, 1 / sx, 1 / sy);
-    cairo_translate(cr, -ox, -oy);
-    cairo_rectangle(cr, region.x, region.y, region.width, region.height);
-    cairo_clip(cr);
-    cairo_set_source_surface(cr, picture, 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-    cairo_paint(cr);
-    cairo_restore(cr);
-    cairo_surface_finish(picture);
-    cairo_surface_destroy(picture);
-    release();
-    return DrawOutcome::Drawn;
+    size_t bytes = size_t(width) * size_t(height) * 4;
+    auto answered = exchange(
+        request, path, password, level,
+        [bytes](Worker& worker, worker::Request& sent) {
+            if (!shareAtLeast(worker, bytes))
+                return false;
+            sent.sharedBytes = worker.sharedBytes;
+            return true;
+        },
+        [&](Worker& worker) {
+            // The worker's pixels over the clipped region, one to one.
+            cairo_surface_t* picture =
+                cairo_image_surface_create_for_data(worker.mapped, CAIRO_FORMAT_ARGB32, width, height, width * 4);
+            cairo_save(cr);
+            cairo_identity_matrix(cr);
+            cairo_scale(cr, 1 / sx, 1 / sy);
+            cairo_translate(cr, -ox, -oy);
+            cairo_rectangle(cr, region.x, region.y, region.width, region.height);
+            cairo_clip(cr);
+            cairo_set_source_surface(cr, picture, 0, 0);
+            cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+            cairo_paint(cr);
+            cairo_restore(cr);
+            cairo_surface_finish(picture);
+            cairo_surface_destroy(picture);
+        });
+    return answered.outcome;
 }
 
 } // namespace pdf

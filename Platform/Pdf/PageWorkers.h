@@ -1,7 +1,9 @@
 #pragma once
 #include "Platform/Pdf/Document.h"
+#include "Platform/Pdf/PageWorkerProtocol.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,10 +12,11 @@
 
 namespace pdf {
 
-// Pages are drawn by worker processes, never in this one: the drawing library cannot be stopped
-// once it draws, and a file from outside can make it take gigabytes or draw for ever. A worker
-// runs under a memory limit and a time limit per page and hands its pixels back through shared
-// memory; one over a limit, crashed or hung is ended and replaced. Any thread.
+// Every reading of a PDF happens in worker processes, never in this one: the PDF library cannot
+// be stopped once it reads, and a file from outside can make it take gigabytes, draw for ever or
+// crash. A worker runs under an address-space limit and a time limit per request and hands
+// pixels back through shared memory; one over a limit, crashed or hung is ended and replaced.
+// Any thread.
 class PageWorkers {
 public:
     struct Limits {
@@ -26,23 +29,38 @@ public:
 
     static PageWorkers& shared();
 
+    // One question about the document at `path` (page `number` from 1, where it matters).
+    struct Answered {
+        DrawOutcome outcome = DrawOutcome::Failed; // Drawn when the worker answered
+        worker::Answer answer = worker::Answer::NotRead;
+        std::string payload;
+    };
+    Answered ask(worker::Ask ask, const std::string& path, const std::optional<std::string>& password, int number);
+
     // Draws page `number` (from 1) of the file under `pageToContext` into the context's bitmap,
-    // within its clip, exactly as Page::draw would in this process.
+    // within its clip, exactly as the worker would draw it into a bitmap of its own.
     DrawOutcome draw(const std::string& path, const std::optional<std::string>& password, int number,
                      gfx::Context& context, const gfx::AffineTransform& pageToContext);
 
-    // A page that went over a limit once is not drawn again while the file is unchanged.
-    bool wasRefused(const std::string& path, int number) const;
+    // The zoom level a drawing at `pixelsPerPoint` belongs to: each doubling is a level.
+    static int levelOf(double pixelsPerPoint);
+    // A page that went over a limit at a level is refused at that level and above while the
+    // file is unchanged; one that crashed its worker is refused at every level (Damaged). Page
+    // 0 is the document's opening.
+    DrawOutcome refusal(const std::string& path, int number, int level) const;
 
-    // Ends at once the drawing of every page of this file; its callers get Stopped.
+    // Starts one worker now when none runs, without waiting for it.
+    void startAhead();
+    // Ends at once the work on every page of this file; its callers get Stopped.
     void stopDocument(const std::string& path);
-    // Ends every worker; later drawing answers Stopped. Answers how many were drawing.
+    // Ends every worker; later work answers Stopped. Answers how many were busy.
     size_t shutDown();
 
     void setLimits(const Limits& limits);
     Limits limits() const;
-    // The workers running now (tests measure them).
+    // The workers running now, and those of them at work (tests measure them).
     std::vector<pid_t> workerIds() const;
+    std::vector<pid_t> busyWorkerIds() const;
     // Takes work again after shutDown() and forgets refused pages (tests).
     void resetForTesting();
     // The worker program: $BRIVANTA_PDF_WORKER, else beside this executable, else where the
@@ -50,9 +68,13 @@ public:
     static std::string workerProgram();
 
     struct State;
+    struct Worker;
 
 private:
     PageWorkers();
+    Answered exchange(worker::Request request, const std::string& path, const std::optional<std::string>& password,
+                      int level, const std::function<bool(Worker&, worker::Request&)>& prepare,
+                      const std::function<void(Worker&)>& take);
     std::shared_ptr<State> m_state;
 };
 

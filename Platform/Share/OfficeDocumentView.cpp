@@ -9,6 +9,7 @@
 #include "Platform/Share/OfficeConverter.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/ScrollView.h"
+#include "Platform/UI/TiledView.h"
 #include "Platform/UI/Window.h"
 
 #include <optional>
@@ -30,15 +31,48 @@ base::WorkerThread& conversionThread()
     return *thread;
 }
 
-// One page of the converted document, drawn white under the page.
-class OfficePageView : public ui::View {
+// One page of the converted document, drawn white under the page in tiles off the main thread
+// by the page workers, as the reader draws its pages. Its size is fixed: a new width makes a
+// new view.
+class OfficePageView : public ui::TiledView {
 public:
-    OfficePageView(std::shared_ptr<pdf::Page> page) : m_page(std::move(page))
+    OfficePageView(const gfx::Rect& frame, std::shared_ptr<pdf::Page> page, std::string refusedText)
+        : ui::TiledView(frame)
+        , m_page(std::move(page))
+        , m_refusedText(std::move(refusedText))
     {
         setBackgroundColor(gfx::Color::white());
+        setUserInteractionEnabled(false);
+        ui::Window* window = ui::Window::keyWindow();
+        double scale = window ? window->scale() : 1;
+        setLevelsOfDetail(4);
+        setLevelsOfDetailBias(ui::TiledView::biasForScale(scale));
+        setTileSize(ui::TiledView::tileSizeForWindow(scale, window ? window->bounds().size : gfx::Size{1024, 768}));
+        std::shared_ptr<pdf::Page> drawn = m_page;
+        gfx::Rect box = bounds();
+        std::weak_ptr<bool> alive = m_alive;
+        setDrawCallback([this, drawn, box, alive](gfx::Context& context, const gfx::Rect& rect) {
+            context.setFillColor(gfx::Color::white());
+            context.fillRect(rect);
+            auto outcome = drawn->draw(context, box);
+            // A page the workers give up on says so where it stands.
+            if (outcome == pdf::DrawOutcome::TooCostly || outcome == pdf::DrawOutcome::Damaged)
+                base::RunLoop::main().post([this, alive] {
+                    if (!alive.expired())
+                        showRefused();
+                });
+        });
     }
+    ~OfficePageView() override
+    {
+        *m_alive = false;
+        detach();
+        setDrawCallback({});
+    }
+    // Set once a drawing of the page was refused.
+    const std::shared_ptr<ui::Label>& refusedLabel() const { return m_refused; }
     const char* className() const override { return "OfficePageView"; }
-    void drawRect(gfx::Context& context, const gfx::Rect&) override { m_page->draw(context, bounds()); }
+    const std::shared_ptr<pdf::Page>& page() const { return m_page; }
     gfx::Size pageSize() const { return m_page->size(); }
     // Read once: the driver and screen readers find the page by its words.
     std::string accessibilityText() const override
@@ -49,9 +83,48 @@ public:
     }
 
 private:
+    void showRefused()
+    {
+        if (m_refused)
+            return;
+        m_refused = ui::View::make<ui::Label>(bounds().insetBy(24, 24));
+        m_refused->setNumberOfLines(0);
+        m_refused->setTextAlignment(gfx::TextAlignment::Center);
+        m_refused->setFont(gfx::Font("Helvetica-Bold", 20));
+        m_refused->setTextColor(gfx::Color{0.3, 0.3, 0.3, 1});
+        m_refused->setBackgroundColor(std::nullopt);
+        m_refused->setText(m_refusedText);
+        addSubview(m_refused);
+    }
+
     std::shared_ptr<pdf::Page> m_page;
+    std::string m_refusedText;
     mutable std::optional<std::string> m_text;
+    std::shared_ptr<ui::Label> m_refused;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
+
+// What a converted document turned out to be, read by the page workers off the main thread.
+struct Opened {
+    std::shared_ptr<pdf::Document> document;
+    std::vector<std::shared_ptr<pdf::Page>> pages;
+};
+
+Opened openConverted(const std::string& pdfPath)
+{
+    Opened opened;
+    auto result = pdf::Document::open(pdfPath);
+    if (!result.document || result.document->pageCount() < 1)
+        return opened;
+    for (int number = 1; number <= result.document->pageCount(); ++number) {
+        auto page = result.document->page(number);
+        if (!page)
+            return {};
+        opened.pages.push_back(std::move(page));
+    }
+    opened.document = result.document;
+    return opened;
+}
 
 const char* reasonText(OfficeConverter::Status status)
 {
@@ -117,6 +190,7 @@ void OfficeDocumentView::loadFile(const std::string& path)
     for (auto& page : m_pages)
         page->removeFromSuperview();
     m_pages.clear();
+    m_pageSources.clear();
     m_message->setHidden(true);
     m_loading = true;
     uint64_t generation = ++m_generation;
@@ -127,12 +201,16 @@ void OfficeDocumentView::loadFile(const std::string& path)
     conversionThread().post([this, alive, generation, path, kept] {
         auto result = kept ? OfficeConverter::convertTo(path, *kept)
                            : OfficeConverter::Result{OfficeConverter::Status::MissingFile, {}};
-        base::RunLoop::main().post([this, alive, generation, result] {
+        // Read by the workers here, so the main thread never waits on a document.
+        auto opened = std::make_shared<Opened>();
+        if (result.ok())
+            *opened = openConverted(result.pdfPath);
+        base::RunLoop::main().post([this, alive, generation, result, opened] {
             // The view went, or a newer load replaced this one.
             if (alive.expired() || generation != m_generation)
                 return;
             if (result.ok())
-                finish(result.pdfPath);
+                finish(result.pdfPath, opened->document, opened->pages);
             else if (result.status == OfficeConverter::Status::Protected)
                 fail(reasonText(result.status), false, &m_lockedText);
             else if (result.status == OfficeConverter::Status::Damaged)
@@ -143,21 +221,19 @@ void OfficeDocumentView::loadFile(const std::string& path)
     });
 }
 
-void OfficeDocumentView::finish(const std::string& pdfPath)
+void OfficeDocumentView::finish(const std::string& pdfPath, std::shared_ptr<pdf::Document> document,
+                                std::vector<std::shared_ptr<pdf::Page>> pages)
 {
-    auto opened = pdf::Document::open(pdfPath);
-    if (!opened.document || opened.document->pageCount() < 1) {
-        fail("the converted document cannot be read");
+    // A converted document the workers could not read (damaged, or over their limits).
+    if (!document || pages.empty()) {
+        fail("the converted document cannot be read", false, &m_damagedText);
         return;
     }
     m_loading = false;
-    m_document = opened.document;
+    m_document = std::move(document);
     m_pdfPath = pdfPath;
-    for (int number = 1; number <= m_document->pageCount(); ++number) {
-        auto page = ui::View::make<OfficePageView>(m_document->page(number));
-        m_scroll->addSubview(page);
-        m_pages.push_back(page);
-    }
+    m_pageSources = std::move(pages);
+    m_laidOutWidth = -1;
     layoutPages();
     m_scroll->setContentOffset({0, 0});
     if (m_delegate)
@@ -184,16 +260,32 @@ void OfficeDocumentView::layoutSubviews()
 
 void OfficeDocumentView::layoutPages()
 {
+    if (m_pageSources.empty())
+        return;
     double width = std::max(0.0, bounds().size.width - 2 * kPageMargin);
+    // Tiles belong to one size of page: another width makes the pages anew.
+    bool remake = width != m_laidOutWidth;
+    m_laidOutWidth = width;
+    if (remake) {
+        for (auto& page : m_pages)
+            page->removeFromSuperview();
+        m_pages.clear();
+    }
     double y = kPageMargin;
-    for (auto& view : m_pages) {
-        auto size = static_cast<OfficePageView&>(*view).pageSize();
+    for (size_t i = 0; i < m_pageSources.size(); ++i) {
+        gfx::Size size = m_pageSources[i]->size();
         double height = size.width > 0 ? width * size.height / size.width : 0;
-        view->setFrame(gfx::Rect(kPageMargin, y, width, height));
+        gfx::Rect frame(kPageMargin, y, width, height);
+        if (remake) {
+            auto view = ui::View::make<OfficePageView>(frame, m_pageSources[i], m_damagedText);
+            m_scroll->addSubview(view);
+            m_pages.push_back(view);
+        } else {
+            m_pages[i]->setFrame(frame);
+        }
         y += height + kPageMargin;
     }
-    if (!m_pages.empty())
-        m_scroll->setContentSize(gfx::Size{bounds().size.width, y});
+    m_scroll->setContentSize(gfx::Size{bounds().size.width, y});
 }
 
 double OfficeDocumentView::contentHeight() const { return m_scroll->contentSize().height; }
@@ -210,6 +302,17 @@ gfx::Image OfficeDocumentView::imageOfVisiblePart(double scale) const
     context->fillRect(gfx::Rect(gfx::Point{}, size));
     // The scroll view alone, which fills the bounds: what stands on the grey stays on paper.
     ui::renderView(*m_scroll, *context);
+    // The pages in view whole, whatever tiles are drawn yet.
+    gfx::Rect shown(m_scroll->contentOffset(), size);
+    for (const auto& view : m_pages) {
+        gfx::Rect frame = view->frame();
+        if (!frame.intersects(shown))
+            continue;
+        context->save();
+        context->clipToRect(frame.offsetBy(-shown.x(), -shown.y()).intersection(gfx::Rect(gfx::Point{}, size)));
+        static_cast<OfficePageView&>(*view).page()->draw(*context, frame.offsetBy(-shown.x(), -shown.y()));
+        context->restore();
+    }
     return context->makeImage();
 }
 

@@ -8,6 +8,7 @@
 
 namespace pdf {
 class Document;
+class Page;
 }
 namespace ui {
 class Label;
@@ -64,7 +65,8 @@ public:
     static constexpr double kPageMargin = 10;
 
 private:
-    void finish(const std::string& pdfPath);
+    void finish(const std::string& pdfPath, std::shared_ptr<pdf::Document> document,
+                std::vector<std::shared_ptr<pdf::Page>> pages);
     void fail(const std::string& reason, bool handOver = true, const std::string* text = nullptr);
     void layoutPages();
 
@@ -76,6 +78,8 @@ private:
     std::shared_ptr<pdf::Document> m_document;
     std::shared_ptr<ui::ScrollView> m_scroll;
     std::vector<std::shared_ptr<ui::View>> m_pages;
+    std::vector<std::shared_ptr<pdf::Page>> m_pageSources;
+    double m_laidOutWidth = -1;
     std::shared_ptr<ui::Label> m_message;
     std::string m_handedOverText = "This document cannot be shown here. It was handed to another application.";
     std::string m_notHandedOverText = "This document cannot be shown here, and no application on this computer opens it.";

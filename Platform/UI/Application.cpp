@@ -234,6 +234,7 @@ void Application::requestTermination()
 {
     if (m_terminationRequested.exchange(true))
         return;
+    base::BackgroundWork::quitRequested();
     base::performOnMain([] {
         base::log("termination requested");
         if (auto handler = shared().m_terminationHandler)

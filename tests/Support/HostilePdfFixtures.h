@@ -8,6 +8,10 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <map>
+#include <vector>
+
 namespace pdffix {
 
 // `size` zero bytes, deflated piece by piece (a few hundred MB become well under a megabyte).
@@ -322,6 +326,131 @@ inline std::string nestedFormsPdf(int depth = 40)
     int contents = w.add(Writer::stream("", "/F Do"));
     int page = w.add("<< /Type /Page /Parent " + std::to_string(pages) + " 0 R /MediaBox [0 0 612 792] "
                      "/Resources << /XObject << /F " + std::to_string(next) + " 0 R >> >> /Contents " +
+                     std::to_string(contents) + " 0 R >>");
+    w.set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
+    w.set(catalog, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+    return w.finish(catalog);
+}
+
+// A file whose cross-reference is a stream, as newer writers make them: `plain` objects stand in
+// the file, `packed` ones in one object stream; entries are (number, text). `declaredSize` is
+// the /Size the cross-reference states (0: the true one).
+inline std::string xrefStreamPdf(const std::vector<std::pair<int, std::string>>& plain,
+                                 const std::vector<std::pair<int, std::string>>& packed, int root,
+                                 long declaredSize = 0)
+{
+    std::string out = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
+    std::map<int, std::pair<int, long>> where; // number -> (type, offset or stream and index)
+    for (const auto& [number, body] : plain) {
+        where[number] = {1, long(out.size())};
+        out += std::to_string(number) + " 0 obj\n" + body + "\nendobj\n";
+    }
+    int highest = 0;
+    for (const auto& [number, body] : plain)
+        highest = std::max(highest, number);
+    for (const auto& [number, body] : packed)
+        highest = std::max(highest, number);
+    if (!packed.empty()) {
+        int holder = ++highest;
+        std::string heads, bodies;
+        for (size_t i = 0; i < packed.size(); ++i) {
+            heads += std::to_string(packed[i].first) + " " + std::to_string(bodies.size()) + " ";
+            bodies += packed[i].second + "\n";
+            where[packed[i].first] = {2, long(holder) << 16 | long(i)};
+        }
+        where[holder] = {1, long(out.size())};
+        out += std::to_string(holder) + " 0 obj\n" +
+               Writer::stream("/Type /ObjStm /N " + std::to_string(packed.size()) + " /First " +
+                                  std::to_string(heads.size()) + " /Filter /FlateDecode",
+                              deflated(heads + bodies)) +
+               "\nendobj\n";
+    }
+    int xref = ++highest;
+    where[xref] = {1, long(out.size())};
+    std::string rows;
+    for (int number = 0; number <= xref; ++number) {
+        auto found = where.find(number);
+        int type = found == where.end() ? 0 : found->second.first;
+        long field = found == where.end() ? 0 : found->second.second;
+        long second = type == 2 ? field >> 16 : field, third = type == 2 ? (field & 0xFFFF) : 0;
+        rows += char(type);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            rows += char((second >> shift) & 0xFF);
+        rows += char((third >> 8) & 0xFF);
+        rows += char(third & 0xFF);
+    }
+    long size = declaredSize ? declaredSize : xref + 1;
+    out += std::to_string(xref) + " 0 obj\n" +
+           Writer::stream("/Type /XRef /Size " + std::to_string(size) + " /Index [0 " + std::to_string(xref + 1) +
+                              "] /W [1 4 2] /Root " + std::to_string(root) + " 0 R",
+                          rows) +
+           "\nendobj\n";
+    out += "startxref\n" + std::to_string(where[xref].second) + "\n%%EOF\n";
+    return out;
+}
+
+// A cross-reference stream that states 33 million objects for a file of five.
+inline std::string hugeXrefSizePdf()
+{
+    return xrefStreamPdf({{1, "<< /Type /Catalog /Pages 2 0 R >>"},
+                          {2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>"},
+                          {3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>"},
+                          {4, Writer::stream("", "0 0 1 rg 100 100 200 200 re f")}},
+                         {}, 1, 33000000);
+}
+
+// An object stream that inflates to `brackets` nested array brackets, reached from the page.
+inline std::string objectStreamNestingPdf(size_t brackets = size_t(12) << 20)
+{
+    return xrefStreamPdf({{4, Writer::stream("", "0 0 1 rg 100 100 200 200 re f")}},
+                         {{1, "<< /Type /Catalog /Pages 2 0 R >>"},
+                          {2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>"},
+                          {3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
+                              "/Annots 5 0 R /Resources << /Properties << /P 5 0 R >> >> >>"},
+                          {5, std::string(brackets, '[')}},
+                         1);
+}
+
+// A page tree whose nodes are shared: each of `levels` nodes lists the next `fanout` times,
+// so a few objects make fanout^levels pages (36^4, 1.68 million).
+inline std::string sharedPageTreePdf(int fanout = 36, int levels = 4)
+{
+    Writer w;
+    int catalog = w.reserve();
+    int contents = w.add(Writer::stream("", "0 0 1 rg 100 100 200 200 re f"));
+    std::vector<int> nodes;
+    for (int i = 0; i < levels; ++i)
+        nodes.push_back(w.reserve());
+    int page = w.add("<< /Type /Page /Parent " + std::to_string(nodes.back()) +
+                     " 0 R /MediaBox [0 0 612 792] /Contents " + std::to_string(contents) + " 0 R >>");
+    long count = 1;
+    for (int i = levels - 1; i >= 0; --i) {
+        int child = i + 1 < levels ? nodes[size_t(i + 1)] : page;
+        count *= fanout;
+        std::string kids;
+        for (int k = 0; k < fanout; ++k)
+            kids += std::to_string(child) + " 0 R ";
+        std::string parent = i > 0 ? " /Parent " + std::to_string(nodes[size_t(i - 1)]) + " 0 R" : "";
+        w.set(nodes[size_t(i)], "<< /Type /Pages" + parent + " /Kids [" + kids + "] /Count " + std::to_string(count) + " >>");
+    }
+    w.set(catalog, "<< /Type /Catalog /Pages " + std::to_string(nodes.front()) + " 0 R >>");
+    return w.finish(catalog);
+}
+
+// A page that paints a shading whose PostScript function is `depth` braces deep: reading it
+// recurses once a brace, past any thread's stack.
+inline std::string deepFunctionShadingPdf(int depth = 200000)
+{
+    Writer w;
+    int catalog = w.reserve();
+    int pages = w.reserve();
+    std::string code = std::string(size_t(depth), '{') + std::string(size_t(depth), '}');
+    int function = w.add(Writer::stream("/FunctionType 4 /Domain [0 1 0 1] /Range [0 1] /Filter /FlateDecode",
+                                        deflated("{ " + code + " pop }")));
+    int contents = w.add(Writer::stream("", "/Sh0 sh"));
+    int page = w.add("<< /Type /Page /Parent " + std::to_string(pages) + " 0 R /MediaBox [0 0 612 792] "
+                     "/Resources << /Shading << /Sh0 << /ShadingType 1 /ColorSpace /DeviceGray /Domain [0 1 0 1] "
+                     "/Function " + std::to_string(function) + " 0 R >> >> >> /Contents " +
                      std::to_string(contents) + " 0 R >>");
     w.set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
     w.set(catalog, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");

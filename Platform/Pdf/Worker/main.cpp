@@ -1,6 +1,6 @@
 // The page worker: draws PDF pages for the application under a memory limit (see PageWorkers).
 #include "Platform/Pdf/PageWorkerProtocol.h"
-#include "Platform/Pdf/PageWorkerServer.h"
+#include "Platform/Pdf/Engine/PageWorkerServer.h"
 
 #include <chrono>
 #include <csignal>

@@ -1,5 +1,6 @@
 #include "Platform/Graphics/Context.h"
 #include "Platform/Pdf/Document.h"
+#include "Platform/Pdf/PageWorkers.h"
 #include "tests/Platform/Base/FileTestSupport.h"
 #include "tests/Support/PdfFixtures.h"
 
@@ -39,12 +40,12 @@ protected:
     basetest::TempDir m_dir;
 };
 
-// How many of this process's open files are that file.
-int openCopies(const std::string& path)
+// How many of a process's open files are that file.
+int openCopies(const std::string& path, const std::string& process = "self")
 {
     int copies = 0;
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + process + "/fd", ec)) {
         std::error_code link;
         auto target = std::filesystem::read_symlink(entry.path(), link);
         copies += !link && target == std::filesystem::path(path);
@@ -68,7 +69,12 @@ TEST_F(PdfLayerTest, APageDrawnFromItsSizeOpensTheFileOnce)
         gfx::Size size = page->size();
         auto context = gfx::Context::createBitmap({size.width / 4, size.height / 4}, 1);
         page->draw(*context, gfx::Rect(0, 0, size.width / 4, size.height / 4));
-        EXPECT_EQ(openCopies(path), 1);
+        // Read by the page workers alone, once.
+        EXPECT_EQ(openCopies(path), 0);
+        int inWorkers = 0;
+        for (pid_t worker : pdf::PageWorkers::shared().workerIds())
+            inWorkers += openCopies(path, std::to_string(worker));
+        EXPECT_EQ(inWorkers, 1);
     }
 }
 

@@ -1,14 +1,17 @@
 #include "Platform/Graphics/Context.h"
 #include "Platform/Pdf/Document.h"
+#include "Platform/Pdf/Engine/PopplerDocument.h"
 #include "Platform/Pdf/PageWorkers.h"
 #include "tests/Platform/Base/FileTestSupport.h"
 #include "tests/Support/HostilePdfFixtures.h"
+#include "tests/Support/Sanitizers.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <future>
 #include <sys/resource.h>
 #include <thread>
@@ -113,10 +116,17 @@ TEST_F(PageWorkersTest, PagesDrawAsInThisProcessAndOverALimitAreEndedAndReplaced
         SCOPED_TRACE(path);
         auto page = pageOf(path);
         ASSERT_TRUE(page);
+        auto local = pdf::engine::Document::open(path).document;
+        ASSERT_TRUE(local);
+        auto localPage = local->page(1);
+        ASSERT_TRUE(localPage);
+        EXPECT_EQ(page->size(), localPage->size());
+        EXPECT_EQ(page->box(), localPage->box());
+        EXPECT_EQ(page->rotation(), localPage->rotation());
         gfx::Rect into(0, 0, page->size().width * 1.5, page->size().height * 1.5);
         for (gfx::Rect area : {gfx::Rect(0, 0, 256, 256), gfx::Rect(256, 512, 256, 256)}) {
             auto here = tile(area), there = tile(area);
-            page->draw(*here, into);
+            localPage->draw(*here, into);
             EXPECT_EQ(page->drawInWorker(*there, into), DrawOutcome::Drawn);
             auto expected = pixelsOf(*here), got = pixelsOf(*there);
             EXPECT_EQ(expected, got);
@@ -144,7 +154,7 @@ TEST_F(PageWorkersTest, PagesDrawAsInThisProcessAndOverALimitAreEndedAndReplaced
         auto start = Clock::now();
         EXPECT_EQ(page->drawInWorker(*context, gfx::Rect(0, 0, 612, 792)), DrawOutcome::TooCostly);
         EXPECT_LT(secondsSince(start), limits.secondsPerPage + 1.5);
-        EXPECT_TRUE(PageWorkers::shared().wasRefused(path, 1));
+        EXPECT_EQ(PageWorkers::shared().refusal(path, 1, 0), DrawOutcome::TooCostly);
         // Refused at once the next time.
         start = Clock::now();
         EXPECT_EQ(page->drawInWorker(*context, gfx::Rect(0, 0, 612, 792)), DrawOutcome::TooCostly);
@@ -152,7 +162,7 @@ TEST_F(PageWorkersTest, PagesDrawAsInThisProcessAndOverALimitAreEndedAndReplaced
         // The next page draws as usual.
         auto next = gfx::Context::createBitmap(gfx::Size{306, 396}, 1);
         EXPECT_EQ(plainPage->drawInWorker(*next, gfx::Rect(0, 0, 306, 396)), DrawOutcome::Drawn);
-        EXPECT_FALSE(PageWorkers::shared().wasRefused(plain, 1));
+        EXPECT_EQ(PageWorkers::shared().refusal(plain, 1, 0), DrawOutcome::Drawn);
         EXPECT_LE(PageWorkers::shared().workerIds().size(), size_t(PageWorkers::kMaxWorkers));
         EXPECT_LT(workersPeakMB(), 1024);
     }
@@ -176,9 +186,9 @@ TEST_F(PageWorkersTest, StoppingADocumentOrShuttingDownEndsItsDrawingAtOnce)
         });
         // A listed worker is already taken for the page.
         auto waited = Clock::now();
-        while (PageWorkers::shared().workerIds().empty() && secondsSince(waited) < 30)
+        while (PageWorkers::shared().busyWorkerIds().empty() && secondsSince(waited) < 30)
             std::this_thread::yield();
-        ASSERT_FALSE(PageWorkers::shared().workerIds().empty());
+        ASSERT_FALSE(PageWorkers::shared().busyWorkerIds().empty());
         auto start = Clock::now();
         if (shutDown)
             PageWorkers::shared().shutDown();
@@ -187,13 +197,79 @@ TEST_F(PageWorkersTest, StoppingADocumentOrShuttingDownEndsItsDrawingAtOnce)
         ASSERT_EQ(drawing.wait_for(std::chrono::seconds(5)), std::future_status::ready);
         EXPECT_EQ(drawing.get(), DrawOutcome::Stopped);
         EXPECT_LT(secondsSince(start), 1.0);
-        EXPECT_TRUE(PageWorkers::shared().workerIds().empty());
-        EXPECT_FALSE(PageWorkers::shared().wasRefused(path, 1)) << "stopped, not refused";
+        EXPECT_TRUE(PageWorkers::shared().busyWorkerIds().empty());
+        EXPECT_EQ(PageWorkers::shared().refusal(path, 1, 0), DrawOutcome::Drawn) << "stopped, not refused";
     }
     // Shut down: nothing starts again.
     auto context = gfx::Context::createBitmap(gfx::Size{10, 10}, 1);
     EXPECT_EQ(page->drawInWorker(*context, gfx::Rect(0, 0, 10, 10)), DrawOutcome::Stopped);
     EXPECT_TRUE(PageWorkers::shared().workerIds().empty());
+}
+
+// Each worker is held to its own address space by the system itself, whatever it draws.
+TEST_F(PageWorkersTest, EachWorkerRunsUnderItsOwnAddressLimit)
+{
+#ifdef BRIVANTA_TEST_ASAN
+    GTEST_SKIP() << "a sanitizer's allocator reserves more address space than any limit";
+#endif
+    pdf::PageWorkers::Limits limits;
+    limits.memoryBytes = size_t(700) << 20;
+    PageWorkers::shared().setLimits(limits);
+    PageWorkers::shared().startAhead();
+    auto ids = PageWorkers::shared().workerIds();
+    ASSERT_EQ(ids.size(), 1u) << "one worker started ahead of any document";
+    // The worker sets it first thing once it runs.
+    std::string found, soft, hard;
+    for (auto start = Clock::now(); secondsSince(start) < 30;) {
+        std::ifstream in("/proc/" + std::to_string(ids[0]) + "/limits");
+        std::string line;
+        while (std::getline(in, line))
+            if (line.rfind("Max address space", 0) == 0)
+                found = line;
+        std::istringstream fields(found.substr(std::min(found.size(), std::strlen("Max address space"))));
+        fields >> soft >> hard;
+        if (soft != "unlimited")
+            break;
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(soft, std::to_string(limits.memoryBytes)) << found;
+    EXPECT_EQ(hard, std::to_string(limits.memoryBytes)) << found;
+}
+
+// Three workers each within the limit but together past it: the largest is ended and its page
+// refused; the other two go on drawing.
+TEST_F(PageWorkersTest, WorkersTogetherPastTheLimitEndTheLargest)
+{
+    pdf::PageWorkers::Limits limits;
+    limits.memoryBytes = size_t(640) << 20;
+    limits.secondsPerPage = 120;
+    PageWorkers::shared().setLimits(limits);
+    // Pages that draw for ever into bitmaps of 120, 180 and 320 MB: each worker clears its part
+    // of the shared pixels first, which makes it that large.
+    const int rows[] = {7680, 11520, 20480};
+    std::vector<std::string> paths;
+    std::vector<std::shared_ptr<pdf::Page>> pages;
+    for (int i = 0; i < 3; ++i) {
+        paths.push_back(write("forms" + std::to_string(i) + ".pdf", pdffix::nestedFormsPdf()));
+        pages.push_back(pageOf(paths.back()));
+        ASSERT_TRUE(pages.back());
+    }
+    std::vector<std::future<DrawOutcome>> drawing;
+    for (int i = 0; i < 3; ++i)
+        drawing.push_back(std::async(std::launch::async, [&, i] {
+            auto context = gfx::Context::createBitmap(gfx::Size{4096, double(rows[i])}, 1);
+            return pages[size_t(i)]->drawInWorker(*context, gfx::Rect(0, 0, 4096, rows[i]));
+        }));
+    ASSERT_EQ(drawing[2].wait_for(std::chrono::seconds(90)), std::future_status::ready);
+    EXPECT_EQ(drawing[2].get(), DrawOutcome::TooCostly);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(drawing[size_t(i)].wait_for(std::chrono::milliseconds(0)), std::future_status::timeout)
+            << "the smaller ones draw on";
+    EXPECT_EQ(PageWorkers::shared().busyWorkerIds().size(), 2u);
+    EXPECT_NE(PageWorkers::shared().refusal(paths[2], 1, 99), DrawOutcome::Drawn);
+    PageWorkers::shared().shutDown();
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(drawing[size_t(i)].get(), DrawOutcome::Stopped);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "Platform/Share/DocumentOpener.h"
 #include "Platform/Share/OfficeConverter.h"
 #include "Platform/Share/OfficeDocumentView.h"
+#include "Platform/UI/TiledView.h"
 #include "Platform/Share/Program.h"
 #include "Platform/UI/ScrollView.h"
 #include "Platform/UI/Window.h"
@@ -102,7 +103,15 @@ TEST_F(OfficeViewTest, ConvertsOnceByVersionAndShowsThePagesStacked)
     EXPECT_NE(all.find("Quarterly price list"), std::string::npos);
     EXPECT_NE(all.find("Second page terms"), std::string::npos);
 
-    // The first page shows its text: dark pixels where the first lines stand.
+    // The first page shows its text: dark pixels where the first lines stand, once its tiles
+    // come from the page workers.
+    int tiled = 0;
+    for (const auto& page : view->scrollView().subviews())
+        if (auto* pageView = dynamic_cast<ui::TiledView*>(page.get())) {
+            pageView->drawVisibleTilesNow();
+            tiled += pageView->tilesDrawn() > 0;
+        }
+    EXPECT_EQ(tiled, 1) << "the first page shows";
     gfx::Image shot = window->snapshot();
     if (auto out = review("office_view_docx.png"); !out.empty())
         shot.writePng(out);

@@ -1,4 +1,4 @@
-#include "Platform/Pdf/PageCost.h"
+#include "Platform/Pdf/Engine/PageCost.h"
 
 #include <algorithm>
 #include <cctype>
@@ -503,7 +503,12 @@ class Measure {
 public:
     Measure(const Index& index, PageCost& cost) : m_index(index), m_cost(cost) {}
 
-    bool over() const { return !withinLimits(m_cost); }
+    bool over() const
+    {
+        return m_cost.imagePixels > PageLimits::kImagePixels || m_cost.imageBytes > PageLimits::kImageBytes ||
+               m_cost.saveDepth > PageLimits::kSaveDepth || m_cost.operators > PageLimits::kOperators ||
+               m_cost.contentBytes > PageLimits::kContentBytes;
+    }
 
     void content(const std::string& bytes, const Obj* resources, size_t baseDepth, int formDepth)
     {
@@ -799,9 +804,8 @@ PageCost measure(const Index& index, int number)
     return cost;
 }
 
-// What the reader asks of a page, answered once per version of the file.
+// What drawing asks of a page, answered once per version of the file.
 struct Verdict {
-    bool drawable = true;
     std::optional<bool> pictures; // nothing when the page could not be read
 };
 
@@ -842,8 +846,6 @@ Verdict judge(const std::string& path, int number)
         return answer->second;
     PageCost cost = measure(*found->index, number);
     Verdict verdict;
-    // A page this reader cannot find is left to the drawing library, which repairs files.
-    verdict.drawable = !cost.read || withinLimits(cost);
     if (cost.read)
         verdict.pictures = cost.imagePixels > 0;
     found->verdicts[number] = verdict;
@@ -852,22 +854,10 @@ Verdict judge(const std::string& path, int number)
 
 } // namespace
 
-bool withinLimits(const PageCost& cost)
-{
-    return cost.imagePixels <= PageLimits::kImagePixels && cost.imageBytes <= PageLimits::kImageBytes &&
-           cost.saveDepth <= PageLimits::kSaveDepth &&
-           cost.operators <= PageLimits::kOperators && cost.contentBytes <= PageLimits::kContentBytes;
-}
-
 PageCost pageCost(const std::string& path, int number)
 {
     Index index(path);
     return measure(index, number);
-}
-
-bool pageIsDrawable(const std::string& path, int number)
-{
-    return judge(path, number).drawable;
 }
 
 std::optional<bool> pageDrawsPictures(const std::string& path, int number)

@@ -5,9 +5,9 @@
 
 namespace pdf {
 
-// What drawing one page would ask of the machine, read from the file's own objects before
-// anything is drawn: the drawing library cannot be stopped once it has begun, so a page that
-// would take gigabytes or minutes is refused instead.
+// What drawing one page asks of the machine, read from the file's own objects. Read in the
+// page workers only, and never a reason to refuse a page: the workers' limits are the guard.
+// Drawing uses it to pick its road for pages of pictures.
 struct PageCost {
     double imagePixels = 0;      // every picture the page draws, counted per use
     // The bytes those pictures take decoded (at their own depth and components), with the
@@ -19,12 +19,9 @@ struct PageCost {
     bool read = false;           // false when the page could not be found in the file
 };
 
-// Limits no real page reaches; above any of them a page is not drawn.
+// Past any of these the scan stops counting: the figures are then "at least".
 struct PageLimits {
-    // A scan of the largest paper at 600 dots an inch (A0, 19866 x 28087) passes; every pixel
-    // is visited when the page is drawn, whatever its depth.
     static constexpr double kImagePixels = 600.0 * 1000 * 1000;
-    // Memory: a 1-bit A0 scan takes 70 MB decoded, an A3 colour scan at 300 dots an inch 52 MB.
     static constexpr double kImageBytes = 256.0 * 1024 * 1024;
     static constexpr size_t kSaveDepth = 10000;
     static constexpr size_t kOperators = 5 * 1000 * 1000;
@@ -32,13 +29,10 @@ struct PageLimits {
 };
 
 // The cost of page `number` (from 1) of the PDF at `path`. A page that cannot be read this way
-// (a damaged file the drawing library repairs) answers `read` false and is not judged.
+// (a damaged file the drawing library repairs) answers `read` false.
 PageCost pageCost(const std::string& path, int number);
-bool withinLimits(const PageCost& cost);
-// Both at once, remembered for the file's current version.
-bool pageIsDrawable(const std::string& path, int number);
-// Whether the page draws any picture at all, remembered likewise; nothing when the page could
-// not be read this way.
+// Whether the page draws any picture at all, remembered for the file's current version;
+// nothing when the page could not be read this way.
 std::optional<bool> pageDrawsPictures(const std::string& path, int number);
 
 } // namespace pdf

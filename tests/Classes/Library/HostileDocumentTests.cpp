@@ -1,0 +1,186 @@
+// Files made to take a reader's memory, time or life, opened as a salesperson opens them: from the
+// library into the reader, and an office document into its viewer. The application's own process
+// reads none of them; the page workers do, under their limits, and the screen says what came of it.
+#include "Classes/Library/LibraryFileOpener.h"
+#include "Classes/Library/PdfContentView.h"
+#include "Classes/Library/PdfMainToolbar.h"
+#include "Classes/Library/PdfViewController.h"
+#include "Common/Language.h"
+#include "Platform/Pdf/PageWorkers.h"
+#include "Platform/Share/OfficeDocumentView.h"
+#include "Platform/UI/Button.h"
+#include "Platform/UI/Label.h"
+#include "Platform/UI/NavigationController.h"
+#include "Platform/UI/TiledView.h"
+#include "tests/Classes/Library/ReaderTestSupport.h"
+#include "tests/Support/HostilePdfFixtures.h"
+#include "tests/Support/OfficeFixtures.h"
+
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+using readertest::ReaderWindowTest;
+
+double ownPeakMB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+// The largest any page worker reached, ended or running.
+double workersPeakMB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    double peak = usage.ru_maxrss / 1024.0;
+    for (pid_t pid : pdf::PageWorkers::shared().workerIds()) {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("VmHWM:", 0) == 0)
+                peak = std::max(peak, std::atof(line.c_str() + 6) / 1024.0);
+    }
+    return peak;
+}
+
+class HostileDocumentTest : public ReaderWindowTest {
+protected:
+    void SetUp() override
+    {
+        ReaderWindowTest::SetUp();
+        pdf::PageWorkers::shared().resetForTesting();
+        root = std::make_shared<ui::ViewController>();
+        nav = std::make_shared<ui::NavigationController>(root);
+        nav->setNavigationBarHidden(true);
+        window->setRootViewController(nav);
+        opener = std::make_shared<LibraryFileOpener>();
+        opener->setAlertHandler([this](const std::string&, const std::string& message, int) { alerts.push_back(message); });
+    }
+    void TearDown() override
+    {
+        opener.reset();
+        window->setRootViewController(nullptr);
+        pdf::PageWorkers::shared().resetForTesting();
+        ReaderWindowTest::TearDown();
+    }
+    // What the page area of the reader on top says, once its first page was drawn.
+    std::string pageMessage()
+    {
+        auto reader = std::dynamic_pointer_cast<PdfViewController>(nav->topViewController());
+        if (!reader || reader->contentViews().empty())
+            return "(no reader)";
+        PdfContentView* view = reader->contentViews().begin()->second.get();
+        if (auto page = view->contentPage())
+            page->drawVisibleTilesNow();
+        settle();
+        return view->messageLabel() ? view->messageLabel()->text() : std::string();
+    }
+
+    std::shared_ptr<ui::ViewController> root;
+    std::shared_ptr<ui::NavigationController> nav;
+    std::shared_ptr<LibraryFileOpener> opener;
+    std::vector<std::string> alerts;
+};
+
+// Each file is a few kilobytes. Opened from the library, it is either refused as damaged with
+// the alert, or shown with the page area's message; the application stays at its usual size.
+TEST_F(HostileDocumentTest, HostileFilesOpenedFromTheLibrarySayWhyWithinBoundedMemory)
+{
+    enum class Shown { Alert, PageMessage };
+    struct Case {
+        const char* name;
+        std::string bytes;
+        Shown shown;
+        const char* key;
+    } cases[] = {
+        // 12 MiB of nested brackets inside an object stream, reached from the page.
+        {"nested-object-stream.pdf", pdffix::objectStreamNestingPdf(), Shown::PageMessage, nullptr},
+        // A cross-reference stream stating 33 million objects.
+        {"huge-size.pdf", pdffix::hugeXrefSizePdf(), Shown::Alert, "THEFILEISCORRUPTED"},
+        // Four shared page-tree nodes making 1.68 million pages.
+        {"shared-page-tree.pdf", pdffix::sharedPageTreePdf(), Shown::Alert, "THEFILEISCORRUPTED"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_LT(c.bytes.size(), 64u << 10);
+        alerts.clear();
+        std::string path = place(std::string("Documents/acme/Pdf/") + c.name, c.bytes);
+        opener->openPath(path, 5, c.name);
+        base::RunLoop::main().advance(1);
+        if (c.shown == Shown::Alert) {
+            EXPECT_EQ(alerts, std::vector<std::string>{Language::stringWithName(c.key)});
+            EXPECT_EQ(nav->topViewController(), root);
+        } else {
+            EXPECT_TRUE(alerts.empty());
+            std::string message = pageMessage();
+            if (c.key)
+                EXPECT_EQ(message, Language::stringWithName(c.key));
+            else
+                EXPECT_EQ(message, "") << "the page is drawn";
+            if (auto reader = std::dynamic_pointer_cast<PdfViewController>(nav->topViewController())) {
+                driver->tap(reader->mainToolbar()->doneButton().get());
+                base::RunLoop::main().advance(1);
+            }
+        }
+        EXPECT_LT(ownPeakMB(), 500);
+        EXPECT_LT(ownPeakMB() + workersPeakMB(), 1536);
+    }
+}
+
+// An office document whose picture is a PDF that crashes the drawing library, or takes
+// gigabytes: the office suite copies that PDF into what it makes. The viewer reads and draws it
+// in the page workers, off the main thread; the page says it cannot be shown.
+TEST_F(HostileDocumentTest, AnOfficeDocumentCarryingAHostilePdfShowsTheMessageOnItsPage)
+{
+    struct Case {
+        const char* name;
+        std::string picture;
+    } cases[] = {
+        {"crashing-picture.docx", pdffix::deepFunctionShadingPdf()},
+        {"gigabyte-picture.docx", pdffix::smallDictProgressiveJpegPdf()},
+    };
+    std::filesystem::create_directories(home() / "bin");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto docx = home() / "Documents" / c.name;
+        ASSERT_TRUE(officefix::make(officefix::Kind::Document, docx, {"Price list"}));
+        auto picture = home() / (std::string(c.name) + ".pdf");
+        pdffix::writeFile(picture, c.picture);
+        ASSERT_TRUE(pdffix::run({"python3", "-c",
+                                 "import sys, zipfile\n"
+                                 "z = zipfile.ZipFile(sys.argv[1], 'a')\n"
+                                 "z.write(sys.argv[2], 'word/media/image1.pdf')\n"
+                                 "z.close()\n",
+                                 docx.string(), picture.string()}));
+        // The suite's output: the PDF the document carries as its picture.
+        auto soffice = home() / "bin/soffice";
+        pdffix::writeFile(soffice, "#!/bin/sh\n"
+                                   "while [ $# -gt 1 ]; do [ \"$1\" = --outdir ] && out=\"$2\"; shift; done\n"
+                                   "unzip -p \"$1\" word/media/image1.pdf > \"$out/document.pdf\"\n");
+        chmod(soffice.c_str(), 0755);
+        basetest::ScopedEnv pathEnv("PATH", (home() / "bin").string() + ":/usr/bin:/bin");
+
+        auto view = ui::View::make<share::OfficeDocumentView>(gfx::Rect(0, 44, 1024, 704));
+        view->setProblemMessages("locked", Language::stringWithName("THEFILEISCORRUPTED"));
+        window->addSubview(view);
+        view->loadFile(docx.string());
+        ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return !view->isLoading(); }, 90));
+        EXPECT_EQ(view->pageCount(), 1);
+        EXPECT_EQ(view->failureMessage(), "");
+        // The tiles come from the workers; the refusal reaches the page on the main thread.
+        for (const auto& page : view->scrollView().subviews())
+            if (auto* tiled = dynamic_cast<ui::TiledView*>(page.get()))
+                tiled->drawVisibleTilesNow();
+        drainMain();
+        EXPECT_TRUE(driver->findByText(Language::stringWithName("THEFILEISCORRUPTED")));
+        EXPECT_LT(ownPeakMB(), 500);
+        EXPECT_LT(ownPeakMB() + workersPeakMB(), 1536);
+        view->removeFromSuperview();
+    }
+}
+
+} // namespace

@@ -143,9 +143,9 @@ int lowestId(BRDatabase& db, const char* table, const char* key)
                           "), 0), ifnull((SELECT min(" + key + ") FROM " + staged(table) + "), 0))");
 }
 
-// The staged rows whose key is a local (negative) id another row of the new database holds,
-// unless that row is the very same (the same work carried before): each gets a fresh local
-// id below every other, in the order of their ids.
+// The staged rows whose key is a local (negative) id another row of the new database holds.
+// Each lands on the local row that is the same but for its id (the same work carried before,
+// renumbered then), or else gets a fresh local id below every other, in the order of their ids.
 std::optional<std::map<int, int>> collidingLocalIds(BRDatabase& db, const Columns& columns, const char* table,
                                                     const char* key)
 {
@@ -154,21 +154,34 @@ std::optional<std::map<int, int>> collidingLocalIds(BRDatabase& db, const Column
     if (found == columns.end() || !has(columns, table, key))
         return moves;
     std::string same;
-    for (const auto& column : found->second)
-        same += " AND m." + quoted(column) + " IS c." + quoted(column);
+    for (const auto& column : found->second) {
+        if (column != key)
+            same += " AND m." + quoted(column) + " IS c." + quoted(column);
+    }
     std::string name = staged(table), k = quoted(key);
-    auto rs = db.executeQuery("SELECT c." + k + " FROM " + name + " c WHERE c." + k + " < 0 AND EXISTS (SELECT 1 FROM main." +
-                              table + " m WHERE m." + k + " = c." + k + ") AND NOT EXISTS (SELECT 1 FROM main." + table +
-                              " m WHERE m." + k + " = c." + k + same + ") ORDER BY c." + k + " DESC");
-    if (!rs)
+    // The twin at the same id first, else the one nearest 0.
+    auto rs = db.executeQuery("SELECT c." + k + ", (SELECT ifnull(max(CASE WHEN m." + k + " = c." + k + " THEN m." + k +
+                              " END), max(m." + k + ")) FROM main." + table + " m WHERE m." + k + " < 0" + same +
+                              ") FROM " + name + " c WHERE c." + k + " < 0 AND EXISTS (SELECT 1 FROM main." + table +
+                              " m WHERE m." + k + " = c." + k + ") ORDER BY c." + k + " DESC");
+    if (!rs) {
+        base::logf("renumbering %s failed: %s", table, db.lastErrorMessage().c_str());
         return std::nullopt;
-    std::vector<int> colliding;
+    }
+    std::vector<std::pair<int, std::optional<int>>> colliding;
     while (rs->next())
-        colliding.push_back(rs->intForColumnIndex(0));
+        colliding.emplace_back(rs->intForColumnIndex(0),
+                               rs->columnIndexIsNull(1) ? std::nullopt : std::optional<int>(rs->intForColumnIndex(1)));
     rs->close();
     int next = lowestId(db, table, key);
-    for (int id : colliding)
-        moves[id] = --next;
+    for (const auto& [id, twin] : colliding) {
+        if (twin) {
+            if (*twin != id)
+                moves[id] = *twin;
+        } else {
+            moves[id] = --next;
+        }
+    }
     return moves;
 }
 

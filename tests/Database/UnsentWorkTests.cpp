@@ -105,6 +105,52 @@ TEST_F(UnsentWorkTest, CarriesOnlyWorkNotOnTheServerRowsUnchanged)
     EXPECT_TRUE(BRDatabase::sharedDataBase()->executeUpdate("DETACH DATABASE carried"));
 }
 
+// The new database's own local rows hold the ids the carried ones had: the carried rows get
+// fresh ids, the rows naming them follow, and carrying the same file again adds nothing.
+TEST_F(UnsentWorkTest, CollidingLocalIdsAreRenumberedAndCarryingAgainAddsNothing)
+{
+    auto db = BRDatabase::sharedDataBase();
+    for (const char* sql : {
+             "insert into brivanta_customer(customer_id, customer_name) values (-1, 'Other Co')",
+             "insert into brivanta_customer_address(id, customer_id, address) values (-3, -1, '9 Other St')",
+             "insert into brivanta_customer_contact(contact_id, customer_id, first_name) values (-5, -1, 'Olga')",
+             "insert into brivanta_quote_order(order_id, customer_id, order_number, uploaded) values (-1, -1, 'bob-9', 0)",
+             "insert into brivanta_quote_order_item(order_item_id, order_id, order_item_sku, product_quantity) "
+             "values (-10, -1, 'CH-1', 7)"})
+        ASSERT_TRUE(db->executeUpdate(sql)) << sql;
+    struct Case {
+        const char* what;
+        const char* sql;
+        const char* rows;
+    } cases[] = {
+        {"each order with its customer and lines",
+         "select o.order_number, ifnull(c.customer_name, o.customer_id), (select group_concat(x) from (select "
+         "order_item_sku || 'x' || product_quantity as x from brivanta_quote_order_item i where i.order_id = "
+         "o.order_id order by 1)) from brivanta_quote_order o left join brivanta_customer c on c.customer_id = "
+         "o.customer_id order by 1",
+         "alice-1|Local Ltd|CH-1x2,TB-1x1\nalice-5|9001|TB-1x3\nbob-9|Other Co|CH-1x7\n"},
+        {"each local customer with its addresses",
+         "select c.customer_id, c.customer_name, (select group_concat(address) from brivanta_customer_address a "
+         "where a.customer_id = c.customer_id) from brivanta_customer c order by 2",
+         "-2|Local Ltd|1 Road\n-1|Other Co|9 Other St\n"},
+        {"attributes follow their customer",
+         "select c.customer_name, a.attribute_value from brivanta_customer_attribute a join brivanta_customer c "
+         "on c.customer_id = a.customer_id",
+         "Local Ltd|Gold\n"},
+        {"contacts keep their customer",
+         "select ifnull(c.customer_name, t.customer_id), t.first_name from brivanta_customer_contact t left join "
+         "brivanta_customer c on c.customer_id = t.customer_id order by 2",
+         "9001|Ann\nOther Co|Olga\n"},
+        {"addresses once each", "select count(*) from brivanta_customer_address",
+         "3\n"},
+    };
+    for (int round = 1; round <= 2; ++round) {
+        ASSERT_TRUE(UnsentWork::copyFromDatabase(oldFile.string())) << "round " << round;
+        for (const auto& c : cases)
+            EXPECT_EQ(dump(newFile, c.sql), c.rows) << c.what << ", round " << round;
+    }
+}
+
 // A synced customer edited on the device goes whole with its count of changes; an old file
 // that counts none carries as before.
 TEST_F(UnsentWorkTest, CustomersChangedOnTheDeviceGoWhole)

@@ -6,6 +6,8 @@
 #include "tests/Support/HostilePdfFixtures.h"
 
 #include <cmath>
+#include <cstdio>
+#include <jpeglib.h>
 #include <fstream>
 #include <random>
 #include <sys/wait.h>
@@ -153,6 +155,100 @@ std::string scanPage(int width, int height)
                            pdffix::Box{0, 0, kPageW, kPageH});
 }
 
+// A photo of `width` x `height` written as a JPEG row by row (a poster's photo would take half
+// a gigabyte as one bitmap): smooth colour across it, a checker of `cell` pixels over it.
+std::string streamedJpeg(int width, int height, bool progressive, int cell, int seed)
+{
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 80, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<unsigned char> row(size_t(width) * 3);
+    while (info.next_scanline < info.image_height) {
+        int y = int(info.next_scanline);
+        for (int x = 0; x < width; ++x) {
+            bool dark = ((x / cell) + (y / cell) + seed) % 2 == 0;
+            row[size_t(x) * 3] = (unsigned char)(40 + 180 * x / width);
+            row[size_t(x) * 3 + 1] = (unsigned char)(dark ? 60 : 200);
+            row[size_t(x) * 3 + 2] = (unsigned char)(40 + 180 * y / height + seed * 5 % 30);
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    std::string bytes(reinterpret_cast<const char*>(buffer), size);
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+    return bytes;
+}
+
+// A page of `count` pictures in a grid of `columns`, each a JPEG image object of its own (and
+// a soft mask when given), as a catalogue lays products out.
+std::string pictureGridPage(double pageW, double pageH, int count, int columns, const std::string& jpeg, int width,
+                            int height, const std::string& softMask = {})
+{
+    pdffix::Writer w;
+    int catalog = w.reserve();
+    int pages = w.reserve();
+    std::string names, content;
+    int rows = (count + columns - 1) / columns;
+    double cellW = pageW / columns, cellH = pageH / rows;
+    for (int i = 0; i < count; ++i) {
+        std::string mask;
+        if (!softMask.empty())
+            mask = " /SMask " + std::to_string(w.add(pdffix::Writer::stream(
+                                    "/Type /XObject /Subtype /Image /Width " + std::to_string(width) + " /Height " +
+                                        std::to_string(height) + " /ColorSpace /DeviceGray /BitsPerComponent 8 "
+                                                                 "/Filter /FlateDecode",
+                                    softMask))) +
+                   " 0 R";
+        int image = w.add(pdffix::Writer::stream("/Type /XObject /Subtype /Image /Width " + std::to_string(width) +
+                                                     " /Height " + std::to_string(height) +
+                                                     " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode" +
+                                                     mask,
+                                                 jpeg));
+        names += "/P" + std::to_string(i) + " " + std::to_string(image) + " 0 R ";
+        // Fitted into its cell with a margin, its own proportions kept.
+        double fit = std::min((cellW - 8) / width, (cellH - 8) / height);
+        double x = (i % columns) * cellW + (cellW - width * fit) / 2;
+        double y = pageH - (i / columns + 1) * cellH + (cellH - height * fit) / 2;
+        content += "q " + pdffix::num(width * fit) + " 0 0 " + pdffix::num(height * fit) + " " + pdffix::num(x) + " " +
+                   pdffix::num(y) + " cm /P" + std::to_string(i) + " Do Q\n";
+    }
+    int contents = w.add(pdffix::Writer::stream("", content));
+    int page = w.add("<< /Type /Page /Parent " + std::to_string(pages) + " 0 R /MediaBox [0 0 " + pdffix::num(pageW) +
+                     " " + pdffix::num(pageH) + "] /Resources << /XObject << " + names + ">> >> /Contents " +
+                     std::to_string(contents) + " 0 R >>");
+    w.set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
+    w.set(catalog, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+    return w.finish(catalog);
+}
+
+// A round cut-out: opaque inside the circle, soft at its rim, clear outside.
+std::string roundMask(int size)
+{
+    std::string bytes(size_t(size) * size, '\0');
+    double r = size / 2.0;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            double d = std::hypot(x + 0.5 - r, y + 0.5 - r);
+            bytes[size_t(y) * size + x] = char(std::clamp(int((r - d) * 32), 0, 255));
+        }
+    return pdffix::deflated(bytes);
+}
+
 // Runs the programs a few at a time (no shell); true when every one exits 0.
 bool runAll(const std::vector<std::vector<std::string>>& commands, size_t atOnce = 4)
 {
@@ -246,6 +342,11 @@ double rmse(const gfx::Image& ours, const Pixmap& reference, int reach, double e
     return best;
 }
 
+struct PageCase {
+    const char* name;
+    std::string path;
+};
+
 class ReaderPageScaleTest : public ReaderWindowTest {
 protected:
     void TearDown() override
@@ -253,6 +354,10 @@ protected:
         window->setScale(1);
         ReaderWindowTest::TearDown();
     }
+    // Each page at the reader's four zoom steps and at one and two pixels a point, drawn
+    // through the page view's own tiles, against the reference renderer's pixels for the same
+    // place; no page may be refused.
+    void drawnAsTheReference(const std::vector<PageCase>& cases, double bound);
 };
 
 // Every kind of page, at the reader's four zoom steps and at one and two pixels a point, drawn
@@ -263,10 +368,7 @@ TEST_F(ReaderPageScaleTest, PagesAreDrawnAtTheSizeAndPlaceOfTheReferenceRenderer
     std::string photo = place("photo.pdf", picturePage(photoLike(900, 660)));
     std::string turned = (home() / "turned.pdf").string();
     ASSERT_TRUE(pdffix::rotatedCopy(photo, turned, 90));
-    struct Case {
-        const char* name;
-        std::string path;
-    } cases[] = {
+    std::vector<PageCase> cases = {
         {"text", place("text.pdf", textPage())},
         {"vector", place("vector.pdf", vectorPage())},
         {"photo", photo},
@@ -275,6 +377,12 @@ TEST_F(ReaderPageScaleTest, PagesAreDrawnAtTheSizeAndPlaceOfTheReferenceRenderer
         {"rotated", turned},
         {"cropped", place("cropped.pdf", picturePage(photoLike(960, 720), pdffix::Box{40, 30, 40 + kPageW, 30 + kPageH}))},
     };
+    // Only the two rasterisers' edges of text and lines differ.
+    drawnAsTheReference(cases, 0.14);
+}
+
+void ReaderPageScaleTest::drawnAsTheReference(const std::vector<PageCase>& cases, double bound)
+{
     // What each view showed, and the reference's command for the same pixels.
     struct Shown {
         std::string name;
@@ -303,6 +411,9 @@ TEST_F(ReaderPageScaleTest, PagesAreDrawnAtTheSizeAndPlaceOfTheReferenceRenderer
                                         std::max(0.0, content.height - view->bounds().height() + 4)});
                 window->layoutIfNeeded();
                 page->drawVisibleTilesNow();
+                drainMain();
+                ASSERT_EQ(view->contentPage(), page) << "drawn, not refused";
+                ASSERT_EQ(view->messageLabel(), nullptr);
                 gfx::Image shot = window->snapshot();
 
                 // Where the page lies on screen, in pixels: fitted into the view's even bounds.
@@ -340,8 +451,6 @@ TEST_F(ReaderPageScaleTest, PagesAreDrawnAtTheSizeAndPlaceOfTheReferenceRenderer
         Pixmap ref = readPixmap(s.reference);
         ASSERT_EQ(ref.width, s.ours.pixelWidth());
         ASSERT_EQ(ref.height, s.ours.pixelHeight());
-        // Only the two rasterisers' edges of text and lines differ.
-        const double bound = 0.14;
         double error = rmse(s.ours, ref, s.reach, bound);
         if (review && *review) {
             s.ours.writePng(reviewPath(s.name + "-ours.png"));
@@ -351,6 +460,29 @@ TEST_F(ReaderPageScaleTest, PagesAreDrawnAtTheSizeAndPlaceOfTheReferenceRenderer
         }
         EXPECT_LT(error, bound);
     }
+}
+
+// Catalogue pages whose pictures add up to hundreds of megabytes decoded, though each is drawn
+// in tens: product photos, cut-outs with soft masks, phone photos, a poster's photo and a
+// progressive scan. Each is drawn as the reference draws it, none refused.
+TEST_F(ReaderPageScaleTest, CataloguePagesOfLargePicturesAreDrawnNotRefused)
+{
+    const double a4W = 595, a4H = 842;
+    std::string product = streamedJpeg(2000, 2000, false, 100, 1);
+    std::string cutOut = streamedJpeg(1200, 1200, false, 60, 2);
+    std::string phone = streamedJpeg(4032, 3024, false, 200, 3);
+    std::vector<PageCase> cases = {
+        {"products", place("products.pdf", pictureGridPage(a4W, a4H, 24, 4, product, 2000, 2000))},
+        {"cut-outs", place("cut-outs.pdf", pictureGridPage(a4W, a4H, 24, 4, cutOut, 1200, 1200, roundMask(1200)))},
+        {"phone-photos", place("phone-photos.pdf", pictureGridPage(a4W, a4H, 8, 2, phone, 4032, 3024))},
+        // A0 with one photo at 300 dots an inch over it.
+        {"poster", place("poster.pdf", pictureGridPage(2384, 3370, 1, 1, streamedJpeg(9933, 14042, false, 400, 4), 9933,
+                                                       14042))},
+        // A4 scanned in colour at 600 dots an inch, written progressive.
+        {"progressive-scan", place("scan.pdf", pictureGridPage(a4W, a4H, 1, 1, streamedJpeg(4960, 7016, true, 240, 5),
+                                                               4960, 7016))},
+    };
+    drawnAsTheReference(cases, 0.15);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "Classes/Library/LibraryDetailController.h"
 #include "Common/Language.h"
 #include "Common/SkinManager.h"
+#include "Platform/Pdf/Document.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/Label.h"
@@ -106,6 +107,9 @@ void SaleslibraryController::viewWillAppear(bool animated)
     BaseViewController::viewWillAppear(animated);
     if (auto* tabs = dynamic_cast<UITabBarControllerExt*>(tabBarController()))
         tabs->itemsMove(m_isMasterViewHidden);
+    // A page worker starts while the library shows, so the first document opened need not wait
+    // for one.
+    pdf::warmUp();
 }
 
 void SaleslibraryController::updateLanguage(ui::Responder*)

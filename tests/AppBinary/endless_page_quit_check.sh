@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# SIGTERM while the reader draws a page that never ends (forms nested 40 deep, each drawing the
+# next twice), headless: the screenshot draws that page's tiles on the main thread, waiting on
+# its page worker. The application is gone within a second, and exits 0.
+# Usage: endless_page_quit_check.sh APP
+set -euo pipefail
+app=$1
+work=$(mktemp -d)
+pid=""
+trap '{ [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null; } || true; rm -rf "$work"' EXIT
+export BRIVANTA_NETWORK=none
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+
+/usr/bin/python3 - "$work/forms.pdf" <<'PY'
+import sys
+objects = []
+def add(body):
+    objects.append(body)
+    return len(objects)
+def stream(entries, data):
+    return "<< %s /Length %d >>\nstream\n%s\nendstream" % (entries, len(data), data)
+catalog = add(None)
+pages = add(None)
+nxt = add(stream("/Type /XObject /Subtype /Form /BBox [0 0 612 792]", "0 0 1 rg 0 0 10 10 re f"))
+for i in range(1, 40):
+    nxt = add(stream("/Type /XObject /Subtype /Form /BBox [0 0 612 792] /Resources << /XObject << /F %d 0 R >> >>" % nxt,
+                     "q 0.5 0 0 0.5 0 0 cm /F Do Q q 0.5 0 0 0.5 300 0 cm /F Do Q"))
+contents = add(stream("", "/F Do"))
+page = add("<< /Type /Page /Parent %d 0 R /MediaBox [0 0 612 792] /Resources << /XObject << /F %d 0 R >> >> /Contents %d 0 R >>"
+           % (pages, nxt, contents))
+objects[pages - 1] = "<< /Type /Pages /Kids [%d 0 R] /Count 1 >>" % page
+objects[catalog - 1] = "<< /Type /Catalog /Pages %d 0 R >>" % pages
+out = "%PDF-1.7\n"
+offsets = []
+for i, body in enumerate(objects):
+    offsets.append(len(out))
+    out += "%d 0 obj\n%s\nendobj\n" % (i + 1, body)
+xref = len(out)
+out += "xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
+out += "".join("%010d 00000 n \n" % o for o in offsets)
+out += "trailer\n<< /Size %d /Root %d 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, catalog, xref)
+open(sys.argv[1], "w").write(out)
+PY
+
+# A home with the demo data prepared, the seating guide replaced by the endless page.
+cat > "$work/prepare.txt" <<'LINES'
+waitfor "Preparing the demo data" 60
+waitgone "Preparing the demo data" 60
+wait 2
+tap 340 666
+waitfor "Home" 60
+LINES
+BRIVANTA_HOME=$work/home "$app" --headless --script "$work/prepare.txt" > "$work/prepare.log" 2>&1 \
+  || { tail -n 20 "$work/prepare.log"; exit 1; }
+guide=$(find "$work/home/Documents" -name seating_guide.pdf | head -n 1)
+[ -n "$guide" ] || { echo "the demo data has no seating guide"; exit 1; }
+cp "$work/forms.pdf" "$guide"
+
+cat > "$work/open.txt" <<LINES
+wait 1
+tap 340 666
+waitfor "Home" 60
+tap "Library"
+wait 1
+tap "Seating Guide"
+waitfor "1 of 1" 60
+screenshot $work/shot.png
+waitfor "never shown" 120
+LINES
+BRIVANTA_HOME=$work/home "$app" --headless --script "$work/open.txt" > "$work/open.log" 2>&1 &
+pid=$!
+
+# Processor time of the application's page workers, in clock ticks.
+workers_ticks() {
+  local total=0 stat name
+  for proc in /proc/[0-9]*; do
+    stat=$(cat "$proc/stat" 2>/dev/null) || continue
+    name=${stat#*(}
+    name=${name%%)*}
+    stat=${stat##*) }
+    set -- $stat
+    # Fields after the name: state, parent, ... user and system time are the 12th and 13th.
+    [ "$2" = "$pid" ] && [ "${name#brivanta-pdf}" != "$name" ] && total=$((total + ${12} + ${13}))
+  done
+  echo "$total"
+}
+
+# The page is being drawn once its worker has spent half a second on it.
+drawing=0
+for _ in $(seq 1200); do
+  kill -0 "$pid" 2>/dev/null || break
+  if [ "$(workers_ticks)" -ge 50 ]; then drawing=1; break; fi
+  sleep 0.05
+done
+[ "$drawing" -eq 1 ] || { tail -n 20 "$work/open.log"; echo "the endless page was never drawn"; exit 1; }
+[ ! -e "$work/shot.png" ] || { echo "the screenshot was taken before the page was drawn"; exit 1; }
+
+start=$(date +%s%N)
+kill -TERM "$pid"
+status=0
+wait "$pid" || status=$?
+pid=""
+seconds=$(awk -v a="$start" -v b="$(date +%s%N)" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
+if grep -q "AddressSanitizer\|LeakSanitizer\|runtime error:" "$work/open.log"; then
+  tail -n 40 "$work/open.log"; echo "a memory error was reported"; exit 1
+fi
+[ "$status" -eq 0 ] || { tail -n 20 "$work/open.log"; echo "exited with $status"; exit 1; }
+echo "quit $seconds s after SIGTERM"
+awk -v s="$seconds" 'BEGIN { exit !(s < 1.0) }' || { echo "quitting took $seconds s, more than a second"; exit 1; }

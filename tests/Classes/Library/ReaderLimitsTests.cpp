@@ -9,6 +9,8 @@
 #include "Common/LanguageManager.h"
 #include "Platform/Pdf/Engine/PageCost.h"
 #include "Platform/Pdf/PageWorkers.h"
+#include "Platform/Graphics/Context.h"
+#include <cairo.h>
 #include "Platform/UI/Button.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/TiledView.h"
@@ -366,6 +368,53 @@ TEST_F(ReaderLimitsTest, PageCostsComeFromTheFile)
     }
     // A page that is not there is not judged: the drawing library answers for it.
     EXPECT_FALSE(pdf::pageCost(place("two.pdf", pdffix::textPdf(2)), 3).read);
+}
+
+// A tile over the time limit is drawn once more at the next lower level, and its refusal holds
+// for its page at its level and above only: the page keeps its fitted picture, and only a page
+// that fails at its fitted size is refused.
+TEST_F(ReaderLimitsTest, ASlowTileIsDrawnOnceAtTheLevelBelowAndRefusalsKeepTheirLevel)
+{
+    auto& workers = pdf::PageWorkers::shared();
+    pdf::PageWorkers::Limits limits;
+    limits.secondsPerPage = 0.3;
+    workers.setLimits(limits);
+    // Drawn for ever at any size.
+    std::string endless = place("endless.pdf", pdffix::nestedFormsPdf());
+    std::string plain = place("plain.pdf", pdffix::textPdf(1));
+    auto document = pdf::Document::open(endless).document;
+    ASSERT_TRUE(document);
+    auto page = document->page(1);
+    ASSERT_TRUE(page);
+    gfx::Rect box(0, 0, 612, 792);
+    // A tile at four pixels a point (level 2) of a page fitted at one (level 0).
+    auto tile = gfx::Context::createBitmap(gfx::Size{128, 128}, 4);
+    EXPECT_EQ(PdfContentPage::drawTile(*page, *tile, gfx::Rect(0, 0, 128, 128), box, 1.0), pdf::DrawOutcome::Drawn)
+        << "a zoomed tile never refuses its page";
+    struct Level {
+        int level;
+        pdf::DrawOutcome refused;
+    } levels[] = {
+        {3, pdf::DrawOutcome::TooCostly}, // above the tile's level
+        {2, pdf::DrawOutcome::TooCostly}, // the tile's own
+        {1, pdf::DrawOutcome::TooCostly}, // the one retry, at half the pixels
+        {0, pdf::DrawOutcome::Drawn},     // never tried: the fitted page is still asked for
+    };
+    for (const auto& l : levels)
+        EXPECT_EQ(workers.refusal(endless, 1, l.level), l.refused) << "level " << l.level;
+    EXPECT_EQ(workers.refusal(plain, 1, 2), pdf::DrawOutcome::Drawn) << "another file is not touched";
+    // Tried and failed twice, the tile shows what lies under it: its pixels are clear.
+    cairo_surface_t* surface = cairo_get_target(tile->cairo());
+    cairo_surface_flush(surface);
+    EXPECT_EQ(cairo_image_surface_get_data(surface)[3], 0);
+
+    // At its fitted size the page itself is refused.
+    auto fitted = gfx::Context::createBitmap(gfx::Size{153, 198}, 1);
+    EXPECT_EQ(PdfContentPage::drawTile(*page, *fitted, gfx::Rect(0, 0, 153, 198), gfx::Rect(0, 0, 153, 198), 1.0),
+              pdf::DrawOutcome::TooCostly);
+    // Fitted at a quarter of a pixel a point (level -2); smaller still, a thumbnail may try.
+    EXPECT_EQ(workers.refusal(endless, 1, -2), pdf::DrawOutcome::TooCostly);
+    EXPECT_EQ(workers.refusal(endless, 1, -3), pdf::DrawOutcome::Drawn);
 }
 
 // Pages the PDF library cannot get or draw say so in the page area, in the user's language.

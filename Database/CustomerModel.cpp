@@ -3,24 +3,23 @@
 #include "Database/BulkSave.h"
 
 #include <algorithm>
+#include <iterator>
+#include <map>
+#include <set>
 
 namespace {
 
 // The customer's default row: the old one cleared and the new one set together, so that a
-// refused second statement leaves the old default in place rather than none.
+// refused second statement leaves the old default in place rather than none. The choice is the
+// device's own: nothing to send.
 bool setDefault(const char* operation, const std::string& table, const std::string& idColumn, int customerId,
-                int rowId, bool counted)
+                int rowId)
 {
     BulkSave save(operation);
     save.run("update " + table + " set isDefault = 0 where  customer_id = ?", customerId);
     if (rowId != 0)
         save.run("update " + table + " set isDefault = 1 where  customer_id = ? and " + idColumn + " = ?", customerId,
                  rowId);
-    // A change like any other: a sync keeps it and the next upload carries it.
-    if (counted && customerId != 0)
-        save.run("INSERT INTO brivanta_customer_unsent(customer_id,change_count) VALUES(?,1) "
-                 "ON CONFLICT(customer_id) DO UPDATE SET change_count = change_count + 1",
-                 customerId);
     return save.commit();
 }
 
@@ -269,13 +268,13 @@ bool CustomerModel::updateCustomerTableHiddenWithCustomerIdWithHidden(int custom
 
 bool CustomerModel::updateAddressToDefaultIndexId(int customerId, int addressId)
 {
-    return setDefault("updateAddressToDefaultIndexId", "brivanta_customer_address", "id", customerId, addressId, true);
+    return setDefault("updateAddressToDefaultIndexId", "brivanta_customer_address", "id", customerId, addressId);
 }
 
 bool CustomerModel::updateContactToDefaultContact(int customerId, int contactId)
 {
     return setDefault("updateContactToDefaultContact", "brivanta_customer_contact", "contact_id", customerId,
-                      contactId, false);
+                      contactId);
 }
 
 bool CustomerModel::updateCustomerTable(const std::optional<std::vector<brivanta_customer_Entity>>& customers)
@@ -510,7 +509,278 @@ bool CustomerModel::updateVersion()
     bool hidden = alterCustomerTable();
     bool contacts = createCustomerConatctTable();
     bool unsent = createCustomerUnsentTable();
-    return addresses && hidden && contacts && unsent;
+    bool changed = createCustomerChangedTable();
+    bool sent = createCustomerSentTable();
+    return addresses && hidden && contacts && unsent && changed && sent;
+}
+
+bool CustomerModel::createCustomerChangedTable()
+{
+    auto db = goodDatabase();
+    return db
+        && db->executeUpdate("create table if not exists brivanta_customer_changed(customer_id INTEGER NOT NULL,"
+                             "kind TEXT NOT NULL,row_id INTEGER NOT NULL,field TEXT NOT NULL,"
+                             "PRIMARY KEY(customer_id,kind,row_id,field))");
+}
+
+bool CustomerModel::createCustomerSentTable()
+{
+    auto db = goodDatabase();
+    return db
+        && db->executeUpdate("create table if not exists brivanta_customer_sent(customer_id INTEGER PRIMARY KEY "
+                             "NOT NULL,sent TEXT NOT NULL)");
+}
+
+namespace {
+
+constexpr const char* kAddressColumns[] = {"address", "city", "state", "zip_code"};
+constexpr const char* kContactColumns[] = {"first_name", "last_name", "job_title", "work_phone",
+                                           "mobile_phone", "email",      "im",        "note"};
+
+const std::optional<std::string>& column(const brivanta_customer_address_Entity& a, std::string_view name)
+{
+    if (name == "address")
+        return a.customerAddress;
+    if (name == "city")
+        return a.customerCity;
+    if (name == "state")
+        return a.customerState;
+    return a.customerZipCode;
+}
+
+const std::optional<std::string>& column(const brivanta_customer_contact_entity& c, std::string_view name)
+{
+    const std::optional<std::string>* fields[] = {&c.first_name,   &c.last_name, &c.job_title, &c.work_phone,
+                                                  &c.mobile_phone, &c.email,     &c.im,        &c.note};
+    for (size_t i = 0; i < std::size(kContactColumns); ++i)
+        if (name == kContactColumns[i])
+            return *fields[i];
+    return c.note;
+}
+
+int rowId(const brivanta_customer_address_Entity& a) { return a.indexId; }
+int rowId(const brivanta_customer_contact_entity& c) { return c.contactID; }
+
+// The columns of rows present in both versions that differ, and the rows the newer one lacks.
+template <typename Row, size_t N>
+void diffRows(const char* kind, const std::vector<Row>& before, const std::vector<Row>& after,
+              const char* const (&columns)[N], std::set<ChangedField>& out)
+{
+    for (const auto& old : before) {
+        auto now = std::find_if(after.begin(), after.end(), [&](const Row& r) { return rowId(r) == rowId(old); });
+        if (now == after.end()) {
+            out.insert({kind, rowId(old), "deleted"});
+            continue;
+        }
+        for (const char* name : columns)
+            if (column(old, name).value_or("") != column(*now, name).value_or(""))
+                out.insert({kind, rowId(old), name});
+    }
+}
+
+std::map<int, std::string> attributeValues(const std::vector<brivanta_customer_attribute_Entity>& rows)
+{
+    std::map<int, std::string> values;
+    for (const auto& row : rows)
+        values[row.attribute_fields_id] += row.attribute_value.value_or("") + '\x1f';
+    return values;
+}
+
+} // namespace
+
+CustomerRecord CustomerModel::readCustomerRecord(int customerId)
+{
+    CustomerRecord record;
+    record.customer = getCustomerByCustomerId(customerId);
+    if (record.customer.customer_id != customerId || customerId == 0) {
+        record.customer = {};
+        return record;
+    }
+    record.attributes = getCustomerAttributes(customerId);
+    record.addresses = getCustomerAddress(customerId);
+    record.contacts = getCustomerContact(customerId);
+    return record;
+}
+
+bool CustomerModel::recordChangedFields(int customerId, const CustomerRecord& before, const CustomerRecord& after)
+{
+    std::set<ChangedField> changed;
+    if (before.customer.customer_name.value_or("") != after.customer.customer_name.value_or(""))
+        changed.insert({"customer", 0, "customer_name"});
+    auto oldValues = attributeValues(before.attributes);
+    auto newValues = attributeValues(after.attributes);
+    for (const auto& [field, value] : oldValues)
+        if (auto now = newValues.find(field); now == newValues.end() || now->second != value)
+            changed.insert({"attribute", field, "attribute_value"});
+    for (const auto& [field, value] : newValues)
+        if (!oldValues.count(field))
+            changed.insert({"attribute", field, "attribute_value"});
+    diffRows("address", before.addresses, after.addresses, kAddressColumns, changed);
+    diffRows("contact", before.contacts, after.contacts, kContactColumns, changed);
+    BulkSave save("recordChangedFields");
+    for (const auto& field : changed)
+        save.run("INSERT OR IGNORE INTO brivanta_customer_changed(customer_id,kind,row_id,field) VALUES(?,?,?,?)",
+                 customerId, field.kind, field.row, field.field);
+    return save.commit();
+}
+
+std::vector<ChangedField> CustomerModel::changedFields(int customerId)
+{
+    return readRows(
+        [](BRResultSet& rs) {
+            return ChangedField{rs.stringForColumn("kind").value_or(""), rs.intForColumn("row_id"),
+                                rs.stringForColumn("field").value_or("")};
+        },
+        "SELECT kind,row_id,field FROM brivanta_customer_changed WHERE customer_id = ? ORDER BY kind,row_id,field",
+        customerId);
+}
+
+bool CustomerModel::forgetChangedFields(int customerId)
+{
+    auto db = database();
+    return db && db->executeUpdate("DELETE FROM brivanta_customer_changed WHERE customer_id = ?", customerId);
+}
+
+bool CustomerModel::moveChangedFields(int fromCustomer, int toCustomer, const std::map<int, int>& addressIds,
+                                      const std::map<int, int>& contactIds)
+{
+    auto fields = changedFields(fromCustomer);
+    BulkSave save("moveChangedFields");
+    save.run("DELETE FROM brivanta_customer_changed WHERE customer_id = ?", fromCustomer);
+    for (auto field : fields) {
+        const auto& ids = field.kind == "address" ? addressIds : contactIds;
+        if (field.kind == "address" || field.kind == "contact")
+            if (auto it = ids.find(field.row); it != ids.end())
+                field.row = it->second;
+        save.run("INSERT OR IGNORE INTO brivanta_customer_changed(customer_id,kind,row_id,field) VALUES(?,?,?,?)",
+                 toCustomer, field.kind, field.row, field.field);
+    }
+    return save.commit();
+}
+
+bool CustomerModel::reapplyChangedFields(int customerId, const CustomerRecord& mine,
+                                         const std::vector<ChangedField>& fields)
+{
+    BulkSave save("reapplyChangedFields");
+    for (const auto& field : fields) {
+        if (field.kind == "customer") {
+            save.run("UPDATE brivanta_customer SET customer_name = ? WHERE customer_id = ?",
+                     mine.customer.customer_name, customerId);
+        } else if (field.kind == "attribute") {
+            save.run("DELETE FROM brivanta_customer_attribute WHERE customer_id = ? AND attribute_fields_id = ?",
+                     customerId, field.row);
+            for (const auto& a : mine.attributes)
+                if (a.attribute_fields_id == field.row)
+                    save.run("INSERT OR REPLACE INTO brivanta_customer_attribute(attribute_id,customer_id,"
+                             "attribute_fields_id,attribute_value) VALUES(?,?,?,?)",
+                             a.attribute_id, customerId, a.attribute_fields_id, a.attribute_value);
+        } else if (field.kind == "address") {
+            if (field.field == "deleted") {
+                save.run("DELETE FROM brivanta_customer_address WHERE customer_id = ? AND id = ?", customerId, field.row);
+                continue;
+            }
+            auto a = std::find_if(mine.addresses.begin(), mine.addresses.end(),
+                                  [&](const auto& r) { return r.indexId == field.row; });
+            if (a == mine.addresses.end()
+                || std::find(std::begin(kAddressColumns), std::end(kAddressColumns), field.field)
+                    == std::end(kAddressColumns))
+                continue;
+            // A row the office deleted comes back with the user's edit.
+            save.run("INSERT OR IGNORE INTO brivanta_customer_address(id,customer_id,address,city,state,zip_code,"
+                     "isDefault) VALUES(?,?,?,?,?,?,0)",
+                     a->indexId, customerId, a->customerAddress, a->customerCity, a->customerState,
+                     a->customerZipCode);
+            save.run("UPDATE brivanta_customer_address SET " + field.field + " = ? WHERE id = ? AND customer_id = ?",
+                     column(*a, field.field), a->indexId, customerId);
+        } else if (field.kind == "contact") {
+            if (field.field == "deleted") {
+                save.run("DELETE FROM brivanta_customer_contact WHERE customer_id = ? AND contact_id = ?", customerId,
+                         field.row);
+                continue;
+            }
+            auto c = std::find_if(mine.contacts.begin(), mine.contacts.end(),
+                                  [&](const auto& r) { return r.contactID == field.row; });
+            if (c == mine.contacts.end()
+                || std::find(std::begin(kContactColumns), std::end(kContactColumns), field.field)
+                    == std::end(kContactColumns))
+                continue;
+            save.run("INSERT OR IGNORE INTO brivanta_customer_contact(contact_id,customer_id,first_name,last_name,"
+                     "job_title,work_phone,mobile_phone,email,im,note,isDefault) VALUES(?,?,?,?,?,?,?,?,?,?,0)",
+                     c->contactID, customerId, c->first_name, c->last_name, c->job_title, c->work_phone,
+                     c->mobile_phone, c->email, c->im, c->note);
+            save.run("UPDATE brivanta_customer_contact SET " + field.field
+                         + " = ? WHERE contact_id = ? AND customer_id = ?",
+                     column(*c, field.field), c->contactID, customerId);
+        }
+    }
+    return save.commit();
+}
+
+PrimaryChoices CustomerModel::primaryChoices()
+{
+    auto ids = [](BRResultSet& rs) { return rs.intForColumnIndex(0); };
+    return {readRows(ids, "SELECT id FROM brivanta_customer_address WHERE isDefault = 1"),
+            readRows(ids, "SELECT contact_id FROM brivanta_customer_contact WHERE isDefault = 1")};
+}
+
+bool CustomerModel::restorePrimaryChoices(const PrimaryChoices& choices)
+{
+    BulkSave save("restorePrimaryChoices");
+    for (int id : choices.addresses)
+        save.run("UPDATE brivanta_customer_address SET isDefault = 1 WHERE id = ?", id);
+    for (int id : choices.contacts)
+        save.run("UPDATE brivanta_customer_contact SET isDefault = 1 WHERE contact_id = ?", id);
+    return save.commit();
+}
+
+CustomerModel::OfficeMerge CustomerModel::beforeOfficeVersion(const std::set<int>& arriving)
+{
+    OfficeMerge merge;
+    merge.choices = primaryChoices();
+    for (int id : customersWithUnsentChanges()) {
+        if (!arriving.count(id))
+            continue;
+        auto fields = changedFields(id);
+        if (fields.empty())
+            merge.whole.insert(id);
+        else
+            merge.mine[id] = {readCustomerRecord(id), std::move(fields)};
+    }
+    return merge;
+}
+
+bool CustomerModel::afterOfficeVersion(const OfficeMerge& merge)
+{
+    for (const auto& [id, changed] : merge.mine)
+        if (!reapplyChangedFields(id, changed.first, changed.second))
+            return false;
+    return restorePrimaryChoices(merge.choices);
+}
+
+bool CustomerModel::rememberSentUpload(int customerId, const std::string& sent)
+{
+    auto db = database();
+    return db
+        && db->executeUpdate("INSERT OR REPLACE INTO brivanta_customer_sent(customer_id,sent) VALUES(?,?)",
+                             customerId, sent);
+}
+
+std::map<int, std::string> CustomerModel::sentUploads()
+{
+    std::map<int, std::string> sent;
+    for (auto& [id, text] : readRows(
+             [](BRResultSet& rs) {
+                 return std::pair{rs.intForColumn("customer_id"), rs.stringForColumn("sent").value_or("")};
+             },
+             "SELECT customer_id,sent FROM brivanta_customer_sent"))
+        sent[id] = std::move(text);
+    return sent;
+}
+
+bool CustomerModel::forgetSentUpload(int customerId)
+{
+    auto db = database();
+    return db && db->executeUpdate("DELETE FROM brivanta_customer_sent WHERE customer_id = ?", customerId);
 }
 
 bool CustomerModel::createCustomerUnsentTable()

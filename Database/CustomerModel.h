@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 // One customer as the customer list reads it; the members carry the names the customer
@@ -29,6 +30,34 @@ struct CustomerInfoEntry {
 };
 
 using CustomerInfoDictionary = std::map<int, CustomerInfoEntry>;
+
+// A customer with every row of it, as stored; customer.customer_id is 0 when there is none.
+struct CustomerRecord {
+    brivanta_customer_Entity customer;
+    std::vector<brivanta_customer_attribute_Entity> attributes;
+    std::vector<brivanta_customer_address_Entity> addresses;
+    std::vector<brivanta_customer_contact_entity> contacts;
+};
+
+// One field the user changed since the office's version. kind "customer": row 0, field
+// "customer_name"; "attribute": row is the attribute field id; "address" and "contact": row is
+// the row's id, field a column or "deleted".
+struct ChangedField {
+    std::string kind;
+    int row = 0;
+    std::string field;
+    bool operator<(const ChangedField& o) const
+    {
+        return std::tie(kind, row, field) < std::tie(o.kind, o.row, o.field);
+    }
+    bool operator==(const ChangedField& o) const = default;
+};
+
+// The primary address and contact ids of every customer: the device's own choices.
+struct PrimaryChoices {
+    std::vector<int> addresses;
+    std::vector<int> contacts;
+};
 
 // The customers with their attribute values, addresses and contacts, and the customer
 // attribute field definitions. Local rows carry negative ids until an upload rewrites them.
@@ -59,7 +88,7 @@ public:
     // The customer and its addresses, attributes and contacts, all or none.
     bool deleteCustomerTableWithID(int customerId);
     bool updateCustomerTableHiddenWithCustomerIdWithHidden(int customerId, bool hidden);
-    // Clears the customer's defaults, then marks that address (none for 0); counted as a change.
+    // Clears the customer's defaults, then marks that address (none for 0).
     bool updateAddressToDefaultIndexId(int customerId, int addressId);
     bool updateContactToDefaultContact(int customerId, int contactId);
 
@@ -101,10 +130,43 @@ public:
     // 0 forgets the customer's changes.
     bool setCustomerChangeCount(int customerId, int count);
 
-    // The address and contact tables, the hidden column and the table of unsent changes.
+    // --- What the user changed, field by field, for the merge with the office's version ---
+    CustomerRecord readCustomerRecord(int customerId);
+    // Adds the fields that differ between the two versions of the customer to its record.
+    bool recordChangedFields(int customerId, const CustomerRecord& before, const CustomerRecord& after);
+    std::vector<ChangedField> changedFields(int customerId);
+    bool forgetChangedFields(int customerId);
+    // After an upload answer: the record follows the customer and its rows to their new ids.
+    bool moveChangedFields(int fromCustomer, int toCustomer, const std::map<int, int>& addressIds,
+                           const std::map<int, int>& contactIds);
+    // Once the office's version is stored: the changed fields take the user's values again.
+    bool reapplyChangedFields(int customerId, const CustomerRecord& mine, const std::vector<ChangedField>& fields);
+    PrimaryChoices primaryChoices();
+    // Marks again every chosen row that still exists.
+    bool restorePrimaryChoices(const PrimaryChoices& choices);
+    // Storing the office's version of customers: read what is the device's before, put it
+    // back after. A customer counted as changed before fields were recorded stays whole
+    // (`whole`: the caller leaves the office's rows of it out).
+    struct OfficeMerge {
+        PrimaryChoices choices;
+        std::map<int, std::pair<CustomerRecord, std::vector<ChangedField>>> mine;
+        std::set<int> whole;
+    };
+    OfficeMerge beforeOfficeVersion(const std::set<int>& arriving);
+    bool afterOfficeVersion(const OfficeMerge& merge);
+
+    // --- Uploads of local customers whose answer never came ---------------------------------
+    // What was sent of the customer (its texts), kept until an answer says what became of it.
+    bool rememberSentUpload(int customerId, const std::string& sent);
+    std::map<int, std::string> sentUploads();
+    bool forgetSentUpload(int customerId);
+
+    // The address and contact tables, the hidden column and the tables of unsent changes.
     bool updateVersion() override;
     bool createCustomerAddressTable();
     bool alterCustomerTable();
     bool createCustomerConatctTable();
     bool createCustomerUnsentTable();
+    bool createCustomerChangedTable();
+    bool createCustomerSentTable();
 };

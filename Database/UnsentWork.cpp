@@ -34,6 +34,8 @@ constexpr CarriedTable kTables[] = {
     {"brivanta_customer_attribute", "customer_id < 0 or attribute_id < 0", true},
     {"brivanta_customer_contact", "customer_id < 0 or contact_id < 0", true},
     {kChangedCustomers, "change_count > 0"},
+    {"brivanta_customer_changed", "1"},
+    {"brivanta_customer_sent", "1"},
 };
 
 // The table's columns in that schema; nothing when the query fails, empty when no table.

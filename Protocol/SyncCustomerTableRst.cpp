@@ -83,8 +83,6 @@ void SyncCustomerTableRst::readContent(const base::Array& content)
     });
     serverfields::forEachObject(slot(content, 2), [&](const base::Dictionary& object) {
         customerAddressTable.push_back(serverfields::recordOf(object, kAddressFields));
-        // The primary choice, once a device has uploaded it; absent means not primary.
-        customerAddressTable.back().isDefault = serverfields::intOf(object.find("isDefault")) != 0;
     });
     serverfields::forEachObject(slot(content, 3), [&](const base::Dictionary& object) {
         customerContactTable.push_back(serverfields::recordOf(object, kContactFields));

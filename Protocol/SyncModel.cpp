@@ -33,6 +33,8 @@
 #include <cmath>
 #include <climits>
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -653,14 +655,24 @@ void SyncModel::getCustomerSyncRespond(const std::shared_ptr<NetBaseRst>& result
     {
         BRTransaction transaction(BRDatabase::sharedDataBase().get());
         bool ok = transaction.ok() && data;
-        // A customer changed on the device and not yet uploaded keeps the device's version.
-        if (ok && data->customerModel())
-            withoutRowsOfCustomers(*tables, data->customerModel()->customersWithUnsentChanges());
+        // A customer changed on the device and not yet uploaded takes the office's version, then
+        // the fields the user changed take the user's values again. The primary choices are the
+        // device's own, whatever the answer says.
+        auto customers = ok ? data->customerModel() : nullptr;
+        std::optional<CustomerModel::OfficeMerge> merge;
+        if (customers) {
+            std::set<int> arriving;
+            for (const auto& row : tables->customerTable)
+                arriving.insert(row.customer_id);
+            merge = customers->beforeOfficeVersion(arriving);
+            withoutRowsOfCustomers(*tables, merge->whole);
+        }
         ok = ok && saveRows(tables->customerTable, [&](const auto& rows) { return data->saveToDatabaseCustomer(rows); }, "Error on Customer sync!");
         ok = ok && saveRows(tables->customerAttributeTable, [&](const auto& rows) { return data->saveToDatabaseCustomerAttribute(rows); }, "Error on CustomerAttribute sync!");
         ok = ok && saveRows(tables->fieldsAttributeTable, [&](const auto& rows) { return data->saveToDatabaseFieldsCustomerAttribute(rows); }, "Error on fieldsCustomerAttribute sync!");
         ok = ok && saveRows(tables->customerAddressTable, [&](const auto& rows) { return data->saveToDatabaseCustomerAddress(rows); }, "Error on customerAddressTable sync!");
         ok = ok && saveRows(tables->customerContactTable, [&](const auto& rows) { return data->saveToDatabaseCustomerContact(rows); }, "Error on saveToDatabaseCustomerContact sync!");
+        ok = ok && (!merge || customers->afterOfficeVersion(*merge));
         if (!ok)
             transaction.markFailed();
         saved = transaction.commit() && ok;

@@ -13,9 +13,12 @@
 #include "Protocol/LoginMode.h"
 #include "Protocol/NetworkModel.h"
 #include "Protocol/RequestUploadCustomer.h"
+#include "Protocol/RequestSyncCustomerTable.h"
 #include "Protocol/SubmitCustomerRst.h"
+#include "Protocol/SyncCustomerTableRst.h"
 
 #include <algorithm>
+#include <iterator>
 #include <mutex>
 #include <set>
 
@@ -26,6 +29,7 @@ constexpr const char* kStatusOK = "200";
 constexpr const char* kStatusUserLocked = "207";
 constexpr const char* kStatusLoginBroken = "101";
 constexpr const char* kStatusFailed = "FAILED";
+constexpr const char* kStatusNetworkFailed = "999";
 
 std::mutex g_lock;
 std::shared_ptr<CustomerDataModel> g_instance;
@@ -310,48 +314,78 @@ std::optional<std::string> CustomerDataModel::getCustomerInfoById(const std::vec
     return std::move(document->text);
 }
 
+namespace {
+
+// What identifies an upload of a local customer on the server: its name, addresses and
+// contacts, as texts, in no particular order.
+std::string sentText(const std::optional<std::string>& name,
+                     const std::vector<brivanta_customer_address_Entity>& addresses,
+                     const std::vector<brivanta_customer_contact_entity>& contacts)
+{
+    std::vector<std::string> rows;
+    for (const auto& a : addresses)
+        rows.push_back("a\x1f" + text(a.customerAddress) + '\x1f' + text(a.customerCity) + '\x1f'
+                       + text(a.customerState) + '\x1f' + text(a.customerZipCode));
+    for (const auto& c : contacts)
+        rows.push_back("c\x1f" + text(c.first_name) + '\x1f' + text(c.last_name) + '\x1f' + text(c.job_title) + '\x1f'
+                       + text(c.work_phone) + '\x1f' + text(c.mobile_phone) + '\x1f' + text(c.email) + '\x1f'
+                       + text(c.im) + '\x1f' + text(c.note));
+    std::sort(rows.begin(), rows.end());
+    std::string joined = text(name);
+    for (const auto& row : rows)
+        joined += '\x1e' + row;
+    return joined;
+}
+
+bool sameAddress(const brivanta_customer_address_Entity& a, const brivanta_customer_address_Entity& b)
+{
+    return text(a.customerAddress) == text(b.customerAddress) && text(a.customerCity) == text(b.customerCity)
+        && text(a.customerState) == text(b.customerState) && text(a.customerZipCode) == text(b.customerZipCode);
+}
+
+bool sameContact(const brivanta_customer_contact_entity& a, const brivanta_customer_contact_entity& b)
+{
+    return sentText({}, {}, {a}) == sentText({}, {}, {b});
+}
+
+} // namespace
+
 std::optional<CustomerDataModel::Document> CustomerDataModel::buildDocument(const std::vector<int>& customerIds)
 {
     auto data = DataAccessManager::sharedDataModel();
-    if (data && !data->hasModels())
-        data.reset();
+    if (!data || !data->hasModels())
+        return std::nullopt;
+    auto model = data->customerModel();
     base::Array customers, addresses, attributes, contacts;
-    SentChanges changes;
+    Document document;
     const int activeField = fieldIdNamed(m_allAttributes, "Active");
     for (int customerId : customerIds) {
-        PersonInfo person;
-        if (auto it = m_customerInfoDic.find(customerId); it != m_customerInfoDic.end()) {
-            person = personInfoFromEntry(customerId, it->second);
-        } else {
-            // Hidden while the list leaves hidden customers out: still stored, still sent.
-            if (!data || customerId == 0)
-                continue;
-            auto stored = data->customerModel()->getCustomerByCustomerId(customerId);
-            if (stored.customer_id != customerId)
-                continue;
-            person.pid = customerId;
-            person.name = text(stored.customer_name);
-            person.address = data->getCustomerAddress(customerId);
-            person.contact = data->customerModel()->getCustomerContact(customerId);
-        }
-        changes[person.pid] = data ? data->customerModel()->customerChangeCount(person.pid) : 0;
-        customers.push_back(base::Dictionary{{"customer_id", person.pid},
-                                             {"customer_info_id", ""},
-                                             {"customer_name", person.name},
-                                             {"customer_publish", 1},
-                                             {"customer_ordering", 0},
-                                             {"discount", 0}});
-        for (const auto& a : person.address) {
+        // The stored customer, hidden or not, with every row the server has and the user added.
+        const CustomerRecord stored = model->readCustomerRecord(customerId);
+        if (customerId == 0 || stored.customer.customer_id != customerId)
+            continue;
+        // A customer the server has keeps its number, ordering and discount; defaults are for
+        // one it has never seen.
+        const bool known = customerId > 0;
+        document.changes[customerId] = model->customerChangeCount(customerId);
+        if (!known)
+            document.sentLocal[customerId] = sentText(stored.customer.customer_name, stored.addresses, stored.contacts);
+        customers.push_back(base::Dictionary{
+            {"customer_id", customerId},
+            {"customer_info_id", known ? text(stored.customer.customer_info_id) : std::string()},
+            {"customer_name", text(stored.customer.customer_name)},
+            {"customer_publish", known ? stored.customer.customer_publish : 1},
+            {"customer_ordering", known ? stored.customer.customer_ordering : 0},
+            {"discount", known ? stored.customer.discount : 0.0}});
+        for (const auto& a : stored.addresses) {
             addresses.push_back(base::Dictionary{{"id", a.indexId},
                                                  {"customer_id", a.customerId},
                                                  {"address", text(a.customerAddress)},
                                                  {"city", text(a.customerCity)},
                                                  {"state", text(a.customerState)},
-                                                 {"zip_code", text(a.customerZipCode)},
-                                                 {"isDefault", a.isDefault ? 1 : 0}});
+                                                 {"zip_code", text(a.customerZipCode)}});
         }
-        for (const auto& a : data ? data->getCustomerAttributes(customerId)
-                                  : std::vector<brivanta_customer_attribute_Entity>{}) {
+        for (const auto& a : stored.attributes) {
             base::Value value = text(a.attribute_value);
             if (activeField != 0 && a.attribute_fields_id == activeField)
                 value = a.attribute_value == std::optional<std::string>("NO") ? 0 : 1;
@@ -360,7 +394,7 @@ std::optional<CustomerDataModel::Document> CustomerDataModel::buildDocument(cons
                                                   {"attribute_fields_id", a.attribute_fields_id},
                                                   {"attribute_value", std::move(value)}});
         }
-        for (const auto& c : person.contact) {
+        for (const auto& c : stored.contacts) {
             contacts.push_back(base::Dictionary{{"customer_id", c.customerID},
                                                 {"contact_id", c.contactID},
                                                 {"first_name", text(c.first_name)},
@@ -375,36 +409,58 @@ std::optional<CustomerDataModel::Document> CustomerDataModel::buildDocument(cons
     }
     if (customers.empty())
         return std::nullopt;
-    base::Dictionary document{{"brivanta_customer", std::move(customers)},
-                              {"brivanta_customer_address", std::move(addresses)},
-                              {"brivanta_customer_attribute", std::move(attributes)},
-                              {"brivanta_customer_contact", std::move(contacts)}};
-    auto text = BRJsonWriter().stringWithObject(base::Value(std::move(document)));
-    if (!text)
+    base::Dictionary object{{"brivanta_customer", std::move(customers)},
+                            {"brivanta_customer_address", std::move(addresses)},
+                            {"brivanta_customer_attribute", std::move(attributes)},
+                            {"brivanta_customer_contact", std::move(contacts)}};
+    auto written = BRJsonWriter().stringWithObject(base::Value(std::move(object)));
+    if (!written)
         return std::nullopt;
-    return Document{std::move(*text), std::move(changes)};
+    document.text = std::move(*written);
+    return document;
 }
 
 void CustomerDataModel::submitCustomer(int customerId)
 {
-    auto document = buildDocument({customerId});
-    if (!document) {
-        // Nothing to send: the screen waiting for the answer hears at once.
-        MessageBox::sharedInstance()->EndBlockWait();
-        postUploadResult(false);
-        showFailure(kStatusFailed, Language::stringWithName(kStatusFailed));
-        return;
-    }
-    sendDocument(document->text, std::move(document->changes), nullptr);
+    std::weak_ptr<CustomerDataModel> weak = weak_from_this();
+    prepareUpload({customerId}, [weak, customerId](const QuoteOrderStore::PreUploadOutcome& prepared) {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        std::optional<Document> document;
+        if (prepared.proceed) {
+            // A local customer found on the server goes up under the server's id.
+            auto adopted = self->m_adopted.find(customerId);
+            document = self->buildDocument({adopted == self->m_adopted.end() ? customerId : adopted->second});
+        }
+        if (!document) {
+            // Nothing to send: the screen waiting for the answer hears at once.
+            MessageBox::sharedInstance()->EndBlockWait();
+            self->postUploadResult(false);
+            const bool failed = !prepared.proceed;
+            self->showFailure(failed ? prepared.status : kStatusFailed,
+                              failed ? prepared.message : Language::stringWithName(kStatusFailed));
+            return;
+        }
+        self->sendDocument(*document, nullptr);
+    });
 }
 
 void CustomerDataModel::submitCustomerInfo(const std::string& document)
 {
-    sendDocument(document, std::nullopt, nullptr);
+    sendText(document, std::nullopt, nullptr);
 }
 
-void CustomerDataModel::sendDocument(const std::string& document, std::optional<SentChanges> changes,
-                                     OrderResume resume)
+void CustomerDataModel::sendDocument(const Document& document, OrderResume resume)
+{
+    // Kept until an answer tells what became of them: a lost one is looked for next time.
+    if (auto data = DataAccessManager::sharedDataModel(); data && data->hasModels())
+        for (const auto& [id, sent] : document.sentLocal)
+            data->customerModel()->rememberSentUpload(id, sent);
+    sendText(document.text, document.changes, std::move(resume));
+}
+
+void CustomerDataModel::sendText(const std::string& document, std::optional<SentChanges> changes, OrderResume resume)
 {
     auto request = std::make_shared<RequestUploadCustomer>();
     request->setSyncData(document);
@@ -417,12 +473,220 @@ void CustomerDataModel::sendDocument(const std::string& document, std::optional<
         m_sentChanges[code] = std::move(*changes);
 }
 
+void CustomerDataModel::prepareUpload(const std::vector<int>& customerIds, Prepared then)
+{
+    auto data = DataAccessManager::sharedDataModel();
+    if (!data || !data->hasModels()) {
+        then({});
+        return;
+    }
+    const auto sent = data->customerModel()->sentUploads();
+    const bool lost = std::any_of(customerIds.begin(), customerIds.end(), [&](int id) { return sent.count(id) != 0; });
+    // The field types come from the stored definitions; none stored (a resync that never
+    // reached the customer tables) means asking the server for them first.
+    const bool noFields = data->customerModel()->getAllAttributes().empty();
+    // A server customer goes up whole: the office's changes since the last sync come in first.
+    const bool known = std::any_of(customerIds.begin(), customerIds.end(), [](int id) { return id > 0; });
+    if (!lost && !noFields && !known) {
+        then({});
+        return;
+    }
+    auto request = std::make_shared<RequestSyncCustomerTable>();
+    // The customers changed since the last customer sync: the office's changes to those that
+    // go up, and the customer a lost upload made.
+    request->setIsFull(noFields ? "true" : "false");
+    request->setReceiveDelegete(weak_from_this());
+    int code = NetworkModel::sharedInstance()->sendRequest(request);
+    m_preparations[code] = [this, customerIds, then = std::move(then)](const std::shared_ptr<NetBaseRst>& result) {
+        preparedAnswer(result, customerIds, then);
+    };
+}
+
+void CustomerDataModel::preparedAnswer(const std::shared_ptr<NetBaseRst>& result, const std::vector<int>& customerIds,
+                                       const Prepared& then)
+{
+    auto tables = std::dynamic_pointer_cast<SyncCustomerTableRst>(result);
+    if (result->status != kStatusOK || !tables) {
+        // Not knowing whether the server has them, nothing is sent again.
+        then({false, result->status, result->message});
+        return;
+    }
+    auto data = DataAccessManager::sharedDataModel();
+    if (!data || !data->hasModels()) {
+        then({false, kStatusFailed, Language::stringWithName(kStatusFailed)});
+        return;
+    }
+    auto model = data->customerModel();
+    if (!tables->fieldsAttributeTable.empty() && !data->saveToDatabaseFieldsCustomerAttribute(tables->fieldsAttributeTable)) {
+        then({false, kStatusFailed, Language::stringWithName(kStatusFailed)});
+        return;
+    }
+    // The office's version of the server customers about to go up, merged as a sync does.
+    std::set<int> uploading;
+    for (int id : customerIds)
+        if (id > 0)
+            uploading.insert(id);
+    std::set<int> arriving;
+    for (const auto& c : tables->customerTable)
+        if (uploading.count(c.customer_id))
+            arriving.insert(c.customer_id);
+    if (!arriving.empty()) {
+        auto merge = model->beforeOfficeVersion(arriving);
+        for (int id : merge.whole)
+            arriving.erase(id);
+        auto ours = [&](int id) { return arriving.count(id) != 0; };
+        std::vector<brivanta_customer_Entity> customers;
+        std::vector<brivanta_customer_attribute_Entity> attributes;
+        std::vector<brivanta_customer_address_Entity> addresses;
+        std::vector<brivanta_customer_contact_entity> contacts;
+        std::copy_if(tables->customerTable.begin(), tables->customerTable.end(), std::back_inserter(customers),
+                     [&](const auto& r) { return ours(r.customer_id); });
+        std::copy_if(tables->customerAttributeTable.begin(), tables->customerAttributeTable.end(),
+                     std::back_inserter(attributes), [&](const auto& r) { return ours(r.customer_id); });
+        std::copy_if(tables->customerAddressTable.begin(), tables->customerAddressTable.end(),
+                     std::back_inserter(addresses), [&](const auto& r) { return ours(r.customerId); });
+        std::copy_if(tables->customerContactTable.begin(), tables->customerContactTable.end(),
+                     std::back_inserter(contacts), [&](const auto& r) { return ours(r.customerID); });
+        bool merged = data->runInTransaction([&] {
+            return data->saveToDatabaseCustomer(customers) && data->saveToDatabaseCustomerAttribute(attributes)
+                && (addresses.empty() || data->saveToDatabaseCustomerAddress(addresses))
+                && data->saveToDatabaseCustomerContact(contacts) && model->afterOfficeVersion(merge);
+        });
+        if (!merged) {
+            then({false, kStatusFailed, Language::stringWithName(kStatusFailed)});
+            return;
+        }
+    }
+    const auto sent = model->sentUploads();
+    std::set<int> taken;
+    for (int localId : customerIds) {
+        auto lost = sent.find(localId);
+        if (lost == sent.end())
+            continue;
+        // The customer the lost upload made: what was sent, on the server, not yet on the device.
+        int found = 0;
+        for (const auto& customer : tables->customerTable) {
+            const int id = customer.customer_id;
+            if (id <= 0 || taken.count(id) || model->getCustomerByCustomerId(id).customer_id == id)
+                continue;
+            std::vector<brivanta_customer_address_Entity> addresses;
+            std::vector<brivanta_customer_contact_entity> contacts;
+            for (const auto& a : tables->customerAddressTable)
+                if (a.customerId == id)
+                    addresses.push_back(a);
+            for (const auto& c : tables->customerContactTable)
+                if (c.customerID == id)
+                    contacts.push_back(c);
+            if (sentText(customer.customer_name, addresses, contacts) == lost->second) {
+                found = id;
+                break;
+            }
+        }
+        if (found != 0) {
+            if (!adoptServerCustomer(localId, found, *tables)) {
+                then({false, kStatusFailed, Language::stringWithName(kStatusFailed)});
+                return;
+            }
+            taken.insert(found);
+        }
+        // Not there: the upload never arrived, and is sent again.
+        model->forgetSentUpload(localId);
+    }
+    reloadCustomerData();
+    then({});
+}
+
+bool CustomerDataModel::adoptServerCustomer(int localId, int serverId, const SyncCustomerTableRst& tables)
+{
+    auto data = DataAccessManager::sharedDataModel();
+    auto model = data->customerModel();
+    const CustomerRecord mine = model->readCustomerRecord(localId);
+    brivanta_customer_Entity customer;
+    customer.pid = localId;
+    customer.customer_id = serverId;
+    // Rows the server stored from the lost upload are the same rows: they take its ids.
+    std::vector<brivanta_customer_address_Entity> addresses;
+    std::vector<brivanta_customer_attribute_Entity> attributes;
+    std::vector<brivanta_customer_contact_entity> contacts;
+    std::map<int, int> addressIds, contactIds;
+    std::set<int> used;
+    for (const auto& a : mine.addresses) {
+        for (const auto& theirs : tables.customerAddressTable) {
+            if (theirs.customerId != serverId || used.count(theirs.indexId) || !sameAddress(a, theirs))
+                continue;
+            used.insert(theirs.indexId);
+            auto moved = a;
+            moved.pID = a.indexId;
+            moved.indexId = theirs.indexId;
+            moved.customerId = serverId;
+            addresses.push_back(moved);
+            addressIds[a.indexId] = theirs.indexId;
+            break;
+        }
+    }
+    used.clear();
+    for (const auto& a : mine.attributes) {
+        for (const auto& theirs : tables.customerAttributeTable) {
+            if (theirs.customer_id != serverId || used.count(theirs.attribute_id)
+                || theirs.attribute_fields_id != a.attribute_fields_id)
+                continue;
+            used.insert(theirs.attribute_id);
+            auto moved = a;
+            moved.pID = a.attribute_id;
+            moved.attribute_id = theirs.attribute_id;
+            moved.customer_id = serverId;
+            attributes.push_back(moved);
+            break;
+        }
+    }
+    used.clear();
+    for (const auto& c : mine.contacts) {
+        for (const auto& theirs : tables.customerContactTable) {
+            if (theirs.customerID != serverId || used.count(theirs.contactID) || !sameContact(c, theirs))
+                continue;
+            used.insert(theirs.contactID);
+            auto moved = c;
+            moved.pID = c.contactID;
+            moved.contactID = theirs.contactID;
+            moved.customerID = serverId;
+            contacts.push_back(moved);
+            contactIds[c.contactID] = theirs.contactID;
+            break;
+        }
+    }
+    const int changes = model->customerChangeCount(localId);
+    bool stored = data->runInTransaction([&] {
+        return data->updateCustomerTable(std::vector{customer}) && data->updateCustomerAddressTable(addresses)
+            && data->updateCustomerAttributeTable(attributes) && data->updateContactIdAfterUpload(contacts)
+            && data->updateOrderTable(std::vector{customer}) && model->setCustomerChangeCount(localId, 0)
+            && model->setCustomerChangeCount(serverId, changes)
+            && model->moveChangedFields(localId, serverId, addressIds, contactIds);
+    });
+    if (!stored)
+        return false;
+    m_adopted[localId] = serverId;
+    QuoteOrderStore::sharedQuoteOrderStore()->updateOrderTable({customer});
+    return true;
+}
+
 int CustomerDataModel::ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& result)
 {
     if (!result)
         return 0;
     // The listeners may let go of the model while they hear; keep it to the end.
     auto self = shared_from_this();
+    if (auto it = m_preparations.find(result->requestCode); it != m_preparations.end()) {
+        auto prepared = std::move(it->second);
+        m_preparations.erase(it);
+        if (result->status == kStatusUserLocked) {
+            MessageBox::sharedInstance()->EndBlockWait();
+            if (auto app = AppSession::shared())
+                app->logoutWithLockedUserMessage(result->status, result->message);
+            return 0;
+        }
+        prepared(result);
+        return 0;
+    }
     OrderResume resume;
     if (auto it = m_orderResumes.find(result->requestCode); it != m_orderResumes.end()) {
         resume = std::move(it->second);
@@ -453,6 +717,12 @@ int CustomerDataModel::ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& 
             message = Language::stringWithName(kStatusFailed);
         }
     }
+    // An answer says what became of the upload; a failed connection (a time-out too) does not.
+    if (sent && (accepted || result->status != kStatusNetworkFailed)) {
+        if (auto data = DataAccessManager::sharedDataModel(); data && data->hasModels())
+            for (const auto& [id, count] : *sent)
+                data->customerModel()->forgetSentUpload(id);
+    }
     postUploadResult(accepted);
     if (resume) {
         // The order screen reports; the order upload goes on only after the remap.
@@ -474,6 +744,11 @@ bool CustomerDataModel::applyServerIds(const SubmitCustomerRst& answer, const st
         // Rows a sync brought before this answer are the ones the local rows become.
         if (!model->dropRowsHoldingServerIds(answer.customerAddress, answer.customerAttributes, answer.customerContacts))
             return false;
+        std::map<int, int> addressIds, contactIds;
+        for (const auto& a : answer.customerAddress)
+            addressIds[a.pID] = a.indexId;
+        for (const auto& c : answer.customerContacts)
+            contactIds[c.pID] = c.contactID;
         std::vector<brivanta_customer_Entity> moved;
         for (const auto& customer : answer.customerArry) {
             const int changes = model->customerChangeCount(customer.pid);
@@ -491,7 +766,10 @@ bool CustomerDataModel::applyServerIds(const SubmitCustomerRst& answer, const st
             } else {
                 moved.push_back(customer);
             }
-            if (!model->setCustomerChangeCount(customer.pid, 0)
+            // The server has what was sent: what the user changed since is all that stays the user's.
+            bool fields = changedSince ? model->moveChangedFields(customer.pid, customer.customer_id, addressIds, contactIds)
+                                       : model->forgetChangedFields(customer.pid);
+            if (!fields || !model->setCustomerChangeCount(customer.pid, 0)
                 || (changedSince && !model->setCustomerChangeCount(customer.customer_id, changes)))
                 return false;
         }
@@ -545,36 +823,57 @@ void CustomerDataModel::installOrderUploadHook()
     });
 }
 
-void CustomerDataModel::uploadBeforeOrders(int orderId, OrderResume resume)
+std::vector<int> CustomerDataModel::customersBeforeOrders(int orderId)
 {
     auto data = DataAccessManager::sharedDataModel();
-    if (data && !data->hasModels())
-        data.reset();
     std::vector<int> ids;
-    if (data && data->quoteOrderModel())
+    if (!data || !data->hasModels())
+        return ids;
+    if (data->quoteOrderModel())
         ids = data->quoteOrderModel()->localCustomerIdsOfUnsentOrders(orderId);
     // A server customer changed on the device since its last upload goes up too: nothing
-    // else would ever send it, and until it is answered syncs leave it as the device has it.
-    if (data) {
-        for (int id : data->customerModel()->customersWithUnsentChanges())
-            if (id > 0 && std::find(ids.begin(), ids.end(), id) == ids.end())
-                ids.push_back(id);
-    }
+    // else would ever send it.
+    for (int id : data->customerModel()->customersWithUnsentChanges())
+        if (id > 0 && std::find(ids.begin(), ids.end(), id) == ids.end())
+            ids.push_back(id);
     // A local customer deleted since: its orders go with customer 0, as before.
-    std::erase_if(ids, [&](int id) { return !data || data->customerModel()->getCustomerByCustomerId(id).customer_id != id; });
+    std::erase_if(ids, [&](int id) { return data->customerModel()->getCustomerByCustomerId(id).customer_id != id; });
+    return ids;
+}
+
+void CustomerDataModel::uploadBeforeOrders(int orderId, OrderResume resume)
+{
+    const auto ids = customersBeforeOrders(orderId);
     if (ids.empty()) {
         resume({});
         return;
     }
-    auto document = buildDocument(ids);
-    if (!document) {
-        resume({});
-        return;
-    }
-    if (std::all_of(ids.begin(), ids.end(), [](int id) { return id > 0; })) {
-        // No order waits on these ids: a refused customer upload must not hold the orders
-        // back. Its change stays counted and goes with the next upload.
-        resume = [resume = std::move(resume)](QuoteOrderStore::PreUploadOutcome) { resume({}); };
-    }
-    sendDocument(document->text, std::move(document->changes), std::move(resume));
+    std::weak_ptr<CustomerDataModel> weak = weak_from_this();
+    prepareUpload(ids, [weak, orderId, resume = std::move(resume)](const QuoteOrderStore::PreUploadOutcome& prepared) mutable {
+        auto self = weak.lock();
+        if (!self) {
+            resume({});
+            return;
+        }
+        if (!prepared.proceed) {
+            // Orders naming a customer that may be on the server already wait; others go on.
+            const auto waiting = self->customersBeforeOrders(orderId);
+            const bool local = std::any_of(waiting.begin(), waiting.end(), [](int id) { return id < 0; });
+            resume(local ? prepared : QuoteOrderStore::PreUploadOutcome{});
+            return;
+        }
+        // A lost upload found on the server has moved its customer and orders to the server's id.
+        const auto ids = self->customersBeforeOrders(orderId);
+        auto document = ids.empty() ? std::nullopt : self->buildDocument(ids);
+        if (!document) {
+            resume({});
+            return;
+        }
+        if (std::all_of(ids.begin(), ids.end(), [](int id) { return id > 0; })) {
+            // No order waits on these ids: a refused customer upload must not hold the orders
+            // back. Its change stays counted and goes with the next upload.
+            resume = [resume = std::move(resume)](QuoteOrderStore::PreUploadOutcome) { resume({}); };
+        }
+        self->sendDocument(*document, std::move(resume));
+    });
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 class SubmitCustomerRst;
+class SyncCustomerTableRst;
 
 // One customer as the lists, the searches and the order editor hold it. A value: the lists
 // are copies of the dictionary's, and nothing writes through them.
@@ -93,10 +94,13 @@ private:
     struct Document {
         std::string text;
         SentChanges changes;
+        // What was sent of each local customer, to find it on the server if the answer is lost.
+        std::map<int, std::string> sentLocal;
     };
     std::optional<Document> buildDocument(const std::vector<int>& customerIds);
     // Sends the document; an order upload waiting on it hears through `resume`.
-    void sendDocument(const std::string& document, std::optional<SentChanges> changes, OrderResume resume);
+    void sendDocument(const Document& document, OrderResume resume);
+    void sendText(const std::string& document, std::optional<SentChanges> changes, OrderResume resume);
     // The server's ids in place of the local ones, tables and stored orders in one
     // transaction; NO leaves everything as it was. The changes the document carried are
     // forgotten; later ones (all, when they are not known) wait for the next upload.
@@ -104,6 +108,20 @@ private:
     void postUploadResult(bool accepted);
     void showFailure(const std::string& status, const std::string& message);
     void uploadBeforeOrders(int orderId, OrderResume resume);
+    // The customers an order upload sends first: the local ones its orders name, and every
+    // server customer with an unsent change.
+    std::vector<int> customersBeforeOrders(int orderId);
+
+    // Before any customer upload: the field definitions are synced when none are stored, and
+    // a local customer whose last upload was never answered is looked for on the server. `then`
+    // hears the outcome; the ids may have changed meanwhile.
+    using Prepared = std::function<void(const QuoteOrderStore::PreUploadOutcome&)>;
+    void prepareUpload(const std::vector<int>& customerIds, Prepared then);
+    void preparedAnswer(const std::shared_ptr<NetBaseRst>& result, const std::vector<int>& customerIds,
+                        const Prepared& then);
+    // The local customer takes the server id of the customer its lost upload made, with its
+    // rows, orders and unsent changes.
+    bool adoptServerCustomer(int localId, int serverId, const SyncCustomerTableRst& tables);
 
     CustomerInfoDictionary m_customerInfoDic;
     std::vector<PersonInfo> m_allSearchPersonList;
@@ -113,4 +131,8 @@ private:
     std::map<int, OrderResume> m_orderResumes;
     // What each upload under way carried, by its request code.
     std::map<int, SentChanges> m_sentChanges;
+    // The customer syncs an upload waits on, by their request code.
+    std::map<int, std::function<void(const std::shared_ptr<NetBaseRst>&)>> m_preparations;
+    // Local customers found on the server after a lost upload, and the ids they took.
+    std::map<int, int> m_adopted;
 };

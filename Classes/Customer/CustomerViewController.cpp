@@ -14,6 +14,9 @@
 #include "Platform/UI/TableView.h"
 #include "Protocol/LoginMode.h"
 
+#include <algorithm>
+#include <set>
+
 // The search hits in the popover: customer names, or contacts with their customer.
 class CustomerSearchHitsController : public ui::ViewController,
                                      public ui::TableViewDataSource,
@@ -343,27 +346,41 @@ int CustomerViewController::storeCustomer(const CustomerInfoGroupData& data)
         return 0;
     const int customerId = edited ? shown->pid : model->nextLocalCustomerId();
     const auto& fields = model->allAttributes();
+    auto customers = manager->customerModel();
     bool stored = manager->runInTransaction([&] {
-        // An edit replaces the customer's rows under its own id, so orders naming it stay on it.
+        // What the customer was before this edit: the fields that differ afterwards are the
+        // user's, kept through the syncs until the server has them.
+        const CustomerRecord before = edited ? customers->readCustomerRecord(customerId) : CustomerRecord{};
+        // An edit replaces the customer's rows under its own id, so orders naming it stay on it;
+        // rows that stay keep their ids, so the server's rows are updated rather than doubled.
         if (edited && !manager->deleteCustomerTableWithID(customerId))
             return false;
-        brivanta_customer_Entity customer;
+        brivanta_customer_Entity customer = before.customer;
         customer.customer_id = customerId;
-        customer.customer_info_id = "";
+        if (!edited || before.customer.customer_id != customerId) {
+            customer.customer_info_id = "";
+            customer.customer_publish = 1;
+            customer.customer_ordering = 0;
+            customer.discount = 0;
+        }
         customer.customer_name = company[0].customerAttributes.empty()
             ? std::string()
             : company[0].customerAttributes[0].value.value_or("");
-        customer.customer_publish = 1;
         if (!manager->saveToDatabaseCustomer(std::vector{customer}))
             return false;
         if (hidden && !manager->updateCustomerTableHiddenWithCustomerIdWithHidden(customerId, true))
             return false;
 
+        auto keeps = [](const auto& rows, int id, auto rowId) {
+            return id != 0 && std::any_of(rows.begin(), rows.end(), [&](const auto& r) { return rowId(r) == id; });
+        };
         std::vector<brivanta_customer_address_Entity> addresses;
         int addressId = manager->getLastLocalCustomerAddressId();
         for (size_t i = 2; i < company.size(); ++i) {
             brivanta_customer_address_Entity address;
-            address.indexId = --addressId;
+            const int groupId = company[i].indexId;
+            address.indexId = keeps(before.addresses, groupId, [](const auto& a) { return a.indexId; }) ? groupId
+                                                                                                        : --addressId;
             address.customerId = customerId;
             address.isDefault = company[i].isDefault;
             address.customerAddress = valueOf(company[i], "address");
@@ -378,19 +395,31 @@ int CustomerViewController::storeCustomer(const CustomerInfoGroupData& data)
             return false;
 
         std::vector<brivanta_customer_attribute_Entity> attributes;
+        std::set<int> shownFields;
         int attributeId = manager->getLastLocalCustomerAttributesId();
         for (size_t g = 0; g < 2 && g < company.size(); ++g) {
             for (const auto& row : company[g].customerAttributes) {
                 if (row.field.empty())
                     continue; // the name is the customer row's
                 brivanta_customer_attribute_Entity attribute;
-                attribute.attribute_id = --attributeId;
                 attribute.customer_id = customerId;
                 attribute.attribute_value = row.value.value_or("");
                 attribute.attribute_fields_id = fieldIdNamed(fields, row.field);
+                auto old = std::find_if(before.attributes.begin(), before.attributes.end(), [&](const auto& a) {
+                    return a.attribute_fields_id == attribute.attribute_fields_id && attribute.attribute_fields_id != 0
+                        && !shownFields.count(a.attribute_fields_id);
+                });
+                attribute.attribute_id = old != before.attributes.end() ? old->attribute_id : --attributeId;
+                shownFields.insert(attribute.attribute_fields_id);
                 attributes.push_back(attribute);
             }
         }
+        // Values of fields the form does not show are not the user's to drop.
+        for (const auto& a : before.attributes)
+            if (a.attribute_fields_id != 0 && !shownFields.count(a.attribute_fields_id))
+                if (std::none_of(attributes.begin(), attributes.end(),
+                                 [&](const auto& b) { return b.attribute_id == a.attribute_id; }))
+                    attributes.push_back(a);
         if (!manager->saveToDatabaseCustomerAttribute(attributes))
             return false;
 
@@ -398,7 +427,9 @@ int CustomerViewController::storeCustomer(const CustomerInfoGroupData& data)
         int contactId = manager->getLastLocalCustomerContactsId();
         for (const auto& group : data.customerContactData()) {
             brivanta_customer_contact_entity contact;
-            contact.contactID = --contactId;
+            contact.contactID = keeps(before.contacts, group.indexId, [](const auto& c) { return c.contactID; })
+                ? group.indexId
+                : --contactId;
             contact.customerID = customerId;
             contact.isDeful = group.isDefault;
             contact.first_name = valueOf(group, "first_name");
@@ -413,8 +444,9 @@ int CustomerViewController::storeCustomer(const CustomerInfoGroupData& data)
         }
         if (!contacts.empty() && !manager->saveToDatabaseCustomerContact(contacts))
             return false;
-        // Until the server has this version, a sync must leave it as it is.
-        return manager->customerModel()->markCustomerChanged(customerId);
+        // Until the server has this version, a sync keeps what the user changed.
+        return (!edited || customers->recordChangedFields(customerId, before, customers->readCustomerRecord(customerId)))
+            && customers->markCustomerChanged(customerId);
     });
     return stored ? customerId : 0;
 }

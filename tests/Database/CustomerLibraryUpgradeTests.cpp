@@ -18,7 +18,8 @@ const char* const kTables[] = {"brivanta_customer", "brivanta_customer_attribute
                                "brivanta_customer_contact", "brivanta_library_category",
                                "brivanta_library_files", "brivanta_update",
                                "brivanta_product_related_file", "brivanta_login_user",
-                               "brivanta_customer_unsent"};
+                               "brivanta_customer_unsent", "brivanta_customer_changed",
+                               "brivanta_customer_sent"};
 
 // name|type|notnull|default|pk of each column, read straight from a database file.
 std::string columnsOf(sqlite3* handle, const std::string& table)
@@ -106,6 +107,8 @@ TEST_F(CustomerLibraryUpgradeTest, LegacyTablesGetTheTemplatesColumnsAndKeepThei
     ASSERT_FALSE(db->columnExistsColumnName("brivanta_customer", "hidden"));
     ASSERT_FALSE(db->tableExists("brivanta_login_user"));
     ASSERT_FALSE(db->tableExists("brivanta_customer_unsent"));
+    ASSERT_FALSE(db->tableExists("brivanta_customer_changed"));
+    ASSERT_FALSE(db->tableExists("brivanta_customer_sent"));
     exec("insert into brivanta_customer(customer_id,customer_name,customer_publish,discount) "
          "values(1,'Old customer',1,0.25)");
     exec("insert into brivanta_library_category(id,name,ordering,published) values(3,'Brochures',1,1)");
@@ -135,6 +138,15 @@ TEST_F(CustomerLibraryUpgradeTest, LegacyTablesGetTheTemplatesColumnsAndKeepThei
     EXPECT_TRUE(manager->customerModel()->markCustomerChanged(1));
     EXPECT_EQ(manager->customerModel()->customerChangeCount(1), 2);
     EXPECT_EQ(manager->customerModel()->customersWithUnsentChanges(), std::set<int>{1});
+    // So are the fields the user changed, and the uploads waiting for an answer.
+    CustomerRecord before = manager->customerModel()->readCustomerRecord(1);
+    CustomerRecord after = before;
+    after.customer.customer_name = "Renamed";
+    EXPECT_TRUE(manager->customerModel()->recordChangedFields(1, before, after));
+    EXPECT_EQ(manager->customerModel()->changedFields(1),
+              (std::vector<ChangedField>{{"customer", 0, "customer_name"}}));
+    EXPECT_TRUE(manager->customerModel()->rememberSentUpload(-3, "sent"));
+    EXPECT_EQ(manager->customerModel()->sentUploads(), (std::map<int, std::string>{{-3, "sent"}}));
 }
 
 TEST_F(CustomerLibraryUpgradeTest, TheCurrentSchemaIsLeftAsItIs)

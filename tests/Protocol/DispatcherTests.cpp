@@ -38,7 +38,8 @@ std::shared_ptr<TableCommand> upload(const char* className, const std::string& d
 
 const std::string kOrderDocument = R"({"order":[)" + testsupport::uploadOrder("Q-7", "01/31/2026 17:05:00") + "]}";
 const char* const kCustomerDocument =
-    R"({"brivanta_customer":[{"customer_id":-3,"customer_name":"Initech"}],"brivanta_customer_address":[],)"
+    R"({"brivanta_customer":[{"customer_id":-3,"customer_info_id":"","customer_name":"Initech",)"
+    R"("customer_publish":1,"customer_ordering":0,"discount":0}],"brivanta_customer_address":[],)"
     R"("brivanta_customer_attribute":[],"brivanta_customer_contact":[]})";
 
 class DispatcherTest : public ProtocolTest {

@@ -335,10 +335,13 @@ TEST_F(ServerCommandRoundTripTest, UploadsAndHistory)
     // A refused customer upload still fills its lists from the content it carries.
     ASSERT_TRUE(backend().setFault("520", "status", 1, R"("status": "101", "keepContent": true)"));
     auto customers = std::make_shared<RequestUploadCustomer>();
-    customers->setSyncData(R"({"brivanta_customer":[{"customer_id":-1,"customer_name":"Initech"}],
-        "brivanta_customer_address":[{"id":-1,"customer_id":-1,"address":"2 Side Road","city":"Austin"}],
+    customers->setSyncData(R"({"brivanta_customer":[{"customer_id":-1,"customer_info_id":"","customer_name":"Initech",
+        "customer_publish":1,"customer_ordering":0,"discount":0}],
+        "brivanta_customer_address":[{"id":-1,"customer_id":-1,"address":"2 Side Road","city":"Austin","state":"",
+        "zip_code":""}],
         "brivanta_customer_attribute":[{"attribute_id":-1,"customer_id":-1,"attribute_fields_id":4,"attribute_value":"Gold"}],
-        "brivanta_customer_contact":[{"contact_id":-1,"customer_id":-1,"first_name":"Bill"}]})");
+        "brivanta_customer_contact":[{"contact_id":-1,"customer_id":-1,"first_name":"Bill","last_name":"","job_title":"",
+        "work_phone":"","mobile_phone":"","email":"","im":"","note":""}]})");
     auto submitted = roundTrip<SubmitCustomerRst>(customers);
     EXPECT_EQ(submitted->status, "101");
     ASSERT_EQ(submitted->customerArry.size(), 1u);

@@ -169,6 +169,32 @@ expect "uploaded customer in the next 516 change set" "$(sync customer false | j
 collided=${customer_doc/Initech/Initrode}
 expect "same local id, other content: stored anew" "$(upload "$collided" | j 'd["content"]["brivanta_customer"][0]["customerId"]')" "9003"
 expect "collision logged" "$(last_log 520 | j 'any("collision" in n for n in d["notes"])')" "True"
+# Strict: exactly the keys and types of the upload document, else HTTP 400 naming the key.
+strict_customer() { # description, python edit of the document d, wanted key named
+  local doc code
+  doc=$(printf '%s' "$customer_doc" | "$PY" -c "import json,sys
+d=json.load(sys.stdin)
+$2
+print(json.dumps(d))")
+  code=$(curl -sS -o "$work/strict" -w '%{http_code}' -X POST --data-binary "$(params syncData accountId=alice clientId=AcmeCo syncData="$doc")" "http://127.0.0.1:$CP/BrivantaSaas/SyncClient;")
+  expect "520 refuses $1" "$code $(j "d['key']" < "$work/strict")" "400 $3"
+}
+strict_customer "an unknown address key" 'd["brivanta_customer_address"][0]["isDefault"]=1' isDefault
+strict_customer "a missing discount" 'del d["brivanta_customer"][0]["discount"]' "discount"
+strict_customer "an unknown table" 'd["brivanta_customer_extra"]=[]' "brivanta_customer_extra"
+strict_customer "a missing table" 'del d["brivanta_customer_contact"]' "brivanta_customer_contact"
+strict_customer "the yes/no field as text" 'd["brivanta_customer_attribute"][0]["attribute_value"]="YES"' "attribute_value"
+strict_customer "another field as a number" 'd["brivanta_customer_attribute"][0]["attribute_fields_id"]=4' "attribute_value"
+strict_customer "a name that is not a text" 'd["brivanta_customer"][0]["customer_name"]=7' "customer_name"
+strict_customer "an id that is not a whole number" 'd["brivanta_customer_contact"][0]["contact_id"]="-2"' "contact_id"
+strict_customer "a missing contact field" 'del d["brivanta_customer_contact"][0]["im"]' "im"
+expect "nothing refused was stored" "$(curl -sS "http://127.0.0.1:$CP/__state" | j '[c["customerId"] for c in d["serverCustomers"]]')" "[9001, 9002, 9003]"
+# A server customer sent whole is its new version: every field kept, its own rows keep their ids.
+globex='{"brivanta_customer":[{"customer_id":9001,"customer_info_id":"C-9001","customer_name":"Globex Works","customer_publish":1,"customer_ordering":3,"discount":7.5}],"brivanta_customer_address":[{"id":1,"customer_id":9001,"address":"1 Main Street","city":"Springfield","state":"IL","zip_code":"62702"},{"id":-4,"customer_id":9001,"address":"5 Dock Lane","city":"Ogdenville","state":"IL","zip_code":"62000"}],"brivanta_customer_attribute":[{"attribute_id":1,"customer_id":9001,"attribute_fields_id":4,"attribute_value":"Silver"},{"attribute_id":2,"customer_id":9001,"attribute_fields_id":5,"attribute_value":0}],"brivanta_customer_contact":[{"customer_id":9001,"contact_id":1,"first_name":"Hank","last_name":"Scorpio","job_title":"Owner","work_phone":"555-0101","mobile_phone":"555-0177","email":"hank@globex.test","im":"","note":"vip"}]}'
+expect "520 of a server customer keeps its ids" "$(upload "$globex" | j "$ids")" "[(9001, 9001, None), (1, 9001, 1), (-4, 9001, 3), (1, 9001, 1), (2, 9001, 2), (1, 9001, 1)]"
+expect "516 answers every field sent" "$(sync customer true | j '[(c["customerInfoId"], c["customerName"], c["customerOrdering"], c["customerDiscount"], [(a["attributeFieldsId"], a["attributeValue"]) for a in c["attributes"]]) for c in d["content"][0] if c["customerId"] == 9001], [(a["id"], a["zip_code"]) for a in d["content"][2] if a["customer_id"] == 9001], [(c["contactId"], c["mobilePhone"], c["note"]) for c in d["content"][3] if c["customerId"] == 9001]')" "([('C-9001', 'Globex Works', 3, 7.5, [(4, 'Silver'), (5, 'NO')])], [(1, '62702'), (3, '62000')], [(1, '555-0177', 'vip')])"
+control '{"changeSet": "S-globex"}'
+expect "a change set changes the customer between two syncs" "$(sync customer false | j '[(c["customerName"], c["customerDiscount"], [a["attributeValue"] for a in c["attributes"]]) for c in d["content"][0] if c["customerId"] == 9001], sorted(a["id"] for a in d["content"][2] if a["customer_id"] == 9001), sorted(c["jobTitle"] for c in d["content"][3] if c["customerId"] == 9001)')" "([('Globex Corporation', 5.0, ['Platinum', 'YES'])], [1, 3, 71], ['Buyer', 'Chief'])"
 history() { post 'SyncServer;' "$(params getorderhistory accountId=alice clientId=AcmeCo baseTime="$1" numberOfOrder=10)"; }
 expect "history from the newest starts with the upload" "$(history '' | j 'd["content"]["orders"][0]["order_number"], d["content"]["orders"][0]["order_id"], d["content"]["items"][0]["discountRate"]')" "('DEV-0001', 5013, 100.0)"
 expect "history older than everything" "$(history '2001-01-01 00:00:00' | j 'd["content"]["orders"]')" "[]"
@@ -245,7 +271,7 @@ expect "unknown method" "$(post 'Vendor?' "$(params dance accountId=alice client
 expect "unknown head" "$(post 'Vendor' "$(params login)" | j 'd["results"][0]["status"]')" "115"
 expect "syncData of neither document" "$(upload '{"orders": []}' | j 'd["results"][0]["status"]')" "115"
 expect "an order with an empty number" "$(upload "$(edited "o['order_number']=''")" | j 'd["results"][0]["status"]')" "115"
-expect "customer child naming an unknown customer" "$(upload '{"brivanta_customer":[],"brivanta_customer_address":[{"id":-1,"customer_id":-99}],"brivanta_customer_attribute":[],"brivanta_customer_contact":[]}' | j 'd["results"][0]["status"]')" "115"
+expect "customer child naming an unknown customer" "$(upload '{"brivanta_customer":[],"brivanta_customer_address":[{"id":-1,"customer_id":-99,"address":"","city":"","state":"","zip_code":""}],"brivanta_customer_attribute":[],"brivanta_customer_contact":[]}' | j 'd["results"][0]["status"]')" "115"
 expect "path with .." "$(curl -s --path-as-is -o /dev/null -w '%{http_code}' "$(file_url AcmeCo/product/../../AcmeCo/product/ch1.jpg)")" "404"
 expect "encoded .." "$(curl -s -o /dev/null -w '%{http_code}' "$(file_url AcmeCo/product/%2e%2e%2fch1.jpg)")" "404"
 expect "nothing stored" "$(curl -sS "http://127.0.0.1:$CP/__state" | j 'len(d["orders"]), len(d["customers"])')" "$orders_before"

@@ -324,9 +324,10 @@ class State:
                         "replaced": o.get("replaced", 0), "source": o["source"]} for o in self.orders],
             "customers": [dict(entry, table=key[1], account=key[0], localId=key[2])
                           for key, entries in self.customer_uploads.items() for entry in entries],
-            "serverCustomers": [{"customerId": c["customerId"], "customerName": c.get("customerName"),
-                                 "addresses": [a for a in self.data.get("addresses", [])
-                                               if a["customer_id"] == c["customerId"]]}
+            "serverCustomers": [dict(c, addresses=[a for a in self.data.get("addresses", [])
+                                                   if a["customer_id"] == c["customerId"]],
+                                     contacts=[k for k in self.data.get("contacts", [])
+                                               if k["customerId"] == c["customerId"]])
                                 for c in self.data.get("customers", [])],
             "confirmations": self.confirmations,
             "pending": {group: {t: sorted(ids) for t, ids in tables.items()} for group, tables in self.pending.items()},
@@ -379,7 +380,7 @@ def recognise(head, params):
             raise BadRequest("syncData is not JSON")
         if isinstance(document, dict) and set(document) == {"order"}:
             command = "518"
-        elif isinstance(document, dict) and set(document) == set(CUSTOMER_TABLES):
+        elif isinstance(document, dict) and set(document) & set(CUSTOMER_TABLES):
             command = "520"
         else:
             raise BadRequest('syncData holds neither {"order":[...]} nor the four customer tables')
@@ -577,23 +578,67 @@ def upload_orders(state, params, document, notes):
     return envelope("200", {"orders": answer})
 
 
-CUSTOMER_ROW_IDS = {
-    "brivanta_customer": ("customer_id", ("customer_id",)),
-    "brivanta_customer_address": ("id", ("id", "customer_id")),
-    "brivanta_customer_attribute": ("attribute_id", ("attribute_id", "customer_id", "attribute_fields_id")),
-    "brivanta_customer_contact": ("contact_id", ("contact_id", "customer_id")),
+# The customer upload document, key by key: every row has exactly these keys, of these types.
+CUSTOMER_DOCUMENT = {
+    "brivanta_customer": (("customer_id", "int"), ("customer_info_id", "text"), ("customer_name", "text"),
+                          ("customer_publish", "int"), ("customer_ordering", "int"), ("discount", "number")),
+    "brivanta_customer_address": (("id", "int"), ("customer_id", "int"), ("address", "text"), ("city", "text"),
+                                  ("state", "text"), ("zip_code", "text")),
+    "brivanta_customer_attribute": (("attribute_id", "int"), ("customer_id", "int"), ("attribute_fields_id", "int"),
+                                    ("attribute_value", "value")),
+    "brivanta_customer_contact": (("customer_id", "int"), ("contact_id", "int"), ("first_name", "text"),
+                                  ("last_name", "text"), ("job_title", "text"), ("work_phone", "text"),
+                                  ("mobile_phone", "text"), ("email", "text"), ("im", "text"), ("note", "text")),
 }
+CUSTOMER_ROW_IDS = {"brivanta_customer": "customer_id", "brivanta_customer_address": "id",
+                    "brivanta_customer_attribute": "attribute_id", "brivanta_customer_contact": "contact_id"}
+CONTACT_KEYS = {"firstName": "first_name", "lastName": "last_name", "jobTitle": "job_title",
+                "workPhone": "work_phone", "mobilePhone": "mobile_phone", "email": "email", "im": "im", "note": "note"}
+ADDRESS_KEYS = ("address", "city", "state", "zip_code")
+
+
+def check_customer_document(state, document):
+    """Refuses an unknown key, a missing key or a value of the wrong type, naming the key."""
+    for key in document:
+        if key not in CUSTOMER_DOCUMENT:
+            raise Rejected(key, "not a key of the customer document")
+    for table in CUSTOMER_DOCUMENT:
+        if table not in document:
+            raise Rejected(table, "missing from the customer document")
+        if not isinstance(document[table], list):
+            raise Rejected(table, "not an array")
+    fields = state.data.get("customerFields", [])
+    active = {f["attributeFieldsId"] for f in fields if f.get("attributeName") == "Active"}
+    # A field the client does not define has no type to hold a value to: text or the flag.
+    defined = {f["attributeFieldsId"] for f in fields}
+    for table, columns in CUSTOMER_DOCUMENT.items():
+        names = [name for name, _ in columns]
+        for row in document[table]:
+            if not isinstance(row, dict):
+                raise Rejected(table, "a row that is not an object")
+            for key in row:
+                if key not in names:
+                    raise Rejected(key, "not a key of a %s row" % table)
+            for name, kind in columns:
+                if name not in row:
+                    raise Rejected(name, "missing from a %s row" % table)
+                value = row[name]
+                if kind == "value":
+                    field = row.get("attribute_fields_id")
+                    kind = "flag" if field in active else "text" if field in defined else "text or flag"
+                good = {"int": is_int(value), "text": isinstance(value, str),
+                        "number": isinstance(value, (int, float)) and not isinstance(value, bool),
+                        "flag": is_int(value) and value in (0, 1),
+                        "text or flag": isinstance(value, str) or (is_int(value) and value in (0, 1))}[kind]
+                if not good:
+                    wanted = {"int": "a whole number", "text": "a text", "number": "a number",
+                              "flag": "the number 0 or 1", "text or flag": "a text or the number 0 or 1"}[kind]
+                    raise Rejected(name, "in a %s row is not %s: %s" % (table, wanted, json.dumps(value)))
 
 
 def upload_customers(state, params, document, notes):
+    check_customer_document(state, document)
     account = params["accountId"]
-    for table in CUSTOMER_TABLES:
-        rows = document[table]
-        if not isinstance(rows, list):
-            raise BadRequest("%s is not an array" % table)
-        for row in rows:
-            if not isinstance(row, dict) or not all(is_int(row.get(k)) for k in CUSTOMER_ROW_IDS[table][1]):
-                raise BadRequest("a %s row without whole-number %s" % (table, ", ".join(CUSTOMER_ROW_IDS[table][1])))
     known = {c["customerId"] for c in state.data.get("customers", [])}
 
     def earlier_customer(local_id):
@@ -607,11 +652,9 @@ def upload_customers(state, params, document, notes):
             local = row["customer_id"]
             if local not in batch_customers and earlier_customer(local) is None and local not in known:
                 raise BadRequest("%s row names customer %d, which is neither uploaded nor on the server" % (table, local))
-    if any(not isinstance(r.get("customer_name"), str) for r in document["brivanta_customer"]):
-        raise BadRequest("a customer row without a customer_name text")
 
     def record(table, row, make, server_id=None, fresh=False):
-        local = row[CUSTOMER_ROW_IDS[table][0]]
+        local = row[CUSTOMER_ROW_IDS[table]]
         key = (account, table, local)
         content = canonical(row)
         entries = state.customer_uploads.setdefault(key, [])
@@ -633,33 +676,38 @@ def upload_customers(state, params, document, notes):
     def customer_row(server_customer):
         return next((c for c in state.data.get("customers", []) if c["customerId"] == server_customer), None)
 
+    def fields(row):
+        return {"customerInfoId": row["customer_info_id"], "customerName": row["customer_name"],
+                "customerPublish": row["customer_publish"], "customerOrdering": row["customer_ordering"],
+                "customerDiscount": row["discount"]}
+
     customer_ids = {}
-    replaced = set()
+    replaced = {}
     out = {table: [] for table in CUSTOMER_TABLES}
     for row in document["brivanta_customer"]:
         if row["customer_id"] > 0 and row["customer_id"] in known:
-            # A server customer sent back with the device's changes: the upload is its new
-            # version, child rows included.
-            def replace(server_id, row=row):
-                customer = customer_row(server_id)
-                customer["customerName"] = row["customer_name"]
-                customer["attributes"] = []
-                state.data["addresses"] = [a for a in state.data.get("addresses", []) if a["customer_id"] != server_id]
-                state.data["contacts"] = [c for c in state.data.get("contacts", []) if c["customerId"] != server_id]
-                state.pending["customer"]["customers"].add(server_id)
-            record("brivanta_customer", row, replace, server_id=row["customer_id"], fresh=True)
-            notes.append("customer %d replaced by the upload" % row["customer_id"])
-            replaced.add(row["customer_id"])
-            customer_ids[row["customer_id"]] = row["customer_id"]
-            out["brivanta_customer"].append({"preId": row["customer_id"], "customerId": row["customer_id"]})
+            # A server customer sent back whole: the upload is its new version. Child rows it
+            # carries under their server ids keep them; the rows it leaves out are gone.
+            server_id = row["customer_id"]
+            customer = customer_row(server_id)
+            customer.update(fields(row))
+            replaced[server_id] = {
+                "addresses": {a["id"] for a in state.data.get("addresses", []) if a["customer_id"] == server_id},
+                "attributes": {a["attributeId"] for a in customer.get("attributes", [])},
+                "contacts": {c["contactId"] for c in state.data.get("contacts", []) if c["customerId"] == server_id}}
+            customer["attributes"] = []
+            state.data["addresses"] = [a for a in state.data.get("addresses", []) if a["customer_id"] != server_id]
+            state.data["contacts"] = [c for c in state.data.get("contacts", []) if c["customerId"] != server_id]
+            state.pending["customer"]["customers"].add(server_id)
+            record("brivanta_customer", row, lambda _: None, server_id=server_id, fresh=True)
+            notes.append("customer %d replaced by the upload" % server_id)
+            customer_ids[server_id] = server_id
+            out["brivanta_customer"].append({"preId": server_id, "customerId": server_id})
             continue
 
         def make(server_id, row=row):
-            state.data.setdefault("customers", []).append({
-                "customerId": server_id, "customerInfoId": str(row.get("customer_info_id", "")),
-                "customerName": row["customer_name"], "customerPublish": row.get("customer_publish", 1),
-                "customerOrdering": row.get("customer_ordering", 0), "customerDiscount": row.get("discount", 0),
-                "attributes": []})
+            state.data.setdefault("customers", []).append(dict({"customerId": server_id}, attributes=[],
+                                                               **fields(row)))
             state.pending["customer"]["customers"].add(server_id)
         entry, _ = record("brivanta_customer", row, make)
         customer_ids[row["customer_id"]] = entry["serverId"]
@@ -671,24 +719,26 @@ def upload_customers(state, params, document, notes):
         earlier = earlier_customer(local)
         return earlier if earlier is not None else local
 
+    def kept_id(cid, kind, row_id):
+        """A row of a replaced customer that names one of its own server rows keeps that id."""
+        return row_id if cid in replaced and row_id > 0 and row_id in replaced[cid][kind] else None
+
     for row in document["brivanta_customer_address"]:
         cid = owner(row["customer_id"])
-        text = {k: str(row.get(k, "")) for k in ("address", "city", "state", "zip_code")}
-        primary = 1 if row.get("isDefault") in (1, True, "1") else 0
+        text = {k: row[k] for k in ADDRESS_KEYS}
 
-        def make(server_id, cid=cid, text=text, primary=primary):
-            stored = dict({"id": server_id, "customer_id": cid}, **text)
-            if primary:
-                stored["isDefault"] = 1
-            state.data.setdefault("addresses", []).append(stored)
+        def make(server_id, cid=cid, text=text):
+            state.data.setdefault("addresses", []).append(dict({"id": server_id, "customer_id": cid}, **text))
             state.pending["customer"]["customers"].add(cid)
-        entry, _ = record("brivanta_customer_address", row, make, fresh=cid in replaced)
+        entry, _ = record("brivanta_customer_address", row, make, server_id=kept_id(cid, "addresses", row["id"]),
+                          fresh=cid in replaced)
         out["brivanta_customer_address"].append(dict({"preId": row["id"], "customerId": cid, "id": entry["serverId"]},
                                                      **text))
     for row in document["brivanta_customer_attribute"]:
         cid = owner(row["customer_id"])
-        value = row.get("attribute_value", "")
-        value = value if isinstance(value, str) else json.dumps(value)
+        value = row["attribute_value"]
+        # The yes/no field comes as 0 or 1 and is kept as the server writes it in 516.
+        value = value if isinstance(value, str) else ("YES" if value else "NO")
 
         def make(server_id, cid=cid, row=row, value=value):
             customer = customer_row(cid)
@@ -697,21 +747,21 @@ def upload_customers(state, params, document, notes):
                     {"attributeId": server_id, "attributeFieldsId": row["attribute_fields_id"],
                      "attributeValue": value})
             state.pending["customer"]["customers"].add(cid)
-        entry, _ = record("brivanta_customer_attribute", row, make, fresh=cid in replaced)
+        entry, _ = record("brivanta_customer_attribute", row, make,
+                          server_id=kept_id(cid, "attributes", row["attribute_id"]), fresh=cid in replaced)
         out["brivanta_customer_attribute"].append({"preId": row["attribute_id"], "attributeId": entry["serverId"],
                                                    "customerId": cid,
                                                    "attributeFieldsId": row["attribute_fields_id"],
                                                    "attributeValue": value})
     for row in document["brivanta_customer_contact"]:
         cid = owner(row["customer_id"])
-        names = {"firstName": "first_name", "lastName": "last_name", "jobTitle": "job_title",
-                 "workPhone": "work_phone", "mobilePhone": "mobile_phone", "email": "email", "im": "im", "note": "note"}
-        text = {server: str(row.get(local, "")) for server, local in names.items()}
+        text = {server: row[local] for server, local in CONTACT_KEYS.items()}
 
         def make(server_id, cid=cid, text=text):
             state.data.setdefault("contacts", []).append(dict({"customerId": cid, "contactId": server_id}, **text))
             state.pending["customer"]["customers"].add(cid)
-        entry, _ = record("brivanta_customer_contact", row, make, fresh=cid in replaced)
+        entry, _ = record("brivanta_customer_contact", row, make,
+                          server_id=kept_id(cid, "contacts", row["contact_id"]), fresh=cid in replaced)
         out["brivanta_customer_contact"].append(dict({"preId": row["contact_id"], "customerId": cid,
                                                       "contactId": entry["serverId"]}, **text))
     return envelope("200", out)

@@ -255,6 +255,116 @@ protected:
         return findView<CustomerInfoViewHiddenCell>(*screen().customerInfo());
     }
 
+    // The server as the fixture has it (and the office's change set, when named), and this
+    // device after its first full sync.
+    void startFresh(const char* changeSet = nullptr)
+    {
+        ASSERT_TRUE(backend().reset());
+        if (changeSet) {
+            ASSERT_TRUE(backend().applyChangeSet(changeSet));
+        }
+        secondDevice();
+    }
+    // What another device holds after its first full sync: the database emptied of customers
+    // and orders, then a full sync.
+    void secondDevice()
+    {
+        wipeCustomers();
+        sync();
+    }
+    // How often the back end has taken up a fault of that target.
+    int faultUsed(const std::string& target)
+    {
+        base::Value state = JSONValue(backend().state()).value_or(base::Value());
+        int used = 0;
+        for (const auto& fault : state["faults"].asArray())
+            if (fault["target"].toString() == target)
+                used += int(fault["used"].toInt());
+        return used;
+    }
+    void wipeCustomers()
+    {
+        for (const char* table : {"brivanta_customer", "brivanta_customer_address", "brivanta_customer_attribute",
+                                  "brivanta_customer_contact", "brivanta_customer_unsent", "brivanta_customer_changed",
+                                  "brivanta_customer_sent", "brivanta_quote_order", "brivanta_quote_order_item"})
+            ASSERT_TRUE(m_db->executeUpdate(std::string("DELETE FROM ") + table));
+        base::UserDefaults::standard()->removeObjectForKey("AcmeCo-CustomerSynced");
+        CustomerDataModel::sharedInstance()->reloadCustomerData();
+    }
+    // The primary rows of a customer on the device.
+    std::string primaries(int customerId)
+    {
+        std::string key = std::to_string(customerId);
+        return rows("select 'address ' || id from brivanta_customer_address where isDefault = 1 and customer_id = " + key)
+            + rows("select 'contact ' || contact_id from brivanta_customer_contact where isDefault = 1 and customer_id = "
+                   + key);
+    }
+    // The check box of a group, as the user ticks it while viewing the customer.
+    void tapPrimary(int customerId, int indexId, int type)
+    {
+        screen().customerList()->selectedCustomer(customerId);
+        m_window->layoutIfNeeded();
+        auto& pane = *screen().customerInfo();
+        // Scrolled until the group's check box is where a finger reaches it.
+        CustomerInfoGroupView* header = nullptr;
+        auto reachable = [&](CustomerInfoGroupView& view) {
+            if (view.indexId != indexId || view.type != type)
+                return false;
+            const auto& box = view.btnSelect();
+            return m_window->hitTest(box.convertPointToView({box.bounds().midX(), box.bounds().midY()}, nullptr)) == &box;
+        };
+        auto table = pane.tableCustomerInfo();
+        for (int section = 0; !header && section < table->numberOfSections(); ++section) {
+            for (auto position : {ui::TableViewScrollPosition::Middle, ui::TableViewScrollPosition::Bottom}) {
+                table->scrollToRowAtIndexPath({section, 0}, position, false);
+                m_window->layoutIfNeeded();
+                if ((header = findView<CustomerInfoGroupView>(*table, reachable)))
+                    break;
+            }
+        }
+        ASSERT_TRUE(header);
+        ASSERT_TRUE(m_driver->tap(&header->btnSelect()));
+    }
+    // Every field the back end holds of the customer, one line per row, ids included.
+    std::string serverCustomer(int customerId)
+    {
+        const base::Value c = onServer(customerId);
+        std::string text = c["customerInfoId"].toString() + "|" + c["customerName"].toString() + "|"
+            + c["customerPublish"].toString() + "|" + c["customerOrdering"].toString() + "|"
+            + c["customerDiscount"].toString() + "|\n";
+        for (const auto& a : c["attributes"].asArray())
+            text += a["attributeId"].toString() + "|" + a["attributeFieldsId"].toString() + "|"
+                + a["attributeValue"].toString() + "|\n";
+        for (const auto& a : c["addresses"].asArray())
+            text += a["id"].toString() + "|" + a["customer_id"].toString() + "|" + a["address"].toString() + "|"
+                + a["city"].toString() + "|" + a["state"].toString() + "|" + a["zip_code"].toString() + "|\n";
+        for (const auto& k : c["contacts"].asArray()) {
+            text += k["contactId"].toString();
+            for (const char* key : {"firstName", "lastName", "jobTitle", "workPhone", "mobilePhone", "email", "im", "note"})
+                text += "|" + k[key].toString();
+            text += "|\n";
+        }
+        return text;
+    }
+    std::vector<std::string> serverNames()
+    {
+        std::vector<std::string> names;
+        base::Value state = JSONValue(backend().state()).value_or(base::Value());
+        for (const auto& customer : state["serverCustomers"].asArray())
+            names.push_back(customer["customerName"].toString());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Customer 9001 as the office's change set leaves it, on the server and on a device.
+    static constexpr const char* kOfficeGlobex =
+        "C-9001|Globex Corporation|1|1|5|\n1|4|Platinum|\n2|5|YES|\n"
+        "1|9001|1 Main Street, Suite 5|Springfield|IL|62701|\n71|9001|9 Harbor Road|Shelbyville|IL|62565|\n"
+        "1|Hank|Scorpio|Chief|555-0101|555-0199|hank@globex.test|||\n2|Mindy|Simmons|Buyer|555-0103||mindy@globex.test|||\n";
+    static constexpr const char* kOfficeGlobexOnDevice =
+        "Globex Corporation|0|\nActive|YES|\nLevel|Platinum|\n1 Main Street, Suite 5|Springfield|IL|62701|0|\n"
+        "9 Harbor Road|Shelbyville|IL|62565|0|\nHank|Scorpio|Chief|555-0101|555-0199|hank@globex.test|||\n"
+        "Mindy|Simmons|Buyer|555-0103||mindy@globex.test|||\n";
+
     std::shared_ptr<DataAccessManager> m_data;
     std::shared_ptr<BRDatabase> m_db;
     std::shared_ptr<SyncEnd> m_end;
@@ -302,13 +412,19 @@ TEST_F(CustomerEditSyncTest, AnEditOfASyncedCustomerOutlivesSyncsUntilItsUploadI
             restart();
         ASSERT_TRUE(backend().applyChangeSet("S-globex"));
         sync();
-        EXPECT_EQ(customer(9001), left) << "the server's change waits behind the device's";
+        // The user's name, Level, addresses and title stay; what only the office changed comes:
+        // its new address and the contact's mobile. The deleted address stays deleted.
+        const std::string merged =
+            "Globex Ltd|0|\nActive|YES|\nLevel|Silver|\n2 Elm Street|Ogdenville|||0|\n"
+            "9 Harbor Road|Shelbyville|IL|62565|0|\nHank|Scorpio|Founder|555-0101|555-0199|hank@globex.test|||\n"
+            "Mindy|Simmons|Buyer|555-0103||mindy@globex.test|||\n";
+        EXPECT_EQ(customer(9001), merged);
         sync();
-        EXPECT_EQ(customer(9001), left);
+        EXPECT_EQ(customer(9001), merged);
 
-        // Once the server has the device's version, the server's changes come again.
+        // Once the server has the merged version, the server's changes come again.
         upload(9001);
-        EXPECT_EQ(customer(9001), left);
+        EXPECT_EQ(customer(9001), merged);
         EXPECT_EQ(count("select count(*) from brivanta_customer_address where id < 0 or customer_id < 0"), 0);
         ASSERT_TRUE(backend().applyChangeSet("S-globex"));
         sync();
@@ -468,69 +584,239 @@ TEST_F(CustomerEditSyncTest, TypedValuesOutliveAReloadOfTheCustomerList)
     }
 }
 
-// Choosing a synced customer's primary address is a change like any other: kept through a
-// full customer sync and sent with the next upload, after which the server's copy has it.
-TEST_F(CustomerEditSyncTest, APrimaryAddressChoiceOutlivesAFullSyncAndGoesUp)
+// The primary address and contact are the device's own choices: not counted, never sent,
+// kept by every sync whatever the server's rows say, and by the upload of an edit.
+TEST_F(CustomerEditSyncTest, PrimaryChoicesAreTheDevicesOwnThroughSyncsAndUploads)
 {
-    ASSERT_TRUE(backend().reset());
-    ASSERT_TRUE(backend().applyChangeSet("S-globex"));
-    ASSERT_TRUE(m_db->executeUpdate("DELETE FROM brivanta_customer"));
-    base::UserDefaults::standard()->removeObjectForKey("AcmeCo-CustomerSynced");
-    sync();
+    startFresh("S-globex");
     ASSERT_EQ(count("select count(*) from brivanta_customer_address where customer_id = 9001"), 2);
-    auto primary = [&] {
-        return rows("select id from brivanta_customer_address where customer_id = 9001 and isDefault = 1");
-    };
-    ASSERT_EQ(primary(), "");
+    ASSERT_EQ(primaries(9001), "");
 
-    // The check box of address 71's group, as the user ticks it while viewing.
-    screen().customerList()->selectedCustomer(9001);
-    m_window->layoutIfNeeded();
-    auto& pane = *screen().customerInfo();
-    ASSERT_EQ(pane.customerInfoGroupData().customerCompanyData().size(), 4u);
-    ASSERT_EQ(pane.customerInfoGroupData().customerCompanyData()[3].indexId, 71);
-    pane.tableCustomerInfo()->scrollToRowAtIndexPath({4, 0}, ui::TableViewScrollPosition::Middle, false);
-    m_window->layoutIfNeeded();
-    auto* header = findView<CustomerInfoGroupView>(
-        *pane.tableCustomerInfo(), [](CustomerInfoGroupView& view) { return view.indexId == 71; });
-    ASSERT_TRUE(header);
-    ASSERT_TRUE(m_driver->tap(&header->btnSelect()));
-    ASSERT_EQ(primary(), "71|\n");
+    tapPrimary(9001, 71, CustomerInfoGroupView::Address);
+    tapPrimary(9001, 2, CustomerInfoGroupView::Contact);
+    const std::string chosen = "address 71|\ncontact 2|\n";
+    ASSERT_EQ(primaries(9001), chosen);
+    EXPECT_EQ(changes(9001), 0) << "a choice is nothing to send";
 
-    base::UserDefaults::standard()->removeObjectForKey("AcmeCo-CustomerSynced");
-    sync();
-    EXPECT_EQ(primary(), "71|\n") << "a full sync keeps the choice";
-    EXPECT_GT(changes(9001), 0);
-
+    for (int round = 0; round < 2; ++round) {
+        base::UserDefaults::standard()->removeObjectForKey("AcmeCo-CustomerSynced");
+        sync();
+        EXPECT_EQ(primaries(9001), chosen) << "full sync " << round + 1;
+    }
     LoginMode::sharedInstance()->setLoginType(1);
     CustomerDataModel::installOrderUploadHook();
-    // A refused customer upload keeps the change for the next one and holds no order back.
-    ASSERT_TRUE(backend().setFault("520", "status", 1, R"("status": "115")"));
     storedOrder(9001, "Globex Corporation");
+    EXPECT_EQ(submitOrders(), "200");
+    EXPECT_TRUE(logged("520").empty()) << "nothing of the customer changed";
+
+    // An edit goes up without the choices; a refused customer upload holds no order back and
+    // keeps the change for the next one.
+    edit(9001, [&](CustomerInfoView&, CustomerInfoGroupData& groups) {
+        groups.customerCompanyData()[0].customerAttributes[0].value = "Globex Group";
+    });
+    ASSERT_TRUE(backend().setFault("520", "status", 1, R"("status": "115")"));
+    storedOrder(9001, "Globex Group");
     EXPECT_EQ(submitOrders(), "200");
     EXPECT_EQ(count("select count(*) from brivanta_quote_order where uploaded = 0"), 0);
     EXPECT_GT(changes(9001), 0);
-    storedOrder(9001, "Globex Corporation");
+    storedOrder(9001, "Globex Group");
     EXPECT_EQ(submitOrders(), "200");
-    EXPECT_EQ(logged("520").size(), 2u);
     EXPECT_EQ(changes(9001), 0);
-    int primaryOnServer = 0;
-    std::string street;
-    const base::Value globex = onServer(9001);
-    for (const auto& address : globex["addresses"].asArray()) {
-        if (address["isDefault"].toInt() == 1) {
-            ++primaryOnServer;
-            street = address["address"].toString();
-        }
-    }
-    EXPECT_EQ(primaryOnServer, 1);
-    EXPECT_EQ(street, "9 Harbor Road");
-
-    // The server's version, which now has it, comes with the next full sync.
+    const auto sent = logged("520");
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[1]["parameters"]["syncData"].toString().find("isDefault"), std::string::npos);
+    EXPECT_EQ(onServer(9001)["customerName"], base::Value("Globex Group"));
+    EXPECT_EQ(primaries(9001), chosen);
     base::UserDefaults::standard()->removeObjectForKey("AcmeCo-CustomerSynced");
     sync();
-    EXPECT_EQ(rows("select address from brivanta_customer_address where customer_id = 9001 and isDefault = 1"),
-              "9 Harbor Road|\n");
+    EXPECT_EQ(primaries(9001), chosen);
+    EXPECT_EQ(rows("select customer_name from brivanta_customer where customer_id = 9001"), "Globex Group|\n");
+
+    // Another device has the server's customer and no choice of this one's.
+    secondDevice();
+    EXPECT_EQ(rows("select customer_name from brivanta_customer where customer_id = 9001"), "Globex Group|\n");
+    EXPECT_EQ(primaries(9001), "");
+}
+
+// A primary tap, then the office's change set, then an order Submit: the office's version
+// stays on the server whole, and the device's choice stays on the device.
+TEST_F(CustomerEditSyncTest, AnOfficeChangeOutlivesAPrimaryTapAndTheNextSubmit)
+{
+    startFresh();
+    tapPrimary(9001, 1, CustomerInfoGroupView::Address);
+    ASSERT_TRUE(backend().applyChangeSet("S-globex"));
+    LoginMode::sharedInstance()->setLoginType(1);
+    CustomerDataModel::installOrderUploadHook();
+    storedOrder(9001, "Globex");
+    EXPECT_EQ(submitOrders(), "200");
+
+    EXPECT_EQ(serverCustomer(9001), kOfficeGlobex);
+    sync();
+    EXPECT_EQ(primaries(9001), "address 1|\n");
+    std::string chosen = kOfficeGlobexOnDevice;
+    chosen.replace(chosen.find("62701|0|"), 8, "62701|1|");
+    EXPECT_EQ(customer(9001), chosen);
+    secondDevice();
+    EXPECT_EQ(customer(9001), kOfficeGlobexOnDevice);
+}
+
+// The user edits an address while the office edits the contact and more: the customer on
+// the server and on every device holds both, whichever road the office's change takes.
+TEST_F(CustomerEditSyncTest, TheUsersAddressEditAndTheOfficesContactEditAreBothKept)
+{
+    enum Road { SyncThenSubmit, SubmitWithoutSync, LateSyncAnswer };
+    for (Road road : {SyncThenSubmit, SubmitWithoutSync, LateSyncAnswer}) {
+        SCOPED_TRACE(road == SyncThenSubmit ? "a sync, then Submit"
+                                            : road == SubmitWithoutSync ? "Submit with no sync between"
+                                                                        : "edited while the sync's answer is late");
+        startFresh();
+        LoginMode::sharedInstance()->setLoginType(1);
+        CustomerDataModel::installOrderUploadHook();
+        auto editZip = [&] {
+            edit(9001, [&](CustomerInfoView&, CustomerInfoGroupData& groups) {
+                for (auto& group : groups.customerCompanyData())
+                    if (group.indexId == 1)
+                        set(group, "zip_code", "62799");
+            });
+        };
+        if (road == LateSyncAnswer) {
+            // The 516 answer is held while the user stores the edit.
+            ASSERT_TRUE(backend().applyChangeSet("S-globex"));
+            ASSERT_TRUE(backend().setFault("516", "delay", 1, R"("seconds": 1.5)"));
+            m_end->ended = false;
+            SyncModel::sharedInstance()->startSync();
+            ASSERT_TRUE(runUntil([&] { return faultUsed("516") == 1 || m_end->ended; }));
+            ASSERT_FALSE(m_end->ended);
+            editZip();
+            ASSERT_TRUE(runUntil([&] { return m_end->ended; }));
+            ASSERT_EQ(m_end->broken, "");
+        } else {
+            editZip();
+            ASSERT_TRUE(backend().applyChangeSet("S-globex"));
+            if (road == SyncThenSubmit)
+                sync();
+        }
+        storedOrder(9001, "Globex");
+        EXPECT_EQ(submitOrders(), "200");
+        EXPECT_EQ(changes(9001), 0);
+
+        std::string wanted = kOfficeGlobex;
+        const std::string zip = "1|9001|1 Main Street, Suite 5|Springfield|IL|62701|";
+        ASSERT_NE(wanted.find(zip), std::string::npos);
+        wanted.replace(wanted.find(zip), zip.size(), "1|9001|1 Main Street, Suite 5|Springfield|IL|62799|");
+        EXPECT_EQ(serverCustomer(9001), wanted);
+        std::string device = kOfficeGlobexOnDevice;
+        device.replace(device.find("62701"), 5, "62799");
+        sync();
+        EXPECT_EQ(customer(9001), device);
+        secondDevice();
+        EXPECT_EQ(customer(9001), device);
+        m_driver.reset();
+        m_screen.reset();
+        m_window.reset();
+    }
+}
+
+// A local customer's upload whose answer never came, then a rename, then the next Submit:
+// the server holds the customer once, with the new name.
+TEST_F(CustomerEditSyncTest, ACustomerSentAgainAfterALostAnswerIsStoredOnce)
+{
+    struct Case {
+        const char* name;
+        const char* fault;
+        const char* detail;
+        bool stored; // whether the server had stored the first upload
+        bool restartBetween;
+    } cases[] = {
+        {"the answer held past the time-out", "delay", R"("seconds": 24)", true, false},
+        {"the connection lost before the server read it, then a restart", "drop", "", false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startFresh();
+        LoginMode::sharedInstance()->setLoginType(1);
+        CustomerDataModel::installOrderUploadHook();
+        const int local =
+            CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode("Initech", "2 Side St");
+        ASSERT_LT(local, 0);
+        storedOrder(local, "Initech");
+        ASSERT_TRUE(backend().setFault("520", c.fault, 1, c.detail));
+        EXPECT_EQ(submitOrders(), "999");
+        if (c.stored) {
+            ASSERT_TRUE(runUntil([&] { return serverNames().size() == 2; }, 60));
+        }
+        EXPECT_EQ(serverNames().size(), c.stored ? 2u : 1u);
+        if (c.restartBetween) {
+            restart();
+            LoginMode::sharedInstance()->setLoginType(1);
+            CustomerDataModel::installOrderUploadHook();
+        }
+        screen().settingsSwitchChanged();
+
+        edit(local, [&](CustomerInfoView&, CustomerInfoGroupData& groups) {
+            groups.customerCompanyData()[0].customerAttributes[0].value = "Initech Renamed";
+        });
+        EXPECT_EQ(submitOrders(), "200");
+        EXPECT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Initech Renamed"}));
+        const int server = count("select customer_id from brivanta_customer where customer_name = 'Initech Renamed'");
+        EXPECT_GT(server, 9001);
+        EXPECT_EQ(count("select count(*) from brivanta_customer where customer_id < 0"), 0);
+        EXPECT_EQ(rows("select customer_id, uploaded from brivanta_quote_order"), std::to_string(server) + "|1|\n");
+        EXPECT_EQ(changes(server), 0);
+        EXPECT_EQ(count("select count(*) from brivanta_customer_sent"), 0);
+        const std::string onDevice = customer(server);
+
+        secondDevice();
+        EXPECT_EQ(rows("select customer_name from brivanta_customer order by customer_id"),
+                  "Globex|\nInitech Renamed|\n");
+        EXPECT_EQ(customer(server), onDevice);
+        m_driver.reset();
+        m_screen.reset();
+        m_window.reset();
+    }
+}
+
+// After a resync that never reached the customer tables the field definitions are missing:
+// they are synced before the upload, and the yes/no field goes up as 0 or 1.
+TEST_F(CustomerEditSyncTest, TheYesNoFieldGoesUpAsANumberAfterAnUnfinishedResync)
+{
+    for (const char* active : {"YES", "NO"}) {
+        SCOPED_TRACE(active);
+        startFresh();
+        const int local = CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode("Initech");
+        ASSERT_LT(local, 0);
+        ASSERT_TRUE(m_db->executeUpdate("UPDATE brivanta_customer_attribute SET attribute_value = ? WHERE "
+                                        "customer_id = ? AND attribute_fields_id = 5",
+                                        std::string(active), local));
+        // What the unfinished resync leaves: the carried customer, no field definitions.
+        ASSERT_TRUE(m_db->executeUpdate("DELETE FROM brivanta_fields_customer_attribute"));
+        restart();
+        LoginMode::sharedInstance()->setLoginType(1);
+        CustomerDataModel::installOrderUploadHook();
+        storedOrder(local, "Initech");
+        EXPECT_EQ(submitOrders(), "200");
+
+        const auto sent = logged("520");
+        ASSERT_FALSE(sent.empty());
+        int numbers = 0;
+        for (const auto& row : sent.back()["syncData"]["brivanta_customer_attribute"].asArray()) {
+            if (row["attribute_fields_id"].toInt() == 5) {
+                EXPECT_TRUE(row["attribute_value"].isNumber());
+                EXPECT_EQ(row["attribute_value"].toInt(), std::string(active) == "YES" ? 1 : 0);
+                ++numbers;
+            } else {
+                EXPECT_TRUE(row["attribute_value"].isString());
+            }
+        }
+        EXPECT_EQ(numbers, 1);
+        EXPECT_GT(count("select count(*) from brivanta_fields_customer_attribute"), 0);
+        const int server = count("select customer_id from brivanta_customer where customer_name = 'Initech'");
+        ASSERT_GT(server, 9001);
+        EXPECT_NE(serverCustomer(server).find(std::string("5|") + active + "|"), std::string::npos)
+            << serverCustomer(server);
+        secondDevice();
+        EXPECT_NE(customer(server).find(std::string("Active|") + active + "|"), std::string::npos) << customer(server);
+    }
 }
 
 } // namespace

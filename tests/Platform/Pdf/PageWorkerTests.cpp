@@ -241,12 +241,14 @@ TEST_F(PageWorkersTest, EachWorkerRunsUnderItsOwnAddressLimit)
 TEST_F(PageWorkersTest, WorkersTogetherPastTheLimitEndTheLargest)
 {
     pdf::PageWorkers::Limits limits;
-    limits.memoryBytes = size_t(640) << 20;
+    limits.memoryBytes = size_t(1000) << 20;
     limits.secondsPerPage = 120;
     PageWorkers::shared().setLimits(limits);
-    // Pages that draw for ever into bitmaps of 120, 180 and 320 MB: each worker clears its part
-    // of the shared pixels first, which makes it that large.
-    const int rows[] = {7680, 11520, 20480};
+    // Pages that draw for ever into bitmaps of 180, 220 and 620 MB: each worker clears its part
+    // of the shared pixels first, which makes it that large. Together they pass the limit
+    // whatever a worker weighs on its own (under a sanitizer too), and only once the largest
+    // has outgrown the others; without it they stay well within.
+    const int rows[] = {5760, 7040, 19840};
     std::vector<std::string> paths;
     std::vector<std::shared_ptr<pdf::Page>> pages;
     for (int i = 0; i < 3; ++i) {
@@ -257,8 +259,8 @@ TEST_F(PageWorkersTest, WorkersTogetherPastTheLimitEndTheLargest)
     std::vector<std::future<DrawOutcome>> drawing;
     for (int i = 0; i < 3; ++i)
         drawing.push_back(std::async(std::launch::async, [&, i] {
-            auto context = gfx::Context::createBitmap(gfx::Size{4096, double(rows[i])}, 1);
-            return pages[size_t(i)]->drawInWorker(*context, gfx::Rect(0, 0, 4096, rows[i]));
+            auto context = gfx::Context::createBitmap(gfx::Size{8192, double(rows[i])}, 1);
+            return pages[size_t(i)]->drawInWorker(*context, gfx::Rect(0, 0, 8192, rows[i]));
         }));
     ASSERT_EQ(drawing[2].wait_for(std::chrono::seconds(90)), std::future_status::ready);
     EXPECT_EQ(drawing[2].get(), DrawOutcome::TooCostly);

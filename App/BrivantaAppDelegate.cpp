@@ -19,6 +19,7 @@
 #include "Database/DataAccessManager.h"
 #include "Database/QuoteOrderModel.h"
 #include "Database/UnsentWork.h"
+#include "Network/BRHTTPRequest.h"
 #include "Network/Reachability.h"
 #include "Platform/Base/Bundle.h"
 #include "Platform/Base/Date.h"
@@ -111,6 +112,8 @@ bool BrivantaAppDelegate::didFinishLaunching(ui::Application&)
 
     // Before any database opens: unsent work a full sync cut short left aside.
     UnsentWork::recoverAsideFolders();
+    // Before any request: what transfers and cookie writes cut short left behind.
+    BRHTTPRequest::removeLeftoverTemporaryFiles();
 
     PublicFunction::GetServer();
     m_currentVersion = version;

@@ -303,14 +303,11 @@ bool BRDataDecompressor::uncompressFileToFileError(const std::string& sourcePath
         BRDataFileCoding::Writer bounded = [&](const uint8_t* piece, size_t size) {
             uint64_t total = written + size;
             if (total > m_maxInflatedSize)
-                limitError = BRDataFileCoding::makeError("Decompression of " + sourcePath +
-                                                         " failed because it inflates to more than " +
-                                                         std::to_string(m_maxInflatedSize) + " bytes");
+                limitError = limitReached("Decompression of " + sourcePath + " failed because it inflates to more than " +
+                                          std::to_string(m_maxInflatedSize) + " bytes");
             else if (total > kRatioCheckedFrom && double(total) > m_maxInflationRatio * double(read))
-                limitError = BRDataFileCoding::makeError("Decompression of " + sourcePath +
-                                                         " failed because it inflates to more than " +
-                                                         std::to_string(int64_t(m_maxInflationRatio)) +
-                                                         " times its size");
+                limitError = limitReached("Decompression of " + sourcePath + " failed because it inflates to more than " +
+                                          std::to_string(int64_t(m_maxInflationRatio)) + " times its size");
             if (limitError)
                 return false;
             written = total;
@@ -340,6 +337,12 @@ bool BRDataDecompressor::uncompressFileToFileError(const std::string& sourcePath
     if (!ok && limitError)
         ::unlink(destinationPath.c_str());
     return ok;
+}
+
+base::ErrorPtr BRDataDecompressor::limitReached(std::string description)
+{
+    auto cause = base::Error::make(kLimitDomain, 1, description);
+    return BRDataFileCoding::makeError(std::move(description), std::move(cause));
 }
 
 base::ErrorPtr BRDataDecompressor::inflateErrorWithCode(int code)

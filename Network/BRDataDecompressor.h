@@ -78,6 +78,9 @@ public:
     size_t unconsumedLength() const;
 
     static base::ErrorPtr inflateErrorWithCode(int code);
+    // A body stopped by the size or ratio brake: the error's cause is of kLimitDomain.
+    static constexpr const char* kLimitDomain = "BRDataDecompressorLimit";
+    static base::ErrorPtr limitReached(std::string description);
 
 private:
     struct Stream;

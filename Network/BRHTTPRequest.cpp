@@ -478,8 +478,11 @@ void BRHTTPRequest::failWithError(base::ErrorPtr error)
         destroyReadStream();
     }
     if (m_connectionCanBeReused && m_connectionInfo) {
-        std::lock_guard pool(shared.connectionsLock);
-        m_connectionInfo->expires = ConnectionRecord::monotonicNow() + m_persistentConnectionTimeoutSeconds;
+        {
+            std::lock_guard pool(shared.connectionsLock);
+            m_connectionInfo->expires = ConnectionRecord::monotonicNow() + m_persistentConnectionTimeoutSeconds;
+        }
+        watchIdleConnections();
     }
     if (m_cancelled || m_error)
         return;

@@ -169,13 +169,19 @@ public:
     uint64_t maximumInMemoryResponseSize() const { return m_maximumInMemoryResponseSize; }
     // The failure of an answer refused for passing maximumInMemoryResponseSize (its cause).
     static constexpr const char* kAnswerTooLargeDomain = "BRHTTPRequestAnswerTooLarge";
+    // Whether a failure is an answer too large to take: past maximumInMemoryResponseSize, or
+    // stopped by inflation's size or ratio brake, in memory, on the fly or into a file.
     static bool isAnswerTooLarge(const base::ErrorPtr& error);
     void setMaximumInMemoryResponseSize(uint64_t bytes) { m_maximumInMemoryResponseSize = bytes; }
 
     const std::string& downloadDestinationPath() const { return m_downloadDestinationPath; }
     void setDownloadDestinationPath(std::string path) { m_downloadDestinationPath = std::move(path); }
     const std::string& temporaryFileDownloadPath() const { return m_temporaryFileDownloadPath; }
-    void setTemporaryFileDownloadPath(std::string path) { m_temporaryFileDownloadPath = std::move(path); }
+    void setTemporaryFileDownloadPath(std::string path)
+    {
+        m_temporaryFileDownloadPath = std::move(path);
+        m_ownTemporaryDownloadFile = false;
+    }
     const std::string& temporaryUncompressedDataDownloadPath() const { return m_temporaryUncompressedDataDownloadPath; }
     bool allowResumeForFileDownloads() const { return m_allowResumeForFileDownloads; }
     void setAllowResumeForFileDownloads(bool v) { m_allowResumeForFileDownloads = v; }
@@ -429,8 +435,17 @@ public:
     static base::OperationQueue& sharedQueue();
 
     static void expirePersistentConnections();
+    // After a connection went idle: its close is due when its idle time is up.
+    static void watchIdleConnections();
     // Pool records (tests).
     static size_t connectionPoolSize();
+    // At most this many idle connections are kept; an idle one closes when its idle time is
+    // up, whether or not another request comes.
+    static constexpr size_t kMaxIdleConnections = 32;
+
+    // At launch, before any request: the temporary files of downloads, inflations and bodies
+    // and of the cookie jar's writes that a program ended mid-way left behind.
+    static void removeLeftoverTemporaryFiles();
 
 protected:
     explicit BRHTTPRequest(std::optional<net::URL> url);
@@ -710,6 +725,8 @@ private:
     bool m_appendToDownloadFile = false;
     // The download file is written where it ends up, unnamed until it is whole.
     bool m_unnamedDownloadFile = false;
+    // The temporary download file was named by the engine, not by the caller.
+    bool m_ownTemporaryDownloadFile = false;
     // Body bytes a 206 answer must carry to complete the file it continues.
     std::optional<uint64_t> m_rangeBodyLength;
     // On the stream loop's monotonic clock; 0 when unset.

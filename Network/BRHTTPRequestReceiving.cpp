@@ -639,15 +639,16 @@ bool BRHTTPRequest::inflateReceived(const uint8_t* data, size_t size)
             // compressed bytes read once much has been written.
             uint64_t total = m_inflatedToFile + length;
             const auto& d = *m_dataDecompressor;
+            auto brake = [](std::string text) {
+                return brRequestError(BRCompressionError, text, BRDataDecompressor::limitReached(text));
+            };
             if (total > d.maxInflatedSize())
-                limitError = brRequestError(BRCompressionError,
-                                            "Decompression of the answer failed because it inflates to more than " +
-                                                std::to_string(d.maxInflatedSize()) + " bytes");
+                limitError = brake("Decompression of the answer failed because it inflates to more than " +
+                                   std::to_string(d.maxInflatedSize()) + " bytes");
             else if (total > BRDataDecompressor::kRatioCheckedFrom &&
                      double(total) > d.maxInflationRatio() * double(m_totalBytesRead.load()))
-                limitError = brRequestError(BRCompressionError,
-                                            "Decompression of the answer failed because it inflates to more than " +
-                                                std::to_string(int64_t(d.maxInflationRatio())) + " times its size");
+                limitError = brake("Decompression of the answer failed because it inflates to more than " +
+                                   std::to_string(int64_t(d.maxInflationRatio())) + " times its size");
             if (limitError)
                 return false;
             m_inflatedToFile = total;
@@ -722,8 +723,9 @@ base::ErrorPtr BRHTTPRequest::answerTooLargeError() const
 
 bool BRHTTPRequest::isAnswerTooLarge(const base::ErrorPtr& error)
 {
+    // Whichever brake stopped it: the size held in memory, or inflation's size or ratio.
     for (const base::Error* e = error.get(); e; e = e->underlying.get())
-        if (e->domain == kAnswerTooLargeDomain)
+        if (e->domain == kAnswerTooLargeDomain || e->domain == BRDataDecompressor::kLimitDomain)
             return true;
     return false;
 }
@@ -783,10 +785,11 @@ bool BRHTTPRequest::writeRawChunkToFile(const BRData& raw)
             }
         }
         if (m_temporaryFileDownloadPath.empty()) {
-            auto path = base::createTemporaryFile("download-");
+            auto path = base::createTemporaryFile(kTemporaryDownloadPrefix);
             if (!path)
                 return false;
             m_temporaryFileDownloadPath = *path;
+            m_ownTemporaryDownloadFile = true;
         }
         m_fileDownloadOutputStream = OutputFile::open(m_temporaryFileDownloadPath, m_appendToDownloadFile);
         if (!m_fileDownloadOutputStream)
@@ -799,7 +802,7 @@ bool BRHTTPRequest::writeInflatedToFile(const uint8_t* bytes, size_t length)
 {
     if (!m_inflatedFileDownloadOutputStream) {
         if (m_temporaryUncompressedDataDownloadPath.empty()) {
-            auto path = base::createTemporaryFile("inflated-");
+            auto path = base::createTemporaryFile(kTemporaryInflatedPrefix);
             if (!path)
                 return false;
             m_temporaryUncompressedDataDownloadPath = *path;
@@ -837,6 +840,11 @@ base::ErrorPtr BRHTTPRequest::finishUnnamedDownload()
 
 base::ErrorPtr BRHTTPRequest::finishFileDownload()
 {
+    // An answer with no body bytes is an empty file, made the way any other is.
+    if (!m_rejectedDownloadStatus && !m_fileDownloadOutputStream && m_temporaryFileDownloadPath.empty() &&
+        !writeRawChunkToFile(std::make_shared<const base::Bytes>()))
+        return brRequestError(BRFileManagementError, "Failed to create file at path '" + m_downloadDestinationPath + "'",
+                              posixError(errno));
     if (m_unnamedDownloadFile && m_fileDownloadOutputStream)
         return finishUnnamedDownload();
     bool closed = true;
@@ -901,27 +909,37 @@ base::ErrorPtr BRHTTPRequest::finishFileDownload()
         removeTemporaryDownloadFile();
     } else if (isResponseCompressed()) {
         if (m_temporaryUncompressedDataDownloadPath.empty()) {
-            auto path = base::createTemporaryFile("inflated-");
+            auto path = base::createTemporaryFile(kTemporaryInflatedPrefix);
             if (path)
                 m_temporaryUncompressedDataDownloadPath = *path;
         }
         int err = 0;
-        if (!moveIntoPlace(m_temporaryUncompressedDataDownloadPath, destination, err))
+        if (!moveIntoPlace(m_temporaryUncompressedDataDownloadPath, destination, err)) {
             fileError = brRequestError(BRFileManagementError,
                                        "Failed to move file from '" + m_temporaryUncompressedDataDownloadPath +
                                            "' to '" + destination + "'",
                                        posixError(err));
+            // Inflated for this answer only: nothing resumes from it.
+            ::unlink(m_temporaryUncompressedDataDownloadPath.c_str());
+        }
         m_temporaryUncompressedDataDownloadPath.clear();
         removeTemporaryDownloadFile();
     } else {
         int err = 0;
-        if (!moveIntoPlace(m_temporaryFileDownloadPath, destination, err))
+        if (!moveIntoPlace(m_temporaryFileDownloadPath, destination, err)) {
             fileError = brRequestError(BRFileManagementError,
                                        "Failed to move file from '" + m_temporaryFileDownloadPath + "' to '" +
                                            destination + "'",
                                        posixError(err));
-        else
+            // A file with nowhere to go (its folder gone) is left nowhere either, unless it is
+            // the caller's own part to resume from.
+            if (m_ownTemporaryDownloadFile || !m_allowResumeForFileDownloads) {
+                ::unlink(m_temporaryFileDownloadPath.c_str());
+                m_temporaryFileDownloadPath.clear();
+            }
+        } else {
             m_temporaryFileDownloadPath.clear();
+        }
     }
     return fileError;
 }
@@ -1010,6 +1028,8 @@ void BRHTTPRequest::handleStreamComplete()
         unscheduleReadStream();
     if (!m_authenticationNeeded)
         destroyReadStream();
+    if (m_connectionCanBeReused && m_connectionInfo)
+        watchIdleConnections();
 
     if (!m_needsRedirect && !m_authenticationNeeded && !m_didUseCachedResponse) {
         if (fileError)

@@ -178,7 +178,7 @@ void BRHTTPRequest::setupPostBody()
 {
     if (m_shouldStreamPostDataFromDisk) {
         if (m_postBodyFilePath.empty()) {
-            if (auto path = base::createTemporaryFile("body-")) {
+            if (auto path = base::createTemporaryFile(kTemporaryBodyPrefix)) {
                 m_postBodyFilePath = *path;
                 m_didCreateTemporaryPostDataFile = true;
             }
@@ -232,7 +232,7 @@ void BRHTTPRequest::buildPostBody()
             m_postBodyWriteFd = -1;
         }
         if (m_shouldCompressRequestBody && m_compressedPostBodyFilePath.empty()) {
-            auto path = base::createTemporaryFile("body-", ".gz");
+            auto path = base::createTemporaryFile(kTemporaryBodyPrefix, ".gz");
             if (!path) {
                 failWithError(brRequestError(BRFileManagementError, "Failed to create a temporary file"));
                 return;
@@ -394,12 +394,69 @@ void BRHTTPRequest::expirePersistentConnections()
     auto& shared = Shared::get();
     std::lock_guard lock(shared.connectionsLock);
     double now = ConnectionRecord::monotonicNow();
+    std::vector<ConnectionRecord*> idle;
     std::erase_if(shared.connectionPool, [&](const std::shared_ptr<ConnectionRecord>& record) {
-        if (record->request || record->expires > now)
+        if (record->request)
+            return false;
+        if (record->expires > now) {
+            idle.push_back(record.get());
+            return false;
+        }
+        if (record->stream)
+            record->stream->close();
+        return true;
+    });
+    if (idle.size() <= kMaxIdleConnections)
+        return;
+    // Requests to many hosts would keep a socket for each: those due to close first go now.
+    std::sort(idle.begin(), idle.end(), [](auto* a, auto* b) { return a->expires < b->expires; });
+    idle.resize(idle.size() - kMaxIdleConnections);
+    std::erase_if(shared.connectionPool, [&](const std::shared_ptr<ConnectionRecord>& record) {
+        if (std::find(idle.begin(), idle.end(), record.get()) == idle.end())
             return false;
         if (record->stream)
             record->stream->close();
         return true;
+    });
+}
+
+void BRHTTPRequest::watchIdleConnections()
+{
+    auto& shared = Shared::get();
+    std::optional<double> due;
+    expirePersistentConnections();
+    {
+        std::lock_guard lock(shared.connectionsLock);
+        for (auto& record : shared.connectionPool)
+            if (!record->request && (!due || record->expires < *due))
+                due = record->expires;
+        // Checked already no later than this one needs: nothing to arrange, and nothing
+        // for the network thread to wake for.
+        if (!due || (shared.idleCheckAt && *shared.idleCheckAt <= *due))
+            return;
+        shared.idleCheckAt = due;
+    }
+    base::RunLoop& loop = threadForRequest(nullptr);
+    loop.post([at = *due, &loop] {
+        auto& shared = Shared::get();
+        {
+            std::lock_guard lock(shared.connectionsLock);
+            if (shared.idleCheckAt != at) // a sooner check took its place
+                return;
+        }
+        if (shared.idleTimer)
+            shared.idleTimer->invalidate();
+        // A little after the expiry, so that the record is past it when looked at.
+        double wait = std::max(0.0, at - ConnectionRecord::monotonicNow()) + 0.01;
+        shared.idleTimer = base::Timer::scheduledOn(loop, wait, false, [](base::Timer&) {
+            auto& shared = Shared::get();
+            {
+                std::lock_guard lock(shared.connectionsLock);
+                shared.idleCheckAt.reset();
+            }
+            expirePersistentConnections();
+            watchIdleConnections();
+        });
     });
 }
 

@@ -4,6 +4,7 @@
 #include "Platform/Base/Bundle.h"
 #include "Platform/Base/Device.h"
 #include "Platform/Base/FileManager.h"
+#include "Platform/Base/Paths.h"
 #include "Platform/Base/Thread.h"
 #include "Platform/Base/Timer.h"
 #include "Platform/Net/MimeTypes.h"
@@ -31,6 +32,10 @@ BRHTTPRequest::Shared::Shared()
     unableToCreateRequestError = brRequestError(BRUnableToCreateRequestErrorType, "Unable to create request (bad url?)");
     tooMuchRedirectionError = brRequestError(BRTooMuchRedirectionErrorType,
                                              "The request failed because it redirected too many times");
+    // The jar paces its writes; a program sent to the background may not come back to them.
+    backgroundObserver = base::NotificationCenter::defaultCenter().addObserver(
+        ui::Application::kDidEnterBackgroundNotification, nullptr,
+        [](const base::Notification&) { net::CookieStorage::shared().saveSoon(); });
 }
 
 BRHTTPRequest::Shared& BRHTTPRequest::Shared::get()
@@ -38,6 +43,20 @@ BRHTTPRequest::Shared& BRHTTPRequest::Shared::get()
     // Lives for the whole process: requests may still run while static objects go away.
     static Shared* shared = new Shared;
     return *shared;
+}
+
+// ---- Left-overs
+
+void BRHTTPRequest::removeLeftoverTemporaryFiles()
+{
+    // The prefixes of createTemporaryFile calls of the engine's own; nothing else in the
+    // folder is touched.
+    const std::string folder = base::Paths::tmp();
+    for (const auto& name : base::FileManager::contentsOfDirectory(folder))
+        if (name.starts_with(kTemporaryDownloadPrefix) || name.starts_with(kTemporaryInflatedPrefix) ||
+            name.starts_with(kTemporaryBodyPrefix))
+            base::FileManager::removeItem(folder + "/" + name);
+    net::CookieStorage::removeLeftovers(net::CookieStorage::sharedFile());
 }
 
 // ---- Time-out and user agent

@@ -3,12 +3,18 @@
 #include "Network/BRHTTPRequest.h"
 #include "Network/Reachability.h"
 #include "Platform/Base/NotificationCenter.h"
+#include "Platform/Base/Timer.h"
 
 #include <deque>
 
 // Extended attribute of a partial download: the validator of the answer it began, so that a
 // later attempt asks for the rest of that version only.
 inline constexpr const char* kDownloadValidatorAttribute = "user.download.validator";
+
+// Names of the engine's own temporary files (base::createTemporaryFile prefixes).
+inline constexpr const char* kTemporaryDownloadPrefix = "download-";
+inline constexpr const char* kTemporaryInflatedPrefix = "inflated-";
+inline constexpr const char* kTemporaryBodyPrefix = "body-";
 
 struct BRHTTPRequest::ConnectionRecord {
     uint64_t id = 0;
@@ -44,6 +50,10 @@ public:
     uint64_t nextConnectionNumberToCreate = 0;
     uint64_t nextRequestID = 0;
     int runningRequestCount = 0;
+    // When the check of idle connections is due (monotonic clock); none while none is idle.
+    std::optional<double> idleCheckAt;
+    // The network thread's own.
+    std::shared_ptr<base::Timer> idleTimer;
     bool shouldUpdateNetworkActivityIndicator = true;
 
     // Guarded by the session locks.
@@ -62,6 +72,7 @@ public:
     bool shouldThrottleBandwidthForWWANOnly = false;
     std::shared_ptr<Reachability> reachability;
     base::ObserverToken reachabilityObserver;
+    base::ObserverToken backgroundObserver;
 
     // Guarded by classMonitor.
     std::optional<std::string> defaultUserAgent;

@@ -295,7 +295,7 @@ void HttpNetworkCtrl::OperationFinished(BRHTTPRequest& request)
         int status = request.responseStatusCode();
         // The engine fails any other status of a file download; nothing else is a file.
         if (status != 200 && status != 206) {
-            downloadFailed(*download, BRFileManagementError);
+            downloadFailed(*download, BRFileManagementError, false);
             return;
         }
         if (download->percentReceiver() && !download->reportedComplete)
@@ -324,12 +324,12 @@ void HttpNetworkCtrl::OperationFailed(BRHTTPRequest& request)
     if (!message)
         return;
     if (auto* download = dynamic_cast<DownloadRequest*>(message))
-        downloadFailed(*download, engineError);
+        downloadFailed(*download, engineError, BRHTTPRequest::isAnswerTooLarge(error));
     else
         messageFailed(*message, engineError, error);
 }
 
-void HttpNetworkCtrl::downloadFailed(DownloadRequest& request, int engineError)
+void HttpNetworkCtrl::downloadFailed(DownloadRequest& request, int engineError, bool tooLarge)
 {
     const char* text = kFailureText;
     int status = request.responseStatusCode();
@@ -338,6 +338,13 @@ void HttpNetworkCtrl::downloadFailed(DownloadRequest& request, int engineError)
         text = kMissingFileText;
     int httpRsp = httpRspForError(engineError);
     bool cancelled = engineError == BRRequestCancelledErrorType;
+    // The same file brings the same answer: one too large to take is not asked for again.
+    if (tooLarge) {
+        if (request.progressType() == kProgressTypeBatch)
+            reportBatchEndIfEmpty();
+        answerDownload(request, kAnswerTooLargeText, httpRsp);
+        return;
+    }
 
     if (request.progressType() == kProgressTypeBatch) {
         reportBatchEndIfEmpty();

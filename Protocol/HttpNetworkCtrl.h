@@ -84,7 +84,7 @@ private:
     void answerMessage(MsgRequest& request, const char* text, int httpRsp);
     void deliver(const std::shared_ptr<RequestInfoBase>& answer, const MsgRequest& request, int httpRsp);
     void reportBatchEndIfEmpty();
-    void downloadFailed(DownloadRequest& request, int engineError);
+    void downloadFailed(DownloadRequest& request, int engineError, bool tooLarge);
     void messageFailed(MsgRequest& request, int engineError, const base::ErrorPtr& error);
     void reportPercent(DownloadRequest& request, float fraction);
     void forgetCode(int code);

@@ -24,7 +24,9 @@ std::shared_ptr<NetBaseRst> RequestDownload::RequestDecode(const std::optional<b
 {
     auto result = std::make_shared<DownloadRst>();
     DecodeResults(*result, answer);
-    if (result->status != kStatusSuccess && result->status != kStatusFileMissing)
+    // An answer too large to take says so, as every other road does.
+    if (result->status != kStatusSuccess && result->status != kStatusFileMissing &&
+        result->status != kStatusAnswerTooLarge)
         result->message = Language::stringWithName("DOWNLOADERROR");
     return result;
 }

@@ -271,7 +271,9 @@ void SyncModel::startSync()
         timer->invalidate();
     m_timers.clear();
     m_missingFileCount = 0;
+    m_tooLargeFileCount = 0;
     m_failedFiles.clear();
+    m_tooLargeFiles.clear();
     if (LoginMode::sharedInstance()->loginType() != 1) {
         m_needWork = 1;
         m_isDownloading = true;
@@ -554,7 +556,8 @@ void SyncModel::downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int 
         return;
     const std::string& name = file->fileName;
     if (result->status != kStatusSuccess) {
-        if (!m_retryImageArry.count(name)) {
+        // One too large to take would be as large again.
+        if (!m_retryImageArry.count(name) && result->status != kStatusAnswerTooLarge) {
             m_retryImageArry.insert(name);
             base::logf("the the file %s can't be down!", name.c_str());
             // The re-send keeps its own phase: its answer still belongs to this one.
@@ -566,6 +569,8 @@ void SyncModel::downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int 
             return;
         }
         m_failedFiles.emplace_back(imageType, name);
+        if (result->status == kStatusAnswerTooLarge)
+            m_tooLargeFiles.insert(name);
     }
     if (!m_phaseAnswered.insert(name).second)
         return;
@@ -721,6 +726,7 @@ void SyncModel::syncFinishedProductRespond(const std::shared_ptr<NetBaseRst>& re
 void SyncModel::finishedSync()
 {
     m_missingFileCount = 0;
+    m_tooLargeFileCount = 0;
     for (const auto& [type, name] : m_failedFiles) {
         if (fileExists(PublicFunction::filePathWithNameFiletype(name, type)))
             continue;
@@ -729,6 +735,8 @@ void SyncModel::finishedSync()
                                                     fileExists(PublicFunction::filePathWithNameFiletype(source->second, type)))
             continue;
         ++m_missingFileCount;
+        if (m_tooLargeFiles.count(name))
+            ++m_tooLargeFileCount;
     }
     storeFlag("lastsync", base::DateFormatter("HH:mm MM/dd/yy").stringFromDate(base::Date::now()));
     base::UserDefaults::standard()->synchronize();

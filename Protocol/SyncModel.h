@@ -62,6 +62,8 @@ public:
     float existFilesRat() const { return m_existFilesRat; }
     // Files that failed twice in the last sync and are still not on disk.
     int missingFileCount() const { return m_missingFileCount; }
+    // Of those, the ones whose answer was too large to take (asked for once).
+    int tooLargeFileCount() const { return m_tooLargeFileCount; }
     int generation() const { return m_generation; }
 
     const std::vector<std::string>& downloadRemotingPImgList() const { return m_downloadRemotingPImgList; }
@@ -153,6 +155,8 @@ private:
     // Product thumbnails and the full image each is made from.
     std::map<std::string, std::string> m_thumbSource;
     int m_missingFileCount = 0;
+    int m_tooLargeFileCount = 0;
+    std::set<std::string> m_tooLargeFiles;
 
     // The sync's own commands in flight, cancelled on a break, with the listeners that carry
     // their answers back (a command holds its requester weakly).

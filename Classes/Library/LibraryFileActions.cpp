@@ -221,23 +221,22 @@ int LibraryFileActions::ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>&
 {
     if (!result || result->cmdCode != kCmdDownload)
         return 0;
-    if (result->status == "200") {
-        // Looked at on the next turn, after the manager has recorded the new file and
-        // forgotten the transfer; replies of one turn are looked at once.
-        m_refreshWanted = true;
-        if (m_landedCheckPosted)
-            return 0;
-        m_landedCheckPosted = true;
-        std::weak_ptr<LibraryFileActions> weak = weak_from_this();
-        base::RunLoop::main().post([weak] {
-            if (auto self = weak.lock()) {
-                self->m_landedCheckPosted = false;
-                self->refreshForLandedFiles();
-            }
-        });
-    } else {
+    // A failed transfer is told, and its tile, like a landed one's, is looked at on the next
+    // turn, after the manager has recorded the file or forgotten the transfer; replies of one
+    // turn are looked at once.
+    if (result->status != "200")
         showAlert("NOTIFICATION", result->message, "OK", {}, kAlertFailed);
-    }
+    m_refreshWanted = true;
+    if (m_landedCheckPosted)
+        return 0;
+    m_landedCheckPosted = true;
+    std::weak_ptr<LibraryFileActions> weak = weak_from_this();
+    base::RunLoop::main().post([weak] {
+        if (auto self = weak.lock()) {
+            self->m_landedCheckPosted = false;
+            self->refreshForLandedFiles();
+        }
+    });
     return 0;
 }
 

@@ -271,10 +271,15 @@ void SyncViewController::finishedSync()
     m_resourceUpdateView->syncInfoIcon()->setProgress(1.0f);
     stopIndicatorView();
     engine->setIsSyncAllData(false);
-    // Files that failed twice are fetched next time; the user should know the set is short.
-    if (int missing = engine->missingFileCount(); missing > 0)
-        showAlert(MissingFilesAlert, Language::stringWithName("NOTIFICATION"),
-                  withCount(Language::stringWithName("SYNCFILESMISSING"), missing), Language::stringWithName("OK"), {});
+    // Files that failed twice are fetched next time; the user should know the set is short,
+    // and why when the server's answer was too large to take.
+    if (int missing = engine->missingFileCount(); missing > 0) {
+        std::string message = withCount(Language::stringWithName("SYNCFILESMISSING"), missing);
+        if (engine->tooLargeFileCount() > 0)
+            message = Language::stringWithName("ANSWERTOOLARGE") + "\n" + message;
+        showAlert(MissingFilesAlert, Language::stringWithName("NOTIFICATION"), message, Language::stringWithName("OK"),
+                  {});
+    }
 }
 
 void SyncViewController::breakSync(const std::string& message)

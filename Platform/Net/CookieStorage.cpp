@@ -43,6 +43,15 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b)
            });
 }
 
+// Names compared without the dot a fully qualified name may end in: "example.co.uk." is
+// "example.co.uk", for the public suffix list as for matching.
+std::string_view withoutTrailingDot(std::string_view name)
+{
+    if (!name.empty() && name.back() == '.')
+        name.remove_suffix(1);
+    return name;
+}
+
 bool isIpAddress(const std::string& host)
 {
     in6_addr v6;
@@ -205,7 +214,7 @@ bool Cookie::matches(const URL& url) const
 {
     if (secure && url.scheme() != "https")
         return false;
-    const std::string& host = url.host();
+    const std::string host(withoutTrailingDot(url.host()));
     if (hostOnly ? host != domain : !domainMatches(host, domain))
         return false;
     return pathMatches(url.path().empty() ? "/" : url.path(), path);
@@ -262,7 +271,7 @@ std::optional<Cookie> Cookie::fromSetCookie(std::string_view header, const URL& 
                 continue;
             if (value.front() == '.')
                 value.remove_prefix(1);
-            domainAttribute = lower(value);
+            domainAttribute = lower(withoutTrailingDot(value));
         } else if (equalsIgnoringCase(key, "path")) {
             pathAttribute = (value.empty() || value.front() != '/') ? defaultPath(url) : std::string(value);
         } else if (equalsIgnoringCase(key, "secure")) {
@@ -273,7 +282,7 @@ std::optional<Cookie> Cookie::fromSetCookie(std::string_view header, const URL& 
     }
     cookie.expires = maxAgeExpiry ? maxAgeExpiry : expiresAttribute;
 
-    const std::string& host = url.host();
+    const std::string host(withoutTrailingDot(url.host()));
     if (domainAttribute && !domainAttribute->empty()) {
         if (!domainMatches(host, *domainAttribute))
             return std::nullopt;
@@ -333,6 +342,7 @@ std::string Cookie::requestHeaderValue(const std::vector<Cookie>& cookies)
 
 CookieStorage::CookieStorage(std::filesystem::path file) : m_file(std::move(file))
 {
+    removeLeftovers(*m_file);
     readFile();
     m_writer = std::make_unique<base::WorkerThread>("cookie writer");
     // What is still to be written reaches the file before the program ends.
@@ -340,6 +350,21 @@ CookieStorage::CookieStorage(std::filesystem::path file) : m_file(std::move(file
         stopWriter();
         return size_t(0);
     });
+}
+
+void CookieStorage::removeLeftovers(const std::filesystem::path& file)
+{
+    // A write cut short (the program killed) leaves its temporary copy beside the file; only
+    // one jar writes there, so whatever is found before it is made is left over.
+    const std::string leftover = "." + file.filename().string() + ".tmp-";
+    for (const auto& name : base::FileManager::contentsOfDirectory(file.parent_path()))
+        if (name.starts_with(leftover))
+            base::FileManager::removeItem(file.parent_path() / name);
+}
+
+std::filesystem::path CookieStorage::sharedFile()
+{
+    return std::filesystem::path(base::Paths::library()) / "Cookies.plist";
 }
 
 CookieStorage::~CookieStorage()
@@ -356,6 +381,9 @@ void CookieStorage::stopWriter()
     {
         std::lock_guard lock(m_mutex);
         writer = std::move(m_writer);
+        // A write waiting for its turn goes now.
+        m_writeAtOnce = true;
+        m_paceChanged.notify_all();
     }
     if (writer)
         writer->stop();
@@ -364,7 +392,7 @@ void CookieStorage::stopWriter()
 
 CookieStorage& CookieStorage::shared()
 {
-    static auto* storage = new CookieStorage(std::filesystem::path(base::Paths::library()) / "Cookies.plist");
+    static auto* storage = new CookieStorage(sharedFile());
     return *storage;
 }
 
@@ -382,9 +410,20 @@ bool CookieStorage::scheduleSaveLocked()
         return true;
     if (!m_writeQueued) {
         m_writeQueued = true;
-        m_writer->post([this] { writePending(); });
+        m_writer->post([this] { writeWhenDue(); });
     }
     return false;
+}
+
+void CookieStorage::writeWhenDue()
+{
+    {
+        // A server that changes a cookie with every answer costs one write a second at most.
+        std::unique_lock lock(m_mutex);
+        m_paceChanged.wait_until(lock, m_nextWrite, [this] { return m_writeAtOnce; });
+        m_writeAtOnce = false;
+    }
+    writePending();
 }
 
 void CookieStorage::writePending()
@@ -396,8 +435,10 @@ void CookieStorage::writePending()
         std::lock_guard lock(m_mutex);
         m_writeQueued = false;
         changes = m_changes;
-        if (changes == m_written)
+        if (changes == m_written && !m_expiryChanged)
             return;
+        m_expiryChanged = false;
+        m_nextWrite = std::chrono::steady_clock::now() + kWritePace;
         for (auto& c : m_cookies) {
             if (c.isSession())
                 continue;
@@ -423,6 +464,21 @@ void CookieStorage::flush()
 {
     if (m_file)
         writePending();
+}
+
+void CookieStorage::saveSoon()
+{
+    if (!m_file)
+        return;
+    std::lock_guard lock(m_mutex);
+    if (!m_writer || (!m_writeQueued && !m_expiryChanged))
+        return;
+    m_writeAtOnce = true;
+    m_paceChanged.notify_all();
+    if (!m_writeQueued) {
+        m_writeQueued = true;
+        m_writer->post([this] { writeWhenDue(); });
+    }
 }
 
 bool CookieStorage::reload()
@@ -511,7 +567,7 @@ void CookieStorage::enforceLimitsLocked()
 
 void CookieStorage::setCookie(const Cookie& cookie)
 {
-    setCookies({cookie});
+    setCookies({cookie}, true);
 }
 
 namespace {
@@ -526,8 +582,20 @@ std::string identityKey(const Cookie& cookie)
 
 } // namespace
 
-void CookieStorage::setCookies(const std::vector<Cookie>& cookies)
+namespace {
+
+// Same content, the expiry aside: taking it again changes nothing worth a write of its own.
+bool sameButExpiry(const Cookie& a, const Cookie& b)
 {
+    return a.value == b.value && a.hostOnly == b.hostOnly && a.secure == b.secure && a.httpOnly == b.httpOnly &&
+           a.isSession() == b.isSession();
+}
+
+} // namespace
+
+std::vector<Cookie> CookieStorage::setCookies(const std::vector<Cookie>& cookies, bool secureOrigin)
+{
+    std::vector<Cookie> taken;
     bool writeNow = false;
     {
         std::lock_guard lock(m_mutex);
@@ -535,25 +603,51 @@ void CookieStorage::setCookies(const std::vector<Cookie>& cookies)
         // One pass over the jar, however many cookies an answer brings.
         std::unordered_map<std::string, size_t> index;
         index.reserve(m_cookies.size() + cookies.size());
-        for (size_t i = 0; i < m_cookies.size(); ++i)
+        std::vector<size_t> secureOnes;
+        for (size_t i = 0; i < m_cookies.size(); ++i) {
             index[identityKey(m_cookies[i])] = i;
+            if (m_cookies[i].secure)
+                secureOnes.push_back(i);
+        }
+        // Plain http may not replace, shadow or delete what a secure origin set: a cookie of
+        // the same name over the same domains, at or below its path, is left out entirely.
+        auto guardedBySecure = [&](const Cookie& cookie) {
+            if (secureOrigin || cookie.secure)
+                return false;
+            return std::any_of(secureOnes.begin(), secureOnes.end(), [&](size_t i) {
+                const Cookie& old = m_cookies[i];
+                return old.name == cookie.name &&
+                       (domainMatches(old.domain, cookie.domain) || domainMatches(cookie.domain, old.domain)) &&
+                       pathMatches(cookie.path, old.path);
+            });
+        };
         std::vector<bool> replaced(m_cookies.size(), false);
-        bool persistentChange = false;
+        bool contentChange = false, expiryChange = false;
         for (const auto& cookie : cookies) {
-            if (cookie.name.size() + cookie.value.size() > kMaxCookieBytes)
+            if (cookie.name.size() + cookie.value.size() > kMaxCookieBytes || guardedBySecure(cookie))
                 continue;
+            taken.push_back(cookie);
             bool persistent = !cookie.isSession();
             base::Date created = cookie.created;
             std::string key = identityKey(cookie);
             if (auto same = index.find(key); same != index.end()) {
+                Cookie& old = m_cookies[same->second];
+                if (!replaced[same->second] && !cookie.isExpired(now) && sameButExpiry(old, cookie)) {
+                    // Taken again as it was: it keeps its place, and a new expiry goes out
+                    // with the next write rather than causing one.
+                    if (old.expires != cookie.expires) {
+                        old.expires = cookie.expires;
+                        expiryChange = expiryChange || persistent;
+                    }
+                    continue;
+                }
                 // Replaced: it keeps its creation time and goes to the end of the jar.
-                const Cookie& old = m_cookies[same->second];
                 persistent = persistent || !old.isSession();
                 created = old.created;
                 replaced[same->second] = true;
                 index.erase(same);
             }
-            persistentChange = persistentChange || persistent;
+            contentChange = contentChange || persistent;
             if (cookie.isExpired(now))
                 continue;
             Cookie stored = cookie;
@@ -566,11 +660,14 @@ void CookieStorage::setCookies(const std::vector<Cookie>& cookies)
         std::erase_if(m_cookies, [&](const Cookie&) { return replaced[i++]; });
         size_t before = m_cookies.size();
         enforceLimitsLocked();
-        if (persistentChange || m_cookies.size() != before)
+        if (expiryChange)
+            m_expiryChanged = true;
+        if (contentChange || m_cookies.size() != before)
             writeNow = scheduleSaveLocked();
     }
     if (writeNow)
         writePending();
+    return taken;
 }
 
 void CookieStorage::deleteCookie(const Cookie& cookie)
@@ -632,9 +729,9 @@ std::vector<Cookie> CookieStorage::setCookiesFromResponseHeaders(
     const std::vector<std::pair<std::string, std::string>>& headers, const URL& url)
 {
     auto cookies = Cookie::fromResponseHeaders(headers, url, base::Date::now());
-    if (!cookies.empty())
-        setCookies(cookies);
-    return cookies;
+    if (cookies.empty())
+        return cookies;
+    return setCookies(cookies, url.scheme() == "https");
 }
 
 } // namespace net

@@ -3,6 +3,8 @@
 #include "Platform/Base/Thread.h"
 #include "Platform/Net/URL.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -56,7 +58,9 @@ std::optional<base::Date> parseCookieDate(std::string_view text);
 // The cookie jar shared by every request. Thread-safe. It keeps at most kMaxCookiesPerDomain
 // cookies of one domain and kMaxCookies in all, dropping the oldest first. Persistent cookies
 // of a store with a file are written to it (atomically, private to the user) on a thread of
-// the store's own, once per batch of changes, never under the lock that reading cookies takes.
+// the store's own, never under the lock that reading cookies takes: when their content
+// changed, at most once per kWritePace. A cookie taken again unchanged but for its expiry
+// causes no write; its new expiry goes out with the next one (flush, saveSoon, the end).
 class CookieStorage {
 public:
     static constexpr size_t kMaxCookiesPerDomain = 50;
@@ -64,6 +68,7 @@ public:
     // A longer Set-Cookie value (name, value and attributes) is refused; so is a longer name
     // and value of a cookie made otherwise.
     static constexpr size_t kMaxCookieBytes = 4096;
+    static constexpr std::chrono::milliseconds kWritePace{1000};
 
     // In memory only.
     CookieStorage() = default;
@@ -74,22 +79,30 @@ public:
 
     // Persistent cookies in Library/Cookies.plist under the home folder when first used.
     static CookieStorage& shared();
+    static std::filesystem::path sharedFile();
+    // Removes what writes of `file` cut short left beside it; made jars do so themselves.
+    static void removeLeftovers(const std::filesystem::path& file);
 
     // Replaces the cookie of the same name, domain and path (keeping its creation time); an
     // expired cookie only deletes that one.
     void setCookie(const Cookie& cookie);
-    // The same for several, with one write of the file.
-    void setCookies(const std::vector<Cookie>& cookies);
+    // The same for several, with one write of the file. Cookies from a non-secure origin
+    // (`secureOrigin` false) never replace, shadow or delete a Secure cookie of the same name
+    // whose domain and path cover theirs; such cookies are left out. Answers those taken.
+    std::vector<Cookie> setCookies(const std::vector<Cookie>& cookies, bool secureOrigin);
     void deleteCookie(const Cookie& cookie);
     void removeAll();
     std::vector<Cookie> cookies() const;
     // What to send to `url`: longest path first, then oldest first.
     std::vector<Cookie> cookiesForURL(const URL& url) const;
-    // Stores every cookie of a response and answers them.
+    // Stores every cookie of a response and answers those taken.
     std::vector<Cookie> setCookiesFromResponseHeaders(const std::vector<std::pair<std::string, std::string>>& headers,
                                                       const URL& url);
     // Returns once the file holds every change made before the call.
     void flush();
+    // Has the writer thread write what is pending now, without waiting for its pace; returns
+    // at once (the application going to the background).
+    void saveSoon();
     // Reads the file again, dropping what is in memory (session cookies included).
     bool reload();
 
@@ -101,6 +114,8 @@ private:
     // After a change of persistent cookies, with m_mutex held: the writer thread takes it.
     // True when it is stopped and the caller must write, once the lock is let go.
     bool scheduleSaveLocked();
+    // On the writer thread: waits for the pace (or saveSoon), then writes.
+    void writeWhenDue();
     void writePending();
     bool readFile();
 
@@ -110,6 +125,11 @@ private:
     // Changes of persistent cookies made and written, and whether a write is queued.
     uint64_t m_changes = 0;
     bool m_writeQueued = false;
+    // A new expiry of a cookie otherwise unchanged waits for the next write.
+    bool m_expiryChanged = false;
+    bool m_writeAtOnce = false;
+    std::chrono::steady_clock::time_point m_nextWrite;
+    std::condition_variable m_paceChanged;
     std::unique_ptr<base::WorkerThread> m_writer;
     uint64_t m_backgroundWork = 0;
     // Held while the file is written; m_written is guarded by it.

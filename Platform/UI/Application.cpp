@@ -218,6 +218,7 @@ void Application::enterBackground()
     m_state = State::Background;
     if (m_delegate)
         m_delegate->didEnterBackground(*this);
+    base::NotificationCenter::defaultCenter().post(kDidEnterBackgroundNotification);
 }
 
 void Application::enterForeground()

@@ -34,6 +34,7 @@ public:
     static constexpr const char* kWillResignActiveNotification = "UIApplicationWillResignActiveNotification";
     static constexpr const char* kWillTerminateNotification = "UIApplicationWillTerminateNotification";
     static constexpr const char* kDidBecomeActiveNotification = "UIApplicationDidBecomeActiveNotification";
+    static constexpr const char* kDidEnterBackgroundNotification = "UIApplicationDidEnterBackgroundNotification";
 
     struct Options {
         bool headless = false;

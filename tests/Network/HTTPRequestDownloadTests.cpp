@@ -150,6 +150,95 @@ TEST_F(HTTPRequestDownload, WithoutATemporaryPathAFileIsWholeOrAbsent)
     }
 }
 
+// Empty answers make empty files, whatever the temporary arrangement; a download into a
+// folder that is not there fails and leaves nothing, in its folder or among the temporaries;
+// what a program killed mid-way left is removed at the next launch.
+TEST_F(HTTPRequestDownload, EmptyAnswersAndMissingFoldersLeaveNothingBehind)
+{
+    const std::string body = pattern(40000);
+    LoopbackServer server([&](const Request& rq) {
+        Reply r;
+        if (rq.target.starts_with("/empty"))
+            r.body.clear();
+        else
+            r.body = body;
+        if (rq.target.ends_with("/close"))
+            r.framing = Reply::Framing::Close;
+        if (rq.target.ends_with("/gzip"))
+            r.gzip = true;
+        return r;
+    });
+    auto listing = [](const std::string& folder) {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    struct Case {
+        const char* name;
+        const char* target;
+        bool intoMissingFolder;
+        bool callersTemporary;
+        bool inflateOnTheFly;
+        bool succeeds;
+    };
+    const Case cases[] = {
+        {"empty, no temporary path", "/empty", false, false, false, true},
+        {"empty, no temporary path, ended by close", "/empty/close", false, false, false, true},
+        {"empty, the caller's temporary path", "/empty", false, true, false, true},
+        {"empty gzip, inflated afterwards", "/empty/gzip", false, false, false, true},
+        {"empty gzip, inflated on the fly", "/empty/gzip", false, false, true, true},
+        {"missing folder", "/whole", true, false, false, false},
+        {"missing folder, gzip inflated afterwards", "/whole/gzip", true, false, false, false},
+        {"missing folder, gzip inflated on the fly", "/whole/gzip", true, false, true, false},
+        {"missing folder, the caller's temporary path", "/whole", true, true, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string target = c.intoMissingFolder ? dir + "/gone/deeper/doc.bin" : destination;
+        ::unlink(destination.c_str());
+        ::unlink(temporary.c_str());
+        const auto temporaries = listing(base::Paths::tmp());
+        Exchange run(server.url(c.target));
+        run.request->setDownloadDestinationPath(target);
+        if (c.callersTemporary)
+            run.request->setTemporaryFileDownloadPath(temporary);
+        run.request->setShouldWaitToInflateCompressedResponses(!c.inflateOnTheFly);
+        ASSERT_TRUE(run.runAsync());
+        EXPECT_EQ(run.request->responseStatusCode(), 200);
+        EXPECT_EQ(listing(base::Paths::tmp()), temporaries);
+        if (c.succeeds) {
+            EXPECT_EQ(run.recorder->finished, 1) << (run.request->error() ? run.request->error()->description : "");
+            EXPECT_TRUE(fileExists(target));
+            EXPECT_EQ(readFile(target), "");
+            EXPECT_EQ(listing(dir), std::set<std::string>{"doc.bin"});
+        } else {
+            EXPECT_EQ(run.errorCode(), BRFileManagementError);
+            EXPECT_EQ(listing(dir), std::set<std::string>{});
+        }
+    }
+
+    // Left by a program killed mid-way: the engine's temporaries and the jar's half-written
+    // copies go at the next launch; what else the folders hold stays.
+    const std::string tmp = base::Paths::tmp(), library = base::Paths::library();
+    std::filesystem::create_directories(library);
+    const std::vector<std::string> leftovers = {tmp + "/download-k3j2h1g5f4d6", tmp + "/inflated-a1b2c3d4e5f6",
+                                                tmp + "/body-z9y8x7w6v5u4.gz", library + "/.Cookies.plist.tmp-Xy12Ab"};
+    const std::vector<std::string> kept = {tmp + "/Order1001.pdf", tmp + "/downloads-of-mine",
+                                           library + "/.other.plist.tmp-Xy12Ab"};
+    for (const auto& path : leftovers)
+        writeFile(path, std::string(4096, 'x'));
+    for (const auto& path : kept)
+        writeFile(path, "kept");
+    BRHTTPRequest::removeLeftoverTemporaryFiles();
+    for (const auto& path : leftovers)
+        EXPECT_FALSE(fileExists(path)) << path;
+    for (const auto& path : kept) {
+        EXPECT_TRUE(fileExists(path)) << path;
+        ::unlink(path.c_str());
+    }
+}
+
 TEST_F(HTTPRequestDownload, ResumesOnlyAMatchingRange)
 {
     const size_t total = 1048576;

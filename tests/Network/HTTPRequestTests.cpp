@@ -374,6 +374,91 @@ TEST_F(HTTPRequest, ManyCookiesAreTakenQuicklyWithinTheLimitsAndWrittenOncePerAn
     EXPECT_LE(BRHTTPRequest::sessionCookies().size(), net::CookieStorage::kMaxCookies);
 }
 
+// Writes of the cookie file, counted as they land in the library folder.
+class JarWrites {
+public:
+    JarWrites()
+    {
+        net::CookieStorage::shared().flush();
+        std::string library = testHome() + "/Library";
+        std::filesystem::create_directories(library);
+        m_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        EXPECT_GE(m_fd, 0);
+        EXPECT_GE(inotify_add_watch(m_fd, library.c_str(), IN_MOVED_TO), 0);
+    }
+    ~JarWrites() { ::close(m_fd); }
+    int count()
+    {
+        alignas(inotify_event) char buffer[8192];
+        ssize_t n;
+        while ((n = ::read(m_fd, buffer, sizeof buffer)) > 0)
+            for (char* p = buffer; p < buffer + n;) {
+                auto* event = reinterpret_cast<inotify_event*>(p);
+                if (event->len && std::string(event->name) == "Cookies.plist")
+                    ++m_count;
+                p += sizeof(inotify_event) + event->len;
+            }
+        return m_count;
+    }
+
+private:
+    int m_fd = -1;
+    int m_count = 0;
+};
+
+// A server that sends the same persistent cookie with every answer causes no write per
+// answer: the jar is written when its content changes, at most about once a second, and the
+// newest expiry goes out with the next write.
+TEST_F(HTTPRequest, AnswersRepeatingACookieDoNotRewriteTheJar)
+{
+    LoopbackServer server([](const Request& rq) {
+        Reply r = Reply::text(200, "ok");
+        if (rq.target.starts_with("/same"))
+            r.headers.emplace_back("Set-Cookie", "sess=steady; Path=/; Max-Age=86400");
+        else if (rq.target.starts_with("/changing/"))
+            r.headers.emplace_back("Set-Cookie", "turn=" + rq.target.substr(10) + "; Path=/; Max-Age=86400");
+        return r;
+    });
+    auto& jar = net::CookieStorage::shared();
+    {
+        JarWrites writes;
+        double lastAnswer = 0;
+        for (int answer = 0; answer < 100; ++answer) {
+            lastAnswer = base::Date::now().timeIntervalSince1970();
+            Exchange run(server.url("/same"));
+            ASSERT_TRUE(run.runAsync());
+            ASSERT_EQ(run.request->responseStatusCode(), 200);
+        }
+        jar.flush();
+        // The first answer's write, and the newest expiry at the flush.
+        EXPECT_GE(writes.count(), 1);
+        EXPECT_LE(writes.count(), 3);
+        ASSERT_TRUE(jar.reload());
+        auto kept = jar.cookies();
+        ASSERT_EQ(kept.size(), 1u);
+        EXPECT_EQ(kept[0].value, "steady");
+        EXPECT_GE(kept[0].expires->timeIntervalSince1970(), lastAnswer + 86400 - 1);
+    }
+    {
+        // A value that changes with every answer is written at the jar's pace, not the server's.
+        JarWrites writes;
+        auto start = std::chrono::steady_clock::now();
+        for (int answer = 0; answer < 40; ++answer) {
+            Exchange run(server.url("/changing/" + std::to_string(answer)));
+            ASSERT_TRUE(run.runAsync());
+        }
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        jar.flush();
+        EXPECT_LE(writes.count(), int(seconds) + 3);
+        ASSERT_TRUE(jar.reload());
+        std::string turn;
+        for (auto& c : jar.cookies())
+            if (c.name == "turn")
+                turn = c.value;
+        EXPECT_EQ(turn, "39");
+    }
+}
+
 // Whatever keeps the method across a redirect, the new address gets only the cookies the
 // store holds for it: none of the first host's, no Secure one over plain http, and a cookie
 // header the caller wrote stays with the host it was written for.
@@ -507,14 +592,52 @@ TEST_F(HTTPRequest, ConnectionReuse)
     EXPECT_EQ(secondOpened([](BRHTTPRequest&) { base::Date::setFixedNow(base::Date::now().addingTimeInterval(-86400)); }), 1);
     base::Date::setFixedNow(std::nullopt);
 
-    // An idle connection past its time is closed when the next request starts.
-    Exchange first(server.url("/r"));
+    // An idle connection past its time is closed without waiting for a next request.
+    LoopbackServer brief([](const Request&) {
+        Reply r = Reply::text(200, "ok");
+        r.headers.push_back({"Keep-Alive", "timeout=0, max=10"});
+        return r;
+    });
+    Exchange first(brief.url("/r"));
     ASSERT_TRUE(first.runAsync());
-    int closedBefore = server.closedByClient();
-    LoopbackServer fresh([](const Request&) { return Reply::text(200, "ok"); });
-    Exchange second(fresh.url("/"));
-    ASSERT_TRUE(second.runAsync());
-    EXPECT_TRUE(server.waitForClosedByClient(closedBefore + 1, 10));
+    EXPECT_TRUE(brief.waitForClosedByClient(1, 10));
+}
+
+// An idle connection closes when its idle time is up, with no further request to notice it,
+// and however many hosts were asked, no more than a bounded number stay idle.
+TEST_F(HTTPRequest, IdleConnectionsCloseOnTheirOwnAndStayFew)
+{
+    LoopbackServer brief([](const Request&) {
+        Reply r = Reply::text(200, "ok");
+        r.headers.push_back({"Keep-Alive", "timeout=1, max=100"});
+        return r;
+    });
+    Exchange run(brief.url("/"));
+    ASSERT_TRUE(run.runAsync());
+    EXPECT_TRUE(brief.waitForClosedByClient(1, 60)) << "closed after its second of idle time";
+
+    constexpr int kHosts = 40;
+    std::vector<std::unique_ptr<LoopbackServer>> hosts;
+    for (int i = 0; i < kHosts; ++i)
+        hosts.push_back(std::make_unique<LoopbackServer>([](const Request&) { return Reply::text(200, "ok"); }));
+    for (auto& host : hosts) {
+        Exchange get(host->url("/"));
+        ASSERT_TRUE(get.runAsync());
+    }
+    EXPECT_LE(BRHTTPRequest::connectionPoolSize(), BRHTTPRequest::kMaxIdleConnections);
+    auto closed = [&] {
+        int n = 0;
+        for (auto& host : hosts)
+            n += host->closedByClient();
+        return n;
+    };
+    EXPECT_TRUE(base::RunLoop::main().runUntil([&] { return closed() >= kHosts - int(BRHTTPRequest::kMaxIdleConnections); }, 60))
+        << closed();
+    // The newest stay ready for their next request.
+    int opened = hosts.back()->acceptCount();
+    Exchange again(hosts.back()->url("/"));
+    ASSERT_TRUE(again.runAsync());
+    EXPECT_EQ(hosts.back()->acceptCount(), opened);
 }
 
 TEST_F(HTTPRequest, CancellingAndEndingWithoutCallbacks)

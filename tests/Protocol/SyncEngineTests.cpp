@@ -312,6 +312,20 @@ TEST_F(SyncEngineTest, FailedSaveRollsBackTheWholeAnswer)
     EXPECT_EQ(road.back(), "513 true");
 }
 
+// A file whose answer inflates past the engine's brake is asked for once, not again, and the
+// sync counts it as missing for that reason.
+TEST_F(SyncEngineTest, AFileTooLargeToTakeIsAskedForOnceAndCountedSo)
+{
+    ASSERT_TRUE(backend().setFault("demo_c.jpg", "gzipBomb", 0, R"("inflatesTo": 314572800)"));
+    sync();
+    auto road = traffic();
+    EXPECT_EQ(std::count(road.begin(), road.end(), "file demo_c.jpg"), 1);
+    EXPECT_EQ(road.back(), "517 customer");
+    EXPECT_FALSE(fs::exists(clientFolder() / "LibraryImages" / "demo_c.jpg"));
+    EXPECT_EQ(SyncModel::sharedInstance()->missingFileCount(), 1);
+    EXPECT_EQ(SyncModel::sharedInstance()->tooLargeFileCount(), 1);
+}
+
 TEST_F(SyncEngineTest, DownloadFaultsAreResentOnceAndCounted)
 {
     ASSERT_TRUE(backend().setFault("tb1_t.jpg", "notFound", 0));

@@ -969,10 +969,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         with state.lock:
             fault = state.take_fault(name, True, kinds=("slow", "truncate", "notFound", "error500", "ignoreRange",
                                                         "wrongOffset", "gzip", "chunked", "delay", "raw",
-                                                        "corrupt"))
+                                                        "corrupt", "gzipBomb"))
         if fault is not None and fault["kind"] == "delay":
             time.sleep(float(fault.get("seconds", 1)))
-        if fault is not None and fault["kind"] in ("notFound", "error500", "raw"):
+        if fault is not None and fault["kind"] in ("notFound", "error500", "raw", "gzipBomb"):
             return self.answer_fault_body(fault)
         if fault is not None and fault["kind"] == "corrupt":
             # Whole and framed right, but its middle bytes are garbled.

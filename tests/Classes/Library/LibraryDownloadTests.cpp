@@ -13,6 +13,7 @@
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/NamedImage.h"
+#include "Platform/UI/ProgressView.h"
 #include "Protocol/DownloadRequest.h"
 #include "Protocol/DownloadRst.h"
 #include "Protocol/ServerCommands.h"
@@ -72,6 +73,37 @@ TEST_F(LibraryDownloadTest, OneDownloadFromTheCardPausesResumesAndLands)
     // On the device, a tap opens it in the reader.
     tapTile("Autumn catalogue");
     EXPECT_EQ(topScreen(), "PdfViewController");
+}
+
+// A file whose answer inflates past the engine's brake is asked for once; the user is told it
+// was too large, as on every other road, and the tile is back to a document not on the device.
+TEST_F(LibraryDownloadTest, AnAnswerTooLargeIsAskedForOnceToldAndTheTileComesBack)
+{
+    saveFiles({libraryFile(42, "Autumn catalogue", "cat.pdf")});
+    ASSERT_TRUE(backend().setFault("cat.pdf", "gzipBomb", 0, R"("inflatesTo": 314572800)"));
+    auto grid = showGrid(0);
+    tapTile("Autumn catalogue");
+    ASSERT_NE(grid->presentedCard(), nullptr);
+    ASSERT_TRUE(driver->tap(driver->findByText("Download")));
+    auto model = SaleslibraryModel::sharedInstance();
+    ASSERT_TRUE(runUntilReal([&] { return !model->isInDownloadList("cat.pdf"); }));
+    settleReal();
+    base::RunLoop::main().advance(1);
+    ASSERT_NE(alert(), nullptr) << "the failure is told";
+    EXPECT_EQ(alert()->tag(), LibraryDetailController::kAlertFailed);
+    EXPECT_EQ(alert()->message(), Language::stringWithName("ANSWERTOOLARGE"));
+    answer("OK");
+    base::RunLoop::main().advance(1);
+    settleReal();
+    EXPECT_EQ(fileRequests("cat.pdf").size(), 1u) << "not asked for again";
+    auto* tile = tileOf("Autumn catalogue");
+    ASSERT_NE(tile, nullptr);
+    EXPECT_TRUE(tile->pauseView().isHidden()) << tile->downloadingLabel().text();
+    EXPECT_TRUE(tile->progressView().isHidden());
+    EXPECT_TRUE(tile->infoButton().isHidden());
+    EXPECT_FALSE(model->isExists(42));
+    EXPECT_FALSE(fs::exists(pdfPath("cat.pdf")));
+    EXPECT_TRUE(finishNotices().empty());
 }
 
 TEST_F(LibraryDownloadTest, DemoOfflineAndMobileLoginsAreRefusedOrAsked)

@@ -129,4 +129,19 @@ TEST_F(SyncScreenRunTest, AFileStillMissingIsToldAfterTheRowsComplete)
     EXPECT_EQ(panel->syncInfoIcon()->lbprogressTxt(), Language::stringWithName("COMPLETED"));
 }
 
+// A file whose answer was too large to take is told with the message every other road uses.
+TEST_F(SyncScreenRunTest, AFileTooLargeToTakeIsToldWithTheTooLargeMessage)
+{
+    show("111");
+    ASSERT_TRUE(backend().setFault("demo_c.jpg", "gzipBomb", 0, R"("inflatesTo": 314572800)"));
+    ASSERT_TRUE(driver->tap(driver->findByText(Language::stringWithName("GETUPDATES"))));
+    ASSERT_TRUE(runUntil([&] { return panel->btnsync()->isEnabled(); }));
+    auto notice = ui::AlertView::visibleAlert();
+    ASSERT_NE(notice, nullptr);
+    std::string format = Language::stringWithName("SYNCFILESMISSING");
+    EXPECT_EQ(notice->message(),
+              Language::stringWithName("ANSWERTOOLARGE") + "\n" + format.replace(format.find("%d"), 2, "1"));
+    ASSERT_TRUE(driver->tap(driver->findByText(Language::stringWithName("OK"))));
+}
+
 } // namespace

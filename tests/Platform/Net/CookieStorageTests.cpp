@@ -118,6 +118,17 @@ TEST(Cookie, DomainsFollowThePublicSuffixListAndSecureNeedsASecureOrigin)
         {"http://localhost/", "a=1; Domain=localhost", "localhost", true},
         {"http://localhost/", "a=1", "localhost", true},
         {"http://app.localhost/", "a=1; Domain=localhost", nullptr, false},
+        // A fully qualified name's final dot changes nothing: the list sees the name without it.
+        {"http://shop.example.co.uk./", "a=1; Domain=co.uk.", nullptr, false},
+        {"http://shop.example.co.uk./", "a=1; Domain=co.uk", nullptr, false},
+        {"http://shop.example.co.uk/", "a=1; Domain=.co.uk.", nullptr, false},
+        {"http://someone.github.io./", "a=1; Domain=github.io.", nullptr, false},
+        {"http://shop.example.com./", "a=1; Domain=com.", nullptr, false},
+        {"http://shop.example.co.uk./", "a=1; Domain=example.co.uk.", "example.co.uk", false},
+        {"http://shop.example.co.uk./", "a=1; Domain=example.co.uk", "example.co.uk", false},
+        {"http://shop.example.co.uk./", "a=1", "shop.example.co.uk", true},
+        {"http://github.io./", "a=1; Domain=github.io", "github.io", true},
+        {"http://shop.example.co.uk./", "a=1; Domain=evil.co.uk.", nullptr, false},
         // Secure only from a secure origin.
         {"http://shop.example.com/", "a=1; Secure", nullptr, false},
         {"http://127.0.0.1/", "a=1; Path=/; Secure", nullptr, false},
@@ -140,6 +151,73 @@ TEST(Cookie, DomainsFollowThePublicSuffixListAndSecureNeedsASecureOrigin)
     store.setCookiesFromResponseHeaders({{"Set-Cookie", "planted=1; Secure; Path=/"}, {"Set-Cookie", "plain=1; Path=/"}},
                                         url("http://shop.example.com/"));
     EXPECT_EQ(Cookie::requestHeaderValue(store.cookiesForURL(url("https://shop.example.com/"))), "plain=1");
+
+    // With or without the final dot, a host gets its own cookies and no one else's.
+    store.setCookiesFromResponseHeaders({{"Set-Cookie", "wide=1; Domain=example.co.uk."}},
+                                        url("http://shop.example.co.uk./"));
+    for (const char* to : {"http://www.example.co.uk/", "http://www.example.co.uk./", "http://example.co.uk./"})
+        EXPECT_EQ(Cookie::requestHeaderValue(store.cookiesForURL(url(to))), "wide=1") << to;
+    for (const char* to : {"http://evil.co.uk./", "http://evil.co.uk/", "http://co.uk./"})
+        EXPECT_TRUE(store.cookiesForURL(url(to)).empty()) << to;
+}
+
+// Plain http may not replace, delete or shadow a Secure cookie: whatever it sends of the same
+// name over the same domains, at or below its path, is dropped, and https still gets the value
+// the secure site set, from memory and from the file.
+TEST_F(CookieStore, PlainHttpLeavesSecureCookiesAlone)
+{
+    struct Case {
+        const char* secure; // set over https://shop.example.com/account/login
+        const char* from;
+        const char* header;
+        const char* sent; // what https://shop.example.com/account/page then carries
+    };
+    const Case cases[] = {
+        // Replaced, deleted and shadowed from plain http: refused.
+        {"sess=good; Secure; Path=/", "http://shop.example.com/", "sess=planted; Path=/", "sess=good"},
+        {"sess=good; Secure; Path=/; Max-Age=600", "http://shop.example.com/", "sess=planted; Path=/; Max-Age=600",
+         "sess=good"},
+        {"sess=good; Secure; Path=/", "http://shop.example.com/", "sess=gone; Path=/; Max-Age=0", "sess=good"},
+        {"sess=good; Secure; Path=/", "http://shop.example.com/", "sess=gone; Path=/; Expires=Thu, 01 Jan 1970 00:00:01 GMT",
+         "sess=good"},
+        {"sess=good; Secure; Path=/", "http://shop.example.com/", "sess=planted; Domain=example.com; Path=/",
+         "sess=good"},
+        {"sess=good; Secure; Path=/", "http://shop.example.com/", "sess=planted; Path=/account", "sess=good"},
+        {"sess=good; Secure; Domain=example.com; Path=/", "http://www.example.com/", "sess=planted; Path=/",
+         "sess=good"},
+        {"sess=good; Secure; Domain=example.com; Path=/", "http://shop.example.com/", "sess=planted; Path=/account",
+         "sess=good"},
+        {"sess=good; Secure; Path=/", "http://SHOP.example.com./", "sess=planted; Path=/", "sess=good"},
+        // Other names, other sites, a path above the secure one's, and https itself: taken.
+        {"sess=good; Secure; Path=/", "http://shop.example.com/", "other=1; Path=/", "sess=good; other=1"},
+        {"sess=good; Secure; Path=/", "http://example.org/", "sess=elsewhere; Path=/", "sess=good"},
+        {"sess=good; Secure; Path=/account", "http://shop.example.com/", "sess=plain; Path=/", "sess=good; sess=plain"},
+        {"sess=good; Secure; Path=/", "https://shop.example.com/", "sess=newer; Secure; Path=/", "sess=newer"},
+        {"sess=good; Secure; Path=/", "https://shop.example.com/", "sess=unsecured; Path=/", "sess=unsecured"},
+        {"sess=good; Secure; Path=/", "https://shop.example.com/", "sess=gone; Path=/; Max-Age=0", ""},
+    };
+    basetest::TempDir dir;
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.secure) + " / " + c.from + " " + c.header);
+        auto file = dir / ("jar" + std::to_string(n++)) / "Cookies.plist";
+        const URL page = url("https://shop.example.com/account/page");
+        {
+            CookieStorage store(file);
+            store.setCookiesFromResponseHeaders({{"Set-Cookie", std::string(c.secure) + "; Max-Age=3600"}},
+                                                url("https://shop.example.com/account/login"));
+            store.setCookiesFromResponseHeaders({{"Set-Cookie", c.header}}, url(c.from));
+            EXPECT_EQ(Cookie::requestHeaderValue(store.cookiesForURL(page)), c.sent);
+        }
+        // What was refused never reached the file either: the secure value is what it keeps.
+        CookieStorage reloaded(file);
+        std::string stored;
+        for (auto& cookie : reloaded.cookies())
+            if (cookie.name == "sess")
+                stored += cookie.value + (cookie.secure ? " secure;" : ";");
+        bool secureKept = std::string_view(c.sent).find("sess=good") != std::string_view::npos;
+        EXPECT_EQ(stored, secureKept ? "good secure;" : "");
+    }
 }
 
 TEST(Cookie, ReadsEveryCookieOfAResponseIncludingFoldedFields)

@@ -2,9 +2,11 @@
 // GETs through one queue of three against curl's parallel transfers with the same limit, and a
 // multipart upload of a file (to a location that reads the whole body and drops it) against
 // curl -F; and many small files downloaded through a queue of three against one curl process
-// given the same addresses and files. The run ends with engine / curl rates from the medians of
-// a few repetitions. Default sizes keep a run to seconds; BRIVANTA_BENCH_FULL=1 uses 1,000 GETs,
-// 100 MiB and 20,000 files of 8-24 kB.
+// given the same addresses and files, with the engine's own temporary files and with a
+// temporary path beside each file (the application's layout); and many small kept-alive POSTs
+// through a queue of three against curl's parallel transfers. The run ends with engine / curl
+// rates from the medians of alternated repetitions. Default sizes keep a run to seconds;
+// BRIVANTA_BENCH_FULL=1 uses 1,000 GETs and POSTs, 100 MiB and 20,000 files of 8-24 kB.
 #include "Network/BRFormDataRequest.h"
 #include "Network/BRNetworkQueue.h"
 #include "Platform/Base/RunLoop.h"
@@ -24,6 +26,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -38,6 +41,8 @@ using benchsupport::freePort;
 
 const bool kFull = std::getenv("BRIVANTA_BENCH_FULL") != nullptr;
 const int kGets = kFull ? 1000 : 60;
+const int kPosts = kFull ? 1000 : 60;
+const std::string kPostBody = "{\"root\":{\"parameters\":{\"methodName\":\"ping\"}}}";
 const uint64_t kUploadSize = kFull ? uint64_t(100) << 20 : uint64_t(4) << 20;
 const int kFiles = kFull ? 20000 : 60;
 
@@ -252,11 +257,112 @@ void BM_SmallFiles_Queue(benchmark::State& state)
     }
 }
 
+// The same with a temporary path of the caller's beside each file and resuming on, as the
+// application downloads.
+void BM_SmallFilesWithTemporary_Queue(benchmark::State& state)
+{
+    if (!needTools(state, false))
+        return;
+    const auto& files = smallFiles();
+    fs::path out = site().folder / "engine";
+    for (auto _ : state) {
+        std::error_code ignored;
+        fs::remove_all(out, ignored);
+        fs::create_directories(out / "tempDownload");
+        std::vector<BRHTTPRequest::Ptr> requests;
+        for (const auto& [address, name] : files) {
+            auto request = BRHTTPRequest::requestWithURL(net::URL::parse(address));
+            request->setDownloadDestinationPath((out / name).string());
+            request->setTemporaryFileDownloadPath((out / "tempDownload" / name).string());
+            request->setAllowResumeForFileDownloads(true);
+            requests.push_back(std::move(request));
+        }
+        double cpuBefore = benchsupport::selfCpuMs();
+        auto start = std::chrono::steady_clock::now();
+        bool ok = runQueue(requests);
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(seconds);
+        state.counters["cpu_ms"] = benchsupport::selfCpuMs() - cpuBefore;
+        if (!ok || !fs::exists(out / files.back().second)) {
+            state.SkipWithError("a download failed");
+            return;
+        }
+        state.counters["files_per_s"] = seconds > 0 ? double(files.size()) / seconds : 0;
+    }
+}
+
 void BM_SmallFiles_CurlParallel(benchmark::State& state)
 {
     if (!needTools(state, true))
         return;
     benchsupport::curlFetchBench(state, site().folder, smallFiles());
+}
+
+// Small POSTs on kept connections, as the server layer sends its commands.
+void BM_SmallPosts_Queue(benchmark::State& state)
+{
+    if (!needTools(state, false))
+        return;
+    const base::Bytes body(kPostBody.begin(), kPostBody.end());
+    long switches = 0;
+    double cpu = 0;
+    for (auto _ : state) {
+        std::vector<BRHTTPRequest::Ptr> requests;
+        for (int i = 0; i < kPosts; ++i) {
+            auto request = BRHTTPRequest::requestWithURL(net::URL::parse(site().url("/discard")));
+            request->setRequestMethod("POST");
+            request->addRequestHeader("Content-Type", "application/json");
+            request->setPostBody(body);
+            request->setShouldAttemptPersistentConnection(true);
+            requests.push_back(std::move(request));
+        }
+        long before = benchsupport::ownContextSwitches();
+        double cpuBefore = benchsupport::selfCpuMs();
+        if (!runQueue(requests)) {
+            state.SkipWithError("a request failed");
+            return;
+        }
+        switches += benchsupport::ownContextSwitches() - before;
+        cpu += benchsupport::selfCpuMs() - cpuBefore;
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kPosts);
+    state.counters["switches_per_request"] = double(switches) / double(int64_t(state.iterations()) * kPosts);
+    state.counters["cpu_ms"] = cpu / double(state.iterations());
+}
+
+void BM_SmallPosts_CurlParallel(benchmark::State& state)
+{
+    if (!needTools(state, true))
+        return;
+    std::string config = (site().folder / "posts.curl").string();
+    // Inside a curl config's double quotes a backslash escapes the next character.
+    std::string quoted;
+    for (char c : kPostBody) {
+        if (c == '"' || c == '\\')
+            quoted += '\\';
+        quoted += c;
+    }
+    {
+        std::ofstream out(config);
+        // Each transfer with its own header and body: "next" starts the options afresh.
+        for (int i = 0; i < kPosts; ++i)
+            out << (i ? "next\n" : "") << "url = \"" << site().url("/discard") << "\"\noutput = \"/dev/null\"\n"
+                << "header = \"Content-Type: application/json\"\ndata-binary = \"" << quoted << "\"\n";
+    }
+    long switches = 0;
+    double cpu = 0;
+    for (auto _ : state) {
+        rusage usage{};
+        if (!benchsupport::runToEnd({"curl", "-sf", "--parallel", "--parallel-max", "3", "--config", config}, usage)) {
+            state.SkipWithError("curl failed");
+            return;
+        }
+        switches += benchsupport::contextSwitches(usage);
+        cpu += benchsupport::cpuMs(usage);
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kPosts);
+    state.counters["switches_per_request"] = double(switches) / double(int64_t(state.iterations()) * kPosts);
+    state.counters["cpu_ms"] = cpu / double(state.iterations());
 }
 
 void BM_MultipartUpload_Engine(benchmark::State& state)
@@ -291,14 +397,20 @@ void BM_MultipartUpload_CurlF(benchmark::State& state)
 
 const int kIterations = kFull ? 5 : 1;
 // Alternating runs (see runWithPairRatios); nine give a median that a passing load moves little.
-const int kRepetitions = kFull ? 9 : 3;
+// BRIVANTA_BENCH_REPETITIONS sets another count (a quick look while working).
+const int kRepetitions = std::getenv("BRIVANTA_BENCH_REPETITIONS") ? std::max(1, std::atoi(std::getenv("BRIVANTA_BENCH_REPETITIONS")))
+                         : kFull                                    ? 9
+                                                                    : 3;
 
 } // namespace
 
 BENCHMARK(BM_SmallGets_Queue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations)->Repetitions(kRepetitions);
 BENCHMARK(BM_SmallGets_CurlParallel)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations)->Repetitions(kRepetitions);
 BENCHMARK(BM_SmallFiles_Queue)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions);
+BENCHMARK(BM_SmallFilesWithTemporary_Queue)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions);
 BENCHMARK(BM_SmallFiles_CurlParallel)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions);
+BENCHMARK(BM_SmallPosts_Queue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations)->Repetitions(kRepetitions);
+BENCHMARK(BM_SmallPosts_CurlParallel)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations)->Repetitions(kRepetitions);
 BENCHMARK(BM_MultipartUpload_Engine)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations)->Repetitions(kRepetitions);
 BENCHMARK(BM_MultipartUpload_CurlF)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations)->Repetitions(kRepetitions);
 
@@ -307,5 +419,8 @@ int main(int argc, char** argv)
     return benchsupport::runWithPairRatios(argc, argv,
                                            {{"small GETs through a queue of 3", "BM_SmallGets_Queue", "BM_SmallGets_CurlParallel"},
                                             {"small files through a queue of 3", "BM_SmallFiles_Queue", "BM_SmallFiles_CurlParallel"},
+                                            {"small files with a temporary path each", "BM_SmallFilesWithTemporary_Queue",
+                                             "BM_SmallFiles_CurlParallel"},
+                                            {"small POSTs through a queue of 3", "BM_SmallPosts_Queue", "BM_SmallPosts_CurlParallel"},
                                             {"multipart upload", "BM_MultipartUpload_Engine", "BM_MultipartUpload_CurlF"}});
 }

@@ -1,4 +1,5 @@
 #include "Platform/Base/RunLoop.h"
+#include "Platform/Base/RunLoopTurns.h"
 
 #include "Platform/Base/Date.h"
 #include "Platform/Base/OutsideWork.h"
@@ -15,6 +16,7 @@
 #include <future>
 #include <atomic>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 
 namespace base {
@@ -169,7 +171,10 @@ void RunLoop::PostBatch::handOverHeld()
         for (auto& [task, mode] : batch.m_held)
             batch.m_loop->m_tasks.push_back({std::move(task), std::move(mode)});
         batch.m_held.clear();
-        batch.m_loop->wakeLocked();
+        // Queued now, so a loop that looks finds them; the loop is woken once, when the batch
+        // ends (an empty task stands for that wake-up).
+        if (batch.m_loop->m_polling)
+            batch.m_held.emplace_back([] {}, kCommonModes);
     }
 }
 
@@ -552,12 +557,26 @@ bool RunLoop::takeQuit()
     return quit;
 }
 
+namespace {
+thread_local RunLoop* t_turnTarget = nullptr;
+}
+
+void holdPostsForTurn(RunLoop* target)
+{
+    t_turnTarget = target;
+}
+
 void RunLoop::run()
 {
     ModeScope scope(*this, kDefaultMode);
     for (;;) {
-        runReadyTasks(kDefaultMode);
-        fireDueTimers(kDefaultMode);
+        {
+            std::optional<PostBatch> turn;
+            if (t_turnTarget && t_turnTarget != this)
+                turn.emplace(*t_turnTarget);
+            runReadyTasks(kDefaultMode);
+            fireDueTimers(kDefaultMode);
+        }
         if (takeQuit())
             return;
         if (isManualClock()) {

@@ -3,6 +3,7 @@
 #include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/OperationQueue.h"
 #include "Platform/Base/RunLoop.h"
+#include "Platform/Base/RunLoopTurns.h"
 
 #include <pthread.h>
 
@@ -72,6 +73,8 @@ RunLoopThread::RunLoopThread(std::string name) : m_name(std::move(name))
         // The kernel keeps at most 15 characters of a thread name.
         pthread_setname_np(pthread_self(), m_name.substr(0, 15).c_str());
         auto& loop = RunLoop::current();
+        // What a turn of this thread has for the main thread wakes it once.
+        holdPostsForTurn(&RunLoop::main());
         ready.set_value(loop.shared());
         while (!m_stopping)
             loop.run();

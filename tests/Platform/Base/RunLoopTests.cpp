@@ -255,3 +255,31 @@ TEST(RunLoop, PostBatchHandsOverInOrderAtItsEnd)
     }
     EXPECT_TRUE(main.runUntil([&] { return direct; }, 60));
 }
+
+// What a thread running a loop of its own posts to the main loop during one turn reaches it
+// with one wake-up, in order; what it hands over early is queued at once and waits for that
+// same wake-up rather than causing one of its own.
+TEST(RunLoop, ALoopThreadsTurnWakesTheMainLoopOnce)
+{
+    auto& main = base::RunLoop::main();
+    std::atomic<int> wakes{0};
+    main.setWakeHandler([&] { ++wakes; });
+    std::vector<int> ran;
+    std::atomic<bool> queuedEarly{false};
+    {
+        base::RunLoopThread turns("turns");
+        turns.post([&] {
+            for (int i = 0; i < 5; ++i)
+                main.post([&, i] { ran.push_back(i); });
+            base::RunLoop::PostBatch::handOverHeld();
+            queuedEarly = main.secondsUntilWork() == 0.0;
+            for (int i = 5; i < 10; ++i)
+                main.post([&, i] { ran.push_back(i); });
+        });
+        EXPECT_TRUE(main.runUntil([&] { return ran.size() == 10; }, 60));
+    }
+    main.setWakeHandler(nullptr);
+    EXPECT_EQ(ran, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_TRUE(queuedEarly);
+    EXPECT_EQ(wakes, 1);
+}

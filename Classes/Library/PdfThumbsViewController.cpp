@@ -189,8 +189,11 @@ void PdfThumbsViewController::tappedInToolbarDoneButton(PdfThumbsMainToolbar&, u
     if (!m_delegate)
         return;
     auto keep = sharedController();
-    m_delegate->dismissThumbsViewController(*this);
-    m_delegate->dismissReaderViewController();
+    // Closing the grid lets go of its delegate: the reader is asked to leave through the
+    // pointer taken before.
+    PdfThumbsViewControllerDelegate* reader = m_delegate;
+    reader->dismissThumbsViewController(*this);
+    reader->dismissReaderViewController();
 }
 
 void PdfThumbsViewController::tappedInToolbarViewButton(PdfThumbsMainToolbar&, ui::Button&)

@@ -341,6 +341,40 @@ TEST_F(PdfViewControllerTest, BookmarksAndThePageLastShownSurvive)
     EXPECT_EQ(reader->mainToolbar()->markButton()->tag(), 1);
 }
 
+// The grid's two buttons, through the reader's own handling of the grid: Back leaves the
+// reader as well (its page saved), View goes back to the page.
+TEST_F(PdfViewControllerTest, TheGridsBackLeavesTheReaderAndItsViewButtonReturnsToThePage)
+{
+    struct Case {
+        const char* button;
+        int leaves;
+    };
+    for (const Case& c : {Case{"back", 1}, Case{"view", 0}}) {
+        SCOPED_TRACE(c.button);
+        std::string path = place("Documents/acme/Pdf/grid.pdf", pdffix::textPdf(12));
+        leaving.calls = 0;
+        open(path, 4);
+        driver->tap(reader->mainToolbar()->thumbsButton().get());
+        auto grid = std::dynamic_pointer_cast<PdfThumbsViewController>(reader->presentedViewController());
+        ASSERT_TRUE(grid);
+        window->layoutIfNeeded();
+        auto bar = grid->mainToolbar();
+        ASSERT_TRUE(driver->tap(std::string(c.button) == "back" ? bar->doneButton().get() : bar->viewButton().get()));
+        base::RunLoop::main().advance(1);
+        EXPECT_FALSE(reader->presentedViewController());
+        EXPECT_EQ(leaving.calls, c.leaves);
+        auto saved = PdfDocument::unarchiveFromFileNamePassword(path, std::nullopt);
+        ASSERT_TRUE(saved);
+        if (c.leaves)
+            EXPECT_EQ(saved->pageNumber(), 4);
+        else
+            EXPECT_EQ(reader->currentPage(), 4);
+        grid.reset();
+        reader.reset();
+        std::filesystem::remove_all(home() / "Documents/acme");
+    }
+}
+
 TEST_F(PdfViewControllerTest, TurningTheScreenRelaysThePagesAroundTheCurrentOne)
 {
     open(place("Documents/acme/Pdf/turn.pdf", pdffix::textPdf(10)), 5);

@@ -161,6 +161,11 @@ MailResult OutboxMailComposer::compose(const std::string& subject, const std::ve
     m_unsent.clear();
     if (!canSendMail())
         return MailResult::Failed;
+    // The program already open has the user's earlier message in front of them.
+    if (*m_running) {
+        base::logf("MailComposer: a mail program is still open; nothing new is started");
+        return MailResult::Cancelled;
+    }
     std::string id = base::Digest::uuidString();
     std::string folder = outboxPath() + "/" + id;
     if (!base::FileManager::createDirectories(folder, 0700))
@@ -185,13 +190,20 @@ MailResult OutboxMailComposer::compose(const std::string& subject, const std::ve
             argv.push_back(r);
         // The helper ends in failure when the desktop has no mail program (status 3, and
         // only after a while): the user is told then where the message stays.
-        handed = startProgram(argv, [handler = m_unsentHandler, message](int exitCode) {
+        handed = startProgram(argv, [handler = m_unsentHandler, message, running = m_running](int exitCode) {
+            *running = false;
             if (exitCode == 0)
                 return;
+            if (exitCode < 0) {
+                base::logf("MailComposer: the mail program was ended by a signal; the message is also at %s",
+                           message.c_str());
+                return;
+            }
             base::logf("MailComposer: xdg-email ended with %d; the message stays at %s", exitCode, message.c_str());
             if (handler)
                 handler(message);
         });
+        *m_running = handed;
         if (!handed)
             base::logf("MailComposer: xdg-email did not start");
     }

@@ -21,13 +21,23 @@ InstanceLock::~InstanceLock()
 
 InstanceLock::State InstanceLock::acquire(const std::string& folder)
 {
+    m_problemPath.clear();
+    m_problemReason.clear();
     std::error_code error;
     std::filesystem::create_directories(folder, error);
+    if (error) {
+        m_problemPath = folder;
+        m_problemReason = error.message();
+        base::logf("InstanceLock: cannot make %s: %s", folder.c_str(), m_problemReason.c_str());
+        return State::Unavailable;
+    }
     std::string path = (std::filesystem::path(folder) / kLockFileName).string();
     // Not inherited by the programs the application starts: the lock is this process's.
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
-        base::logf("InstanceLock: cannot open %s: %s", path.c_str(), std::strerror(errno));
+        m_problemPath = path;
+        m_problemReason = std::strerror(errno);
+        base::logf("InstanceLock: cannot open %s: %s", path.c_str(), m_problemReason.c_str());
         return State::Unavailable;
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -35,7 +45,9 @@ InstanceLock::State InstanceLock::acquire(const std::string& folder)
         close(fd);
         if (why == EWOULDBLOCK)
             return State::HeldElsewhere;
-        base::logf("InstanceLock: cannot lock %s: %s", path.c_str(), std::strerror(why));
+        m_problemPath = path;
+        m_problemReason = std::strerror(why);
+        base::logf("InstanceLock: cannot lock %s: %s", path.c_str(), m_problemReason.c_str());
         return State::Unavailable;
     }
     if (m_fd >= 0)
@@ -45,6 +57,13 @@ InstanceLock::State InstanceLock::acquire(const std::string& folder)
 }
 
 std::string InstanceLock::alreadyRunningMessage(const std::string& folder)
+{
+    return textInFolderLanguage(folder, "ALREADYRUNNING", "The application is already running with this data folder:") +
+           "\n" + folder;
+}
+
+std::string InstanceLock::textInFolderLanguage(const std::string& folder, const std::string& key,
+                                               const std::string& fallback)
 {
     // The running copy owns the defaults: read the file, never the shared store that writes.
     int64_t language = 0;
@@ -60,9 +79,7 @@ std::string InstanceLock::alreadyRunningMessage(const std::string& folder)
     auto table = base::PropertyList::readFile(
         base::Bundle::pathForResource(language == 2 ? "language_cn" : "language_en", "plist"));
     if (table && table->isDictionary())
-        if (const base::Value* value = table->asDictionary().find("ALREADYRUNNING"); value && value->isString())
+        if (const base::Value* value = table->asDictionary().find(key); value && value->isString())
             text = value->asString();
-    if (text.empty())
-        text = "The application is already running with this data folder:";
-    return text + "\n" + folder;
+    return text.empty() ? fallback : text;
 }

@@ -20,8 +20,9 @@ public:
     // Nothing when no display can be opened.
     static std::unique_ptr<Backend> makeWindowed();
     // A message for the user before any window opens (the program is about to stop): a
-    // message box on the desktop; false when none could be shown.
-    static bool showMessageBox(const std::string& title, const std::string& message);
+    // message box on the desktop with one button, until it is answered; false when none
+    // could be shown.
+    static bool showMessageBox(const std::string& title, const std::string& message, const std::string& button);
 };
 
 } // namespace ui

@@ -5,6 +5,7 @@
 #include "Platform/UI/Backend.h"
 #include "Platform/UI/Driver.h"
 #include "Platform/UI/Keyboard.h"
+#include "Platform/UI/MessageBoxPicture.h"
 #include "Platform/UI/Responder.h"
 #include "Platform/UI/ScrollView.h"
 #include "Platform/UI/ViewController.h"
@@ -494,10 +495,86 @@ std::unique_ptr<Backend> Backend::makeWindowed()
     return backend;
 }
 
-bool Backend::showMessageBox(const std::string& title, const std::string& message)
+bool Backend::showMessageBox(const std::string& title, const std::string& message, const std::string& button)
 {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title.c_str(), message.c_str(), nullptr) == 0;
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        base::log(std::string("SDL: ") + SDL_GetError());
+        return false;
+    }
+    // Without a desktop SDL falls back to drivers no one sees (offscreen, the console): the
+    // box would wait for an answer that cannot come.
+    std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+    if (driver != "x11" && driver != "wayland") {
+        SDL_Quit();
+        return false;
+    }
+    // Drawn here with the program's own text stack: the desktop's message box draws with the
+    // display's core fonts, which may have no glyph of the message's language.
+    MessageBoxPicture box = MessageBoxPicture::render(message, button);
+    int width = static_cast<int>(std::ceil(box.size.width)), height = static_cast<int>(std::ceil(box.size.height));
+    SDL_Window* window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+                                          SDL_WINDOW_ALLOW_HIGHDPI);
+    SDL_Renderer* renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
+    bool shown = false;
+    if (renderer) {
+        int pixelWidth = width, pixelHeight = height;
+        SDL_GetRendererOutputSize(renderer, &pixelWidth, &pixelHeight);
+        double scale = std::max(1.0, static_cast<double>(pixelWidth) / width);
+        if (scale != 1)
+            box = MessageBoxPicture::render(message, button, scale);
+        cairo_surface_t* surface = box.image.cairoSurface();
+        cairo_surface_flush(surface);
+        int tw = cairo_image_surface_get_width(surface), th = cairo_image_surface_get_height(surface);
+        SDL_Texture* texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, tw, th);
+        if (texture) {
+            SDL_UpdateTexture(texture, nullptr, cairo_image_surface_get_data(surface), cairo_image_surface_get_stride(surface));
+            shown = true;
+            bool open = true;
+            bool draw = true;
+            while (open) {
+                if (draw) {
+                    SDL_RenderClear(renderer);
+                    SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+                    SDL_RenderPresent(renderer);
+                    draw = false;
+                }
+                SDL_Event event;
+                if (!SDL_WaitEvent(&event))
+                    break;
+                switch (event.type) {
+                case SDL_QUIT:
+                    open = false;
+                    break;
+                case SDL_WINDOWEVENT:
+                    if (event.window.event == SDL_WINDOWEVENT_CLOSE)
+                        open = false;
+                    else if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                             event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+                        draw = true;
+                    break;
+                case SDL_KEYDOWN:
+                    if (event.key.keysym.sym == SDLK_RETURN || event.key.keysym.sym == SDLK_KP_ENTER ||
+                        event.key.keysym.sym == SDLK_ESCAPE || event.key.keysym.sym == SDLK_SPACE)
+                        open = false;
+                    break;
+                case SDL_MOUSEBUTTONUP:
+                    if (box.buttonRect.contains({static_cast<double>(event.button.x), static_cast<double>(event.button.y)}))
+                        open = false;
+                    break;
+                default:
+                    break;
+                }
+            }
+            SDL_DestroyTexture(texture);
+        }
+    }
+    if (renderer)
+        SDL_DestroyRenderer(renderer);
+    if (window)
+        SDL_DestroyWindow(window);
+    SDL_Quit();
+    return shown;
 }
 
 } // namespace ui

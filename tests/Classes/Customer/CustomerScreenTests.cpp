@@ -10,6 +10,7 @@
 #include "Platform/UI/Driver.h"
 #include "Common/ConfigManager.h"
 #include "Common/Language.h"
+#include "Common/LanguageManager.h"
 #include "Common/UIToast.h"
 #include "Platform/UI/Application.h"
 #include "Platform/UI/Button.h"
@@ -17,6 +18,7 @@
 #include "Platform/UI/TextView.h"
 #include "Platform/UI/Window.h"
 #include "Protocol/RequestLogin.h"
+#include "tests/Platform/Base/FileTestSupport.h"
 #include "tests/Protocol/ProtocolTestSupport.h"
 
 namespace {
@@ -311,6 +313,39 @@ TEST_F(CustomerScreenTest, NewCustomersAreStoredAndEditsKeepTheirId)
     EXPECT_EQ(customerRows(-1), before);
     EXPECT_EQ(pane().customerType(), 1);
     base::RunLoop::main().advance(10);
+}
+
+// A disk that takes no more (its first write refused): Done stores nothing and says so, in
+// the user's language, and the form keeps what was typed for another try.
+TEST_F(CustomerScreenTest, AFullDiskRefusesANewCustomerAndSaysSo)
+{
+    ui::View::setAnimationsEnabled(true);
+    std::string english = Language::stringWithName("FAILED");
+    for (int language : {1, 2}) {
+        SCOPED_TRACE(language == 1 ? "English" : "Chinese");
+        LanguageManager::sharedInstance()->setCurrentLanguage(language);
+        Language::resetLanguageCache();
+        std::string failed = Language::stringWithName("FAILED");
+        EXPECT_EQ(failed == english, language == 1);
+        enterNewCustomer("Full Disk Buyer");
+        std::string before = rows("select count(*) from brivanta_customer") + rows("select count(*) from brivanta_customer_contact");
+        {
+            basetest::ScopedFileSizeLimit full(0);
+            ASSERT_TRUE(driver->tap(&pane().doneButton()));
+            base::RunLoop::main().advance(0.1);
+        }
+        EXPECT_EQ(lastToast(), failed) << "a refused save passed without a word";
+        EXPECT_EQ(rows("select count(*) from brivanta_customer") + rows("select count(*) from brivanta_customer_contact"),
+                  before);
+        EXPECT_EQ(pane().customerType(), 1) << "what was typed is kept for another try";
+        if (const char* review = std::getenv("BRIVANTA_REVIEW_DIR"))
+            driver->screenshot(std::string(review) + (language == 1 ? "/customer_full_disk_en.png" : "/customer_full_disk_cn.png"));
+        base::RunLoop::main().advance(10);
+        ASSERT_TRUE(driver->tap(&pane().cancelButton()));
+        base::RunLoop::main().advance(1);
+    }
+    LanguageManager::sharedInstance()->setCurrentLanguage(1);
+    Language::resetLanguageCache();
 }
 
 // An edit is left only when the user chooses to: Cancel and choosing another customer leave

@@ -100,9 +100,10 @@ void ActionSheet::show(const gfx::Rect& anchor, View* view, bool showCancel)
         top = std::clamp(anchor.midY() - y / 2, screen.minY(), std::max(screen.minY(), screen.maxY() - y));
     setFrame({x, top, kWidth, y});
 
-    m_overlay = std::make_shared<OverlayView>(window->bounds());
+    auto overlay = std::make_shared<OverlayView>(window->bounds());
+    m_overlay = overlay;
     std::weak_ptr<View> weak = sharedView();
-    m_overlay->onTapOutside = [weak] {
+    overlay->onTapOutside = [weak] {
         if (auto self = weak.lock()) {
             auto* sheet = static_cast<ActionSheet*>(self.get());
             if (sheet->m_delegate)
@@ -110,8 +111,8 @@ void ActionSheet::show(const gfx::Rect& anchor, View* view, bool showCancel)
             sheet->dismissWithClickedButtonIndex(sheet->m_cancelIndex, true);
         }
     };
-    m_overlay->addSubview(sharedView());
-    window->addSubview(m_overlay);
+    overlay->addSubview(sharedView());
+    window->addSubview(overlay);
     m_visible = true;
 }
 
@@ -130,10 +131,9 @@ void ActionSheet::dismissWithClickedButtonIndex(int index, bool)
     auto keep = sharedView();
     m_visible = false;
     removeFromSuperview();
-    if (m_overlay) {
-        m_overlay->removeFromSuperview();
-        m_overlay.reset();
-    }
+    if (auto overlay = m_overlay.lock())
+        overlay->removeFromSuperview();
+    m_overlay.reset();
     if (m_delegate)
         m_delegate->actionSheetDidDismissWithButtonIndex(*this, index);
 }

@@ -56,7 +56,9 @@ private:
     int m_cancelIndex = -1;
     int m_destructiveIndex = -1;
     bool m_visible = false;
-    std::shared_ptr<OverlayView> m_overlay;
+    // The window holds the overlay and the overlay the sheet; a strong pointer back would keep
+    // both alive for ever once the window lets go of a sheet still shown.
+    std::weak_ptr<OverlayView> m_overlay;
 };
 
 } // namespace ui

@@ -126,6 +126,14 @@ TEST_F(ModalTest, ActionSheetIndicesAndCancelByTappingOutside)
     driver.tap(gfx::Point{900, 700});
     EXPECT_EQ(log.dismissed, (std::vector<int>{2, 3}));
     EXPECT_FALSE(sheet->isVisible());
+
+    // A sheet still shown when its owner and then the window let go of it goes with them.
+    sheet->showFromRect({0, 0, 40, 40}, window.get(), false);
+    std::weak_ptr<ActionSheet> shown = sheet;
+    sheet.reset();
+    EXPECT_FALSE(shown.expired()) << "the window keeps the sheet it shows";
+    window.reset();
+    EXPECT_TRUE(shown.expired()) << "the sheet and its overlay keep each other alive";
 }
 
 } // namespace

@@ -92,18 +92,31 @@ std::shared_ptr<BRNetworkQueue> HttpNetworkCtrl::makeQueue()
     return queue;
 }
 
-int HttpNetworkCtrl::getTagCode(int cmdCode)
+int HttpNetworkCtrl::nextFreeCode(int cmdCode)
 {
-    std::lock_guard guard(lock_);
-    int code = 0;
     // A code whose answer is still awaited is passed over, so no answer reaches a newer requester.
     for (int tries = 0; tries < 65534; ++tries) {
         uint16_t value = m_counter;
         m_counter = value + 1 == 65535 ? 1 : uint16_t(value + 1);
-        code = int(unsigned(cmdCode) << 16) | value;
+        int code = int(unsigned(cmdCode) << 16) | value;
         if (!m_codesInUse.count(code))
-            break;
+            return code;
     }
+    return 0;
+}
+
+int HttpNetworkCtrl::getTagCode(int cmdCode)
+{
+    std::lock_guard guard(lock_);
+    return nextFreeCode(cmdCode);
+}
+
+int HttpNetworkCtrl::takeCode(int cmdCode)
+{
+    std::lock_guard guard(lock_);
+    int code = nextFreeCode(cmdCode);
+    if (code != 0)
+        m_codesInUse.insert(code);
     return code;
 }
 
@@ -132,11 +145,10 @@ int HttpNetworkCtrl::SendHttpRequest(const std::shared_ptr<RequestInfoBase>& inf
 {
     if (!info)
         return -1;
-    int code = getTagCode(info->cmdCode());
-    {
-        std::lock_guard guard(lock_);
-        m_codesInUse.insert(code);
-    }
+    int code = takeCode(info->cmdCode());
+    // Every code of that command awaits its answer: nothing is sent, and the caller answers.
+    if (code == 0)
+        return 0;
     info->setRequestCode(code);
     if (info->requestType() == kRequestTypeDownload) {
         if (auto file = std::dynamic_pointer_cast<DownLoadRequestInfo>(info))
@@ -546,8 +558,8 @@ void HttpNetworkCtrl::CancelAllRequests()
 void HttpNetworkCtrl::netUnconnect()
 {
     base::log("______________netUnconnect cancel all download operation_________________");
-    // Files of a long list not yet handed over join the queue first, so each is answered as cancelled.
-    NetworkModel::sharedInstance()->sendPendingSlices();
+    // Files of a long list not yet handed over are answered as cancelled too.
+    NetworkModel::sharedInstance()->cancelUnsentBatchFiles();
     workQueueDownload_->cancelAllOperations();
 }
 

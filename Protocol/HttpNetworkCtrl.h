@@ -37,10 +37,14 @@ public:
     HttpNetworkCtrl();
     ~HttpNetworkCtrl() override;
 
-    // The request code of the exchange, -1 without one.
+    // The request code of the exchange, -1 without one, 0 (nothing sent) when every code of
+    // its command still awaits its answer.
     int SendHttpRequest(const std::shared_ptr<RequestInfoBase>& info);
-    // command code << 16 | a counter running 1 ... 65534, skipping codes still in use.
+    // command code << 16 | a counter running 1 ... 65534, skipping codes still in use; 0 when
+    // every one is.
     int getTagCode(int cmdCode);
+    // The same, and the code counts as in use until its exchange is answered or cancelled.
+    int takeCode(int cmdCode);
     static int getCmdcode(int requestCode) { return requestCode >> 16; }
     std::string GetMsgURLWithHeader(const std::string& head);
 
@@ -77,6 +81,7 @@ private:
     };
 
     std::shared_ptr<BRNetworkQueue> makeQueue();
+    int nextFreeCode(int cmdCode);
     int sendMessage(const std::shared_ptr<RequestInfoBase>& info, int code);
     int sendDownload(const std::shared_ptr<DownLoadRequestInfo>& info, int code);
     void answerLater(const std::shared_ptr<RequestInfoBase>& answer);

@@ -10,6 +10,7 @@
 #include "Protocol/HttpNetworkCtrl.h"
 #include "Protocol/RequestDownload.h"
 #include "Protocol/RequestInfoBase.h"
+#include "Protocol/ServerCommands.h"
 
 #include <algorithm>
 #include <cstring>
@@ -62,6 +63,11 @@ int NetworkModel::sendRequest(const std::shared_ptr<RequestInterfaceBase>& comma
         base::logf("the request body is %s,request id is %d", maskedBody(info->requestUrlBody().value_or("")).c_str(),
                    command->cmdCode());
         int code = transport->SendHttpRequest(info);
+        if (code <= 0) {
+            // No code free for it: the requester hears of a failure rather than wait forever.
+            answerUnsentLater({command, {}, HttpNetworkCtrl::httpRspForError(0)});
+            return code;
+        }
         info->setRequestCode(code);
         command->setRequestCode(code);
         std::lock_guard guard(lock_);
@@ -72,31 +78,44 @@ int NetworkModel::sendRequest(const std::shared_ptr<RequestInterfaceBase>& comma
         auto download = std::dynamic_pointer_cast<RequestDownload>(command);
         if (!download)
             return -1;
-        if (!download->fileNameList())
+        if (!download->fileNameList() || download->fileNameList()->empty())
             return download->downloadId();
-        // A long list goes out a slice per run-loop turn, so that tens of thousands of files
-        // never hold the screen; the transport's queue runs them in the same order.
-        PendingBatch batch{download, *download->fileNameList(), 0};
-        sendSlice(batch);
-        if (batch.next < batch.names.size()) {
-            {
-                std::lock_guard guard(lock_);
-                pendingBatches_.push_back(std::move(batch));
-            }
-            scheduleBatches();
+        // The list goes out a window at a time, the next file as one is answered: tens of
+        // thousands of files never stand on the transport at once, nor hold as many codes.
+        {
+            std::lock_guard guard(lock_);
+            batches_[download.get()] = PendingBatch{download, *download->fileNameList(), 0, 0};
         }
+        fillWindow(download.get());
         return download->downloadId();
     }
     return -1;
 }
 
-void NetworkModel::sendSlice(PendingBatch& batch)
+void NetworkModel::fillWindow(const RequestInterfaceBase* key)
 {
     auto transport = HttpNetworkCtrl::sharedInstance();
-    const auto& download = batch.command;
-    auto requester = std::dynamic_pointer_cast<DownloadProgressDelegate>(download->receiveDelegete());
-    size_t end = std::min(batch.names.size(), batch.next + kBatchSlice);
-    for (; batch.next < end; ++batch.next) {
+    for (;;) {
+        std::shared_ptr<RequestDownload> download;
+        std::string name;
+        {
+            std::lock_guard guard(lock_);
+            auto it = batches_.find(key);
+            if (it == batches_.end())
+                return;
+            PendingBatch& batch = it->second;
+            if (batch.next >= batch.names.size()) {
+                if (batch.inFlight == 0)
+                    batches_.erase(it);
+                return;
+            }
+            if (batch.inFlight >= kBatchWindow)
+                return;
+            download = batch.command;
+            name = std::move(batch.names[batch.next++]);
+            ++batch.inFlight;
+        }
+        auto requester = std::dynamic_pointer_cast<DownloadProgressDelegate>(download->receiveDelegete());
         auto info = std::make_shared<DownLoadRequestInfo>();
         info->setRequestType(download->requestType());
         info->setCmdCode(download->cmdCode());
@@ -104,62 +123,93 @@ void NetworkModel::sendSlice(PendingBatch& batch)
         info->setImgType(download->imgType());
         info->setProgressType(download->progressType());
         info->setDownloadId(download->downloadId());
-        info->setFileName(batch.names[batch.next]);
+        info->setFileName(name);
         info->setDelegate(weak_from_this());
         info->setDownloadProgressDelegate(requester);
         int code = transport->SendHttpRequest(info);
+        if (code <= 0) {
+            // Every code of downloads is waiting for its answer: this file fails on its own
+            // rather than share a code and have one of the two answers lost.
+            {
+                std::lock_guard guard(lock_);
+                if (auto it = batches_.find(key); it != batches_.end())
+                    --it->second.inFlight;
+            }
+            answerUnsentLater({download, name, HttpNetworkCtrl::httpRspForError(0)});
+            continue;
+        }
         info->setRequestCode(code);
         std::lock_guard guard(lock_);
         dicRequestList_[code] = download;
     }
 }
 
-void NetworkModel::sendPendingSlices()
+void NetworkModel::exchangeEnded(const RequestInterfaceBase* key)
 {
-    for (;;) {
-        std::optional<PendingBatch> batch;
-        {
-            std::lock_guard guard(lock_);
-            if (pendingBatches_.empty())
-                return;
-            batch = std::move(pendingBatches_.front());
-            pendingBatches_.pop_front();
-        }
-        while (batch->next < batch->names.size())
-            sendSlice(*batch);
+    {
+        std::lock_guard guard(lock_);
+        auto it = batches_.find(key);
+        if (it == batches_.end())
+            return;
+        if (it->second.inFlight > 0)
+            --it->second.inFlight;
     }
+    fillWindow(key);
 }
 
-void NetworkModel::scheduleBatches()
+void NetworkModel::cancelUnsentBatchFiles()
 {
-    if (batchTurnPosted_)
-        return;
-    batchTurnPosted_ = true;
+    std::vector<Unsent> cancelled;
+    {
+        std::lock_guard guard(lock_);
+        for (auto it = batches_.begin(); it != batches_.end();) {
+            PendingBatch& batch = it->second;
+            if (batch.command->progressType() != kProgressTypeBatch) {
+                ++it;
+                continue;
+            }
+            for (; batch.next < batch.names.size(); ++batch.next)
+                cancelled.push_back({batch.command, std::move(batch.names[batch.next]),
+                                     HttpNetworkCtrl::httpRspForError(BRRequestCancelledErrorType)});
+            it = batch.inFlight == 0 ? batches_.erase(it) : std::next(it);
+        }
+    }
+    for (auto& unsent : cancelled)
+        answerUnsentLater(std::move(unsent));
+}
+
+void NetworkModel::answerUnsentLater(Unsent unsent)
+{
+    {
+        std::lock_guard guard(lock_);
+        unsent_.push_back(std::move(unsent));
+        if (unsentTurnPosted_)
+            return;
+        unsentTurnPosted_ = true;
+    }
     std::weak_ptr<NetworkModel> weak = weak_from_this();
     base::RunLoop::main().post([weak] {
         auto self = weak.lock();
         if (!self)
             return;
-        self->batchTurnPosted_ = false;
-        std::optional<PendingBatch> batch;
-        {
-            std::lock_guard guard(self->lock_);
-            if (self->pendingBatches_.empty())
-                return;
-            batch = std::move(self->pendingBatches_.front());
-            self->pendingBatches_.pop_front();
+        auto answer = JSONValue(std::string(HttpNetworkCtrl::kFailureText));
+        // One at a time: an answer may lead its requester to cancel the others.
+        for (;;) {
+            Unsent unsent;
+            {
+                std::lock_guard guard(self->lock_);
+                if (self->unsent_.empty()) {
+                    self->unsentTurnPosted_ = false;
+                    return;
+                }
+                unsent = std::move(self->unsent_.front());
+                self->unsent_.pop_front();
+            }
+            RequestInfoBase info;
+            info.setCmdCode(unsent.command->cmdCode());
+            info.setHttpRsp(unsent.httpRsp);
+            self->deliver(unsent.command, answer, info, unsent.fileName);
         }
-        self->sendSlice(*batch);
-        bool more = batch->next < batch->names.size();
-        {
-            std::lock_guard guard(self->lock_);
-            // Still unfinished: back at the end, so two long lists share the turns.
-            if (more)
-                self->pendingBatches_.push_back(std::move(*batch));
-            more = !self->pendingBatches_.empty();
-        }
-        if (more)
-            self->scheduleBatches();
     });
 }
 
@@ -183,74 +233,88 @@ int NetworkModel::ReciveHttpRespond(const std::shared_ptr<RequestInfoBase>& info
     {
         std::lock_guard guard(lock_);
         auto it = dicRequestList_.find(info->requestCode());
-        if (it != dicRequestList_.end())
-            command = it->second;
+        if (it != dicRequestList_.end()) {
+            command = std::move(it->second);
+            dicRequestList_.erase(it);
+        }
     }
     // Cancelled: nobody is waiting for it.
     if (!command)
         return 0;
+    // The next file of its list goes before this answer is handled, so the transport's queue
+    // never runs dry while files still wait.
+    exchangeEnded(command.get());
+    auto file = std::dynamic_pointer_cast<DownLoadRequestInfo>(info);
+    deliver(command, answer, *info, file ? file->fileName() : std::string());
+    return 0;
+}
 
+void NetworkModel::deliver(const std::shared_ptr<RequestInterfaceBase>& command, const std::optional<base::Value>& answer,
+                           const RequestInfoBase& info, const std::string& fileName)
+{
     auto result = command->RequestDecode(answer);
-    if (result) {
-        result->cmdCode = info->cmdCode();
-        result->requestCode = info->requestCode();
-        auto download = std::dynamic_pointer_cast<RequestDownload>(command);
-        auto file = std::dynamic_pointer_cast<DownLoadRequestInfo>(info);
-        if (auto downloadResult = std::dynamic_pointer_cast<DownloadRst>(result); downloadResult && download && file) {
-            downloadResult->fileId = download->fileId();
-            downloadResult->type = download->imgType();
-            downloadResult->fileName = file->fileName();
-            downloadResult->downloadId = file->downloadId();
-        }
-        result->httpRsp = info->httpRsp();
+    if (!result)
+        return;
+    result->cmdCode = info.cmdCode();
+    result->requestCode = info.requestCode();
+    auto download = std::dynamic_pointer_cast<RequestDownload>(command);
+    if (auto downloadResult = std::dynamic_pointer_cast<DownloadRst>(result); downloadResult && download) {
+        downloadResult->fileId = download->fileId();
+        downloadResult->type = download->imgType();
+        downloadResult->fileName = fileName;
+        downloadResult->downloadId = download->downloadId();
     }
-    {
-        std::lock_guard guard(lock_);
-        dicRequestList_.erase(info->requestCode());
-    }
-
-    if (result && result->status == kStatusLocked) {
+    result->httpRsp = info.httpRsp();
+    if (result->status == kStatusLocked) {
         if (auto app = AppSession::shared())
             app->logoutWithLockedUserMessage(result->status, result->message);
         // The requester still hears the end of its command: a wait box or a busy sync ends.
     }
-    if (result) {
-        if (auto requester = command->receiveDelegete())
-            requester->ReciveHttpRespondInfo(result);
-    }
-    return 0;
+    if (auto requester = command->receiveDelegete())
+        requester->ReciveHttpRespondInfo(result);
 }
 
 void NetworkModel::cancelDownloadReuest(const std::string& name)
 {
     {
         std::lock_guard guard(lock_);
-        for (auto& batch : pendingBatches_) {
+        for (auto& [key, batch] : batches_) {
             auto from = batch.names.begin() + long(batch.next);
             batch.names.erase(std::remove(from, batch.names.end(), name), batch.names.end());
         }
+        std::erase_if(unsent_, [&](const Unsent& unsent) { return unsent.fileName == name; });
     }
     int code = HttpNetworkCtrl::sharedInstance()->CancelDownLoadWithName(name);
     if (code == 0)
         return;
     std::shared_ptr<RequestInterfaceBase> dropped;
-    std::lock_guard guard(lock_);
-    if (auto it = dicRequestList_.find(code); it != dicRequestList_.end()) {
-        dropped = std::move(it->second);
-        dicRequestList_.erase(it);
+    {
+        std::lock_guard guard(lock_);
+        if (auto it = dicRequestList_.find(code); it != dicRequestList_.end()) {
+            dropped = std::move(it->second);
+            dicRequestList_.erase(it);
+        }
     }
+    // Its place in the window goes to the next file of the same list.
+    if (dropped)
+        exchangeEnded(dropped.get());
 }
 
 void NetworkModel::cancelRequest(const std::shared_ptr<RequestInterfaceBase>& command)
 {
     std::vector<int> codes;
-    std::deque<PendingBatch> unsent;
+    std::optional<PendingBatch> batch;
+    std::deque<Unsent> unsent;
     {
         std::lock_guard guard(lock_);
-        for (auto it = pendingBatches_.begin(); it != pendingBatches_.end();) {
+        if (auto it = batches_.find(command.get()); it != batches_.end()) {
+            batch = std::move(it->second);
+            batches_.erase(it);
+        }
+        for (auto it = unsent_.begin(); it != unsent_.end();) {
             if (it->command == command) {
                 unsent.push_back(std::move(*it));
-                it = pendingBatches_.erase(it);
+                it = unsent_.erase(it);
             } else {
                 ++it;
             }
@@ -275,11 +339,13 @@ void NetworkModel::cancelAllRequests()
 {
     HttpNetworkCtrl::sharedInstance()->CancelAllRequests();
     std::map<int, std::shared_ptr<RequestInterfaceBase>> dropped;
-    std::deque<PendingBatch> unsent;
+    std::map<const RequestInterfaceBase*, PendingBatch> batches;
+    std::deque<Unsent> unsent;
     {
         std::lock_guard guard(lock_);
         dropped.swap(dicRequestList_);
-        unsent.swap(pendingBatches_);
+        batches.swap(batches_);
+        unsent.swap(unsent_);
     }
     // Released outside the lock: a command's destructor may call back in.
 }
@@ -287,8 +353,24 @@ void NetworkModel::cancelAllRequests()
 size_t NetworkModel::pendingRequestCount() const
 {
     std::lock_guard guard(lock_);
-    size_t count = dicRequestList_.size();
-    for (const auto& batch : pendingBatches_)
+    size_t count = dicRequestList_.size() + unsent_.size();
+    for (const auto& [key, batch] : batches_)
         count += batch.names.size() - batch.next;
     return count;
+}
+
+bool NetworkModel::isPending(const std::shared_ptr<RequestInterfaceBase>& command) const
+{
+    if (!command)
+        return false;
+    std::lock_guard guard(lock_);
+    if (batches_.count(command.get()))
+        return true;
+    for (const auto& unsent : unsent_)
+        if (unsent.command == command)
+            return true;
+    for (const auto& [code, pending] : dicRequestList_)
+        if (pending == command)
+            return true;
+    return false;
 }

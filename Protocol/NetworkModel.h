@@ -1,10 +1,12 @@
 #pragma once
+#include "Platform/Base/Value.h"
 #include "Protocol/HTTP_REC_RESPOND.h"
 
 #include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,24 +35,38 @@ public:
     // A body or an answer as logged: every "password" value hidden.
     static std::string maskedBody(const std::string& body);
 
-    // Hands the transport every file still waiting for its turn (before the network loss
-    // cancels the queue).
-    void sendPendingSlices();
-    // Files of one download sent per run-loop turn.
-    static constexpr size_t kBatchSlice = 200;
+    // Whether any file or answer of that command is still to come.
+    bool isPending(const std::shared_ptr<RequestInterfaceBase>& command) const;
+    // The network went away: the files of batch downloads not yet handed to the transport are
+    // answered as cancelled, as the transport answers those it holds.
+    void cancelUnsentBatchFiles();
+    // Files of one download on the transport at once; the next goes as one is answered, so a
+    // list of any length holds a bounded number of requests and request codes.
+    static constexpr size_t kBatchWindow = 256;
 
 private:
     struct PendingBatch {
         std::shared_ptr<RequestDownload> command;
         std::vector<std::string> names;
         size_t next = 0;
+        size_t inFlight = 0;
     };
-    void sendSlice(PendingBatch& batch);
-    void scheduleBatches();
+    // An answer made here for an exchange the transport never took.
+    struct Unsent {
+        std::shared_ptr<RequestInterfaceBase> command;
+        std::string fileName;
+        int httpRsp = 0;
+    };
+    void fillWindow(const RequestInterfaceBase* key);
+    void exchangeEnded(const RequestInterfaceBase* key);
+    void answerUnsentLater(Unsent unsent);
+    void deliver(const std::shared_ptr<RequestInterfaceBase>& command, const std::optional<base::Value>& answer,
+                 const RequestInfoBase& info, const std::string& fileName);
 
     mutable std::mutex lock_;
     std::map<int, std::shared_ptr<RequestInterfaceBase>> dicRequestList_;
-    // Downloads whose later files are still to go out.
-    std::deque<PendingBatch> pendingBatches_;
-    bool batchTurnPosted_ = false;
+    // Downloads with files still on the transport or still to go, by command.
+    std::map<const RequestInterfaceBase*, PendingBatch> batches_;
+    std::deque<Unsent> unsent_;
+    bool unsentTurnPosted_ = false;
 };

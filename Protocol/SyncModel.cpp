@@ -148,6 +148,7 @@ SyncModel::~SyncModel()
 {
     for (const auto& timer : m_timers)
         timer->invalidate();
+    stopPhaseWatch();
     m_thumbStop->store(true);
     for (auto& run : m_thumbRuns)
         run.join();
@@ -523,12 +524,17 @@ void SyncModel::startDownloadProductImage(int type)
         m_existFilesRat = 1.0f - float(list.size()) / float(setSize);
     m_phaseNames = std::set<std::string>(list.begin(), list.end());
     m_phaseAnswered.clear();
+    m_phaseCommands.clear();
+    stopPhaseWatch();
     if (!list.empty()) {
-        auto command = std::make_shared<RequestDownload>();
-        command->setImgType(type);
-        command->setProgressType(kProgressTypeBatch);
-        command->setFileNameList(list);
-        send(command, type);
+        sendPhaseDownload(list, type);
+        std::weak_ptr<SyncModel> weak = weak_from_this();
+        int generation = m_generation;
+        m_phaseWatch = base::Timer::scheduled(kPhaseWatchInterval, true, [weak, generation](base::Timer&) {
+            auto self = weak.lock();
+            if (self && self->m_generation == generation)
+                self->checkPhaseEnd();
+        });
         return;
     }
     if (auto screen = delegate())
@@ -561,11 +567,7 @@ void SyncModel::downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int 
             m_retryImageArry.insert(name);
             base::logf("the the file %s can't be down!", name.c_str());
             // The re-send keeps its own phase: its answer still belongs to this one.
-            auto command = std::make_shared<RequestDownload>();
-            command->setImgType(imageType);
-            command->setProgressType(kProgressTypeBatch);
-            command->setFileNameList(std::vector<std::string>{name});
-            send(command, imageType);
+            sendPhaseDownload({name}, imageType);
             return;
         }
         m_failedFiles.emplace_back(imageType, name);
@@ -575,6 +577,48 @@ void SyncModel::downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int 
     if (!m_phaseAnswered.insert(name).second)
         return;
     setProgress(float(m_phaseAnswered.size()) / float(m_phaseNames.size()));
+    checkPhaseEnd();
+}
+
+void SyncModel::sendPhaseDownload(std::vector<std::string> names, int imageType)
+{
+    auto command = std::make_shared<RequestDownload>();
+    command->setImgType(imageType);
+    command->setProgressType(kProgressTypeBatch);
+    command->setFileNameList(std::move(names));
+    std::erase_if(m_phaseCommands, [](const auto& sent) { return sent.expired(); });
+    m_phaseCommands.push_back(command);
+    send(command, imageType);
+}
+
+void SyncModel::checkPhaseEnd()
+{
+    if (m_phaseNames.empty() || m_phaseAnswered.size() >= m_phaseNames.size())
+        return;
+    auto network = NetworkModel::sharedInstance();
+    for (const auto& sent : m_phaseCommands) {
+        if (auto command = sent.lock(); command && network->isPending(command))
+            return;
+    }
+    // Nothing of this phase can answer any more: what never answered was not downloaded, and
+    // the end of the sync says so, as for a file that failed twice.
+    size_t lost = 0;
+    for (const auto& name : m_phaseNames) {
+        if (m_phaseAnswered.count(name))
+            continue;
+        m_failedFiles.emplace_back(m_imageType, name);
+        ++lost;
+    }
+    base::logf("%zu files of type %d were never answered", lost, m_imageType);
+    m_phaseAnswered = m_phaseNames;
+    setProgress(1.0f);
+}
+
+void SyncModel::stopPhaseWatch()
+{
+    if (m_phaseWatch)
+        m_phaseWatch->invalidate();
+    m_phaseWatch.reset();
 }
 
 void SyncModel::setProgress(float progress)
@@ -598,6 +642,7 @@ void SyncModel::setProgress(float progress)
     stored = progress;
     int phase = m_imageType;
     if (progress == 1.0f) {
+        stopPhaseWatch();
         if (phase == kProductImages) {
             m_downloadRemotingPImgList.clear();
             auto data = DataAccessManager::sharedDataModel();
@@ -765,6 +810,7 @@ void SyncModel::breakSync(const std::string& message)
     for (const auto& timer : m_timers)
         timer->invalidate();
     m_timers.clear();
+    stopPhaseWatch();
     if (auto screen = delegate())
         screen->breakSync(message);
     auto network = NetworkModel::sharedInstance();

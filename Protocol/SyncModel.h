@@ -114,6 +114,11 @@ private:
     void startDownloadProductImage(int type);
     void afterImagePhases();
     void downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int imageType);
+    void sendPhaseDownload(std::vector<std::string> names, int imageType);
+    // Ends the running phase when none of its downloads can answer any more; the files never
+    // answered count as not downloaded.
+    void checkPhaseEnd();
+    void stopPhaseWatch();
     void later(double seconds, void (SyncModel::*step)(int), int argument);
     std::string needSyncAll(const char* flagName) const;
     std::string flagKey(const char* name) const;
@@ -150,6 +155,10 @@ private:
     // The running phase: its distinct names and those with a final answer.
     std::set<std::string> m_phaseNames;
     std::set<std::string> m_phaseAnswered;
+    // The running phase's download commands (its list and its re-sends), and the watch that
+    // ends it should an answer never come.
+    std::vector<std::weak_ptr<RequestInterfaceBase>> m_phaseCommands;
+    std::shared_ptr<base::Timer> m_phaseWatch;
     // Names that failed after their re-send, by file type.
     std::vector<std::pair<int, std::string>> m_failedFiles;
     // Product thumbnails and the full image each is made from.
@@ -157,6 +166,7 @@ private:
     int m_missingFileCount = 0;
     int m_tooLargeFileCount = 0;
     std::set<std::string> m_tooLargeFiles;
+    static constexpr double kPhaseWatchInterval = 1.0;
 
     // The sync's own commands in flight, cancelled on a break, with the listeners that carry
     // their answers back (a command holds its requester weakly).

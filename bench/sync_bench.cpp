@@ -1,7 +1,9 @@
 // One whole sync against the loopback back end, as the sync screen runs it: the table saves'
 // rows per second (timed by the longest turn of the main loop, which is the 513 answer's save),
 // the image phases' files per second, and the longest main-loop stall seen by a 5 ms timer.
-// Fixture S by default; BRIVANTA_BENCH_FULL=1 (or bench/sync_m.sh) uses fixture M.
+// Fixture S by default; BRIVANTA_BENCH_FULL=1 (or bench/sync_m.sh) uses fixture M, and
+// BRIVANTA_BENCH_FIXTURE names any other (bench/sync_large.sh runs M and L, each in a process of
+// its own, so that each peak resident size is that sync's alone).
 #include "Common/ConfigManager.h"
 #include "Database/DataAccessManager.h"
 #include "Platform/Base/RunLoop.h"
@@ -28,6 +30,13 @@ namespace {
 namespace fs = std::filesystem;
 
 const bool kFull = std::getenv("BRIVANTA_BENCH_FULL") != nullptr;
+
+std::string fixtureName()
+{
+    if (const char* named = std::getenv("BRIVANTA_BENCH_FIXTURE"); named && *named)
+        return named;
+    return kFull ? "M" : "S";
+}
 
 using benchsupport::wallNow;
 
@@ -68,7 +77,7 @@ void BM_FullSync(benchmark::State& state)
     std::signal(SIGPIPE, SIG_IGN);
     setenv("BRIVANTA_BUNDLE", BRIVANTA_BUNDLE_DIR, 0);
     std::string error;
-    auto backend = testsupport::TestBackend::start(kFull ? "M" : "S", &error);
+    auto backend = testsupport::TestBackend::start(fixtureName(), &error);
     if (!backend) {
         state.SkipWithError(error.c_str());
         return;
@@ -89,7 +98,8 @@ void BM_FullSync(benchmark::State& state)
         });
         double start = wallNow();
         SyncModel::sharedInstance()->startSync();
-        base::RunLoop::main().runUntil([&] { return screen->ended; }, 600);
+        const char* limit = std::getenv("BRIVANTA_BENCH_LIMIT");
+        base::RunLoop::main().runUntil([&] { return screen->ended; }, limit ? std::atof(limit) : 1200);
         double total = wallNow() - start;
         ticker->invalidate();
         if (!screen->ended)
@@ -109,6 +119,7 @@ void BM_FullSync(benchmark::State& state)
         double phases = screen->lastReport - screen->firstReport;
         state.counters["files"] = double(files);
         state.counters["files_per_s"] = phases > 0 ? double(files) / phases : 0;
+        state.counters["peak_rss_MB"] = benchsupport::peakRssMB();
 
         SyncModel::freeInstance();
         DataAccessManager::releaseDataModel();

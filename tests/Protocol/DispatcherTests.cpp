@@ -6,6 +6,7 @@
 #include "Platform/UI/Application.h"
 #include "Protocol/MsgRequest.h"
 
+#include <functional>
 #include <set>
 #include <unistd.h>
 
@@ -405,6 +406,65 @@ TEST_F(DispatcherTest, RequestCodesWrapSkippingThoseStillInUse)
     ASSERT_TRUE(runUntil([&] { return !requester->results.empty(); }));
     EXPECT_EQ(requester->results[0]->requestCode, pending[0]);
     EXPECT_FALSE(transport->isCodeInUse(pending[0]));
+}
+
+// With every code of a command awaiting its answer, no code is handed out twice: the requester
+// hears of a failure at once, and others' exchanges keep their own answers.
+TEST_F(DispatcherTest, WithEveryCodeInUseTheRequesterHearsAFailure)
+{
+    auto transport = HttpNetworkCtrl::sharedInstance();
+    auto model = NetworkModel::sharedInstance();
+    struct Case {
+        const char* name;
+        int cmdCode;
+        std::function<std::shared_ptr<RequestInterfaceBase>(const std::shared_ptr<Requester>&)> make;
+    };
+    const std::vector<Case> cases = {
+        {"a command", kCmdRuntimeConfig, [](const auto& requester) { return runtimeConfig(requester); }},
+        {"a file", kCmdDownload,
+         [](const auto& requester) { return download(requester, {"ch1.jpg", "tb1.jpg"}, 1, kProgressTypeBatch); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // One exchange of another command still waits for its answer meanwhile.
+        ASSERT_TRUE(backend().setFault("262", "delay", 1, R"("seconds": 0.5)"));
+        auto other = std::make_shared<Requester>();
+        auto check = std::make_shared<TableCommand>(
+            "RequestCheckDeviceStatus",
+            std::vector<std::pair<std::string, std::string>>{{"accountId", "alice"}, {"deviceId", "d"}, {"clientId", "AcmeCo"}});
+        check->setReceiveDelegete(other);
+        int otherCode = model->sendRequest(check);
+        ASSERT_GT(otherCode, 0);
+
+        std::set<int> held;
+        for (int i = 0; i < 65534; ++i)
+            held.insert(transport->takeCode(c.cmdCode));
+        ASSERT_EQ(held.size(), 65534u);
+        ASSERT_EQ(held.count(0), 0u);
+        EXPECT_EQ(transport->takeCode(c.cmdCode), 0);
+        EXPECT_EQ(transport->getTagCode(c.cmdCode), 0);
+
+        auto requester = std::make_shared<Requester>();
+        size_t expected = c.cmdCode == kCmdDownload ? 2 : 1;
+        size_t logBefore = backend().logLines().size();
+        model->sendRequest(c.make(requester));
+        ASSERT_TRUE(runUntil([&] { return requester->results.size() >= expected && !other->results.empty(); }));
+        EXPECT_EQ(requester->results.size(), expected);
+        for (const auto& result : requester->results) {
+            EXPECT_EQ(result->status, "999");
+            EXPECT_EQ(result->cmdCode, c.cmdCode);
+            EXPECT_EQ(result->requestCode, 0);
+        }
+        EXPECT_EQ(other->results.at(0)->requestCode, otherCode);
+        EXPECT_EQ(other->results.at(0)->httpRsp, 0);
+        // Nothing of it reached the server.
+        for (const auto& line : backend().logLines(logBefore))
+            EXPECT_EQ(line.find("ch1.jpg"), std::string::npos);
+        EXPECT_EQ(model->pendingRequestCount(), 0u);
+        transport->CancelAllRequests();
+        EXPECT_NE(transport->takeCode(c.cmdCode), 0);
+        transport->CancelAllRequests();
+    }
 }
 
 } // namespace

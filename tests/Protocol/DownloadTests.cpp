@@ -213,13 +213,15 @@ TEST_F(DownloadTest, CancellingByNameAndLosingTheNetwork)
     EXPECT_EQ(command->results[0]->status, "200");
 }
 
-// A list longer than one slice goes out over several turns: each file is answered once, the
-// unsent ones count as pending, a cancel drops them, and a network loss answers them all.
-TEST_F(DownloadTest, ALongListGoesOutInSlices)
+// A list longer than the window goes out as its files are answered: each file is answered
+// once, the transport never holds more than the window, the unsent ones count as pending, a
+// cancel drops them, and a network loss answers them all.
+TEST_F(DownloadTest, ALongListGoesOutAsItsFilesAreAnswered)
 {
     auto model = NetworkModel::sharedInstance();
+    auto transport = HttpNetworkCtrl::sharedInstance();
     std::vector<std::string> names;
-    for (size_t i = 0; i < NetworkModel::kBatchSlice + 30; ++i)
+    for (size_t i = 0; i < NetworkModel::kBatchWindow + 30; ++i)
         names.push_back("absent" + std::to_string(i) + ".jpg");
     auto answeredOnce = [&](const Requester& requester) {
         std::set<std::string> seen;
@@ -231,7 +233,13 @@ TEST_F(DownloadTest, ALongListGoesOutInSlices)
     auto whole = std::make_shared<Requester>();
     model->sendRequest(download(whole, names, 1, kProgressTypeBatch));
     EXPECT_EQ(model->pendingRequestCount(), names.size());
-    ASSERT_TRUE(runUntil([&] { return whole->results.size() >= names.size(); }));
+    EXPECT_EQ(size_t(transport->batchQueue()->requestsCount()), NetworkModel::kBatchWindow);
+    size_t most = 0;
+    ASSERT_TRUE(runUntil([&] {
+        most = std::max(most, size_t(transport->batchQueue()->requestsCount()));
+        return whole->results.size() >= names.size();
+    }));
+    EXPECT_LE(most, NetworkModel::kBatchWindow);
     EXPECT_TRUE(answeredOnce(*whole));
 
     auto cancelled = std::make_shared<Requester>();

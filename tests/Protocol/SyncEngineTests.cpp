@@ -7,6 +7,7 @@
 #include "Database/SQLite/BRDatabase.h"
 #include "Platform/Base/Date.h"
 #include "Platform/Graphics/Image.h"
+#include "Protocol/DownloadRequest.h"
 #include "Protocol/RequestLogin.h"
 #include "Protocol/SyncModel.h"
 #include "tests/Protocol/ProtocolTestSupport.h"
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 
 namespace {
 
@@ -350,6 +352,87 @@ TEST_F(SyncEngineTest, DownloadFaultsAreResentOnceAndCounted)
     road = traffic();
     EXPECT_NE(std::find(road.begin(), road.end(), "file demo_c.jpg"), road.end());
     EXPECT_EQ(std::count_if(road.begin(), road.end(), [](const auto& s) { return s.starts_with("file "); }), 1);
+}
+
+// A catalogue of more files than there are request codes (tiny files, so that their number is
+// what counts): every file arrives, then the customers, and the server hears the sync's end.
+TEST_F(SyncEngineTest, MoreFilesThanRequestCodesAllArriveAndTheSyncEnds)
+{
+    ASSERT_TRUE(backend().control(R"({"reset": "FILES"})"));
+    m_recorder->calls.clear();
+    m_recorder->ended = false;
+    SyncModel::sharedInstance()->startSync();
+    // A bound for a hang only: the sync's own end is what is waited for.
+    ASSERT_TRUE(runUntil([&] { return m_recorder->ended; }, 600));
+    EXPECT_EQ(m_recorder->calls, (std::vector<std::string>{"nothing to fetch 3", "customers", "finished"}));
+
+    std::set<std::string> listed;
+    for (const auto& image : DataAccessManager::sharedDataModel()->getPublishImages(true))
+        for (const auto& name : {image.imageFull, image.imageThumb})
+            if (name && !name->empty())
+                listed.insert(*name);
+    ASSERT_GT(listed.size(), 65536u);
+    size_t arrived = 0, wrong = 0;
+    for (const auto& name : listed) {
+        auto path = clientFolder() / "ProductImages" / name;
+        if (!fs::exists(path))
+            continue;
+        ++arrived;
+        // The back end's tiny pictures hold their own name.
+        wrong += localFile(path) != "picture " + name + "\n";
+    }
+    EXPECT_EQ(arrived, listed.size());
+    EXPECT_EQ(wrong, 0u);
+    EXPECT_EQ(SyncModel::sharedInstance()->missingFileCount(), 0);
+    EXPECT_EQ(count("brivanta_customer"), 40);
+    EXPECT_EQ(flag("CustomerSynced"), "synced");
+    auto state = JSONValue(backend().state());
+    ASSERT_TRUE(state);
+    std::vector<std::string> confirmed;
+    for (const auto& type : (*state)["confirmations"]["517"].asArray())
+        confirmed.push_back(type.toString());
+    EXPECT_EQ(confirmed, (std::vector<std::string>{"product", "file", "customer"}));
+    EXPECT_EQ(NetworkModel::sharedInstance()->pendingRequestCount(), 0u);
+}
+
+// An answer that never comes (its exchange dropped elsewhere without a word) ends its phase
+// once nothing else of the phase can answer: the sync goes on to its end and tells the file
+// as missing.
+TEST_F(SyncEngineTest, AFileWhoseAnswerNeverComesIsToldMissing)
+{
+    struct Case {
+        const char* name;
+        const char* file;
+        const char* folder;
+    };
+    const std::vector<Case> cases = {
+        {"a product picture", "tb1.jpg", "ProductImages"},
+        {"a library cover", "demo_c.jpg", "LibraryImages"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(backend().setFault(c.file, "delay", 1, R"("seconds": 2)"));
+        m_recorder->calls.clear();
+        m_recorder->ended = false;
+        SyncModel::freeInstance();
+        SyncModel::sharedInstance()->setIsSyncAllData(true);
+        SyncModel::sharedInstance()->setDelegate(m_recorder);
+        SyncModel::sharedInstance()->startSync();
+        auto queue = HttpNetworkCtrl::sharedInstance()->batchQueue();
+        // On the transport, held back by the server; then dropped as another screen would.
+        ASSERT_TRUE(runUntil([&] {
+            for (const auto& operation : queue->operations())
+                if (auto request = std::dynamic_pointer_cast<DownloadRequest>(operation); request && request->fileName() == c.file)
+                    return true;
+            return false;
+        }));
+        NetworkModel::sharedInstance()->cancelDownloadReuest(c.file);
+        ASSERT_TRUE(runUntil([&] { return m_recorder->ended; }));
+        EXPECT_EQ(m_recorder->calls.back(), "finished");
+        EXPECT_EQ(SyncModel::sharedInstance()->missingFileCount(), 1);
+        EXPECT_FALSE(fs::exists(clientFolder() / c.folder / c.file));
+        ASSERT_TRUE(runUntil([] { return NetworkModel::sharedInstance()->pendingRequestCount() == 0; }));
+    }
 }
 
 TEST_F(SyncEngineTest, BreaksEndTheSyncAndLeaveNoTrace)

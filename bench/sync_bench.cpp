@@ -21,6 +21,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sqlite3.h>
@@ -44,11 +45,15 @@ class Screen : public benchsupport::SyncEndWatch {
 public:
     double firstReport = 0;
     double lastReport = 0;
+    // The peak resident size when the first file was answered: what the tables took.
+    double peakBeforeFiles = 0;
     void setProgressImageTypeRemainTime(float, int, int) override
     {
         double now = wallNow();
-        if (firstReport == 0)
+        if (firstReport == 0) {
             firstReport = now;
+            peakBeforeFiles = benchsupport::peakRssMB();
+        }
         lastReport = now;
     }
 };
@@ -102,6 +107,8 @@ void BM_FullSync(benchmark::State& state)
         base::RunLoop::main().runUntil([&] { return screen->ended; }, limit ? std::atof(limit) : 1200);
         double total = wallNow() - start;
         ticker->invalidate();
+        // Said even for a sync that did not end: its peaks are what it took meanwhile.
+        std::fprintf(stderr, "peak_rss_MB %.1f peak_tables_MB %.1f\n", benchsupport::peakRssMB(), screen->peakBeforeFiles);
         if (!screen->ended)
             state.SkipWithError("the sync did not end");
         else if (!screen->broke.empty())
@@ -120,6 +127,7 @@ void BM_FullSync(benchmark::State& state)
         state.counters["files"] = double(files);
         state.counters["files_per_s"] = phases > 0 ? double(files) / phases : 0;
         state.counters["peak_rss_MB"] = benchsupport::peakRssMB();
+        state.counters["peak_tables_MB"] = screen->peakBeforeFiles;
 
         SyncModel::freeInstance();
         DataAccessManager::releaseDataModel();

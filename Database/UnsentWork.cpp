@@ -234,7 +234,8 @@ bool renumberCollisions(BRDatabase& db, const Columns& columns)
         !renumber(db, columns, *customers,
                   {{"brivanta_customer", "customer_id"}, {"brivanta_customer_address", "customer_id"},
                    {"brivanta_customer_attribute", "customer_id"}, {"brivanta_customer_contact", "customer_id"},
-                   {"brivanta_quote_order", "customer_id"}, {kChangedCustomers, "customer_id"}}))
+                   {"brivanta_quote_order", "customer_id"}, {kChangedCustomers, "customer_id"},
+                   {"brivanta_customer_changed", "customer_id"}, {"brivanta_customer_sent", "customer_id"}}))
         return false;
     constexpr std::pair<const char*, const char*> kChildren[] = {{"brivanta_customer_address", "id"},
                                                                   {"brivanta_customer_attribute", "attribute_id"},

@@ -118,6 +118,9 @@ TEST_F(UnsentWorkTest, CollidingLocalIdsAreRenumberedAndCarryingAgainAddsNothing
              "insert into brivanta_quote_order_item(order_item_id, order_id, order_item_sku, product_quantity) "
              "values (-10, -1, 'CH-1', 7)"})
         ASSERT_TRUE(db->executeUpdate(sql)) << sql;
+    // What the user changed of the carried customer, and its upload waiting for an answer.
+    ASSERT_TRUE(exec(oldFile, "insert into brivanta_customer_changed values (-1, 'customer', 0, 'customer_name'); "
+                              "insert into brivanta_customer_sent values (-1, 'Local Ltd')"));
     struct Case {
         const char* what;
         const char* sql;
@@ -143,6 +146,11 @@ TEST_F(UnsentWorkTest, CollidingLocalIdsAreRenumberedAndCarryingAgainAddsNothing
          "9001|Ann\nOther Co|Olga\n"},
         {"addresses once each", "select count(*) from brivanta_customer_address",
          "3\n"},
+        {"the changed fields and the unanswered upload follow their customer",
+         "select c.customer_name, f.field from brivanta_customer_changed f join brivanta_customer c on "
+         "c.customer_id = f.customer_id union all select c.customer_name, s.sent from brivanta_customer_sent s "
+         "join brivanta_customer c on c.customer_id = s.customer_id",
+         "Local Ltd|customer_name\nLocal Ltd|Local Ltd\n"},
     };
     for (int round = 1; round <= 2; ++round) {
         ASSERT_TRUE(UnsentWork::copyFromDatabase(oldFile.string())) << "round " << round;

@@ -2,6 +2,7 @@
 
 #include "Common/PublicFunction.h"
 #include "Platform/Base/Bundle.h"
+#include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/Text.h"
 #include "Protocol/LoginMode.h"
@@ -25,6 +26,30 @@ bool isFile(const std::string& path)
 {
     std::error_code ec;
     return std::filesystem::is_regular_file(path, ec);
+}
+
+// A skin picture is never drawn larger than the screen, in either orientation.
+constexpr double kScreenSide = 1024;
+
+// A client's skin picture decoded to fit the screen, through the process's decode budget. One
+// whose decode would hold more than the whole budget (or that cannot be read) is left out:
+// null, so the application's own picture shows in its place.
+gfx::Image readSkinPicture(const std::string& path)
+{
+    auto bytes = base::FileManager::readFile(path);
+    if (!bytes)
+        return {};
+    double fileScale = gfx::Image::scaleForPath(path);
+    double side = kScreenSide * std::max<double>({1.0, SkinManager::getUIScreenScaleFactor(), fileScale});
+    gfx::Size box {side, side};
+    auto cost = gfx::Image::decodeCostFitting(*bytes, box);
+    size_t limit = gfx::DecodeBudget::shared().limit();
+    if (!cost || *cost > limit) {
+        base::logf("SkinManager: %s is left out: its decode would hold %zu MB, over the %zu MB a picture may",
+                   std::filesystem::path(path).filename().c_str(), cost ? *cost >> 20 : size_t(0), limit >> 20);
+        return {};
+    }
+    return gfx::Image::fromBytesFitting(*bytes, box, fileScale, gfx::DecodeBudget::Priority::Screen);
 }
 
 } // namespace
@@ -53,8 +78,12 @@ gfx::Image SkinManager::skinFromImageName(const std::optional<std::string>& name
         return {};
     if (auto client = PublicFunction::clientFolderPath(LoginMode::sharedInstance()->clientID()))
         for (const auto& path : skinCandidates(*client, *name))
-            if (isFile(path))
-                return gfx::Image::fromFile(path); // uncached: skins change between logins
+            if (isFile(path)) {
+                // Uncached: skins change between logins.
+                if (gfx::Image picture = readSkinPicture(path))
+                    return picture;
+                break;
+            }
     return bundledImageNamed(*name);
 }
 
@@ -98,7 +127,7 @@ gfx::Image SkinManager::getLogoWithClientId(const std::optional<std::string>& cl
         return {};
     for (const auto& path : skinCandidates(*client, "homelogo.png"))
         if (isFile(path))
-            return gfx::Image::fromFile(path);
+            return readSkinPicture(path);
     return {};
 }
 

@@ -12,6 +12,7 @@
 #include "Common/Language.h"
 #include "Common/NumericInputValidator.h"
 #include "Common/PublicFunction.h"
+#include "Common/ScreenPicture.h"
 #include "Common/SkinManager.h"
 #include "Common/UIToast.h"
 #include "Database/DataAccessManager.h"
@@ -36,6 +37,7 @@ namespace {
 
 constexpr const char* kRefreshKey = "refreshProduct";
 const gfx::Size kFullImageSize{1024, 768}; // the whole window
+const gfx::Size kThumbnailShown{320, 220}; // a thumbnail's box, twice
 
 gfx::Color pageColor()
 {
@@ -66,12 +68,10 @@ std::string format(const std::string& name, int index, int count)
     return name + "  ( " + std::to_string(index) + " / " + std::to_string(count) + " )";
 }
 
-gfx::Image fittedFullImage(const std::optional<std::string>& name)
+// What a product picture that cannot be read shows, and what stands in while one is decoded.
+gfx::Image placeholderImage()
 {
-    gfx::Image image = PublicFunction::getLocalImageFiletype(name, 1);
-    if (PublicFunction::imageIsNeedToScaleToFitSize(image, kFullImageSize))
-        image = PublicFunction::scaleImageToFitSize(image, kFullImageSize);
-    return image;
+    return PublicFunction::getLocalImageFiletype(std::nullopt, 1);
 }
 
 void showToast(const std::string& key)
@@ -417,8 +417,25 @@ void ProductDetailController::loadMainImage()
 {
     auto data = DataAccessManager::sharedDataModel();
     auto record = data ? data->getImageByKeyId(m_productID) : std::nullopt;
-    gfx::Image image = fittedFullImage(record ? record->image_full_address : std::nullopt);
-    PublicFunction::ImageViewFitImgImg(m_productImageView.get(), image);
+    showFullImage(record ? record->image_full_address : std::nullopt, placeholderImage());
+}
+
+void ProductDetailController::showFullImage(const std::optional<std::string>& name, const gfx::Image& standIn)
+{
+    uint64_t request = ++m_mainImageRequest;
+    m_mainImageShown = false;
+    PublicFunction::ImageViewFitImgImg(m_productImageView.get(), standIn.isNull() ? placeholderImage() : standIn);
+    std::weak_ptr<ProductDetailController> weak = std::static_pointer_cast<ProductDetailController>(sharedController());
+    ScreenPicture::load(PublicFunction::filePathWithNameFiletype(name, 1), kFullImageSize,
+                        std::weak_ptr<const void>(weak), [weak, request](gfx::Image image) {
+                            auto self = weak.lock();
+                            // A later product or picture asked since: this one is not shown.
+                            if (!self || request != self->m_mainImageRequest || !self->m_productImageView)
+                                return;
+                            PublicFunction::ImageViewFitImgImg(self->m_productImageView.get(),
+                                                               image.isNull() ? placeholderImage() : image);
+                            self->m_mainImageShown = !image.isNull();
+                        });
 }
 
 void ProductDetailController::replaceDescriptionView(double height)
@@ -565,8 +582,13 @@ void ProductDetailController::loadManyImages()
         cell->setTag(kThumbnailTagBase + static_cast<int>(i));
         cell->setFrame({x, 0, m_cellWidth, 92});
         cell->layoutIfNeeded();
-        PublicFunction::ImageViewFitImgImg(cell->imageView_().get(),
-                                           PublicFunction::getLocalImageFiletype(m_manyImagesArray[i].image_thumb_address, 1, PublicFunction::thumbShownPixels()));
+        std::weak_ptr<ProductDetailManyImageCell> weakCell = cell;
+        ScreenPicture::load(PublicFunction::filePathWithNameFiletype(m_manyImagesArray[i].image_thumb_address, 1),
+                            kThumbnailShown, weakCell, [weakCell](gfx::Image image) {
+                                if (auto shown = weakCell.lock())
+                                    PublicFunction::ImageViewFitImgImg(shown->imageView_().get(),
+                                                                       image.isNull() ? placeholderImage() : image);
+                            });
         m_manyImagesView->addSubview(cell);
         x += m_cellWidth + 8;
     }
@@ -588,8 +610,8 @@ void ProductDetailController::didSelectedManyImage(ProductDetailManyImageCell& c
     for (auto& sub : m_manyImagesView->subviews())
         if (auto* other = dynamic_cast<ProductDetailManyImageCell*>(sub.get()))
             other->setIsFocus(other == &cell);
-    gfx::Image image = fittedFullImage(m_manyImagesArray[static_cast<size_t>(index)].image_full_address);
-    // The old picture fades out above while the new one fades in below, both starting now.
+    // The old picture fades out above while the new one fades in below, both starting now; the
+    // new one shows its thumbnail until its full picture is decoded.
     auto outgoing = std::make_shared<ui::ImageView>(m_productImageView->frame());
     outgoing->setImage(m_productImageView->image());
     outgoing->setContentMode(m_productImageView->contentMode());
@@ -598,7 +620,7 @@ void ProductDetailController::didSelectedManyImage(ProductDetailManyImageCell& c
     out.duration = 0.35;
     out.curve = ui::View::AnimationOptions::Curve::EaseIn;
     ui::View::animate(out, [outgoing] { outgoing->setAlpha(0); }, [outgoing](bool) { outgoing->removeFromSuperview(); });
-    PublicFunction::ImageViewFitImgImg(m_productImageView.get(), image);
+    showFullImage(m_manyImagesArray[static_cast<size_t>(index)].image_full_address, cell.imageView_()->image());
     m_productImageView->setAlpha(0);
     ui::View::AnimationOptions in;
     in.duration = 0.5;
@@ -766,8 +788,11 @@ void ProductDetailController::onClickImage()
     viewer->productDiscountPrice = m_discountLabel->text();
     viewer->productTitle = m_lblTitle ? m_lblTitle->text() : m_productEntity.product_name.value_or("");
     viewer->tag = m_currentImageIndex;
-    viewer->cachedImageIndex = m_currentImageIndex;
-    viewer->currentImageCache = m_productImageView->image();
+    // Only a decoded picture stands for the full image; a stand-in would stay for good.
+    if (m_mainImageShown) {
+        viewer->cachedImageIndex = m_currentImageIndex;
+        viewer->currentImageCache = m_productImageView->image();
+    }
     viewer->setModalPresentationStyle(ui::ModalPresentationStyle::FullScreen);
     viewer->setModalTransitionStyle(ui::ModalTransitionStyle::CrossDissolve);
     auto presenter = catalogueController();

@@ -127,6 +127,8 @@ public:
     const std::vector<brivanta_product_Entity>& relatedProducts() const { return m_relatedProducts; }
     const std::vector<brivanta_library_files_Entity>& productRelateFiles() const { return m_productRelateFiles; }
     int currentImageIndex() const { return m_currentImageIndex; }
+    // The main image view shows the decoded full picture, not a stand-in.
+    bool mainImageShown() const { return m_mainImageShown; }
     int selectedTagIndex() const { return m_selectedTagIndex; }
     // The highlight frame round an attribute still to be chosen, while its animations run.
     const std::shared_ptr<ui::View>& highlightFrame() const { return m_highlightFrame; }
@@ -183,6 +185,9 @@ private:
     void showRelatedAndToggles();
     void showTitles();
     void loadMainImage();
+    // Shows the stand-in at once and the full picture of that name once it is decoded off the
+    // main thread; a later call wins.
+    void showFullImage(const std::optional<std::string>& name, const gfx::Image& standIn);
     void loadTagsScrollView();
     void loadManyImages();
     void replaceDescriptionView(double height);
@@ -215,6 +220,8 @@ private:
     std::vector<brivanta_product_Entity> m_relatedProducts;
     std::vector<brivanta_library_files_Entity> m_productRelateFiles;
     int m_currentImageIndex = 0;
+    uint64_t m_mainImageRequest = 0;
+    bool m_mainImageShown = false;
     int m_selectedTagIndex = -1;
     double m_cellWidth = kThumbnailWidth;
     int m_pendingCount = 0;

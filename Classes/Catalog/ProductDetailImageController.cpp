@@ -4,6 +4,7 @@
 #include "Common/ImageLoadQueueManager.h"
 #include "Common/Language.h"
 #include "Common/PublicFunction.h"
+#include "Common/ScreenPicture.h"
 #include "Common/SkinManager.h"
 #include "Common/UIToast.h"
 #include "Platform/Base/DeferredCall.h"
@@ -23,17 +24,11 @@ constexpr const char* kAfterChangeKey = "loadImageAfterProductChangeInScrollView
 constexpr double kOverlayAlpha = 0.5;
 constexpr double kCardScale = 0.95;
 
-// A full image read uncached and scaled down to the page; null when the file cannot be read.
+// A full image read uncached at the page's size; null when the file cannot be read. Never on
+// the main thread.
 gfx::Image readFullImage(const std::optional<std::string>& path, gfx::Size page)
 {
-    if (!path)
-        return {};
-    gfx::Image image = gfx::Image::fromFile(*path);
-    if (image.isNull())
-        return {};
-    if (PublicFunction::imageIsNeedToScaleToFitSize(image, page))
-        return PublicFunction::scaleImageToFitSize(image, page);
-    return image;
+    return ScreenPicture::decode(path, page);
 }
 
 gfx::Image defaultImage()
@@ -273,9 +268,39 @@ void ProductDetailImageController::loadImageScrollView(int index, ui::ScrollView
         return;
     }
     auto page = makePage(index);
-    page->setImage(getBigImage(index));
     scrollView->addSubview(page);
     m_bigImageViews[static_cast<size_t>(index)] = page;
+    if (cachedImageIndex == index && !currentImageCache.isNull()) {
+        page->setImage(currentImageCache);
+        return;
+    }
+    // The page shows its thumbnail until the full image is decoded; the window never waits.
+    requestThumbPlaceholder(page, index);
+    std::weak_ptr<ProductBigImageView> weakPage = page;
+    ScreenPicture::load(fullImagePath(index), pageSize(), weakPage, [weakPage](gfx::Image image) {
+        if (auto shown = weakPage.lock())
+            shown->setImage(image.isNull() ? defaultImage() : image);
+    });
+}
+
+void ProductDetailImageController::requestThumbPlaceholder(const std::shared_ptr<ProductBigImageView>& page, int index)
+{
+    std::optional<std::string> path;
+    if (index >= 0 && static_cast<size_t>(index) < thumbImagesArray.size())
+        path = PublicFunction::filePathWithNameFiletype(thumbImagesArray[static_cast<size_t>(index)], 1);
+    std::weak_ptr<ProductBigImageView> weakPage = page;
+    std::weak_ptr<ProductDetailImageController> weak =
+        std::static_pointer_cast<ProductDetailImageController>(sharedController());
+    ScreenPicture::load(path, pageSize(), weakPage, [weak, weakPage, index](gfx::Image thumb) {
+        auto self = weak.lock();
+        auto shown = weakPage.lock();
+        // Only a page still without a picture takes its stand-in.
+        if (!self || !shown || !shown->imageView()->image().isNull())
+            return;
+        self->resizeThumbImageToFitFullImageSizeSetInImageView(thumb.isNull() ? defaultImage() : thumb,
+                                                               self->imageSizeOfFullImage(index),
+                                                               shown->imageView().get());
+    });
 }
 
 void ProductDetailImageController::loadThumbImageScrollView(int index, ui::ScrollView* scrollView)
@@ -287,10 +312,9 @@ void ProductDetailImageController::loadThumbImageScrollView(int index, ui::Scrol
         return;
     }
     auto page = makePage(index);
-    resizeThumbImageToFitFullImageSizeSetInImageView(getThumbImage(index), imageSizeOfFullImage(index),
-                                                     page->imageView().get());
     scrollView->addSubview(page);
     m_bigImageViews[static_cast<size_t>(index)] = page;
+    requestThumbPlaceholder(page, index);
 }
 
 void ProductDetailImageController::loadImageAsyncScrollView(int index, ui::ScrollView* scrollView)
@@ -324,15 +348,16 @@ void ProductDetailImageController::loadFullImageToImageViewAsyncImageIndexUnique
     // What the background needs is taken here, on the main thread.
     gfx::Size size = m_myScrollView ? m_myScrollView->bounds().size : gfx::Size{kPageWidth, kPageHeight};
     gfx::Image cached = cachedImageIndex == index ? currentImageCache : gfx::Image();
-    std::optional<std::string> path = fullImagePath(index);
     std::shared_ptr<ui::ImageView> target = page->imageView();
-    base::dispatchBackground([cached, path, size, target, unique] {
-        gfx::Image image = cached.isNull() ? readFullImage(path, size) : cached;
-        base::RunLoop::main().post([image, target, unique] {
-            auto operation = std::make_shared<ImageLoadOperation>(image.isNull() ? defaultImage() : image, target, false);
-            ImageLoadQueueManager::sharedInstance()->loadImageWithOperationUnique(operation, unique);
-        });
-    });
+    auto show = [target, unique](const gfx::Image& image) {
+        auto operation = std::make_shared<ImageLoadOperation>(image.isNull() ? defaultImage() : image, target, false);
+        ImageLoadQueueManager::sharedInstance()->loadImageWithOperationUnique(operation, unique);
+    };
+    if (!cached.isNull()) {
+        base::RunLoop::main().post([show, cached] { show(cached); });
+        return;
+    }
+    ScreenPicture::load(fullImagePath(index), size, std::weak_ptr<const void>(page), show);
 }
 
 std::optional<std::string> ProductDetailImageController::fullImagePath(int index) const
@@ -720,7 +745,11 @@ void ProductDetailImageController::startSlideShow()
     show->setDetailImageController(this);
     show->setModalTransitionStyle(ui::ModalTransitionStyle::CrossDissolve);
     presentViewController(show, true);
-    show->slideFirstShowImage(getNoCachedBigImage(m_currentIndex));
+    std::weak_ptr<SlideShowController> weakShow = show;
+    ScreenPicture::load(fullImagePath(m_currentIndex), pageSize(), weakShow, [weakShow](gfx::Image image) {
+        if (auto shown = weakShow.lock())
+            shown->slideFirstShowImage(image.isNull() ? defaultImage() : image);
+    });
     m_slideShowController = show;
     std::weak_ptr<ProductDetailImageController> weak =
         std::static_pointer_cast<ProductDetailImageController>(sharedController());
@@ -746,8 +775,13 @@ void ProductDetailImageController::autoShowImage()
         loadNextProduct();
         shown = m_pageCurling ? 0 : m_currentIndex;
     }
-    if (auto show = m_slideShowController.lock())
-        show->slideShowImage(getNoCachedBigImage(shown));
+    if (auto show = m_slideShowController.lock()) {
+        std::weak_ptr<SlideShowController> weakShow = show;
+        ScreenPicture::load(fullImagePath(shown), pageSize(), weakShow, [weakShow](gfx::Image image) {
+            if (auto slide = weakShow.lock())
+                slide->slideShowImage(image.isNull() ? defaultImage() : image);
+        });
+    }
 }
 
 void ProductDetailImageController::endSlideShow()

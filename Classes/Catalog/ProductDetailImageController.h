@@ -104,7 +104,7 @@ public:
     void scrollToIndexAnimated(int index, bool animated);
     void loadImageAfterProductChangeInScrollView(const std::shared_ptr<ui::ScrollView>& scrollView);
 
-    // Image sources.
+    // Image sources, decoded on the calling thread: never called on the main thread.
     gfx::Image getBigImage(int index);
     gfx::Image getNoCachedBigImage(int index);
     gfx::Image getThumbImage(int index);
@@ -147,6 +147,9 @@ public:
 private:
     std::shared_ptr<ui::ScrollView> makePagingScrollView(const gfx::Rect& frame);
     std::shared_ptr<ProductBigImageView> makePage(int index);
+    // Asks for the page's thumbnail off the main thread; it goes in as the stand-in only while
+    // the page shows nothing yet.
+    void requestThumbPlaceholder(const std::shared_ptr<ProductBigImageView>& page, int index);
     std::optional<std::string> fullImagePath(int index) const;
     gfx::Size pageSize() const;
     std::weak_ptr<const void> owner();

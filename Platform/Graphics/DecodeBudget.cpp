@@ -33,19 +33,26 @@ void DecodeBudget::Reservation::release()
         std::exchange(m_owner, nullptr)->give(std::exchange(m_bytes, 0));
 }
 
-DecodeBudget::Reservation DecodeBudget::reserve(size_t bytes)
+DecodeBudget::Reservation DecodeBudget::reserve(size_t bytes, Priority priority)
 {
     std::unique_lock guard(m_lock);
     ++m_waiting;
     auto fits = [&] { return m_running == 0 || m_inFlight + bytes <= m_limit; };
-    if (bytes <= kSmallDecode) {
+    if (bytes <= kSmallDecode && priority == Priority::Screen) {
+        // A screen's icon never waits: what it holds is small beside the budget.
+    } else if (bytes <= kSmallDecode) {
         // An icon's decode never waits behind a large one; it only waits for room.
         m_changed.wait(guard, fits);
     } else {
-        // Large ones go in the order asked, so none is passed over for ever.
-        uint64_t ticket = m_nextTicket++;
-        m_changed.wait(guard, [&] { return ticket == m_serving && fits(); });
-        ++m_serving;
+        // Large ones go in the order asked within their line, so none is passed over for
+        // ever by its own kind; background work waits while a screen does.
+        Line& line = m_lines[priority == Priority::Screen ? 1 : 0];
+        const Line& screen = m_lines[1];
+        uint64_t ticket = line.next++;
+        m_changed.wait(guard, [&] {
+            return ticket == line.serving && (&line == &screen || screen.empty()) && fits();
+        });
+        ++line.serving;
     }
     --m_waiting;
     ++m_running;

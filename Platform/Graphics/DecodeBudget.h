@@ -8,16 +8,20 @@ namespace gfx {
 
 // The bytes that picture decodes in flight may hold at once, for the whole process. A decode
 // asks for its bytes before it starts and waits until they fit beside the decodes already
-// running (large ones in the order asked); one larger than the whole budget runs when nothing
-// else does.
+// running (large ones in the order asked, those a screen waits for ahead of background work);
+// one larger than the whole budget runs when nothing else does.
 // Decoded pictures that are kept are not counted: only the work of decoding is.
 class DecodeBudget {
 public:
     static constexpr size_t kDefaultLimit = size_t(512) << 20;
-    // Decodes this small (icons, thumbnails) wait only for room, never in line behind large ones.
+    // Decodes this small (icons, thumbnails) wait only for room, never in line behind large ones;
+    // a screen's do not wait at all.
     static constexpr size_t kSmallDecode = size_t(1) << 20;
 
     static DecodeBudget& shared();
+
+    // A picture a screen is waiting for goes ahead of every background decode still waiting.
+    enum class Priority { Background, Screen };
 
     class Reservation {
     public:
@@ -38,7 +42,7 @@ public:
     };
 
     // Waits for room for `bytes`, then holds them until the reservation goes.
-    Reservation reserve(size_t bytes);
+    Reservation reserve(size_t bytes, Priority priority = Priority::Background);
 
     void setLimit(size_t bytes);
     size_t limit() const;
@@ -59,8 +63,14 @@ private:
     size_t m_peak = 0;
     size_t m_running = 0;
     size_t m_waiting = 0;
-    uint64_t m_nextTicket = 0;
-    uint64_t m_serving = 0;
+    // One line of large decodes per priority; the background line moves only while the
+    // screen's is empty.
+    struct Line {
+        uint64_t next = 0;
+        uint64_t serving = 0;
+        bool empty() const { return next == serving; }
+    };
+    Line m_lines[2];
 };
 
 } // namespace gfx

@@ -1,6 +1,7 @@
 #include "Platform/Graphics/Image.h"
 
 #include "Platform/Base/Log.h"
+#include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/DecodeBudget.h"
 #include "Platform/Graphics/Resample.h"
 
@@ -34,27 +35,67 @@ uint32_t premultiply(uint32_t c, uint32_t a)
     return (t + (t >> 8)) >> 8;
 }
 
+// The formats whose decoding peak is known (measured, by format, in the tests); any other is
+// refused from its first bytes, since what it would hold cannot be bounded beforehand.
+enum class Format { Png, Jpeg, Gif, Hdr, Bmp };
+
+std::optional<Format> formatOf(std::span<const uint8_t> bytes)
+{
+    auto startsWith = [&](std::string_view magic) {
+        return bytes.size() >= magic.size() && std::memcmp(bytes.data(), magic.data(), magic.size()) == 0;
+    };
+    if (startsWith("\x89PNG\r\n\x1a\n"))
+        return Format::Png;
+    if (startsWith("\xff\xd8\xff"))
+        return Format::Jpeg;
+    if (startsWith("GIF87a") || startsWith("GIF89a"))
+        return Format::Gif;
+    if (startsWith("#?RADIANCE\n") || startsWith("#?RGBE\n"))
+        return Format::Hdr;
+    if (startsWith("BM"))
+        return Format::Bmp;
+    return std::nullopt;
+}
+
 // What a picture's header says, before anything is decoded.
 struct PictureHeader {
+    Format format = Format::Png;
     int width = 0;
     int height = 0;
     int channels = 0;
     bool sixteenBit = false;
-    bool jpeg = false;
+    bool palette = false;       // a PNG of indexed colours, expanded before conversion
+    bool interlaced = false;    // a PNG in seven passes, each held apart before it is placed
+    size_t coefficientBytes = 0; // a progressive JPEG is held whole as coefficients
+    bool jpeg() const { return format == Format::Jpeg; }
     int64_t pixels() const { return static_cast<int64_t>(width) * height; }
 };
+
+bool readJpegCoefficients(const uint8_t* data, size_t length, size_t* coefficientBytes);
 
 std::optional<PictureHeader> readHeader(std::span<const uint8_t> bytes)
 {
     if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX))
         return std::nullopt;
+    auto format = formatOf(bytes);
+    if (!format) {
+        base::logf("Image: a picture of a format whose decoding cost is not known is not decoded");
+        return std::nullopt;
+    }
     PictureHeader header;
+    header.format = *format;
     auto length = static_cast<int>(bytes.size());
     if (!stbi_info_from_memory(bytes.data(), length, &header.width, &header.height, &header.channels)
         || header.width <= 0 || header.height <= 0)
         return std::nullopt;
     header.sixteenBit = stbi_is_16_bit_from_memory(bytes.data(), length) != 0;
-    header.jpeg = bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+    // The image header chunk comes first, at a fixed place.
+    if (header.format == Format::Png && bytes.size() >= 29) {
+        header.palette = bytes[25] == 3;
+        header.interlaced = bytes[28] != 0;
+    }
+    if (header.jpeg() && !readJpegCoefficients(bytes.data(), bytes.size(), &header.coefficientBytes))
+        return std::nullopt;
     return header;
 }
 
@@ -67,13 +108,38 @@ bool withinPictureLimit(const PictureHeader& header)
     return false;
 }
 
-// What a whole decode holds at its peak: the decoder's own planes or rows beside the RGBA
-// result (which then becomes the picture's surface), and the encoded bytes.
+// What a whole decode holds at its peak, by format: the decoder's own planes, rows or
+// intermediate buffers beside the RGBA result (which then becomes the picture's surface), and
+// the encoded bytes.
 size_t wholeDecodeCost(const PictureHeader& header, size_t encodedBytes)
 {
     auto pixels = static_cast<size_t>(header.pixels());
     size_t channels = static_cast<size_t>(std::max(header.channels, 1));
-    size_t perPixel = header.sixteenBit ? 12 + 2 * channels : 4 + channels;
+    size_t perPixel = 4 + channels;
+    switch (header.format) {
+    case Format::Hdr:
+        // Four floats a pixel, then the 8-bit copy made from them.
+        perPixel = 16 + 4;
+        break;
+    case Format::Png:
+        if (header.sixteenBit)
+            perPixel = 12 + 2 * channels;
+        else
+            // Indexed colours: the indices, their expansion and the RGBA result at once.
+            perPixel = 4 + channels + (header.palette ? 1 : 0);
+        // Each pass is held apart before it is placed in the whole.
+        if (header.interlaced)
+            perPixel += channels * (header.sixteenBit ? 2 : 1);
+        break;
+    case Format::Jpeg:
+        return pixels * perPixel + header.coefficientBytes + encodedBytes;
+    case Format::Gif:
+        // The RGBA frame and the decoder's own plane of the frame before it.
+        perPixel = 6;
+        break;
+    case Format::Bmp:
+        break;
+    }
     return pixels * perPixel + encodedBytes;
 }
 
@@ -183,6 +249,15 @@ bool readJpegPlan(const uint8_t* data, size_t length, JpegPlan* plan)
     return true;
 }
 
+bool readJpegCoefficients(const uint8_t* data, size_t length, size_t* coefficientBytes)
+{
+    JpegPlan plan;
+    if (!readJpegPlan(data, length, &plan))
+        return false;
+    *coefficientBytes = plan.coefficientBytes;
+    return true;
+}
+
 // Decodes at scaleEighths/8 straight into a new ARGB32 surface; null on any failure.
 cairo_surface_t* decodeJpegScaled(const uint8_t* data, size_t length, int scaleEighths)
 {
@@ -263,6 +338,20 @@ cairo_status_t writeToBytes(void* closure, const unsigned char* data, unsigned i
     return CAIRO_STATUS_SUCCESS;
 }
 
+// The main thread decodes only for the screen it draws.
+DecodeBudget::Priority priorityOnThisThread(DecodeBudget::Priority asked)
+{
+    return base::RunLoop::isMainThread() ? DecodeBudget::Priority::Screen : asked;
+}
+
+// A whole decode that waits its turn in the budget first.
+SurfaceRef decodeWholeBudgeted(std::span<const uint8_t> bytes, const PictureHeader& header,
+                               DecodeBudget::Priority priority)
+{
+    auto room = DecodeBudget::shared().reserve(wholeDecodeCost(header, bytes.size()), priorityOnThisThread(priority));
+    return decodeWhole(bytes);
+}
+
 } // namespace
 
 Image Image::fromFile(const std::string& path)
@@ -278,58 +367,99 @@ Image Image::fromBytes(std::span<const uint8_t> bytes, double scale)
     auto header = readHeader(bytes);
     if (!header || !withinPictureLimit(*header))
         return {};
-    auto room = DecodeBudget::shared().reserve(wholeDecodeCost(*header, bytes.size()));
-    SurfaceRef surface = decodeWhole(bytes);
+    SurfaceRef surface = decodeWholeBudgeted(bytes, *header, DecodeBudget::Priority::Background);
     if (!surface)
         return {};
     return Image(std::move(surface), scale > 0 ? scale : 1);
 }
 
-Image Image::fromFileFitting(const std::string& path, Size maxPixels)
+Image Image::fromFileFitting(const std::string& path, Size maxPixels, DecodeBudget::Priority priority)
 {
     base::Bytes bytes;
     if (!readFile(path, bytes))
         return {};
-    return fromBytesFitting(bytes, maxPixels, scaleForPath(path));
+    return fromBytesFitting(bytes, maxPixels, scaleForPath(path), priority);
 }
 
-Image Image::fromBytesFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale)
+namespace {
+
+// How a picture is decoded to fit a size, and what the decode holds at its peak.
+struct FitPlan {
+    bool whole = true;   // no smaller than the box: decoded as it is
+    int width = 0;       // the fitted size
+    int height = 0;
+    int eighths = 0;     // a JPEG decoded by the decoder at eighths/8, or 0
+    size_t cost = 0;
+};
+
+FitPlan planFit(const PictureHeader& header, std::span<const uint8_t> bytes, Size maxPixels)
+{
+    FitPlan plan;
+    double factor = std::min({1.0, maxPixels.width / header.width, maxPixels.height / header.height});
+    if (!(factor < 1)) {
+        plan.cost = wholeDecodeCost(header, bytes.size());
+        return plan;
+    }
+    plan.whole = false;
+    plan.width = std::max(1, static_cast<int>(std::lround(header.width * factor)));
+    plan.height = std::max(1, static_cast<int>(std::lround(header.height * factor)));
+    size_t target = static_cast<size_t>(plan.width) * plan.height * 4;
+    JpegPlan jpeg;
+    if (header.jpeg() && readJpegPlan(bytes.data(), bytes.size(), &jpeg) && jpeg.convertible
+        && jpeg.width == header.width && jpeg.height == header.height) {
+        // The smallest eighth whose result still covers the wanted size.
+        plan.eighths = std::clamp(static_cast<int>(std::ceil(factor * 8 - 1e-9)), 1, 8);
+        size_t decodedWidth = (static_cast<size_t>(jpeg.width) * plan.eighths + 7) / 8;
+        size_t decodedHeight = (static_cast<size_t>(jpeg.height) * plan.eighths + 7) / 8;
+        plan.cost = decodedWidth * decodedHeight * 4 + jpeg.coefficientBytes + target + bytes.size();
+        return plan;
+    }
+    // Whole, then scaled down at once.
+    plan.cost = wholeDecodeCost(header, bytes.size()) + target;
+    return plan;
+}
+
+} // namespace
+
+std::optional<size_t> Image::decodeCostFitting(std::span<const uint8_t> bytes, Size maxPixels)
+{
+    auto header = readHeader(bytes);
+    if (!header || !withinPictureLimit(*header))
+        return std::nullopt;
+    return planFit(*header, bytes, maxPixels).cost;
+}
+
+Image Image::fromBytesFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale,
+                              DecodeBudget::Priority priority)
 {
     scale = scale > 0 ? scale : 1;
+    priority = priorityOnThisThread(priority);
     auto header = readHeader(bytes);
     if (!header || !withinPictureLimit(*header))
         return {};
-    double factor = std::min({1.0, maxPixels.width / header->width, maxPixels.height / header->height});
-    if (!(factor < 1))
-        return fromBytes(bytes, scale);
-    int width = std::max(1, static_cast<int>(std::lround(header->width * factor)));
-    int height = std::max(1, static_cast<int>(std::lround(header->height * factor)));
-    size_t target = static_cast<size_t>(width) * height * 4;
-
-    JpegPlan plan;
-    if (header->jpeg && readJpegPlan(bytes.data(), bytes.size(), &plan) && plan.convertible
-        && plan.width == header->width && plan.height == header->height) {
-        // The smallest eighth whose result still covers the wanted size.
-        int eighths = std::clamp(static_cast<int>(std::ceil(factor * 8 - 1e-9)), 1, 8);
-        size_t decodedWidth = (static_cast<size_t>(plan.width) * eighths + 7) / 8;
-        size_t decodedHeight = (static_cast<size_t>(plan.height) * eighths + 7) / 8;
-        auto room = DecodeBudget::shared().reserve(decodedWidth * decodedHeight * 4 + plan.coefficientBytes + target
-                                                   + bytes.size());
-        SurfaceRef decoded(decodeJpegScaled(bytes.data(), bytes.size(), eighths));
+    FitPlan plan = planFit(*header, bytes, maxPixels);
+    if (plan.whole) {
+        SurfaceRef surface = decodeWholeBudgeted(bytes, *header, priority);
+        return surface ? Image(std::move(surface), scale) : Image();
+    }
+    if (plan.eighths > 0) {
+        auto room = DecodeBudget::shared().reserve(plan.cost, priority);
+        SurfaceRef decoded(decodeJpegScaled(bytes.data(), bytes.size(), plan.eighths));
         if (decoded) {
-            if (cairo_image_surface_get_width(decoded.get()) == width
-                && cairo_image_surface_get_height(decoded.get()) == height)
+            if (cairo_image_surface_get_width(decoded.get()) == plan.width
+                && cairo_image_surface_get_height(decoded.get()) == plan.height)
                 return Image(std::move(decoded), scale);
-            SurfaceRef fitted = resampledSurface(decoded.get(), width, height);
+            SurfaceRef fitted = resampledSurface(decoded.get(), plan.width, plan.height);
             return fitted ? Image(std::move(fitted), scale) : Image();
         }
     }
     // Whole, then scaled down at once; the whole one goes before this returns.
-    auto room = DecodeBudget::shared().reserve(wholeDecodeCost(*header, bytes.size()) + target);
+    size_t target = static_cast<size_t>(plan.width) * plan.height * 4;
+    auto room = DecodeBudget::shared().reserve(wholeDecodeCost(*header, bytes.size()) + target, priority);
     SurfaceRef whole = decodeWhole(bytes);
     if (!whole)
         return {};
-    SurfaceRef fitted = resampledSurface(whole.get(), width, height);
+    SurfaceRef fitted = resampledSurface(whole.get(), plan.width, plan.height);
     return fitted ? Image(std::move(fitted), scale) : Image();
 }
 

@@ -3,6 +3,7 @@
 #include "Platform/Base/Value.h"
 #include "Platform/Graphics/CairoRef.h"
 #include "Platform/Graphics/Color.h"
+#include "Platform/Graphics/DecodeBudget.h"
 #include "Platform/Graphics/Geometry.h"
 
 #include <cstdint>
@@ -23,9 +24,15 @@ public:
     static Image fromBytes(std::span<const uint8_t> bytes, double scale = 1);
     // Decoded to fit within maxPixels (aspect kept, never enlarged), for a picture shown small:
     // a JPEG is decoded at a reduced scale by the decoder itself, other formats whole and
-    // scaled down at once, so no whole-size copy outlives the call.
-    static Image fromFileFitting(const std::string& path, Size maxPixels);
-    static Image fromBytesFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale = 1);
+    // scaled down at once, so no whole-size copy outlives the call. A screen waiting for the
+    // picture passes Screen, so it goes ahead of background decodes.
+    static Image fromFileFitting(const std::string& path, Size maxPixels,
+                                 DecodeBudget::Priority priority = DecodeBudget::Priority::Background);
+    static Image fromBytesFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale = 1,
+                                  DecodeBudget::Priority priority = DecodeBudget::Priority::Background);
+    // What decoding the picture to fit maxPixels would hold at its peak, as the decode budget
+    // counts it; nothing for a picture that would not be decoded at all.
+    static std::optional<size_t> decodeCostFitting(std::span<const uint8_t> bytes, Size maxPixels);
     // Takes a snapshot of an ARGB32 surface; later drawing into it does not change the image.
     static Image fromSurface(cairo_surface_t* surface, double scale);
 

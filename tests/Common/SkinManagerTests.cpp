@@ -1,4 +1,6 @@
 #include "tests/App/SkinTestSupport.h"
+#include "tests/Support/LargePictures.h"
+#include "tests/Support/Sanitizers.h"
 
 namespace fs = std::filesystem;
 using skintest::SkinTest;
@@ -48,6 +50,63 @@ TEST_F(SkinTest, LookupPrefersTheClientsDoubleThenPlainPictureThenTheBundle)
     EXPECT_EQ(SkinManager::getLogoWithClientId("AbC").pixelWidth(), 20); // the folder is lower case
     EXPECT_FALSE(SkinManager::getLogoWithClientId(""));
     EXPECT_FALSE(SkinManager::getLogoWithClientId("other"));
+}
+
+TEST_F(SkinTest, HugeSkinPicturesAreDecodedToTheScreenOrLeftOutForTheDefault)
+{
+    // A skin of 7990 x 7990 pictures: a 16-bit logo, a high-dynamic-range bar, a GIF and an RGB
+    // PNG under the names the screens ask for.
+    constexpr int kSide = 7990;
+    struct Case {
+        const char* name;
+        std::function<base::Bytes()> make;
+        bool drawn; // else left out, the application's own picture in its place
+    };
+    const std::vector<Case> cases = {
+        {"homelogo.png", [] { return largepictures::png(kSide, 4, 16); }, false},
+        {"topbar-bg.png", [] { return largepictures::hdr(kSide); }, false},
+        {"input.png", [] { return largepictures::gif(kSide); }, true},
+        {"btn_tag.png", [] { return largepictures::png(kSide, 3, 8); }, true},
+    };
+    fs::create_directories(client / "SkinImages");
+    for (const auto& c : cases)
+        ASSERT_TRUE(largepictures::writeFile((client / "SkinImages" / c.name).string(), c.make())) << c.name;
+    atScale(1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        gfx::Image picture = SkinManager::skinFromImageName(std::string(c.name));
+        ASSERT_TRUE(picture);
+        gfx::Image own = ui::imageNamed(fs::path(c.name).stem().string());
+        if (c.drawn) {
+            // At the screen's size, never the file's.
+            EXPECT_EQ(picture.pixelWidth(), 1024);
+            EXPECT_EQ(picture.pixelHeight(), 1024);
+        } else {
+            EXPECT_EQ(picture.size(), own.size());
+        }
+    }
+    EXPECT_FALSE(SkinManager::getLogoWithClientId("AbC")) << "a logo left out has no stand-in";
+
+#if !defined(BRIVANTA_TEST_ASAN) && !defined(BRIVANTA_TEST_TSAN)
+    // Every screen of a login holding its skin pictures at once stays well inside the bound a
+    // login must keep (600 MB for the whole application).
+    struct Held {
+        int pictures;
+    } held {};
+    long grown = -1;
+    ASSERT_TRUE(largepictures::inChild<Held>([&](Held& h) {
+        std::vector<gfx::Image> screens;
+        for (int round = 0; round < 2; ++round)
+            for (const auto& c : cases)
+                screens.push_back(SkinManager::skinFromImageName(std::string(c.name)));
+        screens.push_back(SkinManager::getLogoWithClientId("AbC"));
+        for (auto& picture : screens)
+            h.pictures += picture ? 1 : 0;
+    }, held, grown));
+    EXPECT_EQ(held.pictures, 8);
+    EXPECT_LT(grown, 500L << 20) << grown / 1048576 << " MB";
+    std::printf("skin pictures held at their peak: %ld MB\n", grown / 1048576);
+#endif
 }
 
 TEST_F(SkinTest, SkinArchiveUnpacksOnceAndOnlyItsSkinFolder)

@@ -16,6 +16,8 @@
 #include "Platform/UI/Label.h"
 #include "Widgets/BRPageControl.h"
 
+#include <chrono>
+#include <thread>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -141,9 +143,20 @@ protected:
         return p && p->imageView()->image().size() == gfx::Size{1024, 748}
             && near(middle(p->imageView()->image()), fullColour(product, page));
     }
+    // Pictures are decoded on workers: waits for the condition in real time, however busy the
+    // machine, running what the main loop has ready meanwhile. The manual clock stays where it
+    // is, so the screen's own timers keep their place.
     static bool waitFor(const std::function<bool()>& predicate)
     {
-        return base::RunLoop::main().runUntil(predicate, 10);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        for (;;) {
+            base::RunLoop::main().runPending();
+            if (predicate())
+                return true;
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1)); // a poll step, not a wait
+        }
     }
     void review(const std::string& name) { window->savePng(reviewPath(name)); }
 
@@ -163,7 +176,12 @@ TEST_F(ProductImageViewerTest, PagesLoadTheShownImageAndStandInThumbnailsForTheN
     EXPECT_EQ(viewer->myScrollView()->contentSize(), (gfx::Size{3 * 1024, 384}));
     for (auto& page : viewer->bigImageViews())
         ASSERT_TRUE(page);
-    EXPECT_TRUE(showsFull(*viewer, 1, 0));
+    // Every page is decoded off the main thread; the shown one goes in as soon as it is.
+    EXPECT_TRUE(waitFor([&] { return showsFull(*viewer, 1, 0); }));
+    EXPECT_TRUE(waitFor([&] {
+        return !viewer->bigImageViews()[0]->imageView()->image().isNull()
+            && !viewer->bigImageViews()[2]->imageView()->image().isNull();
+    }));
     // The neighbours show the thumbnail enlarged to the size the full image will take: a
     // full page image fills the window's height, 160 x 110 times 768 / 110.
     for (int k : {0, 2}) {
@@ -201,7 +219,7 @@ TEST_F(ProductImageViewerTest, MissingAndUnreadableImagesFallBackWithoutCrashing
     auto empty = open(1, 0);
     EXPECT_EQ(empty->imageCount(), 1);
     gfx::Image fallback = SkinManager::bundledImageNamed("fileDefault.png");
-    EXPECT_EQ(empty->bigImageViews()[0]->imageView()->image().size(), fallback.size());
+    EXPECT_TRUE(waitFor([&] { return empty->bigImageViews()[0]->imageView()->image().size() == fallback.size(); }));
     empty->dismissViewController(false);
 
     // The opener's decoded image is used for the start page even with its file gone.
@@ -220,6 +238,7 @@ TEST_F(ProductImageViewerTest, MissingAndUnreadableImagesFallBackWithoutCrashing
     broken->loadThumbImageScrollView(1, broken->myScrollView().get());
     auto& page = broken->bigImageViews()[1];
     ASSERT_TRUE(page);
+    EXPECT_TRUE(waitFor([&] { return !page->imageView()->image().isNull(); }));
     EXPECT_EQ(page->imageView()->image().size(), (gfx::Size{160, 110}));
     EXPECT_EQ(page->imageView()->contentMode(), ui::ContentMode::Center);
     broken->loadFullImageToImageViewAsyncImageIndexUnique(page, 1, true);
@@ -337,20 +356,22 @@ TEST_F(ProductImageViewerTest, SlideShowAdvancesAfterTheIndicatorAndStepsProduct
     EXPECT_TRUE(driver->findByText("Slide show started"));
     double t0 = now();
     auto incoming = [&] { return static_cast<ui::ImageView*>(show->view()->subviews().back().get())->image(); };
+    // Each slide's picture is decoded off the main thread and comes in once it is.
     advanceTo(t0, 8.5);
     // The page being moved to, not the one being left.
-    EXPECT_TRUE(near(middle(incoming()), fullColour(0, 2)));
+    EXPECT_TRUE(waitFor([&] { return near(middle(incoming()), fullColour(0, 2)); }));
     advanceTo(t0, 9.5);
     EXPECT_EQ(viewer->currentIndex(), 2);
     // At the end of the product's images the show asks for the next product, flagged.
     advanceTo(t0, 17.1);
     EXPECT_EQ(host->changes, (std::vector<std::string>{"2 slideshow"}));
     // The next product has no images: its one page is the default picture.
-    EXPECT_EQ(incoming().size(), SkinManager::bundledImageNamed("fileDefault.png").size());
+    gfx::Size fallback = SkinManager::bundledImageNamed("fileDefault.png").size();
+    EXPECT_TRUE(waitFor([&] { return incoming().size() == fallback; }));
     advanceTo(t0, 25.6);
     EXPECT_EQ(host->changes.size(), 2u);
     EXPECT_EQ(host->index, 2);
-    EXPECT_TRUE(near(middle(incoming()), fullColour(2, 0)));
+    EXPECT_TRUE(waitFor([&] { return near(middle(incoming()), fullColour(2, 0)); }));
 
     // A tap on the show stops the timer before the show goes away.
     driver->tap(gfx::Point{500, 400});

@@ -21,10 +21,34 @@
 #include "Platform/UI/Keyboard.h"
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/TableView.h"
+#include "Common/PublicFunction.h"
+#include "Platform/Graphics/Context.h"
+#include "Platform/Graphics/DecodeBudget.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace {
 
 using namespace catalogtest;
+
+// Waits for the condition in real time, running what the main loop has ready meanwhile: a
+// decode on a worker ends when it ends, however busy the machine. The manual clock stays.
+bool waitInRealTime(const std::function<bool()>& done, double seconds = 60)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        base::RunLoop::main().runPending();
+        if (done())
+            return true;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1)); // a poll step, not a wait
+    }
+}
 
 struct EditRecorder : ProductDetailDelegate {
     std::vector<std::string> calls;
@@ -139,6 +163,8 @@ TEST_F(ProductPageTest, ShowsTheProductAndStepsThroughItsList)
     EXPECT_EQ(page->discountLabel()->frame().x(), page->priceLabel()->frame().x() + priceText + 20);
     EXPECT_FALSE(page->discountLabel()->text().empty());
     EXPECT_EQ(page->titleView(), page->titleLabel());
+    // The picture is decoded off the main thread and goes in once it is.
+    ASSERT_TRUE(waitInRealTime([&] { return page->mainImageShown(); }));
     EXPECT_TRUE(near(pixelAt({60, 50}), catalogfixture::colorOfProduct(fx::kActiveDiscount)));
     review("product-page-discounted.png");
 
@@ -493,6 +519,101 @@ TEST_F(ProductPageTest, ThumbnailsSnapAndSwapTheMainImage)
     // One image: no strip.
     auto one = openSingle(fx::kSingleValue);
     EXPECT_TRUE(one->manyImagesView()->isHidden());
+}
+
+TEST_F(ProductPageTest, ThePageDrawsAtOnceAndItsPictureGoesAheadOfWaitingThumbnails)
+{
+    // The product's main picture is a large one.
+    auto path = PublicFunction::filePathWithNameFiletype(catalogfixture::fullImageName(fx::kSixAttributes), 1);
+    ASSERT_TRUE(path);
+    {
+        auto context = gfx::Context::createBitmap({4000, 3000}, 1);
+        context->setFillColor(gfx::Color::fromRgb(200, 30, 90));
+        context->fillRect({0, 0, 4000, 3000});
+        ASSERT_EQ(context->savePng(*path), nullptr);
+    }
+    constexpr size_t kLimit = size_t(128) << 20;
+    auto& budget = gfx::DecodeBudget::shared();
+    struct LimitScope {
+        ~LimitScope() { gfx::DecodeBudget::shared().setLimit(gfx::DecodeBudget::kDefaultLimit); }
+    } limitScope;
+    budget.setLimit(kLimit);
+
+    // A sync's thumbnail decode in flight and 200 more waiting behind it, each as large as the
+    // budget; they hold their room until the test lets them go.
+    auto inFlight = std::make_unique<gfx::DecodeBudget::Reservation>(budget.reserve(kLimit));
+    std::mutex lock;
+    std::condition_variable changed;
+    bool go = false;
+    std::atomic<int> thumbnailsLetIn {0};
+    std::mutex inFlightLock;
+    auto releaseInFlight = [&] {
+        std::lock_guard guard(inFlightLock);
+        inFlight.reset();
+    };
+    auto releaseAll = [&] {
+        releaseInFlight();
+        std::lock_guard guard(lock);
+        go = true;
+        changed.notify_all();
+    };
+    std::vector<std::thread> thumbnails;
+    for (int i = 0; i < 200; ++i)
+        thumbnails.emplace_back([&] {
+            auto room = budget.reserve(kLimit, gfx::DecodeBudget::Priority::Background);
+            ++thumbnailsLetIn;
+            std::unique_lock guard(lock);
+            changed.wait(guard, [&] { return go; });
+        });
+    std::atomic<bool> drawn {false};
+    // Were the window to wait for a decode, this lets everything go after a while so that the
+    // test ends, and fails, instead of hanging.
+    std::thread watchdog([&] {
+        std::unique_lock guard(lock);
+        changed.wait_for(guard, std::chrono::seconds(20), [&] { return go || drawn.load(); });
+        guard.unlock();
+        if (!drawn)
+            releaseAll();
+    });
+    struct Join {
+        std::vector<std::thread>& threads;
+        std::function<void()> release;
+        ~Join()
+        {
+            release();
+            for (auto& t : threads)
+                t.join();
+        }
+    };
+    thumbnails.push_back(std::move(watchdog));
+    Join join {thumbnails, releaseAll};
+    ASSERT_TRUE(waitInRealTime([&] { return budget.waiting() == 200; }));
+
+    auto tapped = std::chrono::steady_clock::now();
+    auto page = openSingle(fx::kSixAttributes);
+    window->prepareFrame();
+    window->drawFrame(1);
+    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - tapped).count();
+    {
+        std::lock_guard guard(lock);
+        drawn = true;
+        changed.notify_all();
+    }
+    std::printf("first frame %.1f ms after the tap\n", ms);
+    // The frame came while every thumbnail still waited: the window waited for no decode.
+    EXPECT_EQ(thumbnailsLetIn.load(), 0);
+    EXPECT_FALSE(page->mainImageShown());
+    EXPECT_FALSE(page->productImageView()->image().isNull()) << "a stand-in shows meanwhile";
+
+    // Once the decode in flight ends, the page's picture goes before the waiting thumbnails,
+    // which would otherwise hold the budget until the test ends.
+    ASSERT_TRUE(waitInRealTime([&] { return budget.waiting() == 201; })) << budget.waiting();
+    releaseInFlight();
+    ASSERT_TRUE(waitInRealTime([&] { return page->mainImageShown(); }));
+    EXPECT_LE(thumbnailsLetIn.load(), 1);
+    gfx::Image shown = page->productImageView()->image();
+    EXPECT_LE(shown.pixelWidth(), 1024) << "decoded at the size it is shown";
+    EXPECT_NEAR(shown.colorAt(shown.pixelWidth() / 2, shown.pixelHeight() / 2).r, 200 / 255.0, 0.02);
 }
 
 TEST_F(ProductPageTest, LanguageSwitchRetitlesThePage)

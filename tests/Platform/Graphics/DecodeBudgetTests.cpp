@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -212,6 +214,46 @@ TEST(DecodeBudget, ReducedJpegDecodesKeepTheirContentAndHoldLittle)
         if (!c.progressive && c.width < 400) {
             EXPECT_LT(DecodeBudget::shared().peakInFlight(), whole / 8);
         }
+    }
+}
+
+TEST(DecodeBudget, AScreensDecodeGoesAheadOfWaitingBackgroundWork)
+{
+    constexpr size_t kLimit = size_t(64) << 20;
+    BudgetScope scope(kLimit);
+    auto& budget = DecodeBudget::shared();
+    using Priority = DecodeBudget::Priority;
+    struct Case {
+        const char* name;
+        std::vector<Priority> asked; // in the order asked
+        std::string order;          // the order let in, by index
+    };
+    const Case cases[] = {
+        {"background only, first come first served", {Priority::Background, Priority::Background, Priority::Background}, "012"},
+        {"a screen behind three background decodes", {Priority::Background, Priority::Background, Priority::Background, Priority::Screen}, "3012"},
+        {"two screens keep their order", {Priority::Background, Priority::Screen, Priority::Background, Priority::Screen}, "1302"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Each asks for the whole budget, so they are let in one at a time.
+        auto blocker = std::make_unique<DecodeBudget::Reservation>(budget.reserve(kLimit));
+        std::mutex lock;
+        std::string order;
+        std::vector<std::thread> threads;
+        for (size_t i = 0; i < c.asked.size(); ++i) {
+            threads.emplace_back([&, i] {
+                auto room = budget.reserve(kLimit, c.asked[i]);
+                std::lock_guard guard(lock);
+                order += static_cast<char>('0' + i);
+            });
+            // Asked one after another: each is parked before the next asks.
+            ASSERT_TRUE(waitUntil([&] { return budget.waiting() == i + 1; }));
+        }
+        blocker.reset();
+        for (auto& t : threads)
+            t.join();
+        EXPECT_EQ(order, c.order);
+        EXPECT_EQ(budget.inFlight(), 0u);
     }
 }
 

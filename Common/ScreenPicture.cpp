@@ -1,0 +1,60 @@
+#include "Common/ScreenPicture.h"
+
+#include "Common/PublicFunction.h"
+#include "Platform/Base/BackgroundWork.h"
+#include "Platform/Base/OperationQueue.h"
+#include "Platform/Base/RunLoop.h"
+
+#include <atomic>
+
+namespace {
+
+std::atomic<int> g_pending{0};
+
+base::OperationQueue& screenQueue()
+{
+    // Its own workers: background decodes that wait in the budget on the shared queue's
+    // threads never hold a screen's picture back. Never destroyed; stopped at termination.
+    static base::OperationQueue* queue = [] {
+        auto* made = new base::OperationQueue();
+        made->setMaxConcurrentOperationCount(2);
+        base::BackgroundWork::add("screen pictures", [made] { return made->shutDown(); });
+        return made;
+    }();
+    return *queue;
+}
+
+} // namespace
+
+namespace ScreenPicture {
+
+gfx::Image decode(const std::optional<std::string>& path, gfx::Size points)
+{
+    if (!path || points.width <= 0 || points.height <= 0)
+        return {};
+    double factor = (PublicFunction::isRetinaDisplay() ? 2 : 1) * gfx::Image::scaleForPath(*path);
+    return gfx::Image::fromFileFitting(*path, {points.width * factor, points.height * factor},
+                                       gfx::DecodeBudget::Priority::Screen);
+}
+
+void load(std::optional<std::string> path, gfx::Size points, std::weak_ptr<const void> owner,
+          std::function<void(gfx::Image)> done)
+{
+    ++g_pending;
+    screenQueue().addOperation([path = std::move(path), points, owner, done = std::move(done)]() mutable {
+        // Only looked at here: a worker never holds (and so never frees) the owner.
+        gfx::Image image = owner.expired() ? gfx::Image() : decode(path, points);
+        base::RunLoop::main().post([image = std::move(image), owner, done = std::move(done)] {
+            --g_pending;
+            if (!owner.expired())
+                done(image);
+        });
+    });
+}
+
+int pending()
+{
+    return g_pending.load();
+}
+
+} // namespace ScreenPicture

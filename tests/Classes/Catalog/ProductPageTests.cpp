@@ -503,16 +503,22 @@ TEST_F(ProductPageTest, ThumbnailsSnapAndSwapTheMainImage)
     ASSERT_FALSE(page->manyImagesView()->isHidden());
     auto* third = dynamic_cast<ProductDetailManyImageCell*>(page->manyImagesView()->viewWithTag(102));
     ASSERT_TRUE(third);
+    // Pictures are decoded off the main thread: the first full picture and the strip's
+    // thumbnails are in before the tap.
+    ASSERT_TRUE(waitInRealTime([&] { return page->mainImageShown() && !third->imageView_()->image().isNull(); }));
     gfx::Image before = page->productImageView()->image();
     gfx::Point centre = third->convertPointToView({60, 46}, nullptr);
     driver->press(centre);
     driver->release();
     EXPECT_EQ(page->currentImageIndex(), 2);
     EXPECT_TRUE(third->isFocus());
-    EXPECT_FALSE(page->productImageView()->image().isNull());
+    // The tapped thumbnail stands in at once, fading in, until its full picture is decoded.
+    EXPECT_EQ(page->productImageView()->image().cairoSurface(), third->imageView_()->image().cairoSurface());
+    EXPECT_FALSE(page->mainImageShown());
     EXPECT_LT(page->productImageView()->presentation().alpha, 1);
     base::RunLoop::main().advance(1);
     EXPECT_EQ(page->productImageView()->presentation().alpha, 1);
+    ASSERT_TRUE(waitInRealTime([&] { return page->mainImageShown(); }));
     EXPECT_TRUE(page->productImageView()->image().pixelAt(5, 5) != before.pixelAt(5, 5)
                 || page->productImageView()->image().size() != before.size());
 

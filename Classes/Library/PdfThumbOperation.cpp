@@ -316,10 +316,12 @@ void PdfThumbRender::main()
         return;
     }
     gfx::Image image;
-    if (auto document = openForRender(request)) {
+    // Each step asks a worker: a render cancelled meanwhile (its document closing) asks no more.
+    auto document = isCancelled() ? nullptr : openForRender(request);
+    if (document && !isCancelled()) {
         // A page over the workers' limits at this size gets no picture (they answer at once).
         auto page = document->page(request.thumbPage());
-        if (page) {
+        if (page && !isCancelled()) {
             gfx::Size pixels = PdfThumbPixelSize(page->size(), request);
             if (pixels.width > 0) {
                 ++renderCount;

@@ -2,6 +2,7 @@
 
 #include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/Log.h"
+#include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/Pdf/PageWorkerProtocol.h"
 
@@ -244,9 +245,13 @@ DrawOutcome endWorker(const std::shared_ptr<Worker>& worker, bool alreadyEnding 
     return DrawOutcome::TooCostly;
 }
 
+// Once quitting is asked for, the main thread waits on no worker (a screenshot's tiles): the
+// quit is handled there. Other threads' work is stopped with the rest when the application
+// terminates.
 bool quitting()
 {
-    return base::BackgroundWork::isQuitting();
+    return base::BackgroundWork::isStopping() ||
+           (base::BackgroundWork::isQuitting() && base::RunLoop::isMainThread());
 }
 
 } // namespace

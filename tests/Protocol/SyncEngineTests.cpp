@@ -12,6 +12,8 @@
 #include "Protocol/SyncModel.h"
 #include "tests/Protocol/ProtocolTestSupport.h"
 
+#include "tests/Support/Sanitizers.h"
+
 #include <sqlite3.h>
 
 #include <climits>
@@ -358,6 +360,12 @@ TEST_F(SyncEngineTest, DownloadFaultsAreResentOnceAndCounted)
 // what counts): every file arrives, then the customers, and the server hears the sync's end.
 TEST_F(SyncEngineTest, MoreFilesThanRequestCodesAllArriveAndTheSyncEnds)
 {
+#ifdef BRIVANTA_TEST_ASAN
+    // Seventy thousand downloads take minutes under the sanitizer, past a test's time limit on
+    // a small machine; what it adds here (code exhaustion, an answer that never comes) is
+    // checked under it by the dispatcher's and the missing-file tests.
+    GTEST_SKIP() << "the file count is checked in the normal build";
+#endif
     ASSERT_TRUE(backend().control(R"({"reset": "FILES"})"));
     m_recorder->calls.clear();
     m_recorder->ended = false;

@@ -59,7 +59,7 @@ void TabBarItemButton::build()
     m_btn->addSubview(m_animatedImageView);
 
     m_lableTitle = ui::View::make<ui::Label>(gfx::Rect(-4, 34, 72, 22));
-    m_lableTitle->setFont(gfx::Font::systemFont(12));
+    m_lableTitle->setFont(captionFont());
     m_lableTitle->setTextAlignment(gfx::TextAlignment::Center);
     m_lableTitle->setBackgroundColor(std::nullopt);
     m_lableTitle->setTextColor(m_captionNormal);
@@ -71,8 +71,9 @@ void TabBarItemButton::build()
 
 gfx::Color TabBarItemButton::captionColor(bool selected)
 {
-    // The selected blue is dark enough for small text on the light bar (5.8:1).
-    return selected ? gfx::Color::fromRgb(30, 90, 150) : gfx::Color::fromRgb(70, 70, 70);
+    // The selected blue is dark enough for small text on the light bar as drawn at one pixel
+    // a point, where thin strokes of Chinese captions come out paler than the colour itself.
+    return selected ? gfx::Color::fromRgb(24, 72, 120) : gfx::Color::fromRgb(70, 70, 70);
 }
 
 bool TabBarItemButton::pointInside(gfx::Point point) const

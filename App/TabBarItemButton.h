@@ -1,4 +1,5 @@
 #pragma once
+#include "Platform/Graphics/Font.h"
 #include "Platform/Graphics/Image.h"
 #include "Platform/UI/Control.h"
 #include "Platform/UI/View.h"
@@ -58,6 +59,7 @@ public:
 
     // The captions' colours on the bundled bar.
     static gfx::Color captionColor(bool selected);
+    static gfx::Font captionFont() { return gfx::Font::systemFont(12); }
     // The colours this item's caption is drawn in, normal and selected.
     void setCaptionColors(gfx::Color normal, gfx::Color selected);
     gfx::Color currentCaptionColor(bool selected) const { return selected ? m_captionSelected : m_captionNormal; }

@@ -17,6 +17,7 @@
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Graphics/Context.h"
+#include "Platform/Graphics/Text.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/LongPressGestureRecognizer.h"
@@ -27,6 +28,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -76,53 +78,129 @@ gfx::Color meanColorOf(const gfx::Image& bar, gfx::Size barSize)
     return strip->makeImage().colorAt(0, 0).withAlpha(1);
 }
 
-// The skin's caption colour when it reads on the bar; else the default one for a bar this
-// light or this dark, and a log line saying so.
+// The contrast against the bar that the strongest tenth of a drawing's ink pixels (those that
+// stand out from the bar at all) reach.
+double inkContrast(const gfx::Image& drawn, const gfx::Color& bar)
+{
+    std::vector<double> ink;
+    for (int y = 0; y < drawn.pixelHeight(); ++y)
+        for (int x = 0; x < drawn.pixelWidth(); ++x)
+            if (double c = gfx::Color::contrastRatio(drawn.colorAt(x, y).withAlpha(1), bar); c > 1.1)
+                ink.push_back(c);
+    if (ink.empty())
+        return 21;
+    auto tenth = ink.begin() + static_cast<long>(ink.size() * 9 / 10);
+    std::nth_element(ink.begin(), tenth, ink.end());
+    return *tenth;
+}
+
+// How a caption reads as drawn at one pixel a point, where small text is thinnest: the
+// contrast against the bar that the strongest tenth of its ink reaches (a stroke's core, not
+// one lucky pixel), at the worst of a few sub-pixel places.
+double drawnContrast(const std::string& caption, const gfx::Color& color, const gfx::Color& bar)
+{
+    gfx::Font font = TabBarItemButton::captionFont();
+    gfx::Size size = gfx::sizeOfText(caption, font);
+    gfx::Size box{std::ceil(size.width) + 4, std::ceil(size.height) + 4};
+    double worst = 21;
+    for (double shift : {0.0, 0.25, 0.5, 0.75}) {
+        auto ctx = gfx::Context::createBitmap(box, 1);
+        ctx->setFillColor(bar);
+        ctx->fillRect({{0, 0}, box});
+        ctx->drawText(caption, gfx::Point{2 + shift, 2 + shift}, font, color);
+        worst = std::min(worst, inkContrast(ctx->makeImage(), bar));
+    }
+    return worst;
+}
+
+// The worst of the captions as drawn in the colour on the bar.
+double captionsContrast(const std::vector<std::string>& captions, const gfx::Color& color, const gfx::Color& bar)
+{
+    double worst = gfx::Color::contrastRatio(color, bar);
+    for (const std::string& caption : captions)
+        if (!caption.empty() && worst >= kMinimumCaptionContrast)
+            worst = std::min(worst, drawnContrast(caption, color, bar));
+    return worst;
+}
+
+gfx::Color mixed(const gfx::Color& from, const gfx::Color& to, double share)
+{
+    return {from.r + (to.r - from.r) * share, from.g + (to.g - from.g) * share, from.b + (to.b - from.b) * share, 1};
+}
+
+// The skin's caption colour when its captions read on the bar as drawn; else the default one
+// for a bar this light or this dark, taken towards black or white until they read, and a log
+// line saying so.
 gfx::Color readableCaptionColor(std::optional<gfx::Color> skin, gfx::Color lightBarDefault, gfx::Color darkBarDefault,
-                                const gfx::Color& bar, const char* which)
+                                const gfx::Color& bar, const char* which, const std::vector<std::string>& captions)
 {
     gfx::Color wanted = skin.value_or(lightBarDefault);
-    double contrast = gfx::Color::contrastRatio(wanted, bar);
+    double contrast = captionsContrast(captions, wanted, bar);
     if (contrast >= kMinimumCaptionContrast)
         return wanted;
     gfx::Color fallback = gfx::Color::contrastRatio(lightBarDefault, bar) >= gfx::Color::contrastRatio(darkBarDefault, bar)
                               ? lightBarDefault
                               : darkBarDefault;
-    // A bar of middle lightness reads under neither: black or white then, whichever reads.
-    if (gfx::Color::contrastRatio(fallback, bar) < kMinimumCaptionContrast)
-        fallback = gfx::Color::contrastRatio(gfx::Color::black(), bar) >= gfx::Color::contrastRatio(gfx::Color::white(), bar)
-                       ? gfx::Color::black()
-                       : gfx::Color::white();
-    base::logf("tab bar: %s label colour %s is %.2f:1 on the bar %s, under %.0f:1; using %s", which, hexOf(wanted).c_str(),
-               contrast, hexOf(bar).c_str(), kMinimumCaptionContrast, hexOf(fallback).c_str());
-    return fallback;
+    // A bar of middle lightness reads under neither: towards black or white then, whichever reads.
+    gfx::Color extreme = gfx::Color::contrastRatio(gfx::Color::black(), bar) >= gfx::Color::contrastRatio(gfx::Color::white(), bar)
+                             ? gfx::Color::black()
+                             : gfx::Color::white();
+    gfx::Color chosen = extreme;
+    for (int step = 0; step < 10; ++step) {
+        gfx::Color candidate = mixed(fallback, extreme, step / 10.0);
+        if (captionsContrast(captions, candidate, bar) >= kMinimumCaptionContrast) {
+            chosen = candidate;
+            break;
+        }
+    }
+    base::logf("tab bar: %s label colour %s is %.2f:1 on the bar %s as drawn, under %.1f:1; using %s", which,
+               hexOf(wanted).c_str(), contrast, hexOf(bar).c_str(), kMinimumCaptionContrast,
+               hexOf(chosen).c_str());
+    return chosen;
 }
 
-// The colour an icon is drawn in: the mean of its solid pixels.
-gfx::Color inkOf(const gfx::Image& icon)
+// How an icon reads on the bar: by its outer strokes, the solid pixels just inside its
+// outline, whose middle one must stand out; light inner strokes or fills do not speak for
+// dark outer ones, nor the other way round.
+double strokeContrast(const gfx::Image& icon, const gfx::Color& bar)
 {
-    double r = 0, g = 0, b = 0, n = 0;
-    for (int y = 0; y < icon.pixelHeight(); ++y)
-        for (int x = 0; x < icon.pixelWidth(); ++x)
-            if (gfx::Color c = icon.colorAt(x, y); c.a > 0.5) {
-                r += c.r;
-                g += c.g;
-                b += c.b;
-                ++n;
-            }
-    return n > 0 ? gfx::Color{r / n, g / n, b / n, 1} : gfx::Color::clear();
+    int w = icon.pixelWidth(), h = icon.pixelHeight();
+    auto alpha = [&](int x, int y) { return x < 0 || y < 0 || x >= w || y >= h ? 0.0 : icon.colorAt(x, y).a; };
+    auto near = [&](int x, int y, int reach, auto test) {
+        for (int dy = -reach; dy <= reach; ++dy)
+            for (int dx = -reach; dx <= reach; ++dx)
+                if (test(alpha(x + dx, y + dy)))
+                    return true;
+        return false;
+    };
+    std::vector<double> stroke, solid;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            gfx::Color c = icon.colorAt(x, y);
+            if (c.a < 0.5)
+                continue;
+            double contrast = gfx::Color::contrastRatio(mixed(bar, c.withAlpha(1), c.a), bar);
+            solid.push_back(contrast);
+            if (c.a >= 0.9 && !near(x, y, 1, [](double a) { return a < 0.9; }) && near(x, y, 2, [](double a) { return a < 0.5; }))
+                stroke.push_back(contrast);
+        }
+    std::vector<double>& judged = stroke.empty() ? solid : stroke;
+    if (judged.empty())
+        return 21;
+    auto middle = judged.begin() + static_cast<long>(judged.size() / 2);
+    std::nth_element(judged.begin(), middle, judged.end());
+    return *middle;
 }
 
-// The application's own icon where it reads on the bar; else its shape in the caption's
-// colour (which reads there). A client's own icon is the client's choice and stays.
+// The application's own icon where its strokes read on the bar; else its shape in the
+// caption's colour (which reads there). A client's own icon is the client's choice and stays.
 gfx::Image readableIcon(const std::string& name, const gfx::Color& bar, const gfx::Color& caption)
 {
     gfx::Image icon = SkinManager::skinFromImageName(name);
     if (icon.isNull() || SkinManager::hasCustomerImage(name))
         return icon;
-    gfx::Color ink = inkOf(icon);
-    double contrast = gfx::Color::contrastRatio(ink, bar);
-    if (ink.isClear() || contrast >= kMinimumIconContrast)
+    double contrast = strokeContrast(icon, bar);
+    if (contrast >= kMinimumIconContrast)
         return icon;
     base::logf("tab bar: icon %s is %.2f:1 on the bar %s, under %.0f:1; drawn in %s", name.c_str(), contrast,
                hexOf(bar).c_str(), kMinimumIconContrast, hexOf(caption).c_str());
@@ -314,10 +392,13 @@ void UITabBarControllerExt::setBackgroundView()
 std::pair<gfx::Color, gfx::Color> UITabBarControllerExt::captionColors() const
 {
     gfx::Color bar = meanColorOf(barImage(), {kScreenWidth, kBarHeight});
+    std::vector<std::string> captions;
+    for (const auto& info : kTabs)
+        captions.push_back(Language::stringWithName(info.captionKey));
     return {readableCaptionColor(SkinManager::skinColorNamed("TabTitleColor"), TabBarItemButton::captionColor(false),
-                                 gfx::Color::white(), bar, "tab"),
+                                 gfx::Color::white(), bar, "tab", captions),
             readableCaptionColor(SkinManager::skinColorNamed("TabTitleSelectedColor"), TabBarItemButton::captionColor(true),
-                                 gfx::Color::fromRgb(150, 205, 250), bar, "selected tab")};
+                                 gfx::Color::fromRgb(150, 205, 250), bar, "selected tab", captions)};
 }
 
 void UITabBarControllerExt::setButtonImagNormalImgSelectImg(TabBarItemButton& button, const std::string& normal,
@@ -471,4 +552,7 @@ void UITabBarControllerExt::notifiChangelanguage()
 {
     for (auto& button : m_itmeButtonArray)
         button->setTitle(Language::stringWithName(kTabs[button->tag()].captionKey));
+    // Captions in another script draw thinner or thicker: their colours are judged again.
+    if (!m_itmeButtonArray.empty())
+        setBackgroundView();
 }

@@ -4,11 +4,15 @@
 #include "Platform/Base/Log.h"
 #include "Platform/Base/PropertyList.h"
 #include "Platform/Graphics/Context.h"
+#include "Platform/UI/Button.h"
+#include "Platform/UI/ImageView.h"
+#include "Platform/UI/Window.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -16,6 +20,24 @@ using apptest::MainScreenTest;
 
 class ReadableSkinTest : public MainScreenTest {
 protected:
+    // How small text in the area (in points) reads in a shot taken at `scale` pixels a point:
+    // the contrast against the bar that the strongest tenth of its ink pixels (those that
+    // stand out from the bar at all) reach; a stroke's core, not one lucky pixel.
+    static double inkContrast(const gfx::Image& shot, const gfx::Rect& area, const gfx::Color& bar, double scale = 1)
+    {
+        std::vector<double> ink;
+        for (int y = static_cast<int>(area.y() * scale); y < static_cast<int>(area.maxY() * scale); ++y)
+            for (int x = static_cast<int>(area.x() * scale); x < static_cast<int>(area.maxX() * scale); ++x)
+                if (double c = gfx::Color::contrastRatio(shot.colorAt(x, y).withAlpha(1), bar); c > 1.1)
+                    ink.push_back(c);
+        EXPECT_FALSE(ink.empty());
+        if (ink.empty())
+            return 1;
+        auto tenth = ink.begin() + static_cast<long>(ink.size() * 9 / 10);
+        std::nth_element(ink.begin(), tenth, ink.end());
+        return *tenth;
+    }
+
     // The most contrasting pixel of the area against the colour: what the eye picks out.
     static double bestContrast(const gfx::Image& shot, const gfx::Rect& area, const gfx::Color& against)
     {
@@ -26,7 +48,46 @@ protected:
         return best;
     }
 
-    // The bar's own colour at a height: the colour most of that row of pixels has.
+    // How an icon reads as drawn: the middle contrast against the bar of the drawn pixels on
+    // its outer strokes, the solid pixels of its picture just inside its outline (not on the
+    // outline's own blended edge), whatever lighter or darker marks lie within.
+    static double strokeContrast(const gfx::Image& shot, ui::Button& button, const gfx::Color& bar, double scale)
+    {
+        gfx::Image icon = button.currentImage();
+        if (icon.isNull())
+            return 21;
+        int w = icon.pixelWidth(), h = icon.pixelHeight();
+        auto alpha = [&](int x, int y) { return x < 0 || y < 0 || x >= w || y >= h ? 0.0 : icon.colorAt(x, y).a; };
+        auto near = [&](int x, int y, int reach, double below) {
+            for (int dy = -reach; dy <= reach; ++dy)
+                for (int dx = -reach; dx <= reach; ++dx)
+                    if (alpha(x + dx, y + dy) < below)
+                        return true;
+            return false;
+        };
+        ui::ImageView& view = button.imageView();
+        gfx::Rect frame = view.convertRectToView(view.bounds(), nullptr);
+        double fit = std::min(frame.width() / icon.size().width, frame.height() / icon.size().height);
+        gfx::Rect drawn{frame.midX() - icon.size().width * fit / 2, frame.midY() - icon.size().height * fit / 2,
+                        icon.size().width * fit, icon.size().height * fit};
+        std::vector<double> contrasts;
+        for (int y = static_cast<int>(drawn.y() * scale); y < static_cast<int>(drawn.maxY() * scale); ++y)
+            for (int x = static_cast<int>(drawn.x() * scale); x < static_cast<int>(drawn.maxX() * scale); ++x) {
+                int u = static_cast<int>(((x + 0.5) / scale - drawn.x()) / drawn.width() * w);
+                int v = static_cast<int>(((y + 0.5) / scale - drawn.y()) / drawn.height() * h);
+                if (alpha(u, v) < 0.9 || near(u, v, 1, 0.9) || !near(u, v, 2, 0.5))
+                    continue;
+                contrasts.push_back(gfx::Color::contrastRatio(shot.colorAt(x, y).withAlpha(1), bar));
+            }
+        EXPECT_FALSE(contrasts.empty());
+        if (contrasts.empty())
+            return 1;
+        auto middle = contrasts.begin() + static_cast<long>(contrasts.size() / 2);
+        std::nth_element(contrasts.begin(), middle, contrasts.end());
+        return *middle;
+    }
+
+    // The bar's own colour at a height (pixels): the colour most of that row of pixels has.
     static gfx::Color barColorAt(const gfx::Image& shot, int y)
     {
         std::map<uint32_t, int> counts;
@@ -38,41 +99,52 @@ protected:
     }
 
     // Every tab's caption (small text) at 4.5:1 at least and icon at 3:1, plain and selected,
-    // and the logo's words, against the bar around them; in both languages. `logoWords` is
-    // where the logo's words are, inside the logo's frame.
+    // and the logo's words, against the bar around them, as drawn at one and two pixels a
+    // point; in both languages. `logoWords` is where the logo's words are, inside the logo's
+    // frame.
     void expectEveryTabReads(UITabBarControllerExt& tabs, const std::string& shotName,
                              std::optional<gfx::Rect> logoWords)
     {
-        for (int language : {1, 2}) {
-            SCOPED_TRACE(language == 1 ? "English" : "Chinese");
-            LanguageManager::sharedInstance()->setCurrentLanguage(language);
-            for (auto& item : tabs.itmeButtonArray()) {
-                if (item->isHidden() || item->tag() == 6)
-                    continue; // the sync tab opens the sync screen instead of selecting
-                SCOPED_TRACE(item->title());
-                tabs.selectTab(item->tag());
-                settle();
-                std::string name = shotName + "_tab" + std::to_string(item->tag()) + "_" + (language == 1 ? "en" : "cn") + ".png";
-                ASSERT_TRUE(driver->screenshot(reviewPath(name)));
-                gfx::Image shot = gfx::Image::fromFile(reviewPath(name));
-                ASSERT_FALSE(shot.isNull());
-                for (auto& other : tabs.itmeButtonArray()) {
-                    if (other->isHidden())
-                        continue;
-                    SCOPED_TRACE(other->title() + (other->isSelected() ? " selected" : ""));
-                    gfx::Rect caption = other->lableTitle()->convertRectToView(other->lableTitle()->bounds(), app->window().get());
-                    gfx::Rect icon = other->btn()->convertRectToView(other->btn()->bounds(), app->window().get());
-                    EXPECT_GE(bestContrast(shot, caption, barColorAt(shot, static_cast<int>(caption.midY()))), 4.5) << "caption";
-                    EXPECT_GE(bestContrast(shot, icon, barColorAt(shot, static_cast<int>(icon.midY()))), 3.0) << "icon";
-                }
-                if (logoWords) {
-                    gfx::Rect logo = tabs.btnLogo()->frame();
-                    gfx::Rect words = logoWords->offsetBy(logo.x(), logo.y());
-                    EXPECT_GE(bestContrast(shot, words, barColorAt(shot, static_cast<int>(words.midY()))), 4.5)
-                        << "the logo's words";
+        ui::Window& window = *app->window();
+        const double scaleBefore = window.scale();
+        for (double scale : {1.0, 2.0}) {
+            window.setScale(scale);
+            for (int language : {1, 2}) {
+                SCOPED_TRACE(std::string(language == 1 ? "English" : "Chinese") + " at scale " + std::to_string(int(scale)));
+                LanguageManager::sharedInstance()->setCurrentLanguage(language);
+                for (auto& item : tabs.itmeButtonArray()) {
+                    if (item->isHidden() || item->tag() == 6)
+                        continue; // the sync tab opens the sync screen instead of selecting
+                    SCOPED_TRACE(item->title());
+                    tabs.selectTab(item->tag());
+                    settle();
+                    std::string name = shotName + "_tab" + std::to_string(item->tag()) + "_" +
+                                       (language == 1 ? "en" : "cn") + "_x" + std::to_string(int(scale)) + ".png";
+                    ASSERT_TRUE(driver->screenshot(reviewPath(name)));
+                    gfx::Image shot = gfx::Image::fromFile(reviewPath(name));
+                    ASSERT_FALSE(shot.isNull());
+                    auto barAt = [&](double y) { return barColorAt(shot, static_cast<int>(y * scale)); };
+                    for (auto& other : tabs.itmeButtonArray()) {
+                        if (other->isHidden())
+                            continue;
+                        SCOPED_TRACE(other->title() + (other->isSelected() ? " selected" : ""));
+                        gfx::Rect caption = other->lableTitle()->convertRectToView(other->lableTitle()->bounds(), nullptr);
+                        gfx::Rect icon = other->btn()->convertRectToView(other->btn()->bounds(), nullptr);
+                        // The caption's label reaches up under the icon; its text lies below it.
+                        double top = std::max(caption.y(), icon.maxY());
+                        gfx::Rect text{caption.x(), top, caption.width(), caption.maxY() - top};
+                        EXPECT_GE(inkContrast(shot, text, barAt(text.midY()), scale), 4.5) << "caption";
+                        EXPECT_GE(strokeContrast(shot, *other->btn(), barAt(icon.midY()), scale), 3.0) << "icon";
+                    }
+                    if (logoWords) {
+                        gfx::Rect logo = tabs.btnLogo()->frame();
+                        gfx::Rect words = logoWords->offsetBy(logo.x(), logo.y());
+                        EXPECT_GE(inkContrast(shot, words, barAt(words.midY()), scale), 4.5) << "the logo's words";
+                    }
                 }
             }
         }
+        window.setScale(scaleBefore);
         LanguageManager::sharedInstance()->setCurrentLanguage(1);
     }
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -91,6 +92,25 @@ uint32_t BRGridView::numberOfColumns()
 uint32_t BRGridView::numberOfRows() const
 {
     return m_numColumns == 0 ? 0 : m_gridData.numberOfItems() / m_numColumns;
+}
+
+double BRGridView::lineKeyOffset(double offsetY, bool down)
+{
+    uint32_t perRow = m_gridData.numberOfItemsPerRow();
+    uint32_t items = m_gridData.numberOfItems();
+    if (m_gridData.layoutDirection() != BRGridViewData::Vertical || perRow == 0 || items == 0)
+        return ui::ScrollView::lineKeyOffset(offsetY, down);
+    constexpr double kSlack = 0.5;
+    double top = contentInset().top;
+    std::optional<double> best;
+    for (uint32_t first = 0; first < items; first += perRow) {
+        double at = m_gridData.cellRectAtIndex(first).y() - top;
+        if (down && at > offsetY + kSlack && (!best || at < *best))
+            best = at;
+        if (!down && at < offsetY - kSlack && (!best || at > *best))
+            best = at;
+    }
+    return best ? *best : ui::ScrollView::lineKeyOffset(offsetY, down);
 }
 
 void BRGridView::viewDidRotate()

@@ -193,6 +193,8 @@ public:
     void resumeReloading();
 
     void layoutSubviews() override;
+    // Up and Down move by one row of cells.
+    double lineKeyOffset(double offsetY, bool down) override;
     void touchesBegan(const std::vector<ui::Touch*>& touches, ui::Event& event) override;
     void touchesMoved(const std::vector<ui::Touch*>& touches, ui::Event& event) override;
     void touchesEnded(const std::vector<ui::Touch*>& touches, ui::Event& event) override;

@@ -7,6 +7,7 @@
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/NamedImage.h"
+#include "Platform/UI/OverlayView.h"
 #include "Platform/UI/TableViewCell.h"
 
 #include <cmath>
@@ -64,10 +65,13 @@ ProductAttributeView::ProductAttributeView(const gfx::Rect& frame)
     m_list->setDataSource(this);
     m_list->setDelegate(this);
 
-    m_overlay = std::make_shared<ui::Button>(ui::ButtonType::Custom, gfx::Rect(kOverlayWidth, 0, kOverlayWidth, kOverlayHeight));
+    // An overlay as a popover's: a click outside the list closes it, and so does Escape; the
+    // window's Up, Down and Return move through the list it holds.
+    m_overlay = std::make_shared<ui::OverlayView>(gfx::Rect(kOverlayWidth, 0, kOverlayWidth, kOverlayHeight));
+    m_overlay->setAutoresizingMask(ui::AutoresizingNone);
     m_overlay->setBackgroundColor(gfx::Color::clear());
     m_overlay->setOpaque(false);
-    m_overlay->addTarget([this](ui::Control&) { btnBGClicked(); }, ui::ControlEventTouchUpInside);
+    m_overlay->onTapOutside = [this] { btnBGClicked(); };
 
     m_bgImage = ui::imageNamed("select-bar.png");
     m_normalImage = ui::imageNamed("select-off.png");

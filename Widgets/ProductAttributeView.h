@@ -3,6 +3,7 @@
 #include "Platform/Graphics/Color.h"
 #include "Platform/Graphics/Font.h"
 #include "Platform/Graphics/Image.h"
+#include "Platform/UI/OverlayView.h"
 #include "Platform/UI/TableView.h"
 
 #include <memory>
@@ -65,7 +66,7 @@ public:
 
     // For the screens and their tests.
     const std::shared_ptr<ui::TableView>& dropDownList() const { return m_list; }
-    const std::shared_ptr<ui::Button>& overlay() const { return m_overlay; }
+    const std::shared_ptr<ui::OverlayView>& overlay() const { return m_overlay; }
     bool isListShown() const { return m_listShown; }
     ui::Button* buttonAtIndex(size_t index) const;
     ui::Label* labelAtIndex(size_t index) const;
@@ -91,7 +92,7 @@ private:
     bool m_readOnly = false;
 
     std::shared_ptr<ui::TableView> m_list;
-    std::shared_ptr<ui::Button> m_overlay;
+    std::shared_ptr<ui::OverlayView> m_overlay;
     std::vector<std::shared_ptr<ui::Label>> m_labels;
     std::vector<std::shared_ptr<ui::Button>> m_buttons;
     std::vector<std::string> m_listValues;

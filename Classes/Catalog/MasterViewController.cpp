@@ -386,6 +386,13 @@ void MasterViewController::calculateProductNumber()
         for (const auto& product : products)
             all.insert(product.product_id);
     }
+    // At the top the summary row shows the list of every product, those filed directly on a
+    // parent category too: its count is that list's.
+    if (m_cid == 0) {
+        all.clear();
+        for (const auto& product : m_allProducts)
+            all.insert(product.product_id);
+    }
     m_totalProductsNumber = static_cast<unsigned>(all.size());
 }
 

@@ -34,7 +34,8 @@ CustomerAttributeCell::CustomerAttributeCell(ui::TableViewCellStyle style, std::
     m_value = make<ui::Label>(gfx::Rect{270, 10, 340, 25});
     m_value->setFont(gfx::Font::boldSystemFont(17));
     m_value->setTextColor(valueGray());
-    m_value->setLineBreakMode(gfx::LineBreakMode::WordWrap);
+    // Wrapped; what its row cannot hold ends in an ellipsis, as the label beside it.
+    m_value->setLineBreakMode(gfx::LineBreakMode::TruncateTail);
     m_value->setNumberOfLines(0);
     m_value->setBackgroundColor(gfx::Color::clear());
     m_value->setHidden(true);
@@ -56,15 +57,9 @@ CustomerAttributeCell::CustomerAttributeCell(ui::TableViewCellStyle style, std::
 
     for (const auto& view : std::initializer_list<std::shared_ptr<ui::View>>{m_star, m_name, m_field, m_value, m_switch})
         contentView().addSubview(view);
-}
-
-ui::View* CustomerAttributeCell::hitTest(gfx::Point point)
-{
-    ui::View* hit = ui::TableViewCell::hitTest(point);
-    bool row = hit == this || hit == &contentView() || hit == m_name.get() || hit == m_star.get();
-    if (row && !m_field->isHidden() && m_field->isEnabled() && m_field->isUserInteractionEnabled())
-        return m_field.get();
-    return hit;
+    // While the value is edited, a click anywhere on the row but the switch edits its field:
+    // the line of text is shorter than the row.
+    setFieldForRowClicks(m_field.get());
 }
 
 void CustomerAttributeCell::textFieldDidBeginEditing(ui::TextField& field)

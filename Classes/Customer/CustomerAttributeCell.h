@@ -38,10 +38,6 @@ public:
     int valueType = 0;
     CustomerAttributeCellDelegate* delegate = nullptr;
 
-    // While the value is edited, a click anywhere on the row but the switch is aimed at its
-    // field: the line of text is shorter than the row.
-    ui::View* hitTest(gfx::Point point) override;
-
     void textFieldDidBeginEditing(ui::TextField&) override;
     void textFieldDidEndEditing(ui::TextField&) override;
     bool textFieldShouldChangeCharactersInRange(ui::TextField&, size_t location, size_t length,

@@ -65,3 +65,8 @@ void CustomerInfoGroupView::setSelectButtonHidden(bool hidden)
 {
     m_select->setHidden(hidden);
 }
+
+ui::View* CustomerInfoGroupView::hitTest(gfx::Point point)
+{
+    return pointInside(point) ? ui::View::hitTest(point) : nullptr;
+}

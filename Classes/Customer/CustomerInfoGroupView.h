@@ -37,6 +37,8 @@ public:
     void setIsSelect(bool selected);
     bool selectButtonHidden() const;
     void setSelectButtonHidden(bool hidden);
+    // The delete button hangs below the header; the row under it keeps its clicks.
+    ui::View* hitTest(gfx::Point point) override;
 
 private:
     std::shared_ptr<ui::Label> m_name;

@@ -494,10 +494,18 @@ double CustomerInfoView::heightForRowAtIndexPath(ui::TableView&, const ui::Index
         return 44;
     const auto& row = group->customerAttributes[static_cast<size_t>(ip.row)];
     double label = textHeight(row.label, 200);
-    double value = textHeight(row.value.value_or(""), 340);
+    double value = textHeight(row.value.value_or(""), valueWidth());
     if (label > value)
         return label + 20;
     return editing() ? 37 : value + 20;
+}
+
+double CustomerInfoView::valueWidth() const
+{
+    // 340 points where the row has room; else up to a margin inside the row's right edge, so
+    // that a long value wraps or ends in an ellipsis inside the card.
+    double row = m_table->bounds().width() - 2 * m_table->rowInset();
+    return std::clamp(row - kValueX - kValueMargin, 0.0, 340.0);
 }
 
 std::shared_ptr<ui::TableViewCell> CustomerInfoView::cellForRowAtIndexPath(ui::TableView& table, const ui::IndexPath& ip)
@@ -534,11 +542,11 @@ std::shared_ptr<ui::TableViewCell> CustomerInfoView::cellForRowAtIndexPath(ui::T
         // A yes/no field stores YES or NO; it is shown in the user's language.
         const std::string shown = active && (value == "YES" || value == "NO") ? Language::stringWithName(value) : value;
         cell->lblAttributeValueDefaul().setText(shown);
-        cell->lblAttributeValueDefaul().setFrame({270, 10, 340, std::max(25.0, textHeight(shown, 340))});
+        cell->lblAttributeValueDefaul().setFrame({kValueX, 10, valueWidth(), std::max(25.0, textHeight(shown, valueWidth()))});
     } else {
         cell->txtAttributeValue().setText(value);
         cell->txtAttributeValue().setEnabled(true);
-        cell->txtAttributeValue().setFrame({270, 10, 340, 25});
+        cell->txtAttributeValue().setFrame({kValueX, 10, valueWidth(), 25});
         cell->txtAttributeValue().setHidden(active);
         cell->lblAttributeValueDefaul().setHidden(true);
         cell->redStarFlag().setHidden(row.key != "NAME" && row.key != "FIRSTNAME" && row.key != "LASTNAME");

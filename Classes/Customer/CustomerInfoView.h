@@ -42,6 +42,11 @@ public:
     static constexpr double kTableTop = 44;
     static constexpr double kTableHeight = 638;
     static constexpr double kTableHeightWithKeyboard = 370;
+    // Where a row's value starts, and the room it keeps from the row's right edge.
+    static constexpr double kValueX = 270;
+    static constexpr double kValueMargin = 10;
+    // The width of a row's value, the same for measuring and showing it.
+    double valueWidth() const;
 
     explicit CustomerInfoView(const gfx::Rect& frame);
     ~CustomerInfoView() override;

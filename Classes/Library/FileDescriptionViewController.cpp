@@ -180,6 +180,16 @@ void FileDescriptionViewController::outsideTapped()
     dismissViewController(true);
 }
 
+bool FileDescriptionViewController::escapePressed()
+{
+    if (!m_tapGesture)
+        return false;
+    auto keep = sharedController();
+    removeTapGesture();
+    dismissViewController(true);
+    return true;
+}
+
 void FileDescriptionViewController::actionButtonPressed()
 {
     auto keep = sharedController();

@@ -56,6 +56,8 @@ public:
     void viewWillDisappear(bool animated) override;
     void didReceiveMemoryWarning() override;
     unsigned supportedInterfaceOrientations() const override;
+    // Escape closes the card as a click outside it does.
+    bool escapePressed() override;
 
     void actionButtonPressed();
     void markButtonPressed();

@@ -35,6 +35,8 @@ std::shared_ptr<ui::TableViewCell> AddressTableViewController::cellForRowAtIndex
         field->setText(m_initial[row]);
         cell->contentView().addSubview(label);
         cell->contentView().addSubview(field);
+        // A click on the row's label or margin edits its field too.
+        cell->setFieldForRowClicks(field.get());
         m_cells[row] = cell;
     }
     static const char* const kKeys[4] = {"STREETADDRESS", "CITY", "STATE", "ZIPCODE"};

@@ -571,6 +571,8 @@ void QuoteOrderViewController::didSelectCell(const PersonInfo& person)
     m_isOrderChanged = true;
     m_searchPopover->dismissPopoverAnimated(false);
     m_txtCustomer->setText(person.name);
+    // A long name picked shows its start, as it does once the field is left.
+    m_txtCustomer->setSelectedRange(0, 0);
     if (!m_quoteOrder)
         return;
     m_quoteOrder->setCustomerId(person.pid);

@@ -3,6 +3,9 @@
 #include "Platform/Graphics/Font.h"
 #include "Platform/Graphics/Geometry.h"
 
+#include <cairo.h>
+
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,9 +38,37 @@ private:
     std::vector<Run> m_runs;
 };
 
-// The size the whole text takes wrapped to `width`, with no limit on its height, rounded up
-// to whole points; drawing it with Context::drawAttributedText in a rectangle that wide takes
-// the same size.
+class TextLayout;
+
+// An attributed text wrapped to a width with no limit on its height, laid out paragraph by
+// paragraph (at "\n", "\r\n" or "\r"): however long the text, keeping its Chinese words
+// whole costs what its longest paragraph does.
+class AttributedTextLayout {
+public:
+    // cr is where the text will be drawn, or nullptr to measure only.
+    AttributedTextLayout(cairo_t* cr, const AttributedString& text, double width);
+    ~AttributedTextLayout();
+    AttributedTextLayout(AttributedTextLayout&&) noexcept;
+    AttributedTextLayout& operator=(AttributedTextLayout&&) noexcept;
+
+    Size size() const { return m_size; }
+    // Rounded up to whole points.
+    Size roundedSize() const;
+    // Where each line starts, in bytes into the whole text.
+    std::vector<size_t> lineStarts() const;
+    // Draws with the current source of cr, the text's top-left at origin.
+    void draw(cairo_t* cr, Point origin) const;
+
+private:
+    struct Paragraph {
+        size_t start = 0;
+        double top = 0;
+        std::unique_ptr<TextLayout> layout; // none for an empty paragraph
+    };
+    std::vector<Paragraph> m_paragraphs;
+    Size m_size;
+};
+
 Size suggestedSizeOfAttributedText(const AttributedString& text, double width);
 
 } // namespace gfx

@@ -661,9 +661,7 @@ Size Context::drawAttributedText(const AttributedString& text, const Rect& rect)
 {
     if (text.empty())
         return {};
-    TextLayout::Options options;
-    options.width = rect.width();
-    TextLayout layout(m_cr.get(), text, options);
+    AttributedTextLayout layout(m_cr.get(), text, rect.width());
     composite([&] {
         setSource(Color::black());
         layout.draw(m_cr.get(), rect.origin);

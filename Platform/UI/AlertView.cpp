@@ -12,7 +12,7 @@
 namespace ui {
 
 namespace {
-constexpr double kPadding = 16;
+constexpr double kPadding = (AlertView::kWidth - AlertView::kTextWidth) / 2;
 constexpr double kButtonHeight = 44;
 
 struct Queue {
@@ -197,7 +197,7 @@ void AlertView::build()
     for (auto& button : m_buttons)
         button->removeFromSuperview();
     m_buttons.clear();
-    double inner = kWidth - 2 * kPadding;
+    double inner = kTextWidth;
     double y = kPadding;
     // Wrapped, centred text; an empty one takes no room.
     auto place = [&](Label& label, double gap) {

@@ -75,6 +75,8 @@ public:
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
 
     static constexpr double kWidth = 284;
+    // How wide the title and the message are wrapped.
+    static constexpr double kTextWidth = kWidth - 2 * 16;
 
 private:
     void present();

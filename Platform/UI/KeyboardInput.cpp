@@ -33,6 +33,18 @@ OverlayView* topOverlay(Window& window)
     return nullptr;
 }
 
+// The top view of the window that a controller presented on top shows (a sheet), if any.
+View* topPresentedView(Window& window)
+{
+    for (auto it = window.subviews().rbegin(); it != window.subviews().rend(); ++it) {
+        ViewController* controller = (*it)->viewController();
+        if ((*it)->isHidden() || !controller || !controller->presentingViewController())
+            continue;
+        return it->get();
+    }
+    return nullptr;
+}
+
 TableView* firstTable(View& view)
 {
     if (view.isHidden())
@@ -127,23 +139,30 @@ bool Window::dismissTopLayerByEscape()
         close();
         return true;
     }
-    // The controller presented on top: the top view of the window that one presents.
-    for (auto it = subviews().rbegin(); it != subviews().rend(); ++it) {
-        ViewController* controller = (*it)->viewController();
-        if ((*it)->isHidden() || !controller || !controller->presentingViewController())
-            continue;
-        if (auto* navigation = dynamic_cast<NavigationController*>(controller))
-            if (auto top = navigation->topViewController(); top && top->escapePressed())
-                return true;
-        return controller->escapePressed();
-    }
-    return false;
+    View* sheet = topPresentedView(*this);
+    if (!sheet)
+        return false;
+    ViewController* controller = sheet->viewController();
+    if (auto* navigation = dynamic_cast<NavigationController*>(controller))
+        if (auto top = navigation->topViewController(); top && top->escapePressed())
+            return true;
+    return controller->escapePressed();
 }
 
 bool Window::pickFromPopoverList(const std::string& key)
 {
-    OverlayView* overlay = topOverlay(*this);
-    TableView* table = overlay ? firstTable(*overlay) : nullptr;
+    if (OverlayView* overlay = topOverlay(*this)) {
+        TableView* table = firstTable(*overlay);
+        return table && table->pickByKey(key);
+    }
+    // A sheet's list, unless the sheet's own field is the one that Return is for.
+    View* sheet = topPresentedView(*this);
+    if (!sheet)
+        return false;
+    auto* focused = dynamic_cast<TextField*>(Responder::currentFirstResponder());
+    if (key == "\n" && focused && focused->isDescendantOfView(sheet))
+        return false;
+    TableView* table = firstTable(*sheet);
     return table && table->pickByKey(key);
 }
 

@@ -372,10 +372,8 @@ bool ScrollView::scrollByKey(const std::string& key)
             target.y = min.y;
         else if (key == "end")
             target.y = max.y;
-        else if (key == "up")
-            target.y -= kWheelNotch;
-        else if (key == "down")
-            target.y += kWheelNotch;
+        else if (key == "up" || key == "down")
+            target.y = lineKeyOffset(offset.y, key == "down");
         else
             return false;
         target = clampedOffset(target);
@@ -388,6 +386,11 @@ bool ScrollView::scrollByKey(const std::string& key)
     if (m_paging && m_delegate)
         m_delegate->scrollViewDidEndDecelerating(*this);
     return true;
+}
+
+double ScrollView::lineKeyOffset(double offsetY, bool down)
+{
+    return offsetY + (down ? kWheelNotch : -kWheelNotch);
 }
 
 void ScrollView::scrollRectToVisible(const gfx::Rect& rect, bool animated)

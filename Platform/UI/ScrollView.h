@@ -63,11 +63,14 @@ public:
     virtual bool scrollByWheel(gfx::Point delta);
     // Points of content one notch of a mouse wheel stands for.
     static constexpr double kWheelNotch = 40;
-    // "pageup"/"pagedown" scroll by a screenful, "up"/"down" by a line (a wheel's notch),
+    // "pageup"/"pagedown" scroll by a screenful, "up"/"down" by a line (lineKeyOffset),
     // "home"/"end" go to the top and the bottom; a
     // paging view turns one page with those and with "left"/"right", and goes to its first and
     // last page. The delegate may take the key first. False when nothing moved.
     bool scrollByKey(const std::string& key);
+    // The vertical offset one line up or down from `offsetY`: a wheel's notch here; a list
+    // moves by one of its rows.
+    virtual double lineKeyOffset(double offsetY, bool down);
     // Makes the rectangle (content coordinates) visible, scrolling as little as needed.
     void scrollRectToVisible(const gfx::Rect& rect, bool animated);
 

@@ -3,6 +3,7 @@
 #include "Platform/Graphics/Context.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/SwipeGestureRecognizer.h"
+#include "Platform/UI/TextField.h"
 #include "Platform/UI/Touch.h"
 
 #include <algorithm>
@@ -810,6 +811,26 @@ bool TableView::pickByKey(const std::string& key)
     return true;
 }
 
+double TableView::lineKeyOffset(double offsetY, bool down)
+{
+    ensureGeometry();
+    constexpr double kSlack = 0.5;
+    double top = contentInset().top;
+    std::optional<double> best;
+    for (const auto& section : m_sections) {
+        double pinned = m_style == TableViewStyle::Plain ? section.headerHeight : 0;
+        for (size_t r = 0; r + 1 < section.rowY.size(); ++r) {
+            double at = section.rowY[r] - pinned - top; // the offset that brings this row to the top
+            if (down && at > offsetY + kSlack && (!best || at < *best))
+                best = at;
+            if (!down && at < offsetY - kSlack && (!best || at > *best))
+                best = at;
+        }
+    }
+    // Past the last row (a footer) or before the first (a header) the list moves a notch.
+    return best ? *best : ScrollView::lineKeyOffset(offsetY, down);
+}
+
 void TableView::setEditing(bool editing, bool animated)
 {
     if (editing == m_editing)
@@ -924,6 +945,14 @@ void TableView::touchesEnded(const std::vector<Touch*>& touches, Event&)
         if (onControl && cell->editingStyle() == TableViewCellEditingStyle::Delete)
             showDeleteConfirmation(ip);
         return;
+    }
+    // A form's row: the click edits the row's field wherever on the row it lands.
+    if (TextField* field = cell ? cell->fieldForRowClicks() : nullptr) {
+        bool shown = true;
+        for (View* v = field; v && v != cell; v = v->superview())
+            shown = shown && !v->isHidden();
+        if (shown && field->isEnabled() && field->isUserInteractionEnabled() && field->becomeFirstResponder())
+            return;
     }
     userSelect(ip);
 }

@@ -125,11 +125,17 @@ public:
     // a row, bringing it into view, the delegate hearing nothing yet; "\n" picks the selected
     // row as a click on it does. False when the key does nothing here.
     bool pickByKey(const std::string& key);
+    // Up and Down move by one row: the next row's top comes to the top of the list, under
+    // the pinned header of its section in a plain table.
+    double lineKeyOffset(double offsetY, bool down) override;
 
     bool isEditing() const { return m_editing; }
     void setEditing(bool editing, bool animated = false);
     // The row whose delete button is showing.
     std::optional<IndexPath> indexPathForDeleteConfirmation() const { return m_confirming; }
+
+    // How far a row stands in from each side of the list: a grouped list's panels are inset.
+    double rowInset() const;
 
     void layoutSubviews() override;
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
@@ -149,7 +155,6 @@ private:
 
     void ensureGeometry();
     void rebuildGeometry();
-    double rowInset() const;
     void tile();
     void configureCell(TableViewCell& cell, const IndexPath& indexPath);
     void recycle(const std::shared_ptr<TableViewCell>& cell);

@@ -7,6 +7,8 @@
 
 namespace ui {
 
+class TextField;
+
 class Label;
 class ImageView;
 class Button;
@@ -60,6 +62,12 @@ public:
     bool showsDeleteConfirmation() const { return m_deleteButton != nullptr; }
     Button* deleteConfirmationButton() const { return m_deleteButton.get(); }
 
+    // A form's row: a click anywhere on the row that no control of its own takes (its label,
+    // its margins) edits this field of the row, while it is shown and enabled. The cell owns
+    // the field among its subviews.
+    TextField* fieldForRowClicks() const { return m_fieldForRowClicks; }
+    void setFieldForRowClicks(TextField* field) { m_fieldForRowClicks = field; }
+
     // Called before a table hands the cell out again.
     virtual void prepareForReuse();
 
@@ -94,6 +102,7 @@ private:
     // Set by the table: grouped rows are inset panels with their own separators.
     bool m_grouped = false;
     std::optional<gfx::Color> m_separatorColor = gfx::Color::fromWhite(0.88);
+    TextField* m_fieldForRowClicks = nullptr;
 };
 
 } // namespace ui

@@ -65,7 +65,7 @@ public:
     // A key as a desktop takes it: Return and Escape answer an alert that is up; Escape
     // otherwise closes the popover or action sheet on top as a click outside it does, or asks
     // the controller presented on top (ViewController::escapePressed). Up, Down and Return
-    // move through and pick from a list shown in a popover (search results). Tab and
+    // move through and pick from a list shown in a popover (search results) or a sheet. Tab and
     // "shift+\t" move the focus through the screen's text fields in reading order; the focused
     // view takes the rest, but for the page and line keys, which like the others that scroll
     // (see ScrollView::scrollByKey) go to the list with the keyboard focus (the one holding

@@ -88,6 +88,38 @@ TEST_F(SettingsAboutTest, TheSheetOpensClosesAndSwitchesTheLanguage)
     EXPECT_FALSE(tabs->buttonWithTag(7)->isSelected());
 }
 
+TEST_F(SettingsAboutTest, UpDownAndReturnPickFromTheSheetsListAndEscapeClosesIt)
+{
+    openSheet();
+    auto highlighted = [](ui::TableView& table) {
+        auto ip = table.indexPathForSelectedRow();
+        auto* cell = ip ? table.cellForRowAtIndexPath(*ip) : nullptr;
+        return cell ? cell->textLabel().text() : std::string();
+    };
+    auto settings = std::dynamic_pointer_cast<SettingsViewController>(topPage());
+    ASSERT_NE(settings, nullptr);
+    for (int presses = 0; highlighted(settings->tableView()) != text("SWITCHLANGUAGES") && presses < 30; ++presses)
+        driver->pressKey("down");
+    ASSERT_EQ(highlighted(settings->tableView()), text("SWITCHLANGUAGES"));
+    driver->pressKey("up");
+    EXPECT_NE(highlighted(settings->tableView()), text("SWITCHLANGUAGES"));
+    driver->pressKey("down");
+    driver->pressKey("\n");
+    settle();
+    auto languages = std::dynamic_pointer_cast<SettingsViewController>(topPage());
+    ASSERT_NE(languages, nullptr);
+    ASSERT_EQ(languages->settingPage(), SettingsViewController::LanguagePage);
+    driver->pressKey("down");
+    driver->pressKey("down");
+    EXPECT_EQ(highlighted(languages->tableView()), "中文");
+    driver->pressKey("\n");
+    settle();
+    EXPECT_EQ(LanguageManager::sharedInstance()->currentLanguage(), 2);
+    driver->pressKey("escape");
+    settle();
+    EXPECT_EQ(sheet(), nullptr);
+}
+
 TEST_F(SettingsAboutTest, TheShowAllSwitchIsStoredPerUserAndTold)
 {
     openSheet();

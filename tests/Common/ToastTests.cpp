@@ -1,5 +1,7 @@
 #include "tests/App/AppWindowTestSupport.h"
 
+#include "Common/Language.h"
+#include "Common/LanguageManager.h"
 #include "Common/UIToast.h"
 #include "Platform/Graphics/Text.h"
 #include "Platform/UI/TextView.h"
@@ -134,6 +136,36 @@ TEST_F(ToastTest, MidHoldTheBoxIsDrawnGreyAtFullSize)
     if (const char* review = std::getenv("BRIVANTA_REVIEW_DIR")) {
         EXPECT_EQ(shot.writePng(std::string(review) + "/toast_mid_hold.png"), nullptr);
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ToastTest, TheAttributeNoticeShowsWholeInBothLanguages)
+{
+    for (int language : {1, 2}) {
+        SCOPED_TRACE(language);
+        LanguageManager::sharedInstance()->setCurrentLanguage(language);
+        Language::resetLanguageCache();
+        const std::string text = Language::stringWithName("CHOOSEATTRIBUTE");
+        double start = now();
+        auto toast = std::make_shared<UIToast>();
+        toast->show(text);
+        advanceTo(start, 0.55);
+        window->setBackgroundColor(gfx::Color::white());
+        gfx::Image shot = window->snapshot();
+        if (const char* review = std::getenv("BRIVANTA_REVIEW_DIR")) {
+            EXPECT_EQ(shot.writePng(std::string(review) + "/toast_attribute_" + std::to_string(language) + ".png"), nullptr);
+        }
+        auto* box = dynamic_cast<ui::TextView*>(toast->animationView().get());
+        ASSERT_NE(box, nullptr);
+        // Every line of the text within the box, as it draws it.
+        EXPECT_LE(box->contentSize().height, box->bounds().height());
+        advanceTo(start, 2);
+    }
+    LanguageManager::sharedInstance()->setCurrentLanguage(1);
+    Language::resetLanguageCache();
 }
 
 } // namespace

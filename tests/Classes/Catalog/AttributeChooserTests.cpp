@@ -165,6 +165,45 @@ TEST_F(ProductAttributeViewTest, LaysOutTwoColumnsAndChoosesFromTheDropDown)
     EXPECT_EQ(view->dropDownList()->frame().height(), 0);
 }
 
+TEST_F(ProductAttributeViewTest, KeysWorkTheOpenListAsAPopoversList)
+{
+    auto view = place({attribute("Colour", "Red,Blue,Green"), attribute("Size", "S,M")});
+    struct Step {
+        const char* key;
+        bool open;            // the list still shown after the key
+        Text colour;          // the chosen colour
+        std::optional<int> highlighted;
+    };
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+    } cases[] = {
+        // Down, Down, Up, then Return picks the highlighted value, as a click on it does.
+        {"pick", {{"down", true, {}, 0}, {"down", true, {}, 1}, {"down", true, {}, 2}, {"up", true, {}, 1},
+                  {"\n", false, "Blue", std::nullopt}}},
+        // Escape closes the list as a click outside does: nothing chosen, nothing changed.
+        {"escape", {{"down", true, "Blue", 0}, {"escape", false, "Blue", std::nullopt}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(driver->tap(view->buttonAtIndex(0)));
+        base::RunLoop::main().advance(0.5);
+        ASSERT_TRUE(view->isListShown());
+        for (const Step& step : c.steps) {
+            SCOPED_TRACE(step.key);
+            driver->pressKey(step.key);
+            base::RunLoop::main().advance(0.5);
+            EXPECT_EQ(view->isListShown(), step.open);
+            EXPECT_EQ(view->attributeAry()[0].attributeValue, step.colour);
+            if (step.open) {
+                auto selected = view->dropDownList()->indexPathForSelectedRow();
+                EXPECT_EQ(selected ? std::optional<int>(selected->row) : std::nullopt, step.highlighted);
+            }
+        }
+        EXPECT_EQ(view->overlay()->superview(), nullptr);
+    }
+}
+
 TEST_F(ProductAttributeViewTest, PresetsReadOnlyAndAChooserGivenItsAttributesBeforePlacing)
 {
     auto view = place({attribute("Colour", "Red,Blue"), attribute("Size", "S,M")}, true);

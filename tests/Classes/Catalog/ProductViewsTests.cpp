@@ -5,16 +5,40 @@
 #include "Classes/Catalog/ProductDescView.h"
 #include "Classes/Catalog/ProductInfoView.h"
 #include "Classes/Catalog/SlideShowController.h"
+#include "Common/Language.h"
+#include "Common/LanguageManager.h"
+#include "Platform/Graphics/AttributedString.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/TextView.h"
 
 #include <deque>
+#include <set>
+
+#include <unicode/ubrk.h>
+#include <unicode/utext.h>
 
 namespace {
 
 using apptest::AppWindowTest;
+
+// Where the Chinese dictionary puts word boundaries, in bytes.
+std::set<size_t> wordBoundaries(const std::string& text)
+{
+    std::set<size_t> boundaries;
+    UErrorCode status = U_ZERO_ERROR;
+    UBreakIterator* words = ubrk_open(UBRK_WORD, "zh", nullptr, 0, &status);
+    UText utf8 = UTEXT_INITIALIZER;
+    utext_openUTF8(&utf8, text.data(), static_cast<int64_t>(text.size()), &status);
+    ubrk_setUText(words, &utf8, &status);
+    EXPECT_TRUE(U_SUCCESS(status)) << u_errorName(status);
+    for (int32_t at = ubrk_first(words); U_SUCCESS(status) && at != UBRK_DONE; at = ubrk_next(words))
+        boundaries.insert(static_cast<size_t>(at));
+    ubrk_close(words);
+    utext_close(&utf8);
+    return boundaries;
+}
 
 class ProductViewsTest : public AppWindowTest {
 protected:
@@ -108,6 +132,51 @@ TEST_F(ProductViewsTest, DescriptionKeepsOneContentViewAndFollowsTheLanguage)
     empty->notifiChangelanguage();
     EXPECT_EQ(empty->noDescriptionLabel()->text(), "No description available.");
     EXPECT_EQ(empty->noDescriptionLabel()->font().pointSize(), 25);
+}
+
+TEST_F(ProductViewsTest, ALongChineseDescriptionBreaksBetweenWordsInEveryParagraph)
+{
+    window->setBackgroundColor(gfx::Color::white());
+    LanguageManager::sharedInstance()->setCurrentLanguage(2);
+    Language::resetLanguageCache();
+    const std::string sentence = "这款安溪铁观音茶叶散发着浓郁的兰花香气，汤色金黄明亮，滋味醇厚甘鲜，回甘持久。";
+    struct Case {
+        const char* name;
+        int paragraphs, sentences; // sentences of 37 ideographs a paragraph
+    } cases[] = {{"one short paragraph", 1, 2}, {"six paragraphs, 1300 ideographs", 6, 6}, {"two of 370", 2, 10}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string text;
+        for (int p = 0; p < c.paragraphs; ++p) {
+            for (int s = 0; s < c.sentences; ++s)
+                text += sentence;
+            text += p + 1 < c.paragraphs ? "\n" : "";
+        }
+        auto view = std::make_shared<ProductDescView>(gfx::Rect(620, 175, 352, 137));
+        view->setShortDesc(std::string("安溪铁观音"));
+        view->setLongDesc(text);
+        window->addSubview(view);
+        window->layoutIfNeeded();
+        auto* content = dynamic_cast<AttributedStringView*>(view->contentView().get());
+        ASSERT_TRUE(content);
+        if (c.paragraphs == 6)
+            review("product-desc-long-chinese.png");
+        // The lines as the view draws them, at its width.
+        const gfx::AttributedString& shown = content->attributedString();
+        gfx::AttributedTextLayout layout(nullptr, shown, content->bounds().width());
+        EXPECT_EQ(layout.roundedSize().height, content->bounds().height());
+        std::set<size_t> boundaries = wordBoundaries(shown.string());
+        size_t lines = 0;
+        for (size_t start : layout.lineStarts()) {
+            ++lines;
+            EXPECT_TRUE(boundaries.count(start)) << "a line starts inside a word: "
+                                                 << shown.string().substr(start > 3 ? start - 3 : 0, 9);
+        }
+        EXPECT_GT(lines, static_cast<size_t>(c.paragraphs * c.sentences * 37 * 14 / 352));
+        view->removeFromSuperview();
+    }
+    LanguageManager::sharedInstance()->setCurrentLanguage(1);
+    Language::resetLanguageCache();
 }
 
 struct InfoDelegate : ProductInfoViewDelegate {

@@ -9,6 +9,8 @@
 #include "Platform/UI/Switch.h"
 #include "tests/Classes/Customer/CustomerTestSupport.h"
 
+#include <map>
+
 namespace {
 
 class Recorder : public CustomerInfoViewDelegate {
@@ -328,6 +330,147 @@ TEST_F(CustomerInfoViewTest, InAWindowTheFormKeepsItsSizeAndTabWalksItsFields)
     LanguageManager::sharedInstance()->setCurrentLanguage(1);
     Language::resetLanguageCache();
     ui::Keyboard::resetForTesting();
+}
+
+TEST_F(CustomerInfoViewTest, AClickAnywhereOnARowButItsSwitchEditsThatRowsField)
+{
+    // Every row of every group, the addresses and contacts too, at its left, middle and right,
+    // its top and bottom edge; in both languages, whose labels differ in width.
+    ui::Keyboard::setOnScreen(false);
+    auto shown = local();
+    for (int language : {1, 2}) {
+        SCOPED_TRACE(language);
+        LanguageManager::sharedInstance()->setCurrentLanguage(language);
+        Language::resetLanguageCache();
+        pane->setPersonInfo(shown);
+        pane->customerInfoViewEdit();
+        base::RunLoop::main().advance(0.5);
+        auto* table = pane->tableCustomerInfo().get();
+        int checked = 0;
+        for (int section = 1; section < table->numberOfSections(); ++section) {
+            for (int row = 0; row < table->numberOfRowsInSection(section); ++row) {
+                auto* cell = cellAt(section, row);
+                ASSERT_TRUE(cell);
+                if (cell->txtAttributeValue().isHidden())
+                    continue; // the switch's row
+                gfx::Rect edges = cell->convertRectToView(cell->bounds(), nullptr);
+                for (double x : {edges.minX() + 2, edges.minX() + 100, edges.midX(), edges.maxX() - 2}) {
+                    for (double y : {edges.minY() + 1, edges.midY(), edges.maxY() - 1}) {
+                        SCOPED_TRACE(cell->lblFiledName().text() + " at " + std::to_string(x - edges.minX()) + ", " +
+                                     std::to_string(y - edges.minY()));
+                        if (auto* focused = ui::Responder::currentFirstResponder())
+                            focused->resignFirstResponder();
+                        driver->tap({x, y});
+                        base::RunLoop::main().advance(0.5);
+                        EXPECT_TRUE(cell->txtAttributeValue().isFirstResponder());
+                        ++checked;
+                    }
+                }
+            }
+        }
+        EXPECT_GT(checked, 12 * 12) << "the base, primary, two addresses and two contacts";
+        if (auto* focused = ui::Responder::currentFirstResponder())
+            focused->resignFirstResponder();
+        pane->customerInfoViewCancel();
+    }
+    LanguageManager::sharedInstance()->setCurrentLanguage(1);
+    Language::resetLanguageCache();
+    ui::Keyboard::resetForTesting();
+}
+
+TEST_F(CustomerInfoViewTest, LongValuesStayInsideTheCard)
+{
+    // A long value with spaces wraps; one without ends in an ellipsis; in both languages,
+    // viewing and editing.
+    const std::string words = "Building 7, Zhangjiang Hi-Tech Park, 88 Keyuan Road, Pudong New District";
+    const std::string unbroken = "IBAN-DE89370400440532013000-REF-000123456789-ACCOUNT";
+    storeCustomer(-3, words, {{11, unbroken}, {14, "上海市浦东新区张江高科技园区科苑路八十八号七号楼三层"}});
+    for (int language : {1, 2}) {
+        for (bool editing : {false, true}) {
+            SCOPED_TRACE(std::to_string(language) + (editing ? " editing" : " viewing"));
+            LanguageManager::sharedInstance()->setCurrentLanguage(language);
+            Language::resetLanguageCache();
+            pane->setPersonInfo(person(-3));
+            if (editing)
+                pane->customerInfoViewEdit();
+            base::RunLoop::main().advance(0.5);
+            auto* table = pane->tableCustomerInfo().get();
+            for (auto [section, row] : {std::pair{1, 0}, {1, 1}, {2, 0}}) {
+                ASSERT_LT(row, table->numberOfRowsInSection(section));
+                auto* cell = cellAt(section, row);
+                ASSERT_TRUE(cell);
+                ui::View& value = editing ? static_cast<ui::View&>(cell->txtAttributeValue())
+                                          : static_cast<ui::View&>(cell->lblAttributeValueDefaul());
+                if (value.isHidden())
+                    continue;
+                SCOPED_TRACE(cell->lblFiledName().text());
+                gfx::Rect card = cell->convertRectToView(cell->bounds(), nullptr);
+                gfx::Rect shown = value.convertRectToView(value.bounds(), nullptr);
+                EXPECT_LE(shown.maxX(), card.maxX());
+                EXPECT_LE(shown.maxY(), card.maxY()) << "the row holds its wrapped value";
+            }
+            driver->screenshot(reviewPath(std::string("customer-long-values-") + (language == 1 ? "en" : "cn") +
+                                          (editing ? "-editing" : "") + ".png"));
+            if (editing)
+                pane->customerInfoViewCancel();
+        }
+    }
+    LanguageManager::sharedInstance()->setCurrentLanguage(1);
+    Language::resetLanguageCache();
+}
+
+TEST_F(CustomerInfoViewTest, AddingAnAddressMovesNothingAboveIt)
+{
+    // The rows above the new group, their labels and fields stay where they were, to the
+    // point, in both languages; the button is clicked as a user does.
+    auto shown = local();
+    for (int language : {1, 2}) {
+        SCOPED_TRACE(language);
+        LanguageManager::sharedInstance()->setCurrentLanguage(language);
+        Language::resetLanguageCache();
+        pane->setPersonInfo(shown);
+        pane->customerInfoViewEdit();
+        base::RunLoop::main().advance(0.5);
+        auto* table = pane->tableCustomerInfo().get();
+        table->setContentOffset({0, 0});
+        window->layoutIfNeeded();
+        auto placed = [&] {
+            std::map<std::pair<int, int>, std::vector<gfx::Rect>> frames;
+            for (int section = 1; section <= 3; ++section)
+                for (int row = 0; row < table->numberOfRowsInSection(section); ++row)
+                    if (auto* cell = dynamic_cast<CustomerAttributeCell*>(table->cellForRowAtIndexPath({section, row})))
+                        for (ui::View* view : std::initializer_list<ui::View*>{cell, &cell->lblFiledName(), &cell->txtAttributeValue()})
+                            frames[{section, row}].push_back(view->convertRectToView(view->bounds(), nullptr));
+            return frames;
+        };
+        ui::Keyboard::setOnScreen(false);
+        typeInto(1, 1, "");
+        base::RunLoop::main().advance(0.5);
+        table->setContentOffset({0, 0});
+        window->layoutIfNeeded();
+        auto before = placed();
+        ASSERT_GE(before.size(), 6u);
+        driver->screenshot(reviewPath(std::string("customer-form-before-add-") + (language == 1 ? "en" : "cn") + ".png"));
+        // The add-address header follows the four address groups.
+        table->scrollRectToVisible(table->rectForHeaderInSection(5), false);
+        window->layoutIfNeeded();
+        ui::View* add = driver->findByText(Language::stringWithName("ADDADDRESS"));
+        ASSERT_TRUE(add);
+        ASSERT_TRUE(driver->tap(add));
+        base::RunLoop::main().advance(0.5);
+        table->setContentOffset({0, 0});
+        window->layoutIfNeeded();
+        driver->screenshot(reviewPath(std::string("customer-form-after-add-") + (language == 1 ? "en" : "cn") + ".png"));
+        auto after = placed();
+        for (const auto& [where, frames] : before) {
+            SCOPED_TRACE(std::to_string(where.first) + "." + std::to_string(where.second));
+            ASSERT_TRUE(after.count(where));
+            EXPECT_EQ(after[where], frames);
+        }
+        pane->customerInfoViewCancel();
+    }
+    LanguageManager::sharedInstance()->setCurrentLanguage(1);
+    Language::resetLanguageCache();
 }
 
 TEST_F(CustomerInfoViewTest, RendersViewingAndEditing)

@@ -5,6 +5,7 @@
 #include "Classes/Library/PdfThumbsViewController.h"
 #include "Common/Language.h"
 #include "Common/LanguageManager.h"
+#include "Platform/Graphics/Text.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/SegmentedControl.h"
@@ -116,17 +117,21 @@ TEST_F(BarsTest, ThePageNumberSpeaksTheApplicationsLanguage)
     auto doc = record(3);
     struct Case {
         int language;
+        int pages;
         std::string shown;
-    } cases[] = {{1, "1 of 3"}, {2, "第 1 页，共 3 页"}};
+    } cases[] = {{1, 3, "1 of 3"}, {2, 3, "1 / 3 页"}, {1, 9999, "1 of 9999"}, {2, 9999, "1 / 9999 页"}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.language);
+        SCOPED_TRACE(c.shown);
         LanguageManager::sharedInstance()->setCurrentLanguage(c.language);
         Language::resetLanguageCache();
-        auto bar = ui::View::make<PdfMainPagebar>(gfx::Rect(0, 720, 1024, 48), doc);
+        auto bar = ui::View::make<PdfMainPagebar>(gfx::Rect(0, 720, 1024, 48), c.pages == 3 ? doc : record(c.pages));
         window->addSubview(bar);
         window->layoutIfNeeded();
         bar->updatePagebar();
-        EXPECT_EQ(bar->pageNumberLabel()->text(), c.shown);
+        ui::Label& label = *bar->pageNumberLabel();
+        EXPECT_EQ(label.text(), c.shown);
+        // Whole in its box, the count included, at the size the label shrinks it to.
+        EXPECT_LE(gfx::sizeOfText(label.text(), label.fontForDrawing()).width, label.bounds().width());
         bar->removeFromSuperview();
     }
     LanguageManager::sharedInstance()->setCurrentLanguage(1);

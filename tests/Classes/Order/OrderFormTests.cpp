@@ -478,31 +478,67 @@ std::vector<std::string> wrappedLines(const ui::Label& label)
     return lines;
 }
 
-TEST_F(OrderFormTest, TheSavedMailPathBreaksAtSlashes)
+TEST_F(OrderFormTest, TheSavedMailPathBreaksAtSlashesAndShowsTheFileNameWhole)
 {
-    const std::string zeroWidthSpace = "\u200B";
-    for (std::string path : {"/home/field-sales-user/.local/share/brivanta-client/Outbox/order-form-2026-12-08-052650.eml",
-                             "/var/tmp/mail-outbox-of-the-account/unsent/message-0001-of-the-day.eml"}) {
-        SCOPED_TRACE(path);
-        showUnsentMail(path);
-        window->layoutIfNeeded();
-        auto saved = ui::AlertView::visibleAlert();
-        ASSERT_NE(saved, nullptr);
-        // The alert still gives the path itself.
-        EXPECT_EQ(saved->message(), path);
-        auto lines = wrappedLines(saved->messageLabel());
-        ASSERT_GT(lines.size(), 1u) << "too short to test the breaks";
-        for (size_t i = 0; i < lines.size(); ++i) {
-            std::string line = lines[i];
-            // The break's zero-width space ends a line; it is not part of the name.
-            if (line.size() >= zeroWidthSpace.size() && line.ends_with(zeroWidthSpace))
-                line.resize(line.size() - zeroWidthSpace.size());
-            if (i + 1 < lines.size()) {
-                EXPECT_TRUE(line.ends_with("/")) << "line " << i << " ends inside a name: " << line;
+    // What the alert draws, less its invisible break and join marks.
+    auto visible = [](std::string line) {
+        for (const std::string mark : {"\u200B", "\u2060"})
+            for (size_t at = line.find(mark); at != std::string::npos; at = line.find(mark))
+                line.erase(at, mark.size());
+        return line;
+    };
+    const std::string paths[] = {
+        // The names the outbox gives: an identifier wider than the alert, and ".eml".
+        "/home/field-sales-user/.local/share/brivanta-client/Documents/../Outbox/3F2504E0-4F89-11D3-9A0C-0305E82C3301.eml",
+        "/var/tmp/mail-outbox/1B4E28BA-2FA1-11D2-883F-0016D3CCA427.eml",
+        "/home/field-sales-user/.local/share/brivanta-client/Outbox/order-form-2026-12-08-052650.eml",
+        "/var/tmp/mail-outbox-of-the-account/unsent/message-0001-of-the-day.eml",
+    };
+    for (int language : {1, 2}) {
+        LanguageManager::sharedInstance()->setCurrentLanguage(language);
+        Language::resetLanguageCache();
+        for (const std::string& path : paths) {
+            SCOPED_TRACE(std::to_string(language) + " " + path);
+            const std::string name = path.substr(path.rfind('/') + 1);
+            showUnsentMail(path);
+            window->layoutIfNeeded();
+            auto saved = ui::AlertView::visibleAlert();
+            ASSERT_NE(saved, nullptr);
+            // The alert still gives the path itself.
+            EXPECT_EQ(saved->message(), path);
+            if (name.size() > 40)
+                driver->screenshot(reviewPath(std::string("saved-mail-alert-") + (language == 1 ? "en" : "cn") + ".png"));
+            auto lines = wrappedLines(saved->messageLabel());
+            ASSERT_GT(lines.size(), 1u) << "too short to test the breaks";
+            // The folders' lines end at a slash. The name stands whole on the last line, or
+            // starts a line of its own and breaks, if it must, only after one of its hyphens.
+            std::vector<std::string> shown;
+            size_t length = 0;
+            for (const auto& line : lines) {
+                shown.push_back(visible(line));
+                length += shown.back().size();
             }
+            ASSERT_EQ(length, path.size());
+            size_t nameAt = length - name.size(), at = 0, nameLine = 0;
+            for (size_t i = 0; i < shown.size(); at += shown[i].size(), ++i)
+                if (at <= nameAt && nameAt < at + shown[i].size())
+                    nameLine = i;
+            size_t lineStart = 0;
+            for (size_t i = 0; i < nameLine; ++i) {
+                lineStart += shown[i].size();
+                EXPECT_TRUE(shown[i].ends_with("/")) << "line " << i << " ends inside a folder's name: " << shown[i];
+            }
+            if (lineStart != nameAt) {
+                EXPECT_EQ(nameLine + 1, shown.size()) << "the name starts within a line and runs on: " << shown[nameLine];
+            }
+            for (size_t i = nameLine; i + 1 < shown.size(); ++i) {
+                EXPECT_TRUE(shown[i].ends_with("-")) << "line " << i << " ends inside the name: " << shown[i];
+            }
+            ui::AlertView::dismissAllForTesting();
         }
-        ui::AlertView::dismissAllForTesting();
     }
+    LanguageManager::sharedInstance()->setCurrentLanguage(1);
+    Language::resetLanguageCache();
 }
 
 } // namespace

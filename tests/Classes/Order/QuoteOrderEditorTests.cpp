@@ -1,5 +1,6 @@
 // The order editor on a navigation stack in the headless window, over a real client database
 // and the real order store: states, totals and the order discount, lines, save and leave.
+#include "Classes/Order/AddressTableViewController.h"
 #include "Classes/Order/QuoteOrderItemsTableViewCell.h"
 #include "Classes/Order/QuoteOrderStore.h"
 #include "Widgets/IconButton.h"
@@ -9,11 +10,13 @@
 #include "Common/PublicFunction.h"
 #include "Common/QVTextField.h"
 #include "Database/DataAccessManager.h"
+#include "Platform/Graphics/Text.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/Keyboard.h"
 #include "Platform/UI/NavigationController.h"
+#include "Platform/UI/TextField.h"
 #include "Platform/UI/PopoverController.h"
 #include "Protocol/LoginMode.h"
 #include "tests/App/AppWindowTestSupport.h"
@@ -492,6 +495,32 @@ TEST_F(EditorCustomerTest, ChoosingACustomerFillsTheAddressInTheLanguagesOrder)
     }
 }
 
+TEST_F(EditorCustomerTest, ALongNamePickedShowsItsStart)
+{
+    const std::string name = "Shanghai Eastern Trading Co., Ltd. 华东区销售部";
+    CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode(name);
+    CustomerDataModel::sharedInstance()->reloadCustomerData();
+    for (int language : {1, 2}) {
+        SCOPED_TRACE(language);
+        LanguageManager::sharedInstance()->setCurrentLanguage(language);
+        Language::resetLanguageCache();
+        open(0, {line(7, "Widget", 60, 2)});
+        ui::TextField& field = editor->customerField();
+        driver->tap(&field);
+        driver->type("Shang");
+        chooseFromList(name);
+        ASSERT_EQ(field.text(), name);
+        ASSERT_GT(gfx::sizeOfText(name, field.font()).width, field.textRect().width()) << "too short to test";
+        review(std::string("order_editor_long_customer_") + (language == 1 ? "en" : "cn") + ".png");
+        window->snapshot(); // a frame drawn: the line is where the user sees it
+        // As drawn: the name's first letter inside the field, its end cut off.
+        EXPECT_GE(field.xForCharacterIndex(0), field.textRect().minX());
+        EXPECT_GT(field.xForCharacterIndex(name.size()), field.textRect().maxX());
+        nav->popViewController(false);
+        QuoteOrderStore::sharedQuoteOrderStore()->setCurQuoteOrder(nullptr);
+    }
+}
+
 TEST_F(EditorCustomerTest, ANewCustomerGetsTheAddressPopupAndIsAddedOnSave)
 {
     open(0, {line(7, "Widget", 60, 2)});
@@ -506,6 +535,21 @@ TEST_F(EditorCustomerTest, ANewCustomerGetsTheAddressPopupAndIsAddedOnSave)
     ASSERT_TRUE(editor->addressPopover()->isPopoverVisible());
     window->layoutIfNeeded();
     review("order_editor_address_popup.png");
+    // A click anywhere on a row of the popup, on its label or its margins too, edits that
+    // row's field; the street's row last, for the typing below.
+    auto* address = dynamic_cast<AddressTableViewController*>(editor->addressPopover()->contentViewController().get());
+    ASSERT_NE(address, nullptr);
+    for (int row : {3, 1, 2, 0}) {
+        auto* cell = address->tableView()->cellForRowAtIndexPath({0, row});
+        ASSERT_NE(cell, nullptr);
+        auto* field = dynamic_cast<ui::TextField*>(cell->contentView().viewWithTag(2));
+        ASSERT_NE(field, nullptr);
+        gfx::Rect edges = cell->convertRectToView(cell->bounds(), nullptr);
+        for (double x : {edges.minX() + 3, edges.minX() + 60, edges.midX(), edges.maxX() - 3}) {
+            driver->tap({x, edges.midY()});
+            EXPECT_TRUE(field->isFirstResponder()) << "row " << row << " at " << x - edges.minX();
+        }
+    }
     driver->type("9 Oak St");
     driver->tap(gfx::Point{900, 500}); // outside the popup
     EXPECT_EQ(order->customerAddress(), "9 Oak St");

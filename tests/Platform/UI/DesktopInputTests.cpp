@@ -387,12 +387,12 @@ TEST_F(DesktopInputTest, LineAndPageKeysGoToTheListWithTheFocusElseTheOneUnderTh
         const char* key;
         double master, form;
     } steps[] = {
-        // Up and Down move through the list under the pointer a line at a time.
-        {[&] { window->setPointerLocation({100, 400}); }, "down", 40, 0},
-        {[] {}, "down", 80, 0},
-        {[] {}, "up", 40, 0},
+        // Up and Down move through the list under the pointer a row (44 points) at a time.
+        {[&] { window->setPointerLocation({100, 400}); }, "down", 44, 0},
+        {[] {}, "down", 88, 0},
+        {[] {}, "up", 44, 0},
         // Over the detail pane with nothing clicked, the keys move nothing.
-        {[&] { window->setPointerLocation({700, 600}); }, "end", 40, 0},
+        {[&] { window->setPointerLocation({700, 600}); }, "end", 44, 0},
         // A click in the list gives it the keys, wherever the pointer goes then.
         {[&] {
              window->touchDown(1, {100, 300});
@@ -403,15 +403,59 @@ TEST_F(DesktopInputTest, LineAndPageKeysGoToTheListWithTheFocusElseTheOneUnderTh
         {[] {}, "home", 0, 0},
         {[] {}, "pagedown", 768, 0},
         // A field in another list has the focus: that list takes the line and page keys.
-        {[&] { field->becomeFirstResponder(); }, "down", 768, 40},
-        {[] {}, "pagedown", 768, 440},
-        {[] {}, "end", 768, 440}, // the field's own End
+        // A line there is one of its 44-point rows.
+        {[&] { field->becomeFirstResponder(); }, "down", 768, 44},
+        {[] {}, "pagedown", 768, 444},
+        {[] {}, "end", 768, 444}, // the field's own End
     };
     for (size_t i = 0; i < std::size(steps); ++i) {
         steps[i].before();
         window->pressKey(steps[i].key);
         EXPECT_EQ(master->contentOffset().y, steps[i].master) << "step " << i << " " << steps[i].key;
         EXPECT_EQ(form->contentOffset().y, steps[i].form) << "step " << i << " " << steps[i].key;
+    }
+}
+
+TEST_F(DesktopInputTest, LineKeysMoveAListByOneOfItsRows)
+{
+    View::setAnimationsEnabled(false);
+    // Rows of 50 points under pinned 30-point headers, two sections of six: a line key
+    // leaves the next row whole at the top, under its section's header.
+    struct FiftyPointRows : Sections {
+        double heightForRowAtIndexPath(TableView&, const IndexPath&) override { return 50; }
+    } data;
+    data.sections = 2;
+    data.rows = 6;
+    const struct {
+        const char* name;
+        TableViewStyle style;
+        double insetTop;
+        std::vector<std::pair<const char*, double>> keys; // the key and the offset after it
+    } cases[] = {
+        {"plain",
+         TableViewStyle::Plain,
+         0,
+         {{"down", 50}, {"down", 100}, {"down", 150}, {"down", 200}, {"down", 250}, {"down", 330}, {"down", 380},
+          {"up", 330}, {"up", 250}, {"home", 0}, {"up", 0}}},
+        {"plain under a 44-point bar", TableViewStyle::Plain, 44, {{"down", 6}, {"down", 56}, {"up", 6}, {"up", -44}}},
+        // A grouped list pins nothing: each row's top comes to the top.
+        {"grouped", TableViewStyle::Grouped, 0, {{"down", 30}, {"down", 80}, {"up", 30}, {"up", 0}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto table = std::make_shared<TableView>(gfx::Rect(0, 0, 600, 200), c.style);
+        table->setDataSource(&data);
+        table->setDelegate(&data);
+        table->setContentInset({c.insetTop, 0, 0, 0});
+        table->setContentOffset({0, -c.insetTop});
+        window->addSubview(table);
+        window->layoutIfNeeded();
+        window->setPointerLocation({100, 100});
+        for (const auto& [key, offset] : c.keys) {
+            window->pressKey(key);
+            EXPECT_EQ(table->contentOffset().y, offset) << key;
+        }
+        table->removeFromSuperview();
     }
 }
 

@@ -76,6 +76,8 @@ void UIToast::initShowingTextWithFont(const std::string& text, const gfx::Font& 
     textView->setAlpha(1.0);
     textView->setFont(font);
     textView->setTextAlignment(gfx::TextAlignment::Center);
+    // The room the box was measured with (30 across, 20 down), half on each side.
+    textView->setContentInset({10, 15, 10, 15});
     textView->setEditable(false);
     textView->setText(text);
     textView->setCornerRadius(8);

@@ -6,6 +6,7 @@
 #include "Platform/Graphics/Text.h"
 #include "Platform/UI/TextView.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -162,6 +163,25 @@ TEST_F(ToastTest, TheAttributeNoticeShowsWholeInBothLanguages)
         ASSERT_NE(box, nullptr);
         // Every line of the text within the box, as it draws it.
         EXPECT_LE(box->contentSize().height, box->bounds().height());
+        // The white text as drawn sits in the middle of the grey box, with the room the box
+        // was measured with around it: 15 points a side, 10 above and below.
+        gfx::Rect frame = toast->frame();
+        double left = frame.maxX(), right = frame.x(), top = frame.maxY(), bottom = frame.y();
+        // Clear of the rounded corners, where the white behind shows.
+        for (int y = static_cast<int>(frame.y()) + 8; y < static_cast<int>(frame.maxY()) - 8; ++y)
+            for (int x = static_cast<int>(frame.x()) + 2; x < static_cast<int>(frame.maxX()) - 2; ++x)
+                if (shot.colorAt(x, y).r > 0.75) {
+                    left = std::min(left, double(x));
+                    right = std::max(right, double(x + 1));
+                    top = std::min(top, double(y));
+                    bottom = std::max(bottom, double(y + 1));
+                }
+        ASSERT_LT(left, right);
+        EXPECT_GE(left - frame.x(), 13);
+        EXPECT_GE(frame.maxX() - right, 13);
+        EXPECT_NEAR((top + bottom) / 2, frame.midY(), 3);
+        // One line: a notice this short is not broken to leave a word alone below it.
+        EXPECT_LT(bottom - top, 1.5 * toastFont().lineHeight());
         advanceTo(start, 2);
     }
     LanguageManager::sharedInstance()->setCurrentLanguage(1);

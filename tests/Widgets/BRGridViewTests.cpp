@@ -228,6 +228,14 @@ TEST_F(GridLayoutTest, TheWheelScrollsTheGridAndBringsNewCells)
     EXPECT_EQ(grid->contentOffset().y, 0);
     EXPECT_NE(grid->cellForItemAtIndex(0), nullptr);
     EXPECT_FALSE(driver->scrollWheel({500, 300}, 300, 0)) << "a vertical grid does not move sideways";
+
+    // Line keys move the grid by one row of cells, not by a wheel's notch.
+    ASSERT_EQ(grid->numberOfColumns(), 5u);
+    window->setPointerLocation({500, 300});
+    for (auto [key, row] : {std::pair{"down", 1}, {"down", 2}, {"up", 1}, {"up", 0}}) {
+        driver->pressKey(key);
+        EXPECT_EQ(grid->contentOffset().y, grid->gridData().cellRectAtIndex(static_cast<uint32_t>(row) * 5).y()) << key;
+    }
 }
 
 TEST_F(GridLayoutTest, BackgroundHeaderFooterAndSeparatorLines)

@@ -119,7 +119,7 @@ TEST_F(BarsTest, ThePageNumberSpeaksTheApplicationsLanguage)
         int language;
         int pages;
         std::string shown;
-    } cases[] = {{1, 3, "1 of 3"}, {2, 3, "1 / 3 页"}, {1, 9999, "1 of 9999"}, {2, 9999, "1 / 9999 页"}};
+    } cases[] = {{1, 3, "1 of 3"}, {2, 3, "1 / 3 页"}, {1, 100, "1 of 100"}, {2, 100, "1 / 100 页"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shown);
         LanguageManager::sharedInstance()->setCurrentLanguage(c.language);

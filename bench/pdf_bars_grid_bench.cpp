@@ -10,10 +10,10 @@
 // (the aim is 0.8 or more). BRIVANTA_BENCH_FULL=1 uses the 500-page document; the default is
 // small enough for CI.
 #include "BenchSupport.h"
-#include "Classes/Library/PdfDocument.h"
+#include "Classes/Library/Reader/PdfDocument.h"
 #include "Classes/Library/PdfMainPagebar.h"
-#include "Classes/Library/PdfThumbCache.h"
-#include "Classes/Library/PdfThumbQueue.h"
+#include "Classes/Library/Reader/PdfThumbCache.h"
+#include "Classes/Library/Reader/PdfThumbQueue.h"
 #include "Classes/Library/PdfThumbsView.h"
 #include "Classes/Library/PdfThumbsViewController.h"
 #include "Platform/Base/RunLoop.h"

@@ -8,8 +8,8 @@
 // draws. BRIVANTA_BENCH_FULL=1 takes more pages and runs.
 #include "BenchSupport.h"
 #include "PdfBenchData.h"
-#include "Classes/Library/PdfContentPage.h"
-#include "Classes/Library/PdfContentView.h"
+#include "Classes/Library/Reader/PdfContentPage.h"
+#include "Classes/Library/Reader/PdfContentView.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/Graphics/Image.h"

@@ -24,9 +24,7 @@ FLOORS = [
     ("Platform/Base/", 0), ("Platform/Graphics/", 1), ("Platform/UI/", 2), ("Platform/Net/", 3),
     ("Platform/Pdf/", 4), ("Platform/Media/", 5), ("Platform/Share/", 6),
     # The PDF reader's engine is a library over the platform alone.
-    *[(f"Classes/Library/{name}.", 7) for name in (
-        "PdfDocument", "PdfThumbCache", "PdfThumbOperation", "PdfThumbQueue", "PdfThumbRequest",
-        "PdfThumbView", "PdfContentPage", "PdfContentThumb", "PdfContentView")],
+    ("Classes/Library/Reader/", 7),
     ("Database/SQLite/", 10), ("Network/", 10),
     # The services of Common that data and requests use; the rest of Common holds screens.
     *[(f"Common/{name}.", 15) for name in (

@@ -1,6 +1,6 @@
 #include "Classes/Library/LibraryFileOpener.h"
 
-#include "Classes/Library/PdfDocument.h"
+#include "Classes/Library/Reader/PdfDocument.h"
 #include "Common/Language.h"
 #include "Common/PublicFunction.h"
 #include "Platform/Base/FileManager.h"

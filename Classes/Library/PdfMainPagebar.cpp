@@ -1,9 +1,9 @@
 #include "Classes/Library/PdfMainPagebar.h"
 
 #include "Classes/Library/BRToolbarView.h"
-#include "Classes/Library/PdfDocument.h"
-#include "Classes/Library/PdfThumbCache.h"
-#include "Classes/Library/PdfThumbRequest.h"
+#include "Classes/Library/Reader/PdfDocument.h"
+#include "Classes/Library/Reader/PdfThumbCache.h"
+#include "Classes/Library/Reader/PdfThumbRequest.h"
 #include "Common/Language.h"
 #include "Platform/Base/Bundle.h"
 #include "Platform/Base/Timer.h"

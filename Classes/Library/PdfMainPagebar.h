@@ -1,5 +1,5 @@
 #pragma once
-#include "Classes/Library/PdfThumbView.h"
+#include "Classes/Library/Reader/PdfThumbView.h"
 #include "Platform/UI/Control.h"
 #include "Platform/UI/GradientView.h"
 

@@ -1,8 +1,8 @@
 #include "Classes/Library/PdfThumbsViewController.h"
 
-#include "Classes/Library/PdfDocument.h"
-#include "Classes/Library/PdfThumbCache.h"
-#include "Classes/Library/PdfThumbRequest.h"
+#include "Classes/Library/Reader/PdfDocument.h"
+#include "Classes/Library/Reader/PdfThumbCache.h"
+#include "Classes/Library/Reader/PdfThumbRequest.h"
 #include "Classes/Library/PdfThumbsPageThumb.h"
 #include "Common/Language.h"
 #include "Common/PublicFunction.h"

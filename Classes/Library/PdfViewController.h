@@ -1,5 +1,5 @@
 #pragma once
-#include "Classes/Library/PdfContentView.h"
+#include "Classes/Library/Reader/PdfContentView.h"
 #include "Classes/Library/PdfMainPagebar.h"
 #include "Classes/Library/PdfMainToolbar.h"
 #include "Classes/Library/PdfThumbsViewController.h"

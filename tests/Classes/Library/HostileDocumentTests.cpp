@@ -2,7 +2,7 @@
 // library into the reader, and an office document into its viewer. The application's own process
 // reads none of them; the page workers do, under their limits, and the screen says what came of it.
 #include "Classes/Library/LibraryFileOpener.h"
-#include "Classes/Library/PdfContentView.h"
+#include "Classes/Library/Reader/PdfContentView.h"
 #include "Classes/Library/PdfMainToolbar.h"
 #include "Classes/Library/PdfViewController.h"
 #include "Common/Language.h"

@@ -1,4 +1,4 @@
-#include "Classes/Library/PdfDocument.h"
+#include "Classes/Library/Reader/PdfDocument.h"
 #include "Classes/Library/PdfMainPagebar.h"
 #include "Classes/Library/PdfMainToolbar.h"
 #include "Classes/Library/PdfThumbsPageThumb.h"

@@ -1,5 +1,5 @@
-#include "Classes/Library/PdfContentPage.h"
-#include "Classes/Library/PdfContentView.h"
+#include "Classes/Library/Reader/PdfContentPage.h"
+#include "Classes/Library/Reader/PdfContentView.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/Graphics/Font.h"
 #include "tests/Classes/Library/ReaderTestSupport.h"

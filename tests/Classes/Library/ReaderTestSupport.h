@@ -1,7 +1,7 @@
 #pragma once
 // A home of the test's own with PDFs placed under Documents, for the reader's suites.
-#include "Classes/Library/PdfThumbCache.h"
-#include "Classes/Library/PdfThumbQueue.h"
+#include "Classes/Library/Reader/PdfThumbCache.h"
+#include "Classes/Library/Reader/PdfThumbQueue.h"
 #include "Platform/Base/Date.h"
 #include "Platform/Base/RunLoop.h"
 #include "tests/Platform/Base/FileTestSupport.h"

@@ -4,7 +4,7 @@
 
 #include "App/BrivantaAppDelegate.h"
 #include "Classes/Library/LibraryFileActions.h"
-#include "Classes/Library/PdfDocument.h"
+#include "Classes/Library/Reader/PdfDocument.h"
 #include "Classes/Library/PdfViewController.h"
 #include "Classes/Library/ProductRelatedFileController.h"
 #include "Common/Language.h"

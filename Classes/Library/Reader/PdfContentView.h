@@ -1,5 +1,5 @@
 #pragma once
-#include "Classes/Library/PdfContentPage.h"
+#include "Classes/Library/Reader/PdfContentPage.h"
 #include "Platform/Pdf/Document.h"
 #include "Platform/UI/ScrollView.h"
 

@@ -1,5 +1,5 @@
-#include "Classes/Library/PdfDocument.h"
-#include "Classes/Library/PdfThumbCache.h"
+#include "Classes/Library/Reader/PdfDocument.h"
+#include "Classes/Library/Reader/PdfThumbCache.h"
 #include "Platform/Base/Digest.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/PropertyList.h"

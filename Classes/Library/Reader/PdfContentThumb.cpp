@@ -1,4 +1,4 @@
-#include "Classes/Library/PdfContentThumb.h"
+#include "Classes/Library/Reader/PdfContentThumb.h"
 
 PdfContentThumb::PdfContentThumb(const gfx::Rect& frame)
     : PdfThumbView(frame)

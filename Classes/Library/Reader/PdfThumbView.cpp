@@ -1,4 +1,4 @@
-#include "Classes/Library/PdfThumbView.h"
+#include "Classes/Library/Reader/PdfThumbView.h"
 
 #include "Platform/Base/OperationQueue.h"
 

@@ -1,6 +1,6 @@
-#include "Classes/Library/PdfDocument.h"
+#include "Classes/Library/Reader/PdfDocument.h"
 
-#include "Classes/Library/PdfThumbCache.h"
+#include "Classes/Library/Reader/PdfThumbCache.h"
 #include "Platform/Base/Digest.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"

@@ -1,6 +1,6 @@
-#include "Classes/Library/PdfThumbRequest.h"
+#include "Classes/Library/Reader/PdfThumbRequest.h"
 
-#include "Classes/Library/PdfThumbView.h"
+#include "Classes/Library/Reader/PdfThumbView.h"
 #include "Platform/UI/Window.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "Classes/Library/PdfContentPage.h"
+#include "Classes/Library/Reader/PdfContentPage.h"
 
-#include "Classes/Library/PdfDocument.h"
+#include "Classes/Library/Reader/PdfDocument.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/Pdf/PageWorkers.h"

@@ -1,9 +1,9 @@
-#include "Classes/Library/PdfDocument.h"
-#include "Classes/Library/PdfThumbCache.h"
-#include "Classes/Library/PdfThumbOperation.h"
-#include "Classes/Library/PdfThumbQueue.h"
-#include "Classes/Library/PdfThumbRequest.h"
-#include "Classes/Library/PdfThumbView.h"
+#include "Classes/Library/Reader/PdfDocument.h"
+#include "Classes/Library/Reader/PdfThumbCache.h"
+#include "Classes/Library/Reader/PdfThumbOperation.h"
+#include "Classes/Library/Reader/PdfThumbQueue.h"
+#include "Classes/Library/Reader/PdfThumbRequest.h"
+#include "Classes/Library/Reader/PdfThumbView.h"
 #include "tests/Classes/Library/ReaderTestSupport.h"
 
 namespace {

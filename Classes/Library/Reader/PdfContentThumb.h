@@ -1,5 +1,5 @@
 #pragma once
-#include "Classes/Library/PdfThumbView.h"
+#include "Classes/Library/Reader/PdfThumbView.h"
 
 // The picture under a page while its tiles come in: filling the page with its shape kept.
 class PdfContentThumb : public PdfThumbView {

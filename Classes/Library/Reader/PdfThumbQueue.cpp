@@ -1,6 +1,6 @@
-#include "Classes/Library/PdfThumbQueue.h"
+#include "Classes/Library/Reader/PdfThumbQueue.h"
 
-#include "Classes/Library/PdfThumbOperation.h"
+#include "Classes/Library/Reader/PdfThumbOperation.h"
 #include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/Log.h"
 

@@ -111,14 +111,19 @@ int Page::rotation() const
     return *m_rotation;
 }
 
+gfx::AffineTransform fitTransform(const gfx::Size& page, const gfx::Rect& into)
+{
+    if (page.width <= 0 || page.height <= 0)
+        return gfx::AffineTransform::translation(into.x(), into.y());
+    double s = std::min(into.width() / page.width, into.height() / page.height);
+    double dx = into.x() + (into.width() - page.width * s) / 2;
+    double dy = into.y() + (into.height() - page.height * s) / 2;
+    return gfx::AffineTransform{s, 0, 0, s, dx, dy};
+}
+
 gfx::AffineTransform Page::fitTransform(const gfx::Rect& into) const
 {
-    if (m_size.width <= 0 || m_size.height <= 0)
-        return gfx::AffineTransform::translation(into.x(), into.y());
-    double s = std::min(into.width() / m_size.width, into.height() / m_size.height);
-    double dx = into.x() + (into.width() - m_size.width * s) / 2;
-    double dy = into.y() + (into.height() - m_size.height * s) / 2;
-    return gfx::AffineTransform{s, 0, 0, s, dx, dy};
+    return pdf::fitTransform(m_size, into);
 }
 
 DrawOutcome Page::draw(gfx::Context& context, const gfx::Rect& into) const

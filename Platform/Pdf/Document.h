@@ -23,6 +23,10 @@ enum class DrawOutcome { Drawn, TooCostly, Damaged, Stopped, Failed };
 
 struct DocumentState;
 
+// A page of `page` points (upright) into `into`: scaled to fit with the aspect ratio kept and
+// centred. The same for the application and the workers that draw for it.
+gfx::AffineTransform fitTransform(const gfx::Size& page, const gfx::Rect& into);
+
 // One page of an open document. Its box and size were read by a page worker when the page was
 // had; everything else is asked of a worker when called. Any thread.
 class Page {

@@ -1,6 +1,7 @@
 #include "Platform/Pdf/Engine/PopplerDocument.h"
 
 #include "Platform/Graphics/Context.h"
+#include "Platform/Pdf/Document.h"
 #include "Platform/Pdf/Engine/PageCost.h"
 
 #include <poppler.h>
@@ -225,12 +226,7 @@ int Page::rotation() const
 
 gfx::AffineTransform Page::fitTransform(const gfx::Rect& into) const
 {
-    if (m_size.width <= 0 || m_size.height <= 0)
-        return gfx::AffineTransform::translation(into.x(), into.y());
-    double s = std::min(into.width() / m_size.width, into.height() / m_size.height);
-    double dx = into.x() + (into.width() - m_size.width * s) / 2;
-    double dy = into.y() + (into.height() - m_size.height * s) / 2;
-    return gfx::AffineTransform{s, 0, 0, s, dx, dy};
+    return pdf::fitTransform(m_size, into);
 }
 
 void Page::draw(gfx::Context& context, const gfx::Rect& into) const

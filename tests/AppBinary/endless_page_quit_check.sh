@@ -46,7 +46,7 @@ PY
 cat > "$work/prepare.txt" <<'LINES'
 waitfor "Preparing the demo data" 60
 waitgone "Preparing the demo data" 60
-wait 2
+waitfor "Log in" 60
 tap 340 666
 waitfor "Home" 60
 LINES
@@ -57,11 +57,11 @@ guide=$(find "$work/home/Documents" -name seating_guide.pdf | head -n 1)
 cp "$work/forms.pdf" "$guide"
 
 cat > "$work/open.txt" <<LINES
-wait 1
+waitfor "Log in" 60
 tap 340 666
 waitfor "Home" 60
 tap "Library"
-wait 1
+waitfor "Seating Guide" 60
 tap "Seating Guide"
 waitfor "1 of 1" 60
 screenshot $work/shot.png

@@ -87,7 +87,9 @@ inline base::Bytes png(int side, int channels, int bits, bool palette = false)
     return out;
 }
 
-inline base::Bytes jpeg(int side, bool progressive)
+// A JPEG written by the system's encoder, each pixel's 0xRRGGBB from `rgbAt`.
+inline base::Bytes encodeJpeg(int width, int height, bool progressive, int quality,
+                              const std::function<uint32_t(int, int)>& rgbAt)
 {
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
@@ -96,21 +98,24 @@ inline base::Bytes jpeg(int side, bool progressive)
     unsigned char* out = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&info, &out, &size);
-    info.image_width = static_cast<JDIMENSION>(side);
-    info.image_height = static_cast<JDIMENSION>(side);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
     info.input_components = 3;
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 80, TRUE);
+    jpeg_set_quality(&info, quality, TRUE);
     if (progressive)
         jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
-    std::vector<uint8_t> row(static_cast<size_t>(side) * 3);
+    std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
     while (info.next_scanline < info.image_height) {
         int y = static_cast<int>(info.next_scanline);
-        for (int x = 0; x < side; ++x)
-            for (int c = 0; c < 3; ++c)
-                row[static_cast<size_t>(x) * 3 + c] = shade(x, y, c);
+        for (int x = 0; x < width; ++x) {
+            uint32_t c = rgbAt(x, y);
+            row[static_cast<size_t>(x) * 3] = static_cast<uint8_t>(c >> 16);
+            row[static_cast<size_t>(x) * 3 + 1] = static_cast<uint8_t>(c >> 8);
+            row[static_cast<size_t>(x) * 3 + 2] = static_cast<uint8_t>(c);
+        }
         JSAMPROW pointer = row.data();
         jpeg_write_scanlines(&info, &pointer, 1);
     }
@@ -119,6 +124,13 @@ inline base::Bytes jpeg(int side, bool progressive)
     base::Bytes bytes(out, out + size);
     free(out);
     return bytes;
+}
+
+inline base::Bytes jpeg(int side, bool progressive)
+{
+    return encodeJpeg(side, side, progressive, 80, [](int x, int y) {
+        return uint32_t(shade(x, y, 0)) << 16 | uint32_t(shade(x, y, 1)) << 8 | shade(x, y, 2);
+    });
 }
 
 // A GIF whose every pixel is a literal code of nine bits, the table cleared before it grows.

@@ -2,6 +2,7 @@
 #include "Platform/Graphics/Image.h"
 
 #include "TestSupport.h"
+#include "tests/Support/LargePictures.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,6 @@
 #include <thread>
 #include <vector>
 
-#include <jpeglib.h>
 
 namespace gfx {
 
@@ -48,39 +48,8 @@ Image quadrantPicture(int width, int height)
 // A JPEG of the quadrants, progressive or baseline, written by the system's encoder.
 base::Bytes quadrantJpeg(int width, int height, bool progressive)
 {
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &out, &size);
-    info.image_width = static_cast<JDIMENSION>(width);
-    info.image_height = static_cast<JDIMENSION>(height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 90, TRUE);
-    if (progressive)
-        jpeg_simple_progression(&info);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
-    while (info.next_scanline < info.image_height) {
-        int y = static_cast<int>(info.next_scanline);
-        for (int x = 0; x < width; ++x) {
-            uint32_t c = quadrantAt(x, y, width, height);
-            row[size_t(x) * 3] = uint8_t(c >> 16);
-            row[size_t(x) * 3 + 1] = uint8_t(c >> 8);
-            row[size_t(x) * 3 + 2] = uint8_t(c);
-        }
-        JSAMPROW pointer = row.data();
-        jpeg_write_scanlines(&info, &pointer, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    base::Bytes bytes(out, out + size);
-    free(out);
-    return bytes;
+    return largepictures::encodeJpeg(width, height, progressive, 90,
+                                     [&](int x, int y) { return quadrantAt(x, y, width, height); });
 }
 
 bool nearColour(uint32_t a, uint32_t b, int tolerance)

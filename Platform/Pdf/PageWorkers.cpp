@@ -504,8 +504,9 @@ PageWorkers::Answered PageWorkers::exchange(worker::Request request, const std::
         worker->busy = false;
         worker->path.clear();
         state.changed.notify_all();
-        // Answered while shutting down: no one takes it again.
-        if (state.shut) {
+        // Answered while shutting down, or killed by a stop that came as its answer was already
+        // in: no one takes it again (a killed worker would fail the next page it was given).
+        if (state.shut || worker->stopRequested || worker->refusedElsewhere) {
             state.unlist(worker);
             lock.unlock();
             endWorker(worker);

@@ -8,11 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <future>
+#include <random>
 #include <sys/resource.h>
 #include <thread>
 
@@ -204,6 +206,44 @@ TEST_F(PageWorkersTest, StoppingADocumentOrShuttingDownEndsItsDrawingAtOnce)
     auto context = gfx::Context::createBitmap(gfx::Size{10, 10}, 1);
     EXPECT_EQ(page->drawInWorker(*context, gfx::Rect(0, 0, 10, 10)), DrawOutcome::Stopped);
     EXPECT_TRUE(PageWorkers::shared().workerIds().empty());
+}
+
+// A stop that comes as a worker's answer is already in is no fault of the page: the worker it
+// killed is never handed out again, and the next drawing of the page draws.
+TEST_F(PageWorkersTest, AWorkerStoppedAsItAnsweredIsNotTakenAgain)
+{
+    std::string path = write("text.pdf", pdffix::textPdf(2));
+    auto page = pageOf(path);
+    ASSERT_TRUE(page);
+    std::atomic<bool> drawing{true};
+    // Stops at scattered moments of each drawing, its answer's arrival among them.
+    std::thread stopper([&] {
+        std::mt19937 random(7);
+        while (drawing) {
+            if (PageWorkers::shared().busyWorkerIds().empty()) {
+                std::this_thread::yield();
+                continue;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(random() % 200000));
+            PageWorkers::shared().stopDocument(path);
+        }
+    });
+    // Large enough that copying the pixels out leaves the stop time to come.
+    auto context = gfx::Context::createBitmap(gfx::Size{612, 792}, 2);
+    int drawn = 0;
+    for (int i = 0; i < 200; ++i) {
+        DrawOutcome outcome = page->drawInWorker(*context, gfx::Rect(0, 0, 612, 792));
+        ASSERT_TRUE(outcome == DrawOutcome::Drawn || outcome == DrawOutcome::Stopped) << i << ": " << int(outcome);
+        drawn += outcome == DrawOutcome::Drawn;
+    }
+    EXPECT_GT(drawn, 0) << "the stops came too soon to meet any answer";
+    drawing = false;
+    stopper.join();
+    EXPECT_EQ(PageWorkers::shared().refusal(path, 1, 0), DrawOutcome::Drawn);
+    for (int i = 0; i < 5; ++i) {
+        auto context = gfx::Context::createBitmap(gfx::Size{60, 80}, 1);
+        EXPECT_EQ(page->drawInWorker(*context, gfx::Rect(0, 0, 60, 80)), DrawOutcome::Drawn);
+    }
 }
 
 // Each worker is held to its own address space by the system itself, whatever it draws.

@@ -249,7 +249,7 @@ TEST_F(PageWorkersTest, AWorkerStoppedAsItAnsweredIsNotTakenAgain)
 // Each worker is held to its own address space by the system itself, whatever it draws.
 TEST_F(PageWorkersTest, EachWorkerRunsUnderItsOwnAddressLimit)
 {
-#ifdef BRIVANTA_TEST_ASAN
+#if defined(BRIVANTA_TEST_ASAN) || defined(BRIVANTA_TEST_TSAN)
     GTEST_SKIP() << "a sanitizer's allocator reserves more address space than any limit";
 #endif
     pdf::PageWorkers::Limits limits;

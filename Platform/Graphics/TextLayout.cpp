@@ -206,44 +206,115 @@ std::vector<WordRange> chineseWords(std::string_view text)
 
 using AttrListRef = std::unique_ptr<PangoAttrList, decltype(&pango_attr_list_unref)>;
 
-// The given attributes with no break allowed inside any of the words. Pango keeps the break
-// at each end of an allow-breaks range and drops those strictly inside it.
-AttrListRef keepingWhole(PangoAttrList* attributes, const std::vector<WordRange>& words)
+// Pango forbids a break only through attributes, whose cost grows with their number times the
+// paragraph's length. A word joiner between two characters forbids the break there for three
+// bytes of text and nothing per line, so a word is kept whole by joining its characters.
+constexpr std::string_view kWordJoiner = "\u2060";
+
+// Where joiners go so that no line breaks inside the words: the text's byte offsets they go
+// before. Only where an ideograph is on either side, for Pango breaks nowhere else inside a
+// word, and never before a mark, which stays with the character it marks.
+std::vector<size_t> joinsInside(std::string_view text, const std::vector<WordRange>& words)
 {
-    AttrListRef list(attributes ? pango_attr_list_copy(attributes) : pango_attr_list_new(), pango_attr_list_unref);
+    std::vector<size_t> joins;
     for (const auto& word : words) {
-        PangoAttribute* attribute = pango_attr_allow_breaks_new(FALSE);
-        attribute->start_index = static_cast<guint>(word.start);
-        attribute->end_index = static_cast<guint>(word.end);
-        pango_attr_list_insert(list.get(), attribute);
+        size_t length;
+        char32_t before = codePointAt(text, word.start, &length);
+        for (size_t i = word.start + length; i < word.end; i += length) {
+            char32_t c = codePointAt(text, i, &length);
+            if ((isHan(before) || isHan(c)) && !g_unichar_ismark(c))
+                joins.push_back(i);
+            before = c;
+        }
     }
-    return list;
+    return joins;
+}
+
+std::string joined(std::string_view text, const std::vector<size_t>& joins)
+{
+    std::string laid;
+    laid.reserve(text.size() + joins.size() * kWordJoiner.size());
+    size_t from = 0;
+    for (size_t at : joins) {
+        laid.append(text.substr(from, at - from));
+        laid.append(kWordJoiner);
+        from = at;
+    }
+    laid.append(text.substr(from));
+    return laid;
+}
+
+// An offset into the text as an offset into the joined text. A joiner at a boundary between
+// attribute runs goes with the run before it, as the one ending there and the one starting
+// there both move past it.
+guint laidOffset(guint offset, const std::vector<size_t>& joins)
+{
+    if (offset == PANGO_ATTR_INDEX_TO_TEXT_END)
+        return offset;
+    auto before = std::upper_bound(joins.begin(), joins.end(), static_cast<size_t>(offset)) - joins.begin();
+    return offset + static_cast<guint>(before) * static_cast<guint>(kWordJoiner.size());
+}
+
+// An offset into the joined text back in the text; a joiner maps to the character after it.
+size_t textOffset(size_t laid, const std::vector<size_t>& joins)
+{
+    size_t lo = 0, hi = joins.size(); // joins before lo lie before laid; from hi on, at or after it
+    while (lo < hi) {
+        size_t mid = (lo + hi) / 2;
+        if (joins[mid] + mid * kWordJoiner.size() < laid)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return laid - lo * kWordJoiner.size();
+}
+
+// Lays out the text with joiners at joins, its attributes moved with the characters.
+void layOutJoined(PangoLayout* layout, std::string_view text, PangoAttrList* attributes,
+                  const std::vector<size_t>& joins)
+{
+    std::string laid = joined(text, joins);
+    pango_layout_set_text(layout, laid.data(), static_cast<int>(laid.size()));
+    if (!attributes)
+        return;
+    AttrListRef moved(pango_attr_list_new(), pango_attr_list_unref);
+    GSList* all = pango_attr_list_get_attributes(attributes);
+    for (GSList* item = all; item; item = item->next) {
+        auto* attribute = static_cast<PangoAttribute*>(item->data);
+        attribute->start_index = laidOffset(attribute->start_index, joins);
+        attribute->end_index = laidOffset(attribute->end_index, joins);
+        pango_attr_list_insert(moved.get(), attribute); // the list takes it
+    }
+    g_slist_free(all);
+    pango_layout_set_attributes(layout, moved.get());
 }
 
 // A whole word wider than the line would run past it, and one that fills a line up to
 // punctuation that may not start the next would make Pango start the next there all the same.
 // Either way the words of that line may break again, as Pango alone would break them.
-void releaseCrampedWords(PangoLayout* layout, std::string_view text, PangoAttrList* attributes,
-                         std::vector<WordRange> words)
+// Returns the joins kept.
+std::vector<size_t> releaseCrampedWords(PangoLayout* layout, std::string_view text, PangoAttrList* attributes,
+                                        std::vector<WordRange> words, std::vector<size_t> joins)
 {
     int width = pango_layout_get_width(layout);
-    for (int round = 0; !words.empty(); ++round) {
+    for (int round = 0; !joins.empty(); ++round) {
         int count = 0;
         const PangoLogAttr* breaks = pango_layout_get_log_attrs_readonly(layout, &count);
+        const char* laid = pango_layout_get_text(layout);
         std::vector<bool> released(words.size(), false);
         bool any = false;
         size_t word = 0;
         long at = 0; // characters before the line
         for (GSList* item = pango_layout_get_lines_readonly(layout); item; item = item->next) {
             auto* line = static_cast<PangoLayoutLine*>(item->data);
-            size_t start = static_cast<size_t>(line->start_index);
-            size_t end = start + static_cast<size_t>(line->length);
+            size_t start = textOffset(static_cast<size_t>(line->start_index), joins);
+            size_t end = textOffset(static_cast<size_t>(line->start_index + line->length), joins);
             PangoRectangle logical;
             pango_layout_line_get_extents(line, nullptr, &logical);
             bool cramped = logical.width > width;
             if (item->next) {
                 auto* next = static_cast<PangoLayoutLine*>(item->next->data);
-                at += g_utf8_strlen(text.data() + start, next->start_index - line->start_index);
+                at += g_utf8_strlen(laid + line->start_index, next->start_index - line->start_index);
                 cramped = cramped || (at < count && !breaks[at].is_line_break);
             }
             for (; word < words.size() && words[word].start < end; ++word) {
@@ -254,19 +325,18 @@ void releaseCrampedWords(PangoLayout* layout, std::string_view text, PangoAttrLi
             }
         }
         if (!any)
-            return;
+            return joins;
         // Rarely needed twice; past that, Pango breaks as it would alone.
         std::vector<WordRange> kept;
         for (size_t i = 0; round < 3 && i < words.size(); ++i)
             if (!released[i])
                 kept.push_back(words[i]);
         words = std::move(kept);
-        pango_layout_set_attributes(layout, words.empty() ? attributes : keepingWhole(attributes, words).get());
+        joins = joinsInside(text, words);
+        layOutJoined(layout, text, attributes, joins);
     }
+    return joins;
 }
-
-// Estimated words times bytes, weighted by paragraphs (see keepWordsWhole).
-constexpr double kWorkBudget = 1e6;
 
 bool breaksInsideWords(PangoLayout* layout, const std::vector<WordRange>& words)
 {
@@ -281,28 +351,27 @@ bool breaksInsideWords(PangoLayout* layout, const std::vector<WordRange>& words)
     return false;
 }
 
-// Pango breaks between any two ideographs; Chinese words are kept whole instead.
-void keepWordsWhole(PangoLayout* layout, std::string_view text, double fontSize, PangoAttrList* attributes)
+// Pango breaks between any two ideographs; Chinese words are kept whole instead. Returns
+// where joiners went into the laid-out text (see joinsInside).
+std::vector<size_t> keepWordsWhole(PangoLayout* layout, std::string_view text, double fontSize,
+                                   PangoAttrList* attributes)
 {
     size_t ideographs = countHan(text);
     if (ideographs == 0)
-        return;
-    // Pango's work for the attributes below grows with their number times the text's length,
-    // and faster with more paragraphs: past a millisecond or so of it, a long text (about 800
-    // ideographs in one paragraph, fewer in many) wraps as Pango alone would.
-    double paragraphs = 1.0 + static_cast<double>(std::count(text.begin(), text.end(), '\n'));
-    if (static_cast<double>(ideographs) / 2 * static_cast<double>(text.size()) * (1 + paragraphs / 4) > kWorkBudget)
-        return;
+        return {};
     // Ideographs are an em wide. Text with too few to fill a line may not wrap at all, which
     // the layout as it stands tells for less than looking its words up costs.
     bool laidOut = static_cast<double>(ideographs) * fontSize <= points(pango_layout_get_width(layout));
     if (laidOut && !pango_layout_is_wrapped(layout))
-        return;
+        return {};
     std::vector<WordRange> words = chineseWords(text);
     if (words.empty() || (laidOut && !breaksInsideWords(layout, words)))
-        return;
-    pango_layout_set_attributes(layout, keepingWhole(attributes, words).get());
-    releaseCrampedWords(layout, text, attributes, std::move(words));
+        return {};
+    std::vector<size_t> joins = joinsInside(text, words);
+    if (joins.empty())
+        return {};
+    layOutJoined(layout, text, attributes, joins);
+    return releaseCrampedWords(layout, text, attributes, std::move(words), std::move(joins));
 }
 
 } // namespace
@@ -360,7 +429,7 @@ void TextLayout::setUp(cairo_t* cr, std::string_view text, const Font& font, Pan
     }
     // Lines wrapped at words keep Chinese words whole; one truncated line is cut by character.
     if (!m_unwrapped && options.mode != LineBreakMode::CharWrap && !(truncates(options.mode) && options.maxLines == 1))
-        keepWordsWhole(layout, text, font.pointSize(), attributes);
+        m_joins = keepWordsWhole(layout, text, font.pointSize(), attributes);
     limitLines();
 }
 
@@ -495,7 +564,7 @@ std::vector<size_t> TextLayout::lineStarts() const
     int line = 0;
     for (GSList* item = pango_layout_get_lines_readonly(m_layout.get()); item && line < m_keptLines;
          item = item->next, ++line)
-        starts.push_back(static_cast<size_t>(static_cast<PangoLayoutLine*>(item->data)->start_index));
+        starts.push_back(textOffset(static_cast<size_t>(static_cast<PangoLayoutLine*>(item->data)->start_index), m_joins));
     return starts;
 }
 

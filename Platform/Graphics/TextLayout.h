@@ -82,6 +82,8 @@ private:
     GObjectRef<PangoLayout> m_layout;
     Options m_options;
     bool m_unwrapped = false;
+    // Byte offsets into the text before which the laid-out text has a word joiner.
+    std::vector<size_t> m_joins;
     int m_keptLines = 0;
     double m_width = 0;
     double m_height = 0;

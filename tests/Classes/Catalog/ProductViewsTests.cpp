@@ -143,7 +143,10 @@ TEST_F(ProductViewsTest, ALongChineseDescriptionBreaksBetweenWordsInEveryParagra
     struct Case {
         const char* name;
         int paragraphs, sentences; // sentences of 37 ideographs a paragraph
-    } cases[] = {{"one short paragraph", 1, 2}, {"six paragraphs, 1300 ideographs", 6, 6}, {"two of 370", 2, 10}};
+    } cases[] = {{"one short paragraph", 1, 2},
+                  {"six paragraphs, 1300 ideographs", 6, 6},
+                  {"two of 370", 2, 10},
+                  {"one of 4,400", 1, 120}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string text;

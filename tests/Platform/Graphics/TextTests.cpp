@@ -42,6 +42,14 @@ std::set<size_t> wordBoundaries(const std::string& text)
     return boundaries;
 }
 
+// Ideographs in the text: each takes three bytes from U+4E00 on (lead bytes 0xE4-0xE9).
+size_t countHan(const std::string& text)
+{
+    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0xe4 && static_cast<unsigned char>(c) <= 0xe9;
+    }));
+}
+
 std::string chineseString(const char* key)
 {
     auto table = base::PropertyList::readFile(std::string(BRIVANTA_SOURCE_DIR) + "/Resources/language_cn.plist");
@@ -219,6 +227,73 @@ TEST(Text, ChineseLinesBreakBetweenWords)
             EXPECT_GT(layout.size().height, (starts.size() - 1) * Font::systemFont(14).lineHeight()
                                                + Font::boldSystemFont(22).lineHeight() - 1)
                 << c.what;
+        }
+    }
+}
+
+TEST(Text, ChineseParagraphsOfAnyLengthBreakBetweenWords)
+{
+    const std::string sentences[] = {"这款安溪铁观音茶叶散发着浓郁的兰花香气，汤色金黄明亮，滋味醇厚甘鲜，回甘持久。",
+                                     "冲泡时请使用沸水，第一泡约四十五秒，之后每泡延长十秒钟。",
+                                     "本产品采用真空包装，开封后请密封保存于阴凉干燥处，避免阳光直射。"};
+    auto paragraph = [&](size_t ideographs) {
+        std::string text;
+        for (size_t i = 0, count = 0; count < ideographs; ++i) {
+            text += sentences[i % 3];
+            count += countHan(sentences[i % 3]);
+        }
+        return text;
+    };
+    struct Case {
+        const char* what;
+        size_t ideographs;
+        int paragraphs = 1; // in one text, joined by line ends
+        double width = 352;
+        // The paragraph's second half in a larger font: the runs must stay on their characters.
+        bool largerSecondHalf = false;
+    };
+    for (const Case& c : {
+             Case{"two sentences", 70},
+             Case{"900 ideographs", 900},
+             Case{"5,000 ideographs", 5000},
+             Case{"20,000 ideographs, narrow", 20000, 1, 200},
+             Case{"three paragraphs of 3,000", 3000, 3},
+             Case{"5,000 ideographs, the second half larger", 5000, 1, 352, true},
+         }) {
+        SCOPED_TRACE(c.what);
+        Font font = Font::systemFont(14);
+        Font larger = Font::boldSystemFont(20);
+        std::string one = paragraph(c.ideographs);
+        std::string text = one;
+        for (int p = 1; p < c.paragraphs; ++p)
+            text += "\n" + one;
+        TextLayout::Options options;
+        options.width = c.width;
+        size_t half = one.size() / 2 / 3 * 3; // ideographs and their punctuation take 3 bytes each
+        AttributedString styled(text.substr(0, half), font, Color::black());
+        styled.append(text.substr(half), larger, Color::black());
+        TextLayout layout = c.largerSecondHalf ? TextLayout(nullptr, styled, options)
+                                               : TextLayout(nullptr, text, font, options);
+        std::vector<size_t> starts = layout.lineStarts();
+        std::set<size_t> boundaries = wordBoundaries(text);
+        int inside = 0;
+        for (size_t start : starts) {
+            if (!boundaries.count(start) && ++inside <= 3)
+                ADD_FAILURE() << "a line starts inside a word: " << text.substr(start >= 6 ? start - 6 : 0, 15);
+        }
+        EXPECT_EQ(inside, 0);
+        EXPECT_LE(layout.size().width, c.width);
+        // Lines are full but for less than a word of four ideographs.
+        double perLine = (c.largerSecondHalf ? larger : font).pointSize();
+        // Every character of these texts is an em wide and takes three bytes.
+        double characters = static_cast<double>(one.size() / 3 * static_cast<size_t>(c.paragraphs));
+        EXPECT_LE(static_cast<double>(starts.size()), characters * perLine / (c.width - 4 * perLine) + c.paragraphs);
+        EXPECT_GE(static_cast<double>(starts.size()), characters * font.pointSize() / c.width);
+        if (c.largerSecondHalf) {
+            // As tall as its halves laid out apart, give or take the line they share.
+            double apart = TextLayout(nullptr, text.substr(0, half), font, options).size().height
+                           + TextLayout(nullptr, text.substr(half), larger, options).size().height;
+            EXPECT_NEAR(layout.size().height, apart, larger.lineHeight() + 1);
         }
     }
 }

@@ -25,6 +25,9 @@ gfx::Color primaryBlue()
     return gfx::Color::fromRgb(53, 107, 168);
 }
 
+// A width no text wraps in.
+constexpr double kUnwrapped = 1e6;
+
 double textHeight(const std::string& text, double width)
 {
     if (text.empty())
@@ -494,10 +497,14 @@ double CustomerInfoView::heightForRowAtIndexPath(ui::TableView&, const ui::Index
         return 44;
     const auto& row = group->customerAttributes[static_cast<size_t>(ip.row)];
     double label = textHeight(row.label, 200);
+    if (editing()) {
+        // The field shows one line whatever it holds, so the row's height must not follow its
+        // value (empty, Latin or Chinese) or the rows below would move at the next reload: only
+        // a label of more than one line makes it taller.
+        return label > textHeight(row.label, kUnwrapped) ? label + 20 : 37;
+    }
     double value = textHeight(row.value.value_or(""), valueWidth());
-    if (label > value)
-        return label + 20;
-    return editing() ? 37 : value + 20;
+    return label > value ? label + 20 : value + 20;
 }
 
 double CustomerInfoView::valueWidth() const

@@ -422,55 +422,81 @@ TEST_F(CustomerInfoViewTest, LongValuesStayInsideTheCard)
 TEST_F(CustomerInfoViewTest, AddingAnAddressMovesNothingAboveIt)
 {
     // The rows above the new group, their labels and fields stay where they were, to the
-    // point, in both languages; the button is clicked as a user does.
+    // point, in both languages and at both pixel scales, whatever was typed before the
+    // button is clicked as a user does.
+    ui::Keyboard::setOnScreen(false);
     auto shown = local();
-    for (int language : {1, 2}) {
-        SCOPED_TRACE(language);
-        LanguageManager::sharedInstance()->setCurrentLanguage(language);
-        Language::resetLanguageCache();
-        pane->setPersonInfo(shown);
-        pane->customerInfoViewEdit();
-        base::RunLoop::main().advance(0.5);
-        auto* table = pane->tableCustomerInfo().get();
-        table->setContentOffset({0, 0});
-        window->layoutIfNeeded();
-        auto placed = [&] {
-            std::map<std::pair<int, int>, std::vector<gfx::Rect>> frames;
-            for (int section = 1; section <= 3; ++section)
-                for (int row = 0; row < table->numberOfRowsInSection(section); ++row)
-                    if (auto* cell = dynamic_cast<CustomerAttributeCell*>(table->cellForRowAtIndexPath({section, row})))
-                        for (ui::View* view : std::initializer_list<ui::View*>{cell, &cell->lblFiledName(), &cell->txtAttributeValue()})
-                            frames[{section, row}].push_back(view->convertRectToView(view->bounds(), nullptr));
-            return frames;
-        };
-        ui::Keyboard::setOnScreen(false);
-        typeInto(1, 1, "");
-        base::RunLoop::main().advance(0.5);
-        table->setContentOffset({0, 0});
-        window->layoutIfNeeded();
-        auto before = placed();
-        ASSERT_GE(before.size(), 6u);
-        driver->screenshot(reviewPath(std::string("customer-form-before-add-") + (language == 1 ? "en" : "cn") + ".png"));
-        // The add-address header follows the four address groups.
-        table->scrollRectToVisible(table->rectForHeaderInSection(5), false);
-        window->layoutIfNeeded();
-        ui::View* add = driver->findByText(Language::stringWithName("ADDADDRESS"));
-        ASSERT_TRUE(add);
-        ASSERT_TRUE(driver->tap(add));
-        base::RunLoop::main().advance(0.5);
-        table->setContentOffset({0, 0});
-        window->layoutIfNeeded();
-        driver->screenshot(reviewPath(std::string("customer-form-after-add-") + (language == 1 ? "en" : "cn") + ".png"));
-        auto after = placed();
-        for (const auto& [where, frames] : before) {
-            SCOPED_TRACE(std::to_string(where.first) + "." + std::to_string(where.second));
-            ASSERT_TRUE(after.count(where));
-            EXPECT_EQ(after[where], frames);
+    struct Case {
+        const char* what;
+        bool emptyPhone; // shown empty before typing
+        const char* typed;
+    };
+    const Case cases[] = {
+        {"nothing typed", false, ""},
+        {"an empty field filled", true, "12"},
+        {"Chinese typed after digits", false, "北京"},
+    };
+    for (double scale : {1.0, 2.0}) {
+        window->setScale(scale);
+        for (int language : {1, 2}) {
+            for (const Case& c : cases) {
+                const std::string name = std::string(language == 1 ? "en" : "cn") + (scale > 1 ? "-2x" : "");
+                SCOPED_TRACE(name + ", " + c.what);
+                LanguageManager::sharedInstance()->setCurrentLanguage(language);
+                Language::resetLanguageCache();
+                pane->setPersonInfo(shown);
+                pane->customerInfoViewEdit();
+                base::RunLoop::main().advance(0.5);
+                auto* table = pane->tableCustomerInfo().get();
+                auto placed = [&] {
+                    std::map<std::pair<int, int>, std::string> frames;
+                    for (int section = 1; section <= 3; ++section)
+                        for (int row = 0; row < table->numberOfRowsInSection(section); ++row)
+                            if (auto* cell = dynamic_cast<CustomerAttributeCell*>(table->cellForRowAtIndexPath({section, row})))
+                                for (ui::View* view : std::initializer_list<ui::View*>{cell, &cell->lblFiledName(), &cell->txtAttributeValue()}) {
+                                    gfx::Rect r = view->convertRectToView(view->bounds(), nullptr);
+                                    frames[{section, row}] += " (" + std::to_string(r.x()) + ", " + std::to_string(r.y()) + ", "
+                                                              + std::to_string(r.width()) + ", " + std::to_string(r.height()) + ")";
+                                }
+                    return frames;
+                };
+                if (c.emptyPhone) {
+                    pane->customerInfoGroupData().customerCompanyData()[0].customerAttributes[1].value = "";
+                    table->reloadData();
+                }
+                typeInto(1, 1, c.typed);
+                base::RunLoop::main().advance(0.5);
+                table->setContentOffset({0, 0});
+                window->layoutIfNeeded();
+                auto before = placed();
+                ASSERT_GE(before.size(), 6u);
+                if (c.typed[0] == '1')
+                    driver->screenshot(reviewPath("customer-form-before-add-" + name + ".png"));
+                // The add-address header follows the four address groups.
+                table->scrollRectToVisible(table->rectForHeaderInSection(5), false);
+                window->layoutIfNeeded();
+                ui::View* add = driver->findByText(Language::stringWithName("ADDADDRESS"));
+                ASSERT_TRUE(add);
+                ASSERT_TRUE(driver->tap(add));
+                base::RunLoop::main().advance(0.5);
+                table->setContentOffset({0, 0});
+                window->layoutIfNeeded();
+                if (c.typed[0] == '1')
+                    driver->screenshot(reviewPath("customer-form-after-add-" + name + ".png"));
+                auto after = placed();
+                for (const auto& [where, frames] : before) {
+                    SCOPED_TRACE(std::to_string(where.first) + "." + std::to_string(where.second));
+                    ASSERT_TRUE(after.count(where));
+                    EXPECT_EQ(after[where], frames);
+                }
+                pane->customerInfoViewCancel();
+            }
         }
-        pane->customerInfoViewCancel();
     }
+    window->setScale(1);
     LanguageManager::sharedInstance()->setCurrentLanguage(1);
     Language::resetLanguageCache();
+    ui::Keyboard::resetForTesting();
 }
 
 TEST_F(CustomerInfoViewTest, RendersViewingAndEditing)

@@ -66,6 +66,10 @@ std::shared_ptr<Page> pageOf(OpenDocument& open, const std::string& path, const 
 {
     if (documentOf(open, path, password) != Answer::Done)
         return nullptr;
+    // What drawing keeps for the next tiles is kept for one page only.
+    for (auto& [other, kept] : open.pages)
+        if (other != number)
+            kept->forgetDrawing();
     auto found = open.pages.find(number);
     if (found != open.pages.end())
         return found->second;

@@ -4,6 +4,7 @@
 #include "Platform/Pdf/Document.h"
 #include "Platform/Pdf/Engine/PageCost.h"
 
+#include <cairo.h>
 #include <poppler.h>
 #include <poppler/cpp/poppler-document.h>
 #include <poppler/cpp/poppler-image.h>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <utility>
 
 namespace pdf::engine {
 
@@ -193,9 +195,22 @@ std::shared_ptr<Page> Document::page(int number) const
     return std::shared_ptr<Page>(new Page(m_state, page, number));
 }
 
+struct Page::Recording {
+    // The transform into pixels it was made under: its linear part, and where the page's
+    // origin falls within a pixel.
+    double xx = 0, yx = 0, xy = 0, yy = 0, fx = 0, fy = 0;
+    cairo_surface_t* surface = nullptr;
+    ~Recording()
+    {
+        if (surface)
+            cairo_surface_destroy(surface);
+    }
+};
+
 Page::~Page()
 {
     std::lock_guard lock(m_state->mutex);
+    m_recording.reset();
     g_object_unref(static_cast<PopplerPage*>(m_page));
 }
 
@@ -233,6 +248,75 @@ void Page::draw(gfx::Context& context, const gfx::Rect& into) const
 {
     draw(context, fitTransform(into));
 }
+
+namespace {
+
+// The page is kept as drawing operations only up to this many pixels at its scale: what it
+// makes to blend or mask while recorded is sized to the whole page, not to a tile.
+constexpr double kMaxRecordedPixels = 36e6;
+
+// Where the context's drawing lands: its transform, then the surface's own scale and offset,
+// into the bitmap's pixels.
+cairo_matrix_t pixelTransformOf(cairo_t* cr)
+{
+    cairo_surface_t* target = cairo_get_target(cr);
+    double sx = 1, sy = 1, ox = 0, oy = 0;
+    cairo_surface_get_device_scale(target, &sx, &sy);
+    cairo_surface_get_device_offset(target, &ox, &oy);
+    cairo_matrix_t ctm, device, result;
+    cairo_get_matrix(cr, &ctm);
+    cairo_matrix_init(&device, sx, 0, 0, sy, ox, oy);
+    cairo_matrix_multiply(&result, &ctm, &device);
+    return result;
+}
+
+struct PixelRect {
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    double area() const { return x2 > x1 && y2 > y1 ? (x2 - x1) * (y2 - y1) : 0; }
+};
+
+PixelRect boundsUnder(const cairo_matrix_t& m, double x1, double y1, double x2, double y2)
+{
+    PixelRect r{INFINITY, INFINITY, -INFINITY, -INFINITY};
+    for (auto [x, y] : {std::pair{x1, y1}, {x2, y1}, {x1, y2}, {x2, y2}}) {
+        cairo_matrix_transform_point(&m, &x, &y);
+        r.x1 = std::min(r.x1, x), r.y1 = std::min(r.y1, y);
+        r.x2 = std::max(r.x2, x), r.y2 = std::max(r.y2, y);
+    }
+    return r;
+}
+
+// The page at the context's scale, and the part of it the clip leaves, in pixels.
+struct PageInPixels {
+    cairo_matrix_t transform;
+    PixelRect page, drawn;
+};
+
+PageInPixels pageInPixels(cairo_t* cr, gfx::Size size)
+{
+    PageInPixels p;
+    p.transform = pixelTransformOf(cr);
+    p.page = boundsUnder(p.transform, 0, 0, size.width, size.height);
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    PixelRect clip = boundsUnder(p.transform, x1, y1, x2, y2);
+    p.drawn = {std::max(clip.x1, p.page.x1), std::max(clip.y1, p.page.y1), std::min(clip.x2, p.page.x2),
+               std::min(clip.y2, p.page.y2)};
+    return p;
+}
+
+// A tile of a zoomed page: more of it is drawn by other tiles.
+bool spansMoreThanDrawn(const PageInPixels& p)
+{
+    return p.page.area() > 1.05 * p.drawn.area();
+}
+
+bool near(double a, double b, double tolerance)
+{
+    return std::abs(a - b) <= tolerance;
+}
+
+} // namespace
 
 bool Page::holdsLargePictures() const
 {
@@ -276,6 +360,10 @@ bool Page::drawPicturesInto(cairo_t* cr) const
     double s = unitX.x - origin.x;
     if (!(s > 0) || std::abs(unitX.y - origin.y) > 1e-9 * s || std::abs(unitY.x - origin.x) > 1e-9 * s ||
         std::abs((unitY.y - origin.y) - s) > 1e-9 * s)
+        return false;
+    // Its scaling costs the whole picture at the drawn scale, whatever the part drawn: a tile of
+    // a zoomed page is drawn in its pixels below, from the second tile on by replaying.
+    if (spansMoreThanDrawn(pageInPixels(cr, m_size)))
         return false;
     // Thumbnails too: through Cairo a small picture of a photo page still decodes the whole
     // photo and filters it down, several times what finding the page's pictures costs.
@@ -322,16 +410,139 @@ bool Page::drawPicturesInto(cairo_t* cr) const
     return true;
 }
 
+namespace {
+
+// A context over the same pixels as `cr` but without the surface's own scale and offset: the
+// page's transform into those pixels and the clip in them. The drawing then chooses how to
+// filter and scale pictures by the pixels it really fills, as the reference renderer does,
+// whatever scale the caller's bitmap carries.
+struct PixelContext {
+    cairo_surface_t* surface = nullptr;
+    cairo_t* cr = nullptr;
+    ~PixelContext()
+    {
+        if (cr)
+            cairo_destroy(cr);
+        if (surface) {
+            cairo_surface_flush(surface);
+            cairo_surface_destroy(surface);
+        }
+    }
+};
+
+bool makePixelContext(cairo_t* cr, const cairo_matrix_t& transform, PixelContext& out)
+{
+    cairo_surface_t* target = cairo_get_target(cr);
+    // The clip as rectangles that stay rectangles in pixels.
+    if (!(transform.xy == 0 && transform.yx == 0) && !(transform.xx == 0 && transform.yy == 0))
+        return false;
+    cairo_rectangle_list_t* clip = cairo_copy_clip_rectangle_list(cr);
+    if (clip->status != CAIRO_STATUS_SUCCESS) {
+        cairo_rectangle_list_destroy(clip);
+        return false;
+    }
+    cairo_surface_flush(target);
+    out.surface = cairo_image_surface_create_for_data(
+        cairo_image_surface_get_data(target), cairo_image_surface_get_format(target),
+        cairo_image_surface_get_width(target), cairo_image_surface_get_height(target),
+        cairo_image_surface_get_stride(target));
+    out.cr = cairo_create(out.surface);
+    // The clip comes in user space, which `transform` takes into pixels.
+    for (int i = 0; i < clip->num_rectangles; ++i) {
+        const cairo_rectangle_t& r = clip->rectangles[i];
+        PixelRect px = boundsUnder(transform, r.x, r.y, r.x + r.width, r.y + r.height);
+        cairo_rectangle(out.cr, px.x1, px.y1, px.x2 - px.x1, px.y2 - px.y1);
+    }
+    cairo_rectangle_list_destroy(clip);
+    cairo_clip(out.cr);
+    cairo_set_matrix(out.cr, &transform);
+    return cairo_status(out.cr) == CAIRO_STATUS_SUCCESS;
+}
+
+} // namespace
+
+// Every tile of a zoomed page would read the whole page again, its pictures decoded anew:
+// from the second part drawn at one scale on, the page is recorded once at that scale, and
+// each tile replays only its own part. The recording is made where the page's origin falls
+// within a pixel as in the tile, so that the replay moves it by whole pixels and draws what
+// drawing the tile directly would.
+bool Page::drawInPixels(cairo_t* cr) const
+{
+    cairo_surface_t* target = cairo_get_target(cr);
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE)
+        return false;
+    PageInPixels p = pageInPixels(cr, m_size);
+    if (p.drawn.area() <= 0)
+        return true;
+    PixelContext pixels;
+    if (!makePixelContext(cr, p.transform, pixels))
+        return false;
+    auto* page = static_cast<PopplerPage*>(m_page);
+    const cairo_matrix_t& m = p.transform;
+    if (!spansMoreThanDrawn(p) || p.page.area() > kMaxRecordedPixels) {
+        poppler_page_render(page, pixels.cr);
+        return true;
+    }
+    double whole[2] = {std::floor(m.x0), std::floor(m.y0)};
+    double fx = m.x0 - whole[0], fy = m.y0 - whole[1];
+    double tolerance = 1e-9 * std::max({std::abs(m.xx), std::abs(m.yx), std::abs(m.xy), std::abs(m.yy)});
+    auto& kept = m_recording;
+    if (!kept || !near(kept->xx, m.xx, tolerance) || !near(kept->yx, m.yx, tolerance) ||
+        !near(kept->xy, m.xy, tolerance) || !near(kept->yy, m.yy, tolerance) || !near(kept->fx, fx, 1e-6) ||
+        !near(kept->fy, fy, 1e-6)) {
+        // The first part drawn at a scale is drawn directly: recording and replaying costs more
+        // than that, and a look at one zoom may never move.
+        kept = std::make_unique<Recording>();
+        kept->xx = m.xx, kept->yx = m.yx, kept->xy = m.xy, kept->yy = m.yy, kept->fx = fx, kept->fy = fy;
+        poppler_page_render(page, pixels.cr);
+        return true;
+    }
+    if (!kept->surface) {
+        cairo_matrix_t at = m;
+        at.x0 = fx, at.y0 = fy;
+        PixelRect bounds = boundsUnder(at, 0, 0, m_size.width, m_size.height);
+        cairo_rectangle_t extents{std::floor(bounds.x1), std::floor(bounds.y1),
+                                  std::ceil(bounds.x2) - std::floor(bounds.x1),
+                                  std::ceil(bounds.y2) - std::floor(bounds.y1)};
+        cairo_surface_t* surface = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
+        cairo_t* recorder = cairo_create(surface);
+        cairo_set_matrix(recorder, &at);
+        poppler_page_render(page, recorder);
+        bool ok = cairo_status(recorder) == CAIRO_STATUS_SUCCESS && cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
+        cairo_destroy(recorder);
+        if (!ok) {
+            cairo_surface_destroy(surface);
+            kept.reset();
+            poppler_page_render(page, pixels.cr);
+            return true;
+        }
+        kept->surface = surface;
+    }
+    cairo_identity_matrix(pixels.cr);
+    cairo_set_source_surface(pixels.cr, kept->surface, whole[0], whole[1]);
+    cairo_pattern_set_filter(cairo_get_source(pixels.cr), CAIRO_FILTER_NEAREST);
+    cairo_paint(pixels.cr);
+    return true;
+}
+
 void Page::draw(gfx::Context& context, const gfx::AffineTransform& pageToContext) const
 {
     context.save();
     context.concat(pageToContext);
     {
         std::lock_guard lock(m_state->mutex);
-        if (!drawPicturesInto(context.cairo()))
-            poppler_page_render(static_cast<PopplerPage*>(m_page), context.cairo());
+        cairo_t* cr = context.cairo();
+        if (!drawPicturesInto(cr) && !drawInPixels(cr))
+            poppler_page_render(static_cast<PopplerPage*>(m_page), cr);
+        cairo_surface_mark_dirty(cairo_get_target(cr));
     }
     context.restore();
+}
+
+void Page::forgetDrawing() const
+{
+    std::lock_guard lock(m_state->mutex);
+    m_recording.reset();
 }
 
 std::vector<Link> Page::links(const gfx::Rect& into) const

@@ -43,6 +43,8 @@ public:
     void draw(gfx::Context& context, const gfx::Rect& into) const;
     // Draws the upright page under the given page-to-context transform (tiles).
     void draw(gfx::Context& context, const gfx::AffineTransform& pageToContext) const;
+    // Lets go of what drawing kept for the next tiles.
+    void forgetDrawing() const;
     // The page's text in reading order, lines separated by newlines.
     std::string text() const;
     // Link annotations in document order, their areas under the page-to-view transform of
@@ -57,6 +59,9 @@ private:
     bool holdsLargePictures() const;
     // Draws through poppler's own rasteriser when that suits; false when it does not.
     bool drawPicturesInto(cairo_t* cr) const;
+    // Draws in the bitmap's own pixels, from the page kept as drawing operations at this scale
+    // when tiles of it come again; false when the bitmap or its clip do not suit.
+    bool drawInPixels(cairo_t* cr) const;
 
     std::shared_ptr<DocumentState> m_state;
     void* m_page = nullptr; // the poppler page, a reference of our own
@@ -65,6 +70,10 @@ private:
     mutable std::optional<int> m_rotation; // guarded by the document's lock
     gfx::Size m_size;
     mutable std::optional<bool> m_largePictures; // guarded by the document's lock
+    // The page as drawing operations under one scale (guarded by the document's lock): the
+    // pictures decoded once for every tile of a zoom level.
+    struct Recording;
+    mutable std::unique_ptr<Recording> m_recording;
 };
 
 // An open PDF document over poppler.

@@ -170,6 +170,119 @@ TEST_F(PageWorkersTest, PagesDrawAsInThisProcessAndOverALimitAreEndedAndReplaced
     }
 }
 
+// A page with text, a picture seen through its soft mask and a half-transparent band, its
+// crop box moved within the media box.
+std::string seenThroughPagePdf(int rotate)
+{
+    auto photo = gfx::Context::createBitmap(gfx::Size{240, 160});
+    photo->fillLinearGradient(gfx::Rect(0, 0, 240, 160), {0, 0}, {240, 160},
+                              {{0, gfx::Color{0.9, 0.4, 0.1, 1}}, {1, gfx::Color{0.1, 0.3, 0.8, 1}}});
+    auto jpeg = photo->makeImage().jpegData(0.9);
+    std::string mask;
+    for (int y = 0; y < 160; ++y)
+        for (int x = 0; x < 240; ++x)
+            mask += char((x * 255 / 239 + y) % 256);
+    pdffix::Writer w;
+    int catalog = w.reserve(), pages = w.reserve();
+    int smask = w.add(pdffix::Writer::stream("/Type /XObject /Subtype /Image /Width 240 /Height 160 /ColorSpace "
+                                             "/DeviceGray /BitsPerComponent 8 /Filter /FlateDecode",
+                                             pdffix::deflated(mask)));
+    int image = w.add(pdffix::Writer::stream("/Type /XObject /Subtype /Image /Width 240 /Height 160 /ColorSpace "
+                                             "/DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode /SMask " +
+                                                 std::to_string(smask) + " 0 R",
+                                             std::string(jpeg.begin(), jpeg.end())));
+    std::string content = "BT /F1 9 Tf 30 280 Td 11 TL\n";
+    for (int line = 0; line < 22; ++line)
+        content += "(Line " + std::to_string(line + 1) + " of the terms, set as a word processor sets them.) '\n";
+    content += "ET\nq 170.3 0 0 113.7 190.2 120.6 cm /Im1 Do Q\n";
+    content += "q /Half gs 0.2 0.6 0.3 rg 25 40 330 50 re f Q\n";
+    int contents = w.add(pdffix::Writer::stream("", content));
+    int page = w.add("<< /Type /Page /Parent " + std::to_string(pages) +
+                     " 0 R /MediaBox [0 0 400 300] /CropBox [17.5 9.25 383 296] /Rotate " + std::to_string(rotate) +
+                     " /Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> "
+                     "/ExtGState << /Half << /ca 0.5 >> >> /XObject << /Im1 " +
+                     std::to_string(image) + " 0 R >> >> /Contents " + std::to_string(contents) + " 0 R >>");
+    w.set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
+    w.set(catalog, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+    return w.finish(catalog);
+}
+
+// Whether two pixels differ by at most `tolerance` in each channel (rounding where a tile's
+// edge cuts the filtering of a picture).
+bool within(uint32_t a, uint32_t b, int tolerance)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        if (std::abs(int((a >> shift) & 0xff) - int((b >> shift) & 0xff)) > tolerance)
+            return false;
+    return true;
+}
+
+// Tiles of a zoomed page are drawn from what the page's first tile at that zoom kept: each
+// tile holds the pixels of the whole page drawn at once in the bitmap's own pixels, at every
+// zoom, rotation and pixel scale, also when tiles of another zoom came in between.
+TEST_F(PageWorkersTest, TilesOfAZoomedPageHoldThePixelsOfTheWholePage)
+{
+    struct Zoom {
+        double zoom, pixelScale;
+    } zooms[] = {{1.5, 2}, {2.5, 2}, {1.75, 4}};
+    const double tilePoints = 128;
+    for (int rotate : {0, 90}) {
+        std::string path = write("seen-through-" + std::to_string(rotate) + ".pdf", seenThroughPagePdf(rotate));
+        auto document = pdf::engine::Document::open(path).document;
+        ASSERT_TRUE(document);
+        auto page = document->page(1);
+        ASSERT_TRUE(page);
+        std::vector<std::pair<size_t, std::unique_ptr<gfx::Context>>> wholes;
+        for (size_t z = 0; z < std::size(zooms); ++z) {
+            // A page moved by parts of a point, as a fitted page is centred.
+            gfx::Rect into(0.35, 0.7, page->size().width * zooms[z].zoom, page->size().height * zooms[z].zoom);
+            // Drawn in one piece, in the bitmap's own pixels.
+            double scale = zooms[z].pixelScale;
+            auto whole =
+                gfx::Context::createBitmap(gfx::Size{std::ceil(into.maxX()) * scale, std::ceil(into.maxY()) * scale}, 1);
+            whole->scaleBy(scale, scale);
+            page->draw(*whole, into);
+            wholes.emplace_back(z, std::move(whole));
+        }
+        // The tiles of each zoom, half of them, then those of the next zoom; then the other half.
+        for (int pass = 0; pass < 2; ++pass) {
+            for (auto& [z, whole] : wholes) {
+                SCOPED_TRACE(testing::Message() << "rotate " << rotate << " zoom " << zooms[z].zoom << " scale "
+                                                << zooms[z].pixelScale << " pass " << pass);
+                gfx::Rect into(0.35, 0.7, page->size().width * zooms[z].zoom, page->size().height * zooms[z].zoom);
+                int columns = int(std::ceil(into.maxX() / tilePoints)), rows = int(std::ceil(into.maxY() / tilePoints));
+                cairo_surface_t* expected = cairo_get_target(whole->cairo());
+                cairo_surface_flush(expected);
+                for (int row = 0; row < rows; ++row) {
+                    for (int column = (row + pass) % 2; column < columns; column += 2) {
+                        gfx::Rect area(column * tilePoints, row * tilePoints, tilePoints, tilePoints);
+                        auto tile = gfx::Context::createBitmap(area.size, zooms[z].pixelScale);
+                        tile->translate(-area.x(), -area.y());
+                        tile->clipToRect(area);
+                        page->draw(*tile, into);
+                        cairo_surface_t* got = cairo_get_target(tile->cairo());
+                        cairo_surface_flush(got);
+                        int pixels = int(tilePoints * zooms[z].pixelScale);
+                        int x0 = column * pixels, y0 = row * pixels;
+                        int differing = 0;
+                        for (int y = 0; y < pixels && y0 + y < cairo_image_surface_get_height(expected); ++y) {
+                            auto* a = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(got) +
+                                                                         y * cairo_image_surface_get_stride(got));
+                            auto* b = reinterpret_cast<const uint32_t*>(
+                                cairo_image_surface_get_data(expected) + (y0 + y) * cairo_image_surface_get_stride(expected));
+                            for (int x = 0; x < pixels && x0 + x < cairo_image_surface_get_width(expected); ++x)
+                                differing += !within(a[x], b[x0 + x], 3);
+                        }
+                        // A magnified picture's edge that falls on a pixel's centre may put
+                        // one row of its pixels on either side.
+                        EXPECT_LE(differing, pixels * pixels / 2000) << "row " << row << " column " << column;
+                    }
+                }
+            }
+        }
+    }
+}
+
 // Leaving a document ends its drawing at once, whatever the page; shutting down ends every
 // worker and draws nothing more.
 TEST_F(PageWorkersTest, StoppingADocumentOrShuttingDownEndsItsDrawingAtOnce)

@@ -307,6 +307,8 @@ void BRHTTPRequest::start()
     m_started = true;
     m_inProgress = true;
     setExecuting(true);
+    if (!m_countedUnderWay.exchange(true))
+        ++Shared::get().requestsUnderWay;
     auto me = self();
     threadForRequest(this).post([me] {
         base::RunLoop::PostBatch batch(base::RunLoop::main());
@@ -526,8 +528,10 @@ void BRHTTPRequest::markAsFinished()
             }
         });
     }
-    // Whoever waits for the operation finds its reports already on their way.
-    base::RunLoop::PostBatch::handOverHeld();
+    // Whoever waits for the operation finds its reports already on their way; with no other
+    // request under way the main thread is woken for them now.
+    bool last = m_countedUnderWay.exchange(false) && --Shared::get().requestsUnderWay == 0;
+    base::RunLoop::PostBatch::handOverHeld(last);
     base::Operation::markFinished();
     m_keepAlive.reset();
 }

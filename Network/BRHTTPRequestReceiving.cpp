@@ -3,6 +3,7 @@
 #include "Network/BRHTTPRequestShared.h"
 #include "Network/BRInputStream.h"
 #include "Platform/Base/FileManager.h"
+#include "Platform/Base/Paths.h"
 #include "Platform/Base/TemporaryFiles.h"
 
 #include <algorithm>
@@ -76,15 +77,36 @@ std::optional<uint64_t> contentRangeRest(const std::string& value, uint64_t star
     return e - s + 1;
 }
 
-// A sibling of `destination`, so a rename puts it into place at once.
-std::optional<std::string> siblingTemporary(const std::string& destination)
+// A named file a rename puts onto `destination` at once. Among the engine's own temporaries
+// (which go at the next launch, whatever killed the program) when they are on the
+// destination's file system; only otherwise beside the destination.
+std::optional<std::string> renamableTemporary(const std::string& destination)
 {
+    auto folder = std::filesystem::path(destination).parent_path();
+    struct stat home{}, there{};
+    if (::stat(base::Paths::tmp().c_str(), &home) == 0 && ::stat(folder.empty() ? "." : folder.c_str(), &there) == 0 &&
+        home.st_dev == there.st_dev) {
+        if (auto path = base::createTemporaryFile(kTemporaryInflatedPrefix))
+            return path;
+    }
     std::string pattern = destination + ".partXXXXXX";
     int fd = ::mkstemp(pattern.data());
     if (fd < 0)
         return std::nullopt;
     ::close(fd);
     return pattern;
+}
+
+// A name of the engine's own temporaries, or beside `path` when `own` is false.
+std::optional<std::string> randomName(const std::string& path, bool own)
+{
+    unsigned char random[12];
+    if (::getrandom(random, sizeof random, 0) != ssize_t(sizeof random))
+        return std::nullopt;
+    std::string name = own ? base::Paths::tmp() + "/" + kTemporaryDownloadPrefix : path + ".part";
+    for (unsigned char r : random)
+        name += "0123456789abcdefghijklmnopqrstuvwxyz"[r % 36];
+    return name;
 }
 
 // Replaces `to` with `from` in one step; across file systems through a synced sibling copy.
@@ -131,23 +153,27 @@ bool BRHTTPRequest::OutputFile::linkInto(const std::string& path)
         return true;
     if (errno != EEXIST)
         return false;
-    // A file is there: named beside it first, then renamed over it, so it is replaced whole.
+    // A file is there: named first among the engine's temporaries (or, on another file
+    // system, beside it), then renamed over it, so it is replaced whole and a kill between
+    // the two leaves nothing where the documents are.
+    bool own = true;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        unsigned char random[6];
-        if (::getrandom(random, sizeof random, 0) != ssize_t(sizeof random))
+        auto named = randomName(path, own);
+        if (!named)
             return false;
-        std::string sibling = path + ".part";
-        for (unsigned char r : random)
-            sibling += "0123456789abcdefghijklmnopqrstuvwxyz"[r % 36];
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, sibling.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, named->c_str(), AT_SYMLINK_FOLLOW) != 0) {
             if (errno == EEXIST)
                 continue;
+            if (own && (errno == EXDEV || errno == ENOENT)) {
+                own = false;
+                continue;
+            }
             return false;
         }
-        if (::rename(sibling.c_str(), path.c_str()) == 0)
+        if (::rename(named->c_str(), path.c_str()) == 0)
             return true;
         int err = errno;
-        ::unlink(sibling.c_str());
+        ::unlink(named->c_str());
         errno = err;
         return false;
     }
@@ -542,10 +568,13 @@ void BRHTTPRequest::handleBytesAvailable()
     if (!m_responseHeaders)
         readResponseHeaders();
     // Held-back bytes go first; reading resumes once they have.
-    if (m_complete || m_inflateBacklogPending || !m_readStream || !m_readStream->hasBytesAvailable())
+    if (m_complete || m_inflateBacklogPending || !m_readStream)
         return;
-
-    size_t size = m_contentLength > 262144 ? 262144 : m_contentLength > 65536 ? 65536 : 16384;
+    // What has arrived of a body of known length is taken in one piece (up to 256 KiB): a
+    // small file is one read and one write, not a piece per turn of the loop.
+    size_t size = std::min<size_t>(m_readStream->bytesAvailable(), m_hasContentLength ? 262144 : 16384);
+    if (size == 0)
+        return;
     if (isBandwidthThrottled()) {
         auto& shared = Shared::get();
         std::lock_guard lock(shared.bandwidthLock);
@@ -848,6 +877,7 @@ base::ErrorPtr BRHTTPRequest::finishFileDownload()
     if (m_unnamedDownloadFile && m_fileDownloadOutputStream)
         return finishUnnamedDownload();
     bool closed = true;
+    const bool wroteFile = m_fileDownloadOutputStream != nullptr;
     if (m_fileDownloadOutputStream)
         closed = m_fileDownloadOutputStream->close();
     if (m_inflatedFileDownloadOutputStream)
@@ -869,7 +899,7 @@ base::ErrorPtr BRHTTPRequest::finishFileDownload()
         return brRequestError(BRFileManagementError,
                               "Failed to write to file at path '" + m_temporaryFileDownloadPath + "'", posixError(EIO));
     // An empty answer still makes a file.
-    if (!m_temporaryFileDownloadPath.empty() && !base::FileManager::exists(m_temporaryFileDownloadPath)) {
+    if (!wroteFile && !m_temporaryFileDownloadPath.empty() && !base::FileManager::exists(m_temporaryFileDownloadPath)) {
         if (!OutputFile::open(m_temporaryFileDownloadPath, false))
             return brRequestError(BRFileManagementError,
                                   "Failed to create file at path '" + m_temporaryFileDownloadPath + "'",
@@ -889,21 +919,22 @@ base::ErrorPtr BRHTTPRequest::finishFileDownload()
     base::ErrorPtr fileError;
     const std::string& destination = m_downloadDestinationPath;
     if (isResponseCompressed() && m_shouldWaitToInflateCompressedResponses) {
-        // Inflated beside the destination, which is replaced only by a whole document.
-        auto sibling = siblingTemporary(destination);
-        if (!sibling) {
+        // Inflated into a file of its own first: the destination is replaced only by a whole
+        // document.
+        auto inflated = renamableTemporary(destination);
+        if (!inflated) {
             fileError = brRequestError(BRFileManagementError, "Failed to create file at path '" + destination + "'",
                                        posixError(errno));
-        } else if (!BRDataDecompressor::uncompressDataFromFileToFileError(m_temporaryFileDownloadPath, *sibling,
+        } else if (!BRDataDecompressor::uncompressDataFromFileToFileError(m_temporaryFileDownloadPath, *inflated,
                                                                           &fileError)) {
-            ::unlink(sibling->c_str());
+            ::unlink(inflated->c_str());
         } else {
             int err = 0;
-            if (!moveIntoPlace(*sibling, destination, err)) {
+            if (!moveIntoPlace(*inflated, destination, err)) {
                 fileError = brRequestError(BRFileManagementError,
-                                           "Failed to move file from '" + *sibling + "' to '" + destination + "'",
+                                           "Failed to move file from '" + *inflated + "' to '" + destination + "'",
                                            posixError(err));
-                ::unlink(sibling->c_str());
+                ::unlink(inflated->c_str());
             }
         }
         removeTemporaryDownloadFile();

@@ -60,11 +60,14 @@ public:
         ~PostBatch();
         PostBatch(const PostBatch&) = delete;
         PostBatch& operator=(const PostBatch&) = delete;
-        // Hands over what the calling thread's batches hold so far; they stay open.
-        static void handOverHeld();
+        // Hands over what the calling thread's batches hold so far; they stay open. The loop
+        // is woken now when `wake`, else when the batch ends.
+        static void handOverHeld(bool wake = false);
 
     private:
         friend class RunLoop;
+        // Hands over what this batch holds and wakes the loop; the batch stays open.
+        void handOver();
         RunLoop* m_loop;
         PostBatch* m_outer;
         std::vector<std::pair<Task, Mode>> m_held;

@@ -5,10 +5,9 @@ namespace base {
 
 class RunLoop;
 
-// While the calling thread's loop runs one turn (its ready tasks and due timers), what the
-// thread posts to `target` is held and reaches `target` together at the turn's end, with one
-// wake-up: a turn that ends several transfers wakes the main thread once, not once for each.
-// Nothing: posts go at once.
+// While the calling thread's loop runs, what the thread posts to `target` is held and reaches
+// `target` together a couple of milliseconds after the first of them, with one wake-up: a run
+// of transfers wakes the main thread once, not once for each. Nothing: posts go at once.
 void holdPostsForTurn(RunLoop* target);
 
 } // namespace base

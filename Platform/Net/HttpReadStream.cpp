@@ -57,11 +57,22 @@ public:
             return false;
         return tls && tls->idleAndLive();
     }
+    // Kept with the socket: each answer on a kept connection reads into the same bytes
+    // instead of making and clearing a buffer of its own.
+    char* readBuffer()
+    {
+        if (!m_readBuffer)
+            m_readBuffer.reset(new char[kReadChunk]);
+        return m_readBuffer.get();
+    }
 
     int fd = -1;
     std::unique_ptr<TlsSession> tls;
     std::string key;
     const void* owner = nullptr;
+
+private:
+    std::unique_ptr<char[]> m_readBuffer;
 };
 
 namespace {
@@ -221,7 +232,6 @@ bool HttpReadStream::open()
 
     m_parser = std::make_unique<HttpResponseParser>(m_limits);
     m_parser->setRequestMethod(m_request.method());
-    m_readBuffer.resize(kReadChunk);
     if (m_persistent && !m_streamID.empty() && takeParkedLocked()) {
         m_reused = true;
         startExchangeLocked();
@@ -645,13 +655,13 @@ bool HttpReadStream::driveTunnelLocked()
     }
     for (;;) {
         bool wouldBlock;
-        ssize_t n = transportRead(m_readBuffer.data(), m_readBuffer.size(), wouldBlock);
+        ssize_t n = transportRead(m_conn->readBuffer(), kReadChunk, wouldBlock);
         if (wouldBlock)
             return false;
         std::string body;
         size_t used = 0;
         if (n > 0)
-            used = m_tunnelParser->feed(m_readBuffer.data(), size_t(n), body);
+            used = m_tunnelParser->feed(m_conn->readBuffer(), size_t(n), body);
         else
             m_tunnelParser->finish();
         if (m_tunnelParser->failed()) {
@@ -716,24 +726,31 @@ bool HttpReadStream::driveHandshakeLocked()
 bool HttpReadStream::driveExchangeLocked()
 {
     // Send while the answer is not complete; a peer may answer (and close) before the body.
+    bool sent = false;
     while (!m_writeError && !m_parser->complete()) {
         if (m_out.empty() && !m_bodyDone && !fillBodyLocked())
             return true;
         if (m_out.empty())
             break;
         bool blocked;
+        size_t before = m_out.size();
         if (!flushLocked(blocked)) {
             m_out.clear();
             m_bodyDone = true;
             break;
         }
+        sent = sent || m_out.size() < before || blocked;
         if (blocked)
             break;
     }
     m_wantRead = true;
+    // A plain socket that was just written to has no answer yet: the watch says when it has,
+    // without a read that could only find nothing.
+    if (sent && !m_conn->tls && !m_parser->sawAnyByte() && !m_writeError)
+        return false;
     while (m_decoded.size() - m_decodedPos < kHighWater) {
         bool wouldBlock;
-        ssize_t n = transportRead(m_readBuffer.data(), m_readBuffer.size(), wouldBlock);
+        ssize_t n = transportRead(m_conn->readBuffer(), kReadChunk, wouldBlock);
         if (wouldBlock)
             return false;
         if (n <= 0) {
@@ -758,7 +775,7 @@ bool HttpReadStream::driveExchangeLocked()
         }
         bool hadHead = m_parser->headComplete();
         size_t before = m_decoded.size();
-        size_t used = m_parser->feed(m_readBuffer.data(), size_t(n), m_decoded);
+        size_t used = m_parser->feed(m_conn->readBuffer(), size_t(n), m_decoded);
         // What arrived ahead of a fault (a whole head, body bytes) is announced before it.
         if (m_decoded.size() > before || (!hadHead && m_parser->headComplete())) {
             m_headSignal = m_headSignal || !hadHead;
@@ -1001,6 +1018,12 @@ bool HttpReadStream::hasBytesAvailable() const
 {
     std::lock_guard lock(m_mutex);
     return hasBytesLocked();
+}
+
+size_t HttpReadStream::bytesAvailable() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_decoded.size() - m_decodedPos;
 }
 
 StreamStatus HttpReadStream::status() const

@@ -69,6 +69,8 @@ public:
     // -1 after an error.
     ssize_t read(uint8_t* buffer, size_t length);
     bool hasBytesAvailable() const;
+    // How many decoded body bytes a read could take now.
+    size_t bytesAvailable() const;
 
     StreamStatus status() const;
     StreamError error() const;
@@ -177,7 +179,6 @@ private:
     size_t m_decodedPos = 0;
     bool m_bytesArmed = false;
     bool m_headSignal = false;
-    std::vector<char> m_readBuffer;
     bool m_atEnd = false;
     bool m_endDelivered = false;
     StreamError m_error;

@@ -3,6 +3,7 @@
 #include "Platform/Base/Paths.h"
 
 #include <filesystem>
+#include <sys/inotify.h>
 #include <functional>
 #include <set>
 
@@ -147,6 +148,59 @@ TEST_F(HTTPRequestDownload, WithoutATemporaryPathAFileIsWholeOrAbsent)
                 EXPECT_EQ(readFile(destination), c.before);
             }
         }
+    }
+}
+
+// Whatever the arrangement, nothing but the document itself is ever named in its folder: what
+// a kill leaves half-made is among the engine's own temporaries, which go at the next launch.
+TEST_F(HTTPRequestDownload, OnlyTheDocumentIsEverNamedInItsFolder)
+{
+    const std::string body = pattern(200000);
+    LoopbackServer server([&](const Request& rq) {
+        Reply r;
+        r.body = body;
+        r.gzip = rq.target == "/gz";
+        return r;
+    });
+    struct Case {
+        const char* name;
+        const char* target;
+        bool callersTemporary, waitToInflate, replacing;
+    };
+    for (const Case& c : {Case{"plain, new file", "/plain", false, false, false},
+                          Case{"plain, replacing a file", "/plain", false, false, true},
+                          Case{"gzip inflated afterwards, new file", "/gz", true, true, false},
+                          Case{"gzip inflated afterwards, replacing a file", "/gz", true, true, true},
+                          Case{"gzip inflated afterwards, no temporary path", "/gz", false, true, true},
+                          Case{"gzip inflated on the fly, replacing a file", "/gz", true, false, true}}) {
+        SCOPED_TRACE(c.name);
+        ::unlink(destination.c_str());
+        ::unlink(temporary.c_str());
+        if (c.replacing)
+            writeFile(destination, "old");
+        int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(::inotify_add_watch(watch, dir.c_str(), IN_CREATE | IN_MOVED_TO), 0);
+        Exchange run(server.url(c.target));
+        run.request->setDownloadDestinationPath(destination);
+        if (c.callersTemporary)
+            run.request->setTemporaryFileDownloadPath(temporary);
+        run.request->setShouldWaitToInflateCompressedResponses(c.waitToInflate);
+        ASSERT_TRUE(run.runAsync());
+        EXPECT_EQ(run.recorder->finished, 1) << (run.request->error() ? run.request->error()->description : "");
+        EXPECT_EQ(readFile(destination), body);
+        std::set<std::string> named;
+        alignas(inotify_event) char events[16384];
+        for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;) {
+            for (char* at = events; at < events + n;) {
+                auto* event = reinterpret_cast<inotify_event*>(at);
+                if (event->len > 0)
+                    named.insert(event->name);
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        ::close(watch);
+        EXPECT_EQ(named, std::set<std::string>{"doc.bin"});
     }
 }
 

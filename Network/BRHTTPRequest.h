@@ -340,6 +340,9 @@ public:
     // The body as held in memory; inflated when it came gzipped and inflation waited (nothing
     // when that fails).
     std::optional<base::Bytes> responseData() const;
+    // The same, moved out rather than copied: a finished request's reader takes a large body
+    // without holding it twice. The request keeps no body afterwards.
+    std::optional<base::Bytes> takeResponseData();
     const base::Bytes& rawResponseData() const { return m_rawResponseData; }
     std::optional<std::string> responseString() const;
     bool isResponseCompressed() const;

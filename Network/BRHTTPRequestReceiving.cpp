@@ -229,6 +229,17 @@ std::optional<base::Bytes> BRHTTPRequest::responseData() const
     return m_rawResponseData;
 }
 
+std::optional<base::Bytes> BRHTTPRequest::takeResponseData()
+{
+    if (isResponseCompressed() && m_shouldWaitToInflateCompressedResponses) {
+        auto data = m_inflatedResponseData ? std::move(m_inflatedResponseData) : responseData();
+        m_inflatedResponseData.reset();
+        m_rawResponseData = base::Bytes{};
+        return data;
+    }
+    return std::exchange(m_rawResponseData, base::Bytes{});
+}
+
 std::optional<std::string> BRHTTPRequest::responseString() const
 {
     auto data = responseData();
@@ -774,7 +785,7 @@ bool BRHTTPRequest::appendToResponseData(const uint8_t* bytes, size_t length)
     // An announced length within the limit is taken at once, not by doubling.
     if (m_rawResponseData.empty() && m_hasContentLength && m_contentLength <= limit &&
         !(isResponseCompressed() && !m_shouldWaitToInflateCompressedResponses))
-        reserveAnswer(m_rawResponseData, size_t(m_contentLength), limit);
+        reserveAnswer(m_rawResponseData, size_t(m_contentLength) + 1, limit); // room for a terminator
     reserveAnswer(m_rawResponseData, m_rawResponseData.size() + length, limit);
     m_rawResponseData.insert(m_rawResponseData.end(), bytes, bytes + length);
     return true;

@@ -87,6 +87,18 @@ std::optional<base::Value> BRJsonParser::objectWithString(std::optional<std::str
     return value;
 }
 
+std::optional<base::Value> BRJsonParser::objectWithStringHandingOutRows(std::optional<std::string_view> text,
+                                                                        std::string_view key, const RowHandler& handler)
+{
+    m_rowHandler = &handler;
+    m_rowKey = key;
+    m_rowKeyOccurrences = 0;
+    auto value = objectWithString(text);
+    m_rowHandler = nullptr;
+    m_rowKey = {};
+    return value;
+}
+
 std::optional<base::Value> BRJsonParser::fragmentWithString(std::optional<std::string_view> text)
 {
     clearErrorTrace();
@@ -155,6 +167,9 @@ std::optional<base::Value> BRJsonParser::scanValue()
         } else if (stack.back().isObject) {
             base::Value& slot = m_members.back().second; // null until now, so nothing to destroy
             new (&slot) base::Value(std::forward<decltype(args)>(args)...);
+        } else if (stack.back().handsOut) {
+            (*m_rowHandler)(m_rowKeyOccurrences - 1, stack[2].first - stack[1].first,
+                            base::Value(std::forward<decltype(args)>(args)...));
         } else {
             m_elements.emplace_back(std::forward<decltype(args)>(args)...);
         }
@@ -174,7 +189,10 @@ std::optional<base::Value> BRJsonParser::scanValue()
             bool isObject = *m_c++ == '{';
             if (!enterNesting())
                 return fail(false);
-            stack.push_back(Frame{isObject, isObject ? m_members.size() : m_elements.size()});
+            // The rows' arrays: each an element of the array under the row key of the top object.
+            const bool handsOut = m_rowHandler && !isObject && stack.size() == 2 && stack[0].isObject &&
+                                  !stack[1].isObject && std::string_view(m_members.back().first) == m_rowKey;
+            stack.push_back(Frame{isObject, handsOut, isObject ? m_members.size() : m_elements.size()});
             skipWhitespace();
             if (m_c == m_end)
                 return endOfInput();
@@ -288,6 +306,8 @@ bool BRJsonParser::scanMemberKey()
         return false;
     }
     ++m_c;
+    if (m_rowHandler && m_stack.size() == 1 && key == m_rowKey)
+        ++m_rowKeyOccurrences;
     m_members.emplace_back(std::piecewise_construct, std::forward_as_tuple(key), std::forward_as_tuple());
     return true;
 }

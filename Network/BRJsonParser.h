@@ -3,6 +3,7 @@
 #include "Platform/Base/BlockPool.h"
 #include "Platform/Base/Value.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,12 +18,25 @@ public:
     // Any JSON value; nullopt on error. A missing text (nullopt) is code 12.
     std::optional<base::Value> fragmentWithString(std::optional<std::string_view> text);
 
+    // Rows handed out as they are read, for answers too large to hold as one tree: each
+    // element of an array that is an element of the array under `key` in the top object
+    // ({"key": [[row, row], [row]]}). A handed-out row is not kept: its array stays in the tree,
+    // empty. The handler hears which member of that key it came from (a key may come more than
+    // once, the last one counting), the inner array's index and the row. The text is checked as
+    // strictly as by objectWithString, so a failed parse may have handed out rows already.
+    using RowHandler = std::function<void(size_t occurrence, size_t slot, base::Value&& row)>;
+    std::optional<base::Value> objectWithStringHandingOutRows(std::optional<std::string_view> text,
+                                                              std::string_view key, const RowHandler& handler);
+    // How many members of the top object had the key, in the last such parse.
+    size_t rowKeyOccurrences() const { return m_rowKeyOccurrences; }
+
 private:
     // An open container; the stack of them replaces recursion so that depth never threatens
     // the machine stack.
     struct Frame {
         bool isObject = false;
-        size_t first = 0; // of its elements or members, in the pending stacks
+        bool handsOut = false; // its elements go to the row handler
+        size_t first = 0;      // of its elements or members, in the pending stacks
     };
 
     std::optional<base::Value> scanValue();
@@ -46,6 +60,10 @@ private:
     std::vector<Frame> m_stack;
     std::vector<base::Value> m_elements;
     std::vector<base::Dictionary::Entry> m_members;
+    // The rows being handed out, during one parse only.
+    const RowHandler* m_rowHandler = nullptr;
+    std::string_view m_rowKey;
+    size_t m_rowKeyOccurrences = 0;
     // The trees' blocks are carved from here.
     base::BlockPool m_pool;
 };

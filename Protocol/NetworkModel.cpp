@@ -3,6 +3,7 @@
 #include "Common/AppSession.h"
 #include "Common/Language.h"
 #include "Network/BRJSON.h"
+#include "Protocol/AnswerRows.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/RunLoop.h"
 #include "Protocol/DownLoadRequestInfo.h"
@@ -208,7 +209,7 @@ void NetworkModel::answerUnsentLater(Unsent unsent)
             RequestInfoBase info;
             info.setCmdCode(unsent.command->cmdCode());
             info.setHttpRsp(unsent.httpRsp);
-            self->deliver(unsent.command, answer, info, unsent.fileName);
+            self->deliver(unsent.command, unsent.command->RequestDecode(answer), info, unsent.fileName);
         }
     });
 }
@@ -217,17 +218,14 @@ int NetworkModel::ReciveHttpRespond(const std::shared_ptr<RequestInfoBase>& info
 {
     if (!info)
         return 0;
-    const base::Bytes& bytes = info->recData();
-    const char* data = reinterpret_cast<const char*>(bytes.data());
-    std::string text(data, strnlen(data, bytes.size()));
+    std::string_view text = AnswerRows::textOf(info->recData());
     // A sync answer runs to megabytes: the log keeps its head, which says what came back.
     constexpr size_t kLoggedBytes = 16 * 1024;
     if (text.size() > kLoggedBytes)
         base::logf("\n id = %d\nReciveHttpMsg = \n%s... (%zu bytes),", info->cmdCode(),
-                   maskedBody(text.substr(0, kLoggedBytes)).c_str(), text.size());
+                   maskedBody(std::string(text.substr(0, kLoggedBytes))).c_str(), text.size());
     else
-        base::logf("\n id = %d\nReciveHttpMsg = \n%s,", info->cmdCode(), maskedBody(text).c_str());
-    std::optional<base::Value> answer = JSONValue(text);
+        base::logf("\n id = %d\nReciveHttpMsg = \n%s,", info->cmdCode(), maskedBody(std::string(text)).c_str());
 
     std::shared_ptr<RequestInterfaceBase> command;
     {
@@ -245,14 +243,21 @@ int NetworkModel::ReciveHttpRespond(const std::shared_ptr<RequestInfoBase>& info
     // never runs dry while files still wait.
     exchangeEnded(command.get());
     auto file = std::dynamic_pointer_cast<DownLoadRequestInfo>(info);
-    deliver(command, answer, *info, file ? file->fileName() : std::string());
+    std::shared_ptr<NetBaseRst> result;
+    if (command->answerInRows()) {
+        // Handed over, not copied: the command's result may keep it to read its rows.
+        auto answer = std::make_shared<const base::Bytes>(std::move(info->recData()));
+        result = command->RequestDecodeText(std::move(answer));
+    } else {
+        result = command->RequestDecode(JSONValue(text));
+    }
+    deliver(command, std::move(result), *info, file ? file->fileName() : std::string());
     return 0;
 }
 
-void NetworkModel::deliver(const std::shared_ptr<RequestInterfaceBase>& command, const std::optional<base::Value>& answer,
+void NetworkModel::deliver(const std::shared_ptr<RequestInterfaceBase>& command, std::shared_ptr<NetBaseRst> result,
                            const RequestInfoBase& info, const std::string& fileName)
 {
-    auto result = command->RequestDecode(answer);
     if (!result)
         return;
     result->cmdCode = info.cmdCode();

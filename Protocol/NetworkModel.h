@@ -1,6 +1,7 @@
 #pragma once
 #include "Platform/Base/Value.h"
 #include "Protocol/HTTP_REC_RESPOND.h"
+#include "Protocol/NetBaseRst.h"
 
 #include <deque>
 #include <map>
@@ -60,7 +61,7 @@ private:
     void fillWindow(const RequestInterfaceBase* key);
     void exchangeEnded(const RequestInterfaceBase* key);
     void answerUnsentLater(Unsent unsent);
-    void deliver(const std::shared_ptr<RequestInterfaceBase>& command, const std::optional<base::Value>& answer,
+    void deliver(const std::shared_ptr<RequestInterfaceBase>& command, std::shared_ptr<NetBaseRst> result,
                  const RequestInfoBase& info, const std::string& fileName);
 
     mutable std::mutex lock_;

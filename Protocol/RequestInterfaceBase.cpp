@@ -1,6 +1,8 @@
 #include "Protocol/RequestInterfaceBase.h"
 
 #include "Common/Language.h"
+#include "Network/BRJSON.h"
+#include "Protocol/AnswerRows.h"
 
 namespace {
 
@@ -43,6 +45,13 @@ std::shared_ptr<NetBaseRst> RequestInterfaceBase::RequestDecode(const std::optio
     auto result = std::make_shared<NetBaseRst>();
     DecodeResults(*result, answer);
     return result;
+}
+
+std::shared_ptr<NetBaseRst> RequestInterfaceBase::RequestDecodeText(std::shared_ptr<const base::Bytes> answer)
+{
+    if (!answer)
+        return RequestDecode(std::nullopt);
+    return RequestDecode(JSONValue(AnswerRows::textOf(*answer)));
 }
 
 void RequestInterfaceBase::DecodeResults(NetBaseRst& result, const std::optional<base::Value>& recData)

@@ -38,6 +38,14 @@ public:
     // envelope's status.
     virtual std::shared_ptr<NetBaseRst> RequestDecode(const std::optional<base::Value>& answer);
 
+    // Set by a requester whose answer runs to tens of megabytes: the dispatcher then hands
+    // over the answer's bytes (the text up to the first zero byte) to RequestDecodeText, which
+    // may read them in rows rather than as one parsed tree.
+    bool answerInRows() const { return m_answerInRows; }
+    void setAnswerInRows(bool inRows) { m_answerInRows = inRows; }
+    // The base parses the text whole and decodes it as RequestDecode does.
+    virtual std::shared_ptr<NetBaseRst> RequestDecodeText(std::shared_ptr<const base::Bytes> answer);
+
     // Reads "results" into status, detail and message: each object entry overwrites the
     // last, an entry without "status" (or no usable entry at all) gives "115".
     static void DecodeResults(NetBaseRst& result, const std::optional<base::Value>& recData);
@@ -49,4 +57,5 @@ private:
     std::string m_requestHead;
     std::string m_methodName;
     std::weak_ptr<NetworkRecDelegate> m_receiveDelegete;
+    bool m_answerInRows = false;
 };

@@ -26,3 +26,10 @@ std::shared_ptr<NetBaseRst> RequestSyncAllTable::RequestDecode(const std::option
         result->readContent(*content);
     return result;
 }
+
+std::shared_ptr<NetBaseRst> RequestSyncAllTable::RequestDecodeText(std::shared_ptr<const base::Bytes> answer)
+{
+    auto result = std::make_shared<SyncAllTableRst>();
+    result->readAnswer(std::move(answer));
+    return result;
+}

@@ -26,3 +26,10 @@ std::shared_ptr<NetBaseRst> RequestSyncCustomerTable::RequestDecode(const std::o
         result->readContent(*content);
     return result;
 }
+
+std::shared_ptr<NetBaseRst> RequestSyncCustomerTable::RequestDecodeText(std::shared_ptr<const base::Bytes> answer)
+{
+    auto result = std::make_shared<SyncCustomerTableRst>();
+    result->readAnswer(std::move(answer));
+    return result;
+}

@@ -113,35 +113,99 @@ constexpr Field<ProductTag> kProductTagFields[] = {
 };
 
 template<class Record, size_t N>
-void appendAll(std::vector<Record>& table, const base::Value* list, const Field<Record> (&fields)[N])
+void appendIf(bool wanted, std::vector<Record>& table, const base::Dictionary& object, const Field<Record> (&fields)[N])
 {
-    serverfields::forEachObject(list, [&](const base::Dictionary& object) {
+    if (wanted)
         table.push_back(serverfields::recordOf(object, fields));
-    });
 }
 
 } // namespace
 
-void SyncAllTableRst::readContent(const base::Array& content)
+void SyncAllTableRst::readRow(size_t slot, const base::Dictionary& object, unsigned tables)
 {
-    using serverfields::slot;
-    serverfields::forEachObject(slot(content, 0), [&](const base::Dictionary& object) {
-        const int productId = productTable.emplace_back(serverfields::recordOf(object, kProductFields)).product_id;
-        serverfields::forEachObject(object.find("attributes"), [&](const base::Dictionary& attribute) {
-            productAttributeTable.push_back(serverfields::recordOf(attribute, kAttributeFields));
-            productAttributeTable.back().product_id = productId;
-        });
-        if (const base::Value* parents = object.find("productParentList"); parents && parents->isArray()) {
+    switch (slot) {
+    case 0: {
+        const int productId = serverfields::intOf(object.find("productID"));
+        if (tables & Products)
+            productTable.push_back(serverfields::recordOf(object, kProductFields));
+        if (tables & Attributes) {
+            serverfields::forEachObject(object.find("attributes"), [&](const base::Dictionary& attribute) {
+                productAttributeTable.push_back(serverfields::recordOf(attribute, kAttributeFields));
+                productAttributeTable.back().product_id = productId;
+            });
+        }
+        if (const base::Value* parents = object.find("productParentList");
+            (tables & CategoryLinks) && parents && parents->isArray()) {
             for (const base::Value& parent : parents->asArray())
                 productCategoryXrefTable.push_back({serverfields::intOf(&parent), productId});
         }
-        productPriceTable.push_back(serverfields::recordOf(object, kPriceFields));
-        productRelatedTable.push_back(serverfields::recordOf(object, kRelatedFields));
-        appendAll(imagesTable, object.find("images"), kImageFields);
+        appendIf(tables & Prices, productPriceTable, object, kPriceFields);
+        appendIf(tables & RelatedProducts, productRelatedTable, object, kRelatedFields);
+        if (tables & Images) {
+            serverfields::forEachObject(object.find("images"), [&](const base::Dictionary& image) {
+                imagesTable.push_back(serverfields::recordOf(image, kImageFields));
+            });
+        }
+        break;
+    }
+    case 1: appendIf(tables & Categories, categoryTable, object, kCategoryFields); break;
+    case 2: appendIf(tables & AttributeFields, fieldsAttributeTable, object, kAttributeFieldFields); break;
+    case 3: appendIf(tables & RelatedFiles, productRelatedFilesTable, object, kRelatedFileFields); break;
+    case 4: appendIf(tables & Tags, productTagTable, object, kTagFields); break;
+    case 5: appendIf(tables & ProductTags, productRelateTagTable, object, kProductTagFields); break;
+    default: break;
+    }
+}
+
+void SyncAllTableRst::readContent(const base::Array& content)
+{
+    for (size_t slot = 0; slot < content.size(); ++slot)
+        serverfields::forEachObject(&content[slot], [&](const base::Dictionary& object) { readRow(slot, object, ~0u); });
+}
+
+void SyncAllTableRst::readAnswer(std::shared_ptr<const base::Bytes> answer)
+{
+    m_rows = AnswerRows::read(*this, std::move(answer));
+}
+
+void SyncAllTableRst::clear(unsigned tables)
+{
+    auto empty = [&](Table table, auto& list) {
+        if (tables & table)
+            list = {};
+    };
+    empty(Products, productTable);
+    empty(Attributes, productAttributeTable);
+    empty(AttributeFields, fieldsAttributeTable);
+    empty(CategoryLinks, productCategoryXrefTable);
+    empty(Prices, productPriceTable);
+    empty(RelatedProducts, productRelatedTable);
+    empty(Images, imagesTable);
+    empty(Categories, categoryTable);
+    empty(RelatedFiles, productRelatedFilesTable);
+    empty(Tags, productTagTable);
+    empty(ProductTags, productRelateTagTable);
+}
+
+void SyncAllTableRst::forEachBatch(unsigned batched, unsigned whole, size_t products,
+                                   const std::function<bool(bool last)>& each)
+{
+    if (!m_rows) {
+        each(true);
+        return;
+    }
+    size_t read = 0;
+    bool going = true;
+    m_rows->forEach([&](size_t slot, const base::Dictionary& object) {
+        readRow(slot, object, batched | whole);
+        if (slot == 0 && ++read >= products) {
+            read = 0;
+            going = each(false);
+            clear(batched);
+        }
+        return going;
     });
-    appendAll(categoryTable, slot(content, 1), kCategoryFields);
-    appendAll(fieldsAttributeTable, slot(content, 2), kAttributeFieldFields);
-    appendAll(productRelatedFilesTable, slot(content, 3), kRelatedFileFields);
-    appendAll(productTagTable, slot(content, 4), kTagFields);
-    appendAll(productRelateTagTable, slot(content, 5), kProductTagFields);
+    if (going)
+        each(true);
+    clear(batched | whole);
 }

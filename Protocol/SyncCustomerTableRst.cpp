@@ -68,23 +68,88 @@ size_t SyncCustomerTableRst::resultCount() const
            customerAddressTable.size();
 }
 
+size_t SyncCustomerTableRst::readRow(size_t slot, const base::Dictionary& object, unsigned tables)
+{
+    size_t added = 0;
+    auto add = [&](auto& table, const auto& fields) {
+        table.push_back(serverfields::recordOf(object, fields));
+        ++added;
+    };
+    switch (slot) {
+    case 0:
+        if (tables & Customers)
+            add(customerTable, kCustomerFields);
+        if (tables & Attributes) {
+            const int customerId = serverfields::intOf(object.find("customerId"));
+            serverfields::forEachObject(object.find("attributes"), [&](const base::Dictionary& attribute) {
+                customerAttributeTable.push_back(serverfields::recordOf(attribute, kAttributeFields));
+                customerAttributeTable.back().customer_id = customerId;
+                ++added;
+            });
+        }
+        break;
+    case 1:
+        if (tables & AttributeFields)
+            add(fieldsAttributeTable, kAttributeFieldFields);
+        break;
+    case 2:
+        if (tables & Addresses)
+            add(customerAddressTable, kAddressFields);
+        break;
+    case 3:
+        if (tables & Contacts)
+            add(customerContactTable, kContactFields);
+        break;
+    default:
+        break;
+    }
+    return added;
+}
+
 void SyncCustomerTableRst::readContent(const base::Array& content)
 {
-    using serverfields::slot;
-    serverfields::forEachObject(slot(content, 0), [&](const base::Dictionary& object) {
-        const int customerId = customerTable.emplace_back(serverfields::recordOf(object, kCustomerFields)).customer_id;
-        serverfields::forEachObject(object.find("attributes"), [&](const base::Dictionary& attribute) {
-            customerAttributeTable.push_back(serverfields::recordOf(attribute, kAttributeFields));
-            customerAttributeTable.back().customer_id = customerId;
-        });
+    for (size_t slot = 0; slot < content.size(); ++slot)
+        serverfields::forEachObject(&content[slot], [&](const base::Dictionary& object) { readRow(slot, object, ~0u); });
+}
+
+void SyncCustomerTableRst::readAnswer(std::shared_ptr<const base::Bytes> answer)
+{
+    m_rows = AnswerRows::read(*this, std::move(answer));
+}
+
+void SyncCustomerTableRst::clear(unsigned tables)
+{
+    auto empty = [&](Table table, auto& list) {
+        if (tables & table)
+            list = {};
+    };
+    empty(Customers, customerTable);
+    empty(Attributes, customerAttributeTable);
+    empty(AttributeFields, fieldsAttributeTable);
+    empty(Addresses, customerAddressTable);
+    empty(Contacts, customerContactTable);
+}
+
+void SyncCustomerTableRst::forEachBatch(unsigned batched, unsigned whole, size_t rows,
+                                        const std::function<bool(bool last)>& each)
+{
+    if (!m_rows) {
+        each(true);
+        return;
+    }
+    size_t read = 0;
+    bool going = true;
+    m_rows->forEach([&](size_t slot, const base::Dictionary& object) {
+        read += readRow(slot, object, batched);
+        readRow(slot, object, whole & ~batched);
+        if (read >= rows) {
+            read = 0;
+            going = each(false);
+            clear(batched);
+        }
+        return going;
     });
-    serverfields::forEachObject(slot(content, 1), [&](const base::Dictionary& object) {
-        fieldsAttributeTable.push_back(serverfields::recordOf(object, kAttributeFieldFields));
-    });
-    serverfields::forEachObject(slot(content, 2), [&](const base::Dictionary& object) {
-        customerAddressTable.push_back(serverfields::recordOf(object, kAddressFields));
-    });
-    serverfields::forEachObject(slot(content, 3), [&](const base::Dictionary& object) {
-        customerContactTable.push_back(serverfields::recordOf(object, kContactFields));
-    });
+    if (going)
+        each(true);
+    clear(batched | whole);
 }

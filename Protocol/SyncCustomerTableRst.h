@@ -5,8 +5,11 @@
 #include "Database/brivanta_customer_contact_entity.h"
 #include "Database/brivanta_fields_customer_attribute_Entity.h"
 #include "Platform/Base/Value.h"
+#include "Protocol/AnswerRows.h"
 #include "Protocol/NetBaseRst.h"
 
+#include <functional>
+#include <optional>
 #include <vector>
 
 // The customer tables' rows as the server sent them.
@@ -24,4 +27,25 @@ public:
     // [0] customers with their attribute values, [1] attribute fields, [2] addresses,
     // [3] contacts.
     void readContent(const base::Array& content);
+
+    // The lists a pass of forEachBatch fills.
+    enum Table : unsigned {
+        Customers = 1 << 0,
+        Attributes = 1 << 1,
+        AttributeFields = 1 << 2,
+        Addresses = 1 << 3,
+        Contacts = 1 << 4,
+    };
+    // As SyncAllTableRst::forEachBatch, `each` called whenever `rows` rows of the `batched`
+    // lists have been read.
+    void forEachBatch(unsigned batched, unsigned whole, size_t rows, const std::function<bool(bool last)>& each);
+    void readAnswer(std::shared_ptr<const base::Bytes> answer);
+
+private:
+    // The rows the object added to the lists.
+    size_t readRow(size_t slot, const base::Dictionary& object, unsigned tables);
+
+    void clear(unsigned tables);
+
+    std::optional<AnswerRows> m_rows;
 };

@@ -48,6 +48,9 @@ constexpr const char* kLockedStatus = "207";
 constexpr int kProductImages = 1;
 constexpr int kIcons = 3;
 constexpr int kCovers = 4;
+// Rows of a table answer read and saved at a time: the answer's text stays, its rows do not.
+constexpr size_t kProductsPerBatch = 500;
+constexpr size_t kCustomerRowsPerBatch = 2000;
 
 bool fileExists(const std::optional<std::string>& path)
 {
@@ -323,6 +326,7 @@ void SyncModel::requestSync()
     m_existFilesRat = 0;
     if (m_isCatalogOnshow) {
         auto command = std::make_shared<RequestSyncAllTable>();
+        command->setAnswerInRows(true);
         command->setIsFull(needSyncAll("ProductSynced"));
         send(command);
     } else if (m_isSalesLibraryOnShow) {
@@ -355,22 +359,40 @@ void SyncModel::getAllSyncTablesRespond(const std::shared_ptr<NetBaseRst>& resul
         return;
     auto data = DataAccessManager::sharedDataModel();
     bool saved = false;
+    std::vector<std::string> pictures; // the files the image rows name, replaced once all is stored
     {
         // One answer is stored whole or not at all: products without prices never stay.
         BRTransaction transaction(BRDatabase::sharedDataBase().get());
         bool ok = transaction.ok() && data;
-        using namespace std::placeholders;
-        ok = ok && saveRows(tables->productTable, [&](const auto& rows) { return data->saveToDatabaseProduct(rows); }, "Error on product sync!");
-        ok = ok && saveRows(tables->productAttributeTable, [&](const auto& rows) { return data->saveToDatabaseProductAttribute(rows); }, "Error on ProductAttribute sync!");
-        ok = ok && saveRows(tables->fieldsAttributeTable, [&](const auto& rows) { return data->saveToDatabaseFieldsProductAttribute(rows); }, "Error on fieldsProductAttribute sync!");
-        ok = ok && saveRows(tables->productCategoryXrefTable, [&](const auto& rows) { return data->saveToDatabasePxrefC(rows); }, "Error on productAndcategoryTable sync!");
-        ok = ok && saveRows(tables->productPriceTable, [&](const auto& rows) { return data->saveToDatabasePrice(rows); }, "Error on Price sync!");
-        ok = ok && saveRows(tables->productRelatedTable, [&](const auto& rows) { return data->saveToDatabaseProductrelated(rows); }, "Error on productrelated sync!");
-        ok = ok && saveRows(tables->imagesTable, [&](const auto& rows) { return data->saveToDatabaseImage(rows); }, "Error on imageTable sync!");
-        ok = ok && saveRows(tables->categoryTable, [&](const auto& rows) { return data->saveToDatabaseCategory(rows); }, "Error on category sync!");
-        ok = ok && saveRows(tables->productRelatedFilesTable, [&](const auto& rows) { return data->saveToDatabaseProductRelatedFile(rows); }, "Error on productRelatedFilesTable sync!");
-        ok = ok && saveRows(tables->productTagTable, [&](const auto& rows) { return data->saveToDatabaseProductTag(rows); }, "Error on productTagTable sync!");
-        ok = ok && saveRows(tables->productRelateTagTable, [&](const auto& rows) { return data->saveToDatabaseProductRelatedTag(rows); }, "Error on productRelateTagTable sync!");
+        using T = SyncAllTableRst;
+        // The products first, all of them: each clears its attributes, which come after.
+        if (ok)
+            tables->forEachBatch(T::Products, 0, kProductsPerBatch, [&](bool) {
+                return ok = saveRows(tables->productTable, [&](const auto& rows) { return data->saveToDatabaseProduct(rows); }, "Error on product sync!");
+            });
+        // Then the rest in the same order. Rows saved one by one go batch by batch; a save that
+        // clears its table or a product's links first takes its (small) rows at once.
+        if (ok)
+            tables->forEachBatch(T::Attributes | T::Prices | T::RelatedProducts | T::Images | T::Categories,
+                                 T::AttributeFields | T::CategoryLinks | T::RelatedFiles | T::Tags | T::ProductTags,
+                                 kProductsPerBatch, [&](bool last) {
+                ok = ok && saveRows(tables->productAttributeTable, [&](const auto& rows) { return data->saveToDatabaseProductAttribute(rows); }, "Error on ProductAttribute sync!");
+                ok = ok && (!last || saveRows(tables->fieldsAttributeTable, [&](const auto& rows) { return data->saveToDatabaseFieldsProductAttribute(rows); }, "Error on fieldsProductAttribute sync!"));
+                ok = ok && (!last || saveRows(tables->productCategoryXrefTable, [&](const auto& rows) { return data->saveToDatabasePxrefC(rows); }, "Error on productAndcategoryTable sync!"));
+                ok = ok && saveRows(tables->productPriceTable, [&](const auto& rows) { return data->saveToDatabasePrice(rows); }, "Error on Price sync!");
+                ok = ok && saveRows(tables->productRelatedTable, [&](const auto& rows) { return data->saveToDatabaseProductrelated(rows); }, "Error on productrelated sync!");
+                ok = ok && saveRows(tables->imagesTable, [&](const auto& rows) { return data->saveToDatabaseImage(rows); }, "Error on imageTable sync!");
+                ok = ok && saveRows(tables->categoryTable, [&](const auto& rows) { return data->saveToDatabaseCategory(rows); }, "Error on category sync!");
+                ok = ok && (!last || saveRows(tables->productRelatedFilesTable, [&](const auto& rows) { return data->saveToDatabaseProductRelatedFile(rows); }, "Error on productRelatedFilesTable sync!"));
+                ok = ok && (!last || saveRows(tables->productTagTable, [&](const auto& rows) { return data->saveToDatabaseProductTag(rows); }, "Error on productTagTable sync!"));
+                ok = ok && (!last || saveRows(tables->productRelateTagTable, [&](const auto& rows) { return data->saveToDatabaseProductRelatedTag(rows); }, "Error on productRelateTagTable sync!"));
+                for (const auto& image : tables->imagesTable) {
+                    for (const auto& address : {image.image_thumb_address, image.image_full_address})
+                        if (auto name = trimmed(address); !name.empty())
+                            pictures.push_back(std::move(name));
+                }
+                return ok;
+            });
         if (!ok)
             transaction.markFailed();
         saved = transaction.commit() && ok;
@@ -379,12 +401,8 @@ void SyncModel::getAllSyncTablesRespond(const std::shared_ptr<NetBaseRst>& resul
         breakSync(Language::stringWithName("SYNCDBERROR"));
         return;
     }
-    for (const auto& image : tables->imagesTable) {
-        if (auto name = trimmed(image.image_thumb_address); !name.empty())
-            removeFile(name, kProductImages);
-        if (auto name = trimmed(image.image_full_address); !name.empty())
-            removeFile(name, kProductImages);
-    }
+    for (const auto& name : pictures)
+        removeFile(name, kProductImages);
     storeFlag("ProductSynced", "synced");
     setReloadFlag("Needreloadcatelog");
     base::UserDefaults::standard()->synchronize();
@@ -691,6 +709,7 @@ int SyncModel::remainingSeconds(double elapsed, int listed, int weighted)
 void SyncModel::getCustomerSync()
 {
     auto command = std::make_shared<RequestSyncCustomerTable>();
+    command->setAnswerInRows(true);
     command->setIsFull(needSyncAll("CustomerSynced"));
     send(command);
 }
@@ -702,9 +721,11 @@ void SyncModel::getCustomerSyncRespond(const std::shared_ptr<NetBaseRst>& result
         return;
     auto data = DataAccessManager::sharedDataModel();
     bool saved = false;
+    size_t resultCount = 0;
     {
         BRTransaction transaction(BRDatabase::sharedDataBase().get());
         bool ok = transaction.ok() && data;
+        using T = SyncCustomerTableRst;
         // A customer changed on the device and not yet uploaded takes the office's version, then
         // the fields the user changed take the user's values again. The primary choices are the
         // device's own, whatever the answer says.
@@ -712,16 +733,37 @@ void SyncModel::getCustomerSyncRespond(const std::shared_ptr<NetBaseRst>& result
         std::optional<CustomerModel::OfficeMerge> merge;
         if (customers) {
             std::set<int> arriving;
-            for (const auto& row : tables->customerTable)
-                arriving.insert(row.customer_id);
+            tables->forEachBatch(T::Customers, 0, kCustomerRowsPerBatch, [&](bool) {
+                for (const auto& row : tables->customerTable)
+                    arriving.insert(row.customer_id);
+                return true;
+            });
             merge = customers->beforeOfficeVersion(arriving);
-            withoutRowsOfCustomers(*tables, merge->whole);
         }
-        ok = ok && saveRows(tables->customerTable, [&](const auto& rows) { return data->saveToDatabaseCustomer(rows); }, "Error on Customer sync!");
-        ok = ok && saveRows(tables->customerAttributeTable, [&](const auto& rows) { return data->saveToDatabaseCustomerAttribute(rows); }, "Error on CustomerAttribute sync!");
-        ok = ok && saveRows(tables->fieldsAttributeTable, [&](const auto& rows) { return data->saveToDatabaseFieldsCustomerAttribute(rows); }, "Error on fieldsCustomerAttribute sync!");
-        ok = ok && saveRows(tables->customerAddressTable, [&](const auto& rows) { return data->saveToDatabaseCustomerAddress(rows); }, "Error on customerAddressTable sync!");
-        ok = ok && saveRows(tables->customerContactTable, [&](const auto& rows) { return data->saveToDatabaseCustomerContact(rows); }, "Error on saveToDatabaseCustomerContact sync!");
+        auto counted = [&](const auto& rows) { return rows.size(); };
+        // The customers first, all of them: each clears its synced attributes, addresses and
+        // contacts, which come after.
+        if (ok)
+            tables->forEachBatch(T::Customers, 0, kCustomerRowsPerBatch, [&](bool) {
+                if (merge)
+                    withoutRowsOfCustomers(*tables, merge->whole);
+                resultCount += counted(tables->customerTable);
+                return ok = saveRows(tables->customerTable, [&](const auto& rows) { return data->saveToDatabaseCustomer(rows); }, "Error on Customer sync!");
+            });
+        // The attribute fields clear their table first and come whole.
+        if (ok)
+            tables->forEachBatch(T::Attributes | T::Addresses | T::Contacts, T::AttributeFields, kCustomerRowsPerBatch, [&](bool last) {
+                if (merge)
+                    withoutRowsOfCustomers(*tables, merge->whole);
+                resultCount += counted(tables->customerAttributeTable) + counted(tables->customerAddressTable);
+                if (last)
+                    resultCount += counted(tables->fieldsAttributeTable);
+                ok = ok && saveRows(tables->customerAttributeTable, [&](const auto& rows) { return data->saveToDatabaseCustomerAttribute(rows); }, "Error on CustomerAttribute sync!");
+                ok = ok && (!last || saveRows(tables->fieldsAttributeTable, [&](const auto& rows) { return data->saveToDatabaseFieldsCustomerAttribute(rows); }, "Error on fieldsCustomerAttribute sync!"));
+                ok = ok && saveRows(tables->customerAddressTable, [&](const auto& rows) { return data->saveToDatabaseCustomerAddress(rows); }, "Error on customerAddressTable sync!");
+                ok = ok && saveRows(tables->customerContactTable, [&](const auto& rows) { return data->saveToDatabaseCustomerContact(rows); }, "Error on saveToDatabaseCustomerContact sync!");
+                return ok;
+            });
         ok = ok && (!merge || customers->afterOfficeVersion(*merge));
         if (!ok)
             transaction.markFailed();
@@ -731,7 +773,7 @@ void SyncModel::getCustomerSyncRespond(const std::shared_ptr<NetBaseRst>& result
         breakSync(Language::stringWithName("SYNCDBERROR"));
         return;
     }
-    if (tables->resultCount() != 0) {
+    if (resultCount != 0) {
         setReloadFlag("Needreloadcustomer");
         CustomerDataModel::sharedInstance()->reloadCustomerData();
     }

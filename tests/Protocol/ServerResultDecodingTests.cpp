@@ -411,3 +411,157 @@ TEST_F(ServerResultDecodingTest, ConfirmationsUploadsAndHistory)
 }
 
 } // namespace
+
+namespace {
+
+std::shared_ptr<const base::Bytes> bytesOf(const std::string& text)
+{
+    auto bytes = std::make_shared<base::Bytes>(text.begin(), text.end());
+    bytes->push_back(0);
+    return bytes;
+}
+
+// Every row of the catalogue lists as one comparable text per table.
+std::vector<std::string> rowsOf(const SyncAllTableRst& t)
+{
+    auto text = [](const std::optional<std::string>& s) { return s.value_or("-"); };
+    std::vector<std::string> rows;
+    for (const auto& r : t.productTable)
+        rows.push_back("product " + std::to_string(r.product_id) + " " + text(r.product_sku));
+    for (const auto& r : t.productAttributeTable)
+        rows.push_back("attribute " + std::to_string(r.attribute_id) + " of " + std::to_string(r.product_id));
+    for (const auto& r : t.fieldsAttributeTable)
+        rows.push_back("field " + std::to_string(r.field_id));
+    for (const auto& r : t.productCategoryXrefTable)
+        rows.push_back("link " + std::to_string(r.category_id) + "-" + std::to_string(r.product_id));
+    for (const auto& r : t.productPriceTable)
+        rows.push_back("price " + std::to_string(r.price_id) + " " + std::to_string(r.price));
+    for (const auto& r : t.productRelatedTable)
+        rows.push_back("related " + std::to_string(r.product_id) + " " + text(r.related_product_sku));
+    for (const auto& r : t.imagesTable)
+        rows.push_back("image " + std::to_string(r.image_id) + " " + text(r.image_full_address));
+    for (const auto& r : t.categoryTable)
+        rows.push_back("category " + std::to_string(r.category_id));
+    for (const auto& r : t.productRelatedFilesTable)
+        rows.push_back("file " + std::to_string(r.file_id));
+    for (const auto& r : t.productTagTable)
+        rows.push_back("tag " + std::to_string(r.tag_id));
+    for (const auto& r : t.productRelateTagTable)
+        rows.push_back("product tag " + std::to_string(r.tag_id) + "-" + std::to_string(r.product_id));
+    return rows;
+}
+
+} // namespace
+
+// A table answer read in rows, batch by batch from its text, gives the rows of the whole
+// answer, in its order, and never more than a batch of them at a time; its envelope reads
+// as the whole answer's does.
+TEST_F(ServerResultDecodingTest, TablesReadInRowsAreTheWholeAnswersBatchByBatch)
+{
+    const std::string text = R"({"content":)" + std::string(kProducts) + R"(,"results":[{"status":"200"}]})";
+    RequestSyncAllTable whole;
+    auto expected = rowsOf(*decode<SyncAllTableRst>(whole, JSONValue(text)));
+    ASSERT_EQ(expected.size(), 17u);
+    constexpr unsigned kAll = (1u << 11) - 1;
+    for (size_t batch : {1u, 2u, 100u}) {
+        RequestSyncAllTable command;
+        auto result = std::dynamic_pointer_cast<SyncAllTableRst>(command.RequestDecodeText(bytesOf(text)));
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, "200");
+        EXPECT_TRUE(result->productTable.empty()) << "the rows stay in the text";
+        for (int pass = 0; pass < 2; ++pass) {
+            SyncAllTableRst gathered;
+            size_t calls = 0;
+            result->forEachBatch(kAll, 0, batch, [&](bool last) {
+                EXPECT_LE(result->productTable.size(), batch);
+                ++calls;
+                auto add = [](auto& to, const auto& from) { to.insert(to.end(), from.begin(), from.end()); };
+                add(gathered.productTable, result->productTable);
+                add(gathered.productAttributeTable, result->productAttributeTable);
+                add(gathered.fieldsAttributeTable, result->fieldsAttributeTable);
+                add(gathered.productCategoryXrefTable, result->productCategoryXrefTable);
+                add(gathered.productPriceTable, result->productPriceTable);
+                add(gathered.productRelatedTable, result->productRelatedTable);
+                add(gathered.imagesTable, result->imagesTable);
+                add(gathered.categoryTable, result->categoryTable);
+                add(gathered.productRelatedFilesTable, result->productRelatedFilesTable);
+                add(gathered.productTagTable, result->productTagTable);
+                add(gathered.productRelateTagTable, result->productRelateTagTable);
+                return true;
+            });
+            EXPECT_EQ(rowsOf(gathered), expected) << "batch " << batch << ", pass " << pass;
+            EXPECT_EQ(calls, 2 / batch + 1) << batch;
+            EXPECT_TRUE(rowsOf(*result).empty()) << "each batch is let go";
+        }
+        // The lists kept whole come once, at the end.
+        size_t tagsSeen = 0;
+        result->forEachBatch(SyncAllTableRst::Products, SyncAllTableRst::Tags, 1, [&](bool last) {
+            EXPECT_EQ(result->productTagTable.size(), last ? 1u : 0u);
+            tagsSeen += result->productTagTable.size();
+            return true;
+        });
+        EXPECT_EQ(tagsSeen, 1u);
+        // A batch that answers false ends the pass.
+        size_t stopped = 0;
+        result->forEachBatch(SyncAllTableRst::Products, 0, 1, [&](bool) { return ++stopped, false; });
+        EXPECT_EQ(stopped, 1u);
+    }
+
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string status;
+        size_t products;
+    } cases[] = {
+        {"refused", R"({"content":[[{"productID":1}]],"results":[{"status":"101"}]})", "101", 0},
+        {"status ahead of the rows", R"({"results":[{"status":"200"}],"content":[[{"productID":1},{"productID":2}]]})", "200", 2},
+        {"the last content counts", R"({"content":[[{"productID":1}]],"content":[[{"productID":2},{"productID":3}]],"results":[{"status":"200"}]})", "200", 2},
+        {"a later content of another kind", R"({"content":[[{"productID":1}]],"content":{},"results":[{"status":"200"}]})", "200", 0},
+        {"rows under another key", R"({"other":[[{"productID":1}]],"content":[],"results":[{"status":"200"}]})", "200", 0},
+        {"cut short", R"({"content":[[{"productID":1},{"productID":2}]],"results":[{"status":"200"})", "115", 0},
+        {"broken after the rows", R"({"content":[[{"productID":1}]],"results":[{"status":"200"}]}x)", "115", 0},
+        {"not JSON", "Network error!", "115", 0},
+        {"text after a zero byte is not read", std::string(R"({"content":[[{"productID":1}]],"results":[{"status":"200"}]})") + '\0' + "junk", "200", 1},
+    };
+    for (const Case& c : cases) {
+        RequestSyncAllTable command;
+        auto result = std::dynamic_pointer_cast<SyncAllTableRst>(command.RequestDecodeText(bytesOf(c.text)));
+        ASSERT_TRUE(result) << c.name;
+        EXPECT_EQ(result->status, c.status) << c.name;
+        // The same text decoded whole agrees.
+        RequestSyncAllTable wholeCommand;
+        auto wholeResult = decode<SyncAllTableRst>(wholeCommand, JSONValue(c.text.c_str()));
+        EXPECT_EQ(wholeResult->status, c.status) << c.name;
+        EXPECT_EQ(wholeResult->productTable.size(), c.products) << c.name;
+        size_t products = 0;
+        result->forEachBatch(SyncAllTableRst::Products, 0, 1, [&](bool) {
+            products += result->productTable.size();
+            return true;
+        });
+        EXPECT_EQ(products, c.products) << c.name;
+    }
+
+    // The customers' batches count rows of every batched list.
+    const std::string customers = R"({"content":[
+        [{"customerId":1,"attributes":[{"attributeId":1},{"attributeId":2}]},{"customerId":2}],
+        [{"attributeFieldsId":4}],
+        [{"id":1,"customer_id":1},{"id":2,"customer_id":2}],
+        [{"customerId":1,"contactId":1}]],"results":[{"status":"200"}]})";
+    RequestSyncCustomerTable customerCommand;
+    auto customerResult = std::dynamic_pointer_cast<SyncCustomerTableRst>(customerCommand.RequestDecodeText(bytesOf(customers)));
+    ASSERT_TRUE(customerResult);
+    using C = SyncCustomerTableRst;
+    std::vector<std::string> seen;
+    customerResult->forEachBatch(C::Customers | C::Attributes | C::Addresses | C::Contacts, C::AttributeFields, 2, [&](bool last) {
+        size_t held = customerResult->customerTable.size() + customerResult->customerAttributeTable.size() +
+                      customerResult->customerAddressTable.size() + customerResult->customerContactTable.size();
+        EXPECT_LE(held, 3u) << "a batch ends at the object that reaches its size";
+        seen.push_back(std::to_string(customerResult->customerTable.size()) + "c " +
+                       std::to_string(customerResult->customerAttributeTable.size()) + "a " +
+                       std::to_string(customerResult->fieldsAttributeTable.size()) + "f " +
+                       std::to_string(customerResult->customerAddressTable.size()) + "d " +
+                       std::to_string(customerResult->customerContactTable.size()) + "k" + (last ? " last" : ""));
+        return true;
+    });
+    EXPECT_EQ(seen, (std::vector<std::string>{"1c 2a 0f 0d 0k", "1c 0a 1f 1d 0k", "0c 0a 1f 1d 1k", "0c 0a 1f 0d 0k last"}));
+}

@@ -58,6 +58,8 @@ public:
     // `each` answers whether to go on. An answer read whole is one batch, and keeps its lists.
     void forEachBatch(unsigned batched, unsigned whole, size_t products, const std::function<bool(bool last)>& each);
     void readAnswer(std::shared_ptr<const base::Bytes> answer);
+    // Lets the answer's text go once every pass is done.
+    void releaseAnswer() { m_rows.reset(); }
 
 private:
     void readRow(size_t slot, const base::Dictionary& object, unsigned tables);

@@ -40,6 +40,8 @@ public:
     // lists have been read.
     void forEachBatch(unsigned batched, unsigned whole, size_t rows, const std::function<bool(bool last)>& each);
     void readAnswer(std::shared_ptr<const base::Bytes> answer);
+    // Lets the answer's text go once every pass is done.
+    void releaseAnswer() { m_rows.reset(); }
 
 private:
     // The rows the object added to the lists.

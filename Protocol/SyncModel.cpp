@@ -397,6 +397,7 @@ void SyncModel::getAllSyncTablesRespond(const std::shared_ptr<NetBaseRst>& resul
             transaction.markFailed();
         saved = transaction.commit() && ok;
     }
+    tables->releaseAnswer();
     if (!saved) {
         breakSync(Language::stringWithName("SYNCDBERROR"));
         return;
@@ -540,8 +541,8 @@ void SyncModel::startDownloadProductImage(int type)
     int setSize = type == kIcons ? m_iconImgCount : type == kCovers ? m_libImgCount : m_productImgCount;
     if (!list.empty() && setSize >= 1)
         m_existFilesRat = 1.0f - float(list.size()) / float(setSize);
-    m_phaseNames = std::set<std::string>(list.begin(), list.end());
-    m_phaseAnswered.clear();
+    m_phaseUnanswered = std::set<std::string>(list.begin(), list.end());
+    m_phaseSize = m_phaseUnanswered.size();
     m_phaseCommands.clear();
     stopPhaseWatch();
     if (!list.empty()) {
@@ -576,7 +577,7 @@ void SyncModel::afterImagePhases()
 void SyncModel::downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int imageType)
 {
     auto file = std::dynamic_pointer_cast<DownloadRst>(result);
-    if (!file || imageType != m_imageType || !m_phaseNames.count(file->fileName))
+    if (!file || imageType != m_imageType || !m_phaseUnanswered.count(file->fileName))
         return;
     const std::string& name = file->fileName;
     if (result->status != kStatusSuccess) {
@@ -592,9 +593,8 @@ void SyncModel::downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int 
         if (result->status == kStatusAnswerTooLarge)
             m_tooLargeFiles.insert(name);
     }
-    if (!m_phaseAnswered.insert(name).second)
-        return;
-    setProgress(float(m_phaseAnswered.size()) / float(m_phaseNames.size()));
+    m_phaseUnanswered.erase(name);
+    setProgress(float(m_phaseSize - m_phaseUnanswered.size()) / float(m_phaseSize));
     checkPhaseEnd();
 }
 
@@ -611,7 +611,7 @@ void SyncModel::sendPhaseDownload(std::vector<std::string> names, int imageType)
 
 void SyncModel::checkPhaseEnd()
 {
-    if (m_phaseNames.empty() || m_phaseAnswered.size() >= m_phaseNames.size())
+    if (m_phaseUnanswered.empty())
         return;
     auto network = NetworkModel::sharedInstance();
     for (const auto& sent : m_phaseCommands) {
@@ -620,15 +620,10 @@ void SyncModel::checkPhaseEnd()
     }
     // Nothing of this phase can answer any more: what never answered was not downloaded, and
     // the end of the sync says so, as for a file that failed twice.
-    size_t lost = 0;
-    for (const auto& name : m_phaseNames) {
-        if (m_phaseAnswered.count(name))
-            continue;
+    for (const auto& name : m_phaseUnanswered)
         m_failedFiles.emplace_back(m_imageType, name);
-        ++lost;
-    }
-    base::logf("%zu files of type %d were never answered", lost, m_imageType);
-    m_phaseAnswered = m_phaseNames;
+    base::logf("%zu files of type %d were never answered", m_phaseUnanswered.size(), m_imageType);
+    m_phaseUnanswered.clear();
     setProgress(1.0f);
 }
 
@@ -646,7 +641,7 @@ void SyncModel::setProgress(float progress)
     progress = std::min(progress, 1.0f);
     // The transport's queue can run empty while a phase still waits for a re-send or for files
     // not yet handed to it: the phase ends when every listed name has its answer.
-    if (progress == 1.0f && m_phaseAnswered.size() < m_phaseNames.size())
+    if (progress == 1.0f && !m_phaseUnanswered.empty())
         return;
     double elapsed = 0;
     base::Date now = base::Date::now();
@@ -662,7 +657,7 @@ void SyncModel::setProgress(float progress)
     if (progress == 1.0f) {
         stopPhaseWatch();
         if (phase == kProductImages) {
-            m_downloadRemotingPImgList.clear();
+            m_downloadRemotingPImgList = {};
             auto data = DataAccessManager::sharedDataModel();
             auto images = data ? data->getPublishImages(true) : std::vector<PublishImage>{};
             // Only files: the run needs nothing of the engine and is not awaited.
@@ -677,10 +672,10 @@ void SyncModel::setProgress(float progress)
             });
             later(0.1, &SyncModel::startDownloadProductImage, kIcons);
         } else if (phase == kIcons) {
-            m_downloadRemotingPImgListIcon.clear();
+            m_downloadRemotingPImgListIcon = {};
             later(0.1, &SyncModel::startDownloadProductImage, kCovers);
         } else {
-            m_downloadRemotingPImgListLibimg.clear();
+            m_downloadRemotingPImgListLibimg = {};
             afterImagePhases();
         }
     }
@@ -769,13 +764,14 @@ void SyncModel::getCustomerSyncRespond(const std::shared_ptr<NetBaseRst>& result
             transaction.markFailed();
         saved = transaction.commit() && ok;
     }
+    tables->releaseAnswer();
     if (!saved) {
         breakSync(Language::stringWithName("SYNCDBERROR"));
         return;
     }
     if (resultCount != 0) {
         setReloadFlag("Needreloadcustomer");
-        CustomerDataModel::sharedInstance()->reloadCustomerData();
+        CustomerDataModel::reloadSharedInstance();
     }
     if (auto screen = delegate())
         screen->getCustomerFinished();

@@ -152,9 +152,10 @@ private:
     float m_existFilesRat = 0;
     std::optional<base::Date> m_lastTime;
 
-    // The running phase: its distinct names and those with a final answer.
-    std::set<std::string> m_phaseNames;
-    std::set<std::string> m_phaseAnswered;
+    // The running phase's names still without an answer, of m_phaseSize listed: one set that
+    // shrinks as answers come, not the list and the answered ones side by side.
+    std::set<std::string> m_phaseUnanswered;
+    size_t m_phaseSize = 0;
     // The running phase's download commands (its list and its re-sends), and the watch that
     // ends it should an answer never come.
     std::vector<std::weak_ptr<RequestInterfaceBase>> m_phaseCommands;

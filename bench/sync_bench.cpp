@@ -47,6 +47,9 @@ public:
     double lastReport = 0;
     // The peak resident size when the first file was answered: what the tables took.
     double peakBeforeFiles = 0;
+    // The peak before the customer tables: the sync's own, without the customer list that the
+    // customer screens keep once it has read the new customers.
+    double peakBeforeCustomers = 0;
     void setProgressImageTypeRemainTime(float, int, int) override
     {
         double now = wallNow();
@@ -55,6 +58,7 @@ public:
             peakBeforeFiles = benchsupport::peakRssMB();
         }
         lastReport = now;
+        peakBeforeCustomers = benchsupport::peakRssMB();
     }
 };
 
@@ -108,7 +112,8 @@ void BM_FullSync(benchmark::State& state)
         double total = wallNow() - start;
         ticker->invalidate();
         // Said even for a sync that did not end: its peaks are what it took meanwhile.
-        std::fprintf(stderr, "peak_rss_MB %.1f peak_tables_MB %.1f\n", benchsupport::peakRssMB(), screen->peakBeforeFiles);
+        std::fprintf(stderr, "peak_rss_MB %.1f peak_tables_MB %.1f peak_before_customers_MB %.1f\n",
+                     benchsupport::peakRssMB(), screen->peakBeforeFiles, screen->peakBeforeCustomers);
         if (!screen->ended)
             state.SkipWithError("the sync did not end");
         else if (!screen->broke.empty())
@@ -128,6 +133,7 @@ void BM_FullSync(benchmark::State& state)
         state.counters["files_per_s"] = phases > 0 ? double(files) / phases : 0;
         state.counters["peak_rss_MB"] = benchsupport::peakRssMB();
         state.counters["peak_tables_MB"] = screen->peakBeforeFiles;
+        state.counters["peak_before_customers_MB"] = screen->peakBeforeCustomers;
 
         SyncModel::freeInstance();
         DataAccessManager::releaseDataModel();

@@ -117,14 +117,28 @@ void CustomerDataModel::freeInstance()
     dropped = std::move(g_instance);
 }
 
+void CustomerDataModel::reloadSharedInstance()
+{
+    std::shared_ptr<CustomerDataModel> model;
+    {
+        std::lock_guard guard(g_lock);
+        model = g_instance;
+    }
+    // A model made now has read them already.
+    if (model)
+        model->reloadCustomerData();
+    else
+        sharedInstance();
+}
+
 void CustomerDataModel::reloadCustomerData()
 {
+    // The old lists go first: tens of thousands of customers are not held twice over.
+    setCustomerInfoDic({});
+    m_allAttributes.clear();
     auto data = DataAccessManager::sharedDataModel();
-    if (!data || !data->hasModels()) {
-        setCustomerInfoDic({});
-        m_allAttributes.clear();
+    if (!data || !data->hasModels())
         return;
-    }
     setCustomerInfoDic(data->getAllCustomers(ConfigManager::sharedInstance()->isShowAllCustomer()));
     m_allAttributes = data->getAllAttributes();
 }
@@ -146,7 +160,7 @@ PersonInfo CustomerDataModel::personInfoFromEntry(int customerId, const Customer
 void CustomerDataModel::setCustomerInfoDic(CustomerInfoDictionary customers)
 {
     m_customerInfoDic = std::move(customers);
-    m_allSearchPersonList.clear();
+    m_allSearchPersonList = {};
     m_allSearchPersonList.reserve(m_customerInfoDic.size());
     for (const auto& [customerId, entry] : m_customerInfoDic)
         m_allSearchPersonList.push_back(personInfoFromEntry(customerId, entry));

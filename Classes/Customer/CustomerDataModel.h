@@ -47,6 +47,8 @@ public:
     // Made and loaded on first use; freeInstance forgets it (logout).
     static std::shared_ptr<CustomerDataModel> sharedInstance();
     static void freeInstance();
+    // The shared model with the customers as stored now: reloaded, or made (which loads them).
+    static void reloadSharedInstance();
     // Lets the order store send the customers its orders name before the orders (launch).
     static void installOrderUploadHook();
 

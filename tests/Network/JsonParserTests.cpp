@@ -244,3 +244,67 @@ TEST(JsonFacade, ConveniencesTakeObjectsOrFragments)
 }
 
 } // namespace
+
+namespace {
+
+// What a parse handing out the rows under "rows" gave: the tree left, each row as
+// "occurrence/slot: text", and the key's occurrences.
+struct HandedOut {
+    std::optional<std::string> tree;
+    Lines rows;
+    size_t occurrences = 0;
+};
+
+HandedOut handOut(BRJsonParser& parser, const std::string& text)
+{
+    HandedOut out;
+    auto tree = parser.objectWithStringHandingOutRows(text, "rows", [&](size_t occurrence, size_t slot, base::Value&& row) {
+        out.rows.push_back(std::to_string(occurrence) + "/" + std::to_string(slot) + ": " + *JSONFragment(row));
+    });
+    if (tree)
+        out.tree = JSONFragment(*tree);
+    out.occurrences = parser.rowKeyOccurrences();
+    return out;
+}
+
+} // namespace
+
+// Rows are handed out as read, only from the arrays inside the top object's array of that key;
+// the rest of the tree is kept as a whole parse would keep it, and the text is as strictly checked.
+TEST(JsonParser, RowsUnderTheirKeyAreHandedOutAndLeftOutOfTheTree)
+{
+    BRJsonParser parser;
+    struct Case {
+        const char* text;
+        std::optional<std::string> tree;
+        Lines rows;
+        size_t occurrences;
+    } cases[] = {
+        {R"({"rows":[[{"a":1},[2,{"b":[3]}]],[],["x"]],"n":[[9]]})", R"({"rows":[[],[],[]],"n":[[9]]})",
+         {R"(0/0: {"a":1})", R"(0/0: [2,{"b":[3]}])", R"(0/2: "x")"}, 1},
+        {R"({"rows":[[1]],"rows":{"k":[[2]]},"rows":[7,[3]]})", R"({"rows":[7,[]]})", {"0/0: 1", "2/1: 3"}, 3},
+        {R"({"r\u006fws":[[1]]})", R"({"rows":[[]]})", {"0/0: 1"}, 1},
+        {R"({"x":{"rows":[[1]]}})", R"({"x":{"rows":[[1]]}})", {}, 0},
+        {R"([{"rows":[[1]]}])", R"([{"rows":[[1]]}])", {}, 0},
+        // Rows read before the fault are out already; the parse fails all the same.
+        {R"({"rows":[[1,2]],"results":[1,]})", std::nullopt, {"0/0: 1", "0/0: 2"}, 1},
+        {R"({"rows":[[1,2]]} x)", std::nullopt, {"0/0: 1", "0/0: 2"}, 1},
+        {R"({"rows":[[1,tru]]})", std::nullopt, {"0/0: 1"}, 1},
+    };
+    for (const Case& c : cases) {
+        auto out = handOut(parser, c.text);
+        EXPECT_EQ(out.tree, c.tree) << c.text;
+        EXPECT_EQ(out.rows, c.rows) << c.text;
+        EXPECT_EQ(out.occurrences, c.occurrences) << c.text;
+        if (!c.tree) {
+            // The same error as a whole parse.
+            auto error = traceLines(parser);
+            EXPECT_FALSE(parser.objectWithString(c.text));
+            EXPECT_EQ(error, traceLines(parser)) << c.text;
+        }
+    }
+    // The same parser parses whole again afterwards.
+    auto whole = parser.objectWithString(R"({"rows":[[1]]})");
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(*JSONFragment(*whole), R"({"rows":[[1]]})");
+}

@@ -12,10 +12,12 @@
 #include "Common/ConfigManager.h"
 #include "Common/Language.h"
 #include "Common/PublicFunction.h"
+#include "Common/ScreenPicture.h"
 #include "Common/SkinManager.h"
 #include "Database/DataAccessManager.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
+#include "Platform/Base/NotificationCenter.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/Graphics/Text.h"
 #include "Platform/UI/Button.h"
@@ -130,9 +132,10 @@ gfx::Color mixed(const gfx::Color& from, const gfx::Color& to, double share)
 
 // The skin's caption colour when its captions read on the bar as drawn; else the default one
 // for a bar this light or this dark, taken towards black or white until they read, and a log
-// line saying so.
+// line saying so (none for a bar whose picture is still on its way: it is chosen again then).
 gfx::Color readableCaptionColor(std::optional<gfx::Color> skin, gfx::Color lightBarDefault, gfx::Color darkBarDefault,
-                                const gfx::Color& bar, const char* which, const std::vector<std::string>& captions)
+                                const gfx::Color& bar, const char* which, const std::vector<std::string>& captions,
+                                bool say)
 {
     gfx::Color wanted = skin.value_or(lightBarDefault);
     double contrast = captionsContrast(captions, wanted, bar);
@@ -153,9 +156,10 @@ gfx::Color readableCaptionColor(std::optional<gfx::Color> skin, gfx::Color light
             break;
         }
     }
-    base::logf("tab bar: %s label colour %s is %.2f:1 on the bar %s as drawn, under %.1f:1; using %s", which,
-               hexOf(wanted).c_str(), contrast, hexOf(bar).c_str(), kMinimumCaptionContrast,
-               hexOf(chosen).c_str());
+    if (say)
+        base::logf("tab bar: %s label colour %s is %.2f:1 on the bar %s as drawn, under %.1f:1; using %s", which,
+                   hexOf(wanted).c_str(), contrast, hexOf(bar).c_str(), kMinimumCaptionContrast,
+                   hexOf(chosen).c_str());
     return chosen;
 }
 
@@ -194,7 +198,7 @@ double strokeContrast(const gfx::Image& icon, const gfx::Color& bar)
 
 // The application's own icon where its strokes read on the bar; else its shape in the
 // caption's colour (which reads there). A client's own icon is the client's choice and stays.
-gfx::Image readableIcon(const std::string& name, const gfx::Color& bar, const gfx::Color& caption)
+gfx::Image readableIcon(const std::string& name, const gfx::Color& bar, const gfx::Color& caption, bool say)
 {
     gfx::Image icon = SkinManager::skinFromImageName(name);
     if (icon.isNull() || SkinManager::hasCustomerImage(name))
@@ -202,8 +206,9 @@ gfx::Image readableIcon(const std::string& name, const gfx::Color& bar, const gf
     double contrast = strokeContrast(icon, bar);
     if (contrast >= kMinimumIconContrast)
         return icon;
-    base::logf("tab bar: icon %s is %.2f:1 on the bar %s, under %.0f:1; drawn in %s", name.c_str(), contrast,
-               hexOf(bar).c_str(), kMinimumIconContrast, hexOf(caption).c_str());
+    if (say)
+        base::logf("tab bar: icon %s is %.2f:1 on the bar %s, under %.0f:1; drawn in %s", name.c_str(), contrast,
+                   hexOf(bar).c_str(), kMinimumIconContrast, hexOf(caption).c_str());
     return icon.filledWith(caption);
 }
 
@@ -290,17 +295,34 @@ void UITabBarControllerExt::viewDidAppear(bool animated)
     }
 }
 
-gfx::Image UITabBarControllerExt::barImage() const
+gfx::Image UITabBarControllerExt::barImage()
 {
+    gfx::Image skin = SkinManager::skinFromImageName(std::string("btmbar-bg.png"));
     // The client may name its own bar picture among its configuration images.
-    if (auto name = DataAccessManager::sharedDataModel()->getFullImagePathByTitle(std::string("top bar"))) {
-        if (auto path = PublicFunction::filePathWithNameFiletype(name, 3); path && base::FileManager::exists(*path)) {
-            gfx::Image image = gfx::Image::fromFile(*path);
-            if (!image.isNull())
-                return image;
-        }
+    std::optional<std::string> path;
+    if (auto name = DataAccessManager::sharedDataModel()->getFullImagePathByTitle(std::string("top bar")))
+        if (auto file = PublicFunction::filePathWithNameFiletype(name, 3); file && base::FileManager::exists(*file))
+            path = file;
+    if (!path) {
+        m_barPath.clear();
+        m_barPicture = {};
+        return skin;
     }
-    return SkinManager::skinFromImageName(std::string("btmbar-bg.png"));
+    if (*path == m_barPath && m_barPicture)
+        return m_barPicture;
+    // Decoded off the main thread; the skin's bar (or the application's) draws meanwhile and
+    // stays for a file that cannot be read.
+    m_barPath = *path;
+    auto [picture, arrive] = gfx::Image::awaited(skin);
+    m_barPicture = picture;
+    std::weak_ptr<ui::ViewController> weak = sharedController();
+    ScreenPicture::loadWith([file = *path] { return ScreenPicture::decode(file, {kScreenWidth, kScreenWidth}); }, weak,
+                            [weak, arrive = std::move(arrive)](gfx::Image decoded) {
+        arrive(decoded);
+        if (auto self = std::static_pointer_cast<UITabBarControllerExt>(weak.lock()); self && decoded)
+            self->setBackgroundView();
+    });
+    return m_barPicture;
 }
 
 void UITabBarControllerExt::addCustomElements()
@@ -309,6 +331,13 @@ void UITabBarControllerExt::addCustomElements()
     m_backgroundImage->setUserInteractionEnabled(true);
     m_backgroundImage->setImage(barImage());
     view()->addSubview(m_backgroundImage);
+    // The bar's captions and icons are chosen to read on the skin's pictures as they arrive.
+    std::weak_ptr<ui::ViewController> weakBar = sharedController();
+    m_skinPicturesArrived = base::NotificationCenter::defaultCenter().addObserver(
+        SkinManager::kPicturesArrivedNotification, nullptr, [weakBar](const base::Notification&) {
+            if (auto self = std::static_pointer_cast<UITabBarControllerExt>(weakBar.lock()))
+                self->setBackgroundView();
+        });
 
     m_btnLogo = ui::View::make<ui::Button>(ui::ButtonType::Custom, gfx::Rect(15, 709, 222, 51));
     m_btnLogo->setBackgroundColor(std::nullopt);
@@ -377,28 +406,32 @@ void UITabBarControllerExt::setBackgroundView()
     if (m_backgroundImage)
         m_backgroundImage->setImage(barImage());
     auto [normal, selected] = captionColors();
-    gfx::Color bar = meanColorOf(barImage(), {kScreenWidth, kBarHeight});
+    gfx::Image picture = barImage();
+    gfx::Color bar = meanColorOf(picture, {kScreenWidth, kBarHeight});
+    bool settled = !picture.awaitsPicture();
     for (auto& button : m_itmeButtonArray) {
         const TabInfo& info = kTabs[button->tag()];
         // The skin's icons, or the application's own where they read on the bar.
         if (!button->isHidden()) {
-            button->setImgNormal(readableIcon(info.icon, bar, normal));
-            button->setImgFocus(readableIcon(info.selectedIcon, bar, selected));
+            button->setImgNormal(readableIcon(info.icon, bar, normal, settled));
+            button->setImgFocus(readableIcon(info.selectedIcon, bar, selected, settled));
         }
         button->setCaptionColors(normal, selected);
     }
 }
 
-std::pair<gfx::Color, gfx::Color> UITabBarControllerExt::captionColors() const
+std::pair<gfx::Color, gfx::Color> UITabBarControllerExt::captionColors()
 {
-    gfx::Color bar = meanColorOf(barImage(), {kScreenWidth, kBarHeight});
+    gfx::Image picture = barImage();
+    gfx::Color bar = meanColorOf(picture, {kScreenWidth, kBarHeight});
+    bool settled = !picture.awaitsPicture();
     std::vector<std::string> captions;
     for (const auto& info : kTabs)
         captions.push_back(Language::stringWithName(info.captionKey));
     return {readableCaptionColor(SkinManager::skinColorNamed("TabTitleColor"), TabBarItemButton::captionColor(false),
-                                 gfx::Color::white(), bar, "tab", captions),
+                                 gfx::Color::white(), bar, "tab", captions, settled),
             readableCaptionColor(SkinManager::skinColorNamed("TabTitleSelectedColor"), TabBarItemButton::captionColor(true),
-                                 gfx::Color::fromRgb(150, 205, 250), bar, "selected tab", captions)};
+                                 gfx::Color::fromRgb(150, 205, 250), bar, "selected tab", captions, settled)};
 }
 
 void UITabBarControllerExt::setButtonImagNormalImgSelectImg(TabBarItemButton& button, const std::string& normal,

@@ -4,6 +4,7 @@
 #include "Classes/Library/LibraryViewDelegate.h"
 #include "Common/ConfigDelegate.h"
 #include "Common/LanguageManager.h"
+#include "Platform/Base/NotificationCenter.h"
 #include "Platform/Graphics/Image.h"
 #include "Platform/UI/PopoverController.h"
 #include "Platform/UI/TabBarController.h"
@@ -83,10 +84,10 @@ public:
 
     // The captions' colours on the bar as it is drawn now: the skin's own, unless they cannot
     // be read on it.
-    std::pair<gfx::Color, gfx::Color> captionColors() const;
+    std::pair<gfx::Color, gfx::Color> captionColors();
 
 private:
-    gfx::Image barImage() const;
+    gfx::Image barImage();
     // Visible buttons from `left`, `step` apart and `width` wide; the step shrinks when the
     // last one would end past the screen's right edge.
     void layoutVisibleButtons(double left, double step, double width);
@@ -108,4 +109,8 @@ private:
     int32_t m_iCurSelectTab = 0;
     int32_t m_iPerSelectTab = 0;
     bool m_bViewHasLoad = false;
+    // The configuration's own bar picture, by file, while it is named.
+    std::string m_barPath;
+    gfx::Image m_barPicture;
+    base::ObserverToken m_skinPicturesArrived;
 };

@@ -37,7 +37,7 @@ void styleButton(ui::Button* button, const char* picture, gfx::EdgeInsets caps, 
     button->setContentHorizontalAlignment(ui::ContentHorizontalAlignment::Center);
     button->setBackgroundColor(gfx::Color::clear());
     gfx::Image image = SkinManager::skinFromImageName(std::string(picture));
-    if (!image.isNull())
+    if (!image.isNull() || image.awaitsPicture())
         button->setBackgroundImage(PublicFunction::resizeImageWithCapInsets(image, caps));
     if (!titleInsets.isZero())
         button->setTitleEdgeInsets(titleInsets);

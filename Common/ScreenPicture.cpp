@@ -4,6 +4,7 @@
 #include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/OperationQueue.h"
 #include "Platform/Base/RunLoop.h"
+#include "Platform/Base/Thread.h"
 
 #include <atomic>
 
@@ -18,6 +19,8 @@ base::OperationQueue& screenQueue()
     static base::OperationQueue* queue = [] {
         auto* made = new base::OperationQueue();
         made->setMaxConcurrentOperationCount(2);
+        // A scripted wait lets a screen's pictures arrive as it does background work.
+        base::countWithBackgroundTasks(made);
         base::BackgroundWork::add("screen pictures", [made] { return made->shutDown(); });
         return made;
     }();
@@ -40,10 +43,16 @@ gfx::Image decode(const std::optional<std::string>& path, gfx::Size points)
 void load(std::optional<std::string> path, gfx::Size points, std::weak_ptr<const void> owner,
           std::function<void(gfx::Image)> done)
 {
+    loadWith([path = std::move(path), points] { return decode(path, points); }, std::move(owner), std::move(done));
+}
+
+void loadWith(std::function<gfx::Image()> decode, std::weak_ptr<const void> owner,
+              std::function<void(gfx::Image)> done)
+{
     ++g_pending;
-    screenQueue().addOperation([path = std::move(path), points, owner, done = std::move(done)]() mutable {
+    screenQueue().addOperation([decode = std::move(decode), owner, done = std::move(done)]() mutable {
         // Only looked at here: a worker never holds (and so never frees) the owner.
-        gfx::Image image = owner.expired() ? gfx::Image() : decode(path, points);
+        gfx::Image image = owner.expired() ? gfx::Image() : decode();
         base::RunLoop::main().post([image = std::move(image), owner, done = std::move(done)] {
             --g_pending;
             if (!owner.expired())

@@ -21,6 +21,11 @@ gfx::Image decode(const std::optional<std::string>& path, gfx::Size points);
 void load(std::optional<std::string> path, gfx::Size points, std::weak_ptr<const void> owner,
           std::function<void(gfx::Image)> done);
 
+// The same for any decode made by `decode` on those workers (a picture whose size or budget
+// the caller works out itself).
+void loadWith(std::function<gfx::Image()> decode, std::weak_ptr<const void> owner,
+              std::function<void(gfx::Image)> done);
+
 // Requests not yet answered (decoding or waiting for the main thread).
 int pending();
 

@@ -1,9 +1,12 @@
 #include "Common/SkinManager.h"
 
 #include "Common/PublicFunction.h"
+#include "Common/ScreenPicture.h"
 #include "Platform/Base/Bundle.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
+#include "Platform/Base/NotificationCenter.h"
+#include "Platform/Base/RunLoop.h"
 #include "Platform/Base/Text.h"
 #include "Protocol/LoginMode.h"
 #include "Platform/UI/NamedImage.h"
@@ -15,6 +18,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <stdlib.h>
 
@@ -52,6 +56,99 @@ gfx::Image readSkinPicture(const std::string& path)
     return gfx::Image::fromBytesFitting(*bytes, box, fileScale, gfx::DecodeBudget::Priority::Screen);
 }
 
+// Skin pictures the screens asked for, by file (as it is now) and by whether a stand-in
+// draws meanwhile. Touched on the main thread only.
+struct SkinPictures {
+    struct Entry {
+        gfx::Image image;
+        size_t bytes = 0;
+        uint64_t used = 0;
+        bool decoding = true;
+    };
+    std::map<std::string, Entry> entries;
+    size_t bytes = 0;
+    uint64_t clock = 0;
+    int decoding = 0;
+    // Decoded skin pictures kept for the next screens that ask; the views hold their own.
+    static constexpr size_t kLimit = size_t(64) << 20;
+
+    void trim()
+    {
+        while (bytes > kLimit) {
+            auto oldest = entries.end();
+            for (auto it = entries.begin(); it != entries.end(); ++it)
+                if (!it->second.decoding && (oldest == entries.end() || it->second.used < oldest->second.used))
+                    oldest = it;
+            if (oldest == entries.end())
+                return;
+            bytes -= oldest->second.bytes;
+            entries.erase(oldest);
+        }
+    }
+};
+
+SkinPictures& skinPictures()
+{
+    static SkinPictures* pictures = new SkinPictures();
+    return *pictures;
+}
+
+std::optional<std::string> pictureKey(const std::string& path, bool withStandIn)
+{
+    std::error_code ec;
+    auto size = std::filesystem::file_size(path, ec);
+    if (ec)
+        return std::nullopt;
+    auto written = std::filesystem::last_write_time(path, ec);
+    if (ec)
+        return std::nullopt;
+    return path + "|" + std::to_string(size) + "|" + std::to_string(written.time_since_epoch().count())
+        + (withStandIn ? "|stand-in" : "|none");
+}
+
+// The skin picture at `path`. The main thread never decodes it: it gets at once a picture that
+// draws as `standIn` until the decode on the screen pictures' workers ends, then as the skin's
+// picture (the stand-in stays for one left out), and the window is drawn again. Other threads
+// decode it themselves.
+gfx::Image skinPicture(const std::string& path, const gfx::Image& standIn)
+{
+    if (!base::RunLoop::isMainThread()) {
+        gfx::Image picture = readSkinPicture(path);
+        return picture ? picture : standIn;
+    }
+    auto key = pictureKey(path, !standIn.isNull());
+    if (!key)
+        return standIn;
+    SkinPictures& pictures = skinPictures();
+    if (auto found = pictures.entries.find(*key); found != pictures.entries.end()) {
+        found->second.used = ++pictures.clock;
+        return found->second.image;
+    }
+    auto [image, arrive] = gfx::Image::awaited(standIn);
+    pictures.entries[*key] = {image, 0, ++pictures.clock, true};
+    ++pictures.decoding;
+    // Kept for the whole run: every decode asked for is answered.
+    static const auto owner = std::make_shared<int>(0);
+    ScreenPicture::loadWith([path] { return readSkinPicture(path); }, owner,
+                            [key = *key, arrive = std::move(arrive)](gfx::Image picture) {
+        arrive(picture);
+        SkinPictures& pictures = skinPictures();
+        if (auto entry = pictures.entries.find(key); entry != pictures.entries.end()) {
+            entry->second.decoding = false;
+            entry->second.bytes = picture ? size_t(picture.pixelWidth()) * size_t(picture.pixelHeight()) * 4 : 0;
+            pictures.bytes += entry->second.bytes;
+            pictures.trim();
+        }
+        // The views showing the stand-in hold this very picture: drawing them again shows it.
+        if (ui::Window* window = ui::Window::keyWindow(); window && picture)
+            window->setNeedsDisplayInWindowRect(window->bounds());
+        // Those that chose something by how a picture looks choose again, once for a burst.
+        if (--pictures.decoding == 0)
+            base::NotificationCenter::defaultCenter().post(SkinManager::kPicturesArrivedNotification);
+    });
+    return image;
+}
+
 } // namespace
 
 gfx::Image SkinManager::bundledImageNamed(const std::string& name)
@@ -78,12 +175,8 @@ gfx::Image SkinManager::skinFromImageName(const std::optional<std::string>& name
         return {};
     if (auto client = PublicFunction::clientFolderPath(LoginMode::sharedInstance()->clientID()))
         for (const auto& path : skinCandidates(*client, *name))
-            if (isFile(path)) {
-                // Uncached: skins change between logins.
-                if (gfx::Image picture = readSkinPicture(path))
-                    return picture;
-                break;
-            }
+            if (isFile(path))
+                return skinPicture(path, bundledImageNamed(*name));
     return bundledImageNamed(*name);
 }
 
@@ -127,7 +220,7 @@ gfx::Image SkinManager::getLogoWithClientId(const std::optional<std::string>& cl
         return {};
     for (const auto& path : skinCandidates(*client, "homelogo.png"))
         if (isFile(path))
-            return readSkinPicture(path);
+            return skinPicture(path, gfx::Image());
     return {};
 }
 

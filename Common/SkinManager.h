@@ -28,6 +28,9 @@ public:
     // in place only when the whole archive unpacked; otherwise the skin there is stays.
     bool replaceSkinImage();
 
+    // Posted on the main thread when the last skin picture being decoded has arrived.
+    static constexpr const char* kPicturesArrivedNotification = "SkinPicturesArrived";
+
     static constexpr const char* kDemoTenants[2] = {"tolbernix_", "wendloft_"};
 
     // The logged-in client's picture of that file name from its skin folder, else the
@@ -42,7 +45,8 @@ public:
 
     // The client has its own picture of that name (either of the lookup's two files).
     static bool hasCustomerImage(const std::optional<std::string>& name);
-    // A client's "homelogo.png" from its skin folder; null for a blank id or no file.
+    // A client's "homelogo.png" from its skin folder; null for a blank id or no file. On the
+    // main thread it draws nothing (and is null) until decoded, as above.
     static gfx::Image getLogoWithClientId(const std::optional<std::string>& clientId);
     // A colour the client's skin names in its "SkinImages/colors.plist" ("#RRGGBB" texts by
     // key, such as "TabTitleColor"); nothing without a skin, a file, the key or a valid text.

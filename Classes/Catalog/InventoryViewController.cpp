@@ -2,6 +2,7 @@
 
 #include "Common/Language.h"
 #include "Common/PublicFunction.h"
+#include "Common/ScreenPicture.h"
 #include "Common/SkinManager.h"
 #include "Database/DataAccessManager.h"
 #include "Platform/Base/Log.h"
@@ -72,7 +73,9 @@ std::optional<std::string> thumbnailPath(const brivanta_product_Entity& product)
 // Read and shrunk to the box off the main thread, so the display only places it.
 gfx::Image readThumbnail(const std::optional<std::string>& path, const gfx::Image& fallback, gfx::Size box)
 {
-    gfx::Image image = path ? gfx::Image::fromFile(*path) : gfx::Image();
+    gfx::Image image = path && box.width >= 1 && box.height >= 1
+        ? gfx::Image::fromFileFitting(*path, box, gfx::DecodeBudget::Priority::Screen)
+        : gfx::Image();
     if (image.isNull())
         image = fallback;
     if (image.isNull())
@@ -366,19 +369,17 @@ void InventoryViewController::showThumbnail(ui::Button& button, int row, const s
     std::weak_ptr<ViewController> weakSelf = sharedController();
     gfx::Image fallback = m_defaultThumbnail;
     gfx::Size box = button.frame().size;
-    base::dispatchBackground([path, fallback, box, weakButton, weakSelf, wanted] {
-        gfx::Image image = readThumbnail(path, fallback, box);
-        base::performOnMain([image, weakButton, weakSelf, wanted] {
-            auto self = std::static_pointer_cast<InventoryViewController>(weakSelf.lock());
-            auto button = weakButton.lock();
-            if (!self || !button)
-                return;
-            auto it = self->m_wantedThumbnail.find(static_cast<ui::Button*>(button.get()));
-            // The button has moved on to another row while the file was read.
-            if (it == self->m_wantedThumbnail.end() || it->second != wanted)
-                return;
-            PublicFunction::ImageViewSetImgImg(button.get(), image);
-        });
+    ScreenPicture::loadWith([path, fallback, box] { return readThumbnail(path, fallback, box); }, weakSelf,
+                            [weakButton, weakSelf, wanted](gfx::Image image) {
+        auto self = std::static_pointer_cast<InventoryViewController>(weakSelf.lock());
+        auto button = weakButton.lock();
+        if (!self || !button)
+            return;
+        auto it = self->m_wantedThumbnail.find(static_cast<ui::Button*>(button.get()));
+        // The button has moved on to another row while the file was read.
+        if (it == self->m_wantedThumbnail.end() || it->second != wanted)
+            return;
+        PublicFunction::ImageViewSetImgImg(button.get(), image);
     });
 }
 

@@ -92,7 +92,8 @@ std::shared_ptr<LoginItem> LoginItemList::makeSavedItem(const base::Dictionary& 
     item->setPassWord(textOf(entry, SavedLogins::kCredential));
     item->setClientId(textOf(entry, SavedLogins::kClient));
     // The logo is read only from a client folder; a blank or unsafe id has none.
-    if (gfx::Image logo = SkinManager::getLogoWithClientId(item->clientId())) {
+    // A logo still being decoded draws when it arrives.
+    if (gfx::Image logo = SkinManager::getLogoWithClientId(item->clientId()); logo || logo.awaitsPicture()) {
         item->setImage(logo, ui::ControlStateNormal);
         item->setImage(logo, ui::ControlStateHighlighted);
         item->setImageEdgeInsets({10, 10, 10, 10});

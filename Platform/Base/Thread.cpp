@@ -8,6 +8,7 @@
 #include <pthread.h>
 
 #include <future>
+#include <vector>
 
 namespace base {
 
@@ -126,9 +127,24 @@ void dispatchBackground(std::function<void()> task)
     backgroundQueue().addOperation(std::move(task));
 }
 
+namespace {
+std::mutex g_countedLock;
+std::vector<OperationQueue*> g_counted;
+} // namespace
+
+void countWithBackgroundTasks(OperationQueue* queue)
+{
+    std::lock_guard guard(g_countedLock);
+    g_counted.push_back(queue);
+}
+
 size_t backgroundTaskCount()
 {
-    return backgroundQueue().operationCount();
+    size_t count = backgroundQueue().operationCount();
+    std::lock_guard guard(g_countedLock);
+    for (OperationQueue* queue : g_counted)
+        count += queue->operationCount();
+    return count;
 }
 
 } // namespace base

@@ -65,7 +65,9 @@ private:
 
 // Runs `task` on a shared background queue (several threads, no order between tasks).
 void dispatchBackground(std::function<void()> task);
-// Tasks of that queue not yet finished.
+// Tasks of that queue not yet finished, and of the queues counted with it.
 size_t backgroundTaskCount();
+// Counts a queue of the process's own (never destroyed) with the background queue above.
+void countWithBackgroundTasks(class OperationQueue* queue);
 
 } // namespace base

@@ -9,6 +9,7 @@
 #include <stb/stb_image_write.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <csetjmp>
@@ -513,19 +514,67 @@ double Image::scaleForPath(const std::string& path)
     return stem.ends_with("@2x") ? 2 : 1;
 }
 
+struct Image::Awaited {
+    SurfaceRef standIn;
+    double standInScale = 1;
+    // Written once, before `arrived`, and never again.
+    SurfaceRef picture;
+    double pictureScale = 1;
+    std::atomic<bool> arrived{false};
+    std::atomic<bool> taken{false};
+};
+
+std::pair<Image, Image::Arrival> Image::awaited(const Image& standIn)
+{
+    auto state = std::make_shared<Awaited>();
+    state->standIn = standIn.surfaceNow();
+    state->standInScale = standIn.scaleNow();
+    Image image;
+    image.m_awaited = state;
+    image.m_caps = standIn.m_caps;
+    Arrival arrive = [state](const Image& picture) {
+        if (state->taken.exchange(true) || !picture)
+            return;
+        state->picture = picture.surfaceNow();
+        state->pictureScale = picture.scaleNow();
+        // The stand-in stays held: a surface handed out before the swap stays valid.
+        state->arrived.store(true, std::memory_order_release);
+    };
+    return {std::move(image), std::move(arrive)};
+}
+
+bool Image::awaitsPicture() const
+{
+    return m_awaited && !m_awaited->arrived.load(std::memory_order_acquire);
+}
+
+const SurfaceRef& Image::surfaceNow() const
+{
+    if (!m_awaited)
+        return m_surface;
+    return m_awaited->arrived.load(std::memory_order_acquire) ? m_awaited->picture : m_awaited->standIn;
+}
+
+double Image::scaleNow() const
+{
+    if (!m_awaited)
+        return m_scale;
+    return m_awaited->arrived.load(std::memory_order_acquire) ? m_awaited->pictureScale : m_awaited->standInScale;
+}
+
 int Image::pixelWidth() const
 {
-    return m_surface ? cairo_image_surface_get_width(m_surface.get()) : 0;
+    return surfaceNow() ? cairo_image_surface_get_width(surfaceNow().get()) : 0;
 }
 
 int Image::pixelHeight() const
 {
-    return m_surface ? cairo_image_surface_get_height(m_surface.get()) : 0;
+    return surfaceNow() ? cairo_image_surface_get_height(surfaceNow().get()) : 0;
 }
 
 Size Image::size() const
 {
-    return {pixelWidth() / m_scale, pixelHeight() / m_scale};
+    return {pixelWidth() / scaleNow(), pixelHeight() / scaleNow()};
 }
 
 Image Image::stretchable(EdgeInsets caps) const
@@ -561,7 +610,7 @@ Image Image::cropped(const Rect& pixelRect) const
     int y1 = std::min(pixelHeight(), static_cast<int>(std::lround(wanted.maxY())));
     if (x1 <= x0 || y1 <= y0)
         return {};
-    SurfaceRef part(cairo_surface_create_for_rectangle(m_surface.get(), x0, y0, x1 - x0, y1 - y0));
+    SurfaceRef part(cairo_surface_create_for_rectangle(surfaceNow().get(), x0, y0, x1 - x0, y1 - y0));
     SurfaceRef copy(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, x1 - x0, y1 - y0));
     CairoContextRef cr(cairo_create(copy.get()));
     cairo_set_source_surface(cr.get(), part.get(), 0, 0);
@@ -570,19 +619,19 @@ Image Image::cropped(const Rect& pixelRect) const
     if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
         return {};
     cairo_surface_flush(copy.get());
-    return Image(std::move(copy), m_scale);
+    return Image(std::move(copy), scaleNow());
 }
 
 Image Image::scaledTo(Size target) const
 {
     if (isNull())
         return {};
-    int width = std::max(1, static_cast<int>(std::lround(target.width * m_scale)));
-    int height = std::max(1, static_cast<int>(std::lround(target.height * m_scale)));
-    SurfaceRef surface = resampledSurface(m_surface.get(), width, height);
+    int width = std::max(1, static_cast<int>(std::lround(target.width * scaleNow())));
+    int height = std::max(1, static_cast<int>(std::lround(target.height * scaleNow())));
+    SurfaceRef surface = resampledSurface(surfaceNow().get(), width, height);
     if (!surface)
         return {};
-    return Image(std::move(surface), m_scale);
+    return Image(std::move(surface), scaleNow());
 }
 
 Image Image::filledWith(const Color& color) const
@@ -592,11 +641,11 @@ Image Image::filledWith(const Color& color) const
     SurfaceRef surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth(), pixelHeight()));
     CairoContextRef cr(cairo_create(surface.get()));
     cairo_set_source_rgba(cr.get(), color.r, color.g, color.b, color.a);
-    cairo_mask_surface(cr.get(), m_surface.get(), 0, 0);
+    cairo_mask_surface(cr.get(), surfaceNow().get(), 0, 0);
     if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
         return {};
     cairo_surface_flush(surface.get());
-    Image filled(std::move(surface), m_scale);
+    Image filled(std::move(surface), scaleNow());
     filled.m_caps = m_caps;
     return filled;
 }
@@ -605,9 +654,9 @@ uint32_t Image::pixelAt(int x, int y) const
 {
     if (isNull() || x < 0 || y < 0 || x >= pixelWidth() || y >= pixelHeight())
         return 0;
-    cairo_surface_flush(m_surface.get());
-    const uint8_t* data = cairo_image_surface_get_data(m_surface.get());
-    int stride = cairo_image_surface_get_stride(m_surface.get());
+    cairo_surface_flush(surfaceNow().get());
+    const uint8_t* data = cairo_image_surface_get_data(surfaceNow().get());
+    int stride = cairo_image_surface_get_stride(surfaceNow().get());
     return reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride)[x];
 }
 
@@ -621,7 +670,7 @@ base::Bytes Image::pngData() const
     base::Bytes out;
     if (isNull())
         return out;
-    if (cairo_surface_write_to_png_stream(m_surface.get(), writeToBytes, &out) != CAIRO_STATUS_SUCCESS)
+    if (cairo_surface_write_to_png_stream(surfaceNow().get(), writeToBytes, &out) != CAIRO_STATUS_SUCCESS)
         out.clear();
     return out;
 }
@@ -655,7 +704,7 @@ base::ErrorPtr Image::writePng(const std::string& path) const
 {
     if (isNull())
         return base::Error::make("gfx.Image", 1, "no image to write");
-    cairo_status_t status = cairo_surface_write_to_png(m_surface.get(), path.c_str());
+    cairo_status_t status = cairo_surface_write_to_png(surfaceNow().get(), path.c_str());
     if (status != CAIRO_STATUS_SUCCESS)
         return base::Error::make("gfx.Image", static_cast<int>(status),
                                  "cannot write " + path + ": " + cairo_status_to_string(status));

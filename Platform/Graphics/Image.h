@@ -7,6 +7,8 @@
 #include "Platform/Graphics/Geometry.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,7 +16,8 @@
 namespace gfx {
 
 // An immutable bitmap: premultiplied ARGB32 pixels, a scale (pixels per point) and optional
-// stretchable caps. Copies share the pixels. A default-constructed image is null.
+// stretchable caps. Copies share the pixels. A default-constructed image is null. An awaited
+// picture (below) changes once, from its stand-in to the picture.
 class Image {
 public:
     Image() = default;
@@ -36,16 +39,25 @@ public:
     // Takes a snapshot of an ARGB32 surface; later drawing into it does not change the image.
     static Image fromSurface(cairo_surface_t* surface, double scale);
 
+    // A picture decoded elsewhere: the image draws as `standIn` (nothing for a null one) until
+    // the arrival is called with the picture, from then on as the picture, in this image and in
+    // every copy made of it meanwhile (their caps kept). Called on the thread that draws; only
+    // its first call counts, and a null picture leaves the stand-in for good.
+    using Arrival = std::function<void(const Image& picture)>;
+    static std::pair<Image, Arrival> awaited(const Image& standIn);
+    // Still drawn as the stand-in of an awaited picture.
+    bool awaitsPicture() const;
+
     // Size in points read from the file header only; nothing when the header is unreadable.
     static std::optional<Size> sizeOfFile(const std::string& path);
     static std::optional<Size> sizeOfBytes(std::span<const uint8_t> bytes, double scale = 1);
     static double scaleForPath(const std::string& path);
 
-    bool isNull() const { return !m_surface; }
+    bool isNull() const { return !surfaceNow(); }
     explicit operator bool() const { return !isNull(); }
 
     Size size() const; // points
-    double scale() const { return m_scale; }
+    double scale() const { return scaleNow(); }
     int pixelWidth() const;
     int pixelHeight() const;
 
@@ -88,13 +100,19 @@ public:
     base::Bytes jpegData(double quality) const;
     base::ErrorPtr writePng(const std::string& path) const;
 
-    cairo_surface_t* cairoSurface() const { return m_surface.get(); }
+    cairo_surface_t* cairoSurface() const { return surfaceNow().get(); }
 
 private:
     Image(SurfaceRef surface, double scale) : m_surface(std::move(surface)), m_scale(scale) {}
 
+    struct Awaited;
+    const SurfaceRef& surfaceNow() const;
+    double scaleNow() const;
+
     SurfaceRef m_surface;
     double m_scale = 1;
+    // Set for an awaited picture, whose surface and scale are the awaited state's.
+    std::shared_ptr<Awaited> m_awaited;
     EdgeInsets m_caps;
 };
 

@@ -90,7 +90,7 @@ SurfaceRef Image::resampled(int width, int height, Filter filter) const
 {
     if (isNull() || width < 1 || height < 1)
         return {};
-    cairo_surface_t* source = m_surface.get();
+    cairo_surface_t* source = surfaceNow().get();
     Cache& c = cache();
     {
         std::lock_guard lock(c.mutex);

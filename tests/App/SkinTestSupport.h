@@ -13,6 +13,7 @@
 #include "Platform/UI/Window.h"
 #include "Protocol/LoginMode.h"
 #include "tests/Platform/Base/FileTestSupport.h"
+#include "tests/Support/PicturesArrived.h"
 
 #include <gtest/gtest.h>
 
@@ -52,6 +53,15 @@ inline void makeZip(const fs::path& zip, const std::vector<std::pair<std::string
     fs::path py = zip.string() + ".py";
     std::ofstream(py) << script;
     ASSERT_EQ(std::system(("python3 '" + py.string() + "' " + args).c_str()), 0);
+}
+
+using testsupport::picturesArrived;
+
+// A skin picture as it draws once its decode has ended.
+inline gfx::Image arrived(const gfx::Image& picture)
+{
+    EXPECT_TRUE(picturesArrived());
+    return picture;
 }
 
 class SkinTest : public ::testing::Test {

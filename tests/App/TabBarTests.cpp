@@ -1,4 +1,5 @@
 #include "MainScreenTestSupport.h"
+#include "tests/Support/PicturesArrived.h"
 
 #include "Classes/Catalog/CatalogViewController.h"
 #include "Classes/Catalog/InventoryViewController.h"
@@ -131,6 +132,7 @@ TEST_F(TabBarTest, TheClientsOwnBarPictureWinsOverTheSkin)
     ASSERT_EQ(ctx->savePng((folder / "bar.png").string()), nullptr);
 
     tabs->setBackgroundView();
+    ASSERT_TRUE(testsupport::picturesArrived());
     gfx::Color shown = tabs->backgroundImage()->image().colorAt(500, 30);
     EXPECT_NEAR(shown.r, 200 / 255.0, 0.01);
     EXPECT_NEAR(shown.g, 30 / 255.0, 0.01);

@@ -1,4 +1,5 @@
 #include "tests/App/AppWindowTestSupport.h"
+#include "tests/Support/PicturesArrived.h"
 
 #include "Common/BaseViewController.h"
 #include "Common/BrivantaNavigationController.h"
@@ -131,6 +132,7 @@ TEST_F(BaseScreenTest, PopupBarHasTheSkinsPictureTitleAndCloseInTheCurrentLangua
     EXPECT_LE(popup->btnClose()->frame().maxX(), 1024);
 
     popup->lblTittle()->setText("Compare");
+    ASSERT_TRUE(testsupport::picturesArrived());
     gfx::Image shot = window->snapshot();
     gfx::Color left = shot.colorAt(20, 40); // below the title's text, left of everything
     EXPECT_NEAR(left.r, 0, 0.02);

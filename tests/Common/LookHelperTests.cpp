@@ -1,4 +1,5 @@
 #include "tests/App/AppWindowTestSupport.h"
+#include "tests/Support/PicturesArrived.h"
 
 #include "Common/PublicFunction.h"
 #include "Platform/Base/Device.h"
@@ -95,6 +96,7 @@ TEST_F(LookHelperTest, AClientSkinReplacesTheBundledPicture)
     ui::Button button;
     PublicFunction::initializeToButtonHeight34(&button);
     gfx::Image shown = button.backgroundImageForState(ui::ControlStateNormal);
+    ASSERT_TRUE(testsupport::picturesArrived());
     EXPECT_EQ(shown.size(), (gfx::Size{12, 34}));
     EXPECT_EQ(shown.colorAt(6, 17), gfx::Color::fromRgb(0, 200, 0));
 
@@ -122,6 +124,9 @@ TEST_F(LookHelperTest, ThemeColourIsTheTopBarsPremultipliedPixelElseDarkGrey)
 {
     auto skin = useClientSkin();
     writeSolidPng(skin / "topbar-bg.png", {1, 1}, 255, 0, 0, 128);
+    // Once the skin's bar has arrived; the application's own is taken meanwhile.
+    PublicFunction::colorOfMainTheme();
+    ASSERT_TRUE(testsupport::picturesArrived());
     gfx::Color theme = PublicFunction::colorOfMainTheme();
     EXPECT_NEAR(theme.r, 0.5, 0.01);
     EXPECT_NEAR(theme.g, 0, 0.01);

@@ -1,4 +1,5 @@
 #include "tests/App/MainScreenTestSupport.h"
+#include "tests/Support/PicturesArrived.h"
 
 #include "Common/SkinManager.h"
 #include "Platform/Base/Log.h"
@@ -224,6 +225,7 @@ TEST_F(ReadableSkinTest, ASkinTooDarkOrTooLightForItsCaptionsFallsBackAndSaysSo)
         }
         base::ScopedLogCapture log;
         tabs->setBackgroundView(); // as after a login that brought the skin
+        ASSERT_TRUE(testsupport::picturesArrived()); // the bar chooses again once its picture came
         for (auto& item : tabs->itmeButtonArray()) {
             if (!item->isHidden() && !item->isSelected()) {
                 EXPECT_EQ(item->lableTitle()->textColor(), c.expected) << item->title();

@@ -1,9 +1,13 @@
 #include "tests/App/SkinTestSupport.h"
+#include "Platform/Base/NotificationCenter.h"
+#include "Platform/UI/ImageView.h"
 #include "tests/Support/LargePictures.h"
 #include "tests/Support/Sanitizers.h"
 
 namespace fs = std::filesystem;
 using skintest::SkinTest;
+using skintest::arrived;
+using skintest::picturesArrived;
 using skintest::makeZip;
 using skintest::writePng;
 
@@ -16,23 +20,23 @@ TEST_F(SkinTest, LookupPrefersTheClientsDoubleThenPlainPictureThenTheBundle)
     writePng(client / "SkinImages" / "x.@2x.png", 30, gfx::Color::green());
 
     atScale(1);
-    EXPECT_EQ(SkinManager::skinFromImageName("homelogo.png").size(), (gfx::Size{10, 10}));
+    EXPECT_EQ(arrived(SkinManager::skinFromImageName("homelogo.png")).size(), (gfx::Size{10, 10}));
     atScale(2);
-    EXPECT_EQ(SkinManager::skinFromImageName("homelogo.png").pixelWidth(), 20);
+    EXPECT_EQ(arrived(SkinManager::skinFromImageName("homelogo.png")).pixelWidth(), 20);
     // A four-letter extension loses only its last four characters.
-    EXPECT_EQ(SkinManager::skinFromImageName("x.jpeg").pixelWidth(), 30);
+    EXPECT_EQ(arrived(SkinManager::skinFromImageName("x.jpeg")).pixelWidth(), 30);
     EXPECT_FALSE(SkinManager::skinFromImageName("x.jpeg.missing"));
     // Then the double picture under the name's own extension, then the plain one.
     writePng(client / "SkinImages" / "x@2x.jpeg", 40, gfx::Color::red());
     writePng(client / "SkinImages" / "x.jpeg", 50, gfx::Color::red());
-    EXPECT_EQ(SkinManager::skinFromImageName("x.jpeg").pixelWidth(), 30);
+    EXPECT_EQ(arrived(SkinManager::skinFromImageName("x.jpeg")).pixelWidth(), 30);
     fs::remove(client / "SkinImages" / "x.@2x.png");
-    EXPECT_EQ(SkinManager::skinFromImageName("x.jpeg").pixelWidth(), 40);
+    EXPECT_EQ(arrived(SkinManager::skinFromImageName("x.jpeg")).pixelWidth(), 40);
     fs::remove(client / "SkinImages" / "x@2x.jpeg");
-    EXPECT_EQ(SkinManager::skinFromImageName("x.jpeg").pixelWidth(), 50);
+    EXPECT_EQ(arrived(SkinManager::skinFromImageName("x.jpeg")).pixelWidth(), 50);
     atScale(1);
     writePng(client / "SkinImages" / "x@2x.jpeg", 40, gfx::Color::red());
-    EXPECT_EQ(SkinManager::skinFromImageName("x.jpeg").pixelWidth(), 50);
+    EXPECT_EQ(arrived(SkinManager::skinFromImageName("x.jpeg")).pixelWidth(), 50);
     atScale(2);
     // A name shorter than the cut never reaches beside the skin folder.
     writePng(client / "SkinImage@2x.png", 60, gfx::Color::red());
@@ -47,7 +51,7 @@ TEST_F(SkinTest, LookupPrefersTheClientsDoubleThenPlainPictureThenTheBundle)
     EXPECT_FALSE(SkinManager::skinFromImageName(" "));
     EXPECT_FALSE(SkinManager::skinFromImageName(std::nullopt));
 
-    EXPECT_EQ(SkinManager::getLogoWithClientId("AbC").pixelWidth(), 20); // the folder is lower case
+    EXPECT_EQ(arrived(SkinManager::getLogoWithClientId("AbC")).pixelWidth(), 20); // the folder is lower case
     EXPECT_FALSE(SkinManager::getLogoWithClientId(""));
     EXPECT_FALSE(SkinManager::getLogoWithClientId("other"));
 }
@@ -74,7 +78,7 @@ TEST_F(SkinTest, HugeSkinPicturesAreDecodedToTheScreenOrLeftOutForTheDefault)
     atScale(1);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        gfx::Image picture = SkinManager::skinFromImageName(std::string(c.name));
+        gfx::Image picture = arrived(SkinManager::skinFromImageName(std::string(c.name)));
         ASSERT_TRUE(picture);
         gfx::Image own = ui::imageNamed(fs::path(c.name).stem().string());
         if (c.drawn) {
@@ -85,7 +89,7 @@ TEST_F(SkinTest, HugeSkinPicturesAreDecodedToTheScreenOrLeftOutForTheDefault)
             EXPECT_EQ(picture.size(), own.size());
         }
     }
-    EXPECT_FALSE(SkinManager::getLogoWithClientId("AbC")) << "a logo left out has no stand-in";
+    EXPECT_FALSE(arrived(SkinManager::getLogoWithClientId("AbC"))) << "a logo left out has no stand-in";
 
 #if !defined(BRIVANTA_TEST_ASAN) && !defined(BRIVANTA_TEST_TSAN)
     // Every screen of a login holding its skin pictures at once stays well inside the bound a
@@ -95,18 +99,87 @@ TEST_F(SkinTest, HugeSkinPicturesAreDecodedToTheScreenOrLeftOutForTheDefault)
     } held {};
     long grown = -1;
     ASSERT_TRUE(largepictures::inChild<Held>([&](Held& h) {
-        std::vector<gfx::Image> screens;
-        for (int round = 0; round < 2; ++round)
-            for (const auto& c : cases)
-                screens.push_back(SkinManager::skinFromImageName(std::string(c.name)));
-        screens.push_back(SkinManager::getLogoWithClientId("AbC"));
-        for (auto& picture : screens)
-            h.pictures += picture ? 1 : 0;
+        // Off the main thread, where the lookup decodes at once (a forked child has no workers).
+        std::thread([&] {
+            std::vector<gfx::Image> screens;
+            for (int round = 0; round < 2; ++round)
+                for (const auto& c : cases)
+                    screens.push_back(SkinManager::skinFromImageName(std::string(c.name)));
+            screens.push_back(SkinManager::getLogoWithClientId("AbC"));
+            for (auto& picture : screens)
+                h.pictures += picture ? 1 : 0;
+        }).join();
     }, held, grown));
     EXPECT_EQ(held.pictures, 8);
     EXPECT_LT(grown, 500L << 20) << grown / 1048576 << " MB";
     std::printf("skin pictures held at their peak: %ld MB\n", grown / 1048576);
 #endif
+}
+
+TEST_F(SkinTest, TheMainThreadShowsTheDefaultAtOnceAndTheSkinWhenItsDecodeEnds)
+{
+    // Two skin pictures over a small budget: one it takes, one over what a picture may hold.
+    struct BudgetBack {
+        size_t limit = gfx::DecodeBudget::shared().limit();
+        ~BudgetBack() { gfx::DecodeBudget::shared().setLimit(limit); }
+    } budgetBack;
+    gfx::DecodeBudget::shared().setLimit(size_t(24) << 20);
+    writePng(client / "SkinImages" / "topbar-bg.png", 1200, gfx::Color::blue());
+    writePng(client / "SkinImages" / "bg-home.png", 2000, gfx::Color::red());
+    atScale(1);
+    int arrivals = 0;
+    auto observer = base::NotificationCenter::defaultCenter().addObserver(
+        SkinManager::kPicturesArrivedNotification, nullptr, [&](const base::Notification&) { ++arrivals; });
+
+    struct Case {
+        const char* name;
+        gfx::Rect frame;
+        bool drawn; // else left out: the application's picture stays
+        gfx::Color skin;
+    };
+    const std::vector<Case> cases = {
+        {"topbar-bg.png", {0, 0, 1024, 44}, true, gfx::Color::blue()},
+        {"bg-home.png", {0, 100, 1024, 600}, false, gfx::Color::red()},
+    };
+    auto centre = [&](const Case& c) {
+        return window->snapshot().colorAt(int(c.frame.midX()), int(c.frame.midY()));
+    };
+    std::vector<gfx::Image> shown;
+    int before = ScreenPicture::pending();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        gfx::Image own = ui::imageNamed(fs::path(c.name).stem().string());
+        gfx::Image picture = SkinManager::skinFromImageName(std::string(c.name));
+        // At once, undecoded: the application's own picture, pixel for pixel.
+        ASSERT_TRUE(picture.awaitsPicture());
+        EXPECT_EQ(picture.size(), own.size());
+        EXPECT_EQ(picture.pixelAt(2, 2), own.pixelAt(2, 2));
+        // Asked again meanwhile, the same picture: one decode per file.
+        EXPECT_EQ(SkinManager::skinFromImageName(std::string(c.name)).cairoSurface(), picture.cairoSurface());
+        auto view = ui::View::make<ui::ImageView>(c.frame);
+        view->setImage(picture);
+        window->addSubview(view);
+        shown.push_back(picture);
+    }
+    EXPECT_EQ(ScreenPicture::pending(), before + 2);
+    for (const auto& c : cases)
+        EXPECT_NE(centre(c), c.skin) << c.name;
+    EXPECT_TRUE(window->dirtyRegion().isEmpty());
+
+    ASSERT_TRUE(picturesArrived());
+    EXPECT_EQ(arrivals, 1) << "one notice for the burst";
+    EXPECT_FALSE(window->dirtyRegion().isEmpty()) << "the window is drawn again";
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(shown[i].awaitsPicture(), !c.drawn);
+        EXPECT_EQ(centre(c) == c.skin, c.drawn);
+        // Kept: a later screen gets the decoded picture at once.
+        gfx::Image again = SkinManager::skinFromImageName(std::string(c.name));
+        EXPECT_EQ(again.cairoSurface(), shown[i].cairoSurface());
+        EXPECT_EQ(ScreenPicture::pending(), 0);
+    }
+    EXPECT_EQ(shown[0].pixelWidth(), 1024) << "decoded to the screen's size";
 }
 
 TEST_F(SkinTest, SkinArchiveUnpacksOnceAndOnlyItsSkinFolder)

@@ -189,6 +189,7 @@ class State:
         self.start_fixture = fixture_name
         # (file-name pattern, path) pairs; the first match serves that file's bytes.
         self.picture_files = []
+        self.skin_file = None
         self._picture_bytes = {}
         self.reset(fixture_name)
 
@@ -1032,6 +1033,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return name, None
             data, skin = state.data, state.per_run.get("skinVersion", 1)
             listed = state.files.lookup(data, skin, (folder + "/" if folder else "") + name)
+        # So may the skin archive.
+        if listed is not None and folder == "" and state.skin_file:
+            return name, state.picture_file(state.skin_file)
         # A product picture the fixture names may be served from a file given at start.
         if listed is not None and folder == "product":
             for pattern, path in state.picture_files:
@@ -1224,7 +1228,10 @@ def main(argv=None):
     parser.add_argument("--picture-file", action="append", default=[], metavar="PATTERN=FILE",
                         help="serve FILE for every product picture the fixture names whose file name matches the "
                              "shell pattern PATTERN (first match wins; repeatable)")
+    parser.add_argument("--skin-file", metavar="FILE", help="serve FILE as the skin archive")
     args = parser.parse_args(argv)
+    if args.skin_file and not os.path.isfile(args.skin_file):
+        parser.error("--skin-file wants an existing file: %r" % args.skin_file)
     pictures = []
     for entry in args.picture_file:
         pattern, sep, path = entry.partition("=")
@@ -1235,6 +1242,7 @@ def main(argv=None):
         parser.error("the back end listens on loopback only")
     backend = Backend(args.fixture, args.host, args.port, args.file_port, args.path, args.image_path, args.nagle)
     backend.state.picture_files = pictures
+    backend.state.skin_file = os.path.abspath(args.skin_file) if args.skin_file else None
     backend.start()
     print("backend listening on %s commands %d files %d path %s image-path %s fixture %s" % (
         args.host, backend.listeners["commands"].port, backend.listeners["files"].port, args.path, args.image_path,

@@ -1,6 +1,7 @@
 // The shortcut tile row on a test screen like the login form's: the row at (0, 628, 1024, 80)
 // with the page control below it, driven through the headless window's hit testing.
 #include "Classes/Login/LoginItemList.h"
+#include "tests/Support/PicturesArrived.h"
 
 #include "tests/App/AppWindowTestSupport.h"
 
@@ -205,6 +206,7 @@ TEST_F(LoginItemListTest, SavedTilesShowTheClientLogoOrTheirIdAndReadOnlyClientF
         list.push_back(entry("u", c.clientId, "YES"));
     show(false, false, list);
     ASSERT_EQ(row->itemList().size(), std::size(cases));
+    ASSERT_TRUE(testsupport::picturesArrived());
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].clientId);
         LoginItem& item = *row->itemList()[i];

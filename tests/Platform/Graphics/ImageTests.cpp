@@ -206,6 +206,51 @@ TEST(Image, UnreadableInputIsNull)
     EXPECT_TRUE(null.writePng("/tmp/never-written.png") != nullptr);
 }
 
+TEST(Image, AnAwaitedPictureDrawsItsStandInUntilItArrivesThenThePictureInEveryCopy)
+{
+    Image standIn = quadrants(40, 20);
+    Image picture = quadrants(200, 100, 2);
+    struct Case {
+        const char* what;
+        Image standIn;
+        Image arriving; // null: nothing came, the stand-in stays
+        bool arrives;
+    };
+    const std::vector<Case> cases = {
+        {"a picture over a stand-in", standIn, picture, true},
+        {"a picture over nothing", Image(), picture, true},
+        {"nothing over a stand-in", standIn, Image(), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto [awaited, arrive] = Image::awaited(c.standIn);
+        Image capped = awaited.stretchable(EdgeInsets{1, 2, 3, 4});
+        EXPECT_TRUE(awaited.awaitsPicture());
+        EXPECT_EQ(awaited.isNull(), c.standIn.isNull());
+        EXPECT_EQ(awaited.size(), c.standIn.size());
+        EXPECT_EQ(awaited.cairoSurface(), c.standIn.cairoSurface());
+        arrive(c.arriving);
+        const Image& expected = c.arrives ? c.arriving : c.standIn;
+        for (const Image* copy : {&awaited, &capped}) {
+            EXPECT_EQ(copy->awaitsPicture(), !c.arrives);
+            EXPECT_EQ(copy->cairoSurface(), expected.cairoSurface());
+            EXPECT_EQ(copy->size(), expected.size());
+            EXPECT_EQ(copy->scale(), expected.scale());
+            EXPECT_EQ(copy->pixelAt(60, 10), expected.pixelAt(60, 10));
+        }
+        EXPECT_EQ(capped.capInsets(), (EdgeInsets{1, 2, 3, 4})) << "a copy keeps its own caps";
+        // A second arrival changes nothing.
+        arrive(quadrants(8, 8));
+        EXPECT_EQ(awaited.cairoSurface(), expected.cairoSurface());
+        if (c.arrives) {
+            // Drawn through the resample cache as the picture, not as the stand-in.
+            auto context = Context::createBitmap({100, 50}, 1);
+            context->drawImage(awaited, {0, 0, 100, 50});
+            EXPECT_EQ(context->makeImage().pixelAt(75, 10), picture.pixelAt(150, 20));
+        }
+    }
+}
+
 TEST(Image, ScaledCopyResamplesAtTheSameScale)
 {
     Image source = quadrants(4, 4, 2); // 2x2 points

@@ -21,9 +21,11 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_STORED) as z:
 ' "$work/skin.zip")
 start_backend --skin-file "$work/skin.zip"
 
+# Each wait runs until the pictures still decoding have arrived, at most 30 s (a slow build).
 { login_lines; cat <<SCRIPT; } > "$work/login.txt"
 tap "Log in"
 waitfor "Home" 60
+wait 1
 wait 1
 screenshot $outdir/large-skin-home.png
 SCRIPT

@@ -466,7 +466,9 @@ ssize_t HttpReadStream::transportRead(char* buffer, size_t length, bool& wouldBl
     do
         n = ::recv(m_conn->fd, buffer, length, 0);
     while (n < 0 && errno == EINTR);
-    if (n > 0)
+    // An answer's reads acknowledge at once only while more of it is awaited (see
+    // driveExchangeLocked): the next request carries the acknowledgement of a whole one.
+    if (n > 0 && m_phase != Phase::Exchange)
         acknowledgeAtOnce();
     if (n < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
@@ -776,6 +778,8 @@ bool HttpReadStream::driveExchangeLocked()
         bool hadHead = m_parser->headComplete();
         size_t before = m_decoded.size();
         size_t used = m_parser->feed(m_conn->readBuffer(), size_t(n), m_decoded);
+        if (!m_conn->tls && !m_parser->complete())
+            acknowledgeAtOnce();
         // What arrived ahead of a fault (a whole head, body bytes) is announced before it.
         if (m_decoded.size() > before || (!hadHead && m_parser->headComplete())) {
             m_headSignal = m_headSignal || !hadHead;

@@ -7,6 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <sys/eventfd.h>
+#include <unistd.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -282,4 +286,52 @@ TEST(RunLoop, ALoopThreadsTurnWakesTheMainLoopOnce)
     EXPECT_EQ(ran, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
     EXPECT_TRUE(queuedEarly);
     EXPECT_EQ(wakes, 1);
+}
+
+// A loop thread holds what it posts to the main loop across its turns and its sockets'
+// callbacks for a moment, but never past it: with the thread gone quiet and the main loop
+// asleep, the main loop is still woken, and everything arrives in the order posted.
+TEST(RunLoop, ALoopThreadsHeldPostsAlwaysWakeTheMainLoopInOrder)
+{
+    auto& main = base::RunLoop::main();
+    std::mutex mutex;
+    std::condition_variable woken;
+    int wakes = 0;
+    main.setWakeHandler([&] {
+        std::lock_guard lock(mutex);
+        ++wakes;
+        woken.notify_all();
+    });
+    std::vector<int> ran;
+    int signal = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    ASSERT_GE(signal, 0);
+    {
+        base::RunLoopThread turns("held");
+        std::atomic<bool> watching{false};
+        turns.post([&] {
+            base::RunLoop::current().addWatch(signal, base::RunLoop::Readable, [&](int fd, unsigned) {
+                uint64_t count;
+                if (::read(fd, &count, sizeof count) > 0)
+                    main.post([&] { ran.push_back(2); });
+            });
+            main.post([&] { ran.push_back(1); });
+            watching = true;
+        });
+        {
+            // The main loop does not run: only a wake-up can tell it there is work.
+            std::unique_lock lock(mutex);
+            ASSERT_TRUE(woken.wait_for(lock, std::chrono::seconds(60), [&] { return wakes >= 1 && watching; }));
+        }
+        int before = wakes;
+        uint64_t one = 1;
+        ASSERT_EQ(::write(signal, &one, sizeof one), ssize_t(sizeof one));
+        {
+            std::unique_lock lock(mutex);
+            ASSERT_TRUE(woken.wait_for(lock, std::chrono::seconds(60), [&] { return wakes > before; }));
+        }
+        EXPECT_TRUE(main.runUntil([&] { return ran.size() == 2; }, 60));
+    }
+    main.setWakeHandler(nullptr);
+    ::close(signal);
+    EXPECT_EQ(ran, (std::vector<int>{1, 2}));
 }

@@ -3,15 +3,19 @@
 #include "Classes/Library/Reader/PdfDocument.h"
 #include "Common/Language.h"
 #include "Common/PublicFunction.h"
+#include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
+#include "Platform/Base/OutsideWork.h"
 #include "Platform/Base/RunLoop.h"
+#include "Platform/Base/Thread.h"
 #include "Platform/Share/DocumentOpener.h"
 #include "Platform/UI/AlertView.h"
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/Window.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <filesystem>
 
@@ -24,6 +28,20 @@ bool isOfficeFile(const std::string& path)
     std::string ext = std::filesystem::path(path).extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     return ext == ".pptx" || ext == ".ppt" || ext == ".xls" || ext == ".xlsx" || ext == ".doc" || ext == ".docx";
+}
+
+std::atomic<int> s_pdfReads{0};
+
+base::WorkerThread& openingThread()
+{
+    // Never destroyed; stopped and joined when the application terminates, when the page
+    // workers' waits end too.
+    static base::WorkerThread* thread = [] {
+        auto* made = new base::WorkerThread("pdf-open");
+        base::BackgroundWork::add("opening documents", [made] { return made->stop(); });
+        return made;
+    }();
+    return *thread;
 }
 
 } // namespace
@@ -47,6 +65,7 @@ void LibraryFileOpener::selectDownloadedFileType(const std::optional<std::string
 
 void LibraryFileOpener::openPath(const std::string& path, int type, const std::string& title)
 {
+    ++m_opening;
     // An empty download is neither too large nor damaged: it holds nothing.
     if (base::FileManager::fileSize(path) == std::optional<uint64_t>(0)) {
         showAlert("THEFILEISEMPTY");
@@ -75,13 +94,42 @@ void LibraryFileOpener::openPath(const std::string& path, int type, const std::s
 
 void LibraryFileOpener::openPdf(const std::string& path, const std::string& title)
 {
-    auto record = PdfDocument::withDocumentFilePathPassword(path, std::nullopt);
-    if (record)
-        record->updateProperties();
+    // Reading the file waits for a page worker, up to its limits on a hostile file: the
+    // library keeps answering meanwhile.
+    std::weak_ptr<LibraryFileOpener> weak = weak_from_this();
+    uint64_t opening = m_opening;
+    // Under way until its answer is shown (or the task is dropped at termination).
+    base::beginOutsideWork();
+    ++s_pdfReads;
+    auto underWay = std::shared_ptr<void>(nullptr, [](void*) {
+        base::endOutsideWork();
+        --s_pdfReads;
+    });
+    openingThread().post([weak, opening, path, title, underWay] {
+        auto record = PdfDocument::withDocumentFilePathPassword(path, std::nullopt);
+        if (record)
+            record->updateProperties();
+        // A password is no damage: the user hears which of the two keeps the file shut.
+        bool locked = record && record->pageCount().value_or(0) < 1 &&
+                      pdf::Document::open(record->fileURL()).status == pdf::Document::Status::Locked;
+        base::RunLoop::main().post([weak, opening, record, locked, path, title, underWay] {
+            auto self = weak.lock();
+            if (self && self->m_opening == opening)
+                self->showPdf(record, locked, path, title);
+        });
+    });
+}
+
+int LibraryFileOpener::pdfReadsUnderWay()
+{
+    return s_pdfReads.load();
+}
+
+void LibraryFileOpener::showPdf(const std::shared_ptr<PdfDocument>& record, bool locked, const std::string& path,
+                                const std::string& title)
+{
     // A record without pages (locked, or damaged past reading) would show an empty reader.
     if (!record || record->pageCount().value_or(0) < 1) {
-        // A password is no damage: the user hears which of the two keeps the file shut.
-        bool locked = record && pdf::Document::open(record->fileURL()).status == pdf::Document::Status::Locked;
         showAlert(locked ? "THEFILEISPROTECTED" : "THEFILEISCORRUPTED");
         return;
     }

@@ -4,6 +4,7 @@
 #include "Classes/Library/VideoViewController.h"
 #include "Platform/Base/NotificationCenter.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,7 +31,8 @@ public:
     // The file of the logged-in client by name and library type number
     // (PublicFunction::getFileType), titled `title` in its viewer.
     void selectDownloadedFileType(const std::optional<std::string>& name, int type, const std::string& title);
-    // The same for a path already worked out.
+    // The same for a path already worked out. A PDF is read by a page worker off the main
+    // thread: its reader, or the alert that it cannot be opened, comes with the answer.
     void openPath(const std::string& path, int type, const std::string& title);
 
     // Pops the reader from the window's root navigation controller.
@@ -44,6 +46,9 @@ public:
     // The navigation controller viewers are pushed on; by default the window's root one.
     void setNavigationController(std::function<ui::NavigationController*()> finder) { m_navigation = std::move(finder); }
 
+    // PDFs of every opener being read by a page worker, their reader or alert still to come.
+    static int pdfReadsUnderWay();
+
     const std::shared_ptr<PdfViewController>& reader() const { return m_reader; }
     const std::shared_ptr<VideoViewController>& video() const { return m_video; }
     const std::shared_ptr<PPTLoadingViewController>& officeViewer() const { return m_office; }
@@ -55,6 +60,8 @@ public:
 
 private:
     void openPdf(const std::string& path, const std::string& title);
+    void showPdf(const std::shared_ptr<PdfDocument>& record, bool locked, const std::string& path,
+                 const std::string& title);
     void openVideo(const std::string& path, const std::string& title);
     void openOffice(const std::string& path, const std::string& title);
     // The platform preview with its "open in" hand-off; false when nothing takes the file.
@@ -69,4 +76,7 @@ private:
     base::ObserverToken m_videoObserver;
     std::function<void(const std::string&, const std::string&, int)> m_alert;
     std::function<ui::NavigationController*()> m_navigation;
+    // Counts openings: a PDF read in the background is shown only when no other opening came
+    // since.
+    uint64_t m_opening = 0;
 };

@@ -12,6 +12,7 @@
 #include "Common/SkinManager.h"
 #include "Widgets/BRGridView.h"
 #include "Widgets/BRGridViewCell.h"
+#include "Platform/Base/RunLoop.h"
 #include "Platform/Media/Player.h"
 #include "Platform/Share/MailComposer.h"
 #include "Platform/UI/ActionSheet.h"
@@ -96,6 +97,8 @@ public:
     {
         if (!tab(4) || !driver->tapText("Tolbernix Collection 2026"))
             return false;
+        // The reader comes once a page worker has read the file.
+        base::RunLoop::main().runUntil([] { return LibraryFileOpener::pdfReadsUnderWay() == 0; }, 30);
         settle(1);
         auto shown = readerShown();
         if (!shown)

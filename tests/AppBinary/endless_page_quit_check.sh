@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # SIGTERM while the reader draws a page that never ends (forms nested 40 deep, each drawing the
-# next twice), headless: the screenshot draws that page's tiles on the main thread, waiting on
-# its page worker. The application is gone within a second, and exits 0.
-# Usage: endless_page_quit_check.sh APP
+# next twice), headless and in a window: headless, the screenshot draws that page's tiles on
+# the main thread, waiting on its page worker; in a window the tiles are drawn behind it. The
+# application is gone within a second, and exits 0.
+# Usage: endless_page_quit_check.sh APP [MODES] (MODES: "headless window" by default)
 set -euo pipefail
 app=$1
+modes=${2:-headless window}
 work=$(mktemp -d)
 pid=""
 trap '{ [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null; } || true; rm -rf "$work"' EXIT
@@ -56,20 +58,6 @@ guide=$(find "$work/home/Documents" -name seating_guide.pdf | head -n 1)
 [ -n "$guide" ] || { echo "the demo data has no seating guide"; exit 1; }
 cp "$work/forms.pdf" "$guide"
 
-cat > "$work/open.txt" <<LINES
-waitfor "Log in" 60
-tap 340 666
-waitfor "Home" 60
-tap "Library"
-waitfor "Seating Guide" 60
-tap "Seating Guide"
-waitfor "1 of 1" 60
-screenshot $work/shot.png
-waitfor "never shown" 120
-LINES
-BRIVANTA_HOME=$work/home "$app" --headless --script "$work/open.txt" > "$work/open.log" 2>&1 &
-pid=$!
-
 # Processor time of the application's page workers, in clock ticks.
 workers_ticks() {
   local total=0 stat name
@@ -85,25 +73,71 @@ workers_ticks() {
   echo "$total"
 }
 
-# The page is being drawn once its worker has spent half a second on it.
-drawing=0
-for _ in $(seq 1200); do
-  kill -0 "$pid" 2>/dev/null || break
-  if [ "$(workers_ticks)" -ge 50 ]; then drawing=1; break; fi
-  sleep 0.05
-done
-[ "$drawing" -eq 1 ] || { tail -n 20 "$work/open.log"; echo "the endless page was never drawn"; exit 1; }
-[ ! -e "$work/shot.png" ] || { echo "the screenshot was taken before the page was drawn"; exit 1; }
+run_mode() {
+  local mode=$1 log=$work/$1.log runner status=0
+  rm -f "$work/shot.png" "$work/app.pid"
+  {
+    cat <<LINES
+waitfor "Log in" 60
+tap 340 666
+waitfor "Home" 60
+tap "Library"
+waitfor "Seating Guide" 60
+tap "Seating Guide"
+waitfor "1 of 1" 60
+wait 1
+LINES
+    [ "$mode" = headless ] && echo "screenshot $work/shot.png"
+    echo 'waitfor "never shown" 120'
+  } > "$work/open.txt"
+  if [ "$mode" = headless ]; then
+    BRIVANTA_HOME=$work/home "$app" --headless --script "$work/open.txt" > "$log" 2>&1 &
+    pid=$!
+    runner=$pid
+  else
+    BRIVANTA_HOME=$work/home SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24" \
+      bash -c '"$0" --script "$1" & app=$!; echo $app > "$2"; wait $app' "$app" "$work/open.txt" "$work/app.pid" \
+      > "$log" 2>&1 &
+    runner=$!
+    for _ in $(seq 1200); do [ -s "$work/app.pid" ] && break; sleep 0.05; done
+    [ -s "$work/app.pid" ] || { tail -n 20 "$log"; echo "$mode: the application never started"; exit 1; }
+    pid=$(cat "$work/app.pid")
+  fi
 
-start=$(date +%s%N)
-kill -TERM "$pid"
-status=0
-wait "$pid" || status=$?
-pid=""
-seconds=$(awk -v a="$start" -v b="$(date +%s%N)" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
-if grep -q "AddressSanitizer\|LeakSanitizer\|runtime error:" "$work/open.log"; then
-  tail -n 40 "$work/open.log"; echo "a memory error was reported"; exit 1
-fi
-[ "$status" -eq 0 ] || { tail -n 20 "$work/open.log"; echo "exited with $status"; exit 1; }
-echo "quit $seconds s after SIGTERM"
-awk -v s="$seconds" 'BEGIN { exit !(s < 1.0) }' || { echo "quitting took $seconds s, more than a second"; exit 1; }
+  # The page is being drawn once its worker has spent half a second on it.
+  local drawing=0
+  for _ in $(seq 1200); do
+    kill -0 "$pid" 2>/dev/null || break
+    if [ "$(workers_ticks)" -ge 50 ]; then drawing=1; break; fi
+    sleep 0.05
+  done
+  [ "$drawing" -eq 1 ] || { tail -n 20 "$log"; echo "$mode: the endless page was never drawn"; exit 1; }
+  [ ! -e "$work/shot.png" ] || { echo "$mode: the screenshot was taken before the page was drawn"; exit 1; }
+
+  local start seconds
+  start=$(date +%s%N)
+  kill -TERM "$pid"
+  if [ "$mode" = headless ]; then
+    wait "$pid" || status=$?
+  else
+    # In a window the application is not this shell's child: it is gone when it can no longer
+    # be signalled (its own shell reaps it at once).
+    for _ in $(seq 2000); do kill -0 "$pid" 2>/dev/null || break; sleep 0.005; done
+  fi
+  seconds=$(awk -v a="$start" -v b="$(date +%s%N)" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
+  if [ "$mode" != headless ]; then
+    kill -0 "$pid" 2>/dev/null && { echo "$mode: still running $seconds s after SIGTERM"; exit 1; }
+    wait "$runner" || status=$?
+  fi
+  pid=""
+  if grep -q "AddressSanitizer\|LeakSanitizer\|runtime error:" "$log"; then
+    tail -n 40 "$log"; echo "$mode: a memory error was reported"; exit 1
+  fi
+  [ "$status" -eq 0 ] || { tail -n 20 "$log"; echo "$mode: exited with $status"; exit 1; }
+  echo "$mode: quit $seconds s after SIGTERM"
+  awk -v s="$seconds" 'BEGIN { exit !(s < 1.0) }' || { echo "$mode: quitting took $seconds s, more than a second"; exit 1; }
+}
+
+for mode in $modes; do
+  run_mode "$mode"
+done

@@ -112,6 +112,11 @@ TEST_F(HostileDocumentTest, HostileFilesOpenedFromTheLibrarySayWhyWithinBoundedM
         alerts.clear();
         std::string path = place(std::string("Documents/acme/Pdf/") + c.name, c.bytes);
         opener->openPath(path, 5, c.name);
+        // The file is read off the main thread: the library answers until the worker has.
+        EXPECT_TRUE(alerts.empty());
+        EXPECT_EQ(nav->topViewController(), root);
+        EXPECT_TRUE(base::RunLoop::main().runUntil([&] { return !alerts.empty() || nav->topViewController() != root; },
+                                                   60));
         base::RunLoop::main().advance(1);
         if (c.shown == Shown::Alert || (c.shown == Shown::PageOrAlert && !alerts.empty())) {
             const char* key = c.key ? c.key : "THEFILEISCORRUPTED";

@@ -78,6 +78,11 @@ TEST_F(LibraryFileOpenerTest, EachTypeGoesToItsViewerOrSaysWhyNot)
         alerts.clear();
         std::filesystem::remove(opened);
         opener->openPath(c.path, c.type, "Title of " + c.name);
+        // A PDF's reader or alert comes once a page worker has read the file.
+        if (c.type == 5) {
+            EXPECT_TRUE(base::RunLoop::main().runUntil(
+                [&] { return !alerts.empty() || nav->topViewController() != root; }, 30));
+        }
         base::RunLoop::main().advance(1);
         EXPECT_EQ(nav->topViewController() == root ? "" : nav->topViewController()->className(), c.pushes);
         auto top = std::dynamic_pointer_cast<PdfViewController>(nav->topViewController());

@@ -77,6 +77,9 @@ TEST_F(LibraryRoutingTest, EachDocumentReachesItsViewerOrItsMessage)
         } else {
             grid->selectDownloadedFileType(std::string("gone.docx"), 9);
         }
+        // A PDF is read by a page worker first: its reader or its message comes with the answer.
+        base::RunLoop::main().runUntil(
+            [&] { return ui::AlertView::visibleAlert() || topScreen() != "LibraryDetailController"; }, 30);
         base::RunLoop::main().advance(1);
         EXPECT_EQ(topScreen(), c.screen);
         if (auto office = std::dynamic_pointer_cast<PPTLoadingViewController>(m_navigation->topViewController())) {

@@ -146,6 +146,7 @@ protected:
 } // namespace librarytest
 
 #include "Classes/Library/LibraryDetailController.h"
+#include "Classes/Library/LibraryFileOpener.h"
 #include "Common/MessageBox.h"
 #include "Platform/UI/Driver.h"
 #include "Platform/UI/ImageView.h"
@@ -246,6 +247,7 @@ protected:
         auto shown = alert();
         ASSERT_NE(shown, nullptr) << "no alert to answer " << text;
         ASSERT_TRUE(driver->tap(driver->findByText(text))) << text << " on " << shown->title();
+        awaitPdfReads();
         base::RunLoop::main().advance(0.5);
     }
     void tapTile(const std::string& title)
@@ -253,7 +255,13 @@ protected:
         auto* tile = tileOf(title);
         ASSERT_NE(tile, nullptr) << title;
         driver->tap(driver->centerOf(&tile->fileImageView()));
+        awaitPdfReads();
         base::RunLoop::main().advance(1);
+    }
+    // A PDF opened is read by a page worker first: its reader or alert comes with the answer.
+    static void awaitPdfReads()
+    {
+        EXPECT_TRUE(base::RunLoop::main().runUntil([] { return LibraryFileOpener::pdfReadsUnderWay() == 0; }, 30));
     }
 
     std::shared_ptr<ui::Window> window;

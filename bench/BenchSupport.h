@@ -298,7 +298,7 @@ private:
 };
 
 // For benchmarks that run the same work through the engine and through a peer program: prints
-// engine / peer as a rate (peer time over engine time), from the medians when the run repeats;
+// the peer's time over the engine's (above 1: the engine is faster), from the medians when the run repeats;
 // with a "cpu_ms" counter on both sides, the rate by processor time too, which a loaded machine
 // moves less than the wall time.
 class PairRatioReporter : public benchmark::ConsoleReporter {
@@ -306,7 +306,7 @@ public:
     struct Pair {
         std::string label, engine, peer;
         // What the printed rate compares.
-        std::string rate = "engine / curl";
+        std::string rate = "curl time / engine time";
     };
     explicit PairRatioReporter(std::vector<Pair> pairs) : m_pairs(std::move(pairs)) {}
     void ReportRuns(const std::vector<Run>& runs) override

@@ -3,6 +3,7 @@
 #include "Network/BRJsonParser.h"
 #include "Protocol/CommandParameters.h"
 #include "Protocol/RequestInterfaceBase.h"
+#include "Protocol/ServerFields.h"
 
 #include <cstring>
 
@@ -42,4 +43,35 @@ void AnswerRows::forEach(const std::function<bool(size_t slot, const base::Dicti
         if (going && occurrence == m_occurrence && row.isDictionary())
             going = each(slot, row.asDictionary());
     });
+}
+
+void AnswerRows::inBatches(const std::optional<AnswerRows>& rows, size_t size,
+                           const std::function<size_t(size_t slot, const base::Dictionary& row)>& read,
+                           const std::function<bool(bool last)>& each, const std::function<void(bool all)>& clear)
+{
+    if (!rows) {
+        each(true);
+        return;
+    }
+    size_t counted = 0;
+    bool going = true;
+    rows->forEach([&](size_t slot, const base::Dictionary& row) {
+        counted += read(slot, row);
+        if (counted >= size) {
+            counted = 0;
+            going = each(false);
+            clear(false);
+        }
+        return going;
+    });
+    if (going)
+        each(true);
+    clear(true);
+}
+
+void AnswerRows::forEachRowOf(const base::Array& content,
+                              const std::function<void(size_t slot, const base::Dictionary& row)>& each)
+{
+    for (size_t slot = 0; slot < content.size(); ++slot)
+        serverfields::forEachObject(&content[slot], [&](const base::Dictionary& row) { each(slot, row); });
 }

@@ -20,6 +20,17 @@ public:
     // answers true.
     void forEach(const std::function<bool(size_t slot, const base::Dictionary& row)>& each) const;
 
+    // Reads the rows of an answer (none: one batch of what was read whole) in batches: `read`
+    // takes each row and answers how many of it count toward a batch; `each` is called whenever
+    // `size` have counted and once more at the end (last true), while it answers true; after
+    // each call `clear(false)` empties the batch, and `clear(true)` everything at the end.
+    static void inBatches(const std::optional<AnswerRows>& rows, size_t size,
+                          const std::function<size_t(size_t slot, const base::Dictionary& row)>& read,
+                          const std::function<bool(bool last)>& each, const std::function<void(bool all)>& clear);
+    // Every object row of a content read whole, with the index of its row array.
+    static void forEachRowOf(const base::Array& content,
+                             const std::function<void(size_t slot, const base::Dictionary& row)>& each);
+
     // The text: the bytes up to the first zero byte.
     static std::string_view textOf(const base::Bytes& answer);
 

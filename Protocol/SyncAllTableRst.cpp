@@ -159,8 +159,7 @@ void SyncAllTableRst::readRow(size_t slot, const base::Dictionary& object, unsig
 
 void SyncAllTableRst::readContent(const base::Array& content)
 {
-    for (size_t slot = 0; slot < content.size(); ++slot)
-        serverfields::forEachObject(&content[slot], [&](const base::Dictionary& object) { readRow(slot, object, ~0u); });
+    AnswerRows::forEachRowOf(content, [&](size_t slot, const base::Dictionary& object) { readRow(slot, object, ~0u); });
 }
 
 void SyncAllTableRst::readAnswer(std::shared_ptr<const base::Bytes> answer)
@@ -190,22 +189,11 @@ void SyncAllTableRst::clear(unsigned tables)
 void SyncAllTableRst::forEachBatch(unsigned batched, unsigned whole, size_t products,
                                    const std::function<bool(bool last)>& each)
 {
-    if (!m_rows) {
-        each(true);
-        return;
-    }
-    size_t read = 0;
-    bool going = true;
-    m_rows->forEach([&](size_t slot, const base::Dictionary& object) {
-        readRow(slot, object, batched | whole);
-        if (slot == 0 && ++read >= products) {
-            read = 0;
-            going = each(false);
-            clear(batched);
-        }
-        return going;
-    });
-    if (going)
-        each(true);
-    clear(batched | whole);
+    AnswerRows::inBatches(
+        m_rows, products,
+        [&](size_t slot, const base::Dictionary& object) -> size_t {
+            readRow(slot, object, batched | whole);
+            return slot == 0 ? 1 : 0;
+        },
+        each, [&](bool all) { clear(all ? batched | whole : batched); });
 }

@@ -108,8 +108,7 @@ size_t SyncCustomerTableRst::readRow(size_t slot, const base::Dictionary& object
 
 void SyncCustomerTableRst::readContent(const base::Array& content)
 {
-    for (size_t slot = 0; slot < content.size(); ++slot)
-        serverfields::forEachObject(&content[slot], [&](const base::Dictionary& object) { readRow(slot, object, ~0u); });
+    AnswerRows::forEachRowOf(content, [&](size_t slot, const base::Dictionary& object) { readRow(slot, object, ~0u); });
 }
 
 void SyncCustomerTableRst::readAnswer(std::shared_ptr<const base::Bytes> answer)
@@ -133,23 +132,12 @@ void SyncCustomerTableRst::clear(unsigned tables)
 void SyncCustomerTableRst::forEachBatch(unsigned batched, unsigned whole, size_t rows,
                                         const std::function<bool(bool last)>& each)
 {
-    if (!m_rows) {
-        each(true);
-        return;
-    }
-    size_t read = 0;
-    bool going = true;
-    m_rows->forEach([&](size_t slot, const base::Dictionary& object) {
-        read += readRow(slot, object, batched);
-        readRow(slot, object, whole & ~batched);
-        if (read >= rows) {
-            read = 0;
-            going = each(false);
-            clear(batched);
-        }
-        return going;
-    });
-    if (going)
-        each(true);
-    clear(batched | whole);
+    AnswerRows::inBatches(
+        m_rows, rows,
+        [&](size_t slot, const base::Dictionary& object) {
+            size_t counted = readRow(slot, object, batched);
+            readRow(slot, object, whole & ~batched);
+            return counted;
+        },
+        each, [&](bool all) { clear(all ? batched | whole : batched); });
 }

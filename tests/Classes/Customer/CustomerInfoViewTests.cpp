@@ -67,6 +67,17 @@ protected:
         base::RunLoop::main().advance(0.01);
         return dynamic_cast<CustomerAttributeCell*>(pane->tableCustomerInfo()->cellForRowAtIndexPath({section, row}));
     }
+    // The customer shown in `language` (1 English, 2 Chinese), in the form if `editing`.
+    ui::TableView* show(int language, const PersonInfo& shown, bool editing = true)
+    {
+        LanguageManager::sharedInstance()->setCurrentLanguage(language);
+        Language::resetLanguageCache();
+        pane->setPersonInfo(shown);
+        if (editing)
+            pane->customerInfoViewEdit();
+        base::RunLoop::main().advance(0.5);
+        return pane->tableCustomerInfo().get();
+    }
     void typeInto(int section, int row, const std::string& text)
     {
         auto* cell = cellAt(section, row);
@@ -266,12 +277,7 @@ TEST_F(CustomerInfoViewTest, InAWindowTheFormKeepsItsSizeAndTabWalksItsFields)
     auto shown = local();
     for (int language : {1, 2}) {
         SCOPED_TRACE(language);
-        LanguageManager::sharedInstance()->setCurrentLanguage(language);
-        Language::resetLanguageCache();
-        pane->setPersonInfo(shown);
-        pane->customerInfoViewEdit();
-        base::RunLoop::main().advance(0.5);
-        auto* table = pane->tableCustomerInfo().get();
+        auto* table = show(language, shown);
         // The lowest field shown before editing starts: where the user aims next.
         ui::TextField* aimed = nullptr;
         gfx::Point aim;
@@ -340,12 +346,7 @@ TEST_F(CustomerInfoViewTest, AClickAnywhereOnARowButItsSwitchEditsThatRowsField)
     auto shown = local();
     for (int language : {1, 2}) {
         SCOPED_TRACE(language);
-        LanguageManager::sharedInstance()->setCurrentLanguage(language);
-        Language::resetLanguageCache();
-        pane->setPersonInfo(shown);
-        pane->customerInfoViewEdit();
-        base::RunLoop::main().advance(0.5);
-        auto* table = pane->tableCustomerInfo().get();
+        auto* table = show(language, shown);
         int checked = 0;
         for (int section = 1; section < table->numberOfSections(); ++section) {
             for (int row = 0; row < table->numberOfRowsInSection(section); ++row) {
@@ -388,12 +389,7 @@ TEST_F(CustomerInfoViewTest, LongValuesStayInsideTheCard)
     for (int language : {1, 2}) {
         for (bool editing : {false, true}) {
             SCOPED_TRACE(std::to_string(language) + (editing ? " editing" : " viewing"));
-            LanguageManager::sharedInstance()->setCurrentLanguage(language);
-            Language::resetLanguageCache();
-            pane->setPersonInfo(person(-3));
-            if (editing)
-                pane->customerInfoViewEdit();
-            base::RunLoop::main().advance(0.5);
+            show(language, person(-3), editing);
             auto* table = pane->tableCustomerInfo().get();
             for (auto [section, row] : {std::pair{1, 0}, {1, 1}, {2, 0}}) {
                 ASSERT_LT(row, table->numberOfRowsInSection(section));
@@ -442,12 +438,7 @@ TEST_F(CustomerInfoViewTest, AddingAnAddressMovesNothingAboveIt)
             for (const Case& c : cases) {
                 const std::string name = std::string(language == 1 ? "en" : "cn") + (scale > 1 ? "-2x" : "");
                 SCOPED_TRACE(name + ", " + c.what);
-                LanguageManager::sharedInstance()->setCurrentLanguage(language);
-                Language::resetLanguageCache();
-                pane->setPersonInfo(shown);
-                pane->customerInfoViewEdit();
-                base::RunLoop::main().advance(0.5);
-                auto* table = pane->tableCustomerInfo().get();
+                auto* table = show(language, shown);
                 auto placed = [&] {
                     std::map<std::pair<int, int>, std::string> frames;
                     for (int section = 1; section <= 3; ++section)
@@ -503,10 +494,7 @@ TEST_F(CustomerInfoViewTest, RendersViewingAndEditing)
 {
     auto shown = local();
     for (int language : {1, 2}) {
-        LanguageManager::sharedInstance()->setCurrentLanguage(language);
-        Language::resetLanguageCache();
-        pane->setPersonInfo(shown);
-        base::RunLoop::main().advance(0.5);
+        show(language, shown, false);
         const std::string suffix = language == 1 ? "en" : "cn";
         EXPECT_TRUE(driver->screenshot(reviewPath("customer-detail-view-" + suffix + ".png")));
         pane->customerInfoViewEdit();

@@ -39,6 +39,18 @@ public:
         rs->close();
         return rows;
     }
+    // Each row of a query turned into a record by `read` and handed to `each` as it is read, for
+    // lists too large to hold twice; nothing when the connection is gone or the query fails.
+    template <typename Read, typename Each>
+    static void forEachRow(Read read, std::string_view sql, Each each)
+    {
+        auto rs = query(sql);
+        if (!rs)
+            return;
+        while (rs->next())
+            each(read(*rs));
+        rs->close();
+    }
     // The first row's record, or nothing; the query stops there.
     template <typename Read, typename... Args>
     static auto readFirstRow(Read read, std::string_view sql, const Args&... args)

@@ -114,39 +114,41 @@ CustomerInfoDictionary CustomerModel::getAllCustomers(bool showHidden)
     if (!showHidden)
         sql += "and t1.hidden != 1 ";
     sql += "order by t1.customer_ordering,t1.customer_id,t5.field_id ;";
-    auto rows = readRows(readCustomerListRow, sql);
-    if (rows.empty())
-        return customers;
+    // Each row goes into its customer as it is read: tens of thousands of customers are never
+    // held a second time as the rows they came from.
     // A row of another customer than the one before starts that customer's entry.
     CustomerInfoEntry* current = nullptr;
     int currentId = 0;
-    for (auto& row : rows) {
+    forEachRow(readCustomerListRow, sql, [&](CustomerListRow row) {
         if (!current || row.customerId != currentId) {
             currentId = row.customerId;
             current = &customers[currentId];
             *current = std::move(row.customer);
         }
         current->attribute.push_back(std::move(row.cell));
-    }
+    });
+    if (customers.empty())
+        return customers;
     // Two reads of the whole child tables instead of two queries per customer; the same
     // order as getCustomerAddress / getCustomerContact: a local customer's newest first.
-    auto addresses = readRows(readAddress,
-                              "select id, customer_id , address,city, state , zip_code ,isDefault "
-                              "from brivanta_customer_address order by customer_id, id");
-    auto contacts = readRows(readContact,
-                             "select * from brivanta_customer_contact order by customer_id, contact_id");
-    for (auto& address : addresses) {
-        if (auto it = customers.find(address.customerId); it != customers.end())
-            it->second.address.push_back(std::move(address));
-    }
-    for (auto& contact : contacts) {
-        if (auto it = customers.find(contact.customerID); it != customers.end())
-            it->second.contact.push_back(std::move(contact));
-    }
+    forEachRow(readAddress,
+            "select id, customer_id , address,city, state , zip_code ,isDefault "
+            "from brivanta_customer_address order by customer_id, id",
+            [&](brivanta_customer_address_Entity address) {
+                if (auto it = customers.find(address.customerId); it != customers.end())
+                    it->second.address.push_back(std::move(address));
+            });
+    forEachRow(readContact, "select * from brivanta_customer_contact order by customer_id, contact_id",
+            [&](brivanta_customer_contact_entity contact) {
+                if (auto it = customers.find(contact.customerID); it != customers.end())
+                    it->second.contact.push_back(std::move(contact));
+            });
     for (auto& [customerId, entry] : customers) {
         if (customerId < 0) {
-            std::reverse(entry.address.begin(), entry.address.end());
-            std::reverse(entry.contact.begin(), entry.contact.end());
+            auto& addressRows = entry.address.edit();
+            std::reverse(addressRows.begin(), addressRows.end());
+            auto& contactRows = entry.contact.edit();
+            std::reverse(contactRows.begin(), contactRows.end());
         }
     }
     return customers;

@@ -1,5 +1,6 @@
 #pragma once
 #include "Database/BaseDataModel.h"
+#include "Database/SharedRows.h"
 #include "Database/brivanta_customer_Entity.h"
 #include "Database/brivanta_customer_address_Entity.h"
 #include "Database/brivanta_customer_attribute_Entity.h"
@@ -23,10 +24,11 @@ struct CustomerInfoEntry {
     int customer_ordering = 0;
     bool hidden = false;
     double discount = 0;
-    // The displayed attribute values by field id; one empty cell when there is none.
-    std::vector<customer_attribute_cell_Entity> attribute;
-    std::vector<brivanta_customer_address_Entity> address;
-    std::vector<brivanta_customer_contact_entity> contact;
+    // The displayed attribute values by field id; one empty cell when there is none. Shared
+    // with the copies of the entry, and of the person made from it, until one is changed.
+    SharedRows<customer_attribute_cell_Entity> attribute;
+    SharedRows<brivanta_customer_address_Entity> address;
+    SharedRows<brivanta_customer_contact_entity> contact;
 };
 
 using CustomerInfoDictionary = std::map<int, CustomerInfoEntry>;

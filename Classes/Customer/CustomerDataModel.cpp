@@ -308,14 +308,14 @@ void CustomerDataModel::updateCustomerInfoDicWithHidden(int customerId, bool hid
 
 CustomerInfoDictionary CustomerDataModel::getNoHiddenCustomerData(bool reload)
 {
-    m_noHiddenCustomers.clear();
     if (reload)
         reloadCustomerData();
+    CustomerInfoDictionary shown;
     for (const auto& [customerId, entry] : m_customerInfoDic) {
         if (!entry.hidden)
-            m_noHiddenCustomers.emplace(customerId, entry);
+            shown.emplace_hint(shown.end(), customerId, entry);
     }
-    return m_noHiddenCustomers;
+    return shown;
 }
 
 // --- Upload ---------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
 #include "Classes/Order/QuoteOrderStore.h"
 #include "Database/CustomerModel.h"
+#include "Database/SharedRows.h"
 #include "Platform/UI/AlertView.h"
 #include "Protocol/NetworkRecDelegate.h"
 
@@ -14,15 +15,16 @@
 class SubmitCustomerRst;
 class SyncCustomerTableRst;
 
-// One customer as the lists, the searches and the order editor hold it. A value: the lists
-// are copies of the dictionary's, and nothing writes through them.
+// One customer as the lists, the searches and the order editor hold it. A value: its rows are
+// the dictionary entry's own, shared rather than copied, and a change to them changes only
+// the person it is made on.
 struct PersonInfo {
     int pid = 0;
     std::string name;
     std::string customer_info_id;
-    std::vector<customer_attribute_cell_Entity> attribute;
-    std::vector<brivanta_customer_address_Entity> address;
-    std::vector<brivanta_customer_contact_entity> contact;
+    SharedRows<customer_attribute_cell_Entity> attribute;
+    SharedRows<brivanta_customer_address_Entity> address;
+    SharedRows<brivanta_customer_contact_entity> contact;
     double discount = 0;
     bool hidden = false;
 };
@@ -128,7 +130,6 @@ private:
     CustomerInfoDictionary m_customerInfoDic;
     std::vector<PersonInfo> m_allSearchPersonList;
     std::vector<customer_attribute_cell_Entity> m_allAttributes;
-    CustomerInfoDictionary m_noHiddenCustomers;
     // Order uploads waiting on a customer upload, by its request code.
     std::map<int, OrderResume> m_orderResumes;
     // What each upload under way carried, by its request code.

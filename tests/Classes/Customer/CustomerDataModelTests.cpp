@@ -334,6 +334,97 @@ TEST_F(CustomerDataModelTest, EverySearchedFieldFindsNamesWhateverTheirCase)
     }
 }
 
+// The dictionary and the search list hold each customer's rows once; a customer changed in one
+// list (a screen filling in a new contact, a hit edited before an order) changes no other.
+TEST_F(CustomerDataModelTest, ACustomerChangedInOneListLeavesTheOthersAlone)
+{
+    storeCustomer(1, "ACME Ltd", {contact("John", "Smith")}, {address("Main", true)}, {{11, "555"}});
+    storeCustomer(2, "Other Co", {contact("Ann", "Lee")}, {address("Side", false)}, {{11, "777"}});
+    m_model->reloadCustomerData();
+
+    for (const auto& person : m_model->allSearchPersonList()) {
+        const auto& entry = m_model->customerInfoDic().at(person.pid);
+        EXPECT_TRUE(person.attribute.sharesWith(entry.attribute)) << person.pid;
+        EXPECT_TRUE(person.address.sharesWith(entry.address)) << person.pid;
+        EXPECT_TRUE(person.contact.sharesWith(entry.contact)) << person.pid;
+    }
+
+    // What the model shows of customer 1, whichever way it is read.
+    auto seen = [&] {
+        const auto& entry = m_model->customerInfoDic().at(1);
+        const auto& listed = m_model->allSearchPersonList().front();
+        auto hits = m_model->customerSearch("acme");
+        auto byContact = m_model->customerSearchByContact("john");
+        std::string text;
+        const PersonInfo* hit = hits.empty() ? nullptr : &hits[0];
+        const PersonInfo* contactHit = byContact.empty() ? nullptr : &byContact[0].personInfo;
+        for (const PersonInfo* p : {&listed, hit, contactHit}) {
+            if (!p) {
+                text += "missing;";
+                continue;
+            }
+            text += p->attribute[0].attributeValue.value_or("-") + "," + p->address[0].customerAddress.value_or("-")
+                + "," + p->contact[0].first_name.value_or("-") + "," + std::to_string(p->contact.size()) + ";";
+        }
+        return text + entry.attribute[0].attributeValue.value_or("-") + "," + entry.address[0].customerAddress.value_or("-")
+            + "," + entry.contact[0].first_name.value_or("-") + "," + std::to_string(entry.contact.size());
+    };
+    const std::string before = seen();
+    ASSERT_EQ(before, "555,Main,John,1;555,Main,John,1;555,Main,John,1;555,Main,John,1");
+
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+    } cases[] = {
+        {"a search hit's contact renamed",
+         [&] {
+             auto hit = m_model->customerSearch("acme").at(0);
+             hit.contact.edit()[0].first_name = "Changed";
+             EXPECT_EQ(hit.contact[0].first_name, "Changed");
+         }},
+        {"a contact hit given one more contact",
+         [&] {
+             auto hit = m_model->customerSearchByContact("john").at(0);
+             hit.personInfo.contact.push_back(contact("New", "One"));
+             EXPECT_EQ(hit.personInfo.contact.size(), 2u);
+         }},
+        {"a copy of the list's person readdressed",
+         [&] {
+             PersonInfo copy = m_model->allSearchPersonList().front();
+             copy.address.edit()[0].customerAddress = "Elsewhere";
+             copy.attribute.clear();
+             EXPECT_TRUE(copy.attribute.empty());
+         }},
+        {"a copy of the dictionary's entry changed",
+         [&] {
+             CustomerInfoDictionary copy = m_model->customerInfoDic();
+             copy.at(1).attribute.edit()[0].attributeValue = "000";
+             copy.at(1).contact.edit().clear();
+             EXPECT_EQ(copy.at(1).attribute[0].attributeValue, "000");
+         }},
+        {"the shown customers changed",
+         [&] {
+             auto shown = m_model->getNoHiddenCustomerData(false);
+             shown.at(1).address.push_back(address("Extra", false));
+             EXPECT_EQ(shown.at(1).address.size(), 2u);
+         }},
+        {"a person made from the entry changed",
+         [&] {
+             auto person = CustomerDataModel::personInfoFromEntry(1, m_model->customerInfoDic().at(1));
+             person.contact.edit()[0].first_name = "Other";
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.change();
+        EXPECT_EQ(seen(), before);
+    }
+    // The other customer's rows were never touched either.
+    const auto& other = m_model->customerInfoDic().at(2);
+    EXPECT_EQ(other.contact[0].first_name, "Ann");
+    EXPECT_EQ(other.address[0].customerAddress, "Side");
+}
+
 TEST_F(CustomerDataModelTest, DefaultAddressFromTheDefaultRowOrTheAttributes)
 {
     storeCustomer(1, "Two addresses", {}, {address("First", false), address("Second", true)},

@@ -610,6 +610,36 @@ void CustomerDataModel::preparedAnswer(const std::shared_ptr<NetBaseRst>& result
     then({});
 }
 
+namespace {
+
+// The device's rows that the server stored from a lost upload, each given the id of the first
+// unclaimed server row it matches (`ids`: device id to server id); the device id is kept in pID.
+template <class Row, class Same>
+std::vector<Row> takeServerRows(const std::vector<Row>& mine, const std::vector<Row>& servers, int serverId,
+                                int Row::*id, int Row::*customer, Same same, std::map<int, int>* ids = nullptr)
+{
+    std::vector<Row> taken;
+    std::set<int> used;
+    for (const auto& row : mine) {
+        for (const auto& theirs : servers) {
+            if (theirs.*customer != serverId || used.count(theirs.*id) || !same(row, theirs))
+                continue;
+            used.insert(theirs.*id);
+            auto moved = row;
+            moved.pID = row.*id;
+            moved.*id = theirs.*id;
+            moved.*customer = serverId;
+            taken.push_back(moved);
+            if (ids)
+                (*ids)[row.*id] = theirs.*id;
+            break;
+        }
+    }
+    return taken;
+}
+
+} // namespace
+
 bool CustomerDataModel::adoptServerCustomer(int localId, int serverId, const SyncCustomerTableRst& tables)
 {
     auto data = DataAccessManager::sharedDataModel();
@@ -619,55 +649,17 @@ bool CustomerDataModel::adoptServerCustomer(int localId, int serverId, const Syn
     customer.pid = localId;
     customer.customer_id = serverId;
     // Rows the server stored from the lost upload are the same rows: they take its ids.
-    std::vector<brivanta_customer_address_Entity> addresses;
-    std::vector<brivanta_customer_attribute_Entity> attributes;
-    std::vector<brivanta_customer_contact_entity> contacts;
     std::map<int, int> addressIds, contactIds;
-    std::set<int> used;
-    for (const auto& a : mine.addresses) {
-        for (const auto& theirs : tables.customerAddressTable) {
-            if (theirs.customerId != serverId || used.count(theirs.indexId) || !sameAddress(a, theirs))
-                continue;
-            used.insert(theirs.indexId);
-            auto moved = a;
-            moved.pID = a.indexId;
-            moved.indexId = theirs.indexId;
-            moved.customerId = serverId;
-            addresses.push_back(moved);
-            addressIds[a.indexId] = theirs.indexId;
-            break;
-        }
-    }
-    used.clear();
-    for (const auto& a : mine.attributes) {
-        for (const auto& theirs : tables.customerAttributeTable) {
-            if (theirs.customer_id != serverId || used.count(theirs.attribute_id)
-                || theirs.attribute_fields_id != a.attribute_fields_id)
-                continue;
-            used.insert(theirs.attribute_id);
-            auto moved = a;
-            moved.pID = a.attribute_id;
-            moved.attribute_id = theirs.attribute_id;
-            moved.customer_id = serverId;
-            attributes.push_back(moved);
-            break;
-        }
-    }
-    used.clear();
-    for (const auto& c : mine.contacts) {
-        for (const auto& theirs : tables.customerContactTable) {
-            if (theirs.customerID != serverId || used.count(theirs.contactID) || !sameContact(c, theirs))
-                continue;
-            used.insert(theirs.contactID);
-            auto moved = c;
-            moved.pID = c.contactID;
-            moved.contactID = theirs.contactID;
-            moved.customerID = serverId;
-            contacts.push_back(moved);
-            contactIds[c.contactID] = theirs.contactID;
-            break;
-        }
-    }
+    auto addresses = takeServerRows(mine.addresses, tables.customerAddressTable, serverId,
+                                    &brivanta_customer_address_Entity::indexId,
+                                    &brivanta_customer_address_Entity::customerId, sameAddress, &addressIds);
+    auto attributes = takeServerRows(
+        mine.attributes, tables.customerAttributeTable, serverId, &brivanta_customer_attribute_Entity::attribute_id,
+        &brivanta_customer_attribute_Entity::customer_id,
+        [](const auto& a, const auto& theirs) { return theirs.attribute_fields_id == a.attribute_fields_id; });
+    auto contacts = takeServerRows(mine.contacts, tables.customerContactTable, serverId,
+                                   &brivanta_customer_contact_entity::contactID,
+                                   &brivanta_customer_contact_entity::customerID, sameContact, &contactIds);
     const int changes = model->customerChangeCount(localId);
     bool stored = data->runInTransaction([&] {
         return data->updateCustomerTable(std::vector{customer}) && data->updateCustomerAddressTable(addresses)

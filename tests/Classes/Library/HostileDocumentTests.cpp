@@ -15,6 +15,7 @@
 #include "tests/Classes/Library/ReaderTestSupport.h"
 #include "tests/Support/HostilePdfFixtures.h"
 #include "tests/Support/OfficeFixtures.h"
+#include "tests/Support/PeakMemory.h"
 
 #include <fstream>
 #include <sys/resource.h>
@@ -24,28 +25,8 @@ namespace {
 
 using readertest::ReaderWindowTest;
 
-double ownPeakMB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
-}
-
-// The largest any page worker reached, ended or running.
-double workersPeakMB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    double peak = usage.ru_maxrss / 1024.0;
-    for (pid_t pid : pdf::PageWorkers::shared().workerIds()) {
-        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-        std::string line;
-        while (std::getline(status, line))
-            if (line.rfind("VmHWM:", 0) == 0)
-                peak = std::max(peak, std::atof(line.c_str() + 6) / 1024.0);
-    }
-    return peak;
-}
+using testsupport::ownPeakMB;
+using testsupport::workersPeakMB;
 
 class HostileDocumentTest : public ReaderWindowTest {
 protected:

@@ -16,6 +16,7 @@
 #include "Platform/UI/TiledView.h"
 #include "tests/Classes/Library/ReaderTestSupport.h"
 #include "tests/Support/HostilePdfFixtures.h"
+#include "tests/Support/PeakMemory.h"
 
 #include <atomic>
 #include <chrono>
@@ -134,27 +135,6 @@ protected:
             page->drawVisibleTilesNow();
         window->layoutIfNeeded();
     }
-    static double peakResidentMB()
-    {
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        return usage.ru_maxrss / 1024.0;
-    }
-    // The largest any page worker reached, ended or running.
-    static double workersPeakMB()
-    {
-        rusage usage{};
-        getrusage(RUSAGE_CHILDREN, &usage);
-        double peak = usage.ru_maxrss / 1024.0;
-        for (pid_t pid : pdf::PageWorkers::shared().workerIds()) {
-            std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-            std::string line;
-            while (std::getline(status, line))
-                if (line.rfind("VmHWM:", 0) == 0)
-                    peak = std::max(peak, std::atof(line.c_str() + 6) / 1024.0);
-        }
-        return peak;
-    }
     static double secondsSince(std::chrono::steady_clock::time_point start)
     {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -192,7 +172,7 @@ TEST_F(ReaderLimitsTest, HostilePagesAreRefusedWithAMessage)
         ASSERT_NE(view->messageLabel(), nullptr);
         EXPECT_EQ(view->messageLabel()->text(), Language::stringWithName("PDFPAGETOOLARGE"));
         EXPECT_TRUE(driver->findByText(Language::stringWithName("PDFPAGETOOLARGE")));
-        EXPECT_LT(peakResidentMB(), 1536);
+        EXPECT_LT(testsupport::ownPeakMB(), 1536);
 
         // Leaving: the reader's work is over within a second.
         auto left = std::chrono::steady_clock::now();
@@ -319,7 +299,7 @@ TEST_F(ReaderLimitsTest, HostileShapesAreDrawnByWorkersWithinLimits)
         ASSERT_NE(view->messageLabel(), nullptr);
         EXPECT_EQ(view->messageLabel()->text(), Language::stringWithName("PDFPAGETOOLARGE"));
         EXPECT_TRUE(driver->findByText(Language::stringWithName("PDFPAGETOOLARGE")));
-        EXPECT_LT(peakResidentMB() + workersPeakMB(), 1536);
+        EXPECT_LT(testsupport::ownPeakMB() + testsupport::workersPeakMB(), 1536);
 
         auto left = std::chrono::steady_clock::now();
         ASSERT_TRUE(driver->tap(reader->mainToolbar()->doneButton().get()));

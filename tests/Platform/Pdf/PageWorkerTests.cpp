@@ -4,6 +4,7 @@
 #include "Platform/Pdf/PageWorkers.h"
 #include "tests/Platform/Base/FileTestSupport.h"
 #include "tests/Support/HostilePdfFixtures.h"
+#include "tests/Support/PeakMemory.h"
 #include "tests/Support/Sanitizers.h"
 
 #include <gtest/gtest.h>
@@ -29,21 +30,7 @@ double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// The largest resident size any ended worker reached, and the running ones' now.
-double workersPeakMB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    double peak = usage.ru_maxrss / 1024.0;
-    for (pid_t pid : PageWorkers::shared().workerIds()) {
-        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-        std::string line;
-        while (std::getline(status, line))
-            if (line.rfind("VmHWM:", 0) == 0)
-                peak = std::max(peak, std::atof(line.c_str() + 6) / 1024.0);
-    }
-    return peak;
-}
+using testsupport::workersPeakMB;
 
 class PageWorkersTest : public ::testing::Test {
 protected:

@@ -1,5 +1,6 @@
 // The product page's small views: description, information panel, zoomable page, slide show.
 #include "tests/App/AppWindowTestSupport.h"
+#include "tests/Support/WordBoundaries.h"
 
 #include "Classes/Catalog/ProductBigImageView.h"
 #include "Classes/Catalog/ProductDescView.h"
@@ -16,29 +17,12 @@
 #include <deque>
 #include <set>
 
-#include <unicode/ubrk.h>
-#include <unicode/utext.h>
 
 namespace {
 
 using apptest::AppWindowTest;
 
-// Where the Chinese dictionary puts word boundaries, in bytes.
-std::set<size_t> wordBoundaries(const std::string& text)
-{
-    std::set<size_t> boundaries;
-    UErrorCode status = U_ZERO_ERROR;
-    UBreakIterator* words = ubrk_open(UBRK_WORD, "zh", nullptr, 0, &status);
-    UText utf8 = UTEXT_INITIALIZER;
-    utext_openUTF8(&utf8, text.data(), static_cast<int64_t>(text.size()), &status);
-    ubrk_setUText(words, &utf8, &status);
-    EXPECT_TRUE(U_SUCCESS(status)) << u_errorName(status);
-    for (int32_t at = ubrk_first(words); U_SUCCESS(status) && at != UBRK_DONE; at = ubrk_next(words))
-        boundaries.insert(static_cast<size_t>(at));
-    ubrk_close(words);
-    utext_close(&utf8);
-    return boundaries;
-}
+using testsupport::wordBoundaries;
 
 class ProductViewsTest : public AppWindowTest {
 protected:

@@ -6,10 +6,9 @@
 #include "Platform/Graphics/TextLayout.h"
 
 #include "TestSupport.h"
+#include "tests/Support/WordBoundaries.h"
 
 #include <gtest/gtest.h>
-#include <unicode/ubrk.h>
-#include <unicode/utext.h>
 
 #include <algorithm>
 #include <cfloat>
@@ -25,22 +24,7 @@ namespace {
 const std::string kChinese = "订单总额"; // four ideographs, each one em wide
 const std::string kLong = "The quick brown fox jumps over the lazy dog again and again";
 
-// Where the Chinese dictionary segmentation puts word boundaries, in bytes.
-std::set<size_t> wordBoundaries(const std::string& text)
-{
-    std::set<size_t> boundaries;
-    UErrorCode status = U_ZERO_ERROR;
-    UBreakIterator* words = ubrk_open(UBRK_WORD, "zh", nullptr, 0, &status);
-    UText utf8 = UTEXT_INITIALIZER;
-    utext_openUTF8(&utf8, text.data(), static_cast<int64_t>(text.size()), &status);
-    ubrk_setUText(words, &utf8, &status);
-    EXPECT_TRUE(U_SUCCESS(status)) << u_errorName(status);
-    for (int32_t at = ubrk_first(words); U_SUCCESS(status) && at != UBRK_DONE; at = ubrk_next(words))
-        boundaries.insert(static_cast<size_t>(at));
-    ubrk_close(words);
-    utext_close(&utf8);
-    return boundaries;
-}
+using testsupport::wordBoundaries;
 
 // Ideographs in the text: each takes three bytes from U+4E00 on (lead bytes 0xE4-0xE9).
 size_t countHan(const std::string& text)

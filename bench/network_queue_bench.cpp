@@ -31,6 +31,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -164,16 +165,14 @@ bool runQueue(const std::vector<BRHTTPRequest::Ptr>& requests)
     return owner->finished == int(requests.size());
 }
 
-void BM_SmallGets_Queue(benchmark::State& state)
+// Runs the requests `make` gives through the queue once per iteration, with the processor time
+// and context switches each request cost.
+void runMeasured(benchmark::State& state, int count, const std::function<std::vector<BRHTTPRequest::Ptr>()>& make)
 {
-    if (!needTools(state, false))
-        return;
     long switches = 0;
     double cpu = 0;
     for (auto _ : state) {
-        std::vector<BRHTTPRequest::Ptr> requests;
-        for (int i = 0; i < kGets; ++i)
-            requests.push_back(BRHTTPRequest::requestWithURL(net::URL::parse(site().url("/s" + std::to_string(i % 10)))));
+        std::vector<BRHTTPRequest::Ptr> requests = make();
         long before = benchsupport::ownContextSwitches();
         double cpuBefore = benchsupport::selfCpuMs();
         if (!runQueue(requests)) {
@@ -183,9 +182,21 @@ void BM_SmallGets_Queue(benchmark::State& state)
         switches += benchsupport::ownContextSwitches() - before;
         cpu += benchsupport::selfCpuMs() - cpuBefore;
     }
-    state.SetItemsProcessed(int64_t(state.iterations()) * kGets);
-    state.counters["switches_per_request"] = double(switches) / double(int64_t(state.iterations()) * kGets);
+    state.SetItemsProcessed(int64_t(state.iterations()) * count);
+    state.counters["switches_per_request"] = double(switches) / double(int64_t(state.iterations()) * count);
     state.counters["cpu_ms"] = cpu / double(state.iterations());
+}
+
+void BM_SmallGets_Queue(benchmark::State& state)
+{
+    if (!needTools(state, false))
+        return;
+    runMeasured(state, kGets, [] {
+        std::vector<BRHTTPRequest::Ptr> requests;
+        for (int i = 0; i < kGets; ++i)
+            requests.push_back(BRHTTPRequest::requestWithURL(net::URL::parse(site().url("/s" + std::to_string(i % 10)))));
+        return requests;
+    });
 }
 
 void BM_SmallGets_CurlParallel(benchmark::State& state)
@@ -316,9 +327,7 @@ void BM_SmallPosts_Queue(benchmark::State& state)
     if (!needTools(state, false))
         return;
     const base::Bytes body(kPostBody.begin(), kPostBody.end());
-    long switches = 0;
-    double cpu = 0;
-    for (auto _ : state) {
+    runMeasured(state, kPosts, [&] {
         std::vector<BRHTTPRequest::Ptr> requests;
         for (int i = 0; i < kPosts; ++i) {
             auto request = BRHTTPRequest::requestWithURL(net::URL::parse(site().url("/discard")));
@@ -328,18 +337,8 @@ void BM_SmallPosts_Queue(benchmark::State& state)
             request->setShouldAttemptPersistentConnection(true);
             requests.push_back(std::move(request));
         }
-        long before = benchsupport::ownContextSwitches();
-        double cpuBefore = benchsupport::selfCpuMs();
-        if (!runQueue(requests)) {
-            state.SkipWithError("a request failed");
-            return;
-        }
-        switches += benchsupport::ownContextSwitches() - before;
-        cpu += benchsupport::selfCpuMs() - cpuBefore;
-    }
-    state.SetItemsProcessed(int64_t(state.iterations()) * kPosts);
-    state.counters["switches_per_request"] = double(switches) / double(int64_t(state.iterations()) * kPosts);
-    state.counters["cpu_ms"] = cpu / double(state.iterations());
+        return requests;
+    });
 }
 
 void BM_SmallPosts_CurlParallel(benchmark::State& state)

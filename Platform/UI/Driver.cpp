@@ -7,6 +7,7 @@
 #include "Platform/Base/Memory.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Base/Thread.h"
+#include "Platform/UI/Animation.h"
 #include "Platform/UI/Application.h"
 #include "Platform/UI/Keyboard.h"
 #include "Platform/UI/TiledView.h"
@@ -395,13 +396,23 @@ bool toNumber(const std::string& s, double& out)
 
 bool Driver::waitFor(const std::string& text, double seconds, bool gone)
 {
+    return runUntil([&] { return (findByText(text) != nullptr) != gone; }, seconds);
+}
+
+bool Driver::waitUntilStill(double seconds)
+{
+    return runUntil([] { return viewsInMotion().empty(); }, seconds);
+}
+
+bool Driver::runUntil(const std::function<bool()>& done, double seconds)
+{
     using Clock = std::chrono::steady_clock;
     constexpr double kStep = 0.01;
     auto& loop = base::RunLoop::main();
     const auto start = Clock::now();
     auto last = start;
     for (;;) {
-        if ((findByText(text) != nullptr) != gone)
+        if (done())
             return true;
         if (Application::shared().isTerminationRequested())
             return false;
@@ -557,6 +568,11 @@ bool ScriptRunner::runLine(const std::string& line)
         bool gone = cmd == "waitgone";
         if (!m_driver.waitFor(w[1], n[0], gone))
             return fail("\"" + w[1] + (gone ? "\" still showed after " : "\" did not show within ") + w[2] + " s");
+        return true;
+    }
+    if (cmd == "waitstill" && n.size() == 1 && n[0] >= 0) {
+        if (!m_driver.waitUntilStill(n[0]))
+            return fail("the screen still moved after " + w[1] + " s");
         return true;
     }
     if (cmd == "screenshot" && w.size() == 2) {

@@ -73,6 +73,8 @@ public:
     // the text, for at most `seconds` of real time: network answers come in real time.
     // With `gone`, until no view on screen shows it.
     bool waitFor(const std::string& text, double seconds, bool gone = false);
+    // As waitFor, until nothing on screen is moving: every animation under way has ended.
+    bool waitUntilStill(double seconds);
     bool screenshot(const std::string& path);
     // The addresses a headless run recorded instead of opening them, oldest first.
     const std::vector<std::string>& openedURLs() const;
@@ -83,6 +85,7 @@ public:
 
 private:
     void collect(View* view, std::vector<View*>& out) const;
+    bool runUntil(const std::function<bool()>& done, double seconds);
     std::vector<View*> visibleViews() const;
 
     Window& m_window;

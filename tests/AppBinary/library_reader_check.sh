@@ -44,7 +44,7 @@ wait 2
 tap "Brochure"
 wait 2
 waitfor "1 of 1" 60
-wait 1
+waitstill 10
 expect "Brochure"
 tap 37 22
 wait 2
@@ -60,7 +60,7 @@ waitfor "Related materials" 60
 tap "Brochure"
 wait 2
 waitfor "1 of 1" 60
-wait 1
+waitstill 10
 tap 37 22
 wait 2
 waitfor "Related materials" 60

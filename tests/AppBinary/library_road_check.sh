@@ -31,7 +31,7 @@ tap "Download"
 waitgone "Downloading" 60
 tap "Autumn catalogue"
 waitfor "1 of 1" 60
-wait 1
+waitstill 10
 screenshot $outdir/library-reader.png
 tap "Back"
 wait 1
@@ -79,7 +79,7 @@ tap 715 735
 wait 1
 tap "Seating Guide"
 waitfor "1 of" 60
-wait 1
+waitstill 10
 screenshot $outdir/library-demo-reader.png
 SCRIPT
 BRIVANTA_NETWORK=none run_app "$work/demo-home" "$work/demo.txt"

@@ -48,7 +48,7 @@ tap "Library"
 wait 1
 tap "Seating Guide"
 waitfor "1 of 72" 60
-wait 1
+waitstill 10
 LINES
 }
 

@@ -27,7 +27,7 @@ tap 715 735
 wait 1
 tap "Seating Guide"
 waitfor "1 of" 60
-wait 1
+waitstill 10
 tap 1010 384
 wait 1
 waitfor "2 of" 60

@@ -129,6 +129,7 @@ BRHTTPRequest::Ptr BRHTTPRequest::copy() const
     c->m_shouldAttemptPersistentConnection = m_shouldAttemptPersistentConnection;
     c->m_persistentConnectionTimeoutSeconds = m_persistentConnectionTimeoutSeconds.load();
     c->m_maximumInMemoryResponseSize = m_maximumInMemoryResponseSize.load();
+    c->m_keepsAnswerInFile = m_keepsAnswerInFile;
     c->m_authenticationScheme = m_authenticationScheme;
     // The cache settings are the new request's own.
     c->m_downloadCache = defaultCache();
@@ -599,6 +600,7 @@ void BRHTTPRequest::cancelLoad()
         if (!m_complete) {
             base::Bytes().swap(m_rawResponseData);
             m_inflatedResponseData.reset();
+            m_responseFile.reset();
         }
     } else if (!m_temporaryFileDownloadPath.empty() || m_unnamedDownloadFile) {
         // An unnamed file goes with its writer.

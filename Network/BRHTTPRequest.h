@@ -5,6 +5,7 @@
 #include "Platform/Base/Error.h"
 #include "Platform/Base/OperationQueue.h"
 #include "Platform/Base/RunLoop.h"
+#include "Platform/Base/SpoolFile.h"
 #include "Platform/Base/Timer.h"
 #include "Platform/Base/Value.h"
 #include "Platform/Net/CookieStorage.h"
@@ -163,6 +164,12 @@ public:
     void setAllowCompressedResponse(bool v) { m_allowCompressedResponse = v; }
     bool shouldWaitToInflateCompressedResponses() const { return m_shouldWaitToInflateCompressedResponses; }
     void setShouldWaitToInflateCompressedResponses(bool v) { m_shouldWaitToInflateCompressedResponses = v; }
+    // An answer with no destination file goes into a temporary file of its own rather than
+    // into memory: within maximumInMemoryResponseSize all the same, inflated as it arrives when
+    // gzipped (it never waits to be inflated), and taken whole with takeResponseFile. The file
+    // has no name, so nothing of it is left behind, however the request ends.
+    bool keepsAnswerInFile() const { return m_keepsAnswerInFile; }
+    void setKeepsAnswerInFile(bool v) { m_keepsAnswerInFile = v; }
     // An answer held in memory (no destination file) that is larger than this once inflated
     // fails (code 1) and keeps nothing; far above what the application's commands receive.
     static constexpr uint64_t kDefaultMaximumInMemoryResponseSize = uint64_t(64) << 20;
@@ -343,6 +350,9 @@ public:
     // The same, moved out rather than copied: a finished request's reader takes a large body
     // without holding it twice. The request keeps no body afterwards.
     std::optional<base::Bytes> takeResponseData();
+    // The body kept in a file (keepsAnswerInFile); nothing when none came. The request keeps
+    // it no longer.
+    std::shared_ptr<base::SpoolFile> takeResponseFile() { return std::exchange(m_responseFile, nullptr); }
     const base::Bytes& rawResponseData() const { return m_rawResponseData; }
     std::optional<std::string> responseString() const;
     bool isResponseCompressed() const;
@@ -533,8 +543,16 @@ private:
     void handleStreamError();
     bool writeRawChunkToFile(const BRData& raw);
     bool writeInflatedToFile(const uint8_t* bytes, size_t length);
-    // Appends to the answer held in memory; false when that would pass the limit.
-    bool appendToResponseData(const uint8_t* bytes, size_t length);
+    // Whether a gzip answer is held whole before it is inflated.
+    bool waitsToInflate() const
+    {
+        return m_shouldWaitToInflateCompressedResponses && !(m_keepsAnswerInFile && m_downloadDestinationPath.empty());
+    }
+    enum class Appended { Taken, TooLarge, FileFailed };
+    // Appends to the answer held in memory, or in its file; nothing when that would pass the
+    // limit or the file did not take it (errno says why).
+    Appended appendToResponseData(const uint8_t* bytes, size_t length);
+    base::ErrorPtr answerFileError(int err) const;
     void failAnswerTooLarge();
     base::ErrorPtr answerTooLargeError() const;
     // A waiting gzip answer held in memory, inflated as it ends: what makes it fail, if anything.
@@ -716,6 +734,9 @@ private:
     uint64_t m_lastBytesRead = 0;
     uint64_t m_lastBytesSent = 0;
     base::Bytes m_rawResponseData;
+    bool m_keepsAnswerInFile = false;
+    // The answer kept in a file instead of m_rawResponseData.
+    std::shared_ptr<base::SpoolFile> m_responseFile;
     std::atomic<uint64_t> m_maximumInMemoryResponseSize{kDefaultMaximumInMemoryResponseSize};
     // A waiting gzip answer held in memory, inflated once when it ended.
     std::optional<base::Bytes> m_inflatedResponseData;

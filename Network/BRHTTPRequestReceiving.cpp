@@ -218,7 +218,7 @@ bool BRHTTPRequest::isResponseCompressed() const
 
 std::optional<base::Bytes> BRHTTPRequest::responseData() const
 {
-    if (isResponseCompressed() && m_shouldWaitToInflateCompressedResponses) {
+    if (isResponseCompressed() && waitsToInflate()) {
         if (m_inflatedResponseData)
             return m_inflatedResponseData;
         base::ErrorPtr error;
@@ -231,7 +231,7 @@ std::optional<base::Bytes> BRHTTPRequest::responseData() const
 
 std::optional<base::Bytes> BRHTTPRequest::takeResponseData()
 {
-    if (isResponseCompressed() && m_shouldWaitToInflateCompressedResponses) {
+    if (isResponseCompressed() && waitsToInflate()) {
         auto data = m_inflatedResponseData ? std::move(m_inflatedResponseData) : responseData();
         m_inflatedResponseData.reset();
         m_rawResponseData = base::Bytes{};
@@ -611,7 +611,7 @@ void BRHTTPRequest::handleBytesAvailable()
     buffer->resize(size_t(n));
     BRData raw = std::move(buffer);
 
-    bool inflating = isResponseCompressed() && !m_shouldWaitToInflateCompressedResponses;
+    bool inflating = isResponseCompressed() && !waitsToInflate();
     if (inflating && !m_dataDecompressor)
         m_dataDecompressor = BRDataDecompressor::decompressor();
 
@@ -646,9 +646,15 @@ void BRHTTPRequest::handleBytesAvailable()
     if (!inflating) {
         if (receivers)
             passOnReceivedData(raw);
-        if (!toFile && !appendToResponseData(raw->data(), raw->size())) {
-            failAnswerTooLarge();
+        switch (toFile ? Appended::Taken : appendToResponseData(raw->data(), raw->size())) {
+        case Appended::Taken: break;
+        case Appended::TooLarge: failAnswerTooLarge(); return;
+        case Appended::FileFailed: {
+            int err = errno;
+            cancelLoad();
+            failWithError(answerFileError(err));
             return;
+        }
         }
     } else if (!inflateReceived(raw->data(), raw->size())) {
         return;
@@ -670,7 +676,7 @@ bool BRHTTPRequest::inflateReceived(const uint8_t* data, size_t size)
     bool receivers = m_dataReceivedBlock || (d && (m_didReceiveDataSelector || d->answersDidReceiveData()));
     bool toFile = !m_downloadDestinationPath.empty();
     bool writeFile = toFile && !m_rejectedDownloadStatus && !m_authenticationNeeded;
-    bool fileFailed = false, tooLarge = false, braked = false;
+    bool fileFailed = false, answerFileFailed = false, tooLarge = false, braked = false;
     base::ErrorPtr limitError;
     int fileErrno = 0;
     auto take = [&](const uint8_t* bytes, size_t length) {
@@ -700,9 +706,13 @@ bool BRHTTPRequest::inflateReceived(const uint8_t* data, size_t size)
             fileErrno = errno;
             return false;
         }
-        if (!toFile && !appendToResponseData(bytes, length)) {
-            tooLarge = true;
-            return false;
+        if (!toFile) {
+            Appended appended = appendToResponseData(bytes, length);
+            tooLarge = appended == Appended::TooLarge;
+            answerFileFailed = appended == Appended::FileFailed;
+            fileErrno = errno;
+            if (appended != Appended::Taken)
+                return false;
         }
         if (receivers && m_bytesAwaitingDelivery > kPauseReadingAbove) {
             braked = true;
@@ -735,6 +745,9 @@ bool BRHTTPRequest::inflateReceived(const uint8_t* data, size_t size)
         failWithError(brRequestError(BRFileManagementError,
                                      "Failed to write to file at path '" + m_temporaryFileDownloadPath + "'",
                                      posixError(fileErrno)));
+    } else if (answerFileFailed) {
+        cancelLoad();
+        failWithError(answerFileError(fileErrno));
     } else if (tooLarge) {
         failAnswerTooLarge();
     } else {
@@ -777,18 +790,33 @@ void BRHTTPRequest::failAnswerTooLarge()
     failWithError(answerTooLargeError());
 }
 
-bool BRHTTPRequest::appendToResponseData(const uint8_t* bytes, size_t length)
+BRHTTPRequest::Appended BRHTTPRequest::appendToResponseData(const uint8_t* bytes, size_t length)
 {
     uint64_t limit = m_maximumInMemoryResponseSize;
+    if (m_keepsAnswerInFile) {
+        uint64_t held = m_responseFile ? m_responseFile->size() : 0;
+        if (held + length > limit)
+            return Appended::TooLarge;
+        if (length == 0)
+            return Appended::Taken;
+        if (!m_responseFile && !(m_responseFile = base::SpoolFile::create(kTemporaryAnswerPrefix)))
+            return Appended::FileFailed;
+        return m_responseFile->append(bytes, length) ? Appended::Taken : Appended::FileFailed;
+    }
     if (uint64_t(m_rawResponseData.size()) + length > limit)
-        return false;
+        return Appended::TooLarge;
     // An announced length within the limit is taken at once, not by doubling.
     if (m_rawResponseData.empty() && m_hasContentLength && m_contentLength <= limit &&
-        !(isResponseCompressed() && !m_shouldWaitToInflateCompressedResponses))
+        !(isResponseCompressed() && !waitsToInflate()))
         reserveAnswer(m_rawResponseData, size_t(m_contentLength) + 1, limit); // room for a terminator
     reserveAnswer(m_rawResponseData, m_rawResponseData.size() + length, limit);
     m_rawResponseData.insert(m_rawResponseData.end(), bytes, bytes + length);
-    return true;
+    return Appended::Taken;
+}
+
+base::ErrorPtr BRHTTPRequest::answerFileError(int err) const
+{
+    return brRequestError(BRFileManagementError, "Failed to write the answer to a temporary file", posixError(err));
 }
 
 base::ErrorPtr BRHTTPRequest::inflateResponseData()
@@ -929,7 +957,7 @@ base::ErrorPtr BRHTTPRequest::finishFileDownload()
     }
     base::ErrorPtr fileError;
     const std::string& destination = m_downloadDestinationPath;
-    if (isResponseCompressed() && m_shouldWaitToInflateCompressedResponses) {
+    if (isResponseCompressed() && waitsToInflate()) {
         // Inflated into a file of its own first: the destination is replaced only by a whole
         // document.
         auto inflated = renamableTemporary(destination);
@@ -1023,7 +1051,7 @@ void BRHTTPRequest::handleStreamComplete()
         else if (m_dataDecompressor && !m_dataDecompressor->streamEnded())
             failure = brRequestError(BRCompressionError, "Decompression of the answer failed: the data ended early");
         else if (m_downloadDestinationPath.empty() && !bodyless && !m_needsRedirect && !m_authenticationNeeded &&
-                 isResponseCompressed() && m_shouldWaitToInflateCompressedResponses)
+                 isResponseCompressed() && waitsToInflate())
             failure = inflateResponseData();
         if (!m_hasContentLength || m_contentLength == 0)
             m_contentLength = m_totalBytesRead.load();

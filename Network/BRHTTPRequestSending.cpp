@@ -496,8 +496,10 @@ void BRHTTPRequest::startRequest()
     m_appendToDownloadFile = false;
     m_rangeBodyLength.reset();
     m_connectionCanBeReused = false;
-    if (m_downloadDestinationPath.empty())
+    if (m_downloadDestinationPath.empty()) {
         m_rawResponseData.clear();
+        m_responseFile.reset();
+    }
     m_inflatedResponseData.reset();
     m_readStreamIsScheduled = false;
     m_readPaused = false;

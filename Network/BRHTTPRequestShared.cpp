@@ -54,7 +54,7 @@ void BRHTTPRequest::removeLeftoverTemporaryFiles()
     const std::string folder = base::Paths::tmp();
     for (const auto& name : base::FileManager::contentsOfDirectory(folder))
         if (name.starts_with(kTemporaryDownloadPrefix) || name.starts_with(kTemporaryInflatedPrefix) ||
-            name.starts_with(kTemporaryBodyPrefix))
+            name.starts_with(kTemporaryBodyPrefix) || name.starts_with(kTemporaryAnswerPrefix))
             base::FileManager::removeItem(folder + "/" + name);
     net::CookieStorage::removeLeftovers(net::CookieStorage::sharedFile());
 }

@@ -15,6 +15,7 @@ inline constexpr const char* kDownloadValidatorAttribute = "user.download.valida
 inline constexpr const char* kTemporaryDownloadPrefix = "download-";
 inline constexpr const char* kTemporaryInflatedPrefix = "inflated-";
 inline constexpr const char* kTemporaryBodyPrefix = "body-";
+inline constexpr const char* kTemporaryAnswerPrefix = "answer-";
 
 struct BRHTTPRequest::ConnectionRecord {
     uint64_t id = 0;

@@ -107,7 +107,7 @@ std::optional<base::Value> BRJsonParser::fragmentWithString(std::optional<std::s
         return std::nullopt;
     }
     m_depth = 0;
-    m_c = reinterpret_cast<const unsigned char*>(text->data());
+    m_c = m_begin = reinterpret_cast<const unsigned char*>(text->data());
     m_end = m_c + text->size();
     std::optional<base::Value> value;
     {
@@ -125,7 +125,7 @@ std::optional<base::Value> BRJsonParser::fragmentWithString(std::optional<std::s
             value.reset();
         }
     }
-    m_c = m_end = nullptr;
+    m_c = m_begin = m_end = nullptr;
     return value;
 }
 

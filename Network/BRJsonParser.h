@@ -29,6 +29,9 @@ public:
                                                               std::string_view key, const RowHandler& handler);
     // How many members of the top object had the key, in the last such parse.
     size_t rowKeyOccurrences() const { return m_rowKeyOccurrences; }
+    // During a parse (in a row handler), how many bytes of the text have been read: nothing
+    // before them is looked at again.
+    size_t consumed() const { return size_t(m_c - m_begin); }
 
 private:
     // An open container; the stack of them replaces recursion so that depth never threatens
@@ -50,7 +53,8 @@ private:
     bool scanLiteral(std::string_view literal, const char* error);
     void skipWhitespace();
 
-    // Read position and end of the text; valid during one parse only.
+    // Start, read position and end of the text; valid during one parse only.
+    const unsigned char* m_begin = nullptr;
     const unsigned char* m_c = nullptr;
     const unsigned char* m_end = nullptr;
     // Strings with escapes are assembled here.

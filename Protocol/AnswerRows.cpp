@@ -5,30 +5,43 @@
 #include "Protocol/RequestInterfaceBase.h"
 #include "Protocol/ServerFields.h"
 
-#include <cstring>
-
 namespace {
 
 constexpr std::string_view kContent = "content";
+// How far the parser gets between two lettings-go of what it has read.
+constexpr size_t kReleaseStep = size_t(1) << 20;
+
+// One pass over the text, its rows handed out; the text behind the parser leaves memory as it
+// goes, and all of it at the end.
+std::optional<base::Value> readPass(const AnswerText& answer, const BRJsonParser::RowHandler& handler,
+                                    size_t* occurrences)
+{
+    BRJsonParser parser;
+    size_t released = 0;
+    auto value = parser.objectWithStringHandingOutRows(answer.text(), kContent,
+                                                       [&](size_t occurrence, size_t slot, base::Value&& row) {
+                                                           handler(occurrence, slot, std::move(row));
+                                                           size_t at = parser.consumed();
+                                                           if (at - released >= kReleaseStep) {
+                                                               answer.releaseBefore(at);
+                                                               released = at;
+                                                           }
+                                                       });
+    answer.releaseAll();
+    if (occurrences)
+        *occurrences = parser.rowKeyOccurrences();
+    return value;
+}
 
 } // namespace
 
-std::string_view AnswerRows::textOf(const base::Bytes& answer)
-{
-    const char* data = reinterpret_cast<const char*>(answer.data());
-    return std::string_view(data, strnlen(data, answer.size()));
-}
-
-std::optional<AnswerRows> AnswerRows::read(NetBaseRst& result, std::shared_ptr<const base::Bytes> answer)
+std::optional<AnswerRows> AnswerRows::read(NetBaseRst& result, AnswerText answer)
 {
     std::optional<base::Value> envelope;
     size_t occurrences = 0;
-    if (answer) {
-        // This pass only checks the text and reads the envelope; the rows are dropped as read.
-        BRJsonParser parser;
-        envelope = parser.objectWithStringHandingOutRows(textOf(*answer), kContent, [](size_t, size_t, base::Value&&) {});
-        occurrences = parser.rowKeyOccurrences();
-    }
+    // This pass only checks the text and reads the envelope; the rows are dropped as read.
+    if (answer)
+        envelope = readPass(answer, [](size_t, size_t, base::Value&&) {}, &occurrences);
     RequestInterfaceBase::DecodeResults(result, envelope);
     if (!commandparameters::arrayContent(result, envelope) || occurrences == 0)
         return std::nullopt;
@@ -38,11 +51,13 @@ std::optional<AnswerRows> AnswerRows::read(NetBaseRst& result, std::shared_ptr<c
 void AnswerRows::forEach(const std::function<bool(size_t slot, const base::Dictionary& row)>& each) const
 {
     bool going = true;
-    BRJsonParser parser;
-    parser.objectWithStringHandingOutRows(textOf(*m_answer), kContent, [&](size_t occurrence, size_t slot, base::Value&& row) {
-        if (going && occurrence == m_occurrence && row.isDictionary())
-            going = each(slot, row.asDictionary());
-    });
+    readPass(
+        m_answer,
+        [&](size_t occurrence, size_t slot, base::Value&& row) {
+            if (going && occurrence == m_occurrence && row.isDictionary())
+                going = each(slot, row.asDictionary());
+        },
+        nullptr);
 }
 
 void AnswerRows::inBatches(const std::optional<AnswerRows>& rows, size_t size,

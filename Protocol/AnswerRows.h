@@ -1,5 +1,6 @@
 #pragma once
 #include "Platform/Base/Value.h"
+#include "Protocol/AnswerText.h"
 #include "Protocol/NetBaseRst.h"
 
 #include <functional>
@@ -9,12 +10,13 @@
 
 // A table answer read in rows straight from its text, never parsed into one tree: its
 // "content" is an array of row arrays ({"content": [[row, ...], [row, ...]], "results": [...]})
-// running to tens of megabytes. Each pass reads the rows again, one at a time.
+// running to tens of megabytes. Each pass reads the rows again, one at a time, and lets the
+// text it has read leave memory behind it when the text lies in a file.
 class AnswerRows {
 public:
     // Reads the envelope into the result as the whole answer's decoding would. Gives the rows
     // when their content is there to read: JSON, status "200" and an array content.
-    static std::optional<AnswerRows> read(NetBaseRst& result, std::shared_ptr<const base::Bytes> answer);
+    static std::optional<AnswerRows> read(NetBaseRst& result, AnswerText answer);
 
     // Every object row with the index of its row array, in the answer's order, while `each`
     // answers true.
@@ -31,16 +33,10 @@ public:
     static void forEachRowOf(const base::Array& content,
                              const std::function<void(size_t slot, const base::Dictionary& row)>& each);
 
-    // The text: the bytes up to the first zero byte.
-    static std::string_view textOf(const base::Bytes& answer);
-
 private:
-    AnswerRows(std::shared_ptr<const base::Bytes> answer, size_t occurrence)
-        : m_answer(std::move(answer)), m_occurrence(occurrence)
-    {
-    }
+    AnswerRows(AnswerText answer, size_t occurrence) : m_answer(std::move(answer)), m_occurrence(occurrence) {}
 
-    std::shared_ptr<const base::Bytes> m_answer;
+    AnswerText m_answer;
     // Of the members named "content", the one that counts (the last).
     size_t m_occurrence = 0;
 };

@@ -319,7 +319,9 @@ void HttpNetworkCtrl::OperationFinished(BRHTTPRequest& request)
     }
     dicRequestCount_.erase(request.tag());
     auto answer = std::make_shared<RequestInfoBase>();
-    if (auto body = request.takeResponseData(); body && !body->empty()) {
+    if (auto kept = request.takeResponseFile()) {
+        answer->setRecFile(std::move(kept));
+    } else if (auto body = request.takeResponseData(); body && !body->empty()) {
         base::Bytes data = std::move(*body);
         data.push_back(0);
         answer->setRecData(std::move(data));

@@ -37,6 +37,7 @@ void MsgRequest::setReqInfo(RequestInfoBase& info)
     m_requestType = info.requestType();
     m_cmdCode = info.cmdCode();
     limitAnswerForCommand(*this, m_cmdCode);
+    setKeepsAnswerInFile(info.answerInFile());
     m_modelDelegage = info.delegate();
     const std::string& text = info.requestUrlBody() ? *info.requestUrlBody() : std::string();
     base::Bytes bytes(text.begin(), text.end());
@@ -53,6 +54,7 @@ void MsgRequest::setInfoWithRequest(const MsgRequest& earlier)
     m_requestType = earlier.m_requestType;
     m_cmdCode = earlier.m_cmdCode;
     limitAnswerForCommand(*this, m_cmdCode);
+    setKeepsAnswerInFile(earlier.keepsAnswerInFile());
     m_modelDelegage = earlier.m_modelDelegage;
     if (!earlier.postBody().empty())
         setPostBody(earlier.postBody());

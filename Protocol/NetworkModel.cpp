@@ -3,7 +3,7 @@
 #include "Common/AppSession.h"
 #include "Common/Language.h"
 #include "Network/BRJSON.h"
-#include "Protocol/AnswerRows.h"
+#include "Protocol/AnswerText.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/RunLoop.h"
 #include "Protocol/DownLoadRequestInfo.h"
@@ -61,6 +61,7 @@ int NetworkModel::sendRequest(const std::shared_ptr<RequestInterfaceBase>& comma
         info->setRequestUrlBody(command->RequestEncode());
         info->setDelegate(weak_from_this());
         info->setRequestHeader(command->requestHead());
+        info->setAnswerInFile(command->answerInRows());
         base::logf("the request body is %s,request id is %d", maskedBody(info->requestUrlBody().value_or("")).c_str(),
                    command->cmdCode());
         int code = transport->SendHttpRequest(info);
@@ -218,14 +219,18 @@ int NetworkModel::ReciveHttpRespond(const std::shared_ptr<RequestInfoBase>& info
 {
     if (!info)
         return 0;
-    std::string_view text = AnswerRows::textOf(info->recData());
+    // A large answer comes in a file of its own rather than in memory.
+    const auto& kept = info->recFile();
+    std::string_view text = kept ? std::string_view() : AnswerText::textOf(info->recData());
+    size_t length = kept ? size_t(kept->textLength()) : text.size();
+    auto head = [&](size_t bytes) { return kept ? kept->head(bytes) : std::string(text.substr(0, bytes)); };
     // A sync answer runs to megabytes: the log keeps its head, which says what came back.
     constexpr size_t kLoggedBytes = 16 * 1024;
-    if (text.size() > kLoggedBytes)
+    if (length > kLoggedBytes)
         base::logf("\n id = %d\nReciveHttpMsg = \n%s... (%zu bytes),", info->cmdCode(),
-                   maskedBody(std::string(text.substr(0, kLoggedBytes))).c_str(), text.size());
+                   maskedBody(head(kLoggedBytes)).c_str(), length);
     else
-        base::logf("\n id = %d\nReciveHttpMsg = \n%s,", info->cmdCode(), maskedBody(std::string(text)).c_str());
+        base::logf("\n id = %d\nReciveHttpMsg = \n%s,", info->cmdCode(), maskedBody(head(length)).c_str());
 
     std::shared_ptr<RequestInterfaceBase> command;
     {
@@ -244,10 +249,12 @@ int NetworkModel::ReciveHttpRespond(const std::shared_ptr<RequestInfoBase>& info
     exchangeEnded(command.get());
     auto file = std::dynamic_pointer_cast<DownLoadRequestInfo>(info);
     std::shared_ptr<NetBaseRst> result;
-    if (command->answerInRows()) {
-        // Handed over, not copied: the command's result may keep it to read its rows.
-        auto answer = std::make_shared<const base::Bytes>(std::move(info->recData()));
-        result = command->RequestDecodeText(std::move(answer));
+    if (kept) {
+        // The command's result may keep the file to read its rows from.
+        result = command->RequestDecodeText(AnswerText(kept));
+    } else if (command->answerInRows()) {
+        // Handed over, not copied, for the same reason.
+        result = command->RequestDecodeText(std::make_shared<const base::Bytes>(std::move(info->recData())));
     } else {
         result = command->RequestDecode(JSONValue(text));
     }

@@ -1,4 +1,5 @@
 #pragma once
+#include "Platform/Base/SpoolFile.h"
 #include "Platform/Base/Value.h"
 #include "Protocol/HTTP_REC_RESPOND.h"
 
@@ -29,6 +30,12 @@ public:
     const base::Bytes& recData() const { return m_recData; }
     base::Bytes& recData() { return m_recData; }
     void setRecData(base::Bytes data) { m_recData = std::move(data); }
+    // Asked for a command whose answer runs to tens of megabytes: the transport keeps the
+    // answer's body in a file, handed over as recFile (recData stays empty then).
+    bool answerInFile() const { return m_answerInFile; }
+    void setAnswerInFile(bool inFile) { m_answerInFile = inFile; }
+    const std::shared_ptr<base::SpoolFile>& recFile() const { return m_recFile; }
+    void setRecFile(std::shared_ptr<base::SpoolFile> file) { m_recFile = std::move(file); }
     // The command's head.
     const std::optional<std::string>& requestHeader() const { return m_requestHeader; }
     void setRequestHeader(std::optional<std::string> head) { m_requestHeader = std::move(head); }
@@ -42,5 +49,7 @@ private:
     std::optional<std::string> m_requestUrlBody;
     std::optional<base::Bytes> m_postData;
     base::Bytes m_recData;
+    bool m_answerInFile = false;
+    std::shared_ptr<base::SpoolFile> m_recFile;
     std::optional<std::string> m_requestHeader;
 };

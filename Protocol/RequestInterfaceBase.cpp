@@ -2,7 +2,6 @@
 
 #include "Common/Language.h"
 #include "Network/BRJSON.h"
-#include "Protocol/AnswerRows.h"
 
 namespace {
 
@@ -47,11 +46,11 @@ std::shared_ptr<NetBaseRst> RequestInterfaceBase::RequestDecode(const std::optio
     return result;
 }
 
-std::shared_ptr<NetBaseRst> RequestInterfaceBase::RequestDecodeText(std::shared_ptr<const base::Bytes> answer)
+std::shared_ptr<NetBaseRst> RequestInterfaceBase::RequestDecodeText(AnswerText answer)
 {
     if (!answer)
         return RequestDecode(std::nullopt);
-    return RequestDecode(JSONValue(AnswerRows::textOf(*answer)));
+    return RequestDecode(JSONValue(answer.text()));
 }
 
 void RequestInterfaceBase::DecodeResults(NetBaseRst& result, const std::optional<base::Value>& recData)

@@ -1,5 +1,6 @@
 #pragma once
 #include "Platform/Base/Value.h"
+#include "Protocol/AnswerText.h"
 #include "Protocol/NetBaseRst.h"
 #include "Protocol/NetworkRecDelegate.h"
 #include "Protocol/ServerCommands.h"
@@ -38,13 +39,14 @@ public:
     // envelope's status.
     virtual std::shared_ptr<NetBaseRst> RequestDecode(const std::optional<base::Value>& answer);
 
-    // Set by a requester whose answer runs to tens of megabytes: the dispatcher then hands
-    // over the answer's bytes (the text up to the first zero byte) to RequestDecodeText, which
-    // may read them in rows rather than as one parsed tree.
+    // Set by a requester whose answer runs to tens of megabytes: the transport keeps the
+    // answer's body in a file rather than in memory, and the dispatcher hands it over (the
+    // text up to the first zero byte) to RequestDecodeText, which may read it in rows rather
+    // than as one parsed tree.
     bool answerInRows() const { return m_answerInRows; }
     void setAnswerInRows(bool inRows) { m_answerInRows = inRows; }
     // The base parses the text whole and decodes it as RequestDecode does.
-    virtual std::shared_ptr<NetBaseRst> RequestDecodeText(std::shared_ptr<const base::Bytes> answer);
+    virtual std::shared_ptr<NetBaseRst> RequestDecodeText(AnswerText answer);
 
     // Reads "results" into status, detail and message: each object entry overwrites the
     // last, an entry without "status" (or no usable entry at all) gives "115".

@@ -27,7 +27,7 @@ std::shared_ptr<NetBaseRst> RequestSyncAllTable::RequestDecode(const std::option
     return result;
 }
 
-std::shared_ptr<NetBaseRst> RequestSyncAllTable::RequestDecodeText(std::shared_ptr<const base::Bytes> answer)
+std::shared_ptr<NetBaseRst> RequestSyncAllTable::RequestDecodeText(AnswerText answer)
 {
     auto result = std::make_shared<SyncAllTableRst>();
     result->readAnswer(std::move(answer));

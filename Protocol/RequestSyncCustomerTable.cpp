@@ -27,7 +27,7 @@ std::shared_ptr<NetBaseRst> RequestSyncCustomerTable::RequestDecode(const std::o
     return result;
 }
 
-std::shared_ptr<NetBaseRst> RequestSyncCustomerTable::RequestDecodeText(std::shared_ptr<const base::Bytes> answer)
+std::shared_ptr<NetBaseRst> RequestSyncCustomerTable::RequestDecodeText(AnswerText answer)
 {
     auto result = std::make_shared<SyncCustomerTableRst>();
     result->readAnswer(std::move(answer));

@@ -16,7 +16,7 @@ public:
     std::optional<std::string> RequestEncode() override;
     std::shared_ptr<NetBaseRst> RequestDecode(const std::optional<base::Value>& answer) override;
     // The rows stay in the text, read batch by batch (SyncCustomerTableRst::forEachBatch).
-    std::shared_ptr<NetBaseRst> RequestDecodeText(std::shared_ptr<const base::Bytes> answer) override;
+    std::shared_ptr<NetBaseRst> RequestDecodeText(AnswerText answer) override;
 
 private:
     std::string m_syncType = "customer";

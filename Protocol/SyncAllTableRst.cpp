@@ -162,7 +162,7 @@ void SyncAllTableRst::readContent(const base::Array& content)
     AnswerRows::forEachRowOf(content, [&](size_t slot, const base::Dictionary& object) { readRow(slot, object, ~0u); });
 }
 
-void SyncAllTableRst::readAnswer(std::shared_ptr<const base::Bytes> answer)
+void SyncAllTableRst::readAnswer(AnswerText answer)
 {
     m_rows = AnswerRows::read(*this, std::move(answer));
 }

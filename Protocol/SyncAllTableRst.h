@@ -57,7 +57,7 @@ public:
     // the rows of the `whole` lists at the last call; the lists are emptied after each call.
     // `each` answers whether to go on. An answer read whole is one batch, and keeps its lists.
     void forEachBatch(unsigned batched, unsigned whole, size_t products, const std::function<bool(bool last)>& each);
-    void readAnswer(std::shared_ptr<const base::Bytes> answer);
+    void readAnswer(AnswerText answer);
     // Lets the answer's text go once every pass is done.
     void releaseAnswer() { m_rows.reset(); }
 

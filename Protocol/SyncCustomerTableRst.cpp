@@ -111,7 +111,7 @@ void SyncCustomerTableRst::readContent(const base::Array& content)
     AnswerRows::forEachRowOf(content, [&](size_t slot, const base::Dictionary& object) { readRow(slot, object, ~0u); });
 }
 
-void SyncCustomerTableRst::readAnswer(std::shared_ptr<const base::Bytes> answer)
+void SyncCustomerTableRst::readAnswer(AnswerText answer)
 {
     m_rows = AnswerRows::read(*this, std::move(answer));
 }

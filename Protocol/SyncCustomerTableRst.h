@@ -39,7 +39,7 @@ public:
     // As SyncAllTableRst::forEachBatch, `each` called whenever `rows` rows of the `batched`
     // lists have been read.
     void forEachBatch(unsigned batched, unsigned whole, size_t rows, const std::function<bool(bool last)>& each);
-    void readAnswer(std::shared_ptr<const base::Bytes> answer);
+    void readAnswer(AnswerText answer);
     // Lets the answer's text go once every pass is done.
     void releaseAnswer() { m_rows.reset(); }
 

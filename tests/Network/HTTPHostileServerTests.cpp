@@ -3,7 +3,9 @@
 #include "HTTPRequestTestSupport.h"
 
 #include "Network/BRDownloadCache.h"
+#include "Platform/Base/FileManager.h"
 #include "Platform/Base/Paths.h"
+#include "tests/Support/OpenFiles.h"
 #include "tests/Support/Sanitizers.h"
 
 #include <chrono>
@@ -299,6 +301,100 @@ TEST_F(HTTPHostileServer, CutGzipHeldInMemoryFails)
     EXPECT_EQ(run.recorder->finished, 1);
     EXPECT_EQ(run.request->responseString(), std::string(100000, 'g'));
     EXPECT_EQ(base::Bytes(gz.begin(), gz.end()), run.request->rawResponseData());
+}
+
+// An answer kept in a file rather than in memory ends exactly as it does in memory: the same
+// success or failure, status and text, gzipped or not, whole, cut or too large. The file never
+// has a name among the temporaries, stays open only while its taker holds it, and a failed
+// answer keeps none.
+TEST_F(HTTPHostileServer, AnswersKeptInAFileEndAsThoseHeldInMemory)
+{
+    const std::string body = pattern(300000);
+    const std::string gz = LoopbackServer::gzip(body);
+    const uint64_t kDefault = BRHTTPRequest::kDefaultMaximumInMemoryResponseSize;
+    struct Case {
+        const char* name;
+        std::function<void(Reply&)> reply;
+        bool finishes;
+        uint64_t limit;
+        bool inflateOnTheFly;
+    };
+    const std::vector<Case> cases = {
+        {"by length", [&](Reply& r) { r.body = body; }, true, kDefault, false},
+        {"chunked", [&](Reply& r) { r.body = body, r.framing = Reply::Framing::Chunked, r.chunkSizes = {1, 4000, 65536}; },
+         true, kDefault, false},
+        {"close-delimited", [&](Reply& r) { r.body = body, r.framing = Reply::Framing::Close; }, true, kDefault, false},
+        {"a zero byte inside", [&](Reply& r) { r.body = pattern(5000) + std::string(1, '\0') + "after"; }, true, kDefault,
+         false},
+        {"empty", [&](Reply& r) { r.body.clear(); }, true, kDefault, false},
+        {"refused with a text", [&](Reply& r) { r.status = 500, r.reason = "Internal Server Error", r.body = "Internal"; },
+         true, kDefault, false},
+        {"gzip", [&](Reply& r) { r.body = body, r.gzip = true; }, true, kDefault, false},
+        {"gzip chunked", [&](Reply& r) { r.body = body, r.gzip = true, r.framing = Reply::Framing::Chunked, r.chunkSizes = {7, 1000}; },
+         true, kDefault, false},
+        {"gzip inflated on the fly", [&](Reply& r) { r.body = body, r.gzip = true; }, true, kDefault, true},
+        {"cut before its length", [&](Reply& r) { r.body = body, r.stopAfterBody = 100000; }, false, kDefault, false},
+        {"gzip cut short", [&](Reply& r) { r.body = gz.substr(0, gz.size() / 2), r.headers = {{"Content-Encoding", "gzip"}}; },
+         false, kDefault, false},
+        {"no gzip stream", [&](Reply& r) { r.body = "plainly not gzip", r.headers = {{"Content-Encoding", "gzip"}}; }, false,
+         kDefault, false},
+        {"past the limit", [&](Reply& r) { r.body = body; }, false, 100000, false},
+        {"gzip inflating past the limit", [&](Reply& r) { r.body = body, r.gzip = true; }, false, 100000, false},
+    };
+    struct Ending {
+        int code = 0;
+        bool tooLarge = false;
+        int finished = 0;
+        int status = 0;
+        std::optional<std::string> text; // up to its first zero byte; nothing: no body kept
+        uint64_t size = 0;
+        bool operator==(const Ending&) const = default;
+    };
+    const std::string tmp = base::Paths::tmp();
+    const int openBefore = testsupport::openFilesIn(tmp);
+    const auto namesBefore = base::FileManager::contentsOfDirectory(tmp);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackServer server([&](const Request&) {
+            Reply r;
+            c.reply(r);
+            return r;
+        });
+        auto end = [&](bool inFile) {
+            Exchange run(server.url("/answer"));
+            configureAsCommand(*run.request, "{}");
+            run.request->setMaximumInMemoryResponseSize(c.limit);
+            run.request->setShouldWaitToInflateCompressedResponses(!c.inflateOnTheFly);
+            run.request->setKeepsAnswerInFile(inFile);
+            EXPECT_TRUE(run.runAsync());
+            EXPECT_TRUE(run.recorder->wellOrdered());
+            Ending e{run.errorCode(), BRHTTPRequest::isAnswerTooLarge(run.request->error()), run.recorder->finished,
+                     run.request->responseStatusCode(), std::nullopt, 0};
+            if (inFile) {
+                EXPECT_TRUE(run.request->rawResponseData().empty());
+                if (auto file = run.request->takeResponseFile()) {
+                    EXPECT_EQ(testsupport::openFilesIn(tmp), openBefore + 1);
+                    auto text = file->text();
+                    e.text = text ? std::string(*text) : "unreadable";
+                    e.size = file->size();
+                }
+                EXPECT_FALSE(run.request->takeResponseFile()) << "taken once";
+            } else if (auto data = run.request->takeResponseData(); data && !data->empty()) {
+                std::string whole(data->begin(), data->end());
+                e.text = whole.substr(0, whole.find('\0'));
+                e.size = data->size();
+            }
+            return e;
+        };
+        Ending inMemory = end(false);
+        Ending inFile = end(true);
+        EXPECT_EQ(inMemory.finished, c.finishes ? 1 : 0);
+        EXPECT_TRUE(inFile == inMemory) << "in a file: code " << inFile.code << ", " << inFile.finished << " finished, "
+                                        << inFile.size << " bytes; in memory: code " << inMemory.code << ", "
+                                        << inMemory.finished << " finished, " << inMemory.size << " bytes";
+        EXPECT_EQ(testsupport::openFilesIn(tmp), openBefore);
+        EXPECT_EQ(base::FileManager::contentsOfDirectory(tmp), namesBefore);
+    }
 }
 
 // "Ask the server if modified" with a fresh stored copy: the server's answer decides.

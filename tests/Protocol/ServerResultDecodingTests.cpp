@@ -3,6 +3,9 @@
 #include "Network/BRJSON.h"
 #include "tests/Protocol/ProtocolTestSupport.h"
 #include "Common/PublicFunction.h"
+#include "Platform/Base/FileManager.h"
+#include "Platform/Base/Paths.h"
+#include "Platform/Base/SpoolFile.h"
 #include "Protocol/CheckAppVersionRst.h"
 #include "Protocol/ConfigRst.h"
 #include "Protocol/GetOrderHistoryRst.h"
@@ -29,6 +32,7 @@
 #include "Protocol/SyncFileTableRst.h"
 #include "Protocol/UploadQuoteOrderRst.h"
 #include "tests/App/AppTestSupport.h"
+#include "tests/Support/OpenFiles.h"
 
 #include <utility>
 #include <vector>
@@ -421,6 +425,19 @@ std::shared_ptr<const base::Bytes> bytesOf(const std::string& text)
     return bytes;
 }
 
+// The answer as the transport hands it over: in memory, or kept in a file (written in pieces,
+// as it arrives, with no terminator).
+AnswerText answerOf(const std::string& text, bool inFile)
+{
+    if (!inFile)
+        return bytesOf(text);
+    auto file = base::SpoolFile::create("answer-");
+    EXPECT_TRUE(file);
+    for (size_t at = 0; file && at < text.size(); at += 65536)
+        EXPECT_TRUE(file->append(text.data() + at, std::min<size_t>(65536, text.size() - at)));
+    return file;
+}
+
 // Every row of the catalogue lists as one comparable text per table.
 std::vector<std::string> rowsOf(const SyncAllTableRst& t)
 {
@@ -451,6 +468,32 @@ std::vector<std::string> rowsOf(const SyncAllTableRst& t)
     return rows;
 }
 
+// Every row of an answer read in rows, gathered batch by batch.
+std::vector<std::string> rowsInBatches(SyncAllTableRst& result, size_t batch, size_t* calls = nullptr)
+{
+    constexpr unsigned kAll = (1u << 11) - 1;
+    SyncAllTableRst gathered;
+    result.forEachBatch(kAll, 0, batch, [&](bool) {
+        EXPECT_LE(result.productTable.size(), batch);
+        if (calls)
+            ++*calls;
+        auto add = [](auto& to, const auto& from) { to.insert(to.end(), from.begin(), from.end()); };
+        add(gathered.productTable, result.productTable);
+        add(gathered.productAttributeTable, result.productAttributeTable);
+        add(gathered.fieldsAttributeTable, result.fieldsAttributeTable);
+        add(gathered.productCategoryXrefTable, result.productCategoryXrefTable);
+        add(gathered.productPriceTable, result.productPriceTable);
+        add(gathered.productRelatedTable, result.productRelatedTable);
+        add(gathered.imagesTable, result.imagesTable);
+        add(gathered.categoryTable, result.categoryTable);
+        add(gathered.productRelatedFilesTable, result.productRelatedFilesTable);
+        add(gathered.productTagTable, result.productTagTable);
+        add(gathered.productRelateTagTable, result.productRelateTagTable);
+        return true;
+    });
+    return rowsOf(gathered);
+}
+
 } // namespace
 
 // A table answer read in rows, batch by batch from its text, gives the rows of the whole
@@ -462,34 +505,17 @@ TEST_F(ServerResultDecodingTest, TablesReadInRowsAreTheWholeAnswersBatchByBatch)
     RequestSyncAllTable whole;
     auto expected = rowsOf(*decode<SyncAllTableRst>(whole, JSONValue(text)));
     ASSERT_EQ(expected.size(), 17u);
-    constexpr unsigned kAll = (1u << 11) - 1;
+    for (bool inFile : {false, true})
     for (size_t batch : {1u, 2u, 100u}) {
+        SCOPED_TRACE(inFile ? "kept in a file" : "in memory");
         RequestSyncAllTable command;
-        auto result = std::dynamic_pointer_cast<SyncAllTableRst>(command.RequestDecodeText(bytesOf(text)));
+        auto result = std::dynamic_pointer_cast<SyncAllTableRst>(command.RequestDecodeText(answerOf(text, inFile)));
         ASSERT_TRUE(result);
         EXPECT_EQ(result->status, "200");
         EXPECT_TRUE(result->productTable.empty()) << "the rows stay in the text";
         for (int pass = 0; pass < 2; ++pass) {
-            SyncAllTableRst gathered;
             size_t calls = 0;
-            result->forEachBatch(kAll, 0, batch, [&](bool last) {
-                EXPECT_LE(result->productTable.size(), batch);
-                ++calls;
-                auto add = [](auto& to, const auto& from) { to.insert(to.end(), from.begin(), from.end()); };
-                add(gathered.productTable, result->productTable);
-                add(gathered.productAttributeTable, result->productAttributeTable);
-                add(gathered.fieldsAttributeTable, result->fieldsAttributeTable);
-                add(gathered.productCategoryXrefTable, result->productCategoryXrefTable);
-                add(gathered.productPriceTable, result->productPriceTable);
-                add(gathered.productRelatedTable, result->productRelatedTable);
-                add(gathered.imagesTable, result->imagesTable);
-                add(gathered.categoryTable, result->categoryTable);
-                add(gathered.productRelatedFilesTable, result->productRelatedFilesTable);
-                add(gathered.productTagTable, result->productTagTable);
-                add(gathered.productRelateTagTable, result->productRelateTagTable);
-                return true;
-            });
-            EXPECT_EQ(rowsOf(gathered), expected) << "batch " << batch << ", pass " << pass;
+            EXPECT_EQ(rowsInBatches(*result, batch, &calls), expected) << "batch " << batch << ", pass " << pass;
             EXPECT_EQ(calls, 2 / batch + 1) << batch;
             EXPECT_TRUE(rowsOf(*result).empty()) << "each batch is let go";
         }
@@ -522,10 +548,13 @@ TEST_F(ServerResultDecodingTest, TablesReadInRowsAreTheWholeAnswersBatchByBatch)
         {"broken after the rows", R"({"content":[[{"productID":1}]],"results":[{"status":"200"}]}x)", "115", 0},
         {"not JSON", "Network error!", "115", 0},
         {"text after a zero byte is not read", std::string(R"({"content":[[{"productID":1}]],"results":[{"status":"200"}]})") + '\0' + "junk", "200", 1},
+        {"nothing at all", "", "115", 0},
     };
+    for (bool inFile : {false, true})
     for (const Case& c : cases) {
+        SCOPED_TRACE(inFile ? "kept in a file" : "in memory");
         RequestSyncAllTable command;
-        auto result = std::dynamic_pointer_cast<SyncAllTableRst>(command.RequestDecodeText(bytesOf(c.text)));
+        auto result = std::dynamic_pointer_cast<SyncAllTableRst>(command.RequestDecodeText(answerOf(c.text, inFile)));
         ASSERT_TRUE(result) << c.name;
         EXPECT_EQ(result->status, c.status) << c.name;
         // The same text decoded whole agrees.
@@ -564,4 +593,40 @@ TEST_F(ServerResultDecodingTest, TablesReadInRowsAreTheWholeAnswersBatchByBatch)
         return true;
     });
     EXPECT_EQ(seen, (std::vector<std::string>{"1c 2a 0f 0d 0k", "1c 0a 1f 1d 0k", "0c 0a 1f 1d 1k", "0c 0a 1f 0d 0k last"}));
+}
+
+// A table answer of megabytes kept in a file, as the transport keeps one, gives pass after pass
+// the rows of the same answer in memory, though every pass lets the text behind it go; the file
+// stays open only while its result lives, and never has a name among the temporaries.
+TEST_F(ServerResultDecodingTest, TablesKeptInAFileReadAsInMemoryPassAfterPass)
+{
+    std::string products;
+    for (int id = 1; id <= 30000; ++id) {
+        std::string n = std::to_string(id);
+        products += (id > 1 ? "," : "") + std::string(R"({"productID":)") + n + R"(,"productSKU":"SKU-)" + n +
+                    R"(","productName":"Product \u00e9 )" + n + R"(","productParentList":[1],"images":[{"imageID":)" + n +
+                    R"(,"keyID":)" + n + R"(,"fullAddress":"p)" + n + R"(.jpg"}]})";
+    }
+    const std::string text = R"({"content":[[)" + products + R"(],[{"categoryID":1,"categoryName":"All"}]],"results":[{"status":"200"}]})";
+    ASSERT_GT(text.size(), size_t(4) << 20) << "many stretches of text to let go";
+    const std::string tmp = base::Paths::tmp();
+    const int openBefore = testsupport::openFilesIn(tmp);
+    const auto namesBefore = base::FileManager::contentsOfDirectory(tmp);
+
+    RequestSyncAllTable wholeCommand;
+    auto inMemory = std::dynamic_pointer_cast<SyncAllTableRst>(wholeCommand.RequestDecodeText(bytesOf(text)));
+    ASSERT_TRUE(inMemory);
+    const auto expected = rowsInBatches(*inMemory, 1000);
+    ASSERT_GT(expected.size(), 30000u * 2) << "products, their links and pictures";
+    {
+        RequestSyncAllTable command;
+        auto kept = std::dynamic_pointer_cast<SyncAllTableRst>(command.RequestDecodeText(answerOf(text, true)));
+        ASSERT_TRUE(kept);
+        EXPECT_EQ(kept->status, "200");
+        EXPECT_EQ(testsupport::openFilesIn(tmp), openBefore + 1);
+        EXPECT_EQ(base::FileManager::contentsOfDirectory(tmp), namesBefore);
+        for (int pass = 0; pass < 3; ++pass)
+            EXPECT_EQ(rowsInBatches(*kept, 1000 + pass * 777), expected) << "pass " << pass;
+    }
+    EXPECT_EQ(testsupport::openFilesIn(tmp), openBefore) << "the file went with its result";
 }

@@ -482,7 +482,6 @@ void SyncModel::addAllImageLists()
     m_downloadRemotingPImgList.clear();
     m_downloadRemotingPImgListIcon.clear();
     m_downloadRemotingPImgListLibimg.clear();
-    m_thumbSource.clear();
     if (!data)
         return;
     // Each phase counts its own distinct names; a name listed twice is fetched once.
@@ -502,8 +501,6 @@ void SyncModel::addAllImageLists()
     for (const auto& image : data->getPublishImages(true)) {
         add(m_downloadRemotingPImgList, seen, image.imageFull, kProductImages);
         add(m_downloadRemotingPImgList, seen, image.imageThumb, kProductImages);
-        if (image.imageFull && image.imageThumb)
-            m_thumbSource[*image.imageThumb] = *image.imageFull;
     }
     m_productImgCount = int(seen.size());
     seen.clear();
@@ -514,6 +511,22 @@ void SyncModel::addAllImageLists()
     for (const auto& name : data->getAllFilesImg())
         add(m_downloadRemotingPImgListLibimg, seen, name, kCovers);
     m_libImgCount = int(seen.size());
+}
+
+std::string SyncModel::thumbnailSources()
+{
+    std::string pairs;
+    auto data = DataAccessManager::sharedDataModel();
+    if (!data)
+        return pairs;
+    for (const auto& image : data->getPublishImages(true)) {
+        if (!image.imageFull || !image.imageThumb)
+            continue;
+        pairs.append(*image.imageFull).push_back('\0');
+        pairs.append(*image.imageThumb).push_back('\0');
+    }
+    pairs.shrink_to_fit();
+    return pairs;
 }
 
 std::vector<std::string>& SyncModel::listOf(int type)
@@ -656,26 +669,27 @@ void SyncModel::setProgress(float progress)
     int phase = m_imageType;
     if (progress == 1.0f) {
         stopPhaseWatch();
+        // A list done with is replaced by a new one: emptied, it would keep its room.
         if (phase == kProductImages) {
-            m_downloadRemotingPImgList = {};
-            auto data = DataAccessManager::sharedDataModel();
-            auto images = data ? data->getPublishImages(true) : std::vector<PublishImage>{};
+            m_downloadRemotingPImgList = std::vector<std::string>();
             // Only files: the run needs nothing of the engine and is not awaited.
-            m_thumbRuns.emplace_back([images = std::move(images), stop = m_thumbStop] {
-                for (const auto& image : images) {
+            m_thumbRuns.emplace_back([pairs = thumbnailSources(), stop = m_thumbStop] {
+                for (size_t at = 0; at < pairs.size();) {
                     if (stop->load())
                         return;
-                    if (image.imageFull && image.imageThumb)
-                        PublicFunction::createImgThumbWithImgNameThumbNameFiletype(image.imageFull, image.imageThumb,
-                                                                                   kProductImages);
+                    size_t fullEnd = pairs.find('\0', at);
+                    size_t thumbEnd = pairs.find('\0', fullEnd + 1);
+                    PublicFunction::createImgThumbWithImgNameThumbNameFiletype(
+                        pairs.substr(at, fullEnd - at), pairs.substr(fullEnd + 1, thumbEnd - fullEnd - 1), kProductImages);
+                    at = thumbEnd + 1;
                 }
             });
             later(0.1, &SyncModel::startDownloadProductImage, kIcons);
         } else if (phase == kIcons) {
-            m_downloadRemotingPImgListIcon = {};
+            m_downloadRemotingPImgListIcon = std::vector<std::string>();
             later(0.1, &SyncModel::startDownloadProductImage, kCovers);
         } else {
-            m_downloadRemotingPImgListLibimg = {};
+            m_downloadRemotingPImgListLibimg = std::vector<std::string>();
             afterImagePhases();
         }
     }
@@ -810,12 +824,29 @@ void SyncModel::finishedSync()
 {
     m_missingFileCount = 0;
     m_tooLargeFileCount = 0;
+    // The product thumbnails among the missing files, with the full image each is made from:
+    // looked up only for them, at the end, rather than held for every picture all along.
+    std::map<std::string, std::string> thumbSource;
+    for (const auto& [type, name] : m_failedFiles) {
+        if (type == kProductImages && !fileExists(PublicFunction::filePathWithNameFiletype(name, type)))
+            thumbSource[name];
+    }
+    if (!thumbSource.empty()) {
+        std::map<std::string, std::string> found;
+        if (auto data = DataAccessManager::sharedDataModel()) {
+            for (const auto& image : data->getPublishImages(true)) {
+                if (image.imageFull && image.imageThumb && thumbSource.count(*image.imageThumb))
+                    found[*image.imageThumb] = *image.imageFull;
+            }
+        }
+        thumbSource = std::move(found);
+    }
     for (const auto& [type, name] : m_failedFiles) {
         if (fileExists(PublicFunction::filePathWithNameFiletype(name, type)))
             continue;
         // The thumbnail run makes it from its full image.
-        if (auto source = m_thumbSource.find(name); type == kProductImages && source != m_thumbSource.end() &&
-                                                    fileExists(PublicFunction::filePathWithNameFiletype(source->second, type)))
+        if (auto source = thumbSource.find(name); type == kProductImages && source != thumbSource.end() &&
+                                                  fileExists(PublicFunction::filePathWithNameFiletype(source->second, type)))
             continue;
         ++m_missingFileCount;
         if (m_tooLargeFiles.count(name))
@@ -836,9 +867,9 @@ void SyncModel::resetDownloadProgress()
     m_libProgress = 0;
     m_lastTime.reset();
     m_isDownloading = false;
-    m_downloadRemotingPImgList.clear();
-    m_downloadRemotingPImgListIcon.clear();
-    m_downloadRemotingPImgListLibimg.clear();
+    m_downloadRemotingPImgList = std::vector<std::string>();
+    m_downloadRemotingPImgListIcon = std::vector<std::string>();
+    m_downloadRemotingPImgListLibimg = std::vector<std::string>();
 }
 
 void SyncModel::breakSync(const std::string& message)

@@ -125,6 +125,9 @@ private:
     void storeFlag(const char* name, const std::string& value);
     void setReloadFlag(const char* name);
     std::vector<std::string>& listOf(int type);
+    // The published product pictures' full image and thumbnail names ("full\0thumb\0" each),
+    // for the thumbnail run: one text, not tens of thousands of strings held while it runs.
+    static std::string thumbnailSources();
     float& progressOf(int type);
 
     std::weak_ptr<SyncModelDelegate> m_delegate;
@@ -162,8 +165,6 @@ private:
     std::shared_ptr<base::Timer> m_phaseWatch;
     // Names that failed after their re-send, by file type.
     std::vector<std::pair<int, std::string>> m_failedFiles;
-    // Product thumbnails and the full image each is made from.
-    std::map<std::string, std::string> m_thumbSource;
     int m_missingFileCount = 0;
     int m_tooLargeFileCount = 0;
     std::set<std::string> m_tooLargeFiles;

@@ -247,54 +247,15 @@ int TiledView::levelFor(double pixelScale) const
             chosen = level;
             break;
         }
-    // The fitting level, then the lowest rest level at or above the need, serves when no power
-    // of two lies between it and the need.
+    // The fitting level serves when no power of two lies between it and the need.
     if (m_fitScale > 0 && pixelScale <= m_fitScale * (1 + 1e-9) && m_fitScale < levelScale(chosen))
         return kFitLevel;
-    for (size_t i = 0; i < m_restScales.size(); ++i)
-        if (pixelScale <= m_restScales[i] * (1 + 1e-9))
-            return m_restScales[i] < levelScale(chosen) ? kRestLevel + int(i) : chosen;
     return chosen;
 }
 
 double TiledView::scaleOfLevel(int level) const
 {
-    if (level == kFitLevel)
-        return m_fitScale;
-    if (isRestLevel(level))
-        return m_restScales[size_t(level - kRestLevel)];
-    return levelScale(level);
-}
-
-int TiledView::levelOfScale(double scale) const
-{
-    if (m_fitScale > 0 && std::abs(scale - m_fitScale) < 1e-9)
-        return kFitLevel;
-    for (size_t i = 0; i < m_restScales.size(); ++i)
-        if (std::abs(scale - m_restScales[i]) < 1e-9)
-            return kRestLevel + int(i);
-    return int(std::lround(std::log2(scale)));
-}
-
-void TiledView::setRestLevelScales(std::vector<double> pixelScales)
-{
-    std::erase_if(pixelScales, [](double scale) { return !(scale > 0) || !std::isfinite(scale); });
-    std::sort(pixelScales.begin(), pixelScales.end());
-    if (pixelScales.size() > size_t(kMaxRestLevels))
-        pixelScales.resize(size_t(kMaxRestLevels));
-    // Tiles of a rest level whose scale changed no longer line up.
-    std::vector<int> changed;
-    for (size_t i = 0; i < std::max(pixelScales.size(), m_restScales.size()); ++i)
-        if (i >= pixelScales.size() || i >= m_restScales.size() || std::abs(pixelScales[i] - m_restScales[i]) >= 1e-12)
-            changed.push_back(kRestLevel + int(i));
-    if (changed.empty())
-        return;
-    m_restScales = std::move(pixelScales);
-    auto isChanged = [&](int level) { return std::find(changed.begin(), changed.end(), level) != changed.end(); };
-    std::erase_if(m_tiles, [&](const auto& entry) { return isChanged(entry.first.level); });
-    std::lock_guard lock(m_source->mutex);
-    if (isChanged(m_source->level))
-        m_source->pending.clear();
+    return level == kFitLevel ? m_fitScale : levelScale(level);
 }
 
 void TiledView::setFitLevelScale(double pixelScale)
@@ -480,9 +441,6 @@ void TiledView::accept(const std::vector<std::pair<TileKey, gfx::SurfaceRef>>& t
     for (const auto& [key, surface] : tiles) {
         if (key.level == kFitLevel && std::abs(scale - m_fitScale) > 1e-12)
             continue; // drawn for a fitting scale since changed
-        if (key.level >= kRestLevel && key.level < kRestLevel + kMaxRestLevels &&
-            (!isRestLevel(key.level) || std::abs(scale - scaleOfLevel(key.level)) > 1e-12))
-            continue; // drawn for a rest scale since changed
         m_tiles[key] = Tile{surface, ++m_useClock};
         ++m_drawnByLevel[key.level];
         setNeedsDisplayInRect(rectOfTile(key).intersection(bounds()));
@@ -544,14 +502,10 @@ bool TiledView::tilesAheadComplete() const
 
 bool TiledView::drawFromKeptTiles(gfx::Context& context) const
 {
-    std::set<int> kept;
+    std::set<int> levels;
     for (const auto& [key, tile] : m_tiles)
-        kept.insert(key.level);
-    // The fitting level comes first, then the coarsest other level that covers the view.
-    std::vector<int> levels(kept.begin(), kept.end());
-    std::stable_sort(levels.begin(), levels.end(), [&](int a, int b) {
-        return a == kFitLevel ? b != kFitLevel : b != kFitLevel && scaleOfLevel(a) < scaleOfLevel(b);
-    });
+        levels.insert(key.level);
+    // The fitting level's key is the lowest: it comes first, then the coarsest other level.
     for (int level : levels) {
         auto keys = tilesCovering(bounds(), level);
         if (keys.empty() || !std::all_of(keys.begin(), keys.end(), [&](const TileKey& k) { return m_tiles.count(k) > 0; }))
@@ -587,7 +541,8 @@ void TiledView::drawVisibleTilesNow()
 
 int TiledView::tilesDrawnAtScale(double scale) const
 {
-    auto it = m_drawnByLevel.find(levelOfScale(scale));
+    int level = m_fitScale > 0 && std::abs(scale - m_fitScale) < 1e-9 ? kFitLevel : int(std::lround(std::log2(scale)));
+    auto it = m_drawnByLevel.find(level);
     return it == m_drawnByLevel.end() ? 0 : it->second;
 }
 

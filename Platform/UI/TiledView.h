@@ -6,7 +6,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <vector>
 
 namespace ui {
 
@@ -41,10 +40,6 @@ public:
     // zoom draws just the pixels it shows.
     void setFitLevelScale(double pixelScale);
     double fitLevelScale() const { return m_fitScale; }
-    // Levels of their own at exactly these pixel scales above the fitting one (the zooms the
-    // view comes to rest at), each used as the fitting level is: a view resting at one of
-    // them draws just the pixels it shows, not four times as many at the next power of two.
-    void setRestLevelScales(std::vector<double> pixelScales);
 
     // No callback runs afterwards; late tiles are dropped. Removal from the window detaches.
     void detach();
@@ -86,7 +81,7 @@ protected:
 private:
 public:
     struct TileKey {
-        int level; // the scale's exponent of 2, kFitLevel, or kRestLevel + the rest scale's index
+        int level; // the scale's exponent of 2, or kFitLevel
         int column, row;
         auto operator<=>(const TileKey&) const = default;
     };
@@ -97,15 +92,10 @@ private:
     };
     friend struct TileSource;
 
-    // The level the given pixel scale needs: an exponent of 2, kFitLevel or a rest level.
+    // The level the given pixel scale needs: an exponent of 2, or kFitLevel.
     int levelFor(double pixelScale) const;
     double scaleOfLevel(int level) const;
     static constexpr int kFitLevel = -1000;
-    static constexpr int kRestLevel = -900;
-    static constexpr int kMaxRestLevels = 16;
-    bool isRestLevel(int level) const { return level >= kRestLevel && level < kRestLevel + int(m_restScales.size()); }
-    // The level a scale's tiles are kept under, when drawn at that exact scale.
-    int levelOfScale(double scale) const;
     gfx::Rect rectOfTile(const TileKey& key) const;
     std::vector<TileKey> tilesCovering(const gfx::Rect& visible, int level) const;
     // What part of the view shows in its window, and at how many pixels a point.
@@ -125,7 +115,6 @@ private:
     int m_bias = 3;
     int m_tileSize = 1024;
     double m_fitScale = 0;
-    std::vector<double> m_restScales; // ascending
     std::map<int, int> m_drawnByLevel;
     std::optional<int> m_aheadLevel; // drawn ahead at this level, until complete
 };

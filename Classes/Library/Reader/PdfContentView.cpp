@@ -203,11 +203,7 @@ void PdfContentView::updateMinimumMaximumZoom()
     // At rest at the minimum the page is drawn at just the pixels it shows, not at the next
     // power of two (an image page costs its picture's scaling per pixel).
     ui::Window* shownIn = window() ? window() : ui::Window::keyWindow();
-    double pixels = shownIn ? shownIn->scale() : 1;
-    m_page->setFitLevelScale(minimum * pixels);
-    // So too at rest at each zoom step.
-    m_page->setRestLevelScales({(minimum + m_zoomAmount) * pixels, (minimum + 2 * m_zoomAmount) * pixels,
-                                maximumZoomScale() * pixels});
+    m_page->setFitLevelScale(minimum * (shownIn ? shownIn->scale() : 1));
 }
 
 void PdfContentView::boundsDidChange(const gfx::Rect& oldBounds)

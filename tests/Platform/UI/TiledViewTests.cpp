@@ -141,45 +141,6 @@ TEST_F(TiledViewTest, TheFittingLevelServesAtAndBelowItsScale)
     EXPECT_EQ(tiled->tilesDrawn(), before + 1);
 }
 
-// A view resting at one of its zoom steps is drawn at that step's exact scale, as at the
-// fitted zoom, when the step comes before the next power of two.
-TEST_F(TiledViewTest, RestLevelsServeAtAndBelowTheirScales)
-{
-    tiled->setFitLevelScale(0.75);
-    tiled->setRestLevelScales({3, 1.5});
-    struct Step {
-        double zoom;
-        double levelScale;
-        int drawnAtLevel; // cumulative at that level
-    } steps[] = {
-        {1.4, 1.5, 2},  // 683-point tiles: 731 x 549 visible, two
-        {1.6, 2, 2},    // above it the power of two comes before the next rest level
-        {2.5, 3, 2},    // 341-point tiles: 410 x 307 visible
-        {3, 3, 2},      // at it: nothing new
-        {3.5, 4, 2},    // above the last rest level: the power of two
-        {0.7, 0.75, 2}, // the fitting level below them all
-    };
-    for (const auto& s : steps) {
-        SCOPED_TRACE(s.zoom);
-        zoom(s.zoom);
-        tiled->drawVisibleTilesNow();
-        EXPECT_EQ(tiled->tilesDrawnAtScale(s.levelScale), s.drawnAtLevel);
-    }
-    EXPECT_EQ(tiled->tilesDrawn(), 5 * 2);
-    zoom(3);
-    gfx::Image shot = window->snapshot();
-    EXPECT_NEAR(shot.colorAt(700, 500).b, 1.0, 0.01);
-    // Other rest scales: the tiles of a scale that went no longer line up and go, the others stay.
-    EXPECT_EQ(tiled->keptTileCount(), 10u);
-    tiled->setRestLevelScales({1.5, 2.5});
-    EXPECT_EQ(tiled->keptTileCount(), 8u);
-    zoom(2.3); // 410-point tiles: 445 x 334 visible
-    int before = tiled->tilesDrawn();
-    tiled->drawVisibleTilesNow();
-    EXPECT_EQ(tiled->tilesDrawn(), before + 2);
-    EXPECT_EQ(tiled->tilesDrawnAtScale(1.5), 2);
-}
-
 TEST_F(TiledViewTest, WorkersDrawAndTheWindowShowsTheirTiles)
 {
     zoom(3);

@@ -3,7 +3,6 @@
 #include "Classes/Library/Reader/PdfDocument.h"
 #include "Common/Language.h"
 #include "Common/PublicFunction.h"
-#include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/OutsideWork.h"
@@ -34,14 +33,9 @@ std::atomic<int> s_pdfReads{0};
 
 base::WorkerThread& openingThread()
 {
-    // Never destroyed; stopped and joined when the application terminates, when the page
-    // workers' waits end too.
-    static base::WorkerThread* thread = [] {
-        auto* made = new base::WorkerThread("pdf-open");
-        base::BackgroundWork::add("opening documents", [made] { return made->stop(); });
-        return made;
-    }();
-    return *thread;
+    // Stopped when the application terminates, when the page workers' waits end too.
+    static base::WorkerThread& thread = base::lastingWorkerThread("pdf-open", "opening documents");
+    return thread;
 }
 
 } // namespace

@@ -66,6 +66,14 @@ void WorkerThread::loop()
     }
 }
 
+WorkerThread& lastingWorkerThread(std::string name, std::string work)
+{
+    // Never destroyed: a static's destructor could run after the work it calls on is gone.
+    auto* made = new WorkerThread(std::move(name));
+    BackgroundWork::add(std::move(work), [made] { return made->stop(); });
+    return *made;
+}
+
 RunLoopThread::RunLoopThread(std::string name) : m_name(std::move(name))
 {
     std::promise<std::shared_ptr<RunLoop>> ready;

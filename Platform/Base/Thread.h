@@ -35,6 +35,10 @@ private:
     std::thread m_thread;
 };
 
+// A worker thread made once and never destroyed: stopped and joined with the rest of the
+// background work when the application terminates. `work` names it in that list.
+WorkerThread& lastingWorkerThread(std::string name, std::string work);
+
 class RunLoop;
 
 // A thread of its own that runs a RunLoop: posted tasks, timers and fd sources on that thread.

@@ -1,6 +1,5 @@
 #include "Platform/Share/OfficeDocumentView.h"
 
-#include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Base/Thread.h"
 #include "Platform/Graphics/Context.h"
@@ -21,14 +20,9 @@ namespace {
 // Conversions run one after another on a thread of their own.
 base::WorkerThread& conversionThread()
 {
-    // Never destroyed; stopped and joined when the application terminates (a running
-    // conversion is ended then).
-    static base::WorkerThread* thread = [] {
-        auto* made = new base::WorkerThread("office-convert");
-        base::BackgroundWork::add("office conversions", [made] { return made->stop(); });
-        return made;
-    }();
-    return *thread;
+    // A running conversion is ended when the application terminates.
+    static base::WorkerThread& thread = base::lastingWorkerThread("office-convert", "office conversions");
+    return thread;
 }
 
 // One page of the converted document, drawn white under the page in tiles off the main thread

@@ -114,43 +114,60 @@ CustomerInfoDictionary CustomerModel::getAllCustomers(bool showHidden)
     if (!showHidden)
         sql += "and t1.hidden != 1 ";
     sql += "order by t1.customer_ordering,t1.customer_id,t5.field_id ;";
-    // Each row goes into its customer as it is read: tens of thousands of customers are never
-    // held a second time as the rows they came from.
-    // A row of another customer than the one before starts that customer's entry.
+    // Each customer's rows are gathered as they are read, and packed into it once it has them
+    // all: tens of thousands of customers are never held a second time as the rows they came
+    // from. A row of another customer than the one before starts that customer's entry.
     CustomerInfoEntry* current = nullptr;
     int currentId = 0;
+    std::vector<customer_attribute_cell_Entity> cells;
     forEachRow(readCustomerListRow, sql, [&](CustomerListRow row) {
         if (!current || row.customerId != currentId) {
+            if (current)
+                current->attribute = cells;
+            cells.clear();
             currentId = row.customerId;
             current = &customers[currentId];
             *current = std::move(row.customer);
         }
-        current->attribute.push_back(std::move(row.cell));
+        cells.push_back(std::move(row.cell));
     });
+    if (current)
+        current->attribute = cells;
     if (customers.empty())
         return customers;
     // Two reads of the whole child tables instead of two queries per customer; the same
     // order as getCustomerAddress / getCustomerContact: a local customer's newest first.
-    forEachRow(readAddress,
-            "select id, customer_id , address,city, state , zip_code ,isDefault "
-            "from brivanta_customer_address order by customer_id, id",
-            [&](brivanta_customer_address_Entity address) {
-                if (auto it = customers.find(address.customerId); it != customers.end())
-                    it->second.address.push_back(std::move(address));
-            });
-    forEachRow(readContact, "select * from brivanta_customer_contact order by customer_id, contact_id",
-            [&](brivanta_customer_contact_entity contact) {
-                if (auto it = customers.find(contact.customerID); it != customers.end())
-                    it->second.contact.push_back(std::move(contact));
-            });
-    for (auto& [customerId, entry] : customers) {
-        if (customerId < 0) {
-            auto& addressRows = entry.address.edit();
-            std::reverse(addressRows.begin(), addressRows.end());
-            auto& contactRows = entry.contact.edit();
-            std::reverse(contactRows.begin(), contactRows.end());
-        }
-    }
+    auto gather = [&](auto read, const char* query, auto customerOf, auto rowsOf) {
+        using Row = decltype(read(std::declval<BRResultSet&>()));
+        std::vector<Row> rows;
+        int owner = 0;
+        auto flush = [&] {
+            if (rows.empty())
+                return;
+            if (auto it = customers.find(owner); it != customers.end()) {
+                if (owner < 0)
+                    std::reverse(rows.begin(), rows.end());
+                rowsOf(it->second) = rows;
+            }
+            rows.clear();
+        };
+        forEachRow(read, query, [&](Row row) {
+            if (customerOf(row) != owner) {
+                flush();
+                owner = customerOf(row);
+            }
+            rows.push_back(std::move(row));
+        });
+        flush();
+    };
+    gather(readAddress,
+           "select id, customer_id , address,city, state , zip_code ,isDefault "
+           "from brivanta_customer_address order by customer_id, id",
+           [](const brivanta_customer_address_Entity& a) { return a.customerId; },
+           [](CustomerInfoEntry& entry) -> auto& { return entry.address; });
+    gather(readContact, "select * from brivanta_customer_contact order by customer_id, contact_id",
+           [](const brivanta_customer_contact_entity& c) { return c.customerID; },
+           [](CustomerInfoEntry& entry) -> auto& { return entry.contact; });
     return customers;
 }
 

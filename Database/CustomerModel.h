@@ -15,6 +15,29 @@
 #include <tuple>
 #include <vector>
 
+// What a customer's rows are packed from in the customer list: every member.
+template <>
+struct RowMembers<customer_attribute_cell_Entity> {
+    using Row = customer_attribute_cell_Entity;
+    static constexpr auto members = std::make_tuple(&Row::field_id, &Row::fieldName, &Row::attributeValue,
+                                                    &Row::attributeList);
+};
+template <>
+struct RowMembers<brivanta_customer_address_Entity> {
+    using Row = brivanta_customer_address_Entity;
+    static constexpr auto members = std::make_tuple(&Row::pID, &Row::indexId, &Row::customerId, &Row::customerAddress,
+                                                    &Row::customerCity, &Row::customerState, &Row::customerZipCode,
+                                                    &Row::isDefault);
+};
+template <>
+struct RowMembers<brivanta_customer_contact_entity> {
+    using Row = brivanta_customer_contact_entity;
+    static constexpr auto members = std::make_tuple(&Row::pID, &Row::customerID, &Row::contactID, &Row::first_name,
+                                                    &Row::last_name, &Row::job_title, &Row::work_phone,
+                                                    &Row::mobile_phone, &Row::email, &Row::im, &Row::note,
+                                                    &Row::isDeful);
+};
+
 // One customer as the customer list reads it; the members carry the names the customer
 // screens look up.
 struct CustomerInfoEntry {

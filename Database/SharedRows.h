@@ -1,62 +1,237 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <initializer_list>
+#include <iterator>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
+// The members a row is packed from, in order: a specialisation per row type gives
+// `static constexpr auto members = std::make_tuple(&T::a, &T::b, ...);` naming every member.
+// Members are numbers, bools or texts (optional or not).
+template <class T>
+struct RowMembers;
+
 // A list of rows that copies share until one of them is changed: a customer's rows are held
-// once however many lists and searches hand the customer around. Reading never allocates;
-// changing a shared list gives the changed copy rows of its own, the others keep theirs.
+// once however many lists and searches hand the customer around. The rows are kept packed in
+// one block (a number's bytes, a text's length and bytes), a few times smaller than the rows
+// themselves: tens of thousands of customers' rows stay in memory. Reading unpacks a row into
+// a value; changing a shared list gives the changed copy rows of its own, the others keep theirs.
 template <class T>
 class SharedRows {
 public:
     using value_type = T;
-    using const_iterator = typename std::vector<T>::const_iterator;
+
+    class const_iterator {
+    public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = T;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = T;
+
+        const_iterator() = default;
+        T operator*() const
+        {
+            const char* at = m_at;
+            return unpack(at);
+        }
+        const_iterator& operator++()
+        {
+            skip(m_at);
+            ++m_index;
+            return *this;
+        }
+        const_iterator operator++(int)
+        {
+            const_iterator before = *this;
+            ++*this;
+            return before;
+        }
+        friend bool operator==(const const_iterator& a, const const_iterator& b) { return a.m_index == b.m_index; }
+
+    private:
+        friend class SharedRows;
+        const_iterator(const char* at, std::size_t index) : m_at(at), m_index(index) {}
+        const char* m_at = nullptr;
+        std::size_t m_index = 0;
+    };
     using iterator = const_iterator;
 
     SharedRows() = default;
-    SharedRows(std::vector<T> rows) // NOLINT(google-explicit-constructor): a vector is a list of rows
+    SharedRows(const std::vector<T>& rows) // NOLINT(google-explicit-constructor): a vector is a list of rows
     {
-        if (!rows.empty())
-            m_rows = std::make_shared<std::vector<T>>(std::move(rows));
+        if (rows.empty())
+            return;
+        std::string packed;
+        for (const T& row : rows)
+            pack(row, packed);
+        const std::size_t size = sizeof(Header) + packed.size();
+        m_block = std::make_shared<char[]>(size);
+        Header header{static_cast<std::uint32_t>(rows.size())};
+        std::memcpy(m_block.get(), &header, sizeof header);
+        std::memcpy(m_block.get() + sizeof header, packed.data(), packed.size());
     }
     SharedRows(std::initializer_list<T> rows) : SharedRows(std::vector<T>(rows)) {}
 
-    const std::vector<T>& rows() const { return m_rows ? *m_rows : none(); }
-    operator const std::vector<T>&() const { return rows(); } // NOLINT(google-explicit-constructor)
+    // The rows unpacked, as a list of their own.
+    std::vector<T> rows() const { return std::vector<T>(begin(), end()); }
+    operator std::vector<T>() const { return rows(); } // NOLINT(google-explicit-constructor)
 
-    const_iterator begin() const { return rows().begin(); }
-    const_iterator end() const { return rows().end(); }
-    std::size_t size() const { return m_rows ? m_rows->size() : 0; }
-    bool empty() const { return size() == 0; }
-    const T& operator[](std::size_t i) const { return (*m_rows)[i]; }
-    const T& front() const { return m_rows->front(); }
-    const T& back() const { return m_rows->back(); }
-
-    // The rows to change, first made this list's own when another list shares them.
-    std::vector<T>& edit()
+    const_iterator begin() const { return {m_block ? m_block.get() + sizeof(Header) : nullptr, 0}; }
+    const_iterator end() const { return {nullptr, size()}; }
+    std::size_t size() const
     {
-        if (!m_rows)
-            m_rows = std::make_shared<std::vector<T>>();
-        else if (m_rows.use_count() > 1)
-            m_rows = std::make_shared<std::vector<T>>(*m_rows);
-        return *m_rows;
+        if (!m_block)
+            return 0;
+        Header header;
+        std::memcpy(&header, m_block.get(), sizeof header);
+        return header.count;
     }
-    void push_back(T row) { edit().push_back(std::move(row)); }
-    void clear() { m_rows.reset(); }
+    bool empty() const { return !m_block; }
+    T operator[](std::size_t i) const
+    {
+        auto at = begin();
+        for (; i > 0; --i)
+            ++at;
+        return *at;
+    }
+    T front() const { return *begin(); }
+    T back() const { return (*this)[size() - 1]; }
+
+    // Changes the rows, in a list of this list's own: the lists sharing them keep theirs.
+    template <class Change>
+    void edit(Change&& change)
+    {
+        std::vector<T> all = rows();
+        change(all);
+        *this = SharedRows(all);
+    }
+    void push_back(T row)
+    {
+        edit([&](std::vector<T>& all) { all.push_back(std::move(row)); });
+    }
+    void clear() { m_block.reset(); }
 
     // Whether both lists hold the very same rows (not merely equal ones).
-    bool sharesWith(const SharedRows& other) const { return m_rows && m_rows == other.m_rows; }
+    bool sharesWith(const SharedRows& other) const { return m_block && m_block == other.m_block; }
 
-    friend bool operator==(const SharedRows& a, const SharedRows& b) { return a.rows() == b.rows(); }
-
-private:
-    static const std::vector<T>& none()
+    friend bool operator==(const SharedRows& a, const SharedRows& b)
     {
-        static const std::vector<T> nothing;
-        return nothing;
+        if (a.m_block == b.m_block)
+            return true;
+        if (a.size() != b.size())
+            return false;
+        // Rows of equal members pack to equal bytes.
+        const std::string_view bytesA = a.packed(), bytesB = b.packed();
+        return bytesA == bytesB;
     }
 
-    std::shared_ptr<std::vector<T>> m_rows;
+private:
+    struct Header {
+        std::uint32_t count;
+    };
+
+    template <class M>
+    static constexpr bool isText = std::is_same_v<M, std::string> || std::is_same_v<M, std::optional<std::string>>;
+
+    static void packLength(std::size_t length, std::string& out)
+    {
+        while (length >= 0x80) {
+            out.push_back(static_cast<char>((length & 0x7f) | 0x80));
+            length >>= 7;
+        }
+        out.push_back(static_cast<char>(length));
+    }
+    static std::size_t unpackLength(const char*& at)
+    {
+        std::size_t length = 0;
+        for (int shift = 0;; shift += 7) {
+            const auto byte = static_cast<unsigned char>(*at++);
+            length |= static_cast<std::size_t>(byte & 0x7f) << shift;
+            if (!(byte & 0x80))
+                return length;
+        }
+    }
+
+    // A text is its length plus one and its bytes; a missing one is a lone 0.
+    template <class M>
+    static void packMember(const M& member, std::string& out)
+    {
+        if constexpr (std::is_same_v<M, std::optional<std::string>>) {
+            packLength(member ? member->size() + 1 : 0, out);
+            if (member)
+                out.append(*member);
+        } else if constexpr (std::is_same_v<M, std::string>) {
+            packLength(member.size() + 1, out);
+            out.append(member);
+        } else {
+            static_assert(std::is_arithmetic_v<M>, "a packed member is a number, a bool or a text");
+            out.append(reinterpret_cast<const char*>(&member), sizeof member);
+        }
+    }
+    template <class M>
+    static void unpackMember(M& member, const char*& at)
+    {
+        if constexpr (isText<M>) {
+            const std::size_t length = unpackLength(at);
+            if (length == 0)
+                return;
+            if constexpr (std::is_same_v<M, std::string>)
+                member.assign(at, length - 1);
+            else
+                member.emplace(at, length - 1);
+            at += length - 1;
+        } else {
+            std::memcpy(&member, at, sizeof member);
+            at += sizeof member;
+        }
+    }
+    template <class M>
+    static void skipMember(const char*& at)
+    {
+        if constexpr (isText<M>) {
+            const std::size_t length = unpackLength(at);
+            at += length ? length - 1 : 0;
+        } else {
+            at += sizeof(M);
+        }
+    }
+
+    static void pack(const T& row, std::string& out)
+    {
+        std::apply([&](auto... member) { (packMember(row.*member, out), ...); }, RowMembers<T>::members);
+    }
+    static T unpack(const char*& at)
+    {
+        T row;
+        std::apply([&](auto... member) { (unpackMember(row.*member, at), ...); }, RowMembers<T>::members);
+        return row;
+    }
+    static void skip(const char*& at)
+    {
+        std::apply([&](auto... member) { (skipMember<std::remove_cvref_t<decltype(std::declval<T&>().*member)>>(at), ...); },
+                   RowMembers<T>::members);
+    }
+
+    std::string_view packed() const
+    {
+        if (!m_block)
+            return {};
+        const char* first = m_block.get() + sizeof(Header);
+        const char* at = first;
+        for (std::size_t i = size(); i > 0; --i)
+            skip(at);
+        return {first, static_cast<std::size_t>(at - first)};
+    }
+
+    // The row count, then the rows packed one after another.
+    std::shared_ptr<char[]> m_block;
 };

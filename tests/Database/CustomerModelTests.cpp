@@ -224,6 +224,87 @@ TEST_F(CustomerModelTest, AddressesAndContactsAreOrderedByTheSignOfTheCustomer)
     EXPECT_EQ(count("select count(*) from brivanta_customer_address where isDefault = 1"), 0);
 }
 
+// The list keeps each customer's rows packed: every member reads back as stored, missing
+// texts apart from empty ones, long and non-ASCII texts whole, local ids negative.
+TEST_F(CustomerModelTest, TheListReadsEveryMemberOfEveryRowAsStored)
+{
+    const std::optional<std::string> texts[] = {std::nullopt,
+                                                "",
+                                                "A",
+                                                "fifteen chars!!",
+                                                "sixteen chars!!!",
+                                                std::string(300, 'x') + "end",
+                                                "王小明 · Müller"};
+    const int count = static_cast<int>(std::size(texts));
+    auto text = [&](int i) { return texts[((i % count) + count) % count]; };
+    ASSERT_TRUE(model->saveToDatabaseCustomer(std::vector{customer(-1, "Local"), customer(5, "Server")}));
+    std::vector<brivanta_customer_address_Entity> addresses;
+    std::vector<brivanta_customer_contact_entity> contacts;
+    for (int i = 1; i <= count; ++i) {
+        for (int customerId : {-1, 5}) {
+            const int id = customerId < 0 ? -i : 100 + i;
+            auto a = address(id, customerId);
+            a.customerAddress = text(i);
+            a.customerCity = text(i + 1);
+            a.customerState = text(i + 2);
+            a.customerZipCode = text(i + 3);
+            a.isDefault = i == 2;
+            addresses.push_back(a);
+            auto c = contact(id, customerId);
+            c.first_name = text(i);
+            c.last_name = text(i + 1);
+            c.job_title = text(i + 2);
+            c.work_phone = text(i + 3);
+            c.mobile_phone = text(i + 4);
+            c.email = text(i + 5);
+            c.im = text(i + 6);
+            c.note = text(i + 7);
+            c.isDeful = i == 3;
+            contacts.push_back(c);
+        }
+    }
+    ASSERT_TRUE(model->saveToDatabaseCustomerAddress(addresses));
+    ASSERT_TRUE(model->saveToDatabaseCustomerContact(contacts));
+
+    auto shown = [](const std::optional<std::string>& t) { return t ? "[" + *t + "]" : std::string("null"); };
+    auto addressText = [&](const brivanta_customer_address_Entity& a) {
+        return std::to_string(a.pID) + " " + std::to_string(a.indexId) + " " + std::to_string(a.customerId) + " "
+            + shown(a.customerAddress) + shown(a.customerCity) + shown(a.customerState) + shown(a.customerZipCode)
+            + (a.isDefault ? " default" : "");
+    };
+    auto contactText = [&](const brivanta_customer_contact_entity& c) {
+        return std::to_string(c.pID) + " " + std::to_string(c.customerID) + " " + std::to_string(c.contactID) + " "
+            + shown(c.first_name) + shown(c.last_name) + shown(c.job_title) + shown(c.work_phone)
+            + shown(c.mobile_phone) + shown(c.email) + shown(c.im) + shown(c.note) + (c.isDeful ? " default" : "");
+    };
+    auto all = model->getAllCustomers(false);
+    for (int customerId : {-1, 5}) {
+        SCOPED_TRACE(customerId);
+        std::vector<std::string> listed, stored;
+        for (const auto& a : all[customerId].address)
+            listed.push_back(addressText(a));
+        for (const auto& a : model->getCustomerAddress(customerId))
+            stored.push_back(addressText(a));
+        for (const auto& c : all[customerId].contact)
+            listed.push_back(contactText(c));
+        for (const auto& c : model->getCustomerContact(customerId))
+            stored.push_back(contactText(c));
+        ASSERT_EQ(stored.size(), 2u * count);
+        EXPECT_EQ(listed, stored);
+    }
+    // A text stored missing and one stored empty are told apart.
+    EXPECT_EQ(all[5].contact[0].first_name, "");
+    EXPECT_EQ(all[5].contact[count - 1].first_name, std::nullopt);
+
+    // Equal rows compare equal however they were made; a change in one member does not.
+    SharedRows<brivanta_customer_contact_entity> again(model->getCustomerContact(5));
+    EXPECT_FALSE(again.sharesWith(all[5].contact));
+    EXPECT_TRUE(again == all[5].contact);
+    again.edit([](auto& rows) { rows.back().isDeful = !rows.back().isDeful; });
+    EXPECT_FALSE(again == all[5].contact);
+    EXPECT_EQ(again.size(), all[5].contact.size());
+}
+
 // A refused new primary leaves the old one, never a customer without any.
 TEST_F(CustomerModelTest, APrimaryChoiceIsAllOrNothing)
 {

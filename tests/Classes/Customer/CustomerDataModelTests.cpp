@@ -379,7 +379,7 @@ TEST_F(CustomerDataModelTest, ACustomerChangedInOneListLeavesTheOthersAlone)
         {"a search hit's contact renamed",
          [&] {
              auto hit = m_model->customerSearch("acme").at(0);
-             hit.contact.edit()[0].first_name = "Changed";
+             hit.contact.edit([](auto& rows) { rows[0].first_name = "Changed"; });
              EXPECT_EQ(hit.contact[0].first_name, "Changed");
          }},
         {"a contact hit given one more contact",
@@ -391,15 +391,15 @@ TEST_F(CustomerDataModelTest, ACustomerChangedInOneListLeavesTheOthersAlone)
         {"a copy of the list's person readdressed",
          [&] {
              PersonInfo copy = m_model->allSearchPersonList().front();
-             copy.address.edit()[0].customerAddress = "Elsewhere";
+             copy.address.edit([](auto& rows) { rows[0].customerAddress = "Elsewhere"; });
              copy.attribute.clear();
              EXPECT_TRUE(copy.attribute.empty());
          }},
         {"a copy of the dictionary's entry changed",
          [&] {
              CustomerInfoDictionary copy = m_model->customerInfoDic();
-             copy.at(1).attribute.edit()[0].attributeValue = "000";
-             copy.at(1).contact.edit().clear();
+             copy.at(1).attribute.edit([](auto& rows) { rows[0].attributeValue = "000"; });
+             copy.at(1).contact.edit([](auto& rows) { rows.clear(); });
              EXPECT_EQ(copy.at(1).attribute[0].attributeValue, "000");
          }},
         {"the shown customers changed",
@@ -411,7 +411,7 @@ TEST_F(CustomerDataModelTest, ACustomerChangedInOneListLeavesTheOthersAlone)
         {"a person made from the entry changed",
          [&] {
              auto person = CustomerDataModel::personInfoFromEntry(1, m_model->customerInfoDic().at(1));
-             person.contact.edit()[0].first_name = "Other";
+             person.contact.edit([](auto& rows) { rows[0].first_name = "Other"; });
          }},
     };
     for (const auto& c : cases) {

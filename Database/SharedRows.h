@@ -106,6 +106,39 @@ public:
     T front() const { return *begin(); }
     T back() const { return (*this)[size() - 1]; }
 
+    // Whether `test` holds for a text of a row, read where it is packed (a search over every
+    // customer unpacks nothing): any text member, or only the members named. Missing texts
+    // are not tested.
+    template <auto... Only, class Test>
+    bool anyText(Test&& test) const
+    {
+        if (!m_block)
+            return false;
+        const char* at = m_block.get() + sizeof(Header);
+        for (std::size_t i = size(); i > 0; --i) {
+            bool hit = false;
+            std::apply(
+                [&](auto... member) {
+                    auto visit = [&](auto each) {
+                        using M = std::remove_cvref_t<decltype(std::declval<T&>().*each)>;
+                        if constexpr (isText<M>) {
+                            const std::size_t length = unpackLength(at);
+                            if (!hit && length > 0 && (sizeof...(Only) == 0 || (named(each, Only) || ...)))
+                                hit = test(std::string_view(at, length - 1));
+                            at += length ? length - 1 : 0;
+                        } else {
+                            at += sizeof(M);
+                        }
+                    };
+                    (visit(member), ...);
+                },
+                RowMembers<T>::members);
+            if (hit)
+                return true;
+        }
+        return false;
+    }
+
     // Changes the rows, in a list of this list's own: the lists sharing them keep theirs.
     template <class Change>
     void edit(Change&& change)
@@ -141,6 +174,15 @@ private:
 
     template <class M>
     static constexpr bool isText = std::is_same_v<M, std::string> || std::is_same_v<M, std::optional<std::string>>;
+
+    template <class A, class B>
+    static bool named(A member, B wanted)
+    {
+        if constexpr (std::is_same_v<A, B>)
+            return member == wanted;
+        else
+            return false;
+    }
 
     static void packLength(std::size_t length, std::string& out)
     {

@@ -46,9 +46,9 @@ std::string orderSearch(const char* fold)
 }
 
 // SQLite's lower(): ASCII letters only.
-std::string asciiLower(const std::string& text)
+std::string asciiLower(std::string_view text)
 {
-    std::string out = text;
+    std::string out(text);
     for (char& c : out) {
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
@@ -131,21 +131,16 @@ long lowerCustomerSearch(const std::string& key)
 {
     auto model = CustomerDataModel::sharedInstance();
     std::string lowered = asciiLower(key);
-    auto holds = [&](const std::optional<std::string>& text) {
-        return text && !text->empty() && asciiLower(*text).find(lowered) != std::string::npos;
+    auto holds = [&](std::string_view text) {
+        return !text.empty() && asciiLower(text).find(lowered) != std::string::npos;
     };
     // The model hands back copies of what it found: so does this.
     std::vector<PersonInfo> found;
     for (const auto& person : model->allSearchPersonList()) {
-        bool hit = holds(person.name);
-        for (const auto& cell : person.attribute)
-            hit = hit || holds(cell.attributeValue);
-        for (const auto& a : person.address)
-            hit = hit || holds(a.customerAddress) || holds(a.customerCity) || holds(a.customerState)
-                || holds(a.customerZipCode);
-        for (const auto& c : person.contact)
-            hit = hit || holds(c.first_name) || holds(c.last_name) || holds(c.job_title) || holds(c.work_phone)
-                || holds(c.mobile_phone) || holds(c.email) || holds(c.im) || holds(c.note);
+        // The rows' texts read where they are packed, as the model reads them.
+        bool hit = holds(person.name)
+            || person.attribute.anyText<&customer_attribute_cell_Entity::attributeValue>(holds)
+            || person.address.anyText(holds) || person.contact.anyText(holds);
         if (hit)
             found.push_back(person);
     }

@@ -40,7 +40,7 @@ bool isBlank(const std::optional<std::string>& text)
 }
 
 // The key, folded once by the caller, in the text (any case); nothing in a missing or empty text.
-bool holds(const std::string& text, const std::string& loweredKey)
+bool holds(std::string_view text, const std::string& loweredKey)
 {
     if (text.empty())
         return false;
@@ -48,6 +48,11 @@ bool holds(const std::string& text, const std::string& loweredKey)
     thread_local std::string key;
     base::foldInto(text, key);
     return key.find(loweredKey) != std::string::npos;
+}
+
+bool holds(const std::string& text, const std::string& loweredKey)
+{
+    return holds(std::string_view(text), loweredKey);
 }
 
 bool holds(const std::optional<std::string>& text, const std::string& loweredKey)
@@ -62,18 +67,21 @@ bool contactHolds(const brivanta_customer_contact_entity& c, const std::string& 
         || holds(c.note, key);
 }
 
+// The searches read the rows' texts where they are packed; of a customer's fields, only the values.
 bool attributesHold(const PersonInfo& person, const std::string& key)
 {
-    return std::any_of(person.attribute.begin(), person.attribute.end(),
-                       [&](const auto& cell) { return holds(cell.attributeValue, key); });
+    return person.attribute.anyText<&customer_attribute_cell_Entity::attributeValue>(
+        [&](std::string_view value) { return holds(value, key); });
 }
 
 bool addressesHold(const PersonInfo& person, const std::string& key)
 {
-    return std::any_of(person.address.begin(), person.address.end(), [&](const auto& a) {
-        return holds(a.customerAddress, key) || holds(a.customerCity, key) || holds(a.customerState, key)
-            || holds(a.customerZipCode, key);
-    });
+    return person.address.anyText([&](std::string_view text) { return holds(text, key); });
+}
+
+bool contactsHold(const PersonInfo& person, const std::string& key)
+{
+    return person.contact.anyText([&](std::string_view text) { return holds(text, key); });
 }
 
 std::string markKey()
@@ -174,8 +182,7 @@ std::vector<PersonInfo> CustomerDataModel::customerSearch(const std::optional<st
     const std::string lowered = base::folded(*key);
     for (const auto& person : m_allSearchPersonList) {
         bool hit = holds(person.name, lowered) || attributesHold(person, lowered) || addressesHold(person, lowered)
-            || std::any_of(person.contact.begin(), person.contact.end(),
-                           [&](const auto& c) { return contactHolds(c, lowered); });
+            || contactsHold(person, lowered);
         if (hit)
             found.push_back(person);
     }

@@ -292,6 +292,28 @@ TEST_F(CustomerModelTest, TheListReadsEveryMemberOfEveryRowAsStored)
         ASSERT_EQ(stored.size(), 2u * count);
         EXPECT_EQ(listed, stored);
     }
+    // A search reads the texts where they are packed: every present one in row order, or only
+    // those of the members it names.
+    auto visited = [](auto walk) {
+        std::string seen;
+        walk([&](std::string_view text) {
+            seen.append(text).append("|");
+            return false;
+        });
+        return seen;
+    };
+    std::string everyText, emails;
+    for (const auto& c : model->getCustomerContact(5)) {
+        for (const auto* t : {&c.first_name, &c.last_name, &c.job_title, &c.work_phone, &c.mobile_phone, &c.email,
+                              &c.im, &c.note})
+            everyText += *t ? **t + "|" : "";
+        emails += c.email ? *c.email + "|" : "";
+    }
+    EXPECT_EQ(visited([&](auto test) { all[5].contact.anyText(test); }), everyText);
+    EXPECT_EQ(visited([&](auto test) { all[5].contact.anyText<&brivanta_customer_contact_entity::email>(test); }),
+              emails);
+    EXPECT_TRUE(all[5].address.anyText([](std::string_view text) { return text == "王小明 · Müller"; }));
+
     // A text stored missing and one stored empty are told apart.
     EXPECT_EQ(all[5].contact[0].first_name, "");
     EXPECT_EQ(all[5].contact[count - 1].first_name, std::nullopt);

@@ -83,7 +83,6 @@ public:
 
     // The rows unpacked, as a list of their own.
     std::vector<T> rows() const { return std::vector<T>(begin(), end()); }
-    operator std::vector<T>() const { return rows(); } // NOLINT(google-explicit-constructor)
 
     const_iterator begin() const { return {m_block ? m_block.get() + sizeof(Header) : nullptr, 0}; }
     const_iterator end() const { return {nullptr, size()}; }

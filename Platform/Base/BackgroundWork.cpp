@@ -22,6 +22,9 @@ struct Registry {
     std::mutex mutex;
     std::vector<Registered> entries;
     BackgroundWork::Id lastId = 0;
+    // stopAll() is still taking entries: one added now is stopped by it, after its owner's
+    // set-up has returned, never inside that set-up on the adding thread.
+    bool draining = false;
     std::atomic<bool> stopping{false};
     std::atomic<bool> quitting{false};
 };
@@ -46,7 +49,7 @@ BackgroundWork::Id BackgroundWork::add(std::string name, Stop stop, Role role)
     Registry& r = registry();
     {
         std::lock_guard lock(r.mutex);
-        if (!r.stopping) {
+        if (!r.stopping || r.draining) {
             Id id = ++r.lastId;
             r.entries.push_back({id, std::move(name), std::move(stop), role});
             return id;
@@ -66,15 +69,23 @@ void BackgroundWork::remove(Id id)
 void BackgroundWork::stopAll()
 {
     Registry& r = registry();
-    if (r.stopping.exchange(true))
-        return;
-    // One at a time, newest first, unlocked: a stop may let go of owners that unregister.
+    {
+        std::lock_guard lock(r.mutex);
+        if (r.stopping)
+            return;
+        r.draining = true;
+        r.stopping = true;
+    }
+    // One at a time, newest first, unlocked: a stop may let go of owners that unregister, and
+    // the threads it joins may register work of their own on the way out.
     for (;;) {
         Registered entry;
         {
             std::lock_guard lock(r.mutex);
-            if (r.entries.empty())
+            if (r.entries.empty()) {
+                r.draining = false;
                 return;
+            }
             auto own = std::find_if(r.entries.rbegin(), r.entries.rend(),
                                     [](const Registered& e) { return e.role == Role::Own; });
             auto next = own != r.entries.rend() ? std::prev(own.base()) : std::prev(r.entries.end());
@@ -105,6 +116,7 @@ void BackgroundWork::resetForTesting()
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
     r.entries.clear();
+    r.draining = false;
     r.stopping = false;
     r.quitting = false;
 }

@@ -18,7 +18,9 @@ public:
     // Work that others' work calls on (a pool of drawing processes) serves them.
     enum class Role { Own, ServesOthers };
 
-    // Registered after stopAll() has run, the work is stopped at once. Any thread.
+    // Registered while stopAll() runs (a thread it joins making a shared object on its way
+    // out), the work is stopped by stopAll() after the ones before it; registered after
+    // stopAll() has ended, it is stopped at once. Any thread.
     static Id add(std::string name, Stop stop, Role role = Role::Own);
     // The owner went first; nothing is stopped. Any thread.
     static void remove(Id id);

@@ -268,15 +268,22 @@ struct LaterSyncs {
     std::condition_variable idle;
     std::deque<fs::path> paths;
     bool running = false;
+
+    void waitUntilIdle()
+    {
+        std::unique_lock lock(mutex);
+        idle.wait(lock, [&] { return !running; });
+    }
 };
 
 LaterSyncs& laterSyncs()
 {
     static auto* syncs = [] {
         auto* made = new LaterSyncs(); // outlives the threads still syncing at exit
-        // Saved records reach the disk before the program ends.
-        BackgroundWork::add("disk sync", [] {
-            FileManager::waitForLaterSyncs();
+        // Saved records reach the disk before the program ends. The stop holds the object
+        // itself: made during the stop, it may run before this set-up has returned.
+        BackgroundWork::add("disk sync", [made] {
+            made->waitUntilIdle();
             return size_t(0);
         });
         return made;
@@ -323,9 +330,7 @@ bool FileManager::writeAtomicallySyncLater(const Path& path, std::string_view te
 
 void FileManager::waitForLaterSyncs()
 {
-    LaterSyncs& syncs = laterSyncs();
-    std::unique_lock lock(syncs.mutex);
-    syncs.idle.wait(lock, [&] { return !syncs.running; });
+    laterSyncs().waitUntilIdle();
 }
 
 bool FileManager::writeReplacing(const Path& path, const void* data, size_t size, mode_t mode, bool syncNow)

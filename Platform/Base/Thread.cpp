@@ -14,7 +14,11 @@ namespace base {
 
 WorkerThread::WorkerThread(std::string name) : m_name(std::move(name))
 {
-    m_thread = std::thread([this] { loop(); });
+    m_thread = std::thread([this] {
+        // Named so that a stuck process's threads can be told apart (the kernel keeps 15 characters).
+        pthread_setname_np(pthread_self(), m_name.substr(0, 15).c_str());
+        loop();
+    });
 }
 
 WorkerThread::~WorkerThread()
@@ -50,26 +54,46 @@ size_t WorkerThread::stop()
     return dropped;
 }
 
+size_t WorkerThread::taskCount()
+{
+    std::lock_guard lock(m_mutex);
+    return m_tasks.size() + (m_running ? 1 : 0);
+}
+
 void WorkerThread::loop()
 {
     for (;;) {
         std::function<void()> task;
         {
             std::unique_lock lock(m_mutex);
+            m_running = false;
             m_wake.wait(lock, [this] { return m_stopping || !m_tasks.empty(); });
             if (m_stopping)
                 return;
             task = std::move(m_tasks.front());
             m_tasks.pop_front();
+            m_running = true;
         }
         task();
+        // What the task held goes before it counts as done.
+        task = nullptr;
     }
 }
+
+namespace {
+std::mutex g_countedLock;
+std::vector<OperationQueue*> g_counted;
+std::vector<WorkerThread*> g_countedThreads;
+} // namespace
 
 WorkerThread& lastingWorkerThread(std::string name, std::string work)
 {
     // Never destroyed: a static's destructor could run after the work it calls on is gone.
     auto* made = new WorkerThread(std::move(name));
+    {
+        std::lock_guard guard(g_countedLock);
+        g_countedThreads.push_back(made);
+    }
     BackgroundWork::add(std::move(work), [made] { return made->stop(); });
     return *made;
 }
@@ -135,11 +159,6 @@ void dispatchBackground(std::function<void()> task)
     backgroundQueue().addOperation(std::move(task));
 }
 
-namespace {
-std::mutex g_countedLock;
-std::vector<OperationQueue*> g_counted;
-} // namespace
-
 void countWithBackgroundTasks(OperationQueue* queue)
 {
     std::lock_guard guard(g_countedLock);
@@ -152,6 +171,8 @@ size_t backgroundTaskCount()
     std::lock_guard guard(g_countedLock);
     for (OperationQueue* queue : g_counted)
         count += queue->operationCount();
+    for (WorkerThread* thread : g_countedThreads)
+        count += thread->taskCount();
     return count;
 }
 

@@ -24,6 +24,8 @@ public:
     // Answers how many tasks were dropped before they started.
     size_t stop();
     const std::string& name() const { return m_name; }
+    // Tasks waiting or running.
+    size_t taskCount();
 
 private:
     void loop();
@@ -31,12 +33,14 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<std::function<void()>> m_tasks;
+    bool m_running = false;
     bool m_stopping = false;
     std::thread m_thread;
 };
 
 // A worker thread made once and never destroyed: stopped and joined with the rest of the
-// background work when the application terminates. `work` names it in that list.
+// background work when the application terminates. `work` names it in that list. Its tasks
+// count with the background tasks.
 WorkerThread& lastingWorkerThread(std::string name, std::string work);
 
 class RunLoop;
@@ -69,7 +73,7 @@ private:
 
 // Runs `task` on a shared background queue (several threads, no order between tasks).
 void dispatchBackground(std::function<void()> task);
-// Tasks of that queue not yet finished, and of the queues counted with it.
+// Tasks of that queue not yet finished, and of the queues and lasting threads counted with it.
 size_t backgroundTaskCount();
 // Counts a queue of the process's own (never destroyed) with the background queue above.
 void countWithBackgroundTasks(class OperationQueue* queue);

@@ -39,6 +39,33 @@ TEST_F(BackgroundWorkTest, StopsEveryWorkerOnceNewestFirstAndThoseServingOthersL
     EXPECT_EQ(order, (std::vector<std::string>{"second", "first", "pool", "late"}));
 }
 
+// A thread that the stop joins may make a shared object on its way out, whose set-up registers
+// a stop that calls on that object: the stop runs after the set-up has returned, from stopAll,
+// never inside the set-up (where it would wait on the object being made).
+TEST_F(BackgroundWorkTest, WorkRegisteredWhileStoppingIsStoppedAfterItsSetUpReturned)
+{
+    std::vector<std::string> order;
+    std::mutex orderLock;
+    auto note = [&](const char* what) {
+        std::lock_guard lock(orderLock);
+        order.push_back(what);
+    };
+    std::thread opening([&] {
+        while (!BackgroundWork::isStopping())
+            std::this_thread::yield();
+        BackgroundWork::add("made on the way out", [&] { note("its stop"); return size_t(0); });
+        note("set-up returned");
+    });
+    BackgroundWork::add("opening", [&] {
+        opening.join();
+        note("joined");
+        return size_t(0);
+    });
+    BackgroundWork::stopAll();
+    EXPECT_EQ(order, (std::vector<std::string>{"set-up returned", "joined", "its stop"}));
+    EXPECT_FALSE(opening.joinable());
+}
+
 // A queue shut down lets its running operation end, drops what waits, takes nothing more and
 // leaves no thread behind that could touch it afterwards.
 TEST_F(BackgroundWorkTest, AQueueShutDownWaitsForTheRunningAndDropsTheWaiting)

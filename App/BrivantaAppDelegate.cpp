@@ -179,6 +179,12 @@ void BrivantaAppDelegate::willEnterForeground(ui::Application&)
     base::NotificationCenter::defaultCenter().post("AppWillEnterForegroud");
 }
 
+void BrivantaAppDelegate::willTerminate(ui::Application&)
+{
+    // Closing the window is how a day ends on a desktop: the order being written is kept.
+    QuoteOrderStore::keepOpenOrder();
+}
+
 void BrivantaAppDelegate::showViewOnRoot(const std::shared_ptr<ui::View>& view)
 {
     if (m_tabBarController && view)

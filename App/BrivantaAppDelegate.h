@@ -40,6 +40,7 @@ public:
     bool didFinishLaunching(ui::Application& application) override;
     void didEnterBackground(ui::Application& application) override;
     void willEnterForeground(ui::Application& application) override;
+    void willTerminate(ui::Application& application) override;
 
     void reachabilityChanged(const base::Notification& notification);
     // Adds the view on top of the main tab bar's view, when there is one.

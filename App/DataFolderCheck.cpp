@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -81,6 +82,26 @@ std::optional<DataFolderCheck::Failure> openStoredDatabases(const std::string& f
     return std::nullopt;
 }
 
+// The folders under it that start-up writes, where they already exist: the settings, the
+// scratch folder, and each company's folder with its database and records. One the program
+// makes itself is as writable as the data folder.
+std::optional<DataFolderCheck::Failure> writeKnownFolders(const std::string& folder)
+{
+    fs::path top(folder);
+    std::vector<fs::path> folders{top / "Library", top / "Library" / "Preferences", top / "tmp", top / "Documents"};
+    std::error_code error;
+    for (fs::directory_iterator it(top / "Documents", error), end; !error && it != end; it.increment(error))
+        if (it->is_directory(error) && !it->is_symlink(error))
+            folders.push_back(it->path());
+    for (const auto& each : folders) {
+        if (!fs::is_directory(each, error))
+            continue;
+        if (auto failure = writeTemporaryFile(each.string()))
+            return failure;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<DataFolderCheck::Failure> DataFolderCheck::check(const std::string& folder)
@@ -88,6 +109,8 @@ std::optional<DataFolderCheck::Failure> DataFolderCheck::check(const std::string
     if (auto failure = writeTemporaryFile(folder))
         return failure;
     if (auto failure = writeDatabase(folder))
+        return failure;
+    if (auto failure = writeKnownFolders(folder))
         return failure;
     return openStoredDatabases(folder);
 }

@@ -20,3 +20,9 @@ bool QVTextField::validate()
     }
     return valid;
 }
+
+bool QVTextField::isValid() const
+{
+    std::optional<InputValidationError> error;
+    return m_inputValidator && m_inputValidator->validateInputError(this, &error);
+}

@@ -26,6 +26,8 @@ public:
 
     // The validator's answer; on NO an alert (tag 999) gives the reason, once per call.
     bool validate();
+    // The validator's answer, told to nobody.
+    bool isValid() const;
 
 private:
     std::shared_ptr<InputValidator> m_inputValidator;

@@ -7,6 +7,7 @@
 #include "Common/PublicFunction.h"
 #include "Database/DataAccessManager.h"
 #include "Platform/Base/Log.h"
+#include "Platform/Base/NotificationCenter.h"
 #include "Platform/Base/RunLoop.h"
 #include "Protocol/GetOrderHistoryRst.h"
 #include "Protocol/LoginMode.h"
@@ -243,6 +244,23 @@ bool QuoteOrderStore::saveCurrentQuoteOrder()
         m_addQuoteOrder.reset();
     }
     return true;
+}
+
+void QuoteOrderStore::keepOpenOrder()
+{
+    base::NotificationCenter::defaultCenter().post(kKeepOpenOrderNotification);
+    // Logged out, there is no store and no open order.
+    auto store = sharedSlot();
+    if (!store)
+        return;
+    auto& open = store->m_curQuoteOrder;
+    if (!open || open->serial() != 0 || !open->hasItems())
+        return;
+    auto manager = data();
+    if (manager && manager->saveQuoteOrder(open) != 0)
+        open.reset();
+    else
+        base::log("the open order could not be stored at exit");
 }
 
 void QuoteOrderStore::removeCurrentQuoteOrder()

@@ -86,6 +86,11 @@ public:
     // editor holding it shows them still. A refused save answers NO and closes nothing.
     bool saveCurrentQuoteOrder();
     void removeCurrentQuoteOrder();
+    // The program ends: every order editor stores what it holds unsaved (posted as
+    // kKeepOpenOrderNotification), then an open order no editor stored and never stored
+    // before (lines added from the catalogue) is stored too. Unsubmitted; nothing is sent.
+    static constexpr const char* kKeepOpenOrderNotification = "QuoteOrderStoreKeepOpenOrder";
+    static void keepOpenOrder();
     bool copyQuoteOrderEntity(const Order& order);
 
     // --- Forwards to the data manager -----------------------------------------------------

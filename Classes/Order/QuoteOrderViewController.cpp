@@ -102,6 +102,10 @@ void QuoteOrderViewController::viewDidLoad()
         if (auto screen = weak.lock())
             screen->keyboardWillHidden();
     });
+    m_keepOrderToken = center.addObserver(QuoteOrderStore::kKeepOpenOrderNotification, nullptr, [weak](const base::Notification&) {
+        if (auto screen = weak.lock())
+            screen->keepUnsavedOrder();
+    });
     updateLanguage(nullptr);
 }
 
@@ -1079,6 +1083,46 @@ int QuoteOrderViewController::saveCurrentOrder()
     setAddProductsRowShown(false);
     setBadge(std::nullopt);
     return orderId;
+}
+
+void QuoteOrderViewController::keepUnsavedOrder()
+{
+    if (!m_quoteOrder || m_state == 1 || (m_state != 0 && !m_quoteOrder->isInEdit()))
+        return;
+    // The text being typed belongs to the order, as ending its editing would put it there;
+    // a discounted total that would be refused keeps the last accepted one. No question.
+    if (m_txtNote->isFirstResponder())
+        m_quoteOrder->setCustomerNote(m_txtNote->text());
+    if (m_txtCustomer->isFirstResponder()) {
+        m_quoteOrder->setCustomerName(m_txtCustomer->text());
+        if (m_isCustomerOnShow) {
+            std::optional<brivanta_customer_Entity> found;
+            if (auto data = DataAccessManager::sharedDataModel(); data && data->customerModel())
+                found = data->customerModel()->getCustomerByCustomerName(std::string(m_txtCustomer->text()));
+            m_quoteOrder->setCustomerId(found ? found->customer_id : 0);
+        }
+    }
+    if (m_txtDiscount->isFirstResponder() && m_txtDiscount->isValid()) {
+        double total = m_quoteOrder->total();
+        double discount = std::clamp(std::strtod(withoutCommas(m_txtDiscount->text()).c_str(), nullptr), 0.0, std::max(0.0, total));
+        m_quoteOrder->setDiscount(discount);
+        if (total != 0)
+            m_quoteOrder->setDiscountRat(PublicFunction::shownDiscountRatFromAbsolute(discount * 100 / total));
+    }
+    // What leaving would ask about is what is kept.
+    if (!m_isOrderChanged && !(m_state == 0 && m_quoteOrder->hasItems()))
+        return;
+    auto data = DataAccessManager::sharedDataModel();
+    if (!data || data->saveQuoteOrder(m_quoteOrder) == 0) {
+        base::log("the order being edited could not be stored at exit");
+        return;
+    }
+    auto store = QuoteOrderStore::sharedQuoteOrderStore();
+    if (store->curQuoteOrder() == m_quoteOrder)
+        store->setCurQuoteOrder(nullptr);
+    m_state = 2;
+    m_quoteOrder->setIsInEdit(false);
+    m_isOrderChanged = false;
 }
 
 void QuoteOrderViewController::btnSaveClick()

@@ -75,6 +75,8 @@ public:
     bool currentOrderCheck();
     // Saves the whole order: its id, or 0 (the FAILED notice shown) when it could not be stored.
     int saveCurrentOrder();
+    // The program ends: what leaving would ask to save is stored, asking nothing.
+    void keepUnsavedOrder();
     void submitOrder();
     void popSelf();
     void btnSaveClick();
@@ -196,7 +198,7 @@ private:
     std::shared_ptr<ui::TableView> m_tableView;
     std::shared_ptr<DiscountPopController> m_discountPopup;
     std::shared_ptr<ui::PopoverController> m_discountPopover;
-    base::ObserverToken m_keyboardFrameToken, m_keyboardHideToken;
+    base::ObserverToken m_keyboardFrameToken, m_keyboardHideToken, m_keepOrderToken;
     std::shared_ptr<SearchResultTableView> m_searchResult;
     std::shared_ptr<ui::PopoverController> m_searchPopover;
     std::shared_ptr<AddressTableViewController> m_addressPopup;

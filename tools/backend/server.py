@@ -864,6 +864,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.close_connection = True
         return True
 
+    def hold(self, target, fault):
+        """A delay fault: says at once that the request is held (--held-file), then waits."""
+        held_file = self.server.owner.held_file
+        if held_file:
+            with self.server.state.lock, open(held_file, "a", encoding="utf-8") as f:
+                f.write("%s\n" % target)
+        time.sleep(float(fault.get("seconds", 1)))
+
     def note_body(self, body):
         self.record["bodySha256"] = hashlib.sha256(body).hexdigest()
         self.record["bodyLength"] = len(body)
@@ -903,7 +911,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             fault = state.take_fault(command, False, kinds=("status", "raw", "delay", "slow", "truncate", "gzip",
                                                             "chunked", "error500", "notFound", "gzipBomb"))
         if fault is not None and fault["kind"] == "delay":
-            time.sleep(float(fault.get("seconds", 1)))
+            self.hold(command, fault)
         if fault is not None and fault["kind"] in ("raw", "error500", "notFound", "gzipBomb"):
             return self.answer_fault_body(fault)
         if fault is not None and fault["kind"] == "status" and not fault.get("keepContent"):
@@ -972,7 +980,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                                                         "wrongOffset", "gzip", "chunked", "delay", "raw",
                                                         "corrupt", "gzipBomb"))
         if fault is not None and fault["kind"] == "delay":
-            time.sleep(float(fault.get("seconds", 1)))
+            self.hold(name, fault)
         if fault is not None and fault["kind"] in ("notFound", "error500", "raw", "gzipBomb"):
             return self.answer_fault_body(fault)
         if fault is not None and fault["kind"] == "corrupt":
@@ -1205,6 +1213,7 @@ class Backend:
     def __init__(self, fixture, host, port, file_port, path, image_path, nagle=False):
         self.state = State(fixture)
         self.nagle = nagle
+        self.held_file = None
         self.listeners = {"commands": Listener(self, "commands", host, port, path),
                           "files": Listener(self, "files", host, file_port, image_path)}
 
@@ -1229,6 +1238,8 @@ def main(argv=None):
                         help="serve FILE for every product picture the fixture names whose file name matches the "
                              "shell pattern PATTERN (first match wins; repeatable)")
     parser.add_argument("--skin-file", metavar="FILE", help="serve FILE as the skin archive")
+    parser.add_argument("--held-file", metavar="FILE",
+                        help="append the command code or file name of each request a delay fault holds, as it is held")
     args = parser.parse_args(argv)
     if args.skin_file and not os.path.isfile(args.skin_file):
         parser.error("--skin-file wants an existing file: %r" % args.skin_file)
@@ -1243,6 +1254,7 @@ def main(argv=None):
     backend = Backend(args.fixture, args.host, args.port, args.file_port, args.path, args.image_path, args.nagle)
     backend.state.picture_files = pictures
     backend.state.skin_file = os.path.abspath(args.skin_file) if args.skin_file else None
+    backend.held_file = os.path.abspath(args.held_file) if args.held_file else None
     backend.start()
     print("backend listening on %s commands %d files %d path %s image-path %s fixture %s" % (
         args.host, backend.listeners["commands"].port, backend.listeners["files"].port, args.path, args.image_path,

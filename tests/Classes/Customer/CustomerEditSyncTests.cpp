@@ -776,6 +776,87 @@ TEST_F(CustomerEditSyncTest, ACustomerSentAgainAfterALostAnswerIsStoredOnce)
     }
 }
 
+// A local customer's upload whose answer was lost, then a sync that brings the server's copy
+// before the next Submit: the server and every device hold the customer once, with its latest
+// name and its order.
+TEST_F(CustomerEditSyncTest, ALostUploadThatASyncBroughtBackIsStoredOnce)
+{
+    struct Case {
+        const char* name;
+        bool fullSync;
+        bool rename;
+        bool restartBetween;
+    } cases[] = {
+        {"a change-set sync", false, false, false},
+        {"a rename and a change-set sync", false, true, false},
+        {"a rename and a full sync", true, true, false},
+        {"a restart, a change-set sync and a rename", false, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startFresh();
+        const auto uploadsBefore = logged("520").size();
+        LoginMode::sharedInstance()->setLoginType(1);
+        CustomerDataModel::installOrderUploadHook();
+        const int local =
+            CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode("Renco", "2 Side St");
+        ASSERT_LT(local, 0);
+        storedOrder(local, "Renco");
+        // The server stores the upload; its answer breaks off on the way.
+        ASSERT_TRUE(backend().setFault("520", "truncate", 1, R"("fraction": 0.5)"));
+        EXPECT_EQ(submitOrders(), "999");
+        ASSERT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Renco"}));
+        if (c.restartBetween) {
+            restart();
+            LoginMode::sharedInstance()->setLoginType(1);
+            CustomerDataModel::installOrderUploadHook();
+        }
+        if (c.fullSync)
+            base::UserDefaults::standard()->removeObjectForKey("AcmeCo-CustomerSynced");
+        sync();
+        ASSERT_EQ(count("select count(*) from brivanta_customer where customer_name = 'Renco'"), 2)
+            << "the server's copy beside the local customer";
+        const std::string name = c.rename ? "Renco Renamed" : "Renco";
+        if (c.rename) {
+            screen().settingsSwitchChanged();
+            edit(local, [&](CustomerInfoView&, CustomerInfoGroupData& groups) {
+                groups.customerCompanyData()[0].customerAttributes[0].value = name;
+            });
+        }
+        EXPECT_EQ(submitOrders(), "200");
+
+        EXPECT_EQ(serverNames(), (std::vector<std::string>{"Globex", name}));
+        // A server that keeps every copy it is sent would hold a second one of any new upload.
+        int sentAsNew = 0;
+        const auto uploads = logged("520");
+        for (const auto& sent : std::vector(uploads.begin() + uploadsBefore, uploads.end()))
+            for (const auto& row : sent["syncData"]["brivanta_customer"].asArray())
+                sentAsNew += row["customer_id"].toInt() < 0;
+        EXPECT_EQ(sentAsNew, 1) << "only the upload whose answer was lost";
+        const int server = count("select customer_id from brivanta_customer where customer_name = '" + name + "'");
+        EXPECT_GT(server, 9001);
+        std::vector<int64_t> orderCustomers;
+        base::Value state = JSONValue(backend().state()).value_or(base::Value());
+        for (const auto& order : state["orders"].asArray())
+            if (order["source"].toString() == "upload")
+                orderCustomers.push_back(order["customerId"].toInt());
+        EXPECT_EQ(orderCustomers, std::vector<int64_t>{server});
+        EXPECT_EQ(rows("select customer_name from brivanta_customer order by customer_id"), "Globex|\n" + name + "|\n");
+        EXPECT_EQ(rows("select customer_id, uploaded from brivanta_quote_order"), std::to_string(server) + "|1|\n");
+        EXPECT_EQ(changes(server), 0);
+        EXPECT_EQ(count("select count(*) from brivanta_customer_sent"), 0);
+        const std::string onDevice = customer(server);
+        EXPECT_NE(onDevice.find("2 Side St|"), std::string::npos) << onDevice;
+
+        secondDevice();
+        EXPECT_EQ(rows("select customer_name from brivanta_customer order by customer_id"), "Globex|\n" + name + "|\n");
+        EXPECT_EQ(customer(server), onDevice);
+        m_driver.reset();
+        m_screen.reset();
+        m_window.reset();
+    }
+}
+
 // After a resync that never reached the customer tables the field definitions are missing:
 // they are synced before the upload, and the yes/no field goes up as 0 or 1.
 TEST_F(CustomerEditSyncTest, TheYesNoFieldGoesUpAsANumberAfterAnUnfinishedResync)

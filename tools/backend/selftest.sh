@@ -197,6 +197,8 @@ expect "520 of a server customer keeps its ids" "$(upload "$globex" | j "$ids")"
 expect "516 answers every field sent" "$(sync customer true | j '[(c["customerInfoId"], c["customerName"], c["customerOrdering"], c["customerDiscount"], [(a["attributeFieldsId"], a["attributeValue"]) for a in c["attributes"]]) for c in d["content"][0] if c["customerId"] == 9001], [(a["id"], a["zip_code"]) for a in d["content"][2] if a["customer_id"] == 9001], [(c["contactId"], c["mobilePhone"], c["note"]) for c in d["content"][3] if c["customerId"] == 9001]')" "([('C-9001', 'Globex Works', 3, 7.5, [(4, 'Silver'), (5, 'NO')])], [(1, '62702'), (3, '62000')], [(1, '555-0177', 'vip')])"
 control '{"changeSet": "S-globex"}'
 expect "a change set changes the customer between two syncs" "$(sync customer false | j '[(c["customerName"], c["customerDiscount"], [a["attributeValue"] for a in c["attributes"]]) for c in d["content"][0] if c["customerId"] == 9001], sorted(a["id"] for a in d["content"][2] if a["customer_id"] == 9001), sorted(c["jobTitle"] for c in d["content"][3] if c["customerId"] == 9001)')" "([('Globex Corporation', 5.0, ['Platinum', 'YES'])], [1, 3, 71], ['Buyer', 'Chief'])"
+control '{"changeSet": "S-globex-moved"}'
+expect "a change set deletes an address" "$(sync customer false | j 'sorted(a["id"] for a in d["content"][2] if a["customer_id"] == 9001)')" "[3, 71]"
 # The same customer sent again is its whole new version: its rows are those of the last upload.
 resent() { # the customer as local -5 with one Level value of that text
   printf '%s' "$customer_doc" | "$PY" -c "import json,sys

@@ -262,6 +262,12 @@ class State:
             elif table in ("addresses", "contacts"):
                 key = "customer_id" if table == "addresses" else "customerId"
                 self.pending["customer"]["customers"].update(r[key] for r in rows)
+        # The office deletes a customer's address or contact: the customer is changed.
+        for table, ids in change.get("delete", {}).items():
+            key, owner = {"addresses": ("id", "customer_id"), "contacts": ("contactId", "customerId")}[table]
+            rows = self.data.get(table, [])
+            self.pending["customer"]["customers"].update(r[owner] for r in rows if r[key] in ids)
+            self.data[table] = [r for r in rows if r[key] not in ids]
         for file_id in change.get("replacedLibraryFiles", []):
             if file_id not in self.replaced_files:
                 self.replaced_files.append(file_id)

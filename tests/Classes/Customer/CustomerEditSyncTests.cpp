@@ -717,6 +717,44 @@ TEST_F(CustomerEditSyncTest, TheUsersAddressEditAndTheOfficesContactEditAreBothK
     }
 }
 
+// The office deletes the address the user edited: the user's edit stays, goes up with the next
+// Submit, and reaches every device, whether a sync or the Submit brings the office's change.
+TEST_F(CustomerEditSyncTest, AnAddressTheUserEditedOutlivesTheOfficesDeletion)
+{
+    for (bool syncFirst : {true, false}) {
+        SCOPED_TRACE(syncFirst ? "a sync, then Submit" : "Submit with no sync between");
+        startFresh();
+        LoginMode::sharedInstance()->setLoginType(1);
+        CustomerDataModel::installOrderUploadHook();
+        edit(9001, [&](CustomerInfoView&, CustomerInfoGroupData& groups) {
+            for (auto& group : groups.customerCompanyData())
+                if (group.indexId == 1)
+                    set(group, "zip_code", "62799");
+        });
+        ASSERT_TRUE(backend().applyChangeSet("S-globex-moved"));
+        if (syncFirst) {
+            sync();
+            EXPECT_NE(customer(9001).find("1 Main Street|Springfield|IL|62799|"), std::string::npos) << customer(9001);
+        }
+        storedOrder(9001, "Globex");
+        EXPECT_EQ(submitOrders(), "200");
+        EXPECT_EQ(changes(9001), 0);
+
+        const auto addresses = onServer(9001)["addresses"].asArray();
+        ASSERT_EQ(addresses.size(), 1u);
+        EXPECT_EQ(addresses[0]["address"].toString() + "|" + addresses[0]["zip_code"].toString(), "1 Main Street|62799");
+        sync();
+        const std::string device = customer(9001);
+        EXPECT_NE(device.find("1 Main Street|Springfield|IL|62799|"), std::string::npos) << device;
+        EXPECT_EQ(count("select count(*) from brivanta_customer_address where customer_id = 9001"), 1);
+        secondDevice();
+        EXPECT_EQ(customer(9001), device);
+        m_driver.reset();
+        m_screen.reset();
+        m_window.reset();
+    }
+}
+
 // A local customer's upload whose answer never came, then a rename, then the next Submit:
 // the server holds the customer once, with the new name.
 TEST_F(CustomerEditSyncTest, ACustomerSentAgainAfterALostAnswerIsStoredOnce)

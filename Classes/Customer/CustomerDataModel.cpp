@@ -706,9 +706,9 @@ bool CustomerDataModel::adoptServerCustomer(int localId, const CustomerRecord& s
     bool stored = data->runInTransaction([&] {
         // A copy a sync brought holds what was sent: the device's version of it is the local
         // one, so its synced rows go and the local customer's rows and name take its place.
-        bool moved = held ? data->saveToDatabaseCustomer(std::vector{server.customer})
-                && model->mergeLocalCustomerInto(localId, serverId, true)
-                          : data->updateCustomerTable(std::vector{customer});
+        const bool moved = held ? data->saveToDatabaseCustomer(std::vector{server.customer})
+                                      && model->mergeLocalCustomerInto(localId, serverId, true)
+                                : data->updateCustomerTable(std::vector{customer});
         return moved && data->updateCustomerAddressTable(addresses)
             && data->updateCustomerAttributeTable(attributes) && data->updateContactIdAfterUpload(contacts)
             && data->updateOrderTable(std::vector{customer}) && model->setCustomerChangeCount(localId, 0)

@@ -3,6 +3,7 @@
 #include "Database/BulkSave.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 #include <map>
 #include <set>
@@ -547,7 +548,9 @@ bool CustomerModel::createCustomerSentTable()
     auto db = goodDatabase();
     return db
         && db->executeUpdate("create table if not exists brivanta_customer_sent(customer_id INTEGER PRIMARY KEY "
-                             "NOT NULL,sent TEXT NOT NULL)");
+                             "NOT NULL,sent TEXT NOT NULL,alike TEXT NOT NULL DEFAULT '')")
+        && addColumnIfMissing("brivanta_customer_sent", "alike",
+                              "ALTER TABLE brivanta_customer_sent ADD alike TEXT NOT NULL DEFAULT ''");
 }
 
 namespace {
@@ -776,12 +779,38 @@ bool CustomerModel::afterOfficeVersion(const OfficeMerge& merge)
     return restorePrimaryChoices(merge.choices);
 }
 
-bool CustomerModel::rememberSentUpload(int customerId, const std::string& sent)
+bool CustomerModel::rememberSentUpload(int customerId, const std::string& sent, const std::set<int>& alike)
 {
+    std::string ids;
+    for (int id : alike)
+        ids += (ids.empty() ? "" : ",") + std::to_string(id);
     auto db = database();
     return db
-        && db->executeUpdate("INSERT OR REPLACE INTO brivanta_customer_sent(customer_id,sent) VALUES(?,?)",
-                             customerId, sent);
+        && db->executeUpdate("INSERT OR REPLACE INTO brivanta_customer_sent(customer_id,sent,alike) VALUES(?,?,?)",
+                             customerId, sent, ids);
+}
+
+std::set<int> CustomerModel::alikeWhenSent(int customerId)
+{
+    std::set<int> ids;
+    const std::string text =
+        stringForQuery("SELECT alike FROM brivanta_customer_sent WHERE customer_id = ?", customerId).value_or("");
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find(',', at);
+        if (end == std::string::npos)
+            end = text.size();
+        ids.insert(std::atoi(text.substr(at, end - at).c_str()));
+        at = end + 1;
+    }
+    return ids;
+}
+
+std::vector<int> CustomerModel::serverCustomersNamed(const std::string& name)
+{
+    return readRows([](BRResultSet& rs) { return rs.intForColumnIndex(0); },
+                    "SELECT customer_id FROM brivanta_customer WHERE customer_id > 0 AND customer_name = ? "
+                    "ORDER BY customer_id",
+                    name);
 }
 
 std::map<int, std::string> CustomerModel::sentUploads()

@@ -181,10 +181,15 @@ public:
     bool afterOfficeVersion(const OfficeMerge& merge);
 
     // --- Uploads of local customers whose answer never came ---------------------------------
-    // What was sent of the customer (its texts), kept until an answer says what became of it.
-    bool rememberSentUpload(int customerId, const std::string& sent);
+    // What was sent of the customer (its texts), kept until an answer says what became of it,
+    // with the server customers the device held then that looked the same (`alike`): the
+    // copy a lost upload made is none of those.
+    bool rememberSentUpload(int customerId, const std::string& sent, const std::set<int>& alike = {});
     std::map<int, std::string> sentUploads();
+    std::set<int> alikeWhenSent(int customerId);
     bool forgetSentUpload(int customerId);
+    // The server customers (positive ids) of exactly that name, hidden and unpublished ones too.
+    std::vector<int> serverCustomersNamed(const std::string& name);
 
     // The address and contact tables, the hidden column and the tables of unsent changes.
     bool updateVersion() override;

@@ -389,8 +389,15 @@ std::optional<CustomerDataModel::Document> CustomerDataModel::buildDocument(cons
         // one it has never seen.
         const bool known = customerId > 0;
         document.changes[customerId] = model->customerChangeCount(customerId);
-        if (!known)
-            document.sentLocal[customerId] = sentText(stored.customer.customer_name, stored.addresses, stored.contacts);
+        if (!known) {
+            auto& sent = document.sentLocal[customerId];
+            sent = sentText(stored.customer.customer_name, stored.addresses, stored.contacts);
+            for (int id : model->serverCustomersNamed(text(stored.customer.customer_name))) {
+                const CustomerRecord held = model->readCustomerRecord(id);
+                if (sentText(held.customer.customer_name, held.addresses, held.contacts) == sent)
+                    document.alike[customerId].insert(id);
+            }
+        }
         customers.push_back(base::Dictionary{
             {"customer_id", customerId},
             {"customer_info_id", known ? text(stored.customer.customer_info_id) : std::string()},
@@ -476,8 +483,11 @@ void CustomerDataModel::sendDocument(const Document& document, OrderResume resum
 {
     // Kept until an answer tells what became of them: a lost one is looked for next time.
     if (auto data = DataAccessManager::sharedDataModel(); data && data->hasModels())
-        for (const auto& [id, sent] : document.sentLocal)
-            data->customerModel()->rememberSentUpload(id, sent);
+        for (const auto& [id, sent] : document.sentLocal) {
+            auto alike = document.alike.find(id);
+            data->customerModel()->rememberSentUpload(id, sent, alike == document.alike.end() ? std::set<int>{}
+                                                                                           : alike->second);
+        }
     sendText(document.text, document.changes, std::move(resume));
 }
 
@@ -584,37 +594,61 @@ void CustomerDataModel::preparedAnswer(const std::shared_ptr<NetBaseRst>& result
         auto lost = sent.find(localId);
         if (lost == sent.end())
             continue;
-        // The customer the lost upload made: what was sent, on the server, not yet on the device.
-        int found = 0;
-        for (const auto& customer : tables->customerTable) {
-            const int id = customer.customer_id;
-            if (id <= 0 || taken.count(id) || model->getCustomerByCustomerId(id).customer_id == id)
-                continue;
-            std::vector<brivanta_customer_address_Entity> addresses;
-            std::vector<brivanta_customer_contact_entity> contacts;
-            for (const auto& a : tables->customerAddressTable)
-                if (a.customerId == id)
-                    addresses.push_back(a);
-            for (const auto& c : tables->customerContactTable)
-                if (c.customerID == id)
-                    contacts.push_back(c);
-            if (sentText(customer.customer_name, addresses, contacts) == lost->second) {
-                found = id;
-                break;
-            }
-        }
-        if (found != 0) {
-            if (!adoptServerCustomer(localId, found, *tables)) {
+        CustomerRecord copy;
+        bool held = false;
+        if (findServerCopy(localId, lost->second, *tables, taken, copy, held)) {
+            if (!adoptServerCustomer(localId, copy, held)) {
                 then({false, kStatusFailed, Language::stringWithName(kStatusFailed)});
                 return;
             }
-            taken.insert(found);
+            taken.insert(copy.customer.customer_id);
         }
         // Not there: the upload never arrived, and is sent again.
         model->forgetSentUpload(localId);
     }
     reloadCustomerData();
     then({});
+}
+
+int CustomerDataModel::findServerCopy(int localId, const std::string& sent, const SyncCustomerTableRst& tables,
+                                      const std::set<int>& taken, CustomerRecord& copy, bool& held)
+{
+    auto model = DataAccessManager::sharedDataModel()->customerModel();
+    // Fetched now: a customer the device does not hold.
+    for (const auto& customer : tables.customerTable) {
+        const int id = customer.customer_id;
+        if (id <= 0 || taken.count(id) || model->getCustomerByCustomerId(id).customer_id == id)
+            continue;
+        CustomerRecord fetched;
+        fetched.customer = customer;
+        for (const auto& a : tables.customerAttributeTable)
+            if (a.customer_id == id)
+                fetched.attributes.push_back(a);
+        for (const auto& a : tables.customerAddressTable)
+            if (a.customerId == id)
+                fetched.addresses.push_back(a);
+        for (const auto& c : tables.customerContactTable)
+            if (c.customerID == id)
+                fetched.contacts.push_back(c);
+        if (sentText(customer.customer_name, fetched.addresses, fetched.contacts) == sent) {
+            copy = std::move(fetched);
+            held = false;
+            return id;
+        }
+    }
+    // Brought by a sync since the upload: held, and none of those that looked the same then.
+    const std::set<int> alike = model->alikeWhenSent(localId);
+    for (int id : model->serverCustomersNamed(sent.substr(0, sent.find('\x1e')))) {
+        if (taken.count(id) || alike.count(id))
+            continue;
+        CustomerRecord stored = model->readCustomerRecord(id);
+        if (sentText(stored.customer.customer_name, stored.addresses, stored.contacts) == sent) {
+            copy = std::move(stored);
+            held = true;
+            return id;
+        }
+    }
+    return 0;
 }
 
 namespace {
@@ -647,29 +681,35 @@ std::vector<Row> takeServerRows(const std::vector<Row>& mine, const std::vector<
 
 } // namespace
 
-bool CustomerDataModel::adoptServerCustomer(int localId, int serverId, const SyncCustomerTableRst& tables)
+bool CustomerDataModel::adoptServerCustomer(int localId, const CustomerRecord& server, bool held)
 {
     auto data = DataAccessManager::sharedDataModel();
     auto model = data->customerModel();
+    const int serverId = server.customer.customer_id;
     const CustomerRecord mine = model->readCustomerRecord(localId);
     brivanta_customer_Entity customer;
     customer.pid = localId;
     customer.customer_id = serverId;
     // Rows the server stored from the lost upload are the same rows: they take its ids.
     std::map<int, int> addressIds, contactIds;
-    auto addresses = takeServerRows(mine.addresses, tables.customerAddressTable, serverId,
+    auto addresses = takeServerRows(mine.addresses, server.addresses, serverId,
                                     &brivanta_customer_address_Entity::indexId,
                                     &brivanta_customer_address_Entity::customerId, sameAddress, &addressIds);
     auto attributes = takeServerRows(
-        mine.attributes, tables.customerAttributeTable, serverId, &brivanta_customer_attribute_Entity::attribute_id,
+        mine.attributes, server.attributes, serverId, &brivanta_customer_attribute_Entity::attribute_id,
         &brivanta_customer_attribute_Entity::customer_id,
         [](const auto& a, const auto& theirs) { return theirs.attribute_fields_id == a.attribute_fields_id; });
-    auto contacts = takeServerRows(mine.contacts, tables.customerContactTable, serverId,
+    auto contacts = takeServerRows(mine.contacts, server.contacts, serverId,
                                    &brivanta_customer_contact_entity::contactID,
                                    &brivanta_customer_contact_entity::customerID, sameContact, &contactIds);
-    const int changes = model->customerChangeCount(localId);
+    const int changes = model->customerChangeCount(localId) + (held ? model->customerChangeCount(serverId) : 0);
     bool stored = data->runInTransaction([&] {
-        return data->updateCustomerTable(std::vector{customer}) && data->updateCustomerAddressTable(addresses)
+        // A copy a sync brought holds what was sent: the device's version of it is the local
+        // one, so its synced rows go and the local customer's rows and name take its place.
+        const bool moved = held ? data->saveToDatabaseCustomer(std::vector{server.customer})
+                                      && model->mergeLocalCustomerInto(localId, serverId, true)
+                                : data->updateCustomerTable(std::vector{customer});
+        return moved && data->updateCustomerAddressTable(addresses)
             && data->updateCustomerAttributeTable(attributes) && data->updateContactIdAfterUpload(contacts)
             && data->updateOrderTable(std::vector{customer}) && model->setCustomerChangeCount(localId, 0)
             && model->setCustomerChangeCount(serverId, changes)

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -98,8 +99,10 @@ private:
     struct Document {
         std::string text;
         SentChanges changes;
-        // What was sent of each local customer, to find it on the server if the answer is lost.
+        // What was sent of each local customer, to find it on the server if the answer is lost,
+        // and the server customers held now that look the same.
         std::map<int, std::string> sentLocal;
+        std::map<int, std::set<int>> alike;
     };
     std::optional<Document> buildDocument(const std::vector<int>& customerIds);
     // Sends the document; an order upload waiting on it hears through `resume`.
@@ -123,9 +126,13 @@ private:
     void prepareUpload(const std::vector<int>& customerIds, Prepared then);
     void preparedAnswer(const std::shared_ptr<NetBaseRst>& result, const std::vector<int>& customerIds,
                         const Prepared& then);
+    // The server's copy of what a lost upload of the local customer sent: one the device does
+    // not hold yet from `tables`, else one a sync has brought since. Its id, 0 when none.
+    int findServerCopy(int localId, const std::string& sent, const SyncCustomerTableRst& tables,
+                       const std::set<int>& taken, CustomerRecord& copy, bool& held);
     // The local customer takes the server id of the customer its lost upload made, with its
-    // rows, orders and unsent changes.
-    bool adoptServerCustomer(int localId, int serverId, const SyncCustomerTableRst& tables);
+    // rows, orders and unsent changes; a copy the device holds already gives way to it.
+    bool adoptServerCustomer(int localId, const CustomerRecord& server, bool held);
 
     CustomerInfoDictionary m_customerInfoDic;
     std::vector<PersonInfo> m_allSearchPersonList;

@@ -149,6 +149,23 @@ TEST_F(CustomerLibraryUpgradeTest, LegacyTablesGetTheTemplatesColumnsAndKeepThei
     EXPECT_EQ(manager->customerModel()->sentUploads(), (std::map<int, std::string>{{-3, "sent"}}));
 }
 
+// An upload waiting for its answer, kept by the version before the server customers alike were
+// kept with it: it stays, with none alike.
+TEST_F(CustomerLibraryUpgradeTest, AnUnansweredUploadKeptBeforeTheAlikeColumnStays)
+{
+    openLegacy();
+    exec("create table brivanta_customer_sent(customer_id INTEGER PRIMARY KEY NOT NULL,sent TEXT NOT NULL)");
+    exec("insert into brivanta_customer_sent values(-2,'Old Ltd')");
+    manager->updateVersion();
+    manager->updateVersion();
+    EXPECT_EQ(columnsOf(db->sqliteHandle(), "brivanta_customer_sent"), templateColumns("brivanta_customer_sent"));
+    auto customers = manager->customerModel();
+    EXPECT_TRUE(customers->rememberSentUpload(-3, "New Ltd", {9010, 9002}));
+    EXPECT_EQ(customers->sentUploads(), (std::map<int, std::string>{{-3, "New Ltd"}, {-2, "Old Ltd"}}));
+    EXPECT_EQ(customers->alikeWhenSent(-2), std::set<int>{});
+    EXPECT_EQ(customers->alikeWhenSent(-3), (std::set<int>{9002, 9010}));
+}
+
 TEST_F(CustomerLibraryUpgradeTest, TheCurrentSchemaIsLeftAsItIs)
 {
     open();

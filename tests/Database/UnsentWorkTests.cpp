@@ -120,7 +120,7 @@ TEST_F(UnsentWorkTest, CollidingLocalIdsAreRenumberedAndCarryingAgainAddsNothing
         ASSERT_TRUE(db->executeUpdate(sql)) << sql;
     // What the user changed of the carried customer, and its upload waiting for an answer.
     ASSERT_TRUE(exec(oldFile, "insert into brivanta_customer_changed values (-1, 'customer', 0, 'customer_name'); "
-                              "insert into brivanta_customer_sent values (-1, 'Local Ltd')"));
+                              "insert into brivanta_customer_sent(customer_id, sent) values (-1, 'Local Ltd')"));
     struct Case {
         const char* what;
         const char* sql;

@@ -256,11 +256,11 @@ TEST_F(ServerCommandRoundTripTest, SyncTablesOfFixtureS)
     ASSERT_EQ(customers->customerAttributeTable.size(), 2u);
     for (const auto& value : customers->customerAttributeTable)
         EXPECT_EQ(value.customer_id, 9001);
-    EXPECT_EQ(customers->fieldsAttributeTable.size(), 2u);
+    EXPECT_EQ(customers->fieldsAttributeTable.size(), 8u);
     EXPECT_EQ(customers->customerAddressTable.size(), 1u);
     ASSERT_EQ(customers->customerContactTable.size(), 1u);
     EXPECT_EQ(customers->customerContactTable[0].im, "");
-    EXPECT_EQ(customers->resultCount(), 6u);
+    EXPECT_EQ(customers->resultCount(), 12u);
 
     for (const char* type : {"product", "file", "customer"}) {
         auto finish = std::make_shared<RequestSyncDataFinish>();

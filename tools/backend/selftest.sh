@@ -188,6 +188,8 @@ strict_customer "another field as a number" 'd["brivanta_customer_attribute"][0]
 strict_customer "a name that is not a text" 'd["brivanta_customer"][0]["customer_name"]=7' "customer_name"
 strict_customer "an id that is not a whole number" 'd["brivanta_customer_contact"][0]["contact_id"]="-2"' "contact_id"
 strict_customer "a missing contact field" 'del d["brivanta_customer_contact"][0]["im"]' "im"
+strict_customer "an attribute of field 0" 'd["brivanta_customer_attribute"][0]["attribute_fields_id"]=0' "attribute_fields_id"
+strict_customer "an attribute of a field the client lacks" 'd["brivanta_customer_attribute"][0].update(attribute_fields_id=99, attribute_value="x")' "attribute_fields_id"
 expect "nothing refused was stored" "$(curl -sS "http://127.0.0.1:$CP/__state" | j '[c["customerId"] for c in d["serverCustomers"]]')" "[9001, 9002, 9003]"
 # A server customer sent whole is its new version: every field kept, its own rows keep their ids.
 globex='{"brivanta_customer":[{"customer_id":9001,"customer_info_id":"C-9001","customer_name":"Globex Works","customer_publish":1,"customer_ordering":3,"discount":7.5}],"brivanta_customer_address":[{"id":1,"customer_id":9001,"address":"1 Main Street","city":"Springfield","state":"IL","zip_code":"62702"},{"id":-4,"customer_id":9001,"address":"5 Dock Lane","city":"Ogdenville","state":"IL","zip_code":"62000"}],"brivanta_customer_attribute":[{"attribute_id":1,"customer_id":9001,"attribute_fields_id":4,"attribute_value":"Silver"},{"attribute_id":2,"customer_id":9001,"attribute_fields_id":5,"attribute_value":0}],"brivanta_customer_contact":[{"customer_id":9001,"contact_id":1,"first_name":"Hank","last_name":"Scorpio","job_title":"Owner","work_phone":"555-0101","mobile_phone":"555-0177","email":"hank@globex.test","im":"","note":"vip"}]}'
@@ -195,6 +197,21 @@ expect "520 of a server customer keeps its ids" "$(upload "$globex" | j "$ids")"
 expect "516 answers every field sent" "$(sync customer true | j '[(c["customerInfoId"], c["customerName"], c["customerOrdering"], c["customerDiscount"], [(a["attributeFieldsId"], a["attributeValue"]) for a in c["attributes"]]) for c in d["content"][0] if c["customerId"] == 9001], [(a["id"], a["zip_code"]) for a in d["content"][2] if a["customer_id"] == 9001], [(c["contactId"], c["mobilePhone"], c["note"]) for c in d["content"][3] if c["customerId"] == 9001]')" "([('C-9001', 'Globex Works', 3, 7.5, [(4, 'Silver'), (5, 'NO')])], [(1, '62702'), (3, '62000')], [(1, '555-0177', 'vip')])"
 control '{"changeSet": "S-globex"}'
 expect "a change set changes the customer between two syncs" "$(sync customer false | j '[(c["customerName"], c["customerDiscount"], [a["attributeValue"] for a in c["attributes"]]) for c in d["content"][0] if c["customerId"] == 9001], sorted(a["id"] for a in d["content"][2] if a["customer_id"] == 9001), sorted(c["jobTitle"] for c in d["content"][3] if c["customerId"] == 9001)')" "([('Globex Corporation', 5.0, ['Platinum', 'YES'])], [1, 3, 71], ['Buyer', 'Chief'])"
+control '{"changeSet": "S-globex-moved"}'
+expect "a change set deletes an address" "$(sync customer false | j 'sorted(a["id"] for a in d["content"][2] if a["customer_id"] == 9001)')" "[3, 71]"
+# The same customer sent again is its whole new version: its rows are those of the last upload.
+resent() { # the customer as local -5 with one Level value of that text
+  printf '%s' "$customer_doc" | "$PY" -c "import json,sys
+d=json.load(sys.stdin)
+for t in d:
+    for r in d[t]: r['customer_id']=-5
+d['brivanta_customer_attribute']=[{'attribute_id':-20,'customer_id':-5,'attribute_fields_id':4,'attribute_value':sys.argv[1]}]
+print(json.dumps(d))" "$1"
+}
+for level in Gold Silver; do upload "$(resent $level)" >/dev/null; done
+bronze=$(upload "$(resent Bronze)" | j "$ids")
+expect "an unchanged repeat answers the same ids" "$(upload "$(resent Bronze)" | j "$ids")" "$bronze"
+expect "a customer sent four times is stored once, as last sent" "$(curl -sS "http://127.0.0.1:$CP/__state" | j '[(c["customerId"], [(a["attributeFieldsId"], a["attributeValue"]) for a in c["attributes"]], len(c["addresses"]), len(c["contacts"])) for c in d["serverCustomers"] if c["customerId"] > 9003]')" "[(9004, [(4, 'Bronze')], 1, 1)]"
 history() { post 'SyncServer;' "$(params getorderhistory accountId=alice clientId=AcmeCo baseTime="$1" numberOfOrder=10)"; }
 expect "history from the newest starts with the upload" "$(history '' | j 'd["content"]["orders"][0]["order_number"], d["content"]["orders"][0]["order_id"], d["content"]["items"][0]["discountRate"]')" "('DEV-0001', 5013, 100.0)"
 expect "history older than everything" "$(history '2001-01-01 00:00:00' | j 'd["content"]["orders"]')" "[]"

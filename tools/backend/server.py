@@ -262,6 +262,12 @@ class State:
             elif table in ("addresses", "contacts"):
                 key = "customer_id" if table == "addresses" else "customerId"
                 self.pending["customer"]["customers"].update(r[key] for r in rows)
+        # The office deletes a customer's address or contact: the customer is changed.
+        for table, ids in change.get("delete", {}).items():
+            key, owner = {"addresses": ("id", "customer_id"), "contacts": ("contactId", "customerId")}[table]
+            rows = self.data.get(table, [])
+            self.pending["customer"]["customers"].update(r[owner] for r in rows if r[key] in ids)
+            self.data[table] = [r for r in rows if r[key] not in ids]
         for file_id in change.get("replacedLibraryFiles", []):
             if file_id not in self.replaced_files:
                 self.replaced_files.append(file_id)
@@ -319,7 +325,8 @@ class State:
             "fixture": self.fixture,
             "changeSets": self.applied_change_sets,
             "orders": [{"order_number": o["order"].get("order_number"), "generateId": o["order"]["order_id"],
-                        "account": o["account"], "received": o["received"], "lines": len(o["items"]),
+                        "account": o["account"], "customerId": o["order"].get("customer_id"),
+                        "received": o["received"], "lines": len(o["items"]),
                         "status": o["order"].get("order_status"),
                         "quantities": [line.get("product_quantity") for line in o["items"]],
                         "replaced": o.get("replaced", 0), "source": o["source"]} for o in self.orders],
@@ -610,7 +617,6 @@ def check_customer_document(state, document):
             raise Rejected(table, "not an array")
     fields = state.data.get("customerFields", [])
     active = {f["attributeFieldsId"] for f in fields if f.get("attributeName") == "Active"}
-    # A field the client does not define has no type to hold a value to: text or the flag.
     defined = {f["attributeFieldsId"] for f in fields}
     for table, columns in CUSTOMER_DOCUMENT.items():
         names = [name for name, _ in columns]
@@ -625,16 +631,17 @@ def check_customer_document(state, document):
                     raise Rejected(name, "missing from a %s row" % table)
                 value = row[name]
                 if kind == "value":
-                    field = row.get("attribute_fields_id")
-                    kind = "flag" if field in active else "text" if field in defined else "text or flag"
+                    kind = "flag" if row["attribute_fields_id"] in active else "text"
                 good = {"int": is_int(value), "text": isinstance(value, str),
                         "number": isinstance(value, (int, float)) and not isinstance(value, bool),
-                        "flag": is_int(value) and value in (0, 1),
-                        "text or flag": isinstance(value, str) or (is_int(value) and value in (0, 1))}[kind]
+                        "flag": is_int(value) and value in (0, 1)}[kind]
                 if not good:
                     wanted = {"int": "a whole number", "text": "a text", "number": "a number",
-                              "flag": "the number 0 or 1", "text or flag": "a text or the number 0 or 1"}[kind]
+                              "flag": "the number 0 or 1"}[kind]
                     raise Rejected(name, "in a %s row is not %s: %s" % (table, wanted, json.dumps(value)))
+                # A value belongs to a field the client defines; 0 names none.
+                if name == "attribute_fields_id" and value not in defined:
+                    raise Rejected(name, "in a %s row names no field of the client: %s" % (table, json.dumps(value)))
 
 
 def upload_customers(state, params, document, notes):
@@ -710,7 +717,17 @@ def upload_customers(state, params, document, notes):
             state.data.setdefault("customers", []).append(dict({"customerId": server_id}, attributes=[],
                                                                **fields(row)))
             state.pending["customer"]["customers"].add(server_id)
-        entry, _ = record("brivanta_customer", row, make)
+        entry, made = record("brivanta_customer", row, make)
+        if not made and customer_row(entry["serverId"]) is not None:
+            # The same customer sent again: the upload is its whole new version, as for a
+            # server customer; rows repeated unchanged keep their first ids.
+            server_id = entry["serverId"]
+            replaced[server_id] = "resent"
+            customer_row(server_id)["attributes"] = []
+            state.data["addresses"] = [a for a in state.data.get("addresses", []) if a["customer_id"] != server_id]
+            state.data["contacts"] = [c for c in state.data.get("contacts", []) if c["customerId"] != server_id]
+            state.pending["customer"]["customers"].add(server_id)
+            notes.append("customer %d replaced by its repeat" % server_id)
         customer_ids[row["customer_id"]] = entry["serverId"]
         out["brivanta_customer"].append({"preId": row["customer_id"], "customerId": entry["serverId"]})
 
@@ -722,7 +739,20 @@ def upload_customers(state, params, document, notes):
 
     def kept_id(cid, kind, row_id):
         """A row of a replaced customer that names one of its own server rows keeps that id."""
-        return row_id if cid in replaced and row_id > 0 and row_id in replaced[cid][kind] else None
+        if cid not in replaced or replaced[cid] == "resent":
+            return None
+        return row_id if row_id > 0 and row_id in replaced[cid][kind] else None
+
+    def child(table, cid, row, make, kind):
+        """Stores a child row; a resent customer's rows are all made again, repeats under their first ids."""
+        if replaced.get(cid) == "resent":
+            entry, made = record(table, row, make)
+            if not made:
+                make(entry["serverId"])
+            return entry
+        entry, _ = record(table, row, make, server_id=kept_id(cid, kind, row[CUSTOMER_ROW_IDS[table]]),
+                          fresh=cid in replaced)
+        return entry
 
     for row in document["brivanta_customer_address"]:
         cid = owner(row["customer_id"])
@@ -731,8 +761,7 @@ def upload_customers(state, params, document, notes):
         def make(server_id, cid=cid, text=text):
             state.data.setdefault("addresses", []).append(dict({"id": server_id, "customer_id": cid}, **text))
             state.pending["customer"]["customers"].add(cid)
-        entry, _ = record("brivanta_customer_address", row, make, server_id=kept_id(cid, "addresses", row["id"]),
-                          fresh=cid in replaced)
+        entry = child("brivanta_customer_address", cid, row, make, "addresses")
         out["brivanta_customer_address"].append(dict({"preId": row["id"], "customerId": cid, "id": entry["serverId"]},
                                                      **text))
     for row in document["brivanta_customer_attribute"]:
@@ -748,8 +777,7 @@ def upload_customers(state, params, document, notes):
                     {"attributeId": server_id, "attributeFieldsId": row["attribute_fields_id"],
                      "attributeValue": value})
             state.pending["customer"]["customers"].add(cid)
-        entry, _ = record("brivanta_customer_attribute", row, make,
-                          server_id=kept_id(cid, "attributes", row["attribute_id"]), fresh=cid in replaced)
+        entry = child("brivanta_customer_attribute", cid, row, make, "attributes")
         out["brivanta_customer_attribute"].append({"preId": row["attribute_id"], "attributeId": entry["serverId"],
                                                    "customerId": cid,
                                                    "attributeFieldsId": row["attribute_fields_id"],
@@ -761,8 +789,7 @@ def upload_customers(state, params, document, notes):
         def make(server_id, cid=cid, text=text):
             state.data.setdefault("contacts", []).append(dict({"customerId": cid, "contactId": server_id}, **text))
             state.pending["customer"]["customers"].add(cid)
-        entry, _ = record("brivanta_customer_contact", row, make,
-                          server_id=kept_id(cid, "contacts", row["contact_id"]), fresh=cid in replaced)
+        entry = child("brivanta_customer_contact", cid, row, make, "contacts")
         out["brivanta_customer_contact"].append(dict({"preId": row["contact_id"], "customerId": cid,
                                                       "contactId": entry["serverId"]}, **text))
     return envelope("200", out)

@@ -30,6 +30,7 @@ public:
 
 class CustomerDataModelTest : public ProtocolTest {
 protected:
+    static constexpr int kActiveField = 5;
     void SetUp() override
     {
         ProtocolTest::SetUp();
@@ -50,7 +51,8 @@ protected:
         int id = 10;
         for (const char* name : {"Phone", "Bank Account", "Active", "Address", "City", "State/Province/Region", "Zip Code"}) {
             brivanta_fields_customer_attribute_Entity field;
-            field.field_id = ++id;
+            // The back end's own ids: it refuses a value of a field it does not define.
+            field.field_id = ++id == 13 ? kActiveField : id;
             field.field_name = name;
             field.display = 1;
             field.published = 1;
@@ -428,7 +430,7 @@ TEST_F(CustomerDataModelTest, ACustomerChangedInOneListLeavesTheOthersAlone)
 TEST_F(CustomerDataModelTest, DefaultAddressFromTheDefaultRowOrTheAttributes)
 {
     storeCustomer(1, "Two addresses", {}, {address("First", false), address("Second", true)},
-                  {{11, "555"}, {14, "Attr street"}, {13, "NO"}});
+                  {{11, "555"}, {14, "Attr street"}, {kActiveField, "NO"}});
     storeCustomer(2, "No default", {}, {address("First", false)},
                   {{14, "Attr street"}, {15, "Attr city"}, {16, "Attr state"}, {17, "Attr zip"}, {11, "777"}});
     m_model->reloadCustomerData();
@@ -453,7 +455,7 @@ TEST_F(CustomerDataModelTest, LocalCustomersGetFreshIdsAllOrNothing)
     EXPECT_EQ(m_model->saveCustomerWithNameStreetCityStateZipCode("Second"), -2);
     EXPECT_EQ(rows("select attribute_id, attribute_fields_id, attribute_value from brivanta_customer_attribute "
                    "where customer_id = -1 order by attribute_id desc"),
-              "-1|11||\n-2|12||\n-3|13|YES|\n-4|14|1 Road|\n-5|15||\n-6|16||\n-7|17||\n");
+              "-1|11||\n-2|12||\n-3|5|YES|\n-4|14|1 Road|\n-5|15||\n-6|16||\n-7|17||\n");
     EXPECT_EQ(count("select min(attribute_id) from brivanta_customer_attribute where customer_id = -2"), -14);
     EXPECT_EQ(m_model->customerInfoDic().count(-2), 1u); // reloaded
 
@@ -480,7 +482,7 @@ TEST_F(CustomerDataModelTest, UploadSendsTheDocumentAndAppliesTheServerIds)
     int id = m_model->saveCustomerWithNameStreetCityStateZipCode("ACME Ltd");
     ASSERT_EQ(id, -1);
     ASSERT_TRUE(m_db->executeUpdate("UPDATE brivanta_customer_attribute SET attribute_value = 'NO' "
-                                    "WHERE attribute_fields_id = 13"));
+                                    "WHERE attribute_fields_id = ?", kActiveField));
     auto john = contact("John", "Smith");
     john.customerID = -1;
     john.contactID = -1;
@@ -517,7 +519,7 @@ TEST_F(CustomerDataModelTest, UploadSendsTheDocumentAndAppliesTheServerIds)
                                                         {"customer_ordering", 0},
                                                         {"discount", 0}})));
     for (const auto& attribute : (*document)["brivanta_customer_attribute"].asArray()) {
-        if (attribute["attribute_fields_id"].toInt() == 13)
+        if (attribute["attribute_fields_id"].toInt() == kActiveField)
             EXPECT_TRUE(attribute["attribute_value"].isNumber() && attribute["attribute_value"].toInt() == 0);
         else
             EXPECT_TRUE(attribute["attribute_value"].isString());

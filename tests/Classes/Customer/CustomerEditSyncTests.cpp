@@ -717,6 +717,44 @@ TEST_F(CustomerEditSyncTest, TheUsersAddressEditAndTheOfficesContactEditAreBothK
     }
 }
 
+// The office deletes the address the user edited: the user's edit stays, goes up with the next
+// Submit, and reaches every device, whether a sync or the Submit brings the office's change.
+TEST_F(CustomerEditSyncTest, AnAddressTheUserEditedOutlivesTheOfficesDeletion)
+{
+    for (bool syncFirst : {true, false}) {
+        SCOPED_TRACE(syncFirst ? "a sync, then Submit" : "Submit with no sync between");
+        startFresh();
+        LoginMode::sharedInstance()->setLoginType(1);
+        CustomerDataModel::installOrderUploadHook();
+        edit(9001, [&](CustomerInfoView&, CustomerInfoGroupData& groups) {
+            for (auto& group : groups.customerCompanyData())
+                if (group.indexId == 1)
+                    set(group, "zip_code", "62799");
+        });
+        ASSERT_TRUE(backend().applyChangeSet("S-globex-moved"));
+        if (syncFirst) {
+            sync();
+            EXPECT_NE(customer(9001).find("1 Main Street|Springfield|IL|62799|"), std::string::npos) << customer(9001);
+        }
+        storedOrder(9001, "Globex");
+        EXPECT_EQ(submitOrders(), "200");
+        EXPECT_EQ(changes(9001), 0);
+
+        const auto addresses = onServer(9001)["addresses"].asArray();
+        ASSERT_EQ(addresses.size(), 1u);
+        EXPECT_EQ(addresses[0]["address"].toString() + "|" + addresses[0]["zip_code"].toString(), "1 Main Street|62799");
+        sync();
+        const std::string device = customer(9001);
+        EXPECT_NE(device.find("1 Main Street|Springfield|IL|62799|"), std::string::npos) << device;
+        EXPECT_EQ(count("select count(*) from brivanta_customer_address where customer_id = 9001"), 1);
+        secondDevice();
+        EXPECT_EQ(customer(9001), device);
+        m_driver.reset();
+        m_screen.reset();
+        m_window.reset();
+    }
+}
+
 // A local customer's upload whose answer never came, then a rename, then the next Submit:
 // the server holds the customer once, with the new name.
 TEST_F(CustomerEditSyncTest, ACustomerSentAgainAfterALostAnswerIsStoredOnce)
@@ -769,6 +807,106 @@ TEST_F(CustomerEditSyncTest, ACustomerSentAgainAfterALostAnswerIsStoredOnce)
         secondDevice();
         EXPECT_EQ(rows("select customer_name from brivanta_customer order by customer_id"),
                   "Globex|\nInitech Renamed|\n");
+        EXPECT_EQ(customer(server), onDevice);
+        m_driver.reset();
+        m_screen.reset();
+        m_window.reset();
+    }
+}
+
+// A local customer's upload whose answer was lost, then a sync that brings the server's copy
+// before the next Submit: the server and every device hold the customer once, with its latest
+// name and its order.
+TEST_F(CustomerEditSyncTest, ALostUploadThatASyncBroughtBackIsStoredOnce)
+{
+    struct Case {
+        const char* name;
+        bool fullSync;
+        bool rename;
+        bool restartBetween;
+        bool twinBefore; // another customer of the same name and texts, uploaded before
+    } cases[] = {
+        {"a change-set sync", false, false, false, false},
+        {"a rename and a change-set sync", false, true, false, false},
+        {"a rename and a full sync", true, true, false, false},
+        {"a restart, a change-set sync and a rename", false, true, true, false},
+        {"a twin uploaded before, a change-set sync and a rename", false, true, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startFresh();
+        LoginMode::sharedInstance()->setLoginType(1);
+        CustomerDataModel::installOrderUploadHook();
+        std::vector<std::string> earlier{"Globex"};
+        int twin = 0;
+        if (c.twinBefore) {
+            upload(CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode("Renco", "2 Side St"));
+            twin = count("select customer_id from brivanta_customer where customer_name = 'Renco'");
+            ASSERT_GT(twin, 9001);
+            earlier.push_back("Renco");
+        }
+        auto withName = [&](const std::string& name) {
+            auto names = earlier;
+            names.push_back(name);
+            std::sort(names.begin(), names.end());
+            return names;
+        };
+        const auto uploadsBefore = logged("520").size();
+        const int local =
+            CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode("Renco", "2 Side St");
+        ASSERT_LT(local, 0);
+        storedOrder(local, "Renco");
+        // The server stores the upload; its answer breaks off on the way.
+        ASSERT_TRUE(backend().setFault("520", "truncate", 1, R"("fraction": 0.5)"));
+        EXPECT_EQ(submitOrders(), "999");
+        ASSERT_EQ(serverNames(), withName("Renco"));
+        if (c.restartBetween) {
+            restart();
+            LoginMode::sharedInstance()->setLoginType(1);
+            CustomerDataModel::installOrderUploadHook();
+        }
+        if (c.fullSync)
+            base::UserDefaults::standard()->removeObjectForKey("AcmeCo-CustomerSynced");
+        sync();
+        ASSERT_EQ(count("select count(*) from brivanta_customer where customer_name = 'Renco'"), int(earlier.size()) + 1)
+            << "the server's copy beside the local customer";
+        const std::string name = c.rename ? "Renco Renamed" : "Renco";
+        if (c.rename) {
+            screen().settingsSwitchChanged();
+            edit(local, [&](CustomerInfoView&, CustomerInfoGroupData& groups) {
+                groups.customerCompanyData()[0].customerAttributes[0].value = name;
+            });
+        }
+        EXPECT_EQ(submitOrders(), "200");
+
+        EXPECT_EQ(serverNames(), withName(name));
+        // A server that keeps every copy it is sent would hold a second one of any new upload.
+        int sentAsNew = 0;
+        const auto uploads = logged("520");
+        for (const auto& sent : std::vector(uploads.begin() + uploadsBefore, uploads.end()))
+            for (const auto& row : sent["syncData"]["brivanta_customer"].asArray())
+                sentAsNew += row["customer_id"].toInt() < 0;
+        EXPECT_EQ(sentAsNew, 1) << "only the upload whose answer was lost";
+        const int server = count("select customer_id from brivanta_customer where customer_name = '" + name
+                                 + "' and customer_id != " + std::to_string(twin));
+        EXPECT_GT(server, std::max(twin, 9001));
+        // Listed by id: a twin made before keeps its own.
+        const std::string listed = c.twinBefore ? "Globex|\nRenco|\n" : "Globex|\n";
+        std::vector<int64_t> orderCustomers;
+        base::Value state = JSONValue(backend().state()).value_or(base::Value());
+        for (const auto& order : state["orders"].asArray())
+            if (order["source"].toString() == "upload")
+                orderCustomers.push_back(order["customerId"].toInt());
+        EXPECT_EQ(orderCustomers, std::vector<int64_t>{server});
+        EXPECT_EQ(rows("select customer_name from brivanta_customer order by customer_id"), listed + name + "|\n");
+        EXPECT_EQ(rows("select customer_id, uploaded from brivanta_quote_order"), std::to_string(server) + "|1|\n");
+        EXPECT_EQ(changes(server), 0);
+        EXPECT_EQ(count("select count(*) from brivanta_customer_sent"), 0);
+        const std::string onDevice = customer(server);
+        EXPECT_NE(onDevice.find("2 Side St|"), std::string::npos) << onDevice;
+
+        secondDevice();
+        EXPECT_EQ(rows("select customer_name from brivanta_customer order by customer_id"), listed + name + "|\n");
         EXPECT_EQ(customer(server), onDevice);
         m_driver.reset();
         m_screen.reset();

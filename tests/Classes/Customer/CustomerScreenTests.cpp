@@ -27,6 +27,7 @@ using protocoltest::ProtocolTest;
 
 class CustomerScreenTest : public ProtocolTest {
 protected:
+    static constexpr int kActiveField = 5;
     void SetUp() override
     {
         ProtocolTest::SetUp();
@@ -45,7 +46,8 @@ protected:
         int id = 10;
         for (const char* name : {"Phone", "Bank Account", "Active", "Address", "City", "State/Province/Region", "Zip Code"}) {
             brivanta_fields_customer_attribute_Entity field;
-            field.field_id = ++id;
+            // The back end's own ids: it refuses a value of a field it does not define.
+            field.field_id = ++id == 13 ? kActiveField : id;
             field.field_name = name;
             field.display = 1;
             field.published = 1;
@@ -255,7 +257,8 @@ TEST_F(CustomerScreenTest, NewCustomersAreStoredAndEditsKeepTheirId)
         int id = 10;
         for (const char* name : {"Phone", "Bank Account", "Active", "Address", "City", "State/Province/Region", "Zip Code"}) {
             brivanta_fields_customer_attribute_Entity field;
-            field.field_id = ++id;
+            // The back end's own ids: it refuses a value of a field it does not define.
+            field.field_id = ++id == 13 ? kActiveField : id;
             field.field_name = name;
             field.display = 1;
             field.published = 1;

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # An order being written when the program ends is kept: a new order of three Compact Writing
 # Desks in beech at a 10 % line discount, for Delta Freight Lines, with a note still being
-# typed; the program ended by SIGTERM, then by closing its window. Each time it exits 0, and
+# typed; the program ended by SIGTERM, by closing its window, and by its script's end. Each
+# time it exits 0, and
 # the next start lists the order under Unsubmitted with its line, quantity, discount, note and
-# customer, nothing sent. Usage: order_kept_check.sh APP [MODES] (MODES: "sigterm window")
+# customer, nothing sent. Usage: order_kept_check.sh APP [MODES] (MODES: "sigterm window end")
 set -euo pipefail
 app=$1
-modes=${2:-sigterm window}
+modes=${2:-sigterm window end}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 pid=""
@@ -87,7 +88,11 @@ for mode in $modes; do
   home=$work/$mode
   rm -rf "$home" && cp -a "$work/template" "$home"
   log=$work/$mode.log status=0
-  if [ "$mode" = sigterm ]; then
+  if [ "$mode" = end ]; then
+    # The session ends with its script, right after the typing.
+    sed '$d' "$work/type.txt" > "$work/end.txt"
+    BRIVANTA_HOME=$home "$app" --headless --script "$work/end.txt" > "$log" 2>&1 || status=$?
+  elif [ "$mode" = sigterm ]; then
     BRIVANTA_HOME=$home "$app" --headless --script "$work/type.txt" > "$log" 2>&1 &
     pid=$!
     for _ in $(seq 2400); do [ -e "$work/typed.png" ] && break; kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done

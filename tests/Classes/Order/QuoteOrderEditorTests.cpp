@@ -337,6 +337,59 @@ TEST_F(EditorTest, SavingTurnsTheScreenToASavedOrderAndLeavingAsksFirst)
     EXPECT_EQ(data->fetchQuoteOrderItemsWithQuoteOrder(stored[0]->serial())[0]->quantity(), 2);
 }
 
+// The program ends while the editor is open: what leaving would ask to save is stored as Save
+// stores it, with the text still being typed, and nothing is asked; an order with nothing to
+// keep writes nothing.
+TEST_F(EditorTest, WhatLeavingWouldAskToSaveIsStoredWhenTheProgramEnds)
+{
+    struct Case {
+        const char* name;
+        bool withLine;
+        ui::TextField& (*field)(QuoteOrderViewController&);
+        const char* typing;
+        bool stored;
+        const char* note;
+        double discount;
+    };
+    auto none = static_cast<ui::TextField& (*)(QuoteOrderViewController&)>(nullptr);
+    auto note = +[](QuoteOrderViewController& e) -> ui::TextField& { return e.noteField(); };
+    auto discount = +[](QuoteOrderViewController& e) -> ui::TextField& { return e.discountField(); };
+    for (const Case& c : {Case{"a line, nothing typed", true, none, "", true, "", 0},
+                          Case{"nothing at all", false, none, "", false, "", 0},
+                          Case{"no line, a note being typed", false, note, "Call first", true, "Call first", 0},
+                          Case{"a discount being typed", true, discount, "100", true, "", 100},
+                          // Last: the refused text keeps its field from giving up the keyboard.
+                          Case{"a refused discount being typed", true, discount, "12.5", true, "", 0}}) {
+        SCOPED_TRACE(c.name);
+        open(0, c.withLine ? std::vector{line(7, "Widget", 60, 2)} : std::vector<std::shared_ptr<QuoteOrderItemEntity>>{});
+        if (c.field) {
+            driver->tap(&c.field(*editor));
+            for (size_t i = c.field(*editor).text().size(); i > 0; --i)
+                driver->pressKey("\b");
+            driver->type(c.typing);
+            ASSERT_TRUE(c.field(*editor).isFirstResponder());
+        }
+        QuoteOrderStore::keepOpenOrder();
+        EXPECT_EQ(ui::AlertView::visibleAlert(), nullptr) << "nothing is asked";
+        auto stored = data->fetchQuoteOrdersCondition(0, std::nullopt);
+        ASSERT_EQ(stored.size(), c.stored ? 1u : 0u);
+        if (c.stored) {
+            EXPECT_EQ(stored[0]->customerNote(), c.note);
+            EXPECT_DOUBLE_EQ(stored[0]->discount(), c.discount);
+            EXPECT_FALSE(stored[0]->isUploaded()) << "kept, never sent";
+            EXPECT_EQ(data->fetchQuoteOrderItemsWithQuoteOrder(stored[0]->serial()).size(), c.withLine ? 1u : 0u);
+            // Stored once: the store does not store it again behind the editor.
+            QuoteOrderStore::keepOpenOrder();
+            EXPECT_EQ(data->fetchQuoteOrdersCondition(0, std::nullopt).size(), 1u);
+            EXPECT_TRUE(QuoteOrderStore::sharedQuoteOrderStore()->removeQuoteOrder(stored[0]->serial()));
+        }
+        ui::AlertView::dismissAllForTesting();
+        nav->popToRootViewController(false);
+        editor.reset();
+        QuoteOrderStore::freeInstance();
+    }
+}
+
 TEST_F(EditorTest, TheFooterRisesAboveTheKeyboardOfTheInputLanguage)
 {
     open(0, {line(7, "Widget", 60, 2)});

@@ -4,7 +4,7 @@
 #include "Platform/Base/Date.h"
 #include "Platform/Net/CookieStorage.h"
 #include "Platform/UI/Application.h"
-#include "tests/Support/JoinOnExit.h"
+#include "tests/Support/OnExit.h"
 
 #include <sys/inotify.h>
 #include <sys/resource.h>

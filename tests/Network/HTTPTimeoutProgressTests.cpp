@@ -2,7 +2,7 @@
 
 #include "Platform/Base/Date.h"
 #include "Platform/Base/Paths.h"
-#include "tests/Support/JoinOnExit.h"
+#include "tests/Support/OnExit.h"
 
 #include <arpa/inet.h>
 

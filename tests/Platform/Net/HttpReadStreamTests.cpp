@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "Platform/Base/Thread.h"
-#include "tests/Support/JoinOnExit.h"
+#include "tests/Support/OnExit.h"
 
 #include <cstdio>
 #include <cstring>

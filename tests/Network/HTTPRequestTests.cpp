@@ -4,6 +4,7 @@
 #include "Platform/Base/Date.h"
 #include "Platform/Net/CookieStorage.h"
 #include "Platform/UI/Application.h"
+#include "tests/Support/OnExit.h"
 
 #include <sys/inotify.h>
 #include <sys/resource.h>
@@ -333,6 +334,7 @@ TEST_F(HTTPRequest, ManyCookiesAreTakenQuicklyWithinTheLimitsAndWrittenOncePerAn
                 ++plainDone;
         }
     });
+    testsupport::JoinOnExit joinPlain(plain);
 
     // Processor time, not wall time: a loaded machine stretches the one, not the other.
     auto cpuSeconds = [] {

@@ -2,6 +2,7 @@
 
 #include "Platform/Base/Date.h"
 #include "Platform/Base/Paths.h"
+#include "tests/Support/OnExit.h"
 
 #include <arpa/inet.h>
 
@@ -306,6 +307,7 @@ TEST_F(HTTPTimeoutProgress, AccessorsFromAnotherThreadAndWhatARequestDoesNotKeep
                 sum += headers->fields().size();
         }
     });
+    testsupport::JoinOnExit joinOther(other, [&] { stop = true; });
     run.request->startAsynchronous();
     ASSERT_TRUE(gate->waitReached(10));
     // The other thread has read the counters of the running request before it may end.

@@ -4,6 +4,7 @@
 #include "Classes/Login/WeclomeViewController.h"
 
 #include "tests/App/AppWindowTestSupport.h"
+#include "tests/Support/OnExit.h"
 
 #include "App/BrivantaAppDelegate.h"
 #include "Common/Language.h"
@@ -348,6 +349,11 @@ TEST_F(WelcomeTest, ASlowDemoUnpackHoldsTheTilesAndTheBoxUntilItEnds)
     defaults()->setBool(true, LoginItemList::kZKorvKey);
     std::atomic<bool> release{false};
     std::atomic<bool> finished{false};
+    // The unpack waits on this test's flags on a worker: let it go and end on every way out.
+    testsupport::OnExit letGo([&] {
+        release = true;
+        base::RunLoop::main().runUntil([&] { return finished.load(); }, 30);
+    });
     WeclomeViewController::setDemoUnpack([&] {
         while (!release.load())
             std::this_thread::sleep_for(std::chrono::milliseconds(2));

@@ -92,10 +92,8 @@ TEST(OperationQueue, OperationsListShowsRunningThenPendingInOrder)
     auto next = BlockOperation::create([] {});
     queue.addOperation(blocker);
     queue.addOperation(next);
-    auto ops = queue.operations();
-    ASSERT_EQ(ops.size(), 2u);
-    EXPECT_EQ(ops[0], blocker);
-    EXPECT_EQ(ops[1], next);
+    // Not fatal: the blocker must be let go below, or the queue's end waits for it for ever.
+    EXPECT_EQ(queue.operations(), (std::vector<std::shared_ptr<Operation>>{blocker, next}));
     queue.cancelAllOperations();
     EXPECT_TRUE(blocker->isCancelled());
     gate.open();

@@ -2,6 +2,7 @@
 // next and is woken by work from other threads.
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Base/Timer.h"
+#include "tests/Support/OnExit.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,11 @@ TEST(RunLoopExternalWait, TellsWhenWorkIsDueAndWakesForOtherThreads)
     }
     std::atomic<int> wakes{0};
     loop.setWakeHandler([&] { ++wakes; });
+    // On every way out: other threads call the handler, and later tests need the real clock.
+    testsupport::OnExit unhook([&] {
+        loop.setWakeHandler({});
+        loop.setManualClock(false);
+    });
 
     auto timer = base::Timer::scheduled(2.5, false, [](base::Timer&) {});
     ASSERT_TRUE(loop.secondsUntilWork());

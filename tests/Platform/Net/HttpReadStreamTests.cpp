@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "Platform/Base/Thread.h"
+#include "tests/Support/OnExit.h"
 
 #include <cstdio>
 #include <cstring>
@@ -291,6 +292,8 @@ TEST(HttpReadStream, WritingToAVanishedPeerIsAnErrorNotASignal)
         ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
         ::close(fd);
     });
+    // A peer never reached still waits to accept: shutting the listener down ends that wait.
+    testsupport::JoinOnExit joinPeer(peer, [listener] { ::shutdown(listener, SHUT_RDWR); });
     Exchange ex(makeStream("POST", "http://127.0.0.1:" + std::to_string(ntohs(sa.sin_port)) + "/",
                            std::make_shared<MemoryInputStream>(pattern(32 << 20))));
     ASSERT_TRUE(ex.run());

@@ -198,7 +198,8 @@ TEST_F(TiledViewTest, DetachedViewsTakeNoLateTilesAndRunNoCallbacks)
 {
     gate = true;
     window->snapshot();
-    ASSERT_TRUE(pollUntil([&] { return calls == 1; }));
+    // Not fatal: a worker held at the gate must be let go below, whatever happens here.
+    EXPECT_TRUE(pollUntil([&] { return calls == 1; }));
     tiled->removeFromSuperview();
     tiled->detach();
     {

@@ -41,3 +41,41 @@ tap 508 393
 type AcmeCo
 LINES
 }
+
+# The login, then a whole sync from the Sync tab.
+synced_lines() {
+  login_lines
+  cat <<'LINES'
+tap "Log in"
+waitfor "Home" 60
+tap "Sync"
+tap "Get Updates"
+waitgone "0%" 60
+waitgone "remaining" 60
+LINES
+}
+
+# A new order of one Chair One (fixture S) from the catalogue, then TEXT typed into the order
+# editor's customer field: the list of customers it matches shows.
+chair_order_lines() {
+  cat <<LINES
+tap "Catalog"
+wait 1
+waitfor "Chair One" 60
+tap 416 239
+wait 1
+tap 560 105
+wait 0.5
+tap 514 137
+wait 0.5
+tap 763 260
+wait 1
+tap "Orders"
+wait 1
+waitfor "Chair One" 60
+tap 220 113
+wait 0.5
+type "$1"
+wait 1
+LINES
+}

@@ -12,31 +12,7 @@ start_backend
 # Positions: Chair One's cart button, its colour list and first colour, the sheet's add
 # button, the customer field, the signature line once the PDF is scrolled to its end, and
 # the save button of the question on leaving the PDF.
-{ login_lines; cat <<SCRIPT; } > "$work/road.txt"
-tap "Log in"
-waitfor "Home" 60
-tap "Sync"
-tap "Get Updates"
-waitgone "0%" 60
-waitgone "remaining" 60
-tap "Catalog"
-wait 1
-waitfor "Chair One" 60
-tap 416 239
-wait 1
-tap 560 105
-wait 0.5
-tap 514 137
-wait 0.5
-tap 763 260
-wait 1
-tap "Orders"
-wait 1
-waitfor "Chair One" 60
-tap 220 113
-wait 0.5
-type "Glo"
-wait 1
+{ synced_lines; chair_order_lines Glo; cat <<SCRIPT; } > "$work/road.txt"
 tap "Globex"
 wait 0.5
 tap "Save"

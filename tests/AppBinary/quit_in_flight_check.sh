@@ -47,19 +47,6 @@ waitfor "Seating Guide" 60
 LINES
 }
 
-# The back end's login, then a sync; faults are set after it.
-online_lines() {
-  login_lines
-  cat <<'LINES'
-tap "Log in"
-waitfor "Home" 60
-tap "Sync"
-tap "Get Updates"
-waitgone "0%" 60
-waitgone "remaining" 60
-LINES
-}
-
 # Sets a fault on the back end: control '{"faults": [...]}'
 control() {
   /usr/bin/python3 - "$cport" "$1" <<'PY'
@@ -69,28 +56,10 @@ urllib.request.urlopen(request, timeout=10).read()
 PY
 }
 
-# An order of one Chair One for CUSTOMER (known, or a new one added at the question), then Submit.
+# An order of one Chair One for the customer whose name begins with TEXT (Glo: Globex, known),
+# or for a new one added at the question, then Submit.
 order_lines() {
-  cat <<LINES
-tap "Catalog"
-wait 1
-waitfor "Chair One" 60
-tap 416 239
-wait 1
-tap 560 105
-wait 0.5
-tap 514 137
-wait 0.5
-tap 763 260
-wait 1
-tap "Orders"
-wait 1
-waitfor "Chair One" 60
-tap 220 113
-wait 0.5
-type "$1"
-wait 1
-LINES
+  chair_order_lines "$1"
   if [ "$1" = Glo ]; then
     printf 'tap "Globex"\nwait 0.5\ntap "Save"\nwait 1\n'
   else
@@ -135,7 +104,7 @@ case_script() {
     open-slow|open-slow-window) demo_lines; echo 'tap "Seating Guide"' ;;
     thumbnails) demo_lines; echo 'tap "Tolbernix Collection 2026"' ;;
     office|video|library-download)
-      online_lines
+      synced_lines
       printf 'tap "Library"\nwait 1\ntap "Library"\nwait 1\nwaitfor "Autumn catalogue" 60\n'
       case $1 in
         office) printf 'tap "Meeting notes"\ntap "Download"\nwaitgone "Downloading" 60\ntap "Meeting notes"\n' ;;
@@ -143,8 +112,8 @@ case_script() {
         library-download) printf 'tap "Autumn catalogue"\ntap "Download"\n' ;;
       esac ;;
     sync-tables|sync-files|sync-customers) login_lines; printf 'tap "Log in"\nwaitfor "Home" 60\ntap "Sync"\ntap "Get Updates"\n' ;;
-    customer-upload) online_lines; order_lines Renco ;;
-    order-upload) online_lines; order_lines Glo ;;
+    customer-upload) synced_lines; order_lines Renco ;;
+    order-upload) synced_lines; order_lines Glo ;;
   esac
   echo 'waitfor "never shown" 300'
 }

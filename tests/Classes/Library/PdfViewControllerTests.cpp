@@ -52,6 +52,8 @@ protected:
     {
         record = PdfDocument::withDocumentFilePathPassword(path, std::nullopt);
         ASSERT_TRUE(record);
+        // As the library opens it: the document held open, its pages known.
+        record->holdOpenDocument();
         if (startPage)
             record->setPageNumber(startPage);
         reader = PdfViewController::initWithReaderDocumentDocumentName(record, "Catalogue");

@@ -375,8 +375,9 @@ void PdfViewController::contentViewPageDrawn(PdfContentView& view)
 {
     if (view.tag() != m_currentPage)
         return;
-    // The page bar's picture of the page comes from the same tiles.
+    // The page bar's pictures of the page, large and small, come from the same tiles.
     view.keepPictureFromTiles(m_pagebar->pageThumbRequest());
+    view.keepPictureFromTiles(m_pagebar->miniThumbRequest(view.tag()));
     // The rest waits for the frame that shows the page, so as not to slow it.
     if (m_previewTimer)
         m_previewTimer->invalidate();

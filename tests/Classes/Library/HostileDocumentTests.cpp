@@ -19,6 +19,7 @@
 #include "tests/Support/HostilePdfFixtures.h"
 #include "tests/Support/OfficeFixtures.h"
 #include "tests/Support/PeakMemory.h"
+#include "tests/Support/Sanitizers.h"
 
 #include <chrono>
 #include <climits>
@@ -134,6 +135,10 @@ TEST_F(HostileDocumentTest, AJumpToAPageThatTakesAWorkerToItsLimitNeverHoldsTheW
     std::string bytes = pdffix::sharedPageTreeXrefPdf(6, 8);
     EXPECT_LT(bytes.size(), 2048u);
     std::string path = place("Documents/acme/Pdf/shared-tree.pdf", bytes);
+    // A lower limit than the usual gigabyte: each worker that meets it meets it sooner.
+    pdf::PageWorkers::Limits limits;
+    limits.memoryBytes = size_t(400) << 20;
+    pdf::PageWorkers::shared().setLimits(limits);
     base::RunLoop::main().setManualClock(false);
     opener->openPath(path, 5, "Shared tree");
     ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return nav->topViewController() != root; }, 60));
@@ -144,15 +149,15 @@ TEST_F(HostileDocumentTest, AJumpToAPageThatTakesAWorkerToItsLimitNeverHoldsTheW
     EXPECT_EQ(pageMessage(), "") << "page 1 draws";
     const int count = 1679616;
 
-    // A frame drawn every 10 ms of the main loop, and the longest wait between two.
+    // A frame drawn every 10 ms of the main loop, and the longest the loop was held between the
+    // end of one and the start of the next (drawing a frame is the window's own cost).
     auto last = std::chrono::steady_clock::now();
     double longest = 0;
     auto frames = base::Timer::scheduled(0.01, true, [&](base::Timer&) {
+        longest = std::max(longest, std::chrono::duration<double>(std::chrono::steady_clock::now() - last).count());
         if (window->prepareFrame())
             window->drawFrame(window->scale());
-        auto now = std::chrono::steady_clock::now();
-        longest = std::max(longest, std::chrono::duration<double>(now - last).count());
-        last = now;
+        last = std::chrono::steady_clock::now();
     });
     // The page bar's jump near the end, as its track's release makes it, while the loop runs.
     base::RunLoop::main().post([&] { reader->pagebarGotoPage(*reader->mainPagebar(), count - 3); });
@@ -172,7 +177,13 @@ TEST_F(HostileDocumentTest, AJumpToAPageThatTakesAWorkerToItsLimitNeverHoldsTheW
         return queues.loadQueue().operationCount() == 0 && queues.workQueue().operationCount() == 0;
     }, 120));
     frames->invalidate();
-    EXPECT_LT(longest, 0.1) << "the main thread went " << longest << " s without a frame";
+#if defined(BRIVANTA_TEST_ASAN) || defined(BRIVANTA_TEST_TSAN)
+    // A checked build runs a few times slower; a wait on a worker is seconds all the same.
+    const double bound = 0.3;
+#else
+    const double bound = 0.1;
+#endif
+    EXPECT_LT(longest, bound) << "the main loop was held " << longest << " s between two frames";
 
     // Each page near the end is refused by itself, as too large, not as damaged.
     for (const auto& [number, view] : reader->contentViews()) {

@@ -15,10 +15,8 @@
 #include <algorithm>
 
 namespace {
-constexpr double kContentInset = 4;
-}
 
-namespace {
+constexpr double kContentInset = 4;
 
 base::WorkerThread& pageQuestions()
 {

@@ -2,9 +2,10 @@
 // Pictures for the reader's benchmarks: a noisy photo-like JPEG, so the PDF library has real
 // decoding and filtering to do on its pages.
 #include "Platform/Graphics/CairoRef.h"
+#include "Platform/Graphics/Context.h"
 #include "Platform/Graphics/Image.h"
 #include "Platform/Pdf/PageWorkers.h"
-#include "tests/Support/PdfFixtures.h"
+#include "tests/Support/HostilePdfFixtures.h"
 
 #include <zlib.h>
 
@@ -122,6 +123,44 @@ inline std::string cachedPhotoPdf(int pages, bool full)
     pdffix::writeFile(part.string(), photoPdf(pages, full));
     fs::rename(part, path, ignored);
     return path.string();
+}
+
+// A page as a word processor exports it: lines of text, and a photo seen through at 60 %
+// over a quarter of the page.
+inline std::string transparencyPagePdf()
+{
+    auto photo = gfx::Context::createBitmap(gfx::Size{1800, 1350});
+    photo->fillLinearGradient(gfx::Rect(0, 0, 1800, 1350), {0, 0}, {1800, 1350},
+                              {{0, gfx::Color{0.9, 0.4, 0.1, 1}}, {1, gfx::Color{0.1, 0.3, 0.8, 1}}});
+    for (int i = 0; i < 40; ++i) {
+        photo->setFillColor(gfx::Color{(i * 37 % 100) / 100.0, (i * 53 % 100) / 100.0, (i * 71 % 100) / 100.0, 1});
+        photo->fillEllipse(gfx::Rect(i * 43 % 1600, i * 97 % 1150, 200, 200));
+    }
+    auto jpeg = photo->makeImage().jpegData(0.85);
+    pdffix::Writer w;
+    int catalog = w.reserve();
+    int pages = w.reserve();
+    // Seen through as such a program writes it: a soft mask of the picture's own size.
+    int mask = w.add(pdffix::Writer::stream("/Type /XObject /Subtype /Image /Width 1800 /Height 1350 /ColorSpace "
+                                            "/DeviceGray /BitsPerComponent 8 /Filter /FlateDecode",
+                                            pdffix::deflated(std::string(size_t(1800) * 1350, char(153)))));
+    int image = w.add(pdffix::Writer::stream("/Type /XObject /Subtype /Image /Width 1800 /Height 1350 /ColorSpace "
+                                             "/DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode /SMask " +
+                                                 std::to_string(mask) + " 0 R",
+                                             std::string(jpeg.begin(), jpeg.end())));
+    std::string content = "BT /F1 11 Tf 56 790 Td 14 TL\n";
+    for (int line = 0; line < 50; ++line)
+        content += "(Line " + std::to_string(line + 1) +
+                   " of the terms of delivery, as the word processor set them in the document.) '\n";
+    content += "ET\nq 297.5 0 0 223 297.5 619 cm /Im1 Do Q\n";
+    int contents = w.add(pdffix::Writer::stream("", content));
+    int page = w.add("<< /Type /Page /Parent " + std::to_string(pages) +
+                     " 0 R /MediaBox [0 0 595 842] /Resources << /Font << /F1 << /Type /Font /Subtype /Type1 "
+                     "/BaseFont /Helvetica >> >> /XObject << /Im1 " +
+                     std::to_string(image) + " 0 R >> >> /Contents " + std::to_string(contents) + " 0 R >>");
+    w.set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
+    w.set(catalog, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+    return w.finish(catalog);
 }
 
 } // namespace benchsupport

@@ -14,6 +14,13 @@
 // Ours and pdftoppm alternate run by run; ratios are pdftoppm's median time over ours, wall
 // and processor time (ours: this process, every thread; the peer: its own), the aim 0.8 or
 // more. BRIVANTA_BENCH_SMOKE=1 takes a small generated book, one run and one turn.
+// - whole reader, first page: as a user meets it, from the library's opening of the file until
+//   the screen shows page 1 with every visible tile drawn and the page bar's pictures in place,
+//   on the transparency page, the photo book and the text manual; warm (the session has read
+//   documents before) and at the first open of a session (a fresh process of this program that
+//   has drawn text and started a page worker, as the library does before a document is tapped,
+//   and read no document). Against pdftoppm of page 1 at the same pixel size; also the time to
+//   page 1 on screen, before the bar's pictures of other pages.
 // The memory run comes first so that its peak is its own: peak resident size over 200 turns
 // through the photo pages (forth and back) with a zoom to the maximum on every fifth, and the
 // growth from turn 20 to 100 and on to 200 (a leak keeps growing; memory kept for reuse does
@@ -27,13 +34,16 @@
 #include "Classes/Library/Reader/PdfThumbCache.h"
 #include "Classes/Library/Reader/PdfThumbOperation.h"
 #include "Classes/Library/Reader/PdfThumbQueue.h"
+#include "Classes/Library/PdfMainPagebar.h"
 #include "Classes/Library/PdfViewController.h"
+#include "Platform/Pdf/PageWorkers.h"
 #include "Platform/Base/Memory.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/CairoRef.h"
 #include "Platform/Graphics/Image.h"
 #include "Platform/Pdf/Document.h"
 #include "Platform/UI/ImageView.h"
+#include "Platform/UI/Label.h"
 #include "Platform/UI/Window.h"
 #include "tests/Support/PdfFixtures.h"
 
@@ -71,7 +81,7 @@ double heapInUseMB()
 
 struct Files {
     fs::path home;
-    std::string manual, photos;
+    std::string manual, photos, transparency;
     int pagedPhotos = 0;
 
     Files()
@@ -91,6 +101,8 @@ struct Files {
         photos = (home / "Documents/acme/Pdf/photo_book.pdf").string();
         fs::create_symlink(benchsupport::cachedPhotoPdf(smoke ? 4 : 64, !smoke), photos);
         pagedPhotos = smoke ? 4 : 12;
+        transparency = (home / "Documents/acme/Pdf/transparency.pdf").string();
+        pdffix::writeFile(transparency, benchsupport::transparencyPagePdf());
         pdf::warmUp();
     }
     ~Files() { fs::remove_all(home); }
@@ -410,6 +422,161 @@ void BM_PageTurn(benchmark::State& state)
 }
 BENCHMARK(BM_PageTurn)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// Page 1 on screen with its visible tiles drawn, and every picture of the page bar in place.
+bool firstPageSeen(PdfViewController& reader)
+{
+    if (!pageShown(reader, 1) || !reader.mainPagebar())
+        return false;
+    auto& bar = *reader.mainPagebar();
+    if (bar.pageThumbView() && !bar.pageThumbView()->imageView()->image())
+        return false;
+    for (const auto& [page, thumb] : bar.miniThumbViews())
+        if (!thumb->imageView()->image())
+            return false;
+    return true;
+}
+
+// One first page as the user meets it: the library's opening of the file (off the main thread
+// there; its cost is the same here), then the reader until its first page is seen. Wall and
+// processor time (this process and its page workers), and the pixels a point of the page.
+struct FirstPage {
+    bool seen = false;
+    double wallMs = 0, cpuMs = 0, zoom = 0;
+    double shownWallMs = 0, shownCpuMs = 0; // page 1 on screen, the bar's pictures maybe not yet
+};
+
+FirstPage openWholeReader(ui::Window& window, const std::string& path)
+{
+    ScreenLoop screen(window);
+    FirstPage result;
+    double cpuStart = benchsupport::selfCpuMs();
+    auto workersStart = benchsupport::pdfWorkersCpu();
+    auto start = Clock::now();
+    auto record = PdfDocument::withDocumentFilePathPassword(path, std::nullopt);
+    record->updateProperties();
+    record->holdOpenDocument();
+    record->setPageNumber(1);
+    auto reader = PdfViewController::initWithReaderDocumentDocumentName(record, "Bench");
+    window.setRootViewController(reader);
+    // First the page itself on screen, then the bar's pictures of other pages.
+    if (screen.runUntil([&] { return pageShown(*reader, 1); })) {
+        result.shownWallMs = msSince(start);
+        result.shownCpuMs = benchsupport::selfCpuMs() - cpuStart + benchsupport::pdfWorkersCpuSinceMs(workersStart);
+    }
+    result.seen = screen.runUntil([&] { return firstPageSeen(*reader); });
+    result.wallMs = msSince(start);
+    result.cpuMs = benchsupport::selfCpuMs() - cpuStart + benchsupport::pdfWorkersCpuSinceMs(workersStart);
+    if (result.seen)
+        result.zoom = pixelsPerPoint(*reader, window, 1);
+    screen.runUntil([&] { return screenIdle(*reader); });
+    closeReader(window, reader);
+    return result;
+}
+
+const std::string& wholeReaderSubject(int index, const char** label)
+{
+    const char* labels[] = {"transparency page", "photo book", "text manual"};
+    *label = labels[index];
+    return index == 0 ? files().transparency : index == 1 ? files().photos : files().manual;
+}
+
+// The first open of a session: this program run afresh on the file, its answer read back.
+FirstPage coldFirstPage(const std::string& path)
+{
+    FirstPage result;
+    auto self = fs::read_symlink("/proc/self/exe").string();
+    auto out = benchsupport::runProgramOutput({"env", "BRIVANTA_READER_FIRST_OPEN=" + path, self});
+    if (out && std::sscanf(out->c_str(), "first-open %lf %lf %lf %lf %lf", &result.wallMs, &result.cpuMs, &result.zoom,
+                           &result.shownWallMs, &result.shownCpuMs) == 5)
+        result.seen = true;
+    return result;
+}
+
+void BM_WholeReaderFirstPage(benchmark::State& state)
+{
+    const char* label = "";
+    const std::string& path = wholeReaderSubject(int(state.range(0)), &label);
+    bool cold = state.range(1) != 0;
+    ui::Window window;
+    window.makeKeyAndVisible();
+    Times times;
+    std::vector<double> shownCpu;
+    for (auto _ : state) {
+        // The first run warms the session (and tells the peer its resolution); it is not counted.
+        for (int run = -1; run < runs(); ++run) {
+            forgetEarlierRuns();
+            FirstPage page = cold && run >= 0 ? coldFirstPage(path) : openWholeReader(window, path);
+            if (!page.seen) {
+                state.SkipWithError("page 1 not seen");
+                return;
+            }
+            if (run < 0)
+                continue;
+            times.ours.push_back(page.wallMs);
+            times.oursCpu.push_back(page.cpuMs);
+            times.shown.push_back(page.shownWallMs);
+            shownCpu.push_back(page.shownCpuMs);
+            times.addPeer(peerPage(path, 1, page.zoom));
+        }
+    }
+    std::string name = std::string(label) + (cold ? ", first open of a session" : ", whole reader warm");
+    times.report(state, name);
+    // The same up to the page itself on screen, before the bar's pictures of other pages.
+    double pc = median(times.peerCpu), sc = median(shownCpu);
+    state.counters["shown_cpu_ms"] = sc;
+    state.counters["shown_cpu_ratio"] = sc > 0 ? pc / sc : 0;
+    std::printf("%-26s page 1 on screen: pdftoppm / ours processor %.2f (%.1f / %.1f ms), wall %.1f ms\n", name.c_str(),
+                sc > 0 ? pc / sc : 0, pc, sc, median(times.shown));
+    std::fflush(stdout);
+}
+BENCHMARK(BM_WholeReaderFirstPage)->ArgsProduct({{0, 1, 2}, {0, 1}})->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Run afresh with BRIVANTA_READER_FIRST_OPEN: one first page of a session, in a home of its own.
+int firstOpenOfASession(const std::string& path)
+{
+    char pattern[] = "/tmp/brivanta-reader-first-XXXXXX";
+    fs::path home = mkdtemp(pattern);
+    setenv("BRIVANTA_HOME", home.c_str(), 1);
+    fs::create_directories(home / "Documents/acme/Pdf");
+    std::string placed = (home / "Documents/acme/Pdf" / fs::path(path).filename()).string();
+    fs::create_symlink(path, placed);
+    int status = 1;
+    {
+        ui::Window window;
+        window.makeKeyAndVisible();
+        // The library as it stands when a document is tapped: its text drawn, and a page worker
+        // started ahead as it starts one; the tap comes a moment after it shows.
+        auto title = ui::View::make<ui::Label>(gfx::Rect(20, 20, 400, 40));
+        title->setText("Library");
+        window.addSubview(title);
+        window.prepareFrame();
+        window.drawFrame(window.scale());
+        pdf::warmUp();
+        base::RunLoop::main().runFor(0.5);
+        title->removeFromSuperview();
+        FirstPage page = openWholeReader(window, placed);
+        if (page.seen) {
+            std::printf("first-open %.3f %.3f %.4f %.3f %.3f\n", page.wallMs, page.cpuMs, page.zoom, page.shownWallMs,
+                        page.shownCpuMs);
+            status = 0;
+        }
+    }
+    PdfThumbQueue::sharedInstance().stop();
+    pdf::PageWorkers::shared().shutDown();
+    fs::remove_all(home);
+    return status;
+}
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    if (const char* path = std::getenv("BRIVANTA_READER_FIRST_OPEN"))
+        return firstOpenOfASession(path);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

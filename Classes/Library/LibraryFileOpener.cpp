@@ -101,8 +101,12 @@ void LibraryFileOpener::openPdf(const std::string& path, const std::string& titl
     });
     openingThread().post([weak, opening, path, title, underWay] {
         auto record = PdfDocument::withDocumentFilePathPassword(path, std::nullopt);
-        if (record)
+        if (record) {
             record->updateProperties();
+            // The reader's pages come from this opening: its screen asks no worker for them.
+            if (record->pageCount().value_or(0) >= 1)
+                record->holdOpenDocument();
+        }
         // A password is no damage: the user hears which of the two keeps the file shut.
         bool locked = record && record->pageCount().value_or(0) < 1 &&
                       pdf::Document::open(record->fileURL()).status == pdf::Document::Status::Locked;

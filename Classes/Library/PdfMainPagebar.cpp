@@ -215,6 +215,12 @@ void PdfMainPagebar::updatePageThumbView(int page)
     m_pageThumb->showImage(image);
 }
 
+std::shared_ptr<PdfThumbRequest> PdfMainPagebar::miniThumbRequest(int page) const
+{
+    auto found = m_miniThumbRequests.find(page);
+    return found == m_miniThumbRequests.end() ? nullptr : found->second;
+}
+
 void PdfMainPagebar::layoutSubviews()
 {
     int count = pageCount();
@@ -249,6 +255,7 @@ void PdfMainPagebar::layoutSubviews()
             auto thumb = ui::View::make<PdfPagebarThumb>(rect, true);
             auto request = PdfThumbRequest::newForView(thumb, m_document->fileURL(), m_document->password(),
                                                        m_document->guid(), page, {kThumbSmallWidth, kThumbSmallHeight});
+            m_miniThumbRequests[page] = request;
             gfx::Image image = PdfThumbCache::sharedInstance().thumbRequestPriority(request, false);
             if (image)
                 thumb->showImage(image);

@@ -77,6 +77,8 @@ public:
     void setPagePictureSource(PictureSource source) { m_pagePictureSource = std::move(source); }
     // What the large picture last asked for; none before it did.
     const std::shared_ptr<PdfThumbRequest>& pageThumbRequest() const { return m_pageThumbRequest; }
+    // What the small picture of the page asked for; none when the bar shows no small picture of it.
+    std::shared_ptr<PdfThumbRequest> miniThumbRequest(int page) const;
     const std::shared_ptr<ui::Label>& pageNumberLabel() const { return m_pageNumberLabel; }
     bool hasTrackTimer() const { return m_trackTimer != nullptr; }
     bool hasEnableTimer() const { return m_enableTimer != nullptr; }
@@ -102,6 +104,7 @@ private:
     std::shared_ptr<PdfDocument> m_document;
     std::shared_ptr<PdfTrackControl> m_track;
     std::map<int, std::shared_ptr<PdfPagebarThumb>> m_miniThumbs;
+    std::map<int, std::shared_ptr<PdfThumbRequest>> m_miniThumbRequests;
     std::shared_ptr<PdfPagebarThumb> m_pageThumb;
     std::shared_ptr<PdfThumbRequest> m_pageThumbRequest;
     PictureSource m_pagePictureSource;

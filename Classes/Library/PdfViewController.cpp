@@ -293,28 +293,35 @@ void PdfViewController::showDocumentPage(int page)
     }
     auto leftovers = m_contentViews;
     std::vector<int> created;
-    gfx::Rect frame(gfx::Point{}, m_scrollView->bounds().size);
-    for (int n = minPage; n <= maxPage; ++n) {
+    // The page shown first: a page asked for off the main thread is answered before its
+    // neighbours.
+    std::vector<int> order{page};
+    for (int n = minPage; n <= maxPage; ++n)
+        if (n != page)
+            order.push_back(n);
+    gfx::Rect first(gfx::Point{}, m_scrollView->bounds().size);
+    for (int n : order) {
+        gfx::Rect frame = first.offsetBy(first.width() * (n - minPage), 0);
         auto found = m_contentViews.find(n);
         if (found != m_contentViews.end()) {
             found->second->setFrame(frame);
             found->second->zoomReset();
             leftovers.erase(n);
         } else {
-            auto content = std::make_shared<PdfContentView>(frame, m_document->fileURL(), n, m_document->password());
+            auto content = std::make_shared<PdfContentView>(frame, m_document->openDocument(), m_document->fileURL(), n,
+                                                            m_document->password());
             m_scrollView->addSubview(content);
             m_contentViews[n] = content;
             content->setMessage(this);
             content->setRefusedText(Language::stringWithName("PDFPAGETOOLARGE"));
             content->setDamagedText(Language::stringWithName("PDFPAGECANNOTBESHOWN"));
             // Where a page cannot be drawn, the page area says why rather than staying blank.
-            if (!content->contentPage())
+            if (!content->contentPage() && !content->isPagePending())
                 content->showMessage(Language::stringWithName(
                     content->unavailable() == PdfContentPage::Unavailable::TooCostly ? "PDFPAGETOOLARGE"
                                                                                        : "PDFPAGECANNOTBESHOWN"));
             created.push_back(n);
         }
-        frame = frame.offsetBy(frame.width(), 0);
     }
     for (auto& [n, content] : leftovers) {
         content->setMessage(nullptr);
@@ -341,7 +348,7 @@ void PdfViewController::showDocumentPage(int page)
         m_contentViews[page]->showPageThumbPagePasswordGuid(m_document->fileURL(), page, m_document->password(),
                                                             m_document->guid());
     auto shown = m_contentViews[page]->contentPage();
-    bool drawn = !shown || shown->visibleTilesComplete();
+    bool drawn = shown ? shown->visibleTilesComplete() : !m_contentViews[page]->isPagePending();
     if (!drawn)
         holdRendersForShownPage();
     m_pagebar->updatePagebar();
@@ -368,8 +375,9 @@ void PdfViewController::contentViewPageDrawn(PdfContentView& view)
 {
     if (view.tag() != m_currentPage)
         return;
-    // The page bar's picture of the page comes from the same tiles.
+    // The page bar's pictures of the page, large and small, come from the same tiles.
     view.keepPictureFromTiles(m_pagebar->pageThumbRequest());
+    view.keepPictureFromTiles(m_pagebar->miniThumbRequest(view.tag()));
     // The rest waits for the frame that shows the page, so as not to slow it.
     if (m_previewTimer)
         m_previewTimer->invalidate();

@@ -4,6 +4,7 @@
 #include "Platform/Base/Log.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -27,6 +28,19 @@ std::string userHome()
     return "/tmp";
 }
 
+// Where the program started: a relative home is taken from there, whatever folder the program
+// is in later, so that every path it hands to another program is absolute.
+const std::string& startFolder()
+{
+    static const std::string folder = [] {
+        std::error_code error;
+        auto current = std::filesystem::current_path(error);
+        return error ? std::string("/") : current.string();
+    }();
+    return folder;
+}
+[[maybe_unused]] const std::string& g_startFolder = startFolder();
+
 std::string homeFolder()
 {
     std::string path = envValue("BRIVANTA_HOME");
@@ -36,6 +50,8 @@ std::string homeFolder()
             data = userHome() + "/.local/share";
         path = data + "/brivanta";
     }
+    if (path.front() != '/')
+        path = (std::filesystem::path(startFolder()) / path).lexically_normal().string();
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
     return path;

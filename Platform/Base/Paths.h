@@ -4,8 +4,9 @@
 namespace base {
 
 // The application's folders. The home folder is $BRIVANTA_HOME, else $XDG_DATA_HOME/brivanta,
-// else ~/.local/share/brivanta. The environment is read on every call, and each folder is
-// created (private to the user) when asked for.
+// else ~/.local/share/brivanta; a relative one is taken from the folder the program started in.
+// The environment is read on every call, and each folder is created (private to the user) when
+// asked for.
 class Paths {
 public:
     static std::string home();

@@ -6,13 +6,17 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <map>
 
 namespace pdf {
 
-// What every page of a document needs to ask a worker about it.
+// What every page of a document needs to ask a worker about it, and what is known of its pages.
 struct DocumentState {
     std::string path;
     std::optional<std::string> password;
+    std::vector<worker::PageDescription> described; // pages 1.. as the opening answered
+    std::mutex mutex;
+    std::map<int, worker::PageDescription> answered; // later pages, as asked
 };
 
 namespace {
@@ -52,11 +56,17 @@ Document::OpenResult Document::open(const std::string& path, const std::optional
         return result;
     }
     int32_t count = 0;
+    uint32_t described = 0;
     PayloadReader reader(answered.payload);
-    if (answered.outcome != DrawOutcome::Drawn || !reader.get(count))
+    if (answered.outcome != DrawOutcome::Drawn || !reader.get(count) || !reader.get(described))
         return result;
+    count = std::max(0, int(count));
+    state->described.resize(std::min<size_t>({described, size_t(count), worker::kPagesDescribedAtOpen}));
+    for (auto& page : state->described)
+        if (!reader.get(page))
+            return result;
     result.status = Status::Opened;
-    result.document = std::shared_ptr<Document>(new Document(std::move(state), std::max(0, int(count))));
+    result.document = std::shared_ptr<Document>(new Document(std::move(state), count));
     return result;
 }
 
@@ -71,44 +81,62 @@ const std::string& Document::path() const
     return m_state->path;
 }
 
-std::shared_ptr<Page> Document::page(int number) const
+std::shared_ptr<Page> Document::makePage(int number, const worker::PageDescription& d) const
+{
+    return std::shared_ptr<Page>(new Page(m_state, number, gfx::Rect(d.box[0], d.box[1], d.box[2], d.box[3]),
+                                          gfx::Size{d.size[0], d.size[1]}, d.rotation));
+}
+
+std::shared_ptr<Page> Document::knownPage(int number) const
 {
     if (number < 1 || number > m_pageCount)
         return nullptr;
-    auto answered = PageWorkers::shared().ask(Ask::Page, m_state->path, m_state->password, number);
-    if (answered.outcome != DrawOutcome::Drawn)
-        return nullptr;
-    PayloadReader reader(answered.payload);
-    double v[6];
-    for (double& each : v)
-        if (!reader.get(each))
-            return nullptr;
-    return std::shared_ptr<Page>(new Page(m_state, number, gfx::Rect(v[0], v[1], v[2], v[3]), gfx::Size{v[4], v[5]}));
+    if (size_t(number) <= m_state->described.size())
+        return makePage(number, m_state->described[size_t(number - 1)]);
+    std::lock_guard lock(m_state->mutex);
+    auto found = m_state->answered.find(number);
+    return found == m_state->answered.end() ? nullptr : makePage(number, found->second);
 }
 
-Page::Page(std::shared_ptr<DocumentState> state, int number, gfx::Rect box, gfx::Size size)
+std::shared_ptr<Page> Document::page(int number, DrawOutcome* outcome) const
+{
+    DrawOutcome ignored;
+    DrawOutcome& how = outcome ? *outcome : ignored;
+    how = DrawOutcome::Failed;
+    if (auto known = knownPage(number)) {
+        how = DrawOutcome::Drawn;
+        return known;
+    }
+    if (number < 1 || number > m_pageCount)
+        return nullptr;
+    auto answered = PageWorkers::shared().ask(Ask::Page, m_state->path, m_state->password, number);
+    how = answered.outcome;
+    worker::PageDescription described;
+    PayloadReader reader(answered.payload);
+    if (answered.outcome != DrawOutcome::Drawn || !reader.get(described)) {
+        if (how == DrawOutcome::Drawn)
+            how = DrawOutcome::Failed;
+        return nullptr;
+    }
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_state->answered[number] = described;
+    }
+    return makePage(number, described);
+}
+
+bool Document::pagesKeepFailing() const
+{
+    return PageWorkers::shared().pagesKeepFailing(m_state->path);
+}
+
+Page::Page(std::shared_ptr<DocumentState> state, int number, gfx::Rect box, gfx::Size size, int rotation)
     : m_state(std::move(state))
     , m_number(number)
     , m_box(box)
     , m_size(size)
+    , m_rotation(rotation)
 {
-}
-
-int Page::rotation() const
-{
-    std::lock_guard lock(m_mutex);
-    if (!m_rotation) {
-        auto answered = PageWorkers::shared().ask(Ask::Rotation, m_state->path, m_state->password, m_number);
-        int32_t degrees = 0;
-        PayloadReader reader(answered.payload);
-        if (answered.outcome != DrawOutcome::Drawn || !reader.get(degrees))
-            degrees = 0;
-        // Only a stopped question is asked again.
-        if (answered.outcome == DrawOutcome::Stopped)
-            return degrees;
-        m_rotation = degrees;
-    }
-    return *m_rotation;
 }
 
 gfx::AffineTransform fitTransform(const gfx::Size& page, const gfx::Rect& into)
@@ -134,6 +162,12 @@ DrawOutcome Page::draw(gfx::Context& context, const gfx::Rect& into) const
 DrawOutcome Page::draw(gfx::Context& context, const gfx::AffineTransform& pageToContext) const
 {
     return PageWorkers::shared().draw(m_state->path, m_state->password, m_number, context, pageToContext);
+}
+
+DrawOutcome Page::drawStandIn(gfx::Context& context, const gfx::Rect& into) const
+{
+    return PageWorkers::shared().draw(m_state->path, m_state->password, m_number, context, fitTransform(into),
+                                      PageWorkers::Drawing::StandIn);
 }
 
 std::string Page::text() const

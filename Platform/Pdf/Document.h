@@ -2,6 +2,7 @@
 #include "Platform/Graphics/AffineTransform.h"
 #include "Platform/Graphics/Geometry.h"
 #include "Platform/Pdf/Link.h"
+#include "Platform/Pdf/PageWorkerProtocol.h"
 
 #include <memory>
 #include <mutex>
@@ -27,8 +28,9 @@ struct DocumentState;
 // centred. The same for the application and the workers that draw for it.
 gfx::AffineTransform fitTransform(const gfx::Size& page, const gfx::Rect& into);
 
-// One page of an open document. Its box and size were read by a page worker when the page was
-// had; everything else is asked of a worker when called. Any thread.
+// One page of an open document. Its box, size and rotation came in one answer of a page
+// worker (the document's opening, or a question about this page); everything else is asked of
+// a worker when called. Any thread.
 class Page {
 public:
     Page(const Page&) = delete;
@@ -36,9 +38,8 @@ public:
     int number() const { return m_number; }
     // The crop box within the media box, in PDF units (y up, unrotated).
     gfx::Rect box() const { return m_box; }
-    // The page's /Rotate, one of 0, 90, 180, 270 (0 when it cannot be read). Asked when first
-    // needed: drawing needs it not, the size already has it.
-    int rotation() const;
+    // The page's /Rotate, one of 0, 90, 180, 270.
+    int rotation() const { return m_rotation; }
     // The box with the rotation applied (width and height exchanged at 90 and 270).
     gfx::Size size() const { return m_size; }
 
@@ -54,6 +55,9 @@ public:
     {
         return draw(context, pageToContext);
     }
+    // The same for a stand-in (a tile drawn again at a lower level): over a limit, it refuses
+    // only itself, never the level it was drawn at.
+    DrawOutcome drawStandIn(gfx::Context& context, const gfx::Rect& into) const;
     // The page's text in reading order, lines separated by newlines; empty when it cannot be had.
     std::string text() const;
     // Link annotations in document order, their areas under the page-to-view transform of
@@ -63,14 +67,14 @@ public:
 
 private:
     friend class Document;
-    Page(std::shared_ptr<DocumentState> state, int number, gfx::Rect box, gfx::Size size);
+    Page(std::shared_ptr<DocumentState> state, int number, gfx::Rect box, gfx::Size size, int rotation);
 
     std::shared_ptr<DocumentState> m_state;
     int m_number = 0;
     gfx::Rect m_box;
     gfx::Size m_size;
+    int m_rotation = 0;
     mutable std::mutex m_mutex;
-    mutable std::optional<int> m_rotation;
     mutable std::optional<std::vector<Link>> m_links; // upright page, points
 };
 
@@ -85,16 +89,26 @@ public:
     };
 
     // Opens without a password first, then with the given one when the document is locked.
-    // The path is made absolute first. Waits for a worker's answer.
+    // The path is made absolute first. Waits for a worker's answer, which describes the first
+    // pages (every page of an ordinary document): off the main thread.
     static OpenResult open(const std::string& path, const std::optional<std::string>& password = {});
 
     int pageCount() const { return m_pageCount; }
-    // 1-based; nothing outside 1..pageCount or when the worker cannot read the page.
-    std::shared_ptr<Page> page(int number) const;
+    // A page known without asking: described when the document opened, or answered since.
+    // Nothing otherwise; never waits, so the main thread may call it.
+    std::shared_ptr<Page> knownPage(int number) const;
+    // 1-based; nothing outside 1..pageCount or when the page cannot be had (`outcome` tells
+    // why: TooCostly when the question passed a worker's limits, refused by itself). Asks a
+    // worker when the page is not known: off the main thread.
+    std::shared_ptr<Page> page(int number, DrawOutcome* outcome = nullptr) const;
+    // Several pages of this document in a row passed the workers' limits only to be had: a
+    // page nobody waits for (a thumbnail) is not asked for any more.
+    bool pagesKeepFailing() const;
     const std::string& path() const;
 
 private:
     Document(std::shared_ptr<DocumentState> state, int pageCount);
+    std::shared_ptr<Page> makePage(int number, const worker::PageDescription& described) const;
     std::shared_ptr<DocumentState> m_state;
     int m_pageCount = 0;
 };

@@ -16,9 +16,8 @@ constexpr int kExitOverLimit = 75;
 
 // What is asked of the document at the path: everything that reads the file is asked here.
 enum class Ask : int32_t {
-    Open = 1,     // payload: status, page count
-    Page = 2,     // payload: crop box, size with rotation
-    Rotation = 3, // payload: degrees
+    Open = 1,     // payload: page count, then how many pages follow and each one's description
+    Page = 2,     // payload: the page's description
     Links = 4,    // payload: count, then each area (upright page, points, y down) and target
     Text = 5,     // payload: the page's text
     Draw = 6,     // into the shared pixels; no payload
@@ -54,6 +53,18 @@ struct Reply {
     Answer answer = Answer::NotRead;
     uint32_t payloadBytes = 0; // follows in messages of at most kPieceBytes
 };
+
+// What the screens need of a page, answered for the first pages at opening and for any other
+// page by Ask::Page: its crop box (PDF units, y up, unrotated), its size with the rotation
+// applied, and the rotation in degrees.
+struct PageDescription {
+    double box[4] = {0, 0, 0, 0};
+    double size[2] = {0, 0};
+    int32_t rotation = 0;
+};
+// Pages described in the opening's answer: every page of an ordinary document, and the first
+// ones of a larger one (the rest are asked for one by one, off the main thread).
+constexpr uint32_t kPagesDescribedAtOpen = 2048;
 
 constexpr uint32_t kMaxPathBytes = 8192;
 constexpr uint32_t kPieceBytes = 32 * 1024;

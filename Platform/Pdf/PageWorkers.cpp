@@ -209,6 +209,8 @@ struct PageWorkers::State {
         bool damaged = false;
     };
     std::map<Version, std::map<int, Refused>> refused;
+    // Per file version: pages in a row whose description passed a limit.
+    std::map<Version, int> pagesFailing;
     std::string program = workerProgram();
 
     // Under the lock: takes the worker out of service. Its process is not reaped yet, so its
@@ -418,11 +420,13 @@ void PageWorkers::resetForTesting()
     m_state->changed.wait(lock, [&] { return m_state->workers.empty() && m_state->starting == 0; });
     m_state->shut = false;
     m_state->refused.clear();
+    m_state->pagesFailing.clear();
     m_state->limits = Limits{};
 }
 
 PageWorkers::Answered PageWorkers::exchange(worker::Request request, const std::string& path,
                                             const std::optional<std::string>& password, int level,
+                                            bool refuseLevel,
                                             const std::function<bool(Worker&, worker::Request&)>& prepare,
                                             const std::function<void(Worker&)>& take)
 {
@@ -531,12 +535,16 @@ PageWorkers::Answered PageWorkers::exchange(worker::Request request, const std::
             return result;
         base::logf("PageWorkers: page %d of %s not read: %s%s", request.page, path.c_str(), why,
                    how == DrawOutcome::Damaged ? " (it crashed)" : "");
+        // A stand-in over a limit says nothing of its page at its own level: only a crash does.
+        if (!refuseLevel && how != DrawOutcome::Damaged)
+            return result;
         Version version = versionOf(path);
         std::lock_guard lock(state.mutex);
         auto& refused = state.refused[version][request.page];
         if (how == DrawOutcome::Damaged)
             refused.damaged = true;
-        refused.level = std::min(refused.level, level);
+        else
+            refused.level = std::min(refused.level, level);
         // Other parts of the same page at this size or larger would meet the same limit: they
         // end now.
         for (const auto& other : state.workers)
@@ -647,11 +655,28 @@ PageWorkers::Answered PageWorkers::ask(worker::Ask ask, const std::string& path,
     worker::Request request;
     request.ask = ask;
     request.page = ask == worker::Ask::Open ? 0 : number;
-    return exchange(request, path, password, INT_MIN, {}, {});
+    bool refusedBefore = refusal(path, request.page, INT_MIN) != DrawOutcome::Drawn;
+    Answered answered = exchange(request, path, password, INT_MIN, true, {}, {});
+    if (ask == worker::Ask::Page && !refusedBefore &&
+        (answered.outcome == DrawOutcome::TooCostly || answered.outcome == DrawOutcome::Drawn)) {
+        Version version = versionOf(path);
+        std::lock_guard lock(m_state->mutex);
+        int& inRow = m_state->pagesFailing[version];
+        inRow = answered.outcome == DrawOutcome::TooCostly ? inRow + 1 : 0;
+    }
+    return answered;
+}
+
+bool PageWorkers::pagesKeepFailing(const std::string& path) const
+{
+    Version version = versionOf(path);
+    std::lock_guard lock(m_state->mutex);
+    auto found = m_state->pagesFailing.find(version);
+    return found != m_state->pagesFailing.end() && found->second >= kPagesFailingInRow;
 }
 
 DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::string>& password, int number,
-                              gfx::Context& context, const gfx::AffineTransform& pageToContext)
+                              gfx::Context& context, const gfx::AffineTransform& pageToContext, Drawing drawing)
 {
     cairo_t* cr = context.cairo();
     cairo_surface_t* target = cairo_get_target(cr);
@@ -694,7 +719,7 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
 
     size_t bytes = size_t(width) * size_t(height) * 4;
     auto answered = exchange(
-        request, path, password, level,
+        request, path, password, level, drawing == Drawing::Page,
         [bytes](Worker& worker, worker::Request& sent) {
             if (!shareAtLeast(worker, bytes))
                 return false;

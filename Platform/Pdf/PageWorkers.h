@@ -38,9 +38,13 @@ public:
     Answered ask(worker::Ask ask, const std::string& path, const std::optional<std::string>& password, int number);
 
     // Draws page `number` (from 1) of the file under `pageToContext` into the context's bitmap,
-    // within its clip, exactly as the worker would draw it into a bitmap of its own.
+    // within its clip, exactly as the worker would draw it into a bitmap of its own. A drawing
+    // over a limit refuses the page at its level and above; a stand-in's (a tile drawn again
+    // at a lower level) refuses nothing but itself.
+    enum class Drawing { Page, StandIn };
     DrawOutcome draw(const std::string& path, const std::optional<std::string>& password, int number,
-                     gfx::Context& context, const gfx::AffineTransform& pageToContext);
+                     gfx::Context& context, const gfx::AffineTransform& pageToContext,
+                     Drawing drawing = Drawing::Page);
 
     // The zoom level a drawing at `pixelsPerPoint` belongs to: each doubling is a level.
     static int levelOf(double pixelsPerPoint);
@@ -48,6 +52,11 @@ public:
     // file is unchanged; one that crashed its worker is refused at every level (Damaged). Page
     // 0 is the document's opening.
     DrawOutcome refusal(const std::string& path, int number, int level) const;
+
+    // Pages in a row whose description passed a worker's limits before a page of this file
+    // was had again; past kPagesFailingInRow, the file's pages keep failing.
+    static constexpr int kPagesFailingInRow = 3;
+    bool pagesKeepFailing(const std::string& path) const;
 
     // Starts one worker now when none runs, without waiting for it.
     void startAhead();
@@ -73,7 +82,7 @@ public:
 private:
     PageWorkers();
     Answered exchange(worker::Request request, const std::string& path, const std::optional<std::string>& password,
-                      int level, const std::function<bool(Worker&, worker::Request&)>& prepare,
+                      int level, bool refuseLevel, const std::function<bool(Worker&, worker::Request&)>& prepare,
                       const std::function<void(Worker&)>& take);
     std::shared_ptr<State> m_state;
 };

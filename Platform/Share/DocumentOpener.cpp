@@ -4,6 +4,7 @@
 #include "Platform/Net/MimeTypes.h"
 #include "Platform/Share/Program.h"
 
+#include <filesystem>
 #include <mutex>
 
 namespace share {
@@ -38,7 +39,12 @@ bool DocumentOpener::open(const std::string& path, const std::string& mimeType)
         handler.pop_back();
     if (!query.started || query.exitCode != 0 || handler.empty())
         return false;
-    if (!startProgram({"xdg-open", path})) {
+    // Handed over whole: the other program does not start in our folder.
+    std::error_code error;
+    std::string whole = std::filesystem::absolute(path, error).lexically_normal().string();
+    if (error)
+        whole = path;
+    if (!startProgram({"xdg-open", whole})) {
         base::logf("DocumentOpener: xdg-open did not start for %s", path.c_str());
         return false;
     }

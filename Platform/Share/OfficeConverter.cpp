@@ -179,8 +179,12 @@ OfficeConverter::Result OfficeConverter::convertTo(const std::string& path, cons
     auto run = runProgramWithTimeout({"soffice", "-env:UserInstallation=" + fileUrl(profile), "--headless",
                                       "--norestore", "--nologo", "--nolockcheck", "--convert-to", "pdf",
                                       "--outdir", work.path, source},
-                                     timeoutSeconds, environment);
+                                     timeoutSeconds, environment, kMemoryLimit);
     std::string output = work.path + "/document.pdf";
+    if (run.overMemory) {
+        base::logf("OfficeConverter: %s took more than %zu MB to convert", path.c_str(), kMemoryLimit.residentBytes >> 20);
+        return result;
+    }
     if (run.timedOut) {
         base::logf("OfficeConverter: %s took longer than %.0f s", path.c_str(), timeoutSeconds);
         result.status = Status::TimedOut;

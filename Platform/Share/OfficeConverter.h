@@ -1,4 +1,6 @@
 #pragma once
+#include "Platform/Share/Program.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -37,6 +39,10 @@ public:
     static std::string profileFolder();
 
     static constexpr double kDefaultTimeout = 120;
+    // The suite and every process it starts, together: ordinary documents convert in about
+    // 220 MB resident (a few hundred pages, a photo, a sheet of 20,000 cells); a picture that
+    // claims gigabytes ends the conversion, which fails as any other.
+    static constexpr MemoryLimit kMemoryLimit{size_t(1) << 30, size_t(4) << 30};
     static constexpr uint64_t kCacheLimit = uint64_t(512) << 20;
 };
 

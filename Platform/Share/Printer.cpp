@@ -7,6 +7,7 @@
 #include "Platform/Graphics/Context.h"
 #include "Platform/Share/Program.h"
 
+#include <filesystem>
 #include <mutex>
 
 namespace share {
@@ -54,7 +55,9 @@ PrintResult Printer::printFile(const std::string& pdfPath, const std::string& jo
         argv.push_back("-t");
         argv.push_back(jobName);
         argv.push_back("--");
-        argv.push_back(pdfPath);
+        std::error_code error;
+        std::string whole = std::filesystem::absolute(pdfPath, error).lexically_normal().string();
+        argv.push_back(error ? pdfPath : whole);
         auto run = runProgram(argv);
         if (run.started && run.exitCode == 0) {
             result.printed = true;

@@ -7,10 +7,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cctype>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <string_view>
@@ -62,6 +67,38 @@ std::vector<std::string> mergedEnvironment(const Environment& overrides)
     for (const auto& [name, value] : overrides)
         merged.push_back(name + "=" + value);
     return merged;
+}
+
+// Starts the program in a process group of its own under an address-space limit, which every
+// process it starts inherits. Forked by hand: spawning cannot set a limit. Between the fork and
+// the exec only system calls run, everything they need made before.
+pid_t spawnLimited(const std::string& program, const std::vector<std::string>& argv, const Environment& environment,
+                   size_t addressSpaceBytes)
+{
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    std::vector<std::string> merged = mergedEnvironment(environment);
+    std::vector<char*> envp;
+    for (auto& entry : merged)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    rlimit space{rlim_t(addressSpaceBytes), rlim_t(addressSpaceBytes)};
+    pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    setpgid(0, 0);
+    int null = open("/dev/null", O_RDWR);
+    if (null >= 0) {
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(null, 2);
+    }
+    if (setrlimit(RLIMIT_AS, &space) != 0)
+        _exit(127);
+    execve(program.c_str(), args.data(), envp.data());
+    _exit(127);
 }
 
 pid_t spawn(const std::vector<std::string>& argv, int stdoutFd, bool ownGroup = false,
@@ -133,18 +170,68 @@ ProgramResult runProgram(const std::vector<std::string>& argv, bool captureOutpu
     return result;
 }
 
+size_t groupResidentBytes(pid_t group)
+{
+    size_t total = 0;
+    long page = sysconf(_SC_PAGESIZE);
+    DIR* proc = opendir("/proc");
+    if (!proc)
+        return 0;
+    while (dirent* entry = readdir(proc)) {
+        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0])))
+            continue;
+        std::string path = std::string("/proc/") + entry->d_name + "/stat";
+        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        char text[1024];
+        ssize_t got = read(fd, text, sizeof text - 1);
+        close(fd);
+        if (got <= 0)
+            continue;
+        text[got] = 0;
+        // After the name (which may hold anything) come state, parent, group, ... and, 21 fields
+        // on, the resident pages.
+        const char* at = std::strrchr(text, ')');
+        if (!at)
+            continue;
+        char state = 0;
+        long parent = 0, itsGroup = 0;
+        if (std::sscanf(at + 1, " %c %ld %ld", &state, &parent, &itsGroup) != 3 || pid_t(itsGroup) != group)
+            continue;
+        // From the space before the state (the third field) to the one before the 24th.
+        const char* p = at + 1;
+        for (int skipped = 0; skipped < 21 && p; ++skipped)
+            p = std::strchr(p + 1, ' ');
+        long resident = 0;
+        if (p && std::sscanf(p, " %ld", &resident) == 1 && resident > 0)
+            total += size_t(resident) * size_t(page);
+    }
+    closedir(proc);
+    return total;
+}
+
 ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double timeoutSeconds,
-                                    const Environment& environment)
+                                    const Environment& environment, const MemoryLimit& memory)
 {
     ProgramResult result;
-    pid_t pid = spawn(argv, -1, true, environment);
+    pid_t pid = -1;
+    if (memory.addressSpaceBytes > 0) {
+        auto program = findProgram(argv.empty() ? std::string() : argv.front());
+        if (program)
+            pid = spawnLimited(*program, argv, environment, memory.addressSpaceBytes);
+    } else {
+        pid = spawn(argv, -1, true, environment);
+    }
     if (pid < 0)
         return result;
     result.started = true;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(0.0, timeoutSeconds));
     int status = 0;
     // Polled: a child of another thread's spawn must not be reaped here by a blocking wait.
-    for (auto pause = std::chrono::milliseconds(1);; pause = std::min(pause * 2, std::chrono::milliseconds(50))) {
+    // Watched for memory often enough that growth between two looks stays small.
+    auto longest = std::chrono::milliseconds(memory.residentBytes > 0 ? 10 : 50);
+    for (auto pause = std::chrono::milliseconds(1);; pause = std::min(pause * 2, longest)) {
         pid_t done = waitpid(pid, &status, WNOHANG);
         if (done == pid) {
             result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -152,9 +239,11 @@ ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double
         }
         if (done < 0 && errno != EINTR)
             break;
+        bool overMemory = memory.residentBytes > 0 && groupResidentBytes(pid) > memory.residentBytes;
         // The application is ending: the program goes now rather than at its deadline.
-        if (std::chrono::steady_clock::now() >= deadline || base::BackgroundWork::isStopping()) {
-            result.timedOut = true;
+        if (overMemory || std::chrono::steady_clock::now() >= deadline || base::BackgroundWork::isStopping()) {
+            result.overMemory = overMemory;
+            result.timedOut = !overMemory;
             // The leader is not reaped yet, so the group id still names its group.
             kill(-pid, SIGKILL);
             while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {

@@ -136,6 +136,13 @@ public:
             app.terminate();
             return status;
         }
+        if (!options.screenshot.empty()) {
+            // Right after start-up, as a headless run saves it; the window stays for its user.
+            pump(0.5);
+            Window* window = Window::keyWindow();
+            if (!m_quit && (!window || !window->savePng(options.screenshot)))
+                base::log("cannot write " + options.screenshot);
+        }
         while (!m_quit)
             pump(kIdleSlice);
         app.terminate();

@@ -437,6 +437,31 @@ inline std::string sharedPageTreePdf(int fanout = 36, int levels = 4)
     return w.finish(catalog);
 }
 
+// The same tree under a cross-reference stream that states as many objects as pages, as a
+// reader's sanity check wants: it opens, and page 1 draws; the last pages take a reader through
+// the whole tree.
+inline std::string sharedPageTreeXrefPdf(int fanout = 36, int levels = 4)
+{
+    std::vector<std::pair<int, std::string>> objects;
+    const int catalog = 1, contents = 2, page = 3, firstNode = 4;
+    objects.push_back({catalog, "<< /Type /Catalog /Pages " + std::to_string(firstNode) + " 0 R >>"});
+    objects.push_back({contents, Writer::stream("", "0 0 1 rg 100 100 200 200 re f")});
+    objects.push_back({page, "<< /Type /Page /Parent " + std::to_string(firstNode + levels - 1) +
+                                 " 0 R /MediaBox [0 0 612 792] /Contents " + std::to_string(contents) + " 0 R >>"});
+    long count = 1;
+    for (int i = levels - 1; i >= 0; --i) {
+        int child = i + 1 < levels ? firstNode + i + 1 : page;
+        count *= fanout;
+        std::string kids;
+        for (int k = 0; k < fanout; ++k)
+            kids += std::to_string(child) + " 0 R ";
+        std::string parent = i > 0 ? " /Parent " + std::to_string(firstNode + i - 1) + " 0 R" : "";
+        objects.push_back({firstNode + i, "<< /Type /Pages" + parent + " /Kids [" + kids + "] /Count " +
+                                              std::to_string(count) + " >>"});
+    }
+    return xrefStreamPdf(objects, {}, catalog, count + 16);
+}
+
 // A page that paints a shading whose PostScript function is `depth` braces deep: reading it
 // recurses once a brace, past any thread's stack.
 inline std::string deepFunctionShadingPdf(int depth = 200000)

@@ -3,6 +3,8 @@
 // with the given paragraphs (document), cells (spreadsheet, one column) or slide titles.
 #include "tests/Support/PdfFixtures.h"
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,64 @@ inline bool make(Kind kind, const std::filesystem::path& out, const std::vector<
                                   out.string()};
     argv.insert(argv.end(), texts.begin(), texts.end());
     return pdffix::run(argv) && std::filesystem::exists(out);
+}
+
+// A word-processing file whose one picture, shown 64 points wide, is a grey JPEG whose frame
+// claims `side` x `side` pixels, marked progressive: a decoder sets aside room for every
+// coefficient of the picture (about 2 GB at 23000) before it reads a scan.
+inline bool makePictureBomb(const std::filesystem::path& out, int side = 23000)
+{
+    std::filesystem::create_directories(out.parent_path());
+    auto small = out.parent_path() / (out.filename().string() + ".jpg");
+    if (!pdffix::run({"convert", "-size", "64x64", "xc:#808080", "-type", "Grayscale", "-quality", "80", small.string()}))
+        return false;
+    std::ifstream in(small, std::ios::binary);
+    std::string jpeg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    std::filesystem::remove(small);
+    bool framed = false;
+    for (size_t i = 0; i + 9 < jpeg.size(); ++i) {
+        if (uint8_t(jpeg[i]) != 0xFF)
+            continue;
+        uint8_t marker = uint8_t(jpeg[i + 1]);
+        if (marker == 0xC0 || marker == 0xC2) {
+            jpeg[i + 1] = char(0xC2);
+            for (size_t at : {i + 5, i + 7}) {
+                jpeg[at] = char(side >> 8);
+                jpeg[at + 1] = char(side & 0xFF);
+            }
+            framed = true;
+        } else if (marker == 0xDA && framed) {
+            // A first scan of DC coefficients only, as a progressive picture starts.
+            size_t components = uint8_t(jpeg[i + 4]);
+            jpeg[i + 5 + 2 * components + 1] = 0;
+            break;
+        }
+    }
+    if (!framed)
+        return false;
+    pdffix::writeFile(small, jpeg);
+    static const char* script = R"PY(
+import sys, zipfile
+out, picture = sys.argv[1], sys.argv[2]
+z = zipfile.ZipFile(out, 'w', zipfile.ZIP_DEFLATED)
+z.writestr('[Content_Types].xml', '<?xml version="1.0" encoding="UTF-8" standalone="yes"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"><Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/><Default Extension="xml" ContentType="application/xml"/><Default Extension="jpeg" ContentType="image/jpeg"/><Override PartName="/word/document.xml" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/></Types>')
+z.writestr('_rels/.rels', '<?xml version="1.0" encoding="UTF-8" standalone="yes"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="word/document.xml"/></Relationships>')
+z.writestr('word/_rels/document.xml.rels', '<?xml version="1.0" encoding="UTF-8" standalone="yes"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="rIdImg" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/image" Target="media/image1.jpeg"/></Relationships>')
+emu = 64 * 12700
+picture_xml = ('<w:p><w:r><w:drawing><wp:inline><wp:extent cx="%d" cy="%d"/><wp:docPr id="1" name="Picture 1"/>'
+    '<a:graphic><a:graphicData uri="http://schemas.openxmlformats.org/drawingml/2006/picture"><pic:pic>'
+    '<pic:nvPicPr><pic:cNvPr id="1" name="image1.jpeg"/><pic:cNvPicPr/></pic:nvPicPr>'
+    '<pic:blipFill><a:blip r:embed="rIdImg"/><a:stretch><a:fillRect/></a:stretch></pic:blipFill>'
+    '<pic:spPr><a:xfrm><a:off x="0" y="0"/><a:ext cx="%d" cy="%d"/></a:xfrm><a:prstGeom prst="rect"><a:avLst/></a:prstGeom></pic:spPr>'
+    '</pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing></w:r></w:p>') % (emu, emu, emu, emu)
+z.writestr('word/document.xml', '<?xml version="1.0" encoding="UTF-8" standalone="yes"?><w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships" xmlns:wp="http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing" xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main" xmlns:pic="http://schemas.openxmlformats.org/drawingml/2006/picture"><w:body><w:p><w:r><w:t>Price list</w:t></w:r></w:p>%s</w:body></w:document>' % picture_xml)
+z.write(picture, 'word/media/image1.jpeg')
+z.close()
+)PY";
+    bool made = pdffix::run({"python3", "-c", script, out.string(), small.string()}) && std::filesystem::exists(out);
+    std::filesystem::remove(small);
+    return made;
 }
 
 } // namespace officefix

@@ -22,8 +22,24 @@ std::shared_ptr<PdfContentPage> PdfContentPage::initWithURLPagePassword(const st
     auto document = PdfDocumentOpenShared(fileURL, password);
     if (!document || document->pageCount() < 1)
         return nullptr;
-    auto pdfPage = document->page(std::clamp(page, 1, document->pageCount()));
-    if (!pdfPage)
+    pdf::DrawOutcome outcome;
+    auto pdfPage = document->page(std::clamp(page, 1, document->pageCount()), &outcome);
+    if (!pdfPage) {
+        reason = outcome == pdf::DrawOutcome::TooCostly ? Unavailable::TooCostly
+                 : outcome == pdf::DrawOutcome::Damaged ? Unavailable::Damaged
+                                                         : Unavailable::Missing;
+        return nullptr;
+    }
+    return withPage(std::move(document), std::move(pdfPage), why);
+}
+
+std::shared_ptr<PdfContentPage> PdfContentPage::withPage(std::shared_ptr<pdf::Document> document,
+                                                         std::shared_ptr<pdf::Page> pdfPage, Unavailable* why)
+{
+    Unavailable ignored;
+    Unavailable& reason = why ? *why : ignored;
+    reason = Unavailable::Missing;
+    if (!document || !pdfPage)
         return nullptr;
     // Even whole points, so the page centres on whole points.
     gfx::Size size = pdfPage->size();
@@ -93,7 +109,7 @@ pdf::DrawOutcome PdfContentPage::drawTile(const pdf::Page& page, gfx::Context& c
     lower->translate(-rect.x(), -rect.y());
     lower->setFillColor(gfx::Color::white());
     lower->fillRect(rect);
-    if (page.drawInWorker(*lower, box) == pdf::DrawOutcome::Drawn) {
+    if (page.drawStandIn(*lower, box) == pdf::DrawOutcome::Drawn) {
         context.save();
         context.clipToRect(rect);
         context.drawImage(lower->makeImage(), rect);

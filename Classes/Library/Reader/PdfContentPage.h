@@ -28,9 +28,13 @@ public:
     enum class Unavailable { None, Missing, TooCostly, Damaged };
     // Nothing when the document or the page cannot be had, or when the page is known to be
     // damaged (`why` tells which). The page is clamped to 1..count.
+    // Opens the document and asks for the page: waits for workers (tools and tests).
     static std::shared_ptr<PdfContentPage> initWithURLPagePassword(const std::string& fileURL, int page,
                                                                    const std::optional<std::string>& password,
                                                                    Unavailable* why = nullptr);
+    // The view of a page already had; asks no worker.
+    static std::shared_ptr<PdfContentPage> withPage(std::shared_ptr<pdf::Document> document,
+                                                    std::shared_ptr<pdf::Page> page, Unavailable* why = nullptr);
     PdfContentPage(std::shared_ptr<pdf::Document> document, std::shared_ptr<pdf::Page> page, gfx::Size size);
     ~PdfContentPage() override;
     const char* className() const override { return "PdfContentPage"; }

@@ -2,9 +2,12 @@
 
 #include "Classes/Library/Reader/PdfContentPage.h"
 #include "Classes/Library/Reader/PdfContentThumb.h"
+#include "Classes/Library/Reader/PdfDocument.h"
 #include "Classes/Library/Reader/PdfThumbCache.h"
 #include "Classes/Library/Reader/PdfThumbOperation.h"
 #include "Classes/Library/Reader/PdfThumbRequest.h"
+#include "Platform/Base/RunLoop.h"
+#include "Platform/Base/Thread.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/Window.h"
@@ -12,11 +15,19 @@
 #include <algorithm>
 
 namespace {
+
 constexpr double kContentInset = 4;
+
+base::WorkerThread& pageQuestions()
+{
+    // Stopped when the application terminates, when the page workers' waits end too.
+    static base::WorkerThread& thread = base::lastingWorkerThread("pdf-pages", "asking for pages");
+    return thread;
 }
 
-PdfContentView::PdfContentView(const gfx::Rect& frame, const std::string& fileURL, int page,
-                               const std::optional<std::string>& password)
+} // namespace
+
+PdfContentView::PdfContentView(const gfx::Rect& frame, int page)
     : ui::ScrollView(frame)
 {
     setShowsScrollIndicators(false);
@@ -26,8 +37,69 @@ PdfContentView::PdfContentView(const gfx::Rect& frame, const std::string& fileUR
     setAutoresizesSubviews(false);
     setDelegate(this);
     setTag(page);
+}
 
+PdfContentView::PdfContentView(const gfx::Rect& frame, const std::string& fileURL, int page,
+                               const std::optional<std::string>& password)
+    : PdfContentView(frame, page)
+{
     m_page = PdfContentPage::initWithURLPagePassword(fileURL, page, password, &m_unavailable);
+    showPage();
+}
+
+PdfContentView::PdfContentView(const gfx::Rect& frame, std::shared_ptr<pdf::Document> document,
+                               const std::string& fileURL, int page, const std::optional<std::string>& password)
+    : PdfContentView(frame, page)
+{
+    if (document && document->pageCount() >= 1) {
+        if (auto known = document->knownPage(std::clamp(page, 1, document->pageCount()))) {
+            m_page = PdfContentPage::withPage(std::move(document), std::move(known), &m_unavailable);
+            showPage();
+            return;
+        }
+    }
+    // Asked off the main thread: a page of a large document may take a worker to its limits.
+    m_pending = true;
+    std::weak_ptr<bool> alive = m_alive;
+    pageQuestions().post([this, alive, document, fileURL, page, password] {
+        if (alive.expired())
+            return;
+        auto opened = document ? document : PdfDocumentOpenShared(fileURL, password);
+        pdf::DrawOutcome outcome = pdf::DrawOutcome::Failed;
+        std::shared_ptr<pdf::Page> had;
+        if (opened && opened->pageCount() >= 1 && !alive.expired())
+            had = opened->page(std::clamp(page, 1, opened->pageCount()), &outcome);
+        base::RunLoop::main().post([this, alive, opened, had, outcome] {
+            if (!alive.expired())
+                pageArrived(opened, had, outcome);
+        });
+    });
+}
+
+void PdfContentView::pageArrived(std::shared_ptr<pdf::Document> document, std::shared_ptr<pdf::Page> page,
+                                 pdf::DrawOutcome outcome)
+{
+    m_pending = false;
+    if (page)
+        m_page = PdfContentPage::withPage(std::move(document), std::move(page), &m_unavailable);
+    else
+        m_unavailable = outcome == pdf::DrawOutcome::TooCostly ? PdfContentPage::Unavailable::TooCostly
+                        : outcome == pdf::DrawOutcome::Damaged  ? PdfContentPage::Unavailable::Damaged
+                                                                : PdfContentPage::Unavailable::Missing;
+    showPage();
+    if (!m_page) {
+        showMessage(m_unavailable == PdfContentPage::Unavailable::TooCostly ? m_refusedText : m_damagedText);
+        // The page area is final: whoever waits for the page to be drawn waits no longer.
+        if (m_message)
+            m_message->contentViewPageDrawn(*this);
+        return;
+    }
+    if (auto asked = std::exchange(m_onArrival, {}))
+        asked();
+}
+
+void PdfContentView::showPage()
+{
     if (!m_page)
         return;
     gfx::Rect pageBounds = m_page->bounds();
@@ -63,6 +135,7 @@ PdfContentView::PdfContentView(const gfx::Rect& frame, const std::string& fileUR
 
 PdfContentView::~PdfContentView()
 {
+    m_alive.reset();
     if (m_page) {
         m_page->setTilesCompleteHandler({});
         m_page->setRefusedHandler({});
@@ -110,6 +183,12 @@ void PdfContentView::showPageThumbPagePasswordGuid(const std::string& fileURL, i
                                                    const std::optional<std::string>& password,
                                                    const std::string& guid, bool priority)
 {
+    if (m_pending) {
+        m_onArrival = [this, fileURL, page, password, guid, priority] {
+            showPageThumbPagePasswordGuid(fileURL, page, password, guid, priority);
+        };
+        return;
+    }
     if (!m_thumb)
         return;
     // A small stand-in, shown stretched under the page until its tiles are drawn: quick to make,
@@ -126,6 +205,10 @@ void PdfContentView::showPageThumbPagePasswordGuid(const std::string& fileURL, i
 void PdfContentView::drawPageAheadPasswordGuid(const std::string& fileURL, int page,
                                                const std::optional<std::string>& password, const std::string& guid)
 {
+    if (m_pending) {
+        m_onArrival = [this, fileURL, page, password, guid] { drawPageAheadPasswordGuid(fileURL, page, password, guid); };
+        return;
+    }
     if (!m_thumb)
         return;
     m_thumbRequest = PdfThumbRequest::newForView(m_thumb, fileURL, password, guid, page, gfx::Size{240, 240});

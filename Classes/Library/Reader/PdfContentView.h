@@ -3,6 +3,7 @@
 #include "Platform/Pdf/Document.h"
 #include "Platform/UI/ScrollView.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,8 +29,14 @@ public:
 // tiled page itself, centred while smaller than the view. Its tag is its page number.
 class PdfContentView : public ui::ScrollView, public ui::ScrollViewDelegate {
 public:
+    // Opens the document and asks for the page here: waits for workers (tools and tests).
     PdfContentView(const gfx::Rect& frame, const std::string& fileURL, int page,
                    const std::optional<std::string>& password);
+    // The page of an open document: shown at once when the document's opening described it,
+    // else asked for off the main thread and shown when the answer comes (the page pending
+    // meanwhile). Without a document, the document is opened there too.
+    PdfContentView(const gfx::Rect& frame, std::shared_ptr<pdf::Document> document, const std::string& fileURL,
+                   int page, const std::optional<std::string>& password);
     ~PdfContentView() override;
     const char* className() const override { return "PdfContentView"; }
 
@@ -60,6 +67,8 @@ public:
 
     // Nothing when the page could not be had; then the reason, and a message in its place.
     const std::shared_ptr<PdfContentPage>& contentPage() const { return m_page; }
+    // The page was asked for and its answer has not come yet.
+    bool isPagePending() const { return m_pending; }
     PdfContentPage::Unavailable unavailable() const { return m_unavailable; }
     void showMessage(const std::string& text);
     // What the page area says when a drawing worker gives the page up (in the user's language;
@@ -84,6 +93,12 @@ protected:
     void boundsDidChange(const gfx::Rect& oldBounds) override;
 
 private:
+    explicit PdfContentView(const gfx::Rect& frame, int page);
+    // Puts the page's view (the container with its picture and tiles) in place.
+    void showPage();
+    // The page asked for off the main thread has come, or cannot be had (`outcome` says why).
+    void pageArrived(std::shared_ptr<pdf::Document> document, std::shared_ptr<pdf::Page> page,
+                     pdf::DrawOutcome outcome);
     void updateMinimumMaximumZoom();
     void centreContainer();
     void pageTilesComplete();
@@ -98,6 +113,11 @@ private:
     std::shared_ptr<ui::View> m_container;
     std::shared_ptr<ui::Label> m_messageLabel;
     PdfContentPage::Unavailable m_unavailable = PdfContentPage::Unavailable::None;
+    bool m_pending = false;
+    // What was asked of the page while it was pending, done once it comes.
+    std::function<void()> m_onArrival;
+    // Gone with the view: an answer arriving later finds it expired.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     double m_zoomAmount = 0;
     PdfContentViewDelegate* m_message = nullptr;
     std::string m_refusedText = "This page is too large to be shown on this device.";

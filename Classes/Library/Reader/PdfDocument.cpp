@@ -160,11 +160,18 @@ std::shared_ptr<PdfDocument> PdfDocument::initWithFilePathPassword(const std::st
     record->m_guid = GUID();
     record->m_password = password;
     record->m_fileName = relativeFilePath(fullPath);
-    if (auto document = PdfDocumentOpen(record->fileURL(), password))
-        record->m_pageCount = document->pageCount();
+    // Kept open: the reader's pages then need no further question.
+    if ((record->m_open = PdfDocumentOpenShared(record->fileURL(), password)))
+        record->m_pageCount = record->m_open->pageCount();
     record->readFileAttributes();
     record->saveReaderDocument();
     return record;
+}
+
+void PdfDocument::holdOpenDocument()
+{
+    if (!m_open)
+        m_open = PdfDocumentOpenShared(fileURL(), m_password);
 }
 
 void PdfDocument::readFileAttributes()
@@ -231,8 +238,12 @@ void PdfDocument::updateProperties()
     bool sameFile = m_fileDate == oldDate && m_fileSize == oldSize;
     // The file the record describes keeps its page count: it is not opened again to count.
     if (!sameFile || !m_pageCount) {
-        if (auto document = PdfDocumentOpen(fileURL(), std::nullopt))
+        m_open.reset();
+        if (auto document = PdfDocumentOpenShared(fileURL(), std::nullopt)) {
             m_pageCount = document->pageCount();
+            if (!m_password)
+                m_open = document;
+        }
     }
     if (sameFile)
         return;

@@ -65,6 +65,11 @@ public:
     base::Date lastOpen() const { return m_lastOpen; }
     void setLastOpen(base::Date date) { m_lastOpen = date; }
     const std::optional<std::string>& password() const { return m_password; }
+    // Opens the document with the record's password and keeps it open (the reader's pages are
+    // then known without asking a worker): waits for a worker, off the main thread.
+    void holdOpenDocument();
+    // The document kept open; nothing when none was opened yet or it could not be.
+    const std::shared_ptr<pdf::Document>& openDocument() const { return m_open; }
 
     // The reference date a new record holds as its last opening (2001-01-01 00:00:00 UTC).
     static base::Date referenceDate() { return base::Date(978307200); }
@@ -84,4 +89,5 @@ private:
     base::Date m_lastOpen = referenceDate();
     std::optional<std::string> m_password;
     std::optional<std::string> m_fileURL;
+    std::shared_ptr<pdf::Document> m_open;
 };

@@ -320,7 +320,11 @@ void PdfThumbRender::main()
     auto document = isCancelled() ? nullptr : openForRender(request);
     if (document && !isCancelled()) {
         // A page over the workers' limits at this size gets no picture (they answer at once).
-        auto page = document->page(request.thumbPage());
+        // Where page after page of this document passed the limits only to be had, a page not
+        // yet known is not asked for: each would take a worker to its limit for nothing.
+        auto page = document->knownPage(request.thumbPage());
+        if (!page && !document->pagesKeepFailing())
+            page = document->page(request.thumbPage());
         if (page && !isCancelled()) {
             gfx::Size pixels = PdfThumbPixelSize(page->size(), request);
             if (pixels.width > 0) {

@@ -337,17 +337,22 @@ public:
         return false;
     }
 
+    // The /Rotate of the page tree's leaves in order, up to `count`, inherited where a leaf has
+    // none. A node met twice is not walked again, so a tree of shared nodes answers short.
+    std::vector<int> rotations(size_t count) const
+    {
+        std::vector<int> out;
+        const Obj* root = lookup(catalog(), "Pages");
+        std::set<const Obj*> visited;
+        if (root)
+            collectRotations(root, 0, visited, 0, count, out);
+        return out;
+    }
+
     // The leaf of the page tree with this number and its inherited resources.
     bool findPage(int number, const Obj*& page, const Obj*& resources) const
     {
-        const Obj* catalog = nullptr;
-        size_t best = 0;
-        for (const auto& [num, entry] : m_entries)
-            if (const Obj* type = lookup(&entry.value, "Type"); type && type->isName("Catalog") && entry.position >= best) {
-                catalog = &entry.value;
-                best = entry.position;
-            }
-        const Obj* root = lookup(catalog, "Pages");
+        const Obj* root = lookup(catalog(), "Pages");
         if (!root)
             return false;
         int seen = 0;
@@ -356,6 +361,37 @@ public:
     }
 
 private:
+    const Obj* catalog() const
+    {
+        const Obj* catalog = nullptr;
+        size_t best = 0;
+        for (const auto& [num, entry] : m_entries)
+            if (const Obj* type = lookup(&entry.value, "Type"); type && type->isName("Catalog") && entry.position >= best) {
+                catalog = &entry.value;
+                best = entry.position;
+            }
+        return catalog;
+    }
+
+    void collectRotations(const Obj* node, int inherited, std::set<const Obj*>& visited, int depth, size_t count,
+                          std::vector<int>& out) const
+    {
+        node = resolve(node);
+        if (out.size() >= count || !node || node->kind != Obj::Dict || depth > 64 || !visited.insert(node).second)
+            return;
+        if (const Obj* own = lookup(node, "Rotate"); own && own->kind == Obj::Num && std::isfinite(own->num))
+            inherited = int(std::fmod(own->num, 360));
+        const Obj* kids = lookup(node, "Kids");
+        const Obj* type = lookup(node, "Type");
+        if (kids && kids->kind == Obj::Arr && !(type && type->isName("Page"))) {
+            for (const auto& kid : kids->items)
+                collectRotations(&kid, inherited, visited, depth + 1, count, out);
+            return;
+        }
+        int degrees = (inherited % 360 + 360) % 360;
+        out.push_back(degrees - degrees % 90);
+    }
+
     bool walk(const Obj* node, const Obj* inherited, int number, int& seen, std::set<const Obj*>& visited, int depth,
               const Obj*& page, const Obj*& resources) const
     {
@@ -824,23 +860,28 @@ std::list<Judged>& judgedFiles()
     return *files;
 }
 
+// Under g_mutex: the file's entry, indexed once per version.
+Judged* judgedOf(const FileKey& key)
+{
+    auto& files = judgedFiles();
+    auto found = std::find_if(files.begin(), files.end(), [&](const Judged& j) { return j.key == key; });
+    if (found == files.end()) {
+        files.push_front(Judged{key, std::make_shared<Index>(key.path), {}});
+        while (files.size() > 2)
+            files.pop_back();
+    } else {
+        files.splice(files.begin(), files, found);
+    }
+    return &files.front();
+}
+
 Verdict judge(const std::string& path, int number)
 {
     auto key = keyOf(path);
     if (!key)
         return {};
     std::lock_guard lock(g_mutex);
-    auto& files = judgedFiles();
-    auto found = std::find_if(files.begin(), files.end(), [&](const Judged& j) { return j.key == *key; });
-    if (found == files.end()) {
-        files.push_front(Judged{*key, std::make_shared<Index>(path), {}});
-        while (files.size() > 2)
-            files.pop_back();
-        found = files.begin();
-    } else {
-        files.splice(files.begin(), files, found);
-        found = files.begin();
-    }
+    Judged* found = judgedOf(*key);
     auto answer = found->verdicts.find(number);
     if (answer != found->verdicts.end())
         return answer->second;
@@ -863,6 +904,19 @@ PageCost pageCost(const std::string& path, int number)
 std::optional<bool> pageDrawsPictures(const std::string& path, int number)
 {
     return judge(path, number).pictures;
+}
+
+std::vector<int> pageRotations(const std::string& path, size_t count)
+{
+    auto key = keyOf(path);
+    if (!key)
+        return {};
+    std::shared_ptr<Index> index;
+    {
+        std::lock_guard lock(g_mutex);
+        index = judgedOf(*key)->index;
+    }
+    return index->valid() ? index->rotations(count) : std::vector<int>{};
 }
 
 } // namespace pdf

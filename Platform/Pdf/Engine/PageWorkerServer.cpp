@@ -1,6 +1,7 @@
 #include "Platform/Pdf/Engine/PageWorkerServer.h"
 
 #include "Platform/Graphics/Context.h"
+#include "Platform/Pdf/Engine/PageCost.h"
 #include "Platform/Pdf/Engine/PopplerDocument.h"
 #include "Platform/Pdf/PageWorkerProtocol.h"
 
@@ -82,6 +83,20 @@ std::shared_ptr<Page> pageOf(OpenDocument& open, const std::string& path, const 
     return page;
 }
 
+// The page's box and size from the drawing library, its rotation from `rotations` (pages 1..,
+// read from the file's own objects, which the drawing reads anyway) or, where the page tree
+// cannot be read that way, from the library too.
+worker::PageDescription describe(const Page& page, const std::vector<int>& rotations)
+{
+    worker::PageDescription d;
+    gfx::Rect box = page.box();
+    d.box[0] = box.x(), d.box[1] = box.y(), d.box[2] = box.width(), d.box[3] = box.height();
+    d.size[0] = page.size().width, d.size[1] = page.size().height;
+    size_t index = size_t(page.number() - 1);
+    d.rotation = int32_t(index < rotations.size() ? rotations[index] : page.rotation());
+    return d;
+}
+
 gfx::AffineTransform transformOf(const double m[6])
 {
     return gfx::AffineTransform{m[0], m[1], m[2], m[3], m[4], m[5]};
@@ -118,22 +133,32 @@ Answer answer(const worker::Request& request, const std::string& path, const std
     using worker::Ask;
     if (request.ask == Ask::Open) {
         Answer opened = documentOf(open, path, password);
-        if (opened == Answer::Done)
-            out.put(int32_t(open.document->pageCount()));
+        if (opened != Answer::Done)
+            return opened;
+        int count = open.document->pageCount();
+        out.put(int32_t(count));
+        // Every page the screens may show first, in one answer: the application never asks
+        // for these again.
+        std::vector<worker::PageDescription> described;
+        int describing = std::min(count, int(worker::kPagesDescribedAtOpen));
+        std::vector<int> rotations = pageRotations(path, size_t(describing));
+        for (int number = 1; number <= describing; ++number) {
+            auto page = open.document->page(number);
+            if (!page)
+                break;
+            described.push_back(describe(*page, rotations));
+        }
+        out.put(uint32_t(described.size()));
+        for (const auto& each : described)
+            out.put(each);
         return opened;
     }
     auto page = pageOf(open, path, password, request.page);
     if (!page)
         return Answer::NotRead;
     switch (request.ask) {
-    case Ask::Page: {
-        gfx::Rect box = page->box();
-        for (double v : {box.x(), box.y(), box.width(), box.height(), page->size().width, page->size().height})
-            out.put(v);
-        break;
-    }
-    case Ask::Rotation:
-        out.put(int32_t(page->rotation()));
+    case Ask::Page:
+        out.put(describe(*page, pageRotations(path, size_t(request.page))));
         break;
     case Ask::Links: {
         auto links = page->links(gfx::AffineTransform{});

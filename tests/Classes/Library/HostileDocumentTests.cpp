@@ -4,7 +4,10 @@
 #include "Classes/Library/LibraryFileOpener.h"
 #include "Classes/Library/Reader/PdfContentView.h"
 #include "Classes/Library/PdfMainToolbar.h"
+#include "Classes/Library/PdfMainPagebar.h"
 #include "Classes/Library/PdfViewController.h"
+#include "Classes/Library/Reader/PdfThumbQueue.h"
+#include "Platform/Base/Timer.h"
 #include "Common/Language.h"
 #include "Platform/Pdf/PageWorkers.h"
 #include "Platform/Share/OfficeDocumentView.h"
@@ -16,7 +19,10 @@
 #include "tests/Support/HostilePdfFixtures.h"
 #include "tests/Support/OfficeFixtures.h"
 #include "tests/Support/PeakMemory.h"
+#include "tests/Support/Sanitizers.h"
 
+#include <chrono>
+#include <climits>
 #include <fstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -118,6 +124,79 @@ TEST_F(HostileDocumentTest, HostileFilesOpenedFromTheLibrarySayWhyWithinBoundedM
         EXPECT_LT(ownPeakMB(), 500);
         EXPECT_LT(ownPeakMB() + workersPeakMB(), 1536);
     }
+}
+
+// A 1.3 KB file whose page tree of shared nodes makes 1.68 million pages: it opens and its first
+// page draws, but a page near its end takes a worker to its memory limit only to be found. A jump
+// there from the page bar never holds the window: frames keep coming while the pages are asked
+// for, each such page says it is too large, and the thumbnails stop asking after a few.
+TEST_F(HostileDocumentTest, AJumpToAPageThatTakesAWorkerToItsLimitNeverHoldsTheWindow)
+{
+    std::string bytes = pdffix::sharedPageTreeXrefPdf(6, 8);
+    EXPECT_LT(bytes.size(), 2048u);
+    std::string path = place("Documents/acme/Pdf/shared-tree.pdf", bytes);
+    // A lower limit than the usual gigabyte: each worker that meets it meets it sooner.
+    pdf::PageWorkers::Limits limits;
+    limits.memoryBytes = size_t(400) << 20;
+    pdf::PageWorkers::shared().setLimits(limits);
+    base::RunLoop::main().setManualClock(false);
+    opener->openPath(path, 5, "Shared tree");
+    ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return nav->topViewController() != root; }, 60));
+    ASSERT_TRUE(alerts.empty());
+    auto reader = std::dynamic_pointer_cast<PdfViewController>(nav->topViewController());
+    ASSERT_TRUE(reader);
+    base::RunLoop::main().runFor(0.5);
+    EXPECT_EQ(pageMessage(), "") << "page 1 draws";
+    const int count = 1679616;
+
+    // A frame drawn every 10 ms of the main loop, and the longest the loop was held between the
+    // end of one and the start of the next (drawing a frame is the window's own cost).
+    auto last = std::chrono::steady_clock::now();
+    double longest = 0;
+    auto frames = base::Timer::scheduled(0.01, true, [&](base::Timer&) {
+        longest = std::max(longest, std::chrono::duration<double>(std::chrono::steady_clock::now() - last).count());
+        if (window->prepareFrame())
+            window->drawFrame(window->scale());
+        last = std::chrono::steady_clock::now();
+    });
+    // The page bar's jump near the end, as its track's release makes it, while the loop runs.
+    base::RunLoop::main().post([&] { reader->pagebarGotoPage(*reader->mainPagebar(), count - 3); });
+    auto settled = [&] {
+        auto& views = reader->contentViews();
+        if (views.size() != 3 || views.rbegin()->first < count - 2)
+            return false;
+        for (const auto& [number, view] : views)
+            if (view->isPagePending())
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(base::RunLoop::main().runUntil(settled, 180));
+    // The thumbnails asked for meanwhile are done with, or given up.
+    EXPECT_TRUE(base::RunLoop::main().runUntil([] {
+        auto& queues = PdfThumbQueue::sharedInstance();
+        return queues.loadQueue().operationCount() == 0 && queues.workQueue().operationCount() == 0;
+    }, 120));
+    frames->invalidate();
+#if defined(BRIVANTA_TEST_ASAN) || defined(BRIVANTA_TEST_TSAN)
+    // A checked build runs a few times slower; a wait on a worker is seconds all the same.
+    const double bound = 0.3;
+#else
+    const double bound = 0.1;
+#endif
+    EXPECT_LT(longest, bound) << "the main loop was held " << longest << " s between two frames";
+
+    // Each page near the end is refused by itself, as too large, not as damaged.
+    for (const auto& [number, view] : reader->contentViews()) {
+        SCOPED_TRACE(number);
+        EXPECT_EQ(view->contentPage(), nullptr);
+        EXPECT_EQ(view->unavailable(), PdfContentPage::Unavailable::TooCostly);
+        ASSERT_TRUE(view->messageLabel());
+        EXPECT_EQ(view->messageLabel()->text(), Language::stringWithName("PDFPAGETOOLARGE"));
+        EXPECT_EQ(pdf::PageWorkers::shared().refusal(path, number, INT_MIN), pdf::DrawOutcome::TooCostly);
+    }
+    EXPECT_EQ(pdf::PageWorkers::shared().refusal(path, 1, 0), pdf::DrawOutcome::Drawn) << "page 1 is not refused";
+    EXPECT_TRUE(pdf::PageWorkers::shared().pagesKeepFailing(path));
+    EXPECT_LT(ownPeakMB(), 500);
 }
 
 // An office document whose picture is a PDF that crashes the drawing library, or takes

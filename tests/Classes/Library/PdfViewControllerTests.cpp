@@ -52,6 +52,8 @@ protected:
     {
         record = PdfDocument::withDocumentFilePathPassword(path, std::nullopt);
         ASSERT_TRUE(record);
+        // As the library opens it: the document held open, its pages known.
+        record->holdOpenDocument();
         if (startPage)
             record->setPageNumber(startPage);
         reader = PdfViewController::initWithReaderDocumentDocumentName(record, "Catalogue");
@@ -165,7 +167,8 @@ TEST_F(PdfViewControllerTest, TheShownPageIsDrawnBeforeAnyOtherPicture)
         EXPECT_TRUE(asked(page)) << page;
         EXPECT_TRUE(view(page)->contentPage()->tilesAheadComplete()) << page;
     }
-    // Every picture is kept on disk; only the page bar's small ones were drawn from the pages.
+    // Every picture is kept on disk; only the page bar's small ones of other pages were drawn
+    // from the pages (the shown page's came from its tiles).
     auto kept = [&](const std::string& size) {
         int count = 0;
         for (const auto& entry :
@@ -175,7 +178,7 @@ TEST_F(PdfViewControllerTest, TheShownPageIsDrawnBeforeAnyOtherPicture)
     };
     EXPECT_EQ(kept("0240x0240"), 3);
     EXPECT_EQ(kept("0032x0042"), 1);
-    EXPECT_EQ(PdfThumbRender::renderCount - renders, kept("0022x0028"));
+    EXPECT_EQ(PdfThumbRender::renderCount - renders, kept("0022x0028") - 1);
 
     // Turns to pages drawn ahead show them at once, hold nothing and draw no picture; the new
     // neighbour is drawn ahead at once. A jump waits for the shown page's tiles (or 2 s of a

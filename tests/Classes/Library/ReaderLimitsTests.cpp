@@ -21,6 +21,7 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <future>
 #include <set>
 #include <sys/resource.h>
@@ -115,6 +116,8 @@ protected:
     {
         record = PdfDocument::withDocumentFilePathPassword(path, std::nullopt);
         ASSERT_TRUE(record);
+        // As the library opens it: the document held open, its pages known.
+        record->holdOpenDocument();
         record->setPageNumber(page);
         reader = PdfViewController::initWithReaderDocumentDocumentName(record, "Hostile");
         ASSERT_TRUE(reader);
@@ -350,51 +353,52 @@ TEST_F(ReaderLimitsTest, PageCostsComeFromTheFile)
     EXPECT_FALSE(pdf::pageCost(place("two.pdf", pdffix::textPdf(2)), 3).read);
 }
 
-// A tile over the time limit is drawn once more at the next lower level, and its refusal holds
-// for its page at its level and above only: the page keeps its fitted picture, and only a page
-// that fails at its fitted size is refused.
-TEST_F(ReaderLimitsTest, ASlowTileIsDrawnOnceAtTheLevelBelowAndRefusalsKeepTheirLevel)
+// A tile over the time limit is drawn once more at the next lower level; a refusal stays where
+// it happened: the tile's level and above for a zoomed tile, the tile alone for its stand-in, and
+// the fitted level only when the fitted page itself fails.
+TEST_F(ReaderLimitsTest, RefusalsStayAtTheLevelWhereTheyHappened)
 {
     auto& workers = pdf::PageWorkers::shared();
     pdf::PageWorkers::Limits limits;
     limits.secondsPerPage = 0.3;
     workers.setLimits(limits);
-    // Drawn for ever at any size.
-    std::string endless = place("endless.pdf", pdffix::nestedFormsPdf());
     std::string plain = place("plain.pdf", pdffix::textPdf(1));
-    auto document = pdf::Document::open(endless).document;
-    ASSERT_TRUE(document);
-    auto page = document->page(1);
-    ASSERT_TRUE(page);
-    gfx::Rect box(0, 0, 612, 792);
-    // A tile at four pixels a point (level 2) of a page fitted at one (level 0).
-    auto tile = gfx::Context::createBitmap(gfx::Size{128, 128}, 4);
-    EXPECT_EQ(PdfContentPage::drawTile(*page, *tile, gfx::Rect(0, 0, 128, 128), box, 1.0), pdf::DrawOutcome::Drawn)
-        << "a zoomed tile never refuses its page";
-    struct Level {
-        int level;
-        pdf::DrawOutcome refused;
-    } levels[] = {
-        {3, pdf::DrawOutcome::TooCostly}, // above the tile's level
-        {2, pdf::DrawOutcome::TooCostly}, // the tile's own
-        {1, pdf::DrawOutcome::TooCostly}, // the one retry, at half the pixels
-        {0, pdf::DrawOutcome::Drawn},     // never tried: the fitted page is still asked for
+    using O = pdf::DrawOutcome;
+    struct Case {
+        const char* name;
+        double tileScale;  // pixels a point of the tile's bitmap
+        double fitScale;   // pixels a point of the fitted page
+        O drawn;           // what the tile's drawing answers
+        std::map<int, O> refusedAt;
+    } cases[] = {
+        // Level 2 fails and so does its stand-in at level 1; the fitted level 0 is untouched.
+        {"zoomed", 4, 1, O::Drawn, {{3, O::TooCostly}, {2, O::TooCostly}, {1, O::Drawn}, {0, O::Drawn}}},
+        // The stand-in falls at the fitted level itself: still only the tile's level is refused.
+        {"stand-in-at-fit", 4, 2, O::Drawn, {{2, O::TooCostly}, {1, O::Drawn}, {0, O::Drawn}}},
+        // The fitted page itself fails: refused at its level and above, a thumbnail may try.
+        {"fitted", 0.25, 0.25, O::TooCostly, {{-1, O::TooCostly}, {-2, O::TooCostly}, {-3, O::Drawn}}},
     };
-    for (const auto& l : levels)
-        EXPECT_EQ(workers.refusal(endless, 1, l.level), l.refused) << "level " << l.level;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Drawn for ever at any size; a file of its own, as refusals are kept by file.
+        std::string endless = place(std::string(c.name) + ".pdf", pdffix::nestedFormsPdf());
+        auto document = pdf::Document::open(endless).document;
+        ASSERT_TRUE(document);
+        auto page = document->page(1);
+        ASSERT_TRUE(page);
+        gfx::Rect box(0, 0, 612, 792);
+        auto tile = gfx::Context::createBitmap(gfx::Size{128, 128}, c.tileScale);
+        EXPECT_EQ(PdfContentPage::drawTile(*page, *tile, gfx::Rect(0, 0, 128, 128), box, c.fitScale), c.drawn);
+        for (const auto& [level, refused] : c.refusedAt)
+            EXPECT_EQ(workers.refusal(endless, 1, level), refused) << "level " << level;
+        if (c.drawn == O::Drawn) {
+            // Tried and failed twice, the tile shows what lies under it: its pixels are clear.
+            cairo_surface_t* surface = cairo_get_target(tile->cairo());
+            cairo_surface_flush(surface);
+            EXPECT_EQ(cairo_image_surface_get_data(surface)[3], 0);
+        }
+    }
     EXPECT_EQ(workers.refusal(plain, 1, 2), pdf::DrawOutcome::Drawn) << "another file is not touched";
-    // Tried and failed twice, the tile shows what lies under it: its pixels are clear.
-    cairo_surface_t* surface = cairo_get_target(tile->cairo());
-    cairo_surface_flush(surface);
-    EXPECT_EQ(cairo_image_surface_get_data(surface)[3], 0);
-
-    // At its fitted size the page itself is refused.
-    auto fitted = gfx::Context::createBitmap(gfx::Size{153, 198}, 1);
-    EXPECT_EQ(PdfContentPage::drawTile(*page, *fitted, gfx::Rect(0, 0, 153, 198), gfx::Rect(0, 0, 153, 198), 1.0),
-              pdf::DrawOutcome::TooCostly);
-    // Fitted at a quarter of a pixel a point (level -2); smaller still, a thumbnail may try.
-    EXPECT_EQ(workers.refusal(endless, 1, -2), pdf::DrawOutcome::TooCostly);
-    EXPECT_EQ(workers.refusal(endless, 1, -3), pdf::DrawOutcome::Drawn);
 }
 
 // Pages the PDF library cannot get or draw say so in the page area, in the user's language.
@@ -423,6 +427,8 @@ TEST_F(ReaderLimitsTest, PagesThatCannotBeHadSayWhyInBothLanguages)
             ASSERT_GE(reader->contentViews().size(), 1u) << "the reader shows its page area";
             PdfContentView* view = shown(c.page);
             ASSERT_NE(view, nullptr);
+            // A page the opening could not describe is asked for off the main thread.
+            EXPECT_TRUE(base::RunLoop::main().runUntil([&] { return !view->isPagePending(); }, 30));
             // Judged by the worker that draws it.
             if (view->contentPage()) {
                 drawNow(*view);

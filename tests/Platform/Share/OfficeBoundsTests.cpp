@@ -4,6 +4,8 @@
 #include "Platform/Base/Paths.h"
 #include "Platform/Share/OfficeConverter.h"
 #include "Platform/Share/OfficeFileCheck.h"
+#include "Platform/Share/Printer.h"
+#include "Platform/Share/Program.h"
 #include "tests/Platform/Base/FileTestSupport.h"
 #include "tests/Support/Bombs.h"
 #include "tests/Support/CompoundFiles.h"
@@ -106,6 +108,47 @@ TEST(OfficeConverterBounds, TheSuiteWritesOnlyInsideItsProfileWhichGoesAfterAFai
         EXPECT_EQ(fs::exists(profile), c.profileKept);
         EXPECT_FALSE(fs::exists(profile + "/tmp/lu1234.tmp")) << "temporary folders stay behind";
     }
+}
+
+// A home named relative to the folder the program started in is used whole: its folders, the
+// office suite's profile (handed over as an address), the suite's real conversion and the PDF
+// kept for a missing printer all lie under its absolute path.
+TEST(OfficeConverterBounds, ARelativeHomeIsHandedOnWhole)
+{
+    basetest::TempDir dir;
+    const fs::path whole = dir.path().lexically_normal();
+    const std::string relative = whole.lexically_relative(fs::current_path()).string();
+    ASSERT_FALSE(relative.empty());
+    ASSERT_NE(relative.front(), '/');
+    basetest::ScopedEnv home("BRIVANTA_HOME", relative);
+    const fs::path bin = whole / "bin";
+    fs::create_directories(bin);
+    const std::string kept = [&] {
+        basetest::ScopedEnv noPrinter("PATH", bin.string());
+        pdffix::writeFile(whole / "order.pdf", pdffix::textPdf(1));
+        return share::Printer::shared().printFile((whole / "order.pdf").string(), "Order.pdf", false).savedPath;
+    }();
+    struct Case {
+        const char* name;
+        std::string path;
+        std::string expected;
+    } cases[] = {
+        {"home", base::Paths::home(), whole.string()},
+        {"caches", base::Paths::libraryCaches(), (whole / "Library/Caches").string()},
+        {"suite profile", share::OfficeConverter::profileFolder(), (whole / "Library/Caches/OfficeProfile").string()},
+        {"kept for the printer", kept, (whole / "Outbox/Order.pdf").string()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.path, c.expected);
+    }
+    if (!share::findProgram("soffice"))
+        GTEST_SKIP() << "soffice is not installed";
+    // The suite reads its profile's address as a path, not as a host named by the home.
+    ASSERT_TRUE(officefix::make(officefix::Kind::Document, whole / "Documents/terms.docx", {"Terms"}));
+    auto result = share::OfficeConverter::convert((fs::path(relative) / "Documents/terms.docx").string(), 90);
+    EXPECT_EQ(result.status, share::OfficeConverter::Status::Converted);
+    EXPECT_EQ(result.pdfPath.rfind((whole / "Library/Caches/OfficeDocuments/").string(), 0), 0u) << result.pdfPath;
 }
 
 TEST(OfficeConverterBounds, KeptPdfsStayWithinTheLimitLeastRecentlyOpenedFirst)

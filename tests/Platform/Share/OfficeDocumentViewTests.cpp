@@ -9,13 +9,21 @@
 #include "tests/Platform/Base/FileTestSupport.h"
 #include "tests/Support/OfficeFixtures.h"
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <thread>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 namespace {
+
+namespace fs = std::filesystem;
 
 struct Heard : share::OfficeDocumentViewDelegate {
     std::vector<std::string> events;
@@ -170,6 +178,145 @@ TEST_F(OfficeViewTest, WithoutTheSuiteTheFileGoesToTheDesktopAndAMessageShows)
         EXPECT_EQ(lines(opened), c.handedOver ? 1 : 0);
         view->removeFromSuperview();
     }
+}
+
+// The resident memory of this process's descendants but the page workers, sampled every few
+// milliseconds while it runs; the highest seen.
+class DescendantsPeak {
+public:
+    DescendantsPeak()
+        : m_thread([this] {
+              while (!m_done) {
+                  m_peak = std::max(m_peak.load(), sample());
+                  std::this_thread::sleep_for(std::chrono::milliseconds(3));
+              }
+          })
+    {
+    }
+    ~DescendantsPeak() { stop(); }
+    size_t stop()
+    {
+        m_done = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_peak;
+    }
+
+private:
+    static size_t sample()
+    {
+        std::map<pid_t, pid_t> parents;
+        std::map<pid_t, size_t> resident;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            std::string name = entry.path().filename();
+            if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0])))
+                continue;
+            std::ifstream in(entry.path() / "stat");
+            std::string line;
+            std::getline(in, line);
+            auto close = line.rfind(')');
+            if (close == std::string::npos || line.find("brivanta-pdf") != std::string::npos)
+                continue;
+            std::istringstream fields(line.substr(close + 2));
+            std::string field;
+            std::vector<std::string> values;
+            while (fields >> field)
+                values.push_back(field);
+            if (values.size() < 22)
+                continue;
+            pid_t pid = pid_t(std::stol(name));
+            parents[pid] = pid_t(std::stol(values[1]));
+            resident[pid] = size_t(std::stol(values[21])) * size_t(sysconf(_SC_PAGESIZE));
+        }
+        size_t total = 0;
+        for (const auto& [pid, bytes] : resident) {
+            pid_t up = pid;
+            for (int hops = 0; hops < 32 && up > 1 && up != getpid(); ++hops)
+                up = parents.count(up) ? parents[up] : 0;
+            if (up == getpid() && pid != getpid())
+                total += bytes;
+        }
+        return total;
+    }
+
+    std::atomic<bool> m_done{false};
+    std::atomic<size_t> m_peak{0};
+    std::thread m_thread;
+};
+
+// The real office suite, as the set-up installs it, under the converter's memory limit: a file of
+// each kind converts and shows; a picture that claims gigabytes ends its conversion with the
+// viewer's message, the suite and everything it started staying within the limit throughout.
+TEST_F(OfficeViewTest, TheRealSuiteConvertsOrdinaryFilesAndEndsAPictureBombWithinItsLimit)
+{
+    if (!share::findProgram("soffice"))
+        GTEST_SKIP() << "soffice is not installed: the office viewer falls back to the desktop";
+    const fs::path documents = home.path() / "Documents";
+    struct Case {
+        const char* name;
+        std::function<bool(const fs::path&)> make;
+        bool shown;
+    } cases[] = {
+        {"terms.docx", [](const fs::path& p) { return officefix::make(officefix::Kind::Document, p, {"Terms of delivery"}); }, true},
+        {"stock.xlsx", [](const fs::path& p) { return officefix::make(officefix::Kind::Spreadsheet, p, {"Item", "Count", "12"}); }, true},
+        {"range.pptx", [](const fs::path& p) { return officefix::make(officefix::Kind::Presentation, p, {"Spring range", "Prices"}); }, true},
+        {"picture-bomb.docx", [](const fs::path& p) { return officefix::makePictureBomb(p); }, false},
+    };
+    const auto limit = share::OfficeConverter::kMemoryLimit;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(c.make(documents / c.name));
+        Heard heard;
+        DescendantsPeak peak;
+        auto view = load((documents / c.name).string(), heard);
+        size_t highest = peak.stop();
+        // Sampled a few milliseconds apart, as the converter watches it ten apart.
+        EXPECT_LT(highest, limit.residentBytes + (size_t(192) << 20)) << (highest >> 20) << " MB";
+        if (c.shown) {
+            EXPECT_EQ(heard.events, (std::vector<std::string>{"start", "finish"}));
+            EXPECT_GE(view->pageCount(), 1);
+            EXPECT_EQ(view->failureMessage(), "");
+        } else {
+            EXPECT_EQ(heard.events, (std::vector<std::string>{"start", "fail"}));
+            EXPECT_EQ(view->pageCount(), 0);
+            EXPECT_NE(view->failureMessage(), "");
+        }
+        view->removeFromSuperview();
+    }
+}
+
+// A program's group under a memory limit: the address-space limit reaches the processes it
+// starts, and the group is ended when together they hold more than the resident limit.
+TEST(ProgramMemoryLimit, HoldsTheWholeGroup)
+{
+    basetest::TempDir dir;
+    auto limits = dir.path() / "limits.txt";
+    share::MemoryLimit memory{size_t(256) << 20, size_t(2) << 30};
+    struct Case {
+        const char* name;
+        std::string script;
+        bool overMemory;
+        int exitCode;
+    } cases[] = {
+        {"small", "exit 0", false, 0},
+        {"limit seen by a grandchild", "sh -c 'grep \"Max address space\" /proc/self/limits > \"" + limits.string() + "\"'", false, 0},
+        // Two helpers of 160 MB each: within the limit alone, past it together.
+        {"helpers together", "for i in 1 2; do python3 -c 'import time; b = b\"x\" * (160 << 20); time.sleep(30)' & done; wait", true, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto start = std::chrono::steady_clock::now();
+        auto result = share::runProgramWithTimeout({"sh", "-c", c.script}, 20, {}, memory);
+        EXPECT_TRUE(result.started);
+        EXPECT_EQ(result.overMemory, c.overMemory);
+        EXPECT_FALSE(result.timedOut);
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 15);
+    }
+    std::ifstream in(limits);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_NE(line.find(std::to_string(memory.addressSpaceBytes)), std::string::npos) << line;
 }
 
 TEST(ProgramTimeout, EndsTheWholeGroup)

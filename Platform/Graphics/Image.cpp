@@ -402,8 +402,9 @@ FitPlan planFit(const PictureHeader& header, std::span<const uint8_t> bytes, Siz
         return plan;
     }
     plan.whole = false;
-    plan.width = std::max(1, static_cast<int>(std::lround(header.width * factor)));
-    plan.height = std::max(1, static_cast<int>(std::lround(header.height * factor)));
+    Size fitted = Image::fittedSize({double(header.width), double(header.height)}, maxPixels);
+    plan.width = static_cast<int>(fitted.width);
+    plan.height = static_cast<int>(fitted.height);
     size_t target = static_cast<size_t>(plan.width) * plan.height * 4;
     JpegPlan jpeg;
     if (header.jpeg() && readJpegPlan(bytes.data(), bytes.size(), &jpeg) && jpeg.convertible
@@ -505,6 +506,14 @@ std::optional<Size> Image::sizeOfBytes(std::span<const uint8_t> bytes, double sc
     return Size{width / scale, height / scale};
 }
 
+Size Image::fittedSize(Size pixels, Size maxPixels)
+{
+    double factor = std::min({1.0, maxPixels.width / pixels.width, maxPixels.height / pixels.height});
+    if (!(factor < 1))
+        return pixels;
+    return {std::max(1.0, std::round(pixels.width * factor)), std::max(1.0, std::round(pixels.height * factor))};
+}
+
 double Image::scaleForPath(const std::string& path)
 {
     std::string stem = std::filesystem::path(path).stem().string();
@@ -517,6 +526,9 @@ double Image::scaleForPath(const std::string& path)
 struct Image::Awaited {
     SurfaceRef standIn;
     double standInScale = 1;
+    EdgeInsets standInCaps;
+    std::optional<Size> expected;
+    bool madeStandIn = false; // a transparent pixel made for no stand-in, gone if nothing comes
     // Written once, before `arrived`, and never again.
     SurfaceRef picture;
     double pictureScale = 1;
@@ -524,11 +536,21 @@ struct Image::Awaited {
     std::atomic<bool> taken{false};
 };
 
-std::pair<Image, Image::Arrival> Image::awaited(const Image& standIn)
+std::pair<Image, Image::Arrival> Image::awaited(const Image& standIn, std::optional<Size> expectedSize)
 {
     auto state = std::make_shared<Awaited>();
     state->standIn = standIn.surfaceNow();
     state->standInScale = standIn.scaleNow();
+    state->standInCaps = standIn.m_caps;
+    if (expectedSize && expectedSize->width > 0 && expectedSize->height > 0) {
+        state->expected = expectedSize;
+        // Measured but invisible until the picture comes: views keep their room for it.
+        if (!state->standIn) {
+            state->standIn = SurfaceRef(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1));
+            state->standInScale = 1;
+            state->madeStandIn = true;
+        }
+    }
     Image image;
     image.m_awaited = state;
     image.m_caps = standIn.m_caps;
@@ -548,11 +570,37 @@ bool Image::awaitsPicture() const
     return m_awaited && !m_awaited->arrived.load(std::memory_order_acquire);
 }
 
+std::optional<Size> Image::expectedSizeNow() const
+{
+    // `taken` without `arrived`: nothing came, so the stand-in measures as itself again.
+    if (!m_awaited || !m_awaited->expected || m_awaited->arrived.load(std::memory_order_acquire)
+        || m_awaited->taken.load(std::memory_order_acquire))
+        return std::nullopt;
+    return m_awaited->expected;
+}
+
+Image Image::standInMeasuredOtherwise() const
+{
+    auto expected = expectedSizeNow();
+    if (!expected || !m_awaited->standIn)
+        return {};
+    Image standIn(m_awaited->standIn, m_awaited->standInScale);
+    if (standIn.size() == *expected)
+        return {};
+    standIn.m_caps = m_awaited->standInCaps;
+    return standIn;
+}
+
 const SurfaceRef& Image::surfaceNow() const
 {
     if (!m_awaited)
         return m_surface;
-    return m_awaited->arrived.load(std::memory_order_acquire) ? m_awaited->picture : m_awaited->standIn;
+    if (m_awaited->arrived.load(std::memory_order_acquire))
+        return m_awaited->picture;
+    // Nothing came for a picture that had no stand-in of its own: null, as it was asked.
+    if (m_awaited->madeStandIn && m_awaited->taken.load(std::memory_order_acquire))
+        return m_awaited->picture;
+    return m_awaited->standIn;
 }
 
 double Image::scaleNow() const
@@ -574,6 +622,8 @@ int Image::pixelHeight() const
 
 Size Image::size() const
 {
+    if (auto expected = expectedSizeNow())
+        return *expected;
     return {pixelWidth() / scaleNow(), pixelHeight() / scaleNow()};
 }
 

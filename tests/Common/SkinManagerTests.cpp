@@ -150,9 +150,10 @@ TEST_F(SkinTest, TheMainThreadShowsTheDefaultAtOnceAndTheSkinWhenItsDecodeEnds)
         SCOPED_TRACE(c.name);
         gfx::Image own = ui::imageNamed(fs::path(c.name).stem().string());
         gfx::Image picture = SkinManager::skinFromImageName(std::string(c.name));
-        // At once, undecoded: the application's own picture, pixel for pixel.
+        // At once, undecoded: the application's own picture, pixel for pixel, measuring the
+        // size the skin's picture will have (fitted to the screen), read from its header.
         ASSERT_TRUE(picture.awaitsPicture());
-        EXPECT_EQ(picture.size(), own.size());
+        EXPECT_EQ(picture.size(), (gfx::Size{1024, 1024}));
         EXPECT_EQ(picture.pixelAt(2, 2), own.pixelAt(2, 2));
         // Asked again meanwhile, the same picture: one decode per file.
         EXPECT_EQ(SkinManager::skinFromImageName(std::string(c.name)).cairoSurface(), picture.cairoSurface());
@@ -174,6 +175,9 @@ TEST_F(SkinTest, TheMainThreadShowsTheDefaultAtOnceAndTheSkinWhenItsDecodeEnds)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(shown[i].awaitsPicture(), !c.drawn);
         EXPECT_EQ(centre(c) == c.skin, c.drawn);
+        // One left out measures as the application's picture it stays.
+        gfx::Size measured = c.drawn ? gfx::Size{1024, 1024} : ui::imageNamed(fs::path(c.name).stem().string()).size();
+        EXPECT_EQ(shown[i].size(), measured);
         // Kept: a later screen gets the decoded picture at once.
         gfx::Image again = SkinManager::skinFromImageName(std::string(c.name));
         EXPECT_EQ(again.cairoSurface(), shown[i].cairoSurface());

@@ -4,6 +4,7 @@
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/DecodeBudget.h"
 #include "Platform/Graphics/Resample.h"
+#include "Platform/Graphics/RowDecode.h"
 
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
@@ -345,12 +346,50 @@ DecodeBudget::Priority priorityOnThisThread(DecodeBudget::Priority asked)
     return base::RunLoop::isMainThread() ? DecodeBudget::Priority::Screen : asked;
 }
 
+const char* formatName(const PictureHeader& header)
+{
+    switch (header.format) {
+    case Format::Png: return header.sixteenBit ? "16-bit PNG" : "PNG";
+    case Format::Jpeg: return "JPEG";
+    case Format::Gif: return "GIF";
+    case Format::Hdr: return "HDR";
+    case Format::Bmp: return "BMP";
+    }
+    return "picture";
+}
+
+// A decode that would hold more than the whole budget is not made at all: nothing could keep
+// the process inside its bound while it runs.
+bool withinBudget(const PictureHeader& header, size_t cost, const std::string& name)
+{
+    size_t limit = DecodeBudget::shared().limit();
+    if (cost <= limit)
+        return true;
+    base::logf("Image: %s%s%s (a %d x %d %s) is refused: its decode would hold %zu MB, over the %zu MB budget",
+               name.empty() ? "" : "\"", name.c_str(), name.empty() ? "a picture" : "\"", header.width, header.height,
+               formatName(header), cost >> 20, limit >> 20);
+    return false;
+}
+
 // A whole decode that waits its turn in the budget first.
 SurfaceRef decodeWholeBudgeted(std::span<const uint8_t> bytes, const PictureHeader& header,
                                DecodeBudget::Priority priority)
 {
     auto room = DecodeBudget::shared().reserve(wholeDecodeCost(header, bytes.size()), priorityOnThisThread(priority));
     return decodeWhole(bytes);
+}
+
+// A deep picture read row by row at the size shown, if the row decoders take it.
+bool rowDecoded(const PictureHeader& header, std::span<const uint8_t> bytes)
+{
+    return (header.format == Format::Png && header.sixteenBit) || header.format == Format::Hdr
+        ? rowdecode::accepts(bytes).has_value()
+        : false;
+}
+
+size_t rowDecodeCost(std::span<const uint8_t> bytes, int width, int height)
+{
+    return rowdecode::cost(bytes, width, height) + bytes.size();
 }
 
 } // namespace
@@ -368,6 +407,16 @@ Image Image::fromBytes(std::span<const uint8_t> bytes, double scale)
     auto header = readHeader(bytes);
     if (!header || !withinPictureLimit(*header))
         return {};
+    if (rowDecoded(*header, bytes)) {
+        size_t cost = rowDecodeCost(bytes, header->width, header->height);
+        if (!withinBudget(*header, cost, {}))
+            return {};
+        auto room = DecodeBudget::shared().reserve(cost, priorityOnThisThread(DecodeBudget::Priority::Background));
+        SurfaceRef surface = rowdecode::decode(bytes, header->width, header->height);
+        return surface ? Image(std::move(surface), scale > 0 ? scale : 1) : Image();
+    }
+    if (!withinBudget(*header, wholeDecodeCost(*header, bytes.size()), {}))
+        return {};
     SurfaceRef surface = decodeWholeBudgeted(bytes, *header, DecodeBudget::Priority::Background);
     if (!surface)
         return {};
@@ -379,7 +428,7 @@ Image Image::fromFileFitting(const std::string& path, Size maxPixels, DecodeBudg
     base::Bytes bytes;
     if (!readFile(path, bytes))
         return {};
-    return fromBytesFitting(bytes, maxPixels, scaleForPath(path), priority);
+    return decodeFitting(bytes, maxPixels, scaleForPath(path), priority, std::filesystem::path(path).filename().string());
 }
 
 namespace {
@@ -390,6 +439,7 @@ struct FitPlan {
     int width = 0;       // the fitted size
     int height = 0;
     int eighths = 0;     // a JPEG decoded by the decoder at eighths/8, or 0
+    bool rows = false;   // read row by row straight into the fitted size
     size_t cost = 0;
 };
 
@@ -397,14 +447,20 @@ FitPlan planFit(const PictureHeader& header, std::span<const uint8_t> bytes, Siz
 {
     FitPlan plan;
     double factor = std::min({1.0, maxPixels.width / header.width, maxPixels.height / header.height});
+    Size fitted = Image::fittedSize({double(header.width), double(header.height)}, maxPixels);
+    plan.width = static_cast<int>(fitted.width);
+    plan.height = static_cast<int>(fitted.height);
+    if (rowDecoded(header, bytes)) {
+        plan.whole = false;
+        plan.rows = true;
+        plan.cost = rowDecodeCost(bytes, plan.width, plan.height);
+        return plan;
+    }
     if (!(factor < 1)) {
         plan.cost = wholeDecodeCost(header, bytes.size());
         return plan;
     }
     plan.whole = false;
-    Size fitted = Image::fittedSize({double(header.width), double(header.height)}, maxPixels);
-    plan.width = static_cast<int>(fitted.width);
-    plan.height = static_cast<int>(fitted.height);
     size_t target = static_cast<size_t>(plan.width) * plan.height * 4;
     JpegPlan jpeg;
     if (header.jpeg() && readJpegPlan(bytes.data(), bytes.size(), &jpeg) && jpeg.convertible
@@ -434,12 +490,25 @@ std::optional<size_t> Image::decodeCostFitting(std::span<const uint8_t> bytes, S
 Image Image::fromBytesFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale,
                               DecodeBudget::Priority priority)
 {
+    return decodeFitting(bytes, maxPixels, scale, priority, {});
+}
+
+Image Image::decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale,
+                           DecodeBudget::Priority priority, const std::string& name)
+{
     scale = scale > 0 ? scale : 1;
     priority = priorityOnThisThread(priority);
     auto header = readHeader(bytes);
     if (!header || !withinPictureLimit(*header))
         return {};
     FitPlan plan = planFit(*header, bytes, maxPixels);
+    if (!withinBudget(*header, plan.cost, name))
+        return {};
+    if (plan.rows) {
+        auto room = DecodeBudget::shared().reserve(plan.cost, priority);
+        SurfaceRef surface = rowdecode::decode(bytes, plan.width, plan.height);
+        return surface ? Image(std::move(surface), scale) : Image();
+    }
     if (plan.whole) {
         SurfaceRef surface = decodeWholeBudgeted(bytes, *header, priority);
         return surface ? Image(std::move(surface), scale) : Image();

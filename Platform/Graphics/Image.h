@@ -114,6 +114,9 @@ public:
     cairo_surface_t* cairoSurface() const { return surfaceNow().get(); }
 
 private:
+    // `name` is the file's, for the log of a refused decode.
+    static Image decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale,
+                               DecodeBudget::Priority priority, const std::string& name);
     Image(SurfaceRef surface, double scale) : m_surface(std::move(surface)), m_scale(scale) {}
 
     struct Awaited;

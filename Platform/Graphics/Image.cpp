@@ -75,6 +75,44 @@ struct PictureHeader {
 
 bool readJpegCoefficients(const uint8_t* data, size_t length, size_t* coefficientBytes);
 
+// Whether a GIF holds its first picture whole: the blocks before it and its own data run to
+// their ends. One cut short would decode to a transparent area, not the default picture.
+bool gifFirstFrameComplete(std::span<const uint8_t> bytes)
+{
+    size_t at = 13;
+    if (bytes.size() < at)
+        return false;
+    auto tableSize = [](uint8_t flags) { return (flags & 0x80) ? size_t(3) << ((flags & 7) + 1) : size_t(0); };
+    at += tableSize(bytes[10]);
+    // Sub-blocks up to the empty one; false when the data ends first.
+    auto skipBlocks = [&] {
+        while (at < bytes.size()) {
+            uint8_t size = bytes[at++];
+            if (size == 0)
+                return true;
+            at += size;
+        }
+        return false;
+    };
+    while (at < bytes.size()) {
+        uint8_t kind = bytes[at++];
+        if (kind == 0x21) { // an extension: its label, then its sub-blocks
+            ++at;
+            if (!skipBlocks())
+                return false;
+        } else if (kind == 0x2C) { // the picture: its descriptor, colours, code size and data
+            if (at + 9 > bytes.size())
+                return false;
+            uint8_t flags = bytes[at + 8];
+            at += 9 + tableSize(flags) + 1;
+            return skipBlocks();
+        } else {
+            return false;
+        }
+    }
+    return false;
+}
+
 std::optional<PictureHeader> readHeader(std::span<const uint8_t> bytes)
 {
     if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX))
@@ -98,6 +136,10 @@ std::optional<PictureHeader> readHeader(std::span<const uint8_t> bytes)
     }
     if (header.jpeg() && !readJpegCoefficients(bytes.data(), bytes.size(), &header.coefficientBytes))
         return std::nullopt;
+    if (header.format == Format::Gif && !gifFirstFrameComplete(bytes)) {
+        base::logf("Image: a GIF whose picture data ends early is not decoded");
+        return std::nullopt;
+    }
     return header;
 }
 
@@ -767,6 +809,45 @@ Image Image::filledWith(const Color& color) const
     Image filled(std::move(surface), scaleNow());
     filled.m_caps = m_caps;
     return filled;
+}
+
+Image Image::mappedByLightness(const Color& forDarkest, const Color& forLightest) const
+{
+    if (isNull())
+        return {};
+    int width = pixelWidth(), height = pixelHeight();
+    auto lightness = [](const Color& c) { return 0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b; };
+    double darkest = 1, lightest = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (Color c = colorAt(x, y); c.a >= 0.5) {
+                darkest = std::min(darkest, lightness(c));
+                lightest = std::max(lightest, lightness(c));
+            }
+    // Too even to tell strokes from fills: the whole shape in one colour.
+    double range = lightest - darkest > 0.1 ? lightest - darkest : 0;
+    SurfaceRef surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+        return {};
+    cairo_surface_flush(surface.get());
+    uint8_t* data = cairo_image_surface_get_data(surface.get());
+    int stride = cairo_image_surface_get_stride(surface.get());
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
+        for (int x = 0; x < width; ++x) {
+            Color c = colorAt(x, y);
+            double t = range > 0 ? std::clamp((lightness(c) - darkest) / range, 0.0, 1.0) : 0;
+            auto channel = [&](double dark, double light) {
+                return static_cast<uint32_t>(std::lround((dark + (light - dark) * t) * c.a * 255));
+            };
+            row[x] = static_cast<uint32_t>(std::lround(c.a * 255)) << 24 | channel(forDarkest.r, forLightest.r) << 16
+                | channel(forDarkest.g, forLightest.g) << 8 | channel(forDarkest.b, forLightest.b);
+        }
+    }
+    cairo_surface_mark_dirty(surface.get());
+    Image mapped(std::move(surface), scaleNow());
+    mapped.m_caps = m_caps;
+    return mapped;
 }
 
 uint32_t Image::pixelAt(int x, int y) const

@@ -87,6 +87,11 @@ public:
     // The picture's shape in one colour: every pixel takes the colour at the pixel's own
     // opacity (an icon recoloured to read on another background). Same size, scale and caps.
     Image filledWith(const Color& color) const;
+    // The picture turned over for another background, its shapes kept: each pixel takes a
+    // colour between `forDarkest` and `forLightest` by where its lightness lies between the
+    // darkest and lightest of the picture's opaque pixels, at the pixel's own opacity. One of a
+    // single lightness takes `forDarkest` throughout. Same size, scale and caps.
+    Image mappedByLightness(const Color& forDarkest, const Color& forLightest) const;
 
     enum class Filter { Fast, Good, Best };
     // The pixels resampled to width x height with the filter. Copies are kept per picture in a

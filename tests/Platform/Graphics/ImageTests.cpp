@@ -333,6 +333,14 @@ TEST(Image, UnreadableInputIsNull)
     EXPECT_TRUE(Image::fromFile("/nonexistent/file.png").isNull());
     EXPECT_FALSE(Image::sizeOfFile("/nonexistent/file.png"));
 
+    // A GIF whose picture data ends early is no picture (the caller shows its default), not a
+    // transparent one; one missing only its closing byte is whole.
+    base::Bytes gif = largepictures::gif(40);
+    EXPECT_EQ(Image::fromBytes(gif).pixelWidth(), 40);
+    EXPECT_EQ(Image::fromBytes(base::Bytes(gif.begin(), gif.end() - 1)).pixelWidth(), 40);
+    for (size_t keep : {gif.size() / 2, gif.size() - 3, size_t(20)})
+        EXPECT_TRUE(Image::fromBytes(base::Bytes(gif.begin(), gif.begin() + static_cast<std::ptrdiff_t>(keep))).isNull()) << keep;
+
     Image null;
     EXPECT_TRUE(null.pngData().empty());
     EXPECT_EQ(null.pixelAt(0, 0), 0u);

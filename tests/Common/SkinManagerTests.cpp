@@ -1,4 +1,5 @@
 #include "tests/App/SkinTestSupport.h"
+#include "Platform/Base/Log.h"
 #include "Platform/Base/NotificationCenter.h"
 #include "Platform/UI/ImageView.h"
 #include "tests/Support/LargePictures.h"
@@ -117,6 +118,30 @@ TEST_F(SkinTest, HugeSkinPicturesAreDecodedToTheScreenOrLeftOutForTheDefault)
     EXPECT_LT(grown, 500L << 20) << grown / 1048576 << " MB";
     std::printf("skin pictures held at their peak: %ld MB\n", grown / 1048576);
 #endif
+}
+
+TEST_F(SkinTest, UnreadableSkinPicturesAreLeftOutAndTheLogSaysWhy)
+{
+    struct Case {
+        const char* name;
+        base::Bytes bytes;
+        const char* said;
+    };
+    const std::vector<Case> cases = {
+        {"input.png", {}, "input.png is left out: it is not a picture that can be read (0 bytes)"},
+        {"btn_tag.png", {'n', 'o', 't'}, "btn_tag.png is left out: it is not a picture that can be read (3 bytes)"},
+    };
+    atScale(1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::create_directories(client / "SkinImages");
+        ASSERT_TRUE(largepictures::writeFile((client / "SkinImages" / c.name).string(), c.bytes));
+        base::ScopedLogCapture log;
+        gfx::Image picture = arrived(SkinManager::skinFromImageName(std::string(c.name)));
+        EXPECT_EQ(picture.size(), ui::imageNamed(fs::path(c.name).stem().string()).size());
+        EXPECT_TRUE(log.contains(c.said));
+        EXPECT_FALSE(log.contains("MB")) << "no size for what is no picture";
+    }
 }
 
 TEST_F(SkinTest, TheMainThreadShowsTheDefaultAtOnceAndTheSkinWhenItsDecodeEnds)

@@ -36,21 +36,23 @@ bool isFile(const std::string& path)
 // A skin picture is never drawn larger than the screen, in either orientation.
 constexpr double kScreenSide = 1024;
 
-// A client's skin picture decoded to fit the screen, through the process's decode budget. One
-// whose decode would hold more than the whole budget (or that cannot be read) is left out:
-// null, so the application's own picture shows in its place.
+// The pixels a skin picture may have: the screen's side, at the screen's or the file's scale.
 gfx::Size skinBox(const std::string& path)
 {
     double side = kScreenSide * std::max<double>({1.0, SkinManager::getUIScreenScaleFactor(), gfx::Image::scaleForPath(path)});
     return {side, side};
 }
 
+// A client's skin picture decoded to fit the screen, through the process's decode budget. One
+// whose decode would hold more than the whole budget (or that cannot be read) is left out:
+// null, so the application's own picture shows in its place.
 gfx::Image readSkinPicture(const std::string& path)
 {
     auto bytes = base::FileManager::readFile(path);
     if (!bytes)
         return {};
-    const char* name = std::filesystem::path(path).filename().c_str();
+    const std::string file = std::filesystem::path(path).filename().string();
+    const char* name = file.c_str();
     gfx::Size box = skinBox(path);
     auto cost = gfx::Image::decodeCostFitting(*bytes, box);
     size_t limit = gfx::DecodeBudget::shared().limit();

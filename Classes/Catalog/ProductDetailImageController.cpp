@@ -368,7 +368,10 @@ void ProductDetailImageController::loadFullImageToImageViewAsyncImageIndexUnique
         base::RunLoop::main().post([show, cached] { show(cached); });
         return;
     }
-    ScreenPicture::load(fullImagePath(index), size, std::weak_ptr<const void>(page), show);
+    // The page a product change lands on is the one looked at: its picture goes ahead of the
+    // neighbours' asked for at the same moment.
+    ScreenPicture::load(fullImagePath(index), size, std::weak_ptr<const void>(page), show,
+                        unique ? ScreenPicture::Urgency::Urgent : ScreenPicture::Urgency::Ordinary);
 }
 
 std::optional<std::string> ProductDetailImageController::fullImagePath(int index) const

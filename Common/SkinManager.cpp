@@ -166,7 +166,7 @@ gfx::Image skinPicture(const std::string& path, const gfx::Image& standIn)
     // Kept for the whole run: every decode asked for is answered.
     static const auto owner = std::make_shared<int>(0);
     ScreenPicture::loadWith([path] { return readSkinPicture(path); }, owner,
-                            [key = *key, arrive = std::move(arrive), image, expected](gfx::Image picture) {
+                            [key = *key, arrive = std::move(arrive), shown = image, expected](gfx::Image picture) {
         arrive(picture);
         SkinPictures& pictures = skinPictures();
         if (auto entry = pictures.entries.find(key); entry != pictures.entries.end()) {
@@ -178,8 +178,8 @@ gfx::Image skinPicture(const std::string& path, const gfx::Image& standIn)
         // The views showing the stand-in hold this very picture: drawing them again shows it.
         // Only where it came at another size than its header said are they laid out again.
         if (ui::Window* window = ui::Window::keyWindow()) {
-            if (expected && image.size() != *expected)
-                layOutAgainWhereShown(*window, image);
+            if (expected && shown.size() != *expected)
+                layOutAgainWhereShown(*window, shown);
             window->setNeedsDisplayInWindowRect(window->bounds());
         }
         // Those that chose something by how a picture looks choose again, once for a burst.

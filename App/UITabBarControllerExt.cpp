@@ -196,8 +196,9 @@ double strokeContrast(const gfx::Image& icon, const gfx::Color& bar)
     return *middle;
 }
 
-// The application's own icon where its strokes read on the bar; else its shape in the
-// caption's colour (which reads there). A client's own icon is the client's choice and stays.
+// The application's own icon where its strokes read on the bar; else turned over: its darkest
+// strokes in the caption's colour (which reads there), its lightest fills in the bar's, so its
+// inner shapes stay. A client's own icon is the client's choice and stays.
 gfx::Image readableIcon(const std::string& name, const gfx::Color& bar, const gfx::Color& caption, bool say)
 {
     gfx::Image icon = SkinManager::skinFromImageName(name);
@@ -209,7 +210,7 @@ gfx::Image readableIcon(const std::string& name, const gfx::Color& bar, const gf
     if (say)
         base::logf("tab bar: icon %s is %.2f:1 on the bar %s, under %.0f:1; drawn in %s", name.c_str(), contrast,
                    hexOf(bar).c_str(), kMinimumIconContrast, hexOf(caption).c_str());
-    return icon.filledWith(caption);
+    return icon.mappedByLightness(caption, bar);
 }
 
 constexpr double kButtonTop = 8;

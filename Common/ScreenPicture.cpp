@@ -41,16 +41,17 @@ gfx::Image decode(const std::optional<std::string>& path, gfx::Size points)
 }
 
 void load(std::optional<std::string> path, gfx::Size points, std::weak_ptr<const void> owner,
-          std::function<void(gfx::Image)> done)
+          std::function<void(gfx::Image)> done, Urgency urgency)
 {
-    loadWith([path = std::move(path), points] { return decode(path, points); }, std::move(owner), std::move(done));
+    loadWith([path = std::move(path), points] { return decode(path, points); }, std::move(owner), std::move(done),
+             urgency);
 }
 
 void loadWith(std::function<gfx::Image()> decode, std::weak_ptr<const void> owner,
-              std::function<void(gfx::Image)> done)
+              std::function<void(gfx::Image)> done, Urgency urgency)
 {
     ++g_pending;
-    screenQueue().addOperation([decode = std::move(decode), owner, done = std::move(done)]() mutable {
+    auto operation = base::BlockOperation::create([decode = std::move(decode), owner, done = std::move(done)]() mutable {
         // Only looked at here: a worker never holds (and so never frees) the owner.
         gfx::Image image = owner.expired() ? gfx::Image() : decode();
         base::RunLoop::main().post([image = std::move(image), owner, done = std::move(done)] {
@@ -59,6 +60,9 @@ void loadWith(std::function<gfx::Image()> decode, std::weak_ptr<const void> owne
                 done(image);
         });
     });
+    if (urgency == Urgency::Urgent)
+        operation->setQueuePriority(base::Operation::QueuePriorityHigh);
+    screenQueue().addOperation(std::move(operation));
 }
 
 int pending()

@@ -9,6 +9,7 @@
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Base/Text.h"
 #include "Protocol/LoginMode.h"
+#include "Platform/UI/ImageView.h"
 #include "Platform/UI/NamedImage.h"
 #include "Platform/UI/Window.h"
 #include "Network/MBBase64.h"
@@ -35,6 +36,13 @@ bool isFile(const std::string& path)
 // A skin picture is never drawn larger than the screen, in either orientation.
 constexpr double kScreenSide = 1024;
 
+// The pixels a skin picture may have: the screen's side, at the screen's or the file's scale.
+gfx::Size skinBox(const std::string& path)
+{
+    double side = kScreenSide * std::max<double>({1.0, SkinManager::getUIScreenScaleFactor(), gfx::Image::scaleForPath(path)});
+    return {side, side};
+}
+
 // A client's skin picture decoded to fit the screen, through the process's decode budget. One
 // whose decode would hold more than the whole budget (or that cannot be read) is left out:
 // null, so the application's own picture shows in its place.
@@ -43,17 +51,44 @@ gfx::Image readSkinPicture(const std::string& path)
     auto bytes = base::FileManager::readFile(path);
     if (!bytes)
         return {};
-    double fileScale = gfx::Image::scaleForPath(path);
-    double side = kScreenSide * std::max<double>({1.0, SkinManager::getUIScreenScaleFactor(), fileScale});
-    gfx::Size box {side, side};
+    const std::string file = std::filesystem::path(path).filename().string();
+    const char* name = file.c_str();
+    gfx::Size box = skinBox(path);
     auto cost = gfx::Image::decodeCostFitting(*bytes, box);
     size_t limit = gfx::DecodeBudget::shared().limit();
-    if (!cost || *cost > limit) {
-        base::logf("SkinManager: %s is left out: its decode would hold %zu MB, over the %zu MB a picture may",
-                   std::filesystem::path(path).filename().c_str(), cost ? *cost >> 20 : size_t(0), limit >> 20);
+    if (!cost) {
+        base::logf("SkinManager: %s is left out: it is not a picture that can be read (%zu bytes)", name, bytes->size());
         return {};
     }
-    return gfx::Image::fromBytesFitting(*bytes, box, fileScale, gfx::DecodeBudget::Priority::Screen);
+    if (*cost > limit) {
+        base::logf("SkinManager: %s is left out: its decode would hold %zu MB, over the %zu MB a picture may",
+                   name, *cost >> 20, limit >> 20);
+        return {};
+    }
+    return gfx::Image::fromBytesFitting(*bytes, box, gfx::Image::scaleForPath(path), gfx::DecodeBudget::Priority::Screen);
+}
+
+// The size the skin picture will have once decoded, from its header alone.
+std::optional<gfx::Size> expectedSkinSize(const std::string& path)
+{
+    auto points = gfx::Image::sizeOfFile(path);
+    if (!points)
+        return std::nullopt;
+    double scale = gfx::Image::scaleForPath(path);
+    gfx::Size pixels = gfx::Image::fittedSize({points->width * scale, points->height * scale}, skinBox(path));
+    return gfx::Size{pixels.width / scale, pixels.height / scale};
+}
+
+// Views showing the awaited picture that measured it at another size than it came with.
+void layOutAgainWhereShown(ui::View& view, const gfx::Image& picture)
+{
+    if (auto* imageView = dynamic_cast<ui::ImageView*>(&view); imageView && imageView->image().sharesArrivalWith(picture)) {
+        imageView->setNeedsLayout();
+        if (ui::View* parent = imageView->superview())
+            parent->setNeedsLayout();
+    }
+    for (const auto& sub : std::vector<std::shared_ptr<ui::View>>(view.subviews()))
+        layOutAgainWhereShown(*sub, picture);
 }
 
 // Skin pictures the screens asked for, by file (as it is now) and by whether a stand-in
@@ -124,13 +159,14 @@ gfx::Image skinPicture(const std::string& path, const gfx::Image& standIn)
         found->second.used = ++pictures.clock;
         return found->second.image;
     }
-    auto [image, arrive] = gfx::Image::awaited(standIn);
+    std::optional<gfx::Size> expected = expectedSkinSize(path);
+    auto [image, arrive] = gfx::Image::awaited(standIn, expected);
     pictures.entries[*key] = {image, 0, ++pictures.clock, true};
     ++pictures.decoding;
     // Kept for the whole run: every decode asked for is answered.
     static const auto owner = std::make_shared<int>(0);
     ScreenPicture::loadWith([path] { return readSkinPicture(path); }, owner,
-                            [key = *key, arrive = std::move(arrive)](gfx::Image picture) {
+                            [key = *key, arrive = std::move(arrive), shown = image, expected](gfx::Image picture) {
         arrive(picture);
         SkinPictures& pictures = skinPictures();
         if (auto entry = pictures.entries.find(key); entry != pictures.entries.end()) {
@@ -140,8 +176,12 @@ gfx::Image skinPicture(const std::string& path, const gfx::Image& standIn)
             pictures.trim();
         }
         // The views showing the stand-in hold this very picture: drawing them again shows it.
-        if (ui::Window* window = ui::Window::keyWindow(); window && picture)
+        // Only where it came at another size than its header said are they laid out again.
+        if (ui::Window* window = ui::Window::keyWindow()) {
+            if (expected && shown.size() != *expected)
+                layOutAgainWhereShown(*window, shown);
             window->setNeedsDisplayInWindowRect(window->bounds());
+        }
         // Those that chose something by how a picture looks choose again, once for a burst.
         if (--pictures.decoding == 0)
             base::NotificationCenter::defaultCenter().post(SkinManager::kPicturesArrivedNotification);

@@ -422,15 +422,17 @@ void ProductDetailController::loadMainImage()
 
 void ProductDetailController::showFullImage(const std::optional<std::string>& name, const gfx::Image& standIn)
 {
-    uint64_t request = ++m_mainImageRequest;
+    // A new token per request: the one asked before is dropped unstarted when its turn comes,
+    // so paging through products never queues their full pictures behind each other.
+    auto token = std::make_shared<const int>(0);
+    m_mainImageToken = token;
     m_mainImageShown = false;
     PublicFunction::ImageViewFitImgImg(m_productImageView.get(), standIn.isNull() ? placeholderImage() : standIn);
     std::weak_ptr<ProductDetailController> weak = std::static_pointer_cast<ProductDetailController>(sharedController());
     ScreenPicture::load(PublicFunction::filePathWithNameFiletype(name, 1), kFullImageSize,
-                        std::weak_ptr<const void>(weak), [weak, request](gfx::Image image) {
+                        std::weak_ptr<const void>(token), [weak](gfx::Image image) {
                             auto self = weak.lock();
-                            // A later product or picture asked since: this one is not shown.
-                            if (!self || request != self->m_mainImageRequest || !self->m_productImageView)
+                            if (!self || !self->m_productImageView)
                                 return;
                             PublicFunction::ImageViewFitImgImg(self->m_productImageView.get(),
                                                                image.isNull() ? placeholderImage() : image);

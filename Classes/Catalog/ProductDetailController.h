@@ -220,7 +220,8 @@ private:
     std::vector<brivanta_product_Entity> m_relatedProducts;
     std::vector<brivanta_library_files_Entity> m_productRelateFiles;
     int m_currentImageIndex = 0;
-    uint64_t m_mainImageRequest = 0;
+    // Held while the product's full picture is the one wanted.
+    std::shared_ptr<const int> m_mainImageToken;
     bool m_mainImageShown = false;
     int m_selectedTagIndex = -1;
     double m_cellWidth = kThumbnailWidth;

@@ -36,6 +36,12 @@ gfx::Image defaultImage()
     return SkinManager::bundledImageNamed("fileDefault.png");
 }
 
+bool showsPlaceholder(const ProductBigImageView& page)
+{
+    const gfx::Image& image = page.imageView()->image();
+    return image.isNull() || image.cairoSurface() == defaultImage().cairoSurface();
+}
+
 // Mirrors a control out of the screen or back: the same move both ways.
 void reflectChrome(ui::View* titlebar, ui::View* left, ui::View* right, ui::View* pageControl, ui::View* info)
 {
@@ -285,22 +291,27 @@ void ProductDetailImageController::loadImageScrollView(int index, ui::ScrollView
 
 void ProductDetailImageController::requestThumbPlaceholder(const std::shared_ptr<ProductBigImageView>& page, int index)
 {
+    // Never a blank page: the placeholder shows at once, the thumbnail as soon as it is decoded
+    // (ahead of the full pictures waiting), the full picture when it comes.
+    if (page->imageView()->image().isNull())
+        page->setImage(defaultImage());
     std::optional<std::string> path;
     if (index >= 0 && static_cast<size_t>(index) < thumbImagesArray.size())
         path = PublicFunction::filePathWithNameFiletype(thumbImagesArray[static_cast<size_t>(index)], 1);
+    if (!path)
+        return;
     std::weak_ptr<ProductBigImageView> weakPage = page;
     std::weak_ptr<ProductDetailImageController> weak =
         std::static_pointer_cast<ProductDetailImageController>(sharedController());
     ScreenPicture::load(path, pageSize(), weakPage, [weak, weakPage, index](gfx::Image thumb) {
         auto self = weak.lock();
         auto shown = weakPage.lock();
-        // Only a page still without a picture takes its stand-in.
-        if (!self || !shown || !shown->imageView()->image().isNull())
+        // Only a page still showing the placeholder takes its thumbnail.
+        if (!self || !shown || thumb.isNull() || !showsPlaceholder(*shown))
             return;
-        self->resizeThumbImageToFitFullImageSizeSetInImageView(thumb.isNull() ? defaultImage() : thumb,
-                                                               self->imageSizeOfFullImage(index),
+        self->resizeThumbImageToFitFullImageSizeSetInImageView(thumb, self->imageSizeOfFullImage(index),
                                                                shown->imageView().get());
-    });
+    }, ScreenPicture::Urgency::Urgent);
 }
 
 void ProductDetailImageController::loadThumbImageScrollView(int index, ui::ScrollView* scrollView)
@@ -357,7 +368,10 @@ void ProductDetailImageController::loadFullImageToImageViewAsyncImageIndexUnique
         base::RunLoop::main().post([show, cached] { show(cached); });
         return;
     }
-    ScreenPicture::load(fullImagePath(index), size, std::weak_ptr<const void>(page), show);
+    // The page a product change lands on is the one looked at: its picture goes ahead of the
+    // neighbours' asked for at the same moment.
+    ScreenPicture::load(fullImagePath(index), size, std::weak_ptr<const void>(page), show,
+                        unique ? ScreenPicture::Urgency::Urgent : ScreenPicture::Urgency::Ordinary);
 }
 
 std::optional<std::string> ProductDetailImageController::fullImagePath(int index) const

@@ -558,6 +558,8 @@ std::shared_ptr<ui::TableViewCell> CustomerInfoView::cellForRowAtIndexPath(ui::T
         cell->lblAttributeValueDefaul().setHidden(true);
         cell->redStarFlag().setHidden(row.key != "NAME" && row.key != "FIRSTNAME" && row.key != "LASTNAME");
         cell->switchValue().setHidden(!active);
+        // A reused row speaks the language shown now, not the one it was made in.
+        cell->switchValue().setTitles(Language::stringWithName("SWITCHON"), Language::stringWithName("SWITCHOFF"));
         if (active)
             cell->switchValue().setOn(value == "YES");
     }

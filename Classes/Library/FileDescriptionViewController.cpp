@@ -106,7 +106,7 @@ void FileDescriptionViewController::viewDidLoad()
     m_delButton->setFrame({479, 176, 120, 34});
     PublicFunction::initializeToButtonHeight34(m_delButton.get());
     m_delButton->setTitle(Language::stringWithName("DELETE"));
-    m_delButton->setTitleColor(gfx::Color::fromRgb(190, 40, 30));
+    // White as on the card's other buttons: a red caption could not be read on the blue.
     m_delButton->setHidden(hidden);
     m_delButton->addTarget([this](ui::Control&) { deleteButtonPressed(); }, ui::ControlEventTouchUpInside);
     root->addSubview(m_delButton);

@@ -520,6 +520,11 @@ void Context::drawImage(const Image& image, const Rect& rect, double alpha)
 {
     if (image.isNull() || rect.isEmpty())
         return;
+    // A picture on its way measures its own size; its stand-in fills that room meanwhile.
+    if (Image standIn = image.standInMeasuredOtherwise()) {
+        drawImage(standIn, rect, alpha);
+        return;
+    }
     Size size = image.size();
     if (!image.isStretchable()) {
         drawImage(image, Rect({0, 0}, size), rect, alpha);
@@ -555,6 +560,12 @@ void Context::drawImage(const Image& image, const Rect& source, const Rect& rect
 {
     if (image.isNull() || rect.isEmpty() || source.isEmpty())
         return;
+    if (Image standIn = image.standInMeasuredOtherwise()) {
+        Size from = image.size(), to = standIn.size();
+        double fx = to.width / from.width, fy = to.height / from.height;
+        drawImage(standIn, Rect(source.x() * fx, source.y() * fy, source.width() * fx, source.height() * fy), rect, alpha);
+        return;
+    }
     Rect src = source.standardized();
     Rect visible = src.intersection(Rect({0, 0}, image.size()));
     if (visible.isNull())

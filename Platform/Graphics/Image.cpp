@@ -4,6 +4,7 @@
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/DecodeBudget.h"
 #include "Platform/Graphics/Resample.h"
+#include "Platform/Graphics/RowDecode.h"
 
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
@@ -74,6 +75,44 @@ struct PictureHeader {
 
 bool readJpegCoefficients(const uint8_t* data, size_t length, size_t* coefficientBytes);
 
+// Whether a GIF holds its first picture whole: the blocks before it and its own data run to
+// their ends. One cut short would decode to a transparent area, not the default picture.
+bool gifFirstFrameComplete(std::span<const uint8_t> bytes)
+{
+    size_t at = 13;
+    if (bytes.size() < at)
+        return false;
+    auto tableSize = [](uint8_t flags) { return (flags & 0x80) ? size_t(3) << ((flags & 7) + 1) : size_t(0); };
+    at += tableSize(bytes[10]);
+    // Sub-blocks up to the empty one; false when the data ends first.
+    auto skipBlocks = [&] {
+        while (at < bytes.size()) {
+            uint8_t size = bytes[at++];
+            if (size == 0)
+                return true;
+            at += size;
+        }
+        return false;
+    };
+    while (at < bytes.size()) {
+        uint8_t kind = bytes[at++];
+        if (kind == 0x21) { // an extension: its label, then its sub-blocks
+            ++at;
+            if (!skipBlocks())
+                return false;
+        } else if (kind == 0x2C) { // the picture: its descriptor, colours, code size and data
+            if (at + 9 > bytes.size())
+                return false;
+            uint8_t flags = bytes[at + 8];
+            at += 9 + tableSize(flags) + 1;
+            return skipBlocks();
+        } else {
+            return false;
+        }
+    }
+    return false;
+}
+
 std::optional<PictureHeader> readHeader(std::span<const uint8_t> bytes)
 {
     if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX))
@@ -97,6 +136,10 @@ std::optional<PictureHeader> readHeader(std::span<const uint8_t> bytes)
     }
     if (header.jpeg() && !readJpegCoefficients(bytes.data(), bytes.size(), &header.coefficientBytes))
         return std::nullopt;
+    if (header.format == Format::Gif && !gifFirstFrameComplete(bytes)) {
+        base::logf("Image: a GIF whose picture data ends early is not decoded");
+        return std::nullopt;
+    }
     return header;
 }
 
@@ -345,12 +388,50 @@ DecodeBudget::Priority priorityOnThisThread(DecodeBudget::Priority asked)
     return base::RunLoop::isMainThread() ? DecodeBudget::Priority::Screen : asked;
 }
 
+const char* formatName(const PictureHeader& header)
+{
+    switch (header.format) {
+    case Format::Png: return header.sixteenBit ? "16-bit PNG" : "PNG";
+    case Format::Jpeg: return "JPEG";
+    case Format::Gif: return "GIF";
+    case Format::Hdr: return "HDR";
+    case Format::Bmp: return "BMP";
+    }
+    return "picture";
+}
+
+// A decode that would hold more than the whole budget is not made at all: nothing could keep
+// the process inside its bound while it runs.
+bool withinBudget(const PictureHeader& header, size_t cost, const std::string& name)
+{
+    size_t limit = DecodeBudget::shared().limit();
+    if (cost <= limit)
+        return true;
+    base::logf("Image: %s%s%s (a %d x %d %s) is refused: its decode would hold %zu MB, over the %zu MB budget",
+               name.empty() ? "" : "\"", name.c_str(), name.empty() ? "a picture" : "\"", header.width, header.height,
+               formatName(header), cost >> 20, limit >> 20);
+    return false;
+}
+
 // A whole decode that waits its turn in the budget first.
 SurfaceRef decodeWholeBudgeted(std::span<const uint8_t> bytes, const PictureHeader& header,
                                DecodeBudget::Priority priority)
 {
     auto room = DecodeBudget::shared().reserve(wholeDecodeCost(header, bytes.size()), priorityOnThisThread(priority));
     return decodeWhole(bytes);
+}
+
+// A deep picture read row by row at the size shown, if the row decoders take it.
+bool rowDecoded(const PictureHeader& header, std::span<const uint8_t> bytes)
+{
+    return (header.format == Format::Png && header.sixteenBit) || header.format == Format::Hdr
+        ? rowdecode::accepts(bytes).has_value()
+        : false;
+}
+
+size_t rowDecodeCost(std::span<const uint8_t> bytes, int width, int height)
+{
+    return rowdecode::cost(bytes, width, height) + bytes.size();
 }
 
 } // namespace
@@ -368,6 +449,16 @@ Image Image::fromBytes(std::span<const uint8_t> bytes, double scale)
     auto header = readHeader(bytes);
     if (!header || !withinPictureLimit(*header))
         return {};
+    if (rowDecoded(*header, bytes)) {
+        size_t cost = rowDecodeCost(bytes, header->width, header->height);
+        if (!withinBudget(*header, cost, {}))
+            return {};
+        auto room = DecodeBudget::shared().reserve(cost, priorityOnThisThread(DecodeBudget::Priority::Background));
+        SurfaceRef surface = rowdecode::decode(bytes, header->width, header->height);
+        return surface ? Image(std::move(surface), scale > 0 ? scale : 1) : Image();
+    }
+    if (!withinBudget(*header, wholeDecodeCost(*header, bytes.size()), {}))
+        return {};
     SurfaceRef surface = decodeWholeBudgeted(bytes, *header, DecodeBudget::Priority::Background);
     if (!surface)
         return {};
@@ -379,7 +470,7 @@ Image Image::fromFileFitting(const std::string& path, Size maxPixels, DecodeBudg
     base::Bytes bytes;
     if (!readFile(path, bytes))
         return {};
-    return fromBytesFitting(bytes, maxPixels, scaleForPath(path), priority);
+    return decodeFitting(bytes, maxPixels, scaleForPath(path), priority, std::filesystem::path(path).filename().string());
 }
 
 namespace {
@@ -390,6 +481,7 @@ struct FitPlan {
     int width = 0;       // the fitted size
     int height = 0;
     int eighths = 0;     // a JPEG decoded by the decoder at eighths/8, or 0
+    bool rows = false;   // read row by row straight into the fitted size
     size_t cost = 0;
 };
 
@@ -397,13 +489,20 @@ FitPlan planFit(const PictureHeader& header, std::span<const uint8_t> bytes, Siz
 {
     FitPlan plan;
     double factor = std::min({1.0, maxPixels.width / header.width, maxPixels.height / header.height});
+    Size fitted = Image::fittedSize({double(header.width), double(header.height)}, maxPixels);
+    plan.width = static_cast<int>(fitted.width);
+    plan.height = static_cast<int>(fitted.height);
+    if (rowDecoded(header, bytes)) {
+        plan.whole = false;
+        plan.rows = true;
+        plan.cost = rowDecodeCost(bytes, plan.width, plan.height);
+        return plan;
+    }
     if (!(factor < 1)) {
         plan.cost = wholeDecodeCost(header, bytes.size());
         return plan;
     }
     plan.whole = false;
-    plan.width = std::max(1, static_cast<int>(std::lround(header.width * factor)));
-    plan.height = std::max(1, static_cast<int>(std::lround(header.height * factor)));
     size_t target = static_cast<size_t>(plan.width) * plan.height * 4;
     JpegPlan jpeg;
     if (header.jpeg() && readJpegPlan(bytes.data(), bytes.size(), &jpeg) && jpeg.convertible
@@ -433,12 +532,25 @@ std::optional<size_t> Image::decodeCostFitting(std::span<const uint8_t> bytes, S
 Image Image::fromBytesFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale,
                               DecodeBudget::Priority priority)
 {
+    return decodeFitting(bytes, maxPixels, scale, priority, {});
+}
+
+Image Image::decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale,
+                           DecodeBudget::Priority priority, const std::string& name)
+{
     scale = scale > 0 ? scale : 1;
     priority = priorityOnThisThread(priority);
     auto header = readHeader(bytes);
     if (!header || !withinPictureLimit(*header))
         return {};
     FitPlan plan = planFit(*header, bytes, maxPixels);
+    if (!withinBudget(*header, plan.cost, name))
+        return {};
+    if (plan.rows) {
+        auto room = DecodeBudget::shared().reserve(plan.cost, priority);
+        SurfaceRef surface = rowdecode::decode(bytes, plan.width, plan.height);
+        return surface ? Image(std::move(surface), scale) : Image();
+    }
     if (plan.whole) {
         SurfaceRef surface = decodeWholeBudgeted(bytes, *header, priority);
         return surface ? Image(std::move(surface), scale) : Image();
@@ -505,6 +617,14 @@ std::optional<Size> Image::sizeOfBytes(std::span<const uint8_t> bytes, double sc
     return Size{width / scale, height / scale};
 }
 
+Size Image::fittedSize(Size pixels, Size maxPixels)
+{
+    double factor = std::min({1.0, maxPixels.width / pixels.width, maxPixels.height / pixels.height});
+    if (!(factor < 1))
+        return pixels;
+    return {std::max(1.0, std::round(pixels.width * factor)), std::max(1.0, std::round(pixels.height * factor))};
+}
+
 double Image::scaleForPath(const std::string& path)
 {
     std::string stem = std::filesystem::path(path).stem().string();
@@ -517,6 +637,9 @@ double Image::scaleForPath(const std::string& path)
 struct Image::Awaited {
     SurfaceRef standIn;
     double standInScale = 1;
+    EdgeInsets standInCaps;
+    std::optional<Size> expected;
+    bool madeStandIn = false; // a transparent pixel made for no stand-in, gone if nothing comes
     // Written once, before `arrived`, and never again.
     SurfaceRef picture;
     double pictureScale = 1;
@@ -524,11 +647,21 @@ struct Image::Awaited {
     std::atomic<bool> taken{false};
 };
 
-std::pair<Image, Image::Arrival> Image::awaited(const Image& standIn)
+std::pair<Image, Image::Arrival> Image::awaited(const Image& standIn, std::optional<Size> expectedSize)
 {
     auto state = std::make_shared<Awaited>();
     state->standIn = standIn.surfaceNow();
     state->standInScale = standIn.scaleNow();
+    state->standInCaps = standIn.m_caps;
+    if (expectedSize && expectedSize->width > 0 && expectedSize->height > 0) {
+        state->expected = expectedSize;
+        // Measured but invisible until the picture comes: views keep their room for it.
+        if (!state->standIn) {
+            state->standIn = SurfaceRef(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1));
+            state->standInScale = 1;
+            state->madeStandIn = true;
+        }
+    }
     Image image;
     image.m_awaited = state;
     image.m_caps = standIn.m_caps;
@@ -548,11 +681,37 @@ bool Image::awaitsPicture() const
     return m_awaited && !m_awaited->arrived.load(std::memory_order_acquire);
 }
 
+std::optional<Size> Image::expectedSizeNow() const
+{
+    // `taken` without `arrived`: nothing came, so the stand-in measures as itself again.
+    if (!m_awaited || !m_awaited->expected || m_awaited->arrived.load(std::memory_order_acquire)
+        || m_awaited->taken.load(std::memory_order_acquire))
+        return std::nullopt;
+    return m_awaited->expected;
+}
+
+Image Image::standInMeasuredOtherwise() const
+{
+    auto expected = expectedSizeNow();
+    if (!expected || !m_awaited->standIn)
+        return {};
+    Image standIn(m_awaited->standIn, m_awaited->standInScale);
+    if (standIn.size() == *expected)
+        return {};
+    standIn.m_caps = m_awaited->standInCaps;
+    return standIn;
+}
+
 const SurfaceRef& Image::surfaceNow() const
 {
     if (!m_awaited)
         return m_surface;
-    return m_awaited->arrived.load(std::memory_order_acquire) ? m_awaited->picture : m_awaited->standIn;
+    if (m_awaited->arrived.load(std::memory_order_acquire))
+        return m_awaited->picture;
+    // Nothing came for a picture that had no stand-in of its own: null, as it was asked.
+    if (m_awaited->madeStandIn && m_awaited->taken.load(std::memory_order_acquire))
+        return m_awaited->picture;
+    return m_awaited->standIn;
 }
 
 double Image::scaleNow() const
@@ -574,6 +733,8 @@ int Image::pixelHeight() const
 
 Size Image::size() const
 {
+    if (auto expected = expectedSizeNow())
+        return *expected;
     return {pixelWidth() / scaleNow(), pixelHeight() / scaleNow()};
 }
 
@@ -648,6 +809,45 @@ Image Image::filledWith(const Color& color) const
     Image filled(std::move(surface), scaleNow());
     filled.m_caps = m_caps;
     return filled;
+}
+
+Image Image::mappedByLightness(const Color& forDarkest, const Color& forLightest) const
+{
+    if (isNull())
+        return {};
+    int width = pixelWidth(), height = pixelHeight();
+    auto lightness = [](const Color& c) { return 0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b; };
+    double darkest = 1, lightest = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (Color c = colorAt(x, y); c.a >= 0.5) {
+                darkest = std::min(darkest, lightness(c));
+                lightest = std::max(lightest, lightness(c));
+            }
+    // Too even to tell strokes from fills: the whole shape in one colour.
+    double range = lightest - darkest > 0.1 ? lightest - darkest : 0;
+    SurfaceRef surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+        return {};
+    cairo_surface_flush(surface.get());
+    uint8_t* data = cairo_image_surface_get_data(surface.get());
+    int stride = cairo_image_surface_get_stride(surface.get());
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
+        for (int x = 0; x < width; ++x) {
+            Color c = colorAt(x, y);
+            double t = range > 0 ? std::clamp((lightness(c) - darkest) / range, 0.0, 1.0) : 0;
+            auto channel = [&](double dark, double light) {
+                return static_cast<uint32_t>(std::lround((dark + (light - dark) * t) * c.a * 255));
+            };
+            row[x] = static_cast<uint32_t>(std::lround(c.a * 255)) << 24 | channel(forDarkest.r, forLightest.r) << 16
+                | channel(forDarkest.g, forLightest.g) << 8 | channel(forDarkest.b, forLightest.b);
+        }
+    }
+    cairo_surface_mark_dirty(surface.get());
+    Image mapped(std::move(surface), scaleNow());
+    mapped.m_caps = m_caps;
+    return mapped;
 }
 
 uint32_t Image::pixelAt(int x, int y) const

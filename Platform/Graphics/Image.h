@@ -43,15 +43,26 @@ public:
     // the arrival is called with the picture, from then on as the picture, in this image and in
     // every copy made of it meanwhile (their caps kept). Called on the thread that draws; only
     // its first call counts, and a null picture leaves the stand-in for good.
+    // With `expectedSize` (points, as read from the picture's header) the image measures that
+    // size while it waits, so what is laid out from it is right before the picture comes; the
+    // stand-in (a transparent pixel for none) is drawn resized into it meanwhile. A null
+    // picture gives the stand-in back its own size.
     using Arrival = std::function<void(const Image& picture)>;
-    static std::pair<Image, Arrival> awaited(const Image& standIn);
+    static std::pair<Image, Arrival> awaited(const Image& standIn, std::optional<Size> expectedSize = std::nullopt);
     // Still drawn as the stand-in of an awaited picture.
     bool awaitsPicture() const;
+    // While an awaited picture measures a size its stand-in does not have: the stand-in as an
+    // image of its own (its own caps), to be drawn resized. Null otherwise.
+    Image standInMeasuredOtherwise() const;
+    // Both are copies of one awaited picture.
+    bool sharesArrivalWith(const Image& other) const { return m_awaited && m_awaited == other.m_awaited; }
 
     // Size in points read from the file header only; nothing when the header is unreadable.
     static std::optional<Size> sizeOfFile(const std::string& path);
     static std::optional<Size> sizeOfBytes(std::span<const uint8_t> bytes, double scale = 1);
     static double scaleForPath(const std::string& path);
+    // The pixel size a picture of `pixels` is decoded at to fit within maxPixels.
+    static Size fittedSize(Size pixels, Size maxPixels);
 
     bool isNull() const { return !surfaceNow(); }
     explicit operator bool() const { return !isNull(); }
@@ -76,6 +87,11 @@ public:
     // The picture's shape in one colour: every pixel takes the colour at the pixel's own
     // opacity (an icon recoloured to read on another background). Same size, scale and caps.
     Image filledWith(const Color& color) const;
+    // The picture turned over for another background, its shapes kept: each pixel takes a
+    // colour between `forDarkest` and `forLightest` by where its lightness lies between the
+    // darkest and lightest of the picture's opaque pixels, at the pixel's own opacity. One of a
+    // single lightness takes `forDarkest` throughout. Same size, scale and caps.
+    Image mappedByLightness(const Color& forDarkest, const Color& forLightest) const;
 
     enum class Filter { Fast, Good, Best };
     // The pixels resampled to width x height with the filter. Copies are kept per picture in a
@@ -103,11 +119,15 @@ public:
     cairo_surface_t* cairoSurface() const { return surfaceNow().get(); }
 
 private:
+    // `name` is the file's, for the log of a refused decode.
+    static Image decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale,
+                               DecodeBudget::Priority priority, const std::string& name);
     Image(SurfaceRef surface, double scale) : m_surface(std::move(surface)), m_scale(scale) {}
 
     struct Awaited;
     const SurfaceRef& surfaceNow() const;
     double scaleNow() const;
+    std::optional<Size> expectedSizeNow() const;
 
     SurfaceRef m_surface;
     double m_scale = 1;

@@ -269,6 +269,30 @@ TEST_F(ReadableSkinTest, ADarkServerBarGetsReadableDefaultIcons)
     EXPECT_TRUE(log.contains("tab bar: icon btn-home.png"));
     // The logo comes with a server's skin; the bar alone leaves the default one, unchecked.
     expectEveryTabReads(*tabs, "tabbar_dark_server", std::nullopt);
+    // Turned over or not, the Orders clipboard keeps its inner shapes: its sheet and marks are
+    // not filled into one block of colour.
+    for (auto& item : tabs->itmeButtonArray()) {
+        if (item->tag() != 5)
+            continue;
+        for (bool selected : {false, true}) {
+            tabs->selectTab(selected ? 5 : 0);
+            settle();
+            gfx::Image icon = item->btn()->currentImage();
+            ASSERT_FALSE(icon.isNull());
+            std::map<uint32_t, int> colours;
+            int opaque = 0;
+            for (int y = 0; y < icon.pixelHeight(); ++y)
+                for (int x = 0; x < icon.pixelWidth(); ++x)
+                    if (icon.colorAt(x, y).a >= 0.9) {
+                        ++opaque;
+                        ++colours[icon.pixelAt(x, y) | 0xff000000u];
+                    }
+            int commonest = 0;
+            for (const auto& [colour, count] : colours)
+                commonest = std::max(commonest, count);
+            EXPECT_LT(commonest * 10, opaque * 9) << (selected ? "selected" : "plain") << ": " << commonest << " of " << opaque;
+        }
+    }
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "tests/App/SkinTestSupport.h"
+#include "Platform/Base/Log.h"
 #include "Platform/Base/NotificationCenter.h"
 #include "Platform/UI/ImageView.h"
 #include "tests/Support/LargePictures.h"
@@ -58,8 +59,8 @@ TEST_F(SkinTest, LookupPrefersTheClientsDoubleThenPlainPictureThenTheBundle)
 
 TEST_F(SkinTest, HugeSkinPicturesAreDecodedToTheScreenOrLeftOutForTheDefault)
 {
-    // A skin of 7990 x 7990 pictures: a 16-bit logo, a high-dynamic-range bar, a GIF and an RGB
-    // PNG under the names the screens ask for.
+    // A skin of 7990 x 7990 pictures: a 16-bit logo, a high-dynamic-range bar, a GIF, an RGB
+    // PNG and a bitmap under the names the screens ask for.
     constexpr int kSide = 7990;
     struct Case {
         const char* name;
@@ -67,8 +68,10 @@ TEST_F(SkinTest, HugeSkinPicturesAreDecodedToTheScreenOrLeftOutForTheDefault)
         bool drawn; // else left out, the application's own picture in its place
     };
     const std::vector<Case> cases = {
-        {"homelogo.png", [] { return largepictures::png(kSide, 4, 16); }, false},
-        {"topbar-bg.png", [] { return largepictures::hdr(kSide); }, false},
+        {"homelogo.png", [] { return largepictures::png(kSide, 4, 16); }, true},
+        {"topbar-bg.png", [] { return largepictures::hdr(kSide); }, true},
+        // Over what a picture may hold when decoded whole: left out.
+        {"bg-home.png", [] { return largepictures::bmp(kSide); }, false},
         {"input.png", [] { return largepictures::gif(kSide); }, true},
         {"btn_tag.png", [] { return largepictures::png(kSide, 3, 8); }, true},
     };
@@ -89,7 +92,8 @@ TEST_F(SkinTest, HugeSkinPicturesAreDecodedToTheScreenOrLeftOutForTheDefault)
             EXPECT_EQ(picture.size(), own.size());
         }
     }
-    EXPECT_FALSE(arrived(SkinManager::getLogoWithClientId("AbC"))) << "a logo left out has no stand-in";
+    // The deep logo is read row by row into the screen's size.
+    EXPECT_EQ(arrived(SkinManager::getLogoWithClientId("AbC")).pixelWidth(), 1024);
 
 #if !defined(BRIVANTA_TEST_ASAN) && !defined(BRIVANTA_TEST_TSAN)
     // Every screen of a login holding its skin pictures at once stays well inside the bound a
@@ -110,10 +114,34 @@ TEST_F(SkinTest, HugeSkinPicturesAreDecodedToTheScreenOrLeftOutForTheDefault)
                 h.pictures += picture ? 1 : 0;
         }).join();
     }, held, grown));
-    EXPECT_EQ(held.pictures, 8);
+    EXPECT_EQ(held.pictures, 11) << "the left-out one shows the application's own picture";
     EXPECT_LT(grown, 500L << 20) << grown / 1048576 << " MB";
     std::printf("skin pictures held at their peak: %ld MB\n", grown / 1048576);
 #endif
+}
+
+TEST_F(SkinTest, UnreadableSkinPicturesAreLeftOutAndTheLogSaysWhy)
+{
+    struct Case {
+        const char* name;
+        base::Bytes bytes;
+        const char* said;
+    };
+    const std::vector<Case> cases = {
+        {"input.png", {}, "input.png is left out: it is not a picture that can be read (0 bytes)"},
+        {"btn_tag.png", {'n', 'o', 't'}, "btn_tag.png is left out: it is not a picture that can be read (3 bytes)"},
+    };
+    atScale(1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::create_directories(client / "SkinImages");
+        ASSERT_TRUE(largepictures::writeFile((client / "SkinImages" / c.name).string(), c.bytes));
+        base::ScopedLogCapture log;
+        gfx::Image picture = arrived(SkinManager::skinFromImageName(std::string(c.name)));
+        EXPECT_EQ(picture.size(), ui::imageNamed(fs::path(c.name).stem().string()).size());
+        EXPECT_TRUE(log.contains(c.said));
+        EXPECT_FALSE(log.contains("MB")) << "no size for what is no picture";
+    }
 }
 
 TEST_F(SkinTest, TheMainThreadShowsTheDefaultAtOnceAndTheSkinWhenItsDecodeEnds)
@@ -150,9 +178,10 @@ TEST_F(SkinTest, TheMainThreadShowsTheDefaultAtOnceAndTheSkinWhenItsDecodeEnds)
         SCOPED_TRACE(c.name);
         gfx::Image own = ui::imageNamed(fs::path(c.name).stem().string());
         gfx::Image picture = SkinManager::skinFromImageName(std::string(c.name));
-        // At once, undecoded: the application's own picture, pixel for pixel.
+        // At once, undecoded: the application's own picture, pixel for pixel, measuring the
+        // size the skin's picture will have (fitted to the screen), read from its header.
         ASSERT_TRUE(picture.awaitsPicture());
-        EXPECT_EQ(picture.size(), own.size());
+        EXPECT_EQ(picture.size(), (gfx::Size{1024, 1024}));
         EXPECT_EQ(picture.pixelAt(2, 2), own.pixelAt(2, 2));
         // Asked again meanwhile, the same picture: one decode per file.
         EXPECT_EQ(SkinManager::skinFromImageName(std::string(c.name)).cairoSurface(), picture.cairoSurface());
@@ -174,6 +203,9 @@ TEST_F(SkinTest, TheMainThreadShowsTheDefaultAtOnceAndTheSkinWhenItsDecodeEnds)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(shown[i].awaitsPicture(), !c.drawn);
         EXPECT_EQ(centre(c) == c.skin, c.drawn);
+        // One left out measures as the application's picture it stays.
+        gfx::Size measured = c.drawn ? gfx::Size{1024, 1024} : ui::imageNamed(fs::path(c.name).stem().string()).size();
+        EXPECT_EQ(shown[i].size(), measured);
         // Kept: a later screen gets the decoded picture at once.
         gfx::Image again = SkinManager::skinFromImageName(std::string(c.name));
         EXPECT_EQ(again.cairoSurface(), shown[i].cairoSurface());

@@ -238,8 +238,8 @@ TEST_F(ProductImageViewerTest, MissingAndUnreadableImagesFallBackWithoutCrashing
     broken->loadThumbImageScrollView(1, broken->myScrollView().get());
     auto& page = broken->bigImageViews()[1];
     ASSERT_TRUE(page);
-    EXPECT_TRUE(waitFor([&] { return !page->imageView()->image().isNull(); }));
-    EXPECT_EQ(page->imageView()->image().size(), (gfx::Size{160, 110}));
+    EXPECT_EQ(page->imageView()->image().size(), fallback.size()) << "the placeholder at once";
+    EXPECT_TRUE(waitFor([&] { return page->imageView()->image().size() == gfx::Size{160, 110}; }));
     EXPECT_EQ(page->imageView()->contentMode(), ui::ContentMode::Center);
     broken->loadFullImageToImageViewAsyncImageIndexUnique(page, 1, true);
     EXPECT_TRUE(waitFor([&] { return page->imageView()->image().size() == fallback.size(); }));
@@ -438,6 +438,38 @@ TEST_F(ProductImageViewerTest, InformationButtonShowsAndHidesThePanel)
     base::RunLoop::main().advance(1);
     EXPECT_FALSE(button->isSelected());
     EXPECT_EQ(viewer->productInfoView()->superview(), nullptr);
+}
+
+TEST_F(ProductImageViewerTest, FlippingThroughHugePicturesNeverShowsABlankPage)
+{
+    // Every full picture is one large file: each decode keeps a picture worker busy while the
+    // flips go on, as a catalogue of photographs does.
+    std::filesystem::path huge = folder / "huge.png";
+    writeSolid(huge, {6000, 4500}, gfx::Color::fromRgb(20, 120, 60));
+    for (int p = 0; p < 5; ++p)
+        for (int k = 0; k < 3; ++k) {
+            std::filesystem::remove(folder / ViewerHost::full(p, k));
+            std::filesystem::create_symlink(huge, folder / ViewerHost::full(p, k));
+        }
+    gfx::Image placeholder = SkinManager::bundledImageNamed("fileDefault.png");
+    auto viewer = open(0, 0);
+    int blank = 0, unsettled = 0;
+    for (int flip = 0; flip < 20; ++flip) {
+        // Forward to the last product, then back, every two seconds.
+        bool back = (flip / 4) % 2 == 1;
+        (back ? viewer->btnLeft() : viewer->btnRight())->sendActionsForControlEvents(ui::ControlEventTouchUpInside);
+        base::RunLoop::main().advance(2);
+        auto& page = viewer->bigImageViews().at(static_cast<size_t>(viewer->currentIndex()));
+        const gfx::Image shown = page ? page->imageView()->image() : gfx::Image();
+        blank += shown.isNull() ? 1 : 0;
+        // Its thumbnail goes ahead of the full pictures still decoding.
+        bool products = host->imageCounts[host->index] > 0;
+        if (products && !waitFor([&] { return page->imageView()->image().cairoSurface() != placeholder.cairoSurface(); }))
+            ++unsettled;
+    }
+    EXPECT_EQ(blank, 0);
+    EXPECT_EQ(unsettled, 0);
+    review("viewer-after-twenty-flips.png");
 }
 
 struct CellDelegate : ProductDetailManyImageCellDelegate {

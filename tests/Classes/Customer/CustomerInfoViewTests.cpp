@@ -270,6 +270,27 @@ TEST_F(CustomerInfoViewTest, KeyboardAndLanguage)
               std::optional<std::string>("555"));
 }
 
+TEST_F(CustomerInfoViewTest, SwitchesReadInTheLanguageShown)
+{
+    // The same rows shown again after a change of language: every switch on screen says its
+    // words in the language of the labels around it.
+    auto shown = local();
+    for (int language : {1, 2, 1}) {
+        SCOPED_TRACE(language);
+        show(language, shown);
+        int seen = 0;
+        for (auto* view : driver->findAllByClass("Switch")) {
+            if (!driver->isOnScreen(view))
+                continue;
+            auto* control = static_cast<ui::Switch*>(view);
+            EXPECT_EQ(control->onTitle(), Language::stringWithName("SWITCHON"));
+            EXPECT_EQ(control->offTitle(), Language::stringWithName("SWITCHOFF"));
+            ++seen;
+        }
+        EXPECT_GT(seen, 0);
+    }
+}
+
 TEST_F(CustomerInfoViewTest, InAWindowTheFormKeepsItsSizeAndTabWalksItsFields)
 {
     // A window has no keyboard on screen (its back end says so), in either language.

@@ -290,6 +290,19 @@ TEST_F(LibraryGridTest, TheCardOffersTheRightActionAndKeepsFavourites)
         EXPECT_EQ(shown->view()->frame(), gfx::Rect(220, 150, 619, 450));
         EXPECT_EQ(shown->actionButton()->titleForState(ui::ControlStateNormal), c.action);
         EXPECT_EQ(!shown->delButton().isHidden(), c.deleteShown);
+        if (c.deleteShown) {
+            // The caption reads on its button: its ink against the button's own colour beside it.
+            ui::Button& del = shown->delButton();
+            gfx::Image shot = window->snapshot();
+            gfx::Rect button = del.convertRectToView(del.bounds(), nullptr);
+            gfx::Rect caption = del.titleLabel().convertRectToView(del.titleLabel().bounds(), nullptr);
+            gfx::Color fill = shot.colorAt(int(button.x() + 8), int(button.midY())).withAlpha(1);
+            double best = 1;
+            for (int y = int(caption.y()); y < int(caption.maxY()); ++y)
+                for (int x = int(caption.x()); x < int(caption.maxX()); ++x)
+                    best = std::max(best, gfx::Color::contrastRatio(shot.colorAt(x, y).withAlpha(1), fill));
+            EXPECT_GE(best, 4.5);
+        }
         if (std::string(c.title) == "Gamma")
             driver->screenshot(reviewPath("library_card_nodescription.png"));
         // A tap inside keeps the card; one outside, or Escape, closes it and takes the

@@ -210,6 +210,13 @@ TEST_F(LoginItemListTest, SavedTilesShowTheClientLogoOrTheirIdAndReadOnlyClientF
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].clientId);
         LoginItem& item = *row->itemList()[i];
+        // On screen, as a user sees the tile after a restart: the logo's own colour.
+        tileCenter(i);
+        gfx::Image drawn = window->snapshot();
+        gfx::Point middle = driver->centerOf(&item.imageView());
+        gfx::Color seen = drawn.colorAt(int(middle.x), int(middle.y));
+        EXPECT_FALSE(item.imageView().isHidden());
+        EXPECT_EQ(seen == gfx::Color::fromRgb(200, 60, 40), cases[i].logo) << middle.x << "," << middle.y;
         EXPECT_EQ(item.hasNoLogo(), !cases[i].logo);
         EXPECT_EQ(item.lblCompany().isHidden(), cases[i].logo);
         EXPECT_EQ(item.lblCompany().text(), cases[i].clientId);

@@ -5,9 +5,11 @@
 #include "Platform/Base/Memory.h"
 #include "TestSupport.h"
 #include "tests/Support/HostilePictures.h"
+#include "tests/Support/LargePictures.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -170,6 +172,137 @@ TEST(Image, JpegDecodesCloseToTheOriginalAndQualityMatters)
     EXPECT_LT(busy.jpegData(0.1).size(), busy.jpegData(1.0).size());
 }
 
+// A 16-bit PNG whose rows use each of the five filters in turn, so every one is undone.
+base::Bytes filteredPng16(int width, int height, int channels, const std::function<uint16_t(int, int, int)>& sample,
+                          std::optional<base::Bytes> transparentKey = std::nullopt)
+{
+    static const uint8_t kColourType[5] = {0, 0, 4, 2, 6};
+    base::Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    base::Bytes header;
+    largepictures::put32(header, static_cast<uint32_t>(width));
+    largepictures::put32(header, static_cast<uint32_t>(height));
+    header.insert(header.end(), {16, kColourType[channels], 0, 0, 0});
+    largepictures::pngChunk(out, "IHDR", header);
+    if (transparentKey)
+        largepictures::pngChunk(out, "tRNS", *transparentKey);
+    size_t step = size_t(channels) * 2, length = size_t(width) * step;
+    std::vector<uint8_t> above(length, 0), raw(length);
+    base::Bytes filtered;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < channels; ++c) {
+                uint16_t v = sample(x, y, c);
+                raw[size_t(x) * step + size_t(c) * 2] = uint8_t(v >> 8);
+                raw[size_t(x) * step + size_t(c) * 2 + 1] = uint8_t(v);
+            }
+        uint8_t type = uint8_t(y % 5);
+        filtered.push_back(type);
+        for (size_t i = 0; i < length; ++i) {
+            int a = i >= step ? raw[i - step] : 0, b = above[i], c = i >= step ? above[i - step] : 0;
+            int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+            int predicted[5] = {0, a, b, (a + b) / 2, pa <= pb && pa <= pc ? a : (pb <= pc ? b : c)};
+            filtered.push_back(uint8_t(raw[i] - predicted[type]));
+        }
+        above = raw;
+    }
+    base::Bytes compressed(compressBound(static_cast<uLong>(filtered.size())));
+    uLongf size = static_cast<uLongf>(compressed.size());
+    compress(compressed.data(), &size, filtered.data(), static_cast<uLong>(filtered.size()));
+    compressed.resize(size);
+    largepictures::pngChunk(out, "IDAT", compressed);
+    largepictures::pngChunk(out, "IEND", {});
+    return out;
+}
+
+// An RGBE picture of rows of one pixel repeated, run-length coded or flat by its width.
+base::Bytes rgbePicture(int width, int height, const std::function<std::array<uint8_t, 4>(int)>& rowPixel)
+{
+    std::string head = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y " + std::to_string(height) + " +X " + std::to_string(width) + "\n";
+    base::Bytes out(head.begin(), head.end());
+    for (int y = 0; y < height; ++y) {
+        std::array<uint8_t, 4> pixel = rowPixel(y);
+        if (width < 8) {
+            for (int x = 0; x < width; ++x)
+                out.insert(out.end(), pixel.begin(), pixel.end());
+            continue;
+        }
+        out.insert(out.end(), {2, 2, uint8_t(width >> 8), uint8_t(width & 0xff)});
+        for (uint8_t value : pixel) {
+            // One literal, then the rest as a run.
+            out.insert(out.end(), {1, value, uint8_t(128 + width - 1), value});
+        }
+    }
+    return out;
+}
+
+TEST(Image, DeepPicturesDecodeRowByRowIntoEightBitsAtTheSizeShown)
+{
+    // Samples constant over 2 x 2 blocks, so the picture fitted to half its size keeps them.
+    auto sample = [](int x, int y, int c) { return uint16_t(((x / 2) * 9000 + (y / 2) * 7000 + c * 13000) & 0xffff); };
+    auto alpha = [](int x, int y) { return uint16_t((x / 2 + y / 2) % 2 ? 0xffff : 0x8000); };
+    struct Case {
+        const char* what;
+        base::Bytes bytes;
+        // The straight 8-bit RGBA the pixel shows, before premultiplying.
+        std::function<std::array<int, 4>(int, int)> expected;
+    };
+    auto high = [&](int x, int y, int c) { return sample(x, y, c) >> 8; };
+    const std::vector<Case> cases = {
+        {"grey", filteredPng16(10, 12, 1, sample), [&](int x, int y) { return std::array<int, 4>{high(x, y, 0), high(x, y, 0), high(x, y, 0), 255}; }},
+        {"grey and alpha", filteredPng16(10, 12, 2, [&](int x, int y, int c) { return c ? alpha(x, y) : sample(x, y, 0); }),
+         [&](int x, int y) { return std::array<int, 4>{high(x, y, 0), high(x, y, 0), high(x, y, 0), alpha(x, y) >> 8}; }},
+        {"rgb", filteredPng16(10, 12, 3, sample), [&](int x, int y) { return std::array<int, 4>{high(x, y, 0), high(x, y, 1), high(x, y, 2), 255}; }},
+        {"rgba", filteredPng16(10, 12, 4, [&](int x, int y, int c) { return c == 3 ? alpha(x, y) : sample(x, y, c); }),
+         [&](int x, int y) { return std::array<int, 4>{high(x, y, 0), high(x, y, 1), high(x, y, 2), alpha(x, y) >> 8}; }},
+        // The colour the transparency chunk names is see-through; its neighbours are not.
+        {"rgb with a transparent colour",
+         filteredPng16(10, 12, 3, sample, base::Bytes{uint8_t(sample(0, 0, 0) >> 8), uint8_t(sample(0, 0, 0)),
+                                                      uint8_t(sample(0, 0, 1) >> 8), uint8_t(sample(0, 0, 1)),
+                                                      uint8_t(sample(0, 0, 2) >> 8), uint8_t(sample(0, 0, 2))}),
+         [&](int x, int y) {
+             bool key = x < 2 && y < 2;
+             return std::array<int, 4>{high(x, y, 0), high(x, y, 1), high(x, y, 2), key ? 0 : 255};
+         }},
+        // 1.0 shows white, 0.5 as 186 under a gamma of 2.2, a zero exponent black.
+        {"hdr in runs", rgbePicture(16, 6, [](int y) { return y / 2 == 0 ? std::array<uint8_t, 4>{128, 64, 0, 129}
+                                                         : y / 2 == 1 ? std::array<uint8_t, 4>{64, 128, 128, 129}
+                                                                      : std::array<uint8_t, 4>{200, 200, 200, 0}; }),
+         [](int, int y) { return y / 2 == 0 ? std::array<int, 4>{255, 186, 0, 255}
+                                 : y / 2 == 1 ? std::array<int, 4>{186, 255, 255, 255}
+                                              : std::array<int, 4>{0, 0, 0, 255}; }},
+        {"hdr flat", rgbePicture(4, 4, [](int) { return std::array<uint8_t, 4>{128, 64, 0, 129}; }),
+         [](int, int) { return std::array<int, 4>{255, 186, 0, 255}; }},
+    };
+    auto premultiplied = [](const std::array<int, 4>& p) {
+        auto times = [&](int c) { return (c * p[3] + 127) / 255; };
+        return std::array<int, 4>{times(p[0]), times(p[1]), times(p[2]), p[3]};
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Image whole = Image::fromBytes(c.bytes);
+        ASSERT_TRUE(whole);
+        Size size = *Image::sizeOfBytes(c.bytes);
+        EXPECT_EQ(whole.size(), size);
+        Image half = Image::fromBytesFitting(c.bytes, {size.width / 2, size.height / 2});
+        ASSERT_TRUE(half);
+        EXPECT_EQ(half.size(), (Size{size.width / 2, size.height / 2}));
+        for (const Image* image : {&whole, &half}) {
+            int factor = image == &half ? 2 : 1;
+            for (int y = 0; y < image->pixelHeight(); ++y)
+                for (int x = 0; x < image->pixelWidth(); ++x) {
+                    uint32_t p = image->pixelAt(x, y);
+                    std::array<int, 4> got{int(p >> 16 & 0xff), int(p >> 8 & 0xff), int(p & 0xff), int(p >> 24)};
+                    std::array<int, 4> want = premultiplied(c.expected(x * factor, y * factor));
+                    for (int k = 0; k < 4; ++k)
+                        ASSERT_NEAR(got[k], want[k], 1) << "at " << x << "," << y << " of " << image->pixelWidth();
+                }
+        }
+        // Cut short: no picture, never a half one.
+        base::Bytes cut(c.bytes.begin(), c.bytes.begin() + static_cast<std::ptrdiff_t>(c.bytes.size() * 3 / 4));
+        EXPECT_FALSE(Image::fromBytes(cut));
+    }
+}
+
 TEST(Image, ScaleFollowsTheFileName)
 {
     test::TempDir dir;
@@ -199,6 +332,14 @@ TEST(Image, UnreadableInputIsNull)
     EXPECT_TRUE(Image::fromBytes({}).isNull());
     EXPECT_TRUE(Image::fromFile("/nonexistent/file.png").isNull());
     EXPECT_FALSE(Image::sizeOfFile("/nonexistent/file.png"));
+
+    // A GIF whose picture data ends early is no picture (the caller shows its default), not a
+    // transparent one; one missing only its closing byte is whole.
+    base::Bytes gif = largepictures::gif(40);
+    EXPECT_EQ(Image::fromBytes(gif).pixelWidth(), 40);
+    EXPECT_EQ(Image::fromBytes(base::Bytes(gif.begin(), gif.end() - 1)).pixelWidth(), 40);
+    for (size_t keep : {gif.size() / 2, gif.size() - 3, size_t(20)})
+        EXPECT_TRUE(Image::fromBytes(base::Bytes(gif.begin(), gif.begin() + static_cast<std::ptrdiff_t>(keep))).isNull()) << keep;
 
     Image null;
     EXPECT_TRUE(null.pngData().empty());

@@ -521,11 +521,11 @@ void SyncModel::addAllImageLists()
         return names;
     };
     std::vector<std::string> pictures;
-    for (auto& image : data->getPublishImages(true)) {
+    data->forEachPublishImage(true, [&](PublishImage& image) {
         for (auto* name : {&image.imageFull, &image.imageThumb})
             if (*name && !(*name)->empty())
                 pictures.push_back(std::move(**name));
-    }
+    });
     m_productImgCount = fill(m_downloadRemotingPImgList, std::move(pictures), kProductImages);
     m_iconImgCount = fill(m_downloadRemotingPImgListIcon, named(data->getAllIconAddress()), kIcons);
     m_libImgCount = fill(m_downloadRemotingPImgListLibimg, named(data->getAllFilesImg()), kCovers);
@@ -537,12 +537,12 @@ std::string SyncModel::thumbnailSources()
     auto data = DataAccessManager::sharedDataModel();
     if (!data)
         return pairs;
-    for (const auto& image : data->getPublishImages(true)) {
+    data->forEachPublishImage(true, [&](PublishImage& image) {
         if (!image.imageFull || !image.imageThumb)
-            continue;
+            return;
         pairs.append(*image.imageFull).push_back('\0');
         pairs.append(*image.imageThumb).push_back('\0');
-    }
+    });
     pairs.shrink_to_fit();
     return pairs;
 }
@@ -888,10 +888,10 @@ void SyncModel::finishedSync()
     if (!thumbSource.empty()) {
         std::map<std::string, std::string> found;
         if (auto data = DataAccessManager::sharedDataModel()) {
-            for (const auto& image : data->getPublishImages(true)) {
+            data->forEachPublishImage(true, [&](PublishImage& image) {
                 if (image.imageFull && image.imageThumb && thumbSource.count(*image.imageThumb))
-                    found[*image.imageThumb] = *image.imageFull;
-            }
+                    found[*image.imageThumb] = std::move(*image.imageFull);
+            });
         }
         thumbSource = std::move(found);
     }

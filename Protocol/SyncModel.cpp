@@ -502,6 +502,8 @@ void SyncModel::addAllImageLists()
             }
         }
         order = {};
+        // Kept in place: the names to fetch move to the front of the same vector.
+        size_t kept = 0;
         for (size_t i = 0; i < names.size(); ++i) {
             if (!first[i])
                 continue;
@@ -510,10 +512,17 @@ void SyncModel::addAllImageLists()
                 base::logf("unsafe file name skipped: %s", names[i].c_str());
                 continue;
             }
-            if (!fileExists(path))
-                list.push_back(std::move(names[i]));
+            if (fileExists(path))
+                continue;
+            if (kept != i)
+                names[kept] = std::move(names[i]);
+            ++kept;
         }
-        list.shrink_to_fit();
+        names.resize(kept);
+        // Most of a full sync's names stay; a list that kept few lets go of its room.
+        if (kept < names.capacity() / 2)
+            names.shrink_to_fit();
+        list = std::move(names);
         return distinct;
     };
     auto named = [](std::vector<std::string> names) {

@@ -589,9 +589,9 @@ void RunLoop::run()
     std::optional<PostBatch> held;
     if (t_turnTarget && t_turnTarget != this)
         held.emplace(*t_turnTarget);
-    for (;;) {
-        // What the turn's tasks post (the next step of the same work) runs in the same turn,
-        // a few rounds at most, before the sockets are looked at again.
+    // What the turn's tasks post (the next step of the same work) runs in the same turn, a few
+    // rounds at most, before the sockets are looked at again.
+    auto runTasks = [this] {
         for (int round = 0; round < kRoundsPerTurn; ++round) {
             runReadyTasks(kDefaultMode);
             fireDueTimers(kDefaultMode);
@@ -599,8 +599,18 @@ void RunLoop::run()
             if (m_quit || !hasReadyTaskLocked(kDefaultMode))
                 break;
         }
+    };
+    for (;;) {
+        runTasks();
         if (takeQuit())
             return;
+        // Sockets that became ready while the turn ran belong to it: one more look, without
+        // waiting, so that transfers ending together are reported together.
+        if (held && !held->m_held.empty() && pollSources(0, kDefaultMode)) {
+            runTasks();
+            if (takeQuit())
+                return;
+        }
         if (held)
             held->handOver();
         if (isManualClock()) {

@@ -555,38 +555,38 @@ bool CustomerModel::createCustomerSentTable()
 
 namespace {
 
-constexpr const char* kAddressColumns[] = {"address", "city", "state", "zip_code"};
-constexpr const char* kContactColumns[] = {"first_name", "last_name", "job_title", "work_phone",
-                                           "mobile_phone", "email",      "im",        "note"};
-
-const std::optional<std::string>& column(const brivanta_customer_address_Entity& a, std::string_view name)
+// The text column `name` of a row; nothing when the row has no such column.
+template <typename Row>
+const std::optional<std::string>* column(const Row& row, std::string_view name)
 {
-    if (name == "address")
-        return a.customerAddress;
-    if (name == "city")
-        return a.customerCity;
-    if (name == "state")
-        return a.customerState;
-    return a.customerZipCode;
+    const std::optional<std::string>* found = nullptr;
+    auto look = [&](const RowColumn<Row>& c) {
+        if (!found && name == c.name)
+            found = &(row.*c.member);
+    };
+    std::apply([&](const auto&... c) { (look(c), ...); }, RowColumns<Row>::texts);
+    return found;
 }
 
-const std::optional<std::string>& column(const brivanta_customer_contact_entity& c, std::string_view name)
+// Puts back a row the office deleted, with the user's texts, not as the primary one.
+template <typename Row>
+void insertIfMissing(BulkSave& save, const Row& row, int id, int customerId)
 {
-    const std::optional<std::string>* fields[] = {&c.first_name,   &c.last_name, &c.job_title, &c.work_phone,
-                                                  &c.mobile_phone, &c.email,     &c.im,        &c.note};
-    for (size_t i = 0; i < std::size(kContactColumns); ++i)
-        if (name == kContactColumns[i])
-            return *fields[i];
-    return c.note;
+    using Columns = RowColumns<Row>;
+    std::string names, marks;
+    std::apply([&](auto... c) { ((names += std::string(",") + c.name, marks += ",?"), ...); }, Columns::texts);
+    std::string sql = std::string("INSERT OR IGNORE INTO ") + Columns::table + "(" + Columns::idColumn + ",customer_id"
+                      + names + ",isDefault) VALUES(?,?" + marks + ",0)";
+    std::apply([&](auto... c) { save.run(sql, id, customerId, (row.*c.member)...); }, Columns::texts);
 }
 
 int rowId(const brivanta_customer_address_Entity& a) { return a.indexId; }
 int rowId(const brivanta_customer_contact_entity& c) { return c.contactID; }
 
 // The columns of rows present in both versions that differ, and the rows the newer one lacks.
-template <typename Row, size_t N>
+template <typename Row>
 void diffRows(const char* kind, const std::vector<Row>& before, const std::vector<Row>& after,
-              const char* const (&columns)[N], std::set<ChangedField>& out)
+              std::set<ChangedField>& out)
 {
     for (const auto& old : before) {
         auto now = std::find_if(after.begin(), after.end(), [&](const Row& r) { return rowId(r) == rowId(old); });
@@ -594,9 +594,11 @@ void diffRows(const char* kind, const std::vector<Row>& before, const std::vecto
             out.insert({kind, rowId(old), "deleted"});
             continue;
         }
-        for (const char* name : columns)
-            if (column(old, name).value_or("") != column(*now, name).value_or(""))
-                out.insert({kind, rowId(old), name});
+        auto compare = [&](const RowColumn<Row>& c) {
+            if ((old.*c.member).value_or("") != ((*now).*c.member).value_or(""))
+                out.insert({kind, rowId(old), c.name});
+        };
+        std::apply([&](const auto&... c) { (compare(c), ...); }, RowColumns<Row>::texts);
     }
 }
 
@@ -637,8 +639,8 @@ bool CustomerModel::recordChangedFields(int customerId, const CustomerRecord& be
     for (const auto& [field, value] : newValues)
         if (!oldValues.count(field))
             changed.insert({"attribute", field, "attribute_value"});
-    diffRows("address", before.addresses, after.addresses, kAddressColumns, changed);
-    diffRows("contact", before.contacts, after.contacts, kContactColumns, changed);
+    diffRows("address", before.addresses, after.addresses, changed);
+    diffRows("contact", before.contacts, after.contacts, changed);
     BulkSave save("recordChangedFields");
     for (const auto& field : changed)
         save.run("INSERT OR IGNORE INTO brivanta_customer_changed(customer_id,kind,row_id,field) VALUES(?,?,?,?)",
@@ -703,17 +705,12 @@ bool CustomerModel::reapplyChangedFields(int customerId, const CustomerRecord& m
             }
             auto a = std::find_if(mine.addresses.begin(), mine.addresses.end(),
                                   [&](const auto& r) { return r.indexId == field.row; });
-            if (a == mine.addresses.end()
-                || std::find(std::begin(kAddressColumns), std::end(kAddressColumns), field.field)
-                    == std::end(kAddressColumns))
+            if (a == mine.addresses.end() || !column(*a, field.field))
                 continue;
             // A row the office deleted comes back with the user's edit.
-            save.run("INSERT OR IGNORE INTO brivanta_customer_address(id,customer_id,address,city,state,zip_code,"
-                     "isDefault) VALUES(?,?,?,?,?,?,0)",
-                     a->indexId, customerId, a->customerAddress, a->customerCity, a->customerState,
-                     a->customerZipCode);
+            insertIfMissing(save, *a, a->indexId, customerId);
             save.run("UPDATE brivanta_customer_address SET " + field.field + " = ? WHERE id = ? AND customer_id = ?",
-                     column(*a, field.field), a->indexId, customerId);
+                     *column(*a, field.field), a->indexId, customerId);
         } else if (field.kind == "contact") {
             if (field.field == "deleted") {
                 save.run("DELETE FROM brivanta_customer_contact WHERE customer_id = ? AND contact_id = ?", customerId,
@@ -722,17 +719,12 @@ bool CustomerModel::reapplyChangedFields(int customerId, const CustomerRecord& m
             }
             auto c = std::find_if(mine.contacts.begin(), mine.contacts.end(),
                                   [&](const auto& r) { return r.contactID == field.row; });
-            if (c == mine.contacts.end()
-                || std::find(std::begin(kContactColumns), std::end(kContactColumns), field.field)
-                    == std::end(kContactColumns))
+            if (c == mine.contacts.end() || !column(*c, field.field))
                 continue;
-            save.run("INSERT OR IGNORE INTO brivanta_customer_contact(contact_id,customer_id,first_name,last_name,"
-                     "job_title,work_phone,mobile_phone,email,im,note,isDefault) VALUES(?,?,?,?,?,?,?,?,?,?,0)",
-                     c->contactID, customerId, c->first_name, c->last_name, c->job_title, c->work_phone,
-                     c->mobile_phone, c->email, c->im, c->note);
+            insertIfMissing(save, *c, c->contactID, customerId);
             save.run("UPDATE brivanta_customer_contact SET " + field.field
                          + " = ? WHERE contact_id = ? AND customer_id = ?",
-                     column(*c, field.field), c->contactID, customerId);
+                     *column(*c, field.field), c->contactID, customerId);
         }
     }
     return save.commit();

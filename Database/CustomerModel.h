@@ -22,20 +22,56 @@ struct RowMembers<customer_attribute_cell_Entity> {
     static constexpr auto members = std::make_tuple(&Row::field_id, &Row::fieldName, &Row::attributeValue,
                                                     &Row::attributeList);
 };
+// A text column of an address or contact row: its name in the table and the member holding it.
+template <typename Row>
+struct RowColumn {
+    const char* name;
+    std::optional<std::string> Row::*member;
+};
+
+// The text columns of an address and of a contact, each once: the packing below, the changes a
+// user made, and the re-apply of those changes over the office's version are all made from it.
+template <typename Row>
+struct RowColumns;
+template <>
+struct RowColumns<brivanta_customer_address_Entity> {
+    using Row = brivanta_customer_address_Entity;
+    static constexpr const char* table = "brivanta_customer_address";
+    static constexpr const char* idColumn = "id";
+    static constexpr auto texts = std::make_tuple(
+        RowColumn<Row>{"address", &Row::customerAddress}, RowColumn<Row>{"city", &Row::customerCity},
+        RowColumn<Row>{"state", &Row::customerState}, RowColumn<Row>{"zip_code", &Row::customerZipCode});
+};
+template <>
+struct RowColumns<brivanta_customer_contact_entity> {
+    using Row = brivanta_customer_contact_entity;
+    static constexpr const char* table = "brivanta_customer_contact";
+    static constexpr const char* idColumn = "contact_id";
+    static constexpr auto texts = std::make_tuple(
+        RowColumn<Row>{"first_name", &Row::first_name}, RowColumn<Row>{"last_name", &Row::last_name},
+        RowColumn<Row>{"job_title", &Row::job_title}, RowColumn<Row>{"work_phone", &Row::work_phone},
+        RowColumn<Row>{"mobile_phone", &Row::mobile_phone}, RowColumn<Row>{"email", &Row::email},
+        RowColumn<Row>{"im", &Row::im}, RowColumn<Row>{"note", &Row::note});
+};
+
+// The members of the text columns, in their order.
+template <typename Row>
+constexpr auto textMembers()
+{
+    return std::apply([](auto... column) { return std::make_tuple(column.member...); }, RowColumns<Row>::texts);
+}
+
 template <>
 struct RowMembers<brivanta_customer_address_Entity> {
     using Row = brivanta_customer_address_Entity;
-    static constexpr auto members = std::make_tuple(&Row::pID, &Row::indexId, &Row::customerId, &Row::customerAddress,
-                                                    &Row::customerCity, &Row::customerState, &Row::customerZipCode,
-                                                    &Row::isDefault);
+    static constexpr auto members = std::tuple_cat(std::make_tuple(&Row::pID, &Row::indexId, &Row::customerId),
+                                                   textMembers<Row>(), std::make_tuple(&Row::isDefault));
 };
 template <>
 struct RowMembers<brivanta_customer_contact_entity> {
     using Row = brivanta_customer_contact_entity;
-    static constexpr auto members = std::make_tuple(&Row::pID, &Row::customerID, &Row::contactID, &Row::first_name,
-                                                    &Row::last_name, &Row::job_title, &Row::work_phone,
-                                                    &Row::mobile_phone, &Row::email, &Row::im, &Row::note,
-                                                    &Row::isDeful);
+    static constexpr auto members = std::tuple_cat(std::make_tuple(&Row::pID, &Row::customerID, &Row::contactID),
+                                                   textMembers<Row>(), std::make_tuple(&Row::isDeful));
 };
 
 // One customer as the customer list reads it; the members carry the names the customer

@@ -70,6 +70,18 @@ std::vector<PublishImage> ImageModel::getPublishImages(bool published)
         "select * from brivanta_image where image_publis = ?", published ? 1 : 0);
 }
 
+void ImageModel::forEachPublishImage(bool published, const std::function<void(PublishImage&)>& each)
+{
+    forEachRow(
+        [](BRResultSet& rs) {
+            return PublishImage{fileName(rs.stringForColumn("image_full_address")),
+                                fileName(rs.stringForColumn("image_thumb_address"))};
+        },
+        published ? "select image_full_address,image_thumb_address from brivanta_image where image_publis = 1"
+                  : "select image_full_address,image_thumb_address from brivanta_image where image_publis = 0",
+        [&](PublishImage image) { each(image); });
+}
+
 std::vector<std::string> ImageModel::getThumbImages()
 {
     return addresses("image_thumb_address");

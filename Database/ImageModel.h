@@ -2,6 +2,7 @@
 #include "Database/BaseDataModel.h"
 #include "Database/brivanta_image_Entity.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,9 @@ public:
     std::optional<brivanta_image_Entity> getImageByKeyId(int productId);
     // One entry per row of that publish state, for the sync's downloads.
     std::vector<PublishImage> getPublishImages(bool published);
+    // The same, each handed to `each` as it is read: a sync's tens of thousands of pictures are
+    // never all held as rows.
+    void forEachPublishImage(bool published, const std::function<void(PublishImage&)>& each);
     // Every row's thumbnail / full address; rows naming no file are left out.
     std::vector<std::string> getThumbImages();
     std::vector<std::string> getFullImages();

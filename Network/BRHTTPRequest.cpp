@@ -308,8 +308,6 @@ void BRHTTPRequest::start()
     m_started = true;
     m_inProgress = true;
     setExecuting(true);
-    if (!m_countedUnderWay.exchange(true))
-        ++Shared::get().requestsUnderWay;
     auto me = self();
     threadForRequest(this).post([me] {
         base::RunLoop::PostBatch batch(base::RunLoop::main());
@@ -529,10 +527,9 @@ void BRHTTPRequest::markAsFinished()
             }
         });
     }
-    // Whoever waits for the operation finds its reports already on their way; with no other
-    // request under way the main thread is woken for them now.
-    bool last = m_countedUnderWay.exchange(false) && --Shared::get().requestsUnderWay == 0;
-    base::RunLoop::PostBatch::handOverHeld(last);
+    // Whoever waits for the operation finds its reports already on their way; the main thread
+    // is woken for them when this turn of the network thread ends.
+    base::RunLoop::PostBatch::handOverHeld();
     base::Operation::markFinished();
     m_keepAlive.reset();
 }

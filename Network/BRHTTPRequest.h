@@ -765,7 +765,6 @@ private:
     std::atomic<bool> m_inProgress{false};
     std::atomic<bool> m_cancelled{false};
     std::atomic<bool> m_finishedOnce{false};
-    std::atomic<bool> m_countedUnderWay{false};
     bool m_isSynchronous = false;
     // Held while the request runs, so nobody else has to keep it.
     Ptr m_keepAlive;

@@ -51,9 +51,6 @@ public:
     uint64_t nextConnectionNumberToCreate = 0;
     uint64_t nextRequestID = 0;
     int runningRequestCount = 0;
-    // Requests started on the network thread and not finished: the last to finish has its
-    // reports handed to the main thread at once, as nothing else is coming to go with them.
-    std::atomic<int> requestsUnderWay{0};
     // When the check of idle connections is due (monotonic clock); none while none is idle.
     std::optional<double> idleCheckAt;
     // The network thread's own.

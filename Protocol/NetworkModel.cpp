@@ -86,7 +86,7 @@ int NetworkModel::sendRequest(const std::shared_ptr<RequestInterfaceBase>& comma
         // thousands of files never stand on the transport at once, nor hold as many codes.
         {
             std::lock_guard guard(lock_);
-            batches_[download.get()] = PendingBatch{download, *download->fileNameList(), 0, 0};
+            batches_[download.get()] = PendingBatch{download, download->fileNames(), 0, 0, {}};
         }
         fillWindow(download.get());
         return download->downloadId();
@@ -106,7 +106,11 @@ void NetworkModel::fillWindow(const RequestInterfaceBase* key)
             if (it == batches_.end())
                 return;
             PendingBatch& batch = it->second;
-            if (batch.next >= batch.names.size()) {
+            const auto& names = *batch.names;
+            while (batch.next < names.size() && !batch.cancelled.empty() &&
+                   std::find(batch.cancelled.begin(), batch.cancelled.end(), names[batch.next]) != batch.cancelled.end())
+                ++batch.next;
+            if (batch.next >= names.size()) {
                 if (batch.inFlight == 0)
                     batches_.erase(it);
                 return;
@@ -114,7 +118,7 @@ void NetworkModel::fillWindow(const RequestInterfaceBase* key)
             if (batch.inFlight >= kBatchWindow)
                 return;
             download = batch.command;
-            name = std::move(batch.names[batch.next++]);
+            name = names[batch.next++];
             ++batch.inFlight;
         }
         auto requester = std::dynamic_pointer_cast<DownloadProgressDelegate>(download->receiveDelegete());
@@ -170,9 +174,11 @@ void NetworkModel::cancelUnsentBatchFiles()
                 ++it;
                 continue;
             }
-            for (; batch.next < batch.names.size(); ++batch.next)
-                cancelled.push_back({batch.command, std::move(batch.names[batch.next]),
-                                     HttpNetworkCtrl::httpRspForError(BRRequestCancelledErrorType)});
+            for (; batch.next < batch.names->size(); ++batch.next) {
+                const std::string& name = (*batch.names)[batch.next];
+                if (std::find(batch.cancelled.begin(), batch.cancelled.end(), name) == batch.cancelled.end())
+                    cancelled.push_back({batch.command, name, HttpNetworkCtrl::httpRspForError(BRRequestCancelledErrorType)});
+            }
             it = batch.inFlight == 0 ? batches_.erase(it) : std::next(it);
         }
     }
@@ -291,8 +297,9 @@ void NetworkModel::cancelDownloadReuest(const std::string& name)
     {
         std::lock_guard guard(lock_);
         for (auto& [key, batch] : batches_) {
-            auto from = batch.names.begin() + long(batch.next);
-            batch.names.erase(std::remove(from, batch.names.end(), name), batch.names.end());
+            auto from = batch.names->begin() + long(batch.next);
+            if (std::find(from, batch.names->end(), name) != batch.names->end())
+                batch.cancelled.push_back(name);
         }
         std::erase_if(unsent_, [&](const Unsent& unsent) { return unsent.fileName == name; });
     }
@@ -367,8 +374,17 @@ size_t NetworkModel::pendingRequestCount() const
     std::lock_guard guard(lock_);
     size_t count = dicRequestList_.size() + unsent_.size();
     for (const auto& [key, batch] : batches_)
-        count += batch.names.size() - batch.next;
+        count += batch.waiting();
     return count;
+}
+
+size_t NetworkModel::PendingBatch::waiting() const
+{
+    if (cancelled.empty())
+        return names->size() - next;
+    return size_t(std::count_if(names->begin() + long(next), names->end(), [&](const std::string& name) {
+        return std::find(cancelled.begin(), cancelled.end(), name) == cancelled.end();
+    }));
 }
 
 bool NetworkModel::isPending(const std::shared_ptr<RequestInterfaceBase>& command) const

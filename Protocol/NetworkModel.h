@@ -48,9 +48,14 @@ public:
 private:
     struct PendingBatch {
         std::shared_ptr<RequestDownload> command;
-        std::vector<std::string> names;
+        // The command's own list, shared; names from `next` on are still to go, but for those
+        // cancelled by name meanwhile.
+        std::shared_ptr<const std::vector<std::string>> names;
         size_t next = 0;
         size_t inFlight = 0;
+        std::vector<std::string> cancelled;
+        // Names still to go.
+        size_t waiting() const;
     };
     // An answer made here for an exchange the transport never took.
     struct Unsent {

@@ -38,6 +38,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -484,33 +485,59 @@ void SyncModel::addAllImageLists()
     m_downloadRemotingPImgListLibimg.clear();
     if (!data)
         return;
-    // Each phase counts its own distinct names; a name listed twice is fetched once.
-    auto add = [](std::vector<std::string>& list, std::set<std::string>& seen, const std::optional<std::string>& name,
-                  int type) {
-        if (!name || name->empty() || !seen.insert(*name).second)
-            return;
-        auto path = PublicFunction::filePathWithNameFiletype(*name, type);
-        if (!path) {
-            base::logf("unsafe file name skipped: %s", name->c_str());
-            return;
+    // Each phase counts its own distinct names; a name listed twice is fetched once, where it
+    // first stands. The names are moved out of the rows and told apart by sorting their places,
+    // not by a set of copies beside the list. Answers the count of distinct names.
+    auto fill = [](std::vector<std::string>& list, std::vector<std::string> names, int type) {
+        std::vector<uint32_t> order(names.size());
+        for (uint32_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return names[a] < names[b]; });
+        std::vector<bool> first(names.size(), false);
+        int distinct = 0;
+        for (size_t k = 0; k < order.size(); ++k) {
+            if (k == 0 || names[order[k]] != names[order[k - 1]]) {
+                first[order[k]] = true;
+                ++distinct;
+            }
         }
-        if (!fileExists(path))
-            list.push_back(*name);
+        order = {};
+        // Kept in place: the names to fetch move to the front of the same vector.
+        size_t kept = 0;
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (!first[i])
+                continue;
+            auto path = PublicFunction::filePathWithNameFiletype(names[i], type);
+            if (!path) {
+                base::logf("unsafe file name skipped: %s", names[i].c_str());
+                continue;
+            }
+            if (fileExists(path))
+                continue;
+            if (kept != i)
+                names[kept] = std::move(names[i]);
+            ++kept;
+        }
+        names.resize(kept);
+        // Most of a full sync's names stay; a list that kept few lets go of its room.
+        if (kept < names.capacity() / 2)
+            names.shrink_to_fit();
+        list = std::move(names);
+        return distinct;
     };
-    std::set<std::string> seen;
-    for (const auto& image : data->getPublishImages(true)) {
-        add(m_downloadRemotingPImgList, seen, image.imageFull, kProductImages);
-        add(m_downloadRemotingPImgList, seen, image.imageThumb, kProductImages);
-    }
-    m_productImgCount = int(seen.size());
-    seen.clear();
-    for (const auto& name : data->getAllIconAddress())
-        add(m_downloadRemotingPImgListIcon, seen, name, kIcons);
-    m_iconImgCount = int(seen.size());
-    seen.clear();
-    for (const auto& name : data->getAllFilesImg())
-        add(m_downloadRemotingPImgListLibimg, seen, name, kCovers);
-    m_libImgCount = int(seen.size());
+    auto named = [](std::vector<std::string> names) {
+        std::erase_if(names, [](const std::string& name) { return name.empty(); });
+        return names;
+    };
+    std::vector<std::string> pictures;
+    data->forEachPublishImage(true, [&](PublishImage& image) {
+        for (auto* name : {&image.imageFull, &image.imageThumb})
+            if (*name && !(*name)->empty())
+                pictures.push_back(std::move(**name));
+    });
+    m_productImgCount = fill(m_downloadRemotingPImgList, std::move(pictures), kProductImages);
+    m_iconImgCount = fill(m_downloadRemotingPImgListIcon, named(data->getAllIconAddress()), kIcons);
+    m_libImgCount = fill(m_downloadRemotingPImgListLibimg, named(data->getAllFilesImg()), kCovers);
 }
 
 std::string SyncModel::thumbnailSources()
@@ -519,12 +546,12 @@ std::string SyncModel::thumbnailSources()
     auto data = DataAccessManager::sharedDataModel();
     if (!data)
         return pairs;
-    for (const auto& image : data->getPublishImages(true)) {
+    data->forEachPublishImage(true, [&](PublishImage& image) {
         if (!image.imageFull || !image.imageThumb)
-            continue;
+            return;
         pairs.append(*image.imageFull).push_back('\0');
         pairs.append(*image.imageThumb).push_back('\0');
-    }
+    });
     pairs.shrink_to_fit();
     return pairs;
 }
@@ -550,16 +577,24 @@ float& SyncModel::progressOf(int type)
 void SyncModel::startDownloadProductImage(int type)
 {
     m_imageType = type;
-    const auto& list = listOf(type);
+    auto& list = listOf(type);
     int setSize = type == kIcons ? m_iconImgCount : type == kCovers ? m_libImgCount : m_productImgCount;
     if (!list.empty() && setSize >= 1)
         m_existFilesRat = 1.0f - float(list.size()) / float(setSize);
-    m_phaseUnanswered = std::set<std::string>(list.begin(), list.end());
-    m_phaseSize = m_phaseUnanswered.size();
+    // The list becomes the phase's: its names move, once, to where the command shares them.
+    auto names = std::make_shared<const std::vector<std::string>>(std::exchange(list, {}));
+    m_phaseNames = names;
+    m_phaseByName.resize(names->size());
+    for (uint32_t i = 0; i < m_phaseByName.size(); ++i)
+        m_phaseByName[i] = i;
+    std::sort(m_phaseByName.begin(), m_phaseByName.end(),
+              [&](uint32_t a, uint32_t b) { return (*names)[a] < (*names)[b]; });
+    m_phaseAnswered.assign(names->size(), false);
+    m_phaseSize = m_phaseLeft = names->size();
     m_phaseCommands.clear();
     stopPhaseWatch();
-    if (!list.empty()) {
-        sendPhaseDownload(list, type);
+    if (!names->empty()) {
+        sendPhaseDownload(names, type);
         std::weak_ptr<SyncModel> weak = weak_from_this();
         int generation = m_generation;
         m_phaseWatch = base::Timer::scheduled(kPhaseWatchInterval, true, [weak, generation](base::Timer&) {
@@ -590,7 +625,10 @@ void SyncModel::afterImagePhases()
 void SyncModel::downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int imageType)
 {
     auto file = std::dynamic_pointer_cast<DownloadRst>(result);
-    if (!file || imageType != m_imageType || !m_phaseUnanswered.count(file->fileName))
+    if (!file || imageType != m_imageType)
+        return;
+    auto at = phaseIndexOf(file->fileName);
+    if (!at || m_phaseAnswered[*at])
         return;
     const std::string& name = file->fileName;
     if (result->status != kStatusSuccess) {
@@ -599,24 +637,45 @@ void SyncModel::downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int 
             m_retryImageArry.insert(name);
             base::logf("the the file %s can't be down!", name.c_str());
             // The re-send keeps its own phase: its answer still belongs to this one.
-            sendPhaseDownload({name}, imageType);
+            sendPhaseDownload(std::make_shared<const std::vector<std::string>>(1, name), imageType);
             return;
         }
         m_failedFiles.emplace_back(imageType, name);
         if (result->status == kStatusAnswerTooLarge)
             m_tooLargeFiles.insert(name);
     }
-    m_phaseUnanswered.erase(name);
-    setProgress(float(m_phaseSize - m_phaseUnanswered.size()) / float(m_phaseSize));
+    m_phaseAnswered[*at] = true;
+    --m_phaseLeft;
+    setProgress(float(m_phaseSize - m_phaseLeft) / float(m_phaseSize));
     checkPhaseEnd();
 }
 
-void SyncModel::sendPhaseDownload(std::vector<std::string> names, int imageType)
+std::optional<size_t> SyncModel::phaseIndexOf(const std::string& name) const
+{
+    if (!m_phaseNames)
+        return std::nullopt;
+    const auto& names = *m_phaseNames;
+    auto it = std::lower_bound(m_phaseByName.begin(), m_phaseByName.end(), name,
+                               [&](uint32_t at, const std::string& wanted) { return names[at] < wanted; });
+    if (it == m_phaseByName.end() || names[*it] != name)
+        return std::nullopt;
+    return *it;
+}
+
+void SyncModel::releasePhase()
+{
+    m_phaseNames.reset();
+    m_phaseByName = {};
+    m_phaseAnswered = {};
+    m_phaseLeft = 0;
+}
+
+void SyncModel::sendPhaseDownload(std::shared_ptr<const std::vector<std::string>> names, int imageType)
 {
     auto command = std::make_shared<RequestDownload>();
     command->setImgType(imageType);
     command->setProgressType(kProgressTypeBatch);
-    command->setFileNameList(std::move(names));
+    command->setFileNames(std::move(names));
     std::erase_if(m_phaseCommands, [](const auto& sent) { return sent.expired(); });
     m_phaseCommands.push_back(command);
     send(command, imageType);
@@ -624,7 +683,7 @@ void SyncModel::sendPhaseDownload(std::vector<std::string> names, int imageType)
 
 void SyncModel::checkPhaseEnd()
 {
-    if (m_phaseUnanswered.empty())
+    if (m_phaseLeft == 0)
         return;
     auto network = NetworkModel::sharedInstance();
     for (const auto& sent : m_phaseCommands) {
@@ -633,10 +692,14 @@ void SyncModel::checkPhaseEnd()
     }
     // Nothing of this phase can answer any more: what never answered was not downloaded, and
     // the end of the sync says so, as for a file that failed twice.
-    for (const auto& name : m_phaseUnanswered)
-        m_failedFiles.emplace_back(m_imageType, name);
-    base::logf("%zu files of type %d were never answered", m_phaseUnanswered.size(), m_imageType);
-    m_phaseUnanswered.clear();
+    for (size_t i = 0; i < m_phaseAnswered.size(); ++i) {
+        if (!m_phaseAnswered[i]) {
+            m_failedFiles.emplace_back(m_imageType, (*m_phaseNames)[i]);
+            m_phaseAnswered[i] = true;
+        }
+    }
+    base::logf("%zu files of type %d were never answered", m_phaseLeft, m_imageType);
+    m_phaseLeft = 0;
     setProgress(1.0f);
 }
 
@@ -654,7 +717,7 @@ void SyncModel::setProgress(float progress)
     progress = std::min(progress, 1.0f);
     // The transport's queue can run empty while a phase still waits for a re-send or for files
     // not yet handed to it: the phase ends when every listed name has its answer.
-    if (progress == 1.0f && !m_phaseUnanswered.empty())
+    if (progress == 1.0f && m_phaseLeft != 0)
         return;
     double elapsed = 0;
     base::Date now = base::Date::now();
@@ -669,9 +732,9 @@ void SyncModel::setProgress(float progress)
     int phase = m_imageType;
     if (progress == 1.0f) {
         stopPhaseWatch();
-        // A list done with is replaced by a new one: emptied, it would keep its room.
+        // The phase's names go with it; the commands let go of theirs as they end.
+        releasePhase();
         if (phase == kProductImages) {
-            m_downloadRemotingPImgList = std::vector<std::string>();
             // Only files: the run needs nothing of the engine and is not awaited.
             m_thumbRuns.emplace_back([pairs = thumbnailSources(), stop = m_thumbStop] {
                 for (size_t at = 0; at < pairs.size();) {
@@ -686,19 +749,19 @@ void SyncModel::setProgress(float progress)
             });
             later(0.1, &SyncModel::startDownloadProductImage, kIcons);
         } else if (phase == kIcons) {
-            m_downloadRemotingPImgListIcon = std::vector<std::string>();
             later(0.1, &SyncModel::startDownloadProductImage, kCovers);
         } else {
-            m_downloadRemotingPImgListLibimg = std::vector<std::string>();
             afterImagePhases();
         }
     }
-    int listed = int(m_downloadRemotingPImgList.size() + m_downloadRemotingPImgListIcon.size() +
-                     m_downloadRemotingPImgListLibimg.size());
-    float weighted = float(m_downloadRemotingPImgList.size()) * m_productProgress +
-                     float(m_downloadRemotingPImgListIcon.size()) * m_iconProgress +
-                     float(m_downloadRemotingPImgListLibimg.size()) * m_libProgress;
-    int remain = remainingSeconds(elapsed, listed, int(weighted));
+    // The running phase's list is its names now.
+    auto listed = [&](int type) {
+        return float(type == m_imageType && m_phaseNames ? m_phaseNames->size() : listOf(type).size());
+    };
+    float weighted = listed(kProductImages) * m_productProgress + listed(kIcons) * m_iconProgress +
+                     listed(kCovers) * m_libProgress;
+    int all = int(listed(kProductImages) + listed(kIcons) + listed(kCovers));
+    int remain = remainingSeconds(elapsed, all, int(weighted));
     if (auto screen = delegate())
         screen->setProgressImageTypeRemainTime(m_existFilesRat + (1 - m_existFilesRat) * progress, phase, remain);
 }
@@ -834,10 +897,10 @@ void SyncModel::finishedSync()
     if (!thumbSource.empty()) {
         std::map<std::string, std::string> found;
         if (auto data = DataAccessManager::sharedDataModel()) {
-            for (const auto& image : data->getPublishImages(true)) {
+            data->forEachPublishImage(true, [&](PublishImage& image) {
                 if (image.imageFull && image.imageThumb && thumbSource.count(*image.imageThumb))
-                    found[*image.imageThumb] = *image.imageFull;
-            }
+                    found[*image.imageThumb] = std::move(*image.imageFull);
+            });
         }
         thumbSource = std::move(found);
     }
@@ -870,6 +933,7 @@ void SyncModel::resetDownloadProgress()
     m_downloadRemotingPImgList = std::vector<std::string>();
     m_downloadRemotingPImgListIcon = std::vector<std::string>();
     m_downloadRemotingPImgListLibimg = std::vector<std::string>();
+    releasePhase();
 }
 
 void SyncModel::breakSync(const std::string& message)

@@ -5,6 +5,7 @@
 #include "Protocol/NetworkRecDelegate.h"
 
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -66,10 +67,6 @@ public:
     int tooLargeFileCount() const { return m_tooLargeFileCount; }
     int generation() const { return m_generation; }
 
-    const std::vector<std::string>& downloadRemotingPImgList() const { return m_downloadRemotingPImgList; }
-    const std::vector<std::string>& downloadRemotingPImgListIcon() const { return m_downloadRemotingPImgListIcon; }
-    const std::vector<std::string>& downloadRemotingPImgListLibimg() const { return m_downloadRemotingPImgListLibimg; }
-
     // Asks the sync screen to start, which it does when a sync is pending.
     void startSyncData();
     void startSync();
@@ -114,7 +111,10 @@ private:
     void startDownloadProductImage(int type);
     void afterImagePhases();
     void downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int imageType);
-    void sendPhaseDownload(std::vector<std::string> names, int imageType);
+    void sendPhaseDownload(std::shared_ptr<const std::vector<std::string>> names, int imageType);
+    // Where `name` stands in the running phase's list, or nothing.
+    std::optional<size_t> phaseIndexOf(const std::string& name) const;
+    void releasePhase();
     // Ends the running phase when none of its downloads can answer any more; the files never
     // answered count as not downloaded.
     void checkPhaseEnd();
@@ -155,9 +155,13 @@ private:
     float m_existFilesRat = 0;
     std::optional<base::Date> m_lastTime;
 
-    // The running phase's names still without an answer, of m_phaseSize listed: one set that
-    // shrinks as answers come, not the list and the answered ones side by side.
-    std::set<std::string> m_phaseUnanswered;
+    // The running phase's names, taken from its list and held once: its download command and
+    // the transport's queue share them. Found by name through m_phaseByName (their places in
+    // name order); m_phaseLeft of the m_phaseSize listed are still without an answer.
+    std::shared_ptr<const std::vector<std::string>> m_phaseNames;
+    std::vector<uint32_t> m_phaseByName;
+    std::vector<bool> m_phaseAnswered;
+    size_t m_phaseLeft = 0;
     size_t m_phaseSize = 0;
     // The running phase's download commands (its list and its re-sends), and the watch that
     // ends it should an answer never come.

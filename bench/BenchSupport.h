@@ -158,7 +158,8 @@ inline double threadCpuMs()
 // `work`/curl under its name, three transfers at a time as our download queue runs them,
 // from a config file. Each run starts from an emptied folder; "cpu_ms" is curl's own.
 inline void curlFetchBench(benchmark::State& state, const std::filesystem::path& work,
-                           const std::vector<std::pair<std::string, std::string>>& addressesAndNames)
+                           const std::vector<std::pair<std::string, std::string>>& addressesAndNames,
+                           const std::vector<std::string>& extraArgs = {})
 {
     std::filesystem::path out = work / "curl";
     std::filesystem::path config = work / "curl.conf";
@@ -173,7 +174,9 @@ inline void curlFetchBench(benchmark::State& state, const std::filesystem::path&
         std::filesystem::create_directories(out);
         rusage usage{};
         auto start = std::chrono::steady_clock::now();
-        bool ran = runToEnd({"curl", "-sS", "--fail", "--parallel", "--parallel-max", "3", "-K", config.string()}, usage);
+        std::vector<std::string> argv{"curl", "-sS", "--fail", "--parallel", "--parallel-max", "3", "-K", config.string()};
+        argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
+        bool ran = runToEnd(std::move(argv), usage);
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(seconds);
         state.counters["cpu_ms"] = cpuMs(usage);

@@ -6,10 +6,14 @@
 // temporary path beside each file (the application's layout); and many small kept-alive POSTs
 // through a queue of three against curl's parallel transfers. The run ends with engine / curl
 // rates from the medians of alternated repetitions; the files live in memory (see benchFolder).
+// Beside a long download that nginx paces: a chain of sequential GETs against the same chain
+// alone, and the kept-alive POSTs against curl's (alone). The small files again with a cookie
+// on every answer and a full jar, against curl taking the same cookies.
 // Default sizes keep a run to seconds; BRIVANTA_BENCH_FULL=1 uses 1,000 GETs and POSTs, 100 MiB and 20,000 files of 8-24 kB.
 #include "Network/BRFormDataRequest.h"
 #include "Network/BRNetworkQueue.h"
 #include "Platform/Base/RunLoop.h"
+#include "Platform/Net/CookieStorage.h"
 
 #include "BenchSupport.h"
 
@@ -32,6 +36,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +51,12 @@ const int kPosts = kFull ? 1000 : 60;
 const std::string kPostBody = "{\"root\":{\"parameters\":{\"methodName\":\"ping\"}}}";
 const uint64_t kUploadSize = kFull ? uint64_t(100) << 20 : uint64_t(4) << 20;
 const int kFiles = kFull ? 20000 : 60;
+const int kChain = 100;
+// The long download: nginx sends it at this pace, so that it lasts through any one iteration.
+const uint64_t kLongSize = uint64_t(64) << 20;
+const char* const kLongRate = "4m";
+// A full jar: sites whose cookies fill it, besides the one answering.
+const int kJarSites = 59;
 
 
 // Where the run's files go: in memory when the machine has such a folder and TMPDIR names no
@@ -77,6 +88,10 @@ struct Site {
         for (int i = 0; i < 10; ++i)
             std::ofstream(folder / "www" / ("s" + std::to_string(i))) << std::string(512 + i, 'x');
         {
+            std::ofstream(folder / "www" / "long.bin", std::ios::binary).flush();
+            fs::resize_file(folder / "www" / "long.bin", kLongSize);
+        }
+        {
             std::ofstream big(folder / "upload.bin", std::ios::binary);
             std::string chunk(1 << 20, 'u');
             for (uint64_t n = 0; n < kUploadSize; n += chunk.size())
@@ -96,6 +111,9 @@ struct Site {
             << " default_type application/octet-stream;\n"
             << " server {\n  listen 127.0.0.1:" << port << ";\n  root " << dir << "/www;\n"
             << "  client_max_body_size 0;\n"
+            << "  location = /long.bin { limit_rate " << kLongRate << "; }\n"
+            // Every answer under /c/ sets the same session cookie again.
+            << "  location /c/ { alias " << dir << "/www/f/; add_header Set-Cookie \"sid=0123456789abcdef; Path=/\"; }\n"
             << "  location = /discard { proxy_pass http://127.0.0.1:" << inner << "/ok;"
             << " proxy_pass_request_body off; proxy_set_header Content-Length \"\"; }\n }\n"
             << " server {\n  listen 127.0.0.1:" << inner << ";\n  location = /ok { return 200 \"ok\"; }\n }\n}\n";
@@ -225,6 +243,72 @@ void BM_SmallGets_CurlParallel(benchmark::State& state)
     state.counters["cpu_ms"] = cpu / double(state.iterations());
 }
 
+// A download that lasts: started, under way (its answer begun), cancelled with the object.
+class LongDownload {
+public:
+    LongDownload()
+    {
+        m_request = BRHTTPRequest::requestWithURL(net::URL::parse(site().url("/long.bin")));
+        m_request->setDownloadDestinationPath((site().folder / "long.part").string());
+        m_request->startAsynchronous();
+        base::RunLoop::main().runUntil([&] { return m_request->totalBytesRead() > 0 || m_request->complete(); }, 60);
+    }
+    ~LongDownload()
+    {
+        m_request->clearDelegatesAndCancel();
+        base::RunLoop::main().runUntil([&] { return m_request->isFinished(); }, 60);
+    }
+    bool underWay() const { return !m_request->complete() && m_request->totalBytesRead() > 0; }
+
+private:
+    BRHTTPRequest::Ptr m_request;
+};
+
+// kChain sequential GETs, each started by the previous one's ending, as a chain of commands
+// runs; false when one failed.
+bool runChain()
+{
+    int done = 0;
+    bool failed = false;
+    std::function<void()> next = [&] {
+        auto request = BRHTTPRequest::requestWithURL(net::URL::parse(site().url("/s" + std::to_string(done % 10))));
+        request->setShouldAttemptPersistentConnection(true);
+        request->setCompletionBlock([&] {
+            if (++done < kChain)
+                next();
+        });
+        request->setFailedBlock([&] { failed = true; });
+        request->startAsynchronous();
+    };
+    next();
+    base::RunLoop::main().runUntil([&] { return failed || done == kChain; }, 600);
+    return !failed && done == kChain;
+}
+
+void chainBench(benchmark::State& state, bool besideDownload)
+{
+    if (!needTools(state, false))
+        return;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::optional<LongDownload> download;
+        if (besideDownload)
+            download.emplace();
+        state.ResumeTiming();
+        bool ok = runChain();
+        state.PauseTiming();
+        if (!ok || (download && !download->underWay())) {
+            state.SkipWithError(ok ? "the download did not last" : "a GET failed");
+            return;
+        }
+        download.reset();
+        state.ResumeTiming();
+    }
+}
+
+void BM_GetChain_Alone(benchmark::State& state) { chainBench(state, false); }
+void BM_GetChain_BesideDownload(benchmark::State& state) { chainBench(state, true); }
+
 // The small files nginx serves, made once: 8 to 24 kB each, of varied bytes.
 const std::vector<std::pair<std::string, std::string>>& smallFiles()
 {
@@ -321,6 +405,65 @@ void BM_SmallFiles_CurlParallel(benchmark::State& state)
     benchsupport::curlFetchBench(state, site().folder, smallFiles());
 }
 
+// The small files again, each answer setting the same cookie, with the jar full of other
+// sites' cookies.
+std::vector<std::pair<std::string, std::string>> cookieFiles()
+{
+    auto files = smallFiles();
+    for (auto& [address, name] : files)
+        address = site().url("/c/" + name);
+    return files;
+}
+
+std::string jarSite(int n) { return "site" + std::to_string(n) + ".example.com"; }
+
+void BM_SmallFilesCookieJar_Queue(benchmark::State& state)
+{
+    if (!needTools(state, false))
+        return;
+    const auto files = cookieFiles();
+    fs::path out = site().folder / "engine";
+    auto& jar = net::CookieStorage::shared();
+    for (auto _ : state) {
+        jar.removeAll();
+        for (int n = 0; n < kJarSites; ++n) {
+            std::vector<std::pair<std::string, std::string>> headers;
+            for (size_t c = 0; c < net::CookieStorage::kMaxCookiesPerDomain; ++c)
+                headers.emplace_back("Set-Cookie", "c" + std::to_string(c) + "=" + std::to_string(n) + "; Path=/");
+            jar.setCookiesFromResponseHeaders(headers, *net::URL::parse("http://" + jarSite(n) + "/"));
+        }
+        std::error_code ignored;
+        fs::remove_all(out, ignored);
+        fs::create_directories(out);
+        std::vector<BRHTTPRequest::Ptr> requests;
+        for (const auto& [address, name] : files) {
+            auto request = BRHTTPRequest::requestWithURL(net::URL::parse(address));
+            request->setDownloadDestinationPath((out / name).string());
+            requests.push_back(std::move(request));
+        }
+        double cpuBefore = benchsupport::selfCpuMs();
+        auto start = std::chrono::steady_clock::now();
+        bool ok = runQueue(requests);
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(seconds);
+        state.counters["cpu_ms"] = benchsupport::selfCpuMs() - cpuBefore;
+        if (!ok || !fs::exists(out / files.back().second) || jar.cookies().size() < net::CookieStorage::kMaxCookies - 50) {
+            state.SkipWithError("a download failed or the jar was not full");
+            return;
+        }
+    }
+    jar.removeAll();
+}
+
+// curl takes the same cookie on every answer into a jar of its own, which it starts empty:
+// its jar file is read again for each transfer, so a full one would measure that reading.
+void BM_SmallFilesCookieJar_CurlParallel(benchmark::State& state)
+{
+    if (!needTools(state, true))
+        return;
+    benchsupport::curlFetchBench(state, site().folder, cookieFiles(), {"--cookie-jar", "/dev/null"});
+}
+
 // Small POSTs on kept connections, as the server layer sends its commands.
 void BM_SmallPosts_Queue(benchmark::State& state)
 {
@@ -339,6 +482,36 @@ void BM_SmallPosts_Queue(benchmark::State& state)
         }
         return requests;
     });
+}
+
+// The same beside a long download.
+void BM_SmallPostsBesideDownload_Queue(benchmark::State& state)
+{
+    if (!needTools(state, false))
+        return;
+    const base::Bytes body(kPostBody.begin(), kPostBody.end());
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<BRHTTPRequest::Ptr> requests;
+        for (int i = 0; i < kPosts; ++i) {
+            auto request = BRHTTPRequest::requestWithURL(net::URL::parse(site().url("/discard")));
+            request->setRequestMethod("POST");
+            request->addRequestHeader("Content-Type", "application/json");
+            request->setPostBody(body);
+            request->setShouldAttemptPersistentConnection(true);
+            requests.push_back(std::move(request));
+        }
+        std::optional<LongDownload> download(std::in_place);
+        state.ResumeTiming();
+        bool ok = runQueue(requests);
+        state.PauseTiming();
+        if (!ok || !download->underWay()) {
+            state.SkipWithError(ok ? "the download did not last" : "a POST failed");
+            return;
+        }
+        download.reset();
+        state.ResumeTiming();
+    }
 }
 
 void BM_SmallPosts_CurlParallel(benchmark::State& state)
@@ -420,6 +593,11 @@ BENCHMARK(BM_SmallGets_CurlParallel)->Unit(benchmark::kMillisecond)->UseRealTime
 BENCHMARK(BM_SmallFiles_Queue)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions);
 BENCHMARK(BM_SmallFilesWithTemporary_Queue)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions);
 BENCHMARK(BM_SmallFiles_CurlParallel)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions);
+BENCHMARK(BM_SmallFilesCookieJar_Queue)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions);
+BENCHMARK(BM_SmallFilesCookieJar_CurlParallel)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions);
+BENCHMARK(BM_GetChain_Alone)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations)->Repetitions(kRepetitions);
+BENCHMARK(BM_GetChain_BesideDownload)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations)->Repetitions(kRepetitions);
+BENCHMARK(BM_SmallPostsBesideDownload_Queue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations)->Repetitions(kRepetitions);
 BENCHMARK(BM_SmallPosts_Queue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations)->Repetitions(kRepetitions);
 BENCHMARK(BM_SmallPosts_CurlParallel)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations)->Repetitions(kRepetitions);
 BENCHMARK(BM_MultipartUpload_Engine)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations)->Repetitions(kRepetitions);
@@ -432,6 +610,12 @@ int main(int argc, char** argv)
                                             {"small files through a queue of 3", "BM_SmallFiles_Queue", "BM_SmallFiles_CurlParallel"},
                                             {"small files with a temporary path each", "BM_SmallFilesWithTemporary_Queue",
                                              "BM_SmallFiles_CurlParallel"},
+                                            {"small files, a cookie on each answer, a full jar", "BM_SmallFilesCookieJar_Queue",
+                                             "BM_SmallFilesCookieJar_CurlParallel"},
                                             {"small POSTs through a queue of 3", "BM_SmallPosts_Queue", "BM_SmallPosts_CurlParallel"},
+                                            {"small POSTs beside a long download (curl alone)", "BM_SmallPostsBesideDownload_Queue",
+                                             "BM_SmallPosts_CurlParallel"},
+                                            {"100 chained GETs beside a long download", "BM_GetChain_Alone", "BM_GetChain_BesideDownload",
+                                             "time beside / time alone"},
                                             {"multipart upload", "BM_MultipartUpload_Engine", "BM_MultipartUpload_CurlF"}});
 }

@@ -10,7 +10,15 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.dirname(HERE)
 SOURCES = ("Platform", "Database", "Network", "Protocol", "Common", "Widgets", "Classes", "App")
 
-# (what is planted: file -> text, or a removed exception line; the line the check must print)
+
+class Link:
+    """A symbolic link planted in place of a file or folder, leading to `target`."""
+
+    def __init__(self, target):
+        self.target = target
+
+
+# (what is planted: file -> text appended, or -> a Link; the line the check must print)
 CASES = [
     ({"Database/Planted.cpp": '#include "../App/BrivantaAppDelegate.h"\n'},
      "upward include: Database/Planted.cpp -> App/BrivantaAppDelegate.h"),
@@ -26,6 +34,24 @@ CASES = [
      "Platform/Unfloored/Thing.cpp belongs to no floor"),
     ({"scripts/include-exceptions.txt": "Database/Nothing.cpp -> App/Nothing.h  # planted, never included\n"},
      "exception no longer needed, remove it: Database/Nothing.cpp -> App/Nothing.h"),
+    # Forms the compiler follows as well as the plain one.
+    ({"Database/Planted.cpp": '#define UP "App/BrivantaAppDelegate.h"\n#include UP\n'},
+     "Database/Planted.cpp includes through a macro: UP"),
+    ({"Database/Planted.cpp": '#include <App/BrivantaAppDelegate.h>\n'},
+     "upward include: Database/Planted.cpp -> App/BrivantaAppDelegate.h"),
+    ({"Database/Linked.h": Link("../App/BrivantaAppDelegate.h"),
+      "Database/Planted.cpp": '#include "Database/Linked.h"\n'},
+     "upward include: Database/Planted.cpp -> App/BrivantaAppDelegate.h"),
+    ({"Database/Up": Link("../App"), "Database/Planted.cpp": '#include "Up/BrivantaAppDelegate.h"\n'},
+     "upward include: Database/Planted.cpp -> App/BrivantaAppDelegate.h"),
+    ({"Services/Thing.cpp": '#include "Platform/Base/Log.h"\n'},
+     "Services/Thing.cpp belongs to no floor"),
+    ({"Network/Planted.cpp": '#include "tests/Support/LoopbackServer.h"\n'},
+     "Network/Planted.cpp includes tests: tests/Support/LoopbackServer.h"),
+    ({"Database/Planted.inc": '#include "App/BrivantaAppDelegate.h"\n'},
+     "upward include: Database/Planted.inc -> App/BrivantaAppDelegate.h"),
+    ({"Platform/Base/Planted.c": '#include "../UI/View.h"\n'},
+     "upward include: Platform/Base/Planted.c -> Platform/UI/View.h"),
 ]
 
 
@@ -58,6 +84,9 @@ def main():
             shutil.copytree(clean, root)
             for path, text in planted.items():
                 os.makedirs(os.path.dirname(os.path.join(root, path)), exist_ok=True)
+                if isinstance(text, Link):
+                    os.symlink(text.target, os.path.join(root, path))
+                    continue
                 with open(os.path.join(root, path), "a", encoding="utf-8") as f:
                     f.write(text)
             code, out = check(root)

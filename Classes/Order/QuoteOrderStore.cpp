@@ -2,6 +2,7 @@
 
 #include "App/BrivantaAppDelegate.h"
 #include "App/UITabBarControllerExt.h"
+#include "Common/AppSession.h"
 #include "Common/ConfigManager.h"
 #include "Common/Language.h"
 #include "Common/PublicFunction.h"
@@ -536,7 +537,7 @@ int QuoteOrderStore::ReciveHttpRespondInfo(const std::shared_ptr<NetBaseRst>& re
             m_uploadAwaitsLogin = false;
             m_historyAwaitsLogin = false;
         }
-        if (auto app = BrivantaAppDelegate::sharedAppDelegate())
+        if (auto app = AppSession::shared())
             app->logoutWithLockedUserMessage(result->status, result->message);
         return 0;
     }

@@ -7,6 +7,7 @@
 
 #include "App/BrivantaAppDelegate.h"
 #include "App/UITabBarControllerExt.h"
+#include "Common/AppSession.h"
 #include "Common/ConfigManager.h"
 #include "Common/FreeDismissAlertView.h"
 #include "Common/Language.h"
@@ -1001,11 +1002,11 @@ void QuoteOrderViewController::alertViewClickedButtonAtIndex(ui::AlertView& aler
         break;
     case kAskDemoLimit:
         if (index == 1)
-            ui::Application::shared().openURL(BrivantaAppDelegate::kRegistrationPageAddress);
+            ui::Application::shared().openURL(AppSession::kRegistrationPageAddress);
         break;
     case kAskRelogin:
         if (index == 1)
-            if (auto app = BrivantaAppDelegate::sharedAppDelegate())
+            if (auto app = AppSession::shared())
                 app->showLoginPage();
         break;
     case kAskNewCustomerSave:

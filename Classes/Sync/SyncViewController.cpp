@@ -2,6 +2,7 @@
 
 #include "App/BrivantaAppDelegate.h"
 #include "App/UITabBarControllerExt.h"
+#include "Common/AppSession.h"
 #include "Common/ConfigManager.h"
 #include "Common/Language.h"
 #include "Common/PublicFunction.h"
@@ -315,13 +316,13 @@ void SyncViewController::alertViewClickedButtonAtIndex(ui::AlertView& alert, int
         break;
     case LoginBrokenAlert:
         if (index == alert.firstOtherButtonIndex()) {
-            if (auto app = BrivantaAppDelegate::sharedAppDelegate())
+            if (auto app = AppSession::shared())
                 app->showLoginPage();
         }
         break;
     case DemoAlert:
         if (index == 1)
-            ui::Application::shared().openURL(BrivantaAppDelegate::kRegistrationPageAddress);
+            ui::Application::shared().openURL(AppSession::kRegistrationPageAddress);
         break;
     case WifiAlert:
         if (index == 0)

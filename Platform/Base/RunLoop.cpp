@@ -36,8 +36,6 @@ std::atomic<int> s_outsideWork{0};
 constexpr double kPollInterval = 0.005;
 // Rounds of posted tasks one turn of run() takes before it polls again.
 constexpr int kRoundsPerTurn = 4;
-// How long a loop thread holds what it posts to the main thread before handing it over.
-constexpr double kHoldSeconds = 0.002;
 constexpr double kForever = std::numeric_limits<double>::infinity();
 
 thread_local std::shared_ptr<RunLoop> t_threadLoop;
@@ -584,17 +582,16 @@ void holdPostsForTurn(RunLoop* target)
 void RunLoop::run()
 {
     ModeScope scope(*this, kDefaultMode);
-    // What this thread posts to the target loop is held for a moment, across turns and the
-    // sockets' callbacks, and handed over in one go: a run of small transfers wakes the target
-    // once every few milliseconds instead of once per transfer. Handed over at the latest
-    // kHoldSeconds after the first post held, and whenever the loop returns.
+    // What this thread posts to the target loop during one turn (the sockets found ready by one
+    // look and the tasks they lead to) is held and handed over in one go when the turn ends:
+    // a burst of transfers finishing together wakes the target once, and a transfer finishing
+    // alone is reported before this thread sleeps, whatever else is under way.
     std::optional<PostBatch> held;
     if (t_turnTarget && t_turnTarget != this)
         held.emplace(*t_turnTarget);
-    double holdingSince = -1;
-    for (;;) {
-        // What the turn's tasks post (the next step of the same work) runs in the same turn,
-        // a few rounds at most, before the sockets are looked at again.
+    // What the turn's tasks post (the next step of the same work) runs in the same turn, a few
+    // rounds at most, before the sockets are looked at again.
+    auto runTasks = [this] {
         for (int round = 0; round < kRoundsPerTurn; ++round) {
             runReadyTasks(kDefaultMode);
             fireDueTimers(kDefaultMode);
@@ -602,27 +599,27 @@ void RunLoop::run()
             if (m_quit || !hasReadyTaskLocked(kDefaultMode))
                 break;
         }
+    };
+    for (;;) {
+        runTasks();
         if (takeQuit())
             return;
-        double wait = kForever;
-        if (held && !held->m_held.empty()) {
-            double current = steadySeconds();
-            if (holdingSince < 0)
-                holdingSince = current;
-            wait = holdingSince + kHoldSeconds - current;
-            if (wait <= 0) {
-                held->handOver();
-                holdingSince = -1;
-                wait = kForever;
-            }
+        // Sockets that became ready while the turn ran belong to it: one more look, without
+        // waiting, so that transfers ending together are reported together.
+        if (held && !held->m_held.empty() && pollSources(0, kDefaultMode)) {
+            runTasks();
+            if (takeQuit())
+                return;
         }
+        if (held)
+            held->handOver();
         if (isManualClock()) {
             if (auto next = nextTimerTime(kDefaultMode)) {
                 setNow(*next);
                 continue;
             }
         }
-        waitForWork(kForever, wait, kDefaultMode);
+        waitForWork(kForever, kForever, kDefaultMode);
         if (takeQuit())
             return;
     }

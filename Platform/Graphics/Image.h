@@ -15,7 +15,7 @@
 
 namespace gfx {
 
-// An immutable bitmap: premultiplied ARGB32 pixels, a scale (pixels per point) and optional
+// A bitmap whose pixels never change once made: premultiplied ARGB32 pixels, a scale (pixels per point) and optional
 // stretchable caps. Copies share the pixels. A default-constructed image is null. An awaited
 // picture (below) changes once, from its stand-in to the picture.
 class Image {

@@ -43,11 +43,12 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b)
            });
 }
 
-// Names compared without the dot a fully qualified name may end in: "example.co.uk." is
-// "example.co.uk", for the public suffix list as for matching.
+// Names compared without the dots a fully qualified name may end in: "example.co.uk." and
+// "example.co.uk.." are "example.co.uk", for the public suffix list as for matching. Left
+// one dot, "co.uk.." would pass for a name the list does not know.
 std::string_view withoutTrailingDot(std::string_view name)
 {
-    if (!name.empty() && name.back() == '.')
+    while (!name.empty() && name.back() == '.')
         name.remove_suffix(1);
     return name;
 }
@@ -210,14 +211,38 @@ std::optional<base::Date> parseCookieDate(std::string_view text)
     return base::Date(static_cast<double>(t));
 }
 
+namespace {
+
+// What a cookie is matched against, worked out once for a whole jar.
+struct Destination {
+    std::string host;
+    bool hostIsIp = false;
+    std::string path;
+    bool secure = false;
+
+    explicit Destination(const URL& url)
+        : host(withoutTrailingDot(url.host())), hostIsIp(isIpAddress(host)),
+          path(url.path().empty() ? "/" : url.path()), secure(url.scheme() == "https")
+    {
+    }
+    bool takes(const Cookie& cookie) const
+    {
+        if (cookie.secure && !secure)
+            return false;
+        if (cookie.hostOnly || hostIsIp ? host != cookie.domain
+                                        : !(host == cookie.domain || (host.size() > cookie.domain.size() &&
+                                                                      host.ends_with(cookie.domain) &&
+                                                                      host[host.size() - cookie.domain.size() - 1] == '.')))
+            return false;
+        return pathMatches(path, cookie.path);
+    }
+};
+
+} // namespace
+
 bool Cookie::matches(const URL& url) const
 {
-    if (secure && url.scheme() != "https")
-        return false;
-    const std::string host(withoutTrailingDot(url.host()));
-    if (hostOnly ? host != domain : !domainMatches(host, domain))
-        return false;
-    return pathMatches(url.path().empty() ? "/" : url.path(), path);
+    return Destination(url).takes(*this);
 }
 
 std::optional<Cookie> Cookie::fromSetCookie(std::string_view header, const URL& url, base::Date now)
@@ -398,7 +423,20 @@ CookieStorage& CookieStorage::shared()
 
 void CookieStorage::purgeExpiredLocked(base::Date now) const
 {
-    std::erase_if(m_cookies, [now](const Cookie& c) { return c.isExpired(now); });
+    // Nothing expires before the earliest expiry known: most calls look at one date.
+    if (!m_nextExpiry || now < *m_nextExpiry)
+        return;
+    if (std::erase_if(m_cookies, [now](const Cookie& c) { return c.isExpired(now); }))
+        m_indexStale = true;
+    m_nextExpiry.reset();
+    for (const auto& c : m_cookies)
+        noteExpiryLocked(c);
+}
+
+void CookieStorage::noteExpiryLocked(const Cookie& cookie) const
+{
+    if (cookie.expires && (!m_nextExpiry || *cookie.expires < *m_nextExpiry))
+        m_nextExpiry = cookie.expires;
 }
 
 bool CookieStorage::scheduleSaveLocked()
@@ -492,6 +530,8 @@ bool CookieStorage::readFile()
 {
     std::lock_guard lock(m_mutex);
     m_cookies.clear();
+    m_indexStale = true;
+    m_nextExpiry.reset();
     if (!m_file || !base::FileManager::exists(*m_file))
         return true;
     auto list = base::PropertyList::readFile(*m_file);
@@ -522,6 +562,7 @@ bool CookieStorage::readFile()
         c.httpOnly = flag("HttpOnly");
         c.expires = base::Date(expires->toDouble());
         c.created = base::Date(item["Created"].toDouble());
+        noteExpiryLocked(c);
         m_cookies.push_back(std::move(c));
     }
     purgeExpiredLocked(base::Date::now());
@@ -562,7 +603,8 @@ void CookieStorage::enforceLimitsLocked()
             dropped[indices[k]] = true;
     }
     size_t i = 0;
-    std::erase_if(m_cookies, [&](const Cookie&) { return dropped[i++]; });
+    if (std::erase_if(m_cookies, [&](const Cookie&) { return dropped[i++]; }))
+        m_indexStale = true;
 }
 
 void CookieStorage::setCookie(const Cookie& cookie)
@@ -582,6 +624,21 @@ std::string identityKey(const Cookie& cookie)
 
 } // namespace
 
+void CookieStorage::rebuildIndexLocked() const
+{
+    m_index.clear();
+    m_secureByName.clear();
+    m_byDomain.clear();
+    m_index.reserve(m_cookies.size());
+    for (size_t i = 0; i < m_cookies.size(); ++i) {
+        m_index[identityKey(m_cookies[i])] = i;
+        if (m_cookies[i].secure)
+            m_secureByName.emplace(m_cookies[i].name, i);
+        m_byDomain[m_cookies[i].domain].push_back(i);
+    }
+    m_indexStale = false;
+}
+
 namespace {
 
 // Same content, the expiry aside: taking it again changes nothing worth a write of its own.
@@ -600,29 +657,24 @@ std::vector<Cookie> CookieStorage::setCookies(const std::vector<Cookie>& cookies
     {
         std::lock_guard lock(m_mutex);
         base::Date now = base::Date::now();
-        // One pass over the jar, however many cookies an answer brings.
-        std::unordered_map<std::string, size_t> index;
-        index.reserve(m_cookies.size() + cookies.size());
-        std::vector<size_t> secureOnes;
-        for (size_t i = 0; i < m_cookies.size(); ++i) {
-            index[identityKey(m_cookies[i])] = i;
-            if (m_cookies[i].secure)
-                secureOnes.push_back(i);
-        }
+        // The index is kept between answers: a cookie taken again as it was costs a look-up,
+        // however full the jar. Only cookies leaving or moving make it stale.
+        if (m_indexStale)
+            rebuildIndexLocked();
         // Plain http may not replace, shadow or delete what a secure origin set: a cookie of
         // the same name over the same domains, at or below its path, is left out entirely.
         auto guardedBySecure = [&](const Cookie& cookie) {
             if (secureOrigin || cookie.secure)
                 return false;
-            return std::any_of(secureOnes.begin(), secureOnes.end(), [&](size_t i) {
-                const Cookie& old = m_cookies[i];
-                return old.name == cookie.name &&
-                       (domainMatches(old.domain, cookie.domain) || domainMatches(cookie.domain, old.domain)) &&
+            auto [from, to] = m_secureByName.equal_range(cookie.name);
+            return std::any_of(from, to, [&](const auto& entry) {
+                const Cookie& old = m_cookies[entry.second];
+                return (domainMatches(old.domain, cookie.domain) || domainMatches(cookie.domain, old.domain)) &&
                        pathMatches(cookie.path, old.path);
             });
         };
-        std::vector<bool> replaced(m_cookies.size(), false);
-        bool contentChange = false, expiryChange = false;
+        std::vector<size_t> replaced;
+        bool added = false, contentChange = false, expiryChange = false;
         for (const auto& cookie : cookies) {
             if (cookie.name.size() + cookie.value.size() > kMaxCookieBytes || guardedBySecure(cookie))
                 continue;
@@ -630,13 +682,15 @@ std::vector<Cookie> CookieStorage::setCookies(const std::vector<Cookie>& cookies
             bool persistent = !cookie.isSession();
             base::Date created = cookie.created;
             std::string key = identityKey(cookie);
-            if (auto same = index.find(key); same != index.end()) {
+            bool replacing = false;
+            if (auto same = m_index.find(key); same != m_index.end()) {
                 Cookie& old = m_cookies[same->second];
-                if (!replaced[same->second] && !cookie.isExpired(now) && sameButExpiry(old, cookie)) {
+                if (!cookie.isExpired(now) && sameButExpiry(old, cookie)) {
                     // Taken again as it was: it keeps its place, and a new expiry goes out
                     // with the next write rather than causing one.
                     if (old.expires != cookie.expires) {
                         old.expires = cookie.expires;
+                        noteExpiryLocked(old);
                         expiryChange = expiryChange || persistent;
                     }
                     continue;
@@ -644,22 +698,35 @@ std::vector<Cookie> CookieStorage::setCookies(const std::vector<Cookie>& cookies
                 // Replaced: it keeps its creation time and goes to the end of the jar.
                 persistent = persistent || !old.isSession();
                 created = old.created;
-                replaced[same->second] = true;
-                index.erase(same);
+                replaced.push_back(same->second);
+                m_index.erase(same);
+                replacing = true;
             }
             contentChange = contentChange || persistent;
             if (cookie.isExpired(now))
                 continue;
             Cookie stored = cookie;
             stored.created = created;
+            noteExpiryLocked(stored);
             m_cookies.push_back(std::move(stored));
-            replaced.push_back(false);
-            index[std::move(key)] = m_cookies.size() - 1;
+            m_index[std::move(key)] = m_cookies.size() - 1;
+            if (cookie.secure)
+                m_secureByName.emplace(cookie.name, m_cookies.size() - 1);
+            m_byDomain[cookie.domain].push_back(m_cookies.size() - 1);
+            added = added || !replacing;
         }
-        size_t i = 0;
-        std::erase_if(m_cookies, [&](const Cookie&) { return replaced[i++]; });
+        if (!replaced.empty()) {
+            std::vector<bool> gone(m_cookies.size(), false);
+            for (size_t at : replaced)
+                gone[at] = true;
+            size_t i = 0;
+            std::erase_if(m_cookies, [&](const Cookie&) { return gone[i++]; });
+            m_indexStale = true;
+        }
         size_t before = m_cookies.size();
-        enforceLimitsLocked();
+        // A replacement keeps its domain's count; only a cookie new to the jar can pass a limit.
+        if (added)
+            enforceLimitsLocked();
         if (expiryChange)
             m_expiryChanged = true;
         if (contentChange || m_cookies.size() != before)
@@ -681,6 +748,7 @@ void CookieStorage::deleteCookie(const Cookie& cookie)
             return;
         bool persistent = !it->isSession();
         m_cookies.erase(it);
+        m_indexStale = true;
         if (persistent)
             writeNow = scheduleSaveLocked();
     }
@@ -694,6 +762,8 @@ void CookieStorage::removeAll()
     {
         std::lock_guard lock(m_mutex);
         m_cookies.clear();
+        m_indexStale = true;
+        m_nextExpiry.reset();
         writeNow = scheduleSaveLocked();
     }
     if (writeNow)
@@ -710,12 +780,29 @@ std::vector<Cookie> CookieStorage::cookies() const
 std::vector<Cookie> CookieStorage::cookiesForURL(const URL& url) const
 {
     std::vector<Cookie> found;
+    const Destination destination(url);
     {
         std::lock_guard lock(m_mutex);
         purgeExpiredLocked(base::Date::now());
-        for (auto& c : m_cookies)
-            if (c.matches(url))
-                found.push_back(c);
+        if (m_indexStale)
+            rebuildIndexLocked();
+        // Only the host's own domain and those above it can send anything: a full jar of other
+        // sites costs nothing here.
+        std::vector<size_t> candidates;
+        std::string_view domain = destination.host;
+        for (;;) {
+            if (auto it = m_byDomain.find(std::string(domain)); it != m_byDomain.end())
+                candidates.insert(candidates.end(), it->second.begin(), it->second.end());
+            size_t dot = domain.find('.');
+            if (destination.hostIsIp || dot == std::string_view::npos)
+                break;
+            domain.remove_prefix(dot + 1);
+        }
+        // In the jar's order, as the sort below keeps it among equals.
+        std::sort(candidates.begin(), candidates.end());
+        for (size_t at : candidates)
+            if (destination.takes(m_cookies[at]))
+                found.push_back(m_cookies[at]);
     }
     std::stable_sort(found.begin(), found.end(), [](const Cookie& a, const Cookie& b) {
         if (a.path.size() != b.path.size())

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -111,6 +112,8 @@ private:
     void stopWriter();
     void enforceLimitsLocked();
     void purgeExpiredLocked(base::Date now) const;
+    void rebuildIndexLocked() const;
+    void noteExpiryLocked(const Cookie& cookie) const;
     // After a change of persistent cookies, with m_mutex held: the writer thread takes it.
     // True when it is stopped and the caller must write, once the lock is let go.
     bool scheduleSaveLocked();
@@ -122,6 +125,14 @@ private:
     std::optional<std::filesystem::path> m_file;
     mutable std::mutex m_mutex;
     mutable std::vector<Cookie> m_cookies;
+    // Where each cookie stands in m_cookies by name, domain and path, the Secure ones by name
+    // and all by domain; kept between answers, made again only after cookies left or moved.
+    mutable std::unordered_map<std::string, size_t> m_index;
+    mutable std::unordered_multimap<std::string, size_t> m_secureByName;
+    mutable std::unordered_map<std::string, std::vector<size_t>> m_byDomain;
+    mutable bool m_indexStale = true;
+    // No cookie expires before this; nothing when none has an expiry.
+    mutable std::optional<base::Date> m_nextExpiry;
     // Changes of persistent cookies made and written, and whether a write is queued.
     uint64_t m_changes = 0;
     bool m_writeQueued = false;

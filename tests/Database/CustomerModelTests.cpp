@@ -4,6 +4,7 @@
 #include "Platform/Base/Date.h"
 
 #include <functional>
+#include <span>
 
 namespace {
 
@@ -153,6 +154,98 @@ TEST_F(CustomerModelTest, ASyncKeepsTheChildRowsNotYetUploaded)
     EXPECT_EQ(ids("select id from brivanta_customer_address where customer_id = 9002"), "6 ");
     EXPECT_EQ(model->getCustomerAddress(9001).size(), 2u);
     EXPECT_EQ(model->getCustomerContact(9001).front().first_name, "First -2");
+}
+
+// Every text column a user changes on an address or a contact is remembered as changed, and a
+// sync's office version takes it back: over a row the office changed, only that column; over a
+// row the office deleted, the whole row as the user had it, not as the primary one.
+TEST_F(CustomerModelTest, EveryTextColumnAUserChangedOutlivesTheOfficeVersion)
+{
+    using Address = brivanta_customer_address_Entity;
+    using Contact = brivanta_customer_contact_entity;
+    struct Case {
+        const char* kind;
+        const char* column;
+        std::function<void(CustomerRecord&, const std::string&)> set;
+    };
+    auto onAddress = [](std::optional<std::string> Address::*member) {
+        return [member](CustomerRecord& r, const std::string& v) { r.addresses.front().*member = v; };
+    };
+    auto onContact = [](std::optional<std::string> Contact::*member) {
+        return [member](CustomerRecord& r, const std::string& v) { r.contacts.front().*member = v; };
+    };
+    const Case cases[] = {
+        {"address", "address", onAddress(&Address::customerAddress)},
+        {"address", "city", onAddress(&Address::customerCity)},
+        {"address", "state", onAddress(&Address::customerState)},
+        {"address", "zip_code", onAddress(&Address::customerZipCode)},
+        {"contact", "first_name", onContact(&Contact::first_name)},
+        {"contact", "last_name", onContact(&Contact::last_name)},
+        {"contact", "job_title", onContact(&Contact::job_title)},
+        {"contact", "work_phone", onContact(&Contact::work_phone)},
+        {"contact", "mobile_phone", onContact(&Contact::mobile_phone)},
+        {"contact", "email", onContact(&Contact::email)},
+        {"contact", "im", onContact(&Contact::im)},
+        {"contact", "note", onContact(&Contact::note)},
+    };
+    const char* const addressColumns[] = {"address", "city", "state", "zip_code"};
+    const char* const contactColumns[] = {"first_name", "last_name", "job_title", "work_phone",
+                                          "mobile_phone", "email", "im", "note"};
+    // The customer's two rows with every text column `value`, as the office would send them.
+    auto store = [&](const std::string& value) {
+        CustomerRecord r;
+        r.addresses = {address(5, 9001)};
+        r.contacts = {contact(3, 9001)};
+        for (const auto& c : cases)
+            c.set(r, value);
+        r.addresses.front().isDefault = true;
+        ASSERT_TRUE(model->saveToDatabaseCustomer(std::vector{customer(9001, "Northwind")}));
+        ASSERT_TRUE(model->saveToDatabaseCustomerAddress(r.addresses));
+        ASSERT_TRUE(model->saveToDatabaseCustomerContact(r.contacts));
+    };
+    auto texts = [&](const char* kind) {
+        bool isAddress = std::string(kind) == "address";
+        std::string text;
+        for (const char* column : isAddress ? std::span<const char* const>(addressColumns)
+                                            : std::span<const char* const>(contactColumns)) {
+            auto rs = db->executeQuery(std::string("select ") + column + ",isDefault from "
+                                       + (isAddress ? "brivanta_customer_address" : "brivanta_customer_contact")
+                                       + " where customer_id = 9001");
+            text += rs && rs->next() ? rs->stringForColumnIndex(0).value_or("NULL") + (rs->boolForColumnIndex(1) ? "*" : "")
+                                     : "none";
+            text += " ";
+        }
+        return text;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.kind) + "." + c.column);
+        for (bool officeDeleted : {false, true}) {
+            store("stored");
+            auto before = model->readCustomerRecord(9001);
+            auto mine = before;
+            c.set(mine, "mine");
+            ASSERT_TRUE(model->forgetChangedFields(9001));
+            ASSERT_TRUE(model->recordChangedFields(9001, before, mine));
+            auto fields = model->changedFields(9001);
+            int row = std::string(c.kind) == "address" ? 5 : 3;
+            ASSERT_EQ(fields, (std::vector<ChangedField>{{c.kind, row, c.column}}));
+
+            store("office");
+            if (officeDeleted) {
+                ASSERT_TRUE(db->executeUpdate(std::string("delete from brivanta_customer_") + c.kind
+                                              + " where customer_id = 9001"));
+            }
+            ASSERT_TRUE(model->reapplyChangedFields(9001, mine, fields));
+            std::string expected;
+            bool isAddress = std::string(c.kind) == "address";
+            for (const char* column : isAddress ? std::span<const char* const>(addressColumns)
+                                                : std::span<const char* const>(contactColumns)) {
+                std::string value = column == std::string(c.column) ? "mine" : officeDeleted ? "stored" : "office";
+                expected += value + (isAddress && !officeDeleted ? "*" : "") + " ";
+            }
+            EXPECT_EQ(texts(c.kind), expected) << (officeDeleted ? "over a deleted row" : "over a changed row");
+        }
+    }
 }
 
 TEST_F(CustomerModelTest, CustomerEntriesCarryDisplayedAttributesAndExactDiscounts)

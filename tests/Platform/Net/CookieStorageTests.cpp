@@ -6,8 +6,52 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <map>
+#include <new>
 #include <set>
+
+// Heap allocations made by the calling thread: what one answer costs the jar, counted rather
+// than timed.
+namespace {
+thread_local long t_allocations = 0;
+
+void* counted(std::size_t size) noexcept
+{
+    ++t_allocations;
+    return std::malloc(size ? size : 1);
+}
+} // namespace
+
+// Every plain form, so that whatever allocates is counted and each pair is malloc and free
+// (which the compiler cannot see once they are inlined).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void* operator new(std::size_t size)
+{
+    if (void* p = counted(size))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size)
+{
+    if (void* p = counted(size))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return counted(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return counted(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 using base::Date;
 using net::Cookie;
@@ -129,6 +173,15 @@ TEST(Cookie, DomainsFollowThePublicSuffixListAndSecureNeedsASecureOrigin)
         {"http://shop.example.co.uk./", "a=1", "shop.example.co.uk", true},
         {"http://github.io./", "a=1; Domain=github.io", "github.io", true},
         {"http://shop.example.co.uk./", "a=1; Domain=evil.co.uk.", nullptr, false},
+        // Nor do several: every one goes before the list is asked.
+        {"http://shop.example.co.uk../", "a=1; Domain=co.uk..", nullptr, false},
+        {"http://shop.example.co.uk.../", "a=1; Domain=co.uk...", nullptr, false},
+        {"http://shop.example.co.uk/", "a=1; Domain=.co.uk..", nullptr, false},
+        {"http://someone.github.io../", "a=1; Domain=github.io..", nullptr, false},
+        {"http://shop.example.com.../", "a=1; Domain=com...", nullptr, false},
+        {"http://shop.example.co.uk../", "a=1; Domain=example.co.uk...", "example.co.uk", false},
+        {"http://shop.example.co.uk.../", "a=1", "shop.example.co.uk", true},
+        {"http://shop.example.co.uk../", "a=1; Domain=evil.co.uk..", nullptr, false},
         // Secure only from a secure origin.
         {"http://shop.example.com/", "a=1; Secure", nullptr, false},
         {"http://127.0.0.1/", "a=1; Path=/; Secure", nullptr, false},
@@ -155,9 +208,12 @@ TEST(Cookie, DomainsFollowThePublicSuffixListAndSecureNeedsASecureOrigin)
     // With or without the final dot, a host gets its own cookies and no one else's.
     store.setCookiesFromResponseHeaders({{"Set-Cookie", "wide=1; Domain=example.co.uk."}},
                                         url("http://shop.example.co.uk./"));
-    for (const char* to : {"http://www.example.co.uk/", "http://www.example.co.uk./", "http://example.co.uk./"})
+    store.setCookiesFromResponseHeaders({{"Set-Cookie", "deep=1; Domain=co.uk.."}}, url("http://shop.example.co.uk../"));
+    for (const char* to : {"http://www.example.co.uk/", "http://www.example.co.uk./", "http://example.co.uk./",
+                           "http://www.example.co.uk.../"})
         EXPECT_EQ(Cookie::requestHeaderValue(store.cookiesForURL(url(to))), "wide=1") << to;
-    for (const char* to : {"http://evil.co.uk./", "http://evil.co.uk/", "http://co.uk./"})
+    for (const char* to : {"http://evil.co.uk./", "http://evil.co.uk/", "http://co.uk./", "http://evil.co.uk../",
+                           "http://co.uk.../"})
         EXPECT_TRUE(store.cookiesForURL(url(to)).empty()) << to;
 }
 
@@ -367,4 +423,69 @@ TEST_F(CookieStore, LimitsDropTheOldestFirst)
     EXPECT_EQ(again.cookies().size(), CookieStorage::kMaxCookies - 1); // less the session cookie
 }
 
+// A full jar costs an answer nothing more than a nearly empty one: a cookie taken again as it
+// was, and the cookies sent with the next request, cost the same few allocations whatever
+// the jar holds; the jar's order and contents stay as they were, and after a replacement
+// moves cookies the next answers still find them, the Secure ones guarded.
+TEST_F(CookieStore, AFullJarCostsAnAnswerNoMore)
+{
+    const URL app = url("https://shop.app.example.com/catalog/list");
+    const URL plain = url("http://shop.app.example.com/catalog/list");
+    const std::vector<std::pair<std::string, std::string>> answer = {{"Set-Cookie", "sid=abc123; Path=/; Max-Age=3600"}};
+    auto fill = [](CookieStorage& store, int sites) {
+        for (int site = 0; site < sites; ++site) {
+            std::vector<std::pair<std::string, std::string>> headers;
+            for (size_t n = 0; n < CookieStorage::kMaxCookiesPerDomain; ++n)
+                headers.emplace_back("Set-Cookie", "c" + std::to_string(n) + "=" + std::to_string(site) + "; Max-Age=86400");
+            store.setCookiesFromResponseHeaders(headers, url(("https://site" + std::to_string(site) + ".example.com/").c_str()));
+        }
+    };
+    // Allocations of one answer repeating its cookie, and of the cookies sent with a request.
+    auto costs = [&](CookieStorage& store, const std::string& sent = "sid=abc123") {
+        long before = t_allocations;
+        for (int i = 0; i < 20; ++i)
+            store.setCookiesFromResponseHeaders(answer, app);
+        long taking = (t_allocations - before) / 20;
+        before = t_allocations;
+        for (int i = 0; i < 20; ++i)
+            EXPECT_EQ(Cookie::requestHeaderValue(store.cookiesForURL(app)), sent);
+        return std::pair(taking, (t_allocations - before) / 20);
+    };
+
+    CookieStorage small, full;
+    fill(small, 1);
+    fill(full, int(CookieStorage::kMaxCookies / CookieStorage::kMaxCookiesPerDomain) - 1);
+    for (CookieStorage* store : {&small, &full})
+        store->setCookiesFromResponseHeaders(answer, app);
+    ASSERT_GE(full.cookies().size(), CookieStorage::kMaxCookies - CookieStorage::kMaxCookiesPerDomain);
+    costs(small);
+    costs(full); // the index made once
+    auto [smallTaking, smallSending] = costs(small);
+    auto before = full.cookies();
+    auto [fullTaking, fullSending] = costs(full);
+    EXPECT_LE(fullTaking, smallTaking + 2) << "allocations per answer taken, full jar against small";
+    EXPECT_LE(fullSending, smallSending + 2) << "allocations per request sent, full jar against small";
+    auto after = full.cookies();
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < after.size(); ++i)
+        ASSERT_TRUE(after[i].sameIdentity(before[i]) && after[i].value == before[i].value) << i;
+
+    // A Secure cookie, then replacements that move cookies about: the index is made again
+    // once, and plain http still cannot replace the Secure one.
+    full.setCookiesFromResponseHeaders({{"Set-Cookie", "tok=secret; Path=/; Secure; Max-Age=3600"}}, app);
+    full.setCookiesFromResponseHeaders({{"Set-Cookie", "c3=moved; Max-Age=86400"}}, url("https://site0.example.com/"));
+    full.setCookiesFromResponseHeaders({{"Set-Cookie", "tok=planted; Path=/"}, {"Set-Cookie", "sid=next; Path=/"}}, plain);
+    // Of one age, the replaced one comes after the cookie that stayed in place.
+    EXPECT_EQ(Cookie::requestHeaderValue(full.cookiesForURL(app)), "tok=secret; sid=next");
+    EXPECT_EQ(full.cookies().back().name, "sid");
+    EXPECT_NE(Cookie::requestHeaderValue(full.cookiesForURL(url("https://site0.example.com/"))).find("c3=moved"),
+              std::string::npos);
+    full.setCookiesFromResponseHeaders(answer, app);
+    costs(full, "tok=secret; sid=abc123");
+    auto [againTaking, againSending] = costs(full, "tok=secret; sid=abc123");
+    EXPECT_LE(againTaking, smallTaking + 2);
+    EXPECT_LE(againSending, smallSending + 4);
+}
+
 } // namespace
+

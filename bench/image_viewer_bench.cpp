@@ -13,6 +13,8 @@
 #include "Platform/UI/Window.h"
 #include "Protocol/LoginMode.h"
 
+#include "ProductImagesBenchHome.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -34,15 +36,7 @@ struct Pictures {
     fs::path images;
     Pictures()
     {
-        std::string pattern = (fs::temp_directory_path() / "brviewer-bench-XXXXXX").string();
-        folder = ::mkdtemp(pattern.data());
-        fs::path exe = fs::read_symlink("/proc/self/exe");
-        setenv("BRIVANTA_HOME", (folder / "home").c_str(), 1);
-        setenv("BRIVANTA_BUNDLE", (exe.parent_path().parent_path() / "bin/Resources").c_str(), 1);
-        LanguageManager::sharedInstance()->setCurrentLanguage(1);
-        LoginMode::sharedInstance()->setClientID("bench");
-        images = fs::path(base::Paths::documents()) / "bench" / "ProductImages";
-        fs::create_directories(images);
+        folder = benchhome::makeProductImagesHome("brviewer-bench", images);
         // Pictures with detail, so that the JPEG decoder has real work.
         for (int i = 0; i < kImages; ++i) {
             for (auto [size, suffix] : {std::pair{gfx::Size{1024, 748}, ""}, std::pair{gfx::Size{160, 110}, "_t"}}) {

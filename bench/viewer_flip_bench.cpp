@@ -16,6 +16,8 @@
 #include "Protocol/LoginMode.h"
 #include "tests/Support/LargePictures.h"
 
+#include "ProductImagesBenchHome.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -42,15 +44,7 @@ struct Pictures {
     fs::path images;
     Pictures()
     {
-        std::string pattern = (fs::temp_directory_path() / "brflip-bench-XXXXXX").string();
-        folder = ::mkdtemp(pattern.data());
-        fs::path exe = fs::read_symlink("/proc/self/exe");
-        setenv("BRIVANTA_HOME", (folder / "home").c_str(), 1);
-        setenv("BRIVANTA_BUNDLE", (exe.parent_path().parent_path() / "bin/Resources").c_str(), 1);
-        LanguageManager::sharedInstance()->setCurrentLanguage(1);
-        LoginMode::sharedInstance()->setClientID("bench");
-        images = fs::path(base::Paths::documents()) / "bench" / "ProductImages";
-        fs::create_directories(images);
+        folder = benchhome::makeProductImagesHome("brflip-bench", images);
         // One file of each kind, linked under every name: each page still reads and decodes its own.
         largepictures::writeFile((folder / "one.jpg").string(), largepictures::jpeg(7000, false));
         largepictures::writeFile((folder / "one.png").string(), largepictures::png(7990, 3, 8));

@@ -15,6 +15,8 @@
 #include "Protocol/LoginMode.h"
 #include "tests/Support/LargePictures.h"
 
+#include "ProductImagesBenchHome.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -42,15 +44,7 @@ struct Home {
     fs::path images;
     Home()
     {
-        std::string pattern = (fs::temp_directory_path() / "brflip-bench-XXXXXX").string();
-        folder = ::mkdtemp(pattern.data());
-        fs::path exe = fs::read_symlink("/proc/self/exe");
-        setenv("BRIVANTA_HOME", (folder / "home").c_str(), 1);
-        setenv("BRIVANTA_BUNDLE", (exe.parent_path().parent_path() / "bin/Resources").c_str(), 1);
-        LanguageManager::sharedInstance()->setCurrentLanguage(1);
-        LoginMode::sharedInstance()->setClientID("bench");
-        images = fs::path(base::Paths::documents()) / "bench" / "ProductImages";
-        fs::create_directories(images);
+        folder = benchhome::makeProductImagesHome("brflip-bench", images);
         if (!largepictures::writeFile((images / "huge.png").string(), largepictures::png(7990, 3, 8)))
             std::abort();
         auto thumb = gfx::Context::createBitmap({160, 110}, 1);

@@ -11,7 +11,7 @@ packages=(
   libjpeg62-turbo-dev
   libplist-dev libhttp-parser-dev libglib2.0-dev media-types
   fonts-liberation2 fonts-wqy-microhei fonts-dejavu-core fonts-dancingscript
-  xvfb xauth xclip nginx-light locales iproute2 xdg-utils cups-client
+  xvfb xauth xclip x11-utils procps util-linux nginx-light locales iproute2 xdg-utils cups-client
   openssl duktape-dev libpsl-dev publicsuffix tinyproxy microsocks curl
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   gstreamer1.0-plugins-bad  # as desktops have it: the player must judge clips the same with its parsers

@@ -10,6 +10,7 @@
 #include "Database/SQLite/BRTransaction.h"
 #include "Platform/Base/DateFormatter.h"
 #include "Platform/Base/Log.h"
+#include "Platform/Base/Memory.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Base/Timer.h"
 #include "Platform/Base/UserDefaults.h"
@@ -399,6 +400,8 @@ void SyncModel::getAllSyncTablesRespond(const std::shared_ptr<NetBaseRst>& resul
         saved = transaction.commit() && ok;
     }
     tables->releaseAnswer();
+    // The answer's rows went batch by batch; their room goes back before the files' lists come.
+    base::Memory::returnFreePages();
     if (!saved) {
         breakSync(Language::stringWithName("SYNCDBERROR"));
         return;
@@ -753,6 +756,8 @@ void SyncModel::setProgress(float progress)
         } else {
             afterImagePhases();
         }
+        // A phase's names run to hundreds of thousands on a large catalogue.
+        base::Memory::returnFreePages();
     }
     // The running phase's list is its names now.
     auto listed = [&](int type) {

@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace base {
 
@@ -41,6 +44,15 @@ int Memory::pressureLevel()
 void Memory::setPressureLevel(int level)
 {
     g_pressureLevel.store(level);
+}
+
+void Memory::returnFreePages()
+{
+#if defined(__GLIBC__)
+    // The allocator gives back only the top of its heap by itself; what a big list freed below
+    // live blocks stays resident otherwise.
+    malloc_trim(0);
+#endif
 }
 
 } // namespace base

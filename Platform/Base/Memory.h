@@ -15,6 +15,10 @@ public:
     // Any thread.
     static int pressureLevel();
     static void setPressureLevel(int level);
+    // Hands back to the system the pages the allocator keeps free once a large piece of work
+    // has let go of its lists, so that they are not held idle until the process ends. Takes a
+    // few milliseconds: for the end of such work, not for a loop.
+    static void returnFreePages();
 };
 
 } // namespace base

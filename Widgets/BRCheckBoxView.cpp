@@ -6,6 +6,7 @@
 #include "Platform/UI/Label.h"
 #include "Platform/UI/Touch.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -51,8 +52,12 @@ void BRCheckBoxView::showImage()
 {
     gfx::Image image = checkBoxImageForStyle(m_style, m_checked);
     m_checkBoxImageView->setImage(image);
-    m_checkBoxImageView->setFrame(imageViewFrameForCheckBoxImage(image));
+    gfx::Rect box = imageViewFrameForCheckBoxImage(image);
+    m_checkBoxImageView->setFrame(box);
     m_checkBoxImageView->setNeedsDisplay();
+    // A skin's larger box moves its text along instead of covering the first letters.
+    double textX = std::max(32.0, box.maxX() + 3);
+    m_textLabel->setFrame(gfx::Rect(textX, 7, std::max(0.0, bounds().width() - textX), 20));
 }
 
 void BRCheckBoxView::setChecked(bool checked)

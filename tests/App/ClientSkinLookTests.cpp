@@ -1,6 +1,7 @@
 // A client's realistic skin (tests' data) on every screen of the main bar, looked at as drawn:
 // each skin picture comes, shows at the size it has, and the frames made from it are right
 // from the first frame on.
+#include "Widgets/BRCheckBoxView.h"
 #include "tests/App/MainScreenTestSupport.h"
 #include "tests/Support/PicturesArrived.h"
 
@@ -127,8 +128,13 @@ TEST_F(ClientSkinLookTest, EverySkinPictureComesAndShowsAtItsOwnSizeOnEveryScree
         lookAt(window, pictures, "tab" + std::to_string(item->tag()), seen);
         if (item->tag() == 4) {
             // Ticked, "Hide my documents" shows the skin's other box, at its size at once too.
-            ASSERT_TRUE(driver->tap(driver->findByText(text("HIDELOCALFILES"))));
+            ui::View* label = driver->findByText(text("HIDELOCALFILES"));
+            ASSERT_TRUE(driver->tap(label));
             lookAt(window, pictures, "tab4_ticked", seen);
+            // The skin's larger box leaves its text whole beside it.
+            auto* box = dynamic_cast<BRCheckBoxView*>(label->superview());
+            ASSERT_NE(box, nullptr);
+            EXPECT_GE(box->textLabel().frame().x(), box->checkBoxImageView().frame().maxX());
         }
     }
     // Every picture of the skin is on some screen.

@@ -2,6 +2,8 @@
 // each skin picture comes, shows at the size it has, and the frames made from it are right
 // from the first frame on.
 #include "Widgets/BRCheckBoxView.h"
+#include "Common/LanguageManager.h"
+#include "Platform/UI/Label.h"
 #include "tests/App/MainScreenTestSupport.h"
 #include "tests/Support/PicturesArrived.h"
 
@@ -135,6 +137,15 @@ TEST_F(ClientSkinLookTest, EverySkinPictureComesAndShowsAtItsOwnSizeOnEveryScree
             auto* box = dynamic_cast<BRCheckBoxView*>(label->superview());
             ASSERT_NE(box, nullptr);
             EXPECT_GE(box->textLabel().frame().x(), box->checkBoxImageView().frame().maxX());
+            // In Chinese too, the text whole beside the box.
+            LanguageManager::sharedInstance()->setCurrentLanguage(2);
+            driver->wait(0.5);
+            driver->screenshot(reviewPath("client_skin_tab4_ticked_cn.png"));
+            EXPECT_EQ(box->textLabel().text(), text("HIDELOCALFILES"));
+            EXPECT_GE(box->textLabel().frame().x(), box->checkBoxImageView().frame().maxX());
+            EXPECT_LE(box->textLabel().sizeThatFits({1000, 20}).width, box->textLabel().frame().width());
+            LanguageManager::sharedInstance()->setCurrentLanguage(1);
+            driver->wait(0.5);
         }
     }
     // Every picture of the skin is on some screen.

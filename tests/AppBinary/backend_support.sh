@@ -7,6 +7,8 @@ trap '{ [ -n "$backend" ] && kill "$backend" 2>/dev/null; } || true; [ -n "${KEE
 
 # start_backend [server options]: the back end on free ports, its log in $work/backend.log.
 start_backend() {
+  # A back end started before this one left its line there: read only the new one's.
+  rm -f "$work/backend.out"
   /usr/bin/python3 "$src/tools/backend/server.py" --port 0 --file-port 0 --log-file "$work/backend.log" "$@" \
     > "$work/backend.out" 2>&1 &
   backend=$!

@@ -127,7 +127,13 @@ void forgetEarlierRuns()
 {
     settle();
     PdfThumbCache::sharedInstance().removeAllObjects();
-    fs::remove_all(files().home / "Library");
+    // What opening a document leaves (its record, its pictures' folder) goes; the folders a
+    // session has from its start stay, as they do for a user.
+    for (const char* folder : {"Library/Caches", "Library/Application Support"}) {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(files().home / folder, ec))
+            fs::remove_all(entry.path(), ec);
+    }
 }
 
 // A reader on a fresh record of the file, shown in the window; nothing of it in the caches.
@@ -538,6 +544,9 @@ int firstOpenOfASession(const std::string& path)
     fs::path home = mkdtemp(pattern);
     setenv("BRIVANTA_HOME", home.c_str(), 1);
     fs::create_directories(home / "Documents/acme/Pdf");
+    // The folders earlier sessions left: a session's first open is not the home's first.
+    for (const char* folder : {"Library/Caches", "Library/Application Support", "Library/Preferences", "tmp"})
+        fs::create_directories(home / folder);
     std::string placed = (home / "Documents/acme/Pdf" / fs::path(path).filename()).string();
     fs::create_symlink(path, placed);
     int status = 1;

@@ -843,6 +843,7 @@ PageCost measure(const Index& index, int number)
 // What drawing asks of a page, answered once per version of the file.
 struct Verdict {
     std::optional<bool> pictures; // nothing when the page could not be read
+    double picturePixels = 0;
 };
 
 // The files last judged, with their index and answers: the reader asks for the same document
@@ -887,8 +888,10 @@ Verdict judge(const std::string& path, int number)
         return answer->second;
     PageCost cost = measure(*found->index, number);
     Verdict verdict;
-    if (cost.read)
+    if (cost.read) {
         verdict.pictures = cost.imagePixels > 0;
+        verdict.picturePixels = cost.imagePixels;
+    }
     found->verdicts[number] = verdict;
     return verdict;
 }
@@ -904,6 +907,14 @@ PageCost pageCost(const std::string& path, int number)
 std::optional<bool> pageDrawsPictures(const std::string& path, int number)
 {
     return judge(path, number).pictures;
+}
+
+std::optional<double> pagePicturePixels(const std::string& path, int number)
+{
+    Verdict verdict = judge(path, number);
+    if (!verdict.pictures)
+        return std::nullopt;
+    return verdict.picturePixels;
 }
 
 std::vector<int> pageRotations(const std::string& path, size_t count)

@@ -35,6 +35,8 @@ PageCost pageCost(const std::string& path, int number);
 // Whether the page draws any picture at all, remembered for the file's current version;
 // nothing when the page could not be read this way.
 std::optional<bool> pageDrawsPictures(const std::string& path, int number);
+// The pixels of every picture the page draws (masks and each use counted), remembered as above.
+std::optional<double> pagePicturePixels(const std::string& path, int number);
 // The /Rotate of the first `count` pages in order, each one of 0, 90, 180, 270, read from the
 // file's own objects; fewer when its page tree cannot be read this way.
 std::vector<int> pageRotations(const std::string& path, size_t count);

@@ -189,6 +189,8 @@ Answer answer(const worker::Request& request, const std::string& path, const std
 
 void runPageWorker()
 {
+    // Started ahead of need, the worker is ready by the time a page is asked of it.
+    engine::warmUpDrawing();
     OpenDocument open;
     unsigned char* mapped = nullptr;
     size_t mappedBytes = 0;

@@ -13,8 +13,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <utility>
+#include <vector>
 
 namespace pdf::engine {
 
@@ -128,6 +130,51 @@ LinkTarget targetOfAction(DocumentState& state, PopplerAction* action)
 }
 
 } // namespace
+
+void warmUpDrawing()
+{
+    // One page with a line in a standard face, which the system's fonts must stand in for.
+    std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 60 20] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> "
+        "/XObject << /I1 6 0 R >> /ExtGState << /G1 << /ca 0.6 >> >> >> >>",
+        "<< /Length 68 >>\nstream\nBT /F1 10 Tf 2 6 Td (Warm) Tj ET q /G1 gs 40 0 0 20 20 0 cm /I1 Do Q\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+        // A picture seen through, scaled down as a page's photo is.
+        "<< /Type /XObject /Subtype /Image /Width 4 /Height 2 /ColorSpace /DeviceRGB /BitsPerComponent 8 "
+        "/Length 24 >>\nstream\n" + std::string(24, '\x7f') + "\nendstream",
+    };
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (size_t offset : offsets) {
+        char line[24];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+        pdf += line;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    GBytes* bytes = g_bytes_new(pdf.data(), pdf.size());
+    PopplerDocument* document = poppler_document_new_from_bytes(bytes, nullptr, nullptr);
+    g_bytes_unref(bytes);
+    if (!document)
+        return;
+    if (PopplerPage* page = poppler_document_get_page(document, 0)) {
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 60, 20);
+        cairo_t* cr = cairo_create(surface);
+        poppler_page_render(page, cr);
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+        g_object_unref(page);
+    }
+    g_object_unref(document);
+}
 
 Document::OpenResult Document::open(const std::string& path, const std::optional<std::string>& password)
 {
@@ -366,8 +413,13 @@ bool Page::drawPicturesInto(cairo_t* cr) const
     if (spansMoreThanDrawn(pageInPixels(cr, m_size)))
         return false;
     // Thumbnails too: through Cairo a small picture of a photo page still decodes the whole
-    // photo and filters it down, several times what finding the page's pictures costs.
-    if (!holdsLargePictures())
+    // photo and filters it down, several times what finding the page's pictures costs. The
+    // same holds for a smaller picture of many more pixels than it is drawn at (a photo
+    // dropped into a letter): Cairo holds it whole and filters it, where the rasteriser
+    // scales it down line by line.
+    std::optional<double> picturePixels = pagePicturePixels(m_state->path, m_number);
+    bool scaledFarDown = picturePixels && *picturePixels >= 4 * m_size.width * m_size.height * s * s;
+    if (!scaledFarDown && !holdsLargePictures())
         return false;
     // The page lands on whole pixels: it moves by under half a pixel rather than being resampled.
     double left = std::round(origin.x), top = std::round(origin.y);

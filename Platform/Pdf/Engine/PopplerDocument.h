@@ -76,6 +76,10 @@ private:
     mutable std::unique_ptr<Recording> m_recording;
 };
 
+// Makes the drawing library ready (its settings, the system's font list, a text page drawn),
+// so that a worker started ahead spends that before the first page is asked of it.
+void warmUpDrawing();
+
 // An open PDF document over poppler.
 class Document {
 public:

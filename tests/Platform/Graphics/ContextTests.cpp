@@ -261,6 +261,39 @@ TEST(Context, GradientAlphaAndShadow)
     EXPECT_EQ(image.pixelAt(82, 32), kWhite); // shadow cleared
 }
 
+// A plain rectangle's blur is made from its rows and columns; it must match the shape drawn and
+// blurred whole (a hair of rounding takes that road), at fractional places and any scale.
+TEST(Context, ABlurredRectangleMatchesTheShapeBlurredWhole)
+{
+    struct Case {
+        Rect rect;
+        double blur, scale;
+        Point shift;
+    } cases[] = {
+        {{20, 20, 60, 40}, 6, 1, {0, 0}},     {{20.3, 19.6, 59.5, 40.2}, 6, 1, {0, 0}},
+        {{10, 12, 30, 25}, 3, 2, {0.25, 0}},  {{30, 30, 4, 50}, 12, 1, {0, 0.5}},
+        {{15, 15, 70, 70}, 1, 1.5, {0, 0}},   {{40, 40, 6.5, 5.5}, 8, 1, {0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.rect.x() << "," << c.rect.y() << " blur " << c.blur << " at " << c.scale);
+        Image drawn[2];
+        for (int whole = 0; whole < 2; ++whole) {
+            auto context = whiteBitmap({120, 120}, c.scale);
+            context->translate(c.shift.x, c.shift.y);
+            context->fillBlurredRoundedRect(c.rect, whole ? 1e-3 : 0, c.blur, Color::black());
+            drawn[whole] = context->makeImage();
+        }
+        int worst = 0, darkest = 255;
+        for (int y = 0; y < drawn[0].pixelHeight(); ++y)
+            for (int x = 0; x < drawn[0].pixelWidth(); ++x) {
+                worst = std::max(worst, std::abs(channel(drawn[0].pixelAt(x, y), 8) - channel(drawn[1].pixelAt(x, y), 8)));
+                darkest = std::min(darkest, channel(drawn[0].pixelAt(x, y), 8));
+            }
+        EXPECT_LE(worst, 3);
+        EXPECT_LT(darkest, 200); // the shadow is there at all
+    }
+}
+
 TEST(Context, NineSliceKeepsCornersUnscaled)
 {
     Image source = cornerPatterns().stretchable(EdgeInsets{10, 10, 10, 10});

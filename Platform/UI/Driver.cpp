@@ -335,6 +335,10 @@ bool Driver::screenshot(const std::string& path)
 {
     m_window.layoutIfNeeded();
     drawDueTiles(m_window);
+    // What the drawn tiles hand on as they complete (the page bar's and the stand-in's pictures
+    // made from them) shows in the same picture, as the next frame of a window would show it.
+    base::RunLoop::main().runPending();
+    m_window.layoutIfNeeded();
     return m_window.savePng(path);
 }
 

@@ -56,6 +56,18 @@ screenshot $outdir/reader-turn-library.png
 SCRIPT
 BRIVANTA_HOME=$work/home "$app" --headless --script "$work/turn.txt" > "$work/turn.log" 2>&1 || { tail -n 20 "$work/turn.log"; exit 1; }
 
+# The first page as it opens, before any frame: the screenshot shows the page bar's picture that
+# the page's own drawing gives.
+{ open_reader | sed '/^tap "Seating Guide"$/,$d'; cat <<SCRIPT; } > "$work/opened.txt"
+tap "Seating Guide"
+wait 2
+waitfor "1 of" 60
+waitstill 10
+wait 5
+screenshot $outdir/reader-turn-opened.png
+SCRIPT
+BRIVANTA_HOME=$work/opened "$app" --headless --script "$work/opened.txt" > "$work/opened.log" 2>&1 || { tail -n 20 "$work/opened.log"; exit 1; }
+
 # SIGTERM while reading page 2: the run ends as closing the window does, the record is saved.
 { open_reader; cat <<SCRIPT; } > "$work/term.txt"
 screenshot $work/reading.png
@@ -107,6 +119,7 @@ import glob, plistlib, sys
 from PIL import Image
 out, home, whome = sys.argv[1:4]
 sizes = {
+    "reader-turn-opened.png": (1024, 768),
     "reader-turn-portrait.png": (768, 1024), "reader-turn-landscape.png": (1024, 768),
     "reader-turn-left-in-portrait.png": (1024, 768), "reader-turn-library.png": (1024, 768),
     "reader-turn-window-portrait.png": (768, 1024), "reader-turn-window-library.png": (1024, 768),
@@ -115,10 +128,22 @@ for name, size in sizes.items():
     got = Image.open(out + "/" + name).size
     if got != size:
         sys.exit("%s is %r, expected %r" % (name, got, size))
+# The page bar's large picture is the shown page's (mostly paper), in a headless screenshot as in
+# a window's frame: 32 x 42 points over the bar's middle.
+# Page 1's picture sits at the track's start, page 2's at its end.
+for name, page in (("reader-turn-opened.png", 1), ("reader-turn-landscape.png", 2), ("reader-turn-portrait.png", 2),
+                   ("reader-turn-window-portrait.png", 2)):
+    im = Image.open(out + "/" + name).convert("RGB")
+    w, h = im.size
+    left = w // 2 - 23 if page == 1 else w // 2 + 23 - 32  # a track of two small pictures is 46 points wide, centred
+    box = [im.getpixel((x, y)) for x in range(left + 3, left + 29) for y in range(h - 40, h - 6)]
+    paper = sum(1 for p in box if min(p) >= 245)
+    if paper < len(box) // 2:
+        sys.exit("%s: the page bar's picture of the shown page is not drawn (%d of %d pixels paper)" % (name, paper, len(box)))
 for h in (home, whome):
     records = [plistlib.load(open(p, "rb")) for p in glob.glob(h + "/Library/Application Support/*.plist")]
     pages = [r.get("PageNumber") for r in records if "PageNumber" in r]
     if pages != [2]:
         sys.exit("expected the record under %s saved on page 2 at SIGTERM, found %r" % (h, pages))
-print("ok: the reader turns, the library stays landscape, SIGTERM keeps the page")
+print("ok: the reader turns, its page bar shows the page, the library stays landscape, SIGTERM keeps the page")
 PY

@@ -1,6 +1,7 @@
 #include "Platform/Pdf/Engine/PageCost.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -50,7 +51,12 @@ bool isSpace(unsigned char c)
 
 bool isDelimiter(unsigned char c)
 {
-    return std::strchr("()<>[]{}/%", c) != nullptr && c != 0;
+    switch (c) {
+    case '(': case ')': case '<': case '>': case '[': case ']': case '{': case '}': case '/': case '%':
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool isRegular(unsigned char c)
@@ -95,7 +101,7 @@ public:
         if (c == '/') {
             ++m_p;
             out.kind = Obj::Name;
-            out.text = regularRun();
+            out.text = std::string(regularRun());
             return true;
         }
         if (c == '(') {
@@ -150,33 +156,41 @@ public:
             out.text = std::string(1, char(c));
             return true;
         }
-        std::string word = regularRun();
+        // Tokens are read in place: an index of a long file meets hundreds of thousands.
+        std::string_view word = regularRun();
         if (word.empty()) {
             ++m_p;
             return true;
         }
-        char* parsedEnd = nullptr;
-        double value = std::strtod(word.c_str(), &parsedEnd);
-        if (parsedEnd && *parsedEnd == 0 && (std::isdigit(static_cast<unsigned char>(word[0])) || word[0] == '-' ||
-                                            word[0] == '+' || word[0] == '.')) {
-            out.kind = Obj::Num;
-            out.num = value;
-            // "n g R" is a reference.
-            if (word.find_first_not_of("0123456789") == std::string::npos) {
-                const char* save = m_p;
-                skipSpace();
-                std::string generation = regularRun();
-                skipSpace();
-                if (!generation.empty() && generation.find_first_not_of("0123456789") == std::string::npos &&
-                    m_p < m_end && *m_p == 'R' && (m_p + 1 >= m_end || !isRegular(m_p[1]))) {
-                    ++m_p;
-                    out.kind = Obj::Ref;
-                    out.ref = int(std::min(value, 1e9));
-                    return true;
-                }
-                m_p = save;
+        unsigned char first = static_cast<unsigned char>(word[0]);
+        if (std::isdigit(first) || first == '-' || first == '+' || first == '.') {
+            double value = 0;
+            const char* from = word.data() + (first == '+' ? 1 : 0);
+            auto parsed = std::from_chars(from, word.data() + word.size(), value);
+            if (parsed.ec == std::errc::result_out_of_range && parsed.ptr == word.data() + word.size()) {
+                value = std::strtod(std::string(word).c_str(), nullptr); // past a double's range, as read
+                parsed.ec = std::errc();
             }
-            return true;
+            if (parsed.ec == std::errc() && parsed.ptr == word.data() + word.size()) {
+                out.kind = Obj::Num;
+                out.num = value;
+                // "n g R" is a reference.
+                if (word.find_first_not_of("0123456789") == std::string_view::npos) {
+                    const char* save = m_p;
+                    skipSpace();
+                    std::string_view generation = regularRun();
+                    skipSpace();
+                    if (!generation.empty() && generation.find_first_not_of("0123456789") == std::string_view::npos &&
+                        m_p < m_end && *m_p == 'R' && (m_p + 1 >= m_end || !isRegular(m_p[1]))) {
+                        ++m_p;
+                        out.kind = Obj::Ref;
+                        out.ref = int(std::min(value, 1e9));
+                        return true;
+                    }
+                    m_p = save;
+                }
+                return true;
+            }
         }
         if (word == "true" || word == "false") {
             out.kind = Obj::Bool;
@@ -186,17 +200,17 @@ public:
         if (word == "null")
             return true;
         out.kind = Obj::Op;
-        out.text = std::move(word);
+        out.text = std::string(word);
         return true;
     }
 
 private:
-    std::string regularRun()
+    std::string_view regularRun()
     {
         const char* start = m_p;
         while (m_p < m_end && isRegular(*m_p))
             ++m_p;
-        return std::string(start, m_p);
+        return std::string_view(start, size_t(m_p - start));
     }
 
     bool skipLiteralString()

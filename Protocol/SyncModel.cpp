@@ -543,20 +543,25 @@ void SyncModel::addAllImageLists()
     m_libImgCount = fill(m_downloadRemotingPImgListLibimg, named(data->getAllFilesImg()), kCovers);
 }
 
-std::string SyncModel::thumbnailSources()
+std::vector<std::string> SyncModel::thumbnailSources()
 {
-    std::string pairs;
+    // Each piece is given its room once: a text grown by doubling would hold twice the names,
+    // and its copy when trimmed, just as the picture phase ends.
+    constexpr size_t kPiece = size_t(64) << 10;
+    std::vector<std::string> pieces;
     auto data = DataAccessManager::sharedDataModel();
     if (!data)
-        return pairs;
+        return pieces;
     data->forEachPublishImage(true, [&](PublishImage& image) {
         if (!image.imageFull || !image.imageThumb)
             return;
-        pairs.append(*image.imageFull).push_back('\0');
-        pairs.append(*image.imageThumb).push_back('\0');
+        size_t length = image.imageFull->size() + image.imageThumb->size() + 2;
+        if (pieces.empty() || pieces.back().size() + length > pieces.back().capacity())
+            pieces.emplace_back().reserve(std::max(kPiece, length));
+        pieces.back().append(*image.imageFull).push_back('\0');
+        pieces.back().append(*image.imageThumb).push_back('\0');
     });
-    pairs.shrink_to_fit();
-    return pairs;
+    return pieces;
 }
 
 std::vector<std::string>& SyncModel::listOf(int type)
@@ -739,15 +744,19 @@ void SyncModel::setProgress(float progress)
         releasePhase();
         if (phase == kProductImages) {
             // Only files: the run needs nothing of the engine and is not awaited.
-            m_thumbRuns.emplace_back([pairs = thumbnailSources(), stop = m_thumbStop] {
-                for (size_t at = 0; at < pairs.size();) {
-                    if (stop->load())
-                        return;
-                    size_t fullEnd = pairs.find('\0', at);
-                    size_t thumbEnd = pairs.find('\0', fullEnd + 1);
-                    PublicFunction::createImgThumbWithImgNameThumbNameFiletype(
-                        pairs.substr(at, fullEnd - at), pairs.substr(fullEnd + 1, thumbEnd - fullEnd - 1), kProductImages);
-                    at = thumbEnd + 1;
+            m_thumbRuns.emplace_back([pieces = thumbnailSources(), stop = m_thumbStop]() mutable {
+                for (auto& pairs : pieces) {
+                    for (size_t at = 0; at < pairs.size();) {
+                        if (stop->load())
+                            return;
+                        size_t fullEnd = pairs.find('\0', at);
+                        size_t thumbEnd = pairs.find('\0', fullEnd + 1);
+                        PublicFunction::createImgThumbWithImgNameThumbNameFiletype(
+                            pairs.substr(at, fullEnd - at), pairs.substr(fullEnd + 1, thumbEnd - fullEnd - 1),
+                            kProductImages);
+                        at = thumbEnd + 1;
+                    }
+                    std::string().swap(pairs);
                 }
             });
             later(0.1, &SyncModel::startDownloadProductImage, kIcons);

@@ -495,7 +495,12 @@ void SyncModel::addAllImageLists()
         std::vector<uint32_t> order(names.size());
         for (uint32_t i = 0; i < order.size(); ++i)
             order[i] = i;
-        std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return names[a] < names[b]; });
+        // Equal names keep their order, as a stable sort would keep them, without the buffer of
+        // as many places that one takes beside the list.
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            int compared = names[a].compare(names[b]);
+            return compared < 0 || (compared == 0 && a < b);
+        });
         std::vector<bool> first(names.size(), false);
         int distinct = 0;
         for (size_t k = 0; k < order.size(); ++k) {

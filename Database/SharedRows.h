@@ -1,10 +1,11 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
 #include <iterator>
-#include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -73,27 +74,30 @@ public:
         std::string packed;
         for (const T& row : rows)
             pack(row, packed);
-        const std::size_t size = sizeof(Header) + packed.size();
-        m_block = std::make_shared<char[]>(size);
-        Header header{static_cast<std::uint32_t>(rows.size())};
-        std::memcpy(m_block.get(), &header, sizeof header);
-        std::memcpy(m_block.get() + sizeof header, packed.data(), packed.size());
+        m_block = static_cast<char*>(::operator new(sizeof(Header) + packed.size()));
+        new (m_block) Header{{1}, static_cast<std::uint32_t>(rows.size())};
+        std::memcpy(m_block + sizeof(Header), packed.data(), packed.size());
     }
     SharedRows(std::initializer_list<T> rows) : SharedRows(std::vector<T>(rows)) {}
+    SharedRows(const SharedRows& other) noexcept : m_block(other.m_block)
+    {
+        if (m_block)
+            header()->holders.fetch_add(1, std::memory_order_relaxed);
+    }
+    SharedRows(SharedRows&& other) noexcept : m_block(std::exchange(other.m_block, nullptr)) {}
+    SharedRows& operator=(SharedRows other) noexcept
+    {
+        std::swap(m_block, other.m_block);
+        return *this;
+    }
+    ~SharedRows() { clear(); }
 
     // The rows unpacked, as a list of their own.
     std::vector<T> rows() const { return std::vector<T>(begin(), end()); }
 
-    const_iterator begin() const { return {m_block ? m_block.get() + sizeof(Header) : nullptr, 0}; }
+    const_iterator begin() const { return {m_block ? m_block + sizeof(Header) : nullptr, 0}; }
     const_iterator end() const { return {nullptr, size()}; }
-    std::size_t size() const
-    {
-        if (!m_block)
-            return 0;
-        Header header;
-        std::memcpy(&header, m_block.get(), sizeof header);
-        return header.count;
-    }
+    std::size_t size() const { return m_block ? header()->count : 0; }
     bool empty() const { return !m_block; }
     T operator[](std::size_t i) const
     {
@@ -113,7 +117,7 @@ public:
     {
         if (!m_block)
             return false;
-        const char* at = m_block.get() + sizeof(Header);
+        const char* at = m_block + sizeof(Header);
         for (std::size_t i = size(); i > 0; --i) {
             bool hit = false;
             std::apply(
@@ -150,7 +154,15 @@ public:
     {
         edit([&](std::vector<T>& all) { all.push_back(std::move(row)); });
     }
-    void clear() { m_block.reset(); }
+    void clear()
+    {
+        Header* held = header();
+        m_block = nullptr;
+        if (held && held->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            held->~Header();
+            ::operator delete(held);
+        }
+    }
 
     // Whether both lists hold the very same rows (not merely equal ones).
     bool sharesWith(const SharedRows& other) const { return m_block && m_block == other.m_block; }
@@ -167,9 +179,13 @@ public:
     }
 
 private:
+    // The lists sharing the rows, and the row count. Counted here rather than beside the block:
+    // a customer holds three lists, and tens of thousands of customers are held.
     struct Header {
+        std::atomic<std::uint32_t> holders;
         std::uint32_t count;
     };
+    Header* header() const { return m_block ? std::launder(reinterpret_cast<Header*>(m_block)) : nullptr; }
 
     template <class M>
     static constexpr bool isText = std::is_same_v<M, std::string> || std::is_same_v<M, std::optional<std::string>>;
@@ -266,13 +282,13 @@ private:
     {
         if (!m_block)
             return {};
-        const char* first = m_block.get() + sizeof(Header);
+        const char* first = m_block + sizeof(Header);
         const char* at = first;
         for (std::size_t i = size(); i > 0; --i)
             skip(at);
         return {first, static_cast<std::size_t>(at - first)};
     }
 
-    // The row count, then the rows packed one after another.
-    std::shared_ptr<char[]> m_block;
+    // The header, then the rows packed one after another.
+    char* m_block = nullptr;
 };

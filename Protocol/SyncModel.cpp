@@ -495,7 +495,12 @@ void SyncModel::addAllImageLists()
         std::vector<uint32_t> order(names.size());
         for (uint32_t i = 0; i < order.size(); ++i)
             order[i] = i;
-        std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return names[a] < names[b]; });
+        // Equal names keep their order, as a stable sort would keep them, without the buffer of
+        // as many places that one takes beside the list.
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            int compared = names[a].compare(names[b]);
+            return compared < 0 || (compared == 0 && a < b);
+        });
         std::vector<bool> first(names.size(), false);
         int distinct = 0;
         for (size_t k = 0; k < order.size(); ++k) {
@@ -543,20 +548,25 @@ void SyncModel::addAllImageLists()
     m_libImgCount = fill(m_downloadRemotingPImgListLibimg, named(data->getAllFilesImg()), kCovers);
 }
 
-std::string SyncModel::thumbnailSources()
+std::vector<std::string> SyncModel::thumbnailSources()
 {
-    std::string pairs;
+    // Each piece is given its room once: a text grown by doubling would hold twice the names,
+    // and its copy when trimmed, just as the picture phase ends.
+    constexpr size_t kPiece = size_t(64) << 10;
+    std::vector<std::string> pieces;
     auto data = DataAccessManager::sharedDataModel();
     if (!data)
-        return pairs;
+        return pieces;
     data->forEachPublishImage(true, [&](PublishImage& image) {
         if (!image.imageFull || !image.imageThumb)
             return;
-        pairs.append(*image.imageFull).push_back('\0');
-        pairs.append(*image.imageThumb).push_back('\0');
+        size_t length = image.imageFull->size() + image.imageThumb->size() + 2;
+        if (pieces.empty() || pieces.back().size() + length > pieces.back().capacity())
+            pieces.emplace_back().reserve(std::max(kPiece, length));
+        pieces.back().append(*image.imageFull).push_back('\0');
+        pieces.back().append(*image.imageThumb).push_back('\0');
     });
-    pairs.shrink_to_fit();
-    return pairs;
+    return pieces;
 }
 
 std::vector<std::string>& SyncModel::listOf(int type)
@@ -739,15 +749,19 @@ void SyncModel::setProgress(float progress)
         releasePhase();
         if (phase == kProductImages) {
             // Only files: the run needs nothing of the engine and is not awaited.
-            m_thumbRuns.emplace_back([pairs = thumbnailSources(), stop = m_thumbStop] {
-                for (size_t at = 0; at < pairs.size();) {
-                    if (stop->load())
-                        return;
-                    size_t fullEnd = pairs.find('\0', at);
-                    size_t thumbEnd = pairs.find('\0', fullEnd + 1);
-                    PublicFunction::createImgThumbWithImgNameThumbNameFiletype(
-                        pairs.substr(at, fullEnd - at), pairs.substr(fullEnd + 1, thumbEnd - fullEnd - 1), kProductImages);
-                    at = thumbEnd + 1;
+            m_thumbRuns.emplace_back([pieces = thumbnailSources(), stop = m_thumbStop]() mutable {
+                for (auto& pairs : pieces) {
+                    for (size_t at = 0; at < pairs.size();) {
+                        if (stop->load())
+                            return;
+                        size_t fullEnd = pairs.find('\0', at);
+                        size_t thumbEnd = pairs.find('\0', fullEnd + 1);
+                        PublicFunction::createImgThumbWithImgNameThumbNameFiletype(
+                            pairs.substr(at, fullEnd - at), pairs.substr(fullEnd + 1, thumbEnd - fullEnd - 1),
+                            kProductImages);
+                        at = thumbEnd + 1;
+                    }
+                    std::string().swap(pairs);
                 }
             });
             later(0.1, &SyncModel::startDownloadProductImage, kIcons);

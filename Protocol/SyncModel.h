@@ -126,8 +126,9 @@ private:
     void setReloadFlag(const char* name);
     std::vector<std::string>& listOf(int type);
     // The published product pictures' full image and thumbnail names ("full\0thumb\0" each),
-    // for the thumbnail run: one text, not tens of thousands of strings held while it runs.
-    static std::string thumbnailSources();
+    // for the thumbnail run: a few texts of a fixed room, not tens of thousands of strings, that
+    // the run lets go of one by one as it passes them.
+    static std::vector<std::string> thumbnailSources();
     float& progressOf(int type);
 
     std::weak_ptr<SyncModelDelegate> m_delegate;

@@ -68,20 +68,20 @@ bool contactHolds(const brivanta_customer_contact_entity& c, const std::string& 
 }
 
 // The searches read the rows' texts where they are packed; of a customer's fields, only the values.
-bool attributesHold(const PersonInfo& person, const std::string& key)
+bool attributesHold(const CustomerInfoEntry& entry, const std::string& key)
 {
-    return person.attribute.anyText<&customer_attribute_cell_Entity::attributeValue>(
+    return entry.attribute.anyText<&customer_attribute_cell_Entity::attributeValue>(
         [&](std::string_view value) { return holds(value, key); });
 }
 
-bool addressesHold(const PersonInfo& person, const std::string& key)
+bool addressesHold(const CustomerInfoEntry& entry, const std::string& key)
 {
-    return person.address.anyText([&](std::string_view text) { return holds(text, key); });
+    return entry.address.anyText([&](std::string_view text) { return holds(text, key); });
 }
 
-bool contactsHold(const PersonInfo& person, const std::string& key)
+bool contactsHold(const CustomerInfoEntry& entry, const std::string& key)
 {
-    return person.contact.anyText([&](std::string_view text) { return holds(text, key); });
+    return entry.contact.anyText([&](std::string_view text) { return holds(text, key); });
 }
 
 std::string markKey()
@@ -168,10 +168,28 @@ PersonInfo CustomerDataModel::personInfoFromEntry(int customerId, const Customer
 void CustomerDataModel::setCustomerInfoDic(CustomerInfoDictionary customers)
 {
     m_customerInfoDic = std::move(customers);
-    m_allSearchPersonList = {};
-    m_allSearchPersonList.reserve(m_customerInfoDic.size());
+    m_hiddenWhenSet.clear();
+    for (const auto& [customerId, entry] : m_customerInfoDic) {
+        if (entry.hidden)
+            m_hiddenWhenSet.push_back(customerId);
+    }
+    m_hiddenWhenSet.shrink_to_fit();
+}
+
+PersonInfo CustomerDataModel::listedPerson(int customerId, const CustomerInfoEntry& entry) const
+{
+    PersonInfo person = personInfoFromEntry(customerId, entry);
+    person.hidden = std::binary_search(m_hiddenWhenSet.begin(), m_hiddenWhenSet.end(), customerId);
+    return person;
+}
+
+std::vector<PersonInfo> CustomerDataModel::allSearchPersonList() const
+{
+    std::vector<PersonInfo> everyone;
+    everyone.reserve(m_customerInfoDic.size());
     for (const auto& [customerId, entry] : m_customerInfoDic)
-        m_allSearchPersonList.push_back(personInfoFromEntry(customerId, entry));
+        everyone.push_back(listedPerson(customerId, entry));
+    return everyone;
 }
 
 std::vector<PersonInfo> CustomerDataModel::customerSearch(const std::optional<std::string>& key) const
@@ -180,11 +198,11 @@ std::vector<PersonInfo> CustomerDataModel::customerSearch(const std::optional<st
     if (isBlank(key))
         return found;
     const std::string lowered = base::folded(*key);
-    for (const auto& person : m_allSearchPersonList) {
-        bool hit = holds(person.name, lowered) || attributesHold(person, lowered) || addressesHold(person, lowered)
-            || contactsHold(person, lowered);
+    for (const auto& [customerId, entry] : m_customerInfoDic) {
+        bool hit = holds(entry.customer_name, lowered) || attributesHold(entry, lowered) || addressesHold(entry, lowered)
+            || contactsHold(entry, lowered);
         if (hit)
-            found.push_back(person);
+            found.push_back(listedPerson(customerId, entry));
     }
     return found;
 }
@@ -197,13 +215,14 @@ std::vector<ContactMode> CustomerDataModel::customerSearchByContact(const std::o
     const std::string lowered = base::folded(*key);
     std::string compact = lowered;
     std::erase(compact, ' ');
-    for (const auto& person : m_allSearchPersonList) {
-        if (person.contact.empty())
+    for (const auto& [customerId, entry] : m_customerInfoDic) {
+        if (entry.contact.empty())
             continue;
         // The customer-wide tests are the same for each of its contacts.
-        const bool nameHit = holds(person.name, lowered);
+        const bool nameHit = holds(entry.customer_name, lowered);
         std::optional<bool> othersHit;
-        for (const auto& contact : person.contact) {
+        std::optional<PersonInfo> person;
+        for (const auto& contact : entry.contact) {
             bool hit = nameHit || contactHolds(contact, lowered);
             if (!hit && !compact.empty() && !isBlank(contact.first_name) && !isBlank(contact.last_name)) {
                 hit = holds(*contact.first_name + *contact.last_name, compact)
@@ -211,11 +230,14 @@ std::vector<ContactMode> CustomerDataModel::customerSearchByContact(const std::o
             }
             if (!hit) {
                 if (!othersHit)
-                    othersHit = attributesHold(person, lowered) || addressesHold(person, lowered);
+                    othersHit = attributesHold(entry, lowered) || addressesHold(entry, lowered);
                 hit = *othersHit;
             }
-            if (hit)
-                found.push_back({text(contact.first_name), text(contact.last_name), person});
+            if (!hit)
+                continue;
+            if (!person)
+                person = listedPerson(customerId, entry);
+            found.push_back({text(contact.first_name), text(contact.last_name), *person});
         }
     }
     return found;
@@ -224,12 +246,11 @@ std::vector<ContactMode> CustomerDataModel::customerSearchByContact(const std::o
 std::map<std::string, std::string> CustomerDataModel::getDefaultAddressByCustomer(int customerId) const
 {
     std::map<std::string, std::string> address;
-    auto person = std::find_if(m_allSearchPersonList.begin(), m_allSearchPersonList.end(),
-                               [&](const PersonInfo& p) { return p.pid == customerId; });
-    if (person == m_allSearchPersonList.end())
+    auto person = m_customerInfoDic.find(customerId);
+    if (person == m_customerInfoDic.end())
         return address;
     bool foundDefault = false;
-    for (const auto& stored : person->address) {
+    for (const auto& stored : person->second.address) {
         if (!stored.isDefault)
             continue;
         address["Address"] = text(stored.customerAddress);
@@ -241,7 +262,7 @@ std::map<std::string, std::string> CustomerDataModel::getDefaultAddressByCustome
     }
     static const std::set<std::string> always = {"Phone", "Bank Account", "Active"};
     static const std::set<std::string> addressParts = {"Address", "City", "State/Province/Region", "Zip Code"};
-    for (const auto& cell : person->attribute) {
+    for (const auto& cell : person->second.attribute) {
         if (!cell.fieldName)
             continue;
         if (always.count(*cell.fieldName) || (!foundDefault && addressParts.count(*cell.fieldName)))

@@ -60,7 +60,8 @@ public:
     void reloadCustomerData();
     void setCustomerInfoDic(CustomerInfoDictionary customers);
     const CustomerInfoDictionary& customerInfoDic() const { return m_customerInfoDic; }
-    const std::vector<PersonInfo>& allSearchPersonList() const { return m_allSearchPersonList; }
+    // One person for each customer of the dictionary, in its order, as it was when it was set.
+    std::vector<PersonInfo> allSearchPersonList() const;
     const std::vector<customer_attribute_cell_Entity>& allAttributes() const { return m_allAttributes; }
     static PersonInfo personInfoFromEntry(int customerId, const CustomerInfoEntry& entry);
 
@@ -134,8 +135,14 @@ private:
     // rows, orders and unsent changes; a copy the device holds already gives way to it.
     bool adoptServerCustomer(int localId, const CustomerRecord& server, bool held);
 
+    // A person of the lists and searches, made from the customer's entry when asked for: tens
+    // of thousands of customers are not held a second time as persons.
+    PersonInfo listedPerson(int customerId, const CustomerInfoEntry& entry) const;
+
     CustomerInfoDictionary m_customerInfoDic;
-    std::vector<PersonInfo> m_allSearchPersonList;
+    // The customers hidden when the dictionary was set, by id: the persons made from it keep
+    // that, whatever has been hidden or shown in it since.
+    std::vector<int> m_hiddenWhenSet;
     std::vector<customer_attribute_cell_Entity> m_allAttributes;
     // Order uploads waiting on a customer upload, by its request code.
     std::map<int, OrderResume> m_orderResumes;

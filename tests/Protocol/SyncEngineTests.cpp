@@ -356,6 +356,28 @@ TEST_F(SyncEngineTest, DownloadFaultsAreResentOnceAndCounted)
     EXPECT_EQ(std::count_if(road.begin(), road.end(), [](const auto& s) { return s.starts_with("file "); }), 1);
 }
 
+// A catalogue whose picture names fill more than one piece of the thumbnail run's list: the
+// thumbnails the server lacks are made from their full images in every piece, the last too.
+TEST_F(SyncEngineTest, ThumbnailsMissingOnTheServerAreMadeThroughoutALargeCatalogue)
+{
+    ASSERT_TRUE(backend().control(R"({"reset": "THUMBS"})"));
+    const std::vector<std::string> missing = {"g01000_0_t.jpg", "g02500_0_t.jpg", "g03999_0_t.jpg"};
+    for (const auto& name : missing)
+        ASSERT_TRUE(backend().setFault(name, "notFound", 0));
+    m_recorder->calls.clear();
+    m_recorder->ended = false;
+    SyncModel::sharedInstance()->startSync();
+    // A bound for a hang only: the sync's own end is what is waited for.
+    ASSERT_TRUE(runUntil([&] { return m_recorder->ended; }, 600));
+    EXPECT_EQ(m_recorder->calls.back(), "finished");
+    EXPECT_EQ(SyncModel::sharedInstance()->missingFileCount(), 0);
+    for (const auto& name : missing) {
+        auto thumb = clientFolder() / "ProductImages" / name;
+        EXPECT_TRUE(runUntil([&] { return fs::exists(thumb) && fs::file_size(thumb) > 0; }, 120)) << name;
+        EXPECT_TRUE(gfx::Image::fromFile(thumb.string())) << name;
+    }
+}
+
 // A catalogue of more files than there are request codes (tiny files, so that their number is
 // what counts): every file arrives, then the customers, and the server hears the sync's end.
 TEST_F(SyncEngineTest, MoreFilesThanRequestCodesAllArriveAndTheSyncEnds)

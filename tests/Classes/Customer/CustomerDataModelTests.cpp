@@ -354,7 +354,7 @@ TEST_F(CustomerDataModelTest, ACustomerChangedInOneListLeavesTheOthersAlone)
     // What the model shows of customer 1, whichever way it is read.
     auto seen = [&] {
         const auto& entry = m_model->customerInfoDic().at(1);
-        const auto& listed = m_model->allSearchPersonList().front();
+        const PersonInfo listed = m_model->allSearchPersonList().front();
         auto hits = m_model->customerSearch("acme");
         auto byContact = m_model->customerSearchByContact("john");
         std::string text;

@@ -57,7 +57,9 @@ SCRIPT
 BRIVANTA_HOME=$work/home "$app" --headless --script "$work/turn.txt" > "$work/turn.log" 2>&1 || { tail -n 20 "$work/turn.log"; exit 1; }
 
 # The first page as it opens, before any frame: the screenshot shows the page bar's picture that
-# the page's own drawing gives.
+# the page's own drawing gives. The waits are the headless clock's (simulated time, which also
+# waits for the document's opening off the main thread), not real sleeps: this order of them is
+# the one that left the picture grey.
 { open_reader | sed '/^tap "Seating Guide"$/,$d'; cat <<SCRIPT; } > "$work/opened.txt"
 tap "Seating Guide"
 wait 2

@@ -7,4 +7,10 @@ namespace gfx {
 // they sample the picture itself, not transparent surroundings; null when Cairo fails.
 SurfaceRef resampledSurface(cairo_surface_t* source, int width, int height, cairo_filter_t filter = CAIRO_FILTER_GOOD);
 
+// The top-left width x height source pixels (fractional: a last partial column or row counts by
+// its share) made smaller to toWidth x toHeight, each pixel the average of the area it covers.
+// Null unless the source is ARGB32 holding that area and the result is no larger in either
+// direction. Much cheaper than Cairo's filtered resample for a large reduction.
+SurfaceRef areaAveragedSurface(cairo_surface_t* source, double width, double height, int toWidth, int toHeight);
+
 } // namespace gfx

@@ -5,6 +5,7 @@
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/Graphics/Region.h"
+#include "Platform/Graphics/Resample.h"
 #include "Platform/UI/Window.h"
 
 #include <algorithm>
@@ -170,6 +171,9 @@ void paintTile(cairo_t* cr, const gfx::Rect& r, const gfx::Rect& bounds, double 
 {
     cairo_save(cr);
     gfx::Rect shown = r.intersection(bounds);
+    // On whole device pixels: where tiles meet off the grid, an edge pixel partly covered by
+    // each would let what lies beneath show through as a faint line.
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     cairo_rectangle(cr, shown.x(), shown.y(), shown.width(), shown.height());
     cairo_clip(cr);
     cairo_translate(cr, r.x(), r.y());
@@ -510,11 +514,62 @@ bool TiledView::drawFromKeptTiles(gfx::Context& context) const
         auto keys = tilesCovering(bounds(), level);
         if (keys.empty() || !std::all_of(keys.begin(), keys.end(), [&](const TileKey& k) { return m_tiles.count(k) > 0; }))
             continue;
+        if (drawReducedFromTiles(context, level, keys))
+            return true;
         for (const auto& key : keys)
             paintTile(context.cairo(), rectOfTile(key), bounds(), scaleOfLevel(level), m_tiles.at(key).surface.get());
         return true;
     }
     return false;
+}
+
+bool TiledView::drawReducedFromTiles(gfx::Context& context, int level, const std::vector<TileKey>& keys) const
+{
+    // Only where the view lands on whole device pixels, no larger than its tiles: the tiles are
+    // then laid side by side and averaged down, far cheaper than a filtered resample of each.
+    cairo_t* cr = context.cairo();
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    gfx::Rect b = bounds();
+    double x0 = m.xx * b.x() + m.x0, y0 = m.yy * b.y() + m.y0;
+    double width = m.xx * b.width(), height = m.yy * b.height();
+    auto whole = [](double v) { return std::abs(v - std::round(v)) < 1e-6; };
+    double scale = scaleOfLevel(level);
+    double fromWidth = b.width() * scale, fromHeight = b.height() * scale;
+    if (m.xy != 0 || m.yx != 0 || !whole(x0) || !whole(y0) || !whole(width) || !whole(height)
+        || std::round(width) < 1 || std::round(height) < 1 || std::round(width) > fromWidth
+        || std::round(height) > fromHeight || b.x() != 0 || b.y() != 0)
+        return false;
+    // One tile holds the whole view as it is; several are laid side by side first.
+    cairo_surface_t* from = keys.size() == 1 ? m_tiles.at(keys.front()).surface.get() : nullptr;
+    gfx::SurfaceRef laid;
+    if (!from) {
+        laid = gfx::SurfaceRef(
+            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(std::ceil(fromWidth)), int(std::ceil(fromHeight))));
+        if (cairo_surface_status(laid.get()) != CAIRO_STATUS_SUCCESS)
+            return false;
+        from = laid.get();
+        gfx::CairoContextRef lay(cairo_create(laid.get()));
+        cairo_set_operator(lay.get(), CAIRO_OPERATOR_SOURCE);
+        for (const auto& key : keys) {
+            double x = double(key.column) * m_tileSize, y = double(key.row) * m_tileSize;
+            cairo_set_source_surface(lay.get(), m_tiles.at(key).surface.get(), x, y);
+            cairo_rectangle(lay.get(), x, y, m_tileSize, m_tileSize);
+            cairo_fill(lay.get());
+        }
+        if (cairo_status(lay.get()) != CAIRO_STATUS_SUCCESS)
+            return false;
+    }
+    gfx::SurfaceRef reduced =
+        gfx::areaAveragedSurface(from, fromWidth, fromHeight, int(std::round(width)), int(std::round(height)));
+    if (!reduced)
+        return false;
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_set_source_surface(cr, reduced.get(), std::round(x0), std::round(y0));
+    cairo_paint(cr);
+    cairo_restore(cr);
+    return true;
 }
 
 void TiledView::drawVisibleTilesNow()

@@ -97,6 +97,8 @@ private:
     double scaleOfLevel(int level) const;
     static constexpr int kFitLevel = -1000;
     gfx::Rect rectOfTile(const TileKey& key) const;
+    // drawFromKeptTiles where the view lands on whole device pixels and is made smaller.
+    bool drawReducedFromTiles(gfx::Context& context, int level, const std::vector<TileKey>& keys) const;
     std::vector<TileKey> tilesCovering(const gfx::Rect& visible, int level) const;
     // What part of the view shows in its window, and at how many pixels a point.
     bool visibleRectAndScale(gfx::Rect& visible, double& pixelScale) const;

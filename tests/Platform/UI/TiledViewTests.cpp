@@ -230,4 +230,68 @@ TEST_F(TiledViewTest, KeptTilesStayWithinTheBudget)
     EXPECT_LE(most, ui::TiledView::kTileBudgetBytes);
 }
 
+// A small picture of the whole view comes from its kept tiles, averaged down where it lands on
+// whole pixels and filtered by Cairo where it does not. Either way it must match the content
+// drawn small directly: across tile seams, with a fractional last row and column of tiles,
+// at a fitting scale above one, and shifted off the pixel grid.
+TEST_F(TiledViewTest, APictureFromKeptTilesMatchesTheContentDrawnSmall)
+{
+    auto content = [](gfx::Context& context, const gfx::Rect&) {
+        // Each band over the ground, never edge to edge with another (whose seams would show
+        // the white beneath in either picture, differently).
+        context.setFillColor(gfx::Color{0.1, 0.2, 0.8, 1});
+        context.fillRect(gfx::Rect(0, 0, 700, 800));
+        for (int i = 1; i * 13 < 700; i += 2) {
+            context.setFillColor(gfx::Color{0.9, 0.1, 0.1, 1});
+            context.fillRect(gfx::Rect(i * 13, 0, 13, 800));
+        }
+        for (int j = 0; j * 9 < 800; j += 2) {
+            context.setFillColor(gfx::Color{0, 1, 0, 0.5});
+            context.fillRect(gfx::Rect(0, j * 9, 700, 9));
+        }
+    };
+    tiled->setDrawCallback(content);
+    struct Case {
+        gfx::Size view;
+        double fit;
+        int tileSize;
+        gfx::Size pixels;
+        double shift;
+    } cases[] = {
+        {{587.3, 760.2}, 1, 1024, {184, 240}, 0}, // one tile holds it
+        {{587.3, 760.2}, 1, 256, {184, 240}, 0},  // 3 x 3 tiles, partial at the right and bottom
+        {{300, 200}, 2, 256, {31, 21}, 0},        // twice the pixels of points, tiny picture
+        {{587.3, 760.2}, 1, 256, {184, 240}, 0.5} // off the grid: the filtered road
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.view.width << "x" << c.view.height << " tiles " << c.tileSize
+                                        << " shift " << c.shift);
+        tiled->setFrame(gfx::Rect(gfx::Point{}, c.view));
+        tiled->setTileSize(c.tileSize);
+        tiled->setFitLevelScale(c.fit);
+        zoom(c.fit);
+        tiled->drawVisibleTilesNow();
+        gfx::Image made[2];
+        for (int direct = 0; direct < 2; ++direct) {
+            auto context = gfx::Context::createBitmap(c.pixels, 1);
+            context->setFillColor(gfx::Color::white());
+            context->fillRect(gfx::Rect(gfx::Point{}, c.pixels));
+            context->translate(c.shift, c.shift);
+            context->scaleBy(c.pixels.width / c.view.width, c.pixels.height / c.view.height);
+            if (direct)
+                content(*context, tiled->bounds());
+            else
+                ASSERT_TRUE(tiled->drawFromKeptTiles(*context));
+            made[direct] = context->makeImage();
+        }
+        double worst = 0;
+        for (int y = 1; y < int(c.pixels.height) - 1; ++y)
+            for (int x = 1; x < int(c.pixels.width) - 1; ++x) {
+                gfx::Color a = made[0].colorAt(x, y), b = made[1].colorAt(x, y);
+                worst = std::max({worst, std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
+            }
+        EXPECT_LE(worst, 6 / 255.0);
+    }
+}
+
 } // namespace

@@ -224,6 +224,7 @@ void PdfContentView::drawPageAheadPasswordGuid(const std::string& fileURL, int p
 void PdfContentView::pageTilesComplete()
 {
     makeThumbFromTiles();
+    showThumbWhereTilesAreDue();
     if (m_message)
         m_message->contentViewPageDrawn(*this);
 }
@@ -259,6 +260,11 @@ gfx::Image PdfContentView::pictureFromTiles(const PdfThumbRequest& request) cons
     gfx::Size page = m_page->bounds().size;
     if (!(pixels.width > 0) || !(page.width > 0) || !(page.height > 0))
         return {};
+    // The page's own picture and the page bar's are often of one size: made once for both.
+    int drawn = m_page->tilesDrawn();
+    if (m_madePicture.image && m_madePicture.pixels == pixels && m_madePicture.scale == request.scale()
+        && m_madePicture.tilesDrawn == drawn)
+        return m_madePicture.image;
     auto context = gfx::Context::createBitmap(pixels, 1);
     if (!context)
         return {};
@@ -268,7 +274,9 @@ gfx::Image PdfContentView::pictureFromTiles(const PdfThumbRequest& request) cons
     // Zoomed in, the tiles do not hold the whole page: the picture is drawn as usual then.
     if (!m_page->drawFromKeptTiles(*context) || context->error())
         return {};
-    return gfx::Image::fromSurface(cairo_get_target(context->cairo()), request.scale());
+    m_madePicture = {pixels, request.scale(), drawn,
+                     gfx::Image::fromSurface(cairo_get_target(context->cairo()), request.scale())};
+    return m_madePicture.image;
 }
 
 void PdfContentView::updateMinimumMaximumZoom()
@@ -348,8 +356,16 @@ void PdfContentView::layoutSubviews()
     centreContainer();
 }
 
+void PdfContentView::showThumbWhereTilesAreDue()
+{
+    // Under the page's own tiles, all drawn, the picture would be scaled and drawn unseen.
+    if (m_thumb && m_page)
+        m_thumb->setHidden(m_page->tilesAheadComplete());
+}
+
 void PdfContentView::centreContainer()
 {
+    showThumbWhereTilesAreDue();
     if (!m_container)
         return;
     gfx::Rect frame = m_container->frame();

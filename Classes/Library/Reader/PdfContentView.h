@@ -101,6 +101,7 @@ private:
                      pdf::DrawOutcome outcome);
     void updateMinimumMaximumZoom();
     void centreContainer();
+    void showThumbWhereTilesAreDue();
     void pageTilesComplete();
     // The page went over the drawing limits: its message takes the page's place.
     void pageRefused(PdfContentPage::Unavailable why);
@@ -110,6 +111,14 @@ private:
     std::shared_ptr<PdfContentPage> m_page;
     std::shared_ptr<PdfContentThumb> m_thumb;
     std::shared_ptr<PdfThumbRequest> m_thumbRequest;
+    // The last picture made from the tiles, and of what.
+    struct MadePicture {
+        gfx::Size pixels;
+        double scale = 0;
+        int tilesDrawn = -1;
+        gfx::Image image;
+    };
+    mutable MadePicture m_madePicture;
     std::shared_ptr<ui::View> m_container;
     std::shared_ptr<ui::Label> m_messageLabel;
     PdfContentPage::Unavailable m_unavailable = PdfContentPage::Unavailable::None;

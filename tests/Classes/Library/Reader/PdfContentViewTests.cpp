@@ -108,6 +108,14 @@ TEST_F(PdfContentViewTest, ThePagePictureShowsBeforeAnyTile)
     auto again = show(path, 2);
     again->showPageThumbPagePasswordGuid(record->fileURL(), 2, std::nullopt, record->guid());
     EXPECT_TRUE(again->thumbView()->imageView()->image());
+    // Under the page's tiles, all drawn, the picture is left out; zoomed in, with tiles due, it
+    // stands in again.
+    view->contentPage()->drawVisibleTilesNow();
+    settle();
+    EXPECT_TRUE(view->thumbView()->isHidden());
+    view->loopZoom();
+    base::RunLoop::main().advance(1);
+    EXPECT_FALSE(view->thumbView()->isHidden());
 }
 
 TEST_F(PdfContentViewTest, APictureOfADrawnPageComesFromItsTilesAndMatchesARenderedOne)

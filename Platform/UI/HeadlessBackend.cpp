@@ -45,7 +45,8 @@ public:
             }
         }
         if (status == 0 && !options.screenshot.empty()) {
-            if (!window || !window->savePng(options.screenshot)) {
+            // As a script's own screenshot: laid out, the due tiles drawn.
+            if (!window || !Driver(*window).screenshot(options.screenshot)) {
                 base::log("cannot write " + options.screenshot);
                 status = 1;
             }

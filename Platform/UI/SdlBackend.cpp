@@ -131,7 +131,7 @@ public:
                 base::log("script failed: " + runner.error());
                 status = 1;
             }
-            if (!options.screenshot.empty() && !window->savePng(options.screenshot))
+            if (!options.screenshot.empty() && !driver.screenshot(options.screenshot))
                 status = 1;
             app.terminate();
             return status;
@@ -140,7 +140,7 @@ public:
             // Right after start-up, as a headless run saves it; the window stays for its user.
             pump(0.5);
             Window* window = Window::keyWindow();
-            if (!m_quit && (!window || !window->savePng(options.screenshot)))
+            if (!m_quit && (!window || !Driver(*window).screenshot(options.screenshot)))
                 base::log("cannot write " + options.screenshot);
         }
         while (!m_quit)

@@ -70,6 +70,16 @@ screenshot $outdir/reader-turn-opened.png
 SCRIPT
 BRIVANTA_HOME=$work/opened "$app" --headless --script "$work/opened.txt" > "$work/opened.log" 2>&1 || { tail -n 20 "$work/opened.log"; exit 1; }
 
+# The same, saved by --screenshot when the script ends: as the script's own screenshot would be.
+{ open_reader | sed '/^tap "Seating Guide"$/,$d'; cat <<SCRIPT; } > "$work/final.txt"
+tap "Seating Guide"
+waitfor "1 of" 60
+waitstill 10
+wait 1
+SCRIPT
+BRIVANTA_HOME=$work/final "$app" --headless --script "$work/final.txt" --screenshot "$outdir/reader-turn-final.png" \
+  > "$work/final.log" 2>&1 || { tail -n 20 "$work/final.log"; exit 1; }
+
 # SIGTERM while reading page 2: the run ends as closing the window does, the record is saved.
 { open_reader; cat <<SCRIPT; } > "$work/term.txt"
 screenshot $work/reading.png
@@ -121,7 +131,7 @@ import glob, plistlib, sys
 from PIL import Image
 out, home, whome = sys.argv[1:4]
 sizes = {
-    "reader-turn-opened.png": (1024, 768),
+    "reader-turn-opened.png": (1024, 768), "reader-turn-final.png": (1024, 768),
     "reader-turn-portrait.png": (768, 1024), "reader-turn-landscape.png": (1024, 768),
     "reader-turn-left-in-portrait.png": (1024, 768), "reader-turn-library.png": (1024, 768),
     "reader-turn-window-portrait.png": (768, 1024), "reader-turn-window-library.png": (1024, 768),
@@ -133,7 +143,7 @@ for name, size in sizes.items():
 # The page bar's large picture is the shown page's (mostly paper), in a headless screenshot as in
 # a window's frame: 32 x 42 points over the bar's middle.
 # Page 1's picture sits at the track's start, page 2's at its end.
-for name, page in (("reader-turn-opened.png", 1), ("reader-turn-landscape.png", 2), ("reader-turn-portrait.png", 2),
+for name, page in (("reader-turn-opened.png", 1), ("reader-turn-final.png", 1), ("reader-turn-landscape.png", 2), ("reader-turn-portrait.png", 2),
                    ("reader-turn-window-portrait.png", 2)):
     im = Image.open(out + "/" + name).convert("RGB")
     w, h = im.size
@@ -142,6 +152,13 @@ for name, page in (("reader-turn-opened.png", 1), ("reader-turn-landscape.png", 
     paper = sum(1 for p in box if min(p) >= 245)
     if paper < len(box) // 2:
         sys.exit("%s: the page bar's picture of the shown page is not drawn (%d of %d pixels paper)" % (name, paper, len(box)))
+# Page 1 itself: the blue band at its head, in both headless pictures.
+for name in ("reader-turn-opened.png", "reader-turn-final.png"):
+    im = Image.open(out + "/" + name).convert("RGB")
+    band = [im.getpixel((x, y)) for x in range(260, 760, 4) for y in range(90, 130, 2)]
+    blue = sum(1 for r, g, b in band if b >= 100 and b >= r + 50)
+    if blue < len(band) // 2:
+        sys.exit("%s: page 1 is not drawn (%d of %d pixels of its head band are blue)" % (name, blue, len(band)))
 for h in (home, whome):
     records = [plistlib.load(open(p, "rb")) for p in glob.glob(h + "/Library/Application Support/*.plist")]
     pages = [r.get("PageNumber") for r in records if "PageNumber" in r]

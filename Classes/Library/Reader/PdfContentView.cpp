@@ -1,5 +1,7 @@
 #include "Classes/Library/Reader/PdfContentView.h"
 
+#include "Platform/Graphics/Resample.h"
+
 #include "Classes/Library/Reader/PdfContentPage.h"
 #include "Classes/Library/Reader/PdfContentThumb.h"
 #include "Classes/Library/Reader/PdfDocument.h"
@@ -9,10 +11,12 @@
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Base/Thread.h"
 #include "Platform/Graphics/Context.h"
+#include "Platform/Graphics/Resample.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/Window.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -265,6 +269,15 @@ gfx::Image PdfContentView::pictureFromTiles(const PdfThumbRequest& request) cons
     if (m_madePicture.image && m_madePicture.pixels == pixels && m_madePicture.scale == request.scale()
         && m_madePicture.tilesDrawn == drawn)
         return m_madePicture.image;
+    // The page bar's small pictures come from a larger one made already, not from the tiles again.
+    if (m_madePicture.image && m_madePicture.tilesDrawn == drawn && m_madePicture.pixels.width >= 2 * pixels.width
+        && m_madePicture.pixels.height >= 2 * pixels.height) {
+        gfx::SurfaceRef smaller = gfx::areaAveragedSurface(
+            m_madePicture.image.cairoSurface(), m_madePicture.pixels.width, m_madePicture.pixels.height,
+            int(std::round(pixels.width)), int(std::round(pixels.height)));
+        if (smaller)
+            return gfx::Image::fromSurface(smaller.get(), request.scale());
+    }
     auto context = gfx::Context::createBitmap(pixels, 1);
     if (!context)
         return {};

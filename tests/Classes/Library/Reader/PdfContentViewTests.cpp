@@ -4,6 +4,7 @@
 #include "Classes/Library/Reader/PdfDocument.h"
 #include "Classes/Library/Reader/PdfThumbCache.h"
 #include "Classes/Library/Reader/PdfThumbOperation.h"
+#include "Classes/Library/Reader/PdfThumbRequest.h"
 #include "Platform/UI/TapGestureRecognizer.h"
 #include "tests/Classes/Library/ReaderTestSupport.h"
 
@@ -155,6 +156,30 @@ TEST_F(PdfContentViewTest, APictureOfADrawnPageComesFromItsTilesAndMatchesARende
             for (int x = 0; x < rendered.pixelWidth(); ++x)
                 difference += std::abs(int(fromTiles.pixelAt(x, y) & 0xFF) - int(rendered.pixelAt(x, y) & 0xFF));
         EXPECT_LT(difference / (rendered.pixelWidth() * rendered.pixelHeight()), 6.0);
+
+        // A page bar's small picture comes from the larger one; it too matches one rendered.
+        gfx::Image small[2];
+        for (int render = 0; render < 2; ++render) {
+            auto holder = ui::View::make<PdfContentThumb>(gfx::Rect(0, 0, 32, 32));
+            auto& doc = render ? *other : *record;
+            auto request = PdfThumbRequest::newForView(holder, doc.fileURL(), std::nullopt, doc.guid(), c.page,
+                                                       gfx::Size{32, 32});
+            if (render) {
+                PdfThumbCache::sharedInstance().thumbRequestPriority(request, true);
+                settle();
+            } else {
+                ASSERT_TRUE(drawn->keepPictureFromTiles(request));
+            }
+            small[render] = holder->imageView()->image();
+            ASSERT_TRUE(small[render]);
+        }
+        ASSERT_EQ(small[0].pixelWidth(), small[1].pixelWidth());
+        ASSERT_EQ(small[0].pixelHeight(), small[1].pixelHeight());
+        double smallDifference = 0;
+        for (int y = 0; y < small[1].pixelHeight(); ++y)
+            for (int x = 0; x < small[1].pixelWidth(); ++x)
+                smallDifference += std::abs(int(small[0].pixelAt(x, y) & 0xFF) - int(small[1].pixelAt(x, y) & 0xFF));
+        EXPECT_LT(smallDifference / (small[1].pixelWidth() * small[1].pixelHeight()), 6.0);
         drawn->removeFromSuperview();
         fresh->removeFromSuperview();
     }

@@ -483,15 +483,15 @@ void SyncModel::getFilesSyncTablesRespond(const std::shared_ptr<NetBaseRst>& res
 void SyncModel::addAllImageLists()
 {
     auto data = DataAccessManager::sharedDataModel();
-    m_downloadRemotingPImgList.clear();
-    m_downloadRemotingPImgListIcon.clear();
-    m_downloadRemotingPImgListLibimg.clear();
+    m_downloadRemotingPImgList = FileNameList();
+    m_downloadRemotingPImgListIcon = FileNameList();
+    m_downloadRemotingPImgListLibimg = FileNameList();
     if (!data)
         return;
     // Each phase counts its own distinct names; a name listed twice is fetched once, where it
     // first stands. The names are moved out of the rows and told apart by sorting their places,
     // not by a set of copies beside the list. Answers the count of distinct names.
-    auto fill = [](std::vector<std::string>& list, std::vector<std::string> names, int type) {
+    auto fill = [](FileNameList& list, FileNameList names, int type) {
         std::vector<uint32_t> order(names.size());
         for (uint32_t i = 0; i < order.size(); ++i)
             order[i] = i;
@@ -510,38 +510,33 @@ void SyncModel::addAllImageLists()
             }
         }
         order = {};
-        // Kept in place: the names to fetch move to the front of the same vector.
-        size_t kept = 0;
-        for (size_t i = 0; i < names.size(); ++i) {
-            if (!first[i])
-                continue;
-            auto path = PublicFunction::filePathWithNameFiletype(names[i], type);
+        // Kept in place: the names to fetch move to the front of the same block.
+        names.keepIf([&](std::string_view name, size_t at) {
+            if (!first[at])
+                return false;
+            auto path = PublicFunction::filePathWithNameFiletype(std::string(name), type);
             if (!path) {
-                base::logf("unsafe file name skipped: %s", names[i].c_str());
-                continue;
+                base::logf("unsafe file name skipped: %.*s", int(name.size()), name.data());
+                return false;
             }
-            if (fileExists(path))
-                continue;
-            if (kept != i)
-                names[kept] = std::move(names[i]);
-            ++kept;
-        }
-        names.resize(kept);
-        // Most of a full sync's names stay; a list that kept few lets go of its room.
-        if (kept < names.capacity() / 2)
-            names.shrink_to_fit();
+            return !fileExists(path);
+        });
+        names.shrinkToFit();
         list = std::move(names);
         return distinct;
     };
-    auto named = [](std::vector<std::string> names) {
-        std::erase_if(names, [](const std::string& name) { return name.empty(); });
-        return names;
+    auto named = [](const std::vector<std::string>& names) {
+        FileNameList packed;
+        for (const auto& name : names)
+            if (!name.empty())
+                packed.push_back(name);
+        return packed;
     };
-    std::vector<std::string> pictures;
+    FileNameList pictures;
     data->forEachPublishImage(true, [&](PublishImage& image) {
         for (auto* name : {&image.imageFull, &image.imageThumb})
             if (*name && !(*name)->empty())
-                pictures.push_back(std::move(**name));
+                pictures.push_back(**name);
     });
     m_productImgCount = fill(m_downloadRemotingPImgList, std::move(pictures), kProductImages);
     m_iconImgCount = fill(m_downloadRemotingPImgListIcon, named(data->getAllIconAddress()), kIcons);
@@ -569,7 +564,7 @@ std::vector<std::string> SyncModel::thumbnailSources()
     return pieces;
 }
 
-std::vector<std::string>& SyncModel::listOf(int type)
+FileNameList& SyncModel::listOf(int type)
 {
     if (type == kIcons)
         return m_downloadRemotingPImgListIcon;
@@ -595,7 +590,7 @@ void SyncModel::startDownloadProductImage(int type)
     if (!list.empty() && setSize >= 1)
         m_existFilesRat = 1.0f - float(list.size()) / float(setSize);
     // The list becomes the phase's: its names move, once, to where the command shares them.
-    auto names = std::make_shared<const std::vector<std::string>>(std::exchange(list, {}));
+    auto names = std::make_shared<const FileNameList>(std::exchange(list, {}));
     m_phaseNames = names;
     m_phaseByName.resize(names->size());
     for (uint32_t i = 0; i < m_phaseByName.size(); ++i)
@@ -650,7 +645,7 @@ void SyncModel::downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int 
             m_retryImageArry.insert(name);
             base::logf("the the file %s can't be down!", name.c_str());
             // The re-send keeps its own phase: its answer still belongs to this one.
-            sendPhaseDownload(std::make_shared<const std::vector<std::string>>(1, name), imageType);
+            sendPhaseDownload(std::make_shared<const FileNameList>(FileNameList{name}), imageType);
             return;
         }
         m_failedFiles.emplace_back(imageType, name);
@@ -663,13 +658,13 @@ void SyncModel::downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int 
     checkPhaseEnd();
 }
 
-std::optional<size_t> SyncModel::phaseIndexOf(const std::string& name) const
+std::optional<size_t> SyncModel::phaseIndexOf(std::string_view name) const
 {
     if (!m_phaseNames)
         return std::nullopt;
     const auto& names = *m_phaseNames;
     auto it = std::lower_bound(m_phaseByName.begin(), m_phaseByName.end(), name,
-                               [&](uint32_t at, const std::string& wanted) { return names[at] < wanted; });
+                               [&](uint32_t at, std::string_view wanted) { return names[at] < wanted; });
     if (it == m_phaseByName.end() || names[*it] != name)
         return std::nullopt;
     return *it;
@@ -683,7 +678,7 @@ void SyncModel::releasePhase()
     m_phaseLeft = 0;
 }
 
-void SyncModel::sendPhaseDownload(std::shared_ptr<const std::vector<std::string>> names, int imageType)
+void SyncModel::sendPhaseDownload(std::shared_ptr<const FileNameList> names, int imageType)
 {
     auto command = std::make_shared<RequestDownload>();
     command->setImgType(imageType);
@@ -707,7 +702,7 @@ void SyncModel::checkPhaseEnd()
     // the end of the sync says so, as for a file that failed twice.
     for (size_t i = 0; i < m_phaseAnswered.size(); ++i) {
         if (!m_phaseAnswered[i]) {
-            m_failedFiles.emplace_back(m_imageType, (*m_phaseNames)[i]);
+            m_failedFiles.emplace_back(m_imageType, std::string((*m_phaseNames)[i]));
             m_phaseAnswered[i] = true;
         }
     }
@@ -949,9 +944,9 @@ void SyncModel::resetDownloadProgress()
     m_libProgress = 0;
     m_lastTime.reset();
     m_isDownloading = false;
-    m_downloadRemotingPImgList = std::vector<std::string>();
-    m_downloadRemotingPImgListIcon = std::vector<std::string>();
-    m_downloadRemotingPImgListLibimg = std::vector<std::string>();
+    m_downloadRemotingPImgList = FileNameList();
+    m_downloadRemotingPImgListIcon = FileNameList();
+    m_downloadRemotingPImgListLibimg = FileNameList();
     releasePhase();
 }
 

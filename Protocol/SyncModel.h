@@ -2,6 +2,7 @@
 #include "Platform/Base/Date.h"
 #include "Platform/Base/NotificationCenter.h"
 #include "Protocol/DownloadProgressDelegate.h"
+#include "Protocol/FileNameList.h"
 #include "Protocol/NetworkRecDelegate.h"
 
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -111,9 +113,9 @@ private:
     void startDownloadProductImage(int type);
     void afterImagePhases();
     void downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int imageType);
-    void sendPhaseDownload(std::shared_ptr<const std::vector<std::string>> names, int imageType);
+    void sendPhaseDownload(std::shared_ptr<const FileNameList> names, int imageType);
     // Where `name` stands in the running phase's list, or nothing.
-    std::optional<size_t> phaseIndexOf(const std::string& name) const;
+    std::optional<size_t> phaseIndexOf(std::string_view name) const;
     void releasePhase();
     // Ends the running phase when none of its downloads can answer any more; the files never
     // answered count as not downloaded.
@@ -124,7 +126,7 @@ private:
     std::string flagKey(const char* name) const;
     void storeFlag(const char* name, const std::string& value);
     void setReloadFlag(const char* name);
-    std::vector<std::string>& listOf(int type);
+    FileNameList& listOf(int type);
     // The published product pictures' full image and thumbnail names ("full\0thumb\0" each),
     // for the thumbnail run: a few texts of a fixed room, not tens of thousands of strings, that
     // the run lets go of one by one as it passes them.
@@ -143,9 +145,9 @@ private:
     int m_generation = 0;
     int m_imageType = 0;
 
-    std::vector<std::string> m_downloadRemotingPImgList;
-    std::vector<std::string> m_downloadRemotingPImgListIcon;
-    std::vector<std::string> m_downloadRemotingPImgListLibimg;
+    FileNameList m_downloadRemotingPImgList;
+    FileNameList m_downloadRemotingPImgListIcon;
+    FileNameList m_downloadRemotingPImgListLibimg;
     std::set<std::string> m_retryImageArry;
     int m_productImgCount = 0;
     int m_iconImgCount = 0;
@@ -159,7 +161,7 @@ private:
     // The running phase's names, taken from its list and held once: its download command and
     // the transport's queue share them. Found by name through m_phaseByName (their places in
     // name order); m_phaseLeft of the m_phaseSize listed are still without an answer.
-    std::shared_ptr<const std::vector<std::string>> m_phaseNames;
+    std::shared_ptr<const FileNameList> m_phaseNames;
     std::vector<uint32_t> m_phaseByName;
     std::vector<bool> m_phaseAnswered;
     size_t m_phaseLeft = 0;

@@ -361,7 +361,7 @@ void SyncModel::getAllSyncTablesRespond(const std::shared_ptr<NetBaseRst>& resul
         return;
     auto data = DataAccessManager::sharedDataModel();
     bool saved = false;
-    std::vector<std::string> pictures; // the files the image rows name, replaced once all is stored
+    FileNameList pictures; // the files the image rows name, replaced once all is stored
     {
         // One answer is stored whole or not at all: products without prices never stay.
         BRTransaction transaction(BRDatabase::sharedDataBase().get());
@@ -391,7 +391,7 @@ void SyncModel::getAllSyncTablesRespond(const std::shared_ptr<NetBaseRst>& resul
                 for (const auto& image : tables->imagesTable) {
                     for (const auto& address : {image.image_thumb_address, image.image_full_address})
                         if (auto name = trimmed(address); !name.empty())
-                            pictures.push_back(std::move(name));
+                            pictures.push_back(name);
                 }
                 return ok;
             });
@@ -406,8 +406,8 @@ void SyncModel::getAllSyncTablesRespond(const std::shared_ptr<NetBaseRst>& resul
         breakSync(Language::stringWithName("SYNCDBERROR"));
         return;
     }
-    for (const auto& name : pictures)
-        removeFile(name, kProductImages);
+    for (std::string_view name : pictures)
+        removeFile(std::string(name), kProductImages);
     storeFlag("ProductSynced", "synced");
     setReloadFlag("Needreloadcatelog");
     base::UserDefaults::standard()->synchronize();

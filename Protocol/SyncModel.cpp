@@ -33,6 +33,7 @@
 #include <algorithm>
 #include <cmath>
 #include <climits>
+#include <condition_variable>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -149,12 +150,31 @@ SyncModel::SyncModel()
         "netUnconnect", nullptr, [this](const base::Notification&) { netUnconnect(); });
 }
 
+// The thumbnail run's names, read on the main thread a piece at a time, the next while the run
+// works through the last: a catalogue's hundreds of thousands of pictures are never all held
+// for it.
+struct SyncModel::ThumbnailFeed {
+    std::mutex lock;
+    std::condition_variable changed;
+    // "full\0thumb\0" pairs, read and not yet taken by the run.
+    std::string piece;
+    bool ready = false;
+    // No published picture after `after`, the id of the last one read.
+    bool finished = false;
+    long long after = 0;
+};
+
 SyncModel::~SyncModel()
 {
     for (const auto& timer : m_timers)
         timer->invalidate();
     stopPhaseWatch();
     m_thumbStop->store(true);
+    // Taken under each feed's lock, so that a run about to wait sees the stop.
+    for (const auto& feed : m_thumbFeeds) {
+        std::lock_guard guard(feed->lock);
+        feed->changed.notify_all();
+    }
     for (auto& run : m_thumbRuns)
         run.join();
 }
@@ -543,25 +563,86 @@ void SyncModel::addAllImageLists()
     m_libImgCount = fill(m_downloadRemotingPImgListLibimg, named(data->getAllFilesImg()), kCovers);
 }
 
-std::vector<std::string> SyncModel::thumbnailSources()
+void SyncModel::readThumbnailPiece(ThumbnailFeed& feed)
 {
-    // Each piece is given its room once: a text grown by doubling would hold twice the names,
-    // and its copy when trimmed, just as the picture phase ends.
+    // A piece is given its room once: a text grown by doubling would hold twice the names.
     constexpr size_t kPiece = size_t(64) << 10;
-    std::vector<std::string> pieces;
-    auto data = DataAccessManager::sharedDataModel();
-    if (!data)
-        return pieces;
-    data->forEachPublishImage(true, [&](PublishImage& image) {
-        if (!image.imageFull || !image.imageThumb)
-            return;
-        size_t length = image.imageFull->size() + image.imageThumb->size() + 2;
-        if (pieces.empty() || pieces.back().size() + length > pieces.back().capacity())
-            pieces.emplace_back().reserve(std::max(kPiece, length));
-        pieces.back().append(*image.imageFull).push_back('\0');
-        pieces.back().append(*image.imageThumb).push_back('\0');
+    long long after = 0;
+    {
+        std::lock_guard guard(feed.lock);
+        after = feed.after;
+    }
+    std::string piece;
+    bool more = false;
+    if (auto data = DataAccessManager::sharedDataModel()) {
+        data->forEachPublishImageAfter(after, [&](long long id, PublishImage& image) {
+            if (!image.imageFull || !image.imageThumb) {
+                after = id;
+                return true;
+            }
+            size_t length = image.imageFull->size() + image.imageThumb->size() + 2;
+            if (!piece.empty() && piece.size() + length > piece.capacity()) {
+                more = true;
+                return false;
+            }
+            if (piece.empty())
+                piece.reserve(std::max(kPiece, length));
+            piece.append(*image.imageFull).push_back('\0');
+            piece.append(*image.imageThumb).push_back('\0');
+            after = id;
+            return true;
+        });
+    }
+    {
+        std::lock_guard guard(feed.lock);
+        feed.after = after;
+        feed.ready = !piece.empty();
+        feed.finished = !more;
+        feed.piece = std::move(piece);
+    }
+    feed.changed.notify_all();
+}
+
+void SyncModel::startThumbnailRun()
+{
+    auto feed = std::make_shared<ThumbnailFeed>();
+    readThumbnailPiece(*feed);
+    m_thumbFeeds.push_back(feed);
+    // Only files: the run needs nothing of the engine and is not awaited. The main loop reads
+    // each next piece; an engine going away (logout) stops the run where it waits.
+    m_thumbRuns.emplace_back([feed, stop = m_thumbStop] {
+        for (;;) {
+            std::string pairs;
+            bool last = false;
+            {
+                std::unique_lock guard(feed->lock);
+                feed->changed.wait(guard, [&] { return feed->ready || feed->finished || stop->load(); });
+                if (stop->load() || !feed->ready)
+                    return;
+                pairs = std::move(feed->piece);
+                feed->piece = std::string();
+                feed->ready = false;
+                last = feed->finished;
+            }
+            if (!last) {
+                base::RunLoop::main().post([weak = std::weak_ptr<ThumbnailFeed>(feed)] {
+                    if (auto feed = weak.lock())
+                        readThumbnailPiece(*feed);
+                });
+            }
+            for (size_t at = 0; at < pairs.size();) {
+                if (stop->load())
+                    return;
+                size_t fullEnd = pairs.find('\0', at);
+                size_t thumbEnd = pairs.find('\0', fullEnd + 1);
+                PublicFunction::createImgThumbWithImgNameThumbNameFiletype(
+                    pairs.substr(at, fullEnd - at), pairs.substr(fullEnd + 1, thumbEnd - fullEnd - 1), kProductImages);
+                at = thumbEnd + 1;
+            }
+            if (last)
+                return;
+        }
     });
-    return pieces;
 }
 
 FileNameList& SyncModel::listOf(int type)
@@ -743,22 +824,7 @@ void SyncModel::setProgress(float progress)
         // The phase's names go with it; the commands let go of theirs as they end.
         releasePhase();
         if (phase == kProductImages) {
-            // Only files: the run needs nothing of the engine and is not awaited.
-            m_thumbRuns.emplace_back([pieces = thumbnailSources(), stop = m_thumbStop]() mutable {
-                for (auto& pairs : pieces) {
-                    for (size_t at = 0; at < pairs.size();) {
-                        if (stop->load())
-                            return;
-                        size_t fullEnd = pairs.find('\0', at);
-                        size_t thumbEnd = pairs.find('\0', fullEnd + 1);
-                        PublicFunction::createImgThumbWithImgNameThumbNameFiletype(
-                            pairs.substr(at, fullEnd - at), pairs.substr(fullEnd + 1, thumbEnd - fullEnd - 1),
-                            kProductImages);
-                        at = thumbEnd + 1;
-                    }
-                    std::string().swap(pairs);
-                }
-            });
+            startThumbnailRun();
             later(0.1, &SyncModel::startDownloadProductImage, kIcons);
         } else if (phase == kIcons) {
             later(0.1, &SyncModel::startDownloadProductImage, kCovers);

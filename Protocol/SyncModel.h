@@ -127,10 +127,11 @@ private:
     void storeFlag(const char* name, const std::string& value);
     void setReloadFlag(const char* name);
     FileNameList& listOf(int type);
-    // The published product pictures' full image and thumbnail names ("full\0thumb\0" each),
-    // for the thumbnail run: a few texts of a fixed room, not tens of thousands of strings, that
-    // the run lets go of one by one as it passes them.
-    static std::vector<std::string> thumbnailSources();
+    // The thumbnail run over the published product pictures' full image and thumbnail names,
+    // handed to it a piece of a fixed room at a time.
+    struct ThumbnailFeed;
+    void startThumbnailRun();
+    static void readThumbnailPiece(ThumbnailFeed& feed);
     float& progressOf(int type);
 
     std::weak_ptr<SyncModelDelegate> m_delegate;
@@ -184,6 +185,7 @@ private:
     // Thumbnail runs, stopped after their current picture and joined when the engine goes
     // (logout), so that none outlives the client's folder.
     std::vector<std::thread> m_thumbRuns;
+    std::vector<std::shared_ptr<ThumbnailFeed>> m_thumbFeeds;
     std::shared_ptr<std::atomic<bool>> m_thumbStop = std::make_shared<std::atomic<bool>>(false);
     base::ObserverToken m_netUnconnectObserver;
 };

@@ -509,7 +509,7 @@ void SyncModel::addAllImageLists()
     if (!data)
         return;
     // Each phase counts its own distinct names; a name listed twice is fetched once, where it
-    // first stands. The names are moved out of the rows and told apart by sorting their places,
+    // first stands. The names are packed from the rows and told apart by sorting their places,
     // not by a set of copies beside the list. Answers the count of distinct names.
     auto fill = [](FileNameList& list, FileNameList names, int type) {
         std::vector<uint32_t> order(names.size());

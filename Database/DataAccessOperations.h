@@ -82,6 +82,7 @@ using IdMap = std::map<int, int>;
     X(imagemodel, std::vector<std::string>, getFullImages, getFullImages, (), ()) \
     X(imagemodel, std::vector<PublishImage>, getPublishImages, getPublishImages, (bool published), (published)) \
     X(imagemodel, void, forEachPublishImage, forEachPublishImage, (bool published, const std::function<void(PublishImage&)>& each), (published, each)) \
+    X(imagemodel, void, forEachPublishImageAfter, forEachPublishImageAfter, (long long after, const std::function<bool(long long, PublishImage&)>& each), (after, each)) \
     X(imagemodel, bool, saveToDatabaseImage, saveToDatabaseImage, (const dataaccess::List<brivanta_image_Entity>& images), (images)) \
     X(imagemodel, dataaccess::Text, getFullImagePathByTitle, getFullImagePathByName, (const dataaccess::Text& title), (title)) \
     X(iconmodel, brivanta_icon_Entity, getIconByIconId, getIconByIconId, (int iconId), (iconId)) \

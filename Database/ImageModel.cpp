@@ -82,6 +82,25 @@ void ImageModel::forEachPublishImage(bool published, const std::function<void(Pu
         [&](PublishImage image) { each(image); });
 }
 
+void ImageModel::forEachPublishImageAfter(long long after, const std::function<bool(long long, PublishImage&)>& each)
+{
+    auto db = database();
+    if (!db)
+        return;
+    auto rs = db->executeQuery("select image_id,image_full_address,image_thumb_address from brivanta_image "
+                               "where image_publis = 1 and image_id > ? order by image_id",
+                               after);
+    if (!rs)
+        return;
+    while (rs->next()) {
+        PublishImage image{fileName(rs->stringForColumn("image_full_address")),
+                           fileName(rs->stringForColumn("image_thumb_address"))};
+        if (!each(rs->longLongIntForColumn("image_id"), image))
+            break;
+    }
+    rs->close();
+}
+
 std::vector<std::string> ImageModel::getThumbImages()
 {
     return addresses("image_thumb_address");

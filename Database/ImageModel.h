@@ -25,6 +25,9 @@ public:
     // The same, each handed to `each` as it is read: a sync's tens of thousands of pictures are
     // never all held as rows.
     void forEachPublishImage(bool published, const std::function<void(PublishImage&)>& each);
+    // The published ones after the image id `after`, in id order, until `each` answers NO: a
+    // list read a piece at a time, each piece taking up where the last one stopped.
+    void forEachPublishImageAfter(long long after, const std::function<bool(long long, PublishImage&)>& each);
     // Every row's thumbnail / full address; rows naming no file are left out.
     std::vector<std::string> getThumbImages();
     std::vector<std::string> getFullImages();

@@ -8,6 +8,7 @@
 #include "Platform/Base/RunLoop.h"
 #include "Protocol/DownLoadRequestInfo.h"
 #include "Protocol/DownloadRst.h"
+#include "Protocol/FileNameList.h"
 #include "Protocol/HttpNetworkCtrl.h"
 #include "Protocol/RequestDownload.h"
 #include "Protocol/RequestInfoBase.h"
@@ -107,8 +108,7 @@ void NetworkModel::fillWindow(const RequestInterfaceBase* key)
                 return;
             PendingBatch& batch = it->second;
             const auto& names = *batch.names;
-            while (batch.next < names.size() && !batch.cancelled.empty() &&
-                   std::find(batch.cancelled.begin(), batch.cancelled.end(), names[batch.next]) != batch.cancelled.end())
+            while (batch.next < names.size() && batch.isCancelled(names[batch.next]))
                 ++batch.next;
             if (batch.next >= names.size()) {
                 if (batch.inFlight == 0)
@@ -118,7 +118,7 @@ void NetworkModel::fillWindow(const RequestInterfaceBase* key)
             if (batch.inFlight >= kBatchWindow)
                 return;
             download = batch.command;
-            name = names[batch.next++];
+            name = std::string(names[batch.next++]);
             ++batch.inFlight;
         }
         auto requester = std::dynamic_pointer_cast<DownloadProgressDelegate>(download->receiveDelegete());
@@ -175,9 +175,10 @@ void NetworkModel::cancelUnsentBatchFiles()
                 continue;
             }
             for (; batch.next < batch.names->size(); ++batch.next) {
-                const std::string& name = (*batch.names)[batch.next];
-                if (std::find(batch.cancelled.begin(), batch.cancelled.end(), name) == batch.cancelled.end())
-                    cancelled.push_back({batch.command, name, HttpNetworkCtrl::httpRspForError(BRRequestCancelledErrorType)});
+                std::string_view name = (*batch.names)[batch.next];
+                if (!batch.isCancelled(name))
+                    cancelled.push_back({batch.command, std::string(name),
+                                         HttpNetworkCtrl::httpRspForError(BRRequestCancelledErrorType)});
             }
             it = batch.inFlight == 0 ? batches_.erase(it) : std::next(it);
         }
@@ -297,9 +298,12 @@ void NetworkModel::cancelDownloadReuest(const std::string& name)
     {
         std::lock_guard guard(lock_);
         for (auto& [key, batch] : batches_) {
-            auto from = batch.names->begin() + long(batch.next);
-            if (std::find(from, batch.names->end(), name) != batch.names->end())
-                batch.cancelled.push_back(name);
+            for (size_t at = batch.next; at < batch.names->size(); ++at) {
+                if ((*batch.names)[at] == name) {
+                    batch.cancelled.push_back(name);
+                    break;
+                }
+            }
         }
         std::erase_if(unsent_, [&](const Unsent& unsent) { return unsent.fileName == name; });
     }
@@ -382,9 +386,15 @@ size_t NetworkModel::PendingBatch::waiting() const
 {
     if (cancelled.empty())
         return names->size() - next;
-    return size_t(std::count_if(names->begin() + long(next), names->end(), [&](const std::string& name) {
-        return std::find(cancelled.begin(), cancelled.end(), name) == cancelled.end();
-    }));
+    size_t count = 0;
+    for (size_t at = next; at < names->size(); ++at)
+        count += isCancelled((*names)[at]) ? 0 : 1;
+    return count;
+}
+
+bool NetworkModel::PendingBatch::isCancelled(std::string_view name) const
+{
+    return std::find(cancelled.begin(), cancelled.end(), name) != cancelled.end();
 }
 
 bool NetworkModel::isPending(const std::shared_ptr<RequestInterfaceBase>& command) const

@@ -9,8 +9,10 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+class FileNameList;
 class RequestDownload;
 class RequestInterfaceBase;
 
@@ -50,12 +52,13 @@ private:
         std::shared_ptr<RequestDownload> command;
         // The command's own list, shared; names from `next` on are still to go, but for those
         // cancelled by name meanwhile.
-        std::shared_ptr<const std::vector<std::string>> names;
+        std::shared_ptr<const FileNameList> names;
         size_t next = 0;
         size_t inFlight = 0;
         std::vector<std::string> cancelled;
         // Names still to go.
         size_t waiting() const;
+        bool isCancelled(std::string_view name) const;
     };
     // An answer made here for an exchange the transport never took.
     struct Unsent {

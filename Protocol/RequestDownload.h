@@ -1,4 +1,5 @@
 #pragma once
+#include "Protocol/FileNameList.h"
 #include "Protocol/RequestInterfaceBase.h"
 
 #include <memory>
@@ -21,15 +22,15 @@ public:
     int progressType() const { return m_progressType; }
     void setProgressType(int type) { m_progressType = type; }
     // The names to fetch; nothing when none were given.
-    const std::vector<std::string>* fileNameList() const { return m_fileNames.get(); }
-    void setFileNameList(std::optional<std::vector<std::string>> names)
+    const FileNameList* fileNameList() const { return m_fileNames.get(); }
+    void setFileNameList(const std::optional<std::vector<std::string>>& names)
     {
-        m_fileNames = names ? std::make_shared<const std::vector<std::string>>(std::move(*names)) : nullptr;
+        m_fileNames = names ? std::make_shared<const FileNameList>(*names) : nullptr;
     }
     // The same list shared rather than copied: a sync's tens of thousands of names are held once
     // by whoever keeps them, the command and the transport's queue.
-    const std::shared_ptr<const std::vector<std::string>>& fileNames() const { return m_fileNames; }
-    void setFileNames(std::shared_ptr<const std::vector<std::string>> names) { m_fileNames = std::move(names); }
+    const std::shared_ptr<const FileNameList>& fileNames() const { return m_fileNames; }
+    void setFileNames(std::shared_ptr<const FileNameList> names) { m_fileNames = std::move(names); }
 
     // "200" and "404" keep their texts; any other status reads as a download error.
     std::shared_ptr<NetBaseRst> RequestDecode(const std::optional<base::Value>& answer) override;
@@ -39,5 +40,5 @@ private:
     int m_fileId = 0;
     int m_imgType = -1;
     int m_progressType = -1;
-    std::shared_ptr<const std::vector<std::string>> m_fileNames;
+    std::shared_ptr<const FileNameList> m_fileNames;
 };

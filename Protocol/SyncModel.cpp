@@ -33,6 +33,7 @@
 #include <algorithm>
 #include <cmath>
 #include <climits>
+#include <condition_variable>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -149,12 +150,31 @@ SyncModel::SyncModel()
         "netUnconnect", nullptr, [this](const base::Notification&) { netUnconnect(); });
 }
 
+// The thumbnail run's names, read on the main thread a piece at a time, the next while the run
+// works through the last: a catalogue's hundreds of thousands of pictures are never all held
+// for it.
+struct SyncModel::ThumbnailFeed {
+    std::mutex lock;
+    std::condition_variable changed;
+    // "full\0thumb\0" pairs, read and not yet taken by the run.
+    std::string piece;
+    bool ready = false;
+    // No published picture after `after`, the id of the last one read.
+    bool finished = false;
+    long long after = 0;
+};
+
 SyncModel::~SyncModel()
 {
     for (const auto& timer : m_timers)
         timer->invalidate();
     stopPhaseWatch();
     m_thumbStop->store(true);
+    // Taken under each feed's lock, so that a run about to wait sees the stop.
+    for (const auto& feed : m_thumbFeeds) {
+        std::lock_guard guard(feed->lock);
+        feed->changed.notify_all();
+    }
     for (auto& run : m_thumbRuns)
         run.join();
 }
@@ -361,7 +381,7 @@ void SyncModel::getAllSyncTablesRespond(const std::shared_ptr<NetBaseRst>& resul
         return;
     auto data = DataAccessManager::sharedDataModel();
     bool saved = false;
-    std::vector<std::string> pictures; // the files the image rows name, replaced once all is stored
+    FileNameList pictures; // the files the image rows name, replaced once all is stored
     {
         // One answer is stored whole or not at all: products without prices never stay.
         BRTransaction transaction(BRDatabase::sharedDataBase().get());
@@ -391,7 +411,7 @@ void SyncModel::getAllSyncTablesRespond(const std::shared_ptr<NetBaseRst>& resul
                 for (const auto& image : tables->imagesTable) {
                     for (const auto& address : {image.image_thumb_address, image.image_full_address})
                         if (auto name = trimmed(address); !name.empty())
-                            pictures.push_back(std::move(name));
+                            pictures.push_back(name);
                 }
                 return ok;
             });
@@ -406,8 +426,8 @@ void SyncModel::getAllSyncTablesRespond(const std::shared_ptr<NetBaseRst>& resul
         breakSync(Language::stringWithName("SYNCDBERROR"));
         return;
     }
-    for (const auto& name : pictures)
-        removeFile(name, kProductImages);
+    for (std::string_view name : pictures)
+        removeFile(std::string(name), kProductImages);
     storeFlag("ProductSynced", "synced");
     setReloadFlag("Needreloadcatelog");
     base::UserDefaults::standard()->synchronize();
@@ -483,15 +503,15 @@ void SyncModel::getFilesSyncTablesRespond(const std::shared_ptr<NetBaseRst>& res
 void SyncModel::addAllImageLists()
 {
     auto data = DataAccessManager::sharedDataModel();
-    m_downloadRemotingPImgList.clear();
-    m_downloadRemotingPImgListIcon.clear();
-    m_downloadRemotingPImgListLibimg.clear();
+    m_downloadRemotingPImgList = FileNameList();
+    m_downloadRemotingPImgListIcon = FileNameList();
+    m_downloadRemotingPImgListLibimg = FileNameList();
     if (!data)
         return;
     // Each phase counts its own distinct names; a name listed twice is fetched once, where it
-    // first stands. The names are moved out of the rows and told apart by sorting their places,
+    // first stands. The names are packed from the rows and told apart by sorting their places,
     // not by a set of copies beside the list. Answers the count of distinct names.
-    auto fill = [](std::vector<std::string>& list, std::vector<std::string> names, int type) {
+    auto fill = [](FileNameList& list, FileNameList names, int type) {
         std::vector<uint32_t> order(names.size());
         for (uint32_t i = 0; i < order.size(); ++i)
             order[i] = i;
@@ -510,66 +530,122 @@ void SyncModel::addAllImageLists()
             }
         }
         order = {};
-        // Kept in place: the names to fetch move to the front of the same vector.
-        size_t kept = 0;
-        for (size_t i = 0; i < names.size(); ++i) {
-            if (!first[i])
-                continue;
-            auto path = PublicFunction::filePathWithNameFiletype(names[i], type);
+        // Kept in place: the names to fetch move to the front of the same block.
+        names.keepIf([&](std::string_view name, size_t at) {
+            if (!first[at])
+                return false;
+            auto path = PublicFunction::filePathWithNameFiletype(std::string(name), type);
             if (!path) {
-                base::logf("unsafe file name skipped: %s", names[i].c_str());
-                continue;
+                base::logf("unsafe file name skipped: %.*s", int(name.size()), name.data());
+                return false;
             }
-            if (fileExists(path))
-                continue;
-            if (kept != i)
-                names[kept] = std::move(names[i]);
-            ++kept;
-        }
-        names.resize(kept);
-        // Most of a full sync's names stay; a list that kept few lets go of its room.
-        if (kept < names.capacity() / 2)
-            names.shrink_to_fit();
+            return !fileExists(path);
+        });
+        names.shrinkToFit();
         list = std::move(names);
         return distinct;
     };
-    auto named = [](std::vector<std::string> names) {
-        std::erase_if(names, [](const std::string& name) { return name.empty(); });
-        return names;
+    auto named = [](const std::vector<std::string>& names) {
+        FileNameList packed;
+        for (const auto& name : names)
+            if (!name.empty())
+                packed.push_back(name);
+        return packed;
     };
-    std::vector<std::string> pictures;
+    FileNameList pictures;
     data->forEachPublishImage(true, [&](PublishImage& image) {
         for (auto* name : {&image.imageFull, &image.imageThumb})
             if (*name && !(*name)->empty())
-                pictures.push_back(std::move(**name));
+                pictures.push_back(**name);
     });
     m_productImgCount = fill(m_downloadRemotingPImgList, std::move(pictures), kProductImages);
     m_iconImgCount = fill(m_downloadRemotingPImgListIcon, named(data->getAllIconAddress()), kIcons);
     m_libImgCount = fill(m_downloadRemotingPImgListLibimg, named(data->getAllFilesImg()), kCovers);
 }
 
-std::vector<std::string> SyncModel::thumbnailSources()
+void SyncModel::readThumbnailPiece(ThumbnailFeed& feed)
 {
-    // Each piece is given its room once: a text grown by doubling would hold twice the names,
-    // and its copy when trimmed, just as the picture phase ends.
+    // A piece is given its room once: a text grown by doubling would hold twice the names.
     constexpr size_t kPiece = size_t(64) << 10;
-    std::vector<std::string> pieces;
-    auto data = DataAccessManager::sharedDataModel();
-    if (!data)
-        return pieces;
-    data->forEachPublishImage(true, [&](PublishImage& image) {
-        if (!image.imageFull || !image.imageThumb)
-            return;
-        size_t length = image.imageFull->size() + image.imageThumb->size() + 2;
-        if (pieces.empty() || pieces.back().size() + length > pieces.back().capacity())
-            pieces.emplace_back().reserve(std::max(kPiece, length));
-        pieces.back().append(*image.imageFull).push_back('\0');
-        pieces.back().append(*image.imageThumb).push_back('\0');
-    });
-    return pieces;
+    long long after = 0;
+    {
+        std::lock_guard guard(feed.lock);
+        after = feed.after;
+    }
+    std::string piece;
+    bool more = false;
+    if (auto data = DataAccessManager::sharedDataModel()) {
+        data->forEachPublishImageAfter(after, [&](long long id, PublishImage& image) {
+            if (!image.imageFull || !image.imageThumb) {
+                after = id;
+                return true;
+            }
+            size_t length = image.imageFull->size() + image.imageThumb->size() + 2;
+            if (!piece.empty() && piece.size() + length > piece.capacity()) {
+                more = true;
+                return false;
+            }
+            if (piece.empty())
+                piece.reserve(std::max(kPiece, length));
+            piece.append(*image.imageFull).push_back('\0');
+            piece.append(*image.imageThumb).push_back('\0');
+            after = id;
+            return true;
+        });
+    }
+    {
+        std::lock_guard guard(feed.lock);
+        feed.after = after;
+        feed.ready = !piece.empty();
+        feed.finished = !more;
+        feed.piece = std::move(piece);
+    }
+    feed.changed.notify_all();
 }
 
-std::vector<std::string>& SyncModel::listOf(int type)
+void SyncModel::startThumbnailRun()
+{
+    auto feed = std::make_shared<ThumbnailFeed>();
+    readThumbnailPiece(*feed);
+    m_thumbFeeds.push_back(feed);
+    // Only files: the run needs nothing of the engine and is not awaited. The main loop reads
+    // each next piece; an engine going away (logout) stops the run where it waits.
+    m_thumbRuns.emplace_back([feed, stop = m_thumbStop] {
+        for (;;) {
+            std::string pairs;
+            bool last = false;
+            {
+                std::unique_lock guard(feed->lock);
+                feed->changed.wait(guard, [&] { return feed->ready || feed->finished || stop->load(); });
+                if (stop->load() || !feed->ready)
+                    return;
+                pairs = std::move(feed->piece);
+                feed->piece = std::string();
+                feed->ready = false;
+                last = feed->finished;
+            }
+            if (!last) {
+                base::RunLoop::main().post([weak = std::weak_ptr<ThumbnailFeed>(feed)] {
+                    if (auto feed = weak.lock())
+                        readThumbnailPiece(*feed);
+                });
+            }
+            for (size_t at = 0; at < pairs.size();) {
+                if (stop->load())
+                    return;
+                size_t fullEnd = pairs.find('\0', at);
+                size_t thumbEnd = pairs.find('\0', fullEnd + 1);
+                PublicFunction::createImgThumbWithImgNameThumbNameFiletype(
+                    pairs.substr(at, fullEnd - at), pairs.substr(fullEnd + 1, thumbEnd - fullEnd - 1), kProductImages);
+                at = thumbEnd + 1;
+            }
+            if (last)
+                return;
+        }
+    });
+}
+
+FileNameList& SyncModel::listOf(int type)
 {
     if (type == kIcons)
         return m_downloadRemotingPImgListIcon;
@@ -595,7 +671,7 @@ void SyncModel::startDownloadProductImage(int type)
     if (!list.empty() && setSize >= 1)
         m_existFilesRat = 1.0f - float(list.size()) / float(setSize);
     // The list becomes the phase's: its names move, once, to where the command shares them.
-    auto names = std::make_shared<const std::vector<std::string>>(std::exchange(list, {}));
+    auto names = std::make_shared<const FileNameList>(std::exchange(list, {}));
     m_phaseNames = names;
     m_phaseByName.resize(names->size());
     for (uint32_t i = 0; i < m_phaseByName.size(); ++i)
@@ -650,7 +726,7 @@ void SyncModel::downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int 
             m_retryImageArry.insert(name);
             base::logf("the the file %s can't be down!", name.c_str());
             // The re-send keeps its own phase: its answer still belongs to this one.
-            sendPhaseDownload(std::make_shared<const std::vector<std::string>>(1, name), imageType);
+            sendPhaseDownload(std::make_shared<const FileNameList>(FileNameList{name}), imageType);
             return;
         }
         m_failedFiles.emplace_back(imageType, name);
@@ -663,13 +739,13 @@ void SyncModel::downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int 
     checkPhaseEnd();
 }
 
-std::optional<size_t> SyncModel::phaseIndexOf(const std::string& name) const
+std::optional<size_t> SyncModel::phaseIndexOf(std::string_view name) const
 {
     if (!m_phaseNames)
         return std::nullopt;
     const auto& names = *m_phaseNames;
     auto it = std::lower_bound(m_phaseByName.begin(), m_phaseByName.end(), name,
-                               [&](uint32_t at, const std::string& wanted) { return names[at] < wanted; });
+                               [&](uint32_t at, std::string_view wanted) { return names[at] < wanted; });
     if (it == m_phaseByName.end() || names[*it] != name)
         return std::nullopt;
     return *it;
@@ -683,7 +759,7 @@ void SyncModel::releasePhase()
     m_phaseLeft = 0;
 }
 
-void SyncModel::sendPhaseDownload(std::shared_ptr<const std::vector<std::string>> names, int imageType)
+void SyncModel::sendPhaseDownload(std::shared_ptr<const FileNameList> names, int imageType)
 {
     auto command = std::make_shared<RequestDownload>();
     command->setImgType(imageType);
@@ -707,7 +783,7 @@ void SyncModel::checkPhaseEnd()
     // the end of the sync says so, as for a file that failed twice.
     for (size_t i = 0; i < m_phaseAnswered.size(); ++i) {
         if (!m_phaseAnswered[i]) {
-            m_failedFiles.emplace_back(m_imageType, (*m_phaseNames)[i]);
+            m_failedFiles.emplace_back(m_imageType, std::string((*m_phaseNames)[i]));
             m_phaseAnswered[i] = true;
         }
     }
@@ -748,22 +824,7 @@ void SyncModel::setProgress(float progress)
         // The phase's names go with it; the commands let go of theirs as they end.
         releasePhase();
         if (phase == kProductImages) {
-            // Only files: the run needs nothing of the engine and is not awaited.
-            m_thumbRuns.emplace_back([pieces = thumbnailSources(), stop = m_thumbStop]() mutable {
-                for (auto& pairs : pieces) {
-                    for (size_t at = 0; at < pairs.size();) {
-                        if (stop->load())
-                            return;
-                        size_t fullEnd = pairs.find('\0', at);
-                        size_t thumbEnd = pairs.find('\0', fullEnd + 1);
-                        PublicFunction::createImgThumbWithImgNameThumbNameFiletype(
-                            pairs.substr(at, fullEnd - at), pairs.substr(fullEnd + 1, thumbEnd - fullEnd - 1),
-                            kProductImages);
-                        at = thumbEnd + 1;
-                    }
-                    std::string().swap(pairs);
-                }
-            });
+            startThumbnailRun();
             later(0.1, &SyncModel::startDownloadProductImage, kIcons);
         } else if (phase == kIcons) {
             later(0.1, &SyncModel::startDownloadProductImage, kCovers);
@@ -949,9 +1010,9 @@ void SyncModel::resetDownloadProgress()
     m_libProgress = 0;
     m_lastTime.reset();
     m_isDownloading = false;
-    m_downloadRemotingPImgList = std::vector<std::string>();
-    m_downloadRemotingPImgListIcon = std::vector<std::string>();
-    m_downloadRemotingPImgListLibimg = std::vector<std::string>();
+    m_downloadRemotingPImgList = FileNameList();
+    m_downloadRemotingPImgListIcon = FileNameList();
+    m_downloadRemotingPImgListLibimg = FileNameList();
     releasePhase();
 }
 

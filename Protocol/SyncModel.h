@@ -2,6 +2,7 @@
 #include "Platform/Base/Date.h"
 #include "Platform/Base/NotificationCenter.h"
 #include "Protocol/DownloadProgressDelegate.h"
+#include "Protocol/FileNameList.h"
 #include "Protocol/NetworkRecDelegate.h"
 
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -111,9 +113,9 @@ private:
     void startDownloadProductImage(int type);
     void afterImagePhases();
     void downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int imageType);
-    void sendPhaseDownload(std::shared_ptr<const std::vector<std::string>> names, int imageType);
+    void sendPhaseDownload(std::shared_ptr<const FileNameList> names, int imageType);
     // Where `name` stands in the running phase's list, or nothing.
-    std::optional<size_t> phaseIndexOf(const std::string& name) const;
+    std::optional<size_t> phaseIndexOf(std::string_view name) const;
     void releasePhase();
     // Ends the running phase when none of its downloads can answer any more; the files never
     // answered count as not downloaded.
@@ -124,11 +126,12 @@ private:
     std::string flagKey(const char* name) const;
     void storeFlag(const char* name, const std::string& value);
     void setReloadFlag(const char* name);
-    std::vector<std::string>& listOf(int type);
-    // The published product pictures' full image and thumbnail names ("full\0thumb\0" each),
-    // for the thumbnail run: a few texts of a fixed room, not tens of thousands of strings, that
-    // the run lets go of one by one as it passes them.
-    static std::vector<std::string> thumbnailSources();
+    FileNameList& listOf(int type);
+    // The thumbnail run over the published product pictures' full image and thumbnail names,
+    // handed to it a piece of a fixed room at a time.
+    struct ThumbnailFeed;
+    void startThumbnailRun();
+    static void readThumbnailPiece(ThumbnailFeed& feed);
     float& progressOf(int type);
 
     std::weak_ptr<SyncModelDelegate> m_delegate;
@@ -143,9 +146,9 @@ private:
     int m_generation = 0;
     int m_imageType = 0;
 
-    std::vector<std::string> m_downloadRemotingPImgList;
-    std::vector<std::string> m_downloadRemotingPImgListIcon;
-    std::vector<std::string> m_downloadRemotingPImgListLibimg;
+    FileNameList m_downloadRemotingPImgList;
+    FileNameList m_downloadRemotingPImgListIcon;
+    FileNameList m_downloadRemotingPImgListLibimg;
     std::set<std::string> m_retryImageArry;
     int m_productImgCount = 0;
     int m_iconImgCount = 0;
@@ -159,7 +162,7 @@ private:
     // The running phase's names, taken from its list and held once: its download command and
     // the transport's queue share them. Found by name through m_phaseByName (their places in
     // name order); m_phaseLeft of the m_phaseSize listed are still without an answer.
-    std::shared_ptr<const std::vector<std::string>> m_phaseNames;
+    std::shared_ptr<const FileNameList> m_phaseNames;
     std::vector<uint32_t> m_phaseByName;
     std::vector<bool> m_phaseAnswered;
     size_t m_phaseLeft = 0;
@@ -182,6 +185,7 @@ private:
     // Thumbnail runs, stopped after their current picture and joined when the engine goes
     // (logout), so that none outlives the client's folder.
     std::vector<std::thread> m_thumbRuns;
+    std::vector<std::shared_ptr<ThumbnailFeed>> m_thumbFeeds;
     std::shared_ptr<std::atomic<bool>> m_thumbStop = std::make_shared<std::atomic<bool>>(false);
     base::ObserverToken m_netUnconnectObserver;
 };

@@ -90,11 +90,12 @@ int SaleslibraryModel::sendRequest(const std::shared_ptr<RequestDownload>& reque
         return 0;
     // A file already on its way is not asked for twice: one reply, one 519.
     if (const auto& names = request->fileNameList(); names && names->size() == 1) {
-        if (auto running = m_downloadIds.find(names->front()); running != m_downloadIds.end())
+        if (auto running = m_downloadIds.find(std::string(names->front())); running != m_downloadIds.end())
             return running->second;
     }
     if (const auto& names = request->fileNameList()) {
-        for (const std::string& name : *names) {
+        for (std::string_view view : *names) {
+            std::string name(view);
             if (!contains(m_downloadFileNameArray, name))
                 m_downloadFileNameArray.push_back(name);
             removeName(m_pauseFileArray, name);
@@ -103,7 +104,8 @@ int SaleslibraryModel::sendRequest(const std::shared_ptr<RequestDownload>& reque
     request->setReceiveDelegete(weak_from_this());
     int downloadId = NetworkModel::sharedInstance()->sendRequest(request);
     if (const auto& names = request->fileNameList()) {
-        for (const std::string& name : *names) {
+        for (std::string_view view : *names) {
+            std::string name(view);
             // The reply may already have come (a refused name answers at once).
             if (contains(m_downloadFileNameArray, name))
                 m_downloadIds[name] = downloadId;

@@ -378,6 +378,49 @@ TEST_F(SyncEngineTest, ThumbnailsMissingOnTheServerAreMadeThroughoutALargeCatalo
     }
 }
 
+// Files gone from a synced catalogue of thousands of names, as a sync cut short leaves them: the
+// next sync fetches exactly those, whole, wherever they stand in the list.
+TEST_F(SyncEngineTest, ALaterSyncFetchesExactlyTheFilesMissingFromALargeCatalogue)
+{
+    ASSERT_TRUE(backend().control(R"({"reset": "THUMBS"})"));
+    ASSERT_EQ(sync().back(), "finished");
+    auto picture = [](int product, bool thumb) {
+        char name[32];
+        std::snprintf(name, sizeof name, "g%05d_0%s.jpg", product, thumb ? "_t" : "");
+        return std::string(name);
+    };
+    struct Case {
+        const char* name;
+        std::vector<std::string> gone;
+    };
+    std::vector<Case> cases = {{"the first and the last", {picture(1000, false), picture(3999, true)}},
+                               {"one name in a hundred", {}},
+                               {"a run in the middle", {}}};
+    for (int product = 1003; product < 4000; product += 50)
+        cases[1].gone.push_back(picture(product, product % 100 == 3));
+    for (int product = 2000; product < 2040; ++product)
+        for (bool thumb : {false, true})
+            cases[2].gone.push_back(picture(product, thumb));
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The thumbnail run of the sync before is stopped first, so that it makes nothing back.
+        SyncModel::freeInstance();
+        SyncModel::sharedInstance()->setDelegate(m_recorder);
+        for (const auto& name : c.gone)
+            ASSERT_TRUE(fs::remove(clientFolder() / "ProductImages" / name)) << name;
+        EXPECT_EQ(sync().back(), "finished");
+        std::vector<std::string> fetched;
+        for (const auto& step : traffic())
+            if (step.starts_with("file "))
+                fetched.push_back(step.substr(5));
+        std::sort(c.gone.begin(), c.gone.end());
+        EXPECT_EQ(fetched, c.gone);
+        for (const auto& name : c.gone)
+            EXPECT_TRUE(localFile(clientFolder() / "ProductImages" / name) == serverFile("product", name)) << name;
+        EXPECT_EQ(SyncModel::sharedInstance()->missingFileCount(), 0);
+    }
+}
+
 // A catalogue of more files than there are request codes (tiny files, so that their number is
 // what counts): every file arrives, then the customers, and the server hears the sync's end.
 TEST_F(SyncEngineTest, MoreFilesThanRequestCodesAllArriveAndTheSyncEnds)

@@ -530,9 +530,13 @@ bool TiledView::drawReducedFromTiles(gfx::Context& context, int level, const std
     cairo_t* cr = context.cairo();
     cairo_matrix_t m;
     cairo_get_matrix(cr, &m);
+    // The bitmap's own scale and offset come on top of the transform: pixels are what count.
+    double sx = 1, sy = 1, ox = 0, oy = 0;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    cairo_surface_get_device_offset(cairo_get_target(cr), &ox, &oy);
     gfx::Rect b = bounds();
-    double x0 = m.xx * b.x() + m.x0, y0 = m.yy * b.y() + m.y0;
-    double width = m.xx * b.width(), height = m.yy * b.height();
+    double x0 = (m.xx * b.x() + m.x0) * sx + ox, y0 = (m.yy * b.y() + m.y0) * sy + oy;
+    double width = m.xx * b.width() * sx, height = m.yy * b.height() * sy;
     auto whole = [](double v) { return std::abs(v - std::round(v)) < 1e-6; };
     double scale = scaleOfLevel(level);
     double fromWidth = b.width() * scale, fromHeight = b.height() * scale;
@@ -566,6 +570,8 @@ bool TiledView::drawReducedFromTiles(gfx::Context& context, int level, const std
         return false;
     cairo_save(cr);
     cairo_identity_matrix(cr);
+    cairo_scale(cr, 1 / sx, 1 / sy);
+    cairo_translate(cr, -ox, -oy);
     cairo_set_source_surface(cr, reduced.get(), std::round(x0), std::round(y0));
     cairo_paint(cr);
     cairo_restore(cr);

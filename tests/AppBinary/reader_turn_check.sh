@@ -70,14 +70,16 @@ screenshot $outdir/reader-turn-opened.png
 SCRIPT
 BRIVANTA_HOME=$work/opened "$app" --headless --script "$work/opened.txt" > "$work/opened.log" 2>&1 || { tail -n 20 "$work/opened.log"; exit 1; }
 
-# The same, saved by --screenshot when the script ends: as the script's own screenshot would be.
+# The same, saved by --screenshot when the script ends, at pixel scale 2: as the script's own
+# screenshot would be. The reader shows its pages a moment after it appears; `wait 1` moves the
+# headless clock past that moment (simulated time, no sleep): no text marks it to wait for.
 { open_reader | sed '/^tap "Seating Guide"$/,$d'; cat <<SCRIPT; } > "$work/final.txt"
 tap "Seating Guide"
 waitfor "1 of" 60
 waitstill 10
 wait 1
 SCRIPT
-BRIVANTA_HOME=$work/final "$app" --headless --script "$work/final.txt" --screenshot "$outdir/reader-turn-final.png" \
+BRIVANTA_HOME=$work/final "$app" --headless --scale 2 --script "$work/final.txt" --screenshot "$outdir/reader-turn-final.png" \
   > "$work/final.log" 2>&1 || { tail -n 20 "$work/final.log"; exit 1; }
 
 # SIGTERM while reading page 2: the run ends as closing the window does, the record is saved.
@@ -131,7 +133,7 @@ import glob, plistlib, sys
 from PIL import Image
 out, home, whome = sys.argv[1:4]
 sizes = {
-    "reader-turn-opened.png": (1024, 768), "reader-turn-final.png": (1024, 768),
+    "reader-turn-opened.png": (1024, 768), "reader-turn-final.png": (2048, 1536),
     "reader-turn-portrait.png": (768, 1024), "reader-turn-landscape.png": (1024, 768),
     "reader-turn-left-in-portrait.png": (1024, 768), "reader-turn-library.png": (1024, 768),
     "reader-turn-window-portrait.png": (768, 1024), "reader-turn-window-library.png": (1024, 768),
@@ -146,16 +148,18 @@ for name, size in sizes.items():
 for name, page in (("reader-turn-opened.png", 1), ("reader-turn-final.png", 1), ("reader-turn-landscape.png", 2), ("reader-turn-portrait.png", 2),
                    ("reader-turn-window-portrait.png", 2)):
     im = Image.open(out + "/" + name).convert("RGB")
-    w, h = im.size
+    k = sizes[name][0] // (1024 if sizes[name][0] in (1024, 2048) else 768)  # pixels a point
+    w, h = im.size[0] // k, im.size[1] // k
     left = w // 2 - 23 if page == 1 else w // 2 + 23 - 32  # a track of two small pictures is 46 points wide, centred
-    box = [im.getpixel((x, y)) for x in range(left + 3, left + 29) for y in range(h - 40, h - 6)]
+    box = [im.getpixel((x * k, y * k)) for x in range(left + 3, left + 29) for y in range(h - 40, h - 6)]
     paper = sum(1 for p in box if min(p) >= 245)
     if paper < len(box) // 2:
         sys.exit("%s: the page bar's picture of the shown page is not drawn (%d of %d pixels paper)" % (name, paper, len(box)))
 # Page 1 itself: the blue band at its head, in both headless pictures.
 for name in ("reader-turn-opened.png", "reader-turn-final.png"):
     im = Image.open(out + "/" + name).convert("RGB")
-    band = [im.getpixel((x, y)) for x in range(260, 760, 4) for y in range(90, 130, 2)]
+    k = im.size[0] // 1024
+    band = [im.getpixel((x * k, y * k)) for x in range(260, 760, 4) for y in range(90, 130, 2)]
     blue = sum(1 for r, g, b in band if b >= 100 and b >= r + 50)
     if blue < len(band) // 2:
         sys.exit("%s: page 1 is not drawn (%d of %d pixels of its head band are blue)" % (name, blue, len(band)))

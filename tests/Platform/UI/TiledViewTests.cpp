@@ -257,11 +257,13 @@ TEST_F(TiledViewTest, APictureFromKeptTilesMatchesTheContentDrawnSmall)
         int tileSize;
         gfx::Size pixels;
         double shift;
+        double pictureScale = 1; // the picture's own pixels a point
     } cases[] = {
-        {{587.3, 760.2}, 1, 1024, {184, 240}, 0}, // one tile holds it
-        {{587.3, 760.2}, 1, 256, {184, 240}, 0},  // 3 x 3 tiles, partial at the right and bottom
-        {{300, 200}, 2, 256, {31, 21}, 0},        // twice the pixels of points, tiny picture
-        {{587.3, 760.2}, 1, 256, {184, 240}, 0.5} // off the grid: the filtered road
+        {{587.3, 760.2}, 1, 1024, {184, 240}, 0},   // one tile holds it
+        {{587.3, 760.2}, 1, 256, {184, 240}, 0},    // 3 x 3 tiles, partial at the right and bottom
+        {{300, 200}, 2, 256, {31, 21}, 0},          // twice the pixels of points, tiny picture
+        {{587.3, 760.2}, 1, 256, {184, 240}, 0.5},  // off the grid: the filtered road
+        {{587.3, 760.2}, 1, 256, {184, 240}, 0, 2}, // a picture of two pixels a point
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.view.width << "x" << c.view.height << " tiles " << c.tileSize
@@ -273,11 +275,12 @@ TEST_F(TiledViewTest, APictureFromKeptTilesMatchesTheContentDrawnSmall)
         tiled->drawVisibleTilesNow();
         gfx::Image made[2];
         for (int direct = 0; direct < 2; ++direct) {
-            auto context = gfx::Context::createBitmap(c.pixels, 1);
+            gfx::Size points{c.pixels.width / c.pictureScale, c.pixels.height / c.pictureScale};
+            auto context = gfx::Context::createBitmap(points, c.pictureScale);
             context->setFillColor(gfx::Color::white());
-            context->fillRect(gfx::Rect(gfx::Point{}, c.pixels));
+            context->fillRect(gfx::Rect(gfx::Point{}, points));
             context->translate(c.shift, c.shift);
-            context->scaleBy(c.pixels.width / c.view.width, c.pixels.height / c.view.height);
+            context->scaleBy(points.width / c.view.width, points.height / c.view.height);
             if (direct)
                 content(*context, tiled->bounds());
             else

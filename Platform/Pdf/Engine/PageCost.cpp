@@ -1,6 +1,7 @@
 #include "Platform/Pdf/Engine/PageCost.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cctype>
 #include <cmath>
@@ -44,24 +45,25 @@ struct Obj {
     bool isName(const char* name) const { return kind == Name && text == name; }
 };
 
+// Each byte's class, looked up: the scan of a long file meets every byte.
+enum CharClass : unsigned char { Regular = 0, Space = 1, Delimiter = 2 };
+constexpr auto kCharClasses = [] {
+    std::array<unsigned char, 256> classes{};
+    for (unsigned char c : {'\0', '\t', '\n', '\f', '\r', ' '})
+        classes[c] = Space;
+    for (unsigned char c : {'(', ')', '<', '>', '[', ']', '{', '}', '/', '%'})
+        classes[c] = Delimiter;
+    return classes;
+}();
+
 bool isSpace(unsigned char c)
 {
-    return c == 0 || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
-}
-
-bool isDelimiter(unsigned char c)
-{
-    switch (c) {
-    case '(': case ')': case '<': case '>': case '[': case ']': case '{': case '}': case '/': case '%':
-        return true;
-    default:
-        return false;
-    }
+    return kCharClasses[c] == Space;
 }
 
 bool isRegular(unsigned char c)
 {
-    return !isSpace(c) && !isDelimiter(c);
+    return kCharClasses[c] == Regular;
 }
 
 // Reads values from a run of bytes; nesting is bounded, so a hostile file cannot exhaust the stack.
@@ -91,7 +93,9 @@ public:
         }
     }
 
-    bool read(Obj& out, int depth = 0)
+    // With `keep` false the value is only checked and passed over: `out` tells its kind (and a
+    // number's value), nothing it holds.
+    bool read(Obj& out, int depth = 0, bool keep = true)
     {
         out = Obj();
         skipSpace();
@@ -101,7 +105,9 @@ public:
         if (c == '/') {
             ++m_p;
             out.kind = Obj::Name;
-            out.text = std::string(regularRun());
+            std::string_view name = regularRun();
+            if (keep)
+                out.text = std::string(name);
             return true;
         }
         if (c == '(') {
@@ -118,13 +124,15 @@ public:
                     return true;
                 }
                 Obj key;
-                if (!read(key, depth + 1) || key.kind != Obj::Name)
+                if (!read(key, depth + 1, keep) || key.kind != Obj::Name)
                     return false;
                 Obj value;
-                if (!read(value, depth + 1))
+                if (!read(value, depth + 1, keep))
                     return false;
-                out.keys.push_back(std::move(key.text));
-                out.items.push_back(std::move(value));
+                if (keep) {
+                    out.keys.push_back(std::move(key.text));
+                    out.items.push_back(std::move(value));
+                }
             }
         }
         if (c == '<') {
@@ -145,15 +153,17 @@ public:
                     return true;
                 }
                 Obj item;
-                if (!read(item, depth + 1))
+                if (!read(item, depth + 1, keep))
                     return false;
-                out.items.push_back(std::move(item));
+                if (keep)
+                    out.items.push_back(std::move(item));
             }
         }
         if (c == ']' || c == '>' || c == ')' || c == '{' || c == '}') {
             ++m_p;
             out.kind = Obj::Op;
-            out.text = std::string(1, char(c));
+            if (keep)
+                out.text = std::string(1, char(c));
             return true;
         }
         // Tokens are read in place: an index of a long file meets hundreds of thousands.
@@ -200,7 +210,8 @@ public:
         if (word == "null")
             return true;
         out.kind = Obj::Op;
-        out.text = std::string(word);
+        if (keep)
+            out.text = std::string(word);
         return true;
     }
 
@@ -297,7 +308,11 @@ bool inflateLimited(const char* data, size_t size, size_t limit, std::string& ou
 }
 
 struct Entry {
-    Obj value;
+    // Read when first asked for: a long file holds thousands of objects, a page reaches few.
+    mutable Obj value;
+    mutable bool read = false;
+    const char* source = nullptr; // where the value's bytes start, and end
+    const char* sourceEnd = nullptr;
     const char* stream = nullptr; // raw stream bytes in the mapping
     size_t streamSize = 0;
     std::shared_ptr<std::string> inflated; // objects of an object stream live in its bytes
@@ -315,9 +330,20 @@ public:
     {
         while (obj && obj->kind == Obj::Ref && hops++ < 16) {
             auto it = m_entries.find(obj->ref);
-            obj = it == m_entries.end() ? nullptr : &it->second.value;
+            obj = it == m_entries.end() ? nullptr : &valueOf(it->second);
         }
         return obj;
+    }
+    // The entry's value, read on first use; the scan has checked that it reads.
+    const Obj& valueOf(const Entry& entry) const
+    {
+        std::lock_guard lock(m_reading);
+        if (!entry.read) {
+            Lexer lexer(entry.source, entry.sourceEnd);
+            lexer.read(entry.value);
+            entry.read = true;
+        }
+        return entry.value;
     }
     const Entry* entryOf(const Obj* obj) const
     {
@@ -338,7 +364,7 @@ public:
         over = false;
         if (!entry.stream)
             return false;
-        const Obj* filter = lookup(&entry.value, "Filter");
+        const Obj* filter = lookup(&valueOf(entry), "Filter");
         if (filter && filter->kind == Obj::Arr && filter->items.size() == 1)
             filter = resolve(&filter->items[0]);
         if (!filter || filter->kind == Obj::Null) {
@@ -351,15 +377,16 @@ public:
         return false;
     }
 
-    // The /Rotate of the page tree's leaves in order, up to `count`, inherited where a leaf has
-    // none. A node met twice is not walked again, so a tree of shared nodes answers short.
-    std::vector<int> rotations(size_t count) const
+    // The page tree's leaves in order, up to `count`, with what they inherit where they have
+    // none of their own. A node met twice is not walked again, so a tree of shared nodes
+    // answers short.
+    std::vector<PageGeometry> geometries(size_t count) const
     {
-        std::vector<int> out;
+        std::vector<PageGeometry> out;
         const Obj* root = lookup(catalog(), "Pages");
         std::set<const Obj*> visited;
         if (root)
-            collectRotations(root, 0, visited, 0, count, out);
+            collectGeometries(root, Inherited{}, visited, 0, count, out);
         return out;
     }
 
@@ -379,31 +406,94 @@ private:
     {
         const Obj* catalog = nullptr;
         size_t best = 0;
+        // Only a value that names "Catalog" can be one: the others are not read for this.
+        auto mayBeCatalog = [](const Entry& entry) {
+            std::string_view bytes(entry.source, size_t(entry.sourceEnd - entry.source));
+            return bytes.find("Catalog") != std::string_view::npos;
+        };
         for (const auto& [num, entry] : m_entries)
-            if (const Obj* type = lookup(&entry.value, "Type"); type && type->isName("Catalog") && entry.position >= best) {
-                catalog = &entry.value;
-                best = entry.position;
-            }
+            if (mayBeCatalog(entry))
+                if (const Obj* type = lookup(&valueOf(entry), "Type");
+                    type && type->isName("Catalog") && entry.position >= best) {
+                    catalog = &valueOf(entry);
+                    best = entry.position;
+                }
         return catalog;
     }
 
-    void collectRotations(const Obj* node, int inherited, std::set<const Obj*>& visited, int depth, size_t count,
-                          std::vector<int>& out) const
+    struct Inherited {
+        int rotate = 0;
+        const Obj* media = nullptr;
+        const Obj* crop = nullptr;
+        // A crop box from above the node that sets the media box is not read alike everywhere.
+        bool cropAboveMedia = false;
+    };
+
+    void collectGeometries(const Obj* node, Inherited inherited, std::set<const Obj*>& visited, int depth,
+                           size_t count, std::vector<PageGeometry>& out) const
     {
         node = resolve(node);
         if (out.size() >= count || !node || node->kind != Obj::Dict || depth > 64 || !visited.insert(node).second)
             return;
         if (const Obj* own = lookup(node, "Rotate"); own && own->kind == Obj::Num && std::isfinite(own->num))
-            inherited = int(std::fmod(own->num, 360));
+            inherited.rotate = int(std::fmod(own->num, 360));
+        if (const Obj* own = lookup(node, "MediaBox")) {
+            inherited.media = own;
+            inherited.cropAboveMedia = inherited.crop != nullptr;
+        }
+        if (const Obj* own = lookup(node, "CropBox")) {
+            inherited.crop = own;
+            inherited.cropAboveMedia = false;
+        }
         const Obj* kids = lookup(node, "Kids");
         const Obj* type = lookup(node, "Type");
         if (kids && kids->kind == Obj::Arr && !(type && type->isName("Page"))) {
             for (const auto& kid : kids->items)
-                collectRotations(&kid, inherited, visited, depth + 1, count, out);
+                collectGeometries(&kid, inherited, visited, depth + 1, count, out);
             return;
         }
-        int degrees = (inherited % 360 + 360) % 360;
-        out.push_back(degrees - degrees % 90);
+        PageGeometry page;
+        int degrees = (inherited.rotate % 360 + 360) % 360;
+        page.rotation = degrees - degrees % 90;
+        page.boxRead = cropWithinMedia(inherited, page.box);
+        out.push_back(page);
+    }
+
+    // Four finite numbers, as a rectangle whatever corners they name.
+    bool rectangleOf(const Obj* array, double& x1, double& y1, double& x2, double& y2) const
+    {
+        if (!array || array->kind != Obj::Arr || array->items.size() != 4)
+            return false;
+        double v[4];
+        for (size_t i = 0; i < 4; ++i) {
+            const Obj* item = resolve(&array->items[i]);
+            if (!item || item->kind != Obj::Num || !std::isfinite(item->num))
+                return false;
+            v[i] = item->num;
+        }
+        x1 = std::min(v[0], v[2]), x2 = std::max(v[0], v[2]);
+        y1 = std::min(v[1], v[3]), y2 = std::max(v[1], v[3]);
+        return true;
+    }
+
+    // The crop box cut to the media box; false for anything but plain boxes that overlap, which
+    // are left to the drawing library's own reading.
+    bool cropWithinMedia(const Inherited& page, double box[4]) const
+    {
+        double x1, y1, x2, y2;
+        if (page.cropAboveMedia || !rectangleOf(page.media, x1, y1, x2, y2))
+            return false;
+        if (page.crop) {
+            double cx1, cy1, cx2, cy2;
+            if (!rectangleOf(page.crop, cx1, cy1, cx2, cy2))
+                return false;
+            x1 = std::max(x1, cx1), y1 = std::max(y1, cy1);
+            x2 = std::min(x2, cx2), y2 = std::min(y2, cy2);
+        }
+        if (!(x2 > x1 && y2 > y1))
+            return false;
+        box[0] = x1, box[1] = y1, box[2] = x2 - x1, box[3] = y2 - y1;
+        return true;
     }
 
     bool walk(const Obj* node, const Obj* inherited, int number, int& seen, std::set<const Obj*>& visited, int depth,
@@ -468,11 +558,17 @@ private:
             Lexer lexer(p, end);
             Entry entry;
             entry.position = size_t(at - data);
-            if (!lexer.read(entry.value))
+            entry.source = p;
+            if (!lexer.read(entry.value, 0, false))
                 continue;
+            entry.sourceEnd = lexer.position();
             lexer.skipSpace();
             const char* after = lexer.position();
             if (size_t(end - after) >= 6 && std::memcmp(after, "stream", 6) == 0) {
+                // A stream's dictionary is read now: its length finds the stream's end.
+                Lexer again(entry.source, entry.sourceEnd);
+                again.read(entry.value);
+                entry.read = true;
                 const char* body = after + 6;
                 if (body < end && *body == '\r')
                     ++body;
@@ -502,7 +598,7 @@ private:
                 slot = std::move(entry);
         }
         for (auto& [num, entry] : m_entries)
-            if (const Obj* type = entry.value.get("Type"); type && type->isName("ObjStm") && entry.stream)
+            if (const Obj* type = entry.value.get("Type"); entry.read && type && type->isName("ObjStm") && entry.stream)
                 objectStreams.push_back(&entry);
         for (const Entry* stream : objectStreams)
             unpack(*stream);
@@ -536,8 +632,11 @@ private:
             Entry entry;
             entry.position = stream.position;
             entry.inflated = bytes;
+            entry.source = at;
             if (!lexer.read(entry.value))
                 continue;
+            entry.read = true;
+            entry.sourceEnd = lexer.position();
             auto& slot = m_entries[int(number.num)];
             if (slot.value.kind == Obj::Null || slot.position < entry.position)
                 slot = std::move(entry);
@@ -546,6 +645,7 @@ private:
 
     Mapping m_file;
     std::map<int, Entry> m_entries;
+    mutable std::mutex m_reading;
 };
 
 // Walks the page's drawing instructions, forms included, and adds up what they ask.
@@ -931,7 +1031,7 @@ std::optional<double> pagePicturePixels(const std::string& path, int number)
     return verdict.picturePixels;
 }
 
-std::vector<int> pageRotations(const std::string& path, size_t count)
+std::vector<PageGeometry> pageGeometries(const std::string& path, size_t count)
 {
     auto key = keyOf(path);
     if (!key)
@@ -941,7 +1041,7 @@ std::vector<int> pageRotations(const std::string& path, size_t count)
         std::lock_guard lock(g_mutex);
         index = judgedOf(*key)->index;
     }
-    return index->valid() ? index->rotations(count) : std::vector<int>{};
+    return index->valid() ? index->geometries(count) : std::vector<PageGeometry>{};
 }
 
 } // namespace pdf

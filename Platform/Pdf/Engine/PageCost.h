@@ -37,8 +37,14 @@ PageCost pageCost(const std::string& path, int number);
 std::optional<bool> pageDrawsPictures(const std::string& path, int number);
 // The pixels of every picture the page draws (masks and each use counted), remembered as above.
 std::optional<double> pagePicturePixels(const std::string& path, int number);
-// The /Rotate of the first `count` pages in order, each one of 0, 90, 180, 270, read from the
-// file's own objects; fewer when its page tree cannot be read this way.
-std::vector<int> pageRotations(const std::string& path, size_t count);
+// A page's place on paper, read from the file's own objects.
+struct PageGeometry {
+    int rotation = 0;     // 0, 90, 180, 270
+    bool boxRead = false; // the media and crop boxes were plain numbers and overlap
+    double box[4] = {};   // then the crop box cut to the media box: x, y, width, height (unrotated)
+};
+
+// The first `count` pages in order; fewer when its page tree cannot be read this way.
+std::vector<PageGeometry> pageGeometries(const std::string& path, size_t count);
 
 } // namespace pdf

@@ -6,6 +6,7 @@
 #include "Platform/Pdf/PageWorkerProtocol.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cairo.h>
 #include <cstring>
 #include <map>
@@ -16,7 +17,6 @@
 #include <vector>
 
 namespace pdf {
-
 namespace {
 
 using engine::Document;
@@ -83,18 +83,39 @@ std::shared_ptr<Page> pageOf(OpenDocument& open, const std::string& path, const 
     return page;
 }
 
-// The page's box and size from the drawing library, its rotation from `rotations` (pages 1..,
+// The page's box and size from the drawing library, its rotation from `geometries` (pages 1..,
 // read from the file's own objects, which the drawing reads anyway) or, where the page tree
 // cannot be read that way, from the library too.
-worker::PageDescription describe(const Page& page, const std::vector<int>& rotations)
+worker::PageDescription describe(const Page& page, const std::vector<PageGeometry>& geometries)
 {
     worker::PageDescription d;
     gfx::Rect box = page.box();
     d.box[0] = box.x(), d.box[1] = box.y(), d.box[2] = box.width(), d.box[3] = box.height();
     d.size[0] = page.size().width, d.size[1] = page.size().height;
     size_t index = size_t(page.number() - 1);
-    d.rotation = int32_t(index < rotations.size() ? rotations[index] : page.rotation());
+    d.rotation = int32_t(index < geometries.size() ? geometries[index].rotation : page.rotation());
     return d;
+}
+
+// The same from the file's own objects alone: the drawing library reads each page object in
+// full, which for a long document costs more than the rest of its opening.
+worker::PageDescription describe(const PageGeometry& page)
+{
+    worker::PageDescription d;
+    std::copy(std::begin(page.box), std::end(page.box), d.box);
+    bool turned = page.rotation == 90 || page.rotation == 270;
+    d.size[0] = turned ? page.box[3] : page.box[2];
+    d.size[1] = turned ? page.box[2] : page.box[3];
+    d.rotation = page.rotation;
+    return d;
+}
+
+bool sameDescription(const worker::PageDescription& a, const worker::PageDescription& b)
+{
+    auto near = [](double x, double y) { return std::abs(x - y) <= 1e-6 * std::max(1.0, std::abs(x)); };
+    return near(a.box[0], b.box[0]) && near(a.box[1], b.box[1]) && near(a.box[2], b.box[2]) &&
+           near(a.box[3], b.box[3]) && near(a.size[0], b.size[0]) && near(a.size[1], b.size[1]) &&
+           a.rotation == b.rotation;
 }
 
 gfx::AffineTransform transformOf(const double m[6])
@@ -141,12 +162,23 @@ Answer answer(const worker::Request& request, const std::string& path, const std
         // for these again.
         std::vector<worker::PageDescription> described;
         int describing = std::min(count, int(worker::kPagesDescribedAtOpen));
-        std::vector<int> rotations = pageRotations(path, size_t(describing));
+        std::vector<PageGeometry> geometries = pageGeometries(path, size_t(describing));
+        // Page 1 is drawn next: the library's reading of it, kept for that, tells whether the
+        // file's own objects say what the library reads.
+        bool ownObjectsHold = false;
+        if (describing > 0 && !geometries.empty() && geometries[0].boxRead)
+            if (auto first = pageOf(open, path, password, 1))
+                ownObjectsHold = sameDescription(describe(*first, geometries), describe(geometries[0]));
         for (int number = 1; number <= describing; ++number) {
+            size_t index = size_t(number - 1);
+            if (ownObjectsHold && index < geometries.size() && geometries[index].boxRead) {
+                described.push_back(describe(geometries[index]));
+                continue;
+            }
             auto page = open.document->page(number);
             if (!page)
                 break;
-            described.push_back(describe(*page, rotations));
+            described.push_back(describe(*page, geometries));
         }
         out.put(uint32_t(described.size()));
         for (const auto& each : described)
@@ -158,7 +190,7 @@ Answer answer(const worker::Request& request, const std::string& path, const std
         return Answer::NotRead;
     switch (request.ask) {
     case Ask::Page:
-        out.put(describe(*page, pageRotations(path, size_t(request.page))));
+        out.put(describe(*page, pageGeometries(path, size_t(request.page))));
         break;
     case Ask::Links: {
         auto links = page->links(gfx::AffineTransform{});

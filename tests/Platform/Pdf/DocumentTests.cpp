@@ -1,5 +1,6 @@
 #include "Platform/Graphics/Context.h"
 #include "Platform/Pdf/Document.h"
+#include "Platform/Pdf/Engine/PopplerDocument.h"
 #include "Platform/Pdf/PageWorkers.h"
 #include "tests/Platform/Base/FileTestSupport.h"
 #include "tests/Support/PdfFixtures.h"
@@ -116,6 +117,90 @@ TEST_F(PdfLayerTest, PageCountsSizesBoxesAndRotations)
         EXPECT_EQ(last->box(), c.box);
         EXPECT_EQ(last->rotation(), c.rotation);
         EXPECT_EQ(last->size(), c.size);
+    }
+}
+
+// A page tree written by hand: entries of the root node, of a middle node that holds every page
+// but the first, and of each page; "#N" names the Nth of `objects`.
+struct TreePlan {
+    const char* name;
+    std::string root, middle;
+    std::vector<std::string> pages;
+    std::vector<std::string> objects;
+};
+
+std::string treePdf(const TreePlan& plan)
+{
+    pdffix::Writer w;
+    int catalog = w.reserve(), root = w.reserve(), middle = w.reserve();
+    int contents = w.add(pdffix::Writer::stream("", "0 0 1 rg 20 20 100 100 re f"));
+    std::vector<int> pages, objects;
+    for (size_t i = 0; i < plan.pages.size(); ++i)
+        pages.push_back(w.reserve());
+    for (const auto& object : plan.objects)
+        objects.push_back(w.add(object));
+    auto resolve = [&](std::string text) {
+        for (size_t k = objects.size(); k >= 1; --k)
+            for (size_t at; (at = text.find("#" + std::to_string(k))) != std::string::npos;)
+                text.replace(at, 1 + std::to_string(k).size(), std::to_string(objects[k - 1]) + " 0 R");
+        return text;
+    };
+    std::string rootKids = std::to_string(pages[0]) + " 0 R " + std::to_string(middle) + " 0 R", middleKids;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        int parent = i == 0 ? root : middle;
+        w.set(pages[i], resolve("<< /Type /Page /Parent " + std::to_string(parent) + " 0 R /Contents " +
+                                std::to_string(contents) + " 0 R /Resources << >> " + plan.pages[i] + " >>"));
+        if (i > 0)
+            middleKids += std::to_string(pages[i]) + " 0 R ";
+    }
+    w.set(root, resolve("<< /Type /Pages /Kids [" + rootKids + "] /Count " + std::to_string(pages.size()) + " " +
+                        plan.root + " >>"));
+    w.set(middle, resolve("<< /Type /Pages /Parent " + std::to_string(root) + " 0 R /Kids [" + middleKids +
+                          "] /Count " + std::to_string(pages.size() - 1) + " " + plan.middle + " >>"));
+    w.set(catalog, "<< /Type /Catalog /Pages " + std::to_string(root) + " 0 R >>");
+    return w.finish(catalog);
+}
+
+// Opening describes every page from the file's own objects where their boxes are plain, and
+// from the drawing library where they are not: either way each page's box, size and rotation
+// are what the drawing library reads, or pages would be laid out at one size and drawn at another.
+TEST_F(PdfLayerTest, PagesDescribedAtOpeningAreWhatTheDrawingLibraryReads)
+{
+    const TreePlan plans[] = {
+        {"inherited", "/MediaBox [0 0 500 700] /Rotate 90", "/CropBox [10 20 490 680]",
+         {"", "/Rotate 0", "/MediaBox [0 0 300 300]", "/Rotate 180 /CropBox [0 0 250 350]"}, {}},
+        {"corners in any order, overhanging crops", "", "",
+         {"/MediaBox [612 792 0 0]", "/MediaBox [0 0 612 792] /CropBox [-50 100 700 700]",
+          "/MediaBox [0 0 612 792] /CropBox [700 900 300 -20]", "/MediaBox [-100 -200 300.5 400.25]"}, {}},
+        {"odd turns", "/MediaBox [0 0 400 300]", "",
+         {"/Rotate -90", "/Rotate 450", "/Rotate 45", "/Rotate 270", "/Rotate -270", "/Rotate 720"}, {}},
+        {"boxes by reference", "", "/MediaBox #1",
+         {"/MediaBox [0 0 #2 300]", "", "/CropBox #3", "/MediaBox [0 0 200 #4]"},
+         {"[0 0 200 100]", "250", "[50 10 150 90]", "(tall)"}},
+        {"the first page left to the library", "", "/MediaBox [0 0 300 400]", {"", "", "/Rotate 90"}, {}},
+        {"a crop box above the media box", "/MediaBox [0 0 500 500] /CropBox [10 10 200 200]", "/MediaBox [0 0 300 300]",
+         {"", "", "/CropBox [5 5 100 100]", "/MediaBox [0 0 50 50]"}, {}},
+        {"later pages left to the library", "/MediaBox [0 0 612 792]", "",
+         {"", "/MediaBox [100 100 200 200] /CropBox [0 0 10 10]", "/MediaBox [0 0 612]", "/MediaBox [0 0 0 0]",
+          "/CropBox [0 0 1e400 500]", "/MediaBox [0 0 300 200] /Rotate 90"}, {}},
+    };
+    for (const auto& plan : plans) {
+        SCOPED_TRACE(plan.name);
+        std::string path = write(std::string(plan.name) + ".pdf", treePdf(plan));
+        auto document = open(path);
+        auto library = pdf::engine::Document::open(path).document;
+        ASSERT_TRUE(document && library);
+        ASSERT_EQ(document->pageCount(), library->pageCount());
+        ASSERT_EQ(document->pageCount(), int(plan.pages.size()));
+        for (int number = 1; number <= document->pageCount(); ++number) {
+            SCOPED_TRACE(number);
+            auto page = document->page(number);
+            auto read = library->page(number);
+            ASSERT_TRUE(page && read);
+            EXPECT_EQ(page->box(), read->box());
+            EXPECT_EQ(page->size(), read->size());
+            EXPECT_EQ(page->rotation(), read->rotation());
+        }
     }
 }
 

@@ -7,7 +7,8 @@
 #include <memory>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
-#include <openssl/rand.h>
+#include <cerrno>
+#include <sys/random.h>
 
 namespace base {
 
@@ -52,11 +53,29 @@ std::string Digest::md5Hex(std::string_view text)
     return md5(text.data(), text.size());
 }
 
+namespace {
+
+// The system's own random source: ready from boot, and no generator of ours to set up on first
+// use (a document's first identifier is made as the reader opens).
+void fillRandom(unsigned char* out, size_t count)
+{
+    while (count > 0) {
+        ssize_t got = getrandom(out, count, 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            std::abort(); // without randomness identifiers could collide and salts be guessed, silently
+        out += got;
+        count -= size_t(got);
+    }
+}
+
+} // namespace
+
 std::string Digest::uuidString()
 {
     unsigned char b[16];
-    if (RAND_bytes(b, sizeof b) != 1)
-        std::abort(); // without randomness identifiers could collide silently
+    fillRandom(b, sizeof b);
     b[6] = static_cast<unsigned char>((b[6] & 0x0f) | 0x40); // version 4
     b[8] = static_cast<unsigned char>((b[8] & 0x3f) | 0x80); // RFC 4122 variant
     const char* digits = "0123456789ABCDEF";
@@ -111,8 +130,7 @@ std::vector<std::string_view> splitDollar(std::string_view text)
 Bytes Digest::randomBytes(size_t count)
 {
     Bytes out(count);
-    if (count && RAND_bytes(out.data(), static_cast<int>(count)) != 1)
-        std::abort(); // a predictable salt would be a silent weakness
+    fillRandom(out.data(), count);
     return out;
 }
 

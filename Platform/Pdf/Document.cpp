@@ -164,6 +164,12 @@ DrawOutcome Page::draw(gfx::Context& context, const gfx::AffineTransform& pageTo
     return PageWorkers::shared().draw(m_state->path, m_state->password, m_number, context, pageToContext);
 }
 
+DrawOutcome Page::drawOnPaper(gfx::Context& context, const gfx::Rect& into) const
+{
+    return PageWorkers::shared().draw(m_state->path, m_state->password, m_number, context, fitTransform(into),
+                                      PageWorkers::Drawing::Page, PageWorkers::Backdrop::Paper);
+}
+
 DrawOutcome Page::drawStandIn(gfx::Context& context, const gfx::Rect& into) const
 {
     return PageWorkers::shared().draw(m_state->path, m_state->password, m_number, context, fitTransform(into),

@@ -55,6 +55,9 @@ public:
     {
         return draw(context, pageToContext);
     }
+    // The same on white paper: the context's clip is made paper with the page drawn on it,
+    // whatever lay there (a tile's or a thumbnail's own bitmap).
+    DrawOutcome drawOnPaper(gfx::Context& context, const gfx::Rect& into) const;
     // The same for a stand-in (a tile drawn again at a lower level): over a limit, it refuses
     // only itself, never the level it was drawn at.
     DrawOutcome drawStandIn(gfx::Context& context, const gfx::Rect& into) const;

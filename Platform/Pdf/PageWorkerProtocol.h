@@ -25,8 +25,9 @@ enum class Ask : int32_t {
 
 // For Draw, one page into a bitmap of `width` x `height` pixels (ARGB32, rows of width * 4
 // bytes) at the start of the shared file, a twin of the caller's: its device scale and offset,
-// its transform and clip. Only `region` (x, y, width, height in pixels) is cleared and read
-// back. Every request is followed by the path's and the password's bytes.
+// its transform and clip. Only `region` (x, y, width, height in pixels) is cleared (to nothing,
+// or to white paper under the page when `onPaper`) and read back. Every request is followed by
+// the path's and the password's bytes.
 struct Request {
     uint32_t magic = kMagic;
     Ask ask = Ask::Draw;
@@ -42,6 +43,7 @@ struct Request {
     uint32_t pathBytes = 0;
     uint32_t passwordBytes = 0;
     int32_t hasPassword = 0;
+    int32_t onPaper = 0;
 };
 
 // Done: answered (drawn); NotRead: the document or page cannot be had; Locked: the document

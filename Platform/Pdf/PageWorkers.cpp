@@ -676,7 +676,8 @@ bool PageWorkers::pagesKeepFailing(const std::string& path) const
 }
 
 DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::string>& password, int number,
-                              gfx::Context& context, const gfx::AffineTransform& pageToContext, Drawing drawing)
+                              gfx::Context& context, const gfx::AffineTransform& pageToContext, Drawing drawing,
+                              Backdrop backdrop)
 {
     cairo_t* cr = context.cairo();
     cairo_surface_t* target = cairo_get_target(cr);
@@ -691,6 +692,7 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
     worker::Request request;
     request.ask = worker::Ask::Draw;
     request.page = number;
+    request.onPaper = backdrop == Backdrop::Paper;
     // The worker draws into a bitmap like ours, of the same pixels, scale, offset, transform
     // and clip: the page draws there exactly as it would here.
     int width = cairo_image_surface_get_width(target), height = cairo_image_surface_get_height(target);
@@ -728,8 +730,10 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
         },
         [&](Worker& worker) {
             // The worker's pixels over the clipped region, one to one.
+            // On paper every pixel is opaque: told so, the drawing library copies them.
+            cairo_format_t format = backdrop == Backdrop::Paper ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32;
             cairo_surface_t* picture =
-                cairo_image_surface_create_for_data(worker.mapped, CAIRO_FORMAT_ARGB32, width, height, width * 4);
+                cairo_image_surface_create_for_data(worker.mapped, format, width, height, width * 4);
             cairo_save(cr);
             cairo_identity_matrix(cr);
             cairo_scale(cr, 1 / sx, 1 / sy);

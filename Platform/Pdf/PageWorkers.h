@@ -41,10 +41,13 @@ public:
     // within its clip, exactly as the worker would draw it into a bitmap of its own. A drawing
     // over a limit refuses the page at its level and above; a stand-in's (a tile drawn again
     // at a lower level) refuses nothing but itself.
+    // On paper, the clip's pixels become white paper with the page drawn on it, whatever lay
+    // there: one copy of opaque pixels rather than a fill and a blend.
     enum class Drawing { Page, StandIn };
+    enum class Backdrop { Clear, Paper };
     DrawOutcome draw(const std::string& path, const std::optional<std::string>& password, int number,
                      gfx::Context& context, const gfx::AffineTransform& pageToContext,
-                     Drawing drawing = Drawing::Page);
+                     Drawing drawing = Drawing::Page, Backdrop backdrop = Backdrop::Clear);
 
     // The zoom level a drawing at `pixelsPerPoint` belongs to: each doubling is a level.
     static int levelOf(double pixelsPerPoint);

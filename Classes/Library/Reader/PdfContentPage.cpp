@@ -73,8 +73,6 @@ PdfContentPage::PdfContentPage(std::shared_ptr<pdf::Document> document, std::sha
     std::shared_ptr<Refusal> shared = m_refusal;
     std::weak_ptr<Refusal> refusal = m_refusal;
     setDrawCallback([drawn, box, shared, refusal](gfx::Context& context, const gfx::Rect& rect) {
-        context.setFillColor(gfx::Color::white());
-        context.fillRect(rect);
         pdf::DrawOutcome outcome = drawTile(*drawn, context, rect, box, shared->fitPixelScale.load());
         if (outcome != pdf::DrawOutcome::TooCostly && outcome != pdf::DrawOutcome::Damaged)
             return;
@@ -91,7 +89,12 @@ PdfContentPage::PdfContentPage(std::shared_ptr<pdf::Document> document, std::sha
 pdf::DrawOutcome PdfContentPage::drawTile(const pdf::Page& page, gfx::Context& context, const gfx::Rect& rect,
                                           const gfx::Rect& box, double fitPixelScale)
 {
-    pdf::DrawOutcome outcome = page.drawInWorker(context, box);
+    pdf::DrawOutcome outcome = page.drawOnPaper(context, box);
+    if (outcome == pdf::DrawOutcome::Drawn)
+        return outcome;
+    // Nothing drawn: blank paper, under whatever stands in.
+    context.setFillColor(gfx::Color::white());
+    context.fillRect(rect);
     if (outcome != pdf::DrawOutcome::TooCostly)
         return outcome;
     // Too costly at this zoom: at its fitted size the page is refused; above it, the tile is

@@ -330,9 +330,7 @@ void PdfThumbRender::main()
             if (pixels.width > 0) {
                 ++renderCount;
                 auto context = gfx::Context::createBitmap(pixels, 1);
-                context->setFillColor(gfx::Color::white());
-                context->fillRect(gfx::Rect(gfx::Point{}, pixels));
-                bool drawn = page->drawInWorker(*context, gfx::Rect(gfx::Point{}, pixels)) == pdf::DrawOutcome::Drawn;
+                bool drawn = page->drawOnPaper(*context, gfx::Rect(gfx::Point{}, pixels)) == pdf::DrawOutcome::Drawn;
                 if (drawn && !context->error())
                     image = gfx::Image::fromSurface(cairo_get_target(context->cairo()), request.scale());
             }

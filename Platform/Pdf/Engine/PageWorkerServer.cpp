@@ -128,8 +128,9 @@ void drawPage(const worker::Request& request, unsigned char* mapped, Page& page)
     int stride = request.width * 4;
     int x = std::clamp(request.region[0], 0, request.width), y = std::clamp(request.region[1], 0, request.height);
     int w = std::clamp(request.region[2], 0, request.width - x), h = std::clamp(request.region[3], 0, request.height - y);
+    int clear = request.onPaper ? 0xff : 0; // opaque white, or nothing
     for (int row = y; row < y + h; ++row)
-        std::memset(mapped + size_t(row) * size_t(stride) + size_t(x) * 4, 0, size_t(w) * 4);
+        std::memset(mapped + size_t(row) * size_t(stride) + size_t(x) * 4, clear, size_t(w) * 4);
     // The caller's bitmap's twin: the page draws as it would there.
     auto context = gfx::Context::createBitmapOver(mapped, request.width, request.height, stride,
                                                   request.deviceScale[0], request.deviceScale[1]);

@@ -173,7 +173,13 @@ void warmUpDrawing()
         cairo_surface_destroy(surface);
         g_object_unref(page);
     }
-    g_object_unref(document);
+    // The library's settings (and the fonts it found for the standard faces) last only while one
+    // of its documents is open: this one stays for the worker's life, so that the first real
+    // document does not make them again.
+    static PopplerDocument* kept = nullptr;
+    if (kept)
+        g_object_unref(kept);
+    kept = document;
 }
 
 Document::OpenResult Document::open(const std::string& path, const std::optional<std::string>& password)

@@ -120,6 +120,26 @@ TEST_F(PageWorkersTest, PagesDrawAsInThisProcessAndOverALimitAreEndedAndReplaced
             auto expected = pixelsOf(*here), got = pixelsOf(*there);
             EXPECT_EQ(expected, got);
             EXPECT_NE(std::count(got.begin(), got.end(), 0), std::ptrdiff_t(got.size())) << "something drawn";
+
+            // On paper: within the clip, white paper under the page whatever lay there, as a
+            // white fill and the page drawn over it; outside it, what lay there.
+            auto onRed = [&] {
+                auto context = gfx::Context::createBitmap(area.size, 2);
+                context->setFillColor(gfx::Color{1, 0, 0, 1});
+                context->fillRect(gfx::Rect(gfx::Point{}, area.size));
+                context->translate(-area.x(), -area.y());
+                context->clipToRect(area.insetBy(3, 5));
+                return context;
+            };
+            auto filled = onRed(), paper = onRed();
+            filled->setFillColor(gfx::Color::white());
+            filled->fillRect(area);
+            localPage->draw(*filled, into);
+            EXPECT_EQ(page->drawOnPaper(*paper, into), DrawOutcome::Drawn);
+            auto expectedOnPaper = pixelsOf(*filled), gotOnPaper = pixelsOf(*paper);
+            EXPECT_EQ(expectedOnPaper, gotOnPaper);
+            EXPECT_NE(expectedOnPaper, pixelsOf(*onRed())) << "paper and page drawn";
+            EXPECT_EQ(gotOnPaper[2], 255) << "red kept outside the clip";
         }
     }
 

@@ -311,10 +311,11 @@ struct Entry {
     // Read when first asked for: a long file holds thousands of objects, a page reaches few.
     mutable Obj value;
     mutable bool read = false;
-    const char* source = nullptr; // where the value's bytes start, and end
+    const char* source = nullptr; // where the value's bytes start, and end (or at most end)
     const char* sourceEnd = nullptr;
-    const char* stream = nullptr; // raw stream bytes in the mapping
-    size_t streamSize = 0;
+    mutable bool located = true;          // whether a stream after the value has been looked for
+    mutable const char* stream = nullptr; // raw stream bytes in the mapping
+    mutable size_t streamSize = 0;
     std::shared_ptr<std::string> inflated; // objects of an object stream live in its bytes
     size_t position = 0;                  // later definitions win
 };
@@ -323,7 +324,11 @@ struct Entry {
 // cross-reference table is damaged or missing, and both table forms alike.
 class Index {
 public:
-    explicit Index(const std::string& path) : m_file(path) { build(); }
+    explicit Index(const std::string& path) : m_file(path)
+    {
+        if (!readCrossReferences())
+            build();
+    }
     bool valid() const { return m_file.data() != nullptr; }
 
     const Obj* resolve(const Obj* obj, int hops = 0) const
@@ -334,7 +339,7 @@ public:
         }
         return obj;
     }
-    // The entry's value, read on first use; the scan has checked that it reads.
+    // The entry's value, read on first use.
     const Obj& valueOf(const Entry& entry) const
     {
         std::lock_guard lock(m_reading);
@@ -345,12 +350,31 @@ public:
         }
         return entry.value;
     }
+    // The entry, with the stream that follows its value found.
     const Entry* entryOf(const Obj* obj) const
     {
         if (!obj || obj->kind != Obj::Ref)
             return nullptr;
         auto it = m_entries.find(obj->ref);
-        return it == m_entries.end() ? nullptr : &it->second;
+        if (it == m_entries.end())
+            return nullptr;
+        const Entry& entry = it->second;
+        std::lock_guard lock(m_reading);
+        if (!entry.located) {
+            Lexer lexer(entry.source, entry.sourceEnd);
+            Obj skipped;
+            if (lexer.read(skipped, 0, false)) {
+                // Its length may be an object of its own, read here without looking further.
+                const Obj* length = valueOf(entry).get("Length");
+                if (length && length->kind == Obj::Ref) {
+                    auto found = m_entries.find(length->ref);
+                    length = found == m_entries.end() ? nullptr : &valueOf(found->second);
+                }
+                findStream(entry, lexer, length, entry.sourceEnd);
+            }
+            entry.located = true;
+        }
+        return &entry;
     }
     const Obj* lookup(const Obj* dict, const char* key) const
     {
@@ -404,6 +428,8 @@ public:
 private:
     const Obj* catalog() const
     {
+        if (m_catalog)
+            return m_catalog;
         const Obj* catalog = nullptr;
         size_t best = 0;
         // Only a value that names "Catalog" can be one: the others are not read for this.
@@ -562,36 +588,17 @@ private:
             if (!lexer.read(entry.value, 0, false))
                 continue;
             entry.sourceEnd = lexer.position();
-            lexer.skipSpace();
-            const char* after = lexer.position();
-            if (size_t(end - after) >= 6 && std::memcmp(after, "stream", 6) == 0) {
+            Lexer after = lexer;
+            after.skipSpace();
+            if (size_t(end - after.position()) >= 6 && std::memcmp(after.position(), "stream", 6) == 0) {
                 // A stream's dictionary is read now: its length finds the stream's end.
                 Lexer again(entry.source, entry.sourceEnd);
                 again.read(entry.value);
                 entry.read = true;
-                const char* body = after + 6;
-                if (body < end && *body == '\r')
-                    ++body;
-                if (body < end && *body == '\n')
-                    ++body;
-                const Obj* length = entry.value.get("Length");
-                size_t declared = length && length->kind == Obj::Num && length->num >= 0 ? size_t(length->num) : SIZE_MAX;
-                const char* stop = nullptr;
-                if (declared <= size_t(end - body)) {
-                    Lexer check(body + declared, end);
-                    check.skipSpace();
-                    if (size_t(end - check.position()) >= 9 && std::memcmp(check.position(), "endstream", 9) == 0)
-                        stop = body + declared;
-                }
-                if (!stop) {
-                    const void* mark = memmem(body, size_t(end - body), "endstream", 9);
-                    stop = mark ? static_cast<const char*>(mark) : end;
-                }
-                entry.stream = body;
-                entry.streamSize = size_t(stop - body);
-                p = stop;
+                findStream(entry, lexer, entry.value.get("Length"), end);
+                p = entry.stream + entry.streamSize;
             } else {
-                p = after;
+                p = after.position();
             }
             auto& slot = m_entries[number];
             if (slot.position <= entry.position || slot.value.kind == Obj::Null)
@@ -602,6 +609,153 @@ private:
                 objectStreams.push_back(&entry);
         for (const Entry* stream : objectStreams)
             unpack(*stream);
+    }
+
+    // The stream after a value that ended where `lexer` stands, if there is one: its bytes run
+    // for its declared length when "endstream" follows there, or else up to "endstream".
+    static void findStream(const Entry& entry, Lexer lexer, const Obj* length, const char* end)
+    {
+        lexer.skipSpace();
+        const char* after = lexer.position();
+        if (size_t(end - after) < 6 || std::memcmp(after, "stream", 6) != 0)
+            return;
+        const char* body = after + 6;
+        if (body < end && *body == '\r')
+            ++body;
+        if (body < end && *body == '\n')
+            ++body;
+        size_t declared = length && length->kind == Obj::Num && length->num >= 0 ? size_t(length->num) : SIZE_MAX;
+        const char* stop = nullptr;
+        if (declared <= size_t(end - body)) {
+            Lexer check(body + declared, end);
+            check.skipSpace();
+            if (size_t(end - check.position()) >= 9 && std::memcmp(check.position(), "endstream", 9) == 0)
+                stop = body + declared;
+        }
+        if (!stop) {
+            const void* mark = memmem(body, size_t(end - body), "endstream", 9);
+            stop = mark ? static_cast<const char*>(mark) : end;
+        }
+        entry.stream = body;
+        entry.streamSize = size_t(stop - body);
+    }
+
+    // The file's own table of where each object lies (the plain form, with earlier versions
+    // through /Prev), each place checked to hold its object's header; objects are then read
+    // only as they are reached. False when any of it does not hold: the whole file is scanned.
+    bool readCrossReferences()
+    {
+        const char* data = m_file.data();
+        size_t size = m_file.size();
+        if (!data)
+            return false;
+        std::string_view file(data, size);
+        size_t mark = file.rfind("startxref", size);
+        if (mark == std::string_view::npos || size - mark > 2048)
+            return false;
+        Lexer tail(data + mark + 9, data + size);
+        Obj at;
+        if (!tail.read(at) || at.kind != Obj::Num)
+            return false;
+        std::map<int, size_t> offsets;
+        std::set<int> freed;
+        std::set<double> sections;
+        Obj root;
+        while (at.kind == Obj::Num) {
+            if (!(at.num >= 0 && at.num < double(size)) || !sections.insert(at.num).second || sections.size() > 1000)
+                return false;
+            Lexer table(data + size_t(at.num), data + size);
+            Obj word;
+            if (!table.read(word, 0, false) || word.kind != Obj::Op || file.substr(size_t(at.num)).rfind("xref", 0) != 0)
+                return false;
+            for (;;) {
+                Obj first, count;
+                if (!table.read(first) || (first.kind == Obj::Op && first.text == "trailer"))
+                    break;
+                if (!table.read(count) || first.kind != Obj::Num || count.kind != Obj::Num || first.num < 0 ||
+                    count.num < 0 || first.num + count.num > 1e7)
+                    return false;
+                for (int i = 0; i < int(count.num); ++i) {
+                    // "oooooooooo ggggg n" and two bytes of line end, twenty in all.
+                    table.skipSpace();
+                    const char* line = table.position();
+                    if (table.end() - line < 18 || line[10] != ' ' || line[16] != ' ' ||
+                        (line[17] != 'n' && line[17] != 'f'))
+                        return false;
+                    size_t offset = 0;
+                    for (int digit = 0; digit < 10; ++digit) {
+                        if (!std::isdigit(static_cast<unsigned char>(line[digit])))
+                            return false;
+                        offset = offset * 10 + size_t(line[digit] - '0');
+                    }
+                    table.seek(line + 18);
+                    int number = int(first.num) + i;
+                    // A later section (read first) says where an object now lies, or that it is gone.
+                    if (offsets.count(number) || freed.count(number))
+                        continue;
+                    if (line[17] == 'f')
+                        freed.insert(number);
+                    else if (number > 0)
+                        offsets[number] = offset;
+                }
+            }
+            Obj trailer;
+            if (!table.read(trailer) || trailer.kind != Obj::Dict || trailer.get("XRefStm"))
+                return false;
+            if (root.kind == Obj::Null)
+                if (const Obj* own = trailer.get("Root"))
+                    root = *own;
+            const Obj* previous = trailer.get("Prev");
+            at = previous ? *previous : Obj();
+        }
+        if (root.kind != Obj::Ref || offsets.empty())
+            return false;
+        // Each object's bytes end at the next one's start at the latest.
+        std::vector<size_t> starts;
+        for (const auto& [number, offset] : offsets)
+            starts.push_back(offset);
+        std::sort(starts.begin(), starts.end());
+        for (const auto& [number, offset] : offsets) {
+            if (offset >= size)
+                return false;
+            // "<number> <generation> obj" where the table says.
+            const char* at = data + offset;
+            const char* end = data + size;
+            auto digits = [&](const char* from) {
+                while (from < end && std::isdigit(static_cast<unsigned char>(*from)))
+                    ++from;
+                return from;
+            };
+            auto spaces = [&](const char* from) {
+                while (from < end && isSpace(static_cast<unsigned char>(*from)))
+                    ++from;
+                return from;
+            };
+            const char* numberEnd = digits(at);
+            int written = 0;
+            if (std::from_chars(at, numberEnd, written).ec != std::errc() || written != number)
+                return false;
+            const char* generation = spaces(numberEnd);
+            const char* generationEnd = digits(generation);
+            const char* keyword = spaces(generationEnd);
+            if (generation == numberEnd || generationEnd == generation || keyword == generationEnd ||
+                end - keyword < 3 || std::memcmp(keyword, "obj", 3) != 0 || (end - keyword > 3 && isRegular(keyword[3])))
+                return false;
+            auto next = std::upper_bound(starts.begin(), starts.end(), offset);
+            Entry& entry = m_entries.try_emplace(m_entries.end(), number)->second;
+            entry.position = offset;
+            entry.source = keyword + 3;
+            entry.sourceEnd = next == starts.end() ? data + size : data + *next;
+            entry.located = false;
+        }
+        const Obj* catalog = resolve(&root);
+        const Obj* type = catalog && catalog->kind == Obj::Dict ? lookup(catalog, "Type") : nullptr;
+        if (!type || !type->isName("Catalog")) {
+            m_entries.clear();
+            return false;
+        }
+        m_catalog = catalog;
+        return true;
     }
 
     // Objects kept inside an object stream.
@@ -645,7 +799,8 @@ private:
 
     Mapping m_file;
     std::map<int, Entry> m_entries;
-    mutable std::mutex m_reading;
+    const Obj* m_catalog = nullptr; // the table's own, when it was read
+    mutable std::recursive_mutex m_reading;
 };
 
 // Walks the page's drawing instructions, forms included, and adds up what they ask.

@@ -157,7 +157,7 @@ std::string scanPage(int width, int height)
 
 // A photo of `width` x `height` written as a JPEG row by row (a poster's photo would take half
 // a gigabyte as one bitmap): smooth colour across it, a checker of `cell` pixels over it.
-std::string streamedJpeg(int width, int height, bool progressive, int cell, int seed)
+std::string streamedJpeg(int width, int height, bool progressive, int cell, int seed, bool grey = false)
 {
     jpeg_compress_struct info{};
     jpeg_error_mgr errors{};
@@ -168,8 +168,8 @@ std::string streamedJpeg(int width, int height, bool progressive, int cell, int 
     jpeg_mem_dest(&info, &buffer, &size);
     info.image_width = JDIMENSION(width);
     info.image_height = JDIMENSION(height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
+    info.input_components = grey ? 1 : 3;
+    info.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 80, TRUE);
     if (progressive)
@@ -180,6 +180,10 @@ std::string streamedJpeg(int width, int height, bool progressive, int cell, int 
         int y = int(info.next_scanline);
         for (int x = 0; x < width; ++x) {
             bool dark = ((x / cell) + (y / cell) + seed) % 2 == 0;
+            if (grey) {
+                row[size_t(x)] = (unsigned char)((dark ? 30 : 150) + 100 * x / width);
+                continue;
+            }
             row[size_t(x) * 3] = (unsigned char)(40 + 180 * x / width);
             row[size_t(x) * 3 + 1] = (unsigned char)(dark ? 60 : 200);
             row[size_t(x) * 3 + 2] = (unsigned char)(40 + 180 * y / height + seed * 5 % 30);
@@ -197,7 +201,7 @@ std::string streamedJpeg(int width, int height, bool progressive, int cell, int 
 // A page of `count` pictures in a grid of `columns`, each a JPEG image object of its own (and
 // a soft mask when given), as a catalogue lays products out.
 std::string pictureGridPage(double pageW, double pageH, int count, int columns, const std::string& jpeg, int width,
-                            int height, const std::string& softMask = {})
+                            int height, const std::string& softMask = {}, bool grey = false)
 {
     pdffix::Writer w;
     int catalog = w.reserve();
@@ -216,7 +220,8 @@ std::string pictureGridPage(double pageW, double pageH, int count, int columns, 
                    " 0 R";
         int image = w.add(pdffix::Writer::stream("/Type /XObject /Subtype /Image /Width " + std::to_string(width) +
                                                      " /Height " + std::to_string(height) +
-                                                     " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode" +
+                                                     (grey ? " /ColorSpace /DeviceGray" : " /ColorSpace /DeviceRGB") +
+                                                     " /BitsPerComponent 8 /Filter /DCTDecode" +
                                                      mask,
                                                  jpeg));
         names += "/P" + std::to_string(i) + " " + std::to_string(image) + " 0 R ";
@@ -481,6 +486,9 @@ TEST_F(ReaderPageScaleTest, CataloguePagesOfLargePicturesAreDrawnNotRefused)
         // A4 scanned in colour at 600 dots an inch, written progressive.
         {"progressive-scan", place("scan.pdf", pictureGridPage(a4W, a4H, 1, 1, streamedJpeg(4960, 7016, true, 240, 5),
                                                                4960, 7016))},
+        // A photographed page in grey, within margins of paper: the decoder reduces it itself.
+        {"grey-photographed-page", place("grey.pdf", pictureGridPage(a4W, a4H, 1, 1, streamedJpeg(2480, 3508, false, 90, 6, true),
+                                                                      2480, 3508, {}, true))},
     };
     drawnAsTheReference(cases, 0.15);
 }

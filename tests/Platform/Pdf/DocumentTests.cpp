@@ -228,7 +228,7 @@ TEST_F(PdfLayerTest, PagesDescribedAtOpeningAreWhatTheDrawingLibraryReads)
             EXPECT_EQ(page->rotation(), read->rotation());
         }
         if (name == "updated") {
-            EXPECT_EQ(document->page(2)->size(), gfx::Size(200, 500));
+            EXPECT_EQ(document->page(2)->size(), (gfx::Size{200, 500}));
         }
     }
 }

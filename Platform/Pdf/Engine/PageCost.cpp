@@ -664,10 +664,11 @@ private:
         while (at.kind == Obj::Num) {
             if (!(at.num >= 0 && at.num < double(size)) || !sections.insert(at.num).second || sections.size() > 1000)
                 return false;
-            Lexer table(data + size_t(at.num), data + size);
-            Obj word;
-            if (!table.read(word, 0, false) || word.kind != Obj::Op || file.substr(size_t(at.num)).rfind("xref", 0) != 0)
+            // The plain form starts with the word "xref"; the stream form is an object.
+            std::string_view section = file.substr(size_t(at.num));
+            if (section.substr(0, 4) != "xref" || (section.size() > 4 && isRegular(section[4])))
                 return false;
+            Lexer table(section.data() + 4, data + size);
             for (;;) {
                 Obj first, count;
                 if (!table.read(first) || (first.kind == Obj::Op && first.text == "trailer"))

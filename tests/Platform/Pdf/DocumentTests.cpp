@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <thread>
 
@@ -210,6 +211,12 @@ TEST_F(PdfLayerTest, PagesDescribedAtOpeningAreWhatTheDrawingLibraryReads)
                                              "/MediaBox [0 0 500 200] /Rotate 270 >>"));
     // A table whose places are all off: the objects are found where they are.
     files.emplace_back("misplaced", std::string(base).insert(base.find('\n') + 1, "% moved\n"));
+    // The inherited boxes again, their objects packed into object streams under a table that is
+    // itself a stream.
+    std::string plain = write("plain-tree.pdf", files[0].second), packed = (m_dir / "packed.pdf").string();
+    ASSERT_TRUE(pdffix::run({"qpdf", "--object-streams=generate", plain, packed}));
+    std::ifstream packedFile(packed, std::ios::binary);
+    files.emplace_back("packed", std::string(std::istreambuf_iterator<char>(packedFile), {}));
     for (const auto& [name, bytes] : files) {
         SCOPED_TRACE(name);
         std::string path = write(name + ".pdf", bytes);

@@ -553,16 +553,25 @@ int firstOpenOfASession(const std::string& path)
     {
         ui::Window window;
         window.makeKeyAndVisible();
-        // The library as it stands when a document is tapped: its text drawn, and a page worker
-        // started ahead as it starts one; the tap comes a moment after it shows.
-        auto title = ui::View::make<ui::Label>(gfx::Rect(20, 20, 400, 40));
+        // The library as it stands when a document is tapped: its text drawn in its own fonts
+        // (the category panel's title and its list), and a page worker started ahead as it
+        // starts one; the tap comes a moment after it shows.
+        auto title = ui::View::make<ui::Label>(gfx::Rect(72, 7, 100, 30));
+        title->setFont(gfx::Font("Helvetica-Bold", 20));
+        title->setAdjustsFontSizeToFitWidth(true);
+        title->setMinimumFontSize(15);
         title->setText("Library");
+        auto category = ui::View::make<ui::Label>(gfx::Rect(20, 60, 300, 40));
+        category->setFont(gfx::Font::systemFont(16));
+        category->setText("Brochures (12)");
         window.addSubview(title);
+        window.addSubview(category);
         window.prepareFrame();
         window.drawFrame(window.scale());
         pdf::warmUp();
         base::RunLoop::main().runFor(0.5);
         title->removeFromSuperview();
+        category->removeFromSuperview();
         FirstPage page = openWholeReader(window, placed);
         if (page.seen) {
             std::printf("first-open %.3f %.3f %.4f %.3f %.3f\n", page.wallMs, page.cpuMs, page.zoom, page.shownWallMs,

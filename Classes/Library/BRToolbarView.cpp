@@ -14,6 +14,8 @@ BRToolbarView::BRToolbarView(const gfx::Rect& frame)
     m_background->setContentMode(ui::ContentMode::ScaleToFill);
     m_background->setAutoresizingMask(ui::AutoresizingFlexibleWidth);
     m_background->setAlpha(0.8);
+    // Filling its bounds anyway; clipped, its translucency is worked out over the bar alone.
+    m_background->setClipsToBounds(true);
     m_background->setImage(SkinManager::skinFromImageName(std::string("topbar-bg.png")));
     addSubview(m_background);
 }

@@ -34,6 +34,8 @@ namespace {
 
 typedef uint8_t Bytes8 __attribute__((vector_size(8)));
 typedef uint16_t Lanes8 __attribute__((vector_size(16)));
+typedef uint16_t Pixel16 __attribute__((vector_size(8)));
+typedef uint32_t Pixel32 __attribute__((vector_size(16)));
 
 // One output pixel's run of source pixels and their weights, summing to 1 << bits.
 struct Taps {
@@ -110,14 +112,16 @@ SurfaceRef areaAveragedSurface(cairo_surface_t* source, double width, double hei
         uint8_t* out = dst + size_t(y) * dstStride;
         for (int x = 0; x < toWidth; ++x) {
             const Taps& across = columns[size_t(x)];
-            uint32_t px[4] = {};
+            // A pixel's four channels at once.
+            Pixel32 px = {};
             for (size_t k = 0; k < across.weights.size(); ++k) {
-                const uint16_t* in = into + size_t(across.first + int(k)) * 4;
-                for (int c = 0; c < 4; ++c)
-                    px[c] += in[c] * across.weights[k];
+                Pixel16 in;
+                std::memcpy(&in, into + size_t(across.first + int(k)) * 4, sizeof in);
+                px += __builtin_convertvector(in, Pixel32) * across.weights[k];
             }
+            px = (px + (1u << 23)) >> 24;
             for (int c = 0; c < 4; ++c)
-                out[x * 4 + c] = uint8_t((px[c] + (1u << 23)) >> 24);
+                out[x * 4 + c] = uint8_t(px[c]);
         }
     }
     cairo_surface_mark_dirty(result.get());

@@ -716,6 +716,12 @@ void renderPresented(View& view, const View::Presentation& p, gfx::Context& ctx)
                                    shadow.color.withAlpha(shadow.color.a * shadow.opacity * p.alpha));
     }
     bool group = p.alpha < 0.999;
+    // The group is as large as the clip: a view that clips to its bounds needs no more.
+    bool groupClipped = group && view.clipsToBounds();
+    if (groupClipped) {
+        ctx.save();
+        ctx.clipToRect(box);
+    }
     if (group)
         cairo_push_group(cr);
     // A running transition: the old picture and the live content slide within the bounds.
@@ -770,6 +776,8 @@ void renderPresented(View& view, const View::Presentation& p, gfx::Context& ctx)
         cairo_pop_group_to_source(cr);
         cairo_paint_with_alpha(cr, p.alpha);
     }
+    if (groupClipped)
+        ctx.restore();
     ctx.restore();
 }
 

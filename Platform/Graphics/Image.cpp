@@ -577,6 +577,20 @@ Image Image::decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, doubl
     return fitted ? Image(std::move(fitted), scale) : Image();
 }
 
+SurfaceRef Image::jpegReduced(std::span<const uint8_t> bytes, int eighths)
+{
+    auto header = readHeader(bytes);
+    JpegPlan jpeg;
+    if (eighths < 1 || eighths > 8 || !header || !header->jpeg() || !withinPictureLimit(*header)
+        || !readJpegPlan(bytes.data(), bytes.size(), &jpeg) || !jpeg.convertible || jpeg.width <= 0 || jpeg.height <= 0)
+        return {};
+    size_t width = (static_cast<size_t>(jpeg.width) * eighths + 7) / 8;
+    size_t height = (static_cast<size_t>(jpeg.height) * eighths + 7) / 8;
+    auto room = DecodeBudget::shared().reserve(width * height * 4 + jpeg.coefficientBytes,
+                                               priorityOnThisThread(DecodeBudget::Priority::Background));
+    return SurfaceRef(decodeJpegScaled(bytes.data(), bytes.size(), eighths));
+}
+
 Image Image::fromSurface(cairo_surface_t* source, double scale)
 {
     if (!source || cairo_surface_get_type(source) != CAIRO_SURFACE_TYPE_IMAGE

@@ -36,6 +36,9 @@ public:
     // What decoding the picture to fit maxPixels would hold at its peak, as the decode budget
     // counts it; nothing for a picture that would not be decoded at all.
     static std::optional<size_t> decodeCostFitting(std::span<const uint8_t> bytes, Size maxPixels);
+    // A JPEG reduced by the decoder itself to `eighths` / 8 of its size each way; null when it
+    // cannot be decoded so.
+    static SurfaceRef jpegReduced(std::span<const uint8_t> bytes, int eighths);
     // Takes a snapshot of an ARGB32 surface; later drawing into it does not change the image.
     static Image fromSurface(cairo_surface_t* surface, double scale);
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <fcntl.h>
 #include <list>
 #include <map>
@@ -804,6 +805,56 @@ private:
     mutable std::recursive_mutex m_reading;
 };
 
+struct JpegFrame {
+    double width = 0, height = 0, components = 0;
+    bool progressive = false;
+    bool adobe = false; // an Adobe segment before it, which may say how its colours are coded
+};
+
+// The frame header of a JPEG: its decoder makes its buffers by it, whatever the dictionary says.
+std::optional<JpegFrame> jpegFrame(const char* p, size_t n)
+{
+    auto byte = [p](size_t i) { return unsigned(static_cast<unsigned char>(p[i])); };
+    if (n < 4 || byte(0) != 0xFF || byte(1) != 0xD8)
+        return std::nullopt;
+    size_t i = 2;
+    bool adobe = false;
+    while (i + 4 <= n) {
+        if (byte(i) != 0xFF)
+            return std::nullopt;
+        unsigned marker = byte(i + 1);
+        if (marker == 0xFF) {
+            ++i;
+            continue;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
+            i += 2;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9)
+            return std::nullopt;
+        size_t length = (byte(i + 2) << 8) | byte(i + 3);
+        bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            if (i + 10 > n)
+                return std::nullopt;
+            JpegFrame f;
+            f.height = double((byte(i + 5) << 8) | byte(i + 6));
+            f.width = double((byte(i + 7) << 8) | byte(i + 8));
+            f.components = double(byte(i + 9));
+            f.progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+            f.adobe = adobe;
+            return f;
+        }
+        if (length < 2)
+            return std::nullopt;
+        if (marker == 0xEE)
+            adobe = true;
+        i += 2 + length;
+    }
+    return std::nullopt;
+}
+
 // Walks the page's drawing instructions, forms included, and adds up what they ask.
 class Measure {
 public:
@@ -921,51 +972,6 @@ private:
             }
         }
         return 3;
-    }
-
-    struct JpegFrame {
-        double width = 0, height = 0, components = 0;
-        bool progressive = false;
-    };
-
-    // The frame header of a JPEG: its decoder makes its buffers by it, whatever the dictionary says.
-    static std::optional<JpegFrame> jpegFrame(const char* p, size_t n)
-    {
-        auto byte = [p](size_t i) { return unsigned(static_cast<unsigned char>(p[i])); };
-        if (n < 4 || byte(0) != 0xFF || byte(1) != 0xD8)
-            return std::nullopt;
-        size_t i = 2;
-        while (i + 4 <= n) {
-            if (byte(i) != 0xFF)
-                return std::nullopt;
-            unsigned marker = byte(i + 1);
-            if (marker == 0xFF) {
-                ++i;
-                continue;
-            }
-            if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
-                i += 2;
-                continue;
-            }
-            if (marker == 0xDA || marker == 0xD9)
-                return std::nullopt;
-            size_t length = (byte(i + 2) << 8) | byte(i + 3);
-            bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-            if (frame) {
-                if (i + 10 > n)
-                    return std::nullopt;
-                JpegFrame f;
-                f.height = double((byte(i + 5) << 8) | byte(i + 6));
-                f.width = double((byte(i + 7) << 8) | byte(i + 8));
-                f.components = double(byte(i + 9));
-                f.progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
-                return f;
-            }
-            if (length < 2)
-                return std::nullopt;
-            i += 2 + length;
-        }
-        return std::nullopt;
     }
 
     // What one picture takes: its samples decoded at their own depth, and the whole-picture
@@ -1198,6 +1204,134 @@ std::vector<PageGeometry> pageGeometries(const std::string& path, size_t count)
         index = judgedOf(*key)->index;
     }
     return index->valid() ? index->geometries(count) : std::vector<PageGeometry>{};
+}
+
+namespace {
+
+// The page's drawing instructions, its content streams joined; false past `limit` or when one
+// cannot be read.
+bool contentsOf(const Index& index, const Obj* contents, size_t limit, std::string& out)
+{
+    std::vector<const Obj*> parts;
+    const Obj* target = index.resolve(contents);
+    if (target && target->kind == Obj::Arr) {
+        for (const auto& item : target->items)
+            parts.push_back(&item);
+    } else {
+        parts.push_back(contents);
+    }
+    for (const Obj* part : parts) {
+        const Entry* entry = index.entryOf(part);
+        std::string bytes;
+        bool over = false;
+        if (!entry || !index.streamBytes(*entry, limit - out.size(), bytes, over) || over)
+            return false;
+        out += bytes;
+        out += '\n';
+    }
+    return true;
+}
+
+bool isNameOrOnlyItem(const Index& index, const Obj* value, const char* name)
+{
+    if (value && value->kind == Obj::Arr && value->items.size() == 1)
+        value = index.resolve(&value->items[0]);
+    return value && value->isName(name);
+}
+
+} // namespace
+
+bool withPhotoPage(const std::string& path, int number, const std::function<void(const PhotoPage&)>& use)
+{
+    auto key = keyOf(path);
+    if (!key)
+        return false;
+    std::shared_ptr<Index> held;
+    {
+        std::lock_guard lock(g_mutex);
+        held = judgedOf(*key)->index;
+    }
+    const Index& index = *held;
+    const Obj* page = nullptr;
+    const Obj* resources = nullptr;
+    if (!index.valid() || number < 1 || !index.findPage(number, page, resources))
+        return false;
+    // Turned, from the page itself or a node above it: not this page.
+    const Obj* node = page;
+    for (int depth = 0; node && depth < 64; ++depth, node = index.lookup(node, "Parent")) {
+        const Obj* rotate = index.lookup(node, "Rotate");
+        if (rotate && !(rotate->kind == Obj::Num && std::fmod(rotate->num, 360) == 0))
+            return false;
+        if (rotate)
+            break;
+    }
+    // Annotations draw over the page: not this page.
+    const Obj* annots = index.lookup(page, "Annots");
+    if (annots && !(annots->kind == Obj::Arr && annots->items.empty()))
+        return false;
+    // Exactly "[q] a 0 0 d e f cm /Name Do [Q]", an upright picture.
+    std::string content;
+    if (!contentsOf(index, page->get("Contents"), 4096, content))
+        return false;
+    Lexer lexer(content.data(), content.data() + content.size());
+    std::vector<Obj> tokens;
+    Obj token;
+    while (tokens.size() < 12 && lexer.read(token))
+        tokens.push_back(std::move(token));
+    if (!lexer.atEnd())
+        return false;
+    size_t at = 0;
+    bool saved = !tokens.empty() && tokens[0].kind == Obj::Op && tokens[0].text == "q";
+    at += saved;
+    if (tokens.size() != at + 9 + (saved ? 1 : 0))
+        return false;
+    double m[6];
+    for (int i = 0; i < 6; ++i) {
+        if (tokens[at + i].kind != Obj::Num || !std::isfinite(tokens[at + i].num))
+            return false;
+        m[i] = tokens[at + i].num;
+    }
+    const Obj& cm = tokens[at + 6];
+    const Obj& name = tokens[at + 7];
+    const Obj& doOp = tokens[at + 8];
+    if (cm.kind != Obj::Op || cm.text != "cm" || name.kind != Obj::Name || doOp.kind != Obj::Op || doOp.text != "Do" ||
+        (saved && !(tokens.back().kind == Obj::Op && tokens.back().text == "Q")))
+        return false;
+    if (!(m[0] > 0 && m[1] == 0 && m[2] == 0 && m[3] > 0))
+        return false;
+    const Obj* xobjects = index.lookup(resources, "XObject");
+    const Obj* ref = xobjects && xobjects->kind == Obj::Dict ? xobjects->get(name.text.c_str()) : nullptr;
+    const Entry* entry = index.entryOf(ref);
+    if (!entry || !entry->stream)
+        return false;
+    // A plain JPEG in grey or RGB, nothing masking or remapping it.
+    const Obj* image = &index.valueOf(*entry);
+    const Obj* width = index.lookup(image, "Width");
+    const Obj* height = index.lookup(image, "Height");
+    const Obj* bits = index.lookup(image, "BitsPerComponent");
+    const Obj* space = index.lookup(image, "ColorSpace");
+    const Obj* mask = index.lookup(image, "ImageMask");
+    if (!index.lookup(image, "Subtype") || !index.lookup(image, "Subtype")->isName("Image") ||
+        !isNameOrOnlyItem(index, index.lookup(image, "Filter"), "DCTDecode") || index.lookup(image, "DecodeParms") ||
+        !width || width->kind != Obj::Num || !height || height->kind != Obj::Num || !bits || bits->kind != Obj::Num ||
+        bits->num != 8 || !space || !(space->isName("DeviceRGB") || space->isName("DeviceGray")) ||
+        index.lookup(image, "Decode") || index.lookup(image, "SMask") || index.lookup(image, "Mask") ||
+        (mask && !(mask->kind == Obj::Bool && mask->num == 0)) || !(width->num >= 1 && height->num >= 1))
+        return false;
+    // The picture as its dictionary says, its colours coded the plain way.
+    auto frame = jpegFrame(entry->stream, entry->streamSize);
+    bool gray = space->isName("DeviceGray");
+    if (!frame || frame->adobe || frame->width != width->num || frame->height != height->num ||
+        frame->components != (gray ? 1 : 3))
+        return false;
+    PhotoPage photo;
+    photo.x = m[4], photo.y = m[5], photo.width = m[0], photo.height = m[3];
+    photo.pixelWidth = int(std::min(width->num, 1e9));
+    photo.pixelHeight = int(std::min(height->num, 1e9));
+    photo.gray = gray;
+    photo.jpeg = std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(entry->stream), entry->streamSize);
+    use(photo);
+    return true;
 }
 
 } // namespace pdf

@@ -1,5 +1,8 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,5 +49,15 @@ struct PageGeometry {
 
 // The first `count` pages in order; fewer when its page tree cannot be read this way.
 std::vector<PageGeometry> pageGeometries(const std::string& path, size_t count);
+
+// A page that shows one JPEG picture upright and nothing else (a photographed or scanned page).
+struct PhotoPage {
+    double x = 0, y = 0, width = 0, height = 0; // where the picture lies, in the page's own units
+    int pixelWidth = 0, pixelHeight = 0;         // as its dictionary says
+    bool gray = false;
+    std::span<const uint8_t> jpeg;               // its bytes, as long as `use` runs
+};
+// Calls `use` and answers true when page `number` is such a page.
+bool withPhotoPage(const std::string& path, int number, const std::function<void(const PhotoPage&)>& use);
 
 } // namespace pdf

@@ -1,6 +1,8 @@
 #include "Platform/Pdf/Engine/PopplerDocument.h"
 
 #include "Platform/Graphics/Context.h"
+#include "Platform/Graphics/Image.h"
+#include "Platform/Graphics/Resample.h"
 #include "Platform/Pdf/Document.h"
 #include "Platform/Pdf/Engine/PageCost.h"
 
@@ -420,6 +422,75 @@ bool Page::holdsLargePictures() const
     return *m_largePictures;
 }
 
+namespace {
+
+// Where a page lands in a bitmap's pixels: `s` pixels a point, its top left corner at
+// (left, top), and the surface's own scale and offset undone to draw in those pixels.
+struct PixelPlace {
+    double s = 1, left = 0, top = 0;
+    double devScaleX = 1, devScaleY = 1, devOffX = 0, devOffY = 0;
+};
+
+// A page that is one upright JPEG picture drawn far smaller than its pixels (the thumbnail of
+// a photographed catalogue page): the decoder reduces the picture as it decodes it, and the
+// rest is averaged down. The rasteriser would decode every pixel to average them all, several
+// times the work. The decoder's reduction averages blocks of source pixels of its own; kept
+// within a quarter of a drawn pixel, the picture is as sharp as the rasteriser's. A page drawn
+// larger (fitted on screen) is left to the rasteriser.
+bool drawPhotoPage(cairo_t* cr, const std::string& path, int number, const gfx::Rect& box, gfx::Size size,
+                   const PixelPlace& at)
+{
+    bool drawn = false;
+    withPhotoPage(path, number, [&](const PhotoPage& photo) {
+        // The picture's corners in the page's pixels, y down from the crop box's top. As the
+        // rasteriser places a picture, it fills every pixel it touches.
+        const double e = 1e-6;
+        double x0 = std::floor(at.left + (photo.x - box.x()) * at.s + e);
+        double y0 = std::floor(at.top + (box.maxY() - (photo.y + photo.height)) * at.s + e);
+        double x1 = std::ceil(at.left + (photo.x + photo.width - box.x()) * at.s - e);
+        double y1 = std::ceil(at.top + (box.maxY() - photo.y) * at.s - e);
+        double w = x1 - x0, h = y1 - y0;
+        if (!(w >= 1 && h >= 1))
+            return;
+        // Source pixels to a drawn one; the decoder's blocks are 8 / eighths of them.
+        double ratio = std::min(photo.pixelWidth / w, photo.pixelHeight / h);
+        int eighths = ratio >= 32 ? 1 : ratio >= 16 ? 2 : ratio >= 8 ? 4 : 0;
+        if (!eighths)
+            return;
+        gfx::SurfaceRef decoded = gfx::Image::jpegReduced(photo.jpeg, eighths);
+        if (!decoded)
+            return;
+        // Each pixel the average of the area it covers, as the rasteriser's reduction makes it.
+        int dw = cairo_image_surface_get_width(decoded.get()), dh = cairo_image_surface_get_height(decoded.get());
+        gfx::SurfaceRef reduced;
+        if (dw > w || dh > h)
+            reduced = gfx::areaAveragedSurface(decoded.get(), dw, dh, int(w), int(h));
+        cairo_surface_t* pixels = reduced ? reduced.get() : decoded.get();
+        int pw = cairo_image_surface_get_width(pixels), ph = cairo_image_surface_get_height(pixels);
+        cairo_save(cr);
+        cairo_identity_matrix(cr);
+        cairo_scale(cr, 1 / at.devScaleX, 1 / at.devScaleY);
+        cairo_translate(cr, -at.devOffX, -at.devOffY);
+        // White paper over the page, as the rasteriser gives it, and nothing past its box.
+        cairo_rectangle(cr, at.left, at.top, std::ceil(size.width * at.s), std::ceil(size.height * at.s));
+        cairo_clip(cr);
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_paint(cr);
+        cairo_translate(cr, x0, y0);
+        cairo_scale(cr, w / pw, h / ph);
+        cairo_set_source_surface(cr, pixels, 0, 0);
+        cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+        cairo_pattern_set_filter(cairo_get_source(cr), pw == w && ph == h ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_BILINEAR);
+        cairo_rectangle(cr, 0, 0, pw, ph);
+        cairo_fill(cr);
+        cairo_restore(cr);
+        drawn = true;
+    });
+    return drawn;
+}
+
+} // namespace
+
 // Pages made mostly of pictures (scanned catalogues) are drawn by poppler's own rasteriser,
 // which scales a picture down as it decodes it; through Cairo the whole picture is decoded and
 // then filtered per output pixel, which costs several times more. Only for an upright scale
@@ -453,6 +524,9 @@ bool Page::drawPicturesInto(cairo_t* cr) const
     // dropped into a letter): Cairo holds it whole and filters it, where the rasteriser
     // scales it down line by line.
     std::optional<double> picturePixels = pagePicturePixels(m_state->path, m_number);
+    PixelPlace place{s, std::round(origin.x), std::round(origin.y), devScaleX, devScaleY, devOffX, devOffY};
+    if (picturePixels && *picturePixels >= 64 && drawPhotoPage(cr, m_state->path, m_number, m_box, m_size, place))
+        return true;
     bool scaledFarDown = picturePixels && *picturePixels >= 4 * m_size.width * m_size.height * s * s;
     if (!scaledFarDown && !holdsLargePictures())
         return false;

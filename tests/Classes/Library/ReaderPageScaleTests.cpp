@@ -2,6 +2,7 @@
 #include "Classes/Library/Reader/PdfContentView.h"
 #include "Platform/Graphics/Context.h"
 #include "Platform/Graphics/Font.h"
+#include "Platform/Pdf/Document.h"
 #include "tests/Classes/Library/ReaderTestSupport.h"
 #include "tests/Support/HostilePdfFixtures.h"
 
@@ -491,6 +492,75 @@ TEST_F(ReaderPageScaleTest, CataloguePagesOfLargePicturesAreDrawnNotRefused)
                                                                       2480, 3508, {}, true))},
     };
     drawnAsTheReference(cases, 0.15);
+}
+
+// The page bar's pictures of photographed pages, from its smallest to the page's own, are as
+// sharp and as placed as the reference renderer's at the same pixel size: a picture reduced
+// by the decoder must lose no more of its edges than the reference's averaging does.
+TEST_F(ReaderPageScaleTest, PicturesOfPhotographedPagesAreAsSharpAsTheReference)
+{
+    // Pages whose sides keep whole pixels at every size drawn, so that both renderers scale
+    // them alike each way.
+    struct Photo {
+        const char* name;
+        std::string path;
+        std::vector<gfx::Size> sizes;
+        bool turned = false; // the reference scales a turned page by its sides before the turn
+    };
+    std::string grey = place("grey.pdf", pictureGridPage(500, 700, 1, 1, streamedJpeg(2480, 3508, false, 300, 6, true),
+                                                         2480, 3508, {}, true));
+    std::string turned = (home() / "turned.pdf").string();
+    ASSERT_TRUE(pdffix::rotatedCopy(grey, turned, 90));
+    Photo photos[] = {
+        {"grey", grey, {{20, 28}, {30, 42}, {100, 140}, {180, 252}, {500, 700}}},
+        // Turned by the page: the picture is not drawn upright.
+        {"turned", turned, {{28, 20}, {140, 100}}, true},
+        {"colour", place("colour.pdf", pictureGridPage(700, 500, 1, 1, streamedJpeg(4032, 3024, false, 350, 3), 4032, 3024)),
+         {{28, 20}, {42, 30}, {140, 100}, {252, 180}, {700, 500}}},
+        {"progressive", place("progressive.pdf", pictureGridPage(500, 700, 1, 1, streamedJpeg(2480, 3508, true, 250, 5),
+                                                                 2480, 3508)),
+         {{20, 28}, {30, 42}, {100, 140}, {180, 252}}},
+    };
+    struct Drawn {
+        std::string name;
+        gfx::Image ours;
+        std::string reference;
+    };
+    std::vector<Drawn> drawn;
+    std::vector<std::vector<std::string>> references;
+    for (const auto& photo : photos) {
+        auto opened = pdf::Document::open(photo.path);
+        ASSERT_TRUE(opened.document) << photo.name;
+        auto page = opened.document->page(1);
+        ASSERT_TRUE(page) << photo.name;
+        for (gfx::Size size : photo.sizes) {
+            std::string name = std::string(photo.name) + "-" + std::to_string(int(size.width));
+            SCOPED_TRACE(name);
+            auto context = gfx::Context::createBitmap(size, 1);
+            ASSERT_EQ(page->drawOnPaper(*context, gfx::Rect(gfx::Point{}, size)), pdf::DrawOutcome::Drawn);
+            std::string reference = (home() / name).string();
+            gfx::Size unturned = photo.turned ? gfx::Size{size.height, size.width} : size;
+            references.push_back({"pdftoppm", "-singlefile", "-scale-to-x", std::to_string(int(unturned.width)),
+                                  "-scale-to-y", std::to_string(int(unturned.height)), photo.path, reference});
+            drawn.push_back({name, context->makeImage(), reference + ".ppm"});
+        }
+    }
+    ASSERT_TRUE(runAll(references));
+    const char* review = std::getenv("BRIVANTA_REVIEW_DIR");
+    for (const auto& d : drawn) {
+        SCOPED_TRACE(d.name);
+        Pixmap ref = readPixmap(d.reference);
+        ASSERT_EQ(ref.width, d.ours.pixelWidth());
+        ASSERT_EQ(ref.height, d.ours.pixelHeight());
+        double error = rmse(d.ours, ref, 0, 0);
+        if (review && *review) {
+            d.ours.writePng(reviewPath(d.name + "-ours.png"));
+            std::filesystem::copy_file(d.reference, reviewPath(d.name + "-reference.ppm"),
+                                       std::filesystem::copy_options::overwrite_existing);
+            std::printf("%s rmse %.4f\n", d.name.c_str(), error);
+        }
+        EXPECT_LT(error, 0.02);
+    }
 }
 
 } // namespace

@@ -14,7 +14,6 @@
 #include <poppler/cpp/poppler-page.h>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -28,9 +27,6 @@ struct DocumentState {
     std::string path;
     std::optional<std::string> password;
     PopplerDocument* document = nullptr;
-    // The file mapped once for both bindings: the library reads a file through small reads, a
-    // photo page's megabytes a few hundred bytes at a time.
-    GMappedFile* mapping = nullptr;
     mutable std::mutex mutex;
     int pageCount = 0;
     // The glib binding does not tell a page's /Rotate; the C++ binding does.
@@ -46,10 +42,6 @@ struct DocumentState {
             g_tree_destroy(dests);
         if (document)
             g_object_unref(document);
-        // The C++ binding reads the mapping itself: it goes first.
-        rotations.reset();
-        if (mapping)
-            g_mapped_file_unref(mapping);
     }
 
     poppler::document* cppDocument()
@@ -57,11 +49,7 @@ struct DocumentState {
         if (!rotationsTried) {
             rotationsTried = true;
             std::string pw = password.value_or("");
-            size_t length = mapping ? g_mapped_file_get_length(mapping) : 0;
-            if (length > 0 && length <= size_t(INT_MAX))
-                rotations.reset(poppler::document::load_from_raw_data(g_mapped_file_get_contents(mapping), int(length), pw, pw));
-            else
-                rotations.reset(poppler::document::load_from_file(path, pw, pw));
+            rotations.reset(poppler::document::load_from_file(path, pw, pw));
         }
         return rotations.get();
     }
@@ -205,26 +193,8 @@ Document::OpenResult Document::open(const std::string& path, const std::optional
     if (uri.empty())
         return result;
 
-    auto state = std::make_shared<DocumentState>();
-    // Read from a mapping of the file where it maps; through the file where it does not (an
-    // empty file: the library then says what is wrong with it).
-    state->mapping = g_mapped_file_new(path.c_str(), FALSE, nullptr);
-    if (state->mapping && g_mapped_file_get_length(state->mapping) == 0) {
-        g_mapped_file_unref(state->mapping);
-        state->mapping = nullptr;
-    }
-    auto openWith = [&](const char* pw, GError** error) {
-        // A wrong password read from memory crashes this version of the library; from the file
-        // it is refused.
-        if (!state->mapping || pw)
-            return poppler_document_new_from_file(uri.c_str(), pw, error);
-        GBytes* bytes = g_mapped_file_get_bytes(state->mapping);
-        PopplerDocument* opened = poppler_document_new_from_bytes(bytes, pw, error);
-        g_bytes_unref(bytes);
-        return opened;
-    };
     GError* raw = nullptr;
-    PopplerDocument* document = openWith(nullptr, &raw);
+    PopplerDocument* document = poppler_document_new_from_file(uri.c_str(), nullptr, &raw);
     ErrorRef error(raw);
     bool usedPassword = false;
     if (!document && error && error->domain == POPPLER_ERROR && error->code == POPPLER_ERROR_ENCRYPTED) {
@@ -233,7 +203,7 @@ Document::OpenResult Document::open(const std::string& path, const std::optional
             return result;
         }
         raw = nullptr;
-        document = openWith(password->c_str(), &raw);
+        document = poppler_document_new_from_file(uri.c_str(), password->c_str(), &raw);
         ErrorRef second(raw);
         if (!document) {
             result.status = Status::Locked;
@@ -244,6 +214,7 @@ Document::OpenResult Document::open(const std::string& path, const std::optional
     if (!document)
         return result;
 
+    auto state = std::make_shared<DocumentState>();
     state->path = std::filesystem::absolute(path).lexically_normal().string();
     if (usedPassword)
         state->password = password;

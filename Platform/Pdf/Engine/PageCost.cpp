@@ -1331,6 +1331,12 @@ bool withPhotoPage(const std::string& path, int number, const std::function<void
     photo.gray = gray;
     photo.jpeg = std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(entry->stream), entry->streamSize);
     use(photo);
+    // The picture's pages of the file, read once, would stay counted in the worker's resident
+    // size, which its memory limit weighs: they are let go (the file still holds them).
+    uintptr_t pageSize = uintptr_t(sysconf(_SC_PAGESIZE));
+    uintptr_t first = reinterpret_cast<uintptr_t>(entry->stream) / pageSize * pageSize;
+    uintptr_t last = (reinterpret_cast<uintptr_t>(entry->stream) + entry->streamSize + pageSize - 1) / pageSize * pageSize;
+    madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
     return true;
 }
 

@@ -362,6 +362,60 @@ TEST_F(PdfLayerTest, PicturePagesLandInPlaceOnEveryRotation)
     }
 }
 
+// The resident size of every page worker together is held to a limit. Small pictures of
+// photographed pages read their photos from the file itself: those pages of the file must not
+// stay counted in the workers' size, or a catalogue read through would pass the limit.
+TEST_F(PdfLayerTest, SmallPicturesOfPhotoPagesLeaveTheFileOutOfTheWorkersSize)
+{
+    // Noise compresses badly: each photo takes megabytes of the file.
+    auto noise = gfx::Context::createBitmap(gfx::Size{3000, 2000});
+    cairo_surface_t* surface = cairo_get_target(noise->cairo());
+    cairo_surface_flush(surface);
+    std::mt19937 random(11);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    for (size_t i = 0, n = size_t(cairo_image_surface_get_stride(surface)) * 2000; i < n; ++i)
+        data[i] = (i % 4 == 3) ? 0xFF : (unsigned char)(random() & 0xFF);
+    cairo_surface_mark_dirty(surface);
+    auto jpeg = noise->makeImage().jpegData(0.9);
+    ASSERT_GT(jpeg.size(), size_t(4) << 20);
+    pdffix::DocumentPlan plan;
+    plan.jpeg.assign(jpeg.begin(), jpeg.end());
+    plan.jpegWidth = 3000;
+    plan.jpegHeight = 2000;
+    plan.jpegPerPage = true;
+    for (int i = 0; i < 4; ++i) {
+        pdffix::PagePlan page;
+        page.media = {0, 0, 600, 400};
+        page.imageRef = 1;
+        plan.pages.push_back(page);
+    }
+    std::string path = write("photos.pdf", pdffix::build(plan));
+    auto document = open(path);
+    ASSERT_TRUE(document);
+    auto fileResident = [] {
+        size_t total = 0;
+        for (pid_t worker : pdf::PageWorkers::shared().workerIds()) {
+            std::ifstream status("/proc/" + std::to_string(worker) + "/status");
+            for (std::string line; std::getline(status, line);)
+                if (line.rfind("RssFile:", 0) == 0)
+                    total += size_t(std::stoull(line.substr(8))) << 10;
+        }
+        return total;
+    };
+    ASSERT_TRUE(document->page(1));
+    size_t before = fileResident();
+    for (int number = 1; number <= 4; ++number) {
+        auto page = document->page(number);
+        ASSERT_TRUE(page);
+        auto context = gfx::Context::createBitmap(gfx::Size{60, 40});
+        ASSERT_EQ(page->drawOnPaper(*context, gfx::Rect(0, 0, 60, 40)), pdf::DrawOutcome::Drawn);
+        // Drawn, not left blank.
+        gfx::Color middle = context->makeImage().colorAt(30, 20);
+        EXPECT_LT(middle.r + middle.g + middle.b, 2.9);
+    }
+    EXPECT_LT(fileResident(), before + jpeg.size());
+}
+
 TEST_F(PdfLayerTest, DamagedAndForeignFilesAreNotPdf)
 {
     std::string good = pdffix::textPdf(3);

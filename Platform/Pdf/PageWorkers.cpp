@@ -102,7 +102,9 @@ size_t residentBytes(pid_t pid)
     return resident * size_t(sysconf(_SC_PAGESIZE));
 }
 
-std::shared_ptr<Worker> startWorker(const std::string& program, size_t memoryBytes)
+// A worker started ahead finds its pixels' share already this large, and makes it its own
+// while it waits (in its own process): the first page then lands in memory ready for it.
+std::shared_ptr<Worker> startWorker(const std::string& program, size_t memoryBytes, size_t sharedAhead = 0)
 {
     int pair[2];
     if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0)
@@ -116,6 +118,8 @@ std::shared_ptr<Worker> startWorker(const std::string& program, size_t memoryByt
             close(theirs);
         return nullptr;
     }
+    if (sharedAhead > 0 && ftruncate(worker->pixels, off_t(sharedAhead)) == 0)
+        worker->sharedBytes = sharedAhead;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, theirs, worker::kSocketFd);
@@ -203,6 +207,9 @@ struct PageWorkers::State {
     int starting = 0;
     bool shut = false;
     Limits limits;
+    // A worker started ahead shares this much for pixels: the largest drawn so far, at least
+    // a window's page.
+    size_t sharedAhead = size_t(4) << 20;
     // Per file version and page: the lowest level refused for its cost, or that it is damaged.
     struct Refused {
         int level = INT_MAX;
@@ -357,13 +364,14 @@ void PageWorkers::startAhead()
     }
     // Starting is a spawn, quick; the worker then loads its libraries on its own.
     std::string program;
-    size_t memory;
+    size_t memory, shared;
     {
         std::lock_guard lock(state.mutex);
         program = state.program;
         memory = state.limits.memoryBytes;
+        shared = state.sharedAhead;
     }
-    auto started = startWorker(program, memory);
+    auto started = startWorker(program, memory, shared);
     std::unique_lock lock(state.mutex);
     --state.starting;
     state.changed.notify_all();
@@ -722,10 +730,12 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
     size_t bytes = size_t(width) * size_t(height) * 4;
     auto answered = exchange(
         request, path, password, level, drawing == Drawing::Page,
-        [bytes](Worker& worker, worker::Request& sent) {
+        [this, bytes](Worker& worker, worker::Request& sent) {
             if (!shareAtLeast(worker, bytes))
                 return false;
             sent.sharedBytes = worker.sharedBytes;
+            std::lock_guard lock(m_state->mutex);
+            m_state->sharedAhead = std::max(m_state->sharedAhead, worker.sharedBytes);
             return true;
         },
         [&](Worker& worker) {

@@ -227,6 +227,16 @@ void runPageWorker()
     OpenDocument open;
     unsigned char* mapped = nullptr;
     size_t mappedBytes = 0;
+    // Pixels shared ahead are made ready now rather than page by page as the first is drawn.
+    struct stat shared {};
+    if (fstat(worker::kPixelsFd, &shared) == 0 && shared.st_size > 0) {
+        void* at = mmap(nullptr, size_t(shared.st_size), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE,
+                        worker::kPixelsFd, 0);
+        if (at != MAP_FAILED) {
+            mapped = static_cast<unsigned char*>(at);
+            mappedBytes = size_t(shared.st_size);
+        }
+    }
     std::vector<char> message(sizeof(worker::Request) + 2 * worker::kMaxPathBytes);
     for (;;) {
         ssize_t got = recv(worker::kSocketFd, message.data(), message.size(), 0);

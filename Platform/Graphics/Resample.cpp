@@ -32,8 +32,8 @@ SurfaceRef resampledSurface(cairo_surface_t* source, int width, int height, cair
 namespace gfx {
 namespace {
 
-typedef uint8_t Bytes8 __attribute__((vector_size(8)));
-typedef uint16_t Lanes8 __attribute__((vector_size(16)));
+typedef uint8_t Bytes16 __attribute__((vector_size(16)));
+typedef uint16_t Lanes16 __attribute__((vector_size(32)));
 typedef uint16_t Pixel16 __attribute__((vector_size(8)));
 typedef uint32_t Pixel32 __attribute__((vector_size(16)));
 
@@ -67,6 +67,24 @@ std::vector<Taps> tapsFor(double length, int to, int bits)
     return all;
 }
 
+// Adds a row of bytes times its weight to the sums, sixteen channels a step; twice as wide
+// where the processor has the registers for it.
+__attribute__((target_clones("avx2", "default"))) void addWeightedRow(uint16_t* into, const uint8_t* line,
+                                                                      size_t count, uint16_t weight)
+{
+    size_t b = 0;
+    for (; b + 16 <= count; b += 16) {
+        Bytes16 bytes;
+        Lanes16 sums;
+        std::memcpy(&bytes, line + b, sizeof bytes);
+        std::memcpy(&sums, into + b, sizeof sums);
+        sums += __builtin_convertvector(bytes, Lanes16) * weight;
+        std::memcpy(into + b, &sums, sizeof sums);
+    }
+    for (; b < count; ++b)
+        into[b] = uint16_t(into[b] + line[b] * weight);
+}
+
 } // namespace
 
 SurfaceRef areaAveragedSurface(cairo_surface_t* source, double width, double height, int toWidth, int toHeight)
@@ -97,17 +115,7 @@ SurfaceRef areaAveragedSurface(cairo_surface_t* source, double width, double hei
         for (size_t k = 0; k < down.weights.size(); ++k) {
             const uint8_t* line = src + size_t(down.first + int(k)) * srcStride;
             auto w = uint16_t(down.weights[k]);
-            size_t b = 0;
-            for (; b + 8 <= rowBytes; b += 8) {
-                Bytes8 bytes;
-                Lanes8 sums;
-                std::memcpy(&bytes, line + b, sizeof bytes);
-                std::memcpy(&sums, into + b, sizeof sums);
-                sums += __builtin_convertvector(bytes, Lanes8) * w;
-                std::memcpy(into + b, &sums, sizeof sums);
-            }
-            for (; b < rowBytes; ++b)
-                into[b] = uint16_t(into[b] + line[b] * w);
+            addWeightedRow(into, line, rowBytes, w);
         }
         uint8_t* out = dst + size_t(y) * dstStride;
         for (int x = 0; x < toWidth; ++x) {

@@ -67,10 +67,9 @@ std::vector<Taps> tapsFor(double length, int to, int bits)
     return all;
 }
 
-// Adds a row of bytes times its weight to the sums, sixteen channels a step; twice as wide
-// where the processor has the registers for it.
-__attribute__((target_clones("avx2", "default"))) void addWeightedRow(uint16_t* into, const uint8_t* line,
-                                                                      size_t count, uint16_t weight)
+// Adds a row of bytes times its weight to the sums, sixteen channels a step.
+inline __attribute__((always_inline)) void weightedRow(uint16_t* into, const uint8_t* line, size_t count,
+                                                       uint16_t weight)
 {
     size_t b = 0;
     for (; b + 16 <= count; b += 16) {
@@ -83,6 +82,24 @@ __attribute__((target_clones("avx2", "default"))) void addWeightedRow(uint16_t* 
     }
     for (; b < count; ++b)
         into[b] = uint16_t(into[b] + line[b] * weight);
+}
+
+// The same in one step where the processor has registers that wide. Chosen at run time, not
+// by the loader, which the thread checker's runtime would not yet be ready for.
+__attribute__((target("avx2"))) void weightedRowWide(uint16_t* into, const uint8_t* line, size_t count, uint16_t weight)
+{
+    weightedRow(into, line, count, weight);
+}
+
+void weightedRowPlain(uint16_t* into, const uint8_t* line, size_t count, uint16_t weight)
+{
+    weightedRow(into, line, count, weight);
+}
+
+void addWeightedRow(uint16_t* into, const uint8_t* line, size_t count, uint16_t weight)
+{
+    static const bool wide = __builtin_cpu_supports("avx2");
+    (wide ? weightedRowWide : weightedRowPlain)(into, line, count, weight);
 }
 
 } // namespace

@@ -208,7 +208,7 @@ struct PageWorkers::State {
     bool shut = false;
     Limits limits;
     // A worker started ahead shares this much for pixels: the largest drawn so far, at least
-    // a window's page.
+    // a window's page and at most a large tile's.
     size_t sharedAhead = size_t(4) << 20;
     // Per file version and page: the lowest level refused for its cost, or that it is damaged.
     struct Refused {
@@ -735,7 +735,7 @@ DrawOutcome PageWorkers::draw(const std::string& path, const std::optional<std::
                 return false;
             sent.sharedBytes = worker.sharedBytes;
             std::lock_guard lock(m_state->mutex);
-            m_state->sharedAhead = std::max(m_state->sharedAhead, worker.sharedBytes);
+            m_state->sharedAhead = std::clamp(worker.sharedBytes, m_state->sharedAhead, size_t(16) << 20);
             return true;
         },
         [&](Worker& worker) {

@@ -331,6 +331,12 @@ public:
             build();
     }
     bool valid() const { return m_file.data() != nullptr; }
+    // Whether these bytes lie in the file's own mapping (not in memory of this process).
+    bool mapsFile(const char* bytes, size_t size) const
+    {
+        return m_file.data() && bytes >= m_file.data() && size <= m_file.size() &&
+               size_t(bytes - m_file.data()) <= m_file.size() - size;
+    }
 
     const Obj* resolve(const Obj* obj, int hops = 0) const
     {
@@ -1224,7 +1230,7 @@ bool contentsOf(const Index& index, const Obj* contents, size_t limit, std::stri
         const Entry* entry = index.entryOf(part);
         std::string bytes;
         bool over = false;
-        if (!entry || !index.streamBytes(*entry, limit - out.size(), bytes, over) || over)
+        if (!entry || out.size() >= limit || !index.streamBytes(*entry, limit - out.size(), bytes, over) || over)
             return false;
         out += bytes;
         out += '\n';
@@ -1333,10 +1339,13 @@ bool withPhotoPage(const std::string& path, int number, const std::function<void
     use(photo);
     // The picture's pages of the file, read once, would stay counted in the worker's resident
     // size, which its memory limit weighs: they are let go (the file still holds them).
-    uintptr_t pageSize = uintptr_t(sysconf(_SC_PAGESIZE));
-    uintptr_t first = reinterpret_cast<uintptr_t>(entry->stream) / pageSize * pageSize;
-    uintptr_t last = (reinterpret_cast<uintptr_t>(entry->stream) + entry->streamSize + pageSize - 1) / pageSize * pageSize;
-    madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+    if (index.mapsFile(entry->stream, entry->streamSize)) {
+        uintptr_t pageSize = uintptr_t(sysconf(_SC_PAGESIZE));
+        uintptr_t first = reinterpret_cast<uintptr_t>(entry->stream) / pageSize * pageSize;
+        uintptr_t last =
+            (reinterpret_cast<uintptr_t>(entry->stream) + entry->streamSize + pageSize - 1) / pageSize * pageSize;
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+    }
     return true;
 }
 

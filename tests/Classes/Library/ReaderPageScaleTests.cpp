@@ -200,9 +200,11 @@ std::string streamedJpeg(int width, int height, bool progressive, int cell, int 
 }
 
 // A page of `count` pictures in a grid of `columns`, each a JPEG image object of its own (and
-// a soft mask when given), as a catalogue lays products out.
+// a soft mask when given), as a catalogue lays products out. `inherited` goes into the page
+// tree's node above the page; the instructions may come in two streams.
 std::string pictureGridPage(double pageW, double pageH, int count, int columns, const std::string& jpeg, int width,
-                            int height, const std::string& softMask = {}, bool grey = false)
+                            int height, const std::string& softMask = {}, bool grey = false,
+                            const std::string& inherited = {}, bool twoStreams = false)
 {
     pdffix::Writer w;
     int catalog = w.reserve();
@@ -233,11 +235,18 @@ std::string pictureGridPage(double pageW, double pageH, int count, int columns, 
         content += "q " + pdffix::num(width * fit) + " 0 0 " + pdffix::num(height * fit) + " " + pdffix::num(x) + " " +
                    pdffix::num(y) + " cm /P" + std::to_string(i) + " Do Q\n";
     }
-    int contents = w.add(pdffix::Writer::stream("", content));
+    std::string contents;
+    if (twoStreams) {
+        size_t half = content.find(" cm ") + 4;
+        contents = "[" + std::to_string(w.add(pdffix::Writer::stream("", content.substr(0, half)))) + " 0 R " +
+                   std::to_string(w.add(pdffix::Writer::stream("", content.substr(half)))) + " 0 R]";
+    } else {
+        contents = std::to_string(w.add(pdffix::Writer::stream("", content))) + " 0 R";
+    }
     int page = w.add("<< /Type /Page /Parent " + std::to_string(pages) + " 0 R /MediaBox [0 0 " + pdffix::num(pageW) +
                      " " + pdffix::num(pageH) + "] /Resources << /XObject << " + names + ">> >> /Contents " +
-                     std::to_string(contents) + " 0 R >>");
-    w.set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
+                     contents + " >>");
+    w.set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 " + inherited + ">>");
     w.set(catalog, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
     return w.finish(catalog);
 }
@@ -516,14 +525,21 @@ TEST_F(ReaderPageScaleTest, PicturesOfPhotographedPagesAreAsSharpAsTheReference)
         std::vector<gfx::Size> sizes;
         bool turned = false; // the reference scales a turned page by its sides before the turn
     };
-    std::string grey = place("grey.pdf", pictureGridPage(500, 700, 1, 1, streamedJpeg(2480, 3508, false, 300, 6, true),
-                                                         2480, 3508, {}, true));
+    std::string greyPhoto = streamedJpeg(2480, 3508, false, 300, 6, true);
+    std::string grey = place("grey.pdf", pictureGridPage(500, 700, 1, 1, greyPhoto, 2480, 3508, {}, true));
     std::string turned = (home() / "turned.pdf").string();
     ASSERT_TRUE(pdffix::rotatedCopy(grey, turned, 90));
     Photo photos[] = {
         {"grey", grey, {{20, 28}, {30, 42}, {100, 140}, {180, 252}, {500, 700}}},
-        // Turned by the page: the picture is not drawn upright.
+        // Turned by the page, or by the node above it: the picture is not drawn upright.
         {"turned", turned, {{28, 20}, {140, 100}}, true},
+        {"turned-above", place("turned-above.pdf", pictureGridPage(500, 700, 1, 1, greyPhoto, 2480, 3508, {}, true,
+                                                                   "/Rotate 90")),
+         {{28, 20}, {140, 100}}, true},
+        // The same picture drawn by instructions split over two streams.
+        {"two-streams", place("two-streams.pdf", pictureGridPage(500, 700, 1, 1, greyPhoto, 2480, 3508, {}, true, {},
+                                                                 true)),
+         {{20, 28}, {100, 140}}},
         {"colour", place("colour.pdf", pictureGridPage(700, 500, 1, 1, streamedJpeg(4032, 3024, false, 350, 3), 4032, 3024)),
          {{28, 20}, {42, 30}, {140, 100}, {252, 180}, {700, 500}}},
         {"progressive", place("progressive.pdf", pictureGridPage(500, 700, 1, 1, streamedJpeg(2480, 3508, true, 250, 5),

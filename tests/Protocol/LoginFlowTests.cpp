@@ -3,11 +3,13 @@
 // work, the version stamp, the quiet re-login and the saved logins they leave.
 #include "Common/PublicFunction.h"
 #include "Common/SkinManager.h"
+#include "Database/CustomerModel.h"
 #include "Database/QuoteOrderEntity.h"
 #include "Database/QuoteOrderItemEntity.h"
 #include "Database/brivanta_customer_Entity.h"
 #include "Database/brivanta_customer_address_Entity.h"
 #include "Network/BRJSON.h"
+#include "Platform/Base/Bundle.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/OutsideWork.h"
 #include "Protocol/HttpNetworkCtrl.h"
@@ -23,6 +25,8 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <iterator>
+#include <set>
 #include <thread>
 #include <sstream>
 
@@ -680,6 +684,58 @@ TEST_F(LoginFlowTest, VersionStampAndUpdateSnooze)
     ASSERT_TRUE(waitStill([&] { return alert() != nullptr; }));
     EXPECT_EQ(alert()->tag(), BrivantaAppDelegate::OptionalUpdateAlert);
     EXPECT_FALSE(defaults()->objectForKey("UpdateVersionSign"));
+}
+
+// A device that ran the previous version holds its database in that version's layout and that
+// version's stamp: the next login upgrades it to the template's every table and column.
+TEST_F(LoginFlowTest, ADatabaseOfThePreviousVersionGetsEveryColumnAtTheNextLogin)
+{
+    ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "AcmeCo")));
+    logout();
+    DataAccessManager::releaseDataModel();
+    std::ifstream in(std::string(BRIVANTA_SOURCE_DIR) + "/tests/Database/data/layout-1.0.0.sql");
+    std::stringstream script;
+    script << in.rdbuf();
+    ASSERT_FALSE(script.str().empty());
+    script << "INSERT INTO brivanta_customer_sent(customer_id,sent) VALUES(-4,'Waiting Ltd');";
+    fs::remove(database());
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open(database().c_str(), &handle), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(handle, script.str().c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(handle);
+    defaults()->setString("1.0.0", "AcmeCo-App_version");
+    defaults()->synchronize();
+    const std::string columns =
+        "select m.name, p.name, p.type, p.\"notnull\", p.dflt_value, p.pk from sqlite_master m, "
+        "pragma_table_info(m.name) p where m.type = 'table' and m.name not like 'sqlite_%' order by 1, p.cid";
+    std::string templateFile = base::Bundle::pathForResource("brivanta_lite", "sqlite");
+    ASSERT_FALSE(templateFile.empty());
+    ASSERT_NE(query(database(), columns), query(templateFile, columns));
+
+    ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "AcmeCo")));
+    // Each table and column of the template, as the template has it, and nothing else.
+    auto lines = [](const std::string& text) {
+        std::set<std::string> set;
+        std::stringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            set.insert(line);
+        return set;
+    };
+    auto upgraded = lines(query(database(), columns));
+    auto wanted = lines(query(templateFile, columns));
+    std::vector<std::string> missing, extra;
+    std::set_difference(wanted.begin(), wanted.end(), upgraded.begin(), upgraded.end(), std::back_inserter(missing));
+    std::set_difference(upgraded.begin(), upgraded.end(), wanted.begin(), wanted.end(), std::back_inserter(extra));
+    EXPECT_TRUE(missing.empty()) << ::testing::PrintToString(missing);
+    EXPECT_TRUE(extra.empty()) << ::testing::PrintToString(extra);
+    EXPECT_GT(wanted.size(), 200u);
+    EXPECT_EQ(query(database(), "select customer_id, sent, alike from brivanta_customer_sent"), "-4|Waiting Ltd|\n");
+    EXPECT_EQ(defaults()->stringForKey("AcmeCo-App_version"), app->currentVersion());
+    // The models write to what the upgrade added.
+    auto customers = DataAccessManager::sharedDataModel()->customerModel();
+    ASSERT_TRUE(customers);
+    EXPECT_TRUE(customers->rememberSentUpload(-5, "New Ltd", {9001}));
+    EXPECT_EQ(customers->alikeWhenSent(-5), std::set<int>{9001});
 }
 
 TEST_F(LoginFlowTest, QuietReloginWhenTheNetworkReturns)

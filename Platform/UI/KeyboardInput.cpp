@@ -82,14 +82,22 @@ void collectFields(View& view, const Window& window, std::vector<TextField*>& fi
 
 } // namespace
 
+Responder* Window::keyResponder() const
+{
+    Responder* responder = Responder::currentFirstResponder();
+    // Modal: while an alert is up (or going), nothing behind it hears a key, only its own field.
+    if (auto alert = AlertView::visibleAlert()) {
+        auto* focused = dynamic_cast<View*>(responder);
+        if (!focused || !focused->isDescendantOfView(alert.get()))
+            return nullptr;
+    }
+    return responder;
+}
+
 void Window::pressKey(const std::string& key)
 {
     if (auto alert = AlertView::visibleAlert()) {
-        if (alert->pressKey(key))
-            return;
-        // Modal: nothing behind it hears the keys, only a field of its own.
-        auto* focused = dynamic_cast<View*>(Responder::currentFirstResponder());
-        if (!focused || !focused->isDescendantOfView(alert.get()))
+        if (alert->pressKey(key) || !keyResponder())
             return;
     }
     if (key == "escape" && dismissTopLayerByEscape())
@@ -98,7 +106,7 @@ void Window::pressKey(const std::string& key)
         return;
     if ((key == "\t" || key == "shift+\t") && moveFocus(key == "\t"))
         return;
-    Responder* responder = Responder::currentFirstResponder();
+    Responder* responder = keyResponder();
     // The page and line keys mean nothing to a line of text: they scroll whatever the focus.
     bool pageKey = key == "pageup" || key == "pagedown" || key == "up" || key == "down";
     if (responder && !pageKey) {

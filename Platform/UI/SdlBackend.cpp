@@ -391,7 +391,8 @@ private:
     // input method neither shows nor swallows what is typed there.
     void updateComposition()
     {
-        Responder* responder = Responder::currentFirstResponder();
+        Window* window = Window::keyWindow();
+        Responder* responder = window ? window->keyResponder() : nullptr;
         bool wanted = !responder || responder->acceptsComposition();
         if (wanted == m_composing)
             return;
@@ -407,7 +408,8 @@ private:
     // Keeps an input method's candidate list by the focused field's caret.
     void placeTextInput()
     {
-        Responder* responder = Responder::currentFirstResponder();
+        Window* window = Window::keyWindow();
+        Responder* responder = window ? window->keyResponder() : nullptr;
         auto caret = responder ? responder->caretRectInWindow() : std::nullopt;
         if (!caret || *caret == m_textInputRect)
             return;

@@ -395,7 +395,7 @@ void Window::typeText(const std::string& text)
     std::string run;
     auto flush = [&] {
         if (!run.empty())
-            if (Responder* responder = Responder::currentFirstResponder())
+            if (Responder* responder = keyResponder())
                 responder->insertText(run);
         run.clear();
     };
@@ -412,7 +412,7 @@ void Window::typeText(const std::string& text)
 
 void Window::setMarkedText(const std::string& text)
 {
-    if (Responder* responder = Responder::currentFirstResponder())
+    if (Responder* responder = keyResponder())
         responder->setMarkedText(text);
 }
 

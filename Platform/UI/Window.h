@@ -60,9 +60,13 @@ public:
     // A recognizer began between touch events (a long press timer): its rivals fail and the
     // view's touches are cancelled now, not at the next touch event.
     void gestureRecognizerDidBegin(GestureRecognizer& recognizer);
-    // Text goes to the first responder; "\n", "\b", "\t" and "escape" are keys.
+    // Where typed text and keys go: the first responder, unless an alert is up and the
+    // responder lies behind it (an alert takes every key; only its own field hears them).
+    Responder* keyResponder() const;
+    // Text goes to the key responder; "\n", "\b", "\t" and "escape" are keys.
     void typeText(const std::string& text);
-    // A key as a desktop takes it: Return and Escape answer an alert that is up; Escape
+    // A key as a desktop takes it: Return and Escape answer an alert that is up, which lets no
+    // other key reach a view behind it; Escape
     // otherwise closes the popover or action sheet on top as a click outside it does, or asks
     // the controller presented on top (ViewController::escapePressed). Up, Down and Return
     // move through and pick from a list shown in a popover (search results) or a sheet. Tab and
@@ -74,7 +78,7 @@ public:
     // Where the pointer is, for the keys that scroll; touches and the wheel move it too.
     void setPointerLocation(gfx::Point point) { m_pointer = point; }
     gfx::Point pointerLocation() const { return m_pointer; }
-    // An input method's composition, shown by the focused field until committed by typeText.
+    // An input method's composition, shown by the key responder until committed by typeText.
     void setMarkedText(const std::string& text) override;
 
     // Lays out and draws the whole tree into a context of the window's size.

@@ -81,6 +81,93 @@ TEST_F(DesktopInputTest, ReturnPressesTheDefaultButtonAndEscapeTheCancelButton)
     EXPECT_EQ(returns, 1);
 }
 
+// An alert takes every key: nothing typed, deleted, pasted, composed or tabbed reaches the
+// field behind it, which keeps its focus and gets the keys back once the alert has gone. A
+// field of the alert's own hears them.
+TEST_F(DesktopInputTest, WhileAnAlertIsUpNoKeyReachesTheFieldBehindIt)
+{
+    auto name = std::make_shared<TextField>(gfx::Rect(10, 10, 200, 30));
+    auto password = std::make_shared<TextField>(gfx::Rect(10, 60, 200, 30));
+    password->setSecureTextEntry(true);
+    window->addSubview(name);
+    window->addSubview(password);
+    base::Pasteboard::general()->setValueForType(base::Value("pasted"), base::Pasteboard::kTextType);
+
+    const struct {
+        const char* name;
+        std::function<void()> input;
+    } cases[] = {
+        {"text", [&] { window->typeText("s3cret!"); }},
+        {"text with a tab", [&] { window->typeText("alice\ts3cret!"); }},
+        {"tab", [&] { window->pressKey("\t"); }},
+        {"shift tab", [&] { window->pressKey("shift+\t"); }},
+        {"backspace", [&] { window->pressKey("\b"); }},
+        {"backspace as text", [&] { window->typeText("\b"); }},
+        {"delete", [&] { window->pressKey("home"); window->pressKey("delete"); }},
+        {"paste", [&] { window->pressKey("ctrl+v"); }},
+        {"cut", [&] { window->pressKey("ctrl+a"); window->pressKey("ctrl+x"); }},
+        {"composition", [&] { window->setMarkedText("你好"); window->typeText("你好"); }},
+    };
+    for (bool animated : {false, true}) {
+        View::setAnimationsEnabled(animated);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (animated ? ", animated" : ""));
+            name->setText("al");
+            password->setText("");
+            ASSERT_TRUE(name->becomeFirstResponder());
+            AlertLog log;
+            auto alert = std::make_shared<AlertView>("New version found", "", &log, "Later", std::vector<std::string>{"Update"});
+            alert->show();
+            base::RunLoop::main().advance(1);
+            c.input();
+            EXPECT_EQ(name->text(), "al");
+            EXPECT_EQ(name->markedText(), "");
+            EXPECT_EQ(password->text(), "");
+            EXPECT_TRUE(name->isFirstResponder()) << "the focus stays where it was";
+            EXPECT_TRUE(alert->isVisible());
+            EXPECT_EQ(window->keyResponder(), nullptr);
+            // Escape answers the alert; while it fades out, keys still go nowhere.
+            window->pressKey("escape");
+            EXPECT_EQ(log.events, (std::vector<std::string>{"clicked 0"}));
+            EXPECT_EQ(AlertView::visibleAlert() != nullptr, animated);
+            window->typeText("x");
+            if (!animated)
+                name->setText("al");
+            base::RunLoop::main().runUntil([&] { return !AlertView::visibleAlert(); }, 5);
+            ASSERT_EQ(AlertView::visibleAlert(), nullptr);
+            // Gone: the field behind has the keys again.
+            EXPECT_EQ(window->keyResponder(), name.get());
+            window->typeText("ice\t");
+            EXPECT_EQ(name->text(), "alice");
+            EXPECT_TRUE(password->isFirstResponder());
+            window->typeText("pw");
+            EXPECT_EQ(password->text(), "pw");
+        }
+    }
+
+    // The alert's own field takes what is typed, and Tab keeps to the alert's fields.
+    View::setAnimationsEnabled(false);
+    ASSERT_TRUE(name->becomeFirstResponder());
+    name->setText("");
+    AlertLog log;
+    auto alert = std::make_shared<AlertView>("Password", "", &log, "Cancel", std::vector<std::string>{"OK"});
+    auto own = std::make_shared<TextField>(gfx::Rect(16, 60, 252, 30));
+    auto second = std::make_shared<TextField>(gfx::Rect(16, 100, 252, 30));
+    alert->addSubview(own);
+    alert->addSubview(second);
+    alert->show();
+    ASSERT_TRUE(own->becomeFirstResponder());
+    window->typeText("abc\b");
+    window->pressKey("\t");
+    EXPECT_TRUE(second->isFirstResponder());
+    window->typeText("d");
+    EXPECT_EQ(own->text(), "ab");
+    EXPECT_EQ(second->text(), "d");
+    EXPECT_EQ(name->text(), "");
+    window->pressKey("\n");
+    EXPECT_EQ(log.events, (std::vector<std::string>{"clicked 1"}));
+}
+
 TEST_F(DesktopInputTest, TabMovesTheFocusThroughTheLayersFieldsInReadingOrder)
 {
     // Two rows of two fields added out of order, nested at different depths; a hidden field,

@@ -5,6 +5,7 @@
 #include "Classes/Catalog/ProductDetailController.h"
 #include "Classes/Catalog/MasterViewController.h"
 #include "Classes/Customer/CustomerDataModel.h"
+#include "Classes/Customer/CustomerViewController.h"
 #include "Classes/Library/Reader/PdfThumbOperation.h"
 #include "Classes/Library/Reader/PdfThumbQueue.h"
 #include "Classes/Library/SaleslibraryModel.h"
@@ -181,7 +182,9 @@ void BrivantaAppDelegate::willEnterForeground(ui::Application&)
 
 void BrivantaAppDelegate::willTerminate(ui::Application&)
 {
-    // Closing the window is how a day ends on a desktop: the order being written is kept.
+    // Closing the window is how a day ends on a desktop: the customer being entered and the
+    // order being written are kept (the customer first, as an order may name it).
+    CustomerViewController::keepOpenForm();
     QuoteOrderStore::keepOpenOrder();
 }
 

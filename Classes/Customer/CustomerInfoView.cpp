@@ -41,6 +41,29 @@ bool blank(const std::optional<std::string>& text)
     return !text || base::trimmingWhitespaceAndNewlines(*text).empty();
 }
 
+// What DONE writes of the groups: each row's field and value, the primary choices, and the
+// addresses that hold anything (an empty one is not stored).
+std::vector<std::string> storedForm(const CustomerInfoGroupData& data)
+{
+    std::vector<std::string> form;
+    auto add = [&](const brivanta_customer_group_Entity& group, const char* kind) {
+        std::string text = std::string(kind) + "|" + std::to_string(group.indexId) + "|" + (group.isDefault ? "1" : "0");
+        bool filled = false;
+        for (const auto& row : group.customerAttributes) {
+            text += "|" + row.field + "=" + row.value.value_or("");
+            filled = filled || !row.value.value_or("").empty();
+        }
+        if (std::string(kind) != "address" || filled)
+            form.push_back(std::move(text));
+    };
+    const auto& company = data.customerCompanyData();
+    for (size_t i = 0; i < company.size(); ++i)
+        add(company[i], i < 2 ? "base" : "address");
+    for (const auto& group : data.customerContactData())
+        add(group, "contact");
+    return form;
+}
+
 std::shared_ptr<ui::Button> barButton(const gfx::Rect& frame)
 {
     auto button = ui::View::make<ui::Button>(ui::ButtonType::Custom, frame);
@@ -237,32 +260,49 @@ void CustomerInfoView::customerInfoViewCancel()
         m_delegate->customerInfoViewCancel();
 }
 
-void CustomerInfoView::customerInfoViewDone()
+std::string CustomerInfoView::refusal() const
 {
-    resignFields();
-    m_textFieldArray.clear();
     const auto& company = m_groups.customerCompanyData();
     std::optional<std::string> name;
     if (!company.empty() && !company[0].customerAttributes.empty())
         name = company[0].customerAttributes[0].value;
-    bool contactNameMissing = false;
+    if (blank(name))
+        return "NEEDINPUTNAME";
     for (const auto& group : m_groups.customerContactData()) {
         for (const auto& row : group.customerAttributes) {
             if ((row.field == "first_name" || row.field == "last_name") && blank(row.value))
-                contactNameMissing = true;
+                return "NEEDINPUTCONTACTNAME";
         }
     }
-    if (blank(name)) {
-        std::make_shared<UIToast>()->show(Language::stringWithName("NEEDINPUTNAME"));
-        return;
-    }
-    if (contactNameMissing) {
-        std::make_shared<UIToast>()->show(Language::stringWithName("NEEDINPUTCONTACTNAME"));
+    return {};
+}
+
+void CustomerInfoView::customerInfoViewDone()
+{
+    resignFields();
+    m_textFieldArray.clear();
+    if (std::string key = refusal(); !key.empty()) {
+        std::make_shared<UIToast>()->show(Language::stringWithName(key));
         return;
     }
     // Nothing is removed here: the screen replaces the stored rows in one transaction.
     if (m_delegate)
         m_delegate->customerInfoViewDoneWithData(m_groups);
+}
+
+bool CustomerInfoView::formToKeep()
+{
+    if (!editing() || !m_personInfo)
+        return false;
+    resignFields();
+    if (!refusal().empty())
+        return false;
+    if (m_personInfo->pid == 0)
+        return true;
+    // An edit left as it was stored would only be written and sent again.
+    CustomerInfoGroupData stored;
+    stored.updateCustomerInfoData(m_personInfo);
+    return storedForm(stored) != storedForm(m_groups);
 }
 
 // --- Groups ------------------------------------------------------------------------------------

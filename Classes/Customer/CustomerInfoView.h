@@ -74,6 +74,10 @@ public:
 
     void customerInfoViewCancel();
     void customerInfoViewDone();
+    // The program ends: the typing in progress ends as DONE ends it, and the answer is whether
+    // the form holds what DONE would store and is not stored yet (a new customer DONE accepts,
+    // or an edit that changed something). Nothing is shown or asked.
+    bool formToKeep();
     void customerInfoViewEdit();
     void addAddress();
     void addConctact();
@@ -103,6 +107,9 @@ private:
     int companyCount() const { return static_cast<int>(m_groups.customerCompanyData().size()); }
     int contactCount() const { return static_cast<int>(m_groups.customerContactData().size()); }
     bool editing() const { return m_customerType == 1; }
+    // The language key of DONE's refusal ("NEEDINPUTNAME", "NEEDINPUTCONTACTNAME"), "" when
+    // the form would be stored.
+    std::string refusal() const;
     // SUBMIT: a local customer, or a server one with a change not yet uploaded.
     bool submitOffered() const;
     void retext();

@@ -7,6 +7,7 @@
 #include "Common/MessageBox.h"
 #include "Common/UIToast.h"
 #include "Database/DataAccessManager.h"
+#include "Platform/Base/Log.h"
 #include "Platform/Base/Text.h"
 #include "Platform/UI/Application.h"
 #include "Platform/UI/Label.h"
@@ -110,6 +111,25 @@ CustomerViewController::CustomerViewController()
     // The token ends the observation with the screen; the handler never outlives it.
     m_observers.push_back(base::NotificationCenter::defaultCenter().addObserver(
         "SETTINGS_SWITCH_CHANGE_NOTIFATION", nullptr, [this](const base::Notification&) { settingsSwitchChanged(); }));
+    m_observers.push_back(base::NotificationCenter::defaultCenter().addObserver(
+        kKeepOpenFormNotification, nullptr, [this](const base::Notification&) { keepTypedCustomer(); }));
+}
+
+void CustomerViewController::keepOpenForm()
+{
+    base::NotificationCenter::defaultCenter().post(kKeepOpenFormNotification);
+}
+
+void CustomerViewController::keepTypedCustomer()
+{
+    if (!m_customerInfo || !m_customerInfo->formToKeep())
+        return;
+    int customerId = storeCustomer(m_customerInfo->customerInfoGroupData());
+    if (customerId == 0) {
+        base::log("the customer being entered could not be stored at exit");
+        return;
+    }
+    showNewlyStored(customerId);
 }
 
 CustomerViewController::~CustomerViewController()
@@ -459,6 +479,11 @@ void CustomerViewController::customerInfoViewDoneWithData(const CustomerInfoGrou
         std::make_shared<UIToast>()->show(Language::stringWithName("FAILED"));
         return;
     }
+    showNewlyStored(customerId);
+}
+
+void CustomerViewController::showNewlyStored(int customerId)
+{
     m_customerList->customerListViewDone();
     m_customerInfo->customerHiddenNewCustomerViews();
     refreshList();

@@ -28,6 +28,10 @@ public:
     static constexpr int kSubmitAlertTag = 1000;
     static constexpr int kDemoAlertTag = 1001;
     static constexpr double kUploadWaitSeconds = 300;
+    // The program ends: a customer being entered or edited is stored as DONE stores it when
+    // DONE would accept it, unsent until its next upload; nothing is asked or shown.
+    static constexpr const char* kKeepOpenFormNotification = "CustomerViewControllerKeepOpenForm";
+    static void keepOpenForm();
 
     CustomerViewController();
     ~CustomerViewController() override;
@@ -79,6 +83,9 @@ private:
     void refreshList();
     // The list selects the customer chosen last again and the pane shows it as stored.
     void showStoredCustomer();
+    // After a store: the list and the pane leave editing and show the customer stored.
+    void showNewlyStored(int customerId);
+    void keepTypedCustomer();
 
     std::shared_ptr<CustomerListView> m_customerList;
     std::shared_ptr<CustomerInfoView> m_customerInfo;

@@ -430,6 +430,136 @@ TEST_F(CustomerScreenTest, AnEditIsLeftOnlyByTheUsersChoice)
     }
 }
 
+// The program ends with the form open: what DONE would accept is stored as DONE stores it,
+// the field still being typed included, unsent, with nothing asked or shown; a form DONE
+// would refuse, an edit that changed nothing and a customer only viewed store nothing.
+TEST_F(CustomerScreenTest, TheFormBeingTypedIsStoredAsDoneStoresItWhenTheProgramEnds)
+{
+    const int local = CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode("Local Buyer");
+    ASSERT_TRUE(data->customerModel()->setCustomerChangeCount(local, 0));
+    screen->settingsSwitchChanged();
+    const std::string phone = Language::stringWithName("PHONE");
+    // Typed into the row's field as a user would; the keyboard stays there.
+    auto typeInto = [&](const std::string& label, const std::string& text) {
+        auto& base = groups().customerCompanyData()[0].customerAttributes;
+        auto row = std::find_if(base.begin(), base.end(), [&](const auto& r) { return r.label == label; });
+        ASSERT_NE(row, base.end()) << label;
+        ui::IndexPath ip{1, static_cast<int>(row - base.begin())};
+        pane().tableCustomerInfo()->scrollToRowAtIndexPath(ip, ui::TableViewScrollPosition::Middle, false);
+        base::RunLoop::main().advance(0.01);
+        auto* cell = dynamic_cast<CustomerAttributeCell*>(pane().tableCustomerInfo()->cellForRowAtIndexPath(ip));
+        ASSERT_TRUE(cell);
+        ASSERT_TRUE(driver->tap(&cell->txtAttributeValue()));
+        driver->type(text);
+        ASSERT_TRUE(cell->txtAttributeValue().isFirstResponder());
+    };
+    auto phoneOf = [&](int id) {
+        return rows("select attribute_value from brivanta_customer_attribute where customer_id = " + std::to_string(id)
+                    + " and attribute_fields_id = 11");
+    };
+    auto unsent = [&](int id) { return data->customerModel()->customerChangeCount(id); };
+    const std::string name = Language::stringWithName("NAME");
+
+    struct Case {
+        const char* name;
+        std::function<void()> type;
+        int stored;             // the customer written, 0 for none
+        const char* storedName; // and its name and phone as stored
+        const char* storedPhone;
+    } cases[] = {
+        {"a new customer, the phone still being typed",
+         [&] {
+             ASSERT_TRUE(driver->tap(&screen->customerList()->addNewCustomerButton()));
+             typeInto(name, "Night Owl Traders");
+             typeInto(phone, "555-0142");
+         },
+         -2, "Night Owl Traders", "555-0142|\n"},
+        {"a new customer, the name still being typed",
+         [&] {
+             ASSERT_TRUE(driver->tap(&screen->customerList()->addNewCustomerButton()));
+             typeInto(phone, "555-0143");
+             typeInto(name, "Late Shift Supply");
+         },
+         -3, "Late Shift Supply", "555-0143|\n"},
+        {"a new customer without a name",
+         [&] {
+             ASSERT_TRUE(driver->tap(&screen->customerList()->addNewCustomerButton()));
+             typeInto(phone, "555-0144");
+             typeInto(name, "   ");
+         },
+         0, "", ""},
+        {"a new customer whose contact has no last name",
+         [&] {
+             ASSERT_TRUE(driver->tap(&screen->customerList()->addNewCustomerButton()));
+             typeInto(name, "Half Named Ltd");
+             pane().addConctact();
+             set(groups().customerContactData()[0], "first_name", "Ann");
+         },
+         0, "", ""},
+        {"a local customer's phone being edited",
+         [&] {
+             screen->customerList()->selectedCustomer(local);
+             ASSERT_TRUE(driver->tap(&pane().editButton()));
+             typeInto(phone, "555-0145");
+         },
+         local, "Local Buyer", "555-0145|\n"},
+        {"a server customer renamed",
+         [&] {
+             screen->customerList()->selectedCustomer(9001);
+             pane().customerInfoViewEdit();
+             typeInto(name, " Group");
+         },
+         9001, "ACME Ltd Group", ""},
+        {"a local customer opened for editing and left as it was",
+         [&] {
+             screen->customerList()->selectedCustomer(local);
+             ASSERT_TRUE(driver->tap(&pane().editButton()));
+             typeInto(phone, "");
+         },
+         0, "", ""},
+        {"a customer only viewed", [&] { screen->customerList()->selectedCustomer(9100); }, 0, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string before = customerRows(9001) + customerRows(9100) + customerRows(local);
+        const std::string customers = rows("select count(*) from brivanta_customer");
+        const int unsentBefore = c.stored ? unsent(c.stored) : 0;
+        c.type();
+        if (HasFatalFailure())
+            return;
+        CustomerViewController::keepOpenForm();
+        EXPECT_EQ(ui::AlertView::visibleAlert(), nullptr) << "nothing is asked";
+        EXPECT_EQ(lastToast(), "") << "nothing is shown";
+        if (c.stored == 0) {
+            EXPECT_EQ(customerRows(9001) + customerRows(9100) + customerRows(local), before);
+            EXPECT_EQ(rows("select count(*) from brivanta_customer"), customers);
+            EXPECT_EQ(unsent(local), 0);
+            // The form stays as it was: the program is going anyway.
+            if (pane().customerType() == 1) {
+                ASSERT_TRUE(driver->tap(&pane().cancelButton()));
+            }
+            continue;
+        }
+        EXPECT_EQ(rows("select customer_name from brivanta_customer where customer_id = " + std::to_string(c.stored)),
+                  std::string(c.storedName) + "|\n");
+        EXPECT_EQ(rows("select count(*) from brivanta_customer where customer_name = '" + std::string(c.storedName) + "'"),
+                  "1|\n");
+        EXPECT_EQ(phoneOf(c.stored), c.storedPhone);
+        EXPECT_GT(unsent(c.stored), unsentBefore) << "unsent until its next upload";
+        EXPECT_EQ(pane().customerType(), 0) << "stored as DONE stores it";
+        EXPECT_EQ(screen->customerList()->tableCustomer()->selectedPID(), c.stored);
+        // Stored once: a second end stores nothing more.
+        const std::string after = customerRows(c.stored);
+        const int count = unsent(c.stored);
+        CustomerViewController::keepOpenForm();
+        EXPECT_EQ(customerRows(c.stored), after);
+        EXPECT_EQ(unsent(c.stored), count);
+        if (c.stored == local) {
+            ASSERT_TRUE(data->customerModel()->setCustomerChangeCount(local, 0));
+        }
+    }
+}
+
 TEST_F(CustomerScreenTest, DeletingALocalCustomerFreesItsOrdersAndItsIdStaysUsed)
 {
     int a = CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode("First");

@@ -8,6 +8,7 @@
 #include "Platform/UI/NavigationController.h"
 #include "Platform/UI/PopoverController.h"
 #include "Protocol/CheckAppVersionRst.h"
+#include "Classes/Login/LoginCheckBox.h"
 #include "Classes/Login/LoginPopController.h"
 #include "Protocol/NetworkModel.h"
 #include "Classes/Sync/SyncViewController.h"
@@ -195,6 +196,44 @@ TEST_F(NavigationLogoutTest, OptionalUpdatesCanBePutOffForSevenDays)
     app->CheckAppVersionReturn(result);
     answer(text("UPDATENOW"));
     EXPECT_EQ(openedURLs, (std::vector<std::string>{"https://example.com/app"}));
+}
+
+// The update news over the login form takes every key: the user's name, password and company
+// typed while it is up reach none of the fields (the password never shows in the name's
+// field); once it is answered the form has the keys again.
+TEST_F(NavigationLogoutTest, TheUpdateAlertOverTheLoginFormTakesTheKeys)
+{
+    std::function<LoginCheckBox*(ui::View&)> findForm = [&](ui::View& view) -> LoginCheckBox* {
+        if (auto* form = dynamic_cast<LoginCheckBox*>(&view))
+            return form;
+        for (const auto& sub : view.subviews())
+            if (auto* form = findForm(*sub))
+                return form;
+        return nullptr;
+    };
+    LoginCheckBox* form = findForm(*app->window());
+    ASSERT_NE(form, nullptr);
+    ASSERT_TRUE(driver->tap(&form->userNameInputText()));
+    driver->type("al");
+    ASSERT_TRUE(form->userNameInputText().isFirstResponder());
+
+    app->CheckAppVersionReturn(versionAnswer("200", "", 1, "2.0", "https://example.com/app", "Faster sync."));
+    ASSERT_NE(alert(), nullptr);
+    settle();
+    driver->type("ice\ts3cret!\tAcmeCo");
+    driver->pressKey("\b");
+    EXPECT_EQ(form->userNameInputText().text(), "al");
+    EXPECT_EQ(form->passWordInputText().text(), "");
+    EXPECT_EQ(form->clientIDInputText().text(), "");
+    EXPECT_NE(alert(), nullptr) << "Tab and text answer no alert";
+
+    answer(text("LATER"));
+    answer(text("OK"));
+    ASSERT_EQ(alert(), nullptr);
+    ASSERT_TRUE(form->userNameInputText().isFirstResponder());
+    driver->type("ice\ts3cret!");
+    EXPECT_EQ(form->userNameInputText().text(), "alice");
+    EXPECT_EQ(form->passWordInputText().text(), "s3cret!");
 }
 
 TEST_F(NavigationLogoutTest, MandatoryUpdatesFailuresAndUserAskedChecks)

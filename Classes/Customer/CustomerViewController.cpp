@@ -122,7 +122,9 @@ void CustomerViewController::keepOpenForm()
 
 void CustomerViewController::keepTypedCustomer()
 {
-    if (!m_customerInfo || !m_customerInfo->formToKeep())
+    if (!m_customerInfo || !m_dataPath || DataAccessManager::dataFilePath() != m_dataPath)
+        return;
+    if (!m_customerInfo->formToKeep())
         return;
     int customerId = storeCustomer(m_customerInfo->customerInfoGroupData());
     if (customerId == 0) {
@@ -147,6 +149,7 @@ CustomerViewController::~CustomerViewController()
 void CustomerViewController::viewDidLoad()
 {
     BaseViewController::viewDidLoad();
+    m_dataPath = DataAccessManager::dataFilePath();
     m_observers.push_back(base::NotificationCenter::defaultCenter().addObserver(
         CustomerDataModel::kUploadNotification, nullptr,
         [this](const base::Notification& note) { uploadCustomerFinish(note.userInfo.toBool()); }));

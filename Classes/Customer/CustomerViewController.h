@@ -94,6 +94,9 @@ private:
     std::optional<PersonInfo> m_curPersonInfo;
     std::optional<PersonInfo> m_submitPerson;
     std::vector<base::ObserverToken> m_observers;
+    // The database of the login this screen was made for: a form left behind by a logout is
+    // not the next login's to keep.
+    std::optional<std::string> m_dataPath;
     int m_loadByConfigCount = 0;
     int m_settingsSwitchChanges = 0;
 };

@@ -558,6 +558,17 @@ TEST_F(CustomerScreenTest, TheFormBeingTypedIsStoredAsDoneStoresItWhenTheProgram
             ASSERT_TRUE(data->customerModel()->setCustomerChangeCount(local, 0));
         }
     }
+
+    // A form left behind by a logout is not another login's to keep.
+    ASSERT_TRUE(driver->tap(&screen->customerList()->addNewCustomerButton()));
+    typeInto(name, "Left Behind Ltd");
+    const std::string client = LoginMode::sharedInstance()->clientID();
+    const std::string customers = rows("select count(*) from brivanta_customer");
+    LoginMode::sharedInstance()->setClientID("OtherCo");
+    CustomerViewController::keepOpenForm();
+    LoginMode::sharedInstance()->setClientID(client);
+    EXPECT_EQ(rows("select count(*) from brivanta_customer"), customers);
+    EXPECT_EQ(pane().customerType(), 1);
 }
 
 TEST_F(CustomerScreenTest, DeletingALocalCustomerFreesItsOrdersAndItsIdStaysUsed)

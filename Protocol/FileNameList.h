@@ -85,6 +85,8 @@ public:
     }
     // Lets go of the room beyond the names.
     void shrinkToFit();
+    // The bytes both blocks hold, names and room beyond them (tests weigh them).
+    size_t bytesHeld() const { return m_textRoom + m_endsRoom * sizeof(uint32_t); }
 
 private:
     char* m_text = nullptr;

@@ -17,6 +17,7 @@
 #include <future>
 #include <random>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -440,6 +441,38 @@ TEST_F(PageWorkersTest, WorkersTogetherPastTheLimitEndTheLargest)
     PageWorkers::shared().shutDown();
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(drawing[size_t(i)].get(), DrawOutcome::Stopped);
+}
+
+// A worker started ahead shares for pixels what the largest page drawn so far took, up to a
+// large tile's 16 MB: a page drawn larger once does not make every later worker hold its size.
+TEST_F(PageWorkersTest, PixelsSharedAheadGrowWithThePagesDrawnUpToALargeTiles)
+{
+    const size_t cap = size_t(16) << 20;
+    auto page = pageOf(write("text.pdf", pdffix::textPdf(1)));
+    ASSERT_TRUE(page);
+    struct Case {
+        int width, height;
+        size_t atLeast, atMost;
+    } cases[] = {
+        {1500, 1200, size_t(7200000), cap}, // grown past a window's page
+        {2400, 2400, cap, cap},
+        {4000, 3000, cap, cap},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+        auto context = gfx::Context::createBitmap(gfx::Size{double(c.width), double(c.height)}, 1);
+        ASSERT_EQ(page->drawInWorker(*context, gfx::Rect(0, 0, c.width, c.height)), DrawOutcome::Drawn);
+        PageWorkers::shared().resetForTesting();
+        PageWorkers::shared().startAhead();
+        auto ids = PageWorkers::shared().workerIds();
+        ASSERT_EQ(ids.size(), 1u);
+        // The share the worker was handed, as it holds it.
+        struct stat shared {};
+        std::string held = "/proc/" + std::to_string(ids[0]) + "/fd/" + std::to_string(pdf::worker::kPixelsFd);
+        ASSERT_EQ(stat(held.c_str(), &shared), 0) << held;
+        EXPECT_GE(size_t(shared.st_size), c.atLeast);
+        EXPECT_LE(size_t(shared.st_size), c.atMost);
+    }
 }
 
 } // namespace

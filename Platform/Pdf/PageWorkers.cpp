@@ -218,6 +218,7 @@ struct PageWorkers::State {
     std::map<Version, std::map<int, Refused>> refused;
     // Per file version: pages in a row whose description passed a limit.
     std::map<Version, int> pagesFailing;
+    std::map<worker::Ask, int> asked;
     std::string program = workerProgram();
 
     // Under the lock: takes the worker out of service. Its process is not reaped yet, so its
@@ -660,6 +661,10 @@ PageWorkers::Answered PageWorkers::exchange(worker::Request request, const std::
 PageWorkers::Answered PageWorkers::ask(worker::Ask ask, const std::string& path,
                                        const std::optional<std::string>& password, int number)
 {
+    {
+        std::lock_guard lock(m_state->mutex);
+        ++m_state->asked[ask];
+    }
     worker::Request request;
     request.ask = ask;
     request.page = ask == worker::Ask::Open ? 0 : number;
@@ -673,6 +678,13 @@ PageWorkers::Answered PageWorkers::ask(worker::Ask ask, const std::string& path,
         inRow = answered.outcome == DrawOutcome::TooCostly ? inRow + 1 : 0;
     }
     return answered;
+}
+
+int PageWorkers::questionsAsked(worker::Ask ask) const
+{
+    std::lock_guard lock(m_state->mutex);
+    auto found = m_state->asked.find(ask);
+    return found == m_state->asked.end() ? 0 : found->second;
 }
 
 bool PageWorkers::pagesKeepFailing(const std::string& path) const

@@ -70,6 +70,8 @@ public:
 
     void setLimits(const Limits& limits);
     Limits limits() const;
+    // The questions of this kind asked of the workers so far (tests count them).
+    int questionsAsked(worker::Ask ask) const;
     // The workers running now, and those of them at work (tests measure them).
     std::vector<pid_t> workerIds() const;
     std::vector<pid_t> busyWorkerIds() const;

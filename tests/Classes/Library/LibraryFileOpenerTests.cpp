@@ -1,5 +1,8 @@
 #include "Classes/Library/LibraryFileOpener.h"
+#include "Classes/Library/PdfViewController.h"
+#include "Classes/Library/Reader/PdfContentView.h"
 #include "Common/Language.h"
+#include "Platform/Pdf/PageWorkers.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/NavigationController.h"
@@ -110,6 +113,36 @@ TEST_F(LibraryFileOpenerTest, EachTypeGoesToItsViewerOrSaysWhyNot)
             EXPECT_EQ(nav->topViewController(), root);
         }
     }
+}
+
+// The opening's answer describes the first pages of a document, as many as it describes: the
+// reader the library opens shows any of them at once, and neither it nor its page bar asks a
+// worker about them again.
+TEST_F(LibraryFileOpenerTest, PagesDescribedAtOpeningAreShownWithoutAskingAWorkerAgain)
+{
+    const int described = int(pdf::worker::kPagesDescribedAtOpen);
+    std::string path = place("Documents/acme/Pdf/long.pdf", pdffix::textPdf(described));
+    auto& workers = pdf::PageWorkers::shared();
+    int opened = workers.questionsAsked(pdf::worker::Ask::Open);
+    int asked = workers.questionsAsked(pdf::worker::Ask::Page);
+    opener->openPath(path, 5, "Long");
+    ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return opener->reader() != nullptr; }, 30));
+    auto reader = opener->reader();
+    base::RunLoop::main().advance(1);
+    for (int page : {1, 2, 3, described / 2, described - 1, described}) {
+        SCOPED_TRACE(page);
+        reader->showDocumentPage(page);
+        ASSERT_EQ(reader->currentPage(), page);
+        for (const auto& [number, view] : reader->contentViews()) {
+            EXPECT_FALSE(view->isPagePending()) << number;
+            // A page asked for after all is waited for, so that its question is counted.
+            EXPECT_TRUE(base::RunLoop::main().runUntil([&] { return !view->isPagePending(); }, 30));
+            EXPECT_TRUE(view->contentPage()) << number;
+        }
+        base::RunLoop::main().advance(1);
+    }
+    EXPECT_EQ(workers.questionsAsked(pdf::worker::Ask::Open) - opened, 1);
+    EXPECT_EQ(workers.questionsAsked(pdf::worker::Ask::Page) - asked, 0);
 }
 
 } // namespace

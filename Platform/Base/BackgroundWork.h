@@ -19,8 +19,9 @@ public:
     enum class Role { Own, ServesOthers };
 
     // Registered while stopAll() runs (a thread it joins making a shared object on its way
-    // out), the work is stopped by stopAll() after the ones before it; registered after
-    // stopAll() has ended, it is stopped at once. Any thread.
+    // out), the work is the newest, so stopAll() stops it next, before the older entries still
+    // waiting (work that serves others still last); registered after stopAll() has ended, it
+    // is stopped at once. Any thread.
     static Id add(std::string name, Stop stop, Role role = Role::Own);
     // The owner went first; nothing is stopped. Any thread.
     static void remove(Id id);

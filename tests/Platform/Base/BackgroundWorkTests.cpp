@@ -41,7 +41,7 @@ TEST_F(BackgroundWorkTest, StopsEveryWorkerOnceNewestFirstAndThoseServingOthersL
 
 // A thread that the stop joins may make a shared object on its way out, whose set-up registers
 // a stop that calls on that object: the stop runs after the set-up has returned, from stopAll,
-// never inside the set-up (where it would wait on the object being made).
+// never inside the set-up (where it would wait on the object being made), and before older work.
 TEST_F(BackgroundWorkTest, WorkRegisteredWhileStoppingIsStoppedAfterItsSetUpReturned)
 {
     std::vector<std::string> order;
@@ -56,13 +56,15 @@ TEST_F(BackgroundWorkTest, WorkRegisteredWhileStoppingIsStoppedAfterItsSetUpRetu
         BackgroundWork::add("made on the way out", [&] { note("its stop"); return size_t(0); });
         note("set-up returned");
     });
+    BackgroundWork::add("older", [&] { note("older"); return size_t(0); });
     BackgroundWork::add("opening", [&] {
         opening.join();
         note("joined");
         return size_t(0);
     });
     BackgroundWork::stopAll();
-    EXPECT_EQ(order, (std::vector<std::string>{"set-up returned", "joined", "its stop"}));
+    // The late one is the newest: it goes before the older work still waiting.
+    EXPECT_EQ(order, (std::vector<std::string>{"set-up returned", "joined", "its stop", "older"}));
     EXPECT_FALSE(opening.joinable());
 }
 

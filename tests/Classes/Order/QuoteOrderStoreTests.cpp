@@ -254,6 +254,35 @@ TEST_F(QuoteOrderStoreTest, SavingKeepsTheEditorsLinesAndAFailedSaveLosesNothing
                           rowsText("select * from brivanta_quote_order order by order_id"));
 }
 
+// The program ends with products added from the catalogue and no editor ever opened: the store
+// keeps the open order itself, once, unsent; an empty one writes nothing.
+TEST_F(QuoteOrderStoreTest, TheProgramsEndKeepsTheLinesAddedFromTheCatalogue)
+{
+    struct Case {
+        const char* name;
+        std::vector<brivanta_product_Entity> added;
+        int orders;
+        std::string lines;
+    };
+    for (const Case& c : {Case{"nothing added", {}, 0, ""},
+                          Case{"products added", {product(101, 3, "Colour:Red"), product(101, 1, "Colour:Red"), product(102, 2)},
+                               1, "SKU-101|4|12.5|Colour:Red|SKU-102|2|30.0||"}}) {
+        SCOPED_TRACE(c.name);
+        QuoteOrderStore::freeInstance();
+        m_store = QuoteOrderStore::sharedQuoteOrderStore();
+        for (const auto& p : c.added)
+            ASSERT_TRUE(m_store->addToOrder(p));
+        QuoteOrderStore::keepOpenOrder();
+        EXPECT_EQ(count("select count(*) from brivanta_quote_order where uploaded = 0"), c.orders);
+        EXPECT_EQ(rowsText("select order_item_sku, product_quantity, product_final_price, product_attribute"
+                           " from brivanta_quote_order_item order by order_item_id desc"),
+                  c.lines);
+        // Kept once: a second end stores nothing more.
+        QuoteOrderStore::keepOpenOrder();
+        EXPECT_EQ(count("select count(*) from brivanta_quote_order"), c.orders);
+    }
+}
+
 TEST_F(QuoteOrderStoreTest, CopiesMadeInOneSecondGetNumbersOfTheirOwn)
 {
     auto order = std::make_shared<QuoteOrderEntity>();

@@ -243,6 +243,9 @@ void BrivantaAppDelegate::showLoginPage()
         {"LanguageManager", [] { LanguageManager::sharedInstance()->removeAllLanugageNotification(); }},
     };
     auto keep = shared_from_this();
+    // What is being typed ends while the user's data is still there, not once it is gone.
+    if (m_tabBarController)
+        m_tabBarController->shownScreenTakesTyping(true);
     for (auto& [name, release] : kReleaseSteps) {
         release();
         if (m_logoutStepObserver)

@@ -449,9 +449,20 @@ void UITabBarControllerExt::buttonClicked(int tag)
     selectTab(tag);
 }
 
+bool UITabBarControllerExt::shownScreenTakesTyping(bool quiet)
+{
+    auto shown = selectedViewController();
+    if (auto* nav = dynamic_cast<ui::NavigationController*>(shown.get()))
+        shown = nav->topViewController();
+    auto* screen = dynamic_cast<BaseViewController*>(shown.get());
+    return !screen || screen->takeTyping(quiet);
+}
+
 void UITabBarControllerExt::selectTab(int index)
 {
     if (index < 0)
+        return;
+    if (static_cast<size_t>(index) != selectedIndex() && !shownScreenTakesTyping(false))
         return;
     setSelectedIndex(static_cast<size_t>(index));
     auto catalog = catalogDelegate();
@@ -578,6 +589,8 @@ void UITabBarControllerExt::goBackLoginView()
 {
     if (m_logoutPopController)
         m_logoutPopController->dismissPopoverAnimated(false);
+    if (!shownScreenTakesTyping(false))
+        return;
     if (auto app = BrivantaAppDelegate::sharedAppDelegate())
         app->showLoginPage();
 }

@@ -54,6 +54,9 @@ public:
     // 0 to 6; a tab switched off can still be selected, only its button is hidden.
     void selectTab(int index);
     void returnPerselectTab();
+    // The screen on top of the shown tab takes what is being typed in it (see
+    // BaseViewController::takeTyping); NO when it refuses and the road away must stop.
+    bool shownScreenTakesTyping(bool quiet);
     // YES while the catalogue's or library's side panel is hidden, NO while it shows.
     void itemsMove(bool panelHidden);
     // Tag 5 (orders) shows counts: "0" or no number clears it, 1000 and more read "999+".

@@ -28,6 +28,10 @@ public:
     // Screens let go of views they can build again.
     virtual void hightVersionViewDidUnload() {}
     void viewDidUnload() override {}
+    // Every road out of the screen (its own buttons, a tab, logout) asks this first: the value
+    // being typed is taken through the check Return runs. NO stops the road, the refusal
+    // shown; quietly, for a road that cannot stop, nothing is shown or asked.
+    virtual bool takeTyping(bool quiet) { return true; }
 
 private:
     bool m_bViewHasLoad = false;

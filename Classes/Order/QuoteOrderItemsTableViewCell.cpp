@@ -269,6 +269,39 @@ void QuoteOrderItemsTableViewCell::textFieldDidBeginEditing(ui::TextField& field
         m_delegate->QuoteOrderItemCellBeginEdit(*this);
 }
 
+QVTextField* QuoteOrderItemsTableViewCell::editingField() const
+{
+    for (QVTextField* own : {m_quantityTextField.get(), m_txtDiscountRat.get(), m_txtDiscountPrice.get()})
+        if (own->isFirstResponder())
+            return own;
+    return nullptr;
+}
+
+bool QuoteOrderItemsTableViewCell::takeTyping(bool quiet)
+{
+    QVTextField* field = editingField();
+    if (!field)
+        return true;
+    if (!quiet) {
+        field->setTraget(std::dynamic_pointer_cast<ui::AlertViewDelegate>(shared_from_this()));
+        if (!field->validate())
+            return false;
+        field->resignFirstResponder();
+        return true;
+    }
+    bool zero = field == m_quantityTextField.get() && valueOf(field->text()) == 0;
+    if (field->isValid() && !zero) {
+        field->resignFirstResponder();
+        return true;
+    }
+    // Left without the end of editing: no alert, no question, the line untouched.
+    field->setText(m_editingFieldOldValue.value_or(""));
+    field->setDelegate(nullptr);
+    field->resignFirstResponder();
+    field->setDelegate(this);
+    return true;
+}
+
 bool QuoteOrderItemsTableViewCell::textFieldShouldReturn(ui::TextField& field)
 {
     field.resignFirstResponder();

@@ -52,6 +52,13 @@ public:
     QuoteOrderItemDelegate* delegate() const { return m_delegate; }
     void setDelegate(QuoteOrderItemDelegate* delegate) { m_delegate = delegate; }
     const std::optional<std::string>& editingFieldOldValue() const { return m_editingFieldOldValue; }
+    // The line's field being typed in, if any.
+    QVTextField* editingField() const;
+    // Ends the typing as Return does. NO when the check refuses the text: its alert shows and
+    // the field stays in edit. Quietly (the program's end, a logout it cannot stop) nothing is
+    // shown or asked: a refused text or a quantity of 0 gives the field back its text from
+    // before, and the line stays as it was.
+    bool takeTyping(bool quiet);
 
     ui::Button& imageImageView() const { return *m_imageImageView; }
     ui::Label& nameLabel() const { return *m_nameLabel; }

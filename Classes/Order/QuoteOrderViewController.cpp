@@ -1024,18 +1024,44 @@ void QuoteOrderViewController::alertViewClickedButtonAtIndex(ui::AlertView& aler
 
 // --- Commands ------------------------------------------------------------------------------
 
-bool QuoteOrderViewController::currentOrderCheck()
+bool QuoteOrderViewController::takeTyping(bool quiet)
 {
-    if (m_currentEditingField && m_currentEditingField->isFirstResponder()) {
-        if (m_currentEditingField == m_txtDiscount.get()) {
+    if (!isViewLoaded())
+        return true;
+    auto* typing = dynamic_cast<ui::TextField*>(ui::Responder::currentFirstResponder());
+    if (!typing || !typing->isDescendantOfView(view().get()))
+        return true;
+    QuoteOrderItemsTableViewCell* cell = nullptr;
+    for (ui::View* v = typing->superview(); v && !cell; v = v->superview())
+        cell = dynamic_cast<QuoteOrderItemsTableViewCell*>(v);
+    if (cell) {
+        if (!cell->takeTyping(quiet))
+            return false;
+        // A quantity of 0 asks whether the line goes: the road waits for that answer.
+        return quiet || !cell->quoteOrderItem() || cell->quoteOrderItem()->quantity() != 0;
+    }
+    if (typing == m_txtDiscount.get()) {
+        if (!quiet) {
             m_txtDiscount->setTraget(std::static_pointer_cast<ui::AlertViewDelegate>(self()));
             if (!m_txtDiscount->validate())
                 return false;
+        } else if (!m_txtDiscount->isValid()) {
+            // The last accepted discounted total stays, shown again, with no alert.
+            m_txtDiscount->setDelegate(nullptr);
+            m_txtDiscount->resignFirstResponder();
+            m_txtDiscount->setDelegate(this);
+            if (m_quoteOrder && m_quoteOrder->hasItems())
+                m_txtDiscount->setText(PublicFunction::doubleFormate(m_quoteOrder->discount()));
+            return true;
         }
-        m_currentEditingField->resignFirstResponder();
     }
-    m_txtNote->resignFirstResponder();
+    typing->resignFirstResponder();
     return true;
+}
+
+bool QuoteOrderViewController::currentOrderCheck()
+{
+    return takeTyping(false);
 }
 
 void QuoteOrderViewController::checkCustomerAndSaveOrder(int question)
@@ -1091,25 +1117,8 @@ void QuoteOrderViewController::keepUnsavedOrder()
     if (!m_quoteOrder || m_state == 1 || (m_state != 0 && !m_quoteOrder->isInEdit()))
         return;
     // The text being typed belongs to the order, as ending its editing would put it there;
-    // a discounted total that would be refused keeps the last accepted one. No question.
-    if (m_txtNote->isFirstResponder())
-        m_quoteOrder->setCustomerNote(m_txtNote->text());
-    if (m_txtCustomer->isFirstResponder()) {
-        m_quoteOrder->setCustomerName(m_txtCustomer->text());
-        if (m_isCustomerOnShow) {
-            std::optional<brivanta_customer_Entity> found;
-            if (auto data = DataAccessManager::sharedDataModel(); data && data->customerModel())
-                found = data->customerModel()->getCustomerByCustomerName(std::string(m_txtCustomer->text()));
-            m_quoteOrder->setCustomerId(found ? found->customer_id : 0);
-        }
-    }
-    if (m_txtDiscount->isFirstResponder() && m_txtDiscount->isValid()) {
-        double total = m_quoteOrder->total();
-        double discount = std::clamp(std::strtod(withoutCommas(m_txtDiscount->text()).c_str(), nullptr), 0.0, std::max(0.0, total));
-        m_quoteOrder->setDiscount(discount);
-        if (total != 0)
-            m_quoteOrder->setDiscountRat(PublicFunction::shownDiscountRatFromAbsolute(discount * 100 / total));
-    }
+    // a value that would be refused keeps the last accepted one. No question.
+    takeTyping(true);
     // What leaving would ask about is what is kept.
     if (!m_isOrderChanged && !(m_state == 0 && m_quoteOrder->hasItems()))
         return;
@@ -1208,7 +1217,7 @@ void QuoteOrderViewController::updateCustomerIdNewId(int oldId, int newId)
 
 void QuoteOrderViewController::btnViewAsPDFClick()
 {
-    if (!m_quoteOrder || !m_quoteOrder->hasItems())
+    if (!m_quoteOrder || !m_quoteOrder->hasItems() || !takeTyping(false))
         return;
     std::weak_ptr<QuoteOrderViewController> weak = self();
     auto screen = std::make_shared<QuoteOrderPDFViewController>();
@@ -1224,9 +1233,8 @@ void QuoteOrderViewController::btnViewAsPDFClick()
 
 void QuoteOrderViewController::btnHistoryClick()
 {
-    if (m_currentEditingField)
-        m_currentEditingField->resignFirstResponder();
-    m_txtNote->resignFirstResponder();
+    if (!takeTyping(false))
+        return;
     bool lines = m_quoteOrder && m_quoteOrder->hasItems();
     if ((m_state == 1 || m_state == 2 || (m_state == 0 && !lines)) && !m_isOrderChanged) {
         setBadge(std::nullopt);

@@ -72,6 +72,9 @@ public:
     void setButtonsEnable(bool enable);
     void setButtonsHidden(bool hidden);
     // Commands.
+    // A value being typed, in the screen's fields or a line's, is taken as Return takes it.
+    // Asking, a refused value or a line's quantity of 0 (its question up) answers NO.
+    bool takeTyping(bool quiet) override;
     bool currentOrderCheck();
     // Saves the whole order: its id, or 0 (the FAILED notice shown) when it could not be stored.
     int saveCurrentOrder();

@@ -7,6 +7,8 @@
 #include "Classes/Catalog/ProductDetailController.h"
 #include "Classes/Order/QuoteOrderViewController.h"
 #include "Common/ConfigManager.h"
+#include "Common/Language.h"
+#include "Common/MessageBox.h"
 #include "Common/PublicFunction.h"
 #include "Common/QVTextField.h"
 #include "Database/DataAccessManager.h"
@@ -20,6 +22,8 @@
 #include "Platform/UI/PopoverController.h"
 #include "Protocol/LoginMode.h"
 #include "tests/App/AppWindowTestSupport.h"
+
+#include <functional>
 
 namespace {
 
@@ -387,6 +391,88 @@ TEST_F(EditorTest, WhatLeavingWouldAskToSaveIsStoredWhenTheProgramEnds)
         nav->popToRootViewController(false);
         editor.reset();
         QuoteOrderStore::freeInstance();
+    }
+}
+
+// A line's quantity typed and not confirmed, then a road out of the editor: the road takes it
+// through the check Return runs. An accepted quantity is what the screen shows, the database
+// holds and the next screen sees; a refused one stops the road with the check's alert, the
+// field still in edit, and nothing is stored. The program's end cannot stop: it keeps the
+// last accepted quantity, with no alert.
+TEST_F(EditorTest, EveryRoadOutTakesTheLineValueBeingTyped)
+{
+    struct Road {
+        const char* name;
+        std::function<void()> take;
+        bool stops;
+    };
+    auto tapText = [this](const char* key) {
+        return [this, key] { ASSERT_TRUE(driver->tap(driver->findByText(Language::stringWithName(key)))); };
+    };
+    const Road roads[] = {
+        {"Save", tapText("SAVE"), true},
+        {"Submit", tapText("SUBMIT"), true},
+        {"View as PDF", tapText("VIEWINPDF"), true},
+        {"Order List", tapText("ORDERLIST"), true},
+        {"the program's end", [] { QuoteOrderStore::keepOpenOrder(); }, false},
+    };
+    auto storedQuantities = [this] {
+        std::vector<int> quantities;
+        for (const auto& stored : data->fetchQuoteOrdersCondition(0, std::nullopt))
+            for (const auto& item : data->fetchQuoteOrderItemsWithQuoteOrder(stored->serial()))
+                quantities.push_back(item->quantity());
+        return quantities;
+    };
+    // Customers hidden: lines alone make an order one can submit, with no question about them.
+    ConfigManager::sharedInstance()->setModelDescArray(std::vector<std::string>{"1", "1", "0", "1", "1", "1", "1"});
+    for (const Road& road : roads) {
+        for (const char* typed : {"4", "4.5"}) {
+            bool refused = std::string(typed) == "4.5";
+            SCOPED_TRACE(std::string(road.name) + ", typed " + typed);
+            open(0, {line(7, "Widget", 60, 2)});
+            QVTextField& quantity = cellAt(0)->quantityTextField();
+            driver->tap(&quantity);
+            driver->pressKey("\b");
+            driver->type(typed);
+            road.take();
+            driver->wait(1);
+            auto alert = ui::AlertView::visibleAlert();
+            if (refused && road.stops) {
+                ASSERT_NE(alert, nullptr);
+                EXPECT_EQ(alert->tag(), QVTextField::kAlertTag);
+                EXPECT_TRUE(quantity.isFirstResponder()) << "the road stopped at the field";
+                EXPECT_EQ(nav->topViewController(), editor);
+                EXPECT_EQ(editor->state(), 0);
+                EXPECT_EQ(MessageBox::sharedInstance()->waitMsgBoxtag(), 0) << "nothing sent";
+                EXPECT_TRUE(storedQuantities().empty());
+                EXPECT_EQ(order->items()[0]->quantity(), 2);
+            } else if (refused) {
+                EXPECT_EQ(alert, nullptr);
+                EXPECT_EQ(storedQuantities(), std::vector<int>{2});
+            } else {
+                // Leaving asks about the changes; SAVE stores them and leaves. (Submit's answer here
+                // is the missing network's.)
+                ASSERT_TRUE(!alert || alert->tag() != QVTextField::kAlertTag);
+                if (alert && alert->tag() == QuoteOrderViewController::kAskSaveChanges)
+                    answer(QuoteOrderViewController::kAskSaveChanges, 1);
+                EXPECT_FALSE(quantity.isFirstResponder());
+                EXPECT_EQ(order->items()[0]->quantity(), 4);
+                EXPECT_EQ(editor->totalLabel().text(), "$240.00");
+                bool stores = std::string(road.name) != "View as PDF";
+                EXPECT_EQ(storedQuantities(), stores ? std::vector<int>{4} : std::vector<int>{});
+                if (!stores) {
+                    EXPECT_NE(nav->topViewController(), editor) << "the order form shows the order as typed";
+                }
+            }
+            nav->popToRootViewController(false);
+            driver->wait(1);
+            ui::AlertView::dismissAllForTesting();
+            MessageBox::sharedInstance()->dismissAllMsgBox();
+            for (const auto& stored : data->fetchQuoteOrdersCondition(0, std::nullopt))
+                QuoteOrderStore::sharedQuoteOrderStore()->removeQuoteOrder(stored->serial());
+            editor.reset();
+            QuoteOrderStore::freeInstance();
+        }
     }
 }
 

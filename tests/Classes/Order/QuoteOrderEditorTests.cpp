@@ -397,8 +397,9 @@ TEST_F(EditorTest, WhatLeavingWouldAskToSaveIsStoredWhenTheProgramEnds)
 // A line's quantity typed and not confirmed, then a road out of the editor: the road takes it
 // through the check Return runs. An accepted quantity is what the screen shows, the database
 // holds and the next screen sees; a refused one stops the road with the check's alert, the
-// field still in edit, and nothing is stored. The program's end cannot stop: it keeps the
-// last accepted quantity, with no alert.
+// field still in edit, and nothing is stored; a quantity of 0 stops it at the question whether
+// the line goes. The program's end cannot stop: it keeps the last accepted quantity, asking
+// nothing.
 TEST_F(EditorTest, EveryRoadOutTakesTheLineValueBeingTyped)
 {
     struct Road {
@@ -426,8 +427,9 @@ TEST_F(EditorTest, EveryRoadOutTakesTheLineValueBeingTyped)
     // Customers hidden: lines alone make an order one can submit, with no question about them.
     ConfigManager::sharedInstance()->setModelDescArray(std::vector<std::string>{"1", "1", "0", "1", "1", "1", "1"});
     for (const Road& road : roads) {
-        for (const char* typed : {"4", "4.5"}) {
-            bool refused = std::string(typed) == "4.5";
+        // 4.5 is refused by the check; 0 passes it and asks whether the line goes.
+        for (const std::string typed : {"4", "4.5", "0"}) {
+            bool refused = typed != "4";
             SCOPED_TRACE(std::string(road.name) + ", typed " + typed);
             open(0, {line(7, "Widget", 60, 2)});
             QVTextField& quantity = cellAt(0)->quantityTextField();
@@ -439,16 +441,16 @@ TEST_F(EditorTest, EveryRoadOutTakesTheLineValueBeingTyped)
             auto alert = ui::AlertView::visibleAlert();
             if (refused && road.stops) {
                 ASSERT_NE(alert, nullptr);
-                EXPECT_EQ(alert->tag(), QVTextField::kAlertTag);
-                EXPECT_TRUE(quantity.isFirstResponder()) << "the road stopped at the field";
+                EXPECT_EQ(alert->tag(), typed == "0" ? QuoteOrderViewController::kLineTagBase : QVTextField::kAlertTag);
+                EXPECT_EQ(quantity.isFirstResponder(), typed != "0") << "a refused value stays in its field";
                 EXPECT_EQ(nav->topViewController(), editor);
                 EXPECT_EQ(editor->state(), 0);
                 EXPECT_EQ(MessageBox::sharedInstance()->waitMsgBoxtag(), 0) << "nothing sent";
                 EXPECT_TRUE(storedQuantities().empty());
-                EXPECT_EQ(order->items()[0]->quantity(), 2);
             } else if (refused) {
                 EXPECT_EQ(alert, nullptr);
                 EXPECT_EQ(storedQuantities(), std::vector<int>{2});
+                EXPECT_EQ(quantity.text(), "2");
             } else {
                 // Leaving asks about the changes; SAVE stores them and leaves. (Submit's answer here
                 // is the missing network's.)

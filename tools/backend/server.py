@@ -691,6 +691,8 @@ def upload_customers(state, params, document, notes):
 
     customer_ids = {}
     replaced = {}
+    # Customers this upload makes, a renamed re-send among them: their rows are theirs, made anew.
+    made_now = set()
     out = {table: [] for table in CUSTOMER_TABLES}
     for row in document["brivanta_customer"]:
         if row["customer_id"] > 0 and row["customer_id"] in known:
@@ -718,6 +720,8 @@ def upload_customers(state, params, document, notes):
                                                                **fields(row)))
             state.pending["customer"]["customers"].add(server_id)
         entry, made = record("brivanta_customer", row, make)
+        if made:
+            made_now.add(entry["serverId"])
         if not made and customer_row(entry["serverId"]) is not None:
             # The same customer sent again: the upload is its whole new version, as for a
             # server customer; rows repeated unchanged keep their first ids.
@@ -751,7 +755,7 @@ def upload_customers(state, params, document, notes):
                 make(entry["serverId"])
             return entry
         entry, _ = record(table, row, make, server_id=kept_id(cid, kind, row[CUSTOMER_ROW_IDS[table]]),
-                          fresh=cid in replaced)
+                          fresh=cid in replaced or cid in made_now)
         return entry
 
     for row in document["brivanta_customer_address"]:

@@ -391,6 +391,25 @@ bool CustomerModel::mergeLocalCustomerInto(int localId, int customerId, bool loc
     return save.commit();
 }
 
+bool CustomerModel::takeOverLocalCustomer(int localId, int customerId, const std::set<int>& storedAddresses,
+                                          const std::set<int>& storedAttributes, const std::set<int>& storedContacts)
+{
+    BulkSave save("takeOverLocalCustomer");
+    save.run("UPDATE brivanta_customer SET hidden = (SELECT hidden FROM brivanta_customer WHERE customer_id = ?) "
+             "WHERE customer_id = ? AND EXISTS (SELECT 1 FROM brivanta_customer WHERE customer_id = ?)",
+             localId, customerId, localId);
+    for (int id : storedAddresses)
+        save.run("DELETE FROM brivanta_customer_address WHERE customer_id = ? AND id = ?", localId, id);
+    for (int id : storedAttributes)
+        save.run("DELETE FROM brivanta_customer_attribute WHERE customer_id = ? AND attribute_id = ?", localId, id);
+    for (int id : storedContacts)
+        save.run("DELETE FROM brivanta_customer_contact WHERE customer_id = ? AND contact_id = ?", localId, id);
+    save.run("DELETE FROM brivanta_customer WHERE customer_id = ?", localId);
+    for (const char* table : {"brivanta_customer_address", "brivanta_customer_attribute", "brivanta_customer_contact"})
+        save.run("UPDATE " + std::string(table) + " SET customer_id = ? WHERE customer_id = ?", customerId, localId);
+    return save.commit();
+}
+
 bool CustomerModel::saveToDatabaseCustomer(const std::optional<std::vector<brivanta_customer_Entity>>& customers)
 {
     if (!customers)

@@ -168,6 +168,11 @@ public:
     // Then the local customer's child rows move under the stored customer and the local row
     // goes; with `localWins` the stored row takes the local name and hidden flag first.
     bool mergeLocalCustomerInto(int localId, int customerId, bool localWins);
+    // A lost upload's copy found on the server, stored already: the local rows the server holds
+    // (by their local ids) go, the rows added since move under it, and so do the hidden flag
+    // and the customer's place; the local row goes.
+    bool takeOverLocalCustomer(int localId, int customerId, const std::set<int>& storedAddresses,
+                               const std::set<int>& storedAttributes, const std::set<int>& storedContacts);
 
     // Bulk saves. A customer save keeps the hidden flag and deletes the customer's child rows,
     // so customers go first.
@@ -217,9 +222,9 @@ public:
     bool afterOfficeVersion(const OfficeMerge& merge);
 
     // --- Uploads of local customers whose answer never came ---------------------------------
-    // What was sent of the customer (its texts), kept until an answer says what became of it,
-    // with the server customers the device held then that looked the same (`alike`): the
-    // copy a lost upload made is none of those.
+    // What was sent of the customer, kept until an answer says what became of it, with the
+    // server customers of its name there were when it was sent (`alike`): the copy a lost
+    // upload made is none of those.
     bool rememberSentUpload(int customerId, const std::string& sent, const std::set<int>& alike = {});
     std::map<int, std::string> sentUploads();
     std::set<int> alikeWhenSent(int customerId);

@@ -5,6 +5,7 @@
 #include "Common/Language.h"
 #include "Common/MessageBox.h"
 #include "Database/DataAccessManager.h"
+#include "Network/BRJSON.h"
 #include "Network/BRJsonWriter.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/NotificationCenter.h"
@@ -18,6 +19,7 @@
 #include "Protocol/SyncCustomerTableRst.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 #include <mutex>
 #include <set>
@@ -358,22 +360,43 @@ std::optional<std::string> CustomerDataModel::getCustomerInfoById(const std::vec
 
 namespace {
 
-// What identifies an upload of a local customer on the server: its name, addresses and
-// contacts, as texts, in no particular order.
-std::string sentText(const std::optional<std::string>& name,
-                     const std::vector<brivanta_customer_address_Entity>& addresses,
-                     const std::vector<brivanta_customer_contact_entity>& contacts)
+std::string addressText(const brivanta_customer_address_Entity& a)
 {
+    return text(a.customerAddress) + '\x1f' + text(a.customerCity) + '\x1f' + text(a.customerState) + '\x1f'
+        + text(a.customerZipCode);
+}
+
+std::string contactText(const brivanta_customer_contact_entity& c)
+{
+    return text(c.first_name) + '\x1f' + text(c.last_name) + '\x1f' + text(c.job_title) + '\x1f' + text(c.work_phone)
+        + '\x1f' + text(c.mobile_phone) + '\x1f' + text(c.email) + '\x1f' + text(c.im) + '\x1f' + text(c.note);
+}
+
+// The yes/no field goes up as a number: any text but "NO" is yes, as the server keeps it.
+std::string attributeText(const brivanta_customer_attribute_Entity& a, int activeField)
+{
+    if (activeField != 0 && a.attribute_fields_id == activeField)
+        return a.attribute_value == std::optional<std::string>("NO") ? "0" : "1";
+    return text(a.attribute_value);
+}
+
+// Everything an upload of a customer carries, ids left out, rows in no particular order: a
+// server customer is the copy a lost upload made only when this is the same for both.
+std::string sentContent(const CustomerRecord& r, int activeField)
+{
+    char discount[32];
+    std::snprintf(discount, sizeof discount, "%.6g", r.customer.discount);
+    std::string joined = text(r.customer.customer_name) + '\x1f' + text(r.customer.customer_info_id) + '\x1f'
+        + std::to_string(r.customer.customer_publish) + '\x1f' + std::to_string(r.customer.customer_ordering) + '\x1f'
+        + discount;
     std::vector<std::string> rows;
-    for (const auto& a : addresses)
-        rows.push_back("a\x1f" + text(a.customerAddress) + '\x1f' + text(a.customerCity) + '\x1f'
-                       + text(a.customerState) + '\x1f' + text(a.customerZipCode));
-    for (const auto& c : contacts)
-        rows.push_back("c\x1f" + text(c.first_name) + '\x1f' + text(c.last_name) + '\x1f' + text(c.job_title) + '\x1f'
-                       + text(c.work_phone) + '\x1f' + text(c.mobile_phone) + '\x1f' + text(c.email) + '\x1f'
-                       + text(c.im) + '\x1f' + text(c.note));
+    for (const auto& a : r.attributes)
+        rows.push_back("t\x1f" + std::to_string(a.attribute_fields_id) + '\x1f' + attributeText(a, activeField));
+    for (const auto& a : r.addresses)
+        rows.push_back("a\x1f" + addressText(a));
+    for (const auto& c : r.contacts)
+        rows.push_back("c\x1f" + contactText(c));
     std::sort(rows.begin(), rows.end());
-    std::string joined = text(name);
     for (const auto& row : rows)
         joined += '\x1e' + row;
     return joined;
@@ -381,13 +404,94 @@ std::string sentText(const std::optional<std::string>& name,
 
 bool sameAddress(const brivanta_customer_address_Entity& a, const brivanta_customer_address_Entity& b)
 {
-    return text(a.customerAddress) == text(b.customerAddress) && text(a.customerCity) == text(b.customerCity)
-        && text(a.customerState) == text(b.customerState) && text(a.customerZipCode) == text(b.customerZipCode);
+    return addressText(a) == addressText(b);
 }
 
 bool sameContact(const brivanta_customer_contact_entity& a, const brivanta_customer_contact_entity& b)
 {
-    return sentText({}, {}, {a}) == sentText({}, {}, {b});
+    return contactText(a) == contactText(b);
+}
+
+// What was sent of a local customer, kept as it was stored then (ids included) so that a later
+// attempt can find its copy and tell what the user changed since.
+std::string keptRecord(const CustomerRecord& r)
+{
+    base::Array attributes, addresses, contacts;
+    for (const auto& a : r.attributes)
+        attributes.push_back(base::Array{a.attribute_id, a.attribute_fields_id, text(a.attribute_value)});
+    for (const auto& a : r.addresses)
+        addresses.push_back(base::Array{a.indexId, text(a.customerAddress), text(a.customerCity), text(a.customerState),
+                                        text(a.customerZipCode), a.isDefault ? 1 : 0});
+    for (const auto& c : r.contacts)
+        contacts.push_back(base::Array{c.contactID, text(c.first_name), text(c.last_name), text(c.job_title),
+                                       text(c.work_phone), text(c.mobile_phone), text(c.email), text(c.im),
+                                       text(c.note), c.isDeful ? 1 : 0});
+    base::Dictionary kept{{"customer_name", text(r.customer.customer_name)},
+                          {"customer_info_id", text(r.customer.customer_info_id)},
+                          {"customer_publish", r.customer.customer_publish},
+                          {"customer_ordering", r.customer.customer_ordering},
+                          {"discount", r.customer.discount},
+                          {"attributes", std::move(attributes)},
+                          {"addresses", std::move(addresses)},
+                          {"contacts", std::move(contacts)}};
+    return BRJsonWriter().stringWithObject(base::Value(std::move(kept))).value_or("");
+}
+
+// Nothing for a record kept by an older build (its texts alone): such an upload is never
+// matched, and goes up again.
+std::optional<CustomerRecord> readKeptRecord(int customerId, const std::string& kept)
+{
+    auto value = JSONValue(kept);
+    if (!value || !value->isDictionary() || !(*value)["attributes"].isArray() || !(*value)["addresses"].isArray()
+        || !(*value)["contacts"].isArray())
+        return std::nullopt;
+    const base::Value& v = *value;
+    CustomerRecord r;
+    r.customer.customer_id = customerId;
+    r.customer.customer_name = v["customer_name"].toString();
+    r.customer.customer_info_id = v["customer_info_id"].toString();
+    r.customer.customer_publish = int(v["customer_publish"].toInt());
+    r.customer.customer_ordering = int(v["customer_ordering"].toInt());
+    r.customer.discount = v["discount"].toDouble();
+    auto cell = [](const base::Value& row, size_t i) -> const base::Value& {
+        static const base::Value none;
+        return row.isArray() && i < row.asArray().size() ? row.asArray()[i] : none;
+    };
+    for (const auto& row : v["attributes"].asArray()) {
+        brivanta_customer_attribute_Entity a;
+        a.attribute_id = int(cell(row, 0).toInt());
+        a.customer_id = customerId;
+        a.attribute_fields_id = int(cell(row, 1).toInt());
+        a.attribute_value = cell(row, 2).toString();
+        r.attributes.push_back(std::move(a));
+    }
+    for (const auto& row : v["addresses"].asArray()) {
+        brivanta_customer_address_Entity a;
+        a.indexId = int(cell(row, 0).toInt());
+        a.customerId = customerId;
+        a.customerAddress = cell(row, 1).toString();
+        a.customerCity = cell(row, 2).toString();
+        a.customerState = cell(row, 3).toString();
+        a.customerZipCode = cell(row, 4).toString();
+        a.isDefault = cell(row, 5).toInt() != 0;
+        r.addresses.push_back(std::move(a));
+    }
+    for (const auto& row : v["contacts"].asArray()) {
+        brivanta_customer_contact_entity c;
+        c.contactID = int(cell(row, 0).toInt());
+        c.customerID = customerId;
+        c.first_name = cell(row, 1).toString();
+        c.last_name = cell(row, 2).toString();
+        c.job_title = cell(row, 3).toString();
+        c.work_phone = cell(row, 4).toString();
+        c.mobile_phone = cell(row, 5).toString();
+        c.email = cell(row, 6).toString();
+        c.im = cell(row, 7).toString();
+        c.note = cell(row, 8).toString();
+        c.isDeful = cell(row, 9).toInt() != 0;
+        r.contacts.push_back(std::move(c));
+    }
+    return r;
 }
 
 } // namespace
@@ -411,13 +515,21 @@ std::optional<CustomerDataModel::Document> CustomerDataModel::buildDocument(cons
         const bool known = customerId > 0;
         document.changes[customerId] = model->customerChangeCount(customerId);
         if (!known) {
-            auto& sent = document.sentLocal[customerId];
-            sent = sentText(stored.customer.customer_name, stored.addresses, stored.contacts);
-            for (int id : model->serverCustomersNamed(text(stored.customer.customer_name))) {
-                const CustomerRecord held = model->readCustomerRecord(id);
-                if (sentText(held.customer.customer_name, held.addresses, held.contacts) == sent)
-                    document.alike[customerId].insert(id);
-            }
+            CustomerRecord sent = stored;
+            sent.customer.customer_info_id = "";
+            sent.customer.customer_publish = 1;
+            sent.customer.customer_ordering = 0;
+            sent.customer.discount = 0;
+            document.sentLocal[customerId] = keptRecord(sent);
+            // Every customer of that name the server has now, held or just fetched: the copy
+            // this upload makes is none of them, however alike.
+            const std::string name = text(stored.customer.customer_name);
+            auto& older = document.alike[customerId];
+            for (int id : model->serverCustomersNamed(name))
+                older.insert(id);
+            for (const auto& [id, fetchedName] : m_onServerBeforeSend)
+                if (fetchedName == name)
+                    older.insert(id);
         }
         customers.push_back(base::Dictionary{
             {"customer_id", customerId},
@@ -502,13 +614,30 @@ void CustomerDataModel::submitCustomerInfo(const std::string& document)
 
 void CustomerDataModel::sendDocument(const Document& document, OrderResume resume)
 {
-    // Kept until an answer tells what became of them: a lost one is looked for next time.
-    if (auto data = DataAccessManager::sharedDataModel(); data && data->hasModels())
-        for (const auto& [id, sent] : document.sentLocal) {
-            auto alike = document.alike.find(id);
-            data->customerModel()->rememberSentUpload(id, sent, alike == document.alike.end() ? std::set<int>{}
-                                                                                           : alike->second);
+    // Kept until an answer tells what became of them: a lost one is looked for next time. An
+    // upload that could not be kept is not sent, since its copy could never be told apart.
+    auto data = DataAccessManager::sharedDataModel();
+    const bool kept = document.sentLocal.empty()
+        || (data && data->hasModels() && data->runInTransaction([&] {
+               for (const auto& [id, sent] : document.sentLocal) {
+                   auto alike = document.alike.find(id);
+                   if (!data->customerModel()->rememberSentUpload(
+                           id, sent, alike == document.alike.end() ? std::set<int>{} : alike->second))
+                       return false;
+               }
+               return true;
+           }));
+    if (!kept) {
+        base::logf("customer upload not sent: what it carries could not be recorded");
+        if (resume) {
+            resume({false, kStatusFailed, Language::stringWithName(kStatusFailed)});
+            return;
         }
+        MessageBox::sharedInstance()->EndBlockWait();
+        postUploadResult(false);
+        showFailure(kStatusFailed, Language::stringWithName(kStatusFailed));
+        return;
+    }
     sendText(document.text, document.changes, std::move(resume));
 }
 
@@ -539,7 +668,14 @@ void CustomerDataModel::prepareUpload(const std::vector<int>& customerIds, Prepa
     const bool noFields = data->customerModel()->getAllAttributes().empty();
     // A server customer goes up whole: the office's changes since the last sync come in first.
     const bool known = std::any_of(customerIds.begin(), customerIds.end(), [](int id) { return id > 0; });
-    if (!lost && !noFields && !known) {
+    // A new customer goes up knowing the server's customers of its name, so that the copy a
+    // lost upload makes can be told from them.
+    auto model = data->customerModel();
+    const bool local = std::any_of(customerIds.begin(), customerIds.end(), [&](int id) {
+        return id < 0 && model->getCustomerByCustomerId(id).customer_id == id;
+    });
+    m_onServerBeforeSend.clear();
+    if (!lost && !noFields && !known && !local) {
         then({});
         return;
     }
@@ -615,61 +751,88 @@ void CustomerDataModel::preparedAnswer(const std::shared_ptr<NetBaseRst>& result
         auto lost = sent.find(localId);
         if (lost == sent.end())
             continue;
-        CustomerRecord copy;
+        const auto kept = readKeptRecord(localId, lost->second);
+        CustomerRecord copy, latest;
         bool held = false;
-        if (findServerCopy(localId, lost->second, *tables, taken, copy, held)) {
-            if (!adoptServerCustomer(localId, copy, held)) {
+        if (kept && findServerCopy(localId, *kept, *tables, taken, copy, latest, held)) {
+            if (!adoptServerCustomer(localId, *kept, copy, latest, held)) {
                 then({false, kStatusFailed, Language::stringWithName(kStatusFailed)});
                 return;
             }
             taken.insert(copy.customer.customer_id);
+            continue;
         }
         // Not there: the upload never arrived, and is sent again.
         model->forgetSentUpload(localId);
     }
+    for (const auto& customer : tables->customerTable)
+        if (customer.customer_id > 0)
+            m_onServerBeforeSend.emplace_back(customer.customer_id, text(customer.customer_name));
     reloadCustomerData();
     then({});
 }
 
-int CustomerDataModel::findServerCopy(int localId, const std::string& sent, const SyncCustomerTableRst& tables,
-                                      const std::set<int>& taken, CustomerRecord& copy, bool& held)
+namespace {
+
+// A server customer as a change set brings it: its row and its rows of every table.
+CustomerRecord fetchedRecord(const SyncCustomerTableRst& tables, const brivanta_customer_Entity& customer)
+{
+    const int id = customer.customer_id;
+    CustomerRecord fetched;
+    fetched.customer = customer;
+    for (const auto& a : tables.customerAttributeTable)
+        if (a.customer_id == id)
+            fetched.attributes.push_back(a);
+    for (const auto& a : tables.customerAddressTable)
+        if (a.customerId == id)
+            fetched.addresses.push_back(a);
+    for (const auto& c : tables.customerContactTable)
+        if (c.customerID == id)
+            fetched.contacts.push_back(c);
+    return fetched;
+}
+
+} // namespace
+
+int CustomerDataModel::findServerCopy(int localId, const CustomerRecord& sent, const SyncCustomerTableRst& tables,
+                                      const std::set<int>& taken, CustomerRecord& copy, CustomerRecord& latest,
+                                      bool& held)
 {
     auto model = DataAccessManager::sharedDataModel()->customerModel();
-    // Fetched now: a customer the device does not hold.
+    const int activeField = fieldIdNamed(m_allAttributes, "Active");
+    const std::string wanted = sentContent(sent, activeField);
+    // Customers of that name the server had when it was sent are older than the copy.
+    const std::set<int> older = model->alikeWhenSent(localId);
+    auto candidate = [&](int id) { return id > 0 && !taken.count(id) && !older.count(id); };
+    // The server's ids grow: of the customers that hold exactly what was sent, the copy is
+    // the first made after the upload. Each is compared as fetched now and as held, since the
+    // office may have changed a copy a sync brought.
+    std::map<int, std::pair<CustomerRecord, CustomerRecord>> found; // id: (as sent, as now)
     for (const auto& customer : tables.customerTable) {
-        const int id = customer.customer_id;
-        if (id <= 0 || taken.count(id) || model->getCustomerByCustomerId(id).customer_id == id)
+        if (!candidate(customer.customer_id))
             continue;
-        CustomerRecord fetched;
-        fetched.customer = customer;
-        for (const auto& a : tables.customerAttributeTable)
-            if (a.customer_id == id)
-                fetched.attributes.push_back(a);
-        for (const auto& a : tables.customerAddressTable)
-            if (a.customerId == id)
-                fetched.addresses.push_back(a);
-        for (const auto& c : tables.customerContactTable)
-            if (c.customerID == id)
-                fetched.contacts.push_back(c);
-        if (sentText(customer.customer_name, fetched.addresses, fetched.contacts) == sent) {
-            copy = std::move(fetched);
-            held = false;
-            return id;
-        }
+        CustomerRecord fetched = fetchedRecord(tables, customer);
+        if (sentContent(fetched, activeField) == wanted)
+            found.emplace(customer.customer_id, std::pair{fetched, fetched});
     }
-    // Brought by a sync since the upload: held, and none of those that looked the same then.
-    const std::set<int> alike = model->alikeWhenSent(localId);
-    for (int id : model->serverCustomersNamed(sent.substr(0, sent.find('\x1e')))) {
-        if (taken.count(id) || alike.count(id))
+    for (int id : model->serverCustomersNamed(text(sent.customer.customer_name))) {
+        if (!candidate(id) || found.count(id))
             continue;
         CustomerRecord stored = model->readCustomerRecord(id);
-        if (sentText(stored.customer.customer_name, stored.addresses, stored.contacts) == sent) {
-            copy = std::move(stored);
-            held = true;
-            return id;
-        }
+        if (sentContent(stored, activeField) != wanted)
+            continue;
+        auto now = std::find_if(tables.customerTable.begin(), tables.customerTable.end(),
+                                [&](const auto& c) { return c.customer_id == id; });
+        CustomerRecord current = now == tables.customerTable.end() ? stored : fetchedRecord(tables, *now);
+        found.emplace(id, std::pair{std::move(stored), std::move(current)});
     }
-    return 0;
+    if (found.empty())
+        return 0;
+    auto& [id, versions] = *found.begin();
+    held = model->getCustomerByCustomerId(id).customer_id == id;
+    copy = std::move(versions.first);
+    latest = std::move(versions.second);
+    return id;
 }
 
 namespace {
@@ -702,39 +865,84 @@ std::vector<Row> takeServerRows(const std::vector<Row>& mine, const std::vector<
 
 } // namespace
 
-bool CustomerDataModel::adoptServerCustomer(int localId, const CustomerRecord& server, bool held)
+bool CustomerDataModel::adoptServerCustomer(int localId, const CustomerRecord& sent, const CustomerRecord& copy,
+                                            const CustomerRecord& latest, bool held)
 {
     auto data = DataAccessManager::sharedDataModel();
     auto model = data->customerModel();
-    const int serverId = server.customer.customer_id;
-    const CustomerRecord mine = model->readCustomerRecord(localId);
+    const int serverId = copy.customer.customer_id;
+    // The rows that were sent are the server's rows of the copy: their local ids map to its ids.
+    std::map<int, int> addressIds, attributeIds, contactIds;
+    takeServerRows(sent.addresses, copy.addresses, serverId, &brivanta_customer_address_Entity::indexId,
+                   &brivanta_customer_address_Entity::customerId, sameAddress, &addressIds);
+    takeServerRows(
+        sent.attributes, copy.attributes, serverId, &brivanta_customer_attribute_Entity::attribute_id,
+        &brivanta_customer_attribute_Entity::customer_id,
+        [](const auto& a, const auto& theirs) { return theirs.attribute_fields_id == a.attribute_fields_id; },
+        &attributeIds);
+    takeServerRows(sent.contacts, copy.contacts, serverId, &brivanta_customer_contact_entity::contactID,
+                   &brivanta_customer_contact_entity::customerID, sameContact, &contactIds);
+    auto underServerIds = [&](CustomerRecord r) {
+        auto moved = [](const std::map<int, int>& ids, int id) {
+            auto it = ids.find(id);
+            return it == ids.end() ? id : it->second;
+        };
+        r.customer.customer_id = serverId;
+        for (auto& a : r.attributes) {
+            a.attribute_id = moved(attributeIds, a.attribute_id);
+            a.customer_id = serverId;
+        }
+        for (auto& a : r.addresses) {
+            a.indexId = moved(addressIds, a.indexId);
+            a.customerId = serverId;
+        }
+        for (auto& c : r.contacts) {
+            c.contactID = moved(contactIds, c.contactID);
+            c.customerID = serverId;
+        }
+        return r;
+    };
+    // What the user changed since the upload is all that stays the user's; the rest is the
+    // server's version as it is now.
+    const CustomerRecord before = underServerIds(sent);
+    const CustomerRecord mine = underServerIds(model->readCustomerRecord(localId));
+    auto keys = [](const std::map<int, int>& ids) {
+        std::set<int> local;
+        for (const auto& [id, serverRow] : ids)
+            local.insert(id);
+        return local;
+    };
+    // A copy a sync brought may carry changes of the user's own, merged as a sync merges them.
+    CustomerModel::OfficeMerge merge = model->beforeOfficeVersion({serverId});
+    for (auto& id : merge.choices.addresses)
+        id = addressIds.count(id) ? addressIds[id] : id;
+    for (auto& id : merge.choices.contacts)
+        id = contactIds.count(id) ? contactIds[id] : id;
+    const CustomerRecord& office = merge.whole.count(serverId) ? model->readCustomerRecord(serverId) : latest;
+    const int localChanges = model->customerChangeCount(localId);
+    const int heldChanges = held ? model->customerChangeCount(serverId) : 0;
+    std::set<ChangedField> heldFields;
+    if (auto it = merge.mine.find(serverId); it != merge.mine.end())
+        heldFields.insert(it->second.second.begin(), it->second.second.end());
     brivanta_customer_Entity customer;
     customer.pid = localId;
     customer.customer_id = serverId;
-    // Rows the server stored from the lost upload are the same rows: they take its ids.
-    std::map<int, int> addressIds, contactIds;
-    auto addresses = takeServerRows(mine.addresses, server.addresses, serverId,
-                                    &brivanta_customer_address_Entity::indexId,
-                                    &brivanta_customer_address_Entity::customerId, sameAddress, &addressIds);
-    auto attributes = takeServerRows(
-        mine.attributes, server.attributes, serverId, &brivanta_customer_attribute_Entity::attribute_id,
-        &brivanta_customer_attribute_Entity::customer_id,
-        [](const auto& a, const auto& theirs) { return theirs.attribute_fields_id == a.attribute_fields_id; });
-    auto contacts = takeServerRows(mine.contacts, server.contacts, serverId,
-                                   &brivanta_customer_contact_entity::contactID,
-                                   &brivanta_customer_contact_entity::customerID, sameContact, &contactIds);
-    const int changes = model->customerChangeCount(localId) + (held ? model->customerChangeCount(serverId) : 0);
     bool stored = data->runInTransaction([&] {
-        // A copy a sync brought holds what was sent: the device's version of it is the local
-        // one, so its synced rows go and the local customer's rows and name take its place.
-        const bool moved = held ? data->saveToDatabaseCustomer(std::vector{server.customer})
-                                      && model->mergeLocalCustomerInto(localId, serverId, true)
-                                : data->updateCustomerTable(std::vector{customer});
-        return moved && data->updateCustomerAddressTable(addresses)
-            && data->updateCustomerAttributeTable(attributes) && data->updateContactIdAfterUpload(contacts)
-            && data->updateOrderTable(std::vector{customer}) && model->setCustomerChangeCount(localId, 0)
-            && model->setCustomerChangeCount(serverId, changes)
-            && model->moveChangedFields(localId, serverId, addressIds, contactIds);
+        if (!data->saveToDatabaseCustomer(std::vector{office.customer})
+            || !data->saveToDatabaseCustomerAttribute(office.attributes)
+            || (!office.addresses.empty() && !data->saveToDatabaseCustomerAddress(office.addresses))
+            || !data->saveToDatabaseCustomerContact(office.contacts)
+            || !model->takeOverLocalCustomer(localId, serverId, keys(addressIds), keys(attributeIds), keys(contactIds))
+            || !model->forgetChangedFields(localId) || !model->setCustomerChangeCount(localId, 0)
+            || !model->afterOfficeVersion(merge) || !model->recordChangedFields(serverId, before, mine))
+            return false;
+        std::vector<ChangedField> unsent;
+        for (const auto& field : model->changedFields(serverId))
+            if (!heldFields.count(field))
+                unsent.push_back(field);
+        const int changes = (unsent.empty() ? 0 : std::max(localChanges, 1)) + heldChanges;
+        return model->reapplyChangedFields(serverId, mine, unsent) && model->setCustomerChangeCount(serverId, changes)
+            && data->updateOrderTable(std::vector{customer}) && model->forgetSentUpload(localId);
     });
     if (!stored)
         return false;
@@ -844,7 +1052,8 @@ bool CustomerDataModel::applyServerIds(const SubmitCustomerRst& answer, const st
             bool fields = changedSince ? model->moveChangedFields(customer.pid, customer.customer_id, addressIds, contactIds)
                                        : model->forgetChangedFields(customer.pid);
             if (!fields || !model->setCustomerChangeCount(customer.pid, 0)
-                || (changedSince && !model->setCustomerChangeCount(customer.customer_id, changes)))
+                || (changedSince && !model->setCustomerChangeCount(customer.customer_id, changes))
+                || !model->forgetSentUpload(customer.pid))
                 return false;
         }
         return data->updateCustomerTable(moved) && data->updateCustomerAddressTable(answer.customerAddress)

@@ -127,13 +127,16 @@ private:
     void prepareUpload(const std::vector<int>& customerIds, Prepared then);
     void preparedAnswer(const std::shared_ptr<NetBaseRst>& result, const std::vector<int>& customerIds,
                         const Prepared& then);
-    // The server's copy of what a lost upload of the local customer sent: one the device does
-    // not hold yet from `tables`, else one a sync has brought since. Its id, 0 when none.
-    int findServerCopy(int localId, const std::string& sent, const SyncCustomerTableRst& tables,
-                       const std::set<int>& taken, CustomerRecord& copy, bool& held);
-    // The local customer takes the server id of the customer its lost upload made, with its
-    // rows, orders and unsent changes; a copy the device holds already gives way to it.
-    bool adoptServerCustomer(int localId, const CustomerRecord& server, bool held);
+    // The server's copy of what a lost upload of the local customer sent: of the customers
+    // holding exactly that (fetched in `tables` or held), none of those of its name the server
+    // had when it was sent, the first the server made. Its id, 0 when none; `copy` as it
+    // matched, `latest` as the server has it now.
+    int findServerCopy(int localId, const CustomerRecord& sent, const SyncCustomerTableRst& tables,
+                       const std::set<int>& taken, CustomerRecord& copy, CustomerRecord& latest, bool& held);
+    // The local customer becomes that server customer, with its orders: the device holds the
+    // server's version with what the user changed since the upload on top.
+    bool adoptServerCustomer(int localId, const CustomerRecord& sent, const CustomerRecord& copy,
+                             const CustomerRecord& latest, bool held);
 
     // A person of the lists and searches, made from the customer's entry when asked for: tens
     // of thousands of customers are not held a second time as persons.
@@ -152,4 +155,6 @@ private:
     std::map<int, std::function<void(const std::shared_ptr<NetBaseRst>&)>> m_preparations;
     // Local customers found on the server after a lost upload, and the ids they took.
     std::map<int, int> m_adopted;
+    // The server customers (id, name) the last preparation fetched, before any upload it leads to.
+    std::vector<std::pair<int, std::string>> m_onServerBeforeSend;
 };

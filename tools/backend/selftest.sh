@@ -200,6 +200,9 @@ control '{"changeSet": "S-globex"}'
 expect "a change set changes the customer between two syncs" "$(sync customer false | j '[(c["customerName"], c["customerDiscount"], [a["attributeValue"] for a in c["attributes"]]) for c in d["content"][0] if c["customerId"] == 9001], sorted(a["id"] for a in d["content"][2] if a["customer_id"] == 9001), sorted(c["jobTitle"] for c in d["content"][3] if c["customerId"] == 9001)')" "([('Globex Corporation', 5.0, ['Platinum', 'YES'])], [1, 4, 71], ['Buyer', 'Chief'])"
 control '{"changeSet": "S-globex-moved"}'
 expect "a change set deletes an address" "$(sync customer false | j 'sorted(a["id"] for a in d["content"][2] if a["customer_id"] == 9001)')" "[4, 71]"
+control '{"customerEdits": [{"customerId": 9001, "attributes": {"4": "Bronze", "11": "555"}}]}'
+expect "the office edits a customer's attributes" "$(sync customer false | j '[[(a["attributeFieldsId"], a["attributeValue"]) for a in c["attributes"]] for c in d["content"][0] if c["customerId"] == 9001]')" "[[(4, 'Bronze'), (5, 'YES'), (11, '555')]]"
+expect "a customer edit of an unknown customer" "$(curl -s -o /dev/null -w '%{http_code}' -X POST --data-binary '{"customerEdits": [{"customerId": 1, "attributes": {}}]}' "http://127.0.0.1:$CP/__control")" "400"
 # The same customer sent again is its whole new version: its rows are those of the last upload.
 resent() { # the customer as local -5 with one Level value of that text
   printf '%s' "$customer_doc" | "$PY" -c "import json,sys

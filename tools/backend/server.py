@@ -275,6 +275,25 @@ class State:
         self.data.pop("_imageNames", None)
         self.applied_change_sets.append(name)
 
+    def edit_customer(self, edit):
+        """The office sets attribute values of a customer, by field id, between two syncs."""
+        customer_id = edit.get("customerId") if isinstance(edit, dict) else None
+        customer = next((c for c in self.data.get("customers", []) if c["customerId"] == customer_id), None)
+        values = edit.get("attributes") if isinstance(edit, dict) else None
+        if customer is None or not isinstance(values, dict):
+            raise BadRequest("a customer edit needs a stored customerId and attributes by field id")
+        for field, value in values.items():
+            if not field.isdigit() or not isinstance(value, str):
+                raise BadRequest("attributes are field ids with text values")
+            rows = customer.setdefault("attributes", [])
+            row = next((a for a in rows if a["attributeFieldsId"] == int(field)), None)
+            if row is None:
+                row = {"attributeId": self.next_ids["brivanta_customer_attribute"], "attributeFieldsId": int(field)}
+                self.next_ids["brivanta_customer_attribute"] += 1
+                rows.append(row)
+            row["attributeValue"] = value
+        self.pending["customer"]["customers"].add(customer_id)
+
     def set_order_status(self, number, status):
         """The office moves an order on: its status and its lines' change, and the history says so."""
         stored = next((o for o in self.orders if o["order"].get("order_number") == number), None)
@@ -1135,6 +1154,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 account["password"] = password
             if "changeSet" in request:
                 state.apply_change_set(request["changeSet"])
+            for edit in request.get("customerEdits", []):
+                state.edit_customer(edit)
             for number, status in request.get("orderStatus", {}).items():
                 state.set_order_status(number, status)
         refuse = request.get("refuse")

@@ -661,6 +661,8 @@ TEST_F(CustomerDataModelTest, AnAnswerForASyncedCustomerKeepsWhatChangedDuringTh
         m_model->reloadCustomerData();
         m_posted.clear();
         m_model->submitCustomer(-1);
+        // The upload goes out once the server's customers of its name are known.
+        ASSERT_TRUE(runUntil([&] { return count("select count(*) from brivanta_customer_sent") == 1; }));
 
         // The sync's copy of what was sent, then the device's change before the answer.
         ASSERT_TRUE(m_db->executeUpdate("INSERT INTO brivanta_customer(customer_id,customer_info_id,customer_name,"

@@ -9,6 +9,8 @@
 #include "Common/MessageBox.h"
 #include "Database/DataAccessManager.h"
 #include "Database/SQLite/BRDatabase.h"
+#include "Network/BRJSON.h"
+#include "Network/BRJsonWriter.h"
 #include "Common/Language.h"
 #include "Platform/UI/AlertView.h"
 #include "Platform/UI/Button.h"
@@ -365,9 +367,101 @@ protected:
         "9 Harbor Road|Shelbyville|IL|62565|0|\nHank|Scorpio|Chief|555-0101|555-0199|hank@globex.test|||\n"
         "Mindy|Simmons|Buyer|555-0103||mindy@globex.test|||\n";
 
+    // The order editor's road to a new customer: an order for a name no customer has, with a
+    // street typed in the address popup, its new-customer question answered ADD, the order
+    // saved; then the phone typed on the customer screen, all before anything is sent. The
+    // customer's id, negative.
+    int newCustomerFromOrderEditor(const std::string& name, const std::string& street, const std::string& phone)
+    {
+        auto order = std::make_shared<QuoteOrderEntity>();
+        order->setCustomerName(name);
+        order->setCustomerAddress(street);
+        order->setCurrency("USD");
+        order->setIsInEdit(true);
+        {
+            auto window = std::make_shared<ui::Window>();
+            window->makeKeyAndVisible();
+            auto editor = std::make_shared<QuoteOrderViewController>();
+            editor->setQuoteOrder(order);
+            window->setRootViewController(editor);
+            window->layoutIfNeeded();
+            editor->saveNewCustomer();
+            EXPECT_NE(editor->saveCurrentOrder(), 0);
+        }
+        const int local = order->customerId();
+        EXPECT_LT(local, 0);
+        // Order numbers are made from the second.
+        base::RunLoop::main().runUntil([] { return false; }, 1.05);
+        screen().settingsSwitchChanged();
+        edit(local, [&](CustomerInfoView&, CustomerInfoGroupData& groups) {
+            set(groups.customerCompanyData()[0], "Phone", phone);
+        });
+        return local;
+    }
+    // Another device of the company (account bob) uploads its own new customer, as its order
+    // editor makes one; the id the server gave it.
+    int otherDeviceUploads(const std::string& name, const std::string& phone, const std::string& street)
+    {
+        const int local = m_otherLocal--;
+        base::Array attributes;
+        const std::pair<int, std::string> values[] = {{11, phone}, {12, ""}, {5, ""},  {14, street},
+                                                      {15, ""},    {16, ""}, {17, ""}};
+        int row = local * 10;
+        for (const auto& [field, value] : values)
+            attributes.push_back(base::Dictionary{{"attribute_id", row--},
+                                                  {"customer_id", local},
+                                                  {"attribute_fields_id", field},
+                                                  {"attribute_value", field == 5 ? base::Value(1) : base::Value(value)}});
+        base::Dictionary document{
+            {"brivanta_customer", base::Array{base::Dictionary{{"customer_id", local},
+                                                               {"customer_info_id", ""},
+                                                               {"customer_name", name},
+                                                               {"customer_publish", 1},
+                                                               {"customer_ordering", 0},
+                                                               {"discount", 0}}}},
+            {"brivanta_customer_address", base::Array{}},
+            {"brivanta_customer_attribute", std::move(attributes)},
+            {"brivanta_customer_contact", base::Array{}}};
+        auto syncData = BRJsonWriter().stringWithObject(base::Value(std::move(document)));
+        auto body = BRJsonWriter().stringWithObject(base::Value(base::Dictionary{
+            {"root", base::Dictionary{{"parameters", base::Dictionary{{"methodName", "syncData"},
+                                                                      {"accountId", "bob"},
+                                                                      {"clientId", "AcmeCo"},
+                                                                      {"syncData", syncData.value_or("")}}}}}}));
+        auto answer = testsupport::httpExchange(backend().commandPort(), "POST",
+                                                std::string("/") + testsupport::TestBackend::kPath + "/SyncClient;",
+                                                body.value_or(""), {{"Content-Type", "application/json"}});
+        EXPECT_TRUE(answer && answer->status == 200);
+        auto value = JSONValue(answer ? answer->body : "");
+        EXPECT_TRUE(value);
+        return value ? int((*value)["content"]["brivanta_customer"].asArray().at(0)["customerId"].toInt()) : 0;
+    }
+    // A server customer's value of an attribute field, "-" when it has none.
+    std::string serverValue(int customerId, int field)
+    {
+        const base::Value customer = onServer(customerId);
+        if (!customer["attributes"].isArray())
+            return "-";
+        for (const auto& a : customer["attributes"].asArray())
+            if (a["attributeFieldsId"].toInt() == field)
+                return a["attributeValue"].toString();
+        return "-";
+    }
+    // The customer ids the server's uploaded orders name.
+    std::vector<int64_t> orderCustomersOnServer()
+    {
+        std::vector<int64_t> ids;
+        base::Value state = JSONValue(backend().state()).value_or(base::Value());
+        for (const auto& order : state["orders"].asArray())
+            if (order["source"].toString() == "upload")
+                ids.push_back(order["customerId"].toInt());
+        return ids;
+    }
+
     std::shared_ptr<DataAccessManager> m_data;
     std::shared_ptr<BRDatabase> m_db;
     std::shared_ptr<SyncEnd> m_end;
+    int m_otherLocal = -1;
     std::shared_ptr<ui::Window> m_window;
     std::shared_ptr<CustomerViewController> m_screen;
     base::ObserverToken m_observer;
@@ -468,6 +562,7 @@ TEST_F(CustomerEditSyncTest, AChangeMadeWhileTheUploadIsLateGoesUpWithTheNextUpl
         store->setDelegate(m_orders);
         m_orders->statuses.clear();
         ASSERT_TRUE(store->startUploadQuoteOrder(0));
+        ASSERT_TRUE(runUntil([&] { return count("select count(*) from brivanta_customer_sent") == 1; }));
         edit(local, [&](CustomerInfoView&, CustomerInfoGroupData& groups) {
             groups.customerCompanyData()[0].customerAttributes[0].value = "Initech Renamed";
         });
@@ -908,6 +1003,234 @@ TEST_F(CustomerEditSyncTest, ALostUploadThatASyncBroughtBackIsStoredOnce)
         secondDevice();
         EXPECT_EQ(rows("select customer_name from brivanta_customer order by customer_id"), listed + name + "|\n");
         EXPECT_EQ(customer(server), onDevice);
+        m_driver.reset();
+        m_screen.reset();
+        m_window.reset();
+    }
+}
+
+// The order editor's new customer, its upload stored by the server but its answer lost, beside
+// customers of the same name that other devices send before and after it: the next Submit
+// finds the copy this upload made and no other, whatever it differs in, and none is changed.
+TEST_F(CustomerEditSyncTest, ALostUploadIsMatchedOnlyToItsOwnCopy)
+{
+    struct Case {
+        const char* name;
+        // Another device's Renco before the upload: its phone and street ("" for none).
+        const char* olderPhone;
+        const char* olderStreet;
+        bool olderHeld; // this device synced it before making its own
+        // Another device's Renco after the lost upload.
+        const char* laterPhone;
+        const char* laterStreet;
+        bool syncBefore; // a sync between the lost upload and the Submit
+        bool stored = true; // the server stored the upload before its answer was lost
+    } cases[] = {
+        {"another device's Renco after it, then a sync", "", "", false, "222", "99 Other Rd", true},
+        {"another device's Renco after it, no sync", "", "", false, "222", "99 Other Rd", false},
+        {"stored nowhere, another device's Renco after it, then a sync", "", "", false, "222", "99 Other Rd", true,
+         false},
+        {"an older Renco the device never held, alike in everything", "111", "7 Chain Ave", false, "", "", false},
+        {"an older Renco the device never held, another phone, then a sync", "222", "7 Chain Ave", false, "", "",
+         true},
+        {"an older Renco alike in everything, held, and a later one alike", "111", "7 Chain Ave", true, "111",
+         "7 Chain Ave", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startFresh();
+        LoginMode::sharedInstance()->setLoginType(1);
+        CustomerDataModel::installOrderUploadHook();
+        int older = 0, later = 0;
+        if (*c.olderStreet) {
+            older = otherDeviceUploads("Renco", c.olderPhone, c.olderStreet);
+            if (c.olderHeld)
+                sync();
+        }
+        const int local = newCustomerFromOrderEditor("Renco", "7 Chain Ave", "111");
+        // The server stores the upload and its answer breaks off on the way, or the connection
+        // is lost before the server reads it.
+        ASSERT_TRUE(c.stored ? backend().setFault("520", "truncate", 1, R"("fraction": 0.5)")
+                             : backend().setFault("520", "drop", 1));
+        EXPECT_EQ(submitOrders(), "999");
+        int mine = older ? older + 1 : 9002;
+        if (c.stored) {
+            ASSERT_EQ(onServer(mine)["customerName"], base::Value("Renco"));
+        }
+        if (*c.laterStreet)
+            later = otherDeviceUploads("Renco", c.laterPhone, c.laterStreet);
+        if (!c.stored)
+            mine = later + 1; // sent again after the later one
+        if (c.syncBefore)
+            sync();
+        EXPECT_EQ(submitOrders(), "200");
+
+        // The server: each Renco as its own device sent it, the order on this device's.
+        EXPECT_EQ(orderCustomersOnServer(), std::vector<int64_t>{mine});
+        EXPECT_EQ(serverValue(mine, 11) + "|" + serverValue(mine, 14), "111|7 Chain Ave");
+        for (auto [other, phone, street] : {std::tuple{older, c.olderPhone, c.olderStreet},
+                                            std::tuple{later, c.laterPhone, c.laterStreet}}) {
+            if (other) {
+                EXPECT_EQ(onServer(other)["customerName"], base::Value("Renco"));
+                EXPECT_EQ(serverValue(other, 11) + "|" + serverValue(other, 14), std::string(phone) + "|" + street);
+            }
+        }
+        std::vector<std::string> names{"Globex", "Renco"};
+        for (int other : {older, later})
+            if (other)
+                names.push_back("Renco");
+        EXPECT_EQ(serverNames(), names);
+        // The device: the local customer became this upload's copy, its order with it.
+        EXPECT_EQ(count("select count(*) from brivanta_customer where customer_id < 0"), 0);
+        EXPECT_EQ(rows("select customer_id, uploaded from brivanta_quote_order"), std::to_string(mine) + "|1|\n");
+        EXPECT_EQ(count("select count(*) from brivanta_customer_sent"), 0);
+        EXPECT_NE(customer(mine).find("Phone|111|"), std::string::npos) << customer(mine);
+        EXPECT_EQ(changes(mine), 0);
+        (void)local;
+        m_driver.reset();
+        m_screen.reset();
+        m_window.reset();
+    }
+}
+
+// The office changes the copy of a lost upload after a sync brought it; the next Submit finds
+// it among the customers the device holds. From then on the device shows what the server
+// holds, with only what the user changed since the upload on top, through the next sync too.
+TEST_F(CustomerEditSyncTest, AHeldCopyTakenForALostUploadShowsTheOfficesLaterValues)
+{
+    struct Case {
+        const char* name;
+        const char* renamedTo; // the user's rename after the upload, or nothing
+    } cases[] = {
+        {"nothing changed since the upload", nullptr},
+        {"renamed since the upload", "Renco Works"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startFresh();
+        LoginMode::sharedInstance()->setLoginType(1);
+        CustomerDataModel::installOrderUploadHook();
+        const int local = newCustomerFromOrderEditor("Renco", "7 Chain Ave", "111");
+        ASSERT_TRUE(backend().setFault("520", "truncate", 1, R"("fraction": 0.5)"));
+        EXPECT_EQ(submitOrders(), "999");
+        sync();
+        ASSERT_EQ(count("select count(*) from brivanta_customer where customer_id = 9002"), 1) << "held";
+        // The office's later values: another phone and a Level.
+        ASSERT_TRUE(backend().control(R"({"customerEdits": [{"customerId": 9002, "attributes": {"11": "333", "4": "Gold"}}]})"));
+        const std::string name = c.renamedTo ? c.renamedTo : "Renco";
+        if (c.renamedTo) {
+            screen().settingsSwitchChanged();
+            edit(local, [&](CustomerInfoView&, CustomerInfoGroupData& groups) {
+                groups.customerCompanyData()[0].customerAttributes[0].value = name;
+            });
+        }
+        EXPECT_EQ(submitOrders(), "200");
+        EXPECT_EQ(orderCustomersOnServer(), std::vector<int64_t>{9002});
+        EXPECT_EQ(onServer(9002)["customerName"], base::Value(name));
+        EXPECT_EQ(serverValue(9002, 11) + "|" + serverValue(9002, 4), "333|Gold");
+        sync();
+
+        // The customer as the screen shows it.
+        screen().settingsSwitchChanged();
+        screen().customerList()->selectedCustomer(9002);
+        auto& pane = *screen().customerInfo();
+        ASSERT_TRUE(pane.personInfo());
+        ASSERT_EQ(pane.personInfo()->pid, 9002);
+        std::map<std::string, std::string> shown;
+        for (const auto& row : pane.customerInfoGroupData().customerCompanyData()[0].customerAttributes)
+            shown[row.field] = row.value.value_or("");
+        EXPECT_EQ(shown["Phone"], "333");
+        EXPECT_EQ(shown["Level"], "Gold");
+        EXPECT_NE(customer(9002).find("Address|7 Chain Ave|"), std::string::npos) << customer(9002);
+        EXPECT_EQ(rows("select customer_name from brivanta_customer where customer_id = 9002"), name + "|\n");
+        EXPECT_EQ(count("select count(*) from brivanta_customer where customer_id < 0"), 0);
+        EXPECT_EQ(changes(9002), 0);
+        m_driver.reset();
+        m_screen.reset();
+        m_window.reset();
+    }
+}
+
+// The local customer becomes the copy its lost upload made, with its order, and its record of
+// the upload is forgotten, all at once or not at all.
+TEST_F(CustomerEditSyncTest, ALostUploadsCopyIsTakenWithItsRecordOrNotAtAll)
+{
+    startFresh();
+    LoginMode::sharedInstance()->setLoginType(1);
+    CustomerDataModel::installOrderUploadHook();
+    const int local = newCustomerFromOrderEditor("Renco", "7 Chain Ave", "111");
+    ASSERT_TRUE(backend().setFault("520", "truncate", 1, R"("fraction": 0.5)"));
+    EXPECT_EQ(submitOrders(), "999");
+    const std::string before = customer(local);
+    ASSERT_TRUE(m_db->executeUpdate("CREATE TRIGGER keep_sent BEFORE DELETE ON brivanta_customer_sent "
+                                    "BEGIN SELECT RAISE(ABORT, 'busy'); END"));
+    EXPECT_EQ(submitOrders(), "FAILED");
+    EXPECT_EQ(customer(local), before);
+    EXPECT_EQ(count("select count(*) from brivanta_customer where customer_id = 9002"), 0);
+    EXPECT_EQ(rows("select customer_id, uploaded from brivanta_quote_order"), std::to_string(local) + "|0|\n");
+    EXPECT_EQ(count("select count(*) from brivanta_customer_sent"), 1);
+
+    ASSERT_TRUE(m_db->executeUpdate("DROP TRIGGER keep_sent"));
+    EXPECT_EQ(submitOrders(), "200");
+    EXPECT_EQ(orderCustomersOnServer(), std::vector<int64_t>{9002});
+    EXPECT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Renco"}));
+    EXPECT_EQ(rows("select customer_id, uploaded from brivanta_quote_order"), "9002|1|\n");
+    EXPECT_EQ(count("select count(*) from brivanta_customer_sent"), 0);
+}
+
+// An upload whose record cannot be kept (a table of an older layout, a refused write) is not
+// sent: the user hears the failure, the customer and its order stay as they were, and the next
+// try, once the record can be kept, sends them.
+TEST_F(CustomerEditSyncTest, AnUploadWhoseRecordCannotBeKeptIsNotSent)
+{
+    const std::string table = "CREATE TABLE brivanta_customer_sent(customer_id INTEGER PRIMARY KEY NOT NULL,"
+                              "sent TEXT NOT NULL";
+    struct Case {
+        const char* name;
+        std::vector<std::string> breakIt;
+        std::vector<std::string> mendIt;
+        bool fromScreen;
+    } cases[] = {
+        {"a table without the later column, the order's Submit",
+         {"DROP TABLE brivanta_customer_sent", table + ")"},
+         {"DROP TABLE brivanta_customer_sent", table + ",alike TEXT NOT NULL DEFAULT '')"},
+         false},
+        {"a write refused, the customer screen's Submit",
+         {"CREATE TRIGGER refuse_sent BEFORE INSERT ON brivanta_customer_sent BEGIN SELECT RAISE(ABORT, 'full'); END"},
+         {"DROP TRIGGER refuse_sent"},
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startFresh();
+        LoginMode::sharedInstance()->setLoginType(1);
+        CustomerDataModel::installOrderUploadHook();
+        const int local = newCustomerFromOrderEditor("Renco", "7 Chain Ave", "111");
+        const std::string before = customer(local);
+        for (const auto& sql : c.breakIt)
+            ASSERT_TRUE(m_db->executeUpdate(sql)) << sql;
+        const auto sentBefore = logged("520").size();
+        if (c.fromScreen) {
+            m_uploads.clear();
+            CustomerDataModel::sharedInstance()->submitCustomer(local);
+            ASSERT_TRUE(runUntil([&] { return !m_uploads.empty(); }));
+            EXPECT_EQ(m_uploads, std::vector<bool>{false});
+            ASSERT_TRUE(ui::AlertView::visibleAlert());
+            EXPECT_EQ(ui::AlertView::visibleAlert()->message(), Language::stringWithName("FAILED"));
+            ui::AlertView::dismissAllForTesting();
+        } else {
+            EXPECT_EQ(submitOrders(), "FAILED");
+        }
+        EXPECT_EQ(logged("520").size(), sentBefore) << "nothing sent";
+        EXPECT_EQ(serverNames(), std::vector<std::string>{"Globex"});
+        EXPECT_EQ(customer(local), before);
+        EXPECT_EQ(rows("select customer_id, uploaded from brivanta_quote_order"), std::to_string(local) + "|0|\n");
+
+        for (const auto& sql : c.mendIt)
+            ASSERT_TRUE(m_db->executeUpdate(sql)) << sql;
+        EXPECT_EQ(submitOrders(), "200");
+        EXPECT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Renco"}));
+        EXPECT_EQ(rows("select customer_id, uploaded from brivanta_quote_order"), "9002|1|\n");
         m_driver.reset();
         m_screen.reset();
         m_window.reset();

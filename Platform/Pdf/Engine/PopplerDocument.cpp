@@ -405,9 +405,9 @@ struct PixelPlace {
 // A page that is one upright JPEG picture drawn far smaller than its pixels (the thumbnail of
 // a photographed catalogue page): the decoder reduces the picture as it decodes it, and the
 // rest is averaged down. The rasteriser would decode every pixel to average them all, several
-// times the work. The decoder's reduction averages blocks of source pixels of its own; kept
-// within a quarter of a drawn pixel, the picture is as sharp as the rasteriser's. A page drawn
-// larger (fitted on screen) is left to the rasteriser.
+// times the work. The decoder's reduction averages blocks of source pixels of its own, each at
+// most a quarter of a drawn pixel; each drawn pixel is then the exact average of the decoded
+// pixels whose area it covers. A page drawn larger (fitted on screen) is left to the rasteriser.
 bool drawPhotoPage(cairo_t* cr, const std::string& path, int number, const gfx::Rect& box, gfx::Size size,
                    const PixelPlace& at)
 {
@@ -431,7 +431,8 @@ bool drawPhotoPage(cairo_t* cr, const std::string& path, int number, const gfx::
         gfx::SurfaceRef decoded = gfx::Image::jpegReduced(photo.jpeg, eighths);
         if (!decoded)
             return;
-        // Each pixel the average of the area it covers, as the rasteriser's reduction makes it.
+        // Each drawn pixel the average of the decoded pixels whose area it covers, rounded to the
+        // nearest level.
         int dw = cairo_image_surface_get_width(decoded.get()), dh = cairo_image_surface_get_height(decoded.get());
         gfx::SurfaceRef reduced;
         if (dw > w || dh > h)

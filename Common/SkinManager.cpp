@@ -65,7 +65,12 @@ gfx::Image readSkinPicture(const std::string& path)
                    name, *cost >> 20, limit >> 20);
         return {};
     }
-    return gfx::Image::fromBytesFitting(*bytes, box, gfx::Image::scaleForPath(path), gfx::DecodeBudget::Priority::Screen);
+    gfx::Image picture =
+        gfx::Image::fromBytesFitting(*bytes, box, gfx::Image::scaleForPath(path), gfx::DecodeBudget::Priority::Screen);
+    // Its header read well, but its pictures' data did not (damaged or cut short).
+    if (!picture)
+        base::logf("SkinManager: %s is left out: its picture data could not be decoded (%zu bytes)", name, bytes->size());
+    return picture;
 }
 
 // The size the skin picture will have once decoded, from its header alone.

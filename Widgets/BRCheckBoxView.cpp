@@ -50,14 +50,26 @@ gfx::Rect BRCheckBoxView::imageViewFrameForCheckBoxImage(const gfx::Image& image
 
 void BRCheckBoxView::showImage()
 {
-    gfx::Image image = checkBoxImageForStyle(m_style, m_checked);
-    m_checkBoxImageView->setImage(image);
-    gfx::Rect box = imageViewFrameForCheckBoxImage(image);
-    m_checkBoxImageView->setFrame(box);
+    m_checkBoxImageView->setImage(checkBoxImageForStyle(m_style, m_checked));
     m_checkBoxImageView->setNeedsDisplay();
+    placeImage();
+}
+
+void BRCheckBoxView::placeImage()
+{
+    gfx::Rect box = imageViewFrameForCheckBoxImage(m_checkBoxImageView->image());
+    m_checkBoxImageView->setFrame(box);
     // A skin's larger box moves its text along instead of covering the first letters.
     double textX = std::max(32.0, box.maxX() + 3);
     m_textLabel->setFrame(gfx::Rect(textX, 7, std::max(0.0, bounds().width() - textX), 20));
+}
+
+void BRCheckBoxView::layoutSubviews()
+{
+    ui::View::layoutSubviews();
+    // A skin picture on its way measured what its header said; one that ends as its stand-in
+    // measures the stand-in's size, and the box and its text follow.
+    placeImage();
 }
 
 void BRCheckBoxView::setChecked(bool checked)

@@ -42,9 +42,11 @@ public:
     void touchesBegan(const std::vector<ui::Touch*>& touches, ui::Event& event) override;
     void touchesEnded(const std::vector<ui::Touch*>& touches, ui::Event& event) override;
     void touchesCancelled(const std::vector<ui::Touch*>& touches, ui::Event& event) override;
+    void layoutSubviews() override;
 
 private:
     void showImage();
+    void placeImage();
 
     int m_style;
     bool m_checked;

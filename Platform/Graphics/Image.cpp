@@ -547,14 +547,21 @@ Image Image::decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, doubl
     FitPlan plan = planFit(*header, bytes, maxPixels);
     if (!withinBudget(*header, plan.cost, name))
         return {};
+    // A header that reads well over data that does not (a checksum that fails, data cut short).
+    auto undecoded = [&] {
+        base::logf("Image: %s%s%s (a %d x %d %s) is refused: its picture data cannot be decoded",
+                   name.empty() ? "" : "\"", name.empty() ? "a picture" : name.c_str(), name.empty() ? "" : "\"",
+                   header->width, header->height, formatName(*header));
+        return Image();
+    };
     if (plan.rows) {
         auto room = DecodeBudget::shared().reserve(plan.cost, priority);
         SurfaceRef surface = rowdecode::decode(bytes, plan.width, plan.height);
-        return surface ? Image(std::move(surface), scale) : Image();
+        return surface ? Image(std::move(surface), scale) : undecoded();
     }
     if (plan.whole) {
         SurfaceRef surface = decodeWholeBudgeted(bytes, *header, priority);
-        return surface ? Image(std::move(surface), scale) : Image();
+        return surface ? Image(std::move(surface), scale) : undecoded();
     }
     if (plan.eighths > 0) {
         auto room = DecodeBudget::shared().reserve(plan.cost, priority);
@@ -572,7 +579,7 @@ Image Image::decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, doubl
     auto room = DecodeBudget::shared().reserve(wholeDecodeCost(*header, bytes.size()) + target, priority);
     SurfaceRef whole = decodeWhole(bytes);
     if (!whole)
-        return {};
+        return undecoded();
     SurfaceRef fitted = resampledSurface(whole.get(), plan.width, plan.height);
     return fitted ? Image(std::move(fitted), scale) : Image();
 }

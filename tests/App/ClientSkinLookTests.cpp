@@ -8,6 +8,10 @@
 #include "tests/Support/PicturesArrived.h"
 
 #include "Common/SkinManager.h"
+#include "Platform/Base/FileManager.h"
+#include "Platform/Base/Log.h"
+#include "Platform/Graphics/Context.h"
+#include "Platform/Graphics/DecodeBudget.h"
 #include "Platform/UI/Button.h"
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/Window.h"
@@ -152,5 +156,119 @@ TEST_F(ClientSkinLookTest, EverySkinPictureComesAndShowsAtItsOwnSizeOnEveryScree
     for (const auto& p : pictures)
         EXPECT_TRUE(seen.count(p.name)) << p.name << " shown nowhere";
 }
+
+// A client's check-box pictures whose headers promise a picture as large as the screen, and
+// that end as the application's own.
+using PictureWriter = std::function<void(const std::filesystem::path&)>;
+
+// A picture of a screen and more, with something on every row, as a PNG.
+base::Bytes largePng()
+{
+    auto ctx = gfx::Context::createBitmap({1600, 1200}, 1);
+    ctx->fillLinearGradient(gfx::Rect(0, 0, 1600, 1200), {0, 0}, {1600, 1200},
+                            {{0, gfx::Color{0.9, 0.4, 0.1, 1}}, {1, gfx::Color{0.1, 0.2, 0.8, 1}}});
+    return ctx->makeImage().pngData();
+}
+
+void writeBytes(const std::filesystem::path& path, const base::Bytes& bytes)
+{
+    ASSERT_TRUE(base::FileManager::writeAtomically(path, bytes));
+}
+
+// A GIF of 1600 x 1200 whose file ends in its first block of picture data.
+void cutOffGif(const std::filesystem::path& path)
+{
+    base::Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 0x40, 0x06, 0xb0, 0x04, 0x80, 0, 0,
+                       0, 0, 0, 0xff, 0xff, 0xff, // two colours
+                       0x2c, 0, 0, 0, 0, 0x40, 0x06, 0xb0, 0x04, 0,
+                       2, 0xff, 0x84, 0x8f, 0xa9, 0xcb, 0xed};
+    writeBytes(path, gif);
+}
+
+// A PNG whose picture data no longer matches its checksums: a byte of it changed, as a
+// transfer that garbles one would leave it.
+void pngFailingItsChecksum(const std::filesystem::path& path)
+{
+    base::Bytes png = largePng();
+    std::string text(png.begin(), png.end());
+    size_t data = text.find("IDAT");
+    ASSERT_NE(data, std::string::npos);
+    png[data + 4 + 40] ^= 0x5a;
+    writeBytes(path, png);
+}
+
+void wholePng(const std::filesystem::path& path)
+{
+    writeBytes(path, largePng());
+}
+
+struct FailingBox {
+    const char* name;
+    PictureWriter write;
+    size_t budget; // the decode budget while the pictures come (0: as it is)
+};
+
+const FailingBox kFailingBoxes[] = {
+    {"cut_off_gif", cutOffGif, 0},
+    {"png_failing_its_checksum", pngFailingItsChecksum, 0},
+    {"refused_by_the_budget", wholePng, size_t(4) << 20},
+};
+
+void PrintTo(const FailingBox& box, std::ostream* os)
+{
+    *os << box.name;
+}
+
+class FailingCheckBoxTest : public ClientSkinLookTest, public ::testing::WithParamInterface<FailingBox> {};
+
+// The "Hide my documents" box measured the size the pictures' headers gave while they were on
+// their way; once they fail, it is drawn at the application's own box's size with its text
+// beside it, ticked as unticked, and the log says why each picture was left out.
+TEST_P(FailingCheckBoxTest, IsDrawnAtItsStandInsSizeWithItsTextBesideIt)
+{
+    const FailingBox& failing = GetParam();
+    std::filesystem::path skin = documents() / kDemoClient / "SkinImages";
+    std::filesystem::remove_all(skin);
+    std::filesystem::create_directories(skin);
+    for (const char* name : {"cb_box_off", "cb_box_on"})
+        failing.write(skin / name);
+    base::ScopedLogCapture log;
+    struct Budget {
+        size_t was = gfx::DecodeBudget::shared().limit();
+        ~Budget() { gfx::DecodeBudget::shared().setLimit(was); }
+    } budget;
+    if (failing.budget)
+        gfx::DecodeBudget::shared().setLimit(failing.budget);
+    loginAsDemo();
+    auto tabs = showMain();
+    ASSERT_TRUE(tabs);
+    tabs->selectTab(4);
+    auto* box = dynamic_cast<BRCheckBoxView*>(driver->findByClass("BRCheckBoxView"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->textLabel().text(), text("HIDELOCALFILES"));
+    for (bool ticked : {false, true}) {
+        SCOPED_TRACE(ticked ? "ticked" : "unticked");
+        if (ticked) {
+            // Its text takes the tap; a box drawn over it would take it instead.
+            ASSERT_TRUE(driver->tap(&box->textLabel()));
+        }
+        settle();
+        ASSERT_TRUE(testsupport::picturesArrived());
+        settle();
+        driver->screenshot(reviewPath(std::string("failing_box_") + failing.name + (ticked ? "_ticked" : "") + ".png"));
+        gfx::Image standIn = SkinManager::bundledImageNamed(ticked ? "cb_box_on" : "cb_box_off");
+        ASSERT_FALSE(standIn.isNull());
+        EXPECT_EQ(box->checked(), ticked);
+        EXPECT_EQ(box->checkBoxImageView().image().size(), standIn.size());
+        EXPECT_EQ(box->checkBoxImageView().frame(), BRCheckBoxView::imageViewFrameForCheckBoxImage(standIn));
+        EXPECT_GE(box->textLabel().frame().x(), box->checkBoxImageView().frame().maxX());
+        EXPECT_LE(box->textLabel().sizeThatFits({1000, 20}).width, box->textLabel().frame().width());
+    }
+    for (const char* name : {"cb_box_off", "cb_box_on"})
+        EXPECT_TRUE(log.contains(std::string("SkinManager: ") + name + " is left out")) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, FailingCheckBoxTest, ::testing::ValuesIn(kFailingBoxes),
+                         [](const ::testing::TestParamInfo<FailingBox>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -21,6 +21,7 @@
 #include <memory>
 
 #include <jpeglib.h>
+#include <jerror.h>
 #include <zlib.h>
 
 namespace gfx {
@@ -237,6 +238,8 @@ SurfaceRef decodeWhole(std::span<const uint8_t> bytes)
 struct JpegFailure {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
+    // The first output row not yet read when the data ran out; -1 while it lasts.
+    long dataEndedAt = -1;
 };
 
 [[noreturn]] void jpegExit(j_common_ptr info)
@@ -245,6 +248,14 @@ struct JpegFailure {
 }
 
 void jpegQuiet(j_common_ptr) {}
+
+// Warnings are not shown; the one that the data ran out is kept with the row it came at.
+void jpegNoteEnd(j_common_ptr info, int level)
+{
+    auto* failure = reinterpret_cast<JpegFailure*>(info->err);
+    if (level == -1 && info->err->msg_code == JWRN_JPEG_EOF && failure->dataEndedAt < 0 && info->is_decompressor)
+        failure->dataEndedAt = static_cast<long>(reinterpret_cast<j_decompress_ptr>(info)->output_scanline);
+}
 
 struct JpegPlan {
     int width = 0;
@@ -312,6 +323,7 @@ cairo_surface_t* decodeJpegScaled(const uint8_t* data, size_t length, int scaleE
     info.err = jpeg_std_error(&failure.manager);
     failure.manager.error_exit = jpegExit;
     failure.manager.output_message = jpegQuiet;
+    failure.manager.emit_message = jpegNoteEnd;
     if (setjmp(failure.jump)) {
         jpeg_destroy_decompress(&info);
         if (surface)
@@ -347,6 +359,10 @@ cairo_surface_t* decodeJpegScaled(const uint8_t* data, size_t length, int scaleE
             break;
     }
     bool whole = info.output_scanline == info.output_height;
+    // A picture decoded as it is read (one sequential scan) whose data ran out: the decoder
+    // fills the rows it never reached with grey. They are left clear, so what lies under the
+    // picture shows there, as a page shows its paper.
+    long reached = !jpeg_has_multiple_scans(&info) && failure.dataEndedAt >= 0 ? failure.dataEndedAt : height;
     if (whole)
         jpeg_finish_decompress(&info);
     else
@@ -356,6 +372,8 @@ cairo_surface_t* decodeJpegScaled(const uint8_t* data, size_t length, int scaleE
         cairo_surface_destroy(surface);
         return nullptr;
     }
+    if (reached < height)
+        std::memset(pixels + static_cast<size_t>(reached) * stride, 0, static_cast<size_t>(height - reached) * stride);
     cairo_surface_mark_dirty(surface);
     return surface;
 }

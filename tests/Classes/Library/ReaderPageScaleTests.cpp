@@ -542,6 +542,10 @@ TEST_F(ReaderPageScaleTest, PicturesOfPhotographedPagesAreAsSharpAsTheReference)
          {{20, 28}, {100, 140}}},
         {"colour", place("colour.pdf", pictureGridPage(700, 500, 1, 1, streamedJpeg(4032, 3024, false, 350, 3), 4032, 3024)),
          {{28, 20}, {42, 30}, {140, 100}, {252, 180}, {700, 500}}},
+        // A photo whose file was cut off half-way: what its data never reached is the paper's.
+        {"cut-off", place("cut-off.pdf", pictureGridPage(500, 700, 1, 1, greyPhoto.substr(0, greyPhoto.size() / 2), 2480,
+                                                         3508, {}, true)),
+         {{20, 28}, {30, 42}, {100, 140}, {180, 252}, {500, 700}}},
         {"progressive", place("progressive.pdf", pictureGridPage(500, 700, 1, 1, streamedJpeg(2480, 3508, true, 250, 5),
                                                                  2480, 3508)),
          {{20, 28}, {30, 42}, {100, 140}, {180, 252}}},

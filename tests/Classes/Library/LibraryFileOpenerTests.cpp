@@ -133,11 +133,13 @@ TEST_F(LibraryFileOpenerTest, PagesDescribedAtOpeningAreShownWithoutAskingAWorke
         SCOPED_TRACE(page);
         reader->showDocumentPage(page);
         ASSERT_EQ(reader->currentPage(), page);
-        for (const auto& [number, view] : reader->contentViews()) {
-            EXPECT_FALSE(view->isPagePending()) << number;
+        auto views = reader->contentViews(); // the loop run below may move them
+        for (const auto& shown : views) {
+            const auto& view = shown.second;
+            EXPECT_FALSE(view->isPagePending()) << shown.first;
             // A page asked for after all is waited for, so that its question is counted.
             EXPECT_TRUE(base::RunLoop::main().runUntil([&] { return !view->isPagePending(); }, 30));
-            EXPECT_TRUE(view->contentPage()) << number;
+            EXPECT_TRUE(view->contentPage()) << shown.first;
         }
         base::RunLoop::main().advance(1);
     }

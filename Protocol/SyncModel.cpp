@@ -626,8 +626,8 @@ void SyncModel::startThumbnailRun()
             }
             if (!last) {
                 base::RunLoop::main().post([weak = std::weak_ptr<ThumbnailFeed>(feed)] {
-                    if (auto feed = weak.lock())
-                        readThumbnailPiece(*feed);
+                    if (auto alive = weak.lock())
+                        readThumbnailPiece(*alive);
                 });
             }
             for (size_t at = 0; at < pairs.size();) {

@@ -264,6 +264,222 @@ bool quitting()
            (base::BackgroundWork::isQuitting() && base::RunLoop::isMainThread());
 }
 
+// Under the lock: an idle worker for this file, else a new one while there is room, else
+// null after waiting a moment; Stopped in `outcome` when work is no longer taken, Failed when
+// no worker could start.
+std::shared_ptr<Worker> pickOrStart(PageWorkers::State& state, std::unique_lock<std::mutex>& lock,
+                                    const std::string& path, int page, DrawOutcome& outcome)
+{
+    if (state.shut || quitting()) {
+        outcome = DrawOutcome::Stopped;
+        return nullptr;
+    }
+    // An idle worker that has this file open (this page first) answers without reading the
+    // file again.
+    std::shared_ptr<Worker> worker;
+    int best = -1;
+    for (const auto& each : state.workers) {
+        if (each->busy)
+            continue;
+        int fit = each->lastPath == path ? (each->lastPage == page ? 2 : 1) : 0;
+        if (fit > best) {
+            best = fit;
+            worker = each;
+        }
+    }
+    if (worker)
+        return worker;
+    if (int(state.workers.size()) + state.starting >= PageWorkers::kMaxWorkers) {
+        state.changed.wait_for(lock, std::chrono::milliseconds(50));
+        return nullptr;
+    }
+    ++state.starting;
+    std::string program = state.program;
+    size_t memory = state.limits.memoryBytes;
+    lock.unlock();
+    auto started = startWorker(program, memory);
+    lock.lock();
+    --state.starting;
+    state.changed.notify_all();
+    if (!started) {
+        outcome = DrawOutcome::Failed;
+        return nullptr;
+    }
+    if (state.shut) {
+        lock.unlock();
+        endWorker(started);
+        lock.lock();
+        outcome = DrawOutcome::Stopped;
+        return nullptr;
+    }
+    state.workers.push_back(started);
+    return started;
+}
+
+// A worker of our own for this page, marked busy with it, and the limits it works under; null
+// with the outcome when there is none.
+std::shared_ptr<Worker> takeWorker(PageWorkers::State& state, const std::string& path, int page, int level,
+                                   PageWorkers::Limits& limits, DrawOutcome& outcome)
+{
+    std::unique_lock lock(state.mutex);
+    std::shared_ptr<Worker> worker;
+    outcome = DrawOutcome::Drawn;
+    while (!worker && outcome == DrawOutcome::Drawn)
+        worker = pickOrStart(state, lock, path, page, outcome);
+    if (!worker)
+        return nullptr;
+    worker->busy = true;
+    worker->path = path;
+    worker->page = page;
+    worker->level = level;
+    worker->lastPath = path;
+    worker->lastPage = page;
+    worker->stopRequested = false;
+    worker->refusedElsewhere = false;
+    limits = state.limits;
+    return worker;
+}
+
+// The worker answered: it serves again, unless it is no longer to be taken.
+void giveBack(PageWorkers::State& state, const std::shared_ptr<Worker>& worker)
+{
+    // A large bitmap's shared memory is let go at once rather than kept by an idle worker.
+    if (worker->sharedBytes > (size_t(16) << 20)) {
+        munmap(worker->mapped, worker->mappedBytes);
+        worker->mapped = nullptr;
+        worker->mappedBytes = 0;
+        if (ftruncate(worker->pixels, 0) == 0)
+            worker->sharedBytes = 0;
+    }
+    std::unique_lock lock(state.mutex);
+    worker->busy = false;
+    worker->path.clear();
+    state.changed.notify_all();
+    // Answered while shutting down, or killed by a stop that came as its answer was already
+    // in: no one takes it again (a killed worker would fail the next page it was given).
+    if (state.shut || worker->stopRequested || worker->refusedElsewhere) {
+        state.unlist(worker);
+        lock.unlock();
+        endWorker(worker);
+    }
+}
+
+// The page is refused for the worker that went over a limit at `level` (or crashed), and other
+// workers on the same page at this size or larger, which would meet the same limit, end now.
+void refusePage(PageWorkers::State& state, const std::string& path, int page, int level, DrawOutcome how)
+{
+    Version version = versionOf(path);
+    std::lock_guard lock(state.mutex);
+    auto& refused = state.refused[version][page];
+    if (how == DrawOutcome::Damaged)
+        refused.damaged = true;
+    else
+        refused.level = std::min(refused.level, level);
+    for (const auto& other : state.workers)
+        if (other->busy && other->path == path && other->page == page && other->level >= level &&
+            !other->stopRequested) {
+            other->refusedElsewhere = true;
+            kill(other->pid, SIGKILL);
+        }
+}
+
+// Ends the worker and answers how the page went: Stopped when it was stopped on purpose,
+// else refused (unless a stand-in's limit, which says nothing of its page).
+DrawOutcome failWorker(PageWorkers::State& state, const std::shared_ptr<Worker>& worker, const std::string& path,
+                       int page, int level, bool refuseLevel, const char* why, bool ended)
+{
+    bool stopped, elsewhere;
+    {
+        std::lock_guard lock(state.mutex);
+        elsewhere = worker->refusedElsewhere;
+        stopped = !elsewhere && (worker->stopRequested || state.shut || quitting());
+        state.unlist(worker);
+    }
+    DrawOutcome how = endWorker(worker, ended && !stopped && !elsewhere);
+    if (stopped)
+        return DrawOutcome::Stopped;
+    if (elsewhere)
+        return DrawOutcome::TooCostly;
+    base::logf("PageWorkers: page %d of %s not read: %s%s", page, path.c_str(), why,
+               how == DrawOutcome::Damaged ? " (it crashed)" : "");
+    // A stand-in over a limit says nothing of its page at its own level: only a crash does.
+    if (refuseLevel || how == DrawOutcome::Damaged)
+        refusePage(state, path, page, level, how);
+    return how;
+}
+
+// Waits for the next message of the worker's answer under the limits: null when it is there,
+// else why it will not come (the worker ended, went over a limit or was stopped).
+const char* awaitMessage(PageWorkers::State& state, Worker& worker, Clock::time_point deadline, size_t memoryBytes)
+{
+    for (;;) {
+        pollfd ready{worker.socket, POLLIN, 0};
+        int n = poll(&ready, 1, 20);
+        if (n < 0 && errno != EINTR)
+            return "its socket failed";
+        if (n > 0)
+            return nullptr;
+        bool stopping = quitting();
+        {
+            std::lock_guard lock(state.mutex);
+            if (stopping)
+                worker.stopRequested = true;
+            stopping = worker.stopRequested;
+        }
+        if (stopping)
+            return "stopped";
+        if (Clock::now() > deadline)
+            return "over its time limit";
+        // The limit holds for every worker together: the largest goes when they pass it.
+        std::vector<std::pair<pid_t, size_t>> sizes;
+        {
+            std::lock_guard lock(state.mutex);
+            for (const auto& each : state.workers)
+                sizes.emplace_back(each->pid, 0);
+        }
+        size_t total = 0, largest = 0, own = 0;
+        for (auto& [pid, resident] : sizes) {
+            resident = residentBytes(pid);
+            total += resident;
+            largest = std::max(largest, resident);
+            if (pid == worker.pid)
+                own = resident;
+        }
+        if (own > memoryBytes || (total > memoryBytes && own == largest))
+            return "over its memory limit";
+    }
+}
+
+// The worker's whole answer, message by message; null with `reply` and `payload` filled, else
+// why it did not come and whether the worker ended on its own.
+const char* receiveAnswer(PageWorkers::State& state, Worker& worker, const PageWorkers::Limits& limits,
+                          worker::Reply& reply, std::string& payload, bool& ended)
+{
+    const char* gone = "the worker ended (over its memory limit, or crashed)";
+    auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                       std::chrono::duration<double>(limits.secondsPerPage));
+    ended = false;
+    if (const char* why = awaitMessage(state, worker, deadline, limits.memoryBytes))
+        return why;
+    ended = true;
+    ssize_t got = recv(worker.socket, &reply, sizeof reply, 0);
+    if (got != ssize_t(sizeof reply) || reply.magic != worker::kMagic || reply.payloadBytes > worker::kMaxPayloadBytes)
+        return gone;
+    payload.reserve(reply.payloadBytes);
+    while (payload.size() < reply.payloadBytes) {
+        ended = false;
+        if (const char* why = awaitMessage(state, worker, deadline, limits.memoryBytes))
+            return why;
+        ended = true;
+        char piece[worker::kPieceBytes];
+        got = recv(worker.socket, piece, sizeof piece, 0);
+        if (got <= 0 || payload.size() + size_t(got) > reply.payloadBytes)
+            return gone;
+        payload.append(piece, size_t(got));
+    }
+    return nullptr;
+}
+
 } // namespace
 
 PageWorkers::PageWorkers()
@@ -447,214 +663,40 @@ PageWorkers::Answered PageWorkers::exchange(worker::Request request, const std::
         return result;
     }
     State& state = *m_state;
-    std::shared_ptr<Worker> worker;
     Limits limits;
-    {
-        std::unique_lock lock(state.mutex);
-        for (;;) {
-            if (state.shut || quitting()) {
-                result.outcome = DrawOutcome::Stopped;
-                return result;
-            }
-            // An idle worker that has this file open (this page first) answers without reading
-            // the file again.
-            int best = -1;
-            for (const auto& each : state.workers) {
-                if (each->busy)
-                    continue;
-                int fit = each->lastPath == path ? (each->lastPage == request.page ? 2 : 1) : 0;
-                if (fit > best) {
-                    best = fit;
-                    worker = each;
-                }
-            }
-            if (worker)
-                break;
-            if (int(state.workers.size()) + state.starting < kMaxWorkers) {
-                ++state.starting;
-                std::string program = state.program;
-                size_t memory = state.limits.memoryBytes;
-                lock.unlock();
-                auto started = startWorker(program, memory);
-                lock.lock();
-                --state.starting;
-                state.changed.notify_all();
-                if (!started)
-                    return result;
-                if (state.shut) {
-                    lock.unlock();
-                    endWorker(started);
-                    result.outcome = DrawOutcome::Stopped;
-                    return result;
-                }
-                worker = started;
-                state.workers.push_back(worker);
-                break;
-            }
-            state.changed.wait_for(lock, std::chrono::milliseconds(50));
-        }
-        worker->busy = true;
-        worker->path = path;
-        worker->page = request.page;
-        worker->level = level;
-        worker->lastPath = path;
-        worker->lastPage = request.page;
-        worker->stopRequested = false;
-        worker->refusedElsewhere = false;
-        limits = state.limits;
-    }
-
-    auto release = [&] {
-        // A large bitmap's shared memory is let go at once rather than kept by an idle worker.
-        if (worker->sharedBytes > (size_t(16) << 20)) {
-            munmap(worker->mapped, worker->mappedBytes);
-            worker->mapped = nullptr;
-            worker->mappedBytes = 0;
-            if (ftruncate(worker->pixels, 0) == 0)
-                worker->sharedBytes = 0;
-        }
-        std::unique_lock lock(state.mutex);
-        worker->busy = false;
-        worker->path.clear();
-        state.changed.notify_all();
-        // Answered while shutting down, or killed by a stop that came as its answer was already
-        // in: no one takes it again (a killed worker would fail the next page it was given).
-        if (state.shut || worker->stopRequested || worker->refusedElsewhere) {
-            state.unlist(worker);
-            lock.unlock();
-            endWorker(worker);
-        }
-    };
-    // Ends the worker; the page is refused unless it was stopped on purpose.
-    auto fail = [&](const char* why, bool ended) {
-        bool stopped, elsewhere;
-        {
-            std::lock_guard lock(state.mutex);
-            elsewhere = worker->refusedElsewhere;
-            stopped = !elsewhere && (worker->stopRequested || state.shut || quitting());
-            state.unlist(worker);
-        }
-        DrawOutcome how = endWorker(worker, ended && !stopped && !elsewhere);
-        if (stopped) {
-            result.outcome = DrawOutcome::Stopped;
-            return result;
-        }
-        result.outcome = elsewhere ? DrawOutcome::TooCostly : how;
-        if (elsewhere)
-            return result;
-        base::logf("PageWorkers: page %d of %s not read: %s%s", request.page, path.c_str(), why,
-                   how == DrawOutcome::Damaged ? " (it crashed)" : "");
-        // A stand-in over a limit says nothing of its page at its own level: only a crash does.
-        if (!refuseLevel && how != DrawOutcome::Damaged)
-            return result;
-        Version version = versionOf(path);
-        std::lock_guard lock(state.mutex);
-        auto& refused = state.refused[version][request.page];
-        if (how == DrawOutcome::Damaged)
-            refused.damaged = true;
-        else
-            refused.level = std::min(refused.level, level);
-        // Other parts of the same page at this size or larger would meet the same limit: they
-        // end now.
-        for (const auto& other : state.workers)
-            if (other->busy && other->path == path && other->page == request.page && other->level >= level &&
-                !other->stopRequested) {
-                other->refusedElsewhere = true;
-                kill(other->pid, SIGKILL);
-            }
+    auto worker = takeWorker(state, path, request.page, level, limits, result.outcome);
+    if (!worker)
         return result;
-    };
+    result.outcome = DrawOutcome::Failed;
 
     request.pathBytes = uint32_t(path.size());
     request.hasPassword = password ? 1 : 0;
     request.passwordBytes = password ? uint32_t(password->size()) : 0;
     request.sharedBytes = worker->sharedBytes;
     if (prepare && !prepare(*worker, request)) {
-        release();
+        giveBack(state, worker);
         return result;
     }
     std::string message(reinterpret_cast<const char*>(&request), sizeof request);
     message += path;
     if (password)
         message += *password;
-    if (send(worker->socket, message.data(), message.size(), MSG_NOSIGNAL) != ssize_t(message.size()))
-        return fail("the worker had gone", true);
-
-    auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                       std::chrono::duration<double>(limits.secondsPerPage));
-    // Waits for the next message of the answer under the limits: false with `why` when the
-    // worker ended, went over a limit or was stopped.
-    const char* why = nullptr;
-    bool ended = false;
-    auto awaitMessage = [&]() -> bool {
-        for (;;) {
-            pollfd ready{worker->socket, POLLIN, 0};
-            int n = poll(&ready, 1, 20);
-            if (n < 0 && errno != EINTR) {
-                why = "its socket failed";
-                return false;
-            }
-            if (n > 0)
-                return true;
-            bool stopping = quitting();
-            {
-                std::lock_guard lock(state.mutex);
-                if (stopping)
-                    worker->stopRequested = true;
-                stopping = worker->stopRequested;
-            }
-            if (stopping) {
-                why = "stopped";
-                return false;
-            }
-            if (Clock::now() > deadline) {
-                why = "over its time limit";
-                return false;
-            }
-            // The limit holds for every worker together: the largest goes when they pass it.
-            std::vector<std::pair<pid_t, size_t>> sizes;
-            {
-                std::lock_guard lock(state.mutex);
-                for (const auto& each : state.workers)
-                    sizes.emplace_back(each->pid, 0);
-            }
-            size_t total = 0, largest = 0, own = 0;
-            for (auto& [pid, resident] : sizes) {
-                resident = residentBytes(pid);
-                total += resident;
-                largest = std::max(largest, resident);
-                if (pid == worker->pid)
-                    own = resident;
-            }
-            if (own > limits.memoryBytes || (total > limits.memoryBytes && own == largest)) {
-                why = "over its memory limit";
-                return false;
-            }
-        }
-    };
+    if (send(worker->socket, message.data(), message.size(), MSG_NOSIGNAL) != ssize_t(message.size())) {
+        result.outcome = failWorker(state, worker, path, request.page, level, refuseLevel, "the worker had gone", true);
+        return result;
+    }
     worker::Reply reply;
-    if (!awaitMessage())
-        return fail(why, ended);
-    ssize_t got = recv(worker->socket, &reply, sizeof reply, 0);
-    if (got != ssize_t(sizeof reply) || reply.magic != worker::kMagic || reply.payloadBytes > worker::kMaxPayloadBytes)
-        return fail("the worker ended (over its memory limit, or crashed)", true);
-    std::string payload;
-    payload.reserve(reply.payloadBytes);
-    while (payload.size() < reply.payloadBytes) {
-        if (!awaitMessage())
-            return fail(why, ended);
-        char piece[worker::kPieceBytes];
-        got = recv(worker->socket, piece, sizeof piece, 0);
-        if (got <= 0 || payload.size() + size_t(got) > reply.payloadBytes)
-            return fail("the worker ended (over its memory limit, or crashed)", true);
-        payload.append(piece, size_t(got));
+    bool ended = false;
+    if (const char* why = receiveAnswer(state, *worker, limits, reply, result.payload, ended)) {
+        result.payload.clear();
+        result.outcome = failWorker(state, worker, path, request.page, level, refuseLevel, why, ended);
+        return result;
     }
     result.answer = reply.answer;
-    result.payload = std::move(payload);
     result.outcome = reply.answer == worker::Answer::Done ? DrawOutcome::Drawn : DrawOutcome::Failed;
     if (result.outcome == DrawOutcome::Drawn && take)
         take(*worker);
-    release();
+    giveBack(state, worker);
     return result;
 }
 

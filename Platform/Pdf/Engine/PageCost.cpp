@@ -727,7 +727,7 @@ private:
             if (offset >= size)
                 return false;
             // "<number> <generation> obj" where the table says.
-            const char* at = data + offset;
+            const char* header = data + offset;
             const char* end = data + size;
             auto digits = [&](const char* from) {
                 while (from < end && std::isdigit(static_cast<unsigned char>(*from)))
@@ -739,9 +739,9 @@ private:
                     ++from;
                 return from;
             };
-            const char* numberEnd = digits(at);
+            const char* numberEnd = digits(header);
             int written = 0;
-            if (std::from_chars(at, numberEnd, written).ec != std::errc() || written != number)
+            if (std::from_chars(header, numberEnd, written).ec != std::errc() || written != number)
                 return false;
             const char* generation = spaces(numberEnd);
             const char* generationEnd = digits(generation);

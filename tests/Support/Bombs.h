@@ -1,6 +1,7 @@
 #pragma once
 // Archives that inflate a thousandfold: a gzip file and a zip archive of one entry of zeros,
 // built from one compressed mebibyte repeated (each piece flushed, so it stands alone).
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,7 +26,8 @@ inline Zeros deflatedZeros(uint64_t mebibytes)
     z.next_out = piece.data();
     z.avail_out = uInt(piece.size());
     deflate(&z, Z_FULL_FLUSH);
-    piece.resize(piece.size() - z.avail_out);
+    // Cut to what deflate wrote; shrinking only, which gcc does not take for a growth past bounds.
+    piece.erase(piece.end() - std::ptrdiff_t(z.avail_out), piece.end());
     uint8_t tail[16];
     z.next_out = tail;
     z.avail_out = sizeof tail;

@@ -162,11 +162,18 @@ void BRHTTPRequest::parseMimeTypeAndResponseEncodingFromContentType(std::string*
 
 // ---- Session cookies
 
+namespace {
+std::string sessionCookieKey(const net::Cookie& c)
+{
+    return c.name + '\0' + c.domain + '\0' + c.path;
+}
+} // namespace
+
 std::vector<net::Cookie> BRHTTPRequest::sessionCookies()
 {
     auto& shared = Shared::get();
     std::lock_guard lock(shared.sessionCookiesLock);
-    return shared.sessionCookies;
+    return {shared.sessionCookies.begin(), shared.sessionCookies.end()};
 }
 
 void BRHTTPRequest::setSessionCookies(std::vector<net::Cookie> cookies)
@@ -175,7 +182,9 @@ void BRHTTPRequest::setSessionCookies(std::vector<net::Cookie> cookies)
     std::lock_guard lock(shared.sessionCookiesLock);
     for (const auto& cookie : shared.sessionCookies)
         net::CookieStorage::shared().deleteCookie(cookie);
-    shared.sessionCookies = std::move(cookies);
+    shared.sessionCookies.clear();
+    shared.sessionCookieIndex.clear();
+    addSessionCookies(cookies);
 }
 
 void BRHTTPRequest::addSessionCookie(const net::Cookie& cookie)
@@ -185,21 +194,21 @@ void BRHTTPRequest::addSessionCookie(const net::Cookie& cookie)
 
 void BRHTTPRequest::addSessionCookies(const std::vector<net::Cookie>& cookies)
 {
-    auto key = [](const net::Cookie& c) { return c.name + '\0' + c.domain + '\0' + c.path; };
-    // The newest of each name, domain and path, once; the list read in one pass.
-    std::unordered_map<std::string, const net::Cookie*> incoming;
-    for (const auto& cookie : cookies)
-        incoming[key(cookie)] = &cookie;
     auto& shared = Shared::get();
     std::lock_guard lock(shared.sessionCookiesLock);
     auto& list = shared.sessionCookies;
-    std::erase_if(list, [&](const net::Cookie& c) { return incoming.contains(key(c)); });
-    for (const auto& cookie : cookies)
-        if (auto it = incoming.find(key(cookie)); it != incoming.end() && it->second == &cookie)
-            list.push_back(cookie);
+    auto& index = shared.sessionCookieIndex;
+    for (const auto& cookie : cookies) {
+        auto [at, fresh] = index.try_emplace(sessionCookieKey(cookie));
+        if (!fresh)
+            list.erase(at->second);
+        at->second = list.insert(list.end(), cookie);
+    }
     // No longer than the jar it mirrors can be.
-    if (list.size() > net::CookieStorage::kMaxCookies)
-        list.erase(list.begin(), list.end() - ptrdiff_t(net::CookieStorage::kMaxCookies));
+    while (list.size() > net::CookieStorage::kMaxCookies) {
+        index.erase(sessionCookieKey(list.front()));
+        list.pop_front();
+    }
 }
 
 // ---- Session credentials

@@ -6,6 +6,8 @@
 #include "Platform/Base/Timer.h"
 
 #include <deque>
+#include <list>
+#include <unordered_map>
 
 // Extended attribute of a partial download: the validator of the answer it began, so that a
 // later attempt asks for the rest of that version only.
@@ -58,7 +60,10 @@ public:
     bool shouldUpdateNetworkActivityIndicator = true;
 
     // Guarded by the session locks.
-    std::vector<net::Cookie> sessionCookies;
+    // In the order added, and where each stands by name, domain and path: an answer's cookies
+    // cost a look-up each, however many the list holds.
+    std::list<net::Cookie> sessionCookies;
+    std::unordered_map<std::string, std::list<net::Cookie>::iterator> sessionCookieIndex;
     std::vector<BRCredentialRecord> sessionCredentials;
     std::vector<BRCredentialRecord> sessionProxyCredentials;
 

@@ -8,7 +8,8 @@
 // rates from the medians of alternated repetitions; the files live in memory (see benchFolder).
 // Beside a long download that nginx paces: a chain of sequential GETs against the same chain
 // alone, and the kept-alive POSTs against curl's (alone). The small files again with a cookie
-// on every answer and a full jar, against curl taking the same cookies.
+// on every answer and a full jar, against curl taking the same cookies; and again with the jar
+// filled by this session's answers, so that the session's own list is full too.
 // Default sizes keep a run to seconds; BRIVANTA_BENCH_FULL=1 uses 1,000 GETs and POSTs, 100 MiB and 20,000 files of 8-24 kB.
 #include "Network/BRFormDataRequest.h"
 #include "Network/BRNetworkQueue.h"
@@ -464,6 +465,51 @@ void BM_SmallFilesCookieJar_CurlParallel(benchmark::State& state)
     benchsupport::curlFetchBench(state, site().folder, cookieFiles(), {"--cookie-jar", "/dev/null"});
 }
 
+// The small files again, each answer setting the same cookie, after answers of this session
+// filled the jar and the session's own list of what answers set with other sites' cookies.
+void BM_SmallFilesSessionJar_Queue(benchmark::State& state)
+{
+    if (!needTools(state, false))
+        return;
+    const auto files = cookieFiles();
+    fs::path out = site().folder / "engine";
+    auto& jar = net::CookieStorage::shared();
+    for (auto _ : state) {
+        BRHTTPRequest::setSessionCookies({});
+        jar.removeAll();
+        // As the response reader takes each answer's cookies.
+        for (int n = 0; n < kJarSites; ++n) {
+            std::vector<std::pair<std::string, std::string>> headers;
+            for (size_t c = 0; c < net::CookieStorage::kMaxCookiesPerDomain; ++c)
+                headers.emplace_back("Set-Cookie", "c" + std::to_string(c) + "=" + std::to_string(n) + "; Path=/");
+            BRHTTPRequest::addSessionCookies(
+                jar.setCookiesFromResponseHeaders(headers, *net::URL::parse("http://" + jarSite(n) + "/")));
+        }
+        std::error_code ignored;
+        fs::remove_all(out, ignored);
+        fs::create_directories(out);
+        std::vector<BRHTTPRequest::Ptr> requests;
+        for (const auto& [address, name] : files) {
+            auto request = BRHTTPRequest::requestWithURL(net::URL::parse(address));
+            request->setDownloadDestinationPath((out / name).string());
+            requests.push_back(std::move(request));
+        }
+        double cpuBefore = benchsupport::selfCpuMs();
+        auto start = std::chrono::steady_clock::now();
+        bool ok = runQueue(requests);
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(seconds);
+        state.counters["cpu_ms"] = benchsupport::selfCpuMs() - cpuBefore;
+        if (!ok || !fs::exists(out / files.back().second) || jar.cookies().size() < net::CookieStorage::kMaxCookies - 50
+            || BRHTTPRequest::sessionCookies().size() < net::CookieStorage::kMaxCookies - 50) {
+            state.SkipWithError("a download failed or the jar was not full");
+            return;
+        }
+    }
+    BRHTTPRequest::setSessionCookies({});
+    jar.removeAll();
+}
+
 // Small POSTs on kept connections, as the server layer sends its commands.
 void BM_SmallPosts_Queue(benchmark::State& state)
 {
@@ -595,6 +641,7 @@ BENCHMARK(BM_SmallFilesWithTemporary_Queue)->Unit(benchmark::kMillisecond)->UseM
 BENCHMARK(BM_SmallFiles_CurlParallel)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions);
 BENCHMARK(BM_SmallFilesCookieJar_Queue)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions);
 BENCHMARK(BM_SmallFilesCookieJar_CurlParallel)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions);
+BENCHMARK(BM_SmallFilesSessionJar_Queue)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions);
 BENCHMARK(BM_GetChain_Alone)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations)->Repetitions(kRepetitions);
 BENCHMARK(BM_GetChain_BesideDownload)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations)->Repetitions(kRepetitions);
 BENCHMARK(BM_SmallPostsBesideDownload_Queue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations)->Repetitions(kRepetitions);
@@ -612,6 +659,8 @@ int main(int argc, char** argv)
                                              "BM_SmallFiles_CurlParallel"},
                                             {"small files, a cookie on each answer, a full jar", "BM_SmallFilesCookieJar_Queue",
                                              "BM_SmallFilesCookieJar_CurlParallel"},
+                                            {"small files, a cookie on each answer, the jar filled by this session's answers",
+                                             "BM_SmallFilesSessionJar_Queue", "BM_SmallFilesCookieJar_CurlParallel"},
                                             {"small POSTs through a queue of 3", "BM_SmallPosts_Queue", "BM_SmallPosts_CurlParallel"},
                                             {"small POSTs beside a long download (curl alone)", "BM_SmallPostsBesideDownload_Queue",
                                              "BM_SmallPosts_CurlParallel"},

@@ -421,22 +421,89 @@ CookieStorage& CookieStorage::shared()
     return *storage;
 }
 
-void CookieStorage::purgeExpiredLocked(base::Date now) const
+namespace {
+
+std::string identityKey(const Cookie& cookie)
 {
-    // Nothing expires before the earliest expiry known: most calls look at one date.
-    if (!m_nextExpiry || now < *m_nextExpiry)
-        return;
-    if (std::erase_if(m_cookies, [now](const Cookie& c) { return c.isExpired(now); }))
-        m_indexStale = true;
-    m_nextExpiry.reset();
-    for (const auto& c : m_cookies)
-        noteExpiryLocked(c);
+    std::string key;
+    key.reserve(cookie.name.size() + cookie.domain.size() + cookie.path.size() + 2);
+    key.append(cookie.name).append(1, '\0').append(cookie.domain).append(1, '\0').append(cookie.path);
+    return key;
 }
 
-void CookieStorage::noteExpiryLocked(const Cookie& cookie) const
+// Same content, the expiry aside: taking it again changes nothing worth a write of its own.
+bool sameButExpiry(const Cookie& a, const Cookie& b)
 {
-    if (cookie.expires && (!m_nextExpiry || *cookie.expires < *m_nextExpiry))
-        m_nextExpiry = cookie.expires;
+    return a.value == b.value && a.hostOnly == b.hostOnly && a.secure == b.secure && a.httpOnly == b.httpOnly &&
+           a.isSession() == b.isSession();
+}
+
+} // namespace
+
+CookieStorage::Entry& CookieStorage::insertLocked(Cookie cookie, base::Date used) const
+{
+    auto [at, fresh] = m_jar.try_emplace(identityKey(cookie));
+    Entry& entry = at->second;
+    entry.cookie = std::move(cookie);
+    entry.serial = ++m_serial;
+    entry.lastUsed = used;
+    const Cookie& c = entry.cookie;
+    auto& domain = m_domains[c.domain];
+    auto& inDomain = c.secure ? domain.secure : domain.plain;
+    auto& inJar = c.secure ? m_secureByUse : m_plainByUse;
+    entry.inDomain = inDomain.insert(inDomain.end(), &entry);
+    entry.inJar = inJar.insert(inJar.end(), &entry);
+    if (c.expires)
+        entry.expiry = m_expiries.emplace(*c.expires, &entry);
+    if (c.secure)
+        entry.secureName = m_secureByName.emplace(c.name, &entry);
+    return entry;
+}
+
+void CookieStorage::removeLocked(Entry& entry) const
+{
+    const Cookie& c = entry.cookie;
+    auto domain = m_domains.find(c.domain);
+    (c.secure ? domain->second.secure : domain->second.plain).erase(entry.inDomain);
+    if (domain->second.size() == 0)
+        m_domains.erase(domain);
+    (c.secure ? m_secureByUse : m_plainByUse).erase(entry.inJar);
+    if (c.expires)
+        m_expiries.erase(entry.expiry);
+    if (c.secure)
+        m_secureByName.erase(entry.secureName);
+    m_jar.erase(identityKey(c));
+}
+
+void CookieStorage::useLocked(Entry& entry, base::Date now) const
+{
+    const Cookie& c = entry.cookie;
+    auto& domain = m_domains.find(c.domain)->second;
+    auto& inDomain = c.secure ? domain.secure : domain.plain;
+    auto& inJar = c.secure ? m_secureByUse : m_plainByUse;
+    inDomain.splice(inDomain.end(), inDomain, entry.inDomain);
+    inJar.splice(inJar.end(), inJar, entry.inJar);
+    entry.lastUsed = now;
+}
+
+bool CookieStorage::purgeExpiredLocked(base::Date now) const
+{
+    bool purged = false;
+    while (!m_expiries.empty() && m_expiries.begin()->first <= now) {
+        removeLocked(*m_expiries.begin()->second);
+        purged = true;
+    }
+    return purged;
+}
+
+std::vector<CookieStorage::Entry*> CookieStorage::inArrivalOrderLocked() const
+{
+    std::vector<Entry*> entries;
+    entries.reserve(m_jar.size());
+    for (auto& [key, entry] : m_jar)
+        entries.push_back(&entry);
+    std::sort(entries.begin(), entries.end(), [](const Entry* a, const Entry* b) { return a->serial < b->serial; });
+    return entries;
 }
 
 bool CookieStorage::scheduleSaveLocked()
@@ -477,7 +544,8 @@ void CookieStorage::writePending()
             return;
         m_expiryChanged = false;
         m_nextWrite = std::chrono::steady_clock::now() + kWritePace;
-        for (auto& c : m_cookies) {
+        for (const Entry* entry : inArrivalOrderLocked()) {
+            const Cookie& c = entry->cookie;
             if (c.isSession())
                 continue;
             // Expiry as plain seconds: property-list dates cannot hold far-future years.
@@ -489,7 +557,8 @@ void CookieStorage::writePending()
                                             {"Expires", c.expires->timeIntervalSince1970()},
                                             {"Secure", c.secure},
                                             {"HttpOnly", c.httpOnly},
-                                            {"Created", c.created.timeIntervalSince1970()}});
+                                            {"Created", c.created.timeIntervalSince1970()},
+                                            {"Used", entry->lastUsed.timeIntervalSince1970()}});
         }
     }
     m_written = changes;
@@ -529,14 +598,18 @@ bool CookieStorage::reload()
 bool CookieStorage::readFile()
 {
     std::lock_guard lock(m_mutex);
-    m_cookies.clear();
-    m_indexStale = true;
-    m_nextExpiry.reset();
+    m_jar.clear();
+    m_domains.clear();
+    m_plainByUse.clear();
+    m_secureByUse.clear();
+    m_expiries.clear();
+    m_secureByName.clear();
     if (!m_file || !base::FileManager::exists(*m_file))
         return true;
     auto list = base::PropertyList::readFile(*m_file);
     if (!list || !list->isArray())
         return false;
+    std::vector<Entry*> loaded;
     for (auto& item : list->asArray()) {
         if (!item.isDictionary())
             continue;
@@ -562,93 +635,66 @@ bool CookieStorage::readFile()
         c.httpOnly = flag("HttpOnly");
         c.expires = base::Date(expires->toDouble());
         c.created = base::Date(item["Created"].toDouble());
-        noteExpiryLocked(c);
-        m_cookies.push_back(std::move(c));
+        // A file written before uses were kept: its cookies were last used when made.
+        auto* used = d.find("Used");
+        base::Date lastUsed = used && used->isNumber() ? base::Date(used->toDouble()) : c.created;
+        // Written twice by hand: the later one counts.
+        if (auto same = m_jar.find(identityKey(c)); same != m_jar.end()) {
+            std::erase(loaded, &same->second);
+            removeLocked(same->second);
+        }
+        loaded.push_back(&insertLocked(std::move(c), lastUsed));
     }
+    // The orders of use as they were when written.
+    std::stable_sort(loaded.begin(), loaded.end(), [](const Entry* a, const Entry* b) { return a->lastUsed < b->lastUsed; });
+    for (Entry* entry : loaded)
+        useLocked(*entry, entry->lastUsed);
     purgeExpiredLocked(base::Date::now());
     // A file written before the limits, or by hand, is brought within them.
-    enforceLimitsLocked();
+    std::vector<std::string> domains;
+    for (const auto& [domain, cookies] : m_domains)
+        if (cookies.size() > kMaxCookiesPerDomain)
+            domains.push_back(domain);
+    for (const auto& domain : domains)
+        enforceLimitsLocked(domain, true);
+    enforceLimitsLocked(std::string(), true);
     return true;
 }
 
-void CookieStorage::enforceLimitsLocked()
+bool CookieStorage::enforceLimitsLocked(const std::string& domain, bool secureOrigin)
 {
-    if (m_cookies.size() <= kMaxCookiesPerDomain)
-        return;
-    // Oldest first; among cookies of the same age, the one stored first.
-    auto oldestFirst = [this](std::vector<size_t>& indices) {
-        std::stable_sort(indices.begin(), indices.end(),
-                         [this](size_t a, size_t b) { return m_cookies[a].created < m_cookies[b].created; });
+    auto found = m_domains.find(domain);
+    bool domainOver = found != m_domains.end() && found->second.size() > kMaxCookiesPerDomain;
+    if (!domainOver && m_jar.size() <= kMaxCookies)
+        return false;
+    // Expired cookies go before any live one.
+    bool dropped = purgeExpiredLocked(base::Date::now());
+    found = m_domains.find(domain);
+    // Within a domain, then in the whole jar: the least recently used that is not Secure, then,
+    // for a secure origin only, the least recently used Secure one.
+    auto dropFrom = [&](UseOrder& plain, UseOrder& secure) {
+        if (!plain.empty())
+            removeLocked(*plain.front());
+        else if (secureOrigin && !secure.empty())
+            removeLocked(*secure.front());
+        else
+            return false;
+        dropped = true;
+        return true;
     };
-    std::vector<bool> dropped(m_cookies.size(), false);
-    std::unordered_map<std::string_view, std::vector<size_t>> byDomain;
-    for (size_t i = 0; i < m_cookies.size(); ++i)
-        byDomain[m_cookies[i].domain].push_back(i);
-    size_t kept = m_cookies.size();
-    for (auto& [domain, indices] : byDomain) {
-        if (indices.size() <= kMaxCookiesPerDomain)
-            continue;
-        oldestFirst(indices);
-        for (size_t k = 0; k < indices.size() - kMaxCookiesPerDomain; ++k)
-            dropped[indices[k]] = true;
-        kept -= indices.size() - kMaxCookiesPerDomain;
-    }
-    if (kept > kMaxCookies) {
-        std::vector<size_t> indices;
-        for (size_t i = 0; i < m_cookies.size(); ++i)
-            if (!dropped[i])
-                indices.push_back(i);
-        oldestFirst(indices);
-        for (size_t k = 0; k < kept - kMaxCookies; ++k)
-            dropped[indices[k]] = true;
-    }
-    size_t i = 0;
-    if (std::erase_if(m_cookies, [&](const Cookie&) { return dropped[i++]; }))
-        m_indexStale = true;
+    while (found != m_domains.end() && found->second.size() > kMaxCookiesPerDomain)
+        if (!dropFrom(found->second.plain, found->second.secure))
+            break;
+    while (m_jar.size() > kMaxCookies)
+        if (!dropFrom(m_plainByUse, m_secureByUse))
+            break;
+    return dropped;
 }
 
 void CookieStorage::setCookie(const Cookie& cookie)
 {
     setCookies({cookie}, true);
 }
-
-namespace {
-
-std::string identityKey(const Cookie& cookie)
-{
-    std::string key;
-    key.reserve(cookie.name.size() + cookie.domain.size() + cookie.path.size() + 2);
-    key.append(cookie.name).append(1, '\0').append(cookie.domain).append(1, '\0').append(cookie.path);
-    return key;
-}
-
-} // namespace
-
-void CookieStorage::rebuildIndexLocked() const
-{
-    m_index.clear();
-    m_secureByName.clear();
-    m_byDomain.clear();
-    m_index.reserve(m_cookies.size());
-    for (size_t i = 0; i < m_cookies.size(); ++i) {
-        m_index[identityKey(m_cookies[i])] = i;
-        if (m_cookies[i].secure)
-            m_secureByName.emplace(m_cookies[i].name, i);
-        m_byDomain[m_cookies[i].domain].push_back(i);
-    }
-    m_indexStale = false;
-}
-
-namespace {
-
-// Same content, the expiry aside: taking it again changes nothing worth a write of its own.
-bool sameButExpiry(const Cookie& a, const Cookie& b)
-{
-    return a.value == b.value && a.hostOnly == b.hostOnly && a.secure == b.secure && a.httpOnly == b.httpOnly &&
-           a.isSession() == b.isSession();
-}
-
-} // namespace
 
 std::vector<Cookie> CookieStorage::setCookies(const std::vector<Cookie>& cookies, bool secureOrigin)
 {
@@ -657,10 +703,6 @@ std::vector<Cookie> CookieStorage::setCookies(const std::vector<Cookie>& cookies
     {
         std::lock_guard lock(m_mutex);
         base::Date now = base::Date::now();
-        // The index is kept between answers: a cookie taken again as it was costs a look-up,
-        // however full the jar. Only cookies leaving or moving make it stale.
-        if (m_indexStale)
-            rebuildIndexLocked();
         // Plain http may not replace, shadow or delete what a secure origin set: a cookie of
         // the same name over the same domains, at or below its path, is left out entirely.
         auto guardedBySecure = [&](const Cookie& cookie) {
@@ -668,38 +710,38 @@ std::vector<Cookie> CookieStorage::setCookies(const std::vector<Cookie>& cookies
                 return false;
             auto [from, to] = m_secureByName.equal_range(cookie.name);
             return std::any_of(from, to, [&](const auto& entry) {
-                const Cookie& old = m_cookies[entry.second];
+                const Cookie& old = entry.second->cookie;
                 return (domainMatches(old.domain, cookie.domain) || domainMatches(cookie.domain, old.domain)) &&
                        pathMatches(cookie.path, old.path);
             });
         };
-        std::vector<size_t> replaced;
-        bool added = false, contentChange = false, expiryChange = false;
+        bool contentChange = false, expiryChange = false, dropped = false;
         for (const auto& cookie : cookies) {
             if (cookie.name.size() + cookie.value.size() > kMaxCookieBytes || guardedBySecure(cookie))
                 continue;
             taken.push_back(cookie);
             bool persistent = !cookie.isSession();
             base::Date created = cookie.created;
-            std::string key = identityKey(cookie);
             bool replacing = false;
-            if (auto same = m_index.find(key); same != m_index.end()) {
-                Cookie& old = m_cookies[same->second];
-                if (!cookie.isExpired(now) && sameButExpiry(old, cookie)) {
-                    // Taken again as it was: it keeps its place, and a new expiry goes out
-                    // with the next write rather than causing one.
-                    if (old.expires != cookie.expires) {
-                        old.expires = cookie.expires;
-                        noteExpiryLocked(old);
+            if (auto same = m_jar.find(identityKey(cookie)); same != m_jar.end()) {
+                Entry& old = same->second;
+                if (!cookie.isExpired(now) && sameButExpiry(old.cookie, cookie)) {
+                    // Taken again as it was: a use, and a new expiry goes out with the next
+                    // write rather than causing one.
+                    if (old.cookie.expires != cookie.expires) {
+                        m_expiries.erase(old.expiry);
+                        old.cookie.expires = cookie.expires;
+                        if (cookie.expires)
+                            old.expiry = m_expiries.emplace(*cookie.expires, &old);
                         expiryChange = expiryChange || persistent;
                     }
+                    useLocked(old, now);
                     continue;
                 }
-                // Replaced: it keeps its creation time and goes to the end of the jar.
-                persistent = persistent || !old.isSession();
-                created = old.created;
-                replaced.push_back(same->second);
-                m_index.erase(same);
+                // Replaced: it keeps its creation time and arrives anew.
+                persistent = persistent || !old.cookie.isSession();
+                created = old.cookie.created;
+                removeLocked(old);
                 replacing = true;
             }
             contentChange = contentChange || persistent;
@@ -707,29 +749,14 @@ std::vector<Cookie> CookieStorage::setCookies(const std::vector<Cookie>& cookies
                 continue;
             Cookie stored = cookie;
             stored.created = created;
-            noteExpiryLocked(stored);
-            m_cookies.push_back(std::move(stored));
-            m_index[std::move(key)] = m_cookies.size() - 1;
-            if (cookie.secure)
-                m_secureByName.emplace(cookie.name, m_cookies.size() - 1);
-            m_byDomain[cookie.domain].push_back(m_cookies.size() - 1);
-            added = added || !replacing;
+            const std::string& domain = insertLocked(std::move(stored), now).cookie.domain;
+            // A replacement keeps its domain's count; only a cookie new to the jar can pass a limit.
+            if (!replacing && enforceLimitsLocked(domain, secureOrigin))
+                dropped = true;
         }
-        if (!replaced.empty()) {
-            std::vector<bool> gone(m_cookies.size(), false);
-            for (size_t at : replaced)
-                gone[at] = true;
-            size_t i = 0;
-            std::erase_if(m_cookies, [&](const Cookie&) { return gone[i++]; });
-            m_indexStale = true;
-        }
-        size_t before = m_cookies.size();
-        // A replacement keeps its domain's count; only a cookie new to the jar can pass a limit.
-        if (added)
-            enforceLimitsLocked();
         if (expiryChange)
             m_expiryChanged = true;
-        if (contentChange || m_cookies.size() != before)
+        if (contentChange || dropped)
             writeNow = scheduleSaveLocked();
     }
     if (writeNow)
@@ -742,13 +769,11 @@ void CookieStorage::deleteCookie(const Cookie& cookie)
     bool writeNow = false;
     {
         std::lock_guard lock(m_mutex);
-        auto it = std::find_if(m_cookies.begin(), m_cookies.end(),
-                               [&](const Cookie& c) { return c.sameIdentity(cookie); });
-        if (it == m_cookies.end())
+        auto it = m_jar.find(identityKey(cookie));
+        if (it == m_jar.end())
             return;
-        bool persistent = !it->isSession();
-        m_cookies.erase(it);
-        m_indexStale = true;
+        bool persistent = !it->second.cookie.isSession();
+        removeLocked(it->second);
         if (persistent)
             writeNow = scheduleSaveLocked();
     }
@@ -761,9 +786,12 @@ void CookieStorage::removeAll()
     bool writeNow = false;
     {
         std::lock_guard lock(m_mutex);
-        m_cookies.clear();
-        m_indexStale = true;
-        m_nextExpiry.reset();
+        m_jar.clear();
+        m_domains.clear();
+        m_plainByUse.clear();
+        m_secureByUse.clear();
+        m_expiries.clear();
+        m_secureByName.clear();
         writeNow = scheduleSaveLocked();
     }
     if (writeNow)
@@ -774,41 +802,48 @@ std::vector<Cookie> CookieStorage::cookies() const
 {
     std::lock_guard lock(m_mutex);
     purgeExpiredLocked(base::Date::now());
-    return m_cookies;
+    std::vector<Cookie> all;
+    all.reserve(m_jar.size());
+    for (const Entry* entry : inArrivalOrderLocked())
+        all.push_back(entry->cookie);
+    return all;
 }
 
 std::vector<Cookie> CookieStorage::cookiesForURL(const URL& url) const
 {
     std::vector<Cookie> found;
     const Destination destination(url);
-    {
-        std::lock_guard lock(m_mutex);
-        purgeExpiredLocked(base::Date::now());
-        if (m_indexStale)
-            rebuildIndexLocked();
-        // Only the host's own domain and those above it can send anything: a full jar of other
-        // sites costs nothing here.
-        std::vector<size_t> candidates;
-        std::string_view domain = destination.host;
-        for (;;) {
-            if (auto it = m_byDomain.find(std::string(domain)); it != m_byDomain.end())
-                candidates.insert(candidates.end(), it->second.begin(), it->second.end());
-            size_t dot = domain.find('.');
-            if (destination.hostIsIp || dot == std::string_view::npos)
-                break;
-            domain.remove_prefix(dot + 1);
-        }
-        // In the jar's order, as the sort below keeps it among equals.
-        std::sort(candidates.begin(), candidates.end());
-        for (size_t at : candidates)
-            if (destination.takes(m_cookies[at]))
-                found.push_back(m_cookies[at]);
+    std::lock_guard lock(m_mutex);
+    base::Date now = base::Date::now();
+    purgeExpiredLocked(now);
+    // Only the host's own domain and those above it can send anything: a full jar of other
+    // sites costs nothing here.
+    std::vector<Entry*> sent;
+    std::string_view domain = destination.host;
+    for (;;) {
+        if (auto it = m_domains.find(std::string(domain)); it != m_domains.end())
+            for (const UseOrder* kind : {&it->second.plain, &it->second.secure})
+                for (Entry* entry : *kind)
+                    if (destination.takes(entry->cookie))
+                        sent.push_back(entry);
+        size_t dot = domain.find('.');
+        if (destination.hostIsIp || dot == std::string_view::npos)
+            break;
+        domain.remove_prefix(dot + 1);
     }
-    std::stable_sort(found.begin(), found.end(), [](const Cookie& a, const Cookie& b) {
-        if (a.path.size() != b.path.size())
-            return a.path.size() > b.path.size();
-        return a.created < b.created;
+    // Longest path first, then oldest, then in the jar's order.
+    std::sort(sent.begin(), sent.end(), [](const Entry* a, const Entry* b) {
+        if (a->cookie.path.size() != b->cookie.path.size())
+            return a->cookie.path.size() > b->cookie.path.size();
+        if (a->cookie.created != b->cookie.created)
+            return a->cookie.created < b->cookie.created;
+        return a->serial < b->serial;
     });
+    found.reserve(sent.size());
+    for (Entry* entry : sent) {
+        found.push_back(entry->cookie);
+        useLocked(*entry, now);
+    }
     return found;
 }
 

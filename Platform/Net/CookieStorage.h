@@ -7,6 +7,8 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -57,7 +59,10 @@ struct Cookie {
 std::optional<base::Date> parseCookieDate(std::string_view text);
 
 // The cookie jar shared by every request. Thread-safe. It keeps at most kMaxCookiesPerDomain
-// cookies of one domain and kMaxCookies in all, dropping the oldest first. Persistent cookies
+// cookies of one domain and kMaxCookies in all. Past a limit, expired cookies go first, then
+// those not Secure, then (only for an answer from a secure origin) Secure ones, each least
+// recently used first: sent with a request or taken again from a server counts as a use.
+// Every step of an answer or a request costs the same however full the jar. Persistent cookies
 // of a store with a file are written to it (atomically, private to the user) on a thread of
 // the store's own, never under the lock that reading cookies takes: when their content
 // changed, at most once per kWritePace. A cookie taken again unchanged but for its expiry
@@ -108,12 +113,35 @@ public:
     bool reload();
 
 private:
+    // One cookie and its places in the jar's orders. Entries never move in memory.
+    struct Entry;
+    using UseOrder = std::list<Entry*>;
+    struct Entry {
+        Cookie cookie;
+        // Order of arrival (a replacement arrives anew): the jar's order and the tie-break of
+        // cookies sent together.
+        uint64_t serial = 0;
+        base::Date lastUsed;
+        // Least recently used first: among its domain's and the jar's cookies of its kind.
+        UseOrder::iterator inDomain, inJar;
+        std::multimap<base::Date, Entry*>::iterator expiry;
+        std::unordered_multimap<std::string, Entry*>::iterator secureName;
+    };
+    struct DomainCookies {
+        UseOrder plain, secure;
+        size_t size() const { return plain.size() + secure.size(); }
+    };
+
     // Ends the writer thread, then writes what it had not written yet.
     void stopWriter();
-    void enforceLimitsLocked();
-    void purgeExpiredLocked(base::Date now) const;
-    void rebuildIndexLocked() const;
-    void noteExpiryLocked(const Cookie& cookie) const;
+    Entry& insertLocked(Cookie cookie, base::Date used) const;
+    void removeLocked(Entry& entry) const;
+    void useLocked(Entry& entry, base::Date now) const;
+    // Drops cookies of `domain` and of the jar past the limits; a plain origin drops no Secure
+    // one. Answers whether any went.
+    bool enforceLimitsLocked(const std::string& domain, bool secureOrigin);
+    bool purgeExpiredLocked(base::Date now) const;
+    std::vector<Entry*> inArrivalOrderLocked() const;
     // After a change of persistent cookies, with m_mutex held: the writer thread takes it.
     // True when it is stopped and the caller must write, once the lock is let go.
     bool scheduleSaveLocked();
@@ -124,15 +152,13 @@ private:
 
     std::optional<std::filesystem::path> m_file;
     mutable std::mutex m_mutex;
-    mutable std::vector<Cookie> m_cookies;
-    // Where each cookie stands in m_cookies by name, domain and path, the Secure ones by name
-    // and all by domain; kept between answers, made again only after cookies left or moved.
-    mutable std::unordered_map<std::string, size_t> m_index;
-    mutable std::unordered_multimap<std::string, size_t> m_secureByName;
-    mutable std::unordered_map<std::string, std::vector<size_t>> m_byDomain;
-    mutable bool m_indexStale = true;
-    // No cookie expires before this; nothing when none has an expiry.
-    mutable std::optional<base::Date> m_nextExpiry;
+    // By name, domain and path; a request uses cookies (a const look-up), hence mutable.
+    mutable std::unordered_map<std::string, Entry> m_jar;
+    mutable std::unordered_map<std::string, DomainCookies> m_domains;
+    mutable UseOrder m_plainByUse, m_secureByUse;
+    mutable std::multimap<base::Date, Entry*> m_expiries;
+    mutable std::unordered_multimap<std::string, Entry*> m_secureByName;
+    mutable uint64_t m_serial = 0;
     // Changes of persistent cookies made and written, and whether a write is queued.
     uint64_t m_changes = 0;
     bool m_writeQueued = false;

@@ -1,6 +1,7 @@
 #include "HTTPRequestTestSupport.h"
 
 #include "Network/BRInputStream.h"
+#include "tests/Support/AllocationCount.h"
 
 #include <cmath>
 
@@ -60,6 +61,45 @@ TEST(HTTPRequestShared, SessionCookiesReplaceByDomainPathAndName)
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].path, "/sub");
     EXPECT_EQ(list[1].value, "2");
+    BRHTTPRequest::setSessionCookies({});
+}
+
+// An answer's cookies cost the session list a look-up each: adding them to a list of 3,000
+// costs what it costs in a list of ten, and the list keeps its order and its bound.
+TEST(HTTPRequestShared, AnAnswersSessionCookiesCostTheSameHoweverLongTheList)
+{
+    auto cookie = [](const std::string& name, const std::string& value) {
+        net::Cookie c;
+        c.name = name;
+        c.value = value;
+        c.domain = "shop.example.com";
+        c.path = "/catalog";
+        return c;
+    };
+    auto fill = [&](size_t count) {
+        BRHTTPRequest::setSessionCookies({});
+        for (size_t n = 0; n < count; ++n)
+            BRHTTPRequest::addSessionCookies({cookie("f" + std::to_string(n), "1")});
+    };
+    // An answer repeating one cookie and bringing a new one.
+    auto perAnswer = [&](const std::string& prefix) {
+        long before = testsupport::allocationsOnThisThread();
+        for (int n = 0; n < 20; ++n)
+            BRHTTPRequest::addSessionCookies({cookie("f0", prefix), cookie(prefix + std::to_string(n), "1")});
+        return (testsupport::allocationsOnThisThread() - before) / 20;
+    };
+    fill(10);
+    long small = perAnswer("a");
+    fill(net::CookieStorage::kMaxCookies);
+    long full = perAnswer("b");
+    EXPECT_LE(full, small + 2) << "allocations per answer, 3,000 session cookies against ten";
+
+    auto list = BRHTTPRequest::sessionCookies();
+    ASSERT_EQ(list.size(), net::CookieStorage::kMaxCookies);
+    // The oldest went to make room; the repeated one moved to the end with its newest value.
+    EXPECT_EQ(list.front().name, "f21");
+    EXPECT_EQ(list[list.size() - 2].name + list.back().name, "f0b19");
+    EXPECT_EQ(list[list.size() - 2].value, "b");
     BRHTTPRequest::setSessionCookies({});
 }
 

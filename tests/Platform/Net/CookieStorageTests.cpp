@@ -1,57 +1,15 @@
 #include "Platform/Net/CookieStorage.h"
 
 #include "tests/Platform/Base/FileTestSupport.h"
+#include "tests/Support/AllocationCount.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include <cstdlib>
+#include <functional>
 #include <map>
-#include <new>
 #include <set>
-
-// Heap allocations made by the calling thread: what one answer costs the jar, counted rather
-// than timed.
-namespace {
-thread_local long t_allocations = 0;
-
-void* counted(std::size_t size) noexcept
-{
-    ++t_allocations;
-    return std::malloc(size ? size : 1);
-}
-} // namespace
-
-// Every plain form, so that whatever allocates is counted and each pair is malloc and free
-// (which the compiler cannot see once they are inlined).
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void* operator new(std::size_t size)
-{
-    if (void* p = counted(size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size)
-{
-    if (void* p = counted(size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return counted(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return counted(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
 
 using base::Date;
 using net::Cookie;
@@ -376,8 +334,8 @@ TEST_F(CookieStore, PersistentCookiesSurviveReloadingInAPrivateFile)
     EXPECT_TRUE(again.cookies().empty());
 }
 
-// The jar keeps what browsers keep at least, dropping the oldest first, and a file written
-// before the limits comes back within them.
+// The jar keeps what browsers keep at least, dropping the least recently used (here the oldest)
+// first, and a file written before the limits comes back within them.
 TEST_F(CookieStore, LimitsDropTheOldestFirst)
 {
     basetest::TempDir dir;
@@ -423,6 +381,166 @@ TEST_F(CookieStore, LimitsDropTheOldestFirst)
     EXPECT_EQ(again.cookies().size(), CookieStorage::kMaxCookies - 1); // less the session cookie
 }
 
+// Past a limit, expired cookies go first, then those not Secure, least recently used first
+// (sent with a request, or taken again from the server, is a use); plain http never drops a
+// Secure cookie, and a secure origin drops one only when no other is left to drop.
+TEST_F(CookieStore, EvictionGoesExpiredFirstThenPlainThenSecureLeastRecentlyUsedFirst)
+{
+    const URL secure = url("https://shop.example.com/");
+    const URL plain = url("http://shop.example.com/");
+    // One answer per cookie, a second apart.
+    auto answers = [](CookieStorage& store, const URL& from, const std::string& prefix, int count,
+                      const std::string& attributes = "") {
+        for (int n = 0; n < count; ++n) {
+            Date::setFixedNow(Date::now().addingTimeInterval(1));
+            store.setCookiesFromResponseHeaders({{"Set-Cookie", prefix + std::to_string(n) + "=1" + attributes}}, from);
+        }
+    };
+    auto oneAnswer = [](CookieStorage& store, const URL& from, const std::string& prefix, int count) {
+        Date::setFixedNow(Date::now().addingTimeInterval(1));
+        std::vector<std::pair<std::string, std::string>> headers;
+        for (int n = 0; n < count; ++n)
+            headers.emplace_back("Set-Cookie", prefix + std::to_string(n) + "=1");
+        store.setCookiesFromResponseHeaders(headers, from);
+    };
+    auto set = [](CookieStorage& store, const URL& from, const std::string& header) {
+        Date::setFixedNow(Date::now().addingTimeInterval(1));
+        store.setCookiesFromResponseHeaders({{"Set-Cookie", header}}, from);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(CookieStorage&)> run;
+        std::vector<std::string> kept, gone;
+        size_t size = CookieStorage::kMaxCookiesPerDomain;
+    };
+    const Case cases[] = {
+        {"fifty plain answers after a Secure one",
+         [&](CookieStorage& s) {
+             set(s, secure, "sess=good; Secure");
+             answers(s, plain, "p", 50);
+         },
+         {"sess", "p1", "p49"}, {"p0"}},
+        {"one plain answer of fifty after a Secure one",
+         [&](CookieStorage& s) {
+             set(s, secure, "sess=good; Secure");
+             oneAnswer(s, plain, "p", 50);
+         },
+         {"sess", "p1", "p49"}, {"p0"}},
+        {"a cookie the server refreshes outlives older untouched ones",
+         [&](CookieStorage& s) {
+             set(s, plain, "keep=1; Max-Age=3600");
+             answers(s, plain, "o", 49);
+             set(s, plain, "keep=1; Max-Age=3600");
+             answers(s, plain, "n", 5);
+         },
+         {"keep", "o5", "n4"}, {"o0", "o4"}},
+        {"a cookie the server changes counts as used",
+         [&](CookieStorage& s) {
+             set(s, plain, "keep=1");
+             answers(s, plain, "o", 49);
+             set(s, plain, "keep=2");
+             answers(s, plain, "n", 5);
+         },
+         {"keep", "o5", "n4"}, {"o0", "o4"}},
+        {"a cookie sent with a request counts as used",
+         [&](CookieStorage& s) {
+             set(s, plain, "keep=1; Path=/k");
+             answers(s, plain, "o", 49, "; Path=/o");
+             EXPECT_EQ(Cookie::requestHeaderValue(s.cookiesForURL(url("http://shop.example.com/k"))), "keep=1");
+             answers(s, plain, "n", 5);
+         },
+         {"keep", "o5", "n4"}, {"o0", "o4"}},
+        {"expired cookies go first, however new",
+         [&](CookieStorage& s) {
+             answers(s, plain, "l", 45, "; Max-Age=86400");
+             answers(s, plain, "e", 5, "; Max-Age=10");
+             Date::setFixedNow(Date::now().addingTimeInterval(60));
+             answers(s, plain, "n", 5);
+         },
+         {"l0", "l44", "n0", "n4"}, {"e0", "e4"}},
+        {"a secure origin drops the plain ones before any Secure one",
+         [&](CookieStorage& s) {
+             answers(s, secure, "s", 48, "; Secure");
+             answers(s, secure, "p", 3);
+             answers(s, secure, "q", 1);
+         },
+         {"s0", "s47", "p2", "q0"}, {"p0", "p1"}},
+        {"then the least recently used Secure one",
+         [&](CookieStorage& s) {
+             answers(s, secure, "s", 50, "; Secure");
+             answers(s, secure, "t", 2, "; Secure");
+         },
+         {"s2", "s49", "t0", "t1"}, {"s0", "s1"}},
+        {"plain http over a domain of Secure cookies drops its own",
+         [&](CookieStorage& s) {
+             answers(s, secure, "s", 50, "; Secure");
+             answers(s, plain, "p", 3);
+         },
+         {"s0", "s49"}, {"p0", "p1", "p2"}},
+        {"the jar's limit drops plain cookies of other sites, never a Secure one",
+         [&](CookieStorage& s) {
+             for (int site = 0; site < 59; ++site)
+                 oneAnswer(s, url(("https://site" + std::to_string(site) + ".example.com/").c_str()),
+                           "s" + std::to_string(site) + "_", 50);
+             for (int site = 0; site < 59; ++site)
+                 for (auto& c : s.cookiesForURL(url(("https://site" + std::to_string(site) + ".example.com/").c_str())))
+                     s.setCookie([&] { auto secured = c; secured.secure = true; return secured; }());
+             answers(s, url("http://other.example.com/"), "o", 50);
+             answers(s, plain, "p", 3);
+         },
+         {"s0_0", "s58_49", "o3", "o49", "p0", "p2"}, {"o0", "o2"}, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Date::setFixedNow(kNow);
+        CookieStorage store;
+        c.run(store);
+        std::set<std::string> names;
+        size_t shop = 0;
+        for (auto& cookie : store.cookies()) {
+            names.insert(cookie.name);
+            shop += cookie.domain == "shop.example.com";
+        }
+        EXPECT_EQ(shop, c.size);
+        EXPECT_LE(names.size(), CookieStorage::kMaxCookies);
+        for (const auto& name : c.kept)
+            EXPECT_TRUE(names.contains(name)) << name << " was dropped";
+        for (const auto& name : c.gone)
+            EXPECT_FALSE(names.contains(name)) << name << " was kept";
+    }
+}
+
+// Answers that each bring a new cookie to a full domain of a full jar, so that each drops one,
+// cost what they cost in a jar of ten: the jar is never walked whole for an answer.
+TEST_F(CookieStore, AnswersFillingTheJarCostTheSameAtTenCookiesAndAtThreeThousand)
+{
+    auto site = [](int n) { return url(("https://site" + std::to_string(n) + ".example.com/").c_str()); };
+    // Filled through answers of one cookie each.
+    auto fill = [&](CookieStorage& store, size_t count) {
+        for (size_t n = 0; n < count; ++n)
+            store.setCookiesFromResponseHeaders(
+                {{"Set-Cookie", "f" + std::to_string(n) + "=1; Max-Age=86400" + (n % 3 ? "" : "; Secure")}},
+                site(int(n / CookieStorage::kMaxCookiesPerDomain)));
+    };
+    auto perAnswer = [&](CookieStorage& store, const std::string& prefix) {
+        long before = testsupport::allocationsOnThisThread();
+        for (int n = 0; n < 50; ++n)
+            store.setCookiesFromResponseHeaders({{"Set-Cookie", prefix + std::to_string(n) + "=1; Max-Age=60"}}, site(0));
+        return (testsupport::allocationsOnThisThread() - before) / 50;
+    };
+    CookieStorage small, full;
+    fill(small, 10);
+    fill(full, CookieStorage::kMaxCookies);
+    ASSERT_EQ(full.cookies().size(), CookieStorage::kMaxCookies);
+    perAnswer(small, "w");
+    perAnswer(full, "w");
+    long smallCost = perAnswer(small, "n");
+    long fullCost = perAnswer(full, "n");
+    EXPECT_LE(fullCost, smallCost + 2) << "allocations per answer, a full jar against one of ten";
+    EXPECT_EQ(full.cookies().size(), CookieStorage::kMaxCookies);
+    EXPECT_EQ(full.cookiesForURL(site(1)).size(), CookieStorage::kMaxCookiesPerDomain);
+}
+
 // A full jar costs an answer nothing more than a nearly empty one: a cookie taken again as it
 // was, and the cookies sent with the next request, cost the same few allocations whatever
 // the jar holds; the jar's order and contents stay as they were, and after a replacement
@@ -442,14 +560,14 @@ TEST_F(CookieStore, AFullJarCostsAnAnswerNoMore)
     };
     // Allocations of one answer repeating its cookie, and of the cookies sent with a request.
     auto costs = [&](CookieStorage& store, const std::string& sent = "sid=abc123") {
-        long before = t_allocations;
+        long before = testsupport::allocationsOnThisThread();
         for (int i = 0; i < 20; ++i)
             store.setCookiesFromResponseHeaders(answer, app);
-        long taking = (t_allocations - before) / 20;
-        before = t_allocations;
+        long taking = (testsupport::allocationsOnThisThread() - before) / 20;
+        before = testsupport::allocationsOnThisThread();
         for (int i = 0; i < 20; ++i)
             EXPECT_EQ(Cookie::requestHeaderValue(store.cookiesForURL(app)), sent);
-        return std::pair(taking, (t_allocations - before) / 20);
+        return std::pair(taking, (testsupport::allocationsOnThisThread() - before) / 20);
     };
 
     CookieStorage small, full;

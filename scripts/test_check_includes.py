@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Plants faults in a copy of the tree and checks that the include check reports each one."""
+"""Plants faults in a copy of the tree, one copy each, and checks that the include check reports
+each one. Usage: test_check_includes.py [--build BUILD_DIR] (default: the tree's build/, whose
+compile commands the check reads)."""
 import os
 import shutil
 import subprocess
@@ -8,6 +10,8 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.dirname(HERE)
+BUILD = sys.argv[2] if len(sys.argv) == 3 and sys.argv[1] == "--build" else os.path.join(TOP, "build")
+UP = "App/BrivantaAppDelegate.h"
 SOURCES = ("Platform", "Database", "Network", "Protocol", "Common", "Widgets", "Classes", "App")
 
 
@@ -35,8 +39,9 @@ CASES = [
     ({"scripts/include-exceptions.txt": "Database/Nothing.cpp -> App/Nothing.h  # planted, never included\n"},
      "exception no longer needed, remove it: Database/Nothing.cpp -> App/Nothing.h"),
     # Forms the compiler follows as well as the plain one.
+    # A name a macro gives is followed as the preprocessor expands it.
     ({"Database/Planted.cpp": '#define UP "App/BrivantaAppDelegate.h"\n#include UP\n'},
-     "Database/Planted.cpp includes through a macro: UP"),
+     "upward include: Database/Planted.cpp -> App/BrivantaAppDelegate.h"),
     ({"Database/Planted.cpp": '#include <App/BrivantaAppDelegate.h>\n'},
      "upward include: Database/Planted.cpp -> App/BrivantaAppDelegate.h"),
     ({"Database/Linked.h": Link("../App/BrivantaAppDelegate.h"),
@@ -46,12 +51,28 @@ CASES = [
      "upward include: Database/Planted.cpp -> App/BrivantaAppDelegate.h"),
     ({"Services/Thing.cpp": '#include "Platform/Base/Log.h"\n'},
      "Services/Thing.cpp belongs to no floor"),
-    ({"Network/Planted.cpp": '#include "tests/Support/LoopbackServer.h"\n'},
-     "Network/Planted.cpp includes tests: tests/Support/LoopbackServer.h"),
+    ({"tests/Support/Planted.h": "int planted;\n", "Network/Planted.cpp": '#include "tests/Support/Planted.h"\n'},
+     "Network/Planted.cpp includes tests: tests/Support/Planted.h"),
     ({"Database/Planted.inc": '#include "App/BrivantaAppDelegate.h"\n'},
      "upward include: Database/Planted.inc -> App/BrivantaAppDelegate.h"),
     ({"Platform/Base/Planted.c": '#include "../UI/View.h"\n'},
      "upward include: Platform/Base/Planted.c -> Platform/UI/View.h"),
+    # Spellings the compiler reads as an include: a digraph, #import, a comment or a line
+    # splice between the sign and the word.
+    ({"Database/Planted.cpp": f'%:include "{UP}"\n'}, f"upward include: Database/Planted.cpp -> {UP}"),
+    ({"Database/Planted.cpp": f'#import "{UP}"\n'}, f"upward include: Database/Planted.cpp -> {UP}"),
+    ({"Database/Planted.cpp": f'# /* the top */ include "{UP}"\n'}, f"upward include: Database/Planted.cpp -> {UP}"),
+    ({"Database/Planted.cpp": f'#\\\ninclude "{UP}"\n'}, f"upward include: Database/Planted.cpp -> {UP}"),
+    # The tools' and benchmarks' files are as far out of bounds as the tests'.
+    ({"tools/demo/Planted.h": "int planted;\n", "Network/Planted.cpp": '#include "tools/demo/Planted.h"\n'},
+     "Network/Planted.cpp includes tools: tools/demo/Planted.h"),
+    ({"bench/Planted.h": "int planted;\n", "Classes/Planted.cpp": '#include "bench/Planted.h"\n'},
+     "Classes/Planted.cpp includes bench: bench/Planted.h"),
+    # Headers of any name, reached through the unit that includes them.
+    ({"Database/Planted.tcc": f'#include "{UP}"\n', "Database/Planted.cpp": '#include "Planted.tcc"\n'},
+     f"upward include: Database/Planted.tcc -> {UP}"),
+    ({"Database/Planted": f'#include "{UP}"\n', "Database/Planted.cpp": '#include "Database/Planted"\n'},
+     f"upward include: Database/Planted -> {UP}"),
 ]
 
 
@@ -64,9 +85,12 @@ def copy_tree(into):
 
 
 def check(root):
-    run = subprocess.run([sys.executable, os.path.join(HERE, "check_includes.py"), "--root", root],
+    # Each copy is read with the build's flags; what a copy leaves unchanged is read once.
+    cache = os.path.join(os.path.dirname(root), "includes-cache.json")
+    run = subprocess.run([sys.executable, os.path.join(HERE, "check_includes.py"), "--root", root,
+                          "--build", BUILD, "--cache", cache, "--jobs", "2"],
                          capture_output=True, text=True)
-    return run.returncode, run.stdout
+    return run.returncode, run.stdout + run.stderr
 
 
 def main():

@@ -11,6 +11,7 @@
 #include "Platform/Base/DateFormatter.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/Memory.h"
+#include "Platform/Base/NotificationCenter.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Base/Timer.h"
 #include "Platform/Base/UserDefaults.h"
@@ -732,6 +733,10 @@ void SyncModel::downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int 
         m_failedFiles.emplace_back(imageType, name);
         if (result->status == kStatusAnswerTooLarge)
             m_tooLargeFiles.insert(name);
+    } else {
+        // Screens showing a stand-in for this file show it now.
+        base::NotificationCenter::defaultCenter().post(kFileArrivedNotification, std::make_shared<std::string>(name),
+                                                       base::Value(imageType));
     }
     m_phaseAnswered[*at] = true;
     --m_phaseLeft;

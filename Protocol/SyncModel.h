@@ -40,6 +40,10 @@ public:
 // generation; answers of an earlier one are dropped. One instance per login.
 class SyncModel : public DownloadProgressDelegate, public std::enable_shared_from_this<SyncModel> {
 public:
+    // Posted on the main loop for each file put in place by a download: the object is the
+    // file's name (a std::string), the user info its file type.
+    static constexpr const char* kFileArrivedNotification = "SyncFileArrived";
+
     static std::shared_ptr<SyncModel> sharedInstance();
     static void freeInstance();
 

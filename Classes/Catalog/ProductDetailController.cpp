@@ -16,6 +16,7 @@
 #include "Common/SkinManager.h"
 #include "Common/UIToast.h"
 #include "Database/DataAccessManager.h"
+#include "Protocol/SyncModel.h"
 #include "Platform/Base/DeferredCall.h"
 #include "Platform/Base/NotificationCenter.h"
 #include "Platform/Graphics/Text.h"
@@ -321,6 +322,14 @@ void ProductDetailController::viewDidLoad()
     page->addSubview(m_addToOrderBtn);
     // 10. The thumbnail strip snaps.
     m_manyImagesView->setDelegate(this);
+    // Pictures still on their way when the page opened show when a sync brings them.
+    m_fileArrived = base::NotificationCenter::defaultCenter().addObserver(
+        SyncModel::kFileArrivedNotification, nullptr, [weak](const base::Notification& n) {
+            auto name = std::static_pointer_cast<std::string>(n.object);
+            auto self = weak.lock();
+            if (self && name && n.userInfo.isInteger() && n.userInfo.asInteger() == 1)
+                self->fileArrived(*name);
+        });
     // 11. The first time: frame, indices, swipes.
     if (!bViewHasLoad())
         viewAfterFirstDidLoad();
@@ -427,6 +436,7 @@ void ProductDetailController::showFullImage(const std::optional<std::string>& na
     auto token = std::make_shared<const int>(0);
     m_mainImageToken = token;
     m_mainImageShown = false;
+    m_mainImageName = name;
     PublicFunction::ImageViewFitImgImg(m_productImageView.get(), standIn.isNull() ? placeholderImage() : standIn);
     std::weak_ptr<ProductDetailController> weak = std::static_pointer_cast<ProductDetailController>(sharedController());
     ScreenPicture::load(PublicFunction::filePathWithNameFiletype(name, 1), kFullImageSize,
@@ -584,17 +594,42 @@ void ProductDetailController::loadManyImages()
         cell->setTag(kThumbnailTagBase + static_cast<int>(i));
         cell->setFrame({x, 0, m_cellWidth, 92});
         cell->layoutIfNeeded();
-        std::weak_ptr<ProductDetailManyImageCell> weakCell = cell;
-        ScreenPicture::load(PublicFunction::filePathWithNameFiletype(m_manyImagesArray[i].image_thumb_address, 1),
-                            kThumbnailShown, weakCell, [weakCell](gfx::Image image) {
-                                if (auto shown = weakCell.lock())
-                                    PublicFunction::ImageViewFitImgImg(shown->imageView_().get(),
-                                                                       image.isNull() ? placeholderImage() : image);
-                            });
+        loadThumbnail(cell, m_manyImagesArray[i].image_thumb_address);
         m_manyImagesView->addSubview(cell);
         x += m_cellWidth + 8;
     }
     m_manyImagesView->setContentSize({x - 8, m_manyImagesView->bounds().height()});
+}
+
+void ProductDetailController::loadThumbnail(const std::shared_ptr<ProductDetailManyImageCell>& cell,
+                                            const std::optional<std::string>& name)
+{
+    std::weak_ptr<ProductDetailManyImageCell> weakCell = cell;
+    ScreenPicture::load(PublicFunction::filePathWithNameFiletype(name, 1), kThumbnailShown, weakCell,
+                        [weakCell](gfx::Image image) {
+                            if (auto shown = weakCell.lock())
+                                PublicFunction::ImageViewFitImgImg(shown->imageView_().get(),
+                                                                   image.isNull() ? placeholderImage() : image);
+                        });
+}
+
+void ProductDetailController::fileArrived(const std::string& name)
+{
+    if (!m_productImageView)
+        return;
+    // The main picture still shows its stand-in: the file it waited for has come.
+    if (!m_mainImageShown && m_mainImageName == name)
+        showFullImage(name, m_productImageView->image());
+    if (!m_manyImagesView)
+        return;
+    for (size_t i = 0; i < m_manyImagesArray.size(); ++i) {
+        if (m_manyImagesArray[i].image_thumb_address != name)
+            continue;
+        for (const auto& sub : m_manyImagesView->subviews())
+            if (sub->tag() == kThumbnailTagBase + static_cast<int>(i))
+                if (auto cell = std::dynamic_pointer_cast<ProductDetailManyImageCell>(sub))
+                    loadThumbnail(cell, name);
+    }
 }
 
 void ProductDetailController::scrollViewWillEndDragging(ui::ScrollView& scrollView, gfx::Point, gfx::Point* target)

@@ -7,6 +7,7 @@
 #include "Database/brivanta_image_Entity.h"
 #include "Database/brivanta_library_files_Entity.h"
 #include "Database/brivanta_product_Entity.h"
+#include "Platform/Base/NotificationCenter.h"
 #include "Platform/UI/AlertView.h"
 #include "Platform/UI/ScrollView.h"
 #include "Platform/UI/TextField.h"
@@ -190,6 +191,9 @@ private:
     void showFullImage(const std::optional<std::string>& name, const gfx::Image& standIn);
     void loadTagsScrollView();
     void loadManyImages();
+    void loadThumbnail(const std::shared_ptr<ProductDetailManyImageCell>& cell, const std::optional<std::string>& name);
+    // A picture file a sync has just put in place: shown where the page shows its stand-in.
+    void fileArrived(const std::string& name);
     void replaceDescriptionView(double height);
     void addProductWithCount(int count);
     void addInEditMode();
@@ -223,6 +227,10 @@ private:
     // Held while the product's full picture is the one wanted.
     std::shared_ptr<const int> m_mainImageToken;
     bool m_mainImageShown = false;
+    // The file of the picture the main image view is to show.
+    std::optional<std::string> m_mainImageName;
+    // Pictures that a sync brings while the page shows their stand-ins.
+    base::ObserverToken m_fileArrived;
     int m_selectedTagIndex = -1;
     double m_cellWidth = kThumbnailWidth;
     int m_pendingCount = 0;

@@ -6,6 +6,7 @@
 #include "Database/DataAccessManager.h"
 #include "Database/SQLite/BRDatabase.h"
 #include "Platform/Base/Date.h"
+#include "Platform/Base/NotificationCenter.h"
 #include "Platform/Graphics/Image.h"
 #include "Protocol/DownloadRequest.h"
 #include "Protocol/RequestLogin.h"
@@ -19,6 +20,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 
@@ -200,6 +202,16 @@ const std::vector<std::string> kFullRoad = {
 
 TEST_F(SyncEngineTest, FullSyncFillsTablesFilesAndFlags)
 {
+    // Each file is announced once it is in place, with its type, for screens showing a stand-in.
+    std::map<std::string, std::pair<int64_t, bool>> announced;
+    auto arrivals = base::NotificationCenter::defaultCenter().addObserver(
+        SyncModel::kFileArrivedNotification, nullptr, [&](const base::Notification& n) {
+            auto name = std::static_pointer_cast<std::string>(n.object);
+            ASSERT_TRUE(name);
+            int64_t type = n.userInfo.isInteger() ? n.userInfo.asInteger() : -1;
+            auto path = PublicFunction::filePathWithNameFiletype(*name, int(type));
+            announced[*name] = {type, path && fs::is_regular_file(*path)};
+        });
     auto calls = sync();
     EXPECT_EQ(traffic(), kFullRoad);
     // The account and runtime settings are asked for once, beside the table requests.
@@ -216,8 +228,10 @@ TEST_F(SyncEngineTest, FullSyncFillsTablesFilesAndFlags)
     for (const auto& [table, expected] : rows)
         EXPECT_EQ(count(table), expected) << table;
 
-    for (const char* name : {"ch1.jpg", "ch1_t.jpg", "tb1.jpg", "tb1_t.jpg"})
+    for (const char* name : {"ch1.jpg", "ch1_t.jpg", "tb1.jpg", "tb1_t.jpg"}) {
         EXPECT_TRUE(localFile(clientFolder() / "ProductImages" / name) == serverFile("product", name)) << name;
+        EXPECT_EQ(announced[name], std::make_pair(int64_t(1), true)) << name;
+    }
     for (const char* name : {"brochure_c.jpg", "demo_c.jpg"})
         EXPECT_TRUE(localFile(clientFolder() / "LibraryImages" / name) == serverFile("library/cover_image", name))
             << name;

@@ -8,6 +8,8 @@
 #include "Widgets/ProductAttributeView.h"
 #include "Classes/Catalog/ProductDescView.h"
 #include "Classes/Catalog/ProductDetailController.h"
+#include "Classes/Catalog/ProductDetailManyImageCell.h"
+#include "Protocol/SyncModel.h"
 #include "Classes/Catalog/RelatedProductViewcontroller.h"
 #include "Classes/Library/ProductRelatedFileController.h"
 #include "Common/BrivantaNavigationController.h"
@@ -631,6 +633,54 @@ TEST_F(ProductPageTest, ThePageDrawsAtOnceAndItsPictureGoesAheadOfWaitingThumbna
     gfx::Image shown = page->productImageView()->image();
     EXPECT_LE(shown.pixelWidth(), 1024) << "decoded at the size it is shown";
     EXPECT_NEAR(shown.colorAt(shown.pixelWidth() / 2, shown.pixelHeight() / 2).r, 200 / 255.0, 0.02);
+}
+
+// A page opened while a sync is still bringing its pictures shows each as the sync puts it in
+// place, with no reopening: the main picture and a thumbnail of the strip.
+TEST_F(ProductPageTest, PicturesThatArriveAfterThePageOpensShowWithoutReopening)
+{
+    const int id = fx::kSixAttributes;
+    struct Picture {
+        std::string name, path;
+    };
+    std::vector<Picture> pictures;
+    for (const std::string& name : {catalogfixture::fullImageName(id), catalogfixture::thumbnailName(id, 1)}) {
+        auto path = PublicFunction::filePathWithNameFiletype(name, 1);
+        ASSERT_TRUE(path && std::filesystem::exists(*path)) << name;
+        std::filesystem::rename(*path, *path + ".on-its-way");
+        pictures.push_back({name, *path});
+    }
+    auto page = openSingle(id);
+    ASSERT_TRUE(waitInRealTime([] { return ScreenPicture::pending() == 0; }));
+    ui::View* thumbnail = nullptr;
+    for (const auto& sub : page->manyImagesView()->subviews())
+        if (sub->tag() == ProductDetailController::kThumbnailTagBase + 1)
+            thumbnail = sub.get();
+    auto* cell = dynamic_cast<ProductDetailManyImageCell*>(thumbnail);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_FALSE(page->mainImageShown());
+    gfx::Image thumbnailStandIn = cell->imageView_()->image();
+    EXPECT_FALSE(near(pixelAt({60, 50}), catalogfixture::colorOfProduct(id)));
+
+    // The sync puts each file in place and says so. A file of another type by the same name
+    // is not the page's.
+    for (const auto& picture : pictures) {
+        std::filesystem::rename(picture.path + ".on-its-way", picture.path);
+        base::NotificationCenter::defaultCenter().post(SyncModel::kFileArrivedNotification,
+                                                       std::make_shared<std::string>(picture.name), base::Value(3));
+    }
+    ASSERT_TRUE(waitInRealTime([] { return ScreenPicture::pending() == 0; }));
+    EXPECT_FALSE(page->mainImageShown());
+    for (const auto& picture : pictures)
+        base::NotificationCenter::defaultCenter().post(SyncModel::kFileArrivedNotification,
+                                                       std::make_shared<std::string>(picture.name), base::Value(1));
+    ASSERT_TRUE(waitInRealTime([&] { return page->mainImageShown() && ScreenPicture::pending() == 0; }));
+    EXPECT_TRUE(near(pixelAt({60, 50}), catalogfixture::colorOfProduct(id)));
+    gfx::Image arrived = cell->imageView_()->image();
+    ASSERT_FALSE(arrived.isNull());
+    EXPECT_NE(arrived.pixelAt(arrived.pixelWidth() / 2, arrived.pixelHeight() / 2),
+              thumbnailStandIn.pixelAt(thumbnailStandIn.pixelWidth() / 2, thumbnailStandIn.pixelHeight() / 2));
+    review("product-page-pictures-arrived.png");
 }
 
 TEST_F(ProductPageTest, LanguageSwitchRetitlesThePage)

@@ -1,4 +1,5 @@
 #include "HTTPRequestTestSupport.h"
+#include "tests/Support/Sanitizers.h"
 
 #include <algorithm>
 #include <chrono>
@@ -130,12 +131,18 @@ TEST(HTTPReportPace, ChainBesideADownloadIsReportedWithoutAHold)
         ASSERT_TRUE(download.wait());
         EXPECT_EQ(download.recorder->dataSize, uint64_t(1) << 20);
     }
-    // A report held for a couple of milliseconds makes most steps of the chain take
-    // that at least; unheld, a step is the engine's work for the request (tens of
-    // microseconds, under the thread checker near a millisecond) and the main thread woken
-    // twice, which a busy machine under the thread checker can make a couple of times the
-    // request's work. The budget: four times the request waited for in place, and 1.25 ms.
-    double budget = 4 * middle(inPlace) + 0.00125;
+    // A report held for a couple of milliseconds makes most steps of the chain take that at
+    // least; unheld, a step is the engine's work for the request (tens of microseconds) and
+    // two threads woken. The budget: four times the request waited for in place, and 1.25 ms.
+#if defined(BRIVANTA_TEST_ASAN) || defined(BRIVANTA_TEST_TSAN)
+    // Under a sanitizer the work is tens of times larger, and on a busy machine the threads
+    // doing it wait for a processor a slice at a time, a few milliseconds a step: a hold is
+    // not told from that there, only a report that does not come.
+    const double allowance = 0.010;
+#else
+    const double allowance = 0.00125;
+#endif
+    double budget = 4 * middle(inPlace) + allowance;
     EXPECT_LT(middle(beside), budget) << "a step beside a download " << middle(beside) * 1000
                                       << " ms, a request waited for in place " << middle(inPlace) * 1000 << " ms";
 }

@@ -163,6 +163,10 @@ struct SyncModel::ThumbnailFeed {
     // No published picture after `after`, the id of the last one read.
     bool finished = false;
     long long after = 0;
+    // Until the run has ended; a run asked for meanwhile makes it start over from the first
+    // picture once it reaches its end, rather than run beside it.
+    bool running = true;
+    bool again = false;
 };
 
 SyncModel::~SyncModel()
@@ -171,13 +175,21 @@ SyncModel::~SyncModel()
         timer->invalidate();
     stopPhaseWatch();
     m_thumbStop->store(true);
-    // Taken under each feed's lock, so that a run about to wait sees the stop.
-    for (const auto& feed : m_thumbFeeds) {
-        std::lock_guard guard(feed->lock);
-        feed->changed.notify_all();
+    // Taken under the feed's lock, so that a run about to wait sees the stop.
+    if (m_thumbFeed) {
+        std::lock_guard guard(m_thumbFeed->lock);
+        m_thumbFeed->changed.notify_all();
     }
-    for (auto& run : m_thumbRuns)
-        run.join();
+    if (m_thumbRun.joinable())
+        m_thumbRun.join();
+}
+
+bool SyncModel::thumbnailRunUnderway() const
+{
+    if (!m_thumbFeed)
+        return false;
+    std::lock_guard guard(m_thumbFeed->lock);
+    return m_thumbFeed->running;
 }
 
 void SyncModel::createAllDirectorys()
@@ -606,31 +618,60 @@ void SyncModel::readThumbnailPiece(ThumbnailFeed& feed)
 
 void SyncModel::startThumbnailRun()
 {
+    // A second run beside the first would make and decode the same thumbnails twice.
+    if (m_thumbFeed) {
+        std::lock_guard guard(m_thumbFeed->lock);
+        if (m_thumbFeed->running) {
+            m_thumbFeed->again = true;
+            return;
+        }
+    }
+    if (m_thumbRun.joinable())
+        m_thumbRun.join();
     auto feed = std::make_shared<ThumbnailFeed>();
     readThumbnailPiece(*feed);
-    m_thumbFeeds.push_back(feed);
+    m_thumbFeed = feed;
+    auto readNext = [weak = std::weak_ptr<ThumbnailFeed>(feed)] {
+        base::RunLoop::main().post([weak] {
+            if (auto alive = weak.lock())
+                readThumbnailPiece(*alive);
+        });
+    };
     // Only files: the run needs nothing of the engine and is not awaited. The main loop reads
     // each next piece; an engine going away (logout) stops the run where it waits.
-    m_thumbRuns.emplace_back([feed, stop = m_thumbStop] {
+    m_thumbRun = std::thread([feed, readNext, stop = m_thumbStop] {
+        // At the end of the pictures: over, or from the first again when a sync asked for it.
+        auto goesAgain = [&] {
+            std::lock_guard guard(feed->lock);
+            if (!feed->again || stop->load()) {
+                feed->running = false;
+                return false;
+            }
+            feed->again = false;
+            feed->after = 0;
+            feed->ready = false;
+            feed->finished = false;
+            return true;
+        };
         for (;;) {
             std::string pairs;
             bool last = false;
             {
                 std::unique_lock guard(feed->lock);
                 feed->changed.wait(guard, [&] { return feed->ready || feed->finished || stop->load(); });
-                if (stop->load() || !feed->ready)
+                if (stop->load())
                     return;
-                pairs = std::move(feed->piece);
-                feed->piece = std::string();
-                feed->ready = false;
-                last = feed->finished;
+                if (feed->ready) {
+                    pairs = std::move(feed->piece);
+                    feed->piece = std::string();
+                    feed->ready = false;
+                    last = feed->finished;
+                } else {
+                    last = true;
+                }
             }
-            if (!last) {
-                base::RunLoop::main().post([weak = std::weak_ptr<ThumbnailFeed>(feed)] {
-                    if (auto alive = weak.lock())
-                        readThumbnailPiece(*alive);
-                });
-            }
+            if (!last)
+                readNext();
             for (size_t at = 0; at < pairs.size();) {
                 if (stop->load())
                     return;
@@ -640,8 +681,11 @@ void SyncModel::startThumbnailRun()
                     pairs.substr(at, fullEnd - at), pairs.substr(fullEnd + 1, thumbEnd - fullEnd - 1), kProductImages);
                 at = thumbEnd + 1;
             }
-            if (last)
-                return;
+            if (last) {
+                if (!goesAgain())
+                    return;
+                readNext();
+            }
         }
     });
 }

@@ -71,6 +71,8 @@ public:
     int missingFileCount() const { return m_missingFileCount; }
     // Of those, the ones whose answer was too large to take (asked for once).
     int tooLargeFileCount() const { return m_tooLargeFileCount; }
+    // Whether the thumbnail run is making or checking thumbnails (one such run at a time).
+    bool thumbnailRunUnderway() const;
     int generation() const { return m_generation; }
 
     // Asks the sync screen to start, which it does when a sync is pending.
@@ -186,10 +188,11 @@ private:
     // their answers back (a command holds its requester weakly).
     std::vector<std::pair<std::weak_ptr<RequestInterfaceBase>, std::shared_ptr<Listener>>> m_sent;
     std::vector<std::shared_ptr<base::Timer>> m_timers;
-    // Thumbnail runs, stopped after their current picture and joined when the engine goes
-    // (logout), so that none outlives the client's folder.
-    std::vector<std::thread> m_thumbRuns;
-    std::vector<std::shared_ptr<ThumbnailFeed>> m_thumbFeeds;
+    // The thumbnail run, stopped after its current picture and joined when the engine goes
+    // (logout), so that it does not outlive the client's folder. A sync asking for a run while
+    // one works has it go round once more when it reaches its end.
+    std::thread m_thumbRun;
+    std::shared_ptr<ThumbnailFeed> m_thumbFeed;
     std::shared_ptr<std::atomic<bool>> m_thumbStop = std::make_shared<std::atomic<bool>>(false);
     base::ObserverToken m_netUnconnectObserver;
 };

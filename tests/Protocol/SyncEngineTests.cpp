@@ -7,6 +7,7 @@
 #include "Database/SQLite/BRDatabase.h"
 #include "Platform/Base/Date.h"
 #include "Platform/Base/NotificationCenter.h"
+#include "Platform/Graphics/DecodeBudget.h"
 #include "Platform/Graphics/Image.h"
 #include "Protocol/DownloadRequest.h"
 #include "Protocol/RequestLogin.h"
@@ -16,6 +17,8 @@
 #include "tests/Support/Sanitizers.h"
 
 #include <sqlite3.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <climits>
 #include <filesystem>
@@ -390,6 +393,67 @@ TEST_F(SyncEngineTest, ThumbnailsMissingOnTheServerAreMadeThroughoutALargeCatalo
         EXPECT_TRUE(runUntil([&] { return fs::exists(thumb) && fs::file_size(thumb) > 0; }, 120)) << name;
         EXPECT_TRUE(gfx::Image::fromFile(thumb.string())) << name;
     }
+}
+
+// A Get Updates while the thumbnail run works starts no second run beside it: every thumbnail
+// the server lacks is made once, from one decode of its picture.
+TEST_F(SyncEngineTest, ASecondSyncDuringTheThumbnailRunMakesEachThumbnailOnce)
+{
+    ASSERT_TRUE(backend().control(R"({"reset": "PICTURES"})"));
+    ASSERT_EQ(sync().back(), "finished");
+    ASSERT_TRUE(runUntil([] { return !SyncModel::sharedInstance()->thumbnailRunUnderway(); }));
+    // The thumbnails gone from the device and from the server: the run makes them.
+    std::set<std::string> thumbs;
+    std::string faults;
+    for (int product = 1000; product < 1080; ++product) {
+        char name[32];
+        std::snprintf(name, sizeof name, "g%05d_0_t.jpg", product);
+        thumbs.insert(name);
+        faults += std::string(faults.empty() ? "" : ",") + R"({"target": ")" + name + R"(", "kind": "notFound"})";
+        ASSERT_TRUE(fs::remove(clientFolder() / "ProductImages" / name)) << name;
+    }
+    ASSERT_TRUE(backend().control(R"({"faults": [)" + faults + "]}"));
+    // Each thumbnail written, as it is renamed into place.
+    int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, (clientFolder() / "ProductImages").c_str(), IN_MOVED_TO | IN_CLOSE_WRITE), 0);
+    std::map<std::string, int> written;
+    auto readWrites = [&] {
+        alignas(inotify_event) char buffer[8192];
+        ssize_t n;
+        while ((n = ::read(watch, buffer, sizeof buffer)) > 0)
+            for (char* p = buffer; p < buffer + n;) {
+                auto* event = reinterpret_cast<inotify_event*>(p);
+                if ((event->mask & IN_MOVED_TO) && event->len && thumbs.contains(event->name))
+                    ++written[event->name];
+                p += sizeof(inotify_event) + event->len;
+            }
+    };
+
+    // While the test holds the whole decode budget, the run waits at its first picture.
+    auto& budget = gfx::DecodeBudget::shared();
+    auto hold = budget.reserve(budget.limit());
+    EXPECT_EQ(sync().back(), "finished");
+    ASSERT_TRUE(runUntil([&] { return budget.waiting() >= 1; }));
+    EXPECT_TRUE(SyncModel::sharedInstance()->thumbnailRunUnderway());
+    // Get Updates again, the run still at work.
+    EXPECT_EQ(sync().back(), "finished");
+    hold.release();
+    ASSERT_TRUE(runUntil(
+        [&] {
+            readWrites();
+            return written.size() == thumbs.size() && !SyncModel::sharedInstance()->thumbnailRunUnderway();
+        },
+        120));
+    readWrites();
+    ::close(watch);
+    std::vector<std::string> twice;
+    for (const auto& [name, times] : written)
+        if (times != 1)
+            twice.push_back(name + " x" + std::to_string(times));
+    EXPECT_TRUE(twice.empty()) << ::testing::PrintToString(twice);
+    for (const auto& name : thumbs)
+        EXPECT_TRUE(gfx::Image::fromFile((clientFolder() / "ProductImages" / name).string())) << name;
 }
 
 // Files gone from a synced catalogue of thousands of names, as a sync cut short leaves them: the

@@ -31,3 +31,19 @@ std::string brivanta_library_files_Entity::duration() const
     std::string rest = info->substr(comma + 1);
     return characterCount(rest) < 2 ? std::string() : rest;
 }
+
+double brivanta_library_files_Entity::listedMegabytes() const
+{
+    std::string shown = infoShow();
+    auto slash = shown.find('/');
+    if (slash == std::string::npos)
+        return 0;
+    std::string size = shown.substr(slash + 1);
+    if (auto unit = size.find(" M"); unit != std::string::npos)
+        size.erase(unit);
+    try {
+        return std::stod(size);
+    } catch (...) {
+        return 0;
+    }
+}

@@ -20,4 +20,6 @@ struct brivanta_library_files_Entity {
     std::string infoShow() const;
     // The part after the first ","; "" when there is none or it is shorter than 2 characters.
     std::string duration() const;
+    // The size info lists, in megabytes (the number after "/", " M" removed); 0 without one.
+    double listedMegabytes() const;
 };

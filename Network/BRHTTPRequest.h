@@ -180,6 +180,11 @@ public:
     // stopped by inflation's size or ratio brake, in memory, on the fly or into a file.
     static bool isAnswerTooLarge(const base::ErrorPtr& error);
     void setMaximumInMemoryResponseSize(uint64_t bytes) { m_maximumInMemoryResponseSize = bytes; }
+    // A download whose file (what an earlier attempt left included) would pass this many bytes
+    // fails as an answer too large and keeps nothing of it; 0 for none. The one who lists the
+    // file knows its size; a stated Content-Length bounds the body in any case.
+    uint64_t maximumDownloadSize() const { return m_maximumDownloadSize; }
+    void setMaximumDownloadSize(uint64_t bytes) { m_maximumDownloadSize = bytes; }
 
     const std::string& downloadDestinationPath() const { return m_downloadDestinationPath; }
     void setDownloadDestinationPath(std::string path) { m_downloadDestinationPath = std::move(path); }
@@ -728,6 +733,7 @@ private:
     std::atomic<uint64_t> m_contentLength{0};
     bool m_hasContentLength = false;
     std::atomic<uint64_t> m_partialDownloadSize{0};
+    std::atomic<uint64_t> m_maximumDownloadSize{0};
     std::atomic<uint64_t> m_postLength{0};
     std::atomic<uint64_t> m_totalBytesRead{0};
     std::atomic<uint64_t> m_totalBytesSent{0};

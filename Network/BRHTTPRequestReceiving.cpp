@@ -638,6 +638,16 @@ void BRHTTPRequest::handleBytesAvailable()
         failRangeMismatch("body");
         return;
     }
+    // A body that never ends would fill the disk: past the size the file was listed with, it
+    // is no such file. Nothing of it is kept to resume from.
+    if (uint64_t bound = m_maximumDownloadSize; writeFile && bound && m_partialDownloadSize + m_totalBytesRead > bound) {
+        cancelLoad();
+        removeTemporaryDownloadFile();
+        std::string text = "answer larger than the " + std::to_string(bound) + " bytes listed for the file";
+        failWithError(brRequestError(BRConnectionFailureErrorType, "The request failed: " + text,
+                                     base::Error::make(kAnswerTooLargeDomain, 2, text)));
+        return;
+    }
     if (writeFile && !writeRawChunkToFile(raw)) {
         fileFailure();
         return;

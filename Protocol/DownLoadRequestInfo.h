@@ -2,6 +2,8 @@
 #include "Protocol/DownloadProgressDelegate.h"
 #include "Protocol/RequestInfoBase.h"
 
+#include <cstdint>
+
 // One file of a download command.
 class DownLoadRequestInfo : public RequestInfoBase {
 public:
@@ -23,6 +25,8 @@ public:
     {
         m_downloadProgressDelegate = std::move(receiver);
     }
+    uint64_t maximumFileSize() const { return m_maximumFileSize; }
+    void setMaximumFileSize(uint64_t bytes) { m_maximumFileSize = bytes; }
     float downloadPercent() const { return m_downloadPercent; }
     void setDownloadPercent(float fraction) { m_downloadPercent = fraction; }
 
@@ -32,6 +36,7 @@ private:
     int m_imgType = -1;
     int m_progressType = -1;
     std::string m_fileName;
+    uint64_t m_maximumFileSize = 0;
     std::weak_ptr<DownloadProgressDelegate> m_downloadProgressDelegate;
     float m_downloadPercent = 0;
 };

@@ -30,6 +30,7 @@ void DownloadRequest::setReqInfo(RequestInfoBase& info)
     m_progressType = file.progressType();
     m_fileName = file.fileName();
     m_imgType = file.imgType();
+    setMaximumDownloadSize(file.maximumFileSize());
     if (m_progressType == kProgressTypeSingle) {
         m_percentReceiver = file.downloadProgressReceiver();
         setDownloadProgressDelegate(file.downloadProgressReceiver());
@@ -55,6 +56,7 @@ void DownloadRequest::setInfoWithRequest(const DownloadRequest& earlier)
     setDownloadProgressDelegate(earlier.downloadProgressDelegate());
     setDownloadDestinationPath(earlier.downloadDestinationPath());
     setTemporaryFileDownloadPath(earlier.temporaryFileDownloadPath());
+    setMaximumDownloadSize(earlier.maximumDownloadSize());
 }
 
 std::optional<std::string> DownloadRequest::temporaryPathFor(const std::string& name, int type)

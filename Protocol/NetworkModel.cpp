@@ -128,6 +128,7 @@ void NetworkModel::fillWindow(const RequestInterfaceBase* key)
         info->setFileId(download->fileId());
         info->setImgType(download->imgType());
         info->setProgressType(download->progressType());
+        info->setMaximumFileSize(download->maximumFileSize());
         info->setDownloadId(download->downloadId());
         info->setFileName(name);
         info->setDelegate(weak_from_this());

@@ -2,6 +2,7 @@
 #include "Protocol/FileNameList.h"
 #include "Protocol/RequestInterfaceBase.h"
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +22,9 @@ public:
     void setImgType(int type) { m_imgType = type; }
     int progressType() const { return m_progressType; }
     void setProgressType(int type) { m_progressType = type; }
+    // The most bytes a file of the list may have (what the list says, with room); 0 for no bound.
+    uint64_t maximumFileSize() const { return m_maximumFileSize; }
+    void setMaximumFileSize(uint64_t bytes) { m_maximumFileSize = bytes; }
     // The names to fetch; nothing when none were given.
     const FileNameList* fileNameList() const { return m_fileNames.get(); }
     void setFileNameList(const std::optional<std::vector<std::string>>& names)
@@ -40,5 +44,6 @@ private:
     int m_fileId = 0;
     int m_imgType = -1;
     int m_progressType = -1;
+    uint64_t m_maximumFileSize = 0;
     std::shared_ptr<const FileNameList> m_fileNames;
 };

@@ -55,18 +55,7 @@ void LibraryDetailController::downloadFinished()
 
 double LibraryDetailController::getFileSize(const brivanta_library_files_Entity& file)
 {
-    std::string shown = file.infoShow();
-    auto slash = shown.find('/');
-    if (slash == std::string::npos)
-        return 0;
-    std::string size = shown.substr(slash + 1);
-    if (auto unit = size.find(" M"); unit != std::string::npos)
-        size.erase(unit);
-    try {
-        return std::stod(size);
-    } catch (...) {
-        return 0;
-    }
+    return file.listedMegabytes();
 }
 
 int LibraryDetailController::getNumberOfAllFilesToDownload() const

@@ -86,6 +86,10 @@ void LibraryFileActions::sendDownload(const brivanta_library_files_Entity& file,
     request->setFileId(file.file_id);
     request->setImgType(imgType);
     request->setProgressType(1);
+    // The listed size is rounded and may lag a file replaced since: twice it and a megabyte
+    // more bounds a body that would never end, never a true file.
+    if (double listed = file.listedMegabytes(); listed > 0 && listed < 1e6)
+        request->setMaximumFileSize(uint64_t((2 * listed + 1) * 1048576));
     request->setFileNameList(std::vector<std::string>{file.file_name.value_or("")});
     int downloadId = SaleslibraryModel::sharedInstance()->sendRequest(request);
     base::logf("the downloadId is %d", downloadId);

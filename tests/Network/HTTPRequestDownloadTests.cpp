@@ -293,6 +293,58 @@ TEST_F(HTTPRequestDownload, EmptyAnswersAndMissingFoldersLeaveNothingBehind)
     }
 }
 
+// A body never grows its file past what it states or what the file was listed with: bytes
+// beyond a Content-Length are no part of it, and a body past the listed size (a stream that
+// never ends) fails as an answer too large, keeping nothing.
+TEST_F(HTTPRequestDownload, ABodyIsBoundedByItsStatedLengthAndTheListedSize)
+{
+    const uint64_t kListed = 1 << 20;
+    struct Case {
+        const char* what;
+        Reply::Framing framing;
+        size_t body;
+        uint64_t filler;
+        uint64_t bound;
+        bool whole; // the body arrives whole; otherwise the download fails as too large
+    };
+    const Case cases[] = {
+        {"more bytes than its Content-Length", Reply::Framing::Length, 100000, uint64_t(8) << 20, 0, true},
+        {"more bytes than its Content-Length, a bound listed", Reply::Framing::Length, 100000, uint64_t(8) << 20,
+         kListed, true},
+        {"a body without a length that goes on and on", Reply::Framing::Close, 100000, uint64_t(64) << 20, kListed, false},
+        {"a stated length past the listed size", Reply::Framing::Length, 2 << 20, 0, kListed, false},
+        {"a body without a length within the listed size", Reply::Framing::Close, 500000, 0, kListed, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string body = pattern(c.body);
+        LoopbackServer server([&](const Request&) {
+            Reply r;
+            r.body = body;
+            r.framing = c.framing;
+            r.fillerBytes = c.filler;
+            r.close = true;
+            return r;
+        });
+        ::unlink(destination.c_str());
+        Exchange run = download(server.url("/doc.bin"));
+        run.request->setMaximumDownloadSize(c.bound);
+        ASSERT_TRUE(run.runAsync());
+        EXPECT_TRUE(run.recorder->wellOrdered());
+        if (c.whole) {
+            EXPECT_EQ(run.errorCode(), 0);
+            EXPECT_EQ(readFile(destination).size(), body.size());
+            EXPECT_EQ(sha256(readFile(destination)), sha256(body));
+        } else {
+            EXPECT_EQ(run.errorCode(), BRConnectionFailureErrorType);
+            EXPECT_TRUE(BRHTTPRequest::isAnswerTooLarge(run.request->error()));
+            EXPECT_FALSE(fileExists(destination));
+            EXPECT_LE(run.recorder->data.size(), c.bound);
+        }
+        EXPECT_FALSE(fileExists(temporary));
+    }
+}
+
 TEST_F(HTTPRequestDownload, ResumesOnlyAMatchingRange)
 {
     const size_t total = 1048576;

@@ -5,6 +5,8 @@
 #include "Platform/Base/RunLoop.h"
 
 #include <algorithm>
+#include <map>
+#include <optional>
 #include <cerrno>
 #include <chrono>
 #include <cctype>
@@ -170,45 +172,144 @@ ProgramResult runProgram(const std::vector<std::string>& argv, bool captureOutpu
     return result;
 }
 
+namespace {
+
+struct ProcessStat {
+    pid_t group = 0;
+    long residentPages = 0;
+};
+
+// One read of a process's status file from its start (kept open, it is read again so).
+std::optional<ProcessStat> readProcessStat(int fd)
+{
+    char text[1024];
+    ssize_t got = pread(fd, text, sizeof text - 1, 0);
+    if (got <= 0)
+        return std::nullopt;
+    text[got] = 0;
+    // After the name (which may hold anything) come state, parent, group, ... and, 21 fields
+    // on, the resident pages.
+    const char* at = std::strrchr(text, ')');
+    if (!at)
+        return std::nullopt;
+    char state = 0;
+    long parent = 0, group = 0;
+    if (std::sscanf(at + 1, " %c %ld %ld", &state, &parent, &group) != 3)
+        return std::nullopt;
+    ProcessStat stat;
+    stat.group = pid_t(group);
+    // From the space before the state (the third field) to the one before the 24th.
+    const char* p = at + 1;
+    for (int skipped = 0; skipped < 21 && p; ++skipped)
+        p = std::strchr(p + 1, ' ');
+    if (p)
+        std::sscanf(p, " %ld", &stat.residentPages);
+    return stat;
+}
+
+} // namespace
+
+GroupMemoryWatch::~GroupMemoryWatch()
+{
+    for (const auto& [pid, fd] : m_members)
+        close(fd);
+}
+
+std::optional<long> GroupMemoryWatch::readMember(int fd)
+{
+    ++m_statusesRead;
+    auto stat = readProcessStat(fd);
+    if (!stat || stat->group != m_group)
+        return std::nullopt;
+    return stat->residentPages;
+}
+
+std::optional<long> GroupMemoryWatch::lookAt(pid_t pid)
+{
+    if (m_members.contains(pid))
+        return std::nullopt;
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    auto pages = readMember(fd);
+    // A member's file stays open: it is read again at each look, without opening it again,
+    // and a process gone makes it unreadable, whatever later takes its number.
+    if (pages)
+        m_members.emplace(pid, fd);
+    else
+        close(fd);
+    return pages;
+}
+
+size_t GroupMemoryWatch::residentBytes()
+{
+    auto now = std::chrono::steady_clock::now();
+    bool everyone = now >= m_nextFullLook;
+    bool newcomers = everyone || now >= m_nextNewcomerLook;
+    if (everyone)
+        m_nextFullLook = now + m_fullLook;
+    if (newcomers)
+        m_nextNewcomerLook = now + m_newcomerLook;
+    std::map<pid_t, long> found;
+    if (!m_members.contains(m_group))
+        if (auto pages = lookAt(m_group))
+            found[m_group] = *pages;
+    if (newcomers) {
+        // The number the system gave its latest process: the processes started since the last
+        // look are those numbered after the one it gave then (numbers wrap at their end).
+        long latest = -1;
+        if (FILE* load = std::fopen("/proc/loadavg", "re")) {
+            if (std::fscanf(load, "%*s %*s %*s %*s %ld", &latest) != 1)
+                latest = -1;
+            std::fclose(load);
+        }
+        long since = m_latestStarted;
+        m_latestStarted = latest;
+        bool all = everyone || latest < 0 || since < 0;
+        auto started = [&](long pid) {
+            return latest >= since ? pid > since && pid <= latest : pid > since || pid <= latest;
+        };
+        // Every process's status costs the kernel a formatting: only those started since the
+        // last look are read, and all of them only at the full look.
+        if (all || latest != since) {
+            if (DIR* proc = opendir("/proc")) {
+                while (dirent* entry = readdir(proc)) {
+                    if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0])))
+                        continue;
+                    long pid = std::atol(entry->d_name);
+                    if (!all && !started(pid))
+                        continue;
+                    if (auto pages = lookAt(pid_t(pid)))
+                        found[pid_t(pid)] = *pages;
+                }
+                closedir(proc);
+            }
+        }
+    }
+    // Those found before: each read again, gone or moved out of the group dropped.
+    size_t total = 0;
+    for (auto it = m_members.begin(); it != m_members.end();) {
+        std::optional<long> pages;
+        if (auto just = found.find(it->first); just != found.end())
+            pages = just->second;
+        else
+            pages = readMember(it->second);
+        if (!pages) {
+            close(it->second);
+            it = m_members.erase(it);
+            continue;
+        }
+        total += size_t(std::max(0L, *pages));
+        ++it;
+    }
+    return total * size_t(sysconf(_SC_PAGESIZE));
+}
+
 size_t groupResidentBytes(pid_t group)
 {
-    size_t total = 0;
-    long page = sysconf(_SC_PAGESIZE);
-    DIR* proc = opendir("/proc");
-    if (!proc)
-        return 0;
-    while (dirent* entry = readdir(proc)) {
-        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0])))
-            continue;
-        std::string path = std::string("/proc/") + entry->d_name + "/stat";
-        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        char text[1024];
-        ssize_t got = read(fd, text, sizeof text - 1);
-        close(fd);
-        if (got <= 0)
-            continue;
-        text[got] = 0;
-        // After the name (which may hold anything) come state, parent, group, ... and, 21 fields
-        // on, the resident pages.
-        const char* at = std::strrchr(text, ')');
-        if (!at)
-            continue;
-        char state = 0;
-        long parent = 0, itsGroup = 0;
-        if (std::sscanf(at + 1, " %c %ld %ld", &state, &parent, &itsGroup) != 3 || pid_t(itsGroup) != group)
-            continue;
-        // From the space before the state (the third field) to the one before the 24th.
-        const char* p = at + 1;
-        for (int skipped = 0; skipped < 21 && p; ++skipped)
-            p = std::strchr(p + 1, ' ');
-        long resident = 0;
-        if (p && std::sscanf(p, " %ld", &resident) == 1 && resident > 0)
-            total += size_t(resident) * size_t(page);
-    }
-    closedir(proc);
-    return total;
+    return GroupMemoryWatch(group).residentBytes();
 }
 
 ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double timeoutSeconds,
@@ -231,6 +332,7 @@ ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double
     // Polled: a child of another thread's spawn must not be reaped here by a blocking wait.
     // Watched for memory often enough that growth between two looks stays small.
     auto longest = std::chrono::milliseconds(memory.residentBytes > 0 ? 10 : 50);
+    GroupMemoryWatch watch(pid);
     for (auto pause = std::chrono::milliseconds(1);; pause = std::min(pause * 2, longest)) {
         pid_t done = waitpid(pid, &status, WNOHANG);
         if (done == pid) {
@@ -239,7 +341,7 @@ ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double
         }
         if (done < 0 && errno != EINTR)
             break;
-        bool overMemory = memory.residentBytes > 0 && groupResidentBytes(pid) > memory.residentBytes;
+        bool overMemory = memory.residentBytes > 0 && watch.residentBytes() > memory.residentBytes;
         // The application is ending: the program goes now rather than at its deadline.
         if (overMemory || std::chrono::steady_clock::now() >= deadline || base::BackgroundWork::isStopping()) {
             result.overMemory = overMemory;

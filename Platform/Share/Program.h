@@ -1,5 +1,7 @@
 #pragma once
+#include <chrono>
 #include <functional>
+#include <map>
 #include <optional>
 #include <cstddef>
 #include <string>
@@ -39,6 +41,44 @@ ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double
                                     const Environment& environment = {}, const MemoryLimit& memory = {});
 // The resident memory of every process in the group, in bytes.
 size_t groupResidentBytes(pid_t group);
+
+// The same, looked at again and again while the group runs, at a cost that does not grow with
+// the machine's other processes: the members found are read again each look, the processes
+// started since (when any was) are checked for newcomers every kNewcomerLookInterval, and every
+// process only every kFullLookInterval (a process that joined the group late, or process
+// numbers that wrapped). Each member's address space is held by the system meanwhile.
+class GroupMemoryWatch {
+public:
+    static constexpr std::chrono::milliseconds kNewcomerLookInterval{100};
+    static constexpr std::chrono::milliseconds kFullLookInterval{2000};
+
+    explicit GroupMemoryWatch(pid_t group, std::chrono::milliseconds newcomerLook = kNewcomerLookInterval,
+                              std::chrono::milliseconds fullLook = kFullLookInterval)
+        : m_group(group), m_newcomerLook(newcomerLook), m_fullLook(fullLook)
+    {
+    }
+    ~GroupMemoryWatch();
+    GroupMemoryWatch(const GroupMemoryWatch&) = delete;
+    GroupMemoryWatch& operator=(const GroupMemoryWatch&) = delete;
+    size_t residentBytes();
+    // Process statuses read so far: the work of the looks.
+    size_t statusesRead() const { return m_statusesRead; }
+
+private:
+    // A process's resident pages, when it is of the group.
+    std::optional<long> readMember(int statusFile);
+    // The same for a process not yet known, which becomes a member when it is of the group.
+    std::optional<long> lookAt(pid_t pid);
+
+    pid_t m_group;
+    std::chrono::milliseconds m_newcomerLook, m_fullLook;
+    size_t m_statusesRead = 0;
+    // Each member's status file, kept open.
+    std::map<pid_t, int> m_members;
+    long m_latestStarted = -1;
+    std::chrono::steady_clock::time_point m_nextNewcomerLook{};
+    std::chrono::steady_clock::time_point m_nextFullLook{};
+};
 // Starts a program and leaves it running (a desktop helper); false when it could not start.
 // `ended`, when given, is told on the main loop how it ended: its exit code, or -1 when it did
 // not exit by itself.

@@ -8,8 +8,10 @@
 #include "Platform/UI/Window.h"
 #include "tests/Platform/Base/FileTestSupport.h"
 #include "tests/Support/OfficeFixtures.h"
+#include "tests/Support/OnExit.h"
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <functional>
@@ -19,7 +21,9 @@
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace {
 
@@ -317,6 +321,78 @@ TEST(ProgramMemoryLimit, HoldsTheWholeGroup)
     std::string line;
     std::getline(in, line);
     EXPECT_NE(line.find(std::to_string(memory.addressSpaceBytes)), std::string::npos) << line;
+}
+
+// The converter's watch reads its own group's processes, not the machine's: after its first
+// look it reads the members again and only the processes started since, however many others
+// run; a member whose parent left is still counted.
+TEST(ProgramMemoryLimit, TheWatchReadsItsGroupNotTheMachine)
+{
+    auto spawn = [](const std::vector<std::string>& argv, bool ownGroup) {
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        if (ownGroup) {
+            posix_spawnattr_setpgroup(&attributes, 0);
+            posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        }
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        pid_t pid = -1;
+        if (posix_spawnp(&pid, args[0], nullptr, &attributes, args.data(), environ) != 0)
+            pid = -1;
+        posix_spawnattr_destroy(&attributes);
+        return pid;
+    };
+    // A shell with a helper of its own and one whose parent has left.
+    pid_t leader = spawn({"sh", "-c", "sleep 60 & (sleep 60 &); exec sleep 60"}, true);
+    ASSERT_GT(leader, 0);
+    std::vector<pid_t> others;
+    testsupport::OnExit cleanUp([&] {
+        ::kill(-leader, SIGKILL);
+        ::waitpid(leader, nullptr, 0);
+        for (pid_t other : others) {
+            ::kill(other, SIGKILL);
+            ::waitpid(other, nullptr, 0);
+        }
+    });
+    auto groupSize = [&] {
+        int count = 0;
+        for (const auto& entry : fs::directory_iterator("/proc")) {
+            if (!std::isdigit(static_cast<unsigned char>(entry.path().filename().string()[0])))
+                continue;
+            std::ifstream in(entry.path() / "stat");
+            std::string text((std::istreambuf_iterator<char>(in)), {});
+            auto close = text.rfind(')');
+            if (close == std::string::npos)
+                continue;
+            char state;
+            long parent, group;
+            if (std::sscanf(text.c_str() + close + 1, " %c %ld %ld", &state, &parent, &group) == 3 && group == leader)
+                ++count;
+        }
+        return count;
+    };
+    ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return groupSize() == 3; }, 10));
+
+    // Every look reads what has started since: the limits of the watch itself are not timed here.
+    share::GroupMemoryWatch watch(leader, std::chrono::milliseconds(0), std::chrono::hours(1));
+    size_t first = watch.residentBytes();
+    EXPECT_GT(first, 0u);
+    EXPECT_EQ(first, share::groupResidentBytes(leader));
+    for (int i = 0; i < 100; ++i) {
+        pid_t other = spawn({"sleep", "60"}, false);
+        ASSERT_GT(other, 0);
+        others.push_back(other);
+    }
+    watch.residentBytes();
+    size_t before = watch.statusesRead();
+    // (the full look of each comparison is not the watch's)
+    for (int look = 0; look < 20; ++look)
+        EXPECT_EQ(watch.residentBytes(), share::groupResidentBytes(leader));
+    // Three members a look, and whatever else the machine started meanwhile.
+    EXPECT_LE(watch.statusesRead() - before, size_t(20 * 3 + 100));
 }
 
 TEST(ProgramTimeout, EndsTheWholeGroup)

@@ -123,6 +123,40 @@ TEST_F(DownloadTest, FailuresAreRetriedOnlyForSingleDownloads)
     EXPECT_FALSE(fs::exists(productImage("tb1.jpg")));
 }
 
+// A file larger than the size it was listed with is asked for once and kept nowhere: the bound
+// its list gives reaches the request and each of its attempts.
+TEST_F(DownloadTest, AFileLargerThanItsListingIsAskedForOnceAndKeptNowhere)
+{
+    const std::string whole = served("product", "ch1.jpg");
+    struct Case {
+        const char* what;
+        uint64_t listed;
+        const char* status;
+    };
+    const Case cases[] = {
+        {"listed at half its size", whole.size() / 2, "ANSWERTOOLARGE"},
+        {"listed at its size", whole.size(), "200"},
+        {"listed with no size", 0, "200"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(productImage("ch1.jpg"));
+        m_logStart = backend().logLines().size();
+        auto requester = std::make_shared<Requester>();
+        auto command = download(requester, {"ch1.jpg"}, 1, 1);
+        command->setMaximumFileSize(c.listed);
+        NetworkModel::sharedInstance()->sendRequest(command);
+        ASSERT_TRUE(runUntil([&] { return !requester->results.empty(); }));
+        EXPECT_EQ(requester->results[0]->status, c.status);
+        EXPECT_EQ(fileRequests("ch1.jpg").size(), 1u);
+        EXPECT_FALSE(fs::exists(temporary("ch1.jpg")));
+        if (std::string(c.status) == "200")
+            EXPECT_EQ(contents(productImage("ch1.jpg")), whole);
+        else
+            EXPECT_FALSE(fs::exists(productImage("ch1.jpg")));
+    }
+}
+
 TEST_F(DownloadTest, MissingFilesAndErrorPagesLeaveNoFile)
 {
     const std::string whole = served("product", "ch1.jpg");

@@ -598,12 +598,7 @@ bool CookieStorage::reload()
 bool CookieStorage::readFile()
 {
     std::lock_guard lock(m_mutex);
-    m_jar.clear();
-    m_domains.clear();
-    m_plainByUse.clear();
-    m_secureByUse.clear();
-    m_expiries.clear();
-    m_secureByName.clear();
+    clearLocked();
     if (!m_file || !base::FileManager::exists(*m_file))
         return true;
     auto list = base::PropertyList::readFile(*m_file);
@@ -781,17 +776,22 @@ void CookieStorage::deleteCookie(const Cookie& cookie)
         writePending();
 }
 
+void CookieStorage::clearLocked()
+{
+    m_jar.clear();
+    m_domains.clear();
+    m_plainByUse.clear();
+    m_secureByUse.clear();
+    m_expiries.clear();
+    m_secureByName.clear();
+}
+
 void CookieStorage::removeAll()
 {
     bool writeNow = false;
     {
         std::lock_guard lock(m_mutex);
-        m_jar.clear();
-        m_domains.clear();
-        m_plainByUse.clear();
-        m_secureByUse.clear();
-        m_expiries.clear();
-        m_secureByName.clear();
+        clearLocked();
         writeNow = scheduleSaveLocked();
     }
     if (writeNow)

@@ -136,6 +136,8 @@ private:
     void stopWriter();
     Entry& insertLocked(Cookie cookie, base::Date used) const;
     void removeLocked(Entry& entry) const;
+    // Empties the jar and every index over it.
+    void clearLocked();
     void useLocked(Entry& entry, base::Date now) const;
     // Drops cookies of `domain` and of the jar past the limits; a plain origin drops no Secure
     // one. Answers whether any went.

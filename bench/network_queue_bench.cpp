@@ -333,6 +333,36 @@ const std::vector<std::pair<std::string, std::string>>& smallFiles()
     return files;
 }
 
+// One timed run of `files` through one queue of three, each to its own destination in `out`
+// (emptied first), with a temporary path of the caller's beside each file and resuming on when
+// `callerTemporary`. Answers the seconds it took, or nothing when a download failed.
+std::optional<double> timedFileRun(benchmark::State& state, const std::vector<std::pair<std::string, std::string>>& files,
+                                   const fs::path& out, bool callerTemporary)
+{
+    std::error_code ignored;
+    fs::remove_all(out, ignored);
+    fs::create_directories(callerTemporary ? out / "tempDownload" : out);
+    std::vector<BRHTTPRequest::Ptr> requests;
+    for (const auto& [address, name] : files) {
+        auto request = BRHTTPRequest::requestWithURL(net::URL::parse(address));
+        request->setDownloadDestinationPath((out / name).string());
+        if (callerTemporary) {
+            request->setTemporaryFileDownloadPath((out / "tempDownload" / name).string());
+            request->setAllowResumeForFileDownloads(true);
+        }
+        requests.push_back(std::move(request));
+    }
+    double cpuBefore = benchsupport::selfCpuMs();
+    auto start = std::chrono::steady_clock::now();
+    bool ok = runQueue(requests);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    state.SetIterationTime(seconds);
+    state.counters["cpu_ms"] = benchsupport::selfCpuMs() - cpuBefore;
+    if (!ok || !fs::exists(out / files.back().second))
+        return std::nullopt;
+    return seconds;
+}
+
 // Each file to its own destination through one queue of three, with the engine's own
 // temporary files, as curl writes each to its name.
 void BM_SmallFiles_Queue(benchmark::State& state)
@@ -342,26 +372,12 @@ void BM_SmallFiles_Queue(benchmark::State& state)
     const auto& files = smallFiles();
     fs::path out = site().folder / "engine";
     for (auto _ : state) {
-        std::error_code ignored;
-        fs::remove_all(out, ignored);
-        fs::create_directories(out);
-        std::vector<BRHTTPRequest::Ptr> requests;
-        for (const auto& [address, name] : files) {
-            auto request = BRHTTPRequest::requestWithURL(net::URL::parse(address));
-            request->setDownloadDestinationPath((out / name).string());
-            requests.push_back(std::move(request));
-        }
-        double cpuBefore = benchsupport::selfCpuMs();
-        auto start = std::chrono::steady_clock::now();
-        bool ok = runQueue(requests);
-        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        state.SetIterationTime(seconds);
-        state.counters["cpu_ms"] = benchsupport::selfCpuMs() - cpuBefore;
-        if (!ok || !fs::exists(out / files.back().second)) {
+        auto seconds = timedFileRun(state, files, out, false);
+        if (!seconds) {
             state.SkipWithError("a download failed");
             return;
         }
-        state.counters["files_per_s"] = seconds > 0 ? double(files.size()) / seconds : 0;
+        state.counters["files_per_s"] = *seconds > 0 ? double(files.size()) / *seconds : 0;
     }
 }
 
@@ -374,28 +390,12 @@ void BM_SmallFilesWithTemporary_Queue(benchmark::State& state)
     const auto& files = smallFiles();
     fs::path out = site().folder / "engine";
     for (auto _ : state) {
-        std::error_code ignored;
-        fs::remove_all(out, ignored);
-        fs::create_directories(out / "tempDownload");
-        std::vector<BRHTTPRequest::Ptr> requests;
-        for (const auto& [address, name] : files) {
-            auto request = BRHTTPRequest::requestWithURL(net::URL::parse(address));
-            request->setDownloadDestinationPath((out / name).string());
-            request->setTemporaryFileDownloadPath((out / "tempDownload" / name).string());
-            request->setAllowResumeForFileDownloads(true);
-            requests.push_back(std::move(request));
-        }
-        double cpuBefore = benchsupport::selfCpuMs();
-        auto start = std::chrono::steady_clock::now();
-        bool ok = runQueue(requests);
-        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        state.SetIterationTime(seconds);
-        state.counters["cpu_ms"] = benchsupport::selfCpuMs() - cpuBefore;
-        if (!ok || !fs::exists(out / files.back().second)) {
+        auto seconds = timedFileRun(state, files, out, true);
+        if (!seconds) {
             state.SkipWithError("a download failed");
             return;
         }
-        state.counters["files_per_s"] = seconds > 0 ? double(files.size()) / seconds : 0;
+        state.counters["files_per_s"] = *seconds > 0 ? double(files.size()) / *seconds : 0;
     }
 }
 
@@ -418,7 +418,25 @@ std::vector<std::pair<std::string, std::string>> cookieFiles()
 
 std::string jarSite(int n) { return "site" + std::to_string(n) + ".example.com"; }
 
-void BM_SmallFilesCookieJar_Queue(benchmark::State& state)
+// The shared jar given other sites' cookies, as many as a domain holds, by one answer a site;
+// with `session`, what each answer set is added to the session's list too, as the response
+// reader takes each answer's cookies.
+void fillJar(bool session)
+{
+    for (int n = 0; n < kJarSites; ++n) {
+        std::vector<std::pair<std::string, std::string>> headers;
+        for (size_t c = 0; c < net::CookieStorage::kMaxCookiesPerDomain; ++c)
+            headers.emplace_back("Set-Cookie", "c" + std::to_string(c) + "=" + std::to_string(n) + "; Path=/");
+        auto set = net::CookieStorage::shared().setCookiesFromResponseHeaders(
+            headers, *net::URL::parse("http://" + jarSite(n) + "/"));
+        if (session)
+            BRHTTPRequest::addSessionCookies(set);
+    }
+}
+
+// The small files with the jar full of other sites' cookies; with `session`, the session's own
+// list of what answers set full of them too.
+void cookieJarBench(benchmark::State& state, bool session)
 {
     if (!needTools(state, false))
         return;
@@ -426,35 +444,23 @@ void BM_SmallFilesCookieJar_Queue(benchmark::State& state)
     fs::path out = site().folder / "engine";
     auto& jar = net::CookieStorage::shared();
     for (auto _ : state) {
+        if (session)
+            BRHTTPRequest::setSessionCookies({});
         jar.removeAll();
-        for (int n = 0; n < kJarSites; ++n) {
-            std::vector<std::pair<std::string, std::string>> headers;
-            for (size_t c = 0; c < net::CookieStorage::kMaxCookiesPerDomain; ++c)
-                headers.emplace_back("Set-Cookie", "c" + std::to_string(c) + "=" + std::to_string(n) + "; Path=/");
-            jar.setCookiesFromResponseHeaders(headers, *net::URL::parse("http://" + jarSite(n) + "/"));
-        }
-        std::error_code ignored;
-        fs::remove_all(out, ignored);
-        fs::create_directories(out);
-        std::vector<BRHTTPRequest::Ptr> requests;
-        for (const auto& [address, name] : files) {
-            auto request = BRHTTPRequest::requestWithURL(net::URL::parse(address));
-            request->setDownloadDestinationPath((out / name).string());
-            requests.push_back(std::move(request));
-        }
-        double cpuBefore = benchsupport::selfCpuMs();
-        auto start = std::chrono::steady_clock::now();
-        bool ok = runQueue(requests);
-        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        state.SetIterationTime(seconds);
-        state.counters["cpu_ms"] = benchsupport::selfCpuMs() - cpuBefore;
-        if (!ok || !fs::exists(out / files.back().second) || jar.cookies().size() < net::CookieStorage::kMaxCookies - 50) {
+        fillJar(session);
+        bool ok = timedFileRun(state, files, out, false).has_value();
+        if (!ok || jar.cookies().size() < net::CookieStorage::kMaxCookies - 50
+            || (session && BRHTTPRequest::sessionCookies().size() < net::CookieStorage::kMaxCookies - 50)) {
             state.SkipWithError("a download failed or the jar was not full");
             return;
         }
     }
+    if (session)
+        BRHTTPRequest::setSessionCookies({});
     jar.removeAll();
 }
+
+void BM_SmallFilesCookieJar_Queue(benchmark::State& state) { cookieJarBench(state, false); }
 
 // curl takes the same cookie on every answer into a jar of its own, which it starts empty:
 // its jar file is read again for each transfer, so a full one would measure that reading.
@@ -467,48 +473,7 @@ void BM_SmallFilesCookieJar_CurlParallel(benchmark::State& state)
 
 // The small files again, each answer setting the same cookie, after answers of this session
 // filled the jar and the session's own list of what answers set with other sites' cookies.
-void BM_SmallFilesSessionJar_Queue(benchmark::State& state)
-{
-    if (!needTools(state, false))
-        return;
-    const auto files = cookieFiles();
-    fs::path out = site().folder / "engine";
-    auto& jar = net::CookieStorage::shared();
-    for (auto _ : state) {
-        BRHTTPRequest::setSessionCookies({});
-        jar.removeAll();
-        // As the response reader takes each answer's cookies.
-        for (int n = 0; n < kJarSites; ++n) {
-            std::vector<std::pair<std::string, std::string>> headers;
-            for (size_t c = 0; c < net::CookieStorage::kMaxCookiesPerDomain; ++c)
-                headers.emplace_back("Set-Cookie", "c" + std::to_string(c) + "=" + std::to_string(n) + "; Path=/");
-            BRHTTPRequest::addSessionCookies(
-                jar.setCookiesFromResponseHeaders(headers, *net::URL::parse("http://" + jarSite(n) + "/")));
-        }
-        std::error_code ignored;
-        fs::remove_all(out, ignored);
-        fs::create_directories(out);
-        std::vector<BRHTTPRequest::Ptr> requests;
-        for (const auto& [address, name] : files) {
-            auto request = BRHTTPRequest::requestWithURL(net::URL::parse(address));
-            request->setDownloadDestinationPath((out / name).string());
-            requests.push_back(std::move(request));
-        }
-        double cpuBefore = benchsupport::selfCpuMs();
-        auto start = std::chrono::steady_clock::now();
-        bool ok = runQueue(requests);
-        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        state.SetIterationTime(seconds);
-        state.counters["cpu_ms"] = benchsupport::selfCpuMs() - cpuBefore;
-        if (!ok || !fs::exists(out / files.back().second) || jar.cookies().size() < net::CookieStorage::kMaxCookies - 50
-            || BRHTTPRequest::sessionCookies().size() < net::CookieStorage::kMaxCookies - 50) {
-            state.SkipWithError("a download failed or the jar was not full");
-            return;
-        }
-    }
-    BRHTTPRequest::setSessionCookies({});
-    jar.removeAll();
-}
+void BM_SmallFilesSessionJar_Queue(benchmark::State& state) { cookieJarBench(state, true); }
 
 // Small POSTs on kept connections, as the server layer sends its commands.
 void BM_SmallPosts_Queue(benchmark::State& state)

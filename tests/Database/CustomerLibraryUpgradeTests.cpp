@@ -24,21 +24,7 @@ const char* const kTables[] = {"brivanta_customer", "brivanta_customer_attribute
 // name|type|notnull|default|pk of each column, read straight from a database file.
 std::string columnsOf(sqlite3* handle, const std::string& table)
 {
-    std::string text;
-    sqlite3_stmt* statement = nullptr;
-    std::string sql = "PRAGMA table_info(" + table + ")";
-    if (sqlite3_prepare_v2(handle, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
-        return "(error)";
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-        for (int i = 1; i < 6; ++i) {
-            auto value = sqlite3_column_text(statement, i);
-            text += value ? reinterpret_cast<const char*>(value) : "NULL";
-            text += '|';
-        }
-        text += '\n';
-    }
-    sqlite3_finalize(statement);
-    return text;
+    return dbtest::rowsOf(handle, "PRAGMA table_info(" + table + ")", 1, 6);
 }
 
 std::string templateColumns(const std::string& table)

@@ -10,6 +10,7 @@
 #include "tests/Platform/Base/FileTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <string>
@@ -21,6 +22,27 @@ namespace dbtest {
 inline std::filesystem::path binaryFolder()
 {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path();
+}
+
+// The rows `sql` answers, read straight through the handle: the columns from `first` to before
+// `end` (to the last when -1), each followed by '|', a line a row.
+inline std::string rowsOf(sqlite3* handle, const std::string& sql, int first = 0, int end = -1)
+{
+    std::string text;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(handle, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
+        return "(error " + sql + ")\n";
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        const int last = end < 0 ? sqlite3_column_count(statement) : end;
+        for (int i = first; i < last; ++i) {
+            auto value = sqlite3_column_text(statement, i);
+            text += value ? reinterpret_cast<const char*>(value) : "NULL";
+            text += '|';
+        }
+        text += '\n';
+    }
+    sqlite3_finalize(statement);
+    return text;
 }
 
 class DatabaseTest : public ::testing::Test {

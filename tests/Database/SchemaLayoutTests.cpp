@@ -1,6 +1,8 @@
 // The database layout and the application version move together: the upgrade runs at login only
 // when the stored version differs, so a layout shipped under an old version never reaches the
 // devices that already have it.
+#include "DatabaseTestSupport.h"
+
 #include "Platform/Base/Bundle.h"
 #include "Platform/Base/Digest.h"
 
@@ -28,24 +30,6 @@ std::vector<std::string> column(sqlite3* handle, const std::string& sql, int ind
     return values;
 }
 
-std::string rows(sqlite3* handle, const std::string& sql)
-{
-    std::string text;
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(handle, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
-        return "(error " + sql + ")\n";
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-        for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-            auto value = sqlite3_column_text(statement, i);
-            text += value ? reinterpret_cast<const char*>(value) : "NULL";
-            text += '|';
-        }
-        text += '\n';
-    }
-    sqlite3_finalize(statement);
-    return text;
-}
-
 // Tables, their columns and their indexes (the implicit ones of UNIQUE included), independent of
 // how the script that made them is written.
 std::string layoutDigest(sqlite3* handle)
@@ -54,12 +38,12 @@ std::string layoutDigest(sqlite3* handle)
     for (const auto& table :
          column(handle, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%' "
                         "ORDER BY name")) {
-        layout += "table " + table + "\n" + rows(handle, "PRAGMA table_info(\"" + table + "\")");
+        layout += "table " + table + "\n" + dbtest::rowsOf(handle, "PRAGMA table_info(\"" + table + "\")");
         for (const auto& index : column(handle, "SELECT name FROM pragma_index_list('" + table + "') ORDER BY name")) {
             layout += "index " + index + "\n"
-                + rows(handle, "SELECT \"unique\", partial FROM pragma_index_list('" + table + "') WHERE name = '"
+                + dbtest::rowsOf(handle, "SELECT \"unique\", partial FROM pragma_index_list('" + table + "') WHERE name = '"
                            + index + "'")
-                + rows(handle, "SELECT seqno, name FROM pragma_index_info('" + index + "')");
+                + dbtest::rowsOf(handle, "SELECT seqno, name FROM pragma_index_info('" + index + "')");
         }
     }
     return base::Digest::md5Hex(layout);

@@ -267,6 +267,20 @@ protected:
         }
         secondDevice();
     }
+    // A fresh start, as a login that uploads its orders.
+    void startFreshUploading()
+    {
+        startFresh();
+        LoginMode::sharedInstance()->setLoginType(1);
+        CustomerDataModel::installOrderUploadHook();
+    }
+    // The customer screen let go, for the next case to make its own.
+    void dropScreen()
+    {
+        m_driver.reset();
+        m_screen.reset();
+        m_window.reset();
+    }
     // What another device holds after its first full sync: the database emptied of customers
     // and orders, then a full sync.
     void secondDevice()
@@ -532,9 +546,7 @@ TEST_F(CustomerEditSyncTest, AnEditOfASyncedCustomerOutlivesSyncsUntilItsUploadI
         EXPECT_EQ(count("select count(*) from (select attribute_fields_id from brivanta_customer_attribute where "
                         "customer_id = 9001 group by attribute_fields_id having count(*) > 1)"),
                   0);
-        m_driver.reset();
-        m_screen.reset();
-        m_window.reset();
+        dropScreen();
     }
 }
 
@@ -607,9 +619,7 @@ TEST_F(CustomerEditSyncTest, AChangeMadeWhileTheUploadIsLateGoesUpWithTheNextUpl
         ASSERT_TRUE(backend().applyChangeSet("S-initech"));
         sync();
         EXPECT_EQ(rows("select customer_name from brivanta_customer where customer_id = 9002"), "Initech Holdings|\n");
-        m_driver.reset();
-        m_screen.reset();
-        m_window.reset();
+        dropScreen();
     }
 }
 
@@ -764,9 +774,7 @@ TEST_F(CustomerEditSyncTest, TheUsersAddressEditAndTheOfficesContactEditAreBothK
         SCOPED_TRACE(road == SyncThenSubmit ? "a sync, then Submit"
                                             : road == SubmitWithoutSync ? "Submit with no sync between"
                                                                         : "edited while the sync's answer is late");
-        startFresh();
-        LoginMode::sharedInstance()->setLoginType(1);
-        CustomerDataModel::installOrderUploadHook();
+        startFreshUploading();
         auto editZip = [&] {
             edit(9001, [&](CustomerInfoView&, CustomerInfoGroupData& groups) {
                 for (auto& group : groups.customerCompanyData())
@@ -806,9 +814,7 @@ TEST_F(CustomerEditSyncTest, TheUsersAddressEditAndTheOfficesContactEditAreBothK
         EXPECT_EQ(customer(9001), device);
         secondDevice();
         EXPECT_EQ(customer(9001), device);
-        m_driver.reset();
-        m_screen.reset();
-        m_window.reset();
+        dropScreen();
     }
 }
 
@@ -818,9 +824,7 @@ TEST_F(CustomerEditSyncTest, AnAddressTheUserEditedOutlivesTheOfficesDeletion)
 {
     for (bool syncFirst : {true, false}) {
         SCOPED_TRACE(syncFirst ? "a sync, then Submit" : "Submit with no sync between");
-        startFresh();
-        LoginMode::sharedInstance()->setLoginType(1);
-        CustomerDataModel::installOrderUploadHook();
+        startFreshUploading();
         edit(9001, [&](CustomerInfoView&, CustomerInfoGroupData& groups) {
             for (auto& group : groups.customerCompanyData())
                 if (group.indexId == 1)
@@ -844,9 +848,7 @@ TEST_F(CustomerEditSyncTest, AnAddressTheUserEditedOutlivesTheOfficesDeletion)
         EXPECT_EQ(count("select count(*) from brivanta_customer_address where customer_id = 9001"), 1);
         secondDevice();
         EXPECT_EQ(customer(9001), device);
-        m_driver.reset();
-        m_screen.reset();
-        m_window.reset();
+        dropScreen();
     }
 }
 
@@ -866,9 +868,7 @@ TEST_F(CustomerEditSyncTest, ACustomerSentAgainAfterALostAnswerIsStoredOnce)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        startFresh();
-        LoginMode::sharedInstance()->setLoginType(1);
-        CustomerDataModel::installOrderUploadHook();
+        startFreshUploading();
         const int local =
             CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode("Initech", "2 Side St");
         ASSERT_LT(local, 0);
@@ -903,9 +903,7 @@ TEST_F(CustomerEditSyncTest, ACustomerSentAgainAfterALostAnswerIsStoredOnce)
         EXPECT_EQ(rows("select customer_name from brivanta_customer order by customer_id"),
                   "Globex|\nInitech Renamed|\n");
         EXPECT_EQ(customer(server), onDevice);
-        m_driver.reset();
-        m_screen.reset();
-        m_window.reset();
+        dropScreen();
     }
 }
 
@@ -929,9 +927,7 @@ TEST_F(CustomerEditSyncTest, ALostUploadThatASyncBroughtBackIsStoredOnce)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        startFresh();
-        LoginMode::sharedInstance()->setLoginType(1);
-        CustomerDataModel::installOrderUploadHook();
+        startFreshUploading();
         std::vector<std::string> earlier{"Globex"};
         int twin = 0;
         if (c.twinBefore) {
@@ -1003,9 +999,7 @@ TEST_F(CustomerEditSyncTest, ALostUploadThatASyncBroughtBackIsStoredOnce)
         secondDevice();
         EXPECT_EQ(rows("select customer_name from brivanta_customer order by customer_id"), listed + name + "|\n");
         EXPECT_EQ(customer(server), onDevice);
-        m_driver.reset();
-        m_screen.reset();
-        m_window.reset();
+        dropScreen();
     }
 }
 
@@ -1038,9 +1032,7 @@ TEST_F(CustomerEditSyncTest, ALostUploadIsMatchedOnlyToItsOwnCopy)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        startFresh();
-        LoginMode::sharedInstance()->setLoginType(1);
-        CustomerDataModel::installOrderUploadHook();
+        startFreshUploading();
         int older = 0, later = 0;
         if (*c.olderStreet) {
             older = otherDeviceUploads("Renco", c.olderPhone, c.olderStreet);
@@ -1087,9 +1079,7 @@ TEST_F(CustomerEditSyncTest, ALostUploadIsMatchedOnlyToItsOwnCopy)
         EXPECT_NE(customer(mine).find("Phone|111|"), std::string::npos) << customer(mine);
         EXPECT_EQ(changes(mine), 0);
         (void)local;
-        m_driver.reset();
-        m_screen.reset();
-        m_window.reset();
+        dropScreen();
     }
 }
 
@@ -1107,9 +1097,7 @@ TEST_F(CustomerEditSyncTest, AHeldCopyTakenForALostUploadShowsTheOfficesLaterVal
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        startFresh();
-        LoginMode::sharedInstance()->setLoginType(1);
-        CustomerDataModel::installOrderUploadHook();
+        startFreshUploading();
         const int local = newCustomerFromOrderEditor("Renco", "7 Chain Ave", "111");
         ASSERT_TRUE(backend().setFault("520", "truncate", 1, R"("fraction": 0.5)"));
         EXPECT_EQ(submitOrders(), "999");
@@ -1145,9 +1133,7 @@ TEST_F(CustomerEditSyncTest, AHeldCopyTakenForALostUploadShowsTheOfficesLaterVal
         EXPECT_EQ(rows("select customer_name from brivanta_customer where customer_id = 9002"), name + "|\n");
         EXPECT_EQ(count("select count(*) from brivanta_customer where customer_id < 0"), 0);
         EXPECT_EQ(changes(9002), 0);
-        m_driver.reset();
-        m_screen.reset();
-        m_window.reset();
+        dropScreen();
     }
 }
 
@@ -1155,9 +1141,7 @@ TEST_F(CustomerEditSyncTest, AHeldCopyTakenForALostUploadShowsTheOfficesLaterVal
 // the upload is forgotten, all at once or not at all.
 TEST_F(CustomerEditSyncTest, ALostUploadsCopyIsTakenWithItsRecordOrNotAtAll)
 {
-    startFresh();
-    LoginMode::sharedInstance()->setLoginType(1);
-    CustomerDataModel::installOrderUploadHook();
+    startFreshUploading();
     const int local = newCustomerFromOrderEditor("Renco", "7 Chain Ave", "111");
     ASSERT_TRUE(backend().setFault("520", "truncate", 1, R"("fraction": 0.5)"));
     EXPECT_EQ(submitOrders(), "999");
@@ -1202,9 +1186,7 @@ TEST_F(CustomerEditSyncTest, AnUploadWhoseRecordCannotBeKeptIsNotSent)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        startFresh();
-        LoginMode::sharedInstance()->setLoginType(1);
-        CustomerDataModel::installOrderUploadHook();
+        startFreshUploading();
         const int local = newCustomerFromOrderEditor("Renco", "7 Chain Ave", "111");
         const std::string before = customer(local);
         for (const auto& sql : c.breakIt)
@@ -1231,9 +1213,7 @@ TEST_F(CustomerEditSyncTest, AnUploadWhoseRecordCannotBeKeptIsNotSent)
         EXPECT_EQ(submitOrders(), "200");
         EXPECT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Renco"}));
         EXPECT_EQ(rows("select customer_id, uploaded from brivanta_quote_order"), "9002|1|\n");
-        m_driver.reset();
-        m_screen.reset();
-        m_window.reset();
+        dropScreen();
     }
 }
 

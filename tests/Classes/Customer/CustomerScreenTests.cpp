@@ -160,6 +160,22 @@ protected:
         return nullptr;
     }
     CustomerInfoGroupData& groups() { return pane().customerInfoGroupData(); }
+    // Typed into the field of the form's row LABEL as a user would: the row scrolled to, its
+    // field tapped, the keys; the keyboard stays there.
+    void typeIntoRow(const std::string& label, const std::string& text)
+    {
+        auto& base = groups().customerCompanyData()[0].customerAttributes;
+        auto row = std::find_if(base.begin(), base.end(), [&](const auto& r) { return r.label == label; });
+        ASSERT_NE(row, base.end()) << label;
+        ui::IndexPath ip{1, static_cast<int>(row - base.begin())};
+        pane().tableCustomerInfo()->scrollToRowAtIndexPath(ip, ui::TableViewScrollPosition::Middle, false);
+        base::RunLoop::main().advance(0.01);
+        auto* cell = dynamic_cast<CustomerAttributeCell*>(pane().tableCustomerInfo()->cellForRowAtIndexPath(ip));
+        ASSERT_TRUE(cell);
+        ASSERT_TRUE(driver->tap(&cell->txtAttributeValue()));
+        driver->type(text);
+        ASSERT_TRUE(cell->txtAttributeValue().isFirstResponder());
+    }
     void set(brivanta_customer_group_Entity& group, const std::string& field, const std::string& value)
     {
         for (auto& row : group.customerAttributes) {
@@ -388,17 +404,7 @@ TEST_F(CustomerScreenTest, AnEditIsLeftOnlyByTheUsersChoice)
         screen->customerList()->selectedCustomer(id);
         ASSERT_TRUE(driver->tap(&pane().editButton()));
         ASSERT_EQ(pane().customerType(), 1);
-        // The phone typed into its field as a user would.
-        auto& base = groups().customerCompanyData()[0].customerAttributes;
-        auto row = std::find_if(base.begin(), base.end(), [&](const auto& r) { return r.label == phone; });
-        ASSERT_NE(row, base.end());
-        ui::IndexPath ip{1, static_cast<int>(row - base.begin())};
-        pane().tableCustomerInfo()->scrollToRowAtIndexPath(ip, ui::TableViewScrollPosition::Middle, false);
-        base::RunLoop::main().advance(0.01);
-        auto* cell = dynamic_cast<CustomerAttributeCell*>(pane().tableCustomerInfo()->cellForRowAtIndexPath(ip));
-        ASSERT_TRUE(cell);
-        ASSERT_TRUE(driver->tap(&cell->txtAttributeValue()));
-        driver->type("555-0100");
+        ASSERT_NO_FATAL_FAILURE(typeIntoRow(phone, "555-0100"));
 
         c.leave();
         ASSERT_TRUE(pane().personInfo());
@@ -439,26 +445,20 @@ TEST_F(CustomerScreenTest, TheFormBeingTypedIsStoredAsDoneStoresItWhenTheProgram
     ASSERT_TRUE(data->customerModel()->setCustomerChangeCount(local, 0));
     screen->settingsSwitchChanged();
     const std::string phone = Language::stringWithName("PHONE");
-    // Typed into the row's field as a user would; the keyboard stays there.
-    auto typeInto = [&](const std::string& label, const std::string& text) {
-        auto& base = groups().customerCompanyData()[0].customerAttributes;
-        auto row = std::find_if(base.begin(), base.end(), [&](const auto& r) { return r.label == label; });
-        ASSERT_NE(row, base.end()) << label;
-        ui::IndexPath ip{1, static_cast<int>(row - base.begin())};
-        pane().tableCustomerInfo()->scrollToRowAtIndexPath(ip, ui::TableViewScrollPosition::Middle, false);
-        base::RunLoop::main().advance(0.01);
-        auto* cell = dynamic_cast<CustomerAttributeCell*>(pane().tableCustomerInfo()->cellForRowAtIndexPath(ip));
-        ASSERT_TRUE(cell);
-        ASSERT_TRUE(driver->tap(&cell->txtAttributeValue()));
-        driver->type(text);
-        ASSERT_TRUE(cell->txtAttributeValue().isFirstResponder());
-    };
     auto phoneOf = [&](int id) {
         return rows("select attribute_value from brivanta_customer_attribute where customer_id = " + std::to_string(id)
                     + " and attribute_fields_id = 11");
     };
     auto unsent = [&](int id) { return data->customerModel()->customerChangeCount(id); };
     const std::string name = Language::stringWithName("NAME");
+    // A new customer's form with each field typed in turn, the last one left being typed.
+    auto newCustomerTyping = [&](std::vector<std::pair<std::string, std::string>> fields) {
+        return [&, fields] {
+            ASSERT_TRUE(driver->tap(&screen->customerList()->addNewCustomerButton()));
+            for (const auto& [label, text] : fields)
+                typeIntoRow(label, text);
+        };
+    };
 
     struct Case {
         const char* name;
@@ -468,30 +468,18 @@ TEST_F(CustomerScreenTest, TheFormBeingTypedIsStoredAsDoneStoresItWhenTheProgram
         const char* storedPhone;
     } cases[] = {
         {"a new customer, the phone still being typed",
-         [&] {
-             ASSERT_TRUE(driver->tap(&screen->customerList()->addNewCustomerButton()));
-             typeInto(name, "Night Owl Traders");
-             typeInto(phone, "555-0142");
-         },
+         newCustomerTyping({{name, "Night Owl Traders"}, {phone, "555-0142"}}),
          -2, "Night Owl Traders", "555-0142|\n"},
         {"a new customer, the name still being typed",
-         [&] {
-             ASSERT_TRUE(driver->tap(&screen->customerList()->addNewCustomerButton()));
-             typeInto(phone, "555-0143");
-             typeInto(name, "Late Shift Supply");
-         },
+         newCustomerTyping({{phone, "555-0143"}, {name, "Late Shift Supply"}}),
          -3, "Late Shift Supply", "555-0143|\n"},
         {"a new customer without a name",
-         [&] {
-             ASSERT_TRUE(driver->tap(&screen->customerList()->addNewCustomerButton()));
-             typeInto(phone, "555-0144");
-             typeInto(name, "   ");
-         },
+         newCustomerTyping({{phone, "555-0144"}, {name, "   "}}),
          0, "", ""},
         {"a new customer whose contact has no last name",
          [&] {
              ASSERT_TRUE(driver->tap(&screen->customerList()->addNewCustomerButton()));
-             typeInto(name, "Half Named Ltd");
+             typeIntoRow(name, "Half Named Ltd");
              pane().addConctact();
              set(groups().customerContactData()[0], "first_name", "Ann");
          },
@@ -500,21 +488,21 @@ TEST_F(CustomerScreenTest, TheFormBeingTypedIsStoredAsDoneStoresItWhenTheProgram
          [&] {
              screen->customerList()->selectedCustomer(local);
              ASSERT_TRUE(driver->tap(&pane().editButton()));
-             typeInto(phone, "555-0145");
+             typeIntoRow(phone, "555-0145");
          },
          local, "Local Buyer", "555-0145|\n"},
         {"a server customer renamed",
          [&] {
              screen->customerList()->selectedCustomer(9001);
              pane().customerInfoViewEdit();
-             typeInto(name, " Group");
+             typeIntoRow(name, " Group");
          },
          9001, "ACME Ltd Group", ""},
         {"a local customer opened for editing and left as it was",
          [&] {
              screen->customerList()->selectedCustomer(local);
              ASSERT_TRUE(driver->tap(&pane().editButton()));
-             typeInto(phone, "");
+             typeIntoRow(phone, "");
          },
          0, "", ""},
         {"a customer only viewed", [&] { screen->customerList()->selectedCustomer(9100); }, 0, "", ""},
@@ -561,7 +549,7 @@ TEST_F(CustomerScreenTest, TheFormBeingTypedIsStoredAsDoneStoresItWhenTheProgram
 
     // A form left behind by a logout is not another login's to keep.
     ASSERT_TRUE(driver->tap(&screen->customerList()->addNewCustomerButton()));
-    typeInto(name, "Left Behind Ltd");
+    typeIntoRow(name, "Left Behind Ltd");
     const std::string client = LoginMode::sharedInstance()->clientID();
     const std::string customers = rows("select count(*) from brivanta_customer");
     LoginMode::sharedInstance()->setClientID("OtherCo");

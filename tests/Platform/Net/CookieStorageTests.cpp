@@ -407,6 +407,16 @@ TEST_F(CookieStore, EvictionGoesExpiredFirstThenPlainThenSecureLeastRecentlyUsed
         Date::setFixedNow(Date::now().addingTimeInterval(1));
         store.setCookiesFromResponseHeaders({{"Set-Cookie", header}}, from);
     };
+    // keep set first (FIRST), 49 plain answers (each with ATTRIBUTES), then keep used by USE,
+    // then 5 more: the domain full, keep is dropped unless USE counts as a use.
+    auto usedAmongOlder = [&](std::string first, std::string attributes, std::function<void(CookieStorage&)> use) {
+        return [&, first, attributes, use](CookieStorage& s) {
+            set(s, plain, first);
+            answers(s, plain, "o", 49, attributes);
+            use(s);
+            answers(s, plain, "n", 5);
+        };
+    };
     struct Case {
         const char* what;
         std::function<void(CookieStorage&)> run;
@@ -427,28 +437,17 @@ TEST_F(CookieStore, EvictionGoesExpiredFirstThenPlainThenSecureLeastRecentlyUsed
          },
          {"sess", "p1", "p49"}, {"p0"}},
         {"a cookie the server refreshes outlives older untouched ones",
-         [&](CookieStorage& s) {
-             set(s, plain, "keep=1; Max-Age=3600");
-             answers(s, plain, "o", 49);
-             set(s, plain, "keep=1; Max-Age=3600");
-             answers(s, plain, "n", 5);
-         },
+         usedAmongOlder("keep=1; Max-Age=3600", "", [&](CookieStorage& s) { set(s, plain, "keep=1; Max-Age=3600"); }),
          {"keep", "o5", "n4"}, {"o0", "o4"}},
         {"a cookie the server changes counts as used",
-         [&](CookieStorage& s) {
-             set(s, plain, "keep=1");
-             answers(s, plain, "o", 49);
-             set(s, plain, "keep=2");
-             answers(s, plain, "n", 5);
-         },
+         usedAmongOlder("keep=1", "", [&](CookieStorage& s) { set(s, plain, "keep=2"); }),
          {"keep", "o5", "n4"}, {"o0", "o4"}},
         {"a cookie sent with a request counts as used",
-         [&](CookieStorage& s) {
-             set(s, plain, "keep=1; Path=/k");
-             answers(s, plain, "o", 49, "; Path=/o");
-             EXPECT_EQ(Cookie::requestHeaderValue(s.cookiesForURL(url("http://shop.example.com/k"))), "keep=1");
-             answers(s, plain, "n", 5);
-         },
+         usedAmongOlder("keep=1; Path=/k", "; Path=/o",
+                        [&](CookieStorage& s) {
+                            EXPECT_EQ(Cookie::requestHeaderValue(s.cookiesForURL(url("http://shop.example.com/k"))),
+                                      "keep=1");
+                        }),
          {"keep", "o5", "n4"}, {"o0", "o4"}},
         {"expired cookies go first, however new",
          [&](CookieStorage& s) {

@@ -1,6 +1,9 @@
-# Sourced by the binary checks that run against the local back end; needs $app. Sets $src and
-# $work (removed at exit, KEEP_WORK=1 keeps it), and after start_backend $cport and $fport.
+# Sourced by the binary checks that run against the local back end; needs $app (begin_road sets
+# it). Sets $src and $work (removed at exit, KEEP_WORK=1 keeps it), and after start_backend
+# $cport and $fport.
 src=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# The checks' Python reads the back end's log through backend_log.py.
+export PYTHONPATH=$src/tests/AppBinary${PYTHONPATH:+:$PYTHONPATH}
 work=$(mktemp -d)
 backend=""
 trap '{ [ -n "$backend" ] && kill "$backend" 2>/dev/null; } || true; [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
@@ -14,6 +17,16 @@ start_backend() {
   backend=$!
   for _ in $(seq 1200); do [ -s "$work/backend.out" ] && break; sleep 0.05; done
   read -r _ _ _ _ _ cport _ fport _ < "$work/backend.out"
+}
+
+# begin_road APP OUTDIR [server options]: how a road check begins: $app and $outdir (made), and
+# the back end started.
+begin_road() {
+  app=$1
+  outdir=$2
+  mkdir -p "$outdir"
+  shift 2
+  start_backend "$@"
 }
 
 # prepare_home HOME: a fresh home (exported as BRIVANTA_HOME) pointed at the back end.
@@ -41,6 +54,29 @@ tap 508 341
 type "s3cret!"
 tap 508 393
 type AcmeCo
+LINES
+}
+
+# The next start's login: the form keeps the account and the company, not the password.
+relogin_lines() {
+  cat <<'LINES'
+waitfor "Log in" 60
+tap 508 341
+type "s3cret!"
+tap "Log in"
+waitfor "Home" 60
+LINES
+}
+
+# From Home, the Orders tab's list of unsubmitted orders; the first tap on the tab bar may only
+# close the one-time hint.
+unsubmitted_lines() {
+  cat <<'LINES'
+tap "Orders"
+wait 1
+tap "Orders"
+wait 1
+tap "Unsubmitted"
 LINES
 }
 

@@ -10,6 +10,7 @@ app=$1
 modes=${2:-sigterm window refused}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/backend_support.sh"
+source "$here/kept_support.sh"
 pid=""
 trap '{ [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null; } || true; { [ -n "$backend" ] && kill "$backend" 2>/dev/null; } || true; [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
@@ -20,12 +21,8 @@ synced_lines > "$work/sync.txt"
 run_app "$work/template" "$work/sync.txt" || { echo "the login and sync failed"; exit 1; }
 
 login() {
+  relogin_lines
   cat <<'LINES'
-waitfor "Log in" 60
-tap 508 341
-type "s3cret!"
-tap "Log in"
-waitfor "Home" 60
 tap "Customers"
 wait 1
 tap "Customers"
@@ -52,27 +49,8 @@ for mode in $modes; do
     echo 'waitfor "never shown" 120'
   } > "$work/type.txt"
 
-  if [ "$mode" = window ]; then
-    BRIVANTA_HOME=$home SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24" \
-      bash -c '"$0" --script "$1" & app=$!; echo $app > "$2"; "$3" $app "$4" >> "$2.close" 2>&1; wait $app' \
-      "$app" "$work/type.txt" "$log.pid" "$here/close_window.py" "$work/typed.png" > "$log" 2>&1 &
-    pid=$!
-    wait "$pid" || status=$?
-    grep -q "close requested" "$log.pid.close" 2>/dev/null || { cat "$log.pid.close" "$log" | tail -n 20; echo "$mode: the window was never closed"; exit 1; }
-  else
-    BRIVANTA_HOME=$home "$app" --headless --script "$work/type.txt" > "$log" 2>&1 &
-    pid=$!
-    for _ in $(seq 2400); do [ -e "$work/typed.png" ] && break; kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-    [ -e "$work/typed.png" ] || { tail -n 20 "$log"; echo "$mode: the customer was never typed"; exit 1; }
-    kill -TERM "$pid"
-    wait "$pid" || status=$?
-  fi
-  pid=""
-  rm -f "$work/typed.png"
-  if grep -q "AddressSanitizer\|LeakSanitizer\|runtime error:" "$log"; then
-    tail -n 40 "$log"; echo "$mode: a memory error was reported"; exit 1
-  fi
-  [ "$status" -eq 0 ] || { tail -n 20 "$log"; echo "$mode: exited with $status"; exit 1; }
+  end_when_typed "$mode" "$work/type.txt" "$home" "$log" "the customer"
+  ended_cleanly "$mode" "$log"
 
   # As stored: the one new customer, local and unsent, with its phone; or nothing at all.
   /usr/bin/python3 - "$home/Documents/acmeco/brivanta_lite.sqlite" "$mode" "$name" "$phone" <<'PY'
@@ -116,17 +94,11 @@ LINES
     || { tail -n 20 "$work/$mode-check.log"; echo "$mode: the next start does not list and send the customer"; exit 1; }
   /usr/bin/python3 - "$work/backend.log" "$home/Documents/acmeco/brivanta_lite.sqlite" "$mode" "$name" "$phone" <<'PY'
 import json, sqlite3, sys, time
+from backend_log import records
 log, path, mode, name, phone = sys.argv[1:6]
 # The back end writes its log a fifth of a second behind its answers.
 for _ in range(100):
-    sent = []
-    for line in open(log):
-        try:
-            record = json.loads(line)
-        except ValueError:
-            continue
-        if isinstance(record, dict) and record.get("command") == "520" and name in json.dumps(record):
-            sent.append(record)
+    sent = [r for r in records(log) if r.get("command") == "520" and name in json.dumps(r)]
     if sent:
         break
     time.sleep(0.1)

@@ -74,26 +74,9 @@ SCRIPT
     control '{"faults": [{"target": "520", "kind": "truncate", "fraction": 0.5, "times": 1}]}'
   fi
 
-  # The next start shows the login with the account and company filled in.
-  relogin_lines() {
-    cat <<'SCRIPT'
-waitfor "Log in" 60
-tap 508 341
-type "s3cret!"
-tap "Log in"
-waitfor "Home" 60
-SCRIPT
-  }
   submit_all_lines() {
-    cat <<'SCRIPT'
-tap "Orders"
-wait 1
-tap "Orders"
-wait 1
-tap "Unsubmitted"
-wait 1
-tap "Submit All"
-SCRIPT
+    unsubmitted_lines
+    printf '%s\n' 'wait 1' 'tap "Submit All"'
   }
   { relogin_lines; submit_all_lines; echo 'waitfor "Network error" 60'; } > "$work/lost.txt"
   "$app" --headless --script "$work/lost.txt" > "$work/app.log" 2>&1 || { tail -n 20 "$work/app.log"; exit 1; }

@@ -4,11 +4,8 @@
 # and read it in the office viewer, download the demo video and play it to its end, and delete the PDF again from its card in "My documents"; then, on a fresh home with no network, open a demo PDF. What the back
 # end saw is read from its log.
 set -euo pipefail
-app=$1
-outdir=$2
-mkdir -p "$outdir"
 source "$(dirname "$0")/backend_support.sh"
-start_backend --fixture LIB
+begin_road "$1" "$2" --fixture LIB
 
 # The first tap on the tab bar may only close the one-time hint above the logo.
 { login_lines; cat <<SCRIPT; } > "$work/online.txt"

@@ -3,11 +3,8 @@
 # form with a shortcut, sync, log out through the logo, log in again by the shortcut tile;
 # then, on a fresh home, the demo tile alone. What the back end saw is read from its log.
 set -euo pipefail
-app=$1
-outdir=$2
-mkdir -p "$outdir"
 source "$(dirname "$0")/backend_support.sh"
-start_backend
+begin_road "$1" "$2"
 
 { login_lines; cat <<SCRIPT; } > "$work/online.txt"
 tap "Create shortcut"

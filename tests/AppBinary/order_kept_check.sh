@@ -14,6 +14,7 @@ pid=""
 trap '{ [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null; } || true; rm -rf "$work"' EXIT
 export BRIVANTA_NETWORK=none
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+source "$here/kept_support.sh"
 
 cat > "$work/prepare.txt" <<'LINES'
 waitfor "Preparing the demo data" 60
@@ -92,27 +93,10 @@ for mode in $modes; do
     # The session ends with its script, right after the typing.
     sed '$d' "$work/type.txt" > "$work/end.txt"
     BRIVANTA_HOME=$home "$app" --headless --script "$work/end.txt" > "$log" 2>&1 || status=$?
-  elif [ "$mode" = sigterm ]; then
-    BRIVANTA_HOME=$home "$app" --headless --script "$work/type.txt" > "$log" 2>&1 &
-    pid=$!
-    for _ in $(seq 2400); do [ -e "$work/typed.png" ] && break; kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-    [ -e "$work/typed.png" ] || { tail -n 20 "$log"; echo "$mode: the order was never typed"; exit 1; }
-    kill -TERM "$pid"
-    wait "$pid" || status=$?
   else
-    BRIVANTA_HOME=$home SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24" \
-      bash -c '"$0" --script "$1" & app=$!; echo $app > "$2"; "$3" $app "$4" >> "$2.close" 2>&1; wait $app' \
-      "$app" "$work/type.txt" "$log.pid" "$here/close_window.py" "$work/typed.png" > "$log" 2>&1 &
-    pid=$!
-    wait "$pid" || status=$?
-    grep -q "close requested" "$log.pid.close" 2>/dev/null || { cat "$log.pid.close" "$log" | tail -n 20; echo "$mode: the window was never closed"; exit 1; }
+    end_when_typed "$mode" "$work/type.txt" "$home" "$log" "the order"
   fi
-  pid=""
-  rm -f "$work/typed.png"
-  if grep -q "AddressSanitizer\|LeakSanitizer\|runtime error:" "$log"; then
-    tail -n 40 "$log"; echo "$mode: a memory error was reported"; exit 1
-  fi
-  [ "$status" -eq 0 ] || { tail -n 20 "$log"; echo "$mode: exited with $status"; exit 1; }
+  ended_cleanly "$mode" "$log"
   # As stored: one unsubmitted, unsent order with its line.
   /usr/bin/python3 - "$home/Documents/tolbernix_/brivanta_lite.sqlite" "$mode" <<'PY'
 import sqlite3, sys

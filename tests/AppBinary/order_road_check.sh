@@ -3,11 +3,8 @@
 # a product from the catalogue, choose the customer, save, sign the order's PDF, submit. The
 # back end's log must hold the signed order.
 set -euo pipefail
-app=$1
-outdir=$2
-mkdir -p "$outdir"
 source "$(dirname "$0")/backend_support.sh"
-start_backend
+begin_road "$1" "$2"
 
 # Positions: Chair One's cart button, its colour list and first colour, the sheet's add
 # button, the customer field, the signature line once the PDF is scrolled to its end, and
@@ -44,14 +41,8 @@ run_app "$work/home" "$work/road.txt"
 
 /usr/bin/python3 - "$work/backend.log" <<'PY'
 import base64, json, sys
-orders = []
-for line in open(sys.argv[1]):
-    try:
-        record = json.loads(line)
-    except ValueError:
-        continue
-    if isinstance(record, dict) and record.get("command") == "518":
-        orders += json.loads(record["parameters"]["syncData"]).get("order", [])
+from backend_log import uploaded_orders
+orders = uploaded_orders(sys.argv[1])
 if len(orders) != 1:
     sys.exit("expected one uploaded order, saw %d" % len(orders))
 order = orders[0]

@@ -8,11 +8,8 @@
 #   quantity 4, then Save, then the program ends and starts again: it opens with 4.
 # The database is read too: the screen, the device and the back end agree.
 set -euo pipefail
-app=$1
-outdir=$2
-mkdir -p "$outdir"
 source "$(dirname "$0")/backend_support.sh"
-start_backend
+begin_road "$1" "$2"
 
 # A new order of one Table One for Globex, its note NOTE, in the editor.
 table_order() {
@@ -80,17 +77,7 @@ wait 1
 expect "$1,200.00"'
 
 # The next start, logged in again: the saved order opens with what was typed.
-cat > "$work/restart.txt" <<'SCRIPT'
-waitfor "Log in" 60
-tap 508 341
-type "s3cret!"
-tap "Log in"
-waitfor "Home" 60
-tap "Orders"
-wait 1
-tap "Orders"
-wait 1
-tap "Unsubmitted"
+{ relogin_lines; unsubmitted_lines; cat <<'SCRIPT'; } > "$work/restart.txt"
 waitfor "by Save" 30
 tap "by Save"
 wait 1
@@ -102,16 +89,9 @@ BRIVANTA_HOME=$work/Save "$app" --headless --script "$work/restart.txt" > "$work
 status=0
 /usr/bin/python3 - "$work/backend.log" "$work" <<'PY' || status=1
 import json, sqlite3, sys
+from backend_log import uploaded_orders
 problems = []
-sent = {}
-for line in open(sys.argv[1]):
-    try:
-        record = json.loads(line)
-    except ValueError:
-        continue
-    if isinstance(record, dict) and record.get("command") == "518":
-        for order in json.loads(record["parameters"]["syncData"]).get("order", []):
-            sent[order.get("customer_note")] = order
+sent = {order.get("customer_note"): order for order in uploaded_orders(sys.argv[1])}
 # What the screen showed: quantity, discounted price, order total.
 shown = {"by Submit": (4, 300.0, 1200.0), "by discount": (1, 270.0, 270.0)}
 for note, (quantity, price, total) in shown.items():

@@ -3,11 +3,8 @@
 # tab, pull up for older orders, copy one from a long press, submit the copy from the
 # unsubmitted list, open the submitted copy. What the back end saw is read from its log.
 set -euo pipefail
-app=$1
-outdir=$2
-mkdir -p "$outdir"
 source "$(dirname "$0")/backend_support.sh"
-start_backend
+begin_road "$1" "$2"
 
 # The first tap on the tab bar may only close the one-time hint above the logo. A pull-up is
 # a finger held while it climbs, so the drag is slow.

@@ -178,12 +178,13 @@ TEST_F(ProductImageViewerTest, PagesLoadTheShownImageAndStandInThumbnailsForTheN
         ASSERT_TRUE(page);
     // Every page is decoded off the main thread; the shown one goes in as soon as it is.
     EXPECT_TRUE(waitFor([&] { return showsFull(*viewer, 1, 0); }));
+    // The neighbours show the placeholder at once, then the thumbnail enlarged to the size the
+    // full image will take, once it is decoded: a full page image fills the window's height,
+    // 160 x 110 times 768 / 110.
     EXPECT_TRUE(waitFor([&] {
-        return !viewer->bigImageViews()[0]->imageView()->image().isNull()
-            && !viewer->bigImageViews()[2]->imageView()->image().isNull();
+        auto tall = [&](int k) { return viewer->bigImageViews()[k]->imageView()->image().size().height > 700; };
+        return tall(0) && tall(2);
     }));
-    // The neighbours show the thumbnail enlarged to the size the full image will take: a
-    // full page image fills the window's height, 160 x 110 times 768 / 110.
     for (int k : {0, 2}) {
         auto& image = viewer->bigImageViews()[k]->imageView()->image();
         EXPECT_NEAR(image.size().width, std::ceil(160.0 * 768 / 110), 0.5);

@@ -73,9 +73,11 @@ LINES
 unsubmitted_lines() {
   cat <<'LINES'
 tap "Orders"
-wait 1
+waitstill 30
+waitfor "Orders" 30
 tap "Orders"
-wait 1
+waitstill 30
+waitfor "Unsubmitted" 30
 tap "Unsubmitted"
 LINES
 }

@@ -24,7 +24,8 @@ login() {
   relogin_lines
   cat <<'LINES'
 tap "Customers"
-wait 1
+waitstill 30
+waitfor "Customers" 30
 tap "Customers"
 waitfor "Globex" 60
 LINES
@@ -40,10 +41,10 @@ for mode in $modes; do
     window) name="Late Shift Supply" phone="555-0143" order="phone name" ;;
     refused) name="" phone="555-0144" order="phone" ;;
   esac
-  { login; echo "tap 320 22"; echo "wait 1"
+  { login; echo "tap 320 22"; echo "waitstill 30"
     for field in $order; do
       if [ "$field" = name ]; then echo "tap 800 196"; echo "type \"$name\""; else echo "tap 800 307"; echo "type \"$phone\""; fi
-      echo "wait 0.5"
+      echo "waitstill 30"
     done
     echo "screenshot $work/typed.png"
     echo 'waitfor "never shown" 120'
@@ -85,7 +86,8 @@ waitfor "$name" 30
 tap "$name"
 waitfor "$phone" 30
 tap "Submit"
-wait 1
+waitstill 30
+waitfor "Submit" 30
 tap "Submit"
 waitgone "$phone" 60
 LINES

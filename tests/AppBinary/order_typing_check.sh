@@ -15,24 +15,24 @@ begin_road "$1" "$2"
 table_order() {
   cat <<LINES
 tap "Catalog"
-wait 1
 waitfor "Table One" 60
 tap 609 239
-wait 1
+waitstill 30
 tap 763 260
-wait 1
+waitstill 30
+waitfor "Orders" 30
 tap "Orders"
-wait 1
 waitfor "Table One" 60
 tap 730 73
 type "$1"
 key return
 tap 220 113
-wait 0.5
+waitstill 30
 type "Glo"
-wait 1
+waitstill 30
+waitfor "Globex" 30
 tap "Globex"
-wait 0.5
+waitstill 30
 LINES
 }
 
@@ -66,21 +66,21 @@ screenshot $outdir/order-typing-discount.png"
 road leaving "$quantity_lines" 'tap "Order List"
 waitfor "Do you want to save the changes to this order?" 10
 tap "Save"
-wait 1
+waitstill 30
+waitfor "Unsubmitted" 30
 tap "Unsubmitted"
 waitfor "by leaving" 30
 tap "by leaving"
-wait 1
 waitfor "$1,200.00" 10'
 road Save "$quantity_lines" 'tap "Save"
-wait 1
+waitstill 30
+waitfor "$1,200.00" 30
 expect "$1,200.00"'
 
 # The next start, logged in again: the saved order opens with what was typed.
 { relogin_lines; unsubmitted_lines; cat <<'SCRIPT'; } > "$work/restart.txt"
 waitfor "by Save" 30
 tap "by Save"
-wait 1
 waitfor "$1,200.00" 10
 SCRIPT
 BRIVANTA_HOME=$work/Save "$app" --headless --script "$work/restart.txt" > "$work/restart.log" 2>&1 \

@@ -226,8 +226,13 @@ std::optional<long> GroupMemoryWatch::readMember(int fd)
 
 std::optional<long> GroupMemoryWatch::lookAt(pid_t pid)
 {
-    if (m_members.contains(pid))
-        return std::nullopt;
+    if (auto known = m_members.find(pid); known != m_members.end()) {
+        if (auto pages = readMember(known->second))
+            return pages;
+        // That member has ended: its number may be a newcomer's now.
+        close(known->second);
+        m_members.erase(known);
+    }
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
     int fd = open(path, O_RDONLY | O_CLOEXEC);

@@ -67,7 +67,8 @@ public:
 private:
     // A process's resident pages, when it is of the group.
     std::optional<long> readMember(int statusFile);
-    // The same for a process not yet known, which becomes a member when it is of the group.
+    // The same for the process of that number, which becomes a member when it is of the group
+    // (a member that ended gives way to whatever took its number).
     std::optional<long> lookAt(pid_t pid);
 
     pid_t m_group;

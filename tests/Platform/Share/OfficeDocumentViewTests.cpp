@@ -24,6 +24,7 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -410,6 +411,65 @@ TEST(ProgramMemoryLimit, TheWatchReadsItsGroupNotTheMachine)
     if (startedMeanwhile >= 0) {
         EXPECT_LE(watch.statusesRead() - before, size_t(20 * 3 + startedMeanwhile));
     }
+}
+
+// A member that ends and whose number a new member of the group takes at once: the newcomer is
+// counted from that look on. The system is made to give the number again through its record of
+// the last number given, which only a privileged test may write.
+TEST(ProgramMemoryLimit, TheWatchCountsANewMemberUnderAnEndedMembersNumber)
+{
+    const char* lastGiven = "/proc/sys/kernel/ns_last_pid";
+    if (::access(lastGiven, W_OK) != 0)
+        GTEST_SKIP() << "process numbers cannot be chosen here";
+    auto spawn = [](pid_t group) {
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setpgroup(&attributes, group);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        char sleep[] = "sleep", time[] = "60";
+        char* args[] = {sleep, time, nullptr};
+        pid_t pid = -1;
+        if (posix_spawnp(&pid, "sleep", nullptr, &attributes, args, environ) != 0)
+            pid = -1;
+        posix_spawnattr_destroy(&attributes);
+        return pid;
+    };
+    auto end = [](pid_t pid) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    };
+    pid_t leader = spawn(0);
+    ASSERT_GT(leader, 0);
+    pid_t member = spawn(leader);
+    testsupport::OnExit cleanUp([&] {
+        end(member);
+        end(leader);
+    });
+    ASSERT_GT(member, 0);
+    // A process of no group of theirs after them: the numbers given move on past the member's.
+    pid_t after = spawn(0);
+    ASSERT_GT(after, 0);
+    end(after);
+    share::GroupMemoryWatch watch(leader, std::chrono::milliseconds(0), std::chrono::hours(1));
+    auto bothCounted = [&] { return watch.residentBytes() == share::groupResidentBytes(leader); };
+    // Until both have become sleeps (their sizes change no more).
+    ASSERT_TRUE(base::RunLoop::main().runUntil(bothCounted, 10));
+
+    // Other processes of the machine may take the number first: tried until it is given again.
+    const pid_t number = member;
+    end(member);
+    member = -1;
+    for (int attempt = 0; attempt < 50 && member != number; ++attempt) {
+        if (member > 0)
+            end(member);
+        std::ofstream(lastGiven) << number - 1;
+        member = spawn(leader);
+        ASSERT_GT(member, 0);
+    }
+    if (member != number)
+        GTEST_SKIP() << "the number was always taken first";
+    // Each look from now on counts it, once it has become a sleep like the one before.
+    EXPECT_TRUE(base::RunLoop::main().runUntil(bothCounted, 10));
 }
 
 TEST(ProgramTimeout, EndsTheWholeGroup)

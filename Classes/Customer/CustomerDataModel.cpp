@@ -905,7 +905,14 @@ bool CustomerDataModel::adoptServerCustomer(int localId, const CustomerRecord& s
     // What the user changed since the upload is all that stays the user's; the rest is the
     // server's version as it is now.
     const CustomerRecord before = underServerIds(sent);
-    const CustomerRecord mine = underServerIds(model->readCustomerRecord(localId));
+    const CustomerRecord current = model->readCustomerRecord(localId);
+    const CustomerRecord mine = underServerIds(current);
+    // Rows added since the upload are no changed field, yet they too have still to go up.
+    auto added = [](const auto& rows, auto id, const std::map<int, int>& sentIds) {
+        return std::any_of(rows.begin(), rows.end(), [&](const auto& row) { return !sentIds.count(row.*id); });
+    };
+    const bool rowsAdded = added(current.addresses, &brivanta_customer_address_Entity::indexId, addressIds)
+        || added(current.contacts, &brivanta_customer_contact_entity::contactID, contactIds);
     auto keys = [](const std::map<int, int>& ids) {
         std::set<int> local;
         for (const auto& [id, serverRow] : ids)
@@ -940,7 +947,7 @@ bool CustomerDataModel::adoptServerCustomer(int localId, const CustomerRecord& s
         for (const auto& field : model->changedFields(serverId))
             if (!heldFields.count(field))
                 unsent.push_back(field);
-        const int changes = (unsent.empty() ? 0 : std::max(localChanges, 1)) + heldChanges;
+        const int changes = (unsent.empty() && !rowsAdded ? 0 : std::max(localChanges, 1)) + heldChanges;
         return model->reapplyChangedFields(serverId, mine, unsent) && model->setCustomerChangeCount(serverId, changes)
             && data->updateOrderTable(std::vector{customer}) && model->forgetSentUpload(localId);
     });

@@ -1137,6 +1137,38 @@ TEST_F(CustomerEditSyncTest, AHeldCopyTakenForALostUploadShowsTheOfficesLaterVal
     }
 }
 
+// Rows the user adds to the customer after its upload was lost, with nothing else changed, go up
+// on the copy that upload made, whether a sync brought the copy in between or not.
+TEST_F(CustomerEditSyncTest, RowsAddedAfterALostUploadGoUpOnItsCopy)
+{
+    for (bool syncBetween : {false, true}) {
+        SCOPED_TRACE(syncBetween ? "a sync in between" : "no sync in between");
+        startFreshUploading();
+        const int local = newCustomerFromOrderEditor("Renco", "7 Chain Ave", "111");
+        ASSERT_TRUE(backend().setFault("520", "truncate", 1, R"("fraction": 0.5)"));
+        EXPECT_EQ(submitOrders(), "999");
+        if (syncBetween)
+            sync();
+        screen().settingsSwitchChanged();
+        edit(local, [&](CustomerInfoView& pane, CustomerInfoGroupData& groups) {
+            pane.addAddress();
+            set(groups.customerCompanyData().back(), "address", "2 Elm Street");
+        });
+        ASSERT_NE(customer(local).find("2 Elm Street|"), std::string::npos) << customer(local);
+        EXPECT_EQ(submitOrders(), "200");
+
+        EXPECT_EQ(orderCustomersOnServer(), std::vector<int64_t>{9002});
+        EXPECT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Renco"}));
+        const auto addresses = onServer(9002)["addresses"].asArray();
+        ASSERT_EQ(addresses.size(), 1u) << "the added address on the server";
+        EXPECT_EQ(addresses[0]["address"].toString(), "2 Elm Street");
+        EXPECT_EQ(changes(9002), 0);
+        sync();
+        EXPECT_NE(customer(9002).find("2 Elm Street|"), std::string::npos) << customer(9002);
+        dropScreen();
+    }
+}
+
 // The local customer becomes the copy its lost upload made, with its order, and its record of
 // the upload is forgotten, all at once or not at all.
 TEST_F(CustomerEditSyncTest, ALostUploadsCopyIsTakenWithItsRecordOrNotAtAll)

@@ -975,16 +975,10 @@ void QuoteOrderViewController::alertViewClickedButtonAtIndex(ui::AlertView& aler
         m_askedLines.erase(tag);
         if (!m_quoteOrder || !asked)
             return;
-        if (index == 1) {
+        if (index == 1)
             deleteLine(tag - kLineTagBase, asked);
-        } else if (auto* cell = dynamic_cast<QuoteOrderItemsTableViewCell*>(m_tableView->viewWithTag(tag))) {
-            QVTextField& quantity = cell->quantityTextField();
-            if (std::atoi(withoutCommas(quantity.text()).c_str()) == 0 && withoutCommas(quantity.text()).find_first_not_of("0") == std::string::npos) {
-                quantity.setText(cell->editingFieldOldValue().value_or(""));
-                quantity.becomeFirstResponder();
-                quantity.resignFirstResponder();
-            }
-        }
+        else
+            giveBackQuantity(tag);
         return;
     }
     switch (tag) {
@@ -1019,6 +1013,19 @@ void QuoteOrderViewController::alertViewClickedButtonAtIndex(ui::AlertView& aler
         break;
     default:
         break;
+    }
+}
+
+void QuoteOrderViewController::giveBackQuantity(int tag)
+{
+    auto* cell = dynamic_cast<QuoteOrderItemsTableViewCell*>(m_tableView->viewWithTag(tag));
+    if (!cell)
+        return;
+    QVTextField& quantity = cell->quantityTextField();
+    if (std::atoi(withoutCommas(quantity.text()).c_str()) == 0 && withoutCommas(quantity.text()).find_first_not_of("0") == std::string::npos) {
+        quantity.setText(cell->editingFieldOldValue().value_or(""));
+        quantity.becomeFirstResponder();
+        quantity.resignFirstResponder();
     }
 }
 
@@ -1119,6 +1126,11 @@ void QuoteOrderViewController::keepUnsavedOrder()
     // The text being typed belongs to the order, as ending its editing would put it there;
     // a value that would be refused keeps the last accepted one. No question.
     takeTyping(true);
+    // A quantity of 0 whose question is still up was never taken: its line keeps the quantity
+    // it had, as answering Cancel gives it back.
+    for (const auto& [tag, asked] : std::map(m_askedLines))
+        if (auto line = asked.lock(); line && line->quantity() == 0)
+            giveBackQuantity(tag);
     // What leaving would ask about is what is kept.
     if (!m_isOrderChanged && !(m_state == 0 && m_quoteOrder->hasItems()))
         return;

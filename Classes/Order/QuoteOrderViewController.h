@@ -172,6 +172,8 @@ private:
     void checkCustomerAndSaveOrder(int question);
     void continueAfterCustomerQuestion(int question);
     void deleteLine(int row, const std::shared_ptr<QuoteOrderItemEntity>& line);
+    // The line asked about under `tag` gets back the quantity it had before a 0 was typed.
+    void giveBackQuantity(int tag);
     void setFieldLook(ui::TextField& field, bool enabled);
     void customerTextChanged();
     void copyDefaultAddress(bool refreshField);

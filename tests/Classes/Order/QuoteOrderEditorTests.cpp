@@ -447,6 +447,9 @@ TEST_F(EditorTest, EveryRoadOutTakesTheLineValueBeingTyped)
                 EXPECT_EQ(editor->state(), 0);
                 EXPECT_EQ(MessageBox::sharedInstance()->waitMsgBoxtag(), 0) << "nothing sent";
                 EXPECT_TRUE(storedQuantities().empty());
+                // The program ends before it is answered: the 0 was never taken, the line keeps 2.
+                QuoteOrderStore::keepOpenOrder();
+                EXPECT_EQ(storedQuantities(), std::vector<int>{2});
             } else if (refused) {
                 EXPECT_EQ(alert, nullptr);
                 EXPECT_EQ(storedQuantities(), std::vector<int>{2});

@@ -744,7 +744,8 @@ std::vector<Cookie> CookieStorage::setCookies(const std::vector<Cookie>& cookies
                 continue;
             Cookie stored = cookie;
             stored.created = created;
-            const std::string& domain = insertLocked(std::move(stored), now).cookie.domain;
+            // A copy: the cookie itself may expire by the time the limits are enforced.
+            const std::string domain = insertLocked(std::move(stored), now).cookie.domain;
             // A replacement keeps its domain's count; only a cookie new to the jar can pass a limit.
             if (!replacing && enforceLimitsLocked(domain, secureOrigin))
                 dropped = true;

@@ -509,6 +509,29 @@ TEST_F(CookieStore, EvictionGoesExpiredFirstThenPlainThenSecureLeastRecentlyUsed
     }
 }
 
+// A cookie that expires while it is being stored into a full domain goes with the expired ones it
+// was to make room among, and the jar stays sound (on the wall clock: the moment falls between
+// the jar's two readings of it, one attempt or another; a sanitizer build sees any read of the
+// cookie gone).
+TEST_F(CookieStore, ACookieExpiringAsItIsStoredIntoAFullDomainLeavesTheJarSound)
+{
+    Date::setFixedNow(std::nullopt);
+    CookieStorage store;
+    const URL from = url("http://a-rather-long-shop-name.example.com/");
+    auto made = [&](const std::string& name, Date expires) {
+        auto cookie = Cookie::fromSetCookie(name + "=1", from, Date::now());
+        cookie->expires = expires;
+        return *cookie;
+    };
+    for (size_t n = 0; n < CookieStorage::kMaxCookiesPerDomain; ++n)
+        store.setCookies({made("kept" + std::to_string(n), Date::now().addingTimeInterval(3600))}, false);
+    for (int attempt = 0; attempt < 4000; ++attempt) {
+        const double soon = 1e-6 * (1 + attempt % 40) / 4;
+        store.setCookies({made("brief" + std::to_string(attempt), Date::now().addingTimeInterval(soon))}, false);
+    }
+    EXPECT_LE(store.cookies().size(), CookieStorage::kMaxCookiesPerDomain);
+}
+
 // Answers that each bring a new cookie to a full domain of a full jar, so that each drops one,
 // cost what they cost in a jar of ten: the jar is never walked whole for an answer.
 TEST_F(CookieStore, AnswersFillingTheJarCostTheSameAtTenCookiesAndAtThreeThousand)

@@ -1036,8 +1036,27 @@ bool QuoteOrderViewController::takeTyping(bool quiet)
     if (!isViewLoaded())
         return true;
     auto* typing = dynamic_cast<ui::TextField*>(ui::Responder::currentFirstResponder());
-    if (!typing || !typing->isDescendantOfView(view().get()))
+    // The discount popup's rate lies over the screen, not in it, and is the order's as well.
+    QVTextField* rate = m_discountPopup ? m_discountPopup->txtDiscountRat().get() : nullptr;
+    if (!typing || (typing != rate && !typing->isDescendantOfView(view().get())))
         return true;
+    if (typing == rate) {
+        if (!quiet) {
+            rate->setTraget(std::dynamic_pointer_cast<ui::AlertViewDelegate>(m_discountPopup));
+            if (!rate->validate())
+                return false;
+        } else if (!rate->isValid()) {
+            // The order keeps its discount, with no alert.
+            rate->setDelegate(nullptr);
+            rate->resignFirstResponder();
+            rate->setDelegate(m_discountPopup.get());
+            discountWillEndInput();
+            return true;
+        }
+        // Ending it applies the rate and closes the popup.
+        rate->resignFirstResponder();
+        return true;
+    }
     QuoteOrderItemsTableViewCell* cell = nullptr;
     for (ui::View* v = typing->superview(); v && !cell; v = v->superview())
         cell = dynamic_cast<QuoteOrderItemsTableViewCell*>(v);

@@ -354,18 +354,25 @@ TEST_F(EditorTest, WhatLeavingWouldAskToSaveIsStoredWhenTheProgramEnds)
         bool stored;
         const char* note;
         double discount;
+        bool inPopup = false;
     };
     auto none = static_cast<ui::TextField& (*)(QuoteOrderViewController&)>(nullptr);
     auto note = +[](QuoteOrderViewController& e) -> ui::TextField& { return e.noteField(); };
     auto discount = +[](QuoteOrderViewController& e) -> ui::TextField& { return e.discountField(); };
+    auto rate = +[](QuoteOrderViewController& e) -> ui::TextField& { return *e.discountPopup()->txtDiscountRat(); };
     for (const Case& c : {Case{"a line, nothing typed", true, none, "", true, "", 0},
                           Case{"nothing at all", false, none, "", false, "", 0},
                           Case{"no line, a note being typed", false, note, "Call first", true, "Call first", 0},
                           Case{"a discount being typed", true, discount, "100", true, "", 100},
+                          Case{"a rate being typed in the discount popup", true, rate, "10", true, "", 108, true},
+                          Case{"a refused rate being typed in the discount popup", true, rate, "12.5", true, "", 0, true},
                           // Last: the refused text keeps its field from giving up the keyboard.
                           Case{"a refused discount being typed", true, discount, "12.5", true, "", 0}}) {
         SCOPED_TRACE(c.name);
         open(0, c.withLine ? std::vector{line(7, "Widget", 60, 2)} : std::vector<std::shared_ptr<QuoteOrderItemEntity>>{});
+        if (c.inPopup) {
+            ASSERT_TRUE(driver->tap(&editor->discountButton()));
+        }
         if (c.field) {
             driver->tap(&c.field(*editor));
             for (size_t i = c.field(*editor).text().size(); i > 0; --i)

@@ -1035,6 +1035,12 @@ bool QuoteOrderViewController::takeTyping(bool quiet)
 {
     if (!isViewLoaded())
         return true;
+    // The address popup gives the order what was typed in it when it closes, as a click
+    // outside it does.
+    if (auto popover = m_addressPopover; popover && popover->isPopoverVisible()) {
+        popover->dismissPopoverAnimated(false);
+        popoverControllerDidDismissPopover(*popover);
+    }
     auto* typing = dynamic_cast<ui::TextField*>(ui::Responder::currentFirstResponder());
     // The discount popup's rate lies over the screen, not in it, and is the order's as well.
     QVTextField* rate = m_discountPopup ? m_discountPopup->txtDiscountRat().get() : nullptr;

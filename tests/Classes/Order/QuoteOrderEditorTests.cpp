@@ -723,3 +723,29 @@ TEST_F(EditorCustomerTest, ANewCustomerGetsTheAddressPopupAndIsAddedOnSave)
 }
 
 } // namespace
+
+namespace {
+
+// The program ends while the address popup of a new customer is up, its street being typed:
+// the order is kept with the address as closing the popup would give it, nothing asked.
+TEST_F(EditorCustomerTest, TheProgramsEndKeepsTheAddressBeingTypedInItsPopup)
+{
+    open(0, {line(7, "Widget", 60, 2)});
+    driver->tap(&editor->customerField());
+    driver->type("Zed Co");
+    driver->pressKey("\n");
+    driver->tap(&editor->addressField());
+    ASSERT_NE(editor->addressPopover(), nullptr);
+    ASSERT_TRUE(editor->addressPopover()->isPopoverVisible());
+    window->layoutIfNeeded();
+    driver->type("9 Oak St");
+    QuoteOrderStore::keepOpenOrder();
+    EXPECT_EQ(ui::AlertView::visibleAlert(), nullptr) << "nothing is asked";
+    auto stored = data->fetchQuoteOrdersCondition(0, std::nullopt);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0]->customerName(), "Zed Co");
+    EXPECT_EQ(stored[0]->customerAddress(), "9 Oak St");
+    EXPECT_FALSE(stored[0]->isUploaded());
+}
+
+} // namespace

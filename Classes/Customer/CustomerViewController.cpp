@@ -374,6 +374,11 @@ int CustomerViewController::storeCustomer(const CustomerInfoGroupData& data)
         // What the customer was before this edit: the fields that differ afterwards are the
         // user's, kept through the syncs until the server has them.
         const CustomerRecord before = edited ? customers->readCustomerRecord(customerId) : CustomerRecord{};
+        // New rows are numbered below every local row, this customer's included: read before
+        // its rows go, a kept row's id would be handed out again and the new row replace it.
+        int addressId = manager->getLastLocalCustomerAddressId();
+        int attributeId = manager->getLastLocalCustomerAttributesId();
+        int contactId = manager->getLastLocalCustomerContactsId();
         // An edit replaces the customer's rows under its own id, so orders naming it stay on it;
         // rows that stay keep their ids, so the server's rows are updated rather than doubled.
         if (edited && !manager->deleteCustomerTableWithID(customerId))
@@ -398,7 +403,6 @@ int CustomerViewController::storeCustomer(const CustomerInfoGroupData& data)
             return id != 0 && std::any_of(rows.begin(), rows.end(), [&](const auto& r) { return rowId(r) == id; });
         };
         std::vector<brivanta_customer_address_Entity> addresses;
-        int addressId = manager->getLastLocalCustomerAddressId();
         for (size_t i = 2; i < company.size(); ++i) {
             brivanta_customer_address_Entity address;
             const int groupId = company[i].indexId;
@@ -419,7 +423,6 @@ int CustomerViewController::storeCustomer(const CustomerInfoGroupData& data)
 
         std::vector<brivanta_customer_attribute_Entity> attributes;
         std::set<int> shownFields;
-        int attributeId = manager->getLastLocalCustomerAttributesId();
         for (size_t g = 0; g < 2 && g < company.size(); ++g) {
             for (const auto& row : company[g].customerAttributes) {
                 if (row.field.empty())
@@ -447,7 +450,6 @@ int CustomerViewController::storeCustomer(const CustomerInfoGroupData& data)
             return false;
 
         std::vector<brivanta_customer_contact_entity> contacts;
-        int contactId = manager->getLastLocalCustomerContactsId();
         for (const auto& group : data.customerContactData()) {
             brivanta_customer_contact_entity contact;
             contact.contactID = keeps(before.contacts, group.indexId, [](const auto& c) { return c.contactID; })

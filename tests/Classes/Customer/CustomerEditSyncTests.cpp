@@ -1141,13 +1141,28 @@ TEST_F(CustomerEditSyncTest, AHeldCopyTakenForALostUploadShowsTheOfficesLaterVal
 // on the copy that upload made, whether a sync brought the copy in between or not.
 TEST_F(CustomerEditSyncTest, RowsAddedAfterALostUploadGoUpOnItsCopy)
 {
-    for (bool syncBetween : {false, true}) {
-        SCOPED_TRACE(syncBetween ? "a sync in between" : "no sync in between");
+    struct Case {
+        const char* name;
+        bool withAddress; // the customer went up with an address of its own
+        bool syncBetween;
+    } cases[] = {
+        {"no address row sent, no sync in between", false, false},
+        {"no address row sent, a sync in between", false, true},
+        {"an address row sent, no sync in between", true, false},
+        {"an address row sent, a sync in between", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         startFreshUploading();
         const int local = newCustomerFromOrderEditor("Renco", "7 Chain Ave", "111");
+        if (c.withAddress)
+            edit(local, [&](CustomerInfoView& pane, CustomerInfoGroupData& groups) {
+                pane.addAddress();
+                set(groups.customerCompanyData().back(), "address", "1 First Street");
+            });
         ASSERT_TRUE(backend().setFault("520", "truncate", 1, R"("fraction": 0.5)"));
         EXPECT_EQ(submitOrders(), "999");
-        if (syncBetween)
+        if (c.syncBetween)
             sync();
         screen().settingsSwitchChanged();
         edit(local, [&](CustomerInfoView& pane, CustomerInfoGroupData& groups) {
@@ -1159,12 +1174,55 @@ TEST_F(CustomerEditSyncTest, RowsAddedAfterALostUploadGoUpOnItsCopy)
 
         EXPECT_EQ(orderCustomersOnServer(), std::vector<int64_t>{9002});
         EXPECT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Renco"}));
-        const auto addresses = onServer(9002)["addresses"].asArray();
-        ASSERT_EQ(addresses.size(), 1u) << "the added address on the server";
-        EXPECT_EQ(addresses[0]["address"].toString(), "2 Elm Street");
+        std::multiset<std::string> onTheServer;
+        const base::Value copy = onServer(9002);
+        for (const auto& a : copy["addresses"].asArray())
+            onTheServer.insert(a["address"].toString());
+        const std::multiset<std::string> wanted =
+            c.withAddress ? std::multiset<std::string>{"1 First Street", "2 Elm Street"} : std::multiset<std::string>{"2 Elm Street"};
+        EXPECT_EQ(onTheServer, wanted);
         EXPECT_EQ(changes(9002), 0);
         sync();
+        EXPECT_EQ(count("select count(*) from brivanta_customer_address where customer_id = 9002"), int(wanted.size()))
+            << customer(9002);
         EXPECT_NE(customer(9002).find("2 Elm Street|"), std::string::npos) << customer(9002);
+        dropScreen();
+    }
+}
+
+// A row added to a customer the device made keeps the rows it had, however many edits in: the
+// new row takes an id of its own, never one of the customer's.
+TEST_F(CustomerEditSyncTest, ARowAddedToANewCustomerKeepsItsOtherRows)
+{
+    struct Case {
+        const char* name;
+        std::function<void(CustomerInfoView&, CustomerInfoGroupData&, const std::string&)> add;
+        std::string stored; // the query of the customer's rows of that kind
+    } cases[] = {
+        {"addresses",
+         [](CustomerInfoView& pane, CustomerInfoGroupData& groups, const std::string& text) {
+             pane.addAddress();
+             set(groups.customerCompanyData().back(), "address", text);
+         },
+         "select address from brivanta_customer_address where customer_id = "},
+        {"contacts",
+         [](CustomerInfoView& pane, CustomerInfoGroupData& groups, const std::string& text) {
+             pane.addConctact();
+             set(groups.customerContactData().back(), "first_name", text);
+             set(groups.customerContactData().back(), "last_name", "Smith");
+         },
+         "select first_name from brivanta_customer_contact where customer_id = "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startFreshUploading();
+        const int local = newCustomerFromOrderEditor("Renco", "7 Chain Ave", "111");
+        std::string wanted;
+        for (const char* text : {"First", "Second", "Third"}) {
+            edit(local, [&](CustomerInfoView& pane, CustomerInfoGroupData& groups) { c.add(pane, groups, text); });
+            wanted += std::string(text) + "|\n";
+            EXPECT_EQ(rows(c.stored + std::to_string(local) + " order by 1"), wanted);
+        }
         dropScreen();
     }
 }

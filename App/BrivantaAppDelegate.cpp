@@ -211,8 +211,13 @@ void BrivantaAppDelegate::showMainController()
 
 void BrivantaAppDelegate::showSyncController()
 {
-    if (m_tabBarController)
+    if (m_tabBarController) {
         m_tabBarController->selectTab(6);
+        // The shown screen refused to give up what is being typed: it stays, and no sync
+        // starts beneath it.
+        if (m_tabBarController->selectedIndex() != 6)
+            return;
+    }
     // Later, so that the sync screen is on screen when it is asked to start.
     std::weak_ptr<BrivantaAppDelegate> weak = weak_from_this();
     base::Timer::scheduled(0.1, false, [weak](base::Timer&) {

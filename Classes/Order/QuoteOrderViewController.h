@@ -14,6 +14,7 @@
 #include "Platform/UI/TextField.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 

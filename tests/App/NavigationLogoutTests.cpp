@@ -381,6 +381,19 @@ TEST_F(NavigationLogoutTest, ShowingTheSyncTabStartsThePendingSyncATenthOfASecon
     EXPECT_EQ(sync->startSyncDataCalls(), 0);
     base::RunLoop::main().advance(start + 0.1 + 1e-6 - base::RunLoop::main().now());
     EXPECT_EQ(sync->startSyncDataCalls(), 1);
+
+    // A screen that will not give up what is being typed in it keeps its tab, and no sync starts.
+    struct Typing : BaseViewController {
+        bool takeTyping(bool) override { return false; }
+    };
+    tabs->selectTab(5);
+    auto orders = std::dynamic_pointer_cast<ui::NavigationController>(tabs->viewControllers()[5]);
+    ASSERT_NE(orders, nullptr);
+    orders->pushViewController(std::make_shared<Typing>(), false);
+    app->showSyncController();
+    EXPECT_EQ(tabs->selectedIndex(), 5u);
+    base::RunLoop::main().advance(0.2);
+    EXPECT_EQ(sync->startSyncDataCalls(), 1);
 }
 
 } // namespace

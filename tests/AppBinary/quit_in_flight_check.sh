@@ -212,9 +212,16 @@ if [ -z "${2:-}" ] || [ "$2" = wait ]; then
   rm -rf "$home" && cp -a "$work/demo" "$home"
   cp "$work/long.pdf" "$(find "$home/Documents" -name seating_guide.pdf | head -n 1)"
   { demo_lines; printf 'tap "Seating Guide"\nwait 1\nexpect "1 of 100000"\n'; } > "$work/wait.txt"
-  BRIVANTA_NETWORK=none BRIVANTA_HOME=$home timeout -s KILL 120 "$app" --headless --script "$work/wait.txt" > "$work/wait.log" 2>&1 \
-    || { tail -n 5 "$work/wait.log"; echo "wait: the script's wait ended before the document opened"; exit 1; }
-  echo "ok: wait: the script waited for the document to open"
+  # On a machine too busy to draw the first page within a worker's time limit the opening ends
+  # refused: the wait held until then, as a wait that ended early (the program then quitting
+  # and stopping its worker) never would.
+  if BRIVANTA_NETWORK=none BRIVANTA_HOME=$home timeout -s KILL 120 "$app" --headless --script "$work/wait.txt" > "$work/wait.log" 2>&1; then
+    echo "ok: wait: the script waited for the document to open"
+  elif grep -q "page 0 of .*seating_guide.pdf not read: over its time limit" "$work/wait.log"; then
+    echo "ok: wait: the script waited until the busy machine's worker gave the first page up"
+  else
+    tail -n 5 "$work/wait.log"; echo "wait: the script's wait ended before the document opened"; exit 1
+  fi
 fi
 
 for name in $cases; do

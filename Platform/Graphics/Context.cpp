@@ -13,6 +13,33 @@ namespace gfx {
 
 namespace {
 
+// Caps of one axis that leave the picture a middle of at least one pixel to stretch. Caps that
+// meet or pass the picture's own size shrink together in proportion; a picture of one pixel
+// keeps no caps and so draws as a flat fill of it.
+void fitCapsToPicture(double& first, double& second, double extent, double scale)
+{
+    first = std::max(0.0, first);
+    second = std::max(0.0, second);
+    double pixels = std::floor(extent * scale + 0.5);
+    double capPixels = (first + second) * scale;
+    if (capPixels < pixels)
+        return;
+    double room = std::max(0.0, pixels - 1);
+    double a = capPixels > 0 ? std::floor(first * scale * room / capPixels) : 0;
+    double b = capPixels > 0 ? std::floor(second * scale * room / capPixels) : 0;
+    first = a / scale;
+    second = b / scale;
+}
+
+EdgeInsets fittedCaps(EdgeInsets caps, Size size, double scale)
+{
+    if (scale <= 0)
+        scale = 1;
+    fitCapsToPicture(caps.left, caps.right, size.width, scale);
+    fitCapsToPicture(caps.top, caps.bottom, size.height, scale);
+    return caps;
+}
+
 // Letter, until the first page sets its own size.
 constexpr double kDefaultPageWidth = 612;
 constexpr double kDefaultPageHeight = 792;
@@ -497,17 +524,26 @@ void Context::drawImageSlice(const Image& image, const Rect& source, const Rect&
     if (source.isEmpty() || rect.isEmpty())
         return;
     cairo_t* cr = m_cr.get();
+    cairo_surface_t* pixels = image.cairoSurface();
+    if (!pixels || cairo_surface_get_type(pixels) != CAIRO_SURFACE_TYPE_IMAGE)
+        return;
     double scale = image.scale();
+    // A sub-surface is not clipped to its parent: a slice reaching past the picture would read
+    // beyond its pixels, so it is cut to them whatever the caller asked.
+    double x0 = std::clamp(source.minX() * scale, 0.0, double(cairo_image_surface_get_width(pixels)));
+    double y0 = std::clamp(source.minY() * scale, 0.0, double(cairo_image_surface_get_height(pixels)));
+    double x1 = std::clamp(source.maxX() * scale, 0.0, double(cairo_image_surface_get_width(pixels)));
+    double y1 = std::clamp(source.maxY() * scale, 0.0, double(cairo_image_surface_get_height(pixels)));
+    if (x1 - x0 <= 0 || y1 - y0 <= 0)
+        return;
     // A sub-surface pads with its own edge pixels, so a stretched slice never samples its
     // neighbours.
-    SurfaceRef slice(cairo_surface_create_for_rectangle(image.cairoSurface(), source.x() * scale,
-                                                        source.y() * scale, source.width() * scale,
-                                                        source.height() * scale));
+    SurfaceRef slice(cairo_surface_create_for_rectangle(pixels, x0, y0, x1 - x0, y1 - y0));
     PatternRef pattern(cairo_pattern_create_for_surface(slice.get()));
     cairo_pattern_set_extend(pattern.get(), CAIRO_EXTEND_PAD);
     cairo_pattern_set_filter(pattern.get(), m_states.back().smoothImages ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
     cairo_matrix_t m;
-    cairo_matrix_init_scale(&m, source.width() * scale / rect.width(), source.height() * scale / rect.height());
+    cairo_matrix_init_scale(&m, (x1 - x0) / rect.width(), (y1 - y0) / rect.height());
     cairo_matrix_translate(&m, -rect.x(), -rect.y());
     cairo_pattern_set_matrix(pattern.get(), &m);
     cairo_set_source(cr, pattern.get());
@@ -531,7 +567,7 @@ void Context::drawImage(const Image& image, const Rect& rect, double alpha)
         return;
     }
     Rect dst = rect.standardized();
-    EdgeInsets caps = image.capInsets();
+    EdgeInsets caps = fittedCaps(image.capInsets(), size, image.scale());
     // Caps wider than the target shrink together; the middle then has no room.
     double fx = caps.left + caps.right > dst.width() ? dst.width() / (caps.left + caps.right) : 1;
     double fy = caps.top + caps.bottom > dst.height() ? dst.height() / (caps.top + caps.bottom) : 1;

@@ -11,7 +11,9 @@
 #include "Common/SkinManager.h"
 #include "Widgets/BRGridView.h"
 #include "Widgets/BRGridViewCell.h"
+#include "Platform/Base/Bundle.h"
 #include "Platform/Base/RunLoop.h"
+#include "Platform/Graphics/Context.h"
 #include "Platform/Media/Player.h"
 #include "Platform/Share/MailComposer.h"
 #include "Platform/UI/ActionSheet.h"
@@ -25,6 +27,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -357,5 +361,38 @@ inline const Screen kScreens[] = {
     {"share sheet", [](EveryControlTest& t) { return t.shareSheet(); }},
     {"video", [](EveryControlTest& t) { return t.video(); }},
 };
+
+// Gives each of the demo's tenants under DOCUMENTS a skin whose every picture is one pixel:
+// each picture its skin has, and every picture the bundle would otherwise stand in with. A skin may send any
+// size, and a picture smaller than the caps it is stretched with must still draw.
+inline int makeSkinsOnePixel(const std::filesystem::path& documents)
+{
+    namespace fs = std::filesystem;
+    auto dot = gfx::Context::createBitmap({1, 1});
+    dot->setFillColor(gfx::Color::orange());
+    dot->fillRect({0, 0, 1, 1});
+    const std::vector<uint8_t> png = dot->makeImage().pngData();
+    std::set<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(base::Bundle::resourcePath(), ec))
+        if (entry.path().extension() == ".png")
+            names.insert(entry.path().filename().string());
+    int written = 0;
+    for (const auto& tenant : fs::directory_iterator(documents, ec)) {
+        if (!tenant.is_directory())
+            continue;
+        fs::path skin = tenant.path() / "SkinImages";
+        fs::create_directories(skin, ec);
+        std::set<std::string> all = names;
+        for (const auto& entry : fs::directory_iterator(skin))
+            all.insert(entry.path().filename().string());
+        for (const auto& name : all) {
+            std::ofstream out(skin / name, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+            written += out.good();
+        }
+    }
+    return written;
+}
 
 } // namespace controlwalk

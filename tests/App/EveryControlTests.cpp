@@ -27,6 +27,24 @@ TEST_P(EveryControlTest, IsTappedAndTheScreenComesBack)
     ui::Application::shared().setRecordsOpenedURLs(false);
 }
 
+// The same walk with a skin whose every picture is one pixel: stretched buttons, bars and
+// backgrounds draw as flat fills, never reading past their pictures.
+TEST_P(EveryControlTest, IsTappedWithASkinOfOnePixelPictures)
+{
+    const Screen& screen = GetParam();
+    media::Player::setAudioEnabled(false);
+    std::filesystem::create_directories(documents());
+    basetest::ScopedEnv path("PATH", (m_home.path() / "no-programs").string());
+    ui::Application::shared().setRecordsOpenedURLs(true);
+    ASSERT_TRUE(SkinManager::sharedInstance()->initializeDemoZip());
+    ASSERT_GT(controlwalk::makeSkinsOnePixel(documents()), 20);
+    loginAsDemo();
+    ASSERT_TRUE(showMain());
+    EXPECT_GT(walk(screen), 0) << screen.name << " showed no control";
+    backToMain();
+    ui::Application::shared().setRecordsOpenedURLs(false);
+}
+
 INSTANTIATE_TEST_SUITE_P(OnScreen, EveryControlTest, ::testing::ValuesIn(controlwalk::kScreens),
                          [](const ::testing::TestParamInfo<Screen>& info) {
                              std::string name = info.param.name;

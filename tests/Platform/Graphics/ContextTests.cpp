@@ -350,6 +350,77 @@ TEST(Context, NineSliceAtDoubleScaleKeepsCornersInPoints)
     EXPECT_EQ(small->makeImage().pixelAt(11, 11) >> 24, 0xffu);
 }
 
+// Pictures smaller than their caps (a skin may send any size): the caps shrink to leave a
+// middle of one pixel, so nothing reads past the picture and the target is covered whole.
+TEST(Context, NineSliceOfAPictureSmallerThanItsCapsStaysWithinItsPixels)
+{
+    struct Case {
+        Size picture;
+        Rect target;
+    };
+    const Case cases[] = {
+        {{1, 1}, {0, 0, 6, 6}},     {{1, 1}, {0, 0, 80, 40}},   {{14, 14}, {0, 0, 6, 6}},
+        {{14, 14}, {0, 0, 80, 40}}, {{14, 14}, {0, 0, 14, 14}}, {{30, 1}, {0, 0, 20, 4}},
+        {{30, 1}, {0, 0, 120, 9}},  {{1, 30}, {0, 0, 9, 120}},  {{14, 14}, {3, 2, 10, 90}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.picture.width << "x" << c.picture.height << " into "
+                                        << c.target.width() << "x" << c.target.height());
+        // Every pixel its own colour, so any pixel drawn can be traced to where it was read.
+        auto paint = Context::createBitmap(c.picture);
+        for (int y = 0; y < c.picture.height; ++y)
+            for (int x = 0; x < c.picture.width; ++x) {
+                paint->setFillColor(Color{x / 32.0, y / 32.0, 0.5, 1});
+                paint->fillRect({double(x), double(y), 1, 1});
+            }
+        Image picture = paint->makeImage().stretchable(EdgeInsets{15, 15, 15, 15});
+        for (double scale : {1.0, 2.0}) {
+            auto context = Context::createBitmap({c.target.maxX() + 2, c.target.maxY() + 2}, scale);
+            context->drawImage(picture, c.target);
+            ASSERT_FALSE(context->error());
+            Image drawn = context->makeImage();
+            int uncovered = 0;
+            for (int y = int(c.target.minY() * scale); y < int(c.target.maxY() * scale); ++y)
+                for (int x = int(c.target.minX() * scale); x < int(c.target.maxX() * scale); ++x)
+                    uncovered += (drawn.pixelAt(x, y) >> 24) != 0xff;
+            EXPECT_EQ(uncovered, 0) << "at scale " << scale;
+            // With room for the picture, its corner pixels are drawn as they are (a smaller
+            // target shrinks the caps, and so filters them).
+            if (c.target.width() >= c.picture.width && c.target.height() >= c.picture.height) {
+                EXPECT_EQ(drawn.pixelAt(int(c.target.minX() * scale), int(c.target.minY() * scale)),
+                          picture.pixelAt(0, 0));
+                EXPECT_EQ(drawn.pixelAt(int(c.target.maxX() * scale) - 1, int(c.target.maxY() * scale) - 1),
+                          picture.pixelAt(int(c.picture.width) - 1, int(c.picture.height) - 1));
+            }
+            // Nothing outside the target.
+            EXPECT_EQ(drawn.pixelAt(int((c.target.maxX() + 1) * scale), int((c.target.maxY() + 1) * scale)), 0u);
+        }
+    }
+    // A picture of one pixel is a flat fill of that pixel, whatever the target.
+    auto dot = Context::createBitmap({1, 1});
+    dot->setFillColor(Color::red());
+    dot->fillRect({0, 0, 1, 1});
+    auto flat = Context::createBitmap({50, 20});
+    flat->drawImage(dot->makeImage().stretchable(EdgeInsets{15, 15, 15, 15}), {0, 0, 50, 20});
+    Image filled = flat->makeImage();
+    int other = 0;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 50; ++x)
+            other += filled.pixelAt(x, y) != kRed;
+    EXPECT_EQ(other, 0);
+    // A 14-pixel picture keeps its first six columns as a cap when the target has room.
+    auto wide = Context::createBitmap({14, 14});
+    for (int x = 0; x < 14; ++x) {
+        wide->setFillColor(x < 7 ? Color::green() : Color::blue());
+        wide->fillRect({double(x), 0, 1, 14});
+    }
+    auto capped = Context::createBitmap({100, 14});
+    capped->drawImage(wide->makeImage().stretchable(EdgeInsets{15, 15, 15, 15}), {0, 0, 100, 14});
+    Image kept = capped->makeImage();
+    EXPECT_EQ(kept.pixelAt(5, 7), kGreen);
+    EXPECT_EQ(kept.pixelAt(94, 7), kBlue);
+}
+
 TEST(Context, DrawsPartsOfImagesWithAlpha)
 {
     auto quarters = Context::createBitmap({20, 20});

@@ -182,10 +182,28 @@ void BrivantaAppDelegate::willEnterForeground(ui::Application&)
 
 void BrivantaAppDelegate::willTerminate(ui::Application&)
 {
-    // Closing the window is how a day ends on a desktop: the customer being entered and the
-    // order being written are kept (the customer first, as an order may name it).
+    // Closing the window is how a day ends on a desktop.
+    keepOpenWork();
+}
+
+void BrivantaAppDelegate::keepOpenWork()
+{
+    // Only the main screen's work is the signed-in user's: screens a logout left behind hold
+    // nothing to store into whoever logs in next.
+    if (!isMainScreenShown())
+        return;
+    // The customer being entered and the order being written, the customer first, as an
+    // order may name it.
     CustomerViewController::keepOpenForm();
     QuoteOrderStore::keepOpenOrder();
+}
+
+bool BrivantaAppDelegate::isMainScreenShown() const
+{
+    auto root = m_window->rootViewController();
+    auto nav = std::dynamic_pointer_cast<ui::NavigationController>(root);
+    return std::dynamic_pointer_cast<UITabBarControllerExt>(root)
+           || (nav && std::dynamic_pointer_cast<UITabBarControllerExt>(nav->topViewController()));
 }
 
 void BrivantaAppDelegate::showViewOnRoot(const std::shared_ptr<ui::View>& view)
@@ -196,11 +214,7 @@ void BrivantaAppDelegate::showViewOnRoot(const std::shared_ptr<ui::View>& view)
 
 void BrivantaAppDelegate::showMainController()
 {
-    // The main screen is the tab bar inside the root navigation controller.
-    auto root = m_window->rootViewController();
-    auto nav = std::dynamic_pointer_cast<ui::NavigationController>(root);
-    if (std::dynamic_pointer_cast<UITabBarControllerExt>(root)
-        || (nav && std::dynamic_pointer_cast<UITabBarControllerExt>(nav->topViewController())))
+    if (isMainScreenShown())
         return;
     auto tabs = UITabBarControllerExt::create();
     auto mainRoot = std::make_shared<BrivantaNavigationController>(tabs);
@@ -233,6 +247,11 @@ void BrivantaAppDelegate::startSync()
 
 void BrivantaAppDelegate::showLoginPage()
 {
+    logOut(true);
+}
+
+void BrivantaAppDelegate::logOut(bool keepWork)
+{
     static const std::pair<const char*, void (*)()> kReleaseSteps[] = {
         {"LoginMode", [] { LoginMode::freeInstance(); }},
         {"SaleslibraryModel", [] { SaleslibraryModel::freeInstance(); }},
@@ -248,6 +267,10 @@ void BrivantaAppDelegate::showLoginPage()
         {"LanguageManager", [] { LanguageManager::sharedInstance()->removeAllLanugageNotification(); }},
     };
     auto keep = shared_from_this();
+    // Stored as the program's end stores it, while the leaving user's database is still the
+    // open one.
+    if (keepWork)
+        keepOpenWork();
     // What is being typed ends while the user's data is still there, not once it is gone.
     if (m_tabBarController)
         m_tabBarController->shownScreenTakesTyping(true);
@@ -358,16 +381,19 @@ void BrivantaAppDelegate::alertViewClickedButtonAtIndex(ui::AlertView& alert, in
     case MandatoryUpdateAlert:
         openUpdateLink();
         break;
-    case LockedAlert:
+    case LockedAlert: {
+        // The account's data is gone: what is being written goes with it.
+        bool dataRemoved = m_deviceStatus == "114" || m_deviceStatus == "11411";
         if (m_deviceStatus == "114")
             wipeLockedDevice();
         else if (m_deviceStatus == "11411")
             LoginMode::sharedInstance()->removeBlockAccount();
         if (!std::dynamic_pointer_cast<WeclomeViewController>(m_window->rootViewController()))
-            showLoginPage();
+            logOut(!dataRemoved);
         else
             MessageBox::sharedInstance()->EndBlockWait();
         break;
+    }
     default:
         break;
     }

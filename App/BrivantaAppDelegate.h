@@ -51,7 +51,8 @@ public:
     // The sync tab, then startSync a moment later, once its screen is up.
     void showSyncController();
     void startSync();
-    // Logout: every per-login service is released and a new welcome screen is the root.
+    // Logout: the order being written and the customer form are kept as the program's end
+    // keeps them, then every per-login service is released and a new welcome screen is the root.
     void showLoginPage() override;
     // Told after each release step of the logout, by name (tests follow the order).
     void setLogoutStepObserver(std::function<void(std::string_view)> observer) { m_logoutStepObserver = std::move(observer); }
@@ -92,6 +93,11 @@ private:
                    const std::vector<std::string>& others, bool withDelegate);
     void openUpdateLink();
     void wipeLockedDevice();
+    // KEEPWORK NO: a lock removed the account's data, and nothing is stored.
+    void logOut(bool keepWork);
+    // The customer form and the order being written stored, asking nothing.
+    void keepOpenWork();
+    bool isMainScreenShown() const;
 
     bool m_isDisplayFiveColum = false;
     bool m_isFileDisPlayTwoColumn = false;

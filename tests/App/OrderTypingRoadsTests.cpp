@@ -1,10 +1,12 @@
 // Roads out of the order editor that the application shell takes: another tab, the logo's
-// logout and a logout the program makes. A line's quantity typed and not confirmed is taken
-// through the check Return runs before the road goes on.
+// logout, a logout the program makes and one after a lock. A line's quantity typed and not
+// confirmed is taken through the check Return runs before the road goes on.
 #include "MainScreenTestSupport.h"
 
 #include "Classes/Order/QuoteOrderItemsTableViewCell.h"
 #include "Classes/Order/QuoteOrderViewController.h"
+#include "Database/DataAccessManager.h"
+#include "Database/QuoteOrderEntity.h"
 #include "Common/QVTextField.h"
 #include "Database/SQLite/BRDatabase.h"
 #include "Platform/UI/NavigationController.h"
@@ -12,7 +14,11 @@
 #include "Platform/UI/TableView.h"
 #include "Classes/Login/WeclomeViewController.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -100,6 +106,64 @@ TEST_F(OrderTypingRoadsTest, ATabOrALogoutTakesTheLineValueBeingTyped)
             ui::AlertView::dismissAllForTesting();
             freeSharedModels();
         }
+    }
+}
+
+// Unsubmitted orders of the signed-in account with a line at QUANTITY.
+int storedOrdersWithQuantity(int quantity)
+{
+    int found = 0;
+    for (const auto& order : DataAccessManager::sharedDataModel()->fetchQuoteOrdersCondition(2, std::nullopt)) {
+        const auto& lines = order->items();
+        found += std::any_of(lines.begin(), lines.end(), [&](const auto& line) { return line->quantity() == quantity; });
+    }
+    return found;
+}
+
+TEST_F(OrderTypingRoadsTest, ALockThatRemovesTheAccountsDataKeepsNothingOfTheOrderBeingWritten)
+{
+    const struct {
+        const char* status;
+        // The account's data stays: the order being written is stored as a logout stores it.
+        bool kept;
+    } locks[] = {{"207", true}, {"11411", false}};
+    for (const auto& lock : locks) {
+        SCOPED_TRACE(lock.status);
+        loginAsDemo("1,1,1,1,1,1,1", 1);
+        auto tabs = showMain();
+        auto editor = typeIntoANewOrder(tabs, "4");
+        ASSERT_NE(editor, nullptr);
+        ASSERT_TRUE(quantity->isFirstResponder());
+        auto order = editor->quoteOrder();
+        ASSERT_NE(order, nullptr);
+        ASSERT_EQ(order->serial(), 0);
+
+        app->logoutWithLockedUserMessage(lock.status, std::string("Locked."));
+        ASSERT_NE(alert(), nullptr);
+        EXPECT_EQ(alert()->tag(), BrivantaAppDelegate::LockedAlert);
+        answer(text("OK"));
+        ASSERT_NE(std::dynamic_pointer_cast<WeclomeViewController>(app->window()->rootViewController()), nullptr);
+        EXPECT_EQ(std::filesystem::exists(documents() / kDemoClient), lock.kept) << "the account's folder";
+        EXPECT_FALSE(quantity->isFirstResponder());
+        // Stored nowhere, not even in the removed folder's database, still open as it went.
+        EXPECT_EQ(order->serial() != 0, lock.kept) << "the order was stored";
+
+        // The same company logs in again, then the program ends before its main screen shows:
+        // the screens the logout left behind store nothing into it.
+        loginAsDemo("1,1,1,1,1,1,1", 1);
+        EXPECT_EQ(storedOrdersWithQuantity(4), lock.kept ? 1 : 0);
+        app->willTerminate(ui::Application::shared());
+        EXPECT_EQ(storedOrdersWithQuantity(4), lock.kept ? 1 : 0) << "after the program's end";
+
+        ui::AlertView::dismissAllForTesting();
+        editor.reset();
+        quantity = nullptr;
+        tabs.reset();
+        app->showLoginPage();
+        settle();
+        ui::AlertView::dismissAllForTesting();
+        freeSharedModels();
+        std::filesystem::remove_all(documents() / kDemoClient);
     }
 }
 

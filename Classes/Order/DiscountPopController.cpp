@@ -33,6 +33,15 @@ void DiscountPopController::viewDidLoad()
     view()->addSubview(m_percentLabel);
 }
 
+void DiscountPopController::viewDidAppear(bool)
+{
+    // Opened, it takes the keys from whatever field had them, the rate shown selected so
+    // that what is typed replaces it.
+    auto& field = *txtDiscountRat();
+    if (field.becomeFirstResponder())
+        field.setSelectedRange(0, field.text().size());
+}
+
 void DiscountPopController::textFieldDidBeginEditing(ui::TextField& field)
 {
     if (!field.text().empty())

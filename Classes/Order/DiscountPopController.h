@@ -25,6 +25,7 @@ public:
 
     const char* className() const override { return "DiscountPopController"; }
     void viewDidLoad() override;
+    void viewDidAppear(bool animated) override;
 
     const std::shared_ptr<QVTextField>& txtDiscountRat();
     DiscountPopControllerDelegate* delegate() const { return m_delegate; }

@@ -22,7 +22,7 @@ bool isScrollKey(const std::string& key)
 
 // The topmost overlay of the window that a click outside its piece closes (a popover or an
 // action sheet), if it is the top layer.
-OverlayView* topOverlay(Window& window)
+OverlayView* topOverlay(const Window& window)
 {
     for (auto it = window.subviews().rbegin(); it != window.subviews().rend(); ++it) {
         if ((*it)->isHidden())
@@ -80,17 +80,35 @@ void collectFields(View& view, const Window& window, std::vector<TextField*>& fi
         collectFields(*child, window, fields);
 }
 
+// A view in the subtree that takes typed text (a popup's own field).
+bool holdsTextInput(const View& view)
+{
+    if (view.isHidden())
+        return false;
+    if (view.canBecomeFirstResponder())
+        return true;
+    for (auto& child : view.subviews())
+        if (holdsTextInput(*child))
+            return true;
+    return false;
+}
+
 } // namespace
 
 Responder* Window::keyResponder() const
 {
     Responder* responder = Responder::currentFirstResponder();
+    auto* focused = dynamic_cast<View*>(responder);
     // Modal: while an alert is up (or going), nothing behind it hears a key, only its own field.
     if (auto alert = AlertView::visibleAlert()) {
-        auto* focused = dynamic_cast<View*>(responder);
         if (!focused || !focused->isDescendantOfView(alert.get()))
             return nullptr;
     }
+    // A popover with a field of its own takes the keys: none reaches a field behind it, where
+    // the caret may still be. A list of results over the field being typed in leaves them.
+    if (OverlayView* overlay = topOverlay(*this);
+        overlay && focused && !focused->isDescendantOfView(overlay) && holdsTextInput(*overlay))
+        return nullptr;
     return responder;
 }
 
@@ -176,7 +194,7 @@ bool Window::pickFromPopoverList(const std::string& key)
 
 bool Window::moveFocus(bool forward)
 {
-    auto* current = dynamic_cast<TextField*>(Responder::currentFirstResponder());
+    auto* current = dynamic_cast<TextField*>(keyResponder());
     if (!current || current->window() != this)
         return false;
     layoutIfNeeded();

@@ -174,6 +174,8 @@ void PopoverController::presentPopoverFromRect(const gfx::Rect& rect, View* view
     m_overlay->addSubview(m_box);
     window->addSubview(m_overlay);
     m_visible = true;
+    // Laid out as it shows, so that a field of its own is there to take the keys at once.
+    m_box->layoutIfNeeded();
     auto finish = [content = m_content](bool) { content->endAppearanceTransition(); };
     if (animated) {
         m_box->setAlpha(0);

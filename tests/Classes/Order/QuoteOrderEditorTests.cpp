@@ -374,7 +374,9 @@ TEST_F(EditorTest, WhatLeavingWouldAskToSaveIsStoredWhenTheProgramEnds)
             ASSERT_TRUE(driver->tap(&editor->discountButton()));
         }
         if (c.field) {
-            driver->tap(&c.field(*editor));
+            // The popup's field has the caret as it opens.
+            if (!c.inPopup)
+                driver->tap(&c.field(*editor));
             for (size_t i = c.field(*editor).text().size(); i > 0; --i)
                 driver->pressKey("\b");
             driver->type(c.typing);
@@ -746,6 +748,66 @@ TEST_F(EditorCustomerTest, TheProgramsEndKeepsTheAddressBeingTypedInItsPopup)
     EXPECT_EQ(stored[0]->customerName(), "Zed Co");
     EXPECT_EQ(stored[0]->customerAddress(), "9 Oak St");
     EXPECT_FALSE(stored[0]->isUploaded());
+}
+
+} // namespace
+
+namespace {
+
+// A popup opened while the customer field has the caret takes the keys: what is typed next
+// goes into the popup's field, none of it into the customer behind.
+TEST_F(EditorCustomerTest, APopupThatOpensTakesTheKeysFromTheCustomerField)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> openPopup;
+        std::function<ui::PopoverController*()> popover;
+        const char* typed;
+        std::function<void()> check;
+    };
+    const Case cases[] = {
+        {"the discount popup",
+         [&] { ASSERT_TRUE(driver->tap(&editor->discountButton())); },
+         [&] { return editor->discountPopover().get(); }, "10",
+         [&] {
+             driver->pressKey("\n");
+             EXPECT_FALSE(editor->discountPopover()->isPopoverVisible());
+             EXPECT_DOUBLE_EQ(order->discountRat(), 10);
+             EXPECT_EQ(editor->discountField().text(), "108.00");
+         }},
+        {"the address popup",
+         [&] { ASSERT_TRUE(driver->tap(&editor->addressField())); },
+         [&] { return editor->addressPopover().get(); }, "9 Oak St",
+         [&] {
+             driver->tap(gfx::Point{900, 500}); // outside the popup
+             EXPECT_EQ(editor->addressPopover(), nullptr);
+             EXPECT_EQ(order->customerAddress(), "9 Oak St");
+             EXPECT_EQ(editor->addressField().text(), "9 Oak St, ");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        open(0, {line(7, "Widget", 60, 2)});
+        ASSERT_TRUE(driver->tap(&editor->customerField()));
+        driver->type("Globex");
+        ASSERT_TRUE(editor->customerField().isFirstResponder());
+        ASSERT_FALSE(editor->searchPopover()->isPopoverVisible()) << "nobody matches";
+        c.openPopup();
+        ui::PopoverController* popover = c.popover();
+        ASSERT_NE(popover, nullptr);
+        ASSERT_TRUE(popover->isPopoverVisible());
+        auto* focused = dynamic_cast<ui::View*>(ui::Responder::currentFirstResponder());
+        ASSERT_NE(focused, nullptr) << "nothing has the caret";
+        EXPECT_TRUE(focused->isDescendantOfView(popover->contentViewController()->view().get()))
+            << "the caret stayed behind the popup";
+        driver->type(c.typed);
+        c.check();
+        EXPECT_EQ(editor->customerField().text(), "Globex");
+        EXPECT_EQ(order->customerName(), "Globex");
+        nav->popToRootViewController(false);
+        ui::AlertView::dismissAllForTesting();
+        QuoteOrderStore::sharedQuoteOrderStore()->setCurQuoteOrder(nullptr);
+    }
 }
 
 } // namespace

@@ -700,4 +700,69 @@ TEST_F(DesktopInputTest, CopyAndPasteGoThroughTheDesktopClipboardWhenAWindowGive
     EXPECT_EQ(field->text(), "上海 street");
 }
 
+
+// A popover with a field of its own takes the keys: while it is up, typing, Backspace and Tab
+// reach no field behind it, even one that still has the caret; its own field hears them. A
+// popover of results over the field being typed in leaves the keys to that field, and closed,
+// a popover gives them back.
+TEST_F(DesktopInputTest, APopoverWithAFieldOfItsOwnTakesTheKeysFromTheFieldsBehindIt)
+{
+    View::setAnimationsEnabled(false);
+    auto root = std::make_shared<ViewController>();
+    window->setRootViewController(root);
+    auto behind = std::make_shared<TextField>(gfx::Rect(10, 10, 200, 30));
+    auto next = std::make_shared<TextField>(gfx::Rect(220, 10, 200, 30));
+    root->view()->addSubview(behind);
+    root->view()->addSubview(next);
+
+    struct Case {
+        const char* what;
+        bool ownField;       // the popover holds a field of its own
+        bool focusOwnField;  // and that field has the caret
+        const char* behindAfter;
+        const char* ownAfter;
+        bool tabMovesBehind;
+    };
+    const Case cases[] = {
+        {"a list of results", false, false, "lamps", "", true},
+        {"a field, the caret left behind", true, false, "lamp", "", false},
+        {"a field with the caret", true, true, "lamp", "10", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        behind->setText("lamp");
+        ASSERT_TRUE(behind->becomeFirstResponder());
+        Picks results;
+        auto content = std::make_shared<ViewController>();
+        auto own = std::make_shared<TextField>(gfx::Rect(10, 10, 100, 30));
+        if (c.ownField) {
+            content->view()->addSubview(own);
+        } else {
+            auto list = std::make_shared<TableView>(gfx::Rect(0, 0, 320, 300));
+            list->setDataSource(&results);
+            list->setDelegate(&results);
+            content->setView(list);
+        }
+        auto popover = std::make_shared<PopoverController>(content);
+        popover->setPopoverContentSize({320, 300});
+        popover->presentPopoverFromRect({10, 10, 200, 30}, root->view().get(), PopoverArrowDirectionUp, false);
+        ASSERT_TRUE(popover->isPopoverVisible());
+        if (c.focusOwnField) {
+            ASSERT_TRUE(own->becomeFirstResponder());
+        }
+
+        window->typeText("x");
+        window->pressKey("\b");
+        window->typeText(c.ownField ? "10" : "s");
+        window->pressKey("\t");
+        EXPECT_EQ(behind->text(), c.behindAfter);
+        EXPECT_EQ(own->text(), c.ownAfter);
+        EXPECT_EQ(next->isFirstResponder(), c.tabMovesBehind) << "Tab and the caret behind the popover";
+
+        popover->dismissPopoverAnimated(false);
+        ASSERT_TRUE(behind->becomeFirstResponder());
+        window->typeText("!");
+        EXPECT_EQ(behind->text(), std::string(c.behindAfter) + "!") << "closed, the popover gives the keys back";
+    }
+}
 } // namespace

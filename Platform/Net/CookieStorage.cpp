@@ -651,12 +651,12 @@ bool CookieStorage::readFile()
         if (cookies.size() > kMaxCookiesPerDomain)
             domains.push_back(domain);
     for (const auto& domain : domains)
-        enforceLimitsLocked(domain, true);
-    enforceLimitsLocked(std::string(), true);
+        enforceLimitsLocked(domain);
+    enforceLimitsLocked(std::string());
     return true;
 }
 
-bool CookieStorage::enforceLimitsLocked(const std::string& domain, bool secureOrigin)
+bool CookieStorage::enforceLimitsLocked(const std::string& domain)
 {
     auto found = m_domains.find(domain);
     bool domainOver = found != m_domains.end() && found->second.size() > kMaxCookiesPerDomain;
@@ -665,24 +665,18 @@ bool CookieStorage::enforceLimitsLocked(const std::string& domain, bool secureOr
     // Expired cookies go before any live one.
     bool dropped = purgeExpiredLocked(base::Date::now());
     found = m_domains.find(domain);
-    // Within a domain, then in the whole jar: the least recently used that is not Secure, then,
-    // for a secure origin only, the least recently used Secure one.
+    // Within a domain, then in the whole jar: the least recently used that is not Secure, then
+    // the least recently used Secure one. An answer over plain http brings no Secure cookie and
+    // has just stored a plain one, which is always there to go first: it never costs a Secure
+    // cookie its place.
     auto dropFrom = [&](UseOrder& plain, UseOrder& secure) {
-        if (!plain.empty())
-            removeLocked(*plain.front());
-        else if (secureOrigin && !secure.empty())
-            removeLocked(*secure.front());
-        else
-            return false;
+        removeLocked(*(plain.empty() ? secure : plain).front());
         dropped = true;
-        return true;
     };
     while (found != m_domains.end() && found->second.size() > kMaxCookiesPerDomain)
-        if (!dropFrom(found->second.plain, found->second.secure))
-            break;
+        dropFrom(found->second.plain, found->second.secure);
     while (m_jar.size() > kMaxCookies)
-        if (!dropFrom(m_plainByUse, m_secureByUse))
-            break;
+        dropFrom(m_plainByUse, m_secureByUse);
     return dropped;
 }
 
@@ -747,7 +741,7 @@ std::vector<Cookie> CookieStorage::setCookies(const std::vector<Cookie>& cookies
             // A copy: the cookie itself may expire by the time the limits are enforced.
             const std::string domain = insertLocked(std::move(stored), now).cookie.domain;
             // A replacement keeps its domain's count; only a cookie new to the jar can pass a limit.
-            if (!replacing && enforceLimitsLocked(domain, secureOrigin))
+            if (!replacing && enforceLimitsLocked(domain))
                 dropped = true;
         }
         if (expiryChange)

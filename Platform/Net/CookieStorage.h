@@ -60,8 +60,9 @@ std::optional<base::Date> parseCookieDate(std::string_view text);
 
 // The cookie jar shared by every request. Thread-safe. It keeps at most kMaxCookiesPerDomain
 // cookies of one domain and kMaxCookies in all. Past a limit, expired cookies go first, then
-// those not Secure, then (only for an answer from a secure origin) Secure ones, each least
-// recently used first: sent with a request or taken again from a server counts as a use.
+// those not Secure, then Secure ones, each least recently used first: sent with a request or
+// taken again from a server counts as a use. An answer over plain http, which cannot set a
+// Secure cookie, always has a plain one of its own to drop first.
 // Every step of an answer or a request costs the same however full the jar. Persistent cookies
 // of a store with a file are written to it (atomically, private to the user) on a thread of
 // the store's own, never under the lock that reading cookies takes: when their content
@@ -139,9 +140,8 @@ private:
     // Empties the jar and every index over it.
     void clearLocked();
     void useLocked(Entry& entry, base::Date now) const;
-    // Drops cookies of `domain` and of the jar past the limits; a plain origin drops no Secure
-    // one. Answers whether any went.
-    bool enforceLimitsLocked(const std::string& domain, bool secureOrigin);
+    // Drops cookies of `domain` and of the jar past the limits. Answers whether any went.
+    bool enforceLimitsLocked(const std::string& domain);
     bool purgeExpiredLocked(base::Date now) const;
     std::vector<Entry*> inArrivalOrderLocked() const;
     // After a change of persistent cookies, with m_mutex held: the writer thread takes it.

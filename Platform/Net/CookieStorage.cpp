@@ -412,7 +412,9 @@ void CookieStorage::stopWriter()
     }
     if (writer)
         writer->stop();
-    flush();
+    // The program's end: the uses since the last write go too.
+    if (m_file)
+        writePending(true);
 }
 
 CookieStorage& CookieStorage::shared()
@@ -484,6 +486,8 @@ void CookieStorage::useLocked(Entry& entry, base::Date now) const
     inDomain.splice(inDomain.end(), inDomain, entry.inDomain);
     inJar.splice(inJar.end(), inJar, entry.inJar);
     entry.lastUsed = now;
+    if (!c.isSession())
+        m_usesUnwritten = true;
 }
 
 bool CookieStorage::purgeExpiredLocked(base::Date now) const
@@ -531,7 +535,7 @@ void CookieStorage::writeWhenDue()
     writePending();
 }
 
-void CookieStorage::writePending()
+void CookieStorage::writePending(bool withUses)
 {
     std::lock_guard fileLock(m_fileMutex);
     base::Array list;
@@ -540,9 +544,10 @@ void CookieStorage::writePending()
         std::lock_guard lock(m_mutex);
         m_writeQueued = false;
         changes = m_changes;
-        if (changes == m_written && !m_expiryChanged)
+        if (changes == m_written && !m_expiryChanged && !(withUses && m_usesUnwritten))
             return;
         m_expiryChanged = false;
+        m_usesUnwritten = false;
         m_nextWrite = std::chrono::steady_clock::now() + kWritePace;
         for (const Entry* entry : inArrivalOrderLocked()) {
             const Cookie& c = entry->cookie;
@@ -590,8 +595,9 @@ void CookieStorage::saveSoon()
 
 bool CookieStorage::reload()
 {
-    // Changes not yet written are part of what the file holds.
-    flush();
+    // Changes and uses not yet written are part of what the file holds.
+    if (m_file)
+        writePending(true);
     return readFile();
 }
 
@@ -644,6 +650,8 @@ bool CookieStorage::readFile()
     std::stable_sort(loaded.begin(), loaded.end(), [](const Entry* a, const Entry* b) { return a->lastUsed < b->lastUsed; });
     for (Entry* entry : loaded)
         useLocked(*entry, entry->lastUsed);
+    // Those uses are what the file holds.
+    m_usesUnwritten = false;
     purgeExpiredLocked(base::Date::now());
     // A file written before the limits, or by hand, is brought within them.
     std::vector<std::string> domains;

@@ -67,7 +67,9 @@ std::optional<base::Date> parseCookieDate(std::string_view text);
 // of a store with a file are written to it (atomically, private to the user) on a thread of
 // the store's own, never under the lock that reading cookies takes: when their content
 // changed, at most once per kWritePace. A cookie taken again unchanged but for its expiry
-// causes no write; its new expiry goes out with the next one (flush, saveSoon, the end).
+// causes no write; its new expiry goes out with the next one (flush, saveSoon, the end). Nor
+// does a use (sent, or taken again): the use times go out with the next write made anyway,
+// and at the program's end, so that the order of use outlives a restart.
 class CookieStorage {
 public:
     static constexpr size_t kMaxCookiesPerDomain = 50;
@@ -149,7 +151,8 @@ private:
     bool scheduleSaveLocked();
     // On the writer thread: waits for the pace (or saveSoon), then writes.
     void writeWhenDue();
-    void writePending();
+    // Writes what changed; with `withUses`, also when only uses are unwritten.
+    void writePending(bool withUses = false);
     bool readFile();
 
     std::optional<std::filesystem::path> m_file;
@@ -166,6 +169,9 @@ private:
     bool m_writeQueued = false;
     // A new expiry of a cookie otherwise unchanged waits for the next write.
     bool m_expiryChanged = false;
+    // A persistent cookie used (sent, or taken again) since the last write: the uses go out
+    // with the next write, or at the end. A request's look-up is const, hence mutable.
+    mutable bool m_usesUnwritten = false;
     bool m_writeAtOnce = false;
     std::chrono::steady_clock::time_point m_nextWrite;
     std::condition_variable m_paceChanged;

@@ -1,5 +1,6 @@
 #include "Platform/Net/CookieStorage.h"
 
+#include "Platform/Base/BackgroundWork.h"
 #include "tests/Platform/Base/FileTestSupport.h"
 #include "tests/Support/AllocationCount.h"
 
@@ -7,8 +8,10 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 
 using base::Date;
@@ -627,5 +630,95 @@ TEST_F(CookieStore, AFullJarCostsAnAnswerNoMore)
     EXPECT_LE(againSending, smallSending + 4);
 }
 
+
+// A cookie sent with a request is used, though nothing of it changed: the program's end writes
+// its use (and so does the next write of a change before it), so that after a restart the jar,
+// filling up, drops the cookies used least recently, not the oldest ones.
+TEST_F(CookieStore, TheOrderOfUseOutlivesARestart)
+{
+    const URL shop = url("https://shop.example.com/");
+    using Path = std::filesystem::path;
+    // How the run ends; answers the file the next run starts from.
+    using End = std::function<Path(std::unique_ptr<CookieStorage>&, const Path&)>;
+    struct Case {
+        const char* what;
+        End end;
+        bool sent;
+    };
+    const Case cases[] = {
+        {"the program's end",
+         [](std::unique_ptr<CookieStorage>&, const Path& file) {
+             base::BackgroundWork::stopAll();
+             base::BackgroundWork::resetForTesting();
+             return file;
+         },
+         true},
+        {"the jar shut down",
+         [](std::unique_ptr<CookieStorage>& store, const Path& file) {
+             store.reset();
+             return file;
+         },
+         true},
+        {"killed after the next change was written",
+         [&](std::unique_ptr<CookieStorage>& store, const Path& file) {
+             store->setCookiesFromResponseHeaders({{"Set-Cookie", "other=1; Max-Age=86400"}},
+                                                  url("https://other.example.com/"));
+             store->flush();
+             // What a program killed now leaves behind.
+             Path left = file.parent_path() / "Left.plist";
+             std::filesystem::copy_file(file, left);
+             return left;
+         },
+         true},
+        {"nothing sent",
+         [](std::unique_ptr<CookieStorage>& store, const Path& file) {
+             store.reset();
+             return file;
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        basetest::TempDir dir;
+        auto file = dir / "Library/Cookies.plist";
+        Date::setFixedNow(kNow);
+        // Only the jar of this case is stopped at its end.
+        base::BackgroundWork::resetForTesting();
+        auto store = std::make_unique<CookieStorage>(file);
+        // The domain full, one answer a second, "first" the oldest; all of it on disk.
+        store->setCookiesFromResponseHeaders({{"Set-Cookie", "first=1; Path=/k; Max-Age=86400"}}, shop);
+        for (size_t n = 1; n < CookieStorage::kMaxCookiesPerDomain; ++n) {
+            Date::setFixedNow(Date::now().addingTimeInterval(1));
+            store->setCookiesFromResponseHeaders({{"Set-Cookie", "c" + std::to_string(n) + "=1; Path=/o; Max-Age=86400"}},
+                                                 shop);
+        }
+        store->flush();
+        Date::setFixedNow(Date::now().addingTimeInterval(1));
+        if (c.sent) {
+            ASSERT_EQ(Cookie::requestHeaderValue(store->cookiesForURL(url("https://shop.example.com/k"))), "first=1");
+        }
+        Path next = c.end(store, file);
+        store.reset();
+
+        // Started again: one more cookie drops the least recently used one.
+        Date::setFixedNow(Date::now().addingTimeInterval(60));
+        CookieStorage again(next);
+        auto shopNames = [&] {
+            std::set<std::string> names;
+            for (const auto& cookie : again.cookies())
+                if (cookie.domain == "shop.example.com")
+                    names.insert(cookie.name);
+            return names;
+        };
+        ASSERT_EQ(shopNames().size(), CookieStorage::kMaxCookiesPerDomain);
+        again.setCookiesFromResponseHeaders({{"Set-Cookie", "late=1; Max-Age=86400"}}, shop);
+        auto names = shopNames();
+        EXPECT_EQ(names.size(), CookieStorage::kMaxCookiesPerDomain);
+        EXPECT_TRUE(names.contains("late"));
+        EXPECT_EQ(names.contains("first"), c.sent) << "the cookie sent last";
+        EXPECT_EQ(names.contains("c1"), !c.sent) << "the oldest cookie not sent";
+    }
+    base::BackgroundWork::resetForTesting();
+}
 } // namespace
 

@@ -86,6 +86,12 @@ Pattern darkFirstBands(int band)
     return [band](int, int y) { return y % band == 0 ? grey(12) : grey(250); };
 }
 
+// Full white, a grey row in each band: the rows summed whole reach the most their sums hold.
+Pattern whiteWithAGreyRow(int band)
+{
+    return [band](int, int y) { return y % band == band / 2 ? grey(40) : grey(255); };
+}
+
 // Translucent colour in premultiplied channels, changing on every row and column.
 uint32_t translucentChecker(int x, int y)
 {
@@ -104,6 +110,12 @@ const Reduction kReductions[] = {
     {"dark_first_bands_64", 16, 1280, 16, 1280, 8, 20, darkFirstBands(64)},
     {"dark_first_bands_100", 16, 2000, 16, 2000, 16, 20, darkFirstBands(100)},
     {"dark_first_bands_off_the_grid_75_75", 17, 758, 17, 757.5, 17, 10, darkFirstBands(76)},
+    // Past the rows one 16-bit sum holds (257 of full white): a sum carried over, once or often.
+    {"white_257_rows_to_one", 8, 257, 8, 257, 8, 1, whiteWithAGreyRow(1000)},
+    {"white_258_rows_to_one", 8, 258, 8, 258, 8, 1, whiteWithAGreyRow(1000)},
+    {"white_515_rows_to_one", 8, 515, 8, 515, 8, 1, whiteWithAGreyRow(1000)},
+    {"white_1000_rows_to_one_grey_each_300", 8, 1000, 8, 1000, 8, 1, whiteWithAGreyRow(300)},
+    {"white_3000_rows_to_3_off_the_grid", 9, 3001, 9, 3000.5, 9, 3, whiteWithAGreyRow(700)},
     {"translucent_checker_33_by_41", 331, 1230, 330.5, 1230, 10, 30, translucentChecker},
 };
 

@@ -167,6 +167,7 @@ struct SyncModel::ThumbnailFeed {
     // picture once it reaches its end, rather than run beside it.
     bool running = true;
     bool again = false;
+    std::atomic<size_t> pictures = 0;
 };
 
 SyncModel::~SyncModel()
@@ -190,6 +191,11 @@ bool SyncModel::thumbnailRunUnderway() const
         return false;
     std::lock_guard guard(m_thumbFeed->lock);
     return m_thumbFeed->running;
+}
+
+size_t SyncModel::thumbnailRunPictures() const
+{
+    return m_thumbFeed ? m_thumbFeed->pictures.load() : 0;
 }
 
 void SyncModel::createAllDirectorys()
@@ -679,6 +685,7 @@ void SyncModel::startThumbnailRun()
                 size_t thumbEnd = pairs.find('\0', fullEnd + 1);
                 PublicFunction::createImgThumbWithImgNameThumbNameFiletype(
                     pairs.substr(at, fullEnd - at), pairs.substr(fullEnd + 1, thumbEnd - fullEnd - 1), kProductImages);
+                feed->pictures.fetch_add(1, std::memory_order_relaxed);
                 at = thumbEnd + 1;
             }
             if (last) {

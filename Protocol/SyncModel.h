@@ -6,6 +6,7 @@
 #include "Protocol/NetworkRecDelegate.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -73,6 +74,8 @@ public:
     int tooLargeFileCount() const { return m_tooLargeFileCount; }
     // Whether the thumbnail run is making or checking thumbnails (one such run at a time).
     bool thumbnailRunUnderway() const;
+    // Pictures the thumbnail run has gone through, counting on over its passes: how far it is.
+    size_t thumbnailRunPictures() const;
     int generation() const { return m_generation; }
 
     // Asks the sync screen to start, which it does when a sync is pending.

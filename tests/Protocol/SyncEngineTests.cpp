@@ -15,6 +15,7 @@
 #include "tests/Protocol/ProtocolTestSupport.h"
 
 #include "tests/Support/Sanitizers.h"
+#include "tests/Support/WhileMoving.h"
 
 #include <sqlite3.h>
 #include <sys/inotify.h>
@@ -26,6 +27,7 @@
 #include <map>
 #include <regex>
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -79,9 +81,12 @@ protected:
         ASSERT_TRUE(DataAccessManager::sharedDataModel());
         m_recorder = std::make_shared<Recorder>();
         SyncModel::sharedInstance()->setDelegate(m_recorder);
+        m_arrivals = base::NotificationCenter::defaultCenter().addObserver(
+            SyncModel::kFileArrivedNotification, nullptr, [this](const base::Notification&) { ++m_arrived; });
     }
     void TearDown() override
     {
+        m_arrivals.reset();
         SyncModel::freeInstance();
         DataAccessManager::releaseDataModel();
         ConfigManager::freeInstance();
@@ -95,7 +100,8 @@ protected:
             std::vector<std::string>{"1", text(catalogue), text(customers), "1", text(library), "1", "1", "1"});
     }
 
-    // Runs one sync to its end; the recorder's calls of that sync.
+    // Runs one sync to its end, for as long as it moves; the recorder's calls of that sync (a
+    // failure said, and the calls so far, when it stood still short of its end).
     std::vector<std::string> sync()
     {
         m_recorder->calls.clear();
@@ -103,9 +109,51 @@ protected:
         m_recorder->ended = false;
         m_from = backend().logLines().size();
         SyncModel::sharedInstance()->startSync();
-        EXPECT_TRUE(runUntil([&] { return m_recorder->ended; }));
+        EXPECT_TRUE(syncEnds());
         return m_recorder->calls;
     }
+
+    // Waits for the sync under way to end while it moves: while the back end hears requests
+    // and serves files, pictures arrive, and the engine reports progress to its screen.
+    ::testing::AssertionResult syncEnds(double stillFor = testsupport::kStandingStill)
+    {
+        size_t logged = m_from;
+        auto progress = [&] {
+            logged += backend().logLines(logged).size();
+            return std::make_tuple(logged, m_arrived, m_recorder->reports.size(), m_recorder->calls.size(),
+                                   SyncModel::sharedInstance()->imageType());
+        };
+        return testsupport::runWhileMoving("the sync's end", [&] { return m_recorder->ended; }, progress, stillFor);
+    }
+
+    // The last of a list, or "(none)": what a sync or the back end's log ended with.
+    static std::string last(const std::vector<std::string>& list) { return list.empty() ? "(none)" : list.back(); }
+
+    // Waits, for as long as the thumbnail run makes them, until each named product thumbnail is
+    // in place (written aside and renamed, so whole once there).
+    ::testing::AssertionResult thumbnailsMade(const std::vector<std::string>& names)
+    {
+        auto made = [&] {
+            size_t n = 0;
+            std::error_code error;
+            for (const auto& name : names) {
+                auto size = fs::file_size(clientFolder() / "ProductImages" / name, error);
+                n += !error && size > 0;
+            }
+            return n;
+        };
+        return testsupport::runWhileMoving("the thumbnail run's thumbnails", [&] { return made() == names.size(); },
+                                           [&] { return std::make_pair(made(), thumbnailRunAt()); });
+    }
+
+    // Waits for the thumbnail run to end, for as long as it goes through pictures.
+    static ::testing::AssertionResult thumbnailRunEnds()
+    {
+        return testsupport::runWhileMoving(
+            "the thumbnail run's end", [] { return !SyncModel::sharedInstance()->thumbnailRunUnderway(); },
+            thumbnailRunAt);
+    }
+    static size_t thumbnailRunAt() { return SyncModel::sharedInstance()->thumbnailRunPictures(); }
 
     // The commands and file names the back end saw during the last sync, in order; the files
     // of one phase run side by side, so each phase's run of files is sorted.
@@ -195,6 +243,8 @@ protected:
 
     std::shared_ptr<Recorder> m_recorder;
     size_t m_from = 0;
+    size_t m_arrived = 0;
+    base::ObserverToken m_arrivals;
 };
 
 const std::vector<std::string> kFullRoad = {
@@ -298,7 +348,7 @@ TEST_F(SyncEngineTest, ModuleSwitchesChooseTheTables)
     ASSERT_GE(road.size(), 2u);
     EXPECT_EQ(road[1], "515 true");
     EXPECT_FALSE(flag("ProductSynced"));
-    EXPECT_EQ(road.back(), "517 file");
+    EXPECT_EQ(last(road), "517 file");
     EXPECT_NE(std::find(road.begin(), road.end(), "517 product"), road.end());
     EXPECT_EQ(std::count_if(road.begin(), road.end(), [](const auto& s) { return s.starts_with("513"); }), 0);
 
@@ -330,7 +380,7 @@ TEST_F(SyncEngineTest, FailedSaveRollsBackTheWholeAnswer)
     EXPECT_FALSE(flag("ProductSynced"));
     EXPECT_TRUE(fs::exists(picture));
     auto road = traffic();
-    EXPECT_EQ(road.back(), "513 true");
+    EXPECT_EQ(last(road), "513 true");
 }
 
 // A file whose answer inflates past the engine's brake is asked for once, not again, and the
@@ -341,7 +391,7 @@ TEST_F(SyncEngineTest, AFileTooLargeToTakeIsAskedForOnceAndCountedSo)
     sync();
     auto road = traffic();
     EXPECT_EQ(std::count(road.begin(), road.end(), "file demo_c.jpg"), 1);
-    EXPECT_EQ(road.back(), "517 customer");
+    EXPECT_EQ(last(road), "517 customer");
     EXPECT_FALSE(fs::exists(clientFolder() / "LibraryImages" / "demo_c.jpg"));
     EXPECT_EQ(SyncModel::sharedInstance()->missingFileCount(), 1);
     EXPECT_EQ(SyncModel::sharedInstance()->tooLargeFileCount(), 1);
@@ -355,12 +405,12 @@ TEST_F(SyncEngineTest, DownloadFaultsAreResentOnceAndCounted)
     auto road = traffic();
     EXPECT_EQ(std::count(road.begin(), road.end(), "file tb1_t.jpg"), 2);
     EXPECT_EQ(std::count(road.begin(), road.end(), "file demo_c.jpg"), 2);
-    EXPECT_EQ(road.back(), "517 customer");
+    EXPECT_EQ(last(road), "517 customer");
     EXPECT_FALSE(fs::exists(clientFolder() / "LibraryImages" / "demo_c.jpg"));
     // The thumbnail is made from its full image, so only the cover is missing.
     EXPECT_EQ(SyncModel::sharedInstance()->missingFileCount(), 1);
     auto thumb = clientFolder() / "ProductImages" / "tb1_t.jpg";
-    EXPECT_TRUE(runUntil([&] { return fs::exists(thumb) && fs::file_size(thumb) > 0; }, 5));
+    EXPECT_TRUE(thumbnailsMade({"tb1_t.jpg"}));
     auto picture = gfx::Image::fromFile(thumb.string());
     ASSERT_TRUE(picture);
     EXPECT_LE(picture.size().width, 160);
@@ -381,18 +431,11 @@ TEST_F(SyncEngineTest, ThumbnailsMissingOnTheServerAreMadeThroughoutALargeCatalo
     const std::vector<std::string> missing = {"g01000_0_t.jpg", "g02500_0_t.jpg", "g03999_0_t.jpg"};
     for (const auto& name : missing)
         ASSERT_TRUE(backend().setFault(name, "notFound", 0));
-    m_recorder->calls.clear();
-    m_recorder->ended = false;
-    SyncModel::sharedInstance()->startSync();
-    // A bound for a hang only: the sync's own end is what is waited for.
-    ASSERT_TRUE(runUntil([&] { return m_recorder->ended; }, 600));
-    EXPECT_EQ(m_recorder->calls.back(), "finished");
+    EXPECT_EQ(last(sync()), "finished");
     EXPECT_EQ(SyncModel::sharedInstance()->missingFileCount(), 0);
-    for (const auto& name : missing) {
-        auto thumb = clientFolder() / "ProductImages" / name;
-        EXPECT_TRUE(runUntil([&] { return fs::exists(thumb) && fs::file_size(thumb) > 0; }, 120)) << name;
-        EXPECT_TRUE(gfx::Image::fromFile(thumb.string())) << name;
-    }
+    EXPECT_TRUE(thumbnailsMade(missing));
+    for (const auto& name : missing)
+        EXPECT_TRUE(gfx::Image::fromFile((clientFolder() / "ProductImages" / name).string())) << name;
 }
 
 // A Get Updates while the thumbnail run works starts no second run beside it: every thumbnail
@@ -400,8 +443,8 @@ TEST_F(SyncEngineTest, ThumbnailsMissingOnTheServerAreMadeThroughoutALargeCatalo
 TEST_F(SyncEngineTest, ASecondSyncDuringTheThumbnailRunMakesEachThumbnailOnce)
 {
     ASSERT_TRUE(backend().control(R"({"reset": "PICTURES"})"));
-    ASSERT_EQ(sync().back(), "finished");
-    ASSERT_TRUE(runUntil([] { return !SyncModel::sharedInstance()->thumbnailRunUnderway(); }));
+    ASSERT_EQ(last(sync()), "finished");
+    ASSERT_TRUE(thumbnailRunEnds());
     // The thumbnails gone from the device and from the server: the run makes them.
     std::set<std::string> thumbs;
     std::string faults;
@@ -433,18 +476,19 @@ TEST_F(SyncEngineTest, ASecondSyncDuringTheThumbnailRunMakesEachThumbnailOnce)
     // While the test holds the whole decode budget, the run waits at its first picture.
     auto& budget = gfx::DecodeBudget::shared();
     auto hold = budget.reserve(budget.limit());
-    EXPECT_EQ(sync().back(), "finished");
+    EXPECT_EQ(last(sync()), "finished");
     ASSERT_TRUE(runUntil([&] { return budget.waiting() >= 1; }));
     EXPECT_TRUE(SyncModel::sharedInstance()->thumbnailRunUnderway());
     // Get Updates again, the run still at work.
-    EXPECT_EQ(sync().back(), "finished");
+    EXPECT_EQ(last(sync()), "finished");
     hold.release();
-    ASSERT_TRUE(runUntil(
+    ASSERT_TRUE(testsupport::runWhileMoving(
+        "every thumbnail written and the run's end",
         [&] {
             readWrites();
             return written.size() == thumbs.size() && !SyncModel::sharedInstance()->thumbnailRunUnderway();
         },
-        120));
+        [&] { return std::make_pair(written.size(), thumbnailRunAt()); }));
     readWrites();
     ::close(watch);
     std::vector<std::string> twice;
@@ -456,12 +500,38 @@ TEST_F(SyncEngineTest, ASecondSyncDuringTheThumbnailRunMakesEachThumbnailOnce)
         EXPECT_TRUE(gfx::Image::fromFile((clientFolder() / "ProductImages" / name).string())) << name;
 }
 
+// Pictures a sync brings while the thumbnail run of the sync before still works, its list read
+// before they were there: the run goes round again and makes the thumbnails the server lacks.
+TEST_F(SyncEngineTest, PicturesASyncBringsWhileTheThumbnailRunWorksGetTheirThumbnails)
+{
+    ASSERT_TRUE(backend().setFault("p104_t.jpg", "notFound", 0));
+    // While the test holds the whole decode budget, the first run waits at its first picture.
+    auto& budget = gfx::DecodeBudget::shared();
+    auto hold = budget.reserve(budget.limit());
+    ASSERT_EQ(last(sync()), "finished");
+    ASSERT_TRUE(runUntil([&] { return budget.waiting() >= 1; }));
+    ASSERT_TRUE(SyncModel::sharedInstance()->thumbnailRunUnderway());
+    ASSERT_TRUE(backend().applyChangeSet("S2"));
+    ASSERT_EQ(last(sync()), "finished");
+    auto thumb = clientFolder() / "ProductImages" / "p104_t.jpg";
+    EXPECT_TRUE(fs::exists(clientFolder() / "ProductImages" / "p104.jpg"));
+    EXPECT_FALSE(fs::exists(thumb));
+    // Made by the run, so not missing.
+    EXPECT_EQ(SyncModel::sharedInstance()->missingFileCount(), 0);
+    hold.release();
+    ASSERT_TRUE(thumbnailRunEnds());
+    auto picture = gfx::Image::fromFile(thumb.string());
+    ASSERT_TRUE(picture) << "no thumbnail made for a picture the later sync brought";
+    EXPECT_LE(picture.size().width, 160);
+    EXPECT_LE(picture.size().height, 110);
+}
+
 // Files gone from a synced catalogue of thousands of names, as a sync cut short leaves them: the
 // next sync fetches exactly those, whole, wherever they stand in the list.
 TEST_F(SyncEngineTest, ALaterSyncFetchesExactlyTheFilesMissingFromALargeCatalogue)
 {
     ASSERT_TRUE(backend().control(R"({"reset": "THUMBS"})"));
-    ASSERT_EQ(sync().back(), "finished");
+    ASSERT_EQ(last(sync()), "finished");
     auto picture = [](int product, bool thumb) {
         char name[32];
         std::snprintf(name, sizeof name, "g%05d_0%s.jpg", product, thumb ? "_t" : "");
@@ -486,7 +556,7 @@ TEST_F(SyncEngineTest, ALaterSyncFetchesExactlyTheFilesMissingFromALargeCatalogu
         SyncModel::sharedInstance()->setDelegate(m_recorder);
         for (const auto& name : c.gone)
             ASSERT_TRUE(fs::remove(clientFolder() / "ProductImages" / name)) << name;
-        EXPECT_EQ(sync().back(), "finished");
+        EXPECT_EQ(last(sync()), "finished");
         std::vector<std::string> fetched;
         for (const auto& step : traffic())
             if (step.starts_with("file "))
@@ -510,12 +580,7 @@ TEST_F(SyncEngineTest, MoreFilesThanRequestCodesAllArriveAndTheSyncEnds)
     GTEST_SKIP() << "the file count is checked in the normal build";
 #endif
     ASSERT_TRUE(backend().control(R"({"reset": "FILES"})"));
-    m_recorder->calls.clear();
-    m_recorder->ended = false;
-    SyncModel::sharedInstance()->startSync();
-    // A bound for a hang only: the sync's own end is what is waited for.
-    ASSERT_TRUE(runUntil([&] { return m_recorder->ended; }, 600));
-    EXPECT_EQ(m_recorder->calls, (std::vector<std::string>{"nothing to fetch 3", "customers", "finished"}));
+    EXPECT_EQ(sync(), (std::vector<std::string>{"nothing to fetch 3", "customers", "finished"}));
 
     std::set<std::string> listed;
     for (const auto& image : DataAccessManager::sharedDataModel()->getPublishImages(true))
@@ -578,8 +643,8 @@ TEST_F(SyncEngineTest, AFileWhoseAnswerNeverComesIsToldMissing)
             return false;
         }));
         NetworkModel::sharedInstance()->cancelDownloadReuest(c.file);
-        ASSERT_TRUE(runUntil([&] { return m_recorder->ended; }));
-        EXPECT_EQ(m_recorder->calls.back(), "finished");
+        ASSERT_TRUE(syncEnds());
+        EXPECT_EQ(last(m_recorder->calls), "finished");
         EXPECT_EQ(SyncModel::sharedInstance()->missingFileCount(), 1);
         EXPECT_FALSE(fs::exists(clientFolder() / c.folder / c.file));
         ASSERT_TRUE(runUntil([] { return NetworkModel::sharedInstance()->pendingRequestCount() == 0; }));
@@ -632,7 +697,7 @@ TEST_F(SyncEngineTest, LateAnswerOfABrokenSyncChangesNothing)
     // A new sync whose first table answer is held longer than the broken one's.
     ASSERT_TRUE(backend().setFault("513", "delay", 1, R"("seconds": 2)"));
     sync();
-    EXPECT_EQ(m_recorder->calls.back(), "finished");
+    EXPECT_EQ(last(m_recorder->calls), "finished");
     EXPECT_EQ(count("brivanta_product"), 3);
 }
 
@@ -652,7 +717,7 @@ TEST_F(SyncEngineTest, ABreakLeavesOtherRequestersAnswered)
     NetworkModel::sharedInstance()->sendRequest(upload);
     model->breakSync("stopped");
     model->resetDownloadProgress();
-    ASSERT_TRUE(runUntil([&] { return !orders->results.empty(); }, 10));
+    ASSERT_TRUE(runUntil([&] { return !orders->results.empty(); }));
     EXPECT_EQ(orders->results.front()->cmdCode, 518);
     // The cancelled table answer never lands.
     runUntil([] { return NetworkModel::sharedInstance()->pendingRequestCount() == 0; }, 5);
@@ -720,7 +785,7 @@ TEST_F(SyncEngineTest, NetworkLossBreaksAndTheNextSyncResumes)
 
     ASSERT_TRUE(backend().control(R"({"clearFaults": true})"));
     auto calls = sync();
-    EXPECT_EQ(calls.back(), "finished");
+    EXPECT_EQ(last(calls), "finished");
     road = traffic();
     // The loss left the login state offline, so the next sync logs in again first.
     ASSERT_GE(road.size(), 3u);
@@ -734,7 +799,7 @@ TEST_F(SyncEngineTest, UnsafeFileNamesAreNeverFetched)
     ASSERT_TRUE(backend().control(R"({"reset": "S-evil"})"));
     auto outside = m_home.path() / "evil.jpg";
     auto calls = sync();
-    EXPECT_EQ(calls.back(), "finished");
+    EXPECT_EQ(last(calls), "finished");
     for (const auto& step : traffic())
         EXPECT_EQ(step.find("evil"), std::string::npos) << step;
     EXPECT_FALSE(fs::exists(outside));
@@ -746,7 +811,7 @@ TEST_F(SyncEngineTest, CutFileResumesInItsResend)
 {
     ASSERT_TRUE(backend().setFault("ch1.jpg", "truncate", 1, R"("fraction": 0.5)"));
     auto calls = sync();
-    EXPECT_EQ(calls.back(), "finished");
+    EXPECT_EQ(last(calls), "finished");
     std::vector<std::string> ranges;
     for (const auto& record : logged()) {
         if (record["request"].toString().find("/product/ch1.jpg") != std::string::npos)
@@ -764,7 +829,7 @@ TEST_F(SyncEngineTest, SlowResendHoldsBackTheNextPhase)
     ASSERT_TRUE(backend().setFault("tb1_t.jpg", "notFound", 1));
     ASSERT_TRUE(backend().setFault("tb1_t.jpg", "delay", 1, R"("seconds": 1)"));
     auto calls = sync();
-    EXPECT_EQ(calls.back(), "finished");
+    EXPECT_EQ(last(calls), "finished");
     // Log times are when each request arrived: the covers come after the re-send's answer.
     std::vector<double> resend, covers;
     // "yyyy-mm-ddTHH:MM:SS.mmm+00:00": seconds of the day.
@@ -805,7 +870,7 @@ TEST_F(SyncEngineTest, BreakCancelsOnlyTheSyncsOwnRequests)
     NetworkModel::sharedInstance()->sendRequest(runtimeConfig(other));
     runUntil([] { return false; }, 0.1);
     model->breakSync("stopped");
-    EXPECT_TRUE(runUntil([&] { return !other->results.empty(); }, 5));
+    EXPECT_TRUE(runUntil([&] { return !other->results.empty(); }));
     ASSERT_EQ(other->results.size(), 1u);
     EXPECT_EQ(other->results[0]->status, "200");
     runUntil([] { return false; }, 1.2);

@@ -55,7 +55,9 @@ protected:
         auto requester = std::make_shared<Requester>();
         size_t count = names.size();
         NetworkModel::sharedInstance()->sendRequest(download(requester, std::move(names), type, progressType));
-        EXPECT_TRUE(runUntil([&] { return requester->results.size() >= count; }));
+        EXPECT_TRUE(runWhileServed(
+            "every file's answer", [&] { return requester->results.size() >= count; },
+            [&] { return requester->results.size() + requester->percents.size(); }));
         return requester;
     }
 };
@@ -269,10 +271,13 @@ TEST_F(DownloadTest, ALongListGoesOutAsItsFilesAreAnswered)
     EXPECT_EQ(model->pendingRequestCount(), names.size());
     EXPECT_EQ(size_t(transport->batchQueue()->requestsCount()), NetworkModel::kBatchWindow);
     size_t most = 0;
-    ASSERT_TRUE(runUntil([&] {
-        most = std::max(most, size_t(transport->batchQueue()->requestsCount()));
-        return whole->results.size() >= names.size();
-    }));
+    ASSERT_TRUE(runWhileServed(
+        "every file's answer",
+        [&] {
+            most = std::max(most, size_t(transport->batchQueue()->requestsCount()));
+            return whole->results.size() >= names.size();
+        },
+        [&] { return whole->results.size(); }));
     EXPECT_LE(most, NetworkModel::kBatchWindow);
     EXPECT_TRUE(answeredOnce(*whole));
 

@@ -17,10 +17,14 @@
 #include "Protocol/RequestInterfaceBase.h"
 #include "tests/App/AppTestSupport.h"
 #include "tests/Support/TestBackend.h"
+#include "tests/Support/WhileMoving.h"
 
 #include <csignal>
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace protocoltest {
@@ -99,6 +103,7 @@ protected:
         LoginMode::sharedInstance()->setClientID("AcmeCo");
         LoginMode::sharedInstance()->setAcountID("alice");
         m_logStart = s_backend->logLines().size();
+        m_servedLines = m_logStart;
     }
     void TearDown() override
     {
@@ -131,6 +136,29 @@ protected:
         return base::RunLoop::main().runUntil(predicate, timeout);
     }
 
+    // The requests and files the back end has served so far, the test's own control requests
+    // (each read of the log among them) left out; reads only the log's new lines.
+    size_t servedCount()
+    {
+        auto lines = s_backend->logLines(m_servedLines);
+        m_servedLines += lines.size();
+        for (const auto& line : lines)
+            if (auto record = JSONValue(line); record && !(*record)["command"].toString().starts_with("__"))
+                ++m_served;
+        return m_served;
+    }
+
+    // Runs the main loop until `done`, for as long as the back end serves requests or files or
+    // `moving` (another sign of progress, such as reports heard) changes; fails saying `what`
+    // once both have stood still for `stillFor` seconds.
+    ::testing::AssertionResult runWhileServed(const std::string& what, const std::function<bool()>& done,
+                                              const std::function<size_t()>& moving = {},
+                                              double stillFor = testsupport::kStandingStill)
+    {
+        return testsupport::runWhileMoving(
+            what, done, [&] { return std::make_pair(servedCount(), moving ? moving() : 0); }, stillFor);
+    }
+
     static std::shared_ptr<TableCommand> runtimeConfig(const std::shared_ptr<Requester>& requester)
     {
         auto command = std::make_shared<TableCommand>(
@@ -152,6 +180,8 @@ protected:
     }
 
     size_t m_logStart = 0;
+    size_t m_servedLines = 0;
+    size_t m_served = 0;
     static inline testsupport::TestBackend* s_backend = nullptr;
 };
 

@@ -115,15 +115,13 @@ protected:
 
     // Waits for the sync under way to end while it moves: while the back end hears requests
     // and serves files, pictures arrive, and the engine reports progress to its screen.
-    ::testing::AssertionResult syncEnds(double stillFor = testsupport::kStandingStill)
+    ::testing::AssertionResult syncEnds()
     {
-        size_t logged = m_from;
         auto progress = [&] {
-            logged += backend().logLines(logged).size();
-            return std::make_tuple(logged, m_arrived, m_recorder->reports.size(), m_recorder->calls.size(),
+            return std::make_tuple(servedCount(), m_arrived, m_recorder->reports.size(), m_recorder->calls.size(),
                                    SyncModel::sharedInstance()->imageType());
         };
-        return testsupport::runWhileMoving("the sync's end", [&] { return m_recorder->ended; }, progress, stillFor);
+        return testsupport::runWhileMoving("the sync's end", [&] { return m_recorder->ended; }, progress);
     }
 
     // The last of a list, or "(none)": what a sync or the back end's log ended with.

@@ -129,7 +129,7 @@ protected:
     {
         m_end->ended = false;
         SyncModel::sharedInstance()->startSync();
-        ASSERT_TRUE(runUntil([&] { return m_end->ended; }));
+        ASSERT_TRUE(runWhileServed("the sync's end", [&] { return m_end->ended; }));
         ASSERT_EQ(m_end->broken, "");
     }
     void upload(int customerId)
@@ -791,7 +791,7 @@ TEST_F(CustomerEditSyncTest, TheUsersAddressEditAndTheOfficesContactEditAreBothK
             ASSERT_TRUE(runUntil([&] { return faultUsed("516") == 1 || m_end->ended; }));
             ASSERT_FALSE(m_end->ended);
             editZip();
-            ASSERT_TRUE(runUntil([&] { return m_end->ended; }));
+            ASSERT_TRUE(runWhileServed("the sync's end", [&] { return m_end->ended; }));
             ASSERT_EQ(m_end->broken, "");
         } else {
             editZip();

@@ -61,7 +61,7 @@ TEST_F(LibraryDownloadTest, OneDownloadFromTheCardPausesResumesAndLands)
     tapTile("Autumn catalogue");
     // The rest comes unthrottled: on a busy machine it may land within the tap itself.
     EXPECT_TRUE(model->isInDownloadList("cat.pdf") || model->isExists(42));
-    ASSERT_TRUE(runUntilReal([&] { return model->isExists(42); }));
+    ASSERT_TRUE(downloadEnds("cat.pdf", [&] { return model->isExists(42); }));
     settleReal();
     base::RunLoop::main().advance(1);
     auto* tile = tileOf("Autumn catalogue");
@@ -87,7 +87,7 @@ TEST_F(LibraryDownloadTest, AnAnswerTooLargeIsAskedForOnceToldAndTheTileComesBac
     ASSERT_NE(grid->presentedCard(), nullptr);
     ASSERT_TRUE(driver->tap(driver->findByText("Download")));
     auto model = SaleslibraryModel::sharedInstance();
-    ASSERT_TRUE(runUntilReal([&] { return !model->isInDownloadList("cat.pdf"); }));
+    ASSERT_TRUE(downloadEnds("cat.pdf", [&] { return !model->isInDownloadList("cat.pdf"); }));
     settleReal();
     base::RunLoop::main().advance(1);
     ASSERT_NE(alert(), nullptr) << "the failure is told";
@@ -220,7 +220,7 @@ TEST_F(LibraryDownloadTest, TheLastTransferEndingClosesTheCancelQuestion)
     driver->tap(grid->allFilesButton());
     ASSERT_NE(alert(), nullptr);
     EXPECT_EQ(alert()->tag(), LibraryDetailController::kAlertCancelAll);
-    ASSERT_TRUE(runUntilReal([] { return SaleslibraryModel::sharedInstance()->isExists(42); }));
+    ASSERT_TRUE(downloadEnds("cat.pdf", [] { return SaleslibraryModel::sharedInstance()->isExists(42); }));
     settleReal();
     base::RunLoop::main().advance(1);
     EXPECT_EQ(alert(), nullptr) << "the question closes with the last transfer";
@@ -311,7 +311,7 @@ TEST_F(LibraryDownloadTest, AnUpdateKeepsTheOldVersionUntilTheNewOneArrives)
     tapTile("Sales deck");
     grid->reloadDataWithPostNotiChangeTab(false, false); // a reload while the question is open
     answer("Update");
-    ASSERT_TRUE(runUntilReal([] { return !SaleslibraryModel::sharedInstance()->isInDownloadList("deck_v2.pdf"); }));
+    ASSERT_TRUE(downloadEnds("deck_v2.pdf", [] { return !SaleslibraryModel::sharedInstance()->isInDownloadList("deck_v2.pdf"); }));
     base::RunLoop::main().advance(1);
     ASSERT_NE(alert(), nullptr) << "the failure is told";
     answer("OK");
@@ -322,7 +322,7 @@ TEST_F(LibraryDownloadTest, AnUpdateKeepsTheOldVersionUntilTheNewOneArrives)
     ASSERT_TRUE(backend().control(R"({"clearFaults": true})"));
     tapTile("Sales deck");
     answer("Update");
-    ASSERT_TRUE(runUntilReal([] { return !SaleslibraryModel::sharedInstance()->isInDownloadList("deck_v2.pdf"); }));
+    ASSERT_TRUE(downloadEnds("deck_v2.pdf", [] { return !SaleslibraryModel::sharedInstance()->isInDownloadList("deck_v2.pdf"); }));
     settleReal();
     base::RunLoop::main().advance(1);
     EXPECT_FALSE(m_manager->getLibFileUpdateByFileID(7));

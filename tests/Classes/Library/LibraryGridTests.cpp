@@ -400,7 +400,7 @@ TEST_F(LibraryGridTest, AReleasedGridIgnoresLateRepliesAndItsDelayedDelete)
     EXPECT_TRUE(weak.expired());
     base::RunLoop::main().advance(1);
     EXPECT_TRUE(fs::exists(pdfPath("beta.pdf"))) << "the delete died with its grid";
-    ASSERT_TRUE(runUntilReal([] { return !SaleslibraryModel::sharedInstance()->isInDownloadList("cat.pdf"); }));
+    ASSERT_TRUE(downloadEnds("cat.pdf", [] { return !SaleslibraryModel::sharedInstance()->isInDownloadList("cat.pdf"); }));
     EXPECT_TRUE(SaleslibraryModel::sharedInstance()->isExists(4));
 }
 

@@ -10,7 +10,10 @@
 #include "Protocol/RequestLogin.h"
 #include "tests/Protocol/ProtocolTestSupport.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <string>
 
 namespace librarytest {
 
@@ -229,6 +232,20 @@ protected:
         bool ok = loop.runUntil(predicate, timeout);
         loop.setManualClock(true);
         return ok;
+    }
+    // On the real clock until `done`, for as long as the download of `name` moves (its share
+    // arrived grows, or the back end serves): a throttled file on a loaded machine takes what
+    // it takes; one that stands still fails.
+    ::testing::AssertionResult downloadEnds(const std::string& name, const std::function<bool()>& done)
+    {
+        auto& loop = base::RunLoop::main();
+        loop.setManualClock(false);
+        auto result = runWhileServed("the download of " + name, done, [&] {
+            // In thousandths: each step of the share shows.
+            return size_t(std::max(0.0f, SaleslibraryModel::sharedInstance()->getDownloadPercentage(name)) * 1000);
+        });
+        loop.setManualClock(true);
+        return result;
     }
     LibraryDetailCell* tileOf(const std::string& title) const
     {

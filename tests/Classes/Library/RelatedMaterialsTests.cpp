@@ -107,7 +107,7 @@ TEST_F(RelatedMaterialsTest, OffWifiADownloadStartsAtOncePausesResumesAndOpens)
     EXPECT_EQ(tileOf("Autumn catalogue")->downloadingLabel().text(), "Paused");
     tapTile("Autumn catalogue");
     EXPECT_TRUE(model->isInDownloadList("cat.pdf"));
-    ASSERT_TRUE(runUntilReal([&] { return model->isExists(42); }));
+    ASSERT_TRUE(downloadEnds("cat.pdf", [&] { return model->isExists(42); }));
     settleReal();
     base::RunLoop::main().advance(1);
     EXPECT_TRUE(tileOf("Autumn catalogue")->pauseView().isHidden());
@@ -196,7 +196,7 @@ TEST_F(RelatedMaterialsTest, RefusalsTheUpdateQuestionAndAnUnreadableFile)
     // "Update" fetches the new version; the ribbon here stays until the pop-up opens again.
     tapTile("Sales deck");
     answer("Update");
-    ASSERT_TRUE(runUntilReal([] { return !SaleslibraryModel::sharedInstance()->isInDownloadList("deck_v2.pdf"); }));
+    ASSERT_TRUE(downloadEnds("deck_v2.pdf", [] { return !SaleslibraryModel::sharedInstance()->isInDownloadList("deck_v2.pdf"); }));
     settleReal();
     base::RunLoop::main().advance(1);
     EXPECT_EQ(contents(pdfPath("deck_v2.pdf")), served("library/pdf", "deck_v2.pdf"));
@@ -220,7 +220,7 @@ TEST_F(RelatedMaterialsTest, ClosingDuringADownloadLeavesItRunning)
     std::weak_ptr<ProductRelatedFileController> gone = m_popup;
     closeRelated();
     EXPECT_TRUE(gone.expired()) << "nothing keeps the closed pop-up";
-    ASSERT_TRUE(runUntilReal([&] { return model->isExists(42); }));
+    ASSERT_TRUE(downloadEnds("cat.pdf", [&] { return model->isExists(42); }));
     settleReal();
     EXPECT_EQ(contents(pdfPath("cat.pdf")), served("library/pdf", "cat.pdf"));
 }

@@ -59,6 +59,12 @@ protected:
         return {panel->syncInfoProduc().get(), panel->syncInfoIcon().get(), panel->syncInfoCustomer().get()};
     }
     size_t commandCount(const std::string& command) const { return logged(command).size(); }
+    // The sync's end, as the screen shows it with its button enabled again, waited for while
+    // the back end serves the sync.
+    ::testing::AssertionResult syncEnds()
+    {
+        return runWhileServed("the sync's end", [&] { return panel->btnsync()->isEnabled(); });
+    }
 
     std::shared_ptr<ui::Window> window;
     std::unique_ptr<ui::Driver> driver;
@@ -81,7 +87,7 @@ TEST_F(SyncScreenRunTest, TwoQuickTapsRunOneFullSyncToTheEnd)
     EXPECT_EQ(panel->syncInfoProduc()->lbprogressTxt(), Language::stringWithName("CHECKING"));
     EXPECT_TRUE(screen->indicatorView()->isAnimating());
 
-    ASSERT_TRUE(runUntil([&] { return panel->btnsync()->isEnabled(); }));
+    ASSERT_TRUE(syncEnds());
     for (auto* row : rows())
         EXPECT_EQ(row->lbprogressTxt(), Language::stringWithName("COMPLETED"));
     EXPECT_EQ(commandCount("513"), 1u);
@@ -93,7 +99,7 @@ TEST_F(SyncScreenRunTest, TwoQuickTapsRunOneFullSyncToTheEnd)
     EXPECT_EQ(panel->syncInfoIcon()->lbDatevalue()->text(), *stored);
     // Once it ended, the next tap starts the next one.
     EXPECT_TRUE(driver->tap(button));
-    ASSERT_TRUE(runUntil([&] { return panel->btnsync()->isEnabled(); }));
+    ASSERT_TRUE(syncEnds());
     EXPECT_EQ(commandCount("513"), 2u);
 }
 
@@ -116,7 +122,7 @@ TEST_F(SyncScreenRunTest, AFileStillMissingIsToldAfterTheRowsComplete)
     show("111");
     ASSERT_TRUE(backend().setFault("demo_c.jpg", "error500", 0));
     ASSERT_TRUE(driver->tap(driver->findByText(Language::stringWithName("GETUPDATES"))));
-    ASSERT_TRUE(runUntil([&] { return panel->btnsync()->isEnabled(); }));
+    ASSERT_TRUE(syncEnds());
     for (auto* row : rows())
         EXPECT_EQ(row->lbprogressTxt(), Language::stringWithName("COMPLETED"));
     auto notice = ui::AlertView::visibleAlert();
@@ -135,7 +141,7 @@ TEST_F(SyncScreenRunTest, AFileTooLargeToTakeIsToldWithTheTooLargeMessage)
     show("111");
     ASSERT_TRUE(backend().setFault("demo_c.jpg", "gzipBomb", 0, R"("inflatesTo": 314572800)"));
     ASSERT_TRUE(driver->tap(driver->findByText(Language::stringWithName("GETUPDATES"))));
-    ASSERT_TRUE(runUntil([&] { return panel->btnsync()->isEnabled(); }));
+    ASSERT_TRUE(syncEnds());
     auto notice = ui::AlertView::visibleAlert();
     ASSERT_NE(notice, nullptr);
     std::string format = Language::stringWithName("SYNCFILESMISSING");

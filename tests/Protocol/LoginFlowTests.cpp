@@ -329,6 +329,7 @@ TEST_F(LoginFlowTest, TheServersLetterCaseOfTheClientIdIsKept)
     EXPECT_EQ(config["clientId"].toString(), "AcmeCo");
     EXPECT_TRUE(defaults()->stringForKey("AcmeCo-App_version"));
     EXPECT_FALSE(defaults()->stringForKey("acmeco-App_version"));
+    ASSERT_FALSE(saved().empty());
     EXPECT_EQ(saved()[0]["Input_ClientID"].toString(), "AcmeCo");
 }
 
@@ -542,9 +543,11 @@ TEST_F(LoginFlowTest, FullResyncKeepsUnsentOrdersAndLocalCustomers)
     }
     ASSERT_TRUE(backend->setPerRun(R"("syncAll": 1)"));
     ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "AcmeCo")));
+    ASSERT_FALSE(recorder->events.empty());
     EXPECT_EQ(recorder->events.back(), message("SYNCDBERROR"));
     EXPECT_EQ(query(database(), "select count(*) from sqlite_master"), "<error file is not a database>");
     EXPECT_TRUE(defaults()->objectForKey("AcmeCo-FileSynced"));
+    ASSERT_FALSE(saved().empty());
     EXPECT_EQ(saved()[0]["Input_UserID"].toString(), "alice");
     logout();
 

@@ -23,6 +23,7 @@
 #include <string_view>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -212,7 +213,8 @@ std::optional<ProcessStat> readProcessStat(int fd)
 GroupMemoryWatch::~GroupMemoryWatch()
 {
     for (const auto& [pid, fd] : m_members)
-        close(fd);
+        if (fd >= 0)
+            close(fd);
 }
 
 std::optional<long> GroupMemoryWatch::readMember(int fd)
@@ -224,27 +226,47 @@ std::optional<long> GroupMemoryWatch::readMember(int fd)
     return stat->residentPages;
 }
 
+void GroupMemoryWatch::forget(std::map<pid_t, int>::iterator member)
+{
+    if (member->second >= 0) {
+        close(member->second);
+        --m_keptOpen;
+    }
+    m_members.erase(member);
+}
+
 std::optional<long> GroupMemoryWatch::lookAt(pid_t pid)
 {
-    if (auto known = m_members.find(pid); known != m_members.end()) {
+    auto known = m_members.find(pid);
+    if (known != m_members.end() && known->second >= 0) {
         if (auto pages = readMember(known->second))
             return pages;
-        // That member has ended: its number may be a newcomer's now.
-        close(known->second);
-        m_members.erase(known);
+        // That member has ended (or left): its number may be a newcomer's now.
+        forget(known);
+        known = m_members.end();
     }
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
     int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    std::optional<long> pages = fd >= 0 ? readMember(fd) : std::nullopt;
+    if (!pages) {
+        if (fd >= 0)
+            close(fd);
+        if (known != m_members.end())
+            forget(known);
         return std::nullopt;
-    auto pages = readMember(fd);
-    // A member's file stays open: it is read again at each look, without opening it again,
-    // and a process gone makes it unreadable, whatever later takes its number.
-    if (pages)
-        m_members.emplace(pid, fd);
-    else
+    }
+    if (known == m_members.end())
+        known = m_members.emplace(pid, -1).first;
+    // A few members' files stay open: read again at each look without opening them again, and
+    // made unreadable by the process's end, whatever later takes its number. The others are
+    // opened by number each look, which finds whoever has the number then.
+    if (m_keptOpen < kMembersKeptOpen) {
+        known->second = fd;
+        ++m_keptOpen;
+    } else {
         close(fd);
+    }
     return pages;
 }
 
@@ -294,20 +316,19 @@ size_t GroupMemoryWatch::residentBytes()
         }
     }
     // Those found before: each read again, gone or moved out of the group dropped.
+    std::vector<pid_t> members;
+    members.reserve(m_members.size());
+    for (const auto& [pid, fd] : m_members)
+        members.push_back(pid);
     size_t total = 0;
-    for (auto it = m_members.begin(); it != m_members.end();) {
+    for (pid_t pid : members) {
         std::optional<long> pages;
-        if (auto just = found.find(it->first); just != found.end())
+        if (auto just = found.find(pid); just != found.end())
             pages = just->second;
         else
-            pages = readMember(it->second);
-        if (!pages) {
-            close(it->second);
-            it = m_members.erase(it);
-            continue;
-        }
-        total += size_t(std::max(0L, *pages));
-        ++it;
+            pages = lookAt(pid);
+        if (pages)
+            total += size_t(std::max(0L, *pages));
     }
     return total * size_t(sysconf(_SC_PAGESIZE));
 }

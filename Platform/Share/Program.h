@@ -47,10 +47,14 @@ size_t groupResidentBytes(pid_t group);
 // started since (when any was) are checked for newcomers every kNewcomerLookInterval, and every
 // process only every kFullLookInterval (a process that joined the group late, or process
 // numbers that wrapped). Each member's address space is held by the system meanwhile.
+// The first kMembersKeptOpen members keep their status file open between looks; the others'
+// are opened and closed at each look, so a group of any size is counted whole and the rest of
+// the program keeps its files.
 class GroupMemoryWatch {
 public:
     static constexpr std::chrono::milliseconds kNewcomerLookInterval{100};
     static constexpr std::chrono::milliseconds kFullLookInterval{2000};
+    static constexpr size_t kMembersKeptOpen = 16;
 
     explicit GroupMemoryWatch(pid_t group, std::chrono::milliseconds newcomerLook = kNewcomerLookInterval,
                               std::chrono::milliseconds fullLook = kFullLookInterval)
@@ -68,14 +72,16 @@ private:
     // A process's resident pages, when it is of the group.
     std::optional<long> readMember(int statusFile);
     // The same for the process of that number, which becomes a member when it is of the group
-    // (a member that ended gives way to whatever took its number).
+    // (a member that ended, or left, gives way to whatever took its number).
     std::optional<long> lookAt(pid_t pid);
+    void forget(std::map<pid_t, int>::iterator member);
 
     pid_t m_group;
     std::chrono::milliseconds m_newcomerLook, m_fullLook;
     size_t m_statusesRead = 0;
-    // Each member's status file, kept open.
+    // Each member's status file while kept open, else -1.
     std::map<pid_t, int> m_members;
+    size_t m_keptOpen = 0;
     long m_latestStarted = -1;
     std::chrono::steady_clock::time_point m_nextNewcomerLook{};
     std::chrono::steady_clock::time_point m_nextFullLook{};

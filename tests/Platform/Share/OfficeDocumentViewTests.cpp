@@ -22,7 +22,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <spawn.h>
-#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -335,33 +335,11 @@ long latestProcessNumber()
     return latest;
 }
 
-// Held by the test that counts the processes started meanwhile and by the one that has numbers
-// given out of turn, so that the two never run at once.
-class ProcessNumbersHeld {
-public:
-    ProcessNumbersHeld() : m_fd(::open("/proc/sys/kernel/ns_last_pid", O_RDONLY | O_CLOEXEC))
-    {
-        if (m_fd >= 0)
-            ::flock(m_fd, LOCK_EX);
-    }
-    ~ProcessNumbersHeld()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    ProcessNumbersHeld(const ProcessNumbersHeld&) = delete;
-    ProcessNumbersHeld& operator=(const ProcessNumbersHeld&) = delete;
-
-private:
-    int m_fd;
-};
-
 // The converter's watch reads its own group's processes, not the machine's: after its first
 // look it reads the members again and only the processes started since, however many others
 // run; a member whose parent left is still counted.
 TEST(ProgramMemoryLimit, TheWatchReadsItsGroupNotTheMachine)
 {
-    ProcessNumbersHeld numbers;
     auto spawn = [](const std::vector<std::string>& argv, bool ownGroup) {
         posix_spawnattr_t attributes;
         posix_spawnattr_init(&attributes);
@@ -438,28 +416,180 @@ TEST(ProgramMemoryLimit, TheWatchReadsItsGroupNotTheMachine)
     }
 }
 
+// The processes of a group as this test reads them itself: their resident pages, and whether
+// every one is a sleep asleep (its size changes no more).
+struct GroupSeen {
+    std::map<long, long> residentPages;
+    bool allAsleep = true;
+};
+
+GroupSeen readGroup(pid_t group)
+{
+    GroupSeen seen;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+        std::string name = entry.path().filename().string();
+        if (!std::isdigit(static_cast<unsigned char>(name[0])))
+            continue;
+        std::ifstream in(entry.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(in)), {});
+        auto close = text.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream fields(text.substr(close + 1));
+        char state = 0;
+        long parent = 0, processGroup = 0;
+        fields >> state >> parent >> processGroup;
+        if (!fields || processGroup != group)
+            continue;
+        // 19 fields after the group comes the resident size.
+        std::string skip;
+        for (int i = 0; i < 18; ++i)
+            fields >> skip;
+        long pages = -1;
+        fields >> pages;
+        seen.residentPages[std::stol(name)] = pages;
+        seen.allAsleep = seen.allAsleep && state == 'S' && text.find("(sleep)") != std::string::npos;
+    }
+    return seen;
+}
+
+int openFileCount()
+{
+    int count = 0;
+    std::error_code ec;
+    for (auto it = fs::directory_iterator("/proc/self/fd", ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+        ++count;
+    return count;
+}
+
+pid_t spawnSleep(pid_t group)
+{
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setpgroup(&attributes, group);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    char sleep[] = "sleep", time[] = "60";
+    char* args[] = {sleep, time, nullptr};
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, "sleep", nullptr, &attributes, args, environ) != 0)
+        pid = -1;
+    posix_spawnattr_destroy(&attributes);
+    return pid;
+}
+
+// A group of more processes than the program may still open files: the watch counts every
+// member, keeps no more than its few files open, and the program's other opens still succeed.
+TEST(ProgramMemoryLimit, TheWatchCountsAGroupLargerThanTheFilesTheProgramMayOpen)
+{
+    constexpr int kMembers = 160;
+    constexpr int kRoom = 64; // files the program may open beyond those open now
+    static_assert(share::GroupMemoryWatch::kMembersKeptOpen + 8 < kRoom && kRoom < kMembers);
+    std::vector<pid_t> members;
+    testsupport::OnExit cleanUp([&] {
+        if (!members.empty() && members.front() > 0)
+            ::kill(-members.front(), SIGKILL);
+        for (pid_t member : members)
+            ::waitpid(member, nullptr, 0);
+    });
+    pid_t leader = spawnSleep(0);
+    ASSERT_GT(leader, 0);
+    members.push_back(leader);
+    while (members.size() < size_t(kMembers)) {
+        pid_t member = spawnSleep(leader);
+        ASSERT_GT(member, 0);
+        members.push_back(member);
+    }
+    GroupSeen settled;
+    ASSERT_TRUE(base::RunLoop::main().runUntil([&] {
+        settled = readGroup(leader);
+        return settled.residentPages.size() == size_t(kMembers) && settled.allAsleep;
+    }, 60)) << settled.residentPages.size() << " of " << kMembers << " members asleep";
+    size_t expected = 0;
+    for (const auto& [pid, pages] : settled.residentPages)
+        expected += size_t(std::max(0L, pages)) * size_t(sysconf(_SC_PAGESIZE));
+
+    rlimit was{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &was), 0);
+    const int openBefore = openFileCount();
+    rlimit lowered{rlim_t(openBefore + kRoom), was.rlim_max};
+    ASSERT_LE(lowered.rlim_cur, was.rlim_cur) << "the program may open fewer files than this test needs";
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    size_t counted = 0;
+    int openDuring = 0;
+    bool othersOpen = false;
+    {
+        testsupport::OnExit restore([&] { ::setrlimit(RLIMIT_NOFILE, &was); });
+        share::GroupMemoryWatch watch(leader, std::chrono::milliseconds(0), std::chrono::hours(1));
+        for (int look = 0; look < 3; ++look)
+            counted = watch.residentBytes();
+        openDuring = openFileCount();
+        int other = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        othersOpen = other >= 0;
+        if (other >= 0)
+            ::close(other);
+    }
+    EXPECT_EQ(counted, expected) << "the whole group of " << kMembers;
+    EXPECT_LE(openDuring - openBefore, int(share::GroupMemoryWatch::kMembersKeptOpen) + 1);
+    EXPECT_TRUE(othersOpen) << "the program's other files could not be opened while the watch lived";
+}
+
+// Set when the test below runs again inside namespaces of its own: the process-number
+// namespace it was started from.
+constexpr const char* kStartedFromNamespace = "BRIVANTA_TEST_STARTED_FROM_PID_NAMESPACE";
+
+std::string namespaceOf(const char* link)
+{
+    std::error_code ec;
+    auto target = fs::read_symlink(link, ec);
+    return ec ? std::string() : target.string();
+}
+
 // A member that ends and whose number a new member of the group takes at once: the newcomer is
-// counted from that look on. The system is made to give the number again through its record of
-// the last number given, which only a privileged test may write.
+// counted from that look on. Process numbers are given out of turn only inside a process-number
+// namespace of the test's own (with a /proc of its own), where its record of the last number
+// given is its own: the test runs itself again there, and is skipped where the system offers
+// none.
 TEST(ProgramMemoryLimit, TheWatchCountsANewMemberUnderAnEndedMembersNumber)
 {
+    const std::string here = namespaceOf("/proc/self/ns/pid");
+    const char* startedFrom = std::getenv(kStartedFromNamespace);
+    if (!startedFrom) {
+        auto unshare = share::findProgram("unshare");
+        if (!unshare || here.empty())
+            GTEST_SKIP() << "no namespaces of its own can be made here";
+        basetest::TempDir dir;
+        const fs::path output = dir.path() / "inside.txt";
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        ASSERT_NE(info, nullptr);
+        std::string filter = std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name();
+        std::error_code ec;
+        std::string self = fs::read_symlink("/proc/self/exe", ec).string();
+        ASSERT_FALSE(ec);
+        // The run inside neither reports into this run's files nor takes a share of it.
+        std::string script = "exec env -u GTEST_OUTPUT -u GTEST_SHARD_INDEX -u GTEST_TOTAL_SHARDS "
+                             "-u GTEST_SHARD_STATUS_FILE \"$0\" --user --map-root-user --pid --fork --mount "
+                             "--mount-proc \"$1\" \"$2\" > \"$3\" 2>&1";
+        auto result = share::runProgramWithTimeout({"sh", "-c", script, *unshare, self, filter, output.string()}, 240,
+                                                   {{kStartedFromNamespace, here}});
+        std::ifstream in(output);
+        std::string said((std::istreambuf_iterator<char>(in)), {});
+        ASSERT_TRUE(result.started);
+        ASSERT_FALSE(result.timedOut) << said;
+        if (said.find("Running 1 test") == std::string::npos)
+            GTEST_SKIP() << "the system offers no process-number namespace of its own here: " << said;
+        if (said.find("[  SKIPPED ] 1 test") != std::string::npos)
+            GTEST_SKIP() << said;
+        EXPECT_EQ(result.exitCode, 0) << said;
+        EXPECT_NE(said.find("[  PASSED  ] 1 test"), std::string::npos) << said;
+        return;
+    }
+    // Never where the numbers are the machine's.
+    if (here.empty() || here == startedFrom)
+        GTEST_SKIP() << "not in a process-number namespace of its own";
     const char* lastGiven = "/proc/sys/kernel/ns_last_pid";
     if (::access(lastGiven, W_OK) != 0)
         GTEST_SKIP() << "process numbers cannot be chosen here";
-    ProcessNumbersHeld numbers;
-    auto spawn = [](pid_t group) {
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        posix_spawnattr_setpgroup(&attributes, group);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-        char sleep[] = "sleep", time[] = "60";
-        char* args[] = {sleep, time, nullptr};
-        pid_t pid = -1;
-        if (posix_spawnp(&pid, "sleep", nullptr, &attributes, args, environ) != 0)
-            pid = -1;
-        posix_spawnattr_destroy(&attributes);
-        return pid;
-    };
     // (never a number of 0 or below: those would reach a group, or every process)
     auto end = [](pid_t pid) {
         if (pid <= 0)
@@ -467,16 +597,16 @@ TEST(ProgramMemoryLimit, TheWatchCountsANewMemberUnderAnEndedMembersNumber)
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
     };
-    pid_t leader = spawn(0);
+    pid_t leader = spawnSleep(0);
     ASSERT_GT(leader, 0);
-    pid_t member = spawn(leader);
+    pid_t member = spawnSleep(leader);
     testsupport::OnExit cleanUp([&] {
         end(member);
         end(leader);
     });
     ASSERT_GT(member, 0);
     // A process of no group of theirs after them: the numbers given move on past the member's.
-    pid_t after = spawn(0);
+    pid_t after = spawnSleep(0);
     ASSERT_GT(after, 0);
     end(after);
     share::GroupMemoryWatch watch(leader, std::chrono::milliseconds(0), std::chrono::hours(1));
@@ -484,10 +614,8 @@ TEST(ProgramMemoryLimit, TheWatchCountsANewMemberUnderAnEndedMembersNumber)
     // Until both have become sleeps (their sizes change no more).
     ASSERT_TRUE(base::RunLoop::main().runUntil(bothCounted, 10));
 
-    // Other processes of the machine may take the number first, or be given numbers before the
-    // watch looks again (here numbers are given out of turn, which a machine's own wrap never
-    // does): tried until the look before saw another latest number, and the look after the
-    // number was given again saw it as the latest.
+    // Tried until the look before saw another latest number, and the look after the number was
+    // given again saw it as the latest (nothing else runs here, so the first try is clean).
     const pid_t number = member;
     end(member);
     member = -1;
@@ -495,7 +623,7 @@ TEST(ProgramMemoryLimit, TheWatchCountsANewMemberUnderAnEndedMembersNumber)
     for (int attempt = 0; attempt < 50 && !clean; ++attempt) {
         end(member);
         member = -1;
-        pid_t other = spawn(0);
+        pid_t other = spawnSleep(0);
         ASSERT_GT(other, 0);
         end(other);
         long seen = latestProcessNumber();
@@ -503,7 +631,7 @@ TEST(ProgramMemoryLimit, TheWatchCountsANewMemberUnderAnEndedMembersNumber)
         if (seen == number || latestProcessNumber() != seen)
             continue;
         std::ofstream(lastGiven) << number - 1;
-        member = spawn(leader);
+        member = spawnSleep(leader);
         ASSERT_GT(member, 0);
         if (member != number)
             continue;
@@ -511,8 +639,7 @@ TEST(ProgramMemoryLimit, TheWatchCountsANewMemberUnderAnEndedMembersNumber)
         watch.residentBytes();
         clean = latestBefore && latestProcessNumber() == number;
     }
-    if (!clean)
-        GTEST_SKIP() << "the number was always taken first, or others came after it";
+    ASSERT_TRUE(clean) << "the number was never given again inside the test's own namespace";
     // The look that found it made it a member: each look from now on counts it, once it has
     // become a sleep like the one before.
     EXPECT_TRUE(base::RunLoop::main().runUntil(bothCounted, 10));

@@ -43,21 +43,38 @@ gfx::Size skinBox(const std::string& path)
     return {side, side};
 }
 
+// Whether a picture of that size in points fits within `largest` (none: any size does).
+bool fitsWithin(gfx::Size points, const std::optional<gfx::Size>& largest)
+{
+    return !largest || (points.width <= largest->width && points.height <= largest->height);
+}
+
 // A client's skin picture decoded to fit the screen, through the process's decode budget. One
-// whose decode would hold more than the whole budget (or that cannot be read) is left out:
-// null, so the application's own picture shows in its place.
-gfx::Image readSkinPicture(const std::string& path)
+// whose decode would hold more than the whole budget, that cannot be read or only in part, or
+// that is larger than `largest` is left out: null, so the application's own picture shows in
+// its place. Each one left out is logged once, by name, with the reason.
+gfx::Image readSkinPicture(const std::string& path, const std::optional<gfx::Size>& largest)
 {
     auto bytes = base::FileManager::readFile(path);
     if (!bytes)
         return {};
     const std::string file = std::filesystem::path(path).filename().string();
     const char* name = file.c_str();
+    // The decoder's own reasons go into this one line.
+    gfx::DecodeRefusals refusals;
+    auto because = [&] { return refusals.reason().empty() ? std::string() : ": " + refusals.reason(); };
+    double scale = gfx::Image::scaleForPath(path);
+    if (auto points = gfx::Image::sizeOfBytes(*bytes, scale); points && !fitsWithin(*points, largest)) {
+        base::logf("SkinManager: %s is left out: at %.0f x %.0f points it is far larger than the %.0f x %.0f it is "
+                   "shown within", name, points->width, points->height, largest->width, largest->height);
+        return {};
+    }
     gfx::Size box = skinBox(path);
     auto cost = gfx::Image::decodeCostFitting(*bytes, box);
     size_t limit = gfx::DecodeBudget::shared().limit();
     if (!cost) {
-        base::logf("SkinManager: %s is left out: it is not a picture that can be read (%zu bytes)", name, bytes->size());
+        base::logf("SkinManager: %s is left out: it is not a picture that can be read (%zu bytes)%s", name,
+                   bytes->size(), because().c_str());
         return {};
     }
     if (*cost > limit) {
@@ -65,11 +82,12 @@ gfx::Image readSkinPicture(const std::string& path)
                    name, *cost >> 20, limit >> 20);
         return {};
     }
-    gfx::Image picture =
-        gfx::Image::fromBytesFitting(*bytes, box, gfx::Image::scaleForPath(path), gfx::DecodeBudget::Priority::Screen);
+    gfx::Image picture = gfx::Image::fromBytesFitting(*bytes, box, scale, gfx::DecodeBudget::Priority::Screen,
+                                                      gfx::Image::PartialData::Refused);
     // Its header read well, but its pictures' data did not (damaged or cut short).
     if (!picture)
-        base::logf("SkinManager: %s is left out: its picture data could not be decoded (%zu bytes)", name, bytes->size());
+        base::logf("SkinManager: %s is left out: its picture data could not be decoded (%zu bytes)%s", name,
+                   bytes->size(), because().c_str());
     return picture;
 }
 
@@ -133,7 +151,7 @@ SkinPictures& skinPictures()
     return *pictures;
 }
 
-std::optional<std::string> pictureKey(const std::string& path, bool withStandIn)
+std::optional<std::string> pictureKey(const std::string& path, bool withStandIn, const std::optional<gfx::Size>& largest)
 {
     std::error_code ec;
     auto size = std::filesystem::file_size(path, ec);
@@ -143,20 +161,22 @@ std::optional<std::string> pictureKey(const std::string& path, bool withStandIn)
     if (ec)
         return std::nullopt;
     return path + "|" + std::to_string(size) + "|" + std::to_string(written.time_since_epoch().count())
-        + (withStandIn ? "|stand-in" : "|none");
+        + (withStandIn ? "|stand-in" : "|none")
+        + (largest ? "|within " + std::to_string(largest->width) + "x" + std::to_string(largest->height) : "");
 }
 
 // The skin picture at `path`. The main thread never decodes it: it gets at once a picture that
 // draws as `standIn` until the decode on the screen pictures' workers ends, then as the skin's
 // picture (the stand-in stays for one left out), and the window is drawn again. Other threads
 // decode it themselves.
-gfx::Image skinPicture(const std::string& path, const gfx::Image& standIn)
+gfx::Image skinPicture(const std::string& path, const gfx::Image& standIn,
+                       const std::optional<gfx::Size>& largest = std::nullopt)
 {
     if (!base::RunLoop::isMainThread()) {
-        gfx::Image picture = readSkinPicture(path);
+        gfx::Image picture = readSkinPicture(path, largest);
         return picture ? picture : standIn;
     }
-    auto key = pictureKey(path, !standIn.isNull());
+    auto key = pictureKey(path, !standIn.isNull(), largest);
     if (!key)
         return standIn;
     SkinPictures& pictures = skinPictures();
@@ -165,12 +185,15 @@ gfx::Image skinPicture(const std::string& path, const gfx::Image& standIn)
         return found->second.image;
     }
     std::optional<gfx::Size> expected = expectedSkinSize(path);
+    // One that will be left out for its size is laid out at its stand-in's from the start.
+    if (auto points = gfx::Image::sizeOfFile(path); points && !fitsWithin(*points, largest))
+        expected.reset();
     auto [image, arrive] = gfx::Image::awaited(standIn, expected);
     pictures.entries[*key] = {image, 0, ++pictures.clock, true};
     ++pictures.decoding;
     // Kept for the whole run: every decode asked for is answered.
     static const auto owner = std::make_shared<int>(0);
-    ScreenPicture::loadWith([path] { return readSkinPicture(path); }, owner,
+    ScreenPicture::loadWith([path, largest] { return readSkinPicture(path, largest); }, owner,
                             [key = *key, arrive = std::move(arrive), shown = image, expected](gfx::Image picture) {
         arrive(picture);
         SkinPictures& pictures = skinPictures();
@@ -211,7 +234,7 @@ std::shared_ptr<SkinManager> SkinManager::sharedInstance()
     return instance;
 }
 
-gfx::Image SkinManager::skinFromImageName(const std::optional<std::string>& name)
+gfx::Image SkinManager::skinFromImageName(const std::optional<std::string>& name, std::optional<gfx::Size> largest)
 {
     if (!name || base::trimmingWhitespaceAndNewlines(*name).empty())
         return {};
@@ -221,7 +244,7 @@ gfx::Image SkinManager::skinFromImageName(const std::optional<std::string>& name
     if (auto client = PublicFunction::clientFolderPath(LoginMode::sharedInstance()->clientID()))
         for (const auto& path : skinCandidates(*client, *name))
             if (isFile(path))
-                return skinPicture(path, bundledImageNamed(*name));
+                return skinPicture(path, bundledImageNamed(*name), largest);
     return bundledImageNamed(*name);
 }
 

@@ -36,8 +36,10 @@ public:
     // The logged-in client's picture of that file name from its skin folder, else the
     // application's own picture; null for a missing or blank name, or when neither exists.
     // On a double-resolution screen "x.jpeg" is looked for as "x.@2x.png", then "x@2x.jpeg",
-    // then "x.jpeg".
-    static gfx::Image skinFromImageName(const std::optional<std::string>& name);
+    // then "x.jpeg". With `largest` (points), a client's picture larger than that is left out
+    // as one that cannot be read, and logged.
+    static gfx::Image skinFromImageName(const std::optional<std::string>& name,
+                                        std::optional<gfx::Size> largest = std::nullopt);
     // The application's own picture of that name, as the fall-back above finds it.
     static gfx::Image bundledImageNamed(const std::string& name);
     // 1 or 2, worked out once from the screen; 0 while no screen is there to ask.

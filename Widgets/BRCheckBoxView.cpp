@@ -2,6 +2,7 @@
 
 #include "Common/SkinManager.h"
 #include "Platform/Graphics/Font.h"
+#include "Platform/Graphics/Geometry.h"
 #include "Platform/UI/ImageView.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/Touch.h"
@@ -11,6 +12,9 @@
 
 namespace {
 constexpr double kHeight = 36;
+// A skin's box may be larger than the application's own, but not far larger than any box: one
+// over a quarter of the screen is left out, as a picture that cannot be read is.
+constexpr gfx::Size kLargestBoxPicture{1024 / 2, 768 / 2};
 }
 
 BRCheckBoxView::BRCheckBoxView(const gfx::Rect& frame, int style, bool checked)
@@ -39,7 +43,7 @@ gfx::Image BRCheckBoxView::checkBoxImageForStyle(int style, bool checked)
     static const char* const kPrefixes[] = {"cb_box_", "cb_dark_", "cb_glossy_", "cb_green_", "cb_mono_"};
     if (style < 0 || style > 4)
         return {};
-    return SkinManager::skinFromImageName(std::string(kPrefixes[style]) + (checked ? "on" : "off"));
+    return SkinManager::skinFromImageName(std::string(kPrefixes[style]) + (checked ? "on" : "off"), kLargestBoxPicture);
 }
 
 gfx::Rect BRCheckBoxView::imageViewFrameForCheckBoxImage(const gfx::Image& image)

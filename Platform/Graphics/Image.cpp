@@ -14,6 +14,7 @@
 #include <bit>
 #include <cmath>
 #include <csetjmp>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -30,6 +31,23 @@ namespace {
 
 // No real picture comes near this; a few bytes of header can declare gigabytes of pixels.
 constexpr int64_t kMaxDecodedPixels = 64'000'000;
+
+thread_local DecodeRefusals* t_refusals = nullptr;
+
+// Why a picture is not decoded: logged, or kept for a caller that logs it itself.
+void refuse(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void refuse(const char* format, ...)
+{
+    char text[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    if (t_refusals)
+        t_refusals->note(text);
+    else
+        base::logf("Image: %s", text);
+}
 
 // Exact rounding of c*a/255, so a PNG written (unpremultiplied) and read back gives the same
 // premultiplied pixel.
@@ -77,13 +95,23 @@ struct PictureHeader {
 
 bool readJpegCoefficients(const uint8_t* data, size_t length, size_t* coefficientBytes);
 
-// Whether a GIF holds its first picture whole: the blocks before it and its own data run to
-// their ends. One cut short would decode to a transparent area, not the default picture.
-bool gifFirstFrameComplete(std::span<const uint8_t> bytes)
+// What a GIF's first picture is: whole (the blocks before it and its own data run to their
+// ends), over the whole screen the GIF declares, and alone (nothing but extensions follow it
+// before the end). One cut short would decode to a transparent area, not the default picture.
+struct GifFirstFrame {
+    bool complete = false;
+    bool wholeScreen = false;
+    bool alone = false;
+};
+
+GifFirstFrame gifFirstFrame(std::span<const uint8_t> bytes)
 {
+    GifFirstFrame first;
     size_t at = 13;
     if (bytes.size() < at)
-        return false;
+        return first;
+    auto word = [&](size_t i) { return int(bytes[i]) | int(bytes[i + 1]) << 8; };
+    const int screenWidth = word(6), screenHeight = word(8);
     auto tableSize = [](uint8_t flags) { return (flags & 0x80) ? size_t(3) << ((flags & 7) + 1) : size_t(0); };
     at += tableSize(bytes[10]);
     // Sub-blocks up to the empty one; false when the data ends first.
@@ -96,23 +124,28 @@ bool gifFirstFrameComplete(std::span<const uint8_t> bytes)
         }
         return false;
     };
-    while (at < bytes.size()) {
-        uint8_t kind = bytes[at++];
-        if (kind == 0x21) { // an extension: its label, then its sub-blocks
+    // Extensions (a label, then sub-blocks) up to the next block of another kind: its kind,
+    // or nothing when the data ends first.
+    auto skipExtensions = [&]() -> std::optional<uint8_t> {
+        while (at < bytes.size()) {
+            uint8_t kind = bytes[at++];
+            if (kind != 0x21)
+                return kind;
             ++at;
             if (!skipBlocks())
-                return false;
-        } else if (kind == 0x2C) { // the picture: its descriptor, colours, code size and data
-            if (at + 9 > bytes.size())
-                return false;
-            uint8_t flags = bytes[at + 8];
-            at += 9 + tableSize(flags) + 1;
-            return skipBlocks();
-        } else {
-            return false;
+                return std::nullopt;
         }
-    }
-    return false;
+        return std::nullopt;
+    };
+    // The picture: its descriptor, colours, code size and data.
+    if (skipExtensions() != std::optional<uint8_t>(0x2C) || at + 9 > bytes.size())
+        return first;
+    first.wholeScreen = word(at) == 0 && word(at + 2) == 0 && word(at + 4) >= screenWidth && word(at + 6) >= screenHeight;
+    uint8_t flags = bytes[at + 8];
+    at += 9 + tableSize(flags) + 1;
+    first.complete = skipBlocks();
+    first.alone = first.complete && skipExtensions() == std::optional<uint8_t>(0x3B);
+    return first;
 }
 
 std::optional<PictureHeader> readHeader(std::span<const uint8_t> bytes)
@@ -121,7 +154,7 @@ std::optional<PictureHeader> readHeader(std::span<const uint8_t> bytes)
         return std::nullopt;
     auto format = formatOf(bytes);
     if (!format) {
-        base::logf("Image: a picture of a format whose decoding cost is not known is not decoded");
+        refuse("a picture of a format whose decoding cost is not known is not decoded");
         return std::nullopt;
     }
     PictureHeader header;
@@ -138,9 +171,19 @@ std::optional<PictureHeader> readHeader(std::span<const uint8_t> bytes)
     }
     if (header.jpeg() && !readJpegCoefficients(bytes.data(), bytes.size(), &header.coefficientBytes))
         return std::nullopt;
-    if (header.format == Format::Gif && !gifFirstFrameComplete(bytes)) {
-        base::logf("Image: a GIF whose picture data ends early is not decoded");
-        return std::nullopt;
+    if (header.format == Format::Gif) {
+        GifFirstFrame first = gifFirstFrame(bytes);
+        if (!first.complete) {
+            refuse("a GIF whose picture data ends early is not decoded");
+            return std::nullopt;
+        }
+        // Only the first picture is drawn: one that leaves the rest of its screen to the frames
+        // after it would show as a mostly empty area.
+        if (!first.wholeScreen && !first.alone) {
+            refuse("a GIF of %d x %d whose first frame covers only part of it, the rest left to the frames that follow, "
+                   "is not decoded", header.width, header.height);
+            return std::nullopt;
+        }
     }
     return header;
 }
@@ -149,7 +192,7 @@ bool withinPictureLimit(const PictureHeader& header)
 {
     if (header.pixels() <= kMaxDecodedPixels)
         return true;
-    base::logf("Image: a picture of %d x %d pixels is above the budget of %lld pixels and is not decoded",
+    refuse("a picture of %d x %d pixels is above the budget of %lld pixels and is not decoded",
                header.width, header.height, static_cast<long long>(kMaxDecodedPixels));
     return false;
 }
@@ -315,7 +358,8 @@ bool readJpegCoefficients(const uint8_t* data, size_t length, size_t* coefficien
 }
 
 // Decodes at scaleEighths/8 straight into a new ARGB32 surface; null on any failure.
-cairo_surface_t* decodeJpegScaled(const uint8_t* data, size_t length, int scaleEighths)
+// `dataEnded`, when given, is told whether the data ran out before the picture's end.
+cairo_surface_t* decodeJpegScaled(const uint8_t* data, size_t length, int scaleEighths, bool* dataEnded = nullptr)
 {
     jpeg_decompress_struct info;
     JpegFailure failure;
@@ -372,6 +416,8 @@ cairo_surface_t* decodeJpegScaled(const uint8_t* data, size_t length, int scaleE
         cairo_surface_destroy(surface);
         return nullptr;
     }
+    if (dataEnded)
+        *dataEnded = failure.dataEndedAt >= 0;
     if (reached < height)
         std::memset(pixels + static_cast<size_t>(reached) * stride, 0, static_cast<size_t>(height - reached) * stride);
     cairo_surface_mark_dirty(surface);
@@ -426,7 +472,7 @@ bool withinBudget(const PictureHeader& header, size_t cost, const std::string& n
     size_t limit = DecodeBudget::shared().limit();
     if (cost <= limit)
         return true;
-    base::logf("Image: %s%s%s (a %d x %d %s) is refused: its decode would hold %zu MB, over the %zu MB budget",
+    refuse("%s%s%s (a %d x %d %s) is refused: its decode would hold %zu MB, over the %zu MB budget",
                name.empty() ? "" : "\"", name.c_str(), name.empty() ? "a picture" : "\"", header.width, header.height,
                formatName(header), cost >> 20, limit >> 20);
     return false;
@@ -454,6 +500,27 @@ size_t rowDecodeCost(std::span<const uint8_t> bytes, int width, int height)
 }
 
 } // namespace
+
+DecodeRefusals::DecodeRefusals() : m_outer(t_refusals)
+{
+    t_refusals = this;
+}
+
+DecodeRefusals::~DecodeRefusals()
+{
+    t_refusals = m_outer;
+}
+
+DecodeRefusals* DecodeRefusals::current()
+{
+    return t_refusals;
+}
+
+void DecodeRefusals::note(std::string reason)
+{
+    if (m_reason.empty())
+        m_reason = std::move(reason);
+}
 
 Image Image::fromFile(const std::string& path)
 {
@@ -549,13 +616,13 @@ std::optional<size_t> Image::decodeCostFitting(std::span<const uint8_t> bytes, S
 }
 
 Image Image::fromBytesFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale,
-                              DecodeBudget::Priority priority)
+                              DecodeBudget::Priority priority, PartialData partial)
 {
-    return decodeFitting(bytes, maxPixels, scale, priority, {});
+    return decodeFitting(bytes, maxPixels, scale, priority, {}, partial);
 }
 
 Image Image::decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale,
-                           DecodeBudget::Priority priority, const std::string& name)
+                           DecodeBudget::Priority priority, const std::string& name, PartialData partial)
 {
     scale = scale > 0 ? scale : 1;
     priority = priorityOnThisThread(priority);
@@ -566,10 +633,10 @@ Image Image::decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, doubl
     if (!withinBudget(*header, plan.cost, name))
         return {};
     // A header that reads well over data that does not (a checksum that fails, data cut short).
-    auto undecoded = [&] {
-        base::logf("Image: %s%s%s (a %d x %d %s) is refused: its picture data cannot be decoded",
-                   name.empty() ? "" : "\"", name.empty() ? "a picture" : name.c_str(), name.empty() ? "" : "\"",
-                   header->width, header->height, formatName(*header));
+    auto undecoded = [&](const char* what = "cannot be decoded") {
+        refuse("%s%s%s (a %d x %d %s) is refused: its picture data %s", name.empty() ? "" : "\"",
+               name.empty() ? "a picture" : name.c_str(), name.empty() ? "" : "\"", header->width, header->height,
+               formatName(*header), what);
         return Image();
     };
     if (plan.rows) {
@@ -583,7 +650,10 @@ Image Image::decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, doubl
     }
     if (plan.eighths > 0) {
         auto room = DecodeBudget::shared().reserve(plan.cost, priority);
-        SurfaceRef decoded(decodeJpegScaled(bytes.data(), bytes.size(), plan.eighths));
+        bool dataEnded = false;
+        SurfaceRef decoded(decodeJpegScaled(bytes.data(), bytes.size(), plan.eighths, &dataEnded));
+        if (decoded && dataEnded && partial == PartialData::Refused)
+            return undecoded("ends before the picture does");
         if (decoded) {
             if (cairo_image_surface_get_width(decoded.get()) == plan.width
                 && cairo_image_surface_get_height(decoded.get()) == plan.height)

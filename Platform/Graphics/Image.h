@@ -15,6 +15,25 @@
 
 namespace gfx {
 
+// While one lives on a thread, the reasons that thread's decodes are refused are kept in it
+// instead of logged: a caller that logs the refused picture itself leaves one line for it.
+class DecodeRefusals {
+public:
+    DecodeRefusals();
+    ~DecodeRefusals();
+    DecodeRefusals(const DecodeRefusals&) = delete;
+    DecodeRefusals& operator=(const DecodeRefusals&) = delete;
+    // The first reason given; empty when none was.
+    const std::string& reason() const { return m_reason; }
+    // Where refusals on this thread go now; null when they are logged.
+    static DecodeRefusals* current();
+    void note(std::string reason);
+
+private:
+    std::string m_reason;
+    DecodeRefusals* m_outer;
+};
+
 // A bitmap whose pixels never change once made: premultiplied ARGB32 pixels, a scale (pixels per point) and optional
 // stretchable caps. Copies share the pixels. A default-constructed image is null. An awaited
 // picture (below) changes once, from its stand-in to the picture.
@@ -31,8 +50,12 @@ public:
     // picture passes Screen, so it goes ahead of background decodes.
     static Image fromFileFitting(const std::string& path, Size maxPixels,
                                  DecodeBudget::Priority priority = DecodeBudget::Priority::Background);
+    // What a picture whose data ends early gives: the part its data reached (the rest clear),
+    // or nothing.
+    enum class PartialData { Shown, Refused };
     static Image fromBytesFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale = 1,
-                                  DecodeBudget::Priority priority = DecodeBudget::Priority::Background);
+                                  DecodeBudget::Priority priority = DecodeBudget::Priority::Background,
+                                  PartialData partial = PartialData::Shown);
     // What decoding the picture to fit maxPixels would hold at its peak, as the decode budget
     // counts it; nothing for a picture that would not be decoded at all.
     static std::optional<size_t> decodeCostFitting(std::span<const uint8_t> bytes, Size maxPixels);
@@ -124,7 +147,8 @@ public:
 private:
     // `name` is the file's, for the log of a refused decode.
     static Image decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale,
-                               DecodeBudget::Priority priority, const std::string& name);
+                               DecodeBudget::Priority priority, const std::string& name,
+                               PartialData partial = PartialData::Shown);
     Image(SurfaceRef surface, double scale) : m_surface(std::move(surface)), m_scale(scale) {}
 
     struct Awaited;

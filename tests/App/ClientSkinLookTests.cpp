@@ -7,7 +7,14 @@
 #include "tests/App/MainScreenTestSupport.h"
 #include "tests/Support/PicturesArrived.h"
 
+#include "Classes/Catalog/ProductDetailController.h"
+#include "Classes/Catalog/ProductPageRoad.h"
+#include "Common/PublicFunction.h"
+#include "Common/ScreenPicture.h"
 #include "Common/SkinManager.h"
+#include "Database/DataAccessManager.h"
+#include "tests/Support/DamagedPictures.h"
+#include "tests/Support/LargePictures.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Graphics/Context.h"
@@ -19,6 +26,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -270,5 +278,153 @@ TEST_P(FailingCheckBoxTest, IsDrawnAtItsStandInsSizeWithItsTextBesideIt)
 
 INSTANTIATE_TEST_SUITE_P(Pictures, FailingCheckBoxTest, ::testing::ValuesIn(kFailingBoxes),
                          [](const ::testing::TestParamInfo<FailingBox>& info) { return std::string(info.param.name); });
+
+// A picture of the given shape, both as the client's check-box pictures and as every
+// product's main picture.
+struct PictureShape {
+    const char* name;
+    std::function<base::Bytes()> bytes;
+    std::optional<gfx::Size> ownBox; // shown at this size in the box; none: left out for the stand-in
+    bool productDefault;             // on the product page, the default picture shows instead
+};
+
+base::Bytes smallBoxPng()
+{
+    auto ctx = gfx::Context::createBitmap({30, 30}, 1);
+    ctx->setFillColor(gfx::Color{0.1, 0.6, 0.3, 1});
+    ctx->fillRect(gfx::Rect(0, 0, 30, 30));
+    return ctx->makeImage().pngData();
+}
+
+const PictureShape kPictureShapes[] = {
+    {"sound_small_png", smallBoxPng, gfx::Size{30, 30}, false},
+    {"sound_4000_png", [] { return largepictures::png(4000, 3, 8); }, std::nullopt, false},
+    // The rows a cut-off photo never reached stay clear on the product page, as before.
+    {"cut_off_baseline_jpeg", [] { return damagedpictures::cutOff(largepictures::jpeg(1600, false), 0.5); }, std::nullopt,
+     false},
+    {"cut_off_progressive_jpeg", [] { return damagedpictures::cutOff(largepictures::jpeg(1600, true), 0.5); },
+     std::nullopt, false},
+    {"gif_of_10000_frames_ending_early",
+     [] { return damagedpictures::cutOff(damagedpictures::manyFrameGif(1024, 768, 10000, 16), 0.6); }, std::nullopt,
+     true},
+    // Small enough for a box, but its first frame is only a corner of it.
+    {"small_gif_of_10000_frames", [] { return damagedpictures::manyFrameGif(300, 200, 10000, 8); }, std::nullopt, true},
+};
+
+void PrintTo(const PictureShape& shape, std::ostream* os)
+{
+    *os << shape.name;
+}
+
+class PictureShapeTest : public ClientSkinLookTest, public ::testing::WithParamInterface<PictureShape> {
+protected:
+    ~PictureShapeTest() override { ProductDetailController::installPageMaker(); }
+};
+
+// Log lines about a skin picture: those that name it, and the decoder's own, which name none.
+int linesAbout(const base::ScopedLogCapture& log, const std::string& name)
+{
+    int count = 0;
+    for (const auto& line : log.lines())
+        count += line.find(name) != std::string::npos || line.rfind("Image: ", 0) == 0;
+    return count;
+}
+
+// "Hide my documents" is drawn at its skin picture's size when that is a sound box, else at
+// the application's own box's size with one log line for each picture left out; the same
+// picture as a product's shows on its page, or the default picture where it cannot be drawn.
+TEST_P(PictureShapeTest, SetsTheBoxTheLogAndTheProductPage)
+{
+    const PictureShape& shape = GetParam();
+    const base::Bytes bytes = shape.bytes();
+    ASSERT_FALSE(bytes.empty());
+    // The demo's catalogue, for its products' pages.
+    std::filesystem::create_directories(documents());
+    ASSERT_TRUE(SkinManager::sharedInstance()->initializeDemoZip());
+    std::filesystem::path skin = documents() / kDemoClient / "SkinImages";
+    std::filesystem::remove_all(skin);
+    std::filesystem::create_directories(skin);
+    const char* const boxes[] = {"cb_box_off", "cb_box_on"};
+    for (const char* name : boxes)
+        writeBytes(skin / name, bytes);
+    auto log = std::make_unique<base::ScopedLogCapture>();
+    loginAsDemo();
+    auto tabs = showMain();
+    ASSERT_TRUE(tabs);
+    tabs->selectTab(4);
+    auto* box = dynamic_cast<BRCheckBoxView*>(driver->findByClass("BRCheckBoxView"));
+    ASSERT_NE(box, nullptr);
+    for (bool ticked : {false, true}) {
+        SCOPED_TRACE(ticked ? "ticked" : "unticked");
+        if (ticked) {
+            ASSERT_TRUE(driver->tap(&box->textLabel()));
+        }
+        settle();
+        ASSERT_TRUE(testsupport::picturesArrived());
+        settle();
+        driver->screenshot(reviewPath(std::string("picture_shape_box_") + shape.name + (ticked ? "_ticked" : "") + ".png"));
+        gfx::Image standIn = SkinManager::bundledImageNamed(ticked ? "cb_box_on" : "cb_box_off");
+        ASSERT_FALSE(standIn.isNull());
+        EXPECT_EQ(box->checked(), ticked);
+        gfx::Size expected = shape.ownBox.value_or(standIn.size());
+        EXPECT_EQ(box->checkBoxImageView().image().size(), expected);
+        EXPECT_EQ(box->checkBoxImageView().frame().size, expected);
+        EXPECT_LE(box->frame().maxY(), box->superview()->bounds().height()) << "the box stays on its screen";
+        EXPECT_GE(box->textLabel().frame().x(), box->checkBoxImageView().frame().maxX());
+        EXPECT_LE(box->textLabel().sizeThatFits({1000, 20}).width, box->textLabel().frame().width());
+    }
+    for (const char* name : boxes) {
+        SCOPED_TRACE(name);
+        if (shape.ownBox) {
+            EXPECT_EQ(linesAbout(*log, name), 0);
+        } else {
+            EXPECT_EQ(linesAbout(*log, name), 1) << "one line for each picture left out";
+            EXPECT_TRUE(log->contains(std::string("SkinManager: ") + name + " is left out"));
+        }
+    }
+    log.reset();
+
+    // Every product's main picture becomes the shape; a product tapped in the grid opens.
+    auto data = DataAccessManager::sharedDataModel();
+    ASSERT_TRUE(data);
+    int written = 0;
+    for (const auto& product : data->getAllProducts()) {
+        auto record = data->getImageByKeyId(product.product_id);
+        auto path = PublicFunction::filePathWithNameFiletype(record ? record->image_full_address : std::nullopt, 1);
+        if (!path)
+            continue;
+        writeBytes(*path, bytes);
+        ++written;
+    }
+    ASSERT_GT(written, 0);
+    std::shared_ptr<ProductDetailController> page;
+    ProductPageRoad::setMaker([&page](const ProductPageRequest& request) -> std::shared_ptr<ui::ViewController> {
+        page = ProductDetailController::pageForRequest(request);
+        return page;
+    });
+    tabs->selectTab(1);
+    settle();
+    ASSERT_TRUE(testsupport::picturesArrived());
+    ui::View* cell = driver->findByClass("DetailCell");
+    ASSERT_NE(cell, nullptr);
+    ASSERT_TRUE(driver->tap(cell));
+    settle();
+    ASSERT_TRUE(page);
+    auto record = data->getImageByKeyId(page->productID());
+    ASSERT_TRUE(record && record->image_full_address);
+    ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return ScreenPicture::pending() == 0 && page->productImageView(); }, 120));
+    settle();
+    driver->screenshot(reviewPath(std::string("picture_shape_product_") + shape.name + ".png"));
+    gfx::Image shown = page->productImageView()->image();
+    ASSERT_FALSE(shown.isNull());
+    gfx::Image fallback = PublicFunction::getLocalImageFiletype(std::nullopt, 1);
+    ASSERT_FALSE(fallback.isNull());
+    bool isDefault = shown.size() == fallback.size() && shown.pngData() == fallback.pngData();
+    EXPECT_EQ(isDefault, shape.productDefault);
+    EXPECT_EQ(page->mainImageShown(), !shape.productDefault);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, PictureShapeTest, ::testing::ValuesIn(kPictureShapes),
+                         [](const ::testing::TestParamInfo<PictureShape>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -151,7 +151,7 @@ SkinPictures& skinPictures()
     return *pictures;
 }
 
-std::optional<std::string> pictureKey(const std::string& path, bool withStandIn, const std::optional<gfx::Size>& largest)
+std::optional<std::string> pictureKey(const std::string& path, bool withStandIn, const std::optional<gfx::Size>& bound)
 {
     std::error_code ec;
     auto size = std::filesystem::file_size(path, ec);
@@ -162,7 +162,7 @@ std::optional<std::string> pictureKey(const std::string& path, bool withStandIn,
         return std::nullopt;
     return path + "|" + std::to_string(size) + "|" + std::to_string(written.time_since_epoch().count())
         + (withStandIn ? "|stand-in" : "|none")
-        + (largest ? "|within " + std::to_string(largest->width) + "x" + std::to_string(largest->height) : "");
+        + (bound ? "|over " + std::to_string(bound->width) + "x" + std::to_string(bound->height) : "");
 }
 
 // The skin picture at `path`. The main thread never decodes it: it gets at once a picture that
@@ -176,7 +176,12 @@ gfx::Image skinPicture(const std::string& path, const gfx::Image& standIn,
         gfx::Image picture = readSkinPicture(path, largest);
         return picture ? picture : standIn;
     }
-    auto key = pictureKey(path, !standIn.isNull(), largest);
+    // Only a picture that does not fit gets an entry of its own: one that fits is the same
+    // picture wherever it is asked for.
+    std::optional<gfx::Size> bound;
+    if (auto points = largest ? gfx::Image::sizeOfFile(path) : std::nullopt; points && !fitsWithin(*points, largest))
+        bound = largest;
+    auto key = pictureKey(path, !standIn.isNull(), bound);
     if (!key)
         return standIn;
     SkinPictures& pictures = skinPictures();
@@ -184,16 +189,14 @@ gfx::Image skinPicture(const std::string& path, const gfx::Image& standIn,
         found->second.used = ++pictures.clock;
         return found->second.image;
     }
-    std::optional<gfx::Size> expected = expectedSkinSize(path);
     // One that will be left out for its size is laid out at its stand-in's from the start.
-    if (auto points = gfx::Image::sizeOfFile(path); points && !fitsWithin(*points, largest))
-        expected.reset();
+    std::optional<gfx::Size> expected = bound ? std::nullopt : expectedSkinSize(path);
     auto [image, arrive] = gfx::Image::awaited(standIn, expected);
     pictures.entries[*key] = {image, 0, ++pictures.clock, true};
     ++pictures.decoding;
     // Kept for the whole run: every decode asked for is answered.
     static const auto owner = std::make_shared<int>(0);
-    ScreenPicture::loadWith([path, largest] { return readSkinPicture(path, largest); }, owner,
+    ScreenPicture::loadWith([path, bound] { return readSkinPicture(path, bound); }, owner,
                             [key = *key, arrive = std::move(arrive), shown = image, expected](gfx::Image picture) {
         arrive(picture);
         SkinPictures& pictures = skinPictures();

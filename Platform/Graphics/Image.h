@@ -50,8 +50,8 @@ public:
     // picture passes Screen, so it goes ahead of background decodes.
     static Image fromFileFitting(const std::string& path, Size maxPixels,
                                  DecodeBudget::Priority priority = DecodeBudget::Priority::Background);
-    // What a picture whose data ends early gives: the part its data reached (the rest clear),
-    // or nothing.
+    // What a picture whose data ends before the part it is drawn from does (a photo cut off)
+    // gives: the part its data reached (the rest clear), or nothing.
     enum class PartialData { Shown, Refused };
     static Image fromBytesFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale = 1,
                                   DecodeBudget::Priority priority = DecodeBudget::Priority::Background,

@@ -4,6 +4,7 @@
 #include "Platform/Base/Log.h"
 #include "Platform/Base/Memory.h"
 #include "TestSupport.h"
+#include "tests/Support/DamagedPictures.h"
 #include "tests/Support/HostilePictures.h"
 #include "tests/Support/LargePictures.h"
 
@@ -345,6 +346,47 @@ TEST(Image, UnreadableInputIsNull)
     EXPECT_TRUE(null.pngData().empty());
     EXPECT_EQ(null.pixelAt(0, 0), 0u);
     EXPECT_TRUE(null.writePng("/tmp/never-written.png") != nullptr);
+}
+
+// What a picture whose data does not hold it whole gives, by shape and by what the caller
+// takes: only what it is drawn from counts (a GIF's first frame), and the decoder's reason goes
+// to a caller that logs the refusal itself instead of to the log.
+TEST(Image, PicturesNotHeldWholeByTheirData)
+{
+    struct Case {
+        const char* name;
+        base::Bytes bytes;
+        Image::PartialData partial;
+        bool decoded;
+        const char* reason; // in the refusal, when not decoded
+    } cases[] = {
+        {"animation whose first frame is a corner", damagedpictures::manyFrameGif(300, 200, 50, 8),
+         Image::PartialData::Shown, false, "first frame covers only part"},
+        {"one frame in a corner of its screen", damagedpictures::manyFrameGif(300, 200, 1, 8), Image::PartialData::Shown,
+         true, ""},
+        {"animation whose first frame is whole", damagedpictures::manyFrameGif(40, 40, 50, 40), Image::PartialData::Refused,
+         true, ""},
+        {"animation cut after a whole first frame",
+         damagedpictures::cutOff(damagedpictures::manyFrameGif(40, 40, 50, 40), 0.5), Image::PartialData::Refused, true,
+         ""},
+        {"cut-off photo, shown as far as it goes", damagedpictures::cutOff(largepictures::jpeg(1600, false), 0.5),
+         Image::PartialData::Shown, true, ""},
+        {"cut-off photo, refused", damagedpictures::cutOff(largepictures::jpeg(1600, false), 0.5),
+         Image::PartialData::Refused, false, "ends before the picture does"},
+        {"cut-off progressive photo, refused", damagedpictures::cutOff(largepictures::jpeg(1600, true), 0.5),
+         Image::PartialData::Refused, false, "ends before the picture does"},
+        {"whole photo", largepictures::jpeg(1600, true), Image::PartialData::Refused, true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        base::ScopedLogCapture log;
+        DecodeRefusals refusals;
+        Image image = Image::fromBytesFitting(c.bytes, {400, 400}, 1, DecodeBudget::Priority::Background, c.partial);
+        EXPECT_EQ(!image.isNull(), c.decoded);
+        EXPECT_NE(refusals.reason().find(c.reason), std::string::npos) << refusals.reason();
+        EXPECT_EQ(refusals.reason().empty(), c.decoded);
+        EXPECT_TRUE(log.lines().empty()) << "logged besides: " << log.lines().front();
+    }
 }
 
 TEST(Image, AnAwaitedPictureDrawsItsStandInUntilItArrivesThenThePictureInEveryCopy)

@@ -185,6 +185,19 @@ public:
     // file knows its size; a stated Content-Length bounds the body in any case.
     uint64_t maximumDownloadSize() const { return m_maximumDownloadSize; }
     void setMaximumDownloadSize(uint64_t bytes) { m_maximumDownloadSize = bytes; }
+    // A download slower than this fails as timed out (code 2), whatever trickles in: fewer
+    // than `bytes` of body over `seconds` while the stream is read. 0 for no such limit.
+    uint64_t lowSpeedBytes() const { return m_lowSpeedBytes; }
+    double lowSpeedSeconds() const { return m_lowSpeedSeconds; }
+    void setLowSpeedLimit(uint64_t bytes, double seconds)
+    {
+        m_lowSpeedBytes = bytes;
+        m_lowSpeedSeconds = seconds;
+    }
+    // A download file written while its disk keeps less free than this fails (code 8) and
+    // keeps nothing, before the disk is full; 0 for no check.
+    uint64_t minimumFreeDiskSpace() const { return m_minimumFreeDiskSpace; }
+    void setMinimumFreeDiskSpace(uint64_t bytes) { m_minimumFreeDiskSpace = bytes; }
 
     const std::string& downloadDestinationPath() const { return m_downloadDestinationPath; }
     void setDownloadDestinationPath(std::string path) { m_downloadDestinationPath = std::move(path); }
@@ -548,6 +561,10 @@ private:
     void handleStreamError();
     bool writeRawChunkToFile(const BRData& raw);
     bool writeInflatedToFile(const uint8_t* bytes, size_t length);
+    // Whether `length` more bytes fit beside the reserve on the disk of `path`; errno ENOSPC
+    // when not.
+    bool diskHasRoomFor(const std::string& path, size_t length);
+    bool slowerThanLowSpeedLimit();
     // Whether a gzip answer is held whole before it is inflated.
     bool waitsToInflate() const
     {
@@ -734,6 +751,17 @@ private:
     bool m_hasContentLength = false;
     std::atomic<uint64_t> m_partialDownloadSize{0};
     std::atomic<uint64_t> m_maximumDownloadSize{0};
+    std::atomic<uint64_t> m_lowSpeedBytes{0};
+    std::atomic<double> m_lowSpeedSeconds{0};
+    // The low-speed window under way: its start on the stream loop's clock (0: none) and the
+    // body bytes read by then.
+    double m_lowSpeedWindowStart = 0;
+    uint64_t m_lowSpeedWindowBytes = 0;
+    std::atomic<uint64_t> m_minimumFreeDiskSpace{0};
+    // Bytes that may still be written before the disk is looked at again.
+    uint64_t m_diskRoomLeft = 0;
+    // A write stopped for the disk's reserve: nothing of the download is kept.
+    bool m_diskReserveReached = false;
     std::atomic<uint64_t> m_postLength{0};
     std::atomic<uint64_t> m_totalBytesRead{0};
     std::atomic<uint64_t> m_totalBytesSent{0};

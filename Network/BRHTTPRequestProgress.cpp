@@ -32,6 +32,30 @@ bool BRHTTPRequest::shouldTimeOut()
     return seconds > 1.5 * limit;
 }
 
+bool BRHTTPRequest::slowerThanLowSpeedLimit()
+{
+    uint64_t bytes = m_lowSpeedBytes;
+    double window = m_lowSpeedSeconds;
+    if (!bytes || window <= 0)
+        return false;
+    double now = streamLoop().now();
+    // Only the server's pace counts: a window starts afresh while this side holds reading back.
+    if (!m_readStream || !m_readStreamIsScheduled || m_readPaused || m_inflateBacklogPending ||
+        isBandwidthThrottled() || m_lowSpeedWindowStart == 0) {
+        m_lowSpeedWindowStart = now;
+        m_lowSpeedWindowBytes = m_totalBytesRead;
+        return false;
+    }
+    if (now - m_lowSpeedWindowStart < window)
+        return false;
+    uint64_t read = m_totalBytesRead - m_lowSpeedWindowBytes;
+    if (read < bytes)
+        return true;
+    m_lowSpeedWindowStart = now;
+    m_lowSpeedWindowBytes = m_totalBytesRead;
+    return false;
+}
+
 void BRHTTPRequest::dropConnectionRecord()
 {
     auto& shared = Shared::get();
@@ -50,7 +74,12 @@ void BRHTTPRequest::checkRequestStatus()
     if (m_cancelled || m_complete)
         return;
     performThrottling();
-    if (shouldTimeOut()) {
+    bool tooSlow = slowerThanLowSpeedLimit();
+    if (tooSlow) {
+        // Each attempt is held to the pace on its own.
+        m_lowSpeedWindowStart = 0;
+    }
+    if (tooSlow || shouldTimeOut()) {
         if (m_numberOfTimesToRetryOnTimeout > m_retryCount) {
             // No descriptor outlives an attempt: the stream is closed and its record dropped.
             m_willRetryRequest = true;

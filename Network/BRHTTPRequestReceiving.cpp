@@ -16,6 +16,7 @@
 #include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -629,9 +630,12 @@ void BRHTTPRequest::handleBytesAvailable()
     bool writeFile = toFile && !m_rejectedDownloadStatus && !m_authenticationNeeded;
     auto fileFailure = [&] {
         int err = errno;
+        std::string path = m_temporaryFileDownloadPath;
         cancelLoad();
-        failWithError(brRequestError(BRFileManagementError,
-                                     "Failed to write to file at path '" + m_temporaryFileDownloadPath + "'",
+        // Stopped short of a full disk: the part is no start for a later attempt.
+        if (m_diskReserveReached)
+            removeTemporaryDownloadFile();
+        failWithError(brRequestError(BRFileManagementError, "Failed to write to file at path '" + path + "'",
                                      posixError(err)));
     };
     if (m_rangeBodyLength && m_totalBytesRead > *m_rangeBodyLength) {
@@ -751,9 +755,11 @@ bool BRHTTPRequest::inflateReceived(const uint8_t* data, size_t size)
         removeTemporaryDownloadFile();
         failWithError(limitError);
     } else if (fileFailed) {
+        std::string path = m_temporaryFileDownloadPath;
         cancelLoad();
-        failWithError(brRequestError(BRFileManagementError,
-                                     "Failed to write to file at path '" + m_temporaryFileDownloadPath + "'",
+        if (m_diskReserveReached)
+            removeTemporaryDownloadFile();
+        failWithError(brRequestError(BRFileManagementError, "Failed to write to file at path '" + path + "'",
                                      posixError(fileErrno)));
     } else if (answerFileFailed) {
         cancelLoad();
@@ -849,8 +855,36 @@ base::ErrorPtr BRHTTPRequest::inflateResponseData()
     return nullptr;
 }
 
+bool BRHTTPRequest::diskHasRoomFor(const std::string& path, size_t length)
+{
+    uint64_t reserve = m_minimumFreeDiskSpace;
+    if (!reserve || length == 0)
+        return true;
+    // The disk is looked at again every few MiB written: other writers share it.
+    constexpr uint64_t kLookAgainAfter = uint64_t(4) << 20;
+    if (m_diskRoomLeft < length) {
+        auto folder = std::filesystem::path(path).parent_path();
+        struct statvfs disk {};
+        // A disk that cannot be asked is left to the write to fail on.
+        if (::statvfs(folder.empty() ? "." : folder.c_str(), &disk) != 0)
+            return true;
+        uint64_t free = uint64_t(disk.f_bavail) * uint64_t(disk.f_frsize);
+        m_diskRoomLeft = free > reserve ? std::min(free - reserve, kLookAgainAfter) : 0;
+    }
+    if (m_diskRoomLeft < length) {
+        m_diskReserveReached = true;
+        errno = ENOSPC;
+        return false;
+    }
+    m_diskRoomLeft -= length;
+    return true;
+}
+
 bool BRHTTPRequest::writeRawChunkToFile(const BRData& raw)
 {
+    if (!diskHasRoomFor(m_temporaryFileDownloadPath.empty() ? m_downloadDestinationPath : m_temporaryFileDownloadPath,
+                        raw->size()))
+        return false;
     if (!m_fileDownloadOutputStream) {
         // With no temporary file of the caller's and nothing to resume or inflate, the file is
         // made where it ends up with one open, unnamed until it is whole.
@@ -878,6 +912,10 @@ bool BRHTTPRequest::writeRawChunkToFile(const BRData& raw)
 
 bool BRHTTPRequest::writeInflatedToFile(const uint8_t* bytes, size_t length)
 {
+    if (!diskHasRoomFor(m_temporaryUncompressedDataDownloadPath.empty() ? m_downloadDestinationPath
+                                                                          : m_temporaryUncompressedDataDownloadPath,
+                        length))
+        return false;
     if (!m_inflatedFileDownloadOutputStream) {
         if (m_temporaryUncompressedDataDownloadPath.empty()) {
             auto path = base::createTemporaryFile(kTemporaryInflatedPrefix);

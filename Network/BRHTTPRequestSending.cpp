@@ -619,6 +619,7 @@ void BRHTTPRequest::startRequest()
     }
 
     touchActivity();
+    m_lowSpeedWindowStart = 0;
     setStatusTimer(base::Timer::scheduledOn(
         streamLoop(), 0.25, true,
         [weak](base::Timer&) {

@@ -5,8 +5,42 @@
 #include "Protocol/LoginMode.h"
 #include "Protocol/ServerCommands.h"
 
+#include <mutex>
+
+namespace {
+
+std::mutex g_limitsLock;
+std::optional<DownloadRequest::Limits> g_testLimits;
+
+} // namespace
+
+DownloadRequest::Limits DownloadRequest::limits()
+{
+    std::lock_guard lock(g_limitsLock);
+    return g_testLimits.value_or(Limits{});
+}
+
+void DownloadRequest::setLimitsForTesting(std::optional<Limits> limits)
+{
+    std::lock_guard lock(g_limitsLock);
+    g_testLimits = limits;
+}
+
+uint64_t DownloadRequest::boundFor(int imgType, uint64_t listed)
+{
+    if (listed)
+        return listed;
+    Limits now = limits();
+    // Types 1 to 4 are pictures: product, catalogue, icon and cover images.
+    bool picture = imgType >= 1 && imgType <= 4;
+    return picture ? now.pictureCeiling : now.fileCeiling;
+}
+
 DownloadRequest::DownloadRequest(std::optional<net::URL> url) : MsgRequest(std::move(url))
 {
+    Limits now = limits();
+    setLowSpeedLimit(now.lowSpeedBytes, now.lowSpeedSeconds);
+    setMinimumFreeDiskSpace(now.diskReserve);
     setTimeOutSeconds(kTimeOutSeconds);
     setShouldResetDownloadProgress(false);
     setAllowResumeForFileDownloads(true);
@@ -30,7 +64,7 @@ void DownloadRequest::setReqInfo(RequestInfoBase& info)
     m_progressType = file.progressType();
     m_fileName = file.fileName();
     m_imgType = file.imgType();
-    setMaximumDownloadSize(file.maximumFileSize());
+    setMaximumDownloadSize(boundFor(m_imgType, file.maximumFileSize()));
     if (m_progressType == kProgressTypeSingle) {
         m_percentReceiver = file.downloadProgressReceiver();
         setDownloadProgressDelegate(file.downloadProgressReceiver());
@@ -40,6 +74,7 @@ void DownloadRequest::setReqInfo(RequestInfoBase& info)
 void DownloadRequest::setPaths(std::string destination, std::string temporary)
 {
     setDownloadDestinationPath(std::move(destination));
+    m_temporaryPath = temporary;
     setTemporaryFileDownloadPath(std::move(temporary));
 }
 
@@ -55,8 +90,11 @@ void DownloadRequest::setInfoWithRequest(const DownloadRequest& earlier)
     lastReportTime = earlier.lastReportTime;
     setDownloadProgressDelegate(earlier.downloadProgressDelegate());
     setDownloadDestinationPath(earlier.downloadDestinationPath());
-    setTemporaryFileDownloadPath(earlier.temporaryFileDownloadPath());
+    m_temporaryPath = earlier.m_temporaryPath;
+    setTemporaryFileDownloadPath(earlier.m_temporaryPath);
     setMaximumDownloadSize(earlier.maximumDownloadSize());
+    setLowSpeedLimit(earlier.lowSpeedBytes(), earlier.lowSpeedSeconds());
+    setMinimumFreeDiskSpace(earlier.minimumFreeDiskSpace());
 }
 
 std::optional<std::string> DownloadRequest::temporaryPathFor(const std::string& name, int type)

@@ -2,6 +2,7 @@
 #include "Protocol/DownloadProgressDelegate.h"
 #include "Protocol/MsgRequest.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,24 @@ class DownloadRequest : public MsgRequest {
 public:
     using Ptr = std::shared_ptr<DownloadRequest>;
     static constexpr double kTimeOutSeconds = 20.0;
+
+    // What holds every download, whatever the server says: a file listed without a size is
+    // bounded by a ceiling no true file of its kind reaches (a picture, or anything else); a
+    // body slower than lowSpeedBytes over lowSpeedSeconds times out; a disk left with less
+    // than diskReserve free stops it.
+    struct Limits {
+        uint64_t pictureCeiling = uint64_t(256) << 20;
+        uint64_t fileCeiling = uint64_t(4) << 30;
+        uint64_t lowSpeedBytes = 20 * 1024;
+        double lowSpeedSeconds = 20.0;
+        uint64_t diskReserve = uint64_t(64) << 20;
+    };
+    static Limits limits();
+    // Smaller limits for a test, so that it need not send gigabytes or wait long; nullopt
+    // restores the real ones.
+    static void setLimitsForTesting(std::optional<Limits> limits);
+    // The bound of a file of that type listed with `listed` bytes (0: not listed).
+    static uint64_t boundFor(int imgType, uint64_t listed);
 
     static Ptr requestWithURL(std::optional<net::URL> url);
 
@@ -48,5 +67,7 @@ private:
     int m_progressType = -1;
     int m_imgType = -1;
     uint64_t m_receiveLength = 0;
+    // Where this file's part is kept between attempts: the engine forgets a part it removed.
+    std::string m_temporaryPath;
     std::weak_ptr<DownloadProgressDelegate> m_percentReceiver;
 };

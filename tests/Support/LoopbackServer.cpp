@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 
 namespace testsupport {
 
@@ -590,11 +591,19 @@ void LoopbackServer::serve(int fd, int connection)
         }
         ok = ok && io.writeAll(wire.data() + pos, end - pos);
         if (ok && reply.fillerBytes > 0 && !stopAt) {
-            std::string filler(std::min<uint64_t>(reply.fillerBytes, 1 << 16), reply.fillerByte);
+            uint64_t rate = reply.fillerBytesPerSecond;
+            uint64_t piece = rate ? std::max<uint64_t>(1, rate / 10) : 1 << 16;
+            std::string filler(std::min<uint64_t>(reply.fillerBytes, piece), reply.fillerByte);
             for (uint64_t left = reply.fillerBytes; ok && left > 0 && !m_stop;) {
                 size_t n = size_t(std::min<uint64_t>(left, filler.size()));
                 ok = io.writeAll(filler.data(), n);
                 left -= n;
+                if (!rate)
+                    continue;
+                // The pace is kept in short naps, so that stopping the server is not held up.
+                auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(n * 1000000 / rate);
+                while (!m_stop && std::chrono::steady_clock::now() < until)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
         }
         if (stopAt) {

@@ -87,6 +87,8 @@ struct Reply {
     // (an answer far larger than the test would hold); sending stops when the client leaves.
     uint64_t fillerBytes = 0;
     char fillerByte = 'z';
+    // When above 0, the filler trickles at about this many bytes a second.
+    uint64_t fillerBytesPerSecond = 0;
 
     static Reply text(int status, std::string body);
 };

@@ -71,7 +71,7 @@ RAW_PRESETS = {
     "html": "<html><head><title>Gateway</title></head><body><h1>Service unavailable</h1></body></html>",
 }
 FAULT_KINDS = ("status", "raw", "drop", "delay", "slow", "truncate", "notFound", "error500", "ignoreRange",
-               "wrongOffset", "gzip", "chunked", "corrupt", "gzipBomb")
+               "wrongOffset", "gzip", "chunked", "corrupt", "gzipBomb", "endless")
 
 
 _bombs = {}
@@ -1028,9 +1028,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         with state.lock:
             fault = state.take_fault(name, True, kinds=("slow", "truncate", "notFound", "error500", "ignoreRange",
                                                         "wrongOffset", "gzip", "chunked", "delay", "raw",
-                                                        "corrupt", "gzipBomb"))
+                                                        "corrupt", "gzipBomb", "endless"))
         if fault is not None and fault["kind"] == "delay":
             self.hold(name, fault)
+        if fault is not None and fault["kind"] == "endless":
+            return self.answer_endless(data, fault)
         if fault is not None and fault["kind"] in ("notFound", "error500", "raw", "gzipBomb"):
             return self.answer_fault_body(fault)
         if fault is not None and fault["kind"] == "corrupt":
@@ -1053,6 +1055,30 @@ class Handler(http.server.BaseHTTPRequestHandler):
                              extra={"Content-Range": "bytes %d-%d/%d" % (start, total - 1, total)})
         self.record["answer"] = {}
         self.send(200, data, self.content_type(name), fault)
+
+    def answer_endless(self, data, fault):
+        """200 without a length, the file and then filler until the client leaves (Range ignored)."""
+        rate = int(fault.get("bytesPerSecond", 0))
+        self.record["answer"] = {"http": 200, "fault": "endless"}
+        self.write_log()
+        self.send_response(200)
+        self.send_header("Content-Type", self.content_type(self.path))
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.close_connection = True
+        filler = b"\0" * 65536
+        try:
+            self.wfile.write(data)
+            while True:
+                if rate > 0:
+                    step = max(1, rate // 10)
+                    self.wfile.write(filler[:step])
+                    self.wfile.flush()
+                    time.sleep(step / rate)
+                else:
+                    self.wfile.write(filler)
+        except OSError:
+            pass
 
     @staticmethod
     def range_start(header, total):

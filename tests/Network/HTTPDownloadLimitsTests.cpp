@@ -1,0 +1,274 @@
+// What holds a file download whatever the server does: its pace, its listed bound across a
+// resume, and the room left on its disk.
+#include "HTTPRequestTestSupport.h"
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+
+using namespace enginetest;
+
+namespace {
+
+class HTTPDownloadLimits : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testHome();
+        useFolder(testsupport::makeTemporaryFolder("limits"));
+    }
+    void useFolder(const std::string& folder)
+    {
+        dir = folder;
+        destination = dir + "/doc.bin";
+        temporary = dir + "/doc.bin.part";
+        ::unlink(destination.c_str());
+        ::unlink(temporary.c_str());
+    }
+    Exchange download(const std::string& url)
+    {
+        Exchange run(url);
+        configureAsDownload(*run.request, destination, temporary);
+        run.recorder->wantsData = true;
+        run.recorder->keepsData = false;
+        return run;
+    }
+    static uint64_t fileSize(const std::string& path)
+    {
+        std::error_code error;
+        auto size = std::filesystem::file_size(path, error);
+        return error ? 0 : uint64_t(size);
+    }
+    std::string dir, destination, temporary;
+};
+
+// A body is held to a pace, not only to a silence: fewer bytes than the limit over its window
+// is a time-out however steadily they come; a slow body that keeps the pace arrives whole.
+TEST_F(HTTPDownloadLimits, ABodySlowerThanTheLowSpeedLimitTimesOut)
+{
+    struct Case {
+        const char* what;
+        Reply::Framing framing;
+        uint64_t filler;
+        uint64_t perSecond;
+        uint64_t limitBytes; // over one second
+        bool arrives;
+    };
+    const Case cases[] = {
+        {"a body without end, one byte at a time", Reply::Framing::Close, UINT64_MAX, 20, 4096, false},
+        {"a body of stated length trickling below the pace", Reply::Framing::Length, 1 << 20, 400, 4096, false},
+        {"a slow body that keeps the pace", Reply::Framing::Length, 24000, 16000, 2048, true},
+        {"a trickle with no limit set", Reply::Framing::Length, 1200, 1000, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoopbackServer server([&](const Request&) {
+            Reply r;
+            r.body = "head";
+            r.framing = c.framing;
+            r.fillerBytes = c.filler;
+            r.fillerBytesPerSecond = c.perSecond;
+            // The filler is the body's own rest.
+            if (c.framing == Reply::Framing::Length)
+                r.headers = {{"Content-Length", std::to_string(4 + c.filler)}};
+            r.close = true;
+            return r;
+        });
+        useFolder(dir);
+        Exchange run = download(server.url("/doc.bin"));
+        // The idle time-out alone never ends any of these.
+        run.request->setTimeOutSeconds(20);
+        run.request->setLowSpeedLimit(c.limitBytes, 1.0);
+        ASSERT_TRUE(run.runAsync(60)) << "the download neither ended nor failed";
+        EXPECT_TRUE(run.recorder->wellOrdered());
+        if (c.arrives) {
+            EXPECT_EQ(run.errorCode(), 0);
+            EXPECT_EQ(fileSize(destination), 4 + c.filler);
+        } else {
+            EXPECT_EQ(run.errorCode(), BRRequestTimedOutErrorType);
+            EXPECT_FALSE(fileExists(destination));
+            // What did come stays to be continued, as after any time-out.
+            EXPECT_EQ(fileSize(temporary), run.recorder->dataSize);
+            EXPECT_LT(run.recorder->dataSize, 8 * c.limitBytes);
+        }
+    }
+}
+
+// The bound a file was listed with counts what an earlier attempt left too: a continuation,
+// or a whole body sent again, that passes it fails as too large and leaves no part behind.
+TEST_F(HTTPDownloadLimits, AListedBoundHoldsAcrossAResume)
+{
+    const uint64_t kBound = 1 << 20;
+    struct Case {
+        const char* what;
+        size_t source;
+        size_t left;           // bytes a first, cut attempt leaves
+        bool leftByHand;       // the part is written by the test: more than an attempt would take
+        bool honourRange;
+        bool arrives;
+    };
+    const Case cases[] = {
+        {"a continuation past the bound", 3 << 20, 600000, false, true, false},
+        {"the whole body sent again past the bound", 3 << 20, 600000, false, false, false},
+        {"a part left larger than the bound", 3 << 20, 1100000, true, true, false},
+        {"a continuation within the bound", 900000, 600000, false, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string source = pattern(c.source);
+        std::atomic<bool> cut{!c.leftByHand};
+        LoopbackServer server([&](const Request&) {
+            Reply r;
+            r.body = source;
+            r.honourRange = c.honourRange;
+            if (cut)
+                r.stopAfterBody = c.left;
+            return r;
+        });
+        useFolder(dir);
+        if (c.leftByHand) {
+            writeFile(temporary, source.substr(0, c.left));
+        } else {
+            Exchange first = download(server.url("/doc.bin"));
+            first.request->setMaximumDownloadSize(kBound);
+            ASSERT_TRUE(first.runAsync());
+            ASSERT_EQ(first.errorCode(), BRConnectionFailureErrorType);
+            ASSERT_EQ(fileSize(temporary), c.left);
+            cut = false;
+        }
+
+        Exchange resumed = download(server.url("/doc.bin"));
+        resumed.request->setMaximumDownloadSize(kBound);
+        ASSERT_TRUE(resumed.runAsync());
+        EXPECT_TRUE(resumed.recorder->wellOrdered());
+        ASSERT_FALSE(server.requests().empty());
+        EXPECT_EQ(server.requests().back().header("Range").value_or(""), "bytes=" + std::to_string(c.left) + "-");
+        if (c.arrives) {
+            EXPECT_EQ(resumed.errorCode(), 0);
+            EXPECT_EQ(sha256(readFile(destination)), sha256(source));
+        } else {
+            EXPECT_EQ(resumed.errorCode(), BRConnectionFailureErrorType);
+            EXPECT_TRUE(BRHTTPRequest::isAnswerTooLarge(resumed.request->error()));
+            EXPECT_FALSE(fileExists(destination));
+            uint64_t kept = c.honourRange ? c.left : 0;
+            EXPECT_LE(resumed.recorder->dataSize + kept, std::max<uint64_t>(kBound, kept));
+        }
+        EXPECT_FALSE(fileExists(temporary));
+    }
+}
+
+// Run in a child of its own with a small memory disk mounted over a folder of the test's, in
+// a private mount namespace: the child's body below finds the folder named here.
+constexpr const char* kSmallDiskVariable = "BRIVANTA_TEST_SMALL_DISK";
+constexpr const char* kSmallDiskSize = "size=12m";
+constexpr uint64_t kReserve = uint64_t(4) << 20;
+
+// A disk with little room: a download that would leave less than the reserve free stops before
+// the disk is full, fails as a file failure, and keeps nothing; one that fits arrives.
+TEST_F(HTTPDownloadLimits, ADownloadStopsBeforeItsDiskIsFull)
+{
+    const char* mounted = std::getenv(kSmallDiskVariable);
+    if (!mounted) {
+        // The folder becomes the mount point; the child runs only this test over it.
+        std::string point = testsupport::makeTemporaryFolder("small-disk");
+        char self[PATH_MAX] = {};
+        ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+        ASSERT_GT(length, 0);
+        std::string filter = std::string("--gtest_filter=") + ::testing::UnitTest::GetInstance()->current_test_suite()->name() +
+                             "." + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::string marker = std::string(kSmallDiskVariable) + "=" + point;
+        std::vector<char*> environment;
+        for (char** e = environ; *e; ++e)
+            environment.push_back(*e);
+        environment.push_back(marker.data());
+        environment.push_back(nullptr);
+        char* arguments[] = {self, filter.data(), nullptr};
+        std::string uidMap = "0 " + std::to_string(::geteuid()) + " 1";
+        std::string gidMap = "0 " + std::to_string(::getegid()) + " 1";
+        // After the fork only system calls: the test runner has threads.
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            auto put = [](const char* path, const std::string& text) {
+                int fd = ::open(path, O_WRONLY);
+                bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+                if (fd >= 0)
+                    ::close(fd);
+                return ok;
+            };
+            if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0 || !put("/proc/self/setgroups", "deny") ||
+                !put("/proc/self/uid_map", uidMap) || !put("/proc/self/gid_map", gidMap) ||
+                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                ::mount("tmpfs", point.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, kSmallDiskSize) != 0)
+                ::_exit(77);
+            ::execve(self, arguments, environment.data());
+            ::_exit(78);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
+        if (WEXITSTATUS(status) == 77)
+            GTEST_SKIP() << "no private mount namespace on this system";
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "the download on the small disk failed its checks (above)";
+        return;
+    }
+
+    struct statvfs disk {};
+    ASSERT_EQ(::statvfs(mounted, &disk), 0);
+    const uint64_t room = uint64_t(disk.f_bavail) * disk.f_frsize;
+    ASSERT_GT(room, kReserve + (uint64_t(2) << 20)) << "the small disk is not what was mounted";
+    struct Case {
+        const char* what;
+        Reply::Framing framing;
+        uint64_t filler;
+        bool arrives;
+    };
+    const Case cases[] = {
+        {"a body without end", Reply::Framing::Close, UINT64_MAX, false},
+        {"a stated length larger than the disk", Reply::Framing::Length, uint64_t(64) << 20, false},
+        {"a file that fits beside the reserve", Reply::Framing::Length, uint64_t(2) << 20, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoopbackServer server([&](const Request&) {
+            Reply r;
+            r.body = "head";
+            r.framing = c.framing;
+            r.fillerBytes = c.filler;
+            if (c.framing == Reply::Framing::Length)
+                r.headers = {{"Content-Length", std::to_string(4 + c.filler)}};
+            r.close = true;
+            return r;
+        });
+        useFolder(mounted);
+        Exchange run = download(server.url("/doc.bin"));
+        run.request->setMinimumFreeDiskSpace(kReserve);
+        ASSERT_TRUE(run.runAsync());
+        EXPECT_TRUE(run.recorder->wellOrdered());
+        if (c.arrives) {
+            EXPECT_EQ(run.errorCode(), 0);
+            EXPECT_EQ(fileSize(destination), 4 + c.filler);
+            ::unlink(destination.c_str());
+            continue;
+        }
+        ASSERT_EQ(run.errorCode(), BRFileManagementError);
+        const base::Error* cause = run.request->error()->underlying.get();
+        ASSERT_TRUE(cause);
+        EXPECT_EQ(cause->code, ENOSPC);
+        // Stopped with the reserve still free, and nothing of it left.
+        EXPECT_LE(run.recorder->dataSize, room - kReserve);
+        EXPECT_GT(run.recorder->dataSize, 0u);
+        EXPECT_FALSE(fileExists(temporary));
+        EXPECT_FALSE(fileExists(destination));
+    }
+}
+
+} // namespace

@@ -87,6 +87,7 @@ protected:
     void TearDown() override
     {
         m_arrivals.reset();
+        DownloadRequest::setLimitsForTesting(std::nullopt);
         SyncModel::freeInstance();
         DataAccessManager::releaseDataModel();
         ConfigManager::freeInstance();
@@ -393,6 +394,67 @@ TEST_F(SyncEngineTest, AFileTooLargeToTakeIsAskedForOnceAndCountedSo)
     EXPECT_FALSE(fs::exists(clientFolder() / "LibraryImages" / "demo_c.jpg"));
     EXPECT_EQ(SyncModel::sharedInstance()->missingFileCount(), 1);
     EXPECT_EQ(SyncModel::sharedInstance()->tooLargeFileCount(), 1);
+}
+
+// A picture whose body never ends, one that trickles without end, and a disk without room to
+// spare: each file fails on its own (too large at the ceiling, timed out under the pace, a file
+// failure at the reserve), nothing of a refused body stays to grow at the next sync, and the
+// sync goes on to the customers and its end, counting the files it could not download.
+TEST_F(SyncEngineTest, AFileThatWouldNeverEndFailsAloneAndTheSyncGoesOn)
+{
+    struct Case {
+        const char* what;
+        const char* fault; // on tb1.jpg; none: every file meets the limits
+        DownloadRequest::Limits limits;
+        size_t asked;
+        int missing;
+        int tooLarge;
+    };
+    DownloadRequest::Limits ceiling, pace, disk;
+    ceiling.pictureCeiling = uint64_t(2) << 20;
+    pace.lowSpeedBytes = 4096;
+    pace.lowSpeedSeconds = 1;
+    disk.diskReserve = UINT64_MAX / 2;
+    const std::vector<Case> cases = {
+        {"a picture without end", R"("kind": "endless")", ceiling, 1, 1, 1},
+        {"a picture trickling without end", R"("kind": "endless", "bytesPerSecond": 50)", pace, 2, 1, 0},
+        {"a disk without room to spare", nullptr, disk, 2, 6, 0},
+    };
+    const size_t picture = serverFile("product", "tb1.jpg").size();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(backend().control(R"({"clearFaults": true})"));
+        if (c.fault) {
+            ASSERT_TRUE(backend().control(std::string(R"({"faults": [{"target": "tb1.jpg", )") + c.fault + "}]}"));
+        }
+        for (const char* folder : {"ProductImages", "LibraryImages"}) {
+            for (const auto& entry : fs::directory_iterator(clientFolder() / folder))
+                fs::remove(entry.path());
+        }
+        DownloadRequest::setLimitsForTesting(c.limits);
+        auto calls = sync();
+        ASSERT_FALSE(calls.empty());
+        EXPECT_EQ(calls.back(), "finished");
+        EXPECT_NE(std::find(calls.begin(), calls.end(), "customers"), calls.end());
+        EXPECT_EQ(count("brivanta_customer"), 1);
+        auto road = traffic();
+        ASSERT_FALSE(road.empty());
+        EXPECT_EQ(road.back(), "517 customer");
+        EXPECT_EQ(std::count(road.begin(), road.end(), "file tb1.jpg"), long(c.asked));
+        EXPECT_FALSE(fs::exists(clientFolder() / "ProductImages" / "tb1.jpg"));
+        EXPECT_EQ(SyncModel::sharedInstance()->missingFileCount(), c.missing);
+        EXPECT_EQ(SyncModel::sharedInstance()->tooLargeFileCount(), c.tooLarge);
+        // Only a part that came at its pace may stay, to be continued.
+        for (const auto& entry : fs::recursive_directory_iterator(clientFolder() / "tempDownload")) {
+            if (!entry.is_regular_file())
+                continue;
+            EXPECT_EQ(c.limits.lowSpeedBytes, pace.lowSpeedBytes) << entry.path();
+            EXPECT_EQ(entry.path().filename(), "tb1.jpg");
+            // The picture went out at once; what trickled after it is below the pace.
+            EXPECT_LT(entry.file_size(), picture + 2 * pace.lowSpeedBytes);
+        }
+        ASSERT_TRUE(runUntil([] { return NetworkModel::sharedInstance()->pendingRequestCount() == 0; }));
+    }
 }
 
 TEST_F(SyncEngineTest, DownloadFaultsAreResentOnceAndCounted)

@@ -35,6 +35,7 @@ protected:
     void TearDown() override
     {
         ui::Application::shared().setURLRecorder({});
+        DownloadRequest::setLimitsForTesting(std::nullopt);
         LibraryScreenTest::TearDown();
     }
     std::vector<std::string> opened;
@@ -76,34 +77,62 @@ TEST_F(LibraryDownloadTest, OneDownloadFromTheCardPausesResumesAndLands)
     EXPECT_EQ(topScreen(), "PdfViewController");
 }
 
-// A file whose answer inflates past the engine's brake is asked for once; the user is told it
-// was too large, as on every other road, and the tile is back to a document not on the device.
+// A file whose answer inflates past the engine's brake, or whose body never ends while its
+// listing gives no size to hold it to ("0 M" or none: the ceiling of any file holds it), is
+// asked for once; the user is told it was too large, as on every other road, nothing of it
+// stays to be continued, and the tile is back to a document not on the device.
 TEST_F(LibraryDownloadTest, AnAnswerTooLargeIsAskedForOnceToldAndTheTileComesBack)
 {
-    saveFiles({libraryFile(42, "Autumn catalogue", "cat.pdf")});
-    ASSERT_TRUE(backend().setFault("cat.pdf", "gzipBomb", 0, R"("inflatesTo": 314572800)"));
+    struct Case {
+        const char* what;
+        int id;
+        const char* title;
+        const char* name;
+        const char* info;
+        const char* fault;
+        const char* extra;
+    };
+    const Case cases[] = {
+        {"an answer inflating past the brake", 42, "Autumn catalogue", "cat.pdf", "PDF/0.3 M", "gzipBomb",
+         R"("inflatesTo": 314572800)"},
+        {"a body without end, listed as 0 M", 7, "Sales deck", "deck_v2.pdf", "PDF/0 M", "endless", ""},
+        {"a body without end, listed without a size", 5, "Brochure", "brochure.pdf", "", "endless", ""},
+    };
+    DownloadRequest::Limits small;
+    small.fileCeiling = uint64_t(2) << 20;
+    DownloadRequest::setLimitsForTesting(small);
+    std::vector<brivanta_library_files_Entity> files;
+    for (const auto& c : cases) {
+        files.push_back(libraryFile(c.id, c.title, c.name, "PDF", 0, c.info));
+        ASSERT_TRUE(backend().setFault(c.name, c.fault, 0, c.extra));
+    }
+    saveFiles(files);
     auto grid = showGrid(0);
-    tapTile("Autumn catalogue");
-    ASSERT_NE(grid->presentedCard(), nullptr);
-    ASSERT_TRUE(driver->tap(driver->findByText("Download")));
     auto model = SaleslibraryModel::sharedInstance();
-    ASSERT_TRUE(downloadEnds("cat.pdf", [&] { return !model->isInDownloadList("cat.pdf"); }));
-    settleReal();
-    base::RunLoop::main().advance(1);
-    ASSERT_NE(alert(), nullptr) << "the failure is told";
-    EXPECT_EQ(alert()->tag(), LibraryDetailController::kAlertFailed);
-    EXPECT_EQ(alert()->message(), Language::stringWithName("ANSWERTOOLARGE"));
-    answer("OK");
-    base::RunLoop::main().advance(1);
-    settleReal();
-    EXPECT_EQ(fileRequests("cat.pdf").size(), 1u) << "not asked for again";
-    auto* tile = tileOf("Autumn catalogue");
-    ASSERT_NE(tile, nullptr);
-    EXPECT_TRUE(tile->pauseView().isHidden()) << tile->downloadingLabel().text();
-    EXPECT_TRUE(tile->progressView().isHidden());
-    EXPECT_TRUE(tile->infoButton().isHidden());
-    EXPECT_FALSE(model->isExists(42));
-    EXPECT_FALSE(fs::exists(pdfPath("cat.pdf")));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        tapTile(c.title);
+        ASSERT_NE(grid->presentedCard(), nullptr);
+        ASSERT_TRUE(driver->tap(driver->findByText("Download")));
+        ASSERT_TRUE(downloadEnds(c.name, [&] { return !model->isInDownloadList(c.name); }));
+        settleReal();
+        base::RunLoop::main().advance(1);
+        ASSERT_NE(alert(), nullptr) << "the failure is told";
+        EXPECT_EQ(alert()->tag(), LibraryDetailController::kAlertFailed);
+        EXPECT_EQ(alert()->message(), Language::stringWithName("ANSWERTOOLARGE"));
+        answer("OK");
+        base::RunLoop::main().advance(1);
+        settleReal();
+        EXPECT_EQ(fileRequests(c.name).size(), 1u) << "not asked for again";
+        auto* tile = tileOf(c.title);
+        ASSERT_NE(tile, nullptr);
+        EXPECT_TRUE(tile->pauseView().isHidden()) << tile->downloadingLabel().text();
+        EXPECT_TRUE(tile->progressView().isHidden());
+        EXPECT_TRUE(tile->infoButton().isHidden());
+        EXPECT_FALSE(model->isExists(c.id));
+        EXPECT_FALSE(fs::exists(pdfPath(c.name)));
+        EXPECT_FALSE(fs::exists(client() + "/tempDownload/Pdf/" + c.name));
+    }
     EXPECT_TRUE(finishNotices().empty());
 }
 

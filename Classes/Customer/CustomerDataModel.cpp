@@ -20,7 +20,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <iterator>
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -774,22 +776,47 @@ void CustomerDataModel::preparedAnswer(const std::shared_ptr<NetBaseRst>& result
 
 namespace {
 
-// A server customer as a change set brings it: its row and its rows of every table.
-CustomerRecord fetchedRecord(const SyncCustomerTableRst& tables, const brivanta_customer_Entity& customer)
+// The fetched customers wanted, each with its rows of every table: one pass over each table.
+std::map<int, CustomerRecord> fetchedRecords(const SyncCustomerTableRst& tables,
+                                             const std::function<bool(const brivanta_customer_Entity&)>& wanted)
 {
-    const int id = customer.customer_id;
-    CustomerRecord fetched;
-    fetched.customer = customer;
+    std::map<int, CustomerRecord> fetched;
+    for (const auto& c : tables.customerTable)
+        if (wanted(c))
+            fetched[c.customer_id].customer = c;
+    auto into = [&](int id) -> CustomerRecord* {
+        auto it = fetched.find(id);
+        return it == fetched.end() ? nullptr : &it->second;
+    };
     for (const auto& a : tables.customerAttributeTable)
-        if (a.customer_id == id)
-            fetched.attributes.push_back(a);
+        if (auto* r = into(a.customer_id))
+            r->attributes.push_back(a);
     for (const auto& a : tables.customerAddressTable)
-        if (a.customerId == id)
-            fetched.addresses.push_back(a);
+        if (auto* r = into(a.customerId))
+            r->addresses.push_back(a);
     for (const auto& c : tables.customerContactTable)
-        if (c.customerID == id)
-            fetched.contacts.push_back(c);
+        if (auto* r = into(c.customerID))
+            r->contacts.push_back(c);
     return fetched;
+}
+
+// What tells one customer from another of its name: its number, where it is (its address rows
+// and address fields) and its contacts. The office may change any other field of a copy.
+std::string identifyingContent(const CustomerRecord& r, const std::set<int>& addressFields)
+{
+    std::string joined = text(r.customer.customer_name) + '\x1f' + text(r.customer.customer_info_id);
+    std::vector<std::string> rows;
+    for (const auto& a : r.attributes)
+        if (addressFields.count(a.attribute_fields_id))
+            rows.push_back("t\x1f" + std::to_string(a.attribute_fields_id) + '\x1f' + text(a.attribute_value));
+    for (const auto& a : r.addresses)
+        rows.push_back("a\x1f" + addressText(a));
+    for (const auto& c : r.contacts)
+        rows.push_back("c\x1f" + contactText(c));
+    std::sort(rows.begin(), rows.end());
+    for (const auto& row : rows)
+        joined += '\x1e' + row;
+    return joined;
 }
 
 } // namespace
@@ -800,38 +827,62 @@ int CustomerDataModel::findServerCopy(int localId, const CustomerRecord& sent, c
 {
     auto model = DataAccessManager::sharedDataModel()->customerModel();
     const int activeField = fieldIdNamed(m_allAttributes, "Active");
+    std::set<int> addressFields;
+    for (const char* field : {"Address", "City", "State/Province/Region", "Zip Code"})
+        if (int id = fieldIdNamed(m_allAttributes, field))
+            addressFields.insert(id);
     const std::string wanted = sentContent(sent, activeField);
+    const std::string wantedIdentity = identifyingContent(sent, addressFields);
+    const std::string name = text(sent.customer.customer_name);
     // Customers of that name the server had when it was sent are older than the copy.
     const std::set<int> older = model->alikeWhenSent(localId);
     auto candidate = [&](int id) { return id > 0 && !taken.count(id) && !older.count(id); };
-    // The server's ids grow: of the customers that hold exactly what was sent, the copy is
-    // the first made after the upload. Each is compared as fetched now and as held, since the
-    // office may have changed a copy a sync brought.
-    std::map<int, std::pair<CustomerRecord, CustomerRecord>> found; // id: (as sent, as now)
-    for (const auto& customer : tables.customerTable) {
-        if (!candidate(customer.customer_id))
-            continue;
-        CustomerRecord fetched = fetchedRecord(tables, customer);
-        if (sentContent(fetched, activeField) == wanted)
-            found.emplace(customer.customer_id, std::pair{fetched, fetched});
+    std::set<int> heldNamed;
+    for (int id : model->serverCustomersNamed(name))
+        if (candidate(id))
+            heldNamed.insert(id);
+    // Of that name now, or held under it: the office may have renamed a copy a sync brought.
+    std::map<int, CustomerRecord> fetched = fetchedRecords(tables, [&](const brivanta_customer_Entity& c) {
+        return candidate(c.customer_id) && (text(c.customer_name) == name || heldNamed.count(c.customer_id));
+    });
+    // Each customer made since that tells as the upload does: whether it holds exactly what was
+    // sent (as fetched now or as held, since the office may have changed a copy a sync
+    // brought), the version that matched, and the version the server has now.
+    struct Found {
+        bool exact = false;
+        CustomerRecord matched;
+        CustomerRecord now;
+    };
+    std::map<int, Found> found;
+    for (auto& [id, record] : fetched) {
+        const bool exact = sentContent(record, activeField) == wanted;
+        if (exact || identifyingContent(record, addressFields) == wantedIdentity)
+            found.emplace(id, Found{exact, record, record});
     }
-    for (int id : model->serverCustomersNamed(text(sent.customer.customer_name))) {
-        if (!candidate(id) || found.count(id))
+    for (int id : heldNamed) {
+        if (found.count(id) && found[id].exact)
             continue;
         CustomerRecord stored = model->readCustomerRecord(id);
-        if (sentContent(stored, activeField) != wanted)
+        const bool exact = sentContent(stored, activeField) == wanted;
+        // Held as it told, changed since: only a held copy that held exactly what was sent.
+        if (!exact && (fetched.count(id) || identifyingContent(stored, addressFields) != wantedIdentity))
             continue;
-        auto now = std::find_if(tables.customerTable.begin(), tables.customerTable.end(),
-                                [&](const auto& c) { return c.customer_id == id; });
-        CustomerRecord current = now == tables.customerTable.end() ? stored : fetchedRecord(tables, *now);
-        found.emplace(id, std::pair{std::move(stored), std::move(current)});
+        auto now = fetched.find(id);
+        CustomerRecord current = now == fetched.end() ? stored : now->second;
+        found[id] = Found{exact, std::move(stored), std::move(current)};
     }
     if (found.empty())
         return 0;
-    auto& [id, versions] = *found.begin();
+    // The server's ids grow: the copy is the first of them made after the upload. One the office
+    // has changed since is taken only when nothing else made since could be it; otherwise the
+    // customer goes up again, and at worst is held twice.
+    auto first = found.begin();
+    if (!first->second.exact && found.size() > 1)
+        return 0;
+    const int id = first->first;
     held = model->getCustomerByCustomerId(id).customer_id == id;
-    copy = std::move(versions.first);
-    latest = std::move(versions.second);
+    copy = std::move(first->second.matched);
+    latest = std::move(first->second.now);
     return id;
 }
 
@@ -935,7 +986,8 @@ bool CustomerDataModel::adoptServerCustomer(int localId, const CustomerRecord& s
     customer.pid = localId;
     customer.customer_id = serverId;
     bool stored = data->runInTransaction([&] {
-        if (!data->saveToDatabaseCustomer(std::vector{office.customer})
+        // Forgotten with the merge or not at all: a failure below keeps the record for the next try.
+        if (!model->forgetSentUpload(localId) || !data->saveToDatabaseCustomer(std::vector{office.customer})
             || !data->saveToDatabaseCustomerAttribute(office.attributes)
             || (!office.addresses.empty() && !data->saveToDatabaseCustomerAddress(office.addresses))
             || !data->saveToDatabaseCustomerContact(office.contacts)
@@ -949,7 +1001,7 @@ bool CustomerDataModel::adoptServerCustomer(int localId, const CustomerRecord& s
                 unsent.push_back(field);
         const int changes = (unsent.empty() && !rowsAdded ? 0 : std::max(localChanges, 1)) + heldChanges;
         return model->reapplyChangedFields(serverId, mine, unsent) && model->setCustomerChangeCount(serverId, changes)
-            && data->updateOrderTable(std::vector{customer}) && model->forgetSentUpload(localId);
+            && data->updateOrderTable(std::vector{customer});
     });
     if (!stored)
         return false;

@@ -738,19 +738,17 @@ def upload_customers(state, params, document, notes):
             state.data.setdefault("customers", []).append(dict({"customerId": server_id}, attributes=[],
                                                                **fields(row)))
             state.pending["customer"]["customers"].add(server_id)
-        entry, made = record("brivanta_customer", row, make)
+        # A server that stores every upload it is sent makes a customer of each re-send too.
+        entry, made = record("brivanta_customer", row, make, fresh=bool(state.per_run.get("storeEveryUpload")))
         if made:
             made_now.add(entry["serverId"])
         if not made and customer_row(entry["serverId"]) is not None:
-            # The same customer sent again: the upload is its whole new version, as for a
-            # server customer; rows repeated unchanged keep their first ids.
+            # The same customer sent again: the re-send is the change it carries against what was
+            # stored first, so what the office changed since stays where the device sent the same.
             server_id = entry["serverId"]
             replaced[server_id] = "resent"
-            customer_row(server_id)["attributes"] = []
-            state.data["addresses"] = [a for a in state.data.get("addresses", []) if a["customer_id"] != server_id]
-            state.data["contacts"] = [c for c in state.data.get("contacts", []) if c["customerId"] != server_id]
             state.pending["customer"]["customers"].add(server_id)
-            notes.append("customer %d replaced by its repeat" % server_id)
+            notes.append("customer %d sent again: its changes applied" % server_id)
         customer_ids[row["customer_id"]] = entry["serverId"]
         out["brivanta_customer"].append({"preId": row["customer_id"], "customerId": entry["serverId"]})
 
@@ -766,16 +764,94 @@ def upload_customers(state, params, document, notes):
             return None
         return row_id if row_id > 0 and row_id in replaced[cid][kind] else None
 
-    def child(table, cid, row, make, kind):
-        """Stores a child row; a resent customer's rows are all made again, repeats under their first ids."""
-        if replaced.get(cid) == "resent":
-            entry, made = record(table, row, make)
-            if not made:
-                make(entry["serverId"])
+    # Per re-sent customer and table, the device's row ids the re-send carries.
+    carried = {}
+
+    def resent_child(table, cid, row, make, server_rows, server_id_key, apply, same_row=None):
+        """A re-sent customer's row: its changes since it was last applied go on the server's row."""
+        local = row[CUSTOMER_ROW_IDS[table]]
+        carried.setdefault((cid, table), set()).add(local)
+        entries = state.customer_uploads.setdefault((account, table, local), [])
+        base = next((e for e in reversed(entries) if e.get("owner") == cid), None)
+        content = canonical(row)
+        if base is None:
+            # A row the device added since: new, unless the customer has one it stands for.
+            theirs = next((r for r in server_rows() if same_row and same_row(r)), None)
+            if theirs is None:
+                entry, _ = record(table, row, make, fresh=True)
+            else:
+                apply(theirs, row)
+                entry = {"content": content, "serverId": theirs[server_id_key], "received": 1, "collision": False}
+                entries.append(entry)
+            entry["owner"] = cid
+            entry["applied"] = content
             return entry
+        before = json.loads(base.get("applied", base["content"]))
+        changed = {k: v for k, v in row.items() if before.get(k) != v}
+        theirs = next((r for r in server_rows() if r[server_id_key] == base["serverId"]), None)
+        if theirs is not None:
+            apply(theirs, changed)
+        elif any(k not in (CUSTOMER_ROW_IDS[table], "customer_id") for k in changed):
+            # Gone from the server, changed on the device: the device's version comes back.
+            make(base["serverId"])
+        base["received"] += 1
+        base["applied"] = content
+        notes.append("%s %d sent again: %d field(s) changed" % (table, local, len(changed)))
+        return base
+
+    def drop_left_out(table, remove):
+        """Rows of a re-sent customer's earlier upload that the re-send leaves out were deleted on the device."""
+        for cid, kind in replaced.items():
+            if kind != "resent":
+                continue
+            kept = carried.get((cid, table), set())
+            for (acc, t, local), entries in state.customer_uploads.items():
+                if acc != account or t != table or local in kept:
+                    continue
+                for e in entries:
+                    if e.get("owner") == cid:
+                        remove(cid, e["serverId"])
+
+    def child(table, cid, row, make, kind, resent=None):
+        """Stores a child row; a re-sent customer's rows are its changes, applied on the server's."""
+        if replaced.get(cid) == "resent":
+            return resent_child(table, cid, row, make, *resent)
         entry, _ = record(table, row, make, server_id=kept_id(cid, kind, row[CUSTOMER_ROW_IDS[table]]),
                           fresh=cid in replaced or cid in made_now)
+        entry["owner"] = cid
+        entry["applied"] = entry["content"]
         return entry
+
+    def customer_addresses(cid):
+        return lambda: [a for a in state.data.get("addresses", []) if a["customer_id"] == cid]
+
+    def customer_contacts(cid):
+        return lambda: [c for c in state.data.get("contacts", []) if c["customerId"] == cid]
+
+    def customer_attributes(cid):
+        customer = customer_row(cid)
+        return lambda: customer.get("attributes", []) if customer is not None else []
+
+    def set_address(theirs, changed):
+        for key in ADDRESS_KEYS:
+            if key in changed:
+                theirs[key] = changed[key]
+
+    def set_contact(theirs, changed):
+        for server, local in CONTACT_KEYS.items():
+            if local in changed:
+                theirs[server] = changed[local]
+
+    def attribute_text(value):
+        # The yes/no field comes as 0 or 1 and is kept as the server writes it in 516.
+        return value if isinstance(value, str) else ("YES" if value else "NO")
+
+    def set_attribute(theirs, changed):
+        if "attribute_value" in changed:
+            theirs["attributeValue"] = attribute_text(changed["attribute_value"])
+
+    def current(rows, server_id_key, server_id):
+        return next((r for r in rows() if r[server_id_key] == server_id), None)
 
     for row in document["brivanta_customer_address"]:
         cid = owner(row["customer_id"])
@@ -784,14 +860,16 @@ def upload_customers(state, params, document, notes):
         def make(server_id, cid=cid, text=text):
             state.data.setdefault("addresses", []).append(dict({"id": server_id, "customer_id": cid}, **text))
             state.pending["customer"]["customers"].add(cid)
-        entry = child("brivanta_customer_address", cid, row, make, "addresses")
+        rows = customer_addresses(cid)
+        entry = child("brivanta_customer_address", cid, row, make, "addresses", (rows, "id", set_address))
+        theirs = current(rows, "id", entry["serverId"])
+        if theirs is not None:
+            text = {k: theirs[k] for k in ADDRESS_KEYS}
         out["brivanta_customer_address"].append(dict({"preId": row["id"], "customerId": cid, "id": entry["serverId"]},
                                                      **text))
     for row in document["brivanta_customer_attribute"]:
         cid = owner(row["customer_id"])
-        value = row["attribute_value"]
-        # The yes/no field comes as 0 or 1 and is kept as the server writes it in 516.
-        value = value if isinstance(value, str) else ("YES" if value else "NO")
+        value = attribute_text(row["attribute_value"])
 
         def make(server_id, cid=cid, row=row, value=value):
             customer = customer_row(cid)
@@ -800,7 +878,14 @@ def upload_customers(state, params, document, notes):
                     {"attributeId": server_id, "attributeFieldsId": row["attribute_fields_id"],
                      "attributeValue": value})
             state.pending["customer"]["customers"].add(cid)
-        entry = child("brivanta_customer_attribute", cid, row, make, "attributes")
+        rows = customer_attributes(cid)
+        # A customer holds one row of a field: a field the office gave a value meanwhile is that row.
+        same_field = (lambda theirs, row=row: theirs["attributeFieldsId"] == row["attribute_fields_id"])
+        entry = child("brivanta_customer_attribute", cid, row, make, "attributes",
+                      (rows, "attributeId", set_attribute, same_field))
+        theirs = current(rows, "attributeId", entry["serverId"])
+        if theirs is not None:
+            value = theirs["attributeValue"]
         out["brivanta_customer_attribute"].append({"preId": row["attribute_id"], "attributeId": entry["serverId"],
                                                    "customerId": cid,
                                                    "attributeFieldsId": row["attribute_fields_id"],
@@ -812,9 +897,29 @@ def upload_customers(state, params, document, notes):
         def make(server_id, cid=cid, text=text):
             state.data.setdefault("contacts", []).append(dict({"customerId": cid, "contactId": server_id}, **text))
             state.pending["customer"]["customers"].add(cid)
-        entry = child("brivanta_customer_contact", cid, row, make, "contacts")
+        rows = customer_contacts(cid)
+        entry = child("brivanta_customer_contact", cid, row, make, "contacts", (rows, "contactId", set_contact))
+        theirs = current(rows, "contactId", entry["serverId"])
+        if theirs is not None:
+            text = {k: theirs[k] for k in CONTACT_KEYS}
         out["brivanta_customer_contact"].append(dict({"preId": row["contact_id"], "customerId": cid,
                                                       "contactId": entry["serverId"]}, **text))
+
+    def remove_address(cid, row_id):
+        state.data["addresses"] = [a for a in state.data.get("addresses", [])
+                                   if not (a["customer_id"] == cid and a["id"] == row_id)]
+
+    def remove_contact(cid, row_id):
+        state.data["contacts"] = [c for c in state.data.get("contacts", [])
+                                  if not (c["customerId"] == cid and c["contactId"] == row_id)]
+
+    def remove_attribute(cid, row_id):
+        customer = customer_row(cid)
+        if customer is not None:
+            customer["attributes"] = [a for a in customer.get("attributes", []) if a["attributeId"] != row_id]
+    drop_left_out("brivanta_customer_address", remove_address)
+    drop_left_out("brivanta_customer_attribute", remove_attribute)
+    drop_left_out("brivanta_customer_contact", remove_contact)
     return envelope("200", out)
 
 

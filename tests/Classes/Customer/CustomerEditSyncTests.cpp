@@ -436,7 +436,13 @@ protected:
             {"brivanta_customer_address", base::Array{}},
             {"brivanta_customer_attribute", std::move(attributes)},
             {"brivanta_customer_contact", base::Array{}}};
-        auto syncData = BRJsonWriter().stringWithObject(base::Value(std::move(document)));
+        return otherDeviceSends(base::Value(std::move(document)));
+    }
+    // Another device (account bob) sends that customer upload document; the id the server gave
+    // its first customer.
+    int otherDeviceSends(const base::Value& document)
+    {
+        auto syncData = BRJsonWriter().stringWithObject(document);
         auto body = BRJsonWriter().stringWithObject(base::Value(base::Dictionary{
             {"root", base::Dictionary{{"parameters", base::Dictionary{{"methodName", "syncData"},
                                                                       {"accountId", "bob"},
@@ -1083,6 +1089,153 @@ TEST_F(CustomerEditSyncTest, ALostUploadIsMatchedOnlyToItsOwnCopy)
     }
 }
 
+// The order editor's new customer, its upload stored as 9002 but its answer lost; the office then
+// gives 9002 another phone and a level before the device tries again, with a sync in between or
+// not. What the office changed stays, what the user changed since goes on top, the order goes on
+// the customer, and no customer is ever overwritten: not when the device cannot tell its copy
+// from another device's customer and sends it again, and not against a back end that stores
+// every upload it is sent as a customer of its own.
+TEST_F(CustomerEditSyncTest, AnOfficeChangeToALostUploadsCopyIsKept)
+{
+    struct Case {
+        const char* name;
+        bool syncBefore;
+        bool storeEvery;       // the back end makes a customer of every upload, re-sends too
+        bool twinAfter;        // another device's customer of that name and street, after the upload
+        const char* userPhone; // the user's phone since the upload, or nothing
+    } cases[] = {
+        {"no sync before the retry", false, false, false, nullptr},
+        {"a sync before the retry", true, false, false, nullptr},
+        {"the user's phone since, no sync", false, false, false, "555-MINE"},
+        {"the user's phone since, a sync", true, false, false, "555-MINE"},
+        {"a back end that stores every upload, no sync", false, true, false, nullptr},
+        {"a back end that stores every upload, a sync, the user's phone", true, true, false, "555-MINE"},
+        {"sent again beside another device's twin", false, false, true, nullptr},
+        {"sent again beside another device's twin, a sync, the user's phone", true, false, true, "555-MINE"},
+        {"sent again to a back end that stores every upload", true, true, true, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startFreshUploading();
+        if (c.storeEvery) {
+            ASSERT_TRUE(backend().setPerRun(R"("storeEveryUpload": true)"));
+        }
+        const int local = newCustomerFromOrderEditor("Initech", "2 Side St", "555-USER");
+        ASSERT_TRUE(backend().setFault("520", "truncate", 1, R"("fraction": 0.5)"));
+        EXPECT_EQ(submitOrders(), "999");
+        ASSERT_EQ(onServer(9002)["customerName"], base::Value("Initech"));
+        ASSERT_TRUE(backend().control(
+            R"({"customerEdits": [{"customerId": 9002, "attributes": {"11": "555-OFFICE", "4": "Silver"}}]})"));
+        const int twin = c.twinAfter ? otherDeviceUploads("Initech", "555-BOB", "2 Side St") : 0;
+        if (c.syncBefore)
+            sync();
+        if (c.userPhone) {
+            screen().settingsSwitchChanged();
+            edit(local, [&](CustomerInfoView&, CustomerInfoGroupData& groups) {
+                set(groups.customerCompanyData()[0], "Phone", c.userPhone);
+            });
+        }
+        EXPECT_EQ(submitOrders(), "200");
+
+        // Only a customer sent again to a back end that stores every upload is doubled; the order
+        // is then on the new one, and the first keeps what the office gave it.
+        const bool doubled = c.storeEvery && c.twinAfter;
+        const std::string phone = c.userPhone ? c.userPhone : doubled ? "555-USER" : "555-OFFICE";
+        const std::vector<int64_t> orders = orderCustomersOnServer();
+        ASSERT_EQ(orders.size(), 1u);
+        const int mine = int(orders[0]);
+        EXPECT_EQ(mine, doubled ? twin + 1 : 9002);
+        EXPECT_EQ(serverValue(9002, 11) + "|" + serverValue(9002, 4), (doubled ? "555-OFFICE" : phone) + "|Silver");
+        if (doubled) {
+            EXPECT_EQ(serverValue(mine, 11) + "|" + serverValue(mine, 4), phone + "|-");
+        }
+        if (twin) {
+            EXPECT_EQ(serverValue(twin, 11) + "|" + serverValue(twin, 14), "555-BOB|2 Side St");
+        }
+        std::vector<std::string> names{"Globex", "Initech"};
+        for (bool more : {twin != 0, doubled})
+            if (more)
+                names.push_back("Initech");
+        EXPECT_EQ(serverNames(), names);
+        EXPECT_EQ(serverValue(mine, 14), "2 Side St");
+
+        // This device, and another one after a full sync, hold the customer as the server does.
+        EXPECT_EQ(count("select count(*) from brivanta_customer where customer_id < 0"), 0);
+        EXPECT_EQ(rows("select customer_id, uploaded from brivanta_quote_order"), std::to_string(mine) + "|1|\n");
+        EXPECT_EQ(count("select count(*) from brivanta_customer_sent"), 0);
+        sync();
+        const std::string onDevice = customer(mine);
+        EXPECT_NE(onDevice.find("Phone|" + phone + "|"), std::string::npos) << onDevice;
+        EXPECT_EQ(onDevice.find("Level|Silver|") != std::string::npos, !doubled) << onDevice;
+        EXPECT_EQ(changes(mine), 0);
+        secondDevice();
+        EXPECT_EQ(customer(mine), onDevice);
+        const std::string first = customer(9002);
+        EXPECT_NE(first.find("Phone|" + (doubled ? std::string("555-OFFICE") : phone) + "|"), std::string::npos) << first;
+        EXPECT_NE(first.find("Level|Silver|"), std::string::npos) << first;
+        dropScreen();
+    }
+}
+
+// A lost upload the server never stored, and another device's customer made after it that holds
+// the same in every field but one that tells customers apart: that customer is never taken for
+// the copy; the upload goes again and the other customer stays as its device sent it.
+TEST_F(CustomerEditSyncTest, ALostUploadIsNotTakenForACustomerThatDiffersInWhatTellsThemApart)
+{
+    struct Case {
+        const char* name;
+        std::function<void(base::Dictionary& customer, base::Dictionary& address)> differ;
+        const char* field; // the other customer's differing value, as the server holds it
+    } cases[] = {
+        {"its customer number",
+         [](base::Dictionary& customer, base::Dictionary&) { customer.set("customer_info_id", base::Value("C-77")); },
+         "C-77"},
+        {"the zip of its address",
+         [](base::Dictionary&, base::Dictionary& address) { address.set("zip_code", base::Value("62702")); },
+         "62702"},
+        {"the street of its address",
+         [](base::Dictionary&, base::Dictionary& address) { address.set("address", base::Value("9 Other Way")); },
+         "9 Other Way"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startFreshUploading();
+        const int local = newCustomerFromOrderEditor("Initech", "2 Side St", "555-USER");
+        edit(local, [&](CustomerInfoView& pane, CustomerInfoGroupData& groups) {
+            pane.addAddress();
+            set(groups.customerCompanyData().back(), "address", "1 First Street");
+            set(groups.customerCompanyData().back(), "zip_code", "62701");
+        });
+        ASSERT_TRUE(backend().setFault("520", "drop", 1));
+        EXPECT_EQ(submitOrders(), "999");
+        ASSERT_EQ(serverNames(), std::vector<std::string>{"Globex"});
+        // The other device's upload: this one's as it went, with that one difference.
+        const auto sent = logged("520");
+        ASSERT_FALSE(sent.empty());
+        base::Value document = sent.back()["syncData"];
+        ASSERT_TRUE(document["brivanta_customer"].isArray());
+        ASSERT_EQ(document["brivanta_customer"].asArray().size(), 1u);
+        ASSERT_TRUE(document["brivanta_customer_address"].isArray());
+        ASSERT_EQ(document["brivanta_customer_address"].asArray().size(), 1u);
+        c.differ(document.asDictionary().find("brivanta_customer")->asArray()[0].asDictionary(),
+                 document.asDictionary().find("brivanta_customer_address")->asArray()[0].asDictionary());
+        const int other = otherDeviceSends(document);
+        ASSERT_EQ(other, 9002);
+        const std::string othersBefore = serverCustomer(other);
+        ASSERT_NE(othersBefore.find(c.field), std::string::npos) << othersBefore;
+        sync();
+        EXPECT_EQ(submitOrders(), "200");
+
+        EXPECT_EQ(orderCustomersOnServer(), std::vector<int64_t>{9003});
+        EXPECT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Initech", "Initech"}));
+        EXPECT_EQ(serverCustomer(other), othersBefore);
+        EXPECT_EQ(serverCustomer(9003).find(c.field), std::string::npos) << serverCustomer(9003);
+        EXPECT_EQ(rows("select customer_id, uploaded from brivanta_quote_order"), "9003|1|\n");
+        EXPECT_EQ(count("select count(*) from brivanta_customer where customer_id < 0"), 0);
+        dropScreen();
+    }
+}
+
 // The office changes the copy of a lost upload after a sync brought it; the next Submit finds
 // it among the customers the device holds. From then on the device shows what the server
 // holds, with only what the user changed since the upload on top, through the next sync too.
@@ -1231,25 +1384,45 @@ TEST_F(CustomerEditSyncTest, ARowAddedToANewCustomerKeepsItsOtherRows)
 // the upload is forgotten, all at once or not at all.
 TEST_F(CustomerEditSyncTest, ALostUploadsCopyIsTakenWithItsRecordOrNotAtAll)
 {
-    startFreshUploading();
-    const int local = newCustomerFromOrderEditor("Renco", "7 Chain Ave", "111");
-    ASSERT_TRUE(backend().setFault("520", "truncate", 1, R"("fraction": 0.5)"));
-    EXPECT_EQ(submitOrders(), "999");
-    const std::string before = customer(local);
-    ASSERT_TRUE(m_db->executeUpdate("CREATE TRIGGER keep_sent BEFORE DELETE ON brivanta_customer_sent "
-                                    "BEGIN SELECT RAISE(ABORT, 'busy'); END"));
-    EXPECT_EQ(submitOrders(), "FAILED");
-    EXPECT_EQ(customer(local), before);
-    EXPECT_EQ(count("select count(*) from brivanta_customer where customer_id = 9002"), 0);
-    EXPECT_EQ(rows("select customer_id, uploaded from brivanta_quote_order"), std::to_string(local) + "|0|\n");
-    EXPECT_EQ(count("select count(*) from brivanta_customer_sent"), 1);
+    struct Case {
+        const char* name;
+        const char* trigger; // a write of the taking that fails
+        bool officeChanged;  // the office changed the copy before the retry
+    } cases[] = {
+        {"the record cannot be forgotten",
+         "CREATE TRIGGER refuse BEFORE DELETE ON brivanta_customer_sent BEGIN SELECT RAISE(ABORT, 'busy'); END", false},
+        {"the orders cannot be moved",
+         "CREATE TRIGGER refuse BEFORE UPDATE ON brivanta_quote_order BEGIN SELECT RAISE(ABORT, 'busy'); END", false},
+        {"the orders of a copy the office changed cannot be moved",
+         "CREATE TRIGGER refuse BEFORE UPDATE ON brivanta_quote_order BEGIN SELECT RAISE(ABORT, 'busy'); END", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startFreshUploading();
+        const int local = newCustomerFromOrderEditor("Renco", "7 Chain Ave", "111");
+        ASSERT_TRUE(backend().setFault("520", "truncate", 1, R"("fraction": 0.5)"));
+        EXPECT_EQ(submitOrders(), "999");
+        if (c.officeChanged) {
+            ASSERT_TRUE(backend().control(R"({"customerEdits": [{"customerId": 9002, "attributes": {"4": "Silver"}}]})"));
+        }
+        const std::string before = customer(local);
+        const std::string sentBefore = rows("select * from brivanta_customer_sent");
+        ASSERT_EQ(count("select count(*) from brivanta_customer_sent"), 1);
+        ASSERT_TRUE(m_db->executeUpdate(c.trigger));
+        EXPECT_EQ(submitOrders(), "FAILED");
+        EXPECT_EQ(customer(local), before);
+        EXPECT_EQ(count("select count(*) from brivanta_customer where customer_id = 9002"), 0);
+        EXPECT_EQ(rows("select customer_id, uploaded from brivanta_quote_order"), std::to_string(local) + "|0|\n");
+        EXPECT_EQ(rows("select * from brivanta_customer_sent"), sentBefore) << "kept for the next try";
 
-    ASSERT_TRUE(m_db->executeUpdate("DROP TRIGGER keep_sent"));
-    EXPECT_EQ(submitOrders(), "200");
-    EXPECT_EQ(orderCustomersOnServer(), std::vector<int64_t>{9002});
-    EXPECT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Renco"}));
-    EXPECT_EQ(rows("select customer_id, uploaded from brivanta_quote_order"), "9002|1|\n");
-    EXPECT_EQ(count("select count(*) from brivanta_customer_sent"), 0);
+        ASSERT_TRUE(m_db->executeUpdate("DROP TRIGGER refuse"));
+        EXPECT_EQ(submitOrders(), "200");
+        EXPECT_EQ(orderCustomersOnServer(), std::vector<int64_t>{9002});
+        EXPECT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Renco"}));
+        EXPECT_EQ(serverValue(9002, 4), c.officeChanged ? "Silver" : "-");
+        EXPECT_EQ(rows("select customer_id, uploaded from brivanta_quote_order"), "9002|1|\n");
+        EXPECT_EQ(count("select count(*) from brivanta_customer_sent"), 0);
+    }
 }
 
 // An upload whose record cannot be kept (a table of an older layout, a refused write) is not

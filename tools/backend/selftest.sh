@@ -203,19 +203,33 @@ expect "a change set deletes an address" "$(sync customer false | j 'sorted(a["i
 control '{"customerEdits": [{"customerId": 9001, "attributes": {"4": "Bronze", "11": "555"}}]}'
 expect "the office edits a customer's attributes" "$(sync customer false | j '[[(a["attributeFieldsId"], a["attributeValue"]) for a in c["attributes"]] for c in d["content"][0] if c["customerId"] == 9001]')" "[[(4, 'Bronze'), (5, 'YES'), (11, '555')]]"
 expect "a customer edit of an unknown customer" "$(curl -s -o /dev/null -w '%{http_code}' -X POST --data-binary '{"customerEdits": [{"customerId": 1, "attributes": {}}]}' "http://127.0.0.1:$CP/__control")" "400"
-# The same customer sent again is its whole new version: its rows are those of the last upload.
-resent() { # the customer as local -5 with one Level value of that text
+# The same customer sent again is the change it carries: its rows are those of the last upload.
+resent() { # the customer as local -5 with one Level value of that text; "nocontact" leaves its contact out
   printf '%s' "$customer_doc" | "$PY" -c "import json,sys
 d=json.load(sys.stdin)
 for t in d:
     for r in d[t]: r['customer_id']=-5
 d['brivanta_customer_attribute']=[{'attribute_id':-20,'customer_id':-5,'attribute_fields_id':4,'attribute_value':sys.argv[1]}]
-print(json.dumps(d))" "$1"
+if sys.argv[2:] == ['nocontact']: d['brivanta_customer_contact']=[]
+print(json.dumps(d))" "$@"
 }
 for level in Gold Silver; do upload "$(resent $level)" >/dev/null; done
 bronze=$(upload "$(resent Bronze)" | j "$ids")
 expect "an unchanged repeat answers the same ids" "$(upload "$(resent Bronze)" | j "$ids")" "$bronze"
 expect "a customer sent four times is stored once, as last sent" "$(curl -sS "http://127.0.0.1:$CP/__state" | j '[(c["customerId"], [(a["attributeFieldsId"], a["attributeValue"]) for a in c["attributes"]], len(c["addresses"]), len(c["contacts"])) for c in d["serverCustomers"] if c["customerId"] > 9003]')" "[(9004, [(4, 'Bronze')], 1, 1)]"
+the_customer='[(c["customerId"], [(a["attributeFieldsId"], a["attributeValue"]) for a in c["attributes"]], len(c["addresses"]), len(c["contacts"])) for c in d["serverCustomers"] if c["customerId"] > 9003]'
+# Sent again after the office changed it: a field the re-send carries as it was stored keeps the
+# office's value, a field it changed takes the re-send's; rows it leaves out go, the office's stay.
+control '{"customerEdits": [{"customerId": 9004, "attributes": {"4": "Platinum", "11": "555-OFFICE"}}]}'
+upload "$(resent Bronze)" >/dev/null
+expect "a re-send keeps what the office changed since" "$(curl -sS "http://127.0.0.1:$CP/__state" | j "$the_customer")" "[(9004, [(4, 'Platinum'), (11, '555-OFFICE')], 1, 1)]"
+expect "and answers the server's values" "$(upload "$(resent Bronze)" | j '[(r["attributeFieldsId"], r["attributeValue"]) for r in d["content"]["brivanta_customer_attribute"]]')" "[(4, 'Platinum')]"
+upload "$(resent Gold nocontact)" >/dev/null
+expect "a re-send's own change wins, and a row it leaves out is gone" "$(curl -sS "http://127.0.0.1:$CP/__state" | j "$the_customer")" "[(9004, [(4, 'Gold'), (11, '555-OFFICE')], 1, 0)]"
+control '{"perRun": {"storeEveryUpload": true}}'
+upload "$(resent Silver)" >/dev/null
+expect "a server that stores every upload stores a re-send anew" "$(curl -sS "http://127.0.0.1:$CP/__state" | j "$the_customer")" "[(9004, [(4, 'Gold'), (11, '555-OFFICE')], 1, 0), (9005, [(4, 'Silver')], 1, 1)]"
+control '{"perRun": {"storeEveryUpload": false}}'
 history() { post 'SyncServer;' "$(params getorderhistory accountId=alice clientId=AcmeCo baseTime="$1" numberOfOrder=10)"; }
 expect "history from the newest starts with the upload" "$(history '' | j 'd["content"]["orders"][0]["order_number"], d["content"]["orders"][0]["order_id"], d["content"]["items"][0]["discountRate"]')" "('DEV-0001', 5013, 100.0)"
 expect "history older than everything" "$(history '2001-01-01 00:00:00' | j 'd["content"]["orders"]')" "[]"

@@ -128,9 +128,10 @@ private:
     void preparedAnswer(const std::shared_ptr<NetBaseRst>& result, const std::vector<int>& customerIds,
                         const Prepared& then);
     // The server's copy of what a lost upload of the local customer sent: of the customers
-    // holding exactly that (fetched in `tables` or held), none of those of its name the server
-    // had when it was sent, the first the server made. Its id, 0 when none; `copy` as it
-    // matched, `latest` as the server has it now.
+    // (fetched in `tables` or held) that hold exactly that, or agree with it in what tells
+    // customers apart, none of those of its name the server had when it was sent, the first the
+    // server made, when it holds exactly that or is the only one. Its id, 0 when none; `copy` as
+    // it matched, `latest` as the server has it now.
     int findServerCopy(int localId, const CustomerRecord& sent, const SyncCustomerTableRst& tables,
                        const std::set<int>& taken, CustomerRecord& copy, CustomerRecord& latest, bool& held);
     // The local customer becomes that server customer, with its orders: the device holds the

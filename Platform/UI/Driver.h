@@ -67,7 +67,9 @@ public:
     void wait(double seconds);
     // As a user waits: on a manual clock, time passes in short steps; at each one the window
     // is laid out and the work handed to the shared background queue is let finish and come back, so pictures
-    // read off the main thread show (in all, at most max(2, seconds) of real time).
+    // read off the main thread show (at most max(30, seconds) of real time). While other
+    // threads' work is under way (a transfer), the clock moves no faster than real time: a
+    // user's wait of a second gives it that second, and no more.
     void waitAsUser(double seconds);
     // Runs the loop in real time (a manual clock moving along) until a view on screen shows
     // the text, for at most `seconds` of real time: network answers come in real time.

@@ -2,10 +2,14 @@
 
 #include "Platform/Graphics/Context.h"
 #include "Platform/UI/Driver.h"
+#include "Platform/Base/OutsideWork.h"
+#include "Platform/Base/RunLoop.h"
 #include "Platform/Base/Thread.h"
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include "tests/Platform/Base/FileTestSupport.h"
 
@@ -100,6 +104,76 @@ TEST_F(DriverTest, AScriptedWaitLaysOutAndLetsBackgroundWorkComeBack)
     ScriptRunner runner(driver);
     ASSERT_TRUE(runner.runText("wait 0.2\n")) << runner.error();
     EXPECT_TRUE(tile->shown);
+}
+
+// Work of another thread that reports back when it ends, as a transfer does: its answer goes
+// to the main loop, and only then does it stop counting as under way.
+class TransferUnderWay {
+public:
+    explicit TransferUnderWay(std::chrono::milliseconds takes)
+    {
+        base::beginOutsideWork();
+        m_thread = std::thread([this, takes] {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait_for(lock, takes, [this] { return m_release; });
+            lock.unlock();
+            base::RunLoop::main().post([this] { answered = true; });
+            base::endOutsideWork();
+        });
+    }
+    ~TransferUnderWay()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_release = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+        // Its answer, if still queued, runs while this is alive.
+        base::RunLoop::main().runPending();
+    }
+    bool answered = false;
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_release = false;
+    std::thread m_thread;
+};
+
+TEST_F(DriverTest, AScriptedWaitGivesATransferUnderWayRealTime)
+{
+    using Clock = std::chrono::steady_clock;
+    struct Case {
+        const char* name;
+        std::chrono::milliseconds takes;
+        const char* script;
+        bool answered;
+        double atLeast; // real seconds the wait holds
+        double atMost;
+    };
+    const Case cases[] = {
+        // A user waiting ten seconds sees a quick answer come in; the rest of the wait costs
+        // no real time once nothing is under way.
+        {"quick answer", std::chrono::milliseconds(300), "wait 10\n", true, 0.3, 8},
+        // An answer slower than the wait has not come when it ends: the wait is a user's, not a
+        // wait for the answer.
+        {"slow answer", std::chrono::milliseconds(60000), "wait 0.5\n", false, 0.5, 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Driver driver(*window);
+        ScriptRunner runner(driver);
+        TransferUnderWay transfer(c.takes);
+        double before = base::RunLoop::main().now();
+        auto realBefore = Clock::now();
+        ASSERT_TRUE(runner.runText(c.script)) << runner.error();
+        double real = std::chrono::duration<double>(Clock::now() - realBefore).count();
+        EXPECT_EQ(transfer.answered, c.answered);
+        EXPECT_GE(base::RunLoop::main().now() - before, c.atLeast);
+        EXPECT_GE(real, c.atLeast);
+        EXPECT_LE(real, c.atMost);
+    }
 }
 
 TEST_F(DriverTest, ScriptsDriveTheWindowAndStopAtTheFirstBadLine)

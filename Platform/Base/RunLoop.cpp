@@ -174,10 +174,11 @@ void RunLoop::PostBatch::handOverHeld(bool wake)
             batch.m_loop->m_tasks.push_back({std::move(task), std::move(mode)});
         batch.m_held.clear();
         // Queued now, so a loop that looks finds them; the loop is woken once, now or when the
-        // batch ends (an empty task stands for that wake-up).
+        // batch ends (an empty task stands for that wake-up). A loop that sleeps in another
+        // system's wait may have looked just before and be about to sleep: it is woken too.
         if (wake)
             batch.m_loop->wakeLocked();
-        else if (batch.m_loop->m_polling)
+        else if (batch.m_loop->m_polling || batch.m_loop->m_wakeHandler)
             batch.m_held.emplace_back([] {}, kCommonModes);
     }
 }

@@ -344,3 +344,40 @@ TEST(RunLoop, ALoopThreadsHeldPostsAlwaysWakeTheMainLoopInOrder)
     ::close(signal);
     EXPECT_EQ(ran, (std::vector<int>{1, 2}));
 }
+
+// A loop that sleeps in another system's wait (a window's event queue) may have asked for work
+// just before a turn hands its reports over early, the way a finished transfer does: the turn
+// still wakes it when it ends, though it posts nothing more.
+TEST(RunLoop, ATurnsEarlyHandOverWakesALoopInAnotherWait)
+{
+    auto& main = base::RunLoop::main();
+    std::mutex mutex;
+    std::condition_variable woken;
+    int wakes = 0;
+    main.setWakeHandler([&] {
+        std::lock_guard lock(mutex);
+        ++wakes;
+        woken.notify_all();
+    });
+    bool ran = false;
+    testsupport::OnExit unhook([&] {
+        main.setWakeHandler(nullptr);
+        while (main.runPending()) {
+        }
+    });
+    std::atomic<bool> queued{false};
+    {
+        base::RunLoopThread turns("early");
+        turns.post([&] {
+            main.post([&] { ran = true; });
+            base::RunLoop::PostBatch::handOverHeld();
+            queued = main.secondsUntilWork() == 0.0;
+        });
+        // The main loop does not run: only a wake-up can tell it there is work.
+        std::unique_lock lock(mutex);
+        EXPECT_TRUE(woken.wait_for(lock, std::chrono::seconds(60), [&] { return wakes >= 1; }))
+            << "the main loop was never woken for what the turn handed over";
+    }
+    EXPECT_TRUE(queued);
+    EXPECT_TRUE(main.runUntil([&] { return ran; }, 60));
+}

@@ -30,7 +30,9 @@ import json
 import os
 import re
 import shlex
+import shutil
 import subprocess
+import threading
 import sys
 
 # (folder prefix, floor); the longest matching prefix wins.
@@ -51,14 +53,17 @@ FLOORS = [
     ("Classes/", 50),
     ("App/", 60),
     ("main.cpp", 70),
+    # The precompiled standard headers, forced into every unit, and the bundle's files: below
+    # everything, so that they may include nothing of the product.
+    ("cmake/", 0), ("Resources/", 0),
 ]
 # Folders that sit on one floor but must not reach each other either.
 APART = [("Database/SQLite/", "Network/")]
-# Top-level folders that are not the product: its tests, benchmarks, tools and build helpers.
-# Every other folder is product code; a folder holding a build tree is skipped.
-NOT_PRODUCT = ("tests", "bench", "tools", "fuzz", "cmake", "scripts", "Resources")
-# What product code may never include.
-OFF_LIMITS = ("tests", "tools", "bench")
+# Top-level folders that are not the product: its tests, benchmarks, tools and fuzz targets,
+# which product code may never include. Every other folder is product code (a file of it on no
+# floor is refused); a folder holding a build tree is skipped.
+NOT_PRODUCT = ("tests", "bench", "tools", "fuzz")
+OFF_LIMITS = NOT_PRODUCT
 # Files the build compiles as units, and the other files a unit may include: headers and
 # inline parts (a header of any other name is found when a unit includes it).
 SOURCES = (".c", ".cc", ".cpp", ".cxx", ".c++", ".C", ".m", ".mm")
@@ -68,6 +73,23 @@ HEADERS = (".h", ".hh", ".hpp", ".hxx", ".inc", ".inl", ".ipp", ".tpp", ".tcc", 
 # the include directives, written plainly whatever their spelling in the source.
 MARKER = re.compile(r'^# \d+ "((?:[^"\\]|\\.)*)"((?: \d+)*)\s*$')
 DIRECTIVE = re.compile(r'^#\s*(include|include_next|import)\s+([<"])([^>"]*)[>"]')
+# A line that may open a conditional block, spelt any way the compiler reads (a comment or a
+# line splice around the sign, a digraph); read wider than the compiler would, never narrower.
+CONDITIONAL = re.compile(
+    r'^(?:[ \t]|/\*.*?\*/)*(?:#|%:)(?:[ \t]|/\*.*?\*/)*(?:if|ifdef|ifndef|elif|elifdef|elifndef|else)\b',
+    re.M | re.S)
+SPLICE = re.compile(r'\\[ \t]*\r?\n')
+
+# The builds whose branches are read: the configured one first, then with the other compiler
+# and with release and debug swapped (NDEBUG and optimisation), as (other compiler, swapped).
+BUILDS = [(False, False), (False, True), (True, False), (True, True)]
+# What the other compiler is given of a unit's flags: those that change what is preprocessed.
+PREPROCESSOR_FLAGS = ("-I", "-iquote", "-isystem", "-idirafter", "-D", "-U", "-include", "-imacros",
+                      "-std=", "-O", "-pthread", "-fsanitize=", "-fexceptions", "-fno-exceptions",
+                      "-frtti", "-fno-rtti", "-fPIC", "-fpic", "-fPIE", "-fpie", "-fopenmp",
+                      "-fsigned-char", "-funsigned-char", "-x")
+# Those of them whose value may come as the next argument.
+WITH_VALUE = ("-I", "-iquote", "-isystem", "-idirafter", "-D", "-U", "-include", "-imacros", "-x")
 
 
 class Tree:
@@ -232,6 +254,66 @@ def unquote(name):
     return re.sub(r'\\(.)', r'\1', name)
 
 
+def is_clang(compiler):
+    done = subprocess.run([compiler, "-x", "c", "-dM", "-E", "-"], input=b"", capture_output=True)
+    return b"#define __clang__ " in done.stdout
+
+
+def other_compiler(compiler, cxx):
+    """The other compiler (gcc for clang, clang for gcc), and the flags that stand in for the
+    difference when it is not installed."""
+    clang = is_clang(compiler)
+    name = ("g++" if cxx else "gcc") if clang else ("clang++" if cxx else "clang")
+    found = shutil.which(name)
+    if found:
+        return found, []
+    macros = ("__clang__", "__clang_major__", "__clang_minor__", "__clang_patchlevel__")
+    if clang:
+        return compiler, [f"-U{macro}" for macro in macros]
+    return compiler, [f"-D{macro}={value}" for macro, value in zip(macros, (1, 18, 0, 0))]
+
+
+def preprocessor_flags(args):
+    """Of a compiler's arguments, those the other compiler needs to preprocess the same way."""
+    kept = []
+    i = 1
+    while i < len(args):
+        if args[i] in WITH_VALUE and i + 1 < len(args):
+            kept += args[i:i + 2]
+            i += 2
+            continue
+        if args[i].startswith(PREPROCESSOR_FLAGS):
+            kept.append(args[i])
+        i += 1
+    return kept
+
+
+def swap_release(args):
+    """A release build's flags made a debug build's (no NDEBUG, no optimisation), or the
+    other way round."""
+    kept = [args[0]]
+    release = False
+    i = 1
+    while i < len(args):
+        if args[i] == "-D" and i + 1 < len(args) and args[i + 1].split("=")[0] == "NDEBUG":
+            release = True
+            i += 2
+            continue
+        if args[i].startswith("-D") and args[i][2:].split("=")[0] == "NDEBUG":
+            release = True
+        else:
+            kept.append(args[i])
+        i += 1
+    if release:
+        return [("-O0" if arg.startswith("-O") else arg) for arg in kept]
+    return kept + ["-DNDEBUG", "-O2"]
+
+
+def describe(args):
+    release = any(a.startswith("-DNDEBUG") for a in args) or "NDEBUG" in args
+    return f"{os.path.basename(args[0])}, {'release' if release else 'debug'}"
+
+
 class Reader:
     """Runs files through the preprocessor with their unit's flags. A cache (the check's own
     test reads many copies of one tree) keeps each unit's includes while every file of the tree
@@ -250,6 +332,11 @@ class Reader:
         # kept for the whole run, so their lists' identities name them).
         self.found = {}
         self.paths = {}
+        # Each unit's command for each build (kept, as their identities name them too), and
+        # whether each file may hold a conditional block.
+        self.builds = {}
+        self.lock = threading.Lock()
+        self.branching = {}
 
     def digest(self, rel):
         if rel not in self.hashes:
@@ -259,6 +346,36 @@ class Reader:
             except OSError:
                 self.hashes[rel] = None
         return self.hashes[rel]
+
+    def conditional(self, rel):
+        """Whether the file may take a branch: what it includes can depend on the build."""
+        if rel not in self.branching:
+            try:
+                with open(os.path.join(self.tree.real, rel), "rb") as f:
+                    text = SPLICE.sub("", f.read().decode("utf-8", "surrogateescape"))
+                self.branching[rel] = bool(CONDITIONAL.search(text))
+            except OSError:
+                self.branching[rel] = False
+        return self.branching[rel]
+
+    def command(self, rel, build):
+        """The unit's command in the configured build, or in one of the others."""
+        directory, args = command_for(rel, self.commands)
+        if build == BUILDS[0]:
+            return directory, args
+        cxx = not rel.endswith((".c", ".m"))
+        with self.lock:
+            key = (id(args), build, cxx)
+            if key not in self.builds:
+                other, swapped = build
+                changed = args
+                if other:
+                    compiler, extra = other_compiler(args[0], cxx)
+                    changed = [compiler, *preprocessor_flags(args), *extra]
+                if swapped:
+                    changed = swap_release(changed)
+                self.builds[key] = (directory, changed)
+            return self.builds[key]
 
     def in_tree(self, named):
         """A path as the compiler named it, from the top of the tree (not following links), or
@@ -301,17 +418,21 @@ class Reader:
                 return False
         return True
 
-    def read(self, rel):
-        """The unit's includes as (file that includes, file included) from the top of the tree
-        (None for a file outside it), the files of the tree it read, and the preprocessor's
-        first error when it could not read the unit."""
-        command = command_for(rel, self.commands)
+    def read(self, rel, build=BUILDS[0]):
+        """The unit's includes in one build as (file that includes, file included) from the top
+        of the tree (None for a file outside it), the files of the tree it read, and the
+        preprocessor's first error when it could not read the unit."""
+        command = self.command(rel, build)
         key = self.key(rel, command)
         entry = self.cache.get(key)
         if not entry or not self.still_holds(entry, command):
             entry = self.run(rel, command)
-            self.cache[key] = entry
-        return [tuple(edge) for edge in entry["edges"]], set(entry["files"]), entry["error"]
+            with self.lock:
+                self.cache[key] = entry
+        error = entry["error"]
+        if error and build != BUILDS[0]:
+            error = f"({describe(command[1])}) {error}"
+        return [tuple(edge) for edge in entry["edges"]], set(entry["files"]), error
 
     def run(self, rel, command):
         directory, args = command
@@ -394,20 +515,32 @@ def violations(tree, jobs, cache=None):
     edges = set()
     read = set()
 
-    def read_all(batch):
+    def read_all(batch, build):
         for rel in batch:
             reader.digest(rel)
+        files_read = {}
         with concurrent.futures.ThreadPoolExecutor(max_workers=jobs) as pool:
-            for rel, (unit_edges, unit_read, error) in zip(batch, pool.map(reader.read, batch)):
+            for rel, (unit_edges, unit_read, error) in zip(
+                    batch, pool.map(lambda rel: reader.read(rel, build), batch)):
                 if error:
                     found.add(f"{rel} cannot be preprocessed: {error}")
                 edges.update(unit_edges)
                 read.update(unit_read)
                 read.add(rel)
+                files_read[rel] = unit_read | {rel}
+        return files_read
 
-    read_all([rel for rel in files if rel.endswith(SOURCES)])
+    def read_in_every_build(batch):
+        # A unit none of whose files of the tree holds a conditional block includes the same
+        # files in every build: only the others are read again in the other builds.
+        files_read = read_all(batch, BUILDS[0])
+        branching = [rel for rel in batch if any(map(reader.conditional, files_read[rel]))]
+        for build in BUILDS[1:]:
+            read_all(branching, build)
+
+    read_in_every_build([rel for rel in files if rel.endswith(SOURCES)])
     # Headers no unit reaches are read on their own.
-    read_all([rel for rel in files if rel not in read])
+    read_in_every_build([rel for rel in files if rel not in read])
     reader.save()
 
     for source, target in edges:
@@ -464,7 +597,8 @@ def main():
         elif " cannot be preprocessed: " in v:
             print(f"include check: {v}")
         elif " -> " not in v:
-            print(f"include check: {v}: product code may not use the tests', tools' or benchmarks' files")
+            print(f"include check: {v}: product code may not use the files of the tests, tools, "
+                  f"benchmarks or fuzz targets")
         else:
             print(f"include check: upward include: {v}")
     for e in gone:

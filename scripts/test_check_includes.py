@@ -12,7 +12,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.dirname(HERE)
 BUILD = sys.argv[2] if len(sys.argv) == 3 and sys.argv[1] == "--build" else os.path.join(TOP, "build")
 UP = "App/BrivantaAppDelegate.h"
-SOURCES = ("Platform", "Database", "Network", "Protocol", "Common", "Widgets", "Classes", "App")
+SOURCES = ("Platform", "Database", "Network", "Protocol", "Common", "Widgets", "Classes", "App", "cmake")
 
 
 class Link:
@@ -73,6 +73,24 @@ CASES = [
      f"upward include: Database/Planted.tcc -> {UP}"),
     ({"Database/Planted": f'#include "{UP}"\n', "Database/Planted.cpp": '#include "Database/Planted"\n'},
      f"upward include: Database/Planted -> {UP}"),
+    # Branches the configured build does not take are read as the other builds take them: a
+    # debug build's, the other compiler's, and both at once (a release gcc build is configured).
+    ({"Database/Planted.cpp": f'#ifndef NDEBUG\n#include "{UP}"\n#endif\n'},
+     f"upward include: Database/Planted.cpp -> {UP}"),
+    ({"Database/Planted.cpp": f'#ifdef __clang__\n#include "{UP}"\n#endif\n'},
+     f"upward include: Database/Planted.cpp -> {UP}"),
+    ({"Database/Planted.h": f'#  if defined(__clang__) /* and */ && !defined(NDEBUG)\n#include "{UP}"\n#endif\n',
+      "Database/Planted.cpp": '#include "Database/Planted.h"\n'},
+     f"upward include: Database/Planted.h -> {UP}"),
+    # Nor are the fuzz targets' files product code's to use.
+    ({"fuzz/Planted.h": "int planted;\n", "Network/Planted.cpp": '#include "fuzz/Planted.h"\n'},
+     "Network/Planted.cpp includes fuzz: fuzz/Planted.h"),
+    # Every header of the tree is on a floor or refused: the bundle's and the build's sit below
+    # everything, and a folder of no floor fails.
+    ({"Resources/Planted.h": f'#include "{UP}"\n'}, f"upward include: Resources/Planted.h -> {UP}"),
+    ({"cmake/Precompiled.h": '#include "Platform/UI/View.h"\n'},
+     "upward include: cmake/Precompiled.h -> Platform/UI/View.h"),
+    ({"scripts/Planted.h": "int planted;\n"}, "scripts/Planted.h belongs to no floor"),
 ]
 
 

@@ -75,9 +75,9 @@ MARKER = re.compile(r'^# \d+ "((?:[^"\\]|\\.)*)"((?: \d+)*)\s*$')
 DIRECTIVE = re.compile(r'^#\s*(include|include_next|import)\s+([<"])([^>"]*)[>"]')
 # A line that may open a conditional block, spelt any way the compiler reads (a comment or a
 # line splice around the sign, a digraph); read wider than the compiler would, never narrower.
+BLANK = r'(?:[ \t]|/\*(?:[^*]|\*(?!/))*\*/)*'
 CONDITIONAL = re.compile(
-    r'^(?:[ \t]|/\*.*?\*/)*(?:#|%:)(?:[ \t]|/\*.*?\*/)*(?:if|ifdef|ifndef|elif|elifdef|elifndef|else)\b',
-    re.M | re.S)
+    rf'^{BLANK}(?:#|%:){BLANK}(?:if|ifdef|ifndef|elif|elifdef|elifndef|else)\b', re.M)
 SPLICE = re.compile(r'\\[ \t]*\r?\n')
 
 # The builds whose branches are read: the configured one first, then with the other compiler

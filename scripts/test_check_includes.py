@@ -82,6 +82,9 @@ CASES = [
     ({"Database/Planted.h": f'#  if defined(__clang__) /* and */ && !defined(NDEBUG)\n#include "{UP}"\n#endif\n',
       "Database/Planted.cpp": '#include "Database/Planted.h"\n'},
      f"upward include: Database/Planted.h -> {UP}"),
+    # A conditional block spelt as the compiler also reads it.
+    ({"Database/Planted.cpp": f'/* debug\n */ %: /* only */ ifndef NDEBUG\n#include "{UP}"\n#endif\n'},
+     f"upward include: Database/Planted.cpp -> {UP}"),
     # Nor are the fuzz targets' files product code's to use.
     ({"fuzz/Planted.h": "int planted;\n", "Network/Planted.cpp": '#include "fuzz/Planted.h"\n'},
      "Network/Planted.cpp includes fuzz: fuzz/Planted.h"),

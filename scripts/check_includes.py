@@ -13,10 +13,18 @@ was already read (#pragma once, guards) is looked up along the same search path.
 unit reaches are run through the preprocessor on their own. So every file the compiler would
 read is seen, whatever its name ends with.
 
+The branches of every build are read, whichever is configured: a unit any of whose files of the
+tree may open a conditional block is run through the preprocessor again by the other compiler
+(clang for gcc, gcc for clang; its macros stand in when it is not installed) and with release
+and debug swapped (NDEBUG and optimisation). A unit with no such file includes the same files in
+every build, so it is read once.
+
 A file that sits on no floor is refused (a new folder must take its place in FLOORS first), and
-so is product code that includes the tests', tools' or benchmarks' files, and a unit the
-preprocessor cannot read. Known exceptions live in include-exceptions.txt, one per line with its
-reason; an exception that no longer occurs is reported too, so the list only shrinks.
+so is product code that includes the files of the tests, tools, benchmarks or fuzz targets, and a
+unit the preprocessor cannot read in any of the builds. Every other top-level folder is product
+code: the precompiled standard headers (cmake/) and the bundle's files (Resources/) too. Known
+exceptions live in include-exceptions.txt, one per line with its reason; an exception that no
+longer occurs is reported too, so the list only shrinks.
 
 Usage: check_includes.py [--root TREE] [--build BUILD_DIR] [--jobs N]. The tree defaults to this
 script's own; the build directory to TREE/build, configured (cmake) before the check runs. A
@@ -25,6 +33,7 @@ source folder read as the tree.
 """
 import argparse
 import concurrent.futures
+import functools
 import hashlib
 import json
 import os
@@ -32,8 +41,8 @@ import re
 import shlex
 import shutil
 import subprocess
-import threading
 import sys
+import threading
 
 # (folder prefix, floor); the longest matching prefix wins.
 FLOORS = [
@@ -254,6 +263,7 @@ def unquote(name):
     return re.sub(r'\\(.)', r'\1', name)
 
 
+@functools.lru_cache(maxsize=None)
 def is_clang(compiler):
     done = subprocess.run([compiler, "-x", "c", "-dM", "-E", "-"], input=b"", capture_output=True)
     return b"#define __clang__ " in done.stdout

@@ -25,6 +25,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -382,6 +383,20 @@ std::string attributeText(const brivanta_customer_attribute_Entity& a, int activ
     return text(a.attribute_value);
 }
 
+// The customer's address and contact rows joined after JOINED with ROWS, in an order of their
+// own, so that two records holding the same rows give the same text.
+std::string withAddressesAndContacts(std::string joined, std::vector<std::string> rows, const CustomerRecord& r)
+{
+    for (const auto& a : r.addresses)
+        rows.push_back("a\x1f" + addressText(a));
+    for (const auto& c : r.contacts)
+        rows.push_back("c\x1f" + contactText(c));
+    std::sort(rows.begin(), rows.end());
+    for (const auto& row : rows)
+        joined += '\x1e' + row;
+    return joined;
+}
+
 // Everything an upload of a customer carries, ids left out, rows in no particular order: a
 // server customer is the copy a lost upload made only when this is the same for both.
 std::string sentContent(const CustomerRecord& r, int activeField)
@@ -394,14 +409,7 @@ std::string sentContent(const CustomerRecord& r, int activeField)
     std::vector<std::string> rows;
     for (const auto& a : r.attributes)
         rows.push_back("t\x1f" + std::to_string(a.attribute_fields_id) + '\x1f' + attributeText(a, activeField));
-    for (const auto& a : r.addresses)
-        rows.push_back("a\x1f" + addressText(a));
-    for (const auto& c : r.contacts)
-        rows.push_back("c\x1f" + contactText(c));
-    std::sort(rows.begin(), rows.end());
-    for (const auto& row : rows)
-        joined += '\x1e' + row;
-    return joined;
+    return withAddressesAndContacts(std::move(joined), std::move(rows), r);
 }
 
 bool sameAddress(const brivanta_customer_address_Entity& a, const brivanta_customer_address_Entity& b)
@@ -809,14 +817,7 @@ std::string identifyingContent(const CustomerRecord& r, const std::set<int>& add
     for (const auto& a : r.attributes)
         if (addressFields.count(a.attribute_fields_id))
             rows.push_back("t\x1f" + std::to_string(a.attribute_fields_id) + '\x1f' + text(a.attribute_value));
-    for (const auto& a : r.addresses)
-        rows.push_back("a\x1f" + addressText(a));
-    for (const auto& c : r.contacts)
-        rows.push_back("c\x1f" + contactText(c));
-    std::sort(rows.begin(), rows.end());
-    for (const auto& row : rows)
-        joined += '\x1e' + row;
-    return joined;
+    return withAddressesAndContacts(std::move(joined), std::move(rows), r);
 }
 
 } // namespace

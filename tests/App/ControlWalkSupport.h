@@ -45,6 +45,7 @@ struct Target {
 };
 
 class EveryControlTest;
+inline int makeSkinsOnePixel(const std::filesystem::path& documents);
 
 // A screen of the walk, reached from the main screen as it shows after log-in. The tab bar's
 // own controls are walked with the screen that says so, once.
@@ -301,6 +302,27 @@ public:
 
     // Opens the screen, taps each of its targets in turn, and brings it back after each.
     // Gives how many were tapped.
+    // Opens the screen after a demo login, with a skin of one-pixel pictures when asked, and
+    // taps each of its controls; gives how many (-1 when the screen could not be reached).
+    int walkAfterDemoLogin(const Screen& screen, bool onePixelSkin)
+    {
+        media::Player::setAudioEnabled(false);
+        std::filesystem::create_directories(documents());
+        // Mail and printing end in a saved file, never in a program of the machine's.
+        basetest::ScopedEnv path("PATH", (m_home.path() / "no-programs").string());
+        ui::Application::shared().setRecordsOpenedURLs(true);
+        int tapped = -1;
+        if (SkinManager::sharedInstance()->initializeDemoZip()
+            && (!onePixelSkin || makeSkinsOnePixel(documents()) > 20)) {
+            loginAsDemo();
+            if (showMain())
+                tapped = walk(screen);
+            backToMain();
+        }
+        ui::Application::shared().setRecordsOpenedURLs(false);
+        return tapped;
+    }
+
     int walk(const Screen& screen)
     {
         backToMain();

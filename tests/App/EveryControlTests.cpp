@@ -11,38 +11,16 @@ using controlwalk::Screen;
 
 TEST_P(EveryControlTest, IsTappedAndTheScreenComesBack)
 {
-    const Screen& screen = GetParam();
-    media::Player::setAudioEnabled(false);
-    std::filesystem::create_directories(documents());
-    // Mail and printing end in a saved file, never in a program of the machine's.
-    basetest::ScopedEnv path("PATH", (m_home.path() / "no-programs").string());
-    ui::Application::shared().setRecordsOpenedURLs(true);
-    ASSERT_TRUE(SkinManager::sharedInstance()->initializeDemoZip());
-    loginAsDemo();
-    ASSERT_TRUE(showMain());
-    int tapped = walk(screen);
-    std::printf("%s: %d controls tapped\n", screen.name, tapped);
-    EXPECT_GT(tapped, 0) << screen.name << " showed no control";
-    backToMain();
-    ui::Application::shared().setRecordsOpenedURLs(false);
+    int tapped = walkAfterDemoLogin(GetParam(), false);
+    std::printf("%s: %d controls tapped\n", GetParam().name, tapped);
+    EXPECT_GT(tapped, 0) << GetParam().name << " showed no control";
 }
 
 // The same walk with a skin whose every picture is one pixel: stretched buttons, bars and
 // backgrounds draw as flat fills, never reading past their pictures.
 TEST_P(EveryControlTest, IsTappedWithASkinOfOnePixelPictures)
 {
-    const Screen& screen = GetParam();
-    media::Player::setAudioEnabled(false);
-    std::filesystem::create_directories(documents());
-    basetest::ScopedEnv path("PATH", (m_home.path() / "no-programs").string());
-    ui::Application::shared().setRecordsOpenedURLs(true);
-    ASSERT_TRUE(SkinManager::sharedInstance()->initializeDemoZip());
-    ASSERT_GT(controlwalk::makeSkinsOnePixel(documents()), 20);
-    loginAsDemo();
-    ASSERT_TRUE(showMain());
-    EXPECT_GT(walk(screen), 0) << screen.name << " showed no control";
-    backToMain();
-    ui::Application::shared().setRecordsOpenedURLs(false);
+    EXPECT_GT(walkAfterDemoLogin(GetParam(), true), 0) << GetParam().name << " showed no control";
 }
 
 INSTANTIATE_TEST_SUITE_P(OnScreen, EveryControlTest, ::testing::ValuesIn(controlwalk::kScreens),

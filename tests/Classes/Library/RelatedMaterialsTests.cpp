@@ -106,7 +106,8 @@ TEST_F(RelatedMaterialsTest, OffWifiADownloadStartsAtOncePausesResumesAndOpens)
     EXPECT_TRUE(model->isInPauseList("cat.pdf"));
     EXPECT_EQ(tileOf("Autumn catalogue")->downloadingLabel().text(), "Paused");
     tapTile("Autumn catalogue");
-    EXPECT_TRUE(model->isInDownloadList("cat.pdf"));
+    // The rest comes unthrottled: on a busy machine it may have landed within the tap itself.
+    EXPECT_TRUE(model->isInDownloadList("cat.pdf") || model->isExists(42));
     ASSERT_TRUE(downloadEnds("cat.pdf", [&] { return model->isExists(42); }));
     settleReal();
     base::RunLoop::main().advance(1);

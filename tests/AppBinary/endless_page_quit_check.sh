@@ -5,6 +5,7 @@
 # application is gone within a second, and exits 0.
 # Usage: endless_page_quit_check.sh APP [MODES] (MODES: "headless window" by default)
 set -euo pipefail
+virtual_display=$(cd "$(dirname "${BASH_SOURCE[0]}")/../Support" && pwd)/on_virtual_display.sh
 app=$1
 modes=${2:-headless window}
 work=$(mktemp -d)
@@ -95,7 +96,7 @@ LINES
     pid=$!
     runner=$pid
   else
-    BRIVANTA_HOME=$work/home SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24" \
+    BRIVANTA_HOME=$work/home SDL_VIDEODRIVER=x11 "$virtual_display" "-screen 0 1280x1024x24" \
       bash -c '"$0" --script "$1" & app=$!; echo $app > "$2"; wait $app' "$app" "$work/open.txt" "$work/app.pid" \
       > "$log" 2>&1 &
     runner=$!

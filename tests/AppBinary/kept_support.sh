@@ -1,6 +1,8 @@
 # Sourced by the checks that end the program while something is still being typed; needs $app,
 # $work and $here. The running program's id is in $pid meanwhile, for the caller's exit trap.
 
+virtual_display=$(cd "$(dirname "${BASH_SOURCE[0]}")/../Support" && pwd)/on_virtual_display.sh
+
 # end_when_typed MODE SCRIPT HOME LOG WHAT: SCRIPT run in HOME until it has written
 # $work/typed.png, then the program ended by closing its window under X (MODE window) or by
 # SIGTERM (any other MODE). A failed exit sets $status; the check ends if WHAT was never typed
@@ -8,7 +10,7 @@
 end_when_typed() {
   local mode=$1 script=$2 home=$3 log=$4 what=$5
   if [ "$mode" = window ]; then
-    BRIVANTA_HOME=$home SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24" \
+    BRIVANTA_HOME=$home SDL_VIDEODRIVER=x11 "$virtual_display" "-screen 0 1280x1024x24" \
       bash -c '"$0" --script "$1" & app=$!; echo $app > "$2"; "$3" $app "$4" >> "$2.close" 2>&1; wait $app' \
       "$app" "$script" "$log.pid" "$here/close_window.py" "$work/typed.png" > "$log" 2>&1 &
     pid=$!

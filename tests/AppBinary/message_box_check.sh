@@ -3,6 +3,7 @@
 # program itself (its own box and button colours, its own fonts), in English and in Chinese,
 # waiting for the user until it is answered.
 set -euo pipefail
+virtual_display=$(cd "$(dirname "${BASH_SOURCE[0]}")/../Support" && pwd)/on_virtual_display.sh
 app=$1
 outdir=$2
 mkdir -p "$outdir"
@@ -43,7 +44,7 @@ for case in "C.UTF-8 en" "zh_CN.UTF-8 cn"; do
   set -- $case
   shot=$outdir/message-box-$2.png
   rm -f "$shot"
-  xvfb-run -a -s "-screen 0 1024x768x24" "$work/show.sh" "$app" "$1" "$shot" "$work"
+  "$virtual_display" "-screen 0 1024x768x24" "$work/show.sh" "$app" "$1" "$shot" "$work"
   # The box's text is drawn: dark ink inside the light box, over several lines.
   /usr/bin/python3 - "$shot" "$2" <<'PY'
 import sys

@@ -5,6 +5,7 @@
 # exits 0 with no sanitizer report, and the next start of its data folder is not refused.
 # Usage: quit_in_flight_check.sh APP [CASES] (default: every case below)
 set -euo pipefail
+virtual_display=$(cd "$(dirname "${BASH_SOURCE[0]}")/../Support" && pwd)/on_virtual_display.sh
 app=$1
 source "$(dirname "$0")/backend_support.sh"
 here=$src/tests/AppBinary
@@ -149,7 +150,7 @@ run_case() {
   case_script "$name" > "$work/$name.txt"
   local runner
   if [ "$name" = open-slow-window ]; then
-    BRIVANTA_HOME=$home SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24" \
+    BRIVANTA_HOME=$home SDL_VIDEODRIVER=x11 "$virtual_display" "-screen 0 1280x1024x24" \
       bash -c '"$0" --script "$1" & app=$!; echo $app > "$2"; "$3" $app "$4" >> "$2.close" 2>&1; wait $app' \
       "$app" "$work/$name.txt" "$work/app.pid" "$here/close_window.py" "$work/under-way" > "$log" 2>&1 &
     runner=$!

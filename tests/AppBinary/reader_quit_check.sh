@@ -4,6 +4,7 @@
 # exits 0 with no sanitizer report, and each one checks that drawing was still under way when
 # the quit (or the leaving) came. Usage: reader_quit_check.sh APP [RUNS]
 set -euo pipefail
+virtual_display=$(cd "$(dirname "${BASH_SOURCE[0]}")/../Support" && pwd)/on_virtual_display.sh
 app=$1
 runs=${2:-20}
 modes=${3:-sigterm window leave logout}
@@ -94,7 +95,7 @@ run_once() {
       BRIVANTA_HOME=$home "$app" --headless --script "$script" > "$log" 2>&1 &
       pid=$! ;;
     window)
-      BRIVANTA_HOME=$home SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24" \
+      BRIVANTA_HOME=$home SDL_VIDEODRIVER=x11 "$virtual_display" "-screen 0 1280x1024x24" \
         bash -c '"$0" --script "$1" & app=$!; echo $app > "$2.pid"; wait $app' "$app" "$script" "$log" > "$log" 2>&1 &
       pid=$! ;;
   esac

@@ -4,6 +4,7 @@
 # leaving the reader in portrait turns the window back); a run killed with SIGTERM while
 # reading, headless or in a window, keeps the page it was on.
 set -euo pipefail
+virtual_display=$(cd "$(dirname "${BASH_SOURCE[0]}")/../Support" && pwd)/on_virtual_display.sh
 app=$1
 outdir=$2
 mkdir -p "$outdir"
@@ -106,7 +107,7 @@ wait 1
 rotate portrait
 screenshot $outdir/reader-turn-window-library.png
 SCRIPT
-BRIVANTA_HOME=$work/window SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1280x24" \
+BRIVANTA_HOME=$work/window SDL_VIDEODRIVER=x11 "$virtual_display" "-screen 0 1280x1280x24" \
   "$app" --script "$work/window.txt" > "$work/window.log" 2>&1 || { tail -n 20 "$work/window.log"; exit 1; }
 
 # SIGTERM in a real window too: the window's loop ends and the record is saved.
@@ -114,12 +115,12 @@ BRIVANTA_HOME=$work/window SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x12
 screenshot $work/wreading.png
 waitfor "never shown" 120
 SCRIPT
-BRIVANTA_HOME=$work/wterm SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1280x24" \
+BRIVANTA_HOME=$work/wterm SDL_VIDEODRIVER=x11 "$virtual_display" "-screen 0 1280x1280x24" \
   "$app" --script "$work/wterm.txt" > "$work/wterm.log" 2>&1 &
 pid=$!
 for _ in $(seq 1200); do [ -s "$work/wreading.png" ] && break; kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 [ -s "$work/wreading.png" ] || { tail -n 20 "$work/wterm.log"; echo "the windowed reader never showed page 2"; exit 1; }
-# The application under xvfb-run: the newest process running this very script.
+# The application on its virtual display: the newest process running this very script.
 apppid=$(pgrep -n -f -- "^$app --script $work/wterm.txt" || true)
 [ -n "$apppid" ] || { echo "the windowed application is not running"; exit 1; }
 kill -TERM "$apppid"

@@ -5,6 +5,7 @@
 # and "Add to Order" there, back to the grid, a search and its first result. The catalogue walk
 # runs once headless and once in the window.
 set -euo pipefail
+virtual_display=$(cd "$(dirname "${BASH_SOURCE[0]}")/../Support" && pwd)/on_virtual_display.sh
 app=$1
 outdir=$2
 mkdir -p "$outdir"
@@ -85,7 +86,7 @@ grep -q "<key>App_version</key>" "$BRIVANTA_HOME/Library/Preferences/brivanta.pl
 # In a real window no keyboard covers the screen: focusing a field leaves the form where it is.
 printf 'waitfor "Log in" 60\nwaitgone "Preparing the demo data" 60\nscreenshot %s\ntap 508 289\nwait 0.6\nscreenshot %s\n' \
   "$outdir/welcome-window.png" "$outdir/welcome-window-keyboard.png" > "$script"
-SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24" "$app" --script "$script"
+SDL_VIDEODRIVER=x11 "$virtual_display" "-screen 0 1280x1024x24" "$app" --script "$script"
 test -s "$outdir/welcome-window.png"
 /usr/bin/python3 - "$outdir/welcome-window.png" "$outdir/welcome-window-keyboard.png" <<'PY'
 import sys
@@ -103,7 +104,7 @@ PY
 # The catalogue walk in the window, in a fresh home.
 rm -rf "$BRIVANTA_HOME" && mkdir -p "$BRIVANTA_HOME"
 { printf 'waitfor "Log in" 60\nwait 1\nwaitgone "Preparing the demo data" 60\nwait 0.5\n'; catalogue_walk window; } > "$script"
-SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24" "$app" --script "$script"
+SDL_VIDEODRIVER=x11 "$virtual_display" "-screen 0 1280x1024x24" "$app" --script "$script"
 for step in category page back search result; do
   test -s "$outdir/demo-catalog-$step-window.png"
 done

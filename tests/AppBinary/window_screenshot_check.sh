@@ -3,6 +3,7 @@
 # picture right after start-up, as a headless run does, and the window stays until SIGTERM.
 # Usage: window_screenshot_check.sh APP
 set -euo pipefail
+virtual_display=$(cd "$(dirname "${BASH_SOURCE[0]}")/../Support" && pwd)/on_virtual_display.sh
 app=$1
 work=$(mktemp -d)
 pid=""
@@ -11,7 +12,7 @@ export BRIVANTA_NETWORK=none
 export BRIVANTA_HOME=$work/home
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 shot=$work/start.png
-SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24" "$app" --screenshot "$shot" > "$work/run.log" 2>&1 &
+SDL_VIDEODRIVER=x11 "$virtual_display" "-screen 0 1280x1024x24" "$app" --screenshot "$shot" > "$work/run.log" 2>&1 &
 pid=$!
 for _ in $(seq 1200); do
   [ -s "$shot" ] && break
@@ -29,7 +30,7 @@ if im.size != (1024, 768):
 if len(set(im.getdata())) < 16:
     sys.exit("the screenshot shows nothing of the welcome screen")
 PY
-# The application under xvfb-run: the newest process running it with this screenshot.
+# The application on its virtual display: the newest process running it with this screenshot.
 apppid=$(pgrep -n -f -- "^$app --screenshot $shot" || true)
 [ -n "$apppid" ] || { echo "the windowed application is not running"; exit 1; }
 kill -TERM "$apppid"

@@ -5,17 +5,22 @@
 #
 #   scripts/soak-tests.sh [N] [M]        (defaults 10 and 3; the builds must exist: ./test.sh)
 #
-# BRIVANTA_SOAK_ARGS adds ctest arguments (say -R CatalogTab) to every run.
+# BRIVANTA_SOAK_ARGS adds ctest arguments (say -R CatalogTab, or -I 1,,3 for a third of the suite)
+# to every run; BRIVANTA_SOAK_BURNERS sets the burners' count. Under taskset the cores are the
+# ones given, and the burners share them:
+#
+#   taskset -c 0,1 env BRIVANTA_SOAK_BURNERS=16 scripts/soak-tests.sh 0 3
 set -uo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-10}
 asan_runs=${2:-3}
 jobs=$(nproc)
+burners=${BRIVANTA_SOAK_BURNERS:-$((jobs * 2))}
 log_dir=$(mktemp -d "${TMPDIR:-/tmp}/brivanta-soak.XXXXXX")
 
 burner_pids=()
 start_burner() {
-  for _ in $(seq $((jobs * 2))); do
+  for _ in $(seq "$burners"); do
     ( while :; do :; done ) &
     burner_pids+=($!)
   done
@@ -31,6 +36,7 @@ failures=()
 soak() {  # soak NAME BUILD_DIR RUNS ENV...
   local name=$1 dir=$2 count=$3
   shift 3
+  [ "$count" -gt 0 ] || return 0
   if [ ! -d "$dir" ]; then
     echo "soak: $dir is missing; build it first (./test.sh)" >&2
     failures+=("$name: no build in $dir")
@@ -61,7 +67,7 @@ stop_burner
 
 echo
 if [ ${#failures[@]} -eq 0 ]; then
-  echo "soak: no failures in $runs normal and $asan_runs sanitizer runs beside $((jobs * 2)) burners"
+  echo "soak: no failures in $runs normal and $asan_runs sanitizer runs beside $burners burners on $jobs cores"
   rm -rf "$log_dir"
   exit 0
 fi

@@ -9,7 +9,7 @@ virtual_display=$(cd "$(dirname "${BASH_SOURCE[0]}")/../Support" && pwd)/on_virt
 app=$1
 source "$(dirname "$0")/backend_support.sh"
 here=$src/tests/AppBinary
-cases=${2:-open-plain open-slow open-slow-window thumbnails office library-download video sync-tables sync-files sync-customers customer-upload order-upload}
+cases=${2:-open-plain open-slow open-slow-window thumbnails office library-download video sync-tables sync-files sync-endless sync-customers customer-upload order-upload}
 bound=${QUIT_BOUND:-2}
 pid=""
 trap '{ [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null; } || true; { [ -n "$backend" ] && kill "$backend" 2>/dev/null; } || true; rm -rf "$work"' EXIT
@@ -94,6 +94,8 @@ under_way() {
     library-download) grep -q "cat.pdf" "$work/held" 2>/dev/null ;;
     sync-tables) grep -qx 513 "$work/held" 2>/dev/null ;;
     sync-files) grep -q "\." "$work/held" 2>/dev/null ;;
+    # A picture without a length streams in: its partial file passes 1 MiB.
+    sync-endless) [ -n "$(find "$home" -path "*tempDownload*" -type f -size +1M 2>/dev/null)" ] ;;
     sync-customers) grep -qx 516 "$work/held" 2>/dev/null ;;
     customer-upload) grep -qx 520 "$work/held" 2>/dev/null ;;
     order-upload) grep -qx 518 "$work/held" 2>/dev/null ;;
@@ -114,7 +116,7 @@ case_script() {
         video) printf 'tap "Demo video"\ntap "Download"\nwaitgone "Downloading" 60\nscreenshot %s\ntap "Demo video"\n' "$work/marker.png" ;;
         library-download) printf 'tap "Autumn catalogue"\ntap "Download"\n' ;;
       esac ;;
-    sync-tables|sync-files|sync-customers) login_lines; printf 'tap "Log in"\nwaitfor "Home" 60\ntap "Sync"\ntap "Get Updates"\n' ;;
+    sync-tables|sync-files|sync-endless|sync-customers) login_lines; printf 'tap "Log in"\nwaitfor "Home" 60\ntap "Sync"\ntap "Get Updates"\n' ;;
     customer-upload) synced_lines; order_lines Renco ;;
     order-upload) synced_lines; order_lines Glo ;;
   esac
@@ -142,6 +144,7 @@ run_case() {
         library-download) control '{"faults": [{"target": "cat.pdf", "kind": "delay", "seconds": 120}]}' ;;
         sync-tables) control '{"faults": [{"target": "513", "kind": "delay", "seconds": 120}]}' ;;
         sync-files) control '{"faults": [{"target": "files", "kind": "delay", "seconds": 120}]}' ;;
+        sync-endless) control '{"faults": [{"target": "tb1.jpg", "kind": "endless", "bytesPerSecond": 2000000}]}' ;;
         sync-customers) control '{"faults": [{"target": "516", "kind": "delay", "seconds": 120}]}' ;;
         customer-upload) control '{"faults": [{"target": "520", "kind": "delay", "seconds": 120}]}' ;;
         order-upload) control '{"faults": [{"target": "518", "kind": "delay", "seconds": 120}]}' ;;

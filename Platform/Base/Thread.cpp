@@ -2,6 +2,7 @@
 
 #include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/OperationQueue.h"
+#include "Platform/Base/OutsideWork.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Base/RunLoopTurns.h"
 
@@ -12,7 +13,7 @@
 
 namespace base {
 
-WorkerThread::WorkerThread(std::string name) : m_name(std::move(name))
+WorkerThread::WorkerThread(std::string name, bool reportsBack) : m_name(std::move(name)), m_reportsBack(reportsBack)
 {
     m_thread = std::thread([this] {
         // Named so that a stuck process's threads can be told apart (the kernel keeps 15 characters).
@@ -33,6 +34,8 @@ void WorkerThread::post(std::function<void()> task)
         if (m_stopping)
             return;
         m_tasks.push_back(std::move(task));
+        if (m_reportsBack)
+            beginOutsideWork();
     }
     m_wake.notify_one();
 }
@@ -45,6 +48,9 @@ size_t WorkerThread::stop()
         m_stopping = true;
         dropped = m_tasks.size();
         m_tasks.clear();
+        if (m_reportsBack)
+            for (size_t i = 0; i < dropped; ++i)
+                endOutsideWork();
     }
     m_wake.notify_one();
     if (m_thread.joinable() && !isCurrent())
@@ -77,6 +83,8 @@ void WorkerThread::loop()
         task();
         // What the task held goes before it counts as done.
         task = nullptr;
+        if (m_reportsBack)
+            endOutsideWork();
     }
 }
 
@@ -89,7 +97,7 @@ std::vector<WorkerThread*> g_countedThreads;
 WorkerThread& lastingWorkerThread(std::string name, std::string work)
 {
     // Never destroyed: a static's destructor could run after the work it calls on is gone.
-    auto* made = new WorkerThread(std::move(name));
+    auto* made = new WorkerThread(std::move(name), true);
     {
         std::lock_guard guard(g_countedLock);
         g_countedThreads.push_back(made);

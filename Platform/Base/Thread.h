@@ -14,7 +14,9 @@ namespace base {
 // thread). Stopping drops tasks not yet started and joins.
 class WorkerThread {
 public:
-    explicit WorkerThread(std::string name);
+    // `reportsBack`: each task reports to the main loop when it ends, so it counts as outside
+    // work from its posting until it has run or been dropped.
+    explicit WorkerThread(std::string name, bool reportsBack = false);
     ~WorkerThread();
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
@@ -35,12 +37,13 @@ private:
     std::deque<std::function<void()>> m_tasks;
     bool m_running = false;
     bool m_stopping = false;
+    const bool m_reportsBack;
     std::thread m_thread;
 };
 
 // A worker thread made once and never destroyed: stopped and joined with the rest of the
 // background work when the application terminates. `work` names it in that list. Its tasks
-// count with the background tasks.
+// count with the background tasks and as outside work (each reports back to the main loop).
 WorkerThread& lastingWorkerThread(std::string name, std::string work);
 
 class RunLoop;

@@ -3,8 +3,10 @@
 #include "Platform/Graphics/Context.h"
 #include "Platform/Graphics/Font.h"
 #include "Platform/Pdf/Document.h"
+#include "Platform/Pdf/PageWorkers.h"
 #include "tests/Classes/Library/ReaderTestSupport.h"
 #include "tests/Support/HostilePdfFixtures.h"
+#include "tests/Support/OnExit.h"
 
 #include <cmath>
 #include <cstdio>
@@ -408,6 +410,12 @@ TEST_F(ReaderPageScaleTest, PagesAreDrawnAtTheSizeAndPlaceOfTheReferenceRenderer
 
 void ReaderPageScaleTest::drawnAsTheReference(const std::vector<PageCase>& cases, double bound)
 {
+    // What is asked here is how the pages look: a checked build beside a heavy load may take a
+    // worker past its usual time limit on the largest pictures.
+    pdf::PageWorkers::Limits limits;
+    limits.secondsPerPage = 600;
+    pdf::PageWorkers::shared().setLimits(limits);
+    testsupport::OnExit usual([] { pdf::PageWorkers::shared().setLimits(pdf::PageWorkers::Limits{}); });
     std::vector<Shown> shown;
     std::vector<std::vector<std::string>> references;
     for (double scale : {1.0, 2.0}) {

@@ -1,5 +1,6 @@
 #include "Platform/Base/Date.h"
 #include "Platform/Base/OperationQueue.h"
+#include "Platform/Base/OutsideWork.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Base/Thread.h"
 #include "Platform/Base/Timer.h"
@@ -9,6 +10,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -109,22 +111,54 @@ TEST_F(ManualClock, RunUntilJumpsToTimersAndStopsAtTheDeadline)
     far->invalidate();
 }
 
-TEST_F(ManualClock, AWaitWithNothingDueWaitsForWorkerOperationsHoweverSlow)
+TEST_F(ManualClock, AWaitWithNothingDueWaitsForWorkOnOtherThreadsHoweverSlow)
 {
-    // A worker slower than the loop's short idle spell, as on a loaded machine: the wait keeps
-    // waiting while the operation is in flight and sees what it posts back.
+    // Work slower than the loop's short idle spell, as on a loaded machine: the wait keeps
+    // waiting while it is in flight and sees what it posts back. A worker queue's operation and a
+    // task of a thread whose tasks report back (a conversion, a page asked for) alike.
+    const int before = outsideWorkCount();
     OperationQueue queue;
-    std::atomic<bool> release{false};
-    bool reported = false;
-    queue.addOperation([&] {
-        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
-        while (!release && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        performOnMain([&] { reported = true; });
-    });
-    EXPECT_TRUE(RunLoop::main().runUntil([&] { return reported; }, 0.1));
-    release = true;
+    WorkerThread thread("reports back", true);
+    struct Case {
+        const char* name;
+        std::function<void(std::function<void()>)> start;
+    };
+    const Case cases[] = {
+        {"worker queue", [&](std::function<void()> work) { queue.addOperation(std::move(work)); }},
+        {"worker thread", [&](std::function<void()> work) { thread.post(std::move(work)); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::atomic<bool> release{false};
+        bool reported = false;
+        c.start([&] {
+            auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+            while (!release && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            performOnMain([&] { reported = true; });
+        });
+        EXPECT_TRUE(RunLoop::main().runUntil([&] { return reported; }, 0.1));
+        release = true;
+    }
     queue.waitUntilAllOperationsAreFinished();
+
+    // Tasks a stopping thread drops are work no longer.
+    std::atomic<bool> started{false}, hold{true};
+    thread.post([&] {
+        started = true;
+        while (hold)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    thread.post([] {});
+    thread.post([] {});
+    while (!started)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::thread stopper([&] { EXPECT_EQ(thread.stop(), 2u); });
+    while (thread.taskCount() != 1)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    hold = false;
+    stopper.join();
+    EXPECT_EQ(outsideWorkCount(), before);
 
     // With nothing in flight it still gives up on the loop's own time.
     double start = RunLoop::main().now();

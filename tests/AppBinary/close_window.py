@@ -18,6 +18,21 @@ ErrorHandler = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
 ignore_errors = ErrorHandler(lambda display, event: 0)
 x.XSetErrorHandler.argtypes = [ErrorHandler]
 x.XSetErrorHandler(ignore_errors)
+# The display ends with the application (its server is stopped once the program has gone): after
+# the request that is the request obeyed, so a request sent again as it ends is no failure.
+requested = False
+
+
+def display_gone(display):
+    if not requested:
+        print("the display went away before the close request", file=sys.stderr, flush=True)
+    os._exit(0 if requested else 1)
+
+
+IOErrorHandler = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p)
+on_display_gone = IOErrorHandler(display_gone)
+x.XSetIOErrorHandler.argtypes = [IOErrorHandler]
+x.XSetIOErrorHandler(on_display_gone)
 
 
 class Event(ctypes.Structure):
@@ -66,6 +81,7 @@ def close(ids):
     x.XFlush(display)
 
 
+requested = True
 close(ids)
 print("close requested", flush=True)
 # On a loaded machine the list may have been read before the application's window had its

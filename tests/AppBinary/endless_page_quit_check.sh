@@ -2,7 +2,8 @@
 # SIGTERM while the reader draws a page that never ends (forms nested 40 deep, each drawing the
 # next twice), headless and in a window: headless, the screenshot draws that page's tiles on
 # the main thread, waiting on its page worker; in a window the tiles are drawn behind it. The
-# application is gone within a second, and exits 0.
+# application is gone within the bound the other quitting checks keep (2 s by default: on an idle
+# machine it takes well under one), and exits 0.
 # Usage: endless_page_quit_check.sh APP [MODES] (MODES: "headless window" by default)
 set -euo pipefail
 virtual_display=$(cd "$(dirname "${BASH_SOURCE[0]}")/../Support" && pwd)/on_virtual_display.sh
@@ -47,11 +48,11 @@ PY
 
 # A home with the demo data prepared, the seating guide replaced by the endless page.
 cat > "$work/prepare.txt" <<'LINES'
-waitfor "Preparing the demo data" 60
-waitgone "Preparing the demo data" 60
-waitfor "Log in" 60
+waitfor "Preparing the demo data" 300
+waitgone "Preparing the demo data" 300
+waitfor "Log in" 300
 tap 340 666
-waitfor "Home" 60
+waitfor "Home" 300
 LINES
 BRIVANTA_HOME=$work/home "$app" --headless --script "$work/prepare.txt" > "$work/prepare.log" 2>&1 \
   || { tail -n 20 "$work/prepare.log"; exit 1; }
@@ -59,17 +60,19 @@ guide=$(find "$work/home/Documents" -name seating_guide.pdf | head -n 1)
 [ -n "$guide" ] || { echo "the demo data has no seating guide"; exit 1; }
 cp "$work/forms.pdf" "$guide"
 
-# Processor time of the application's page workers, in clock ticks.
+# Processor time of the application's page workers, in clock ticks. Only the program's children
+# are read, with the shell's own reads: a walk over every process forks too much to keep up on a
+# busy machine.
 workers_ticks() {
-  local total=0 stat name
-  for proc in /proc/[0-9]*; do
-    stat=$(cat "$proc/stat" 2>/dev/null) || continue
+  local total=0 child stat name
+  for child in $(pgrep -P "$pid" 2>/dev/null); do
+    read -r stat < /proc/"$child"/stat 2>/dev/null || continue
     name=${stat#*(}
     name=${name%%)*}
     stat=${stat##*) }
     set -- $stat
     # Fields after the name: state, parent, ... user and system time are the 12th and 13th.
-    [ "$2" = "$pid" ] && [ "${name#brivanta-pdf}" != "$name" ] && total=$((total + ${12} + ${13}))
+    [ "${name#brivanta-pdf}" != "$name" ] && total=$((total + ${12} + ${13}))
   done
   echo "$total"
 }
@@ -79,13 +82,13 @@ run_mode() {
   rm -f "$work/shot.png" "$work/app.pid"
   {
     cat <<LINES
-waitfor "Log in" 60
+waitfor "Log in" 300
 tap 340 666
-waitfor "Home" 60
+waitfor "Home" 300
 tap "Library"
-waitfor "Seating Guide" 60
+waitfor "Seating Guide" 300
 tap "Seating Guide"
-waitfor "1 of 1" 60
+waitfor "1 of 1" 300
 wait 1
 LINES
     [ "$mode" = headless ] && echo "screenshot $work/shot.png"
@@ -105,14 +108,23 @@ LINES
     pid=$(cat "$work/app.pid")
   fi
 
-  # The page is being drawn once its worker has spent a fifth of a second on it: beside a heavy
-  # load a worker may get little more than that before its time limit ends the page.
+  # The page is being drawn once its worker has spent a fifth of a second on it. Looked for as
+  # long as the program runs (its script's waits bound it) and the page is not given up.
   local drawing=0
-  for _ in $(seq 1200); do
-    kill -0 "$pid" 2>/dev/null || break
+  while kill -0 "$pid" 2>/dev/null; do
     if [ "$(workers_ticks)" -ge 20 ]; then drawing=1; break; fi
+    grep -q "seating_guide.pdf not read" "$log" && break
     sleep 0.05
   done
+  if grep -q "seating_guide.pdf not read: over its time limit" "$log"; then
+    # Beside a heavy load the worker may get too little of the processor to be seen drawing
+    # before its time limit gives the page up: there is nothing to quit from, so it goes again.
+    kill -TERM "$pid" 2>/dev/null || true
+    wait "$runner" 2>/dev/null || true
+    pid=""
+    gave_up=1
+    return 0
+  fi
   [ "$drawing" -eq 1 ] || { tail -n 20 "$log"; echo "$mode: the endless page was never drawn"; exit 1; }
   [ ! -e "$work/shot.png" ] || { echo "$mode: the screenshot was taken before the page was drawn"; exit 1; }
 
@@ -137,9 +149,16 @@ LINES
   fi
   [ "$status" -eq 0 ] || { tail -n 20 "$log"; echo "$mode: exited with $status"; exit 1; }
   echo "$mode: quit $seconds s after SIGTERM"
-  awk -v s="$seconds" 'BEGIN { exit !(s < 1.0) }' || { echo "$mode: quitting took $seconds s, more than a second"; exit 1; }
+  awk -v s="$seconds" -v b="${QUIT_BOUND:-2}" 'BEGIN { exit !(s <= b) }' || { echo "$mode: quitting took $seconds s, more than ${QUIT_BOUND:-2} s"; exit 1; }
 }
 
 for mode in $modes; do
-  run_mode "$mode"
+  for attempt in 1 2 3 4 5; do
+    gave_up=0
+    run_mode "$mode"
+    [ "$gave_up" -eq 1 ] || continue 2
+    echo "$mode: attempt $attempt: the page went over its time limit before it was seen drawing"
+  done
+  echo "$mode: every attempt's page went over its time limit first"
+  exit 1
 done

@@ -50,8 +50,17 @@ constexpr const char* kSkinArchive = "SkinImages.zip";
 constexpr int kSkinArchiveType = 10;
 constexpr const char* kSyncFlags[] = {"FileSynced", "ProductSynced", "CustomerSynced", "IconSynced"};
 
-std::mutex g_instanceMutex;
-std::shared_ptr<LoginMode> g_instance;
+// Never destroyed: a picture load on a background worker asks for the mode (the client's folder)
+// and may still run while the process ends, after static objects are gone.
+struct Instance {
+    std::mutex mutex;
+    std::shared_ptr<LoginMode> mode;
+};
+Instance& instance()
+{
+    static auto* kept = new Instance();
+    return *kept;
+}
 
 bool isBlank(const std::string& text)
 {
@@ -106,20 +115,21 @@ bool welcomeScreenIsRoot()
 
 std::shared_ptr<LoginMode> LoginMode::sharedInstance()
 {
-    std::lock_guard lock(g_instanceMutex);
-    if (!g_instance) {
-        g_instance = std::shared_ptr<LoginMode>(new LoginMode());
-        g_instance->observeNetwork();
+    auto& shared = instance();
+    std::lock_guard lock(shared.mutex);
+    if (!shared.mode) {
+        shared.mode = std::shared_ptr<LoginMode>(new LoginMode());
+        shared.mode->observeNetwork();
     }
-    return g_instance;
+    return shared.mode;
 }
 
 void LoginMode::freeInstance()
 {
     std::shared_ptr<LoginMode> dropped;
     {
-        std::lock_guard lock(g_instanceMutex);
-        dropped = std::move(g_instance);
+        std::lock_guard lock(instance().mutex);
+        dropped = std::move(instance().mode);
     }
     // Destroyed outside the lock, so a destructor that asks for the instance cannot deadlock.
 }

@@ -84,6 +84,7 @@ run_mode() {
     cat <<LINES
 waitfor "Log in" 300
 waitgone "Preparing the demo data" 300
+waitstill 300
 tap 340 666
 waitfor "Home" 300
 tap "Library"

@@ -86,6 +86,8 @@ public:
     void setWaitHandler(std::function<void(double)> handler) { m_waitHandler = std::move(handler); }
 
 private:
+    // A tapping finger's time down.
+    void holdForTap();
     void collect(View* view, std::vector<View*>& out) const;
     bool runUntil(const std::function<bool()>& done, double seconds);
     std::vector<View*> visibleViews() const;

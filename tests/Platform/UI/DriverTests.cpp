@@ -2,6 +2,7 @@
 
 #include "Platform/Graphics/Context.h"
 #include "Platform/UI/Driver.h"
+#include "Platform/UI/LongPressGestureRecognizer.h"
 #include "Platform/Base/OutsideWork.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Base/Thread.h"
@@ -15,6 +16,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 
 using namespace ui;
 using uitest::RecordingView;
@@ -174,6 +176,43 @@ TEST_F(DriverTest, AScriptedWaitGivesATransferUnderWayRealTime)
         EXPECT_GE(real, c.atLeast);
         EXPECT_LE(real, c.atMost);
     }
+}
+
+TEST_F(DriverTest, AQuickTapStaysATapWhenTheLoopIsBusyOnTheRealClock)
+{
+    // A window's real clock: a turn of the loop slower than a long press is, as on a loaded
+    // machine, must not make the scripted finger's quick tap one.
+    base::RunLoop::main().setManualClock(false);
+    struct Case {
+        const char* name;
+        std::function<void(double)> waitHandler; // none: the loop is run directly
+    };
+    const Case cases[] = {
+        {"run loop", {}},
+        {"window's pump", [](double seconds) { base::RunLoop::main().runFor(seconds); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto tile = std::make_shared<RecordingView>(gfx::Rect(100, 100, 200, 100));
+        window->addSubview(tile);
+        int pressed = 0;
+        auto press = std::make_shared<LongPressGestureRecognizer>();
+        press->addTarget([&](GestureRecognizer& r) { pressed += r.state() == GestureRecognizer::State::Began; });
+        tile->addGestureRecognizer(press);
+        Driver driver(*window);
+        driver.setWaitHandler(c.waitHandler);
+        bool slowTurnRan = false;
+        base::RunLoop::main().post([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(800));
+            slowTurnRan = true;
+        });
+        driver.tap(gfx::Point{200, 150});
+        EXPECT_TRUE(slowTurnRan);
+        EXPECT_EQ(pressed, 0);
+        EXPECT_EQ(tile->log, (std::vector<std::string>{"began", "ended"}));
+        tile->removeFromSuperview();
+    }
+    base::RunLoop::main().setManualClock(true);
 }
 
 TEST_F(DriverTest, ScriptsDriveTheWindowAndStopAtTheFirstBadLine)

@@ -202,8 +202,10 @@ TEST_F(DriverTest, AQuickTapStaysATapWhenTheLoopIsBusyOnTheRealClock)
         Driver driver(*window);
         driver.setWaitHandler(c.waitHandler);
         bool slowTurnRan = false;
+        // The slow turn itself, not a wait: it lasts past the long press's duration.
+        const double turn = press->minimumPressDuration() + 0.3;
         base::RunLoop::main().post([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(800));
+            std::this_thread::sleep_for(std::chrono::duration<double>(turn));
             slowTurnRan = true;
         });
         driver.tap(gfx::Point{200, 150});

@@ -188,22 +188,21 @@ void BrivantaAppDelegate::willTerminate(ui::Application&)
 
 void BrivantaAppDelegate::keepOpenWork()
 {
-    // Only the main screen's work is the signed-in user's: screens a logout left behind hold
-    // nothing to store into whoever logs in next.
-    if (!isMainScreenShown())
-        return;
-    // The customer being entered and the order being written, the customer first, as an
-    // order may name it.
+    // Whatever screen is up, a document over the tab bar included: each editor keeps only
+    // into the database it was made under, so one a logout left behind stores nothing into
+    // whoever logs in next. The customer first, as an order may name it.
     CustomerViewController::keepOpenForm();
     QuoteOrderStore::keepOpenOrder();
 }
 
 bool BrivantaAppDelegate::isMainScreenShown() const
 {
+    // The tab bar stays the main screen while documents are pushed above it.
     auto root = m_window->rootViewController();
     auto nav = std::dynamic_pointer_cast<ui::NavigationController>(root);
     return std::dynamic_pointer_cast<UITabBarControllerExt>(root)
-           || (nav && std::dynamic_pointer_cast<UITabBarControllerExt>(nav->topViewController()));
+           || (nav && !nav->viewControllers().empty()
+               && std::dynamic_pointer_cast<UITabBarControllerExt>(nav->viewControllers().front()));
 }
 
 void BrivantaAppDelegate::showViewOnRoot(const std::shared_ptr<ui::View>& view)

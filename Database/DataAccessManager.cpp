@@ -68,6 +68,19 @@ void DataAccessManager::destoryDataModel()
     sharedSlot().reset();
 }
 
+std::shared_ptr<DataAccessManager> DataAccessManager::openDataModel()
+{
+    assert(base::RunLoop::isMainThread());
+    auto& slot = sharedSlot();
+    return slot && slot->hasModels() ? slot : nullptr;
+}
+
+bool DataAccessManager::isOpen(const std::weak_ptr<DataAccessManager>& madeUnder)
+{
+    auto made = madeUnder.lock();
+    return made && made == openDataModel();
+}
+
 std::optional<std::string> DataAccessManager::dataFilePath()
 {
     auto folder = clientFolder();

@@ -41,6 +41,11 @@ public:
     static void destoryDataModel();
     // Documents/<client id in lower case>/brivanta_lite.sqlite; nothing for an unsafe id.
     static std::optional<std::string> dataFilePath();
+    // The instance open now, or none: never makes one. Work kept by a screen is the user's
+    // whose instance the screen was made under; a logout drops it, and a new login, even of
+    // the same user, opens another.
+    static std::shared_ptr<DataAccessManager> openDataModel();
+    static bool isOpen(const std::weak_ptr<DataAccessManager>& madeUnder);
 
     DataAccessManager();
     ~DataAccessManager();

@@ -128,6 +128,23 @@ void CustomerInfoGroupData::updateCustomerInfoData(const std::optional<PersonInf
     setFirstContactToPromary();
 }
 
+void CustomerInfoGroupData::retext()
+{
+    for (auto* groups : {&m_company, &m_contacts}) {
+        for (auto& group : *groups) {
+            for (auto& row : group.customerAttributes) {
+                if (!row.key.empty())
+                    row.label = Language::stringWithName(row.key);
+            }
+        }
+    }
+    // Group names follow the groups' places, as they were given.
+    for (size_t i = 0; i < m_company.size(); ++i)
+        m_company[i].groupName = Language::stringWithName(i == 0 ? "BASEINFO" : i == 1 ? "PRIMARYADDRESS" : "ALTERNATEADDRESS");
+    for (size_t i = 0; i < m_contacts.size(); ++i)
+        m_contacts[i].groupName = Language::stringWithName(i == 0 ? "PRIMARYCONTACT" : "ALTERNATECONTACT");
+}
+
 void CustomerInfoGroupData::switchActivi(bool on)
 {
     if (m_company.empty())

@@ -37,6 +37,8 @@ public:
     const std::vector<brivanta_customer_group_Entity>& customerContactData() const { return m_contacts; }
 
     void updateCustomerInfoData(const std::optional<PersonInfo>& person);
+    // Captions and group names in the current language; the values stay as they are.
+    void retext();
     void switchActivi(bool on);
     void setFirstContactToPromary();
     void removeAllObjects();

@@ -490,10 +490,31 @@ void CustomerInfoView::submitAction()
 void CustomerInfoView::notifiChangelanguage()
 {
     retext();
-    m_textFieldArray.clear();
-    if (m_personInfo && (m_personInfo->pid != 0 || editing()))
-        m_groups.updateCustomerInfoData(m_personInfo);
+    if (editing()) {
+        // Only the captions change: what is typed stays, the field holding the caret included.
+        takeTypedText();
+        m_groups.retext();
+    } else {
+        m_textFieldArray.clear();
+        if (m_personInfo && m_personInfo->pid != 0)
+            m_groups.updateCustomerInfoData(m_personInfo);
+    }
     reload();
+}
+
+void CustomerInfoView::takeTypedText()
+{
+    for (const auto& weak : m_textFieldArray) {
+        auto field = weak.lock();
+        if (!field || !field->isFirstResponder())
+            continue;
+        if (auto* cell = dynamic_cast<CustomerAttributeCell*>(field->superview() ? field->superview()->superview() : nullptr)) {
+            const bool focus = m_tableInputViewFocus;
+            customerAttributeCellTextFieldcEnd(field->text(), cell->section, cell->row);
+            m_tableInputViewFocus = focus;
+        }
+        return;
+    }
 }
 
 // --- Table -------------------------------------------------------------------------------------

@@ -118,6 +118,8 @@ private:
     void keyboardWillShow();
     void keyboardWillHide();
     void resignFields();
+    // The text of the field holding the caret into its row, the caret left where it is.
+    void takeTypedText();
 
     std::shared_ptr<ui::ImageView> m_titleBar;
     std::shared_ptr<ui::Label> m_titleLabel;

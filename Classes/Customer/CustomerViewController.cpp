@@ -122,7 +122,7 @@ void CustomerViewController::keepOpenForm()
 
 void CustomerViewController::keepTypedCustomer()
 {
-    if (!m_customerInfo || !m_dataPath || DataAccessManager::dataFilePath() != m_dataPath)
+    if (!m_customerInfo || !DataAccessManager::isOpen(m_data))
         return;
     if (!m_customerInfo->formToKeep())
         return;
@@ -149,7 +149,7 @@ CustomerViewController::~CustomerViewController()
 void CustomerViewController::viewDidLoad()
 {
     BaseViewController::viewDidLoad();
-    m_dataPath = DataAccessManager::dataFilePath();
+    m_data = DataAccessManager::sharedDataModel();
     m_observers.push_back(base::NotificationCenter::defaultCenter().addObserver(
         CustomerDataModel::kUploadNotification, nullptr,
         [this](const base::Notification& note) { uploadCustomerFinish(note.userInfo.toBool()); }));

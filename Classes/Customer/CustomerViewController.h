@@ -13,6 +13,8 @@
 #include <variant>
 #include <vector>
 
+class DataAccessManager;
+
 class CustomerSearchHitsController;
 
 // The customers tab: the grouped list on the left, the customer's detail on the right and the
@@ -94,9 +96,9 @@ private:
     std::optional<PersonInfo> m_curPersonInfo;
     std::optional<PersonInfo> m_submitPerson;
     std::vector<base::ObserverToken> m_observers;
-    // The database of the login this screen was made for: a form left behind by a logout is
-    // not the next login's to keep.
-    std::optional<std::string> m_dataPath;
+    // The data of the login this screen was made for: a form left behind by a logout is not
+    // the next login's to keep.
+    std::weak_ptr<DataAccessManager> m_data;
     int m_loadByConfigCount = 0;
     int m_settingsSwitchChanges = 0;
 };

@@ -84,6 +84,7 @@ std::shared_ptr<QuoteOrderViewController> QuoteOrderViewController::self()
 void QuoteOrderViewController::viewDidLoad()
 {
     BaseViewController::viewDidLoad();
+    m_data = DataAccessManager::sharedDataModel();
     if (!bViewHasLoad())
         viewAfterFirstDidLoad();
     buildViews();
@@ -1148,6 +1149,8 @@ void QuoteOrderViewController::keepUnsavedOrder()
 {
     if (!m_quoteOrder || m_state == 1 || (m_state != 0 && !m_quoteOrder->isInEdit()))
         return;
+    if (!DataAccessManager::isOpen(m_data))
+        return;
     // The text being typed belongs to the order, as ending its editing would put it there;
     // a value that would be refused keeps the last accepted one. No question.
     takeTyping(true);
@@ -1159,7 +1162,7 @@ void QuoteOrderViewController::keepUnsavedOrder()
     // What leaving would ask about is what is kept.
     if (!m_isOrderChanged && !(m_state == 0 && m_quoteOrder->hasItems()))
         return;
-    auto data = DataAccessManager::sharedDataModel();
+    auto data = m_data.lock();
     if (!data || data->saveQuoteOrder(m_quoteOrder) == 0) {
         base::log("the order being edited could not be stored at exit");
         return;

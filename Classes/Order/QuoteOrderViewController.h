@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 
+class DataAccessManager;
 class QVTextField;
 namespace ui {
 class Button;
@@ -205,6 +206,9 @@ private:
     std::shared_ptr<DiscountPopController> m_discountPopup;
     std::shared_ptr<ui::PopoverController> m_discountPopover;
     base::ObserverToken m_keyboardFrameToken, m_keyboardHideToken, m_keepOrderToken;
+    // The data of the login this editor was made for: an editor a logout left behind keeps
+    // nothing into the next login's database.
+    std::weak_ptr<DataAccessManager> m_data;
     std::shared_ptr<SearchResultTableView> m_searchResult;
     std::shared_ptr<ui::PopoverController> m_searchPopover;
     std::shared_ptr<AddressTableViewController> m_addressPopup;

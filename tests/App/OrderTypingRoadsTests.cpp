@@ -167,4 +167,34 @@ TEST_F(OrderTypingRoadsTest, ALockThatRemovesTheAccountsDataKeepsNothingOfTheOrd
     }
 }
 
+TEST_F(OrderTypingRoadsTest, TheProgramsEndKeepsTheOrderUnderADocumentPushedAboveTheTabBar)
+{
+    loginAsDemo();
+    auto tabs = showMain();
+    auto editor = typeIntoANewOrder(tabs, "10");
+    ASSERT_NE(editor, nullptr);
+    // A document opened from the library or a product goes onto the window's own navigation,
+    // above the tab bar: the main screen is still there beneath it.
+    auto root = std::dynamic_pointer_cast<ui::NavigationController>(app->window()->rootViewController());
+    ASSERT_NE(root, nullptr);
+    root->pushViewController(std::make_shared<ui::ViewController>(), false);
+    settle();
+    app->showMainController();
+    EXPECT_EQ(root->viewControllers().size(), 2u) << "the main screen is not made again beneath the document";
+    EXPECT_EQ(app->window()->rootViewController(), root);
+
+    app->willTerminate(ui::Application::shared());
+    EXPECT_EQ(storedOrdersWithQuantity(10), 1);
+    app->willTerminate(ui::Application::shared());
+    EXPECT_EQ(storedOrdersWithQuantity(10), 1) << "kept once";
+
+    editor.reset();
+    quantity = nullptr;
+    tabs.reset();
+    app->showLoginPage();
+    settle();
+    ui::AlertView::dismissAllForTesting();
+    freeSharedModels();
+}
+
 } // namespace

@@ -262,12 +262,15 @@ TEST_F(CustomerInfoViewTest, KeyboardAndLanguage)
     ui::Responder::currentFirstResponder()->resignFirstResponder();
     EXPECT_EQ(pane->tableCustomerInfo()->frame(), (gfx::Rect{0, 44, 663, 638}));
 
+    // A change of language changes the captions only: the phone typed stays.
     LanguageManager::sharedInstance()->setCurrentLanguage(2);
     Language::resetLanguageCache();
+    EXPECT_EQ(pane->customerInfoGroupData().customerCompanyData()[0].customerAttributes[1].label,
+              Language::stringWithName("PHONE"));
     LanguageManager::sharedInstance()->setCurrentLanguage(1);
     Language::resetLanguageCache();
     EXPECT_EQ(pane->customerInfoGroupData().customerCompanyData()[0].customerAttributes[1].value,
-              std::optional<std::string>("555"));
+              std::optional<std::string>("5559"));
 }
 
 TEST_F(CustomerInfoViewTest, SwitchesReadInTheLanguageShown)

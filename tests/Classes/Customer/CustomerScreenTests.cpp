@@ -160,14 +160,14 @@ protected:
         return nullptr;
     }
     CustomerInfoGroupData& groups() { return pane().customerInfoGroupData(); }
-    // Typed into the field of the form's row LABEL as a user would: the row scrolled to, its
+    // Typed into the field of the form's row LABEL (in the group shown as SECTION) as a user would: the row scrolled to, its
     // field tapped, the keys; the keyboard stays there.
-    void typeIntoRow(const std::string& label, const std::string& text)
+    void typeIntoRow(const std::string& label, const std::string& text, int section = 1)
     {
-        auto& base = groups().customerCompanyData()[0].customerAttributes;
+        auto& base = groups().customerCompanyData()[static_cast<size_t>(section - 1)].customerAttributes;
         auto row = std::find_if(base.begin(), base.end(), [&](const auto& r) { return r.label == label; });
         ASSERT_NE(row, base.end()) << label;
-        ui::IndexPath ip{1, static_cast<int>(row - base.begin())};
+        ui::IndexPath ip{section, static_cast<int>(row - base.begin())};
         pane().tableCustomerInfo()->scrollToRowAtIndexPath(ip, ui::TableViewScrollPosition::Middle, false);
         base::RunLoop::main().advance(0.01);
         auto* cell = dynamic_cast<CustomerAttributeCell*>(pane().tableCustomerInfo()->cellForRowAtIndexPath(ip));
@@ -547,16 +547,106 @@ TEST_F(CustomerScreenTest, TheFormBeingTypedIsStoredAsDoneStoresItWhenTheProgram
         }
     }
 
-    // A form left behind by a logout is not another login's to keep.
+    // A form left behind by a logout is not the next login's to keep, another user's or the
+    // same user's again.
     ASSERT_TRUE(driver->tap(&screen->customerList()->addNewCustomerButton()));
     typeIntoRow(name, "Left Behind Ltd");
     const std::string client = LoginMode::sharedInstance()->clientID();
-    const std::string customers = rows("select count(*) from brivanta_customer");
-    LoginMode::sharedInstance()->setClientID("OtherCo");
-    CustomerViewController::keepOpenForm();
-    LoginMode::sharedInstance()->setClientID(client);
-    EXPECT_EQ(rows("select count(*) from brivanta_customer"), customers);
-    EXPECT_EQ(pane().customerType(), 1);
+    for (const std::string& next : {std::string("OtherCo"), client}) {
+        SCOPED_TRACE(next);
+        DataAccessManager::releaseDataModel();
+        LoginMode::sharedInstance()->setClientID(next);
+        data = DataAccessManager::sharedDataModel();
+        ASSERT_TRUE(data->hasModels());
+        db = BRDatabase::sharedDataBase();
+        CustomerViewController::keepOpenForm();
+        EXPECT_EQ(rows("select count(*) from brivanta_customer where customer_name = 'Left Behind Ltd'"), "0|\n");
+        EXPECT_EQ(pane().customerType(), 1);
+    }
+}
+
+TEST_F(CustomerScreenTest, ALanguageChangeKeepsWhatIsTypedAndTheProgramsEndStoresIt)
+{
+    const int edited = CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode("Edith Co");
+    ASSERT_NE(edited, 0);
+    screen->settingsSwitchChanged();
+    auto language = [](int which) {
+        LanguageManager::sharedInstance()->setCurrentLanguage(which);
+        Language::resetLanguageCache();
+        base::RunLoop::main().advance(0.1);
+    };
+    struct Typed {
+        const char* key;
+        int section;
+        const char* text;
+        const char* stored; // as the row holds it after the typing
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> open;
+        int stored; // the customer written, 0 for a new one
+        std::vector<Typed> typed;
+    } cases[] = {
+        {"a new customer, the city still being typed",
+         [&] { ASSERT_TRUE(driver->tap(&screen->customerList()->addNewCustomerButton())); },
+         0,
+         {{"NAME", 1, "Initech", "Initech"},
+          {"STREETADDRESS", 2, "4120 Freidrich Lane", "4120 Freidrich Lane"},
+          {"CITY", 2, "Austin", "Austin"}}},
+        {"a stored customer edited, the phone still being typed",
+         [&] {
+             screen->customerList()->selectedCustomer(edited);
+             ASSERT_TRUE(driver->tap(&pane().editButton()));
+         },
+         edited,
+         {{"NAME", 1, " Ltd", "Edith Co Ltd"}, {"STREETADDRESS", 2, "9 Oak", "9 Oak"}, {"PHONE", 1, "555-0199", "555-0199"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.open();
+        if (HasFatalFailure())
+            return;
+        for (const auto& t : c.typed) {
+            typeIntoRow(Language::stringWithName(t.key), t.text, t.section);
+            if (HasFatalFailure())
+                return;
+        }
+        for (int which : {2, 1}) {
+            language(which);
+            SCOPED_TRACE(which);
+            ASSERT_EQ(pane().customerType(), 1) << "still the form";
+            for (const auto& t : c.typed) {
+                const auto& rows = groups().customerCompanyData()[static_cast<size_t>(t.section - 1)].customerAttributes;
+                auto row = std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.key == t.key; });
+                ASSERT_NE(row, rows.end()) << t.key;
+                EXPECT_EQ(row->label, Language::stringWithName(t.key)) << "the caption follows the language";
+                ui::IndexPath ip{t.section, static_cast<int>(row - rows.begin())};
+                pane().tableCustomerInfo()->scrollToRowAtIndexPath(ip, ui::TableViewScrollPosition::Middle, false);
+                base::RunLoop::main().advance(0.01);
+                auto* cell = dynamic_cast<CustomerAttributeCell*>(pane().tableCustomerInfo()->cellForRowAtIndexPath(ip));
+                ASSERT_TRUE(cell);
+                EXPECT_EQ(cell->txtAttributeValue().text(), t.stored) << t.key << " still shows what was typed";
+            }
+        }
+        CustomerViewController::keepOpenForm();
+        EXPECT_EQ(pane().customerType(), 0) << "stored as DONE stores it";
+        const std::string name = c.typed[0].stored;
+        ASSERT_EQ(rows("select count(*) from brivanta_customer where customer_name = '" + name + "'"), "1|\n");
+        const int stored = c.stored ? c.stored : std::stoi(rows("select customer_id from brivanta_customer where customer_name = '" + name + "'"));
+        const std::string id = std::to_string(stored);
+        EXPECT_EQ(rows("select customer_name from brivanta_customer where customer_id = " + id), name + "|\n");
+        for (const auto& t : c.typed) {
+            if (t.section != 2)
+                continue;
+            const char* fieldId = std::string(t.key) == "CITY" ? "15" : "14";
+            EXPECT_EQ(rows("select attribute_value from brivanta_customer_attribute where customer_id = " + id
+                           + " and attribute_fields_id = " + fieldId),
+                      std::string(t.stored) + "|\n");
+        }
+        const std::string after = customerRows(stored);
+        CustomerViewController::keepOpenForm();
+        EXPECT_EQ(customerRows(stored), after) << "stored once";
+    }
 }
 
 TEST_F(CustomerScreenTest, DeletingALocalCustomerFreesItsOrdersAndItsIdStaysUsed)

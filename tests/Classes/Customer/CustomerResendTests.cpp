@@ -17,6 +17,7 @@
 #include "Network/BRJsonWriter.h"
 #include "Platform/Base/UserDefaults.h"
 #include "Platform/UI/AlertView.h"
+#include "Platform/UI/View.h"
 #include "Platform/UI/Window.h"
 #include "Protocol/RequestLogin.h"
 #include "Protocol/SyncModel.h"
@@ -373,7 +374,7 @@ TEST_F(CustomerResendTest, ARenamedResendAfterTheOfficesChangeIsOneCustomer)
             ASSERT_EQ(copy["addresses"].asArray().size(), 1u);
             ASSERT_EQ(copy["contacts"].asArray().size(), 1u);
             std::string office = e.edit;
-            for (auto [key, id] : {std::pair{"ADDRESS", copy["addresses"].asArray()[0]["id"].toString()},
+            for (const auto& [key, id] : {std::pair{"ADDRESS", copy["addresses"].asArray()[0]["id"].toString()},
                                    std::pair{"CONTACT", copy["contacts"].asArray()[0]["contactId"].toString()}})
                 if (auto at = office.find(key); at != std::string::npos)
                     office.replace(at, std::string(key).size(), id);

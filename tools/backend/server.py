@@ -298,7 +298,8 @@ class State:
             by_id = {c["customerId"]: c for c in self.data.get("customers", [])}
         customer = by_id.get(customer_id) if isinstance(customer_id, int) else None
         parts = ("attributes", "fields", "addresses", "contacts")
-        if customer is None or not any(isinstance(edit.get(p), dict) for p in parts):
+        given = [p for p in parts if p in edit]
+        if customer is None or not given or not all(isinstance(edit[p], dict) for p in given):
             raise BadRequest("a customer edit needs a stored customerId and attributes by field id, "
                              "fields, addresses or contacts")
         for field, value in edit.get("attributes", {}).items():

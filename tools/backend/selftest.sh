@@ -162,14 +162,30 @@ expect "the office moves the order on" "$(curl -sS "http://127.0.0.1:$CP/__state
 expect "orderStatus of an unknown number" "$(curl -s -o /dev/null -w '%{http_code}' -X POST --data-binary '{"orderStatus": {"NOPE": 3}}' "http://127.0.0.1:$CP/__control")" "400"
 customer_doc='{"brivanta_customer":[{"customer_id":-3,"customer_info_id":"","customer_name":"Initech","customer_publish":1,"customer_ordering":0,"discount":0}],"brivanta_customer_address":[{"id":-7,"customer_id":-3,"address":"2 Side St","city":"Austin","state":"TX","zip_code":"73301"}],"brivanta_customer_attribute":[{"attribute_id":-9,"customer_id":-3,"attribute_fields_id":5,"attribute_value":1}],"brivanta_customer_contact":[{"customer_id":-3,"contact_id":-2,"first_name":"Bill","last_name":"Lumbergh","job_title":"VP","work_phone":"","mobile_phone":"","email":"","im":"","note":""}]}'
 ids='[(r["preId"], r.get("customerId"), r.get("id", r.get("attributeId", r.get("contactId")))) for t in ("brivanta_customer","brivanta_customer_address","brivanta_customer_attribute","brivanta_customer_contact") for r in d["content"][t]]'
+# Each device numbers its new rows from -1: a row is known by the device of the session sending
+# it, and an upload without a session's cookie by the device the account named last.
+session() { # device, cookie jar: alice logs in on that device
+  curl -sS -c "$2" -o /dev/null -X POST --data-binary "$(params login version=1.0 accountId=alice deviceId="$1" password=$DIGEST clientId=AcmeCo firstLogin=NO)" "http://127.0.0.1:$CP/BrivantaSaas/Vendor?"
+}
+upload_in() { # cookie jar, document
+  curl -sS -b "$1" -X POST --data-binary "$(params syncData accountId=alice clientId=AcmeCo syncData="$2")" "http://127.0.0.1:$CP/BrivantaSaas/SyncClient;"
+}
+session dev-1 "$work/dev-1"
 first=$(upload "$customer_doc" | j "$ids")
 expect "520 maps the four local ids" "$first" "[(-3, 9002, None), (-7, 9002, 2), (-9, 9002, 3), (-2, 9002, 2)]"
 expect "520 repeat answers the same ids" "$(upload "$customer_doc" | j "$ids")" "$first"
 expect "uploaded customer in the next 516 change set" "$(sync customer false | j '[c["customerName"] for c in d["content"][0]], len(d["content"][2]), len(d["content"][3])')" "(['Initech'], 1, 1)"
-collided=${customer_doc/Initech/Initrode}
-expect "same local id, other content: stored anew, with rows of its own" "$(upload "$collided" | j "$ids")" "[(-3, 9003, None), (-7, 9003, 3), (-9, 9003, 4), (-2, 9003, 3)]"
-expect "the first and the renamed one each hold their rows" "$(curl -sS "http://127.0.0.1:$CP/__state" | j '[(c["customerId"], c["customerName"], [a["attributeId"] for a in c["attributes"]], [a["id"] for a in c["addresses"]], [k["contactId"] for k in c["contacts"]]) for c in d["serverCustomers"] if c["customerId"] > 9001]')" "[(9002, 'Initech', [3], [2], [2]), (9003, 'Initrode', [4], [3], [3])]"
-expect "collision logged" "$(last_log 520 | j 'any("collision" in n for n in d["notes"])')" "True"
+session dev-2 "$work/dev-2"
+other=${customer_doc/Initech/Initrode}
+expect "another device's customer at the same local ids is stored anew, with rows of its own" "$(upload_in "$work/dev-2" "$other" | j "$ids")" "[(-3, 9003, None), (-7, 9003, 3), (-9, 9003, 4), (-2, 9003, 3)]"
+server_customers='[(c["customerId"], c["customerInfoId"], c["customerName"], [a["attributeId"] for a in c["attributes"]], [a["id"] for a in c["addresses"]], [k["contactId"] for k in c["contacts"]]) for c in d["serverCustomers"] if c["customerId"] > 9001]'
+expect "the first and the other device's each hold their rows" "$(curl -sS "http://127.0.0.1:$CP/__state" | j "$server_customers")" "[(9002, '', 'Initech', [3], [2], [2]), (9003, '', 'Initrode', [4], [3], [3])]"
+# A re-send merges its customer row three ways too: the office's number stays, the device's name wins.
+control '{"customerEdits": [{"customerId": 9002, "fields": {"customerInfoId": "C-77", "customerName": "Initech Holdings"}}]}'
+expect "its own device's renamed re-send keeps its ids" "$(upload_in "$work/dev-1" "${customer_doc/Initech/Initech Inc}" | j "$ids")" "$first"
+expect "one customer, with the office's number and the device's name" "$(curl -sS "http://127.0.0.1:$CP/__state" | j "$server_customers")" "[(9002, 'C-77', 'Initech Inc', [3], [2], [2]), (9003, '', 'Initrode', [4], [3], [3])]"
+expect "the re-send is logged as its changes" "$(last_log 520 | j '[n for n in d["notes"] if "sent again" in n][:1]')" "['customer 9002 sent again: 1 field(s) of its row changed, its changes applied']"
+expect "the other device's re-send is its own customer's" "$(upload_in "$work/dev-2" "$other" | j "$ids")" "[(-3, 9003, None), (-7, 9003, 3), (-9, 9003, 4), (-2, 9003, 3)]"
 # Strict: exactly the keys and types of the upload document, else HTTP 400 naming the key.
 strict_customer() { # description, python edit of the document d, wanted key named
   local doc code
@@ -203,6 +219,11 @@ expect "a change set deletes an address" "$(sync customer false | j 'sorted(a["i
 control '{"customerEdits": [{"customerId": 9001, "attributes": {"4": "Bronze", "11": "555"}}]}'
 expect "the office edits a customer's attributes" "$(sync customer false | j '[[(a["attributeFieldsId"], a["attributeValue"]) for a in c["attributes"]] for c in d["content"][0] if c["customerId"] == 9001]')" "[[(4, 'Bronze'), (5, 'YES'), (11, '555')]]"
 expect "a customer edit of an unknown customer" "$(curl -s -o /dev/null -w '%{http_code}' -X POST --data-binary '{"customerEdits": [{"customerId": 1, "attributes": {}}]}' "http://127.0.0.1:$CP/__control")" "400"
+for edit in '"addresses": {"2": null}' '"fields": []' '"contacts": {"1": {"title": "x"}}' '"fields": {"customerId": 1}'; do
+  expect "a customer edit refused: $edit" "$(curl -s -o /dev/null -w '%{http_code}' -X POST --data-binary "{\"customerEdits\": [{\"customerId\": 9001, $edit}]}" "http://127.0.0.1:$CP/__control")" "400"
+done
+control '{"customerEdits": [{"customerId": 9001, "fields": {"customerInfoId": "C-1"}, "addresses": {"71": {"zip_code": "62999"}}, "contacts": {"2": null}}]}'
+expect "the office edits a customer's row, address and contact" "$(sync customer false | j '[(c["customerInfoId"], sorted((a["id"], a["zip_code"]) for a in d["content"][2] if a["customer_id"] == 9001), sorted(k["contactId"] for k in d["content"][3] if k["customerId"] == 9001)) for c in d["content"][0] if c["customerId"] == 9001]')" "[('C-1', [(4, '62000'), (71, '62999')], [1])]"
 # The same customer sent again is the change it carries: its rows are those of the last upload.
 resent() { # the customer as local -5 with one Level value of that text; "nocontact" leaves its contact out
   printf '%s' "$customer_doc" | "$PY" -c "import json,sys

@@ -62,6 +62,8 @@ REQUIRED = {
     "519": ("accountId", "clientId", "fileIds"),
     "upload": ("accountId", "clientId", "syncData"),
 }
+SESSION_COOKIE = "brivanta_session"
+MISSING = object()
 SYNC_TYPES = {"product": "513", "file": "515", "customer": "516"}
 RAW_PRESETS = {
     "twoResults": '{"content":{},"results":[{"status":"200","detail":"","message":""},'
@@ -218,7 +220,11 @@ class State:
                                 "received": 0, "source": "fixture"})
         self.next_order_id = max([o["order"]["order_id"] for o in self.orders] + [5000]) + 1
         self.next_line_id = max([i["order_item_id"] for o in self.orders for i in o["items"]] + [50000]) + 1
+        # Keyed by (account, device, table, local id): each device numbers its new rows from -1.
         self.customer_uploads = {}
+        # Session cookie to (account, device) from logins; else an account's latest named device.
+        self.sessions = {}
+        self.last_device = {}
         self.next_ids = {
             "brivanta_customer": max([c["customerId"] for c in data.get("customers", [])] + [9000]) + 1,
             "brivanta_customer_address": max([a["id"] for a in data.get("addresses", [])] + [0]) + 1,
@@ -238,6 +244,14 @@ class State:
 
     def refusal(self, which):
         return self.data.get("refusals", {}).get(which, "115")
+
+    def device_of(self, account_id, session):
+        """The device of the session that sends a request: its login's, else the device the
+        account last named (a request without the session cookie), else none."""
+        known = self.sessions.get(session)
+        if known is not None and known[0] == account_id:
+            return known[1]
+        return self.last_device.get(account_id, "")
 
     def check_account(self, params, need_account=True):
         """None when the client (and the account) are known, else the refusal status."""
@@ -276,15 +290,19 @@ class State:
         self.applied_change_sets.append(name)
 
     def edit_customer(self, edit, by_id=None):
-        """The office sets attribute values of a customer, by field id, between two syncs."""
+        """The office edits a customer between two syncs: attribute values by field id, fields of
+        its row by their 516 names, and its addresses and contacts by id (the fields to set, or
+        null: the row deleted)."""
         customer_id = edit.get("customerId") if isinstance(edit, dict) else None
         if by_id is None:
             by_id = {c["customerId"]: c for c in self.data.get("customers", [])}
         customer = by_id.get(customer_id) if isinstance(customer_id, int) else None
-        values = edit.get("attributes") if isinstance(edit, dict) else None
-        if customer is None or not isinstance(values, dict):
-            raise BadRequest("a customer edit needs a stored customerId and attributes by field id")
-        for field, value in values.items():
+        parts = ("attributes", "fields", "addresses", "contacts")
+        given = [p for p in parts if p in edit]
+        if customer is None or not given or not all(isinstance(edit[p], dict) for p in given):
+            raise BadRequest("a customer edit needs a stored customerId and attributes by field id, "
+                             "fields, addresses or contacts")
+        for field, value in edit.get("attributes", {}).items():
             if not field.isdigit() or not isinstance(value, str):
                 raise BadRequest("attributes are field ids with text values")
             rows = customer.setdefault("attributes", [])
@@ -294,6 +312,22 @@ class State:
                 self.next_ids["brivanta_customer_attribute"] += 1
                 rows.append(row)
             row["attributeValue"] = value
+        for key, value in edit.get("fields", {}).items():
+            if key not in OFFICE_CUSTOMER_FIELDS:
+                raise BadRequest("%r is no field of a customer the office edits" % key)
+            customer[key] = value
+        for table, id_key, owner_key, keys in (("addresses", "id", "customer_id", ADDRESS_KEYS),
+                                               ("contacts", "contactId", "customerId", tuple(CONTACT_KEYS))):
+            for row_id, change in edit.get(table, {}).items():
+                rows = self.data.get(table, [])
+                row = next((r for r in rows if str(r[id_key]) == row_id and r[owner_key] == customer_id), None)
+                if row is None or not (change is None or isinstance(change, dict) and set(change) <= set(keys)):
+                    raise BadRequest("%s of a customer edit are the customer's own, by id, with their fields or null"
+                                     % table)
+                if change is None:
+                    self.data[table] = [r for r in rows if r is not row]
+                else:
+                    row.update(change)
         self.pending["customer"]["customers"].add(customer_id)
 
     def set_order_status(self, number, status):
@@ -351,7 +385,7 @@ class State:
                         "status": o["order"].get("order_status"),
                         "quantities": [line.get("product_quantity") for line in o["items"]],
                         "replaced": o.get("replaced", 0), "source": o["source"]} for o in self.orders],
-            "customers": [dict(entry, table=key[1], account=key[0], localId=key[2])
+            "customers": [dict(entry, table=key[2], account=key[0], device=key[1], localId=key[3])
                           for key, entries in self.customer_uploads.items() for entry in entries],
             "serverCustomers": [dict(c, addresses=[a for a in self.data.get("addresses", [])
                                                    if a["customer_id"] == c["customerId"]],
@@ -416,8 +450,9 @@ def recognise(head, params):
     return command
 
 
-def run_command(state, command, params, notes):
-    """The answer envelope of one recognised command; stores what uploads bring."""
+def run_command(state, command, params, notes, session=None):
+    """The answer envelope of one recognised command; stores what uploads bring. `session` is
+    the session cookie the request carried, if any."""
     if command == "263":
         return envelope("200", copy.deepcopy(state.per_run.get("version", {})))
     refusal = state.check_account(params, need_account=command not in ("260", "261"))
@@ -426,6 +461,8 @@ def run_command(state, command, params, notes):
     data = state.data
     if command == "258":
         return login(state, params, notes)
+    if "deviceId" in params:
+        state.last_device[params["accountId"]] = params["deviceId"]
     if command == "260":
         return envelope("200", {"configuration": data["configuration"], "appConfiguration": data["appConfiguration"],
                                 "settings": data["settings"]})
@@ -457,7 +494,8 @@ def run_command(state, command, params, notes):
     if command == "518":
         return upload_orders(state, params, json.loads(params["syncData"]), notes)
     if command == "520":
-        return upload_customers(state, params, json.loads(params["syncData"]), notes)
+        device = state.device_of(params["accountId"], session)
+        return upload_customers(state, params, json.loads(params["syncData"]), notes, device)
     raise BadRequest("unhandled command %s" % command)
 
 
@@ -486,6 +524,8 @@ def login(state, params, notes):
                "dataUpdated": state.per_run.get("dataUpdated", 0),
                "skinUpdated": state.per_run.get("skinUpdated", 0),
                "syncAll": state.per_run.get("syncAll", 0)}
+    state.sessions[content["sessionId"]] = (account["accountId"], params["deviceId"])
+    state.last_device[account["accountId"]] = params["deviceId"]
     content.update(user_info(state, account))
     content["vendor"] = {"account": account["accountId"], "clientId": client["clientId"],
                          "device_id": params["deviceId"], "device_token": "", "discount": account.get("discount", "0"),
@@ -624,6 +664,7 @@ CUSTOMER_ROW_IDS = {"brivanta_customer": "customer_id", "brivanta_customer_addre
 CONTACT_KEYS = {"firstName": "first_name", "lastName": "last_name", "jobTitle": "job_title",
                 "workPhone": "work_phone", "mobilePhone": "mobile_phone", "email": "email", "im": "im", "note": "note"}
 ADDRESS_KEYS = ("address", "city", "state", "zip_code")
+OFFICE_CUSTOMER_FIELDS = ("customerInfoId", "customerName", "customerPublish", "customerOrdering", "customerDiscount")
 
 
 def check_customer_document(state, document):
@@ -665,13 +706,17 @@ def check_customer_document(state, document):
                     raise Rejected(name, "in a %s row names no field of the client: %s" % (table, json.dumps(value)))
 
 
-def upload_customers(state, params, document, notes):
+def upload_customers(state, params, document, notes, device=""):
     check_customer_document(state, document)
     account = params["accountId"]
     known = {c["customerId"] for c in state.data.get("customers", [])}
 
+    def uploads(table, local):
+        # Another device's rows under the same local ids are other customers' rows.
+        return state.customer_uploads.setdefault((account, device, table, local), [])
+
     def earlier_customer(local_id):
-        entries = state.customer_uploads.get((account, "brivanta_customer", local_id))
+        entries = state.customer_uploads.get((account, device, "brivanta_customer", local_id))
         return entries[-1]["serverId"] if entries else None
 
     # Children must name a customer this upload brings, one uploaded before, or a server one.
@@ -684,9 +729,8 @@ def upload_customers(state, params, document, notes):
 
     def record(table, row, make, server_id=None, fresh=False):
         local = row[CUSTOMER_ROW_IDS[table]]
-        key = (account, table, local)
         content = canonical(row)
-        entries = state.customer_uploads.setdefault(key, [])
+        entries = uploads(table, local)
         for entry in entries if not fresh else []:
             if entry["content"] == content:
                 entry["received"] += 1
@@ -706,13 +750,16 @@ def upload_customers(state, params, document, notes):
         return next((c for c in state.data.get("customers", []) if c["customerId"] == server_customer), None)
 
     def fields(row):
-        return {"customerInfoId": row["customer_info_id"], "customerName": row["customer_name"],
-                "customerPublish": row["customer_publish"], "customerOrdering": row["customer_ordering"],
-                "customerDiscount": row["discount"]}
+        # A field the row lacks (a re-send's unchanged one) comes out as MISSING.
+        return {"customerInfoId": row.get("customer_info_id", MISSING),
+                "customerName": row.get("customer_name", MISSING),
+                "customerPublish": row.get("customer_publish", MISSING),
+                "customerOrdering": row.get("customer_ordering", MISSING),
+                "customerDiscount": row.get("discount", MISSING)}
 
     customer_ids = {}
     replaced = {}
-    # Customers this upload makes, a renamed re-send among them: their rows are theirs, made anew.
+    # Customers this upload makes: their rows are theirs, made anew.
     made_now = set()
     out = {table: [] for table in CUSTOMER_TABLES}
     for row in document["brivanta_customer"]:
@@ -740,17 +787,30 @@ def upload_customers(state, params, document, notes):
             state.data.setdefault("customers", []).append(dict({"customerId": server_id}, attributes=[],
                                                                **fields(row)))
             state.pending["customer"]["customers"].add(server_id)
+        entries = uploads("brivanta_customer", row["customer_id"])
+        earlier = entries[-1] if entries else None
         # A server that stores every upload it is sent makes a customer of each re-send too.
-        entry, made = record("brivanta_customer", row, make, fresh=bool(state.per_run.get("storeEveryUpload")))
-        if made:
-            made_now.add(entry["serverId"])
-        if not made and customer_row(entry["serverId"]) is not None:
-            # The same customer sent again: the re-send is the change it carries against what was
-            # stored first, so what the office changed since stays where the device sent the same.
+        if (earlier is not None and not state.per_run.get("storeEveryUpload")
+                and customer_row(earlier["serverId"]) is not None):
+            # The same customer sent again by its device: the re-send is the change it carries
+            # against what was stored (first, or at its last re-send), so what the office changed
+            # since stays where the device sent the same, and the device's change wins elsewhere.
+            entry = earlier
             server_id = entry["serverId"]
+            before = json.loads(entry.get("applied", entry["content"]))
+            changed = {k: v for k, v in row.items() if before.get(k) != v}
+            customer_row(server_id).update({k: v for k, v in fields(changed).items() if v is not MISSING})
+            entry["received"] += 1
+            entry["applied"] = canonical(row)
             replaced[server_id] = "resent"
             state.pending["customer"]["customers"].add(server_id)
-            notes.append("customer %d sent again: its changes applied" % server_id)
+            notes.append("customer %d sent again: %d field(s) of its row changed, its changes applied"
+                         % (server_id, len(changed)))
+        else:
+            if earlier is not None:
+                notes.append("customer %d sent again by its device: stored anew" % row["customer_id"])
+            entry, _ = record("brivanta_customer", row, make, fresh=True)
+            made_now.add(entry["serverId"])
         customer_ids[row["customer_id"]] = entry["serverId"]
         out["brivanta_customer"].append({"preId": row["customer_id"], "customerId": entry["serverId"]})
 
@@ -773,7 +833,7 @@ def upload_customers(state, params, document, notes):
         """A re-sent customer's row: its changes since it was last applied go on the server's row."""
         local = row[CUSTOMER_ROW_IDS[table]]
         carried.setdefault((cid, table), set()).add(local)
-        entries = state.customer_uploads.setdefault((account, table, local), [])
+        entries = uploads(table, local)
         base = next((e for e in reversed(entries) if e.get("owner") == cid), None)
         content = canonical(row)
         if base is None:
@@ -807,8 +867,8 @@ def upload_customers(state, params, document, notes):
             if kind != "resent":
                 continue
             kept = carried.get((cid, table), set())
-            for (acc, t, local), entries in state.customer_uploads.items():
-                if acc != account or t != table or local in kept:
+            for (acc, dev, t, local), entries in state.customer_uploads.items():
+                if acc != account or dev != device or t != table or local in kept:
                     continue
                 for e in entries:
                     if e.get("owner") == cid:
@@ -1075,7 +1135,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.answer_envelope(envelope(str(fault["status"])), fault)
         with state.lock:
             try:
-                answer = run_command(state, command, params, self.record["notes"])
+                answer = run_command(state, command, params, self.record["notes"], self.session_cookie())
             except BadRequest as error:
                 self.record["notes"].append(str(error))
                 answer = envelope("115", "", str(error))
@@ -1085,11 +1145,23 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return self.send(400, dump({"error": str(error), "key": error.key}), "application/json")
         if fault is not None and fault["kind"] == "status":
             answer["results"][0]["status"] = str(fault["status"])
-        self.answer_envelope(answer, fault)
+        extra = None
+        if command == "258" and answer["results"][0]["status"] == "200":
+            # The session's cookie: later requests name no session otherwise.
+            extra = {"Set-Cookie": "%s=%s; Path=/; HttpOnly" % (SESSION_COOKIE, answer["content"]["sessionId"])}
+        self.answer_envelope(answer, fault, extra)
 
-    def answer_envelope(self, answer, fault):
+    def session_cookie(self):
+        for header in self.headers.get_all("Cookie") or []:
+            for pair in header.split(";"):
+                name, _, value = pair.strip().partition("=")
+                if name == SESSION_COOKIE:
+                    return value
+        return None
+
+    def answer_envelope(self, answer, fault, extra=None):
         self.record["answer"] = {"status": answer["results"][0]["status"] if answer.get("results") else None}
-        self.send(200, dump(answer), "application/json;charset=UTF-8", fault)
+        self.send(200, dump(answer), "application/json;charset=UTF-8", fault, extra)
 
     def answer_fault_body(self, fault):
         kind = fault["kind"]

@@ -1,0 +1,447 @@
+// A new customer sent again after its upload's answer was lost, against the loopback back end:
+// the re-send is the same customer whatever the office and the user changed meanwhile, and
+// only when it comes from the device that made it.
+#include "Classes/Customer/CustomerDataModel.h"
+#include "Classes/Customer/CustomerInfoGroupData.h"
+#include "Classes/Customer/CustomerInfoView.h"
+#include "Classes/Customer/CustomerListView.h"
+#include "Classes/Customer/CustomerViewController.h"
+#include "Classes/Order/QuoteOrderStore.h"
+#include "Common/ConfigManager.h"
+#include "Common/MessageBox.h"
+#include "Database/DataAccessManager.h"
+#include "Database/QuoteOrderEntity.h"
+#include "Database/SQLite/BRDatabase.h"
+#include "Network/BRHTTPRequest.h"
+#include "Network/BRJSON.h"
+#include "Network/BRJsonWriter.h"
+#include "Platform/Base/UserDefaults.h"
+#include "Platform/UI/AlertView.h"
+#include "Platform/UI/View.h"
+#include "Platform/UI/Window.h"
+#include "Protocol/RequestLogin.h"
+#include "Protocol/SyncModel.h"
+#include "tests/Protocol/ProtocolTestSupport.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace customerresend {
+
+using protocoltest::ProtocolTest;
+
+class SyncEnded : public SyncModelDelegate {
+public:
+    bool ended = false;
+    std::string broken;
+    void breakSync(const std::string& message) override
+    {
+        broken = message;
+        ended = true;
+        SyncModel::sharedInstance()->resetDownloadProgress();
+    }
+    void finishedSync() override
+    {
+        ended = true;
+        SyncModel::sharedInstance()->resetDownloadProgress();
+    }
+};
+
+class OrdersAnswered : public QuoteOrderStoreDelegate {
+public:
+    std::vector<std::string> statuses;
+    void finishedUploadQuoteOrdersMessage(const std::optional<std::string>& status,
+                                          const std::optional<std::string>&) override
+    {
+        statuses.push_back(status.value_or(""));
+    }
+};
+
+class CustomerResendTest : public ProtocolTest {
+protected:
+    void SetUp() override
+    {
+        ProtocolTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        auto login = LoginMode::sharedInstance();
+        login->setDeviceID("dev-1");
+        login->setPassword(RequestLogin::passwordDigest("s3cret!"));
+        login->setLoginType(-1);
+        ui::View::setAnimationsEnabled(false);
+        // Customers only: the catalogue and library are beside the point.
+        ConfigManager::sharedInstance()->setModelDescArray(
+            std::vector<std::string>{"1", "0", "1", "1", "0", "1", "1", "1"});
+        m_data = DataAccessManager::sharedDataModel();
+        ASSERT_TRUE(m_data->hasModels());
+        m_db = BRDatabase::sharedDataBase();
+        SyncModel::sharedInstance()->setDelegate(m_end);
+    }
+    void TearDown() override
+    {
+        QuoteOrderStore::setPreUploadHook({});
+        dropScreen();
+        MessageBox::sharedInstance()->dismissAllMsgBox();
+        SyncModel::freeInstance();
+        CustomerDataModel::freeInstance();
+        QuoteOrderStore::freeInstance();
+        m_db.reset();
+        m_data.reset();
+        ui::AlertView::dismissAllForTesting();
+        ui::View::setAnimationsEnabled(true);
+        ConfigManager::freeInstance();
+        ProtocolTest::TearDown();
+        DataAccessManager::releaseDataModel();
+    }
+
+    void sync()
+    {
+        m_end->ended = false;
+        SyncModel::sharedInstance()->startSync();
+        ASSERT_TRUE(runWhileServed("the sync's end", [&] { return m_end->ended; }));
+        ASSERT_EQ(m_end->broken, "");
+    }
+    // Submit of every unsent order, as the order list starts it; the store's answer status.
+    std::string submitOrders()
+    {
+        auto store = QuoteOrderStore::sharedQuoteOrderStore();
+        store->setDelegate(m_orders);
+        m_orders->statuses.clear();
+        if (!store->startUploadQuoteOrder(0))
+            return "not started";
+        if (!runUntil([&] { return !m_orders->statuses.empty(); }))
+            return "no answer";
+        return m_orders->statuses.front();
+    }
+    // A tablet of that id after its first full sync, as a login that uploads its orders; its
+    // new customers numbered from -1 again.
+    void freshDevice(const std::string& device)
+    {
+        dropScreen();
+        // Another tablet holds none of this one's session cookies.
+        BRHTTPRequest::clearSession();
+        LoginMode::sharedInstance()->setDeviceID(device);
+        for (const char* table : {"brivanta_customer", "brivanta_customer_address", "brivanta_customer_attribute",
+                                  "brivanta_customer_contact", "brivanta_customer_unsent", "brivanta_customer_changed",
+                                  "brivanta_customer_sent", "brivanta_quote_order", "brivanta_quote_order_item"})
+            ASSERT_TRUE(m_db->executeUpdate(std::string("DELETE FROM ") + table));
+        auto defaults = base::UserDefaults::standard();
+        defaults->removeObjectForKey("AcmeCo-CustomerSynced");
+        defaults->removeObjectForKey("AcmeCo-LocalCustomerIdMark");
+        CustomerDataModel::sharedInstance()->reloadCustomerData();
+        sync();
+        LoginMode::sharedInstance()->setLoginType(1);
+        CustomerDataModel::installOrderUploadHook();
+    }
+    CustomerViewController& screen()
+    {
+        if (!m_screen) {
+            m_window = std::make_shared<ui::Window>();
+            m_window->makeKeyAndVisible();
+            m_screen = std::make_shared<CustomerViewController>();
+            m_window->setRootViewController(m_screen);
+        }
+        return *m_screen;
+    }
+    void dropScreen()
+    {
+        m_screen.reset();
+        m_window.reset();
+    }
+    // What the user does on the customer pane: Edit, the changes, Done.
+    void edit(int customerId, const std::function<void(CustomerInfoView&, CustomerInfoGroupData&)>& change)
+    {
+        screen().settingsSwitchChanged();
+        screen().customerList()->selectedCustomer(customerId);
+        auto& pane = *screen().customerInfo();
+        ASSERT_TRUE(pane.personInfo());
+        ASSERT_EQ(pane.personInfo()->pid, customerId);
+        pane.customerInfoViewEdit();
+        ASSERT_EQ(pane.customerType(), 1);
+        change(pane, pane.customerInfoGroupData());
+        pane.customerInfoViewDone();
+        ASSERT_EQ(pane.customerType(), 0) << "stored";
+    }
+    static void set(brivanta_customer_group_Entity& group, const std::string& field, const std::string& value)
+    {
+        for (auto& row : group.customerAttributes)
+            if (row.field == field)
+                row.value = value;
+    }
+    // A customer made on the device with its street and phone, and an order for it; the
+    // customer's local id.
+    int newCustomerWithOrder(const std::string& name, const std::string& street, const std::string& phone,
+                             bool addressAndContact)
+    {
+        const int local = CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode(name, street);
+        EXPECT_LT(local, 0);
+        edit(local, [&](CustomerInfoView& pane, CustomerInfoGroupData& groups) {
+            set(groups.customerCompanyData()[0], "Phone", phone);
+            if (!addressAndContact)
+                return;
+            pane.addAddress();
+            set(groups.customerCompanyData().back(), "address", "1 First Street");
+            set(groups.customerCompanyData().back(), "zip_code", "62701");
+            pane.addConctact();
+            set(groups.customerContactData().back(), "first_name", "Bill");
+            set(groups.customerContactData().back(), "last_name", "Lumbergh");
+            set(groups.customerContactData().back(), "mobile_phone", "555-0100");
+        });
+        auto order = std::make_shared<QuoteOrderEntity>();
+        order->setCustomerName(name);
+        order->setCustomerId(local);
+        order->setCurrency("USD");
+        EXPECT_NE(m_data->saveQuoteOrder(order), 0);
+        // Order numbers are made from the second.
+        base::RunLoop::main().runUntil([] { return false; }, 1.05);
+        return local;
+    }
+    std::string rows(const std::string& sql)
+    {
+        std::string text;
+        auto rs = m_db->executeQuery(sql);
+        while (rs && rs->next()) {
+            for (int i = 0; i < rs->columnCount(); ++i)
+                text += rs->stringForColumnIndex(i).value_or("NULL") + "|";
+            text += "\n";
+        }
+        return text;
+    }
+    int count(const std::string& sql) { return m_db->intForQuery(sql); }
+    // The customer as the device holds it, ids left out.
+    std::string onDevice(int id)
+    {
+        std::string key = std::to_string(id);
+        return rows("select customer_info_id, customer_name from brivanta_customer where customer_id = " + key)
+            + rows("select a.attribute_fields_id, a.attribute_value from brivanta_customer_attribute a where "
+                   "a.customer_id = " + key + " order by 1, 2")
+            + rows("select address, city, state, zip_code from brivanta_customer_address where customer_id = " + key
+                   + " order by 1")
+            + rows("select first_name, last_name, mobile_phone from brivanta_customer_contact where customer_id = "
+                   + key + " order by 1, 2");
+    }
+    base::Value serverState() { return JSONValue(backend().state()).value_or(base::Value()); }
+    base::Value onServer(int customerId)
+    {
+        const base::Value state = serverState();
+        for (const auto& customer : state["serverCustomers"].asArray())
+            if (customer["customerId"].toInt() == customerId)
+                return customer;
+        return {};
+    }
+    // Every field the back end holds of the customer, one line per row, ids included.
+    std::string serverCustomer(int customerId)
+    {
+        const base::Value c = onServer(customerId);
+        std::string text = c["customerInfoId"].toString() + "|" + c["customerName"].toString() + "|\n";
+        for (const auto& a : c["attributes"].asArray())
+            text += a["attributeId"].toString() + "|" + a["attributeFieldsId"].toString() + "|"
+                + a["attributeValue"].toString() + "|\n";
+        for (const auto& a : c["addresses"].asArray())
+            text += a["id"].toString() + "|" + a["address"].toString() + "|" + a["zip_code"].toString() + "|\n";
+        for (const auto& k : c["contacts"].asArray())
+            text += k["contactId"].toString() + "|" + k["firstName"].toString() + "|" + k["lastName"].toString() + "|"
+                + k["mobilePhone"].toString() + "|\n";
+        return text;
+    }
+    std::string serverValue(int customerId, int field)
+    {
+        const base::Value customer = onServer(customerId);
+        for (const auto& a : customer["attributes"].asArray())
+            if (a["attributeFieldsId"].toInt() == field)
+                return a["attributeValue"].toString();
+        return "-";
+    }
+    std::vector<std::string> serverNames()
+    {
+        std::vector<std::string> names;
+        const base::Value state = serverState();
+        for (const auto& customer : state["serverCustomers"].asArray())
+            names.push_back(customer["customerName"].toString());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // The customer ids of the uploaded orders on the server, in their order of arrival.
+    std::vector<int64_t> orderCustomersOnServer()
+    {
+        std::vector<int64_t> ids;
+        const base::Value state = serverState();
+        for (const auto& order : state["orders"].asArray())
+            if (order["source"].toString() == "upload")
+                ids.push_back(order["customerId"].toInt());
+        return ids;
+    }
+    // A command sent as another program would, without this process's cookies; its answer.
+    base::Value post(const std::string& head, base::Dictionary parameters)
+    {
+        auto body = BRJsonWriter().stringWithObject(
+            base::Value(base::Dictionary{{"root", base::Dictionary{{"parameters", std::move(parameters)}}}}));
+        auto answer = testsupport::httpExchange(backend().commandPort(), "POST",
+                                                std::string("/") + testsupport::TestBackend::kPath + "/" + head,
+                                                body.value_or(""), {{"Content-Type", "application/json"}});
+        EXPECT_TRUE(answer && answer->status == 200);
+        return JSONValue(answer ? answer->body : "").value_or(base::Value());
+    }
+    // Another tablet of the same account logs in and uploads its own new customer at -1, with its
+    // street and phone; the id the server gave it.
+    int otherTabletUploads(const std::string& name, const std::string& street, const std::string& phone)
+    {
+        base::Value login = post("Vendor?", base::Dictionary{{"methodName", "login"},
+                                                             {"version", "1.0"},
+                                                             {"accountId", "alice"},
+                                                             {"deviceId", "dev-2"},
+                                                             {"password", RequestLogin::passwordDigest("s3cret!")},
+                                                             {"clientId", "AcmeCo"},
+                                                             {"firstLogin", "YES"}});
+        const base::Value& results = login["results"];
+        EXPECT_EQ(results.isArray() && !results.asArray().empty() ? results.asArray()[0]["status"].toString() : "",
+                  "200");
+        base::Array attributes;
+        int row = -1;
+        for (const auto& [field, value] : std::vector<std::pair<int, std::string>>{{11, phone}, {14, street}})
+            attributes.push_back(base::Dictionary{
+                {"attribute_id", row--}, {"customer_id", -1}, {"attribute_fields_id", field}, {"attribute_value", value}});
+        base::Dictionary document{
+            {"brivanta_customer", base::Array{base::Dictionary{{"customer_id", -1},
+                                                               {"customer_info_id", ""},
+                                                               {"customer_name", name},
+                                                               {"customer_publish", 1},
+                                                               {"customer_ordering", 0},
+                                                               {"discount", 0}}}},
+            {"brivanta_customer_address", base::Array{}},
+            {"brivanta_customer_attribute", std::move(attributes)},
+            {"brivanta_customer_contact", base::Array{}}};
+        base::Value answer =
+            post("SyncClient;", base::Dictionary{{"methodName", "syncData"},
+                                                 {"accountId", "alice"},
+                                                 {"clientId", "AcmeCo"},
+                                                 {"syncData", BRJsonWriter().stringWithObject(base::Value(document))
+                                                                  .value_or("")}});
+        const base::Value& made = answer["content"]["brivanta_customer"];
+        return made.isArray() && !made.asArray().empty() ? int(made.asArray()[0]["customerId"].toInt()) : 0;
+    }
+
+    std::shared_ptr<DataAccessManager> m_data;
+    std::shared_ptr<BRDatabase> m_db;
+    std::shared_ptr<SyncEnded> m_end = std::make_shared<SyncEnded>();
+    std::shared_ptr<OrdersAnswered> m_orders = std::make_shared<OrdersAnswered>();
+    std::shared_ptr<ui::Window> m_window;
+    std::shared_ptr<CustomerViewController> m_screen;
+};
+
+// A new customer with an order, its upload stored but its answer lost; the office changes the
+// stored copy in what tells customers apart, so the device cannot take the copy for its own and
+// sends the customer again, renamed by the user meanwhile. The back end holds one customer: the
+// office's change with the user's name, and the order on it.
+TEST_F(CustomerResendTest, ARenamedResendAfterTheOfficesChangeIsOneCustomer)
+{
+    struct Edit {
+        const char* name;
+        const char* edit;  // the office's customer edit, ADDRESS and CONTACT standing for the rows' ids
+        const char* holds; // what the stored customer holds after the re-send
+        const char* gone;  // what it no longer holds, or nothing
+    } edits[] = {
+        {"the office renames it", R"({"fields": {"customerName": "Initech Holdings"}})", "|Initech Inc|\n",
+         "Initech Holdings"},
+        {"the office gives it a number", R"({"fields": {"customerInfoId": "C-77"}})", "C-77|Initech Inc|\n", nullptr},
+        {"the office changes its address row's street",
+         R"({"addresses": {"ADDRESS": {"address": "1 First Street, Suite 5"}}})", "|1 First Street, Suite 5|62701|",
+         nullptr},
+        {"the office changes its address row's zip", R"({"addresses": {"ADDRESS": {"zip_code": "62799"}}})",
+         "|1 First Street|62799|", nullptr},
+        {"the office changes its contact", R"({"contacts": {"CONTACT": {"mobilePhone": "555-0199"}}})",
+         "|Bill|Lumbergh|555-0199|", nullptr},
+        {"the office changes its street", R"({"attributes": {"14": "9 Other Way"}})", "|14|9 Other Way|", "2 Side St"},
+        {"the office deletes its address row", R"({"addresses": {"ADDRESS": null}})", "|Initech Inc|\n",
+         "1 First Street"},
+        {"the office deletes its contact", R"({"contacts": {"CONTACT": null}})", "|Initech Inc|\n", "Lumbergh"},
+    };
+    for (const auto& e : edits) {
+        for (bool syncBefore : {false, true}) {
+            SCOPED_TRACE(std::string(e.name) + (syncBefore ? ", a sync before the retry" : ", no sync"));
+            ASSERT_TRUE(backend().reset());
+            freshDevice("dev-1");
+            const int local = newCustomerWithOrder("Initech", "2 Side St", "555-USER", true);
+            ASSERT_TRUE(backend().setFault("520", "truncate", 1, R"("fraction": 0.5)"));
+            EXPECT_EQ(submitOrders(), "999");
+            ASSERT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Initech"}));
+            const base::Value copy = onServer(9002);
+            ASSERT_EQ(copy["addresses"].asArray().size(), 1u);
+            ASSERT_EQ(copy["contacts"].asArray().size(), 1u);
+            std::string office = e.edit;
+            for (const auto& [key, id] : {std::pair{"ADDRESS", copy["addresses"].asArray()[0]["id"].toString()},
+                                   std::pair{"CONTACT", copy["contacts"].asArray()[0]["contactId"].toString()}})
+                if (auto at = office.find(key); at != std::string::npos)
+                    office.replace(at, std::string(key).size(), id);
+            office.insert(1, R"("customerId": 9002, )");
+            ASSERT_TRUE(backend().control(R"({"customerEdits": [)" + office + "]}"));
+            if (syncBefore)
+                sync();
+            edit(local, [&](CustomerInfoView&, CustomerInfoGroupData& groups) {
+                groups.customerCompanyData()[0].customerAttributes[0].value = "Initech Inc";
+            });
+            EXPECT_EQ(submitOrders(), "200");
+
+            EXPECT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Initech Inc"}));
+            EXPECT_EQ(orderCustomersOnServer(), std::vector<int64_t>{9002});
+            const std::string stored = serverCustomer(9002);
+            EXPECT_NE(stored.find(e.holds), std::string::npos) << stored;
+            if (e.gone) {
+                EXPECT_EQ(stored.find(e.gone), std::string::npos) << stored;
+            }
+            EXPECT_EQ(serverValue(9002, 11), "555-USER");
+            EXPECT_EQ(rows("select customer_id, uploaded from brivanta_quote_order"), "9002|1|\n");
+            EXPECT_EQ(count("select count(*) from brivanta_customer where customer_id < 0"), 0);
+
+            // After a sync, this device holds the customer as a fresh device does.
+            sync();
+            const std::string held = onDevice(9002);
+            EXPECT_NE(held.find("|Initech Inc|"), std::string::npos) << held;
+            freshDevice("dev-3");
+            EXPECT_EQ(onDevice(9002), held);
+        }
+    }
+}
+
+// Two tablets of one account each make a customer of the same name, both numbered -1: each is a
+// customer of its own with its own values, and each tablet's order is on its own customer, also
+// when the other tablet's upload comes between one's lost answer and its re-send.
+TEST_F(CustomerResendTest, TwoTabletsOfOneAccountKeepTheirCustomersApart)
+{
+    for (bool lostBetween : {false, true}) {
+        SCOPED_TRACE(lostBetween ? "the other tablet uploads between a lost answer and its re-send"
+                                 : "one tablet after the other");
+        ASSERT_TRUE(backend().reset());
+        freshDevice("dev-1");
+        ASSERT_EQ(newCustomerWithOrder("Initech", "1 One St", "555-ONE", false), -1);
+        int other = 0;
+        if (lostBetween) {
+            ASSERT_TRUE(backend().setFault("520", "truncate", 1, R"("fraction": 0.5)"));
+            EXPECT_EQ(submitOrders(), "999");
+            other = otherTabletUploads("Initech", "2 Two St", "555-TWO");
+            // A number from the office keeps the first tablet from taking the stored copy as it is.
+            ASSERT_TRUE(backend().control(R"({"customerEdits": [{"customerId": 9002, "fields": {"customerInfoId": "C-1"}}]})"));
+        }
+        EXPECT_EQ(submitOrders(), "200");
+        EXPECT_EQ(orderCustomersOnServer(), std::vector<int64_t>{9002});
+        if (!lostBetween) {
+            freshDevice("dev-2");
+            ASSERT_EQ(newCustomerWithOrder("Initech", "2 Two St", "555-TWO", false), -1);
+            EXPECT_EQ(submitOrders(), "200");
+            other = count("select customer_id from brivanta_quote_order");
+            EXPECT_EQ(orderCustomersOnServer(), (std::vector<int64_t>{9002, other}));
+        }
+
+        EXPECT_EQ(other, 9003);
+        EXPECT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Initech", "Initech"}));
+        EXPECT_EQ(serverValue(9002, 11) + "|" + serverValue(9002, 14), "555-ONE|1 One St");
+        EXPECT_EQ(serverValue(other, 11) + "|" + serverValue(other, 14), "555-TWO|2 Two St");
+    }
+}
+
+} // namespace customerresend

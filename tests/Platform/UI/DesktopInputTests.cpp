@@ -766,3 +766,73 @@ TEST_F(DesktopInputTest, APopoverWithAFieldOfItsOwnTakesTheKeysFromTheFieldsBehi
     }
 }
 } // namespace
+
+namespace {
+
+// A sheet takes the keys as a popover does: while a controller presented on top covers a
+// field that still has the caret, typing, Backspace, Tab and the page keys reach neither it
+// nor the list holding it; the sheet's own field hears them. Gone, the sheet gives them back.
+TEST_F(DesktopInputTest, APresentedSheetTakesTheKeysFromTheFieldsItCovers)
+{
+    View::setAnimationsEnabled(false);
+    auto root = std::make_shared<ViewController>();
+    window->setRootViewController(root);
+    // A list of lines, one of them being typed in, as an order's quantity is.
+    Sections rows;
+    rows.rows = 100;
+    auto lines = std::make_shared<TableView>(gfx::Rect(0, 0, 1024, 400));
+    lines->setDataSource(&rows);
+    root->view()->addSubview(lines);
+    auto behind = std::make_shared<TextField>(gfx::Rect(10, 5, 200, 30));
+    lines->addSubview(behind);
+    auto next = std::make_shared<TextField>(gfx::Rect(220, 5, 200, 30));
+    lines->addSubview(next);
+
+    struct Case {
+        const char* what;
+        ModalPresentationStyle style;
+        bool ownFieldFocused; // the sheet's own field has the caret
+        const char* ownAfter;
+    };
+    const Case cases[] = {
+        {"a form sheet", ModalPresentationStyle::FormSheet, false, ""},
+        {"a page sheet", ModalPresentationStyle::PageSheet, false, ""},
+        {"a full-screen screen", ModalPresentationStyle::FullScreen, false, ""},
+        {"a form sheet whose own field has the caret", ModalPresentationStyle::FormSheet, true, "7"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        behind->setText("3");
+        ASSERT_TRUE(behind->becomeFirstResponder());
+        window->layoutIfNeeded();
+        lines->setContentOffset({0, 0});
+        auto sheet = std::make_shared<ViewController>();
+        sheet->setModalPresentationStyle(c.style);
+        auto own = std::make_shared<TextField>(gfx::Rect(10, 10, 200, 30));
+        sheet->view()->addSubview(own);
+        root->presentViewController(sheet, false);
+        ASSERT_EQ(root->presentedViewController(), sheet);
+        if (c.ownFieldFocused) {
+            ASSERT_TRUE(own->becomeFirstResponder());
+        }
+
+        window->typeText("77");
+        window->pressKey("\b");
+        window->pressKey("\t");
+        window->setPointerLocation({5, 5});
+        window->pressKey("pagedown");
+        EXPECT_EQ(behind->text(), "3");
+        EXPECT_EQ(own->text(), c.ownAfter);
+        EXPECT_FALSE(next->isFirstResponder()) << "Tab moved the caret behind the sheet";
+        EXPECT_EQ(lines->contentOffset().y, 0) << "a page key scrolled the list behind the sheet";
+
+        root->dismissViewController(false);
+        ASSERT_EQ(root->presentedViewController(), nullptr);
+        ASSERT_TRUE(behind->becomeFirstResponder());
+        window->typeText("!");
+        EXPECT_EQ(behind->text(), "3!") << "gone, the sheet gives the keys back";
+        behind->resignFirstResponder();
+    }
+}
+
+} // namespace

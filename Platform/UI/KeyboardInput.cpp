@@ -252,6 +252,9 @@ bool Window::moveFocus(bool forward)
         TextField* next = order[static_cast<size_t>(((index + (forward ? step : -step)) % n + n) % n)];
         if (next->becomeFirstResponder())
             return true;
+        // It refused but handed the caret on (to a popup it opened): the move ends there.
+        if (Responder::currentFirstResponder() != current)
+            return true;
     }
     return true;
 }

@@ -836,3 +836,83 @@ TEST_F(DesktopInputTest, APresentedSheetTakesTheKeysFromTheFieldsItCovers)
 }
 
 } // namespace
+
+namespace {
+
+// A field that refuses the caret, as an address composed from its parts does, or that opens a
+// popup with a field of its own instead.
+struct Refusing : TextFieldDelegate {
+    std::function<void()> instead;
+    bool textFieldShouldBeginEditing(TextField&) override
+    {
+        if (instead)
+            instead();
+        return false;
+    }
+};
+
+// Reaching a field that refuses the caret, by a click or by Tab, never leaves the caret where
+// the next keys would go on into the field the user left: a click ends that field's typing,
+// Tab passes over to the next field, and a popup the refusing field opens keeps the caret.
+TEST_F(DesktopInputTest, AFieldThatRefusesTheCaretNeverLeavesTheKeysInTheFieldLeft)
+{
+    View::setAnimationsEnabled(false);
+    auto root = std::make_shared<ViewController>();
+    window->setRootViewController(root);
+    auto name = std::make_shared<TextField>(gfx::Rect(10, 10, 200, 30));
+    auto address = std::make_shared<TextField>(gfx::Rect(220, 10, 200, 30));
+    auto note = std::make_shared<TextField>(gfx::Rect(430, 10, 200, 30));
+    for (const auto& field : {name, address, note})
+        root->view()->addSubview(field);
+    Refusing refusing;
+    address->setDelegate(&refusing);
+    Driver driver(*window);
+
+    struct Case {
+        const char* what;
+        bool opensPopup;
+        bool byTab;
+        const char* nameAfter;
+        const char* noteAfter;
+        const char* popupAfter;
+    };
+    const Case cases[] = {
+        {"a click on a field that refuses", false, false, "Globex", "", ""},
+        {"Tab onto a field that refuses", false, true, "Globex", "9 Oak", ""},
+        {"a click on a field that opens a popup", true, false, "Globex", "", "9 Oak"},
+        {"Tab onto a field that opens a popup", true, true, "Globex", "", "9 Oak"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        name->setText("");
+        note->setText("");
+        std::shared_ptr<PopoverController> popover;
+        auto popupField = std::make_shared<TextField>(gfx::Rect(10, 10, 200, 30));
+        refusing.instead = nullptr;
+        if (c.opensPopup)
+            refusing.instead = [&] {
+                auto content = std::make_shared<ViewController>();
+                content->view()->addSubview(popupField);
+                popover = std::make_shared<PopoverController>(content);
+                popover->setPopoverContentSize({320, 100});
+                popover->presentPopoverFromRect(address->frame(), root->view().get(), PopoverArrowDirectionUp, false);
+                popupField->becomeFirstResponder();
+            };
+        ASSERT_TRUE(driver.tap(name.get()));
+        driver.type("Globex");
+        if (c.byTab)
+            driver.pressKey("\t");
+        else
+            ASSERT_TRUE(driver.tap(address.get()));
+        driver.type("9 Oak");
+        EXPECT_EQ(name->text(), c.nameAfter);
+        EXPECT_EQ(address->text(), "");
+        EXPECT_EQ(note->text(), c.noteAfter);
+        EXPECT_EQ(popupField->text(), c.popupAfter);
+        if (popover)
+            popover->dismissPopoverAnimated(false);
+        note->resignFirstResponder();
+    }
+}
+
+} // namespace

@@ -913,6 +913,7 @@ TEST_F(DesktopInputTest, AFieldThatRefusesTheCaretNeverLeavesTheKeysInTheFieldLe
             popover->dismissPopoverAnimated(false);
         note->resignFirstResponder();
     }
+    address->setDelegate(nullptr);
 }
 
 } // namespace

@@ -579,6 +579,9 @@ void QuoteOrderViewController::didSelectCell(const PersonInfo& person)
     m_txtCustomer->setText(person.name);
     // A long name picked shows its start, as it does once the field is left.
     m_txtCustomer->setSelectedRange(0, 0);
+    // The pick ends the field's typing: keys typed next never edit the name picked, which
+    // would no longer name the customer whose id the order holds.
+    m_txtCustomer->resignFirstResponder();
     if (!m_quoteOrder)
         return;
     m_quoteOrder->setCustomerId(person.pid);

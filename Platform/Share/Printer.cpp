@@ -1,5 +1,6 @@
 #include "Platform/Share/Printer.h"
 
+#include "Platform/Base/Digest.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/Paths.h"
@@ -65,11 +66,16 @@ PrintResult Printer::printFile(const std::string& pdfPath, const std::string& jo
         }
         base::logf("Printer: lp failed (%d); the file is kept instead", run.exitCode);
     }
-    std::string outbox = base::Paths::home() + "/Outbox";
-    base::FileManager::createDirectories(outbox, 0700);
-    std::string target = outbox + "/" + safeJobName(jobName);
+    // A folder of its own for each kept print, named as a mail's is: a later print never
+    // replaces an earlier one, and the file keeps the job's name.
+    std::string folder = base::Paths::home() + "/Outbox/" + base::Digest::uuidString();
+    if (!base::FileManager::createDirectories(folder, 0700))
+        return result;
+    std::string target = folder + "/" + safeJobName(jobName);
     if (base::FileManager::copyFileAtomically(pdfPath, target, 0600))
         result.savedPath = target;
+    else
+        base::FileManager::removeItem(folder);
     return result;
 }
 

@@ -13,7 +13,8 @@ struct PrintResult {
 };
 
 // Prints PDF files through lp (duplex on the long edge); without lp, or when it fails, the
-// PDF is copied to <home>/Outbox/<job>.pdf for the caller to show. Tests install a recorder.
+// PDF is copied to <home>/Outbox/<id>/<job>.pdf, a folder of its own for each print as a
+// mail's attachment has, for the caller to show. Tests install a recorder.
 class Printer {
 public:
     virtual ~Printer() = default;

@@ -93,6 +93,21 @@ bool holdsTextInput(const View& view)
     return false;
 }
 
+// A sheet (a controller presented on top) lies over the layer of the window that holds the
+// view: the view is hidden behind it, though it may still have the caret.
+bool coveredBySheet(const Window& window, const View& view)
+{
+    for (auto it = window.subviews().rbegin(); it != window.subviews().rend(); ++it) {
+        const View& layer = **it;
+        if (view.isDescendantOfView(&layer))
+            return false;
+        ViewController* controller = layer.viewController();
+        if (!layer.isHidden() && controller && controller->presentingViewController())
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 Responder* Window::keyResponder() const
@@ -108,6 +123,9 @@ Responder* Window::keyResponder() const
     // the caret may still be. A list of results over the field being typed in leaves them.
     if (OverlayView* overlay = topOverlay(*this);
         overlay && focused && !focused->isDescendantOfView(overlay) && holdsTextInput(*overlay))
+        return nullptr;
+    // A sheet takes the keys as a popover does: none reaches a field it covers.
+    if (focused && coveredBySheet(*this, *focused))
         return nullptr;
     return responder;
 }
@@ -148,12 +166,12 @@ bool Window::scrollByKey(const std::string& key)
         return false;
     };
     // The list with the keyboard focus: the one holding the focused view, else the one
-    // clicked last while it is still shown here.
-    if (auto* focused = dynamic_cast<View*>(Responder::currentFirstResponder()); focused && focused->window() == this)
+    // clicked last while it is still shown here; neither when a sheet covers it.
+    if (auto* focused = dynamic_cast<View*>(keyResponder()); focused && focused->window() == this)
         for (View* v = focused->superview(); v; v = v->superview())
             if (dynamic_cast<ScrollView*>(v))
                 return scrolls(v);
-    if (auto list = m_keyList.lock(); list && isShown(*list, *this))
+    if (auto list = m_keyList.lock(); list && isShown(*list, *this) && !coveredBySheet(*this, *list))
         return scrolls(list.get());
     return scrolls(hitTest(m_pointer));
 }
@@ -233,6 +251,9 @@ bool Window::moveFocus(bool forward)
     for (long step = 1; step < n; ++step) {
         TextField* next = order[static_cast<size_t>(((index + (forward ? step : -step)) % n + n) % n)];
         if (next->becomeFirstResponder())
+            return true;
+        // It refused but handed the caret on (to a popup it opened): the move ends there.
+        if (Responder::currentFirstResponder() != current)
             return true;
     }
     return true;

@@ -431,8 +431,15 @@ void TextField::endTracking(gfx::Point point, bool inside)
         return;
     }
     bool wasEditing = m_editing;
-    if (!becomeFirstResponder())
+    Responder* before = Responder::currentFirstResponder();
+    if (!becomeFirstResponder()) {
+        // Clicked away from the field being typed in, the user means to type elsewhere: its
+        // typing ends, as when a field takes the caret, so the next keys never go on into it.
+        auto* typing = dynamic_cast<View*>(before);
+        if (typing && typing != this && typing == Responder::currentFirstResponder() && typing->window() == window())
+            typing->resignFirstResponder();
         return;
+    }
     double now = base::RunLoop::main().now();
     bool second = wasEditing && m_lastTapTime >= 0 && now - m_lastTapTime <= kDoubleTapInterval &&
                   std::abs(point.x - m_lastTapPoint.x) <= kDoubleTapDistance &&

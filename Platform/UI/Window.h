@@ -62,7 +62,8 @@ public:
     void gestureRecognizerDidBegin(GestureRecognizer& recognizer);
     // Where typed text and keys go: the first responder, unless an alert is up and the
     // responder lies behind it (an alert takes every key; only its own field hears them), or
-    // it lies behind a popover that holds a field of its own (the popover takes the keys).
+    // it lies behind a popover that holds a field of its own (the popover takes the keys), or
+    // a sheet (a controller presented on top) covers it: a sheet takes the keys too.
     Responder* keyResponder() const;
     // Text goes to the key responder; "\n", "\b", "\t" and "escape" are keys.
     void typeText(const std::string& text);

@@ -197,4 +197,72 @@ TEST_F(OrderTypingRoadsTest, TheProgramsEndKeepsTheOrderUnderADocumentPushedAbov
     freeSharedModels();
 }
 
+// The settings sheet opened over a field being typed in takes the keys: "77" and Backspace
+// typed over it reach neither the line's quantity nor the customer behind it, which still
+// show, and once stored keep, what was typed before.
+TEST_F(OrderTypingRoadsTest, KeysTypedOverTheSettingsSheetNeverReachTheFieldItCovers)
+{
+    struct Case {
+        const char* what;
+        std::function<ui::TextField*(QuoteOrderViewController&)> type; // types into a field, returns it
+        const char* shown;
+        std::function<void(const QuoteOrderEntity&)> check; // the stored order
+    };
+    const Case cases[] = {
+        {"a line's quantity", [&](QuoteOrderViewController&) -> ui::TextField* { return quantity; }, "3",
+         [](const QuoteOrderEntity& stored) {
+             ASSERT_EQ(stored.items().size(), 1u);
+             EXPECT_EQ(stored.items()[0]->quantity(), 3);
+         }},
+        {"the order's customer",
+         [&](QuoteOrderViewController& editor) -> ui::TextField* {
+             driver->tap(&editor.customerField());
+             driver->type("Delta");
+             driver->pressKey("escape"); // the list of matches goes, the caret stays
+             return &editor.customerField();
+         },
+         "Delta", [](const QuoteOrderEntity& stored) { EXPECT_EQ(stored.customerName(), "Delta"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        loginAsDemo();
+        auto tabs = showMain();
+        auto editor = typeIntoANewOrder(tabs, "3");
+        ASSERT_NE(editor, nullptr);
+        ui::TextField* field = c.type(*editor);
+        ASSERT_NE(field, nullptr);
+        ASSERT_TRUE(field->isFirstResponder());
+        auto order = editor->quoteOrder();
+
+        ASSERT_TRUE(driver->tap(tabs->buttonWithTag(7)->btn().get()));
+        settle();
+        ASSERT_NE(tabs->presentedViewController(), nullptr) << "the settings sheet is not up";
+        driver->type("77");
+        driver->pressKey("\b");
+        EXPECT_EQ(field->text(), c.shown) << "typed over the sheet";
+        ASSERT_TRUE(driver->tap(driver->findByText(text("DONE"))));
+        settle();
+        ASSERT_EQ(tabs->presentedViewController(), nullptr);
+        EXPECT_EQ(field->text(), c.shown);
+
+        QuoteOrderStore::keepOpenOrder();
+        ASSERT_NE(order->serial(), 0) << "the order was not stored";
+        std::shared_ptr<QuoteOrderEntity> stored;
+        for (const auto& o : DataAccessManager::sharedDataModel()->fetchQuoteOrdersCondition(2, std::nullopt))
+            if (o->serial() == order->serial())
+                stored = o;
+        ASSERT_NE(stored, nullptr);
+        c.check(*stored);
+
+        ui::AlertView::dismissAllForTesting();
+        editor.reset();
+        quantity = nullptr;
+        tabs.reset();
+        app->showLoginPage();
+        settle();
+        ui::AlertView::dismissAllForTesting();
+        freeSharedModels();
+    }
+}
+
 } // namespace

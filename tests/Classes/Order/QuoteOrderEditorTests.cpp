@@ -811,3 +811,74 @@ TEST_F(EditorCustomerTest, APopupThatOpensTakesTheKeysFromTheCustomerField)
 }
 
 } // namespace
+
+namespace {
+
+// Keys typed after the customer field go where the user went: into the address popup however
+// it opened, and never into a customer's name once it was picked from the list or the user
+// clicked away from it onto the address it refuses to edit. The order is stored so.
+TEST_F(EditorCustomerTest, KeysTypedAfterTheCustomerFieldGoWhereTheUserWent)
+{
+    struct Case {
+        const char* what;
+        const char* typedName;      // typed into the customer field
+        const char* picked;         // then picked from the list, if given
+        std::function<void()> then; // what the user does before typing "9 Oak"
+        const char* name;           // the customer the field and the stored order name
+        bool known;                 // the stored order has the stored customer's id
+        const char* street;         // the stored order's street
+    };
+    const Case cases[] = {
+        {"a new name, the address popup opened by a tap", "Zed Co", nullptr,
+         [&] { ASSERT_TRUE(driver->tap(&editor->addressField())); }, "Zed Co", false, "9 Oak"},
+        {"a new name, the address popup opened by Tab", "Zed Co", nullptr, [&] { driver->pressKey("\t"); }, "Zed Co",
+         false, "9 Oak"},
+        {"a customer picked, then typing at once", "AC", "ACME Ltd", [] {}, "ACME Ltd", true, "5 Elm Road"},
+        {"a customer picked, then a click on its address", "AC", "ACME Ltd",
+         [&] { ASSERT_TRUE(driver->tap(&editor->addressField())); }, "ACME Ltd", true, "5 Elm Road"},
+        {"a customer picked, then Tab to its address", "AC", "ACME Ltd", [&] { driver->pressKey("\t"); }, "ACME Ltd",
+         true, "5 Elm Road"},
+        {"a stored customer's name typed whole, then a click on its address", "ACME Ltd", nullptr,
+         [&] {
+             driver->pressKey("escape"); // the list of matches goes
+             ASSERT_TRUE(editor->customerField().isFirstResponder());
+             ASSERT_TRUE(driver->tap(&editor->addressField()));
+         },
+         "ACME Ltd", true, "5 Elm Road"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        open(0, {line(7, "Widget", 60, 2)});
+        ASSERT_TRUE(driver->tap(&editor->customerField()));
+        driver->type(c.typedName);
+        if (c.picked)
+            chooseFromList(c.picked);
+        c.then();
+        window->layoutIfNeeded();
+        driver->type("9 Oak");
+        if (!c.known) {
+            ASSERT_NE(editor->addressPopover(), nullptr) << "the popup did not open";
+            driver->tap(gfx::Point{900, 500}); // outside the popup
+            EXPECT_EQ(editor->addressPopover(), nullptr);
+        } else {
+            EXPECT_EQ(editor->addressPopover(), nullptr) << "a stored customer's address is not typed in";
+        }
+        EXPECT_EQ(editor->customerField().text(), c.name);
+
+        QuoteOrderStore::keepOpenOrder();
+        ASSERT_NE(order->serial(), 0) << "the order was not stored";
+        std::shared_ptr<QuoteOrderEntity> stored;
+        for (const auto& o : data->fetchQuoteOrdersCondition(0, std::nullopt))
+            if (o->serial() == order->serial())
+                stored = o;
+        ASSERT_NE(stored, nullptr);
+        EXPECT_EQ(stored->customerName(), c.name);
+        EXPECT_EQ(stored->customerId(), c.known ? acme : 0);
+        EXPECT_EQ(stored->customerAddress(), c.street);
+        nav->popToRootViewController(false);
+        ui::AlertView::dismissAllForTesting();
+        QuoteOrderStore::sharedQuoteOrderStore()->setCurQuoteOrder(nullptr);
+    }
+}
+
+} // namespace

@@ -766,3 +766,154 @@ TEST_F(DesktopInputTest, APopoverWithAFieldOfItsOwnTakesTheKeysFromTheFieldsBehi
     }
 }
 } // namespace
+
+namespace {
+
+// A sheet takes the keys as a popover does: while a controller presented on top covers a
+// field that still has the caret, typing, Backspace, Tab and the page keys reach neither it
+// nor the list holding it; the sheet's own field hears them. Gone, the sheet gives them back.
+TEST_F(DesktopInputTest, APresentedSheetTakesTheKeysFromTheFieldsItCovers)
+{
+    View::setAnimationsEnabled(false);
+    auto root = std::make_shared<ViewController>();
+    window->setRootViewController(root);
+    // A list of lines, one of them being typed in, as an order's quantity is.
+    Sections rows;
+    rows.rows = 100;
+    auto lines = std::make_shared<TableView>(gfx::Rect(0, 0, 1024, 400));
+    lines->setDataSource(&rows);
+    root->view()->addSubview(lines);
+    auto behind = std::make_shared<TextField>(gfx::Rect(10, 5, 200, 30));
+    lines->addSubview(behind);
+    auto next = std::make_shared<TextField>(gfx::Rect(220, 5, 200, 30));
+    lines->addSubview(next);
+
+    struct Case {
+        const char* what;
+        ModalPresentationStyle style;
+        bool ownFieldFocused; // the sheet's own field has the caret
+        const char* ownAfter;
+    };
+    const Case cases[] = {
+        {"a form sheet", ModalPresentationStyle::FormSheet, false, ""},
+        {"a page sheet", ModalPresentationStyle::PageSheet, false, ""},
+        {"a full-screen screen", ModalPresentationStyle::FullScreen, false, ""},
+        {"a form sheet whose own field has the caret", ModalPresentationStyle::FormSheet, true, "7"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        behind->setText("3");
+        ASSERT_TRUE(behind->becomeFirstResponder());
+        window->layoutIfNeeded();
+        lines->setContentOffset({0, 0});
+        auto sheet = std::make_shared<ViewController>();
+        sheet->setModalPresentationStyle(c.style);
+        auto own = std::make_shared<TextField>(gfx::Rect(10, 10, 200, 30));
+        sheet->view()->addSubview(own);
+        root->presentViewController(sheet, false);
+        ASSERT_EQ(root->presentedViewController(), sheet);
+        if (c.ownFieldFocused) {
+            ASSERT_TRUE(own->becomeFirstResponder());
+        }
+
+        window->typeText("77");
+        window->pressKey("\b");
+        window->pressKey("\t");
+        window->setPointerLocation({5, 5});
+        window->pressKey("pagedown");
+        EXPECT_EQ(behind->text(), "3");
+        EXPECT_EQ(own->text(), c.ownAfter);
+        EXPECT_FALSE(next->isFirstResponder()) << "Tab moved the caret behind the sheet";
+        EXPECT_EQ(lines->contentOffset().y, 0) << "a page key scrolled the list behind the sheet";
+
+        root->dismissViewController(false);
+        ASSERT_EQ(root->presentedViewController(), nullptr);
+        ASSERT_TRUE(behind->becomeFirstResponder());
+        window->typeText("!");
+        EXPECT_EQ(behind->text(), "3!") << "gone, the sheet gives the keys back";
+        behind->resignFirstResponder();
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A field that refuses the caret, as an address composed from its parts does, or that opens a
+// popup with a field of its own instead.
+struct Refusing : TextFieldDelegate {
+    std::function<void()> instead;
+    bool textFieldShouldBeginEditing(TextField&) override
+    {
+        if (instead)
+            instead();
+        return false;
+    }
+};
+
+// Reaching a field that refuses the caret, by a click or by Tab, never leaves the caret where
+// the next keys would go on into the field the user left: a click ends that field's typing,
+// Tab passes over to the next field, and a popup the refusing field opens keeps the caret.
+TEST_F(DesktopInputTest, AFieldThatRefusesTheCaretNeverLeavesTheKeysInTheFieldLeft)
+{
+    View::setAnimationsEnabled(false);
+    auto root = std::make_shared<ViewController>();
+    window->setRootViewController(root);
+    auto name = std::make_shared<TextField>(gfx::Rect(10, 10, 200, 30));
+    auto address = std::make_shared<TextField>(gfx::Rect(220, 10, 200, 30));
+    auto note = std::make_shared<TextField>(gfx::Rect(430, 10, 200, 30));
+    for (const auto& field : {name, address, note})
+        root->view()->addSubview(field);
+    Refusing refusing;
+    address->setDelegate(&refusing);
+    Driver driver(*window);
+
+    struct Case {
+        const char* what;
+        bool opensPopup;
+        bool byTab;
+        const char* nameAfter;
+        const char* noteAfter;
+        const char* popupAfter;
+    };
+    const Case cases[] = {
+        {"a click on a field that refuses", false, false, "Globex", "", ""},
+        {"Tab onto a field that refuses", false, true, "Globex", "9 Oak", ""},
+        {"a click on a field that opens a popup", true, false, "Globex", "", "9 Oak"},
+        {"Tab onto a field that opens a popup", true, true, "Globex", "", "9 Oak"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        name->setText("");
+        note->setText("");
+        std::shared_ptr<PopoverController> popover;
+        auto popupField = std::make_shared<TextField>(gfx::Rect(10, 10, 200, 30));
+        refusing.instead = nullptr;
+        if (c.opensPopup)
+            refusing.instead = [&] {
+                auto content = std::make_shared<ViewController>();
+                content->view()->addSubview(popupField);
+                popover = std::make_shared<PopoverController>(content);
+                popover->setPopoverContentSize({320, 100});
+                popover->presentPopoverFromRect(address->frame(), root->view().get(), PopoverArrowDirectionUp, false);
+                popupField->becomeFirstResponder();
+            };
+        ASSERT_TRUE(driver.tap(name.get()));
+        driver.type("Globex");
+        if (c.byTab)
+            driver.pressKey("\t");
+        else
+            ASSERT_TRUE(driver.tap(address.get()));
+        driver.type("9 Oak");
+        EXPECT_EQ(name->text(), c.nameAfter);
+        EXPECT_EQ(address->text(), "");
+        EXPECT_EQ(note->text(), c.noteAfter);
+        EXPECT_EQ(popupField->text(), c.popupAfter);
+        if (popover)
+            popover->dismissPopoverAnimated(false);
+        note->resignFirstResponder();
+    }
+    address->setDelegate(nullptr);
+}
+
+} // namespace

@@ -388,7 +388,8 @@ bool readJpegCoefficients(const uint8_t* data, size_t length, size_t* coefficien
 }
 
 // Decodes at scaleEighths/8 straight into a new ARGB32 surface; null on any failure.
-// `dataEnded`, when given, is told whether the data ran out before the picture's end.
+// `dataEnded`, when given, is told whether picture data was missing (the scan cut off); a file
+// that lacks only its closing marker is whole.
 cairo_surface_t* decodeJpegScaled(const uint8_t* data, size_t length, int scaleEighths, bool* dataEnded)
 {
     jpeg_decompress_struct info;

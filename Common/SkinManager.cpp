@@ -18,9 +18,12 @@
 #include "Platform/Base/PropertyList.h"
 
 #include <atomic>
+#include <cstdarg>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <set>
 #include <stdlib.h>
 
 namespace {
@@ -49,10 +52,44 @@ bool fitsWithin(gfx::Size points, const std::optional<gfx::Size>& largest)
     return !largest || (points.width <= largest->width && points.height <= largest->height);
 }
 
+// The file at `path` as it is now: its path, size and time written.
+std::optional<std::string> fileIdentity(const std::string& path)
+{
+    std::error_code ec;
+    auto size = std::filesystem::file_size(path, ec);
+    if (ec)
+        return std::nullopt;
+    auto written = std::filesystem::last_write_time(path, ec);
+    if (ec)
+        return std::nullopt;
+    return path + "|" + std::to_string(size) + "|" + std::to_string(written.time_since_epoch().count());
+}
+
+// Why a skin picture is left out, logged the first time only: several screens may ask for one
+// file under different stand-ins (the saved-login tile and the home bar both show the logo),
+// and a failed one is decoded again once its entry is dropped.
+void logLeftOut(const std::string& path, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void logLeftOut(const std::string& path, const char* format, ...)
+{
+    static std::mutex lock;
+    static auto* logged = new std::set<std::string>();
+    {
+        std::lock_guard guard(lock);
+        if (!logged->insert(fileIdentity(path).value_or(path)).second)
+            return;
+    }
+    char text[1024];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    base::log(text);
+}
+
 // A client's skin picture decoded to fit the screen, through the process's decode budget. One
 // whose decode would hold more than the whole budget, that cannot be read or only in part, or
 // that is larger than `largest` is left out: null, so the application's own picture shows in
-// its place. Each one left out is logged once, by name, with the reason.
+// its place. Each file left out is logged once, by name, with the reason.
 gfx::Image readSkinPicture(const std::string& path, const std::optional<gfx::Size>& largest)
 {
     auto bytes = base::FileManager::readFile(path);
@@ -65,7 +102,7 @@ gfx::Image readSkinPicture(const std::string& path, const std::optional<gfx::Siz
     auto because = [&] { return refusals.reason().empty() ? std::string() : ": " + refusals.reason(); };
     double scale = gfx::Image::scaleForPath(path);
     if (auto points = gfx::Image::sizeOfBytes(*bytes, scale); points && !fitsWithin(*points, largest)) {
-        base::logf("SkinManager: %s is left out: at %.0f x %.0f points it is far larger than the %.0f x %.0f it is "
+        logLeftOut(path, "SkinManager: %s is left out: at %.0f x %.0f points it is far larger than the %.0f x %.0f it is "
                    "shown within", name, points->width, points->height, largest->width, largest->height);
         return {};
     }
@@ -73,12 +110,12 @@ gfx::Image readSkinPicture(const std::string& path, const std::optional<gfx::Siz
     auto cost = gfx::Image::decodeCostFitting(*bytes, box);
     size_t limit = gfx::DecodeBudget::shared().limit();
     if (!cost) {
-        base::logf("SkinManager: %s is left out: it is not a picture that can be read (%zu bytes)%s", name,
+        logLeftOut(path, "SkinManager: %s is left out: it is not a picture that can be read (%zu bytes)%s", name,
                    bytes->size(), because().c_str());
         return {};
     }
     if (*cost > limit) {
-        base::logf("SkinManager: %s is left out: its decode would hold %zu MB, over the %zu MB a picture may",
+        logLeftOut(path, "SkinManager: %s is left out: its decode would hold %zu MB, over the %zu MB a picture may",
                    name, *cost >> 20, limit >> 20);
         return {};
     }
@@ -86,7 +123,7 @@ gfx::Image readSkinPicture(const std::string& path, const std::optional<gfx::Siz
                                                       gfx::Image::PartialData::Refused);
     // Its header read well, but its pictures' data did not (damaged or cut short).
     if (!picture)
-        base::logf("SkinManager: %s is left out: its picture data could not be decoded (%zu bytes)%s", name,
+        logLeftOut(path, "SkinManager: %s is left out: its picture data could not be decoded (%zu bytes)%s", name,
                    bytes->size(), because().c_str());
     return picture;
 }
@@ -153,15 +190,10 @@ SkinPictures& skinPictures()
 
 std::optional<std::string> pictureKey(const std::string& path, bool withStandIn, const std::optional<gfx::Size>& bound)
 {
-    std::error_code ec;
-    auto size = std::filesystem::file_size(path, ec);
-    if (ec)
+    auto file = fileIdentity(path);
+    if (!file)
         return std::nullopt;
-    auto written = std::filesystem::last_write_time(path, ec);
-    if (ec)
-        return std::nullopt;
-    return path + "|" + std::to_string(size) + "|" + std::to_string(written.time_since_epoch().count())
-        + (withStandIn ? "|stand-in" : "|none")
+    return *file + (withStandIn ? "|stand-in" : "|none")
         + (bound ? "|over " + std::to_string(bound->width) + "x" + std::to_string(bound->height) : "");
 }
 

@@ -1,6 +1,7 @@
 #include "Platform/Graphics/Context.h"
 
 #include "Platform/Graphics/AttributedString.h"
+#include "Platform/Graphics/ImageSlice.h"
 
 #include "Platform/Graphics/TextLayout.h"
 
@@ -519,11 +520,10 @@ void Context::fillLinearGradient(const Rect& rect, Point start, Point end, const
     });
 }
 
-void Context::drawImageSlice(const Image& image, const Rect& source, const Rect& rect)
+void drawImageSlice(cairo_t* cr, const Image& image, const Rect& source, const Rect& rect, bool smooth)
 {
     if (source.isEmpty() || rect.isEmpty())
         return;
-    cairo_t* cr = m_cr.get();
     cairo_surface_t* pixels = image.cairoSurface();
     if (!pixels || cairo_surface_get_type(pixels) != CAIRO_SURFACE_TYPE_IMAGE)
         return;
@@ -541,7 +541,7 @@ void Context::drawImageSlice(const Image& image, const Rect& source, const Rect&
     SurfaceRef slice(cairo_surface_create_for_rectangle(pixels, x0, y0, x1 - x0, y1 - y0));
     PatternRef pattern(cairo_pattern_create_for_surface(slice.get()));
     cairo_pattern_set_extend(pattern.get(), CAIRO_EXTEND_PAD);
-    cairo_pattern_set_filter(pattern.get(), m_states.back().smoothImages ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
+    cairo_pattern_set_filter(pattern.get(), smooth ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
     cairo_matrix_t m;
     cairo_matrix_init_scale(&m, (x1 - x0) / rect.width(), (y1 - y0) / rect.height());
     cairo_matrix_translate(&m, -rect.x(), -rect.y());
@@ -585,7 +585,7 @@ void Context::drawImage(const Image& image, const Rect& rect, double alpha)
                 Rect source(srcX[col], srcY[row], srcX[col + 1] - srcX[col], srcY[row + 1] - srcY[row]);
                 Rect target(dstX[col], dstY[row], dstX[col + 1] - dstX[col], dstY[row + 1] - dstY[row]);
                 if (source.width() > 0 && source.height() > 0 && target.width() > 0 && target.height() > 0)
-                    drawImageSlice(image, source, target);
+                    drawImageSlice(m_cr.get(), image, source, target, m_states.back().smoothImages);
             }
         }
     });
@@ -621,7 +621,7 @@ void Context::drawImage(const Image& image, const Rect& source, const Rect& rect
     if (copy)
         composite([&] { drawSurface(copy.get(), placed); });
     else
-        composite([&] { drawImageSlice(image, visible, target); });
+        composite([&] { drawImageSlice(m_cr.get(), image, visible, target, m_states.back().smoothImages); });
     m_states.back().alpha = savedAlpha;
 }
 

@@ -151,7 +151,6 @@ private:
     template <typename Draw>
     void composite(Draw draw);
     void setSource(const Color& color);
-    void drawImageSlice(const Image& image, const Rect& source, const Rect& rect);
     // The picture resampled to the pixels rect covers here, when drawing it scaled to a bitmap;
     // rect becomes the whole pixels the copy goes to.
     SurfaceRef resampledFor(const Image& image, Rect& rect) const;

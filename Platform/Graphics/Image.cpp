@@ -20,6 +20,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
+#include <set>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -94,15 +96,44 @@ struct PictureHeader {
 };
 
 bool readJpegCoefficients(const uint8_t* data, size_t length, size_t* coefficientBytes);
+cairo_surface_t* decodeJpegScaled(const uint8_t* data, size_t length, int scaleEighths, bool* dataEnded);
 
 // What a GIF's first picture is: whole (the blocks before it and its own data run to their
-// ends), over the whole screen the GIF declares, and alone (nothing but extensions follow it
-// before the end). One cut short would decode to a transparent area, not the default picture.
+// ends), and whether its data gives any pixel at all. Only that picture is drawn, over a clear
+// screen where it does not reach (a frame trimmed to its content, or an animation's first frame
+// of a part); one cut short, or one of no pixels, would draw a transparent area, not the
+// default picture.
 struct GifFirstFrame {
     bool complete = false;
-    bool wholeScreen = false;
-    bool alone = false;
+    bool hasPixels = false;
 };
+
+// Whether the LZW codes in the sub-blocks from `at` give a pixel: the first code that is no
+// clear is no end. The codes keep their first width until one gives a pixel.
+bool gifCodesGivePixels(std::span<const uint8_t> bytes, size_t at, int minimumCodeSize)
+{
+    if (minimumCodeSize < 0 || minimumCodeSize > 12)
+        return false;
+    const uint32_t clear = 1u << minimumCodeSize;
+    const int width = minimumCodeSize + 1;
+    uint32_t bits = 0;
+    int count = 0;
+    while (at < bytes.size()) {
+        size_t size = bytes[at++];
+        if (size == 0)
+            return false;
+        for (size_t end = std::min(bytes.size(), at + size); at < end; ++at) {
+            bits |= uint32_t(bytes[at]) << count;
+            count += 8;
+            for (; count >= width; count -= width, bits >>= width) {
+                uint32_t code = bits & ((1u << width) - 1);
+                if (code != clear)
+                    return code != clear + 1;
+            }
+        }
+    }
+    return false;
+}
 
 GifFirstFrame gifFirstFrame(std::span<const uint8_t> bytes)
 {
@@ -110,8 +141,6 @@ GifFirstFrame gifFirstFrame(std::span<const uint8_t> bytes)
     size_t at = 13;
     if (bytes.size() < at)
         return first;
-    auto word = [&](size_t i) { return int(bytes[i]) | int(bytes[i + 1]) << 8; };
-    const int screenWidth = word(6), screenHeight = word(8);
     auto tableSize = [](uint8_t flags) { return (flags & 0x80) ? size_t(3) << ((flags & 7) + 1) : size_t(0); };
     at += tableSize(bytes[10]);
     // Sub-blocks up to the empty one; false when the data ends first.
@@ -124,27 +153,21 @@ GifFirstFrame gifFirstFrame(std::span<const uint8_t> bytes)
         }
         return false;
     };
-    // Extensions (a label, then sub-blocks) up to the next block of another kind: its kind,
-    // or nothing when the data ends first.
-    auto skipExtensions = [&]() -> std::optional<uint8_t> {
-        while (at < bytes.size()) {
-            uint8_t kind = bytes[at++];
-            if (kind != 0x21)
-                return kind;
-            ++at;
-            if (!skipBlocks())
-                return std::nullopt;
-        }
-        return std::nullopt;
-    };
+    // Extensions (a label, then sub-blocks) up to the first block of another kind.
+    while (at < bytes.size() && bytes[at] == 0x21) {
+        at += 2;
+        if (!skipBlocks())
+            return first;
+    }
     // The picture: its descriptor, colours, code size and data.
-    if (skipExtensions() != std::optional<uint8_t>(0x2C) || at + 9 > bytes.size())
+    if (at + 10 > bytes.size() || bytes[at] != 0x2C)
         return first;
-    first.wholeScreen = word(at) == 0 && word(at + 2) == 0 && word(at + 4) >= screenWidth && word(at + 6) >= screenHeight;
-    uint8_t flags = bytes[at + 8];
-    at += 9 + tableSize(flags) + 1;
+    at += 10 + tableSize(bytes[at + 9]);
+    if (at >= bytes.size())
+        return first;
+    const int codeSize = bytes[at++];
+    first.hasPixels = gifCodesGivePixels(bytes, at, codeSize);
     first.complete = skipBlocks();
-    first.alone = first.complete && skipExtensions() == std::optional<uint8_t>(0x3B);
     return first;
 }
 
@@ -177,11 +200,8 @@ std::optional<PictureHeader> readHeader(std::span<const uint8_t> bytes)
             refuse("a GIF whose picture data ends early is not decoded");
             return std::nullopt;
         }
-        // Only the first picture is drawn: one that leaves the rest of its screen to the frames
-        // after it would show as a mostly empty area.
-        if (!first.wholeScreen && !first.alone) {
-            refuse("a GIF of %d x %d whose first frame covers only part of it, the rest left to the frames that follow, "
-                   "is not decoded", header.width, header.height);
+        if (!first.hasPixels) {
+            refuse("a GIF of %d x %d whose first frame carries no pixels is not decoded", header.width, header.height);
             return std::nullopt;
         }
     }
@@ -267,6 +287,13 @@ SurfaceRef decodeWhole(std::span<const uint8_t> bytes)
     int width = 0, height = 0, channels = 0;
     stbi_uc* rgba = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height,
                                           &channels, 4);
+    if (!rgba && formatOf(bytes) == Format::Jpeg) {
+        // That reader wants the closing marker, which some writers leave out; the JPEG decoder
+        // reads such a file whole. A file whose picture data is cut off stays refused.
+        bool dataEnded = false;
+        SurfaceRef surface(decodeJpegScaled(bytes.data(), bytes.size(), 8, &dataEnded));
+        return dataEnded ? SurfaceRef() : surface;
+    }
     if (!rgba)
         return {};
     if (width <= 0 || height <= 0) {
@@ -281,7 +308,8 @@ SurfaceRef decodeWhole(std::span<const uint8_t> bytes)
 struct JpegFailure {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
-    // The first output row not yet read when the data ran out; -1 while it lasts.
+    // The first output row not yet read when the decoder had to make up picture data the file
+    // does not hold (its scan cut off); -1 while the data holds.
     long dataEndedAt = -1;
 };
 
@@ -292,11 +320,13 @@ struct JpegFailure {
 
 void jpegQuiet(j_common_ptr) {}
 
-// Warnings are not shown; the one that the data ran out is kept with the row it came at.
+// Warnings are not shown; the one that picture data is missing is kept with the row it came at.
+// The end of the file alone is no such sign: a file that lacks only its closing marker warns
+// of it too, once every scan it holds is read.
 void jpegNoteEnd(j_common_ptr info, int level)
 {
     auto* failure = reinterpret_cast<JpegFailure*>(info->err);
-    if (level == -1 && info->err->msg_code == JWRN_JPEG_EOF && failure->dataEndedAt < 0 && info->is_decompressor)
+    if (level == -1 && info->err->msg_code == JWRN_HIT_MARKER && failure->dataEndedAt < 0 && info->is_decompressor)
         failure->dataEndedAt = static_cast<long>(reinterpret_cast<j_decompress_ptr>(info)->output_scanline);
 }
 
@@ -358,8 +388,9 @@ bool readJpegCoefficients(const uint8_t* data, size_t length, size_t* coefficien
 }
 
 // Decodes at scaleEighths/8 straight into a new ARGB32 surface; null on any failure.
-// `dataEnded`, when given, is told whether the data ran out before the picture's end.
-cairo_surface_t* decodeJpegScaled(const uint8_t* data, size_t length, int scaleEighths, bool* dataEnded = nullptr)
+// `dataEnded`, when given, is told whether picture data was missing (the scan cut off); a file
+// that lacks only its closing marker is whole.
+cairo_surface_t* decodeJpegScaled(const uint8_t* data, size_t length, int scaleEighths, bool* dataEnded)
 {
     jpeg_decompress_struct info;
     JpegFailure failure;
@@ -522,12 +553,57 @@ void DecodeRefusals::note(std::string reason)
         m_reason = std::move(reason);
 }
 
+namespace {
+
+// Whether this is the first refusal of the file at `path`, as it is now (size and time written),
+// for that reason.
+bool firstRefusalOfFile(const std::string& path, const std::string& reason)
+{
+    std::error_code ec;
+    auto size = std::filesystem::file_size(path, ec);
+    auto written = std::filesystem::last_write_time(path, ec);
+    std::string key = path + "|" + std::to_string(size) + "|" + std::to_string(written.time_since_epoch().count())
+        + "|" + reason;
+    static std::mutex lock;
+    static auto* refused = new std::set<std::string>();
+    std::lock_guard guard(lock);
+    return refused->insert(std::move(key)).second;
+}
+
+// A picture file decoded by `decode`: a refusal of it is logged once, by name, however many
+// screens decode it again (a product's picture in the catalogue, on its page, in the viewer),
+// or goes to the caller's own refusals.
+template <typename Decode>
+Image decodeFileRefusedOnce(const std::string& path, Decode decode)
+{
+    DecodeRefusals* outer = DecodeRefusals::current();
+    std::string reason;
+    Image image;
+    {
+        DecodeRefusals refusals;
+        image = decode();
+        reason = refusals.reason();
+    }
+    if (reason.empty())
+        return image;
+    if (outer) {
+        outer->note(reason);
+    } else if (firstRefusalOfFile(path, reason)) {
+        std::string quoted = "\"" + std::filesystem::path(path).filename().string() + "\"";
+        base::logf("Image: %s%s", reason.find(quoted) == std::string::npos ? (quoted + ": ").c_str() : "",
+                   reason.c_str());
+    }
+    return image;
+}
+
+} // namespace
+
 Image Image::fromFile(const std::string& path)
 {
     base::Bytes bytes;
     if (!readFile(path, bytes))
         return {};
-    return fromBytes(bytes, scaleForPath(path));
+    return decodeFileRefusedOnce(path, [&] { return fromBytes(bytes, scaleForPath(path)); });
 }
 
 Image Image::fromBytes(std::span<const uint8_t> bytes, double scale)
@@ -556,7 +632,9 @@ Image Image::fromFileFitting(const std::string& path, Size maxPixels, DecodeBudg
     base::Bytes bytes;
     if (!readFile(path, bytes))
         return {};
-    return decodeFitting(bytes, maxPixels, scaleForPath(path), priority, std::filesystem::path(path).filename().string());
+    return decodeFileRefusedOnce(path, [&] {
+        return decodeFitting(bytes, maxPixels, scaleForPath(path), priority, std::filesystem::path(path).filename().string());
+    });
 }
 
 namespace {
@@ -683,7 +761,7 @@ SurfaceRef Image::jpegReduced(std::span<const uint8_t> bytes, int eighths)
     size_t height = (static_cast<size_t>(jpeg.height) * eighths + 7) / 8;
     auto room = DecodeBudget::shared().reserve(width * height * 4 + jpeg.coefficientBytes,
                                                priorityOnThisThread(DecodeBudget::Priority::Background));
-    return SurfaceRef(decodeJpegScaled(bytes.data(), bytes.size(), eighths));
+    return SurfaceRef(decodeJpegScaled(bytes.data(), bytes.size(), eighths, nullptr));
 }
 
 Image Image::fromSurface(cairo_surface_t* source, double scale)

@@ -41,7 +41,8 @@ class Image {
 public:
     Image() = default;
 
-    // PNG or JPEG. A name ending in "@2x" (before the extension) gives scale 2.
+    // PNG or JPEG. A name ending in "@2x" (before the extension) gives scale 2. A file refused
+    // here or by fromFileFitting is logged once by name and reason, however often it is asked.
     static Image fromFile(const std::string& path);
     static Image fromBytes(std::span<const uint8_t> bytes, double scale = 1);
     // Decoded to fit within maxPixels (aspect kept, never enlarged), for a picture shown small:

@@ -304,11 +304,18 @@ const PictureShape kPictureShapes[] = {
      false},
     {"cut_off_progressive_jpeg", [] { return damagedpictures::cutOff(largepictures::jpeg(1600, true), 0.5); },
      std::nullopt, false},
+    // Too large for a box; on the product page its first frame, whole, is drawn in its corner
+    // over a clear screen.
     {"gif_of_10000_frames_ending_early",
      [] { return damagedpictures::cutOff(damagedpictures::manyFrameGif(1024, 768, 10000, 16), 0.6); }, std::nullopt,
-     true},
-    // Small enough for a box, but its first frame is only a corner of it.
-    {"small_gif_of_10000_frames", [] { return damagedpictures::manyFrameGif(300, 200, 10000, 8); }, std::nullopt, true},
+     false},
+    // Small enough for a box; its first frame, a corner of it, is drawn over a clear screen.
+    {"small_gif_of_10000_frames", [] { return damagedpictures::manyFrameGif(40, 30, 10000, 8); }, gfx::Size{40, 30},
+     false},
+    // Every frame over the whole screen, none of them with a pixel.
+    {"gif_of_10000_frames_without_pixels",
+     [] { return damagedpictures::framesWithoutPixels(300, 200, 10000, damagedpictures::GifFrame::Data::Absent); },
+     std::nullopt, true},
 };
 
 void PrintTo(const PictureShape& shape, std::ostream* os)

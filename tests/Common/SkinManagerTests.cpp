@@ -2,6 +2,7 @@
 #include "Platform/Base/Log.h"
 #include "Platform/Base/NotificationCenter.h"
 #include "Platform/UI/ImageView.h"
+#include "tests/Support/DamagedPictures.h"
 #include "tests/Support/LargePictures.h"
 #include "tests/Support/Sanitizers.h"
 
@@ -141,6 +142,57 @@ TEST_F(SkinTest, UnreadableSkinPicturesAreLeftOutAndTheLogSaysWhy)
         EXPECT_EQ(picture.size(), ui::imageNamed(fs::path(c.name).stem().string()).size());
         EXPECT_TRUE(log.contains(c.said));
         EXPECT_FALSE(log.contains("MB")) << "no size for what is no picture";
+    }
+}
+
+// A failing logo is asked for by the saved-login tile (no stand-in) and the home bar (the
+// application's logo in its place), on the main thread and off it: whichever screens show it,
+// one line says why it is left out, and a new file under its name has a line of its own.
+TEST_F(SkinTest, AFailingSkinPictureIsLoggedOnceWhicheverScreensShowIt)
+{
+    struct Case {
+        const char* what;
+        std::function<base::Bytes()> make;
+        const char* said;
+    };
+    const std::vector<Case> cases = {
+        {"not a picture", [] { return base::Bytes{'n', 'o', 't'}; }, "it is not a picture that can be read"},
+        {"a photo cut off", [] { return damagedpictures::cutOff(largepictures::jpeg(1600, false), 0.5); },
+         "ends before the picture does"},
+        {"frames without pixels",
+         [] { return damagedpictures::framesWithoutPixels(200, 100, 10'000, damagedpictures::GifFrame::Data::Absent); },
+         "first frame carries no pixels"},
+    };
+    atScale(1);
+    const fs::path logo = client / "SkinImages" / "homelogo.png";
+    fs::create_directories(logo.parent_path());
+    auto linesAboutLogo = [](const base::ScopedLogCapture& log) {
+        int count = 0;
+        for (const auto& line : log.lines())
+            count += line.find("homelogo.png") != std::string::npos || line.rfind("Image: ", 0) == 0;
+        return count;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (int file = 0; file < 2; ++file) {
+            SCOPED_TRACE(file == 0 ? "first file" : "a new file under the name");
+            base::Bytes bytes = c.make();
+            bytes.resize(bytes.size() + size_t(file)); // another size: another file
+            ASSERT_TRUE(largepictures::writeFile(logo.string(), bytes));
+            base::ScopedLogCapture log;
+            gfx::Image tile = SkinManager::getLogoWithClientId("AbC");
+            gfx::Image bar = SkinManager::skinFromImageName(std::string("homelogo.png"));
+            ASSERT_TRUE(picturesArrived());
+            EXPECT_FALSE(arrived(tile));
+            EXPECT_EQ(arrived(bar).size(), ui::imageNamed("homelogo").size());
+            std::thread([] {
+                EXPECT_FALSE(SkinManager::getLogoWithClientId("AbC"));
+                EXPECT_TRUE(SkinManager::skinFromImageName(std::string("homelogo.png")));
+            }).join();
+            EXPECT_EQ(linesAboutLogo(log), 1);
+            EXPECT_TRUE(log.contains("homelogo.png is left out")) << (log.lines().empty() ? "" : log.lines().front());
+            EXPECT_TRUE(log.contains(c.said));
+        }
     }
 }
 

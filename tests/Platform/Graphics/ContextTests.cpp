@@ -1,4 +1,5 @@
 #include "Platform/Graphics/Context.h"
+#include "Platform/Graphics/ImageSlice.h"
 
 #include "TestSupport.h"
 
@@ -419,6 +420,109 @@ TEST(Context, NineSliceOfAPictureSmallerThanItsCapsStaysWithinItsPixels)
     Image kept = capped->makeImage();
     EXPECT_EQ(kept.pixelAt(5, 7), kGreen);
     EXPECT_EQ(kept.pixelAt(94, 7), kBlue);
+}
+
+// Caps that sum exactly to the picture's size leave no middle of their own: they shrink to
+// leave one pixel to stretch, so the target is covered whole, its corners the picture's own.
+TEST(Context, NineSliceOfCapsSummingToThePictureCoversTheTarget)
+{
+    struct Case {
+        Size picture; // points
+        double pictureScale;
+        EdgeInsets caps;
+        Rect target;
+    };
+    const Case cases[] = {
+        {{14, 14}, 1, {7, 7, 7, 7}, {0, 0, 60, 40}},
+        {{14, 14}, 2, {7, 7, 7, 7}, {0, 0, 60, 40}},
+        {{15, 9}, 1, {4, 10, 5, 5}, {2, 3, 50, 30}},
+        {{7.5, 4.5}, 2, {2, 3.5, 2.5, 4}, {2, 3, 50, 30}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.picture.width << "x" << c.picture.height << " at " << c.pictureScale);
+        int width = int(c.picture.width * c.pictureScale), height = int(c.picture.height * c.pictureScale);
+        auto paint = Context::createBitmap({double(width), double(height)});
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                paint->setFillColor(Color{x / 32.0, y / 32.0, 0.5, 1});
+                paint->fillRect({double(x), double(y), 1, 1});
+            }
+        Image pixels = paint->makeImage();
+        Image picture = Image::fromBytes(pixels.pngData(), c.pictureScale).stretchable(c.caps);
+        ASSERT_EQ(picture.size(), c.picture);
+        // Where the caps land on whole pixels: at the picture's scale and above.
+        for (double scale : {1.0, 2.0}) {
+            if (scale < c.pictureScale)
+                continue;
+            SCOPED_TRACE(testing::Message() << "drawn at " << scale);
+            auto context = Context::createBitmap({c.target.maxX() + 2, c.target.maxY() + 2}, scale);
+            context->drawImage(picture, c.target);
+            Image drawn = context->makeImage();
+            int uncovered = 0;
+            for (int y = int(c.target.minY() * scale); y < int(c.target.maxY() * scale); ++y)
+                for (int x = int(c.target.minX() * scale); x < int(c.target.maxX() * scale); ++x)
+                    uncovered += (drawn.pixelAt(x, y) >> 24) != 0xff;
+            EXPECT_EQ(uncovered, 0);
+            // Drawn at the picture's own scale, its corner pixels land as they are.
+            if (scale == c.pictureScale) {
+                EXPECT_EQ(drawn.pixelAt(int(c.target.minX() * scale), int(c.target.minY() * scale)), pixels.pixelAt(0, 0));
+                EXPECT_EQ(drawn.pixelAt(int(c.target.maxX() * scale) - 1, int(c.target.maxY() * scale) - 1),
+                          pixels.pixelAt(width - 1, height - 1));
+            }
+            EXPECT_EQ(drawn.pixelAt(int((c.target.maxX() + 1) * scale), int((c.target.maxY() + 1) * scale)), 0u);
+        }
+    }
+}
+
+// A part asked for past the picture's edges is cut to its pixels and that cut part is what is
+// stretched over the target: what lies beyond the picture is never read, and a part wholly
+// outside draws nothing.
+TEST(Context, ASliceReachingPastThePictureIsCutToItsPixels)
+{
+    struct Case {
+        const char* name;
+        double pictureScale;
+        Rect source;     // points, as asked
+        Rect inPixels;   // the picture's pixels it is cut to; empty: nothing drawn
+    };
+    // The first ones reach only a little past the right edge, as a rounding would.
+    const Case cases[] = {
+        {"past the right", 1, {4, 0, 8, 5}, {4, 0, 6, 5}},
+        {"past the right at scale 2", 2, {2.5, 0, 4, 2.5}, {5, 0, 5, 5}},
+        {"past the right and bottom", 1, {4, 6, 10, 10}, {4, 6, 6, 4}},
+        {"past the top and left at scale 2", 2, {-1, -2, 3, 4}, {0, 0, 4, 4}},
+        {"past every edge", 1, {-5, -5, 20, 20}, {0, 0, 10, 10}},
+        {"wholly outside", 1, {12, 0, 5, 5}, {}},
+    };
+    // Every pixel its own colour, so each drawn pixel tells where it was read.
+    auto paint = Context::createBitmap({10, 10});
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x) {
+            paint->setFillColor(Color{(x * 25 + 5) / 255.0, (y * 25 + 5) / 255.0, 0.5, 1});
+            paint->fillRect({double(x), double(y), 1, 1});
+        }
+    const Image pixels = paint->makeImage();
+    constexpr int kTarget = 40;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Image picture = Image::fromBytes(pixels.pngData(), c.pictureScale);
+        auto context = Context::createBitmap({kTarget, kTarget});
+        drawImageSlice(context->cairo(), picture, c.source, {0, 0, kTarget, kTarget}, false);
+        Image drawn = context->makeImage();
+        int wrong = 0;
+        for (int y = 0; y < kTarget; ++y)
+            for (int x = 0; x < kTarget; ++x) {
+                uint32_t expected = 0;
+                if (!c.inPixels.isEmpty()) {
+                    // Unsmoothed: each target pixel takes the part's pixel under its centre.
+                    int px = int(c.inPixels.x() + (x + 0.5) * c.inPixels.width() / kTarget);
+                    int py = int(c.inPixels.y() + (y + 0.5) * c.inPixels.height() / kTarget);
+                    expected = pixels.pixelAt(px, py);
+                }
+                wrong += drawn.pixelAt(x, y) != expected;
+            }
+        EXPECT_EQ(wrong, 0);
+    }
 }
 
 TEST(Context, DrawsPartsOfImagesWithAlpha)

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 namespace gfx {
 
@@ -349,36 +350,52 @@ TEST(Image, UnreadableInputIsNull)
 }
 
 // What a picture whose data does not hold it whole gives, by shape and by what the caller
-// takes: only what it is drawn from counts (a GIF's first frame), and the decoder's reason goes
-// to a caller that logs the refusal itself instead of to the log.
+// takes: only what it is drawn from counts (a GIF's first frame), a file that lacks only its
+// closing marker is whole, and the decoder's reason goes to a caller that logs the refusal
+// itself instead of to the log.
 TEST(Image, PicturesNotHeldWholeByTheirData)
 {
+    using damagedpictures::cutOff;
+    using damagedpictures::withoutEndMarker;
+    const base::Bytes photo = largepictures::jpeg(1600, false);
+    const base::Bytes progressive = largepictures::jpeg(1600, true);
+    // So small that the file's end is met while its first row of blocks is decoded.
+    const base::Bytes tiny = largepictures::encodeJpeg(8, 16, false, 90, [](int, int) { return 0x808080u; });
     struct Case {
         const char* name;
         base::Bytes bytes;
         Image::PartialData partial;
         bool decoded;
         const char* reason; // in the refusal, when not decoded
+        // Decoded, the picture its whole file gives, pixel for pixel, else its rows below
+        // `clearFrom` (of 400) left clear.
+        const base::Bytes* sameAs = nullptr;
+        int clearFrom = 400;
     } cases[] = {
         {"animation whose first frame is a corner", damagedpictures::manyFrameGif(300, 200, 50, 8),
-         Image::PartialData::Shown, false, "first frame covers only part"},
+         Image::PartialData::Refused, true, ""},
         {"one frame in a corner of its screen", damagedpictures::manyFrameGif(300, 200, 1, 8), Image::PartialData::Shown,
          true, ""},
         {"animation whose first frame is whole", damagedpictures::manyFrameGif(40, 40, 50, 40), Image::PartialData::Refused,
          true, ""},
-        {"animation cut after a whole first frame",
-         damagedpictures::cutOff(damagedpictures::manyFrameGif(40, 40, 50, 40), 0.5), Image::PartialData::Refused, true,
-         ""},
-        {"cut-off photo, shown as far as it goes", damagedpictures::cutOff(largepictures::jpeg(1600, false), 0.5),
-         Image::PartialData::Shown, true, ""},
-        {"cut-off photo, refused", damagedpictures::cutOff(largepictures::jpeg(1600, false), 0.5),
+        {"animation cut after a whole first frame", cutOff(damagedpictures::manyFrameGif(40, 40, 50, 40), 0.5),
+         Image::PartialData::Refused, true, ""},
+        {"cut-off photo, shown as far as it goes", cutOff(photo, 0.5), Image::PartialData::Shown, true, "", nullptr, 200},
+        {"cut-off photo, refused", cutOff(photo, 0.5), Image::PartialData::Refused, false, "ends before the picture does"},
+        {"photo cut in its last row of blocks", base::Bytes(photo.begin(), photo.end() - 600),
          Image::PartialData::Refused, false, "ends before the picture does"},
-        {"cut-off progressive photo, refused", damagedpictures::cutOff(largepictures::jpeg(1600, true), 0.5),
-         Image::PartialData::Refused, false, "ends before the picture does"},
-        {"whole photo", largepictures::jpeg(1600, true), Image::PartialData::Refused, true, ""},
+        {"cut-off progressive photo, refused", cutOff(progressive, 0.5), Image::PartialData::Refused, false,
+         "ends before the picture does"},
+        {"whole photo", progressive, Image::PartialData::Refused, true, "", &progressive},
+        {"photo without its end marker", withoutEndMarker(photo), Image::PartialData::Refused, true, "", &photo},
+        {"photo without its end marker, shown", withoutEndMarker(photo), Image::PartialData::Shown, true, "", &photo},
+        {"progressive photo without its end marker", withoutEndMarker(progressive), Image::PartialData::Refused, true, "",
+         &progressive},
+        {"small photo without its end marker", withoutEndMarker(tiny), Image::PartialData::Refused, true, "", &tiny},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.bytes.empty());
         base::ScopedLogCapture log;
         DecodeRefusals refusals;
         Image image = Image::fromBytesFitting(c.bytes, {400, 400}, 1, DecodeBudget::Priority::Background, c.partial);
@@ -386,6 +403,176 @@ TEST(Image, PicturesNotHeldWholeByTheirData)
         EXPECT_NE(refusals.reason().find(c.reason), std::string::npos) << refusals.reason();
         EXPECT_EQ(refusals.reason().empty(), c.decoded);
         EXPECT_TRUE(log.lines().empty()) << "logged besides: " << log.lines().front();
+        if (image.isNull())
+            continue;
+        if (c.sameAs) {
+            Image whole = Image::fromBytesFitting(*c.sameAs, {400, 400});
+            ASSERT_EQ(image.pixelWidth(), whole.pixelWidth());
+            ASSERT_EQ(image.pixelHeight(), whole.pixelHeight());
+            int differing = 0;
+            for (int y = 0; y < image.pixelHeight(); ++y)
+                for (int x = 0; x < image.pixelWidth(); ++x)
+                    differing += image.pixelAt(x, y) != whole.pixelAt(x, y);
+            EXPECT_EQ(differing, 0);
+        } else if (image.pixelHeight() == 400) {
+            // Each row is opaque where the data reached it and clear below, with no grey made up.
+            for (int y : {0, c.clearFrom - 20, c.clearFrom + 20, 399}) {
+                if (y >= 0 && y < 400) {
+                    EXPECT_EQ(image.pixelAt(200, y) >> 24, y < c.clearFrom ? 0xffu : 0u) << "row " << y;
+                }
+            }
+        }
+    }
+}
+
+// Decoded whole, at its own size, a JPEG that lacks only its closing marker is the picture its
+// whole file gives; one whose picture data is cut off is still no picture there.
+TEST(Image, AJpegWithoutItsEndMarkerIsWholeAtItsOwnSizeToo)
+{
+    const base::Bytes photo = largepictures::jpeg(600, false);
+    const base::Bytes progressive = largepictures::jpeg(600, true);
+    struct Case {
+        const char* name;
+        base::Bytes bytes;
+        const base::Bytes* sameAs; // null: refused
+    } cases[] = {
+        {"photo without its end marker", damagedpictures::withoutEndMarker(photo), &photo},
+        {"progressive photo without its end marker", damagedpictures::withoutEndMarker(progressive), &progressive},
+        {"photo cut in its last row of blocks", base::Bytes(photo.begin(), photo.end() - 300), nullptr},
+        {"photo cut half-way", damagedpictures::cutOff(photo, 0.5), nullptr},
+        {"progressive photo cut half-way", damagedpictures::cutOff(progressive, 0.5), nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.bytes.empty());
+        for (bool fitting : {false, true}) {
+            SCOPED_TRACE(fitting ? "fitting a larger box" : "whole");
+            base::ScopedLogCapture log;
+            Image image = fitting ? Image::fromBytesFitting(c.bytes, {1000, 1000}) : Image::fromBytes(c.bytes);
+            ASSERT_EQ(image.isNull(), c.sameAs == nullptr);
+            if (!c.sameAs)
+                continue;
+            EXPECT_TRUE(log.lines().empty()) << log.lines().front();
+            Image whole = Image::fromBytes(*c.sameAs);
+            ASSERT_EQ(image.pixelWidth(), 600);
+            ASSERT_EQ(image.pixelHeight(), 600);
+            // Another decoder reads it than the whole file's: the same picture within rounding.
+            int differing = 0;
+            for (int y = 0; y < 600; y += 3)
+                for (int x = 0; x < 600; x += 3)
+                    differing += !near(image.pixelAt(x, y), whole.pixelAt(x, y), 6);
+            EXPECT_EQ(differing, 0);
+            EXPECT_EQ(image.pixelAt(599, 599) >> 24, 0xffu);
+        }
+    }
+}
+
+// A GIF draws its first frame over a clear screen wherever that frame lies, whatever follows
+// it; one whose first frame gives no pixel is no picture, refused from its bytes before any
+// room is taken for it, and says why.
+TEST(Image, AGifDrawsItsFirstFrameOverAClearScreen)
+{
+    using damagedpictures::GifFrame;
+    using Data = GifFrame::Data;
+    // An animation optimised to what changes: a first frame of the part its content covers,
+    // then small patches.
+    std::vector<GifFrame> optimised = {{10, 12, 100, 60, 40}};
+    for (int i = 0; i < 30; ++i)
+        optimised.push_back({20 + i, 20, 6, 6, 200});
+    std::vector<GifFrame> emptyFirst = {{0, 0, 120, 80, 0, Data::Absent}, {0, 0, 120, 80, 90}};
+    std::vector<GifFrame> pixelsFirst = {{0, 0, 120, 80, 90}};
+    for (int i = 0; i < 10'000; ++i)
+        pixelsFirst.push_back({0, 0, 120, 80, 0, Data::Absent});
+    struct Probe {
+        int x, y;
+        int colour; // the table's index there, or -1 for clear
+    };
+    struct Case {
+        const char* name;
+        base::Bytes bytes;
+        std::vector<Probe> probes; // none: refused
+    } cases[] = {
+        {"optimised animation", damagedpictures::gifOfFrames(120, 80, optimised, 255),
+         {{10, 12, 40}, {109, 71, 40 + 59}, {9, 12, -1}, {110, 50, -1}, {119, 79, -1}, {0, 0, -1}}},
+        {"trimmed, keeping its place", damagedpictures::gifOfFrames(300, 200, {{200, 120, 50, 40, 7}}),
+         {{200, 120, 7}, {249, 159, 7 + 39}, {199, 130, -1}, {0, 0, -1}, {299, 199, -1}}},
+        {"first frame of pixels, then frames of none", damagedpictures::gifOfFrames(120, 80, pixelsFirst),
+         {{0, 0, 90}, {119, 79, 90 + 79}}},
+        {"frames with no data", damagedpictures::framesWithoutPixels(120, 80, 10'000, Data::Absent), {}},
+        {"frames with only a clear and an end", damagedpictures::framesWithoutPixels(120, 80, 10'000, Data::ClearAndEnd),
+         {}},
+        {"a first frame with no data before one of pixels", damagedpictures::gifOfFrames(120, 80, emptyFirst), {}},
+        {"a large screen of frames with no data", damagedpictures::framesWithoutPixels(7000, 7000, 10'000, Data::Absent),
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool drawn = !c.probes.empty();
+        ASSERT_TRUE(Image::sizeOfBytes(c.bytes));
+        for (bool fitting : {false, true}) {
+            SCOPED_TRACE(fitting ? "fitting" : "whole");
+            DecodeBudget::shared().resetPeak();
+            base::ScopedLogCapture log;
+            Image image = fitting ? Image::fromBytesFitting(c.bytes, {8000, 8000}) : Image::fromBytes(c.bytes);
+            ASSERT_EQ(!image.isNull(), drawn);
+            if (!drawn) {
+                EXPECT_EQ(DecodeBudget::shared().peakInFlight(), 0u) << "room taken for a picture refused";
+                ASSERT_EQ(log.lines().size(), 1u);
+                EXPECT_NE(log.lines().front().find("first frame carries no pixels"), std::string::npos)
+                    << log.lines().front();
+                continue;
+            }
+            EXPECT_TRUE(log.lines().empty()) << log.lines().front();
+            EXPECT_EQ(image.size(), *Image::sizeOfBytes(c.bytes));
+            for (const Probe& p : c.probes) {
+                uint32_t expected = p.colour < 0 ? 0u
+                                                 : 0xff000000u | uint32_t(p.colour) << 16 | uint32_t(255 - p.colour) << 8
+                        | uint32_t(p.colour / 2);
+                EXPECT_EQ(image.pixelAt(p.x, p.y), expected) << p.x << "," << p.y;
+            }
+        }
+    }
+}
+
+// A picture file that is refused is shown as its caller's default wherever it is shown (the
+// catalogue's cell, the product's page, the viewer each decode it at their own size): one log
+// line names it and says why. A new file under its name has a line of its own, and a caller
+// that logs refusals itself gets the reason instead.
+TEST(Image, ARefusedPictureFileIsLoggedOnceWhereverItIsShown)
+{
+    struct Case {
+        const char* name;
+        base::Bytes bytes;
+        const char* said;
+    } cases[] = {
+        {"frames.gif", damagedpictures::framesWithoutPixels(200, 150, 10'000, damagedpictures::GifFrame::Data::Absent),
+         "first frame carries no pixels"},
+        {"cut.gif", damagedpictures::cutOff(largepictures::gif(300), 0.5), "ends early"},
+        {"text.png", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'}, "format"},
+    };
+    test::TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.file(c.name);
+        for (int file = 0; file < 2; ++file) {
+            SCOPED_TRACE(file == 0 ? "first file" : "a new file under the name");
+            base::Bytes bytes = c.bytes;
+            bytes.resize(bytes.size() + size_t(file));
+            writeBytes(path, bytes);
+            base::ScopedLogCapture log;
+            EXPECT_TRUE(Image::fromFileFitting(path, {120, 90}).isNull());
+            EXPECT_TRUE(Image::fromFileFitting(path, {600, 400}, DecodeBudget::Priority::Screen).isNull());
+            EXPECT_TRUE(Image::fromFile(path).isNull());
+            std::thread([&] { EXPECT_TRUE(Image::fromFileFitting(path, {1024, 768}).isNull()); }).join();
+            ASSERT_EQ(log.lines().size(), 1u);
+            EXPECT_NE(log.lines().front().find(std::string("\"") + c.name + "\""), std::string::npos)
+                << log.lines().front();
+            EXPECT_NE(log.lines().front().find(c.said), std::string::npos) << log.lines().front();
+            DecodeRefusals refusals;
+            EXPECT_TRUE(Image::fromFile(path).isNull());
+            EXPECT_NE(refusals.reason().find(c.said), std::string::npos) << refusals.reason();
+            EXPECT_EQ(log.lines().size(), 1u);
+        }
     }
 }
 

@@ -276,7 +276,8 @@ class State:
         self.applied_change_sets.append(name)
 
     def edit_customer(self, edit, by_id=None):
-        """The office sets attribute values of a customer, by field id, between two syncs."""
+        """The office sets attribute values of a customer, by field id, and may rename it, between
+        two syncs."""
         customer_id = edit.get("customerId") if isinstance(edit, dict) else None
         if by_id is None:
             by_id = {c["customerId"]: c for c in self.data.get("customers", [])}
@@ -284,6 +285,10 @@ class State:
         values = edit.get("attributes") if isinstance(edit, dict) else None
         if customer is None or not isinstance(values, dict):
             raise BadRequest("a customer edit needs a stored customerId and attributes by field id")
+        name = edit.get("customerName", customer["customerName"])
+        if not isinstance(name, str) or not name:
+            raise BadRequest("a customer's new name is a text that is not empty")
+        customer["customerName"] = name
         for field, value in values.items():
             if not field.isdigit() or not isinstance(value, str):
                 raise BadRequest("attributes are field ids with text values")

@@ -332,18 +332,34 @@ TEST_F(CustomerEditSyncTest, ALostUploadIsNotTakenForACustomerThatDiffersInWhatT
 {
     struct Case {
         const char* name;
-        std::function<void(base::Dictionary& customer, base::Dictionary& address)> differ;
+        std::function<void(base::Dictionary& customer, base::Dictionary& address, base::Dictionary& contact)> differ;
         const char* field; // the other customer's differing value, as the server holds it
     } cases[] = {
         {"its customer number",
-         [](base::Dictionary& customer, base::Dictionary&) { customer.set("customer_info_id", base::Value("C-77")); },
+         [](base::Dictionary& customer, base::Dictionary&, base::Dictionary&) {
+             customer.set("customer_info_id", base::Value("C-77"));
+         },
          "C-77"},
         {"the zip of its address",
-         [](base::Dictionary&, base::Dictionary& address) { address.set("zip_code", base::Value("62702")); },
+         [](base::Dictionary&, base::Dictionary& address, base::Dictionary&) {
+             address.set("zip_code", base::Value("62702"));
+         },
          "62702"},
         {"the street of its address",
-         [](base::Dictionary&, base::Dictionary& address) { address.set("address", base::Value("9 Other Way")); },
+         [](base::Dictionary&, base::Dictionary& address, base::Dictionary&) {
+             address.set("address", base::Value("9 Other Way"));
+         },
          "9 Other Way"},
+        {"the e-mail of its contact",
+         [](base::Dictionary&, base::Dictionary&, base::Dictionary& contact) {
+             contact.set("email", base::Value("bob@other.test"));
+         },
+         "bob@other.test"},
+        {"the name of its contact",
+         [](base::Dictionary&, base::Dictionary&, base::Dictionary& contact) {
+             contact.set("first_name", base::Value("Robert"));
+         },
+         "Robert"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -353,6 +369,10 @@ TEST_F(CustomerEditSyncTest, ALostUploadIsNotTakenForACustomerThatDiffersInWhatT
             pane.addAddress();
             set(groups.customerCompanyData().back(), "address", "1 First Street");
             set(groups.customerCompanyData().back(), "zip_code", "62701");
+            pane.addConctact();
+            set(groups.customerContactData().back(), "first_name", "Ann");
+            set(groups.customerContactData().back(), "last_name", "Lee");
+            set(groups.customerContactData().back(), "email", "ann@initech.test");
         });
         ASSERT_TRUE(backend().setFault("520", "drop", 1));
         EXPECT_EQ(submitOrders(), "999");
@@ -365,8 +385,11 @@ TEST_F(CustomerEditSyncTest, ALostUploadIsNotTakenForACustomerThatDiffersInWhatT
         ASSERT_EQ(document["brivanta_customer"].asArray().size(), 1u);
         ASSERT_TRUE(document["brivanta_customer_address"].isArray());
         ASSERT_EQ(document["brivanta_customer_address"].asArray().size(), 1u);
+        ASSERT_TRUE(document["brivanta_customer_contact"].isArray());
+        ASSERT_EQ(document["brivanta_customer_contact"].asArray().size(), 1u);
         c.differ(document.asDictionary().find("brivanta_customer")->asArray()[0].asDictionary(),
-                 document.asDictionary().find("brivanta_customer_address")->asArray()[0].asDictionary());
+                 document.asDictionary().find("brivanta_customer_address")->asArray()[0].asDictionary(),
+                 document.asDictionary().find("brivanta_customer_contact")->asArray()[0].asDictionary());
         const int other = otherDeviceSends(document);
         ASSERT_EQ(other, 9002);
         const std::string othersBefore = serverCustomer(other);
@@ -374,7 +397,7 @@ TEST_F(CustomerEditSyncTest, ALostUploadIsNotTakenForACustomerThatDiffersInWhatT
         sync();
         EXPECT_EQ(submitOrders(), "200");
 
-        EXPECT_EQ(orderCustomersOnServer(), std::vector<int64_t>{9003});
+        ASSERT_EQ(orderCustomersOnServer(), std::vector<int64_t>{9003});
         EXPECT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Initech", "Initech"}));
         EXPECT_EQ(serverCustomer(other), othersBefore);
         EXPECT_EQ(serverCustomer(9003).find(c.field), std::string::npos) << serverCustomer(9003);
@@ -384,17 +407,20 @@ TEST_F(CustomerEditSyncTest, ALostUploadIsNotTakenForACustomerThatDiffersInWhatT
     }
 }
 
-// The office changes the copy of a lost upload after a sync brought it; the next Submit finds
-// it among the customers the device holds. From then on the device shows what the server
-// holds, with only what the user changed since the upload on top, through the next sync too.
+// The office changes the copy of a lost upload after a sync brought it, its name too; the next
+// Submit finds it among the customers the device holds and sends nothing again. From then on
+// the device shows what the server holds, with only what the user changed since the upload on
+// top, at once and through the next sync.
 TEST_F(CustomerEditSyncTest, AHeldCopyTakenForALostUploadShowsTheOfficesLaterValues)
 {
     struct Case {
         const char* name;
-        const char* renamedTo; // the user's rename after the upload, or nothing
+        const char* renamedTo;  // the user's rename after the upload, or nothing
+        const char* officeName; // the office's rename of the copy, or nothing
     } cases[] = {
-        {"nothing changed since the upload", nullptr},
-        {"renamed since the upload", "Renco Works"},
+        {"nothing changed since the upload", nullptr, nullptr},
+        {"renamed since the upload", "Renco Works", nullptr},
+        {"renamed by the office", nullptr, "Renco Holdings"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -404,9 +430,13 @@ TEST_F(CustomerEditSyncTest, AHeldCopyTakenForALostUploadShowsTheOfficesLaterVal
         EXPECT_EQ(submitOrders(), "999");
         sync();
         ASSERT_EQ(count("select count(*) from brivanta_customer where customer_id = 9002"), 1) << "held";
-        // The office's later values: another phone and a Level.
-        ASSERT_TRUE(backend().control(R"({"customerEdits": [{"customerId": 9002, "attributes": {"11": "333", "4": "Gold"}}]})"));
-        const std::string name = c.renamedTo ? c.renamedTo : "Renco";
+        const auto uploadsBefore = logged("520").size();
+        // The office's later values: another phone and a Level, and the name it was given.
+        std::string officeEdit = R"({"customerId": 9002, "attributes": {"11": "333", "4": "Gold"})";
+        if (c.officeName)
+            officeEdit += std::string(R"(, "customerName": ")") + c.officeName + '"';
+        ASSERT_TRUE(backend().control(R"({"customerEdits": [)" + officeEdit + "}]}"));
+        const std::string name = c.renamedTo ? c.renamedTo : c.officeName ? c.officeName : "Renco";
         if (c.renamedTo) {
             screen().settingsSwitchChanged();
             edit(local, [&](CustomerInfoView&, CustomerInfoGroupData& groups) {
@@ -417,6 +447,17 @@ TEST_F(CustomerEditSyncTest, AHeldCopyTakenForALostUploadShowsTheOfficesLaterVal
         EXPECT_EQ(orderCustomersOnServer(), std::vector<int64_t>{9002});
         EXPECT_EQ(onServer(9002)["customerName"], base::Value(name));
         EXPECT_EQ(serverValue(9002, 11) + "|" + serverValue(9002, 4), "333|Gold");
+        EXPECT_EQ(serverNames(), (std::vector<std::string>{"Globex", name}));
+        int sentAsNew = 0;
+        const auto uploads = logged("520");
+        for (const auto& sent : std::vector(uploads.begin() + uploadsBefore, uploads.end()))
+            for (const auto& row : sent["syncData"]["brivanta_customer"].asArray())
+                sentAsNew += row["customer_id"].toInt() < 0;
+        EXPECT_EQ(sentAsNew, 0) << "the copy taken, not sent again";
+        // Before any sync, the device holds the copy as the server does.
+        EXPECT_EQ(rows("select customer_name from brivanta_customer where customer_id = 9002"), name + "|\n");
+        EXPECT_NE(customer(9002).find("Phone|333|"), std::string::npos) << customer(9002);
+        EXPECT_NE(customer(9002).find("Level|Gold|"), std::string::npos) << customer(9002);
         sync();
 
         // The customer as the screen shows it.
@@ -434,6 +475,42 @@ TEST_F(CustomerEditSyncTest, AHeldCopyTakenForALostUploadShowsTheOfficesLaterVal
         EXPECT_EQ(rows("select customer_name from brivanta_customer where customer_id = 9002"), name + "|\n");
         EXPECT_EQ(count("select count(*) from brivanta_customer where customer_id < 0"), 0);
         EXPECT_EQ(changes(9002), 0);
+        dropScreen();
+    }
+}
+
+// Two alike customers of this device in one upload whose answer was lost, both stored: each takes
+// a copy of its own with its order, whether a sync brought the copies in between or not.
+TEST_F(CustomerEditSyncTest, AlikeCustomersOfOneLostUploadEachTakeACopyOfTheirOwn)
+{
+    for (bool syncBefore : {false, true}) {
+        SCOPED_TRACE(syncBefore ? "a sync before the retry" : "no sync before the retry");
+        startFreshUploading();
+        std::vector<int> locals;
+        for (int i = 0; i < 2; ++i) {
+            locals.push_back(
+                CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode("Renco", "2 Side St"));
+            ASSERT_LT(locals.back(), 0);
+            storedOrder(locals.back(), "Renco");
+        }
+        ASSERT_NE(locals[0], locals[1]);
+        ASSERT_EQ(customer(locals[0]), customer(locals[1]));
+        ASSERT_TRUE(backend().setFault("520", "truncate", 1, R"("fraction": 0.5)"));
+        EXPECT_EQ(submitOrders(), "999");
+        ASSERT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Renco", "Renco"}));
+        if (syncBefore)
+            sync();
+        EXPECT_EQ(submitOrders(), "200");
+
+        std::vector<int64_t> orders = orderCustomersOnServer();
+        std::sort(orders.begin(), orders.end());
+        EXPECT_EQ(orders, (std::vector<int64_t>{9002, 9003}));
+        EXPECT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Renco", "Renco"}));
+        EXPECT_EQ(rows("select customer_id, uploaded from brivanta_quote_order order by customer_id"),
+                  "9002|1|\n9003|1|\n");
+        EXPECT_EQ(rows("select customer_id from brivanta_customer where customer_name = 'Renco' order by 1"),
+                  "9002|\n9003|\n");
+        EXPECT_EQ(count("select count(*) from brivanta_customer_sent"), 0);
         dropScreen();
     }
 }

@@ -202,6 +202,10 @@ control '{"changeSet": "S-globex-moved"}'
 expect "a change set deletes an address" "$(sync customer false | j 'sorted(a["id"] for a in d["content"][2] if a["customer_id"] == 9001)')" "[4, 71]"
 control '{"customerEdits": [{"customerId": 9001, "attributes": {"4": "Bronze", "11": "555"}}]}'
 expect "the office edits a customer's attributes" "$(sync customer false | j '[[(a["attributeFieldsId"], a["attributeValue"]) for a in c["attributes"]] for c in d["content"][0] if c["customerId"] == 9001]')" "[[(4, 'Bronze'), (5, 'YES'), (11, '555')]]"
+control '{"customerEdits": [{"customerId": 9001, "customerName": "Globex Renamed", "attributes": {}}]}'
+expect "the office renames a customer" "$(sync customer false | j '[c["customerName"] for c in d["content"][0] if c["customerId"] == 9001]')" "['Globex Renamed']"
+expect "a customer edit naming it nothing" "$(curl -s -o /dev/null -w '%{http_code}' -X POST --data-binary '{"customerEdits": [{"customerId": 9001, "customerName": "", "attributes": {}}]}' "http://127.0.0.1:$CP/__control")" "400"
+control '{"customerEdits": [{"customerId": 9001, "customerName": "Globex Corporation", "attributes": {}}]}'
 expect "a customer edit of an unknown customer" "$(curl -s -o /dev/null -w '%{http_code}' -X POST --data-binary '{"customerEdits": [{"customerId": 1, "attributes": {}}]}' "http://127.0.0.1:$CP/__control")" "400"
 # The same customer sent again is the change it carries: its rows are those of the last upload.
 resent() { # the customer as local -5 with one Level value of that text; "nocontact" leaves its contact out

@@ -15,9 +15,11 @@ read is seen, whatever its name ends with.
 
 The branches of every build are read, whichever is configured: a unit any of whose files of the
 tree may open a conditional block is run through the preprocessor again by the other compiler
-(clang for gcc, gcc for clang; its macros stand in when it is not installed) and with release
-and debug swapped (NDEBUG and optimisation). A unit with no such file includes the same files in
-every build, so it is read once.
+(clang for gcc, gcc for clang; its macros stand in when it is not installed), with release and
+debug swapped (NDEBUG and optimisation), and under each sanitizer (AddressSanitizer with UBSan,
+ThreadSanitizer) by each compiler, as the sanitizer builds spell it (__SANITIZE_ADDRESS__ for
+gcc, __has_feature(address_sanitizer) for clang). A unit with no such file includes the same
+files in every build, so it is read once.
 
 A file that sits on no floor is refused (a new folder must take its place in FLOORS first), and
 so is product code that includes the files of the tests, tools, benchmarks or fuzz targets, and a
@@ -89,9 +91,13 @@ CONDITIONAL = re.compile(
     rf'^{BLANK}(?:#|%:){BLANK}(?:if|ifdef|ifndef|elif|elifdef|elifndef|else)\b', re.M)
 SPLICE = re.compile(r'\\[ \t]*\r?\n')
 
-# The builds whose branches are read: the configured one first, then with the other compiler
-# and with release and debug swapped (NDEBUG and optimisation), as (other compiler, swapped).
-BUILDS = [(False, False), (False, True), (True, False), (True, True)]
+# The builds whose branches are read: the configured one first, then with the other compiler,
+# with release and debug swapped (NDEBUG and optimisation) and under a sanitizer, as (other
+# compiler, swapped, sanitizer). The builds after the first have no sanitizer but their own; each
+# compiler is read with each sanitizer once, one in debug and one in release.
+ASAN, TSAN = "address,undefined", "thread"
+BUILDS = [(False, False, None), (False, True, None), (True, False, None), (True, True, None),
+          (False, False, ASAN), (False, True, TSAN), (True, False, TSAN), (True, True, ASAN)]
 # What the other compiler is given of a unit's flags: those that change what is preprocessed.
 PREPROCESSOR_FLAGS = ("-I", "-iquote", "-isystem", "-idirafter", "-D", "-U", "-include", "-imacros",
                       "-std=", "-O", "-pthread", "-fsanitize=", "-fexceptions", "-fno-exceptions",
@@ -283,6 +289,31 @@ def other_compiler(compiler, cxx):
     return compiler, [f"-D{macro}={value}" for macro, value in zip(macros, (1, 18, 0, 0))]
 
 
+@functools.lru_cache(maxsize=None)
+def defines_has_feature(compiler):
+    done = subprocess.run([compiler, "-x", "c", "-E", "-"], capture_output=True,
+                          input=b"#ifdef __has_feature\nyes\n#endif\n")
+    return b"yes" in done.stdout
+
+
+def sanitizer_flags(compiler, sanitizer, stands_in):
+    """The flags of a sanitizer build. A compiler standing in for the other is also given the
+    words the other one defines for it."""
+    flags = [f"-fsanitize={sanitizer}"]
+    if not stands_in:
+        return flags
+    if is_clang(compiler):
+        return flags + [f"-D__SANITIZE_{'THREAD' if sanitizer == TSAN else 'ADDRESS'}__=1"]
+    if not defines_has_feature(compiler):
+        feature = "thread_sanitizer" if sanitizer == TSAN else "address_sanitizer"
+        flags += ["-D__has_feature(x)=__brivanta_feature_##x", f"-D__brivanta_feature_{feature}=1"]
+    return flags
+
+
+def without_sanitizers(args):
+    return [arg for arg in args if not arg.startswith(("-fsanitize", "-fno-sanitize"))]
+
+
 def preprocessor_flags(args):
     """Of a compiler's arguments, those the other compiler needs to preprocess the same way."""
     kept = []
@@ -321,7 +352,9 @@ def swap_release(args):
 
 def describe(args):
     release = any(a.startswith("-DNDEBUG") for a in args) or "NDEBUG" in args
-    return f"{os.path.basename(args[0])}, {'release' if release else 'debug'}"
+    sanitizers = [a.split("=", 1)[1] for a in args if a.startswith("-fsanitize=")]
+    return ", ".join([os.path.basename(args[0]), "release" if release else "debug",
+                      *(f"-fsanitize={s}" for s in sanitizers)])
 
 
 class Reader:
@@ -377,13 +410,16 @@ class Reader:
         with self.lock:
             key = (id(args), build, cxx)
             if key not in self.builds:
-                other, swapped = build
-                changed = args
+                other, swapped, sanitizer = build
+                changed = without_sanitizers(args)
+                extra = []
                 if other:
                     compiler, extra = other_compiler(args[0], cxx)
-                    changed = [compiler, *preprocessor_flags(args), *extra]
+                    changed = [compiler, *preprocessor_flags(changed), *extra]
                 if swapped:
                     changed = swap_release(changed)
+                if sanitizer:
+                    changed += sanitizer_flags(changed[0], sanitizer, bool(extra))
                 self.builds[key] = (directory, changed)
             return self.builds[key]
 
@@ -525,28 +561,29 @@ def violations(tree, jobs, cache=None):
     edges = set()
     read = set()
 
-    def read_all(batch, build):
-        for rel in batch:
+    def read_all(batch):
+        """Reads each (unit, build) of the batch; the files of the tree each unit read."""
+        for rel, _ in batch:
             reader.digest(rel)
         files_read = {}
         with concurrent.futures.ThreadPoolExecutor(max_workers=jobs) as pool:
-            for rel, (unit_edges, unit_read, error) in zip(
-                    batch, pool.map(lambda rel: reader.read(rel, build), batch)):
+            for (rel, _), (unit_edges, unit_read, error) in zip(
+                    batch, pool.map(lambda job: reader.read(*job), batch)):
                 if error:
                     found.add(f"{rel} cannot be preprocessed: {error}")
                 edges.update(unit_edges)
                 read.update(unit_read)
                 read.add(rel)
-                files_read[rel] = unit_read | {rel}
+                files_read.setdefault(rel, set()).update(unit_read | {rel})
         return files_read
 
     def read_in_every_build(batch):
         # A unit none of whose files of the tree holds a conditional block includes the same
-        # files in every build: only the others are read again in the other builds.
-        files_read = read_all(batch, BUILDS[0])
+        # files in every build: only the others are read again in the other builds, all of
+        # them at once, so that a few slow units do not hold up one build after another.
+        files_read = read_all([(rel, BUILDS[0]) for rel in batch])
         branching = [rel for rel in batch if any(map(reader.conditional, files_read[rel]))]
-        for build in BUILDS[1:]:
-            read_all(branching, build)
+        read_all([(rel, build) for build in BUILDS[1:] for rel in branching])
 
     read_in_every_build([rel for rel in files if rel.endswith(SOURCES)])
     # Headers no unit reaches are read on their own.

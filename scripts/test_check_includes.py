@@ -82,6 +82,15 @@ CASES = [
     ({"Database/Planted.h": f'#  if defined(__clang__) /* and */ && !defined(NDEBUG)\n#include "{UP}"\n#endif\n',
       "Database/Planted.cpp": '#include "Database/Planted.h"\n'},
      f"upward include: Database/Planted.h -> {UP}"),
+    # The sanitizer builds' branches, as gcc and clang spell them.
+    ({"Database/Planted.cpp": f'#ifdef __SANITIZE_THREAD__\n#include "{UP}"\n#endif\n'},
+     f"upward include: Database/Planted.cpp -> {UP}"),
+    ({"Database/Planted.h": f'#if defined(__has_feature)\n#  if __has_feature(address_sanitizer)\n#include "{UP}"\n'
+                            '#  endif\n#endif\n',
+      "Database/Planted.cpp": '#include "Database/Planted.h"\n'},
+     f"upward include: Database/Planted.h -> {UP}"),
+    ({"Database/Planted.cpp": f'#ifdef __SANITIZE_ADDRESS__\n#include "{UP}"\n#endif\n'},
+     f"upward include: Database/Planted.cpp -> {UP}"),
     # A conditional block spelt as the compiler also reads it.
     ({"Database/Planted.cpp": f'/* debug\n */ %: /* only */ ifndef NDEBUG\n#include "{UP}"\n#endif\n'},
      f"upward include: Database/Planted.cpp -> {UP}"),

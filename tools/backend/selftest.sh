@@ -218,6 +218,10 @@ control '{"changeSet": "S-globex-moved"}'
 expect "a change set deletes an address" "$(sync customer false | j 'sorted(a["id"] for a in d["content"][2] if a["customer_id"] == 9001)')" "[4, 71]"
 control '{"customerEdits": [{"customerId": 9001, "attributes": {"4": "Bronze", "11": "555"}}]}'
 expect "the office edits a customer's attributes" "$(sync customer false | j '[[(a["attributeFieldsId"], a["attributeValue"]) for a in c["attributes"]] for c in d["content"][0] if c["customerId"] == 9001]')" "[[(4, 'Bronze'), (5, 'YES'), (11, '555')]]"
+control '{"customerEdits": [{"customerId": 9001, "customerName": "Globex Renamed", "attributes": {}}]}'
+expect "the office renames a customer" "$(sync customer false | j '[c["customerName"] for c in d["content"][0] if c["customerId"] == 9001]')" "['Globex Renamed']"
+expect "a customer edit naming it nothing" "$(curl -s -o /dev/null -w '%{http_code}' -X POST --data-binary '{"customerEdits": [{"customerId": 9001, "customerName": "", "attributes": {}}]}' "http://127.0.0.1:$CP/__control")" "400"
+control '{"customerEdits": [{"customerId": 9001, "customerName": "Globex Corporation", "attributes": {}}]}'
 expect "a customer edit of an unknown customer" "$(curl -s -o /dev/null -w '%{http_code}' -X POST --data-binary '{"customerEdits": [{"customerId": 1, "attributes": {}}]}' "http://127.0.0.1:$CP/__control")" "400"
 for edit in '"addresses": {"2": null}' '"fields": []' '"contacts": {"1": {"title": "x"}}' '"fields": {"customerId": 1}'; do
   expect "a customer edit refused: $edit" "$(curl -s -o /dev/null -w '%{http_code}' -X POST --data-binary "{\"customerEdits\": [{\"customerId\": 9001, $edit}]}" "http://127.0.0.1:$CP/__control")" "400"

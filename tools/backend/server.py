@@ -290,18 +290,24 @@ class State:
         self.applied_change_sets.append(name)
 
     def edit_customer(self, edit, by_id=None):
-        """The office edits a customer between two syncs: attribute values by field id, fields of
-        its row by their 516 names, and its addresses and contacts by id (the fields to set, or
-        null: the row deleted)."""
+        """The office edits a customer between two syncs: attribute values by field id, its name
+        ("customerName"), fields of its row by their 516 names, and its addresses and contacts by
+        id (the fields to set, or null: the row deleted)."""
         customer_id = edit.get("customerId") if isinstance(edit, dict) else None
         if by_id is None:
             by_id = {c["customerId"]: c for c in self.data.get("customers", [])}
         customer = by_id.get(customer_id) if isinstance(customer_id, int) else None
         parts = ("attributes", "fields", "addresses", "contacts")
-        given = [p for p in parts if p in edit]
-        if customer is None or not given or not all(isinstance(edit[p], dict) for p in given):
+        given = [p for p in parts if p in edit] if isinstance(edit, dict) else []
+        if (customer is None or not (given or "customerName" in edit)
+                or not all(isinstance(edit[p], dict) for p in given)):
             raise BadRequest("a customer edit needs a stored customerId and attributes by field id, "
-                             "fields, addresses or contacts")
+                             "a name, fields, addresses or contacts")
+        if "customerName" in edit:
+            name = edit["customerName"]
+            if not isinstance(name, str) or not name:
+                raise BadRequest("a customer's new name is a text that is not empty")
+            customer["customerName"] = name
         for field, value in edit.get("attributes", {}).items():
             if not field.isdigit() or not isinstance(value, str):
                 raise BadRequest("attributes are field ids with text values")

@@ -1,27 +1,10 @@
 // A new customer sent again after its upload's answer was lost, against the loopback back end:
 // the re-send is the same customer whatever the office and the user changed meanwhile, and
 // only when it comes from the device that made it.
-#include "Classes/Customer/CustomerDataModel.h"
-#include "Classes/Customer/CustomerInfoGroupData.h"
-#include "Classes/Customer/CustomerInfoView.h"
-#include "Classes/Customer/CustomerListView.h"
-#include "Classes/Customer/CustomerViewController.h"
-#include "Classes/Order/QuoteOrderStore.h"
-#include "Common/ConfigManager.h"
-#include "Common/MessageBox.h"
-#include "Database/DataAccessManager.h"
+#include "tests/Classes/Customer/CustomerEditSyncSupport.h"
 #include "Database/QuoteOrderEntity.h"
-#include "Database/SQLite/BRDatabase.h"
 #include "Network/BRHTTPRequest.h"
-#include "Network/BRJSON.h"
-#include "Network/BRJsonWriter.h"
 #include "Platform/Base/UserDefaults.h"
-#include "Platform/UI/AlertView.h"
-#include "Platform/UI/View.h"
-#include "Platform/UI/Window.h"
-#include "Protocol/RequestLogin.h"
-#include "Protocol/SyncModel.h"
-#include "tests/Protocol/ProtocolTestSupport.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -33,91 +16,8 @@
 
 namespace customerresend {
 
-using protocoltest::ProtocolTest;
-
-class SyncEnded : public SyncModelDelegate {
-public:
-    bool ended = false;
-    std::string broken;
-    void breakSync(const std::string& message) override
-    {
-        broken = message;
-        ended = true;
-        SyncModel::sharedInstance()->resetDownloadProgress();
-    }
-    void finishedSync() override
-    {
-        ended = true;
-        SyncModel::sharedInstance()->resetDownloadProgress();
-    }
-};
-
-class OrdersAnswered : public QuoteOrderStoreDelegate {
-public:
-    std::vector<std::string> statuses;
-    void finishedUploadQuoteOrdersMessage(const std::optional<std::string>& status,
-                                          const std::optional<std::string>&) override
-    {
-        statuses.push_back(status.value_or(""));
-    }
-};
-
-class CustomerResendTest : public ProtocolTest {
+class CustomerResendTest : public customersync::CustomerEditSyncTest {
 protected:
-    void SetUp() override
-    {
-        ProtocolTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        auto login = LoginMode::sharedInstance();
-        login->setDeviceID("dev-1");
-        login->setPassword(RequestLogin::passwordDigest("s3cret!"));
-        login->setLoginType(-1);
-        ui::View::setAnimationsEnabled(false);
-        // Customers only: the catalogue and library are beside the point.
-        ConfigManager::sharedInstance()->setModelDescArray(
-            std::vector<std::string>{"1", "0", "1", "1", "0", "1", "1", "1"});
-        m_data = DataAccessManager::sharedDataModel();
-        ASSERT_TRUE(m_data->hasModels());
-        m_db = BRDatabase::sharedDataBase();
-        SyncModel::sharedInstance()->setDelegate(m_end);
-    }
-    void TearDown() override
-    {
-        QuoteOrderStore::setPreUploadHook({});
-        dropScreen();
-        MessageBox::sharedInstance()->dismissAllMsgBox();
-        SyncModel::freeInstance();
-        CustomerDataModel::freeInstance();
-        QuoteOrderStore::freeInstance();
-        m_db.reset();
-        m_data.reset();
-        ui::AlertView::dismissAllForTesting();
-        ui::View::setAnimationsEnabled(true);
-        ConfigManager::freeInstance();
-        ProtocolTest::TearDown();
-        DataAccessManager::releaseDataModel();
-    }
-
-    void sync()
-    {
-        m_end->ended = false;
-        SyncModel::sharedInstance()->startSync();
-        ASSERT_TRUE(runWhileServed("the sync's end", [&] { return m_end->ended; }));
-        ASSERT_EQ(m_end->broken, "");
-    }
-    // Submit of every unsent order, as the order list starts it; the store's answer status.
-    std::string submitOrders()
-    {
-        auto store = QuoteOrderStore::sharedQuoteOrderStore();
-        store->setDelegate(m_orders);
-        m_orders->statuses.clear();
-        if (!store->startUploadQuoteOrder(0))
-            return "not started";
-        if (!runUntil([&] { return !m_orders->statuses.empty(); }))
-            return "no answer";
-        return m_orders->statuses.front();
-    }
     // A tablet of that id after its first full sync, as a login that uploads its orders; its
     // new customers numbered from -1 again.
     void freshDevice(const std::string& device)
@@ -126,52 +26,11 @@ protected:
         // Another tablet holds none of this one's session cookies.
         BRHTTPRequest::clearSession();
         LoginMode::sharedInstance()->setDeviceID(device);
-        for (const char* table : {"brivanta_customer", "brivanta_customer_address", "brivanta_customer_attribute",
-                                  "brivanta_customer_contact", "brivanta_customer_unsent", "brivanta_customer_changed",
-                                  "brivanta_customer_sent", "brivanta_quote_order", "brivanta_quote_order_item"})
-            ASSERT_TRUE(m_db->executeUpdate(std::string("DELETE FROM ") + table));
-        auto defaults = base::UserDefaults::standard();
-        defaults->removeObjectForKey("AcmeCo-CustomerSynced");
-        defaults->removeObjectForKey("AcmeCo-LocalCustomerIdMark");
-        CustomerDataModel::sharedInstance()->reloadCustomerData();
+        base::UserDefaults::standard()->removeObjectForKey("AcmeCo-LocalCustomerIdMark");
+        wipeCustomers();
         sync();
         LoginMode::sharedInstance()->setLoginType(1);
         CustomerDataModel::installOrderUploadHook();
-    }
-    CustomerViewController& screen()
-    {
-        if (!m_screen) {
-            m_window = std::make_shared<ui::Window>();
-            m_window->makeKeyAndVisible();
-            m_screen = std::make_shared<CustomerViewController>();
-            m_window->setRootViewController(m_screen);
-        }
-        return *m_screen;
-    }
-    void dropScreen()
-    {
-        m_screen.reset();
-        m_window.reset();
-    }
-    // What the user does on the customer pane: Edit, the changes, Done.
-    void edit(int customerId, const std::function<void(CustomerInfoView&, CustomerInfoGroupData&)>& change)
-    {
-        screen().settingsSwitchChanged();
-        screen().customerList()->selectedCustomer(customerId);
-        auto& pane = *screen().customerInfo();
-        ASSERT_TRUE(pane.personInfo());
-        ASSERT_EQ(pane.personInfo()->pid, customerId);
-        pane.customerInfoViewEdit();
-        ASSERT_EQ(pane.customerType(), 1);
-        change(pane, pane.customerInfoGroupData());
-        pane.customerInfoViewDone();
-        ASSERT_EQ(pane.customerType(), 0) << "stored";
-    }
-    static void set(brivanta_customer_group_Entity& group, const std::string& field, const std::string& value)
-    {
-        for (auto& row : group.customerAttributes)
-            if (row.field == field)
-                row.value = value;
     }
     // A customer made on the device with its street and phone, and an order for it; the
     // customer's local id.
@@ -180,6 +39,7 @@ protected:
     {
         const int local = CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode(name, street);
         EXPECT_LT(local, 0);
+        screen().settingsSwitchChanged();
         edit(local, [&](CustomerInfoView& pane, CustomerInfoGroupData& groups) {
             set(groups.customerCompanyData()[0], "Phone", phone);
             if (!addressAndContact)
@@ -201,18 +61,6 @@ protected:
         base::RunLoop::main().runUntil([] { return false; }, 1.05);
         return local;
     }
-    std::string rows(const std::string& sql)
-    {
-        std::string text;
-        auto rs = m_db->executeQuery(sql);
-        while (rs && rs->next()) {
-            for (int i = 0; i < rs->columnCount(); ++i)
-                text += rs->stringForColumnIndex(i).value_or("NULL") + "|";
-            text += "\n";
-        }
-        return text;
-    }
-    int count(const std::string& sql) { return m_db->intForQuery(sql); }
     // The customer as the device holds it, ids left out.
     std::string onDevice(int id)
     {
@@ -226,16 +74,9 @@ protected:
                    + key + " order by 1, 2");
     }
     base::Value serverState() { return JSONValue(backend().state()).value_or(base::Value()); }
-    base::Value onServer(int customerId)
-    {
-        const base::Value state = serverState();
-        for (const auto& customer : state["serverCustomers"].asArray())
-            if (customer["customerId"].toInt() == customerId)
-                return customer;
-        return {};
-    }
-    // Every field the back end holds of the customer, one line per row, ids included.
-    std::string serverCustomer(int customerId)
+    // The back end's customer in brief, one line per row, ids included: number and name; attribute id,
+    // field and value; address id, street and zip; contact id, names and mobile.
+    std::string serverBrief(int customerId)
     {
         const base::Value c = onServer(customerId);
         std::string text = c["customerInfoId"].toString() + "|" + c["customerName"].toString() + "|\n";
@@ -248,33 +89,6 @@ protected:
             text += k["contactId"].toString() + "|" + k["firstName"].toString() + "|" + k["lastName"].toString() + "|"
                 + k["mobilePhone"].toString() + "|\n";
         return text;
-    }
-    std::string serverValue(int customerId, int field)
-    {
-        const base::Value customer = onServer(customerId);
-        for (const auto& a : customer["attributes"].asArray())
-            if (a["attributeFieldsId"].toInt() == field)
-                return a["attributeValue"].toString();
-        return "-";
-    }
-    std::vector<std::string> serverNames()
-    {
-        std::vector<std::string> names;
-        const base::Value state = serverState();
-        for (const auto& customer : state["serverCustomers"].asArray())
-            names.push_back(customer["customerName"].toString());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    // The customer ids of the uploaded orders on the server, in their order of arrival.
-    std::vector<int64_t> orderCustomersOnServer()
-    {
-        std::vector<int64_t> ids;
-        const base::Value state = serverState();
-        for (const auto& order : state["orders"].asArray())
-            if (order["source"].toString() == "upload")
-                ids.push_back(order["customerId"].toInt());
-        return ids;
     }
     // A command sent as another program would, without this process's cookies; its answer.
     base::Value post(const std::string& head, base::Dictionary parameters)
@@ -326,12 +140,6 @@ protected:
         return made.isArray() && !made.asArray().empty() ? int(made.asArray()[0]["customerId"].toInt()) : 0;
     }
 
-    std::shared_ptr<DataAccessManager> m_data;
-    std::shared_ptr<BRDatabase> m_db;
-    std::shared_ptr<SyncEnded> m_end = std::make_shared<SyncEnded>();
-    std::shared_ptr<OrdersAnswered> m_orders = std::make_shared<OrdersAnswered>();
-    std::shared_ptr<ui::Window> m_window;
-    std::shared_ptr<CustomerViewController> m_screen;
 };
 
 // A new customer with an order, its upload stored but its answer lost; the office changes the
@@ -389,7 +197,7 @@ TEST_F(CustomerResendTest, ARenamedResendAfterTheOfficesChangeIsOneCustomer)
 
             EXPECT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Initech Inc"}));
             EXPECT_EQ(orderCustomersOnServer(), std::vector<int64_t>{9002});
-            const std::string stored = serverCustomer(9002);
+            const std::string stored = serverBrief(9002);
             EXPECT_NE(stored.find(e.holds), std::string::npos) << stored;
             if (e.gone) {
                 EXPECT_EQ(stored.find(e.gone), std::string::npos) << stored;

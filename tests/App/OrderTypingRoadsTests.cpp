@@ -51,6 +51,19 @@ protected:
         return editor;
     }
 
+    // The editor and tab bar a case held let go, and a logout: the next case starts afresh.
+    void logOutOf(std::shared_ptr<QuoteOrderViewController>& editor, std::shared_ptr<UITabBarControllerExt>& tabs)
+    {
+        ui::AlertView::dismissAllForTesting();
+        editor.reset();
+        quantity = nullptr;
+        tabs.reset();
+        app->showLoginPage();
+        settle();
+        ui::AlertView::dismissAllForTesting();
+        freeSharedModels();
+    }
+
     QVTextField* quantity = nullptr;
 };
 
@@ -155,14 +168,7 @@ TEST_F(OrderTypingRoadsTest, ALockThatRemovesTheAccountsDataKeepsNothingOfTheOrd
         app->willTerminate(ui::Application::shared());
         EXPECT_EQ(storedOrdersWithQuantity(4), lock.kept ? 1 : 0) << "after the program's end";
 
-        ui::AlertView::dismissAllForTesting();
-        editor.reset();
-        quantity = nullptr;
-        tabs.reset();
-        app->showLoginPage();
-        settle();
-        ui::AlertView::dismissAllForTesting();
-        freeSharedModels();
+        logOutOf(editor, tabs);
         std::filesystem::remove_all(documents() / kDemoClient);
     }
 }
@@ -188,13 +194,7 @@ TEST_F(OrderTypingRoadsTest, TheProgramsEndKeepsTheOrderUnderADocumentPushedAbov
     app->willTerminate(ui::Application::shared());
     EXPECT_EQ(storedOrdersWithQuantity(10), 1) << "kept once";
 
-    editor.reset();
-    quantity = nullptr;
-    tabs.reset();
-    app->showLoginPage();
-    settle();
-    ui::AlertView::dismissAllForTesting();
-    freeSharedModels();
+    logOutOf(editor, tabs);
 }
 
 // The settings sheet opened over a field being typed in takes the keys: "77" and Backspace
@@ -254,14 +254,7 @@ TEST_F(OrderTypingRoadsTest, KeysTypedOverTheSettingsSheetNeverReachTheFieldItCo
         ASSERT_NE(stored, nullptr);
         c.check(*stored);
 
-        ui::AlertView::dismissAllForTesting();
-        editor.reset();
-        quantity = nullptr;
-        tabs.reset();
-        app->showLoginPage();
-        settle();
-        ui::AlertView::dismissAllForTesting();
-        freeSharedModels();
+        logOutOf(editor, tabs);
     }
 }
 

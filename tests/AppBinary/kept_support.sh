@@ -37,3 +37,14 @@ ended_cleanly() {
   fi
   [ "$status" -eq 0 ] || { tail -n 20 "$log"; echo "$mode: exited with $status"; exit 1; }
 }
+
+# prepare_demo HOME: HOME holds the demo data, unpacked by a first start that waits for the login.
+prepare_demo() {
+  cat > "$work/prepare.txt" <<'LINES'
+waitfor "Preparing the demo data" 60
+waitgone "Preparing the demo data" 60
+waitfor "Log in" 60
+LINES
+  BRIVANTA_HOME=$1 "$app" --headless --script "$work/prepare.txt" > "$work/prepare.log" 2>&1 \
+    || { tail -n 20 "$work/prepare.log"; exit 1; }
+}

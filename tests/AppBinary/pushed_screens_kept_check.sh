@@ -17,13 +17,7 @@ export BRIVANTA_NETWORK=none
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 source "$here/kept_support.sh"
 
-cat > "$work/prepare.txt" <<'LINES'
-waitfor "Preparing the demo data" 60
-waitgone "Preparing the demo data" 60
-waitfor "Log in" 60
-LINES
-BRIVANTA_HOME=$work/template "$app" --headless --script "$work/prepare.txt" > "$work/prepare.log" 2>&1 \
-  || { tail -n 20 "$work/prepare.log"; exit 1; }
+prepare_demo "$work/template"
 
 typing() {
   cat <<'LINES'

@@ -101,11 +101,42 @@ void MessageBox::makeBox(int tag, const std::string& title, const std::string& m
     box->show();
 }
 
-void MessageBox::BeginBlockWaitTimeout(const std::string& text, double timeout)
+void MessageBox::BeginBlockWaitTimeout(const std::string& text, double timeout, std::function<void()> onTimeOut)
 {
     int tag = showMessageBoxWithTitleMessageDelegateCancelButtonTitleMsgBoxType(text, "", nullptr, "", Wait);
     m_waitMsgBoxtag.store(tag);
-    dimissMsgBoxAfterDelay(tag, timeout);
+    if (onTimeOut) {
+        base::performOnMain([self = sharedInstance(), tag, onTimeOut = std::move(onTimeOut)]() mutable {
+            self->m_waitTimeOutHandlers[tag] = std::move(onTimeOut);
+        });
+    }
+    // Whole seconds, toward zero, as every box's delay.
+    double whole = std::trunc(timeout);
+    if (!(whole >= 1))
+        whole = 0;
+    base::Timer::scheduled(whole, false, [tag](base::Timer&) {
+        auto self = sharedInstance();
+        bool open = self->m_msgBoxDic.count(tag) != 0;
+        std::function<void()> handler;
+        if (auto it = self->m_waitTimeOutHandlers.find(tag); it != self->m_waitTimeOutHandlers.end()) {
+            handler = std::move(it->second);
+            self->m_waitTimeOutHandlers.erase(it);
+        }
+        self->dimissMsgBoxWithStrtag(tag);
+        if (open && handler)
+            handler();
+    });
+}
+
+void MessageBox::setWaitTimeOutHandler(std::function<void()> onTimeOut)
+{
+    int tag = m_waitMsgBoxtag.load();
+    if (tag == 0 || !m_msgBoxDic.count(tag))
+        return;
+    if (onTimeOut)
+        m_waitTimeOutHandlers[tag] = std::move(onTimeOut);
+    else
+        m_waitTimeOutHandlers.erase(tag);
 }
 
 void MessageBox::ChangeWaitMessage(const std::string& text)
@@ -145,6 +176,8 @@ void MessageBox::dimissMsgBoxWithStrtag(int tag)
     if (it == m_msgBoxDic.end())
         return;
     auto box = it->second;
+    // Ended before its time-out: what the time-out would have ended is not.
+    m_waitTimeOutHandlers.erase(tag);
     // Still listed while it dismisses, so its requester hears will-dismiss.
     box->dimissAlert();
     it = m_msgBoxDic.find(tag);
@@ -161,6 +194,7 @@ void MessageBox::dismissAllMsgBox()
     for (auto& [tag, box] : boxes)
         box->dimissAlert();
     m_msgBoxDic.clear();
+    m_waitTimeOutHandlers.clear();
     m_waitMsgBoxtag.store(0);
 }
 

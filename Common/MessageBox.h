@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -30,7 +31,12 @@ public:
         const std::string& cancelButtonTitle, int msgBoxType);
 
     // The wait box: shown with the text, closed by itself after the time-out (whole seconds).
-    void BeginBlockWaitTimeout(const std::string& text, double timeout);
+    // `onTimeOut`, when given, runs on the main thread once the box is closed by that time-out
+    // (not when it is ended otherwise), so that the work it stood for can end with it.
+    void BeginBlockWaitTimeout(const std::string& text, double timeout, std::function<void()> onTimeOut = {});
+    // What the open wait box runs should its time-out close it, in place of what it had; nothing
+    // when no wait box is open.
+    void setWaitTimeOutHandler(std::function<void()> onTimeOut);
     void ChangeWaitMessage(const std::string& text);
     void EndBlockWait();
     // Closes the wait box, if any, after the delay.
@@ -61,5 +67,7 @@ private:
     std::mutex m_lock;
     int m_tagCounter = 0;
     std::map<int, std::shared_ptr<childMsgBox>> m_msgBoxDic;
+    // Wait boxes' time-out handlers, by tag, while the box is open.
+    std::map<int, std::function<void()>> m_waitTimeOutHandlers;
     std::atomic<int32_t> m_waitMsgBoxtag{0};
 };

@@ -185,8 +185,10 @@ public:
     // file knows its size; a stated Content-Length bounds the body in any case.
     uint64_t maximumDownloadSize() const { return m_maximumDownloadSize; }
     void setMaximumDownloadSize(uint64_t bytes) { m_maximumDownloadSize = bytes; }
-    // A download slower than this fails as timed out (code 2), whatever trickles in: fewer
-    // than `bytes` of body over `seconds` while the stream is read. 0 for no such limit.
+    // A request whose answer is slower than this fails as timed out (code 2), whatever
+    // trickles in: fewer than `bytes` of body over `seconds` while the stream is read. The
+    // window opens with the body's first byte (the wait before it is the idle time-out's) and
+    // starts afresh while this side holds reading back. 0 for no such limit.
     uint64_t lowSpeedBytes() const { return m_lowSpeedBytes; }
     double lowSpeedSeconds() const { return m_lowSpeedSeconds; }
     void setLowSpeedLimit(uint64_t bytes, double seconds)
@@ -194,10 +196,22 @@ public:
         m_lowSpeedBytes = bytes;
         m_lowSpeedSeconds = seconds;
     }
+    // An attempt whose body has not ended this many seconds after it started fails as timed
+    // out (code 2), its part removed: an endless body at any pace ends. 0 for no such bound.
+    double maximumDownloadSeconds() const { return m_maximumDownloadSeconds; }
+    void setMaximumDownloadSeconds(double seconds) { m_maximumDownloadSeconds = seconds; }
+    // The cause of a failure past maximumDownloadSeconds.
+    static constexpr const char* kTimeBoundDomain = "BRHTTPRequestTimeBound";
+    static bool isPastTimeBound(const base::ErrorPtr& error);
     // A download file written while its disk keeps less free than this fails (code 8) and
     // keeps nothing, before the disk is full; 0 for no check.
     uint64_t minimumFreeDiskSpace() const { return m_minimumFreeDiskSpace; }
     void setMinimumFreeDiskSpace(uint64_t bytes) { m_minimumFreeDiskSpace = bytes; }
+    // The cause of a download that failed for want of room on its disk: its reserve met, or
+    // the disk (or the user's quota) full. Its code is the errno.
+    static constexpr const char* kDiskFullDomain = "BRHTTPRequestDiskFull";
+    // Whether a failure is such a download: another attempt in the same run meets the same disk.
+    static bool isDiskFull(const base::ErrorPtr& error);
 
     const std::string& downloadDestinationPath() const { return m_downloadDestinationPath; }
     void setDownloadDestinationPath(std::string path) { m_downloadDestinationPath = std::move(path); }
@@ -434,7 +448,12 @@ public:
     static void removeCredentialsForProxyPortRealm(const std::string& host, int port, const std::string& realm);
     static void clearSession();
 
+    // A throttle is configured: reads are sized to the room left in the second, and requests
+    // are held once it is used up. Not whether any request is held now.
     static bool isBandwidthThrottled();
+    // The throttle holds every request now: its second's allowance is used up and its wake-up
+    // time has not come.
+    static bool isHoldingRequestsForThrottle();
     static uint32_t maxBandwidthPerSecond();
     static void setMaxBandwidthPerSecond(uint32_t bytes);
     static void incrementBandwidthUsedInLastSecond(uint64_t bytes);
@@ -513,12 +532,27 @@ private:
     void applyCookieHeader();
     void applyAuthorizationHeader();
     bool updatePartialDownloadSize();
+    // Before each attempt of a resumable download: a kept part goes on only with "If-Range"
+    // naming the validator of the answer that began it (kept on the part); a part without one
+    // is removed and the document asked for whole. False when the request failed.
+    bool prepareResume();
+    void setResumeHeader(const char* name, const std::optional<std::string>& value);
+    static std::optional<std::string> downloadValidatorOf(const std::string& path);
+    // A whole answer (200) begins the part afresh, marked with its validator: a strong ETag,
+    // else Last-Modified, else none.
     void rememberDownloadValidator();
+    // Whether a 206 answer's own validator, when it shows one, is the part's.
+    bool rangeIsOfThePartsVersion() const;
     // False when the request failed or the rest of the piece waits in the backlog.
     bool inflateReceived(const uint8_t* data, size_t size);
     // False while part of it still waits.
     bool inflateBacklog();
     void failRangeMismatch(const char* what);
+    // The file would pass maximumDownloadSize: fails as an answer too large, keeping no part.
+    void failPastDownloadBound();
+    // A download file that did not take what was written (errno `err`) fails (code 8); at
+    // the disk's reserve, or on a full disk, keeping no part.
+    void failFileWrite(int err);
     bool configureProxies();
     void fetchPACFile();
     void finishedDownloadingPACFile(std::optional<std::string> script);
@@ -565,6 +599,8 @@ private:
     // when not.
     bool diskHasRoomFor(const std::string& path, size_t length);
     bool slowerThanLowSpeedLimit();
+    bool pastTimeBound();
+    void failPastTimeBound();
     // Whether a gzip answer is held whole before it is inflated.
     bool waitsToInflate() const
     {
@@ -757,6 +793,9 @@ private:
     // body bytes read by then.
     double m_lowSpeedWindowStart = 0;
     uint64_t m_lowSpeedWindowBytes = 0;
+    std::atomic<double> m_maximumDownloadSeconds{0};
+    // The attempt's start on the stream loop's clock.
+    double m_attemptStart = 0;
     std::atomic<uint64_t> m_minimumFreeDiskSpace{0};
     // Bytes that may still be written before the disk is looked at again.
     uint64_t m_diskRoomLeft = 0;

@@ -36,12 +36,14 @@ bool BRHTTPRequest::slowerThanLowSpeedLimit()
 {
     uint64_t bytes = m_lowSpeedBytes;
     double window = m_lowSpeedSeconds;
-    if (!bytes || window <= 0)
+    // Before the body's first byte (which opens the window) the wait is the idle time-out's.
+    if (!bytes || window <= 0 || m_lowSpeedWindowStart == 0)
         return false;
     double now = streamLoop().now();
-    // Only the server's pace counts: a window starts afresh while this side holds reading back.
+    // Only the server's pace counts: a window starts afresh while this side holds reading back
+    // (reading paused for the main thread, the stream unscheduled, the throttle holding it).
     if (!m_readStream || !m_readStreamIsScheduled || m_readPaused || m_inflateBacklogPending ||
-        isBandwidthThrottled() || m_lowSpeedWindowStart == 0) {
+        isHoldingRequestsForThrottle()) {
         m_lowSpeedWindowStart = now;
         m_lowSpeedWindowBytes = m_totalBytesRead;
         return false;
@@ -53,6 +55,34 @@ bool BRHTTPRequest::slowerThanLowSpeedLimit()
         return true;
     m_lowSpeedWindowStart = now;
     m_lowSpeedWindowBytes = m_totalBytesRead;
+    return false;
+}
+
+bool BRHTTPRequest::pastTimeBound()
+{
+    double bound = m_maximumDownloadSeconds;
+    return bound > 0 && m_attemptStart != 0 && streamLoop().now() - m_attemptStart > bound;
+}
+
+void BRHTTPRequest::failPastTimeBound()
+{
+    // No true file takes so long: nothing of it is kept to continue.
+    cancelLoad();
+    removeTemporaryDownloadFile();
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g", m_maximumDownloadSeconds.load());
+    std::string text = "the answer did not end within " + std::string(seconds) + " s";
+    if (!m_downloadDestinationPath.empty())
+        text += " for the file at path '" + m_downloadDestinationPath + "'";
+    failWithError(brRequestError(BRRequestTimedOutErrorType, "The request timed out: " + text,
+                                 base::Error::make(kTimeBoundDomain, 1, text)));
+}
+
+bool BRHTTPRequest::isPastTimeBound(const base::ErrorPtr& error)
+{
+    for (const base::Error* e = error.get(); e; e = e->underlying.get())
+        if (e->domain == kTimeBoundDomain)
+            return true;
     return false;
 }
 
@@ -74,6 +104,11 @@ void BRHTTPRequest::checkRequestStatus()
     if (m_cancelled || m_complete)
         return;
     performThrottling();
+    if (pastTimeBound()) {
+        failPastTimeBound();
+        m_complete = true;
+        return;
+    }
     bool tooSlow = slowerThanLowSpeedLimit();
     if (tooSlow) {
         // Each attempt is held to the pace on its own.
@@ -87,15 +122,8 @@ void BRHTTPRequest::checkRequestStatus()
             m_willRetryRequest = false;
             m_connectionCanBeReused = false;
             dropConnectionRecord();
-            m_partialDownloadSize = 0;
-            if (!updatePartialDownloadSize())
+            if (!prepareResume())
                 return;
-            if (m_partialDownloadSize > 0) {
-                std::string range = "bytes=" + std::to_string(m_partialDownloadSize) + "-";
-                addRequestHeader("Range", range);
-                if (m_request)
-                    m_request->setHeader("Range", range);
-            }
             ++m_retryCount;
             startRequest();
             return;

@@ -391,13 +391,33 @@ void BRHTTPRequest::readResponseHeaders()
             int status = m_responseStatusCode;
             auto range = m_responseHeaders->first("Content-Range");
             auto rest = status == 206 && range ? contentRangeRest(*range, m_partialDownloadSize) : std::nullopt;
+            // A stated length past the file's bound is refused before any of the body is read.
+            uint64_t bound = m_maximumDownloadSize;
             if (status == 200) {
+                if (bound && m_hasContentLength && m_contentLength > bound) {
+                    failPastDownloadBound();
+                    return;
+                }
                 m_appendToDownloadFile = false;
                 m_partialDownloadSize = 0;
                 rememberDownloadValidator();
             } else if (rest) {
                 if (m_hasContentLength && m_contentLength != *rest) {
                     failRangeMismatch("length");
+                    return;
+                }
+                if (bound && m_partialDownloadSize + *rest > bound) {
+                    failPastDownloadBound();
+                    return;
+                }
+                // A server that ignored If-Range, or answers for another version: the part is
+                // of no use to any later attempt either.
+                if (m_partialDownloadSize > 0 && !rangeIsOfThePartsVersion()) {
+                    cancelLoad();
+                    removeTemporaryDownloadFile();
+                    failWithError(brRequestError(BRFileManagementError,
+                                                 "The partial answer is of another version of the file at path '" +
+                                                     m_downloadDestinationPath + "'"));
                     return;
                 }
                 m_rangeBodyLength = rest;
@@ -454,9 +474,58 @@ void BRHTTPRequest::rememberDownloadValidator()
     if (!file)
         return;
     m_fileDownloadOutputStream = std::move(file);
-    if (validator && !validator->empty() && validator->size() < 512)
-        ::fsetxattr(m_fileDownloadOutputStream->fd(), kDownloadValidatorAttribute, validator->data(), validator->size(),
-                    0);
+    // A mark of an earlier version outlives the truncation: it goes unless this one replaces it.
+    // A file system that keeps no mark leaves a part that is begun again, never continued.
+    int fd = m_fileDownloadOutputStream->fd();
+    if (!validator || validator->empty() || validator->size() >= 512 ||
+        ::fsetxattr(fd, kDownloadValidatorAttribute, validator->data(), validator->size(), 0) != 0)
+        ::fremovexattr(fd, kDownloadValidatorAttribute);
+}
+
+bool BRHTTPRequest::rangeIsOfThePartsVersion() const
+{
+    auto kept = downloadValidatorOf(m_temporaryFileDownloadPath);
+    if (!kept)
+        return true;
+    // The validator the part was begun with is a quoted tag or a date.
+    bool tag = kept->starts_with('"');
+    auto shown = m_responseHeaders->first(tag ? "ETag" : "Last-Modified");
+    return !shown || *shown == *kept;
+}
+
+void BRHTTPRequest::failPastDownloadBound()
+{
+    // Nothing of it is kept to resume from: past its bound it is no such file.
+    cancelLoad();
+    removeTemporaryDownloadFile();
+    std::string text = "answer larger than the " + std::to_string(m_maximumDownloadSize.load()) +
+                       " bytes listed for the file at path '" + m_downloadDestinationPath + "'";
+    failWithError(brRequestError(BRConnectionFailureErrorType, "The request failed: " + text,
+                                 base::Error::make(kAnswerTooLargeDomain, 2, text)));
+}
+
+void BRHTTPRequest::failFileWrite(int err)
+{
+    // The file written, or where it was going when none was made yet (an unnamed one, or the
+    // reserve met before the first write).
+    std::string path = m_temporaryFileDownloadPath.empty() ? m_downloadDestinationPath : m_temporaryFileDownloadPath;
+    bool full = m_diskReserveReached || err == ENOSPC || err == EDQUOT;
+    cancelLoad();
+    // Stopped short of a full disk: the part is no start for a later attempt.
+    if (full)
+        removeTemporaryDownloadFile();
+    base::ErrorPtr cause = posixError(err);
+    if (full)
+        cause = base::Error::make(kDiskFullDomain, err, std::strerror(err));
+    failWithError(brRequestError(BRFileManagementError, "Failed to write to file at path '" + path + "'", cause));
+}
+
+bool BRHTTPRequest::isDiskFull(const base::ErrorPtr& error)
+{
+    for (const base::Error* e = error.get(); e; e = e->underlying.get())
+        if (e->domain == kDiskFullDomain)
+            return true;
+    return false;
 }
 
 void BRHTTPRequest::failRangeMismatch(const char* what)
@@ -618,6 +687,11 @@ void BRHTTPRequest::handleBytesAvailable()
 
     m_totalBytesRead += uint64_t(n);
     touchActivity();
+    // The pace is measured from the body's first byte.
+    if (m_lowSpeedWindowStart == 0) {
+        m_lowSpeedWindowStart = streamLoop().now();
+        m_lowSpeedWindowBytes = 0;
+    }
     incrementBandwidthUsedInLastSecond(uint64_t(n));
 
     // The body of an answer that is followed elsewhere is nobody's.
@@ -628,16 +702,7 @@ void BRHTTPRequest::handleBytesAvailable()
     bool receivers = m_dataReceivedBlock || (d && (m_didReceiveDataSelector || d->answersDidReceiveData()));
     bool toFile = !m_downloadDestinationPath.empty();
     bool writeFile = toFile && !m_rejectedDownloadStatus && !m_authenticationNeeded;
-    auto fileFailure = [&] {
-        int err = errno;
-        std::string path = m_temporaryFileDownloadPath;
-        cancelLoad();
-        // Stopped short of a full disk: the part is no start for a later attempt.
-        if (m_diskReserveReached)
-            removeTemporaryDownloadFile();
-        failWithError(brRequestError(BRFileManagementError, "Failed to write to file at path '" + path + "'",
-                                     posixError(err)));
-    };
+    auto fileFailure = [&] { failFileWrite(errno); };
     if (m_rangeBodyLength && m_totalBytesRead > *m_rangeBodyLength) {
         failRangeMismatch("body");
         return;
@@ -645,11 +710,7 @@ void BRHTTPRequest::handleBytesAvailable()
     // A body that never ends would fill the disk: past the size the file was listed with, it
     // is no such file. Nothing of it is kept to resume from.
     if (uint64_t bound = m_maximumDownloadSize; writeFile && bound && m_partialDownloadSize + m_totalBytesRead > bound) {
-        cancelLoad();
-        removeTemporaryDownloadFile();
-        std::string text = "answer larger than the " + std::to_string(bound) + " bytes listed for the file";
-        failWithError(brRequestError(BRConnectionFailureErrorType, "The request failed: " + text,
-                                     base::Error::make(kAnswerTooLargeDomain, 2, text)));
+        failPastDownloadBound();
         return;
     }
     if (writeFile && !writeRawChunkToFile(raw)) {
@@ -755,12 +816,7 @@ bool BRHTTPRequest::inflateReceived(const uint8_t* data, size_t size)
         removeTemporaryDownloadFile();
         failWithError(limitError);
     } else if (fileFailed) {
-        std::string path = m_temporaryFileDownloadPath;
-        cancelLoad();
-        if (m_diskReserveReached)
-            removeTemporaryDownloadFile();
-        failWithError(brRequestError(BRFileManagementError, "Failed to write to file at path '" + path + "'",
-                                     posixError(fileErrno)));
+        failFileWrite(fileErrno);
     } else if (answerFileFailed) {
         cancelLoad();
         failWithError(answerFileError(fileErrno));
@@ -984,7 +1040,11 @@ base::ErrorPtr BRHTTPRequest::finishFileDownload()
     }
     if (!closed)
         return brRequestError(BRFileManagementError,
-                              "Failed to write to file at path '" + m_temporaryFileDownloadPath + "'", posixError(EIO));
+                              "Failed to write to file at path '" +
+                                  (m_temporaryFileDownloadPath.empty() ? m_downloadDestinationPath
+                                                                       : m_temporaryFileDownloadPath) +
+                                  "'",
+                              posixError(EIO));
     // An empty answer still makes a file.
     if (!wroteFile && !m_temporaryFileDownloadPath.empty() && !base::FileManager::exists(m_temporaryFileDownloadPath)) {
         if (!OutputFile::open(m_temporaryFileDownloadPath, false))

@@ -74,17 +74,57 @@ void BRHTTPRequest::buildRequestHeaders()
         addRequestHeader("Accept-Encoding", "gzip");
     if (m_shouldCompressRequestBody)
         addRequestHeader("Content-Encoding", "gzip");
-    if (!updatePartialDownloadSize())
+    prepareResume();
+}
+
+void BRHTTPRequest::setResumeHeader(const char* name, const std::optional<std::string>& value)
+{
+    if (value) {
+        addRequestHeader(name, *value);
+        if (m_request)
+            m_request->setHeader(name, *value);
         return;
-    if (m_partialDownloadSize > 0) {
-        addRequestHeader("Range", "bytes=" + std::to_string(m_partialDownloadSize) + "-");
-        // A document changed since the part was fetched comes whole, not spliced.
-        char validator[512];
-        ssize_t n = ::getxattr(m_temporaryFileDownloadPath.c_str(), kDownloadValidatorAttribute, validator,
-                               sizeof validator);
-        if (n > 0)
-            addRequestHeader("If-Range", std::string(validator, size_t(n)));
     }
+    std::erase_if(m_requestHeaders,
+                  [&](const auto& field) { return net::HttpHeaders::equalsIgnoringCase(field.first, name); });
+    if (m_request)
+        m_request->headers().remove(name);
+}
+
+bool BRHTTPRequest::prepareResume()
+{
+    m_partialDownloadSize = 0;
+    if (!m_allowResumeForFileDownloads || m_downloadDestinationPath.empty() || m_temporaryFileDownloadPath.empty())
+        return true;
+    if (!updatePartialDownloadSize())
+        return false;
+    std::optional<std::string> validator;
+    if (m_partialDownloadSize > 0) {
+        validator = downloadValidatorOf(m_temporaryFileDownloadPath);
+        if (!validator) {
+            // Nothing shows which version of the document the part holds: it starts again.
+            base::ErrorPtr error;
+            if (!removeFileAtPathError(m_temporaryFileDownloadPath, &error)) {
+                failWithError(error);
+                return false;
+            }
+            m_partialDownloadSize = 0;
+        }
+    }
+    // A document changed since the part was fetched comes whole (200), never spliced.
+    setResumeHeader("Range", validator ? std::optional("bytes=" + std::to_string(m_partialDownloadSize) + "-")
+                                       : std::nullopt);
+    setResumeHeader("If-Range", validator);
+    return true;
+}
+
+std::optional<std::string> BRHTTPRequest::downloadValidatorOf(const std::string& path)
+{
+    char validator[512];
+    ssize_t n = ::getxattr(path.c_str(), kDownloadValidatorAttribute, validator, sizeof validator);
+    if (n <= 0)
+        return std::nullopt;
+    return std::string(validator, size_t(n));
 }
 
 void BRHTTPRequest::applyCookieHeader()
@@ -587,11 +627,7 @@ void BRHTTPRequest::startRequest()
         }
     }
 
-    bool holdForThrottle = false;
-    if (isBandwidthThrottled())
-        if (auto wake = throttleWakeUpTime(); wake && *wake > base::Date::now())
-            holdForThrottle = true;
-    if (!m_readStreamIsScheduled && !holdForThrottle)
+    if (!m_readStreamIsScheduled && !isHoldingRequestsForThrottle())
         scheduleReadStream();
 
     m_readStream->setClient([weak](net::StreamEvent event) {
@@ -620,6 +656,7 @@ void BRHTTPRequest::startRequest()
 
     touchActivity();
     m_lowSpeedWindowStart = 0;
+    m_attemptStart = streamLoop().now();
     setStatusTimer(base::Timer::scheduledOn(
         streamLoop(), 0.25, true,
         [weak](base::Timer&) {

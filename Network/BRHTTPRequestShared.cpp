@@ -430,6 +430,14 @@ bool BRHTTPRequest::isBandwidthThrottled()
     return shared.isBandwidthThrottledLocked();
 }
 
+bool BRHTTPRequest::isHoldingRequestsForThrottle()
+{
+    auto& shared = Shared::get();
+    std::lock_guard lock(shared.bandwidthLock);
+    return shared.isBandwidthThrottledLocked() && shared.throttleWakeUpTime &&
+           *shared.throttleWakeUpTime > base::Date::now();
+}
+
 uint32_t BRHTTPRequest::maxBandwidthPerSecond()
 {
     auto& shared = Shared::get();
@@ -442,6 +450,8 @@ void BRHTTPRequest::setMaxBandwidthPerSecond(uint32_t bytes)
     auto& shared = Shared::get();
     std::lock_guard lock(shared.bandwidthLock);
     shared.maxBandwidthPerSecond = bytes;
+    // A hold measured against the old limit is not this one's.
+    shared.throttleWakeUpTime.reset();
 }
 
 void BRHTTPRequest::incrementBandwidthUsedInLastSecond(uint64_t bytes)

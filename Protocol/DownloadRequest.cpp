@@ -26,20 +26,31 @@ void DownloadRequest::setLimitsForTesting(std::optional<Limits> limits)
     g_testLimits = limits;
 }
 
+bool DownloadRequest::isPictureType(int imgType)
+{
+    // Product, catalogue, icon and cover images, and the skin archive of the pictures it carries.
+    return (imgType >= 1 && imgType <= 4) || imgType == kSkinArchiveType;
+}
+
 uint64_t DownloadRequest::boundFor(int imgType, uint64_t listed)
 {
     if (listed)
         return listed;
     Limits now = limits();
-    // Types 1 to 4 are pictures: product, catalogue, icon and cover images.
-    bool picture = imgType >= 1 && imgType <= 4;
-    return picture ? now.pictureCeiling : now.fileCeiling;
+    return isPictureType(imgType) ? now.pictureCeiling : now.fileCeiling;
+}
+
+double DownloadRequest::timeBoundFor(int imgType, uint64_t listed)
+{
+    if (listed)
+        return 0;
+    Limits now = limits();
+    return isPictureType(imgType) ? now.pictureSeconds : now.fileSeconds;
 }
 
 DownloadRequest::DownloadRequest(std::optional<net::URL> url) : MsgRequest(std::move(url))
 {
     Limits now = limits();
-    setLowSpeedLimit(now.lowSpeedBytes, now.lowSpeedSeconds);
     setMinimumFreeDiskSpace(now.diskReserve);
     setTimeOutSeconds(kTimeOutSeconds);
     setShouldResetDownloadProgress(false);
@@ -65,6 +76,7 @@ void DownloadRequest::setReqInfo(RequestInfoBase& info)
     m_fileName = file.fileName();
     m_imgType = file.imgType();
     setMaximumDownloadSize(boundFor(m_imgType, file.maximumFileSize()));
+    setMaximumDownloadSeconds(timeBoundFor(m_imgType, file.maximumFileSize()));
     if (m_progressType == kProgressTypeSingle) {
         m_percentReceiver = file.downloadProgressReceiver();
         setDownloadProgressDelegate(file.downloadProgressReceiver());
@@ -93,6 +105,7 @@ void DownloadRequest::setInfoWithRequest(const DownloadRequest& earlier)
     m_temporaryPath = earlier.m_temporaryPath;
     setTemporaryFileDownloadPath(earlier.m_temporaryPath);
     setMaximumDownloadSize(earlier.maximumDownloadSize());
+    setMaximumDownloadSeconds(earlier.maximumDownloadSeconds());
     setLowSpeedLimit(earlier.lowSpeedBytes(), earlier.lowSpeedSeconds());
     setMinimumFreeDiskSpace(earlier.minimumFreeDiskSpace());
 }

@@ -16,12 +16,16 @@ public:
     static constexpr double kTimeOutSeconds = 20.0;
 
     // What holds every download, whatever the server says: a file listed without a size is
-    // bounded by a ceiling no true file of its kind reaches (a picture, or anything else); a
-    // body slower than lowSpeedBytes over lowSpeedSeconds times out; a disk left with less
-    // than diskReserve free stops it.
+    // bounded by a ceiling no true file of its kind reaches (a picture or the skin archive, or
+    // anything else), and by a time no such file takes at a slow mobile link's pace (1 Mbit/s
+    // brings the picture ceiling in 36 minutes, the other in 9.5 hours); an answer, of a file
+    // or a command, slower than lowSpeedBytes over lowSpeedSeconds times out; a disk left
+    // with less than diskReserve free stops a download.
     struct Limits {
         uint64_t pictureCeiling = uint64_t(256) << 20;
         uint64_t fileCeiling = uint64_t(4) << 30;
+        double pictureSeconds = 3600;
+        double fileSeconds = 12 * 3600;
         uint64_t lowSpeedBytes = 20 * 1024;
         double lowSpeedSeconds = 20.0;
         uint64_t diskReserve = uint64_t(64) << 20;
@@ -30,8 +34,13 @@ public:
     // Smaller limits for a test, so that it need not send gigabytes or wait long; nullopt
     // restores the real ones.
     static void setLimitsForTesting(std::optional<Limits> limits);
+    // Pictures (types 1 to 4) and the skin archive (type 10), held to the picture limits.
+    static bool isPictureType(int imgType);
     // The bound of a file of that type listed with `listed` bytes (0: not listed).
     static uint64_t boundFor(int imgType, uint64_t listed);
+    // The time bound of one attempt at it: none for a listed file, whose size and the pace
+    // bound it already.
+    static double timeBoundFor(int imgType, uint64_t listed);
 
     static Ptr requestWithURL(std::optional<net::URL> url);
 

@@ -22,6 +22,8 @@ const char* const HttpNetworkCtrl::kMissingFileText =
     R"({"content":"","results":[{"detail":"","message":"File is not exist!","status":"404"}]})";
 const char* const HttpNetworkCtrl::kAnswerTooLargeText =
     R"({"content":"","results":[{"detail":"","message":"Answer too large!","status":"ANSWERTOOLARGE"}]})";
+const char* const HttpNetworkCtrl::kDiskFullText =
+    R"({"content":"","results":[{"detail":"","message":"Disk full!","status":"DISKFULL"}]})";
 const char* const HttpNetworkCtrl::kDownloadDoneText =
     R"({"content":"","results":[{"detail":"","message":"Download Successfully!","status":"200"}]})";
 
@@ -307,7 +309,7 @@ void HttpNetworkCtrl::OperationFinished(BRHTTPRequest& request)
         int status = request.responseStatusCode();
         // The engine fails any other status of a file download; nothing else is a file.
         if (status != 200 && status != 206) {
-            downloadFailed(*download, BRFileManagementError, false);
+            downloadFailed(*download, BRFileManagementError, nullptr);
             return;
         }
         if (download->percentReceiver() && !download->reportedComplete)
@@ -333,17 +335,18 @@ void HttpNetworkCtrl::OperationFailed(BRHTTPRequest& request)
 {
     auto error = request.error();
     int engineError = error ? error->code : 0;
-    base::logf("---RequestDidFailed---\n redID = %d, errorID = %d\n", request.tag(), engineError);
+    base::logf("---RequestDidFailed---\n redID = %d, errorID = %d, %s\n", request.tag(), engineError,
+               error ? error->description.c_str() : "");
     auto* message = dynamic_cast<MsgRequest*>(&request);
     if (!message)
         return;
     if (auto* download = dynamic_cast<DownloadRequest*>(message))
-        downloadFailed(*download, engineError, BRHTTPRequest::isAnswerTooLarge(error));
+        downloadFailed(*download, engineError, error);
     else
         messageFailed(*message, engineError, error);
 }
 
-void HttpNetworkCtrl::downloadFailed(DownloadRequest& request, int engineError, bool tooLarge)
+void HttpNetworkCtrl::downloadFailed(DownloadRequest& request, int engineError, const base::ErrorPtr& error)
 {
     const char* text = kFailureText;
     int status = request.responseStatusCode();
@@ -352,11 +355,20 @@ void HttpNetworkCtrl::downloadFailed(DownloadRequest& request, int engineError, 
         text = kMissingFileText;
     int httpRsp = httpRspForError(engineError);
     bool cancelled = engineError == BRRequestCancelledErrorType;
-    // The same file brings the same answer: one too large to take is not asked for again.
-    if (tooLarge) {
+    // The same file brings the same answer: one too large to take, or that never ended within
+    // its time, is not asked for again; nor is one the disk had no room for, as the disk has
+    // no more room for another attempt.
+    const char* final = nullptr;
+    if (BRHTTPRequest::isAnswerTooLarge(error))
+        final = kAnswerTooLargeText;
+    else if (BRHTTPRequest::isDiskFull(error))
+        final = kDiskFullText;
+    else if (BRHTTPRequest::isPastTimeBound(error))
+        final = text;
+    if (final) {
         if (request.progressType() == kProgressTypeBatch)
             reportBatchEndIfEmpty();
-        answerDownload(request, kAnswerTooLargeText, httpRsp);
+        answerDownload(request, final, httpRsp);
         return;
     }
 

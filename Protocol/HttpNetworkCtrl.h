@@ -31,6 +31,8 @@ public:
     static const char* const kFailureText;
     static const char* const kMissingFileText;
     static const char* const kAnswerTooLargeText;
+    // A download stopped for want of room on its disk: never retried in the same run.
+    static const char* const kDiskFullText;
     static const char* const kDownloadDoneText;
 
     static std::shared_ptr<HttpNetworkCtrl> sharedInstance();
@@ -89,7 +91,7 @@ private:
     void answerMessage(MsgRequest& request, const char* text, int httpRsp);
     void deliver(const std::shared_ptr<RequestInfoBase>& answer, const MsgRequest& request, int httpRsp);
     void reportBatchEndIfEmpty();
-    void downloadFailed(DownloadRequest& request, int engineError, bool tooLarge);
+    void downloadFailed(DownloadRequest& request, int engineError, const base::ErrorPtr& error);
     void messageFailed(MsgRequest& request, int engineError, const base::ErrorPtr& error);
     void reportPercent(DownloadRequest& request, float fraction);
     void forgetCode(int code);

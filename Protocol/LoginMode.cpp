@@ -33,6 +33,7 @@
 #include "Protocol/RequestRuntimeConfig.h"
 #include "Protocol/RequestSyncDataFinish.h"
 #include "Protocol/SavedLogins.h"
+#include "Protocol/ServerCommands.h"
 #include "Protocol/SyncModel.h"
 #include "Classes/Login/WeclomeViewController.h"
 
@@ -47,7 +48,6 @@ constexpr double kWaitTimeout = 300;
 // The pause before the configuration request, so the wait text can be read.
 constexpr double kConfigDelay = 1.5;
 constexpr const char* kSkinArchive = "SkinImages.zip";
-constexpr int kSkinArchiveType = 10;
 constexpr const char* kSyncFlags[] = {"FileSynced", "ProductSynced", "CustomerSynced", "IconSynced"};
 
 // Never destroyed: a picture load on a background worker asks for the mode (the client's folder)
@@ -86,12 +86,13 @@ void send(const std::shared_ptr<RequestInterfaceBase>& command, const std::share
     NetworkModel::sharedInstance()->sendRequest(command);
 }
 
-// Later on the main loop, while the login state lives.
-void afterDelay(const std::shared_ptr<LoginMode>& self, double seconds, void (LoginMode::*step)())
+// Later on the main loop, while the login state lives and the same login runs.
+void afterDelay(const std::shared_ptr<LoginMode>& self, double seconds, void (LoginMode::*step)(),
+                std::function<bool()> stillWanted)
 {
     std::weak_ptr<LoginMode> weak = self;
-    base::Timer::scheduled(seconds, false, [weak, step](base::Timer&) {
-        if (auto login = weak.lock())
+    base::Timer::scheduled(seconds, false, [weak, step, stillWanted = std::move(stillWanted)](base::Timer&) {
+        if (auto login = weak.lock(); login && stillWanted())
             ((*login).*step)();
     });
 }
@@ -180,6 +181,9 @@ void LoginMode::login(const LoginInfo& info, bool fromInput, bool autoLogin)
     // A second tap while the first answer is on its way would run the whole road twice.
     if (m_loginPending) {
         base::log("a login is already on its way, this one is ignored");
+        // A wait box opened for this one stands for the login on its way now.
+        if (!m_quietLogin)
+            MessageBox::sharedInstance()->setWaitTimeOutHandler(waitTimeOutHandler());
         return;
     }
     m_fromInput = fromInput;
@@ -190,12 +194,61 @@ void LoginMode::login(const LoginInfo& info, bool fromInput, bool autoLogin)
     m_autoLogin = autoLogin;
     m_loginPending = true;
     m_quietLogin = false;
+    ++m_loginRound;
+    m_loginCommands.clear();
+    // The wait box the caller opened ends this login should it close by its time-out.
+    MessageBox::sharedInstance()->setWaitTimeOutHandler(waitTimeOutHandler());
     sendLogin();
+}
+
+std::function<void()> LoginMode::waitTimeOutHandler()
+{
+    std::weak_ptr<LoginMode> weak = weak_from_this();
+    int round = m_loginRound;
+    return [weak, round] {
+        if (auto login = weak.lock(); login && login->m_loginRound == round)
+            login->waitTimedOut();
+    };
+}
+
+int LoginMode::sendForLogin(const std::shared_ptr<RequestInterfaceBase>& command)
+{
+    std::erase_if(m_loginCommands, [](const auto& sent) { return sent.expired(); });
+    m_loginCommands.push_back(command);
+    return NetworkModel::sharedInstance()->sendRequest(command);
+}
+
+void LoginMode::waitTimedOut()
+{
+    if (!m_loginPending || m_quietLogin)
+        return;
+    base::log("the login's wait box closed by its time-out: the login ends, its requests are cancelled");
+    ++m_loginRound;
+    auto network = NetworkModel::sharedInstance();
+    for (const auto& sent : m_loginCommands) {
+        if (auto command = sent.lock())
+            network->cancelRequest(command);
+    }
+    m_loginCommands.clear();
+    // As a login the network never answered: nothing of it stays open, and the form is back.
+    m_loginType = -1;
+    m_quietConfig = false;
+    m_quietSkin = false;
+    DataAccessManager::releaseDataModel();
+    finishLogin();
+    auto delegate = liveDelegate();
+    if (delegate) {
+        delegate->changeLoginButState();
+        delegate->loginErroWithMessage(Language::stringWithName(std::string(kStatusNetworkError)));
+    }
+    m_delegate.reset();
 }
 
 void LoginMode::sendLogin()
 {
-    send(std::make_shared<RequestLogin>(), shared_from_this());
+    auto command = std::make_shared<RequestLogin>();
+    command->setReceiveDelegete(std::static_pointer_cast<NetworkRecDelegate>(shared_from_this()));
+    sendForLogin(command);
 }
 
 void LoginMode::takeServerClientID(const LoginRst& answer)
@@ -285,8 +338,9 @@ void LoginMode::onlineLoginSucceeded(const LoginRst& answer)
         if (box->waitMsgBoxtag() != 0)
             box->ChangeWaitMessage(Language::stringWithName("LOGINSUCCESSANDBOUND"));
         else
-            box->BeginBlockWaitTimeout(Language::stringWithName("LOGINSUCCESSANDBOUND"), kWaitTimeout);
-        afterDelay(shared_from_this(), kConfigDelay, &LoginMode::showRequestConfigTittle);
+            box->BeginBlockWaitTimeout(Language::stringWithName("LOGINSUCCESSANDBOUND"), kWaitTimeout,
+                                       waitTimeOutHandler());
+        afterDelay(shared_from_this(), kConfigDelay, &LoginMode::showRequestConfigTittle, stillThisLogin());
     } else {
         showRequestConfigTittle();
     }
@@ -376,8 +430,18 @@ void LoginMode::showRequestConfigTittle()
     if (box->waitMsgBoxtag() != 0)
         box->ChangeWaitMessage(Language::stringWithName("SYNUSERCONFIG"));
     else
-        box->BeginBlockWaitTimeout(Language::stringWithName("SYNUSERCONFIG"), kWaitTimeout);
-    afterDelay(shared_from_this(), kConfigDelay, &LoginMode::requestConfig);
+        box->BeginBlockWaitTimeout(Language::stringWithName("SYNUSERCONFIG"), kWaitTimeout, waitTimeOutHandler());
+    afterDelay(shared_from_this(), kConfigDelay, &LoginMode::requestConfig, stillThisLogin());
+}
+
+std::function<bool()> LoginMode::stillThisLogin()
+{
+    std::weak_ptr<LoginMode> weak = weak_from_this();
+    int round = m_loginRound;
+    return [weak, round] {
+        auto login = weak.lock();
+        return login && login->m_loginRound == round;
+    };
 }
 
 void LoginMode::requestConfig()
@@ -385,7 +449,7 @@ void LoginMode::requestConfig()
     auto command = std::make_shared<RequestConfig>();
     command->setClientId(sharedInstance()->clientID());
     command->setReceiveDelegete(std::static_pointer_cast<NetworkRecDelegate>(shared_from_this()));
-    int code = NetworkModel::sharedInstance()->sendRequest(command);
+    int code = sendForLogin(command);
     base::logf("the rst is %d", code);
 }
 
@@ -439,7 +503,8 @@ void LoginMode::requestSkin()
     download->setFileNameList(std::vector<std::string>{kSkinArchive});
     download->setImgType(kSkinArchiveType);
     download->setProgressType(kProgressTypeSingle);
-    send(download, shared_from_this());
+    download->setReceiveDelegete(std::static_pointer_cast<NetworkRecDelegate>(shared_from_this()));
+    sendForLogin(download);
     base::logf("the downloadId is %d", download->downloadId());
 }
 

@@ -5,12 +5,15 @@
 #include "Protocol/LoginInfo.h"
 #include "Protocol/NetworkRecDelegate.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class LoginRst;
 class NetBaseRst;
+class RequestInterfaceBase;
 
 // The screen that started a login; every operation is optional.
 class LoginModelDelegate {
@@ -83,8 +86,13 @@ public:
     bool isLoginPending() const { return m_loginPending; }
 
     // Online login with the form's (or a tile's) credentials; the caller has opened the wait
-    // box. Ignored while another login is pending.
+    // box. Ignored while another login is pending. Should the wait box close by its time-out
+    // first, the login ends there (waitTimedOut).
     void login(const LoginInfo& info, bool fromInput, bool autoLogin);
+    // The login's wait box closed by its time-out: its requests still out (the login, the
+    // configuration, the skin archive) are cancelled, the failure of a network that did not
+    // answer is told, and the form is given back; a later login starts afresh.
+    void waitTimedOut();
     // The demo tenant's data, without a server.
     void loginWithDemo(const std::string& tenant);
 
@@ -150,6 +158,12 @@ private:
     // Ends a login that goes no further with that message.
     void failLogin(const std::string& message);
     void finishLogin() { m_loginPending = false; }
+    // Sends a command of the pending login, kept to be cancelled should its wait box time out.
+    int sendForLogin(const std::shared_ptr<RequestInterfaceBase>& command);
+    // What the login's wait box runs at its time-out.
+    std::function<void()> waitTimeOutHandler();
+    // Whether a delayed step still belongs to the login that scheduled it.
+    std::function<bool()> stillThisLogin();
     std::optional<std::string> clientFolder() const;
     // A full resync keeps the work not yet sent: the old folder waits aside until it is copied.
     bool moveClientFolderAside();
@@ -177,6 +191,10 @@ private:
     int m_userAccess = 0;
 
     bool m_loginPending = false;
+    // Counts the logins begun and ended by a time-out: a delayed step of an earlier one does
+    // nothing.
+    int m_loginRound = 0;
+    std::vector<std::weak_ptr<RequestInterfaceBase>> m_loginCommands;
     // The pending login is the quiet one of a returning network: it touches nothing open.
     bool m_quietLogin = false;
     bool m_quietConfig = false;

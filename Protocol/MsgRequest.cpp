@@ -1,5 +1,6 @@
 #include "Protocol/MsgRequest.h"
 
+#include "Protocol/DownloadRequest.h"
 #include "Protocol/RequestInfoBase.h"
 #include "Protocol/ServerCommands.h"
 
@@ -18,6 +19,10 @@ MsgRequest::MsgRequest(std::optional<net::URL> url) : BRFormDataRequest(std::mov
 {
     setRequestMethod("POST");
     setTimeOutSeconds(kTimeOutSeconds);
+    // Every answer, of a command, an upload or a file, is held to the same pace: one that
+    // trickles times out as after silence.
+    auto pace = DownloadRequest::limits();
+    setLowSpeedLimit(pace.lowSpeedBytes, pace.lowSpeedSeconds);
     setRequestHeaders({{"Content-Type", kContentType}});
 }
 

@@ -15,7 +15,8 @@ public:
     // In-memory answer limit of the sync table commands (513, 515, 516).
     static constexpr uint64_t kSyncTableAnswerLimit = uint64_t(256) << 20;
 
-    // POST, 15 s, and exactly one header of its own: the content type the server expects.
+    // POST, 15 s, the pace every answer is held to (DownloadRequest::Limits), and exactly one
+    // header of its own: the content type the server expects.
     static Ptr requestWithURL(std::optional<net::URL> url);
 
     int requestType() const { return m_requestType; }

@@ -23,6 +23,11 @@ inline constexpr std::string_view kStatusNetworkError = "999";
 inline constexpr std::string_view kStatusFileMissing = "404";
 // Made on the device: the server's answer passed the room allowed for it and was refused.
 inline constexpr std::string_view kStatusAnswerTooLarge = "ANSWERTOOLARGE";
+// Made on the device: a download stopped for want of room on its disk (the reserve met).
+inline constexpr std::string_view kStatusDiskFull = "DISKFULL";
+
+// The file type of the company's skin archive, SkinImages.zip at the client's root.
+inline constexpr int kSkinArchiveType = 10;
 
 inline constexpr int kCmdLogin = 258;
 inline constexpr int kCmdConfig = 260;

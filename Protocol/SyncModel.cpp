@@ -319,6 +319,8 @@ void SyncModel::startSync()
     m_tooLargeFileCount = 0;
     m_failedFiles.clear();
     m_tooLargeFiles.clear();
+    m_diskFull = false;
+    m_filesNotAsked = 0;
     if (LoginMode::sharedInstance()->loginType() != 1) {
         m_needWork = 1;
         m_isDownloading = true;
@@ -719,6 +721,12 @@ void SyncModel::startDownloadProductImage(int type)
 {
     m_imageType = type;
     auto& list = listOf(type);
+    // The disk met its reserve: no more files are asked for in this sync, and each counts as
+    // not downloaded.
+    if (m_diskFull && !list.empty()) {
+        m_filesNotAsked += int(list.size());
+        list = FileNameList();
+    }
     int setSize = type == kIcons ? m_iconImgCount : type == kCovers ? m_libImgCount : m_productImgCount;
     if (!list.empty() && setSize >= 1)
         m_existFilesRat = 1.0f - float(list.size()) / float(setSize);
@@ -772,6 +780,14 @@ void SyncModel::downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int 
     if (!at || m_phaseAnswered[*at])
         return;
     const std::string& name = file->fileName;
+    if (result->status == kStatusDiskFull) {
+        // The disk has no room for this file, nor for the next: the phase stops here.
+        m_failedFiles.emplace_back(imageType, name);
+        m_phaseAnswered[*at] = true;
+        --m_phaseLeft;
+        stopAskingForFiles();
+        return;
+    }
     if (result->status != kStatusSuccess) {
         // One too large to take would be as large again.
         if (!m_retryImageArry.count(name) && result->status != kStatusAnswerTooLarge) {
@@ -844,6 +860,28 @@ void SyncModel::checkPhaseEnd()
         }
     }
     base::logf("%zu files of type %d were never answered", m_phaseLeft, m_imageType);
+    m_phaseLeft = 0;
+    setProgress(1.0f);
+}
+
+void SyncModel::stopAskingForFiles()
+{
+    m_diskFull = true;
+    // What of the phase is still queued or on its way is dropped; the files it names were not
+    // downloaded, and the later phases ask for none.
+    auto network = NetworkModel::sharedInstance();
+    for (const auto& sent : m_phaseCommands) {
+        if (auto command = sent.lock())
+            network->cancelRequest(command);
+    }
+    m_phaseCommands.clear();
+    for (size_t i = 0; i < m_phaseAnswered.size(); ++i) {
+        if (!m_phaseAnswered[i]) {
+            m_phaseAnswered[i] = true;
+            ++m_filesNotAsked;
+        }
+    }
+    base::logf("the disk is full: %zu files of type %d are not asked for", m_phaseLeft, m_imageType);
     m_phaseLeft = 0;
     setProgress(1.0f);
 }
@@ -1051,6 +1089,8 @@ void SyncModel::finishedSync()
         if (m_tooLargeFiles.count(name))
             ++m_tooLargeFileCount;
     }
+    // Those never asked for once the disk was full are not on it either.
+    m_missingFileCount += m_filesNotAsked;
     storeFlag("lastsync", base::DateFormatter("HH:mm MM/dd/yy").stringFromDate(base::Date::now()));
     base::UserDefaults::standard()->synchronize();
     if (auto screen = delegate())

@@ -72,6 +72,8 @@ public:
     int missingFileCount() const { return m_missingFileCount; }
     // Of those, the ones whose answer was too large to take (asked for once).
     int tooLargeFileCount() const { return m_tooLargeFileCount; }
+    // The last sync met the disk's reserve and asked for no more files after it.
+    bool diskWasFull() const { return m_diskFull; }
     // Whether the thumbnail run is making or checking thumbnails (one such run at a time).
     bool thumbnailRunUnderway() const;
     // Pictures the thumbnail run has gone through, counting on over its passes: how far it is.
@@ -130,6 +132,9 @@ private:
     // answered count as not downloaded.
     void checkPhaseEnd();
     void stopPhaseWatch();
+    // The disk met its reserve: the running phase's other files and the later phases' are not
+    // asked for, and count as not downloaded.
+    void stopAskingForFiles();
     void later(double seconds, void (SyncModel::*step)(int), int argument);
     std::string needSyncAll(const char* flagName) const;
     std::string flagKey(const char* name) const;
@@ -185,6 +190,9 @@ private:
     int m_missingFileCount = 0;
     int m_tooLargeFileCount = 0;
     std::set<std::string> m_tooLargeFiles;
+    bool m_diskFull = false;
+    // Files left unasked once the disk was full.
+    int m_filesNotAsked = 0;
     static constexpr double kPhaseWatchInterval = 1.0;
 
     // The sync's own commands in flight, cancelled on a break, with the listeners that carry

@@ -273,9 +273,11 @@ void SyncViewController::finishedSync()
     stopIndicatorView();
     engine->setIsSyncAllData(false);
     // Files that failed twice are fetched next time; the user should know the set is short,
-    // and why when the server's answer was too large to take.
+    // and why when the server's answer was too large to take. A full disk would refuse them
+    // again: it is named instead, for the user to free space first.
     if (int missing = engine->missingFileCount(); missing > 0) {
-        std::string message = withCount(Language::stringWithName("SYNCFILESMISSING"), missing);
+        std::string message =
+            withCount(Language::stringWithName(engine->diskWasFull() ? "SYNCDISKFULL" : "SYNCFILESMISSING"), missing);
         if (engine->tooLargeFileCount() > 0)
             message = Language::stringWithName("ANSWERTOOLARGE") + "\n" + message;
         showAlert(MissingFilesAlert, Language::stringWithName("NOTIFICATION"), message, Language::stringWithName("OK"),

@@ -8,11 +8,13 @@
 #include <sys/statvfs.h>
 
 #include <algorithm>
+#include <chrono>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 using namespace enginetest;
 
@@ -102,6 +104,172 @@ TEST_F(HTTPDownloadLimits, ABodySlowerThanTheLowSpeedLimitTimesOut)
     }
 }
 
+// The pace is measured from the body's first byte: a server slow to start, before its head or
+// between its head and its body, is the idle time-out's to judge, and a body that then keeps
+// the pace arrives.
+TEST_F(HTTPDownloadLimits, ThePaceIsMeasuredFromTheBodysFirstByte)
+{
+    const std::string body = pattern(64 << 10);
+    for (bool beforeTheHead : {true, false}) {
+        SCOPED_TRACE(beforeTheHead ? "the head late" : "the body late");
+        auto gate = std::make_shared<Gate>();
+        LoopbackServer server([&](const Request& rq) {
+            Reply r;
+            r.body = body;
+            Reply copy = r;
+            std::optional<size_t> stop;
+            std::string wire = LoopbackServer::buildWire(rq, copy, &stop);
+            r.pauses = {{beforeTheHead ? 0 : wire.find("\r\n\r\n") + 4, gate}};
+            return r;
+        });
+        useFolder(dir);
+        Exchange run = download(server.url("/doc.bin"));
+        run.request->setTimeOutSeconds(20);
+        run.request->setLowSpeedLimit(4096, 1.0);
+        run.request->startAsynchronous();
+        std::thread opener([gate] {
+            if (gate->waitReached(60))
+                std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+            gate->open();
+        });
+        bool ended = run.wait(60);
+        opener.join();
+        ASSERT_TRUE(ended);
+        EXPECT_TRUE(run.recorder->wellOrdered());
+        EXPECT_EQ(run.errorCode(), 0);
+        EXPECT_EQ(readFile(destination), body);
+    }
+}
+
+// Only the server's pace counts: while this side holds reading back (the main thread has not
+// taken what came), the window starts afresh, and the download goes on once reading does.
+TEST_F(HTTPDownloadLimits, TheWindowStartsAfreshWhileThisSideHoldsReadingBack)
+{
+    const uint64_t size = uint64_t(16) << 20;
+    LoopbackServer server([&](const Request&) {
+        Reply r;
+        r.fillerBytes = size;
+        r.headers = {{"Content-Length", std::to_string(size)}};
+        return r;
+    });
+    Exchange run = download(server.url("/doc.bin"));
+    run.request->setLowSpeedLimit(256 << 10, 0.5);
+    run.request->startAsynchronous();
+    ASSERT_TRUE(base::RunLoop::main().runUntil([&] { return run.request->totalBytesRead() > 0; }, 60));
+    // Nothing reaches the receiver for six windows: reading stops once 4 MiB wait for it.
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    EXPECT_GE(run.request->totalBytesRead(), uint64_t(4) << 20);
+    EXPECT_LT(run.request->totalBytesRead(), size);
+    ASSERT_TRUE(run.wait());
+    EXPECT_TRUE(run.recorder->wellOrdered());
+    EXPECT_EQ(run.errorCode(), 0);
+    EXPECT_EQ(run.recorder->dataSize, size);
+    EXPECT_EQ(fileSize(destination), size);
+}
+
+// A throttle that is configured but holds nothing back is no reason to wait on a trickle.
+TEST_F(HTTPDownloadLimits, UnderAThrottleThatHoldsNothingATrickleStillTimesOut)
+{
+    BRHTTPRequest::setMaxBandwidthPerSecond(1u << 30);
+    struct Unthrottle {
+        ~Unthrottle() { BRHTTPRequest::setMaxBandwidthPerSecond(0); }
+    } unthrottle;
+    ASSERT_TRUE(BRHTTPRequest::isBandwidthThrottled());
+    ASSERT_FALSE(BRHTTPRequest::isHoldingRequestsForThrottle());
+    LoopbackServer server([&](const Request&) {
+        Reply r;
+        r.body = "head";
+        r.framing = Reply::Framing::Close;
+        r.fillerBytes = UINT64_MAX;
+        r.fillerBytesPerSecond = 20;
+        r.close = true;
+        return r;
+    });
+    Exchange run = download(server.url("/doc.bin"));
+    run.request->setTimeOutSeconds(20);
+    run.request->setLowSpeedLimit(4096, 1.0);
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(run.runAsync(15)) << "the trickle went on under the throttle";
+    EXPECT_FALSE(BRHTTPRequest::isHoldingRequestsForThrottle());
+    EXPECT_EQ(run.errorCode(), BRRequestTimedOutErrorType);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 10);
+}
+
+// A length stated past the file's bound is refused as soon as the head says it: nothing of the
+// body is read or written.
+TEST_F(HTTPDownloadLimits, AStatedLengthPastTheBoundFailsBeforeTheBodyIsRead)
+{
+    const uint64_t stated = uint64_t(1) << 30;
+    LoopbackServer server([&](const Request&) {
+        Reply r;
+        r.fillerBytes = stated;
+        r.headers = {{"Content-Length", std::to_string(stated)}};
+        r.close = true;
+        return r;
+    });
+    Exchange run = download(server.url("/doc.bin"));
+    run.request->setMaximumDownloadSize(1 << 20);
+    ASSERT_TRUE(run.runAsync());
+    EXPECT_TRUE(run.recorder->wellOrdered());
+    EXPECT_EQ(run.errorCode(), BRConnectionFailureErrorType);
+    EXPECT_TRUE(BRHTTPRequest::isAnswerTooLarge(run.request->error()));
+    EXPECT_NE(run.request->error()->description.find(destination), std::string::npos)
+        << run.request->error()->description;
+    EXPECT_EQ(run.recorder->dataSize, 0u);
+    EXPECT_FALSE(fileExists(temporary));
+    EXPECT_FALSE(fileExists(destination));
+}
+
+// A body without end that keeps the pace still ends: past its time bound it fails as a time-out
+// and keeps nothing. One that ends within the bound arrives whole.
+TEST_F(HTTPDownloadLimits, AnEndlessBodyAtAnyPaceEndsAtItsTimeBound)
+{
+    struct Case {
+        const char* what;
+        uint64_t filler;
+        double bound;
+        bool arrives;
+    };
+    const Case cases[] = {
+        {"a body without end above the pace", UINT64_MAX, 2.0, false},
+        {"a file within its time", 40000, 20.0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoopbackServer server([&](const Request&) {
+            Reply r;
+            r.body = "head";
+            r.framing = c.filler == UINT64_MAX ? Reply::Framing::Close : Reply::Framing::Length;
+            r.fillerBytes = c.filler;
+            r.fillerBytesPerSecond = 64000;
+            if (r.framing == Reply::Framing::Length)
+                r.headers = {{"Content-Length", std::to_string(4 + c.filler)}};
+            r.close = true;
+            return r;
+        });
+        useFolder(dir);
+        Exchange run = download(server.url("/doc.bin"));
+        run.request->setLowSpeedLimit(4096, 1.0);
+        run.request->setMaximumDownloadSeconds(c.bound);
+        auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(run.runAsync(60));
+        double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_TRUE(run.recorder->wellOrdered());
+        if (c.arrives) {
+            EXPECT_EQ(run.errorCode(), 0);
+            EXPECT_EQ(fileSize(destination), 4 + c.filler);
+            continue;
+        }
+        EXPECT_EQ(run.errorCode(), BRRequestTimedOutErrorType);
+        EXPECT_TRUE(BRHTTPRequest::isPastTimeBound(run.request->error()));
+        EXPECT_GE(took, c.bound);
+        EXPECT_LT(took, c.bound + 8);
+        EXPECT_GT(run.recorder->dataSize, 64000u);
+        EXPECT_FALSE(fileExists(temporary));
+        EXPECT_FALSE(fileExists(destination));
+    }
+}
+
 // The bound a file was listed with counts what an earlier attempt left too: a continuation,
 // or a whole body sent again, that passes it fails as too large and leaves no part behind.
 TEST_F(HTTPDownloadLimits, AListedBoundHoldsAcrossAResume)
@@ -128,6 +296,7 @@ TEST_F(HTTPDownloadLimits, AListedBoundHoldsAcrossAResume)
         LoopbackServer server([&](const Request&) {
             Reply r;
             r.body = source;
+            r.headers = {{"ETag", "\"v\""}};
             r.honourRange = c.honourRange;
             if (cut)
                 r.stopAfterBody = c.left;
@@ -136,9 +305,11 @@ TEST_F(HTTPDownloadLimits, AListedBoundHoldsAcrossAResume)
         useFolder(dir);
         if (c.leftByHand) {
             writeFile(temporary, source.substr(0, c.left));
+            ASSERT_TRUE(markPart(temporary, "\"v\""));
         } else {
+            // Left by an attempt under a listing without a size: a stated length past the
+            // bound now would be refused before any byte.
             Exchange first = download(server.url("/doc.bin"));
-            first.request->setMaximumDownloadSize(kBound);
             ASSERT_TRUE(first.runAsync());
             ASSERT_EQ(first.errorCode(), BRConnectionFailureErrorType);
             ASSERT_EQ(fileSize(temporary), c.left);
@@ -230,10 +401,12 @@ TEST_F(HTTPDownloadLimits, ADownloadStopsBeforeItsDiskIsFull)
         Reply::Framing framing;
         uint64_t filler;
         bool arrives;
+        bool temporaryPath = true;
     };
     const Case cases[] = {
         {"a body without end", Reply::Framing::Close, UINT64_MAX, false},
         {"a stated length larger than the disk", Reply::Framing::Length, uint64_t(64) << 20, false},
+        {"a body without end, written where it ends up", Reply::Framing::Close, UINT64_MAX, false, false},
         {"a file that fits beside the reserve", Reply::Framing::Length, uint64_t(2) << 20, true},
     };
     for (const auto& c : cases) {
@@ -251,6 +424,10 @@ TEST_F(HTTPDownloadLimits, ADownloadStopsBeforeItsDiskIsFull)
         useFolder(mounted);
         Exchange run = download(server.url("/doc.bin"));
         run.request->setMinimumFreeDiskSpace(kReserve);
+        if (!c.temporaryPath) {
+            run.request->setTemporaryFileDownloadPath("");
+            run.request->setAllowResumeForFileDownloads(false);
+        }
         ASSERT_TRUE(run.runAsync());
         EXPECT_TRUE(run.recorder->wellOrdered());
         if (c.arrives) {
@@ -263,6 +440,11 @@ TEST_F(HTTPDownloadLimits, ADownloadStopsBeforeItsDiskIsFull)
         const base::Error* cause = run.request->error()->underlying.get();
         ASSERT_TRUE(cause);
         EXPECT_EQ(cause->code, ENOSPC);
+        EXPECT_TRUE(BRHTTPRequest::isDiskFull(run.request->error()));
+        // The message names the file it was writing, or where it was going.
+        const std::string& said = run.request->error()->description;
+        EXPECT_NE(said.find(c.temporaryPath ? temporary : destination), std::string::npos) << said;
+        EXPECT_EQ(said.find("''"), std::string::npos) << said;
         // Stopped with the reserve still free, and nothing of it left.
         EXPECT_LE(run.recorder->dataSize, room - kReserve);
         EXPECT_GT(run.recorder->dataSize, 0u);

@@ -367,6 +367,8 @@ TEST_F(HTTPRequestDownload, ResumesOnlyAMatchingRange)
             r = Reply::text(416, "no");
             break;
         }
+        // One version throughout: what was cut may be continued.
+        r.headers.emplace_back("ETag", "\"v\"");
         return r;
     });
 
@@ -388,6 +390,7 @@ TEST_F(HTTPRequestDownload, ResumesOnlyAMatchingRange)
 
     // A server that ignores the range sends everything: the file is written afresh.
     writeFile(temporary, source.substr(0, 300000));
+    ASSERT_TRUE(markPart(temporary, "\"v\""));
     ::unlink(destination.c_str());
     mode = Mode::Ignore;
     Exchange whole = download(server.url("/file"));
@@ -398,6 +401,7 @@ TEST_F(HTTPRequestDownload, ResumesOnlyAMatchingRange)
     // A continuation from the wrong place, or none at all, throws the part away.
     for (Mode bad : {Mode::WrongStart, Mode::Unsatisfiable}) {
         writeFile(temporary, source.substr(0, 300000));
+        ASSERT_TRUE(markPart(temporary, "\"v\""));
         writeFile(destination, "old document");
         mode = bad;
         Exchange rejected = download(server.url("/file"));
@@ -502,6 +506,138 @@ TEST_F(HTTPRequestDownload, ContinuationIsExactlyTheRestOfTheSameVersion)
             EXPECT_EQ(readFile(temporary), first.substr(0, 400));
         }
     }
+}
+
+// A kept part is continued only when the server shows it is the same file: the resume names,
+// in If-Range, the validator of the answer that began the part (a strong ETag, else
+// Last-Modified). With none the part is dropped and the file asked for whole; a version changed
+// in between comes whole (200) and replaces the part. Either way the file is the server's.
+TEST_F(HTTPRequestDownload, AKeptPartGoesOnOnlyWithTheValidatorOfTheAnswerThatBeganIt)
+{
+    using Headers = std::vector<std::pair<std::string, std::string>>;
+    struct Version {
+        std::string body;
+        Headers validators;
+    };
+    const std::string a = pattern(1000), b = "changed:" + pattern(1200);
+    const std::string day1 = "Tue, 01 Jul 2025 10:00:00 GMT", day2 = "Wed, 02 Jul 2025 10:00:00 GMT";
+    struct Case {
+        const char* what;
+        Version first, second;
+        std::optional<std::string> ifRange; // what the resume names; nothing: no Range either
+        int status;                         // of the second answer
+    };
+    const std::vector<Case> cases = {
+        {"a strong ETag", {a, {{"ETag", "\"a\""}, {"Last-Modified", day1}}}, {a, {{"ETag", "\"a\""}}}, "\"a\"", 206},
+        {"a date alone", {a, {{"Last-Modified", day1}}}, {a, {{"Last-Modified", day1}}}, day1, 206},
+        {"a weak ETag and a date", {a, {{"ETag", "W/\"a\""}, {"Last-Modified", day1}}},
+         {a, {{"ETag", "W/\"a\""}, {"Last-Modified", day1}}}, day1, 206},
+        {"a weak ETag alone", {a, {{"ETag", "W/\"a\""}}}, {a, {{"ETag", "W/\"a\""}}}, std::nullopt, 200},
+        {"no validator", {a, {}}, {a, {}}, std::nullopt, 200},
+        {"no validator, then the file changed", {a, {}}, {b, {}}, std::nullopt, 200},
+        {"the ETag changed", {a, {{"ETag", "\"a\""}}}, {b, {{"ETag", "\"b\""}}}, "\"a\"", 200},
+        {"the date changed", {a, {{"Last-Modified", day1}}}, {b, {{"Last-Modified", day2}}}, day1, 200},
+        {"the validators gone", {a, {{"ETag", "\"a\""}}}, {b, {}}, "\"a\"", 200},
+    };
+    Version served;
+    std::optional<size_t> cutAt;
+    LoopbackServer server([&](const Request&) {
+        Reply r;
+        r.body = served.body;
+        r.headers = served.validators;
+        r.honourRange = true;
+        r.stopAfterBody = cutAt;
+        return r;
+    });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ::unlink(temporary.c_str());
+        writeFile(destination, "old document");
+        served = c.first;
+        cutAt = 400;
+        Exchange cut = download(server.url("/doc"));
+        ASSERT_TRUE(cut.runAsync());
+        ASSERT_EQ(cut.errorCode(), BRConnectionFailureErrorType);
+        ASSERT_EQ(readFile(temporary), a.substr(0, 400));
+
+        served = c.second;
+        cutAt.reset();
+        Exchange resumed = download(server.url("/doc"));
+        ASSERT_TRUE(resumed.runAsync());
+        EXPECT_TRUE(resumed.recorder->wellOrdered());
+        EXPECT_EQ(resumed.recorder->finished, 1);
+        const Request asked = server.requests().back();
+        EXPECT_EQ(asked.header("If-Range"), c.ifRange);
+        EXPECT_EQ(asked.header("Range"), c.ifRange ? std::optional<std::string>("bytes=400-") : std::nullopt);
+        EXPECT_EQ(resumed.request->responseStatusCode(), c.status);
+        EXPECT_EQ(sha256(readFile(destination)), sha256(served.body));
+        EXPECT_FALSE(fileExists(temporary));
+    }
+
+    // The whole answer to a resume begins a part of its own, with its own validator: cut in turn,
+    // it is that version that goes on.
+    ::unlink(temporary.c_str());
+    served = {a, {{"ETag", "\"a\""}}};
+    cutAt = 400;
+    Exchange first = download(server.url("/doc"));
+    ASSERT_TRUE(first.runAsync());
+    served = {b, {{"ETag", "\"b\""}}};
+    cutAt = 300;
+    Exchange replaced = download(server.url("/doc"));
+    ASSERT_TRUE(replaced.runAsync());
+    EXPECT_EQ(replaced.request->responseStatusCode(), 200);
+    EXPECT_EQ(readFile(temporary), b.substr(0, 300));
+    cutAt.reset();
+    Exchange rest = download(server.url("/doc"));
+    ASSERT_TRUE(rest.runAsync());
+    EXPECT_EQ(server.requests().back().header("If-Range").value_or(""), "\"b\"");
+    EXPECT_EQ(rest.request->responseStatusCode(), 206);
+    EXPECT_EQ(sha256(readFile(destination)), sha256(b));
+    EXPECT_FALSE(fileExists(temporary));
+}
+
+// A server that ignores If-Range and continues another version anyway: its 206 shows that
+// version's validator, so the part is dropped and the next attempt asks for the whole file.
+TEST_F(HTTPRequestDownload, AContinuationOfAnotherVersionIsRefusedAndItsPartDropped)
+{
+    const std::string a = pattern(1000), b = "changed:" + pattern(1200);
+    std::string body = a, tag = "\"a\"";
+    bool cut = true;
+    LoopbackServer server([&](const Request& rq) {
+        Reply r;
+        r.body = body;
+        r.headers = {{"ETag", tag}};
+        if (cut)
+            r.stopAfterBody = 400;
+        if (auto range = rq.header("Range")) {
+            // If-Range ignored: the rest of what it holds now.
+            r.status = 206;
+            r.reason = "Partial Content";
+            r.body = body.substr(400);
+            r.headers.emplace_back("Content-Range", "bytes 400-" + std::to_string(body.size() - 1) + "/" +
+                                                       std::to_string(body.size()));
+        }
+        return r;
+    });
+    writeFile(destination, "old document");
+    Exchange first = download(server.url("/doc"));
+    ASSERT_TRUE(first.runAsync());
+    ASSERT_EQ(readFile(temporary), a.substr(0, 400));
+    body = b;
+    tag = "\"b\"";
+    cut = false;
+    Exchange spliced = download(server.url("/doc"));
+    ASSERT_TRUE(spliced.runAsync());
+    EXPECT_TRUE(spliced.recorder->wellOrdered());
+    EXPECT_EQ(spliced.errorCode(), BRFileManagementError);
+    EXPECT_NE(spliced.request->error()->description.find(destination), std::string::npos)
+        << spliced.request->error()->description;
+    EXPECT_EQ(readFile(destination), "old document");
+    EXPECT_FALSE(fileExists(temporary));
+    Exchange again = download(server.url("/doc"));
+    ASSERT_TRUE(again.runAsync());
+    EXPECT_FALSE(server.requests().back().header("Range"));
+    EXPECT_EQ(sha256(readFile(destination)), sha256(b));
 }
 
 TEST_F(HTTPRequestDownload, GzipAnswersInflatedOnTheFlyOrAfterwards)

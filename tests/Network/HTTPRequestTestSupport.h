@@ -1,5 +1,6 @@
 #pragma once
 #include "Network/BRHTTPRequest.h"
+#include "Network/BRHTTPRequestShared.h"
 #include "Platform/Base/RunLoop.h"
 #include "tests/Support/LoopbackServer.h"
 #include "tests/Support/TestCertificates.h"
@@ -16,6 +17,7 @@
 #include <pwd.h>
 #include <string>
 #include <sys/socket.h>
+#include <sys/xattr.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -183,6 +185,13 @@ inline void writeFile(const std::string& path, const std::string& data)
 }
 
 inline bool fileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+// Marks a part written by a test as begun by an answer with that validator, as the engine marks
+// the parts it keeps: only such a part is continued.
+inline bool markPart(const std::string& path, const std::string& validator)
+{
+    return ::setxattr(path.c_str(), kDownloadValidatorAttribute, validator.data(), validator.size(), 0) == 0;
+}
 
 inline std::string sha256(const std::string& data)
 {

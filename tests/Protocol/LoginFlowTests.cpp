@@ -12,6 +12,7 @@
 #include "Platform/Base/Bundle.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/OutsideWork.h"
+#include "Protocol/DownloadRequest.h"
 #include "Protocol/HttpNetworkCtrl.h"
 #include "Protocol/NetworkModel.h"
 #include "Protocol/RequestLogin.h"
@@ -591,6 +592,80 @@ TEST_F(LoginFlowTest, SkinArchivesNewMissingAndHostile)
     EXPECT_EQ(recorder->events, std::vector<std::string>{"success"});
     EXPECT_TRUE(fs::exists(client() / "SkinImages/extra.png"));
     EXPECT_TRUE(login()->needUpdateSkin()) << ::testing::PrintToString(commands());
+}
+
+// The login's wait box closing by its time-out ends the login it stands for: the skin archive,
+// coming without end a little above the pace, is cancelled with the rest of the login's
+// requests, the network's failure is told, the form works again, and a second login starts
+// afresh and reaches its end.
+TEST_F(LoginFlowTest, TheWaitBoxsTimeOutEndsTheLoginAndItsRequests)
+{
+    ASSERT_TRUE(backend->setFault("SkinImages.zip", "endless", 0, R"("bytesPerSecond": 2000)"));
+    size_t from = mark();
+    start(form("alice", "s3cret!", "AcmeCo"));
+    ASSERT_TRUE(waitFor([&] { return count(commands(from), "file:") == 1; }));
+    // The archive comes, and keeps coming: the box stays.
+    EXPECT_FALSE(waitStill([&] { return recorder->ended(); }, 1.5));
+    EXPECT_TRUE(login()->isLoginPending());
+    EXPECT_EQ(waitText(), text("SYNUSERCONFIG"));
+    auto transport = HttpNetworkCtrl::sharedInstance();
+    EXPECT_EQ(transport->singleQueue()->requestsCount(), 1);
+
+    // The box's time-out, counted from the tap.
+    base::RunLoop::main().advance(300);
+    EXPECT_EQ(MessageBox::sharedInstance()->waitMsgBoxtag(), 0);
+    EXPECT_EQ(recorder->events, (std::vector<std::string>{"button", message("999")}));
+    EXPECT_FALSE(login()->isLoginPending());
+    EXPECT_EQ(login()->loginType(), -1);
+    EXPECT_EQ(NetworkModel::sharedInstance()->pendingRequestCount(), 0u);
+    // The archive's request ends on the network thread, and the back end sees the client leave.
+    EXPECT_TRUE(waitStill([&] { return transport->singleQueue()->requestsCount() == 0; }, 10));
+    const size_t afterTimeOut = mark();
+    EXPECT_FALSE(waitStill([&] { return count(commands(afterTimeOut), "file:") > 0; }, 1.0))
+        << "the archive was asked for again";
+
+    // A later login starts afresh: a sound archive, the whole road.
+    ASSERT_TRUE(backend->control(R"({"clearFaults": true})"));
+    recorder = std::make_shared<Recorder>();
+    attach();
+    from = mark();
+    ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "AcmeCo")));
+    EXPECT_EQ(recorder->events, std::vector<std::string>{"success"});
+    auto seen = commands(from);
+    EXPECT_EQ(count(seen, "258"), 1) << ::testing::PrintToString(seen);
+    EXPECT_EQ(count(seen, "file:"), 1) << ::testing::PrintToString(seen);
+    EXPECT_TRUE(fs::exists(client() / "SkinImages/homelogo.png"));
+    EXPECT_EQ(login()->loginType(), 1);
+}
+
+// A login answer that trickles is held to the pace of every answer: it times out, is sent once
+// more, and the login ends as after any time-out, the box gone and the form working; a second
+// login, the server sound again, logs in.
+TEST_F(LoginFlowTest, ATricklingLoginAnswerEndsAsATimeOut)
+{
+    DownloadRequest::Limits pace;
+    pace.lowSpeedBytes = 4096;
+    pace.lowSpeedSeconds = 1;
+    DownloadRequest::setLimitsForTesting(pace);
+    struct Restore {
+        ~Restore() { DownloadRequest::setLimitsForTesting(std::nullopt); }
+    } restore;
+    ASSERT_TRUE(backend->setFault("258", "slow", 0, R"("bytesPerSecond": 1)"));
+    size_t from = mark();
+    start(form("alice", "s3cret!", "AcmeCo"));
+    ASSERT_TRUE(waitFor([&] { return recorder->ended(); }, 30));
+    EXPECT_EQ(count(commands(from), "258"), 2);
+    // No data of this client on the device: the first login needs the network.
+    EXPECT_EQ(recorder->events, (std::vector<std::string>{"button", message("FIRSTLOGINNETWORKERRO")}));
+    EXPECT_EQ(MessageBox::sharedInstance()->waitMsgBoxtag(), 0);
+    EXPECT_FALSE(login()->isLoginPending());
+
+    ASSERT_TRUE(backend->control(R"({"clearFaults": true})"));
+    recorder = std::make_shared<Recorder>();
+    attach();
+    ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "AcmeCo")));
+    EXPECT_EQ(recorder->events, std::vector<std::string>{"success"});
+    EXPECT_EQ(login()->loginType(), 1);
 }
 
 TEST_F(LoginFlowTest, ADamagedSkinArchiveKeepsTheSkinThereIs)

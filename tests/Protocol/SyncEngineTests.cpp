@@ -406,19 +406,26 @@ TEST_F(SyncEngineTest, AFileThatWouldNeverEndFailsAloneAndTheSyncGoesOn)
         const char* what;
         const char* fault; // on tb1.jpg; none: every file meets the limits
         DownloadRequest::Limits limits;
-        size_t asked;
+        size_t asked;      // of tb1.jpg; at the disk's reserve, of each file at most
         int missing;
         int tooLarge;
     };
-    DownloadRequest::Limits ceiling, pace, disk;
+    DownloadRequest::Limits ceiling, pace, time, disk;
+    // The other files' ceiling is larger and distinct: a picture held to it would be read to it.
     ceiling.pictureCeiling = uint64_t(2) << 20;
+    ceiling.fileCeiling = uint64_t(64) << 20;
     pace.lowSpeedBytes = 4096;
     pace.lowSpeedSeconds = 1;
+    // Faster than the pace, without end: only the time bound ends it.
+    time.lowSpeedBytes = 1024;
+    time.lowSpeedSeconds = 1;
+    time.pictureSeconds = 2;
     disk.diskReserve = UINT64_MAX / 2;
     const std::vector<Case> cases = {
         {"a picture without end", R"("kind": "endless")", ceiling, 1, 1, 1},
         {"a picture trickling without end", R"("kind": "endless", "bytesPerSecond": 50)", pace, 2, 1, 0},
-        {"a disk without room to spare", nullptr, disk, 2, 6, 0},
+        {"a picture without end at 2 KiB a second", R"("kind": "endless", "bytesPerSecond": 2048)", time, 2, 1, 0},
+        {"a disk without room to spare", nullptr, disk, 1, 6, 0},
     };
     const size_t picture = serverFile("product", "tb1.jpg").size();
     for (const auto& c : cases) {
@@ -440,7 +447,20 @@ TEST_F(SyncEngineTest, AFileThatWouldNeverEndFailsAloneAndTheSyncGoesOn)
         auto road = traffic();
         ASSERT_FALSE(road.empty());
         EXPECT_EQ(road.back(), "517 customer");
-        EXPECT_EQ(std::count(road.begin(), road.end(), "file tb1.jpg"), long(c.asked));
+        const bool full = c.limits.diskReserve == disk.diskReserve;
+        if (full) {
+            // One attempt per refused file, and no file asked for once the disk was met.
+            std::map<std::string, long> asked;
+            for (const auto& step : road)
+                if (step.starts_with("file "))
+                    ++asked[step];
+            EXPECT_LT(asked.size(), size_t(c.missing));
+            for (const auto& [file, times] : asked)
+                EXPECT_EQ(times, 1) << file;
+        } else {
+            EXPECT_EQ(std::count(road.begin(), road.end(), "file tb1.jpg"), long(c.asked));
+        }
+        EXPECT_EQ(SyncModel::sharedInstance()->diskWasFull(), full);
         EXPECT_FALSE(fs::exists(clientFolder() / "ProductImages" / "tb1.jpg"));
         EXPECT_EQ(SyncModel::sharedInstance()->missingFileCount(), c.missing);
         EXPECT_EQ(SyncModel::sharedInstance()->tooLargeFileCount(), c.tooLarge);
@@ -454,6 +474,26 @@ TEST_F(SyncEngineTest, AFileThatWouldNeverEndFailsAloneAndTheSyncGoesOn)
             EXPECT_LT(entry.file_size(), picture + 2 * pace.lowSpeedBytes);
         }
         ASSERT_TRUE(runUntil([] { return NetworkModel::sharedInstance()->pendingRequestCount() == 0; }));
+    }
+}
+
+// A table's answer that trickles is held to the pace every answer is held to: it times out as
+// after silence, is asked once more, and the sync ends with the network's message.
+TEST_F(SyncEngineTest, ATricklingTableAnswerTimesOutAndEndsTheSync)
+{
+    DownloadRequest::Limits pace;
+    pace.lowSpeedBytes = 4096;
+    pace.lowSpeedSeconds = 1;
+    DownloadRequest::setLimitsForTesting(pace);
+    for (const char* table : {"513", "516"}) {
+        SCOPED_TRACE(table);
+        ASSERT_TRUE(backend().reset());
+        ASSERT_TRUE(backend().setFault(table, "slow", 0, R"("bytesPerSecond": 50)"));
+        LoginMode::sharedInstance()->setLoginType(-1);
+        auto calls = sync();
+        EXPECT_EQ(last(calls), "break " + Language::stringWithName("999"));
+        EXPECT_EQ(commandCount(table), 2u);
+        EXPECT_FALSE(SyncModel::sharedInstance()->isDownloading());
     }
 }
 

@@ -5,6 +5,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -313,6 +314,20 @@ std::string LoopbackServer::buildWire(const Request& request, Reply& reply, std:
     std::string reason = reply.reason;
     if (reply.honourRange) {
         auto range = request.header("Range");
+        // As servers that honour ranges do: an If-Range naming another version (or a reply
+        // without validators) gets the whole body.
+        if (auto ifRange = request.header("If-Range")) {
+            auto shown = [&](const char* name) -> std::optional<std::string> {
+                for (const auto& [n, v] : headers)
+                    if (strcasecmp(n.c_str(), name) == 0)
+                        return v;
+                return std::nullopt;
+            };
+            bool tag = ifRange->starts_with('"') || ifRange->starts_with("W/");
+            auto validator = shown(tag ? "ETag" : "Last-Modified");
+            if (!validator || *validator != *ifRange || ifRange->starts_with("W/"))
+                range.reset();
+        }
         if (range && range->starts_with("bytes=") && range->back() == '-') {
             size_t from = std::stoul(range->substr(6));
             size_t total = body.size();

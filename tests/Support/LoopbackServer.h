@@ -66,7 +66,8 @@ struct Reply {
     std::string trailers;
     // Compress the body with gzip and say so in Content-Encoding.
     bool gzip = false;
-    // Answer "Range: bytes=N-" with 206 (or 416 past the end).
+    // Answer "Range: bytes=N-" with 206 (or 416 past the end), unless an If-Range names
+    // another version than the reply's ETag or Last-Modified (or the reply shows neither).
     bool honourRange = false;
     // Sent before the answer, verbatim (e.g. "HTTP/1.1 100 Continue\r\n\r\n").
     std::vector<std::string> interim;

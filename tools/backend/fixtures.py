@@ -429,13 +429,17 @@ class FileStore:
         self._made = {}
         self._lock = threading.Lock()
 
-    def lookup(self, data, skin_version, path):
-        """Bytes for a client-relative path such as "product/ch1.jpg", or None."""
+    def lookup(self, data, skin_version, path, version=1):
+        """Bytes for a client-relative path such as "product/ch1.jpg", or None. A version above 1
+        is another file of the same kind under the same name (as when the office replaces it):
+        another picture, document or text; the skin archive and the video have one version."""
         plan = data.get("files", {}).get(path)
         if plan is None and data.get("generatedFiles"):
             plan = self._generated_plan(data, path)
         if plan is None:
             return None
+        if version != 1 and plan["kind"] in ("jpeg", "pdf", "bytes"):
+            plan = dict(plan, version=version)
         if plan["kind"] == "skin":
             versions = data.get("skin", {})
             entries = versions.get(str(skin_version)) or versions.get("1", {})
@@ -447,12 +451,13 @@ class FileStore:
             return make_video()
         else:
             key = (path, json.dumps(plan, sort_keys=True))
+            suffix = "" if plan.get("version", 1) == 1 else " (version %d)" % plan["version"]
             if plan["kind"] == "jpeg":
-                maker = lambda: make_jpeg(os.path.basename(path), plan["width"], plan["height"])
+                maker = lambda: make_jpeg(os.path.basename(path) + suffix, plan["width"], plan["height"])
             elif plan["kind"] == "pdf":
-                maker = lambda: make_pdf(plan.get("text", os.path.basename(path)), int(plan.get("padTo", 0)))
+                maker = lambda: make_pdf(plan.get("text", os.path.basename(path)) + suffix, int(plan.get("padTo", 0)))
             elif plan["kind"] == "bytes":
-                maker = lambda: plan["text"].encode("utf-8")
+                maker = lambda: (plan["text"] + suffix).encode("utf-8")
             else:
                 return None
         with self._lock:

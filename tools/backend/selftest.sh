@@ -98,6 +98,31 @@ headers=$(curl -sS -X POST -D - -o "$work/tail" -H "Range: bytes=100-" "$(file_u
 expect "range answer" "$(echo "$headers" | head -1 | cut -d' ' -f2)" "206"
 expect "Content-Range" "$(echo "$headers" | grep -i '^Content-Range:' | cut -d' ' -f2-)" "bytes 100-$((size - 1))/$size"
 tail -c +101 "$work/ch1.jpg" | cmp -s - "$work/tail" && echo "ok: range bytes" || fail "range bytes differ from tail -c +101"
+# Validators: a strong ETag of the content and a Last-Modified; If-Range with either continues,
+# with anything else (another version's) answers the whole file.
+etag=$(echo "$headers" | grep -i '^ETag:' | cut -d' ' -f2-)
+modified=$(echo "$headers" | grep -i '^Last-Modified:' | cut -d' ' -f2-)
+expect "ETag is a strong tag" "$(echo "$etag" | grep -c '^"[0-9a-f]\{32\}"$')" "1"
+expect "Last-Modified is an HTTP date" "$(echo "$modified" | grep -c ' GMT$')" "1"
+whole_headers=$(curl -sS -X POST -D - -o /dev/null "$(file_url AcmeCo/product/ch1.jpg)" | tr -d '\r')
+expect "a whole answer shows the same validators" "$(echo "$whole_headers" | grep -i '^ETag:' | cut -d' ' -f2-) $(echo "$whole_headers" | grep -i '^Last-Modified:' | cut -d' ' -f2-)" "$etag $modified"
+ranged() { curl -s -o /dev/null -w '%{http_code} %{size_download}' -X POST -H 'Range: bytes=100-' -H "If-Range: $1" "$(file_url AcmeCo/product/ch1.jpg)"; }
+expect "If-Range with the ETag continues" "$(ranged "$etag")" "206 $((size - 100))"
+expect "If-Range with the date continues" "$(ranged "$modified")" "206 $((size - 100))"
+expect "If-Range with another tag answers whole" "$(ranged '"0123"')" "200 $size"
+expect "If-Range with a weak tag answers whole" "$(ranged "W/$etag")" "200 $size"
+expect "If-Range with another date answers whole" "$(ranged 'Thu, 01 Jan 2015 00:00:00 GMT')" "200 $size"
+control '{"faults": [{"target": "ch1.jpg", "kind": "version", "times": 2}]}'
+v2_headers=$(curl -sS -X POST -D - -o "$work/ch1_v2.jpg" -H 'Range: bytes=100-' -H "If-Range: $etag" "$(file_url AcmeCo/product/ch1.jpg)" | tr -d '\r')
+expect "another version answers whole to the old tag" "$(echo "$v2_headers" | head -1 | cut -d' ' -f2)" "200"
+expect "another version shows another tag" "$([ "$(echo "$v2_headers" | grep -i '^ETag:' | cut -d' ' -f2-)" != "$etag" ] && echo differs)" "differs"
+expect "another version is a picture too" "$("$PY" -c 'import sys; from PIL import Image; i=Image.open(sys.argv[1]); i.load(); print(i.format)' "$work/ch1_v2.jpg")" "JPEG"
+cmp -s "$work/ch1.jpg" "$work/ch1_v2.jpg" && fail "version 2 is the same file" || echo "ok: version 2 differs"
+expect "another version is the same each time" "$(curl -s -X POST "$(file_url AcmeCo/product/ch1.jpg)" | cmp -s - "$work/ch1_v2.jpg" && echo same)" "same"
+control '{"faults": [{"target": "ch1.jpg", "kind": "noValidators", "times": 1}]}'
+expect "noValidators: neither header, and If-Range never holds" "$(curl -s -D - -o /dev/null -X POST -H 'Range: bytes=100-' -H "If-Range: $etag" "$(file_url AcmeCo/product/ch1.jpg)" | tr -d '\r' | grep -ci '^ETag:\|^Last-Modified:\|^HTTP/1.1 200')" "1"
+control '{"faults": [{"target": "ch1.jpg", "kind": "truncate", "bytes": 100, "validators": false, "times": 1}]}'
+expect "a fault's validators false leaves them out" "$(curl -s -D - -o /dev/null -X POST "$(file_url AcmeCo/product/ch1.jpg)" | tr -d '\r' | grep -ci '^ETag:\|^Last-Modified:')" "0"
 expect "video served" "$(curl -s -o /dev/null -w '%{http_code}' -X POST "$(file_url AcmeCo/library/vedio/demo.webm)")" "200"
 curl -sS -X POST -o "$work/skin.zip" "$(file_url AcmeCo/SkinImages.zip)"
 expect "skin archive" "$("$PY" -c 'import sys,zipfile; print(zipfile.ZipFile(sys.argv[1]).namelist())' "$work/skin.zip")" "['SkinImages/homelogo.png']"

@@ -7,6 +7,7 @@ POST /__control. See README.md beside this file for what it answers and why."""
 import argparse
 import copy
 import datetime
+import email.utils
 import fnmatch
 import gzip
 import hashlib
@@ -73,7 +74,32 @@ RAW_PRESETS = {
     "html": "<html><head><title>Gateway</title></head><body><h1>Service unavailable</h1></body></html>",
 }
 FAULT_KINDS = ("status", "raw", "drop", "delay", "slow", "truncate", "notFound", "error500", "ignoreRange",
-               "wrongOffset", "gzip", "chunked", "corrupt", "gzipBomb", "endless")
+               "wrongOffset", "gzip", "chunked", "corrupt", "gzipBomb", "endless", "noValidators", "version")
+# Last-Modified of a served file: a date of its own for every content, within ten years of this.
+FILE_DATES_FROM = 1420070400  # 2015-01-01 00:00:00 UTC
+_validators = {}
+_validators_lock = threading.Lock()
+
+
+def file_validators(data):
+    """The ETag (a strong tag of the content) and Last-Modified of a file's bytes: another content
+    under the same name shows other validators, as an ordinary web server's do. Kept for large
+    contents, with the bytes, so that a large file is not hashed at every request."""
+    large = len(data) >= (1 << 20)
+    if large:
+        with _validators_lock:
+            kept = _validators.get(id(data))
+            if kept is not None and kept[0] is data:
+                return dict(kept[1])
+    digest = hashlib.sha256(data).hexdigest()
+    seconds = FILE_DATES_FROM + int(digest[32:40], 16) % (10 * 365 * 86400)
+    made = {"ETag": '"%s"' % digest[:32], "Last-Modified": email.utils.formatdate(seconds, usegmt=True)}
+    if large:
+        with _validators_lock:
+            if len(_validators) >= 64:
+                _validators.clear()
+            _validators[id(data)] = (data, made)
+    return dict(made)
 
 
 _bombs = {}
@@ -1213,7 +1239,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         with state.lock:
             fault = state.take_fault(name, True, kinds=("slow", "truncate", "notFound", "error500", "ignoreRange",
                                                         "wrongOffset", "gzip", "chunked", "delay", "raw",
-                                                        "corrupt", "gzipBomb", "endless"))
+                                                        "corrupt", "gzipBomb", "endless", "noValidators",
+                                                        "version"))
+        if fault is not None and fault["kind"] == "version":
+            # The office replaced the file under the same name.
+            name, data = self.find_file(state, int(fault.get("version", 2)))
         if fault is not None and fault["kind"] == "delay":
             self.hold(name, fault)
         if fault is not None and fault["kind"] == "endless":
@@ -1227,7 +1257,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 garbled[i] ^= 0x5A
             data = bytes(garbled)
         total = len(data)
+        # Every file says which version it is, unless a fault leaves that out.
+        plain = fault is not None and (fault["kind"] == "noValidators" or fault.get("validators") is False)
+        validators = {} if plain else file_validators(data)
         wanted = self.headers.get("Range")
+        if_range = self.headers.get("If-Range")
+        if wanted and if_range is not None and not self.if_range_holds(if_range, validators):
+            # The part the client holds is of another version: the whole file, as a 200.
+            self.record["notes"].append("If-Range %s does not match: the whole file" % if_range)
+            wanted = None
         if wanted and not (fault is not None and fault["kind"] == "ignoreRange"):
             start = self.range_start(wanted, total)
             if start is None:
@@ -1237,9 +1275,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 start = int(fault.get("offset", 0))
             self.record["answer"] = {"range": wanted, "from": start}
             return self.send(206, data[start:], self.content_type(name), fault,
-                             extra={"Content-Range": "bytes %d-%d/%d" % (start, total - 1, total)})
+                             extra=dict(validators, **{"Content-Range": "bytes %d-%d/%d" % (start, total - 1, total)}))
         self.record["answer"] = {}
-        self.send(200, data, self.content_type(name), fault)
+        self.send(200, data, self.content_type(name), fault, extra=validators)
+
+    @staticmethod
+    def if_range_holds(value, validators):
+        """Whether an If-Range names the file as served: its strong ETag exactly, or its
+        Last-Modified date exactly; a weak tag or a file without validators never holds."""
+        value = value.strip()
+        if value.startswith('"') or value.startswith("W/"):
+            return "ETag" in validators and value == validators["ETag"]
+        return "Last-Modified" in validators and value == validators["Last-Modified"]
 
     def answer_endless(self, data, fault):
         """200 without a length, the file and then filler until the client leaves (Range ignored)."""
@@ -1281,8 +1328,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         return {".jpg": "image/jpeg", ".png": "image/png", ".pdf": "application/pdf", ".mp4": "video/mp4",
                 ".webm": "video/webm", ".zip": "application/zip"}.get(ext, "application/octet-stream")
 
-    def find_file(self, state):
-        """(file name, bytes) for /<ImagePath>/images/<client>/<folder>/<name>; bytes None when missing."""
+    def find_file(self, state, version=1):
+        """(file name, bytes) for /<ImagePath>/images/<client>/<folder>/<name>; bytes None when missing.
+        A version above 1 is another file of the same kind under the name (fixtures.FileStore.lookup)."""
         raw = self.path.split("?", 1)[0]
         segments = raw.split("/")[1:]
         if len(segments) < 4 or segments[0] != self.server.path_segment or segments[1] != "images":
@@ -1301,7 +1349,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if not ((folder in FILE_FOLDERS) or (folder == "" and name == "SkinImages.zip")):
                 return name, None
             data, skin = state.data, state.per_run.get("skinVersion", 1)
-            listed = state.files.lookup(data, skin, (folder + "/" if folder else "") + name)
+            listed = state.files.lookup(data, skin, (folder + "/" if folder else "") + name, version)
         # So may the skin archive.
         if listed is not None and folder == "" and state.skin_file:
             return name, state.picture_file(state.skin_file)

@@ -10,6 +10,7 @@
 #include "Platform/UI/Driver.h"
 #include "Platform/UI/Label.h"
 #include "Platform/UI/Window.h"
+#include "Protocol/DownloadRequest.h"
 #include "Protocol/RequestLogin.h"
 #include "Classes/Sync/ResourceUpdateView.h"
 #include "Classes/Sync/SyncInfoItem.h"
@@ -147,6 +148,28 @@ TEST_F(SyncScreenRunTest, AFileTooLargeToTakeIsToldWithTheTooLargeMessage)
     std::string format = Language::stringWithName("SYNCFILESMISSING");
     EXPECT_EQ(notice->message(),
               Language::stringWithName("ANSWERTOOLARGE") + "\n" + format.replace(format.find("%d"), 2, "1"));
+    ASSERT_TRUE(driver->tap(driver->findByText(Language::stringWithName("OK"))));
+}
+
+// A disk at its reserve is named: the files would be refused again at the next sync.
+TEST_F(SyncScreenRunTest, AFullDiskIsNamedInsteadOfTheNextSync)
+{
+    DownloadRequest::Limits disk;
+    disk.diskReserve = UINT64_MAX / 2;
+    DownloadRequest::setLimitsForTesting(disk);
+    struct Restore {
+        ~Restore() { DownloadRequest::setLimitsForTesting(std::nullopt); }
+    } restore;
+    show("111");
+    ASSERT_TRUE(driver->tap(driver->findByText(Language::stringWithName("GETUPDATES"))));
+    ASSERT_TRUE(syncEnds());
+    EXPECT_EQ(panel->syncInfoCustomer()->lbprogressTxt(), Language::stringWithName("COMPLETED"));
+    auto notice = ui::AlertView::visibleAlert();
+    ASSERT_NE(notice, nullptr);
+    int missing = SyncModel::sharedInstance()->missingFileCount();
+    EXPECT_GT(missing, 0);
+    std::string format = Language::stringWithName("SYNCDISKFULL");
+    EXPECT_EQ(notice->message(), format.replace(format.find("%d"), 2, std::to_string(missing)));
     ASSERT_TRUE(driver->tap(driver->findByText(Language::stringWithName("OK"))));
 }
 

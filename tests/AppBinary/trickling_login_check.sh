@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# A login answer sent at one byte a second, to the login and to its one re-send: the answer is
+# held to the pace every answer is, so "Logging in…" is gone within a minute and the network's
+# failure is told (no data of the client on the device yet); the form works again, and a second
+# "Log in", the back end sound again, reaches Home.
+set -euo pipefail
+source "$(dirname "$0")/backend_support.sh"
+begin_road "$1" "$2"
+
+/usr/bin/python3 -c '
+import sys, urllib.request
+request = urllib.request.Request("http://127.0.0.1:%s/__control" % sys.argv[1], data=sys.argv[2].encode(), method="POST")
+urllib.request.urlopen(request, timeout=10).read()
+' "$cport" '{"faults": [{"target": "258", "kind": "slow", "bytesPerSecond": 1, "times": 2}]}'
+
+{ login_lines; cat <<SCRIPT; } > "$work/trickle.txt"
+tap "Log in"
+waitfor "Logging in" 10
+waitgone "Logging in" 60
+waitfor "needs a network connection" 10
+screenshot $outdir/trickling-login-failed.png
+tap "OK"
+waitgone "needs a network connection" 10
+tap "Log in"
+waitfor "Home" 60
+screenshot $outdir/trickling-login-home.png
+SCRIPT
+run_app "$work/home" "$work/trickle.txt"
+
+/usr/bin/python3 - "$work/backend.log" <<'PY'
+import json, sys
+records = []
+for line in open(sys.argv[1]):
+    try:
+        records.append(json.loads(line))
+    except ValueError:
+        pass
+logins = [r for r in records if r.get("command") == "258"]
+faults = [(r.get("answer") or {}).get("fault") for r in logins]
+if faults != ["slow", "slow", None]:
+    sys.exit("the logins were answered %r, not twice trickling and then whole" % faults)
+print("ok: the trickling login ended as a time-out after its re-send, and the next login reached Home")
+PY

@@ -2,7 +2,8 @@
 # A login answer sent at one byte a second, to the login and to its one re-send: the answer is
 # held to the pace every answer is, so "Logging in…" is gone within a minute and the network's
 # failure is told (no data of the client on the device yet); the form works again, and a second
-# "Log in", the back end sound again, reaches Home.
+# "Log in", the back end sound again, reaches Home. Then the sync's customer table comes the same
+# way: the sync ends within a minute and a half with the network's message.
 set -euo pipefail
 source "$(dirname "$0")/backend_support.sh"
 begin_road "$1" "$2"
@@ -11,7 +12,8 @@ begin_road "$1" "$2"
 import sys, urllib.request
 request = urllib.request.Request("http://127.0.0.1:%s/__control" % sys.argv[1], data=sys.argv[2].encode(), method="POST")
 urllib.request.urlopen(request, timeout=10).read()
-' "$cport" '{"faults": [{"target": "258", "kind": "slow", "bytesPerSecond": 1, "times": 2}]}'
+' "$cport" '{"faults": [{"target": "258", "kind": "slow", "bytesPerSecond": 1, "times": 2},
+                        {"target": "516", "kind": "slow", "bytesPerSecond": 1, "times": 2}]}'
 
 { login_lines; cat <<SCRIPT; } > "$work/trickle.txt"
 tap "Log in"
@@ -24,6 +26,10 @@ waitgone "needs a network connection" 10
 tap "Log in"
 waitfor "Home" 60
 screenshot $outdir/trickling-login-home.png
+tap "Sync"
+tap "Get Updates"
+waitfor "Network error" 90
+screenshot $outdir/trickling-customers-failed.png
 SCRIPT
 run_app "$work/home" "$work/trickle.txt"
 
@@ -35,9 +41,11 @@ for line in open(sys.argv[1]):
         records.append(json.loads(line))
     except ValueError:
         pass
-logins = [r for r in records if r.get("command") == "258"]
-faults = [(r.get("answer") or {}).get("fault") for r in logins]
-if faults != ["slow", "slow", None]:
-    sys.exit("the logins were answered %r, not twice trickling and then whole" % faults)
-print("ok: the trickling login ended as a time-out after its re-send, and the next login reached Home")
+def faults(command):
+    return [(r.get("answer") or {}).get("fault") for r in records if r.get("command") == command]
+if faults("258") != ["slow", "slow", None]:
+    sys.exit("the logins were answered %r, not twice trickling and then whole" % faults("258"))
+if faults("516") != ["slow", "slow"]:
+    sys.exit("the customer tables were answered %r, not twice trickling" % faults("516"))
+print("ok: the trickling login and customer table each ended as a time-out after their re-send")
 PY

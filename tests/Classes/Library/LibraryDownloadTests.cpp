@@ -215,7 +215,9 @@ TEST_F(LibraryDownloadTest, DownloadAllAsksWithTheSizeAndCancelAllLeavesOthersRu
     // Every listed document at once; cancel-all spares a document that is not listed.
     ASSERT_TRUE(BRDatabase::sharedDataBase()->executeUpdate("delete from brivanta_library_files"));
     ASSERT_TRUE(m_manager->saveToDatabaseLibraryCategory(std::vector{libraryCategory(20, "Catalogues", 0)}));
-    saveFiles({libraryFile(42, "Autumn catalogue", "cat.pdf", "PDF", 20), libraryFile(43, "Full price book", "big.pdf")});
+    // Listed at their sizes: a stated length past a listing's bound is refused at once.
+    saveFiles({libraryFile(42, "Autumn catalogue", "cat.pdf", "PDF", 20),
+               libraryFile(43, "Full price book", "big.pdf", "PDF", 0, "PDF/2.9 M")});
     ASSERT_TRUE(backend().setFault("cat.pdf", "slow", 1, R"("bytesPerSecond": 60000)"));
     ASSERT_TRUE(backend().setFault("big.pdf", "slow", 1, R"("bytesPerSecond": 60000)"));
     auto grid = showGrid(0);
@@ -267,7 +269,7 @@ TEST_F(LibraryDownloadTest, ABatchRefreshesTheGridByTimeAndShowsItsEndAtOnce)
     std::vector<brivanta_library_files_Entity> files;
     for (int i = 0; i < kFiles; ++i) {
         std::string name = i < 3 ? trickling[size_t(i)] : "doc" + std::to_string(i) + ".pdf";
-        files.push_back(libraryFile(100 + i, "Doc " + std::to_string(i), name));
+        files.push_back(libraryFile(100 + i, "Doc " + std::to_string(i), name, "PDF", 0, i < 3 ? "PDF/2.9 M" : "PDF/0.3 M"));
     }
     saveFiles(files);
     ASSERT_TRUE(backend().setFault("files", "slow", 3, R"("bytesPerSecond": 10)"));

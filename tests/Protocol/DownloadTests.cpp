@@ -165,8 +165,8 @@ TEST_F(DownloadTest, AFileLargerThanItsListingIsAskedForOnceAndKeptNowhere)
     }
 }
 
-// The road of issue 121: a file's first answer trickles and times out, keeping a part, and the
-// transport's next attempt continues it only when the server shows it is the same file. With
+// A file's first answer trickles and times out, keeping a part, and the transport's next
+// attempt continues it only when the server shows it is the same file. With
 // the back end's validators the part is continued (206); without them, or with the file
 // replaced in between, the file comes whole (200). Either way, for a picture and for a library
 // file, what lands is the server's file byte for byte: the picture decodes, the PDF is a PDF.

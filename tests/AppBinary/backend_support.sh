@@ -29,6 +29,15 @@ begin_road() {
   start_backend "$@"
 }
 
+# control JSON: the back end's control request (faults, resets), once $cport is known.
+control() {
+  /usr/bin/python3 -c '
+import sys, urllib.request
+request = urllib.request.Request("http://127.0.0.1:%s/__control" % sys.argv[1], data=sys.argv[2].encode(), method="POST")
+urllib.request.urlopen(request, timeout=10).read()
+' "$cport" "$1"
+}
+
 # prepare_home HOME: a fresh home (exported as BRIVANTA_HOME) pointed at the back end.
 prepare_home() {
   export BRIVANTA_HOME=$1

@@ -7,14 +7,6 @@ set -euo pipefail
 source "$(dirname "$0")/backend_support.sh"
 begin_road "$1" "$2"
 
-control() {
-  /usr/bin/python3 -c '
-import sys, urllib.request
-request = urllib.request.Request("http://127.0.0.1:%s/__control" % sys.argv[1], data=sys.argv[2].encode(), method="POST")
-urllib.request.urlopen(request, timeout=10).read()
-' "$cport" "$1"
-}
-
 for kind in endless trickle; do
   case $kind in
     endless) control '{"clearFaults": true, "faults": [{"target": "tb1.jpg", "kind": "endless"}]}' ;;

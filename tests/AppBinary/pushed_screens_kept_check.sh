@@ -21,58 +21,58 @@ prepare_demo "$work/template"
 
 typing() {
   cat <<'LINES'
-wait 1
+waitstill 30
 tap 340 666
 waitfor "Home" 60
 tap "Customers"
-wait 1
+waitstill 30
 tap "Customers"
 waitfor "Delta Freight Lines" 60
 tap 320 22
-wait 1
+waitstill 30
 tap 800 196
 type "Night Owl Traders"
 tap 800 233
 type "Logistics"
-wait 0.5
+waitstill 30
 tap "Catalog"
-wait 1
+waitstill 30
 tap "Catalog"
 waitfor "Compact Writing Desk" 60
 tap 609 451
-wait 1
+waitstill 30
 tap 122 317
-wait 1
+waitstill 30
 tap "Beech"
-wait 0.5
+waitstill 30
 tap "Add to Order"
-wait 1
+waitstill 30
 tap "Orders"
-wait 1
+waitstill 30
 tap "Orders"
 waitfor "Add Products" 60
 tap 510 243
 key backspace
 type "10"
 tap 222 113
-wait 0.5
+waitstill 30
 type "Delta"
-wait 1
+waitstill 30
 tap "Delta Freight Lines"
-wait 0.5
+waitstill 30
 tap 730 73
 type "Deliver by Friday"
-wait 0.5
+waitstill 30
 LINES
 }
 
 # The screen opened over the work, from where the typing left off.
 screen_lines() {
   case $1 in
-    reader) printf '%s\n' 'tap "Library"' 'wait 1' 'tap "Library"' 'waitfor "Seating Guide" 60' \
+    reader) printf '%s\n' 'tap "Library"' 'waitstill 30' 'tap "Library"' 'waitfor "Seating Guide" 60' \
       'tap "Seating Guide"' 'waitfor "1 of" 60' 'waitstill 30' ;;
     related | files | viewer)
-      printf '%s\n' 'tap "Catalog"' 'wait 1' 'tap "Catalog"' 'waitfor "Aria Mesh Task Chair" 60' 'tap 925 130' \
+      printf '%s\n' 'tap "Catalog"' 'waitstill 30' 'tap "Catalog"' 'waitfor "Aria Mesh Task Chair" 60' 'tap 925 130' \
         'waitfor "TX-CH-101" 60' 'waitstill 30'
       case $1 in
         related) printf '%s\n' 'tap 642 414' 'waitfor "Aria Executive Chair" 60' ;;

@@ -8,14 +8,6 @@ set -euo pipefail
 source "$(dirname "$0")/backend_support.sh"
 begin_road "$1" "$2"
 
-control() {
-  /usr/bin/python3 -c '
-import sys, urllib.request
-request = urllib.request.Request("http://127.0.0.1:%s/__control" % sys.argv[1], data=sys.argv[2].encode(), method="POST")
-urllib.request.urlopen(request, timeout=10).read()
-' "$cport" "$1"
-}
-
 cut='{"target": "ch1.jpg", "kind": "truncate", "fraction": 0.4, "times": 1'
 for case in same plain replaced; do
   case $case in

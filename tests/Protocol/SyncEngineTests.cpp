@@ -468,7 +468,7 @@ TEST_F(SyncEngineTest, AFileThatWouldNeverEndFailsAloneAndTheSyncGoesOn)
         for (const auto& entry : fs::recursive_directory_iterator(clientFolder() / "tempDownload")) {
             if (!entry.is_regular_file())
                 continue;
-            EXPECT_EQ(c.limits.lowSpeedBytes, pace.lowSpeedBytes) << entry.path();
+            EXPECT_EQ(c.limits.lowSpeedBytes, pace.lowSpeedBytes) << entry.path() << " holds " << entry.file_size();
             EXPECT_EQ(entry.path().filename(), "tb1.jpg");
             // The picture went out at once; what trickled after it is below the pace.
             EXPECT_LT(entry.file_size(), picture + 2 * pace.lowSpeedBytes);

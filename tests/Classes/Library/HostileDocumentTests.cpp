@@ -177,11 +177,12 @@ TEST_F(HostileDocumentTest, AJumpToAPageThatTakesAWorkerToItsLimitNeverHoldsTheW
         return queues.loadQueue().operationCount() == 0 && queues.workQueue().operationCount() == 0;
     }, 120));
     frames->invalidate();
+    // A wait on a worker that meets its limit is seconds; a loaded machine can take a frame's
+    // slot from the loop for a few tenths, so the bound sits between the two.
 #if defined(BRIVANTA_TEST_ASAN) || defined(BRIVANTA_TEST_TSAN)
-    // A checked build runs a few times slower; a wait on a worker is seconds all the same.
-    const double bound = 0.3;
+    const double bound = 1.0;
 #else
-    const double bound = 0.1;
+    const double bound = 0.6;
 #endif
     EXPECT_LT(longest, bound) << "the main loop was held " << longest << " s between two frames";
 

@@ -8,12 +8,8 @@ set -euo pipefail
 source "$(dirname "$0")/backend_support.sh"
 begin_road "$1" "$2"
 
-/usr/bin/python3 -c '
-import sys, urllib.request
-request = urllib.request.Request("http://127.0.0.1:%s/__control" % sys.argv[1], data=sys.argv[2].encode(), method="POST")
-urllib.request.urlopen(request, timeout=10).read()
-' "$cport" '{"faults": [{"target": "258", "kind": "slow", "bytesPerSecond": 1, "times": 2},
-                        {"target": "516", "kind": "slow", "bytesPerSecond": 1, "times": 2}]}'
+control '{"faults": [{"target": "258", "kind": "slow", "bytesPerSecond": 1, "times": 2},
+         {"target": "516", "kind": "slow", "bytesPerSecond": 1, "times": 2}]}'
 
 { login_lines; cat <<SCRIPT; } > "$work/trickle.txt"
 tap "Log in"

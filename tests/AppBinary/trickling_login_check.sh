@@ -16,7 +16,7 @@ tap "Log in"
 waitfor "Logging in" 10
 waitgone "Logging in" 60
 waitfor "needs a network connection" 10
-waitstill 30
+wait 1
 screenshot $outdir/trickling-login-failed.png
 tap "OK"
 waitgone "needs a network connection" 10
@@ -26,7 +26,7 @@ screenshot $outdir/trickling-login-home.png
 tap "Sync"
 tap "Get Updates"
 waitfor "Network error" 90
-waitstill 30
+wait 1
 screenshot $outdir/trickling-customers-failed.png
 SCRIPT
 run_app "$work/home" "$work/trickle.txt"

@@ -44,12 +44,8 @@ run_app "$work/home" "$work/orders.txt"
 
 /usr/bin/python3 - "$work/backend.log" <<'PY'
 import json, sys
-records = []
-for line in open(sys.argv[1]):
-    try:
-        records.append(json.loads(line))
-    except ValueError:
-        pass
+from backend_log import records as read_records
+records = read_records(sys.argv[1])
 commands = [r.get("command") for r in records if isinstance(r, dict)]
 history = [r for r in records if isinstance(r, dict) and r.get("command") == "265-history"]
 if not history or history[0].get("parameters", {}).get("numberOfOrder") != "10":

@@ -32,13 +32,9 @@ SCRIPT
 run_app "$work/home" "$work/trickle.txt"
 
 /usr/bin/python3 - "$work/backend.log" <<'PY'
-import json, sys
-records = []
-for line in open(sys.argv[1]):
-    try:
-        records.append(json.loads(line))
-    except ValueError:
-        pass
+import sys
+from backend_log import records as read_records
+records = read_records(sys.argv[1])
 def faults(command):
     return [(r.get("answer") or {}).get("fault") for r in records if r.get("command") == command]
 if faults("258") != ["slow", "slow", None]:

@@ -8,6 +8,7 @@
 #include "Platform/Graphics/Image.h"
 #include "Protocol/DownloadRequest.h"
 #include "Protocol/ServerCommands.h"
+#include "tests/Support/DownloadLimits.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -175,10 +176,7 @@ TEST_F(DownloadTest, AKeptPartIsContinuedOnlyWhenTheServerShowsTheSameFile)
     DownloadRequest::Limits pace;
     pace.lowSpeedBytes = 4096;
     pace.lowSpeedSeconds = 1;
-    DownloadRequest::setLimitsForTesting(pace);
-    struct Restore {
-        ~Restore() { DownloadRequest::setLimitsForTesting(std::nullopt); }
-    } restore;
+    testsupport::ScopedDownloadLimits scoped(pace);
     struct File {
         const char* folder;
         const char* name;
@@ -263,10 +261,7 @@ TEST_F(DownloadTest, PicturesAndTheSkinArchiveAreHeldToThePictureLimits)
     small.fileCeiling = uint64_t(8) << 20;
     small.pictureSeconds = 30;
     small.fileSeconds = 90;
-    DownloadRequest::setLimitsForTesting(small);
-    struct Restore {
-        ~Restore() { DownloadRequest::setLimitsForTesting(std::nullopt); }
-    } restore;
+    testsupport::ScopedDownloadLimits scoped(small);
     auto boundOf = [](int type, uint64_t listed) {
         DownLoadRequestInfo info;
         info.setFileName("f");
@@ -333,10 +328,7 @@ TEST_F(DownloadTest, ADownloadRefusedForWantOfDiskIsNotTriedAgain)
 {
     DownloadRequest::Limits disk;
     disk.diskReserve = UINT64_MAX / 2;
-    DownloadRequest::setLimitsForTesting(disk);
-    struct Restore {
-        ~Restore() { DownloadRequest::setLimitsForTesting(std::nullopt); }
-    } restore;
+    testsupport::ScopedDownloadLimits scoped(disk);
     struct Case {
         const char* name;
         int type;

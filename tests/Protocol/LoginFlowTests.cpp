@@ -20,6 +20,7 @@
 #include "Classes/Login/WeclomeViewController.h"
 #include "tests/App/MainScreenTestSupport.h"
 #include "tests/Support/TestBackend.h"
+#include "tests/Support/DownloadLimits.h"
 
 #include <sqlite3.h>
 
@@ -646,10 +647,7 @@ TEST_F(LoginFlowTest, ATricklingLoginAnswerEndsAsATimeOut)
     DownloadRequest::Limits pace;
     pace.lowSpeedBytes = 4096;
     pace.lowSpeedSeconds = 1;
-    DownloadRequest::setLimitsForTesting(pace);
-    struct Restore {
-        ~Restore() { DownloadRequest::setLimitsForTesting(std::nullopt); }
-    } restore;
+    testsupport::ScopedDownloadLimits scoped(pace);
     ASSERT_TRUE(backend->setFault("258", "slow", 0, R"("bytesPerSecond": 1)"));
     size_t from = mark();
     start(form("alice", "s3cret!", "AcmeCo"));

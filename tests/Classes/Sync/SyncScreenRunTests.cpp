@@ -17,6 +17,7 @@
 #include "Protocol/SyncModel.h"
 #include "Classes/Sync/SyncViewController.h"
 #include "tests/Protocol/ProtocolTestSupport.h"
+#include "tests/Support/DownloadLimits.h"
 
 namespace {
 
@@ -156,10 +157,7 @@ TEST_F(SyncScreenRunTest, AFullDiskIsNamedInsteadOfTheNextSync)
 {
     DownloadRequest::Limits disk;
     disk.diskReserve = UINT64_MAX / 2;
-    DownloadRequest::setLimitsForTesting(disk);
-    struct Restore {
-        ~Restore() { DownloadRequest::setLimitsForTesting(std::nullopt); }
-    } restore;
+    testsupport::ScopedDownloadLimits scoped(disk);
     show("111");
     ASSERT_TRUE(driver->tap(driver->findByText(Language::stringWithName("GETUPDATES"))));
     ASSERT_TRUE(syncEnds());

@@ -6,6 +6,7 @@
 #include "Database/SQLite/BRDatabase.h"
 #include "Database/brivanta_product_Entity.h"
 #include "Platform/Base/Date.h"
+#include "tests/Support/DatabaseRows.h"
 
 #include <string>
 #include <vector>
@@ -46,14 +47,7 @@ protected:
     // Every row of the table as one text, in a stable order.
     static std::string dump(const std::string& table)
     {
-        std::string text;
-        auto rs = db()->executeQuery("select * from " + table + " order by 1, 2");
-        while (rs && rs->next()) {
-            for (int i = 0; i < rs->columnCount(); ++i)
-                text += rs->stringForColumnIndex(i).value_or("NULL") + "|";
-            text += "\n";
-        }
-        return text;
+        return testsupport::rowsText(*db(), "select * from " + table + " order by 1, 2");
     }
 
     static brivanta_product_Entity product(int id, std::string name, std::optional<std::string> sku = {},

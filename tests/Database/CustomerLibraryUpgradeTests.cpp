@@ -4,6 +4,7 @@
 #include "Database/LibraryCategoryModel.h"
 #include "Database/LoginUserModel.h"
 #include "Platform/Base/Date.h"
+#include "tests/Support/DatabaseRows.h"
 
 #include <sqlite3.h>
 
@@ -66,14 +67,7 @@ protected:
     void exec(const std::string& sql) { ASSERT_TRUE(db->executeUpdate(sql)) << sql; }
     std::string rowsOf(const std::string& table)
     {
-        std::string text;
-        auto rs = db->executeQuery("select * from " + table + " order by 1");
-        while (rs && rs->next()) {
-            for (int i = 0; i < rs->columnCount(); ++i)
-                text += rs->stringForColumnIndex(i).value_or("NULL") + "|";
-            text += "\n";
-        }
-        return text;
+        return testsupport::rowsText(*db, "select * from " + table + " order by 1");
     }
     std::string allRows()
     {

@@ -2,6 +2,7 @@
 
 #include "Database/CustomerModel.h"
 #include "Platform/Base/Date.h"
+#include "tests/Support/DatabaseRows.h"
 
 #include <functional>
 #include <span>
@@ -83,12 +84,7 @@ protected:
         for (const char* table : {"brivanta_customer", "brivanta_customer_address",
                                   "brivanta_customer_attribute", "brivanta_customer_contact",
                                   "brivanta_fields_customer_attribute"}) {
-            auto rs = db->executeQuery(std::string("select * from ") + table + " order by 1");
-            while (rs && rs->next()) {
-                for (int i = 0; i < rs->columnCount(); ++i)
-                    text += rs->stringForColumnIndex(i).value_or("NULL") + "|";
-                text += "\n";
-            }
+            text += testsupport::rowsText(*db, std::string("select * from ") + table + " order by 1");
         }
         return text;
     }

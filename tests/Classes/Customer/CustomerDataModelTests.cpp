@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include "tests/Protocol/ProtocolTestSupport.h"
+#include "tests/Support/DatabaseRows.h"
 
 namespace {
 
@@ -144,14 +145,7 @@ protected:
     int count(const std::string& sql) { return m_db->intForQuery(sql); }
     std::string rows(const std::string& sql)
     {
-        std::string text;
-        auto rs = m_db->executeQuery(sql);
-        while (rs && rs->next()) {
-            for (int i = 0; i < rs->columnCount(); ++i)
-                text += rs->stringForColumnIndex(i).value_or("NULL") + "|";
-            text += "\n";
-        }
-        return text;
+        return testsupport::rowsText(*m_db, sql);
     }
     std::string allCustomerRows()
     {

@@ -22,6 +22,7 @@
 #include "Protocol/RequestLogin.h"
 #include "Protocol/SyncModel.h"
 #include "tests/Protocol/ProtocolTestSupport.h"
+#include "tests/Support/DatabaseRows.h"
 
 #include <algorithm>
 #include <functional>
@@ -178,14 +179,7 @@ protected:
     }
     std::string rows(const std::string& sql)
     {
-        std::string text;
-        auto rs = m_db->executeQuery(sql);
-        while (rs && rs->next()) {
-            for (int i = 0; i < rs->columnCount(); ++i)
-                text += rs->stringForColumnIndex(i).value_or("NULL") + "|";
-            text += "\n";
-        }
-        return text;
+        return testsupport::rowsText(*m_db, sql);
     }
     // The customer as the device holds it, ids left out: what the user sees.
     std::string customer(int id)

@@ -20,6 +20,7 @@
 #include "Protocol/RequestLogin.h"
 #include "tests/Platform/Base/FileTestSupport.h"
 #include "tests/Protocol/ProtocolTestSupport.h"
+#include "tests/Support/DatabaseRows.h"
 
 namespace {
 
@@ -111,14 +112,7 @@ protected:
     }
     std::string rows(const std::string& sql)
     {
-        std::string text;
-        auto rs = db->executeQuery(sql);
-        while (rs && rs->next()) {
-            for (int i = 0; i < rs->columnCount(); ++i)
-                text += rs->stringForColumnIndex(i).value_or("NULL") + "|";
-            text += "\n";
-        }
-        return text;
+        return testsupport::rowsText(*db, sql);
     }
     std::string customerRows(int id)
     {

@@ -8,6 +8,7 @@
 #include "Platform/UI/Label.h"
 #include "Platform/UI/TextView.h"
 #include "tests/App/AppWindowTestSupport.h"
+#include "tests/Support/DatabaseRows.h"
 
 #include <string>
 #include <vector>
@@ -111,14 +112,7 @@ protected:
     }
     std::string rows(const std::string& sql)
     {
-        std::string text;
-        auto rs = db->executeQuery(sql);
-        while (rs && rs->next()) {
-            for (int i = 0; i < rs->columnCount(); ++i)
-                text += rs->stringForColumnIndex(i).value_or("NULL") + "|";
-            text += "\n";
-        }
-        return text;
+        return testsupport::rowsText(*db, sql);
     }
     std::string customerRows(int id)
     {

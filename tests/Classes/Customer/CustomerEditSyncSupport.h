@@ -427,7 +427,12 @@ protected:
                                                   {"customer_id", local},
                                                   {"attribute_fields_id", field},
                                                   {"attribute_value", field == 5 ? base::Value(1) : base::Value(value)}});
-        base::Dictionary document{
+        return otherDeviceSends(customerUpload(local, name, std::move(attributes)));
+    }
+    // A device's upload document of one new customer, at its local id, with attribute rows only.
+    static base::Value customerUpload(int local, const std::string& name, base::Array attributes)
+    {
+        return base::Value(base::Dictionary{
             {"brivanta_customer", base::Array{base::Dictionary{{"customer_id", local},
                                                                {"customer_info_id", ""},
                                                                {"customer_name", name},
@@ -436,8 +441,7 @@ protected:
                                                                {"discount", 0}}}},
             {"brivanta_customer_address", base::Array{}},
             {"brivanta_customer_attribute", std::move(attributes)},
-            {"brivanta_customer_contact", base::Array{}}};
-        return otherDeviceSends(base::Value(std::move(document)));
+            {"brivanta_customer_contact", base::Array{}}});
     }
     // Another device (account bob) sends that customer upload document; the id the server gave
     // its first customer.

@@ -120,21 +120,12 @@ protected:
         for (const auto& [field, value] : std::vector<std::pair<int, std::string>>{{11, phone}, {14, street}})
             attributes.push_back(base::Dictionary{
                 {"attribute_id", row--}, {"customer_id", -1}, {"attribute_fields_id", field}, {"attribute_value", value}});
-        base::Dictionary document{
-            {"brivanta_customer", base::Array{base::Dictionary{{"customer_id", -1},
-                                                               {"customer_info_id", ""},
-                                                               {"customer_name", name},
-                                                               {"customer_publish", 1},
-                                                               {"customer_ordering", 0},
-                                                               {"discount", 0}}}},
-            {"brivanta_customer_address", base::Array{}},
-            {"brivanta_customer_attribute", std::move(attributes)},
-            {"brivanta_customer_contact", base::Array{}}};
+        base::Value document = customerUpload(-1, name, std::move(attributes));
         base::Value answer =
             post("SyncClient;", base::Dictionary{{"methodName", "syncData"},
                                                  {"accountId", "alice"},
                                                  {"clientId", "AcmeCo"},
-                                                 {"syncData", BRJsonWriter().stringWithObject(base::Value(document))
+                                                 {"syncData", BRJsonWriter().stringWithObject(document)
                                                                   .value_or("")}});
         const base::Value& made = answer["content"]["brivanta_customer"];
         return made.isArray() && !made.asArray().empty() ? int(made.asArray()[0]["customerId"].toInt()) : 0;

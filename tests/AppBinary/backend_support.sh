@@ -15,8 +15,13 @@ start_backend() {
   /usr/bin/python3 "$src/tools/backend/server.py" --port 0 --file-port 0 --log-file "$work/backend.log" "$@" \
     > "$work/backend.out" 2>&1 &
   backend=$!
-  for _ in $(seq 1200); do [ -s "$work/backend.out" ] && break; sleep 0.05; done
-  read -r _ _ _ _ _ cport _ fport _ < "$work/backend.out"
+  # Its line whole, newline and all: a part of it would read as no ports.
+  cport="" fport=""
+  for _ in $(seq 1200); do
+    read -r _ _ _ _ _ cport _ fport _ < "$work/backend.out" 2>/dev/null && break
+    sleep 0.05
+  done
+  [ -n "${fport:-}" ] || { cat "$work/backend.out"; echo "the back end did not start"; exit 1; }
 }
 
 # begin_road APP OUTDIR [server options]: how a road check begins: $app and $outdir (made), and

@@ -13,8 +13,8 @@ trap '{ [ -n "$backend" ] && kill "$backend" 2>/dev/null; } || true; rm -rf "$BR
 
 /usr/bin/python3 "$src/tools/backend/server.py" --port 0 --file-port 0 > "$out" 2>&1 &
 backend=$!
-for _ in $(seq 1200); do [ -s "$out" ] && break; sleep 0.05; done
-read -r _ _ _ _ _ port _ files _ < "$out"
+for _ in $(seq 1200); do read -r _ _ _ _ _ port _ files _ < "$out" 2>/dev/null && break; sleep 0.05; done
+[ -n "${files:-}" ] || { cat "$out"; echo "the back end did not start"; exit 1; }
 "$src/tools/backend/configure_home.py" "$BRIVANTA_HOME" --port "$port" --file-port "$files" \
   --bundle-info "$(dirname "$app")/Resources/Info.plist" > /dev/null
 

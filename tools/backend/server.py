@@ -1570,9 +1570,13 @@ def main(argv=None):
     backend.state.skin_file = os.path.abspath(args.skin_file) if args.skin_file else None
     backend.held_file = os.path.abspath(args.held_file) if args.held_file else None
     backend.start()
-    print("backend listening on %s commands %d files %d path %s image-path %s fixture %s" % (
+    line = "backend listening on %s commands %d files %d path %s image-path %s fixture %s\n" % (
         args.host, backend.listeners["commands"].port, backend.listeners["files"].port, args.path, args.image_path,
-        args.fixture), flush=True)
+        args.fixture)
+    # In one write whatever the buffering (print writes the newline apart when unbuffered): those
+    # who start the back end read the line as soon as the file holds anything.
+    sys.stdout.flush()
+    os.write(sys.stdout.fileno(), line.encode())
     written = 0
     try:
         while True:

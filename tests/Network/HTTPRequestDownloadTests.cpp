@@ -596,6 +596,42 @@ TEST_F(HTTPRequestDownload, AKeptPartGoesOnOnlyWithTheValidatorOfTheAnswerThatBe
     EXPECT_FALSE(fileExists(temporary));
 }
 
+// A cancelled download keeps its part to be continued, but not one that holds nothing: the part
+// is made as the head arrives (to carry its validator), and an empty one is no start for a later
+// attempt. Cancelled at the head, nothing stays; cancelled 400 bytes into the body, those stay.
+TEST_F(HTTPRequestDownload, ACancelKeepsAPartToContinueButNotAnEmptyOne)
+{
+    const std::string body = pattern(1000);
+    for (size_t received : {size_t(0), size_t(400)}) {
+        SCOPED_TRACE(received);
+        ::unlink(temporary.c_str());
+        auto gate = std::make_shared<Gate>();
+        LoopbackServer server([&](const Request& rq) {
+            Reply r;
+            r.body = body;
+            r.headers = {{"ETag", "\"a\""}};
+            Reply copy = r;
+            std::optional<size_t> stop;
+            std::string wire = LoopbackServer::buildWire(rq, copy, &stop);
+            r.pauses = {{wire.find("\r\n\r\n") + 4 + received, gate}};
+            return r;
+        });
+        Exchange run = download(server.url("/doc"));
+        run.request->startAsynchronous();
+        ASSERT_TRUE(gate->waitReached(60));
+        ASSERT_TRUE(base::RunLoop::main().runUntil(
+            [&] { return fileExists(temporary) && readFile(temporary).size() == received; }, 60));
+        run.request->cancel();
+        ASSERT_TRUE(run.wait());
+        gate->open();
+        EXPECT_EQ(run.errorCode(), BRRequestCancelledErrorType);
+        if (received)
+            EXPECT_EQ(readFile(temporary), body.substr(0, received));
+        else
+            EXPECT_FALSE(fileExists(temporary));
+    }
+}
+
 // A server that ignores If-Range and continues another version anyway: its 206 shows that
 // version's validator, so the part is dropped and the next attempt asks for the whole file.
 TEST_F(HTTPRequestDownload, AContinuationOfAnotherVersionIsRefusedAndItsPartDropped)

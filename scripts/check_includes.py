@@ -17,8 +17,8 @@ The branches of every build are read, whichever is configured: a unit any of who
 tree may open a conditional block is run through the preprocessor again by the other compiler
 (clang for gcc, gcc for clang; its macros stand in when it is not installed), with release and
 debug swapped (NDEBUG and optimisation), and under each sanitizer (AddressSanitizer with UBSan,
-ThreadSanitizer) by each compiler, as the sanitizer builds spell it (__SANITIZE_ADDRESS__ for
-gcc, __has_feature(address_sanitizer) for clang). A unit with no such file includes the same
+ThreadSanitizer) by each compiler in a debug and a release build, as the sanitizer builds spell it
+(__SANITIZE_ADDRESS__ for gcc, __has_feature(address_sanitizer) for clang). A unit with no such file includes the same
 files in every build, so it is read once.
 
 A file that sits on no floor is refused (a new folder must take its place in FLOORS first), and
@@ -91,13 +91,14 @@ CONDITIONAL = re.compile(
     rf'^{BLANK}(?:#|%:){BLANK}(?:if|ifdef|ifndef|elif|elifdef|elifndef|else)\b', re.M)
 SPLICE = re.compile(r'\\[ \t]*\r?\n')
 
-# The builds whose branches are read: the configured one first, then with the other compiler,
-# with release and debug swapped (NDEBUG and optimisation) and under a sanitizer, as (other
-# compiler, swapped, sanitizer). The builds after the first have no sanitizer but their own; each
-# compiler is read with each sanitizer once, one in debug and one in release.
+# The builds whose branches are read: the configured one first, then every other pairing of
+# compiler (the configured one or the other), build type (as configured, or release and debug
+# swapped: NDEBUG and optimisation) and sanitizer (none, AddressSanitizer with UBSan,
+# ThreadSanitizer), as (other compiler, swapped, sanitizer). So each sanitizer is read in a debug
+# and a release build of each compiler, whichever type is configured.
 ASAN, TSAN = "address,undefined", "thread"
-BUILDS = [(False, False, None), (False, True, None), (True, False, None), (True, True, None),
-          (False, False, ASAN), (False, True, TSAN), (True, False, TSAN), (True, True, ASAN)]
+BUILDS = [(other, swapped, sanitizer) for sanitizer in (None, ASAN, TSAN)
+          for other in (False, True) for swapped in (False, True)]
 # What the other compiler is given of a unit's flags: those that change what is preprocessed.
 PREPROCESSOR_FLAGS = ("-I", "-iquote", "-isystem", "-idirafter", "-D", "-U", "-include", "-imacros",
                       "-std=", "-O", "-pthread", "-fsanitize=", "-fexceptions", "-fno-exceptions",

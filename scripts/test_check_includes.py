@@ -2,7 +2,9 @@
 """Plants faults in a copy of the tree, one copy each, and checks that the include check reports
 each one. Usage: test_check_includes.py [--build BUILD_DIR] (default: the tree's build/, whose
 compile commands the check reads)."""
+import json
 import os
+import shlex
 import shutil
 import subprocess
 import sys
@@ -21,6 +23,15 @@ class Link:
     def __init__(self, target):
         self.target = target
 
+
+# A sanitizer's build as each compiler spells it, in the build type opposite to the one that
+# pairs it with that compiler in the other forms above.
+SANITIZER_FORMS = (
+    "#if defined(__SANITIZE_ADDRESS__) && !defined(NDEBUG)",
+    "#if defined(__SANITIZE_THREAD__) && defined(NDEBUG)",
+    "#if defined(__has_feature)\n#  if __has_feature(thread_sanitizer) && !defined(NDEBUG)",
+    "#if defined(__has_feature)\n#  if __has_feature(address_sanitizer) && defined(NDEBUG)",
+)
 
 # (what is planted: file -> text appended, or -> a Link; the line the check must print)
 CASES = [
@@ -91,6 +102,10 @@ CASES = [
      f"upward include: Database/Planted.h -> {UP}"),
     ({"Database/Planted.cpp": f'#ifdef __SANITIZE_ADDRESS__\n#include "{UP}"\n#endif\n'},
      f"upward include: Database/Planted.cpp -> {UP}"),
+    # Each sanitizer in a debug and a release build of each compiler: the builds test.sh and CI
+    # make (clang's and gcc's ASan debug, gcc's TSan debug) and their other type.
+    *(({"Database/Planted.cpp": f'{condition}\n#include "{UP}"\n' + "#endif\n" * (1 + condition.count("\n"))},
+       f"upward include: Database/Planted.cpp -> {UP}") for condition in SANITIZER_FORMS),
     # A conditional block spelt as the compiler also reads it.
     ({"Database/Planted.cpp": f'/* debug\n */ %: /* only */ ifndef NDEBUG\n#include "{UP}"\n#endif\n'},
      f"upward include: Database/Planted.cpp -> {UP}"),
@@ -114,13 +129,45 @@ def copy_tree(into):
     shutil.copy(os.path.join(HERE, "include-exceptions.txt"), os.path.join(into, "scripts"))
 
 
-def check(root):
+def check(root, build=BUILD):
     # Each copy is read with the build's flags; what a copy leaves unchanged is read once.
-    cache = os.path.join(os.path.dirname(root), "includes-cache.json")
+    cache = os.path.join(os.path.dirname(root), f"includes-cache-{os.path.basename(build)}.json")
     run = subprocess.run([sys.executable, os.path.join(HERE, "check_includes.py"), "--root", root,
-                          "--build", BUILD, "--cache", cache, "--jobs", "2"],
+                          "--build", build, "--cache", cache, "--jobs", "2"],
                          capture_output=True, text=True)
     return run.returncode, run.stdout + run.stderr
+
+
+def other_type_build(into):
+    """The configured build's commands with release and debug swapped, as a build folder of its
+    own: the sanitizer forms must be caught from a Debug and a RelWithDebInfo configuration alike."""
+    os.makedirs(into)
+    shutil.copy(os.path.join(BUILD, "CMakeCache.txt"), into)
+    with open(os.path.join(BUILD, "compile_commands.json"), encoding="utf-8") as f:
+        commands = json.load(f)
+    for entry in commands:
+        words = shlex.split(entry["command"])
+        release = "-DNDEBUG" in words
+        words = [w for w in words if w != "-DNDEBUG"]
+        words = [("-O0" if release else "-O2") if w.startswith("-O") else w for w in words]
+        entry["command"] = shlex.join(words if release else words + ["-DNDEBUG"])
+        # Run from the new folder, so that the tree's copy is not taken for the build's source.
+        entry["directory"] = entry["directory"].replace(os.path.realpath(BUILD), into)
+    with open(os.path.join(into, "compile_commands.json"), "w", encoding="utf-8") as f:
+        json.dump(commands, f)
+    return into
+
+
+def plant(clean, root, planted):
+    shutil.rmtree(root, ignore_errors=True)
+    shutil.copytree(clean, root)
+    for path, text in planted.items():
+        os.makedirs(os.path.dirname(os.path.join(root, path)), exist_ok=True)
+        if isinstance(text, Link):
+            os.symlink(text.target, os.path.join(root, path))
+            continue
+        with open(os.path.join(root, path), "a", encoding="utf-8") as f:
+            f.write(text)
 
 
 def main():
@@ -132,22 +179,26 @@ def main():
         if code != 0:
             print(f"the unchanged tree fails the check:\n{out}")
             return 1
-        for planted, expected in CASES:
+        swapped = other_type_build(os.path.join(work, "swapped-build"))
+        code, out = check(clean, swapped)
+        if code != 0:
+            print(f"the unchanged tree fails the check in the other build type:\n{out}")
+            return 1
+        # Every case from the configured build; the sanitizer forms from the other type too.
+        runs = [(planted, expected, BUILD) for planted, expected in CASES]
+        runs += [(planted, expected, swapped) for planted, expected in CASES
+                 if any(form in text for text in planted.values() if isinstance(text, str)
+                        for form in ("SANITIZE", "sanitizer"))]
+        for planted, expected, build in runs:
             root = os.path.join(work, "planted")
-            shutil.rmtree(root, ignore_errors=True)
-            shutil.copytree(clean, root)
-            for path, text in planted.items():
-                os.makedirs(os.path.dirname(os.path.join(root, path)), exist_ok=True)
-                if isinstance(text, Link):
-                    os.symlink(text.target, os.path.join(root, path))
-                    continue
-                with open(os.path.join(root, path), "a", encoding="utf-8") as f:
-                    f.write(text)
-            code, out = check(root)
-            if code == 0 or expected not in out:
-                failures += 1
-                print(f"not caught: {planted}\n  wanted: {expected}\n  got ({code}): {out.strip()}")
-    print(f"include check test: {len(CASES) - failures} of {len(CASES)} planted faults caught")
+            plant(clean, root, planted)
+            code, out = check(root, build)
+            if code != 0 and expected in out:
+                continue
+            failures += 1
+            print(f"not caught ({os.path.basename(build)}): {planted}\n  wanted: {expected}\n"
+                  f"  got ({code}): {out.strip()}")
+    print(f"include check test: {len(runs) - failures} of {len(runs)} planted faults caught")
     return 1 if failures else 0
 
 

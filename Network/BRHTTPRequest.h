@@ -212,6 +212,8 @@ public:
     static constexpr const char* kDiskFullDomain = "BRHTTPRequestDiskFull";
     // Whether a failure is such a download: another attempt in the same run meets the same disk.
     static bool isDiskFull(const base::ErrorPtr& error);
+    // Bytes free for us on the disk of the folder holding `path`; nothing when it cannot be asked.
+    static std::optional<uint64_t> freeDiskBytes(const std::string& path);
 
     const std::string& downloadDestinationPath() const { return m_downloadDestinationPath; }
     void setDownloadDestinationPath(std::string path) { m_downloadDestinationPath = std::move(path); }
@@ -598,6 +600,8 @@ private:
     // Whether `length` more bytes fit beside the reserve on the disk of `path`; errno ENOSPC
     // when not.
     bool diskHasRoomFor(const std::string& path, size_t length);
+    // Whether the answer's stated length fits beside the reserve; marks the reserve met when not.
+    bool statedLengthHasRoom();
     bool slowerThanLowSpeedLimit();
     bool pastTimeBound();
     void failPastTimeBound();

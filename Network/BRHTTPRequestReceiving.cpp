@@ -427,6 +427,12 @@ void BRHTTPRequest::readResponseHeaders()
             }
         }
         announceDownloadSize();
+        // A file whose stated length would take the disk past its reserve is refused before
+        // any of it is read: the room is not there for it.
+        if (!statedLengthHasRoom()) {
+            failFileWrite(ENOSPC);
+            return;
+        }
     }
 
     if (m_shouldAttemptPersistentConnection || inConnectionHandshake()) {
@@ -911,6 +917,30 @@ base::ErrorPtr BRHTTPRequest::inflateResponseData()
     return nullptr;
 }
 
+std::optional<uint64_t> BRHTTPRequest::freeDiskBytes(const std::string& path)
+{
+    auto folder = std::filesystem::path(path).parent_path();
+    struct statvfs disk {};
+    if (::statvfs(folder.empty() ? "." : folder.c_str(), &disk) != 0)
+        return std::nullopt;
+    return uint64_t(disk.f_bavail) * uint64_t(disk.f_frsize);
+}
+
+bool BRHTTPRequest::statedLengthHasRoom()
+{
+    uint64_t reserve = m_minimumFreeDiskSpace;
+    if (!reserve || m_downloadDestinationPath.empty() || m_authenticationNeeded || m_rejectedDownloadStatus ||
+        !m_hasContentLength || m_contentLength == 0)
+        return true;
+    // A disk that cannot be asked is left to the writes to fail on.
+    auto free = freeDiskBytes(m_temporaryFileDownloadPath.empty() ? m_downloadDestinationPath
+                                                                   : m_temporaryFileDownloadPath);
+    if (!free || (*free > reserve && *free - reserve >= m_contentLength))
+        return true;
+    m_diskReserveReached = true;
+    return false;
+}
+
 bool BRHTTPRequest::diskHasRoomFor(const std::string& path, size_t length)
 {
     uint64_t reserve = m_minimumFreeDiskSpace;
@@ -919,12 +949,11 @@ bool BRHTTPRequest::diskHasRoomFor(const std::string& path, size_t length)
     // The disk is looked at again every few MiB written: other writers share it.
     constexpr uint64_t kLookAgainAfter = uint64_t(4) << 20;
     if (m_diskRoomLeft < length) {
-        auto folder = std::filesystem::path(path).parent_path();
-        struct statvfs disk {};
         // A disk that cannot be asked is left to the write to fail on.
-        if (::statvfs(folder.empty() ? "." : folder.c_str(), &disk) != 0)
+        auto look = freeDiskBytes(path);
+        if (!look)
             return true;
-        uint64_t free = uint64_t(disk.f_bavail) * uint64_t(disk.f_frsize);
+        uint64_t free = *look;
         m_diskRoomLeft = free > reserve ? std::min(free - reserve, kLookAgainAfter) : 0;
     }
     if (m_diskRoomLeft < length) {

@@ -356,8 +356,8 @@ void HttpNetworkCtrl::downloadFailed(DownloadRequest& request, int engineError, 
     int httpRsp = httpRspForError(engineError);
     bool cancelled = engineError == BRRequestCancelledErrorType;
     // The same file brings the same answer: one too large to take, or that never ended within
-    // its time, is not asked for again; nor is one the disk had no room for, as the disk has
-    // no more room for another attempt.
+    // its time, is not asked for again; nor is one the disk had no room for: whoever asked
+    // for it knows whether the room came back.
     const char* final = nullptr;
     if (BRHTTPRequest::isAnswerTooLarge(error))
         final = kAnswerTooLargeText;

@@ -8,6 +8,7 @@
 #include "Database/DataAccessManager.h"
 #include "Database/SQLite/BRDatabase.h"
 #include "Database/SQLite/BRTransaction.h"
+#include "Network/BRHTTPRequest.h"
 #include "Platform/Base/DateFormatter.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/Memory.h"
@@ -15,6 +16,7 @@
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Base/Timer.h"
 #include "Platform/Base/UserDefaults.h"
+#include "Protocol/DownloadRequest.h"
 #include "Protocol/DownloadRst.h"
 #include "Protocol/LoginMode.h"
 #include "Protocol/LoginRst.h"
@@ -32,6 +34,7 @@
 #include "Protocol/SyncFileTableRst.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <climits>
 #include <condition_variable>
@@ -55,6 +58,40 @@ constexpr int kCovers = 4;
 // Rows of a table answer read and saved at a time: the answer's text stays, its rows do not.
 constexpr size_t kProductsPerBatch = 500;
 constexpr size_t kCustomerRowsPerBatch = 2000;
+
+// Room above the reserve too small for any file worth asking for: a disk with less is full.
+constexpr uint64_t kRoomSlack = uint64_t(1) << 20;
+
+struct DiskLook {
+    uint64_t free = 0;
+    // Bytes of the parts written lately: downloads under way, which may yet give their room back.
+    uint64_t growing = 0;
+};
+
+// The disk that the file `name` of that type goes to; nothing when it cannot be asked.
+std::optional<DiskLook> lookAtDisk(const std::string& name, int type)
+{
+    auto path = PublicFunction::filePathWithNameFiletype(name, type);
+    auto free = path ? BRHTTPRequest::freeDiskBytes(*path) : std::nullopt;
+    if (!free)
+        return std::nullopt;
+    DiskLook look{*free, 0};
+    auto client = PublicFunction::clientFolderPath(LoginMode::sharedInstance()->clientID());
+    if (!client)
+        return look;
+    // A part untouched for longer than a download may stay silent is kept, not growing.
+    auto lately = std::filesystem::file_time_type::clock::now() -
+                  std::chrono::seconds(int(DownloadRequest::kTimeOutSeconds) + 5);
+    std::error_code error;
+    for (std::filesystem::recursive_directory_iterator it(*client + "/tempDownload", error), end; !error && it != end;
+         it.increment(error)) {
+        std::error_code fileError;
+        if (!it->is_regular_file(fileError) || it->last_write_time(fileError) < lately || fileError)
+            continue;
+        look.growing += it->file_size(fileError);
+    }
+    return look;
+}
 
 bool fileExists(const std::optional<std::string>& path)
 {
@@ -320,7 +357,8 @@ void SyncModel::startSync()
     m_failedFiles.clear();
     m_tooLargeFiles.clear();
     m_diskFull = false;
-    m_filesNotAsked = 0;
+    m_roomRefused.clear();
+    m_notAsked.clear();
     if (LoginMode::sharedInstance()->loginType() != 1) {
         m_needWork = 1;
         m_isDownloading = true;
@@ -723,10 +761,8 @@ void SyncModel::startDownloadProductImage(int type)
     auto& list = listOf(type);
     // The disk met its reserve: no more files are asked for in this sync, and each counts as
     // not downloaded.
-    if (m_diskFull && !list.empty()) {
-        m_filesNotAsked += int(list.size());
-        list = FileNameList();
-    }
+    if (m_diskFull && !list.empty())
+        m_notAsked.emplace_back(type, std::exchange(list, {}));
     int setSize = type == kIcons ? m_iconImgCount : type == kCovers ? m_libImgCount : m_productImgCount;
     if (!list.empty() && setSize >= 1)
         m_existFilesRat = 1.0f - float(list.size()) / float(setSize);
@@ -781,11 +817,14 @@ void SyncModel::downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int 
         return;
     const std::string& name = file->fileName;
     if (result->status == kStatusDiskFull) {
-        // The disk has no room for this file, nor for the next: the phase stops here.
-        m_failedFiles.emplace_back(imageType, name);
-        m_phaseAnswered[*at] = true;
-        --m_phaseLeft;
-        stopAskingForFiles();
+        // The disk full, this file too large for the room left, or the room taken meanwhile by
+        // a file beside it: the disk tells which once the parts being written are gone.
+        m_roomRefused.emplace_back(name);
+        judgeRoom(false);
+        if (m_phaseLeft == 0 && m_phaseNames == nullptr)
+            return;
+        setProgress(float(m_phaseSize - m_phaseLeft) / float(m_phaseSize));
+        checkPhaseEnd();
         return;
     }
     if (result->status != kStatusSuccess) {
@@ -807,8 +846,53 @@ void SyncModel::downloadAnswered(const std::shared_ptr<NetBaseRst>& result, int 
     }
     m_phaseAnswered[*at] = true;
     --m_phaseLeft;
+    // A file beside those refused for room has ended: its part no longer holds the disk.
+    judgeRoom(false);
+    if (m_phaseLeft == 0 && m_phaseNames == nullptr)
+        return;
     setProgress(float(m_phaseSize - m_phaseLeft) / float(m_phaseSize));
     checkPhaseEnd();
+}
+
+void SyncModel::judgeRoom(bool settled)
+{
+    if (m_roomRefused.empty())
+        return;
+    const uint64_t reserve = DownloadRequest::limits().diskReserve;
+    auto look = lookAtDisk(m_roomRefused.front(), m_imageType);
+    // A disk that cannot be asked is taken as having room: a file refused twice fails alone.
+    const bool full = look && (look->free < reserve || look->free - reserve < kRoomSlack);
+    if (full && !settled && look->free + look->growing >= reserve + kRoomSlack)
+        return;
+    auto refused = std::exchange(m_roomRefused, {});
+    auto fail = [&](const std::string& name) {
+        auto at = phaseIndexOf(name);
+        if (!at || m_phaseAnswered[*at])
+            return;
+        m_failedFiles.emplace_back(m_imageType, name);
+        m_phaseAnswered[*at] = true;
+        --m_phaseLeft;
+    };
+    if (full) {
+        // No room for these files, nor for the next: the phase stops here.
+        for (const auto& name : refused)
+            fail(name);
+        stopAskingForFiles();
+        return;
+    }
+    // The room came back: a file refused beside another is asked for again; one refused twice
+    // does not fit by itself.
+    std::vector<std::string> again;
+    for (const auto& name : refused) {
+        if (m_retryImageArry.insert(name).second) {
+            again.push_back(name);
+        } else {
+            base::logf("the file %s does not fit on the disk", name.c_str());
+            fail(name);
+        }
+    }
+    if (!again.empty())
+        sendPhaseDownload(std::make_shared<const FileNameList>(again), m_imageType);
 }
 
 std::optional<size_t> SyncModel::phaseIndexOf(std::string_view name) const
@@ -829,6 +913,7 @@ void SyncModel::releasePhase()
     m_phaseByName = {};
     m_phaseAnswered = {};
     m_phaseLeft = 0;
+    m_roomRefused.clear();
 }
 
 void SyncModel::sendPhaseDownload(std::shared_ptr<const FileNameList> names, int imageType)
@@ -847,8 +932,24 @@ void SyncModel::checkPhaseEnd()
     if (m_phaseLeft == 0)
         return;
     auto network = NetworkModel::sharedInstance();
-    for (const auto& sent : m_phaseCommands) {
-        if (auto command = sent.lock(); command && network->isPending(command))
+    auto onItsWay = [&] {
+        for (const auto& sent : m_phaseCommands) {
+            if (auto command = sent.lock(); command && network->isPending(command))
+                return true;
+        }
+        return false;
+    };
+    if (onItsWay())
+        return;
+    // Nothing of the phase is on its way: no part of ours holds the disk any more.
+    if (!m_roomRefused.empty()) {
+        judgeRoom(true);
+        if (m_phaseLeft == 0) {
+            if (m_phaseNames)
+                setProgress(1.0f);
+            return;
+        }
+        if (onItsWay())
             return;
     }
     // Nothing of this phase can answer any more: what never answered was not downloaded, and
@@ -878,7 +979,7 @@ void SyncModel::stopAskingForFiles()
     for (size_t i = 0; i < m_phaseAnswered.size(); ++i) {
         if (!m_phaseAnswered[i]) {
             m_phaseAnswered[i] = true;
-            ++m_filesNotAsked;
+            m_failedFiles.emplace_back(m_imageType, std::string((*m_phaseNames)[i]));
         }
     }
     base::logf("the disk is full: %zu files of type %d are not asked for", m_phaseLeft, m_imageType);
@@ -1063,11 +1164,20 @@ void SyncModel::finishedSync()
     m_tooLargeFileCount = 0;
     // The product thumbnails among the missing files, with the full image each is made from:
     // looked up only for them, at the end, rather than held for every picture all along.
+    // The files that failed and those never asked for once the disk was full, alike.
+    auto forEachNotFetched = [&](const auto& visit) {
+        for (const auto& [type, name] : m_failedFiles)
+            visit(type, name);
+        for (const auto& [type, names] : m_notAsked) {
+            for (std::string_view name : names)
+                visit(type, std::string(name));
+        }
+    };
     std::map<std::string, std::string> thumbSource;
-    for (const auto& [type, name] : m_failedFiles) {
+    forEachNotFetched([&](int type, const std::string& name) {
         if (type == kProductImages && !fileExists(PublicFunction::filePathWithNameFiletype(name, type)))
             thumbSource[name];
-    }
+    });
     if (!thumbSource.empty()) {
         std::map<std::string, std::string> found;
         if (auto data = DataAccessManager::sharedDataModel()) {
@@ -1078,19 +1188,17 @@ void SyncModel::finishedSync()
         }
         thumbSource = std::move(found);
     }
-    for (const auto& [type, name] : m_failedFiles) {
+    forEachNotFetched([&](int type, const std::string& name) {
         if (fileExists(PublicFunction::filePathWithNameFiletype(name, type)))
-            continue;
+            return;
         // The thumbnail run makes it from its full image.
         if (auto source = thumbSource.find(name); type == kProductImages && source != thumbSource.end() &&
                                                   fileExists(PublicFunction::filePathWithNameFiletype(source->second, type)))
-            continue;
+            return;
         ++m_missingFileCount;
         if (m_tooLargeFiles.count(name))
             ++m_tooLargeFileCount;
-    }
-    // Those never asked for once the disk was full are not on it either.
-    m_missingFileCount += m_filesNotAsked;
+    });
     storeFlag("lastsync", base::DateFormatter("HH:mm MM/dd/yy").stringFromDate(base::Date::now()));
     base::UserDefaults::standard()->synchronize();
     if (auto screen = delegate())

@@ -72,7 +72,7 @@ public:
     int missingFileCount() const { return m_missingFileCount; }
     // Of those, the ones whose answer was too large to take (asked for once).
     int tooLargeFileCount() const { return m_tooLargeFileCount; }
-    // The last sync met the disk's reserve and asked for no more files after it.
+    // The last sync found the disk below its reserve and asked for no more files after it.
     bool diskWasFull() const { return m_diskFull; }
     // Whether the thumbnail run is making or checking thumbnails (one such run at a time).
     bool thumbnailRunUnderway() const;
@@ -135,6 +135,11 @@ private:
     // The disk met its reserve: the running phase's other files and the later phases' are not
     // asked for, and count as not downloaded.
     void stopAskingForFiles();
+    // Tells the files refused for want of room, once the parts being written no longer hold the
+    // disk (or, `settled`, nothing of the phase is on its way): a disk below its reserve stops
+    // the files; one with room again has each refused file asked once more, and one refused
+    // again fails alone.
+    void judgeRoom(bool settled);
     void later(double seconds, void (SyncModel::*step)(int), int argument);
     std::string needSyncAll(const char* flagName) const;
     std::string flagKey(const char* name) const;
@@ -191,8 +196,11 @@ private:
     int m_tooLargeFileCount = 0;
     std::set<std::string> m_tooLargeFiles;
     bool m_diskFull = false;
-    // Files left unasked once the disk was full.
-    int m_filesNotAsked = 0;
+    // The running phase's files refused for want of room, not yet told apart: the disk full,
+    // or the room taken by a file beside them or by their own size.
+    std::vector<std::string> m_roomRefused;
+    // The later phases' lists, left unasked once the disk was full.
+    std::vector<std::pair<int, FileNameList>> m_notAsked;
     static constexpr double kPhaseWatchInterval = 1.0;
 
     // The sync's own commands in flight, cancelled on a break, with the listeners that carry

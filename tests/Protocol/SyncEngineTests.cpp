@@ -15,6 +15,7 @@
 #include "tests/Protocol/ProtocolTestSupport.h"
 
 #include "tests/Support/Sanitizers.h"
+#include "tests/Support/SmallDisk.h"
 #include "tests/Support/WhileMoving.h"
 
 #include <sqlite3.h>
@@ -976,6 +977,91 @@ TEST_F(SyncEngineTest, BreakCancelsOnlyTheSyncsOwnRequests)
     runUntil([] { return false; }, 1.2);
     EXPECT_EQ(count("brivanta_product"), 0);
     EXPECT_FALSE(flag("ProductSynced"));
+}
+
+// A back end whose picture tb1.jpg is larger than a small disk's room.
+class SyncOnASmallDiskTest : public SyncEngineTest {
+protected:
+    static constexpr const char* kDiskVariable = "BRIVANTA_TEST_SYNC_SMALL_DISK";
+    static constexpr uint64_t kBigPicture = uint64_t(24) << 20;
+    static void SetUpTestSuite()
+    {
+        std::signal(SIGPIPE, SIG_IGN);
+        // Off the small disk: /tmp itself.
+        std::string big = testsupport::makeTemporaryFolder("big-picture") + "/big.jpg";
+        std::ofstream(big, std::ios::binary) << std::string(kBigPicture, 'x');
+        std::string error;
+        s_backend = testsupport::TestBackend::start("S", &error, {"--picture-file", "tb1.jpg=" + big}).release();
+        ASSERT_NE(s_backend, nullptr) << error;
+    }
+};
+
+// On a 16 MiB disk with a 4 MiB reserve, a picture of 24 MiB cannot fit, stated or not: it
+// fails alone, counted once, the other files arrive in the same sync, and the message is the
+// one for files that could not be downloaded. Only a disk below its reserve is called full,
+// and then no file is asked for after it.
+TEST_F(SyncOnASmallDiskTest, AFileTooLargeForTheRoomLeftFailsAloneTheRestArrive)
+{
+    if (!std::getenv(kDiskVariable)) {
+        int status = testsupport::runThisTestOnASmallDisk(kDiskVariable, "size=16m");
+        if (status == testsupport::kNoSmallDisk)
+            GTEST_SKIP() << "no private mount namespace with a memory disk here";
+        EXPECT_EQ(status, 0) << "the sync on the small disk failed its checks (above)";
+        return;
+    }
+    ASSERT_EQ(m_home.path().string().rfind(std::getenv(kDiskVariable), 0), 0u) << "the home is not on the small disk";
+    struct Case {
+        const char* what;
+        const char* fault; // on tb1.jpg
+        uint64_t reserve;
+        bool full;
+        int missing;
+    };
+    const std::vector<Case> cases = {
+        {"a stated length past the room left", nullptr, uint64_t(4) << 20, false, 1},
+        {"a body without a stated length reaching the reserve", R"("kind": "chunked")", uint64_t(4) << 20, false, 1},
+        {"a disk below its reserve", nullptr, UINT64_MAX / 2, true, 6},
+    };
+    const std::vector<std::pair<const char*, const char*>> others = {
+        {"ProductImages", "ch1.jpg"}, {"ProductImages", "ch1_t.jpg"}, {"ProductImages", "tb1_t.jpg"},
+        {"LibraryImages", "brochure_c.jpg"}, {"LibraryImages", "demo_c.jpg"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(backend().control(R"({"clearFaults": true})"));
+        if (c.fault) {
+            ASSERT_TRUE(backend().control(std::string(R"({"faults": [{"target": "tb1.jpg", )") + c.fault + "}]}"));
+        }
+        for (const char* folder : {"ProductImages", "LibraryImages"}) {
+            for (const auto& entry : fs::directory_iterator(clientFolder() / folder))
+                fs::remove(entry.path());
+        }
+        DownloadRequest::Limits limits;
+        limits.diskReserve = c.reserve;
+        DownloadRequest::setLimitsForTesting(limits);
+        auto calls = sync();
+        EXPECT_EQ(last(calls), "finished");
+        EXPECT_EQ(count("brivanta_customer"), 1);
+        auto model = SyncModel::sharedInstance();
+        EXPECT_EQ(model->diskWasFull(), c.full);
+        EXPECT_EQ(model->missingFileCount(), c.missing);
+        EXPECT_EQ(model->tooLargeFileCount(), 0);
+        EXPECT_FALSE(fs::exists(clientFolder() / "ProductImages" / "tb1.jpg"));
+        auto road = traffic();
+        const long asked = std::count(road.begin(), road.end(), "file tb1.jpg");
+        for (const auto& [folder, name] : others) {
+            EXPECT_EQ(fs::exists(clientFolder() / folder / name), !c.full) << name;
+            // Each file that fits is fetched in this sync; once the disk is full none is asked
+            // for again.
+            EXPECT_LE(std::count(road.begin(), road.end(), std::string("file ") + name), c.full ? 1 : 2) << name;
+        }
+        if (c.full)
+            EXPECT_LE(asked, 1);
+        else
+            EXPECT_TRUE(asked >= 1 && asked <= 2) << asked;
+        for (const auto& entry : fs::recursive_directory_iterator(clientFolder() / "tempDownload"))
+            EXPECT_FALSE(entry.is_regular_file()) << entry.path() << " holds " << entry.file_size();
+        ASSERT_TRUE(runUntil([] { return NetworkModel::sharedInstance()->pendingRequestCount() == 0; }));
+    }
 }
 
 } // namespace

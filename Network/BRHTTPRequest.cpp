@@ -550,10 +550,11 @@ void BRHTTPRequest::cancelOnRequestThread()
     failWithError(Shared::get().requestCancelledError);
     m_complete = true;
     cancelLoad();
-    // A cancel keeps the part to be continued; one with nothing in it is no start for anything.
+    // A cancel keeps the part to be continued; one with nothing in it, or with no validator to
+    // continue it under, is no start for anything.
     struct stat part {};
     if (!m_temporaryFileDownloadPath.empty() && ::stat(m_temporaryFileDownloadPath.c_str(), &part) == 0 &&
-        part.st_size == 0)
+        (part.st_size == 0 || !downloadValidatorOf(m_temporaryFileDownloadPath)))
         removeTemporaryDownloadFile();
     m_cancelled = true;
     base::Operation::cancel();

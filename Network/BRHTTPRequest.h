@@ -541,14 +541,17 @@ private:
     void setResumeHeader(const char* name, const std::optional<std::string>& value);
     static std::optional<std::string> downloadValidatorOf(const std::string& path);
     // A whole answer (200) begins the part afresh, marked with its validator: a strong ETag,
-    // else Last-Modified, else none.
+    // else Last-Modified, else none (a compressed answer's part is never continued).
     void rememberDownloadValidator();
-    // Whether a 206 answer's own validator, when it shows one, is the part's.
+    // Whether a 206 answer shows the validator the part was kept under.
     bool rangeIsOfThePartsVersion() const;
+    // A 206 that cannot continue the part fails (code 8) and the part goes with it.
+    void refuseContinuation(const std::string& what);
     // False when the request failed or the rest of the piece waits in the backlog.
     bool inflateReceived(const uint8_t* data, size_t size);
     // False while part of it still waits.
     bool inflateBacklog();
+    // A 206 whose length or body does not match its range: fails (code 8), dropping the part.
     void failRangeMismatch(const char* what);
     // The file would pass maximumDownloadSize: fails as an answer too large, keeping no part.
     void failPastDownloadBound();

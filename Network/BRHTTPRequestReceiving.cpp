@@ -410,20 +410,27 @@ void BRHTTPRequest::readResponseHeaders()
                     failPastDownloadBound();
                     return;
                 }
-                // A server that ignored If-Range, or answers for another version: the part is
-                // of no use to any later attempt either.
+                // A server that ignored If-Range, or answers for another version, or did not
+                // say which: the part is of no use to any later attempt either.
                 if (m_partialDownloadSize > 0 && !rangeIsOfThePartsVersion()) {
-                    cancelLoad();
-                    removeTemporaryDownloadFile();
-                    failWithError(brRequestError(BRFileManagementError,
-                                                 "The partial answer is of another version of the file at path '" +
-                                                     m_downloadDestinationPath + "'"));
+                    refuseContinuation("is of another version of the file at path '" + m_downloadDestinationPath +
+                                       "'");
+                    return;
+                }
+                // A range of a compressed body is no continuation of the plain bytes kept.
+                if (m_partialDownloadSize > 0 && isResponseCompressed()) {
+                    refuseContinuation("is compressed and cannot continue the file at path '" +
+                                       m_downloadDestinationPath + "'");
                     return;
                 }
                 m_rangeBodyLength = rest;
                 m_appendToDownloadFile = m_partialDownloadSize > 0;
             } else {
                 m_rejectedDownloadStatus = status;
+                // A range the server cannot give, or gives wrong: the part goes at once, so that
+                // no later attempt asks for it again, however this one ends.
+                if (status == 206 || status == 416)
+                    removeTemporaryDownloadFile();
             }
         }
         announceDownloadSize();
@@ -469,9 +476,12 @@ void BRHTTPRequest::rememberDownloadValidator()
 {
     if (!m_allowResumeForFileDownloads || m_temporaryFileDownloadPath.empty())
         return;
-    // A weak tag cannot ask for a range; the date is the fallback.
+    // A weak tag cannot ask for a range; the date is the fallback. The bytes of a compressed
+    // answer are not the file's, so no range of the file continues them.
     std::optional<std::string> validator;
-    if (auto tag = m_responseHeaders->first("ETag"); tag && tag->rfind("W/", 0) != 0)
+    if (isResponseCompressed())
+        validator.reset();
+    else if (auto tag = m_responseHeaders->first("ETag"); tag && tag->rfind("W/", 0) != 0)
         validator = tag;
     else
         validator = m_responseHeaders->first("Last-Modified");
@@ -490,13 +500,22 @@ void BRHTTPRequest::rememberDownloadValidator()
 
 bool BRHTTPRequest::rangeIsOfThePartsVersion() const
 {
+    // Only the server's word that it is the same file continues a part: a 206 that shows no
+    // validator has not said so.
     auto kept = downloadValidatorOf(m_temporaryFileDownloadPath);
     if (!kept)
-        return true;
+        return false;
     // The validator the part was begun with is a quoted tag or a date.
     bool tag = kept->starts_with('"');
     auto shown = m_responseHeaders->first(tag ? "ETag" : "Last-Modified");
-    return !shown || *shown == *kept;
+    return shown && *shown == *kept;
+}
+
+void BRHTTPRequest::refuseContinuation(const std::string& what)
+{
+    cancelLoad();
+    removeTemporaryDownloadFile();
+    failWithError(brRequestError(BRFileManagementError, "The partial answer " + what));
 }
 
 void BRHTTPRequest::failPastDownloadBound()
@@ -536,11 +555,11 @@ bool BRHTTPRequest::isDiskFull(const base::ErrorPtr& error)
 
 void BRHTTPRequest::failRangeMismatch(const char* what)
 {
-    // The part fetched before stays exactly as it was, for an attempt that gets it right.
+    // A server that answers a range wrongly would answer the same range wrongly again: the part
+    // goes, and the next attempt asks for the whole file.
     m_fileDownloadOutputStream.reset();
-    if (!m_temporaryFileDownloadPath.empty() && m_appendToDownloadFile)
-        ::truncate(m_temporaryFileDownloadPath.c_str(), off_t(m_partialDownloadSize.load()));
     cancelLoad();
+    removeTemporaryDownloadFile();
     failWithError(brRequestError(BRFileManagementError,
                                  std::string("The partial answer's ") + what + " does not match its range"));
 }

@@ -37,14 +37,13 @@
 #include "Protocol/SyncModel.h"
 #include "Classes/Login/WeclomeViewController.h"
 
+#include <cstdlib>
 #include <mutex>
 
 namespace {
 
 // How long an optional update the user put off stays quiet.
 constexpr double kSnoozeSeconds = 604800;
-// The wait box of a login closes by itself after this.
-constexpr double kWaitTimeout = 300;
 // The pause before the configuration request, so the wait text can be read.
 constexpr double kConfigDelay = 1.5;
 constexpr const char* kSkinArchive = "SkinImages.zip";
@@ -201,6 +200,22 @@ void LoginMode::login(const LoginInfo& info, bool fromInput, bool autoLogin)
     sendLogin();
 }
 
+double LoginMode::waitBoxSeconds()
+{
+    constexpr double kWaitBoxSeconds = 300;
+    const char* given = std::getenv("BRIVANTA_LOGIN_WAIT_SECONDS");
+    if (!given || !*given)
+        return kWaitBoxSeconds;
+    char* end = nullptr;
+    long seconds = std::strtol(given, &end, 10);
+    if (*end || seconds < 1 || seconds > long(kWaitBoxSeconds)) {
+        static std::once_flag warned;
+        std::call_once(warned, [&] { base::logf("BRIVANTA_LOGIN_WAIT_SECONDS=%s is not 1 to 300; ignored", given); });
+        return kWaitBoxSeconds;
+    }
+    return double(seconds);
+}
+
 std::function<void()> LoginMode::waitTimeOutHandler()
 {
     std::weak_ptr<LoginMode> weak = weak_from_this();
@@ -338,7 +353,7 @@ void LoginMode::onlineLoginSucceeded(const LoginRst& answer)
         if (box->waitMsgBoxtag() != 0)
             box->ChangeWaitMessage(Language::stringWithName("LOGINSUCCESSANDBOUND"));
         else
-            box->BeginBlockWaitTimeout(Language::stringWithName("LOGINSUCCESSANDBOUND"), kWaitTimeout,
+            box->BeginBlockWaitTimeout(Language::stringWithName("LOGINSUCCESSANDBOUND"), waitBoxSeconds(),
                                        waitTimeOutHandler());
         afterDelay(shared_from_this(), kConfigDelay, &LoginMode::showRequestConfigTittle, stillThisLogin());
     } else {
@@ -430,7 +445,7 @@ void LoginMode::showRequestConfigTittle()
     if (box->waitMsgBoxtag() != 0)
         box->ChangeWaitMessage(Language::stringWithName("SYNUSERCONFIG"));
     else
-        box->BeginBlockWaitTimeout(Language::stringWithName("SYNUSERCONFIG"), kWaitTimeout, waitTimeOutHandler());
+        box->BeginBlockWaitTimeout(Language::stringWithName("SYNUSERCONFIG"), waitBoxSeconds(), waitTimeOutHandler());
     afterDelay(shared_from_this(), kConfigDelay, &LoginMode::requestConfig, stillThisLogin());
 }
 

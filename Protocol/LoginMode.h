@@ -39,6 +39,10 @@ public:
     static void freeInstance();
     ~LoginMode() override;
 
+    // How long a login's wait box stays before it ends the login: 300 s, or the whole seconds
+    // BRIVANTA_LOGIN_WAIT_SECONDS names (set only by the checks, to run that road in seconds).
+    static double waitBoxSeconds();
+
     std::weak_ptr<LoginModelDelegate> delegate() const { return m_delegate; }
     void setDelegate(std::weak_ptr<LoginModelDelegate> delegate) { m_delegate = std::move(delegate); }
 

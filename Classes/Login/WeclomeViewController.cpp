@@ -144,7 +144,8 @@ void WeclomeViewController::loginIsFromInputIsAutoLogin(const LoginInfo& info, b
 {
     if (m_unpackingDemo)
         return;
-    MessageBox::sharedInstance()->BeginBlockWaitTimeout(Language::stringWithName("LOGINWAITING"), kLoginTimeout);
+    MessageBox::sharedInstance()->BeginBlockWaitTimeout(Language::stringWithName("LOGINWAITING"),
+                                                        LoginMode::waitBoxSeconds());
     becomeLoginDelegate();
     LoginMode::sharedInstance()->login(info, fromInput, autoLogin);
     refreshLoginButton();

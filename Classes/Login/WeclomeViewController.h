@@ -18,7 +18,6 @@ class WeclomeViewController : public BaseViewController,
                               public LoginDelegate,
                               public LoginModelDelegate {
 public:
-    static constexpr double kLoginTimeout = 300;
     static constexpr double kKeyboardLift = -120;
 
     WeclomeViewController() = default;

@@ -102,3 +102,59 @@ for case in same plain replaced; do
   run_app "$work/library-$case" "$work/library.txt"
   verify "$case" brochure.pdf "$work/library-$case/Documents/acmeco/Pdf/brochure.pdf" "$from"
 done
+
+# A continuation the back end gives wrongly: the retry of the sync asks for the rest and is
+# answered with another version's bytes showing no validator, a range from elsewhere, or a
+# compressed range (every answer compressed from then on). The part goes with the refusal, and
+# the next sync asks for the whole picture, which lands as the server's and leaves no part.
+for case in unshown offset gzip; do
+  cut='{"target": "ch1.jpg", "kind": "truncate", "fraction": 0.4, "times": 1}'
+  case $case in
+    unshown) wrong='{"target": "ch1.jpg", "kind": "version", "validators": false, "ifRange": "ignored", "times": 1}' ;;
+    offset) wrong='{"target": "ch1.jpg", "kind": "wrongOffset", "offset": 0, "times": 1}' ;;
+    gzip) wrong='{"target": "ch1.jpg", "kind": "gzip"}' ;;
+  esac
+  control "{\"clearFaults\": true, \"faults\": [$cut, $wrong]}"
+  from=$(log_mark)
+  run_app "$work/home-$case" "$work/same.txt"
+  { relogin_lines; cat <<SCRIPT; } > "$work/again.txt"
+tap "Sync"
+tap "Get Updates"
+waitgone "0%" 120
+waitgone "remaining" 120
+SCRIPT
+  run_app "$work/home-$case" "$work/again.txt"
+  # The server's file as it stands now, asked for plainly.
+  control '{"clearFaults": true}'
+  /usr/bin/python3 - "$work/backend.log" "$from" "$work/home-$case/Documents/acmeco" "$case" "$fport" <<'PY'
+import io, os, sys, time, urllib.request
+from backend_log import records
+from PIL import Image
+log, cut, client, case, fport = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5]
+def asked():
+    return [r for r in records(log)[cut:]
+            if r.get("role") == "files" and r.get("request", "").startswith("POST ") and "/ch1.jpg " in r["request"]]
+bound = time.monotonic() + 60
+while len(asked()) < 3 and time.monotonic() < bound:
+    time.sleep(0.1)
+found = asked()
+heads = [{k.lower(): v for k, v in r["headers"].items()} for r in found]
+answers = [r.get("answer") or {} for r in found]
+if len(found) != 3:
+    sys.exit("ch1.jpg, %s: asked for %d times, not 3: %r" % (case, len(found), list(zip(heads, answers))))
+if "range" not in heads[1]:
+    sys.exit("ch1.jpg, %s: the sync's retry did not ask for the rest: %r" % (case, heads[1]))
+if "range" in heads[2] or answers[2].get("http") != 200:
+    sys.exit("ch1.jpg, %s: the next sync did not ask for the whole file: %r, %r" % (case, heads[2], answers[2]))
+path = found[2]["request"].split()[1]
+server = urllib.request.urlopen("http://127.0.0.1:%s%s" % (fport, path), timeout=10).read()
+stored = open(os.path.join(client, "ProductImages", "ch1.jpg"), "rb").read()
+if stored != server:
+    sys.exit("ch1.jpg, %s: the stored file (%d bytes) is not the server's (%d bytes)" % (case, len(stored), len(server)))
+Image.open(io.BytesIO(stored)).load()
+parts = [os.path.join(d, f) for d, _, fs in os.walk(os.path.join(client, "tempDownload")) for f in fs]
+if parts:
+    sys.exit("ch1.jpg, %s: parts stay: %r" % (case, parts))
+print("ok: ch1.jpg, %s: the refused continuation's part went, and the next sync took the whole file" % case)
+PY
+done

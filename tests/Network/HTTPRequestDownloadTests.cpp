@@ -419,8 +419,9 @@ TEST_F(HTTPRequestDownload, ResumesOnlyAMatchingRange)
 }
 
 // A continued download is exactly the rest of the version it began with: a 206 carrying more or
-// fewer bytes than its range fails with code 8 and leaves the earlier part as it was, and a
-// document that changed since then comes whole.
+// fewer bytes than its range, showing no validator, or compressed, fails with code 8 and takes
+// the part with it, so the next attempt asks for the whole file; a document that changed since
+// then comes whole.
 TEST_F(HTTPRequestDownload, ContinuationIsExactlyTheRestOfTheSameVersion)
 {
     const std::string first = pattern(1000);
@@ -461,6 +462,27 @@ TEST_F(HTTPRequestDownload, ContinuationIsExactlyTheRestOfTheSameVersion)
     };
     const std::vector<Case> cases = {
         {"exact rest", [&](const std::string& rest) { return rangeReply(rest, Reply::Framing::Length); }, false, true},
+        {"no validator shown, another version's bytes",
+         [&](const std::string&) {
+             Reply r = rangeReply(changed.substr(400, 600), Reply::Framing::Length);
+             r.headers = {{"Content-Range", "bytes 400-999/1000"}};
+             return r;
+         },
+         false, false},
+        {"compressed, its length the compressed one",
+         [&](const std::string& rest) {
+             Reply r = rangeReply(rest, Reply::Framing::Length);
+             r.gzip = true;
+             return r;
+         },
+         false, false},
+        {"compressed and chunked",
+         [&](const std::string& rest) {
+             Reply r = rangeReply(rest, Reply::Framing::Chunked);
+             r.gzip = true;
+             return r;
+         },
+         false, false},
         {"length beyond the range",
          [&](const std::string& rest) { return rangeReply(rest + std::string(200, 'x'), Reply::Framing::Length); },
          false, false},
@@ -501,9 +523,17 @@ TEST_F(HTTPRequestDownload, ContinuationIsExactlyTheRestOfTheSameVersion)
             EXPECT_EQ(resumed.recorder->finished, 1);
             EXPECT_EQ(sha256(readFile(destination)), sha256(document));
         } else {
+            // What such a server would answer again is no start: the part goes, and the next
+            // attempt asks for the whole file.
             EXPECT_EQ(resumed.errorCode(), BRFileManagementError);
             EXPECT_EQ(readFile(destination), "old document");
-            EXPECT_EQ(readFile(temporary), first.substr(0, 400));
+            EXPECT_FALSE(fileExists(temporary)) << readFile(temporary).size() << " bytes stay";
+            Exchange whole = download(server.url("/doc"));
+            ASSERT_TRUE(whole.runAsync());
+            EXPECT_FALSE(server.requests().back().header("Range"));
+            EXPECT_EQ(whole.request->responseStatusCode(), 200);
+            EXPECT_EQ(sha256(readFile(destination)), sha256(document));
+            EXPECT_FALSE(fileExists(temporary));
         }
     }
 }
@@ -596,6 +626,75 @@ TEST_F(HTTPRequestDownload, AKeptPartGoesOnOnlyWithTheValidatorOfTheAnswerThatBe
     EXPECT_FALSE(fileExists(temporary));
 }
 
+// A whole answer begins its part afresh: the validator the part is kept under is that answer's
+// (a strong ETag, else its date), or none, never the one of the part it replaced. A compressed
+// answer's bytes are not the file's, so its part is kept under none. The part cut in turn is
+// continued, or asked for whole, by what that answer showed.
+TEST_F(HTTPRequestDownload, AWholeAnswerReplacesTheValidatorOfThePartItBegins)
+{
+    const std::string a = pattern(1000), b = "changed:" + pattern(1200);
+    const std::string day = "Wed, 02 Jul 2025 10:00:00 GMT";
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> validators; // of the whole answer
+        bool gzip;
+        size_t cut;                         // of its body, as sent
+        std::optional<std::string> ifRange; // what the next attempt names; nothing: asks whole
+    };
+    const std::vector<Case> cases = {
+        {"a strong ETag", {{"ETag", "\"b\""}}, false, 300, "\"b\""},
+        {"a date", {{"Last-Modified", day}}, false, 300, day},
+        {"no validator", {}, false, 300, std::nullopt},
+        {"a weak ETag alone", {{"ETag", "W/\"b\""}}, false, 300, std::nullopt},
+        {"a strong ETag, compressed", {{"ETag", "\"b\""}}, true, 40, std::nullopt},
+    };
+    std::string body;
+    std::vector<std::pair<std::string, std::string>> shown;
+    bool gzip = false;
+    std::optional<size_t> cutAt;
+    LoopbackServer server([&](const Request&) {
+        Reply r;
+        r.body = body;
+        r.headers = shown;
+        r.gzip = gzip;
+        r.honourRange = !gzip;
+        r.stopAfterBody = cutAt;
+        return r;
+    });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ::unlink(temporary.c_str());
+        writeFile(destination, "old document");
+        body = a;
+        shown = {{"ETag", "\"a\""}};
+        gzip = false;
+        cutAt = 400;
+        Exchange first = download(server.url("/doc"));
+        ASSERT_TRUE(first.runAsync());
+        ASSERT_EQ(readFile(temporary), a.substr(0, 400));
+
+        // Another version, whole: If-Range "a" does not hold. Cut in turn.
+        body = b;
+        shown = c.validators;
+        gzip = c.gzip;
+        cutAt = c.cut;
+        Exchange replaced = download(server.url("/doc"));
+        ASSERT_TRUE(replaced.runAsync());
+        ASSERT_EQ(replaced.request->responseStatusCode(), 200);
+        ASSERT_EQ(readFile(temporary).size(), c.cut);
+
+        cutAt.reset();
+        Exchange rest = download(server.url("/doc"));
+        ASSERT_TRUE(rest.runAsync());
+        const Request asked = server.requests().back();
+        EXPECT_EQ(asked.header("If-Range"), c.ifRange);
+        EXPECT_EQ(asked.header("Range"), c.ifRange ? std::optional<std::string>("bytes=300-") : std::nullopt);
+        EXPECT_EQ(rest.request->responseStatusCode(), c.ifRange ? 206 : 200);
+        EXPECT_EQ(sha256(readFile(destination)), sha256(b));
+        EXPECT_FALSE(fileExists(temporary));
+    }
+}
+
 // A cancelled download keeps its part to be continued, but not one that holds nothing: the part
 // is made as the head arrives (to carry its validator), and an empty one is no start for a later
 // attempt. Cancelled at the head, nothing stays; cancelled 400 bytes into the body, those stay.
@@ -665,6 +764,7 @@ TEST_F(HTTPRequestDownload, AContinuationOfAnotherVersionIsRefusedAndItsPartDrop
     Exchange spliced = download(server.url("/doc"));
     ASSERT_TRUE(spliced.runAsync());
     EXPECT_TRUE(spliced.recorder->wellOrdered());
+    ASSERT_TRUE(spliced.request->error()) << "the continuation of another version was taken";
     EXPECT_EQ(spliced.errorCode(), BRFileManagementError);
     EXPECT_NE(spliced.request->error()->description.find(destination), std::string::npos)
         << spliced.request->error()->description;

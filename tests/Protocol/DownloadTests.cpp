@@ -251,6 +251,53 @@ TEST_F(DownloadTest, AKeptPartIsContinuedOnlyWhenTheServerShowsTheSameFile)
     }
 }
 
+// A continuation the server gives wrongly is refused, and its part goes with it: the next
+// attempt asks for the whole file, which lands as the server holds it. The roads: a 206 of
+// another version that shows no validator (a server that never looks at If-Range), a 206 of
+// another range, and a compressed 206.
+TEST_F(DownloadTest, APartTheServerCannotContinueGoesAndTheFileComesWhole)
+{
+    struct Case {
+        const char* what;
+        const char* kind;
+        const char* members;
+    };
+    const Case cases[] = {
+        {"a 206 of another version without validators", "version", R"("validators": false, "ifRange": "ignored")"},
+        {"a 206 of another range", "wrongOffset", R"("offset": 0)"},
+        {"a compressed 206", "gzip", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(productImage("ch1.jpg"));
+        fs::remove(temporary("ch1.jpg"));
+        ASSERT_TRUE(backend().control(R"({"clearFaults": true})"));
+        ASSERT_TRUE(backend().setFault("ch1.jpg", "truncate", 1, R"("fraction": 0.4)"));
+        ASSERT_TRUE(backend().setFault("ch1.jpg", c.kind, 1, c.members));
+        m_logStart = backend().logLines().size();
+        auto requester = fetch({"ch1.jpg"});
+        ASSERT_EQ(requester->results.size(), 1u);
+        EXPECT_EQ(requester->results[0]->status, "200");
+
+        auto attempts = fileRequests("ch1.jpg");
+        ASSERT_EQ(attempts.size(), 3u) << "the refused continuation's part was not dropped";
+        EXPECT_EQ(attempts[1]["answer"]["fault"].toString(), c.kind);
+        EXPECT_FALSE(attempts[1]["headers"]["Range"].isNull());
+        EXPECT_TRUE(attempts[2]["headers"]["Range"].isNull());
+        EXPECT_TRUE(attempts[2]["headers"]["If-Range"].isNull());
+        EXPECT_EQ(attempts[2]["answer"]["http"].toInt(), 200);
+
+        const std::string whole = served("product", "ch1.jpg");
+        auto landed = contents(productImage("ch1.jpg"));
+        ASSERT_TRUE(landed);
+        EXPECT_TRUE(*landed == whole) << "the file is not the server's";
+        EXPECT_FALSE(fs::exists(temporary("ch1.jpg")));
+        auto picture =
+            gfx::Image::fromBytes(std::span(reinterpret_cast<const uint8_t*>(landed->data()), landed->size()));
+        EXPECT_FALSE(picture.isNull()) << "the picture does not decode";
+    }
+}
+
 // Which ceiling and time bound a file listed without a size gets: pictures and the skin archive
 // the picture's, every other file the other one's; a listed size bounds alone. Each limit is
 // made small and distinct, so a picture held to the files' ceiling shows without gigabytes.

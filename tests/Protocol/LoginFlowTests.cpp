@@ -4,6 +4,7 @@
 #include "Common/PublicFunction.h"
 #include "Common/SkinManager.h"
 #include "Database/CustomerModel.h"
+#include "Database/DataAccessManager.h"
 #include "Database/QuoteOrderEntity.h"
 #include "Database/QuoteOrderItemEntity.h"
 #include "Database/brivanta_customer_Entity.h"
@@ -611,6 +612,17 @@ TEST_F(LoginFlowTest, TheWaitBoxsTimeOutEndsTheLoginAndItsRequests)
     EXPECT_EQ(waitText(), text("SYNUSERCONFIG"));
     auto transport = HttpNetworkCtrl::sharedInstance();
     EXPECT_EQ(transport->singleQueue()->requestsCount(), 1);
+    // The archive's part, and the data the login opened.
+    auto parts = [&] {
+        size_t count = 0;
+        if (fs::exists(client() / "tempDownload"))
+            for (const auto& entry : fs::recursive_directory_iterator(client() / "tempDownload"))
+                count += entry.is_regular_file();
+        return count;
+    };
+    ASSERT_TRUE(waitFor([&] { return parts() == 1; }));
+    std::weak_ptr<DataAccessManager> opened = DataAccessManager::openDataModel();
+    ASSERT_FALSE(opened.expired());
 
     // The box's time-out, counted from the tap.
     base::RunLoop::main().advance(300);
@@ -621,6 +633,10 @@ TEST_F(LoginFlowTest, TheWaitBoxsTimeOutEndsTheLoginAndItsRequests)
     EXPECT_EQ(NetworkModel::sharedInstance()->pendingRequestCount(), 0u);
     // The archive's request ends on the network thread, and the back end sees the client leave.
     EXPECT_TRUE(waitStill([&] { return transport->singleQueue()->requestsCount() == 0; }, 10));
+    // Nothing of the ended login stays open, nor any of its endless archive.
+    EXPECT_FALSE(DataAccessManager::openDataModel());
+    EXPECT_TRUE(opened.expired());
+    EXPECT_EQ(parts(), 0u);
     const size_t afterTimeOut = mark();
     EXPECT_FALSE(waitStill([&] { return count(commands(afterTimeOut), "file:") > 0; }, 1.0))
         << "the archive was asked for again";

@@ -121,6 +121,8 @@ cmp -s "$work/ch1.jpg" "$work/ch1_v2.jpg" && fail "version 2 is the same file" |
 expect "another version is the same each time" "$(curl -s -X POST "$(file_url AcmeCo/product/ch1.jpg)" | cmp -s - "$work/ch1_v2.jpg" && echo same)" "same"
 control '{"faults": [{"target": "ch1.jpg", "kind": "noValidators", "times": 1}]}'
 expect "noValidators: neither header, and If-Range never holds" "$(curl -s -D - -o /dev/null -X POST -H 'Range: bytes=100-' -H "If-Range: $etag" "$(file_url AcmeCo/product/ch1.jpg)" | tr -d '\r' | grep -ci '^ETag:\|^Last-Modified:\|^HTTP/1.1 200')" "1"
+control '{"faults": [{"target": "ch1.jpg", "kind": "version", "validators": false, "ifRange": "ignored", "times": 1}]}'
+expect "ifRange ignored: another version's range, without validators" "$(curl -s -D - -o /dev/null -X POST -H 'Range: bytes=100-' -H "If-Range: $etag" "$(file_url AcmeCo/product/ch1.jpg)" | tr -d '\r' | grep -ci '^ETag:\|^Last-Modified:\|^HTTP/1.1 206')" "1"
 control '{"faults": [{"target": "ch1.jpg", "kind": "truncate", "bytes": 100, "validators": false, "times": 1}]}'
 expect "a fault's validators false leaves them out" "$(curl -s -D - -o /dev/null -X POST "$(file_url AcmeCo/product/ch1.jpg)" | tr -d '\r' | grep -ci '^ETag:\|^Last-Modified:')" "0"
 expect "video served" "$(curl -s -o /dev/null -w '%{http_code}' -X POST "$(file_url AcmeCo/library/vedio/demo.webm)")" "200"

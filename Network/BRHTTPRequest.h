@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -186,9 +187,11 @@ public:
     uint64_t maximumDownloadSize() const { return m_maximumDownloadSize; }
     void setMaximumDownloadSize(uint64_t bytes) { m_maximumDownloadSize = bytes; }
     // A request whose answer is slower than this fails as timed out (code 2), whatever
-    // trickles in: fewer than `bytes` of body over `seconds` while the stream is read. The
-    // window opens with the body's first byte (the wait before it is the idle time-out's) and
-    // starts afresh while this side holds reading back. 0 for no such limit.
+    // trickles in: its body's average since the last arrival at least `seconds` ago (that
+    // arrival counted) below `bytes` per `seconds` while the stream is read, so a link whose
+    // bursts keep the pace on average goes on. The window opens with the body's first byte
+    // (the wait before it is the idle time-out's) and starts afresh while this side holds
+    // reading back. 0 for no such limit.
     uint64_t lowSpeedBytes() const { return m_lowSpeedBytes; }
     double lowSpeedSeconds() const { return m_lowSpeedSeconds; }
     void setLowSpeedLimit(uint64_t bytes, double seconds)
@@ -605,6 +608,8 @@ private:
     bool diskHasRoomFor(const std::string& path, size_t length);
     // Whether the answer's stated length fits beside the reserve; marks the reserve met when not.
     bool statedLengthHasRoom();
+    // A read of `bytes` of body has just been counted: the pace's record of arrivals.
+    void notePaceArrival(uint64_t bytes);
     bool slowerThanLowSpeedLimit();
     bool pastTimeBound();
     void failPastTimeBound();
@@ -796,10 +801,15 @@ private:
     std::atomic<uint64_t> m_maximumDownloadSize{0};
     std::atomic<uint64_t> m_lowSpeedBytes{0};
     std::atomic<double> m_lowSpeedSeconds{0};
-    // The low-speed window under way: its start on the stream loop's clock (0: none) and the
-    // body bytes read by then.
+    // The pace being judged: its start on the stream loop's clock (0: none), and the body's
+    // arrivals since, each the loop time of a read after a short pause and the body bytes read
+    // before it; those older than one window are dropped as the pace is judged.
+    struct PaceArrival {
+        double time;
+        uint64_t bytesBefore;
+    };
     double m_lowSpeedWindowStart = 0;
-    uint64_t m_lowSpeedWindowBytes = 0;
+    std::deque<PaceArrival> m_paceArrivals;
     std::atomic<double> m_maximumDownloadSeconds{0};
     // The attempt's start on the stream loop's clock.
     double m_attemptStart = 0;

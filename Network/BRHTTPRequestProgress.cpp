@@ -32,12 +32,26 @@ bool BRHTTPRequest::shouldTimeOut()
     return seconds > 1.5 * limit;
 }
 
+void BRHTTPRequest::notePaceArrival(uint64_t bytes)
+{
+    double now = streamLoop().now();
+    if (m_lowSpeedWindowStart == 0) {
+        m_lowSpeedWindowStart = now;
+        m_paceArrivals.clear();
+    }
+    // Reads close together are one arrival, so a burst split over several reads counts whole;
+    // the grain grows with the window so that a window holds a few hundred arrivals at most.
+    double grain = std::max(0.05, m_lowSpeedSeconds / 200);
+    if (m_paceArrivals.empty() || now - m_paceArrivals.back().time >= grain)
+        m_paceArrivals.push_back({now, m_totalBytesRead - bytes});
+}
+
 bool BRHTTPRequest::slowerThanLowSpeedLimit()
 {
     uint64_t bytes = m_lowSpeedBytes;
     double window = m_lowSpeedSeconds;
     // Before the body's first byte (which opens the window) the wait is the idle time-out's.
-    if (!bytes || window <= 0 || m_lowSpeedWindowStart == 0)
+    if (!bytes || window <= 0 || m_lowSpeedWindowStart == 0 || m_paceArrivals.empty())
         return false;
     double now = streamLoop().now();
     // Only the server's pace counts: a window starts afresh while this side holds reading back
@@ -45,17 +59,20 @@ bool BRHTTPRequest::slowerThanLowSpeedLimit()
     if (!m_readStream || !m_readStreamIsScheduled || m_readPaused || m_inflateBacklogPending ||
         isHoldingRequestsForThrottle()) {
         m_lowSpeedWindowStart = now;
-        m_lowSpeedWindowBytes = m_totalBytesRead;
+        m_paceArrivals.assign(1, {now, m_totalBytesRead});
         return false;
     }
     if (now - m_lowSpeedWindowStart < window)
         return false;
-    uint64_t read = m_totalBytesRead - m_lowSpeedWindowBytes;
-    if (read < bytes)
-        return true;
-    m_lowSpeedWindowStart = now;
-    m_lowSpeedWindowBytes = m_totalBytesRead;
-    return false;
+    // Judged from the last arrival at least a window ago, its bytes counted: a link whose bursts
+    // keep the floor on average is not cut because one window held a burst just short of its
+    // worth, while a trickle, or bursts below the floor on average, still fail.
+    double from = now - window;
+    while (m_paceArrivals.size() > 1 && m_paceArrivals[1].time <= from)
+        m_paceArrivals.pop_front();
+    const PaceArrival& first = m_paceArrivals.front();
+    uint64_t read = m_totalBytesRead - first.bytesBefore;
+    return double(read) * window < double(bytes) * (now - first.time);
 }
 
 bool BRHTTPRequest::pastTimeBound()

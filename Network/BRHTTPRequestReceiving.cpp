@@ -713,10 +713,7 @@ void BRHTTPRequest::handleBytesAvailable()
     m_totalBytesRead += uint64_t(n);
     touchActivity();
     // The pace is measured from the body's first byte.
-    if (m_lowSpeedWindowStart == 0) {
-        m_lowSpeedWindowStart = streamLoop().now();
-        m_lowSpeedWindowBytes = 0;
-    }
+    notePaceArrival(uint64_t(n));
     incrementBandwidthUsedInLastSecond(uint64_t(n));
 
     // The body of an answer that is followed elsewhere is nobody's.

@@ -518,6 +518,8 @@ void BRHTTPRequest::throttleBandwidthForWWANUsingLimit(uint32_t limit)
     {
         std::lock_guard lock(shared.bandwidthLock);
         shared.maxBandwidthPerSecond = limit;
+        // A hold measured against the old limit is not this one's.
+        shared.throttleWakeUpTime.reset();
         shared.shouldThrottleBandwidthForWWANOnly = true;
         if (!shared.reachabilityObserver.isActive()) {
             shared.reachability = Reachability::reachabilityForInternetConnection();

@@ -104,6 +104,55 @@ TEST_F(HTTPDownloadLimits, ABodySlowerThanTheLowSpeedLimitTimesOut)
     }
 }
 
+// The pace is an average, not a window's tally: bursts that keep the floor on average arrive,
+// though some windows hold a single burst a little short of the floor's worth, while a trickle
+// or bursts below the floor on average still end at the floor.
+TEST_F(HTTPDownloadLimits, BurstsThatKeepThePaceOnAverageArriveAndSlowerOnesEnd)
+{
+    const double window = 4.0; // the floor: 4,096 bytes over 4 s
+    struct Case {
+        const char* what;
+        uint64_t size;
+        uint64_t burst;
+        uint64_t perSecond;
+        bool arrives;
+    };
+    const Case cases[] = {
+        {"4,000 bytes every 3.7 s, about 1,080 a second", 20000, 4000, 1081, true},
+        {"2,000 bytes every 3.7 s, about 540 a second", 1 << 20, 2000, 540, false},
+        {"one byte a second", 1 << 20, 1, 1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoopbackServer server([&](const Request&) {
+            Reply r;
+            r.fillerBytes = c.size;
+            r.fillerBytesPerSecond = c.perSecond;
+            r.fillerBurstBytes = c.burst;
+            r.headers = {{"Content-Length", std::to_string(c.size)}};
+            r.close = true;
+            return r;
+        });
+        useFolder(dir);
+        Exchange run = download(server.url("/doc.bin"));
+        run.request->setTimeOutSeconds(20);
+        run.request->setLowSpeedLimit(4096, window);
+        auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(run.runAsync(60)) << "the download neither ended nor failed";
+        double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_TRUE(run.recorder->wellOrdered());
+        if (c.arrives) {
+            EXPECT_EQ(run.errorCode(), 0);
+            EXPECT_EQ(fileSize(destination), c.size);
+            continue;
+        }
+        EXPECT_EQ(run.errorCode(), BRRequestTimedOutErrorType);
+        EXPECT_FALSE(BRHTTPRequest::isPastTimeBound(run.request->error()));
+        EXPECT_GE(took, window);
+        EXPECT_LT(took, 2 * window) << "a link below the floor was kept past its first window";
+    }
+}
+
 // The pace is measured from the body's first byte: a server slow to start, before its head or
 // between its head and its body, is the idle time-out's to judge, and a body that then keeps
 // the pace arrives.

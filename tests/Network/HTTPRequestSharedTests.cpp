@@ -4,6 +4,7 @@
 #include "tests/Support/AllocationCount.h"
 
 #include <cmath>
+#include <cstdlib>
 
 using namespace enginetest;
 
@@ -206,6 +207,64 @@ TEST(HTTPRequestShared, BandwidthLimitAndUploadReads)
     BRHTTPRequest::measureBandwidthUsage();
     EXPECT_FALSE(BRHTTPRequest::isBandwidthThrottled());
     base::Date::setFixedNow(std::nullopt);
+}
+
+// A new limit is judged afresh: the hold measured against the old one ends with it, and the next
+// measure sets the wake-up time by the new one, whichever way the limit is set.
+TEST(HTTPRequestShared, ANewBandwidthLimitRecomputesTheWakeUpTime)
+{
+    // Only a link by carrier is throttled under the mobile-only limit.
+    const char* network = std::getenv("BRIVANTA_NETWORK");
+    std::optional<std::string> savedNetwork = network ? std::optional<std::string>(network) : std::nullopt;
+    setenv("BRIVANTA_NETWORK", "carrier", 1);
+    base::Date::setFixedNow(base::Date(std::floor(base::Date::now().timeIntervalSince1970()) + 300));
+    struct Case {
+        const char* what;
+        bool mobileOnly;
+        uint32_t newLimit;
+        std::optional<double> wakeAfter; // seconds from the measured second's start
+    };
+    const Case cases[] = {
+        {"a limit above what the second used", false, 100000, std::nullopt},
+        {"a limit still below it", false, 2500, 2.0},
+        {"a mobile-only limit above it", true, 100000, std::nullopt},
+        {"a mobile-only limit below it", true, 2500, 2.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        base::Date::advanceFixedNow(10);
+        const base::Date now = base::Date::now();
+        BRHTTPRequest::setMaxBandwidthPerSecond(1000);
+        BRHTTPRequest::measureBandwidthUsage(); // a second of its own
+        BRHTTPRequest::incrementBandwidthUsedInLastSecond(5000);
+        BRHTTPRequest::measureBandwidthUsage();
+        ASSERT_EQ(BRHTTPRequest::throttleWakeUpTime(), now.addingTimeInterval(5));
+        ASSERT_TRUE(BRHTTPRequest::isHoldingRequestsForThrottle());
+
+        if (c.mobileOnly)
+            BRHTTPRequest::throttleBandwidthForWWANUsingLimit(c.newLimit);
+        else
+            BRHTTPRequest::setMaxBandwidthPerSecond(c.newLimit);
+        ASSERT_TRUE(BRHTTPRequest::isBandwidthThrottled());
+        EXPECT_FALSE(BRHTTPRequest::isHoldingRequestsForThrottle()) << "held by the old limit's wake-up time";
+        BRHTTPRequest::measureBandwidthUsage();
+        if (c.wakeAfter) {
+            EXPECT_EQ(BRHTTPRequest::throttleWakeUpTime(), now.addingTimeInterval(*c.wakeAfter));
+            EXPECT_TRUE(BRHTTPRequest::isHoldingRequestsForThrottle());
+        } else {
+            EXPECT_FALSE(BRHTTPRequest::throttleWakeUpTime());
+            EXPECT_FALSE(BRHTTPRequest::isHoldingRequestsForThrottle());
+        }
+        BRHTTPRequest::setShouldThrottleBandwidthForWWAN(false);
+    }
+    BRHTTPRequest::setMaxBandwidthPerSecond(0);
+    base::Date::advanceFixedNow(10);
+    BRHTTPRequest::measureBandwidthUsage();
+    base::Date::setFixedNow(std::nullopt);
+    if (savedNetwork)
+        setenv("BRIVANTA_NETWORK", savedNetwork->c_str(), 1);
+    else
+        unsetenv("BRIVANTA_NETWORK");
 }
 
 } // namespace

@@ -607,7 +607,9 @@ void LoopbackServer::serve(int fd, int connection)
         ok = ok && io.writeAll(wire.data() + pos, end - pos);
         if (ok && reply.fillerBytes > 0 && !stopAt) {
             uint64_t rate = reply.fillerBytesPerSecond;
-            uint64_t piece = rate ? std::max<uint64_t>(1, rate / 10) : 1 << 16;
+            uint64_t piece = !rate                   ? 1 << 16
+                             : reply.fillerBurstBytes ? reply.fillerBurstBytes
+                                                      : std::max<uint64_t>(1, rate / 10);
             std::string filler(std::min<uint64_t>(reply.fillerBytes, piece), reply.fillerByte);
             for (uint64_t left = reply.fillerBytes; ok && left > 0 && !m_stop;) {
                 size_t n = size_t(std::min<uint64_t>(left, filler.size()));

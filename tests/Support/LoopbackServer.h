@@ -90,6 +90,9 @@ struct Reply {
     char fillerByte = 'z';
     // When above 0, the filler trickles at about this many bytes a second.
     uint64_t fillerBytesPerSecond = 0;
+    // With a pace: the filler goes in bursts of this many bytes, each followed by the pause
+    // that keeps the pace (0: a tenth of a second's worth).
+    uint64_t fillerBurstBytes = 0;
 
     static Reply text(int status, std::string body);
 };

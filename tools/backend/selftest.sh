@@ -336,6 +336,11 @@ control '{"faults": [{"target": "260", "kind": "raw", "preset": "twoResults", "t
 expect "raw: two results" "$(post 'Component?' "$config" | j '[r["status"] for r in d["results"]]')" "['200', '101']"
 control '{"faults": [{"target": "ch1.jpg", "kind": "slow", "bytesPerSecond": 20000, "times": 1}]}'
 expect "slow body arrives whole" "$(curl -s -o /dev/null -w '%{http_code} %{size_download}' "$(file_url AcmeCo/product/ch1.jpg)")" "200 $size"
+control '{"faults": [{"target": "516", "kind": "endless", "bytesPerSecond": 2000, "times": 1}]}'
+curl -s -m 2 -X POST -D "$work/endless.h" -o "$work/endless" --data-binary "$(params syncData "${ALICE[@]}" syncType=customer isFull=true)" "http://127.0.0.1:$CP/BrivantaSaas/SyncServer;"; code=$?
+expect "endless command answer: still coming when curl gives up" "$code" "28"
+grep -qi '^Content-Length' "$work/endless.h" && fail "endless command answer states a length" || echo "ok: endless command answer without a length"
+expect "endless command answer: an envelope's opening, then filler" "$(head -c 11 "$work/endless") $(stat -c %s "$work/endless" | "$PY" -c 'import sys; print(2000 < int(sys.stdin.read()) < 8000)')" '{"content": True'
 control '{"faults": [{"target": "260", "kind": "delay", "seconds": 0.3, "times": 1}]}'
 expect "delay" "$(curl -s -o /dev/null -w '%{time_total}' -X POST --data-binary "$config" "http://127.0.0.1:$CP/BrivantaSaas/Component?" | "$PY" -c 'import sys; print(float(sys.stdin.read()) >= 0.3)')" "True"
 # Long enough that the next curl starts inside it even on a loaded machine.

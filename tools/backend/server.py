@@ -1158,9 +1158,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         with state.lock:
             fault = state.take_fault(command, False, kinds=("status", "raw", "delay", "slow", "truncate", "gzip",
-                                                            "chunked", "error500", "notFound", "gzipBomb"))
+                                                            "chunked", "error500", "notFound", "gzipBomb", "endless"))
         if fault is not None and fault["kind"] == "delay":
             self.hold(command, fault)
+        if fault is not None and fault["kind"] == "endless":
+            return self.answer_endless(b'{"content":', fault)
         if fault is not None and fault["kind"] in ("raw", "error500", "notFound", "gzipBomb"):
             return self.answer_fault_body(fault)
         if fault is not None and fault["kind"] == "status" and not fault.get("keepContent"):
@@ -1291,7 +1293,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         return "Last-Modified" in validators and value == validators["Last-Modified"]
 
     def answer_endless(self, data, fault):
-        """200 without a length, the file and then filler until the client leaves (Range ignored)."""
+        """200 without a length, the file (or an envelope's opening) and then filler until the client leaves."""
         rate = int(fault.get("bytesPerSecond", 0))
         self.record["answer"] = {"http": 200, "fault": "endless"}
         self.write_log()

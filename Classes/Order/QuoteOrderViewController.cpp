@@ -717,6 +717,9 @@ void QuoteOrderViewController::textFieldDidEndEditing(ui::TextField& field)
     if (&field == m_txtNote.get()) {
         m_quoteOrder->setCustomerNote(field.text());
     } else if (&field == m_txtCustomer.get()) {
+        // The list of matches serves the typing: it goes with it (Tab left the field).
+        if (m_searchPopover && m_searchPopover->isPopoverVisible())
+            m_searchPopover->dismissPopoverAnimated(true);
         m_quoteOrder->setCustomerName(field.text());
         if (!m_isCustomerOnShow)
             return;

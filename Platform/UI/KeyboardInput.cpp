@@ -210,6 +210,25 @@ bool Window::pickFromPopoverList(const std::string& key)
     return table && table->pickByKey(key);
 }
 
+View* Window::passOnFromListOverTyping(View* hit, gfx::Point point)
+{
+    // A list over the field being typed in (matches shown as the user types) belongs to that
+    // typing: a click outside it closes it and goes on to what lies beneath, so that one click
+    // on another field ends the typing as it would with no list up.
+    OverlayView* overlay = topOverlay(*this);
+    if (!overlay || hit != overlay || holdsTextInput(*overlay))
+        return hit;
+    auto* typing = dynamic_cast<View*>(keyResponder());
+    if (!typing || typing->window() != this || typing->isDescendantOfView(overlay))
+        return hit;
+    auto keep = overlay->sharedView();
+    auto close = overlay->onTapOutside; // it may go with the overlay
+    close();
+    if (overlay->onTapOutside)
+        return hit; // its owner kept it up: the click was for it alone
+    return hitTest(point);
+}
+
 bool Window::moveFocus(bool forward)
 {
     auto* current = dynamic_cast<TextField*>(keyResponder());

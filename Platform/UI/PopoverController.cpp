@@ -194,6 +194,9 @@ void PopoverController::dismissPopoverAnimated(bool animated)
     auto box = m_box;
     auto content = m_content;
     m_overlay.reset();
+    // Going, it is no longer a layer: keys and clicks reach what it leaves uncovered.
+    overlay->onTapOutside = nullptr;
+    overlay->setUserInteractionEnabled(false);
     content->beginAppearanceTransition(false, animated);
     auto finish = [overlay, box, content](bool) {
         if (content->isViewLoaded())

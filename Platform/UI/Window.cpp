@@ -206,7 +206,7 @@ void Window::touchDown(int id, gfx::Point point)
     // A frame is laid out before it is shown: a touch must meet the views the user sees,
     // not ones whose layout is still pending (headless, nothing draws between events).
     layoutIfNeeded();
-    View* hit = hitTest(point);
+    View* hit = passOnFromListOverTyping(hitTest(point), point);
     if (hit)
         touch->setView(hit->sharedView());
     for (View* v = hit; v; v = v->superview())

@@ -111,6 +111,7 @@ public:
 private:
     void turn(InterfaceOrientation orientation, bool animated);
     bool moveFocus(bool forward);
+    View* passOnFromListOverTyping(View* hit, gfx::Point point);
     bool scrollByKey(const std::string& key);
     bool dismissTopLayerByEscape();
     bool pickFromPopoverList(const std::string& key);

@@ -816,7 +816,8 @@ namespace {
 
 // Keys typed after the customer field go where the user went: into the address popup however
 // it opened, and never into a customer's name once it was picked from the list or the user
-// clicked away from it onto the address it refuses to edit. The order is stored so.
+// clicked away from it, onto the address it refuses to edit or any other field, one click
+// being enough while the list of matches is still open. The order is stored so.
 TEST_F(EditorCustomerTest, KeysTypedAfterTheCustomerFieldGoWhereTheUserWent)
 {
     struct Case {
@@ -827,6 +828,13 @@ TEST_F(EditorCustomerTest, KeysTypedAfterTheCustomerFieldGoWhereTheUserWent)
         const char* name;           // the customer the field and the stored order name
         bool known;                 // the stored order has the stored customer's id
         const char* street;         // the stored order's street
+        const char* note = "";      // the stored order's note
+    };
+    // One click on the view while the list of matches still covers the screen.
+    auto clickWithListOpen = [&](ui::View* view) {
+        ASSERT_TRUE(editor->searchPopover()->isPopoverVisible()) << "the list of matches is not up";
+        ASSERT_TRUE(editor->customerField().isFirstResponder());
+        ASSERT_TRUE(driver->tap(view));
     };
     const Case cases[] = {
         {"a new name, the address popup opened by a tap", "Zed Co", nullptr,
@@ -843,6 +851,22 @@ TEST_F(EditorCustomerTest, KeysTypedAfterTheCustomerFieldGoWhereTheUserWent)
              driver->pressKey("escape"); // the list of matches goes
              ASSERT_TRUE(editor->customerField().isFirstResponder());
              ASSERT_TRUE(driver->tap(&editor->addressField()));
+         },
+         "ACME Ltd", true, "5 Elm Road"},
+        {"a stored customer's name typed whole, the list up, one click on its address", "ACME Ltd", nullptr,
+         [&] { clickWithListOpen(&editor->addressField()); }, "ACME Ltd", true, "5 Elm Road"},
+        {"a stored customer's name typed whole, the list up, one click on the note", "ACME Ltd", nullptr,
+         [&] { clickWithListOpen(&editor->noteField()); }, "ACME Ltd", true, "5 Elm Road", "9 Oak"},
+        {"a stored customer's name typed whole, the list up, one click on a line's quantity", "ACME Ltd", nullptr,
+         [&] { clickWithListOpen(&cellAt(0)->quantityTextField()); }, "ACME Ltd", true, "5 Elm Road"},
+        {"a new name that starts a stored one, the list up, one click on the address", "Beta", nullptr,
+         [&] { clickWithListOpen(&editor->addressField()); }, "Beta", false, "9 Oak"},
+        {"a customer picked, then one click on the note", "AC", "ACME Ltd",
+         [&] { ASSERT_TRUE(driver->tap(&editor->noteField())); }, "ACME Ltd", true, "5 Elm Road", "9 Oak"},
+        {"a stored customer's name typed whole, the list up, then Tab", "ACME Ltd", nullptr,
+         [&] {
+             ASSERT_TRUE(editor->searchPopover()->isPopoverVisible());
+             driver->pressKey("\t");
          },
          "ACME Ltd", true, "5 Elm Road"},
     };
@@ -875,6 +899,7 @@ TEST_F(EditorCustomerTest, KeysTypedAfterTheCustomerFieldGoWhereTheUserWent)
         EXPECT_EQ(stored->customerName(), c.name);
         EXPECT_EQ(stored->customerId(), c.known ? acme : 0);
         EXPECT_EQ(stored->customerAddress(), c.street);
+        EXPECT_EQ(stored->customerNote(), c.note);
         nav->popToRootViewController(false);
         ui::AlertView::dismissAllForTesting();
         QuoteOrderStore::sharedQuoteOrderStore()->setCurQuoteOrder(nullptr);

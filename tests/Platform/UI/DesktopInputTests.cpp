@@ -771,7 +771,8 @@ namespace {
 
 // A sheet takes the keys as a popover does: while a controller presented on top covers a
 // field that still has the caret, typing, Backspace, Tab and the page keys reach neither it
-// nor the list holding it; the sheet's own field hears them. Gone, the sheet gives them back.
+// nor the list holding it, nor a list clicked last; the sheet's own field hears them. Gone,
+// the sheet gives them back.
 TEST_F(DesktopInputTest, APresentedSheetTakesTheKeysFromTheFieldsItCovers)
 {
     View::setAnimationsEnabled(false);
@@ -793,19 +794,28 @@ TEST_F(DesktopInputTest, APresentedSheetTakesTheKeysFromTheFieldsItCovers)
         ModalPresentationStyle style;
         bool ownFieldFocused; // the sheet's own field has the caret
         const char* ownAfter;
+        bool listClicked = false; // no field has the caret: the list was clicked last
     };
     const Case cases[] = {
         {"a form sheet", ModalPresentationStyle::FormSheet, false, ""},
         {"a page sheet", ModalPresentationStyle::PageSheet, false, ""},
         {"a full-screen screen", ModalPresentationStyle::FullScreen, false, ""},
         {"a form sheet whose own field has the caret", ModalPresentationStyle::FormSheet, true, "7"},
+        {"a form sheet over the list clicked last", ModalPresentationStyle::FormSheet, false, "", true},
+        {"a page sheet over the list clicked last", ModalPresentationStyle::PageSheet, false, "", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         behind->setText("3");
-        ASSERT_TRUE(behind->becomeFirstResponder());
         window->layoutIfNeeded();
         lines->setContentOffset({0, 0});
+        if (c.listClicked) {
+            window->touchDown(1, {600, 200});
+            window->touchUp(1, {600, 200});
+            ASSERT_EQ(Responder::currentFirstResponder(), nullptr);
+        } else {
+            ASSERT_TRUE(behind->becomeFirstResponder());
+        }
         auto sheet = std::make_shared<ViewController>();
         sheet->setModalPresentationStyle(c.style);
         auto own = std::make_shared<TextField>(gfx::Rect(10, 10, 200, 30));
@@ -828,6 +838,10 @@ TEST_F(DesktopInputTest, APresentedSheetTakesTheKeysFromTheFieldsItCovers)
 
         root->dismissViewController(false);
         ASSERT_EQ(root->presentedViewController(), nullptr);
+        if (c.listClicked) {
+            window->pressKey("pagedown");
+            EXPECT_GT(lines->contentOffset().y, 0) << "gone, the sheet gives the page keys back";
+        }
         ASSERT_TRUE(behind->becomeFirstResponder());
         window->typeText("!");
         EXPECT_EQ(behind->text(), "3!") << "gone, the sheet gives the keys back";

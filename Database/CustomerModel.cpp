@@ -269,6 +269,22 @@ int CustomerModel::getLastLocalCustomerContactsId()
                    "contact_id < 0");
 }
 
+std::optional<int> CustomerModel::localCustomerIdMark()
+{
+    // A database without the table has no mark: the query fails and nothing comes back.
+    return readFirstRow([](BRResultSet& rs) { return rs.intForColumnIndex(0); },
+                        "SELECT lowest FROM brivanta_local_id_mark WHERE kind = 'customer'");
+}
+
+bool CustomerModel::keepLocalCustomerIdMark(int customerId)
+{
+    auto db = database();
+    return db && createLocalIdMarkTable()
+        && db->executeUpdate("INSERT INTO brivanta_local_id_mark(kind,lowest) VALUES('customer',?) "
+                             "ON CONFLICT(kind) DO UPDATE SET lowest = min(lowest, excluded.lowest)",
+                             customerId);
+}
+
 bool CustomerModel::deleteCustomerTableWithID(int customerId)
 {
     BulkSave save("deleteCustomerTableWithID");
@@ -550,7 +566,16 @@ bool CustomerModel::updateVersion()
     bool unsent = createCustomerUnsentTable();
     bool changed = createCustomerChangedTable();
     bool sent = createCustomerSentTable();
-    return addresses && hidden && contacts && unsent && changed && sent;
+    bool mark = createLocalIdMarkTable();
+    return addresses && hidden && contacts && unsent && changed && sent && mark;
+}
+
+bool CustomerModel::createLocalIdMarkTable()
+{
+    auto db = database();
+    return db
+        && db->executeUpdate("create table if not exists brivanta_local_id_mark(kind TEXT PRIMARY KEY NOT NULL,"
+                             "lowest INTEGER NOT NULL)");
 }
 
 bool CustomerModel::createCustomerChangedTable()

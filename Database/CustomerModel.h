@@ -146,6 +146,14 @@ public:
     int getLastLocalCustomerAddressId();
     int getLastLocalCustomerContactsId();
 
+    // The lowest local customer id this database ever handed out, kept beside the rows: once a
+    // customer carries the server's id, this alone keeps its local id from coming back.
+    // Nothing when none was kept (a database of an older program, or a new one).
+    std::optional<int> localCustomerIdMark();
+    // Lowers the mark to the id, never raises it; run in the transaction that stores the
+    // customer, so a customer and its mark are kept together or not at all.
+    bool keepLocalCustomerIdMark(int customerId);
+
     // The customer and its addresses, attributes and contacts, all or none.
     bool deleteCustomerTableWithID(int customerId);
     bool updateCustomerTableHiddenWithCustomerIdWithHidden(int customerId, bool hidden);
@@ -240,4 +248,5 @@ public:
     bool createCustomerUnsentTable();
     bool createCustomerChangedTable();
     bool createCustomerSentTable();
+    bool createLocalIdMarkTable();
 };

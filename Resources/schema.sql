@@ -143,6 +143,7 @@ CREATE INDEX IF NOT EXISTS idx_ccontact_customer ON brivanta_customer_contact(cu
 create table if not exists brivanta_customer_unsent(customer_id INTEGER PRIMARY KEY NOT NULL,change_count INTEGER NOT NULL DEFAULT 1);  -- [upg] customers changed on the device since their last upload
 create table if not exists brivanta_customer_changed(customer_id INTEGER NOT NULL,kind TEXT NOT NULL,row_id INTEGER NOT NULL,field TEXT NOT NULL,PRIMARY KEY(customer_id,kind,row_id,field));  -- [upg] the fields the user changed since the office's version
 create table if not exists brivanta_customer_sent(customer_id INTEGER PRIMARY KEY NOT NULL,sent TEXT NOT NULL,alike TEXT NOT NULL DEFAULT '');  -- [upg] local customers whose upload was never answered, and the server customers alike then
+create table if not exists brivanta_local_id_mark(kind TEXT PRIMARY KEY NOT NULL,lowest INTEGER NOT NULL);  -- [upg] the lowest local customer id ever handed out
 
 CREATE TABLE brivanta_library_category (
   id INTEGER PRIMARY KEY NOT NULL,  -- [key]

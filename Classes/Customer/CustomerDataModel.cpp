@@ -7,6 +7,7 @@
 #include "Database/DataAccessManager.h"
 #include "Network/BRJSON.h"
 #include "Network/BRJsonWriter.h"
+#include "Platform/Base/Date.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/NotificationCenter.h"
 #include "Platform/Base/Text.h"
@@ -19,9 +20,11 @@
 #include "Protocol/SyncCustomerTableRst.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <set>
@@ -92,6 +95,16 @@ bool contactsHold(const CustomerInfoEntry& entry, const std::string& key)
 std::string markKey()
 {
     return LoginMode::sharedInstance()->clientID() + "-LocalCustomerIdMark";
+}
+
+// Minus the seconds since the start of 2024: a counting start below every local id handed out
+// before it, and far enough from the bottom of an int for decades of ids below it.
+int64_t clockStartOfLocalIds()
+{
+    constexpr double kStart = 1704067200;
+    constexpr double kMost = 1 << 30;
+    const double since = base::Date::now().timeIntervalSince1970() - kStart;
+    return -static_cast<int64_t>(std::clamp(since, 0.0, kMost));
 }
 
 int fieldIdNamed(const std::vector<customer_attribute_cell_Entity>& fields, const std::string& name)
@@ -279,12 +292,23 @@ std::map<std::string, std::string> CustomerDataModel::getDefaultAddressByCustome
 int CustomerDataModel::nextLocalCustomerId()
 {
     auto data = DataAccessManager::sharedDataModel();
-    auto defaults = base::UserDefaults::standard();
-    int mark = static_cast<int>(std::min<int64_t>(defaults->integerForKey(markKey()), 0));
-    int lowest = data ? std::min(data->getLastLocalCustomerId(), mark) : mark;
-    int next = lowest - 1;
-    defaults->setInteger(next, markKey());
-    return next;
+    // An older program kept its mark in the preferences, under the company as typed at login.
+    int64_t lowest = std::min<int64_t>(base::UserDefaults::standard()->integerForKey(markKey()), 0);
+    std::optional<int> kept;
+    if (data && data->hasModels()) {
+        lowest = std::min<int64_t>(lowest, data->getLastLocalCustomerId());
+        kept = data->customerModel()->localCustomerIdMark();
+    }
+    // Without a mark the ids handed out before are unknown (a wiped device, a lost or older
+    // mark): the clock is below them all, as long as the device made fewer customers than
+    // seconds have passed since it started counting.
+    lowest = std::min<int64_t>(lowest, kept ? *kept : clockStartOfLocalIds());
+    return static_cast<int>(std::max<int64_t>(lowest - 1, std::numeric_limits<int>::min()));
+}
+
+bool CustomerDataModel::keepLocalCustomerId(DataAccessManager& data, int customerId)
+{
+    return data.hasModels() && data.customerModel()->keepLocalCustomerIdMark(customerId);
 }
 
 int CustomerDataModel::saveCustomerWithNameStreetCityStateZipCode(const std::string& name,
@@ -303,7 +327,7 @@ int CustomerDataModel::saveCustomerWithNameStreetCityStateZipCode(const std::str
         customer.customer_info_id = "";
         customer.customer_name = name;
         customer.customer_publish = 1;
-        if (!data->saveToDatabaseCustomer(std::vector{customer}))
+        if (!data->saveToDatabaseCustomer(std::vector{customer}) || !keepLocalCustomerId(*data, customerId))
             return false;
         const int a = data->getLastLocalCustomerAttributesId();
         const std::pair<const char*, std::optional<std::string>> rows[] = {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+class DataAccessManager;
 class SubmitCustomerRst;
 class SyncCustomerTableRst;
 
@@ -78,9 +79,13 @@ public:
                                                    const std::optional<std::string>& city = {},
                                                    const std::optional<std::string>& state = {},
                                                    const std::optional<std::string>& zip = {});
-    // Below every local customer id that was ever handed out on this client, uploaded or
-    // deleted ones included, so orders naming an old id never meet a new customer.
+    // Below every local customer id this device ever handed out, uploaded or deleted ones
+    // included, so neither an order naming an old id nor the server, which knows a device's
+    // customers by their local ids, ever takes a new customer for an old one. The caller keeps
+    // it with `keepLocalCustomerId` in the transaction that stores the customer.
     int nextLocalCustomerId();
+    // The new customer's id kept as the mark the next one starts below; NO when it cannot be.
+    static bool keepLocalCustomerId(DataAccessManager& data, int customerId);
 
     void updateCustomerInfoDicWithHidden(int customerId, bool hidden);
     CustomerInfoDictionary getNoHiddenCustomerData(bool reload);

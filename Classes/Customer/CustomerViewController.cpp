@@ -396,6 +396,8 @@ int CustomerViewController::storeCustomer(const CustomerInfoGroupData& data)
             : company[0].customerAttributes[0].value.value_or("");
         if (!manager->saveToDatabaseCustomer(std::vector{customer}))
             return false;
+        if (!edited && !CustomerDataModel::keepLocalCustomerId(*manager, customerId))
+            return false;
         if (hidden && !manager->updateCustomerTableHiddenWithCustomerIdWithHidden(customerId, true))
             return false;
 

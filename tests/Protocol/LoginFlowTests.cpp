@@ -1,6 +1,7 @@
 // The login roads against the loopback back end (fixture S): online with configuration and
 // skin, offline fall-backs and refusals, the demo, locks, the full resync that keeps unsent
-// work, the version stamp, the quiet re-login and the saved logins they leave.
+// work, the version stamp, the quiet re-login and the saved logins they leave, and the local
+// ids of new customers that outlive them.
 #include "Common/PublicFunction.h"
 #include "Common/SkinManager.h"
 #include "Database/CustomerModel.h"
@@ -28,7 +29,9 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
 #include <set>
 #include <thread>
 #include <sstream>
@@ -574,6 +577,137 @@ TEST_F(LoginFlowTest, FullResyncKeepsUnsentOrdersAndLocalCustomers)
     for (auto& entry : fs::directory_iterator(documents()))
         left.push_back(entry.path().filename().string());
     EXPECT_EQ(left, std::vector<std::string>{"acmeco"});
+}
+
+// The server knows a device's new customers by their local ids, so a new customer never takes
+// one the device used before: not after an offline login that spells the company otherwise,
+// nor once the preferences are lost, nor after a lock wiped the device. The server holds every
+// customer, each with its own order.
+TEST_F(LoginFlowTest, ANewCustomerNeverTakesALocalIdTheDeviceUsedBefore)
+{
+    struct Uploads : QuoteOrderStoreDelegate {
+        std::vector<std::string> statuses;
+        void finishedUploadQuoteOrdersMessage(const Text& status, const Text&) override
+        {
+            statuses.push_back(status.value_or(""));
+        }
+    };
+    // Order numbers are made from the clock's second.
+    base::Date::setFixedNow(base::Date::now());
+    std::map<std::string, std::string> customerOfOrder;
+    std::vector<int> used;
+    // A customer made on the device with an order for it, every unsent order then submitted.
+    auto customerWithOrder = [&](const std::string& name) {
+        const int local = CustomerDataModel::sharedInstance()->saveCustomerWithNameStreetCityStateZipCode(
+            name, "1 " + name + " Road");
+        auto order = std::make_shared<QuoteOrderEntity>();
+        order->setCustomerName(name);
+        order->setCustomerId(local);
+        order->setCurrency("USD");
+        const int orderId = DataAccessManager::sharedDataModel()->saveQuoteOrder(order);
+        EXPECT_NE(orderId, 0);
+        std::string number = query(database(), "select order_number from brivanta_quote_order where order_id = "
+                                                   + std::to_string(orderId));
+        customerOfOrder[number.substr(0, number.find('\n'))] = name;
+        base::RunLoop::main().advance(1.05);
+        auto uploads = std::make_shared<Uploads>();
+        auto store = QuoteOrderStore::sharedQuoteOrderStore();
+        store->setDelegate(uploads);
+        EXPECT_TRUE(store->startUploadQuoteOrder(0));
+        EXPECT_TRUE(waitFor([&] { return !uploads->statuses.empty(); }, 30)) << name;
+        EXPECT_EQ(uploads->statuses, std::vector<std::string>{"200"}) << name;
+        return local;
+    };
+
+    // The client's customer fields, under the back end's ids, as a new database's first sync brings them.
+    auto customerFields = [] {
+        std::vector<brivanta_fields_customer_attribute_Entity> fields;
+        for (const auto& [id, name] : std::vector<std::pair<int, const char*>>{
+                 {11, "Phone"}, {12, "Bank Account"}, {5, "Active"}, {14, "Address"}, {15, "City"},
+                 {16, "State/Province/Region"}, {17, "Zip Code"}}) {
+            brivanta_fields_customer_attribute_Entity field;
+            field.field_id = id;
+            field.field_name = name;
+            field.display = 1;
+            field.published = 1;
+            fields.push_back(field);
+        }
+        ASSERT_TRUE(DataAccessManager::sharedDataModel()->saveToDatabaseFieldsCustomerAttribute(fields));
+        CustomerDataModel::freeInstance();
+    };
+
+    ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "AcmeCo")));
+    customerFields();
+    used.push_back(customerWithOrder("Alpha Ltd"));
+    logout();
+
+    struct Road {
+        const char* name;
+        std::function<void()> before;
+        const char* customer;
+    } roads[] = {
+        {"an offline login with the company typed in lower case",
+         [&] {
+             ASSERT_TRUE(backend->setFault("258", "status", 1, R"("status": "402")"));
+             ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "acmeco")));
+             ASSERT_EQ(login()->loginType(), 2);
+             ASSERT_EQ(login()->clientID(), "acmeco");
+         },
+         "Beta Ltd"},
+        {"the preferences lost",
+         [&] {
+             PublicFunction::clearUserDefault();
+             // The server's address is set again, as before the first login.
+             backend->writeServerSettings();
+             ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "AcmeCo")));
+         },
+         "Gamma Ltd"},
+        {"a lock that wipes the device, unlocked a minute later",
+         [&] {
+             ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "AcmeCo")));
+             showMain();
+             app->logoutWithLockedUserMessage("207", "Device locked.");
+             app->logoutWithLockedUserMessage("114", "Wiped.");
+             answer(text("OK"));
+             ASSERT_FALSE(fs::exists(client()));
+             logout();
+             backend->writeServerSettings();
+             base::RunLoop::main().advance(60);
+             ASSERT_TRUE(loginOnline(form("alice", "s3cret!", "AcmeCo")));
+             ASSERT_EQ(login()->loginType(), 1);
+             customerFields();
+         },
+         "Delta Ltd"},
+    };
+    for (const auto& road : roads) {
+        SCOPED_TRACE(road.name);
+        road.before();
+        if (HasFatalFailure())
+            return;
+        const int local = customerWithOrder(road.customer);
+        EXPECT_LT(local, *std::min_element(used.begin(), used.end()));
+        used.push_back(local);
+        logout();
+    }
+
+    base::Value state = JSONValue(backend->state()).value_or(base::Value());
+    std::map<int64_t, std::string> onServer;
+    std::multiset<std::string> names;
+    for (const auto& customer : state["serverCustomers"].asArray()) {
+        onServer[customer["customerId"].toInt()] = customer["customerName"].toString();
+        names.insert(customer["customerName"].toString());
+    }
+    for (const char* name : {"Alpha Ltd", "Beta Ltd", "Gamma Ltd", "Delta Ltd"})
+        EXPECT_EQ(names.count(name), 1u) << name;
+    int uploaded = 0;
+    for (const auto& order : state["orders"].asArray()) {
+        if (order["source"].toString() != "upload")
+            continue;
+        ++uploaded;
+        EXPECT_EQ(onServer[order["customerId"].toInt()], customerOfOrder[order["order_number"].toString()])
+            << order["order_number"].toString();
+    }
+    EXPECT_EQ(uploaded, 4);
 }
 
 TEST_F(LoginFlowTest, SkinArchivesNewMissingAndHostile)

@@ -7,6 +7,8 @@
 #include "Common/Language.h"
 #include "Database/DataAccessManager.h"
 #include "Database/SQLite/BRDatabase.h"
+#include "Platform/Base/Date.h"
+#include "Platform/Base/UserDefaults.h"
 #include "Platform/UI/AlertView.h"
 #include "Platform/UI/Driver.h"
 #include "Platform/UI/Window.h"
@@ -60,6 +62,8 @@ protected:
             fields.push_back(field);
         }
         ASSERT_TRUE(m_data->saveToDatabaseFieldsCustomerAttribute(fields));
+        // The cases name their local customers -1, -2...: counted from a mark of none handed out.
+        ASSERT_TRUE(m_data->customerModel()->keepLocalCustomerIdMark(0));
         CustomerDataModel::freeInstance();
         QuoteOrderStore::freeInstance();
         m_model = CustomerDataModel::sharedInstance();
@@ -468,7 +472,57 @@ TEST_F(CustomerDataModelTest, LocalCustomersGetFreshIdsAllOrNothing)
     ASSERT_TRUE(m_data->updateCustomerTable(std::vector{uploaded}));
     ASSERT_TRUE(m_data->deleteCustomerTableWithID(-2));
     EXPECT_EQ(m_data->getLastLocalCustomerId(), 0);
-    EXPECT_EQ(m_model->saveCustomerWithNameStreetCityStateZipCode("Fourth"), -4); // -3 went to the refused one
+    // The refused one left nothing behind, its id included.
+    EXPECT_EQ(m_model->saveCustomerWithNameStreetCityStateZipCode("Fourth"), -3);
+}
+
+// A new local id starts below the lowest of the mark the database keeps, its stored local
+// customers and the mark an older program kept in the preferences; where the database keeps no
+// mark (a wiped device, an older program's database), below the clock's count too. The id handed
+// out becomes the kept mark.
+TEST_F(CustomerDataModelTest, ANewLocalIdIsBelowEveryMarkThereIs)
+{
+    constexpr int kCountingStart = 1704067200;
+    const struct Case {
+        const char* name;
+        std::optional<int> kept;
+        int preferences;
+        int stored;
+        double now;
+        int expected;
+    } cases[] = {
+        {"the kept mark", -5, 0, 0, kCountingStart + 1e6, -6},
+        {"a stored customer below the kept mark", -5, 0, -9, kCountingStart + 1e6, -10},
+        {"an older program's mark below the kept one", -5, -20, -3, kCountingStart + 1e6, -21},
+        {"no kept mark: the clock", std::nullopt, 0, 0, kCountingStart + 1e6, -1000001},
+        {"no kept mark, an older program's mark and customers", std::nullopt, -20, -3, kCountingStart + 1e6, -1000001},
+        {"no kept mark, a stored customer below the clock", std::nullopt, 0, -2000000, kCountingStart + 1e6, -2000001},
+        {"no kept mark, a clock before the counting start", std::nullopt, -20, -3, kCountingStart - 5, -21},
+    };
+    auto defaults = base::UserDefaults::standard();
+    struct Restore {
+        ~Restore()
+        {
+            base::Date::setFixedNow(std::nullopt);
+            base::UserDefaults::standard()->removeObjectForKey("AcmeCo-LocalCustomerIdMark");
+        }
+    } restore;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        base::Date::setFixedNow(base::Date(c.now));
+        ASSERT_TRUE(m_db->executeUpdate("DROP TABLE IF EXISTS brivanta_local_id_mark"));
+        ASSERT_TRUE(m_db->executeUpdate("DELETE FROM brivanta_customer"));
+        if (c.kept) {
+            ASSERT_TRUE(m_data->customerModel()->keepLocalCustomerIdMark(*c.kept));
+        }
+        defaults->setInteger(c.preferences, "AcmeCo-LocalCustomerIdMark");
+        if (c.stored)
+            storeCustomer(c.stored, "Stored");
+        EXPECT_EQ(m_model->saveCustomerWithNameStreetCityStateZipCode("New"), c.expected);
+        EXPECT_EQ(m_data->customerModel()->localCustomerIdMark(), c.expected);
+        ASSERT_TRUE(m_db->executeUpdate("DELETE FROM brivanta_customer WHERE customer_id = ?", c.expected));
+        EXPECT_EQ(m_model->nextLocalCustomerId(), c.expected - 1) << "kept after the customer is gone";
+    }
 }
 
 TEST_F(CustomerDataModelTest, UploadSendsTheDocumentAndAppliesTheServerIds)
@@ -565,7 +619,7 @@ TEST_F(CustomerDataModelTest, FailedUploadsChangeNothing)
         ASSERT_TRUE(m_db->executeUpdate("DELETE FROM brivanta_quote_order"));
         ASSERT_TRUE(backend().reset());
         m_logStart = backend().logLines().size();
-        base::UserDefaults::standard()->removeObjectForKey("AcmeCo-LocalCustomerIdMark");
+        ASSERT_TRUE(m_db->executeUpdate("UPDATE brivanta_local_id_mark SET lowest = 0"));
         ASSERT_EQ(m_model->saveCustomerWithNameStreetCityStateZipCode("Local Globex"), -1);
         auto c1 = contact("Hank", "Local");
         c1.customerID = -1;
@@ -637,7 +691,7 @@ TEST_F(CustomerDataModelTest, AnAnswerForASyncedCustomerKeepsWhatChangedDuringTh
             ASSERT_TRUE(m_db->executeUpdate(std::string("DELETE FROM ") + table));
         ASSERT_TRUE(backend().reset());
         m_logStart = backend().logLines().size();
-        base::UserDefaults::standard()->removeObjectForKey("AcmeCo-LocalCustomerIdMark");
+        ASSERT_TRUE(m_db->executeUpdate("UPDATE brivanta_local_id_mark SET lowest = 0"));
         ASSERT_EQ(m_model->saveCustomerWithNameStreetCityStateZipCode("Local Globex"), -1);
         auto street = address("Main", true);
         street.customerId = -1;

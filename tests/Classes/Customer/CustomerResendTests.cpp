@@ -4,7 +4,6 @@
 #include "tests/Classes/Customer/CustomerEditSyncSupport.h"
 #include "Database/QuoteOrderEntity.h"
 #include "Network/BRHTTPRequest.h"
-#include "Platform/Base/UserDefaults.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -19,14 +18,15 @@ namespace customerresend {
 class CustomerResendTest : public customersync::CustomerEditSyncTest {
 protected:
     // A tablet of that id after its first full sync, as a login that uploads its orders; its
-    // new customers numbered from -1 again.
+    // new customers numbered from -1 again, as two tablets that started counting together.
     void freshDevice(const std::string& device)
     {
         dropScreen();
         // Another tablet holds none of this one's session cookies.
         BRHTTPRequest::clearSession();
         LoginMode::sharedInstance()->setDeviceID(device);
-        base::UserDefaults::standard()->removeObjectForKey("AcmeCo-LocalCustomerIdMark");
+        ASSERT_TRUE(m_db->executeUpdate("DROP TABLE IF EXISTS brivanta_local_id_mark"));
+        ASSERT_TRUE(m_data->customerModel()->keepLocalCustomerIdMark(0));
         wipeCustomers();
         sync();
         LoginMode::sharedInstance()->setLoginType(1);

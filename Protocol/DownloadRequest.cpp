@@ -5,19 +5,67 @@
 #include "Protocol/LoginMode.h"
 #include "Protocol/ServerCommands.h"
 
+#include "Platform/Base/Log.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <map>
 #include <mutex>
+#include <sstream>
 
 namespace {
 
 std::mutex g_limitsLock;
 std::optional<DownloadRequest::Limits> g_testLimits;
 
+// The limits a check of the built program names in BRIVANTA_TEST_LIMITS: "name=value" pairs
+// apart by commas or blanks; a name or value not understood is logged and left as it was.
+DownloadRequest::Limits limitsFromEnvironment()
+{
+    DownloadRequest::Limits limits;
+    const char* given = std::getenv("BRIVANTA_TEST_LIMITS");
+    if (!given)
+        return limits;
+    auto whole = [](uint64_t& member) { return [&member](double v) { member = uint64_t(v); }; };
+    auto seconds = [](double& member) { return [&member](double v) { member = v; }; };
+    const std::map<std::string, std::function<void(double)>> members = {
+        {"pictureCeiling", whole(limits.pictureCeiling)}, {"fileCeiling", whole(limits.fileCeiling)},
+        {"pictureSeconds", seconds(limits.pictureSeconds)}, {"fileSeconds", seconds(limits.fileSeconds)},
+        {"lowSpeedBytes", whole(limits.lowSpeedBytes)}, {"lowSpeedSeconds", seconds(limits.lowSpeedSeconds)},
+        {"diskReserve", whole(limits.diskReserve)}, {"commandSeconds", seconds(limits.commandSeconds)},
+        {"tableSeconds", seconds(limits.tableSeconds)},
+    };
+    std::string text(given);
+    std::replace(text.begin(), text.end(), ',', ' ');
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+        auto equals = word.find('=');
+        auto member = members.find(word.substr(0, equals));
+        char* end = nullptr;
+        double value = equals == std::string::npos ? -1 : std::strtod(word.c_str() + equals + 1, &end);
+        if (member == members.end() || value < 0 || !end || *end) {
+            base::logf("BRIVANTA_TEST_LIMITS: '%s' is no limit; ignored", word.c_str());
+            continue;
+        }
+        member->second(value);
+    }
+    return limits;
+}
+
 } // namespace
 
 DownloadRequest::Limits DownloadRequest::limits()
 {
+    static const Limits fromEnvironment = limitsFromEnvironment();
     std::lock_guard lock(g_limitsLock);
-    return g_testLimits.value_or(Limits{});
+    return g_testLimits.value_or(fromEnvironment);
+}
+
+double DownloadRequest::answerSecondsFor(int cmdCode, uint64_t bodyBytes)
+{
+    Limits now = limits();
+    return (isSyncTableCommand(cmdCode) ? now.tableSeconds : now.commandSeconds) + double(bodyBytes) / kSlowLinkBytesPerSecond;
 }
 
 void DownloadRequest::setLimitsForTesting(std::optional<Limits> limits)

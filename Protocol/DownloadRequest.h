@@ -29,11 +29,22 @@ public:
         uint64_t lowSpeedBytes = 20 * 1024;
         double lowSpeedSeconds = 20.0;
         uint64_t diskReserve = uint64_t(64) << 20;
+        // A command's answer, an upload's included, ends within the time its size ceiling takes
+        // at that same 1 Mbit/s: 64 MiB in 9 minutes, a sync table's 256 MiB in 36. A request
+        // body adds its own time at that pace (answerSecondsFor).
+        double commandSeconds = 9 * 60;
+        double tableSeconds = 36 * 60;
     };
+    // A slow mobile link, 1 Mbit/s: no true answer or body is cut by a bound at its pace.
+    static constexpr double kSlowLinkBytesPerSecond = 125000;
+    // The test limits when set, else those BRIVANTA_TEST_LIMITS names ("tableSeconds=8,
+    // commandSeconds=5": any member above, for a check of the built program), else the real ones.
     static Limits limits();
     // Smaller limits for a test, so that it need not send gigabytes or wait long; nullopt
     // restores the real ones.
     static void setLimitsForTesting(std::optional<Limits> limits);
+    // The time bound of a command's answer (cmdCode), its body of bodyBytes sent first.
+    static double answerSecondsFor(int cmdCode, uint64_t bodyBytes);
     // Pictures (types 1 to 4) and the skin archive (type 10), held to the picture limits.
     static bool isPictureType(int imgType);
     // The bound of a file of that type listed with `listed` bytes (0: not listed).

@@ -392,10 +392,12 @@ void HttpNetworkCtrl::downloadFailed(DownloadRequest& request, int engineError, 
 void HttpNetworkCtrl::messageFailed(MsgRequest& request, int engineError, const base::ErrorPtr& error)
 {
     int code = request.tag();
-    // The same question brings the same answer: one too large to hold is not asked for again.
-    if (BRHTTPRequest::isAnswerTooLarge(error)) {
+    // The same question brings the same answer: one too large to hold is not asked for again,
+    // nor one that never ended within its time (a re-send would hold the user as long again).
+    if (BRHTTPRequest::isAnswerTooLarge(error) || BRHTTPRequest::isPastTimeBound(error)) {
         dicRequestCount_.erase(code);
-        answerMessage(request, kAnswerTooLargeText, httpRspForError(engineError));
+        answerMessage(request, BRHTTPRequest::isAnswerTooLarge(error) ? kAnswerTooLargeText : kFailureText,
+                      httpRspForError(engineError));
         return;
     }
     bool mayResend = engineError != BRRequestCancelledErrorType;

@@ -6,12 +6,13 @@
 
 namespace {
 // A catalogue's table answers grow with the catalogue (20,000 products measured 43 MB); every
-// other answer is small and keeps the engine's default.
+// other answer is small and keeps the engine's default. Each ends within its time too, so that
+// an answer without end, however its bytes come, ends the command in a time a user can wait.
 void limitAnswerForCommand(MsgRequest& request, int cmdCode)
 {
-    bool table = cmdCode == kCmdSyncAllTable || cmdCode == kCmdSyncFileTable || cmdCode == kCmdSyncCustomerTable;
-    request.setMaximumInMemoryResponseSize(table ? MsgRequest::kSyncTableAnswerLimit
-                                                 : BRHTTPRequest::kDefaultMaximumInMemoryResponseSize);
+    request.setMaximumInMemoryResponseSize(isSyncTableCommand(cmdCode) ? MsgRequest::kSyncTableAnswerLimit
+                                                                       : BRHTTPRequest::kDefaultMaximumInMemoryResponseSize);
+    request.setMaximumDownloadSeconds(DownloadRequest::answerSecondsFor(cmdCode, request.postBody().size()));
 }
 } // namespace
 
@@ -41,7 +42,6 @@ void MsgRequest::setReqInfo(RequestInfoBase& info)
 {
     m_requestType = info.requestType();
     m_cmdCode = info.cmdCode();
-    limitAnswerForCommand(*this, m_cmdCode);
     setKeepsAnswerInFile(info.answerInFile());
     m_modelDelegage = info.delegate();
     const std::string& text = info.requestUrlBody() ? *info.requestUrlBody() : std::string();
@@ -49,6 +49,7 @@ void MsgRequest::setReqInfo(RequestInfoBase& info)
     info.setPostData(bytes);
     if (!bytes.empty())
         setPostBody(std::move(bytes));
+    limitAnswerForCommand(*this, m_cmdCode);
 }
 
 void MsgRequest::setInfoWithRequest(const MsgRequest& earlier)
@@ -58,10 +59,10 @@ void MsgRequest::setInfoWithRequest(const MsgRequest& earlier)
     setDelegate(earlier.delegate());
     m_requestType = earlier.m_requestType;
     m_cmdCode = earlier.m_cmdCode;
-    limitAnswerForCommand(*this, m_cmdCode);
     setKeepsAnswerInFile(earlier.keepsAnswerInFile());
     m_modelDelegage = earlier.m_modelDelegage;
     if (!earlier.postBody().empty())
         setPostBody(earlier.postBody());
+    limitAnswerForCommand(*this, m_cmdCode);
     setShouldAttemptPersistentConnection(earlier.shouldAttemptPersistentConnection());
 }

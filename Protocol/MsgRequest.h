@@ -28,6 +28,7 @@ public:
     // The request code, which is also the tag.
     void setrequestCode(int code);
     // Kind, command, receiver and body from the exchange; the record keeps the body's bytes.
+    // The command sets the answer's size ceiling and time bound (DownloadRequest::Limits).
     virtual void setReqInfo(RequestInfoBase& info);
     // Continues an earlier attempt: its tag, code, delegate, receiver and body.
     void setInfoWithRequest(const MsgRequest& earlier);

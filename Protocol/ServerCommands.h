@@ -90,3 +90,9 @@ constexpr bool isUploadCommand(int code)
 {
     return code == kCmdUploadQuoteOrder || code == kCmdUploadCustomer;
 }
+
+// The sync's tables, whose answers grow with the catalogue.
+constexpr bool isSyncTableCommand(int code)
+{
+    return code == kCmdSyncAllTable || code == kCmdSyncFileTable || code == kCmdSyncCustomerTable;
+}

@@ -5,6 +5,7 @@
 #include "Platform/UI/AlertView.h"
 #include "Platform/UI/Application.h"
 #include "Protocol/MsgRequest.h"
+#include "tests/Support/DownloadLimits.h"
 
 #include <functional>
 #include <set>
@@ -319,6 +320,51 @@ TEST_F(DispatcherTest, TimedOutSecondAttemptReportsTheTimeOut)
     EXPECT_EQ(requester->results[0]->status, "999");
     EXPECT_EQ(requester->results[0]->httpRsp, 2);
     EXPECT_GE(requester->resultTimes[0] - sent, HttpNetworkCtrl::kResendDelay + MsgRequest::kTimeOutSeconds);
+}
+
+// An answer without end above the pace, to a sync table and to an upload, ends at its time bound
+// as a time-out (on the real clock, the bounds shrunk); the same question is not asked again.
+TEST_F(DispatcherTest, AnAnswerWithoutEndEndsAtItsTimeBoundAndIsNotAskedAgain)
+{
+    DownloadRequest::Limits limits;
+    limits.tableSeconds = 4;
+    limits.commandSeconds = 2;
+    testsupport::ScopedDownloadLimits shrunk(limits);
+    auto customers = [](const std::shared_ptr<Requester>& requester) {
+        auto command = std::make_shared<TableCommand>(
+            "RequestSyncCustomerTable", std::vector<std::pair<std::string, std::string>>{
+                                            {"jsessionId", "S-1"}, {"accountId", "alice"}, {"clientId", "AcmeCo"},
+                                            {"deviceId", "DEV-1"}, {"syncType", "customer"}, {"isFull", "true"}});
+        command->setReceiveDelegete(requester);
+        return command;
+    };
+    struct Case {
+        const char* code;
+        std::function<std::shared_ptr<TableCommand>(const std::shared_ptr<Requester>&)> make;
+        double bound;
+    };
+    const Case cases[] = {
+        {"516", customers, limits.tableSeconds},
+        {"518", [](const std::shared_ptr<Requester>& r) { return upload("RequestUploadQuoteOrder", kOrderDocument, r); },
+         limits.commandSeconds},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        ASSERT_TRUE(backend().setFault(c.code, "endless", 1, R"("bytesPerSecond": 1500)"));
+        size_t before = logged(c.code).size();
+        auto requester = std::make_shared<Requester>();
+        double sent = base::RunLoop::main().now();
+        NetworkModel::sharedInstance()->sendRequest(c.make(requester));
+        ASSERT_TRUE(runUntil([&] { return !requester->results.empty(); }, 60)) << "the answer never ended";
+        EXPECT_EQ(requester->results[0]->status, "999");
+        EXPECT_EQ(requester->results[0]->httpRsp, 2);
+        EXPECT_GE(requester->resultTimes[0] - sent, c.bound);
+        EXPECT_LT(requester->resultTimes[0] - sent, c.bound + HttpNetworkCtrl::kResendDelay);
+        // Past the moment a re-send would have gone out.
+        base::RunLoop::main().runUntil([] { return false; }, HttpNetworkCtrl::kResendDelay + 1);
+        EXPECT_EQ(requester->results.size(), 1u);
+        EXPECT_EQ(logged(c.code).size(), before + 1);
+    }
 }
 
 TEST_F(DispatcherTest, UploadsAreNeverSentTwice)

@@ -737,8 +737,9 @@ TEST(ProgramTimeout, TheApplicationsEndIsNoTimeOut)
         if (c.endTheApplication)
             base::BackgroundWork::stopAll();
         ASSERT_TRUE(waitFor([&] { return done.load(); }, 20));
-        if (c.endTheApplication)
+        if (c.endTheApplication) {
             EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count(), 2);
+        }
         EXPECT_TRUE(result.started);
         EXPECT_EQ(result.timedOut, c.timedOut);
         EXPECT_EQ(result.stopped, c.stopped);

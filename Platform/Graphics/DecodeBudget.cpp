@@ -1,5 +1,7 @@
 #include "Platform/Graphics/DecodeBudget.h"
 
+#include "Platform/Base/BackgroundWork.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -36,25 +38,43 @@ void DecodeBudget::Reservation::release()
 DecodeBudget::Reservation DecodeBudget::reserve(size_t bytes, Priority priority)
 {
     std::unique_lock guard(m_lock);
+    // The application's end is looked at while waiting: what waits then is dropped.
+    auto waitFor = [&](auto ready) {
+        while (!ready()) {
+            if (base::BackgroundWork::isStopping())
+                return false;
+            m_changed.wait_for(guard, kEndLook);
+        }
+        return !base::BackgroundWork::isStopping();
+    };
+    if (base::BackgroundWork::isStopping())
+        return {};
     ++m_waiting;
     auto fits = [&] { return m_running == 0 || m_inFlight + bytes <= m_limit; };
+    bool granted = true;
     if (bytes <= kSmallDecode && priority == Priority::Screen) {
         // A screen's icon never waits: what it holds is small beside the budget.
     } else if (bytes <= kSmallDecode) {
         // An icon's decode never waits behind a large one; it only waits for room.
-        m_changed.wait(guard, fits);
+        granted = waitFor(fits);
     } else {
         // Large ones go in the order asked within their line, so none is passed over for
         // ever by its own kind; background work waits while a screen does.
         Line& line = m_lines[priority == Priority::Screen ? 1 : 0];
         const Line& screen = m_lines[1];
         uint64_t ticket = line.next++;
-        m_changed.wait(guard, [&] {
-            return ticket == line.serving && (&line == &screen || screen.empty()) && fits();
-        });
-        ++line.serving;
+        granted = waitFor([&] { return ticket == line.serving && (&line == &screen || screen.empty()) && fits(); });
+        if (ticket == line.serving)
+            line.advance();
+        else
+            line.dropped.insert(ticket);
     }
     --m_waiting;
+    if (!granted) {
+        guard.unlock();
+        m_changed.notify_all();
+        return {};
+    }
     ++m_running;
     m_inFlight += bytes;
     m_peak = std::max(m_peak, m_inFlight);

@@ -1,8 +1,10 @@
 #pragma once
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <set>
 
 namespace gfx {
 
@@ -32,6 +34,8 @@ public:
         Reservation& operator=(const Reservation&) = delete;
         ~Reservation() { release(); }
         size_t bytes() const { return m_bytes; }
+        // False when no room was given: the application ends, and the decode is not made.
+        explicit operator bool() const { return m_owner != nullptr; }
         void release();
 
     private:
@@ -41,8 +45,11 @@ public:
         size_t m_bytes = 0;
     };
 
-    // Waits for room for `bytes`, then holds them until the reservation goes.
+    // Waits for room for `bytes`, then holds them until the reservation goes. Once the
+    // application ends, no decode waits or starts: the reservation answers false.
     Reservation reserve(size_t bytes, Priority priority = Priority::Background);
+    // How often a waiting decode looks whether the application ends.
+    static constexpr std::chrono::milliseconds kEndLook{20};
 
     void setLimit(size_t bytes);
     size_t limit() const;
@@ -68,7 +75,15 @@ private:
     struct Line {
         uint64_t next = 0;
         uint64_t serving = 0;
+        // Tickets given up while waiting; the line passes over them.
+        std::set<uint64_t> dropped;
         bool empty() const { return next == serving; }
+        void advance()
+        {
+            ++serving;
+            while (dropped.erase(serving))
+                ++serving;
+        }
     };
     Line m_lines[2];
 };

@@ -1,5 +1,6 @@
 #include "Platform/Graphics/Image.h"
 
+#include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/Log.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/DecodeBudget.h"
@@ -45,6 +46,9 @@ void refuse(const char* format, ...)
     va_start(arguments, format);
     std::vsnprintf(text, sizeof text, format, arguments);
     va_end(arguments);
+    // A decode stopped by the application's end is no refusal of the picture.
+    if (base::BackgroundWork::isStopping())
+        return;
     if (t_refusals)
         t_refusals->note(text);
     else
@@ -261,6 +265,11 @@ SurfaceRef surfaceOverRgba(stbi_uc* rgba, int width, int height)
     auto* pixel = reinterpret_cast<uint32_t*>(rgba);
     size_t count = static_cast<size_t>(width) * height;
     for (size_t i = 0; i < count; ++i) {
+        // Each row begins with a look at the application's end, which stops the decode.
+        if (i % static_cast<size_t>(width) == 0 && base::BackgroundWork::isStopping()) {
+            stbi_image_free(rgba);
+            return {};
+        }
         const uint8_t* src = rgba + i * 4;
         uint32_t a = src[3];
         pixel[i] = a << 24 | premultiply(src[0], a) << 16 | premultiply(src[1], a) << 8 | premultiply(src[2], a);
@@ -428,7 +437,7 @@ cairo_surface_t* decodeJpegScaled(const uint8_t* data, size_t length, int scaleE
     cairo_surface_flush(surface);
     uint8_t* pixels = cairo_image_surface_get_data(surface);
     int stride = cairo_image_surface_get_stride(surface);
-    while (info.output_scanline < info.output_height) {
+    while (info.output_scanline < info.output_height && !base::BackgroundWork::isStopping()) {
         JSAMPROW row = pixels + static_cast<size_t>(info.output_scanline) * stride;
         if (jpeg_read_scanlines(&info, &row, 1) != 1)
             break;
@@ -514,7 +523,7 @@ SurfaceRef decodeWholeBudgeted(std::span<const uint8_t> bytes, const PictureHead
                                DecodeBudget::Priority priority)
 {
     auto room = DecodeBudget::shared().reserve(wholeDecodeCost(header, bytes.size()), priorityOnThisThread(priority));
-    return decodeWhole(bytes);
+    return room ? decodeWhole(bytes) : SurfaceRef();
 }
 
 // A deep picture read row by row at the size shown, if the row decoders take it.
@@ -616,6 +625,8 @@ Image Image::fromBytes(std::span<const uint8_t> bytes, double scale)
         if (!withinBudget(*header, cost, {}))
             return {};
         auto room = DecodeBudget::shared().reserve(cost, priorityOnThisThread(DecodeBudget::Priority::Background));
+        if (!room)
+            return {};
         SurfaceRef surface = rowdecode::decode(bytes, header->width, header->height);
         return surface ? Image(std::move(surface), scale > 0 ? scale : 1) : Image();
     }
@@ -719,6 +730,8 @@ Image Image::decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, doubl
     };
     if (plan.rows) {
         auto room = DecodeBudget::shared().reserve(plan.cost, priority);
+        if (!room)
+            return {};
         SurfaceRef surface = rowdecode::decode(bytes, plan.width, plan.height);
         return surface ? Image(std::move(surface), scale) : undecoded();
     }
@@ -728,6 +741,8 @@ Image Image::decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, doubl
     }
     if (plan.eighths > 0) {
         auto room = DecodeBudget::shared().reserve(plan.cost, priority);
+        if (!room)
+            return {};
         bool dataEnded = false;
         SurfaceRef decoded(decodeJpegScaled(bytes.data(), bytes.size(), plan.eighths, &dataEnded));
         if (decoded && dataEnded && partial == PartialData::Refused)
@@ -743,6 +758,8 @@ Image Image::decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, doubl
     // Whole, then scaled down at once; the whole one goes before this returns.
     size_t target = static_cast<size_t>(plan.width) * plan.height * 4;
     auto room = DecodeBudget::shared().reserve(wholeDecodeCost(*header, bytes.size()) + target, priority);
+    if (!room)
+        return {};
     SurfaceRef whole = decodeWhole(bytes);
     if (!whole)
         return undecoded();
@@ -761,7 +778,7 @@ SurfaceRef Image::jpegReduced(std::span<const uint8_t> bytes, int eighths)
     size_t height = (static_cast<size_t>(jpeg.height) * eighths + 7) / 8;
     auto room = DecodeBudget::shared().reserve(width * height * 4 + jpeg.coefficientBytes,
                                                priorityOnThisThread(DecodeBudget::Priority::Background));
-    return SurfaceRef(decodeJpegScaled(bytes.data(), bytes.size(), eighths, nullptr));
+    return room ? SurfaceRef(decodeJpegScaled(bytes.data(), bytes.size(), eighths, nullptr)) : SurfaceRef();
 }
 
 Image Image::fromSurface(cairo_surface_t* source, double scale)

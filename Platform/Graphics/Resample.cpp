@@ -1,5 +1,7 @@
 #include "Platform/Graphics/Resample.h"
 
+#include "Platform/Base/BackgroundWork.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -264,6 +266,9 @@ SurfaceRef areaAveragedSurface(cairo_surface_t* source, double width, double hei
     std::vector<uint16_t> sums(rowBytes);
     const RowSteps& steps = rowSteps();
     for (int y = 0; y < toHeight; ++y) {
+        // The application's end stops the work between rows.
+        if (base::BackgroundWork::isStopping())
+            return {};
         const Taps& down = rows[size_t(y)];
         sumRows(steps, totals.data(), sums.data(), src, srcStride, down, rowBytes);
         steps.across(dst + size_t(y) * dstStride, totals.data(), columns, down.total);

@@ -1,5 +1,7 @@
 #include "Platform/Graphics/RowDecode.h"
 
+#include "Platform/Base/BackgroundWork.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -217,6 +219,9 @@ SurfaceRef decodePng16(std::span<const uint8_t> bytes, const PngHeader& header, 
                 if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
                     return {};
                 filled = row.size() - zip.avail_out;
+                // The application's end stops the decode between rows.
+                if (base::BackgroundWork::isStopping())
+                    return {};
                 if (filled == row.size()) {
                     if (!unfilter(row[0], row.data() + 1, above.data(), length, step))
                         return {};
@@ -358,7 +363,7 @@ SurfaceRef decodeHdr(std::span<const uint8_t> bytes, const HdrHeader& header, in
     std::vector<uint8_t> rgbe(size_t(header.width) * 4), rgba(size_t(header.width) * 4);
     size_t at = header.dataStart;
     for (int y = 0; y < header.height; ++y) {
-        if (!readHdrRow(bytes, at, header.width, rgbe))
+        if (base::BackgroundWork::isStopping() || !readHdrRow(bytes, at, header.width, rgbe))
             return {};
         for (size_t x = 0; x < size_t(header.width); ++x) {
             const uint8_t* in = &rgbe[x * 4];

@@ -181,6 +181,10 @@ OfficeConverter::Result OfficeConverter::convertTo(const std::string& path, cons
                                       "--outdir", work.path, source},
                                      timeoutSeconds, environment, kMemoryLimit);
     std::string output = work.path + "/document.pdf";
+    if (run.stopped) {
+        result.status = Status::Stopped;
+        return result;
+    }
     if (run.overMemory) {
         base::logf("OfficeConverter: %s took more than %zu MB to convert", path.c_str(), kMemoryLimit.residentBytes >> 20);
         return result;

@@ -13,8 +13,9 @@ namespace share {
 class OfficeConverter {
 public:
     // Protected: locked by a password. Damaged: not a file of its kind, or an archive that
-    // would unpack far beyond any real document (see OfficeFileCheck).
-    enum class Status { Converted, Cached, MissingFile, NoConverter, Failed, TimedOut, Protected, Damaged };
+    // would unpack far beyond any real document (see OfficeFileCheck). Stopped: the
+    // application ended meanwhile; nothing is wrong with the file.
+    enum class Status { Converted, Cached, MissingFile, NoConverter, Failed, TimedOut, Protected, Damaged, Stopped };
     struct Result {
         Status status = Status::Failed;
         std::string pdfPath; // set for Converted and Cached

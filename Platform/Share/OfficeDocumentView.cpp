@@ -195,6 +195,9 @@ void OfficeDocumentView::loadFile(const std::string& path)
     conversionThread().post([this, alive, generation, path, kept] {
         auto result = kept ? OfficeConverter::convertTo(path, *kept)
                            : OfficeConverter::Result{OfficeConverter::Status::MissingFile, {}};
+        // The application is ending: nobody waits for the document, and nothing is handed on.
+        if (result.status == OfficeConverter::Status::Stopped)
+            return;
         // Read by the workers here, so the main thread never waits on a document.
         auto opened = std::make_shared<Opened>();
         if (result.ok())

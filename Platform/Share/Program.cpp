@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <cerrno>
+#include <pthread.h>
 #include <chrono>
 #include <cctype>
 #include <csignal>
@@ -17,6 +18,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -72,11 +74,22 @@ std::vector<std::string> mergedEnvironment(const Environment& overrides)
     return merged;
 }
 
-// Starts the program in a process group of its own under an address-space limit, which every
-// process it starts inherits. Forked by hand: spawning cannot set a limit. Between the fork and
-// the exec only system calls run, everything they need made before.
-pid_t spawnLimited(const std::string& program, const std::vector<std::string>& argv, const Environment& environment,
-                   size_t addressSpaceBytes)
+// The keeper's signals: its program ended, or it should end everything at once.
+void keeperSignals(sigset_t& set)
+{
+    sigemptyset(&set);
+    for (int each : {SIGCHLD, SIGHUP, SIGTERM, SIGINT, SIGQUIT})
+        sigaddset(&set, each);
+}
+
+// Starts the program under a keeper: a small process of ours that leads a process group of its
+// own, starts the program in it, passes on how the program ended, and kills the whole group
+// (the program's own helpers included) once this process is gone, however it went. The
+// program is held to `addressSpaceBytes` when given, which everything it starts inherits.
+// Forked by hand: only system calls run after the fork, everything they need made before, and
+// every signal stays blocked until the keeper has made its own handling of them.
+pid_t spawnKept(const std::string& program, const std::vector<std::string>& argv, const Environment& environment,
+                size_t addressSpaceBytes)
 {
     std::vector<char*> args;
     for (const auto& a : argv)
@@ -88,24 +101,67 @@ pid_t spawnLimited(const std::string& program, const std::vector<std::string>& a
         envp.push_back(entry.data());
     envp.push_back(nullptr);
     rlimit space{rlim_t(addressSpaceBytes), rlim_t(addressSpaceBytes)};
+    sigset_t all, before, watched;
+    sigfillset(&all);
+    keeperSignals(watched);
+    const pid_t parent = getpid();
+    pthread_sigmask(SIG_SETMASK, &all, &before);
     pid_t pid = fork();
-    if (pid != 0)
+    if (pid != 0) {
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
         return pid;
-    setpgid(0, 0);
-    int null = open("/dev/null", O_RDWR);
-    if (null >= 0) {
-        dup2(null, 0);
-        dup2(null, 1);
-        dup2(null, 2);
     }
-    if (setrlimit(RLIMIT_AS, &space) != 0)
+    // The keeper. This process's handlers would act for it (a SIGTERM ending the program):
+    // every signal it or the program may see is back to the system's own handling.
+    struct sigaction plain{};
+    plain.sa_handler = SIG_DFL;
+    sigemptyset(&plain.sa_mask);
+    for (int each = 1; each < NSIG; ++each)
+        if (each != SIGKILL && each != SIGSTOP)
+            sigaction(each, &plain, nullptr);
+    setpgid(0, 0);
+    // Told when the thread that started it goes, which is when this process dies: that thread
+    // waits for the keeper for as long as it runs.
+    prctl(PR_SET_PDEATHSIG, SIGHUP);
+    if (getppid() != parent)
         _exit(127);
-    execve(program.c_str(), args.data(), envp.data());
-    _exit(127);
+    const pid_t keeper = getpid();
+    pid_t child = _Fork();
+    if (child == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != keeper)
+            _exit(127);
+        int null = open("/dev/null", O_RDWR);
+        if (null >= 0) {
+            dup2(null, 0);
+            dup2(null, 1);
+            dup2(null, 2);
+        }
+        if (addressSpaceBytes > 0 && setrlimit(RLIMIT_AS, &space) != 0)
+            _exit(127);
+        sigprocmask(SIG_SETMASK, &before, nullptr);
+        execve(program.c_str(), args.data(), envp.data());
+        _exit(127);
+    }
+    if (child < 0)
+        _exit(127);
+    const timespec look{0, 200'000'000};
+    for (;;) {
+        int status = 0;
+        pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child) {
+            if (WIFEXITED(status))
+                _exit(WEXITSTATUS(status));
+            // Ended by a signal: so is the keeper, which the caller reads as no exit of its own.
+            kill(keeper, SIGKILL);
+        }
+        int heard = sigtimedwait(&watched, nullptr, &look);
+        if ((heard > 0 && heard != SIGCHLD) || getppid() != parent)
+            kill(0, SIGKILL);
+    }
 }
 
-pid_t spawn(const std::vector<std::string>& argv, int stdoutFd, bool ownGroup = false,
-            const Environment& environment = {})
+pid_t spawn(const std::vector<std::string>& argv, int stdoutFd)
 {
     auto program = findProgram(argv.empty() ? std::string() : argv.front());
     if (!program)
@@ -123,19 +179,8 @@ pid_t spawn(const std::vector<std::string>& argv, int stdoutFd, bool ownGroup = 
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    if (ownGroup) {
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        posix_spawnattr_setpgroup(&attributes, 0);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    }
-    std::vector<std::string> merged = mergedEnvironment(environment);
-    std::vector<char*> envp;
-    for (auto& entry : merged)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
     pid_t pid = -1;
-    int rc = posix_spawn(&pid, program->c_str(), &actions, &attributes, args.data(),
-                         environment.empty() ? environ : envp.data());
+    int rc = posix_spawn(&pid, program->c_str(), &actions, &attributes, args.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
@@ -327,7 +372,7 @@ size_t GroupMemoryWatch::residentBytes()
             pages = just->second;
         else
             pages = lookAt(pid);
-        if (pages)
+        if (pages && pid != m_uncounted)
             total += size_t(std::max(0L, *pages));
     }
     return total * size_t(sysconf(_SC_PAGESIZE));
@@ -342,14 +387,8 @@ ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double
                                     const Environment& environment, const MemoryLimit& memory)
 {
     ProgramResult result;
-    pid_t pid = -1;
-    if (memory.addressSpaceBytes > 0) {
-        auto program = findProgram(argv.empty() ? std::string() : argv.front());
-        if (program)
-            pid = spawnLimited(*program, argv, environment, memory.addressSpaceBytes);
-    } else {
-        pid = spawn(argv, -1, true, environment);
-    }
+    auto program = findProgram(argv.empty() ? std::string() : argv.front());
+    pid_t pid = program ? spawnKept(*program, argv, environment, memory.addressSpaceBytes) : -1;
     if (pid < 0)
         return result;
     result.started = true;
@@ -359,6 +398,7 @@ ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double
     // Watched for memory often enough that growth between two looks stays small.
     auto longest = std::chrono::milliseconds(memory.residentBytes > 0 ? 10 : 50);
     GroupMemoryWatch watch(pid);
+    watch.leaveUncounted(pid);
     for (auto pause = std::chrono::milliseconds(1);; pause = std::min(pause * 2, longest)) {
         pid_t done = waitpid(pid, &status, WNOHANG);
         if (done == pid) {
@@ -368,10 +408,13 @@ ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double
         if (done < 0 && errno != EINTR)
             break;
         bool overMemory = memory.residentBytes > 0 && watch.residentBytes() > memory.residentBytes;
-        // The application is ending: the program goes now rather than at its deadline.
-        if (overMemory || std::chrono::steady_clock::now() >= deadline || base::BackgroundWork::isStopping()) {
+        // The application is ending: the program goes now rather than at its deadline, and
+        // that is no fault of the program's.
+        bool stopped = !overMemory && base::BackgroundWork::isStopping();
+        if (overMemory || stopped || std::chrono::steady_clock::now() >= deadline) {
             result.overMemory = overMemory;
-            result.timedOut = !overMemory;
+            result.stopped = stopped;
+            result.timedOut = !overMemory && !stopped;
             // The leader is not reaped yet, so the group id still names its group.
             kill(-pid, SIGKILL);
             while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {

@@ -20,6 +20,8 @@ struct ProgramResult {
     std::string output; // standard output, when asked for
     bool timedOut = false;
     bool overMemory = false; // ended for passing its memory limit
+    // Ended because this application ends: neither a time-out nor a fault of the program's.
+    bool stopped = false;
 };
 
 // What a program and every process it starts may take together: their resident memory, watched
@@ -36,7 +38,9 @@ ProgramResult runProgram(const std::vector<std::string>& argv, bool captureOutpu
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
 // Runs a program in a process group of its own, its output discarded; past `timeoutSeconds`
-// the whole group is killed (helpers it started included) and `timedOut` is set.
+// the whole group is killed (helpers it started included) and `timedOut` is set. When the
+// application ends meanwhile the group is killed at once and `stopped` is set instead; and
+// should this process die without ending it (killed outright), the group is killed then.
 ProgramResult runProgramWithTimeout(const std::vector<std::string>& argv, double timeoutSeconds,
                                     const Environment& environment = {}, const MemoryLimit& memory = {});
 // The resident memory of every process in the group, in bytes.
@@ -65,6 +69,9 @@ public:
     GroupMemoryWatch(const GroupMemoryWatch&) = delete;
     GroupMemoryWatch& operator=(const GroupMemoryWatch&) = delete;
     size_t residentBytes();
+    // A member whose memory is not counted: a keeper forked from this process holds this
+    // process's pages, not new ones.
+    void leaveUncounted(pid_t pid) { m_uncounted = pid; }
     // Process statuses read so far: the work of the looks.
     size_t statusesRead() const { return m_statusesRead; }
 
@@ -77,6 +84,7 @@ private:
     void forget(std::map<pid_t, int>::iterator member);
 
     pid_t m_group;
+    pid_t m_uncounted = 0;
     std::chrono::milliseconds m_newcomerLook, m_fullLook;
     size_t m_statusesRead = 0;
     // Each member's status file while kept open, else -1.

@@ -1,5 +1,8 @@
+#include "Platform/Base/BackgroundWork.h"
 #include "Platform/Graphics/DecodeBudget.h"
 #include "Platform/Graphics/Image.h"
+#include "Platform/Graphics/Resample.h"
+#include "Platform/Graphics/RowDecode.h"
 
 #include "TestSupport.h"
 #include "tests/Support/LargePictures.h"
@@ -228,6 +231,75 @@ TEST(DecodeBudget, AScreensDecodeGoesAheadOfWaitingBackgroundWork)
             t.join();
         EXPECT_EQ(order, c.order);
         EXPECT_EQ(budget.inFlight(), 0u);
+    }
+}
+
+// At the application's end no decode waits and none goes on: every decode waiting in the
+// budget returns at once with no picture and no refusal named, the steps of a decode already
+// under way stop, and no picture is refused for it. Afterwards the budget serves as before.
+TEST(DecodeBudget, TheApplicationsEndDropsWaitingDecodesAndStopsRunningOnes)
+{
+    base::Bytes png = quadrantPicture(400, 300).pngData();
+    base::Bytes baseline = quadrantJpeg(800, 600, false);
+    base::Bytes deep = largepictures::png(600, 4, 16);
+    base::Bytes gif = largepictures::gif(600);
+    struct Case {
+        const char* name;
+        std::function<Image()> decode;
+    };
+    const std::vector<Case> cases = {
+        {"png whole", [&] { return Image::fromBytes(png); }},
+        {"png fitted", [&] { return Image::fromBytesFitting(png, {100, 100}); }},
+        {"jpeg scaled", [&] { return Image::fromBytesFitting(baseline, {160, 110}); }},
+        {"jpeg whole for a screen",
+         [&] { return Image::fromBytesFitting(baseline, {800, 800}, 1, DecodeBudget::Priority::Screen); }},
+        {"16-bit png by rows", [&] { return Image::fromBytesFitting(deep, {100, 100}); }},
+        {"gif fitted", [&] { return Image::fromBytesFitting(gif, {100, 100}); }},
+    };
+    constexpr size_t kLimit = size_t(4) << 20;
+    BudgetScope scope(kLimit);
+    auto& budget = DecodeBudget::shared();
+    base::BackgroundWork::resetForTesting();
+    auto blocker = std::make_unique<DecodeBudget::Reservation>(budget.reserve(kLimit));
+    std::atomic<int> finished = 0;
+    std::vector<Image> results(cases.size());
+    std::vector<std::string> refused(cases.size());
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < cases.size(); ++i)
+        threads.emplace_back([&, i] {
+            DecodeRefusals refusals;
+            results[i] = cases[i].decode();
+            refused[i] = refusals.reason();
+            ++finished;
+        });
+    EXPECT_TRUE(waitUntil([&] { return budget.waiting() == cases.size(); })) << budget.waiting();
+    base::BackgroundWork::stopAll();
+    // Bounded: a failure lets the waiting ones go and joins them, so it is reported.
+    EXPECT_TRUE(waitUntil([&] { return finished.load() == int(cases.size()); }, 10)) << finished.load();
+    blocker.reset();
+    for (auto& t : threads)
+        t.join();
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_TRUE(results[i].isNull());
+        EXPECT_EQ(refused[i], "");
+    }
+    EXPECT_EQ(budget.inFlight(), 0u);
+    EXPECT_EQ(budget.waiting(), 0u);
+
+    // The steps of a decode under way: a reduction and a read by rows stop between rows.
+    Image large = quadrantPicture(1200, 900);
+    auto* source = large.cairoSurface();
+    ASSERT_NE(source, nullptr);
+    EXPECT_FALSE(areaAveragedSurface(source, 1200, 900, 120, 90));
+    EXPECT_FALSE(rowdecode::decode(deep, 100, 100));
+
+    // The next run of the application: every line of the budget moves again.
+    base::BackgroundWork::resetForTesting();
+    EXPECT_TRUE(areaAveragedSurface(source, 1200, 900, 120, 90));
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_FALSE(cases[i].decode().isNull());
     }
 }
 

@@ -1,3 +1,4 @@
+#include "Platform/Base/BackgroundWork.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Share/DocumentOpener.h"
 #include "Platform/Share/OfficeConverter.h"
@@ -674,6 +675,77 @@ TEST(ProgramTimeout, EndsTheWholeGroup)
     auto quick = share::runProgramWithTimeout({"sh", "-c", "exit 3"}, 10);
     EXPECT_FALSE(quick.timedOut);
     EXPECT_EQ(quick.exitCode, 3);
+}
+
+// Whether the process of that number has gone (or is only waiting to be reaped).
+bool processGone(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    return !stat || line.find(") Z ") != std::string::npos;
+}
+
+bool waitFor(const std::function<bool()>& done, double seconds)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        usleep(5000);
+    }
+    return true;
+}
+
+// How a program's run ended is told apart: its own exit, its deadline, or the application's
+// end, which ends the whole group at once and is neither a time-out nor a failure.
+TEST(ProgramTimeout, TheApplicationsEndIsNoTimeOut)
+{
+    basetest::TempDir dir;
+    struct Case {
+        const char* name;
+        double timeout;
+        bool endTheApplication;
+        bool timedOut;
+        bool stopped;
+    } cases[] = {
+        {"its deadline", 0.3, false, true, false},
+        {"the application's end", 60, true, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto pidFile = dir.path() / (std::string(c.name) + ".pid");
+        base::BackgroundWork::resetForTesting();
+        std::atomic<bool> done = false;
+        share::ProgramResult result;
+        std::thread runner([&] {
+            result = share::runProgramWithTimeout(
+                {"sh", "-c", "sleep 30 & echo $! > \"$0\"; sleep 30", pidFile.string()}, c.timeout);
+            done = true;
+        });
+        // Joined on every way out: the run ends by its deadline at the latest.
+        testsupport::OnExit join([&] {
+            runner.join();
+            base::BackgroundWork::resetForTesting();
+        });
+        pid_t helper = 0;
+        ASSERT_TRUE(waitFor([&] {
+            std::ifstream in(pidFile);
+            return bool(in >> helper);
+        }, 20));
+        auto asked = std::chrono::steady_clock::now();
+        if (c.endTheApplication)
+            base::BackgroundWork::stopAll();
+        ASSERT_TRUE(waitFor([&] { return done.load(); }, 20));
+        if (c.endTheApplication) {
+            EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count(), 2);
+        }
+        EXPECT_TRUE(result.started);
+        EXPECT_EQ(result.timedOut, c.timedOut);
+        EXPECT_EQ(result.stopped, c.stopped);
+        EXPECT_FALSE(result.overMemory);
+        EXPECT_TRUE(waitFor([&] { return processGone(helper); }, 2)) << "the helper it started is left";
+    }
 }
 
 } // namespace

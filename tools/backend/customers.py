@@ -65,9 +65,57 @@ def check_customer_document(state, document):
                     raise Rejected(name, "in a %s row names no field of the client: %s" % (table, json.dumps(value)))
 
 
-def upload_customers(state, params, document, notes, device=""):
+def identity(row, document):
+    """What tells the customer of a customer row apart in an upload: its name, and the rest, each
+    non-blank text of its rows (its number, an attribute's value by its field, an address's or a
+    contact's value by the row's local id and column)."""
+    local = row["customer_id"]
+
+    def filled(value):
+        return isinstance(value, str) and value.strip() != ""
+    rest = {}
+    if filled(row["customer_info_id"]):
+        rest["number"] = row["customer_info_id"]
+    for a in document["brivanta_customer_attribute"]:
+        if a["customer_id"] == local and filled(a["attribute_value"]):
+            rest["attribute %d" % a["attribute_fields_id"]] = a["attribute_value"]
+    for table, columns in (("brivanta_customer_address", ADDRESS_KEYS),
+                           ("brivanta_customer_contact", tuple(CONTACT_KEYS.values()))):
+        for r in document[table]:
+            if r["customer_id"] == local:
+                for column in columns:
+                    if filled(r[column]):
+                        rest["%s %d %s" % (table, r[CUSTOMER_ROW_IDS[table]], column)] = r[column]
+    return {"name": row["customer_name"].strip(), "rest": rest}
+
+
+def sent_again(before, now):
+    """Whether an upload at a local id its device used before is the customer sent then, renamed
+    or edited since: with the name it keeps at least half of the rest; renamed, it keeps all the
+    rest, and that is at least two values. A new customer that merely has the same local id
+    differs more; when unsure it is stored anew, since a doubled customer can be mended and an
+    overwritten one cannot."""
+    if before is None:
+        return False
+    kept = sum(1 for key, value in before["rest"].items() if now["rest"].get(key) == value)
+    if now["name"] == before["name"]:
+        return 2 * kept >= len(before["rest"])
+    return len(before["rest"]) >= 2 and kept == len(before["rest"])
+
+
+def upload_customers(state, params, document, notes, device=None):
+    """Stores a 520 upload; `device` is the device the request shows it comes from, None when it
+    shows none."""
     check_customer_document(state, document)
+    for row in document["brivanta_customer"]:
+        if not row["customer_name"].strip():
+            raise BadRequest("customer %d has an empty or blank customer_name" % row["customer_id"])
     account = params["accountId"]
+    if device is None:
+        # Whose re-send it could be is unknown: its rows are nobody's earlier ones.
+        state.unknown_devices += 1
+        device = "(unknown %d)" % state.unknown_devices
+        notes.append("no device shown: its customers are stored as new")
     known = {c["customerId"] for c in state.data.get("customers", [])}
 
     def uploads(table, local):
@@ -148,9 +196,10 @@ def upload_customers(state, params, document, notes, device=""):
             state.pending["customer"]["customers"].add(server_id)
         entries = uploads("brivanta_customer", row["customer_id"])
         earlier = entries[-1] if entries else None
+        now = identity(row, document)
         # A server that stores every upload it is sent makes a customer of each re-send too.
         if (earlier is not None and not state.per_run.get("storeEveryUpload")
-                and customer_row(earlier["serverId"]) is not None):
+                and customer_row(earlier["serverId"]) is not None and sent_again(earlier.get("identity"), now)):
             # The same customer sent again by its device: the re-send is the change it carries
             # against what was stored (first, or at its last re-send), so what the office changed
             # since stays where the device sent the same, and the device's change wins elsewhere.
@@ -161,14 +210,18 @@ def upload_customers(state, params, document, notes, device=""):
             customer_row(server_id).update({k: v for k, v in fields(changed).items() if v is not MISSING})
             entry["received"] += 1
             entry["applied"] = canonical(row)
+            entry["identity"] = now
             replaced[server_id] = "resent"
             state.pending["customer"]["customers"].add(server_id)
             notes.append("customer %d sent again: %d field(s) of its row changed, its changes applied"
                          % (server_id, len(changed)))
         else:
             if earlier is not None:
-                notes.append("customer %d sent again by its device: stored anew" % row["customer_id"])
+                another = not sent_again(earlier.get("identity"), now)
+                notes.append("customer %d %s by its device: stored anew"
+                             % (row["customer_id"], "used again for another customer" if another else "sent again"))
             entry, _ = record("brivanta_customer", row, make, fresh=True)
+            entry["identity"] = now
             made_now.add(entry["serverId"])
         customer_ids[row["customer_id"]] = entry["serverId"]
         out["brivanta_customer"].append({"preId": row["customer_id"], "customerId": entry["serverId"]})

@@ -64,6 +64,7 @@ REQUIRED = {
     "upload": ("accountId", "clientId", "syncData"),
 }
 SESSION_COOKIE = "brivanta_session"
+SESSION_DAYS = 30
 SYNC_TYPES = {"product": "513", "file": "515", "customer": "516"}
 RAW_PRESETS = {
     "twoResults": '{"content":{},"results":[{"status":"200","detail":"","message":""},'
@@ -227,9 +228,10 @@ class State:
         self.next_line_id = max([i["order_item_id"] for o in self.orders for i in o["items"]] + [50000]) + 1
         # Keyed by (account, device, table, local id): each device numbers its new rows from -1.
         self.customer_uploads = {}
-        # Session cookie to (account, device) from logins; else an account's latest named device.
+        # Session id to (account, device), from logins.
         self.sessions = {}
-        self.last_device = {}
+        # Customer uploads that named no device so far: each is keyed apart, so none is another's re-send.
+        self.unknown_devices = 0
         self.next_ids = {
             "brivanta_customer": max([c["customerId"] for c in data.get("customers", [])] + [9000]) + 1,
             "brivanta_customer_address": max([a["id"] for a in data.get("addresses", [])] + [0]) + 1,
@@ -250,13 +252,16 @@ class State:
     def refusal(self, which):
         return self.data.get("refusals", {}).get(which, "115")
 
-    def device_of(self, account_id, session):
-        """The device of the session that sends a request: its login's, else the device the
-        account last named (a request without the session cookie), else none."""
-        known = self.sessions.get(session)
-        if known is not None and known[0] == account_id:
-            return known[1]
-        return self.last_device.get(account_id, "")
+    def device_of(self, account_id, session, params):
+        """The device a request shows it comes from: the login of the session its cookie names,
+        else of its "jsessionId", else its own "deviceId"; None when it shows none. Never another
+        request's device: two tablets of one account interleave."""
+        for name in (session, params.get("jsessionId")):
+            known = self.sessions.get(name) if isinstance(name, str) else None
+            if known is not None and known[0] == account_id:
+                return known[1]
+        device = params.get("deviceId")
+        return device if isinstance(device, str) and device else None
 
     def check_account(self, params, need_account=True):
         """None when the client (and the account) are known, else the refusal status."""
@@ -467,8 +472,6 @@ def run_command(state, command, params, notes, session=None):
     data = state.data
     if command == "258":
         return login(state, params, notes)
-    if "deviceId" in params:
-        state.last_device[params["accountId"]] = params["deviceId"]
     if command == "260":
         return envelope("200", {"configuration": data["configuration"], "appConfiguration": data["appConfiguration"],
                                 "settings": data["settings"]})
@@ -500,7 +503,7 @@ def run_command(state, command, params, notes, session=None):
     if command == "518":
         return upload_orders(state, params, json.loads(params["syncData"]), notes)
     if command == "520":
-        device = state.device_of(params["accountId"], session)
+        device = state.device_of(params["accountId"], session, params)
         return upload_customers(state, params, json.loads(params["syncData"]), notes, device)
     raise BadRequest("unhandled command %s" % command)
 
@@ -531,7 +534,6 @@ def login(state, params, notes):
                "skinUpdated": state.per_run.get("skinUpdated", 0),
                "syncAll": state.per_run.get("syncAll", 0)}
     state.sessions[content["sessionId"]] = (account["accountId"], params["deviceId"])
-    state.last_device[account["accountId"]] = params["deviceId"]
     content.update(user_info(state, account))
     content["vendor"] = {"account": account["accountId"], "clientId": client["clientId"],
                          "device_id": params["deviceId"], "device_token": "", "discount": account.get("discount", "0"),
@@ -819,7 +821,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         extra = None
         if command == "258" and answer["results"][0]["status"] == "200":
             # The session's cookie: later requests name no session otherwise.
-            extra = {"Set-Cookie": "%s=%s; Path=/; HttpOnly" % (SESSION_COOKIE, answer["content"]["sessionId"])}
+            # Kept for days, as many servers keep theirs: a device's later run, logged in offline,
+            # still shows which device it is.
+            extra = {"Set-Cookie": "%s=%s; Path=/; Max-Age=%d; HttpOnly"
+                                   % (SESSION_COOKIE, answer["content"]["sessionId"], SESSION_DAYS * 86400)}
         self.answer_envelope(answer, fault, extra)
 
     def session_cookie(self):

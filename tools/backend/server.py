@@ -64,7 +64,6 @@ REQUIRED = {
     "upload": ("accountId", "clientId", "syncData"),
 }
 SESSION_COOKIE = "brivanta_session"
-SESSION_DAYS = 30
 SYNC_TYPES = {"product": "513", "file": "515", "customer": "516"}
 RAW_PRESETS = {
     "twoResults": '{"content":{},"results":[{"status":"200","detail":"","message":""},'
@@ -821,10 +820,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         extra = None
         if command == "258" and answer["results"][0]["status"] == "200":
             # The session's cookie: later requests name no session otherwise.
-            # Kept for days, as many servers keep theirs: a device's later run, logged in offline,
-            # still shows which device it is.
-            extra = {"Set-Cookie": "%s=%s; Path=/; Max-Age=%d; HttpOnly"
-                                   % (SESSION_COOKIE, answer["content"]["sessionId"], SESSION_DAYS * 86400)}
+            extra = {"Set-Cookie": "%s=%s; Path=/; HttpOnly" % (SESSION_COOKIE, answer["content"]["sessionId"])}
         self.answer_envelope(answer, fault, extra)
 
     def session_cookie(self):

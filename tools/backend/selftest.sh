@@ -189,8 +189,8 @@ expect "the office moves the order on" "$(curl -sS "http://127.0.0.1:$CP/__state
 expect "orderStatus of an unknown number" "$(curl -s -o /dev/null -w '%{http_code}' -X POST --data-binary '{"orderStatus": {"NOPE": 3}}' "http://127.0.0.1:$CP/__control")" "400"
 customer_doc='{"brivanta_customer":[{"customer_id":-3,"customer_info_id":"","customer_name":"Initech","customer_publish":1,"customer_ordering":0,"discount":0}],"brivanta_customer_address":[{"id":-7,"customer_id":-3,"address":"2 Side St","city":"Austin","state":"TX","zip_code":"73301"}],"brivanta_customer_attribute":[{"attribute_id":-9,"customer_id":-3,"attribute_fields_id":5,"attribute_value":1}],"brivanta_customer_contact":[{"customer_id":-3,"contact_id":-2,"first_name":"Bill","last_name":"Lumbergh","job_title":"VP","work_phone":"","mobile_phone":"","email":"","im":"","note":""}]}'
 ids='[(r["preId"], r.get("customerId"), r.get("id", r.get("attributeId", r.get("contactId")))) for t in ("brivanta_customer","brivanta_customer_address","brivanta_customer_attribute","brivanta_customer_contact") for r in d["content"][t]]'
-# Each device numbers its new rows from -1: a row is known by the device of the session sending
-# it, and an upload without a session's cookie by the device the account named last.
+# Each device numbers its new rows from -1: a row is known by the device the upload shows, by
+# its session's cookie; an upload that shows none is never taken for another's re-send.
 session() { # device, cookie jar: alice logs in on that device
   curl -sS -c "$2" -o /dev/null -X POST --data-binary "$(params login version=1.0 accountId=alice deviceId="$1" password=$DIGEST clientId=AcmeCo firstLogin=NO)" "http://127.0.0.1:$CP/BrivantaSaas/Vendor?"
 }
@@ -198,9 +198,9 @@ upload_in() { # cookie jar, document
   curl -sS -b "$1" -X POST --data-binary "$(params syncData accountId=alice clientId=AcmeCo syncData="$2")" "http://127.0.0.1:$CP/BrivantaSaas/SyncClient;"
 }
 session dev-1 "$work/dev-1"
-first=$(upload "$customer_doc" | j "$ids")
+first=$(upload_in "$work/dev-1" "$customer_doc" | j "$ids")
 expect "520 maps the four local ids" "$first" "[(-3, 9002, None), (-7, 9002, 2), (-9, 9002, 3), (-2, 9002, 2)]"
-expect "520 repeat answers the same ids" "$(upload "$customer_doc" | j "$ids")" "$first"
+expect "520 repeat answers the same ids" "$(upload_in "$work/dev-1" "$customer_doc" | j "$ids")" "$first"
 expect "uploaded customer in the next 516 change set" "$(sync customer false | j '[c["customerName"] for c in d["content"][0]], len(d["content"][2]), len(d["content"][3])')" "(['Initech'], 1, 1)"
 session dev-2 "$work/dev-2"
 other=${customer_doc/Initech/Initrode}
@@ -265,21 +265,21 @@ d['brivanta_customer_attribute']=[{'attribute_id':-20,'customer_id':-5,'attribut
 if sys.argv[2:] == ['nocontact']: d['brivanta_customer_contact']=[]
 print(json.dumps(d))" "$@"
 }
-for level in Gold Silver; do upload "$(resent $level)" >/dev/null; done
-bronze=$(upload "$(resent Bronze)" | j "$ids")
-expect "an unchanged repeat answers the same ids" "$(upload "$(resent Bronze)" | j "$ids")" "$bronze"
+for level in Gold Silver; do upload_in "$work/dev-1" "$(resent $level)" >/dev/null; done
+bronze=$(upload_in "$work/dev-1" "$(resent Bronze)" | j "$ids")
+expect "an unchanged repeat answers the same ids" "$(upload_in "$work/dev-1" "$(resent Bronze)" | j "$ids")" "$bronze"
 expect "a customer sent four times is stored once, as last sent" "$(curl -sS "http://127.0.0.1:$CP/__state" | j '[(c["customerId"], [(a["attributeFieldsId"], a["attributeValue"]) for a in c["attributes"]], len(c["addresses"]), len(c["contacts"])) for c in d["serverCustomers"] if c["customerId"] > 9003]')" "[(9004, [(4, 'Bronze')], 1, 1)]"
 the_customer='[(c["customerId"], [(a["attributeFieldsId"], a["attributeValue"]) for a in c["attributes"]], len(c["addresses"]), len(c["contacts"])) for c in d["serverCustomers"] if c["customerId"] > 9003]'
 # Sent again after the office changed it: a field the re-send carries as it was stored keeps the
 # office's value, a field it changed takes the re-send's; rows it leaves out go, the office's stay.
 control '{"customerEdits": [{"customerId": 9004, "attributes": {"4": "Platinum", "11": "555-OFFICE"}}]}'
-upload "$(resent Bronze)" >/dev/null
+upload_in "$work/dev-1" "$(resent Bronze)" >/dev/null
 expect "a re-send keeps what the office changed since" "$(curl -sS "http://127.0.0.1:$CP/__state" | j "$the_customer")" "[(9004, [(4, 'Platinum'), (11, '555-OFFICE')], 1, 1)]"
-expect "and answers the server's values" "$(upload "$(resent Bronze)" | j '[(r["attributeFieldsId"], r["attributeValue"]) for r in d["content"]["brivanta_customer_attribute"]]')" "[(4, 'Platinum')]"
-upload "$(resent Gold nocontact)" >/dev/null
+expect "and answers the server's values" "$(upload_in "$work/dev-1" "$(resent Bronze)" | j '[(r["attributeFieldsId"], r["attributeValue"]) for r in d["content"]["brivanta_customer_attribute"]]')" "[(4, 'Platinum')]"
+upload_in "$work/dev-1" "$(resent Gold nocontact)" >/dev/null
 expect "a re-send's own change wins, and a row it leaves out is gone" "$(curl -sS "http://127.0.0.1:$CP/__state" | j "$the_customer")" "[(9004, [(4, 'Gold'), (11, '555-OFFICE')], 1, 0)]"
 control '{"perRun": {"storeEveryUpload": true}}'
-upload "$(resent Silver)" >/dev/null
+upload_in "$work/dev-1" "$(resent Silver)" >/dev/null
 expect "a server that stores every upload stores a re-send anew" "$(curl -sS "http://127.0.0.1:$CP/__state" | j "$the_customer")" "[(9004, [(4, 'Gold'), (11, '555-OFFICE')], 1, 0), (9005, [(4, 'Silver')], 1, 1)]"
 control '{"perRun": {"storeEveryUpload": false}}'
 history() { post 'SyncServer;' "$(params getorderhistory accountId=alice clientId=AcmeCo baseTime="$1" numberOfOrder=10)"; }
@@ -295,6 +295,38 @@ expect "history shows the office's status" "$(history '' | j '[(o["order_status"
 expect "bob sends DEV-0002 again" "$(upload "$odd" bob | j 'd["results"][0]["status"], d["content"]["orders"][0]["generateId"]')" "('200', 5014)"
 expect "one DEV-0002, under its latest sender" "$(curl -sS "http://127.0.0.1:$CP/__state" | j '[(o["account"], o["received"]) for o in d["orders"] if o["order_number"] == "DEV-0002"]')" "[('bob', 2)]"
 expect "the log names both accounts" "$(last_log 518 | j 'any("stored under alice" in n for n in d["notes"])')" "True"
+# What an upload at a local id its device used before is: the customer sent then, or another.
+control '{"reset": true}'
+session dev-1 "$work/dev-1"
+session dev-2 "$work/dev-2"
+customer() { # local id, name, phone, street, then the first name of a contact or none: a device's new customer
+  "$PY" -c "import json,sys
+local, name, phone, street = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+print(json.dumps({'brivanta_customer':[{'customer_id':local,'customer_info_id':'','customer_name':name,'customer_publish':1,'customer_ordering':0,'discount':0}],
+ 'brivanta_customer_address':[],
+ 'brivanta_customer_attribute':[{'attribute_id':local-i,'customer_id':local,'attribute_fields_id':f,'attribute_value':v} for i,(f,v) in enumerate([(11,phone),(14,street),(15,'Springfield'),(5,1)])],
+ 'brivanta_customer_contact':[{'customer_id':local,'contact_id':-1,'first_name':c,'last_name':'','job_title':'','work_phone':'','mobile_phone':'','email':'','im':'','note':''} for c in sys.argv[5:]]}))" "$@"
+}
+made='[r["customerId"] for r in d["content"]["brivanta_customer"]]'
+held='[(c["customerId"], c["customerName"], sorted((a["attributeFieldsId"], a["attributeValue"]) for a in c["attributes"]), [k["firstName"] for k in c["contacts"]]) for c in d["serverCustomers"] if c["customerId"] > 9001]'
+expect "a device's new customer at -1" "$(upload_in "$work/dev-1" "$(customer -1 Alpha 111 '1 Alpha Rd' Ann)" | j "$made")" "[9002]"
+expect "its next new customer at -1 again, another in all but the town, is its own" "$(upload_in "$work/dev-1" "$(customer -1 Beta 999 '9 Beta Ave' Bob)" | j "$made")" "[9003]"
+expect "Alpha keeps every value" "$(curl -sS "http://127.0.0.1:$CP/__state" | j "$held")" "[(9002, 'Alpha', [(5, 'YES'), (11, '111'), (14, '1 Alpha Rd'), (15, 'Springfield')], ['Ann']), (9003, 'Beta', [(5, 'YES'), (11, '999'), (14, '9 Beta Ave'), (15, 'Springfield')], ['Bob'])]"
+expect "the same name with every other value changed is another customer too" "$(upload_in "$work/dev-1" "$(customer -1 Beta 555 '5 Gamma Ct' Cy)" | j "$made")" "[9004]"
+expect "Beta renamed, all else as sent, is Beta sent again" "$(upload_in "$work/dev-1" "$(customer -1 'Gamma Inc' 555 '5 Gamma Ct' Cy)" | j "$made")" "[9004]"
+expect "and a phone changed with the name kept too" "$(upload_in "$work/dev-1" "$(customer -1 'Gamma Inc' 556 '5 Gamma Ct' Cy)" | j "$made")" "[9004]"
+control '{"reset": true}'
+session dev-1 "$work/dev-1"
+session dev-2 "$work/dev-2"
+expect "tablet 1's Twin" "$(upload_in "$work/dev-1" "$(customer -1 Twin 111 '1 One St')" | j "$made")" "[9002]"
+expect "tablet 2's Twin at the same local id" "$(upload_in "$work/dev-2" "$(customer -1 Twin 222 '2 Two St')" | j "$made")" "[9003]"
+# Tablet 1 renames its Twin and sends it again without a cookie, tablet 2's sync coming between.
+post 'SyncServer;' "$(params syncData accountId=alice clientId=AcmeCo deviceId=dev-1 syncType=customer isFull=false)" >/dev/null
+post 'SyncServer;' "$(params syncData accountId=alice clientId=AcmeCo deviceId=dev-2 syncType=customer isFull=false)" >/dev/null
+expect "a re-send showing no device is stored as new" "$(upload "$(customer -1 'Twin Two' 111 '1 One St')" | j "$made")" "[9004]"
+expect "and no customer lost a value" "$(curl -sS "http://127.0.0.1:$CP/__state" | j "$held")" "[(9002, 'Twin', [(5, 'YES'), (11, '111'), (14, '1 One St'), (15, 'Springfield')], []), (9003, 'Twin', [(5, 'YES'), (11, '222'), (14, '2 Two St'), (15, 'Springfield')], []), (9004, 'Twin Two', [(5, 'YES'), (11, '111'), (14, '1 One St'), (15, 'Springfield')], [])]"
+expect "a re-send naming its device is that device's" "$(post 'SyncClient;' "$(params syncData accountId=alice clientId=AcmeCo deviceId=dev-2 syncData="$(customer -1 'Twin Too' 222 '2 Two St')")" | j "$made")" "[9003]"
+control '{"reset": true}'
 control '{"reset": true}'
 page1=$(history '')
 oldest=$(echo "$page1" | j '__import__("datetime").datetime.strptime(d["content"]["orders"][-1]["cdate"], "%m/%d/%Y %H:%M:%S").strftime("%Y-%m-%d %H:%M:%S")')
@@ -363,6 +395,9 @@ expect "unknown method" "$(post 'Vendor?' "$(params dance accountId=alice client
 expect "unknown head" "$(post 'Vendor' "$(params login)" | j 'd["results"][0]["status"]')" "115"
 expect "syncData of neither document" "$(upload '{"orders": []}' | j 'd["results"][0]["status"]')" "115"
 expect "an order with an empty number" "$(upload "$(edited "o['order_number']=''")" | j 'd["results"][0]["status"]')" "115"
+for name in '' '  '; do
+  expect "a customer named [$name]" "$(upload "$(customer -1 "$name" 111 '1 One St')" | j 'd["results"][0]["status"]')" "115"
+done
 expect "customer child naming an unknown customer" "$(upload '{"brivanta_customer":[],"brivanta_customer_address":[{"id":-1,"customer_id":-99,"address":"","city":"","state":"","zip_code":""}],"brivanta_customer_attribute":[],"brivanta_customer_contact":[]}' | j 'd["results"][0]["status"]')" "115"
 expect "path with .." "$(curl -s --path-as-is -o /dev/null -w '%{http_code}' "$(file_url AcmeCo/product/../../AcmeCo/product/ch1.jpg)")" "404"
 expect "encoded .." "$(curl -s -o /dev/null -w '%{http_code}' "$(file_url AcmeCo/product/%2e%2e%2fch1.jpg)")" "404"

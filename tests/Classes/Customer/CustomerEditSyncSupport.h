@@ -271,6 +271,8 @@ protected:
     // A fresh start, as a login that uploads its orders.
     void startFreshUploading()
     {
+        // Its sync logs in, so that the device holds a session of the back end's present run.
+        LoginMode::sharedInstance()->setLoginType(-1);
         startFresh();
         LoginMode::sharedInstance()->setLoginType(1);
         CustomerDataModel::installOrderUploadHook();

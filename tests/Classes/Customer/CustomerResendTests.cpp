@@ -1,6 +1,6 @@
 // A new customer sent again after its upload's answer was lost, against the loopback back end:
 // the re-send is the same customer whatever the office and the user changed meanwhile, and
-// only when it comes from the device that made it.
+// only when it comes from the device that made it and still shows that customer.
 #include "tests/Classes/Customer/CustomerEditSyncSupport.h"
 #include "Database/QuoteOrderEntity.h"
 #include "Network/BRHTTPRequest.h"
@@ -28,6 +28,8 @@ protected:
         ASSERT_TRUE(m_db->executeUpdate("DROP TABLE IF EXISTS brivanta_local_id_mark"));
         ASSERT_TRUE(m_data->customerModel()->keepLocalCustomerIdMark(0));
         wipeCustomers();
+        // Its sync logs in, so that the tablet holds a session of its own.
+        LoginMode::sharedInstance()->setLoginType(-1);
         sync();
         LoginMode::sharedInstance()->setLoginType(1);
         CustomerDataModel::installOrderUploadHook();
@@ -90,45 +92,77 @@ protected:
                 + k["mobilePhone"].toString() + "|\n";
         return text;
     }
-    // A command sent as another program would, without this process's cookies; its answer.
-    base::Value post(const std::string& head, base::Dictionary parameters)
+    // A command sent as another program would, without this process's cookies, with the session
+    // cookie given if any; its answer. `setCookie` gets the answer's session cookie.
+    base::Value post(const std::string& head, base::Dictionary parameters, const std::string& cookie = {},
+                     std::string* setCookie = nullptr)
     {
         auto body = BRJsonWriter().stringWithObject(
             base::Value(base::Dictionary{{"root", base::Dictionary{{"parameters", std::move(parameters)}}}}));
+        std::vector<std::pair<std::string, std::string>> headers{{"Content-Type", "application/json"}};
+        if (!cookie.empty())
+            headers.emplace_back("Cookie", cookie);
         auto answer = testsupport::httpExchange(backend().commandPort(), "POST",
                                                 std::string("/") + testsupport::TestBackend::kPath + "/" + head,
-                                                body.value_or(""), {{"Content-Type", "application/json"}});
+                                                body.value_or(""), headers);
         EXPECT_TRUE(answer && answer->status == 200);
+        if (setCookie && answer) {
+            const std::string set = answer->header("Set-Cookie").value_or("");
+            *setCookie = set.substr(0, set.find(';'));
+        }
         return JSONValue(answer ? answer->body : "").value_or(base::Value());
     }
-    // Another tablet of the same account logs in and uploads its own new customer at -1, with its
-    // street and phone; the id the server gave it.
-    int otherTabletUploads(const std::string& name, const std::string& street, const std::string& phone)
+    // A customer upload document sent with that session cookie (none: a request that shows no
+    // device); the server id of its customer.
+    int uploadWith(const std::string& cookie, const base::Value& document)
     {
+        const std::string syncData = BRJsonWriter().stringWithObject(document).value_or("");
+        base::Value answer = post("SyncClient;",
+                                  base::Dictionary{{"methodName", "syncData"},
+                                                   {"accountId", "alice"},
+                                                   {"clientId", "AcmeCo"},
+                                                   {"syncData", syncData}},
+                                  cookie);
+        const base::Value& made = answer["content"]["brivanta_customer"];
+        return made.isArray() && !made.asArray().empty() ? int(made.asArray()[0]["customerId"].toInt()) : 0;
+    }
+    // This process's session cookie, as its next request sends it.
+    static std::string thisDevicesSession()
+    {
+        for (const auto& cookie : BRHTTPRequest::sessionCookies())
+            if (cookie.name == "brivanta_session")
+                return cookie.name + "=" + cookie.value;
+        return {};
+    }
+    static base::Array phoneAndStreet(int local, const std::string& phone, const std::string& street)
+    {
+        base::Array attributes;
+        int row = local * 10;
+        for (const auto& [field, value] : std::vector<std::pair<int, std::string>>{{11, phone}, {14, street}})
+            attributes.push_back(base::Dictionary{{"attribute_id", row--},
+                                                  {"customer_id", local},
+                                                  {"attribute_fields_id", field},
+                                                  {"attribute_value", value}});
+        return attributes;
+    }
+    // Another tablet of the same account logs in and, with its session, uploads its own new
+    // customer at that local id, with its street and phone; the id the server gave it.
+    int otherTabletUploads(const std::string& name, const std::string& street, const std::string& phone, int local = -1)
+    {
+        std::string session;
         base::Value login = post("Vendor?", base::Dictionary{{"methodName", "login"},
                                                              {"version", "1.0"},
                                                              {"accountId", "alice"},
                                                              {"deviceId", "dev-2"},
                                                              {"password", RequestLogin::passwordDigest("s3cret!")},
                                                              {"clientId", "AcmeCo"},
-                                                             {"firstLogin", "YES"}});
+                                                             {"firstLogin", "YES"}},
+                                 {}, &session);
         const base::Value& results = login["results"];
         EXPECT_EQ(results.isArray() && !results.asArray().empty() ? results.asArray()[0]["status"].toString() : "",
                   "200");
-        base::Array attributes;
-        int row = -1;
-        for (const auto& [field, value] : std::vector<std::pair<int, std::string>>{{11, phone}, {14, street}})
-            attributes.push_back(base::Dictionary{
-                {"attribute_id", row--}, {"customer_id", -1}, {"attribute_fields_id", field}, {"attribute_value", value}});
-        base::Value document = customerUpload(-1, name, std::move(attributes));
-        base::Value answer =
-            post("SyncClient;", base::Dictionary{{"methodName", "syncData"},
-                                                 {"accountId", "alice"},
-                                                 {"clientId", "AcmeCo"},
-                                                 {"syncData", BRJsonWriter().stringWithObject(document)
-                                                                  .value_or("")}});
-        const base::Value& made = answer["content"]["brivanta_customer"];
-        return made.isArray() && !made.asArray().empty() ? int(made.asArray()[0]["customerId"].toInt()) : 0;
+        EXPECT_FALSE(session.empty());
+        return uploadWith(session, customerUpload(local, name, phoneAndStreet(local, phone, street)));
     }
 
 };
@@ -241,6 +275,73 @@ TEST_F(CustomerResendTest, TwoTabletsOfOneAccountKeepTheirCustomersApart)
         EXPECT_EQ(serverValue(9002, 11) + "|" + serverValue(9002, 14), "555-ONE|1 One St");
         EXPECT_EQ(serverValue(other, 11) + "|" + serverValue(other, 14), "555-TWO|2 Two St");
     }
+}
+
+// The same device, session and all, uploads another customer at the local id its first one had:
+// another customer in every field is a customer of its own, and the first keeps every value and
+// its order.
+TEST_F(CustomerResendTest, AnotherCustomerAtALocalIdItsDeviceUsedBeforeIsACustomerOfItsOwn)
+{
+    ASSERT_TRUE(backend().reset());
+    freshDevice("dev-1");
+    const int local = newCustomerWithOrder("Alpha", "1 Alpha Rd", "555-ALPHA", true);
+    EXPECT_EQ(submitOrders(), "200");
+    ASSERT_EQ(orderCustomersOnServer(), std::vector<int64_t>{9002});
+    const std::string alpha = serverBrief(9002);
+    ASSERT_NE(alpha.find("|Alpha|"), std::string::npos) << alpha;
+    ASSERT_FALSE(thisDevicesSession().empty());
+
+    const base::Value beta = customerUpload(local, "Beta", phoneAndStreet(local, "555-BETA", "9 Beta Ave"));
+    EXPECT_EQ(uploadWith(thisDevicesSession(), beta), 9003);
+    EXPECT_EQ(serverBrief(9002), alpha);
+    EXPECT_EQ(onServer(9003)["customerName"].toString(), "Beta");
+    EXPECT_EQ(serverValue(9003, 11) + "|" + serverValue(9003, 14), "555-BETA|9 Beta Ave");
+    EXPECT_EQ(orderCustomersOnServer(), std::vector<int64_t>{9002});
+}
+
+// Tablets A and B of one account each upload a "Twin" at the same local id; A's answer is lost.
+// A renames its Twin and, logged in offline with no session, sends it again from the customer
+// pane, B's sync coming between A's and A's upload. Nothing A's upload shows names A, so it is
+// stored as new: B's customer keeps its phone and street, A's first copy stays as it was, and
+// A's order goes to the customer A sent.
+TEST_F(CustomerResendTest, ATabletsResendWithoutASessionNeverLandsOnAnotherTabletsCustomer)
+{
+    ASSERT_TRUE(backend().reset());
+    freshDevice("dev-1");
+    const int local = newCustomerWithOrder("Twin", "1 One St", "555-A", false);
+    ASSERT_TRUE(backend().setFault("520", "truncate", 1, R"("fraction": 0.5)"));
+    EXPECT_EQ(submitOrders(), "999");
+    EXPECT_EQ(otherTabletUploads("Twin", "2 Two St", "222", local), 9003);
+    // A number from the office keeps tablet A from taking the stored copy as it is.
+    ASSERT_TRUE(backend().control(R"({"customerEdits": [{"customerId": 9002, "fields": {"customerInfoId": "C-1"}}]})"));
+    edit(local, [](CustomerInfoView&, CustomerInfoGroupData& groups) {
+        groups.customerCompanyData()[0].customerAttributes[0].value = "Twin Renamed";
+    });
+    // A new run of tablet A, logged in offline: the session of its last online login is gone.
+    BRHTTPRequest::clearSession();
+    LoginMode::sharedInstance()->setLoginType(2);
+
+    // A's upload held at the back end while tablet B syncs.
+    const int held = faultUsed("520");
+    ASSERT_TRUE(backend().setFault("520", "delay", 1, R"("seconds": 3)"));
+    m_uploads.clear();
+    CustomerDataModel::sharedInstance()->submitCustomer(local);
+    ASSERT_TRUE(runUntil([&] { return faultUsed("520") > held; }));
+    post("SyncServer;", base::Dictionary{{"methodName", "syncData"}, {"accountId", "alice"}, {"clientId", "AcmeCo"},
+                                         {"deviceId", "dev-2"}, {"syncType", "customer"}, {"isFull", "false"}});
+    ASSERT_TRUE(runUntil([&] { return !m_uploads.empty(); }));
+    EXPECT_EQ(m_uploads, std::vector<bool>{true});
+    EXPECT_EQ(submitOrders(), "200");
+
+    EXPECT_EQ(serverNames(), (std::vector<std::string>{"Globex", "Twin", "Twin", "Twin Renamed"}));
+    EXPECT_EQ(onServer(9003)["customerName"].toString() + "|" + serverValue(9003, 11) + "|" + serverValue(9003, 14),
+              "Twin|222|2 Two St");
+    EXPECT_EQ(onServer(9002)["customerName"].toString() + "|" + serverValue(9002, 11) + "|" + serverValue(9002, 14),
+              "Twin|555-A|1 One St");
+    const std::vector<int64_t> orders = orderCustomersOnServer();
+    ASSERT_EQ(orders.size(), 1u);
+    EXPECT_EQ(onServer(int(orders[0]))["customerName"].toString() + "|" + serverValue(int(orders[0]), 11),
+              "Twin Renamed|555-A");
 }
 
 } // namespace customerresend

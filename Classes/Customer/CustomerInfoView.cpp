@@ -391,7 +391,8 @@ void CustomerInfoView::customerAttributeCellTextFieldBegin(ui::TextField& field)
         return;
     m_curCell = cell;
     ui::IndexPath ip{cell->section + 1, cell->row};
-    m_table->scrollToRowAtIndexPath(ip, ui::TableViewScrollPosition::Middle, true);
+    if (!m_givingCaretBack)
+        m_table->scrollToRowAtIndexPath(ip, ui::TableViewScrollPosition::Middle, true);
     const int lastSection = editing() ? companyCount() + contactCount() + 1 : companyCount() + contactCount();
     const bool lastRow = cell->row + 1 == m_table->numberOfRowsInSection(ip.section);
     const bool lastGroup = ip.section == companyCount() + contactCount() || ip.section == lastSection;
@@ -491,30 +492,54 @@ void CustomerInfoView::notifiChangelanguage()
 {
     retext();
     if (editing()) {
-        // Only the captions change: what is typed stays, the field holding the caret included.
-        takeTypedText();
+        // Only the captions change: what is typed stays, the field holding the caret included,
+        // and the caret stays in it, though the reload takes away the row it was shown in.
+        auto caret = takeTypedText();
         m_groups.retext();
-    } else {
-        m_textFieldArray.clear();
-        if (m_personInfo && m_personInfo->pid != 0)
-            m_groups.updateCustomerInfoData(m_personInfo);
+        reload();
+        if (caret)
+            giveCaretBack(*caret);
+        return;
     }
+    m_textFieldArray.clear();
+    if (m_personInfo && m_personInfo->pid != 0)
+        m_groups.updateCustomerInfoData(m_personInfo);
     reload();
 }
 
-void CustomerInfoView::takeTypedText()
+std::optional<CustomerInfoView::Caret> CustomerInfoView::takeTypedText()
 {
     for (const auto& weak : m_textFieldArray) {
         auto field = weak.lock();
         if (!field || !field->isFirstResponder())
             continue;
-        if (auto* cell = dynamic_cast<CustomerAttributeCell*>(field->superview() ? field->superview()->superview() : nullptr)) {
-            const bool focus = m_tableInputViewFocus;
-            customerAttributeCellTextFieldcEnd(field->text(), cell->section, cell->row);
-            m_tableInputViewFocus = focus;
-        }
-        return;
+        auto* cell = dynamic_cast<CustomerAttributeCell*>(field->superview() ? field->superview()->superview() : nullptr);
+        if (!cell)
+            return std::nullopt;
+        const bool focus = m_tableInputViewFocus;
+        customerAttributeCellTextFieldcEnd(field->text(), cell->section, cell->row);
+        m_tableInputViewFocus = focus;
+        return Caret{{cell->section + 1, cell->row}, field->selectionStart(), field->selectionLength()};
     }
+    return std::nullopt;
+}
+
+void CustomerInfoView::giveCaretBack(const Caret& caret)
+{
+    if (caret.row.section >= m_table->numberOfSections() || caret.row.row >= m_table->numberOfRowsInSection(caret.row.section))
+        return;
+    auto* cell = dynamic_cast<CustomerAttributeCell*>(m_table->cellForRowAtIndexPath(caret.row));
+    if (!cell) {
+        m_table->scrollToRowAtIndexPath(caret.row, ui::TableViewScrollPosition::None, false);
+        cell = dynamic_cast<CustomerAttributeCell*>(m_table->cellForRowAtIndexPath(caret.row));
+    }
+    if (!cell)
+        return;
+    m_givingCaretBack = true;
+    const bool took = cell->txtAttributeValue().becomeFirstResponder();
+    m_givingCaretBack = false;
+    if (took)
+        cell->txtAttributeValue().setSelectedRange(caret.start, caret.length);
 }
 
 // --- Table -------------------------------------------------------------------------------------

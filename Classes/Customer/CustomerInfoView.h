@@ -118,8 +118,15 @@ private:
     void keyboardWillShow();
     void keyboardWillHide();
     void resignFields();
-    // The text of the field holding the caret into its row, the caret left where it is.
-    void takeTypedText();
+    // Where the caret is in the form: the row and the selection of its field.
+    struct Caret {
+        ui::IndexPath row;
+        size_t start = 0, length = 0;
+    };
+    // The text of the field holding the caret into its row, the caret left where it is; where
+    // that caret is, if a field of the form has it.
+    std::optional<Caret> takeTypedText();
+    void giveCaretBack(const Caret& caret);
 
     std::shared_ptr<ui::ImageView> m_titleBar;
     std::shared_ptr<ui::Label> m_titleLabel;
@@ -132,6 +139,7 @@ private:
     int m_customerType = 0;
     std::vector<std::weak_ptr<ui::TextField>> m_textFieldArray;
     bool m_tableInputViewFocus = false;
+    bool m_givingCaretBack = false; // the row stays where the user left it
     CustomerAttributeCell* m_curCell = nullptr;
     CustomerInfoViewDelegate* m_delegate = nullptr;
     std::vector<base::ObserverToken> m_observers;

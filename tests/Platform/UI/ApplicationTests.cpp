@@ -180,7 +180,9 @@ TEST_F(ApplicationTest, HeadlessRunsRecordAddressesForTheScriptInsteadOfOpeningT
     EXPECT_EQ(run("expect-opened \"https://example.com/first\"\nexpect-opened \"https://example.com/second\"\n", 2), 0);
     EXPECT_EQ(Application::shared().recordedURLs(),
               (std::vector<std::string>{"https://example.com/first", "https://example.com/second"}));
-    // --scale sets the pictures' resolution.
+    // --scale sets the pictures' resolution (read once the ended run is put away: after the
+    // program's end no picture is decoded).
+    Application::shared().resetForTesting();
     EXPECT_EQ(gfx::Image::fromFile((dir / "shot.png").string()).pixelWidth(), 2048);
     // A check finds only what was opened after the last address it found.
     EXPECT_NE(run("expect-opened \"https://example.com/second\"\nexpect-opened \"https://example.com/first\"\n", 1), 0);

@@ -4,92 +4,88 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
+
+#include <gif_lib.h>
 
 namespace gfx::gifdecode {
 
 namespace {
 
-constexpr int kMaxCodes = 4096;
-
-struct Frame {
-    Layout layout;
-    const uint8_t* table = nullptr; // the frame's own colours, else the file's
-    int tableSize = 0;
-    int transparent = -1;
-    bool interlaced = false;
-    int minimumCodeSize = 0;
-    size_t dataAt = 0;
+// The encoded bytes the library reads from, in order.
+struct Source {
+    std::span<const uint8_t> bytes;
+    size_t at = 0;
 };
 
-int little16(const uint8_t* p)
+int readSource(GifFileType* file, GifByteType* into, int wanted)
 {
-    return p[0] | p[1] << 8;
+    auto* source = static_cast<Source*>(file->UserData);
+    size_t count = std::min(size_t(std::max(wanted, 0)), source->bytes.size() - source->at);
+    if (count > 0)
+        std::memcpy(into, source->bytes.data() + source->at, count);
+    source->at += count;
+    return int(count);
 }
 
-size_t tableBytes(uint8_t flags)
-{
-    return (flags & 0x80) ? size_t(3) << ((flags & 7) + 1) : 0;
-}
+struct CloseFile {
+    void operator()(GifFileType* file) const
+    {
+        int error = 0;
+        DGifCloseFile(file, &error);
+    }
+};
+
+// The first frame, with the reader standing at its picture data.
+struct Frame {
+    std::unique_ptr<Source> source; // where the reader reads from: it must not move
+    std::unique_ptr<GifFileType, CloseFile> file;
+    Layout layout;
+    const ColorMapObject* table = nullptr; // the frame's own colours, else the file's
+    int transparent = -1;
+    bool interlaced = false;
+};
 
 std::optional<Frame> firstFrame(std::span<const uint8_t> bytes)
 {
-    if (bytes.size() < 13 || std::memcmp(bytes.data(), "GIF8", 4) != 0)
-        return std::nullopt;
     Frame frame;
-    frame.layout.canvasWidth = little16(&bytes[6]);
-    frame.layout.canvasHeight = little16(&bytes[8]);
-    size_t at = 13;
-    if (size_t global = tableBytes(bytes[10])) {
-        if (at + global > bytes.size())
+    frame.source = std::make_unique<Source>(Source {bytes});
+    int error = 0;
+    frame.file.reset(DGifOpen(frame.source.get(), readSource, &error));
+    GifFileType* file = frame.file.get();
+    if (!file)
+        return std::nullopt;
+    frame.layout.canvasWidth = file->SWidth;
+    frame.layout.canvasHeight = file->SHeight;
+    for (;;) {
+        GifRecordType record = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(file, &record) == GIF_ERROR)
             return std::nullopt;
-        frame.table = &bytes[at];
-        frame.tableSize = int(global / 3);
-        at += global;
-    }
-    while (at < bytes.size()) {
-        uint8_t kind = bytes[at];
-        if (kind == 0x21) {
-            if (at + 2 > bytes.size())
+        if (record != EXTENSION_RECORD_TYPE)
+            break;
+        int code = 0;
+        GifByteType* block = nullptr;
+        if (DGifGetExtension(file, &code, &block) == GIF_ERROR)
+            return std::nullopt;
+        // The graphic control before a frame names its see-through colour.
+        GraphicsControlBlock control;
+        if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4 && DGifExtensionToGCB(4, block + 1, &control) == GIF_OK)
+            frame.transparent = control.TransparentColor;
+        while (block)
+            if (DGifGetExtensionNext(file, &block) == GIF_ERROR)
                 return std::nullopt;
-            uint8_t label = bytes[at + 1];
-            at += 2;
-            // The graphic control before a frame names its see-through colour.
-            if (label == 0xF9 && at + 5 <= bytes.size() && bytes[at] >= 4)
-                frame.transparent = (bytes[at + 1] & 1) ? bytes[at + 4] : -1;
-            for (;;) {
-                if (at >= bytes.size())
-                    return std::nullopt;
-                uint8_t size = bytes[at++];
-                if (size == 0)
-                    break;
-                at += size;
-            }
-            continue;
-        }
-        if (kind != 0x2C || at + 11 > bytes.size())
-            return std::nullopt;
-        frame.layout.left = little16(&bytes[at + 1]);
-        frame.layout.top = little16(&bytes[at + 3]);
-        frame.layout.width = little16(&bytes[at + 5]);
-        frame.layout.height = little16(&bytes[at + 7]);
-        uint8_t flags = bytes[at + 9];
-        frame.interlaced = (flags & 0x40) != 0;
-        at += 10;
-        if (size_t local = tableBytes(flags)) {
-            if (at + local > bytes.size())
-                return std::nullopt;
-            frame.table = &bytes[at];
-            frame.tableSize = int(local / 3);
-            at += local;
-        }
-        if (at >= bytes.size())
-            return std::nullopt;
-        frame.minimumCodeSize = bytes[at++];
-        frame.dataAt = at;
-        return frame;
     }
-    return std::nullopt;
+    if (DGifGetImageDesc(file) == GIF_ERROR)
+        return std::nullopt;
+    const GifImageDesc& image = file->Image;
+    frame.layout.left = image.Left;
+    frame.layout.top = image.Top;
+    frame.layout.width = image.Width;
+    frame.layout.height = image.Height;
+    frame.interlaced = image.Interlace;
+    frame.table = image.ColorMap ? image.ColorMap : file->SColorMap;
+    return frame;
 }
 
 // The part of the frame inside a canvas of that size.
@@ -103,136 +99,50 @@ Visible visibleOn(const Layout& layout, int canvasWidth, int canvasHeight)
     return {std::clamp(canvasWidth - layout.left, 0, layout.width), std::clamp(canvasHeight - layout.top, 0, layout.height)};
 }
 
-// The frame's colour indices, inside the canvas only, and how far its data reached: pixels are
-// given in order (row by row, in the interlaced order where the frame says so), so those not
-// reached are the ones at or after `reached`.
-struct Indices {
-    std::vector<uint8_t> plane;
-    std::vector<int64_t> rowStart; // each frame row's first pixel in the data's order
-    int64_t reached = 0;
-};
-
-std::vector<int> rowsInDataOrder(int height, bool interlaced)
+// The frame row the data's nth line fills: interlaced, every eighth row from the first, every
+// eighth from the fifth, every fourth from the third, then every other from the second.
+int rowOfLine(int line, int height, bool interlaced)
 {
-    std::vector<int> rows;
-    rows.reserve(size_t(height));
-    if (!interlaced) {
-        for (int y = 0; y < height; ++y)
-            rows.push_back(y);
-        return rows;
-    }
+    if (!interlaced)
+        return line;
     static constexpr int kStart[4] = {0, 4, 2, 1};
     static constexpr int kStep[4] = {8, 8, 4, 2};
-    for (int pass = 0; pass < 4; ++pass)
-        for (int y = kStart[pass]; y < height; y += kStep[pass])
-            rows.push_back(y);
-    return rows;
+    for (int pass = 0; pass < 4; ++pass) {
+        int rows = kStart[pass] < height ? (height - kStart[pass] + kStep[pass] - 1) / kStep[pass] : 0;
+        if (line < rows)
+            return kStart[pass] + line * kStep[pass];
+        line -= rows;
+    }
+    return height;
 }
 
-bool readIndices(std::span<const uint8_t> bytes, const Frame& frame, Visible visible, Indices& out)
+// The frame's colour indices inside the canvas, and which of its rows the data reached.
+struct Indices {
+    std::vector<uint8_t> plane;
+    std::vector<uint8_t> reached;
+};
+
+// False when a frame that shows gives not one row.
+bool readIndices(Frame& frame, Visible visible, Indices& out)
 {
-    const int minimum = frame.minimumCodeSize;
-    if (minimum < 1 || minimum > 8)
-        return false;
+    out.plane.assign(size_t(visible.width) * size_t(visible.height), 0);
+    out.reached.assign(size_t(visible.height), 0);
+    if (visible.width == 0 || visible.height == 0)
+        return true;
     const int frameWidth = frame.layout.width;
     const int frameHeight = frame.layout.height;
-    out.plane.assign(size_t(visible.width) * size_t(visible.height), 0);
-    std::vector<int> order = rowsInDataOrder(frameHeight, frame.interlaced);
-    out.rowStart.assign(size_t(frameHeight), 0);
-    for (size_t i = 0; i < order.size(); ++i)
-        out.rowStart[size_t(order[i])] = int64_t(i) * frameWidth;
-    const int64_t total = int64_t(frameWidth) * frameHeight;
-    if (total == 0)
-        return true;
-
-    std::array<uint16_t, kMaxCodes> prefix {};
-    std::array<uint8_t, kMaxCodes> suffix {};
-    std::array<uint8_t, kMaxCodes> first {};
-    std::array<uint16_t, kMaxCodes> length {};
-    std::array<uint8_t, kMaxCodes> string {};
-    const int clear = 1 << minimum;
-    const int end = clear + 1;
-    for (int code = 0; code < clear; ++code) {
-        suffix[size_t(code)] = first[size_t(code)] = uint8_t(code);
-        length[size_t(code)] = 1;
-    }
-    int next = clear + 2;
-    int width = minimum + 1;
-    int previous = -1;
-
-    // Where the next pixel goes.
-    size_t orderIndex = 0;
-    int column = 0;
-    uint8_t* row = nullptr;
-    auto startRow = [&] {
-        int y = orderIndex < order.size() ? order[orderIndex] : visible.height;
-        row = y < visible.height ? out.plane.data() + size_t(y) * size_t(visible.width) : nullptr;
-    };
-    startRow();
-    auto emit = [&](int code) {
-        int n = length[size_t(code)];
-        for (int i = n - 1, c = code; i >= 0; --i, c = prefix[size_t(c)])
-            string[size_t(i)] = suffix[size_t(c)];
-        for (int i = 0; i < n && out.reached < total; ++i, ++out.reached) {
-            if (row && column < visible.width)
-                row[column] = string[size_t(i)];
-            if (++column == frameWidth) {
-                column = 0;
-                ++orderIndex;
-                startRow();
-            }
-        }
-    };
-
-    uint32_t bits = 0;
-    int count = 0;
-    size_t at = frame.dataAt;
-    size_t blockEnd = at;
-    while (out.reached < total) {
-        while (count < width) {
-            if (at == blockEnd) {
-                if (at >= bytes.size() || bytes[at] == 0)
-                    return true; // the data ends: what it did not reach stays clear
-                blockEnd = std::min(bytes.size(), at + 1 + bytes[at]);
-                ++at;
-                continue;
-            }
-            bits |= uint32_t(bytes[at++]) << count;
-            count += 8;
-        }
-        int code = int(bits & ((1u << width) - 1));
-        bits >>= width;
-        count -= width;
-        if (code == clear) {
-            next = clear + 2;
-            width = minimum + 1;
-            previous = -1;
+    std::vector<GifPixelType> line(static_cast<size_t>(frameWidth));
+    // Rows past the canvas are read only as far as the data's order needs them.
+    int left = visible.height;
+    for (int i = 0; i < frameHeight && left > 0; ++i) {
+        if (DGifGetLine(frame.file.get(), line.data(), frameWidth) == GIF_ERROR)
+            return i > 0; // the data breaks off: what it did not reach stays clear
+        int y = rowOfLine(i, frameHeight, frame.interlaced);
+        if (y >= visible.height)
             continue;
-        }
-        if (code == end)
-            return true;
-        if (previous < 0) {
-            if (code >= clear)
-                return true; // no table yet to refer to: the data breaks off here
-            emit(code);
-            previous = code;
-            continue;
-        }
-        if (code > next || (code == next && next >= kMaxCodes))
-            return true;
-        if (next < kMaxCodes) {
-            // The string before this code, and the first colour of this one (of the new entry
-            // itself when the code is the one being made).
-            prefix[size_t(next)] = uint16_t(previous);
-            suffix[size_t(next)] = code == next ? first[size_t(previous)] : first[size_t(code)];
-            first[size_t(next)] = first[size_t(previous)];
-            length[size_t(next)] = uint16_t(length[size_t(previous)] + 1);
-            ++next;
-            if (next == (1 << width) && width < 12)
-                ++width;
-        }
-        emit(code);
-        previous = code;
+        std::memcpy(out.plane.data() + size_t(y) * size_t(visible.width), line.data(), size_t(visible.width));
+        out.reached[size_t(y)] = 1;
+        --left;
     }
     return true;
 }
@@ -274,11 +184,13 @@ size_t cost(const Layout& layout, int width, int height)
 {
     Visible visible = visibleOn(layout, layout.canvasWidth, layout.canvasHeight);
     size_t plane = size_t(visible.width) * size_t(visible.height);
-    size_t rows = size_t(layout.height) * (sizeof(int64_t) + sizeof(int));
+    // A line of the frame as stored, and which rows the data reached.
+    size_t rows = size_t(layout.width) + size_t(visible.height);
     size_t result = size_t(width) * size_t(height) * 4;
     bool scaled = width != layout.canvasWidth || height != layout.canvasHeight;
     // A scaled decode: a row of sums and each column's and row's places in the result.
     size_t scaling = scaled ? size_t(width) * 32 + size_t(visible.width + visible.height) * 64 : 0;
+    // The reader's own tables and the colours.
     return plane + rows + result + scaling + 64 * 1024;
 }
 
@@ -290,21 +202,21 @@ SurfaceRef decode(std::span<const uint8_t> bytes, int canvasWidth, int canvasHei
     const Layout& place = frame->layout;
     Visible visible = visibleOn(place, canvasWidth, canvasHeight);
     Indices indices;
-    if (!readIndices(bytes, *frame, visible, indices))
+    if (!readIndices(*frame, visible, indices))
         return {};
 
     // The colours as premultiplied pixels; an index past the table is black.
     std::array<uint32_t, 256> colours;
     colours.fill(0xff000000u);
-    for (int i = 0; i < frame->tableSize && i < 256; ++i) {
-        const uint8_t* c = frame->table + size_t(i) * 3;
-        colours[size_t(i)] = 0xff000000u | uint32_t(c[0]) << 16 | uint32_t(c[1]) << 8 | c[2];
+    const ColorMapObject* table = frame->table;
+    for (int i = 0; table && table->Colors && i < table->ColorCount && i < 256; ++i) {
+        const GifColorType& c = table->Colors[i];
+        colours[size_t(i)] = 0xff000000u | uint32_t(c.Red) << 16 | uint32_t(c.Green) << 8 | c.Blue;
     }
-    if (frame->transparent >= 0)
+    if (frame->transparent >= 0 && frame->transparent < 256)
         colours[size_t(frame->transparent)] = 0;
     auto pixel = [&](int x, int y) {
-        int64_t at = indices.rowStart[size_t(y)] + x;
-        return at < indices.reached ? colours[indices.plane[size_t(y) * size_t(visible.width) + size_t(x)]] : 0u;
+        return indices.reached[size_t(y)] ? colours[indices.plane[size_t(y) * size_t(visible.width) + size_t(x)]] : 0u;
     };
 
     // Cleared on creation: the canvas outside the frame is transparent.

@@ -29,7 +29,8 @@ size_t cost(const Layout& layout, int width, int height);
 
 // The canvas (canvasWidth x canvasHeight, as the caller read it from the header) averaged into
 // width x height premultiplied ARGB32 pixels; at the canvas's own size, its pixels as they are.
-// Null for picture data that cannot be read.
+// Null for picture data that cannot be read or gives the frame not one row; rows it breaks off
+// before stay clear.
 SurfaceRef decode(std::span<const uint8_t> bytes, int canvasWidth, int canvasHeight, int width, int height);
 
 } // namespace gfx::gifdecode

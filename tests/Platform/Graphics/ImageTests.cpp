@@ -663,6 +663,90 @@ TEST(Image, AGifsCostIsItsFirstFramesNotItsCanvass)
     }
 }
 
+// A GIF of one frame on a small canvas whose picture data gives `indices` in the order stored,
+// each a literal code of nine bits, then an end.
+base::Bytes smallGif(int canvasWidth, int canvasHeight, const std::vector<uint32_t>& table, std::array<int, 4> frame,
+                     bool interlaced, const std::vector<uint8_t>& indices)
+{
+    base::Bytes out = {'G', 'I', 'F', '8', '9', 'a', uint8_t(canvasWidth), 0, uint8_t(canvasHeight), 0};
+    int bits = 0;
+    while ((2u << bits) < table.size())
+        ++bits;
+    out.insert(out.end(), {uint8_t(0x80 | bits), 0, 0});
+    for (size_t i = 0; i < (size_t(2) << bits); ++i) {
+        uint32_t c = i < table.size() ? table[i] : 0;
+        out.insert(out.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
+    }
+    out.push_back(0x2C);
+    for (int v : frame)
+        out.insert(out.end(), {uint8_t(v), 0});
+    out.insert(out.end(), {uint8_t(interlaced ? 0x40 : 0), 8});
+    base::Bytes codes;
+    uint32_t pending = 0;
+    int count = 0;
+    auto emit = [&](uint32_t code) {
+        pending |= code << count;
+        for (count += 9; count >= 8; count -= 8, pending >>= 8)
+            codes.push_back(uint8_t(pending));
+    };
+    emit(256);
+    for (size_t i = 0; i < indices.size(); ++i) {
+        if (i % 250 == 249)
+            emit(256); // the table never grows past nine bits
+        emit(indices[i]);
+    }
+    emit(257);
+    if (count > 0)
+        codes.push_back(uint8_t(pending));
+    for (size_t i = 0; i < codes.size(); i += 255) {
+        size_t n = std::min<size_t>(255, codes.size() - i);
+        out.push_back(uint8_t(n));
+        out.insert(out.end(), codes.begin() + std::ptrdiff_t(i), codes.begin() + std::ptrdiff_t(i + n));
+    }
+    out.insert(out.end(), {0, 0x3B});
+    return out;
+}
+
+// A GIF frame's pixels go to the rows the data's order names them for, interlaced or not; an
+// index past the colour table is black; rows the data breaks off before stay clear, and a frame
+// whose data gives not one of its rows is no picture.
+TEST(Image, AGifFramesDataFillsItsRowsAsFarAsItGoes)
+{
+    const std::vector<uint32_t> table = {0xffffff, 0x0a141e, 0x336699, 0xcc8844};
+    auto opaque = [&](int index) { return 0xff000000u | table[size_t(index)]; };
+    struct Case {
+        const char* name;
+        base::Bytes bytes;
+        std::vector<uint32_t> canvas; // 4 x 5, row by row; empty: refused
+    } cases[] = {
+        {"an index past the colour table", smallGif(4, 5, {0xffffff, 0x0a141e}, {1, 1, 3, 1}, false, {200, 1, 0}),
+         {0, 0, 0, 0, 0, 0xff000000u, opaque(1), opaque(0), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"interlaced", smallGif(4, 5, table, {1, 0, 2, 5}, true, {1, 1, 2, 2, 3, 3, 0, 0, 2, 3}),
+         {0, opaque(1), opaque(1), 0, 0, opaque(0), opaque(0), 0, 0, opaque(3), opaque(3), 0, 0, opaque(2), opaque(3), 0,
+          0, opaque(2), opaque(2), 0}},
+        {"interlaced, breaking off in its third pass", smallGif(4, 5, table, {1, 0, 2, 5}, true, {1, 1, 2, 2, 3, 3, 0}),
+         {0, opaque(1), opaque(1), 0, 0, 0, 0, 0, 0, opaque(3), opaque(3), 0, 0, 0, 0, 0, 0, opaque(2), opaque(2), 0}},
+        {"breaking off in its second row", smallGif(4, 5, table, {0, 2, 4, 2}, false, {3, 2, 1, 0, 1}),
+         {0, 0, 0, 0, 0, 0, 0, 0, opaque(3), opaque(2), opaque(1), opaque(0), 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"cut to the canvas", smallGif(4, 5, table, {2, 3, 3, 3}, false, {1, 2, 3, 3, 2, 1, 0, 0, 0}),
+         {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, opaque(1), opaque(2), 0, 0, opaque(3), opaque(2)}},
+        {"breaking off inside its first row", smallGif(4, 5, table, {0, 0, 4, 2}, false, {3, 2}), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        base::ScopedLogCapture log;
+        Image image = Image::fromBytes(c.bytes);
+        ASSERT_EQ(image.isNull(), c.canvas.empty());
+        if (image.isNull())
+            continue;
+        ASSERT_EQ(image.pixelWidth(), 4);
+        ASSERT_EQ(image.pixelHeight(), 5);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 4; ++x)
+                EXPECT_EQ(image.pixelAt(x, y), c.canvas[size_t(y * 4 + x)]) << x << "," << y;
+    }
+}
+
 // A picture file that is refused is shown as its caller's default wherever it is shown (the
 // catalogue's cell, the product's page, the viewer each decode it at their own size): one log
 // line names it and says why. A new file under its name has a line of its own, and a caller

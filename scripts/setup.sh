@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3 zlib1g-dev libminizip-dev libssl-dev
   libcairo2-dev libpango1.0-dev libpoppler-glib-dev libpoppler-cpp-dev libsdl2-dev libx11-dev libstb-dev libicu-dev
-  libjpeg62-turbo-dev
+  libjpeg62-turbo-dev libgif-dev
   libplist-dev libhttp-parser-dev libglib2.0-dev media-types
   fonts-liberation2 fonts-wqy-microhei fonts-dejavu-core fonts-dancingscript
   xvfb xauth xclip x11-utils procps util-linux nginx-light locales iproute2 xdg-utils cups-client

@@ -4,6 +4,7 @@
 #include "Platform/Base/Log.h"
 #include "Platform/Base/RunLoop.h"
 #include "Platform/Graphics/DecodeBudget.h"
+#include "Platform/Graphics/GifDecode.h"
 #include "Platform/Graphics/Resample.h"
 #include "Platform/Graphics/RowDecode.h"
 
@@ -95,6 +96,7 @@ struct PictureHeader {
     bool palette = false;       // a PNG of indexed colours, expanded before conversion
     bool interlaced = false;    // a PNG in seven passes, each held apart before it is placed
     size_t coefficientBytes = 0; // a progressive JPEG is held whole as coefficients
+    std::optional<gifdecode::Layout> gif; // where a GIF's first frame lies on its canvas
     bool jpeg() const { return format == Format::Jpeg; }
     int64_t pixels() const { return static_cast<int64_t>(width) * height; }
 };
@@ -175,10 +177,26 @@ GifFirstFrame gifFirstFrame(std::span<const uint8_t> bytes)
     return first;
 }
 
+const char* formatName(Format format)
+{
+    switch (format) {
+    case Format::Png: return "PNG";
+    case Format::Jpeg: return "JPEG";
+    case Format::Gif: return "GIF";
+    case Format::Hdr: return "HDR";
+    case Format::Bmp: return "BMP";
+    }
+    return "picture";
+}
+
+void refuseUnreadHeader(Format format, std::span<const uint8_t> bytes);
+
 std::optional<PictureHeader> readHeader(std::span<const uint8_t> bytes)
 {
-    if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX))
+    if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX)) {
+        refuse("a picture of %zu bytes is not decoded", bytes.size());
         return std::nullopt;
+    }
     auto format = formatOf(bytes);
     if (!format) {
         refuse("a picture of a format whose decoding cost is not known is not decoded");
@@ -188,8 +206,10 @@ std::optional<PictureHeader> readHeader(std::span<const uint8_t> bytes)
     header.format = *format;
     auto length = static_cast<int>(bytes.size());
     if (!stbi_info_from_memory(bytes.data(), length, &header.width, &header.height, &header.channels)
-        || header.width <= 0 || header.height <= 0)
+        || header.width <= 0 || header.height <= 0) {
+        refuseUnreadHeader(header.format, bytes);
         return std::nullopt;
+    }
     header.sixteenBit = stbi_is_16_bit_from_memory(bytes.data(), length) != 0;
     // The image header chunk comes first, at a fixed place.
     if (header.format == Format::Png && bytes.size() >= 29) {
@@ -207,6 +227,11 @@ std::optional<PictureHeader> readHeader(std::span<const uint8_t> bytes)
         if (!first.hasPixels) {
             refuse("a GIF of %d x %d whose first frame carries no pixels is not decoded", header.width, header.height);
             return std::nullopt;
+        }
+        header.gif = gifdecode::layout(bytes);
+        if (header.gif) {
+            header.gif->canvasWidth = header.width;
+            header.gif->canvasHeight = header.height;
         }
     }
     return header;
@@ -247,8 +272,9 @@ size_t wholeDecodeCost(const PictureHeader& header, size_t encodedBytes)
     case Format::Jpeg:
         return pixels * perPixel + header.coefficientBytes + encodedBytes;
     case Format::Gif:
-        // The RGBA frame and the decoder's own plane of the frame before it.
-        perPixel = 6;
+        // The first frame's colour indices and the canvas it is drawn on.
+        if (header.gif)
+            return gifdecode::cost(*header.gif, header.width, header.height) + encodedBytes;
         break;
     case Format::Bmp:
         break;
@@ -291,8 +317,10 @@ SurfaceRef surfaceOverRgba(stbi_uc* rgba, int width, int height)
 }
 
 // A whole decode; the caller holds the budget for it.
-SurfaceRef decodeWhole(std::span<const uint8_t> bytes)
+SurfaceRef decodeWhole(std::span<const uint8_t> bytes, const PictureHeader& header)
 {
+    if (header.format == Format::Gif)
+        return gifdecode::decode(bytes, header.width, header.height, header.width, header.height);
     int width = 0, height = 0, channels = 0;
     stbi_uc* rgba = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height,
                                           &channels, 4);
@@ -344,6 +372,8 @@ struct JpegPlan {
     int height = 0;
     bool convertible = false; // a colour space the decoder turns into BGRA itself
     size_t coefficientBytes = 0; // a progressive picture is held whole as coefficients
+    bool arithmetic = false;     // its data arithmetic-coded
+    char problem[JMSG_LENGTH_MAX] = {}; // why its header could not be read
 };
 
 // Only C objects live in the frames below: a failure leaves them by longjmp.
@@ -355,15 +385,18 @@ bool readJpegPlan(const uint8_t* data, size_t length, JpegPlan* plan)
     failure.manager.error_exit = jpegExit;
     failure.manager.output_message = jpegQuiet;
     if (setjmp(failure.jump)) {
+        failure.manager.format_message(reinterpret_cast<j_common_ptr>(&info), plan->problem);
         jpeg_destroy_decompress(&info);
         return false;
     }
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, data, static_cast<unsigned long>(length));
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) {
+        std::snprintf(plan->problem, sizeof plan->problem, "no picture in it");
         jpeg_destroy_decompress(&info);
         return false;
     }
+    plan->arithmetic = info.arith_code;
     plan->width = static_cast<int>(info.image_width);
     plan->height = static_cast<int>(info.image_height);
     J_COLOR_SPACE space = info.jpeg_color_space;
@@ -390,10 +423,25 @@ bool readJpegPlan(const uint8_t* data, size_t length, JpegPlan* plan)
 bool readJpegCoefficients(const uint8_t* data, size_t length, size_t* coefficientBytes)
 {
     JpegPlan plan;
-    if (!readJpegPlan(data, length, &plan))
+    if (!readJpegPlan(data, length, &plan)) {
+        refuse("a JPEG whose header cannot be read (%s) is not decoded", plan.problem);
         return false;
+    }
     *coefficientBytes = plan.coefficientBytes;
     return true;
+}
+
+// Why a header of a known format gives no size to decode at.
+void refuseUnreadHeader(Format format, std::span<const uint8_t> bytes)
+{
+    JpegPlan plan;
+    if (format == Format::Jpeg && readJpegPlan(bytes.data(), bytes.size(), &plan) && plan.arithmetic)
+        refuse("a JPEG of %d x %d whose data is arithmetic-coded is not decoded", plan.width, plan.height);
+    else if (format == Format::Jpeg && plan.problem[0])
+        refuse("a JPEG whose header cannot be read (%s) is not decoded", plan.problem);
+    else
+        refuse("a %s whose header cannot be read, or gives a size that cannot be decoded, is not decoded",
+               formatName(format));
 }
 
 // Decodes at scaleEighths/8 straight into a new ARGB32 surface; null on any failure.
@@ -423,7 +471,10 @@ cairo_surface_t* decodeJpegScaled(const uint8_t* data, size_t length, int scaleE
     info.scale_num = static_cast<unsigned int>(scaleEighths);
     info.scale_denom = 8;
     // Cairo's ARGB32 is a native-endian word: B, G, R, A in memory on a little-endian machine.
-    info.out_color_space = std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
+    // Ink (CMYK, or YCCK the decoder turns into it) is read as it is and made into colour below,
+    // as the whole decode makes it.
+    const bool ink = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    info.out_color_space = ink ? JCS_CMYK : std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
     jpeg_start_decompress(&info);
     auto width = static_cast<int>(info.output_width);
     auto height = static_cast<int>(info.output_height);
@@ -441,6 +492,16 @@ cairo_surface_t* decodeJpegScaled(const uint8_t* data, size_t length, int scaleE
         JSAMPROW row = pixels + static_cast<size_t>(info.output_scanline) * stride;
         if (jpeg_read_scanlines(&info, &row, 1) != 1)
             break;
+        if (ink) {
+            // Four samples a pixel become one pixel in place; each colour is its ink times black.
+            for (JDIMENSION x = 0; x < info.output_width; ++x) {
+                const uint8_t* sample = row + size_t(x) * 4;
+                uint32_t k = sample[3];
+                uint32_t pixel = 0xff000000u | premultiply(sample[0], k) << 16 | premultiply(sample[1], k) << 8
+                    | premultiply(sample[2], k);
+                std::memcpy(row + size_t(x) * 4, &pixel, 4);
+            }
+        }
     }
     bool whole = info.output_scanline == info.output_height;
     // A picture decoded as it is read (one sequential scan) whose data ran out: the decoder
@@ -495,14 +556,16 @@ DecodeBudget::Priority priorityOnThisThread(DecodeBudget::Priority asked)
 
 const char* formatName(const PictureHeader& header)
 {
-    switch (header.format) {
-    case Format::Png: return header.sixteenBit ? "16-bit PNG" : "PNG";
-    case Format::Jpeg: return "JPEG";
-    case Format::Gif: return "GIF";
-    case Format::Hdr: return "HDR";
-    case Format::Bmp: return "BMP";
-    }
-    return "picture";
+    return header.format == Format::Png && header.sixteenBit ? "16-bit PNG" : formatName(header.format);
+}
+
+// A header that reads well over data that does not (a checksum that fails, data cut short).
+Image refuseUndecoded(const PictureHeader& header, const std::string& name, const char* what = "cannot be decoded")
+{
+    refuse("%s%s%s (a %d x %d %s) is refused: its picture data %s", name.empty() ? "" : "\"",
+           name.empty() ? "a picture" : name.c_str(), name.empty() ? "" : "\"", header.width, header.height,
+           formatName(header), what);
+    return Image();
 }
 
 // A decode that would hold more than the whole budget is not made at all: nothing could keep
@@ -523,7 +586,7 @@ SurfaceRef decodeWholeBudgeted(std::span<const uint8_t> bytes, const PictureHead
                                DecodeBudget::Priority priority)
 {
     auto room = DecodeBudget::shared().reserve(wholeDecodeCost(header, bytes.size()), priorityOnThisThread(priority));
-    return room ? decodeWhole(bytes) : SurfaceRef();
+    return room ? decodeWhole(bytes, header) : SurfaceRef();
 }
 
 // A deep picture read row by row at the size shown, if the row decoders take it.
@@ -612,30 +675,36 @@ Image Image::fromFile(const std::string& path)
     base::Bytes bytes;
     if (!readFile(path, bytes))
         return {};
-    return decodeFileRefusedOnce(path, [&] { return fromBytes(bytes, scaleForPath(path)); });
+    return decodeFileRefusedOnce(path, [&] {
+        return decodeAtOwnSize(bytes, scaleForPath(path), std::filesystem::path(path).filename().string());
+    });
 }
 
 Image Image::fromBytes(std::span<const uint8_t> bytes, double scale)
 {
+    return decodeAtOwnSize(bytes, scale, {});
+}
+
+Image Image::decodeAtOwnSize(std::span<const uint8_t> bytes, double scale, const std::string& name)
+{
+    scale = scale > 0 ? scale : 1;
     auto header = readHeader(bytes);
     if (!header || !withinPictureLimit(*header))
         return {};
     if (rowDecoded(*header, bytes)) {
         size_t cost = rowDecodeCost(bytes, header->width, header->height);
-        if (!withinBudget(*header, cost, {}))
+        if (!withinBudget(*header, cost, name))
             return {};
         auto room = DecodeBudget::shared().reserve(cost, priorityOnThisThread(DecodeBudget::Priority::Background));
         if (!room)
             return {};
         SurfaceRef surface = rowdecode::decode(bytes, header->width, header->height);
-        return surface ? Image(std::move(surface), scale > 0 ? scale : 1) : Image();
+        return surface ? Image(std::move(surface), scale) : refuseUndecoded(*header, name);
     }
-    if (!withinBudget(*header, wholeDecodeCost(*header, bytes.size()), {}))
+    if (!withinBudget(*header, wholeDecodeCost(*header, bytes.size()), name))
         return {};
     SurfaceRef surface = decodeWholeBudgeted(bytes, *header, DecodeBudget::Priority::Background);
-    if (!surface)
-        return {};
-    return Image(std::move(surface), scale > 0 ? scale : 1);
+    return surface ? Image(std::move(surface), scale) : refuseUndecoded(*header, name);
 }
 
 Image Image::fromFileFitting(const std::string& path, Size maxPixels, DecodeBudget::Priority priority)
@@ -657,6 +726,7 @@ struct FitPlan {
     int height = 0;
     int eighths = 0;     // a JPEG decoded by the decoder at eighths/8, or 0
     bool rows = false;   // read row by row straight into the fitted size
+    bool gif = false;    // a GIF's first frame averaged straight into the fitted size
     size_t cost = 0;
 };
 
@@ -678,6 +748,11 @@ FitPlan planFit(const PictureHeader& header, std::span<const uint8_t> bytes, Siz
         return plan;
     }
     plan.whole = false;
+    if (header.gif) {
+        plan.gif = true;
+        plan.cost = gifdecode::cost(*header.gif, plan.width, plan.height) + bytes.size();
+        return plan;
+    }
     size_t target = static_cast<size_t>(plan.width) * plan.height * 4;
     JpegPlan jpeg;
     if (header.jpeg() && readJpegPlan(bytes.data(), bytes.size(), &jpeg) && jpeg.convertible
@@ -721,13 +796,7 @@ Image Image::decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, doubl
     FitPlan plan = planFit(*header, bytes, maxPixels);
     if (!withinBudget(*header, plan.cost, name))
         return {};
-    // A header that reads well over data that does not (a checksum that fails, data cut short).
-    auto undecoded = [&](const char* what = "cannot be decoded") {
-        refuse("%s%s%s (a %d x %d %s) is refused: its picture data %s", name.empty() ? "" : "\"",
-               name.empty() ? "a picture" : name.c_str(), name.empty() ? "" : "\"", header->width, header->height,
-               formatName(*header), what);
-        return Image();
-    };
+    auto undecoded = [&](const char* what = "cannot be decoded") { return refuseUndecoded(*header, name, what); };
     if (plan.rows) {
         auto room = DecodeBudget::shared().reserve(plan.cost, priority);
         if (!room)
@@ -737,6 +806,13 @@ Image Image::decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, doubl
     }
     if (plan.whole) {
         SurfaceRef surface = decodeWholeBudgeted(bytes, *header, priority);
+        return surface ? Image(std::move(surface), scale) : undecoded();
+    }
+    if (plan.gif) {
+        auto room = DecodeBudget::shared().reserve(plan.cost, priority);
+        if (!room)
+            return {};
+        SurfaceRef surface = gifdecode::decode(bytes, header->width, header->height, plan.width, plan.height);
         return surface ? Image(std::move(surface), scale) : undecoded();
     }
     if (plan.eighths > 0) {
@@ -760,7 +836,7 @@ Image Image::decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, doubl
     auto room = DecodeBudget::shared().reserve(wholeDecodeCost(*header, bytes.size()) + target, priority);
     if (!room)
         return {};
-    SurfaceRef whole = decodeWhole(bytes);
+    SurfaceRef whole = decodeWhole(bytes, *header);
     if (!whole)
         return undecoded();
     SurfaceRef fitted = resampledSurface(whole.get(), plan.width, plan.height);

@@ -147,6 +147,7 @@ public:
 
 private:
     // `name` is the file's, for the log of a refused decode.
+    static Image decodeAtOwnSize(std::span<const uint8_t> bytes, double scale, const std::string& name);
     static Image decodeFitting(std::span<const uint8_t> bytes, Size maxPixels, double scale,
                                DecodeBudget::Priority priority, const std::string& name,
                                PartialData partial = PartialData::Shown);

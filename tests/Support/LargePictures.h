@@ -126,6 +126,69 @@ inline base::Bytes encodeJpeg(int width, int height, bool progressive, int quali
     return bytes;
 }
 
+// A JPEG whose data is arithmetic-coded.
+inline base::Bytes arithmeticJpeg(int side)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = info.image_height = static_cast<JDIMENSION>(side);
+    info.input_components = 1;
+    info.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&info);
+    info.arith_code = TRUE;
+    jpeg_start_compress(&info, TRUE);
+    std::vector<uint8_t> row(static_cast<size_t>(side));
+    while (info.next_scanline < info.image_height) {
+        for (int x = 0; x < side; ++x)
+            row[static_cast<size_t>(x)] = shade(x, static_cast<int>(info.next_scanline), 0);
+        JSAMPROW pointer = row.data();
+        jpeg_write_scanlines(&info, &pointer, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    base::Bytes bytes(out, out + size);
+    free(out);
+    return bytes;
+}
+
+// A JPEG of printing inks, stored as CMYK or as YCCK: each ink a shade of its own.
+inline base::Bytes inkJpeg(int side, J_COLOR_SPACE stored)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = info.image_height = static_cast<JDIMENSION>(side);
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_set_colorspace(&info, stored);
+    jpeg_set_quality(&info, 90, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<uint8_t> row(static_cast<size_t>(side) * 4);
+    while (info.next_scanline < info.image_height) {
+        int y = static_cast<int>(info.next_scanline);
+        for (int x = 0; x < side; ++x)
+            for (int c = 0; c < 4; ++c)
+                row[static_cast<size_t>(x) * 4 + static_cast<size_t>(c)] = c == 3 ? uint8_t(160 + shade(x, y, 0) % 96) : shade(x, y, c);
+        JSAMPROW pointer = row.data();
+        jpeg_write_scanlines(&info, &pointer, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    base::Bytes bytes(out, out + size);
+    free(out);
+    return bytes;
+}
+
 inline base::Bytes jpeg(int side, bool progressive)
 {
     return encodeJpeg(side, side, progressive, 80, [](int x, int y) {

@@ -12,6 +12,8 @@
 
 #include <array>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <thread>
@@ -55,6 +57,42 @@ Image allAlphas()
     }
     cairo_surface_mark_dirty(surface);
     return context->makeImage();
+}
+
+bool readAll(const std::string& path, base::Bytes& out)
+{
+    std::ifstream in(path, std::ios::binary);
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !out.empty();
+}
+
+// A JPEG whose first Huffman table counts more codes than a table may hold.
+base::Bytes withBogusHuffmanTable(base::Bytes jpeg)
+{
+    for (size_t at = 2; at + 21 < jpeg.size(); ++at)
+        if (jpeg[at] == 0xFF && jpeg[at + 1] == 0xC4) {
+            std::fill(jpeg.begin() + std::ptrdiff_t(at + 5), jpeg.begin() + std::ptrdiff_t(at + 21), 0xFF);
+            return jpeg;
+        }
+    return {};
+}
+
+// A PNG whose header says it is no pixels wide.
+base::Bytes withHeaderWidthZero(base::Bytes png)
+{
+    std::fill(png.begin() + 16, png.begin() + 20, 0);
+    return png;
+}
+
+// A PNG whose header reads well over compressed data that does not.
+base::Bytes withBrokenPictureData(base::Bytes png)
+{
+    for (size_t at = 8; at + 12 < png.size(); ++at)
+        if (std::memcmp(&png[at], "IDAT", 4) == 0) {
+            png[at + 4] = png[at + 5] = 0xFF;
+            return png;
+        }
+    return {};
 }
 
 void writeBytes(const std::string& path, const base::Bytes& bytes)
@@ -426,11 +464,14 @@ TEST(Image, PicturesNotHeldWholeByTheirData)
 }
 
 // Decoded whole, at its own size, a JPEG that lacks only its closing marker is the picture its
-// whole file gives; one whose picture data is cut off is still no picture there.
+// whole file gives, of colours or of inks; one whose picture data is cut off is still no
+// picture there.
 TEST(Image, AJpegWithoutItsEndMarkerIsWholeAtItsOwnSizeToo)
 {
     const base::Bytes photo = largepictures::jpeg(600, false);
     const base::Bytes progressive = largepictures::jpeg(600, true);
+    const base::Bytes cmyk = largepictures::inkJpeg(600, JCS_CMYK);
+    const base::Bytes ycck = largepictures::inkJpeg(600, JCS_YCCK);
     struct Case {
         const char* name;
         base::Bytes bytes;
@@ -441,6 +482,9 @@ TEST(Image, AJpegWithoutItsEndMarkerIsWholeAtItsOwnSizeToo)
         {"photo cut in its last row of blocks", base::Bytes(photo.begin(), photo.end() - 300), nullptr},
         {"photo cut half-way", damagedpictures::cutOff(photo, 0.5), nullptr},
         {"progressive photo cut half-way", damagedpictures::cutOff(progressive, 0.5), nullptr},
+        {"CMYK photo without its end marker", damagedpictures::withoutEndMarker(cmyk), &cmyk},
+        {"YCCK photo without its end marker", damagedpictures::withoutEndMarker(ycck), &ycck},
+        {"CMYK photo cut half-way", damagedpictures::cutOff(cmyk, 0.5), nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -534,6 +578,175 @@ TEST(Image, AGifDrawsItsFirstFrameOverAClearScreen)
     }
 }
 
+// A GIF's first frame is drawn over a clear canvas, as browsers draw it: what the frame does not
+// reach is transparent whatever background colour the file names, and inside the frame the
+// pixels are the reference decoder's. The files come from another encoder (its codes grow to
+// twelve bits and its table fills), each with a background index of 0 and of another colour.
+TEST(Image, AGifsFirstFrameIsDrawnAsTheReferenceDrawsItOverAClearCanvas)
+{
+    test::TempDir dir;
+    struct Shape {
+        const char* name;
+        const char* convertArguments;
+    } shapes[] = {
+        {"inset", "-seed 7 -size 200x150 plasma:fractal +dither -colors 230 -repage 400x300+50+60"},
+        {"interlaced", "-seed 9 -size 200x150 plasma:fractal +dither -colors 230 -interlace GIF -repage 400x300+150+100"},
+        {"trimmed", "-size 300x200 xc:none -fill blue -draw 'circle 150,100 150,150' -trim"},
+        {"see-through colour", "-size 120x90 gradient:red-blue +dither -colors 64 -fill white -draw 'rectangle 10,10 40,40' "
+                               "-transparent white -repage 200x100+20+5"},
+    };
+    for (const Shape& shape : shapes) {
+        const std::string made = dir.file("made.gif");
+        test::commandOutput(std::string("convert ") + shape.convertArguments + " " + made);
+        base::Bytes file;
+        ASSERT_TRUE(readAll(made, file)) << "the reference tools are installed by scripts/setup.sh";
+        int canvasWidth = 0, canvasHeight = 0, width = 0, height = 0, left = 0, top = 0;
+        ASSERT_EQ(std::sscanf(test::commandOutput("identify -format '%W %H %w %h %X %Y' '" + made + "[0]'").c_str(),
+                              "%d %d %d %d %d %d", &canvasWidth, &canvasHeight, &width, &height, &left, &top),
+                  6);
+        ASSERT_LT(width * height, canvasWidth * canvasHeight) << shape.name << ": the frame covers its canvas";
+        const std::string reference = test::commandOutput("convert '" + made + "[0]' -depth 8 rgba:-");
+        ASSERT_EQ(reference.size(), size_t(width) * size_t(height) * 4);
+        for (uint8_t background : {0, 5}) {
+            SCOPED_TRACE(std::string(shape.name) + ", background index " + std::to_string(background));
+            base::Bytes bytes = file;
+            bytes[11] = background;
+            for (bool fitting : {false, true}) {
+                SCOPED_TRACE(fitting ? "fitting a larger box" : "whole");
+                base::ScopedLogCapture log;
+                Image image = fitting ? Image::fromBytesFitting(bytes, {1000, 1000}) : Image::fromBytes(bytes);
+                ASSERT_EQ(image.pixelWidth(), canvasWidth);
+                ASSERT_EQ(image.pixelHeight(), canvasHeight);
+                EXPECT_TRUE(log.lines().empty()) << log.lines().front();
+                int differing = 0, opaqueOutside = 0;
+                for (int y = 0; y < canvasHeight; ++y)
+                    for (int x = 0; x < canvasWidth; ++x) {
+                        uint32_t pixel = image.pixelAt(x, y);
+                        if (x < left || y < top || x >= left + width || y >= top + height) {
+                            opaqueOutside += pixel != 0;
+                            continue;
+                        }
+                        auto* p = reinterpret_cast<const uint8_t*>(reference.data())
+                            + (size_t(y - top) * size_t(width) + size_t(x - left)) * 4;
+                        uint32_t expected = p[3] == 0 ? 0u : uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+                        differing += pixel != expected;
+                    }
+                EXPECT_EQ(opaqueOutside, 0);
+                EXPECT_EQ(differing, 0);
+            }
+        }
+    }
+}
+
+// A first frame of one pixel on the largest canvas a GIF may have costs what that pixel costs,
+// shown small or whole; the canvas around it is clear.
+TEST(Image, AGifsCostIsItsFirstFramesNotItsCanvass)
+{
+    base::Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 0x36, 0x1F, 0x36, 0x1F, 0xF0, 1, 0, 0, 0, 0, 255, 255, 255};
+    gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, 0x3B});
+    ASSERT_EQ(Image::sizeOfBytes(gif), (Size{7990, 7990}));
+    auto cost = Image::decodeCostFitting(gif, {400, 400});
+    ASSERT_TRUE(cost);
+    EXPECT_LT(*cost, size_t(2) << 20);
+    for (bool fitting : {true, false}) {
+        SCOPED_TRACE(fitting ? "fitting" : "whole");
+        DecodeBudget::shared().resetPeak();
+        Image image = fitting ? Image::fromBytesFitting(gif, {400, 400}) : Image::fromBytes(gif);
+        ASSERT_EQ(image.pixelWidth(), fitting ? 400 : 7990);
+        // The pixel is a four-hundredth of its corner's area.
+        EXPECT_EQ(image.pixelAt(0, 0), fitting ? 0x01000000u : 0xff000000u);
+        EXPECT_EQ(image.pixelAt(1, 0), 0u);
+        EXPECT_EQ(image.pixelAt(399, 399), 0u);
+        if (fitting) {
+            EXPECT_LT(DecodeBudget::shared().peakInFlight(), size_t(2) << 20);
+        }
+    }
+}
+
+// A GIF of one frame on a small canvas whose picture data gives `indices` in the order stored,
+// each a literal code of nine bits, then an end.
+base::Bytes smallGif(int canvasWidth, int canvasHeight, const std::vector<uint32_t>& table, std::array<int, 4> frame,
+                     bool interlaced, const std::vector<uint8_t>& indices)
+{
+    base::Bytes out = {'G', 'I', 'F', '8', '9', 'a', uint8_t(canvasWidth), 0, uint8_t(canvasHeight), 0};
+    int bits = 0;
+    while ((2u << bits) < table.size())
+        ++bits;
+    out.insert(out.end(), {uint8_t(0x80 | bits), 0, 0});
+    for (size_t i = 0; i < (size_t(2) << bits); ++i) {
+        uint32_t c = i < table.size() ? table[i] : 0;
+        out.insert(out.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
+    }
+    out.push_back(0x2C);
+    for (int v : frame)
+        out.insert(out.end(), {uint8_t(v), 0});
+    out.insert(out.end(), {uint8_t(interlaced ? 0x40 : 0), 8});
+    base::Bytes codes;
+    uint32_t pending = 0;
+    int count = 0;
+    auto emit = [&](uint32_t code) {
+        pending |= code << count;
+        for (count += 9; count >= 8; count -= 8, pending >>= 8)
+            codes.push_back(uint8_t(pending));
+    };
+    emit(256);
+    for (size_t i = 0; i < indices.size(); ++i) {
+        if (i % 250 == 249)
+            emit(256); // the table never grows past nine bits
+        emit(indices[i]);
+    }
+    emit(257);
+    if (count > 0)
+        codes.push_back(uint8_t(pending));
+    for (size_t i = 0; i < codes.size(); i += 255) {
+        size_t n = std::min<size_t>(255, codes.size() - i);
+        out.push_back(uint8_t(n));
+        out.insert(out.end(), codes.begin() + std::ptrdiff_t(i), codes.begin() + std::ptrdiff_t(i + n));
+    }
+    out.insert(out.end(), {0, 0x3B});
+    return out;
+}
+
+// A GIF frame's pixels go to the rows the data's order names them for, interlaced or not; an
+// index past the colour table is black; rows the data breaks off before stay clear, and a frame
+// whose data gives not one of its rows is no picture.
+TEST(Image, AGifFramesDataFillsItsRowsAsFarAsItGoes)
+{
+    const std::vector<uint32_t> table = {0xffffff, 0x0a141e, 0x336699, 0xcc8844};
+    auto opaque = [&](int index) { return 0xff000000u | table[size_t(index)]; };
+    struct Case {
+        const char* name;
+        base::Bytes bytes;
+        std::vector<uint32_t> canvas; // 4 x 5, row by row; empty: refused
+    } cases[] = {
+        {"an index past the colour table", smallGif(4, 5, {0xffffff, 0x0a141e}, {1, 1, 3, 1}, false, {200, 1, 0}),
+         {0, 0, 0, 0, 0, 0xff000000u, opaque(1), opaque(0), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"interlaced", smallGif(4, 5, table, {1, 0, 2, 5}, true, {1, 1, 2, 2, 3, 3, 0, 0, 2, 3}),
+         {0, opaque(1), opaque(1), 0, 0, opaque(0), opaque(0), 0, 0, opaque(3), opaque(3), 0, 0, opaque(2), opaque(3), 0,
+          0, opaque(2), opaque(2), 0}},
+        {"interlaced, breaking off in its third pass", smallGif(4, 5, table, {1, 0, 2, 5}, true, {1, 1, 2, 2, 3, 3, 0}),
+         {0, opaque(1), opaque(1), 0, 0, 0, 0, 0, 0, opaque(3), opaque(3), 0, 0, 0, 0, 0, 0, opaque(2), opaque(2), 0}},
+        {"breaking off in its second row", smallGif(4, 5, table, {0, 2, 4, 2}, false, {3, 2, 1, 0, 1}),
+         {0, 0, 0, 0, 0, 0, 0, 0, opaque(3), opaque(2), opaque(1), opaque(0), 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"cut to the canvas", smallGif(4, 5, table, {2, 3, 3, 3}, false, {1, 2, 3, 3, 2, 1, 0, 0, 0}),
+         {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, opaque(1), opaque(2), 0, 0, opaque(3), opaque(2)}},
+        {"breaking off inside its first row", smallGif(4, 5, table, {0, 0, 4, 2}, false, {3, 2}), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        base::ScopedLogCapture log;
+        Image image = Image::fromBytes(c.bytes);
+        ASSERT_EQ(image.isNull(), c.canvas.empty());
+        if (image.isNull())
+            continue;
+        ASSERT_EQ(image.pixelWidth(), 4);
+        ASSERT_EQ(image.pixelHeight(), 5);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 4; ++x)
+                EXPECT_EQ(image.pixelAt(x, y), c.canvas[size_t(y * 4 + x)]) << x << "," << y;
+    }
+}
+
 // A picture file that is refused is shown as its caller's default wherever it is shown (the
 // catalogue's cell, the product's page, the viewer each decode it at their own size): one log
 // line names it and says why. A new file under its name has a line of its own, and a caller
@@ -549,6 +762,10 @@ TEST(Image, ARefusedPictureFileIsLoggedOnceWhereverItIsShown)
          "first frame carries no pixels"},
         {"cut.gif", damagedpictures::cutOff(largepictures::gif(300), 0.5), "ends early"},
         {"text.png", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'}, "format"},
+        {"arithmetic.jpg", largepictures::arithmeticJpeg(64), "arithmetic-coded"},
+        {"huffman.jpg", withBogusHuffmanTable(largepictures::jpeg(64, false)), "Huffman"},
+        {"no-size.png", withHeaderWidthZero(largepictures::png(64, 3, 8)), "header cannot be read"},
+        {"broken.png", withBrokenPictureData(largepictures::png(300, 3, 8)), "picture data cannot be decoded"},
     };
     test::TempDir dir;
     for (const auto& c : cases) {
@@ -573,6 +790,18 @@ TEST(Image, ARefusedPictureFileIsLoggedOnceWhereverItIsShown)
             EXPECT_NE(refusals.reason().find(c.said), std::string::npos) << refusals.reason();
             EXPECT_EQ(log.lines().size(), 1u);
         }
+        // Read whole, by file or from bytes, it says so too: once a file, once a call.
+        const std::string whole = dir.file(std::string("whole-") + c.name);
+        writeBytes(whole, c.bytes);
+        base::ScopedLogCapture log;
+        EXPECT_TRUE(Image::fromFile(whole).isNull());
+        EXPECT_TRUE(Image::fromFile(whole).isNull());
+        EXPECT_TRUE(Image::fromBytes(c.bytes).isNull());
+        ASSERT_EQ(log.lines().size(), 2u);
+        EXPECT_NE(log.lines().front().find(std::string("\"whole-") + c.name + "\""), std::string::npos)
+            << log.lines().front();
+        for (const std::string& line : log.lines())
+            EXPECT_NE(line.find(c.said), std::string::npos) << line;
     }
 }
 

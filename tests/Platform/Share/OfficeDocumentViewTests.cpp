@@ -224,6 +224,12 @@ private:
             auto close = line.rfind(')');
             if (close == std::string::npos || line.find("brivanta-pdf") != std::string::npos)
                 continue;
+            // The converter's keeper is a fork of this process (named after the thread that
+            // made it) that never starts another program: its resident pages are this
+            // process's own, shared, not the suite's.
+            const std::string comm = line.substr(line.find('('), close + 1 - line.find('('));
+            if (comm == ownName() || comm == "(office-convert)")
+                continue;
             std::istringstream fields(line.substr(close + 2));
             std::string field;
             std::vector<std::string> values;
@@ -244,6 +250,20 @@ private:
                 total += bytes;
         }
         return total;
+    }
+
+    // "(name)" as this process's stat gives it.
+    static const std::string& ownName()
+    {
+        static const std::string name = [] {
+            std::ifstream in("/proc/self/stat");
+            std::string line;
+            std::getline(in, line);
+            auto open = line.find('('), close = line.rfind(')');
+            return open == std::string::npos || close == std::string::npos ? std::string("()")
+                                                                          : line.substr(open, close + 1 - open);
+        }();
+        return name;
     }
 
     std::atomic<bool> m_done{false};

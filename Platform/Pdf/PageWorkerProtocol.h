@@ -47,8 +47,9 @@ struct Request {
 };
 
 // Done: answered (drawn); NotRead: the document or page cannot be had; Locked: the document
-// needs a password it was not given.
-enum class Answer : int32_t { Done = 0, NotRead = 1, Locked = 2 };
+// needs a password it was not given. Ready, with no payload, is a new worker's first message:
+// its libraries are loaded, and a page's time starts from there.
+enum class Answer : int32_t { Done = 0, NotRead = 1, Locked = 2, Ready = 3 };
 
 struct Reply {
     uint32_t magic = kMagic;

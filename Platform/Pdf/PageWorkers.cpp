@@ -48,6 +48,7 @@ struct PageWorkers::Worker {
     bool stopRequested = false; // ended on purpose, not over a limit
     bool refusedElsewhere = false; // its page went over a limit in another worker
     int level = 0;                 // of the page being drawn
+    bool ready = false;            // its first message, sent once its libraries are loaded, is read
 
     ~Worker()
     {
@@ -480,6 +481,43 @@ const char* receiveAnswer(PageWorkers::State& state, Worker& worker, const PageW
     return nullptr;
 }
 
+// A new worker's first message, awaited before its first page: the time a page is given is
+// the page's own, not a slow start's. Null when it came, else why not.
+const char* awaitReady(PageWorkers::State& state, Worker& worker, const PageWorkers::Limits& limits)
+{
+    auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                       std::chrono::duration<double>(PageWorkers::kStartSeconds));
+    if (const char* why = awaitMessage(state, worker, deadline, limits.memoryBytes))
+        return why;
+    worker::Reply reply;
+    ssize_t got = recv(worker.socket, &reply, sizeof reply, 0);
+    if (got != ssize_t(sizeof reply) || reply.magic != worker::kMagic || reply.answer != worker::Answer::Ready ||
+        reply.payloadBytes != 0)
+        return "the worker ended as it started";
+    worker.ready = true;
+    return nullptr;
+}
+
+// A worker that did not start is no fault of the page: nothing is refused.
+DrawOutcome failStart(PageWorkers::State& state, const std::shared_ptr<Worker>& worker, const std::string& path,
+                      int page, const char* why)
+{
+    bool stopped, elsewhere;
+    {
+        std::lock_guard lock(state.mutex);
+        elsewhere = worker->refusedElsewhere;
+        stopped = !elsewhere && (worker->stopRequested || state.shut || quitting());
+        state.unlist(worker);
+    }
+    endWorker(worker);
+    if (stopped)
+        return DrawOutcome::Stopped;
+    if (elsewhere)
+        return DrawOutcome::TooCostly;
+    base::logf("PageWorkers: page %d of %s not read: no worker started (%s)", page, path.c_str(), why);
+    return DrawOutcome::Failed;
+}
+
 } // namespace
 
 PageWorkers::PageWorkers()
@@ -647,6 +685,7 @@ void PageWorkers::resetForTesting()
     m_state->refused.clear();
     m_state->pagesFailing.clear();
     m_state->limits = Limits{};
+    m_state->program = workerProgram();
 }
 
 PageWorkers::Answered PageWorkers::exchange(worker::Request request, const std::string& path,
@@ -667,6 +706,12 @@ PageWorkers::Answered PageWorkers::exchange(worker::Request request, const std::
     auto worker = takeWorker(state, path, request.page, level, limits, result.outcome);
     if (!worker)
         return result;
+    if (!worker->ready) {
+        if (const char* why = awaitReady(state, *worker, limits)) {
+            result.outcome = failStart(state, worker, path, request.page, why);
+            return result;
+        }
+    }
     result.outcome = DrawOutcome::Failed;
 
     request.pathBytes = uint32_t(path.size());

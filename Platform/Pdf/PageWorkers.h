@@ -26,6 +26,8 @@ public:
     };
     // Workers kept running at most; a caller beyond them waits for one.
     static constexpr int kMaxWorkers = 3;
+    // A new worker that has not loaded its libraries by then is taken as unable to start.
+    static constexpr double kStartSeconds = 60;
 
     static PageWorkers& shared();
 
@@ -75,7 +77,8 @@ public:
     // The workers running now, and those of them at work (tests measure them).
     std::vector<pid_t> workerIds() const;
     std::vector<pid_t> busyWorkerIds() const;
-    // Takes work again after shutDown() and forgets refused pages (tests).
+    // Takes work again after shutDown(), forgets refused pages and finds the worker program
+    // again (tests).
     void resetForTesting();
     // The worker program: $BRIVANTA_PDF_WORKER, else beside this executable, else where the
     // build put it.

@@ -237,6 +237,11 @@ void runPageWorker()
             mappedBytes = size_t(shared.st_size);
         }
     }
+    worker::Reply ready;
+    ready.answer = worker::Answer::Ready;
+    ready.payloadBytes = 0;
+    if (send(worker::kSocketFd, &ready, sizeof ready, MSG_NOSIGNAL) != ssize_t(sizeof ready))
+        _exit(0);
     std::vector<char> message(sizeof(worker::Request) + 2 * worker::kMaxPathBytes);
     for (;;) {
         ssize_t got = recv(worker::kSocketFd, message.data(), message.size(), 0);

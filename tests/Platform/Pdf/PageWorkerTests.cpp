@@ -329,6 +329,46 @@ TEST_F(PageWorkersTest, StoppingADocumentOrShuttingDownEndsItsDrawingAtOnce)
     EXPECT_TRUE(PageWorkers::shared().workerIds().empty());
 }
 
+// A worker's start is not its page's time: a slow start draws the page under a limit shorter
+// than the start, and a worker that ends as it starts refuses nothing; the next one draws.
+TEST_F(PageWorkersTest, AWorkersStartIsNotCountedAgainstItsPage)
+{
+    std::string path = write("text.pdf", pdffix::textPdf(1));
+    auto page = pageOf(path);
+    ASSERT_TRUE(page);
+    struct Case {
+        const char* name;
+        std::string before; // what the worker does before it is the worker
+        DrawOutcome outcome;
+    } cases[] = {
+        {"started slowly", "sleep 2", DrawOutcome::Drawn},
+        {"ended as it started", "exit 0", DrawOutcome::Failed},
+        {"crashed as it started", "kill -SEGV $$", DrawOutcome::Failed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string wrapper = (m_dir / "worker.sh").string();
+        {
+            std::ofstream out(wrapper);
+            out << "#!/bin/sh\n" << c.before << "\nexec '" << PageWorkers::workerProgram() << "' \"$@\"\n";
+        }
+        ASSERT_EQ(chmod(wrapper.c_str(), 0755), 0);
+        setenv("BRIVANTA_PDF_WORKER", wrapper.c_str(), 1);
+        PageWorkers::shared().resetForTesting();
+        unsetenv("BRIVANTA_PDF_WORKER");
+        pdf::PageWorkers::Limits limits;
+        limits.secondsPerPage = 1;
+        PageWorkers::shared().setLimits(limits);
+        auto context = gfx::Context::createBitmap(gfx::Size{306, 396}, 1);
+        EXPECT_EQ(page->drawInWorker(*context, gfx::Rect(0, 0, 306, 396)), c.outcome);
+        EXPECT_EQ(PageWorkers::shared().refusal(path, 1, 0), DrawOutcome::Drawn) << "nothing refused";
+        // The next worker, a sound one, draws the page.
+        PageWorkers::shared().resetForTesting();
+        PageWorkers::shared().setLimits(limits);
+        EXPECT_EQ(page->drawInWorker(*context, gfx::Rect(0, 0, 306, 396)), DrawOutcome::Drawn);
+    }
+}
+
 // A stop that comes as a worker's answer is already in is no fault of the page: the worker it
 // killed is never handed out again, and the next drawing of the page draws.
 TEST_F(PageWorkersTest, AWorkerStoppedAsItAnsweredIsNotTakenAgain)
@@ -336,28 +376,41 @@ TEST_F(PageWorkersTest, AWorkerStoppedAsItAnsweredIsNotTakenAgain)
     std::string path = write("text.pdf", pdffix::textPdf(2));
     auto page = pageOf(path);
     ASSERT_TRUE(page);
+    // Large enough that copying the pixels out leaves the stop time to come.
+    auto context = gfx::Context::createBitmap(gfx::Size{612, 792}, 2);
+    // Stops are scattered over a span as long as a drawing in a new worker, its start included,
+    // takes on this machine now, and half as long again: some meet no answer, some one on its
+    // way, some come after it. Where the machine slows and ten stops in a row meet no answer,
+    // the span doubles.
+    PageWorkers::shared().resetForTesting();
+    auto measured = Clock::now();
+    ASSERT_EQ(page->drawInWorker(*context, gfx::Rect(0, 0, 612, 792)), DrawOutcome::Drawn);
+    PageWorkers::shared().resetForTesting();
+    std::atomic<int64_t> span{std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - measured).count() * 3 / 2};
     std::atomic<bool> drawing{true};
-    // Stops at scattered moments of each drawing, its answer's arrival among them.
     std::thread stopper([&] {
-        std::mt19937 random(7);
+        std::mt19937_64 random(7);
         while (drawing) {
             if (PageWorkers::shared().busyWorkerIds().empty()) {
                 std::this_thread::yield();
                 continue;
             }
-            std::this_thread::sleep_for(std::chrono::microseconds(random() % 200000));
+            std::this_thread::sleep_for(std::chrono::microseconds(random() % uint64_t(span + 1)));
             PageWorkers::shared().stopDocument(path);
         }
     });
-    // Large enough that copying the pixels out leaves the stop time to come.
-    auto context = gfx::Context::createBitmap(gfx::Size{612, 792}, 2);
-    int drawn = 0;
+    int drawn = 0, stoppedInRow = 0;
     bool answered = true;
     for (int i = 0; i < 200 && answered; ++i) {
         DrawOutcome outcome = page->drawInWorker(*context, gfx::Rect(0, 0, 612, 792));
         answered = outcome == DrawOutcome::Drawn || outcome == DrawOutcome::Stopped;
         EXPECT_TRUE(answered) << i << ": " << int(outcome);
         drawn += outcome == DrawOutcome::Drawn;
+        stoppedInRow = outcome == DrawOutcome::Stopped ? stoppedInRow + 1 : 0;
+        if (stoppedInRow == 10) {
+            span = span * 2;
+            stoppedInRow = 0;
+        }
     }
     // The stopper ends before any verdict: a failure reports, it does not end the program.
     drawing = false;

@@ -64,6 +64,8 @@ REQUIRED = {
     "upload": ("accountId", "clientId", "syncData"),
 }
 SESSION_COOKIE = "brivanta_session"
+# How long a device keeps its session cookie: thirty days.
+SESSION_SECONDS = 30 * 24 * 3600
 SYNC_TYPES = {"product": "513", "file": "515", "customer": "516"}
 RAW_PRESETS = {
     "twoResults": '{"content":{},"results":[{"status":"200","detail":"","message":""},'
@@ -821,8 +823,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             answer["results"][0]["status"] = str(fault["status"])
         extra = None
         if command == "258" and answer["results"][0]["status"] == "200":
-            # The session's cookie: later requests name no session otherwise.
-            extra = {"Set-Cookie": "%s=%s; Path=/; HttpOnly" % (SESSION_COOKIE, answer["content"]["sessionId"])}
+            # The session's cookie: later requests name no session otherwise. It outlives the
+            # program's run, so that an upload after an offline login still names its device.
+            extra = {"Set-Cookie": "%s=%s; Path=/; Max-Age=%d; HttpOnly" % (
+                SESSION_COOKIE, answer["content"]["sessionId"], SESSION_SECONDS)}
         self.answer_envelope(answer, fault, extra)
 
     def session_cookie(self):

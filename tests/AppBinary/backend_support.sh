@@ -133,3 +133,43 @@ type "$1"
 wait 1
 LINES
 }
+
+# After a whole sync, a new order for NAME: its street STREET from the order editor's address
+# popup, then its phone PHONE typed on the customer screen (all attributes, no address or
+# contact rows). Positions: the order editor's address field, the customer detail's phone
+# value in edit mode.
+new_customer_lines() {
+  synced_lines
+  chair_order_lines "$1"
+  cat <<LINES
+tap 730 113
+wait 1
+type "$2"
+tap 300 500
+wait 1
+tap "Save"
+wait 1
+tap "Add"
+wait 1
+tap "Customers"
+wait 1
+tap "Customers"
+waitfor "$1" 30
+tap "$1"
+wait 1
+tap "Edit"
+wait 1
+tap 800 270
+wait 0.5
+type "$3"
+tap "Done"
+wait 1
+expect "$3"
+LINES
+}
+
+# From Home, Submit All on the list of unsubmitted orders.
+submit_all_lines() {
+  unsubmitted_lines
+  printf '%s\n' 'wait 1' 'tap "Submit All"'
+}

@@ -13,7 +13,6 @@ app=$1
 modes=${2:-stored nowhere older}
 source "$(dirname "$0")/backend_support.sh"
 
-control() { curl -sS -X POST --data-binary "$1" "http://127.0.0.1:$cport/__control" > /dev/null; }
 
 # Another device (account bob) sends its own new customer, as its order editor makes one.
 other_device_uploads() {
@@ -40,32 +39,7 @@ PY
 for mode in $modes; do
   start_backend
   home=$work/home-$mode
-  # Positions: the order editor's address field, the customer detail's phone value in edit mode.
-  { synced_lines; chair_order_lines Renco; cat <<SCRIPT; } > "$work/make.txt"
-tap 730 113
-wait 1
-type "7 Chain Ave"
-tap 300 500
-wait 1
-tap "Save"
-wait 1
-tap "Add"
-wait 1
-tap "Customers"
-wait 1
-tap "Customers"
-waitfor "Renco" 30
-tap "Renco"
-wait 1
-tap "Edit"
-wait 1
-tap 800 270
-wait 0.5
-type "111"
-tap "Done"
-wait 1
-expect "111"
-SCRIPT
+  new_customer_lines Renco "7 Chain Ave" 111 > "$work/make.txt"
   run_app "$home" "$work/make.txt"
   [ "$mode" = older ] && other_device_uploads
   if [ "$mode" = nowhere ]; then
@@ -74,10 +48,6 @@ SCRIPT
     control '{"faults": [{"target": "520", "kind": "truncate", "fraction": 0.5, "times": 1}]}'
   fi
 
-  submit_all_lines() {
-    unsubmitted_lines
-    printf '%s\n' 'wait 1' 'tap "Submit All"'
-  }
   { relogin_lines; submit_all_lines; echo 'waitfor "Network error" 60'; } > "$work/lost.txt"
   "$app" --headless --script "$work/lost.txt" > "$work/app.log" 2>&1 || { tail -n 20 "$work/app.log"; exit 1; }
   [ "$mode" = older ] || other_device_uploads

@@ -12,43 +12,13 @@ app=$1
 modes=${2:-nosync sync}
 source "$(dirname "$0")/backend_support.sh"
 
-control() { curl -sS -X POST --data-binary "$1" "http://127.0.0.1:$cport/__control" > /dev/null; }
 
 for mode in $modes; do
   start_backend
-  # Positions: the order editor's address field, the customer detail's phone value in edit mode.
-  { synced_lines; chair_order_lines Initech; cat <<SCRIPT; } > "$work/make.txt"
-tap 730 113
-wait 1
-type "2 Side St"
-tap 300 500
-wait 1
-tap "Save"
-wait 1
-tap "Add"
-wait 1
-tap "Customers"
-wait 1
-tap "Customers"
-waitfor "Initech" 30
-tap "Initech"
-wait 1
-tap "Edit"
-wait 1
-tap 800 270
-wait 0.5
-type "555-USER"
-tap "Done"
-wait 1
-expect "555-USER"
-SCRIPT
+  new_customer_lines Initech "2 Side St" 555-USER > "$work/make.txt"
   run_app "$work/home-$mode" "$work/make.txt"
   control '{"faults": [{"target": "520", "kind": "truncate", "fraction": 0.5, "times": 1}]}'
 
-  submit_all_lines() {
-    unsubmitted_lines
-    printf '%s\n' 'wait 1' 'tap "Submit All"'
-  }
   { relogin_lines; submit_all_lines; echo 'waitfor "Network error" 60'; } > "$work/lost.txt"
   "$app" --headless --script "$work/lost.txt" > "$work/app.log" 2>&1 || { tail -n 20 "$work/app.log"; exit 1; }
   control '{"customerEdits": [{"customerId": 9002, "attributes": {"11": "555-OFFICE", "4": "Silver"}}]}'

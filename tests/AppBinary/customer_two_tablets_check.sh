@@ -17,47 +17,14 @@ trap '{ [ -n "$helper" ] && kill "$helper" 2>/dev/null; } || true; { [ -n "$back
 
 start_backend --held-file "$work/held"
 
-# A tablet's Twin, with its street from the order editor's address popup and its phone typed
-# on the customer screen, and an order for it.
-make_lines() {
-  synced_lines; chair_order_lines Twin; cat <<SCRIPT
-tap 730 113
-wait 1
-type "$1"
-tap 300 500
-wait 1
-tap "Save"
-wait 1
-tap "Add"
-wait 1
-tap "Customers"
-wait 1
-tap "Customers"
-waitfor "Twin" 30
-tap "Twin"
-wait 1
-tap "Edit"
-wait 1
-tap 800 270
-wait 0.5
-type "$2"
-tap "Done"
-wait 1
-expect "$2"
-SCRIPT
-}
-submit_all_lines() {
-  unsubmitted_lines
-  printf '%s\n' 'wait 1' 'tap "Submit All"'
-}
 # A run of the tablet in that home.
 tablet() {
   BRIVANTA_HOME=$1 "$app" --headless --script "$2" > "$work/app.log" 2>&1 || { tail -n 20 "$work/app.log"; exit 1; }
 }
 
-make_lines "1 One St" 111 > "$work/make-a.txt"
+new_customer_lines Twin "1 One St" 111 > "$work/make-a.txt"
 run_app "$work/tablet-a" "$work/make-a.txt"
-make_lines "2 Two St" 222 > "$work/make-b.txt"
+new_customer_lines Twin "2 Two St" 222 > "$work/make-b.txt"
 run_app "$work/tablet-b" "$work/make-b.txt"
 
 control '{"faults": [{"target": "520", "kind": "truncate", "fraction": 0.5, "times": 1}]}'

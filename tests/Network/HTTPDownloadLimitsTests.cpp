@@ -1,17 +1,14 @@
 // What holds a file download whatever the server does: its pace, its listed bound across a
 // resume, and the room left on its disk.
 #include "HTTPRequestTestSupport.h"
+#include "tests/Support/SmallDisk.h"
 
-#include <fcntl.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/statvfs.h>
 
 #include <algorithm>
 #include <chrono>
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <thread>
@@ -397,47 +394,12 @@ TEST_F(HTTPDownloadLimits, ADownloadStopsBeforeItsDiskIsFull)
 {
     const char* mounted = std::getenv(kSmallDiskVariable);
     if (!mounted) {
-        // The folder becomes the mount point; the child runs only this test over it.
-        std::string point = testsupport::makeTemporaryFolder("small-disk");
-        char self[PATH_MAX] = {};
-        ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-        ASSERT_GT(length, 0);
-        std::string filter = std::string("--gtest_filter=") + ::testing::UnitTest::GetInstance()->current_test_suite()->name() +
-                             "." + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::string marker = std::string(kSmallDiskVariable) + "=" + point;
-        std::vector<char*> environment;
-        for (char** e = environ; *e; ++e)
-            environment.push_back(*e);
-        environment.push_back(marker.data());
-        environment.push_back(nullptr);
-        char* arguments[] = {self, filter.data(), nullptr};
-        std::string uidMap = "0 " + std::to_string(::geteuid()) + " 1";
-        std::string gidMap = "0 " + std::to_string(::getegid()) + " 1";
-        // After the fork only system calls: the test runner has threads.
-        pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            auto put = [](const char* path, const std::string& text) {
-                int fd = ::open(path, O_WRONLY);
-                bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
-                if (fd >= 0)
-                    ::close(fd);
-                return ok;
-            };
-            if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0 || !put("/proc/self/setgroups", "deny") ||
-                !put("/proc/self/uid_map", uidMap) || !put("/proc/self/gid_map", gidMap) ||
-                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                ::mount("tmpfs", point.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, kSmallDiskSize) != 0)
-                ::_exit(77);
-            ::execve(self, arguments, environment.data());
-            ::_exit(78);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
-        if (WEXITSTATUS(status) == 77)
+        // The child runs only this test over the small disk.
+        int status = testsupport::runThisTestOnASmallDisk(kSmallDiskVariable, kSmallDiskSize, false);
+        ASSERT_NE(status, -1) << "the child ended by a signal";
+        if (status == testsupport::kNoSmallDisk)
             GTEST_SKIP() << "no private mount namespace on this system";
-        EXPECT_EQ(WEXITSTATUS(status), 0) << "the download on the small disk failed its checks (above)";
+        EXPECT_EQ(status, 0) << "the download on the small disk failed its checks (above)";
         return;
     }
 

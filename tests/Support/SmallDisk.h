@@ -23,10 +23,10 @@ namespace testsupport {
 inline constexpr int kNoSmallDisk = 77;
 
 // Runs the current test in a child with `size` (a tmpfs size option, "size=16m") mounted on a
-// new folder, named to the child in `variable`; TMPDIR points there too, so the child's own
-// temporary folders (its home) lie on the small disk. The child's exit status, kNoSmallDisk
-// when the disk could not be had, or -1 when the child ended by a signal.
-inline int runThisTestOnASmallDisk(const char* variable, const char* size)
+// new folder, named to the child in `variable`; with `temporariesThere`, TMPDIR points there
+// too, so the child's own temporary folders (its home) lie on the small disk. The child's exit
+// status, kNoSmallDisk when the disk could not be had, or -1 when the child ended by a signal.
+inline int runThisTestOnASmallDisk(const char* variable, const char* size, bool temporariesThere = true)
 {
     std::string point = makeTemporaryFolder("small-disk");
     char self[PATH_MAX] = {};
@@ -39,10 +39,11 @@ inline int runThisTestOnASmallDisk(const char* variable, const char* size)
     std::string temporary = "TMPDIR=" + point;
     std::vector<char*> environment;
     for (char** e = environ; *e; ++e)
-        if (std::string_view(*e).rfind("TMPDIR=", 0) != 0)
+        if (!temporariesThere || std::string_view(*e).rfind("TMPDIR=", 0) != 0)
             environment.push_back(*e);
     environment.push_back(marker.data());
-    environment.push_back(temporary.data());
+    if (temporariesThere)
+        environment.push_back(temporary.data());
     environment.push_back(nullptr);
     char* arguments[] = {self, filter.data(), nullptr};
     std::string uidMap = "0 " + std::to_string(::geteuid()) + " 1";

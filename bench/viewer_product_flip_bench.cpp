@@ -15,6 +15,7 @@
 #include "Protocol/LoginMode.h"
 #include "tests/Support/LargePictures.h"
 
+#include "BenchSupport.h"
 #include "ProductImagesBenchHome.h"
 
 #include <benchmark/benchmark.h>
@@ -32,8 +33,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kProducts = 5;
-constexpr int kFlips = 20;
+// The script's smoke run flips once forward, once back and once forward again.
+const int kProducts = benchsupport::smokeRun() ? 2 : 5;
+const int kFlips = benchsupport::smokeRun() ? 3 : 20;
 const gfx::Color kThumb = gfx::Color::fromRgb(250, 250, 40);
 
 std::string fullName(int p, int k) { return "f" + std::to_string(p) + "_" + std::to_string(k) + ".png"; }

@@ -113,14 +113,16 @@ class Tree:
         self.root = os.path.abspath(root)
         self.real = os.path.realpath(self.root)
         self.build = os.path.abspath(build)
+        self.relatives = {}
 
     def relative(self, path):
         """The path from the top of the tree to the file `path` names once links are followed,
         or None when it lies outside."""
-        real = os.path.realpath(path)
-        if real == self.real or not real.startswith(self.real + os.sep):
-            return None
-        return os.path.relpath(real, self.real)
+        if path not in self.relatives:
+            real = os.path.realpath(path)
+            inside = real != self.real and real.startswith(self.real + os.sep)
+            self.relatives[path] = os.path.relpath(real, self.real) if inside else None
+        return self.relatives[path]
 
     def is_product(self, rel):
         top = rel.split(os.sep, 1)[0]
@@ -368,6 +370,7 @@ class Reader:
         self.commands = commands
         self.cache_path = cache
         self.cache = {}
+        self.changed = False
         if cache and os.path.isfile(cache):
             with open(cache, encoding="utf-8") as f:
                 self.cache = json.load(f)
@@ -442,12 +445,15 @@ class Reader:
         directory, args = command
         if kind == "include_next":
             return None
-        memo = (directory, id(args), os.path.dirname(includer) if mark == '"' else "", mark, name)
+        if id(args) not in self.paths:
+            quoted, bracket = search_path(args)
+            self.paths[id(args)] = (tuple(quoted), tuple(bracket))
+        quoted_dirs, bracket_dirs = self.paths[id(args)]
+        # Builds that search the same folders find a name in the same place.
+        memo = (directory, quoted_dirs if mark == '"' else bracket_dirs,
+                os.path.dirname(includer) if mark == '"' else "", mark, name)
         if memo not in self.found:
-            if id(args) not in self.paths:
-                self.paths[id(args)] = search_path(args)
-            quoted_dirs, bracket_dirs = self.paths[id(args)]
-            folders = ([os.path.dirname(includer)] + quoted_dirs) if mark == '"' else bracket_dirs
+            folders = ((os.path.dirname(includer),) + quoted_dirs) if mark == '"' else bracket_dirs
             self.found[memo] = None
             for folder in folders:
                 candidate = os.path.normpath(os.path.join(directory, folder, name))
@@ -476,6 +482,7 @@ class Reader:
             entry = self.run(rel, command)
             with self.lock:
                 self.cache[key] = entry
+                self.changed = True
         error = entry["error"]
         if error and build != BUILDS[0]:
             error = f"({describe(command[1])}) {error}"
@@ -550,7 +557,7 @@ class Reader:
         return entry
 
     def save(self):
-        if self.cache_path:
+        if self.cache_path and self.changed:
             with open(self.cache_path, "w", encoding="utf-8") as f:
                 json.dump(self.cache, f)
 

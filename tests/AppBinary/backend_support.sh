@@ -143,27 +143,27 @@ new_customer_lines() {
   chair_order_lines "$1"
   cat <<LINES
 tap 730 113
-wait 1
+waitstill 30
 type "$2"
 tap 300 500
-wait 1
+waitstill 30
 tap "Save"
-wait 1
+waitstill 30
 tap "Add"
-wait 1
+waitstill 30
 tap "Customers"
-wait 1
+waitstill 30
 tap "Customers"
 waitfor "$1" 30
 tap "$1"
-wait 1
+waitstill 30
 tap "Edit"
-wait 1
+waitstill 30
 tap 800 270
-wait 0.5
+waitstill 30
 type "$3"
 tap "Done"
-wait 1
+waitstill 30
 expect "$3"
 LINES
 }

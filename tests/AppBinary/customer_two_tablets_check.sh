@@ -74,13 +74,13 @@ waitfor "Customers" 30
 tap "Customers"
 waitfor "Twin" 60
 tap "Twin"
-wait 1
+waitstill 30
 tap "Edit"
-wait 1
+waitstill 30
 tap 800 196
 type " Renamed"
 tap "Done"
-wait 1
+waitstill 30
 expect "Twin Renamed"
 tap "Submit"
 waitstill 30

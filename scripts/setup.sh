@@ -20,6 +20,7 @@ packages=(
   poppler-utils qpdf zip unzip pigz gzip python3 python3-pil imagemagick unicode-data
   rapidjson-dev nlohmann-json3-dev libsimdjson-dev
   clang libclang-rt-14-dev  # the fuzzing phase of the tests
+  lld  # links the test and benchmark programs in half the time
   valgrind  # its PDF manual: the long text document of the reader's pace benchmark
 )
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A small library download after a start through the saved login's tile: the first start logs
-# in from the form with a shortcut and syncs; then, twenty times over, a fresh start from a
+# in from the form with a shortcut and syncs; then, RUNS times over (twenty unless named), a fresh start from a
 # copy of that home taps the tile, downloads the brochure from its card, waits as a user would
 # and taps it again: the reader shows it every time. What the back end saw is read from its log.
 set -euo pipefail

@@ -7,7 +7,8 @@
 //   statements;
 // - sorting 5,000 and 10,000 products by price with each key read once, as the grid does,
 //   against reading both price records at every comparison.
-// Prints application / peer from the medians.
+// Prints application / peer from the medians. BRIVANTA_BENCH_SMOKE=1: a few steps over a catalogue
+// of 200 products and one sort of those, once each.
 #include "BenchSupport.h"
 #include "CatalogBenchHome.h"
 
@@ -36,7 +37,10 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -47,9 +51,29 @@ constexpr double kStepsPerSecond = 60;
 constexpr double kPointsPerSecond = 3000; // a brisk flick's pace
 const gfx::Rect kGridInWindow(250, 0, 774, 638);
 
+const bool kSmoke = benchsupport::smokeRun();
+// The grid's catalogue and the sizes sorted: a smoke run builds one catalogue only, as each
+// build writes its pictures anew.
+const int kGridProducts = kSmoke ? 200 : 5000;
+struct SortSize {
+    int products;
+    const char* written; // as the ratio line writes it
+};
+std::vector<SortSize> sortSizes()
+{
+    if (kSmoke)
+        return {{kGridProducts, "200"}};
+    return {{5000, "5,000"}, {10000, "10,000"}};
+}
+void sortArgs(benchmark::internal::Benchmark* b)
+{
+    for (const SortSize& size : sortSizes())
+        b->Arg(size.products);
+}
+
 double seconds()
 {
-    return std::getenv("BRIVANTA_BENCH_FULL") ? 5 : 1;
+    return kSmoke ? 0.1 : std::getenv("BRIVANTA_BENCH_FULL") ? 5 : 1;
 }
 
 double millis(Clock::duration d)
@@ -66,7 +90,7 @@ void runUntil(Clock::time_point deadline)
 
 void BM_GridFling(benchmark::State& state)
 {
-    catalogbench::useCatalogue(5000);
+    catalogbench::useCatalogue(kGridProducts);
     auto& loop = base::RunLoop::main();
     loop.setManualClock(false);
     DetailViewController::resetSharedState();
@@ -87,7 +111,7 @@ void BM_GridFling(benchmark::State& state)
         grid.setContentOffset({0, 0});
         window->prepareFrame();
         window->drawFrame(1);
-        runUntil(Clock::now() + std::chrono::milliseconds(300));
+        runUntil(Clock::now() + std::chrono::milliseconds(kSmoke ? 30 : 300));
         // Each tile on screen with the tag it showed, and when a new product came to it.
         std::unordered_map<DetailCell*, int> shown;
         std::unordered_map<DetailCell*, std::pair<int, Clock::time_point>> waiting;
@@ -137,7 +161,7 @@ BENCHMARK(BM_GridFling)->Unit(benchmark::kMillisecond)->Iterations(1);
 // visible tiles' pictures (decoded and fitted beforehand) and texts.
 void BM_GridFlingRaw(benchmark::State& state)
 {
-    catalogbench::useCatalogue(5000);
+    catalogbench::useCatalogue(kGridProducts);
     auto data = DataAccessManager::sharedDataModel();
     std::vector<brivanta_product_Entity> products = data->getAllProducts();
     std::stable_sort(products.begin(), products.end(), [](const auto& a, const auto& b) {
@@ -295,7 +319,7 @@ void BM_SortByPriceKeysOnce(benchmark::State& state)
     }
     state.counters["products"] = static_cast<double>(screen->productArray().size());
 }
-BENCHMARK(BM_SortByPriceKeysOnce)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond)->Repetitions(3);
+BENCHMARK(BM_SortByPriceKeysOnce)->Apply(sortArgs)->Unit(benchmark::kMillisecond)->Repetitions(kSmoke ? 1 : 3);
 
 // Both records read at every comparison: merge sort, as a comparison read twice may differ.
 void BM_SortByPriceReadPerComparison(benchmark::State& state)
@@ -319,18 +343,22 @@ void BM_SortByPriceReadPerComparison(benchmark::State& state)
     }
     state.counters["products"] = static_cast<double>(list.size());
 }
-BENCHMARK(BM_SortByPriceReadPerComparison)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond)->Repetitions(3);
+BENCHMARK(BM_SortByPriceReadPerComparison)
+    ->Apply(sortArgs)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(kSmoke ? 1 : 3);
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    return benchsupport::runWithMedianRatios(
-        argc, argv,
-        {{"fling step (layout, tiles, frame) p50", "BM_GridFling", "BM_GridFlingRaw", "step_p50_ms"},
-         {"fling step (layout, tiles, frame) p95", "BM_GridFling", "BM_GridFlingRaw", "step_p95_ms"},
-         {"price sort, 5,000: keys once / read per comparison", "BM_SortByPriceKeysOnce/5000",
-          "BM_SortByPriceReadPerComparison/5000", ""},
-         {"price sort, 10,000: keys once / read per comparison", "BM_SortByPriceKeysOnce/10000",
-          "BM_SortByPriceReadPerComparison/10000", ""}});
+    std::vector<benchsupport::MedianRatioReporter::Pair> pairs = {
+        {"fling step (layout, tiles, frame) p50", "BM_GridFling", "BM_GridFlingRaw", "step_p50_ms"},
+        {"fling step (layout, tiles, frame) p95", "BM_GridFling", "BM_GridFlingRaw", "step_p95_ms"}};
+    for (const SortSize& size : sortSizes()) {
+        std::string n = std::to_string(size.products);
+        pairs.push_back({std::string("price sort, ") + size.written + ": keys once / read per comparison",
+                         "BM_SortByPriceKeysOnce/" + n, "BM_SortByPriceReadPerComparison/" + n, ""});
+    }
+    return benchsupport::runWithMedianRatios(argc, argv, std::move(pairs));
 }

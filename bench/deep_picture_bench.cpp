@@ -2,7 +2,9 @@
 // decoded the way a product page and the image viewer ask for it (at the page's size, on the
 // screen pictures' road): the process's peak growth and the time, as medians of runs each in a
 // child process; beside them the same size of 8-bit RGBA PNG on the same road, the picture the
-// decode budget was sized for, and the ratio of medians.
+// decode budget was sized for, and the ratio of medians. BRIVANTA_BENCH_SMOKE=1: pictures of
+// 2000 x 2000, one run.
+#include "BenchSupport.h"
 #include "Common/ScreenPicture.h"
 #include "Platform/Base/Paths.h"
 #include "tests/Support/LargePictures.h"
@@ -22,8 +24,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kSide = 7990;
-constexpr int kRuns = 3;
+// A smoke run's pictures are still larger than the page, so they take the same roads.
+const int kSide = benchsupport::smokeRun() ? 2000 : 7990;
+const int kRuns = benchsupport::smokeRun() ? 1 : 3;
 
 struct Files {
     fs::path folder;

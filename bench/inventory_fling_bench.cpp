@@ -3,7 +3,8 @@
 // dirty region (p50, p95), and thumbnail-to-screen time (p50, p95) from the step a row shows
 // without its picture to the step it has it, with the reads on the shared worker pool. Side by
 // side with the same fling over a plain table of labels. BRIVANTA_BENCH_FULL=1 flings slower
-// (more steps over the same list).
+// (more steps over the same list); BRIVANTA_BENCH_SMOKE=1 flings 500 products in 20 steps.
+#include "BenchSupport.h"
 #include "CatalogFixture.h"
 
 #include "Classes/Catalog/InventoryViewController.h"
@@ -43,7 +44,7 @@ struct Catalogue {
         setenv("BRIVANTA_HOME", (folder / "home").c_str(), 1);
         setenv("BRIVANTA_BUNDLE", (exe.parent_path().parent_path() / "bin/Resources").c_str(), 1);
         LanguageManager::sharedInstance()->setCurrentLanguage(1);
-        catalogfixture::build({.seed = 5, .products = 5000}, "bench");
+        catalogfixture::build({.seed = 5, .products = benchsupport::smokeRun() ? 500 : 5000}, "bench");
         if (!DataAccessManager::sharedDataModel()->hasModels())
             std::abort();
     }
@@ -58,7 +59,7 @@ Catalogue& catalogue()
 
 int flingSteps()
 {
-    return std::getenv("BRIVANTA_BENCH_FULL") ? 1800 : 300;
+    return std::getenv("BRIVANTA_BENCH_FULL") ? 1800 : benchsupport::smokeRun() ? 20 : 300;
 }
 
 double percentile(std::vector<double> values, double p)

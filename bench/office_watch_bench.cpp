@@ -2,7 +2,8 @@
 // group every 10 ms takes, as a share of one core, reading the group's own processes
 // (share::GroupMemoryWatch) against reading every process on the machine at each look. The
 // program watched sleeps, so what is measured is the watch alone (this process's own time).
-// BRIVANTA_BENCH_FULL=1 watches for 10 s instead of 2 s.
+// BRIVANTA_BENCH_FULL=1 watches for 10 s instead of 2 s; BRIVANTA_BENCH_SMOKE=1 for a tenth of a
+// second, once.
 #include "BenchSupport.h"
 #include "Platform/Share/Program.h"
 
@@ -20,7 +21,10 @@
 
 namespace {
 
-const double kSeconds = std::getenv("BRIVANTA_BENCH_FULL") ? 10 : 2;
+const bool kFull = std::getenv("BRIVANTA_BENCH_FULL") != nullptr;
+const bool kSmoke = !kFull && benchsupport::smokeRun();
+const double kSeconds = kFull ? 10 : kSmoke ? 0.1 : 2;
+const int kRepetitions = kSmoke ? 1 : 3;
 
 // A sleeping program in a group of its own, with a helper, as the converter starts one.
 pid_t startGroup()
@@ -88,9 +92,9 @@ void BM_Watch_NoLook(benchmark::State& state)
     watchBench(state, [](pid_t) { return size_t(0); });
 }
 
-BENCHMARK(BM_Watch_NoLook)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(3);
-BENCHMARK(BM_Watch_OwnGroup)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(3);
-BENCHMARK(BM_Watch_EveryProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_Watch_NoLook)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions);
+BENCHMARK(BM_Watch_OwnGroup)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions);
+BENCHMARK(BM_Watch_EveryProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions);
 
 } // namespace
 

@@ -5,7 +5,8 @@
 // 1024 x 768 page view, all due tiles drawn, against pdftoppm drawing the same part at the same
 // resolution, and prints the medians of wall and processor times and their ratios (pdftoppm's
 // time over ours; the aim is 0.8 or more), and what setting up a page view costs before it
-// draws. BRIVANTA_BENCH_FULL=1 takes more pages and runs.
+// draws. BRIVANTA_BENCH_FULL=1 takes more pages and runs. BRIVANTA_BENCH_SMOKE=1 takes one page
+// of each, a photo book of one small picture, and each view once against one peer run.
 #include "BenchSupport.h"
 #include "PdfBenchData.h"
 #include "Classes/Library/Reader/PdfContentPage.h"
@@ -42,6 +43,9 @@ bool full()
     return std::getenv("BRIVANTA_BENCH_FULL") != nullptr;
 }
 
+// A full run is never a smoke run.
+const bool kSmoke = benchsupport::smokeRun() && !full();
+
 struct Subject {
     std::string name;
     std::string path;
@@ -69,7 +73,8 @@ struct Subjects {
         manual("text manual", "/usr/share/doc/valgrind/valgrind_manual.pdf.gz", pdffix::textPdf(60));
         manual("vector manual", "/usr/share/doc/zlib1g-dev/crc-doc.1.0.pdf.gz", pdffix::textPdf(20));
         std::string photos = (home / "photo book.pdf").string();
-        pdffix::writeFile(photos, benchsupport::photoPdf(full() ? 16 : 4, true));
+        pdffix::writeFile(photos, kSmoke ? benchsupport::photoPdf(1, false)
+                                         : benchsupport::photoPdf(full() ? 16 : 4, true));
         add("photo book", photos);
         pdf::warmUp();
     }
@@ -92,7 +97,7 @@ Subjects& subjects()
 // Pages spread over the document, the first and the last among them.
 std::vector<int> chosenPages(int count)
 {
-    int wanted = std::min(count, full() ? 12 : benchsupport::smokeRun() ? 1 : 4);
+    int wanted = std::min(count, full() ? 12 : kSmoke ? 1 : 4);
     std::vector<int> pages;
     for (int i = 0; i < wanted; ++i) {
         int page = wanted == 1 ? 1 : 1 + int(std::lround(double(i) * (count - 1) / (wanted - 1)));
@@ -202,13 +207,14 @@ double ratio(double peer, double ours)
 void BM_PagesAgainstPdftoppm(benchmark::State& state)
 {
     const Subject& subject = subjects().list.at(size_t(state.range(0)));
-    int runs = full() ? 15 : benchsupport::smokeRun() ? 1 : 9;
+    // A smoke run counts its first view, against one peer run, and runs no more.
+    int runs = full() ? 15 : kSmoke ? 0 : 9;
     ui::Window window;
     std::vector<double> ratios, cpuRatios;
     for (auto _ : state) {
         for (int page : chosenPages(subject.pages)) {
             for (int step = 0; step < 4; ++step) {
-                Timing t = timePage(window, subject, page, step, runs);
+                Timing t = timePage(window, subject, page, step, runs, kSmoke);
                 ratios.push_back(ratio(t.peer, t.ours));
                 cpuRatios.push_back(ratio(t.peerCpu, t.oursCpu));
                 std::printf("%-14s page %4d  zoom %d  wall: ours %8.2f  pdftoppm %8.2f ms  ratio %5.2f   "
@@ -259,7 +265,7 @@ void BM_TransparencyPageZoomSteps(benchmark::State& state)
     std::string path = (subjects().home / "transparency.pdf").string();
     pdffix::writeFile(path, benchsupport::transparencyPagePdf());
     Subject subject{"transparency", path, 1};
-    int runs = full() ? 15 : benchsupport::smokeRun() ? 1 : 9;
+    int runs = full() ? 15 : kSmoke ? 0 : 9;
     ui::Window window;
     std::vector<double> ratios, cpuRatios;
     for (auto _ : state) {
@@ -267,9 +273,9 @@ void BM_TransparencyPageZoomSteps(benchmark::State& state)
         // library showed, a moment before the user taps the document.
         pdf::PageWorkers::shared().resetForTesting();
         pdf::warmUp();
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        std::this_thread::sleep_for(std::chrono::milliseconds(kSmoke ? 100 : 500));
         for (int step = 0; step < 4; ++step) {
-            Timing t = timePage(window, subject, 1, step, runs, step == 0);
+            Timing t = timePage(window, subject, 1, step, runs, step == 0 || kSmoke);
             ratios.push_back(ratio(t.peer, t.ours));
             cpuRatios.push_back(ratio(t.peerCpu, t.oursCpu));
             std::printf("%-14s %s zoom %d  wall: ours %8.2f  pdftoppm %8.2f ms  ratio %5.2f   "

@@ -13,7 +13,9 @@
 // generated photo book of 64 pages of 4,000 x 3,000 JPEGs, kept in the user's cache folder.
 // Ours and pdftoppm alternate run by run; ratios are pdftoppm's median time over ours, wall
 // and processor time (ours: this process, every thread; the peer: its own), the aim 0.8 or
-// more. BRIVANTA_BENCH_SMOKE=1 takes a small generated book, one run and one turn.
+// more. BRIVANTA_BENCH_SMOKE=1 takes a small generated book, one run (no uncounted one before it)
+// and one turn, ten turns for the memory run (its figures then at turns 1, 5 and 10), and a
+// shorter pause before a first open of a session.
 // - whole reader, first page: as a user meets it, from the library's opening of the file until
 //   the screen shows page 1 with every visible tile drawn and the page bar's pictures in place,
 //   on the transparency page, the photo book and the text manual; warm (the session has read
@@ -296,11 +298,22 @@ int runs()
     return benchsupport::smokeRun() ? 1 : std::getenv("BRIVANTA_BENCH_FULL") ? 15 : 9;
 }
 
+// Runs count from -1, the uncounted first; a smoke run's one counted run tells the peer its
+// resolution itself.
+int firstRun()
+{
+    return benchsupport::smokeRun() ? 0 : -1;
+}
+
 // The pixels a point of the shown page takes on screen.
 double pixelsPerPoint(PdfViewController& reader, ui::Window& window, int page)
 {
     return reader.contentViews().at(page)->zoomScale() * window.scale();
 }
+
+// The memory run's turns, and those at which it looks.
+const int kMemoryTurns = benchsupport::smokeRun() ? 10 : 200;
+const int kEarlyTurn = kMemoryTurns / 10, kMiddleTurn = kMemoryTurns / 2;
 
 void BM_PagingMemory(benchmark::State& state)
 {
@@ -312,7 +325,7 @@ void BM_PagingMemory(benchmark::State& state)
         auto reader = openReader(window, files().photos, 1);
         runUntil([&] { return reader->currentPage() == 1; });
         int pages = files().pagedPhotos, page = 1, step = 1;
-        for (int turn = 1; turn <= 200; ++turn) {
+        for (int turn = 1; turn <= kMemoryTurns; ++turn) {
             if (page + step < 1 || page + step > pages)
                 step = -step;
             page += step;
@@ -323,11 +336,11 @@ void BM_PagingMemory(benchmark::State& state)
             window.layoutIfNeeded();
             view->contentPage()->drawVisibleTilesNow();
             settle();
-            if (turn == 20) {
+            if (turn == kEarlyTurn) {
                 at20 = residentMB();
                 heap20 = heapInUseMB();
             }
-            if (turn == 100) {
+            if (turn == kMiddleTurn) {
                 at100 = residentMB();
                 heap100 = heapInUseMB();
                 peak100 = peakRssMB();
@@ -357,7 +370,7 @@ void BM_OpenToPage1Drawn(benchmark::State& state)
     double zoom = 0;
     for (auto _ : state) {
         // The first run tells the peer its resolution; it is not counted.
-        for (int run = -1; run < runs(); ++run) {
+        for (int run = firstRun(); run < runs(); ++run) {
             if (run >= 0 && run % 2)
                 times.addPeer(peerPage(s.path, 1, zoom));
             forgetEarlierRuns();
@@ -509,7 +522,7 @@ void BM_WholeReaderFirstPage(benchmark::State& state)
     std::vector<double> shownCpu;
     for (auto _ : state) {
         // The first run warms the session (and tells the peer its resolution); it is not counted.
-        for (int run = -1; run < runs(); ++run) {
+        for (int run = firstRun(); run < runs(); ++run) {
             forgetEarlierRuns();
             FirstPage page = cold && run >= 0 ? coldFirstPage(path) : openWholeReader(window, path);
             if (!page.seen) {
@@ -569,7 +582,7 @@ int firstOpenOfASession(const std::string& path)
         window.prepareFrame();
         window.drawFrame(window.scale());
         pdf::warmUp();
-        base::RunLoop::main().runFor(0.5);
+        base::RunLoop::main().runFor(benchsupport::smokeRun() ? 0.1 : 0.5);
         title->removeFromSuperview();
         category->removeFromSuperview();
         FirstPage page = openWholeReader(window, placed);

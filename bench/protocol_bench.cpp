@@ -2,7 +2,8 @@
 // commands through the dispatcher against the same POSTs through the bare engine, and small
 // files through the batch download queue against xargs -P3 curl on the same list. Default sizes
 // keep a run to seconds; BRIVANTA_BENCH_FULL=1 uses 1,000 commands' worth of timing and 2,000
-// files.
+// files. BRIVANTA_BENCH_SMOKE=1: five files, and the answer limits of one table command and one
+// other.
 #include "Network/BRHTTPRequest.h"
 #include "Platform/Base/FileManager.h"
 #include "Platform/Base/Log.h"
@@ -37,7 +38,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const bool kFull = std::getenv("BRIVANTA_BENCH_FULL") != nullptr;
-const int kFiles = kFull ? 2000 : 100;
+const bool kSmoke = !kFull && benchsupport::smokeRun();
+const int kFiles = kFull ? 2000 : kSmoke ? 5 : 100;
 
 testsupport::TestBackend* backend = nullptr;
 std::string home;
@@ -188,8 +190,12 @@ void BM_CommandAnswerLimits(benchmark::State& state)
         std::string error;
     };
     std::vector<Row> rows;
-    for (int cmdCode : {kCmdSyncAllTable, kCmdSyncFileTable, kCmdSyncCustomerTable, kCmdRuntimeConfig,
-                        kCmdUploadQuoteOrder})
+    // Each answer read is 96 MiB: a smoke run takes one command of each kind.
+    std::vector<int> cmdCodes = {kCmdSyncAllTable, kCmdSyncFileTable, kCmdSyncCustomerTable, kCmdRuntimeConfig,
+                                 kCmdUploadQuoteOrder};
+    if (kSmoke)
+        cmdCodes = {kCmdSyncAllTable, kCmdRuntimeConfig};
+    for (int cmdCode : cmdCodes)
         rows.push_back({cmdCode, false, 0, {}});
     for (auto _ : state) {
         for (auto& row : rows) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Plants faults in a copy of the tree and checks that the include check reports each one: all
-of them in one copy first, each under names of its own, then alone any that copy missed. Usage: test_check_includes.py [--build BUILD_DIR] (default: the tree's build/, whose
-compile commands the check reads)."""
+of them in one copy first, each under names of its own, then alone any that copy missed.
+Usage: test_check_includes.py [--build BUILD_DIR] (default: the tree's build/, whose compile
+commands the check reads)."""
 import json
 import os
 import shlex

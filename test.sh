@@ -23,7 +23,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVANTA_PRODUC
   -DBRIVANTA_WERROR="$werror" >/dev/null
 # No include against the floors of ARCHITECTURE.md beyond the listed exceptions, read by the
 # preprocessor with the build's flags (its compile commands, written by the configuration).
-python3 scripts/check_includes.py --build build --jobs "$jobs"
+# What it reads is kept in the build folder, where the check's own test starts from it.
+python3 scripts/check_includes.py --build build --jobs "$jobs" --cache build/include-check-cache.json
 phase "include check"
 # Every unit of the product compiled without the precompiled header, where a build gives them
 # one; this build does not, so it only confirms that the build compiles them all bare.

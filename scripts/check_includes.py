@@ -435,9 +435,12 @@ class Reader:
         return os.path.relpath(named, self.tree.root)
 
     def key(self, rel, command):
+        # The build's folder and the tree's named alike wherever they lie: a copy of the tree
+        # read with the same build finds what the tree itself left in the cache.
+        def named(text):
+            return text.replace(self.tree.build, "<build>").replace(self.tree.root, "<tree>")
         directory, args = command
-        flags = [arg.replace(self.tree.root, "<tree>") for arg in args]
-        return json.dumps([rel, directory.replace(self.tree.root, "<tree>"), flags])
+        return json.dumps([rel, named(directory), [named(arg) for arg in args]])
 
     def look_up(self, command, includer, kind, mark, name):
         """Where the compiler finds a name: the first folder along its search path that holds

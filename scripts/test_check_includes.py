@@ -15,6 +15,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.dirname(HERE)
 BUILD = sys.argv[2] if len(sys.argv) == 3 and sys.argv[1] == "--build" else os.path.join(TOP, "build")
 UP = "App/BrivantaAppDelegate.h"
+# What ./test.sh's include check keeps in the build folder for the tree.
+KEPT = "include-check-cache.json"
 SOURCES = ("Platform", "Database", "Network", "Protocol", "Common", "Widgets", "Classes", "App", "cmake")
 
 
@@ -131,8 +133,12 @@ def copy_tree(into):
 
 
 def check(root, build=BUILD):
-    # Each copy is read with the build's flags; what a copy leaves unchanged is read once.
+    # Each copy is read with the build's flags; what a copy leaves unchanged is read once. The
+    # configured build starts from what the include check of ./test.sh kept for the tree itself.
     cache = os.path.join(os.path.dirname(root), f"includes-cache-{os.path.basename(build)}.json")
+    kept = os.path.join(build, KEPT)
+    if not os.path.exists(cache) and os.path.isfile(kept):
+        shutil.copy(kept, cache)
     run = subprocess.run([sys.executable, os.path.join(HERE, "check_includes.py"), "--root", root,
                           "--build", build, "--cache", cache, "--jobs", "2"],
                          capture_output=True, text=True)

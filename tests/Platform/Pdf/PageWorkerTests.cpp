@@ -18,6 +18,7 @@
 #include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <thread>
 
 namespace {
@@ -467,9 +468,10 @@ TEST_F(PageWorkersTest, WorkersTogetherPastTheLimitEndTheLargest)
     limits.secondsPerPage = 120;
     PageWorkers::shared().setLimits(limits);
     // Pages that draw for ever into bitmaps of 180, 220 and 620 MB: each worker clears its part
-    // of the shared pixels first, which makes it that large. Together they pass the limit
-    // whatever a worker weighs on its own (under a sanitizer too), and only once the largest
-    // has outgrown the others; without it they stay well within.
+    // of the shared pixels first, which makes it that large, and grows slowly as it draws on.
+    // The largest starts first and the others once it holds its pixels: together they then pass
+    // the limit (under a sanitizer too) while it is the largest, however slowly it grew on a
+    // loaded machine; without it they stay well within.
     const int rows[] = {5760, 7040, 19840};
     std::vector<std::string> paths;
     std::vector<std::shared_ptr<pdf::Page>> pages;
@@ -478,12 +480,26 @@ TEST_F(PageWorkersTest, WorkersTogetherPastTheLimitEndTheLargest)
         pages.push_back(pageOf(paths.back()));
         ASSERT_TRUE(pages.back());
     }
-    std::vector<std::future<DrawOutcome>> drawing;
-    for (int i = 0; i < 3; ++i)
-        drawing.push_back(std::async(std::launch::async, [&, i] {
+    std::vector<std::future<DrawOutcome>> drawing(3);
+    auto draw = [&](int i) {
+        drawing[size_t(i)] = std::async(std::launch::async, [&, i] {
             auto context = gfx::Context::createBitmap(gfx::Size{8192, double(rows[i])}, 1);
             return pages[size_t(i)]->drawInWorker(*context, gfx::Rect(0, 0, 8192, rows[i]));
-        }));
+        });
+    };
+    draw(2);
+    size_t residentMB = 0;
+    for (auto start = Clock::now(); residentMB < 600 && secondsSince(start) < 90;) {
+        auto busy = PageWorkers::shared().busyWorkerIds();
+        std::ifstream statm(busy.empty() ? std::string() : "/proc/" + std::to_string(busy[0]) + "/statm");
+        size_t total = 0, resident = 0;
+        if (statm >> total >> resident)
+            residentMB = resident * size_t(sysconf(_SC_PAGESIZE)) >> 20;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_GE(residentMB, 600u) << "the largest page's worker never held its pixels";
+    draw(0);
+    draw(1);
     ASSERT_EQ(drawing[2].wait_for(std::chrono::seconds(90)), std::future_status::ready);
     EXPECT_EQ(drawing[2].get(), DrawOutcome::TooCostly);
     for (int i = 0; i < 2; ++i)

@@ -495,7 +495,7 @@ TEST_F(PageWorkersTest, WorkersTogetherPastTheLimitEndTheLargest)
         size_t total = 0, resident = 0;
         if (statm >> total >> resident)
             residentMB = resident * size_t(sysconf(_SC_PAGESIZE)) >> 20;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::yield();
     }
     ASSERT_GE(residentMB, 600u) << "the largest page's worker never held its pixels";
     draw(0);

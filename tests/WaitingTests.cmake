@@ -1,0 +1,45 @@
+# Tests that spend most of their time waiting on the real clock: a server holding its answer past
+# a time-out, a body trickling at its pace, a clip played to its end. Measured on the normal and
+# the sanitizer build (seconds long, and processor time under half the wall time in both), they
+# take no processor slot when test.sh runs ctest, so they wait beside the tests that work.
+# A test left off this list only runs in a slot of its own; one on it that starts to work only
+# shares the processors for its time.
+set(brivanta_waiting_tests
+  AppBinary.AnAnswerWithoutEndEndsAtItsTimeBound
+  AppBinary.AnEndlessSkinArchiveEndsWithTheLoginsWaitBox
+  AppBinary.SyncPictureWithoutEnd
+  AppBinary.TricklingLoginAnswer
+  AppBinary.WelcomeHeadlessAndWindowed
+  AuthenticationDialog.NtlmProxySheetAsksForTheDomain
+  AuthenticationDialog.OneAnswerServesTheRequestsThatNeedIt
+  CustomerEditSyncTest.ACustomerSentAgainAfterALostAnswerIsStoredOnce
+  CustomerEditSyncTest.ALostUploadIsMatchedOnlyToItsOwnCopy
+  CustomerEditSyncTest.AlikeCustomersOfOneLostUploadEachTakeACopyOfTheirOwn
+  CustomerEditSyncTest.PrimaryChoicesAreTheDevicesOwnThroughSyncsAndUploads
+  CustomerEditSyncTest.TypedValuesOutliveAReloadOfTheCustomerList
+  CustomerResendTest.ARenamedResendAfterTheOfficesChangeIsOneCustomer
+  CustomerResendTest.ATabletsResendWithoutASessionNeverLandsOnAnotherTabletsCustomer
+  DispatcherTest.AnAnswerWithoutEndEndsAtItsTimeBoundAndIsNotAskedAgain
+  DispatcherTest.FailedCommandIsSentOnceMoreThreeSecondsLater
+  DispatcherTest.TimedOutSecondAttemptReportsTheTimeOut
+  DispatcherTest.UploadsAreNeverSentTwice
+  DownloadTest.AKeptPartIsContinuedOnlyWhenTheServerShowsTheSameFile
+  DownloadTest.ProgressIsThinnedRisesAndCountsResumedBytes
+  HTTPDownloadLimits.ABodySlowerThanTheLowSpeedLimitTimesOut
+  HTTPDownloadLimits.BurstsThatKeepThePaceOnAverageArriveAndSlowerOnesEnd
+  HTTPDownloadLimits.ThePaceIsMeasuredFromTheBodysFirstByte
+  HTTPDownloadLimits.TheWindowStartsAfreshWhileThisSideHoldsReadingBack
+  HTTPTimeoutProgress.SilenceTimesOutOnTheMonotonicClockAndRetriesWhenAsked
+  HTTPTimeoutProgress.StalledDownloadResumesWithRangeAndNoDescriptorOutlivesAnAttempt
+  LoginFlowTest.ATricklingLoginAnswerEndsAsATimeOut
+  ManualClock.AWaitWithNothingDueWaitsForWorkOnOtherThreadsHoweverSlow
+  OperationQueue.WorkersStayWithinTheLimitAndEndWhenIdle
+  PlayerTest.ClipsCutShortOrWithoutTimesSayTheyAreDamaged
+  PlayerTest.DamagedClipsWithoutTheMpeg4Parser
+  PlayerTest.RepeatingRestartsAndStopIsImmediate
+  RelatedMaterialsTest.ClosingDuringADownloadLeavesItRunning
+  ScreenTextTest.AtTheLongestTextsEveryLabelFitsAndNoneOverlap
+  ScreenTextTest.EachLanguageShowsNoTextOfTheOther
+  SyncEngineTest.AFileThatWouldNeverEndFailsAloneAndTheSyncGoesOn
+  SyncEngineTest.ATricklingTableAnswerTimesOutAndEndsTheSync
+)

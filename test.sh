@@ -36,8 +36,8 @@ phase "normal build"
 # (tests/WaitingTests.cmake) take none, and as many of them again run beside.
 printf '{"version":{"major":1,"minor":0},"local":[{"cpu":[{"id":"0","slots":%d}],"waits":[{"id":"0","slots":%d}]}]}\n' \
   "$jobs" "$jobs" >build/resources.json
-ctest --test-dir build --output-on-failure -j $((2 * jobs)) --resource-spec-file "$PWD/build/resources.json" \
-  ${BRIVANTA_CTEST_ARGS:-}
+ctest_slots=(-j $((2 * jobs)) --resource-spec-file "$PWD/build/resources.json")
+ctest --test-dir build --output-on-failure "${ctest_slots[@]}" ${BRIVANTA_CTEST_ARGS:-}
 phase "normal tests"
 for b in build/bench/*; do
   [ -x "$b" ] && BRIVANTA_BENCH_SMOKE=1 "$b" --benchmark_min_time=0.01 --benchmark_filter="${BRIVANTA_BENCH_FILTER:-.}" >/dev/null
@@ -63,8 +63,7 @@ if [ "${BRIVANTA_SKIP_SANITIZE:-0}" != 1 ]; then
   cmake --build build-asan -j "$jobs"
   phase "sanitizer build"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan --output-on-failure -j $((2 * jobs)) --resource-spec-file "$PWD/build/resources.json" \
-    ${BRIVANTA_CTEST_ARGS:-}
+    ctest --test-dir build-asan --output-on-failure "${ctest_slots[@]}" ${BRIVANTA_CTEST_ARGS:-}
   phase "sanitizer tests"
 
   # The thread tests of the database pool and queue and of the serial queue, the HTTP engine's

@@ -19,7 +19,7 @@ tree may open a conditional block is run through the preprocessor again by the o
 debug swapped (NDEBUG and optimisation), and under each sanitizer (AddressSanitizer with UBSan,
 ThreadSanitizer) by each compiler in a debug and a release build, as the sanitizer builds spell it
 (__SANITIZE_ADDRESS__ for gcc, __has_feature(address_sanitizer) for clang). A unit with no such file includes the same
-files in every build, so it is read once.
+files in every build, so it is read once, and a read kept from one build type serves the other.
 
 A file that sits on no floor is refused (a new folder must take its place in FLOORS first), and
 so is product code that includes the files of the tests, tools, benchmarks or fuzz targets, and a
@@ -353,6 +353,19 @@ def swap_release(args):
     return kept + ["-DNDEBUG", "-O2"]
 
 
+def typeless(key):
+    """A cache key without what sets the build type (NDEBUG and optimisation)."""
+    rel, directory, args = json.loads(key)
+    kept = []
+    for arg in args:
+        if arg.startswith("-O") or re.match(r"-DNDEBUG(=|$)", arg) or (kept[-1:] == ["-D"] and arg == "NDEBUG"):
+            if kept[-1:] == ["-D"]:
+                kept.pop()
+            continue
+        kept.append(arg)
+    return json.dumps([rel, directory, kept])
+
+
 def describe(args):
     release = any(a.startswith("-DNDEBUG") for a in args) or "NDEBUG" in args
     sanitizers = [a.split("=", 1)[1] for a in args if a.startswith("-fsanitize=")]
@@ -374,6 +387,8 @@ class Reader:
         if cache and os.path.isfile(cache):
             with open(cache, encoding="utf-8") as f:
                 self.cache = json.load(f)
+        # Each kept read under its command without the build type, for a read in the other type.
+        self.typeless = {typeless(key): key for key in self.cache}
         self.hashes = {}
         # Names looked up along a search path, and each command's search path (commands are
         # kept for the whole run, so their lists' identities name them).
@@ -482,14 +497,25 @@ class Reader:
         key = self.key(rel, command)
         entry = self.cache.get(key)
         if not entry or not self.still_holds(entry, command):
-            entry = self.run(rel, command)
+            entry = self.of_the_other_type(key, command) or self.run(rel, command)
             with self.lock:
                 self.cache[key] = entry
+                self.typeless[typeless(key)] = key
                 self.changed = True
         error = entry["error"]
         if error and build != BUILDS[0]:
             error = f"({describe(command[1])}) {error}"
         return [tuple(edge) for edge in entry["edges"]], set(entry["files"]), error
+
+    def of_the_other_type(self, key, command):
+        """The unit as read with the same command in the other build type, where none of the
+        files of the tree it read holds a conditional block: it includes the same files in both."""
+        with self.lock:
+            other = self.typeless.get(typeless(key))
+            entry = self.cache.get(other) if other and other != key else None
+        if not entry or entry["error"] or any(map(self.conditional, entry["files"])):
+            return None
+        return entry if self.still_holds(entry, command) else None
 
     def run(self, rel, command):
         directory, args = command

@@ -133,10 +133,11 @@ def copy_tree(into):
 
 
 def check(root, build=BUILD):
-    # Each copy is read with the build's flags; what a copy leaves unchanged is read once. The
-    # configured build starts from what the include check of ./test.sh kept for the tree itself.
+    # Each copy is read with the build's flags; what a copy leaves unchanged is read once. Both
+    # builds start from what the include check of ./test.sh kept for the tree itself: the other
+    # type's reads it serves are those of units without a conditional block.
     cache = os.path.join(os.path.dirname(root), f"includes-cache-{os.path.basename(build)}.json")
-    kept = os.path.join(build, KEPT)
+    kept = os.path.join(BUILD, KEPT)
     if not os.path.exists(cache) and os.path.isfile(kept):
         shutil.copy(kept, cache)
     run = subprocess.run([sys.executable, os.path.join(HERE, "check_includes.py"), "--root", root,

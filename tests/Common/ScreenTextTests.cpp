@@ -102,9 +102,9 @@ protected:
         if (button->isHidden())
             return;
         ASSERT_TRUE(driver->tap(button->btn().get()));
+        // Twice: the pictures read in the background land, then the views they lay out again
+        // start their own reads, and those land too before the window is looked at.
         settle(1);
-        // Pictures read in the background land before the window is looked at.
-        base::RunLoop::main().runUntil([] { return false; }, 0.2);
         settle(1);
     }
 

@@ -78,10 +78,24 @@ if [ "${BRIVANTA_SKIP_SANITIZE:-0}" != 1 ]; then
   TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
     -R '^(BRDatabaseQueueTest|BRDatabasePoolTest|BRDatabaseSideBySideTest|SerialQueue|OperationQueue)\.'
   # The JSON nesting test unwinds an error chain deeper than ThreadSanitizer's stack records.
+  # The suites run side by side, each whole and in its own order: most of the HTTP engine's
+  # time is spent waiting on its servers. Each writes a log of its own, shown when it fails.
+  tsan_pids=() tsan_logs=()
   for suite in test_Platform_Net test_Network test_Platform_Pdf test_tsan_reader; do
+    tsan_logs+=("build-tsan/$suite.log")
     TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" "build-tsan/bin/$suite" --gtest_brief=1 \
-      --gtest_filter=-JsonParser.NestingIsBoundedWithoutExhaustingTheStack
+      --gtest_filter=-JsonParser.NestingIsBoundedWithoutExhaustingTheStack >"${tsan_logs[-1]}" 2>&1 &
+    tsan_pids+=($!)
   done
+  tsan_failed=0
+  for i in "${!tsan_pids[@]}"; do
+    if ! wait "${tsan_pids[$i]}"; then
+      tail -n 200 "${tsan_logs[$i]}"
+      echo "thread sanitizer run failed: ${tsan_logs[$i]}"
+      tsan_failed=1
+    fi
+  done
+  [ "$tsan_failed" = 0 ] || exit 1
   phase "thread sanitizer tests"
 
   # A few seconds of libFuzzer on each fuzz target where clang is installed, in a small build

@@ -17,6 +17,21 @@ phase() {
 }
 phase "set-up"
 
+# A test stops what it started: a process still naming this tree's builds, checks or tools once a
+# ctest run has ended was left by one. One stopped as its test ended may take a moment to go.
+nothing_left_running() {
+  local tree left
+  tree=$(printf '%s/' "$PWD" | sed 's/[][\.*^$+?(){}|]/\\&/g')
+  for _ in $(seq 100); do
+    left=$(pgrep -af -- "$tree(build[^/]*|tests|tools)/" || true)
+    [ -n "$left" ] || return 0
+    sleep 0.1
+  done
+  echo "$left"
+  echo "left running by the tests of $1"
+  exit 1
+}
+
 # The product's units are built with only what they include (the tests keep the precompiled
 # header): a unit that does not include what it uses fails the build itself.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVANTA_PRODUCT_PCH=OFF \
@@ -38,6 +53,7 @@ printf '{"version":{"major":1,"minor":0},"local":[{"cpu":[{"id":"0","slots":%d}]
   "$jobs" "$jobs" >build/resources.json
 ctest_slots=(-j $((2 * jobs)) --resource-spec-file "$PWD/build/resources.json")
 ctest --test-dir build --output-on-failure "${ctest_slots[@]}" ${BRIVANTA_CTEST_ARGS:-}
+nothing_left_running build
 phase "normal tests"
 for b in build/bench/*; do
   [ -x "$b" ] && BRIVANTA_BENCH_SMOKE=1 "$b" --benchmark_min_time=0.01 --benchmark_filter="${BRIVANTA_BENCH_FILTER:-.}" >/dev/null
@@ -64,6 +80,7 @@ if [ "${BRIVANTA_SKIP_SANITIZE:-0}" != 1 ]; then
   phase "sanitizer build"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure "${ctest_slots[@]}" ${BRIVANTA_CTEST_ARGS:-}
+  nothing_left_running build-asan
   phase "sanitizer tests"
 
   # The thread tests of the database pool and queue and of the serial queue, the HTTP engine's

@@ -10,6 +10,13 @@ trap '{ [ -n "$backend" ] && kill "$backend" 2>/dev/null; } || true; [ -n "${KEE
 
 # start_backend [server options]: the back end on free ports, its log in $work/backend.log.
 start_backend() {
+  # One back end at a time: the exit trap stops only the last, so an earlier one would outlive
+  # the check.
+  if [ -n "$backend" ]; then
+    kill "$backend" 2>/dev/null || true
+    wait "$backend" 2>/dev/null || true
+    backend=""
+  fi
   # A back end started before this one left its line there: read only the new one's.
   rm -f "$work/backend.out"
   /usr/bin/python3 "$src/tools/backend/server.py" --port 0 --file-port 0 --log-file "$work/backend.log" "$@" \
@@ -18,7 +25,7 @@ start_backend() {
   # Its line whole, newline and all: a part of it would read as no ports.
   cport="" fport=""
   for _ in $(seq 1200); do
-    read -r _ _ _ _ _ cport _ fport _ < "$work/backend.out" 2>/dev/null && break
+    read -r _ _ _ _ _ cport _ fport _ 2>/dev/null < "$work/backend.out" && break
     sleep 0.05
   done
   [ -n "${fport:-}" ] || { cat "$work/backend.out"; echo "the back end did not start"; exit 1; }

@@ -9,7 +9,10 @@
 # marker shows on Home.
 set -euo pipefail
 source "$(dirname "$0")/backend_support.sh"
-begin_road "$1" "$2"
+# Each road starts a back end of its own with its pictures.
+app=$1
+outdir=$2
+mkdir -p "$outdir"
 margin_mb=${3:-0}
 command -v convert > /dev/null || { echo "ImageMagick's convert is needed to make the pictures"; exit 1; }
 
@@ -116,8 +119,6 @@ rm -f "$outdir"/picture-shapes-*.png
 run_measured "$work/home-sound" "$work/sound.txt"
 cp "$work/app.log" "$work/sound.log"
 sound_kb=$peak_kb
-kill "$backend" 2>/dev/null || true
-wait "$backend" 2>/dev/null || true
 
 # The picture of no pixels as the chair's; its page, then the viewer from its picture.
 start_backend --skin-file "$pictures/skin.zip" --picture-file "ch1.jpg=$pictures/no-pixels.gif"

@@ -134,7 +134,6 @@ run_case() {
       export BRIVANTA_NETWORK=none ;;
     *)
       [ "$name" = office ] || [ "$name" = video ] || [ "$name" = library-download ] && fixture=LIB
-      [ -n "$backend" ] && kill "$backend" 2>/dev/null && wait "$backend" 2>/dev/null || true
       start_backend --fixture "$fixture" --held-file "$work/held"
       home=$work/home-$name
       rm -rf "$home"
